@@ -1,0 +1,171 @@
+// The platform frame and the state around it: the quit flag with the
+// close-request callback, the idle wait, the presented flag, the signal
+// handler and the X error handler.
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <initializer_list>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include "event_queue.h"
+#include "platform.h"
+#include "x11_state.h"
+
+namespace {
+
+volatile sig_atomic_t quit_flag = 0;
+// Set by the signal handler; the callback runs later on the UI thread,
+// because it builds dialogs and may not run inside a handler.
+volatile sig_atomic_t close_pending = 0;
+CLOSE_HANDLER close_handler = nullptr;
+EXIT_HOOK exit_hook = nullptr;
+uint32_t idle_wait_ms = 50;
+uint8_t presented = 0;
+char** saved_argv = nullptr;
+char** saved_envp = nullptr;
+XErrorHandler previous_x_error_handler = nullptr;
+bool x_error_handler_installed = false;
+
+// Writing a byte here wakes an idle wait from inside the signal handler.
+int wake_pipe[2] = {-1, -1};
+
+void signal_handler(int sig) {
+  switch (sig) {
+    case SIGHUP:
+    case SIGINT:
+    case SIGQUIT:
+    case SIGPIPE:
+    case SIGTERM: {
+      int saved_errno = errno;
+      close_pending = 1;
+      if (wake_pipe[1] >= 0) {
+        char byte = 1;
+        ssize_t ignored = write(wake_pipe[1], &byte, 1);
+        (void)ignored;
+      }
+      errno = saved_errno;
+      break;
+    }
+    default:
+      break;  // SIGWINCH and anything else change nothing
+  }
+}
+
+void drain_wake_pipe() {
+  char buf[64];
+  while (wake_pipe[0] >= 0 && read(wake_pipe[0], buf, sizeof buf) > 0) {
+  }
+}
+
+int x_error_handler(Display* display, XErrorEvent* error) {
+  // A context that does not match the window is reported by the server as
+  // BadMatch on GLX's make-current request; the window code then falls
+  // back to presenting without GL.
+  if (error->error_code == BadMatch && x11.glx_major_opcode >= 0 &&
+      error->request_code == x11.glx_major_opcode && error->minor_code == 5) {
+    x11.gl_mismatch = 1;
+    fputs("OpenGL Context does not match!\n", stdout);
+    fflush(stdout);
+    return 0;
+  }
+  if (previous_x_error_handler) return previous_x_error_handler(display, error);
+  return 0;
+}
+
+}  // namespace
+
+void set_idle_wait(uint32_t ms) { idle_wait_ms = ms; }
+uint32_t get_idle_wait() { return idle_wait_ms; }
+
+void set_close_handler(CLOSE_HANDLER handler) { close_handler = handler; }
+CLOSE_HANDLER get_close_handler() { return close_handler; }
+
+void handle_close_request() {
+  // Without a callback nothing stands in the way of ending the program.
+  quit_flag = close_handler ? (close_handler(0) ? 1 : 0) : 1;
+}
+
+bool quit_requested() { return quit_flag != 0; }
+
+void set_presented() { presented = 1; }
+bool get_presented() { return presented != 0; }
+
+void set_exit_hook(EXIT_HOOK hook) { exit_hook = hook; }
+EXIT_HOOK get_exit_hook() { return exit_hook; }
+
+void save_arguments(char** argv, char** envp) {
+  saved_argv = argv;
+  saved_envp = envp;
+}
+char** get_saved_argv() { return saved_argv; }
+char** get_saved_envp() { return saved_envp; }
+
+void install_signal_handlers() {
+  if (wake_pipe[0] < 0 && pipe(wake_pipe) == 0) {
+    for (int fd : wake_pipe) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+      fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  }
+  struct sigaction action = {};
+  action.sa_handler = signal_handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: an idle wait must end on a signal
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGWINCH}) sigaction(sig, &action, nullptr);
+}
+
+void install_x_error_handler() {
+  if (x_error_handler_installed) return;
+  previous_x_error_handler = XSetErrorHandler(x_error_handler);
+  x_error_handler_installed = true;
+}
+
+void restore_x_error_handler() {
+  if (!x_error_handler_installed) return;
+  XSetErrorHandler(previous_x_error_handler);
+  previous_x_error_handler = nullptr;
+  x_error_handler_installed = false;
+}
+
+void platform_update() {
+  if (close_pending) {
+    close_pending = 0;
+    drain_wake_pipe();
+    handle_close_request();
+  }
+
+  process_events();
+
+  if (!x11.display || !x11.window) return;
+
+  while (XPending(x11.display) > 0) {
+    XEvent event;
+    XNextEvent(x11.display, &event);
+    dispatch_x_event(&event);
+  }
+
+  // Xlib may already hold events it read while sending requests; those
+  // would otherwise sit out the whole wait.
+  if (idle_wait_ms != 0 && !presented && XQLength(x11.display) == 0 && !close_pending) {
+    int xfd = ConnectionNumber(x11.display);
+    fd_set read_set;
+    FD_ZERO(&read_set);
+    FD_SET(xfd, &read_set);
+    int max_fd = xfd;
+    if (wake_pipe[0] >= 0) {
+      FD_SET(wake_pipe[0], &read_set);
+      if (wake_pipe[0] > max_fd) max_fd = wake_pipe[0];
+    }
+    struct timeval timeout;
+    timeout.tv_sec = idle_wait_ms / 1000;
+    timeout.tv_usec = static_cast<suseconds_t>((idle_wait_ms % 1000) * 1000);
+    select(max_fd + 1, &read_set, nullptr, nullptr, &timeout);
+  }
+
+  XQueryKeymap(x11.display, reinterpret_cast<char*>(x11.key_map));
+  presented = 0;
+}

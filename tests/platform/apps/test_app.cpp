@@ -1,0 +1,69 @@
+// A small application for exercising the program entry, the frame loop,
+// close requests and shutdown as a real process. It reports each hook on
+// standard output so the caller can check their order.
+//
+//   --frames=N       app_frame answers false in turn N (default: never)
+//   --handler=none|true|false   close-request callback to install
+//   --signal=K       sends itself SIGTERM at the start of turn K
+//   --exit-hook      registers an exit hook, as the page manager does
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+
+namespace {
+
+int frame_limit = -1;
+int signal_frame = -1;
+int frame = 0;
+int frames_after_signal = -1;
+int close_calls = 0;
+bool close_answer = false;
+
+bool close_callback(uint32_t argument) {
+  ++close_calls;
+  printf("close(%u) -> %s\n", argument, close_answer ? "true" : "false");
+  return close_answer;
+}
+
+void exit_hook() { printf("exit_hook\n"); }
+
+}  // namespace
+
+bool app_init(int argc, char** argv) {
+  printf("init argc=%d\n", argc);
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (!strncmp(a, "--frames=", 9)) frame_limit = atoi(a + 9);
+    else if (!strncmp(a, "--signal=", 9)) signal_frame = atoi(a + 9);
+    else if (!strcmp(a, "--handler=true")) close_answer = true, set_close_handler(close_callback);
+    else if (!strcmp(a, "--handler=false")) close_answer = false, set_close_handler(close_callback);
+    else if (!strcmp(a, "--exit-hook")) set_exit_hook(exit_hook);
+  }
+  // Safety net: a test that goes wrong must not spin for ever.
+  alarm(30);
+  return true;
+}
+
+bool app_frame() {
+  ++frame;
+  if (frames_after_signal >= 0) ++frames_after_signal;
+  if (frame == signal_frame) {
+    printf("signal at frame %d\n", frame);
+    kill(getpid(), SIGTERM);
+    frames_after_signal = 0;
+  }
+  // Without a window the platform frame has nothing to wait on.
+  usleep(1000);
+  return frame_limit < 0 || frame < frame_limit;
+}
+
+void app_shutdown() {
+  printf("shutdown frames=%d close_calls=%d after_signal=%d\n", frame, close_calls,
+         frames_after_signal);
+  fflush(stdout);
+}

@@ -1,0 +1,68 @@
+// The program entry, frame loop and close requests, seen from outside: the
+// test application runs as a real process and reports its hooks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+using test_support::run_program;
+
+namespace {
+
+const std::string kApp = std::string(TEST_BIN_DIR) + "/apps/test_app";
+
+size_t position_of(const std::string& text, const std::string& what) {
+  size_t at = text.find(what);
+  EXPECT_NE(at, std::string::npos) << "missing \"" << what << "\" in:\n" << text;
+  return at;
+}
+
+}  // namespace
+
+TEST(MainLoop, LeavesTheLoopWhenTheFrameAnswersFalse) {
+  auto r = run_program({kApp, "--frames=3"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("init argc=2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("shutdown frames=3 close_calls=0"), std::string::npos) << r.out;
+}
+
+TEST(MainLoop, HooksAndShutdownRunInOrder) {
+  auto r = run_program({kApp, "--frames=1", "--exit-hook"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  size_t init = position_of(r.out, "init");
+  size_t hook = position_of(r.out, "exit_hook");
+  size_t shutdown = position_of(r.out, "shutdown");
+  EXPECT_LT(init, hook);
+  EXPECT_LT(hook, shutdown);
+}
+
+TEST(MainLoop, RefusedCloseRequestKeepsTheProgramRunning) {
+  auto r = run_program({kApp, "--handler=false", "--signal=2", "--frames=20"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("close(0) -> false"), std::string::npos) << r.out;
+  // It ran all its frames and the callback was asked exactly once.
+  EXPECT_NE(r.out.find("shutdown frames=20 close_calls=1"), std::string::npos) << r.out;
+}
+
+TEST(MainLoop, AcceptedCloseRequestEndsAfterTheCurrentTurn) {
+  auto r = run_program({kApp, "--handler=true", "--signal=2", "--exit-hook"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("close(0) -> true"), std::string::npos) << r.out;
+  // The signal arrives during turn 2; its platform frame asks the callback,
+  // and the loop stops after the application frame of the next turn.
+  EXPECT_NE(r.out.find("shutdown frames=3 close_calls=1 after_signal=1"), std::string::npos) << r.out;
+  EXPECT_LT(position_of(r.out, "exit_hook"), position_of(r.out, "shutdown"));
+}
+
+TEST(MainLoop, CloseRequestWithoutCallbackEndsTheProgram) {
+  auto r = run_program({kApp, "--signal=2"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("shutdown frames=3 close_calls=0"), std::string::npos) << r.out;
+}
+
+TEST(MainLoop, ArgumentsReachTheApplication) {
+  auto r = run_program({kApp, "--frames=1", "one", "two"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("init argc=4"), std::string::npos) << r.out;
+}
