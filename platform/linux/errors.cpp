@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "command.h"
+#include "file_services.h"
 #include "x11_state.h"
 
 namespace {
@@ -297,6 +298,7 @@ void console_print(const char* text) {
 void fatal_exit(const char* message) {
   if (message) fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", message);
   x11_close_display();
+  remove_temporary_folder();
   fflush(nullptr);
   _exit(255);
 }

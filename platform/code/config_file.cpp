@@ -1,0 +1,472 @@
+#include "config_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "debug_stream.h"
+#include "errors.h"
+#include "file_services.h"
+#include "text_convert.h"
+#include "text_file.h"
+
+namespace {
+
+constexpr size_t kKeyMax = sizeof(CONFIG_ENTRY::key) - 1;      // 79
+constexpr size_t kValueMax = sizeof(CONFIG_ENTRY::value) - 1;  // 255
+constexpr int16_t kReadChunk = 1024;
+
+constexpr uint16_t kNotFound = 256;
+constexpr uint16_t kEndTooEarly = 257;
+constexpr uint16_t kBadKey = 4097;
+constexpr uint16_t kCannotOpen = 4098;
+constexpr uint16_t kNoCallback = 4099;
+constexpr uint16_t kNoMemory = 4100;
+
+// Reading the platform stream's own settings goes through this file, so a
+// failure reported from inside that report must not report again.
+bool reporting = false;
+
+void fail(uint16_t code, const char* argument, int line) {
+  set_last_error(code, argument);
+  if (reporting) return;
+  reporting = true;
+  DEBUG_STREAM& stream = platform_debug_stream();
+  if (stream.has_output()) {
+    std::string text = get_error_text(code, argument);
+    stream.write("code/config_file", line, text.c_str(), true);
+  }
+  reporting = false;
+  // The report may have gone through configuration files of its own.
+  set_last_error(code, argument);
+}
+
+void succeed() { set_last_error(0, nullptr); }
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+size_t skip_blanks(const std::string& line) {
+  size_t i = 0;
+  while (i < line.size() && is_blank(line[i])) ++i;
+  return i;
+}
+
+bool has_line_break(const char* text) { return strpbrk(text, "\r\n") != nullptr; }
+
+// Keys that the two-line form cannot carry back are refused: they would be
+// read as comments, lose their leading blanks, or split into two lines.
+bool key_can_be_stored(const char* key) {
+  if (!key || !*key || strlen(key) > kKeyMax) return false;
+  if (key[0] == '#' || is_blank(key[0])) return false;
+  return !has_line_break(key);
+}
+
+// One whole line, however long; false at the end of the file with nothing
+// read. ended tells whether a line end (not the end of the file) closed it.
+bool read_whole_line(TEXT_FILE& in, std::string& line, bool& ended) {
+  char chunk[kReadChunk];
+  line.clear();
+  bool any = false;
+  while (in.read_line(chunk)) {
+    any = true;
+    line += chunk;
+    if (in.line_state != TEXT_FILE::LINE_CUT) break;
+  }
+  ended = any && in.line_state == TEXT_FILE::LINE_ENDED;
+  return any;
+}
+
+enum class READ { ENTRY, END, TRUNCATED };
+
+struct ENTRY_TEXT {
+  std::string key;
+  std::string value;
+};
+
+// Reads the next entry. Comment lines, empty lines and lines of nothing but
+// blanks in front of it are copied to copy_to when one is given.
+READ read_entry(TEXT_FILE& in, ENTRY_TEXT& entry, TEXT_FILE* copy_to, bool& copy_ok) {
+  std::string line;
+  bool ended = false;
+  for (;;) {
+    if (!read_whole_line(in, line, ended)) return READ::END;
+    size_t start = skip_blanks(line);
+    if (start < line.size() && line[0] != '#') {
+      entry.key.assign(line, start, std::string::npos);
+      break;
+    }
+    if (copy_to) copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
+  }
+  if (!read_whole_line(in, line, ended)) return READ::TRUNCATED;
+  size_t start = skip_blanks(line);
+  if (start == line.size() && !ended) return READ::TRUNCATED;
+  entry.value.assign(line, start, std::string::npos);
+  return READ::ENTRY;
+}
+
+bool write_entry(TEXT_FILE& out, const char* key, const char* value) {
+  return out.write_string(key) && out.write_string("\n\t") && out.write_string(value) &&
+         out.write_string("\n");
+}
+
+void copy_cut(char* field, size_t field_size, std::string text) {
+  system_text_cut(text, field_size - 1);
+  memcpy(field, text.c_str(), text.size() + 1);
+}
+
+int compare_keys(const void* a, const void* b, intptr_t) {
+  const CONFIG_ENTRY* x = static_cast<const CONFIG_ENTRY*>(a);
+  const CONFIG_ENTRY* y = static_cast<const CONFIG_ENTRY*>(b);
+  int result = strcmp(x->key, y->key);
+  return result ? result : static_cast<int>(x->order) - static_cast<int>(y->order);
+}
+
+int compare_orders(const void* a, const void* b, intptr_t) {
+  return static_cast<int>(static_cast<const CONFIG_ENTRY*>(a)->order) -
+         static_cast<int>(static_cast<const CONFIG_ENTRY*>(b)->order);
+}
+
+int compare_key_text(const void* key, const void* element, intptr_t) {
+  return strcmp(static_cast<const char*>(key), static_cast<const CONFIG_ENTRY*>(element)->key);
+}
+
+void delete_entry(void* element, intptr_t) { delete static_cast<CONFIG_ENTRY*>(element); }
+
+struct PATHS {
+  char file[FOLDER_PATH_SIZE];
+  char temp[FOLDER_PATH_SIZE];
+  std::string temp_name;
+};
+
+bool make_paths(const FOLDER& folder, const char* file_name, PATHS& paths) {
+  if (!file_name[0]) return false;
+  paths.temp_name = std::string(file_name) + ".tmp";
+  return join_path(paths.file, sizeof paths.file, folder.path, file_name) &&
+         join_path(paths.temp, sizeof paths.temp, folder.path, paths.temp_name.c_str());
+}
+
+// A rewritten file keeps the permission bits of the one it replaces.
+void keep_mode(const char* path, bool had_mode, mode_t mode) {
+  if (had_mode) chmod(path, mode & 07777);
+}
+
+}  // namespace
+
+CONFIG_FILE::CONFIG_FILE() { init(nullptr, false); }
+
+CONFIG_FILE::~CONFIG_FILE() { entries.remove_all(); }
+
+void CONFIG_FILE::init(const char* name, bool cache) {
+  if (!name) name = "settings";
+  // A name that does not fit is refused (every operation then fails to
+  // open the file) rather than cut to a name that means another file.
+  if (strlen(name) < sizeof file_name)
+    memcpy(file_name, name, strlen(name) + 1);
+  else
+    file_name[0] = 0;
+  cached = cache ? 1 : 0;
+  entries.delete_callback = delete_entry;
+  entries.clear();
+}
+
+bool CONFIG_FILE::exists(const FOLDER& folder) {
+  if (!file_name[0]) return false;
+  FILE* file = open_file(folder, file_name, "r");
+  if (!file) return false;
+  fclose(file);
+  return true;
+}
+
+bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
+  entries.clear();
+  TEXT_FILE in;
+  in.line_size = kReadChunk;
+  if (!in.open(folder, file_name, 0, false)) {
+    // Only a file that is not there counts as empty; one that is there but
+    // cannot be read must not be replaced by a rewrite from an empty cache.
+    PATHS paths;
+    struct stat info {};
+    bool present = make_paths(folder, file_name, paths) && stat(paths.file, &info) == 0;
+    if (!report && !present) return true;
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  ENTRY_TEXT text;
+  bool unused = true;
+  READ result;
+  uint16_t order = 0;
+  while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
+    CONFIG_ENTRY* entry = new (std::nothrow) CONFIG_ENTRY;
+    if (!entry || !entries.add(entry)) {
+      delete entry;
+      entries.clear();
+      fail(kNoMemory, nullptr, __LINE__);
+      return false;
+    }
+    entry->order = order++;
+    copy_cut(entry->key, sizeof entry->key, text.key);
+    copy_cut(entry->value, sizeof entry->value, text.value);
+  }
+  in.close();
+  entries.sort(compare_keys, 0);
+  if (result == READ::TRUNCATED) fail(kEndTooEarly, nullptr, __LINE__);
+  return true;
+}
+
+// The first entry (in file order) with the key, or -1.
+static int32_t find_entry(const PTRARRAY& entries, const char* key) {
+  int32_t index = entries.search(key, compare_key_text, 0);
+  while (index > 0 && compare_key_text(key, entries.data[index - 1], 0) == 0) --index;
+  return index;
+}
+
+bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value) {
+  if (!key || !*key || !value) {
+    fail(kBadKey, nullptr, __LINE__);
+    return false;
+  }
+  succeed();
+  if (cached) {
+    if (entries.count == 0 && !load(folder, true)) return false;
+    int32_t index = find_entry(entries, key);
+    if (index < 0) {
+      fail(kNotFound, key, __LINE__);
+      return false;
+    }
+    strcpy(value, static_cast<CONFIG_ENTRY*>(entries.data[index])->value);
+    succeed();
+    return true;
+  }
+
+  TEXT_FILE in;
+  in.line_size = kReadChunk;
+  if (!in.open(folder, file_name, 0, false)) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  ENTRY_TEXT text;
+  bool unused = true;
+  READ result;
+  while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
+    if (text.key == key) {
+      copy_cut(value, kValueMax + 1, text.value);
+      return true;
+    }
+  }
+  if (result == READ::TRUNCATED)
+    fail(kEndTooEarly, nullptr, __LINE__);
+  else
+    fail(kNotFound, key, __LINE__);
+  return false;
+}
+
+bool CONFIG_FILE::get_int(const FOLDER& folder, const char* key, int32_t& value, bool hexadecimal) {
+  char text[kValueMax + 1];
+  if (!get_string(folder, key, text)) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long number = strtoll(text, &end, hexadecimal ? 16 : 10);
+  if (end == text) return false;
+  while (is_blank(*end)) ++end;
+  if (*end) return false;
+  if (hexadecimal) {
+    // Hexadecimal values are 32-bit patterns ("FF000000" is a colour).
+    if (number < INT32_MIN) number = INT32_MIN;
+    if (number > 0xFFFFFFFFLL) number = 0xFFFFFFFFLL;
+    value = number < 0 ? static_cast<int32_t>(number)
+                       : static_cast<int32_t>(static_cast<uint32_t>(number));
+  } else {
+    if (number < INT32_MIN) number = INT32_MIN;
+    if (number > INT32_MAX) number = INT32_MAX;
+    value = static_cast<int32_t>(number);
+  }
+  return true;
+}
+
+bool CONFIG_FILE::set_int(const FOLDER& folder, const char* key, int32_t value, bool hexadecimal) {
+  char text[16];
+  if (hexadecimal)
+    snprintf(text, sizeof text, "%X", static_cast<uint32_t>(value));
+  else
+    snprintf(text, sizeof text, "%d", value);
+  return set_string(folder, key, text);
+}
+
+bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* value) {
+  if (!value) value = "";
+  if (!key_can_be_stored(key) || has_line_break(value)) {
+    fail(kBadKey, nullptr, __LINE__);
+    return false;
+  }
+  succeed();
+
+  if (cached) {
+    if (entries.count == 0 && !load(folder, false)) return false;
+    int32_t index = find_entry(entries, key);
+    CONFIG_ENTRY* entry = nullptr;
+    std::string old_value;
+    if (index >= 0) {
+      entry = static_cast<CONFIG_ENTRY*>(entries.data[index]);
+      old_value = entry->value;
+      copy_cut(entry->value, sizeof entry->value, value);
+    } else {
+      entry = new (std::nothrow) CONFIG_ENTRY;
+      if (!entry || !entries.add(entry)) {
+        delete entry;
+        fail(kNoMemory, nullptr, __LINE__);
+        return false;
+      }
+      entry->order = static_cast<uint16_t>(entries.count - 1);
+      copy_cut(entry->key, sizeof entry->key, key);
+      copy_cut(entry->value, sizeof entry->value, value);
+      entries.sort(compare_keys, 0);
+    }
+    if (rewrite(folder)) return true;
+    // The file kept its old entries; so does the cache.
+    if (index >= 0) {
+      memcpy(entry->value, old_value.c_str(), old_value.size() + 1);
+    } else {
+      for (int32_t i = 0; i < entries.count; ++i)
+        if (entries.data[i] == entry) entries.remove_at(i);
+    }
+    return false;
+  }
+
+  // Uncached: the file moves to "<name>.tmp" and is copied back under its
+  // name with the entry changed. Whatever fails, the old file ends where it
+  // was.
+  PATHS paths;
+  if (!make_paths(folder, file_name, paths)) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  struct stat info {};
+  bool present = stat(paths.file, &info) == 0;
+  if (present && !S_ISREG(info.st_mode)) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  bool moved = rename(paths.file, paths.temp) == 0;
+  if (!moved && errno != ENOENT) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+
+  TEXT_FILE in, out;
+  in.line_size = kReadChunk;
+  if (moved && !in.open(folder, paths.temp_name.c_str(), 0, false)) {
+    rename(paths.temp, paths.file);
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  if (!out.open(folder, file_name, 1, moved && in.utf16)) {
+    in.close();
+    if (moved) rename(paths.temp, paths.file);
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+
+  bool ok = true;
+  bool matched = false;
+  if (moved) {
+    ENTRY_TEXT text;
+    while (read_entry(in, text, &out, ok) == READ::ENTRY) {
+      if (text.key == key) {
+        text.value = value;
+        matched = true;
+      }
+      ok = ok && write_entry(out, text.key.c_str(), text.value.c_str());
+    }
+    in.close();
+  }
+  if (!matched) ok = ok && write_entry(out, key, value);
+  ok = out.close() && ok;
+  if (!ok) {
+    remove(paths.file);
+    if (moved) rename(paths.temp, paths.file);
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  keep_mode(paths.file, present, info.st_mode);
+  if (moved) remove(paths.temp);
+  succeed();
+  return true;
+}
+
+bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback, intptr_t user) {
+  if (!callback) {
+    fail(kNoCallback, nullptr, __LINE__);
+    return false;
+  }
+  succeed();
+  if (cached) {
+    if (entries.count == 0 && !load(folder, true)) return false;
+    for (int32_t i = 0; i < entries.count; ++i) {
+      const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
+      callback(entry->key, entry->value, user);
+    }
+    succeed();
+    return true;
+  }
+
+  TEXT_FILE in;
+  in.line_size = kReadChunk;
+  if (!in.open(folder, file_name, 0, false)) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  ENTRY_TEXT text;
+  bool unused = true;
+  READ result;
+  char value[kValueMax + 1];
+  while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
+    copy_cut(value, sizeof value, text.value);
+    callback(text.key.c_str(), value, user);
+  }
+  if (result == READ::TRUNCATED) {
+    fail(kEndTooEarly, nullptr, __LINE__);
+    return false;
+  }
+  return true;
+}
+
+// The entries go to "<name>.tmp" in file order; only a complete, closed
+// copy replaces the file.
+bool CONFIG_FILE::rewrite(const FOLDER& folder) {
+  PATHS paths;
+  if (!make_paths(folder, file_name, paths)) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  struct stat info {};
+  bool present = stat(paths.file, &info) == 0;
+
+  entries.sort(compare_orders, 0);
+  bool ok = false;
+  TEXT_FILE out;
+  if (out.open(folder, paths.temp_name.c_str(), 1, false)) {
+    ok = true;
+    for (int32_t i = 0; ok && i < entries.count; ++i) {
+      const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
+      ok = write_entry(out, entry->key, entry->value);
+    }
+    ok = out.close() && ok;
+    if (ok) {
+      keep_mode(paths.temp, present, info.st_mode);
+      ok = rename(paths.temp, paths.file) == 0;
+    }
+    if (!ok) remove(paths.temp);
+  }
+  entries.sort(compare_keys, 0);
+  if (!ok) {
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
+  succeed();
+  return true;
+}

@@ -1,0 +1,114 @@
+#pragma once
+// The Linux side of files and folders: path joins, opening, copying,
+// renaming and removing files, folder listings with filters, drives from
+// /proc/mounts, the standard folders, the program's own path and the data
+// carried behind its executable image.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "folder.h"
+
+struct FILE_INFO {
+  uint8_t is_directory;
+  uint8_t hidden;      // the name begins with "."
+  uint16_t owner_rwx;  // mode & 0700
+  uint32_t size;       // bytes, modulo 2^32
+  uint32_t modified;   // calendar seconds
+};
+
+// One entry handed out by list_folder_filtered.
+struct FOLDER_LIST_ENTRY {
+  char name[256];
+  FOLDER folder;
+  FILE_INFO info;
+  uint64_t whole_size;  // the size before it is cut to 32 bits
+};
+
+struct FOLDER_LIST;  // a folder listing in progress
+
+bool file_exists(const FOLDER& folder, const char* name, bool assume = false);
+// In-process copy through a temporary name in the target folder, keeping
+// the source's permission bits; the target is replaced only when complete.
+bool copy_file(const FOLDER& source, const char* source_name, const FOLDER& target,
+               const char* target_name);
+const char* get_home_folder();
+bool get_file_info(const FOLDER& folder, const char* name, FILE_INFO* info);
+bool is_directory(const char* path);
+// Joined path in a static buffer; null when it does not fit.
+const char* make_path(const FOLDER& folder, const char* name);
+// Joins folder and name with one "/" into output; false when it does not fit.
+bool join_path(char* output, size_t output_size, const char* folder, const char* name);
+bool get_program_path(FOLDER* folder, char* name, size_t name_size);
+bool chmod_file(const FOLDER& folder, const char* name, uint32_t mode);
+// Replaces the process with the program (returns only on failure).
+bool run_program(const FOLDER& folder, const char* name);
+bool close_file(FILE* file);
+// "r+b"/"r+" create the file only when it does not exist.
+FILE* open_file(const FOLDER& folder, const char* name, const char* mode);
+bool rename_file(const FOLDER& folder, const char* name, const FOLDER& target,
+                 const char* target_name = nullptr);
+bool remove_file(const FOLDER& folder, const char* name);
+// A symbolic link in place of the folder is unlinked, never descended into.
+bool remove_folder(const FOLDER& folder, const char* name, bool empty_first);
+// Removes everything inside the directory at path (hidden entries too),
+// unlinking symbolic links instead of following them; the directory itself
+// stays. False when path is not a real directory or anything stayed behind.
+bool remove_folder_contents(const char* path);
+bool make_folder(FOLDER* folder, const char* name, bool create);
+bool set_folder_if_directory(FOLDER* folder, const char* path);
+bool folder_up(FOLDER* folder);
+bool same_path(const FOLDER& a, const FOLDER& b);
+const char* get_folder_name(const FOLDER& folder);
+
+// Match modes: 0 ends with, 2 begins with, 4 contains, 6 equals; +1 ignores
+// case. "." and ".." are never listed.
+FOLDER_LIST* list_folder(const FOLDER& folder, const char* pattern, bool show_hidden,
+                         uint32_t match_mode, bool filter_folders);
+bool list_folder_filtered(FOLDER_LIST* list, FOLDER_LIST_ENTRY* entry);
+void free_folder_list(FOLDER_LIST* list);
+
+// Drive 0 is the home folder, 1 the root, 2 and up known mounts. Types:
+// 0 disk, 1 cdrom, 2 floppy, 3 network, 4 linux, 5 unix, 6 mac, 7 os2,
+// 8 dos, 9 windows.
+int get_drive_count();
+bool get_drive_path(FOLDER* folder, int drive);
+const char* get_drive_name(int drive);
+int get_drive_of_folder(const FOLDER& folder);
+int get_drive_type(int drive);
+
+// Types: 0 program folder, 1 user application, 2 user data, 3 user
+// settings, 4 system application, 5 system data, 6 system settings,
+// 7 this run's private temporary folder.
+bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
+
+// This run's temporary folder, "" until one was made; removed (never
+// following links) at shutdown and by the fatal exit.
+const char* get_temporary_folder_path();
+void remove_temporary_folder();
+// Called by the standard-folder query when it has made the folder.
+void record_temporary_folder(const char* path);
+
+int stricmp(const char* a, const char* b);
+int strnicmp(const char* a, const char* b, int n);
+
+// Whether the program file carries data behind its executable image, and
+// the file offset where that data begins (the end of the ELF section
+// header table).
+struct PAYLOAD_INFO {
+  bool present;
+  uint32_t offset;
+};
+PAYLOAD_INFO payload_offset();             // of this program's own file
+PAYLOAD_INFO payload_offset_of(const char* path);  // of any 64-bit ELF file
+
+// Test seams. The home folder otherwise comes from the password database;
+// the system root is put in front of every fixed system path the platform
+// writes under (/opt, /tmp, /usr/lib/menu). Null restores the real ones.
+void set_home_folder_override(const char* path);
+void set_system_root_override(const char* path);
+// The fixed path under the root override, in one of a few rotating static
+// buffers; null when it does not fit.
+const char* system_path(const char* fixed_path);
+// Drives are read from this file instead of /proc/mounts; null restores it.
+void set_mounts_file_override(const char* path);

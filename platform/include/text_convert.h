@@ -1,0 +1,103 @@
+#pragma once
+// The system's 8-bit text and its conversion to and from UTF-8. Bytes 0-255
+// are Latin-1; any other character rides inside a run opened and closed by
+// byte 1, each character written ",XXXX" (characters above U+FFFF as their
+// two UTF-16 surrogates). Text files, desktop entries and the clipboard all
+// convert through this one code.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// ---- UTF-8, strict: no overlong forms, no surrogates, nothing above U+10FFFF.
+
+// Bytes of the sequence a lead byte opens (1-4); 0 when the byte can lead
+// no valid sequence (a continuation byte, C0, C1, F5-FF).
+int utf8_sequence_length(uint8_t lead);
+// Whether byte may stand at position index (1-3) of a sequence opened by
+// lead; the second byte's range is narrowed for E0, ED, F0 and F4.
+bool utf8_continuation_ok(uint8_t lead, int index, uint8_t byte);
+// Decodes one sequence from bytes[0 .. available). Returns the bytes used,
+// 0 when the sequence is invalid or cut off.
+size_t utf8_decode(const uint8_t* bytes, size_t available, uint32_t& code_point);
+// Writes the UTF-8 form of a code point up to U+10FFFF (surrogates give
+// U+FFFD) into out[4]; returns its length, 0 above U+10FFFF.
+size_t utf8_encode(uint32_t code_point, char* out);
+
+// ---- UTF-16 surrogates.
+
+constexpr bool is_high_surrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+constexpr bool is_low_surrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Joins units that arrive one at a time: a high surrogate waits for its low
+// one; a surrogate without its partner becomes U+FFFD. Anything else
+// passes through.
+class SURROGATE_JOINER {
+public:
+  // Code points ready to write are put into out; returns how many (0-2).
+  int feed(uint32_t unit, uint32_t out[2]);
+  // A high surrogate still waiting becomes U+FFFD; returns 0 or 1.
+  int flush(uint32_t out[1]);
+  bool waiting() const { return high != 0; }
+
+private:
+  uint32_t high = 0;
+};
+
+// ---- System text.
+
+// Longest form of one character: closing or opening byte 1 plus ",XXXX,XXXX".
+constexpr size_t SYSTEM_CHAR_MAX_BYTES = 12;
+
+// Writes one character in system form into out (SYSTEM_CHAR_MAX_BYTES),
+// closing or opening a run as needed; run_open follows the run. Bytes 0 and
+// 2-255 stand as themselves; character 1 (which would open a run) and
+// everything above 255 go into a run; above U+FFFF as a surrogate pair.
+// Returns the bytes written. A caller ends the text with a byte 1 when
+// run_open is still set.
+size_t system_char_encode(uint32_t code_point, bool& run_open, char* out);
+
+// Walks system text unit by unit: bytes outside runs, four-digit groups
+// inside them. Inside a run a byte 1 closes it, a comma right behind a
+// byte 1 or a group is skipped, and a group that is not four hexadecimal
+// digits (either case) is skipped up to its first non-digit.
+class SYSTEM_TEXT_READER {
+public:
+  // A NUL ends the text as well as length; length -1 reads up to the NUL.
+  explicit SYSTEM_TEXT_READER(const char* text, ptrdiff_t length = -1);
+  // The next unit (0-255 outside a run, 0-65535 inside); false at the end.
+  bool next_unit(uint32_t& unit);
+  // The next character, surrogate pairs joined (a lone surrogate gives
+  // U+FFFD); false at the end.
+  bool next_code_point(uint32_t& code_point);
+
+  // For callers that walk units and come back to a place later (text
+  // layout): the byte reached and whether a run is open there. A reader
+  // started part-way through a text takes the run state it had there.
+  // Only meaningful between next_unit calls (next_code_point reads ahead).
+  const char* position() const { return reinterpret_cast<const char*>(at); }
+  bool in_run() const { return run_open; }
+  void set_in_run(bool open) { run_open = open; }
+
+private:
+  const uint8_t* at;
+  const uint8_t* end;
+  bool run_open = false;
+  SURROGATE_JOINER joiner;
+  uint32_t ready[2] = {};
+  int ready_count = 0;
+  int ready_next = 0;
+};
+
+// System text as UTF-8 (NUL characters are left out).
+std::string system_text_to_utf8(const char* text);
+// UTF-8 as system text. Text that is not valid UTF-8 is taken as 8-bit
+// Latin-1 from the first invalid sequence on, as text files do. A NUL
+// ends the text.
+std::string utf8_to_system_text(const char* bytes, size_t length);
+
+// Byte length of the longest start of text (up to max_bytes) that ends on
+// a character boundary, leaving room for the byte 1 that closes a run
+// still open there; close_run is set when that byte must be added.
+size_t system_text_fit(const char* text, size_t max_bytes, bool& close_run);
+// Cuts text to at most max_bytes in that way, closing an open run.
+void system_text_cut(std::string& text, size_t max_bytes);

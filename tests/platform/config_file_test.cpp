@@ -1,0 +1,484 @@
+#include "config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "debug_stream.h"
+#include "errors.h"
+#include "file_services.h"
+#include "test_support.h"
+#include "text_convert.h"
+
+using test_support::RunResult;
+using test_support::ScratchDir;
+using test_support::file_exists;
+using test_support::read_file;
+using test_support::run_program;
+using test_support::write_file;
+
+namespace {
+
+using ENTRIES = std::vector<std::pair<std::string, std::string>>;
+
+void collect(const char* key, const char* value, intptr_t user) {
+  reinterpret_cast<ENTRIES*>(user)->emplace_back(key, value);
+}
+
+class ConfigFileTest : public testing::Test {
+protected:
+  ConfigFileTest() {
+    // Failures are reported through the platform stream, whose settings
+    // live under the home folder: keep that away from the real one.
+    set_home_folder_override(home.path().c_str());
+    config.set_absolute(dir.path().c_str());
+    config.init("test.cfg", false);
+  }
+  ~ConfigFileTest() override { set_home_folder_override(nullptr); }
+
+  std::string path() const { return dir.file("test.cfg"); }
+  void put(const std::string& bytes) { ASSERT_TRUE(write_file(path(), bytes)); }
+  std::string bytes() const { return read_file(path()); }
+
+  std::string get(const char* key) {
+    char value[256] = "<unset>";
+    if (!config.get_string(key, value)) return "<failed>";
+    return value;
+  }
+
+  ENTRIES all() {
+    ENTRIES entries;
+    config.for_each_entry(config, collect, reinterpret_cast<intptr_t>(&entries));
+    return entries;
+  }
+
+  ScratchDir home;
+  ScratchDir dir;
+  CONFIG_FILE config;
+};
+
+// ---- Reading
+
+TEST_F(ConfigFileTest, CommentsAndEmptyLinesStandBeforeEntries) {
+  put("# comment\n\nspeed\n\t12\n");
+  int32_t speed = 0;
+  EXPECT_TRUE(config.get_int("speed", speed));
+  EXPECT_EQ(speed, 12);
+  EXPECT_EQ(get_last_error(), 0);
+}
+
+TEST_F(ConfigFileTest, ABlankValueLineIsAnEmptyValue) {
+  put("a\n   \nb\n\tx\n");
+  EXPECT_EQ(get("a"), "");
+  EXPECT_EQ(get("b"), "x");
+}
+
+TEST_F(ConfigFileTest, AKeyOnTheLastLineIsAnEarlyEnd) {
+  for (const char* text : {"a\n\t1\nlast\n", "a\n\t1\nlast", "a\n\t1\nlast\n  \t"}) {
+    put(text);
+    EXPECT_EQ(get("last"), "<failed>") << text;
+    EXPECT_EQ(get_last_error(), 257);
+    EXPECT_EQ(get("a"), "1");
+    EXPECT_EQ(all(), (ENTRIES{{"a", "1"}}));
+    EXPECT_EQ(get_last_error(), 257);
+  }
+}
+
+TEST_F(ConfigFileTest, KeyLinesAreTakenWhole) {
+  put("speed = 12\nx\n  spaced key  \n\t  value with # and blanks  \n");
+  EXPECT_EQ(all(), (ENTRIES{{"speed = 12", "x"}, {"spaced key  ", "value with # and blanks  "}}));
+}
+
+TEST_F(ConfigFileTest, AHashInTheValuePositionIsAValue) {
+  put("colour\n#FF0000\nnext\n\t1\n");
+  EXPECT_EQ(get("colour"), "#FF0000");
+  EXPECT_EQ(get("next"), "1");
+}
+
+TEST_F(ConfigFileTest, ALineOfBlanksBetweenEntriesIsNoKey) {
+  put("a\n\t1\n   \nb\n\t2\n");
+  EXPECT_EQ(all(), (ENTRIES{{"a", "1"}, {"b", "2"}}));
+}
+
+TEST_F(ConfigFileTest, MixedLineEndsReadAlike) {
+  put("# made on another system\r\na\r\n\t1\r\nb\n\t2\rc\r\t3");
+  EXPECT_EQ(all(), (ENTRIES{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+}
+
+TEST_F(ConfigFileTest, LongValuesReadBackAsTheirFirst255Characters) {
+  std::string long_value(300, 'v');
+  put("a\n\t" + long_value + "\nb\n\t2\n");
+  EXPECT_EQ(get("a"), std::string(255, 'v'));
+  EXPECT_EQ(get("b"), "2");  // the tail of the long line is no key
+  EXPECT_EQ(all(), (ENTRIES{{"a", std::string(255, 'v')}, {"b", "2"}}));
+
+  config.init("test.cfg", true);
+  EXPECT_EQ(get("a"), std::string(255, 'v'));
+  EXPECT_EQ(get("b"), "2");
+}
+
+TEST_F(ConfigFileTest, LongKeysInTheFileAreMatchedWhole) {
+  std::string long_key(100, 'k');
+  put(long_key + "\n\tlong\n" + long_key.substr(0, 79) + "\n\tshort\n");
+  EXPECT_EQ(get(long_key.c_str()), "long");
+  EXPECT_EQ(get(long_key.substr(0, 79).c_str()), "short");
+}
+
+TEST_F(ConfigFileTest, TextAbove255ComesInTheSystemForm) {
+  put("name\n\t\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80 caf\xC3\xA9\n");
+  EXPECT_EQ(get("name"), "\x01,4E2D,6587\x01 \x01,D83D,DE00\x01 caf\xE9");
+}
+
+// ---- Failures with their codes
+
+TEST_F(ConfigFileTest, MissingKeysFilesAndCallbacks) {
+  put("a\n\t1\n");
+  EXPECT_EQ(get("b"), "<failed>");
+  EXPECT_EQ(get_last_error(), 256);
+  EXPECT_STREQ(get_last_error_text(),
+               "Warning: The requested entry was not found in the config file (b).");
+
+  // An empty key is refused before the file is looked at.
+  config.init("missing.cfg", false);
+  EXPECT_EQ(get(""), "<failed>");
+  EXPECT_EQ(get_last_error(), 4097);
+  EXPECT_EQ(get(nullptr), "<failed>");
+  EXPECT_EQ(get_last_error(), 4097);
+  EXPECT_EQ(get("a"), "<failed>");
+  EXPECT_EQ(get_last_error(), 4098);
+  EXPECT_STREQ(get_last_error_text(), "Error: Error trying to open the config file missing.cfg.");
+
+  EXPECT_FALSE(config.for_each_entry(config, nullptr, 0));
+  EXPECT_EQ(get_last_error(), 4099);
+  EXPECT_FALSE(config.for_each_entry(config, collect, 0));
+  EXPECT_EQ(get_last_error(), 4098);
+}
+
+TEST_F(ConfigFileTest, SuccessClearsTheLastError) {
+  put("a\n\t1\n");
+  set_last_error(999, "old");
+  EXPECT_EQ(get("a"), "1");
+  EXPECT_EQ(get_last_error(), 0);
+  set_last_error(999, "old");
+  EXPECT_TRUE(config.set_string("b", "2"));
+  EXPECT_EQ(get_last_error(), 0);
+  set_last_error(999, "old");
+  EXPECT_EQ(all().size(), 2u);
+  EXPECT_EQ(get_last_error(), 0);
+}
+
+TEST_F(ConfigFileTest, ExistsAndLoad) {
+  EXPECT_FALSE(config.exists());
+  EXPECT_TRUE(config.load(false));
+  EXPECT_FALSE(config.load(true));
+  EXPECT_EQ(get_last_error(), 4098);
+  put("b\n\t2\na\n\t1\n");
+  EXPECT_TRUE(config.exists());
+  EXPECT_TRUE(config.load(true));
+  ASSERT_EQ(config.entries.count, 2);
+  const CONFIG_ENTRY* first = static_cast<const CONFIG_ENTRY*>(config.entries.data[0]);
+  EXPECT_STREQ(first->key, "a");
+  EXPECT_EQ(first->order, 1);
+}
+
+TEST_F(ConfigFileTest, FailuresGoToThePlatformStreamWhenItHasOutput) {
+  DEBUG_STREAM& stream = platform_debug_stream();
+  stream.has_output();  // settings first, so that they do not replace ours
+  uint16_t saved_flags = stream.flags;
+  stream.flags = DEBUG_TO_CONSOLE | DEBUG_CODE_LOCATION;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(get("nothing"), "<failed>");
+  std::string out = testing::internal::GetCapturedStdout();
+  stream.flags = saved_flags;
+  EXPECT_NE(out.find("(code/config_file,"), std::string::npos) << out;
+  EXPECT_NE(out.find("Error: Error trying to open the config file test.cfg."), std::string::npos)
+      << out;
+
+  stream.flags = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(get("nothing"), "<failed>");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  stream.flags = saved_flags;
+}
+
+// ---- Numbers
+
+TEST_F(ConfigFileTest, IntegersParseStrictlyAndClampTo32Bits) {
+  put("big\n\t3000000000\nsmall\n\t-3000000000\nword\n\tabc\nprefixed\n\t0x047C\n"
+      "hex\n\t047C\ncolour\n\tFF000000\nwide\n\t123456789A\ntrailing\n\t12 \nmixed\n\t12abc\n");
+  int32_t value = 7;
+  EXPECT_TRUE(config.get_int("big", value));
+  EXPECT_EQ(value, INT32_MAX);
+  EXPECT_TRUE(config.get_int("small", value));
+  EXPECT_EQ(value, INT32_MIN);
+  EXPECT_TRUE(config.get_int("trailing", value));
+  EXPECT_EQ(value, 12);
+
+  value = 7;
+  EXPECT_FALSE(config.get_int("word", value));
+  EXPECT_FALSE(config.get_int("prefixed", value));  // not a decimal number
+  EXPECT_FALSE(config.get_int("mixed", value));
+  EXPECT_FALSE(config.get_int("absent", value));
+  EXPECT_EQ(value, 7);
+
+  EXPECT_TRUE(config.get_int("hex", value, true));
+  EXPECT_EQ(value, 0x47C);
+  EXPECT_TRUE(config.get_int("prefixed", value, true));
+  EXPECT_EQ(value, 0x47C);
+  EXPECT_TRUE(config.get_int("colour", value, true));
+  EXPECT_EQ(static_cast<uint32_t>(value), 0xFF000000u);
+  EXPECT_TRUE(config.get_int("wide", value, true));
+  EXPECT_EQ(static_cast<uint32_t>(value), 0xFFFFFFFFu);
+}
+
+TEST_F(ConfigFileTest, SetIntWritesDecimalOrUpperCaseHex) {
+  EXPECT_TRUE(config.set_int("d", -12));
+  EXPECT_TRUE(config.set_int("h", static_cast<int32_t>(0xFF00AB00u), true));
+  EXPECT_EQ(bytes(), "d\n\t-12\nh\n\tFF00AB00\n");
+  int32_t value = 0;
+  EXPECT_TRUE(config.get_int("h", value, true));
+  EXPECT_EQ(static_cast<uint32_t>(value), 0xFF00AB00u);
+}
+
+// ---- Keys and values that cannot be stored
+
+TEST_F(ConfigFileTest, KeysAndValuesThatWouldBreakTheFormAreRefused) {
+  put("a\n\t1\n");
+  std::string before = bytes();
+  std::string key79(79, 'k'), key80(80, 'k');
+  for (const char* key : {"", "#key", " key", "\tkey", "two\nlines", "cr\rkey", key80.c_str()}) {
+    EXPECT_FALSE(config.set_string(key, "x")) << key;
+    EXPECT_EQ(get_last_error(), 4097);
+  }
+  EXPECT_FALSE(config.set_string(nullptr, "x"));
+  EXPECT_FALSE(config.set_string("a", "line\nbreak"));
+  EXPECT_FALSE(config.set_string("a", "carriage\rreturn"));
+  EXPECT_EQ(get_last_error(), 4097);
+  EXPECT_EQ(bytes(), before);
+
+  EXPECT_TRUE(config.set_string(key79.c_str(), "fits"));
+  EXPECT_TRUE(config.set_string(key79.c_str(), "again"));  // matched, not duplicated
+  EXPECT_EQ(bytes(), "a\n\t1\n" + key79 + "\n\tagain\n");
+}
+
+// ---- Uncached writing
+
+TEST_F(ConfigFileTest, UncachedSetKeepsCommentsAndOrder) {
+  put("# settings\n\nfirst\n\t1\n# about second\nsecond\n\t2\n\nthird\n\t3\n# the end\n");
+  EXPECT_TRUE(config.set_string("second", "two"));
+  EXPECT_EQ(bytes(), "# settings\n\nfirst\n\t1\n# about second\nsecond\n\ttwo\n\nthird\n\t3\n# the end\n");
+  EXPECT_TRUE(config.set_string("fourth", nullptr));
+  EXPECT_EQ(bytes(), "# settings\n\nfirst\n\t1\n# about second\nsecond\n\ttwo\n\nthird\n\t3\n# the end\n"
+                     "fourth\n\t\n");
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
+}
+
+TEST_F(ConfigFileTest, UncachedSetMakesAMissingFile) {
+  EXPECT_TRUE(config.set_string("key", "value"));
+  EXPECT_EQ(bytes(), "key\n\tvalue\n");
+}
+
+TEST_F(ConfigFileTest, UncachedLongValuesAreWrittenWholeAndCopiedWhole) {
+  std::string long_value(300, 'v');
+  EXPECT_TRUE(config.set_string("a", long_value.c_str()));
+  EXPECT_TRUE(config.set_string("b", "2"));
+  EXPECT_EQ(bytes(), "a\n\t" + long_value + "\nb\n\t2\n");
+  EXPECT_EQ(get("a"), std::string(255, 'v'));
+}
+
+TEST_F(ConfigFileTest, UncachedSetKeepsUtf8TextByteForByte) {
+  std::string text = "# \xC3\xA9t\xC3\xA9\nname\n\t\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\nother\n\t1\n";
+  put(text);
+  EXPECT_TRUE(config.set_string("other", "2"));
+  EXPECT_EQ(bytes(), text.substr(0, text.size() - 2) + "2\n");
+  EXPECT_TRUE(config.set_string("added", "\x01,4E2D\x01"));
+  EXPECT_EQ(bytes(), text.substr(0, text.size() - 2) + "2\nadded\n\t\xE4\xB8\xAD\n");
+}
+
+TEST_F(ConfigFileTest, UncachedSetKeepsAUtf16File) {
+  std::string utf8 = "# \xE4\xB8\xAD\nkey\n\told\n";
+  RunResult le = run_program({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, {}, &utf8);
+  ASSERT_EQ(le.exit_code, 0);
+  put("\xFF\xFE" + le.out);
+  EXPECT_TRUE(config.set_string("key", "new"));
+  std::string expected_utf8 = "# \xE4\xB8\xAD\nkey\n\tnew\n";
+  RunResult expected = run_program({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, {},
+                                   &expected_utf8);
+  EXPECT_EQ(bytes(), "\xFF\xFE" + expected.out);
+}
+
+TEST_F(ConfigFileTest, UncachedSetKeepsPermissionBits) {
+  put("a\n\t1\n");
+  ASSERT_EQ(chmod(path().c_str(), 0640), 0);
+  EXPECT_TRUE(config.set_string("a", "2"));
+  struct stat info;
+  ASSERT_EQ(stat(path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(ConfigFileTest, AStaleTmpFileIsNeverBroughtBack) {
+  ASSERT_TRUE(write_file(dir.file("test.cfg.tmp"), "stale\n\tentries\n"));
+  EXPECT_TRUE(config.set_string("key", "value"));
+  EXPECT_EQ(bytes(), "key\n\tvalue\n");
+  EXPECT_EQ(read_file(dir.file("test.cfg.tmp")), "stale\n\tentries\n");
+}
+
+// ---- Rewrites that cannot complete
+
+TEST_F(ConfigFileTest, ADirectoryOnTheTmpNameLeavesTheFileAlone) {
+  const std::string original = "# keep me\na\n\t1\nb\n\t2\n";
+  put(original);
+  ASSERT_EQ(mkdir(dir.file("test.cfg.tmp").c_str(), 0755), 0);
+  ASSERT_TRUE(write_file(dir.file("test.cfg.tmp/inside"), "x"));
+
+  EXPECT_FALSE(config.set_string("a", "changed"));
+  EXPECT_EQ(get_last_error(), 4098);
+  EXPECT_EQ(bytes(), original);
+  EXPECT_EQ(read_file(dir.file("test.cfg.tmp/inside")), "x");
+
+  config.init("test.cfg", true);
+  EXPECT_FALSE(config.set_string("a", "changed"));
+  EXPECT_EQ(get_last_error(), 4098);
+  EXPECT_EQ(bytes(), original);
+  EXPECT_EQ(get("a"), "1");  // the cache kept the old value too
+  EXPECT_FALSE(config.set_string("new", "x"));
+  EXPECT_EQ(get("new"), "<failed>");
+  EXPECT_EQ(read_file(dir.file("test.cfg.tmp/inside")), "x");
+}
+
+TEST_F(ConfigFileTest, AFolderThatIsAFileFailsCleanly) {
+  ASSERT_TRUE(write_file(dir.file("plain"), "not a folder"));
+  config.set_absolute(dir.file("plain").c_str());
+  EXPECT_FALSE(config.set_string("a", "1"));
+  EXPECT_EQ(get_last_error(), 4098);
+  config.init("test.cfg", true);
+  EXPECT_FALSE(config.set_string("a", "1"));
+  EXPECT_EQ(get_last_error(), 4098);
+  EXPECT_EQ(read_file(dir.file("plain")), "not a folder");
+}
+
+TEST_F(ConfigFileTest, AFileNameThatIsADirectoryIsNotMovedAway) {
+  ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
+  EXPECT_FALSE(config.set_string("a", "1"));
+  EXPECT_EQ(get_last_error(), 4098);
+  config.init("test.cfg", true);
+  EXPECT_FALSE(config.set_string("a", "1"));
+  struct stat info;
+  ASSERT_EQ(stat(path().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
+}
+
+TEST_F(ConfigFileTest, AFullDiskDuringACachedRewriteLeavesTheFile) {
+  const std::string original = "a\n\t1\n";
+  put(original);
+  ASSERT_EQ(symlink("/dev/full", dir.file("test.cfg.tmp").c_str()), 0);
+  config.init("test.cfg", true);
+  EXPECT_FALSE(config.set_string("a", "2"));
+  EXPECT_EQ(get_last_error(), 4098);
+  EXPECT_EQ(bytes(), original);
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));  // our link to the device is gone
+}
+
+// Runs the set in a child whose files may not grow past limit bytes, so that
+// writing the new file fails part way.
+bool set_with_file_size_limit(CONFIG_FILE& config, const char* key, const char* value,
+                              rlim_t limit) {
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit size_limit = {limit, limit};
+    setrlimit(RLIMIT_FSIZE, &size_limit);
+    bool result = config.set_string(key, value);
+    _exit(result ? 1 : (get_last_error() == 4098 ? 0 : 2));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(ConfigFileTest, AWriteFailurePartWayLeavesTheFileInBothModes) {
+  std::string original = "# header\n";
+  for (int i = 0; i < 200; ++i) original += "key" + std::to_string(i) + "\n\tvalue\n";
+  put(original);
+  EXPECT_FALSE(set_with_file_size_limit(config, "key5", "changed", 1000));
+  EXPECT_EQ(bytes(), original);
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
+
+  config.init("test.cfg", true);
+  EXPECT_FALSE(set_with_file_size_limit(config, "key5", "changed", 1000));
+  EXPECT_EQ(bytes(), original);
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
+}
+
+// ---- Cached mode
+
+TEST_F(ConfigFileTest, CachedEntriesAreVisitedInKeyOrder) {
+  put("# comment\nzeta\n\t1\nalpha\n\t2\nmid\n\t3\n");
+  config.init("test.cfg", true);
+  EXPECT_EQ(all(), (ENTRIES{{"alpha", "2"}, {"mid", "3"}, {"zeta", "1"}}));
+  config.init("test.cfg", false);
+  EXPECT_EQ(all(), (ENTRIES{{"zeta", "1"}, {"alpha", "2"}, {"mid", "3"}}));
+}
+
+TEST_F(ConfigFileTest, CachedSetWritesFileOrderWithoutComments) {
+  put("# comment\nzeta\n\t1\n\nalpha\n\t2\n");
+  config.init("test.cfg", true);
+  EXPECT_TRUE(config.set_string("alpha", "two"));
+  EXPECT_EQ(bytes(), "zeta\n\t1\nalpha\n\ttwo\n");
+  EXPECT_TRUE(config.set_string("beta", "3"));
+  EXPECT_EQ(bytes(), "zeta\n\t1\nalpha\n\ttwo\nbeta\n\t3\n");
+  EXPECT_EQ(get("beta"), "3");
+  EXPECT_EQ(all(), (ENTRIES{{"alpha", "two"}, {"beta", "3"}, {"zeta", "1"}}));
+  EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
+}
+
+TEST_F(ConfigFileTest, CachedSetCutsValuesTo255) {
+  config.init("test.cfg", true);
+  std::string long_value(300, 'v');
+  EXPECT_TRUE(config.set_string("a", long_value.c_str()));
+  EXPECT_EQ(bytes(), "a\n\t" + std::string(255, 'v') + "\n");
+  // A cut never splits a character of the system form.
+  std::string runs = std::string(250, 'x') + "\x01,4E2D,6587\x01";
+  EXPECT_TRUE(config.set_string("b", runs.c_str()));
+  EXPECT_EQ(get("b"), std::string(250, 'x'));
+}
+
+TEST_F(ConfigFileTest, CachedSetKeepsPermissionBitsAndMakesMissingFiles) {
+  config.init("test.cfg", true);
+  EXPECT_TRUE(config.set_string("a", "1"));
+  EXPECT_EQ(bytes(), "a\n\t1\n");
+  ASSERT_EQ(chmod(path().c_str(), 0600), 0);
+  EXPECT_TRUE(config.set_string("a", "2"));
+  struct stat info;
+  ASSERT_EQ(stat(path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST_F(ConfigFileTest, CachedReadsComeFromTheCache) {
+  put("a\n\t1\n");
+  config.init("test.cfg", true);
+  EXPECT_EQ(get("a"), "1");
+  put("a\n\tchanged behind our back\n");
+  EXPECT_EQ(get("a"), "1");
+  EXPECT_TRUE(config.load(true));
+  EXPECT_EQ(get("a"), "changed behind our back");
+}
+
+TEST_F(ConfigFileTest, AnOverlongFileNameIsRefused) {
+  std::string name(300, 'n');
+  config.init(name.c_str(), false);
+  EXPECT_FALSE(config.set_string("a", "1"));
+  EXPECT_EQ(get_last_error(), 4098);
+  config.init(nullptr, false);
+  EXPECT_STREQ(config.file_name, "settings");
+}
+
+}  // namespace

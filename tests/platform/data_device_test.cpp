@@ -1,0 +1,283 @@
+#include "data_device.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A device over a byte vector; writes stop at an optional capacity so that
+// short writes can be provoked.
+class MEMORY_DEVICE : public DATA_DEVICE {
+public:
+  explicit MEMORY_DEVICE(std::vector<uint8_t> bytes = {}, size_t capacity = SIZE_MAX)
+      : data(std::move(bytes)), capacity(capacity) {}
+
+  uint32_t tell() override { return static_cast<uint32_t>(position); }
+  bool seek(int32_t offset, bool from_end) override {
+    int64_t target = offset + (from_end ? static_cast<int64_t>(data.size()) : 0);
+    if (target < 0) return false;
+    position = static_cast<size_t>(target);
+    return true;
+  }
+  int32_t read(void* buffer, int32_t count) override {
+    reads++;
+    if (count < 1 || position >= data.size()) return 0;
+    size_t n = std::min(static_cast<size_t>(count), data.size() - position);
+    memcpy(buffer, data.data() + position, n);
+    position += n;
+    return static_cast<int32_t>(n);
+  }
+  int32_t write(const void* buffer, int32_t count) override {
+    if (count < 1 || position >= capacity) return 0;
+    size_t n = std::min(static_cast<size_t>(count), capacity - position);
+    if (data.size() < position + n) data.resize(position + n);
+    memcpy(data.data() + position, buffer, n);
+    position += n;
+    return static_cast<int32_t>(n);
+  }
+
+  std::vector<uint8_t> data;
+  size_t capacity;
+  size_t position = 0;
+  int reads = 0;
+};
+
+// A client that writes one u32 and reads it back, reporting what it was told.
+class NUMBER_CLIENT : public DATA_DEVICE_CLIENT {
+public:
+  bool get_from_data_device(DATA_DEVICE* device) override { return device->read_u32(value); }
+  bool put_to_data_device(DATA_DEVICE* device) override { return device->write_u32(value); }
+  uint32_t value = 0;
+};
+
+// A client whose result is fixed, whatever the device did.
+class VERDICT_CLIENT : public DATA_DEVICE_CLIENT {
+public:
+  explicit VERDICT_CLIENT(bool verdict) : verdict(verdict) {}
+  bool get_from_data_device(DATA_DEVICE*) override { return verdict; }
+  bool put_to_data_device(DATA_DEVICE*) override { return verdict; }
+  bool verdict;
+};
+
+std::vector<uint8_t> bytes_of(std::initializer_list<int> values) {
+  std::vector<uint8_t> out;
+  for (int v : values) out.push_back(static_cast<uint8_t>(v));
+  return out;
+}
+
+// A u32 length followed by the text's bytes, little-endian.
+std::vector<uint8_t> stored_string(const std::string& text, uint32_t length) {
+  std::vector<uint8_t> out = bytes_of({static_cast<int>(length & 0xFF), static_cast<int>((length >> 8) & 0xFF),
+                                       static_cast<int>((length >> 16) & 0xFF), static_cast<int>(length >> 24)});
+  out.insert(out.end(), text.begin(), text.end());
+  return out;
+}
+
+TEST(DataDeviceIntegers, AreLittleEndianOnTheStream) {
+  MEMORY_DEVICE device;
+  EXPECT_TRUE(device.write_u8(0xAB));
+  EXPECT_TRUE(device.write_u16(0x1234));
+  EXPECT_TRUE(device.write_u32(0xDEADBEEF));
+  EXPECT_TRUE(device.write_i32(-2));
+  EXPECT_EQ(device.data, bytes_of({0xAB, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE, 0xFE, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(device.error, 0);
+}
+
+TEST(DataDeviceIntegers, AreBigEndianWhenSwapIsSet) {
+  MEMORY_DEVICE device;
+  device.swap = 1;
+  device.write_u16(0x1234);
+  device.write_u32(0xDEADBEEF);
+  device.write_i32(-2);
+  EXPECT_EQ(device.data, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE}));
+}
+
+TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
+  for (uint8_t swap : {0, 1}) {
+    MEMORY_DEVICE device;
+    device.swap = swap;
+    device.write_u8(7);
+    device.write_u16(0xBEEF);
+    device.write_u32(0x01020304);
+    device.write_i32(-123456789);
+    device.position = 0;
+    uint8_t a = 0;
+    uint16_t b = 0;
+    uint32_t c = 0;
+    int32_t d = 0;
+    EXPECT_TRUE(device.read_u8(a));
+    EXPECT_TRUE(device.read_u16(b));
+    EXPECT_TRUE(device.read_u32(c));
+    EXPECT_TRUE(device.read_i32(d));
+    EXPECT_EQ(a, 7);
+    EXPECT_EQ(b, 0xBEEF);
+    EXPECT_EQ(c, 0x01020304u);
+    EXPECT_EQ(d, -123456789);
+  }
+}
+
+TEST(DataDeviceIntegers, U16StoredAs0x1234ReadsAs0x3412WithSwap) {
+  MEMORY_DEVICE device;
+  device.write_u16(0x1234);
+  device.position = 0;
+  device.swap = 1;
+  uint16_t value = 0;
+  EXPECT_TRUE(device.read_u16(value));
+  EXPECT_EQ(value, 0x3412);
+}
+
+TEST(DataDeviceIntegers, ShortReadFailsAndLeavesTheValue) {
+  MEMORY_DEVICE device(bytes_of({1, 2}));
+  uint32_t value = 99;
+  EXPECT_FALSE(device.read_u32(value));
+  EXPECT_EQ(device.error, 1);
+  EXPECT_EQ(value, 99u);
+
+  MEMORY_DEVICE one(bytes_of({5}));
+  uint16_t half = 42;
+  EXPECT_FALSE(one.read_u16(half));
+  EXPECT_EQ(half, 42);
+  uint8_t byte = 0;
+  EXPECT_FALSE(one.read_u8(byte));  // the short u16 used the byte
+}
+
+TEST(DataDeviceIntegers, ErrorFollowsTheLastOperation) {
+  MEMORY_DEVICE device(bytes_of({9}));
+  uint8_t byte = 0;
+  EXPECT_TRUE(device.read_u8(byte));
+  EXPECT_EQ(device.error, 0);
+  EXPECT_FALSE(device.read_u8(byte));
+  EXPECT_EQ(device.error, 1);
+  device.position = 0;
+  EXPECT_TRUE(device.read_u8(byte));
+  EXPECT_EQ(device.error, 0);
+}
+
+TEST(DataDeviceIntegers, ShortWriteFails) {
+  MEMORY_DEVICE device({}, 3);
+  EXPECT_FALSE(device.write_u32(1));
+  EXPECT_EQ(device.error, 1);
+  MEMORY_DEVICE full({}, 0);
+  EXPECT_FALSE(full.write_u8(1));
+  EXPECT_FALSE(full.write_u16(1));
+  EXPECT_FALSE(full.write_i32(1));
+}
+
+TEST(DataDeviceStrings, WriteLengthThenBytesWithoutTerminator) {
+  MEMORY_DEVICE device;
+  EXPECT_TRUE(device.write_string("abc"));
+  EXPECT_EQ(device.data, stored_string("abc", 3));
+  MEMORY_DEVICE empty;
+  EXPECT_TRUE(empty.write_string(nullptr));
+  EXPECT_TRUE(empty.write_string(""));
+  EXPECT_EQ(empty.data, bytes_of({0, 0, 0, 0, 0, 0, 0, 0}));
+  MEMORY_DEVICE swapped;
+  swapped.swap = 1;
+  swapped.write_string("xy");
+  EXPECT_EQ(swapped.data, bytes_of({0, 0, 0, 2, 'x', 'y'}));
+}
+
+TEST(DataDeviceStrings, ShortStringWriteFails) {
+  MEMORY_DEVICE device({}, 6);
+  EXPECT_FALSE(device.write_string("abcdef"));
+  EXPECT_EQ(device.error, 1);
+}
+
+TEST(DataDeviceStrings, RoundTrip) {
+  MEMORY_DEVICE device;
+  device.write_string("hello world");
+  device.write_string(nullptr);
+  device.write_u8(0x5A);
+  device.position = 0;
+  char buffer[64];
+  EXPECT_TRUE(device.read_string(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "hello world");
+  EXPECT_TRUE(device.read_string(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "");
+  uint8_t marker = 0;
+  EXPECT_TRUE(device.read_u8(marker));
+  EXPECT_EQ(marker, 0x5A);
+}
+
+TEST(DataDeviceStrings, LongStringIsCutAndTheRestSkipped) {
+  std::vector<uint8_t> bytes = stored_string("0123456789", 10);
+  bytes.push_back(0x77);
+  MEMORY_DEVICE device(bytes);
+  char buffer[4];
+  EXPECT_TRUE(device.read_string(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "012");
+  EXPECT_EQ(device.tell(), 14u);
+  uint8_t next = 0;
+  EXPECT_TRUE(device.read_u8(next));
+  EXPECT_EQ(next, 0x77);
+}
+
+TEST(DataDeviceStrings, BufferOfOneByteHoldsTheEmptyText) {
+  MEMORY_DEVICE device(stored_string("abc", 3));
+  char buffer[1] = {'x'};
+  EXPECT_TRUE(device.read_string(buffer, 1));
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(device.tell(), 7u);
+}
+
+TEST(DataDeviceStrings, BadArgumentsAndLengthsFail) {
+  MEMORY_DEVICE device(stored_string("abc", 3));
+  char buffer[8] = "zz";
+  EXPECT_FALSE(device.read_string(buffer, 0));
+  EXPECT_EQ(device.error, 1);
+  EXPECT_EQ(device.position, 0u);  // nothing was read
+  EXPECT_FALSE(device.read_string(buffer, -5));
+  EXPECT_FALSE(device.read_string(nullptr, 8));
+
+  MEMORY_DEVICE huge(stored_string("abc", 0x80000000u));
+  EXPECT_FALSE(huge.read_string(buffer, sizeof buffer));
+  EXPECT_EQ(huge.error, 1);
+  EXPECT_STREQ(buffer, "");
+}
+
+TEST(DataDeviceStrings, TruncatedStringFailsAtTheFirstShortRead) {
+  // The length claims nearly 2 GiB but five bytes follow: the skip must stop
+  // where the data ends, not keep reading.
+  MEMORY_DEVICE device(stored_string("abcde", 0x7FFFFFFFu));
+  char buffer[4];
+  EXPECT_FALSE(device.read_string(buffer, sizeof buffer));
+  EXPECT_EQ(device.error, 1);
+  EXPECT_LT(device.reads, 10);
+
+  MEMORY_DEVICE short_copy(stored_string("ab", 5));
+  char wide[16];
+  EXPECT_FALSE(short_copy.read_string(wide, sizeof wide));
+  EXPECT_STREQ(wide, "");
+
+  MEMORY_DEVICE no_length(bytes_of({3, 0}));
+  EXPECT_FALSE(no_length.read_string(wide, sizeof wide));
+  EXPECT_EQ(no_length.error, 1);
+}
+
+TEST(DataDeviceObjects, ErrorIsTheClientsVerdictInverted) {
+  MEMORY_DEVICE device;
+  NUMBER_CLIENT out;
+  out.value = 0xCAFEF00D;
+  EXPECT_TRUE(device.write_object(out));
+  EXPECT_EQ(device.error, 0);
+  device.position = 0;
+  NUMBER_CLIENT in;
+  EXPECT_TRUE(device.read_object(in));
+  EXPECT_EQ(in.value, 0xCAFEF00Du);
+  EXPECT_FALSE(device.read_object(in));  // nothing left
+  EXPECT_EQ(device.error, 1);
+
+  VERDICT_CLIENT yes(true), no(false);
+  EXPECT_TRUE(device.write_object(yes));
+  EXPECT_EQ(device.error, 0);
+  EXPECT_FALSE(device.write_object(no));
+  EXPECT_EQ(device.error, 1);
+  EXPECT_TRUE(device.read_object(yes));
+  EXPECT_EQ(device.error, 0);
+}
+
+}  // namespace

@@ -1,0 +1,701 @@
+#include "file_services.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <climits>
+#include <cstring>
+#include <elf.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "errors.h"
+#include "platform.h"
+#include "test_support.h"
+
+namespace ts = test_support;
+
+namespace {
+
+FOLDER folder_at(const std::string& path) {
+  FOLDER folder;
+  EXPECT_TRUE(folder.set_absolute(path.c_str()));
+  return folder;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return 0;
+  return st.st_mode & 07777;
+}
+
+bool is_link(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string self_path() {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  buffer[length > 0 ? length : 0] = '\0';
+  return buffer;
+}
+
+// Home, system root and mount table all point into one scratch folder.
+class FileServicesTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    set_message_box_handler(message_box_to_stderr);
+    home = scratch.file("home");
+    root = scratch.file("root");
+    work = scratch.file("work");
+    for (const std::string& dir : {home, root, root + "/opt", root + "/tmp", work})
+      ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    set_home_folder_override(home.c_str());
+    set_system_root_override(root.c_str());
+    mounts = scratch.file("mounts");
+    ASSERT_TRUE(ts::write_file(mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n"));
+    set_mounts_file_override(mounts.c_str());
+  }
+  void TearDown() override {
+    remove_temporary_folder();
+    set_home_folder_override(nullptr);
+    set_system_root_override(nullptr);
+    set_mounts_file_override(nullptr);
+  }
+
+  ts::ScratchDir scratch;
+  std::string home, root, work, mounts;
+};
+
+TEST_F(FileServicesTest, JoinsPathsWithExactlyOneSlash) {
+  char out[32];
+  ASSERT_TRUE(join_path(out, sizeof out, "/a", "b"));
+  EXPECT_STREQ(out, "/a/b");
+  ASSERT_TRUE(join_path(out, sizeof out, "/a/", "b"));
+  EXPECT_STREQ(out, "/a/b");
+  ASSERT_TRUE(join_path(out, sizeof out, "/", "b"));
+  EXPECT_STREQ(out, "/b");
+
+  EXPECT_STREQ(make_path(folder_at("/a/"), "b"), "/a/b");
+  EXPECT_STREQ(make_path(folder_at("/a"), "b"), "/a/b");
+  EXPECT_STREQ(make_path(folder_at("/a"), nullptr), "/a/");
+  EXPECT_STREQ(make_path(folder_at(""), nullptr), "/");
+}
+
+TEST_F(FileServicesTest, JoinsThatDoNotFitFail) {
+  char out[8];
+  EXPECT_TRUE(join_path(out, sizeof out, "/abc", "de"));  // 7 characters and the end
+  EXPECT_FALSE(join_path(out, sizeof out, "/abc", "def"));
+
+  std::string long_folder(FOLDER_PATH_SIZE - 2, 'x');
+  FOLDER folder = folder_at("/" + long_folder.substr(1));
+  EXPECT_EQ(make_path(folder, "name"), nullptr);
+  EXPECT_EQ(open_file(folder, "name", "wb"), nullptr);
+  EXPECT_FALSE(make_folder(&folder, "name", true));
+}
+
+TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
+  FOLDER folder = folder_at(work);
+  FILE* file = open_file(folder, "new.bin", "r+b");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(fputs("abc", file), 1);
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abc");
+
+  // An existing file is opened for update, not truncated.
+  file = open_file(folder, "new.bin", "r+");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(fgetc(file), 'a');
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abc");
+
+  // Failures other than a missing file create nothing.
+  ASSERT_EQ(mkdir((work + "/dir").c_str(), 0755), 0);
+  EXPECT_EQ(open_file(folder, "dir", "r+b"), nullptr);
+  EXPECT_EQ(open_file(folder_at(work + "/new.bin"), "below", "r+b"), nullptr);
+  EXPECT_EQ(open_file(folder, "missing", "rb"), nullptr);
+  EXPECT_FALSE(ts::file_exists(work + "/missing"));
+  EXPECT_EQ(open_file(folder, "", "wb"), nullptr);
+  EXPECT_EQ(open_file(folder, "x", ""), nullptr);
+  EXPECT_FALSE(close_file(nullptr));
+}
+
+TEST_F(FileServicesTest, OpenForUpdateNeverWritesThroughADanglingLink) {
+  ASSERT_EQ(symlink((work + "/target").c_str(), (work + "/planted").c_str()), 0);
+  EXPECT_EQ(open_file(folder_at(work), "planted", "r+b"), nullptr);
+  EXPECT_FALSE(ts::file_exists(work + "/target"));
+}
+
+TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
+  // As an ordinary user a file of mode 0200 opens for writing but not for
+  // update; it must keep its bytes.
+  ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(work.c_str(), 0777), 0);
+  std::string file = work + "/locked";
+  ASSERT_TRUE(ts::write_file(file, "precious"));
+  ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(file.c_str(), 0200), 0);
+  EXPECT_EXIT(
+      {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        FILE* opened = open_file(folder_at(work), "locked", "r+b");
+        _exit(opened ? 1 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ts::read_file(file), "precious");
+}
+
+TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
+  std::string bytes;
+  for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>(i * 7));
+  std::string odd_name = "a \"b\" $(touch pwned) `x`'y'";
+  ASSERT_TRUE(ts::write_file(work + "/" + odd_name, bytes));
+  ASSERT_EQ(chmod((work + "/" + odd_name).c_str(), 0751), 0);
+  ASSERT_EQ(mkdir((work + "/out").c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(work + "/out/copy", "old"));
+
+  EXPECT_TRUE(copy_file(folder_at(work), odd_name.c_str(), folder_at(work + "/out"), "copy"));
+  EXPECT_EQ(ts::read_file(work + "/out/copy"), bytes);
+  EXPECT_EQ(mode_of(work + "/out/copy"), 0751u);
+  EXPECT_FALSE(ts::file_exists("pwned"));
+  EXPECT_FALSE(ts::file_exists(work + "/pwned"));
+
+  // Nothing but the target is left in the target folder.
+  FOLDER_LIST* list = list_folder(folder_at(work + "/out"), nullptr, true, 0, false);
+  ASSERT_NE(list, nullptr);
+  FOLDER_LIST_ENTRY entry;
+  std::vector<std::string> names;
+  while (list_folder_filtered(list, &entry)) names.push_back(entry.name);
+  free_folder_list(list);
+  EXPECT_EQ(names, std::vector<std::string>{"copy"});
+}
+
+[[noreturn]] void copy_under_size_limit(const std::string& work) {
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit;
+  limit.rlim_cur = limit.rlim_max = 4096;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  _exit(copy_file(folder_at(work), "big", folder_at(work), "target") ? 1 : 0);
+}
+
+TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
+  ASSERT_TRUE(ts::write_file(work + "/target", "old"));
+  EXPECT_FALSE(copy_file(folder_at(work), "missing", folder_at(work), "target"));
+  EXPECT_FALSE(copy_file(folder_at(work), nullptr, folder_at(work), "target"));
+  EXPECT_FALSE(copy_file(folder_at(work), "target", folder_at(work), ""));
+  ASSERT_EQ(mkdir((work + "/dir").c_str(), 0755), 0);
+  EXPECT_FALSE(copy_file(folder_at(work), "dir", folder_at(work), "target"));
+  EXPECT_EQ(ts::read_file(work + "/target"), "old");
+
+  // A write that fails half-way (file size limit) leaves no half copy.
+  ASSERT_TRUE(ts::write_file(work + "/big", std::string(100000, 'x')));
+  EXPECT_EXIT(copy_under_size_limit(work), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ts::read_file(work + "/target"), "old");
+  FOLDER_LIST* list = list_folder(folder_at(work), ".vorn", true, 2, true);
+  FOLDER_LIST_ENTRY entry;
+  while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
+  free_folder_list(list);
+}
+
+TEST_F(FileServicesTest, RenameRemoveAndExistence) {
+  FOLDER folder = folder_at(work);
+  ASSERT_TRUE(ts::write_file(work + "/a", "1"));
+  EXPECT_TRUE(file_exists(folder, "a"));
+  EXPECT_FALSE(file_exists(folder, "b"));
+  EXPECT_TRUE(file_exists(folder, "b", true));
+  EXPECT_FALSE(file_exists(folder, nullptr));
+
+  ASSERT_EQ(mkdir((work + "/sub").c_str(), 0755), 0);
+  EXPECT_TRUE(rename_file(folder, "a", folder_at(work + "/sub")));
+  EXPECT_TRUE(ts::file_exists(work + "/sub/a"));
+  EXPECT_TRUE(rename_file(folder_at(work + "/sub"), "a", folder, "c"));
+  EXPECT_EQ(ts::read_file(work + "/c"), "1");
+  EXPECT_FALSE(rename_file(folder, nullptr, folder, "d"));
+  EXPECT_FALSE(rename_file(folder, "missing", folder, "d"));
+
+  EXPECT_TRUE(remove_file(folder, "c"));
+  EXPECT_FALSE(remove_file(folder, "c"));
+  EXPECT_FALSE(ts::file_exists(work + "/c"));
+}
+
+TEST_F(FileServicesTest, FileInfoAndChmod) {
+  FOLDER folder = folder_at(work);
+  ASSERT_TRUE(ts::write_file(work + "/.hidden", "12345"));
+  ASSERT_TRUE(chmod_file(folder, ".hidden", 0640));
+  EXPECT_EQ(mode_of(work + "/.hidden"), 0640u);
+  struct stat st;
+  ASSERT_EQ(stat((work + "/.hidden").c_str(), &st), 0);
+
+  FILE_INFO info;
+  ASSERT_TRUE(get_file_info(folder, ".hidden", &info));
+  EXPECT_EQ(info.is_directory, 0);
+  EXPECT_EQ(info.hidden, 1);
+  EXPECT_EQ(info.owner_rwx, 0600);
+  EXPECT_EQ(info.size, 5u);
+  EXPECT_EQ(info.modified, static_cast<uint32_t>(st.st_mtime));
+  ASSERT_TRUE(get_file_info(folder_at(scratch.path()), "work", &info));
+  EXPECT_EQ(info.is_directory, 1);
+  EXPECT_EQ(info.hidden, 0);
+  EXPECT_FALSE(get_file_info(folder, "missing", &info));
+  EXPECT_FALSE(chmod_file(folder, "missing", 0600));
+
+  EXPECT_TRUE(is_directory(work.c_str()));
+  EXPECT_FALSE(is_directory((work + "/.hidden").c_str()));
+  EXPECT_FALSE(is_directory(nullptr));
+}
+
+TEST_F(FileServicesTest, FourGibibyteFileSizeWrapsInFileInfo) {
+  int fd = open((work + "/sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, (1ll << 32) + 5), 0);
+  close(fd);
+  FILE_INFO info;
+  ASSERT_TRUE(get_file_info(folder_at(work), "sparse", &info));
+  EXPECT_EQ(info.size, 5u);
+}
+
+TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
+  std::string outside = work + "/outside";
+  ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(outside + "/keep", "k"));
+  ASSERT_TRUE(ts::write_file(work + "/keep_file", "f"));
+
+  std::string doomed = work + "/doomed";
+  ASSERT_EQ(mkdir(doomed.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((doomed + "/deep").c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(doomed + "/deep/.hidden", "h"));
+  ASSERT_EQ(symlink(outside.c_str(), (doomed + "/deep/to_dir").c_str()), 0);
+  ASSERT_EQ(symlink((work + "/keep_file").c_str(), (doomed + "/to_file").c_str()), 0);
+
+  EXPECT_FALSE(remove_folder(folder_at(work), "doomed", false));  // not empty
+  EXPECT_TRUE(remove_folder(folder_at(work), "doomed", true));
+  EXPECT_FALSE(ts::file_exists(doomed));
+  EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
+  EXPECT_EQ(ts::read_file(work + "/keep_file"), "f");
+
+  // A link in place of the folder goes, its target stays whole.
+  ASSERT_EQ(symlink(outside.c_str(), (work + "/link").c_str()), 0);
+  EXPECT_TRUE(remove_folder(folder_at(work), "link", true));
+  EXPECT_FALSE(ts::file_exists(work + "/link"));
+  EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
+
+  EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
+  EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
+}
+
+TEST_F(FileServicesTest, MakeFolderAndSetIfDirectory) {
+  FOLDER folder = folder_at(work);
+  EXPECT_FALSE(make_folder(&folder, "new", false));
+  EXPECT_STREQ(folder.path, work.c_str());
+  EXPECT_TRUE(make_folder(&folder, "new", true));
+  EXPECT_EQ(std::string(folder.path), work + "/new");
+  EXPECT_EQ(mode_of(work + "/new") & 0700, 0700u);
+  FOLDER again = folder_at(work);
+  EXPECT_TRUE(make_folder(&again, "new", false));
+  EXPECT_TRUE(same_path(folder, again));
+  EXPECT_FALSE(make_folder(&again, nullptr, true));
+
+  FOLDER other = folder_at(work);
+  EXPECT_FALSE(set_folder_if_directory(&other, (work + "/missing").c_str()));
+  EXPECT_STREQ(other.path, work.c_str());
+  EXPECT_TRUE(set_folder_if_directory(&other, (work + "/new").c_str()));
+  EXPECT_TRUE(same_path(other, folder));
+}
+
+TEST_F(FileServicesTest, FolderUpStopsAtHomeAndRoot) {
+  FOLDER at_home = folder_at(home);
+  EXPECT_FALSE(folder_up(&at_home));
+  EXPECT_EQ(std::string(at_home.path), home);
+  FOLDER at_home_slash = folder_at(home + "/");
+  EXPECT_FALSE(folder_up(&at_home_slash));
+
+  FOLDER deep = folder_at(work + "/");
+  EXPECT_TRUE(folder_up(&deep));
+  EXPECT_EQ(std::string(deep.path), scratch.path());
+
+  FOLDER top = folder_at("/tmp");
+  EXPECT_TRUE(folder_up(&top));
+  EXPECT_STREQ(top.path, "/");
+  EXPECT_FALSE(folder_up(&top));
+  FOLDER empty = folder_at("");
+  EXPECT_FALSE(folder_up(&empty));
+}
+
+TEST_F(FileServicesTest, FolderNames) {
+  EXPECT_STREQ(get_folder_name(folder_at(home)), "Home");
+  EXPECT_STREQ(get_folder_name(folder_at(home + "/")), "Home");
+  EXPECT_STREQ(get_folder_name(folder_at("/")), "File System");
+  EXPECT_STREQ(get_folder_name(folder_at("")), "File System");
+  EXPECT_STREQ(get_folder_name(folder_at("/usr/lib/")), "lib");
+  EXPECT_STREQ(get_folder_name(folder_at("/usr")), "usr");
+}
+
+class FolderListTest : public FileServicesTest {
+protected:
+  void SetUp() override {
+    FileServicesTest::SetUp();
+    for (const char* name : {"a.png", "B.PNG", "c.txt", "shot.png.bak", ".h.png", "png"})
+      ASSERT_TRUE(ts::write_file(work + "/" + name, "x"));
+    ASSERT_EQ(mkdir((work + "/sub").c_str(), 0755), 0);
+  }
+  std::set<std::string> names(const char* pattern, bool hidden, uint32_t mode, bool filter) {
+    std::set<std::string> found;
+    FOLDER_LIST* list = list_folder(folder_at(work), pattern, hidden, mode, filter);
+    FOLDER_LIST_ENTRY entry;
+    while (list_folder_filtered(list, &entry)) {
+      EXPECT_STREQ(entry.folder.path, work.c_str());
+      found.insert(entry.name);
+    }
+    free_folder_list(list);
+    return found;
+  }
+};
+
+TEST_F(FolderListTest, EndingIgnoringCaseKeepsFoldersUnlessFiltered) {
+  using S = std::set<std::string>;
+  EXPECT_EQ(names(".png", false, 1, false), (S{"a.png", "B.PNG", "sub"}));
+  EXPECT_EQ(names(".png", false, 1, true), (S{"a.png", "B.PNG"}));
+  EXPECT_EQ(names(".png", true, 1, true), (S{"a.png", "B.PNG", ".h.png"}));
+  EXPECT_EQ(names(nullptr, true, 0, false),
+            (S{"a.png", "B.PNG", "c.txt", "shot.png.bak", ".h.png", "png", "sub"}));
+}
+
+TEST_F(FolderListTest, MatchModes) {
+  using S = std::set<std::string>;
+  EXPECT_EQ(names(".png", false, 0, true), (S{"a.png"}));
+  EXPECT_EQ(names("png", false, 2, true), (S{"png"}));
+  EXPECT_EQ(names("b", false, 3, true), (S{"B.PNG"}));
+  EXPECT_EQ(names(".png", false, 4, true), (S{"a.png", "shot.png.bak"}));
+  EXPECT_EQ(names(".png", false, 5, true), (S{"a.png", "B.PNG", "shot.png.bak"}));
+  EXPECT_EQ(names("png", false, 6, true), (S{"png"}));
+  EXPECT_EQ(names("b.png", false, 7, true), (S{"B.PNG"}));
+  EXPECT_EQ(names(".png", false, 99, true), (S{"a.png"}));
+}
+
+TEST_F(FolderListTest, ListingGivesSortedEntriesWithInfoAndNeverDots) {
+  FOLDER_LIST* list = list_folder(folder_at(work), nullptr, true, 0, false);
+  ASSERT_NE(list, nullptr);
+  FOLDER_LIST_ENTRY entry;
+  std::vector<std::string> order;
+  while (list_folder_filtered(list, &entry)) {
+    order.push_back(entry.name);
+    EXPECT_EQ(entry.info.is_directory, order.back() == "sub" ? 1 : 0);
+    EXPECT_EQ(entry.info.hidden, order.back()[0] == '.' ? 1 : 0);
+  }
+  EXPECT_FALSE(list_folder_filtered(list, &entry));
+  free_folder_list(list);
+  std::vector<std::string> sorted = order;
+  std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+    return strcoll(a.c_str(), b.c_str()) < 0;
+  });
+  EXPECT_EQ(order, sorted);
+  EXPECT_EQ(std::count(order.begin(), order.end(), "."), 0);
+  EXPECT_EQ(std::count(order.begin(), order.end(), ".."), 0);
+
+  EXPECT_EQ(list_folder(folder_at(work + "/sub"), nullptr, true, 0, false), nullptr);  // empty
+  EXPECT_EQ(list_folder(folder_at(work + "/missing"), nullptr, true, 0, false), nullptr);
+  EXPECT_EQ(list_folder(folder_at(work), std::string(256, 'p').c_str(), true, 0, false), nullptr);
+  EXPECT_FALSE(list_folder_filtered(nullptr, &entry));
+  free_folder_list(nullptr);
+}
+
+TEST_F(FileServicesTest, DrivesFromTheMountTable) {
+  std::string table =
+      "/dev/root / ext4 rw 0 0\n"
+      "proc /proc proc rw 0 0\n"
+      "/dev/sdb1 /media/usb vfat rw 0 0\n"
+      "/dev/sdc1 /media/usb2 ntfs rw 0 0\n"
+      "/dev/cdrom0 /media/cd iso9660 ro 0 0\n"
+      "/dev/fd0 /media/floppy msdos rw 0 0\n"
+      "/dev/sdd1 " + home + " ext4 rw 0 0\n"
+      "server:/x /mnt/net nfs4 rw 0 0\n"
+      "/dev/sde1 /media/my\\040disk btrfs rw 0 0\n"
+      "/dev/sdf1 /srv/old xfs rw 0 0\n"
+      "/dev/sdg1 /srv/mac hfs rw 0 0\n"
+      "/dev/sdh1 /srv/os2 hpfs rw 0 0\n"
+      "/dev/sdi1 /srv/cd2 iso9660 rw 0 0\n"
+      "/dev/sdj1 /srv/ext3 ext3 rw 0 0\n"
+      "tmpfs /tmp tmpfs rw 0 0\n";
+  ASSERT_TRUE(ts::write_file(mounts, table));
+
+  const std::vector<std::string> expected = {"/media/usb", "/media/usb2", "/media/cd", "/media/floppy",
+                                             "/mnt/net",   "/media/my disk", "/srv/old", "/srv/mac",
+                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3"};
+  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4};
+  ASSERT_EQ(get_drive_count(), 2 + static_cast<int>(expected.size()));
+  EXPECT_STREQ(get_drive_name(0), "Home");
+  EXPECT_STREQ(get_drive_name(1), "File System");
+  FOLDER folder;
+  ASSERT_TRUE(get_drive_path(&folder, 0));
+  EXPECT_EQ(std::string(folder.path), home);
+  ASSERT_TRUE(get_drive_path(&folder, 1));
+  EXPECT_STREQ(folder.path, "/");
+  EXPECT_EQ(get_drive_type(0), 4);
+  EXPECT_EQ(get_drive_type(1), 4);
+  for (size_t i = 0; i < expected.size(); ++i) {
+    int drive = static_cast<int>(i) + 2;
+    EXPECT_EQ(get_drive_name(drive), expected[i]);
+    ASSERT_TRUE(get_drive_path(&folder, drive));
+    EXPECT_EQ(std::string(folder.path), expected[i]);
+    EXPECT_EQ(get_drive_type(drive), types[i]) << expected[i];
+  }
+  int past = get_drive_count();
+  EXPECT_EQ(get_drive_name(past), nullptr);
+  EXPECT_FALSE(get_drive_path(&folder, past));
+  EXPECT_EQ(get_drive_type(past), 0);
+  EXPECT_EQ(get_drive_name(-1), nullptr);
+
+  // Whole components only; the deepest holder wins.
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb2/x")), 3);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb/x")), 2);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb")), 2);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usbx")), 1);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/my disk/a")), 7);
+  EXPECT_EQ(get_drive_of_folder(folder_at(home + "/docs")), 0);
+  EXPECT_EQ(get_drive_of_folder(folder_at(home + "x")), 1);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/tmp/x")), 1);
+}
+
+TEST_F(FileServicesTest, OneFileSystemGivesTwoDrives) {
+  EXPECT_EQ(get_drive_count(), 2);
+  EXPECT_EQ(get_drive_name(2), nullptr);
+
+  set_mounts_file_override((scratch.path() + "/no_such_table").c_str());
+  EXPECT_EQ(get_drive_count(), 2);
+  EXPECT_EQ(get_drive_type(2), 0);
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb")), 1);
+  EXPECT_EQ(get_drive_of_folder(folder_at(home + "/a")), 0);
+
+  set_mounts_file_override(nullptr);  // the real table has at least "/" and home
+  EXPECT_GE(get_drive_count(), 2);
+}
+
+TEST_F(FileServicesTest, ProgramPathAndFolder) {
+  std::string self = self_path();
+  size_t slash = self.rfind('/');
+  FOLDER folder;
+  char name[256];
+  ASSERT_TRUE(get_program_path(&folder, name, sizeof name));
+  EXPECT_EQ(std::string(folder.path), self.substr(0, slash));
+  EXPECT_EQ(std::string(name), self.substr(slash + 1));
+
+  FOLDER standard;
+  ASSERT_TRUE(get_standard_folder(&standard, 0, nullptr, false));
+  EXPECT_TRUE(same_path(standard, folder));
+}
+
+TEST_F(FileServicesTest, HomeFolderComesFromTheOverride) {
+  EXPECT_EQ(std::string(get_home_folder()), home);
+  set_home_folder_override((home + "/").c_str());
+  EXPECT_EQ(std::string(get_home_folder()), home);
+  set_home_folder_override(nullptr);
+  EXPECT_NE(std::string(get_home_folder()), home);
+  EXPECT_EQ(get_home_folder()[0], '/');
+}
+
+TEST_F(FileServicesTest, UserFoldersAreMadeOnlyWhenAsked) {
+  const char* sub[] = {"bin", "data", "custdata"};
+  for (int type = 1; type <= 3; ++type) {
+    FOLDER folder = folder_at(work);
+    std::string expected = home + "/.app/" + sub[type - 1];
+    EXPECT_FALSE(get_standard_folder(&folder, type, "app", false)) << type;
+    EXPECT_STREQ(folder.path, work.c_str());
+    EXPECT_TRUE(get_standard_folder(&folder, type, "app", true)) << type;
+    EXPECT_EQ(std::string(folder.path), expected);
+    EXPECT_TRUE(is_directory(expected.c_str()));
+    EXPECT_TRUE(get_standard_folder(&folder, type, "app", false)) << type;
+  }
+}
+
+TEST_F(FileServicesTest, SystemFoldersGoUnderOptAndDataIsOpenToAll) {
+  const char* sub[] = {"bin", "data", "custdata"};
+  for (int type = 4; type <= 6; ++type) {
+    FOLDER folder;
+    std::string expected = root + "/opt/app/" + sub[type - 4];
+    EXPECT_FALSE(get_standard_folder(&folder, type, "app", false));
+    ASSERT_TRUE(get_standard_folder(&folder, type, "app", true));
+    EXPECT_EQ(std::string(folder.path), expected);
+    if (type >= 5) {
+      EXPECT_EQ(mode_of(expected), 0777u);
+    }
+  }
+  EXPECT_FALSE(get_standard_folder(nullptr, 4, "app", true));
+  FOLDER folder;
+  EXPECT_FALSE(get_standard_folder(&folder, 8, "app", true));
+  EXPECT_FALSE(get_standard_folder(&folder, 5, "..", true));
+  EXPECT_FALSE(get_standard_folder(&folder, 5, "a/../..", true));
+  EXPECT_FALSE(get_standard_folder(&folder, 5, "", true));
+  EXPECT_FALSE(ts::file_exists(root + "/data"));
+}
+
+TEST_F(FileServicesTest, SettingsFolderGetsALinkInDocuments) {
+  ASSERT_EQ(mkdir((home + "/Documents").c_str(), 0755), 0);
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 3, "my/app", true));
+  std::string link = home + "/Documents/my-app";
+  EXPECT_EQ(std::string(folder.path), link);
+  ASSERT_TRUE(is_link(link));
+  char target[PATH_MAX] = {};
+  ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), home + "/.my/app/custdata");
+
+  ASSERT_TRUE(get_standard_folder(&folder, 3, "my/app", true));
+  EXPECT_EQ(std::string(folder.path), home + "/.my/app/custdata");
+}
+
+TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
+  EXPECT_STREQ(get_temporary_folder_path(), "");
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+  std::string made = folder.path;
+  EXPECT_EQ(made.rfind(root + "/tmp/app-", 0), 0u) << made;
+  EXPECT_EQ(made.size(), root.size() + strlen("/tmp/app-XXXXXX"));
+  EXPECT_EQ(mode_of(made), 0700u);
+  EXPECT_EQ(std::string(get_temporary_folder_path()), made);
+
+  FOLDER again;
+  ASSERT_TRUE(get_standard_folder(&again, 7, "app", false));
+  EXPECT_EQ(std::string(again.path), made);
+
+  // Removal takes the folder and what is in it, but not what links point at.
+  ASSERT_TRUE(ts::write_file(work + "/keep", "k"));
+  ASSERT_EQ(symlink(work.c_str(), (made + "/to_work").c_str()), 0);
+  ASSERT_EQ(mkdir((made + "/sub").c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(made + "/sub/file", "f"));
+  remove_temporary_folder();
+  EXPECT_FALSE(ts::file_exists(made));
+  EXPECT_EQ(ts::read_file(work + "/keep"), "k");
+  EXPECT_STREQ(get_temporary_folder_path(), "");
+  remove_temporary_folder();  // nothing recorded: nothing happens
+}
+
+TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolder) {
+  ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "a/b", false));
+  EXPECT_EQ(std::string(folder.path).rfind(home + "/tmp/a-b-", 0), 0u) << folder.path;
+}
+
+TEST_F(FileServicesTest, RecordedTemporaryFolderReplacedByALinkIsLeftAlone) {
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+  std::string made = folder.path;
+  ASSERT_EQ(rmdir(made.c_str()), 0);
+  ASSERT_TRUE(ts::write_file(work + "/keep", "k"));
+  ASSERT_EQ(symlink(work.c_str(), made.c_str()), 0);
+  remove_temporary_folder();
+  EXPECT_TRUE(is_link(made));
+  EXPECT_EQ(ts::read_file(work + "/keep"), "k");
+  unlink(made.c_str());
+}
+
+TEST_F(FileServicesTest, FatalExitRemovesTheTemporaryFolder) {
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+  std::string made = folder.path;
+  EXPECT_EXIT(fatal_exit("stop"), ::testing::ExitedWithCode(255), "");
+  EXPECT_FALSE(ts::file_exists(made));
+}
+
+TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {
+  const std::string app = std::string(TEST_BIN_DIR) + "/apps/temp_folder_app";
+  const std::vector<std::string> env = {"VORN_TEST_HOME=" + home, "VORN_TEST_ROOT=" + root};
+  for (const char* how : {"--normal", "--fatal"}) {
+    ts::RunResult run = ts::run_program({app, how}, env);
+    EXPECT_EQ(run.exit_code, strcmp(how, "--fatal") == 0 ? 255 : 0) << run.out << run.err;
+    std::string made = run.out.substr(0, run.out.find('\n'));
+    EXPECT_EQ(made.rfind(root + "/tmp/temp_folder_app-", 0), 0u) << run.out;
+    EXPECT_FALSE(ts::file_exists(made)) << how;
+  }
+}
+
+TEST_F(FileServicesTest, CaseInsensitiveComparisons) {
+  EXPECT_EQ(stricmp("abc", "ABC"), 0);
+  EXPECT_EQ(stricmp("abc", "ABD"), -1);
+  EXPECT_EQ(stricmp("abd", "ABC"), 1);
+  EXPECT_EQ(stricmp("ab", "abc"), -1);
+  EXPECT_EQ(stricmp("\xe9", "a"), 1);  // Latin-1 bytes sort above ASCII
+  EXPECT_EQ(stricmp("a", "\xe9"), -1);
+  EXPECT_EQ(strnicmp("abcX", "ABCy", 3), 0);
+  EXPECT_EQ(strnicmp("abcX", "ABCy", 4), -1);
+  EXPECT_EQ(strnicmp("ab", "ab", 10), 0);
+  EXPECT_EQ(strnicmp("xa", "Xb", 0), 0);  // n <= 0 compares one character
+  EXPECT_EQ(strnicmp("xa", "yb", -5), -1);
+}
+
+Elf64_Ehdr elf_header_of(const std::string& path) {
+  Elf64_Ehdr header = {};
+  std::string bytes = ts::read_file(path);
+  memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
+  return header;
+}
+
+TEST_F(FileServicesTest, PayloadStartsAfterTheSectionHeaderTable) {
+  std::string copy = scratch.file("program");
+  std::string image = ts::read_file(self_path());
+  ASSERT_TRUE(ts::write_file(copy, image));
+  Elf64_Ehdr header = elf_header_of(copy);
+  uint64_t end = header.e_shoff + static_cast<uint64_t>(header.e_shnum) * header.e_shentsize;
+
+  PAYLOAD_INFO plain = payload_offset_of(copy.c_str());
+  EXPECT_FALSE(plain.present);
+  EXPECT_EQ(plain.offset, end);
+  EXPECT_EQ(payload_offset().present, false);
+
+  ASSERT_TRUE(ts::write_file(copy, image + "PAYLOAD DATA"));
+  PAYLOAD_INFO carried = payload_offset_of(copy.c_str());
+  ASSERT_TRUE(carried.present);
+  EXPECT_EQ(carried.offset, end);
+  EXPECT_EQ(ts::read_file(copy).substr(carried.offset), "PAYLOAD DATA");
+}
+
+TEST_F(FileServicesTest, PayloadOfFilesThatAreNoElfImage) {
+  ASSERT_TRUE(ts::write_file(scratch.file("text"), std::string(200, 'x')));
+  EXPECT_FALSE(payload_offset_of(scratch.file("text").c_str()).present);
+  ASSERT_TRUE(ts::write_file(scratch.file("short"), "\x7f" "ELF\x02"));
+  EXPECT_FALSE(payload_offset_of(scratch.file("short").c_str()).present);
+  EXPECT_FALSE(payload_offset_of(scratch.file("missing").c_str()).present);
+  EXPECT_FALSE(payload_offset_of(nullptr).present);
+
+  // A header whose table would end beyond 4 GiB has no usable offset.
+  std::string image = ts::read_file(self_path());
+  Elf64_Ehdr header = elf_header_of(self_path());
+  header.e_shoff = 0xFFFFFFF0u;
+  memcpy(image.data(), &header, sizeof header);
+  ASSERT_TRUE(ts::write_file(scratch.file("lying"), image));
+  EXPECT_FALSE(payload_offset_of(scratch.file("lying").c_str()).present);
+}
+
+[[noreturn]] void run_script(const std::string& work) {
+  static char arg0[] = "script.sh";
+  static char arg1[] = "with-argument";
+  static char* argv[] = {arg0, arg1, nullptr};
+  save_arguments(argv, environ);
+  run_program(folder_at(work), "script.sh");
+  _exit(1);
+}
+
+TEST_F(FileServicesTest, RunProgramMakesTheFileExecutableAndReplacesTheProcess) {
+  std::string script = work + "/script.sh";
+  ASSERT_TRUE(ts::write_file(script, "#!/bin/sh\necho \"ran $1\"\nexit 7\n"));
+  ASSERT_EQ(chmod(script.c_str(), 0600), 0);
+  EXPECT_EXIT(run_script(work), ::testing::ExitedWithCode(7), "");
+  EXPECT_EQ(mode_of(script), 0711u);
+  EXPECT_FALSE(run_program(folder_at(work), "missing"));
+}
+
+TEST_F(FileServicesTest, SystemPathsFollowTheRootOverride) {
+  EXPECT_EQ(std::string(system_path("/opt")), root + "/opt");
+  set_system_root_override(nullptr);
+  EXPECT_STREQ(system_path("/opt"), "/opt");
+  EXPECT_EQ(system_path(nullptr), nullptr);
+}
+
+}  // namespace
