@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "clipboard.h"
 #include "string_utils.h"
 
 namespace {
@@ -50,7 +51,7 @@ VORN_STRING::VORN_STRING(const VORN_STRING& source, int32_t start, int32_t end) 
   text[count] = '\0';
 }
 
-VORN_STRING::VORN_STRING(const VORN_STRING& other) : grow(other.grow) {
+VORN_STRING::VORN_STRING(const VORN_STRING& other) : DATA_DEVICE_CLIENT(other), grow(other.grow) {
   if (other.text) set(other.text);
 }
 
@@ -315,4 +316,49 @@ bool VORN_STRING::unscramble_from_base64() {
   free(plain);
   free(raw);
   return ok;
+}
+
+bool VORN_STRING::put_to_data_device(DATA_DEVICE* device) {
+  int32_t length = get_length();
+  if (!device->write_u32(static_cast<uint32_t>(length))) return false;
+  if (length == 0) return true;
+  device->error = device->write(text, length) != length;
+  return !device->error;
+}
+
+bool VORN_STRING::get_from_data_device(DATA_DEVICE* device) {
+  empty_out();
+  uint32_t length = 0;
+  if (!device->read_u32(length)) return false;
+  if (length > INT32_MAX) {
+    device->error = 1;
+    return false;
+  }
+  if (length == 0) return grow == 0 || set("");
+  // The length comes from the data: the buffer grows only as far as bytes
+  // really arrive, so a lying length cannot make a huge allocation.
+  constexpr int64_t kFirstChunk = 65536;
+  int64_t done = 0;
+  while (done < length) {
+    int64_t target = done < kFirstChunk ? kFirstChunk : done * 2;
+    if (target > length) target = length;
+    int32_t wanted = static_cast<int32_t>(target - done);
+    if (!enlarge(target + 1) || device->read(text + done, wanted) != wanted) {
+      empty_out();
+      device->error = 1;
+      return false;
+    }
+    done = target;
+  }
+  text[length] = '\0';
+  device->error = 0;
+  return true;
+}
+
+void VORN_STRING::copy_to_clipboard() const { set_clipboard_text(text); }
+
+bool VORN_STRING::paste_from_clipboard() {
+  char pasted[1024];
+  if (!has_clipboard_text() || !get_clipboard_text(pasted, sizeof pasted)) return false;
+  return set(pasted);
 }

@@ -5,7 +5,9 @@
 // clear() frees it. Allocation failures are reported, never fatal.
 #include <cstdint>
 
-class VORN_STRING {
+#include "data_device.h"
+
+class VORN_STRING : public DATA_DEVICE_CLIENT {
 public:
   static constexpr int32_t DEFAULT_GROW = 50;
 
@@ -78,6 +80,17 @@ public:
   // Reverses scramble_to_base64. A text that does not decode to a scrambled
   // block leaves the string empty and gives false.
   bool unscramble_from_base64();
+
+  // Hands the text to the platform clipboard (no text gives it up).
+  void copy_to_clipboard() const;
+  // Replaces the text with the clipboard's (at most 1023 bytes); false and
+  // no change when the clipboard has none.
+  bool paste_from_clipboard();
+
+  // Stored form: a u32 length and the bytes without a terminator. Reading
+  // fails (the string left empty) on short data or a length of 2^31 or more.
+  bool get_from_data_device(DATA_DEVICE* device) override;
+  bool put_to_data_device(DATA_DEVICE* device) override;
 
 private:
   bool enlarge(int64_t needed);  // capacity >= max(needed, grow); keeps the text

@@ -9,6 +9,9 @@
 
 #include "command.h"
 #include "file_services.h"
+#include "input.h"
+#include "platform.h"
+#include "window.h"
 #include "x11_state.h"
 
 namespace {
@@ -268,7 +271,11 @@ int message_box(const char* title, const char* text) {
   if (message_box_handler) return message_box_handler(title, text);
 
   // Full screen: the pointer and keyboard grabs must be released first so
-  // that the box can take input. That step belongs with the window.
+  // that the box can take input.
+  if (is_full_screen()) {
+    release_input_grabs();
+    platform_update();
+  }
   constexpr const char* kGmessage = "/usr/X11R6/bin/gmessage";
   std::string body = std::string(title) + ":\n\n" + text;
   const char* with_gmessage[] = {kGmessage, "-center", "-buttons", "OK:2", body.c_str(), nullptr};
@@ -297,6 +304,7 @@ void console_print(const char* text) {
 
 void fatal_exit(const char* message) {
   if (message) fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", message);
+  close_window(ALL_SCREENS);
   x11_close_display();
   remove_temporary_folder();
   fflush(nullptr);

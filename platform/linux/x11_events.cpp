@@ -1,10 +1,126 @@
 // The X event dispatcher: turns each X event into the platform's plain
 // input state. Widgets never see an XEvent.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "image.h"
+#include "input.h"
 #include "platform.h"
+#include "window.h"
 #include "x11_state.h"
 
+namespace {
+
+void key_press(XKeyEvent* event) {
+  // Control is dropped so that Ctrl+C types "c"; Shift still counts.
+  XKeyEvent key = *event;
+  key.state &= ~static_cast<unsigned>(ControlMask);
+  char text[8];
+  KeySym symbol = NoSymbol;
+  int count = XLookupString(&key, text, sizeof text, &symbol, nullptr);
+  if (count > 0) {
+    uint8_t c = static_cast<uint8_t>(text[0]);
+    key_queue.on_key(c == '\r' ? '\n' : c);
+  }
+  // The key symbol is that of the plain key, without any modifier.
+  key.state = 0;
+  symbol = NoSymbol;
+  XLookupString(&key, text, sizeof text, &symbol, nullptr);
+  key_queue.set_last_key(static_cast<uint32_t>(symbol));
+}
+
+// X numbers the middle button 2 and the right one 3; the program the
+// other way round.
+uint32_t program_button(unsigned x_button) {
+  switch (x_button) {
+    case Button1: return 1;
+    case Button2: return 3;
+    case Button3: return 2;
+    default: return 0;
+  }
+}
+
+void button(XButtonEvent* event, bool down) {
+  // Stored as they come, also from outside the window during a drag.
+  mouse.x = static_cast<uint16_t>(event->x);
+  mouse.y = static_cast<uint16_t>(event->y);
+  mouse.last_mouse_time = input_now();
+  if (uint32_t number = program_button(event->button)) {
+    mouse.button_event(number, down);
+    return;
+  }
+  if (!down) return;
+  if (event->button == Button4) ++mouse.wheel;
+  if (event->button == Button5) --mouse.wheel;
+}
+
+void motion(XMotionEvent* event) {
+  IMAGE* screen = get_screen_image(0);
+  if (event->x >= 0 && event->x < screen->width && event->y >= 0 && event->y < screen->height) {
+    mouse.x = static_cast<uint16_t>(event->x);
+    mouse.y = static_cast<uint16_t>(event->y);
+    mouse.last_mouse_time = input_now();
+  } else {
+    mouse.x = mouse.y = MOUSE::OUTSIDE;
+    mouse.buttons = 0;
+  }
+}
+
+bool own_window(const XAnyEvent& event) {
+  return event.display == x11.display && event.window == x11.window;
+}
+
+}  // namespace
+
 void dispatch_x_event(XEvent* event) {
+  // A changed keyboard layout must reach XLookupString.
+  if (event->type == MappingNotify) {
+    XRefreshKeyboardMapping(&event->xmapping);
+    return;
+  }
+  if (event->xany.window == 0 || event->type > ClientMessage) return;
+
   switch (event->type) {
+    case KeyPress:
+      key_press(&event->xkey);
+      break;
+    case ButtonPress:
+      button(&event->xbutton, true);
+      break;
+    case ButtonRelease:
+      button(&event->xbutton, false);
+      break;
+    case MotionNotify:
+      motion(&event->xmotion);
+      break;
+    case FocusIn:
+      if (own_window(event->xany) && is_full_screen()) grab_input();
+      break;
+    case FocusOut:
+      if (own_window(event->xany) && is_full_screen()) release_input_grabs();
+      break;
+    case Expose: {
+      const XExposeEvent& e = event->xexpose;
+      get_screen_image(0)->add_dirty_rect(static_cast<int16_t>(e.x), static_cast<int16_t>(e.y),
+                                          static_cast<int16_t>(e.x + e.width - 1),
+                                          static_cast<int16_t>(e.y + e.height - 1));
+      break;
+    }
+    case SelectionClear:
+      clipboard_selection_clear(&event->xselectionclear);
+      break;
+    case SelectionRequest:
+      clipboard_selection_request(&event->xselectionrequest);
+      break;
+    case ClientMessage: {
+      const XClientMessageEvent& message = event->xclient;
+      if (message.message_type == x11.wm_protocols && message.format == 32 &&
+          static_cast<Atom>(message.data.l[0]) == x11.wm_delete_window) {
+        handle_close_request();
+        if (x11.window) XRaiseWindow(x11.display, x11.window);
+      }
+      break;
+    }
     default:
       break;
   }

@@ -1,0 +1,550 @@
+// Keyboard and mouse: the typed-character queue, the mouse record and line
+// input on their own, then real X input (XTEST) through the platform frame
+// into the same state; pointer shapes, the key map and the joystick reader.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <linux/joystick.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "../../platform/linux/x11_state.h"
+#include "errors.h"
+#include "input.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "test_support.h"
+#include "window.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+int64_t fake_seconds = 1000;
+int64_t fake_clock() { return fake_seconds; }
+
+class InputState : public ::testing::Test {
+protected:
+  void SetUp() override {
+    set_input_clock(fake_clock);
+    fake_seconds = 1000;
+    key_queue.set_size(10);
+    key_queue.get_last_key();
+    mouse.buttons = 0;
+    mouse.wheel = 0;
+  }
+  void TearDown() override {
+    set_input_clock(nullptr);
+    key_queue.set_size(10);
+  }
+  static std::string drain() {
+    std::string text;
+    while (uint8_t c = key_queue.pop()) text += static_cast<char>(c);
+    return text;
+  }
+};
+
+}  // namespace
+
+TEST_F(InputState, GlobalHandleKeepsATenCharacterQueueAndThreeButtons) {
+  EXPECT_EQ(key_queue.get_capacity(), 10);
+  EXPECT_EQ(mouse.button_count, 3);
+  EXPECT_EQ(get_mouse_button_count(), 3);
+  {
+    INPUT_HANDLE local;  // one more user changes nothing
+    EXPECT_EQ(key_queue.get_capacity(), 10);
+  }
+  EXPECT_EQ(key_queue.get_capacity(), 10);
+}
+
+TEST_F(InputState, QueueHoldsTenCharactersAndDropsTheEleventh) {
+  for (char c : std::string("abcdefghijk")) key_queue.on_key(static_cast<uint8_t>(c));
+  EXPECT_EQ(key_queue.get_count(), 10);
+  EXPECT_EQ(key_queue.peek(), 'a');
+  EXPECT_EQ(drain(), "abcdefghij");
+  EXPECT_EQ(key_queue.pop(), 0);
+  EXPECT_EQ(key_queue.peek(), 0);
+}
+
+TEST_F(InputState, CharacterCodesKeepTheirByteOrBecomeAQuestionMark) {
+  key_queue.on_key(0xE9);        // a Latin-1 byte
+  key_queue.on_key(0xFFFFFFE9);  // the same byte, sign-extended
+  key_queue.on_key(0x100);       // not a byte at all
+  key_queue.on_key(0xFFFFFF7F);  // below the sign-extended range
+  key_queue.on_key(0);           // nothing
+  key_queue.on_key(0x141, XK_Lstroke);
+  EXPECT_EQ(drain(), "\xE9\xE9??" "?");
+}
+
+TEST_F(InputState, SetSizeEmptiesResizesOrSwitchesTheQueueOff) {
+  key_queue.on_key('x');
+  key_queue.set_size(-1);
+  EXPECT_EQ(key_queue.get_count(), 1);
+  key_queue.set_size(10);  // the same size: emptied
+  EXPECT_EQ(key_queue.get_count(), 0);
+  key_queue.set_size(2);
+  for (char c : std::string("xyz")) key_queue.on_key(static_cast<uint8_t>(c));
+  EXPECT_EQ(drain(), "xy");
+  key_queue.set_size(0);
+  key_queue.on_key('q');
+  EXPECT_EQ(key_queue.pop(), 0);
+  EXPECT_EQ(key_queue.get_capacity(), 0);
+}
+
+TEST_F(InputState, LastKeyIsTakenOnceAndStampsTheTime) {
+  fake_seconds = 2000;
+  key_queue.set_last_key(XK_Return);
+  EXPECT_EQ(key_queue.get_last_key_time(), 2000);
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Return));
+  EXPECT_EQ(key_queue.get_last_key(), 0u);
+  key_queue.set_last_key('a', XK_a);
+  EXPECT_EQ(key_queue.take_last_key(), static_cast<uint32_t>(XK_a));
+  fake_seconds = 2005;
+  key_queue.on_key('z');
+  EXPECT_EQ(get_last_input_time(), 2005);
+}
+
+TEST_F(InputState, ButtonEventsKeepTheMaskAndTheIntervals) {
+  fake_seconds = 100;
+  mouse.button_event(1, true);
+  fake_seconds = 101;
+  mouse.button_event(1, false);
+  fake_seconds = 103;
+  mouse.button_event(1, true);
+  EXPECT_EQ(mouse.left_press_time, 103);
+  EXPECT_EQ(mouse.left_press_interval, 3);
+  EXPECT_EQ(mouse.left_release_time, 101);
+  EXPECT_EQ(mouse.button_interval, 2);
+  EXPECT_EQ(mouse.last_mouse_time, 103);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT);
+
+  mouse.button_event(2, true);
+  mouse.button_event(3, true);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT | MOUSE::RIGHT | MOUSE::MIDDLE);
+  mouse.button_event(2, false);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT | MOUSE::MIDDLE);
+  mouse.button_event(32, true);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT | MOUSE::MIDDLE | 0x80000000u);
+  mouse.button_event(33, true);  // outside 1..32: times only
+  mouse.button_event(0, true);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT | MOUSE::MIDDLE | 0x80000000u);
+}
+
+namespace {
+int idle_calls = 0;
+int change_calls = 0;
+int abort_after_changes = -1;
+bool line_callback(uint32_t event, intptr_t user) {
+  EXPECT_EQ(user, 77);
+  if (event == READ_LINE_IDLE) ++idle_calls;
+  if (event == READ_LINE_CHANGED) ++change_calls;
+  return abort_after_changes < 0 || change_calls < abort_after_changes;
+}
+void type_text(const char* text) {
+  for (const char* p = text; *p; ++p) key_queue.on_key(static_cast<uint8_t>(*p));
+}
+}  // namespace
+
+TEST_F(InputState, ReadLineEditsTheBufferUntilReturn) {
+  idle_calls = change_calls = 0;
+  abort_after_changes = -1;
+  char buffer[16] = "";
+  int32_t length = 0;
+  EXPECT_EQ(read_line(false, &length, buffer, sizeof buffer, line_callback, 77), 3);
+
+  type_text("ab\bc\x07");
+  EXPECT_EQ(read_line(false, &length, buffer, sizeof buffer, line_callback, 77), 4);
+  EXPECT_STREQ(buffer, "a");
+  // With the wait flag the rest is taken up to Return; a control
+  // character other than backspace changes nothing.
+  key_queue.on_key('\n');
+  EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 2);
+  EXPECT_STREQ(buffer, "ac");
+  EXPECT_EQ(length, 2);
+  // a, b, backspace, c, and once more at Return.
+  EXPECT_EQ(change_calls, 5);
+  EXPECT_EQ(idle_calls, 0);
+}
+
+TEST_F(InputState, ReadLineKeepsTheBufferTerminatedAndCanBeAborted) {
+  idle_calls = change_calls = 0;
+  abort_after_changes = -1;
+  char buffer[4] = "";
+  int32_t length = 0;
+  type_text("wxyz\n");
+  EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 2);
+  EXPECT_STREQ(buffer, "wxy");
+
+  // A length beyond the buffer is pulled back into it.
+  length = 99;
+  type_text("\b\n");
+  EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 2);
+  EXPECT_STREQ(buffer, "wx");
+
+  change_calls = 0;
+  abort_after_changes = 1;
+  type_text("q");
+  EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 1);
+  abort_after_changes = -1;
+  drain();
+}
+
+TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
+  test_support::ScratchDir dir;
+  auto event = [](uint8_t type, uint8_t number, int16_t value) {
+    js_event e = {};
+    e.time = 1;
+    e.type = type;
+    e.number = number;
+    e.value = value;
+    return std::string(reinterpret_cast<const char*>(&e), sizeof e);
+  };
+  std::string events = event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 1) + event(JS_EVENT_BUTTON, 3, 1) +
+                       event(JS_EVENT_BUTTON, 31, 1) + event(JS_EVENT_BUTTON, 40, 1) +
+                       event(JS_EVENT_AXIS, 1, -1234) + event(JS_EVENT_AXIS, 7, 99) +
+                       event(JS_EVENT_BUTTON, 3, 0) + event(JS_EVENT_AXIS | JS_EVENT_INIT, 5, 32767);
+  ASSERT_TRUE(test_support::write_file(dir.file("js0"), events));
+  // The second joystick: js1 is missing, so the count goes on with djs0.
+  ASSERT_TRUE(test_support::write_file(dir.file("djs0"), event(JS_EVENT_BUTTON, 2, 1)));
+  std::string prefix = dir.path() + "/";
+  set_joystick_device_prefix(prefix.c_str());
+
+  JOYSTICK first;
+  first.number = 1;
+  ASSERT_TRUE(read_joystick(&first));
+  EXPECT_EQ(first.buttons, 0x80000001u);
+  EXPECT_EQ(first.axes[1], -1234);
+  EXPECT_EQ(first.axes[5], 32767);
+  EXPECT_EQ(first.axes[0], 0);
+
+  JOYSTICK second;
+  second.number = 2;
+  ASSERT_TRUE(read_joystick(&second));
+  EXPECT_EQ(second.buttons, 0x4u);
+
+  JOYSTICK_CAPS caps;
+  ASSERT_TRUE(get_joystick_caps(&first, &caps));
+  EXPECT_EQ(caps.button_count, 0u);  // not a real device
+  EXPECT_EQ(caps.axis_min, -32767);
+  EXPECT_EQ(caps.axis_max, 32767);
+  EXPECT_EQ(caps.has_x_y, 0);
+
+  JOYSTICK third;
+  third.number = 3;
+  EXPECT_FALSE(read_joystick(&third));
+  close_joysticks();
+  set_joystick_device_prefix(dir.file("none/").c_str());
+  EXPECT_FALSE(read_joystick(&first));
+  EXPECT_EQ(open_joystick(1), -1);
+  set_joystick_device_prefix(nullptr);
+  close_joysticks();
+}
+
+// ---------------------------------------------------------------------------
+// Real X input
+
+namespace {
+
+class InputX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
+    set_message_box_handler(message_box_to_stderr);
+    set_idle_wait(0);
+    WINDOW_PARAMS p;
+    p.title = "Input test";
+    p.width = 400;
+    p.height = 300;
+    ASSERT_TRUE(open_window(&p, 0));
+    XSync(x11.display, False);
+    Window child = 0;
+    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
+                          &child);
+    // No window manager gives the focus: the test does.
+    XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
+    settle();
+    key_queue.set_size(10);
+    key_queue.get_last_key();
+    mouse.buttons = 0;
+    mouse.wheel = 0;
+  }
+  void TearDown() override {
+    if (!probe) return;
+    for (KeySym held : {XK_Shift_L, XK_Control_L, XK_a}) key(held, false);
+    XTestFakeMotionEvent(probe, DefaultScreen(probe), 1, 1, CurrentTime);
+    settle();
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    XCloseDisplay(probe);
+  }
+
+  // Runs platform frames until the condition holds (or about two seconds).
+  bool pump(const std::function<bool()>& done) {
+    XSync(probe, False);
+    for (int i = 0; i < 400; ++i) {
+      XSync(x11.display, False);
+      platform_update();
+      if (done()) return true;
+      usleep(5000);
+    }
+    return done();
+  }
+  void settle() {
+    XSync(probe, False);
+    for (int i = 0; i < 5; ++i) {
+      XSync(x11.display, False);
+      platform_update();
+      usleep(2000);
+    }
+  }
+  void key(KeySym symbol, bool down) {
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
+  }
+  void tap(KeySym symbol) {
+    key(symbol, true);
+    key(symbol, false);
+  }
+  void move(int x, int y) {
+    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + x, window_y + y, CurrentTime);
+  }
+  void click(unsigned button, bool down) { XTestFakeButtonEvent(probe, button, down, CurrentTime); }
+
+  std::string typed() {
+    std::string text;
+    while (uint8_t c = key_queue.pop()) text += static_cast<char>(c);
+    return text;
+  }
+
+  Display* probe = nullptr;
+  int window_x = 0, window_y = 0;
+};
+
+}  // namespace
+
+TEST_F(InputX11, KeysArriveAsTypedCharactersAndKeySymbols) {
+  tap(XK_a);
+  settle();
+  EXPECT_EQ(typed(), "a");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_a));
+
+  // Shift+a types "A"; the key symbol is the plain key's.
+  key(XK_Shift_L, true);
+  tap(XK_a);
+  key(XK_Shift_L, false);
+  settle();
+  EXPECT_EQ(typed(), "A");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_a));
+
+  // Ctrl+C types "c".
+  key(XK_Control_L, true);
+  tap(XK_c);
+  key(XK_Control_L, false);
+  settle();
+  EXPECT_EQ(typed(), "c");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_c));
+
+  // Return types a line feed; a key without a character types nothing.
+  tap(XK_Return);
+  settle();
+  EXPECT_EQ(typed(), "\n");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Return));
+  tap(XK_Left);
+  settle();
+  EXPECT_EQ(typed(), "");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Left));
+}
+
+TEST_F(InputX11, TheEleventhCharacterTypedBeforeReadingIsDropped) {
+  for (KeySym symbol : {XK_a, XK_b, XK_c, XK_d, XK_e, XK_f, XK_g, XK_h, XK_i, XK_j, XK_k}) tap(symbol);
+  settle();
+  EXPECT_EQ(typed(), "abcdefghij");
+}
+
+TEST_F(InputX11, PointerPositionButtonsAndWheel) {
+  move(50, 60);
+  ASSERT_TRUE(pump([] { return mouse.x == 50 && mouse.y == 60; }));
+
+  click(1, true);
+  ASSERT_TRUE(pump([] { return mouse.buttons == MOUSE::LEFT; }));
+  click(1, false);
+  ASSERT_TRUE(pump([] { return mouse.buttons == 0; }));
+
+  // X's middle button is the program's button 3, X's right button its 2.
+  click(2, true);
+  ASSERT_TRUE(pump([] { return mouse.buttons != 0; }));
+  EXPECT_EQ(mouse.buttons, MOUSE::MIDDLE);
+  click(2, false);
+  click(3, true);
+  ASSERT_TRUE(pump([] { return mouse.buttons == MOUSE::RIGHT; }));
+  click(3, false);
+  ASSERT_TRUE(pump([] { return mouse.buttons == 0; }));
+
+  for (int i = 0; i < 3; ++i) {
+    click(4, true);
+    click(4, false);
+  }
+  click(5, true);
+  click(5, false);
+  settle();
+  EXPECT_EQ(mouse.wheel, 2);
+  EXPECT_EQ(mouse.buttons, 0u);
+}
+
+TEST_F(InputX11, LeavingTheWindowWhileDraggingReleasesEveryButton) {
+  move(20, 20);
+  click(1, true);
+  click(3, true);
+  ASSERT_TRUE(pump([] { return mouse.buttons == (MOUSE::LEFT | MOUSE::RIGHT); }));
+  // The press holds the pointer: motion outside still reaches the window.
+  move(-15, 30);
+  ASSERT_TRUE(pump([] { return mouse.x == MOUSE::OUTSIDE; }));
+  EXPECT_EQ(mouse.y, MOUSE::OUTSIDE);
+  EXPECT_EQ(mouse.buttons, 0u);
+  // A release out there still brings its coordinates as they come.
+  click(3, false);
+  ASSERT_TRUE(pump([] { return mouse.y == 30; }));
+  EXPECT_EQ(mouse.x, static_cast<uint16_t>(-15));
+  click(1, false);
+  settle();
+  move(10, 10);
+  ASSERT_TRUE(pump([] { return mouse.x == 10; }));
+}
+
+TEST_F(InputX11, HeldKeysShowInTheKeyMapOnlyWithTheFocus) {
+  key(XK_Shift_L, true);
+  settle();
+  EXPECT_TRUE(is_key_down(XK_Shift_L));
+  EXPECT_FALSE(is_key_down(XK_a));
+  key(XK_Shift_L, false);
+  settle();
+  EXPECT_FALSE(is_key_down(XK_Shift_L));
+
+  // The settable key map stands in for real keys.
+  uint8_t map[32] = {};
+  KeyCode a = XKeysymToKeycode(probe, XK_a);
+  map[a >> 3] = static_cast<uint8_t>(1 << (a & 7));
+  set_key_map(map);
+  EXPECT_TRUE(is_key_down(XK_a));
+
+  // Another window has the focus: nothing is down for the program.
+  Window other = XCreateSimpleWindow(probe, DefaultRootWindow(probe), 0, 0, 10, 10, 0, 0, 0);
+  XMapWindow(probe, other);
+  XSync(probe, False);
+  XSetInputFocus(probe, other, RevertToParent, CurrentTime);
+  XSync(probe, False);
+  set_key_map(map);
+  EXPECT_FALSE(is_key_down(XK_a));
+  XDestroyWindow(probe, other);
+  XSync(probe, False);
+}
+
+TEST_F(InputX11, KeyboardMappingChangesReachTheTypedCharacters) {
+  tap(XK_a);  // Xlib now holds the keyboard mapping
+  settle();
+  typed();
+  int low = 0, high = 0;
+  XDisplayKeycodes(probe, &low, &high);
+  int per_code = 0;
+  KeySym* all = XGetKeyboardMapping(probe, static_cast<KeyCode>(low), high - low + 1, &per_code);
+  ASSERT_NE(all, nullptr);
+  int spare = 0;
+  for (int code = high; code >= low && !spare; --code) {
+    bool empty = true;
+    for (int i = 0; i < per_code; ++i)
+      if (all[(code - low) * per_code + i] != NoSymbol) empty = false;
+    if (empty) spare = code;
+  }
+  XFree(all);
+  if (!spare) GTEST_SKIP() << "no free key code";
+
+  KeySym eacute[2] = {XK_eacute, XK_Eacute};
+  XChangeKeyboardMapping(probe, spare, 2, eacute, 1);
+  XSync(probe, False);
+  settle();  // the MappingNotify
+  XTestFakeKeyEvent(probe, static_cast<unsigned>(spare), True, CurrentTime);
+  XTestFakeKeyEvent(probe, static_cast<unsigned>(spare), False, CurrentTime);
+  settle();
+  EXPECT_EQ(typed(), "\xE9");
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_eacute));
+
+  KeySym nothing[2] = {NoSymbol, NoSymbol};
+  XChangeKeyboardMapping(probe, spare, 2, nothing, 1);
+  XSync(probe, False);
+  settle();
+}
+
+TEST_F(InputX11, KeyNamesComeFromTheKeysFirstSymbol) {
+  EXPECT_STREQ(get_key_name(XK_a, false), "a");
+  EXPECT_STREQ(get_key_name(XK_a, true), "A");
+  EXPECT_STREQ(get_key_name(XK_A, false), "a");
+  EXPECT_STREQ(get_key_name(XK_Return, false), "Return");
+  EXPECT_EQ(get_key_name_char(XK_b, true), 'B');
+  EXPECT_STREQ(get_key_name(0, false), "");
+}
+
+TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
+  EXPECT_FALSE(set_mouse_cursor(7));
+  EXPECT_TRUE(set_mouse_cursor(5));
+  EXPECT_EQ(mouse.cursor_shape, 5);
+  EXPECT_TRUE(set_mouse_cursor(6, true));
+  EXPECT_EQ(mouse.cursor_shape, 6);
+  EXPECT_TRUE(set_mouse_cursor(0));
+  EXPECT_TRUE(set_mouse_cursor(255));
+
+  platform_update();
+  hide_pointer();
+  EXPECT_EQ(mouse.pointer_shown, 0);
+  EXPECT_TRUE(get_presented());
+  EXPECT_TRUE(set_pointer_visible(0, false));  // already hidden
+  EXPECT_TRUE(set_mouse_cursor(1));            // recorded while hidden
+  show_pointer();
+  EXPECT_EQ(mouse.pointer_shown, 1);
+
+  platform_update();
+  ASSERT_TRUE(set_mouse_position(0, 30, 40));
+  EXPECT_TRUE(get_presented());
+  EXPECT_EQ(mouse.x, 30);
+  EXPECT_EQ(mouse.y, 40);
+  XSync(x11.display, False);
+  Window root = 0, child = 0;
+  int root_x = 0, root_y = 0, win_x = 0, win_y = 0;
+  unsigned state = 0;
+  XQueryPointer(probe, x11.window, &root, &child, &root_x, &root_y, &win_x, &win_y, &state);
+  EXPECT_EQ(win_x, 30);
+  EXPECT_EQ(win_y, 40);
+
+  // Without a window only shape 255 is accepted.
+  close_window(0);
+  EXPECT_FALSE(set_mouse_cursor(1));
+  EXPECT_TRUE(set_mouse_cursor(255));
+  EXPECT_FALSE(set_pointer_visible(0, false));
+  EXPECT_FALSE(set_mouse_position(0, 1, 1));
+}
+
+// With XKB, Xlib follows layout changes by itself; without it only the
+// MappingNotify refresh brings the new symbols. The mapping test runs again
+// in a child whose Xlib leaves XKB alone.
+TEST(InputWithoutXkb, KeyboardMappingChangesNeedTheRefresh) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  Display* probe = XOpenDisplay(nullptr);
+  if (!probe) GTEST_SKIP() << "no X display";
+  XCloseDisplay(probe);
+  char self[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  test_support::RunResult run = test_support::run_program(
+      {self, "--gtest_filter=InputX11.KeyboardMappingChangesReachTheTypedCharacters"},
+      {"XKB_DISABLE=1", "VORN_INNER_RUN=1"});
+  EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// A private Xvfb for one test program. Tests that move the pointer, take
+// the keyboard focus, own the clipboard or read back window pixels cannot
+// share a server with test programs that run at the same time.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "../../platform/linux/x11_state.h"
+#include "window.h"
+
+namespace private_x {
+
+struct SERVER {
+  pid_t pid = -1;
+  int display = -1;  // -1 when the server did not start
+};
+
+// Starts Xvfb with one screen ("1280x1024x24") on a display number that it
+// picks itself.
+inline SERVER start(const std::string& screen, bool with_glx = true) {
+  SERVER server;
+  int fds[2];
+  if (pipe(fds) != 0) return server;
+  pid_t pid = fork();
+  if (pid == 0) {
+    // A test program that crashes takes its server with it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    close(fds[0]);
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    std::string fd = std::to_string(fds[1]);
+    if (with_glx)
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+    else
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+             "tcp", "-extension", "GLX", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  if (pid < 0) {
+    close(fds[0]);
+    return server;
+  }
+  server.pid = pid;
+  std::string number;
+  pollfd waiting = {fds[0], POLLIN, 0};
+  while (poll(&waiting, 1, 15000) > 0) {
+    char c;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  if (!number.empty()) server.display = atoi(number.c_str());
+  return server;
+}
+
+inline void stop(SERVER& server) {
+  if (server.pid <= 0) return;
+  kill(server.pid, SIGTERM);
+  int status = 0;
+  waitpid(server.pid, &status, 0);
+  server = SERVER();
+}
+
+// Points DISPLAY at a private depth-24 server for the whole test program,
+// unless the program is already a child running on a server of its own
+// (VORN_INNER_RUN). Without Xvfb the given DISPLAY stays.
+class ENVIRONMENT : public ::testing::Environment {
+public:
+  void SetUp() override {
+    if (getenv("VORN_INNER_RUN")) return;
+    server = start("1280x1024x24");
+    if (server.display >= 0) setenv("DISPLAY", (":" + std::to_string(server.display)).c_str(), 1);
+  }
+  void TearDown() override {
+    if (server.pid <= 0) return;
+    // The platform's connection goes before its server does.
+    close_window(ALL_SCREENS);
+    x11_close_display();
+    stop(server);
+  }
+
+private:
+  SERVER server;
+};
+
+}  // namespace private_x

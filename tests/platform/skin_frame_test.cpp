@@ -1,0 +1,864 @@
+// SKIN_FRAME: which pictures a base name loads, the composed pixels at the
+// seams and corners of nine-, three- and one-slice frames at several sizes
+// (shrunk below the ends, and wide again afterwards), the three overlays,
+// hit-testing by alpha, recolouring, placement on the target (partly off
+// it), and every cache reference returned.
+#include "skin_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "errors.h"
+#include "file_services.h"
+#include "folder.h"
+#include "image_cache.h"
+#include "test_support.h"
+
+namespace ts = test_support;
+
+namespace {
+
+const char* const kSkin = "$APP/skin";
+
+uint32_t pixel(const IMAGE& image, int x, int y) {
+  return image.pixels[static_cast<size_t>(y) * image.stride + x];
+}
+
+void set_pixel(IMAGE& image, int x, int y, uint32_t value) {
+  image.pixels[static_cast<size_t>(y) * image.stride + x] = value;
+}
+
+// Every pixel differs from its neighbours, so any scaling or misplaced
+// tile shows.
+void make_picture(IMAGE& image, int w, int h, uint32_t seed) {
+  image.create(static_cast<int16_t>(w), static_cast<int16_t>(h));
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) set_pixel(image, i, j, 0xFF000000u | (seed + i * 16 + j));
+}
+
+void make_solid(IMAGE& image, int w, int h, uint32_t colour) {
+  image.create(static_cast<int16_t>(w), static_cast<int16_t>(h));
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) set_pixel(image, i, j, colour);
+}
+
+// The picture as the cache scales it: a fresh copy of the natural picture.
+void scaled(const IMAGE& from, int w, int h, IMAGE& out) {
+  out.copy(from);
+  if (w != from.width || h != from.height)
+    out.scale(static_cast<uint16_t>(w), static_cast<uint16_t>(h), !fast_image_scaling);
+}
+
+// The end pieces' shares of the room, by the frame's documented rule.
+void shares(int total, int a, int b, int& a_out, int& b_out) {
+  if (a + b <= total) {
+    a_out = a;
+    b_out = b;
+  } else {
+    a_out = total * a / (a + b);
+    b_out = total * b / (a + b);
+  }
+}
+
+// A w x h picture built pixel by pixel by the caller's rule.
+struct EXPECTED {
+  int w, h;
+  std::vector<uint32_t> px;
+  EXPECTED(int width, int height) : w(width), h(height), px(width * height, 0) {}
+  uint32_t& at(int x, int y) { return px[y * w + x]; }
+};
+
+// Compares an image with the expectation and names the first difference.
+::testing::AssertionResult same_pixels(const IMAGE* image, EXPECTED& want) {
+  if (!image) return ::testing::AssertionFailure() << "no image";
+  if (image->width != want.w || image->height != want.h)
+    return ::testing::AssertionFailure() << "size " << image->width << "x" << image->height
+                                         << ", want " << want.w << "x" << want.h;
+  for (int y = 0; y < want.h; ++y)
+    for (int x = 0; x < want.w; ++x)
+      if (pixel(*image, x, y) != want.at(x, y)) {
+        char text[128];
+        snprintf(text, sizeof text, "at (%d, %d): 0x%08X, want 0x%08X", x, y,
+                 pixel(*image, x, y), want.at(x, y));
+        return ::testing::AssertionFailure() << text;
+      }
+  return ::testing::AssertionSuccess();
+}
+
+bool all_references_returned(const IMAGE_CACHE& cache) {
+  for (LLIST_NODE* node = cache.entries.head; node; node = node->next)
+    if (static_cast<IMAGE_CACHE_ENTRY*>(node->data)->refs != 0) return false;
+  return true;
+}
+
+// "$APP" is a scratch folder; the skin pictures are raw files in its "skin"
+// sub-folder, written through a data file with order 255.
+class SkinFrame : public ::testing::Test {
+protected:
+  void SetUp() override {
+    set_message_box_handler(message_box_to_stderr);
+    set_home_folder_override(scratch.file("home").c_str());
+    set_system_root_override(scratch.file("root").c_str());
+    for (const char* dir : {"home", "root", "app", "app/skin"})
+      ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
+    FOLDER app;
+    ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
+    set_base_path(app, "skintest");
+    ASSERT_TRUE(skin.set_absolute(scratch.file("app/skin").c_str()));
+
+    // Nine-slice "frm": L = 4, R = 2, T = 3, B = 2; the centre tile is 3
+    // wide so that it repeats out of step with the 2-wide edges.
+    nine_sizes = {{"top_left", 4, 3},  {"top_mid", 2, 3},    {"top_right", 2, 3},
+                  {"mid_left", 4, 2},  {"mid_mid", 3, 2},    {"mid_right", 2, 2},
+                  {"bottom_left", 4, 2}, {"bottom_mid", 2, 2}, {"bottom_right", 2, 2}};
+    for (size_t k = 0; k < nine_sizes.size(); ++k) {
+      make_picture(nine[k], nine_sizes[k].w, nine_sizes[k].h, 0x100000u * (k + 1));
+      save("frm_" + nine_sizes[k].name, nine[k]);
+    }
+  }
+  void TearDown() override {
+    clear_base_path();
+    set_home_folder_override(nullptr);
+    set_system_root_override(nullptr);
+  }
+
+  void save(const std::string& name, IMAGE& image) {
+    DATA_FILE* file = skin.open_data_file((name + ".raw").c_str(), 1, 255, false);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(image.put_to_data_device(file));
+    ASSERT_TRUE(FOLDER::close_data_file(file));
+  }
+
+  IMAGE& slice(const char* name) {
+    for (size_t k = 0; k < nine_sizes.size(); ++k)
+      if (nine_sizes[k].name == name) return nine[k];
+    return nine[0];
+  }
+
+  // The nine-slice frame at w x h: corners at the ends' shares, edges and
+  // centre repeated from the inner corner by their own sizes.
+  EXPECTED nine_expected(int w, int h) {
+    int l, r, t, b;
+    shares(w, 4, 2, l, r);
+    shares(h, 3, 2, t, b);
+    IMAGE tl, tr, bl, br, ml, mr, tm, bm;
+    scaled(slice("top_left"), l, t, tl);
+    scaled(slice("top_right"), r, t, tr);
+    scaled(slice("bottom_left"), l, b, bl);
+    scaled(slice("bottom_right"), r, b, br);
+    scaled(slice("mid_left"), l, 2, ml);
+    scaled(slice("mid_right"), r, 2, mr);
+    scaled(slice("top_mid"), 2, t, tm);
+    scaled(slice("bottom_mid"), 2, b, bm);
+    const IMAGE& mm = slice("mid_mid");
+    EXPECTED want(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool left = x < l, right = x >= w - r, top = y < t, bottom = y >= h - b;
+        const int rx = x - (w - r), by = y - (h - b);
+        uint32_t& p = want.at(x, y);
+        if (left && top) p = pixel(tl, x, y);
+        else if (right && top) p = pixel(tr, rx, y);
+        else if (left && bottom) p = pixel(bl, x, by);
+        else if (right && bottom) p = pixel(br, rx, by);
+        else if (top) p = pixel(tm, (x - l) % 2, y);
+        else if (bottom) p = pixel(bm, (x - l) % 2, by);
+        else if (left) p = pixel(ml, x, (y - t) % 2);
+        else if (right) p = pixel(mr, rx, (y - t) % 2);
+        else p = pixel(mm, (x - l) % 3, (y - t) % 2);
+      }
+    return want;
+  }
+
+  // A horizontal three-slice of these pictures at w x h.
+  static EXPECTED three_h_expected(const IMAGE& left_pic, const IMAGE& mid_pic,
+                                   const IMAGE& right_pic, int w, int h) {
+    int l, r;
+    shares(w, left_pic.width, right_pic.width, l, r);
+    IMAGE left, mid, right;
+    scaled(left_pic, l, h, left);
+    scaled(mid_pic, mid_pic.width, h, mid);
+    scaled(right_pic, r, h, right);
+    EXPECTED want(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (x < l) want.at(x, y) = pixel(left, x, y);
+        else if (x >= w - r) want.at(x, y) = pixel(right, x - (w - r), y);
+        else want.at(x, y) = pixel(mid, (x - l) % mid_pic.width, y);
+      }
+    return want;
+  }
+
+  ts::ScratchDir scratch;
+  FOLDER skin;
+  struct NAMED_SIZE {
+    std::string name;
+    int w, h;
+  };
+  std::vector<NAMED_SIZE> nine_sizes;
+  IMAGE nine[9];
+};
+
+// ---------------------------------------------------------------------------
+// Loading
+
+TEST_F(SkinFrame, NineSliceSetLoadsAtNaturalSizes) {
+  IMAGE_CACHE cache;
+  {
+    SKIN_FRAME frame(&cache);
+    EXPECT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+    EXPECT_TRUE(frame.is_loaded());
+    ASSERT_NE(frame.top_left, nullptr);
+    ASSERT_NE(frame.bottom_right, nullptr);
+    EXPECT_EQ(pixel(*frame.top_left, 3, 2), pixel(slice("top_left"), 3, 2));
+    EXPECT_EQ(frame.mid_mid->width, 3);
+    EXPECT_EQ(frame.colay, nullptr);
+    EXPECT_EQ(frame.composite, nullptr);
+    // With the start-up flags a missing picture leaves no entry behind.
+    EXPECT_EQ(cache.entries.count, 9);
+  }
+  EXPECT_TRUE(all_references_returned(cache));
+}
+
+TEST_F(SkinFrame, HorizontalThreeSliceLoadsFromLeftMidRight) {
+  IMAGE left, mid, right;
+  make_picture(left, 3, 4, 0xA00000);
+  make_picture(mid, 3, 4, 0xB00000);
+  make_picture(right, 2, 4, 0xC00000);
+  save("bar_left", left);
+  save("bar_mid", mid);
+  save("bar_right", right);
+  IMAGE_CACHE cache(1);
+  SKIN_FRAME frame(&cache);
+  EXPECT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
+  EXPECT_EQ(pixel(*frame.mid_left, 0, 0), pixel(left, 0, 0));
+  EXPECT_EQ(pixel(*frame.mid_right, 1, 3), pixel(right, 1, 3));
+  EXPECT_EQ(frame.top_mid, nullptr);
+  frame.clear();
+  EXPECT_EQ(cache.entries.count, 0);  // every reference came back
+}
+
+TEST_F(SkinFrame, NineSliceMissingOneCornerFailsButDrawsItsHorizontalSet) {
+  // "gap" is the nine-slice set without its bottom-right corner.
+  for (size_t k = 0; k + 1 < nine_sizes.size(); ++k) save("gap_" + nine_sizes[k].name, nine[k]);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  EXPECT_FALSE(frame.load(kSkin, "gap", skin_load_flags));
+  EXPECT_NE(frame.top_left, nullptr);  // what was found stays
+  EXPECT_TRUE(frame.is_loaded());
+  IMAGE target(30, 20);
+  for (int w : {14, 5}) {
+    frame.draw(0, 0, static_cast<uint16_t>(w - 1), 5, 0, &target, BLIT_COPY);
+    EXPECTED want = three_h_expected(slice("mid_left"), slice("mid_mid"), slice("mid_right"), w, 6);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << "w = " << w;
+  }
+}
+
+TEST_F(SkinFrame, MissingTopLeftGoesOnToTheThreeSliceNames) {
+  for (size_t k = 1; k < nine_sizes.size(); ++k) save("odd_" + nine_sizes[k].name, nine[k]);
+  IMAGE left, mid, right;
+  make_picture(left, 3, 4, 0xA00000);
+  make_picture(mid, 3, 4, 0xB00000);
+  make_picture(right, 2, 4, 0xC00000);
+  save("odd_left", left);
+  save("odd_mid", mid);
+  save("odd_right", right);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  EXPECT_TRUE(frame.load(kSkin, "odd", skin_load_flags));
+  EXPECT_EQ(pixel(*frame.mid_left, 2, 1), pixel(left, 2, 1));
+  EXPECT_EQ(pixel(*frame.mid_mid, 2, 1), pixel(mid, 2, 1));
+  // The nine-slice edges were never looked for.
+  EXPECT_EQ(frame.top_mid, nullptr);
+  EXPECT_EQ(frame.top_right, nullptr);
+  EXPECT_EQ(frame.bottom_mid, nullptr);
+}
+
+TEST_F(SkinFrame, VerticalSetWithoutItsBottomFallsBackToAPlainCentre) {
+  IMAGE top, mid;
+  make_picture(top, 4, 2, 0xA00000);
+  make_picture(mid, 3, 3, 0xB00000);
+  save("lone_top", top);
+  save("lone_mid", mid);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  EXPECT_FALSE(frame.load(kSkin, "lone", skin_load_flags));
+  EXPECT_NE(frame.top_mid, nullptr);
+  ASSERT_TRUE(frame.is_loaded());
+  IMAGE target(10, 10);
+  frame.draw(0, 0, 6, 4, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(*frame.composite, 2, 1), pixel(mid, 0, 0));  // (7 - 3) / 2, (5 - 3) / 2
+  EXPECT_EQ(pixel(*frame.composite, 4, 3), pixel(mid, 2, 2));
+  EXPECT_EQ(pixel(*frame.composite, 0, 0), COLOUR_INVISIBLE);
+}
+
+TEST_F(SkinFrame, NothingFoundAndNoCache) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  EXPECT_FALSE(frame.load(kSkin, "absent", skin_load_flags));
+  EXPECT_FALSE(frame.is_loaded());
+  EXPECT_FALSE(frame.load(kSkin, nullptr, skin_load_flags));
+  // Nothing composes: the frame blended onto a target leaves it alone.
+  IMAGE target(8, 8);
+  const COLOUR grey = 0xFF808080u;
+  target.clear(&grey, true);
+  frame.draw(1, 1, 6, 6, 0, &target, BLIT_BLEND);
+  EXPECT_EQ(pixel(target, 3, 3), grey);
+  EXPECT_FALSE(frame.is_opaque_at(3, 3, 6, 6));
+
+  SKIN_FRAME loose;
+  EXPECT_FALSE(loose.load(kSkin, "frm", skin_load_flags));
+  EXPECT_FALSE(loose.load_in_folder(skin, "frm", skin_load_flags));
+  EXPECT_EQ(cache.entries.count, 0);
+}
+
+TEST_F(SkinFrame, FindOnlyTakesWhatTheCacheAlreadyHolds) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME early(&cache), first(&cache), later(&cache);
+  EXPECT_FALSE(early.load(kSkin, "frm", 8));
+  EXPECT_TRUE(first.load_in_folder(skin, "frm", skin_load_flags));
+  EXPECT_TRUE(later.load(kSkin, "frm", 8));
+  EXPECT_EQ(later.top_left, first.top_left);  // one shared picture
+  EXPECT_EQ(cache.get_entry(first.top_left)->refs, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Composition
+
+TEST_F(SkinFrame, NineSliceSeamsAndCornersAtSeveralSizes) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(40, 30);
+  // Roomy; a few tiles; exactly the ends (no centre); narrower than the
+  // ends in both directions; narrower in width only; then roomy again.
+  // One row (both ends' rows shrink to nothing) and a single pixel too.
+  const int sizes[][2] = {{20, 12}, {9, 7}, {6, 5}, {3, 4}, {5, 12},
+                          {20, 12}, {11, 9}, {9, 1}, {1, 1}};
+  for (const auto& size : sizes) {
+    const int w = size[0], h = size[1];
+    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+               BLIT_COPY);
+    EXPECTED want = nine_expected(w, h);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+  }
+  // Shrinking never touched the shared natural pictures.
+  EXPECT_EQ(frame.mid_left->width, 4);
+  EXPECT_EQ(frame.top_left->width, 4);
+  EXPECT_EQ(frame.top_left->height, 3);
+  EXPECT_EQ(pixel(*frame.top_left, 3, 0), pixel(slice("top_left"), 3, 0));
+}
+
+TEST_F(SkinFrame, NarrowerThanTheEndsLeavesNoCentreColumn) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(10, 20);
+  frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);  // 3 wide against L + R = 6
+  // 3 x 4 / 6 = 2 columns of the left, 3 x 2 / 6 = 1 of the right.
+  IMAGE left;
+  scaled(slice("mid_left"), 2, 2, left);
+  EXPECT_EQ(pixel(*frame.composite, 1, 5), pixel(left, 1, 0));
+  EXPECT_EQ(pixel(*frame.composite, 2, 5), pixel(slice("mid_right"), 0, 0));
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_NE(pixel(*frame.composite, x, y) >> 24, 0u);
+}
+
+TEST_F(SkinFrame, ResizedSlicesAreScaledFromTheNaturalPictureEachTime) {
+  // A cache that frees what nobody holds keeps no natural copy of its own:
+  // the frame's pictures are all there is to scale from.
+  IMAGE_CACHE cache(1);
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(20, 20);
+  frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);  // top_left at 2 wide
+  frame.draw(0, 0, 4, 11, 0, &target, BLIT_COPY);  // then 3 wide (5 x 4 / 6)
+  IMAGE want;
+  scaled(slice("top_left"), 3, 3, want);
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(pixel(*frame.composite, x, 0), pixel(want, x, 0)) << x;
+  frame.clear();
+  EXPECT_EQ(cache.entries.count, 0);
+}
+
+TEST_F(SkinFrame, FramesOfOneElementShareTheirResizedSlices) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME a(&cache), b(&cache);
+  ASSERT_TRUE(a.load(kSkin, "frm", skin_load_flags));
+  b.copy(a);
+  IMAGE target(20, 20);
+  a.draw(0, 0, 2, 3, 0, &target, BLIT_COPY);
+  const int32_t after_first = cache.entries.count;
+  b.draw(5, 5, 7, 8, 0, &target, BLIT_COPY);
+  EXPECT_EQ(cache.entries.count, after_first);
+  EXPECTED want = nine_expected(3, 4);
+  EXPECT_TRUE(same_pixels(b.composite, want));
+}
+
+TEST_F(SkinFrame, EdgesRepeatByTheirOwnSize) {
+  // "uneven": "frm" with a 3-wide bottom edge under its 2-wide top edge.
+  for (size_t k = 0; k < nine_sizes.size(); ++k)
+    if (nine_sizes[k].name != "bottom_mid") save("uneven_" + nine_sizes[k].name, nine[k]);
+  IMAGE bottom;
+  make_picture(bottom, 3, 2, 0xF00000);
+  save("uneven_bottom_mid", bottom);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "uneven", skin_load_flags));
+  IMAGE target(30, 30);
+  frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
+  for (int x = 4; x < 18; ++x) {
+    EXPECT_EQ(pixel(*frame.composite, x, 0), pixel(slice("top_mid"), (x - 4) % 2, 0)) << x;
+    EXPECT_EQ(pixel(*frame.composite, x, 11), pixel(bottom, (x - 4) % 3, 1)) << x;
+  }
+}
+
+TEST_F(SkinFrame, HorizontalThreeSliceAtSeveralSizes) {
+  IMAGE left, mid, right;
+  make_picture(left, 3, 4, 0xA00000);
+  make_picture(mid, 3, 4, 0xB00000);
+  make_picture(right, 2, 4, 0xC00000);
+  save("bar_left", left);
+  save("bar_mid", mid);
+  save("bar_right", right);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
+  IMAGE target(30, 20);
+  // Taller and shorter than the pictures, a cut last tile, shrunk ends.
+  const int sizes[][2] = {{14, 6}, {12, 3}, {4, 4}, {5, 2}, {16, 4}};
+  for (const auto& size : sizes) {
+    const int w = size[0], h = size[1];
+    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+               BLIT_COPY);
+    EXPECTED want = three_h_expected(left, mid, right, w, h);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+  }
+}
+
+TEST_F(SkinFrame, VerticalThreeSliceAtSeveralSizes) {
+  IMAGE top, mid, bottom;
+  make_picture(top, 4, 2, 0xA00000);
+  make_picture(mid, 4, 2, 0xB00000);
+  make_picture(bottom, 4, 3, 0xC00000);
+  save("col_top", top);
+  save("col_mid", mid);
+  save("col_bottom", bottom);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "col", skin_load_flags));
+  IMAGE target(30, 30);
+  const int sizes[][2] = {{6, 11}, {3, 8}, {6, 4}, {4, 5}};
+  for (const auto& size : sizes) {
+    const int w = size[0], h = size[1];
+    int t, b;
+    shares(h, 2, 3, t, b);
+    IMAGE top_s, mid_s, bottom_s;
+    scaled(top, w, t, top_s);
+    scaled(mid, w, 2, mid_s);
+    scaled(bottom, w, b, bottom_s);
+    EXPECTED want(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (y < t) want.at(x, y) = pixel(top_s, x, y);
+        else if (y >= h - b) want.at(x, y) = pixel(bottom_s, x, y - (h - b));
+        else want.at(x, y) = pixel(mid_s, x, (y - t) % 2);
+      }
+    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+               BLIT_COPY);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+  }
+}
+
+TEST_F(SkinFrame, PlainPictureCentredCutOrStretched) {
+  IMAGE logo;
+  make_picture(logo, 6, 4, 0xD00000);
+  save("logo", logo);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "logo", skin_load_flags));
+  IMAGE target(20, 20);
+
+  auto centred = [&](int w, int h) {
+    EXPECTED want(w, h);
+    const int ox = (w - 6) / 2, oy = (h - 4) / 2;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (x - ox >= 0 && x - ox < 6 && y - oy >= 0 && y - oy < 4)
+          want.at(x, y) = pixel(logo, x - ox, y - oy);
+    return want;
+  };
+  frame.draw(0, 0, 9, 7, 0, &target, BLIT_COPY);  // 10 x 8: at (2, 2)
+  EXPECTED roomy = centred(10, 8);
+  EXPECT_TRUE(same_pixels(frame.composite, roomy));
+  frame.draw(0, 0, 2, 0, 0, &target, BLIT_COPY);  // 3 x 1: cut on every side
+  EXPECTED cut = centred(3, 1);
+  EXPECT_TRUE(same_pixels(frame.composite, cut));
+  EXPECT_EQ(pixel(*frame.composite, 0, 0), pixel(logo, 1, 1));  // (3 - 6) / 2 = -1
+
+  IMAGE stretched;
+  scaled(logo, 10, 8, stretched);
+  EXPECTED want(10, 8);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 10; ++x) want.at(x, y) = pixel(stretched, x, y);
+  frame.draw(0, 0, 9, 7, 1, &target, BLIT_COPY);
+  EXPECT_TRUE(same_pixels(frame.composite, want));
+  // Unstretched again at the same size: back to the natural picture.
+  frame.draw(0, 0, 9, 7, 0, &target, BLIT_COPY);
+  EXPECT_TRUE(same_pixels(frame.composite, roomy));
+  EXPECT_EQ(frame.mid_mid->width, 6);
+}
+
+// ---------------------------------------------------------------------------
+// Drawing onto the target
+
+TEST_F(SkinFrame, DrawsAtTheCornerWithTheCallersMode) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(40, 30);
+  const COLOUR back = 0xFF0000FFu;
+  target.clear(&back, true);
+  frame.draw(5, 6, 24, 17, 0, &target, BLIT_COPY);
+  EXPECTED want = nine_expected(20, 12);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(pixel(target, x + 5, y + 6), want.at(x, y));
+  EXPECT_EQ(pixel(target, 4, 6), back);
+  EXPECT_EQ(pixel(target, 25, 17), back);
+  EXPECT_EQ(pixel(target, 5, 18), back);
+}
+
+TEST_F(SkinFrame, PartlyOffTheTargetDrawsInPlace) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(30, 30);
+  // (-3, -2) .. (16, 9): a 20 x 12 frame whose corner is above and left of
+  // the target, passed as 16-bit words.
+  frame.draw(static_cast<uint16_t>(-3), static_cast<uint16_t>(-2), 16, 9, 0, &target, BLIT_COPY);
+  EXPECTED want = nine_expected(20, 12);
+  ASSERT_NE(frame.composite, nullptr);
+  EXPECT_EQ(frame.composite->width, 20);
+  EXPECT_EQ(frame.composite->height, 12);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 17; ++x) ASSERT_EQ(pixel(target, x, y), want.at(x + 3, y + 2));
+  EXPECT_EQ(pixel(target, 17, 0), 0u);
+
+  // An inverted rectangle is no frame at all.
+  IMAGE other(30, 30);
+  frame.draw(10, 10, 5, 5, 0, &other, BLIT_COPY);
+  EXPECT_EQ(pixel(other, 7, 7), 0u);
+}
+
+TEST_F(SkinFrame, TwoDrawsAtOneSizeComposeOnce) {
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(30, 30);
+  frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
+  const uint32_t composed = pixel(*frame.composite, 10, 6);
+  // A mark in the composite survives the next draw at the same size: that
+  // draw only copies the composite.
+  set_pixel(*frame.composite, 10, 6, 0xFF123456u);
+  frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(target, 10, 6), 0xFF123456u);
+  frame.regenerate = 1;
+  frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(target, 10, 6), composed);
+  EXPECT_EQ(frame.regenerate, 0);
+  // A new size composes again.
+  set_pixel(*frame.composite, 10, 6, 0xFF123456u);
+  frame.draw(0, 0, 20, 11, 0, &target, BLIT_COPY);
+  EXPECT_NE(pixel(*frame.composite, 10, 6), 0xFF123456u);
+}
+
+// ---------------------------------------------------------------------------
+// Overlays
+
+class SkinFrameOverlay : public SkinFrame {
+protected:
+  // An 8 x 6 plain picture, opaque but for a transparent left column and a
+  // half-transparent pixel at (7, 5).
+  void SetUp() override {
+    SkinFrame::SetUp();
+    make_picture(base, 8, 6, 0x400000);
+    for (int y = 0; y < 6; ++y) set_pixel(base, 0, y, 0x00000000u);
+    set_pixel(base, 7, 5, 0x80336699u);
+  }
+  IMAGE base;
+};
+
+TEST_F(SkinFrameOverlay, CentredOverlayBlendsAtItsOffset) {
+  IMAGE colay;
+  make_solid(colay, 2, 2, 0xFFFF0000u);
+  save("ov", base);
+  save("ov_colay", colay);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "ov", skin_load_flags));
+  ASSERT_NE(frame.colay, nullptr);
+  IMAGE target(20, 20);
+  frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+  // (8 - 2) / 2, (6 - 2) / 2 = (3, 2).
+  EXPECT_EQ(pixel(*frame.composite, 3, 2), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*frame.composite, 4, 3), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*frame.composite, 2, 2), pixel(base, 2, 2));
+  EXPECT_EQ(pixel(*frame.composite, 5, 3), pixel(base, 5, 3));
+
+  frame.overlay_x = 2;
+  frame.overlay_y = -1;
+  frame.regenerate = 1;
+  frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(*frame.composite, 5, 1), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*frame.composite, 6, 2), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*frame.composite, 3, 2), pixel(base, 3, 2));
+}
+
+TEST_F(SkinFrameOverlay, StretchedOverlayShowsOnlyOnTheFrameFromItsOffset) {
+  IMAGE solay;
+  make_solid(solay, 1, 1, 0xFF00FF00u);
+  save("sv", base);
+  save("sv_solay", solay);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "sv", skin_load_flags));
+  IMAGE target(20, 20);
+  frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(*frame.composite, 1, 0), 0xFF00FF00u);
+  EXPECT_EQ(pixel(*frame.composite, 6, 5), 0xFF00FF00u);
+  EXPECT_EQ(pixel(*frame.composite, 0, 3), 0u);  // no frame pixel, no overlay
+  // Half-transparent frame pixel: the overlay at half strength, blended over
+  // the frame's colour, which keeps its alpha.
+  const uint32_t edge = pixel(*frame.composite, 7, 5);
+  EXPECT_EQ(edge >> 24, 0x80u);
+  EXPECT_NE(edge, pixel(base, 7, 5));
+
+  // Offsets (2, 1): the overlay covers from there to the far corner.
+  frame.overlay_x = 2;
+  frame.overlay_y = 1;
+  frame.regenerate = 1;
+  frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+  EXPECT_EQ(pixel(*frame.composite, 1, 3), pixel(base, 1, 3));
+  EXPECT_EQ(pixel(*frame.composite, 4, 0), pixel(base, 4, 0));
+  EXPECT_EQ(pixel(*frame.composite, 2, 1), 0xFF00FF00u);
+  EXPECT_EQ(pixel(*frame.composite, 6, 4), 0xFF00FF00u);
+}
+
+TEST_F(SkinFrameOverlay, TiledOverlayCoversTheFrameForAnyOffset) {
+  IMAGE tolay;
+  make_picture(tolay, 3, 2, 0xE00000);
+  save("tv", base);
+  save("tv_tolay", tolay);
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "tv", skin_load_flags));
+  IMAGE target(20, 20);
+  for (int offset : {0, 4, -1}) {
+    frame.overlay_x = static_cast<int16_t>(offset);
+    frame.overlay_y = static_cast<int16_t>(-offset);
+    frame.regenerate = 1;
+    frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+    // The tiles start at (-offset_x, -offset_y).
+    for (int y = 0; y < 6; ++y)
+      for (int x = 1; x < 7; ++x) {
+        const int tx = ((x + offset) % 3 + 3) % 3, ty = ((y - offset) % 2 + 2) % 2;
+        ASSERT_EQ(pixel(*frame.composite, x, y), pixel(tolay, tx, ty))
+            << "offset " << offset << " at " << x << "," << y;
+      }
+    EXPECT_EQ(pixel(*frame.composite, 0, 2), 0u);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Hit test
+
+TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
+  // "curve": "frm" with transparent outer corner pixels and a transparent
+  // first pixel of the centre tile.
+  for (size_t k = 0; k < nine_sizes.size(); ++k) {
+    IMAGE copy;
+    copy.copy(nine[k]);
+    const std::string& name = nine_sizes[k].name;
+    if (name == "top_left") set_pixel(copy, 0, 0, 0);
+    if (name == "bottom_right") set_pixel(copy, 1, 1, 0);
+    if (name == "mid_mid") set_pixel(copy, 0, 0, 0);
+    if (name == "top_mid") set_pixel(copy, 1, 2, 0);  // not on column 0: never read
+    save("curve_" + name, copy);
+  }
+  IMAGE_CACHE cache;
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "curve", skin_load_flags));
+  // Before any draw and after draws at other sizes the answers agree.
+  IMAGE target(40, 40);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_FALSE(frame.is_opaque_at(0, 0, 20, 12));
+    EXPECT_TRUE(frame.is_opaque_at(1, 0, 20, 12));
+    EXPECT_TRUE(frame.is_opaque_at(0, 1, 20, 12));
+    EXPECT_FALSE(frame.is_opaque_at(19, 11, 20, 12));
+    EXPECT_TRUE(frame.is_opaque_at(18, 11, 20, 12));
+    EXPECT_TRUE(frame.is_opaque_at(19, 0, 20, 12));
+    // The centre answers with its tile's first pixel wherever it is asked.
+    EXPECT_FALSE(frame.is_opaque_at(5, 4, 20, 12));
+    EXPECT_FALSE(frame.is_opaque_at(10, 7, 20, 12));
+    // Edges are read on their first column or row.
+    EXPECT_TRUE(frame.is_opaque_at(5, 2, 20, 12));
+    EXPECT_TRUE(frame.is_opaque_at(1, 5, 20, 12));
+    // Shrunk: 3 wide gives a 2-column left and a 1-column right.
+    EXPECT_FALSE(frame.is_opaque_at(0, 0, 3, 12));
+    EXPECT_TRUE(frame.is_opaque_at(2, 0, 3, 12));
+    // Outside the frame.
+    EXPECT_FALSE(frame.is_opaque_at(20, 5, 20, 12));
+    EXPECT_FALSE(frame.is_opaque_at(-1, 5, 20, 12));
+    EXPECT_FALSE(frame.is_opaque_at(0, 0, 0, 0));
+    frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);
+    frame.draw(0, 0, 8, 8, 0, &target, BLIT_COPY);
+  }
+}
+
+TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {
+  IMAGE left, mid, right;
+  make_picture(left, 3, 4, 0xA00000);
+  make_picture(mid, 3, 4, 0xB00000);
+  make_picture(right, 2, 4, 0xC00000);
+  set_pixel(left, 0, 3, 0);
+  set_pixel(right, 1, 0, 0);
+  set_pixel(mid, 0, 2, 0);
+  save("bar_left", left);
+  save("bar_mid", mid);
+  save("bar_right", right);
+  save("plain", base);
+  IMAGE_CACHE cache;
+  SKIN_FRAME bar(&cache), plain(&cache);
+  ASSERT_TRUE(bar.load(kSkin, "bar", skin_load_flags));
+  ASSERT_TRUE(plain.load(kSkin, "plain", skin_load_flags));
+  EXPECT_FALSE(bar.is_opaque_at(0, 3, 12, 4));
+  EXPECT_TRUE(bar.is_opaque_at(1, 3, 12, 4));
+  EXPECT_FALSE(bar.is_opaque_at(11, 0, 12, 4));
+  EXPECT_TRUE(bar.is_opaque_at(10, 0, 12, 4));
+  EXPECT_FALSE(bar.is_opaque_at(7, 2, 12, 4));  // middle: column 0 of row 2
+  EXPECT_TRUE(bar.is_opaque_at(7, 1, 12, 4));
+
+  // The plain picture centred in 12 x 10 sits at (2, 2).
+  EXPECT_FALSE(plain.is_opaque_at(1, 4, 12, 10));  // outside the picture
+  EXPECT_FALSE(plain.is_opaque_at(2, 4, 12, 10));  // its transparent column
+  EXPECT_TRUE(plain.is_opaque_at(3, 4, 12, 10));
+  EXPECT_TRUE(plain.is_opaque_at(9, 7, 12, 10));  // half-transparent counts
+  EXPECT_FALSE(plain.is_opaque_at(10, 7, 12, 10));
+}
+
+// ---------------------------------------------------------------------------
+// Recolouring
+
+TEST_F(SkinFrame, EveryRecolouringRedrawsTheCompositeAndSparesSharers) {
+  IMAGE bar;
+  make_solid(bar, 4, 3, 0xFF204080u);
+  save("flat", bar);
+  const COLOUR from = 0xFF204080u, to = 0xFF00FF00u;
+  const COLOUR a = 0xFFFF0000u, b = 0xFF00FF00u, c = 0xFF0000FFu, tint = 0xFF806040u;
+
+  // The colour each operation should give, by the IMAGE operation itself.
+  auto expect_colour = [&](int op) {
+    IMAGE one;
+    make_solid(one, 1, 1, 0xFF204080u);
+    if (op == 0) one.replace_colour(&from, &to, false);
+    if (op == 1) one.recolour3(&a, &b, &c, false);
+    if (op == 2) one.tint(&tint);
+    if (op == 3) one.make_grey();
+    return pixel(one, 0, 0);
+  };
+
+  for (int op = 0; op < 4; ++op) {
+    IMAGE_CACHE cache;
+    SKIN_FRAME frame(&cache), sharer(&cache);
+    ASSERT_TRUE(frame.load(kSkin, "flat", skin_load_flags));
+    sharer.copy(frame);
+    IMAGE target(20, 20);
+    frame.draw(0, 0, 3, 2, 0, &target, BLIT_COPY);
+    ASSERT_EQ(pixel(*frame.composite, 1, 1), 0xFF204080u);
+    if (op == 0) frame.replace_colour(&from, &to);
+    if (op == 1) frame.apply_all3(&a, &b, &c);
+    if (op == 2) frame.apply_all2(&tint);
+    if (op == 3) frame.make_grey();
+    EXPECT_EQ(frame.regenerate, 1) << op;
+    const COLOUR want = expect_colour(op);
+    EXPECT_NE(want, 0xFF204080u) << op;
+    frame.draw(0, 0, 3, 2, 0, &target, BLIT_COPY);  // the same size
+    EXPECT_EQ(pixel(*frame.composite, 1, 1), want) << op;
+    EXPECT_EQ(pixel(target, 3, 2), want) << op;
+    // Stretched to another size, still the new colour.
+    frame.draw(0, 0, 7, 5, 1, &target, BLIT_COPY);
+    EXPECT_EQ(pixel(*frame.composite, 6, 4), want) << op;
+    // The frame that shares the pictures keeps the old colours.
+    sharer.draw(0, 0, 3, 2, 0, &target, BLIT_COPY);
+    EXPECT_EQ(pixel(*sharer.composite, 1, 1), 0xFF204080u) << op;
+    EXPECT_NE(frame.mid_mid, sharer.mid_mid);
+    frame.clear();
+    sharer.clear();
+    EXPECT_TRUE(all_references_returned(cache)) << op;
+  }
+}
+
+TEST_F(SkinFrame, RecolouredNineSliceAtSeveralSizesKeepsItsColours) {
+  IMAGE_CACHE cache(1);
+  SKIN_FRAME frame(&cache);
+  ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  IMAGE target(30, 30);
+  frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
+  frame.make_grey();
+  for (int w : {3, 5, 20}) {
+    frame.draw(0, 0, static_cast<uint16_t>(w - 1), 11, 0, &target, BLIT_COPY);
+    // The greyed pictures, scaled once from their natural size.
+    EXPECTED want = nine_expected(w, 12);
+    for (uint32_t& p : want.px) {
+      IMAGE one;
+      make_solid(one, 1, 1, p);
+      one.make_grey();
+      p = pixel(one, 0, 0);
+    }
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << w;
+  }
+  frame.clear();
+  EXPECT_EQ(cache.entries.count, 0);
+}
+
+// ---------------------------------------------------------------------------
+// References
+
+TEST_F(SkinFrame, EveryReferenceComesBack) {
+  IMAGE colay, solay, tolay;
+  make_solid(colay, 2, 2, 0xFFFF0000u);
+  make_solid(solay, 2, 2, 0x8000FF00u);
+  make_solid(tolay, 2, 2, 0x800000FFu);
+  save("frm_colay", colay);
+  save("frm_solay", solay);
+  save("frm_tolay", tolay);
+  IMAGE_CACHE cache(1);
+  {
+    SKIN_FRAME frame(&cache), copy(&cache);
+    ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+    EXPECT_NE(frame.tolay, nullptr);
+    copy.copy(frame);
+    copy.copy(copy);  // a copy of itself keeps what it has
+    EXPECT_EQ(copy.top_left, frame.top_left);
+    EXPECT_EQ(cache.get_entry(frame.top_left)->refs, 2);
+    IMAGE target(40, 40);
+    for (int w : {20, 3, 9, 20}) {
+      frame.draw(0, 0, static_cast<uint16_t>(w - 1), 9, 1, &target, BLIT_BLEND);
+      copy.draw(0, 0, static_cast<uint16_t>(w), 3, 0, &target, BLIT_BLEND);
+    }
+    copy.apply_all2(&colay.pixels[0]);
+    copy.draw(0, 0, 9, 9, 0, &target, BLIT_BLEND);
+    // Loading again returns the old references first.
+    ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+    EXPECT_EQ(frame.composite, nullptr);
+    frame.draw(0, 0, 4, 4, 0, &target, BLIT_BLEND);
+  }  // both frames return everything as they go
+  EXPECT_EQ(cache.entries.count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+// System information: what /proc says about processors and memory (from
+// made-up files through the seams, and from this machine), the code-table
+// names, the application record and the about text.
+#include <gtest/gtest.h>
+
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "application_info.h"
+#include "system_info.h"
+#include "test_support.h"
+
+using test_support::ScratchDir;
+using test_support::write_file;
+
+namespace {
+
+class SystemInfoFiles : public testing::Test {
+protected:
+  void TearDown() override {
+    set_cpuinfo_file_override(nullptr);
+    set_meminfo_file_override(nullptr);
+  }
+  void use_cpuinfo(const std::string& text) {
+    ASSERT_TRUE(write_file(cpuinfo_path, text));
+    set_cpuinfo_file_override(cpuinfo_path.c_str());
+  }
+  void use_meminfo(const std::string& text) {
+    ASSERT_TRUE(write_file(meminfo_path, text));
+    set_meminfo_file_override(meminfo_path.c_str());
+  }
+  ScratchDir scratch;
+  std::string cpuinfo_path = scratch.file("cpuinfo");
+  std::string meminfo_path = scratch.file("meminfo");
+};
+
+std::string processor_block(int number, const char* vendor, const char* mhz) {
+  std::string block = "processor\t: " + std::to_string(number) + "\n";
+  block += std::string("vendor_id\t: ") + vendor + "\n";
+  block += "model name\t: Some processor\n";
+  block += std::string("cpu MHz\t\t: ") + mhz + "\n";
+  block += "flags\t\t: " + std::string(3000, 'f') + "\n\n";  // longer than any line buffer
+  return block;
+}
+
+}  // namespace
+
+TEST_F(SystemInfoFiles, CountsProcessorLinesAndReadsEverySpeed) {
+  // More processors than a process exit status could ever carry.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += processor_block(i, "AuthenticAMD", i % 2 ? "3400.118" : "1200.000");
+  use_cpuinfo(text);
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  ASSERT_EQ(info.cpu_count, 300);
+  ASSERT_NE(info.cpu_speed, nullptr);
+  EXPECT_EQ(info.cpu_speed[0], 1200);
+  EXPECT_EQ(info.cpu_speed[1], 3400);
+  EXPECT_EQ(info.cpu_speed[299], 3400);
+  EXPECT_EQ(info.cpu_type, 1);
+  EXPECT_STREQ(get_cpu_type_name(static_cast<uint32_t>(info.cpu_type)), "AMD");
+}
+
+TEST_F(SystemInfoFiles, LinesBeforeTheFirstProcessorAreSkipped) {
+  use_cpuinfo("cpu MHz\t\t: 9999\nvendor_id\t: GenuineIntel\n" + processor_block(0, "GenuineIntel", "2600.5") +
+              "processor\t: 1\n");
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  ASSERT_EQ(info.cpu_count, 2);
+  EXPECT_EQ(info.cpu_speed[0], 2600);
+  EXPECT_EQ(info.cpu_speed[1], 0);
+  EXPECT_EQ(info.cpu_type, 2);
+}
+
+TEST_F(SystemInfoFiles, MissingOrEmptyFilesLeaveOneProcessorAndNoMemory) {
+  const std::string absent = scratch.file("absent");
+  set_cpuinfo_file_override(absent.c_str());
+  set_meminfo_file_override(absent.c_str());
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  ASSERT_EQ(info.cpu_count, 1);
+  EXPECT_EQ(info.cpu_speed[0], 0);
+  EXPECT_EQ(info.cpu_type, 0);
+  EXPECT_STREQ(get_cpu_type_name(0), "Unknown CPU type");
+  EXPECT_EQ(info.physical_memory, 0);
+  EXPECT_EQ(info.virtual_memory, 0);
+  EXPECT_EQ(info.free_physical_memory, 0);
+  EXPECT_EQ(info.free_virtual_memory, 0);
+
+  use_cpuinfo("");
+  get_system_info(&info);
+  EXPECT_EQ(info.cpu_count, 1);
+}
+
+TEST_F(SystemInfoFiles, MemoryIsReadInMebibytes) {
+  use_meminfo(
+      "MemTotal:        2048000 kB\n"
+      "MemFree:          524288 kB\n"
+      "MemAvailable:    1000000 kB\n"
+      "SwapTotal:       1048576 kB\n"
+      "SwapFree:         102400 kB\n");
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  EXPECT_EQ(info.physical_memory, 2000);
+  EXPECT_EQ(info.free_physical_memory, 512);
+  EXPECT_EQ(info.virtual_memory, 3024);  // (1048576 + 2048000) / 1024
+  EXPECT_EQ(info.free_virtual_memory, 100);
+}
+
+TEST_F(SystemInfoFiles, ARefillReplacesTheOwnedArrays) {
+  use_cpuinfo(processor_block(0, "GenuineIntel", "100") + processor_block(1, "GenuineIntel", "200") +
+              processor_block(2, "GenuineIntel", "300"));
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  ASSERT_EQ(info.cpu_count, 3);
+  use_cpuinfo(processor_block(0, "GenuineIntel", "700"));
+  get_system_info(&info);  // the sanitizer build sees any array that is not freed
+  ASSERT_EQ(info.cpu_count, 1);
+  EXPECT_EQ(info.cpu_speed[0], 700);
+}
+
+TEST(SystemInfo, DescribesThisMachine) {
+  SYSTEM_INFO info;
+  get_system_info(&info);
+  EXPECT_EQ(info.os_type, 1);
+  EXPECT_STREQ(get_os_type_name(info.os_type), "Intel Linux");
+  EXPECT_EQ(info.os_version, sizeof(long) == 8 ? 257u : 256u);
+
+  struct utsname names;
+  ASSERT_EQ(uname(&names), 0);
+  ASSERT_NE(info.os_build, nullptr);
+  EXPECT_EQ(std::string(info.os_build), std::string(names.release) + " " + names.version);
+
+  int processors = 0;
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  for (std::string line; std::getline(cpuinfo, line);)
+    if (line.rfind("processor", 0) == 0) ++processors;
+  EXPECT_EQ(info.cpu_count, processors > 0 ? processors : 1);
+  EXPECT_EQ(info.cpu_count, sysconf(_SC_NPROCESSORS_CONF));
+
+  EXPECT_GT(info.physical_memory, 0);
+  EXPECT_GE(info.virtual_memory, info.physical_memory);
+  EXPECT_LE(info.free_physical_memory, info.physical_memory);
+
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  std::string short_name(host);
+  EXPECT_EQ(std::string(info.computer_name), short_name.substr(0, short_name.find('.')));
+  EXPECT_LT(strnlen(info.host_name, sizeof info.host_name), sizeof info.host_name);
+  EXPECT_LT(strnlen(info.ip_address, sizeof info.ip_address), sizeof info.ip_address);
+
+  EXPECT_GE(info.drive_count, 2);  // the home folder and the root at least
+  ASSERT_NE(info.drive_free, nullptr);
+  EXPECT_EQ(info.byte_order, 0);
+  EXPECT_EQ(info.desktop_icons, 1);
+  EXPECT_EQ(info.desktop_menu, 1);
+  EXPECT_EQ(info.system_folders, 1);
+  EXPECT_EQ(info.keyboard, 1);
+  EXPECT_EQ(info.mouse, 1);
+  EXPECT_EQ(info.mouse_buttons, 3);
+  EXPECT_EQ(info.joystick, 1);
+  EXPECT_EQ(info.multiple_windows, 0);
+  EXPECT_EQ(info.full_screen, 1);
+  EXPECT_EQ(info.windowed, 1);
+  EXPECT_EQ(info.joystick1, access("/dev/js0", R_OK) == 0 || access("/dev/djs0", R_OK) == 0 ? 1 : 0);
+}
+
+TEST(SystemInfo, CodeTableNames) {
+  EXPECT_STREQ(get_os_type_name(129), "GP2X Linux");
+  EXPECT_STREQ(get_os_type_name(133), "iPhone OS");
+  EXPECT_STREQ(get_os_type_name(2), "Unknown OS type");
+  EXPECT_STREQ(get_os_version_name(256), "32 Bit Linux");
+  EXPECT_STREQ(get_os_version_name(257), "64 Bit Linux");
+  EXPECT_STREQ(get_os_version_name(4357), "Mac OS X 10.5 (Leopard)");
+  EXPECT_STREQ(get_os_version_name(8455), "Windows Server2003");
+  EXPECT_STREQ(get_os_version_name(8464), "Windows 7");
+  EXPECT_STREQ(get_os_version_name(10649), "Unknown Windows");
+  EXPECT_STREQ(get_os_version_name(33536), "Generic");
+  EXPECT_STREQ(get_os_version_name(33792), "Generic");
+  EXPECT_STREQ(get_os_version_name(34054), "3GS iPhone");
+  EXPECT_STREQ(get_os_version_name(258), "Unknown OS version");
+  EXPECT_STREQ(get_cpu_type_name(3), "PowerPC");
+  EXPECT_STREQ(get_cpu_type_name(4), "ARM");
+  EXPECT_STREQ(get_cpu_type_name(5), "Unknown CPU type");
+  EXPECT_STREQ(get_byte_order_name(0), "Least significant byte first");
+  EXPECT_STREQ(get_byte_order_name(1), "Most significant byte first");
+  EXPECT_STREQ(get_byte_order_name(2), "Unknown byte order");
+}
+
+TEST(ApplicationInfo, DefaultRecordUntilOneIsRegistered) {
+  const APPLICATION_INFO& fallback = get_application_info();
+  ASSERT_NE(fallback.name, nullptr);
+  EXPECT_EQ(fallback.exit_message, 0);
+  EXPECT_EQ(fallback.icon, nullptr);
+
+  static const APPLICATION_INFO mine = {"Mine 1.0", 1, nullptr, 0, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  set_application_info(&mine);
+  EXPECT_EQ(&get_application_info(), &mine);
+  EXPECT_STREQ(get_app_title(), "Mine 1.0");
+  set_application_info(nullptr);
+  EXPECT_EQ(&get_application_info(), &fallback);
+}
+
+TEST(ApplicationInfo, TitleIsBoundedAndFallsBackToTheName) {
+  set_app_title(std::string(400, 'T').c_str());
+  EXPECT_EQ(std::string(get_app_title()), std::string(255, 'T'));
+  set_app_title("Short");
+  EXPECT_STREQ(get_app_title(), "Short");
+  set_app_title(nullptr);
+  EXPECT_STREQ(get_app_title(), get_application_info().name);
+}
+
+TEST(AboutText, NamesTheApplicationTheBuildAndTheLibraries) {
+  set_app_title("About Test 3.1");
+  std::string with_title = get_about_text(true);
+  EXPECT_EQ(with_title.rfind("About Test 3.1\nBuilt on ", 0), 0u) << with_title;
+  EXPECT_NE(with_title.find("FreeType"), std::string::npos);
+  EXPECT_NE(with_title.find("http://"), std::string::npos);
+
+  std::string without_title = get_about_text(false);
+  EXPECT_EQ(without_title.rfind("Built on ", 0), 0u) << without_title;
+  EXPECT_EQ(without_title.find("About Test 3.1"), std::string::npos);
+  set_app_title(nullptr);
+}

@@ -1,0 +1,165 @@
+// The clocks: the millisecond counter against the system's monotonic clock,
+// sleeping, and unique time stamps and the frame-rate counter driven by a
+// fake clock.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "input.h"
+#include "timing.h"
+
+namespace {
+
+uint64_t fake_ms = 0;
+uint64_t fake_clock() { return fake_ms; }
+
+int64_t fake_calendar() { return 1700000123; }
+
+uint64_t monotonic_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+class FakeClock : public testing::Test {
+protected:
+  void SetUp() override {
+    set_clock(fake_clock);
+    FRAME_RATE::reset();
+  }
+  void TearDown() override {
+    set_clock(nullptr);
+    FRAME_RATE::reset();
+  }
+  // Calls report n times within the calendar second `second`.
+  static void frames(uint64_t second, int n) {
+    fake_ms = second * 1000 + 10;
+    for (int i = 0; i < n; ++i) FRAME_RATE::report(nullptr);
+  }
+};
+
+}  // namespace
+
+TEST(Timing, MillisecondsFollowTheMonotonicClock) {
+  uint64_t start = monotonic_ms();
+  uint32_t first = get_time_ms();
+  sleep_ms(250);
+  uint32_t elapsed = get_time_ms() - first;
+  uint64_t real = monotonic_ms() - start;
+  // The process clock counts in clock ticks (10 ms on Linux).
+  EXPECT_GE(elapsed + 20, real);
+  EXPECT_LE(elapsed, real + 20);
+  EXPECT_GE(real, 250u);
+}
+
+TEST(Timing, SleepTakesWholeSecondsAndTheRest) {
+  uint64_t start = monotonic_ms();
+  sleep_ms(1040);
+  uint64_t real = monotonic_ms() - start;
+  EXPECT_GE(real, 1040u);
+  EXPECT_LT(real, 1500u);
+
+  start = monotonic_ms();
+  sleep_ms(0);
+  EXPECT_LT(monotonic_ms() - start, 50u);
+}
+
+TEST(Timing, LastKeyTimeIsTheTimeOfTheLatestKey) {
+  set_input_clock(fake_calendar);
+  key_queue.set_last_key(0xFF0Du);
+  EXPECT_EQ(get_last_key_time(), 1700000123);
+  key_queue.get_last_key();
+  set_input_clock(nullptr);
+}
+
+TEST_F(FakeClock, TimeComesFromTheSeamAndWraps) {
+  fake_ms = 123456;
+  EXPECT_EQ(get_time_ms(), 123456u);
+  fake_ms = 0x100000005ull;  // past 2^32 milliseconds
+  EXPECT_EQ(get_time_ms(), 5u);
+  uint32_t before = 0xFFFFFFF0u;
+  EXPECT_EQ(get_time_ms() - before, 21u) << "differences survive the wrap";
+}
+
+TEST_F(FakeClock, UniqueTimeOnlyEverGrows) {
+  fake_ms = 3000000000000ull;  // calendar second 3000000000
+  EXPECT_EQ(get_unique_time(), 3000000000u);
+  EXPECT_EQ(get_unique_time(), 3000000001u) << "same second: the next value";
+  EXPECT_EQ(get_unique_time(), 3000000002u);
+  fake_ms += 999;
+  EXPECT_EQ(get_unique_time(), 3000000003u);
+  fake_ms = 3000000010000ull;
+  EXPECT_EQ(get_unique_time(), 3000000010u) << "the clock moved on past the last value";
+  fake_ms = 3000000005000ull;  // the clock going back changes nothing
+  EXPECT_EQ(get_unique_time(), 3000000011u);
+}
+
+TEST_F(FakeClock, FrameRateCountsWholeSeconds) {
+  frames(100, 5);
+  uint32_t minimum = 1, maximum = 1, average = 1;
+  // Still in the first second: nothing measured yet.
+  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 0u);
+  EXPECT_EQ(minimum, 0u);
+  EXPECT_EQ(maximum, 0u);
+  EXPECT_EQ(average, 0u);
+
+  frames(101, 7);  // the first of them closes second 100: 5 + the get = 6
+  EXPECT_STREQ(FRAME_RATE::report("Rate"), "Frame Rate: 6hz (Min 6hz, Max 6hz, Avg 6hz)")
+      << "the text is only made again when the rate changes";
+  fake_ms = 102000;  // second 101: 7 + 1
+  EXPECT_STREQ(FRAME_RATE::report("Rate"), "Rate: 8hz (Min 6hz, Max 8hz, Avg 7hz)");
+  frames(102, 6);
+  fake_ms = 103000;  // second 102: 1 + 6
+  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 7u);
+  EXPECT_EQ(minimum, 6u);
+  EXPECT_EQ(maximum, 8u);
+  EXPECT_EQ(average, 7u);  // 21 frames in 3 seconds
+  EXPECT_EQ(FRAME_RATE::get(nullptr, nullptr, nullptr), 7u);
+}
+
+TEST_F(FakeClock, CountReportsWhetherTheTextChanged) {
+  const char* text = nullptr;
+  fake_ms = 50000;
+  EXPECT_TRUE(FRAME_RATE::count(nullptr, &text)) << "the first text is made at once";
+  EXPECT_STREQ(text, "Frame Rate: 0hz (Min 0hz, Max 0hz, Avg 0hz)");
+  EXPECT_FALSE(FRAME_RATE::count(nullptr, &text));
+  fake_ms = 51000;  // second 50 had 2 frames
+  EXPECT_TRUE(FRAME_RATE::count("FPS", &text));
+  EXPECT_STREQ(text, "FPS: 2hz (Min 2hz, Max 2hz, Avg 2hz)");
+  fake_ms = 52000;  // second 51 had 1 frame: a new rate
+  EXPECT_TRUE(FRAME_RATE::count("FPS", &text));
+  fake_ms = 53000;  // second 52 had 1 frame again: same rate, same text
+  EXPECT_FALSE(FRAME_RATE::count("FPS", &text));
+}
+
+TEST_F(FakeClock, ARateBelowHalfTheAverageRestartsTheStatistics) {
+  frames(10, 60);
+  frames(11, 60);
+  frames(12, 60);
+  frames(13, 60);
+  uint32_t minimum = 0, maximum = 0, average = 0;
+  fake_ms = 13500;
+  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 60u);
+  EXPECT_EQ(minimum, 60u);
+  EXPECT_EQ(maximum, 60u);
+  EXPECT_EQ(average, 60u);
+
+  // Second 13 ends with 61 frames, second 14 with only 9: the average of
+  // 250 / 5 = 50 halves to 25, above the new minimum.
+  frames(14, 9);
+  fake_ms = 15000;
+  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 9u);
+  EXPECT_EQ(minimum, 0u) << "not known again";
+  EXPECT_EQ(maximum, 0u);
+  EXPECT_EQ(average, 0u);
+  EXPECT_STREQ(FRAME_RATE::report(nullptr), "Frame Rate: 9hz (Min 0hz, Max 0hz, Avg 0hz)");
+
+  // Measuring starts again from there: second 15 gets 40 frames in all.
+  frames(15, 38);
+  frames(16, 1);
+  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 40u);
+  EXPECT_EQ(minimum, 40u);
+  EXPECT_EQ(maximum, 40u);
+  EXPECT_EQ(average, 40u);
+}

@@ -1,0 +1,622 @@
+// The X11 window under a real server: placement, hints, presentation of
+// the screen image (read back with XGetImage through a second connection),
+// and the same at depth 16 on a server that the test starts itself.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../../platform/linux/x11_state.h"
+#include "errors.h"
+#include "image.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "test_support.h"
+#include "window.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// A second client: looks at the window the way another program (or the
+// window manager) would.
+class WindowX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    set_message_box_handler(message_box_to_stderr);
+    set_idle_wait(0);
+  }
+  void TearDown() override {
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    if (probe) XCloseDisplay(probe);
+  }
+
+  static WINDOW_PARAMS params(int16_t w, int16_t h) {
+    WINDOW_PARAMS p;
+    p.title = "Window test";
+    p.width = w;
+    p.height = h;
+    return p;
+  }
+
+  // Where the window lies on the root window, and its size.
+  void geometry(int& x, int& y, unsigned& w, unsigned& h) {
+    XSync(x11.display, False);
+    Window root = 0, child = 0;
+    int gx = 0, gy = 0;
+    unsigned border = 0, depth = 0;
+    XGetGeometry(probe, x11.window, &root, &gx, &gy, &w, &h, &border, &depth);
+    XTranslateCoordinates(probe, x11.window, root, 0, 0, &x, &y, &child);
+  }
+
+  std::vector<long> long_property(const char* name) {
+    XSync(x11.display, False);
+    std::vector<long> values;
+    Atom atom = XInternAtom(probe, name, False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(probe, x11.window, atom, 0, 64, False, AnyPropertyType, &type, &format,
+                           &count, &after, &data) == Success &&
+        data) {
+      if (format == 32) {
+        const long* words = reinterpret_cast<const long*>(data);
+        values.assign(words, words + count);
+      }
+      XFree(data);
+    }
+    return values;
+  }
+
+  // The colour at (x, y) of the window as the server holds it, reduced to
+  // the bits each channel of the window's visual keeps.
+  struct SAMPLE {
+    uint32_t r, g, b;
+    bool operator==(const SAMPLE&) const = default;
+  };
+  struct VISUAL_MASKS {
+    unsigned long r, g, b;
+  };
+  VISUAL_MASKS window_masks() {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(probe, x11.window, &attributes);
+    return {attributes.visual->red_mask, attributes.visual->green_mask,
+            attributes.visual->blue_mask};
+  }
+  static uint32_t channel_of(unsigned long pixel, unsigned long mask) {
+    return static_cast<uint32_t>((pixel & mask) >> std::countr_zero(mask));
+  }
+  static uint32_t expected_channel(uint32_t value8, unsigned long mask) {
+    int bits = std::popcount(mask);
+    return bits <= 8 ? value8 >> (8 - bits) : value8 << (bits - 8);
+  }
+  SAMPLE expected(uint32_t argb) {
+    VISUAL_MASKS m = window_masks();
+    return {expected_channel((argb >> 16) & 0xFF, m.r), expected_channel((argb >> 8) & 0xFF, m.g),
+            expected_channel(argb & 0xFF, m.b)};
+  }
+  SAMPLE read_back(int x, int y) {
+    XSync(x11.display, False);
+    VISUAL_MASKS m = window_masks();
+    XImage* image = XGetImage(probe, x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    EXPECT_NE(image, nullptr);
+    if (!image) return {};
+    unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return {channel_of(pixel, m.r), channel_of(pixel, m.g), channel_of(pixel, m.b)};
+  }
+
+  Display* probe = nullptr;
+};
+
+// Rows of known colours, alpha deliberately not opaque everywhere: the
+// window shows colour only.
+constexpr uint32_t kColours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80123456,
+                                 0xFFFFFFFF, 0x00A0B0C0, 0xFF7F8081, 0xFF000000};
+
+void paint_bands(IMAGE* screen) {
+  for (int y = 0; y < screen->height; ++y) {
+    uint32_t colour = kColours[(y / 8) % std::size(kColours)];
+    for (int x = 0; x < screen->width; ++x) screen->pixels[y * screen->stride + x] = colour;
+  }
+  screen->add_dirty_rect(0, 0, static_cast<int16_t>(screen->width - 1),
+                         static_cast<int16_t>(screen->height - 1));
+}
+
+int expected_depth() {
+  const char* depth = getenv("VORN_EXPECT_DEPTH");
+  return depth ? atoi(depth) : 0;
+}
+
+}  // namespace
+
+TEST_F(WindowX11, PresentsKnownPixelsAndReadsThemBack) {
+  WINDOW_PARAMS p = params(321, 203);  // odd width: the row stride is wider
+  ASSERT_TRUE(open_window(&p, 0));
+  if (expected_depth()) {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(probe, x11.window, &attributes);
+    EXPECT_EQ(attributes.depth, expected_depth());
+  }
+  IMAGE* screen = get_screen_image(0);
+  ASSERT_NE(screen, nullptr);
+  ASSERT_EQ(screen->width, 321);
+  ASSERT_EQ(screen->height, 203);
+  EXPECT_GT(screen->stride, screen->width);
+
+  paint_bands(screen);
+  platform_update();  // clears the presented flag
+  swap_screens(0);
+  EXPECT_TRUE(get_presented());
+  EXPECT_TRUE(screen->dirty_is_empty());
+
+  for (size_t band = 0; band < std::size(kColours); ++band) {
+    int y = static_cast<int>(band) * 8 + 3;
+    for (int x : {0, 160, 320}) {
+      SAMPLE got = read_back(x, y);
+      SAMPLE want = expected(kColours[band]);
+      EXPECT_EQ(got, want) << "band " << band << " at x " << x << ": got " << got.r << ","
+                           << got.g << "," << got.b << " want " << want.r << "," << want.g << ","
+                           << want.b;
+    }
+  }
+}
+
+TEST_F(WindowX11, CleanFramePresentsNothing) {
+  WINDOW_PARAMS p = params(100, 80);
+  ASSERT_TRUE(open_window(&p, 0));
+  IMAGE* screen = get_screen_image(0);
+  paint_bands(screen);
+  XSync(x11.display, False);
+  platform_update();  // the map's own exposure marks everything again
+  swap_screens(0);
+  SAMPLE shown = read_back(5, 5);
+
+  // Changed pixels that nobody marked dirty are not sent.
+  platform_update();
+  EXPECT_FALSE(get_presented());
+  for (size_t i = 0; i < screen->pixel_count; ++i) screen->pixels[i] = 0xFF00FF00;
+  swap_screens(0);
+  EXPECT_FALSE(get_presented());
+  EXPECT_EQ(read_back(5, 5), shown);
+
+  // Once marked, they are.
+  screen->add_dirty_rect(0, 0, 0, 0);
+  swap_screens(ALL_SCREENS);
+  EXPECT_TRUE(get_presented());
+  EXPECT_EQ(read_back(5, 5), expected(0xFF00FF00));
+}
+
+TEST_F(WindowX11, NewWindowShowsOpaqueBlackOnFirstPresent) {
+  WINDOW_PARAMS p = params(64, 48);
+  ASSERT_TRUE(open_window(&p, 0));
+  IMAGE* screen = get_screen_image(0);
+  EXPECT_EQ(screen->pixels[0], 0xFF000000u);
+  EXPECT_FALSE(screen->dirty_is_empty());
+  swap_screens(0);
+  EXPECT_EQ(read_back(63, 47), expected(0xFF000000));
+}
+
+TEST_F(WindowX11, ExposeMarksTheExposedArea) {
+  WINDOW_PARAMS p = params(200, 150);
+  ASSERT_TRUE(open_window(&p, 0));
+  IMAGE* screen = get_screen_image(0);
+  XSync(x11.display, False);
+  platform_update();  // the map's own exposure
+  swap_screens(0);
+  ASSERT_TRUE(screen->dirty_is_empty());
+
+  XClearArea(probe, x11.window, 10, 20, 30, 40, True);
+  XSync(probe, False);
+  for (int i = 0; i < 100 && screen->dirty_is_empty(); ++i) {
+    platform_update();
+    usleep(1000);
+  }
+  EXPECT_EQ(screen->dirty_x1, 10);
+  EXPECT_EQ(screen->dirty_y1, 20);
+  EXPECT_EQ(screen->dirty_x2, 39);
+  EXPECT_EQ(screen->dirty_y2, 59);
+}
+
+TEST_F(WindowX11, WindowIsCentredInTheDesktopLessTheFrame) {
+  int desktop_w = DisplayWidth(probe, DefaultScreen(probe));
+  int desktop_h = DisplayHeight(probe, DefaultScreen(probe));
+  EXPECT_EQ(get_desktop_width(), desktop_w);
+  EXPECT_EQ(get_desktop_height(), desktop_h);
+
+  WINDOW_PARAMS p = params(800, 600);
+  p.min_width = 640;
+  p.max_width = 1024;
+  p.min_height = 640 * 3 / 4;
+  p.max_height = 768;
+  ASSERT_TRUE(open_window(&p, 0));
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0;
+  geometry(x, y, w, h);
+  EXPECT_EQ(w, 800u);
+  EXPECT_EQ(h, 600u);
+  EXPECT_EQ(x, (desktop_w - 10 - 800) / 2);
+  EXPECT_EQ(y, (desktop_h - 30 - 600) / 2);
+  if (desktop_w == 1280 && desktop_h == 1024) {
+    EXPECT_EQ(x, 235);
+    EXPECT_EQ(y, 197);
+  }
+  EXPECT_EQ(get_screen_width(0), 800);
+  EXPECT_EQ(get_screen_height(0), 600);
+  EXPECT_EQ(get_screen_width(1), 0);
+  EXPECT_EQ(get_screen_image(1), nullptr);
+  EXPECT_TRUE(window_exists(0));
+  EXPECT_FALSE(window_exists(1));
+
+  // The user cannot resize it.
+  XSizeHints hints = {};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(probe, x11.window, &hints, &supplied));
+  EXPECT_EQ(hints.min_width, 800);
+  EXPECT_EQ(hints.max_width, 800);
+  EXPECT_EQ(hints.min_height, 600);
+  EXPECT_EQ(hints.max_height, 600);
+  EXPECT_EQ(hints.base_width, 800);
+}
+
+TEST_F(WindowX11, SizeIsLimitedThenFittedToTheDesktop) {
+  int desktop_w = DisplayWidth(probe, DefaultScreen(probe));
+  int desktop_h = DisplayHeight(probe, DefaultScreen(probe));
+
+  WINDOW_PARAMS small = params(100, 100);
+  small.min_width = 300;
+  small.min_height = 200;
+  ASSERT_TRUE(open_window(&small, 0));
+  EXPECT_EQ(get_screen_width(0), 300);
+  EXPECT_EQ(get_screen_height(0), 200);
+
+  WINDOW_PARAMS huge = params(30000, 30000);
+  ASSERT_TRUE(open_window(&huge, 0));
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0;
+  geometry(x, y, w, h);
+  EXPECT_EQ(static_cast<int>(w), desktop_w - 10);
+  EXPECT_EQ(static_cast<int>(h), desktop_h - 30);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+
+  // -1 takes the desktop's size, fitted the same way.
+  WINDOW_PARAMS whole = params(-1, -1);
+  ASSERT_TRUE(open_window(&whole, 0));
+  EXPECT_EQ(get_screen_width(0), desktop_w - 10);
+
+  // A minimum the desktop cannot hold refuses the request.
+  WINDOW_PARAMS too_big = params(30000, 300);
+  too_big.min_width = static_cast<int16_t>(desktop_w - 5);
+  EXPECT_FALSE(open_window(&too_big, 0));
+  WINDOW_PARAMS too_tall = params(300, 30000);
+  too_tall.min_height = static_cast<int16_t>(desktop_h - 29);
+  EXPECT_FALSE(open_window(&too_tall, 0));
+  EXPECT_FALSE(open_window(&whole, 1));
+}
+
+TEST_F(WindowX11, ReopeningReconfiguresTheSameWindow) {
+  WINDOW_PARAMS first = params(320, 200);
+  ASSERT_TRUE(open_window(&first, 0));
+  Window window = x11.window;
+  WINDOW_PARAMS second = params(640, 480);
+  second.title = "Second";
+  ASSERT_TRUE(open_window(&second, 0));
+  EXPECT_EQ(x11.window, window);
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0;
+  geometry(x, y, w, h);
+  EXPECT_EQ(w, 640u);
+  EXPECT_EQ(h, 480u);
+  IMAGE* screen = get_screen_image(0);
+  ASSERT_EQ(screen->width, 640);
+  paint_bands(screen);
+  swap_screens(0);
+  EXPECT_EQ(read_back(639, 479), expected(kColours[(479 / 8) % std::size(kColours)]));
+
+  char* name = nullptr;
+  ASSERT_TRUE(XFetchName(probe, x11.window, &name));
+  EXPECT_STREQ(name, "Second");
+  XFree(name);
+}
+
+TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
+  int major = 0, event = 0, error = 0;
+  if (XQueryExtension(probe, "XFree86-VidModeExtension", &major, &event, &error))
+    GTEST_SKIP() << "this server has video modes";
+  // Decoration hints are only written where a window manager named them.
+  XInternAtom(probe, "_MOTIF_WM_HINTS", False);
+  XInternAtom(probe, "_WIN_HINTS", False);
+  XSync(probe, False);
+  // The full-screen request to the window manager goes to the root window.
+  XSelectInput(probe, DefaultRootWindow(probe), SubstructureNotifyMask);
+  XSync(probe, False);
+
+  WINDOW_PARAMS p = params(800, 600);
+  p.full_screen = 1;
+  ASSERT_TRUE(open_window(&p, 0));
+  EXPECT_FALSE(is_full_screen());
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0;
+  geometry(x, y, w, h);
+  EXPECT_EQ(w, 800u);
+  EXPECT_EQ(h, 600u);
+  int desktop_w = DisplayWidth(probe, DefaultScreen(probe));
+  int desktop_h = DisplayHeight(probe, DefaultScreen(probe));
+  EXPECT_EQ(x, (desktop_w - 800) / 2);
+  EXPECT_EQ(y, (desktop_h - 600) / 2);
+  EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
+  EXPECT_EQ(long_property("_WIN_HINTS"), (std::vector<long>{0}));
+
+  Atom state = XInternAtom(probe, "_NET_WM_STATE", False);
+  Atom full = XInternAtom(probe, "_NET_WM_STATE_FULLSCREEN", False);
+  bool asked = false;
+  XEvent event_seen;
+  while (XCheckTypedEvent(probe, ClientMessage, &event_seen)) {
+    const XClientMessageEvent& m = event_seen.xclient;
+    if (m.window == x11.window && m.message_type == state && m.format == 32 && m.data.l[0] == 1 &&
+        static_cast<Atom>(m.data.l[1]) == full)
+      asked = true;
+  }
+  EXPECT_TRUE(asked);
+  XSelectInput(probe, DefaultRootWindow(probe), 0);
+
+  // Back to a decorated window: the hints go again.
+  WINDOW_PARAMS windowed = params(800, 600);
+  ASSERT_TRUE(open_window(&windowed, 0));
+  EXPECT_TRUE(long_property("_MOTIF_WM_HINTS").empty());
+  EXPECT_TRUE(long_property("_WIN_HINTS").empty());
+  geometry(x, y, w, h);
+  EXPECT_EQ(x, (desktop_w - 10 - 800) / 2);
+}
+
+TEST_F(WindowX11, BorderlessWindowHasNoFrameMargins) {
+  XInternAtom(probe, "_MOTIF_WM_HINTS", False);
+  WINDOW_PARAMS p = params(30000, 30000);
+  p.borderless = 1;
+  ASSERT_TRUE(open_window(&p, 0));
+  int x = 0, y = 0;
+  unsigned w = 0, h = 0;
+  geometry(x, y, w, h);
+  EXPECT_EQ(static_cast<int>(w), DisplayWidth(probe, DefaultScreen(probe)));
+  EXPECT_EQ(static_cast<int>(h), DisplayHeight(probe, DefaultScreen(probe)));
+  EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
+}
+
+TEST_F(WindowX11, WindowCarriesTitleIconAndCloseProtocol) {
+  WINDOW_PARAMS p = params(120, 90);
+  p.title = "Gr\xFC\xDF" "e";
+  ASSERT_TRUE(open_window(&p, 0));
+  XSync(x11.display, False);
+
+  XTextProperty name = {};
+  ASSERT_TRUE(XGetWMName(probe, x11.window, &name));
+  EXPECT_EQ(name.encoding, XA_STRING);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name.value), name.nitems), "Gr\xFC\xDF" "e");
+  XFree(name.value);
+  XTextProperty icon_name = {};
+  ASSERT_TRUE(XGetWMIconName(probe, x11.window, &icon_name));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(icon_name.value), icon_name.nitems),
+            "Gr\xFC\xDF" "e");
+  XFree(icon_name.value);
+
+  set_window_title("Other", 0);
+  set_window_title("Ignored", 1);
+  XSync(x11.display, False);
+  char* fetched = nullptr;
+  ASSERT_TRUE(XFetchName(probe, x11.window, &fetched));
+  EXPECT_STREQ(fetched, "Other");
+  XFree(fetched);
+
+  XWMHints* hints = XGetWMHints(probe, x11.window);
+  ASSERT_NE(hints, nullptr);
+  ASSERT_TRUE(hints->flags & IconPixmapHint);
+  EXPECT_TRUE(hints->flags & IconMaskHint);
+  Window root = 0;
+  int ix = 0, iy = 0;
+  unsigned iw = 0, ih = 0, border = 0, depth = 0;
+  ASSERT_TRUE(XGetGeometry(probe, hints->icon_pixmap, &root, &ix, &iy, &iw, &ih, &border, &depth));
+  EXPECT_EQ(iw, 70u);
+  EXPECT_EQ(ih, 70u);
+  XFree(hints);
+
+  Atom* protocols = nullptr;
+  int count = 0;
+  ASSERT_TRUE(XGetWMProtocols(probe, x11.window, &protocols, &count));
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(protocols[0], XInternAtom(probe, "WM_DELETE_WINDOW", False));
+  XFree(protocols);
+}
+
+namespace {
+int close_calls = 0;
+bool close_answer = false;
+bool count_close(uint32_t) {
+  ++close_calls;
+  return close_answer;
+}
+}  // namespace
+
+TEST_F(WindowX11, CloseButtonReachesTheCloseRequestCallback) {
+  WINDOW_PARAMS p = params(120, 90);
+  ASSERT_TRUE(open_window(&p, 0));
+  close_calls = 0;
+  set_close_handler(count_close);
+
+  auto press_close_button = [&] {
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = x11.window;
+    event.xclient.message_type = XInternAtom(probe, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(probe, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(probe, x11.window, False, NoEventMask, &event);
+    XSync(probe, False);
+    int before = close_calls;
+    for (int i = 0; i < 200 && close_calls == before; ++i) {
+      platform_update();
+      usleep(1000);
+    }
+  };
+
+  close_answer = false;
+  press_close_button();
+  EXPECT_EQ(close_calls, 1);
+  EXPECT_FALSE(quit_requested());
+
+  close_answer = true;
+  press_close_button();
+  EXPECT_EQ(close_calls, 2);
+  EXPECT_TRUE(quit_requested());
+
+  close_answer = false;
+  handle_close_request();
+  EXPECT_FALSE(quit_requested());
+  set_close_handler(nullptr);
+}
+
+TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
+  WINDOW_PARAMS p = params(120, 90);
+  ASSERT_TRUE(open_window(&p, 0));
+  Window window = x11.window;
+  close_window(1);  // not a screen: nothing happens
+  EXPECT_TRUE(is_window_open());
+  close_window(0);
+  EXPECT_FALSE(is_window_open());
+  EXPECT_FALSE(window_exists(0));
+  EXPECT_EQ(get_screen_width(0), 0);
+  EXPECT_EQ(get_screen_image(0)->pixels, nullptr);
+  swap_screens(0);  // nothing to present
+  platform_update();
+  EXPECT_FALSE(get_presented());
+
+  XWindowAttributes attributes;
+  XSync(probe, False);
+  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  EXPECT_FALSE(XGetWindowAttributes(probe, window, &attributes));
+  XSetErrorHandler(previous);
+
+  // And it opens again.
+  ASSERT_TRUE(open_screen("Again", 90, 60, 0));
+  EXPECT_EQ(get_screen_width(0), 90);
+}
+
+TEST(ScreenGrid, PointsMapToScreensOf4096PixelCells) {
+  EXPECT_EQ(screen_of_point(0, 0), 0);
+  EXPECT_EQ(screen_of_point(-1, 5000), 0);
+  EXPECT_EQ(screen_of_point(4096, 0), 8);
+  EXPECT_EQ(screen_of_point(0, 4096), 1);
+  EXPECT_EQ(screen_of_point(3 * 4096 + 7, 2 * 4096), 26);
+  EXPECT_EQ(screen_of_point(8 * 4096, 0), 0);
+  EXPECT_EQ(screen_origin_x(26), 3 * 4096);
+  EXPECT_EQ(screen_origin_y(26), 2 * 4096);
+}
+
+TEST_F(WindowX11, GlContextPresentsWhenTheServerOffersOne) {
+  // GL drivers keep allocations for the life of the process: run it in a
+  // child that ends without the leak check.
+  EXPECT_EXIT(
+      {
+        // The child must not talk on the parent's connection: it forgets
+        // it (without closing it) and opens its own.
+        x11 = X11_STATE();
+        WINDOW_PARAMS p = params(64, 32);
+        if (!open_window(&p, 0)) _exit(2);
+        if (!create_gl_context()) _exit(0);  // no GL here: nothing to check
+        IMAGE* screen = get_screen_image(0);
+        for (size_t i = 0; i < screen->pixel_count; ++i) screen->pixels[i] = 0xFF00FF00;
+        platform_update();
+        swap_screens(0);
+        if (!get_presented()) _exit(3);
+        XSync(x11.display, False);
+        XImage* shown = XGetImage(x11.display, x11.window, 10, 10, 1, 1, AllPlanes, ZPixmap);
+        if (!shown) _exit(6);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(x11.display, x11.window, &attributes);
+        unsigned long pixel = XGetPixel(shown, 0, 0);
+        XDestroyImage(shown);
+        if ((pixel & attributes.visual->red_mask) != 0 ||
+            (pixel & attributes.visual->green_mask) != attributes.visual->green_mask)
+          _exit(7);
+        platform_update();
+        swap_screens(0);  // nothing dirty, no redraw asked
+        if (get_presented()) _exit(4);
+        request_gl_redraw();
+        swap_screens(0);
+        if (!get_presented()) _exit(5);
+        destroy_gl_context();
+        close_window(0);
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// ---------------------------------------------------------------------------
+// Other depths: the same presentation on servers started here.
+
+namespace {
+
+// Runs the presentation tests again in a child connected to a fresh
+// server of the given screen depth.
+void run_on_own_server(int depth, bool with_glx) {
+  std::string screen = "1280x1024x" + std::to_string(depth);
+  private_x::SERVER server = private_x::start(screen, with_glx);
+  if (server.display < 0) {
+    private_x::stop(server);
+    GTEST_SKIP() << "Xvfb could not be started";
+  }
+  char self[4096] = {};
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(length, 0);
+  std::vector<std::string> env = {"DISPLAY=:" + std::to_string(server.display),
+                                  "VORN_INNER_RUN=1"};
+  // Without GLX the window takes the server's own visual; with it, the GL
+  // visual (of another depth) that the window and image share.
+  if (!with_glx) env.push_back("VORN_EXPECT_DEPTH=" + std::to_string(depth));
+  test_support::RunResult run = test_support::run_program(
+      {self, "--gtest_filter=WindowX11.PresentsKnownPixelsAndReadsThemBack:"
+             "WindowX11.CleanFramePresentsNothing:WindowX11.ReopeningReconfiguresTheSameWindow:"
+             "WindowX11.WindowIsCentredInTheDesktopLessTheFrame"},
+      env);
+  private_x::stop(server);
+  EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("[  PASSED  ] 4 tests"), std::string::npos) << run.out;
+}
+
+}  // namespace
+
+TEST(WindowOtherDepths, PresentsThroughThe16BitVisual) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  run_on_own_server(16, false);
+}
+
+TEST(WindowOtherDepths, PresentsThroughTheGlVisualOfA16BitServer) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  run_on_own_server(16, true);
+}
+
+// Depth 15 is stored in 16 bits per pixel, with five bits of green.
+TEST(WindowOtherDepths, PresentsThroughThe15BitVisual) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  run_on_own_server(15, false);
+}
+
+// Ten bits per channel: the eight of the image go to the top of each.
+TEST(WindowOtherDepths, PresentsThroughThe30BitVisual) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  run_on_own_server(30, false);
+}
