@@ -17,6 +17,7 @@
 #include "file_services.h"
 #include "platform.h"
 #include "ptrarray.h"
+#include "timing.h"
 #include "vorn_string.h"
 
 namespace {
@@ -324,15 +325,6 @@ std::vector<std::string> components(const char* path) {
   return parts;
 }
 
-uint32_t clock_ms() {
-  // Stands in for the platform's millisecond clock: only a starting value
-  // for the name counter is needed here.
-  struct timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                               static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
-
 // ---- "Default Path Trace" ----
 
 bool trace_printed = false;      // the start-up trace ran (once per run)
@@ -576,7 +568,7 @@ bool FOLDER::remove_contents(const char* sub_folder) const {
 
 bool FOLDER::make_unique_file_name(char* output, size_t output_size, const char* suffix) const {
   if (!output || !suffix || strlen(suffix) + 9 > output_size) return false;
-  uint32_t counter = clock_ms();
+  uint32_t counter = get_time_ms();
   char candidate[kPathSize];
   // Existence is tested without following links; whoever uses the name
   // still creates the file exclusively.

@@ -228,9 +228,6 @@ int32_t unscramble_bytes(const void* source, int32_t length, void* output, int32
   return length - 2;
 }
 
-// Flag 16: the password also goes to the clipboard.
-constexpr uint8_t kPasswordToClipboard = 16;
-
 const char* generate_password(int16_t minimum, int16_t maximum, uint8_t flags, char* output) {
   if (minimum < 4 || minimum > PASSWORD_BUFFER_SIZE - 1 || minimum > maximum) return nullptr;
   if ((flags & PASSWORD_NEED_CAPITAL) && !(flags & PASSWORD_CAPITALS)) return nullptr;
@@ -261,7 +258,7 @@ const char* generate_password(int16_t minimum, int16_t maximum, uint8_t flags, c
     out[length] = '\0';
     if ((flags & PASSWORD_NEED_CAPITAL) && !has_capital) continue;
     if ((flags & PASSWORD_NEED_DIGIT) && !has_digit) continue;
-    if (flags & kPasswordToClipboard) set_clipboard_text(out);
+    if (flags & PASSWORD_TO_CLIPBOARD) set_clipboard_text(out);
     return out;
   }
 }

@@ -158,9 +158,6 @@ void close_joysticks();
 
 // ---- Test seams.
 
-// The calendar clock of key and pointer times; null restores time().
-using INPUT_CLOCK = int64_t (*)();
-void set_input_clock(INPUT_CLOCK clock);
 // Replaces the key map of the last platform frame (32 bytes, one bit per
 // key code, as XQueryKeymap gives it).
 void set_key_map(const uint8_t map[32]);

@@ -53,6 +53,7 @@ constexpr uint8_t PASSWORD_CAPITALS = 1;
 constexpr uint8_t PASSWORD_NEED_CAPITAL = 2;  // only with PASSWORD_CAPITALS
 constexpr uint8_t PASSWORD_DIGITS = 4;
 constexpr uint8_t PASSWORD_NEED_DIGIT = 8;    // only with PASSWORD_DIGITS
+constexpr uint8_t PASSWORD_TO_CLIPBOARD = 16;  // the password also goes to the clipboard
 constexpr int32_t PASSWORD_BUFFER_SIZE = 257;
 
 // A password of lower-case letters (plus capitals and digits as the flags

@@ -18,6 +18,9 @@ uint32_t get_time_ms();
 using CLOCK_FUNCTION = uint64_t (*)();
 void set_clock(CLOCK_FUNCTION clock);
 
+// The calendar time in seconds (time()), or the seam's milliseconds / 1000.
+int64_t get_calendar_seconds();
+
 // sleep for the whole seconds, then usleep for the rest.
 void sleep_ms(uint32_t ms);
 void sleep_seconds(uint32_t seconds);

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform.h"
+#include "timing.h"
 #include "window.h"
 #include "x11_state.h"
 
@@ -26,9 +27,7 @@ MOUSE mouse;
 
 namespace {
 
-int64_t calendar_clock() { return static_cast<int64_t>(time(nullptr)); }
-INPUT_CLOCK input_clock = calendar_clock;
-int64_t now() { return input_clock(); }
+int64_t now() { return get_calendar_seconds(); }
 
 }  // namespace
 
@@ -398,6 +397,5 @@ void close_joysticks() {
 // ---------------------------------------------------------------------------
 // Test seams
 
-void set_input_clock(INPUT_CLOCK clock) { input_clock = clock ? clock : calendar_clock; }
 
 void set_joystick_device_prefix(const char* prefix) { joystick_prefix = prefix ? prefix : "/dev/"; }

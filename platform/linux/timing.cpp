@@ -1,25 +1,17 @@
-// The millisecond clock, sleeping, unique time stamps, the frame rate and
-// the "Please Wait" window.
+// Sleeping, unique time stamps, the time of the last key and the frame
+// rate.
 #include "timing.h"
 
-#include <sys/times.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
 
-#include "image.h"
 #include "input.h"
-#include "window.h"
 
 namespace {
 
-constinit CLOCK_FUNCTION fake_clock = nullptr;
-
-uint32_t calendar_seconds() {
-  if (fake_clock) return static_cast<uint32_t>(fake_clock() / 1000);
-  return static_cast<uint32_t>(time(nullptr));
-}
+uint32_t calendar_seconds() { return static_cast<uint32_t>(get_calendar_seconds()); }
 
 struct FRAME_RATE_STATE {
   uint32_t frames = 0;          // counted in the current second
@@ -78,18 +70,6 @@ bool make_text(const char* label) {
 
 }  // namespace
 
-uint32_t get_time_ms() {
-  if (fake_clock) return static_cast<uint32_t>(fake_clock());
-  static const uint64_t ticks_per_second = [] {
-    long ticks = sysconf(_SC_CLK_TCK);
-    return static_cast<uint64_t>(ticks > 0 ? ticks : 100);
-  }();
-  struct tms unused;
-  uint64_t ticks = static_cast<uint64_t>(times(&unused));
-  return static_cast<uint32_t>(ticks * 1000 / ticks_per_second);
-}
-
-void set_clock(CLOCK_FUNCTION clock) { fake_clock = clock; }
 
 void sleep_ms(uint32_t ms) {
   if (ms > 999) sleep(ms / 1000);
@@ -107,22 +87,6 @@ uint32_t get_unique_time() {
 
 int64_t get_last_key_time() { return key_queue.get_last_key_time(); }
 
-bool show_please_wait(const IMAGE* image) {
-  if (!image || image->width < 1 || image->height < 1 || !image->pixels) return false;
-  WINDOW_PARAMS params;
-  params.title = "Please Wait";
-  params.width = image->width;
-  params.height = image->height;
-  params.borderless = 1;
-  if (!open_window(&params, 0)) return false;
-  IMAGE* screen = get_screen_image(0);
-  if (!screen || screen->width < 1) return false;
-  screen->set_clip_rect(0, 0, static_cast<int16_t>(screen->width - 1),
-                        static_cast<int16_t>(screen->height - 1));
-  screen->blit(image, 0, 0, 0, 0, image->width, image->height, BLIT_BLEND);
-  swap_screens(ALL_SCREENS);
-  return true;
-}
 
 bool FRAME_RATE::count(const char* label, const char** text) {
   count_frame();

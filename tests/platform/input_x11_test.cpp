@@ -21,6 +21,7 @@
 #include "platform.h"
 #include "private_x_server.h"
 #include "test_support.h"
+#include "timing.h"
 #include "window.h"
 
 namespace {
@@ -29,12 +30,12 @@ namespace {
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
 
 int64_t fake_seconds = 1000;
-int64_t fake_clock() { return fake_seconds; }
+uint64_t fake_clock() { return static_cast<uint64_t>(fake_seconds) * 1000; }
 
 class InputState : public ::testing::Test {
 protected:
   void SetUp() override {
-    set_input_clock(fake_clock);
+    set_clock(fake_clock);
     fake_seconds = 1000;
     key_queue.set_size(10);
     key_queue.get_last_key();
@@ -42,7 +43,7 @@ protected:
     mouse.wheel = 0;
   }
   void TearDown() override {
-    set_input_clock(nullptr);
+    set_clock(nullptr);
     key_queue.set_size(10);
   }
   static std::string drain() {

@@ -11,10 +11,16 @@
 
 #include "image.h"
 #include "platform.h"
+#include "private_x_server.h"
 #include "timing.h"
 #include "window.h"
 
 namespace {
+
+// Reads back window pixels: a server of its own keeps other test programs
+// from covering the window.
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
 
 int ignore_x_errors(Display*, XErrorEvent*) { return 0; }
 

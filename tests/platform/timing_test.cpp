@@ -14,7 +14,7 @@ namespace {
 uint64_t fake_ms = 0;
 uint64_t fake_clock() { return fake_ms; }
 
-int64_t fake_calendar() { return 1700000123; }
+uint64_t fake_calendar() { return 1700000123ull * 1000 + 456; }
 
 uint64_t monotonic_ms() {
   timespec now;
@@ -66,11 +66,11 @@ TEST(Timing, SleepTakesWholeSecondsAndTheRest) {
 }
 
 TEST(Timing, LastKeyTimeIsTheTimeOfTheLatestKey) {
-  set_input_clock(fake_calendar);
+  set_clock(fake_calendar);
   key_queue.set_last_key(0xFF0Du);
   EXPECT_EQ(get_last_key_time(), 1700000123);
   key_queue.get_last_key();
-  set_input_clock(nullptr);
+  set_clock(nullptr);
 }
 
 TEST_F(FakeClock, TimeComesFromTheSeamAndWraps) {
