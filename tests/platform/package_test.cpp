@@ -1,0 +1,946 @@
+// The package archive: the stored form byte by byte, round trips through
+// extraction and package data/text files, reuse of freed blocks, the kept
+// list and read-only flags, hostile archives, write failures (a file-size
+// limit in a child process stands in for a full disk) and archives near
+// the 4 GiB limit (sparse files).
+#include "package.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "debug_stream.h"
+#include "errors.h"
+#include "file_services.h"
+#include "folder.h"
+#include "test_support.h"
+
+using test_support::read_file;
+using test_support::ScratchDir;
+using test_support::write_file;
+
+namespace {
+
+// Deterministic bytes that differ from block to block.
+std::string pattern(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; i++) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes[i] = static_cast<char>(x);
+  }
+  return bytes;
+}
+
+// Archive integers as the format describes them: little-endian, at package
+// positions, which count from the byte after the order byte.
+uint32_t u32_at(const std::string& file, uint32_t position) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; i--) value = value << 8 | static_cast<uint8_t>(file[position + 1 + i]);
+  return value;
+}
+
+void put_u32_at(std::string& file, uint32_t position, uint32_t value) {
+  for (int i = 0; i < 4; i++) file[position + 1 + i] = static_cast<char>(value >> (8 * i));
+}
+
+std::string le32(uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; i++) bytes[i] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+std::vector<std::string> list_names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* entry = readdir(dir))
+      if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+        names.push_back(entry->d_name);
+    closedir(dir);
+  }
+  return names;
+}
+
+using ProgressCalls = std::vector<std::array<uint32_t, 2>>;
+
+int32_t record_progress(PACKAGE* package, uint32_t done, uint32_t total, intptr_t user) {
+  EXPECT_NE(package, nullptr);
+  reinterpret_cast<ProgressCalls*>(user)->push_back({done, total});
+  return 1;  // ignored
+}
+
+// Bytes of a data file, read to its end.
+std::string read_all(DATA_FILE* file) {
+  std::string bytes;
+  char chunk[7000];
+  for (;;) {
+    int32_t got = file->read(chunk, sizeof chunk);
+    if (got <= 0) break;
+    bytes.append(chunk, static_cast<size_t>(got));
+  }
+  return bytes;
+}
+
+class PackageTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // $TEMP lives under the test's own home for the whole test.
+    home = scratch.file("home");
+    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(scratch.file("work").c_str(), 0700), 0);
+    set_home_folder_override(home.c_str());
+    set_message_box_handler(message_box_to_stderr);
+    ASSERT_TRUE(work.set_absolute(scratch.file("work").c_str()));
+  }
+  void TearDown() override {
+    remove_temporary_folder();
+    set_message_box_handler(nullptr);
+    set_home_folder_override(nullptr);
+  }
+
+  std::string path(const std::string& name) const { return scratch.file("work/" + name); }
+  void source(const std::string& name, const std::string& bytes) const {
+    ASSERT_TRUE(write_file(path(name), bytes));
+  }
+  std::string temp_path() const {
+    FOLDER temp;
+    return temp.set("$TEMP", true) ? std::string(temp.path) : std::string();
+  }
+
+  ScratchDir scratch;
+  std::string home;
+  FOLDER work;
+};
+
+// ---- stored form -----------------------------------------------------------
+
+TEST_F(PackageTest, NewArchiveIsOrderByteHeaderAndRootDirectory) {
+  {
+    PACKAGE package(work, "new.pkg", true, 1024, false, false);
+    ASSERT_TRUE(package.is_open());
+    EXPECT_EQ(get_last_error(), 0);
+    EXPECT_EQ(package.header.directory, 26u);
+  }
+  std::string expected("\0VORNPKG\0", 9);
+  expected += std::string("\x01\x00", 2) + le32(1024) + le32(26) + le32(0) + le32(0);
+  expected += le32(4) + "root" + le32(0) + le32(0) + le32(0) + le32(0) + le32(0);
+  ASSERT_EQ(expected.size(), 55u);
+  EXPECT_EQ(read_file(path("new.pkg")), expected);
+}
+
+TEST_F(PackageTest, BlockSizeBelowOneMeansHalfAMebibyte) {
+  { PACKAGE package(work, "a.pkg", true, 0, false, false); }
+  { PACKAGE package(work, "b.pkg", true, -1, false, false); }
+  EXPECT_EQ(u32_at(read_file(path("a.pkg")), 10), 524288u);
+  EXPECT_EQ(u32_at(read_file(path("b.pkg")), 10), 524288u);
+}
+
+TEST_F(PackageTest, FileOf2500BytesIsRecordAndThreeBlocks) {
+  std::string data = pattern(2500, 1);
+  source("src.bin", data);
+  ProgressCalls calls;
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, false, false);
+    ASSERT_TRUE(package.add_file(work, "src.bin", "stored", false, record_progress,
+                                 reinterpret_cast<intptr_t>(&calls)));
+    EXPECT_EQ(get_last_error(), 0);
+  }
+  EXPECT_EQ(calls, (ProgressCalls{{1024, 2500}, {2048, 2500}, {2500, 2500}}));
+
+  std::string file = read_file(path("p.pkg"));
+  const uint32_t record = 54, name_length = 6, block = 1024 + 8;
+  const uint32_t first = record + 4 + name_length + 16;
+  ASSERT_EQ(file.size(), 1 + first + 3 * block);
+  EXPECT_EQ(u32_at(file, 26 + 4 + 4), record);      // directory: first file
+  EXPECT_EQ(u32_at(file, 26 + 4 + 4 + 4), record);  // and last file
+  EXPECT_EQ(u32_at(file, record), name_length);
+  EXPECT_EQ(file.substr(record + 5, name_length), "stored");
+  EXPECT_EQ(u32_at(file, record + 10), first);
+  EXPECT_EQ(u32_at(file, record + 14), first + 2 * block);
+  EXPECT_EQ(u32_at(file, record + 18), 0u);
+  EXPECT_EQ(u32_at(file, record + 22), 2500u);
+  const uint32_t used[] = {1024, 1024, 452};
+  for (uint32_t i = 0; i < 3; i++) {
+    uint32_t at = first + i * block;
+    EXPECT_EQ(u32_at(file, at), i < 2 ? at + block : 0u) << "block " << i;
+    EXPECT_EQ(u32_at(file, at + 4 + 1024), used[i]) << "block " << i;
+    EXPECT_EQ(file.substr(at + 5, used[i]), data.substr(i * 1024, used[i]));
+  }
+  // Bytes behind the used count are zeros.
+  EXPECT_EQ(file.substr(first + 2 * block + 5 + 452, 1024 - 452), std::string(1024 - 452, '\0'));
+
+  calls.clear();
+  PACKAGE package(work, "p.pkg", false, -1, false, true);
+  ASSERT_TRUE(package.extract(work, "out.bin", "stored", record_progress,
+                              reinterpret_cast<intptr_t>(&calls)));
+  EXPECT_EQ(read_file(path("out.bin")), data);
+  EXPECT_EQ(calls, (ProgressCalls{{1024, 2500}, {2048, 2500}, {2500, 2500}}));
+}
+
+TEST_F(PackageTest, RoundTripsAtBlockEdgesAndSeveralMebibytes) {
+  struct Case {
+    const char* name;
+    size_t size;
+    uint32_t blocks;
+  };
+  const Case cases[] = {
+      {"empty", 0, 1}, {"one_block", 1024, 1}, {"one_more", 1025, 2}, {"three", 3 * 1024, 3}};
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.is_open());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string data = pattern(c.size, static_cast<uint32_t>(c.size) + 7);
+    source(c.name, data);
+    uint32_t before = package.file->get_size();
+    ASSERT_TRUE(package.add_file(work, c.name));
+    uint32_t record = 4 + static_cast<uint32_t>(strlen(c.name)) + 16;
+    EXPECT_EQ(package.file->get_size() - before, record + c.blocks * (1024 + 8));
+
+    PACKAGE_FILE_RECORD found;
+    ASSERT_TRUE(package.find_file(c.name, found));
+    EXPECT_EQ(found.size, c.size);
+    EXPECT_STREQ(found.name.get_text(), c.name);
+    ASSERT_TRUE(package.extract(work, (std::string(c.name) + ".out").c_str(), c.name));
+    EXPECT_EQ(read_file(path(std::string(c.name) + ".out")), data);
+
+    DATA_FILE* file = package.open_file(c.name, 0, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->get_size(), c.size);
+    EXPECT_EQ(read_all(file), data);
+    EXPECT_TRUE(FOLDER::close_data_file(file));
+  }
+}
+
+TEST_F(PackageTest, SeveralMebibytesWithTheDefaultBlockSize) {
+  std::string data = pattern(5 * 1024 * 1024 + 123, 99);
+  source("big.bin", data);
+  PACKAGE package(work, "p.pkg", true, -1, false, false);
+  ProgressCalls calls;
+  ASSERT_TRUE(package.add_file(work, "big.bin", nullptr, false, record_progress,
+                               reinterpret_cast<intptr_t>(&calls)));
+  ASSERT_EQ(calls.size(), 11u);
+  EXPECT_EQ(calls.back(), (std::array<uint32_t, 2>{static_cast<uint32_t>(data.size()),
+                                                   static_cast<uint32_t>(data.size())}));
+  ASSERT_TRUE(package.extract(work, "big.out", "big.bin"));
+  EXPECT_EQ(read_file(path("big.out")), data);
+  DATA_FILE* file = package.open_file("big.bin", 0, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(read_all(file), data);
+  EXPECT_TRUE(FOLDER::close_data_file(file));
+  EXPECT_TRUE(list_names(temp_path()).empty());
+}
+
+// ---- replacing and the free list -------------------------------------------
+
+TEST_F(PackageTest, ReplacingFreesBlocksThatAreReusedBeforeTheFileGrows) {
+  source("big", pattern(2500, 1));
+  source("other", pattern(10, 2));
+  source("small", pattern(100, 3));
+  source("again", pattern(2500, 4));
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "big", "f"));
+  ASSERT_TRUE(package.add_file(work, "other"));
+  PACKAGE_FILE_RECORD old;
+  ASSERT_TRUE(package.find_file("f", old));
+  const uint32_t block = 1024 + 8;
+  const uint32_t b0 = old.first_block, b1 = b0 + block, b2 = b1 + block;
+  uint32_t size = package.file->get_size();
+
+  // Without the replace flag nothing changes.
+  EXPECT_FALSE(package.add_file(work, "small", "f", false));
+  EXPECT_EQ(package.file->get_size(), size);
+
+  ASSERT_TRUE(package.add_file(work, "small", "f", true));
+  EXPECT_EQ(package.file->get_size(), size) << "the replacement reuses a freed block";
+  PACKAGE_FILE_RECORD now;
+  ASSERT_TRUE(package.find_file("f", now));
+  EXPECT_EQ(now.position, old.position) << "the record stays in its place";
+  EXPECT_EQ(now.first_block, b0);
+  EXPECT_EQ(now.last_block, b0);
+  EXPECT_EQ(now.size, 100u);
+  EXPECT_EQ(package.header.first_free, b1);
+  EXPECT_EQ(package.header.last_free, b2);
+
+  // The two free blocks go first, then the archive grows by one block.
+  ASSERT_TRUE(package.add_file(work, "again"));
+  EXPECT_EQ(package.header.first_free, 0u);
+  EXPECT_EQ(package.header.last_free, 0u);
+  EXPECT_EQ(package.file->get_size(), size + (4 + 5 + 16) + block);
+  PACKAGE_FILE_RECORD again;
+  ASSERT_TRUE(package.find_file("again", again));
+  EXPECT_EQ(again.first_block, b1);
+
+  for (const char* name : {"f", "other", "again"}) {
+    ASSERT_TRUE(package.extract(work, "x", name));
+    EXPECT_EQ(read_file(path("x")), read_file(path(name == std::string("f") ? "small" : name)));
+  }
+  // The header on disk says the same.
+  package.flush();
+  std::string file = read_file(path("p.pkg"));
+  EXPECT_EQ(u32_at(file, 18), 0u);
+  EXPECT_EQ(u32_at(file, 22), 0u);
+}
+
+TEST_F(PackageTest, ReplacingAnEmptyFileKeepsTheFreeListWhole) {
+  source("two", pattern(2048, 1));
+  source("zero", "");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "two"));
+  ASSERT_TRUE(package.add_file(work, "zero", "two", true));  // two blocks freed
+  ASSERT_TRUE(package.add_file(work, "two", "z", true));
+  ASSERT_TRUE(package.add_file(work, "two", "z", true));
+  ASSERT_TRUE(package.extract(work, "out", "z"));
+  EXPECT_EQ(read_file(path("out")), pattern(2048, 1));
+  ASSERT_TRUE(package.extract(work, "out", "two"));
+  EXPECT_EQ(read_file(path("out")), "");
+}
+
+// ---- flags -----------------------------------------------------------------
+
+TEST_F(PackageTest, KeptListReachesTheDiskAtFlush) {
+  source("a", pattern(300, 1));
+  source("b", pattern(3000, 2));
+  PACKAGE package(work, "p.pkg", true, 1024, true, false);
+  ASSERT_TRUE(package.add_file(work, "a"));
+  ASSERT_TRUE(package.add_file(work, "b"));
+  ASSERT_TRUE(package.add_file(work, "a", "b", true));
+  EXPECT_TRUE(package.has_file("b"));
+  ASSERT_NE(package.list_head, nullptr);
+  EXPECT_STREQ(package.list_head->name.get_text(), "a");
+  ASSERT_EQ(package.list_head->next_entry, package.list_tail);
+  {
+    PACKAGE reader(work, "p.pkg", false, -1, false, true);
+    ASSERT_TRUE(reader.is_open());
+    EXPECT_FALSE(reader.has_file("a")) << "records stay in memory until flush";
+  }
+  ASSERT_TRUE(package.flush());
+  PACKAGE reader(work, "p.pkg", false, -1, true, true);
+  ASSERT_TRUE(reader.is_open());
+  PACKAGE_FILE_RECORD b;
+  ASSERT_TRUE(reader.find_file("b", b));
+  EXPECT_EQ(b.size, 300u);
+  EXPECT_NE(reader.header.first_free, 0u);
+  ASSERT_TRUE(reader.extract(work, "out", "b"));
+  EXPECT_EQ(read_file(path("out")), pattern(300, 1));
+}
+
+TEST_F(PackageTest, KeptListIsWrittenWhenThePackageCloses) {
+  source("a", pattern(10, 1));
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, true, false);
+    ASSERT_TRUE(package.add_file(work, "a"));
+  }
+  PACKAGE reader(work, "p.pkg", false, -1, false, true);
+  EXPECT_TRUE(reader.has_file("a"));
+}
+
+TEST_F(PackageTest, ReadOnlyPackageNeverWrites) {
+  source("a", pattern(2000, 1));
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, false, false);
+    ASSERT_TRUE(package.add_file(work, "a"));
+  }
+  std::string before = read_file(path("p.pkg"));
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, true, true);
+    ASSERT_TRUE(package.is_open());
+    EXPECT_FALSE(package.add_file(work, "a", "b"));
+    EXPECT_EQ(get_last_error(), 4104);
+    EXPECT_EQ(package.open_file("a", 1, 0), nullptr);
+    EXPECT_EQ(package.open_file("a", 2, 0), nullptr);
+    EXPECT_EQ(package.open_text_file("a", 2), nullptr);
+    DATA_FILE* file = package.open_file("a", 0, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(read_all(file), pattern(2000, 1));
+    EXPECT_TRUE(FOLDER::close_data_file(file));
+    EXPECT_TRUE(package.flush());
+  }
+  EXPECT_EQ(read_file(path("p.pkg")), before);
+}
+
+TEST_F(PackageTest, CreatingAMissingArchiveMakesItWritableEvenWhenAskedReadOnly) {
+  source("a", "x");
+  PACKAGE package(work, "p.pkg", true, 1024, true, true);
+  ASSERT_TRUE(package.is_open());
+  EXPECT_EQ(package.read_only, 0);
+  EXPECT_TRUE(package.add_file(work, "a"));
+}
+
+TEST_F(PackageTest, MissingArchiveWithoutCreateStaysClosed) {
+  PACKAGE package(work, "none.pkg", false, 1024, false, false);
+  EXPECT_FALSE(package.is_open());
+  EXPECT_EQ(get_last_error(), 4108);
+  EXPECT_FALSE(test_support::file_exists(path("none.pkg")));
+  source("a", "x");
+  EXPECT_FALSE(package.add_file(work, "a"));
+  EXPECT_EQ(get_last_error(), 4109);
+  EXPECT_FALSE(package.extract(work, "a"));
+  EXPECT_EQ(get_last_error(), 4109);
+  EXPECT_FALSE(package.has_file("a"));
+  PACKAGE_FILE_RECORD record;
+  EXPECT_FALSE(package.find_file("a", record));
+  EXPECT_EQ(package.open_file("a", 1, 0), nullptr);
+  EXPECT_STREQ(get_error_text(4109, nullptr), "Error: Package file did not open correctly.");
+}
+
+TEST_F(PackageTest, NamesCompareByteExact) {
+  source("Readme", "r");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "Readme"));
+  EXPECT_TRUE(package.has_file("Readme"));
+  EXPECT_FALSE(package.has_file("readme"));
+  EXPECT_FALSE(package.has_file("Readme "));
+  EXPECT_FALSE(package.extract(work, "readme"));
+  EXPECT_EQ(get_last_error(), 4112);
+  EXPECT_STREQ(get_last_error_text(), "Error: File readme not found in package.");
+}
+
+TEST_F(PackageTest, StoredNamesHoldAtMost255Bytes) {
+  source("a", "x");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  std::string longest(255, 'n');
+  EXPECT_TRUE(package.add_file(work, "a", longest.c_str()));
+  EXPECT_TRUE(package.has_file(longest.c_str()));
+  std::string too_long(256, 'n');
+  EXPECT_FALSE(package.add_file(work, "a", too_long.c_str()));
+  EXPECT_EQ(get_last_error(), 4110);
+  EXPECT_FALSE(package.has_file(too_long.c_str()));
+  EXPECT_FALSE(package.add_file(work, "missing source"));
+  EXPECT_EQ(get_last_error(), 4110);
+  EXPECT_STREQ(get_last_error_text(), "Error: Unable to open file missing source for packing.");
+}
+
+TEST_F(PackageTest, FailuresAreWrittenToThePlatformStreamWhenItHasOutput) {
+  DEBUG_STREAM& stream = platform_debug_stream();
+  stream.apply_pending_settings();
+  const uint16_t flags = stream.flags;
+  stream.flags = DEBUG_TO_CONSOLE | DEBUG_CODE_LOCATION;
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(package.extract(work, "nothing"));
+  std::string out = testing::internal::GetCapturedStdout();
+  stream.flags = flags;
+  EXPECT_NE(out.find("(code/package,"), std::string::npos) << out;
+  EXPECT_NE(out.find("Error: File nothing not found in package."), std::string::npos) << out;
+}
+
+// ---- package data and text files -------------------------------------------
+
+TEST_F(PackageTest, DataFileOfAMissingStoredFile) {
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  EXPECT_EQ(package.open_file("new", 0, 0), nullptr);
+  EXPECT_EQ(get_last_error(), 4112);
+
+  DATA_FILE* file = package.open_file("new", 1, 255);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->get_size(), 0u);
+  ASSERT_TRUE(file->write_u32(0x11223344));
+  ASSERT_TRUE(file->write_string("hello"));
+  ASSERT_TRUE(FOLDER::close_data_file(file));
+  EXPECT_TRUE(list_names(temp_path()).empty()) << "the copy is removed";
+
+  // Mode 1 with order 255 wrote the order byte 0 first.
+  ASSERT_TRUE(package.extract(work, "new.out", "new"));
+  EXPECT_EQ(read_file(path("new.out")), std::string("\0\x44\x33\x22\x11", 5) + le32(5) + "hello");
+
+  file = package.open_file("new", 0, 255);
+  ASSERT_NE(file, nullptr);
+  uint32_t value = 0;
+  char text[16];
+  EXPECT_TRUE(file->read_u32(value));
+  EXPECT_EQ(value, 0x11223344u);
+  EXPECT_TRUE(file->read_string(text, sizeof text));
+  EXPECT_STREQ(text, "hello");
+  EXPECT_TRUE(FOLDER::close_data_file(file));
+}
+
+TEST_F(PackageTest, DataFileUpdateIsStoredBackOnClose) {
+  std::string data = pattern(5000, 5);
+  source("d", data);
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "d"));
+  DATA_FILE* file = package.open_file("d", 2, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->get_size(), 5000u);
+  ASSERT_TRUE(file->seek(4000, false));
+  ASSERT_EQ(file->write("CHANGED", 7), 7);
+  ASSERT_TRUE(file->seek(0, true));
+  ASSERT_EQ(file->write("TAIL", 4), 4);
+  ASSERT_TRUE(FOLDER::close_data_file(file));
+  data.replace(4000, 7, "CHANGED");
+  data += "TAIL";
+  ASSERT_TRUE(package.extract(work, "d.out", "d"));
+  EXPECT_EQ(read_file(path("d.out")), data);
+}
+
+TEST_F(PackageTest, DataFileReadOnlyCloseLeavesThePackageAlone) {
+  source("d", pattern(100, 1));
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "d"));
+  std::string before = read_file(path("p.pkg"));
+  DATA_FILE* file = package.open_file("d", 0, 0);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(FOLDER::close_data_file(file));
+  package.flush();
+  EXPECT_EQ(read_file(path("p.pkg")), before);
+  EXPECT_TRUE(list_names(temp_path()).empty());
+}
+
+TEST_F(PackageTest, FailedWriteBackIsReportedAndTheCopyKept) {
+  DATA_FILE* file = nullptr;
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, false, false);
+    file = package.open_file("d", 1, 0);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->write("new content", 11), 11);
+  }  // the package goes first
+  EXPECT_FALSE(FOLDER::close_data_file(file));
+  EXPECT_EQ(get_last_error(), 4109);
+  std::vector<std::string> kept = list_names(temp_path());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(read_file(temp_path() + "/" + kept[0]), "new content");
+}
+
+TEST_F(PackageTest, TemporaryCopiesHaveFreshNames) {
+  source("d", "abc");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "d"));
+  DATA_FILE* one = package.open_file("d", 0, 0);
+  DATA_FILE* two = package.open_file("d", 0, 0);
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(two, nullptr);
+  const char* name_one = static_cast<PACKAGE_DATA_FILE*>(one)->temporary_name;
+  const char* name_two = static_cast<PACKAGE_DATA_FILE*>(two)->temporary_name;
+  EXPECT_STRNE(name_one, name_two);
+  EXPECT_EQ(strlen(name_one), 12u);  // "%08X.tmp"
+  EXPECT_STREQ(name_one + 8, ".tmp");
+  EXPECT_EQ(list_names(temp_path()).size(), 2u);
+  EXPECT_TRUE(FOLDER::close_data_file(one));
+  EXPECT_TRUE(FOLDER::close_data_file(two));
+  EXPECT_TRUE(list_names(temp_path()).empty());
+}
+
+TEST_F(PackageTest, TextFilesWriteAppendAndRead) {
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  EXPECT_EQ(package.open_text_file("notes", 0), nullptr);
+  PACKAGE_TEXT_FILE* text = package.open_text_file("notes", 1);
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(text->write_string("first line\n"));
+  ASSERT_TRUE(text->write_string("caf\xE9\n"));
+  ASSERT_TRUE(PACKAGE::close_text_file(text));
+  EXPECT_EQ(text, nullptr);
+
+  text = package.open_text_file("notes", 2);
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(text->write_string("appended\n"));
+  ASSERT_TRUE(PACKAGE::close_text_file(text));
+
+  ASSERT_TRUE(package.extract(work, "notes.txt", "notes"));
+  EXPECT_EQ(read_file(path("notes.txt")), "first line\ncaf\xC3\xA9\nappended\n");
+
+  text = package.open_text_file("notes", 0);
+  ASSERT_NE(text, nullptr);
+  char line[256];
+  std::vector<std::string> lines;
+  while (text->read_line(line)) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"first line", "caf\xE9", "appended"}));
+  EXPECT_TRUE(PACKAGE::close_text_file(text));
+  EXPECT_TRUE(list_names(temp_path()).empty());
+}
+
+// ---- extraction targets ----------------------------------------------------
+
+TEST_F(PackageTest, ExtractionStaysInsideItsFolder) {
+  source("a", "secret");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "a"));
+  ASSERT_EQ(mkdir(path("sub").c_str(), 0700), 0);
+  FOLDER sub;
+  ASSERT_TRUE(sub.set_absolute(path("sub").c_str()));
+  for (const char* bad : {"../escaped", "/tmp/absolute", "x/../../escaped", ".."}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(package.extract(sub, bad, "a"));
+    EXPECT_EQ(get_last_error(), 4111);
+  }
+  EXPECT_FALSE(test_support::file_exists(path("escaped")));
+  ASSERT_EQ(mkdir(path("sub/deeper").c_str(), 0700), 0);
+  EXPECT_TRUE(package.extract(sub, "deeper/a..b", "a"));
+  EXPECT_EQ(read_file(path("sub/deeper/a..b")), "secret");
+  EXPECT_EQ(list_names(path("sub/deeper")), std::vector<std::string>{"a..b"});
+}
+
+TEST_F(PackageTest, ExtractionReplacesAnExistingFileAndFailsCleanly) {
+  source("a", "new bytes");
+  source("old", "old bytes that are longer");
+  PACKAGE package(work, "p.pkg", true, 1024, false, false);
+  ASSERT_TRUE(package.add_file(work, "a"));
+  ASSERT_TRUE(package.extract(work, "old", "a"));
+  EXPECT_EQ(read_file(path("old")), "new bytes");
+
+  // A folder path that is a file: nothing can be created there.
+  FOLDER not_a_folder;
+  ASSERT_TRUE(not_a_folder.set_absolute(path("old").c_str()));
+  EXPECT_FALSE(package.extract(not_a_folder, "x", "a"));
+  EXPECT_EQ(get_last_error(), 4111);
+  EXPECT_STREQ(get_last_error_text(), "Error: Unable to create file x.");
+}
+
+// Runs body in a child whose files may not grow past limit bytes (the
+// child's stand-in for a full disk); the child's exit status is returned.
+template <typename BODY>
+int in_child_with_file_limit(rlim_t limit, BODY body) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit rl = {limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(90);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(PackageTest, FullDiskDuringExtractionLeavesNoFileUnderTheRealName) {
+  std::string data = pattern(1 << 20, 8);
+  source("big", data);
+  {
+    PACKAGE package(work, "p.pkg", true, 65536, false, false);
+    ASSERT_TRUE(package.add_file(work, "big"));
+  }
+  ASSERT_EQ(mkdir(path("out").c_str(), 0700), 0);
+  FOLDER out;
+  ASSERT_TRUE(out.set_absolute(path("out").c_str()));
+  int status = in_child_with_file_limit(100000, [&] {
+    PACKAGE package(work, "p.pkg", false, -1, false, true);
+    if (!package.is_open()) return 10;
+    if (package.extract(out, "big", "big")) return 11;
+    if (get_last_error() != 4104) return 12;
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(list_names(path("out")).empty()) << "neither the file nor its temporary name";
+}
+
+TEST_F(PackageTest, FullDiskWhileAddingReportsWriteFailure) {
+  source("first", pattern(3000, 1));
+  source("second", pattern(50000, 2));
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, false, false);
+    ASSERT_TRUE(package.add_file(work, "first"));
+  }
+  rlim_t limit = read_file(path("p.pkg")).size() + 5000;
+  int status = in_child_with_file_limit(limit, [&] {
+    PACKAGE package(work, "p.pkg", false, -1, false, false);
+    if (!package.is_open()) return 10;
+    if (package.add_file(work, "second")) return 11;
+    if (get_last_error() != 4104) return 12;
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+  // The archive is still whole, and the earlier file intact.
+  PACKAGE package(work, "p.pkg", false, -1, false, true);
+  ASSERT_TRUE(package.is_open());
+  ASSERT_TRUE(package.extract(work, "first.out", "first")) << get_last_error_text();
+  EXPECT_EQ(read_file(path("first.out")), pattern(3000, 1));
+  // The broken-off file shows as damaged, never as a shorter file.
+  if (package.has_file("second")) {
+    if (package.extract(work, "second.out", "second"))
+      EXPECT_EQ(read_file(path("second.out")), pattern(50000, 2));
+    else
+      EXPECT_EQ(get_last_error(), 4103);
+  }
+}
+
+// ---- opening failures ------------------------------------------------------
+
+TEST_F(PackageTest, ForeignFilesAreRefusedAndLeftUntouched) {
+  std::string text = "This is no package at all, just some text.";
+  source("text.pkg", text);
+  {
+    PACKAGE package(work, "text.pkg", true, 1024, false, false);
+    EXPECT_FALSE(package.is_open());
+    EXPECT_EQ(get_last_error(), 4105);
+    EXPECT_STREQ(get_last_error_text(), "Error: text.pkg does not appear to be a package file.");
+  }
+  EXPECT_EQ(read_file(path("text.pkg")), text);
+
+  { PACKAGE package(work, "v.pkg", true, 1024, false, false); }
+  std::string file = read_file(path("v.pkg"));
+  file[9] = 2;  // version 2
+  source("v.pkg", file);
+  PACKAGE package(work, "v.pkg", true, 1024, false, false);
+  EXPECT_FALSE(package.is_open());
+  EXPECT_EQ(get_last_error(), 4106);
+
+  source("empty.pkg", "");
+  PACKAGE empty(work, "empty.pkg", true, 1024, false, false);
+  EXPECT_FALSE(empty.is_open());
+  EXPECT_EQ(get_last_error(), 4103);
+  EXPECT_EQ(read_file(path("empty.pkg")), "");
+}
+
+TEST_F(PackageTest, BigEndianArchivesAreRead) {
+  // Order byte 1: every integer is stored most significant byte first.
+  auto be = [](uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  std::string file("\x01VORNPKG\0\x00\x01", 11);
+  file += be(8) + be(26) + be(0) + be(0);
+  file += be(4) + "root" + be(54) + be(54) + be(0) + be(0) + be(0);
+  file += be(2) + "be" + be(76) + be(92) + be(0) + be(12);
+  file += be(92) + "abcdefgh" + be(8);
+  file += be(0) + std::string("ijkl\0\0\0\0", 8) + be(4);
+  source("be.pkg", file);
+  PACKAGE package(work, "be.pkg", false, -1, false, false);
+  ASSERT_TRUE(package.is_open());
+  ASSERT_TRUE(package.extract(work, "be.out", "be"));
+  EXPECT_EQ(read_file(path("be.out")), "abcdefghijkl");
+  // Writing keeps the file's byte order.
+  source("more", "12345");
+  ASSERT_TRUE(package.add_file(work, "more"));
+  std::string after = read_file(path("be.pkg"));
+  EXPECT_EQ(after.substr(1 + 54 + 4 + 2 + 8, 4),
+            be(108));  // the old last record links to the new one
+  EXPECT_EQ(after.substr(1 + 108, 8), be(4) + "more");
+  ASSERT_TRUE(package.extract(work, "more.out", "more"));
+  EXPECT_EQ(read_file(path("more.out")), "12345");
+}
+
+// ---- hostile archives ------------------------------------------------------
+
+// A valid archive with block size 1024: "a" (2500 bytes: record at 54,
+// blocks at 75, 1107, 2139) and "b" (10 bytes: record at 3171, block at
+// 3192). The cases below break one thing each.
+class HostilePackageTest : public PackageTest {
+protected:
+  void SetUp() override {
+    PackageTest::SetUp();
+    source("a", pattern(2500, 1));
+    source("b", pattern(10, 2));
+    {
+      PACKAGE package(work, "good.pkg", true, 1024, false, false);
+      ASSERT_TRUE(package.add_file(work, "a"));
+      ASSERT_TRUE(package.add_file(work, "b"));
+    }
+    good = read_file(path("good.pkg"));
+    ASSERT_EQ(good.size(), 1u + 4224);
+    ASSERT_EQ(u32_at(good, 54 + 5), 75u);
+    ASSERT_EQ(u32_at(good, 3171 + 5), 3192u);
+  }
+
+  // Opens the damaged bytes and tries everything a reader does; returns
+  // the error code of the first failure (0 when nothing failed).
+  uint16_t try_archive(const std::string& bytes, bool keep_list = false) {
+    source("bad.pkg", bytes);
+    set_last_error(0, "");
+    PACKAGE package(work, "bad.pkg", false, -1, keep_list, false);
+    if (!package.is_open()) return get_last_error();
+    PACKAGE_FILE_RECORD record;
+    if (!package.find_file("zzz", record) && get_last_error() != 0) return get_last_error();
+    for (const char* name : {"a", "b"}) {
+      if (!package.extract(work, "out", name)) {
+        EXPECT_FALSE(test_support::file_exists(path("out")));
+        for (const std::string& left : list_names(scratch.file("work")))
+          EXPECT_EQ(left.find(".vorn-pkg"), std::string::npos) << "temporary file left: " << left;
+        return get_last_error();
+      }
+      remove(path("out").c_str());
+    }
+    source("c", pattern(1500, 3));
+    if (!package.add_file(work, "c", "a", true)) return get_last_error();
+    return 0;
+  }
+
+  std::string good;
+};
+
+TEST_F(HostilePackageTest, TheUndamagedArchiveWorks) {
+  EXPECT_EQ(try_archive(good), 0);
+  EXPECT_EQ(try_archive(good, true), 0);
+}
+
+TEST_F(HostilePackageTest, TruncatedArchives) {
+  for (size_t length : {size_t{0}, size_t{5}, size_t{12}, size_t{40}, size_t{60}, size_t{2000},
+                        size_t{3180}, good.size() - 1}) {
+    SCOPED_TRACE(length);
+    uint16_t code = try_archive(good.substr(0, length));
+    EXPECT_TRUE(code == 4103 || code == 4105) << code;
+  }
+}
+
+TEST_F(HostilePackageTest, CyclicChains) {
+  std::string bytes = good;
+  put_u32_at(bytes, 1107, 75);  // a's second block leads back to its first
+  EXPECT_EQ(try_archive(bytes), 4103);
+
+  bytes = good;  // the same loop in an empty file: no block holds data
+  put_u32_at(bytes, 54 + 5 + 12, 0);
+  for (uint32_t block : {75u, 1107u, 2139u}) put_u32_at(bytes, block + 4 + 1024, 0);
+  put_u32_at(bytes, 1107, 75);
+  EXPECT_EQ(try_archive(bytes), 4103);
+
+  bytes = good;  // a loop behind the record's last block is never followed
+  put_u32_at(bytes, 2139, 75);
+  EXPECT_EQ(try_archive(bytes), 0);
+
+  bytes = good;  // b's record leads back to a's record
+  put_u32_at(bytes, 3171 + 5 + 8, 54);
+  EXPECT_EQ(try_archive(bytes), 4103);
+  EXPECT_EQ(try_archive(bytes, true), 4103);
+
+  bytes = good;  // a record that leads to itself
+  put_u32_at(bytes, 54 + 5 + 8, 54);
+  EXPECT_EQ(try_archive(bytes), 4103);
+  EXPECT_EQ(try_archive(bytes, true), 4103);
+}
+
+TEST_F(HostilePackageTest, UsedCountPastTheBlock) {
+  std::string bytes = good;
+  put_u32_at(bytes, 75 + 4 + 1024, 5000);
+  EXPECT_EQ(try_archive(bytes), 4103);
+  bytes = good;
+  put_u32_at(bytes, 75 + 4 + 1024, 0xFFFFFFFF);
+  EXPECT_EQ(try_archive(bytes), 4103);
+  bytes = good;  // blocks that hold more than the record's size
+  put_u32_at(bytes, 54 + 5 + 12, 100);
+  EXPECT_EQ(try_archive(bytes), 4103);
+  bytes = good;  // or less
+  put_u32_at(bytes, 54 + 5 + 12, 3000);
+  EXPECT_EQ(try_archive(bytes), 4103);
+}
+
+TEST_F(HostilePackageTest, HugeNameLengths) {
+  for (uint32_t length : {256u, 5000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(length);
+    std::string bytes = good;
+    put_u32_at(bytes, 54, length);  // a's record
+    EXPECT_EQ(try_archive(bytes), 4103);
+    EXPECT_EQ(try_archive(bytes, true), 4103);
+    bytes = good;
+    put_u32_at(bytes, 26, length);  // the directory's name
+    EXPECT_EQ(try_archive(bytes), 4103);
+  }
+}
+
+TEST_F(HostilePackageTest, BlockSizeZeroOrAbove50MiB) {
+  for (uint32_t size : {0u, 52428801u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(size);
+    std::string bytes = good;
+    put_u32_at(bytes, 10, size);
+    EXPECT_EQ(try_archive(bytes), 4105);
+  }
+  std::string bytes = good;  // a larger block size than the blocks really are
+  put_u32_at(bytes, 10, 4096);
+  EXPECT_EQ(try_archive(bytes), 4103);
+}
+
+TEST_F(HostilePackageTest, PositionsPastTheEndOrInsideTheHeader) {
+  struct Case {
+    uint32_t field;
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {14, 0x7FFFFFF0},  // directory
+      {14, 5000},
+      {14, 3},  // directory inside the header
+      {18, 999999},
+      {22, 999999},          // free list
+      {18, 75},              // free list with only a first block
+      {30 + 4, 0xFFFFFF00},  // first file record
+      {30 + 4, 10},
+      {30 + 8, 60000},       // last file record
+      {54 + 5, 0xFFFFFF00},  // a's first block
+      {54 + 5, 20},
+      {54 + 5 + 4, 70000},       // a's last block
+      {54 + 5 + 8, 0x80000000},  // a's next record
+      {75, 4300},                // a's second block
+      {75, 8},                   // a block inside the header
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.field << " = " << c.value);
+    std::string bytes = good;
+    put_u32_at(bytes, c.field, c.value);
+    EXPECT_EQ(try_archive(bytes), 4103);
+  }
+  std::string bytes = good;  // a free list whose blocks run past the end
+  put_u32_at(bytes, 18, 4200);
+  put_u32_at(bytes, 22, 4200);
+  EXPECT_EQ(try_archive(bytes), 4103);
+}
+
+// A write that broke off between linking a new record and updating the
+// directory leaves the directory's last file behind the chain: the chain
+// counts, and the next record goes behind its real end.
+TEST_F(HostilePackageTest, DirectoryWhoseLastFileLagsBehindTheChain) {
+  std::string bytes = good;
+  put_u32_at(bytes, 30 + 8, 54);
+  EXPECT_EQ(try_archive(bytes), 0);
+  source("bad.pkg", bytes);
+  source("new", "new file");
+  {
+    PACKAGE package(work, "bad.pkg", false, -1, false, false);
+    ASSERT_TRUE(package.add_file(work, "new"));
+  }
+  std::string after = read_file(path("bad.pkg"));
+  EXPECT_EQ(u32_at(after, 3171 + 5 + 8), 4224u);  // b links to the new record
+  EXPECT_EQ(u32_at(after, 30 + 8), 4224u);
+  PACKAGE package(work, "bad.pkg", false, -1, true, true);
+  EXPECT_TRUE(package.has_file("a"));
+  EXPECT_TRUE(package.has_file("b"));
+  ASSERT_TRUE(package.extract(work, "out", "new"));
+  EXPECT_EQ(read_file(path("out")), "new file");
+}
+
+// ---- the 4 GiB limit ---------------------------------------------------------
+
+TEST_F(PackageTest, PositionsAbove2GiBWork) {
+  { PACKAGE package(work, "sparse.pkg", true, 1024, false, false); }
+  ASSERT_EQ(truncate(path("sparse.pkg").c_str(), 0xC0000000), 0);  // 3 GiB, sparse
+  std::string data = pattern(2500, 6);
+  source("f", data);
+  {
+    PACKAGE package(work, "sparse.pkg", false, -1, false, false);
+    ASSERT_TRUE(package.is_open());
+    ASSERT_TRUE(package.add_file(work, "f"));
+    PACKAGE_FILE_RECORD record;
+    ASSERT_TRUE(package.find_file("f", record));
+    EXPECT_EQ(record.position, 0xC0000000u - 1);
+    EXPECT_GT(record.first_block, 0x80000000u);
+  }
+  PACKAGE package(work, "sparse.pkg", false, -1, true, true);
+  ASSERT_TRUE(package.is_open());
+  ASSERT_TRUE(package.extract(work, "f.out", "f"));
+  EXPECT_EQ(read_file(path("f.out")), data);
+}
+
+TEST_F(PackageTest, ArchiveRefusesToGrowPast4GiB) {
+  { PACKAGE package(work, "huge.pkg", true, 1024, false, false); }
+  ASSERT_EQ(truncate(path("huge.pkg").c_str(), 0xFFFFFF00), 0);  // sparse
+  source("f", pattern(100, 1));
+  PACKAGE package(work, "huge.pkg", false, -1, false, false);
+  ASSERT_TRUE(package.is_open());
+  EXPECT_FALSE(package.add_file(work, "f"));
+  EXPECT_EQ(get_last_error(), 4104);
+  struct stat st;
+  ASSERT_EQ(stat(path("huge.pkg").c_str(), &st), 0);
+  EXPECT_LE(st.st_size, 0xFFFFFFFFll);
+}
+
+}  // namespace
