@@ -137,3 +137,15 @@ bool DATA_DEVICE::write_object(DATA_DEVICE_CLIENT& client) {
   error = !ok;
   return ok;
 }
+
+int64_t DATA_DEVICE::bytes_left() {
+  uint32_t here = tell();
+  if (here > static_cast<uint32_t>(INT32_MAX)) return -1;
+  if (!seek(0, true)) {
+    seek(static_cast<int32_t>(here), false);
+    return -1;
+  }
+  uint32_t end = tell();
+  if (!seek(static_cast<int32_t>(here), false)) return -1;
+  return end >= here ? static_cast<int64_t>(end - here) : 0;
+}

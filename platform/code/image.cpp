@@ -37,20 +37,6 @@ void swap_words(uint32_t* words, int32_t count) {
   for (int32_t i = 0; i < count; ++i) words[i] = __builtin_bswap32(words[i]);
 }
 
-// Bytes between the device's position and its end as the device knows it,
-// or -1 when it cannot tell (a stream that does not seek from the end).
-int64_t bytes_left(DATA_DEVICE* device) {
-  uint32_t here = device->tell();
-  if (here > static_cast<uint32_t>(INT32_MAX)) return -1;
-  if (!device->seek(0, true)) {
-    device->seek(static_cast<int32_t>(here), false);
-    return -1;
-  }
-  uint32_t end = device->tell();
-  if (!device->seek(static_cast<int32_t>(here), false)) return -1;
-  return end >= here ? static_cast<int64_t>(end - here) : 0;
-}
-
 // One row of w pixels from the device, in memory order; sets the device's
 // error byte.
 bool read_row(DATA_DEVICE* device, uint32_t* row, int32_t w) {
@@ -275,7 +261,7 @@ bool IMAGE::read_pixels(DATA_DEVICE* device, int32_t w, int32_t h) {
   // allocate what the record merely claims.
   constexpr int64_t kAlwaysDirect = int64_t{4} << 20;
   int64_t need = int64_t{4} * w * h;
-  if (need <= kAlwaysDirect || bytes_left(device) >= need) {
+  if (need <= kAlwaysDirect || device->bytes_left() >= need) {
     if (!create(static_cast<int16_t>(w), static_cast<int16_t>(h))) return false;
     if (width != w || height != h || !pixels) return false;
     for (int32_t row = 0; row < h; ++row) {

@@ -47,27 +47,13 @@ void tidy_folder_field(char* field) {
   memset(field + length, 0, FOLDER_PATH_SIZE - length);
 }
 
-// Bytes between the device's position and its end, or -1 when the device
-// cannot tell (a stream that does not seek from the end).
-int64_t bytes_left(DATA_DEVICE* device) {
-  uint32_t here = device->tell();
-  if (here > static_cast<uint32_t>(INT32_MAX)) return -1;
-  if (!device->seek(0, true)) {
-    device->seek(static_cast<int32_t>(here), false);
-    return -1;
-  }
-  uint32_t end = device->tell();
-  if (!device->seek(static_cast<int32_t>(here), false)) return -1;
-  return end >= here ? static_cast<int64_t>(end - here) : 0;
-}
-
 // A stored name of length bytes. The buffer grows only as far as bytes
 // really arrive, so a length that lies cannot make a huge allocation.
 bool read_name(DATA_DEVICE* device, uint32_t length, char*& name) {
   name = nullptr;
   if (length == 0) return true;
   if (length > kLongestName) return false;
-  int64_t left = bytes_left(device);
+  int64_t left = device->bytes_left();
   if (left >= 0 && length > left) return false;
   char* buffer = nullptr;
   uint32_t have = 0;

@@ -12,6 +12,7 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
+#include "string_utils.h"
 #include "system_info.h"
 
 namespace {
@@ -24,25 +25,6 @@ const char* option_argument = nullptr;
 bool advance_first = false;
 
 [[noreturn]] void end_program() { fatal_exit(nullptr); }
-
-// printf into a std::string for console_print; the formats are our own.
-std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string format_text(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<size_t>(length) + 1);
-    vsnprintf(text.data(), text.size(), format, again);
-    text.resize(static_cast<size_t>(length));
-  }
-  va_end(again);
-  return text;
-}
 
 void print_usage(const char* program) {
   console_print(format_text("usage: %s [--vorn | --vorn-listdebug | --vorn-showdebug=x | "

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,15 +34,6 @@ constexpr const char* FOLD_TABLE[64] = {
     "d", "n", "o", "o", "o", "o", "o", "?",   // 240-247
     "o", "u", "u", "u", "u", "y", "p", "?",   // 248-255
 };
-
-int32_t compare_no_case(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int ca = tolower(static_cast<unsigned char>(*a));
-    int cb = tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
-  }
-}
 
 // Passwords use their own generator so that asking for one does not shift
 // the process-wide sequence that other code may be replaying.
@@ -167,7 +159,7 @@ int32_t compare_folded(const char* a, const char* b, bool no_case) {
     char buffer_a[2], buffer_b[2];
     const char* fa = fold_accent_char(static_cast<unsigned char>(a[i]), buffer_a);
     const char* fb = fold_accent_char(static_cast<unsigned char>(b[i]), buffer_b);
-    int32_t result = no_case ? compare_no_case(fa, fb) : strcmp(fa, fb);
+    int32_t result = no_case ? stricmp(fa, fb) : strcmp(fa, fb);
     if (result != 0) return result;
   }
   return b[i] == '\0' ? 0 : -1;
@@ -298,4 +290,45 @@ int32_t text_to_int(const char* text, int32_t default_value) {
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+std::string format_text(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<size_t>(length) + 1);
+    vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<size_t>(length));
+  }
+  va_end(again);
+  return text;
+}
+
+int stricmp(const char* a, const char* b) {
+  if (!a) a = "";
+  if (!b) b = "";
+  for (;; ++a, ++b) {
+    int ca = tolower(static_cast<unsigned char>(*a));
+    int cb = tolower(static_cast<unsigned char>(*b));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+}
+
+int strnicmp(const char* a, const char* b, int n) {
+  if (!a) a = "";
+  if (!b) b = "";
+  if (n <= 0) n = 1;
+  for (int i = 0; i < n; ++i, ++a, ++b) {
+    int ca = tolower(static_cast<unsigned char>(*a));
+    int cb = tolower(static_cast<unsigned char>(*b));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+  return 0;
 }

@@ -11,15 +11,6 @@
 
 namespace {
 
-int32_t compare_no_case(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int ca = tolower(static_cast<unsigned char>(*a));
-    int cb = tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
-  }
-}
-
 bool equal_no_case(const char* a, const char* b, int32_t count) {
   for (int32_t i = 0; i < count; ++i)
     if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
@@ -226,7 +217,7 @@ const char* VORN_STRING::get_text_at(int32_t index) const {
 int32_t VORN_STRING::compare(const char* value, bool no_case) const {
   if (!text) return value ? -1 : 0;
   if (!value) return 1;
-  return no_case ? compare_no_case(text, value) : strcmp(text, value);
+  return no_case ? stricmp(text, value) : strcmp(text, value);
 }
 
 int32_t VORN_STRING::find(const VORN_STRING& needle, int32_t start, bool case_sensitive) const {

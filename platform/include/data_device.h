@@ -51,6 +51,10 @@ public:
   // string that ends early.
   bool read_string(char* buffer, int32_t size);
 
+  // Bytes between the position and the end as the device knows it (a gzip
+  // member only knows what it has read), or -1 when it cannot tell.
+  int64_t bytes_left();
+
   // error = the client's own result, inverted.
   bool read_object(DATA_DEVICE_CLIENT& client);
   bool write_object(DATA_DEVICE_CLIENT& client);

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "folder.h"
+#include "string_utils.h"  // stricmp, strnicmp
 
 struct FILE_INFO {
   uint8_t is_directory;
@@ -89,8 +90,6 @@ void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.
 void record_temporary_folder(const char* path);
 
-int stricmp(const char* a, const char* b);
-int strnicmp(const char* a, const char* b, int n);
 
 // Whether the program file carries data behind its executable image, and
 // the file offset where that data begins (the end of the ELF section

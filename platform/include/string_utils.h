@@ -4,6 +4,7 @@
 // date text of time stamps, a reversible byte scramble, a password generator
 // and small text-to-number conversions.
 #include <cstdint>
+#include <string>
 #include <ctime>
 
 // Base64 with the standard alphabet, "=" padding and no line breaks. Returns
@@ -72,3 +73,13 @@ void upper_case_in_place(char* text);
 double text_to_double(const char* text, double default_value);
 uint32_t text_to_unsigned(const char* text, uint32_t default_value);
 int32_t text_to_int(const char* text, int32_t default_value);
+
+// Case-insensitive comparisons through tolower (C locale): -1, 0 or 1; null
+// counts as "". strnicmp compares at least the first character, also for
+// n <= 0.
+int stricmp(const char* a, const char* b);
+int strnicmp(const char* a, const char* b, int n);
+
+// printf into a std::string, for texts built from the program's own formats
+// (every text from outside goes in through "%s").
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));

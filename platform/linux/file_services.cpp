@@ -683,30 +683,6 @@ bool get_standard_folder(FOLDER* folder, int type, const char* application_name,
   return true;
 }
 
-int stricmp(const char* a, const char* b) {
-  if (!a) a = "";
-  if (!b) b = "";
-  for (;; ++a, ++b) {
-    int ca = tolower(static_cast<unsigned char>(*a));
-    int cb = tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
-  }
-}
-
-int strnicmp(const char* a, const char* b, int n) {
-  if (!a) a = "";
-  if (!b) b = "";
-  if (n <= 0) n = 1;
-  for (int i = 0; i < n; ++i, ++a, ++b) {
-    int ca = tolower(static_cast<unsigned char>(*a));
-    int cb = tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
-  }
-  return 0;
-}
-
 PAYLOAD_INFO payload_offset_of(const char* path) {
   PAYLOAD_INFO info{false, 0};
   int fd = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;

@@ -22,6 +22,7 @@
 #include "errors.h"
 #include "file_services.h"
 #include "folder.h"
+#include "string_utils.h"
 #include "tcpip.h"
 
 extern char** environ;
@@ -163,26 +164,6 @@ void read_drives(SYSTEM_INFO* info) {
   FOLDER folder;
   for (int i = 0; i < count; ++i)
     if (get_drive_path(&folder, i)) info->drive_free[i] = free_mib(folder.path);
-}
-
-// printf into a std::string for console_print; the formats are our own and
-// every text from outside goes through "%s".
-std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string format_text(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<size_t>(length) + 1);
-    vsnprintf(text.data(), text.size(), format, again);
-    text.resize(static_cast<size_t>(length));
-  }
-  va_end(again);
-  return text;
 }
 
 // Whether joystick 1 can be opened, counted as the input module counts:
