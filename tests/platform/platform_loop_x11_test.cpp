@@ -1,0 +1,164 @@
+// The platform frame with a window on a real X server: how long the idle
+// wait blocks, what ends it early, and the X error handler's treatment of
+// GL context mismatches.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/extensions/XTest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "../../platform/linux/x11_state.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "window.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+int close_calls = 0;
+bool refuse_close(uint32_t) {
+  ++close_calls;
+  return false;
+}
+
+class PlatformFrameX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(open_screen("frame loop test", 320, 240, 0, 0));
+    install_signal_handlers();
+    set_close_handler(refuse_close);
+    close_calls = 0;
+    // Let the window's own start-up events (map, expose) pass.
+    set_idle_wait(0);
+    XSync(x11.display, False);
+    for (int i = 0; i < 20; ++i) platform_update();
+    set_idle_wait(50);
+  }
+  void TearDown() override {
+    set_idle_wait(50);
+    set_close_handler(nullptr);
+    close_window(ALL_SCREENS);
+  }
+
+  // One platform frame, timed.
+  static long frame_ms() {
+    auto start = steady_clock::now();
+    platform_update();
+    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count();
+  }
+};
+
+}  // namespace
+
+TEST_F(PlatformFrameX11, IdleFrameWaitsAboutTheIdleTime) {
+  long waited = frame_ms();
+  EXPECT_GE(waited, 40);
+  EXPECT_LT(waited, 500);
+}
+
+TEST_F(PlatformFrameX11, IdleWaitZeroNeverBlocks) {
+  set_idle_wait(0);
+  long total = 0;
+  for (int i = 0; i < 10; ++i) total += frame_ms();
+  EXPECT_LT(total, 100);
+}
+
+TEST_F(PlatformFrameX11, PresentedFrameDoesNotWaitAndClearsTheFlag) {
+  set_idle_wait(2000);
+  set_presented();
+  EXPECT_LT(frame_ms(), 200);
+  EXPECT_FALSE(get_presented());
+}
+
+TEST_F(PlatformFrameX11, InputFromTheServerEndsTheWaitEarly) {
+  set_idle_wait(3000);
+  std::thread mover([] {
+    std::this_thread::sleep_for(milliseconds(100));
+    // Another client moves the pointer over our window: the server sends
+    // us a motion event while we wait.
+    Display* other = XOpenDisplay(nullptr);
+    if (!other) return;
+    XWarpPointer(other, None, x11.window, 0, 0, 0, 0, 10, 10);
+    XWarpPointer(other, None, x11.window, 0, 0, 0, 0, 30, 30);
+    XFlush(other);
+    XCloseDisplay(other);
+  });
+  long waited = frame_ms();
+  mover.join();
+  EXPECT_GE(waited, 50);
+  EXPECT_LT(waited, 2000);
+}
+
+TEST_F(PlatformFrameX11, SignalEndsTheWaitAndTheCallbackRunsNextFrame) {
+  set_idle_wait(3000);
+  std::thread signaller([] {
+    std::this_thread::sleep_for(milliseconds(100));
+    kill(getpid(), SIGTERM);
+  });
+  long waited = frame_ms();
+  signaller.join();
+  EXPECT_LT(waited, 2000);
+  set_idle_wait(0);
+  platform_update();
+  EXPECT_EQ(close_calls, 1);
+  EXPECT_FALSE(quit_requested());
+}
+
+namespace {
+
+int passed_on = 0;
+int previous_handler(Display*, XErrorEvent*) {
+  ++passed_on;
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(PlatformFrameX11, GlMismatchIsRecognisedByTheServersGlxOpcode) {
+  // Install the platform's handler over a recorder, then call it directly
+  // with errors as the server would report them.
+  restore_x_error_handler();
+  XSetErrorHandler(previous_handler);
+  install_x_error_handler();
+  XErrorHandler platform_handler = XSetErrorHandler(previous_handler);
+  XSetErrorHandler(platform_handler);
+
+  int glx_opcode = 0, first_event = 0, first_error = 0;
+  if (!XQueryExtension(x11.display, "GLX", &glx_opcode, &first_event, &first_error))
+    GTEST_SKIP() << "this server has no GLX";
+
+  XErrorEvent error = {};
+  error.type = 0;
+  error.display = x11.display;
+  error.error_code = BadMatch;
+  error.minor_code = 5;
+  error.request_code = static_cast<unsigned char>(glx_opcode);
+  x11.gl_mismatch = 0;
+  passed_on = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(platform_handler(x11.display, &error), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "OpenGL Context does not match!\n");
+  EXPECT_EQ(x11.gl_mismatch, 1);
+  EXPECT_EQ(passed_on, 0);
+
+  // The same error from another request (143 is not GLX here unless the
+  // server says so) goes to the previous handler.
+  x11.gl_mismatch = 0;
+  error.request_code = static_cast<unsigned char>(glx_opcode == 143 ? 144 : 143);
+  platform_handler(x11.display, &error);
+  EXPECT_EQ(passed_on, 1);
+  EXPECT_EQ(x11.gl_mismatch, 0);
+
+  restore_x_error_handler();
+  install_x_error_handler();
+}
