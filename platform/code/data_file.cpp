@@ -1,5 +1,6 @@
 #include "data_file.h"
 
+#include <fcntl.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -109,6 +110,17 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   static const char* const kFileModes[] = {"rb", "wb", "r+b"};
   FILE* stream = open_file(where, file_name, kFileModes[open_mode]);
   if (!stream) return false;
+  if (open_mode == 2 && (fcntl(fileno(stream), F_GETFL) & O_ACCMODE) == O_WRONLY) {
+    // A missing file is created for writing only; now that it exists it is
+    // opened again for update, so that what is written can be read back.
+    FILE* update = open_file(where, file_name, kFileModes[open_mode]);
+    if (!update) {
+      fclose(stream);
+      return false;
+    }
+    fclose(stream);
+    stream = update;
+  }
 
   GZ_MEMBER* member = nullptr;
   uint8_t first = 0;
@@ -138,6 +150,8 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
       member = gzopen_file(stream, "rb");
       ok = member != nullptr;
       if (ok && gz_read(member, &first, 1) == 1) new_swap = first;
+      // A damaged or cut header means there is no member to read.
+      if (ok && gz_error(member) < 0) ok = false;
       length = 1;
     } else {
       ok = stream_length(stream, length) && fseeko(stream, 0, SEEK_SET) == 0;
@@ -174,6 +188,7 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   // stands just behind the order byte.
   stream_pos = member ? gz_tell(member) : -1;
   last_direction = kPositioned;
+  member_end_known = 0;
   return true;
 }
 
@@ -207,6 +222,7 @@ int32_t DATA_FILE::read_stream(uint32_t position, void* out, int32_t count) {
   if (gzip) {
     int32_t result = gz_read(gzip, out, static_cast<uint32_t>(count));
     got = result < 0 ? 0 : result;
+    if (gz_eof(gzip)) member_end_known = 1;
   } else {
     got = static_cast<int32_t>(fread(out, 1, static_cast<size_t>(count), file));
     last_direction = kReading;
@@ -371,6 +387,13 @@ bool DATA_FILE::close() {
   stream_pos = -1;
   last_direction = kPositioned;
   return mode == 0 || !write_error;
+}
+
+int64_t DATA_FILE::bytes_left() {
+  // A member being read shows its end only once it has been read to it;
+  // until then any figure would understate what is there.
+  if (gzip && mode == 0 && !member_end_known) return -1;
+  return DATA_DEVICE::bytes_left();
 }
 
 uint32_t DATA_FILE::get_size() {

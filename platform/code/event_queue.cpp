@@ -23,13 +23,31 @@ PTRLLIST& queue() {
   return list;
 }
 
+// One delivery in progress. A receiver may destroy itself or any other
+// receiver while it handles an event, and may send further events, so every
+// walk under way is known here and the destructor of a receiver moves each
+// walk that was about to visit it on to the receiver after it.
+struct DELIVERY {
+  LLIST_NODE* next;
+  DELIVERY* outer;
+};
+DELIVERY* deliveries = nullptr;
+
+struct DELIVERY_SCOPE {
+  DELIVERY walk;
+  DELIVERY_SCOPE() : walk{receivers().head, deliveries} { deliveries = &walk; }
+  ~DELIVERY_SCOPE() { deliveries = walk.outer; }
+  DELIVERY_SCOPE(const DELIVERY_SCOPE&) = delete;
+  DELIVERY_SCOPE& operator=(const DELIVERY_SCOPE&) = delete;
+};
+
 void deliver(EVENT* event, bool delete_after) {
-  // A receiver may remove itself (or another) while handling the event, so
-  // the walk keeps the node after the current one before calling out.
-  for (LLIST_NODE* n = receivers().head; n;) {
-    LLIST_NODE* next = n->next;
-    static_cast<EVENT_CLIENT*>(n->data)->handle_event(event);
-    n = next;
+  {
+    DELIVERY_SCOPE scope;
+    while (LLIST_NODE* n = scope.walk.next) {
+      scope.walk.next = n->next;
+      static_cast<EVENT_CLIENT*>(n->data)->handle_event(event);
+    }
   }
   if (delete_after && event) {
     if (event->release) event->release(event, event->user);
@@ -44,7 +62,11 @@ EVENT_CLIENT::EVENT_CLIENT() {
   receivers().add(this);
 }
 
-EVENT_CLIENT::~EVENT_CLIENT() { receivers().remove(this); }
+EVENT_CLIENT::~EVENT_CLIENT() {
+  for (DELIVERY* d = deliveries; d; d = d->outer)
+    if (d->next && d->next->data == this) d->next = d->next->next;
+  receivers().remove(this);
+}
 
 void post_event(EVENT* event, bool delete_after) {
   auto* entry = new (std::nothrow) QUEUED_EVENT{event, delete_after};

@@ -15,7 +15,7 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
-#include "platform.h"
+#include "font.h"
 #include "ptrarray.h"
 #include "timing.h"
 #include "vorn_string.h"
@@ -364,9 +364,11 @@ void print_trace(const char* heading) {
   trace_default_paths();
 }
 
-// The first path set after start-up shows where every variable leads.
+// The first path set once the platform is up (the font system running)
+// shows where every variable leads; paths set while main is still starting,
+// such as the debug streams' settings folder, do not count.
 void trace_start_once() {
-  if (trace_printed || tracing || trace_stream_making || !get_saved_argv()) return;
+  if (trace_printed || tracing || trace_stream_making || !FONT::is_initialised()) return;
   trace_printed = true;
   print_trace("\nStarting Default Paths:\n\n");
 }

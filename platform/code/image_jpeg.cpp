@@ -48,12 +48,22 @@ void log_message(j_common_ptr cinfo) {
   longjmp(reinterpret_cast<JPEG_ERRORS*>(cinfo->err)->jump, 1);
 }
 
+// Data that stops before the picture is complete (the source ran dry, or
+// the scan data met a marker while bits were still needed) makes a damaged
+// file. Decoding stops at once: otherwise a few hundred bytes whose frame
+// header claims 32000 x 32000 pixels would be decoded, from nothing, into
+// gigabytes of picture before being refused.
 void note_message(j_common_ptr cinfo, int level) {
   jpeg_error_mgr* err = cinfo->err;
   if (level >= 0) return;  // trace messages
-  if (err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<JPEG_ERRORS*>(err)->ended_early = true;
-  if (err->num_warnings == 0) (*err->output_message)(cinfo);
+  bool ends_early = err->msg_code == JWRN_JPEG_EOF || err->msg_code == JWRN_HIT_MARKER;
+  if (err->num_warnings == 0 || ends_early) (*err->output_message)(cinfo);
   err->num_warnings++;
+  if (ends_early) {
+    JPEG_ERRORS* errors = reinterpret_cast<JPEG_ERRORS*>(err);
+    errors->ended_early = true;
+    if (cinfo->is_decompressor) longjmp(errors->jump, 1);
+  }
 }
 
 void use_error_manager(JPEG_ERRORS& errors, jpeg_error_mgr*& err) {

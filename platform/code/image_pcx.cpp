@@ -18,6 +18,7 @@ constexpr int32_t kPaletteSize = 768;           // 256 x R, G, B
 constexpr int32_t kTrailerSize = 1 + kPaletteSize;  // marker and palette
 constexpr uint8_t kRunFlags = 0xC0;
 constexpr uint8_t kSingleRun = 0xC1;
+constexpr uint64_t kLongestRun = 63;  // values one run byte can give
 constexpr uint32_t kTransparentKey = 0x8B9A25;  // red 139, green 154, blue 37
 constexpr int kMostColours = 255;                 // indices 0 .. 254
 
@@ -105,6 +106,15 @@ bool decode_pcx(DATA_DEVICE* device, IMAGE& image) {
   if (width < 1 || height < 1 || width > IMAGE_MAX_SIZE || height > IMAGE_MAX_SIZE) return false;
   int32_t bytes_per_line = header.bytes_per_line;
   if (bytes_per_line < width) return false;
+  // Every value of every line must be coded, and the cheapest coding is
+  // runs of 63 (two bytes each) with one single byte or one more run for
+  // the rest: a header that claims more than the data between header and
+  // trailer can hold is refused before the picture is allocated.
+  uint32_t data_bytes = trailer_at - static_cast<uint32_t>(kHeaderSize);
+  uint64_t values = static_cast<uint64_t>(bytes_per_line) * static_cast<uint64_t>(height);
+  uint64_t rest = values % kLongestRun;
+  uint64_t least_bytes = values / kLongestRun * 2 + (rest == 0 ? 0 : rest == 1 ? 1 : 2);
+  if (least_bytes > data_bytes) return false;
 
   uint32_t colours[256];
   for (int k = 0; k < 256; ++k) {
@@ -116,7 +126,7 @@ bool decode_pcx(DATA_DEVICE* device, IMAGE& image) {
   image.create(static_cast<int16_t>(width), static_cast<int16_t>(height));
   if (!image.pixels || image.width != width || image.height != height) return false;
 
-  RUN_READER data(device, trailer_at - static_cast<uint32_t>(kHeaderSize));
+  RUN_READER data(device, data_bytes);
   uint32_t run = 0;  // values still to give from the current run; runs cross rows
   uint8_t value = 0;
   for (int32_t row = 0; row < height; ++row) {

@@ -221,8 +221,9 @@ uint32_t* C2PassScale<FILTER>::scale(const uint32_t* source, int32_t source_widt
 template class C2PassScale<CBilinearFilter>;
 
 void IMAGE::scale(uint16_t w_in, uint16_t h_in, bool smooth) {
-  // A width-limit correction may ask for one more round with the sizes it
-  // found; the flag is kept for that round. Two rounds always settle.
+  // A size-limit correction asks for one more round with the sizes it
+  // found, keeping the flag; a round that would only repeat itself lets the
+  // side over its limit drive, so at most three rounds run.
   for (int round = 0; round < 3; ++round) {
     if (fixed) return;
     bool given_w = w_in != 65535, given_h = h_in != 65535;
@@ -255,9 +256,24 @@ void IMAGE::scale(uint16_t w_in, uint16_t h_in, bool smooth) {
       w = std::max(w, 1);
       h = std::max(h, 1);
       if ((max_width >= 1 && w > max_width) || (max_height >= 1 && h > max_height)) {
-        w_in = static_cast<uint16_t>(std::min(w, 65534));
-        h_in = static_cast<uint16_t>(std::min(h, 65534));
-        continue;
+        const bool fits = w <= IMAGE_MAX_SIZE && h <= IMAGE_MAX_SIZE;
+        if (round < 2 && fits && (w != w_in || h != h_in)) {
+          w_in = static_cast<uint16_t>(w);
+          h_in = static_cast<uint16_t>(h);
+          continue;
+        }
+        // Asking again would give the same answer (the ratios tie, so the
+        // side within its limit drives again), or the size found does not
+        // fit at all: the side over its limit drives instead, so that the
+        // limits always hold.
+        if (max_width >= 1 && w > max_width) {
+          w = max_width;
+          h = std::max(1, static_cast<int32_t>(static_cast<double>(cur_h) * w / cur_w));
+        }
+        if (max_height >= 1 && h > max_height) {
+          h = max_height;
+          w = std::max(1, static_cast<int32_t>(static_cast<double>(cur_w) * h / cur_h));
+        }
       }
       if (w > IMAGE_MAX_SIZE || h > IMAGE_MAX_SIZE) return;
     }

@@ -249,7 +249,8 @@ void IMAGE::draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* co
   auto span = [&](int32_t row, int32_t from, int32_t to) {
     memset(&cell(from, row), 1, static_cast<size_t>(to - from + 1));
   };
-  const int32_t run = std::max(1, 3 * ring_width);
+  // A ring of width 0 sets no cells, so it draws nothing.
+  const int32_t run = 3 * ring_width;
   auto plot = [&](int32_t u, int32_t v) {
     if (kind != CIRCLE_RING) {
       span(centre + v, centre - u, centre + u);

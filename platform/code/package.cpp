@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "debug_stream.h"
 #include "errors.h"
@@ -922,6 +923,10 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
   const uint32_t block_size = header.block_size;
   const bool swap = file->swap != 0;
   uint32_t done = 0;
+  // Blocks handed out by the free list. A damaged list that comes back on
+  // itself would hand one out twice, and the file would lose its data
+  // while the store reported success.
+  std::unordered_set<uint32_t> reused;
   while (ok) {
     int32_t got = source->read(block_buffer + 4, static_cast<int32_t>(block_size));
     if (got < 0) got = 0;
@@ -939,9 +944,24 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
     put_u32(block_buffer, 0, swap);
     put_u32(block_buffer + 4 + block_size, count, swap);
     uint32_t at = 0;
+    const bool from_free_list = header.first_free != 0;
     if (!PACKAGE_IO::choose_block(*this, at)) {
       ok = false;
       break;
+    }
+    if (from_free_list) {
+      bool fresh = false;
+      try {
+        fresh = reused.insert(at).second;
+      } catch (const std::bad_alloc&) {
+        report(kErrorMemory, nullptr, __LINE__);
+        ok = false;
+        break;
+      }
+      if (!fresh) {
+        ok = PACKAGE_IO::broken(*this, __LINE__, "the free list runs in a circle");
+        break;
+      }
     }
     // The block is on the disk before the chain and the record name it.
     if (!PACKAGE_IO::write_at(*this, at, block_buffer, block_size + kBlockFields) ||

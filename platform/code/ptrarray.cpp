@@ -63,11 +63,13 @@ void PTRARRAY::remove_all() {
 
 // Only the sign of a comparison counts, so comparisons that return large
 // differences sort correctly; the comparator travels in the closure, so a
-// sort may run inside another sort's comparison.
+// sort may run inside another sort's comparison. A merge sort never steps
+// outside the elements, even when a faulty comparison gives no consistent
+// order (an introsort's unguarded partition would).
 void PTRARRAY::sort(PTRARRAY_COMPARE compare, intptr_t user) {
   if (!compare || count < 2) return;
-  std::sort(data, data + count,
-            [&](const void* a, const void* b) { return compare(a, b, user) < 0; });
+  std::stable_sort(data, data + count,
+                   [&](const void* a, const void* b) { return compare(a, b, user) < 0; });
 }
 
 int32_t PTRARRAY::search(const void* key, PTRARRAY_COMPARE compare, intptr_t user) const {

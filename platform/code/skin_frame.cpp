@@ -247,7 +247,21 @@ IMAGE* SKIN_FRAME::sized_slice(int index, const GEOMETRY& g) {
   if (!original || !cache || size.w < 1 || size.h < 1) return nullptr;
   IMAGE*& sized = sized_[index];
   if (sized && sized->width == size.w && sized->height == size.h) return sized;
-  if (sized) cache->release(cache->get_entry(sized));
+  if (sized) {
+    // An unchanged copy goes back to the cache to be resized there: the
+    // cache rescales it from the natural picture, in place when this frame
+    // is its only user, so a frame drawn at ever new sizes leaves no scaled
+    // copy per size behind in a cache that keeps unused entries.
+    IMAGE_CACHE_ENTRY* entry = cache->get_entry(sized);
+    if (entry && !entry->is_private && !entry->stale) {
+      cache->resize(sized, static_cast<int16_t>(size.w), static_cast<int16_t>(size.h));
+      return sized;
+    }
+    // A recoloured (private) or purged copy is not scaled from its natural
+    // picture by the cache: it is given up and made again from this frame's.
+    cache->release(entry);
+    sized = nullptr;
+  }
   // A second reference keeps the cache from scaling the natural entry in
   // place: it stays whole for the next size.
   sized = cache->add_ref(original);

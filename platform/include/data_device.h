@@ -51,9 +51,9 @@ public:
   // string that ends early.
   bool read_string(char* buffer, int32_t size);
 
-  // Bytes between the position and the end as the device knows it (a gzip
-  // member only knows what it has read), or -1 when it cannot tell.
-  int64_t bytes_left();
+  // Bytes between the position and the end, or -1 when the device cannot
+  // tell (a gzip member before it has been read to its end).
+  virtual int64_t bytes_left();
 
   // error = the client's own result, inverted.
   bool read_object(DATA_DEVICE_CLIENT& client);

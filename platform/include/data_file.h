@@ -43,6 +43,8 @@ public:
   // storing themselves back.
   virtual bool close();
 
+  // -1 while a gzip member has not been read to its end.
+  int64_t bytes_left() override;
   uint32_t get_size();
   bool is_eof();
   bool is_open() const { return file != nullptr; }
@@ -74,6 +76,7 @@ private:
 
   int64_t stream_pos = -1;  // where the stdio stream or gzip member stands; -1 unknown
   uint8_t last_direction = 0;  // 0 positioned, 1 read, 2 written since then
+  uint8_t member_end_known = 0;  // a gzip member has been read to its end
 };
 
 // Sets up the process-wide pool of reusable file buffers with count slots;

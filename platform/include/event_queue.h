@@ -27,7 +27,9 @@ public:
 };
 
 // Queues an event for the next process_events; events with the delete flag
-// must come from new. When no entry can be made it is delivered at once.
+// must be plain EVENTs from new (the queue deletes them as EVENT; anything
+// more an event owns is freed by its release callback). When no entry can
+// be made it is delivered at once.
 void post_event(EVENT* event, bool delete_after);
 
 // Delivers an event to every receiver now, then releases and deletes it

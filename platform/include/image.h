@@ -250,8 +250,8 @@ public:
                                 int8_t percent, uint8_t mode);
   // Circle (CIRCLE_RING of ring_width pixels), disc or shaded disc centred
   // on (cx, cy), sampled 3 x 3 per pixel; with antialias partly covered
-  // pixels take a share. Nothing for a radius below 1 or when the outer
-  // radius (radius + ring_width / 2) is 296 or more.
+  // pixels take a share. Nothing for a radius below 1, for a ring 0 wide,
+  // or when the outer radius (radius + ring_width / 2) is 296 or more.
   void draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* colour, int8_t percent,
                    uint8_t kind, uint8_t ring_width, bool antialias);
 

@@ -5,6 +5,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
 
@@ -134,6 +135,16 @@ bool read_transfer(Window window, Atom property, std::string& text) {
   return ok;
 }
 
+// A requestor may be gone by the time its request is answered (it closed,
+// or never meant to wait). The errors of the answer must not reach the
+// handler that ends the program; every other error still does.
+XErrorHandler outer_error_handler = nullptr;
+
+int answer_error_handler(Display* display, XErrorEvent* error) {
+  if (error->request_code == X_ChangeProperty || error->request_code == X_SendEvent) return 0;
+  return outer_error_handler ? outer_error_handler(display, error) : 0;
+}
+
 // At most size - 1 bytes, cut on a character boundary and zero-terminated.
 void copy_out(const char* text, char* buffer, int32_t size) {
   bool close_run = false;
@@ -148,7 +159,16 @@ void copy_out(const char* text, char* buffer, int32_t size) {
 void set_clipboard_text(const char* text) {
   free(own_text);
   own_text = nullptr;
-  if (!text) return;
+  if (!text) {
+    // Nothing is offered any more: other programs, and this one, should
+    // not ask a window that would only refuse.
+    if (x11.display && x11.clipboard != None && x11.window &&
+        XGetSelectionOwner(x11.display, x11.clipboard) == x11.window) {
+      XSetSelectionOwner(x11.display, x11.clipboard, None, CurrentTime);
+      XFlush(x11.display);
+    }
+    return;
+  }
   own_text = strdup(text);
   if (!own_text) return;
   if (x11.display && x11.clipboard != None && x11.window) {
@@ -209,7 +229,13 @@ bool has_clipboard_text() {
 }
 
 void clipboard_selection_clear(const XSelectionClearEvent* clear) {
-  if (clear->selection == x11.clipboard && own_text) free_clipboard_text();
+  if (clear->selection != x11.clipboard || !own_text) return;
+  // A notice read after the program took the clipboard again (or meant for
+  // a window it has since closed) is about an ownership that has ended:
+  // the text offered now stays.
+  if (x11.display && x11.window && XGetSelectionOwner(x11.display, x11.clipboard) == x11.window)
+    return;
+  free_clipboard_text();
 }
 
 void clipboard_selection_request(const XSelectionRequestEvent* request) {
@@ -228,6 +254,9 @@ void clipboard_selection_request(const XSelectionRequestEvent* request) {
   // target then serves as the property.
   Atom property = request->property != None ? request->property : request->target;
 
+  // Errors of earlier requests go to the usual handler first.
+  XSync(d, False);
+  outer_error_handler = XSetErrorHandler(answer_error_handler);
   if (own_text && request->selection == x11.clipboard) {
     if (request->target == x11.targets) {
       // Format-32 data is an array of long (Atom), whatever the word size.
@@ -261,5 +290,7 @@ void clipboard_selection_request(const XSelectionRequestEvent* request) {
     }
   }
   XSendEvent(d, request->requestor, False, 0, &reply);
-  XFlush(d);
+  XSync(d, False);
+  XSetErrorHandler(outer_error_handler);
+  outer_error_handler = nullptr;
 }

@@ -281,7 +281,11 @@ void create_os_menu_shortcut(uint8_t kind, const char* target, const char* argum
   } else {
     if (kind == SHORTCUT_WEB_LINK) command = get_browser_command(path.c_str(), false);
     else command = opener_command(path) + " &";
-    exec = command;
+    // A desktop starts an entry's Exec without a shell: "$BROWSER" would
+    // stay unexpanded and "&" and the single quotes would reach the opener
+    // as arguments. The command line is therefore handed to sh as one
+    // quoted argument.
+    exec = "sh -c " + exec_quoted(command);
   }
   std::string title = utf8_text(name);
 

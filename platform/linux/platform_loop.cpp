@@ -4,11 +4,12 @@
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <initializer_list>
-#include <sys/select.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "event_queue.h"
@@ -114,8 +115,14 @@ void install_signal_handlers() {
   struct sigaction action = {};
   action.sa_handler = signal_handler;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: an idle wait must end on a signal
-  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGWINCH}) sigaction(sig, &action, nullptr);
+  // A close request interrupts blocking calls (no SA_RESTART); the idle wait
+  // is woken through the pipe in any case.
+  action.sa_flags = 0;
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM}) sigaction(sig, &action, nullptr);
+  // A window size change asks for nothing, so it must not cut short a read
+  // from the terminal (the console message box, console line input).
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGWINCH, &action, nullptr);
 }
 
 void install_x_error_handler() {
@@ -150,20 +157,13 @@ void platform_update() {
 
   // Xlib may already hold events it read while sending requests; those
   // would otherwise sit out the whole wait.
+  // poll rather than select: a descriptor number of FD_SETSIZE or above
+  // (a program with many files open) cannot go into an fd_set.
   if (idle_wait_ms != 0 && !presented && XQLength(x11.display) == 0 && !close_pending) {
-    int xfd = ConnectionNumber(x11.display);
-    fd_set read_set;
-    FD_ZERO(&read_set);
-    FD_SET(xfd, &read_set);
-    int max_fd = xfd;
-    if (wake_pipe[0] >= 0) {
-      FD_SET(wake_pipe[0], &read_set);
-      if (wake_pipe[0] > max_fd) max_fd = wake_pipe[0];
-    }
-    struct timeval timeout;
-    timeout.tv_sec = idle_wait_ms / 1000;
-    timeout.tv_usec = static_cast<suseconds_t>((idle_wait_ms % 1000) * 1000);
-    select(max_fd + 1, &read_set, nullptr, nullptr, &timeout);
+    struct pollfd waiting[2] = {{ConnectionNumber(x11.display), POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+    nfds_t count = wake_pipe[0] >= 0 ? 2 : 1;
+    int timeout = idle_wait_ms > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(idle_wait_ms);
+    poll(waiting, count, timeout);
   }
 
   XQueryKeymap(x11.display, reinterpret_cast<char*>(x11.key_map));

@@ -15,12 +15,14 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "application_info.h"
 #include "errors.h"
 #include "image.h"
 #include "input.h"
 #include "platform.h"
+#include "text_convert.h"
 #include "x11_state.h"
 
 namespace {
@@ -450,7 +452,9 @@ bool open_window(const WINDOW_PARAMS* params, uint16_t screen) {
   // one for which no mode has the size: a borderless window.
   bool switched = false;
   if (want_full && !x11.full_screen && x11.have_video_modes) {
-    XWarpPointer(d, None, root, 0, 0, 0, 0, root_attributes.width / 2, root_attributes.height / 2);
+    // The middle of the requested size: inside the view port of the new
+    // mode, which starts at the top left corner.
+    XWarpPointer(d, None, root, 0, 0, 0, 0, width / 2, height / 2);
     if (!switch_video_mode(width, height, switched)) return false;
   }
 
@@ -612,9 +616,32 @@ bool x11_convert_frame() {
 
 void set_window_title(const char* title, uint16_t screen) {
   if (screen != 0 || !x11.window) return;
-  char* text = const_cast<char*>(title ? title : "");
+  // The title is system text: Latin-1 goes out as it is (a STRING
+  // property); characters above 255 ride in code runs that the window
+  // manager would show as raw bytes, so such a title goes out as compound
+  // text.
+  std::string latin1;
+  bool wide = false;
+  SYSTEM_TEXT_READER reader(title ? title : "");
+  uint32_t code_point = 0;
+  while (reader.next_code_point(code_point)) {
+    if (code_point == 0) continue;
+    if (code_point > 255) wide = true;
+    latin1 += code_point <= 255 ? static_cast<char>(code_point) : '?';
+  }
   XTextProperty property = {};
-  if (!XStringListToTextProperty(&text, 1, &property)) return;
+  bool made = false;
+  if (wide) {
+    std::string utf8 = system_text_to_utf8(title);
+    char* list[1] = {utf8.data()};
+    made = Xutf8TextListToTextProperty(x11.display, list, 1, XStdICCTextStyle, &property) >=
+               Success &&
+           property.value;
+  }
+  if (!made) {
+    char* text = latin1.data();
+    if (!XStringListToTextProperty(&text, 1, &property)) return;
+  }
   XSetWMIconName(x11.display, x11.window, &property);
   XSetWMName(x11.display, x11.window, &property);
   XFree(property.value);

@@ -360,3 +360,58 @@ TEST_F(ClipboardX11, GeneratedPasswordsCanGoToTheClipboard) {
   ASSERT_NE(generate_password(8, 8, 0, password), nullptr);
   EXPECT_EQ(get_own_clipboard_text(), nullptr);
 }
+
+TEST_F(ClipboardX11, ARequestorThatIsGoneDoesNotEndTheProgram) {
+  install_x_error_handler();  // as the program runs
+  set_clipboard_text(kSystemText.c_str());
+  XSync(x11.display, False);
+  // The other program asks, then closes its window before the answer comes:
+  // writing the answer to that window fails on the server.
+  for (const char* target : {"UTF8_STRING", "TARGETS", "STRING"}) {
+    Window gone =
+        XCreateSimpleWindow(other->display, DefaultRootWindow(other->display), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(other->display, other->clipboard, XInternAtom(other->display, target, False),
+                      other->property, gone, CurrentTime);
+    XDestroyWindow(other->display, gone);
+    XSync(other->display, False);
+    for (int i = 0; i < 20; ++i) {
+      XSync(x11.display, False);
+      platform_update();
+      usleep(1000);
+    }
+  }
+  // Still running, and still answering.
+  EXPECT_EQ(asked("UTF8_STRING"), kUtf8Text);
+  restore_x_error_handler();
+}
+
+TEST_F(ClipboardX11, ClearingTheTextGivesTheClipboardUp) {
+  set_clipboard_text("mine");
+  XSync(x11.display, False);
+  ASSERT_EQ(XGetSelectionOwner(other->display, other->clipboard), x11.window);
+  set_clipboard_text(nullptr);
+  XSync(x11.display, False);
+  EXPECT_EQ(XGetSelectionOwner(other->display, other->clipboard), static_cast<Window>(None));
+  EXPECT_EQ(get_own_clipboard_text(), nullptr);
+  // Nobody is asked in vain: the answer "no text" comes at once.
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(has_clipboard_text());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+TEST_F(ClipboardX11, ANoticeOfAnEarlierLossKeepsTheNewText) {
+  set_clipboard_text("old");
+  XSync(x11.display, False);
+  XSetSelectionOwner(other->display, other->clipboard, other->window, CurrentTime);
+  XSync(other->display, False);
+  XSync(x11.display, False);  // the loss notice now waits in the program's queue
+  set_clipboard_text("new");
+  XSync(x11.display, False);
+  for (int i = 0; i < 20; ++i) {
+    platform_update();
+    usleep(1000);
+  }
+  ASSERT_NE(get_own_clipboard_text(), nullptr);
+  EXPECT_STREQ(get_own_clipboard_text(), "new");
+  EXPECT_EQ(asked("UTF8_STRING"), "new");
+}

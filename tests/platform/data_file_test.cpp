@@ -326,6 +326,27 @@ TEST(DataFileTransfers, UpdateModeReadsWritesAndAppends) {
   EXPECT_TRUE(test_support::file_exists(dir.file("new.dat")));
 }
 
+TEST(DataFileTransfers, FileCreatedForUpdateReadsBackWhatWasWritten) {
+  ScratchDir dir;
+  FOLDER folder = folder_of(dir);
+  for (uint8_t order : {0, 255}) {
+    std::string name = "created" + std::to_string(order) + ".dat";
+    DATA_FILE* file = folder.open_data_file(name.c_str(), 2, order);
+    ASSERT_NE(file, nullptr) << "order " << int{order};
+    EXPECT_EQ(file->tell(), 0u);
+    EXPECT_EQ(file->swap, 0);
+    EXPECT_TRUE(file->write_u32(0x0A0B0C0D));
+    EXPECT_TRUE(file->flush());
+    EXPECT_TRUE(file->seek(0, false));  // outside the emptied buffer: read from the file
+    uint32_t value = 0;
+    EXPECT_TRUE(file->read_u32(value));
+    EXPECT_EQ(value, 0x0A0B0C0Du);
+    EXPECT_TRUE(close_data_file(file));
+    EXPECT_EQ(read_file(dir.file(name)),
+              std::string(order == 255 ? 1 : 0, '\0') + bytes({0x0D, 0x0C, 0x0B, 0x0A}));
+  }
+}
+
 TEST(DataFileTransfers, FlushLeavesTheStreamAtTheCallersPosition) {
   ScratchDir dir;
   FOLDER folder = folder_of(dir);
@@ -433,6 +454,53 @@ TEST(DataFileGzip, ReadsAFileMadeByGzip) {
   EXPECT_TRUE(in->read_u32(value));
   EXPECT_EQ(value, 42u);
   close_data_file(in);
+}
+
+TEST(DataFileGzip, DamagedOrCutHeaderIsRefusedAtOpen) {
+  ScratchDir dir;
+  FOLDER folder = folder_of(dir);
+  // Reserved flag bits set.
+  ASSERT_TRUE(write_file(dir.file("flags.gz"), bytes({31, 139, 8, 0xE0, 0, 0, 0, 0, 0, 3}) + "data"));
+  EXPECT_EQ(folder.open_data_file("flags.gz", 0, 255, true), nullptr);
+  // A method other than deflate.
+  ASSERT_TRUE(write_file(dir.file("method.gz"), bytes({31, 139, 7, 0, 0, 0, 0, 0, 0, 3}) + "data"));
+  EXPECT_EQ(folder.open_data_file("method.gz", 0, 255, true), nullptr);
+  // The header ends early.
+  ASSERT_TRUE(write_file(dir.file("cut.gz"), bytes({31, 139, 8, 0, 0})));
+  EXPECT_EQ(folder.open_data_file("cut.gz", 0, 255, true), nullptr);
+}
+
+TEST(DataFileBytesLeft, ExactForPlainFilesUnknownUntilAMemberIsReadToItsEnd) {
+  ScratchDir dir;
+  FOLDER folder = folder_of(dir);
+  // Larger than the default buffer, so one read cannot reach the end.
+  std::string data = pattern(700000, 9);
+  const int64_t size = static_cast<int64_t>(data.size());
+  for (bool gzip : {false, true}) {
+    SCOPED_TRACE(gzip ? "gzip" : "plain");
+    DATA_FILE* out = folder.open_data_file("left.dat", 1, 255, gzip);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->write(data.data(), static_cast<int32_t>(size)), size);
+    ASSERT_TRUE(close_data_file(out));
+
+    DATA_FILE* in = folder.open_data_file("left.dat", 0, 255, gzip);
+    ASSERT_NE(in, nullptr);
+    uint8_t byte = 0;
+    ASSERT_TRUE(in->read_u8(byte));
+    EXPECT_EQ(in->bytes_left(), gzip ? -1 : size - 1);
+    EXPECT_EQ(in->tell(), 1u);  // the query leaves the position alone
+
+    std::string rest(data.size() - 1, '\0');
+    EXPECT_EQ(in->read(rest.data(), static_cast<int32_t>(rest.size())), size - 1);
+    EXPECT_EQ(in->bytes_left(), 0);
+    // Once the end has been seen it stays known, also after going back.
+    ASSERT_TRUE(in->seek(10, false));
+    EXPECT_EQ(in->bytes_left(), size - 10);
+    EXPECT_EQ(in->tell(), 10u);
+    ASSERT_TRUE(in->read_u8(byte));
+    EXPECT_EQ(byte, static_cast<uint8_t>(data[10]));
+    close_data_file(in);
+  }
 }
 
 TEST(DataFileDamage, TruncatedOrLyingFilesFailCleanly) {

@@ -360,9 +360,11 @@ TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {
             "?package(local.Docs_Read_Me): command=\"kfmclient exec '/opt/app/doc/read me.txt' &\" "
             "icon=\"ascii\" section=\"Docs\" title=\"Read Me\" needs=\"x11\" "
             "startup_notify=\"true\"\n");
+  // The menu's command runs through a shell; a desktop starts Exec without
+  // one, so there the command line is sh's one quoted argument.
   EXPECT_EQ(handed_over["vorn-Docs_Read_Me.desktop"],
             "[Desktop Entry]\nValue=1.0\nType=Application\nName=Read Me\n"
-            "Exec=kfmclient exec '/opt/app/doc/read me.txt' &\nIcon=ascii\n");
+            "Exec=sh -c \"kfmclient exec '/opt/app/doc/read me.txt' &\"\nIcon=ascii\n");
 
   env.set("BROWSER", "firefox");
   create_os_menu_shortcut(SHORTCUT_WEB_LINK, "https://example.com/a b", nullptr, "Web", "Net",
@@ -372,7 +374,56 @@ TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {
             "icon=\"www\" section=\"Net\" title=\"Web\" needs=\"x11\" startup_notify=\"true\"\n");
   EXPECT_EQ(handed_over["vorn-Net_Web.desktop"],
             "[Desktop Entry]\nValue=1.0\nType=Application\nName=Web\n"
-            "Exec=$BROWSER 'https://example.com/a%%20b'\nIcon=www\n");
+            "Exec=sh -c \"\\\\$BROWSER 'https://example.com/a%%20b'\"\nIcon=www\n");
+  for (const auto& [name, bytes] : handed_over) {
+    std::string copy = scratch.file(name);
+    ASSERT_TRUE(write_file(copy, bytes));
+    EXPECT_EQ(validation_errors(copy), std::vector<std::string>{}) << name;
+  }
+}
+
+// The menu entries of web links and text files, started the way a desktop
+// starts them (GLib's launcher, which runs Exec without a shell).
+TEST_F(DesktopTest, MenuEntriesOfLinksAndFilesStartTheirOpener) {
+  if (access("/usr/bin/gio", X_OK) != 0) GTEST_SKIP() << "needs GLib's gio";
+  install_fake_tool("xdg-desktop-menu");
+  // Stand-ins for the browser and the desktop's opener that record their
+  // arguments, one per line.
+  std::string tools = scratch.file("tools");
+  std::string recorded = scratch.file("recorded");
+  ASSERT_EQ(mkdir(tools.c_str(), 0755), 0);
+  for (const char* tool : {"browser", "kfmclient"}) {
+    std::string script = tools + "/" + tool;
+    ASSERT_TRUE(write_file(script, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"" + recorded +
+                                       ".part\"\nmv \"" + recorded + ".part\" \"" + recorded +
+                                       "\"\n"));
+    ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  }
+  auto launch = [&](const std::string& entry) {
+    unlink(recorded.c_str());
+    std::string copy = scratch.file("launched.desktop");
+    EXPECT_TRUE(write_file(copy, entry));
+    test_support::RunResult result = test_support::run_program(
+        {"/usr/bin/gio", "launch", copy},
+        {"PATH=" + tools + ":/usr/bin:/bin", "BROWSER=" + tools + "/browser"});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    for (int i = 0; i < 500 && !exists(recorded); ++i) usleep(10000);
+    return read_file(recorded);
+  };
+
+  env.set("BROWSER", "browser");
+  create_os_menu_shortcut(SHORTCUT_WEB_LINK, "https://example.com/a b%41", nullptr, "Web", "Net",
+                          nullptr, nullptr, nullptr);
+  EXPECT_EQ(launch(handed_over["vorn-Net_Web.desktop"]),
+            tools + "/browser\nhttps://example.com/a%20b%41\n");
+
+  env.set("BROWSER", std::nullopt);
+  env.set("DESKTOP", "kde");
+  FOLDER docs = folder_at(scratch.file("it's a \"doc\" $HOME"));
+  create_os_menu_shortcut(SHORTCUT_TEXT_FILE, "read me.txt", nullptr, "Read Me", "Docs", nullptr,
+                          nullptr, &docs);
+  EXPECT_EQ(launch(handed_over["vorn-Docs_Read_Me.desktop"]),
+            tools + "/kfmclient\nexec\n" + scratch.file("it's a \"doc\" $HOME/read me.txt") + "\n");
 }
 
 TEST_F(DesktopTest, MenuTextIsQuotedAndUtf8) {

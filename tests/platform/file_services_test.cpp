@@ -275,6 +275,9 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   ASSERT_EQ(symlink((work + "/keep_file").c_str(), (doomed + "/to_file").c_str()), 0);
 
   EXPECT_FALSE(remove_folder(folder_at(work), "doomed", false));  // not empty
+  ASSERT_EQ(mkdir((work + "/empty").c_str(), 0755), 0);
+  EXPECT_TRUE(remove_folder(folder_at(work), "empty", false));
+  EXPECT_FALSE(ts::file_exists(work + "/empty"));
   EXPECT_TRUE(remove_folder(folder_at(work), "doomed", true));
   EXPECT_FALSE(ts::file_exists(doomed));
   EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
@@ -398,6 +401,14 @@ TEST_F(FolderListTest, ListingGivesSortedEntriesWithInfoAndNeverDots) {
   EXPECT_EQ(order, sorted);
   EXPECT_EQ(std::count(order.begin(), order.end(), "."), 0);
   EXPECT_EQ(std::count(order.begin(), order.end(), ".."), 0);
+
+  // An entry that cannot be looked at (a link to nothing) is left out.
+  ASSERT_EQ(symlink((work + "/nowhere").c_str(), (work + "/sub/dangling").c_str()), 0);
+  list = list_folder(folder_at(work + "/sub"), nullptr, true, 0, false);
+  ASSERT_NE(list, nullptr);
+  EXPECT_FALSE(list_folder_filtered(list, &entry));
+  free_folder_list(list);
+  ASSERT_EQ(unlink((work + "/sub/dangling").c_str()), 0);
 
   EXPECT_EQ(list_folder(folder_at(work + "/sub"), nullptr, true, 0, false), nullptr);  // empty
   EXPECT_EQ(list_folder(folder_at(work + "/missing"), nullptr, true, 0, false), nullptr);
@@ -671,6 +682,50 @@ TEST_F(FileServicesTest, PayloadOfFilesThatAreNoElfImage) {
   memcpy(image.data(), &header, sizeof header);
   ASSERT_TRUE(ts::write_file(scratch.file("lying"), image));
   EXPECT_FALSE(payload_offset_of(scratch.file("lying").c_str()).present);
+}
+
+// A bare 64-bit ELF header (no program) with the section header table at
+// table_offset; the multi-byte fields in the given byte order.
+std::string elf_header(bool big_endian, uint64_t table_offset, uint16_t entry_size, uint16_t entries) {
+  std::string bytes(64, '\0');
+  bytes[0] = 0x7f;
+  bytes[1] = 'E';
+  bytes[2] = 'L';
+  bytes[3] = 'F';
+  bytes[4] = 2;
+  bytes[5] = big_endian ? 2 : 1;
+  auto put = [&](size_t at, uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+      bytes[at + (big_endian ? size - 1 - i : i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0x28, table_offset, 8);
+  put(0x3A, entry_size, 2);
+  put(0x3C, entries, 2);
+  return bytes;
+}
+
+TEST_F(FileServicesTest, PayloadOffsetReadsEitherByteOrderAndExtendedCounts) {
+  // Big-endian header: 3 entries of 64 bytes at 0x100 end at 0x1C0.
+  std::string big = elf_header(true, 0x100, 64, 3);
+  big.resize(0x1C0, '\0');
+  ASSERT_TRUE(ts::write_file(scratch.file("big"), big + "DATA"));
+  PAYLOAD_INFO info = payload_offset_of(scratch.file("big").c_str());
+  EXPECT_TRUE(info.present);
+  EXPECT_EQ(info.offset, 0x1C0u);
+
+  // More sections than the header's 16-bit count holds: the count is the
+  // first section header's size field.
+  std::string many = elf_header(false, 0x40, 64, 0);
+  many.resize(0x40 + 64, '\0');
+  for (int i = 0; i < 8; ++i) many[0x40 + 0x20 + i] = static_cast<char>((70000ull >> (8 * i)) & 0xFF);
+  ASSERT_TRUE(ts::write_file(scratch.file("many"), many));
+  info = payload_offset_of(scratch.file("many").c_str());
+  EXPECT_FALSE(info.present);  // the table runs past the end of this file
+  EXPECT_EQ(info.offset, 0x40u + 70000u * 64u);
+
+  // No section header table at all: nowhere to start.
+  ASSERT_TRUE(ts::write_file(scratch.file("none"), elf_header(false, 0, 0, 0) + "DATA"));
+  EXPECT_FALSE(payload_offset_of(scratch.file("none").c_str()).present);
 }
 
 [[noreturn]] void run_script(const std::string& work) {

@@ -402,13 +402,51 @@ TEST_F(JpegFiles, TruncatedFilesFailWithAnEmptyImage) {
   EXPECT_FALSE(image.load_jpeg_file(folder, "empty.jpg", -1, -1));
 }
 
+TEST_F(JpegFiles, FrameClaimingMoreThanItsDataHoldsFails) {
+  // Complete files, end marker included, whose frame header claims more
+  // rows or columns than the scan data codes: libjpeg would fill the rest
+  // from nothing, so a few hundred bytes could claim gigabytes.
+  for (bool progressive : {false, true}) {
+    std::string jpeg = picture_jpeg(16, 16, progressive);
+    size_t sof = find_marker(jpeg, progressive ? 0xC2 : 0xC0);
+    ASSERT_NE(sof, std::string::npos);
+    IMAGE whole;
+    ASSERT_TRUE(load_bytes(whole, jpeg));
+    struct CLAIM {
+      uint16_t w, h;
+    };
+    for (CLAIM claim : {CLAIM{16, 32}, CLAIM{32, 16}, CLAIM{2000, 2000}}) {
+      SCOPED_TRACE(std::to_string(claim.w) + "x" + std::to_string(claim.h) +
+                   (progressive ? " progressive" : " baseline"));
+      std::string patched = jpeg;
+      patched[sof + 5] = static_cast<char>(claim.h >> 8);
+      patched[sof + 6] = static_cast<char>(claim.h);
+      patched[sof + 7] = static_cast<char>(claim.w >> 8);
+      patched[sof + 8] = static_cast<char>(claim.w);
+      IMAGE image(3, 3);
+      EXPECT_FALSE(load_bytes(image, patched));
+      EXPECT_EQ(image.pixels, nullptr);
+      EXPECT_FALSE(image.load_jpeg_memory(reinterpret_cast<const uint8_t*>(patched.data()),
+                                          static_cast<int32_t>(patched.size())));
+      EXPECT_EQ(image.pixels, nullptr);
+    }
+  }
+}
+
 TEST_F(JpegFiles, EndlessScanSequencesAreCutOff) {
-  // The last scan of a progressive file repeated: libjpeg only warns about
-  // the odd progression and would decode every copy over the whole picture.
+  // The first scan of a progressive file (with the Huffman tables written
+  // just before it) repeated at the end: libjpeg only warns about the odd
+  // progression and would decode every copy over the whole picture. (The
+  // first scan codes its coefficients afresh, so each copy holds all the
+  // data it needs; a repeated refinement scan would run out of data.)
   std::string jpeg = picture_jpeg(24, 16, true);
-  size_t last_scan = jpeg.rfind("\xFF\xDA");
-  ASSERT_NE(last_scan, std::string::npos);
-  std::string scan = jpeg.substr(last_scan, jpeg.size() - 2 - last_scan);
+  size_t frame = find_marker(jpeg, 0xC2);
+  ASSERT_NE(frame, std::string::npos);
+  size_t first_tables = jpeg.find("\xFF\xC4", frame);
+  size_t first_scan = jpeg.find("\xFF\xDA", first_tables);
+  size_t next_tables = jpeg.find("\xFF\xC4", first_scan);
+  ASSERT_NE(next_tables, std::string::npos);
+  std::string scan = jpeg.substr(first_tables, next_tables - first_tables);
   auto with_copies = [&](int copies) {
     std::string out = jpeg.substr(0, jpeg.size() - 2);
     for (int k = 0; k < copies; ++k) out += scan;

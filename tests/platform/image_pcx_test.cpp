@@ -298,6 +298,26 @@ TEST_F(PcxFiles, MalformedFilesAreRefusedWithAnEmptyImage) {
     refused("only " + std::to_string(length) + " bytes", whole.substr(whole.size() - length));
 }
 
+TEST_F(PcxFiles, SizeBeyondWhatTheDataCanCodeIsRefusedBeforeDecoding) {
+  // Two bytes code at most 63 values, so 32766 x 32766 needs some 34 MB of
+  // data; a file that claims it with a few bytes is refused at the header,
+  // before a picture is allocated or any data read.
+  std::string data = "\xFF\x01\xFF\x01";
+  for (HEADER header : {header_for(IMAGE_MAX_SIZE, IMAGE_MAX_SIZE), header_for(127, 1), header_for(1, 127),
+                        header_for(2, 2, 126)}) {
+    SCOPED_TRACE(std::to_string(header.x_max + 1) + "x" + std::to_string(header.y_max + 1));
+    MEMORY_DEVICE device(make_pcx(header, data, {{1, 0x445566}}));
+    IMAGE image(2, 2);
+    EXPECT_FALSE(image.load_pcx(&device));
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(device.position, 128u);
+  }
+  // Exactly what the data codes still loads: two runs of 63.
+  IMAGE image;
+  ASSERT_TRUE(load_bytes(image, make_pcx(header_for(126, 1), data, {{1, 0x445566}})));
+  EXPECT_EQ(image.pixels[125], 0xFF445566u);
+}
+
 TEST_F(PcxFiles, LargestWidthLoads) {
   std::string data;
   for (int k = 0; k < IMAGE_MAX_SIZE / 63; ++k) data += "\xFF\x01";

@@ -194,6 +194,34 @@ TEST(ImageScale, AspectResultOverALimitIsScaledAgainWithTheSameFlag) {
                                                      row[2], row[3]}));
 }
 
+TEST(ImageScale, AspectResultOverALimitSettlesWhenTheRatiosTie) {
+  // 200 x 100 to height 80 wants 160 x 80; asked again for 160 x 80 the
+  // ratios tie, the height drives again and the width is still over 100.
+  // The limit must hold all the same.
+  IMAGE wide(200, 100);
+  wide.keep_aspect = 1;
+  wide.max_width = 100;
+  wide.scale(65535, 80, false);
+  EXPECT_EQ(wide.width, 100);
+  EXPECT_EQ(wide.height, 50);
+
+  IMAGE square(100, 100);
+  square.keep_aspect = 1;
+  square.max_width = 50;
+  square.scale(80, 80, true);
+  EXPECT_EQ(square.width, 50);
+  EXPECT_EQ(square.height, 50);
+
+  // The aspect size found is too large for an image at all: the limit
+  // still decides.
+  IMAGE line(1000, 1);
+  line.keep_aspect = 1;
+  line.max_width = 500;
+  line.scale(65535, 100, false);
+  EXPECT_EQ(line.width, 500);
+  EXPECT_EQ(line.height, 1);
+}
+
 TEST(ImageScale, RefusedAndDegenerateSizes) {
   IMAGE image(4, 4);
   set_pixels(image, pattern(4, 4));

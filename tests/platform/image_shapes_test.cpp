@@ -516,6 +516,12 @@ TEST(ImageCircle, RingsLeaveTheMiddleEmpty) {
   EXPECT_EQ(at(image, 10, 10), 0u);
   expect_symmetric(image);
   EXPECT_EQ(dirty(image), (std::vector<int>{3, 3, 17, 17}));
+
+  // A ring 0 wide runs 0 cells in from the circle: nothing at all.
+  IMAGE thin(21, 21);
+  thin.draw_circle(10, 10, 6, &kRed, 0, IMAGE::CIRCLE_RING, 0, false);
+  thin.draw_circle(10, 10, 6, &kRed, 0, IMAGE::CIRCLE_RING, 0, true);
+  EXPECT_TRUE(painted(thin).empty());
 }
 
 TEST(ImageCircle, ClipAndDirtyRectangle) {

@@ -590,6 +590,31 @@ TEST_F(BlockTest, OneLineBoxTruncatesWithEllipsisCentred) {
   check(20, 30, 20 + box - 1, 30 + kSize - 1, text, 0, {{x, 30, prefix, "...", 0}});
 }
 
+TEST_F(BlockTest, TailsOfAlignedLinesStayInsideTheBox) {
+  // "..." and "-" count into a right-aligned line's width.
+  const char* text = "The quick brown fox";
+  const int box = w("The quick") + 1, ellipsis = w("...");
+  int count = 0;
+  while (ellipsis + w(std::string(text, count + 1).c_str()) <= box) ++count;
+  const std::string prefix(text, count);
+  const int x2 = 20 + box - 1;
+  check(20, 30, static_cast<int16_t>(x2), 30 + kSize - 1, text, TEXT_RIGHT | TEXT_TOP,
+        {{x2 - w(prefix.c_str()) - ellipsis, 30, prefix, "...", 0}});
+  // Left-aligned, the line stays at the left edge: the tail fits after it.
+  check(20, 30, static_cast<int16_t>(x2), 30 + kSize - 1, text, TEXT_LEFT | TEXT_TOP,
+        {{20, 30, prefix, "...", 0}});
+
+  const char* word = "abcdefghijkl";
+  const int word_box = w("abcdefgh") + 1;
+  int keep = 7;
+  while (keep > 0 && w(std::string(word, keep).c_str()) + w("-") >= word_box) --keep;
+  ASSERT_GT(keep, 0);
+  const int right = word_box - 1;
+  check(0, 0, static_cast<int16_t>(right), 2 * kSize - 1, word, TEXT_RIGHT | TEXT_TOP,
+        {{right - w(std::string(word, keep).c_str()) - w("-"), 0, std::string(word, keep), "-", 0},
+         {right - w(word + keep), kSize, word + keep, nullptr, 0}});
+}
+
 TEST_F(BlockTest, LastLineTakesTheWholeRestWhenItFits) {
   const int box = w("bbb ccc") + 1;
   ASSERT_LT(w("www b"), box);

@@ -266,3 +266,20 @@ TEST(PtrArray, SortInsideAComparisonWorks) {
   EXPECT_EQ(scratch.data[0], as_ptr(1));
   EXPECT_EQ(scratch.data[2], as_ptr(3));
 }
+
+TEST(PtrArray, ComparisonThatIsNoOrderingStaysInsideTheArray) {
+  // A caller's faulty comparison may give a useless order, but the sort
+  // must never read or write outside the elements.
+  PTRARRAY array;
+  for (intptr_t v = 0; v < 200; ++v) array.add(as_ptr(v % 17));
+  array.sort([](const void*, const void*, intptr_t) { return -1; }, 0);
+  array.sort([](const void*, const void*, intptr_t) { return 1; }, 0);
+  array.sort([](const void* a, const void* b, intptr_t) { return a == b ? -1 : 1; }, 0);
+  EXPECT_EQ(array.count, 200);
+  std::vector<int> seen(17, 0);
+  for (int32_t i = 0; i < array.count; ++i) ++seen[static_cast<size_t>(reinterpret_cast<intptr_t>(array.data[i]))];
+  for (int n : seen) EXPECT_GE(n, 11);  // every element is still there
+  int total = 0;
+  for (int n : seen) total += n;
+  EXPECT_EQ(total, 200);
+}

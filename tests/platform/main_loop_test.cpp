@@ -2,11 +2,17 @@
 // test application runs as a real process and reports its hooks.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "test_support.h"
 
+using test_support::ScratchDir;
+using test_support::file_exists;
 using test_support::run_program;
+using test_support::write_file;
 
 namespace {
 
@@ -65,4 +71,38 @@ TEST(MainLoop, ArgumentsReachTheApplication) {
   auto r = run_program({kApp, "--frames=1", "one", "two"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("init argc=4"), std::string::npos) << r.out;
+}
+
+TEST(MainLoop, ShutdownRemovesTheRecordedTemporaryFolderLast) {
+  ScratchDir dir;
+  std::string temp = dir.file("run-temp");
+  ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((temp + "/sub").c_str(), 0700), 0);
+  ASSERT_TRUE(write_file(temp + "/sub/file", "x"));
+  auto r = run_program({kApp, "--frames=1", "--temp=" + temp});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("temp folder present"), std::string::npos) << r.out;
+  EXPECT_FALSE(file_exists(temp));
+}
+
+TEST(MainLoop, TemporaryFolderThatIsGoneAtShutdownIsSkippedSilently) {
+  ScratchDir dir;
+  std::string temp = dir.file("never-made");
+  auto r = run_program({kApp, "--frames=1", "--temp=" + temp});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("temp folder absent"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(MainLoop, ShutdownNeverFollowsALinkInPlaceOfTheTemporaryFolder) {
+  ScratchDir dir;
+  std::string elsewhere = dir.file("elsewhere");
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  ASSERT_TRUE(write_file(elsewhere + "/precious", "keep"));
+  std::string link = dir.file("run-temp");
+  ASSERT_EQ(symlink(elsewhere.c_str(), link.c_str()), 0);
+  auto r = run_program({kApp, "--frames=1", "--temp=" + link});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(file_exists(elsewhere + "/precious"));
+  EXPECT_TRUE(file_exists(link));
 }

@@ -885,6 +885,25 @@ TEST_F(HostilePackageTest, PositionsPastTheEndOrInsideTheHeader) {
   EXPECT_EQ(try_archive(bytes), 4103);
 }
 
+// A free list that comes back on itself would hand one block out twice,
+// and the new file would lose its data while the store reported success.
+TEST_F(HostilePackageTest, FreeListThatRunsInACircle) {
+  std::string bytes = good;
+  put_u32_at(bytes, 18, 1107);    // first free block
+  put_u32_at(bytes, 22, 3192);    // last free block, never reached
+  put_u32_at(bytes, 2139, 1107);  // 1107 -> 2139 -> 1107 -> ...
+  source("c", pattern(5000, 4));
+  for (bool keep_list : {false, true}) {
+    SCOPED_TRACE(keep_list);
+    source("bad.pkg", bytes);
+    set_last_error(0, "");
+    PACKAGE package(work, "bad.pkg", false, -1, keep_list, false);
+    ASSERT_TRUE(package.is_open());
+    EXPECT_FALSE(package.add_file(work, "c"));
+    EXPECT_EQ(get_last_error(), 4103);
+  }
+}
+
 // A write that broke off between linking a new record and updating the
 // directory leaves the directory's last file behind the chain: the chain
 // counts, and the next record goes behind its real end.

@@ -4,8 +4,13 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "event_queue.h"
@@ -84,6 +89,29 @@ TEST_F(PlatformLoop, WithoutCallbackACloseRequestEndsTheProgram) {
   set_close_handler(recording_close);
 }
 
+TEST_F(PlatformLoop, WindowSizeChangeDoesNotBreakABlockingRead) {
+  // A terminal resize during a console read (the console message box, a
+  // console mode's line input) must not end the read early.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pthread_t reader = pthread_self();
+  std::thread helper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    pthread_kill(reader, SIGWINCH);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(write(fds[1], "x", 1), 1);
+  });
+  char byte = 0;
+  errno = 0;
+  ssize_t got = read(fds[0], &byte, 1);
+  int read_errno = errno;
+  helper.join();
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_EQ(got, 1) << "read ended with errno " << read_errno;
+  EXPECT_EQ(byte, 'x');
+}
+
 namespace {
 
 struct RECORDER : EVENT_CLIENT {
@@ -154,4 +182,77 @@ TEST(EventQueue, DestroyedReceiverNoLongerHearsEvents) {
   EVENT e{4, 0, nullptr};
   send_event(&e, false);
   EXPECT_EQ(log, (std::vector<std::string>{"a:4"}));
+}
+
+namespace {
+
+// Destroys another receiver (or itself) when it hears an event.
+struct DESTROYER : EVENT_CLIENT {
+  std::vector<std::string>* log;
+  std::unique_ptr<EVENT_CLIENT>* victim;
+  DESTROYER(std::vector<std::string>* l, std::unique_ptr<EVENT_CLIENT>* v) : log(l), victim(v) {}
+  void handle_event(EVENT*) override {
+    log->push_back("destroyer");
+    victim->reset();
+  }
+};
+
+}  // namespace
+
+TEST(EventQueue, ReceiverMayDestroyTheNextReceiverWhileHandling) {
+  std::vector<std::string> log;
+  std::unique_ptr<EVENT_CLIENT> second, third;
+  auto first = std::make_unique<DESTROYER>(&log, &second);
+  second = std::make_unique<RECORDER>("second", &log);
+  third = std::make_unique<RECORDER>("third", &log);
+  EVENT e{5, 0, nullptr};
+  send_event(&e, false);
+  EXPECT_EQ(log, (std::vector<std::string>{"destroyer", "third:5"}));
+  EXPECT_EQ(second, nullptr);
+
+  log.clear();
+  send_event(&e, false);
+  EXPECT_EQ(log, (std::vector<std::string>{"destroyer", "third:5"}));
+}
+
+TEST(EventQueue, ReceiverMayDestroyItselfWhileHandling) {
+  std::vector<std::string> log;
+  std::unique_ptr<EVENT_CLIENT> self;
+  RECORDER before("before", &log);
+  self = std::make_unique<DESTROYER>(&log, &self);
+  RECORDER after("after", &log);
+  EVENT e{6, 0, nullptr};
+  send_event(&e, false);
+  EXPECT_EQ(self, nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"before:6", "destroyer", "after:6"}));
+}
+
+namespace {
+
+// Sends a second event from inside its handler, then destroys the receiver
+// that the outer delivery would visit next.
+struct NESTED_SENDER : EVENT_CLIENT {
+  std::vector<std::string>* log;
+  std::unique_ptr<EVENT_CLIENT>* victim;
+  NESTED_SENDER(std::vector<std::string>* l, std::unique_ptr<EVENT_CLIENT>* v) : log(l), victim(v) {}
+  void handle_event(EVENT* event) override {
+    log->push_back("sender:" + std::to_string(event->type));
+    if (event->type != 1) return;
+    EVENT inner{2, 0, nullptr};
+    send_event(&inner, false);
+    victim->reset();
+  }
+};
+
+}  // namespace
+
+TEST(EventQueue, NestedDeliveriesSurviveADestroyedReceiver) {
+  std::vector<std::string> log;
+  std::unique_ptr<EVENT_CLIENT> victim;
+  NESTED_SENDER sender(&log, &victim);
+  victim = std::make_unique<RECORDER>("victim", &log);
+  RECORDER last("last", &log);
+  EVENT outer{1, 0, nullptr};
+  send_event(&outer, false);
+  EXPECT_EQ(log, (std::vector<std::string>{"sender:1", "sender:2", "victim:2", "last:2", "last:1"}));
 }

@@ -386,6 +386,67 @@ TEST_F(SkinFrame, ResizedSlicesAreScaledFromTheNaturalPictureEachTime) {
   EXPECT_EQ(cache.entries.count, 0);
 }
 
+TEST_F(SkinFrame, DrawingAtManySizesKeepsNoScaledCopyPerSizeInTheCache) {
+  // The GUI's cache keeps what nobody holds until it is purged (and writes
+  // it into the installer's data), so a frame whose size animates must not
+  // leave one scaled copy of its slices behind for every size it was drawn at.
+  IMAGE top, mid, bottom, logo;
+  make_picture(top, 4, 2, 0xA00000);
+  make_picture(mid, 4, 2, 0xB00000);
+  make_picture(bottom, 4, 3, 0xC00000);
+  make_picture(logo, 6, 4, 0xD00000);
+  save("col_top", top);
+  save("col_mid", mid);
+  save("col_bottom", bottom);
+  save("logo", logo);
+  IMAGE_CACHE cache;
+  SKIN_FRAME column(&cache), plain(&cache), nine(&cache);
+  ASSERT_TRUE(column.load(kSkin, "col", skin_load_flags));
+  ASSERT_TRUE(plain.load(kSkin, "logo", skin_load_flags));
+  ASSERT_TRUE(nine.load(kSkin, "frm", skin_load_flags));
+  const int32_t loaded = cache.entries.count;
+  IMAGE target(40, 40);
+  // Sizes that never come back to a picture's natural size.
+  auto draw_all = [&](int step) {
+    column.draw(0, 0, static_cast<uint16_t>(step + 4), 9, 0, &target, BLIT_COPY);
+    plain.draw(0, 0, static_cast<uint16_t>(step + 6), 7, 1, &target, BLIT_COPY);
+    nine.draw(0, 0, static_cast<uint16_t>(step % 5), 3, 0, &target, BLIT_COPY);
+  };
+  for (int step = 0; step < 30; ++step) draw_all(step);
+  // One scaled copy of each slice: 3 + 1 + 8 (the centre tile is never
+  // scaled).
+  EXPECT_EQ(cache.entries.count, loaded + 12);
+  // Going back and forth through the natural sizes shares the cached
+  // copies of those sizes, so the cache settles at one copy per size
+  // however often it happens.
+  auto swing = [&]() {
+    for (int w = 1; w <= 8; ++w) {
+      column.draw(0, 0, static_cast<uint16_t>(w - 1), 9, 0, &target, BLIT_COPY);
+      nine.draw(0, 0, static_cast<uint16_t>(w - 1), 4, 0, &target, BLIT_COPY);
+    }
+  };
+  for (int k = 0; k < 10; ++k) swing();
+  const int32_t settled = cache.entries.count;
+  for (int k = 0; k < 20; ++k) swing();
+  EXPECT_EQ(cache.entries.count, settled);
+  // 8 sizes of 3 column slices and 8 of 8 nine-slice slices at most.
+  EXPECT_LE(settled, loaded + 12 + 8 * 3 + 8 * 8);
+  for (int step = 0; step < 30; ++step) draw_all(step);
+
+  // The last sizes are still scaled once from the natural pictures.
+  IMAGE want_plain;
+  scaled(logo, 36, 8, want_plain);
+  EXPECTED stretched(36, 8);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 36; ++x) stretched.at(x, y) = pixel(want_plain, x, y);
+  EXPECT_TRUE(same_pixels(plain.composite, stretched));
+  EXPECTED nine_want = nine_expected(29 % 5 + 1, 4);
+  EXPECT_TRUE(same_pixels(nine.composite, nine_want));
+  IMAGE top_s;
+  scaled(top, 34, 2, top_s);
+  for (int x = 0; x < 34; ++x) EXPECT_EQ(pixel(*column.composite, x, 1), pixel(top_s, x, 1)) << x;
+}
+
 TEST_F(SkinFrame, FramesOfOneElementShareTheirResizedSlices) {
   IMAGE_CACHE cache;
   SKIN_FRAME a(&cache), b(&cache);

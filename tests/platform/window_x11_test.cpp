@@ -441,6 +441,38 @@ TEST_F(WindowX11, WindowCarriesTitleIconAndCloseProtocol) {
   XFree(protocols);
 }
 
+TEST_F(WindowX11, TitlesWithWideCharactersReachTheWindowManagerReadable) {
+  WINDOW_PARAMS p = params(120, 90);
+  p.title = "Gr\xFC\xDF" "e \x01,03A9\x01";  // "Grüße Ω" in system text
+  ASSERT_TRUE(open_window(&p, 0));
+  XSync(x11.display, False);
+  auto decoded = [&](bool icon) {
+    XTextProperty property = {};
+    bool got = icon ? XGetWMIconName(probe, x11.window, &property)
+                    : XGetWMName(probe, x11.window, &property);
+    if (!got) return std::string("<none>");
+    char** list = nullptr;
+    int count = 0;
+    std::string text = "<undecodable>";
+    if (Xutf8TextPropertyToTextList(probe, &property, &list, &count) >= Success && count == 1)
+      text = list[0];
+    if (list) XFreeStringList(list);
+    XFree(property.value);
+    return text;
+  };
+  EXPECT_EQ(decoded(false), "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9");
+  EXPECT_EQ(decoded(true), "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9");
+
+  // A run that holds only Latin-1 characters goes out as a plain STRING.
+  set_window_title("caf\x01,00E9\x01", 0);
+  XSync(x11.display, False);
+  XTextProperty name = {};
+  ASSERT_TRUE(XGetWMName(probe, x11.window, &name));
+  EXPECT_EQ(name.encoding, XA_STRING);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name.value), name.nitems), "caf\xE9");
+  XFree(name.value);
+}
+
 namespace {
 int close_calls = 0;
 bool close_answer = false;

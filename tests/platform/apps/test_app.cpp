@@ -6,6 +6,8 @@
 //   --handler=none|true|false   close-request callback to install
 //   --signal=K       sends itself SIGTERM at the start of turn K
 //   --exit-hook      registers an exit hook, as the page manager does
+//   --temp=PATH      records PATH as this run's temporary folder
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "file_services.h"
 #include "platform.h"
 
 namespace {
@@ -43,6 +46,7 @@ bool app_init(int argc, char** argv) {
     else if (!strcmp(a, "--handler=true")) close_answer = true, set_close_handler(close_callback);
     else if (!strcmp(a, "--handler=false")) close_answer = false, set_close_handler(close_callback);
     else if (!strcmp(a, "--exit-hook")) set_exit_hook(exit_hook);
+    else if (!strncmp(a, "--temp=", 7)) record_temporary_folder(a + 7);
   }
   // Safety net: a test that goes wrong must not spin for ever.
   alarm(30);
@@ -65,5 +69,9 @@ bool app_frame() {
 void app_shutdown() {
   printf("shutdown frames=%d close_calls=%d after_signal=%d\n", frame, close_calls,
          frames_after_signal);
+  // The temporary folder goes only after this hook.
+  struct stat st;
+  const char* temp = get_temporary_folder_path();
+  if (*temp) printf("temp folder %s\n", lstat(temp, &st) == 0 ? "present" : "absent");
   fflush(stdout);
 }
