@@ -93,7 +93,11 @@ void IMAGE::set_whole_clip() {
   clip_y2 = static_cast<int16_t>(std::min<int32_t>(y + height - 1, INT16_MAX));
 }
 
-bool IMAGE::create(int16_t w, int16_t h) {
+bool IMAGE::create(int16_t w, int16_t h) { return resize_buffer(w, h, false); }
+
+bool IMAGE::try_create(int16_t w, int16_t h) { return resize_buffer(w, h, true); }
+
+bool IMAGE::resize_buffer(int16_t w, int16_t h, bool may_fail) {
   if (fixed) return true;
   max_width = max_height = 0;
 
@@ -157,7 +161,14 @@ bool IMAGE::create(int16_t w, int16_t h) {
 
   size_t count = static_cast<size_t>(height) * static_cast<size_t>(stride);
   pixels = static_cast<uint32_t*>(calloc(count, sizeof(uint32_t)));
-  if (!pixels) report_error(0x0020);
+  if (!pixels) {
+    if (!may_fail) report_error(0x0020);
+    width = height = stride = 0;
+    dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
+    set_whole_clip();
+    valid = 1;
+    return false;
+  }
   pixel_count = count;
   set_whole_clip();
   valid = 1;
@@ -262,7 +273,7 @@ bool IMAGE::read_pixels(DATA_DEVICE* device, int32_t w, int32_t h) {
   constexpr int64_t kAlwaysDirect = int64_t{4} << 20;
   int64_t need = int64_t{4} * w * h;
   if (need <= kAlwaysDirect || device->bytes_left() >= need) {
-    if (!create(static_cast<int16_t>(w), static_cast<int16_t>(h))) return false;
+    if (!try_create(static_cast<int16_t>(w), static_cast<int16_t>(h))) return false;
     if (width != w || height != h || !pixels) return false;
     for (int32_t row = 0; row < h; ++row) {
       if (!read_row(device, pixels + static_cast<size_t>(row) * stride, w)) return false;
@@ -278,7 +289,7 @@ bool IMAGE::read_pixels(DATA_DEVICE* device, int32_t w, int32_t h) {
     staged.resize(at + static_cast<size_t>(w));
     if (!read_row(device, staged.data() + at, w)) return false;
   }
-  if (!create(static_cast<int16_t>(w), static_cast<int16_t>(h))) return false;
+  if (!try_create(static_cast<int16_t>(w), static_cast<int16_t>(h))) return false;
   if (width != w || height != h || !pixels) return false;
   for (int32_t row = 0; row < h; ++row) {
     memcpy(pixels + static_cast<size_t>(row) * stride, staged.data() + static_cast<size_t>(row) * w,

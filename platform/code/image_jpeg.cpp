@@ -285,7 +285,7 @@ bool read_jpeg_body(JPEG_READER& reader, const JPEG_INPUT& input, IMAGE& image, 
   int32_t target_width = w < 1 ? source_width : w;
   int32_t target_height = h < 1 ? source_height : h;
   if (target_width > IMAGE_MAX_SIZE || target_height > IMAGE_MAX_SIZE) return false;
-  image.create(static_cast<int16_t>(target_width), static_cast<int16_t>(target_height));
+  image.try_create(static_cast<int16_t>(target_width), static_cast<int16_t>(target_height));
   if (!image.pixels || image.width != target_width || image.height != target_height) return false;
 
   jpeg_start_decompress(cinfo);

@@ -123,7 +123,7 @@ bool decode_pcx(DATA_DEVICE* device, IMAGE& image) {
     colours[k] = rgb == kTransparentKey ? rgb : 0xFF000000u | rgb;
   }
 
-  image.create(static_cast<int16_t>(width), static_cast<int16_t>(height));
+  image.try_create(static_cast<int16_t>(width), static_cast<int16_t>(height));
   if (!image.pixels || image.width != width || image.height != height) return false;
 
   RUN_READER data(device, data_bytes);

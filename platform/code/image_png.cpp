@@ -98,7 +98,7 @@ bool read_png_body(png_structp png, png_infop info, IMAGE& image) {
       png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4)
     return false;
 
-  image.create(static_cast<int16_t>(width), static_cast<int16_t>(height));
+  image.try_create(static_cast<int16_t>(width), static_cast<int16_t>(height));
   // A fixed image keeps its own size; rows must never run past its buffer.
   if (!image.pixels || image.width != static_cast<int16_t>(width) ||
       image.height != static_cast<int16_t>(height))

@@ -52,6 +52,10 @@ public:
   // IMAGE_MAX_SIZE (or whose stride would not fit i16) also give an empty
   // image and false. Nothing happens (true) while `fixed` is set.
   bool create(int16_t w, int16_t h);
+  // create for sizes that come from a file: when the memory cannot be had
+  // the image is left empty and the result is false, instead of the fatal
+  // error, so a damaged picture cannot end the program.
+  bool try_create(int16_t w, int16_t h);
   // create at the source's size, then the source's pixels copied in.
   void copy(const IMAGE& source);
 
@@ -358,6 +362,7 @@ public:
   IMAGE* next = nullptr;  // chains images into a temporary list; not owned
 
 private:
+  bool resize_buffer(int16_t w, int16_t h, bool may_fail);
   void free_pixels();
   void set_whole_clip();
   bool read_pixels(DATA_DEVICE* device, int32_t w, int32_t h);

@@ -11,6 +11,7 @@
 #include "file_services.h"
 #include "input.h"
 #include "platform.h"
+#include "text_convert.h"
 #include "window.h"
 #include "x11_state.h"
 
@@ -196,7 +197,8 @@ bool file_readable(const char* path) {
 
 // What a person sees when no message program can run.
 void console_message_box(const char* title, const char* text) {
-  fprintf(stdout, "\n*\n*\t%s\n*\n*\t%s\n*\n*  Press Return\n*\n", title, text);
+  fprintf(stdout, "\n*\n*\t%s\n*\n*\t%s\n*\n*  Press Return\n*\n",
+          system_text_to_utf8(title).c_str(), system_text_to_utf8(text).c_str());
   fflush(nullptr);
   getchar();
 }
@@ -297,13 +299,15 @@ int message_box_to_stderr(const char* title, const char* text) {
   return 2;
 }
 
+// The system's text is Latin-1 with code runs; terminals read UTF-8.
 void console_print(const char* text) {
-  if (text) fputs(text, stdout);
+  if (text) fputs(system_text_to_utf8(text).c_str(), stdout);
   fflush(nullptr);
 }
 
 void fatal_exit(const char* message) {
-  if (message) fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", message);
+  if (message)
+    fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", system_text_to_utf8(message).c_str());
   close_window(ALL_SCREENS);
   x11_close_display();
   remove_temporary_folder();

@@ -264,6 +264,18 @@ TEST_F(ErrorsTest, ConsoleAndDebugPrintWriteTextUnchanged) {
             "100%s %d\nDebug - File: loader.cpp Line 42: = loaded %s\nno file\n");
 }
 
+TEST_F(ErrorsTest, ConsoleTextLeavesAsUtf8) {
+  // Latin-1 "Grüße" and a code run for U+4E2D, as the system carries them.
+  ChildOutput child = in_child([] {
+    console_print("Gr\xfc\xdf" "e \x01,4E2D\x01\n");
+    fatal_exit("f\xfcr");
+  });
+  EXPECT_EQ(child.exit_code, 255);
+  EXPECT_EQ(child.out,
+            "Gr\xc3\xbc\xc3\x9f" "e \xe4\xb8\xad\n"
+            "\nError, unable to continue...\n\nf\xc3\xbcr\n\n");
+}
+
 TEST_F(ErrorsTest, DebugFileIsTruncatedOnFirstWriteThenAppended) {
   ScratchDir dir;
   write_file(dir.file("debug.txt"), "stale\n");

@@ -3,6 +3,8 @@
 // damaged files, write failures, and IMAGE::load reaching the decoders by
 // name.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "data_file.h"
+#include "errors.h"
 #include "folder.h"
 #include "image.h"
 #include "image_format_support.h"
@@ -348,6 +351,25 @@ TEST_F(PngFiles, SizesBeyondTheImageLimitAreRefusedBeforeAllocating) {
     EXPECT_EQ(refused.pixels, nullptr);
   }
 }
+
+// The address-space limit that makes the allocation fail would also stop
+// the sanitizer's own reservations, so this runs in the plain tree only.
+#if !defined(__SANITIZE_ADDRESS__)
+void load_a_huge_claim_under_a_small_address_limit() {
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = size_t{512} << 20;
+  setrlimit(RLIMIT_AS, &limit);
+  IMAGE image;
+  // A few hundred bytes that claim 30000 x 30000 pixels (3.6 GB).
+  bool loaded = load_bytes(image, make_png(30000, 30000, 0, grey_rows(1, 1, 7)));
+  _exit(!loaded && image.pixels == nullptr && image.width == 0 ? 0 : 1);
+}
+
+TEST(PngFilesDeathTest, PictureTooLargeForMemoryFailsWithoutEndingTheProgram) {
+  set_message_box_handler(message_box_to_stderr);
+  EXPECT_EXIT(load_a_huge_claim_under_a_small_address_limit(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(PngFiles, TruncatedFilesFailWithAnEmptyImage) {
   IMAGE source;
