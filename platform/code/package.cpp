@@ -1090,7 +1090,8 @@ void PACKAGE::forget_copy(PACKAGE_COPY* copy) {
   }
 }
 
-PACKAGE_DATA_FILE* PACKAGE::open_file(const char* stored_name, uint32_t mode, uint8_t order) {
+template <class COPY, class OPEN, class CLOSE>
+COPY* PACKAGE::open_copy(const char* stored_name, uint32_t mode, OPEN open, CLOSE close) {
   if (!file) {
     report(kErrorClosed, nullptr, __LINE__);
     return nullptr;
@@ -1100,68 +1101,49 @@ PACKAGE_DATA_FILE* PACKAGE::open_file(const char* stored_name, uint32_t mode, ui
     report(kErrorWrite, PACKAGE_IO::shown(*this), __LINE__, "the package was opened read-only");
     return nullptr;
   }
-  PACKAGE_DATA_FILE* data = new (std::nothrow) PACKAGE_DATA_FILE();
-  if (!data) {
+  COPY* copy = new (std::nothrow) COPY();
+  if (!copy) {
     report(kErrorMemory, nullptr, __LINE__);
     return nullptr;
   }
-  if (!prepare_copy(*data, stored_name, mode)) {
-    delete data;
+  if (!prepare_copy(*copy, stored_name, mode)) {
+    delete copy;
     return nullptr;
   }
-  if (!data->open(data->temporary_folder, data->temporary_name, mode, order, false)) {
-    report(kErrorOutput, data->temporary_name, __LINE__);
-    remove_path(data->temporary_folder, data->temporary_name);
-    delete data;
+  if (!open(*copy)) {
+    report(kErrorOutput, copy->temporary_name, __LINE__);
+    remove_path(copy->temporary_folder, copy->temporary_name);
+    delete copy;
     return nullptr;
   }
-  if (!open_copies.add(static_cast<PACKAGE_COPY*>(data))) {
+  if (!open_copies.add(static_cast<PACKAGE_COPY*>(copy))) {
     report(kErrorMemory, nullptr, __LINE__);
-    data->DATA_FILE::close();
-    remove_path(data->temporary_folder, data->temporary_name);
-    delete data;
+    close(*copy);
+    remove_path(copy->temporary_folder, copy->temporary_name);
+    delete copy;
     return nullptr;
   }
-  data->package = this;
-  data->read_only = mode == 0 ? 1 : 0;
-  return data;
+  copy->package = this;
+  copy->read_only = mode == 0 ? 1 : 0;
+  return copy;
+}
+
+PACKAGE_DATA_FILE* PACKAGE::open_file(const char* stored_name, uint32_t mode, uint8_t order) {
+  return open_copy<PACKAGE_DATA_FILE>(
+      stored_name, mode,
+      [&](PACKAGE_DATA_FILE& data) {
+        return data.open(data.temporary_folder, data.temporary_name, mode, order, false);
+      },
+      [](PACKAGE_DATA_FILE& data) { data.DATA_FILE::close(); });
 }
 
 PACKAGE_TEXT_FILE* PACKAGE::open_text_file(const char* stored_name, uint32_t mode, bool utf16) {
-  if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
-    return nullptr;
-  }
-  if (mode > 2) return nullptr;
-  if (mode != 0 && read_only) {
-    report(kErrorWrite, PACKAGE_IO::shown(*this), __LINE__, "the package was opened read-only");
-    return nullptr;
-  }
-  PACKAGE_TEXT_FILE* text = new (std::nothrow) PACKAGE_TEXT_FILE();
-  if (!text) {
-    report(kErrorMemory, nullptr, __LINE__);
-    return nullptr;
-  }
-  if (!prepare_copy(*text, stored_name, mode)) {
-    delete text;
-    return nullptr;
-  }
-  if (!text->open(text->temporary_folder, text->temporary_name, mode, utf16)) {
-    report(kErrorOutput, text->temporary_name, __LINE__);
-    remove_path(text->temporary_folder, text->temporary_name);
-    delete text;
-    return nullptr;
-  }
-  if (!open_copies.add(static_cast<PACKAGE_COPY*>(text))) {
-    report(kErrorMemory, nullptr, __LINE__);
-    text->TEXT_FILE::close();
-    remove_path(text->temporary_folder, text->temporary_name);
-    delete text;
-    return nullptr;
-  }
-  text->package = this;
-  text->read_only = mode == 0 ? 1 : 0;
-  return text;
+  return open_copy<PACKAGE_TEXT_FILE>(
+      stored_name, mode,
+      [&](PACKAGE_TEXT_FILE& text) {
+        return text.open(text.temporary_folder, text.temporary_name, mode, utf16);
+      },
+      [](PACKAGE_TEXT_FILE& text) { text.TEXT_FILE::close(); });
 }
 
 bool PACKAGE::close_text_file(PACKAGE_TEXT_FILE*& text) {

@@ -141,6 +141,10 @@ private:
   friend class PACKAGE_DATA_FILE;
   friend class PACKAGE_TEXT_FILE;
 
+  // A copy of the stored file in $TEMP, opened by open and registered;
+  // null with the last error set on any failure.
+  template <class COPY, class OPEN, class CLOSE>
+  COPY* open_copy(const char* stored_name, uint32_t mode, OPEN open, CLOSE close);
   // Fills a copy's temporary file from the stored file (when there is one).
   bool prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t mode);
   // Stores a closed copy back (unless read-only) and removes it; on failure
