@@ -2,49 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "memory_device.h"
+
+using test_support::MEMORY_DEVICE;
+
 namespace {
-
-// A device over a byte vector; writes stop at an optional capacity so that
-// short writes can be provoked.
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  explicit MEMORY_DEVICE(std::vector<uint8_t> bytes = {}, size_t capacity = SIZE_MAX)
-      : data(std::move(bytes)), capacity(capacity) {}
-
-  uint32_t tell() override { return static_cast<uint32_t>(position); }
-  bool seek(int32_t offset, bool from_end) override {
-    int64_t target = offset + (from_end ? static_cast<int64_t>(data.size()) : 0);
-    if (target < 0) return false;
-    position = static_cast<size_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    reads++;
-    if (count < 1 || position >= data.size()) return 0;
-    size_t n = std::min(static_cast<size_t>(count), data.size() - position);
-    memcpy(buffer, data.data() + position, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (count < 1 || position >= capacity) return 0;
-    size_t n = std::min(static_cast<size_t>(count), capacity - position);
-    if (data.size() < position + n) data.resize(position + n);
-    memcpy(data.data() + position, buffer, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-
-  std::vector<uint8_t> data;
-  size_t capacity;
-  size_t position = 0;
-  int reads = 0;
-};
 
 // A client that writes one u32 and reads it back, reporting what it was told.
 class NUMBER_CLIENT : public DATA_DEVICE_CLIENT {
@@ -83,7 +48,7 @@ TEST(DataDeviceIntegers, AreLittleEndianOnTheStream) {
   EXPECT_TRUE(device.write_u16(0x1234));
   EXPECT_TRUE(device.write_u32(0xDEADBEEF));
   EXPECT_TRUE(device.write_i32(-2));
-  EXPECT_EQ(device.data, bytes_of({0xAB, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE, 0xFE, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(device.bytes, bytes_of({0xAB, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE, 0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(device.error, 0);
 }
 
@@ -93,7 +58,7 @@ TEST(DataDeviceIntegers, AreBigEndianWhenSwapIsSet) {
   device.write_u16(0x1234);
   device.write_u32(0xDEADBEEF);
   device.write_i32(-2);
-  EXPECT_EQ(device.data, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE}));
+  EXPECT_EQ(device.bytes, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE}));
 }
 
 TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
@@ -158,10 +123,12 @@ TEST(DataDeviceIntegers, ErrorFollowsTheLastOperation) {
 }
 
 TEST(DataDeviceIntegers, ShortWriteFails) {
-  MEMORY_DEVICE device({}, 3);
+  MEMORY_DEVICE device;
+  device.capacity = 3;
   EXPECT_FALSE(device.write_u32(1));
   EXPECT_EQ(device.error, 1);
-  MEMORY_DEVICE full({}, 0);
+  MEMORY_DEVICE full;
+  full.capacity = 0;
   EXPECT_FALSE(full.write_u8(1));
   EXPECT_FALSE(full.write_u16(1));
   EXPECT_FALSE(full.write_i32(1));
@@ -170,19 +137,20 @@ TEST(DataDeviceIntegers, ShortWriteFails) {
 TEST(DataDeviceStrings, WriteLengthThenBytesWithoutTerminator) {
   MEMORY_DEVICE device;
   EXPECT_TRUE(device.write_string("abc"));
-  EXPECT_EQ(device.data, stored_string("abc", 3));
+  EXPECT_EQ(device.bytes, stored_string("abc", 3));
   MEMORY_DEVICE empty;
   EXPECT_TRUE(empty.write_string(nullptr));
   EXPECT_TRUE(empty.write_string(""));
-  EXPECT_EQ(empty.data, bytes_of({0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(empty.bytes, bytes_of({0, 0, 0, 0, 0, 0, 0, 0}));
   MEMORY_DEVICE swapped;
   swapped.swap = 1;
   swapped.write_string("xy");
-  EXPECT_EQ(swapped.data, bytes_of({0, 0, 0, 2, 'x', 'y'}));
+  EXPECT_EQ(swapped.bytes, bytes_of({0, 0, 0, 2, 'x', 'y'}));
 }
 
 TEST(DataDeviceStrings, ShortStringWriteFails) {
-  MEMORY_DEVICE device({}, 6);
+  MEMORY_DEVICE device;
+  device.capacity = 6;
   EXPECT_FALSE(device.write_string("abcdef"));
   EXPECT_EQ(device.error, 1);
 }

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -11,8 +10,11 @@
 
 #include "errors.h"
 #include "folder.h"
+#include "gzip_test_support.h"
 #include "test_support.h"
 
+using gzip_test_support::kGzip;
+using gzip_test_support::zlib_gunzip;
 using test_support::ScratchDir;
 using test_support::read_file;
 using test_support::run_program;
@@ -20,8 +22,6 @@ using test_support::write_file;
 using testing::ExitedWithCode;
 
 namespace {
-
-constexpr const char* kGzip = "/usr/bin/gzip";
 
 FOLDER folder_of(const ScratchDir& dir) {
   FOLDER folder;
@@ -42,25 +42,6 @@ std::string pattern(size_t size, uint32_t seed) {
     out[i] = static_cast<char>(seed >> 24);
   }
   return out;
-}
-
-// Inflates a whole gzip file with zlib's own gzip decoding.
-bool gunzip(const std::string& member, std::string& out) {
-  z_stream strm{};
-  if (inflateInit2(&strm, 15 + 16) != Z_OK) return false;
-  strm.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(member.data()));
-  strm.avail_in = static_cast<uInt>(member.size());
-  char chunk[65536];
-  int result = Z_OK;
-  while (result == Z_OK) {
-    strm.next_out = reinterpret_cast<Bytef*>(chunk);
-    strm.avail_out = sizeof chunk;
-    result = inflate(&strm, Z_NO_FLUSH);
-    out.append(chunk, sizeof chunk - strm.avail_out);
-  }
-  bool ok = result == Z_STREAM_END && strm.avail_in == 0;
-  inflateEnd(&strm);
-  return ok;
 }
 
 TEST(DataFileBuffer, SizeIsClampedToTheLimits) {
@@ -414,7 +395,7 @@ TEST(DataFileGzip, WrittenFileIsOneGzipMemberLedByTheOrderByte) {
   std::string stored = read_file(dir.file("packed.gz"));
   EXPECT_EQ(stored.substr(0, 10), bytes({31, 139, 8, 0, 0, 0, 0, 0, 0, 3}));
   std::string plain;
-  ASSERT_TRUE(gunzip(stored, plain));
+  ASSERT_TRUE(zlib_gunzip(stored, plain));
   EXPECT_EQ(plain, bytes({0, 0xD4, 0xC3, 0xB2, 0xA1}) + data);
   EXPECT_LT(stored.size(), plain.size());
   if (access(kGzip, X_OK) == 0) {

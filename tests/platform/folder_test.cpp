@@ -16,6 +16,7 @@
 #include "errors.h"
 #include "file_services.h"
 #include "font.h"
+#include "memory_device.h"
 #include "platform.h"
 #include "test_support.h"
 
@@ -23,32 +24,7 @@ namespace ts = test_support;
 
 namespace {
 
-// A byte stream in memory, enough to see the stored form of a FOLDER.
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  explicit MEMORY_DEVICE(std::string initial = "") : bytes(std::move(initial)) {}
-  uint32_t tell() override { return static_cast<uint32_t>(position); }
-  bool seek(int32_t offset, bool from_end) override {
-    int64_t target = from_end ? static_cast<int64_t>(bytes.size()) + offset : offset;
-    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
-    position = static_cast<size_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    size_t n = std::min(static_cast<size_t>(count), bytes.size() - position);
-    memcpy(buffer, bytes.data() + position, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    bytes.replace(position, std::min(bytes.size() - position, static_cast<size_t>(count)),
-                  static_cast<const char*>(buffer), static_cast<size_t>(count));
-    position += static_cast<size_t>(count);
-    return count;
-  }
-  std::string bytes;
-  size_t position = 0;
-};
+using ts::MEMORY_DEVICE;
 
 FOLDER folder_at(const std::string& path) {
   FOLDER folder;
@@ -379,7 +355,7 @@ TEST_F(FolderTest, StoredFormIsMarkerAndFixedField) {
   FOLDER folder = folder_at(app + "/sub");
   MEMORY_DEVICE device;
   ASSERT_TRUE(device.write_object(folder));
-  EXPECT_EQ(device.bytes, stored_form("$APP/sub"));
+  EXPECT_EQ(device.text(), stored_form("$APP/sub"));
   EXPECT_EQ(device.error, 0);
 
   device.position = 0;

@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "gzip_test_support.h"
 #include "test_support.h"
 
+using gzip_test_support::kGzip;
+using gzip_test_support::zlib_gunzip;
 using test_support::ScratchDir;
 using test_support::read_file;
 using test_support::run_program;
 using test_support::write_file;
 
 namespace {
-
-constexpr const char* kGzip = "/usr/bin/gzip";
 
 // Text with repeats (compresses) mixed with noise (does not), long enough
 // to need several output blocks.
@@ -36,26 +37,6 @@ std::string sample_payload(size_t size) {
   }
   out.resize(size);
   return out;
-}
-
-// Inflates one gzip member with zlib's own gzip decoding (window bits 31),
-// as an independent reader of what the member layer wrote.
-bool zlib_gunzip(const std::string& member, std::string& out) {
-  z_stream strm{};
-  if (inflateInit2(&strm, 15 + 16) != Z_OK) return false;
-  strm.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(member.data()));
-  strm.avail_in = static_cast<uInt>(member.size());
-  char chunk[65536];
-  int result = Z_OK;
-  while (result == Z_OK) {
-    strm.next_out = reinterpret_cast<Bytef*>(chunk);
-    strm.avail_out = sizeof chunk;
-    result = inflate(&strm, Z_NO_FLUSH);
-    out.append(chunk, sizeof chunk - strm.avail_out);
-  }
-  bool ok = result == Z_STREAM_END && strm.avail_in == 0;
-  inflateEnd(&strm);
-  return ok;
 }
 
 // Writes "HEAD", a member holding payload, then "TAIL"; returns the

@@ -8,42 +8,12 @@
 #include <vector>
 
 #include "image.h"
+#include "image_test_support.h"
 #include "window.h"
 
+using namespace image_test_support;
+
 namespace {
-
-uint32_t& at(IMAGE& image, int px, int py) {
-  return image.pixels[static_cast<size_t>(py - image.y) * image.stride + (px - image.x)];
-}
-
-void reset_dirty(IMAGE& image) {
-  image.dirty_x1 = image.dirty_x2 = image.dirty_y1 = image.dirty_y2 = 65535;
-}
-
-std::vector<int> dirty(const IMAGE& image) {
-  return {image.dirty_x1, image.dirty_y1, image.dirty_x2, image.dirty_y2};
-}
-
-// The blending rule, one channel at a time.
-uint32_t expected_blend(uint32_t d, uint32_t s) {
-  uint32_t a = s >> 24;
-  if (a == 0) return d;
-  if (a >= 250) return s;
-  uint32_t out = d & 0xFF000000u;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    uint32_t dc = (d >> shift) & 255, sc = (s >> shift) & 255;
-    out |= ((dc * (255 - a) + sc * a) >> 8) << shift;
-  }
-  return out;
-}
-
-// Pixels whose channels and alphas all differ from their neighbours'.
-void fill_pattern(IMAGE& image, uint32_t seed) {
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i)
-      image.pixels[static_cast<size_t>(j) * image.stride + i] =
-          seed + static_cast<uint32_t>(j) * 0x0B071305u + static_cast<uint32_t>(i) * 0x17030B07u;
-}
 
 // A source row with the alphas that matter: 0, 1, 100, 249, 250, 255.
 void make_alpha_row(IMAGE& source) {

@@ -6,11 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,44 +16,17 @@
 #include "errors.h"
 #include "file_services.h"
 #include "folder.h"
+#include "image_test_support.h"
+#include "memory_device.h"
+#include "skin_test_support.h"
 #include "test_support.h"
 
 namespace ts = test_support;
 
 namespace {
 
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  std::vector<uint8_t> bytes;
-  uint32_t position = 0;
-  bool can_seek_end = true;
-
-  uint32_t tell() override { return position; }
-  bool seek(int32_t offset, bool from_end) override {
-    if (from_end && !can_seek_end) return false;
-    int64_t target = from_end ? static_cast<int64_t>(bytes.size()) + offset : offset;
-    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
-    position = static_cast<uint32_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    size_t n = std::min<size_t>(static_cast<size_t>(count), bytes.size() - position);
-    if (n > 0) memcpy(buffer, bytes.data() + position, n);
-    position += static_cast<uint32_t>(n);
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (position + static_cast<size_t>(count) > bytes.size()) bytes.resize(position + count);
-    memcpy(bytes.data() + position, buffer, static_cast<size_t>(count));
-    position += static_cast<uint32_t>(count);
-    return count;
-  }
-  std::string text() const { return std::string(bytes.begin(), bytes.end()); }
-  void set(const std::string& data) {
-    bytes.assign(data.begin(), data.end());
-    position = 0;
-  }
-};
+using image_test_support::pixels_of;
+using ts::MEMORY_DEVICE;
 
 // Integers in the stream's byte order, built by hand.
 struct BYTES {
@@ -82,10 +52,7 @@ struct BYTES {
     return *this;
   }
   BYTES& picture(const IMAGE& image) {
-    raw("vornrawimg").u8(1).u16(image.width).u16(image.height);
-    for (int j = 0; j < image.height; ++j)
-      for (int i = 0; i < image.width; ++i) u32(image.pixels[j * image.stride + i]);
-    return *this;
+    return raw(image_test_support::raw_picture(image.width, image.height, pixels_of(image), big));
   }
   BYTES& entry(const std::string& folder, const std::string& name, uint16_t w, uint16_t h,
                uint16_t nw, uint16_t nh, const IMAGE& image) {
@@ -93,13 +60,6 @@ struct BYTES {
     return u16(w).u16(h).u16(nw).u16(nh).picture(image);
   }
 };
-
-std::vector<uint32_t> pixels_of(const IMAGE* image) {
-  std::vector<uint32_t> out;
-  for (int j = 0; j < image->height; ++j)
-    for (int i = 0; i < image->width; ++i) out.push_back(image->pixels[j * image->stride + i]);
-  return out;
-}
 
 // Every pixel differs from its neighbours, so any scaling shows.
 void make_picture(IMAGE& image, int w, int h, uint32_t seed) {
@@ -120,32 +80,15 @@ const char* const kSkin = "$APP/skin";
 
 // "$APP" is a scratch folder (base override); pictures live in its "skin"
 // sub-folder as raw files written through a data file with order 255.
-class ImageCache : public ::testing::Test {
+class ImageCache : public ts::ScratchSkinTest {
 protected:
+  ImageCache() : ScratchSkinTest("cachetest") {}
+
   void SetUp() override {
-    set_message_box_handler(message_box_to_stderr);
-    set_home_folder_override(scratch.file("home").c_str());
-    set_system_root_override(scratch.file("root").c_str());
-    for (const char* dir : {"home", "root", "app", "app/skin"})
-      ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
-    FOLDER app;
-    ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
-    set_base_path(app, "cachetest");
-    ASSERT_TRUE(skin.set_absolute(scratch.file("app/skin").c_str()));
+    ASSERT_NO_FATAL_FAILURE(ScratchSkinTest::SetUp());
     make_picture(pic, 6, 4, 0x100000);
     make_picture(other, 5, 5, 0x200000);
     make_picture(pic2, 6, 4, 0x300000);
-  }
-  void TearDown() override {
-    clear_base_path();
-    set_home_folder_override(nullptr);
-    set_system_root_override(nullptr);
-  }
-  void save(const char* name, IMAGE& image) {
-    DATA_FILE* file = skin.open_data_file((std::string(name) + ".raw").c_str(), 1, 255, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(image.put_to_data_device(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
   }
   void remove_picture(const char* name) {
     ASSERT_EQ(unlink(scratch.file(std::string("app/skin/") + name + ".raw").c_str()), 0);
@@ -155,8 +98,6 @@ protected:
     return entry ? entry->refs : 0xDEAD;
   }
 
-  ts::ScratchDir scratch;
-  FOLDER skin;
   IMAGE pic;
   IMAGE other;
   IMAGE pic2;  // pic's size, other pixels

@@ -12,50 +12,13 @@
 #include "colour.h"
 #include "errors.h"
 #include "image.h"
+#include "image_test_support.h"
+
+using namespace image_test_support;
 
 namespace {
 
 using POINTS = std::set<std::pair<int, int>>;
-
-uint32_t& at(IMAGE& image, int px, int py) {
-  return image.pixels[static_cast<size_t>(py - image.y) * image.stride + (px - image.x)];
-}
-
-void reset_dirty(IMAGE& image) {
-  image.dirty_x1 = image.dirty_x2 = image.dirty_y1 = image.dirty_y2 = 65535;
-}
-
-std::vector<int> dirty(const IMAGE& image) {
-  return {image.dirty_x1, image.dirty_y1, image.dirty_x2, image.dirty_y2};
-}
-const std::vector<int> kNoDirt = {65535, 65535, 65535, 65535};
-
-void fill_all(IMAGE& image, uint32_t colour) {
-  for (size_t k = 0; k < image.pixel_count; ++k) image.pixels[k] = colour;
-}
-
-// Pixels whose channels and alphas differ from their neighbours'.
-void fill_pattern(IMAGE& image, uint32_t seed) {
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i)
-      image.pixels[static_cast<size_t>(j) * image.stride + i] =
-          seed + static_cast<uint32_t>(j) * 0x0B071305u + static_cast<uint32_t>(i) * 0x17030B07u;
-}
-
-uint8_t channel(uint32_t c, int shift) { return static_cast<uint8_t>(c >> shift); }
-
-// The blending rule, one channel at a time.
-uint32_t expected_blend(uint32_t d, uint32_t s) {
-  uint32_t a = s >> 24;
-  if (a == 0) return d;
-  if (a >= 250) return s;
-  uint32_t out = d & 0xFF000000u;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    uint32_t dc = channel(d, shift), sc = channel(s, shift);
-    out |= ((dc * (255 - a) + sc * a) >> 8) << shift;
-  }
-  return out;
-}
 
 // a_c + (b_c - a_c) x pos / span for every channel, truncating towards 0.
 uint32_t expected_gradient(uint32_t a, uint32_t b, int pos, int span) {

@@ -13,57 +13,15 @@
 
 #include <unistd.h>
 
-#include "data_device.h"
 #include "image.h"
+#include "image_test_support.h"
+#include "memory_device.h"
 #include "test_support.h"
 
 namespace image_format_support {
 
-// A data device over a byte vector; writes beyond write_limit bytes fail.
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  MEMORY_DEVICE() = default;
-  explicit MEMORY_DEVICE(const std::string& data) : bytes(data.begin(), data.end()) {}
-
-  std::vector<uint8_t> bytes;
-  uint32_t position = 0;
-  size_t write_limit = SIZE_MAX;
-
-  std::string text() const { return std::string(bytes.begin(), bytes.end()); }
-  uint32_t tell() override { return position; }
-  bool seek(int32_t offset, bool from_end) override {
-    int64_t target = from_end ? static_cast<int64_t>(bytes.size()) + offset : offset;
-    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
-    position = static_cast<uint32_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    if (count <= 0) return 0;
-    size_t n = std::min<size_t>(static_cast<size_t>(count), bytes.size() - position);
-    if (n > 0) memcpy(buffer, bytes.data() + position, n);
-    position += static_cast<uint32_t>(n);
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (count <= 0) return 0;
-    size_t room = write_limit > position ? write_limit - position : 0;
-    size_t n = std::min<size_t>(static_cast<size_t>(count), room);
-    if (position + n > bytes.size()) bytes.resize(position + n);
-    if (n > 0) memcpy(bytes.data() + position, buffer, n);
-    position += static_cast<uint32_t>(n);
-    return static_cast<int32_t>(n);
-  }
-};
-
-// Pixels row by row without the stride's extra columns.
-inline std::vector<uint32_t> pixels_of(const IMAGE& image) {
-  std::vector<uint32_t> out;
-  if (!image.pixels) return out;
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i)
-      out.push_back(image.pixels[static_cast<size_t>(j) * image.stride + i]);
-  return out;
-}
+using image_test_support::pixels_of;
+using test_support::MEMORY_DEVICE;
 
 inline void set_pixels(IMAGE& image, int w, int h, const std::vector<uint32_t>& pixels) {
   ASSERT_TRUE(image.create(static_cast<int16_t>(w), static_cast<int16_t>(h)));

@@ -231,7 +231,7 @@ TEST_F(JpegFiles, WriteFailuresAreReported) {
   size_t whole = save_to_bytes(image).size();
   for (size_t limit : {size_t{0}, size_t{100}, whole / 2, whole - 1}) {
     MEMORY_DEVICE device;
-    device.write_limit = limit;
+    device.capacity = limit;
     EXPECT_FALSE(image.save_jpeg(&device, 95, false)) << limit;
   }
   FOLDER dev;

@@ -9,8 +9,10 @@
 #include "data_file.h"
 #include "folder.h"
 #include "image.h"
+#include "image_test_support.h"
 #include "test_support.h"
 
+using image_test_support::pixels_of;
 using test_support::ScratchDir;
 
 namespace {
@@ -19,26 +21,8 @@ namespace {
 // non-zero big-endian).
 std::string raw_file(uint16_t w, uint16_t h, const std::vector<uint32_t>& pixels,
                      uint8_t order = 0) {
-  std::string out(1, static_cast<char>(order));
-  out += "vornrawimg";
-  out += '\x01';
-  bool big = order != 0;
-  auto put = [&](uint32_t v, int bytes) {
-    for (int k = 0; k < bytes; ++k)
-      out += static_cast<char>(v >> (big ? 8 * (bytes - 1 - k) : 8 * k));
-  };
-  put(w, 2);
-  put(h, 2);
-  for (uint32_t p : pixels) put(p, 4);
-  return out;
-}
-
-std::vector<uint32_t> pixels_of(const IMAGE& image) {
-  std::vector<uint32_t> out;
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i)
-      out.push_back(image.pixels[static_cast<size_t>(j) * image.stride + i]);
-  return out;
+  return std::string(1, static_cast<char>(order)) +
+         image_test_support::raw_picture(w, h, pixels, order != 0);
 }
 
 class ImageLoad : public ::testing::Test {

@@ -214,7 +214,7 @@ TEST_F(PcxFiles, WriteFailuresAreReported) {
   // Failures early in the file must count too, not only the last write.
   for (size_t limit : {size_t{0}, size_t{1}, size_t{100}, size_t{500}, whole - 769, whole - 1}) {
     MEMORY_DEVICE device;
-    device.write_limit = limit;
+    device.capacity = limit;
     EXPECT_FALSE(image.save_pcx(&device)) << limit;
   }
   FOLDER dev;

@@ -200,7 +200,7 @@ TEST_F(PngFiles, WriteFailuresAreReported) {
   size_t whole = save_to_bytes(image).size();
   for (size_t limit : {size_t{0}, size_t{7}, size_t{40}, whole / 2, whole - 1}) {
     MEMORY_DEVICE device;
-    device.write_limit = limit;
+    device.capacity = limit;
     EXPECT_FALSE(image.save_png(&device)) << "room for " << limit << " of " << whole << " bytes";
   }
 

@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "image.h"
+#include "image_test_support.h"
+
+using image_test_support::pixels_of;
+using image_test_support::reset_dirty;
 
 namespace {
 
@@ -20,13 +24,6 @@ void set_pixels(IMAGE& image, const std::vector<uint32_t>& values) {
   for (int j = 0; j < image.height; ++j)
     for (int i = 0; i < image.width; ++i)
       image.pixels[static_cast<size_t>(j) * image.stride + i] = values[j * image.width + i];
-}
-
-std::vector<uint32_t> pixels_of(const IMAGE& image) {
-  std::vector<uint32_t> out;
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i) out.push_back(at(image, i, j));
-  return out;
 }
 
 std::vector<uint32_t> pattern(int w, int h) {
@@ -99,10 +96,6 @@ std::vector<uint32_t> reference_bilinear(const std::vector<uint32_t>& src, int s
     for (int j = 0; j < dh; ++j) out[j * dw + i] = apply_taps(reference_taps(j, dh, sh), column);
   }
   return out;
-}
-
-void reset_dirty(IMAGE& image) {
-  image.dirty_x1 = image.dirty_x2 = image.dirty_y1 = image.dirty_y2 = 65535;
 }
 
 }  // namespace

@@ -12,49 +12,15 @@
 
 #include <sys/resource.h>
 
-#include "data_device.h"
 #include "errors.h"
+#include "image_test_support.h"
+#include "memory_device.h"
 
 namespace {
 
-// A data device over a byte vector. Optionally it refuses to seek from the
-// end (like a compressed stream) or accepts only so many bytes of writes.
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  std::vector<uint8_t> bytes;
-  uint32_t position = 0;
-  bool can_seek_end = true;
-  size_t write_limit = SIZE_MAX;
-  size_t bytes_read = 0;
-
-  uint32_t tell() override { return position; }
-  bool seek(int32_t offset, bool from_end) override {
-    if (from_end && !can_seek_end) return false;
-    int64_t target = from_end ? static_cast<int64_t>(bytes.size()) + offset : offset;
-    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
-    position = static_cast<uint32_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    size_t n = std::min<size_t>(count, bytes.size() - position);
-    if (n > 0) memcpy(buffer, bytes.data() + position, n);
-    position += static_cast<uint32_t>(n);
-    bytes_read += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    size_t room = write_limit > bytes.size() ? write_limit - bytes.size() : 0;
-    size_t n = std::min<size_t>(count, room);
-    if (position + n > bytes.size()) bytes.resize(position + n);
-    if (n > 0) memcpy(bytes.data() + position, buffer, n);
-    position += static_cast<uint32_t>(n);
-    return static_cast<int32_t>(n);
-  }
-};
-
-uint32_t& at(IMAGE& image, int px, int py) {
-  return image.pixels[static_cast<size_t>(py - image.y) * image.stride + (px - image.x)];
-}
+using image_test_support::at;
+using image_test_support::reset_dirty;
+using test_support::MEMORY_DEVICE;
 
 // Fills with a pattern whose neighbouring pixels differ.
 void fill_pattern(IMAGE& image, uint32_t seed = 0x10203040) {
@@ -62,10 +28,6 @@ void fill_pattern(IMAGE& image, uint32_t seed = 0x10203040) {
     for (int i = 0; i < image.width; ++i)
       image.pixels[static_cast<size_t>(j) * image.stride + i] =
           seed + static_cast<uint32_t>(j) * 0x01000100u + static_cast<uint32_t>(i) * 0x00010001u;
-}
-
-void reset_dirty(IMAGE& image) {
-  image.dirty_x1 = image.dirty_x2 = image.dirty_y1 = image.dirty_y2 = 65535;
 }
 
 std::vector<uint16_t> dirty(const IMAGE& image) {
@@ -77,21 +39,11 @@ std::vector<int16_t> clip(const IMAGE& image) {
 const std::vector<int16_t> kEmptyClip = {-1, -1, -1, -1};
 const std::vector<uint16_t> kEmptyDirty = {65535, 65535, 65535, 65535};
 
-// The raw record built by hand: magic, version, sizes and pixels in the
-// given byte order.
+// The raw record built by hand, as the device holds it.
 std::vector<uint8_t> raw_record(uint16_t w, uint16_t h, const std::vector<uint32_t>& pixels,
                                 bool big_endian = false, uint8_t version = 1) {
-  std::vector<uint8_t> out = {'v', 'o', 'r', 'n', 'r', 'a', 'w', 'i', 'm', 'g', version};
-  auto put = [&](uint32_t v, int bytes) {
-    for (int k = 0; k < bytes; ++k) {
-      int shift = big_endian ? 8 * (bytes - 1 - k) : 8 * k;
-      out.push_back(static_cast<uint8_t>(v >> shift));
-    }
-  };
-  put(w, 2);
-  put(h, 2);
-  for (uint32_t p : pixels) put(p, 4);
-  return out;
+  const std::string record = image_test_support::raw_picture(w, h, pixels, big_endian, version);
+  return std::vector<uint8_t>(record.begin(), record.end());
 }
 
 }  // namespace
@@ -494,12 +446,12 @@ TEST(ImageRaw, WriterStopsAtTheFirstFailedWrite) {
   fill_pattern(image);
   for (size_t limit : {size_t{0}, size_t{5}, size_t{10}, size_t{12}, size_t{14}, size_t{30}}) {
     MEMORY_DEVICE device;
-    device.write_limit = limit;
+    device.capacity = limit;
     EXPECT_FALSE(image.put_to_data_device(&device)) << limit;
     EXPECT_EQ(device.error, 1);
   }
   MEMORY_DEVICE exact;
-  exact.write_limit = 15 + 4 * 16;
+  exact.capacity = 15 + 4 * 16;
   EXPECT_TRUE(image.put_to_data_device(&exact));
 }
 

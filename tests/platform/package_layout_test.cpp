@@ -13,41 +13,21 @@
 #include "file_services.h"
 #include "folder.h"
 #include "package.h"
+#include "package_test_support.h"
 #include "test_support.h"
 
+using package_test_support::pattern;
 using test_support::read_file;
 using test_support::run_program;
-using test_support::ScratchDir;
 using test_support::write_file;
 
 namespace {
 
-std::string pattern(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (size_t i = 0; i < size; i++) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    bytes[i] = static_cast<char>(x);
-  }
-  return bytes;
-}
-
-class PackageLayoutTest : public ::testing::Test {
+class PackageLayoutTest : public package_test_support::PackageScratchTest {
 protected:
   void SetUp() override {
-    home = scratch.file("home");
-    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0700), 0);
-    ASSERT_EQ(mkdir(scratch.file("work").c_str(), 0700), 0);
+    ASSERT_NO_FATAL_FAILURE(PackageScratchTest::SetUp());
     ASSERT_EQ(mkdir(scratch.file("read").c_str(), 0700), 0);
-    set_home_folder_override(home.c_str());
-    ASSERT_TRUE(work.set_absolute(scratch.file("work").c_str()));
-  }
-  void TearDown() override {
-    remove_temporary_folder();
-    set_home_folder_override(nullptr);
   }
 
   void add(PACKAGE& package, const std::string& stored, const std::string& bytes,
@@ -65,10 +45,6 @@ protected:
   std::string extracted(int index) {
     return read_file(scratch.file("read/" + std::to_string(index)));
   }
-
-  ScratchDir scratch;
-  std::string home;
-  FOLDER work;
 };
 
 TEST_F(PackageLayoutTest, ReaderListsTheSameNamesAndSizes) {

@@ -24,26 +24,14 @@
 #include "errors.h"
 #include "file_services.h"
 #include "folder.h"
+#include "package_test_support.h"
 #include "test_support.h"
 
+using package_test_support::pattern;
 using test_support::read_file;
-using test_support::ScratchDir;
 using test_support::write_file;
 
 namespace {
-
-// Deterministic bytes that differ from block to block.
-std::string pattern(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (size_t i = 0; i < size; i++) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    bytes[i] = static_cast<char>(x);
-  }
-  return bytes;
-}
 
 // Archive integers as the format describes them: little-endian, at package
 // positions, which count from the byte after the order byte.
@@ -94,22 +82,15 @@ std::string read_all(DATA_FILE* file) {
   return bytes;
 }
 
-class PackageTest : public ::testing::Test {
+class PackageTest : public package_test_support::PackageScratchTest {
 protected:
   void SetUp() override {
-    // $TEMP lives under the test's own home for the whole test.
-    home = scratch.file("home");
-    ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0700), 0);
-    ASSERT_EQ(mkdir(scratch.file("work").c_str(), 0700), 0);
-    set_home_folder_override(home.c_str());
     set_message_box_handler(message_box_to_stderr);
-    ASSERT_TRUE(work.set_absolute(scratch.file("work").c_str()));
+    ASSERT_NO_FATAL_FAILURE(PackageScratchTest::SetUp());
   }
   void TearDown() override {
-    remove_temporary_folder();
+    PackageScratchTest::TearDown();
     set_message_box_handler(nullptr);
-    set_home_folder_override(nullptr);
   }
 
   std::string path(const std::string& name) const { return scratch.file("work/" + name); }
@@ -120,10 +101,6 @@ protected:
     FOLDER temp;
     return temp.set("$TEMP", true) ? std::string(temp.path) : std::string();
   }
-
-  ScratchDir scratch;
-  std::string home;
-  FOLDER work;
 };
 
 // ---- stored form -----------------------------------------------------------

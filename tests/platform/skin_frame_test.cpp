@@ -7,17 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "data_file.h"
-#include "errors.h"
-#include "file_services.h"
 #include "folder.h"
 #include "image_cache.h"
+#include "skin_test_support.h"
 #include "test_support.h"
 
 namespace ts = test_support;
@@ -99,18 +95,12 @@ bool all_references_returned(const IMAGE_CACHE& cache) {
 
 // "$APP" is a scratch folder; the skin pictures are raw files in its "skin"
 // sub-folder, written through a data file with order 255.
-class SkinFrame : public ::testing::Test {
+class SkinFrame : public ts::ScratchSkinTest {
 protected:
+  SkinFrame() : ScratchSkinTest("skintest") {}
+
   void SetUp() override {
-    set_message_box_handler(message_box_to_stderr);
-    set_home_folder_override(scratch.file("home").c_str());
-    set_system_root_override(scratch.file("root").c_str());
-    for (const char* dir : {"home", "root", "app", "app/skin"})
-      ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
-    FOLDER app;
-    ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
-    set_base_path(app, "skintest");
-    ASSERT_TRUE(skin.set_absolute(scratch.file("app/skin").c_str()));
+    ASSERT_NO_FATAL_FAILURE(ScratchSkinTest::SetUp());
 
     // Nine-slice "frm": L = 4, R = 2, T = 3, B = 2; the centre tile is 3
     // wide so that it repeats out of step with the 2-wide edges.
@@ -122,19 +112,6 @@ protected:
       save("frm_" + nine_sizes[k].name, nine[k]);
     }
   }
-  void TearDown() override {
-    clear_base_path();
-    set_home_folder_override(nullptr);
-    set_system_root_override(nullptr);
-  }
-
-  void save(const std::string& name, IMAGE& image) {
-    DATA_FILE* file = skin.open_data_file((name + ".raw").c_str(), 1, 255, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(image.put_to_data_device(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
-  }
-
   IMAGE& slice(const char* name) {
     for (size_t k = 0; k < nine_sizes.size(); ++k)
       if (nine_sizes[k].name == name) return nine[k];
@@ -195,8 +172,6 @@ protected:
     return want;
   }
 
-  ts::ScratchDir scratch;
-  FOLDER skin;
   struct NAMED_SIZE {
     std::string name;
     int w, h;

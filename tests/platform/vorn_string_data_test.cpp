@@ -1,50 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "data_device.h"
+#include "memory_device.h"
 #include "vorn_string.h"
 
+using test_support::MEMORY_DEVICE;
+
 namespace {
-
-// A device over a byte vector; writes stop at an optional capacity.
-class MEMORY_DEVICE : public DATA_DEVICE {
-public:
-  explicit MEMORY_DEVICE(std::string bytes = {}, size_t capacity = SIZE_MAX)
-      : data(std::move(bytes)), capacity(capacity) {}
-
-  uint32_t tell() override { return static_cast<uint32_t>(position); }
-  bool seek(int32_t offset, bool from_end) override {
-    int64_t target = offset + (from_end ? static_cast<int64_t>(data.size()) : 0);
-    if (target < 0) return false;
-    position = static_cast<size_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    largest_request = std::max(largest_request, count);
-    if (count < 1 || position >= data.size()) return 0;
-    size_t n = std::min(static_cast<size_t>(count), data.size() - position);
-    memcpy(buffer, data.data() + position, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (count < 1 || position >= capacity) return 0;
-    size_t n = std::min(static_cast<size_t>(count), capacity - position);
-    if (data.size() < position + n) data.resize(position + n);
-    memcpy(data.data() + position, buffer, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-
-  std::string data;
-  size_t capacity;
-  size_t position = 0;
-  int32_t largest_request = 0;
-};
 
 std::string length_word(uint32_t length) {
   std::string out;
@@ -56,19 +19,19 @@ TEST(VornStringStoredForm, LengthThenBytesWithoutTerminator) {
   MEMORY_DEVICE device;
   VORN_STRING text("hello");
   EXPECT_TRUE(text.put_to_data_device(&device));
-  EXPECT_EQ(device.data, length_word(5) + "hello");
+  EXPECT_EQ(device.text(), length_word(5) + "hello");
 
   MEMORY_DEVICE swapped;
   swapped.swap = 1;
   EXPECT_TRUE(swapped.write_object(text));
-  EXPECT_EQ(swapped.data, std::string("\0\0\0\5hello", 9));
+  EXPECT_EQ(swapped.text(), std::string("\0\0\0\5hello", 9));
 
   MEMORY_DEVICE empty;
   VORN_STRING none;
   VORN_STRING blank("");
   EXPECT_TRUE(none.put_to_data_device(&empty));
   EXPECT_TRUE(blank.put_to_data_device(&empty));
-  EXPECT_EQ(empty.data, std::string(8, '\0'));
+  EXPECT_EQ(empty.text(), std::string(8, '\0'));
 }
 
 TEST(VornStringStoredForm, RoundTripsSmallAndLargeTexts) {
@@ -84,7 +47,7 @@ TEST(VornStringStoredForm, RoundTripsSmallAndLargeTexts) {
     EXPECT_EQ(device.error, 0);
     ASSERT_NE(in.get_text(), nullptr);
     EXPECT_EQ(std::string(in.get_text()), original);
-    EXPECT_EQ(device.position, device.data.size());
+    EXPECT_EQ(device.position, device.bytes.size());
   }
 }
 
@@ -133,10 +96,12 @@ TEST(VornStringStoredForm, ShortOrLyingDataFailsAndLeavesItEmpty) {
 
 TEST(VornStringStoredForm, ShortWritesFail) {
   VORN_STRING text("abcdef");
-  MEMORY_DEVICE no_room({}, 2);
+  MEMORY_DEVICE no_room;
+  no_room.capacity = 2;
   EXPECT_FALSE(text.put_to_data_device(&no_room));
   EXPECT_EQ(no_room.error, 1);
-  MEMORY_DEVICE cut_text({}, 7);
+  MEMORY_DEVICE cut_text;
+  cut_text.capacity = 7;
   EXPECT_FALSE(cut_text.write_object(text));
   EXPECT_EQ(cut_text.error, 1);
 }
