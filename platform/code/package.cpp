@@ -282,20 +282,41 @@ struct PACKAGE_IO {
     return read_directory(p);
   }
 
+  // What read_named_record says when a record lies outside the file, names
+  // more bytes than the file holds, or ends early.
+  struct NAMED_RECORD_ERRORS {
+    const char* outside;
+    const char* too_long;
+    const char* cut_short;
+  };
+
+  // Reads a record made of a u32 name length, the name and field_count
+  // bytes of fields at position, checking every size against the archive.
+  static bool read_named_record(PACKAGE& p, uint32_t position,
+                                char (&text)[PACKAGE::MAX_NAME_LENGTH + 1], uint8_t* fields,
+                                uint32_t field_count, uint32_t& length,
+                                const NAMED_RECORD_ERRORS& errors) {
+    if (!record_fits(p, position, field_count) || !read_u32_at(p, position, length))
+      return broken(p, __LINE__, errors.outside);
+    if (length > PACKAGE::MAX_NAME_LENGTH ||
+        static_cast<uint64_t>(position) + 4 + length + field_count > size(p))
+      return broken(p, __LINE__, errors.too_long);
+    if (p.file->read(text, static_cast<int32_t>(length)) != static_cast<int32_t>(length) ||
+        p.file->read(fields, static_cast<int32_t>(field_count)) != static_cast<int32_t>(field_count))
+      return broken(p, __LINE__, errors.cut_short);
+    text[length] = '\0';
+    return true;
+  }
+
   static bool read_directory(PACKAGE& p) {
     uint32_t at = p.header.directory;
     uint32_t length = 0;
-    if (!record_fits(p, at, kDirectoryFields) || !read_u32_at(p, at, length))
-      return broken(p, __LINE__, "directory outside the archive");
-    if (length > PACKAGE::MAX_NAME_LENGTH ||
-        static_cast<uint64_t>(at) + 4 + length + kDirectoryFields > size(p))
-      return broken(p, __LINE__, "directory name longer than the archive allows");
     char text[PACKAGE::MAX_NAME_LENGTH + 1];
     uint8_t fields[kDirectoryFields];
-    if (p.file->read(text, static_cast<int32_t>(length)) != static_cast<int32_t>(length) ||
-        p.file->read(fields, sizeof fields) != static_cast<int32_t>(sizeof fields))
-      return broken(p, __LINE__, "directory cut short");
-    text[length] = '\0';
+    static constexpr NAMED_RECORD_ERRORS kErrors = {"directory outside the archive",
+                                                     "directory name longer than the archive allows",
+                                                     "directory cut short"};
+    if (!read_named_record(p, at, text, fields, kDirectoryFields, length, kErrors)) return false;
     p.directory.position = at;
     p.directory.name_length = length;
     if (!p.directory.name.set(text)) {
@@ -413,17 +434,12 @@ struct PACKAGE_IO {
   static bool read_record(PACKAGE& p, uint32_t position, PACKAGE_FILE_RECORD& record,
                           std::string* name = nullptr) {
     uint32_t length = 0;
-    if (!record_fits(p, position, kRecordFields) || !read_u32_at(p, position, length))
-      return broken(p, __LINE__, "file record outside the archive");
-    if (length > PACKAGE::MAX_NAME_LENGTH ||
-        static_cast<uint64_t>(position) + 4 + length + kRecordFields > size(p))
-      return broken(p, __LINE__, "file name longer than the archive allows");
     char text[PACKAGE::MAX_NAME_LENGTH + 1];
     uint8_t fields[kRecordFields];
-    if (p.file->read(text, static_cast<int32_t>(length)) != static_cast<int32_t>(length) ||
-        p.file->read(fields, sizeof fields) != static_cast<int32_t>(sizeof fields))
-      return broken(p, __LINE__, "file record cut short");
-    text[length] = '\0';
+    static constexpr NAMED_RECORD_ERRORS kErrors = {"file record outside the archive",
+                                                     "file name longer than the archive allows",
+                                                     "file record cut short"};
+    if (!read_named_record(p, position, text, fields, kRecordFields, length, kErrors)) return false;
     record.position = position;
     record.name_length = length;
     record.first_block = get_u32(fields, swapped(p));
