@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "../../platform/linux/x11_state.h"
+#include "x11_state.h"
 #include "clipboard.h"
 #include "errors.h"
 #include "platform.h"

@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "../../platform/linux/x11_state.h"
+#include "x11_state.h"
 #include "errors.h"
 #include "input.h"
 #include "platform.h"

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../platform/linux/x11_state.h"
+#include "x11_state.h"
 #include "platform.h"
 #include "private_x_server.h"
 #include "window.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../../platform/linux/x11_state.h"
+#include "x11_state.h"
 #include "errors.h"
 #include "image.h"
 #include "platform.h"

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "../../platform/linux/x11_state.h"  // the tests reach the shared X state
+#include "x11_state.h"  // the tests reach the shared X state
 #include "window.h"
 
 namespace private_x {
