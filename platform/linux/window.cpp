@@ -68,7 +68,8 @@ struct WINDOW_STATE {
 };
 
 WINDOW_STATE win;
-IMAGE screen_image;
+
+IMAGE& frame() { return *get_screen_image(0); }
 
 constexpr long kCreateEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask |
                                   ButtonReleaseMask | PointerMotionMask | ExposureMask |
@@ -195,13 +196,13 @@ void make_presentation() {
 
   int bits = bits_per_pixel_for_depth(d, depth);
   if (bits != 16 && bits != 32) report_error(0x0012);
-  int32_t bytes_per_line = bits / 8 * screen_image.stride;
-  size_t size = static_cast<size_t>(bytes_per_line) * static_cast<size_t>(screen_image.height);
+  int32_t bytes_per_line = bits / 8 * frame().stride;
+  size_t size = static_cast<size_t>(bytes_per_line) * static_cast<size_t>(frame().height);
   char* data = static_cast<char*>(malloc(size));
   if (!data) report_error(0x0010);
   win.image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
-                           static_cast<unsigned>(screen_image.width),
-                           static_cast<unsigned>(screen_image.height), 32, bytes_per_line);
+                           static_cast<unsigned>(frame().width),
+                           static_cast<unsigned>(frame().height), 32, bytes_per_line);
   if (!win.image || win.image->bits_per_pixel != bits) {
     if (win.image) XDestroyImage(win.image);
     else free(data);
@@ -230,21 +231,21 @@ void make_presentation() {
 }
 
 void convert_frame() {
-  const int32_t rows = screen_image.height;
-  const int32_t count = screen_image.width;
-  const uint32_t* source = screen_image.pixels;
+  const int32_t rows = frame().height;
+  const int32_t count = frame().width;
+  const uint32_t* source = frame().pixels;
   uint8_t* dest = reinterpret_cast<uint8_t*>(win.image->data);
   const size_t dest_step = static_cast<size_t>(win.image->bytes_per_line);
   for (int32_t row = 0; row < rows; ++row) {
     win.convert(source, dest, count, win.placement);
-    source += screen_image.stride;
+    source += frame().stride;
     dest += dest_step;
   }
 }
 
 void empty_dirty_rect() {
-  screen_image.dirty_x1 = screen_image.dirty_x2 = 65535;
-  screen_image.dirty_y1 = screen_image.dirty_y2 = 65535;
+  frame().dirty_x1 = frame().dirty_x2 = 65535;
+  frame().dirty_y1 = frame().dirty_y2 = 65535;
 }
 
 // ---------------------------------------------------------------------------
@@ -506,13 +507,7 @@ bool open_window(const WINDOW_PARAMS* params, uint16_t screen) {
     win.decorations_removed = 1;
   }
 
-  if (width != screen_image.width || height != screen_image.height) {
-    screen_image.create(static_cast<int16_t>(width), static_cast<int16_t>(height));
-    std::fill_n(screen_image.pixels, screen_image.pixel_count, 0xFF000000u);
-    // The black picture has not been shown yet.
-    screen_image.add_dirty_rect(0, 0, static_cast<int16_t>(width - 1),
-                                static_cast<int16_t>(height - 1));
-  }
+  set_screen_size(static_cast<int16_t>(width), static_cast<int16_t>(height));
 
   free_presentation();
   make_presentation();
@@ -558,14 +553,14 @@ void close_window(uint16_t screen) {
   free(win.gl_buffer);
   win.gl_buffer = nullptr;
   win.gl_width = win.gl_height = 0;
-  screen_image.create(0, 0);
+  set_screen_size(0, 0);
   XFlush(d);
 }
 
 void swap_screens(uint16_t screen) {
   if ((screen != 0 && screen != ALL_SCREENS) || !x11.window) return;
   Display* d = x11.display;
-  const int32_t width = screen_image.width, height = screen_image.height;
+  const int32_t width = frame().width, height = frame().height;
   if (width < 1 || height < 1) return;
 
   if (win.gl_context) {
@@ -575,13 +570,13 @@ void swap_screens(uint16_t screen) {
       if (!win.gl_buffer) return;
       win.gl_width = width;
       win.gl_height = height;
-      screen_image.add_dirty_rect(0, 0, static_cast<int16_t>(width - 1),
+      frame().add_dirty_rect(0, 0, static_cast<int16_t>(width - 1),
                                   static_cast<int16_t>(height - 1));
     }
-    if (!win.gl_redraw && screen_image.dirty_is_empty()) return;
+    if (!win.gl_redraw && frame().dirty_is_empty()) return;
     win.gl_redraw = 0;
     // GL rows run from the bottom up.
-    screen_image.export_pixels(win.gl_buffer, 65535, -1, 0, 0);
+    frame().export_pixels(win.gl_buffer, 65535, -1, 0, 0);
     empty_dirty_rect();
     // The back buffer holds nothing worth blending with.
     glDisable(GL_BLEND);
@@ -599,7 +594,7 @@ void swap_screens(uint16_t screen) {
     return;
   }
 
-  if (!win.image || !win.convert || screen_image.dirty_is_empty()) return;
+  if (!win.image || !win.convert || frame().dirty_is_empty()) return;
   convert_frame();
   XPutImage(d, x11.window, win.gc, win.image, 0, 0, 0, 0, static_cast<unsigned>(width),
             static_cast<unsigned>(height));
@@ -647,9 +642,6 @@ void set_window_title(const char* title, uint16_t screen) {
   XFree(property.value);
 }
 
-IMAGE* get_screen_image(uint16_t screen) { return screen == 0 ? &screen_image : nullptr; }
-int16_t get_screen_width(uint16_t screen) { return screen == 0 ? screen_image.width : 0; }
-int16_t get_screen_height(uint16_t screen) { return screen == 0 ? screen_image.height : 0; }
 bool window_exists(uint16_t screen) { return screen == 0 && x11.window != 0; }
 bool is_window_open() { return x11.window != 0; }
 bool is_full_screen() { return x11.full_screen != 0; }
@@ -671,13 +663,6 @@ bool query_desktop_size() {
 
 uint16_t get_desktop_width() { return query_desktop_size() ? x11.desktop_width : 0; }
 uint16_t get_desktop_height() { return query_desktop_size() ? x11.desktop_height : 0; }
-
-uint16_t screen_of_point(int32_t x, int32_t y) {
-  if (x < 0 || y < 0) return 0;
-  return static_cast<uint16_t>(8 * ((x / 4096) % 8) + (y / 4096) % 8);
-}
-int32_t screen_origin_x(uint16_t screen) { return ((screen / 8) % 8) * 4096; }
-int32_t screen_origin_y(uint16_t screen) { return (screen % 8) * 4096; }
 
 bool create_gl_context() {
   if (x11.gl_mismatch) return false;
