@@ -127,6 +127,11 @@ void KEY_QUEUE::set_last_key(uint32_t key_symbol) {
 
 void KEY_QUEUE::set_last_key(uint32_t, uint32_t key_symbol) { set_last_key(key_symbol); }
 
+void KEY_QUEUE::on_key_press(uint8_t character, uint32_t key_symbol) {
+  if (character != 0) on_key(character == '\r' ? '\n' : character);
+  set_last_key(key_symbol);
+}
+
 uint32_t KEY_QUEUE::get_last_key() {
   uint32_t key = last_key;
   last_key = 0;
@@ -155,6 +160,31 @@ void MOUSE::button_event(uint32_t button, bool down) {
     buttons |= bit;
   else
     buttons &= ~bit;
+}
+
+void MOUSE::on_motion(int32_t at_x, int32_t at_y) {
+  if (at_x >= 0 && at_x < get_screen_width(0) && at_y >= 0 && at_y < get_screen_height(0)) {
+    x = static_cast<uint16_t>(at_x);
+    y = static_cast<uint16_t>(at_y);
+    last_mouse_time = now();
+  } else {
+    x = y = OUTSIDE;
+    buttons = 0;
+  }
+}
+
+void MOUSE::on_button(int32_t at_x, int32_t at_y, uint32_t button, bool down) {
+  x = static_cast<uint16_t>(at_x);
+  y = static_cast<uint16_t>(at_y);
+  last_mouse_time = now();
+  button_event(button, down);
+}
+
+void MOUSE::on_wheel(int32_t at_x, int32_t at_y, int32_t steps) {
+  x = static_cast<uint16_t>(at_x);
+  y = static_cast<uint16_t>(at_y);
+  last_mouse_time = now();
+  wheel += steps;
 }
 
 INPUT_HANDLE::INPUT_HANDLE() {

@@ -2,10 +2,14 @@
 // the toolkit's tests stand on.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+
 #include <cstdlib>
 
 #include "image.h"
 #include "image_test_support.h"
+#include "input.h"
+#include "input_driver.h"
 #include "screen.h"
 
 using image_test_support::at;
@@ -55,4 +59,38 @@ TEST_F(HeadlessScreen, AnyOddSizeIsDrawnThroughTheNormalImageCalls) {
   set_screen_size(0, 9);
   EXPECT_EQ(screen->pixels, nullptr);
   EXPECT_EQ(get_screen_width(), 0);
+}
+
+TEST_F(HeadlessScreen, DrivenInputReadsBackThroughThePublicInputCalls) {
+  set_screen_size(333, 211);
+  test_support::INPUT_DRIVER input(5000000);
+  input.move_to(332, 210);
+  EXPECT_EQ(mouse.x, 332);
+  EXPECT_EQ(mouse.y, 210);
+  EXPECT_EQ(mouse.last_mouse_time, 5000);
+
+  // Two left presses a second apart, the right button held between them.
+  input.click(1);
+  input.advance_ms(1000);
+  input.press(2);
+  input.press(1);
+  EXPECT_EQ(mouse.buttons, MOUSE::LEFT | MOUSE::RIGHT);
+  EXPECT_EQ(mouse.left_press_time, 5001);
+  EXPECT_EQ(mouse.left_press_interval, 1);
+  input.turn_wheel(-2);
+  EXPECT_EQ(mouse.wheel, -2);
+  // Beyond the odd-sized screen the pointer leaves and lets every button go.
+  input.move_to(333, 10);
+  EXPECT_EQ(mouse.x, MOUSE::OUTSIDE);
+  EXPECT_EQ(mouse.buttons, 0u);
+
+  input.advance_ms(2000);
+  input.type("Hi\n");
+  input.key(XK_Left);
+  EXPECT_EQ(key_queue.pop(), 'H');
+  EXPECT_EQ(key_queue.pop(), 'i');
+  EXPECT_EQ(key_queue.pop(), '\n');
+  EXPECT_EQ(key_queue.pop(), 0);
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Left));
+  EXPECT_EQ(get_last_input_time(), 5003);
 }
