@@ -12,10 +12,10 @@
 #include <cstring>
 #include <vector>
 
-#include "../platform/linux/x11_state.h"
 #include "errors.h"
 #include "image.h"
 #include "window.h"
+#include "x11_state.h"
 
 namespace {
 

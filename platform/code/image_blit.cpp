@@ -6,7 +6,7 @@
 
 #include "image.h"
 #include "image_draw_support.h"
-#include "window.h"
+#include "screen.h"
 
 namespace {
 

@@ -31,6 +31,10 @@ public:
   // Stores the key symbol and stamps the key time.
   void set_last_key(uint32_t key_symbol);
   void set_last_key(uint32_t code, uint32_t key_symbol);
+  // A key press as the window reports it: the character (0 = a key without
+  // one; carriage return types a line feed) is queued, then the key symbol
+  // of the plain key becomes the last key.
+  void on_key_press(uint8_t character, uint32_t key_symbol);
   // The last key symbol, then forgotten (0 = none since the last call).
   uint32_t get_last_key();
   uint32_t take_last_key() { return get_last_key(); }
@@ -75,6 +79,17 @@ struct MOUSE {
   // A button (1 left, 2 right, 3 middle, up to 32) went down or up: stamps
   // the times and sets or clears its bit.
   void button_event(uint32_t button, bool down);
+
+  // What the window reports, in window pixels. Motion inside the screen
+  // IMAGE stores the position and the time; motion beyond it leaves the
+  // window (OUTSIDE) and releases every held button, storing no time.
+  void on_motion(int32_t x, int32_t y);
+  // A button event stores its position as it comes (also from outside the
+  // window during a drag), then button_event.
+  void on_button(int32_t x, int32_t y, uint32_t button, bool down);
+  // Wheel steps (+ up, - down) at a position; 0 steps only stores the
+  // position and the time.
+  void on_wheel(int32_t x, int32_t y, int32_t steps);
 };
 
 extern MOUSE mouse;

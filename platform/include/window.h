@@ -5,7 +5,7 @@
 // screen, index 0; 65535 stands for every screen where a call accepts it.
 #include <cstdint>
 
-class IMAGE;
+#include "screen.h"
 
 // The request of open_window. -1 in a size means the desktop's size, -1 in a
 // limit means no limit.
@@ -20,8 +20,6 @@ struct WINDOW_PARAMS {
   int16_t max_height = -1;
   uint8_t borderless = 0;  // ask the window manager for no decorations
 };
-
-constexpr uint16_t ALL_SCREENS = 65535;
 
 // Opens the window, or reconfigures the open one (switching between windowed
 // and full screen re-creates it). The window is centred on the desktop less
@@ -42,11 +40,6 @@ void close_window(uint16_t screen);
 void swap_screens(uint16_t screen);
 void set_window_title(const char* title, uint16_t screen);
 
-// The screen IMAGE for screen 0 (null for any other index); it is empty
-// while no window is open.
-IMAGE* get_screen_image(uint16_t screen = 0);
-int16_t get_screen_width(uint16_t screen = 0);   // 0 for other indexes
-int16_t get_screen_height(uint16_t screen = 0);
 bool window_exists(uint16_t screen = 0);
 bool is_window_open();
 bool is_full_screen();
@@ -54,11 +47,6 @@ bool is_full_screen();
 // 0 when it cannot be read.
 uint16_t get_desktop_width();
 uint16_t get_desktop_height();
-
-// Logical screens lie on a grid of 4096-pixel cells: screen 8 x column + row.
-uint16_t screen_of_point(int32_t x, int32_t y);
-int32_t screen_origin_x(uint16_t screen);
-int32_t screen_origin_y(uint16_t screen);
 
 // Optional GL presentation: true when a GLX context is current on the
 // window. Refused once the server reported that a context does not match.

@@ -1,5 +1,6 @@
-// Keyboard, mouse, pointer and joystick state: the typed-character queue,
-// the mouse record, the key map, pointer shapes, grabs and line input.
+// The X side of input: the key map and key names, pointer shapes,
+// visibility and warp, keyboard and pointer grabs, and the joysticks. The
+// plain state that widgets poll lives in the portable input files.
 #include "input.h"
 
 #include <X11/XKBlib.h>
@@ -22,20 +23,7 @@
 #include "window.h"
 #include "x11_state.h"
 
-KEY_QUEUE key_queue;
-MOUSE mouse;
-
 namespace {
-
-int64_t now() { return get_calendar_seconds(); }
-
-}  // namespace
-
-int64_t input_now() { return now(); }
-
-namespace {
-
-int32_t input_users = 0;
 
 // X font cursors of shapes 1 to 6, made on first use.
 constexpr uint8_t kShapeCount = 7;
@@ -76,102 +64,6 @@ JOYSTICK_STATE* joystick_state(uint8_t number) {
 }
 
 }  // namespace
-
-// One handle for the whole run keeps the typed-character queue.
-INPUT_HANDLE global_input_handle;
-
-// ---------------------------------------------------------------------------
-// KEY_QUEUE
-
-KEY_QUEUE::~KEY_QUEUE() { free(buffer); }
-
-void KEY_QUEUE::set_size(int32_t new_capacity) {
-  if (new_capacity < 0) return;
-  if (new_capacity == capacity) {
-    last = -1;
-    return;
-  }
-  free(buffer);
-  buffer = nullptr;
-  capacity = 0;
-  last = -1;
-  if (new_capacity == 0) return;
-  buffer = static_cast<uint8_t*>(malloc(static_cast<size_t>(new_capacity)));
-  if (buffer) capacity = new_capacity;
-}
-
-void KEY_QUEUE::on_key(uint32_t code) {
-  last_key_time = now();
-  // Codes that are sign-extended bytes keep their byte.
-  uint8_t c = code > 255 && code < 0xFFFFFF80u ? '?' : static_cast<uint8_t>(code & 0xFF);
-  if (c == 0 || !buffer || last + 1 >= capacity) return;
-  buffer[++last] = c;
-}
-
-void KEY_QUEUE::on_key(uint32_t code, uint32_t) { on_key(code); }
-
-uint8_t KEY_QUEUE::pop() {
-  if (!buffer || last < 0) return 0;
-  uint8_t c = buffer[0];
-  memmove(buffer, buffer + 1, static_cast<size_t>(last));
-  --last;
-  return c;
-}
-
-uint8_t KEY_QUEUE::peek() const { return buffer && last >= 0 ? buffer[0] : 0; }
-
-void KEY_QUEUE::set_last_key(uint32_t key_symbol) {
-  last_key = key_symbol;
-  last_key_time = now();
-}
-
-void KEY_QUEUE::set_last_key(uint32_t, uint32_t key_symbol) { set_last_key(key_symbol); }
-
-uint32_t KEY_QUEUE::get_last_key() {
-  uint32_t key = last_key;
-  last_key = 0;
-  return key;
-}
-
-// ---------------------------------------------------------------------------
-// MOUSE and INPUT_HANDLE
-
-void MOUSE::button_event(uint32_t button, bool down) {
-  int64_t t = now();
-  button_interval = t - last_button_time;
-  last_mouse_time = last_button_time = t;
-  if (button == 1) {
-    if (down) {
-      left_press_interval = t - left_press_time;
-      left_press_time = t;
-    } else {
-      left_release_interval = t - left_release_time;
-      left_release_time = t;
-    }
-  }
-  if (button < 1 || button > 32) return;
-  uint32_t bit = 1u << (button - 1);
-  if (down)
-    buttons |= bit;
-  else
-    buttons &= ~bit;
-}
-
-INPUT_HANDLE::INPUT_HANDLE() {
-  if (mouse.button_count == 0) mouse.button_count = 3;
-  ++input_users;
-  if (key_queue.get_capacity() == 0) key_queue.set_size(10);
-}
-
-INPUT_HANDLE::~INPUT_HANDLE() {
-  if (--input_users == 0) key_queue.set_size(0);
-}
-
-uint16_t get_mouse_button_count() { return 3; }
-
-int64_t get_last_input_time() {
-  return std::max(key_queue.get_last_key_time(), mouse.last_mouse_time);
-}
 
 // ---------------------------------------------------------------------------
 // Keys
@@ -270,7 +162,7 @@ bool set_mouse_position(uint16_t screen, int16_t x, int16_t y) {
   XFlush(x11.display);
   mouse.x = static_cast<uint16_t>(x);
   mouse.y = static_cast<uint16_t>(y);
-  mouse.last_mouse_time = now();
+  mouse.last_mouse_time = get_calendar_seconds();
   set_presented();
   return true;
 }
@@ -287,43 +179,6 @@ void release_input_grabs() {
   XUngrabPointer(x11.display, CurrentTime);
   XUngrabKeyboard(x11.display, CurrentTime);
   XFlush(x11.display);
-}
-
-// ---------------------------------------------------------------------------
-// Line input
-
-int32_t read_line(bool wait, int32_t* length, char* buffer, int32_t size,
-                  READ_LINE_CALLBACK callback, intptr_t user) {
-  if (!length || !buffer || size < 1) return 1;
-  // The length comes from the caller: keep it inside the buffer.
-  *length = std::clamp<int32_t>(*length, 0, size - 1);
-  buffer[*length] = '\0';
-  for (;;) {
-    uint8_t c = key_queue.pop();
-    if (c == 0) {
-      if (!wait) return 3;
-      if (callback && !callback(READ_LINE_IDLE, user)) return 1;
-      platform_update();
-      continue;
-    }
-    if (c == 10) {
-      if (callback && !callback(READ_LINE_CHANGED, user)) return 1;
-      return 2;
-    }
-    bool changed = false;
-    if (c == 8) {
-      if (*length > 0) {
-        buffer[--*length] = '\0';
-        changed = true;
-      }
-    } else if (c > 31 && *length < size - 1) {
-      buffer[(*length)++] = static_cast<char>(c);
-      buffer[*length] = '\0';
-      changed = true;
-    }
-    if (changed && callback && !callback(READ_LINE_CHANGED, user)) return 1;
-    if (!wait) return 4;
-  }
 }
 
 // ---------------------------------------------------------------------------

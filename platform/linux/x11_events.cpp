@@ -18,15 +18,12 @@ void key_press(XKeyEvent* event) {
   char text[8];
   KeySym symbol = NoSymbol;
   int count = XLookupString(&key, text, sizeof text, &symbol, nullptr);
-  if (count > 0) {
-    uint8_t c = static_cast<uint8_t>(text[0]);
-    key_queue.on_key(c == '\r' ? '\n' : c);
-  }
+  uint8_t character = count > 0 ? static_cast<uint8_t>(text[0]) : 0;
   // The key symbol is that of the plain key, without any modifier.
   key.state = 0;
   symbol = NoSymbol;
   XLookupString(&key, text, sizeof text, &symbol, nullptr);
-  key_queue.set_last_key(static_cast<uint32_t>(symbol));
+  key_queue.on_key_press(character, static_cast<uint32_t>(symbol));
 }
 
 // X numbers the middle button 2 and the right one 3; the program the
@@ -41,29 +38,16 @@ uint32_t program_button(unsigned x_button) {
 }
 
 void button(XButtonEvent* event, bool down) {
-  // Stored as they come, also from outside the window during a drag.
-  mouse.x = static_cast<uint16_t>(event->x);
-  mouse.y = static_cast<uint16_t>(event->y);
-  mouse.last_mouse_time = input_now();
   if (uint32_t number = program_button(event->button)) {
-    mouse.button_event(number, down);
+    mouse.on_button(event->x, event->y, number, down);
     return;
   }
-  if (!down) return;
-  if (event->button == Button4) ++mouse.wheel;
-  if (event->button == Button5) --mouse.wheel;
-}
-
-void motion(XMotionEvent* event) {
-  IMAGE* screen = get_screen_image(0);
-  if (event->x >= 0 && event->x < screen->width && event->y >= 0 && event->y < screen->height) {
-    mouse.x = static_cast<uint16_t>(event->x);
-    mouse.y = static_cast<uint16_t>(event->y);
-    mouse.last_mouse_time = input_now();
-  } else {
-    mouse.x = mouse.y = MOUSE::OUTSIDE;
-    mouse.buttons = 0;
-  }
+  // Wheel steps come as presses of buttons 4 and 5; their releases and
+  // other buttons bring only the position.
+  int32_t steps = 0;
+  if (down && event->button == Button4) steps = 1;
+  if (down && event->button == Button5) steps = -1;
+  mouse.on_wheel(event->x, event->y, steps);
 }
 
 bool own_window(const XAnyEvent& event) {
@@ -91,7 +75,7 @@ void dispatch_x_event(XEvent* event) {
       button(&event->xbutton, false);
       break;
     case MotionNotify:
-      motion(&event->xmotion);
+      mouse.on_motion(event->xmotion.x, event->xmotion.y);
       break;
     case FocusIn:
       if (own_window(event->xany) && is_full_screen()) grab_input();

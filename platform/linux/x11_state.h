@@ -54,8 +54,6 @@ void dispatch_x_event(XEvent* event);
 // Pieces of the dispatcher that live with their state.
 void clipboard_selection_request(const XSelectionRequestEvent* request);
 void clipboard_selection_clear(const XSelectionClearEvent* clear);
-// The input clock (calendar seconds, replaceable by tests).
-int64_t input_now();
 // Frees the cursors made on this connection before it closes.
 void input_display_closing();
 // Back to the default pointer with every made cursor freed, without the
