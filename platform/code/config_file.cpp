@@ -102,11 +102,20 @@ READ read_entry(TEXT_FILE& in, ENTRY_TEXT& entry, TEXT_FILE* copy_to, bool& copy
     }
     if (copy_to) copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
   }
+  entry.value.clear();
   if (!read_whole_line(in, line, ended)) return READ::TRUNCATED;
   size_t start = skip_blanks(line);
   if (start == line.size() && !ended) return READ::TRUNCATED;
   entry.value.assign(line, start, std::string::npos);
   return READ::ENTRY;
+}
+
+// The key as both modes see it: a key line holds at most kKeyMax
+// characters, the rest of the line is not part of it.
+std::string key_of(const ENTRY_TEXT& entry) {
+  std::string key = entry.key;
+  system_text_cut(key, kKeyMax);
+  return key;
 }
 
 bool write_entry(TEXT_FILE& out, const char* key, const char* value) {
@@ -200,7 +209,9 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
   bool unused = true;
   READ result;
   uint16_t order = 0;
-  while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
+  // A key cut off by the end of the file is kept (marked) so that a rewrite
+  // does not drop it; it is never found as an entry.
+  while ((result = read_entry(in, text, nullptr, unused)) != READ::END) {
     CONFIG_ENTRY* entry = new (std::nothrow) CONFIG_ENTRY;
     if (!entry || !entries.add(entry)) {
       delete entry;
@@ -209,8 +220,10 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
       return false;
     }
     entry->order = order++;
+    entry->cut = result == READ::TRUNCATED ? 1 : 0;
     copy_cut(entry->key, sizeof entry->key, text.key);
     copy_cut(entry->value, sizeof entry->value, text.value);
+    if (entry->cut) break;
   }
   in.close();
   entries.sort(compare_keys, 0);
@@ -238,6 +251,10 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
       fail(kNotFound, key, __LINE__);
       return false;
     }
+    if (static_cast<CONFIG_ENTRY*>(entries.data[index])->cut) {
+      fail(kEndTooEarly, nullptr, __LINE__);
+      return false;
+    }
     strcpy(value, static_cast<CONFIG_ENTRY*>(entries.data[index])->value);
     succeed();
     return true;
@@ -253,7 +270,7 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
   bool unused = true;
   READ result;
   while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
-    if (text.key == key) {
+    if (key_of(text) == key) {
       copy_cut(value, kValueMax + 1, text.value);
       return true;
     }
@@ -268,12 +285,14 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
 bool CONFIG_FILE::get_int(const FOLDER& folder, const char* key, int32_t& value, bool hexadecimal) {
   char text[kValueMax + 1];
   if (!get_string(folder, key, text)) return false;
-  errno = 0;
+  // Read as a scanf conversion reads it: blanks, a sign and the digits that
+  // begin the value ("12abc" is 12); hexadecimal may carry "0x".
   char* end = nullptr;
   long long number = strtoll(text, &end, hexadecimal ? 16 : 10);
-  if (end == text) return false;
-  while (is_blank(*end)) ++end;
-  if (*end) return false;
+  if (end == text) {
+    fail(kNotFound, key, __LINE__);
+    return false;
+  }
   if (hexadecimal) {
     // Hexadecimal values are 32-bit patterns ("FF000000" is a colour).
     if (number < INT32_MIN) number = INT32_MIN;
@@ -310,10 +329,13 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     int32_t index = find_entry(entries, key);
     CONFIG_ENTRY* entry = nullptr;
     std::string old_value;
+    uint8_t old_cut = 0;
     if (index >= 0) {
       entry = static_cast<CONFIG_ENTRY*>(entries.data[index]);
       old_value = entry->value;
+      old_cut = entry->cut;
       copy_cut(entry->value, sizeof entry->value, value);
+      entry->cut = 0;
     } else {
       entry = new (std::nothrow) CONFIG_ENTRY;
       if (!entry || !entries.add(entry)) {
@@ -322,6 +344,7 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
         return false;
       }
       entry->order = static_cast<uint16_t>(entries.count - 1);
+      entry->cut = 0;
       copy_cut(entry->key, sizeof entry->key, key);
       copy_cut(entry->value, sizeof entry->value, value);
       entries.sort(compare_keys, 0);
@@ -330,6 +353,7 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     // The file kept its old entries; so does the cache.
     if (index >= 0) {
       memcpy(entry->value, old_value.c_str(), old_value.size() + 1);
+      entry->cut = old_cut;
     } else {
       for (int32_t i = 0; i < entries.count; ++i)
         if (entries.data[i] == entry) entries.remove_at(i);
@@ -375,12 +399,16 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
   bool matched = false;
   if (moved) {
     ENTRY_TEXT text;
-    while (read_entry(in, text, &out, ok) == READ::ENTRY) {
-      if (text.key == key) {
+    READ result;
+    // A key that the end of the file cut off is written back with an empty
+    // value: the entry behind it would otherwise become its value.
+    while ((result = read_entry(in, text, &out, ok)) != READ::END) {
+      if (key_of(text) == key) {
         text.value = value;
         matched = true;
       }
       ok = ok && write_entry(out, text.key.c_str(), text.value.c_str());
+      if (result == READ::TRUNCATED) break;
     }
     in.close();
   }
@@ -408,7 +436,7 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
     if (entries.count == 0 && !load(folder, true)) return false;
     for (int32_t i = 0; i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      callback(entry->key, entry->value, user);
+      if (!entry->cut) callback(entry->key, entry->value, user);
     }
     succeed();
     return true;
@@ -426,7 +454,7 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
   char value[kValueMax + 1];
   while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
     copy_cut(value, sizeof value, text.value);
-    callback(text.key.c_str(), value, user);
+    callback(key_of(text).c_str(), value, user);
   }
   if (result == READ::TRUNCATED) {
     fail(kEndTooEarly, nullptr, __LINE__);
@@ -467,6 +495,8 @@ bool CONFIG_FILE::rewrite(const FOLDER& folder) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
+  // A cut key now stands in the file with its empty value.
+  for (int32_t i = 0; i < entries.count; ++i) static_cast<CONFIG_ENTRY*>(entries.data[i])->cut = 0;
   succeed();
   return true;
 }

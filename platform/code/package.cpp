@@ -48,6 +48,7 @@ constexpr int32_t kArchiveBuffer = 65536;
 // Past this many names the look-up table is dropped and records are walked.
 constexpr size_t kIndexLimit = size_t{1} << 20;
 constexpr uint8_t kOrderByte = 255;
+constexpr const char* kNameLengths = "stored names hold 1 to 2047 bytes";
 
 uint32_t get_u32(const uint8_t* bytes, bool swap) {
   if (swap)
@@ -903,7 +904,7 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
   const char* stored = stored_name ? stored_name : source_name;
   size_t stored_length = strlen(stored);
   if (stored_length == 0 || stored_length > MAX_NAME_LENGTH) {
-    report(kErrorSource, stored, __LINE__, "stored names hold 1 to 255 bytes");
+    report(kErrorOutput, stored, __LINE__, kNameLengths);
     return false;
   }
   DATA_FILE* source = new (std::nothrow) DATA_FILE(kArchiveBuffer);
@@ -922,6 +923,7 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
   bool ok = found != PACKAGE_IO::BROKEN;
   if (ok && found == PACKAGE_IO::FOUND && !replace) {
     FOLDER::close_data_file(source);
+    report(kErrorOutput, stored, __LINE__, "a stored file of that name exists");
     return false;
   }
   if (ok) {
@@ -1034,7 +1036,7 @@ bool PACKAGE::flush() {
 
 bool PACKAGE::prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t mode) {
   if (!stored_name || !*stored_name || strlen(stored_name) > MAX_NAME_LENGTH) {
-    report(kErrorSource, stored_name, __LINE__, "stored names hold 1 to 255 bytes");
+    report(kErrorOutput, stored_name, __LINE__, kNameLengths);
     return false;
   }
   snprintf(copy.stored_name, sizeof copy.stored_name, "%s", stored_name);
@@ -1088,10 +1090,9 @@ bool PACKAGE::store_copy(PACKAGE_COPY& copy, bool written_cleanly) {
     remove_path(copy.temporary_folder, copy.temporary_name);
   } else {
     // The new content is not lost: it stays in $TEMP for the rest of the run.
-    char text[FOLDER_PATH_SIZE + 640];
-    snprintf(text, sizeof text, "The new content of %s was kept in %s/%s.", copy.stored_name,
-             copy.temporary_folder.path, copy.temporary_name);
-    note(text, __LINE__);
+    std::string text = std::string("The new content of ") + copy.stored_name + " was kept in " +
+                       copy.temporary_folder.path + "/" + copy.temporary_name + ".";
+    note(text.c_str(), __LINE__);
   }
   copy.temporary_name[0] = '\0';
   return stored;

@@ -67,7 +67,7 @@ struct PACKAGE_COPY {
   PACKAGE* package = nullptr;  // null once the package has gone
   FOLDER temporary_folder;     // "$TEMP"
   char temporary_name[256] = {};
-  char stored_name[256] = {};
+  char stored_name[FOLDER_PATH_SIZE] = {};
   uint8_t read_only = 0;  // opened with mode 0: never stored back
 };
 
@@ -75,7 +75,8 @@ class PACKAGE {
 public:
   static constexpr uint32_t DEFAULT_BLOCK_SIZE = 524288;
   static constexpr uint32_t MAX_BLOCK_SIZE = 52428800;
-  static constexpr uint32_t MAX_NAME_LENGTH = 255;
+  // Stored names are paths below the install folder, bounded like paths.
+  static constexpr uint32_t MAX_NAME_LENGTH = FOLDER_PATH_SIZE - 1;
   static constexpr uint32_t HEADER_SIZE = 26;
 
   // Opens the archive (for update unless read-only) or, when it is missing
@@ -104,7 +105,8 @@ public:
                PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0);
   // Stores a plain file of folder under stored_name (null: source_name, at
   // most MAX_NAME_LENGTH bytes). An existing stored file is replaced only
-  // with replace set; otherwise the result is false and nothing changes.
+  // with replace set; otherwise the result is false (4111) and nothing
+  // changes.
   bool add_file(const FOLDER& folder, const char* source_name, const char* stored_name = nullptr,
                 bool replace = false, PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0);
 
