@@ -1,5 +1,8 @@
 #include "package.h"
 
+#include "package_data_file.h"
+#include "package_text_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

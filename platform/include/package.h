@@ -6,14 +6,15 @@
 // opened as data or text files through a private temporary copy. Archives
 // are untrusted input: every stored position, length and chain is checked
 // before it is used, and a failure leaves a last error (4101-4112).
+// The data and text files opened from a package are declared in
+// package_data_file.h and package_text_file.h.
 #include <cstdint>
 
-#include "data_file.h"
 #include "folder.h"
 #include "ptrarray.h"
-#include "text_file.h"
 #include "vorn_string.h"
 
+class DATA_FILE;
 class PACKAGE;
 class PACKAGE_DATA_FILE;
 class PACKAGE_TEXT_FILE;
@@ -162,24 +163,4 @@ private:
   uint32_t tail_record = 0;
   uint8_t* block_buffer = nullptr;  // one block with its two fields
   PTRARRAY open_copies;             // PACKAGE_COPY pointers, not owned
-};
-
-// A stored file opened as a data file; its copy goes back into the package
-// when it is closed with FOLDER::close_data_file.
-class PACKAGE_DATA_FILE : public DATA_FILE, public PACKAGE_COPY {
-public:
-  PACKAGE_DATA_FILE() = default;
-  ~PACKAGE_DATA_FILE() override;
-  // Closes the copy, stores it back (modes 1 and 2) and removes it. False,
-  // with the last error set and the copy kept, when storing failed.
-  bool close() override;
-};
-
-// A stored file opened as a text file; closed with PACKAGE::close_text_file.
-class PACKAGE_TEXT_FILE : public TEXT_FILE, public PACKAGE_COPY {
-public:
-  PACKAGE_TEXT_FILE() = default;
-  // A file still open is closed and stored back as close_text_file would.
-  ~PACKAGE_TEXT_FILE();
-  bool finish();  // close_text_file without the delete
 };

@@ -4,6 +4,8 @@
 // limit in a child process stands in for a full disk) and archives near
 // the 4 GiB limit (sparse files).
 #include "package.h"
+#include "package_data_file.h"
+#include "package_text_file.h"
 
 #include <gtest/gtest.h>
 
