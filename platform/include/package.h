@@ -19,7 +19,7 @@ class PACKAGE;
 class PACKAGE_DATA_FILE;
 class PACKAGE_TEXT_FILE;
 struct PACKAGE_INDEX;  // name look-up table over the record chain
-struct PACKAGE_IO;     // the archive's own readers and writers
+struct PACKAGE_STORE;  // the block store behind the file operations
 
 // Called after each block has been read, before its bytes are written out:
 // (package, bytes done including that block, total bytes of the stored
@@ -140,7 +140,7 @@ public:
   VORN_STRING name;  // its file name
 
 private:
-  friend struct PACKAGE_IO;
+  friend struct PACKAGE_STORE;
   friend class PACKAGE_DATA_FILE;
   friend class PACKAGE_TEXT_FILE;
 
