@@ -9,8 +9,7 @@
 #include <new>
 #include <string>
 
-#include "debug_stream.h"
-#include "errors.h"
+#include "failure_report.h"
 #include "file_services.h"
 #include "text_convert.h"
 #include "text_file.h"
@@ -28,25 +27,11 @@ constexpr uint16_t kCannotOpen = 4098;
 constexpr uint16_t kNoCallback = 4099;
 constexpr uint16_t kNoMemory = 4100;
 
-// Reading the platform stream's own settings goes through this file, so a
-// failure reported from inside that report must not report again.
-bool reporting = false;
-
 void fail(uint16_t code, const char* argument, int line) {
-  set_last_error(code, argument);
-  if (reporting) return;
-  reporting = true;
-  DEBUG_STREAM& stream = platform_debug_stream();
-  if (stream.has_output()) {
-    std::string text = get_error_text(code, argument);
-    stream.write("code/config_file", line, text.c_str(), true);
-  }
-  reporting = false;
-  // The report may have gone through configuration files of its own.
-  set_last_error(code, argument);
+  report_failure("code/config_file", line, code, argument);
 }
 
-void succeed() { set_last_error(0, nullptr); }
+void succeed() { report_success(); }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 

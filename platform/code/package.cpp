@@ -12,7 +12,6 @@
 
 #include "data_file.h"
 #include "debug_stream.h"
-#include "errors.h"
 #include "file_services.h"
 #include "package_data_file.h"
 #include "package_store.h"
@@ -26,10 +25,6 @@ namespace {
 // Sources are read through a buffer of this size; whole blocks bypass it.
 constexpr int32_t kSourceBuffer = 65536;
 constexpr const char* kNameLengths = "stored names hold 1 to 2047 bytes";
-
-void report(uint16_t code, const char* argument, int line, const char* detail = nullptr) {
-  package_report(code, argument, line, detail);
-}
 
 void note(const char* text, int line) {
   DEBUG_STREAM& stream = platform_debug_stream();
@@ -108,7 +103,7 @@ PACKAGE::PACKAGE(const FOLDER& where, const char* file_name, bool create, int32_
   keep_list = keep ? 1 : 0;
   read_only = read_only_flag ? 1 : 0;
   if (!file_name || !*file_name) {
-    report(kErrorMissing, "", __LINE__);
+    package_failure(kErrorMissing, "", __LINE__);
     return;
   }
   if (!PACKAGE_STORE::open(*this, create, block_size)) {
@@ -116,7 +111,7 @@ PACKAGE::PACKAGE(const FOLDER& where, const char* file_name, bool create, int32_
     PACKAGE_STORE::close(*this);
     return;
   }
-  set_last_error(0, "");
+  report_success();
 }
 
 PACKAGE::~PACKAGE() {
@@ -125,14 +120,14 @@ PACKAGE::~PACKAGE() {
   if (file) {
     if (keep_list && !read_only) flush();
     if (!FOLDER::close_data_file(file) && !read_only)
-      report(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__);
+      package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__);
   }
   PACKAGE_STORE::close(*this);
 }
 
 bool PACKAGE::find_file(const char* stored_name, PACKAGE_FILE_RECORD& record) {
   if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
     return false;
   }
   if (!stored_name) return false;
@@ -147,15 +142,15 @@ bool PACKAGE::has_file(const char* stored_name) {
 bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char* stored_name,
                       PACKAGE_PROGRESS progress, intptr_t user) {
   if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
     return false;
   }
   if (!output_name || !*output_name) {
-    report(kErrorOutput, "", __LINE__);
+    package_failure(kErrorOutput, "", __LINE__);
     return false;
   }
   if (!stays_inside(output_name)) {
-    report(kErrorOutput, output_name, __LINE__, "names may not be absolute or contain \"..\"");
+    package_failure(kErrorOutput, output_name, __LINE__, "names may not be absolute or contain \"..\"");
     return false;
   }
   const char* wanted = stored_name ? stored_name : output_name;
@@ -163,7 +158,7 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
   int found = PACKAGE_STORE::lookup(*this, wanted, record);
   if (found == PACKAGE_STORE::BROKEN) return false;
   if (found == PACKAGE_STORE::NOT_FOUND) {
-    report(kErrorNotFound, output_name, __LINE__);
+    package_failure(kErrorNotFound, output_name, __LINE__);
     return false;
   }
 
@@ -176,7 +171,7 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
                               return extraction_name(prefix.c_str(), out, out_size);
                             });
   if (fd < 0) {
-    report(kErrorOutput, output_name, __LINE__);
+    package_failure(kErrorOutput, output_name, __LINE__);
     return false;
   }
 
@@ -184,18 +179,18 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
       *this, record, [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
         if (progress) progress(this, done, record.size, user);
         if (write_all(fd, bytes, count)) return true;
-        report(kErrorWrite, output_name, __LINE__, strerror(errno));
+        package_failure(kErrorWrite, output_name, __LINE__, strerror(errno));
         return false;
       });
   if (close(fd) != 0 && ok) {
-    report(kErrorWrite, output_name, __LINE__, strerror(errno));
+    package_failure(kErrorWrite, output_name, __LINE__, strerror(errno));
     ok = false;
   }
   if (ok) {
     char from[FOLDER_PATH_SIZE], to[FOLDER_PATH_SIZE];
     if (!join_path(from, sizeof from, target.path, temporary) ||
         !join_path(to, sizeof to, target.path, output_name) || rename(from, to) != 0) {
-      report(kErrorOutput, output_name, __LINE__);
+      package_failure(kErrorOutput, output_name, __LINE__);
       ok = false;
     }
   }
@@ -203,7 +198,7 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
     remove_file(target, temporary);
     return false;
   }
-  set_last_error(0, "");
+  report_success();
   return true;
 }
 
@@ -211,31 +206,31 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
                        const char* stored_name, bool replace, PACKAGE_PROGRESS progress,
                        intptr_t user) {
   if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
     return false;
   }
   if (read_only) {
-    report(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
+    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
     return false;
   }
   if (!source_name || !*source_name) {
-    report(kErrorSource, "", __LINE__);
+    package_failure(kErrorSource, "", __LINE__);
     return false;
   }
   const char* stored = stored_name ? stored_name : source_name;
   size_t stored_length = strlen(stored);
   if (stored_length == 0 || stored_length > MAX_NAME_LENGTH) {
-    report(kErrorOutput, stored, __LINE__, kNameLengths);
+    package_failure(kErrorOutput, stored, __LINE__, kNameLengths);
     return false;
   }
   DATA_FILE* source = new (std::nothrow) DATA_FILE(kSourceBuffer);
   if (!source) {
-    report(kErrorMemory, nullptr, __LINE__);
+    package_failure(kErrorMemory, nullptr, __LINE__);
     return false;
   }
   if (!source->open(source_folder, source_name, 0, 0, false)) {
     delete source;
-    report(kErrorSource, source_name, __LINE__);
+    package_failure(kErrorSource, source_name, __LINE__);
     return false;
   }
 
@@ -244,7 +239,7 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
   bool ok = found != PACKAGE_STORE::BROKEN;
   if (ok && found == PACKAGE_STORE::FOUND && !replace) {
     FOLDER::close_data_file(source);
-    report(kErrorOutput, stored, __LINE__, "a stored file of that name exists");
+    package_failure(kErrorOutput, stored, __LINE__, "a stored file of that name exists");
     return false;
   }
   if (ok) {
@@ -266,7 +261,7 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
           int32_t got = source->read(bytes, static_cast<int32_t>(capacity));
           if (got < 0) got = 0;
           if (got == 0 && !source->is_eof()) {
-            report(kErrorRead, source_name, __LINE__);
+            package_failure(kErrorRead, source_name, __LINE__);
             return false;
           }
           count = static_cast<uint32_t>(got);
@@ -285,17 +280,17 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
     ok = PACKAGE_STORE::update_record(*this, record);
   }
   if (!file->flush()) {
-    if (ok) report(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__);
+    if (ok) package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__);
     ok = false;
   }
   if (!ok) return false;
-  set_last_error(0, "");
+  report_success();
   return true;
 }
 
 bool PACKAGE::flush() {
   if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
     return false;
   }
   return read_only || PACKAGE_STORE::flush(*this);
@@ -305,7 +300,7 @@ bool PACKAGE::flush() {
 
 bool PACKAGE::prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t mode) {
   if (!stored_name || !*stored_name || strlen(stored_name) > MAX_NAME_LENGTH) {
-    report(kErrorOutput, stored_name, __LINE__, kNameLengths);
+    package_failure(kErrorOutput, stored_name, __LINE__, kNameLengths);
     return false;
   }
   snprintf(copy.stored_name, sizeof copy.stored_name, "%s", stored_name);
@@ -313,11 +308,11 @@ bool PACKAGE::prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t
   int found = PACKAGE_STORE::lookup(*this, stored_name, record);
   if (found == PACKAGE_STORE::BROKEN) return false;
   if (found == PACKAGE_STORE::NOT_FOUND && mode == 0) {
-    report(kErrorNotFound, stored_name, __LINE__);
+    package_failure(kErrorNotFound, stored_name, __LINE__);
     return false;
   }
   if (!copy.temporary_folder.set("$TEMP", true)) {
-    report(kErrorOutput, "$TEMP", __LINE__);
+    package_failure(kErrorOutput, "$TEMP", __LINE__);
     return false;
   }
   // A name nobody else can have made first, even in a shared folder.
@@ -328,7 +323,7 @@ bool PACKAGE::prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t
                             });
   if (fd < 0) {
     copy.temporary_name[0] = '\0';
-    report(kErrorOutput, stored_name, __LINE__);
+    package_failure(kErrorOutput, stored_name, __LINE__);
     return false;
   }
   close(fd);
@@ -349,9 +344,9 @@ bool PACKAGE::store_copy(PACKAGE_COPY& copy, bool written_cleanly) {
   if (copy.read_only) {
     stored = true;
   } else if (!written_cleanly) {
-    report(kErrorWrite, copy.temporary_name, __LINE__, "the temporary copy could not be written");
+    package_failure(kErrorWrite, copy.temporary_name, __LINE__, "the temporary copy could not be written");
   } else if (!package) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
   } else {
     stored = package->add_file(copy.temporary_folder, copy.temporary_name, copy.stored_name, true);
   }
@@ -379,17 +374,17 @@ void PACKAGE::forget_copy(PACKAGE_COPY* copy) {
 template <class COPY, class OPEN, class CLOSE>
 COPY* PACKAGE::open_copy(const char* stored_name, uint32_t mode, OPEN open, CLOSE close) {
   if (!file) {
-    report(kErrorClosed, nullptr, __LINE__);
+    package_failure(kErrorClosed, nullptr, __LINE__);
     return nullptr;
   }
   if (mode > 2) return nullptr;
   if (mode != 0 && read_only) {
-    report(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
+    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
     return nullptr;
   }
   COPY* copy = new (std::nothrow) COPY();
   if (!copy) {
-    report(kErrorMemory, nullptr, __LINE__);
+    package_failure(kErrorMemory, nullptr, __LINE__);
     return nullptr;
   }
   if (!prepare_copy(*copy, stored_name, mode)) {
@@ -397,13 +392,13 @@ COPY* PACKAGE::open_copy(const char* stored_name, uint32_t mode, OPEN open, CLOS
     return nullptr;
   }
   if (!open(*copy)) {
-    report(kErrorOutput, copy->temporary_name, __LINE__);
+    package_failure(kErrorOutput, copy->temporary_name, __LINE__);
     remove_file(copy->temporary_folder, copy->temporary_name);
     delete copy;
     return nullptr;
   }
   if (!open_copies.add(static_cast<PACKAGE_COPY*>(copy))) {
-    report(kErrorMemory, nullptr, __LINE__);
+    package_failure(kErrorMemory, nullptr, __LINE__);
     close(*copy);
     remove_file(copy->temporary_folder, copy->temporary_name);
     delete copy;

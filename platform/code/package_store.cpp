@@ -13,8 +13,6 @@
 #include <unordered_set>
 
 #include "data_file.h"
-#include "debug_stream.h"
-#include "errors.h"
 #include "file_services.h"
 
 namespace {
@@ -51,20 +49,6 @@ void put_u32(uint8_t* bytes, uint32_t value, bool swap) {
 
 }  // namespace
 
-void package_report(uint16_t code, const char* argument, int line, const char* detail) {
-  set_last_error(code, argument ? argument : "");
-  DEBUG_STREAM& stream = platform_debug_stream();
-  if (!stream.has_output()) return;
-  const char* text = get_error_text(code, argument);
-  if (!detail) {
-    stream.write("code/package", line, text, true);
-    return;
-  }
-  char message[1600];
-  snprintf(message, sizeof message, "%s (%s)", text, detail);
-  stream.write("code/package", line, message, true);
-}
-
 struct PACKAGE_INDEX {
   struct PLACE {
     uint32_t position;
@@ -88,11 +72,11 @@ struct PACKAGE_STORE::IO {
   static bool swapped(PACKAGE& p) { return p.file->swap != 0; }
 
   static bool broken(PACKAGE& p, int line, const char* detail) {
-    package_report(kErrorRead, shown(p), line, detail);
+    package_failure(kErrorRead, shown(p), line, detail);
     return false;
   }
   static bool write_failed(PACKAGE& p, int line, const char* detail = nullptr) {
-    package_report(kErrorWrite, shown(p), line, detail);
+    package_failure(kErrorWrite, shown(p), line, detail);
     return false;
   }
 
@@ -181,13 +165,13 @@ struct PACKAGE_STORE::IO {
     uint8_t magic[8];
     if (!read_at(p, 0, magic, sizeof magic)) return broken(p, __LINE__, "no header");
     if (memcmp(magic, kMagic, 7) != 0) {
-      package_report(kErrorNotPackage, shown(p), __LINE__);
+      package_failure(kErrorNotPackage, shown(p), __LINE__);
       return false;
     }
     uint16_t version = 0;
     if (!p.file->read_u16(version)) return broken(p, __LINE__, "no version");
     if (version > kVersion) {
-      package_report(kErrorVersion, shown(p), __LINE__);
+      package_failure(kErrorVersion, shown(p), __LINE__);
       return false;
     }
     uint8_t fields[16];
@@ -199,7 +183,7 @@ struct PACKAGE_STORE::IO {
     p.header.first_free = get_u32(fields + 8, swapped(p));
     p.header.last_free = get_u32(fields + 12, swapped(p));
     if (p.header.block_size == 0 || p.header.block_size > PACKAGE::MAX_BLOCK_SIZE) {
-      package_report(kErrorNotPackage, shown(p), __LINE__, "block size 0 or above 50 MiB");
+      package_failure(kErrorNotPackage, shown(p), __LINE__, "block size 0 or above 50 MiB");
       return false;
     }
     if (!block_pair_fits(p, p.header.first_free, p.header.last_free))
@@ -245,7 +229,7 @@ struct PACKAGE_STORE::IO {
     p.directory.position = at;
     p.directory.name_length = length;
     if (!p.directory.name.set(text)) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     p.directory.first_file = get_u32(fields, swapped(p));
@@ -263,7 +247,7 @@ struct PACKAGE_STORE::IO {
   static bool open_archive(PACKAGE& p, uint32_t mode) {
     DATA_FILE* data = new (std::nothrow) DATA_FILE(kArchiveBuffer);
     if (!data) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     if (!data->open(p.folder, shown(p), mode, kOrderByte, false)) {
@@ -280,7 +264,7 @@ struct PACKAGE_STORE::IO {
 
   static bool create(PACKAGE& p, int32_t block_size) {
     if (!open_archive(p, 1)) {
-      package_report(kErrorCreate, shown(p), __LINE__);
+      package_failure(kErrorCreate, shown(p), __LINE__);
       return false;
     }
     uint32_t data_size =
@@ -301,7 +285,7 @@ struct PACKAGE_STORE::IO {
     p.directory.name_length = sizeof kRoot - 1;
     p.directory.first_file = p.directory.last_file = 0;
     if (!p.directory.name.set(kRoot)) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     uint8_t record[4 + sizeof kRoot - 1 + kDirectoryFields] = {};
@@ -311,7 +295,7 @@ struct PACKAGE_STORE::IO {
     bool closed = FOLDER::close_data_file(p.file);
     if (!closed) return write_failed(p, __LINE__);
     if (!open_archive(p, 2)) {
-      package_report(kErrorReopen, shown(p), __LINE__);
+      package_failure(kErrorReopen, shown(p), __LINE__);
       return false;
     }
     return read_header(p);
@@ -325,7 +309,7 @@ struct PACKAGE_STORE::IO {
       if (!p.read_only) {
         close_archive(p);
         if (!open_archive(p, 2)) {
-          package_report(kErrorReopen, shown(p), __LINE__);
+          package_failure(kErrorReopen, shown(p), __LINE__);
           return false;
         }
         if (!read_header(p)) return false;
@@ -339,7 +323,7 @@ struct PACKAGE_STORE::IO {
         return broken(p, __LINE__, "the file cannot be opened");
       }
       if (!create_missing) {
-        package_report(kErrorMissing, shown(p), __LINE__);
+        package_failure(kErrorMissing, shown(p), __LINE__);
         return false;
       }
       p.read_only = 0;
@@ -381,7 +365,7 @@ struct PACKAGE_STORE::IO {
     if (record.next_file != 0 && record.next_file <= position)
       return broken(p, __LINE__, "file record chain runs backwards");
     if (!record.name.set(text)) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     if (name) name->assign(text, length);
@@ -489,7 +473,7 @@ struct PACKAGE_STORE::IO {
           return false;
         });
     if (out_of_memory) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     return result != BROKEN;
@@ -542,7 +526,7 @@ struct PACKAGE_STORE::IO {
     record.position = at;
     record.name_length = length;
     if (!record.name.set(stored)) {
-      package_report(kErrorMemory, nullptr, __LINE__);
+      package_failure(kErrorMemory, nullptr, __LINE__);
       return false;
     }
     PACKAGE_FILE_RECORD* entry = nullptr;
@@ -550,7 +534,7 @@ struct PACKAGE_STORE::IO {
       entry = new (std::nothrow) PACKAGE_FILE_RECORD(record);
       if (!entry || !p.entries.add(entry)) {
         delete entry;
-        package_report(kErrorMemory, nullptr, __LINE__);
+        package_failure(kErrorMemory, nullptr, __LINE__);
         return false;
       }
       if (p.list_tail) {
@@ -635,7 +619,7 @@ struct PACKAGE_STORE::IO {
     if (p.block_buffer) return true;
     p.block_buffer = static_cast<uint8_t*>(malloc(size_t{p.header.block_size} + kBlockFields));
     if (p.block_buffer) return true;
-    package_report(kErrorMemory, nullptr, __LINE__);
+    package_failure(kErrorMemory, nullptr, __LINE__);
     return false;
   }
 };
@@ -756,7 +740,7 @@ bool PACKAGE_STORE::write_blocks(PACKAGE& p, PACKAGE_FILE_RECORD& record,
       try {
         fresh = reused.insert(at).second;
       } catch (const std::bad_alloc&) {
-        package_report(kErrorMemory, nullptr, __LINE__);
+        package_failure(kErrorMemory, nullptr, __LINE__);
         return false;
       }
       if (!fresh) return IO::broken(p, __LINE__, "the free list runs in a circle");

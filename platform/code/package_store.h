@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "failure_report.h"
 #include "package.h"
 
 inline constexpr uint16_t kErrorReopen = 4101;
@@ -22,9 +23,11 @@ inline constexpr uint16_t kErrorSource = 4110;
 inline constexpr uint16_t kErrorOutput = 4111;
 inline constexpr uint16_t kErrorNotFound = 4112;
 
-// Sets the last error and, when the platform stream has output, also
-// writes the text there with the reason behind it.
-void package_report(uint16_t code, const char* argument, int line, const char* detail = nullptr);
+// Failures of the archive, reported under its own source location.
+inline void package_failure(uint16_t code, const char* argument, int line,
+                            const char* detail = nullptr) {
+  report_failure("code/package", line, code, argument, detail);
+}
 
 struct PACKAGE_STORE {
   enum : int { FOUND = 1, NOT_FOUND = 0, BROKEN = -1 };
