@@ -1,7 +1,5 @@
 #include "config_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 
 #include "failure_report.h"
 #include "file_services.h"
+#include "replace_file.h"
 #include "text_convert.h"
 #include "text_file.h"
 
@@ -131,22 +130,24 @@ int compare_key_text(const void* key, const void* element, intptr_t) {
 
 void delete_entry(void* element, intptr_t) { delete static_cast<CONFIG_ENTRY*>(element); }
 
-struct PATHS {
-  char file[FOLDER_PATH_SIZE];
-  char temp[FOLDER_PATH_SIZE];
-  std::string temp_name;
-};
-
-bool make_paths(const FOLDER& folder, const char* file_name, PATHS& paths) {
-  if (!file_name[0]) return false;
-  paths.temp_name = std::string(file_name) + ".tmp";
-  return join_path(paths.file, sizeof paths.file, folder.path, file_name) &&
-         join_path(paths.temp, sizeof paths.temp, folder.path, paths.temp_name.c_str());
+// Whether something is at the file's name (a file that cannot be read is
+// never taken for a missing one).
+bool is_there(FILE_KIND kind) {
+  return kind == FILE_KIND::REGULAR || kind == FILE_KIND::DIRECTORY || kind == FILE_KIND::OTHER;
 }
 
-// A rewritten file keeps the permission bits of the one it replaces.
-void keep_mode(const char* path, bool had_mode, mode_t mode) {
-  if (had_mode) chmod(path, mode & 07777);
+// Writes the new content through write_to into a fresh file beside the
+// old one, which it replaces only when it is complete. The new file keeps
+// the old one's permission bits.
+template <typename WRITE>
+bool replace_whole(const FOLDER& folder, const char* file_name, bool utf16, WRITE write_to) {
+  FILE_REPLACEMENT replacement;
+  if (!replacement.begin(folder, file_name, FILE_REPLACEMENT::PERMISSIONS_OF_TARGET)) return false;
+  TEXT_FILE out;
+  if (!out.open(folder, replacement.temporary_name(), 1, utf16)) return false;
+  bool ok = write_to(out);
+  ok = out.close() && ok;
+  return ok && replacement.commit();
 }
 
 }  // namespace
@@ -183,9 +184,7 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
   if (!in.open(folder, file_name, 0, false)) {
     // Only a file that is not there counts as empty; one that is there but
     // cannot be read must not be replaced by a rewrite from an empty cache.
-    PATHS paths;
-    struct stat info {};
-    bool present = make_paths(folder, file_name, paths) && stat(paths.file, &info) == 0;
+    bool present = is_there(get_file_kind(folder, file_name));
     if (!report && !present) return true;
     fail(kCannotOpen, file_name, __LINE__);
     return false;
@@ -346,67 +345,46 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     return false;
   }
 
-  // Uncached: the file moves to "<name>.tmp" and is copied back under its
-  // name with the entry changed. Whatever fails, the old file ends where it
-  // was.
-  PATHS paths;
-  if (!make_paths(folder, file_name, paths)) {
+  // Uncached: the file is copied to its replacement with the entry
+  // changed; whatever fails, the old file stays as it was.
+  FILE_KIND kind = get_file_kind(folder, file_name);
+  if (!file_name[0] || (is_there(kind) && kind != FILE_KIND::REGULAR)) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  struct stat info {};
-  bool present = stat(paths.file, &info) == 0;
-  if (present && !S_ISREG(info.st_mode)) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-  bool moved = rename(paths.file, paths.temp) == 0;
-  if (!moved && errno != ENOENT) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-
-  TEXT_FILE in, out;
+  TEXT_FILE in;
   in.line_size = kReadChunk;
-  if (moved && !in.open(folder, paths.temp_name.c_str(), 0, false)) {
-    rename(paths.temp, paths.file);
+  bool have_old = in.open(folder, file_name, 0, false);
+  // A file that is there but cannot be read is never replaced.
+  if (!have_old && kind != FILE_KIND::MISSING) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  if (!out.open(folder, file_name, 1, moved && in.utf16)) {
-    in.close();
-    if (moved) rename(paths.temp, paths.file);
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-
-  bool ok = true;
-  bool matched = false;
-  if (moved) {
-    ENTRY_TEXT text;
-    READ result;
-    // A key that the end of the file cut off is written back with an empty
-    // value: the entry behind it would otherwise become its value.
-    while ((result = read_entry(in, text, &out, ok)) != READ::END) {
-      if (key_of(text) == key) {
-        text.value = value;
-        matched = true;
+  bool ok = replace_whole(folder, file_name, have_old && in.utf16, [&](TEXT_FILE& out) {
+    bool written = true;
+    bool matched = false;
+    if (have_old) {
+      ENTRY_TEXT text;
+      READ result;
+      // A key that the end of the file cut off is written back with an
+      // empty value: the entry behind it would otherwise become its value.
+      while ((result = read_entry(in, text, &out, written)) != READ::END) {
+        if (key_of(text) == key) {
+          text.value = value;
+          matched = true;
+        }
+        written = written && write_entry(out, text.key.c_str(), text.value.c_str());
+        if (result == READ::TRUNCATED) break;
       }
-      ok = ok && write_entry(out, text.key.c_str(), text.value.c_str());
-      if (result == READ::TRUNCATED) break;
     }
-    in.close();
-  }
-  if (!matched) ok = ok && write_entry(out, key, value);
-  ok = out.close() && ok;
+    if (!matched) written = written && write_entry(out, key, value);
+    return written;
+  });
+  if (have_old) in.close();
   if (!ok) {
-    remove(paths.file);
-    if (moved) rename(paths.temp, paths.file);
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  keep_mode(paths.file, present, info.st_mode);
-  if (moved) remove(paths.temp);
   succeed();
   return true;
 }
@@ -448,33 +426,18 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
   return true;
 }
 
-// The entries go to "<name>.tmp" in file order; only a complete, closed
-// copy replaces the file.
+// The entries are written in file order; only a complete, closed copy
+// replaces the file.
 bool CONFIG_FILE::rewrite(const FOLDER& folder) {
-  PATHS paths;
-  if (!make_paths(folder, file_name, paths)) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-  struct stat info {};
-  bool present = stat(paths.file, &info) == 0;
-
   entries.sort(compare_orders, 0);
-  bool ok = false;
-  TEXT_FILE out;
-  if (out.open(folder, paths.temp_name.c_str(), 1, false)) {
-    ok = true;
-    for (int32_t i = 0; ok && i < entries.count; ++i) {
+  bool ok = file_name[0] && replace_whole(folder, file_name, false, [this](TEXT_FILE& out) {
+    bool written = true;
+    for (int32_t i = 0; written && i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      ok = write_entry(out, entry->key, entry->value);
+      written = write_entry(out, entry->key, entry->value);
     }
-    ok = out.close() && ok;
-    if (ok) {
-      keep_mode(paths.temp, present, info.st_mode);
-      ok = rename(paths.temp, paths.file) == 0;
-    }
-    if (!ok) remove(paths.temp);
-  }
+    return written;
+  });
   entries.sort(compare_keys, 0);
   if (!ok) {
     fail(kCannotOpen, file_name, __LINE__);

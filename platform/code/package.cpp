@@ -16,6 +16,7 @@
 #include "package_data_file.h"
 #include "package_store.h"
 #include "package_text_file.h"
+#include "replace_file.h"
 
 // The archive's file operations: storing, extracting and opening stored
 // files; the stored form itself is the block store's.
@@ -29,17 +30,6 @@ constexpr const char* kNameLengths = "stored names hold 1 to 2047 bytes";
 void note(const char* text, int line) {
   DEBUG_STREAM& stream = platform_debug_stream();
   if (stream.has_output()) stream.write("code/package", line, text, true);
-}
-
-bool write_all(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    ssize_t put = ::write(fd, bytes, count);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    bytes += put;
-    count -= static_cast<size_t>(put);
-  }
-  return true;
 }
 
 // Whether a name stays inside the folder it is joined onto.
@@ -69,18 +59,6 @@ int create_exclusive(const FOLDER& folder, char* name, size_t name_size, mode_t 
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
-}
-
-// A hidden name beside the extracted file (prefix: its sub-folder part).
-// The seed differs between processes; O_EXCL settles any clash.
-bool extraction_name(const char* prefix, char* out, size_t out_size) {
-  static uint32_t seed = 0;
-  static uint32_t counter = 0;
-  if (!seed)
-    seed =
-        (static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr))) | 1;
-  int n = snprintf(out, out_size, "%s.vorn-pkg-%08X", prefix, seed ^ (++counter * 40503u));
-  return n > 0 && static_cast<size_t>(n) < out_size;
 }
 
 }  // namespace
@@ -163,41 +141,25 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
   }
 
   // The bytes go to a new name beside the target first.
-  const char* slash = strrchr(output_name, '/');
-  std::string prefix(output_name, slash ? static_cast<size_t>(slash - output_name + 1) : 0);
-  char temporary[FOLDER_PATH_SIZE];
-  int fd = create_exclusive(target, temporary, sizeof temporary, 0666,
-                            [&prefix](char* out, size_t out_size) {
-                              return extraction_name(prefix.c_str(), out, out_size);
-                            });
-  if (fd < 0) {
-    package_failure(kErrorOutput, output_name, __LINE__);
+  FILE_REPLACEMENT output;
+  if (!output.begin(target, output_name)) {
+    package_failure(kErrorOutput, output_name, __LINE__, strerror(output.error));
     return false;
   }
-
   bool ok = PACKAGE_STORE::read_blocks(
       *this, record, [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
         if (progress) progress(this, done, record.size, user);
-        if (write_all(fd, bytes, count)) return true;
-        package_failure(kErrorWrite, output_name, __LINE__, strerror(errno));
-        return false;
+        return output.write(bytes, count);
       });
-  if (close(fd) != 0 && ok) {
-    package_failure(kErrorWrite, output_name, __LINE__, strerror(errno));
+  if (ok && !output.commit()) {
+    bool renaming = output.failed_step == FILE_REPLACEMENT::STEP::RENAME;
+    package_failure(renaming ? kErrorOutput : kErrorWrite, output_name, __LINE__,
+                    strerror(output.error));
     ok = false;
+  } else if (!ok && output.failed_step == FILE_REPLACEMENT::STEP::WRITE) {
+    package_failure(kErrorWrite, output_name, __LINE__, strerror(output.error));
   }
-  if (ok) {
-    char from[FOLDER_PATH_SIZE], to[FOLDER_PATH_SIZE];
-    if (!join_path(from, sizeof from, target.path, temporary) ||
-        !join_path(to, sizeof to, target.path, output_name) || rename(from, to) != 0) {
-      package_failure(kErrorOutput, output_name, __LINE__);
-      ok = false;
-    }
-  }
-  if (!ok) {
-    remove_file(target, temporary);
-    return false;
-  }
+  if (!ok) return false;
   report_success();
   return true;
 }

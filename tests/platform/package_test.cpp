@@ -761,7 +761,7 @@ protected:
       if (!package.extract(work, "out", name)) {
         EXPECT_FALSE(test_support::file_exists(path("out")));
         for (const std::string& left : list_names(scratch.file("work")))
-          EXPECT_EQ(left.find(".vorn-pkg"), std::string::npos) << "temporary file left: " << left;
+          EXPECT_EQ(left.find(".vorn-"), std::string::npos) << "temporary file left: " << left;
         return get_last_error();
       }
       remove(path("out").c_str());
