@@ -1,6 +1,5 @@
 #include "config_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -1,12 +1,7 @@
 #include "package.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <new>
 #include <string>
 
@@ -44,21 +39,6 @@ bool stays_inside(const char* name) {
     part = end + 1;
   }
   return true;
-}
-
-// Makes a new empty file that no one else holds: name_for gives candidate
-// names (relative to folder), O_EXCL makes sure the one taken is new.
-template <typename NAMER>
-int create_exclusive(const FOLDER& folder, char* name, size_t name_size, mode_t mode,
-                     NAMER name_for) {
-  for (int attempt = 0; attempt < 64; attempt++) {
-    if (!name_for(name, name_size)) return -1;
-    char path[FOLDER_PATH_SIZE];
-    if (!join_path(path, sizeof path, folder.path, name)) return -1;
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
 }
 
 }  // namespace
@@ -279,16 +259,18 @@ bool PACKAGE::prepare_copy(PACKAGE_COPY& copy, const char* stored_name, uint32_t
   }
   // A name nobody else can have made first, even in a shared folder.
   FOLDER& temp = copy.temporary_folder;
-  int fd = create_exclusive(temp, copy.temporary_name, sizeof copy.temporary_name, 0600,
-                            [&temp](char* out, size_t out_size) {
-                              return temp.make_unique_file_name(out, out_size, ".tmp");
-                            });
-  if (fd < 0) {
+  bool made = false;
+  for (int attempt = 0; attempt < 64 && !made; attempt++) {
+    if (!temp.make_unique_file_name(copy.temporary_name, sizeof copy.temporary_name, ".tmp")) break;
+    NEW_FILE result = create_new_file(temp, copy.temporary_name, 0600);
+    made = result == NEW_FILE::CREATED;
+    if (result == NEW_FILE::FAILED) break;
+  }
+  if (!made) {
     copy.temporary_name[0] = '\0';
     package_failure(kErrorOutput, stored_name, __LINE__);
     return false;
   }
-  close(fd);
   if (found == PACKAGE_STORE::FOUND && !extract(temp, copy.temporary_name, stored_name)) {
     remove_file(temp, copy.temporary_name);
     copy.temporary_name[0] = '\0';

@@ -1,9 +1,5 @@
 #include "package_store.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -315,10 +311,7 @@ struct PACKAGE_STORE::IO {
         if (!read_header(p)) return false;
       }
     } else {
-      char path[FOLDER_PATH_SIZE];
-      struct stat st;
-      if (!join_path(path, sizeof path, p.folder.path, shown(p)) || stat(path, &st) == 0 ||
-          errno != ENOENT) {
+      if (get_file_kind(p.folder, shown(p)) != FILE_KIND::MISSING) {
         // There but unreadable: never replaced by an empty archive.
         return broken(p, __LINE__, "the file cannot be opened");
       }

@@ -119,3 +119,8 @@ void set_mounts_file_override(const char* path);
 // the name being absent).
 enum class FILE_KIND : uint8_t { MISSING, REGULAR, DIRECTORY, OTHER, UNKNOWN };
 FILE_KIND get_file_kind(const FOLDER& folder, const char* name);
+
+// Makes a new empty file that did not exist before (exclusive create) with
+// the given permission bits less the umask.
+enum class NEW_FILE : uint8_t { CREATED, EXISTS, FAILED };
+NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions);

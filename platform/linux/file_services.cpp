@@ -761,3 +761,12 @@ FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
   if (S_ISREG(st.st_mode)) return FILE_KIND::REGULAR;
   return S_ISDIR(st.st_mode) ? FILE_KIND::DIRECTORY : FILE_KIND::OTHER;
 }
+
+NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {
+  char path[kPathSize];
+  if (!name || !*name || !join_path(path, sizeof path, folder.path, name)) return NEW_FILE::FAILED;
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions));
+  if (fd < 0) return errno == EEXIST ? NEW_FILE::EXISTS : NEW_FILE::FAILED;
+  close(fd);
+  return NEW_FILE::CREATED;
+}
