@@ -83,7 +83,8 @@ READ read_entry(TEXT_FILE& in, ENTRY_TEXT& entry, TEXT_FILE* copy_to, bool& copy
       entry.key.assign(line, start, std::string::npos);
       break;
     }
-    if (copy_to) copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
+    if (copy_to)
+      copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
   }
   entry.value.clear();
   if (!read_whole_line(in, line, ended)) return READ::TRUNCATED;
@@ -429,14 +430,15 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
 // replaces the file.
 bool CONFIG_FILE::rewrite(const FOLDER& folder) {
   entries.sort(compare_orders, 0);
-  bool ok = file_name[0] && replace_whole(folder, file_name, false, [this](TEXT_FILE& out) {
+  auto write_entries = [this](TEXT_FILE& out) {
     bool written = true;
     for (int32_t i = 0; written && i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
       written = write_entry(out, entry->key, entry->value);
     }
     return written;
-  });
+  };
+  bool ok = file_name[0] && replace_whole(folder, file_name, false, write_entries);
   entries.sort(compare_keys, 0);
   if (!ok) {
     fail(kCannotOpen, file_name, __LINE__);

@@ -41,16 +41,11 @@ bool stays_inside(const char* name) {
   return true;
 }
 
+void delete_entry(void* entry, intptr_t) { delete static_cast<PACKAGE_FILE_RECORD*>(entry); }
+
 }  // namespace
 
 // ---- PACKAGE ---------------------------------------------------------------
-
-namespace {
-
-void delete_entry(void* entry, intptr_t) {
-  delete static_cast<PACKAGE_FILE_RECORD*>(entry);
-}
-}  // namespace
 
 PACKAGE::PACKAGE(const FOLDER& where, const char* file_name, bool create, int32_t block_size,
                  bool keep, bool read_only_flag)
@@ -108,7 +103,8 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
     return false;
   }
   if (!stays_inside(output_name)) {
-    package_failure(kErrorOutput, output_name, __LINE__, "names may not be absolute or contain \"..\"");
+    package_failure(kErrorOutput, output_name, __LINE__,
+                    "names may not be absolute or contain \"..\"");
     return false;
   }
   const char* wanted = stored_name ? stored_name : output_name;
@@ -126,11 +122,11 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
     package_failure(kErrorOutput, output_name, __LINE__, strerror(output.error));
     return false;
   }
-  bool ok = PACKAGE_STORE::read_blocks(
-      *this, record, [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
-        if (progress) progress(this, done, record.size, user);
-        return output.write(bytes, count);
-      });
+  bool ok = PACKAGE_STORE::read_blocks(*this, record,
+                                       [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
+                                         if (progress) progress(this, done, record.size, user);
+                                         return output.write(bytes, count);
+                                       });
   if (ok && !output.commit()) {
     bool renaming = output.failed_step == FILE_REPLACEMENT::STEP::RENAME;
     package_failure(renaming ? kErrorOutput : kErrorWrite, output_name, __LINE__,
@@ -152,7 +148,8 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
     return false;
   }
   if (read_only) {
-    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
+    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__,
+                    "the package was opened read-only");
     return false;
   }
   if (!source_name || !*source_name) {
@@ -186,7 +183,7 @@ bool PACKAGE::add_file(const FOLDER& source_folder, const char* source_name,
   }
   if (ok) {
     ok = found == PACKAGE_STORE::FOUND ? PACKAGE_STORE::free_blocks(*this, record)
-                                    : PACKAGE_STORE::append_record(*this, stored, record);
+                                       : PACKAGE_STORE::append_record(*this, stored, record);
   }
   // The size goes in first: a store that breaks off shows as a damaged
   // file (its blocks end early), never as a shorter one.
@@ -288,7 +285,8 @@ bool PACKAGE::store_copy(PACKAGE_COPY& copy, bool written_cleanly) {
   if (copy.read_only) {
     stored = true;
   } else if (!written_cleanly) {
-    package_failure(kErrorWrite, copy.temporary_name, __LINE__, "the temporary copy could not be written");
+    package_failure(kErrorWrite, copy.temporary_name, __LINE__,
+                    "the temporary copy could not be written");
   } else if (!package) {
     package_failure(kErrorClosed, nullptr, __LINE__);
   } else {
@@ -323,7 +321,8 @@ COPY* PACKAGE::open_copy(const char* stored_name, uint32_t mode, OPEN open, CLOS
   }
   if (mode > 2) return nullptr;
   if (mode != 0 && read_only) {
-    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__, "the package was opened read-only");
+    package_failure(kErrorWrite, PACKAGE_STORE::shown(*this), __LINE__,
+                    "the package was opened read-only");
     return nullptr;
   }
   COPY* copy = new (std::nothrow) COPY();

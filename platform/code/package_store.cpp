@@ -12,6 +12,7 @@
 #include "file_services.h"
 
 namespace {
+
 constexpr char kMagic[8] = {'V', 'O', 'R', 'N', 'P', 'K', 'G', '\0'};
 constexpr uint16_t kVersion = 1;
 constexpr uint32_t kHeaderFieldsAt = 10;
@@ -53,16 +54,10 @@ struct PACKAGE_INDEX {
   std::unordered_map<std::string, PLACE> names;
 };
 
-// Reading and writing the stored form. Every position that comes from the
-// file is checked before it is used, every write is checked, and a walk
-// along a chain is bounded by what the file can hold.
-
 // The stored form itself: every position that comes from the file is
 // checked before it is used, every write is checked, and a walk along a
 // chain is bounded by what the file can hold.
 struct PACKAGE_STORE::IO {
-  enum : int { FOUND = 1, NOT_FOUND = 0, BROKEN = -1 };
-
   static const char* shown(PACKAGE& p) { return p.name.get_text() ? p.name.get_text() : ""; }
   static uint32_t size(PACKAGE& p) { return p.file->get_size(); }
   static bool swapped(PACKAGE& p) { return p.file->swap != 0; }
@@ -207,7 +202,8 @@ struct PACKAGE_STORE::IO {
         static_cast<uint64_t>(position) + 4 + length + field_count > size(p))
       return broken(p, __LINE__, errors.too_long);
     if (p.file->read(text, static_cast<int32_t>(length)) != static_cast<int32_t>(length) ||
-        p.file->read(fields, static_cast<int32_t>(field_count)) != static_cast<int32_t>(field_count))
+        p.file->read(fields, static_cast<int32_t>(field_count)) !=
+            static_cast<int32_t>(field_count))
       return broken(p, __LINE__, errors.cut_short);
     text[length] = '\0';
     return true;
@@ -219,8 +215,8 @@ struct PACKAGE_STORE::IO {
     char text[PACKAGE::MAX_NAME_LENGTH + 1];
     uint8_t fields[kDirectoryFields];
     static constexpr NAMED_RECORD_ERRORS kErrors = {"directory outside the archive",
-                                                     "directory name longer than the archive allows",
-                                                     "directory cut short"};
+                                                    "directory name longer than the archive allows",
+                                                    "directory cut short"};
     if (!read_named_record(p, at, text, fields, kDirectoryFields, length, kErrors)) return false;
     p.directory.position = at;
     p.directory.name_length = length;
@@ -339,8 +335,8 @@ struct PACKAGE_STORE::IO {
     char text[PACKAGE::MAX_NAME_LENGTH + 1];
     uint8_t fields[kRecordFields];
     static constexpr NAMED_RECORD_ERRORS kErrors = {"file record outside the archive",
-                                                     "file name longer than the archive allows",
-                                                     "file record cut short"};
+                                                    "file name longer than the archive allows",
+                                                    "file record cut short"};
     if (!read_named_record(p, position, text, fields, kRecordFields, length, kErrors)) return false;
     record.position = position;
     record.name_length = length;

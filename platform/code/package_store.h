@@ -40,7 +40,7 @@ struct PACKAGE_STORE {
   // Writes the header, the directory and the changed kept records.
   static bool flush(PACKAGE& p);
 
-  static const char* shown(PACKAGE& p);  // the archive's name for messages
+  static const char* shown(PACKAGE& p);                          // the archive's name for messages
   static bool broken(PACKAGE& p, int line, const char* detail);  // 4103, false
 
   // FOUND with the record, NOT_FOUND, or BROKEN with the error reported.
@@ -59,8 +59,8 @@ struct PACKAGE_STORE {
   // Fills blocks from source until it reports the end, each block taken
   // from the free list or appended, written, then linked to the record.
   // source fills at most capacity bytes, sets count and end; false stops.
-  using BLOCK_SOURCE = std::function<bool(uint8_t* bytes, uint32_t capacity, uint32_t& count,
-                                          bool& end)>;
+  using BLOCK_SOURCE =
+      std::function<bool(uint8_t* bytes, uint32_t capacity, uint32_t& count, bool& end)>;
   static bool write_blocks(PACKAGE& p, PACKAGE_FILE_RECORD& record, const BLOCK_SOURCE& source);
 
 private:
