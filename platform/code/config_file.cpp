@@ -1,17 +1,14 @@
 #include "config_file.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "debug_stream.h"
-#include "errors.h"
+#include "failure_report.h"
 #include "file_services.h"
+#include "replace_file.h"
 #include "text_convert.h"
 #include "text_file.h"
 
@@ -28,25 +25,11 @@ constexpr uint16_t kCannotOpen = 4098;
 constexpr uint16_t kNoCallback = 4099;
 constexpr uint16_t kNoMemory = 4100;
 
-// Reading the platform stream's own settings goes through this file, so a
-// failure reported from inside that report must not report again.
-bool reporting = false;
-
 void fail(uint16_t code, const char* argument, int line) {
-  set_last_error(code, argument);
-  if (reporting) return;
-  reporting = true;
-  DEBUG_STREAM& stream = platform_debug_stream();
-  if (stream.has_output()) {
-    std::string text = get_error_text(code, argument);
-    stream.write("code/config_file", line, text.c_str(), true);
-  }
-  reporting = false;
-  // The report may have gone through configuration files of its own.
-  set_last_error(code, argument);
+  report_failure("code/config_file", line, code, argument);
 }
 
-void succeed() { set_last_error(0, nullptr); }
+void succeed() { report_success(); }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -100,13 +83,23 @@ READ read_entry(TEXT_FILE& in, ENTRY_TEXT& entry, TEXT_FILE* copy_to, bool& copy
       entry.key.assign(line, start, std::string::npos);
       break;
     }
-    if (copy_to) copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
+    if (copy_to)
+      copy_ok = copy_ok && copy_to->write_string(line.c_str()) && copy_to->write_string("\n");
   }
+  entry.value.clear();
   if (!read_whole_line(in, line, ended)) return READ::TRUNCATED;
   size_t start = skip_blanks(line);
   if (start == line.size() && !ended) return READ::TRUNCATED;
   entry.value.assign(line, start, std::string::npos);
   return READ::ENTRY;
+}
+
+// The key as both modes see it: a key line holds at most kKeyMax
+// characters, the rest of the line is not part of it.
+std::string key_of(const ENTRY_TEXT& entry) {
+  std::string key = entry.key;
+  system_text_cut(key, kKeyMax);
+  return key;
 }
 
 bool write_entry(TEXT_FILE& out, const char* key, const char* value) {
@@ -137,22 +130,24 @@ int compare_key_text(const void* key, const void* element, intptr_t) {
 
 void delete_entry(void* element, intptr_t) { delete static_cast<CONFIG_ENTRY*>(element); }
 
-struct PATHS {
-  char file[FOLDER_PATH_SIZE];
-  char temp[FOLDER_PATH_SIZE];
-  std::string temp_name;
-};
-
-bool make_paths(const FOLDER& folder, const char* file_name, PATHS& paths) {
-  if (!file_name[0]) return false;
-  paths.temp_name = std::string(file_name) + ".tmp";
-  return join_path(paths.file, sizeof paths.file, folder.path, file_name) &&
-         join_path(paths.temp, sizeof paths.temp, folder.path, paths.temp_name.c_str());
+// Whether something is at the file's name (a file that cannot be read is
+// never taken for a missing one).
+bool is_there(FILE_KIND kind) {
+  return kind == FILE_KIND::REGULAR || kind == FILE_KIND::DIRECTORY || kind == FILE_KIND::OTHER;
 }
 
-// A rewritten file keeps the permission bits of the one it replaces.
-void keep_mode(const char* path, bool had_mode, mode_t mode) {
-  if (had_mode) chmod(path, mode & 07777);
+// Writes the new content through write_to into a fresh file beside the
+// old one, which it replaces only when it is complete. The new file keeps
+// the old one's permission bits.
+template <typename WRITE>
+bool replace_whole(const FOLDER& folder, const char* file_name, bool utf16, WRITE write_to) {
+  FILE_REPLACEMENT replacement;
+  if (!replacement.begin(folder, file_name, FILE_REPLACEMENT::PERMISSIONS_OF_TARGET)) return false;
+  TEXT_FILE out;
+  if (!out.open(folder, replacement.temporary_name(), 1, utf16)) return false;
+  bool ok = write_to(out);
+  ok = out.close() && ok;
+  return ok && replacement.commit();
 }
 
 }  // namespace
@@ -189,9 +184,7 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
   if (!in.open(folder, file_name, 0, false)) {
     // Only a file that is not there counts as empty; one that is there but
     // cannot be read must not be replaced by a rewrite from an empty cache.
-    PATHS paths;
-    struct stat info {};
-    bool present = make_paths(folder, file_name, paths) && stat(paths.file, &info) == 0;
+    bool present = is_there(get_file_kind(folder, file_name));
     if (!report && !present) return true;
     fail(kCannotOpen, file_name, __LINE__);
     return false;
@@ -200,7 +193,9 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
   bool unused = true;
   READ result;
   uint16_t order = 0;
-  while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
+  // A key cut off by the end of the file is kept (marked) so that a rewrite
+  // does not drop it; it is never found as an entry.
+  while ((result = read_entry(in, text, nullptr, unused)) != READ::END) {
     CONFIG_ENTRY* entry = new (std::nothrow) CONFIG_ENTRY;
     if (!entry || !entries.add(entry)) {
       delete entry;
@@ -209,8 +204,10 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
       return false;
     }
     entry->order = order++;
+    entry->cut = result == READ::TRUNCATED ? 1 : 0;
     copy_cut(entry->key, sizeof entry->key, text.key);
     copy_cut(entry->value, sizeof entry->value, text.value);
+    if (entry->cut) break;
   }
   in.close();
   entries.sort(compare_keys, 0);
@@ -238,6 +235,10 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
       fail(kNotFound, key, __LINE__);
       return false;
     }
+    if (static_cast<CONFIG_ENTRY*>(entries.data[index])->cut) {
+      fail(kEndTooEarly, nullptr, __LINE__);
+      return false;
+    }
     strcpy(value, static_cast<CONFIG_ENTRY*>(entries.data[index])->value);
     succeed();
     return true;
@@ -253,7 +254,7 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
   bool unused = true;
   READ result;
   while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
-    if (text.key == key) {
+    if (key_of(text) == key) {
       copy_cut(value, kValueMax + 1, text.value);
       return true;
     }
@@ -268,12 +269,14 @@ bool CONFIG_FILE::get_string(const FOLDER& folder, const char* key, char* value)
 bool CONFIG_FILE::get_int(const FOLDER& folder, const char* key, int32_t& value, bool hexadecimal) {
   char text[kValueMax + 1];
   if (!get_string(folder, key, text)) return false;
-  errno = 0;
+  // Read as a scanf conversion reads it: blanks, a sign and the digits that
+  // begin the value ("12abc" is 12); hexadecimal may carry "0x".
   char* end = nullptr;
   long long number = strtoll(text, &end, hexadecimal ? 16 : 10);
-  if (end == text) return false;
-  while (is_blank(*end)) ++end;
-  if (*end) return false;
+  if (end == text) {
+    fail(kNotFound, key, __LINE__);
+    return false;
+  }
   if (hexadecimal) {
     // Hexadecimal values are 32-bit patterns ("FF000000" is a colour).
     if (number < INT32_MIN) number = INT32_MIN;
@@ -310,10 +313,13 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     int32_t index = find_entry(entries, key);
     CONFIG_ENTRY* entry = nullptr;
     std::string old_value;
+    uint8_t old_cut = 0;
     if (index >= 0) {
       entry = static_cast<CONFIG_ENTRY*>(entries.data[index]);
       old_value = entry->value;
+      old_cut = entry->cut;
       copy_cut(entry->value, sizeof entry->value, value);
+      entry->cut = 0;
     } else {
       entry = new (std::nothrow) CONFIG_ENTRY;
       if (!entry || !entries.add(entry)) {
@@ -322,6 +328,7 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
         return false;
       }
       entry->order = static_cast<uint16_t>(entries.count - 1);
+      entry->cut = 0;
       copy_cut(entry->key, sizeof entry->key, key);
       copy_cut(entry->value, sizeof entry->value, value);
       entries.sort(compare_keys, 0);
@@ -330,6 +337,7 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     // The file kept its old entries; so does the cache.
     if (index >= 0) {
       memcpy(entry->value, old_value.c_str(), old_value.size() + 1);
+      entry->cut = old_cut;
     } else {
       for (int32_t i = 0; i < entries.count; ++i)
         if (entries.data[i] == entry) entries.remove_at(i);
@@ -337,63 +345,46 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
     return false;
   }
 
-  // Uncached: the file moves to "<name>.tmp" and is copied back under its
-  // name with the entry changed. Whatever fails, the old file ends where it
-  // was.
-  PATHS paths;
-  if (!make_paths(folder, file_name, paths)) {
+  // Uncached: the file is copied to its replacement with the entry
+  // changed; whatever fails, the old file stays as it was.
+  FILE_KIND kind = get_file_kind(folder, file_name);
+  if (!file_name[0] || (is_there(kind) && kind != FILE_KIND::REGULAR)) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  struct stat info {};
-  bool present = stat(paths.file, &info) == 0;
-  if (present && !S_ISREG(info.st_mode)) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-  bool moved = rename(paths.file, paths.temp) == 0;
-  if (!moved && errno != ENOENT) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-
-  TEXT_FILE in, out;
+  TEXT_FILE in;
   in.line_size = kReadChunk;
-  if (moved && !in.open(folder, paths.temp_name.c_str(), 0, false)) {
-    rename(paths.temp, paths.file);
+  bool have_old = in.open(folder, file_name, 0, false);
+  // A file that is there but cannot be read is never replaced.
+  if (!have_old && kind != FILE_KIND::MISSING) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  if (!out.open(folder, file_name, 1, moved && in.utf16)) {
-    in.close();
-    if (moved) rename(paths.temp, paths.file);
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-
-  bool ok = true;
-  bool matched = false;
-  if (moved) {
-    ENTRY_TEXT text;
-    while (read_entry(in, text, &out, ok) == READ::ENTRY) {
-      if (text.key == key) {
-        text.value = value;
-        matched = true;
+  bool ok = replace_whole(folder, file_name, have_old && in.utf16, [&](TEXT_FILE& out) {
+    bool written = true;
+    bool matched = false;
+    if (have_old) {
+      ENTRY_TEXT text;
+      READ result;
+      // A key that the end of the file cut off is written back with an
+      // empty value: the entry behind it would otherwise become its value.
+      while ((result = read_entry(in, text, &out, written)) != READ::END) {
+        if (key_of(text) == key) {
+          text.value = value;
+          matched = true;
+        }
+        written = written && write_entry(out, text.key.c_str(), text.value.c_str());
+        if (result == READ::TRUNCATED) break;
       }
-      ok = ok && write_entry(out, text.key.c_str(), text.value.c_str());
     }
-    in.close();
-  }
-  if (!matched) ok = ok && write_entry(out, key, value);
-  ok = out.close() && ok;
+    if (!matched) written = written && write_entry(out, key, value);
+    return written;
+  });
+  if (have_old) in.close();
   if (!ok) {
-    remove(paths.file);
-    if (moved) rename(paths.temp, paths.file);
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
-  keep_mode(paths.file, present, info.st_mode);
-  if (moved) remove(paths.temp);
   succeed();
   return true;
 }
@@ -408,7 +399,7 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
     if (entries.count == 0 && !load(folder, true)) return false;
     for (int32_t i = 0; i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      callback(entry->key, entry->value, user);
+      if (!entry->cut) callback(entry->key, entry->value, user);
     }
     succeed();
     return true;
@@ -426,7 +417,7 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
   char value[kValueMax + 1];
   while ((result = read_entry(in, text, nullptr, unused)) == READ::ENTRY) {
     copy_cut(value, sizeof value, text.value);
-    callback(text.key.c_str(), value, user);
+    callback(key_of(text).c_str(), value, user);
   }
   if (result == READ::TRUNCATED) {
     fail(kEndTooEarly, nullptr, __LINE__);
@@ -435,38 +426,26 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
   return true;
 }
 
-// The entries go to "<name>.tmp" in file order; only a complete, closed
-// copy replaces the file.
+// The entries are written in file order; only a complete, closed copy
+// replaces the file.
 bool CONFIG_FILE::rewrite(const FOLDER& folder) {
-  PATHS paths;
-  if (!make_paths(folder, file_name, paths)) {
-    fail(kCannotOpen, file_name, __LINE__);
-    return false;
-  }
-  struct stat info {};
-  bool present = stat(paths.file, &info) == 0;
-
   entries.sort(compare_orders, 0);
-  bool ok = false;
-  TEXT_FILE out;
-  if (out.open(folder, paths.temp_name.c_str(), 1, false)) {
-    ok = true;
-    for (int32_t i = 0; ok && i < entries.count; ++i) {
+  auto write_entries = [this](TEXT_FILE& out) {
+    bool written = true;
+    for (int32_t i = 0; written && i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      ok = write_entry(out, entry->key, entry->value);
+      written = write_entry(out, entry->key, entry->value);
     }
-    ok = out.close() && ok;
-    if (ok) {
-      keep_mode(paths.temp, present, info.st_mode);
-      ok = rename(paths.temp, paths.file) == 0;
-    }
-    if (!ok) remove(paths.temp);
-  }
+    return written;
+  };
+  bool ok = file_name[0] && replace_whole(folder, file_name, false, write_entries);
   entries.sort(compare_keys, 0);
   if (!ok) {
     fail(kCannotOpen, file_name, __LINE__);
     return false;
   }
+  // A cut key now stands in the file with its empty value.
+  for (int32_t i = 0; i < entries.count; ++i) static_cast<CONFIG_ENTRY*>(entries.data[i])->cut = 0;
   succeed();
   return true;
 }

@@ -1,4 +1,4 @@
-#include "package.h"
+#include "package_data_file.h"
 
 // The copy in $TEMP goes back into the package when the file is closed.
 // DATA_FILE's own destructor cannot do that (it only sees a DATA_FILE), so

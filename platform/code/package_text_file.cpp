@@ -1,4 +1,4 @@
-#include "package.h"
+#include "package_text_file.h"
 
 PACKAGE_TEXT_FILE::~PACKAGE_TEXT_FILE() {
   if (file) finish();

@@ -13,6 +13,7 @@ struct CONFIG_ENTRY {
   uint16_t order;  // position in the file, 0 for the first entry
   char key[80];
   char value[256];
+  uint8_t cut;  // the key ended the file without a value line; never found
 };
 
 using CONFIG_CALLBACK = void (*)(const char* key, const char* value, intptr_t user);
@@ -27,8 +28,9 @@ public:
   bool load(const FOLDER& folder, bool report);
   // value must hold at least 256 bytes.
   bool get_string(const FOLDER& folder, const char* key, char* value);
-  // Decimal, or hexadecimal with the flag; false and the output unchanged
-  // when the key is absent or its value is not a number.
+  // The number that begins the value, decimal or (with the flag)
+  // hexadecimal; false, the last error set and the output unchanged when
+  // the key is absent or no number begins its value.
   bool get_int(const FOLDER& folder, const char* key, int32_t& value, bool hexadecimal = false);
   bool set_string(const FOLDER& folder, const char* key, const char* value);
   bool set_int(const FOLDER& folder, const char* key, int32_t value, bool hexadecimal = false);

@@ -111,3 +111,16 @@ void set_system_root_override(const char* path);
 const char* system_path(const char* fixed_path);
 // Drives are read from this file instead of /proc/mounts; null restores it.
 void set_mounts_file_override(const char* path);
+
+// ---- Narrow services for the archive and the configuration files ---------
+
+// What a name in a folder is (links followed). UNKNOWN: it cannot be told
+// (the name does not fit, or the look-up failed for another reason than
+// the name being absent).
+enum class FILE_KIND : uint8_t { MISSING, REGULAR, DIRECTORY, OTHER, UNKNOWN };
+FILE_KIND get_file_kind(const FOLDER& folder, const char* name);
+
+// Makes a new empty file that did not exist before (exclusive create) with
+// the given permission bits less the umask.
+enum class NEW_FILE : uint8_t { CREATED, EXISTS, FAILED };
+NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions);

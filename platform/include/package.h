@@ -6,19 +6,20 @@
 // opened as data or text files through a private temporary copy. Archives
 // are untrusted input: every stored position, length and chain is checked
 // before it is used, and a failure leaves a last error (4101-4112).
+// The data and text files opened from a package are declared in
+// package_data_file.h and package_text_file.h.
 #include <cstdint>
 
-#include "data_file.h"
 #include "folder.h"
 #include "ptrarray.h"
-#include "text_file.h"
 #include "vorn_string.h"
 
+class DATA_FILE;
 class PACKAGE;
 class PACKAGE_DATA_FILE;
 class PACKAGE_TEXT_FILE;
 struct PACKAGE_INDEX;  // name look-up table over the record chain
-struct PACKAGE_IO;     // the archive's own readers and writers
+struct PACKAGE_STORE;  // the block store behind the file operations
 
 // Called after each block has been read, before its bytes are written out:
 // (package, bytes done including that block, total bytes of the stored
@@ -67,7 +68,7 @@ struct PACKAGE_COPY {
   PACKAGE* package = nullptr;  // null once the package has gone
   FOLDER temporary_folder;     // "$TEMP"
   char temporary_name[256] = {};
-  char stored_name[256] = {};
+  char stored_name[FOLDER_PATH_SIZE] = {};
   uint8_t read_only = 0;  // opened with mode 0: never stored back
 };
 
@@ -75,7 +76,8 @@ class PACKAGE {
 public:
   static constexpr uint32_t DEFAULT_BLOCK_SIZE = 524288;
   static constexpr uint32_t MAX_BLOCK_SIZE = 52428800;
-  static constexpr uint32_t MAX_NAME_LENGTH = 255;
+  // Stored names are paths below the install folder, bounded like paths.
+  static constexpr uint32_t MAX_NAME_LENGTH = FOLDER_PATH_SIZE - 1;
   static constexpr uint32_t HEADER_SIZE = 26;
 
   // Opens the archive (for update unless read-only) or, when it is missing
@@ -104,7 +106,8 @@ public:
                PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0);
   // Stores a plain file of folder under stored_name (null: source_name, at
   // most MAX_NAME_LENGTH bytes). An existing stored file is replaced only
-  // with replace set; otherwise the result is false and nothing changes.
+  // with replace set; otherwise the result is false (4111) and nothing
+  // changes.
   bool add_file(const FOLDER& folder, const char* source_name, const char* stored_name = nullptr,
                 bool replace = false, PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0);
 
@@ -137,7 +140,7 @@ public:
   VORN_STRING name;  // its file name
 
 private:
-  friend struct PACKAGE_IO;
+  friend struct PACKAGE_STORE;
   friend class PACKAGE_DATA_FILE;
   friend class PACKAGE_TEXT_FILE;
 
@@ -160,24 +163,4 @@ private:
   uint32_t tail_record = 0;
   uint8_t* block_buffer = nullptr;  // one block with its two fields
   PTRARRAY open_copies;             // PACKAGE_COPY pointers, not owned
-};
-
-// A stored file opened as a data file; its copy goes back into the package
-// when it is closed with FOLDER::close_data_file.
-class PACKAGE_DATA_FILE : public DATA_FILE, public PACKAGE_COPY {
-public:
-  PACKAGE_DATA_FILE() = default;
-  ~PACKAGE_DATA_FILE() override;
-  // Closes the copy, stores it back (modes 1 and 2) and removes it. False,
-  // with the last error set and the copy kept, when storing failed.
-  bool close() override;
-};
-
-// A stored file opened as a text file; closed with PACKAGE::close_text_file.
-class PACKAGE_TEXT_FILE : public TEXT_FILE, public PACKAGE_COPY {
-public:
-  PACKAGE_TEXT_FILE() = default;
-  // A file still open is closed and stored back as close_text_file would.
-  ~PACKAGE_TEXT_FILE();
-  bool finish();  // close_text_file without the delete
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "replace_file.h"
 
 extern char** environ;
 
@@ -294,11 +295,8 @@ bool file_exists(const FOLDER& folder, const char* name, bool assume) {
 bool copy_file(const FOLDER& source, const char* source_name, const FOLDER& target,
                const char* target_name) {
   if (!source_name || !*source_name || !target_name || !*target_name) return false;
-  char from[kPathSize], to[kPathSize], temporary[kPathSize];
-  if (!join_path(from, sizeof from, source.path, source_name) ||
-      !join_path(to, sizeof to, target.path, target_name) ||
-      !join_path(temporary, sizeof temporary, target.path, ".vorn-copy-XXXXXX"))
-    return false;
+  char from[kPathSize];
+  if (!join_path(from, sizeof from, source.path, source_name)) return false;
 
   int in = open(from, O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
@@ -307,10 +305,10 @@ bool copy_file(const FOLDER& source, const char* source_name, const FOLDER& targ
     close(in);
     return false;
   }
-  // The copy goes to a fresh name beside the target, so the target is
-  // either the old file or the whole new one, never a half-written mix.
-  int out = mkostemp(temporary, O_CLOEXEC);
-  if (out < 0) {
+  // The target is either the old file or the whole new one, never a
+  // half-written mix.
+  FILE_REPLACEMENT out;
+  if (!out.begin(target, target_name, static_cast<int32_t>(st.st_mode & 0777))) {
     close(in);
     return false;
   }
@@ -323,23 +321,17 @@ bool copy_file(const FOLDER& source, const char* source_name, const FOLDER& targ
       ok = got == 0;
       break;
     }
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        ok = false;
-        break;
-      }
-      done += put;
+    if (!out.write(buffer.data(), static_cast<size_t>(got))) {
+      ok = false;
+      break;
     }
-    if (!ok) break;
   }
   close(in);
-  if (fchmod(out, st.st_mode & 0777) != 0) ok = false;
-  if (close(out) != 0) ok = false;
-  if (ok && rename(temporary, to) != 0) ok = false;
-  if (!ok) unlink(temporary);
-  return ok;
+  if (!ok) {
+    out.abandon();
+    return false;
+  }
+  return out.commit();
 }
 
 const char* get_home_folder() {
@@ -757,4 +749,24 @@ const char* system_path(const char* fixed_path) {
 
 void set_mounts_file_override(const char* path) {
   mounts_override_set = path && copy_text(mounts_override, sizeof mounts_override, path);
+}
+
+// ---- Narrow services for the archive and the configuration files ---------
+
+FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
+  char path[kPathSize];
+  struct stat st;
+  if (!name || !join_path(path, sizeof path, folder.path, name)) return FILE_KIND::UNKNOWN;
+  if (stat(path, &st) != 0) return errno == ENOENT ? FILE_KIND::MISSING : FILE_KIND::UNKNOWN;
+  if (S_ISREG(st.st_mode)) return FILE_KIND::REGULAR;
+  return S_ISDIR(st.st_mode) ? FILE_KIND::DIRECTORY : FILE_KIND::OTHER;
+}
+
+NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {
+  char path[kPathSize];
+  if (!name || !*name || !join_path(path, sizeof path, folder.path, name)) return NEW_FILE::FAILED;
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(permissions));
+  if (fd < 0) return errno == EEXIST ? NEW_FILE::EXISTS : NEW_FILE::FAILED;
+  close(fd);
+  return NEW_FILE::CREATED;
 }

@@ -16,6 +16,7 @@
 #include "file_services.h"
 #include "folder.h"
 #include "package.h"
+#include "package_data_file.h"
 
 namespace {
 

@@ -68,7 +68,7 @@ def read_archive(data):
         if len(files) > len(body) // 20:
             raise Broken("file record chain does not end")
         name_length = u32(position)
-        if name_length > 255:
+        if name_length > 2047:
             raise Broken("name of %d bytes" % name_length)
         name = body[position + 4:position + 4 + name_length]
         at = position + 4 + name_length

@@ -4,6 +4,8 @@
 // limit in a child process stands in for a full disk) and archives near
 // the 4 GiB limit (sparse files).
 #include "package.h"
+#include "package_data_file.h"
+#include "package_text_file.h"
 
 #include <gtest/gtest.h>
 
@@ -386,19 +388,43 @@ TEST_F(PackageTest, NamesCompareByteExact) {
   EXPECT_STREQ(get_last_error_text(), "Error: File readme not found in package.");
 }
 
-TEST_F(PackageTest, StoredNamesHoldAtMost255Bytes) {
+TEST_F(PackageTest, StoredNamesHoldUpTo2047Bytes) {
   source("a", "x");
-  PACKAGE package(work, "p.pkg", true, 1024, false, false);
-  std::string longest(255, 'n');
-  EXPECT_TRUE(package.add_file(work, "a", longest.c_str()));
-  EXPECT_TRUE(package.has_file(longest.c_str()));
-  std::string too_long(256, 'n');
-  EXPECT_FALSE(package.add_file(work, "a", too_long.c_str()));
-  EXPECT_EQ(get_last_error(), 4110);
-  EXPECT_FALSE(package.has_file(too_long.c_str()));
-  EXPECT_FALSE(package.add_file(work, "missing source"));
-  EXPECT_EQ(get_last_error(), 4110);
-  EXPECT_STREQ(get_last_error_text(), "Error: Unable to open file missing source for packing.");
+  source("b", "bee");
+  // A file deep in a folder tree has a name far longer than 255 bytes.
+  std::string deep;
+  while (deep.size() < 300) deep += "folder/";
+  deep += "file";
+  std::string longest(2047, 'n');
+  {
+    PACKAGE package(work, "p.pkg", true, 1024, false, false);
+    EXPECT_TRUE(package.add_file(work, "a", deep.c_str()));
+    EXPECT_TRUE(package.add_file(work, "a", longest.c_str()));
+    EXPECT_TRUE(package.add_file(work, "b"));
+    std::string too_long(2048, 'n');
+    EXPECT_FALSE(package.add_file(work, "a", too_long.c_str()));
+    EXPECT_EQ(get_last_error(), 4111);
+    EXPECT_FALSE(package.has_file(too_long.c_str()));
+    // An existing name without the replace flag is refused, and says so.
+    EXPECT_FALSE(package.add_file(work, "b", "b"));
+    EXPECT_EQ(get_last_error(), 4111);
+    EXPECT_STREQ(get_last_error_text(), "Error: Unable to create file b.");
+    EXPECT_FALSE(package.add_file(work, "missing source"));
+    EXPECT_EQ(get_last_error(), 4110);
+    EXPECT_STREQ(get_last_error_text(), "Error: Unable to open file missing source for packing.");
+  }
+  for (bool keep_list : {false, true}) {
+    PACKAGE package(work, "p.pkg", false, -1, keep_list, true);
+    ASSERT_TRUE(package.is_open()) << keep_list;
+    EXPECT_TRUE(package.has_file(deep.c_str()));
+    EXPECT_TRUE(package.has_file(longest.c_str()));
+    ASSERT_TRUE(package.extract(work, "b.out", "b"));
+    EXPECT_EQ(read_file(path("b.out")), "bee");
+    DATA_FILE* file = package.open_file(deep.c_str(), 0, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(read_all(file), "x");
+    FOLDER::close_data_file(file);
+  }
 }
 
 TEST_F(PackageTest, FailuresAreWrittenToThePlatformStreamWhenItHasOutput) {
@@ -735,7 +761,7 @@ protected:
       if (!package.extract(work, "out", name)) {
         EXPECT_FALSE(test_support::file_exists(path("out")));
         for (const std::string& left : list_names(scratch.file("work")))
-          EXPECT_EQ(left.find(".vorn-pkg"), std::string::npos) << "temporary file left: " << left;
+          EXPECT_EQ(left.find(".vorn-"), std::string::npos) << "temporary file left: " << left;
         return get_last_error();
       }
       remove(path("out").c_str());

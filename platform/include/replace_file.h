@@ -1,0 +1,49 @@
+#pragma once
+// Replacing a file whole: the new content goes to a fresh name beside the
+// target (created exclusively, in the target's own folder), every write and
+// the close are checked, and only then is it renamed over the target. On
+// any failure the fresh file is removed and the target stays as it was.
+#include <cstddef>
+#include <cstdint>
+
+#include "folder.h"
+
+class FILE_REPLACEMENT {
+public:
+  // Permission bits of the new file: 0666 less the umask, those of the
+  // file it replaces (the default when there is none), or exact bits.
+  static constexpr int32_t PERMISSIONS_DEFAULT = -1;
+  static constexpr int32_t PERMISSIONS_OF_TARGET = -2;
+
+  FILE_REPLACEMENT() = default;
+  ~FILE_REPLACEMENT();  // an unfinished replacement is abandoned
+  FILE_REPLACEMENT(const FILE_REPLACEMENT&) = delete;
+  FILE_REPLACEMENT& operator=(const FILE_REPLACEMENT&) = delete;
+
+  // Makes the fresh file for name (which may lead through sub-folders) in
+  // folder; false (with error set) when it cannot be made.
+  bool begin(const FOLDER& folder, const char* name, int32_t permissions = PERMISSIONS_DEFAULT);
+  // The fresh file's name relative to the folder, for writers that open it
+  // by name themselves.
+  const char* temporary_name() const { return relative; }
+  bool write(const void* bytes, size_t count);
+  // Closes the fresh file (checked) and renames it over the target.
+  bool commit();
+  // Removes the fresh file and leaves the target alone.
+  void abandon();
+
+  // Where the first failure happened (closing counts as writing), and its
+  // errno; NONE and 0 while all went well.
+  enum class STEP : uint8_t { NONE, CREATE, WRITE, RENAME };
+  STEP failed_step = STEP::NONE;
+  int error = 0;
+
+private:
+  bool fail(STEP step, int code);  // notes the first failure; false
+
+  int descriptor = -1;
+  bool active = false;
+  char temporary[FOLDER_PATH_SIZE] = {};  // full paths
+  char target[FOLDER_PATH_SIZE] = {};
+  char relative[FOLDER_PATH_SIZE] = {};
+};

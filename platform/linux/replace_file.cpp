@@ -1,0 +1,118 @@
+#include "replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "file_services.h"
+
+namespace {
+
+// A hidden name beside the target (prefix: the target's sub-folder part).
+// The seed differs between processes; O_EXCL settles any clash.
+bool fresh_name(const char* prefix, size_t prefix_length, char* out, size_t out_size) {
+  static uint32_t seed = 0;
+  static uint32_t counter = 0;
+  if (!seed)
+    seed =
+        (static_cast<uint32_t>(getpid()) * 2654435761u ^ static_cast<uint32_t>(time(nullptr))) | 1;
+  int n = snprintf(out, out_size, "%.*s.vorn-new-%08X", static_cast<int>(prefix_length), prefix,
+                   seed ^ (++counter * 40503u));
+  return n > 0 && static_cast<size_t>(n) < out_size;
+}
+
+}  // namespace
+
+FILE_REPLACEMENT::~FILE_REPLACEMENT() { abandon(); }
+
+bool FILE_REPLACEMENT::fail(STEP step, int code) {
+  if (failed_step == STEP::NONE) {
+    failed_step = step;
+    error = code;
+  }
+  return false;
+}
+
+bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t permissions) {
+  abandon();
+  error = 0;
+  failed_step = STEP::CREATE;
+  if (!name || !*name || !join_path(target, sizeof target, folder.path, name)) {
+    error = ENAMETOOLONG;
+    return false;
+  }
+  const char* slash = strrchr(name, '/');
+  size_t prefix_length = slash ? static_cast<size_t>(slash - name + 1) : 0;
+  for (int attempt = 0; attempt < 64 && descriptor < 0; attempt++) {
+    if (!fresh_name(name, prefix_length, relative, sizeof relative) ||
+        !join_path(temporary, sizeof temporary, folder.path, relative)) {
+      error = ENAMETOOLONG;
+      return false;
+    }
+    descriptor = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != EEXIST) break;
+  }
+  if (descriptor < 0) {
+    error = errno;
+    return false;
+  }
+  active = true;
+  struct stat old {};
+  mode_t bits = 0;
+  bool set_bits = false;
+  if (permissions >= 0) {
+    bits = static_cast<mode_t>(permissions) & 07777;
+    set_bits = true;
+  } else if (permissions == PERMISSIONS_OF_TARGET && stat(target, &old) == 0) {
+    bits = old.st_mode & 07777;
+    set_bits = true;
+  }
+  if (set_bits && fchmod(descriptor, bits) != 0) {
+    error = errno;
+    abandon();
+    return false;
+  }
+  failed_step = STEP::NONE;
+  return true;
+}
+
+bool FILE_REPLACEMENT::write(const void* bytes, size_t count) {
+  if (descriptor < 0) return fail(STEP::WRITE, EBADF);
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    ssize_t put = ::write(descriptor, next, count);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return fail(STEP::WRITE, put < 0 ? errno : ENOSPC);
+    next += put;
+    count -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+bool FILE_REPLACEMENT::commit() {
+  if (!active) return fail(STEP::WRITE, EBADF);
+  bool ok = failed_step == STEP::NONE;
+  if (descriptor >= 0) {
+    if (close(descriptor) != 0 && ok) ok = fail(STEP::WRITE, errno);
+    descriptor = -1;
+  }
+  if (ok && rename(temporary, target) != 0) ok = fail(STEP::RENAME, errno);
+  if (!ok) {
+    abandon();
+    return false;
+  }
+  active = false;
+  return true;
+}
+
+void FILE_REPLACEMENT::abandon() {
+  if (descriptor >= 0) close(descriptor);
+  descriptor = -1;
+  if (active) unlink(temporary);
+  active = false;
+}
