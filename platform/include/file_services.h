@@ -84,7 +84,8 @@ int get_drive_type(int drive);
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
 
 // This run's temporary folder, "" until one was made; removed (never
-// following links) at shutdown and by the fatal exit.
+// following links) at shutdown, at exit(), by the fatal exit and by a close
+// signal that ends the program early. The removal is async-signal-safe.
 const char* get_temporary_folder_path();
 void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.

@@ -33,6 +33,7 @@ int main(int argc, char** argv, char** envp) {
 
   // Main loop: the application presents its own frame; only the platform
   // frame's idle wait sleeps.
+  mark_frame_loop_started();
   while (app_frame() && !quit_requested()) platform_update();
 
   // Shutdown.
