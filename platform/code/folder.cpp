@@ -1,6 +1,5 @@
 #include "folder.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +7,6 @@
 #include <ctime>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -552,10 +550,8 @@ void FOLDER::free_entries(FOLDER_ENTRY*& array) {
 bool FOLDER::remove_contents(const char* sub_folder) const {
   char target[kPathSize];
   if (sub_folder) {
-    struct stat st;
     // A link in place of the sub-folder is never entered.
-    if (!join_path(target, sizeof target, path, sub_folder) || lstat(target, &st) != 0 ||
-        !S_ISDIR(st.st_mode))
+    if (!join_path(target, sizeof target, path, sub_folder) || !is_real_directory(target))
       return false;
     return remove_folder_contents(target);
   }
@@ -577,8 +573,8 @@ bool FOLDER::make_unique_file_name(char* output, size_t output_size, const char*
   for (int attempt = 0; attempt < 1000000; ++attempt, ++counter) {
     snprintf(output, output_size, "%08X%s", counter, suffix);
     if (!join_path(candidate, sizeof candidate, path, output)) return false;
-    struct stat st;
-    if (lstat(candidate, &st) != 0) return errno == ENOENT;
+    PATH_ENTRY entry = path_entry(candidate);
+    if (entry != PATH_ENTRY::PRESENT) return entry == PATH_ENTRY::ABSENT;
   }
   return false;
 }
