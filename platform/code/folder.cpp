@@ -13,7 +13,7 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
-#include "font.h"
+#include "platform.h"
 #include "ptrarray.h"
 #include "timing.h"
 #include "vorn_string.h"
@@ -362,11 +362,11 @@ void print_trace(const char* heading) {
   trace_default_paths();
 }
 
-// The first path set once the platform is up (the font system running)
-// shows where every variable leads; paths set while main is still starting,
-// such as the debug streams' settings folder, do not count.
+// The first path set once the platform has started shows where every
+// variable leads; paths set while main is still starting, such as the debug
+// streams' settings folder, do not count.
 void trace_start_once() {
-  if (trace_printed || tracing || trace_stream_making || !FONT::is_initialised()) return;
+  if (trace_printed || tracing || trace_stream_making || !platform_started()) return;
   trace_printed = true;
   print_trace("\nStarting Default Paths:\n\n");
 }

@@ -24,6 +24,7 @@ int main(int argc, char** argv, char** envp) {
   // when folders and configuration files can be used.
   load_pending_debug_settings();
   FONT::init();
+  set_platform_started(true);
   // The platform's own options are handled and taken out here; the
   // application sees only the rest.
   int app_argc = argc;
@@ -40,6 +41,7 @@ int main(int argc, char** argv, char** envp) {
   if (EXIT_HOOK hook = get_exit_hook()) hook();
   app_shutdown();
   close_window(ALL_SCREENS);
+  set_platform_started(false);
   FONT::shutdown();
   if (mouse.cursor_shape != 255) set_mouse_cursor(255);
   x11_close_display();

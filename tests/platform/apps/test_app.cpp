@@ -63,7 +63,7 @@ void console_work(int ms) {
 }  // namespace
 
 bool app_init(int argc, char** argv) {
-  printf("init argc=%d\n", argc);
+  printf("init argc=%d started=%d\n", argc, platform_started());
   bool make_temp = false, exit_in_init = false;
   int init_work_ms = 0;
   for (int i = 1; i < argc; ++i) {
@@ -103,8 +103,8 @@ bool app_frame() {
 }
 
 void app_shutdown() {
-  printf("shutdown frames=%d close_calls=%d after_signal=%d\n", frame, close_calls,
-         frames_after_signal);
+  printf("shutdown frames=%d close_calls=%d after_signal=%d started=%d\n", frame, close_calls,
+         frames_after_signal, platform_started());
   // The temporary folder goes only after this hook.
   struct stat st;
   const char* temp = get_temporary_folder_path();
