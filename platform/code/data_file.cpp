@@ -1,6 +1,5 @@
 #include "data_file.h"
 
-#include <fcntl.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -110,7 +109,7 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   static const char* const kFileModes[] = {"rb", "wb", "r+b"};
   FILE* stream = open_file(where, file_name, kFileModes[open_mode]);
   if (!stream) return false;
-  if (open_mode == 2 && (fcntl(fileno(stream), F_GETFL) & O_ACCMODE) == O_WRONLY) {
+  if (open_mode == 2 && is_write_only(stream)) {
     // A missing file is created for writing only; now that it exists it is
     // opened again for update, so that what is written can be read back.
     FILE* update = open_file(where, file_name, kFileModes[open_mode]);

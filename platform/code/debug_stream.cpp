@@ -69,6 +69,12 @@ void append_bounded(char* message, const char* text) {
   snprintf(message + used, MESSAGE_SIZE - used, "%s", text);
 }
 
+// A file name from the settings names a file inside the debug folder; a
+// path that would lead elsewhere ("/", a ".." part) is not taken.
+bool is_plain_file_name(const char* name) {
+  return name[0] && !strchr(name, '/') && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
 void settings_file_name(const DEBUG_STREAM& stream, char* output, size_t size) {
   file_name_with_suffix(output, size, stream.name, "_release.cfg");
 }
@@ -171,7 +177,8 @@ bool DEBUG_STREAM::load_settings() {
   rolling_limit = 100;
   if (present.file_name) {
     char value[256] = "";
-    if (config.get_string(folder, "filename", value) && value[0])
+    // A refused name leaves the stream with its own "<name>.txt".
+    if (config.get_string(folder, "filename", value) && is_plain_file_name(value))
       copy_bounded(file_name, sizeof(file_name), value);
   }
   int32_t disabled = 0;

@@ -1,6 +1,5 @@
 #include "folder.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -8,14 +7,13 @@
 #include <ctime>
 #include <new>
 #include <string>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
-#include "font.h"
+#include "platform.h"
 #include "ptrarray.h"
 #include "timing.h"
 #include "vorn_string.h"
@@ -364,11 +362,11 @@ void print_trace(const char* heading) {
   trace_default_paths();
 }
 
-// The first path set once the platform is up (the font system running)
-// shows where every variable leads; paths set while main is still starting,
-// such as the debug streams' settings folder, do not count.
+// The first path set once the platform has started shows where every
+// variable leads; paths set while main is still starting, such as the debug
+// streams' settings folder, do not count.
 void trace_start_once() {
-  if (trace_printed || tracing || trace_stream_making || !FONT::is_initialised()) return;
+  if (trace_printed || tracing || trace_stream_making || !platform_started()) return;
   trace_printed = true;
   print_trace("\nStarting Default Paths:\n\n");
 }
@@ -552,10 +550,8 @@ void FOLDER::free_entries(FOLDER_ENTRY*& array) {
 bool FOLDER::remove_contents(const char* sub_folder) const {
   char target[kPathSize];
   if (sub_folder) {
-    struct stat st;
     // A link in place of the sub-folder is never entered.
-    if (!join_path(target, sizeof target, path, sub_folder) || lstat(target, &st) != 0 ||
-        !S_ISDIR(st.st_mode))
+    if (!join_path(target, sizeof target, path, sub_folder) || !is_real_directory(target))
       return false;
     return remove_folder_contents(target);
   }
@@ -577,8 +573,8 @@ bool FOLDER::make_unique_file_name(char* output, size_t output_size, const char*
   for (int attempt = 0; attempt < 1000000; ++attempt, ++counter) {
     snprintf(output, output_size, "%08X%s", counter, suffix);
     if (!join_path(candidate, sizeof candidate, path, output)) return false;
-    struct stat st;
-    if (lstat(candidate, &st) != 0) return errno == ENOENT;
+    PATH_ENTRY entry = path_entry(candidate);
+    if (entry != PATH_ENTRY::PRESENT) return entry == PATH_ENTRY::ABSENT;
   }
   return false;
 }

@@ -163,7 +163,9 @@ bool SYSTEM_TEXT_READER::next_unit(uint32_t& unit) {
     if (c == 1) {
       run_open = !run_open;
       ++at;
-      if (at < end && *at == ',') ++at;
+      // Only the byte 1 that opens a run may carry a separator comma; one
+      // after the closing byte 1 is the text's own comma.
+      if (run_open && at < end && *at == ',') ++at;
       continue;
     }
     if (!run_open) {
@@ -259,7 +261,7 @@ size_t system_text_fit(const char* text, size_t max_bytes, bool& close_run) {
     if (s[p] == 1) {
       run = !run;
       ++p;
-      if (p < length && s[p] == ',') ++p;
+      if (run && p < length && s[p] == ',') ++p;
       if (!run && !boundary()) break;
       continue;
     }

@@ -69,6 +69,17 @@ FOLDER_LIST* list_folder(const FOLDER& folder, const char* pattern, bool show_hi
 bool list_folder_filtered(FOLDER_LIST* list, FOLDER_LIST_ENTRY* entry);
 void free_folder_list(FOLDER_LIST* list);
 
+// ---- What portable folder and data-file code asks of the file system.
+// Whether a real directory stands at path; a link to one does not count.
+bool is_real_directory(const char* path);
+// Whether anything stands at path, a link counted as itself (never
+// followed); UNKNOWN when the question cannot be answered.
+enum class PATH_ENTRY { ABSENT, PRESENT, UNKNOWN };
+PATH_ENTRY path_entry(const char* path);
+// Whether the stream can only be written (open_file creates a missing file
+// that was asked for update that way).
+bool is_write_only(FILE* stream);
+
 // Drive 0 is the home folder, 1 the root, 2 and up known mounts. Types:
 // 0 disk, 1 cdrom, 2 floppy, 3 network, 4 linux, 5 unix, 6 mac, 7 os2,
 // 8 dos, 9 windows.
@@ -84,7 +95,8 @@ int get_drive_type(int drive);
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
 
 // This run's temporary folder, "" until one was made; removed (never
-// following links) at shutdown and by the fatal exit.
+// following links) at shutdown, at exit(), by the fatal exit and by a close
+// signal that ends the program early. The removal is async-signal-safe.
 const char* get_temporary_folder_path();
 void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.

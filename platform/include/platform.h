@@ -28,6 +28,16 @@ using CLOSE_HANDLER = bool (*)(uint32_t);
 void set_close_handler(CLOSE_HANDLER handler);
 CLOSE_HANDLER get_close_handler();
 
+// True from the end of main's start-up (fonts running) until its shutdown
+// takes the fonts down again; set by main.
+bool platform_started();
+void set_platform_started(bool started);
+
+// Called by main as the frame loop begins. Before that, a close signal
+// with no callback installed ends the program at once (this run's temporary
+// folder removed) instead of waiting for a frame that is still far off.
+void mark_frame_loop_started();
+
 // A close request from the UI thread (the window's close button): asks the
 // callback at once and applies its answer to the quit flag.
 void handle_close_request();

@@ -57,9 +57,10 @@ constexpr size_t SYSTEM_CHAR_MAX_BYTES = 12;
 size_t system_char_encode(uint32_t code_point, bool& run_open, char* out);
 
 // Walks system text unit by unit: bytes outside runs, four-digit groups
-// inside them. Inside a run a byte 1 closes it, a comma right behind a
-// byte 1 or a group is skipped, and a group that is not four hexadecimal
-// digits (either case) is skipped up to its first non-digit.
+// inside them. Inside a run a byte 1 closes it, a comma right behind the
+// opening byte 1 or a group is skipped (a comma after the closing byte 1 is
+// text), and a group that is not four hexadecimal digits (either case) is
+// skipped up to its first non-digit.
 class SYSTEM_TEXT_READER {
 public:
   // A NUL ends the text as well as length; length -1 reads up to the NUL.

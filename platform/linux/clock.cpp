@@ -1,5 +1,5 @@
 // The program's clocks: the millisecond counter and the calendar seconds,
-// with the one seam through which tests stand in for both.
+// with the one seam through which tests stand in for both, and sleeping.
 #include <sys/times.h>
 #include <unistd.h>
 
@@ -30,3 +30,10 @@ int64_t get_calendar_seconds() {
   if (fake_clock) return static_cast<int64_t>(fake_clock() / 1000);
   return static_cast<int64_t>(time(nullptr));
 }
+
+void sleep_ms(uint32_t ms) {
+  if (ms > 999) sleep(ms / 1000);
+  usleep((ms % 1000) * 1000);
+}
+
+void sleep_seconds(uint32_t seconds) { sleep(seconds); }

@@ -558,6 +558,23 @@ void free_folder_list(FOLDER_LIST* list) {
   delete list;
 }
 
+// ---- What portable folder and data-file code asks of the file system.
+
+bool is_real_directory(const char* path) {
+  struct stat st;
+  return path && lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+PATH_ENTRY path_entry(const char* path) {
+  struct stat st;
+  if (path && lstat(path, &st) == 0) return PATH_ENTRY::PRESENT;
+  return path && errno == ENOENT ? PATH_ENTRY::ABSENT : PATH_ENTRY::UNKNOWN;
+}
+
+bool is_write_only(FILE* stream) {
+  return stream && (fcntl(fileno(stream), F_GETFL) & O_ACCMODE) == O_WRONLY;
+}
+
 int get_drive_count() {
   std::vector<MOUNT> drives;
   read_drives(drives);

@@ -24,6 +24,7 @@ int main(int argc, char** argv, char** envp) {
   // when folders and configuration files can be used.
   load_pending_debug_settings();
   FONT::init();
+  set_platform_started(true);
   // The platform's own options are handled and taken out here; the
   // application sees only the rest.
   int app_argc = argc;
@@ -33,12 +34,14 @@ int main(int argc, char** argv, char** envp) {
 
   // Main loop: the application presents its own frame; only the platform
   // frame's idle wait sleeps.
+  mark_frame_loop_started();
   while (app_frame() && !quit_requested()) platform_update();
 
   // Shutdown.
   if (EXIT_HOOK hook = get_exit_hook()) hook();
   app_shutdown();
   close_window(ALL_SCREENS);
+  set_platform_started(false);
   FONT::shutdown();
   if (mouse.cursor_shape != 255) set_mouse_cursor(255);
   x11_close_display();

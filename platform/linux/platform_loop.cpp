@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "event_queue.h"
+#include "file_services.h"
 #include "platform.h"
 #include "x11_state.h"
 
@@ -23,6 +24,11 @@ volatile sig_atomic_t quit_flag = 0;
 // because it builds dialogs and may not run inside a handler.
 volatile sig_atomic_t close_pending = 0;
 CLOSE_HANDLER close_handler = nullptr;
+// What the signal handler may read of the state above: before the frame
+// loop runs and while no callback is installed, nothing would answer a
+// close request held for later, so a close signal ends the program at once.
+volatile sig_atomic_t close_handler_installed = 0;
+volatile sig_atomic_t frame_loop_started = 0;
 EXIT_HOOK exit_hook = nullptr;
 uint32_t idle_wait_ms = 50;
 uint8_t presented = 0;
@@ -34,6 +40,18 @@ bool x_error_handler_installed = false;
 // Writing a byte here wakes an idle wait from inside the signal handler.
 int wake_pipe[2] = {-1, -1};
 
+// Ends the program from inside the signal handler: this run's temporary
+// folder goes (its removal is safe here), then the signal is raised again
+// with its default action, so that the parent sees how the program ended.
+void end_by_signal(int sig) {
+  remove_temporary_folder();
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(sig, &action, nullptr);
+  raise(sig);  // blocked until the handler returns, then fatal
+}
+
 void signal_handler(int sig) {
   switch (sig) {
     case SIGHUP:
@@ -42,6 +60,7 @@ void signal_handler(int sig) {
     case SIGPIPE:
     case SIGTERM: {
       int saved_errno = errno;
+      if (!close_handler_installed && !frame_loop_started) end_by_signal(sig);
       close_pending = 1;
       if (wake_pipe[1] >= 0) {
         char byte = 1;
@@ -82,7 +101,10 @@ int x_error_handler(Display* display, XErrorEvent* error) {
 void set_idle_wait(uint32_t ms) { idle_wait_ms = ms; }
 uint32_t get_idle_wait() { return idle_wait_ms; }
 
-void set_close_handler(CLOSE_HANDLER handler) { close_handler = handler; }
+void set_close_handler(CLOSE_HANDLER handler) {
+  close_handler = handler;
+  close_handler_installed = handler != nullptr;
+}
 CLOSE_HANDLER get_close_handler() { return close_handler; }
 
 void handle_close_request() {
@@ -91,6 +113,8 @@ void handle_close_request() {
 }
 
 bool quit_requested() { return quit_flag != 0; }
+
+void mark_frame_loop_started() { frame_loop_started = 1; }
 
 void set_presented() { presented = 1; }
 bool get_presented() { return presented != 0; }

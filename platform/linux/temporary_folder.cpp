@@ -2,53 +2,137 @@
 // folders without ever following a symbolic link. Kept apart from the other
 // file services so that the fatal exit can remove the folder without
 // pulling in folders, drives and path variables.
+//
+// The walk uses nothing but system calls that are safe inside a signal
+// handler, with its buffers on the stack: a close signal that ends the
+// program before its frame loop runs removes the folder from the handler.
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "file_services.h"
 
 namespace {
 
 char temporary_folder[FOLDER_PATH_SIZE];  // "" until this run made one
+// Set once the path above is complete, so that a signal handler never
+// reads a path half written.
+volatile sig_atomic_t temporary_folder_ready = 0;
+// The process that recorded the folder: a forked child that calls exit()
+// leaves its parent's folder alone.
+pid_t temporary_folder_owner = 0;
+bool removal_at_exit_registered = false;
 
-// Empties the directory open on fd (and closes fd). Links and other
-// non-directories are unlinked; sub-directories are opened with O_NOFOLLOW
-// so that a link swapped in meanwhile is never entered.
-bool empty_directory(int fd) {
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
+// Directories open at once below the one being emptied.
+constexpr int kMaxDepth = 256;
+// Directories that could not be emptied; they are not entered again. A
+// chain of them as deep as the walk goes still fits, with room beside it.
+constexpr int kMaxStuck = kMaxDepth + 64;
+
+bool is_dot_entry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+struct STUCK_LIST {
+  struct {
+    dev_t device;
+    ino_t inode;
+  } entries[kMaxStuck];
+  int count = 0;
+
+  bool contains(const struct stat& st) const {
+    for (int i = 0; i < count; ++i)
+      if (entries[i].device == st.st_dev && entries[i].inode == st.st_ino) return true;
     return false;
   }
-  std::vector<std::string> names;
-  while (struct dirent* entry = readdir(dir))
-    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-      names.emplace_back(entry->d_name);
-
-  bool ok = true;
-  int dir_fd = dirfd(dir);
-  for (const std::string& name : names) {
+  bool add(int fd) {
     struct stat st;
-    if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) ok = false;
+    if (count == kMaxStuck || fstat(fd, &st) != 0) return false;
+    entries[count++] = {st.st_dev, st.st_ino};
+    return true;
+  }
+};
+
+// Empties the directory open on root (which stays open). Links and other
+// non-directories are unlinked; empty sub-directories are removed, others
+// opened with O_NOFOLLOW (so that a link swapped in meanwhile is never
+// entered) and emptied first. A directory is read again from its start
+// after anything in it went, because removing entries while reading may
+// skip some. False when anything stayed behind.
+bool empty_directory(int root) {
+  int open_fds[kMaxDepth];
+  bool level_failed[kMaxDepth];
+  STUCK_LIST stuck;
+  alignas(8) char buffer[4096];
+  int depth = 0;
+  open_fds[0] = root;
+  level_failed[0] = false;
+
+  for (;;) {
+    const int fd = open_fds[depth];
+    int child = -1;
+    bool progress = false;
+    if (lseek(fd, 0, SEEK_SET) < 0) level_failed[depth] = true;
+    else
+      while (child < 0) {
+        ssize_t got = getdents64(fd, buffer, sizeof buffer);
+        if (got <= 0) {
+          if (got < 0) level_failed[depth] = true;
+          break;
+        }
+        for (ssize_t at = 0; at < got && child < 0;) {
+          const struct dirent64* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+          at += entry->d_reclen;
+          const char* name = entry->d_name;
+          if (is_dot_entry(name)) continue;
+          struct stat st;
+          if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) level_failed[depth] = true;
+            continue;
+          }
+          const int flags = S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0;
+          if (unlinkat(fd, name, flags) == 0) {
+            progress = true;
+            continue;
+          }
+          if (errno == ENOENT) continue;
+          if (flags == 0 || (errno != ENOTEMPTY && errno != EEXIST) || stuck.contains(st) ||
+              depth + 1 == kMaxDepth) {
+            level_failed[depth] = true;
+            continue;
+          }
+          child = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+          if (child < 0) level_failed[depth] = true;
+        }
+      }
+
+    if (child >= 0) {
+      open_fds[++depth] = child;
+      level_failed[depth] = false;
       continue;
     }
-    if (S_ISDIR(st.st_mode)) {
-      int child = openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (child < 0 || !empty_directory(child) || unlinkat(dir_fd, name.c_str(), AT_REMOVEDIR) != 0)
-        ok = false;
-    } else if (unlinkat(dir_fd, name.c_str(), 0) != 0 && errno != ENOENT) {
-      ok = false;
+    if (progress) continue;  // read again: removals may have hidden entries
+    if (depth == 0) return !level_failed[0];
+    // Finished with this directory; its parent reads itself again and
+    // removes it when it is empty now.
+    bool give_up = level_failed[depth] && !stuck.add(fd);
+    close(fd);
+    --depth;
+    if (give_up) {
+      while (depth > 0) close(open_fds[depth--]);
+      return false;
     }
   }
-  closedir(dir);
-  return ok;
+}
+
+void remove_temporary_folder_at_exit() {
+  if (temporary_folder_owner == getpid()) remove_temporary_folder();
 }
 
 }  // namespace
@@ -56,25 +140,39 @@ bool empty_directory(int fd) {
 bool remove_folder_contents(const char* path) {
   if (!path) return false;
   int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  return fd >= 0 && empty_directory(fd);
+  if (fd < 0) return false;
+  bool ok = empty_directory(fd);
+  close(fd);
+  return ok;
 }
 
 void record_temporary_folder(const char* path) {
+  temporary_folder_ready = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   size_t length = path ? strnlen(path, sizeof temporary_folder - 1) : 0;
   memcpy(temporary_folder, path ? path : "", length);
   temporary_folder[length] = '\0';
+  temporary_folder_owner = getpid();
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  temporary_folder_ready = length > 0;
+  // Also an application that ends with exit() (a console mode finishing
+  // in its init hook) leaves nothing behind.
+  if (length > 0 && !removal_at_exit_registered)
+    removal_at_exit_registered = atexit(remove_temporary_folder_at_exit) == 0;
 }
 
 const char* get_temporary_folder_path() {
   return temporary_folder;
 }
 
+// Safe inside a signal handler. The path is forgotten only once the folder
+// is gone, so a handler that interrupts a removal finishes it.
 void remove_temporary_folder() {
-  if (!temporary_folder[0]) return;
-  struct stat st;
-  // Only the real folder this run made: a link put in its place is left.
-  if (lstat(temporary_folder, &st) == 0 && S_ISDIR(st.st_mode) &&
-      remove_folder_contents(temporary_folder))
-    rmdir(temporary_folder);
+  if (!temporary_folder_ready) return;
+  // Only the real folder this run made: opening it refuses a link put in
+  // its place.
+  if (remove_folder_contents(temporary_folder)) rmdir(temporary_folder);
+  temporary_folder_ready = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   temporary_folder[0] = '\0';
 }

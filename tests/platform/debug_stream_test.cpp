@@ -269,6 +269,20 @@ TEST_F(DebugStreamTest, SettingsReplaceTheCreatorsFlagsWhenRead) {
   EXPECT_EQ(read_file(file("custom.log")), "<Configured>: hi\n");
 }
 
+TEST_F(DebugStreamTest, FileNameLeadingOutOfTheDebugFolderIsRefused) {
+  for (const char* refused : {"../escape.log", "/escape.log", "sub/escape.log", "..", "."}) {
+    write_settings("Escape", std::string("filename\n\t") + refused + "\nwrite_to_file\n\t1\n");
+    {
+      DEBUG_STREAM escape("Escape", 0, true);
+      escape.write(nullptr, 0, "hi", true);
+      EXPECT_STREQ(escape.file_name, "Escape.txt") << refused;
+    }
+    EXPECT_EQ(read_file(file("Escape.txt")), "hi\n") << refused;
+    ASSERT_EQ(unlink(file("Escape.txt").c_str()), 0);
+  }
+  EXPECT_FALSE(exists(debug + "/../escape.log"));
+}
+
 TEST_F(DebugStreamTest, CreatorsFlagsStayWithoutASettingsFile) {
   DEBUG_STREAM loud("Loud", DEBUG_TO_CONSOLE, true);
   EXPECT_EQ(console_of(loud, "heard", true), "heard\n");

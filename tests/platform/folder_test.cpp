@@ -15,7 +15,6 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
-#include "font.h"
 #include "memory_device.h"
 #include "platform.h"
 #include "test_support.h"
@@ -577,9 +576,8 @@ TEST_F(FolderTest, TraceListsEveryVariable) {
   // trace yet.
   folder.set_path("$ROOT1");
   fflush(stdout);
-  printf("-- fonts --\n");
-  clear_load_builtin_fonts();
-  FONT::init();
+  printf("-- started --\n");
+  set_platform_started(true);
   folder.set_path("$APP");
   folder.set_path("$ROOT1");
   fflush(stdout);
@@ -590,7 +588,7 @@ TEST_F(FolderTest, FirstPathAfterStartUpPrintsTheTraceOnce) {
   std::string output = scratch.file("trace.txt");
   EXPECT_EXIT(set_paths_after_start_up(output), ::testing::ExitedWithCode(0), "");
   std::string out = ts::read_file(output);
-  EXPECT_EQ(out.rfind("-- fonts --\n\nStarting Default Paths:\n\n$APP => " + app + " (", 0), 0u) << out;
+  EXPECT_EQ(out.rfind("-- started --\n\nStarting Default Paths:\n\n$APP => " + app + " (", 0), 0u) << out;
   size_t lines = static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
   EXPECT_EQ(lines, 1u + 3u + 15u) << out;
 }

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <string>
 
 #include "test_support.h"
@@ -24,6 +26,13 @@ size_t position_of(const std::string& text, const std::string& what) {
   return at;
 }
 
+// The folder the test application made with --make-temp.
+std::string temporary_folder_of(const std::string& out) {
+  size_t at = position_of(out, "temp ");
+  if (at == std::string::npos) return "";
+  return out.substr(at + 5, out.find('\n', at) - at - 5);
+}
+
 }  // namespace
 
 TEST(MainLoop, LeavesTheLoopWhenTheFrameAnswersFalse) {
@@ -36,9 +45,10 @@ TEST(MainLoop, LeavesTheLoopWhenTheFrameAnswersFalse) {
 TEST(MainLoop, HooksAndShutdownRunInOrder) {
   auto r = run_program({kApp, "--frames=1", "--exit-hook"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  size_t init = position_of(r.out, "init");
+  // The platform has started before the application's hooks run.
+  size_t init = position_of(r.out, "init argc=3 started=1");
   size_t hook = position_of(r.out, "exit_hook");
-  size_t shutdown = position_of(r.out, "shutdown");
+  size_t shutdown = position_of(r.out, "shutdown frames=1 close_calls=0 after_signal=-1 started=1");
   EXPECT_LT(init, hook);
   EXPECT_LT(hook, shutdown);
 }
@@ -105,4 +115,37 @@ TEST(MainLoop, ShutdownNeverFollowsALinkInPlaceOfTheTemporaryFolder) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_TRUE(file_exists(elsewhere + "/precious"));
   EXPECT_TRUE(file_exists(link));
+}
+
+// Console modes do their work in the init hook and may end it with exit().
+TEST(MainLoop, ExitFromTheInitHookRemovesTheTemporaryFolder) {
+  ScratchDir home;
+  ASSERT_EQ(mkdir(home.file("tmp").c_str(), 0700), 0);
+  auto r = run_program({kApp, "--make-temp", "--exit-in-init"}, {"VORN_TEST_HOME=" + home.path()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  std::string temp = temporary_folder_of(r.out);
+  EXPECT_EQ(temp.rfind(home.file("tmp/test_app-"), 0), 0u) << r.out;
+  EXPECT_FALSE(file_exists(temp));
+}
+
+TEST(MainLoop, CloseSignalDuringTheInitHookWithoutCallbackEndsTheProgramAtOnce) {
+  ScratchDir home;
+  ASSERT_EQ(mkdir(home.file("tmp").c_str(), 0700), 0);
+  auto start = std::chrono::steady_clock::now();
+  auto r = run_program({kApp, "--make-temp", "--signal=0", "--init-work=3000"},
+                       {"VORN_TEST_HOME=" + home.path()});
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(r.exit_code, 128 + SIGTERM) << r.out << r.err;
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+  EXPECT_EQ(r.out.find("init done"), std::string::npos) << r.out;
+  std::string temp = temporary_folder_of(r.out);
+  EXPECT_FALSE(temp.empty());
+  EXPECT_FALSE(file_exists(temp));
+}
+
+TEST(MainLoop, CloseSignalDuringTheInitHookWithCallbackWaitsForTheFirstFrame) {
+  auto r = run_program({kApp, "--handler=false", "--signal=0", "--init-work=200", "--frames=2"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_LT(position_of(r.out, "init done"), position_of(r.out, "close(0) -> false"));
+  EXPECT_NE(r.out.find("shutdown frames=2 close_calls=1"), std::string::npos) << r.out;
 }

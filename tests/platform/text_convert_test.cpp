@@ -196,8 +196,10 @@ TEST(SystemTextReader, ReadsBytesAndGroups) {
             (std::vector<uint32_t>{'a', 0x4E2D, 0x6587, 'b'}));
   // Commas are optional and digits may be lower case.
   EXPECT_EQ(units_of("\x01" "4e2d6587\x01"), (std::vector<uint32_t>{0x4E2D, 0x6587}));
-  // A comma right behind the closing byte 1 is skipped too.
-  EXPECT_EQ(units_of("\x01,00E9\x01,x"), (std::vector<uint32_t>{0xE9, 'x'}));
+  // A comma right behind the closing byte 1 belongs to the text.
+  EXPECT_EQ(units_of("\x01,00E9\x01,x"), (std::vector<uint32_t>{0xE9, ',', 'x'}));
+  EXPECT_EQ(units_of("\x01" "4E2D\x01,,\x01,6587\x01"),
+            (std::vector<uint32_t>{0x4E2D, ',', ',', 0x6587}));
   // An unclosed run ends with the text.
   EXPECT_EQ(units_of("\x01,4E2D"), (std::vector<uint32_t>{0x4E2D}));
 }
@@ -263,6 +265,14 @@ TEST(Utf8ToSystemText, RoundTripsByteForByte) {
     utf8 += encode(code_point);
   std::string system = utf8_to_system_text(utf8.data(), utf8.size());
   EXPECT_EQ(system_text_to_utf8(system.c_str()), utf8);
+
+  // Commas next to characters in runs are kept, whichever side they stand.
+  const std::string zhong = encode(0x4E2D), wen = encode(0x6587);
+  for (const std::string& text : {zhong + "," + wen, "a," + zhong + ",b", "," + zhong + ",,",
+                                  zhong + wen + ", " + zhong}) {
+    system = utf8_to_system_text(text.data(), text.size());
+    EXPECT_EQ(system_text_to_utf8(system.c_str()), text) << testing::PrintToString(system);
+  }
 }
 
 TEST(Utf8ToSystemText, AgreesWithPythonOnTheUtf8Side) {

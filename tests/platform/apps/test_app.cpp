@@ -7,15 +7,23 @@
 //   --signal=K       sends itself SIGTERM at the start of turn K
 //   --exit-hook      registers an exit hook, as the page manager does
 //   --temp=PATH      records PATH as this run's temporary folder
+//   --make-temp      makes this run's $TEMP (under VORN_TEST_HOME), puts a
+//                    file in it and prints "temp PATH"
+//   --signal=0       sends itself SIGTERM inside app_init
+//   --init-work=MS   console work in app_init for MS ms, then "init done"
+//   --exit-in-init   ends with exit(0) at the end of app_init
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "file_services.h"
+#include "folder.h"
 #include "platform.h"
 
 namespace {
@@ -35,10 +43,29 @@ bool close_callback(uint32_t argument) {
 
 void exit_hook() { printf("exit_hook\n"); }
 
+void make_temporary_folder() {
+  set_home_folder_override(getenv("VORN_TEST_HOME"));
+  set_system_root_override(getenv("VORN_TEST_HOME"));
+  FOLDER temp;
+  if (!temp.set("$TEMP")) return;
+  if (FILE* file = open_file(temp, "inside.txt", "wb")) fclose(file);
+  printf("temp %s\n", temp.path);
+}
+
+// Busy for ms milliseconds whatever signals arrive meanwhile.
+void console_work(int ms) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  printf("init done\n");
+}
+
 }  // namespace
 
 bool app_init(int argc, char** argv) {
-  printf("init argc=%d\n", argc);
+  printf("init argc=%d started=%d\n", argc, platform_started());
+  bool make_temp = false, exit_in_init = false;
+  int init_work_ms = 0;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (!strncmp(a, "--frames=", 9)) frame_limit = atoi(a + 9);
@@ -47,7 +74,16 @@ bool app_init(int argc, char** argv) {
     else if (!strcmp(a, "--handler=false")) close_answer = false, set_close_handler(close_callback);
     else if (!strcmp(a, "--exit-hook")) set_exit_hook(exit_hook);
     else if (!strncmp(a, "--temp=", 7)) record_temporary_folder(a + 7);
+    else if (!strcmp(a, "--make-temp")) make_temp = true;
+    else if (!strncmp(a, "--init-work=", 12)) init_work_ms = atoi(a + 12);
+    else if (!strcmp(a, "--exit-in-init")) exit_in_init = true;
   }
+  if (make_temp) make_temporary_folder();
+  fflush(stdout);
+  if (signal_frame == 0) kill(getpid(), SIGTERM);
+  if (init_work_ms > 0) console_work(init_work_ms);
+  fflush(stdout);
+  if (exit_in_init) exit(0);
   // Safety net: a test that goes wrong must not spin for ever.
   alarm(30);
   return true;
@@ -67,8 +103,8 @@ bool app_frame() {
 }
 
 void app_shutdown() {
-  printf("shutdown frames=%d close_calls=%d after_signal=%d\n", frame, close_calls,
-         frames_after_signal);
+  printf("shutdown frames=%d close_calls=%d after_signal=%d started=%d\n", frame, close_calls,
+         frames_after_signal, platform_started());
   // The temporary folder goes only after this hook.
   struct stat st;
   const char* temp = get_temporary_folder_path();

@@ -1,68 +1,12 @@
-#include "errors.h"
-
-#include <algorithm>
+// Numbered warnings and errors: their message tables and the boxes that
+// show them; an error then ends the program.
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
-#include "command.h"
-#include "file_services.h"
-#include "input.h"
-#include "platform.h"
-#include "text_convert.h"
-#include "window.h"
-#include "x11_state.h"
+#include "errors.h"
 
 namespace {
-
-constexpr size_t kArgumentMax = 1023;
-
-struct LAST_ERROR {
-  uint16_t code = 0;
-  char argument[kArgumentMax + 1] = {};
-};
-LAST_ERROR last_error;
-
-struct ERROR_TEXT {
-  uint16_t code;
-  const char* text;
-};
-
-// Texts of the configuration-file, colour and archive layers. They hold "%"
-// as plain text ("100%"), so "%s" is replaced by hand, never printf-formatted.
-constexpr ERROR_TEXT kErrorTexts[] = {
-    {0, "No Error"},
-    {256, "Warning: The requested entry was not found in the config file (%s)."},
-    {257, "Warning: Found end of config file before it was expected, this may indicate a corrupt file."},
-    {4096, "Error: Colour darkening percentage was over 100% or less than -100% which makes no sense."},
-    {4097, "Error: A blank or invalid ID arg was requested from the config file."},
-    {4098, "Error: Error trying to open the config file %s."},
-    {4099, "Error: Trying to read entire config file without supplying a callback function."},
-    {4100, "Error: Unable to allocate dynamic memory for config file reader. Make sure that you have enough free memory by closing other running applications."},
-    {4101, "Error: Unable to open the package file %s in append mode."},
-    {4102, "Error: Unable to open the package file %s in write mode"},
-    {4103, "Error: Unable to read from file %s."},
-    {4104, "Error: Unable to write to file %s."},
-    {4105, "Error: %s does not appear to be a package file."},
-    {4106, "Error: %s has unsupported package version."},
-    {4107, "Error: Unable to allocate dynamic memory for package system. Make sure that you have enough free memory by closing other running applications."},
-    {4108, "Error: Can not open file %s as it was not found."},
-    {4109, "Error: Package file did not open correctly."},
-    {4110, "Error: Unable to open file %s for packing."},
-    {4111, "Error: Unable to create file %s."},
-    {4112, "Error: File %s not found in package."},
-};
-constexpr const char* kUnknownErrorText = "Unknown Error Code";
-
-constexpr size_t longest_error_text() {
-  size_t longest = std::char_traits<char>::length(kUnknownErrorText);
-  for (const ERROR_TEXT& row : kErrorTexts)
-    longest = std::max(longest, std::char_traits<char>::length(row.text));
-  return longest;
-}
-char error_text_buffer[longest_error_text() + kArgumentMax + 1];
 
 struct REPORT_ROW {
   uint32_t code;
@@ -164,9 +108,6 @@ constexpr REPORT_ROW kErrors[] = {
 };
 static_assert(std::size(kWarnings) == 7 && std::size(kErrors) == 76);
 
-MESSAGE_BOX_HANDLER message_box_handler = nullptr;
-bool debug_file_first_write = true;
-
 template <size_t N>
 const REPORT_ROW* find_row(const REPORT_ROW (&table)[N], uint16_t code) {
   for (const REPORT_ROW& row : table)
@@ -188,65 +129,7 @@ void report(const REPORT_ROW* row, const char* label, uint16_t code, const char*
   show_message_box(title, message.c_str(), row->more_information != nullptr);
 }
 
-bool file_readable(const char* path) {
-  FILE* file = fopen(path, "r");
-  if (!file) return false;
-  fclose(file);
-  return true;
-}
-
-// What a person sees when no message program can run.
-void console_message_box(const char* title, const char* text) {
-  fprintf(stdout, "\n*\n*\t%s\n*\n*\t%s\n*\n*  Press Return\n*\n",
-          system_text_to_utf8(title).c_str(), system_text_to_utf8(text).c_str());
-  fflush(nullptr);
-  getchar();
-}
-
 }  // namespace
-
-void set_last_error(uint16_t code, const char* argument) {
-  last_error.code = code;
-  const char* text = argument ? argument : "";
-  size_t length = strnlen(text, kArgumentMax);
-  memcpy(last_error.argument, text, length);
-  last_error.argument[length] = '\0';
-}
-
-uint16_t get_last_error() {
-  return last_error.code;
-}
-
-const char* get_error_text(uint16_t code, const char* argument) {
-  const char* text = kUnknownErrorText;
-  for (const ERROR_TEXT& row : kErrorTexts) {
-    if (row.code == code) {
-      text = row.text;
-      break;
-    }
-  }
-
-  const char* slot = strstr(text, "%s");
-  if (!slot) slot = text + strlen(text);
-  size_t before = static_cast<size_t>(slot - text);
-  memcpy(error_text_buffer, text, before);
-  size_t used = before;
-  if (*slot) {
-    const char* value = argument ? argument : "";
-    size_t length = strnlen(value, kArgumentMax);
-    memcpy(error_text_buffer + used, value, length);
-    used += length;
-    size_t after = strlen(slot + 2);
-    memcpy(error_text_buffer + used, slot + 2, after);
-    used += after;
-  }
-  error_text_buffer[used] = '\0';
-  return error_text_buffer;
-}
-
-const char* get_last_error_text() {
-  return get_error_text(last_error.code, last_error.argument);
-}
 
 void report_warning(uint16_t code, const char* argument) {
   report(find_row(kWarnings, code), "WARNING", code, argument,
@@ -266,82 +149,4 @@ void show_message_box(const char* title, const char* text, bool more_information
     return;
   }
   message_box(title, text);
-}
-
-int message_box(const char* title, const char* text) {
-  if (!title || !text) return 0;
-  if (message_box_handler) return message_box_handler(title, text);
-
-  // Full screen: the pointer and keyboard grabs must be released first so
-  // that the box can take input.
-  if (is_full_screen()) {
-    release_input_grabs();
-    platform_update();
-  }
-  constexpr const char* kGmessage = "/usr/X11R6/bin/gmessage";
-  std::string body = std::string(title) + ":\n\n" + text;
-  const char* with_gmessage[] = {kGmessage, "-center", "-buttons", "OK:2", body.c_str(), nullptr};
-  const char* with_xmessage[] = {"xmessage", "-buttons", "OK:2", body.c_str(), nullptr};
-  const char* const* argv = file_readable(kGmessage) ? with_gmessage : with_xmessage;
-
-  int status = run_command(argv, COMMAND_QUIET);
-  if (status == 1 || status == 127 || status == -1) console_message_box(title, text);
-  return status;
-}
-
-void set_message_box_handler(MESSAGE_BOX_HANDLER handler) {
-  message_box_handler = handler;
-}
-
-int message_box_to_stderr(const char* title, const char* text) {
-  fprintf(stderr, "MESSAGE BOX %s:\n%s\n", title, text);
-  fflush(stderr);
-  return 2;
-}
-
-// The system's text is Latin-1 with code runs; terminals read UTF-8.
-void console_print(const char* text) {
-  if (text) fputs(system_text_to_utf8(text).c_str(), stdout);
-  fflush(nullptr);
-}
-
-void fatal_exit(const char* message) {
-  if (message)
-    fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", system_text_to_utf8(message).c_str());
-  close_window(ALL_SCREENS);
-  x11_close_display();
-  remove_temporary_folder();
-  fflush(nullptr);
-  _exit(255);
-}
-
-void debug_print(const char* file, int line, const char* text) {
-  if (file) {
-    std::string head = std::string("Debug - File: ") + file + " Line " + std::to_string(line) + ": = ";
-    console_print(head.c_str());
-  }
-  console_print(text);
-  console_print("\n");
-}
-
-void debug_to_file(const char* file, int line, const char* text, const char* path) {
-  const char* target = path ? path : "debug.txt";
-  FILE* out = nullptr;
-  if (debug_file_first_write && strcmp(target, "debug.txt") == 0) {
-    out = fopen(target, "w");
-    if (!out) {
-      report_warning(0x0001, "debug.txt");
-      return;
-    }
-    debug_file_first_write = false;
-  } else {
-    out = fopen(target, "a");
-    if (!out) {
-      report_warning(0x0002, target);
-      return;
-    }
-  }
-  if (file) fprintf(out, "Debug - File: %s Line %d: = %s\n", file, line, text ? text : "");
-  else fprintf(out, "%s\n", text ? text : "");
-  fclose(out);
 }

@@ -1,13 +1,8 @@
-// Sleeping, unique time stamps, the time of the last key and the frame
-// rate.
-#include "timing.h"
-
-#include <unistd.h>
-
+// The frame-rate counter: frames counted per calendar second, with the
+// running minimum, maximum and average and the text that reports them.
 #include <cstdio>
-#include <ctime>
 
-#include "input.h"
+#include "timing.h"
 
 namespace {
 
@@ -69,24 +64,6 @@ bool make_text(const char* label) {
 }
 
 }  // namespace
-
-
-void sleep_ms(uint32_t ms) {
-  if (ms > 999) sleep(ms / 1000);
-  usleep((ms % 1000) * 1000);
-}
-
-void sleep_seconds(uint32_t seconds) { sleep(seconds); }
-
-uint32_t get_unique_time() {
-  static uint32_t last = 0;
-  uint32_t now = calendar_seconds();
-  last = now > last ? now : last + 1;
-  return last;
-}
-
-int64_t get_last_key_time() { return key_queue.get_last_key_time(); }
-
 
 bool FRAME_RATE::count(const char* label, const char** text) {
   count_frame();

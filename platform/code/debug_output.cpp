@@ -1,0 +1,50 @@
+// The console line and the "debug.txt" debug outputs.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "errors.h"
+#include "text_convert.h"
+
+namespace {
+
+bool debug_file_first_write = true;
+
+}  // namespace
+
+// The system's text is Latin-1 with code runs; terminals read UTF-8.
+void console_print(const char* text) {
+  if (text) fputs(system_text_to_utf8(text).c_str(), stdout);
+  fflush(nullptr);
+}
+
+void debug_print(const char* file, int line, const char* text) {
+  if (file) {
+    std::string head = std::string("Debug - File: ") + file + " Line " + std::to_string(line) + ": = ";
+    console_print(head.c_str());
+  }
+  console_print(text);
+  console_print("\n");
+}
+
+void debug_to_file(const char* file, int line, const char* text, const char* path) {
+  const char* target = path ? path : "debug.txt";
+  FILE* out = nullptr;
+  if (debug_file_first_write && strcmp(target, "debug.txt") == 0) {
+    out = fopen(target, "w");
+    if (!out) {
+      report_warning(0x0001, "debug.txt");
+      return;
+    }
+    debug_file_first_write = false;
+  } else {
+    out = fopen(target, "a");
+    if (!out) {
+      report_warning(0x0002, target);
+      return;
+    }
+  }
+  if (file) fprintf(out, "Debug - File: %s Line %d: = %s\n", file, line, text ? text : "");
+  else fprintf(out, "%s\n", text ? text : "");
+  fclose(out);
+}
