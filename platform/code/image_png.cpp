@@ -66,6 +66,12 @@ bool read_png_body(png_structp png, png_infop info, IMAGE& image) {
   png_set_sig_bytes(png, kSignatureBytes);
   // libpng itself then refuses larger headers before allocating anything.
   png_set_user_limits(png, IMAGE_MAX_SIZE, IMAGE_MAX_SIZE);
+  // Only the gamma chunks matter beside the critical ones and tRNS. Every
+  // other chunk is skipped unread: libpng would otherwise allocate whatever
+  // a text or profile chunk's length field claims before reading it.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  static constexpr png_byte kChunksUsed[] = "gAMA\0sRGB";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kChunksUsed, 2);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;
