@@ -186,6 +186,17 @@ bool IMAGE::clip_is_empty() const {
   return clip_x1 == -1 && clip_x2 == -1 && clip_y1 == -1 && clip_y2 == -1;
 }
 
+void IMAGE::get_pixel(int16_t px, int16_t py, COLOUR* out) const {
+  if (!out) return;
+  *out = COLOUR_INVISIBLE;
+  if (!pixels || clip_is_empty() || px < clip_x1 || px > clip_x2 || py < clip_y1 || py > clip_y2)
+    return;
+  // The clip fields are public: a point outside the buffer is never read.
+  int32_t col = px - x, row = py - y;
+  if (col < 0 || row < 0 || col >= width || row >= height) return;
+  *out = pixels[static_cast<size_t>(row) * static_cast<size_t>(stride) + static_cast<size_t>(col)];
+}
+
 bool IMAGE::dirty_is_empty() const {
   return dirty_x1 == kDirtyEmpty || dirty_x2 == kDirtyEmpty || dirty_y1 == kDirtyEmpty ||
          dirty_y2 == kDirtyEmpty;

@@ -67,6 +67,9 @@ public:
   void clip_to(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
   // True when nothing may be drawn (all four clip fields -1).
   bool clip_is_empty() const;
+  // The pixel at (px, py) when the image has pixels and the point lies in
+  // the clip rectangle, else COLOUR_INVISIBLE.
+  void get_pixel(int16_t px, int16_t py, COLOUR* out) const;
   // Grows the dirty rectangle by the rectangle clamped into the image.
   void add_dirty_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
   bool dirty_is_empty() const;
@@ -93,6 +96,8 @@ public:
   // behind the picture; the PCX reader takes the whole device. Every reader
   // leaves an empty image on any failure (bad signature or header, library
   // error, data that ends early, a width or height above IMAGE_MAX_SIZE).
+  // Except: JPEG data cut short still decodes, the missing part as libjpeg
+  // fills it, unless its frame claims more than the rest could code.
   // Writers return false when any byte could not be written; writing to a
   // DATA_FILE also flushes it, so that a full disk shows here.
   // PNG of any colour type and depth, as 8-bit BGRA with gamma correction.

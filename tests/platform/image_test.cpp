@@ -211,6 +211,28 @@ TEST(Image, SetClipRectOrdersAndClampsCorners) {
   EXPECT_EQ(clip(image), (std::vector<int16_t>{100, 50, 109, 52}));
 }
 
+TEST(Image, GetPixelReadsOnlyInsideTheClip) {
+  IMAGE image(10, 8);
+  fill_pattern(image);
+  image.x = 100;
+  image.y = 50;
+  image.set_clip_rect(101, 51, 108, 53);
+  struct CASE {
+    int16_t px, py;
+    bool inside;
+  };
+  for (CASE c : {CASE{101, 51, true}, CASE{108, 53, true}, CASE{104, 52, true}, CASE{100, 51, false},
+                 CASE{109, 52, false}, CASE{104, 54, false}, CASE{104, 50, false}, CASE{3, 2, false}}) {
+    COLOUR pixel = 0x12345678;
+    image.get_pixel(c.px, c.py, &pixel);
+    EXPECT_EQ(pixel, c.inside ? at(image, c.px, c.py) : COLOUR_INVISIBLE) << c.px << "," << c.py;
+  }
+  IMAGE empty;
+  COLOUR pixel = 0x12345678;
+  empty.get_pixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, COLOUR_INVISIBLE);
+}
+
 TEST(Image, ClipToIntersectsAndEmptiesOutside) {
   IMAGE image(10, 10);
   image.set_clip_rect(2, 2, 8, 8);
