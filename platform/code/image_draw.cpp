@@ -48,20 +48,19 @@ void draw_thin_line(IMAGE& image, const RECT& area, int32_t x1, int32_t y1, int3
     std::swap(x1, x2);
     std::swap(y1, y2);
   }
-  mark_dirty(image, RECT::ordered(x1, y1, x2, y2));
+  const RECT bounds = RECT::ordered(x1, y1, x2, y2);
+  mark_dirty(image, bounds);
 
   // Straight lines are runs: the same points as the stepping below, without
   // a test per point.
-  if (dy == 0) {
-    if (y1 < area.y1 || y1 > area.y2) return;
-    const int32_t from = std::max(x1, area.x1);
-    const int32_t to = std::min(x2, area.x2);
-    if (from <= to) paint_run(pixel_at(image, from, y1), to - from + 1, colour, blend);
-    return;
-  }
-  if (dx == 0) {
-    if (x1 < area.x1 || x1 > area.x2) return;
-    paint_column(image, x1, std::max(y1, area.y1), std::min(y2, area.y2), colour, blend);
+  if (dx == 0 || dy == 0) {
+    const RECT cut = bounds.intersect(area);
+    if (cut.empty()) return;
+    if (dy == 0) {
+      paint_run(pixel_at(image, cut.x1, cut.y1), cut.width(), colour, blend);
+    } else {
+      paint_column(image, cut.x1, cut.y1, cut.y2, colour, blend);
+    }
     return;
   }
 

@@ -238,7 +238,8 @@ int64_t coded_bytes_left(j_decompress_ptr cinfo, const JPEG_INPUT& input) {
 // bytes must not claim 32000 x 32000 pixels to be decoded from nothing.
 // Arithmetic coding can go below one bit per block on flat pictures; those
 // are refused too, the price of the guard. Data cut short within what it
-// could hold still decodes.
+// could hold still decodes. A device that cannot tell its length (a gzip
+// member not yet read to its end) is not checked.
 bool data_can_code_frame(j_decompress_ptr cinfo, const JPEG_INPUT& input) {
   int64_t left = coded_bytes_left(cinfo, input);
   if (left < 0) return true;
