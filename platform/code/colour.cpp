@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <strings.h>
+
+#include "string_utils.h"
 
 namespace {
 
@@ -108,11 +109,11 @@ COLOUR parse_hex(const char* p) {
 enum class KEYWORD { NONE, AHSL, ACMYK };
 
 KEYWORD read_keyword(const char** p) {
-  if (strncasecmp(*p, "ACMYK", 5) == 0) {
+  if (strnicmp(*p, "ACMYK", 5) == 0) {
     *p += 5;
     return KEYWORD::ACMYK;
   }
-  if (strncasecmp(*p, "AHSL", 4) == 0) {
+  if (strnicmp(*p, "AHSL", 4) == 0) {
     *p += 4;
     return KEYWORD::AHSL;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "image_draw_support.h"
 
 bool fast_image_scaling = true;
 
@@ -17,6 +18,9 @@ namespace {
 constexpr char kRawMagic[10] = {'v', 'o', 'r', 'n', 'r', 'a', 'w', 'i', 'm', 'g'};
 constexpr uint8_t kRawVersion = 1;
 constexpr uint16_t kDirtyEmpty = 65535;
+// Where the dirty fields can point: they are unsigned, and 65535 marks an
+// empty rectangle.
+constexpr RECT kDirtySpace = {0, 0, 65534, 65534};
 
 int32_t stride_for(int32_t w, uint8_t alignment) {
   if (alignment == 1) return w;
@@ -25,6 +29,13 @@ int32_t stride_for(int32_t w, uint8_t alignment) {
 }
 
 int32_t clamp32(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Each corner moved into bounds (which must not be empty): unlike an
+// intersection, a rectangle outside is pulled onto the nearest edge.
+RECT clamped_into(const RECT& r, const RECT& bounds) {
+  return {clamp32(r.x1, bounds.x1, bounds.x2), clamp32(r.y1, bounds.y1, bounds.y2),
+          clamp32(r.x2, bounds.x1, bounds.x2), clamp32(r.y2, bounds.y1, bounds.y2)};
+}
 
 // Pixels on the stream are little-endian unless the device's swap flag
 // asks for big-endian; this says whether that differs from memory.
@@ -70,8 +81,8 @@ void IMAGE::init(int16_t w, int16_t h) {
   font_height = 22;
   font = 10;
   next = nullptr;
-  dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
-  clip_x1 = clip_x2 = clip_y1 = clip_y2 = -1;
+  store_dirty(RECT{});
+  store_clip(RECT{});
   valid = 0;
   create(w, h);
 }
@@ -82,15 +93,39 @@ void IMAGE::free_pixels() {
   pixel_count = 0;
 }
 
-void IMAGE::set_whole_clip() {
-  if (width < 1 || height < 1) {
+void IMAGE::set_whole_clip() { store_clip(extent()); }
+
+void IMAGE::store_clip(const RECT& r) {
+  if (r.empty()) {
     clip_x1 = clip_x2 = clip_y1 = clip_y2 = -1;
     return;
   }
-  clip_x1 = x;
-  clip_y1 = y;
-  clip_x2 = static_cast<int16_t>(std::min<int32_t>(x + width - 1, INT16_MAX));
-  clip_y2 = static_cast<int16_t>(std::min<int32_t>(y + height - 1, INT16_MAX));
+  // An image reaching past the 16-bit range is clipped at its end.
+  clip_x1 = image_draw::to_i16(r.x1);
+  clip_y1 = image_draw::to_i16(r.y1);
+  clip_x2 = image_draw::to_i16(r.x2);
+  clip_y2 = image_draw::to_i16(r.y2);
+}
+
+void IMAGE::store_dirty(const RECT& r) {
+  if (r.empty()) {
+    dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
+    return;
+  }
+  dirty_x1 = static_cast<uint16_t>(r.x1);
+  dirty_y1 = static_cast<uint16_t>(r.y1);
+  dirty_x2 = static_cast<uint16_t>(r.x2);
+  dirty_y2 = static_cast<uint16_t>(r.y2);
+}
+
+RECT IMAGE::extent() const { return RECT::sized(x, y, width, height); }
+
+RECT IMAGE::clip_rect() const {
+  return clip_is_empty() ? RECT{} : RECT{clip_x1, clip_y1, clip_x2, clip_y2};
+}
+
+RECT IMAGE::dirty_rect() const {
+  return dirty_is_empty() ? RECT{} : RECT{dirty_x1, dirty_y1, dirty_x2, dirty_y2};
 }
 
 bool IMAGE::create(int16_t w, int16_t h) { return resize_buffer(w, h, false); }
@@ -102,7 +137,7 @@ bool IMAGE::resize_buffer(int16_t w, int16_t h, bool may_fail) {
   max_width = max_height = 0;
 
   if (w == width && h == height && pixels) {
-    add_dirty_rect(x, y, static_cast<int16_t>(x + width - 1), static_cast<int16_t>(y + height - 1));
+    add_dirty_rect(extent());
     set_whole_clip();
     valid = 1;
     return true;
@@ -115,11 +150,12 @@ bool IMAGE::resize_buffer(int16_t w, int16_t h, bool may_fail) {
     refused = w > IMAGE_MAX_SIZE || h > IMAGE_MAX_SIZE || new_stride > INT16_MAX;
   }
 
-  int32_t old_w = width, old_h = height;
+  // The old area needs repainting.
+  const RECT old_area = extent().empty() ? RECT{} : clamped_into(extent(), kDirtySpace);
   free_pixels();
   if (w < 1 || h < 1 || refused) {
     width = height = stride = 0;
-    dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
+    store_dirty(RECT{});
     set_whole_clip();
     valid = 1;
     return !refused;
@@ -128,43 +164,16 @@ bool IMAGE::resize_buffer(int16_t w, int16_t h, bool may_fail) {
   width = w;
   height = h;
   stride = static_cast<int16_t>(new_stride);
-
-  // The old area needs repainting, but only where the new buffer reaches:
-  // after a shrink a dirty rectangle past the buffer would be read and
-  // written outside it.
-  if (old_w > 0 && old_h > 0) {
-    int32_t ox1 = std::max<int32_t>(x, 0), oy1 = std::max<int32_t>(y, 0);
-    int32_t ox2 = std::max<int32_t>(x + old_w - 1, 0), oy2 = std::max<int32_t>(y + old_h - 1, 0);
-    dirty_x1 =
-        static_cast<uint16_t>(dirty_x1 == kDirtyEmpty ? ox1 : std::min<int32_t>(dirty_x1, ox1));
-    dirty_y1 =
-        static_cast<uint16_t>(dirty_y1 == kDirtyEmpty ? oy1 : std::min<int32_t>(dirty_y1, oy1));
-    dirty_x2 =
-        static_cast<uint16_t>(dirty_x2 == kDirtyEmpty ? ox2 : std::max<int32_t>(dirty_x2, ox2));
-    dirty_y2 =
-        static_cast<uint16_t>(dirty_y2 == kDirtyEmpty ? oy2 : std::max<int32_t>(dirty_y2, oy2));
-  }
-  if (!dirty_is_empty()) {
-    int32_t lo_x = std::max<int32_t>(x, 0), hi_x = x + width - 1;
-    int32_t lo_y = std::max<int32_t>(y, 0), hi_y = y + height - 1;
-    int32_t x1 = std::max<int32_t>(dirty_x1, lo_x), x2 = std::min<int32_t>(dirty_x2, hi_x);
-    int32_t y1 = std::max<int32_t>(dirty_y1, lo_y), y2 = std::min<int32_t>(dirty_y2, hi_y);
-    if (x1 > x2 || y1 > y2) {
-      dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
-    } else {
-      dirty_x1 = static_cast<uint16_t>(x1);
-      dirty_x2 = static_cast<uint16_t>(x2);
-      dirty_y1 = static_cast<uint16_t>(y1);
-      dirty_y2 = static_cast<uint16_t>(y2);
-    }
-  }
+  // But only where the new buffer reaches: after a shrink a dirty rectangle
+  // past the buffer would be read and written outside it.
+  store_dirty(dirty_rect().unite(old_area).intersect(extent().intersect(kDirtySpace)));
 
   size_t count = static_cast<size_t>(height) * static_cast<size_t>(stride);
   pixels = static_cast<uint32_t*>(calloc(count, sizeof(uint32_t)));
   if (!pixels) {
     if (!may_fail) report_error(0x0020);
     width = height = stride = 0;
-    dirty_x1 = dirty_x2 = dirty_y1 = dirty_y2 = kDirtyEmpty;
+    store_dirty(RECT{});
     set_whole_clip();
     valid = 1;
     return false;
@@ -186,6 +195,15 @@ bool IMAGE::clip_is_empty() const {
   return clip_x1 == -1 && clip_x2 == -1 && clip_y1 == -1 && clip_y2 == -1;
 }
 
+void IMAGE::get_pixel(int16_t px, int16_t py, COLOUR* out) const {
+  if (!out) return;
+  *out = COLOUR_INVISIBLE;
+  // The clip fields are public: a point outside the buffer is never read.
+  if (!pixels || !clip_rect().intersect(extent()).contains(px, py)) return;
+  *out = pixels[static_cast<size_t>(py - y) * static_cast<size_t>(stride) +
+                static_cast<size_t>(px - x)];
+}
+
 bool IMAGE::dirty_is_empty() const {
   return dirty_x1 == kDirtyEmpty || dirty_x2 == kDirtyEmpty || dirty_y1 == kDirtyEmpty ||
          dirty_y2 == kDirtyEmpty;
@@ -194,51 +212,31 @@ bool IMAGE::dirty_is_empty() const {
 void IMAGE::set_clip_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
   // Clamping into an image without pixels would give a clip of 0..-1 that
   // is not empty, and drawing would then look for pixels.
-  if (width < 1 || height < 1 || !pixels) {
-    clip_x1 = clip_x2 = clip_y1 = clip_y2 = -1;
+  if (!pixels || extent().empty()) {
+    store_clip(RECT{});
     return;
   }
-  if (x2 < x1) std::swap(x1, x2);
-  if (y2 < y1) std::swap(y1, y2);
-  int32_t hi_x = x + width - 1, hi_y = y + height - 1;
-  clip_x1 = static_cast<int16_t>(clamp32(x1, x, hi_x));
-  clip_x2 = static_cast<int16_t>(clamp32(x2, x, hi_x));
-  clip_y1 = static_cast<int16_t>(clamp32(y1, y, hi_y));
-  clip_y2 = static_cast<int16_t>(clamp32(y2, y, hi_y));
+  store_clip(clamped_into(RECT::ordered(x1, y1, x2, y2), extent()));
 }
 
 void IMAGE::clip_to(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
+  clip_to(RECT::ordered(x1, y1, x2, y2));
+}
+
+void IMAGE::clip_to(const RECT& r) {
   if (clip_is_empty()) return;
-  if (x2 < x1) std::swap(x1, x2);
-  if (y2 < y1) std::swap(y1, y2);
   // A rectangle wholly outside the image must not be pulled onto its edge.
-  int32_t nx1 = std::max<int32_t>({x1, x, clip_x1});
-  int32_t ny1 = std::max<int32_t>({y1, y, clip_y1});
-  int32_t nx2 = std::min<int32_t>({x2, x + width - 1, clip_x2});
-  int32_t ny2 = std::min<int32_t>({y2, y + height - 1, clip_y2});
-  if (nx1 > nx2 || ny1 > ny2) {
-    clip_x1 = clip_x2 = clip_y1 = clip_y2 = -1;
-    return;
-  }
-  clip_x1 = static_cast<int16_t>(nx1);
-  clip_x2 = static_cast<int16_t>(nx2);
-  clip_y1 = static_cast<int16_t>(ny1);
-  clip_y2 = static_cast<int16_t>(ny2);
+  store_clip(clip_rect().intersect(extent()).intersect(r));
 }
 
 void IMAGE::add_dirty_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  if (width < 1 || height < 1) return;
-  // The dirty fields are unsigned: coordinates left of or above 0 count as 0.
-  int32_t lo_x = std::max<int32_t>(x, 0), hi_x = std::max<int32_t>(x + width - 1, 0);
-  int32_t lo_y = std::max<int32_t>(y, 0), hi_y = std::max<int32_t>(y + height - 1, 0);
-  int32_t ax = clamp32(x1, lo_x, hi_x), bx = clamp32(x2, lo_x, hi_x);
-  int32_t ay = clamp32(y1, lo_y, hi_y), by = clamp32(y2, lo_y, hi_y);
-  if (bx < ax) std::swap(ax, bx);
-  if (by < ay) std::swap(ay, by);
-  dirty_x1 = static_cast<uint16_t>(dirty_x1 == kDirtyEmpty ? ax : std::min<int32_t>(dirty_x1, ax));
-  dirty_y1 = static_cast<uint16_t>(dirty_y1 == kDirtyEmpty ? ay : std::min<int32_t>(dirty_y1, ay));
-  dirty_x2 = static_cast<uint16_t>(dirty_x2 == kDirtyEmpty ? bx : std::max<int32_t>(dirty_x2, bx));
-  dirty_y2 = static_cast<uint16_t>(dirty_y2 == kDirtyEmpty ? by : std::max<int32_t>(dirty_y2, by));
+  add_dirty_rect(RECT::ordered(x1, y1, x2, y2));
+}
+
+void IMAGE::add_dirty_rect(const RECT& r) {
+  if (extent().empty() || r.empty()) return;
+  // Left of or above 0 counts as 0: the dirty fields are unsigned.
+  store_dirty(dirty_rect().unite(clamped_into(r, clamped_into(extent(), kDirtySpace))));
 }
 
 // ---------------------------------------------------------------------------

@@ -74,38 +74,18 @@ using KERNEL = void (*)(uint32_t*, const uint32_t*, int32_t);
 void IMAGE::blit(const IMAGE* source, int16_t src_x, int16_t src_y, int16_t dst_x, int16_t dst_y,
                  int16_t w, int16_t h, uint8_t mode) {
   if (!valid || clip_is_empty() || !source || !source->pixels || !pixels || w < 1 || h < 1) return;
-  const image_draw::BOX area = image_draw::clip_box(*this);
-  if (area.empty()) return;
 
   // Clip once; the pixel loops below run over whole rows without checks.
-  int32_t sx = src_x, sy = src_y, dx = dst_x, dy = dst_y, bw = w, bh = h;
-  if (dx < area.x1) {
-    bw -= area.x1 - dx;
-    sx += area.x1 - dx;
-    dx = area.x1;
-  }
-  if (dy < area.y1) {
-    bh -= area.y1 - dy;
-    sy += area.y1 - dy;
-    dy = area.y1;
-  }
-  if (sx < 0) {
-    bw += sx;
-    dx -= sx;
-    sx = 0;
-  }
-  if (sy < 0) {
-    bh += sy;
-    dy -= sy;
-    sy = 0;
-  }
-  if (dx - x >= width || dy - y >= height || sx >= source->width || sy >= source->height) return;
-  bw = std::min({bw, source->width - sx, area.x2 - dx + 1});
-  bh = std::min({bh, source->height - sy, area.y2 - dy + 1});
-  if (bw < 1 || bh < 1) return;
-
-  add_dirty_rect(static_cast<int16_t>(dx), static_cast<int16_t>(dy),
-                 static_cast<int16_t>(dx + bw - 1), static_cast<int16_t>(dy + bh - 1));
+  // The block lands where it overlaps the clip and where the source has
+  // pixels under it (the source counted from its top-left pixel).
+  const RECT block = RECT::sized(dst_x, dst_y, w, h)
+                         .intersect(image_draw::clip_box(*this))
+                         .intersect(RECT::sized(0, 0, source->width, source->height)
+                                        .translated(dst_x - src_x, dst_y - src_y));
+  if (block.empty()) return;
+  add_dirty_rect(block);
+  const int32_t dx = block.x1, dy = block.y1, bw = block.width(), bh = block.height();
+  const int32_t sx = src_x + (dx - dst_x), sy = src_y + (dy - dst_y);
 
   const uint32_t* from = source->pixels + static_cast<size_t>(sy) * source->stride + sx;
   uint32_t* to = pixels + static_cast<size_t>(dy - y) * stride + (dx - x);

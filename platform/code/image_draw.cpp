@@ -8,20 +8,17 @@
 #include "image.h"
 #include "image_draw_support.h"
 
-using image_draw::BOX;
 using image_draw::drawable_area;
 using image_draw::gradient_colour;
-using image_draw::intersect;
 using image_draw::mark_dirty;
-using image_draw::ordered;
 using image_draw::paint_run;
 using image_draw::pixel_at;
 
 namespace {
 
-void paint_point(IMAGE& image, const BOX& area, int32_t px, int32_t py, uint32_t colour,
+void paint_point(IMAGE& image, const RECT& area, int32_t px, int32_t py, uint32_t colour,
                  bool blend) {
-  if (px < area.x1 || px > area.x2 || py < area.y1 || py > area.y2) return;
+  if (!area.contains(px, py)) return;
   paint_run(pixel_at(image, px, py), 1, colour, blend);
 }
 
@@ -42,7 +39,7 @@ uint32_t* column_buffer(size_t count) {
   return buffer.data();
 }
 
-void draw_thin_line(IMAGE& image, const BOX& area, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+void draw_thin_line(IMAGE& image, const RECT& area, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     uint32_t colour, bool blend) {
   const int32_t dx = std::abs(x2 - x1);
   const int32_t dy = std::abs(y2 - y1);
@@ -51,20 +48,19 @@ void draw_thin_line(IMAGE& image, const BOX& area, int32_t x1, int32_t y1, int32
     std::swap(x1, x2);
     std::swap(y1, y2);
   }
-  mark_dirty(image, ordered(x1, y1, x2, y2));
+  const RECT bounds = RECT::ordered(x1, y1, x2, y2);
+  mark_dirty(image, bounds);
 
   // Straight lines are runs: the same points as the stepping below, without
   // a test per point.
-  if (dy == 0) {
-    if (y1 < area.y1 || y1 > area.y2) return;
-    const int32_t from = std::max(x1, area.x1);
-    const int32_t to = std::min(x2, area.x2);
-    if (from <= to) paint_run(pixel_at(image, from, y1), to - from + 1, colour, blend);
-    return;
-  }
-  if (dx == 0) {
-    if (x1 < area.x1 || x1 > area.x2) return;
-    paint_column(image, x1, std::max(y1, area.y1), std::min(y2, area.y2), colour, blend);
+  if (dx == 0 || dy == 0) {
+    const RECT cut = bounds.intersect(area);
+    if (cut.empty()) return;
+    if (dy == 0) {
+      paint_run(pixel_at(image, cut.x1, cut.y1), cut.width(), colour, blend);
+    } else {
+      paint_column(image, cut.x1, cut.y1, cut.y2, colour, blend);
+    }
     return;
   }
 
@@ -96,8 +92,9 @@ void draw_thin_line(IMAGE& image, const BOX& area, int32_t x1, int32_t y1, int32
   }
 }
 
-void draw_thin_outline(IMAGE& image, const BOX& area, BOX rect, uint32_t colour, uint8_t sides) {
-  const BOX cut = intersect(rect, area);
+void draw_thin_outline(IMAGE& image, const RECT& area, const RECT& rect, uint32_t colour,
+                       uint8_t sides) {
+  const RECT cut = rect.intersect(area);
   if (cut.empty()) return;
   // A side whose edge lies outside the clip is not drawn.
   if (rect.x1 < area.x1) sides &= static_cast<uint8_t>(~IMAGE::SIDE_LEFT);
@@ -126,24 +123,24 @@ void draw_thin_outline(IMAGE& image, const BOX& area, BOX rect, uint32_t colour,
 // Fills
 
 void IMAGE::blend_pixel(int16_t px, int16_t py, const COLOUR* colour) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
-  if (px < area.x1 || px > area.x2 || py < area.y1 || py > area.y2) return;
+  if (!area.contains(px, py)) return;
   image_draw::blend_one(pixel_at(*this, px, py), *colour);
   add_dirty_rect(px, py, px, py);
 }
 
 void IMAGE::fill_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                       bool blend) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   const uint32_t c = *colour;
   if (blend && (c >> 24) == 0) return;
-  const BOX cut = intersect(ordered(x1, y1, x2, y2), area);
+  const RECT cut = RECT::ordered(x1, y1, x2, y2).intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, cut);
 
-  const int32_t n = cut.x2 - cut.x1 + 1;
+  const int32_t n = cut.width();
   uint32_t* row = pixel_at(*this, cut.x1, cut.y1);
   for (int32_t py = cut.y1; py <= cut.y2; ++py, row += stride) paint_run(row, n, c, blend);
 }
@@ -160,10 +157,7 @@ void IMAGE::clear(const COLOUR* colour, bool whole_image) {
   }
   if (!pixels || width < 1 || height < 1) return;
   const int16_t saved[4] = {clip_x1, clip_y1, clip_x2, clip_y2};
-  clip_x1 = x;
-  clip_y1 = y;
-  clip_x2 = image_draw::to_i16(x + width - 1);
-  clip_y2 = image_draw::to_i16(y + height - 1);
+  set_whole_clip();
   fill_rect(clip_x1, clip_y1, clip_x2, clip_y2, colour, false);
   clip_x1 = saved[0];
   clip_y1 = saved[1];
@@ -173,16 +167,16 @@ void IMAGE::clear(const COLOUR* colour, bool whole_image) {
 
 void IMAGE::fill_gradient_v(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* a,
                             const COLOUR* b, bool blend) {
-  BOX area;
+  RECT area;
   if (!a || !b || !drawable_area(*this, area)) return;
-  const BOX rect = ordered(x1, y1, x2, y2);
-  const BOX cut = intersect(rect, area);
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
+  const RECT cut = rect.intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, cut);
 
   // A row's colour follows its place in the uncut rectangle.
   const int32_t span = rect.y2 - rect.y1;
-  const int32_t n = cut.x2 - cut.x1 + 1;
+  const int32_t n = cut.width();
   uint32_t* row = pixel_at(*this, cut.x1, cut.y1);
   for (int32_t py = cut.y1; py <= cut.y2; ++py, row += stride) {
     paint_run(row, n, gradient_colour(*a, *b, py - rect.y1, span), blend);
@@ -191,15 +185,15 @@ void IMAGE::fill_gradient_v(int16_t x1, int16_t y1, int16_t x2, int16_t y2, cons
 
 void IMAGE::fill_gradient_h(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* a,
                             const COLOUR* b, bool blend) {
-  BOX area;
+  RECT area;
   if (!a || !b || !drawable_area(*this, area)) return;
-  const BOX rect = ordered(x1, y1, x2, y2);
-  const BOX cut = intersect(rect, area);
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
+  const RECT cut = rect.intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, cut);
 
   const int32_t span = rect.x2 - rect.x1;
-  const int32_t n = cut.x2 - cut.x1 + 1;
+  const int32_t n = cut.width();
   uint32_t* colours = image_draw::column_buffer(static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) colours[i] = gradient_colour(*a, *b, cut.x1 + i - rect.x1, span);
 
@@ -218,19 +212,19 @@ void IMAGE::fill_gradient_h(int16_t x1, int16_t y1, int16_t x2, int16_t y2, cons
 // Outlines and lines
 
 void IMAGE::draw_xor_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   const uint32_t c = *colour;
   // Alpha 0 is an unset colour: nothing to draw.
   if ((c >> 24) == 0) return;
-  const BOX rect = ordered(x1, y1, x2, y2);
-  const BOX cut = intersect(rect, area);
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
+  const RECT cut = rect.intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, cut);
 
   // Rows over the full cut width and columns over the full cut height: the
   // corners are flipped twice, so they keep their colour but become opaque.
-  const int32_t n = cut.x2 - cut.x1 + 1;
+  const int32_t n = cut.width();
   auto flip_row = [&](int32_t py) {
     uint32_t* p = pixel_at(*this, cut.x1, py);
     for (int32_t i = 0; i < n; ++i) p[i] = (p[i] ^ c) | 0xFF000000u;
@@ -247,11 +241,11 @@ void IMAGE::draw_xor_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const 
 
 void IMAGE::draw_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                       uint16_t line_width, uint8_t sides) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   const uint32_t c = *colour;
   if ((c >> 24) == 0) return;
-  const BOX rect = ordered(x1, y1, x2, y2);
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
   if (line_width < 2) {
     image_draw::draw_thin_outline(*this, area, rect, c, sides);
     return;
@@ -261,14 +255,14 @@ void IMAGE::draw_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLO
   for (int32_t k = 0; k < line_width; ++k) {
     const int32_t grow = half - k;
     image_draw::draw_thin_outline(
-        *this, area, ordered(rect.x1 - grow, rect.y1 - grow, rect.x2 + grow, rect.y2 + grow), c,
-        sides);
+        *this, area, RECT::ordered(rect.x1 - grow, rect.y1 - grow, rect.x2 + grow, rect.y2 + grow),
+        c, sides);
   }
 }
 
 void IMAGE::draw_line(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                       uint16_t line_width, bool blend) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   const uint32_t c = *colour;
   if ((c >> 24) == 0) return;
@@ -293,17 +287,17 @@ void IMAGE::draw_line(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLO
 // Darkening and whole-area colour operations
 
 void IMAGE::darken_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t percent) {
-  BOX area;
+  RECT area;
   if (!drawable_area(*this, area)) return;
   if (percent < 1) return;
   if (percent > 100) percent = 100;
-  const BOX cut = intersect(ordered(x1, y1, x2, y2), area);
+  const RECT cut = RECT::ordered(x1, y1, x2, y2).intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, cut);
 
   uint32_t scaled[256];
   for (uint32_t v = 0; v < 256; ++v) scaled[v] = v * static_cast<uint32_t>(100 - percent) / 100u;
-  const int32_t n = cut.x2 - cut.x1 + 1;
+  const int32_t n = cut.width();
   uint32_t* row = pixel_at(*this, cut.x1, cut.y1);
   for (int32_t py = cut.y1; py <= cut.y2; ++py, row += stride) {
     for (int32_t i = 0; i < n; ++i) {
@@ -320,10 +314,10 @@ namespace {
 // without pixels or with an empty clip is left alone.
 template <typename OP>
 void for_each_clipped_pixel(IMAGE& image, OP op) {
-  BOX area;
+  RECT area;
   if (!image_draw::whole_area(image, area)) return;
   mark_dirty(image, area);
-  const int32_t n = area.x2 - area.x1 + 1;
+  const int32_t n = area.width();
   uint32_t* row = pixel_at(image, area.x1, area.y1);
   for (int32_t py = area.y1; py <= area.y2; ++py, row += image.stride) {
     for (int32_t i = 0; i < n; ++i) row[i] = op(row[i]);
@@ -390,6 +384,6 @@ void IMAGE::tint(const COLOUR* colour) {
 }
 
 int16_t IMAGE::default_corner_radius(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  const BOX rect = ordered(x1, y1, x2, y2);
-  return static_cast<int16_t>(std::min((rect.x2 - rect.x1 + 1) / 3, (rect.y2 - rect.y1 + 1) / 3));
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
+  return static_cast<int16_t>(std::min(rect.width() / 3, rect.height() / 3));
 }

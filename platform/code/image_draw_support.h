@@ -16,34 +16,17 @@ namespace image_draw {
 
 constexpr uint16_t ERROR_NO_PIXELS = 0x0002;
 
-// Inclusive corners in the image's coordinate space.
-struct BOX {
-  int32_t x1, y1, x2, y2;
-  bool empty() const { return x1 > x2 || y1 > y2; }
-};
-
-inline BOX ordered(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (x2 < x1) std::swap(x1, x2);
-  if (y2 < y1) std::swap(y1, y2);
-  return {x1, y1, x2, y2};
-}
-
-inline BOX intersect(const BOX& a, const BOX& b) {
-  return {std::max(a.x1, b.x1), std::max(a.y1, b.y1), std::min(a.x2, b.x2), std::min(a.y2, b.y2)};
-}
-
 // The clip rectangle cut to the image's own extent. The clip fields are
 // public and callers save and restore them, so a stray value must never
 // address memory outside the buffer.
-inline BOX clip_box(const IMAGE& image) {
-  BOX image_box = {image.x, image.y, image.x + image.width - 1, image.y + image.height - 1};
-  return intersect({image.clip_x1, image.clip_y1, image.clip_x2, image.clip_y2}, image_box);
+inline RECT clip_box(const IMAGE& image) {
+  return image.clip_rect().intersect(image.extent());
 }
 
 // The area a drawing operation may touch, or false when it must leave the
 // image alone (valid 0, empty clip). An image that has a clip but no pixel
 // buffer means the program drew before it made its surfaces: fatal.
-inline bool drawable_area(const IMAGE& image, BOX& area) {
+inline bool drawable_area(const IMAGE& image, RECT& area) {
   if (!image.valid || image.clip_is_empty()) return false;
   if (!image.pixels) report_error(ERROR_NO_PIXELS);
   area = clip_box(image);
@@ -52,7 +35,7 @@ inline bool drawable_area(const IMAGE& image, BOX& area) {
 
 // The area of the whole-area colour operations: they leave an image without
 // pixels or with an empty clip alone.
-inline bool whole_area(const IMAGE& image, BOX& area) {
+inline bool whole_area(const IMAGE& image, RECT& area) {
   if (!image.pixels || image.clip_is_empty()) return false;
   area = clip_box(image);
   return !area.empty();
@@ -69,11 +52,8 @@ inline int16_t to_i16(int32_t v) {
 
 // Grows the dirty rectangle by the box where it overlaps the image; a box
 // wholly outside the image changed nothing.
-inline void mark_dirty(IMAGE& image, const BOX& box) {
-  BOX image_box = {image.x, image.y, image.x + image.width - 1, image.y + image.height - 1};
-  BOX cut = intersect(ordered(box.x1, box.y1, box.x2, box.y2), image_box);
-  if (cut.empty()) return;
-  image.add_dirty_rect(to_i16(cut.x1), to_i16(cut.y1), to_i16(cut.x2), to_i16(cut.y2));
+inline void mark_dirty(IMAGE& image, const RECT& box) {
+  image.add_dirty_rect(box.intersect(image.extent()));
 }
 
 // The blending rule for one colour of alpha 1 .. 249 over many pixels: the
@@ -189,11 +169,12 @@ uint32_t* column_buffer(size_t count);
 // One line of width 1 from (x1, y1) to (x2, y2), each point drawn when it
 // lies inside the area; its bounding box is marked dirty. Coordinates are
 // wide so that callers may step past the 16-bit range.
-void draw_thin_line(IMAGE& image, const BOX& area, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+void draw_thin_line(IMAGE& image, const RECT& area, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     uint32_t colour, bool blend);
 
 // A one-pixel outline with the side mask (1 left, 2 right, 4 top, 8
 // bottom), the corners belonging to the columns; blended.
-void draw_thin_outline(IMAGE& image, const BOX& area, BOX rect, uint32_t colour, uint8_t sides);
+void draw_thin_outline(IMAGE& image, const RECT& area, const RECT& rect, uint32_t colour,
+                       uint8_t sides);
 
 }  // namespace image_draw

@@ -27,12 +27,10 @@ constexpr size_t kDeviceBufferSize = 4096;
 // over the whole picture; real files have a few dozen at most.
 constexpr int kMostScans = 500;
 
-// The error manager with its jump point. ended_early records that the data
-// stopped before the picture was complete.
+// The error manager with its jump point.
 struct JPEG_ERRORS {
   jpeg_error_mgr manager;
   jmp_buf jump;
-  bool ended_early;
 };
 
 void log_message(j_common_ptr cinfo) {
@@ -48,22 +46,14 @@ void log_message(j_common_ptr cinfo) {
   longjmp(reinterpret_cast<JPEG_ERRORS*>(cinfo->err)->jump, 1);
 }
 
-// Data that stops before the picture is complete (the source ran dry, or
-// the scan data met a marker while bits were still needed) makes a damaged
-// file. Decoding stops at once: otherwise a few hundred bytes whose frame
-// header claims 32000 x 32000 pixels would be decoded, from nothing, into
-// gigabytes of picture before being refused.
+// Warnings do not stop decoding: data that ends early still gives a
+// picture, the part it does not code filled by the library. Only the first
+// warning is logged.
 void note_message(j_common_ptr cinfo, int level) {
   jpeg_error_mgr* err = cinfo->err;
   if (level >= 0) return;  // trace messages
-  bool ends_early = err->msg_code == JWRN_JPEG_EOF || err->msg_code == JWRN_HIT_MARKER;
-  if (err->num_warnings == 0 || ends_early) (*err->output_message)(cinfo);
+  if (err->num_warnings == 0) (*err->output_message)(cinfo);
   err->num_warnings++;
-  if (ends_early) {
-    JPEG_ERRORS* errors = reinterpret_cast<JPEG_ERRORS*>(err);
-    errors->ended_early = true;
-    if (cinfo->is_decompressor) longjmp(errors->jump, 1);
-  }
 }
 
 void use_error_manager(JPEG_ERRORS& errors, jpeg_error_mgr*& err) {
@@ -71,7 +61,6 @@ void use_error_manager(JPEG_ERRORS& errors, jpeg_error_mgr*& err) {
   errors.manager.error_exit = jump_on_error;
   errors.manager.emit_message = note_message;
   errors.manager.output_message = log_message;
-  errors.ended_early = false;
 }
 
 void limit_scans(j_common_ptr cinfo) {
@@ -88,9 +77,10 @@ void limit_scans(j_common_ptr cinfo) {
 
 void source_nothing(j_decompress_ptr) {}
 
+const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
 // The data has run out: warn and end the stream with an end-of-image marker.
 boolean supply_end_of_image(j_decompress_ptr cinfo) {
-  static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
   WARNMS(cinfo, JWRN_JPEG_EOF);
   cinfo->src->next_input_byte = kEndOfImage;
   cinfo->src->bytes_in_buffer = 2;
@@ -227,6 +217,39 @@ struct JPEG_READER {
   jpeg_progress_mgr progress;
 };
 
+// Coded bytes the source still holds behind the headers read so far; -1
+// when the device cannot tell.
+int64_t coded_bytes_left(j_decompress_ptr cinfo, const JPEG_INPUT& input) {
+  const jpeg_source_mgr* src = cinfo->src;
+  if (src->next_input_byte == kEndOfImage) return 0;  // ran dry already
+  int64_t left = static_cast<int64_t>(src->bytes_in_buffer);
+  if (input.device && !reinterpret_cast<const DEVICE_SOURCE*>(src)->at_end) {
+    int64_t rest = input.device->bytes_left();
+    if (rest < 0) return -1;
+    left += rest;
+  }
+  return left;
+}
+
+// Every 8 x 8 block of every component costs at least one bit of coded data
+// (a valid file codes each block's DC value, and the shortest Huffman code
+// is one bit). A frame that claims more blocks than the rest of the data
+// could code is refused before its picture is allocated: a few hundred
+// bytes must not claim 32000 x 32000 pixels to be decoded from nothing.
+// Arithmetic coding can go below one bit per block on flat pictures; those
+// are refused too, the price of the guard. Data cut short within what it
+// could hold still decodes. A device that cannot tell its length (a gzip
+// member not yet read to its end) is not checked.
+bool data_can_code_frame(j_decompress_ptr cinfo, const JPEG_INPUT& input) {
+  int64_t left = coded_bytes_left(cinfo, input);
+  if (left < 0) return true;
+  uint64_t blocks = 0;
+  for (int c = 0; c < cinfo->num_components; ++c)
+    blocks += static_cast<uint64_t>(cinfo->comp_info[c].width_in_blocks) *
+              cinfo->comp_info[c].height_in_blocks;
+  return (blocks + 7) / 8 <= static_cast<uint64_t>(left);
+}
+
 uint32_t to_pixel(const JSAMPLE* sample, int components) {
   uint32_t r = sample[0], g = sample[0], b = sample[0];
   if (components == 3) {
@@ -279,7 +302,8 @@ bool read_jpeg_body(JPEG_READER& reader, const JPEG_INPUT& input, IMAGE& image, 
   int32_t source_height = static_cast<int32_t>(cinfo->output_height);
   int components = cinfo->output_components;
   if (cinfo->output_width < 1 || cinfo->output_height < 1 || cinfo->output_width > IMAGE_MAX_SIZE ||
-      cinfo->output_height > IMAGE_MAX_SIZE || (components != 1 && components != 3))
+      cinfo->output_height > IMAGE_MAX_SIZE || (components != 1 && components != 3) ||
+      !data_can_code_frame(cinfo, input))
     return false;
 
   int32_t target_width = w < 1 ? source_width : w;
@@ -331,9 +355,7 @@ bool read_jpeg(const JPEG_INPUT& input, IMAGE& image, int16_t w, int16_t h) {
   use_error_manager(reader.errors, reader.cinfo.err);
   bool ok = guarded_read(reader, input, image, w, h);
   jpeg_destroy_decompress(&reader.cinfo);
-  // Data that stops early is a damaged file, even though libjpeg makes a
-  // picture of it.
-  return ok && !reader.errors.ended_early;
+  return ok;
 }
 
 // ---- Encoding

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr uint8_t kManufacturer = 10;
+constexpr uint8_t kRunLengthEncoding = 1;
 constexpr uint8_t kPaletteMarker = 12;
 constexpr int32_t kHeaderSize = 128;
 constexpr int32_t kPaletteSize = 768;           // 256 x R, G, B
@@ -24,6 +25,7 @@ constexpr int kMostColours = 255;                 // indices 0 .. 254
 
 struct PCX_HEADER {
   uint8_t manufacturer = 0;
+  uint8_t encoding = 0;
   uint8_t bits_per_pixel = 0;
   uint16_t x_min = 0, y_min = 0, x_max = 0, y_max = 0;
   uint8_t layers = 0;
@@ -44,9 +46,9 @@ bool skip(DATA_DEVICE* device, int32_t count) {
 }
 
 bool read_header(DATA_DEVICE* device, PCX_HEADER& header) {
-  uint8_t version = 0, encoding = 0;
+  uint8_t version = 0;
   return device->read_u8(header.manufacturer) && device->read_u8(version) &&
-         device->read_u8(encoding) && device->read_u8(header.bits_per_pixel) &&
+         device->read_u8(header.encoding) && device->read_u8(header.bits_per_pixel) &&
          device->read_u16(header.x_min) && device->read_u16(header.y_min) &&
          device->read_u16(header.x_max) && device->read_u16(header.y_max) &&
          skip(device, 2 + 2 + 48 + 1) && device->read_u8(header.layers) &&
@@ -99,8 +101,9 @@ bool decode_pcx(DATA_DEVICE* device, IMAGE& image) {
   PCX_HEADER header;
   if (!device->seek(0, false) || !read_header(device, header)) return false;
   if (header.manufacturer != kManufacturer) return false;
-  // Planar and fewer-bit pictures would decode as garbage.
-  if (header.bits_per_pixel != 8 || header.layers != 1) return false;
+  // Uncompressed, planar and fewer-bit pictures would decode as garbage.
+  if (header.encoding != kRunLengthEncoding || header.bits_per_pixel != 8 || header.layers != 1)
+    return false;
   int32_t width = static_cast<int32_t>(header.x_max) + 1 - header.x_min;
   int32_t height = static_cast<int32_t>(header.y_max) + 1 - header.y_min;
   if (width < 1 || height < 1 || width > IMAGE_MAX_SIZE || height > IMAGE_MAX_SIZE) return false;
@@ -203,7 +206,8 @@ bool IMAGE::save_pcx(DATA_DEVICE* device) const {
   if (!device || !pixels || width < 1 || height < 1) return false;
   uint16_t w = static_cast<uint16_t>(width), h = static_cast<uint16_t>(height);
   // Every write is checked: the device's error byte only tells of the last.
-  bool ok = device->write_u8(kManufacturer) && device->write_u8(5) && device->write_u8(1) &&
+  bool ok = device->write_u8(kManufacturer) && device->write_u8(5) &&
+            device->write_u8(kRunLengthEncoding) &&
             device->write_u8(8) && device->write_u16(0) && device->write_u16(0) &&
             device->write_u16(static_cast<uint16_t>(w - 1)) &&
             device->write_u16(static_cast<uint16_t>(h - 1)) && device->write_u16(w) &&

@@ -8,12 +8,9 @@
 #include "image.h"
 #include "image_draw_support.h"
 
-using image_draw::BOX;
 using image_draw::draw_thin_line;
 using image_draw::drawable_area;
-using image_draw::intersect;
 using image_draw::mark_dirty;
-using image_draw::ordered;
 using image_draw::pixel_at;
 
 namespace {
@@ -31,7 +28,7 @@ int64_t isqrt(int64_t v) {
 // columns, the row moves from the corner row towards the centre by
 // r - trunc(sqrt(r^2 - i^2)), i being the column's offset from the centre
 // column; neighbouring points are joined by blended lines.
-void corner_arc(IMAGE& image, const BOX& area, int32_t px, int32_t py, int32_t r, uint8_t corner,
+void corner_arc(IMAGE& image, const RECT& area, int32_t px, int32_t py, int32_t r, uint8_t corner,
                 uint32_t colour) {
   // The lowest flag present chooses the corner.
   const uint8_t flags = corner & IMAGE::ALL_CORNERS;
@@ -86,7 +83,7 @@ inline uint32_t darken_with(const uint32_t* table, uint32_t p) {
 }  // namespace
 
 void IMAGE::draw_arc(int16_t px, int16_t py, int16_t radius, uint8_t corner, const COLOUR* colour) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   if (radius < 1 || (*colour >> 24) == 0) return;
   corner_arc(*this, area, px, py, radius, corner, *colour);
@@ -94,11 +91,11 @@ void IMAGE::draw_arc(int16_t px, int16_t py, int16_t radius, uint8_t corner, con
 
 void IMAGE::draw_round_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                             uint16_t radius, uint8_t corners) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   const uint32_t c = *colour;
   if ((c >> 24) == 0) return;
-  const BOX b = ordered(x1, y1, x2, y2);
+  const RECT b = RECT::ordered(x1, y1, x2, y2);
   const int32_t r =
       radius == AUTO_RADIUS
           ? default_corner_radius(static_cast<int16_t>(b.x1), static_cast<int16_t>(b.y1),
@@ -145,7 +142,7 @@ void IMAGE::draw_round_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2, cons
 void IMAGE::fill_round_rect_gradient(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t radius,
                                      uint8_t corners, const COLOUR* a, const COLOUR* b,
                                      int8_t percent, uint8_t mode) {
-  BOX area;
+  RECT area;
   if (!a || !drawable_area(*this, area)) return;
   if (mode > ROUND_FILL_DARKEN) return;
   if ((mode == ROUND_FILL_HORIZONTAL || mode == ROUND_FILL_VERTICAL) && !b) return;
@@ -155,7 +152,7 @@ void IMAGE::fill_round_rect_gradient(int16_t x1, int16_t y1, int16_t x2, int16_t
     colour_darken_refused();
     return;
   }
-  const BOX rect = ordered(x1, y1, x2, y2);
+  const RECT rect = RECT::ordered(x1, y1, x2, y2);
   // Radius 0 (given, or automatic on a bar under three pixels) fills with
   // square corners rather than leaving thin bars out.
   const int32_t r = radius == -1 ? default_corner_radius(
@@ -163,7 +160,7 @@ void IMAGE::fill_round_rect_gradient(int16_t x1, int16_t y1, int16_t x2, int16_t
                                        static_cast<int16_t>(rect.x2), static_cast<int16_t>(rect.y2))
                                  : radius;
   if (r < 0) return;
-  const BOX cut = intersect(rect, area);
+  const RECT cut = rect.intersect(area);
   if (cut.empty()) return;
   mark_dirty(*this, rect);
 
@@ -173,7 +170,7 @@ void IMAGE::fill_round_rect_gradient(int16_t x1, int16_t y1, int16_t x2, int16_t
   if (mode == ROUND_FILL_DARKEN) darken_table(table, percent);
   uint32_t* columns = nullptr;
   if (mode == ROUND_FILL_HORIZONTAL) {
-    const int32_t n = cut.x2 - cut.x1 + 1;
+    const int32_t n = cut.width();
     columns = image_draw::column_buffer(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
       columns[i] = image_draw::gradient_colour(ca, cb, cut.x1 + i - rect.x1, rect.x2 - rect.x1) |
@@ -219,7 +216,7 @@ void IMAGE::fill_round_rect_gradient(int16_t x1, int16_t y1, int16_t x2, int16_t
 
 void IMAGE::draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* colour,
                         int8_t percent, uint8_t kind, uint8_t ring_width, bool antialias) {
-  BOX area;
+  RECT area;
   if (!colour || !drawable_area(*this, area)) return;
   if (radius < 1 || kind > CIRCLE_SHADE) return;
   const uint32_t c = *colour;
@@ -231,8 +228,8 @@ void IMAGE::draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* co
   }
 
   const int32_t outer = radius + ring_width / 2;
-  const BOX box = {cx - outer, cy - outer, cx + outer, cy + outer};
-  const BOX cut = intersect(box, area);
+  const RECT box = RECT{cx, cy, cx, cy}.grown(outer);
+  const RECT cut = box.intersect(area);
   if (cut.empty()) return;
   const int32_t side = 6 * outer + 3;
   if (static_cast<int64_t>(side) * side >= static_cast<int64_t>(MASK_CELLS)) return;

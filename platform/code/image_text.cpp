@@ -146,10 +146,8 @@ void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colo
   const int32_t sh = f.size_h;
 
   // Pixels may land only inside both the image and the clip rectangle.
-  const int32_t left_edge = std::max<int32_t>(clip_x1, x);
-  const int32_t right_edge = std::min<int32_t>(clip_x2, x + width - 1);
-  const int32_t top_edge = std::max<int32_t>(clip_y1, y);
-  const int32_t bottom_edge = std::min<int32_t>(clip_y2, y + height - 1);
+  const RECT clip = clip_rect();
+  const RECT area = clip.intersect(extent());
   const int32_t image_right = x + width;
 
   TEXT_WALKER walker(text, run_open != 0);
@@ -179,23 +177,18 @@ void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colo
       draw_line(clamp16(pen), clamp16(baseline + 1), clamp16(pen + advance - 1),
                 clamp16(baseline + 1), &line, 1, true);
 
-    const int32_t box_x1 = pen + glyph->left;
-    const int32_t box_y1 = baseline - glyph->top;
-    const int32_t box_x2 = box_x1 + glyph->width - 1;
-    const int32_t box_y2 = box_y1 + glyph->rows - 1;
-    if (glyph->width > 0 && glyph->rows > 0 && box_x2 >= clip_x1 && box_x1 <= clip_x2 &&
-        box_y2 >= clip_y1 && box_y1 <= clip_y2) {
+    const RECT box = RECT::sized(pen + glyph->left, baseline - glyph->top, glyph->width, glyph->rows);
+    if (!box.intersect(clip).empty()) {
       add_dirty_rect(clamp16(pen), y_pos, clamp16(pen + advance), clamp16(y_pos + sh));
-      const int32_t from_x = std::max(box_x1, left_edge), to_x = std::min(box_x2, right_edge);
-      const int32_t from_y = std::max(box_y1, top_edge), to_y = std::min(box_y2, bottom_edge);
+      const RECT cut = box.intersect(area);
       const bool lightness = lightness_delta != 0.0;
       if (lightness || ink_alpha != 0) {
-        for (int32_t py = from_y; py <= to_y; ++py) {
-          const uint8_t* coverage = glyph->bitmap + static_cast<size_t>(py - box_y1) * glyph->pitch +
-                                    (from_x - box_x1);
+        for (int32_t py = cut.y1; py <= cut.y2; ++py) {
+          const uint8_t* coverage = glyph->bitmap + static_cast<size_t>(py - box.y1) * glyph->pitch +
+                                    (cut.x1 - box.x1);
           COLOUR* pixel = pixels + static_cast<size_t>(py - y) * static_cast<size_t>(stride) +
-                          (from_x - x);
-          for (int32_t px = from_x; px <= to_x; ++px, ++coverage, ++pixel) {
+                          (cut.x1 - x);
+          for (int32_t px = cut.x1; px <= cut.x2; ++px, ++coverage, ++pixel) {
             const uint32_t byte = *coverage;
             if (byte == 0) continue;
             if (!lightness) {

@@ -43,15 +43,11 @@ void split(int32_t total, int32_t a, int32_t b, int32_t& a_out, int32_t& b_out) 
   }
 }
 
-// The pixel at (px, py) of the image's coordinate space when it has pixels
-// and the point lies inside its clip rectangle, else COLOUR_INVISIBLE.
-COLOUR read_pixel(const IMAGE& image, int32_t px, int32_t py) {
-  if (!image.pixels || image.clip_is_empty()) return COLOUR_INVISIBLE;
-  if (px < image.clip_x1 || px > image.clip_x2 || py < image.clip_y1 || py > image.clip_y2)
-    return COLOUR_INVISIBLE;
-  int32_t col = px - image.x, row = py - image.y;
-  if (col < 0 || row < 0 || col >= image.width || row >= image.height) return COLOUR_INVISIBLE;
-  return image.pixels[static_cast<size_t>(row) * image.stride + col];
+// The alpha of the picture's pixel at (px, py) of its coordinate space.
+uint32_t alpha_of(const IMAGE& image, int32_t px, int32_t py) {
+  COLOUR pixel = COLOUR_INVISIBLE;
+  image.get_pixel(to_i16(px), to_i16(py), &pixel);
+  return pixel >> 24;
 }
 
 uint8_t blit_mode(int32_t mode) {
@@ -443,11 +439,11 @@ bool SKIN_FRAME::alpha_at(int index, const GEOMETRY& g, int32_t sx, int32_t sy) 
   if (!original || sx < 0 || sy < 0 || sx >= size.w || sy >= size.h) return false;
   const IMAGE* sized = index < kSlices ? sized_[index] : nullptr;
   if (sized && sized->width == size.w && sized->height == size.h)
-    return (read_pixel(*sized, sized->x + sx, sized->y + sy) >> 24) != 0;
+    return alpha_of(*sized, sized->x + sx, sized->y + sy) != 0;
   if (original->width < 1 || original->height < 1) return false;
   const int32_t px = static_cast<int32_t>(static_cast<int64_t>(sx) * original->width / size.w);
   const int32_t py = static_cast<int32_t>(static_cast<int64_t>(sy) * original->height / size.h);
-  return (read_pixel(*original, original->x + px, original->y + py) >> 24) != 0;
+  return alpha_of(*original, original->x + px, original->y + py) != 0;
 }
 
 bool SKIN_FRAME::is_opaque_at(int16_t px, int16_t py, int16_t w, int16_t h) const {

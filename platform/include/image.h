@@ -8,6 +8,7 @@
 
 #include "colour.h"
 #include "data_device.h"
+#include "rect.h"
 
 class FOLDER;
 
@@ -59,16 +60,31 @@ public:
   // create at the source's size, then the source's pixels copied in.
   void copy(const IMAGE& source);
 
-  // Inclusive corners in any order, clamped into the image. An image
+  // The image's own area: x .. x + width - 1, y .. y + height - 1 (each
+  // end held to the 16-bit range); empty without a size.
+  RECT extent() const;
+  // The clip and dirty rectangles as the fields hold them; empty when the
+  // fields say so.
+  RECT clip_rect() const;
+  RECT dirty_rect() const;
+
+  // Inclusive corners in any order, each clamped into the image. An image
   // without pixels keeps an empty clip.
   void set_clip_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
   // Intersects the clip with the rectangle (cut to the image first); an
   // empty result empties the clip.
   void clip_to(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
+  void clip_to(const RECT& r);
   // True when nothing may be drawn (all four clip fields -1).
   bool clip_is_empty() const;
-  // Grows the dirty rectangle by the rectangle clamped into the image.
+  // The pixel at (px, py) when the image has pixels and the point lies in
+  // the clip rectangle, else COLOUR_INVISIBLE.
+  void get_pixel(int16_t px, int16_t py, COLOUR* out) const;
+  // Grows the dirty rectangle by the rectangle (corners in any order) with
+  // each corner clamped into the image.
   void add_dirty_rect(int16_t x1, int16_t y1, int16_t x2, int16_t y2);
+  // The same for a rectangle that may be empty (which adds nothing).
+  void add_dirty_rect(const RECT& r);
   bool dirty_is_empty() const;
 
   // The raw "vornrawimg" form. A failed read leaves an empty image.
@@ -93,6 +109,8 @@ public:
   // behind the picture; the PCX reader takes the whole device. Every reader
   // leaves an empty image on any failure (bad signature or header, library
   // error, data that ends early, a width or height above IMAGE_MAX_SIZE).
+  // Except: JPEG data cut short still decodes, the missing part as libjpeg
+  // fills it, unless its frame claims more than the rest could code.
   // Writers return false when any byte could not be written; writing to a
   // DATA_FILE also flushes it, so that a full disk shows here.
   // PNG of any colour type and depth, as 8-bit BGRA with gamma correction.
@@ -365,6 +383,9 @@ private:
   bool resize_buffer(int16_t w, int16_t h, bool may_fail);
   void free_pixels();
   void set_whole_clip();
+  // Writes the fields; an empty rectangle as the empty marks (-1, 65535).
+  void store_clip(const RECT& r);
+  void store_dirty(const RECT& r);
   bool read_pixels(DATA_DEVICE* device, int32_t w, int32_t h);
   bool slice_piece(IMAGE& piece, int32_t sx, int32_t sy, int32_t w, int32_t h, intptr_t user,
                    const char* base_name, const char* suffix, IMAGE_SAVE_FUNCTION save);

@@ -1,7 +1,7 @@
 // JPEG reading and writing: agreement with ImageMagick both ways within a
 // stated tolerance, grey, progressive and CMYK files, stretching while
-// decoding, the memory source, size checks, damaged and truncated files,
-// and write failures.
+// decoding, the memory source, size checks, damaged files, truncated files
+// (which decode what they hold) and write failures.
 #include <gtest/gtest.h>
 
 #include <csetjmp>
@@ -64,6 +64,21 @@ size_t find_marker(const std::string& jpeg, uint8_t code) {
   for (size_t k = 2; k + 1 < jpeg.size(); ++k)
     if (static_cast<uint8_t>(jpeg[k]) == 0xFF && static_cast<uint8_t>(jpeg[k + 1]) == code) return k;
   return std::string::npos;
+}
+
+// Where each scan's coded data lies: from behind its header to the next
+// marker (byte stuffing 0xFF 0x00 is not a marker).
+std::vector<std::pair<size_t, size_t>> scan_data_ranges(const std::string& jpeg) {
+  std::vector<std::pair<size_t, size_t>> out;
+  auto byte = [&](size_t k) { return static_cast<uint8_t>(jpeg[k]); };
+  for (size_t k = find_marker(jpeg, 0xDA); k != std::string::npos && k + 3 < jpeg.size();
+       k = jpeg.find("\xFF\xDA", k + 2)) {
+    size_t from = k + 2 + (byte(k + 2) << 8 | byte(k + 3));
+    size_t to = from;
+    while (to + 1 < jpeg.size() && !(byte(to) == 0xFF && byte(to + 1) != 0)) ++to;
+    out.emplace_back(from, to);
+  }
+  return out;
 }
 
 // Components counted in the frame header (baseline or progressive).
@@ -349,10 +364,16 @@ TEST_F(JpegFiles, MemorySourceCutShortWarnsOnceAndEndsThePicture) {
   EXPECT_EQ(eof_warnings, 1);
   EXPECT_EQ(JWRN_JPEG_EOF, 120);
 
-  // As a picture, data that stops early is a damaged file.
-  IMAGE image(2, 2);
-  EXPECT_FALSE(image.load_jpeg_memory(reinterpret_cast<const uint8_t*>(jpeg.data()), static_cast<int32_t>(cut)));
-  EXPECT_EQ(image.pixels, nullptr);
+  // As a picture it loads at its full size; the first 16 x 16 block, coded
+  // well before the cut, is the whole picture's.
+  IMAGE image, whole;
+  ASSERT_TRUE(image.load_jpeg_memory(reinterpret_cast<const uint8_t*>(jpeg.data()), static_cast<int32_t>(cut)));
+  ASSERT_TRUE(load_bytes(whole, jpeg));
+  ASSERT_EQ(image.width, 48);
+  ASSERT_EQ(image.height, 32);
+  for (int j = 0; j < 15; ++j)
+    for (int i = 0; i < 16; ++i)
+      ASSERT_EQ(image.pixels[j * image.stride + i], whole.pixels[j * whole.stride + i]) << i << "," << j;
 }
 
 TEST_F(JpegFiles, DeviceStandsJustBehindThePictureAfterLoading) {
@@ -388,24 +409,53 @@ TEST_F(JpegFiles, SizesBeyondTheImageLimitAreRefused) {
   }
 }
 
-TEST_F(JpegFiles, TruncatedFilesFailWithAnEmptyImage) {
+TEST_F(JpegFiles, TruncatedFilesDecodeWhatTheyHold) {
+  // Cut before the first scan's data there is no picture. Cut inside the
+  // data of any scan the picture still decodes at its full size, the rest
+  // as libjpeg fills it, from a device and from memory alike. (Cut inside
+  // the tables between two scans, libjpeg reads the end marker supplied in
+  // their place as table bytes and may fail.)
   for (bool progressive : {false, true}) {
     std::string jpeg = picture_jpeg(24, 16, progressive);
+    IMAGE whole;
+    ASSERT_TRUE(load_bytes(whole, jpeg));
+    size_t first_data = scan_data_ranges(jpeg).at(0).first;
     for (size_t length = 0; length < jpeg.size(); ++length) {
-      IMAGE image(3, 3);
-      EXPECT_FALSE(load_bytes(image, jpeg.substr(0, length))) << length;
-      EXPECT_EQ(image.pixels, nullptr) << length;
+      SCOPED_TRACE(std::to_string(length) + (progressive ? " progressive" : " baseline"));
+      std::string cut = jpeg.substr(0, length);
+      IMAGE image(3, 3), from_memory;
+      bool ok = load_bytes(image, cut);
+      EXPECT_EQ(ok, image.pixels != nullptr);
+      bool memory_ok = from_memory.load_jpeg_memory(reinterpret_cast<const uint8_t*>(cut.data()),
+                                                    static_cast<int32_t>(length));
+      EXPECT_EQ(memory_ok, ok);
+      if (length <= first_data) {
+        EXPECT_FALSE(ok);
+      }
+      bool in_scan_data = false;
+      for (auto [from, to] : scan_data_ranges(jpeg)) in_scan_data |= length >= from + 4 && length <= to;
+      if (!in_scan_data) continue;
+      ASSERT_TRUE(ok);
+      EXPECT_EQ(image.width, 24);
+      EXPECT_EQ(image.height, 16);
+      EXPECT_EQ(pixels_of(from_memory), pixels_of(image));
+      for (uint32_t p : pixels_of(image)) ASSERT_EQ(p >> 24, 0xFFu);
     }
+    // Only the end marker missing: the whole picture.
+    IMAGE nearly;
+    ASSERT_TRUE(load_bytes(nearly, jpeg.substr(0, jpeg.size() - 2)));
+    EXPECT_EQ(pixels_of(nearly), pixels_of(whole));
   }
   ASSERT_TRUE(test_support::write_file(dir.file("empty.jpg"), ""));
   IMAGE image;
   EXPECT_FALSE(image.load_jpeg_file(folder, "empty.jpg", -1, -1));
 }
 
-TEST_F(JpegFiles, FrameClaimingMoreThanItsDataHoldsFails) {
-  // Complete files, end marker included, whose frame header claims more
-  // rows or columns than the scan data codes: libjpeg would fill the rest
-  // from nothing, so a few hundred bytes could claim gigabytes.
+TEST_F(JpegFiles, FrameClaimingMoreThanItsDataCouldCodeFails) {
+  // Complete files, end marker included, whose frame header claims a
+  // different size. The data of a 16 x 16 picture could code one of twice
+  // that, which decodes like a file cut short; it could never code
+  // 2000 x 2000 pixels, which is refused before anything is decoded.
   for (bool progressive : {false, true}) {
     std::string jpeg = picture_jpeg(16, 16, progressive);
     size_t sof = find_marker(jpeg, progressive ? 0xC2 : 0xC0);
@@ -414,8 +464,9 @@ TEST_F(JpegFiles, FrameClaimingMoreThanItsDataHoldsFails) {
     ASSERT_TRUE(load_bytes(whole, jpeg));
     struct CLAIM {
       uint16_t w, h;
+      bool loads;
     };
-    for (CLAIM claim : {CLAIM{16, 32}, CLAIM{32, 16}, CLAIM{2000, 2000}}) {
+    for (CLAIM claim : {CLAIM{16, 32, true}, CLAIM{32, 16, true}, CLAIM{2000, 2000, false}}) {
       SCOPED_TRACE(std::to_string(claim.w) + "x" + std::to_string(claim.h) +
                    (progressive ? " progressive" : " baseline"));
       std::string patched = jpeg;
@@ -424,11 +475,12 @@ TEST_F(JpegFiles, FrameClaimingMoreThanItsDataHoldsFails) {
       patched[sof + 7] = static_cast<char>(claim.w >> 8);
       patched[sof + 8] = static_cast<char>(claim.w);
       IMAGE image(3, 3);
-      EXPECT_FALSE(load_bytes(image, patched));
-      EXPECT_EQ(image.pixels, nullptr);
-      EXPECT_FALSE(image.load_jpeg_memory(reinterpret_cast<const uint8_t*>(patched.data()),
-                                          static_cast<int32_t>(patched.size())));
-      EXPECT_EQ(image.pixels, nullptr);
+      EXPECT_EQ(load_bytes(image, patched), claim.loads);
+      EXPECT_EQ(image.width, claim.loads ? claim.w : 0);
+      EXPECT_EQ(image.load_jpeg_memory(reinterpret_cast<const uint8_t*>(patched.data()),
+                                       static_cast<int32_t>(patched.size())),
+                claim.loads);
+      EXPECT_EQ(image.height, claim.loads ? claim.h : 0);
     }
   }
 }

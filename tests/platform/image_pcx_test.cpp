@@ -24,6 +24,7 @@ constexpr uint32_t kKeyColour = 0x8B9A25;  // red 139, green 154, blue 37
 
 struct HEADER {
   uint8_t manufacturer = 10;
+  uint8_t encoding = 1;  // run-length
   uint8_t bits = 8;
   uint16_t x_min = 0, y_min = 0, x_max = 0, y_max = 0;
   uint8_t layers = 1;
@@ -41,7 +42,7 @@ std::string make_pcx(const HEADER& h, const std::string& data,
   std::string out;
   out += static_cast<char>(h.manufacturer);
   out += '\x05';
-  out += '\x01';
+  out += static_cast<char>(h.encoding);
   out += static_cast<char>(h.bits);
   put_u16(out, h.x_min);
   put_u16(out, h.y_min);
@@ -274,6 +275,11 @@ TEST_F(PcxFiles, MalformedFilesAreRefusedWithAnEmptyImage) {
   refused("manufacturer 11", make_pcx(h, data, colours));
   refused("marker 13", make_pcx(header_for(3, 2), data, colours, 13));
   h = header_for(3, 2);
+  h.encoding = 0;
+  refused("uncompressed", make_pcx(h, data, colours));
+  h.encoding = 2;
+  refused("unknown encoding", make_pcx(h, data, colours));
+  h = header_for(3, 2);
   h.bits = 1;
   refused("1 bit per pixel", make_pcx(h, data, colours));
   h = header_for(3, 2);
@@ -380,6 +386,14 @@ TEST_F(PcxFiles, ImageMagickFilesLoad) {
   IMAGE image;
   ASSERT_TRUE(image.load_pcx_file(folder, "theirs.pcx"));
   EXPECT_EQ(pixels_of(image), picture);
+
+  // Their uncompressed form (encoding 0) would read its values as run
+  // bytes: refused.
+  image_format_support::convert_pixels(dir, 13, 6, picture, {"-type", "Palette", "-compress", "None"},
+                                       "pcx:" + dir.file("plain.pcx"));
+  ASSERT_EQ(test_support::read_file(dir.file("plain.pcx"))[2], 0);
+  EXPECT_FALSE(image.load_pcx_file(folder, "plain.pcx"));
+  EXPECT_EQ(image.pixels, nullptr);
 
   // Their true-colour form has three colour layers, which is refused.
   image_format_support::convert_pixels(dir, 13, 6, picture, {"-type", "TrueColor"}, "pcx:" + dir.file("planes.pcx"));

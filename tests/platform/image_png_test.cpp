@@ -16,6 +16,7 @@
 #include "folder.h"
 #include "image.h"
 #include "image_format_support.h"
+#include "picture_compare.h"
 #include "test_support.h"
 
 using image_format_support::MEMORY_DEVICE;
@@ -122,9 +123,8 @@ TEST_F(PngFiles, SavedImageLoadsBackIdentically) {
 
     IMAGE back;
     ASSERT_TRUE(back.load_png_file(folder, "round.png"));
-    EXPECT_EQ(back.width, 7);
-    EXPECT_EQ(back.height, 5);
-    EXPECT_EQ(pixels_of(back), picture) << "row alignment " << int(alignment);
+    EXPECT_TRUE(test_support::pictures_match("png_round_trip", back, image))
+        << "row alignment " << int(alignment);
   }
 }
 

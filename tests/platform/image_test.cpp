@@ -211,16 +211,42 @@ TEST(Image, SetClipRectOrdersAndClampsCorners) {
   EXPECT_EQ(clip(image), (std::vector<int16_t>{100, 50, 109, 52}));
 }
 
+TEST(Image, GetPixelReadsOnlyInsideTheClip) {
+  IMAGE image(10, 8);
+  fill_pattern(image);
+  image.x = 100;
+  image.y = 50;
+  image.set_clip_rect(101, 51, 108, 53);
+  struct CASE {
+    int16_t px, py;
+    bool inside;
+  };
+  for (CASE c : {CASE{101, 51, true}, CASE{108, 53, true}, CASE{104, 52, true}, CASE{100, 51, false},
+                 CASE{109, 52, false}, CASE{104, 54, false}, CASE{104, 50, false}, CASE{3, 2, false}}) {
+    COLOUR pixel = 0x12345678;
+    image.get_pixel(c.px, c.py, &pixel);
+    EXPECT_EQ(pixel, c.inside ? at(image, c.px, c.py) : COLOUR_INVISIBLE) << c.px << "," << c.py;
+  }
+  IMAGE empty;
+  COLOUR pixel = 0x12345678;
+  empty.get_pixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, COLOUR_INVISIBLE);
+}
+
 TEST(Image, ClipToIntersectsAndEmptiesOutside) {
   IMAGE image(10, 10);
   image.set_clip_rect(2, 2, 8, 8);
   image.clip_to(9, 0, 5, 4);
   EXPECT_EQ(clip(image), (std::vector<int16_t>{5, 2, 8, 4}));
+  EXPECT_EQ(image.clip_rect(), (RECT{5, 2, 8, 4}));
+  image.clip_to(RECT{6, 0, 20, 3});
+  EXPECT_EQ(clip(image), (std::vector<int16_t>{6, 2, 8, 3}));
 
   IMAGE outside(10, 10);
   outside.clip_to(20, 20, 30, 30);
   EXPECT_EQ(clip(outside), kEmptyClip);
   EXPECT_TRUE(outside.clip_is_empty());
+  EXPECT_TRUE(outside.clip_rect().empty());
 
   // Inside the image but away from the clip rectangle.
   IMAGE apart(10, 10);
@@ -241,6 +267,12 @@ TEST(Image, AddDirtyRectClampsOrdersAndGrows) {
   EXPECT_EQ(dirty(image), (std::vector<uint16_t>{0, 2, 6, 9}));
   image.add_dirty_rect(8, 8, 8, 8);
   EXPECT_EQ(dirty(image), (std::vector<uint16_t>{0, 2, 8, 9}));
+  EXPECT_EQ(image.dirty_rect(), (RECT{0, 2, 8, 9}));
+  image.add_dirty_rect(RECT{});  // an empty rectangle adds nothing
+  image.add_dirty_rect(RECT{20, 1, 30, 1});
+  EXPECT_EQ(dirty(image), (std::vector<uint16_t>{0, 1, 9, 9}));
+  reset_dirty(image);
+  EXPECT_TRUE(image.dirty_rect().empty());
 }
 
 // ---------------------------------------------------------------------------

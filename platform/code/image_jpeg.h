@@ -1,7 +1,7 @@
 #pragma once
 // The JPEG memory source: lets libjpeg decode a picture held in memory.
-// IMAGE::load_jpeg_memory uses it; it is public so that other decoders of
-// embedded pictures can share it.
+// IMAGE::load_jpeg_memory uses it; it stays private to the image code, so
+// nothing outside depends on libjpeg's headers.
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 
