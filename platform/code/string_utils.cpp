@@ -40,12 +40,7 @@ constexpr const char* FOLD_TABLE[64] = {
 RANDOM make_password_random() {
   RANDOM generator;
   uint32_t value = 0;
-  bool have_value = false;
-  if (FILE* file = fopen("/dev/urandom", "rb")) {
-    have_value = fread(&value, sizeof(value), 1, file) == 1;
-    fclose(file);
-  }
-  if (!have_value) value = static_cast<uint32_t>(time(nullptr));
+  if (!read_system_entropy(&value, sizeof value)) value = static_cast<uint32_t>(time(nullptr));
   generator.seed(value);
   return generator;
 }

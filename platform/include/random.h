@@ -60,3 +60,7 @@ bool create_random_table(int32_t max_num, int32_t repeats, int32_t shuffles, con
 // least and most drawn values to the file at path. False when n < 1, the
 // tally cannot be allocated or the file cannot be opened.
 bool random_report(int32_t n, const char* path);
+
+// Fills out with bytes from the operating system's entropy source; false
+// (out untouched) when it cannot be read whole.
+bool read_system_entropy(void* out, int32_t count);
