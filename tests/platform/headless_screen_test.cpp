@@ -10,6 +10,7 @@
 #include "image_test_support.h"
 #include "input.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "screen.h"
 
 using image_test_support::at;
@@ -49,6 +50,16 @@ TEST_F(HeadlessScreen, AnyOddSizeIsDrawnThroughTheNormalImageCalls) {
   EXPECT_EQ(at(*screen, 332, 210), green);
   EXPECT_EQ(at(*screen, 329, 210), 0xFF000000u);
   EXPECT_EQ(dirty(*screen), (std::vector<int>{10, 20, 332, 210}));
+  // The whole frame, as a toolkit test compares a rendered page.
+  IMAGE expected(333, 211);
+  for (int y = 0; y < 211; ++y)
+    for (int x = 0; x < 333; ++x) {
+      uint32_t pixel = 0xFF000000u;
+      if (x >= 10 && x <= 12 && y >= 20 && y <= 21) pixel = red;
+      if (x >= 330 && y >= 209) pixel = green;
+      at(expected, x, y) = pixel;
+    }
+  EXPECT_TRUE(test_support::pictures_match("headless_screen", *screen, expected));
 
   // The same size keeps the picture; a new size starts black again.
   set_screen_size(333, 211);
