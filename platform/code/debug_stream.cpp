@@ -178,8 +178,18 @@ bool DEBUG_STREAM::load_settings() {
   if (present.file_name) {
     char value[256] = "";
     // A refused name leaves the stream with its own "<name>.txt".
-    if (config.get_string(folder, "filename", value) && is_plain_file_name(value))
-      copy_bounded(file_name, sizeof(file_name), value);
+    if (config.get_string(folder, "filename", value)) {
+      if (is_plain_file_name(value)) {
+        copy_bounded(file_name, sizeof(file_name), value);
+      } else {
+        char notice[640];
+        snprintf(notice, sizeof notice,
+                 "Debug stream \"%s\": the file name \"%s\" leads out of the debug folder and is "
+                 "ignored.\n",
+                 name, value);
+        console_print(notice);
+      }
+    }
   }
   int32_t disabled = 0;
   if (present.disabled) config.get_int(folder, "disabled", disabled);

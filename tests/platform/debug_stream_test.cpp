@@ -3,6 +3,7 @@
 // registry, and the bounds on names and messages. Files live in a test home.
 #include "debug_stream.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -274,7 +275,11 @@ TEST_F(DebugStreamTest, FileNameLeadingOutOfTheDebugFolderIsRefused) {
     write_settings("Escape", std::string("filename\n\t") + refused + "\nwrite_to_file\n\t1\n");
     {
       DEBUG_STREAM escape("Escape", 0, true);
+      testing::internal::CaptureStdout();
       escape.write(nullptr, 0, "hi", true);
+      EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                  testing::HasSubstr(std::string("the file name \"") + refused +
+                                     "\" leads out of the debug folder"));
       EXPECT_STREQ(escape.file_name, "Escape.txt") << refused;
     }
     EXPECT_EQ(read_file(file("Escape.txt")), "hi\n") << refused;
