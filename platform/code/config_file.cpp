@@ -209,6 +209,14 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
     copy_cut(entry->value, sizeof entry->value, text.value);
     if (entry->cut) break;
   }
+  // A cache cut short by a read error would drop the rest of the file at
+  // the next rewrite.
+  if (in.read_failed()) {
+    in.close();
+    entries.clear();
+    fail(kCannotOpen, file_name, __LINE__);
+    return false;
+  }
   in.close();
   entries.sort(compare_keys, 0);
   if (result == READ::TRUNCATED) fail(kEndTooEarly, nullptr, __LINE__);
@@ -378,7 +386,9 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
       }
     }
     if (!matched) written = written && write_entry(out, key, value);
-    return written;
+    // A read error looks like the end of the file: what follows it would
+    // be lost, so nothing is replaced.
+    return written && !(have_old && in.read_failed());
   });
   if (have_old) in.close();
   if (!ok) {

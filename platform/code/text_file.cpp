@@ -102,6 +102,8 @@ bool TEXT_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   return true;
 }
 
+bool TEXT_FILE::read_failed() const { return file && ferror(file); }
+
 bool TEXT_FILE::close() {
   if (!file) return true;
   bool ok = true;

@@ -23,6 +23,9 @@ public:
   // False when anything written could not be stored.
   bool close();
 
+  // True once a read failed for a reason other than the end of the file;
+  // the reads themselves then look like the end of the file.
+  bool read_failed() const;
   bool read_char(uint8_t& byte);
   // Reads one line into a buffer of line_size bytes. A line that does not
   // fit comes in parts (line_state tells whether the line ended); a

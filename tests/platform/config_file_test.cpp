@@ -440,6 +440,20 @@ TEST_F(ConfigFileTest, AWriteFailurePartWayLeavesTheFileInBothModes) {
   EXPECT_TRUE(leftovers().empty());
 }
 
+TEST_F(ConfigFileTest, AReadErrorIsNotTakenForTheEndOfTheFile) {
+  // Reading this "file" fails at once with an I/O error.
+  ASSERT_EQ(symlink("/proc/self/mem", path().c_str()), 0);
+  for (bool cached : {false, true}) {
+    config.init("test.cfg", cached);
+    EXPECT_FALSE(config.set_string("a", "1")) << cached;
+    EXPECT_EQ(get_last_error(), 4098) << cached;
+    struct stat info;
+    ASSERT_EQ(lstat(path().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << cached;
+    EXPECT_TRUE(leftovers().empty()) << cached;
+  }
+}
+
 TEST_F(ConfigFileTest, AFailedCachedSetLeavesTheFileAndTheCache) {
   const std::string original = "a\n\t1\n";
   put(original);
