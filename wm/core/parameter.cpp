@@ -1,11 +1,11 @@
 #include "parameter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
-#include <string>
 
 namespace {
 
@@ -46,22 +46,30 @@ char* copy_text(const char* text, size_t length) {
   return copy;
 }
 
-// The stored characters of a text of length bytes. A length that is more
-// than the device still holds fails before anything is allocated; on a
-// device that cannot tell, the buffer grows only as bytes really arrive.
+// The stored characters of a text of length (> 0) bytes, terminated. A
+// length that is more than the device still holds fails before anything is
+// allocated; on a device that cannot tell, the buffer grows only as bytes
+// really arrive. Null on a short read or when there is no memory.
 char* read_text(DATA_DEVICE* device, uint32_t length) {
   int64_t left = device->bytes_left();
   if (length > kLongestText || (left >= 0 && length > left)) return nullptr;
-  std::string bytes;
-  while (bytes.size() < length) {
-    size_t have = bytes.size();
-    size_t step = have < 65536 ? 65536 : have;
-    if (step > length - have) step = length - have;
-    bytes.resize(have + step);
-    if (device->read(bytes.data() + have, static_cast<int32_t>(step)) != static_cast<int32_t>(step))
+  char* text = nullptr;
+  uint32_t have = 0;
+  while (have < length) {
+    uint32_t target = left >= 0 ? length : std::min(length, std::max(have * 2, uint32_t{65536}));
+    char* grown = new (std::nothrow) char[target + 1];
+    if (grown && have) memcpy(grown, text, have);
+    delete[] text;
+    text = grown;
+    int32_t wanted = static_cast<int32_t>(target - have);
+    if (!text || device->read(text + have, wanted) != wanted) {
+      delete[] text;
       return nullptr;
+    }
+    have = target;
   }
-  return copy_text(bytes.data(), length);
+  text[length] = '\0';
+  return text;
 }
 
 }  // namespace
