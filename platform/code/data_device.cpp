@@ -8,8 +8,8 @@ constexpr uint32_t kLongestString = 0x7FFFFFFF;  // lengths of 2^31 and up are r
 
 // Integers are least significant byte first on the stream, most significant
 // first when the device's swap flag says the data is big-endian.
-uint32_t decode(const uint8_t* bytes, int count, bool swap) {
-  uint32_t value = 0;
+uint64_t decode(const uint8_t* bytes, int count, bool swap) {
+  uint64_t value = 0;
   for (int i = 0; i < count; i++) {
     int from = swap ? i : count - 1 - i;
     value = (value << 8) | bytes[from];
@@ -17,7 +17,7 @@ uint32_t decode(const uint8_t* bytes, int count, bool swap) {
   return value;
 }
 
-void encode(uint8_t* bytes, uint32_t value, int count, bool swap) {
+void encode(uint8_t* bytes, uint64_t value, int count, bool swap) {
   for (int i = 0; i < count; i++) {
     int to = swap ? count - 1 - i : i;
     bytes[to] = static_cast<uint8_t>(value >> (8 * i));
@@ -43,7 +43,14 @@ bool DATA_DEVICE::read_u16(uint16_t& value) {
 bool DATA_DEVICE::read_u32(uint32_t& value) {
   uint8_t bytes[4];
   error = read(bytes, 4) != 4;
-  if (!error) value = decode(bytes, 4, swap != 0);
+  if (!error) value = static_cast<uint32_t>(decode(bytes, 4, swap != 0));
+  return !error;
+}
+
+bool DATA_DEVICE::read_u64(uint64_t& value) {
+  uint8_t bytes[8];
+  error = read(bytes, 8) != 8;
+  if (!error) value = decode(bytes, 8, swap != 0);
   return !error;
 }
 
@@ -70,6 +77,13 @@ bool DATA_DEVICE::write_u32(uint32_t value) {
   uint8_t bytes[4];
   encode(bytes, value, 4, swap != 0);
   error = write(bytes, 4) != 4;
+  return !error;
+}
+
+bool DATA_DEVICE::write_u64(uint64_t value) {
+  uint8_t bytes[8];
+  encode(bytes, value, 8, swap != 0);
+  error = write(bytes, 8) != 8;
   return !error;
 }
 

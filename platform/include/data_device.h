@@ -39,10 +39,12 @@ public:
   bool read_u16(uint16_t& value);
   bool read_u32(uint32_t& value);
   bool read_i32(int32_t& value);
+  bool read_u64(uint64_t& value);  // one 8-byte unit, all 8 bytes reversed by swap
   bool write_u8(uint8_t value);
   bool write_u16(uint16_t value);
   bool write_u32(uint32_t value);
   bool write_i32(int32_t value);
+  bool write_u64(uint64_t value);
 
   // A null text writes length 0.
   bool write_string(const char* text);

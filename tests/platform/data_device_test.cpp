@@ -50,6 +50,9 @@ TEST(DataDeviceIntegers, AreLittleEndianOnTheStream) {
   EXPECT_TRUE(device.write_i32(-2));
   EXPECT_EQ(device.bytes, bytes_of({0xAB, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE, 0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(device.error, 0);
+  MEMORY_DEVICE wide;
+  EXPECT_TRUE(wide.write_u64(0x0102030405060708ull));
+  EXPECT_EQ(wide.bytes, bytes_of({8, 7, 6, 5, 4, 3, 2, 1}));
 }
 
 TEST(DataDeviceIntegers, AreBigEndianWhenSwapIsSet) {
@@ -58,7 +61,8 @@ TEST(DataDeviceIntegers, AreBigEndianWhenSwapIsSet) {
   device.write_u16(0x1234);
   device.write_u32(0xDEADBEEF);
   device.write_i32(-2);
-  EXPECT_EQ(device.bytes, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE}));
+  device.write_u64(0x0102030405060708ull);
+  EXPECT_EQ(device.bytes, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
@@ -69,19 +73,23 @@ TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
     device.write_u16(0xBEEF);
     device.write_u32(0x01020304);
     device.write_i32(-123456789);
+    device.write_u64(0xFEDCBA9876543210ull);
     device.position = 0;
     uint8_t a = 0;
     uint16_t b = 0;
     uint32_t c = 0;
     int32_t d = 0;
+    uint64_t e = 0;
     EXPECT_TRUE(device.read_u8(a));
     EXPECT_TRUE(device.read_u16(b));
     EXPECT_TRUE(device.read_u32(c));
     EXPECT_TRUE(device.read_i32(d));
+    EXPECT_TRUE(device.read_u64(e));
     EXPECT_EQ(a, 7);
     EXPECT_EQ(b, 0xBEEF);
     EXPECT_EQ(c, 0x01020304u);
     EXPECT_EQ(d, -123456789);
+    EXPECT_EQ(e, 0xFEDCBA9876543210ull);
   }
 }
 
@@ -101,6 +109,11 @@ TEST(DataDeviceIntegers, ShortReadFailsAndLeavesTheValue) {
   EXPECT_FALSE(device.read_u32(value));
   EXPECT_EQ(device.error, 1);
   EXPECT_EQ(value, 99u);
+
+  MEMORY_DEVICE seven(bytes_of({1, 2, 3, 4, 5, 6, 7}));
+  uint64_t wide = 99;
+  EXPECT_FALSE(seven.read_u64(wide));
+  EXPECT_EQ(wide, 99u);
 
   MEMORY_DEVICE one(bytes_of({5}));
   uint16_t half = 42;
@@ -132,6 +145,10 @@ TEST(DataDeviceIntegers, ShortWriteFails) {
   EXPECT_FALSE(full.write_u8(1));
   EXPECT_FALSE(full.write_u16(1));
   EXPECT_FALSE(full.write_i32(1));
+  MEMORY_DEVICE seven;
+  seven.capacity = 7;
+  EXPECT_FALSE(seven.write_u64(1));
+  EXPECT_EQ(seven.error, 1);
 }
 
 TEST(DataDeviceStrings, WriteLengthThenBytesWithoutTerminator) {
