@@ -295,12 +295,14 @@ void DEBUG_STREAM::write(const char* source_file, int line, const char* text, bo
 }
 
 void DEBUG_STREAM::printf(const char* format, ...) {
-  char message[MESSAGE_SIZE];
-  va_list arguments;
-  va_start(arguments, format);
-  int length = vsnprintf(message, sizeof(message), format ? format : "", arguments);
-  va_end(arguments);
-  if (length < 0) message[0] = 0;
+  char message[MESSAGE_SIZE] = "";
+  if (format) {
+    va_list arguments;
+    va_start(arguments, format);
+    int length = vsnprintf(message, sizeof(message), format, arguments);
+    va_end(arguments);
+    if (length < 0) message[0] = 0;
+  }
   write(nullptr, 0, message, false);
 }
 

@@ -9,6 +9,7 @@
 
 #include "data_device.h"
 #include "image.h"
+#include "memory_device.h"
 
 namespace {
 
@@ -18,56 +19,11 @@ namespace {
 // limit measures leaks and overruns, not honest allocations.
 constexpr uint64_t kMostPixels = 1u << 22;
 
-class BYTES_DEVICE : public DATA_DEVICE {
-public:
-  BYTES_DEVICE(const uint8_t* data, size_t size) : data_(data), size_(static_cast<uint32_t>(size)) {}
-  uint32_t tell() override { return position_; }
-  bool seek(int32_t offset, bool from_end) override {
-    int64_t target = from_end ? static_cast<int64_t>(size_) + offset : offset;
-    if (target < 0 || target > size_) return false;
-    position_ = static_cast<uint32_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    if (count <= 0) return 0;
-    uint32_t n = static_cast<uint32_t>(count) < size_ - position_ ? static_cast<uint32_t>(count) : size_ - position_;
-    if (n) memcpy(buffer, data_ + position_, n);
-    position_ += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void*, int32_t) override { return 0; }
+using test_support::MEMORY_DEVICE;
 
-private:
-  const uint8_t* data_;
-  uint32_t size_;
-  uint32_t position_ = 0;
-};
-
-// A growing write-only buffer for round trips.
-class GROWING_DEVICE : public DATA_DEVICE {
-public:
-  ~GROWING_DEVICE() override { delete[] bytes; }
-  uint32_t tell() override { return size; }
-  bool seek(int32_t, bool) override { return false; }
-  int32_t read(void*, int32_t) override { return 0; }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (count <= 0) return 0;
-    if (size + static_cast<uint32_t>(count) > capacity) {
-      uint32_t grown = (size + static_cast<uint32_t>(count)) * 2;
-      uint8_t* bigger = new uint8_t[grown];
-      if (size) memcpy(bigger, bytes, size);
-      delete[] bytes;
-      bytes = bigger;
-      capacity = grown;
-    }
-    memcpy(bytes + size, buffer, static_cast<size_t>(count));
-    size += static_cast<uint32_t>(count);
-    return count;
-  }
-  uint8_t* bytes = nullptr;
-  uint32_t size = 0;
-  uint32_t capacity = 0;
-};
+MEMORY_DEVICE bytes_device(const uint8_t* data, size_t size) {
+  return MEMORY_DEVICE(std::vector<uint8_t>(data, data + size));
+}
 
 uint32_t be16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
 uint32_t le16(const uint8_t* p) { return static_cast<uint32_t>(p[1]) << 8 | p[0]; }
@@ -111,9 +67,9 @@ void check(bool ok, const IMAGE& image) {
 
 void png_round_trip(const IMAGE& image) {
   if (static_cast<int64_t>(image.width) * image.height > 65536) return;
-  GROWING_DEVICE saved;
+  MEMORY_DEVICE saved;
   if (!image.save_png(&saved)) __builtin_trap();
-  BYTES_DEVICE again(saved.bytes, saved.size);
+  MEMORY_DEVICE again(saved.bytes);
   IMAGE back;
   if (!back.load_png(&again) || back.width != image.width || back.height != image.height)
     __builtin_trap();
@@ -129,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
 
   if (png_fits(data, size)) {
-    BYTES_DEVICE device(data, size);
+    MEMORY_DEVICE device = bytes_device(data, size);
     IMAGE image;
     bool ok = image.load_png(&device);
     check(ok, image);
@@ -137,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   if (jpeg_fits(data, size)) {
-    BYTES_DEVICE device(data, size);
+    MEMORY_DEVICE device = bytes_device(data, size);
     IMAGE image;
     check(image.load_jpeg(&device), image);
     IMAGE from_memory;
@@ -152,13 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   if (pcx_fits(data, size)) {
-    BYTES_DEVICE device(data, size);
+    MEMORY_DEVICE device = bytes_device(data, size);
     IMAGE image;
     check(image.load_pcx(&device), image);
   }
 
   if (raw_fits(data, size)) {
-    BYTES_DEVICE device(data, size);
+    MEMORY_DEVICE device = bytes_device(data, size);
     IMAGE image;
     bool ok = image.get_from_data_device(&device);
     // The raw form may hold an image of width or height 0.

@@ -9,42 +9,12 @@
 #include <cstring>
 #include <vector>
 
+#include "memory_device.h"
 #include "parameter.h"
 
 namespace {
 
-class BYTES_DEVICE : public DATA_DEVICE {
-public:
-  BYTES_DEVICE(const uint8_t* data, size_t size) : bytes(data, data + size) {}
-  BYTES_DEVICE() = default;
-
-  std::vector<uint8_t> bytes;
-  size_t position = 0;
-  bool can_seek_end = true;
-
-  uint32_t tell() override { return static_cast<uint32_t>(position); }
-  bool seek(int32_t offset, bool from_end) override {
-    if (from_end && !can_seek_end) return false;
-    int64_t target = from_end ? static_cast<int64_t>(bytes.size()) + offset : offset;
-    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
-    position = static_cast<size_t>(target);
-    return true;
-  }
-  int32_t read(void* buffer, int32_t count) override {
-    if (count < 1 || position >= bytes.size()) return 0;
-    size_t n = std::min(static_cast<size_t>(count), bytes.size() - position);
-    memcpy(buffer, bytes.data() + position, n);
-    position += n;
-    return static_cast<int32_t>(n);
-  }
-  int32_t write(const void* buffer, int32_t count) override {
-    if (count < 1) return 0;
-    if (bytes.size() < position + count) bytes.resize(position + count);
-    memcpy(bytes.data() + position, buffer, count);
-    position += count;
-    return count;
-  }
-};
+using test_support::MEMORY_DEVICE;
 
 void show(const PARAMETER& parameter) {
   char small[4];
@@ -61,7 +31,7 @@ void show(const PARAMETER& parameter) {
 }
 
 std::vector<uint8_t> stored(PARAMETER& parameter, uint8_t swap) {
-  BYTES_DEVICE device;
+  MEMORY_DEVICE device;
   device.swap = swap;
   if (!parameter.put_to_data_device(&device)) abort();  // a memory device never runs short
   return device.bytes;
@@ -72,7 +42,7 @@ std::vector<uint8_t> stored(PARAMETER& parameter, uint8_t swap) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t swap = data[0] & 1;
-  BYTES_DEVICE input(data + 1, size - 1);
+  MEMORY_DEVICE input(std::vector<uint8_t>(data + 1, data + size));
   input.swap = swap;
   input.can_seek_end = (data[0] & 2) == 0;
 
@@ -82,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!read) return 0;
 
   std::vector<uint8_t> first = stored(parameter, swap);
-  BYTES_DEVICE again(first.data(), first.size());
+  MEMORY_DEVICE again(first);
   again.swap = swap;
   PARAMETER copy(parameter);
   if (!copy.get_from_data_device(&again)) abort();
