@@ -260,6 +260,8 @@ bool read_text(DATA_DEVICE* device, char*& field) {
     }
     done += piece;
   }
+  device->error = 0;
+  if (!text[0]) return true;  // an empty text is none
   field = new (std::nothrow) char[length + 1];
   if (!field) {
     device->error = 1;
@@ -267,7 +269,6 @@ bool read_text(DATA_DEVICE* device, char*& field) {
   }
   memcpy(field, text.data(), length);
   field[length] = '\0';
-  device->error = 0;
   return true;
 }
 
