@@ -248,17 +248,17 @@ bool read_text(DATA_DEVICE* device, char*& field) {
     device->error = 1;
     return false;
   }
-  // Read in pieces so that a device that cannot tell its length makes us
+  // Read in chunks so that a device that cannot tell its length makes us
   // hold no more than it really gave.
   std::string text;
   for (uint32_t done = 0; done < length;) {
-    uint32_t piece = length - done < kTextChunk ? length - done : kTextChunk;
-    text.resize(done + piece);
-    if (device->read(text.data() + done, static_cast<int32_t>(piece)) != static_cast<int32_t>(piece)) {
+    uint32_t chunk = length - done < kTextChunk ? length - done : kTextChunk;
+    text.resize(done + chunk);
+    if (device->read(text.data() + done, static_cast<int32_t>(chunk)) != static_cast<int32_t>(chunk)) {
       device->error = 1;
       return false;
     }
-    done += piece;
+    done += chunk;
   }
   device->error = 0;
   if (!text[0]) return true;  // an empty text is none
