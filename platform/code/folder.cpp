@@ -409,6 +409,10 @@ bool FOLDER::set_path(const char* text, bool create_sub_folders, const FOLDER* b
                        no_standard_folder, false);
 }
 
+bool FOLDER::set_stored_path(const char* text, const FOLDER* base) {
+  return set_path_text(*this, text, false, base, false, false, false, true);
+}
+
 bool FOLDER::set_absolute(const char* absolute_path) {
   if (!absolute_path) return false;
   size_t length = strlen(absolute_path);

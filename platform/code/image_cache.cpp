@@ -152,7 +152,8 @@ IMAGE_CACHE_ENTRY* IMAGE_CACHE::natural_source(const IMAGE_CACHE_ENTRY& entry) c
 
 bool IMAGE_CACHE::reload_entry(IMAGE_CACHE_ENTRY& entry) {
   FOLDER folder;
-  if (!folder.set_path(entry.folder)) {
+  // Folder texts come from skins and stored records.
+  if (!folder.set_stored_path(entry.folder)) {
     entry.image.create(-1, -1);
     return false;
   }
@@ -233,7 +234,7 @@ IMAGE* IMAGE_CACHE::get(const char* folder, const char* name, int16_t w_in, int1
     // 3.2 Loaded at the natural size, then again at the size the entry
     // holds, so that decoders that can load smaller do so.
     FOLDER from;
-    bool loaded = from.set_path(folder) && entry->image.load(from, name, -1, -1);
+    bool loaded = from.set_stored_path(folder) && entry->image.load(from, name, -1, -1);
     if (loaded) {
       entry->natural_w = static_cast<uint16_t>(entry->image.width);
       entry->natural_h = static_cast<uint16_t>(entry->image.height);

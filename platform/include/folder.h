@@ -41,6 +41,10 @@ public:
   bool set_path(const char* text, bool create_sub_folders = false, const FOLDER* base = nullptr,
                 bool create_variable_folder = false, bool no_fallback = false,
                 bool no_standard_folder = false);
+  // set_path for a text that comes from stored data (a skin, a record): a
+  // name that is no variable fails (false, the folder left at "$APP")
+  // instead of ending the program.
+  bool set_stored_path(const char* text, const FOLDER* base = nullptr);
   // Sets the absolute path as it stands; false when it does not fit.
   bool set_absolute(const char* absolute_path);
 

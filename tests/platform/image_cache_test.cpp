@@ -187,6 +187,10 @@ TEST_F(ImageCache, FailedLoadIsRememberedAndReadsTheDiskOnce) {
   save("missing", other);
   EXPECT_NE(cache.get(kSkin, "missing"), nullptr);
   EXPECT_EQ(cache.entries.count, 2);
+
+  // A folder text from a skin that names no variable is a failed load, not
+  // the end of the program.
+  EXPECT_EQ(cache.get("$NO_SUCH_VARIABLE/skin", "pic"), nullptr);
 }
 
 TEST_F(ImageCache, FindOnlyNeverLoads) {

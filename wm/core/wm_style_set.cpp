@@ -149,27 +149,6 @@ bool copy_path(char* out, const char* text) {
   return true;
 }
 
-// The image cache resolves folder texts with FOLDER::set_path, which ends
-// the program at a "$" name that is no path variable. Style texts come from
-// skin files and stored data, so such a folder is never handed on.
-bool names_known_variable(const char* text) {
-  if (text[0] != '$') return true;  // plain texts never reach the variable look-up
-  const std::string variable(text, strcspn(text, "/"));
-  static const char* const kBuiltIn[] = {
-      "$APP",      "$BASE",    "$APPDATA", "$INSTDATA", "$USERAPP", "$USERDATA", "$USERPREFS",
-      "$SYSAPP",   "$SYSDATA", "$SYSPREFS", "$DATA",    "$TEMP",    "$FONTDATA", "$ICONDATA",
-      "$HERE"};
-  for (const char* known : kBuiltIn)
-    if (stricmp(variable.c_str(), known) == 0) return true;
-  if (strnicmp(variable.c_str(), "$ROOT", 5) == 0) return true;
-  // A variable the program registered resolves; an unknown name would read
-  // as "$APP".
-  const char* app = resolve_path_text("$APP");
-  const std::string app_path = app ? app : "";
-  const char* resolved = resolve_path_text(variable.c_str());
-  return resolved && app_path != resolved;
-}
-
 // "$HERE" alone or followed by "/".
 bool is_here_relative(const char* text) {
   return strncmp(text, "$HERE", 5) == 0 && (text[5] == '\0' || text[5] == '/');
@@ -361,10 +340,9 @@ void WM_STYLE_SET::clear_images() {
 void WM_STYLE_SET::load_images() {
   if (!image_filename) return;
   clear_images();
-  const bool loadable = names_known_variable(image_path);
   const std::string base = image_filename;
   SKIN_FRAME* frame = nullptr;  // the frame being tried, until one loads
-  for (int slot = 0; loadable && slot < STYLE_IMAGE_COUNT; ++slot) {
+  for (int slot = 0; slot < STYLE_IMAGE_COUNT; ++slot) {
     for (const char* suffix : {kImageSuffixes[slot], slot == STYLE_IMAGE_ALTERNATE ? kAlternateSuffix : nullptr}) {
       if (!suffix) break;
       if (!frame) frame = new (std::nothrow) SKIN_FRAME(&wm_image_cache());
@@ -469,7 +447,7 @@ bool WM_STYLE_SET::write_config(CONFIG_FILE& config, STYLE_FONT_NAME font_name, 
   if (!write_text(config, "name", name) || !write_text(config, "image_filename", image_filename))
     return false;
   FOLDER target;
-  const bool relative = base && names_known_variable(image_path) && target.set_path(image_path);
+  const bool relative = base && target.set_stored_path(image_path);
   if (relative ? !base->get_relative_path(target, text, sizeof text) : !copy_path(text, image_path))
     return false;
   if (!write_text(config, "image_path", text) ||
