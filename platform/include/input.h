@@ -38,6 +38,8 @@ public:
   // The last key symbol, then forgotten (0 = none since the last call).
   uint32_t get_last_key();
   uint32_t take_last_key() { return get_last_key(); }
+  // The last key symbol, left in place for whoever reads it next.
+  uint32_t peek_last_key() const { return last_key; }
 
   int32_t get_capacity() const { return capacity; }
   int32_t get_count() const { return last + 1; }

@@ -104,7 +104,9 @@ TEST_F(InputState, LastKeyIsTakenOnceAndStampsTheTime) {
   fake_seconds = 2000;
   key_queue.set_last_key(XK_Return);
   EXPECT_EQ(key_queue.get_last_key_time(), 2000);
+  EXPECT_EQ(key_queue.peek_last_key(), static_cast<uint32_t>(XK_Return));
   EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Return));
+  EXPECT_EQ(key_queue.peek_last_key(), 0u);
   EXPECT_EQ(key_queue.get_last_key(), 0u);
   key_queue.set_last_key('a', XK_a);
   EXPECT_EQ(key_queue.take_last_key(), static_cast<uint32_t>(XK_a));
