@@ -1,0 +1,91 @@
+#pragma once
+// Small screen objects and helpers shared by the toolkit's tests: a box that
+// fills its rectangle and counts its draws, a held-key set behind the
+// toolkit's key seam, and a fixture that starts every test from a clean
+// screen, table and global state.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "dirty_rectangles.h"
+#include "image.h"
+#include "screen.h"
+#include "wm_screen_object.h"
+
+namespace wm_test {
+
+// Fills its rectangle with its colour and, when it has one, draws its
+// border style over it.
+class BOX : public WM_SCREEN_OBJECT {
+public:
+  BOX(int16_t bx, int16_t by, uint16_t w, uint16_t h, COLOUR c, bool is_visible = true)
+      : WM_SCREEN_OBJECT(is_visible, nullptr, 0, 0), fill(c) {
+    x = bx;
+    y = by;
+    width = w;
+    height = h;
+  }
+  void draw() override {
+    ++draw_count;
+    ++total_draws;
+    IMAGE* s = drawing_surface();
+    s->fill_rect(x, y, static_cast<int16_t>(x + width - 1), static_cast<int16_t>(y + height - 1),
+                 &fill, false);
+    if (border_style != 1) {
+      draw_border(x, y, static_cast<int16_t>(x + width - 1), static_cast<int16_t>(y + height - 1),
+                  border_flags, nullptr, border_style, AUTO_BORDER_RADIUS);
+    }
+  }
+  COLOUR fill;
+  uint16_t border_flags = border_flag::ALL_SIDES;
+  int draw_count = 0;
+  static inline int total_draws = 0;
+};
+
+inline std::set<uint32_t> held_keys;
+inline bool fake_key_down(uint32_t key_symbol) { return held_keys.count(key_symbol) != 0; }
+
+inline COLOUR pixel(int16_t px, int16_t py) {
+  COLOUR c = 0;
+  get_screen_image()->get_pixel(px, py, &c);
+  return c;
+}
+
+// Paints every dirty rectangle of the table from one root and its overlays,
+// as the page manager does, without a page manager.
+inline void paint_table(WM_SCREEN_OBJECT* root) {
+  DIRTY_RECTANGLES& table = dirty_rectangles();
+  IMAGE* screen = get_screen_image();
+  for (int32_t i = 0; i < table.count(); ++i) {
+    table.set_current_index(i);
+    screen->clip_to(table.entry(i));
+    root->paint();
+    root->paint_overlays();
+    screen->set_clip_rect(0, 0, static_cast<int16_t>(screen->width - 1),
+                          static_cast<int16_t>(screen->height - 1));
+  }
+  table.clear();
+}
+
+class ToolkitTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    set_screen_size(0, 0);
+    set_screen_size(200, 150);
+    dirty_rectangles().clear();
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+    WM_SCREEN_OBJECT::pressed_object = nullptr;
+    WM_SCREEN_OBJECT::focus_changed = false;
+    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+    WM_SCREEN_OBJECT::set_key_down_function(fake_key_down);
+    held_keys.clear();
+    BOX::total_draws = 0;
+    border_theme = WM_BORDER_THEME{};
+  }
+  void TearDown() override {
+    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty()) << "a test left overlays behind";
+  }
+};
+
+}  // namespace wm_test
