@@ -31,6 +31,7 @@ WM_BORDER_THEME border_theme;
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::focus_object = nullptr;
 bool WM_SCREEN_OBJECT::focus_changed = false;
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::pressed_object = nullptr;
+const WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::focus_lost_by_hiding = nullptr;
 uint32_t WM_SCREEN_OBJECT::frame_clock = 0;
 uint8_t WM_SCREEN_OBJECT::blink_phase = 0;
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::current_area_root = nullptr;
@@ -59,6 +60,7 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(bool is_visible, WM_CALLBACK callback, uintpt
 
 WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
   if (pressed_object == this) pressed_object = nullptr;
+  if (focus_lost_by_hiding == this) focus_lost_by_hiding = nullptr;
   if (focus_object == this) {
     focus_object = nullptr;
     if (focus_callback) focus_callback(this, focus_word);
@@ -113,6 +115,7 @@ void WM_SCREEN_OBJECT::drop_pressed_and_focus() {
   if (pressed_object == this) pressed_object = nullptr;
   if (focus_object == this) {
     focus_object = nullptr;
+    focus_lost_by_hiding = this;
     if (focus_callback) focus_callback(this, focus_word);
   }
 }
@@ -347,6 +350,7 @@ void WM_SCREEN_OBJECT::set_focus() {
   if (!is_selectable() || focus_object == this || !visible) return;
   WM_SCREEN_OBJECT* previous = focus_object;
   focus_object = this;
+  focus_lost_by_hiding = nullptr;
   if (previous) {
     if (previous->visible) previous->show();
     if (previous->focus_callback) previous->focus_callback(previous, previous->focus_word);

@@ -158,6 +158,9 @@ public:
   static WM_SCREEN_OBJECT* focus_object;
   static bool focus_changed;  // cleared by the page manager each frame
   static WM_SCREEN_OBJECT* pressed_object;
+  // The focus object that was hidden, until the focus lands elsewhere: the
+  // Tab order continues after it. Compared only, never dereferenced.
+  static const WM_SCREEN_OBJECT* focus_lost_by_hiding;
   // The frame clock in ms, sampled once per frame by the page manager, and
   // the blink bits derived from it.
   static uint32_t frame_clock;

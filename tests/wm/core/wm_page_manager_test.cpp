@@ -1,0 +1,428 @@
+#include "wm_page_manager.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "input.h"
+#include "input_driver.h"
+#include "platform.h"
+#include "wm_test_objects.h"
+
+using namespace wm_test;
+
+namespace {
+
+constexpr COLOUR AREA_COLOUR[2] = {0xFF00FF00, 0xFF0000FF};
+
+struct PAGE_LOG {
+  int created = 0;
+  int destroyed = 0;
+  int left = 0;
+  int frames = 0;
+  int32_t next_result = 0;  // returned once by the page's frame callback
+};
+PAGE_LOG logs[2];
+std::vector<uintptr_t> destroyed_words;
+int dialogs_closed = 0;
+
+// Three selectable boxes per page: area 0 on row 10, area 1 on row 70.
+template <int AREA>
+void create_boxes(WM_PAGE_MANAGER* manager) {
+  ++logs[AREA].created;
+  for (int i = 0; i < 3; ++i) {
+    auto* box = new BOX(static_cast<int16_t>(10 + 30 * i), static_cast<int16_t>(10 + 60 * AREA), 20,
+                        20, AREA_COLOUR[AREA]);
+    box->selectable = 1;
+    manager->current_root()->add_child(box, false);
+  }
+}
+template <int AREA>
+void destroy_page(uintptr_t* word) {
+  ++logs[AREA].destroyed;
+  destroyed_words.push_back(*word);
+}
+template <int AREA>
+int32_t page_frame() {
+  ++logs[AREA].frames;
+  const int32_t result = logs[AREA].next_result;
+  logs[AREA].next_result = 0;
+  return result;
+}
+template <int AREA>
+void leave_page() {
+  ++logs[AREA].left;
+}
+
+class PageManager : public ToolkitTest {
+protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    for (PAGE_LOG& log : logs) log = PAGE_LOG{};
+    destroyed_words.clear();
+    dialogs_closed = 0;
+    WM_PAGE_MANAGER::close_all_dialogs_function = [](bool) { ++dialogs_closed; };
+  }
+  void TearDown() override {
+    manager.reset();
+    WM_PAGE_MANAGER::close_all_dialogs_function = nullptr;
+    ToolkitTest::TearDown();
+  }
+  // Both areas get their box pages, shown by the first frame.
+  void start(uint16_t areas) {
+    manager = std::make_unique<WM_PAGE_MANAGER>(areas, -1);
+    manager->set_page(0, create_boxes<0>, destroy_page<0>, 100, page_frame<0>, 0, 1, leave_page<0>);
+    if (areas > 1) {
+      manager->set_page(1, create_boxes<1>, destroy_page<1>, 200, page_frame<1>, 0, 2,
+                        leave_page<1>);
+    }
+    ASSERT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  }
+  BOX* box(int area, int i) {
+    return static_cast<BOX*>(manager->area(static_cast<int16_t>(area)).root.get_child(static_cast<int16_t>(i)));
+  }
+
+  test_support::INPUT_DRIVER input;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+};
+
+TEST_F(PageManager, FirstFrameShowsTheRegisteredPages) {
+  start(2);
+  EXPECT_EQ(logs[0].created, 1);
+  EXPECT_EQ(logs[1].created, 1);
+  EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
+  EXPECT_EQ(pixel(75, 75), AREA_COLOUR[1]);
+  // Area 1 is switched first (the areas are walked from the last), and its
+  // page takes the focus that nothing held.
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
+  EXPECT_EQ(box(1, 0)->depth, 1);
+  EXPECT_EQ(manager->get_page_word(0, 1), 200u);
+  EXPECT_EQ(manager->frame(false), 0);
+  EXPECT_EQ(logs[0].created, 1);
+  EXPECT_EQ(logs[0].frames, 1);
+  EXPECT_EQ(manager->find_object_at(75, 75), box(1, 2));
+  // Where only roots are hit, the first root asked (the last area) answers.
+  EXPECT_EQ(manager->find_object_at(190, 140), &manager->area(1).root);
+  EXPECT_EQ(manager->find_object_at(-5, 10), nullptr);
+}
+
+// Each action comes from area 1's frame callback while area 1 owns an open
+// overlay, so area 0's callback must not run in that frame.
+TEST_F(PageManager, PageActionsThroughTheFrame) {
+  struct CASE {
+    int32_t action;
+    int32_t returned;
+    int created[2];
+    int left[2];
+    size_t overlays;
+    int closed;
+  };
+  const CASE cases[] = {
+      {0, 0, {0, 0}, {0, 0}, 1, 0},
+      {page_action::CLOSE_DIALOGS, 3, {0, 0}, {0, 0}, 1, 1},
+      {page_action::REBUILD_PAGE, 0, {0, 1}, {0, 1}, 1, 0},
+      {page_action::RELOAD_PAGE, 0, {0, 1}, {0, 1}, 0, 0},
+      {page_action::REBUILD_ALL, 0, {1, 1}, {1, 1}, 1, 0},
+      {page_action::RELOAD_ALL, 0, {1, 1}, {1, 1}, 0, 0},
+      {page_action::DELETE_OVERLAYS, 0, {0, 0}, {0, 0}, 0, 0},
+      {page_action::END, -1, {0, 0}, {0, 0}, 1, 0},
+  };
+  for (const CASE& c : cases) {
+    SetUp();
+    start(2);
+    manager->area(1).root.add_overlay(new BOX(100, 100, 30, 30, 0xFFFFFFFF), false);
+    for (PAGE_LOG& log : logs) log = PAGE_LOG{};
+    logs[1].next_result = c.action;
+    EXPECT_EQ(manager->frame(false), c.returned) << c.action;
+    for (int a = 0; a < 2; ++a) {
+      EXPECT_EQ(logs[a].created, c.created[a]) << c.action << " area " << a;
+      EXPECT_EQ(logs[a].left, c.left[a]) << c.action << " area " << a;
+      EXPECT_EQ(logs[a].destroyed, 0) << c.action;
+    }
+    EXPECT_EQ(logs[0].frames, 0) << c.action;
+    EXPECT_EQ(logs[1].frames, 1) << c.action;
+    EXPECT_EQ(WM_SCREEN_OBJECT::overlays().size(), c.overlays) << c.action;
+    EXPECT_EQ(dialogs_closed, c.closed) << c.action;
+    EXPECT_EQ(manager->area(1).root.child_count(), 3) << c.action;
+    EXPECT_EQ(manager->get_cursor_shape(), 0) << c.action;
+    manager->area(0).root.destroy_children(true, 0, false);
+    TearDown();
+  }
+}
+
+TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
+  start(1);
+  // Without keep the old record is destroyed in place.
+  manager->set_page(0, create_boxes<1>, destroy_page<1>, 300, page_frame<1>, 1, 7, leave_page<1>);
+  logs[0].next_result = page_action::SWITCH_PAGE;
+  EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  EXPECT_EQ(logs[0].left, 1);
+  EXPECT_EQ(destroyed_words, std::vector<uintptr_t>{100});
+  EXPECT_EQ(logs[1].created, 1);
+  EXPECT_EQ(manager->area(0).root.child_count(), 3);
+  EXPECT_EQ(pixel(15, 75), AREA_COLOUR[1]);
+  // A kept page stays in the history; a transition number is a switch too.
+  manager->set_page(0, create_boxes<0>, destroy_page<0>, 400, page_frame<0>, 0, 8, leave_page<0>);
+  logs[1].next_result = 25;
+  EXPECT_EQ(manager->frame(false), 25);
+  EXPECT_EQ(destroyed_words.size(), 1u);
+  EXPECT_TRUE(manager->can_go_back());
+  EXPECT_FALSE(manager->can_go_forward());
+  EXPECT_TRUE(manager->is_page_word_in_use(300));
+  manager->history_back();
+  logs[0].next_result = page_action::SWITCH_PAGE;
+  manager->frame(false);
+  EXPECT_EQ(destroyed_words, (std::vector<uintptr_t>{100, 400}));
+  EXPECT_EQ(manager->get_page_word(0), 300u);
+  EXPECT_FALSE(manager->is_page_word_in_use(400));
+}
+
+TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  for (uintptr_t word = 1; word <= 21; ++word) {
+    const uint32_t stamp = word >= 20 ? 100 : static_cast<uint32_t>(word);
+    manager->set_page(0, create_boxes<0>, destroy_page<0>, word, page_frame<0>, 1, stamp, nullptr);
+    logs[0].next_result = page_action::SWITCH_PAGE;
+    manager->frame(false);
+  }
+  EXPECT_EQ(manager->area(0).slot_count, 20);
+  EXPECT_EQ(destroyed_words, std::vector<uintptr_t>{1});
+  EXPECT_EQ(manager->get_page_word(0), 2u);
+  EXPECT_EQ(manager->get_page_word(19), 21u);
+  EXPECT_EQ(manager->get_page_word(20), 0u);
+  manager->history_back();  // page 20 carries the same stamp: page 19
+  logs[0].next_result = page_action::SWITCH_PAGE;
+  manager->frame(false);
+  EXPECT_EQ(manager->area(0).current_slot, 17);
+  EXPECT_TRUE(manager->can_go_forward());
+  manager->remove_history_page(0);
+  EXPECT_EQ(manager->area(0).current_slot, 16);
+  EXPECT_EQ(destroyed_words.back(), 2u);
+  manager->clear_history();
+  EXPECT_EQ(manager->area(0).slot_count, 1);
+  EXPECT_EQ(manager->get_page_word(0), 19u);
+  EXPECT_EQ(destroyed_words.size(), 21u - 1u);
+  // Reshowing the current slot builds it again.
+  const int before = logs[0].created;
+  manager->select_page(0);
+  logs[0].next_result = page_action::SWITCH_PAGE;
+  manager->frame(false);
+  EXPECT_EQ(logs[0].created, before + 1);
+}
+
+// The page word is an object that the page owns: registering the same word
+// again must not free what the new page goes on using.
+int* live_word = nullptr;
+void create_reading(WM_PAGE_MANAGER* manager) {
+  const uintptr_t word = manager->get_page_word(manager->area(0).current_slot);
+  logs[0].created += *reinterpret_cast<int*>(word);
+}
+void destroy_owned(uintptr_t* word) {
+  ++logs[0].destroyed;
+  delete reinterpret_cast<int*>(*word);
+  *word = 0;
+}
+
+TEST_F(PageManager, RegisteringTheSameWordKeepsItsData) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  live_word = new int(1);
+  const uintptr_t word = reinterpret_cast<uintptr_t>(live_word);
+  auto again = [&] {
+    manager->set_page(0, create_reading, destroy_owned, word, page_frame<0>, 0, 5, nullptr);
+  };
+  again();
+  manager->frame(false);
+  again();
+  again();  // the pending word is also the word on show
+  logs[0].next_result = page_action::SWITCH_PAGE;
+  manager->frame(false);
+  EXPECT_EQ(logs[0].created, 2);
+  EXPECT_EQ(logs[0].destroyed, 0);
+  manager.reset();
+  EXPECT_EQ(logs[0].destroyed, 1);
+}
+
+// A page of a create callback alone: nothing else is ever called.
+TEST_F(PageManager, UnsetCallbacksAreSkipped) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  auto only_create = [](WM_PAGE_MANAGER* m) {
+    auto* b = new BOX(0, 0, 50, 50, AREA_COLOUR[0]);
+    b->secondary_click_callback = [](WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
+      return static_cast<int32_t>(o->value_word);
+    };
+    b->secondary_click_mode = CLICK_MODE::ON_PRESS;
+    b->value_word = page_action::RELOAD_PAGE;
+    m->current_root()->add_child(b, false);
+  };
+  manager->set_page(0, only_create, nullptr, 1, nullptr, 0, 1, nullptr);
+  manager->frame(false);
+  input.move_to(10, 10);
+  input.press(2);
+  EXPECT_EQ(manager->frame(false), 0);  // rebuilt without a leave callback
+  input.release(2);
+  manager->frame(false);
+  manager->set_page(0, only_create, nullptr, 2, nullptr, 0, 2, nullptr);
+  manager->area(0).root.get_child(0)->value_word = page_action::SWITCH_PAGE;
+  input.press(2);
+  EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  get_exit_hook()();
+  EXPECT_EQ(manager->area(0).root.child_count(), 0);
+}
+
+TEST_F(PageManager, TabMovesTheFocusInOrder) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(0, [](WM_PAGE_MANAGER* m) {
+    WM_MANAGER* root = m->current_root();
+    // a, (b not selectable), (c hidden), d, then e inside a group.
+    const struct { int16_t x; bool selectable; bool visible; } spec[] = {
+        {0, true, true}, {20, false, true}, {40, true, false}, {60, true, true}};
+    for (const auto& s : spec) {
+      auto* b = new BOX(s.x, 0, 10, 10, AREA_COLOUR[0], s.visible);
+      b->selectable = s.selectable;
+      root->add_child(b, false);
+    }
+    auto* group = new BOX(0, 50, 100, 50, AREA_COLOUR[1]);
+    auto* e = new BOX(80, 60, 10, 10, AREA_COLOUR[0]);
+    e->selectable = 1;
+    group->add_child(e, false);
+    root->add_child(group, false);
+  }, nullptr, 0, nullptr, 0, 0, nullptr);
+  manager->frame(false);
+  WM_MANAGER& root = manager->area(0).root;
+  WM_SCREEN_OBJECT* a = root.get_child(0);
+  WM_SCREEN_OBJECT* d = root.get_child(3);
+  WM_SCREEN_OBJECT* e = root.get_child(4)->get_child(0);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, a);
+
+  struct STEP {
+    bool shift;
+    WM_SCREEN_OBJECT* expected;
+  };
+  const STEP steps[] = {{false, d}, {false, e}, {false, a}, {true, e}, {true, d}, {true, a}};
+  for (const STEP& s : steps) {
+    held_keys = s.shift ? std::set<uint32_t>{0xFFE1} : std::set<uint32_t>{};
+    input.key(XK_Tab);
+    manager->frame(false);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, s.expected);
+    EXPECT_EQ(key_queue.peek_last_key(), 0u);
+  }
+  held_keys.clear();
+  // Other keys stay for the widgets.
+  input.key(XK_Escape);
+  manager->frame(false);
+  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Escape));
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, a);
+
+  // A hidden focus object hands the focus on to the next one at the frame.
+  d->set_focus();
+  d->hide(false, false);
+  manager->frame(false);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, e);
+  // So does one under a hidden parent; with nothing left the focus goes.
+  root.get_child(4)->hide(false, false);
+  a->hide(false, false);
+  manager->frame(false);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+}
+
+TEST_F(PageManager, ControlTabCyclesThroughTheAreas) {
+  start(2);
+  ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
+  const struct {
+    std::set<uint32_t> held;
+    int area;
+  } steps[] = {{{0xFFE3}, 0}, {{0xFFE4}, 1}, {{0xFFE3, 0xFFE1}, 0}, {{0xFFE3, 0xFFE2}, 1}};
+  for (const auto& s : steps) {
+    held_keys = s.held;
+    input.key(XK_Tab);
+    manager->frame(false);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(s.area, 0));
+  }
+  // An open overlay keeps the focus where it is.
+  manager->area(0).root.add_overlay(new BOX(100, 100, 10, 10, 0xFFFFFFFF), false);
+  held_keys = {0xFFE3};
+  EXPECT_FALSE(manager->focus_first_in_area());
+  manager->area(0).root.destroy_children(true, 0, false);
+}
+
+TEST_F(PageManager, RepaintsOnlyWhatChanged) {
+  start(1);
+  manager->frame(false);
+  const int before = BOX::total_draws;
+  COLOUR marker = 0xFF123456;
+  get_screen_image()->fill_rect(100, 100, 100, 100, &marker, false);
+  BOX* middle = box(0, 1);
+  middle->fill = 0xFFFF00FF;
+  middle->show();
+  EXPECT_EQ(manager->frame(false), 0);
+  EXPECT_EQ(BOX::total_draws - before, 1);
+  EXPECT_EQ(pixel(45, 15), 0xFFFF00FFu);
+  EXPECT_EQ(pixel(100, 100), marker);
+  // A clean frame draws nothing at all.
+  manager->frame(false);
+  EXPECT_EQ(BOX::total_draws - before, 1);
+}
+
+TEST_F(PageManager, RedrawNowCopiesTheBackBuffer) {
+  start(1);
+  IMAGE& back = manager->back_buffers[0];
+  back.create(200, 150);
+  const COLOUR translucent = 0x80FF0000;
+  back.fill_rect(0, 0, 199, 149, &translucent, false);
+  WM_SCREEN_OBJECT loose(true, nullptr, 0, 0);
+  loose.x = 150;
+  loose.y = 100;
+  loose.width = 20;
+  loose.height = 20;
+  for (int i = 0; i < 3; ++i) loose.redraw_now();
+  EXPECT_EQ(pixel(160, 110), translucent);  // not blended again and again
+  EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
+  EXPECT_EQ(pixel(149, 110), 0xFF000000u);  // outside its rectangle
+  manager->redraw_screen_now(0);
+  EXPECT_EQ(pixel(149, 110), translucent);
+  EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
+}
+
+TEST_F(PageManager, ExitHookClosesEveryPage) {
+  start(2);
+  ASSERT_NE(get_exit_hook(), nullptr);
+  get_exit_hook()();
+  for (int a = 0; a < 2; ++a) {
+    EXPECT_EQ(logs[a].left, 1);
+    EXPECT_EQ(logs[a].destroyed, 1);
+    EXPECT_EQ(manager->area(static_cast<int16_t>(a)).root.child_count(), 0);
+  }
+  // The last screen lives on in the back buffer.
+  COLOUR kept = 0;
+  manager->back_buffers[0].get_pixel(15, 15, &kept);
+  EXPECT_EQ(kept, AREA_COLOUR[0]);
+  manager.reset();
+  EXPECT_EQ(get_exit_hook(), nullptr);
+  EXPECT_EQ(logs[0].destroyed, 1);
+}
+
+TEST_F(PageManager, ScreenSizeChangeRebuildsEveryArea) {
+  start(2);
+  set_screen_size(300, 200);
+  manager->frame(false);
+  EXPECT_EQ(logs[0].created, 2);
+  EXPECT_EQ(logs[1].created, 2);
+  EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
+  manager->frame(false);
+  EXPECT_EQ(logs[0].created, 2);
+}
+
+TEST_F(PageManager, CursorShapes) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  EXPECT_FALSE(manager->set_cursor_shape(7));
+  EXPECT_FALSE(manager->set_cursor_shape(-2));
+  EXPECT_TRUE(manager->set_cursor_shape(-1));
+  EXPECT_EQ(manager->get_cursor_shape(), -1);
+  EXPECT_TRUE(manager->set_cursor_shape(6));
+  manager->frame(false);
+  EXPECT_EQ(manager->get_cursor_shape(), 0);
+}
+
+}  // namespace
