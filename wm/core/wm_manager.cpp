@@ -1,6 +1,7 @@
 // The plain container of pages and dialog client areas.
 #include "wm_manager.h"
 
+#include "clip_scope.h"
 #include "image.h"
 #include "screen.h"
 
@@ -30,15 +31,7 @@ void WM_MANAGER::paint() {
   if (width == 0) width = get_width();
   if (height == 0) height = get_height();
   IMAGE* target = drawing_surface();
-  if (!target) {
-    WM_SCREEN_OBJECT::paint();
-    return;
-  }
-  const int16_t saved[4] = {target->clip_x1, target->clip_y1, target->clip_x2, target->clip_y2};
-  target->clip_to(RECT::sized(x, y, width, height));
+  CLIP_SCOPE clip(target);
+  if (target) target->clip_to(RECT::sized(x, y, width, height));
   WM_SCREEN_OBJECT::paint();
-  target->clip_x1 = saved[0];
-  target->clip_y1 = saved[1];
-  target->clip_x2 = saved[2];
-  target->clip_y2 = saved[3];
 }

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "clip_scope.h"
 #include "dirty_rectangles.h"
 #include "errors.h"
 #include "input.h"
@@ -26,19 +27,6 @@ bool same_record(const WM_PAGE_RECORD& a, const WM_PAGE_RECORD& b) {
   }
   return a.same_page ? a.same_page(a.page_word, b.page_word) : a.page_word == b.page_word;
 }
-
-struct SAVED_CLIP {
-  explicit SAVED_CLIP(IMAGE* i)
-      : image(i), x1(i->clip_x1), y1(i->clip_y1), x2(i->clip_x2), y2(i->clip_y2) {}
-  ~SAVED_CLIP() {
-    image->clip_x1 = x1;
-    image->clip_y1 = y1;
-    image->clip_x2 = x2;
-    image->clip_y2 = y2;
-  }
-  IMAGE* image;
-  int16_t x1, y1, x2, y2;
-};
 
 void whole_clip(IMAGE* screen) {
   screen->set_clip_rect(0, 0, static_cast<int16_t>(screen->width - 1),
@@ -525,7 +513,7 @@ void WM_PAGE_MANAGER::paint_rect(const RECT& wanted, WM_SCREEN_OBJECT* loose) {
   const RECT r = wanted.intersect(screen->extent());
   if (r.empty()) return;
   DIRTY_RECTANGLES::SCOPED_ENTRY entry(dirty_rectangles(), r);
-  SAVED_CLIP clip(screen);
+  CLIP_SCOPE clip(screen);
   screen->set_clip_rect(static_cast<int16_t>(r.x1), static_cast<int16_t>(r.y1),
                         static_cast<int16_t>(r.x2), static_cast<int16_t>(r.y2));
   // Copied, not blended: a translucent back buffer blended over the last

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "clip_scope.h"
 #include "dirty_rectangles.h"
 #include "image.h"
 #include "input.h"
@@ -40,13 +41,19 @@ uintptr_t WM_SCREEN_OBJECT::object_created_word = 0;
 WM_OBJECT_HOOK WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 uintptr_t WM_SCREEN_OBJECT::object_destroyed_word = 0;
 WM_REDRAW_FUNCTION WM_SCREEN_OBJECT::redraw_function = nullptr;
-std::vector<WM_SCREEN_OBJECT*> WM_SCREEN_OBJECT::overlay_list;
 uint32_t WM_SCREEN_OBJECT::tree_generation = 0;
 bool WM_SCREEN_OBJECT::overlay_processing_off = false;
 bool WM_SCREEN_OBJECT::paint_nested = false;
 IMAGE* WM_SCREEN_OBJECT::surface = nullptr;
 
 // ---- Construction and destruction ----------------------------------------
+
+std::vector<WM_SCREEN_OBJECT*>& WM_SCREEN_OBJECT::overlay_list() {
+  // Made by the first object's constructor, so that it outlives every
+  // object built during static initialisation (the page manager's roots).
+  static std::vector<WM_SCREEN_OBJECT*> list;
+  return list;
+}
 
 WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(bool is_visible, WM_CALLBACK callback, uintptr_t word_1,
                                    uintptr_t word_2)
@@ -55,6 +62,7 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(bool is_visible, WM_CALLBACK callback, uintpt
       action_callback(callback),
       action_word_1(word_1),
       action_word_2(word_2) {
+  overlay_list();
   drawing_surface();
 }
 
@@ -95,9 +103,10 @@ void WM_SCREEN_OBJECT::unlink_child(WM_SCREEN_OBJECT* object) {
 }
 
 void WM_SCREEN_OBJECT::unlist_overlay(WM_SCREEN_OBJECT* object) {
-  auto it = std::find(overlay_list.begin(), overlay_list.end(), object);
-  if (it == overlay_list.end()) return;
-  overlay_list.erase(it);
+  std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
+  auto it = std::find(list.begin(), list.end(), object);
+  if (it == list.end()) return;
+  list.erase(it);
   ++tree_generation;
 }
 
@@ -152,7 +161,7 @@ void WM_SCREEN_OBJECT::hide(bool overlays, bool hide_children) {
   drawn = 0;
   if (visible) {
     if (overlays) {
-      const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list;
+      const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list();
       for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
         if (is_overlay(*it)) (*it)->hide(false, false);
       }
@@ -231,7 +240,7 @@ int32_t WM_SCREEN_OBJECT::process() {
 int32_t WM_SCREEN_OBJECT::update(bool overlays) {
   if (overlays) {
     // Overlay updates may close overlays: walk a copy and skip the gone.
-    const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list;
+    const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list();
     for (WM_SCREEN_OBJECT* overlay : snapshot) {
       if (!is_overlay(overlay)) continue;
       const int32_t result = overlay->update(false);
@@ -373,17 +382,13 @@ uint16_t WM_SCREEN_OBJECT::get_height() { return height; }
 void WM_SCREEN_OBJECT::paint() {
   const RECT* current = dirty_rectangles().current_rect();
   if (!current || !visible) return;
-  IMAGE* target = drawing_surface();
+  // The outermost call narrows the clip to the dirty rectangle; nested
+  // calls draw inside what it set.
   const bool outermost = !paint_nested;
-  int16_t saved_clip[4] = {};
-  if (outermost && target) {
-    saved_clip[0] = target->clip_x1;
-    saved_clip[1] = target->clip_y1;
-    saved_clip[2] = target->clip_x2;
-    saved_clip[3] = target->clip_y2;
-    target->clip_to(*current);
-    paint_nested = true;
-  }
+  IMAGE* target = outermost ? drawing_surface() : nullptr;
+  CLIP_SCOPE clip(target);
+  if (target) target->clip_to(*current);
+  paint_nested = true;
   if (meets_dirty_rectangle()) {
     draw();
     drawn = 1;
@@ -395,19 +400,14 @@ void WM_SCREEN_OBJECT::paint() {
   for (size_t i = 0; i < children.size(); ++i) {
     if (!is_overlay(children[i])) children[i]->paint();
   }
-  if (outermost && target) {
-    target->clip_x1 = saved_clip[0];
-    target->clip_y1 = saved_clip[1];
-    target->clip_x2 = saved_clip[2];
-    target->clip_y2 = saved_clip[3];
-    paint_nested = false;
-  }
+  if (outermost) paint_nested = false;
 }
 
 void WM_SCREEN_OBJECT::paint_overlays() {
   if (!dirty_rectangles().current_rect()) return;
-  for (size_t i = 0; i < overlay_list.size(); ++i) {
-    WM_SCREEN_OBJECT* overlay = overlay_list[i];
+  const std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
+  for (size_t i = 0; i < list.size(); ++i) {
+    WM_SCREEN_OBJECT* overlay = list[i];
     if (overlay->depth >= 0) overlay->set_depth(static_cast<int16_t>(-2 - depth));
     overlay->paint();
   }
@@ -425,7 +425,7 @@ void WM_SCREEN_OBJECT::add_overlay(WM_SCREEN_OBJECT* object, bool relative) {
   }
   object->set_depth(depth < 0 ? depth : static_cast<int16_t>(-2 - depth));
   unlist_overlay(object);
-  overlay_list.push_back(object);
+  overlay_list().push_back(object);
   ++tree_generation;
   if (object->visible && drawn) object->invalidate();
 }
@@ -446,7 +446,7 @@ void WM_SCREEN_OBJECT::remove_overlay(WM_SCREEN_OBJECT* object, bool delete_it,
 
 void WM_SCREEN_OBJECT::destroy_children(bool overlays, uint32_t, bool destroy_own_children) {
   if (overlays) {
-    const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list;
+    const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list();
     for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
       if (!is_overlay(*it)) continue;
       unlist_overlay(*it);
@@ -470,14 +470,16 @@ WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::get_child(int16_t index) const {
 }
 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::find_top_overlay(uint32_t kind_bits) {
-  for (auto it = overlay_list.rbegin(); it != overlay_list.rend(); ++it) {
+  const std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
     if ((*it)->visible && ((*it)->kind & kind_bits) == kind_bits) return *it;
   }
   return nullptr;
 }
 
 bool WM_SCREEN_OBJECT::is_overlay(const WM_SCREEN_OBJECT* object) {
-  return std::find(overlay_list.begin(), overlay_list.end(), object) != overlay_list.end();
+  const std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
+  return std::find(list.begin(), list.end(), object) != list.end();
 }
 
 int16_t WM_SCREEN_OBJECT::get_top_overlay_depth() {
@@ -486,8 +488,9 @@ int16_t WM_SCREEN_OBJECT::get_top_overlay_depth() {
 }
 
 uint16_t WM_SCREEN_OBJECT::count_visible_overlays() {
-  return static_cast<uint16_t>(std::count_if(overlay_list.begin(), overlay_list.end(),
-                                             [](WM_SCREEN_OBJECT* o) { return o->visible; }));
+  const std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
+  return static_cast<uint16_t>(
+      std::count_if(list.begin(), list.end(), [](WM_SCREEN_OBJECT* o) { return o->visible; }));
 }
 
 int32_t WM_SCREEN_OBJECT::fire_callback(bool) {

@@ -126,7 +126,7 @@ public:
   static bool is_overlay(const WM_SCREEN_OBJECT* object);
   static int16_t get_top_overlay_depth();
   static uint16_t count_visible_overlays();
-  static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list; }
+  static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list(); }
   // Calls the action callback with the action words; 0 without one. There
   // is no click sound to play yet, so the flag changes nothing.
   int32_t fire_callback(bool click_sound);
@@ -217,7 +217,7 @@ public:
   const void* template_record = nullptr;    // not owned; null unless built from a template
 
 private:
-  static std::vector<WM_SCREEN_OBJECT*> overlay_list;
+  static std::vector<WM_SCREEN_OBJECT*>& overlay_list();
   // Bumped by every change of a child list or the overlay list, so walks
   // that call out know whether their snapshot still holds.
   static uint32_t tree_generation;

@@ -376,7 +376,13 @@ TEST_F(PageManager, RedrawNowCopiesTheBackBuffer) {
   loose.y = 100;
   loose.width = 20;
   loose.height = 20;
-  for (int i = 0; i < 3; ++i) loose.redraw_now();
+  IMAGE* screen = get_screen_image();
+  for (int i = 0; i < 3; ++i) {
+    screen->set_clip_rect(1, 2, 3, 4);
+    loose.redraw_now();
+    EXPECT_EQ(screen->clip_rect(), (RECT{1, 2, 3, 4}));  // the caller's clip comes back
+  }
+  screen->set_clip_rect(0, 0, 199, 149);
   EXPECT_EQ(pixel(160, 110), translucent);  // not blended again and again
   EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
   EXPECT_EQ(pixel(149, 110), 0xFF000000u);  // outside its rectangle
