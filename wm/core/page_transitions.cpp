@@ -60,7 +60,8 @@ public:
         take_(alpha == 0 ? 0u : alpha >= 250 ? 256u : alpha) {}
 
   uint32_t operator()(uint32_t a, uint32_t b) const {
-    const uint32_t rb = (((a & 0x00FF00FFu) * keep_ + (b & 0x00FF00FFu) * take_) >> 8) & 0x00FF00FFu;
+    const uint32_t rb =
+        (((a & 0x00FF00FFu) * keep_ + (b & 0x00FF00FFu) * take_) >> 8) & 0x00FF00FFu;
     const uint32_t g = (((a & 0x0000FF00u) * keep_ + (b & 0x0000FF00u) * take_) >> 8) & 0x0000FF00u;
     return OPAQUE_BLACK | rb | g;
   }
