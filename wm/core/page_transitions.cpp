@@ -170,13 +170,13 @@ public:
   void run(int32_t action) {
     switch (action) {
       case 11: cross_fade(); break;
-      case 12: fade_in(FROM_BLACK, duration_); break;
-      case 13: fade_in(FROM_GREY, duration_); break;
-      case 14: out_and_in(FROM_BLACK); break;
-      case 15: out_and_in(FROM_GREY); break;
+      case 12: fade_in(BLACK, duration_); break;
+      case 13: fade_in(GREY, duration_); break;
+      case 14: out_and_in(BLACK); break;
+      case 15: out_and_in(GREY); break;
       case 16:
       case 17:
-        fade_out(action == 16 ? FROM_BLACK : FROM_GREY, duration_);
+        fade_out(action == 16 ? BLACK : GREY, duration_);
         switch_pages();
         present();
         break;
@@ -192,7 +192,7 @@ private:
   void switch_pages() const { call(hooks_.switch_pages, hooks_.context); }
   void present() const { call(hooks_.present, hooks_.context); }
 
-  enum FADE : uint8_t { FROM_BLACK, FROM_GREY };
+  enum SHADE : uint8_t { BLACK, GREY };  // what the fades go through
 
   // Draws step(e) and presents it until the time is up; the last step is
   // drawn at e = duration, the final state.
@@ -235,13 +235,13 @@ private:
     });
   }
 
-  void fade_in(FADE fade, uint32_t duration) const {
+  void fade_in(SHADE shade, uint32_t duration) const {
     switch_pages();
     IMAGE new_page;
     new_page.copy(screen_);
     animate(duration, [&](uint32_t e) {
       if (e >= duration) return show_whole(screen_, new_page);
-      if (fade == FROM_GREY) {
+      if (shade == GREY) {
         paint_mixed(screen_, new_page, new_page, GREY_MIX(GREY_MIX::FROM_GREY, e, duration));
         return;
       }
@@ -252,11 +252,11 @@ private:
   }
 
   // The old page goes to black or grey; the screen is left in that state.
-  void fade_out(FADE fade, uint32_t duration) const {
+  void fade_out(SHADE shade, uint32_t duration) const {
     IMAGE old_page;
     old_page.copy(screen_);
     animate(duration, [&](uint32_t e) {
-      if (fade == FROM_GREY) {
+      if (shade == GREY) {
         paint_mixed(screen_, old_page, old_page, GREY_MIX(GREY_MIX::TO_GREY, e, duration));
         return;
       }
@@ -269,13 +269,13 @@ private:
   // Each half takes half the time. The old page comes back (unshown) before
   // the switch, so that whatever the switch does not repaint keeps it
   // rather than the black or grey of the first half.
-  void out_and_in(FADE fade) const {
+  void out_and_in(SHADE shade) const {
     const uint32_t half = duration_ >> 1;
     IMAGE old_page;
     old_page.copy(screen_);
-    fade_out(fade, half);
+    fade_out(shade, half);
     show_whole(screen_, old_page);
-    fade_in(fade, half);
+    fade_in(shade, half);
   }
 
   // Old page at a, new page at b; both move by e x size / D (in 64 bits),
