@@ -8,6 +8,7 @@
 #include "dirty_rectangles.h"
 #include "errors.h"
 #include "input.h"
+#include "page_transitions.h"
 #include "platform.h"
 #include "screen.h"
 #include "timing.h"
@@ -478,8 +479,15 @@ int32_t WM_PAGE_MANAGER::carry_out(int32_t action, int16_t acting_area) {
   if (action >= page_action::SWITCH_PAGE && action <= page_action::LAST_TRANSITION) {
     set_cursor_shape(BUSY_CURSOR);
     WM_SCREEN_OBJECT::focus_changed = true;
-    // Animated transitions are not built yet: every switch is the plain one.
-    switch_pages(acting_area);
+    switching_area = acting_area;
+    PAGE_TRANSITION_HOOKS hooks;
+    hooks.switch_pages = [](intptr_t context) {
+      auto* manager = reinterpret_cast<WM_PAGE_MANAGER*>(context);
+      manager->switch_pages(manager->switching_area);
+    };
+    hooks.present = [](intptr_t) { swap_screens(ALL_SCREENS); };
+    hooks.context = reinterpret_cast<intptr_t>(this);
+    if (!run_page_transition(action, transition_duration, hooks)) switch_pages(acting_area);
   }
   return action;
 }

@@ -127,6 +127,7 @@ private:
   uint16_t remembered_height = 0;
   int32_t cursor_to_restore = 0;
   int8_t last_cursor = -2;  // no shape set yet
+  int16_t switching_area = 0;  // where a running transition starts the switch
 
   void make_current(int16_t area);
   int16_t resolve_area(int16_t area) const;

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "input.h"
 #include "input_driver.h"
+#include "picture_compare.h"
+#include "timing.h"
 #include "platform.h"
 #include "wm_test_objects.h"
 
@@ -165,8 +168,8 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   EXPECT_EQ(pixel(15, 75), AREA_COLOUR[1]);
   // A kept page stays in the history; a transition number is a switch too.
   manager->set_page(0, create_boxes<0>, destroy_page<0>, 400, page_frame<0>, 0, 8, leave_page<0>);
-  logs[1].next_result = 25;
-  EXPECT_EQ(manager->frame(false), 25);
+  logs[1].next_result = page_action::SWITCH_PAGE;
+  EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
   EXPECT_EQ(destroyed_words.size(), 1u);
   EXPECT_TRUE(manager->can_go_back());
   EXPECT_FALSE(manager->can_go_forward());
@@ -177,6 +180,53 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   EXPECT_EQ(destroyed_words, (std::vector<uintptr_t>{100, 400}));
   EXPECT_EQ(manager->get_page_word(0), 300u);
   EXPECT_FALSE(manager->is_page_word_in_use(400));
+}
+
+// Every transition runs to its end on a clock that moves 16 ms per reading
+// and leaves the new page as a plain switch paints it.
+uint64_t running_ms = 0;
+uint64_t running_clock() { return running_ms += 16; }
+
+TEST_F(PageManager, TransitionsEndOnTheNewPage) {
+  IMAGE plain;
+  for (int32_t action = page_action::SWITCH_PAGE; action <= page_action::LAST_TRANSITION; ++action) {
+    SetUp();
+    start(1);
+    // The still background under every page, so that no old pixel lingers.
+    const COLOUR background = 0xFF303030;
+    manager->back_buffers[0].create(200, 150);
+    manager->back_buffers[0].fill_rect(0, 0, 199, 149, &background, false);
+    manager->set_page(0, create_boxes<1>, destroy_page<1>, 300, page_frame<1>, 0, 7, leave_page<1>);
+    logs[0].next_result = action;
+    set_clock(running_clock);
+    const uint64_t started = running_ms;
+    EXPECT_EQ(manager->frame(false), action);
+    if (action > page_action::SWITCH_PAGE) {
+      EXPECT_GE(running_ms - started, 700u) << action;
+    }
+    set_clock(nullptr);
+    EXPECT_EQ(logs[1].created, 1) << action;
+    EXPECT_EQ(logs[0].destroyed, 1) << action;
+    EXPECT_EQ(manager->get_cursor_shape(), 0) << action;
+    if (action == page_action::SWITCH_PAGE) {
+      EXPECT_EQ(pixel(15, 75), AREA_COLOUR[1]);
+      EXPECT_EQ(pixel(15, 15), background);
+      plain.copy(*get_screen_image());
+    } else {
+      EXPECT_TRUE(test_support::pictures_match("transition_" + std::to_string(action),
+                                               *get_screen_image(), plain));
+    }
+    TearDown();
+  }
+}
+
+TEST_F(PageManager, FirstPageMayFadeIn) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->first_page_fades_in = 1;
+  manager->transition_duration = 0;
+  manager->set_page(0, create_boxes<0>, nullptr, 0, nullptr, 0, 0, nullptr);
+  EXPECT_EQ(manager->frame(false), page_action::FADE_IN_FROM_BLACK);
+  EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
 }
 
 TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
