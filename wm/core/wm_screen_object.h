@@ -16,7 +16,8 @@ class WM_SCREEN_OBJECT;
 
 // Widget callbacks: (object, word 1, word 2) -> page action; -1 travels.
 using WM_CALLBACK = int32_t (*)(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2);
-using WM_FOCUS_CALLBACK = void (*)(WM_SCREEN_OBJECT* object, uintptr_t word);
+// The result of a focus callback is not used.
+using WM_FOCUS_CALLBACK = int32_t (*)(WM_SCREEN_OBJECT* object, uintptr_t word);
 // Told of every object a widget constructor made, and of every destroyed one.
 using WM_OBJECT_HOOK = void (*)(WM_SCREEN_OBJECT* object, uintptr_t word);
 // Paints one screen rectangle at once; `loose` is an object in no area tree

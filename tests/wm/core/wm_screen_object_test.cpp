@@ -68,9 +68,18 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   EXPECT_EQ(top->visible, 0);
   EXPECT_EQ(top->parent, nullptr);
   delete top;
+  // Re-parented, an object leaves its old parent and takes the new depth.
+  root.add_child(grandchild, false);
+  EXPECT_EQ(child->child_count(), 0);
+  EXPECT_EQ(grandchild->parent, &root);
   // A child deleted by its owner leaves the parent's list.
   delete child;
-  EXPECT_EQ(root.child_count(), 0);
+  EXPECT_EQ(root.child_count(), 1);
+  // So does an overlay deleted by its owner.
+  auto* popup = new BOX(0, 0, 5, 5, RED);
+  root.add_overlay(popup, false);
+  delete popup;
+  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }
 
 TEST_F(ScreenObject, FocusMovesAndCallsBack) {
@@ -78,6 +87,7 @@ TEST_F(ScreenObject, FocusMovesAndCallsBack) {
   calls.clear();
   auto note = [](WM_SCREEN_OBJECT* o, uintptr_t) {
     calls.emplace_back(o, WM_SCREEN_OBJECT::focus_object == o);
+    return 0;
   };
   BOX root(0, 0, 100, 100, RED);
   auto* a = new BOX(0, 0, 10, 10, GREEN);
