@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "input_driver.h"
+#include "memory_device.h"
 #include "picture_compare.h"
+#include "test_support.h"
 #include "wm_test_objects.h"
 
 using namespace wm_test;
@@ -421,6 +423,11 @@ TEST_F(ScreenObject, PaintsExactlyAndMinimally) {
     WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
   }
   EXPECT_TRUE(test_support::pictures_match("screen_object_page", *get_screen_image(), expected));
+  // Kept for a person to look at: every border style with overlapping overlays.
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(
+      test_support::picture_output_folder() + "/screen_object_page.png", png.text()));
   // Telling pixels: raised style 6 (white top-left, grey bottom-right, two
   // rings), style 3's yellow outline, style 2's black middle ring.
   const int16_t s6x = 4 + 0 * 48, s6y = 4 + 48;  // style 6 is the fifth box
