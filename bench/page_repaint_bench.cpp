@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
       reporter.time_of("BM_FullRepaint", &full) && full > 0) {
     printf("one-object frame / full repaint = %.4f (target at most 0.1)\n", one / full);
   }
+  printf("labels: %s\n", label_font >= 0 ? "drawn with DejaVuSans" : "none (font not found)");
   benchmark::Shutdown();
   return 0;
 }
