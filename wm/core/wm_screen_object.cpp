@@ -137,15 +137,18 @@ void WM_SCREEN_OBJECT::reset_removed_depth(WM_SCREEN_OBJECT* object, bool make_r
   }
 }
 
-bool WM_SCREEN_OBJECT::is_culled(WM_SCREEN_OBJECT* child) const {
+WM_SCREEN_OBJECT::CULL_AREA WM_SCREEN_OBJECT::cull_area() {
   WM_SCREEN_OBJECT* root = current_area_root;
-  if (!root || child->depth < 0) return false;
-  const int32_t rx = root->get_x();
-  const int32_t ry = root->get_y();
+  if (!root) return {};
+  return {true, root->get_x(), root->get_y(), root->get_width(), root->get_height()};
+}
+
+bool WM_SCREEN_OBJECT::is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA& area) {
+  if (!area.on || child->depth < 0) return false;
   const int32_t cx = child->x;
   const int32_t cy = child->y;
-  return cx + child->width < rx || cx > rx + root->get_width() || cy + child->height < ry ||
-         cy > ry + root->get_height();
+  return cx + child->width < area.x || cx > area.x + area.w || cy + child->height < area.y ||
+         cy > area.y + area.h;
 }
 
 // ---- Virtual slots --------------------------------------------------------
@@ -201,9 +204,10 @@ int32_t WM_SCREEN_OBJECT::process() {
 
   const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
   const uint32_t generation = tree_generation;
+  const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
   for (WM_SCREEN_OBJECT* child : snapshot) {
     if (generation != tree_generation && !has_child(child)) continue;
-    if (is_culled(child)) continue;
+    if (is_culled(child, area)) continue;
     const int32_t result = child->process();
     if (result != 0) return result;
   }
@@ -255,9 +259,10 @@ int32_t WM_SCREEN_OBJECT::update(bool overlays) {
   if (!visible) return 0;
   const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
   const uint32_t generation = tree_generation;
+  const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
   for (WM_SCREEN_OBJECT* child : snapshot) {
     if (generation != tree_generation && !has_child(child)) continue;
-    if (is_culled(child)) continue;
+    if (is_culled(child, area)) continue;
     const int32_t result = child->update(false);
     if (result != 0) return result;
   }

@@ -226,7 +226,14 @@ private:
   static bool paint_nested;
   static IMAGE* surface;
 
-  bool is_culled(WM_SCREEN_OBJECT* child) const;
+  // The current area root's rectangle, taken once per child walk rather
+  // than once per child; off while no root is set.
+  struct CULL_AREA {
+    bool on = false;
+    int32_t x = 0, y = 0, w = 0, h = 0;
+  };
+  static CULL_AREA cull_area();
+  static bool is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA& area);
   bool has_child(const WM_SCREEN_OBJECT* object) const;
   void unlink_child(WM_SCREEN_OBJECT* object);
   void drop_pressed_and_focus();
