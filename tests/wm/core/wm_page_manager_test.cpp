@@ -484,3 +484,25 @@ TEST_F(PageManager, CursorShapes) {
 }
 
 }  // namespace
+
+// Objects wholly outside their area are neither processed nor ticked.
+TEST_F(PageManager, ObjectsOutsideTheAreaAreSkipped) {
+  struct COUNTING_BOX : BOX {
+    using BOX::BOX;
+    int32_t process() override {
+      ++processed;
+      return BOX::process();
+    }
+    int processed = 0;
+  };
+  start(1);
+  WM_MANAGER& root = manager->area(0).root;
+  auto* inside = new COUNTING_BOX(10, 10, 20, 20, AREA_COLOUR[0]);
+  auto* outside = new COUNTING_BOX(3000, 10, 20, 20, AREA_COLOUR[0]);
+  root.add_child(inside, false);
+  root.add_child(outside, false);
+  manager->frame(false);
+  manager->frame(false);
+  EXPECT_EQ(inside->processed, 2);
+  EXPECT_EQ(outside->processed, 0);
+}
