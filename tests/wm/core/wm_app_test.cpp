@@ -63,10 +63,12 @@ TEST(ToolkitApp, PageActionsThroughTheApplicationFrame) {
        "frame callback -> 10\nleave 1\ndestroy 1\ncreate 2\nturn 2 -> 10\nturn 3 -> 0\n"
        "leave 2\ndestroy 2\noverlay gone\nshutdown objects 0 overlays 0\n",
        0},
-      {{"--action=11", "--duration=150"},
+      // The transition blocks for its duration (less a little: the clock
+      // it runs on counts whole milliseconds from a later start).
+      {{"--action=11", "--duration=300"},
        "frame callback -> 11\nleave 1\ndestroy 1\ncreate 2\nturn 2 -> 11\nturn 3 -> 0\n"
        "leave 2\ndestroy 2\noverlay gone\nshutdown objects 0 overlays 0\n",
-       150},
+       250},
       // -1 ends the main loop in its own turn, before the frame limit.
       {{"--action=-1", "--frames=5"},
        "frame callback -> -1\nturn 2 -> -1\n"
