@@ -1,0 +1,127 @@
+// Tab and Shift+Tab as real key presses: XTEST events reach the key queue
+// and the key map through the platform frame, and the page manager's frame
+// moves the focus through the page's selectable objects.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+
+#include "errors.h"
+#include "input.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "window.h"
+#include "wm_page_manager.h"
+#include "wm_test_objects.h"
+
+using wm_test::BOX;
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// a, b (not selectable), c (hidden), d, and e inside a group.
+void create_page(WM_PAGE_MANAGER* manager) {
+  WM_MANAGER* root = manager->current_root();
+  const struct {
+    int16_t x;
+    bool selectable;
+    bool visible;
+  } boxes[] = {{0, true, true}, {40, false, true}, {80, true, false}, {120, true, true}};
+  for (const auto& b : boxes) {
+    auto* box = new BOX(b.x, 0, 30, 30, 0xFF00FF00, b.visible);
+    box->selectable = b.selectable;
+    root->add_child(box, false);
+  }
+  auto* group = new BOX(0, 100, 200, 100, 0xFF0000FF);
+  auto* e = new BOX(150, 150, 30, 30, 0xFF00FF00);
+  e->selectable = 1;
+  group->add_child(e, false);
+  root->add_child(group, false);
+}
+
+class PageManagerX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
+    set_message_box_handler(message_box_to_stderr);
+    set_idle_wait(0);
+    WINDOW_PARAMS p;
+    p.title = "Page manager test";
+    p.width = 400;
+    p.height = 300;
+    ASSERT_TRUE(open_window(&p, 0));
+    XSync(x11.display, False);
+    XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
+    pump([] { return false; }, 5);
+    key_queue.get_last_key();
+    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
+  }
+  void TearDown() override {
+    manager.reset();
+    if (!probe) return;
+    key(XK_Shift_L, false);
+    XSync(probe, False);
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    XCloseDisplay(probe);
+  }
+
+  // Runs platform frames until the condition holds or the turns run out.
+  bool pump(const std::function<bool()>& done, int turns = 400) {
+    XSync(probe, False);
+    for (int i = 0; i < turns; ++i) {
+      XSync(x11.display, False);
+      platform_update();
+      if (done()) return true;
+      usleep(5000);
+    }
+    return done();
+  }
+  void key(KeySym symbol, bool down) {
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
+  }
+
+  Display* probe = nullptr;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+};
+
+}  // namespace
+
+TEST_F(PageManagerX11, TabAndShiftTabMoveTheFocusThroughSelectableObjects) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(0, create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+  ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
+  WM_MANAGER& root = manager->area(0).root;
+  WM_SCREEN_OBJECT* a = root.get_child(0);
+  WM_SCREEN_OBJECT* d = root.get_child(3);
+  WM_SCREEN_OBJECT* e = root.get_child(4)->get_child(0);
+  ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, a);
+
+  const struct {
+    bool shift;
+    WM_SCREEN_OBJECT* focus;
+  } steps[] = {{false, d}, {false, e}, {false, a}, {true, e}, {true, d}, {true, a}};
+  for (const auto& s : steps) {
+    if (s.shift) key(XK_Shift_L, true);
+    key(XK_Tab, true);
+    key(XK_Tab, false);
+    ASSERT_TRUE(pump([] { return key_queue.peek_last_key() == XK_Tab; })) << s.shift;
+    // Shift is still held while the frame looks at the key map.
+    EXPECT_EQ(is_key_down(XK_Shift_L), s.shift);
+    EXPECT_EQ(manager->frame(true), 0);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, s.focus) << s.shift;
+    EXPECT_EQ(key_queue.peek_last_key(), 0u);  // Tab was taken
+    if (s.shift) key(XK_Shift_L, false);
+    pump([] { return !is_key_down(XK_Shift_L); });
+  }
+}
