@@ -263,19 +263,10 @@ protected:
     if (!probe) GTEST_SKIP() << "no X display";
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    set_message_box_handler(message_box_to_stderr);
-    set_idle_wait(0);
-    WINDOW_PARAMS p;
-    p.title = "Input test";
-    p.width = 400;
-    p.height = 300;
-    ASSERT_TRUE(open_window(&p, 0));
-    XSync(x11.display, False);
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Input test", 400, 300));
     Window child = 0;
     XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
                           &child);
-    // No window manager gives the focus: the test does.
-    XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
     settle();
     key_queue.set_size(10);
     key_queue.get_last_key();

@@ -14,8 +14,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "x11_state.h"  // the tests reach the shared X state
+#include "errors.h"
+#include "platform.h"
 #include "window.h"
+#include "x11_state.h"  // the tests reach the shared X state
 
 namespace private_x {
 
@@ -96,5 +98,22 @@ public:
 private:
   SERVER server;
 };
+
+// Opens the program's window (message boxes to standard error, no idle
+// wait) and gives it the input focus, which no window manager gives here.
+// probe is the test's own connection, the one XTEST input goes through.
+inline bool open_focused_window(Display* probe, const char* title, int16_t width,
+                                int16_t height) {
+  set_message_box_handler(message_box_to_stderr);
+  set_idle_wait(0);
+  WINDOW_PARAMS p;
+  p.title = title;
+  p.width = width;
+  p.height = height;
+  if (!open_window(&p, 0)) return false;
+  XSync(x11.display, False);
+  XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
+  return true;
+}
 
 }  // namespace private_x

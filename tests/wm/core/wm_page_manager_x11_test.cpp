@@ -53,15 +53,7 @@ protected:
     if (!probe) GTEST_SKIP() << "no X display";
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    set_message_box_handler(message_box_to_stderr);
-    set_idle_wait(0);
-    WINDOW_PARAMS p;
-    p.title = "Page manager test";
-    p.width = 400;
-    p.height = 300;
-    ASSERT_TRUE(open_window(&p, 0));
-    XSync(x11.display, False);
-    XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Page manager test", 400, 300));
     pump([] { return false; }, 5);
     key_queue.get_last_key();
     WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
