@@ -1,0 +1,354 @@
+// Labels drawn into the headless screen with the DejaVu font: placement by
+// every alignment flag, borders, backgrounds, wrapping, flashing on the
+// frame clock, fitting to the text, growing and owner forwarding.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "dirty_rectangles.h"
+#include "font.h"
+#include "memory_device.h"
+#include "picture_compare.h"
+#include "screen.h"
+#include "skin_test_support.h"
+#include "wm_script.h"
+#include "wm_test_objects.h"
+
+namespace {
+
+using wm_test::pixel;
+
+constexpr COLOUR kScreen = 0xFF808080;
+constexpr COLOUR kBack = 0xFF000080;
+constexpr COLOUR kInk = 0xFFFFFFFF;
+
+// The bounding box of the pixels in the rectangle that differ from colour.
+struct INK {
+  int x1 = 9999, y1 = 9999, x2 = -1, y2 = -1;
+};
+INK ink_of(int x1, int y1, int x2, int y2, COLOUR background) {
+  INK box;
+  for (int py = y1; py <= y2; ++py) {
+    for (int px = x1; px <= x2; ++px) {
+      if (pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == background) continue;
+      box.x1 = std::min(box.x1, px);
+      box.y1 = std::min(box.y1, py);
+      box.x2 = std::max(box.x2, px);
+      box.y2 = std::max(box.y2, py);
+    }
+  }
+  return box;
+}
+
+class Script : public test_support::ScratchSkinTest {
+protected:
+  Script() : ScratchSkinTest("script_test") {}
+  void SetUp() override {
+    // Before the scratch system root hides the system's font folder.
+    clear_load_builtin_fonts();
+    FONT::init();
+    FOLDER fonts;
+    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
+    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    ScratchSkinTest::SetUp();
+    set_screen_size(0, 0);
+    set_screen_size(200, 150);
+    dirty_rectangles().clear();
+    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+    WM_SCREEN_OBJECT::set_frame_clock(0);
+    border_theme = WM_BORDER_THEME{};
+    clear_screen();
+  }
+  void TearDown() override {
+    FONT::shutdown();
+    ScratchSkinTest::TearDown();
+  }
+  void clear_screen() {
+    const COLOUR c = kScreen;
+    get_screen_image()->fill_rect_solid(0, 0, 199, 149, &c);
+  }
+  // A plain style: no border, gaps of 2, 12-pixel text in white on blue.
+  static WM_STYLE_SET plain(uint32_t drawing_flags) {
+    WM_STYLE_SET s;
+    s.drawing_flags = drawing_flags;
+    s.shading_flags = border_flag::ALL_SIDES;
+    s.fg_colour = kInk;
+    s.bg_colour = kBack;
+    s.font_x_sz = s.font_y_sz = 12;
+    s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 2;
+    return s;
+  }
+};
+
+TEST_F(Script, AlignmentFlagsPlaceTheText) {
+  struct ROW {
+    uint32_t flags;
+    std::function<void(const INK&)> check;
+  };
+  // Label at (10, 10), 120 x 40, content 12..127 x 12..47.
+  const ROW rows[] = {
+      {SSF_LEFT_JUSTIFY_TEXT, [](const INK& i) { EXPECT_LE(i.x1, 14); }},
+      {SSF_RIGHT_JUSTIFY_TEXT, [](const INK& i) { EXPECT_GE(i.x2, 125); }},
+      {0, [](const INK& i) { EXPECT_LE(std::abs((i.x1 - 12) - (127 - i.x2)), 3); }},
+      {SSF_TOP_ALIGN_TEXT, [](const INK& i) { EXPECT_LE(i.y1, 16); }},
+      {SSF_BOTTOM_ALIGN_TEXT, [](const INK& i) { EXPECT_GE(i.y2, 44); }},
+      {0, [](const INK& i) { EXPECT_GE(i.y1, 17); EXPECT_LE(i.y2, 43); }},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.flags);
+    clear_screen();
+    WM_STYLE_SET style = plain(row.flags);
+    WM_SCRIPT label(10, 10, 129, 49, &style, "Hig");
+    EXPECT_EQ(label.width, 120);
+    EXPECT_EQ(label.height, 40);
+    label.draw();
+    const INK ink = ink_of(10, 10, 129, 49, kBack);
+    ASSERT_GE(ink.x2, 0) << "no text drawn";
+    EXPECT_LE(ink.x2 - ink.x1, 30);
+    row.check(ink);
+    EXPECT_EQ(pixel(9, 9), kScreen);  // nothing outside the label
+    EXPECT_EQ(pixel(130, 50), kScreen);
+  }
+}
+
+TEST_F(Script, BordersFollowTheStyle) {
+  struct ROW {
+    uint32_t drawing;
+    uint16_t shading_flags;
+    COLOUR top_left, top_middle;  // pixels (10, 10) and (70, 10)
+  };
+  const ROW rows[] = {
+      {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER, 15, 0xFFFFFFFF, 0xFFFFFFFF},
+      {SSF_DRAW_BORDER | SSF_INDENT_BORDER, 15, 0xFF808080, 0xFF808080},
+      {SSF_INDENT_BORDER | SSF_OUTSTANDING_BORDER, 15, kBack, kBack},  // no ssf_draw_border
+      {0, 255, kScreen, kBack},                                        // rounded, no border
+      {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER, 255, kScreen, 0xFFFFFFFF},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.drawing);
+    clear_screen();
+    WM_STYLE_SET style = plain(row.drawing);
+    style.shading_type = 6;
+    style.shading_flags = row.shading_flags;
+    WM_SCRIPT label(10, 10, 129, 49, &style, "");
+    label.draw();
+    EXPECT_EQ(pixel(10, 10), row.top_left);
+    EXPECT_EQ(pixel(70, 10), row.top_middle);
+  }
+}
+
+TEST_F(Script, Backgrounds) {
+  // A skin picture for the style's state image, written by the test.
+  IMAGE skin_picture(4, 4);
+  const COLOUR red = 0xFFFF0000;
+  skin_picture.fill_rect_solid(0, 0, 3, 3, &red);
+  DATA_FILE* file = skin.open_data_file("lbl.png", 1, 0, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(skin_picture.save_png(file));
+  ASSERT_TRUE(FOLDER::close_data_file(file));
+
+  struct ROW {
+    const char* name;
+    std::function<void(WM_STYLE_SET&)> edit;
+    COLOUR left, centre, corner;  // pixels (11, 30), (70, 30), (10, 10)
+  };
+  const ROW rows[] = {
+      {"plain", [](WM_STYLE_SET&) {}, kBack, kBack, kBack},
+      {"horizontal fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_HFADING; s.fading_colour = 0xFF0000FF; },
+       0xFF000081, 0xFF0000C0, 0xFF000080},
+      {"vertical fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_VFADING; s.fading_colour = 0xFF0000FF; },
+       0xFF0000C1, 0xFF0000C1, 0xFF000080},
+      {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; },
+       0xFF404040, 0xFF404040, 0xFF404040},
+      {"rounded", [](WM_STYLE_SET& s) { s.shading_flags = 255; }, kBack, kBack, kScreen},
+      {"unset colour", [](WM_STYLE_SET& s) { s.bg_colour = 0x00000080; }, kScreen, kScreen, kScreen},
+      {"skin frame", [](WM_STYLE_SET& s) {
+         s.set_image_filename("lbl");
+         strcpy(s.image_path, "$APP/skin");
+         s.bg_colour = COLOUR_INVISIBLE;
+         s.load_images();
+       },
+       red, red, red},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.name);
+    clear_screen();
+    WM_STYLE_SET style = plain(0);
+    row.edit(style);
+    WM_SCRIPT label(10, 10, 129, 49, &style, "");
+    label.draw();
+    EXPECT_EQ(pixel(11, 30), row.left);
+    EXPECT_EQ(pixel(70, 30), row.centre);
+    EXPECT_EQ(pixel(10, 10), row.corner);
+    EXPECT_EQ(label.hit_test(70, 30), true);
+    EXPECT_EQ(label.hit_test(130, 30), false);
+  }
+}
+
+TEST_F(Script, WrappedTextFillsSeveralLines) {
+  WM_STYLE_SET style = plain(SSF_WRAP_TEXT | SSF_LEFT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT);
+  WM_SCRIPT label(10, 10, 79, 99, &style, "one two three four five six seven");
+  label.draw();
+  const INK ink = ink_of(10, 10, 79, 99, kBack);
+  EXPECT_GE(ink.y2 - ink.y1, 36);  // at least three lines of 12 pixels
+  EXPECT_LE(ink.x2, 77);           // inside the right gap
+  EXPECT_LE(ink.x1, 14);
+  EXPECT_EQ(pixel(80, 50), kScreen);
+}
+
+TEST_F(Script, FlashesWithBlinkBitFive) {
+  WM_STYLE_SET style = plain(0);
+  style.flashing_text_colour = 0xFFFFFF00;
+  WM_SCRIPT steady(10, 60, 129, 99, &style, "steady");
+  WM_SCRIPT label(10, 10, 129, 49, &style, "normal");
+  label.flashing_text.set_from_string(PARAMETER::VALUE, "FLASH");
+  label.flashing_background_colour = 0xFF008000;
+  const std::pair<uint32_t, uint8_t> frames[] = {{0, 0}, {1999, 0}, {2000, 1}, {3999, 1}, {4000, 0}, {6000, 1}};
+  for (const auto& [ms, phase] : frames) {
+    WM_SCREEN_OBJECT::set_frame_clock(ms);
+    label.needs_redraw = 0;
+    const uint8_t before = label.flash_phase;
+    label.update(false);
+    steady.update(false);
+    EXPECT_EQ(label.flash_phase, phase) << ms;
+    EXPECT_EQ(label.needs_redraw, before != phase ? 1 : 0) << ms;
+    EXPECT_EQ(steady.flash_phase, 0) << ms;
+    label.draw();
+    EXPECT_EQ(pixel(11, 11), phase ? 0xFF008000 : kBack) << ms;
+    const INK ink = ink_of(10, 10, 129, 49, phase ? 0xFF008000 : kBack);
+    EXPECT_EQ(pixel(static_cast<int16_t>(ink.x1), static_cast<int16_t>(ink.y1)) != 0, true);
+  }
+  // In the flash phase the text is yellow.
+  bool yellow = false;
+  for (int px = 10; px < 130; ++px)
+    for (int py = 10; py < 50; ++py) yellow |= pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == 0xFFFFFF00;
+  EXPECT_TRUE(yellow);
+}
+
+TEST_F(Script, FitsItsTextWhenTheFarCornerComesFirst) {
+  WM_STYLE_SET style = plain(0);
+  style.border_left_gap = 3;
+  style.border_right_gap = 4;
+  style.border_top_gap = 5;
+  style.border_bottom_gap = 6;
+  const int32_t text_w = get_screen_image()->get_text_width(255, 12, 12, "Tooltip text");
+  ASSERT_GT(text_w, 40);
+  WM_SCRIPT fitted(0, 0, -5, -3, &style, "Tooltip text");
+  EXPECT_EQ(fitted.width, text_w + 7);
+  EXPECT_EQ(fitted.height, 12 + 11);
+  // The colour form: gaps from the default border style (2 wide), the
+  // surface's default height.
+  WM_SCRIPT coloured(0, 0, -1, -1, "Tooltip text", 255, 12, 65535, kInk, kBack);
+  EXPECT_EQ(coloured.width, text_w + 4);
+  EXPECT_EQ(coloured.height, get_screen_image()->font_height + 4);
+  EXPECT_EQ(coloured.kind & wm_kind::SCRIPT, wm_kind::SCRIPT);
+  EXPECT_FALSE(coloured.is_selectable());
+  // A null text is an empty one.
+  WM_SCRIPT empty(0, 0, -1, 19, &style, nullptr);
+  EXPECT_EQ(empty.width, 7);
+  EXPECT_EQ(empty.height, 20);
+}
+
+TEST_F(Script, SetTextRedrawsAndOnlyGrows) {
+  WM_STYLE_SET style = plain(0);
+  WM_SCRIPT label(10, 10, 39, 29, &style, "a");
+  label.visible = 1;
+  const char* long_text = "a much longer text";
+  const int32_t wanted = get_screen_image()->get_text_width(255, 65535, -1, long_text) + 1;
+  const struct { const char* text; bool grow; int32_t width; } rows[] = {
+      {"b", false, 30}, {"", true, 30}, {long_text, false, 30}, {long_text, true, wanted}, {"", true, wanted}};
+  for (const auto& row : rows) {
+    dirty_rectangles().clear();
+    label.set_text(row.text, row.grow);
+    EXPECT_STREQ(label.text.get_text(PARAMETER::VALUE), row.text);
+    EXPECT_EQ(label.width, row.width) << row.text;
+    EXPECT_GT(dirty_rectangles().count(), 0);
+  }
+}
+
+TEST_F(Script, StyleSizeHelpers) {
+  struct ROW {
+    uint16_t left, right, font_x;
+    uint16_t gap_width;
+  };
+  const ROW rows[] = {{65535, 65535, 12, 12}, {4, 65535, 12, 10}, {65535, 5, 13, 11}, {3, 4, 12, 7},
+                      {65535, 65535, 65535, static_cast<uint16_t>(get_screen_image()->font_width)}};
+  for (const ROW& row : rows) {
+    WM_STYLE_SET s;
+    s.border_left_gap = row.left;
+    s.border_right_gap = row.right;
+    s.font_x_sz = row.font_x;
+    EXPECT_EQ(WM_SCRIPT::style_gap_width(s), row.gap_width);
+  }
+  WM_STYLE_SET s;
+  EXPECT_EQ(WM_SCRIPT::style_gap_height(s, 3), 6);
+  s.border_top_gap = 4;
+  EXPECT_EQ(WM_SCRIPT::style_gap_height(s, 3), 7);
+  // An unset font height is the surface's, not 65535 wrapped.
+  WM_STYLE_SET unset;
+  unset.shading_type = 6;
+  uint16_t w = 0, h = 0;
+  WM_SCRIPT::style_label_size(unset, "xy", &w, &h);
+  EXPECT_EQ(h, 2 * get_border_width(6) + get_screen_image()->font_height + 1);
+  EXPECT_EQ(w, WM_SCRIPT::style_gap_width(unset) + get_screen_image()->get_text_width(255, 65535, -1, "xy") + 1);
+}
+
+class OWNER : public wm_test::BOX {
+public:
+  OWNER() : BOX(0, 0, 10, 10, 0xFF000000) {}
+  int32_t process() override {
+    ++calls;
+    return result;
+  }
+  int32_t result = 0;
+  int calls = 0;
+};
+
+TEST_F(Script, AttachedOwnerProcessesFirst) {
+  WM_STYLE_SET style = plain(0);
+  WM_SCRIPT label(10, 10, 39, 29, &style, "tip");
+  EXPECT_EQ(label.process(), 0);
+  OWNER owner;
+  label.attached_object = &owner;
+  owner.result = 7;
+  EXPECT_EQ(label.process(), 7);
+  owner.result = 0;
+  EXPECT_EQ(label.process(), 0);
+  EXPECT_EQ(owner.calls, 2);
+}
+
+int created = 0;
+void count_created(WM_SCREEN_OBJECT* object, uintptr_t) {
+  if (object->kind & wm_kind::SCRIPT) ++created;
+}
+
+TEST_F(Script, APageOfLabels) {
+  WM_SCREEN_OBJECT::object_created_hook = count_created;
+  created = 0;
+  const uint32_t flags[] = {SSF_LEFT_JUSTIFY_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+                            SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_SHADOW_TEXT,
+                            SSF_RIGHT_JUSTIFY_TEXT | SSF_HFADING,
+                            SSF_TOP_ALIGN_TEXT | SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+                            SSF_BOTTOM_ALIGN_TEXT | SSF_DARKENED_BACKGROUND,
+                            SSF_WRAP_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER};
+  const char* texts[] = {"Left", "Indented", "Right", "Top", "Bottom", "A wrapped block of label text"};
+  for (int i = 0; i < 6; ++i) {
+    WM_STYLE_SET style = plain(flags[i]);
+    style.shading_type = 6;
+    style.shading_flags = i % 2 ? 255 : 15;
+    style.fading_colour = 0xFF00C0C0;
+    style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 4;
+    const int16_t lx = static_cast<int16_t>(5 + (i % 2) * 98), ly = static_cast<int16_t>(5 + (i / 2) * 48);
+    WM_SCRIPT label(lx, ly, static_cast<int16_t>(lx + 91), static_cast<int16_t>(ly + 43), &style, texts[i]);
+    label.draw();
+  }
+  WM_SCREEN_OBJECT::object_created_hook = nullptr;
+  EXPECT_EQ(created, 6);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/labels.png", png.text()));
+  EXPECT_EQ(pixel(6, 6), 0xFFFFFFFF);  // raised border of the first label
+}
+
+}  // namespace
