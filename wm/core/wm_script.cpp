@@ -86,7 +86,10 @@ const char* text_of(const PARAMETER& p) {
 
 }  // namespace
 
-WM_SCRIPT::WM_SCRIPT(bool is_visible) : WM_SCREEN_OBJECT(is_visible, nullptr, 0, 0), image(&wm_image_cache()), flashing_image(&wm_image_cache()) {
+WM_SCRIPT::WM_SCRIPT(bool is_visible)
+    : WM_SCREEN_OBJECT(is_visible, nullptr, 0, 0),
+      image(&wm_image_cache()),
+      flashing_image(&wm_image_cache()) {
   kind |= wm_kind::SCRIPT;
   notify_created();
 }
@@ -116,8 +119,8 @@ WM_SCRIPT::WM_SCRIPT(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const char*
       image(&wm_image_cache()),
       flashing_image(&wm_image_cache()) {
   const uint16_t u = WM_STYLE_SET::UNSET;
-  init(x1, y1, x2, y2, new_text, new_font, font_w, font_h, new_text_colour, new_background, u, u,
-       u, u, u, u);
+  init(x1, y1, x2, y2, new_text, new_font, font_w, font_h, new_text_colour, new_background, u, u, u,
+       u, u, u);
   kind |= wm_kind::SCRIPT;
   notify_created();
 }
@@ -136,8 +139,7 @@ void WM_SCRIPT::apply_style(const WM_STYLE_SET& s) {
   text_flags = text_flags_of(s.drawing_flags);
   underline_colour = is_set(s.underline_colour) ? s.underline_colour : COLOUR_INVISIBLE;
   fading_colour = is_set(s.fading_colour) ? s.fading_colour : 0xFF000000;
-  flashing_text_colour =
-      is_set(s.flashing_text_colour) ? s.flashing_text_colour : COLOUR_INVISIBLE;
+  flashing_text_colour = is_set(s.flashing_text_colour) ? s.flashing_text_colour : COLOUR_INVISIBLE;
 }
 
 void WM_SCRIPT::init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const char* new_text,
@@ -189,8 +191,7 @@ void WM_SCRIPT::set_text(const char* new_text, bool grow) {
   width = static_cast<uint16_t>(std::clamp<int32_t>(std::max<int32_t>(width, wanted), 0, 65535));
 }
 
-bool WM_SCRIPT::load_images(const char* folder, const char* base_name,
-                            const WM_STYLE_SET* style) {
+bool WM_SCRIPT::load_images(const char* folder, const char* base_name, const WM_STYLE_SET* style) {
   if (style && style->is_loaded()) {
     image.clear();
     flashing_image.clear();
@@ -244,10 +245,11 @@ uint16_t WM_SCRIPT::style_gap_height(const WM_STYLE_SET& style, uint16_t unit) {
 
 void WM_SCRIPT::style_label_size(const WM_STYLE_SET& style, const char* t, uint16_t* w,
                                  uint16_t* h) {
-  const int32_t text_w = label_surface()->get_text_width(style.font_id, style.font_x_sz,
-                                                   static_cast<int16_t>(style.font_y_sz), t ? t : "");
+  const int32_t text_w = label_surface()->get_text_width(
+      style.font_id, style.font_x_sz, static_cast<int16_t>(style.font_y_sz), t ? t : "");
   const auto unit = static_cast<uint16_t>(::get_border_width(style.shading_type));
-  if (w) *w = static_cast<uint16_t>(std::clamp<int32_t>(style_gap_width(style) + text_w + 1, 0, 65535));
+  if (w)
+    *w = static_cast<uint16_t>(std::clamp<int32_t>(style_gap_width(style) + text_w + 1, 0, 65535));
   if (h) {
     *h = static_cast<uint16_t>(std::min<uint32_t>(
         uint32_t{style_gap_height(style, unit)} + resolve_height(style.font_y_sz) + 1, 65535));
@@ -330,10 +332,14 @@ void WM_SCRIPT::draw_icon(IMAGE* s, int32_t& tx, int32_t& ty, int32_t tw, int32_
   const uint32_t f = text_flags;
   int32_t bx1 = x, bx2 = x + width - 1, by1 = y, by2 = y + height - 1;
   if (!(f & script_flag::ICON_ATTACHED)) {
-    if (f & script_flag::ICON_LEFT) bx2 = x + left_gap - 1;
-    else if (f & script_flag::ICON_RIGHT) bx1 = x + width - right_gap;
-    if (f & script_flag::ICON_TOP) by2 = y + top_gap - 1;
-    else if (f & script_flag::ICON_BOTTOM) by1 = y + height - bottom_gap;
+    if (f & script_flag::ICON_LEFT)
+      bx2 = x + left_gap - 1;
+    else if (f & script_flag::ICON_RIGHT)
+      bx1 = x + width - right_gap;
+    if (f & script_flag::ICON_TOP)
+      by2 = y + top_gap - 1;
+    else if (f & script_flag::ICON_BOTTOM)
+      by1 = y + height - bottom_gap;
   } else {
     const bool left = f & script_flag::LEFT_JUSTIFY, right = f & script_flag::RIGHT_JUSTIFY;
     const bool top = f & script_flag::TOP_ALIGN, bottom = f & script_flag::BOTTOM_ALIGN;
@@ -368,8 +374,8 @@ void WM_SCRIPT::draw() {
   IMAGE* s = label_surface();
   CLIP_SCOPE keep(s);
   const auto x2 = static_cast<int16_t>(x + width - 1), y2 = static_cast<int16_t>(y + height - 1);
-  const auto radius = static_cast<uint16_t>(
-      std::min<int32_t>(20, IMAGE::default_corner_radius(x, y, x2, y2) / 2));
+  const auto radius =
+      static_cast<uint16_t>(std::min<int32_t>(20, IMAGE::default_corner_radius(x, y, x2, y2) / 2));
   s->clip_to(x, y, x2, y2);
   if (s->clip_is_empty()) return;
   const COLOUR in_use = flash_phase && is_set(flashing_background_colour)
@@ -389,8 +395,8 @@ void WM_SCRIPT::draw() {
   } else {
     SKIN_FRAME& frame = flash_phase && flashing_image.is_loaded() ? flashing_image : image;
     frame.draw(static_cast<uint16_t>(x), static_cast<uint16_t>(y), static_cast<uint16_t>(x2),
-               static_cast<uint16_t>(y2), (text_flags & script_flag::DONT_RESIZE_IMAGE) ? 0 : 1,
-               s, BLIT_BLEND);
+               static_cast<uint16_t>(y2), (text_flags & script_flag::DONT_RESIZE_IMAGE) ? 0 : 1, s,
+               BLIT_BLEND);
   }
 
   const char* t = text_of(flash_phase ? flashing_text : text);

@@ -38,7 +38,7 @@ constexpr uint32_t NO_IMAGE_HIT_TEST = 0x1000000;  // set by owners
 }  // namespace script_flag
 
 class WM_SCRIPT : public WM_SCREEN_OBJECT {
-public:
+ public:
   // (x1, y1) top-left, (x2, y2) the inclusive far corner; a width or height
   // of 0 or below is fitted to the text. Everything else from the style.
   WM_SCRIPT(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const WM_STYLE_SET* style,
@@ -99,11 +99,11 @@ public:
   SKIN_FRAME image;
   SKIN_FRAME flashing_image;
 
-protected:
+ protected:
   // Leaves the label's fields to a derived class, which calls init.
   explicit WM_SCRIPT(bool is_visible);
 
-private:
+ private:
   uint16_t text_height() const;
   int32_t measure(const char* t) const;
   void apply_style(const WM_STYLE_SET& style);

@@ -1,6 +1,8 @@
 // Labels drawn into the headless screen with the DejaVu font: placement by
 // every alignment flag, borders, backgrounds, wrapping, flashing on the
 // frame clock, fitting to the text, growing and owner forwarding.
+#include "wm_script.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,7 +14,6 @@
 #include "picture_compare.h"
 #include "screen.h"
 #include "skin_test_support.h"
-#include "wm_script.h"
 #include "wm_test_objects.h"
 
 namespace {
@@ -42,7 +43,7 @@ INK ink_of(int x1, int y1, int x2, int y2, COLOUR background) {
 }
 
 class Script : public test_support::ScratchSkinTest {
-protected:
+ protected:
   Script() : ScratchSkinTest("script_test") {}
   void SetUp() override {
     // Before the scratch system root hides the system's font folder.
@@ -93,7 +94,11 @@ TEST_F(Script, AlignmentFlagsPlaceTheText) {
       {0, [](const INK& i) { EXPECT_LE(std::abs((i.x1 - 12) - (127 - i.x2)), 3); }},
       {SSF_TOP_ALIGN_TEXT, [](const INK& i) { EXPECT_LE(i.y1, 16); }},
       {SSF_BOTTOM_ALIGN_TEXT, [](const INK& i) { EXPECT_GE(i.y2, 44); }},
-      {0, [](const INK& i) { EXPECT_GE(i.y1, 17); EXPECT_LE(i.y2, 43); }},
+      {0,
+       [](const INK& i) {
+         EXPECT_GE(i.y1, 17);
+         EXPECT_LE(i.y2, 43);
+       }},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.flags);
@@ -155,15 +160,25 @@ TEST_F(Script, Backgrounds) {
   };
   const ROW rows[] = {
       {"plain", [](WM_STYLE_SET&) {}, kBack, kBack, kBack},
-      {"horizontal fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_HFADING; s.fading_colour = 0xFF0000FF; },
+      {"horizontal fading",
+       [](WM_STYLE_SET& s) {
+         s.drawing_flags = SSF_HFADING;
+         s.fading_colour = 0xFF0000FF;
+       },
        0xFF000081, 0xFF0000C0, 0xFF000080},
-      {"vertical fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_VFADING; s.fading_colour = 0xFF0000FF; },
+      {"vertical fading",
+       [](WM_STYLE_SET& s) {
+         s.drawing_flags = SSF_VFADING;
+         s.fading_colour = 0xFF0000FF;
+       },
        0xFF0000C1, 0xFF0000C1, 0xFF000080},
-      {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; },
-       0xFF404040, 0xFF404040, 0xFF404040},
+      {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; }, 0xFF404040,
+       0xFF404040, 0xFF404040},
       {"rounded", [](WM_STYLE_SET& s) { s.shading_flags = 255; }, kBack, kBack, kScreen},
-      {"unset colour", [](WM_STYLE_SET& s) { s.bg_colour = 0x00000080; }, kScreen, kScreen, kScreen},
-      {"skin frame", [](WM_STYLE_SET& s) {
+      {"unset colour", [](WM_STYLE_SET& s) { s.bg_colour = 0x00000080; }, kScreen, kScreen,
+       kScreen},
+      {"skin frame",
+       [](WM_STYLE_SET& s) {
          s.set_image_filename("lbl");
          strcpy(s.image_path, "$APP/skin");
          s.bg_colour = COLOUR_INVISIBLE;
@@ -186,6 +201,61 @@ TEST_F(Script, Backgrounds) {
   }
 }
 
+TEST_F(Script, IconsInTheirGapOrBesideTheText) {
+  const COLOUR red = 0xFFFF0000;
+  struct ROW {
+    uint32_t flags;
+    uint16_t left_gap;
+    int16_t icon_x, icon_y;  // top-left pixel of the 8 x 8 icon
+    int text_from;           // first column the text may use
+  };
+  // Label at (10, 10), 120 x 40; 12-pixel text centred at y = 24.
+  const ROW rows[] = {
+      {SSF_ICON_LEFT | SSF_LEFT_JUSTIFY_TEXT, 20, 16, 26, 30},
+      {SSF_ICON_LEFT | SSF_ICON_ATTACH_TO_TEXT | SSF_LEFT_JUSTIFY_TEXT, 2, 12, 26, 21},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.flags);
+    clear_screen();
+    WM_STYLE_SET style = plain(row.flags);
+    style.border_left_gap = row.left_gap;
+    WM_SCRIPT label(10, 10, 129, 49, &style, "Text");
+    ASSERT_TRUE(label.icon.create(8, 8));
+    label.icon.fill_rect_solid(0, 0, 7, 7, &red);
+    label.draw();
+    EXPECT_EQ(pixel(row.icon_x, row.icon_y), red);
+    EXPECT_EQ(pixel(row.icon_x + 7, row.icon_y + 7), red);
+    EXPECT_EQ(pixel(row.icon_x - 1, row.icon_y), kBack);
+    EXPECT_EQ(pixel(row.icon_x + 8, row.icon_y + 8), kBack);
+    const INK text = ink_of(row.icon_x + 8, 10, 129, 49, kBack);
+    EXPECT_GE(text.x1, row.text_from - 1);  // the glyph's edge may reach one pixel left
+    EXPECT_LE(text.x1, row.text_from + 3);
+  }
+}
+
+TEST_F(Script, ColoursAndImagesByName) {
+  IMAGE picture(4, 4);
+  const COLOUR grey = 0xFF606060;
+  picture.fill_rect_solid(0, 0, 3, 3, &grey);
+  for (const char* name : {"named_up.png", "named_flashing.png"}) {
+    DATA_FILE* file = skin.open_data_file(name, 1, 0, false);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(picture.save_png(file));
+    ASSERT_TRUE(FOLDER::close_data_file(file));
+  }
+  WM_SCRIPT label(10, 10, 49, 29, "", 255, 12, 12, kInk, COLOUR_INVISIBLE);
+  EXPECT_FALSE(label.load_images(skin, nullptr, nullptr));
+  EXPECT_TRUE(label.load_images(skin, "named", nullptr));  // falls back to "named_up"
+  EXPECT_TRUE(label.flashing_image.is_loaded());
+  label.draw();
+  EXPECT_EQ(pixel(30, 20), grey);
+  // The tint recolours the picture.
+  label.set_colours(0xFF00FF00, kInk, 0, false);
+  label.draw();
+  EXPECT_NE(pixel(30, 20), grey);
+  EXPECT_EQ(label.background_colour, 0xFF00FF00u);
+}
+
 TEST_F(Script, WrappedTextFillsSeveralLines) {
   WM_STYLE_SET style = plain(SSF_WRAP_TEXT | SSF_LEFT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT);
   WM_SCRIPT label(10, 10, 79, 99, &style, "one two three four five six seven");
@@ -204,7 +274,8 @@ TEST_F(Script, FlashesWithBlinkBitFive) {
   WM_SCRIPT label(10, 10, 129, 49, &style, "normal");
   label.flashing_text.set_from_string(PARAMETER::VALUE, "FLASH");
   label.flashing_background_colour = 0xFF008000;
-  const std::pair<uint32_t, uint8_t> frames[] = {{0, 0}, {1999, 0}, {2000, 1}, {3999, 1}, {4000, 0}, {6000, 1}};
+  const std::pair<uint32_t, uint8_t> frames[] = {{0, 0},    {1999, 0}, {2000, 1},
+                                                 {3999, 1}, {4000, 0}, {6000, 1}};
   for (const auto& [ms, phase] : frames) {
     WM_SCREEN_OBJECT::set_frame_clock(ms);
     label.needs_redraw = 0;
@@ -222,7 +293,8 @@ TEST_F(Script, FlashesWithBlinkBitFive) {
   // In the flash phase the text is yellow.
   bool yellow = false;
   for (int px = 10; px < 130; ++px)
-    for (int py = 10; py < 50; ++py) yellow |= pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == 0xFFFFFF00;
+    for (int py = 10; py < 50; ++py)
+      yellow |= pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == 0xFFFFFF00;
   EXPECT_TRUE(yellow);
 }
 
@@ -256,8 +328,15 @@ TEST_F(Script, SetTextRedrawsAndOnlyGrows) {
   label.visible = 1;
   const char* long_text = "a much longer text";
   const int32_t wanted = get_screen_image()->get_text_width(255, 65535, -1, long_text) + 1;
-  const struct { const char* text; bool grow; int32_t width; } rows[] = {
-      {"b", false, 30}, {"", true, 30}, {long_text, false, 30}, {long_text, true, wanted}, {"", true, wanted}};
+  const struct {
+    const char* text;
+    bool grow;
+    int32_t width;
+  } rows[] = {{"b", false, 30},
+              {"", true, 30},
+              {long_text, false, 30},
+              {long_text, true, wanted},
+              {"", true, wanted}};
   for (const auto& row : rows) {
     dirty_rectangles().clear();
     label.set_text(row.text, row.grow);
@@ -272,7 +351,10 @@ TEST_F(Script, StyleSizeHelpers) {
     uint16_t left, right, font_x;
     uint16_t gap_width;
   };
-  const ROW rows[] = {{65535, 65535, 12, 12}, {4, 65535, 12, 10}, {65535, 5, 13, 11}, {3, 4, 12, 7},
+  const ROW rows[] = {{65535, 65535, 12, 12},
+                      {4, 65535, 12, 10},
+                      {65535, 5, 13, 11},
+                      {3, 4, 12, 7},
                       {65535, 65535, 65535, static_cast<uint16_t>(get_screen_image()->font_width)}};
   for (const ROW& row : rows) {
     WM_STYLE_SET s;
@@ -291,11 +373,12 @@ TEST_F(Script, StyleSizeHelpers) {
   uint16_t w = 0, h = 0;
   WM_SCRIPT::style_label_size(unset, "xy", &w, &h);
   EXPECT_EQ(h, 2 * get_border_width(6) + get_screen_image()->font_height + 1);
-  EXPECT_EQ(w, WM_SCRIPT::style_gap_width(unset) + get_screen_image()->get_text_width(255, 65535, -1, "xy") + 1);
+  EXPECT_EQ(w, WM_SCRIPT::style_gap_width(unset) +
+                   get_screen_image()->get_text_width(255, 65535, -1, "xy") + 1);
 }
 
 class OWNER : public wm_test::BOX {
-public:
+ public:
   OWNER() : BOX(0, 0, 10, 10, 0xFF000000) {}
   int32_t process() override {
     ++calls;
@@ -326,28 +409,34 @@ void count_created(WM_SCREEN_OBJECT* object, uintptr_t) {
 TEST_F(Script, APageOfLabels) {
   WM_SCREEN_OBJECT::object_created_hook = count_created;
   created = 0;
-  const uint32_t flags[] = {SSF_LEFT_JUSTIFY_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
-                            SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_SHADOW_TEXT,
-                            SSF_RIGHT_JUSTIFY_TEXT | SSF_HFADING,
-                            SSF_TOP_ALIGN_TEXT | SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
-                            SSF_BOTTOM_ALIGN_TEXT | SSF_DARKENED_BACKGROUND,
-                            SSF_WRAP_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER};
-  const char* texts[] = {"Left", "Indented", "Right", "Top", "Bottom", "A wrapped block of label text"};
+  const uint32_t flags[] = {
+      SSF_LEFT_JUSTIFY_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+      SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_SHADOW_TEXT,
+      SSF_RIGHT_JUSTIFY_TEXT | SSF_HFADING,
+      SSF_TOP_ALIGN_TEXT | SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+      SSF_BOTTOM_ALIGN_TEXT | SSF_DARKENED_BACKGROUND,
+      SSF_WRAP_TEXT | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER};
+  const char* texts[] = {"Left", "Indented", "Right",
+                         "Top",  "Bottom",   "A wrapped block of label text"};
   for (int i = 0; i < 6; ++i) {
     WM_STYLE_SET style = plain(flags[i]);
     style.shading_type = 6;
     style.shading_flags = i % 2 ? 255 : 15;
     style.fading_colour = 0xFF00C0C0;
-    style.border_left_gap = style.border_right_gap = style.border_top_gap = style.border_bottom_gap = 4;
-    const int16_t lx = static_cast<int16_t>(5 + (i % 2) * 98), ly = static_cast<int16_t>(5 + (i / 2) * 48);
-    WM_SCRIPT label(lx, ly, static_cast<int16_t>(lx + 91), static_cast<int16_t>(ly + 43), &style, texts[i]);
+    style.border_left_gap = style.border_right_gap = style.border_top_gap =
+        style.border_bottom_gap = 4;
+    const int16_t lx = static_cast<int16_t>(5 + (i % 2) * 98),
+                  ly = static_cast<int16_t>(5 + (i / 2) * 48);
+    WM_SCRIPT label(lx, ly, static_cast<int16_t>(lx + 91), static_cast<int16_t>(ly + 43), &style,
+                    texts[i]);
     label.draw();
   }
   WM_SCREEN_OBJECT::object_created_hook = nullptr;
   EXPECT_EQ(created, 6);
   test_support::MEMORY_DEVICE png;
   ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/labels.png", png.text()));
+  EXPECT_TRUE(
+      test_support::write_file(test_support::picture_output_folder() + "/labels.png", png.text()));
   EXPECT_EQ(pixel(6, 6), 0xFFFFFFFF);  // raised border of the first label
 }
 
