@@ -122,6 +122,7 @@ TEST_F(Script, BordersFollowTheStyle) {
     uint32_t drawing;
     uint16_t shading_flags;
     COLOUR top_left, top_middle;  // pixels (10, 10) and (70, 10)
+    uint32_t shading_type = 6;
   };
   const ROW rows[] = {
       {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER, 15, 0xFFFFFFFF, 0xFFFFFFFF},
@@ -129,17 +130,21 @@ TEST_F(Script, BordersFollowTheStyle) {
       {SSF_INDENT_BORDER | SSF_OUTSTANDING_BORDER, 15, kBack, kBack},  // no ssf_draw_border
       {0, 255, kScreen, kBack},                                        // rounded, no border
       {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER, 255, kScreen, 0xFFFFFFFF},
+      {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER, 15, 0xFFFFFF00, 0xFFFFFF00, 3},  // yellow outline
+      {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_USE_TEXT_COLOUR_FOR_OUTLINE, 15, kInk, kInk,
+       3},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.drawing);
     clear_screen();
     WM_STYLE_SET style = plain(row.drawing);
-    style.shading_type = 6;
+    style.shading_type = row.shading_type;
     style.shading_flags = row.shading_flags;
     WM_SCRIPT label(10, 10, 129, 49, &style, "");
     label.draw();
     EXPECT_EQ(pixel(10, 10), row.top_left);
     EXPECT_EQ(pixel(70, 10), row.top_middle);
+    EXPECT_EQ(border_theme.outline, 0xFFFFFF00u);  // given back after the border
   }
 }
 
@@ -249,6 +254,13 @@ TEST_F(Script, ColoursAndImagesByName) {
   EXPECT_TRUE(label.flashing_image.is_loaded());
   label.draw();
   EXPECT_EQ(pixel(30, 20), grey);
+  // A style whose images are not loaded lends its folder and name instead.
+  WM_STYLE_SET style = plain(0);
+  style.set_image_filename("named");
+  strcpy(style.image_path, "$APP/skin");
+  WM_SCRIPT styled(0, 0, 9, 9, &style, "");
+  EXPECT_TRUE(styled.image.is_loaded());
+  EXPECT_TRUE(styled.flashing_image.is_loaded());
   // The tint recolours the picture.
   label.set_colours(0xFF00FF00, kInk, 0, false);
   label.draw();
