@@ -188,7 +188,10 @@ void WM_SCRIPT::set_text(const char* new_text, bool grow) {
   if (!grow) return;
   const char* t = text_of(text);
   const int32_t wanted = label_surface()->get_text_width(255, 65535, -1, t ? t : "") + 1;
-  width = static_cast<uint16_t>(std::clamp<int32_t>(std::max<int32_t>(width, wanted), 0, 65535));
+  if (wanted <= width) return;
+  width = static_cast<uint16_t>(std::min<int32_t>(wanted, 65535));
+  // The area marked before covered only the old width.
+  if (visible) invalidate();
 }
 
 bool WM_SCRIPT::load_images(const char* folder, const char* base_name, const WM_STYLE_SET* style) {
