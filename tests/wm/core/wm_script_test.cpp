@@ -266,6 +266,22 @@ TEST_F(Script, ColoursAndImagesByName) {
   label.draw();
   EXPECT_NE(pixel(30, 20), grey);
   EXPECT_EQ(label.background_colour, 0xFF00FF00u);
+  // Points over clear pixels of the picture miss, unless the owner turns the
+  // picture test off.
+  IMAGE clear(4, 4);
+  const COLOUR none = 0;
+  clear.fill_rect_solid(0, 0, 3, 3, &none);
+  DATA_FILE* file = skin.open_data_file("clear.png", 1, 0, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(clear.save_png(file));
+  ASSERT_TRUE(FOLDER::close_data_file(file));
+  EXPECT_TRUE(label.hit_test(30, 20));
+  ASSERT_TRUE(label.load_images(skin, "clear", nullptr));
+  EXPECT_FALSE(label.hit_test(30, 20));
+  label.text_flags |= script_flag::NO_IMAGE_HIT_TEST;
+  EXPECT_TRUE(label.hit_test(30, 20));
+  label.visible = 0;
+  EXPECT_FALSE(label.hit_test(30, 20));
 }
 
 TEST_F(Script, WrappedTextFillsSeveralLines) {
