@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -70,14 +69,7 @@ protected:
 
   // Runs platform frames until the condition holds or the turns run out.
   bool pump(const std::function<bool()>& done, int turns = 400) {
-    XSync(probe, False);
-    for (int i = 0; i < turns; ++i) {
-      XSync(x11.display, False);
-      platform_update();
-      if (done()) return true;
-      usleep(5000);
-    }
-    return done();
+    return private_x::pump_frames(probe, done, turns);
   }
   void key(KeySym symbol, bool down) {
     XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
