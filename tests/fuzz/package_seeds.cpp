@@ -11,15 +11,9 @@
 #include "file_services.h"
 #include "folder.h"
 #include "package.h"
+#include "seed_maker.h"
 
 namespace {
-
-bool write_bytes(const std::string& path, const std::string& bytes) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return fclose(file) == 0 && ok;
-}
 
 std::string pattern(size_t size, unsigned seed) {
   std::string bytes(size, '\0');
@@ -27,22 +21,13 @@ std::string pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
-    return 2;
-  }
-  FOLDER seeds;
-  if (!seeds.set_absolute(argv[1])) return 1;
-  std::string folder = argv[1];
+bool write_seeds(FOLDER& seeds, const std::string& folder) {
   auto source = [&](const char* name, const std::string& bytes) {
     return write_bytes(folder + "/" + name, bytes);
   };
   bool ok = source("src_a", pattern(100, 1)) && source("src_b", pattern(37, 2)) &&
             source("src_c", pattern(5, 3)) && source("src_empty", "");
-  if (!ok) return 1;
+  if (!ok) return false;
 
   {
     PACKAGE empty(seeds, "seed_empty.pkg", true, 16, false, false);
@@ -65,9 +50,10 @@ int main(int argc, char** argv) {
          package.add_file(seeds, "src_c", "dir/b", true);
   }
   for (const char* name : {"src_a", "src_b", "src_c", "src_empty"}) remove_file(seeds, name);
-  if (!ok) {
-    fprintf(stderr, "%s\n", get_last_error_text());
-    return 1;
-  }
-  return 0;
+  if (!ok) fprintf(stderr, "%s\n", get_last_error_text());
+  return ok;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return run_seed_maker(argc, argv, write_seeds); }

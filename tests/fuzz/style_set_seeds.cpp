@@ -7,6 +7,7 @@
 
 #include "data_file.h"
 #include "folder.h"
+#include "seed_maker.h"
 #include "wm_style_set.h"
 
 namespace {
@@ -24,10 +25,7 @@ const char* const kStyleFile =
     "sssf_retain_width\n\t1\n";
 
 bool append_text(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "ab");
-  if (!file) return false;
-  bool ok = fputs("#SS\n", file) >= 0 && fputs(kStyleFile, file) >= 0;
-  return fclose(file) == 0 && ok;
+  return write_bytes(path, std::string("#SS\n") + kStyleFile, true);
 }
 
 bool write_version_3(DATA_FILE& file) {
@@ -43,16 +41,7 @@ bool write_version_3(DATA_FILE& file) {
   return ok;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
-    return 2;
-  }
-  FOLDER seeds;
-  if (!seeds.set_absolute(argv[1])) return 1;
-
+bool write_seeds(FOLDER& seeds, const std::string& folder) {
   WM_STYLE_SET style;
   style.set_name("button");
   style.set_image_filename("btn");
@@ -64,7 +53,9 @@ int main(int argc, char** argv) {
   file = seeds.open_data_file("v3", 1, 0, false);
   ok = ok && file && write_version_3(*file);
   ok = FOLDER::close_data_file(file) && ok;
-  const std::string folder = argv[1];
-  ok = ok && append_text(folder + "/v9") && append_text(folder + "/v3");
-  return ok ? 0 : 1;
+  return ok && append_text(folder + "/v9") && append_text(folder + "/v3");
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return run_seed_maker(argc, argv, write_seeds); }

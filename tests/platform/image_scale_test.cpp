@@ -188,31 +188,29 @@ TEST(ImageScale, AspectResultOverALimitIsScaledAgainWithTheSameFlag) {
 }
 
 TEST(ImageScale, AspectResultOverALimitSettlesWhenTheRatiosTie) {
-  // 200 x 100 to height 80 wants 160 x 80; asked again for 160 x 80 the
-  // ratios tie, the height drives again and the width is still over 100.
-  // The limit must hold all the same.
-  IMAGE wide(200, 100);
-  wide.keep_aspect = 1;
-  wide.max_width = 100;
-  wide.scale(65535, 80, false);
-  EXPECT_EQ(wide.width, 100);
-  EXPECT_EQ(wide.height, 50);
-
-  IMAGE square(100, 100);
-  square.keep_aspect = 1;
-  square.max_width = 50;
-  square.scale(80, 80, true);
-  EXPECT_EQ(square.width, 50);
-  EXPECT_EQ(square.height, 50);
-
-  // The aspect size found is too large for an image at all: the limit
-  // still decides.
-  IMAGE line(1000, 1);
-  line.keep_aspect = 1;
-  line.max_width = 500;
-  line.scale(65535, 100, false);
-  EXPECT_EQ(line.width, 500);
-  EXPECT_EQ(line.height, 1);
+  const struct {
+    int16_t w, h;
+    uint16_t max_width, to_w, to_h;
+    bool smooth;
+    int want_w, want_h;
+  } rows[] = {
+      // 200 x 100 to height 80 wants 160 x 80; asked again for 160 x 80 the
+      // ratios tie, the height drives again and the width is still over 100.
+      // The limit must hold all the same.
+      {200, 100, 100, 65535, 80, false, 100, 50},
+      {100, 100, 50, 80, 80, true, 50, 50},
+      // The aspect size found is too large for an image at all: the limit
+      // still decides.
+      {1000, 1, 500, 65535, 100, false, 500, 1},
+  };
+  for (const auto& row : rows) {
+    IMAGE image(row.w, row.h);
+    image.keep_aspect = 1;
+    image.max_width = row.max_width;
+    image.scale(row.to_w, row.to_h, row.smooth);
+    EXPECT_EQ(image.width, row.want_w) << row.w << " x " << row.h;
+    EXPECT_EQ(image.height, row.want_h) << row.w << " x " << row.h;
+  }
 }
 
 TEST(ImageScale, RefusedAndDegenerateSizes) {

@@ -284,16 +284,7 @@ protected:
   }
 
   // Runs platform frames until the condition holds (or about two seconds).
-  bool pump(const std::function<bool()>& done) {
-    XSync(probe, False);
-    for (int i = 0; i < 400; ++i) {
-      XSync(x11.display, False);
-      platform_update();
-      if (done()) return true;
-      usleep(5000);
-    }
-    return done();
-  }
+  bool pump(const std::function<bool()>& done) { return private_x::pump_frames(probe, done); }
   void settle() {
     XSync(probe, False);
     for (int i = 0; i < 5; ++i) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "errors.h"
@@ -114,6 +115,19 @@ inline bool open_focused_window(Display* probe, const char* title, int16_t width
   XSync(x11.display, False);
   XSetInputFocus(probe, x11.window, RevertToParent, CurrentTime);
   return true;
+}
+
+// Runs platform frames, 5 ms apart, until the condition holds or the turns
+// run out; what the probe sent reaches the server first.
+inline bool pump_frames(Display* probe, const std::function<bool()>& done, int turns = 400) {
+  XSync(probe, False);
+  for (int i = 0; i < turns; ++i) {
+    XSync(x11.display, False);
+    platform_update();
+    if (done()) return true;
+    usleep(5000);
+  }
+  return done();
 }
 
 }  // namespace private_x

@@ -325,22 +325,9 @@ TEST_F(PageManager, UnsetCallbacksAreSkipped) {
 
 TEST_F(PageManager, TabMovesTheFocusInOrder) {
   manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
-  manager->set_page(0, [](WM_PAGE_MANAGER* m) {
-    WM_MANAGER* root = m->current_root();
-    // a, (b not selectable), (c hidden), d, then e inside a group.
-    const struct { int16_t x; bool selectable; bool visible; } spec[] = {
-        {0, true, true}, {20, false, true}, {40, true, false}, {60, true, true}};
-    for (const auto& s : spec) {
-      auto* b = new BOX(s.x, 0, 10, 10, AREA_COLOUR[0], s.visible);
-      b->selectable = s.selectable;
-      root->add_child(b, false);
-    }
-    auto* group = new BOX(0, 50, 100, 50, AREA_COLOUR[1]);
-    auto* e = new BOX(80, 60, 10, 10, AREA_COLOUR[0]);
-    e->selectable = 1;
-    group->add_child(e, false);
-    root->add_child(group, false);
-  }, nullptr, 0, nullptr, 0, 0, nullptr);
+  manager->set_page(
+      0, [](WM_PAGE_MANAGER* m) { wm_test::add_tab_order_boxes(m->current_root()); }, nullptr, 0,
+      nullptr, 0, 0, nullptr);
   manager->frame(false);
   WM_MANAGER& root = manager->area(0).root;
   WM_SCREEN_OBJECT* a = root.get_child(0);

@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -19,31 +18,13 @@
 #include "wm_page_manager.h"
 #include "wm_test_objects.h"
 
-using wm_test::BOX;
-
 namespace {
 
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
 
-// a, b (not selectable), c (hidden), d, and e inside a group.
 void create_page(WM_PAGE_MANAGER* manager) {
-  WM_MANAGER* root = manager->current_root();
-  const struct {
-    int16_t x;
-    bool selectable;
-    bool visible;
-  } boxes[] = {{0, true, true}, {40, false, true}, {80, true, false}, {120, true, true}};
-  for (const auto& b : boxes) {
-    auto* box = new BOX(b.x, 0, 30, 30, 0xFF00FF00, b.visible);
-    box->selectable = b.selectable;
-    root->add_child(box, false);
-  }
-  auto* group = new BOX(0, 100, 200, 100, 0xFF0000FF);
-  auto* e = new BOX(150, 150, 30, 30, 0xFF00FF00);
-  e->selectable = 1;
-  group->add_child(e, false);
-  root->add_child(group, false);
+  wm_test::add_tab_order_boxes(manager->current_root());
 }
 
 class PageManagerX11 : public ::testing::Test {
@@ -70,14 +51,7 @@ protected:
 
   // Runs platform frames until the condition holds or the turns run out.
   bool pump(const std::function<bool()>& done, int turns = 400) {
-    XSync(probe, False);
-    for (int i = 0; i < turns; ++i) {
-      XSync(x11.display, False);
-      platform_update();
-      if (done()) return true;
-      usleep(5000);
-    }
-    return done();
+    return private_x::pump_frames(probe, done, turns);
   }
   void key(KeySym symbol, bool down) {
     XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);

@@ -21,6 +21,20 @@ constexpr COLOUR BLUE = 0xFF0000FF;
 
 class ScreenObject : public ToolkitTest {};
 
+// Moves the pointer to the point and presses the secondary button; gives
+// what the root's process makes of it.
+int32_t press_at(test_support::INPUT_DRIVER& input, WM_SCREEN_OBJECT& root, int32_t px,
+                 int32_t py) {
+  input.move_to(px, py);
+  input.press(2);
+  return root.process();
+}
+
+void release_secondary(test_support::INPUT_DRIVER& input, WM_SCREEN_OBJECT& root) {
+  input.release(2);
+  root.process();
+}
+
 std::vector<RECT> dirty_table() {
   std::vector<RECT> out;
   for (int32_t i = 0; i < dirty_rectangles().count(); ++i) out.push_back(dirty_rectangles().entry(i));
@@ -206,15 +220,10 @@ TEST_F(ScreenObject, HiddenPressedObjectDoesNotSwallowTheNextPress) {
     };
     root.add_child(b, false);
   }
-  input.move_to(5, 5);
-  input.press(2);
-  EXPECT_EQ(root.process(), 1);
+  EXPECT_EQ(press_at(input, root, 5, 5), 1);
   first->hide(false, false);  // its release will never be seen
-  input.release(2);
-  root.process();
-  input.move_to(25, 5);
-  input.press(2);
-  EXPECT_EQ(root.process(), 21);
+  release_secondary(input, root);
+  EXPECT_EQ(press_at(input, root, 25, 5), 21);
 }
 
 TEST_F(ScreenObject, OverlaysAreModalAndCloseThemselves) {
@@ -236,21 +245,13 @@ TEST_F(ScreenObject, OverlaysAreModalAndCloseThemselves) {
   EXPECT_EQ(WM_SCREEN_OBJECT::get_top_overlay_depth(), -2);
 
   // A press outside the dialog reaches nothing.
-  input.move_to(10, 10);
-  input.press(2);
-  EXPECT_EQ(root.process(), 0);
-  input.release(2);
-  root.process();
+  EXPECT_EQ(press_at(input, root, 10, 10), 0);
+  release_secondary(input, root);
   // Result 4 takes the dialog off and deletes it; the caller sees 0.
-  input.move_to(110, 110);
-  input.press(2);
-  EXPECT_EQ(root.process(), 0);
+  EXPECT_EQ(press_at(input, root, 110, 110), 0);
   EXPECT_EQ(WM_SCREEN_OBJECT::count_visible_overlays(), 0);
-  input.release(2);
-  root.process();
-  input.move_to(10, 10);
-  input.press(2);
-  EXPECT_EQ(root.process(), 5);
+  release_secondary(input, root);
+  EXPECT_EQ(press_at(input, root, 10, 10), 5);
 }
 
 // An overlay whose tick closes the overlay above it, as a menu closes its
@@ -310,9 +311,7 @@ TEST_F(ScreenObject, ChildDeletingItselfFromItsCallback) {
   root.add_child(doomed, false);
   root.add_child(next, false);
   root.add_child(after, false);
-  input.move_to(5, 5);
-  input.press(2);
-  EXPECT_EQ(root.process(), 0);
+  EXPECT_EQ(press_at(input, root, 5, 5), 0);
   EXPECT_EQ(root.child_count(), 2);
   EXPECT_EQ(after->processed, 1);
   EXPECT_EQ(WM_SCREEN_OBJECT::pressed_object, nullptr);

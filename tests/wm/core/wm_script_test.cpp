@@ -69,6 +69,15 @@ class Script : public test_support::ScratchSkinTest {
     const COLOUR c = kScreen;
     get_screen_image()->fill_rect_solid(0, 0, 199, 149, &c);
   }
+  // Saves a 4 x 4 picture of one colour as a PNG file in the skin folder.
+  void save_solid_png(const char* file_name, COLOUR colour) {
+    IMAGE picture(4, 4);
+    picture.fill_rect_solid(0, 0, 3, 3, &colour);
+    DATA_FILE* file = skin.open_data_file(file_name, 1, 0, false);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(picture.save_png(file));
+    ASSERT_TRUE(FOLDER::close_data_file(file));
+  }
   // A plain style: no border, gaps of 2, 12-pixel text in white on blue.
   static WM_STYLE_SET plain(uint32_t drawing_flags) {
     WM_STYLE_SET s;
@@ -150,13 +159,8 @@ TEST_F(Script, BordersFollowTheStyle) {
 
 TEST_F(Script, Backgrounds) {
   // A skin picture for the style's state image, written by the test.
-  IMAGE skin_picture(4, 4);
   const COLOUR red = 0xFFFF0000;
-  skin_picture.fill_rect_solid(0, 0, 3, 3, &red);
-  DATA_FILE* file = skin.open_data_file("lbl.png", 1, 0, false);
-  ASSERT_NE(file, nullptr);
-  ASSERT_TRUE(skin_picture.save_png(file));
-  ASSERT_TRUE(FOLDER::close_data_file(file));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("lbl.png", red));
 
   struct ROW {
     const char* name;
@@ -239,15 +243,9 @@ TEST_F(Script, IconsInTheirGapOrBesideTheText) {
 }
 
 TEST_F(Script, ColoursAndImagesByName) {
-  IMAGE picture(4, 4);
   const COLOUR grey = 0xFF606060;
-  picture.fill_rect_solid(0, 0, 3, 3, &grey);
-  for (const char* name : {"named_up.png", "named_flashing.png"}) {
-    DATA_FILE* file = skin.open_data_file(name, 1, 0, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(picture.save_png(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
-  }
+  for (const char* name : {"named_up.png", "named_flashing.png"})
+    ASSERT_NO_FATAL_FAILURE(save_solid_png(name, grey));
   WM_SCRIPT label(10, 10, 49, 29, "", 255, 12, 12, kInk, COLOUR_INVISIBLE);
   EXPECT_FALSE(label.load_images(skin, nullptr, nullptr));
   EXPECT_TRUE(label.load_images(skin, "named", nullptr));  // falls back to "named_up"
@@ -268,13 +266,7 @@ TEST_F(Script, ColoursAndImagesByName) {
   EXPECT_EQ(label.background_colour, 0xFF00FF00u);
   // Points over clear pixels of the picture miss, unless the owner turns the
   // picture test off.
-  IMAGE clear(4, 4);
-  const COLOUR none = 0;
-  clear.fill_rect_solid(0, 0, 3, 3, &none);
-  DATA_FILE* file = skin.open_data_file("clear.png", 1, 0, false);
-  ASSERT_NE(file, nullptr);
-  ASSERT_TRUE(clear.save_png(file));
-  ASSERT_TRUE(FOLDER::close_data_file(file));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("clear.png", 0));
   EXPECT_TRUE(label.hit_test(30, 20));
   ASSERT_TRUE(label.load_images(skin, "clear", nullptr));
   EXPECT_FALSE(label.hit_test(30, 20));

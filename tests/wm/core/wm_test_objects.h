@@ -42,6 +42,26 @@ public:
   static inline int total_draws = 0;
 };
 
+// The page the Tab tests walk: a, b (not selectable), c (hidden), d, then e
+// inside a group. The focus goes a, d, e: children 0, 3 and 4's first child.
+inline void add_tab_order_boxes(WM_SCREEN_OBJECT* root) {
+  const struct {
+    int16_t x;
+    bool selectable;
+    bool visible;
+  } boxes[] = {{0, true, true}, {20, false, true}, {40, true, false}, {60, true, true}};
+  for (const auto& b : boxes) {
+    auto* box = new BOX(b.x, 0, 10, 10, 0xFF00FF00, b.visible);
+    box->selectable = b.selectable;
+    root->add_child(box, false);
+  }
+  auto* group = new BOX(0, 50, 100, 50, 0xFF0000FF);
+  auto* e = new BOX(80, 60, 10, 10, 0xFF00FF00);
+  e->selectable = 1;
+  group->add_child(e, false);
+  root->add_child(group, false);
+}
+
 inline std::set<uint32_t> held_keys;
 inline bool fake_key_down(uint32_t key_symbol) { return held_keys.count(key_symbol) != 0; }
 
