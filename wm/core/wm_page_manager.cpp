@@ -627,31 +627,23 @@ struct WM_PAGE_MANAGER::TAB_WALK {
   }
 };
 
-void WM_PAGE_MANAGER::tab_walk(TAB_WALK& walk) {
+bool WM_PAGE_MANAGER::tab_focus(bool forward) {
+  TAB_WALK walk;
   if (WM_SCREEN_OBJECT* top = WM_SCREEN_OBJECT::find_top_overlay(0)) {
     walk.visit(top);  // an open overlay is modal
-    return;
+  } else {
+    for (int16_t i = 0; i < area_count; ++i) walk.visit(&areas[i].root);
   }
-  for (int16_t i = 0; i < area_count; ++i) walk.visit(&areas[i].root);
-}
-
-bool WM_PAGE_MANAGER::focus_next() {
-  TAB_WALK walk;
-  tab_walk(walk);
-  WM_SCREEN_OBJECT* target = walk.next ? walk.next : walk.first;
+  WM_SCREEN_OBJECT* target =
+      forward ? (walk.next ? walk.next : walk.first) : (walk.prev ? walk.prev : walk.last);
   if (!target) return false;
   target->set_focus();
   return true;
 }
 
-bool WM_PAGE_MANAGER::focus_previous() {
-  TAB_WALK walk;
-  tab_walk(walk);
-  WM_SCREEN_OBJECT* target = walk.prev ? walk.prev : walk.last;
-  if (!target) return false;
-  target->set_focus();
-  return true;
-}
+bool WM_PAGE_MANAGER::focus_next() { return tab_focus(true); }
+
+bool WM_PAGE_MANAGER::focus_previous() { return tab_focus(false); }
 
 bool WM_PAGE_MANAGER::focus_first_in_area() { return focus_first_from(0, 1); }
 

@@ -142,7 +142,8 @@ private:
   static void redraw_rect(const RECT& r, WM_SCREEN_OBJECT* loose);
   static void exit_hook();
   struct TAB_WALK;
-  void tab_walk(TAB_WALK& walk);
+  // Moves the focus to the next or previous selectable object, wrapping.
+  bool tab_focus(bool forward);
   // The first selectable object of the first visible area, searched from
   // the area after (step 1) or before (step -1) the focus object's, or from
   // the given area when nothing has the focus; wraps around.

@@ -151,6 +151,20 @@ bool WM_SCREEN_OBJECT::is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA&
          cy > area.y + area.h;
 }
 
+int32_t WM_SCREEN_OBJECT::walk_children(int32_t (*step)(WM_SCREEN_OBJECT*)) {
+  // Callbacks may add, remove or delete children: walk a copy and skip the
+  // ones that left once the tree has changed.
+  const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
+  const uint32_t generation = tree_generation;
+  const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
+  for (WM_SCREEN_OBJECT* child : snapshot) {
+    if (generation != tree_generation && !has_child(child)) continue;
+    if (is_culled(child, area)) continue;
+    if (const int32_t result = step(child)) return result;
+  }
+  return 0;
+}
+
 // ---- Virtual slots --------------------------------------------------------
 
 void WM_SCREEN_OBJECT::show() {
@@ -202,14 +216,8 @@ int32_t WM_SCREEN_OBJECT::process() {
   }
   if (!visible) return 0;
 
-  const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
-  const uint32_t generation = tree_generation;
-  const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
-  for (WM_SCREEN_OBJECT* child : snapshot) {
-    if (generation != tree_generation && !has_child(child)) continue;
-    if (is_culled(child, area)) continue;
-    const int32_t result = child->process();
-    if (result != 0) return result;
+  if (const int32_t result = walk_children([](WM_SCREEN_OBJECT* c) { return c->process(); })) {
+    return result;
   }
 
   if (!secondary_click_callback) return 0;
@@ -257,16 +265,7 @@ int32_t WM_SCREEN_OBJECT::update(bool overlays) {
     return 0;
   }
   if (!visible) return 0;
-  const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
-  const uint32_t generation = tree_generation;
-  const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
-  for (WM_SCREEN_OBJECT* child : snapshot) {
-    if (generation != tree_generation && !has_child(child)) continue;
-    if (is_culled(child, area)) continue;
-    const int32_t result = child->update(false);
-    if (result != 0) return result;
-  }
-  return 0;
+  return walk_children([](WM_SCREEN_OBJECT* c) { return c->update(false); });
 }
 
 bool WM_SCREEN_OBJECT::hit_test(int16_t px, int16_t py) {

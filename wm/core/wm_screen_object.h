@@ -234,6 +234,9 @@ private:
   };
   static CULL_AREA cull_area();
   static bool is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA& area);
+  // Runs `step` on each unculled child still in the list, stopping at the
+  // first non-zero result, which it returns.
+  int32_t walk_children(int32_t (*step)(WM_SCREEN_OBJECT*));
   bool has_child(const WM_SCREEN_OBJECT* object) const;
   void unlink_child(WM_SCREEN_OBJECT* object);
   void drop_pressed_and_focus();

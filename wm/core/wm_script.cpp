@@ -327,6 +327,40 @@ void WM_SCRIPT::draw_background_fill(IMAGE* s, COLOUR in_use, uint16_t radius) {
   s->fill_round_rect_gradient(x, y, x2, y2, r, corners, &in_use, second, 0, mode);
 }
 
+namespace {
+
+// One axis of an icon attached to its text: the icon goes before or after
+// the text (`t` its start, `text_size` its extent), the text moves over to
+// make room by as much as its alignment on that axis allows, and [b1, b2]
+// becomes the icon's box.
+void attach_icon_on_axis(uint32_t f, uint32_t icon_before, uint32_t icon_after,
+                         uint32_t align_near, uint32_t align_far, int32_t icon_size,
+                         int32_t spacing, int32_t text_size, int32_t& t, int32_t& b1,
+                         int32_t& b2) {
+  const bool near = f & align_near, far = f & align_far;
+  const int32_t shift = icon_size + spacing;
+  if (f & icon_before) {
+    t += near ? shift : far ? 0 : shift / 2;
+    b2 = t - spacing - 1;
+    b1 = b2 - icon_size + 1;
+  } else if (f & icon_after) {
+    t -= far ? shift : near ? 0 : shift / 2;
+    b1 = t + text_size + spacing;
+    b2 = b1 + icon_size - 1;
+  }
+}
+
+// Where content `size` long starts on one axis of the box [origin,
+// origin + extent) less its gaps: at the near or far edge, or centred.
+int32_t aligned_start(uint32_t f, uint32_t align_near, uint32_t align_far, int32_t origin,
+                      int32_t extent, int32_t gap_near, int32_t gap_far, int32_t size) {
+  if (f & align_near) return origin + gap_near;
+  if (f & align_far) return origin + extent - 1 - gap_far - size;
+  return origin + gap_near + (extent - gap_near - gap_far - size) / 2;
+}
+
+}  // namespace
+
 // Draws the icon and, when it is attached to the text, moves the text away
 // from it.
 void WM_SCRIPT::draw_icon(IMAGE* s, int32_t& tx, int32_t& ty, int32_t tw, int32_t th) {
@@ -344,27 +378,11 @@ void WM_SCRIPT::draw_icon(IMAGE* s, int32_t& tx, int32_t& ty, int32_t tw, int32_
     else if (f & script_flag::ICON_BOTTOM)
       by1 = y + height - bottom_gap;
   } else {
-    const bool left = f & script_flag::LEFT_JUSTIFY, right = f & script_flag::RIGHT_JUSTIFY;
-    const bool top = f & script_flag::TOP_ALIGN, bottom = f & script_flag::BOTTOM_ALIGN;
-    const int32_t shift_x = iw + x_spacing, shift_y = ih + y_spacing;
-    if (f & script_flag::ICON_LEFT) {
-      tx += left ? shift_x : right ? 0 : shift_x / 2;
-      bx2 = tx - x_spacing - 1;
-      bx1 = bx2 - iw + 1;
-    } else if (f & script_flag::ICON_RIGHT) {
-      tx -= right ? shift_x : left ? 0 : shift_x / 2;
-      bx1 = tx + tw + x_spacing;
-      bx2 = bx1 + iw - 1;
-    }
-    if (f & script_flag::ICON_TOP) {
-      ty += top ? shift_y : bottom ? 0 : shift_y / 2;
-      by2 = ty - y_spacing - 1;
-      by1 = by2 - ih + 1;
-    } else if (f & script_flag::ICON_BOTTOM) {
-      ty -= bottom ? shift_y : top ? 0 : shift_y / 2;
-      by1 = ty + th + y_spacing;
-      by2 = by1 + ih - 1;
-    }
+    using namespace script_flag;
+    attach_icon_on_axis(f, ICON_LEFT, ICON_RIGHT, LEFT_JUSTIFY, RIGHT_JUSTIFY, iw, x_spacing, tw,
+                        tx, bx1, bx2);
+    attach_icon_on_axis(f, ICON_TOP, ICON_BOTTOM, TOP_ALIGN, BOTTOM_ALIGN, ih, y_spacing, th, ty,
+                        by1, by2);
   }
   CLIP_SCOPE keep(s);
   s->clip_to(static_cast<int16_t>(bx1), static_cast<int16_t>(by1), static_cast<int16_t>(bx2),
@@ -405,21 +423,11 @@ void WM_SCRIPT::draw() {
   const char* t = text_of(flash_phase ? flashing_text : text);
   const int32_t tw = t ? measure(t) : 0;
   const int32_t th = text_height();
-  int32_t tx, ty;
-  if (text_flags & script_flag::LEFT_JUSTIFY) {
-    tx = x + left_gap;
-  } else if (text_flags & script_flag::RIGHT_JUSTIFY) {
-    tx = x + width - 1 - right_gap - tw;
-  } else {
-    tx = x + left_gap + (int32_t{width} - left_gap - right_gap - tw) / 2;
-  }
-  if (text_flags & script_flag::TOP_ALIGN) {
-    ty = y + top_gap;
-  } else if (text_flags & script_flag::BOTTOM_ALIGN) {
-    ty = y + height - 1 - bottom_gap - th;
-  } else {
-    ty = y + top_gap + (int32_t{height} - top_gap - bottom_gap - th) / 2;
-  }
+  using namespace script_flag;
+  int32_t tx = aligned_start(text_flags, LEFT_JUSTIFY, RIGHT_JUSTIFY, x, width, left_gap,
+                             right_gap, tw);
+  int32_t ty = aligned_start(text_flags, TOP_ALIGN, BOTTOM_ALIGN, y, height, top_gap,
+                             bottom_gap, th);
   draw_icon(s, tx, ty, tw, th);
   if (!t) return;
 
