@@ -1,6 +1,8 @@
 #include "data_device.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -100,6 +102,29 @@ bool DATA_DEVICE::write_string(const char* text) {
   if (length == 0) return true;
   error = write(text, static_cast<int32_t>(length)) != static_cast<int32_t>(length);
   return !error;
+}
+
+char* DATA_DEVICE::read_text(uint32_t length) {
+  int64_t left = bytes_left();
+  if (length > kLongestString || (left >= 0 && length > left)) return nullptr;
+  char* text = nullptr;
+  uint32_t have = 0;
+  while (have < length) {
+    uint32_t target = left >= 0 ? length : std::min(length, std::max(have * 2, uint32_t{65536}));
+    char* grown = new (std::nothrow) char[target + 1];
+    if (grown && have) memcpy(grown, text, have);
+    delete[] text;
+    text = grown;
+    int32_t wanted = static_cast<int32_t>(target - have);
+    if (!text || read(text + have, wanted) != wanted) {
+      delete[] text;
+      return nullptr;
+    }
+    have = target;
+  }
+  if (!text) text = new (std::nothrow) char[1];
+  if (text) text[length] = '\0';
+  return text;
 }
 
 bool DATA_DEVICE::read_string(char* buffer, int32_t size) {

@@ -101,10 +101,10 @@ void IMAGE::store_clip(const RECT& r) {
     return;
   }
   // An image reaching past the 16-bit range is clipped at its end.
-  clip_x1 = image_draw::to_i16(r.x1);
-  clip_y1 = image_draw::to_i16(r.y1);
-  clip_x2 = image_draw::to_i16(r.x2);
-  clip_y2 = image_draw::to_i16(r.y2);
+  clip_x1 = to_i16(r.x1);
+  clip_y1 = to_i16(r.y1);
+  clip_x2 = to_i16(r.x2);
+  clip_y2 = to_i16(r.y2);
 }
 
 void IMAGE::store_dirty(const RECT& r) {

@@ -1,6 +1,5 @@
 #include "image_cache.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -34,7 +33,7 @@ bool findable(const IMAGE_CACHE_ENTRY& entry) { return !entry.is_private && !ent
 char* copy_name(const char* name) {
   if (!name) return nullptr;
   size_t length = strlen(name);
-  char* copy = static_cast<char*>(malloc(length + 1));
+  char* copy = new (std::nothrow) char[length + 1];
   if (copy) memcpy(copy, name, length + 1);
   return copy;
 }
@@ -50,30 +49,8 @@ void tidy_folder_field(char* field) {
 // A stored name of length bytes. The buffer grows only as far as bytes
 // really arrive, so a length that lies cannot make a huge allocation.
 bool read_name(DATA_DEVICE* device, uint32_t length, char*& name) {
-  name = nullptr;
-  if (length == 0) return true;
-  if (length > kLongestName) return false;
-  int64_t left = device->bytes_left();
-  if (left >= 0 && length > left) return false;
-  char* buffer = nullptr;
-  uint32_t have = 0;
-  while (have < length) {
-    uint32_t target = have < 4096 ? 4096 : have * 2;
-    if (target > length || target < have) target = length;
-    char* grown = static_cast<char*>(realloc(buffer, static_cast<size_t>(target) + 1));
-    if (!grown) break;
-    buffer = grown;
-    int32_t wanted = static_cast<int32_t>(target - have);
-    if (device->read(buffer + have, wanted) != wanted) break;
-    have = target;
-  }
-  if (have < length) {
-    free(buffer);
-    return false;
-  }
-  buffer[length] = '\0';
-  name = buffer;
-  return true;
+  name = length == 0 ? nullptr : device->read_text(length);
+  return length == 0 || name;
 }
 
 }  // namespace
@@ -127,14 +104,14 @@ bool IMAGE_CACHE::append(IMAGE_CACHE_ENTRY* entry) {
   // With the cursor set, the list would insert before it instead.
   entries.cursor = nullptr;
   if (entries.add(entry)) return true;
-  free(entry->name);
+  delete[] entry->name;
   delete entry;
   return false;
 }
 
 void IMAGE_CACHE::free_entry(IMAGE_CACHE_ENTRY* entry) {
   entries.remove(entry);
-  free(entry->name);
+  delete[] entry->name;
   delete entry;
 }
 
@@ -256,7 +233,7 @@ IMAGE* IMAGE_CACHE::get(const char* folder, const char* name, int16_t w_in, int1
   // for it does not touch the disk.
   if (entry->image.width < 1) {
     if (free_unused || (flags & IMAGE_CACHE_KEEP_NO_FAILURE)) {
-      free(entry->name);
+      delete[] entry->name;
       delete entry;
     } else {
       append(entry);
@@ -494,7 +471,7 @@ bool IMAGE_CACHE::read_entry(DATA_DEVICE* device, uint8_t version) {
   ok = ok && entry->image.get_from_data_device(device);
   if (!ok) {
     device->error = 1;
-    free(entry->name);
+    delete[] entry->name;
     delete entry;
     return false;
   }

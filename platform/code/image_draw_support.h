@@ -46,10 +46,6 @@ inline uint32_t* pixel_at(IMAGE& image, int32_t px, int32_t py) {
          (px - image.x);
 }
 
-inline int16_t to_i16(int32_t v) {
-  return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
-}
-
 // Grows the dirty rectangle by the box where it overlaps the image; a box
 // wholly outside the image changed nothing.
 inline void mark_dirty(IMAGE& image, const RECT& box) {

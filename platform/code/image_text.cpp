@@ -21,10 +21,6 @@ namespace {
 constexpr size_t kFormatBufferSize = 5120;
 constexpr int32_t kMaxBlockLines = 256;
 
-int16_t clamp16(int32_t value) {
-  return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
-}
-
 COLOUR colour_or_invisible(const COLOUR* colour) { return colour ? *colour : COLOUR_INVISIBLE; }
 
 // Walks text character by character with the system's run reader and
@@ -111,7 +107,7 @@ int32_t IMAGE::get_text_width(uint8_t font_index, uint16_t size_w, int16_t size_
                               const char* text, uint32_t max_chars, uint8_t run_open) {
   if (!text) return 0;
   const TEXT_FONT f = resolve_font(*this, static_cast<int8_t>(font_index),
-                                   size_w == 65535 ? int16_t{-1} : clamp16(size_w), size_h);
+                                   size_w == 65535 ? int16_t{-1} : to_i16(size_w), size_h);
   if (!f.usable()) return static_cast<int32_t>(std::min<size_t>(strlen(text), INT32_MAX));
   if (!*text || max_chars == 0) return 0;
 
@@ -172,14 +168,14 @@ void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colo
     const int32_t advance = glyph->advance;
 
     if (fill >> 24)
-      fill_rect(clamp16(pen), y_pos, clamp16(pen + advance), clamp16(y_pos + sh), &fill, true);
+      fill_rect(to_i16(pen), y_pos, to_i16(pen + advance), to_i16(y_pos + sh), &fill, true);
     if ((line >> 24) && advance >= 1)
-      draw_line(clamp16(pen), clamp16(baseline + 1), clamp16(pen + advance - 1),
-                clamp16(baseline + 1), &line, 1, true);
+      draw_line(to_i16(pen), to_i16(baseline + 1), to_i16(pen + advance - 1),
+                to_i16(baseline + 1), &line, 1, true);
 
     const RECT box = RECT::sized(pen + glyph->left, baseline - glyph->top, glyph->width, glyph->rows);
     if (!box.intersect(clip).empty()) {
-      add_dirty_rect(clamp16(pen), y_pos, clamp16(pen + advance), clamp16(y_pos + sh));
+      add_dirty_rect(to_i16(pen), y_pos, to_i16(pen + advance), to_i16(y_pos + sh));
       const RECT cut = box.intersect(area);
       const bool lightness = lightness_delta != 0.0;
       if (lightness || ink_alpha != 0) {
@@ -222,7 +218,7 @@ void IMAGE::draw_text(int16_t x_pos, int16_t y_pos, const COLOUR* text_colour,
   const TEXT_EFFECTS& e = text_effects;
 
   if (flags & TEXT_SHADOW) {
-    draw_text_line(clamp16(x_pos + e.shadow_x), clamp16(y_pos + e.shadow_y), &e.shadow_colour,
+    draw_text_line(to_i16(x_pos + e.shadow_x), to_i16(y_pos + e.shadow_y), &e.shadow_colour,
                    background, underline, 0.0, slot, f.size_w, f.size_h, text, max_chars,
                    run_open);
     draw_text_line(x_pos, y_pos, text_colour, nullptr, nullptr, 0.0, slot, f.size_w, f.size_h,
@@ -236,12 +232,12 @@ void IMAGE::draw_text(int16_t x_pos, int16_t y_pos, const COLOUR* text_colour,
     const COLOUR inset = l <= 0.5 ? (alpha | 0x00FFFFFFu) : alpha;
     const int32_t dx = l <= 0.5 ? e.inset_x : -e.inset_x;
     const int32_t dy = l <= 0.5 ? e.inset_y : -e.inset_y;
-    draw_text_line(clamp16(x_pos + dx), clamp16(y_pos + dy), &inset, nullptr, nullptr, 0.0, slot,
+    draw_text_line(to_i16(x_pos + dx), to_i16(y_pos + dy), &inset, nullptr, nullptr, 0.0, slot,
                    f.size_w, f.size_h, text, max_chars, run_open);
     draw_text_line(x_pos, y_pos, text_colour, nullptr, underline, 0.0, slot, f.size_w, f.size_h,
                    text, max_chars, run_open);
   } else if (flags & TEXT_CHISELED) {
-    draw_text_line(clamp16(x_pos + e.chiseled_x), clamp16(y_pos + e.chiseled_y), text_colour,
+    draw_text_line(to_i16(x_pos + e.chiseled_x), to_i16(y_pos + e.chiseled_y), text_colour,
                    nullptr, nullptr, e.chiseled_light, slot, f.size_w, f.size_h, text, max_chars,
                    run_open);
     draw_text_line(x_pos, y_pos, text_colour, nullptr, underline, e.chiseled_dark, slot, f.size_w,
@@ -430,13 +426,13 @@ void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
     else if (flags & TEXT_BOTTOM) ly = y2 + (i - line_count) * sh;
     else ly = y1 + (box_h - line_count * sh) / 2 + i * sh;
 
-    draw_text(clamp16(lx), clamp16(ly), text_colour, background, underline, slot, f.size_w,
+    draw_text(to_i16(lx), to_i16(ly), text_colour, background, underline, slot, f.size_w,
               f.size_h, text + l.start, flags, l.count, l.flags & LINE_STARTS_IN_RUN);
     if (l.flags & LINE_ELLIPSIS)
-      draw_text(clamp16(lx + l.width), clamp16(ly), text_colour, background, underline, slot,
+      draw_text(to_i16(lx + l.width), to_i16(ly), text_colour, background, underline, slot,
                 f.size_w, f.size_h, "...", flags, -1, 0);
     else if (l.flags & LINE_HYPHEN)
-      draw_text(clamp16(lx + l.width), clamp16(ly), text_colour, background, underline, slot,
+      draw_text(to_i16(lx + l.width), to_i16(ly), text_colour, background, underline, slot,
                 f.size_w, f.size_h, "-", flags, -1, 0);
   }
 }

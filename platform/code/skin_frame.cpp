@@ -25,10 +25,6 @@ enum : int {
   TOLAY
 };
 
-int16_t to_i16(int32_t value) {
-  return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
-}
-
 // Two end pieces of natural sizes a and b against the room they share: they
 // keep their sizes while they fit, else both shrink in proportion.
 void split(int32_t total, int32_t a, int32_t b, int32_t& a_out, int32_t& b_out) {

@@ -52,6 +52,11 @@ public:
   // string is skipped. Fails for size < 1, a length of 2^31 or more, or a
   // string that ends early.
   bool read_string(char* buffer, int32_t size);
+  // The length bytes that follow, terminated, in a new[] buffer; null when
+  // length is 2^31 or more or the bytes are not all there. Where the device
+  // cannot tell what remains, the buffer grows with what arrives, so a false
+  // length costs memory in step with the data rather than up front.
+  char* read_text(uint32_t length);
 
   // Bytes between the position and the end, or -1 when the device cannot
   // tell (a gzip member before it has been read to its end).

@@ -24,7 +24,7 @@ struct IMAGE_CACHE_ENTRY {
   // Path text of the picture's folder; every byte after the text is 0, so
   // the stored form does not depend on what the heap held.
   char folder[FOLDER_PATH_SIZE] = {};
-  char* name = nullptr;  // owned (malloc); null stands for an empty name
+  char* name = nullptr;  // owned (new[]); null stands for an empty name
   // The size the entry holds; 65535 = natural, only while nothing is loaded.
   uint16_t w = 65535;
   uint16_t h = 65535;

@@ -56,3 +56,8 @@ struct RECT {
 
   constexpr bool operator==(const RECT&) const = default;
 };
+
+// A 32-bit coordinate or size held to the 16-bit range the images address.
+constexpr int16_t to_i16(int32_t v) {
+  return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}

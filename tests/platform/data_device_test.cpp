@@ -188,6 +188,17 @@ TEST(DataDeviceStrings, RoundTrip) {
   EXPECT_EQ(marker, 0x5A);
 }
 
+TEST(DataDeviceStrings, ReadTextHoldsExactlyTheStoredBytes) {
+  MEMORY_DEVICE device(bytes_of({'a', 0, 'b', 'c', 'd'}));
+  char* text = device.read_text(3);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text, 4), std::string("a\0b\0", 4));
+  delete[] text;
+  EXPECT_EQ(device.tell(), 3u);
+  EXPECT_EQ(device.read_text(3), nullptr);  // two bytes remain
+  EXPECT_EQ(device.read_text(0x80000000u), nullptr);
+}
+
 TEST(DataDeviceStrings, LongStringIsCutAndTheRestSkipped) {
   std::vector<uint8_t> bytes = stored_string("0123456789", 10);
   bytes.push_back(0x77);

@@ -59,4 +59,10 @@ TEST(Rect, PairsIntersectUniteAndContain) {
   EXPECT_EQ((RECT{1, 2, 3, 4}).translated(-1, 10), (RECT{0, 12, 2, 14}));
   EXPECT_EQ((RECT{1, 2, 3, 4}).grown(2), (RECT{-1, 0, 5, 6}));
   EXPECT_FALSE(RECT{}.contains(0, 0));
+
+  // Sums of image coordinates are held to the 16-bit range, not wrapped.
+  EXPECT_EQ(to_i16(-5), -5);
+  EXPECT_EQ(to_i16(INT16_MAX + 1), INT16_MAX);
+  EXPECT_EQ(to_i16(70000), INT16_MAX);
+  EXPECT_EQ(to_i16(-70000), INT16_MIN);
 }

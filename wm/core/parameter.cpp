@@ -12,7 +12,6 @@ namespace {
 // "%.2lf" of the largest double is 309 digits, a sign, a point and two
 // decimals; every other number form is shorter.
 constexpr size_t kNumberText = 330;
-constexpr uint32_t kLongestText = 0x7FFFFFFF;
 
 // Truncates toward zero; out-of-range values give the nearest end, NaN 0.
 template <typename INT>
@@ -50,28 +49,6 @@ char* copy_text(const char* text, size_t length) {
 // length that is more than the device still holds fails before anything is
 // allocated; on a device that cannot tell, the buffer grows only as bytes
 // really arrive. Null on a short read or when there is no memory.
-char* read_text(DATA_DEVICE* device, uint32_t length) {
-  int64_t left = device->bytes_left();
-  if (length > kLongestText || (left >= 0 && length > left)) return nullptr;
-  char* text = nullptr;
-  uint32_t have = 0;
-  while (have < length) {
-    uint32_t target = left >= 0 ? length : std::min(length, std::max(have * 2, uint32_t{65536}));
-    char* grown = new (std::nothrow) char[target + 1];
-    if (grown && have) memcpy(grown, text, have);
-    delete[] text;
-    text = grown;
-    int32_t wanted = static_cast<int32_t>(target - have);
-    if (!text || device->read(text + have, wanted) != wanted) {
-      delete[] text;
-      return nullptr;
-    }
-    have = target;
-  }
-  text[length] = '\0';
-  return text;
-}
-
 }  // namespace
 
 PARAMETER::PARAMETER(const char* text) { replace_text(slots[VALUE], text ? text : ""); }
@@ -378,7 +355,7 @@ bool PARAMETER::read_slot(DATA_DEVICE* device, CONTENT& c) {
       uint32_t length = 0;
       if (!device->read_u32(length)) return false;
       if (length == 0) return true;
-      c.text = read_text(device, length);
+      c.text = device->read_text(length);
       device->error = c.text == nullptr;
       return c.text != nullptr;
     }
