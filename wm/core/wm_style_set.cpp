@@ -19,8 +19,6 @@ namespace {
 using STYLE = WM_STYLE_SET;
 constexpr uint16_t UNSET = STYLE::UNSET;
 constexpr size_t kConfigValueMax = sizeof(CONFIG_ENTRY::value) - 1;
-constexpr uint32_t kLongestText = 0x7FFFFFFF;
-constexpr uint32_t kTextChunk = 65536;
 
 // The colours in field order, with their ".ss" key and the first binary
 // version that stores them.
@@ -222,32 +220,14 @@ bool read_text(DATA_DEVICE* device, char*& field) {
   uint32_t length = 0;
   if (!device->read_u32(length)) return false;
   if (length == 0) return true;
-  const int64_t left = device->bytes_left();
-  if (length > kLongestText || (left >= 0 && length > left)) {
-    device->error = 1;
-    return false;
+  char* text = device->read_text(length);
+  device->error = text ? 0 : 1;
+  if (!text) return false;
+  if (!text[0]) {
+    delete[] text;  // an empty text is none
+    return true;
   }
-  // Read in chunks so that a device that cannot tell its length makes us
-  // hold no more than it really gave.
-  std::string text;
-  for (uint32_t done = 0; done < length;) {
-    uint32_t chunk = length - done < kTextChunk ? length - done : kTextChunk;
-    text.resize(done + chunk);
-    if (device->read(text.data() + done, static_cast<int32_t>(chunk)) != static_cast<int32_t>(chunk)) {
-      device->error = 1;
-      return false;
-    }
-    done += chunk;
-  }
-  device->error = 0;
-  if (!text[0]) return true;  // an empty text is none
-  field = new (std::nothrow) char[length + 1];
-  if (!field) {
-    device->error = 1;
-    return false;
-  }
-  memcpy(field, text.data(), length);
-  field[length] = '\0';
+  field = text;
   return true;
 }
 
