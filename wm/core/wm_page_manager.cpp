@@ -588,6 +588,13 @@ bool WM_PAGE_MANAGER::set_cursor_shape(int8_t shape) {
   return true;
 }
 
+uint8_t WM_PAGE_MANAGER::cursor_shapes_on = 1;
+
+void WM_PAGE_MANAGER::request_cursor_shape(uint8_t shape) {
+  if (!cursor_shapes_on || shape > 6 || !set_mouse_cursor(shape, true)) return;
+  cursor_to_restore = shape;
+}
+
 // ---- Tab order ------------------------------------------------------------
 
 struct WM_PAGE_MANAGER::TAB_WALK {

@@ -95,6 +95,10 @@ public:
   // Shapes -1..6; others are refused.
   bool set_cursor_shape(int8_t shape);
   int8_t get_cursor_shape() const { return last_cursor; }
+  // A widget asks for the pointer shape (0..6) the frame ends with; ignored
+  // while cursor_shapes_on is off or when the shape cannot be made.
+  void request_cursor_shape(uint8_t shape);
+  static uint8_t cursor_shapes_on;
   void create_page(const WM_PAGE_RECORD& record);
   // Keeps the last screen in the back buffer and closes every area's page.
   void close_all_pages();

@@ -10,9 +10,11 @@
 
 #include "debug_stream.h"
 #include "font.h"
+#include "image.h"
 #include "image_cache.h"
 #include "skin_frame.h"
 #include "string_utils.h"
+#include "wm_screen_object.h"
 
 namespace {
 
@@ -536,4 +538,13 @@ STYLE_DRAW_FLAGS WM_STYLE_SET::get_draw_flags() const {
   for (const auto& row : kTextFlags)
     if (drawing_flags & row.style) flags.text |= row.text;
   return flags;
+}
+
+int32_t WM_STYLE_SET::get_padded_text_width(IMAGE* surface, const char* text) const {
+  const int32_t unit = ::get_border_width(shading_type);
+  int32_t w = (border_left_gap == UNSET ? unit : border_left_gap) +
+              (border_right_gap == UNSET ? unit : border_right_gap);
+  if (text && surface)
+    w += surface->get_text_width(font_id, font_x_sz, static_cast<int16_t>(font_y_sz), text);
+  return w;
 }

@@ -10,6 +10,7 @@
 #include "data_device.h"
 #include "folder.h"
 
+class IMAGE;
 class IMAGE_CACHE;
 class SKIN_FRAME;
 
@@ -182,6 +183,10 @@ public:
   // Adapts the gaps and font sizes to a size change by scale_flags.
   void rescale(int16_t old_width, int16_t old_height, int16_t new_width, int16_t new_height);
   STYLE_DRAW_FLAGS get_draw_flags() const;
+  // Left plus right border gap (an unset gap is the border width of the
+  // style's shading type), plus the text's width in the style's font on the
+  // surface when a text is given. Buttons size themselves with it.
+  int32_t get_padded_text_width(IMAGE* surface, const char* text) const;
 
   char image_path[FOLDER_PATH_SIZE] = {};  // folder of the images, in variable form
   uint32_t shading_type = 1;               // border style; 1 = the default one
