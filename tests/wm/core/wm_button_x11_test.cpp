@@ -1,0 +1,167 @@
+// A button on a page under a real X server: XTEST pointer and key events go
+// through the platform frame into the mouse state and key map, the page
+// manager's frame processes the button on a fake clock, and the callback
+// hears exactly the events its mask asks for; its result comes out of the
+// frame as the page action.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "timing.h"
+#include "window.h"
+#include "wm_button.h"
+#include "wm_page_manager.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+uint64_t fake_ms = 0;
+uint64_t fake_clock() { return fake_ms; }
+
+constexpr int32_t kReleaseAction = 42;
+std::string heard;
+int32_t on_click(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
+  const auto* b = static_cast<WM_BUTTON*>(object);
+  const char letters[] = {0, 'P', 'U', 0, 'R', 0, 0, 0, 'C'};
+  heard += letters[b->firing_event];
+  return b->firing_event == button_event::RELEASE ? kReleaseAction : 0;
+}
+
+uint8_t page_mask = 0;
+WM_BUTTON* page_button = nullptr;
+
+// One button at (100, 100)-(199, 139) with a hover colour and hot key h.
+void create_page(WM_PAGE_MANAGER* manager) {
+  WM_STYLE_SET style;
+  style.drawing_flags = SSF_DRAW_BORDER;
+  style.mouse_over_colour = 0xFF00A000;
+  page_button = new WM_BUTTON(100, 100, 199, 139, &style, "", nullptr, on_click, 0, 0, page_mask);
+  page_button->set_hotkey(XK_h);
+  manager->current_root()->add_child(page_button, false);
+}
+
+class ButtonX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Button test", 400, 300));
+    private_x::pump_frames(probe, [] { return false; }, 5);
+    key_queue.get_last_key();
+    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
+    Window child;
+    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &origin_x,
+                          &origin_y, &child);
+    // The repeats run across the clock's wrap.
+    fake_ms = 0xFFFFFF00u;
+    set_clock(fake_clock);
+  }
+  void TearDown() override {
+    manager.reset();
+    set_clock(nullptr);
+    if (!probe) return;
+    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, XK_h), False, CurrentTime);
+    XSync(probe, False);
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    XCloseDisplay(probe);
+  }
+
+  void move(int wx, int wy) {
+    XTestFakeMotionEvent(probe, -1, origin_x + wx, origin_y + wy, CurrentTime);
+    ASSERT_TRUE(private_x::pump_frames(probe, [&] { return mouse.x == wx && mouse.y == wy; }));
+  }
+  void left(bool down) {
+    XTestFakeButtonEvent(probe, 1, down, CurrentTime);
+    ASSERT_TRUE(
+        private_x::pump_frames(probe, [&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
+  }
+  void hot_key(bool down) {
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, XK_h), down, CurrentTime);
+    ASSERT_TRUE(private_x::pump_frames(probe, [&] { return is_key_down(XK_h) == down; }));
+  }
+
+  Display* probe = nullptr;
+  int origin_x = 0, origin_y = 0;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+};
+
+}  // namespace
+
+// Steps: i / o move the pointer over the button or away from it (inside
+// the window), p / r press or release the left button, k / K the hot key
+// down or up, a number lets that many milliseconds pass on the frame
+// clock. After each step one page manager frame, then what the callback
+// heard so far, the frame's page action and the look: u up, o over, d down.
+TEST_F(ButtonX11, StatesEventsAndPageActions) {
+  struct STEP {
+    const char* op;
+    const char* heard;
+    int32_t action;
+    char look;
+  };
+  struct ROW {
+    uint8_t mask;
+    std::vector<STEP> steps;
+  };
+  const int32_t handled = page_action::HANDLED;
+  const ROW rows[] = {
+      {3, {{"i", "", 0, 'o'}, {"p", "P", handled, 'd'}, {"r", "PU", kReleaseAction, 'o'},
+           {"o", "PU", 0, 'u'}}},
+      // Released outside: silent without the cancel bit, a cancel with it.
+      {3, {{"i", "", 0, 'o'}, {"p", "P", handled, 'd'}, {"o", "P", 0, 'd'}, {"r", "P", 0, 'u'}}},
+      {10, {{"i", "", 0, 'o'}, {"p", "", 0, 'd'}, {"o", "", 0, 'd'}, {"r", "C", handled, 'u'}}},
+      // Held: a repeat after 300 ms, then every 30 ms; the release is silent.
+      {5,
+       {{"i", "", 0, 'o'},
+        {"p", "P", handled, 'd'},
+        {"300", "P", 0, 'd'},
+        {"1", "PR", handled, 'd'},
+        {"30", "PR", 0, 'd'},
+        {"1", "PRR", handled, 'd'},
+        {"r", "PRR", 0, 'o'}}},
+      // The hot key clicks it wherever the pointer is.
+      {3, {{"o", "", 0, 'u'}, {"k", "P", handled, 'd'}, {"K", "PU", kReleaseAction, 'o'}}},
+  };
+  for (const ROW& row : rows) {
+    manager.reset();
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    page_mask = row.mask;
+    manager->set_page(0, create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
+    heard.clear();
+    std::string trace;
+    for (const STEP& s : row.steps) {
+      trace += std::string(s.op) + " ";
+      switch (s.op[0]) {
+        case 'i': ASSERT_NO_FATAL_FAILURE(move(150, 120)); break;
+        case 'o': ASSERT_NO_FATAL_FAILURE(move(350, 250)); break;
+        case 'p': ASSERT_NO_FATAL_FAILURE(left(true)); break;
+        case 'r': ASSERT_NO_FATAL_FAILURE(left(false)); break;
+        case 'k': ASSERT_NO_FATAL_FAILURE(hot_key(true)); break;
+        case 'K': ASSERT_NO_FATAL_FAILURE(hot_key(false)); break;
+        default: fake_ms += std::stoul(s.op); break;
+      }
+      const int32_t action = manager->frame(true);
+      const char look = page_button->pressed ? 'd' : page_button->mouse_over ? 'o' : 'u';
+      EXPECT_EQ(heard, s.heard) << "mask " << int(row.mask) << " after " << trace;
+      EXPECT_EQ(action, s.action) << "mask " << int(row.mask) << " after " << trace;
+      EXPECT_EQ(look, s.look) << "mask " << int(row.mask) << " after " << trace;
+    }
+  }
+}
