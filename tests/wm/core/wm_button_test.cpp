@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -105,178 +106,146 @@ protected:
   test_support::INPUT_DRIVER input{0xFFFFFF37u};  // the frame clock wraps during the repeats
 };
 
-// Each row is a run of steps, one frame after each: i / o move the pointer
-// in or out, p / r press or release the left button, a number lets that
-// many milliseconds pass. After each step the letters heard so far.
+// Each row runs a script of steps, one frame after each, and names what the
+// callback has heard after the step ("op=heard"): i / o move the pointer in
+// or out, p / r press or release the left button, E / e Return down or up,
+// H / h the hot key down or up, a number lets that many milliseconds pass.
 TEST_F(Button, EventsEachMaskLetThrough) {
-  struct STEP {
-    const char* op;
-    const char* heard;
-  };
-  struct ROW {
-    uint8_t mask;
-    bool menu_item;
-    std::vector<STEP> steps;
-  };
-  const ROW rows[] = {
-      {3, false, {{"i", ""}, {"p", "P"}, {"r", "PU"}}},
-      // Pressed outside and released over it: nothing, unless it is a menu item.
-      {3, false, {{"o", ""}, {"p", ""}, {"i", ""}, {"r", ""}}},
-      {2, true, {{"o", ""}, {"p", ""}, {"i", ""}, {"r", "U"}}},
+  enum : uint8_t { MENU_ITEM = 1, FOCUS = 2, TAKES_RETURN = 4, DISABLED = 8, AUTO_ACTIVATE = 16 };
+  const struct {
+    uint8_t mask, setup;
+    const char* script;
+  } rows[] = {
+      {3, 0, "i= p=P r=PU"},
+      // Pressed outside and released over it: only a menu item hears that.
+      {3, 0, "o= p= i= r="},
+      {2, MENU_ITEM, "o= p= i= r=U"},
       // Released outside: a cancel only when the mask asks for one.
-      {3, false, {{"i", ""}, {"p", "P"}, {"o", "P"}, {"r", "P"}}},
-      {10, false, {{"i", ""}, {"p", ""}, {"o", ""}, {"r", "C"}}},
-      // Press and repeat: 300 ms to the first repeat, then every 30 ms;
-      // the release says nothing.
-      {5,
-       false,
-       {{"i", ""},
-        {"p", "P"},
-        {"299", "P"},
-        {"2", "PR"},
-        {"30", "PR"},
-        {"1", "PRR"},
-        {"31", "PRRR"},
-        {"r", "PRRR"}}},
-      // Release and repeat: after repeats the release is silent, before
-      // them it is heard.
-      {6, false, {{"i", ""}, {"p", ""}, {"301", "R"}, {"r", "R"}}},
-      {6, false, {{"i", ""}, {"p", ""}, {"100", ""}, {"r", "U"}}},
-      {4, false, {{"i", ""}, {"p", ""}, {"250", ""}, {"r", ""}}},
+      {3, 0, "i= p=P o=P r=P"},
+      {10, 0, "i= p= o= r=C"},
+      // 300 ms to the first repeat, then every 30 ms, also where the clock
+      // wraps in between; after repeats the release is silent, before them
+      // it is heard.
+      {5, 0, "i= p=P 50=P 249=P 2=PR 30=PR 1=PRR 31=PRRR r=PRRR"},
+      {6, 0, "i= p= 301=R r=R"},
+      {6, 0, "i= p= 100= r=U"},
+      {4, 0, "i= p= 250= r="},
+      {15, DISABLED, "i= p= r= E= e= H= h="},
+      // Return clicks the focus object or a takes_return button, the hot
+      // key any button: down on one frame, up on the next.
+      {3, FOCUS, "E=P e=PU"},
+      {3, 0, "E= e="},
+      {3, TAKES_RETURN, "E=P e=PU"},
+      {3, 0, "H=P h=PU"},
+      // Resting on an auto-activate button presses it; a held left button
+      // over it does nothing.
+      {3, AUTO_ACTIVATE, "i=P o=PU p=PU i=PU r=PUP o=PUPU"},
+      {5, AUTO_ACTIVATE, "i=P 301=PR o=PR"},
   };
-  for (const ROW& row : rows) {
+  for (const auto& row : rows) {
     WM_STYLE_SET style = plain();
     WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, row.mask);
-    b.menu_item = row.menu_item;
+    b.menu_item = row.setup & MENU_ITEM;
+    b.takes_return = (row.setup & TAKES_RETURN) ? 1 : 0;
+    b.set_enabled(!(row.setup & DISABLED));
+    b.set_hotkey('h');
+    if (row.setup & AUTO_ACTIVATE) b.behaviour = BUTTON_BEHAVIOUR::AUTO_ACTIVATE;
+    WM_SCREEN_OBJECT::focus_object = (row.setup & FOCUS) ? &b : nullptr;
     heard.clear();
-    std::string trace;
-    for (const STEP& s : row.steps) {
-      trace += std::string(s.op) + " ";
-      if (s.op[0] == 'i') input.move_to(30, 30);
-      else if (s.op[0] == 'o') input.move_to(150, 120);
-      else if (s.op[0] == 'p') input.press(1);
-      else if (s.op[0] == 'r') input.release(1);
-      else input.advance_ms(std::stoul(s.op));
+    input.move_to(150, 120);
+    std::istringstream steps(row.script);
+    std::string step, trace;
+    while (steps >> step) {
+      trace += step + " ";
+      const std::string op = step.substr(0, step.find('='));
+      switch (op[0]) {
+        case 'i': input.move_to(30, 30); break;
+        case 'o': input.move_to(150, 120); break;
+        case 'p': input.press(1); break;
+        case 'r': input.release(1); break;
+        case 'E': wm_test::held_keys = {WM_BUTTON::KEY_RETURN}; break;
+        case 'H': wm_test::held_keys = {'h'}; break;
+        case 'e': case 'h': wm_test::held_keys.clear(); break;
+        default: input.advance_ms(std::stoul(op)); break;
+      }
       frame(b);
-      EXPECT_EQ(heard, s.heard) << "mask " << int(row.mask) << " after " << trace;
+      EXPECT_EQ(heard, step.substr(step.find('=') + 1)) << int(row.mask) << ": " << trace;
     }
+    EXPECT_EQ(b.pressed, 0) << trace;
     input.move_to(150, 120);
     input.release(1);
     frame(b);
   }
-}
-
-TEST_F(Button, ResultsDisabledButtonsAndKeys) {
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  // The callback's result is the page action; 0 stands for "handled",
+  // except for menu items.
   WM_STYLE_SET style = plain();
   WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, 3);
-  input.move_to(30, 30);
-  const struct {
-    int32_t answer;
-    uint8_t menu_item;
-    int32_t result;
-  } results[] = {{0, 0, page_action::HANDLED}, {7, 0, 7}, {0, 1, 0}, {-1, 1, -1}};
+  // An auto-depress button looks pressed while the pointer is over it.
+  b.behaviour = BUTTON_BEHAVIOUR::AUTO_DEPRESS;
+  for (int16_t px : {30, 150, 30}) {
+    input.move_to(px, 30);
+    frame(b);
+    EXPECT_EQ(b.pressed, px == 30 ? 1 : 0) << px;
+  }
+  b.behaviour = BUTTON_BEHAVIOUR::NORMAL;
+  const int32_t results[][3] = {{0, 0, page_action::HANDLED}, {7, 0, 7}, {0, 1, 0}, {-1, 1, -1}};
   for (const auto& r : results) {
-    answer = r.answer;
-    b.menu_item = r.menu_item;
+    answer = r[0];
+    b.menu_item = static_cast<uint8_t>(r[1]);
     input.press(1);
-    EXPECT_EQ(frame(b), r.result) << r.answer;
+    EXPECT_EQ(frame(b), r[2]) << r[0];
     input.release(1);
     frame(b);
   }
-  answer = 0;
-  b.menu_item = 0;
-  heard.clear();
-  b.set_enabled(false);
-  input.press(1);
-  EXPECT_EQ(frame(b), 0);
-  input.release(1);
-  frame(b);
-  EXPECT_EQ(heard, "");
-  b.set_enabled(true);
-
-  // Return clicks the focus object or a takes_return button; the hot key
-  // clicks it anywhere. Down on one frame, up on the next.
-  input.move_to(150, 120);
-  b.selectable = 1;
-  struct KEY_ROW {
-    uint32_t key;
-    bool focus;
-    uint8_t takes_return;
-    const char* heard;
-  };
-  const KEY_ROW keys[] = {{WM_BUTTON::KEY_RETURN, true, 0, "PU"},
-                          {WM_BUTTON::KEY_RETURN, false, 0, ""},
-                          {WM_BUTTON::KEY_RETURN, false, 1, "PU"},
-                          {'h', false, 0, "PU"},
-                          {'q', false, 0, ""}};
-  b.set_hotkey('h');
-  for (const KEY_ROW& k : keys) {
-    heard.clear();
-    WM_SCREEN_OBJECT::focus_object = k.focus ? &b : nullptr;
-    b.takes_return = k.takes_return;
-    wm_test::held_keys = {k.key};
-    frame(b);
-    wm_test::held_keys.clear();
-    frame(b);
-    EXPECT_EQ(heard, k.heard) << k.key;
-    EXPECT_EQ(b.pressed, 0);
-  }
-  WM_SCREEN_OBJECT::focus_object = nullptr;
 }
 
-TEST_F(Button, FitsItsTextAndKeepsSettings) {
+TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_STYLE_SET style = plain();
   style.border_left_gap = 3;
-  style.border_right_gap = 5;
-  style.border_top_gap = 2;
   style.border_bottom_gap = 6;
   const int32_t text_w = get_screen_image()->get_text_width(255, 12, 12, "OK");
   WM_BUTTON fitted(-10, -4, -11, -5, &style, "OK", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ(fitted.x, -10);  // relative corners are signed
-  EXPECT_EQ(fitted.width, 8 + text_w);
-  EXPECT_EQ(fitted.height, 12 + 8);
+  EXPECT_EQ(fitted.width, 7 + text_w);
+  EXPECT_EQ(fitted.width, style.get_padded_text_width(get_screen_image(), "OK"));
+  EXPECT_EQ(fitted.height, 12 + 10);
   EXPECT_EQ(fitted.kind & wm_kind::BUTTON, wm_kind::BUTTON);
-  EXPECT_EQ(style.get_padded_text_width(get_screen_image(), "OK"), fitted.width);
-  // The colour form: default gaps from the default border style.
-  WM_BUTTON coloured(0, 0, -1, -1, kFace, kInk, "OK", 255, 12, 12,
-                     BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0, true, 2);
-  EXPECT_EQ(coloured.width, 2 * get_border_width(1) + text_w);
-  EXPECT_EQ(coloured.up_colour, kFace);
+  WM_BUTTON coloured(0, 0, -1, -1, kFace, kInk, "OK", 255, 12, 12, BUTTON_BEHAVIOUR::NORMAL, 0,
+                     15, nullptr, 0, 0, true, 2);
+  EXPECT_EQ(coloured.width, 2 * get_border_width(1) + text_w);  // default gaps
   EXPECT_EQ(coloured.highlight_colour, kFace);
-  // Style values: the bevel bit needs ssf_draw_border; the behaviour.
+  // The bevel bit needs ssf_draw_border; the three fills map together.
   style.drawing_flags = SSF_INDENT_BORDER | SSF_HFADING | SSF_VFADING | SSF_DARKENED_BACKGROUND;
   style.extended_flags = SSEF_AUTO_ACTIVATE | SSEF_UP_ARROW;
-  WM_BUTTON flags(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
-  EXPECT_EQ(flags.draw_flags, 0xD00u | button_flag::ARROW_UP);
-  EXPECT_EQ(flags.edge_flags, 0);
-  EXPECT_EQ(flags.behaviour, BUTTON_BEHAVIOUR::AUTO_ACTIVATE);
+  WM_BUTTON flat(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
+  EXPECT_EQ(flat.draw_flags, 0xD00u | button_flag::ARROW_UP);
+  EXPECT_EQ(flat.edge_flags, 0);
+  EXPECT_EQ(flat.behaviour, BUTTON_BEHAVIOUR::AUTO_ACTIVATE);
   style.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DISABLED;
   WM_BUTTON sunk(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ(sunk.draw_flags, button_flag::BEVEL | button_flag::ARROW_UP);
   EXPECT_EQ(sunk.edge_flags, 0x800F);
   EXPECT_FALSE(sunk.enabled);
-  // set_text: null is refused, grow only widens.
   EXPECT_FALSE(fitted.set_text(nullptr, false));
   EXPECT_TRUE(fitted.set_text("A much longer caption", true));
   EXPECT_STREQ(fitted.get_text(), "A much longer caption");
-  EXPECT_GT(fitted.width, 8 + text_w);
+  EXPECT_GT(fitted.width, 7 + text_w);
 }
 
-// Eleven one-colour frames; each row sets a state and names the frame
-// whose colour must fill the button.
+// Eleven one-colour frames; each row sets a state and names the frame that
+// must fill the button.
 TEST_F(Button, DrawsTheFrameOfItsState) {
-  const char* suffix[] = {"_up",          "_down",         "_disabled",
-                          "_over",        "_active_up",    "_active_down",
-                          "_active_disabled", "_active_over", "_highlighted",
-                          "_flashing",    "_dragging"};
+  const char* suffix[] = {"_up",        "_down",           "_disabled",    "_over",
+                          "_active_up", "_active_down",    "_active_disabled",
+                          "_active_over", "_highlighted",  "_flashing",    "_dragging"};
   for (int i = 0; i < BUTTON_FRAME_COUNT; ++i)
-    ASSERT_NO_FATAL_FAILURE(save_solid_png(std::string("b") + suffix[i], 0xFF000000u + 20 * i + 1));
-  struct ROW {
+    ASSERT_NO_FATAL_FAILURE(save_solid_png(std::string("b") + suffix[i], 0xFF000001u + 20 * i));
+  const struct {
     const char* name;
     void (*set)(WM_BUTTON&);
     BUTTON_FRAME frame;
-  };
-  const ROW rows[] = {
+  } rows[] = {
       {"up", [](WM_BUTTON&) {}, FRAME_UP},
       {"hover", [](WM_BUTTON& b) { b.mouse_over = 1; }, FRAME_OVER},
       {"highlighted byte", [](WM_BUTTON& b) { b.highlighted = 1; }, FRAME_OVER},
@@ -285,66 +254,62 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
       {"disabled", [](WM_BUTTON& b) { b.enabled = 0; }, FRAME_DISABLED},
       {"active", [](WM_BUTTON& b) { b.active = 1; }, FRAME_ACTIVE_UP},
       {"active hover", [](WM_BUTTON& b) { b.active = b.mouse_over = 1; }, FRAME_ACTIVE_OVER},
-      {"active sunk",
-       [](WM_BUTTON& b) { b.active = b.indent_when_active = 1; },
-       FRAME_ACTIVE_DOWN},
-      {"active disabled",
-       [](WM_BUTTON& b) {
-         b.active = 1;
-         b.enabled = 0;
-       },
-       FRAME_ACTIVE_DISABLED},
+      {"active sunk", [](WM_BUTTON& b) { b.active = b.indent_when_active = 1; }, FRAME_ACTIVE_DOWN},
+      {"active disabled", [](WM_BUTTON& b) { b.active = 1, b.enabled = 0; }, FRAME_ACTIVE_DISABLED},
       {"flashing", [](WM_BUTTON& b) { b.flash_phase = 1; }, FRAME_FLASHING},
   };
-  for (const ROW& row : rows) {
+  for (const auto& row : rows) {
     WM_STYLE_SET style = plain();
     WM_BUTTON b(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
     ASSERT_TRUE(b.load_images(skin, "b", nullptr));
     row.set(b);
     b.draw();
-    EXPECT_EQ(pixel(50, 35), 0xFF000000u + 20 * row.frame + 1) << row.name;
+    EXPECT_EQ(pixel(50, 35), 0xFF000001u + 20 * row.frame) << row.name;
     EXPECT_EQ(pixel(19, 19), kScreen) << row.name;
   }
-  // Without "_down" the bare name stands in; without "_up" and "_down" the
-  // colour look is drawn.
+  // Without "_up" and "_down" the colour look is drawn; clear parts of the
+  // "_up" image do not take clicks unless the style says so.
   WM_STYLE_SET style = plain(0);
   WM_BUTTON b(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
   EXPECT_FALSE(b.load_images(skin, "missing", nullptr));
-  EXPECT_FALSE(b.has_images());
   b.draw();
   EXPECT_EQ(pixel(50, 35), kFace);
-  ASSERT_TRUE(b.load_images(skin, "b", nullptr));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("clear", 0));
+  ASSERT_TRUE(b.load_images(skin, "clear", nullptr));  // the bare name for both
+  EXPECT_FALSE(b.hit_test(50, 35));
+  b.draw_flags |= button_flag::DONT_MASK_CLICK;
+  EXPECT_TRUE(b.hit_test(50, 35));
   b.clear_images();
   EXPECT_FALSE(b.has_images());
+  // A style whose images are loaded lends its frames; new colours tint them.
+  style.set_image_filename("b");
+  strcpy(style.image_path, "$APP/skin");
+  style.load_images();
+  WM_BUTTON lent(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
+  EXPECT_TRUE(lent.has_images());
+  lent.set_colours(0xFF00FF00, kInk, 0, false);
+  lent.draw();
+  EXPECT_NE(pixel(50, 35), 0xFF000001u);
+  EXPECT_EQ(lent.up_colour, 0xFF00FF00u);
 }
 
-TEST_F(Button, ColourLook) {
-  struct ROW {
+TEST_F(Button, ColourLookAndFlashing) {
+  const struct {
     const char* name;
     void (*set)(WM_BUTTON&);
-    COLOUR centre;
+    COLOUR centre, corner;  // pixels (50, 35) and (20, 20)
+  } rows[] = {
+      {"up", [](WM_BUTTON&) {}, kFace, 0xFFFFFFFF},
+      {"hover", [](WM_BUTTON& b) { b.mouse_over = 1; }, 0xFF00A000, 0xFFFFFFFF},
+      {"focus", [](WM_BUTTON& b) { WM_SCREEN_OBJECT::focus_object = &b; }, 0xFF00A000, 0xFFFFFFFF},
+      {"pressed: sunk border", [](WM_BUTTON& b) { b.pressed = 1; }, 0xFFA00000, 0xFF808080},
+      {"active", [](WM_BUTTON& b) { b.active = 1; }, 0xFF0000A0, 0xFFFFFFFF},
+      {"active with a mark", [](WM_BUTTON& b) { b.active = 1, b.mark[0] = '*'; }, kFace, 0xFFFFFFFF},
+      {"disabled", [](WM_BUTTON& b) { b.enabled = 0; }, 0xFF404040, 0xFFFFFFFF},
+      {"unset disabled colour", [](WM_BUTTON& b) { b.enabled = 0, b.disabled_colour = 0; }, kFace,
+       0xFFFFFFFF},
   };
-  const ROW rows[] = {
-      {"up", [](WM_BUTTON&) {}, kFace},
-      {"hover", [](WM_BUTTON& b) { b.mouse_over = 1; }, 0xFF00A000},
-      {"focus", [](WM_BUTTON& b) { WM_SCREEN_OBJECT::focus_object = &b; }, 0xFF00A000},
-      {"pressed", [](WM_BUTTON& b) { b.pressed = 1; }, 0xFFA00000},
-      {"active", [](WM_BUTTON& b) { b.active = 1; }, 0xFF0000A0},
-      {"active with a mark",
-       [](WM_BUTTON& b) {
-         b.active = 1;
-         b.mark[0] = '*';
-       },
-       kFace},
-      {"disabled", [](WM_BUTTON& b) { b.enabled = 0; }, 0xFF404040},
-      {"unset disabled colour",
-       [](WM_BUTTON& b) {
-         b.enabled = 0;
-         b.disabled_colour = COLOUR_INVISIBLE;
-       },
-       kFace},
-  };
-  for (const ROW& row : rows) {
+  for (const auto& row : rows) {
     clear_screen();
     WM_STYLE_SET style = plain();
     style.mouse_over_colour = 0xFF00A000;
@@ -356,83 +321,59 @@ TEST_F(Button, ColourLook) {
     b.draw();
     WM_SCREEN_OBJECT::focus_object = nullptr;
     EXPECT_EQ(pixel(50, 35), row.centre) << row.name;
+    EXPECT_EQ(pixel(20, 20), row.corner) << row.name;
   }
-  // A raised border turns sunk while pressed.
+  // Only a button with a flash text flashes, with blink bit 5.
   WM_STYLE_SET style = plain();
-  WM_BUTTON b(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
-  b.draw();
-  EXPECT_EQ(pixel(20, 20), 0xFFFFFFFF);
-  b.pressed = 1;
-  b.draw();
-  EXPECT_EQ(pixel(20, 20), 0xFF808080);
-  EXPECT_EQ(b.edge_flags & border_flag::PRESSED, border_flag::PRESSED);
+  style.flashing_colour = 0xFFC0C000;
+  WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, nullptr, 0, 0, 2);
+  for (const char* flash : {"", "!!"}) {
+    b.flash_text.set_from_string(PARAMETER::VALUE, flash);
+    for (uint32_t ms : {0u, 2000u, 4000u}) {
+      WM_SCREEN_OBJECT::set_frame_clock(ms);
+      b.update(false);
+      b.draw();
+      EXPECT_EQ(pixel(24, 24), flash[0] && ms == 2000 ? 0xFFC0C000 : kFace) << ms;
+    }
+  }
 }
 
-// The bounding box of the pixels of one colour in the button.
-struct BOX {
-  int x1 = 9999, y1 = 9999;
-};
-BOX ink_of(COLOUR colour) {
-  BOX box;
-  for (int py = 20; py < 50; ++py)
-    for (int px = 20; px < 120; ++px)
-      if (pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == colour) {
-        box.x1 = std::min(box.x1, px);
-        box.y1 = std::min(box.y1, py);
-      }
-  return box;
-}
-
-// Text, icon and arrows move by one pixel when pressed, whatever the
-// alignment: once, never twice.
+// The pressed offset moves text, icon and arrows by one pixel, whatever
+// the alignment: once, never twice.
 TEST_F(Button, PressedOffsetMovesTheContentOnce) {
   const COLOUR red = 0xFFFF0000, yellow = 0xFFFFFF00;
+  auto top_left_of = [](COLOUR colour) {
+    std::pair<int, int> at{9999, 9999};
+    for (int py = 20; py < 50; ++py)
+      for (int px = 20; px < 120; ++px)
+        if (pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == colour)
+          at = {std::min(at.first, px), std::min(at.second, py)};
+    return at;
+  };
   for (uint32_t align : {0u, uint32_t{SSF_LEFT_JUSTIFY_TEXT}, uint32_t{SSF_RIGHT_JUSTIFY_TEXT}}) {
-    BOX up, down;
+    std::pair<int, int> text[2];
     for (uint8_t pressed : {0, 1}) {
       clear_screen();
       WM_STYLE_SET style = plain(SSF_DRAW_BORDER | align | SSF_ICON_LEFT);
       style.border_left_gap = 12;
       style.extended_flags = SSEF_RIGHT_ARROW;
-      style.underline_colour = COLOUR_INVISIBLE;
       WM_BUTTON b(20, 20, 119, 49, &style, "Mm", nullptr, nullptr, 0, 0, 2);
       b.icon.create(4, 4);
       b.icon.fill_rect_solid(0, 0, 3, 3, &red);
       b.text_colour = yellow;
       b.pressed = pressed;
       b.draw();
-      (pressed ? down : up) = ink_of(yellow);
-      const BOX icon = ink_of(red);
-      EXPECT_EQ(icon.x1, 24 + pressed) << align;
-      EXPECT_EQ(icon.y1, 33 + pressed) << align;
+      text[pressed] = top_left_of(yellow);
+      // Centred in the left gap strip (x 20..32, y 24..45).
+      EXPECT_EQ(top_left_of(red), std::make_pair(24 + pressed, 33 + pressed)) << align;
     }
-    EXPECT_EQ(down.x1 - up.x1, 1) << align;
-    EXPECT_EQ(down.y1 - up.y1, 1) << align;
-  }
-}
-
-TEST_F(Button, FlashesWithItsBlinkBit) {
-  WM_STYLE_SET style = plain();
-  style.flashing_colour = 0xFFC0C000;
-  WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, nullptr, 0, 0, 2);
-  const std::pair<uint32_t, uint8_t> frames[] = {{0, 0}, {2000, 1}, {4000, 0}};
-  for (const auto& [ms, phase] : frames) {
-    WM_SCREEN_OBJECT::set_frame_clock(ms);
-    b.update(false);
-    EXPECT_EQ(b.flash_phase, 0);  // no flash text: no flashing
-  }
-  b.flash_text.set_from_string(PARAMETER::VALUE, "!!");
-  for (const auto& [ms, phase] : frames) {
-    WM_SCREEN_OBJECT::set_frame_clock(ms);
-    b.update(false);
-    EXPECT_EQ(b.flash_phase, phase) << ms;
-    b.draw();
-    EXPECT_EQ(pixel(24, 24), phase ? 0xFFC0C000 : kFace) << ms;
+    EXPECT_EQ(text[1].first - text[0].first, 1) << align;
+    EXPECT_EQ(text[1].second - text[0].second, 1) << align;
   }
 }
 
 // Rest mode: the tooltip shows once the calendar second is two past the
-// one the pointer came in, next to the pointer, inside the surface; a
+// one the pointer came in, next to the pointer and inside the surface; a
 // press or leaving hides it.
 TEST_F(Button, TooltipAfterARest) {
   WM_MANAGER root;
@@ -443,72 +384,56 @@ TEST_F(Button, TooltipAfterARest) {
   WM_SCRIPT* tip = b->tooltip;
   ASSERT_NE(tip, nullptr);
   EXPECT_EQ(tip->visible, 0);
+  auto shown = [&] { return WM_SCREEN_OBJECT::is_overlay(tip) && tip->visible; };
   input.advance_ms(1000 - input.now_ms() % 1000 + 900);  // 900 ms into a second
   input.move_to(30, 70);
-  const struct {
-    uint32_t ms;
-    bool shown;
-  } waits[] = {{0, false}, {100, false}, {999, false}, {1, true}};
-  for (const auto& w : waits) {
-    input.advance_ms(w.ms);
+  for (uint32_t ms : {0, 100, 999, 1}) {
+    input.advance_ms(ms);
     frame(root);
-    EXPECT_EQ(WM_SCREEN_OBJECT::is_overlay(tip) && tip->visible, w.shown) << w.ms;
+    EXPECT_EQ(shown(), ms == 1) << ms;
   }
   EXPECT_EQ(tip->x, 30);
   EXPECT_EQ(tip->y, 70 - tip->height);
-  // It follows the pointer without a new wait; a press hides it and the
-  // wait starts again.
-  input.move_to(40, 75);
+  input.move_to(40, 75);  // followed without a new wait
   frame(root);
   EXPECT_EQ(tip->x, 40);
-  input.press(1);
+  input.press(1);  // hidden, and the wait starts again
   frame(root);
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
+  EXPECT_FALSE(shown());
   input.release(1);
-  frame(root);
   input.advance_ms(500);
   frame(root);
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
+  EXPECT_FALSE(shown());
   input.advance_ms(1500);
   frame(root);
-  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(tip));
-  // Leaving the button hides it.
+  EXPECT_TRUE(shown());
   input.move_to(150, 20);
   frame(root);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
-  EXPECT_EQ(b->tooltip_x, WM_BUTTON::NO_POSITION);
-
-  // Near the bottom-right it is moved inside; near the top-left its
-  // position is never negative.
-  b->set_position(150, 120);
-  b->set_size(50, 30, false);
-  input.move_to(195, 145);
-  frame(root);
-  input.advance_ms(2000);
-  frame(root);
-  ASSERT_TRUE(WM_SCREEN_OBJECT::is_overlay(tip));
-  EXPECT_EQ(tip->x + tip->width, 200);
-  EXPECT_EQ(tip->y, 145 - tip->height);
-  input.move_to(150, 120);
-  frame(root);
-  input.move_to(0, 0);
-  frame(root);
-  b->set_position(0, 0);
-  input.move_to(2, 2);
-  frame(root);
-  input.advance_ms(2000);
-  frame(root);
-  ASSERT_TRUE(WM_SCREEN_OBJECT::is_overlay(tip));
-  EXPECT_EQ(tip->x, 2);
-  EXPECT_EQ(tip->y, 0);
+  // Near the bottom-right it moves inside; near the top-left it never
+  // gets a negative position.
+  const struct {
+    int16_t bx, by, px, py, tx, ty;
+  } corners[] = {{150, 120, 195, 145, -1, 145}, {0, 0, 2, 2, 2, 0}};
+  for (const auto& c : corners) {
+    input.move_to(190, 10);
+    frame(root);
+    b->set_position(c.bx, c.by);
+    input.move_to(c.px, c.py);
+    frame(root);
+    input.advance_ms(2000);
+    frame(root);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(tip->x, c.tx < 0 ? 200 - tip->width : c.tx);
+    EXPECT_EQ(tip->y + (c.ty ? tip->height : 0), c.ty);
+  }
   b->set_tooltip(nullptr);  // takes the shown tooltip off the list
-  EXPECT_EQ(b->tooltip, nullptr);
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }
 
-// Press mode: shown centred above while pressed. While it shows, the page
-// manager takes the focus away (the tooltip holds the input and has nothing
-// to focus); the focus goes back afterwards, unless its object has gone.
+// Press mode: shown centred above while pressed. While it shows the page
+// manager takes the focus away (the tooltip holds the input and has
+// nothing to focus); it goes back afterwards, unless its object has gone.
 TEST_F(Button, TooltipWhilePressed) {
   WM_MANAGER root;
   root.set_size(200, 150, false);
@@ -540,7 +465,6 @@ TEST_F(Button, TooltipWhilePressed) {
   EXPECT_EQ(heard, "UU");
 }
 
-// A drag callback hears the start and where the button was dropped.
 std::vector<uint32_t> drags;
 int32_t record_drag(WM_BUTTON*, WM_SCREEN_OBJECT*, int16_t, int16_t, uint32_t event, uintptr_t,
                     uintptr_t) {
@@ -557,83 +481,72 @@ TEST_F(Button, DragAndDrop) {
   b->drag_callback = record_drag;
   b->drag_mask = 15;
   drags.clear();
-  input.move_to(30, 30);
-  input.press(1);
-  frame(root);
-  input.move_to(120, 100);
-  frame(root);
-  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
-  EXPECT_EQ(b->drag_started, 1);
-  EXPECT_EQ(b->depth, -1);  // still at its place in the tree
-  clear_screen();
-  b->draw();  // the translucent copy under the pointer
-  EXPECT_NE(pixel(115, 95), kScreen);
-  input.release(1);
-  frame(root);
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
-  // Dragged away and back: released in place.
-  input.move_to(30, 30);
-  input.press(1);
-  frame(root);
-  input.move_to(31, 30);
-  frame(root);
-  input.move_to(30, 30);
-  frame(root);
-  input.release(1);
-  frame(root);
+  // Dropped elsewhere, then dragged away and back: released in place.
+  const std::pair<int, int> paths[][2] = {{{120, 100}, {120, 100}}, {{31, 30}, {30, 30}}};
+  for (const auto& path : paths) {
+    input.move_to(30, 30);
+    input.press(1);
+    frame(root);
+    for (const auto& [px, py] : path) {
+      input.move_to(px, py);
+      frame(root);
+    }
+    EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
+    EXPECT_EQ(b->depth, -1);  // still at its place in the tree
+    clear_screen();
+    b->draw();  // a translucent copy under the pointer
+    EXPECT_NE(pixel(static_cast<int16_t>(path[1].first - 5), static_cast<int16_t>(path[1].second - 5)),
+              kScreen);
+    input.release(1);
+    frame(root);
+    EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
+  }
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
 }
 
-// A page of buttons in different states in a skin the test makes.
+// A page of buttons in different states, in a skin the test makes, saved
+// as buttons.png.
 TEST_F(Button, ScreenshotOfButtons) {
-  // Rounded skin frame: a light face with a darker rim.
   IMAGE face(16, 16);
   const COLOUR rim = 0xFF204060, fill = 0xFF80C0F0, down_fill = 0xFF4080C0;
   face.fill_rect_solid(0, 0, 15, 15, &rim);
-  face.fill_rect_solid(2, 2, 13, 13, &fill);
-  save("skin_up", face);
-  face.fill_rect_solid(2, 2, 13, 13, &down_fill);
-  save("skin_down", face);
-  face.fill_rect_solid(2, 2, 13, 13, &kInk);
-  save("skin_over", face);
-
+  for (const auto& [name, colour] : {std::pair{"skin_up", fill}, {"skin_down", down_fill},
+                                     {"skin_over", kInk}}) {
+    face.fill_rect_solid(2, 2, 13, 13, &colour);
+    save(name, face);
+  }
   WM_MANAGER root;
   root.set_size(200, 150, false);
-  struct ROW {
+  const struct {
     const char* text;
-    bool skinned;
     void (*set)(WM_BUTTON&);
-  };
-  const ROW rows[] = {
-      {"Up", true, [](WM_BUTTON&) {}},
-      {"Over", true, [](WM_BUTTON& b) { b.mouse_over = 1; }},
-      {"Down", true, [](WM_BUTTON& b) { b.pressed = 1; }},
-      {"Plain", false, [](WM_BUTTON&) {}},
-      {"Pressed", false, [](WM_BUTTON& b) { b.pressed = 1; }},
-      {"Off", false, [](WM_BUTTON& b) { b.enabled = 0; }},
-      {"Active", false,
-       [](WM_BUTTON& b) {
-         b.active = 1;
-         b.mark[0] = 'x';
-       }},
-      {"Arrow", false, [](WM_BUTTON& b) { b.draw_flags |= button_flag::ARROW_DOWN; }},
+  } rows[] = {
+      {"Up", [](WM_BUTTON&) {}},
+      {"Over", [](WM_BUTTON& b) { b.mouse_over = 1; }},
+      {"Down", [](WM_BUTTON& b) { b.pressed = 1; }},
+      {"Plain", [](WM_BUTTON&) {}},
+      {"Pressed", [](WM_BUTTON& b) { b.pressed = 1; }},
+      {"Off", [](WM_BUTTON& b) { b.enabled = 0; }},
+      {"Active", [](WM_BUTTON& b) { b.active = 1, b.mark[0] = 'x'; }},
+      {"Arrow", [](WM_BUTTON& b) { b.draw_flags |= button_flag::ARROW_DOWN; }},
   };
   for (int i = 0; i < 8; ++i) {
+    const bool skinned = i < 3;
     WM_STYLE_SET style = plain(SSF_DRAW_BORDER | SSF_VFADING);
     style.shading_flags = i % 2 ? 255 : 15;
     style.fading_colour = 0xFF102040;
-    style.fg_colour = rows[i].skinned ? 0xFF000000 : kInk;
+    style.fg_colour = skinned ? 0xFF000000 : kInk;
     style.border_left_gap = 14;
     style.disabled_text_colour = 0xFFA0A0A0;
-    if (rows[i].skinned) {
+    if (skinned) {
       style.set_image_filename("skin");
       strcpy(style.image_path, "$APP/skin");
     }
-    const auto bx = static_cast<int16_t>(8 + (i % 2) * 96), by = static_cast<int16_t>(6 + (i / 2) * 36);
+    const auto bx = static_cast<int16_t>(8 + (i % 2) * 96), by = static_cast<int16_t>(6 + i / 2 * 36);
     auto* b = new WM_BUTTON(bx, by, static_cast<int16_t>(bx + 87), static_cast<int16_t>(by + 29),
                             &style, rows[i].text, nullptr, nullptr, 0, 0, 2);
-    EXPECT_EQ(b->has_images(), rows[i].skinned);
+    EXPECT_EQ(b->has_images(), skinned);
     rows[i].set(*b);
     root.add_child(b, false);
   }

@@ -11,8 +11,8 @@
 
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "input.h"
 #include "platform.h"
@@ -30,13 +30,12 @@ namespace {
 uint64_t fake_ms = 0;
 uint64_t fake_clock() { return fake_ms; }
 
-constexpr int32_t kReleaseAction = 42;
 std::string heard;
 int32_t on_click(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
   const auto* b = static_cast<WM_BUTTON*>(object);
   const char letters[] = {0, 'P', 'U', 0, 'R', 0, 0, 0, 'C'};
   heard += letters[b->firing_event];
-  return b->firing_event == button_event::RELEASE ? kReleaseAction : 0;
+  return b->firing_event == button_event::RELEASE ? 42 : 0;  // a page action of no meaning
 }
 
 uint8_t page_mask = 0;
@@ -103,65 +102,52 @@ protected:
 
 }  // namespace
 
-// Steps: i / o move the pointer over the button or away from it (inside
-// the window), p / r press or release the left button, k / K the hot key
-// down or up, a number lets that many milliseconds pass on the frame
-// clock. After each step one page manager frame, then what the callback
-// heard so far, the frame's page action and the look: u up, o over, d down.
+// Each row runs a script of steps "op=heard,action,look", one page manager
+// frame after each: i / o move the pointer over the button or away from it
+// (inside the window), p / r press or release the left button, k / K the
+// hot key down or up, a number lets that many milliseconds pass on the
+// frame clock. Then what the callback has heard, the frame's page action,
+// the look (u up, o over, d down) and the pointer shape the frame ended
+// with (0 the default, 1 a hand over the button, 2 a hand holding it).
 TEST_F(ButtonX11, StatesEventsAndPageActions) {
-  struct STEP {
-    const char* op;
-    const char* heard;
-    int32_t action;
-    char look;
-  };
-  struct ROW {
+  const struct {
     uint8_t mask;
-    std::vector<STEP> steps;
-  };
-  const int32_t handled = page_action::HANDLED;
-  const ROW rows[] = {
-      {3, {{"i", "", 0, 'o'}, {"p", "P", handled, 'd'}, {"r", "PU", kReleaseAction, 'o'},
-           {"o", "PU", 0, 'u'}}},
+    const char* script;
+  } rows[] = {
+      {3, "i=,0,o1 p=P,1,d2 r=PU,42,o1 o=PU,0,u0"},
       // Released outside: silent without the cancel bit, a cancel with it.
-      {3, {{"i", "", 0, 'o'}, {"p", "P", handled, 'd'}, {"o", "P", 0, 'd'}, {"r", "P", 0, 'u'}}},
-      {10, {{"i", "", 0, 'o'}, {"p", "", 0, 'd'}, {"o", "", 0, 'd'}, {"r", "C", handled, 'u'}}},
+      {3, "i=,0,o1 p=P,1,d2 o=P,0,d0 r=P,0,u0"},
+      {10, "i=,0,o1 p=,0,d2 o=,0,d0 r=C,1,u0"},
       // Held: a repeat after 300 ms, then every 30 ms; the release is silent.
-      {5,
-       {{"i", "", 0, 'o'},
-        {"p", "P", handled, 'd'},
-        {"300", "P", 0, 'd'},
-        {"1", "PR", handled, 'd'},
-        {"30", "PR", 0, 'd'},
-        {"1", "PRR", handled, 'd'},
-        {"r", "PRR", 0, 'o'}}},
+      {5, "i=,0,o1 p=P,1,d2 300=P,0,d2 1=PR,1,d2 30=PR,0,d2 1=PRR,1,d2 r=PRR,0,o1"},
       // The hot key clicks it wherever the pointer is.
-      {3, {{"o", "", 0, 'u'}, {"k", "P", handled, 'd'}, {"K", "PU", kReleaseAction, 'o'}}},
+      {3, "o=,0,u0 k=P,1,d0 K=PU,42,o0"},
   };
-  for (const ROW& row : rows) {
+  for (const auto& row : rows) {
     manager.reset();
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
     page_mask = row.mask;
     manager->set_page(0, create_page, nullptr, 0, nullptr, 0, 0, nullptr);
     ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
     heard.clear();
-    std::string trace;
-    for (const STEP& s : row.steps) {
-      trace += std::string(s.op) + " ";
-      switch (s.op[0]) {
+    std::istringstream steps(row.script);
+    std::string step, trace;
+    while (steps >> step) {
+      trace += step + " ";
+      switch (step[0]) {
         case 'i': ASSERT_NO_FATAL_FAILURE(move(150, 120)); break;
         case 'o': ASSERT_NO_FATAL_FAILURE(move(350, 250)); break;
         case 'p': ASSERT_NO_FATAL_FAILURE(left(true)); break;
         case 'r': ASSERT_NO_FATAL_FAILURE(left(false)); break;
         case 'k': ASSERT_NO_FATAL_FAILURE(hot_key(true)); break;
         case 'K': ASSERT_NO_FATAL_FAILURE(hot_key(false)); break;
-        default: fake_ms += std::stoul(s.op); break;
+        default: fake_ms += std::stoul(step); break;
       }
       const int32_t action = manager->frame(true);
       const char look = page_button->pressed ? 'd' : page_button->mouse_over ? 'o' : 'u';
-      EXPECT_EQ(heard, s.heard) << "mask " << int(row.mask) << " after " << trace;
-      EXPECT_EQ(action, s.action) << "mask " << int(row.mask) << " after " << trace;
-      EXPECT_EQ(look, s.look) << "mask " << int(row.mask) << " after " << trace;
+      const std::string seen = heard + "," + std::to_string(action) + "," + look +
+                               std::to_string(manager->get_cursor_shape());
+      EXPECT_EQ(seen, step.substr(step.find('=') + 1)) << int(row.mask) << ": " << trace;
     }
   }
 }
