@@ -913,7 +913,7 @@ void WM_BUTTON::draw_caption(IMAGE* s, const LOOK& l) {
                    &outline_colour, static_cast<int8_t>(font), fw, fh, t, flags);
     }
   }
-  draw_decorations(s, l, ty, th);
+  draw_decorations(s, l, ty);
 }
 
 void WM_BUTTON::draw_icon(IMAGE* s, const LOOK& l, int32_t& tx, int32_t& ty, int32_t tw,
@@ -970,7 +970,7 @@ void WM_BUTTON::draw_icon(IMAGE* s, const LOOK& l, int32_t& tx, int32_t& ty, int
   under.draw(ix, iy, s, BLIT_BLEND);
 }
 
-void WM_BUTTON::draw_decorations(IMAGE* s, const LOOK& l, int32_t ty, int32_t th) {
+void WM_BUTTON::draw_decorations(IMAGE* s, const LOOK& l, int32_t ty) {
   const bool mark_shown = l.active && mark[0];
   const uint32_t arrows = draw_flags & (button_flag::ARROW_LEFT | button_flag::ARROW_RIGHT |
                                         button_flag::ARROW_UP | button_flag::ARROW_DOWN);
@@ -1004,7 +1004,6 @@ void WM_BUTTON::draw_decorations(IMAGE* s, const LOOK& l, int32_t ty, int32_t th
                  &c, k.direction, AUTO_ARROW_INSET, AUTO_ARROW_INSET);
     }
   };
-  (void)th;
   if (enabled) {
     paint(0, 0, l.ink);
   } else {

@@ -238,6 +238,6 @@ private:
   void draw_background(IMAGE* s, const LOOK& l);
   void draw_caption(IMAGE* s, const LOOK& l);
   void draw_icon(IMAGE* s, const LOOK& l, int32_t& tx, int32_t& ty, int32_t tw, int32_t th);
-  void draw_decorations(IMAGE* s, const LOOK& l, int32_t ty, int32_t th);
+  void draw_decorations(IMAGE* s, const LOOK& l, int32_t ty);
   void draw_drag_image(IMAGE* s);
 };
