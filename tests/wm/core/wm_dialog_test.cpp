@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
+#include "default_dialog_styles.h"
 #include "dirty_rectangles.h"
 #include "font.h"
 #include "input_driver.h"
@@ -22,6 +25,7 @@ namespace {
 
 using wm_test::BOX;
 using wm_test::pixel;
+using XY = std::pair<int16_t, int16_t>;
 
 constexpr COLOUR kScreen = 0xFF808080;
 constexpr COLOUR kBody = 0xFF0000FF;
@@ -64,6 +68,7 @@ protected:
     default_dialog_effects() = saved_effects;
     WM_DIALOG::live_drag = 1;
     WM_DIALOG::grey_behind = 0;
+    WM_DIALOG::darken_behind = 0;
     WM_PAGE_MANAGER::close_all_dialogs_function = nullptr;
     FONT::shutdown();
     ScratchSkinTest::TearDown();
@@ -103,81 +108,74 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
   struct ROW {
     const char* name;
     uint32_t flags;
-    int16_t off_x, off_y;  // where a slide starts and ends
-    int16_t mid_x, mid_y;  // halfway, both ways
+    XY off, mid;  // where a slide starts (and ends); halfway both ways
     uint8_t open_mid_alpha, close_mid_alpha;
-    int16_t clip_top;  // rows above it stay the screen's while sliding
+    XY probe;          // a pixel of the dialog halfway
+    int16_t hidden_y;  // a row of the dialog halfway that its clip keeps out
   };
   const ROW rows[] = {
-      {"fade", FADE_IN | FADE_OUT, 50, 40, 50, 40, 127, 128, 0},
-      {"slide from above", SLIDE_IN | SLIDE_OUT | SLIDE_UP | SCREEN_EDGES, 50, -60, 50, -10, 255,
-       255, 0},
-      {"slide from the left", SLIDE_IN | SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES, -100, 40, -25, 40,
-       255, 255, 0},
-      {"slide from the right", SLIDE_IN | SLIDE_OUT | SLIDE_RIGHT | SCREEN_EDGES, 200, 40, 125, 40,
-       255, 255, 0},
-      {"slide from below", SLIDE_IN | SLIDE_OUT | SLIDE_DOWN | SCREEN_EDGES, 50, 150, 50, 95, 255,
-       255, 0},
-      {"drawer from its own top", SLIDE_IN | SLIDE_OUT | SLIDE_UP, 50, -20, 50, 10, 255, 255, 40},
+      {"fade", FADE_IN | FADE_OUT, {50, 40}, {50, 40}, 127, 128, {100, 70}, -1},
+      {"slide from above", SLIDE_IN | SLIDE_OUT | SLIDE_UP | SCREEN_EDGES, {50, -60}, {50, -10},
+       255, 255, {100, 20}, -1},
+      {"slide from the left", SLIDE_IN | SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES, {-100, 40},
+       {-25, 40}, 255, 255, {10, 70}, -1},
+      {"slide from the right", SLIDE_IN | SLIDE_OUT | SLIDE_RIGHT | SCREEN_EDGES, {200, 40},
+       {125, 40}, 255, 255, {150, 70}, -1},
+      {"slide from below", SLIDE_IN | SLIDE_OUT | SLIDE_DOWN | SCREEN_EDGES, {50, 150}, {50, 95},
+       255, 255, {100, 120}, -1},
+      {"drawer from its own top", SLIDE_IN | SLIDE_OUT | SLIDE_UP, {50, -20}, {50, 10}, 255, 255,
+       {100, 45}, 35},
       {"fade and slide", FADE_IN | FADE_OUT | SLIDE_IN | SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES,
-       -100, 40, -25, 40, 127, 128, 0},
-      {"none", 0, 50, 40, 50, 40, 255, 255, 0},
+       {-100, 40}, {-25, 40}, 127, 128, {10, 70}, -1},
   };
-  // A pixel well inside the dialog at (dx, dy) shows the body at alpha a.
-  auto expect_body_at = [&](int16_t dx, int16_t dy, uint8_t a, int16_t clip_top) {
-    const int16_t px = std::clamp<int16_t>(static_cast<int16_t>(dx + 50), 1, 198);
-    const int16_t py = std::clamp<int16_t>(static_cast<int16_t>(dy + 30),
-                                           std::max<int16_t>(1, clip_top), 148);
-    if (px < dx || px >= dx + 100 || py < dy || py >= dy + 60) return;
-    EXPECT_EQ(pixel(px, py), blend(kScreen, kBody, a)) << px << "," << py;
-    if (clip_top > 0) {
-      EXPECT_EQ(pixel(px, static_cast<int16_t>(clip_top - 1)), kScreen);
-    }
-  };
+  // The 32-bit millisecond clock wraps 150 ms into the first opening.
+  input.advance_ms((uint64_t{1} << 32) - 150 - (input.now_ms() & 0xFFFFFFFFu));
+  const WM_STYLE_SET body = plain(kBody, 2);
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.name);
-    const WM_STYLE_SET body = plain(kBody, 2);
     DIALOG_EFFECTS effects;
     effects.flags = row.flags;
-    auto* dialog = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &effects);
-    root.add_overlay(dialog, false);
+    auto* d = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &effects);
+    root.add_overlay(d, false);
     wm_test::paint_table(&root);
-
+    auto expect_halfway = [&](uint8_t alpha) {
+      EXPECT_EQ(XY(d->x, d->y), row.mid);
+      EXPECT_EQ(d->get_alpha(), alpha);
+      EXPECT_EQ(pixel(row.probe.first, row.probe.second), blend(kScreen, kBody, alpha));
+      if (row.hidden_y >= 0) {
+        EXPECT_EQ(pixel(row.probe.first, row.hidden_y), kScreen);
+      }
+    };
     frame_after(0);
-    EXPECT_EQ(dialog->x, row.off_x);
-    EXPECT_EQ(dialog->y, row.off_y);
-    EXPECT_EQ(dialog->get_alpha(), row.flags & FADE_IN ? 0 : 255);
+    EXPECT_EQ(XY(d->x, d->y), row.off);
+    EXPECT_EQ(d->get_alpha(), row.flags & FADE_IN ? 0 : 255);
     frame_after(150);
-    EXPECT_EQ(dialog->x, row.mid_x);
-    EXPECT_EQ(dialog->y, row.mid_y);
-    EXPECT_EQ(dialog->get_x(), 50);  // the resting place, not the moving one
-    EXPECT_EQ(dialog->get_y(), 40);
-    EXPECT_EQ(dialog->get_alpha(), row.open_mid_alpha);
-    expect_body_at(row.mid_x, row.mid_y, row.open_mid_alpha, row.clip_top);
+    expect_halfway(row.open_mid_alpha);
+    EXPECT_EQ(XY(d->get_x(), d->get_y()), XY(50, 40));  // where it will rest
     frame_after(150);
-    EXPECT_EQ(dialog->x, 50);
-    EXPECT_EQ(dialog->y, 40);
+    EXPECT_EQ(XY(d->x, d->y), XY(50, 40));
     EXPECT_EQ(pixel(100, 70), kBody);
-    EXPECT_FALSE(dialog->is_moving());
 
-    dialog->close(true);
+    d->close(true);
     frame_after(0);
-    if (row.flags != 0) {
-      EXPECT_EQ(dialog->x, 50);
-      EXPECT_EQ(dialog->y, 40);
-      frame_after(150);
-      EXPECT_EQ(dialog->x, row.mid_x);
-      EXPECT_EQ(dialog->y, row.mid_y);
-      EXPECT_EQ(dialog->get_alpha(), row.close_mid_alpha);
-      expect_body_at(row.mid_x, row.mid_y, row.close_mid_alpha, row.clip_top);
-      ASSERT_EQ(WM_SCREEN_OBJECT::overlays().size(), 1u);
-      frame_after(150);
-    }
+    EXPECT_EQ(XY(d->x, d->y), XY(50, 40));
+    frame_after(150);
+    expect_halfway(row.close_mid_alpha);
+    frame_after(150);
     // Closed with removal: taken off the overlays and deleted.
     EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
     EXPECT_EQ(pixel(100, 70), kScreen);
-    root.destroy_children(true, 0, false);
   }
+  // Without effects a close hides the dialog at the next tick.
+  DIALOG_EFFECTS none;
+  none.flags = 0;
+  auto* d = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &none);
+  root.add_overlay(d, false);
+  frame_after(0);
+  EXPECT_EQ(pixel(100, 70), kBody);
+  d->close(true);
+  frame_after(0);
+  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }
 
 TEST_F(Dialog, DraggedByItsTitleTranslucently) {
@@ -189,60 +187,48 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   root.add_overlay(dialog, false);
   wm_test::paint_table(&root);
   const WM_SCREEN_OBJECT* client = dialog->get_client();
-  ASSERT_NE(dialog->get_title(), nullptr);
-  EXPECT_EQ(dialog->get_title()->y, 32);
-  EXPECT_EQ(client->x, 42);
-  EXPECT_EQ(client->y, 32 + dialog->get_title()->height + 2);
+  EXPECT_EQ(XY(dialog->get_title()->x, dialog->get_title()->y), XY(42, 32));
+  EXPECT_EQ(XY(client->x, client->y), XY(42, 32 + dialog->get_title()->height + 2));
+  auto pointer = [&](int16_t px, int16_t py, int button_change) {
+    input.move_to(px, py);
+    if (button_change > 0) input.press(1);
+    if (button_change < 0) input.release(1);
+    root.process();
+  };
 
   // A press that began outside does not drag when it reaches the title.
-  input.move_to(5, 5);
-  input.press(1);
-  root.process();
-  input.move_to(60, 35);
-  root.process();
+  pointer(5, 5, 1);
+  pointer(60, 35, 0);
   EXPECT_FALSE(dialog->is_dragging());
-  input.release(1);
-  root.process();
+  pointer(60, 35, -1);
 
-  input.press(1);
-  root.process();
-  ASSERT_TRUE(dialog->is_dragging());
-  input.move_to(80, 45);
-  root.process();
-  EXPECT_EQ(dialog->x, 60);
-  EXPECT_EQ(dialog->y, 40);
+  pointer(60, 35, 1);
+  EXPECT_TRUE(dialog->is_dragging());
+  pointer(80, 45, 0);
+  EXPECT_EQ(XY(dialog->x, dialog->y), XY(60, 40));
   EXPECT_EQ(client->x, 62);
   // The fall to the dragging alpha takes the display delay.
   frame_after(0);
   frame_after(500);
   EXPECT_EQ(dialog->get_alpha(), 255 - 63 * 500 / 1000);
   frame_after(500);
-  EXPECT_EQ(dialog->get_alpha(), 192);
   EXPECT_EQ(pixel(100, 110), blend(kScreen, kBody, 192));
   EXPECT_EQ(pixel(50, 35), kScreen);  // where it was
-
-  input.release(1);
-  root.process();
+  pointer(80, 45, -1);
   EXPECT_FALSE(dialog->is_dragging());
   frame_after(0);
   frame_after(1000);
-  EXPECT_EQ(dialog->get_alpha(), 255);
   EXPECT_EQ(pixel(100, 110), kBody);
 
   // Without live drag a white box shows where it will land.
   WM_DIALOG::live_drag = 0;
-  input.move_to(80, 45);
-  input.press(1);
-  root.process();
-  input.move_to(60, 25);
-  root.process();
+  pointer(80, 45, 1);
+  pointer(60, 25, 0);
   EXPECT_EQ(dialog->x, 60);
   wm_test::paint_table(&root);
   EXPECT_EQ(pixel(41, 21), 0xFFFFFFFF);
-  input.release(1);
-  root.process();
-  EXPECT_EQ(dialog->x, 40);
-  EXPECT_EQ(dialog->y, 20);
+  pointer(60, 25, -1);
+  EXPECT_EQ(XY(dialog->x, dialog->y), XY(40, 20));
   frame_after(0);
   frame_after(1000);
   EXPECT_EQ(pixel(45, 125), kScreen);  // the box is gone
@@ -278,9 +264,6 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   dialog->set_size(3, 3, true);
   EXPECT_EQ(client->width, 1);
   EXPECT_EQ(dialog->get_client()->get_height(), 1);
-  dialog->remove_child(inside, true, false);
-  EXPECT_EQ(client->child_count(), 1);
-  EXPECT_STREQ(dialog->get_text(), "Title");
   dialog->set_text("Other");
   EXPECT_STREQ(dialog->get_text(), "Other");
 
@@ -316,45 +299,55 @@ TEST_F(Dialog, SkinEffectsFileChangesTheDefaults) {
             "Flags: 0x0000, Open Delay: 300, Displaying Delay 1000, Alpha 0x00");
   std::remove(scratch.file("app/skin/dialog_effects.cfg").c_str());
   EXPECT_FALSE(load_dialog_effects(skin));
-
-  // A dialog built without a record takes the defaults as they stand.
-  default_dialog_effects().flags = dialog_effect::FADE_IN;
-  const WM_STYLE_SET body = plain(kBody, 2);
-  WM_DIALOG dialog(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, nullptr);
-  EXPECT_EQ(dialog.get_alpha(), 0);
-  EXPECT_EQ(dialog.effects.dragging_alpha, 0u);
 }
 
-// Page action 3 closes every open dialog and deletes it at the end of its
-// effect; a dialog in a page's tree closed with removal leaves it deleted.
+// Page action 3 from a page's frame closes every open dialog, which the
+// frames then delete at the end of its effect; a dialog in the page's tree
+// closed with removal leaves it deleted.
 TEST_F(Dialog, ClosedDialogsAreDeleted) {
   static int destroyed = 0;
+  static int32_t page_result = 0;
   destroyed = 0;
   WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT* o, uintptr_t) {
     if (o->kind & wm_kind::DIALOG) ++destroyed;
   };
-  const WM_STYLE_SET body = plain(kBody, 2);
+  auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(
+      0,
+      [](WM_PAGE_MANAGER* m) {
+        m->current_root()->add_child(new WM_DIALOG(100, 10, 50, 50, nullptr, nullptr, nullptr,
+                                                   nullptr, nullptr),
+                                     false);
+      },
+      nullptr, 1, [] { return std::exchange(page_result, 0); }, 0, 0, nullptr);
+  ASSERT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  WM_SCREEN_OBJECT* page = manager->current_root();
   for (int i = 0; i < 2; ++i) {
-    root.add_overlay(new WM_DIALOG(10, 10, 50, 50, "T", &body, nullptr, nullptr, nullptr), false);
+    page->add_overlay(new WM_DIALOG(10, 10, 50, 50, "T", nullptr, nullptr, nullptr, nullptr), false);
   }
-  auto* in_page = new WM_DIALOG(100, 10, 50, 50, nullptr, &body, nullptr, nullptr, nullptr);
-  root.add_child(in_page, false);
-  wm_test::paint_table(&root);
-  frame_after(300);
-  ASSERT_NE(WM_PAGE_MANAGER::close_all_dialogs_function, nullptr);
-  WM_PAGE_MANAGER::close_all_dialogs_function(false);
-  in_page->close(true);
-  frame_after(0);
+  // Once per frame the effects advance on every second frame.
+  auto frames_for = [&](uint64_t ms) {
+    for (uint64_t t = 0; t <= ms; t += 50) {
+      input.advance_ms(50);
+      manager->frame(false);
+    }
+  };
+  frames_for(400);
+  page_result = page_action::CLOSE_DIALOGS;
+  EXPECT_EQ(manager->frame(false), page_action::CLOSE_DIALOGS);
+  static_cast<WM_DIALOG*>(page->get_child(0))->close(true);
+  frames_for(100);
   EXPECT_EQ(destroyed, 0);  // sliding out
-  frame_after(300);
+  frames_for(400);
   EXPECT_EQ(destroyed, 3);
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
-  EXPECT_EQ(root.child_count(), 1);
+  EXPECT_EQ(page->child_count(), 0);
   // At once, without an effect.
-  root.add_overlay(new WM_DIALOG(10, 10, 50, 50, "T", &body, nullptr, nullptr, nullptr), false);
+  page->add_overlay(new WM_DIALOG(10, 10, 50, 50, "T", nullptr, nullptr, nullptr, nullptr), false);
   WM_PAGE_MANAGER::close_all_dialogs_function(true);
-  frame_after(0);
+  frames_for(0);
   EXPECT_EQ(destroyed, 4);
+  manager.reset();
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 }
 
@@ -389,6 +382,26 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   dialog->close(true);
   frame_after(0);
   EXPECT_EQ(pixel(5, 5), 0xFF00A000);
+
+  // Darkened by half instead; the colour form with a body picture from the
+  // skin.
+  WM_DIALOG::grey_behind = 0;
+  WM_DIALOG::darken_behind = 1;
+  IMAGE picture(4, 4);
+  const COLOUR skin_colour = 0xFF204060;
+  picture.fill_rect_solid(0, 0, 3, 3, &skin_colour);
+  save("body", picture);
+  DIALOG_COLOURS colours;
+  colours.title_background = 0xFF00FFFF;
+  auto* skinned = new WM_DIALOG(150, 100, 40, 40, "S", colours, true, &effects);
+  EXPECT_EQ(skinned->title_style.bg_colour, 0xFF00FFFF);
+  EXPECT_EQ(skinned->body_style.bg_colour, default_dialog_style().bg_colour);
+  EXPECT_TRUE(skinned->load_background(skin, "body", nullptr));
+  root.add_overlay(skinned, false);
+  wm_test::paint_table(&root);
+  EXPECT_EQ(pixel(5, 5), 0xFF005000);
+  EXPECT_EQ(pixel(188, 138), skin_colour);
+  WM_DIALOG::darken_behind = 0;
 }
 
 }  // namespace
