@@ -267,6 +267,17 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   dialog->set_text("Other");
   EXPECT_STREQ(dialog->get_text(), "Other");
 
+  // Grown while a slide from one own height above runs, it starts from one
+  // new height above.
+  DIALOG_EFFECTS drawer;
+  drawer.flags = dialog_effect::SLIDE_IN | dialog_effect::SLIDE_UP;
+  WM_DIALOG sliding(50, 60, 40, 30, nullptr, &body, nullptr, nullptr, &drawer);
+  EXPECT_EQ(sliding.y, 30);
+  sliding.set_size(40, 50, false);
+  sliding.update(false);
+  sliding.update(false);
+  EXPECT_EQ(sliding.y, 10);
+
   // x and y of -1 centre it.
   WM_DIALOG centred(-1, -1, 100, 50, nullptr, &body, nullptr, nullptr, &effects);
   EXPECT_EQ(centred.x, 50);
