@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <memory>
 #include <vector>
 
 #include "folder.h"
@@ -12,7 +16,9 @@
 #include "input_driver.h"
 #include "memory_device.h"
 #include "picture_compare.h"
+#include "private_x_server.h"
 #include "test_support.h"
+#include "wm_page_manager.h"
 #include "wm_test_objects.h"
 
 namespace {
@@ -237,6 +243,74 @@ TEST_F(WmImage, APageOfPictures) {
       test_support::write_file(test_support::picture_output_folder() + "/pictures.png", png.text()));
   EXPECT_EQ(pixel(15, 28), kRed);  // 40 x 40 around 30 x 24: from (15, 28)
   EXPECT_EQ(pixel(14, 28), kScreen);
+}
+
+// The pointer shape over a picture, with real pointer events on a private
+// server: the page manager ends the frame with the hand, the gripping hand
+// while the left button is down, or the default shape.
+class WmImageX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.SetUp();
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Picture test", 200, 150));
+    Window child = 0;
+    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x,
+                          &window_y, &child);
+  }
+  void TearDown() override {
+    manager.reset();
+    if (probe) {
+      XTestFakeButtonEvent(probe, 1, False, CurrentTime);
+      XSync(probe, False);
+      close_window(ALL_SCREENS);
+      set_idle_wait(50);
+      XCloseDisplay(probe);
+    }
+    server.TearDown();
+  }
+  static void create_page(WM_PAGE_MANAGER* manager) {
+    manager->current_root()->add_child(new WM_IMAGE(50, 40, 30, 20, true, nullptr, 0, 0, 0), false);
+  }
+  // Moves the real pointer (and button) and waits until the platform saw it.
+  void pointer(int px, int py, bool down) {
+    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + px, window_y + py, CurrentTime);
+    XTestFakeButtonEvent(probe, 1, down, CurrentTime);
+    ASSERT_TRUE(private_x::pump_frames(probe, [&] {
+      return mouse.x == px && mouse.y == py && ((mouse.buttons & MOUSE::LEFT) != 0) == down;
+    }));
+  }
+
+  private_x::ENVIRONMENT server;
+  Display* probe = nullptr;
+  int window_x = 0, window_y = 0;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+};
+
+TEST_F(WmImageX11, HandPointerOverThePicture) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(0, create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+  ASSERT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  auto* image = static_cast<WM_IMAGE*>(manager->current_root()->get_child(0));
+  ASSERT_NE(image, nullptr);
+  const struct {
+    int px;
+    bool down;
+    uint8_t hand;
+    int8_t shape;
+  } rows[] = {{60, false, 1, 1}, {60, true, 1, 2}, {10, false, 1, 0},
+              {60, false, 0, 0}, {10, true, 1, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    image->hand_cursor = row.hand;
+    pointer(row.px, 50, row.down);
+    manager->frame(false);
+    EXPECT_EQ(manager->get_cursor_shape(), row.shape);
+    EXPECT_EQ(mouse.cursor_shape, row.shape);
+  }
 }
 
 }  // namespace
