@@ -6,15 +6,11 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "config_file.h"
-#include "dirty_rectangles.h"
 #include "input_driver.h"
 #include "memory_device.h"
 #include "picture_compare.h"
-#include "screen.h"
-#include "skin_test_support.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_dialog.h"
@@ -124,27 +120,17 @@ void build_page(WM_PAGE_MANAGER* manager) {
   root->add_overlay(page.dialog, false);
 }
 
-class WidgetPage : public test_support::ScratchSkinTest {
+class WidgetPage : public wm_test::TextSkinTest {
 protected:
-  WidgetPage() : ScratchSkinTest("widget_page_test") {}
+  WidgetPage() : TextSkinTest("widget_page_test", 320, 240) {}
   void SetUp() override {
-    ASSERT_TRUE(wm_test::load_test_font());
-    ScratchSkinTest::SetUp();
-    set_screen_size(0, 0);
-    set_screen_size(320, 240);
-    dirty_rectangles().clear();
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
-    WM_SCREEN_OBJECT::focus_object = nullptr;
-    border_theme = WM_BORDER_THEME{};
+    TextSkinTest::SetUp();
     page = PAGE{};
   }
   void TearDown() override {
     manager.reset();
     skin_in_use = nullptr;
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
-    FONT::shutdown();
-    ScratchSkinTest::TearDown();
+    TextSkinTest::TearDown();
   }
 
   // A picture with a darker rim of two pixels, saved as PNG in the skin.
@@ -155,12 +141,6 @@ protected:
     picture.fill_rect_solid(2, 2, static_cast<int16_t>(size - 3), static_cast<int16_t>(size - 3),
                             &fill);
     save_png(name, picture);
-  }
-  void save_png(const char* name, const IMAGE& picture) {
-    DATA_FILE* file = skin.open_data_file(name, 1, 0, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(picture.save_png(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
   }
   // Writes the style as "<name>.ss" into the skin and reads it back as the
   // skin loader does.
@@ -227,14 +207,6 @@ protected:
                  {"title", &s.title}};
     for (const auto& f : files) ASSERT_NO_FATAL_FAILURE(through_skin_file(f.name, *f.style));
     skin_in_use = &s;
-  }
-
-  static std::vector<COLOUR> pixels_of(const WM_SCREEN_OBJECT& o) {
-    std::vector<COLOUR> out;
-    for (int py = o.y; py < o.y + o.height; ++py)
-      for (int px = o.x; px < o.x + o.width; ++px)
-        out.push_back(pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)));
-    return out;
   }
 
   SKIN skin_store;

@@ -7,12 +7,8 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "dirty_rectangles.h"
 #include "input_driver.h"
-#include "screen.h"
-#include "skin_test_support.h"
 #include "wm_button.h"
 #include "wm_style_set.h"
 #include "wm_test_fonts.h"
@@ -35,42 +31,18 @@ int32_t record(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2) {
   return 7;  // ignored: the clicked child reports a handled click
 }
 
-class CheckBox : public test_support::ScratchSkinTest {
+class CheckBox : public wm_test::TextSkinTest {
 protected:
-  CheckBox() : ScratchSkinTest("check_box_test") {}
+  CheckBox() : TextSkinTest("check_box_test", 200, 150) {}
   void SetUp() override {
-    ASSERT_TRUE(wm_test::load_test_font());
-    ScratchSkinTest::SetUp();
-    set_screen_size(0, 0);
-    set_screen_size(200, 150);
-    dirty_rectangles().clear();
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
-    WM_SCREEN_OBJECT::focus_object = nullptr;
-    border_theme = WM_BORDER_THEME{};
+    TextSkinTest::SetUp();
     heard.clear();
     get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen);
-  }
-  void TearDown() override {
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
-    FONT::shutdown();
-    ScratchSkinTest::TearDown();
   }
   void save_solid_png(const std::string& name, COLOUR colour) {
     IMAGE picture(4, 4);
     picture.fill_rect_solid(0, 0, 3, 3, &colour);
-    DATA_FILE* file = skin.open_data_file((name + ".png").c_str(), 1, 0, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(picture.save_png(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
-  }
-
-  static std::vector<COLOUR> pixels_of(const WM_SCREEN_OBJECT& o) {
-    std::vector<COLOUR> out;
-    for (int py = o.y; py < o.y + o.height; ++py)
-      for (int px = o.x; px < o.x + o.width; ++px)
-        out.push_back(pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)));
-    return out;
+    save_png(name + ".png", picture);
   }
 
   test_support::INPUT_DRIVER input;
