@@ -71,18 +71,20 @@ void WM_CHECK_BOX::init(int16_t px, int16_t py, COLOUR background, COLOUR text_c
   const int32_t box_w = std::max(unit_w + 2 * border, MIN_BOX_SIZE);
   const int32_t box_h = std::max(unit_h + 2 * border, MIN_BOX_SIZE);
 
+  // The children stay visible: the check box's own visibility decides
+  // whether they are painted and processed, so showing it shows them.
   box = new (std::nothrow) WM_BUTTON(
       px, py, static_cast<int16_t>(px + box_w - 1), static_cast<int16_t>(py + box_h - 1),
       background, text_colour, "", font, button_size(font_w), button_size(font_h),
       BUTTON_BEHAVIOUR::NORMAL, button_flag::BEVEL, border_flag::ALL_SIDES | border_flag::PRESSED,
-      toggle_clicked, reinterpret_cast<uintptr_t>(this), 0, visible != 0, button_event::RELEASE);
+      toggle_clicked, reinterpret_cast<uintptr_t>(this), 0, true, button_event::RELEASE);
   const auto label_x = static_cast<int16_t>(px + box_w + gap);
   // A far corner before the origin sizes the label to its text.
   label = new (std::nothrow) WM_BUTTON(
       label_x, py, static_cast<int16_t>(label_x - 1), static_cast<int16_t>(py - 1),
       COLOUR_INVISIBLE, text_colour, label_text ? label_text : "", font, button_size(font_w),
       button_size(font_h), BUTTON_BEHAVIOUR::NORMAL, button_flag::BEVEL, 0, toggle_clicked,
-      reinterpret_cast<uintptr_t>(this), 0, visible != 0, button_event::RELEASE);
+      reinterpret_cast<uintptr_t>(this), 0, true, button_event::RELEASE);
   if (!box || !label) report_error(0x61);  // a button that cannot be made
   box->state_callback = is_box_checked;
   box->state_word = reinterpret_cast<uintptr_t>(this);

@@ -140,9 +140,18 @@ TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {
   style.mouse_over_colour = 0xFF010203;
   style.disabled_text_colour = 0xFF040506;
   style.visible = 0;
-  WM_CHECK_BOX cb(5, 6, &style, "Hidden", nullptr, 0, 0);
+  WM_CHECK_BOX cb(5, 6, &style, "Hidden", record, 11, 22);
   EXPECT_FALSE(cb.visible);
-  EXPECT_FALSE(cb.box->visible);
+  // Hidden, it ignores clicks; shown, its children take them.
+  for (const char* expected : {"", "C"}) {
+    input.move_to(cb.box->x + 2, cb.box->y + 2);
+    input.press(1);
+    cb.process();
+    input.release(1);
+    cb.process();
+    EXPECT_EQ(heard, expected);
+    cb.show();
+  }
   EXPECT_EQ(cb.box->width, 14);
   EXPECT_EQ(cb.box->up_colour, kFace);
   EXPECT_EQ(cb.box->text_colour, kInk);
