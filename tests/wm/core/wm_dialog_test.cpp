@@ -19,6 +19,7 @@
 #include "skin_test_support.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
+#include "wm_test_fonts.h"
 #include "wm_test_objects.h"
 
 namespace {
@@ -47,11 +48,7 @@ class Dialog : public test_support::ScratchSkinTest {
 protected:
   Dialog() : ScratchSkinTest("dialog_test") {}
   void SetUp() override {
-    clear_load_builtin_fonts();
-    FONT::init();
-    FOLDER fonts;
-    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
-    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    ASSERT_TRUE(wm_test::load_test_font());
     ScratchSkinTest::SetUp();
     set_screen_size(0, 0);
     set_screen_size(200, 150);

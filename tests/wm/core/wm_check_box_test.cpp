@@ -1,0 +1,167 @@
+// Check boxes on the headless screen: the box's size from the font, clicks
+// on the box and on the label, the mark or the active state images while
+// checked, and what the style form takes from its style.
+#include "wm_check_box.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "input_driver.h"
+#include "wm_button.h"
+#include "wm_style_set.h"
+#include "wm_test_fonts.h"
+#include "wm_test_objects.h"
+
+namespace {
+
+using wm_test::pixel;
+
+constexpr COLOUR kScreen = 0xFF808080;
+constexpr COLOUR kFace = 0xFF2040A0;
+constexpr COLOUR kInk = 0xFFFFFFFF;
+
+// One letter per call: the state the check box had when it called back.
+std::string heard;
+int32_t record(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2) {
+  EXPECT_EQ(word_1, 11u);
+  EXPECT_EQ(word_2, 22u);
+  heard += static_cast<WM_CHECK_BOX*>(object)->is_checked() ? 'C' : 'U';
+  return 7;  // ignored: the clicked child reports a handled click
+}
+
+class CheckBox : public wm_test::TextSkinTest {
+protected:
+  CheckBox() : TextSkinTest("check_box_test", 200, 150) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    heard.clear();
+    get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen);
+  }
+  void save_solid_png(const std::string& name, COLOUR colour) {
+    IMAGE picture(4, 4);
+    picture.fill_rect_solid(0, 0, 3, 3, &colour);
+    save_png(name + ".png", picture);
+  }
+  // Press and release over the point, a frame after each; the release
+  // frame's result.
+  int32_t click_at(WM_SCREEN_OBJECT& o, int x, int y) {
+    input.move_to(x, y);
+    input.press(1);
+    o.process();
+    input.release(1);
+    return o.process();
+  }
+
+  test_support::INPUT_DRIVER input;
+};
+
+TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
+  // The default border style is 2 pixels wide on each side.
+  const struct {
+    int16_t font_size;
+    uint16_t box_size;
+  } rows[] = {{10, 14}, {4, 10}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.font_size);
+    WM_CHECK_BOX cb(20, 30, kFace, kInk, "Desktop link", 255, row.font_size, row.font_size,
+                    nullptr, 0, 0, true);
+    EXPECT_EQ(cb.kind & wm_kind::CHECK_BOX, wm_kind::CHECK_BOX);
+    ASSERT_EQ(cb.child_count(), 2);
+    EXPECT_EQ(cb.box->width, row.box_size);
+    EXPECT_EQ(cb.box->height, row.box_size);
+    const int gap = row.font_size / 2;
+    EXPECT_EQ(cb.label->x, 20 + row.box_size + gap);
+    EXPECT_EQ(cb.label->y, 30);
+    EXPECT_EQ(cb.width, cb.label->width + row.box_size + gap);
+    EXPECT_EQ(cb.height, std::max(cb.label->height, row.box_size));
+    EXPECT_TRUE(cb.is_selectable());
+    cb.box->set_enabled(false);
+    cb.label->set_enabled(false);
+    EXPECT_FALSE(cb.is_selectable());
+  }
+}
+
+TEST_F(CheckBox, ClicksOnBoxOrLabelToggleAndCallBackOnceOnRelease) {
+  for (const bool on_label : {false, true}) {
+    SCOPED_TRACE(on_label);
+    heard.clear();
+    WM_CHECK_BOX cb(20, 30, kFace, kInk, "Menu entry", 255, 12, 12, record, 11, 22, true);
+    WM_BUTTON* target = on_label ? cb.label : cb.box;
+    input.move_to(target->x + target->width / 2, target->y + target->height / 2);
+    EXPECT_EQ(cb.process(), 0);
+    input.press(1);
+    EXPECT_EQ(cb.process(), 0);
+    EXPECT_EQ(heard, "");
+    input.release(1);
+    EXPECT_EQ(cb.process(), page_action::HANDLED);
+    EXPECT_EQ(heard, "C");
+    EXPECT_TRUE(cb.is_checked());
+    EXPECT_EQ(cb.box->active, 1);
+    click_at(cb, target->x + 1, target->y + 1);
+    EXPECT_EQ(heard, "CU");
+    EXPECT_EQ(cb.box->active, 0);
+  }
+}
+
+TEST_F(CheckBox, CheckedShowsTheMarkOrTheActiveImages) {
+  WM_CHECK_BOX plain(20, 30, kFace, kInk, "Paths", 255, 12, 12, nullptr, 0, 0, true);
+  plain.set_checked(true);
+  EXPECT_STREQ(plain.box->get_text(), "X");
+  plain.box->draw();
+  const std::vector<COLOUR> checked = pixels_of(*plain.box);
+  plain.set_checked(false);
+  EXPECT_STREQ(plain.box->get_text(), " ");
+  plain.box->draw();
+  EXPECT_NE(checked, pixels_of(*plain.box)) << "the mark changes no pixel";
+
+  // The box is drawn sunk, so unchecked it shows its "_down" picture.
+  constexpr COLOUR kDown = 0xFF102030, kActive = 0xFFC0A000;
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_up", 0xFF000001));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_down", kDown));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_active_up", kActive));
+  WM_STYLE_SET style;
+  style.set_image_filename("cb");
+  std::strcpy(style.image_path, "$APP/skin");
+  style.drawing_flags |= SSF_DONT_RESIZE_IMAGE;
+  WM_CHECK_BOX skinned(20, 60, &style, "Paths", nullptr, 0, 0);
+  ASSERT_TRUE(skinned.box->has_images());
+  EXPECT_TRUE(skinned.box->draw_flags & button_flag::DONT_RESIZE_IMAGE);
+  const int16_t cx = static_cast<int16_t>(20 + skinned.box->width / 2);
+  const int16_t cy = static_cast<int16_t>(60 + skinned.box->height / 2);
+  for (const bool on : {true, false, true}) {
+    skinned.set_checked(on);
+    EXPECT_STREQ(skinned.box->get_text(), "");
+    skinned.box->draw();
+    EXPECT_EQ(pixel(cx, cy), on ? kActive : kDown);
+  }
+}
+
+TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {
+  WM_STYLE_SET style;
+  style.bg_colour = kFace;
+  style.fg_colour = kInk;
+  style.font_x_sz = style.font_y_sz = 10;
+  style.mouse_over_colour = 0xFF010203;
+  style.disabled_text_colour = 0xFF040506;
+  style.visible = 0;
+  WM_CHECK_BOX cb(5, 6, &style, "Hidden", record, 11, 22);
+  EXPECT_FALSE(cb.visible);
+  // Hidden, it ignores clicks; shown, its children take them.
+  for (const char* expected : {"", "C"}) {
+    click_at(cb, cb.box->x + 2, cb.box->y + 2);
+    EXPECT_EQ(heard, expected);
+    cb.show();
+  }
+  EXPECT_EQ(cb.box->width, 14);
+  EXPECT_EQ(cb.box->up_colour, kFace);
+  EXPECT_EQ(cb.box->text_colour, kInk);
+  EXPECT_EQ(cb.label->text_colour, kInk);
+  EXPECT_EQ(cb.label->up_colour, COLOUR_INVISIBLE);
+  EXPECT_EQ(cb.label->mouse_over_colour, 0xFF010203u);
+  EXPECT_EQ(cb.label->disabled_text_colour, 0xFF040506u);
+  EXPECT_EQ(cb.label->flashing_text_colour, COLOUR_INVISIBLE);  // unset in the style
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+#pragma once
+// The one font the toolkit's text tests draw with: the system's DejaVu Sans
+// as the default font of an otherwise empty font table. Load it before a
+// scratch system root hides the system's font folder; FONT::shutdown ends it.
+// TextSkinTest adds a scratch skin and a clean headless screen around it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dirty_rectangles.h"
+#include "folder.h"
+#include "font.h"
+#include "image.h"
+#include "screen.h"
+#include "skin_test_support.h"
+#include "wm_screen_object.h"
+#include "wm_test_objects.h"
+
+namespace wm_test {
+
+inline ::testing::AssertionResult load_test_font() {
+  clear_load_builtin_fonts();
+  FONT::init();
+  FOLDER fonts;
+  if (!fonts.set_absolute(get_system_font_folder()))
+    return ::testing::AssertionFailure() << "no font folder " << get_system_font_folder();
+  if (FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts) != FONT_DEFAULT)
+    return ::testing::AssertionFailure() << "DejaVuSans.ttf did not load as the default font";
+  return ::testing::AssertionSuccess();
+}
+
+// The test font, a scratch skin folder, a w x h headless screen as the
+// drawing surface, the held-key set as the key seam, no focus and the
+// default border theme.
+class TextSkinTest : public test_support::ScratchSkinTest {
+protected:
+  TextSkinTest(const char* program, int16_t w, int16_t h)
+      : ScratchSkinTest(program), screen_w(w), screen_h(h) {}
+  void SetUp() override {
+    ASSERT_TRUE(load_test_font());
+    ScratchSkinTest::SetUp();
+    set_screen_size(0, 0);
+    set_screen_size(screen_w, screen_h);
+    dirty_rectangles().clear();
+    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+    WM_SCREEN_OBJECT::set_key_down_function(fake_key_down);
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+    held_keys.clear();
+    border_theme = WM_BORDER_THEME{};
+  }
+  void TearDown() override {
+    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
+    FONT::shutdown();
+    ScratchSkinTest::TearDown();
+  }
+  // Saves the picture as the PNG file of that name in the skin folder.
+  void save_png(const std::string& name, const IMAGE& picture) {
+    DATA_FILE* file = skin.open_data_file(name.c_str(), 1, 0, false);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(picture.save_png(file));
+    ASSERT_TRUE(FOLDER::close_data_file(file));
+  }
+  // The screen pixels of the object's rectangle, row by row.
+  static std::vector<COLOUR> pixels_of(const WM_SCREEN_OBJECT& o) {
+    std::vector<COLOUR> out;
+    for (int py = o.y; py < o.y + o.height; ++py)
+      for (int px = o.x; px < o.x + o.width; ++px)
+        out.push_back(pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)));
+    return out;
+  }
+
+  int16_t screen_w;
+  int16_t screen_h;
+};
+
+}  // namespace wm_test
