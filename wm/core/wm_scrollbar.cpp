@@ -11,19 +11,9 @@
 #include "image_cache.h"
 #include "input.h"
 #include "timing.h"
+#include "wm_keys.h"
 
 namespace {
-
-constexpr uint32_t KEY_HOME = 0xFF50;
-constexpr uint32_t KEY_LEFT = 0xFF51;
-constexpr uint32_t KEY_UP = 0xFF52;
-constexpr uint32_t KEY_RIGHT = 0xFF53;
-constexpr uint32_t KEY_DOWN = 0xFF54;
-constexpr uint32_t KEY_PAGE_UP = 0xFF55;
-constexpr uint32_t KEY_PAGE_DOWN = 0xFF56;
-constexpr uint32_t KEY_END = 0xFF57;
-constexpr uint32_t KEY_CONTROL_L = 0xFFE3;
-constexpr uint32_t KEY_CONTROL_R = 0xFFE4;
 
 // Error codes of the bar's own checks.
 constexpr uint16_t ERROR_BAD_RANGE = 0x70;
@@ -270,7 +260,7 @@ void WM_SCROLLBAR::redraw() {
 void WM_SCROLLBAR::handle_keys() {
   if (focus_object != this) return;
   const uint32_t key = key_queue.peek_last_key();
-  const bool control = key_down(KEY_CONTROL_L) || key_down(KEY_CONTROL_R);
+  const bool control = key_down(wm_key::CONTROL_L) || key_down(wm_key::CONTROL_R);
   // Only the keys the bar acts on are taken: Escape, Return and the rest
   // still reach the dialog around it.
   auto take = [](bool act, auto&& action) {
@@ -280,25 +270,25 @@ void WM_SCROLLBAR::handle_keys() {
   auto step = [this](SCROLL_STEP kind) { return [this, kind] { apply_step(kind); }; };
   if (is_vertical()) {
     switch (key) {
-      case KEY_HOME:
+      case wm_key::HOME:
         if (control) take(true, [this] { set_value(maximum()); });
         break;
-      case KEY_END:
+      case wm_key::END:
         if (control) take(true, [this] { set_value(minimum()); });
         break;
-      case KEY_UP: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
-      case KEY_DOWN: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
-      case KEY_PAGE_UP: take(true, step(SCROLL_STEP::PAGE_TO_MAXIMUM)); break;
-      case KEY_PAGE_DOWN: take(true, step(SCROLL_STEP::PAGE_TO_MINIMUM)); break;
+      case wm_key::UP: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
+      case wm_key::DOWN: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
+      case wm_key::PAGE_UP: take(true, step(SCROLL_STEP::PAGE_TO_MAXIMUM)); break;
+      case wm_key::PAGE_DOWN: take(true, step(SCROLL_STEP::PAGE_TO_MINIMUM)); break;
       default: break;
     }
     return;
   }
   switch (key) {
-    case KEY_HOME: take(true, [this] { set_value(minimum()); }); break;
-    case KEY_END: take(true, [this] { set_value(maximum()); }); break;
-    case KEY_LEFT: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
-    case KEY_RIGHT: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
+    case wm_key::HOME: take(true, [this] { set_value(minimum()); }); break;
+    case wm_key::END: take(true, [this] { set_value(maximum()); }); break;
+    case wm_key::LEFT: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
+    case wm_key::RIGHT: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
     default: break;
   }
 }
