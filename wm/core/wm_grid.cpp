@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <new>
 #include <string>
 
 #include "clip_scope.h"
@@ -120,10 +120,7 @@ void WM_GRID::init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t colum
   keyboard_navigation = 0;
   hover_row = -1;
   two_tone_value = style.grid_two_tone_value;
-  if (column_count > 0) {
-    column_widths.assign(widths ? widths : nullptr, widths ? widths + column_count : nullptr);
-    if (!widths) column_widths.assign(static_cast<size_t>(column_count), 1);
-  }
+  set_column_widths(column_count, widths);
   load_cell_frames(style.image_path, style.image_filename, &style);
   kind |= wm_kind::GRID;
   border_style = style.shading_type;
@@ -173,9 +170,10 @@ WM_GRID_ROW* WM_GRID::get_row(int32_t row) const {
 
 void WM_GRID::rechain_rows(int32_t from) {
   for (size_t i = static_cast<size_t>(std::max(from, 0)); i < rows.size(); ++i) {
-    const int32_t before = i ? rows[i - 1]->bottom : 0;
+    const int64_t before = i ? rows[i - 1]->bottom : 0;
     rows[i]->spacing = style.y_spacing;
-    rows[i]->bottom = before + rows[i]->height + style.y_spacing;
+    rows[i]->bottom = static_cast<int32_t>(
+        std::min<int64_t>(before + rows[i]->height + style.y_spacing, INT32_MAX));
   }
 }
 
@@ -264,8 +262,18 @@ WM_SCREEN_OBJECT* WM_GRID::set_cell(int32_t column, int32_t row, WM_SCREEN_OBJEC
   }
   const int32_t n = get_row_count();
   if (row >= n) {
-    rows.reserve(static_cast<size_t>(row) + 1);
-    for (int32_t i = n; i <= row; ++i) rows.emplace_back(new_row(default_row_height));
+    // Rows past what the content coordinates can reach are refused, and so
+    // is growth the memory cannot hold.
+    const int64_t each = std::max<int64_t>(default_row_height, 2) + style.cell_top_gap +
+                         style.cell_bottom_gap + style.y_spacing;
+    const int64_t end = (n ? rows.back()->bottom : 0) + (int64_t{row} - n + 1) * each;
+    if (end > INT32_MAX) return nullptr;
+    try {
+      for (int32_t i = n; i <= row; ++i) rows.emplace_back(new_row(default_row_height));
+    } catch (const std::bad_alloc&) {
+      rows.resize(static_cast<size_t>(n));
+      return nullptr;
+    }
     rechain_rows(n);
     update_maximum(true);
     seen_value = seen_maximum = -1;
@@ -717,9 +725,8 @@ int32_t WM_GRID::process() {
   int32_t new_hover = -1;
   auto pointer_in = [&](int32_t i) {
     int32_t y1 = 0, y2 = 0;
-    get_row_span(i, &y1, &y2);
-    return px >= x && px < x + width && py >= y1 && py <= y2 && py >= inner_top() &&
-           py <= inner_bottom();
+    return get_row_span(i, &y1, &y2) && px >= x && px < x + width && py >= y1 && py <= y2 &&
+           py >= inner_top() && py <= inner_bottom();
   };
   const bool fixed = fixes_top_row() && first_visible_row > 0;
   if (fixed) {

@@ -100,7 +100,7 @@ bool WM_GRID_ROW::replace_cell(int32_t column, WM_SCREEN_OBJECT* object, bool de
 
 void WM_GRID_ROW::set_height(int32_t new_height, const WM_STYLE_SET& style) {
   const int32_t gaps = gap(style.cell_top_gap) + gap(style.cell_bottom_gap);
-  height = std::max(new_height, gaps + 2);
+  height = std::clamp(new_height, gaps + 2, 32767 + gaps + 2);
   top_offset = gap(style.cell_top_gap);
   bottom_offset = height - 1 - gap(style.cell_bottom_gap);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <X11/keysym.h>
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -126,6 +127,9 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(grid->set_cell(0, 1024, &refused), nullptr);
   EXPECT_EQ(grid->set_cell(0, -1, &refused), nullptr);
   EXPECT_EQ(grid->set_cell(2, 0, &refused), nullptr);
+  grid->row_limit = WM_GRID::NO_ROW_LIMIT;  // still no row beyond what positions reach
+  EXPECT_EQ(grid->set_cell(0, INT32_MAX, &refused), nullptr);
+  grid->row_limit = 1024;
   EXPECT_EQ(grid->get_row_count(), 1024);
   // A factory deletes the cell it made when the grid refuses it.
   static int destroyed = 0;
@@ -281,6 +285,32 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   frame();
   EXPECT_EQ(pixel(100, 70), grey);
   EXPECT_EQ(grid->scrollbar, nullptr);
+}
+
+TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
+  WM_STYLE_SET s = plain_style();
+  s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
+  make(s, {1});
+  grid->default_row_height = 30;
+  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  ASSERT_NE(grid->scrollbar, nullptr);
+  EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
+  EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);      // which spans its column
+  EXPECT_LT(grid->get_cell(0, 1)->get_width(), 200);
+  for (int32_t row : {10, 1, 19}) {
+    grid->scroll_to_row(row);
+    frame();
+    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+    EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
+    EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
+  }
+  EXPECT_EQ(grid->get_cell(0, 19)->get_y(), 120);  // reached the bottom: 20 x 30 - 150 + 0
+  // With a fixed number of rows per page the view sets the row height.
+  grid->rows_per_page = 4;
+  grid->set_size(200, 103, false);
+  EXPECT_EQ(grid->default_row_height, 25);
+  EXPECT_EQ(grid->get_row(7)->height, 25);
 }
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {

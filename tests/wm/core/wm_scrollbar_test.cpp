@@ -211,6 +211,27 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
   }
 }
 
+TEST_F(ScrollbarInput, AVariableItCannotEditEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    uint32_t type;
+    int32_t maximum;
+    bool null_variable;
+    const char* code;
+  } rows[] = {{PARAMETER::I32, 0, false, "0070"},
+              {PARAMETER::I32, 10, true, "0072"},
+              {PARAMETER::POINTER, 10, false, "0073"}};
+  for (const auto& r : rows) {
+    PARAMETER v;
+    v.set_type(r.type);
+    v.set_int(PARAMETER::MAXIMUM, r.maximum);
+    EXPECT_EXIT(WM_SCROLLBAR(0, 0, 15, 99, 10, 15, r.null_variable ? nullptr : &v,
+                             SCROLLBAR_TYPE::VERTICAL, 0, nullptr, nullptr, nullptr, nullptr, true,
+                             nullptr, 0, 0),
+                ::testing::ExitedWithCode(255), r.code);
+  }
+}
+
 // ---- Looks -----------------------------------------------------------------
 
 constexpr COLOUR kScreen = 0xFF202020;
