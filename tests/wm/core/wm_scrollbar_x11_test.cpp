@@ -1,10 +1,12 @@
-// A scroll bar in a real window driven by XTEST pointer events: the platform
-// frame turns them into the polled mouse state, the bar follows a slider drag
-// and a held button repeats on the fake millisecond clock.
+// A scroll bar in a real window driven by XTEST events: the platform frame
+// turns them into the polled input state, the bar follows a slider drag, a
+// held button repeats on the fake millisecond clock, and track clicks, wheel
+// notches and page keys step it within its range.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <functional>
 #include <memory>
@@ -65,7 +67,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ScrollbarX11, FollowsASliderDragAndRepeatsAHeldButton) {
+TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
   // A vertical bar at 100..115 x 20..219 with 20-pixel buttons and a
   // 40-pixel slider: the track runs 40..199 and the slider travels 120.
   PARAMETER value;
@@ -124,4 +126,27 @@ TEST_F(ScrollbarX11, FollowsASliderDragAndRepeatsAHeldButton) {
   fake_now += 600;
   frame_until([] { return true; });
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 6);
+
+  // A click on the track below the slider pages down; the wheel over the
+  // bar and the keys of the focused bar step it, never past its ends.
+  bar.page_step = 50;
+  move(108, 197);
+  button(true);
+  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
+  button(false);
+  ASSERT_TRUE(frame_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  for (int notch = 0; notch < 3; ++notch) {
+    XTestFakeButtonEvent(probe, 4, True, CurrentTime);
+    XTestFakeButtonEvent(probe, 4, False, CurrentTime);
+  }
+  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 3; }));
+  bar.selectable = 1;
+  bar.set_focus();
+  for (KeySym k : {XK_Page_Up, XK_Page_Up, XK_Page_Up}) {
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, k), True, CurrentTime);
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, k), False, CurrentTime);
+    const int32_t before = value.get_int(PARAMETER::VALUE);
+    ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) != before; }));
+  }
+  EXPECT_EQ(value.get_int(PARAMETER::VALUE), 120);
 }
