@@ -938,6 +938,7 @@ void WM_GRID::fill_part(IMAGE* s, const RECT& r, int32_t row, bool odd, bool eve
   const WM_GRID_ROW* record = get_row(row);
   const bool hovered = row >= 0 && row == hover_row;
   const bool selected = record && record->selected;
+  if (!every_row && !selected) return;  // the whole-grid look marks selected rows only
   if (cell_frame.is_loaded()) {
     SKIN_FRAME* f = nullptr;
     if (hovered && over_frame.is_loaded()) f = &over_frame;

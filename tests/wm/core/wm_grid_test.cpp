@@ -253,32 +253,39 @@ TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
 }
 
 TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
-  WM_STYLE_SET s = plain_style();
-  s.extended_flags = SSEF_GRID_TYPE_LINES | SSEF_GRID_TWO_TONE;
-  s.bg_colour = 0xFF6464C8;
-  s.highlight_colour = 0xFFC80000;
-  s.mouse_over_colour = 0xFF00C800;
-  s.grid_two_tone_value = 250;  // more than 100 darkens fully, never brightens
-  make(s, {1});
-  grid->default_row_height = 20;
-  for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
-  grid->get_row(2)->selected = 1;
-  test_support::INPUT_DRIVER input;
-  input.move_to(5, 95);  // row 4
-  frame();
-  const COLOUR black = 0xFF000000;
-  // 5 rows of 20 and 2 empty rows share the 150 pixels: 10 spare pixels
-  // make the first three rows 22 high and the others 21. Odd rows are dark.
-  const struct {
-    int16_t y;
-    COLOUR colour;
-  } probes[] = {{5, s.bg_colour},  {27, black}, {50, s.highlight_colour}, {75, black},
-                {95, s.mouse_over_colour}, {115, black}, {140, s.bg_colour}};
-  for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
-  EXPECT_EQ(grid->hover_row, 4);
-  EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
-  EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
-  // Emptied, with no row height and no spacing, it draws no rows at all.
+  // Row lines fill every row; the whole-grid look fills the grid once and
+  // then marks only selected rows.
+  for (const uint32_t look : {uint32_t{SSEF_GRID_TYPE_LINES}, 0u}) {
+    SCOPED_TRACE(look);
+    WM_STYLE_SET s = plain_style();
+    s.extended_flags = look | SSEF_GRID_TWO_TONE;
+    s.bg_colour = 0xFF6464C8;
+    s.highlight_colour = 0xFFC80000;
+    s.mouse_over_colour = 0xFF00C800;
+    s.grid_two_tone_value = 250;  // more than 100 darkens fully, never brightens
+    make(s, {1});
+    grid->default_row_height = 20;
+    for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
+    grid->get_row(2)->selected = 1;
+    test_support::INPUT_DRIVER input;
+    input.move_to(5, 95);  // row 4
+    frame();
+    const COLOUR black = 0xFF000000;
+    // 5 rows of 20 and 2 empty rows share the 150 pixels: 10 spare pixels
+    // make the first three rows 22 high and the others 21. Odd rows are dark.
+    const struct {
+      int16_t y;
+      COLOUR colour;
+    } probes[] = {{5, s.bg_colour},  {27, black}, {50, s.highlight_colour}, {75, black},
+                  {95, look ? s.mouse_over_colour : s.bg_colour}, {115, black},
+                  {140, s.bg_colour}};
+    for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
+    EXPECT_EQ(grid->hover_row, 4);
+    EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
+    EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
+  }
+  // Emptied, with no row height and no spacing, lines draw nothing at all.
+  grid->style.extended_flags = SSEF_GRID_TYPE_LINES;
   grid->clear(false);
   const COLOUR grey = 0xFF808080;
   get_screen_image()->fill_rect_solid(0, 0, 199, 149, &grey);
