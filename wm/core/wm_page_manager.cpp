@@ -13,6 +13,7 @@
 #include "screen.h"
 #include "timing.h"
 #include "window.h"
+#include "wm_grid.h"
 
 namespace {
 
@@ -631,6 +632,12 @@ struct WM_PAGE_MANAGER::TAB_WALK {
       }
     }
     for (size_t i = 0; i < o->children.size() && !(prev && next); ++i) visit(o->children[i]);
+    if (o->kind & wm_kind::GRID) {
+      // A grid's cells are no children of it: it lists those in view.
+      std::vector<WM_SCREEN_OBJECT*> cells;
+      static_cast<const WM_GRID*>(o)->collect_tab_cells(cells);
+      for (size_t i = 0; i < cells.size() && !(prev && next); ++i) visit(cells[i]);
+    }
   }
 };
 

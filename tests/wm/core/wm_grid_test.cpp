@@ -1,0 +1,399 @@
+// Grids on the headless screen: column layout, cells placed and refused,
+// a few thousand rows of mixed heights scrolled to any row, the focus kept
+// in view by the arrow keys, the row under the pointer, row backgrounds,
+// the Tab order through cells, and contents emptied and refilled while shown.
+#include "wm_grid.h"
+
+#include <gtest/gtest.h>
+#include <X11/keysym.h>
+
+#include <climits>
+#include <memory>
+#include <vector>
+
+#include "input.h"
+#include "input_driver.h"
+#include "wm_page_manager.h"
+#include "wm_script.h"
+#include "wm_test_objects.h"
+
+namespace {
+
+using wm_test::BOX;
+using wm_test::pixel;
+
+// A selectable box that counts the cells alive.
+class CELL : public BOX {
+public:
+  explicit CELL(COLOUR c = 0xFF00FF00) : BOX(0, 0, 1, 1, c) {
+    selectable = 1;
+    ++alive;
+  }
+  ~CELL() override { --alive; }
+  static inline int alive = 0;
+};
+
+// No border, no gaps: cell extents are plain arithmetic.
+WM_STYLE_SET plain_style() {
+  WM_STYLE_SET s;
+  s.drawing_flags = 0;
+  s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 0;
+  s.cell_left_gap = s.cell_right_gap = s.cell_top_gap = s.cell_bottom_gap = 0;
+  s.x_spacing = 0;
+  s.y_spacing = 0;
+  s.bg_colour = 0xFF000040;
+  return s;
+}
+
+class Grid : public wm_test::ToolkitTest {
+protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    CELL::alive = 0;
+  }
+  void TearDown() override {
+    grid.reset();
+    EXPECT_EQ(CELL::alive, 0);
+    ToolkitTest::TearDown();
+  }
+  // A grid over the whole 200 x 150 screen.
+  void make(const WM_STYLE_SET& s, std::vector<int16_t> widths) {
+    grid = std::make_unique<WM_GRID>(0, 0, 199, 149, static_cast<int16_t>(widths.size()),
+                                     widths.data(), &s, nullptr);
+  }
+  void frame() {
+    grid->process();
+    grid->invalidate();
+    wm_test::paint_table(grid.get());
+  }
+  bool focus_is(int32_t column, int32_t row) {
+    return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
+  }
+
+  std::unique_ptr<WM_GRID> grid;
+};
+
+TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
+  const struct {
+    std::vector<int16_t> widths;
+    uint16_t spacing, grid_width;
+    std::vector<int32_t> left, right;
+  } rows[] = {
+      {{-40, 1, 2}, 0, 200, {0, 40, 93}, {39, 92, 199}},
+      {{1, 1}, 4, 200, {2, 102}, {97, 199}},
+      {{0, 0}, 0, 200, {0, 0}, {-1, 199}},          // no weights: no division
+      {{-150, -150}, 0, 200, {0, 150}, {149, 199}},  // fixed columns wider than the grid
+      {{-150, 1}, 0, 100, {0, 150}, {149, 149}},     // the rest never narrower than nothing
+  };
+  for (const auto& r : rows) {
+    WM_STYLE_SET s = plain_style();
+    s.x_spacing = r.spacing;
+    grid = std::make_unique<WM_GRID>(0, 0, static_cast<int16_t>(r.grid_width - 1), 99,
+                                     static_cast<int16_t>(r.widths.size()), r.widths.data(), &s,
+                                     nullptr);
+    grid->default_row_height = 10;
+    for (size_t c = 0; c < r.widths.size(); ++c) {
+      ASSERT_NE(grid->set_cell(static_cast<int32_t>(c), 0, new CELL), nullptr);
+      int32_t left = 0, right = 0;
+      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), false, &left, nullptr, &right,
+                                        nullptr);
+      EXPECT_EQ(left, r.left[c]) << c;
+      EXPECT_EQ(right, std::max(r.right[c], left - 1)) << c;
+      EXPECT_EQ(grid->get_cell(static_cast<int32_t>(c), 0)->get_width(),
+                static_cast<uint16_t>(std::max(right - left + 1, 0)));
+    }
+  }
+  std::vector<int16_t> parsed;
+  EXPECT_TRUE(WM_GRID::parse_column_widths("10,20,-30", &parsed));
+  EXPECT_EQ(parsed, (std::vector<int16_t>{10, 20, -30}));
+  for (const char* bad : {"10,0,30", "", "a,b"}) {
+    EXPECT_FALSE(WM_GRID::parse_column_widths(bad, &parsed)) << bad;
+    EXPECT_TRUE(parsed.empty());
+  }
+}
+
+TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
+  make(plain_style(), {1, 1});
+  grid->default_row_height = 10;
+  CELL* first = new CELL;
+  EXPECT_EQ(grid->set_cell(1, 1023, first), first);
+  EXPECT_EQ(grid->get_row_count(), 1024);
+  EXPECT_EQ(grid->set_cell(1, 1023, first), first);  // already there: nothing happens
+  EXPECT_EQ(CELL::alive, 1);
+  CELL* second = new CELL;
+  EXPECT_EQ(grid->set_cell(1, 1023, second), second);  // the old one is deleted
+  EXPECT_EQ(CELL::alive, 1);
+  CELL refused;
+  EXPECT_EQ(grid->set_cell(0, 1024, &refused), nullptr);
+  EXPECT_EQ(grid->set_cell(0, -1, &refused), nullptr);
+  EXPECT_EQ(grid->set_cell(2, 0, &refused), nullptr);
+  grid->row_limit = WM_GRID::NO_ROW_LIMIT;  // still no row beyond what positions reach
+  EXPECT_EQ(grid->set_cell(0, INT32_MAX, &refused), nullptr);
+  grid->row_limit = 1024;
+  EXPECT_EQ(grid->get_row_count(), 1024);
+  // A factory deletes the cell it made when the grid refuses it.
+  static int destroyed = 0;
+  WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t) { ++destroyed; };
+  EXPECT_EQ(grid->add_text_cell(5, 0, "x", nullptr), nullptr);
+  EXPECT_EQ(grid->add_text_cell(0, 5000, "x", nullptr), nullptr);
+  WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
+  EXPECT_EQ(destroyed, 2);
+  WM_SCRIPT* label = grid->add_text_cell(0, 3, "label", nullptr);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->get_width(), 100);
+  EXPECT_EQ(label->get_height(), 10);
+  EXPECT_EQ(label->get_y(), 30);
+  grid->delete_rows(0, 1022);
+  EXPECT_EQ(grid->get_row_count(), 1);
+  EXPECT_EQ(grid->get_cell(1, 0), second);
+}
+
+// 3000 rows of 12 to 30 pixels, two selectable cells each.
+class BigGrid : public Grid {
+protected:
+  static constexpr int32_t kRows = 3000;
+  void SetUp() override {
+    Grid::SetUp();
+    WM_STYLE_SET s = plain_style();
+    s.y_spacing = 1;
+    s.mouse_over_colour = 0xFF808000;
+    make(s, {1, 1});
+    grid->row_limit = WM_GRID::NO_ROW_LIMIT;
+    grid->keyboard_navigation = 1;
+    for (int32_t r = 0; r < kRows; ++r) {
+      grid->default_row_height = 12 + (r * 7) % 19;
+      grid->set_cell(0, r, new CELL);
+      grid->set_cell(1, r, new CELL);
+    }
+    frame();
+  }
+};
+
+TEST_F(BigGrid, ScrollsToAnyRow) {
+  ASSERT_NE(grid->scrollbar, nullptr);
+  EXPECT_EQ(grid->first_visible_row, 0);
+  EXPECT_EQ(grid->scroll.get_int(PARAMETER::VALUE), grid->scroll.get_int(PARAMETER::MAXIMUM));
+  for (int32_t row : {2999, 0, 1500, 1501, 1499, 2, 2998, 1234, 7}) {
+    grid->scroll_to_row(row);
+    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+    EXPECT_LE(grid->first_visible_row, row);
+    EXPECT_GE(grid->last_visible_row, row);
+    frame();
+    int32_t y1 = 0, y2 = 0;
+    ASSERT_TRUE(grid->get_row_span(row, &y1, &y2));
+    EXPECT_EQ(grid->get_cell(0, row)->get_y(), y1) << row;
+    EXPECT_EQ(pixel(10, static_cast<int16_t>(y1)), 0xFF00FF00u) << row;
+  }
+}
+
+TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
+  test_support::INPUT_DRIVER input;
+  grid->get_cell(0, 0)->set_focus();
+  for (int32_t row = 1; row < 60; ++row) {
+    input.key(XK_Down);
+    frame();
+    ASSERT_TRUE(focus_is(0, row)) << row;
+    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+  }
+  input.key(XK_Right);
+  frame();
+  EXPECT_TRUE(focus_is(1, 59));
+  input.key(XK_Right);  // the last cell of the row: the key is taken, the focus stays
+  frame();
+  EXPECT_TRUE(focus_is(1, 59));
+  EXPECT_EQ(key_queue.peek_last_key(), 0u);
+  for (int32_t row = 58; row >= 0; --row) {
+    input.key(XK_Up);
+    frame();
+    ASSERT_TRUE(focus_is(1, row)) << row;
+    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+  }
+  // Scrolling the view away takes the focus along into the view.
+  input.key(XK_End);  // the grid's bar is the scroll target
+  frame();
+  EXPECT_TRUE(grid->is_row_fully_visible(kRows - 1));
+  int32_t column = -1, row = -1;
+  ASSERT_TRUE(grid->find_focused_cell(&column, &row, true));
+  EXPECT_EQ(column, 1);
+  EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+  // Page keys and the wheel move the view and never stall.
+  input.key(XK_Home);
+  frame();
+  int32_t last_first = grid->first_visible_row;
+  for (int i = 0; i < 20; ++i) {
+    input.key(XK_Page_Down);
+    frame();
+    EXPECT_GT(grid->first_visible_row, last_first);
+    last_first = grid->first_visible_row;
+  }
+  input.turn_wheel(-10);
+  frame();
+  EXPECT_GT(grid->first_visible_row, last_first);
+}
+
+TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
+  test_support::INPUT_DRIVER input;
+  grid->scroll_to_row(1700);
+  frame();
+  for (int32_t row = grid->first_visible_row + 1; row < grid->last_visible_row; ++row) {
+    int32_t y1 = 0, y2 = 0;
+    grid->get_row_span(row, &y1, &y2);
+    for (int32_t py : {y1, y2}) {
+      input.move_to(50, py);
+      frame();
+      EXPECT_EQ(grid->hover_row, row) << py;
+      EXPECT_EQ(pixel(150, static_cast<int16_t>(py)), 0xFF00FF00u);
+    }
+  }
+  input.move_to(50, 149);
+  frame();
+  input.move_to(250, 50);  // off the screen
+  frame();
+  EXPECT_EQ(grid->hover_row, -1);
+}
+
+TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
+  // Row lines fill every row; the whole-grid look fills the grid once and
+  // then marks only selected rows.
+  for (const uint32_t look : {uint32_t{SSEF_GRID_TYPE_LINES}, 0u}) {
+    SCOPED_TRACE(look);
+    WM_STYLE_SET s = plain_style();
+    s.extended_flags = look | SSEF_GRID_TWO_TONE;
+    s.bg_colour = 0xFF6464C8;
+    s.highlight_colour = 0xFFC80000;
+    s.mouse_over_colour = 0xFF00C800;
+    s.grid_two_tone_value = 250;  // more than 100 darkens fully, never brightens
+    make(s, {1});
+    grid->default_row_height = 20;
+    for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
+    grid->get_row(2)->selected = 1;
+    test_support::INPUT_DRIVER input;
+    input.move_to(5, 95);  // row 4
+    frame();
+    const COLOUR black = 0xFF000000;
+    // 5 rows of 20 and 2 empty rows share the 150 pixels: 10 spare pixels
+    // make the first three rows 22 high and the others 21. Odd rows are dark.
+    const struct {
+      int16_t y;
+      COLOUR colour;
+    } probes[] = {{5, s.bg_colour},  {27, black}, {50, s.highlight_colour}, {75, black},
+                  {95, look ? s.mouse_over_colour : s.bg_colour}, {115, black},
+                  {140, s.bg_colour}};
+    for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
+    EXPECT_EQ(grid->hover_row, 4);
+    EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
+    EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
+  }
+  // Emptied, with no row height and no spacing, lines draw nothing at all.
+  grid->style.extended_flags = SSEF_GRID_TYPE_LINES;
+  grid->clear(false);
+  const COLOUR grey = 0xFF808080;
+  get_screen_image()->fill_rect_solid(0, 0, 199, 149, &grey);
+  frame();
+  EXPECT_EQ(pixel(100, 70), grey);
+  EXPECT_EQ(grid->scrollbar, nullptr);
+}
+
+TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
+  WM_STYLE_SET s = plain_style();
+  s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
+  make(s, {1});
+  grid->default_row_height = 30;
+  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  ASSERT_NE(grid->scrollbar, nullptr);
+  EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
+  EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);      // which spans its column
+  EXPECT_LT(grid->get_cell(0, 1)->get_width(), 200);
+  for (int32_t row : {10, 1, 19}) {
+    grid->scroll_to_row(row);
+    frame();
+    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+    EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
+    EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
+  }
+  EXPECT_EQ(grid->get_cell(0, 19)->get_y(), 120);  // reached the bottom: 20 x 30 - 150 + 0
+  // With a fixed number of rows per page the view sets the row height.
+  grid->rows_per_page = 4;
+  grid->set_size(200, 103, false);
+  EXPECT_EQ(grid->default_row_height, 25);
+  EXPECT_EQ(grid->get_row(7)->height, 25);
+}
+
+TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
+  test_support::INPUT_DRIVER input;
+  WM_STYLE_SET s = plain_style();
+  auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  static WM_STYLE_SET* page_style = nullptr;
+  page_style = &s;
+  manager->set_page(
+      0,
+      [](WM_PAGE_MANAGER* m) {
+        const int16_t widths[] = {1, 1};
+        auto* g = new WM_GRID(0, 0, 199, 99, 2, widths, page_style, nullptr);
+        g->default_row_height = 40;
+        for (int32_t r = 0; r < 6; ++r) {
+          g->set_cell(0, r, new CELL);
+          if (r != 1) g->set_cell(1, r, new CELL);
+        }
+        m->current_root()->add_child(g, false);
+      },
+      nullptr, 0, nullptr, 0, 0, nullptr);
+  manager->frame(false);
+  auto* g = static_cast<WM_GRID*>(manager->area(0).root.get_child(0));
+  // Rows 0 and 1 lie wholly in the 100-pixel view; row 2 only partly.
+  const std::pair<int32_t, int32_t> order[] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}};
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 0));
+  for (size_t i = 1; i < std::size(order); ++i) {
+    input.key(XK_Tab);
+    manager->frame(false);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(order[i].first, order[i].second)) << i;
+  }
+  manager.reset();
+  EXPECT_EQ(CELL::alive, 0);
+}
+
+// A cell whose input empties and refills the grid it sits in.
+class REFILLING_CELL : public CELL {
+public:
+  explicit REFILLING_CELL(WM_GRID* g) : owner(g) {}
+  int32_t process() override {
+    WM_GRID* g = owner;
+    g->clear(true);
+    g->default_row_height = 10;
+    for (int32_t r = 0; r < 3; ++r) g->set_cell(0, r, new CELL);
+    return 0;  // this cell is gone: nothing of it is touched
+  }
+  WM_GRID* owner;
+};
+
+TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
+  make(plain_style(), {1, 1});
+  grid->row_limit = WM_GRID::NO_ROW_LIMIT;
+  for (int round = 0; round < 3; ++round) {
+    grid->default_row_height = 7 + round;
+    grid->set_column_widths(2, nullptr);  // emptied without its columns below
+    for (int32_t r = 0; r < 200; ++r) ASSERT_NE(grid->set_cell(r % 2, r, new CELL), nullptr);
+    frame();
+    grid->scroll_to_row(150);
+    frame();
+    grid->delete_rows(10, 160);
+    frame();
+    grid->relayout_rows(0, 5);
+    frame();
+    grid->set_size(150, 100, false);
+    frame();
+    grid->clear(round == 1);
+    frame();
+    EXPECT_EQ(CELL::alive, 0);
+  }
+  grid->default_row_height = 10;
+  grid->set_column_widths(2, nullptr);
+  grid->set_cell(0, 0, new REFILLING_CELL(grid.get()));
+  grid->set_cell(1, 0, new CELL);
+  frame();
+  EXPECT_EQ(grid->get_row_count(), 3);
+  EXPECT_EQ(CELL::alive, 3);
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#pragma once
+// WM_GRID places screen objects (its cells, which it owns) in rows and
+// columns, scrolls the rows through a scroll bar it makes and removes by
+// itself, follows the row under the pointer, moves the focus between cells
+// with the arrow keys and paints row or cell backgrounds. The scroll value
+// runs from 0 to the content height less the view height; the maximum shows
+// the top row.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "colour.h"
+#include "parameter.h"
+#include "skin_frame.h"
+#include "wm_grid_row.h"
+#include "wm_screen_object.h"
+#include "wm_scrollbar.h"
+#include "wm_style_set.h"
+
+class WM_SCRIPT;
+
+class WM_GRID : public WM_SCREEN_OBJECT {
+public:
+  static constexpr uint32_t NO_ROW_LIMIT = 0xFFFFFFFFu;
+  enum class DIRECTION : uint8_t { LEFT = 0, RIGHT = 1, UP = 2, DOWN = 3 };
+
+  // Widths null: column_count equal columns. Null styles take the defaults.
+  WM_GRID(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t column_count,
+          const int16_t* widths, const WM_STYLE_SET* style, const WM_STYLE_SET* scrollbar_style);
+  ~WM_GRID() override;
+
+  // Empties a grid that has contents first.
+  void init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t column_count,
+            const int16_t* widths, const WM_STYLE_SET* style, const WM_STYLE_SET* scrollbar_style);
+
+  // ---- Contents.
+  WM_SCREEN_OBJECT* get_cell(int32_t column, int32_t row) const;
+  // Creates rows up to `row` and stores the object, deleting one that was
+  // there. Null when refused (negative row, row at the limit, bad column):
+  // the caller still owns the object then. The object already in the cell
+  // changes nothing.
+  WM_SCREEN_OBJECT* set_cell(int32_t column, int32_t row, WM_SCREEN_OBJECT* object);
+  // A label built from the style; null (and nothing left over) when refused.
+  WM_SCRIPT* add_text_cell(int32_t column, int32_t row, const char* text,
+                           const WM_STYLE_SET* style);
+  // A label in the grid style's font with the given colours (null = unset)
+  // and label flags.
+  WM_SCRIPT* add_script_cell(int32_t column, int32_t row, const char* text,
+                             const COLOUR* text_colour, const COLOUR* background, uint32_t flags);
+  void clear(bool keep_columns);
+  void delete_rows(int32_t first, int32_t last);
+  // Empties rows first..last and lays them out again from the current
+  // column specification.
+  void relayout_rows(int32_t first, int32_t last);
+  void set_column_widths(int16_t count, const int16_t* widths);
+  // "10,20,30": false (and an empty list) for no text, a zero or more than
+  // 100 values.
+  static bool parse_column_widths(const char* text, std::vector<int16_t>* widths);
+  static uint16_t get_row_height(const WM_STYLE_SET& style, const WM_STYLE_SET* font_style);
+  // Sets one row's height; every later row moves with it.
+  void set_row_height(int32_t row, int32_t height);
+  bool load_cell_frames(const char* folder, const char* base_name, const WM_STYLE_SET* style);
+  // Rows whose selected flag is set, in order.
+  std::vector<int32_t> get_selected_rows() const;
+  bool find_cell(const WM_SCREEN_OBJECT* object, int32_t* row, int32_t* column,
+                 bool forward) const;
+  int32_t rows_fitting(int32_t row_height) const;
+  int32_t get_row_count() const { return static_cast<int32_t>(rows.size()); }
+  WM_GRID_ROW* get_row(int32_t row) const;
+
+  // ---- Scrolling, focus and visibility.
+  bool find_focused_cell(int32_t* column, int32_t* row, bool all_rows) const;
+  // Never wraps; null when no cell qualifies.
+  WM_SCREEN_OBJECT* next_cell(DIRECTION direction, int32_t column, int32_t row,
+                              int32_t* out_column, int32_t* out_row, bool selectable_only) const;
+  void focus_cell(int32_t column, int32_t row);
+  void scroll_to_row(int32_t row);
+  bool is_row_fully_visible(int32_t row) const;
+  bool get_row_span(int32_t row, int32_t* y1, int32_t* y2) const;
+  void apply_scroll();
+  static int32_t scroll_step(WM_SCROLLBAR* bar, SCROLL_STEP kind);
+  int32_t get_scroll_offset() const;
+  int32_t get_view_height() const;
+  int32_t get_content_height() const;
+  // The cells of the rows in view, row by row: the Tab order's share.
+  void collect_tab_cells(std::vector<WM_SCREEN_OBJECT*>& out) const;
+
+  // ---- Screen-object slots.
+  int32_t process() override;
+  int32_t update(bool overlays) override;
+  WM_SCREEN_OBJECT* find_object_at(int16_t px, int16_t py) override;
+  void set_position(int16_t new_x, int16_t new_y) override;
+  void set_size(uint16_t w, uint16_t h, bool resize_children) override;
+  void set_depth(int16_t new_depth) override;
+  void remove_child(WM_SCREEN_OBJECT* object, bool delete_it, bool make_relative) override;
+  bool is_selectable() override { return false; }
+  void paint() override;
+  void draw() override;
+
+  int32_t first_visible_row = 0;
+  int32_t last_visible_row = -1;
+  uint32_t row_limit = 1024;
+  std::vector<int16_t> column_widths;
+  int32_t default_row_height = 0;
+  int32_t rows_per_page = 0;
+  WM_STYLE_SET style;
+  WM_STYLE_SET scrollbar_style;
+  uint16_t two_tone_value = 20;
+  int32_t hover_row = -1;
+  SKIN_FRAME cell_frame, over_frame, highlighted_frame, alternate_frame;
+  uint8_t keyboard_navigation = 0;
+  PARAMETER scroll;
+  std::unique_ptr<WM_SCROLLBAR> scrollbar;  // never in the child list
+  int32_t seen_value = 0;
+  int32_t seen_maximum = 0;
+  int32_t line_step = 0;  // 0: from the rows
+  int32_t page_step = 0;
+
+private:
+  struct DRAWN_ROW {
+    int32_t row;  // -1 for an empty row drawn below the last
+    RECT r;
+    int32_t extra;  // spare pixels given to the row
+    bool odd;
+  };
+
+  int32_t inner_top() const;
+  int32_t inner_bottom() const;
+  // The screen y at which content coordinate 0 lies: one origin for
+  // drawing, hovering, visibility and spans.
+  int64_t content_origin() const;
+  int64_t row_screen_top(int32_t row) const;
+  int32_t fixed_top_margin() const;
+  bool fixes_top_row() const { return (style.extended_flags & SSEF_GRID_FIX_TOP_ROW) != 0; }
+  void rechain_rows(int32_t from);
+  void update_maximum(bool keep_offset);
+  void compute_last_visible_row();
+  WM_GRID_ROW* new_row(int32_t height) const;
+  void place_cell(WM_SCREEN_OBJECT* cell, const WM_GRID_ROW& row, int32_t column, int64_t top,
+                  int32_t extra) const;
+  void place_row_cells(const WM_GRID_ROW& row, int64_t top, int32_t extra) const;
+  void sync_scrollbar();
+  void size_slider();
+  std::vector<DRAWN_ROW> drawn_rows();
+  void fill_part(IMAGE* s, const RECT& r, int32_t row, bool odd, bool lines_or_cells,
+                 uint8_t corners);
+  int32_t process_row_cells(int32_t row, int32_t result);
+  // The object's column in the row; -1 when it is none of its cells.
+  int32_t column_of(int32_t row, const WM_SCREEN_OBJECT* object) const;
+  void get_cell_size(int32_t column, int32_t row, int32_t* w, int32_t* h) const;
+  template <typename T>
+  T* adopt(int32_t column, int32_t row, T* cell) {
+    if (set_cell(column, row, cell)) return cell;
+    delete cell;
+    return nullptr;
+  }
+
+  std::vector<std::unique_ptr<WM_GRID_ROW>> rows;
+  // Bumped whenever cells come or go, so that walks calling out to cells
+  // stop when a callback changed the grid under them.
+  uint32_t contents_generation = 0;
+};
