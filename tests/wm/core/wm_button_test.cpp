@@ -44,28 +44,17 @@ int32_t record(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
   return answer;
 }
 
-class Button : public test_support::ScratchSkinTest {
+class Button : public wm_test::TextSkinTest {
 protected:
-  Button() : ScratchSkinTest("button_test") {}
+  Button() : TextSkinTest("button_test", 200, 150) {}
   void SetUp() override {
-    ASSERT_TRUE(wm_test::load_test_font());
-    ScratchSkinTest::SetUp();
-    set_screen_size(0, 0);
-    set_screen_size(200, 150);
-    dirty_rectangles().clear();
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
-    WM_SCREEN_OBJECT::focus_object = nullptr;
-    wm_test::held_keys.clear();
-    border_theme = WM_BORDER_THEME{};
+    TextSkinTest::SetUp();
     heard.clear();
     answer = 0;
     clear_screen();
   }
   void TearDown() override {
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
-    FONT::shutdown();
-    ScratchSkinTest::TearDown();
+    TextSkinTest::TearDown();
     EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
   }
   void clear_screen() {
@@ -90,14 +79,6 @@ protected:
     s.font_x_sz = s.font_y_sz = 12;
     s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 4;
     return s;
-  }
-  void save_solid_png(const std::string& name, COLOUR colour) {
-    IMAGE picture(4, 4);
-    picture.fill_rect_solid(0, 0, 3, 3, &colour);
-    DATA_FILE* file = skin.open_data_file((name + ".png").c_str(), 1, 0, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(picture.save_png(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
   }
 
   test_support::INPUT_DRIVER input{0xFFFFFF37u};  // the frame clock wraps during the repeats
@@ -237,7 +218,8 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
                           "_active_up", "_active_down",    "_active_disabled",
                           "_active_over", "_highlighted",  "_flashing",    "_dragging"};
   for (int i = 0; i < BUTTON_FRAME_COUNT; ++i)
-    ASSERT_NO_FATAL_FAILURE(save_solid_png(std::string("b") + suffix[i], 0xFF000001u + 20 * i));
+    ASSERT_NO_FATAL_FAILURE(save_solid_png(std::string("b") + suffix[i] + ".png",
+                                                   0xFF000001u + 20 * i));
   const struct {
     const char* name;
     void (*set)(WM_BUTTON&);
@@ -271,7 +253,7 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
   EXPECT_FALSE(b.load_images(skin, "missing", nullptr));
   b.draw();
   EXPECT_EQ(pixel(50, 35), kFace);
-  ASSERT_NO_FATAL_FAILURE(save_solid_png("clear", 0));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("clear.png", 0));
   ASSERT_TRUE(b.load_images(skin, "clear", nullptr));  // the bare name for both
   EXPECT_FALSE(b.hit_test(50, 35));
   b.draw_flags |= button_flag::DONT_MASK_CLICK;

@@ -39,11 +39,6 @@ protected:
     heard.clear();
     get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen);
   }
-  void save_solid_png(const std::string& name, COLOUR colour) {
-    IMAGE picture(4, 4);
-    picture.fill_rect_solid(0, 0, 3, 3, &colour);
-    save_png(name + ".png", picture);
-  }
   // Press and release over the point, a frame after each; the release
   // frame's result.
   int32_t click_at(WM_SCREEN_OBJECT& o, int x, int y) {
@@ -118,9 +113,9 @@ TEST_F(CheckBox, CheckedShowsTheMarkOrTheActiveImages) {
 
   // The box is drawn sunk, so unchecked it shows its "_down" picture.
   constexpr COLOUR kDown = 0xFF102030, kActive = 0xFFC0A000;
-  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_up", 0xFF000001));
-  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_down", kDown));
-  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_active_up", kActive));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_up.png", 0xFF000001));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_down.png", kDown));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("cb_active_up.png", kActive));
   WM_STYLE_SET style;
   style.set_image_filename("cb");
   std::strcpy(style.image_path, "$APP/skin");

@@ -44,18 +44,11 @@ COLOUR blend(COLOUR d, COLOUR s, uint32_t a) {
   return out;
 }
 
-class Dialog : public test_support::ScratchSkinTest {
+class Dialog : public wm_test::TextSkinTest {
 protected:
-  Dialog() : ScratchSkinTest("dialog_test") {}
+  Dialog() : TextSkinTest("dialog_test", 200, 150) {}
   void SetUp() override {
-    ASSERT_TRUE(wm_test::load_test_font());
-    ScratchSkinTest::SetUp();
-    set_screen_size(0, 0);
-    set_screen_size(200, 150);
-    dirty_rectangles().clear();
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    WM_SCREEN_OBJECT::focus_object = nullptr;
-    border_theme = WM_BORDER_THEME{};
+    TextSkinTest::SetUp();
     saved_effects = default_dialog_effects();
     root.add_child(new BOX(0, 0, 200, 150, kScreen), false);
     WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(input.now_ms()));
@@ -67,8 +60,7 @@ protected:
     WM_DIALOG::grey_behind = 0;
     WM_DIALOG::darken_behind = 0;
     WM_PAGE_MANAGER::close_all_dialogs_function = nullptr;
-    FONT::shutdown();
-    ScratchSkinTest::TearDown();
+    TextSkinTest::TearDown();
   }
   // One step of the frame clock: the effects advance on every second tick,
   // so two ticks, then a repaint.

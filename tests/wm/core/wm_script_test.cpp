@@ -43,37 +43,17 @@ INK ink_of(int x1, int y1, int x2, int y2, COLOUR background) {
   return box;
 }
 
-class Script : public test_support::ScratchSkinTest {
+class Script : public wm_test::TextSkinTest {
  protected:
-  Script() : ScratchSkinTest("script_test") {}
+  Script() : TextSkinTest("script_test", 200, 150) {}
   void SetUp() override {
-    // Before the scratch system root hides the system's font folder.
-    ASSERT_TRUE(wm_test::load_test_font());
-    ScratchSkinTest::SetUp();
-    set_screen_size(0, 0);
-    set_screen_size(200, 150);
-    dirty_rectangles().clear();
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+    TextSkinTest::SetUp();
     WM_SCREEN_OBJECT::set_frame_clock(0);
-    border_theme = WM_BORDER_THEME{};
     clear_screen();
-  }
-  void TearDown() override {
-    FONT::shutdown();
-    ScratchSkinTest::TearDown();
   }
   void clear_screen() {
     const COLOUR c = kScreen;
     get_screen_image()->fill_rect_solid(0, 0, 199, 149, &c);
-  }
-  // Saves a 4 x 4 picture of one colour as a PNG file in the skin folder.
-  void save_solid_png(const char* file_name, COLOUR colour) {
-    IMAGE picture(4, 4);
-    picture.fill_rect_solid(0, 0, 3, 3, &colour);
-    DATA_FILE* file = skin.open_data_file(file_name, 1, 0, false);
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(picture.save_png(file));
-    ASSERT_TRUE(FOLDER::close_data_file(file));
   }
   // A plain style: no border, gaps of 2, 12-pixel text in white on blue.
   static WM_STYLE_SET plain(uint32_t drawing_flags) {
