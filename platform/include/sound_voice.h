@@ -51,6 +51,7 @@ int32_t sound_gain_right(int32_t volume, int32_t pan);
 bool mix_sound_pass(uint8_t* pass);
 
 // The mixer thread (the platform's back end): started by the first sound
-// buffer and stopped, joined, by the last.
+// buffer and stopped, joined, by the last. It reads "$APP/alsa_device" and
+// the platform's idle wait (its pause when nothing plays) as it starts.
 void start_sound_mixer();
 void stop_sound_mixer();
