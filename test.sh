@@ -41,6 +41,17 @@ for tree in build build-asan; do
   fi
 done
 
+# The sound mixer is the program's only second thread: its tests also run
+# under ThreadSanitizer, in a small tree that builds nothing else.
+echo "== sound tests under ThreadSanitizer =="
+if { [ -f build-tsan/build.ninja ] || cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+       -DVORN_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; } &&
+   cmake --build build-tsan -j "$JOBS" --target sound_test; then
+  TSAN_OPTIONS="halt_on_error=1" build-tsan/tests/sound_test --gtest_brief=1 || status=1
+else
+  status=1
+fi
+
 # Bounded fuzzing runs, when the fuzz targets were built.
 if [ -x tests/fuzz/run.sh ]; then
   tests/fuzz/run.sh || status=1

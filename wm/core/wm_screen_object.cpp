@@ -9,6 +9,7 @@
 #include "image.h"
 #include "input.h"
 #include "screen.h"
+#include "sound.h"
 
 namespace {
 
@@ -497,8 +498,12 @@ uint16_t WM_SCREEN_OBJECT::count_visible_overlays() {
       std::count_if(list.begin(), list.end(), [](WM_SCREEN_OBJECT* o) { return o->visible; }));
 }
 
-int32_t WM_SCREEN_OBJECT::fire_callback(bool) {
-  return action_callback ? action_callback(this, action_word_1, action_word_2) : 0;
+WM_CLICK_SOUND gui_click_sound;
+
+int32_t WM_SCREEN_OBJECT::fire_callback(bool click_sound) {
+  if (!action_callback) return 0;
+  if (click_sound && gui_click_sound.sound && gui_click_sound.enabled) gui_click_sound.sound->play();
+  return action_callback(this, action_word_1, action_word_2);
 }
 
 // ---- Global state ---------------------------------------------------------

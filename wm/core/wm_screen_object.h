@@ -12,7 +12,15 @@
 #include "wm_kinds.h"
 
 class IMAGE;
+class SOUND_BUFFER;
 class WM_SCREEN_OBJECT;
+
+// The toolkit's click sound; nothing sets it unless an application does.
+struct WM_CLICK_SOUND {
+  SOUND_BUFFER* sound = nullptr;
+  uint8_t enabled = 0;
+};
+extern WM_CLICK_SOUND gui_click_sound;
 
 // Widget callbacks: (object, word 1, word 2) -> page action; -1 travels.
 using WM_CALLBACK = int32_t (*)(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2);
@@ -128,8 +136,8 @@ public:
   static int16_t get_top_overlay_depth();
   static uint16_t count_visible_overlays();
   static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list(); }
-  // Calls the action callback with the action words; 0 without one. There
-  // is no click sound to play yet, so the flag changes nothing.
+  // Calls the action callback with the action words, after playing the
+  // click sound when asked and it is set and enabled; 0 without a callback.
   int32_t fire_callback(bool click_sound);
 
   // ---- Dirty rectangles and painting.
