@@ -34,6 +34,8 @@ struct POOL_SLOT {
 POOL_SLOT* pool = nullptr;
 int16_t pool_count = 0;
 
+int32_t default_buffer_size = DATA_FILE::DEFAULT_BUFFER_SIZE;
+
 // Length of the open file, or false when it cannot be told or is too large
 // for u32 positions.
 bool stream_length(FILE* file, uint32_t& length) {
@@ -62,8 +64,14 @@ void set_buffer_pool(int16_t count) {
   if (pool) pool_count = count;
 }
 
+void DATA_FILE::set_default_buffer_size(int32_t size) {
+  default_buffer_size = std::clamp(size, MIN_BUFFER_SIZE, MAX_BUFFER_SIZE);
+}
+
+int32_t DATA_FILE::get_default_buffer_size() { return default_buffer_size; }
+
 DATA_FILE::DATA_FILE(int32_t size) {
-  if (size == -1) size = DEFAULT_BUFFER_SIZE;
+  if (size == -1) size = default_buffer_size;
   buffer_size = std::clamp(size, MIN_BUFFER_SIZE, MAX_BUFFER_SIZE);
 
   for (int16_t i = 0; i < pool_count && !buffer; i++) {

@@ -696,9 +696,11 @@ const char* resolve_path_text(const char* text, const char* file_name) {
   return copy_out(current, buffer, sizeof buffer) ? buffer : nullptr;
 }
 
-const char* time_to_text(const FOLDER_ENTRY& entry) {
+namespace {
+
+const char* modified_text(uint32_t modified) {
   static char text[64];
-  time_t when = static_cast<time_t>(entry.modified);
+  time_t when = static_cast<time_t>(modified);
   if (!ctime_r(&when, text)) {
     text[0] = '\0';
     return text;
@@ -708,23 +710,30 @@ const char* time_to_text(const FOLDER_ENTRY& entry) {
   return text;
 }
 
-const char* size_to_text(const FOLDER_ENTRY& entry) {
+const char* byte_count_text(uint32_t bytes) {
   static char text[64];
-  double size = entry.size;
+  double size = bytes;
   const char* unit = "b";
-  if (entry.size >= (1u << 30)) {
+  if (bytes >= (1u << 30)) {
     size /= 1073741824.0;
     unit = "G";
-  } else if (entry.size >= (1u << 20)) {
+  } else if (bytes >= (1u << 20)) {
     size /= 1048576.0;
     unit = "M";
-  } else if (entry.size >= 1024) {
+  } else if (bytes >= 1024) {
     size /= 1024.0;
     unit = "k";
   }
   snprintf(text, sizeof text, "%.1lf %s", size, unit);
   return text;
 }
+
+}  // namespace
+
+const char* time_to_text(const FOLDER_ENTRY& entry) { return modified_text(entry.modified); }
+const char* size_to_text(const FOLDER_ENTRY& entry) { return byte_count_text(entry.size); }
+const char* time_to_text(const FILE_INFO& info) { return modified_text(info.modified); }
+const char* size_to_text(const FILE_INFO& info) { return byte_count_text(info.size); }
 
 DEBUG_STREAM& path_trace_stream() {
   static DEBUG_STREAM fallback("Default Path Trace (closed)", 0, false);

@@ -18,8 +18,14 @@ public:
   static constexpr int32_t MIN_BUFFER_SIZE = 1024;
   static constexpr int32_t MAX_BUFFER_SIZE = 52428800;
 
-  // buffer_size -1 takes the default; others are clamped to the limits.
+  // buffer_size -1 takes the default size; others are clamped to the limits.
   explicit DATA_FILE(int32_t buffer_size = -1);
+
+  // The size files made with -1 get (FOLDER::open_data_file and package
+  // copies among them); DEFAULT_BUFFER_SIZE until changed, clamped to the
+  // limits when stored. Files already made keep their buffers.
+  static void set_default_buffer_size(int32_t size);
+  static int32_t get_default_buffer_size();
   ~DATA_FILE() override;
   DATA_FILE(const DATA_FILE&) = delete;
   DATA_FILE& operator=(const DATA_FILE&) = delete;

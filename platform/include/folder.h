@@ -10,6 +10,7 @@
 
 class DATA_FILE;
 class DEBUG_STREAM;
+struct FILE_INFO;
 class TEXT_FILE;
 
 constexpr int FOLDER_PATH_SIZE = 2048;  // bytes, terminator included
@@ -100,8 +101,13 @@ bool unregister_path_variable(const char* name);
 // buffer, null when the result does not fit.
 const char* resolve_path_text(const char* text, const char* file_name = nullptr);
 
+// ctime's text of the modification time without its line feed, and the
+// size as "%.1lf" and a unit (b, k, M, G); both in static buffers. The
+// FILE_INFO forms serve the entries of list_folder_filtered.
 const char* time_to_text(const FOLDER_ENTRY& entry);
 const char* size_to_text(const FOLDER_ENTRY& entry);
+const char* time_to_text(const FILE_INFO& info);
+const char* size_to_text(const FILE_INFO& info);
 
 // Writes the "Default Path Trace" when that debug stream has output.
 void trace_default_paths();

@@ -61,6 +61,16 @@ TEST(DataFileBuffer, SizeIsClampedToTheLimits) {
   char byte;
   EXPECT_EQ(odd.read(&byte, 1), 0);
   EXPECT_EQ(odd.write(&byte, 1), 0);
+
+  // The default can be changed for every file made later, within the limits.
+  DATA_FILE::set_default_buffer_size(2048);
+  DATA_FILE changed;
+  EXPECT_EQ(changed.buffer_size, 2048);
+  EXPECT_EQ(standard.buffer_size, 524288);
+  DATA_FILE::set_default_buffer_size(1);
+  EXPECT_EQ(DATA_FILE::get_default_buffer_size(), 1024);
+  DATA_FILE::set_default_buffer_size(DATA_FILE::DEFAULT_BUFFER_SIZE);
+  EXPECT_EQ(DATA_FILE().buffer_size, 524288);
 }
 
 TEST(DataFileBuffer, PoolLendsAndTakesBackBuffers) {

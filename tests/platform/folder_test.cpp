@@ -520,15 +520,20 @@ TEST_F(FolderTest, EntryTexts) {
   } cases[] = {{0, "0.0 b"},          {1023, "1023.0 b"},     {1024, "1.0 k"},
                {1536, "1.5 k"},       {1048576, "1.0 M"},     {1572864, "1.5 M"},
                {1u << 31, "2.0 G"},   {0xFFFFFFFFu, "4.0 G"}};
+  FILE_INFO info = {};  // what a folder listing hands out
   for (const CASE& c : cases) {
     entry.size = c.size;
+    info.size = c.size;
     EXPECT_STREQ(size_to_text(entry), c.text);
+    EXPECT_STREQ(size_to_text(info), c.text);
   }
   entry.modified = 1000000000u;
+  info.modified = 1000000000u;
   time_t when = 1000000000;
   std::string expected = ctime(&when);
   expected.pop_back();
   EXPECT_EQ(std::string(time_to_text(entry)), expected);
+  EXPECT_EQ(std::string(time_to_text(info)), expected);
   entry.modified = 0xFFFFFFFFu;  // far beyond 2038, still a date
   EXPECT_GT(strlen(time_to_text(entry)), 0u);
   EXPECT_EQ(strchr(time_to_text(entry), '\n'), nullptr);

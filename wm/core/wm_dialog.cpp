@@ -65,7 +65,12 @@ uint8_t WM_DIALOG::live_drag = 1;
 uint8_t WM_DIALOG::draggable_default = 1;
 uint8_t WM_DIALOG::grey_behind = 0;
 uint8_t WM_DIALOG::darken_behind = 0;
+COLOUR WM_DIALOG::default_text_colour = COLOUR_INVISIBLE;
 WM_DIALOG* WM_DIALOG::current_dialog = nullptr;
+
+COLOUR WM_DIALOG::message_colour(COLOUR dialog_text_colour) {
+  return is_set(default_text_colour) ? default_text_colour : dialog_text_colour;
+}
 
 // ---- Construction ---------------------------------------------------------
 

@@ -94,6 +94,10 @@ public:
   static uint8_t draggable_default;
   static uint8_t grey_behind;
   static uint8_t darken_behind;
+  // The colour of text that the application adds to a dialog's messages
+  // while it is set; unset (the start), each dialog's own text colour.
+  static COLOUR default_text_colour;
+  static COLOUR message_colour(COLOUR dialog_text_colour);
   // The dialog whose children are being processed; null otherwise.
   static WM_DIALOG* current_dialog;
 

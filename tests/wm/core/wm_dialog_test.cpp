@@ -59,6 +59,7 @@ protected:
     WM_DIALOG::live_drag = 1;
     WM_DIALOG::grey_behind = 0;
     WM_DIALOG::darken_behind = 0;
+    WM_DIALOG::default_text_colour = COLOUR_INVISIBLE;
     WM_PAGE_MANAGER::close_all_dialogs_function = nullptr;
     TextSkinTest::TearDown();
   }
@@ -272,6 +273,12 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   EXPECT_EQ(centred.x, 50);
   EXPECT_EQ(centred.y, 50);
   EXPECT_STREQ(centred.get_text(), "");
+
+  // Text added to its messages keeps the dialog's colour until the
+  // toolkit's default text colour is set.
+  EXPECT_EQ(WM_DIALOG::message_colour(kTitle), kTitle);
+  WM_DIALOG::default_text_colour = kWidget;
+  EXPECT_EQ(WM_DIALOG::message_colour(kTitle), kWidget);
 }
 
 TEST_F(Dialog, SkinEffectsFileChangesTheDefaults) {
