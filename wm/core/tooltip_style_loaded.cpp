@@ -1,0 +1,3 @@
+#include "tooltip_style_loaded.h"
+
+uint8_t tooltip_style_loaded = 0;
