@@ -40,7 +40,7 @@ protected:
     effects = default_dialog_effects();
     flags = skin_load_flags;
     loaded = tooltip_style_loaded;
-    DATABASE::platform_name_of = [](uint8_t code) -> const char* { return code == 1 ? "linux" : ""; };
+    DATABASE::platform_name_of = [](uint8_t code) { return code == 1 ? "linux" : ""; };
   }
   void TearDown() override {
     set_default_dialog_style(body);
@@ -105,6 +105,8 @@ TEST_F(DatabaseTest, NewDatabaseHoldsTheDefaultsAndClearKeepsWhatItShould) {
   EXPECT_EQ(data.dialog.button_gap, 10);
   EXPECT_STREQ(data.xml_name.get_text(), "installer.xml");
   EXPECT_EQ(data.progress_bar_animation_x_rate, 0);
+  const uint32_t bitness = data.system_information().os_version;  // asked for only now
+  EXPECT_TRUE(bitness == 256 || bitness == 257) << bitness;
 
   // grid_style differs from the other style sets in four values only.
   WM_STYLE_SET grid = data.grid_style;
@@ -299,115 +301,91 @@ std::string stream_of_version(uint8_t v) {
   WM_STYLE_SET style;
   IMAGE image;
   FOLDER folder;
-  auto text = [&](const char* t) { d.write_string(t); };
+  auto texts = [&](std::initializer_list<const char*> values) {
+    for (const char* value : values) d.write_string(value);
+  };
+  auto u8s = [&](std::initializer_list<uint8_t> values) {
+    for (uint8_t value : values) d.write_u8(value);
+  };
   auto u16s = [&](std::initializer_list<uint16_t> values) {
     for (uint16_t value : values) d.write_u16(value);
   };
-  auto platform = [&] {
-    if (v >= 16) text("linux");
-    else d.write_u8(1);
-  };
-  d.write_u8(v);
+  auto platform = [&] { v >= 16 ? texts({"linux"}) : u8s({1}); };
+  u8s({v});
   d.write_object(wm_image_cache());
   d.write_object(image);
   if (v >= 10) d.write_i32(77);
-  d.write_u8(1);
-  if (v >= 2) d.write_u8(0);
-  if (v >= 3) d.write_u8(0);
+  u8s({1});
+  if (v >= 2) u8s({0});
+  if (v >= 3) u8s({0});
   d.write_u32(4096);
-  text("Deutsch");
+  texts({"Deutsch"});
   u16s({640, 480});
-  d.write_u8(1);
-  d.write_u8(1);
+  u8s({1, 1});
   u16s({10, 20, 300, 250, 7});
-  if (v < 4) {
-    u16s({210, 160, 410, 310});
-  } else {
-    d.write_u8(0);
+  if (v < 4) u16s({210, 160, 410, 310});
+  if (v >= 4) {
+    u8s({0});
     for (uint16_t w : {210, 410, 500, 600}) {
       u16s({1, 2, w, 100});
-      if (w == 500) d.write_u8(1);
-      d.write_u8(0);
+      w == 500 ? u8s({1, 0}) : u8s({0});
     }
   }
-  text("bg");
-  text("bg.png");
+  texts({"bg", "bg.png"});
   d.write_i32(0);
   u16s({800, 600, 5});
-  text("logs");
-  text("");
-  if (v >= 13) {
-    text("patch");
-    text("");
-    d.write_u8(1);
-  }
+  texts({"logs", ""});
+  if (v >= 13) texts({"patch", ""}), u8s({1});
   for (int i = 0; i < 14; ++i) d.write_object(style);
   for (int i = 0; i < 24; ++i) d.write_object(image);
   for (int i = 0; i < 4; ++i) d.write_object(style);
-  if (v >= 4) {
-    d.write_u16(0x11);
-    d.write_i32(50);
-    d.write_i32(60);
-    d.write_u8(100);
-  }
+  if (v >= 4) u16s({0x11}), d.write_i32(50), d.write_i32(60), u8s({100});
   if (v >= 5) u16s({1, 2, 3});
-  text("1.0");
+  texts({"1.0"});
   d.write_i32(5);
-  text("App");
+  texts({"App"});
   if (v >= 8) d.write_i32(1234);
   if (v >= 9) u16s({800, 600});
   u16s({1});  // one installation
-  text("Full");
-  d.write_u8(1);
-  if (v >= 7) text("/opt/app");
+  texts({"Full"});
+  u8s({1});
+  if (v >= 7) texts({"/opt/app"});
   u16s({1});  // one file
-  text("app");
-  text("bin");
-  text("bin");
+  texts({"app", "bin", "bin"});
   platform();
-  text("");
-  text("");
-  d.write_u8(1);
-  if (v >= 18) d.write_u8(1);
-  if (v >= 8) d.write_u8(2);
-  text("p0");
+  texts({"", ""});
+  u8s({1});
+  if (v >= 18) u8s({1});
+  if (v >= 8) u8s({2});
+  texts({"p0"});
   u16s({1});  // one shortcut
-  d.write_u8(1);
-  for (int i = 0; i < 3; ++i) text("s");
+  u8s({1});
+  texts({"s", "s", "s"});
   platform();
-  for (int i = 0; i < 6; ++i) text("s");
-  if (v >= 9)
-    for (int i = 0; i < 4; ++i) text("un");
+  texts({"s", "s", "s", "s", "s", "s"});
+  if (v >= 9) texts({"un", "un", "un", "un"});
   u16s({1});  // one language
-  text("Deutsch-T");
-  if (v >= 6) text("Deutsch");
+  texts({"Deutsch-T"});
+  if (v >= 6) texts({"Deutsch"});
   for (int key = INSTALLER_TITLE; key < LANGUAGE_KEY_COUNT; ++key) {
-    const bool gated = (key >= PATH_ERROR_TITLE && key <= PATH_ERROR_BUTTON && v < 17) ||
-                       (key == RELEASE_NOTES_TITLE && v < 15) ||
-                       ((key == INSTALLING_STRING || key == INITIALIZING_STRING) && v < 3) ||
-                       ((key == CHECK_DESKTOP_FAILED_TITLE || key == CHECK_DESKTOP_FAILED) && v < 9) ||
-                       (key == PATCH_MSG && v < 14);
-    if (!gated) text(LANGUAGE_KEY_NAMES[key]);
+    const bool gated =
+        (key >= PATH_ERROR_TITLE && key <= PATH_ERROR_BUTTON && v < 17) ||
+        (key == RELEASE_NOTES_TITLE && v < 15) ||
+        ((key == INSTALLING_STRING || key == INITIALIZING_STRING) && v < 3) ||
+        ((key == CHECK_DESKTOP_FAILED_TITLE || key == CHECK_DESKTOP_FAILED) && v < 9) ||
+        (key == PATCH_MSG && v < 14);
+    if (!gated) texts({LANGUAGE_KEY_NAMES[key]});
   }
-  text("Voll");
-  text("lic");
-  text("lic.txt");
-  text("read");
-  text("readme.txt");
+  texts({"Voll", "lic", "lic.txt", "read", "readme.txt"});
   u16s({9});
-  if (v >= 15) {
-    text("notes");
-    text("notes.txt");
-    u16s({4});
-  }
-  if (v >= 11) text("skin");
+  if (v >= 15) texts({"notes", "notes.txt"}), u16s({4});
+  if (v >= 11) texts({"skin"});
   if (v >= 12) {
     u16s({1});
     platform();
     d.write_object(folder);
-    text("client");
-    text("dest");
-    d.write_u8(1);
+    texts({"client", "dest"});
+    u8s({1});
   }
   return d.text();
 }
