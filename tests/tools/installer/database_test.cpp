@@ -457,7 +457,12 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
   for (uint8_t v = 1; v <= 18; ++v) {
     default_dialog_effects() = {};
     DATABASE data;
-    ASSERT_TRUE(read(data, stream_of_version(v))) << "version " << int(v);
+    const std::string stream = stream_of_version(v);
+    ASSERT_TRUE(read(data, stream)) << "version " << int(v);
+    // The writer lays version 18 out exactly as the gates say.
+    if (v == 18) {
+      EXPECT_EQ(write(data), stream);
+    }
     for (const auto& row : rows) {
       EXPECT_EQ(row.value(data), v >= row.since ? row.stored : row.absent)
           << row.field << " in version " << int(v);
