@@ -97,6 +97,8 @@ WM_SCREEN_OBJECT* object_at(int16_t px, int16_t py) {
 
 // ---- Construction ----------------------------------------------------------
 
+uint8_t WM_BUTTON::tooltip_style_set = 0;
+
 WM_STYLE_SET& WM_BUTTON::tooltip_style() {
   static WM_STYLE_SET* style = [] {
     auto* s = new WM_STYLE_SET;  // lives to the end: labels may outlive statics

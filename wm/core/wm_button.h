@@ -143,6 +143,8 @@ public:
 
   // The style every tooltip is drawn in, set up on first use.
   static WM_STYLE_SET& tooltip_style();
+  // Set once an application has put its own look into tooltip_style().
+  static uint8_t tooltip_style_set;
 
   uint8_t indent_when_active = 0;
   uint16_t edge_flags = border_flag::ALL_SIDES;

@@ -1,0 +1,174 @@
+#pragma once
+// DATABASE is the installer's whole data model in one object: presentation
+// (window, dialog geometry, background, style sets, icons), log and patch
+// locations, the application's identity, installation types, languages and
+// the user's wizard choices. It reads and writes itself as "database.bin".
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "data_device.h"
+#include "database_records.h"
+#include "folder.h"
+#include "image.h"
+#include "package.h"
+#include "system_info.h"
+#include "vorn_string.h"
+#include "wm_style_set.h"
+
+constexpr int DATABASE_PATH_SIZE = 2048;  // install_folder and skin_path, terminator included
+
+// The 24 icons, in stored order: the wizard's button icons, then those of
+// the folder browser.
+enum DATABASE_ICON : uint8_t {
+  ICON_FORW, ICON_PREV, ICON_YES, ICON_NO, ICON_QUIT, ICON_ABOUT, ICON_FINISH, ICON_AGREE,
+  ICON_DISAGREE, ICON_INSTALL, ICON_NEW_FOLDER,
+  ICON_DISK, ICON_DISK_CDROM, ICON_DISK_FLOPPY, ICON_DISK_NETWORK, ICON_DISK_LINUX,
+  ICON_DISK_UNIX, ICON_DISK_MAC, ICON_DISK_OS2, ICON_DISK_DOS, ICON_DISK_WINDOWS,
+  ICON_PARENT_FOLDER, ICON_FILE, ICON_FOLDER,
+  DATABASE_ICON_COUNT
+};
+
+// Geometry of one of the installer's dialogs; -1 leaves the choice to the
+// dialog.
+struct DATABASE_BOX {
+  int16_t x = -1, y = -1, width = -1, height = -1;
+  uint8_t can_drag = 1;
+};
+
+class DATABASE : public DATA_DEVICE_CLIENT {
+public:
+  static constexpr uint8_t STORED_VERSION = 18;
+  static constexpr int16_t MAX_COUNT = 32767;  // records of one kind
+
+  DATABASE();
+  ~DATABASE() override;
+  DATABASE(const DATABASE&) = delete;
+  DATABASE& operator=(const DATABASE&) = delete;
+
+  // Back to the defaults, every record gone. Kept: dialog x and y, the
+  // progress-bar rates, the icons, background_image, package,
+  // remove_package_at_exit, platform_filter, xml_name and pack_folder.
+  void clear();
+
+  // Reads versions 1 to 18 (a later one as 18). Installs the stored toolkit
+  // styles, dialog effects and image cache as it goes and leaves style sets
+  // looking their pictures up in that cache only. A failure leaves the
+  // model cleared.
+  bool get_from_data_device(DATA_DEVICE* device) override;
+  // Version 18, with the toolkit's current default styles and effects.
+  bool put_to_data_device(DATA_DEVICE* device) override;
+
+  // The system information, queried on first need after construction or
+  // clear (never during static initialisation).
+  const SYSTEM_INFO& system_information();
+
+  // Seams for the package and wizard code: the platform text of an old
+  // platform code (by default none, which matches every platform), and the
+  // wizard's page after the start page (null: the start page stays).
+  static const char* (*platform_name_of)(uint8_t code);
+  static int32_t (*next_page_after_start)(const DATABASE& data);
+
+  int32_t settings_value = 0;
+  uint8_t show_frame_rate = 0;
+  uint8_t show_filenames = 1;
+  uint8_t show_filepaths = 1;
+  uint32_t file_cache_sz = 1048576;
+  char default_language_name[DATABASE_TEXT_SIZE] = {};
+
+  struct {
+    int16_t width = 300, height = 200;
+    uint8_t fullscreen = 0;
+    uint8_t show_bg_title = 0;
+  } window;
+  struct : DATABASE_BOX {
+    int16_t button_gap = 10;
+  } dialog;
+  DATABASE_BOX exit;
+  DATABASE_BOX error;
+  struct : DATABASE_BOX {
+    uint8_t new_folder_too = 0;
+  } file_select;
+  DATABASE_BOX about;
+  struct {
+    char path[DATABASE_TEXT_SIZE] = {};
+    char filename[DATABASE_TEXT_SIZE] = {};
+    int32_t speed = 600;  // 0: background_image stands still
+    int16_t width = -1, height = -1;
+    int16_t start_offset_ms = 0;
+  } background;
+  struct {
+    char dest_path_from_inst_loc[DATABASE_TEXT_SIZE] = {};
+    char system_dest_path_from_inst_loc[DATABASE_TEXT_SIZE] = {};
+  } log;
+  struct {
+    char dest_path_from_inst_loc[DATABASE_TEXT_SIZE] = {};
+    char system_dest_path_from_inst_loc[DATABASE_TEXT_SIZE] = {};
+    uint8_t do_check = 0;
+  } patch;
+
+  WM_STYLE_SET title_style;
+  WM_STYLE_SET text_style;
+  WM_STYLE_SET options_style;
+  WM_STYLE_SET grid_style;  // never from the skin; cleared to unset colours
+  WM_STYLE_SET text_win_title_style;
+  WM_STYLE_SET text_win_text_style;
+  WM_STYLE_SET scrollbar_style;
+  WM_STYLE_SET check_box_style;
+  WM_STYLE_SET progress_bar_style;
+  WM_STYLE_SET progress_bar_script_style;
+  WM_STYLE_SET menu_dropdown_style;
+  WM_STYLE_SET menu_button_style;
+  WM_STYLE_SET menu_item_style;
+  WM_STYLE_SET menu_alt_item_style;
+  IMAGE icons[DATABASE_ICON_COUNT];
+  uint16_t progress_bar_animation_x_rate = 0;
+  uint16_t progress_bar_animation_y_rate = 0;
+  uint16_t progress_bar_animation_update_rate = 0;
+
+  struct {
+    char version[DATABASE_TEXT_SIZE] = {};
+    int32_t build_number = 0;
+    char app_string[DATABASE_TEXT_SIZE] = {};  // the application's name
+  } application;
+  int32_t time_stamp = 0;  // seconds since 1970 at which the data was made
+  struct {
+    int16_t width = -1, height = -1;  // -1: no check
+  } check_desktop_size;
+
+  std::vector<DATABASE_INSTALLATION> installations;  // at most MAX_COUNT
+  std::vector<DATABASE_LANGUAGE> languages;          // at most MAX_COUNT
+  IMAGE background_image;  // drawn while background.speed is 0
+  std::unique_ptr<PACKAGE> package;  // the open installer package
+  int16_t chosen_installation = 0;
+  int16_t current_language = 0;
+  int32_t current_page = 2;
+  uint8_t patch_mode = 0;
+  char install_folder[DATABASE_PATH_SIZE] = {};
+  uint16_t total_file_count = 0;
+  uint8_t use_system_paths = 1;
+  uint8_t desktop_shortcut = 1;
+  uint8_t menu_shortcut = 1;
+  uint8_t desktop_size_checked = 0;
+  std::vector<DATABASE_INSTALLER_CLIENT> installer_clients;  // at most MAX_COUNT
+  uint8_t remove_package_at_exit = 0;
+  char desktop_check_message[DATABASE_TEXT_SIZE] = {};
+  char skin_path[DATABASE_PATH_SIZE] = {};
+  uint8_t platform_filter = 0;  // platform code of the -p option
+  VORN_STRING xml_name;         // the configuration file's name
+  FOLDER pack_folder;           // holds installer.pkg and installer.idx
+
+private:
+  bool read_stream(DATA_DEVICE* device);
+  bool write_stream(DATA_DEVICE* device);
+
+  SYSTEM_INFO system_info;
+  uint8_t system_info_fresh = 0;
+};
+
+// The program's one DATABASE, made on first use and destroyed at exit.
+DATABASE& installer_database();
+
+// The text with every newline written as "&#xA;", for patch descriptions.
+// Valid until the next call.
+const char* xml_escape_newlines(const char* text);
