@@ -10,9 +10,12 @@
 
 #include <memory>
 
+#include "memory_device.h"
+#include "picture_compare.h"
 #include "private_x_server.h"
+#include "test_support.h"
 #include "wm_page_manager.h"
-#include "wm_test_objects.h"
+#include "wm_test_fonts.h"
 
 namespace {
 
@@ -26,6 +29,7 @@ protected:
   void SetUp() override {
     probe = XOpenDisplay(nullptr);
     if (!probe) GTEST_SKIP() << "no X display";
+    ASSERT_TRUE(wm_test::load_test_font());
     ASSERT_TRUE(private_x::open_focused_window(probe, "Progress dialog test", 300, 200));
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
     manager->current_root()->add_child(new wm_test::BOX(0, 0, 300, 200, kDesk), false);
@@ -37,6 +41,7 @@ protected:
   void TearDown() override {
     manager.reset();
     if (!probe) return;
+    FONT::shutdown();
     close_window(ALL_SCREENS);
     set_idle_wait(50);
     XCloseDisplay(probe);
@@ -52,7 +57,7 @@ protected:
   }
   std::unique_ptr<WM_PROGRESS_BAR_DIALOG> make(bool immediate) {
     return std::make_unique<WM_PROGRESS_BAR_DIALOG>(20, 20, 260, 120, "Working", &body, nullptr,
-                                                    nullptr, &effects, nullptr, 100, &kBar,
+                                                    nullptr, &effects, "Copying files", 100, &kBar,
                                                     immediate, nullptr);
   }
 
@@ -96,6 +101,19 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
     EXPECT_EQ(bar->value * 1000 + bar->total, s.value * 1000 + s.total) << s.op << s.argument;
   }
   EXPECT_NE(shown(px, py), kOther & 0xFFFFFF);
+  // Beside a plain bar, for people.
+  WM_STYLE_SET look;
+  look.highlight_colour = kBar;
+  look.highlight_text_colour = 0xFFFFFFFF;
+  auto* plain = new WM_PROGRESS_BAR(20, 150, 260, 30, "Plain", 100, &look);
+  plain->value = 35;
+  manager->current_root()->add_child(plain, false);
+  dialog->set_value(25, true);
+  manager->redraw_screen_now(0);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(
+      test_support::picture_output_folder() + "/progress_dialog_x11.png", png.text()));
   manager->current_root()->remove_overlay(dialog, true, false);
 }
 
