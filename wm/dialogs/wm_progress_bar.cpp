@@ -376,7 +376,8 @@ void WM_PROGRESS_BAR::draw() {
       }
       fill_top = bar_y + top;
     } else {
-      const int32_t top = static_cast<int32_t>(std::min<int64_t>(e, ih - b));
+      // Below the top border even when the frame has no inside.
+      const int32_t top = static_cast<int32_t>(std::max<int64_t>(b, std::min<int64_t>(e, ih - b)));
       fill_part(bar_x + b, bar_y + top, bar_x + iw - b, bar_y + ih - b, bar_colour);
       if (has_empty_part) fill_part(bar_x + b, bar_y + b, bar_x + iw - b, bar_y + top, empty_colour);
       fill_top = bar_y + top;

@@ -121,7 +121,8 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
 }
 
 // A title longer than the bar leaves no room: nothing of the bar is drawn
-// and nothing wraps into a huge width.
+// and nothing wraps into a huge width; nor is a fill squeezed into a frame
+// too small for it.
 TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   auto b = bar(10, 10, 60, 20, "A title far too long for it", progress_flag::NO_SHADING);
   b->value = 50;
@@ -129,6 +130,11 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   EXPECT_EQ(run_of(kFill, false, 18).first, -1);
   EXPECT_EQ(ink_of(kInk).size(), ink_of(kInk, RECT::sized(14, 12, 56, 16)).size());
   EXPECT_FALSE(ink_of(kInk).empty());  // the title, cut to the bar
+  clear();
+  b = bar(150, 10, 20, 8, nullptr, progress_flag::NO_SHADING | progress_flag::VERTICAL);
+  b->value = 50;
+  b->draw();  // an upright frame 3 pixels high has no inside to fill
+  EXPECT_TRUE(ink_of(kFill).empty());
 
   // Total 200, value 10: the program's text from the inner left edge, as
   // the fill (to 23) is narrower than it, "95%" in the alternative colour
