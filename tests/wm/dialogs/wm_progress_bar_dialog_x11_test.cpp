@@ -1,7 +1,8 @@
 // The progress dialog in a real window: setters with `now` are in the X
 // window when they return, without a frame of the page manager; the
 // setters keep value and total in range; an immediate dialog shows itself
-// when built and its area is repainted when it is deleted.
+// when built and its area is repainted when it is deleted. The screenshot
+// shows the dialog beside a plain bar.
 #include "wm_progress_bar_dialog.h"
 
 #include <gtest/gtest.h>

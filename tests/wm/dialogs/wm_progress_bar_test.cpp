@@ -11,9 +11,6 @@
 
 #include "errors.h"
 #include "input_driver.h"
-#include "memory_device.h"
-#include "picture_compare.h"
-#include "test_support.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -225,26 +222,6 @@ TEST_F(ProgressBar, ABarOffItsScreenEndsTheProgram) {
         },
         ::testing::ExitedWithCode(255), "Invalid dimensions passed to progress bar");
   }
-}
-
-// Colour bars with a title, a skinned bar and an upright bar, for people.
-TEST_F(ProgressBar, Screenshot) {
-  auto across = bar(10, 10, 180, 24, "Copying", progress_flag::TEXT_ON_BAR | progress_flag::ALT_PERCENTAGE);
-  across->text_colour = kInk;
-  across->alt_text_colour = kAltInk;
-  across->empty_colour = kEmpty;
-  across->value = 40;
-  auto skinned = bar(10, 50, 150, 20, nullptr, 0);
-  ASSERT_TRUE(skinned->set_skin(skin, "pb", nullptr));
-  skinned->value = 65;
-  skinned->text_colour = kInk;
-  auto upright = bar(170, 45, 24, 100, nullptr, progress_flag::VERTICAL);
-  upright->value = 70;
-  for (WM_PROGRESS_BAR* b : {across.get(), skinned.get(), upright.get()}) b->draw();
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  ASSERT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/progress_bars.png",
-                                       png.text()));
 }
 
 }  // namespace
