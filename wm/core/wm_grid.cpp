@@ -14,6 +14,8 @@
 #include "image_cache.h"
 #include "input.h"
 #include "screen.h"
+#include "wm_button.h"
+#include "wm_image.h"
 #include "wm_keys.h"
 #include "wm_script.h"
 
@@ -295,6 +297,40 @@ WM_SCRIPT* WM_GRID::add_text_cell(int32_t column, int32_t row, const char* text,
   int32_t w = 0, h = 0;
   get_cell_size(column, row, &w, &h);
   return adopt(column, row, new WM_SCRIPT(0, 0, i16(w - 1), i16(h - 1), cell_style, text));
+}
+
+WM_BUTTON* WM_GRID::add_button_cell(int32_t column, int32_t row, const char* text,
+                                    const WM_STYLE_SET* cell_style, WM_CALLBACK callback,
+                                    uintptr_t word_1, uintptr_t word_2, uint8_t kind) {
+  int32_t w = 0, h = 0;
+  get_cell_size(column, row, &w, &h);
+  return adopt(column, row,
+               new WM_BUTTON(0, 0, i16(w - 1), i16(h - 1), cell_style, text, nullptr, callback,
+                             word_1, word_2, kind));
+}
+
+WM_BUTTON* WM_GRID::add_check_box_cell(int32_t column, int32_t row, const char* text,
+                                       const COLOUR* text_colour, const COLOUR* background,
+                                       uint32_t draw_flags, WM_CALLBACK callback,
+                                       uintptr_t word_1, uintptr_t word_2, uint8_t kind) {
+  int32_t w = 0, h = 0;
+  get_cell_size(column, row, &w, &h);
+  return adopt(column, row,
+               new WM_BUTTON(0, 0, i16(w - 1), i16(h - 1),
+                             background ? *background : COLOUR_INVISIBLE,
+                             text_colour ? *text_colour : COLOUR_INVISIBLE, text, style.font_id,
+                             style.font_x_sz, style.font_y_sz, BUTTON_BEHAVIOUR::NORMAL,
+                             draw_flags, 0, callback, word_1, word_2, true, kind));
+}
+
+WM_IMAGE* WM_GRID::add_image_cell(int32_t column, int32_t row, const char* file_name,
+                                  const FOLDER& folder, WM_CALLBACK callback, uintptr_t word_1,
+                                  uintptr_t word_2, uint8_t click_mask) {
+  int32_t w = 0, h = 0;
+  get_cell_size(column, row, &w, &h);
+  auto* picture = new WM_IMAGE(0, 0, u16(w), u16(h), true, callback, word_1, word_2, click_mask);
+  picture->load(folder, file_name);
+  return adopt(column, row, picture);
 }
 
 WM_SCRIPT* WM_GRID::add_script_cell(int32_t column, int32_t row, const char* text,

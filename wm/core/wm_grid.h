@@ -17,6 +17,9 @@
 #include "wm_scrollbar.h"
 #include "wm_style_set.h"
 
+class FOLDER;
+class WM_BUTTON;
+class WM_IMAGE;
 class WM_SCRIPT;
 
 class WM_GRID : public WM_SCREEN_OBJECT {
@@ -43,6 +46,20 @@ public:
   // A label built from the style; null (and nothing left over) when refused.
   WM_SCRIPT* add_text_cell(int32_t column, int32_t row, const char* text,
                            const WM_STYLE_SET* style);
+  // A style-form button without tooltip; kind is its event mask.
+  WM_BUTTON* add_button_cell(int32_t column, int32_t row, const char* text,
+                             const WM_STYLE_SET* style, WM_CALLBACK callback, uintptr_t word_1,
+                             uintptr_t word_2, uint8_t kind);
+  // A colour-form button in the grid style's font (null colours = unset),
+  // visible, with no edges; kind is its event mask.
+  WM_BUTTON* add_check_box_cell(int32_t column, int32_t row, const char* text,
+                                const COLOUR* text_colour, const COLOUR* background,
+                                uint32_t draw_flags, WM_CALLBACK callback, uintptr_t word_1,
+                                uintptr_t word_2, uint8_t kind);
+  // A picture loaded from the folder and scaled to the cell.
+  WM_IMAGE* add_image_cell(int32_t column, int32_t row, const char* file_name,
+                           const FOLDER& folder, WM_CALLBACK callback, uintptr_t word_1,
+                           uintptr_t word_2, uint8_t click_mask);
   // A label in the grid style's font with the given colours (null = unset)
   // and label flags.
   WM_SCRIPT* add_script_cell(int32_t column, int32_t row, const char* text,

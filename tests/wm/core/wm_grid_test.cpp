@@ -11,8 +11,13 @@
 #include <memory>
 #include <vector>
 
+#include "folder.h"
 #include "input.h"
 #include "input_driver.h"
+#include "memory_device.h"
+#include "test_support.h"
+#include "wm_button.h"
+#include "wm_image.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
 #include "wm_test_objects.h"
@@ -136,8 +141,11 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t) { ++destroyed; };
   EXPECT_EQ(grid->add_text_cell(5, 0, "x", nullptr), nullptr);
   EXPECT_EQ(grid->add_text_cell(0, 5000, "x", nullptr), nullptr);
+  EXPECT_EQ(grid->add_button_cell(2, 0, "x", nullptr, nullptr, 0, 0, 3), nullptr);
+  EXPECT_EQ(grid->add_check_box_cell(0, -1, "x", nullptr, nullptr, 0, nullptr, 0, 0, 3), nullptr);
+  EXPECT_EQ(grid->add_image_cell(0, 1024, "x", FOLDER(), nullptr, 0, 0, 0), nullptr);
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
-  EXPECT_EQ(destroyed, 2);
+  EXPECT_EQ(destroyed, 5);
   WM_SCRIPT* label = grid->add_text_cell(0, 3, "label", nullptr);
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->get_width(), 100);
@@ -146,6 +154,55 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);
+}
+
+// A button, a check-box button (heard on the press: its last byte is the
+// event mask) and a picture scaled to its cell, each clicked once.
+TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
+  test_support::INPUT_DRIVER input;
+  test_support::ScratchDir dir;
+  IMAGE picture(6, 3);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(picture.save_png(&png));
+  ASSERT_TRUE(test_support::write_file(dir.file("icon.png"), png.text()));
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(dir.path().c_str()));
+  make(plain_style(), {-40, 1});
+  grid->default_row_height = 20;
+  static uintptr_t heard = 0;
+  WM_CALLBACK hear = [](WM_SCREEN_OBJECT*, uintptr_t w1, uintptr_t w2) {
+    heard = heard * 100 + w1 * 10 + w2;
+    return int32_t{0};
+  };
+  const COLOUR ink = 0xFF000000;
+  const struct {
+    WM_SCREEN_OBJECT* cell;
+    int16_t x, y;
+    uint16_t w, h;
+    uintptr_t on_press, on_release;
+  } rows[] = {
+      {grid->add_button_cell(1, 0, "go", nullptr, hear, 1, 2, button_event::RELEASE), 40, 0, 160, 20, 0, 12},
+      {grid->add_check_box_cell(1, 1, "box", &ink, nullptr, 0, hear, 3, 4, button_event::PRESS), 40, 20, 160, 20, 34, 34},
+      {grid->add_image_cell(0, 2, "icon.png", folder, hear, 5, 6, image_click::ON_RELEASE), 0, 40, 40, 20, 0, 56},
+  };
+  EXPECT_EQ(static_cast<WM_IMAGE*>(rows[2].cell)->image.width, 40);
+  for (const auto& r : rows) {
+    ASSERT_NE(r.cell, nullptr) << r.on_release;
+    EXPECT_EQ(RECT::sized(r.cell->x, r.cell->y, r.cell->width, r.cell->height),
+              RECT::sized(r.x, r.y, r.w, r.h));
+  }
+  frame();  // the rows share the view's spare pixels from here on
+  for (const auto& r : rows) {
+    heard = 0;
+    input.move_to(r.cell->x + r.cell->width / 2, r.cell->y + r.cell->height / 2);
+    frame();
+    input.press(1);
+    frame();
+    EXPECT_EQ(heard, r.on_press);
+    input.release(1);
+    frame();
+    EXPECT_EQ(heard, r.on_release);
+  }
 }
 
 // 3000 rows of 12 to 30 pixels, two selectable cells each.

@@ -1,0 +1,130 @@
+// The progress dialog in a real window: setters with `now` are in the X
+// window when they return, without a frame of the page manager; the
+// setters keep value and total in range; an immediate dialog shows itself
+// when built and its area is repainted when it is deleted. The screenshot
+// shows the dialog beside a plain bar.
+#include "wm_progress_bar_dialog.h"
+
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <memory>
+
+#include "memory_device.h"
+#include "picture_compare.h"
+#include "private_x_server.h"
+#include "test_support.h"
+#include "wm_page_manager.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+constexpr COLOUR kDesk = 0xFF305070, kBody = 0xFF808080, kBar = 0xFF00C000, kOther = 0xFFC00000;
+
+class ProgressDialogX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    ASSERT_TRUE(wm_test::load_test_font());
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Progress dialog test", 300, 200));
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    manager->current_root()->add_child(new wm_test::BOX(0, 0, 300, 200, kDesk), false);
+    manager->redraw_screen_now(0);
+    swap_screens(0);
+    body.bg_colour = kBody;
+    effects.flags = 0;
+  }
+  void TearDown() override {
+    manager.reset();
+    if (!probe) return;
+    FONT::shutdown();
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    XCloseDisplay(probe);
+  }
+  // What the window shows at (x, y), as 0xRRGGBB.
+  uint32_t shown(int x, int y) {
+    XSync(x11.display, False);
+    XImage* image = XGetImage(probe, x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xFFFFFFFF;
+    const auto pixel = static_cast<uint32_t>(XGetPixel(image, 0, 0));
+    XDestroyImage(image);
+    return pixel & 0xFFFFFF;
+  }
+  std::unique_ptr<WM_PROGRESS_BAR_DIALOG> make(bool immediate) {
+    return std::make_unique<WM_PROGRESS_BAR_DIALOG>(20, 20, 260, 120, "Working", &body, nullptr,
+                                                    nullptr, &effects, "Copying files", 100, &kBar,
+                                                    immediate, nullptr);
+  }
+
+  Display* probe = nullptr;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+  WM_STYLE_SET body;
+  DIALOG_EFFECTS effects;
+};
+
+TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
+  WM_PROGRESS_BAR_DIALOG* dialog = make(false).release();
+  manager->current_root()->add_overlay(dialog, false);
+  WM_PROGRESS_BAR* bar = dialog->bar;
+  ASSERT_NE(bar, nullptr);
+  // A point three quarters along the bar, in the middle of its height.
+  const int px = bar->x + bar->left_gap + (bar->width - bar->left_gap - bar->right_gap) * 3 / 4;
+  const int py = bar->y + bar->height / 2;
+  dialog->set_value(10, true);
+  const uint32_t unfilled = shown(px, py);
+  EXPECT_NE(unfilled, kBar & 0xFFFFFF);
+  dialog->set_value(90, true);
+  EXPECT_EQ(shown(px, py), kBar & 0xFFFFFF);
+  dialog->set_colours(nullptr, nullptr, &kOther, true);  // null colours change nothing
+  EXPECT_EQ(shown(px, py), kOther & 0xFFFFFF);
+  EXPECT_EQ(bar->bg_colour, kBody);
+  dialog->step_back(true);
+  dialog->set_value(10, false);  // the next frame's business
+  EXPECT_EQ(shown(px, py), kOther & 0xFFFFFF);
+
+  // t total, v value, s step, b step back: value and total afterwards.
+  const struct {
+    char op;
+    int32_t argument, value, total;
+  } steps[] = {{'t', 60, 10, 60}, {'v', 60, 60, 60}, {'s', 0, 60, 60}, {'v', 70, 60, 60},
+               {'t', 40, 40, 40}, {'t', -5, 40, 40}, {'v', 0, 0, 40},   {'b', 0, 0, 40}};
+  for (const auto& s : steps) {
+    if (s.op == 't') dialog->set_total(s.argument, true);
+    if (s.op == 'v') dialog->set_value(s.argument, true);
+    if (s.op == 's') dialog->step(true);
+    if (s.op == 'b') dialog->step_back(true);
+    EXPECT_EQ(bar->value * 1000 + bar->total, s.value * 1000 + s.total) << s.op << s.argument;
+  }
+  EXPECT_NE(shown(px, py), kOther & 0xFFFFFF);
+  // Beside a plain bar, for people.
+  WM_STYLE_SET look;
+  look.highlight_colour = kBar;
+  look.highlight_text_colour = 0xFFFFFFFF;
+  auto* plain = new WM_PROGRESS_BAR(20, 150, 260, 30, "Plain", 100, &look);
+  plain->value = 35;
+  manager->current_root()->add_child(plain, false);
+  dialog->set_value(25, true);
+  manager->redraw_screen_now(0);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(
+      test_support::picture_output_folder() + "/progress_dialog_x11.png", png.text()));
+  manager->current_root()->remove_overlay(dialog, true, false);
+}
+
+TEST_F(ProgressDialogX11, AnImmediateDialogShowsItselfAndLeavesNoTrace) {
+  auto dialog = make(true);
+  // Left of the bar's frame the bar shows the body colour.
+  const int px = dialog->bar->x + 2, py = dialog->bar->y + 2;
+  EXPECT_EQ(shown(px, py), kBody & 0xFFFFFF);
+  dialog.reset();
+  EXPECT_EQ(shown(px, py), kDesk & 0xFFFFFF);
+}
+
+}  // namespace
