@@ -522,8 +522,7 @@ int32_t WM_TEXT_WIN::rows_offset() const {
   return (text_flags & text_win_flag::BOTTOM_ALIGN) ? spare : spare / 2;
 }
 
-int32_t WM_TEXT_WIN::row_x(int32_t row, int32_t w) const {
-  (void)row;
+int32_t WM_TEXT_WIN::row_x(int32_t w) const {
   const RECT a = text_area();
   if (text_flags & text_win_flag::LEFT_JUSTIFY) return a.x1;
   if (text_flags & text_win_flag::RIGHT_JUSTIFY) return a.x2 - w;
@@ -539,7 +538,7 @@ int32_t WM_TEXT_WIN::row_under(int32_t py) const {
 int32_t WM_TEXT_WIN::char_at(int32_t row, int32_t screen_x) {
   const ROW* r = used_row(row);
   if (!r || r->length == 0) return 0;
-  const int32_t dx = screen_x - row_x(row, row_width(row, r->length));
+  const int32_t dx = screen_x - row_x(row_width(row, r->length));
   CHAR_CURSOR c(line_of(*r)->text.c_str(), r->start, r->run_open);
   int32_t w = 0;
   uint32_t code;
@@ -647,7 +646,7 @@ void WM_TEXT_WIN::draw_row(IMAGE* s, int32_t row, int32_t top) {
   const LINE* l = line_of(*r);
   const char* text = l->text.c_str();
   const int32_t total = row_width(row, r->length);
-  int32_t pen = row_x(row, total);
+  int32_t pen = row_x(total);
 
   // The selected characters of this row: [a, b).
   int32_t a = 0, b = 0;
@@ -773,29 +772,23 @@ int32_t WM_TEXT_WIN::process() {
   }
   if (second_down && inside && row_count > 0) second_pressed = 1;
 
-  int32_t result = 0;
   const bool left_released = left_pressed && !left_down;
   const bool second_released = second_pressed && !second_down;
-  if (left_released || second_released) {
-    // A release away from the text drops the press: it is no click.
-    if (inside) {
-      const bool drag_end = left_released && selection_allowed && dragging &&
-                            (px != press_x || py != press_y);
-      if (!drag_end) {
-        clear_selection();
-        const ROW* r = used_row(pointer_row);
-        const LINE* l = r ? line_of(*r) : nullptr;
-        if (l && !l->tag.empty()) {
-          clicked_tag = l->tag.c_str();
-          result = fire_callback(action_callback != nullptr);
-          clicked_tag = nullptr;
-        }
-      }
-    }
-    left_pressed = left_down ? 1 : 0;
-    second_pressed = second_down ? 1 : 0;
-    dragging = false;
-    press_row = NONE;
-  }
+  if (!left_released && !second_released) return 0;
+  const bool drag_end = left_released && selection_allowed && dragging &&
+                        (px != press_x || py != press_y);
+  left_pressed = left_down ? 1 : 0;
+  second_pressed = second_down ? 1 : 0;
+  dragging = false;
+  press_row = NONE;
+  // A release away from the text drops the press: it is no click.
+  if (!inside || drag_end) return 0;
+  clear_selection();
+  const ROW* r = used_row(pointer_row);
+  const LINE* l = r ? line_of(*r) : nullptr;
+  if (!l || l->tag.empty()) return 0;
+  clicked_tag = l->tag.c_str();
+  const int32_t result = fire_callback(action_callback != nullptr);
+  clicked_tag = nullptr;
   return result;
 }

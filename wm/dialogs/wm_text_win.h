@@ -160,7 +160,8 @@ private:
   int32_t shown_count() const;
   int32_t used_shown_count() const;
   int32_t rows_offset() const;
-  int32_t row_x(int32_t row, int32_t width) const;
+  // Where a row of that width starts, by the justification.
+  int32_t row_x(int32_t width) const;
   int32_t row_under(int32_t py) const;
   // Order of a ring index from the oldest held row.
   int32_t age(int32_t row) const;

@@ -4,23 +4,12 @@
 // scrolled, selected window is saved as a picture.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "dirty_rectangles.h"
-#include "input.h"
-#include "memory_device.h"
-#include "picture_compare.h"
-#include "private_x_server.h"
-#include "screen.h"
-#include "test_support.h"
 #include "wm_scrollbar.h"
-#include "wm_test_fonts.h"
 #include "wm_text_win.h"
+#include "wm_text_win_x11_fixture.h"
 
 namespace {
 
@@ -33,53 +22,7 @@ int32_t on_click(WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
   return 0;
 }
 
-class TextWinX11 : public ::testing::Test {
-protected:
-  void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(wm_test::load_test_font());
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Text window test", 500, 400));
-    Window child = 0;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
-                          &child);
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    dirty_rectangles().clear();
-  }
-  void TearDown() override {
-    if (!probe) return;
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
-    FONT::shutdown();
-  }
-  void move(int x, int y) {
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + x, window_y + y, CurrentTime);
-  }
-  void button(bool down) { XTestFakeButtonEvent(probe, 1, down, CurrentTime); }
-  // Frames of the window's input handling until the condition holds.
-  bool frames_until(WM_TEXT_WIN& win, const std::function<bool()>& done) {
-    return private_x::pump_frames(probe, [&] {
-      win.process();
-      return done();
-    });
-  }
-  void click_at(WM_TEXT_WIN& win, int x, int y) {
-    move(x, y);
-    ASSERT_TRUE(frames_until(win, [&] { return mouse.x == x && mouse.y == y; }));
-    button(true);
-    ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
-    button(false);
-    ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
-  }
-
-  Display* probe = nullptr;
-  int window_x = 0, window_y = 0;
-};
+using TextWinX11 = wm_test::PointerX11;
 
 }  // namespace
 
@@ -89,6 +32,7 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   WM_TEXT_WIN win(20, 20, 379, 219, 2, 100, 16, &bar[0], &bar[1], &bar[2], true, true, on_click,
                   0, 0);
   win.background_colour = 0xFFF4F4EC;
+  frame = [&] { win.process(); };
   for (int i = 1; i <= 20; ++i)
     win.add_text(("Line " + std::to_string(i) + " of the licence text").c_str(),
                  i == 12 ? "https://example.org/licence" : "", i == 12 ? &link : &ink, false,
@@ -102,16 +46,13 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   WM_SCROLLBAR& bar_object = *win.scrollbar;
   const int bar_x = bar_object.x + bar_object.width / 2;
   const int slider_y = bar_object.get_slider_start() + bar_object.get_slider_extent() / 2;
-  move(bar_x, slider_y);
-  ASSERT_TRUE(frames_until(win, [&] { return mouse.y == slider_y; }));
-  button(true);
-  ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
+  move_to(bar_x, slider_y);
+  press();
   move(bar_x, bar_object.y + 1);
-  ASSERT_TRUE(frames_until(win, [&] {
+  ASSERT_TRUE(frames_until([&] {
     return win.scroll.get_int(PARAMETER::VALUE) == win.scroll.get_int(PARAMETER::MAXIMUM);
   }));
-  button(false);
-  ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  release();
   EXPECT_STREQ(win.get_row(win.shown_row(0)).text, "Line 1 of the licence text");
   ASSERT_EQ(visible, 8);
   // Four rows back down, so that line 12 is the last row shown.
@@ -122,15 +63,12 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   const RECT area = win.text_area();
   const int32_t row_h = win.get_row_height();
   const int32_t top = area.y1 + (area.height() - visible * row_h) / 2;
-  move(area.x1 + 1, top + row_h / 2);
-  ASSERT_TRUE(frames_until(win, [&] { return mouse.x == area.x1 + 1; }));
-  button(true);
-  ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
+  move_to(area.x1 + 1, top + row_h / 2);
+  press();
   const int end_x = area.x1 + win.row_width(win.shown_row(1), 6) - 1;
   move(end_x, top + row_h + row_h / 2);
-  ASSERT_TRUE(frames_until(win, [&] { return win.has_selection() && mouse.x == end_x; }));
-  button(false);
-  ASSERT_TRUE(frames_until(win, [] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_TRUE(frames_until([&] { return win.has_selection() && mouse.x == end_x; }));
+  release();
   char text[128];
   win.get_selected_text(text, sizeof text);
   EXPECT_STREQ(text, "Line 5 of the licence text Line 6 ");
@@ -140,17 +78,14 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   get_screen_image()->clear(nullptr, true);
   win.draw();
   bar_object.draw();
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/text_win_x11.png",
-                                       png.text()));
+  save_screen("text_win_x11.png");
 
   // Line 12 is the last row shown; line 11 above it is untagged.
   const auto row_y = [&](int n) { return top + n * row_h + row_h / 2; };
   ASSERT_STREQ(win.get_row(win.shown_row(6)).text, "Line 11 of the licence text");
-  click_at(win, area.x1 + 10, row_y(6));
+  click_at(area.x1 + 10, row_y(6));
   EXPECT_TRUE(clicked.empty());
   EXPECT_FALSE(win.has_selection());
-  click_at(win, area.x1 + 10, row_y(7));
+  click_at(area.x1 + 10, row_y(7));
   EXPECT_EQ(clicked, (std::vector<std::string>{"https://example.org/licence"}));
 }
