@@ -57,13 +57,15 @@ protected:
     win->draw();
     if (win->scrollbar) win->scrollbar->draw();
   }
-  // The rectangle of pixels that differ from the empty window's.
+  // The rectangle of pixels that differ from the empty window's, the scroll
+  // bar left out.
   RECT ink_box(const std::vector<COLOUR>& empty) const {
     RECT box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
     const std::vector<COLOUR> now = pixels_of(*win);
     for (size_t i = 0; i < now.size(); ++i) {
       if (now[i] == empty[i]) continue;
       const int32_t px = win->x + int32_t(i % win->width), py = win->y + int32_t(i / win->width);
+      if (win->scrollbar && win->scrollbar->is_inside(int16_t(px), int16_t(py))) continue;
       box = {std::min(box.x1, px), std::min(box.y1, py), std::max(box.x2, px), std::max(box.y2, py)};
     }
     return box;
@@ -125,6 +127,8 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"hard break in a run", "ΩΩΩ", text_win_flag::LEFT_JUSTIFY, "ΩΩΩΩΩΩΩ", {"ΩΩΩ", "ΩΩΩ", "Ω"}},
       {"centred", "middle middle", 0, "middle", {"middle"}},
       {"right", "right right", text_win_flag::RIGHT_JUSTIFY, "right", {"right"}},
+      {"right of a scroll bar", "right right", text_win_flag::RIGHT_JUSTIFY,
+       "r\nr\nr\nr\nr\nr\nr\nr\nr\nr", std::vector<std::string>(10, "r")},
   };
   make(100, 100);
   const int32_t gaps = win->left_gap + win->right_gap + 2;
@@ -159,6 +163,15 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
     // Neither top nor bottom alignment: the block is centred vertically.
     EXPECT_NEAR(ink.y1 - area.y1, area.y2 - ink.y2, win->get_row_height() / 2 + 2);
   }
+
+  // The rounded-corner border flags round the fill: the corner pixels stay
+  // unpainted, the edges' middles are filled.
+  make(200, 100);
+  win->border_flags = border_flag::ALL_CORNERS;
+  render();
+  EXPECT_EQ(wm_test::pixel(win->x, win->y), kBlack);
+  EXPECT_EQ(wm_test::pixel(int16_t(win->x + 199), int16_t(win->y + 99)), kBlack);
+  EXPECT_EQ(wm_test::pixel(int16_t(win->x + 100), win->y), kPaper);
 }
 
 TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtTheTop) {
