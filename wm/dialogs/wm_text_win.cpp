@@ -210,6 +210,11 @@ void WM_TEXT_WIN::add_line(const char* text, size_t length, const char* tag, COL
 int32_t WM_TEXT_WIN::char_width(uint32_t code) {
   IMAGE* s = drawing_surface();
   if (!s) return 1;
+  const uint64_t font = uint64_t{font_id} << 32 | uint64_t{font_w} << 16 | font_h;
+  if (font != widths_font) {
+    std::fill(std::begin(widths_known), std::end(widths_known), false);
+    widths_font = font;
+  }
   if (code < 256 && widths_known[code]) return code_widths[code];
   char buffer[SYSTEM_CHAR_MAX_BYTES + 2];
   bool run = false;

@@ -179,9 +179,11 @@ private:
   double row_step = 0.0;
   int32_t last_visible_row = -1;
   uint16_t bar_width = 15;
-  // Widths of the codes 0..255 in the window's font, measured on first use.
+  // Widths of the codes 0..255 in the window's font, measured on first use;
+  // a change of the font fields starts them again.
   int32_t code_widths[256];
   bool widths_known[256] = {};
+  uint64_t widths_font = 0;
 
   uint8_t left_pressed = 0;
   uint8_t second_pressed = 0;

@@ -194,6 +194,14 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
   EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 2);
 
+  // A new font size wraps by the new widths.
+  make(300, 100);
+  win->add_text("aaa bbb ccc", "", nullptr, false, true);
+  EXPECT_EQ(win->get_row_count(), 1);
+  win->font_w = win->font_h = 60;
+  win->rewrap();
+  EXPECT_GT(win->get_row_count(), 1);
+
   // A style with a font height of 0 takes the surface's rows.
   WM_STYLE_SET style;
   style.font_y_sz = 0;
