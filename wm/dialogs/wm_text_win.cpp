@@ -248,7 +248,7 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
     next_row = (next_row + 1) % capacity;
     row_count = std::min(row_count + 1, capacity);
 
-    // k characters fit; the first that does not is at `stop`.
+    // k characters fit; `code` ends as the first that does not.
     CHAR_CURSOR cursor(text, start, run);
     int32_t k = 0, used = 0;
     uint32_t code;

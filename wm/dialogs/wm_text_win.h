@@ -35,7 +35,7 @@ constexpr uint16_t CHISELED = 0x800;
 
 class WM_TEXT_WIN : public WM_SCREEN_OBJECT {
 public:
-  static constexpr uint16_t LINE_LIMIT = 1024;  // longest line read from a file in one piece
+  static constexpr uint16_t LINE_LIMIT = 1024;  // longest line read from a file at once
   static constexpr int32_t NONE = -1;
 
   // Colours: a the scroll bar's slider and buttons, b its track, c its
@@ -60,7 +60,7 @@ public:
   // added) for a null text.
   bool add_text(const char* text, const char* tag, const COLOUR* colour, bool redraw,
                 bool allow_scrollbar);
-  // Adds the file's lines (pieces of at most LINE_LIMIT - 1 bytes); false
+  // Adds the file's lines (longer ones in parts of LINE_LIMIT - 1 bytes); false
   // when it did not open or held nothing.
   bool load_text_file(const FOLDER& folder, const char* name, const COLOUR* colour);
   void clear();
