@@ -1,0 +1,102 @@
+// Message dialog layouts without a display: button widths from "Close" and
+// the texts, the gaps of each button count, the message window above the
+// row, and the line form sized to its lines and centred at its final size.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "screen.h"
+#include "wm_button.h"
+#include "wm_confirm.h"
+#include "wm_test_fonts.h"
+#include "wm_text_win.h"
+
+namespace {
+
+class Confirm : public wm_test::TextSkinTest {
+protected:
+  Confirm() : TextSkinTest("confirm_test", 800, 600) {}
+  // Client-relative left edge and width (x2 - x1) of a button.
+  static int32_t left(const WM_CONFIRM& d, const WM_BUTTON* b) {
+    return b->x - d.get_client()->x;
+  }
+  static int32_t span(const WM_BUTTON* b) { return b->width - 1; }
+  static int32_t client_w(const WM_CONFIRM& d) { return d.get_client()->width; }
+};
+
+}  // namespace
+
+TEST_F(Confirm, ButtonRowsOfOneTwoAndThreeButtons) {
+  const WM_CONFIRM::BUTTON_ACTION a{nullptr, 0, 1};
+  const struct {
+    const char* name;
+    int16_t count;
+    const char* texts[3];
+  } rows[] = {
+      {"one", 1, {"Ok", nullptr, nullptr}},
+      {"two short", 2, {"Yes", "No", nullptr}},
+      {"two long", 2, {"Retry the copy", "Skip", nullptr}},
+      {"three", 3, {"Retry", "Skip", "Abort"}},
+      {"tiny dialog", 2, {"Yes", "No", nullptr}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    const int16_t w = r.name[1] == 'i' ? 40 : 400;
+    WM_CONFIRM d(w, 200, "Question", r.texts[0], r.texts[1], r.texts[2], true, a, a, a, 10, 10,
+                 r.count, 100, nullptr);
+    const WM_BUTTON* buttons[3] = {d.first_button, d.second_button, d.third_button};
+    // Every button is as wide as the widest text, and never narrower than "Close".
+    WM_CONFIRM close_only(w, 200, "Q", true, nullptr, 0, 10, 10, true, 100, nullptr);
+    const int32_t close_w = span(close_only.first_button);
+    int32_t widest = close_w;
+    for (int i = 0; i < r.count; ++i) {
+      ASSERT_NE(buttons[i], nullptr);
+      EXPECT_STREQ(buttons[i]->get_text(), r.texts[i]);
+      widest = std::max(widest, close_w - get_screen_image()->get_text_width(255, 65535, -1,
+                                                                             "Close") +
+                                    get_screen_image()->get_text_width(255, 65535, -1, r.texts[i]));
+    }
+    for (int i = 0; i < r.count; ++i) EXPECT_EQ(span(buttons[i]), widest) << i;
+    const int32_t cw = client_w(d), bw = widest;
+    if (r.count == 1) {
+      EXPECT_EQ(left(d, d.first_button), (cw - bw) / 2);
+      EXPECT_EQ(d.second_button, nullptr);
+    } else if (r.count == 2 && w > 100) {
+      EXPECT_EQ(left(d, d.first_button), (cw - 2 * bw) / 3);
+      EXPECT_EQ(left(d, d.second_button), 2 * (cw - 2 * bw) / 3 + bw);
+    } else if (r.count == 3) {
+      EXPECT_EQ(left(d, d.third_button), 10);
+      EXPECT_EQ(left(d, d.second_button) + span(d.second_button), cw - 11);
+    } else {
+      // Too narrow for two: the buttons start inside the client, never before it.
+      EXPECT_GE(left(d, d.first_button), 0);
+      EXPECT_GE(left(d, d.second_button), 0);
+    }
+    // The message window sits above the row; the row starts where the client ends
+    // less its height.
+    ASSERT_NE(d.message_window, nullptr);
+    EXPECT_LT(d.message_window->y + d.message_window->height, d.first_button->y);
+    EXPECT_EQ(d.message_window->keep_at_top, 1);
+  }
+}
+
+TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {
+  const char* lines[] = {"Install into the chosen folder?", nullptr, "short"};
+  WM_CONFIRM d(-1, -1, "Question", lines, 3, true, nullptr, 0, false, nullptr);
+  const int32_t widest = get_screen_image()->get_text_width(255, 65535, -1, lines[0]);
+  EXPECT_EQ(d.width, std::max(widest + 40, 150));
+  EXPECT_NEAR(d.get_x(), (800 - d.width) / 2, 1);
+  EXPECT_NEAR(d.get_y(), (600 - d.height) / 2, 1);
+  EXPECT_STREQ(d.first_button->get_text(), "Yes");
+  EXPECT_STREQ(d.second_button->get_text(), "No");
+  EXPECT_EQ(d.message_window, nullptr);
+  EXPECT_FALSE(d.load_text_file(skin, "any.txt"));
+  // The buttons start two line heights below the last line's top.
+  const int32_t lh = get_screen_image()->font_height;
+  EXPECT_EQ(d.first_button->y - d.get_client()->y, 5 * lh);
+
+  WM_CONFIRM empty(10, 10, nullptr, nullptr, 0, true, nullptr, 0, true, nullptr);
+  EXPECT_GE(empty.width, 150);
+  EXPECT_STREQ(empty.first_button->get_text(), "Close");
+  EXPECT_EQ(empty.first_button->y - empty.get_client()->y, 2 * lh);
+}

@@ -1,0 +1,304 @@
+// The text window without a display: lines split at LF and CR into a ring,
+// rows wrapped at spaces within the text area (characters above 255 too),
+// justified and aligned pixels that stay inside the text area, the scroll
+// bar growing with the rows, selection and tag clicks through the polled
+// pointer, and clearing, refilling and resizing while scrolled and selected.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "input.h"
+#include "input_driver.h"
+#include "text_convert.h"
+#include "text_file.h"
+#include "wm_scrollbar.h"
+#include "wm_test_fonts.h"
+#include "wm_text_win.h"
+
+namespace {
+
+constexpr COLOUR kPaper = 0xFFFFFFFF;
+constexpr COLOUR kInk = 0xFF000080;
+
+class TextWin : public wm_test::TextSkinTest {
+protected:
+  TextWin() : TextSkinTest("text_win_test", 640, 480) {}
+
+  // A window with a white fill and no border, so that every changed pixel
+  // is text; the default font is 22 pixels high.
+  WM_TEXT_WIN* make(int16_t w, int16_t h, uint16_t capacity = 200, bool selectable = true) {
+    win = std::make_unique<WM_TEXT_WIN>(20, 20, int16_t(20 + w - 1), int16_t(20 + h - 1), 2,
+                                        capacity, 15, &bar_colours[0], &bar_colours[1],
+                                        &bar_colours[2], selectable, true, on_click, 7, 0);
+    win->background_colour = kPaper;
+    win->text_flags &= ~text_win_flag::INDENTED_BORDER;
+    return win.get();
+  }
+  // Every row as UTF-8, from the oldest.
+  std::vector<std::string> rows() const {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < win->get_row_count(); ++i) {
+      const WM_TEXT_WIN::ROW_VIEW r = win->get_row(win->row_at_age(i));
+      std::string text = r.run_open ? std::string("\x01") + r.text : r.text;
+      // Cut the row at its length, counted in characters.
+      SYSTEM_TEXT_READER reader(text.c_str());
+      uint32_t unit;
+      for (int32_t k = 0; k < r.length; ++k) reader.next_unit(unit);
+      text.resize(static_cast<size_t>(reader.position() - text.c_str()));
+      if (reader.in_run()) text += '\x01';
+      out.push_back(system_text_to_utf8(text.c_str()));
+    }
+    return out;
+  }
+  void render() {
+    get_screen_image()->clear(&kBlack, true);
+    win->draw();
+    if (win->scrollbar) win->scrollbar->draw();
+  }
+  // The rectangle of pixels that differ from the empty window's, the scroll
+  // bar left out.
+  RECT ink_box(const std::vector<COLOUR>& empty) const {
+    RECT box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    const std::vector<COLOUR> now = pixels_of(*win);
+    for (size_t i = 0; i < now.size(); ++i) {
+      if (now[i] == empty[i]) continue;
+      const int32_t px = win->x + int32_t(i % win->width), py = win->y + int32_t(i / win->width);
+      if (win->scrollbar && win->scrollbar->is_inside(int16_t(px), int16_t(py))) continue;
+      box = {std::min(box.x1, px), std::min(box.y1, py), std::max(box.x2, px), std::max(box.y2, py)};
+    }
+    return box;
+  }
+  static int32_t on_click(WM_SCREEN_OBJECT* o, uintptr_t word, uintptr_t) {
+    clicks.push_back(std::string(static_cast<WM_TEXT_WIN*>(o)->clicked_tag) + "/" +
+                     std::to_string(word));
+    return 0;
+  }
+  void drag(int x1, int y1, int x2, int y2) {
+    input.move_to(x1, y1);
+    input.press(1);
+    win->process();
+    input.move_to(x2, y2);
+    win->process();
+    input.release(1);
+    win->process();
+  }
+
+  static constexpr COLOUR kBlack = 0xFF000000;
+  static inline std::vector<std::string> clicks;
+  const COLOUR bar_colours[3] = {0xFF6080C0, 0xFFD0D0D0, 0xFF000000};
+  std::unique_ptr<WM_TEXT_WIN> win;
+  test_support::INPUT_DRIVER input;
+};
+
+}  // namespace
+
+TEST_F(TextWin, SplitsAtEveryLineEndAndDropsTheOldestLineOfAFullRing) {
+  make(400, 200, 4);
+  EXPECT_FALSE(win->add_text(nullptr, nullptr, nullptr, false, true));
+  win->add_text("a\r\nb", nullptr, nullptr, false, true);
+  EXPECT_EQ(rows(), (std::vector<std::string>{"a", "", "b"}));
+  win->add_text("abc\n", "tag", nullptr, false, true);
+  // Five lines into four slots: "a" went with its row.
+  EXPECT_EQ(win->get_line_count(), 4);
+  EXPECT_EQ(rows(), (std::vector<std::string>{"", "b", "abc", ""}));
+}
+
+// One table of wraps: each window is as wide as its `fits` text needs, each
+// row fits the available width and holds at least one character, breaks
+// fall on the last space that fits, and the pixels of each justification
+// stay inside the text area.
+TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
+  const struct {
+    const char* name;
+    const char* fits;  // UTF-8, as are text and expected
+    uint16_t flags;
+    const char* text;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"spaces", "aaa bbb", text_win_flag::LEFT_JUSTIFY, "aaa bbb ccc ddd", {"aaa bbb", "ccc ddd"}},
+      {"spaces run together", "aaa bbb", text_win_flag::LEFT_JUSTIFY, "aaa bbb    ccc",
+       {"aaa bbb", "ccc"}},
+      {"hard break", "WWWW", text_win_flag::LEFT_JUSTIFY, "WWWWWWWWWW", {"WWWW", "WWWW", "WW"}},
+      {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
+      {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
+       {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
+      {"hard break in a run", "ΩΩΩ", text_win_flag::LEFT_JUSTIFY, "ΩΩΩΩΩΩΩ", {"ΩΩΩ", "ΩΩΩ", "Ω"}},
+      {"centred", "middle middle", 0, "middle", {"middle"}},
+      {"right", "right right", text_win_flag::RIGHT_JUSTIFY, "right", {"right"}},
+      {"right of a scroll bar", "right right", text_win_flag::RIGHT_JUSTIFY,
+       "r\nr\nr\nr\nr\nr\nr\nr\nr\nr", std::vector<std::string>(10, "r")},
+  };
+  make(100, 100);
+  const int32_t gaps = win->left_gap + win->right_gap + 2;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string fits = utf8_to_system_text(c.fits, strlen(c.fits));
+    const int32_t w = gaps + get_screen_image()->get_text_width(255, 65535, -1, fits.c_str());
+    make(static_cast<int16_t>(w), 200);
+    win->text_flags = c.flags;
+    render();
+    const std::vector<COLOUR> empty = pixels_of(*win);
+    win->add_text(utf8_to_system_text(c.text, strlen(c.text)).c_str(), nullptr, &kInk, false, true);
+    EXPECT_EQ(rows(), c.expected);
+    for (int32_t r = 0; r < win->get_row_count(); ++r) {
+      EXPECT_GE(win->get_row(r).length, 1);
+      if (win->get_row(r).length > 1) {
+        EXPECT_LE(win->row_width(r, INT32_MAX), w - gaps) << r;
+      }
+    }
+    render();
+    const RECT ink = ink_box(empty), area = win->text_area();
+    ASSERT_FALSE(ink.empty());
+    EXPECT_TRUE(ink.x1 >= area.x1 && ink.x2 <= area.x2 && ink.y1 >= area.y1 && ink.y2 <= area.y2)
+        << ink.x1 << "," << ink.y1 << " " << ink.x2 << "," << ink.y2;
+    if (c.flags & text_win_flag::LEFT_JUSTIFY) {
+      EXPECT_LE(ink.x1 - area.x1, 3);
+    } else if (c.flags & text_win_flag::RIGHT_JUSTIFY) {
+      EXPECT_LE(area.x2 - ink.x2, 4);
+    } else {
+      EXPECT_NEAR(ink.x1 - area.x1, area.x2 - ink.x2, 3);
+    }
+    // Neither top nor bottom alignment: the block is centred vertically.
+    EXPECT_NEAR(ink.y1 - area.y1, area.y2 - ink.y2, win->get_row_height() / 2 + 2);
+  }
+
+  // The rounded-corner border flags round the fill: the corner pixels stay
+  // unpainted, the edges' middles are filled.
+  make(200, 100);
+  win->border_flags = border_flag::ALL_CORNERS;
+  render();
+  EXPECT_EQ(wm_test::pixel(win->x, win->y), kBlack);
+  EXPECT_EQ(wm_test::pixel(int16_t(win->x + 199), int16_t(win->y + 99)), kBlack);
+  EXPECT_EQ(wm_test::pixel(int16_t(win->x + 100), win->y), kPaper);
+}
+
+TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtTheTop) {
+  make(300, 100);  // four rows of 22 pixels
+  ASSERT_EQ(win->get_visible_rows(), 4);
+  const int32_t wide = win->text_area().width();
+  win->add_text("1\n2\n3\n4", "", nullptr, false, true);
+  EXPECT_EQ(win->scrollbar, nullptr);
+  win->add_text("5", "", nullptr, false, true);
+  ASSERT_NE(win->scrollbar, nullptr);
+  EXPECT_EQ(win->text_area().width(), wide - 15);
+  EXPECT_EQ(win->scroll.get_int(PARAMETER::MAXIMUM), 1);
+  EXPECT_STREQ(win->get_row(win->shown_row(3)).text, "5");  // the newest at the bottom
+  win->scroll.set_int(PARAMETER::VALUE, 1);
+  EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
+
+  make(300, 100);
+  win->keep_at_top = 1;
+  win->add_text("1\n2\n3\n4\n5\n6", "", nullptr, false, true);
+  EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
+  EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 2);
+
+  // A new font size wraps by the new widths.
+  make(300, 100);
+  win->add_text("aaa bbb ccc", "", nullptr, false, true);
+  EXPECT_EQ(win->get_row_count(), 1);
+  win->font_w = win->font_h = 60;
+  win->rewrap();
+  EXPECT_GT(win->get_row_count(), 1);
+
+  // A style with a font height of 0 takes the surface's rows.
+  WM_STYLE_SET style;
+  style.font_y_sz = 0;
+  WM_TEXT_WIN styled(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
+  EXPECT_EQ(styled.get_row_height(), get_screen_image()->font_height);
+}
+
+TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
+  make(300, 100, 50);
+  EXPECT_FALSE(win->load_text_file(skin, "missing.txt", &kInk));
+  TEXT_FILE* file = skin.open_text_file("notes.txt", 1);
+  ASSERT_NE(file, nullptr);
+  file->write_string("first line\nsecond line\n");
+  FOLDER::close_text_file(file);
+  EXPECT_TRUE(win->load_text_file(skin, "notes.txt", &kInk));
+  EXPECT_EQ(win->get_line_count(), 2);
+
+  // Two hundred thousand lines in one text, and one line that wraps into
+  // thousands of rows: both finish on a bounded stack.
+  win->add_text(std::string(200000, '\n').c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(win->get_line_count(), 50);
+  win->add_text(std::string(20000, 'W').c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(win->get_row_count(), 50);
+}
+
+TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
+  make(400, 200);
+  clicks.clear();
+  win->add_text("alpha beta", "", &kInk, false, true);
+  win->add_text("gamma delta", "link", &kInk, false, true);
+  const RECT area = win->text_area();
+  const int32_t top = win->y + win->top_gap + (area.height() - 2 * 22) / 2;
+  const int32_t row0_y = top + 11, row1_y = top + 33;
+
+  // Drag from the start of "alpha" into "delta": the text reads back.
+  drag(area.x1 + 1, row0_y, area.x1 + win->row_width(1, 8) - 1, row1_y);
+  char text[64];
+  EXPECT_EQ(win->get_selected_text(text, sizeof text), strlen("alpha beta gamma de "));
+  EXPECT_STREQ(text, "alpha beta gamma de ");
+  EXPECT_TRUE(clicks.empty());
+  // The selected glyphs are drawn in the colour readable on the row colour.
+  render();
+  COLOUR readable;
+  colour_text_for(&readable, &kInk);
+  bool found = false;
+  for (int px = area.x1; px < area.x1 + 40 && !found; ++px)
+    for (int py = top; py < top + 22 && !found; ++py) found = wm_test::pixel(px, py) == readable;
+  EXPECT_TRUE(found);
+
+  // Small buffers are cut on characters and terminated; size 0 writes nothing.
+  char small[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
+  EXPECT_EQ(win->get_selected_text(small, 0), 0u);
+  EXPECT_EQ(small[0], 'x');
+  EXPECT_EQ(win->get_selected_text(small, 4), 3u);
+  EXPECT_STREQ(small, "alp");
+  EXPECT_EQ(small[5], 'x');
+  // char_at stays within its row, however far right the pointer is.
+  EXPECT_EQ(win->char_at(0, area.x2), 9);
+
+  // A click on the untagged row clears the selection only; the tagged row
+  // calls back once; a release outside the text drops the press.
+  drag(area.x1 + 5, row0_y, area.x1 + 5, row0_y);
+  EXPECT_FALSE(win->has_selection());
+  EXPECT_TRUE(clicks.empty());
+  drag(area.x1 + 5, row1_y, area.x1 + 5, row1_y);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"link/7"}));
+  EXPECT_EQ(win->clicked_tag, nullptr);
+  input.move_to(area.x1 + 5, row1_y);
+  input.press(1);
+  win->process();
+  input.move_to(5, 5);
+  input.release(1);
+  win->process();
+  input.move_to(area.x1 + 5, row1_y);
+  win->process();
+  EXPECT_EQ(clicks.size(), 1u);
+}
+
+TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
+  make(300, 120, 40);
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 60; ++i)
+      win->add_text(("line " + std::to_string(i) + " with a few words to wrap").c_str(),
+                    i % 2 ? "odd" : "", &kInk, true, true);
+    ASSERT_NE(win->scrollbar, nullptr);
+    win->scroll.set_int(PARAMETER::VALUE, 5);
+    const RECT area = win->text_area();
+    drag(area.x1 + 2, area.y1 + 30, area.x1 + 60, area.y1 + 60);
+    EXPECT_TRUE(win->has_selection());
+    render();
+    win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
+    render();
+    char text[256];
+    win->get_selected_text(text, sizeof text);
+    win->clear();
+    EXPECT_EQ(win->get_row_count(), 0);
+    EXPECT_EQ(win->scrollbar, nullptr);
+    render();
+  }
+}
