@@ -39,23 +39,7 @@ public:
 
   // The next character; surrogate pairs inside runs join into one, a lone
   // half gives U+FFFD. False at the end.
-  bool next(uint32_t& code) {
-    uint32_t unit;
-    if (!reader.next_unit(unit)) return false;
-    if (is_high_surrogate(unit)) {
-      SYSTEM_TEXT_READER ahead = reader;
-      uint32_t low;
-      if (ahead.next_unit(low) && is_low_surrogate(low)) {
-        reader = ahead;
-        code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-      } else {
-        code = 0xFFFD;
-      }
-      return true;
-    }
-    code = is_low_surrogate(unit) ? 0xFFFD : unit;
-    return true;
-  }
+  bool next(uint32_t& code) { return reader.next_char(code); }
 
   int32_t offset() const { return static_cast<int32_t>(reader.position() - base); }
   bool in_run() const { return reader.in_run(); }

@@ -202,6 +202,24 @@ bool SYSTEM_TEXT_READER::next_code_point(uint32_t& code_point) {
   }
 }
 
+bool SYSTEM_TEXT_READER::next_char(uint32_t& code_point) {
+  uint32_t unit;
+  if (!next_unit(unit)) return false;
+  if (is_high_surrogate(unit)) {
+    SYSTEM_TEXT_READER ahead = *this;
+    uint32_t low;
+    if (ahead.next_unit(low) && is_low_surrogate(low)) {
+      *this = ahead;
+      code_point = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    } else {
+      code_point = 0xFFFD;
+    }
+    return true;
+  }
+  code_point = is_low_surrogate(unit) ? 0xFFFD : unit;
+  return true;
+}
+
 std::string system_text_to_utf8(const char* text) {
   std::string result;
   SYSTEM_TEXT_READER reader(text);

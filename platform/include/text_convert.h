@@ -70,6 +70,9 @@ public:
   // The next character, surrogate pairs joined (a lone surrogate gives
   // U+FFFD); false at the end.
   bool next_code_point(uint32_t& code_point);
+  // The same character by character without reading ahead, so position()
+  // stays meaningful between calls; not to be mixed with next_code_point.
+  bool next_char(uint32_t& code_point);
 
   // For callers that walk units and come back to a place later (text
   // layout): the byte reached and whether a run is open there. A reader

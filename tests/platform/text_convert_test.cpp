@@ -223,6 +223,14 @@ TEST(SystemTextReader, JoinsSurrogatePairsIntoCodePoints) {
   uint32_t code_point;
   while (reader.next_code_point(code_point)) code_points.push_back(code_point);
   EXPECT_EQ(code_points, (std::vector<uint32_t>{0x1F600, 0xFFFD, 'a'}));
+
+  // Character by character the position stays just after the character
+  // read (a group takes its trailing comma with it).
+  const char* text = "\x01,D83D,DE00,DC00\x01" "a";
+  SYSTEM_TEXT_READER stepper(text);
+  std::vector<std::pair<uint32_t, ptrdiff_t>> steps;
+  while (stepper.next_char(code_point)) steps.emplace_back(code_point, stepper.position() - text);
+  EXPECT_EQ(steps, (std::vector<std::pair<uint32_t, ptrdiff_t>>{{0x1F600, 12}, {0xFFFD, 16}, {'a', 18}}));
 }
 
 // ---- Whole texts
