@@ -140,7 +140,7 @@ protected:
       if (m != NoSymbol) key(m, false);
     ASSERT_TRUE(pump([] { return !is_key_down(XK_Shift_L) && !is_key_down(XK_Control_L); }));
   }
-  void frame() { last_action = manager->frame(true); }
+  void frame() { manager->frame(true); }
   void move(int wx, int wy) {
     XTestFakeMotionEvent(probe, -1, origin_x + wx, origin_y + wy, CurrentTime);
     ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
@@ -150,11 +150,6 @@ protected:
     XTestFakeButtonEvent(probe, 1, down, CurrentTime);
     ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
     frame();
-  }
-  void click(int wx, int wy) {
-    move(wx, wy);
-    left(true);
-    left(false);
   }
   // "text|caret|anchor-end" of the field ("" for no selection), spaces
   // shown as "_" and line feeds as "/".
@@ -166,15 +161,39 @@ protected:
       s += std::to_string(field->selection_anchor) + "-" + std::to_string(field->selection_end);
     return s;
   }
-  // Space-separated steps: a key name (with modifiers), "t:" and letters to
-  // type, "Return+" / "Return-" to hold and let go of Return, "=" and the
+  // Space-separated steps, one frame after each but the checks: a key name
+  // (with modifiers), "t:" and letters to type, "Return+" / "Return-" to
+  // hold and let go of Return, "@" and a character index (with a pixel
+  // offset: "@3+1") to move the pointer to that character boundary, "down"
+  // and "up" for the left button, "." for a frame alone, "k:" and a key
+  // pressed with no frame, "^" to build the page again, "=" and the
   // expected state, "#" and what the callback has heard.
   void run_script(const std::string& script) {
     std::istringstream steps(script);
     std::string step, trace;
     while (steps >> step) {
       trace += step + " ";
-      if (step.rfind("t:", 0) == 0) {
+      if (step[0] == '@') {
+        size_t used = 0;
+        const int index = std::stoi(step.substr(1), &used);
+        const int offset = used + 1 < step.size() ? std::stoi(step.substr(used + 1)) : 0;
+        const int at = field->x + field->left_gap + offset +
+                       get_screen_image()->get_text_width(255, 65535, -1, field->get_text(),
+                                                          static_cast<uint32_t>(index));
+        ASSERT_NO_FATAL_FAILURE(move(at, field->y + field->height / 2));
+      } else if (step == "down" || step == "up") {
+        ASSERT_NO_FATAL_FAILURE(left(step == "down"));
+      } else if (step == ".") {
+        frame();
+      } else if (step == "^") {
+        ASSERT_NO_FATAL_FAILURE(build_page());
+      } else if (step.rfind("k:", 0) == 0) {
+        const KeySym symbol = XStringToKeysym(step.c_str() + 2);
+        key_queue.get_last_key();
+        key(symbol, true);
+        key(symbol, false);
+        ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; }));
+      } else if (step.rfind("t:", 0) == 0) {
         for (char c : step.substr(2)) ASSERT_NO_FATAL_FAILURE(press(std::string(1, c))) << trace;
       } else if (step == "Return+") {
         ASSERT_NO_FATAL_FAILURE(press("Return", false));
@@ -194,27 +213,23 @@ protected:
 
   Display* probe = nullptr;
   int origin_x = 0, origin_y = 0;
-  int32_t last_action = 0;
   std::unique_ptr<WM_PAGE_MANAGER> manager;
 };
 
-// A second X client that owns the CLIPBOARD with UTF-8 text, or asks the
-// owner for its text, on its own connection and thread.
+// A second X client on its own connection: it asks the CLIPBOARD's owner
+// for UTF-8 text, or owns the CLIPBOARD and answers from its own thread.
 class OTHER_CLIENT {
 public:
-  OTHER_CLIENT() : display(XOpenDisplay(nullptr)) {
-    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    clipboard = XInternAtom(display, "CLIPBOARD", False);
-    utf8 = XInternAtom(display, "UTF8_STRING", False);
-    targets = XInternAtom(display, "TARGETS", False);
-  }
+  OTHER_CLIENT()
+      : display(XOpenDisplay(nullptr)),
+        window(XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)),
+        clipboard(XInternAtom(display, "CLIPBOARD", False)),
+        utf8(XInternAtom(display, "UTF8_STRING", False)) {}
   ~OTHER_CLIENT() {
     stop = true;
     if (server.joinable()) server.join();
-    XDestroyWindow(display, window);
     XCloseDisplay(display);
   }
-  // Takes the CLIPBOARD and answers requests for it until destroyed.
   void own(const std::string& utf8_text) {
     text = utf8_text;
     XSetSelectionOwner(display, clipboard, window, CurrentTime);
@@ -222,64 +237,50 @@ public:
     server = std::thread([this] { serve(); });
   }
   bool owns() { return XGetSelectionOwner(display, clipboard) == window; }
-  // Asks the owner for UTF-8 text while the program's frames run.
+  // The owner answers while the program's frames run.
   std::string fetch(const std::function<bool(const std::function<bool()>&)>& pump) {
-    const Atom property = XInternAtom(display, "VORN_TEST_PASTE", False);
-    XConvertSelection(display, clipboard, utf8, property, window, CurrentTime);
-    XFlush(display);
+    XConvertSelection(display, clipboard, utf8, utf8, window, CurrentTime);
     XEvent event;
-    bool answered = pump([&] {
-      XSync(display, False);
-      return XCheckTypedWindowEvent(display, window, SelectionNotify, &event) != 0;
-    });
-    if (!answered || event.xselection.property == None) return "(none)";
+    if (!pump([&] {
+          XSync(display, False);
+          return XCheckTypedWindowEvent(display, window, SelectionNotify, &event) != 0;
+        }) ||
+        event.xselection.property == None)
+      return "(none)";
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display, window, property, 0, 4096, True, AnyPropertyType, &type, &format,
+    XGetWindowProperty(display, window, utf8, 0, 4096, True, AnyPropertyType, &type, &format,
                        &count, &after, &data);
-    std::string out(data ? reinterpret_cast<char*>(data) : "", count);
-    if (data) XFree(data);
+    std::string out(reinterpret_cast<char*>(data), count);
+    XFree(data);
     return out;
   }
 
 private:
   void serve() {
-    while (!stop) {
+    for (; !stop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
       while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         if (event.type != SelectionRequest) continue;
-        XSelectionRequestEvent& r = event.xselectionrequest;
-        XSelectionEvent reply = {};
-        reply.type = SelectionNotify;
-        reply.requestor = r.requestor;
-        reply.selection = r.selection;
-        reply.target = r.target;
-        reply.time = r.time;
-        reply.property = r.property;
-        if (r.target == targets) {
-          const Atom offered[] = {utf8};
-          XChangeProperty(display, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
-                          reinterpret_cast<const unsigned char*>(offered), 1);
-        } else if (r.target == utf8) {
+        const XSelectionRequestEvent& r = event.xselectionrequest;
+        XSelectionEvent reply = {SelectionNotify, 0, True, display, r.requestor, r.selection,
+                                 r.target, r.target == utf8 ? r.property : None, r.time};
+        if (r.target == utf8)
           XChangeProperty(display, r.requestor, r.property, utf8, 8, PropModeReplace,
                           reinterpret_cast<const unsigned char*>(text.data()),
                           static_cast<int>(text.size()));
-        } else {
-          reply.property = None;
-        }
         XSendEvent(display, r.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
         XFlush(display);
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
 
   Display* display;
   Window window;
-  Atom clipboard, utf8, targets;
+  Atom clipboard, utf8;
   std::string text;
   std::thread server;
   std::atomic<bool> stop{false};
@@ -287,7 +288,7 @@ private:
 
 }  // namespace
 
-TEST_F(TextEditX11, KeysTypeMoveSelectDeleteAndUndo) {
+TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
   const struct {
     PAGE setup;
     const char* script;
@@ -303,6 +304,13 @@ TEST_F(TextEditX11, KeysTypeMoveSelectDeleteAndUndo) {
       {{"start"}, "t:xy =xy|2| C-z =start|5|0-5 Delete =|0|"},
       {{"", 5, WM_TEXT_EDIT::filter_number}, "t:12a3.b456 =123.4|5|"},
       {{"abc"}, "C-a =abc|3|0-3 S-z =Z|1|"},
+      // Return answers once, when it is let go.
+      {{"ok"}, "Return+ # Return- #R . #R"},
+      // Keys pressed before the field was built do not act on it.
+      {{"ok"}, "k:Return ^ . k:Left ^ . k:Delete ^ . =ok|2|0-2 #"},
+      // A click on the focused field puts the caret at the nearest boundary;
+      // dragging selects from the press to the pointer.
+      {{"abcdefg"}, "@3+1 down up =abcdefg|3| @3 down @7-1 @7 up =abcdefg|7|3-7 t:x =abcx|4|"},
       // A password ignores moves and keeps no selection.
       {{"secret", 100, nullptr, true}, "Home S-Left Left =secret|6| BackSpace =secre|5|"},
   };
@@ -313,55 +321,6 @@ TEST_F(TextEditX11, KeysTypeMoveSelectDeleteAndUndo) {
     SCOPED_TRACE(row.script);
     ASSERT_NO_FATAL_FAILURE(run_script(row.script));
   }
-}
-
-// Return answers once, when it is let go; keys pressed before the field was
-// built do not act on it.
-TEST_F(TextEditX11, ReturnAnswersOnceReleasedAndEarlierKeysAreIgnored) {
-  page.text = "ok";
-  ASSERT_NO_FATAL_FAILURE(build_page());
-  run_script("Return+ #");
-  run_script("Return- #R");
-  frame();
-  EXPECT_EQ(heard, "R");
-
-  for (const char* before : {"Return", "Left", "Delete"}) {
-    manager.reset();
-    heard.clear();
-    ASSERT_NO_FATAL_FAILURE(
-        [&] {
-          key_queue.get_last_key();
-          const KeySym symbol = XStringToKeysym(before);
-          key(symbol, true);
-          key(symbol, false);
-          ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; }));
-        }());
-    ASSERT_NO_FATAL_FAILURE(build_page());
-    frame();
-    EXPECT_EQ(state(), "ok|2|0-2") << before;
-    EXPECT_EQ(heard, "") << before;
-  }
-}
-
-// A click on the focused field puts the caret at the nearest character
-// boundary; dragging selects from the press to the pointer.
-TEST_F(TextEditX11, PointerPlacesTheCaretAndDragsASelection) {
-  page.text = "abcdefg";
-  ASSERT_NO_FATAL_FAILURE(build_page());
-  const int16_t at_3 = static_cast<int16_t>(field->x + field->left_gap +
-                                            get_screen_image()->get_text_width(255, 65535, -1, "abc"));
-  ASSERT_NO_FATAL_FAILURE(click(at_3 + 1, 30));
-  EXPECT_EQ(state(), "abcdefg|3|");
-  const int16_t at_7 = static_cast<int16_t>(
-      field->x + field->left_gap + get_screen_image()->get_text_width(255, 65535, -1, "abcdefg"));
-  ASSERT_NO_FATAL_FAILURE(move(at_3, 30));
-  ASSERT_NO_FATAL_FAILURE(left(true));
-  ASSERT_NO_FATAL_FAILURE(move(at_7 - 1, 30));
-  ASSERT_NO_FATAL_FAILURE(move(at_7, 30));
-  ASSERT_NO_FATAL_FAILURE(left(false));
-  EXPECT_EQ(state(), "abcdefg|7|3-7");
-  // Typing replaces the dragged selection.
-  run_script("t:x =abcx|4|");
 }
 
 // Copy and cut hand the selection to another program as UTF-8; that
@@ -428,7 +387,8 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
       return !dialog->is_moving();
     }));
     WM_TEXT_EDIT* entry = dialog->entry;
-    ASSERT_NO_FATAL_FAILURE(click(entry->x + 5, entry->y + 5));
+    ASSERT_NO_FATAL_FAILURE(move(entry->x + 5, entry->y + 5));
+    run_script("down up");
     ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, entry);
     field = entry;  // the steps check the dialog's field
     run_script("t:name S-Left S-Left =name|2|4-2");
@@ -442,7 +402,8 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
       FOLDER::close_data_file(file);
     }
     WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
-    ASSERT_NO_FATAL_FAILURE(click(button->x + button->width / 2, button->y + button->height / 2));
+    ASSERT_NO_FATAL_FAILURE(move(button->x + button->width / 2, button->y + button->height / 2));
+    run_script("down up");
     EXPECT_EQ(dialog_answers, 1);
     EXPECT_EQ(dialog_text, ok ? "name/7/1" : "name/7/0");
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(dialog));  // removed and deleted
