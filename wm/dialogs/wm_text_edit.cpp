@@ -182,7 +182,7 @@ void WM_TEXT_EDIT::set_text(const char* new_text) {
     text.set(kept.c_str());
     caret = static_cast<int16_t>(kept.size());
   }
-  show();
+  redraw();
 }
 
 void WM_TEXT_EDIT::set_max_length(int32_t n) {
@@ -194,7 +194,7 @@ void WM_TEXT_EDIT::set_max_length(int32_t n) {
     caret = max_length;
   }
   caret = static_cast<int16_t>(std::min<int32_t>(caret, text_length(text)));
-  show();
+  redraw();
 }
 
 void WM_TEXT_EDIT::select_all() {
@@ -205,12 +205,12 @@ void WM_TEXT_EDIT::select_all() {
     return;
   selection_anchor = 0;
   selection_end = static_cast<int16_t>(n);
-  show();
+  redraw();
 }
 
 void WM_TEXT_EDIT::clear_selection() {
   if (selection_anchor == NONE && selection_end == NONE) return;
-  show();
+  redraw();
   selection_anchor = selection_end = NONE;
 }
 
@@ -237,12 +237,12 @@ bool WM_TEXT_EDIT::remove_selection() {
   text.erase(a, b - 1);
   // The caret keeps its place among the characters that stay.
   if (caret > a) caret = static_cast<int16_t>(caret - (std::min<int32_t>(caret, b) - a));
-  show();
+  redraw();
   return true;
 }
 
 int32_t WM_TEXT_EDIT::change_notice() {
-  show();
+  redraw();
   return notify_on_change ? fire_callback(true) : 0;
 }
 
@@ -326,7 +326,7 @@ int32_t WM_TEXT_EDIT::process() {
       if (had_focus) {
         clear_selection();
         caret = char_at(px);
-        show();
+        redraw();
       }
       key_queue.set_size(key_queue.get_capacity());
       if (keyboard_pending()) open_keyboard();
@@ -347,7 +347,7 @@ int32_t WM_TEXT_EDIT::process() {
         if (!has_selection()) selection_anchor = char_at(m, press_x);
         caret = selection_end = char_at(m, px);
         if (selection_anchor == selection_end) clear_selection();
-        show();
+        redraw();
       }
     }
     const bool shift = key_down(KEY_SHIFT_L) || key_down(KEY_SHIFT_R);
@@ -402,11 +402,11 @@ int32_t WM_TEXT_EDIT::handle_key(uint32_t key, bool shift, bool ctrl, bool& call
     case KEY_END:
       key_queue.get_last_key();
       if (!is_password()) move_caret(key, shift, ctrl);
-      show();
+      redraw();
       return 0;
     case KEY_DELETE: {
       key_queue.get_last_key();
-      show();
+      redraw();
       if (keyboard_pending()) return 0;
       if (!remove_selection()) {
         if (caret >= text_length(text)) return 0;
@@ -430,7 +430,7 @@ int32_t WM_TEXT_EDIT::handle_key(uint32_t key, bool shift, bool ctrl, bool& call
       called = action_callback != nullptr;
       const int32_t result = fire_callback(true);
       return_pressed = 0;
-      show();
+      redraw();
       return result;
     }
     default: return 0;

@@ -132,6 +132,9 @@ public:
   SKIN_FRAME frame;
 
 protected:
+  void redraw() {
+    if (visible) show();
+  }
   bool is_password() const { return (edit_flags & edit_flag::PASSWORD) != 0; }
   bool keyboard_pending() const;  // the on-screen keyboard is wanted but not open
   // Whether the character may enter: the filter, or the rule without one.

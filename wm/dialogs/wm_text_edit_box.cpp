@@ -122,7 +122,7 @@ void WM_TEXT_EDIT_BOX::move_by_line(uint32_t key, bool ctrl) {
     c = ctrl ? n : line_end(line);
   }
   caret = static_cast<int16_t>(std::clamp<int32_t>(c, 0, n));
-  show();
+  redraw();
 }
 
 int32_t WM_TEXT_EDIT_BOX::process() {

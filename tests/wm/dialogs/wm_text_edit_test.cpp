@@ -114,6 +114,9 @@ TEST_F(TextEdit, KeepsEightBitTextWithinItsMaximum) {
   field.set_max_length(2);
   EXPECT_STREQ(field.get_text(), "xy");
   EXPECT_EQ(field.caret, 2);
+  field.visible = 0;
+  field.set_text("q");
+  EXPECT_EQ(field.visible, 0);  // a hidden field stays hidden
 
   const struct {
     TEXT_FILTER filter;
