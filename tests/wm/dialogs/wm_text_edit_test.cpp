@@ -1,0 +1,179 @@
+// Entry fields, boxes and the entry dialog without a display: the pixels a
+// field draws (caret, selection, stars), the rules its text keeps, the lines
+// a box lays out, and the dialog's size.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "screen.h"
+#include "wm_test_fonts.h"
+#include "wm_text_edit.h"
+#include "wm_text_edit_box.h"
+#include "wm_text_edit_dialog.h"
+
+namespace {
+
+constexpr COLOUR kCaret = 0xFFFF0000;
+constexpr COLOUR kSelection = 0xFF00FF00;
+
+WM_STYLE_SET style(bool password) {
+  WM_STYLE_SET s;
+  s.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER;
+  s.fg_colour = 0xFF000000;
+  s.bg_colour = 0xFFFFFFFF;
+  s.active_text_colour = kCaret;
+  s.highlight_colour = kSelection;
+  if (password) s.extended_flags = SSEF_TE_PASSWORD;
+  return s;
+}
+
+class TextEdit : public wm_test::TextSkinTest {
+protected:
+  TextEdit() : TextSkinTest("text_edit_test", 400, 200) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    use_onscreen_keyboard = 0;
+  }
+  void TearDown() override {
+    use_onscreen_keyboard = 0;
+    TextSkinTest::TearDown();
+  }
+  // The leftmost column of the object's rectangle showing the colour; -1
+  // when none does.
+  static int leftmost(const WM_SCREEN_OBJECT& o, COLOUR c) {
+    for (int px = o.x; px < o.x + o.width; ++px)
+      for (int py = o.y; py < o.y + o.height; ++py)
+        if (wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == c) return px;
+    return -1;
+  }
+};
+
+}  // namespace
+
+TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
+  const std::string long_text(200, 'm');
+  const struct {
+    const char* text;
+    bool password, focus, select, onscreen_keyboard;
+    bool caret, selection;
+  } rows[] = {
+      {"ab", false, true, false, false, true, false},
+      {"ab", false, true, true, false, true, true},
+      {"ab", false, false, false, false, false, false},
+      // A long text scrolls so that the caret at its end stays in view.
+      {long_text.c_str(), false, true, false, false, true, false},
+      // Waiting for the on-screen keyboard: no caret.
+      {"ab", false, true, false, true, false, false},
+      // Stars show no selection.
+      {"abc", true, true, true, false, true, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.text).substr(0, 8) + (row.password ? " password" : ""));
+    const WM_STYLE_SET s = style(row.password);
+    WM_TEXT_EDIT field(10, 10, 200, 1000, row.text, &s, nullptr, 0, 0);
+    use_onscreen_keyboard = row.onscreen_keyboard ? 1 : 0;
+    WM_SCREEN_OBJECT::focus_object = row.focus ? &field : nullptr;
+    if (row.select) field.select_all();
+    field.draw();
+    const int caret_column = leftmost(field, kCaret);
+    EXPECT_EQ(caret_column >= 0, row.caret);
+    EXPECT_EQ(leftmost(field, kSelection) >= 0, row.selection);
+    if (row.caret && !row.password && row.text[0] == 'a') {
+      EXPECT_EQ(caret_column, field.x + field.left_gap +
+                                  get_screen_image()->get_text_width(255, 65535, -1, row.text));
+    }
+    use_onscreen_keyboard = 0;
+  }
+
+  // The stars are drawn as "*" text would be; they stop inside the field.
+  const WM_STYLE_SET plain = style(false), hidden = style(true);
+  WM_TEXT_EDIT stars(10, 60, 200, 100, "***", &plain, nullptr, 0, 0);
+  WM_TEXT_EDIT password(10, 100, 200, 100, "abc", &hidden, nullptr, 0, 0);
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  stars.draw();
+  password.draw();
+  EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  password.set_text(std::string(60, 'x').c_str());
+  password.draw();
+  const int edge = password.x + password.width - 1 - password.right_gap;
+  for (int py = password.y + password.top_gap; py < password.y + password.height - password.bottom_gap; ++py)
+    EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
+}
+
+TEST_F(TextEdit, KeepsEightBitTextWithinItsMaximum) {
+  const WM_STYLE_SET s = style(false);
+  WM_TEXT_EDIT field(0, 0, 100, 0, "abc", &s, nullptr, 0, 0);
+  EXPECT_STREQ(field.get_text(), "a");  // a maximum of 0 holds one character
+  field.set_max_length(40000);
+  EXPECT_EQ(field.max_length, 32767);
+  field.set_max_length(-3);
+  EXPECT_EQ(field.max_length, 32767);
+  field.set_text("x\x01,20AC\x01y\xE9");  // a character above 255 cannot enter
+  EXPECT_STREQ(field.get_text(), "xy\xE9");
+  field.set_max_length(2);
+  EXPECT_STREQ(field.get_text(), "xy");
+  EXPECT_EQ(field.caret, 2);
+  field.visible = 0;
+  field.set_text("q");
+  EXPECT_EQ(field.visible, 0);  // a hidden field stays hidden
+
+  const struct {
+    TEXT_FILTER filter;
+    const char* accepted;
+    const char* rejected;
+  } filters[] = {
+      {WM_TEXT_EDIT::filter_number, "09.-+", "a ,e\xE9"},
+      {WM_TEXT_EDIT::filter_name, "aZ9'- \x7F", ".\xE9_"},
+      {WM_TEXT_EDIT::filter_word, "aZ'-\x7F", "9 ."},
+      {WM_TEXT_EDIT::filter_words, "aZ'- \x7F", "9."},
+      {WM_TEXT_EDIT::filter_file_name, "aZ9.-+!$%()_=[]{};:@# ~", "/\\*?\"<>|\t"},
+  };
+  for (const auto& f : filters) {
+    for (const char* c = f.accepted; *c; ++c) EXPECT_TRUE(f.filter(static_cast<uint8_t>(*c))) << *c;
+    for (const char* c = f.rejected; *c; ++c) EXPECT_FALSE(f.filter(static_cast<uint8_t>(*c))) << *c;
+    EXPECT_FALSE(f.filter(0x141));  // only 0..255 are judged
+  }
+}
+
+TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
+  const WM_STYLE_SET s = style(false);
+  const struct {
+    const char* text;
+    uint16_t width;
+    std::vector<std::string> lines;
+  } rows[] = {
+      {"ab cd\nef", 300, {"ab cd", "\nef"}},
+      // Wrapped at the last space; the spaces stay with the line before
+      // (0: the box's text area is as wide as "aaa aa").
+      {"aaa  aaa aaa", 0, {"aaa  ", "aaa ", "aaa"}},
+      // A word wider than the box breaks where it stops fitting, and every
+      // line keeps a character, however narrow the box.
+      {"mmmmmmmmmm", 60, {"mm", "mm", "mm", "mm", "mm"}},
+      {"mmm", 8, {"m", "m", "m"}},
+  };
+  WM_TEXT_EDIT probe(0, 0, 100, 10, "", &s, nullptr, 0, 0);
+  const auto fit = static_cast<uint16_t>(get_screen_image()->get_text_width(255, 65535, -1, "aaa aa") +
+                                         1 + probe.left_gap + probe.right_gap);
+  for (const auto& row : rows) {
+    WM_TEXT_EDIT_BOX box(0, 0, row.width ? row.width : fit, 150, 100, row.text, &s, nullptr, 0, 0);
+    box.draw();
+    std::vector<std::string> lines;
+    for (const auto& l : box.lines()) lines.emplace_back(row.text + l.start, l.length);
+    EXPECT_EQ(lines, row.lines) << row.text;
+  }
+
+}
+
+TEST_F(TextEdit, DialogTakesItsDefaultSizeAndStaysOnTheScreen) {
+  set_screen_size(0, 0);
+  set_screen_size(640, 480);
+  WM_TEXT_EDIT_DIALOG dialog(-1, -1, -1, -1, nullptr, true, nullptr, 0, nullptr, nullptr, "T", -5);
+  EXPECT_EQ(dialog.width * 1000 + dialog.height, 450180);
+  EXPECT_EQ(dialog.entry->max_length, 1);
+  set_screen_size(0, 0);
+  set_screen_size(300, 480);
+  WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);
+  EXPECT_EQ(narrow.width, 300);
+  EXPECT_EQ(narrow.get_x(), 0);
+}

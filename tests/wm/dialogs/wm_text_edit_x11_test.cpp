@@ -1,0 +1,411 @@
+// Entry fields, the entry box and the entry dialog under a real X server:
+// XTEST keys and pointer reach the key queue, the key map and the mouse
+// through the platform frame, the page manager's frame processes the page,
+// and a second X client exchanges text with the field over the CLIPBOARD.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "clipboard.h"
+#include "input.h"
+#include "picture_compare.h"
+#include "platform.h"
+#include "private_x_server.h"
+#include "window.h"
+#include "wm_button.h"
+#include "wm_page_manager.h"
+#include "wm_script.h"
+#include "wm_test_fonts.h"
+#include "wm_text_edit.h"
+#include "wm_text_edit_box.h"
+#include "wm_text_edit_dialog.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// What the next page builds.
+struct PAGE {
+  const char* text = "";
+  uint16_t max_length = 100;
+  TEXT_FILTER filter = nullptr;
+  bool password = false;
+  bool box = false;
+  bool notify = false;
+};
+PAGE page;
+WM_TEXT_EDIT* field = nullptr;
+std::string heard;  // "R" per callback with return_pressed, "c" per change notice
+
+int32_t on_field(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
+  heard += static_cast<WM_TEXT_EDIT*>(object)->return_pressed ? "R" : "c";
+  return 0;
+}
+
+WM_STYLE_SET field_style() {
+  WM_STYLE_SET style;
+  style.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER;
+  style.fg_colour = 0xFF000000;
+  style.bg_colour = 0xFFFFFFFF;
+  if (page.password) style.extended_flags = SSEF_TE_PASSWORD;
+  return style;
+}
+
+void create_page(WM_PAGE_MANAGER* manager) {
+  manager->current_root()->add_child(new wm_test::BOX(0, 0, 400, 300, 0xFF405060), false);
+  const WM_STYLE_SET style = field_style();
+  if (page.box) {
+    field = new WM_TEXT_EDIT_BOX(20, 20, 200, 120, page.max_length, page.text, &style, on_field,
+                                 0, 0);
+  } else {
+    field = new WM_TEXT_EDIT(20, 20, 200, page.max_length, page.text, &style, on_field, 0, 0);
+  }
+  field->filter = page.filter;
+  field->notify_on_change = page.notify ? 1 : 0;
+  manager->current_root()->add_child(field, false);
+}
+
+class TextEditX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    probe = XOpenDisplay(nullptr);
+    if (!probe) GTEST_SKIP() << "no X display";
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
+    ASSERT_TRUE(wm_test::load_test_font());
+    ASSERT_TRUE(private_x::open_focused_window(probe, "Text entry test", 400, 300));
+    pump([] { return false; }, 5);
+    key_queue.get_last_key();
+    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
+    use_onscreen_keyboard = 0;
+    Window child;
+    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &origin_x, &origin_y,
+                          &child);
+    page = PAGE();
+    heard.clear();
+  }
+  void TearDown() override {
+    manager.reset();
+    field = nullptr;
+    if (!probe) return;
+    for (KeySym k : {XK_Shift_L, XK_Control_L, XK_Return}) key(k, false);
+    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
+    XSync(probe, False);
+    close_window(ALL_SCREENS);
+    set_idle_wait(50);
+    XCloseDisplay(probe);
+    FONT::shutdown();
+  }
+
+  bool pump(const std::function<bool()>& done, int turns = 400) {
+    return private_x::pump_frames(probe, done, turns);
+  }
+  void key(KeySym symbol, bool down) {
+    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
+  }
+  void build_page() {
+    manager.reset();
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    manager->set_page(0, create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, field);
+  }
+  // One key with its modifiers ("S-" Shift, "C-" Control), then one frame.
+  void press(std::string name, bool release = true) {
+    KeySym mods[2] = {NoSymbol, NoSymbol};
+    for (int i = 0; name.size() > 2 && name[1] == '-'; ++i, name.erase(0, 2))
+      mods[i] = name[0] == 'S' ? XK_Shift_L : XK_Control_L;
+    const KeySym symbol = name.size() == 1 ? static_cast<KeySym>(name[0]) : XStringToKeysym(name.c_str());
+    ASSERT_NE(XKeysymToKeycode(probe, symbol), 0) << name;
+    key_queue.get_last_key();
+    for (KeySym m : mods)
+      if (m != NoSymbol) key(m, true);
+    key(symbol, true);
+    if (release) key(symbol, false);
+    ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol && is_key_down(symbol) != release; }))
+        << name;
+    frame();
+    for (KeySym m : mods)
+      if (m != NoSymbol) key(m, false);
+    ASSERT_TRUE(pump([] { return !is_key_down(XK_Shift_L) && !is_key_down(XK_Control_L); }));
+  }
+  void frame() { manager->frame(true); }
+  void move(int wx, int wy) {
+    XTestFakeMotionEvent(probe, -1, origin_x + wx, origin_y + wy, CurrentTime);
+    ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
+    frame();
+  }
+  void left(bool down) {
+    XTestFakeButtonEvent(probe, 1, down, CurrentTime);
+    ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
+    frame();
+  }
+  // "text|caret|anchor-end" of the field ("" for no selection), spaces
+  // shown as "_" and line feeds as "/".
+  static std::string state() {
+    std::string s = std::string(field->get_text()) + "|" + std::to_string(field->caret) + "|";
+    for (char& c : s)
+      if (c == ' ' || c == '\n') c = c == ' ' ? '_' : '/';
+    if (field->has_selection())
+      s += std::to_string(field->selection_anchor) + "-" + std::to_string(field->selection_end);
+    return s;
+  }
+  // Space-separated steps, one frame after each but the checks: a key name
+  // (with modifiers), "t:" and letters to type, "Return+" / "Return-" to
+  // hold and let go of Return, "@" and a character index (with a pixel
+  // offset: "@3+1") to move the pointer to that character boundary, "down"
+  // and "up" for the left button, "." for a frame alone, "k:" and a key
+  // pressed with no frame, "^" to build the page again, "=" and the
+  // expected state, "#" and what the callback has heard.
+  void run_script(const std::string& script) {
+    std::istringstream steps(script);
+    std::string step, trace;
+    while (steps >> step) {
+      trace += step + " ";
+      if (step[0] == '@') {
+        size_t used = 0;
+        const int index = std::stoi(step.substr(1), &used);
+        const int offset = used + 1 < step.size() ? std::stoi(step.substr(used + 1)) : 0;
+        const int at = field->x + field->left_gap + offset +
+                       get_screen_image()->get_text_width(255, 65535, -1, field->get_text(),
+                                                          static_cast<uint32_t>(index));
+        ASSERT_NO_FATAL_FAILURE(move(at, field->y + field->height / 2));
+      } else if (step == "down" || step == "up") {
+        ASSERT_NO_FATAL_FAILURE(left(step == "down"));
+      } else if (step == ".") {
+        frame();
+      } else if (step == "^") {
+        ASSERT_NO_FATAL_FAILURE(build_page());
+      } else if (step.rfind("k:", 0) == 0) {
+        const KeySym symbol = XStringToKeysym(step.c_str() + 2);
+        key_queue.get_last_key();
+        key(symbol, true);
+        key(symbol, false);
+        ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; }));
+      } else if (step.rfind("t:", 0) == 0) {
+        for (char c : step.substr(2)) ASSERT_NO_FATAL_FAILURE(press(std::string(1, c))) << trace;
+      } else if (step == "Return+") {
+        ASSERT_NO_FATAL_FAILURE(press("Return", false));
+      } else if (step == "Return-") {
+        key(XK_Return, false);
+        ASSERT_TRUE(pump([] { return !is_key_down(XK_Return); }));
+        frame();
+      } else if (step[0] == '=') {
+        EXPECT_EQ(state(), step.substr(1)) << trace;
+      } else if (step[0] == '#') {
+        EXPECT_EQ(heard, step.substr(1)) << trace;
+      } else {
+        ASSERT_NO_FATAL_FAILURE(press(step)) << trace;
+      }
+    }
+  }
+
+  Display* probe = nullptr;
+  int origin_x = 0, origin_y = 0;
+  std::unique_ptr<WM_PAGE_MANAGER> manager;
+};
+
+// A second X client on its own connection: it asks the CLIPBOARD's owner
+// for UTF-8 text, or owns the CLIPBOARD and answers from its own thread.
+class OTHER_CLIENT {
+public:
+  OTHER_CLIENT()
+      : display(XOpenDisplay(nullptr)),
+        window(XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)),
+        clipboard(XInternAtom(display, "CLIPBOARD", False)),
+        utf8(XInternAtom(display, "UTF8_STRING", False)) {}
+  ~OTHER_CLIENT() {
+    stop = true;
+    if (server.joinable()) server.join();
+    XCloseDisplay(display);
+  }
+  void own(const std::string& utf8_text) {
+    text = utf8_text;
+    XSetSelectionOwner(display, clipboard, window, CurrentTime);
+    XSync(display, False);
+    server = std::thread([this] { serve(); });
+  }
+  bool owns() { return XGetSelectionOwner(display, clipboard) == window; }
+  // The owner answers while the program's frames run.
+  std::string fetch(const std::function<bool(const std::function<bool()>&)>& pump) {
+    XConvertSelection(display, clipboard, utf8, utf8, window, CurrentTime);
+    XEvent event;
+    if (!pump([&] {
+          XSync(display, False);
+          return XCheckTypedWindowEvent(display, window, SelectionNotify, &event) != 0;
+        }) ||
+        event.xselection.property == None)
+      return "(none)";
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, window, utf8, 0, 4096, True, AnyPropertyType, &type, &format,
+                       &count, &after, &data);
+    std::string out(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    return out;
+  }
+
+private:
+  void serve() {
+    for (; !stop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+      while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type != SelectionRequest) continue;
+        const XSelectionRequestEvent& r = event.xselectionrequest;
+        XSelectionEvent reply = {SelectionNotify, 0, True, display, r.requestor, r.selection,
+                                 r.target, r.target == utf8 ? r.property : None, r.time};
+        if (r.target == utf8)
+          XChangeProperty(display, r.requestor, r.property, utf8, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(text.data()),
+                          static_cast<int>(text.size()));
+        XSendEvent(display, r.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+        XFlush(display);
+      }
+    }
+  }
+
+  Display* display;
+  Window window;
+  Atom clipboard, utf8;
+  std::string text;
+  std::thread server;
+  std::atomic<bool> stop{false};
+};
+
+}  // namespace
+
+TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
+  const struct {
+    PAGE setup;
+    const char* script;
+  } rows[] = {
+      // Shift selects from the caret; a plain move drops the selection.
+      {{"abcde"}, "=abcde|5|0-5 Home Right Right S-Right S-Right =abcde|4|2-4 Right =abcde|5|"},
+      // Ctrl moves by words: at least one, then on to a space.
+      {{"abc def"}, "End C-Left =abc_def|3| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
+      {{"", 100, nullptr, false, false, true},
+       "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| #ccccccc"},
+      // Typing replaces the selection the focus made; undo brings back the
+      // text the field had when it got the focus, selected.
+      {{"start"}, "t:xy =xy|2| C-z =start|5|0-5 Delete =|0|"},
+      {{"", 5, WM_TEXT_EDIT::filter_number}, "t:12a3.b456 =123.4|5|"},
+      {{"abc"}, "C-a =abc|3|0-3 S-z =Z|1|"},
+      // Return answers once, when it is let go.
+      {{"ok"}, "Return+ # Return- #R . #R"},
+      // Keys pressed before the field was built do not act on it.
+      {{"ok"}, "k:Return ^ . k:Left ^ . k:Delete ^ . =ok|2|0-2 #"},
+      // A click on the focused field puts the caret at the nearest boundary;
+      // dragging selects from the press to the pointer.
+      {{"abcdefg"}, "@3+1 down up =abcdefg|3| @3 down @7-1 @7 up =abcdefg|7|3-7 t:x =abcx|4|"},
+      // A password ignores moves and keeps no selection.
+      {{"secret", 100, nullptr, true}, "Home S-Left Left =secret|6| BackSpace =secre|5|"},
+  };
+  for (const auto& row : rows) {
+    page = row.setup;
+    heard.clear();
+    ASSERT_NO_FATAL_FAILURE(build_page());
+    SCOPED_TRACE(row.script);
+    ASSERT_NO_FATAL_FAILURE(run_script(row.script));
+  }
+}
+
+// Copy and cut hand the selection to another program as UTF-8; that
+// program's text pastes in through the filter and up to the maximum; a
+// password field never touches the clipboard.
+TEST_F(TextEditX11, ClipboardRoundTripsWithAnotherClient) {
+  page.text = "caf\xE9 cr\xE8me";  // Latin-1 in the field
+  ASSERT_NO_FATAL_FAILURE(build_page());
+  OTHER_CLIENT other;
+  const auto pumping = [&](const std::function<bool()>& done) { return pump(done); };
+  run_script("C-c =caf\xE9_cr\xE8me|10|0-10");
+  EXPECT_EQ(other.fetch(pumping), "caf\xC3\xA9 cr\xC3\xA8me");
+  run_script("Home S-C-Right C-x =_cr\xE8me|0|");
+  EXPECT_EQ(other.fetch(pumping), "caf\xC3\xA9");
+
+  // Pasted: line feeds, tabs, byte 1 and characters above 255 stay out;
+  // the filter drops what it rejects; the rest is cut to fit.
+  OTHER_CLIENT owner;
+  owner.own("1a2.b\n\t\xE2\x82\xAC" "3\xC3\xA9" "4567");
+  run_script("End C-v =_cr\xE8me1a2.b3\xE9" "4567|17| #");
+  page.text = "";
+  page.max_length = 5;
+  page.filter = WM_TEXT_EDIT::filter_number;
+  ASSERT_NO_FATAL_FAILURE(build_page());
+  run_script("C-v =12.34|5|");
+  page = PAGE();
+  page.text = "secret";
+  page.password = true;
+  ASSERT_NO_FATAL_FAILURE(build_page());
+  run_script("C-a C-c C-x =secret|6|");
+  EXPECT_TRUE(owner.owns());
+  EXPECT_EQ(get_own_clipboard_text(), nullptr);
+}
+
+// The box takes line feeds from Return and moves by lines; the entry dialog
+// is filled in and answered by real clicks, its callback reading the field
+// and having the dialog removed.
+int32_t dialog_answers = 0;
+std::string dialog_text;
+int32_t on_dialog(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2) {
+  auto* dialog = static_cast<WM_TEXT_EDIT_DIALOG*>(object);
+  dialog_text = dialog->entry->get_text() + std::string("/") + std::to_string(word_1) + "/" +
+                std::to_string(word_2);
+  ++dialog_answers;
+  return page_action::REMOVE_OVERLAY;
+}
+
+TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
+  page.box = true;
+  page.text = "";
+  page.notify = true;
+  ASSERT_NO_FATAL_FAILURE(build_page());
+  frame();  // the box lays out its lines when drawn
+  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5|");
+  const auto* box = static_cast<WM_TEXT_EDIT_BOX*>(field);
+  ASSERT_EQ(box->lines().size(), 2u);
+
+  for (const bool ok : {true, false}) {
+    dialog_answers = 0;
+    auto* dialog = new WM_TEXT_EDIT_DIALOG(-1, -1, true, on_dialog, 7, nullptr, nullptr, "Name", 20);
+    manager->current_root()->add_overlay(dialog, false);
+    ASSERT_TRUE(pump([&] {
+      frame();
+      return !dialog->is_moving();
+    }));
+    WM_TEXT_EDIT* entry = dialog->entry;
+    ASSERT_NO_FATAL_FAILURE(move(entry->x + 5, entry->y + 5));
+    run_script("down up");
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, entry);
+    field = entry;  // the steps check the dialog's field
+    run_script("t:name S-Left S-Left =name|2|4-2");
+    if (ok) {
+      // The screenshot: the box, and the dialog's field with a selection.
+      FOLDER out;
+      ASSERT_TRUE(out.set_absolute(test_support::picture_output_folder().c_str()));
+      DATA_FILE* file = out.open_data_file("text_edit_dialog.png", 1, 0, false);
+      ASSERT_NE(file, nullptr);
+      EXPECT_TRUE(get_screen_image()->save_png(file));
+      FOLDER::close_data_file(file);
+    }
+    WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
+    ASSERT_NO_FATAL_FAILURE(move(button->x + button->width / 2, button->y + button->height / 2));
+    run_script("down up");
+    EXPECT_EQ(dialog_answers, 1);
+    EXPECT_EQ(dialog_text, ok ? "name/7/1" : "name/7/0");
+    EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(dialog));  // removed and deleted
+  }
+}
