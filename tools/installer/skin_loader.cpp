@@ -241,15 +241,17 @@ int write_packed_skin_file(DATABASE& data, const FOLDER& folder, const char* fil
     console_print("Skin not written: no skin folder \"kiv\" in the application data folder.\n");
     return 1;
   }
-  DATA_FILE* file = folder.open_data_file(file_name, 1, 255);
-  if (!file) {
-    snprintf(message, sizeof message, "Skin not written: cannot create %s\n", file_name);
-    console_print(message);
-    return 1;
-  }
-  const bool written = write_skin(data, file);
-  if (!FOLDER::close_data_file(file) || !written) {
-    remove_file(folder, file_name);
+  // The block is written under a passing name and takes the real one only
+  // when complete, so an earlier block is never replaced by a broken one.
+  char partial[64];
+  DATA_FILE* file = folder.make_unique_file_name(partial, sizeof partial, ".skin")
+                        ? folder.open_data_file(partial, 1, 255)
+                        : nullptr;
+  const bool opened = file != nullptr;
+  const bool written = opened && write_skin(data, file);
+  const bool closed = opened && FOLDER::close_data_file(file);
+  if (!written || !closed || !rename_file(folder, partial, folder, file_name)) {
+    if (opened) remove_file(folder, partial);
     snprintf(message, sizeof message, "Skin not written: writing %s failed\n", file_name);
     console_print(message);
     return 1;

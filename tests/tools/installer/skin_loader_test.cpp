@@ -155,11 +155,15 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
   EXPECT_NE(write_packed_skin_file(data, out, "skin.bin"), 0);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("no skin folder"), std::string::npos);
   EXPECT_FALSE(test_support::file_exists(scratch.file("skin.bin")));
+  // An output folder that cannot be written: no block, no leftovers.
+  FOLDER absent;
+  ASSERT_TRUE(absent.set_absolute(scratch.file("absent").c_str()));
 
   for (const char* dir : {"app/data", "app/data/kiv"})
     ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
   ASSERT_TRUE(skin.set_absolute(scratch.file("app/data/kiv").c_str()));
   full_skin();
+  EXPECT_NE(write_packed_skin_file(data, absent, "skin.bin"), 0);
   ASSERT_EQ(write_packed_skin_file(data, out, "skin.bin"), 0);
   MEMORY_DEVICE block;
   ASSERT_TRUE(write_skin(data, &block));
