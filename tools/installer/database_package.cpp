@@ -52,10 +52,11 @@ bool climbs(const char* text) {
   return path.find("/../") != std::string::npos;
 }
 
-// Resolves a variable path text without making any folder.
-bool resolve_existing(FOLDER& folder, const char* text, bool no_fallback = false) {
+// Resolves a path text from stored data or a log without making any
+// folder; an unknown variable is a plain failure, never the fatal error.
+bool resolve_existing(FOLDER& folder, const char* text) {
   if (!text || !*text || climbs(text)) return false;
-  return folder.set_path(text, false, nullptr, false, no_fallback);
+  return folder.set_stored_path(text);
 }
 
 constexpr char kLogName[] = "install_log.txt";
@@ -200,7 +201,7 @@ bool DATABASE::find_previous_installation() {
   app.set("$APP");
   set_base_path(app, application.app_string);
   FOLDER location;
-  const bool located = use_system_paths ? resolve_existing(location, "$SYSAPP", true)
+  const bool located = use_system_paths ? location.set_path("$SYSAPP", false, nullptr, false, true)
                                         : resolve_existing(location, install_folder);
   if (!located) {
     clear_base_path();

@@ -190,6 +190,8 @@ TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
       {0, "", "$ROOT0/apps", kUser, "Settings: 5\n", false},
       {0, "", "$ROOT0/apps", kUser, "Settings: 5 1 $ROOT0/apps\n", false},
       {0, "", "$ROOT0/absent", kUser, "Settings: 5 0 $ROOT0/absent\n", false},
+      {0, "", "$ROOT0/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
+      {0, "", "$NO_SUCH/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
       {1, "$APP/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", true},
       {1, "$APP/syslogs", "", kSystem, "Settings: 5 0 $ROOT0/apps\n", false},
       {1, "$APP/../bin/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", false},

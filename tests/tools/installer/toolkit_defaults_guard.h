@@ -11,22 +11,8 @@
 
 namespace installer_test {
 
-class TOOLKIT_DEFAULTS_GUARD {
-public:
-  TOOLKIT_DEFAULTS_GUARD() {
-    init_default_dialog_styles();
-    body = default_dialog_style();
-    title = default_dialog_title_style();
-    button = default_dialog_button_style();
-    tooltip = WM_BUTTON::tooltip_style();
-    effects = default_dialog_effects();
-    look_up = skin_load_flags;
-    loaded = tooltip_style_loaded;
-  }
+struct TOOLKIT_DEFAULTS_GUARD {
   ~TOOLKIT_DEFAULTS_GUARD() { restore(); }
-  TOOLKIT_DEFAULTS_GUARD(const TOOLKIT_DEFAULTS_GUARD&) = delete;
-  TOOLKIT_DEFAULTS_GUARD& operator=(const TOOLKIT_DEFAULTS_GUARD&) = delete;
-
   void restore() {
     set_default_dialog_style(body);
     set_default_dialog_title_style(title);
@@ -38,10 +24,13 @@ public:
     wm_image_cache().purge();
   }
 
-  WM_STYLE_SET body, title, button, tooltip;
-  DIALOG_EFFECTS effects;
-  uint8_t look_up = 0;
-  uint8_t loaded = 0;
+  // The built-in look is set up first, so that the copies below hold it.
+  int setup = (init_default_dialog_styles(), 0);
+  WM_STYLE_SET body{default_dialog_style()}, title{default_dialog_title_style()},
+      button{default_dialog_button_style()}, tooltip{WM_BUTTON::tooltip_style()};
+  DIALOG_EFFECTS effects = default_dialog_effects();
+  uint8_t look_up = skin_load_flags;
+  uint8_t loaded = tooltip_style_loaded;
 };
 
 }  // namespace installer_test
