@@ -26,15 +26,13 @@ DATABASE_INSTALLER_CLIENT::DATABASE_INSTALLER_CLIENT() { path.set("$APPDATA"); }
 
 namespace {
 
-const char* no_platform_name(uint8_t) { return ""; }
-
 void set_text(char* field, size_t size, const char* text) {
   snprintf(field, size, "%s", text);
 }
 
 }  // namespace
 
-const char* (*DATABASE::platform_name_of)(uint8_t) = no_platform_name;
+const char* (*DATABASE::platform_name_of)(uint8_t) = DATABASE::get_platform_name;
 int32_t (*DATABASE::next_page_after_start)(const DATABASE&) = nullptr;
 
 DATABASE::DATABASE() : xml_name("installer.xml") {

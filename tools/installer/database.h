@@ -64,10 +64,26 @@ public:
   const SYSTEM_INFO& system_information();
 
   // Seams for the package and wizard code: the platform text of an old
-  // platform code (by default none, which matches every platform), and the
+  // platform code (get_platform_name unless a test replaces it), and the
   // wizard's page after the start page (null: the start page stays).
   static const char* (*platform_name_of)(uint8_t code);
   static int32_t (*next_page_after_start)(const DATABASE& data);
+
+  // The package, the index file and this machine (database_package.cpp).
+  // load_package: false when the package or its data did not open or read;
+  // an earlier open package is closed once the new one is there.
+  bool load_package(const char* name = "installer.pkg");
+  bool save_index();
+  bool load_index();
+  static const char* get_platform_name(uint8_t code);  // "" when unknown
+  void set_platform_filter(const char* name);  // unknown names change nothing
+  static uint8_t get_shortcut_kind(const char* name);  // 0 when unknown
+  // Whether a platform list applies to the machine of that code, or with
+  // none to this machine.
+  bool match_platform(const VORN_STRING& list, const uint8_t* code = nullptr);
+  // Whether the install log of the installation to be patched is where
+  // the current choices would install; creates no folders.
+  bool find_previous_installation();
 
   int32_t settings_value = 0;
   uint8_t show_frame_rate = 0;

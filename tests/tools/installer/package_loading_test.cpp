@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "database.h"
+#include "file_services.h"
+#include "font.h"
+#include "memory_device.h"
+#include "package.h"
+#include "package_test_support.h"
+#include "toolkit_defaults_guard.h"
+
+namespace {
+
+DATABASE_SHORTCUT shortcut(const char* menu_section, const char* platform) {
+  DATABASE_SHORTCUT s;
+  snprintf(s.menu_section, sizeof s.menu_section, "%s", menu_section);
+  s.platform.set(platform);
+  return s;
+}
+
+// "$TEMP" and the archives live in the scratch home; the fonts come from
+// the system's DejaVu folder into a table without built-in fonts.
+class PackageLoading : public package_test_support::PackageScratchTest {
+protected:
+  void SetUp() override {
+    PackageScratchTest::SetUp();
+    clear_load_builtin_fonts();
+    FONT::init();
+    ASSERT_TRUE(system_fonts.set_absolute(get_system_font_folder()));
+    data.pack_folder = work;
+  }
+  void TearDown() override {
+    data.package.reset();
+    FONT::shutdown();
+    set_system_root_override(nullptr);
+    PackageScratchTest::TearDown();
+  }
+
+  // Two installations of 10 and 5 files, with shortcuts for this machine
+  // and for others.
+  static void fill(DATABASE& source) {
+    source.installations.resize(2);
+    DATABASE_INSTALLATION& a = source.installations[0];
+    DATABASE_INSTALLATION& b = source.installations[1];
+    snprintf(a.default_path, sizeof a.default_path, "$ROOT0/apps");
+    a.files.resize(10);
+    a.shortcuts = {shortcut("Games", "linux"), shortcut("", "windows")};
+    b.files.resize(5);
+    b.shortcuts = {shortcut("Tools", "msb"), shortcut("", "")};
+  }
+  // installer.pkg in work, holding database_bin as "database.bin" (unless
+  // null) and the named system fonts.
+  void make_package(const std::string* database_bin, const std::vector<const char*>& fonts) {
+    if (database_bin) {
+      ASSERT_TRUE(test_support::write_file(scratch.file("work/database.bin"), *database_bin));
+    }
+    PACKAGE package(work, "installer.pkg", true, 0, false, false);
+    ASSERT_TRUE(package.is_open());
+    if (database_bin) {
+      ASSERT_TRUE(package.add_file(work, "database.bin"));
+    }
+    for (const char* font : fonts) ASSERT_TRUE(package.add_file(system_fonts, font));
+    ASSERT_TRUE(package.flush());
+  }
+  static std::string stored(DATABASE& source) {
+    test_support::MEMORY_DEVICE device;
+    EXPECT_TRUE(source.put_to_data_device(&device));
+    return std::string(1, '\0') + device.text();  // the order byte first
+  }
+
+  installer_test::TOOLKIT_DEFAULTS_GUARD toolkit;
+  FOLDER system_fonts;
+  DATABASE data;
+};
+
+TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
+  DATABASE source;
+  fill(source);
+  const std::string bytes = stored(source);
+  make_package(&bytes, {"DejaVuSans.ttf", "DejaVuSerif.ttf"});
+
+  ASSERT_TRUE(data.load_package("installer.pkg"));
+  ASSERT_NE(data.package, nullptr);
+  ASSERT_EQ(data.installations.size(), 2u);
+  EXPECT_EQ(data.total_file_count, 15);
+  EXPECT_STREQ(data.install_folder, "$ROOT0/apps");
+  EXPECT_EQ(data.installations[0].has_menu_shortcut, 1);
+  EXPECT_EQ(data.installations[0].has_desktop_shortcut, 0);
+  // A menu shortcut for big-endian machines sets nothing here.
+  EXPECT_EQ(data.installations[1].has_menu_shortcut, 0);
+  EXPECT_EQ(data.installations[1].has_desktop_shortcut, 1);
+
+  ASSERT_TRUE(FONT::get(10) && FONT::get(22));
+  EXPECT_STREQ(FONT::get(22)->name, "DejaVu Serif");
+  EXPECT_EQ(FONT::get(0), nullptr);  // not in the package
+  FOLDER temporary;
+  temporary.set("$TEMP");
+  EXPECT_FALSE(file_exists(temporary, "DejaVuSans.ttf"));
+
+  // The index file carries the same data.
+  ASSERT_TRUE(data.save_index());
+  DATABASE copy;
+  copy.pack_folder = work;
+  ASSERT_TRUE(copy.load_index());
+  EXPECT_EQ(copy.installations.size(), 2u);
+  EXPECT_EQ(test_support::read_file(scratch.file("work/installer.idx")), stored(copy));
+}
+
+// Every failure is false; the package stays open once it was opened, and a
+// package that cannot even be found leaves the earlier one in place.
+TEST_F(PackageLoading, FailuresAreReportedAndKeepThePackageRule) {
+  make_package(nullptr, {});
+  EXPECT_FALSE(data.load_package("installer.pkg"));
+  ASSERT_NE(data.package, nullptr);
+  const PACKAGE* open = data.package.get();
+  EXPECT_FALSE(data.load_package("missing.pkg"));
+  EXPECT_EQ(data.package.get(), open);
+
+  // database.bin that opens but does not read: a cleared model.
+  DATABASE source;
+  fill(source);
+  const std::string bytes = stored(source);
+  const std::string cut = bytes.substr(0, bytes.size() - 10);
+  ASSERT_EQ(remove(scratch.file("work/installer.pkg").c_str()), 0);
+  make_package(&cut, {"DejaVuSans.ttf"});
+  EXPECT_FALSE(data.load_package("installer.pkg"));
+  EXPECT_NE(data.package, nullptr);
+  EXPECT_TRUE(data.installations.empty());
+  EXPECT_EQ(FONT::get(10), nullptr);
+}
+
+TEST_F(PackageLoading, PlatformListsAreDecidedForThisMachine) {
+  const uint32_t bitness = data.system_information().os_version;
+  ASSERT_TRUE(bitness == 256 || bitness == 257);
+  struct Row {
+    const char* list;
+    int code;  // -1: this machine
+    bool on_64bit, on_32bit;
+  };
+  const Row rows[] = {
+      {"", -1, 1, 1}, {"linux", -1, 1, 1}, {"LSB", -1, 1, 1}, {"linux:64bit", -1, 1, 0},
+      {"linux:32bit,64bit", -1, 1, 1}, {"linux:6", -1, 1, 0}, {"linux:,32bit", -1, 0, 1},
+      {"Linux", -1, 0, 0}, {"windows", -1, 0, 0}, {"msb", -1, 0, 0}, {"linux:", -1, 0, 0},
+      {"linux:32bit", -1, 0, 1}, {"linux:unknown", -1, 0, 0}, {"linux:64bitx", -1, 0, 0},
+      {"linux_i86:32bit", -1, 0, 1}, {":linux", -1, 0, 0}, {"windows", 33, 1, 1},
+      {"win32", 33, 1, 1}, {"WINDOWS", 33, 0, 0}, {"linux:32bit", 1, 1, 1}, {"lsb", 133, 1, 1},
+      {"lsb", 2, 0, 0}, {"MSB", 17, 1, 1}, {"msb", 1, 0, 0}, {"linux", 17, 0, 0},
+  };
+  for (const Row& row : rows) {
+    const uint8_t code = static_cast<uint8_t>(row.code);
+    EXPECT_EQ(data.match_platform(VORN_STRING(row.list), row.code < 0 ? nullptr : &code),
+              bitness == 257 ? row.on_64bit : row.on_32bit)
+        << row.list << " code " << row.code;
+  }
+  EXPECT_EQ(DATABASE::platform_name_of, &DATABASE::get_platform_name);
+  EXPECT_STREQ(DATABASE::get_platform_name(130), "winmob_arm");
+  for (uint8_t unknown : {0, 2, 133}) EXPECT_STREQ(DATABASE::get_platform_name(unknown), "");
+  for (const char* filter : {"WIN32", "beos"}) data.set_platform_filter(filter);
+  EXPECT_EQ(data.platform_filter, 33);
+  EXPECT_EQ(DATABASE::get_shortcut_kind("WebLink"), 2);
+  EXPECT_EQ(DATABASE::get_shortcut_kind(""), 0);
+}
+
+// The log of an earlier installation, looked for where the current choices
+// would install ($ROOT0 is the scratch home, $SYSAPP under the scratch
+// system root); nothing is ever created on the way.
+TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
+  set_system_root_override(scratch.file("root").c_str());
+  for (const char* dir : {"home/apps", "home/apps/logs", "home/other", "root", "root/opt",
+                          "root/opt/demo", "root/opt/demo/bin", "root/opt/demo/bin/syslogs"})
+    ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
+  snprintf(data.application.app_string, sizeof data.application.app_string, "demo");
+  snprintf(data.patch.dest_path_from_inst_loc, DATABASE_TEXT_SIZE, "$APP/logs");
+
+  struct Row {
+    uint8_t system;
+    const char *system_log, *install, *log_at, *text;
+    bool found;
+  };
+  const char* kUser = "home/apps/logs";
+  const char* kSystem = "root/opt/demo/bin/syslogs";
+  const Row rows[] = {
+      {0, "", "$ROOT0/apps", kUser, "Installed\nSettings: 5 0 $ROOT0/apps\n", true},
+      {0, "", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/other\n", false},
+      {0, "", "$ROOT0/apps", kUser, "Settings: 5\n", false},
+      {0, "", "$ROOT0/apps", kUser, "Settings: 5 1 $ROOT0/apps\n", false},
+      {0, "", "$ROOT0/absent", kUser, "Settings: 5 0 $ROOT0/absent\n", false},
+      {0, "", "$ROOT0/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
+      {0, "", "$NO_SUCH/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
+      {1, "$APP/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", true},
+      {1, "$APP/syslogs", "", kSystem, "Settings: 5 0 $ROOT0/apps\n", false},
+      {1, "$APP/../bin/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", false},
+      // No system log path: a user lookup, in the install folder itself.
+      {1, "", "", "root/opt/demo/bin", "Settings: 5 1 $SYSAPP\n", false},
+  };
+  for (const Row& row : rows) {
+    data.use_system_paths = row.system;
+    snprintf(data.patch.system_dest_path_from_inst_loc, DATABASE_TEXT_SIZE, "%s", row.system_log);
+    snprintf(data.install_folder, sizeof data.install_folder, "%s", row.install);
+    const std::string log = scratch.file(row.log_at) + "/install_log.txt";
+    ASSERT_TRUE(test_support::write_file(log, row.text));
+    EXPECT_EQ(data.find_previous_installation(), row.found) << row.install << " " << row.text;
+    ASSERT_EQ(remove(log.c_str()), 0);
+  }
+  EXPECT_FALSE(test_support::file_exists(scratch.file("home/absent")));
+
+  // Without the system folder nothing is found, and it is not made.
+  set_system_root_override(scratch.file("home").c_str());
+  data.use_system_paths = 1;
+  EXPECT_FALSE(data.find_previous_installation());
+  EXPECT_FALSE(test_support::file_exists(scratch.file("home/opt")));
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+#include "skin_loader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "config_file.h"
+#include "data_file.h"
+#include "default_dialog_styles.h"
+#include "dialog_effects.h"
+#include "errors.h"
+#include "file_services.h"
+#include "image_cache.h"
+#include "tooltip_style_loaded.h"
+#include "wm_button.h"
+
+namespace {
+
+// Where a style-set file goes: a DATABASE style set, or (member null) one
+// of the toolkit's styles, filled through one scratch style.
+enum class TOOLKIT_STYLE : uint8_t { NONE, BUTTON, TOOLTIP, BODY, TITLE };
+
+struct SKIN_FILE {
+  const char* group;
+  const char* name;
+  WM_STYLE_SET DATABASE::*member;
+  TOOLKIT_STYLE toolkit;
+};
+
+constexpr SKIN_FILE kSkinFiles[] = {
+    {"button", "button.ss", nullptr, TOOLKIT_STYLE::BUTTON},
+    {"button", "button_hints.ss", nullptr, TOOLKIT_STYLE::TOOLTIP},
+    {"button", "menu_button.ss", &DATABASE::menu_button_style, TOOLKIT_STYLE::NONE},
+    {"menu", "menu_dropdown.ss", &DATABASE::menu_dropdown_style, TOOLKIT_STYLE::NONE},
+    {"menu", "menu_item.ss", &DATABASE::menu_item_style, TOOLKIT_STYLE::NONE},
+    {"menu", "menu_alt_item.ss", &DATABASE::menu_alt_item_style, TOOLKIT_STYLE::NONE},
+    {"check_box", "check_box.ss", &DATABASE::check_box_style, TOOLKIT_STYLE::NONE},
+    {"progress_bar", "progress_bar.ss", &DATABASE::progress_bar_style, TOOLKIT_STYLE::NONE},
+    {"progress_bar", "progress_bar_script.ss", &DATABASE::progress_bar_script_style,
+     TOOLKIT_STYLE::NONE},
+    {"dialog", "background.ss", nullptr, TOOLKIT_STYLE::BODY},
+    {"dialog", "text.ss", &DATABASE::text_style, TOOLKIT_STYLE::NONE},
+    {"dialog", "title.ss", nullptr, TOOLKIT_STYLE::TITLE},
+    {"options", "options.ss", &DATABASE::options_style, TOOLKIT_STYLE::NONE},
+    {"text_win", "scrollbar.ss", &DATABASE::scrollbar_style, TOOLKIT_STYLE::NONE},
+    {"text_win", "text_title.ss", &DATABASE::text_win_title_style, TOOLKIT_STYLE::NONE},
+    {"text_win", "text.ss", &DATABASE::text_win_text_style, TOOLKIT_STYLE::NONE},
+    {"title", "title.ss", &DATABASE::title_style, TOOLKIT_STYLE::NONE},
+};
+
+constexpr const char* kIconNames[DATABASE_ICON_COUNT] = {
+    "forw_icon",   "prev_icon",     "yes_icon",      "no_icon",       "quit_icon",
+    "about_icon",  "finish_icon",   "agree_icon",    "disagree_icon", "install_icon",
+    "new_folder_icon", "disk",      "disk-cdrom",    "disk-floppy",   "disk-network",
+    "disk-linux",  "disk-unix",     "disk-mac",      "disk-os2",      "disk-dos",
+    "disk-windows", "parent_folder", "file",         "folder",
+};
+
+// The block's order of the DATABASE style sets (that of database.bin).
+constexpr WM_STYLE_SET DATABASE::*kBlockStyles[] = {
+    &DATABASE::check_box_style,      &DATABASE::progress_bar_style,
+    &DATABASE::progress_bar_script_style, &DATABASE::menu_dropdown_style,
+    &DATABASE::menu_button_style,    &DATABASE::menu_item_style,
+    &DATABASE::menu_alt_item_style,  &DATABASE::text_style,
+    &DATABASE::scrollbar_style,      &DATABASE::text_win_title_style,
+    &DATABASE::text_win_text_style,  &DATABASE::title_style,
+    &DATABASE::options_style,        &DATABASE::grid_style,
+};
+
+// The file's style goes where the table says; the toolkit's button, body
+// and title styles take the scratch style whether or not it read, the
+// tooltip only a style that read.
+void read_style_file(DATABASE& data, CONFIG_FILE& config, WM_STYLE_SET& scratch,
+                     const SKIN_FILE& file) {
+  config.init(file.name, true);
+  if (file.member) {
+    (data.*file.member).read_config(config);
+    return;
+  }
+  const bool read = scratch.read_config(config);
+  init_default_dialog_styles();
+  switch (file.toolkit) {
+    case TOOLKIT_STYLE::BUTTON: set_default_dialog_button_style(scratch); break;
+    case TOOLKIT_STYLE::BODY: set_default_dialog_style(scratch); break;
+    case TOOLKIT_STYLE::TITLE: set_default_dialog_title_style(scratch); break;
+    case TOOLKIT_STYLE::TOOLTIP:
+      if (read) {
+        WM_BUTTON::tooltip_style().copy(scratch);
+        tooltip_style_loaded = 1;
+      }
+      break;
+    case TOOLKIT_STYLE::NONE: break;
+  }
+}
+
+uint16_t read_rate(CONFIG_FILE& config, const FOLDER& skin, const char* key) {
+  int32_t value = 0;
+  if (!config.get_int(skin, key, value)) return 0;
+  return static_cast<uint16_t>(std::clamp<int32_t>(value, 0, UINT16_MAX));
+}
+
+bool is_plain_name(const char* name) {
+  return name && *name && !strchr(name, '/') && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
+}  // namespace
+
+bool load_skin(DATABASE& data, const char* path) {
+  FOLDER skin;
+  if (!path || !skin.set_stored_path(path) || strlen(path) >= sizeof data.skin_path) return false;
+  snprintf(data.skin_path, sizeof data.skin_path, "%s", path);
+
+  // The folder part of the configuration is where each file is read from:
+  // the group's sub-folder.
+  CONFIG_FILE config;
+  WM_STYLE_SET scratch;
+  FOLDER group;
+  const char* entered = "";
+  bool present = false;  // the entered group's sub-folder exists
+  for (const SKIN_FILE& file : kSkinFiles) {
+    if (strcmp(entered, file.group) != 0) {
+      entered = file.group;
+      group = skin;
+      present = make_folder(&group, file.group, false);
+    }
+    if (!present) continue;
+    static_cast<FOLDER&>(config) = group;
+    read_style_file(data, config, scratch, file);
+  }
+
+  FOLDER icons = skin;
+  if (make_folder(&icons, "icons", false)) {
+    for (int i = 0; i < DATABASE_ICON_COUNT; ++i) data.icons[i].load(icons, kIconNames[i]);
+  }
+
+  load_dialog_effects(skin);
+  CONFIG_FILE effects;
+  effects.init("dialog_effects.cfg", true);
+  data.progress_bar_animation_x_rate = read_rate(effects, skin, "progress_bar_animation_x_rate");
+  data.progress_bar_animation_y_rate = read_rate(effects, skin, "progress_bar_animation_y_rate");
+  data.progress_bar_animation_update_rate =
+      read_rate(effects, skin, "progress_bar_animation_update_rate");
+  return true;
+}
+
+bool write_skin(DATABASE& data, DATA_DEVICE* device) {
+  if (!device || !device->write_object(wm_image_cache())) return false;
+  for (WM_STYLE_SET DATABASE::*style : kBlockStyles)
+    if (!device->write_object(data.*style)) return false;
+  for (IMAGE& icon : data.icons)
+    if (!device->write_object(icon)) return false;
+  init_default_dialog_styles();
+  for (WM_STYLE_SET* style : {&default_dialog_style(), &default_dialog_title_style(),
+                              &default_dialog_button_style(), &WM_BUTTON::tooltip_style()})
+    if (!device->write_object(*style)) return false;
+  const DIALOG_EFFECTS& effects = default_dialog_effects();
+  return device->write_u16(static_cast<uint16_t>(effects.flags & dialog_effect::STORED_BITS)) &&
+         device->write_i32(static_cast<int32_t>(effects.open_delay)) &&
+         device->write_i32(static_cast<int32_t>(effects.display_delay)) &&
+         device->write_u8(static_cast<uint8_t>(effects.dragging_alpha)) &&
+         device->write_u16(data.progress_bar_animation_x_rate) &&
+         device->write_u16(data.progress_bar_animation_y_rate) &&
+         device->write_u16(data.progress_bar_animation_update_rate);
+}
+
+bool read_skin(DATABASE& data, DATA_DEVICE* device) {
+  if (!device || !device->read_object(wm_image_cache())) return false;
+  for (WM_STYLE_SET DATABASE::*style : kBlockStyles)
+    if (!device->read_object(data.*style)) return false;
+  for (IMAGE& icon : data.icons)
+    if (!device->read_object(icon)) return false;
+  for (int i = 0; i < 4; ++i) {
+    WM_STYLE_SET scratch;
+    if (!device->read_object(scratch)) return false;
+    switch (i) {
+      case 0: set_default_dialog_style(scratch); break;
+      case 1: set_default_dialog_title_style(scratch); break;
+      case 2: set_default_dialog_button_style(scratch); break;
+      default:
+        WM_BUTTON::tooltip_style().copy(scratch);
+        tooltip_style_loaded = 1;
+    }
+  }
+  // Each effect value takes hold as soon as it has been read.
+  DIALOG_EFFECTS& effects = default_dialog_effects();
+  uint16_t flags = 0;
+  int32_t delay = 0;
+  uint8_t alpha = 0;
+  if (!device->read_u16(flags)) return false;
+  effects.flags = flags;
+  if (!device->read_i32(delay)) return false;
+  effects.open_delay = static_cast<uint32_t>(std::max(delay, 0));
+  if (!device->read_i32(delay)) return false;
+  effects.display_delay = static_cast<uint32_t>(std::max(delay, 0));
+  if (!device->read_u8(alpha)) return false;
+  effects.dragging_alpha = alpha;
+  return device->read_u16(data.progress_bar_animation_x_rate) &&
+         device->read_u16(data.progress_bar_animation_y_rate) &&
+         device->read_u16(data.progress_bar_animation_update_rate);
+}
+
+bool load_packed_skin(DATABASE& data, const char* program_path) {
+  if (!program_path) return false;
+  const PAYLOAD_INFO payload = payload_offset_of(program_path);
+  const char* slash = strrchr(program_path, '/');
+  if (!payload.present || !slash || payload.offset > INT32_MAX - 1) return false;
+  FOLDER folder;
+  const std::string folder_text =
+      slash == program_path ? std::string("/") : std::string(program_path, slash);
+  if (!folder.set_absolute(folder_text.c_str())) return false;
+  const char* name = slash + 1;
+
+  DATA_FILE* file = folder.open_data_file(name, 0);
+  uint8_t order = 0;
+  if (!file || !file->seek(static_cast<int32_t>(payload.offset), false) || !file->read_u8(order)) {
+    if (file) FOLDER::close_data_file(file);
+    return false;
+  }
+  if (order != 0) {
+    // The order byte becomes the swap flag of a file opened afresh.
+    FOLDER::close_data_file(file);
+    file = folder.open_data_file(name, 0, order == 255 ? 1 : order);
+    if (!file || !file->seek(static_cast<int32_t>(payload.offset) + 1, false)) {
+      if (file) FOLDER::close_data_file(file);
+      return false;
+    }
+  }
+  const bool read = read_skin(data, file);
+  FOLDER::close_data_file(file);
+  return read;
+}
+
+int write_packed_skin_file(DATABASE& data, const FOLDER& folder, const char* file_name) {
+  char message[FOLDER_PATH_SIZE + 128];
+  if (!is_plain_name(file_name)) {
+    console_print("Skin not written: the output needs a plain file name.\n");
+    return 1;
+  }
+  if (!load_skin(data, "$APPDATA/kiv")) {
+    console_print("Skin not written: no skin folder \"kiv\" in the application data folder.\n");
+    return 1;
+  }
+  // The block is written under a passing name and takes the real one only
+  // when complete, so an earlier block is never replaced by a broken one.
+  char partial[64];
+  DATA_FILE* file = folder.make_unique_file_name(partial, sizeof partial, ".skin")
+                        ? folder.open_data_file(partial, 1, 255)
+                        : nullptr;
+  const bool opened = file != nullptr;
+  const bool written = opened && write_skin(data, file);
+  const bool closed = opened && FOLDER::close_data_file(file);
+  if (!written || !closed || !rename_file(folder, partial, folder, file_name)) {
+    if (opened) remove_file(folder, partial);
+    snprintf(message, sizeof message, "Skin not written: writing %s failed\n", file_name);
+    console_print(message);
+    return 1;
+  }
+  return 0;
+}
