@@ -12,7 +12,6 @@
 #include "errors.h"
 #include "file_services.h"
 #include "image_cache.h"
-#include "tooltip_style_loaded.h"
 #include "wm_button.h"
 
 namespace {
@@ -87,7 +86,7 @@ void read_style_file(DATABASE& data, CONFIG_FILE& config, WM_STYLE_SET& scratch,
     case TOOLKIT_STYLE::TOOLTIP:
       if (read) {
         WM_BUTTON::tooltip_style().copy(scratch);
-        tooltip_style_loaded = 1;
+        WM_BUTTON::tooltip_style_set = 1;
       }
       break;
     case TOOLKIT_STYLE::NONE: break;
@@ -179,7 +178,7 @@ bool read_skin(DATABASE& data, DATA_DEVICE* device) {
       case 2: set_default_dialog_button_style(scratch); break;
       default:
         WM_BUTTON::tooltip_style().copy(scratch);
-        tooltip_style_loaded = 1;
+        WM_BUTTON::tooltip_style_set = 1;
     }
   }
   // Each effect value takes hold as soon as it has been read.

@@ -76,7 +76,7 @@ TEST_F(SkinLoader, FullSkinFillsStylesIconsEffectsAndRates) {
   EXPECT_STREQ(data.skin_path, "$APP/skin");
   EXPECT_EQ(default_dialog_button_style().fg_colour, 0xFF000001u);
   EXPECT_EQ(WM_BUTTON::tooltip_style().fg_colour, 0xFF000002u);
-  EXPECT_EQ(tooltip_style_loaded, 1);
+  EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
   EXPECT_EQ(data.check_box_style.fg_colour, 0xFF000003u);
   EXPECT_EQ(default_dialog_style().fg_colour, 0xFF000004u);
   EXPECT_EQ(default_dialog_title_style().fg_colour, 0xFF000005u);
@@ -111,7 +111,7 @@ TEST_F(SkinLoader, PartialOrMissingSkins) {
   EXPECT_EQ(data.check_box_style.fg_colour, 0xFF777777u);
   EXPECT_EQ(default_dialog_style().fg_colour, 0xFF0000AAu);
   EXPECT_EQ(WM_BUTTON::tooltip_style().fg_colour, tooltip);
-  EXPECT_EQ(tooltip_style_loaded, toolkit.loaded);
+  EXPECT_EQ(WM_BUTTON::tooltip_style_set, toolkit.loaded);
 }
 
 TEST_F(SkinLoader, BlockRoundTripsByteForByteAndShortBlocksFail) {

@@ -6,7 +6,6 @@
 #include "dialog_effects.h"
 #include "image_cache.h"
 #include "skin_frame.h"
-#include "tooltip_style_loaded.h"
 #include "wm_button.h"
 
 namespace installer_test {
@@ -20,7 +19,7 @@ struct TOOLKIT_DEFAULTS_GUARD {
     WM_BUTTON::tooltip_style().copy(tooltip);
     default_dialog_effects() = effects;
     skin_load_flags = look_up;
-    tooltip_style_loaded = loaded;
+    WM_BUTTON::tooltip_style_set = loaded;
     wm_image_cache().purge();
   }
 
@@ -30,7 +29,7 @@ struct TOOLKIT_DEFAULTS_GUARD {
       button{default_dialog_button_style()}, tooltip{WM_BUTTON::tooltip_style()};
   DIALOG_EFFECTS effects = default_dialog_effects();
   uint8_t look_up = skin_load_flags;
-  uint8_t loaded = tooltip_style_loaded;
+  uint8_t loaded = WM_BUTTON::tooltip_style_set;
 };
 
 }  // namespace installer_test
