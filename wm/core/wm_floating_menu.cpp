@@ -533,8 +533,20 @@ void WM_FLOATING_MENU::focus_row(int32_t row) {
     if (get_item(i) && get_item(i)->is_selectable()) target = i;
   }
   if (target < 0) return;
-  grid->focus_cell(0, target);
+  remove_scroll_arrows();
   grid->scroll_to_row(target);
+  layout();
+  // An arrow must not take the focused row's place: one row further.
+  if (down_item && down_row == target) {
+    remove_scroll_arrows();
+    scroll_by(row_span(first_visible));
+    layout();
+  } else if (up_item && up_row == target) {
+    remove_scroll_arrows();
+    scroll_by(-row_span(target - 1));
+    layout();
+  }
+  if (WM_SCREEN_OBJECT* cell = grid->get_cell(0, target)) cell->set_focus();
 }
 
 void WM_FLOATING_MENU::type_ahead(uint8_t c) {
@@ -556,9 +568,7 @@ void WM_FLOATING_MENU::type_ahead(uint8_t c) {
     const WM_BUTTON* b = get_item(i);
     if (!b || !starts_with_folded(b->get_text(), type_prefix)) continue;
     set_items_selectable(true);
-    remove_scroll_arrows();
     focus_row(i);
-    layout();
     return;
   }
 }
@@ -585,25 +595,13 @@ void WM_FLOATING_MENU::keys() {
       case wm_key::HOME: target = 0; break;
       default: target = item_count - 1; break;
     }
-    remove_scroll_arrows();
     focus_row(target);
-    layout();
   }
   // The focus moved onto an arrow: the row behind it comes into view and
   // takes the focus.
   const WM_SCREEN_OBJECT* f = focus_object;
-  if (f && up_item && f == up_arrow.get()) {
-    const int32_t row = up_row;
-    remove_scroll_arrows();
-    scroll_by(-row_span(row - 1));
-    focus_row(std::max(row - 1, 0));
-    layout();
-  } else if (f && down_item && f == down_arrow.get()) {
-    const int32_t row = down_row;
-    remove_scroll_arrows();
-    scroll_by(row_span(first_visible));
-    focus_row(std::min(row + 1, item_count - 1));
-    layout();
+  if (f && ((up_item && f == up_arrow.get()) || (down_item && f == down_arrow.get()))) {
+    focus_row(f == up_arrow.get() ? up_row : down_row);
   }
   while (const uint8_t c = key_queue.pop()) {
     if (c >= 32) type_ahead(c);

@@ -192,6 +192,106 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   EXPECT_EQ(heard.size(), 1u);
 }
 
+// In a menu longer than the screen the focused item is never the one an
+// arrow covers: the arrow keys, page keys and the ends scroll past them.
+TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
+  WM_MENU* menu = add_menu(10, 10, "Long");
+  WM_FLOATING_MENU* popup = menu->get_popup();
+  for (int i = 0; i < 40; ++i) popup->add_item(("Item " + std::to_string(i)).c_str(), note, 0, 0, false);
+  click_on(menu);
+  ASSERT_TRUE(menu->is_open());
+  input.move_to(300, 200);  // off the arrows, which scroll while the pointer rests on them
+  auto expect_shown = [&](int32_t row, const std::string& what) {
+    EXPECT_EQ(focused_row(popup), row) << what;
+    const WM_SCREEN_OBJECT* f = WM_SCREEN_OBJECT::focus_object;
+    ASSERT_NE(f, nullptr) << what;
+    EXPECT_TRUE(f->visible) << what;
+    EXPECT_GE(f->y, popup->y) << what;
+    EXPECT_LE(f->y + f->height, popup->y + popup->height) << what;
+  };
+  input.key(wm_key::DOWN);
+  frame();
+  expect_shown(0, "first");
+  for (int32_t row = 1; row < 40; ++row) {
+    input.key(wm_key::DOWN);
+    frame();
+    frame();
+    expect_shown(row, "down to " + std::to_string(row));
+  }
+  EXPECT_EQ(popup->get_down_arrow() ? popup->get_down_arrow()->visible : 0, 0);
+  const struct {
+    uint32_t key;
+    int32_t row;
+  } keys[] = {{wm_key::HOME, 0}, {wm_key::PAGE_DOWN, -1}, {wm_key::PAGE_DOWN, -1},
+              {wm_key::UP, -1},  {wm_key::END, 39},       {wm_key::PAGE_UP, -1}};
+  for (const auto& k : keys) {
+    const int32_t before = focused_row(popup);
+    input.key(k.key);
+    frame();
+    frame();
+    if (k.row >= 0) expect_shown(k.row, std::to_string(k.key));
+    else expect_shown(focused_row(popup), std::to_string(k.key));
+    EXPECT_NE(focused_row(popup), before) << k.key;
+  }
+}
+
+// Pop-ups turn to the side with room and are kept on the screen, the
+// top-left corner first; opening twice before a paint lists one pop-up once.
+TEST_F(Menu, PopupsTurnToTheSideWithRoomAndStayOnTheScreen) {
+  const struct {
+    const char* what;
+    int16_t x, y;
+    MENU_DIRECTION direction;
+    int items;
+    const char* text;
+    MENU_DIRECTION turned;
+  } rows[] = {
+      {"room above", 10, 200, MENU_DIRECTION::BELOW, 3, "Item", MENU_DIRECTION::ABOVE},
+      {"room below", 10, 10, MENU_DIRECTION::ABOVE, 3, "Item", MENU_DIRECTION::BELOW},
+      {"no room either way", 10, 100, MENU_DIRECTION::BELOW, 30, "Item", MENU_DIRECTION::BELOW},
+      {"room on the left", 290, 10, MENU_DIRECTION::RIGHT, 3, "Item", MENU_DIRECTION::LEFT},
+      {"room on the right", 10, 10, MENU_DIRECTION::LEFT, 3, "Item", MENU_DIRECTION::RIGHT},
+      {"wider than the screen", 200, 10, MENU_DIRECTION::BELOW, 1,
+       "A very long item text that is much wider than the whole of the screen", MENU_DIRECTION::BELOW},
+  };
+  for (const auto& r : rows) {
+    auto* menu = new WM_MENU(r.x, r.y, static_cast<int16_t>(r.x + 59), static_cast<int16_t>(r.y + 19),
+                             "M", r.direction, &button, &body, &item, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr);
+    root.add_child(menu, false);
+    WM_FLOATING_MENU* popup = menu->get_popup();
+    for (int i = 0; i < r.items; ++i) popup->add_item(r.text, note, 0, 0, false);
+    WM_MENU::menu_clicked(menu, reinterpret_cast<uintptr_t>(menu), 0);
+    WM_MENU::menu_clicked(menu, reinterpret_cast<uintptr_t>(menu), 0);
+    EXPECT_EQ(std::count(WM_SCREEN_OBJECT::overlays().begin(), WM_SCREEN_OBJECT::overlays().end(),
+                         popup),
+              1)
+        << r.what;
+    EXPECT_EQ(menu->direction, r.turned) << r.what;
+    const int32_t px = popup->x, py = popup->y, pw = popup->width, ph = popup->height;
+    EXPECT_GE(px, 0) << r.what;
+    EXPECT_GE(py, 0) << r.what;
+    if (r.items == 1) {
+      EXPECT_GT(pw, 360);
+      EXPECT_EQ(px, 0);
+    } else {
+      EXPECT_LE(px + pw, 360) << r.what;
+    }
+    EXPECT_LE(py + ph, 240) << r.what;
+    switch (r.turned) {
+      case MENU_DIRECTION::ABOVE: EXPECT_EQ(py + ph, r.y) << r.what; break;
+      case MENU_DIRECTION::BELOW:
+        if (r.items < 10) {
+          EXPECT_EQ(py, r.y + 20) << r.what;
+        }
+        break;
+      case MENU_DIRECTION::LEFT: EXPECT_EQ(px + pw, r.x) << r.what; break;
+      case MENU_DIRECTION::RIGHT: EXPECT_EQ(px, r.x + 60) << r.what; break;
+    }
+    delete menu;
+  }
+}
+
 TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   WM_LIST_BOX* three = add_list(10, 10, 120, {"zero", "one", "two"}, 5);
   frame();
@@ -209,6 +309,9 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   WM_LIST_BOX* five = add_list(10, 40, 120, {"a", "b", "c", "d", "e"}, 1);
   five->add_list_item("f", 70, false, true, true);  // row 6, after a separator
   ASSERT_EQ(five->get_count(), 7);
+  WM_BUTTON* more = five->add_list_item("more", 0, true, false, true);  // rows 7 and 8
+  ASSERT_EQ(five->get_count(), 9);
+  EXPECT_EQ(five->get_popup()->find_row(more), 8);
   five->set_selected(5, false);  // the separator: nothing changes
   EXPECT_EQ(five->get_selected(), 1);
   input.move_to(50, 50);
