@@ -685,6 +685,11 @@ int32_t WM_FLOATING_MENU::process() {
   return result;
 }
 
+int32_t WM_FLOATING_MENU::update(bool overlays) {
+  if (remove_request && !overlays) return page_action::REMOVE_OVERLAY;
+  return WM_DIALOG::update(overlays);
+}
+
 bool WM_FLOATING_MENU::hit_test(int16_t px, int16_t py) {
   if (WM_DIALOG::hit_test(px, py)) return true;
   for (int32_t i = 0; i < item_count; ++i) {

@@ -73,6 +73,8 @@ public:
 
   void hide(bool overlays, bool children) override;
   int32_t process() override;
+  // A hidden menu is never processed: a removal it asked for comes here.
+  int32_t update(bool overlays) override;
   bool hit_test(int16_t px, int16_t py) override;
   void set_size(uint16_t w, uint16_t h, bool resize_children) override;
   void set_text(const char* text) override;

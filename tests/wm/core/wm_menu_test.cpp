@@ -183,13 +183,31 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   EXPECT_EQ(heard, std::vector<std::string>{"Cranberry"});
   EXPECT_FALSE(popup->visible);
 
-  click_on(menu);
-  ASSERT_TRUE(menu->is_open());
-  hold(kEscape);
-  for (int i = 0; i < 10; ++i) frame();
-  EXPECT_FALSE(popup->visible);
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(popup));
+  // Escape, and the menu's hot key once the press that opened it has ended,
+  // close without a choice.
+  constexpr uint32_t kHotKey = 0xFFC7;
+  menu->set_hotkey(kHotKey);
+  for (const uint32_t key : {kEscape, kHotKey}) {
+    if (key == kEscape) click_on(menu);
+    else hold(kHotKey);
+    ASSERT_TRUE(menu->is_open()) << key;
+    hold(key);
+    for (int i = 0; i < 10; ++i) frame();
+    EXPECT_FALSE(popup->visible) << key;
+    EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(popup)) << key;
+  }
   EXPECT_EQ(heard.size(), 1u);
+
+  // A free pop-up goes once an item is chosen.
+  auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, false,
+                                         false, nullptr, nullptr, nullptr, nullptr, nullptr);
+  WM_BUTTON* pick = free_menu->add_item("Pick", note, 0, 0, false);
+  root.add_overlay(free_menu, false);
+  frame();
+  click_on(pick);
+  frame();
+  EXPECT_EQ(heard.back(), "Pick");
+  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }
 
 // In a menu longer than the screen the focused item is never the one an
@@ -332,6 +350,25 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   five->select_by_value(70, true);
   EXPECT_EQ(five->get_selected(), 6);
   EXPECT_STREQ(five->get_text(), "f");
+
+  // A list over its own box: the press that opened it chooses nothing.
+  std::vector<std::string> names;
+  std::vector<const char*> texts;
+  for (int i = 0; i < 40; ++i) names.push_back("Row " + std::to_string(i));
+  for (const std::string& n : names) texts.push_back(n.c_str());
+  auto* plain = new WM_LIST_BOX(200, 100, 299, 119, 40, texts.data(), 0, 0xFFFFFFFF, kInk,
+                                0xFF3060C0, 0xFFFFFFFF, true, note_change, 0, 0, nullptr);
+  root.add_child(plain, false);
+  heard.clear();
+  click_at(250, 110);
+  ASSERT_TRUE(plain->is_open());
+  EXPECT_TRUE(plain->get_popup()->hit_test(250, 110));
+  EXPECT_TRUE(heard.empty());
+  click_at(250, 110);
+  frame();
+  EXPECT_FALSE(plain->is_open());
+  EXPECT_NE(plain->get_selected(), 0);
+  EXPECT_EQ(heard, std::vector<std::string>{std::to_string(plain->get_selected())});
 
   WM_LIST_BOX* none = add_list(10, 70, 120, {}, 0);
   frame();
