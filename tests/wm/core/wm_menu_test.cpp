@@ -506,30 +506,6 @@ TEST_F(Menu, GridMakesListBoxCellsAndDeletesRefusedOnes) {
             nullptr);
 }
 
-TEST_F(Menu, PopupsTakeTheDefaultEffectsOfTheirKind) {
-  WM_MENU* menu = add_menu(10, 10, "Menu");
-  WM_LIST_BOX* box = add_list(100, 10, 80, {"a"}, 0);
-  auto* free_menu = new WM_FLOATING_MENU(10, 60, "Free", &body, &body, &button, nullptr, false,
-                                         false, nullptr, nullptr, nullptr, nullptr, nullptr);
-  root.add_overlay(free_menu, false);
-  const struct {
-    const POPUP_EFFECTS& record;
-    const DIALOG_EFFECTS& used;
-    uint32_t words[6];
-  } rows[] = {
-      {default_menu_effects(), menu->get_popup()->effects, {0x60, 100, 200, 224, 15, 0}},
-      {default_list_box_effects(), box->get_popup()->effects, {0x60, 100, 200, 224, 1, 12}},
-      {default_floating_menu_effects(), free_menu->effects, {15, 200, 200, 224, 9, 0}},
-  };
-  for (const auto& r : rows) {
-    const uint32_t got[6] = {r.record.flags, r.record.open_delay, r.record.display_delay,
-                             r.record.dragging_alpha, r.record.extra_1, r.record.extra_2};
-    EXPECT_TRUE(std::equal(got, got + 6, r.words)) << r.words[0];
-    EXPECT_EQ(r.used.flags, r.words[0]);
-    EXPECT_EQ(r.used.open_delay, r.words[1]);
-  }
-}
-
 // A menu bar menu with its sub-menu open and a dropped list box, saved as a
 // picture to look at.
 TEST_F(Menu, PictureOfOpenPopups) {
@@ -555,6 +531,11 @@ TEST_F(Menu, PictureOfOpenPopups) {
     wm_test::paint_table(&root);
   }
   ASSERT_TRUE(popup->visible && recent->get_popup()->visible && list->get_popup()->visible);
+  // Each kind's default effects: menus and lists slide out upward.
+  EXPECT_EQ(popup->effects.flags, default_menu_effects().flags);
+  EXPECT_EQ(list->get_popup()->effects.flags, 0x60u);
+  EXPECT_EQ(default_list_box_effects().extra_2, 12u);
+  EXPECT_EQ(default_floating_menu_effects().flags, 15u);
   EXPECT_EQ(popup->y, file->y + file->height);
   EXPECT_EQ(recent->get_popup()->x, recent->x + recent->width);
   EXPECT_EQ(list->get_popup()->y + list->get_popup()->height, 240);  // kept on the screen
