@@ -17,6 +17,7 @@
 #include "wm_button.h"
 #include "wm_image.h"
 #include "wm_keys.h"
+#include "wm_list_box.h"
 #include "wm_script.h"
 
 namespace {
@@ -331,6 +332,27 @@ WM_IMAGE* WM_GRID::add_image_cell(int32_t column, int32_t row, const char* file_
   auto* picture = new WM_IMAGE(0, 0, u16(w), u16(h), true, callback, word_1, word_2, click_mask);
   picture->load(folder, file_name);
   return adopt(column, row, picture);
+}
+
+WM_LIST_BOX* WM_GRID::add_list_box_cell(int32_t column, int32_t row, int32_t count,
+                                        const char* const* texts, int32_t initial,
+                                        const WM_STYLE_SET* button_style,
+                                        const WM_STYLE_SET* body_style,
+                                        const WM_STYLE_SET* title_style,
+                                        const WM_STYLE_SET* item_style,
+                                        const WM_STYLE_SET* separator_style,
+                                        const WM_STYLE_SET* up_arrow_style,
+                                        const WM_STYLE_SET* down_arrow_style,
+                                        const WM_STYLE_SET* submenu_style,
+                                        LIST_BOX_CALLBACK callback, uintptr_t word_1,
+                                        uintptr_t word_2) {
+  int32_t w = 0, h = 0;
+  get_cell_size(column, row, &w, &h);
+  return adopt(column, row,
+               new WM_LIST_BOX(0, 0, i16(w - 1), i16(h - 1), count, texts, initial, button_style,
+                               body_style, title_style, item_style, separator_style,
+                               up_arrow_style, down_arrow_style, submenu_style, callback, word_1,
+                               word_2, nullptr));
 }
 
 WM_SCRIPT* WM_GRID::add_script_cell(int32_t column, int32_t row, const char* text,

@@ -21,6 +21,8 @@ class FOLDER;
 class WM_BUTTON;
 class WM_IMAGE;
 class WM_SCRIPT;
+class WM_LIST_BOX;
+using LIST_BOX_CALLBACK = int32_t (*)(WM_LIST_BOX* list_box, uintptr_t word_1, uintptr_t word_2);
 
 class WM_GRID : public WM_SCREEN_OBJECT {
 public:
@@ -60,6 +62,16 @@ public:
   WM_IMAGE* add_image_cell(int32_t column, int32_t row, const char* file_name,
                            const FOLDER& folder, WM_CALLBACK callback, uintptr_t word_1,
                            uintptr_t word_2, uint8_t click_mask);
+  // A drop-down list; the arguments after the cell are the list box's.
+  WM_LIST_BOX* add_list_box_cell(int32_t column, int32_t row, int32_t count,
+                                 const char* const* texts, int32_t initial,
+                                 const WM_STYLE_SET* button_style, const WM_STYLE_SET* body_style,
+                                 const WM_STYLE_SET* title_style, const WM_STYLE_SET* item_style,
+                                 const WM_STYLE_SET* separator_style,
+                                 const WM_STYLE_SET* up_arrow_style,
+                                 const WM_STYLE_SET* down_arrow_style,
+                                 const WM_STYLE_SET* submenu_style, LIST_BOX_CALLBACK callback,
+                                 uintptr_t word_1, uintptr_t word_2);
   // A label in the grid style's font with the given colours (null = unset)
   // and label flags.
   WM_SCRIPT* add_script_cell(int32_t column, int32_t row, const char* text,
