@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "clip_scope.h"
 #include "dirty_rectangles.h"
@@ -1078,4 +1079,40 @@ void WM_GRID::draw() {
                 static_cast<uint16_t>(whole_radius));
     border_theme.outline = outline;
   }
+}
+
+// ---- Set-up from overrides -------------------------------------------------------
+
+void WM_GRID::configure(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const SETUP& setup) {
+  WM_STYLE_SET s;
+  if (setup.lines == LINES::BETWEEN_ROWS) s.extended_flags |= SSEF_GRID_TYPE_LINES;
+  if (setup.lines == LINES::AROUND_CELLS) s.extended_flags |= SSEF_GRID_TYPE_CELLS;
+  const uint8_t o = setup.options;
+  s.drawing_flags = 0;
+  if (o & SETUP_OPTION::DARKENED_BACKGROUND) s.drawing_flags |= SSF_DARKENED_BACKGROUND;
+  if (o & SETUP_OPTION::OUTSTANDING_BORDER) s.drawing_flags |= SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER;
+  if (o & SETUP_OPTION::INDENT_BORDER) s.drawing_flags |= SSF_DRAW_BORDER | SSF_INDENT_BORDER;
+  if (o & SETUP_OPTION::DONT_RESIZE_IMAGE) s.drawing_flags |= SSF_DONT_RESIZE_IMAGE;
+  if (o & SETUP_OPTION::FIX_TOP_ROW) s.extended_flags |= SSEF_GRID_FIX_TOP_ROW;
+  if (o & SETUP_OPTION::TWO_TONE) s.extended_flags |= SSEF_GRID_TWO_TONE;
+  if (setup.colour) s.bg_colour = *setup.colour;
+  s.shading_flags = border_flag::ALL_SIDES;
+  if (setup.font_id != 255) s.font_id = setup.font_id;
+  const struct {
+    int16_t from;
+    uint16_t* to;
+  } sizes[] = {{setup.font_x_size, &s.font_x_sz},     {setup.font_y_size, &s.font_y_sz},
+               {setup.border_left, &s.border_left_gap}, {setup.border_right, &s.border_right_gap},
+               {setup.border_top, &s.border_top_gap},   {setup.border_bottom, &s.border_bottom_gap},
+               {setup.cell_left, &s.cell_left_gap},     {setup.cell_right, &s.cell_right_gap},
+               {setup.cell_top, &s.cell_top_gap},       {setup.cell_bottom, &s.cell_bottom_gap}};
+  for (const auto& size : sizes)
+    if (size.from >= 0) *size.to = static_cast<uint16_t>(size.from);
+  for (const auto& [from, to] : {std::pair{setup.x_spacing, &s.x_spacing},
+                                 std::pair{setup.y_spacing, &s.y_spacing},
+                                 std::pair{setup.slider_width, &s.scrollbar_slider_width}})
+    if (from != WM_STYLE_SET::UNSET) *to = from;
+  init(x1, y1, x2, y2, setup.columns, setup.widths, &s, &s);
+  // init has emptied the grid, so there are no rows or bar to lay out again.
+  default_row_height = std::max(setup.row_height, 0);
 }

@@ -145,6 +145,37 @@ public:
   int32_t line_step = 0;  // 0: from the rows
   int32_t page_step = 0;
 
+  // ---- Set-up in one call from a fresh style and a few overrides.
+  enum class LINES : uint8_t { NONE = 0, BETWEEN_ROWS = 1, AROUND_CELLS = 2 };
+  // Bits of SETUP::options.
+  struct SETUP_OPTION {
+    static constexpr uint8_t DARKENED_BACKGROUND = 1;
+    static constexpr uint8_t OUTSTANDING_BORDER = 2;
+    static constexpr uint8_t INDENT_BORDER = 4;
+    static constexpr uint8_t FIX_TOP_ROW = 8;
+    static constexpr uint8_t TWO_TONE = 16;
+    static constexpr uint8_t DONT_RESIZE_IMAGE = 32;
+  };
+  // Negative sizes and gaps, font 255 and spacings of UNSET keep the fresh
+  // style's values; a null colour keeps its background.
+  struct SETUP {
+    int16_t columns = 1;
+    const int16_t* widths = nullptr;  // as the constructor's
+    int32_t row_height = 0;
+    const COLOUR* colour = nullptr;
+    LINES lines = LINES::NONE;
+    uint8_t options = 0;
+    uint16_t slider_width = WM_STYLE_SET::UNSET;
+    uint8_t font_id = 255;
+    int16_t font_x_size = -1, font_y_size = -1;
+    int16_t border_left = -1, border_right = -1, border_top = -1, border_bottom = -1;
+    int16_t cell_left = -1, cell_right = -1, cell_top = -1, cell_bottom = -1;
+    uint16_t x_spacing = WM_STYLE_SET::UNSET, y_spacing = WM_STYLE_SET::UNSET;
+  };
+  // Empties the grid and builds it afresh over the corners, the one style
+  // serving the grid and its scroll bar.
+  void configure(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const SETUP& setup);
+
 private:
   struct DRAWN_ROW {
     int32_t row;  // -1 for an empty row drawn below the last

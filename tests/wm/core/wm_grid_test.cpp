@@ -454,3 +454,45 @@ TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
 }
 
 }  // namespace
+
+TEST_F(Grid, ConfigureBuildsAFreshStyleFromItsOverrides) {
+  using OPTION = WM_GRID::SETUP_OPTION;
+  const COLOUR blue = 0xFF0000FF;
+  const int16_t widths[] = {-30, 1};
+  const uint32_t bordered = static_cast<uint32_t>(get_border_width(1) + 1);  // unset gap, border on
+  const struct {
+    WM_GRID::SETUP setup;
+    // drawing and extended flags, background, border left and top, cell top
+    // gaps, y spacing, the bar's slider length
+    std::vector<uint32_t> style;
+  } rows[] = {
+      {{}, {0, 0, 0xFF000000, 1, 1, 0, 1, 10}},
+      {{2, widths, 12, &blue, WM_GRID::LINES::BETWEEN_ROWS,
+        OPTION::DARKENED_BACKGROUND | OPTION::OUTSTANDING_BORDER | OPTION::FIX_TOP_ROW, 25, 255,
+        -1, -1, 4, -1, -1, -1, -1, -1, 2, -1, WM_STYLE_SET::UNSET, 0},
+       {SSF_DARKENED_BACKGROUND | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+        SSEF_GRID_TYPE_LINES | SSEF_GRID_FIX_TOP_ROW, blue, 4, bordered, 2, 0, 25}},
+      {{1, nullptr, 0, nullptr, WM_GRID::LINES::AROUND_CELLS,
+        OPTION::INDENT_BORDER | OPTION::TWO_TONE | OPTION::DONT_RESIZE_IMAGE},
+       {SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DONT_RESIZE_IMAGE,
+        SSEF_GRID_TYPE_CELLS | SSEF_GRID_TWO_TONE, 0xFF000000, bordered, bordered, 0, 1, 10}},
+  };
+  make(plain_style(), {1});
+  for (const auto& r : rows) {
+    grid->default_row_height = 10;
+    ASSERT_NE(grid->set_cell(0, 3, new CELL), nullptr);
+    grid->configure(10, 20, 109, 69, r.setup);
+    EXPECT_EQ(CELL::alive, 0);  // emptied first
+    EXPECT_EQ(grid->get_row_count(), 0);
+    const WM_STYLE_SET& s = grid->style;
+    EXPECT_EQ((std::vector<uint32_t>{s.drawing_flags, s.extended_flags, s.bg_colour,
+                                     s.border_left_gap, s.border_top_gap, s.cell_top_gap,
+                                     s.y_spacing, grid->scrollbar_style.scrollbar_slider_width}),
+              r.style);
+    EXPECT_EQ(s.shading_flags, border_flag::ALL_SIDES);
+    EXPECT_EQ((std::vector<int32_t>{grid->x, grid->y, grid->width, grid->height,
+                                    grid->default_row_height,
+                                    static_cast<int32_t>(grid->column_widths.size())}),
+              (std::vector<int32_t>{10, 20, 100, 50, r.setup.row_height, r.setup.columns}));
+  }
+}
