@@ -20,6 +20,7 @@
 #include "input.h"
 #include "platform.h"
 #include "private_x_server.h"
+#include "x11_fixture.h"
 #include "test_support.h"
 #include "timing.h"
 #include "window.h"
@@ -256,35 +257,25 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
 
 namespace {
 
-class InputX11 : public ::testing::Test {
+class InputX11 : public private_x::WINDOW_TEST {
 protected:
+  InputX11() : WINDOW_TEST("Input test", 400, 300) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Input test", 400, 300));
-    Window child = 0;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
-                          &child);
-    settle();
+    WINDOW_TEST::SetUp();
+    if (!ready()) return;
     key_queue.set_size(10);
     key_queue.get_last_key();
     mouse.buttons = 0;
     mouse.wheel = 0;
   }
   void TearDown() override {
-    if (!probe) return;
-    for (KeySym held : {XK_Shift_L, XK_Control_L, XK_a}) key(held, false);
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), 1, 1, CurrentTime);
-    settle();
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
+    if (probe) {
+      XTestFakeMotionEvent(probe, DefaultScreen(probe), 1, 1, CurrentTime);
+      settle();
+    }
+    WINDOW_TEST::TearDown();
   }
 
-  // Runs platform frames until the condition holds (or about two seconds).
-  bool pump(const std::function<bool()>& done) { return private_x::pump_frames(probe, done); }
   void settle() {
     XSync(probe, False);
     for (int i = 0; i < 5; ++i) {
@@ -293,26 +284,16 @@ protected:
       usleep(2000);
     }
   }
-  void key(KeySym symbol, bool down) {
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
-  }
   void tap(KeySym symbol) {
     key(symbol, true);
     key(symbol, false);
   }
-  void move(int x, int y) {
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + x, window_y + y, CurrentTime);
-  }
-  void click(unsigned button, bool down) { XTestFakeButtonEvent(probe, button, down, CurrentTime); }
 
   std::string typed() {
     std::string text;
     while (uint8_t c = key_queue.pop()) text += static_cast<char>(c);
     return text;
   }
-
-  Display* probe = nullptr;
-  int window_x = 0, window_y = 0;
 };
 
 }  // namespace
@@ -360,27 +341,27 @@ TEST_F(InputX11, PointerPositionButtonsAndWheel) {
   move(50, 60);
   ASSERT_TRUE(pump([] { return mouse.x == 50 && mouse.y == 60; }));
 
-  click(1, true);
+  button(true, 1);
   ASSERT_TRUE(pump([] { return mouse.buttons == MOUSE::LEFT; }));
-  click(1, false);
+  button(false, 1);
   ASSERT_TRUE(pump([] { return mouse.buttons == 0; }));
 
   // X's middle button is the program's button 3, X's right button its 2.
-  click(2, true);
+  button(true, 2);
   ASSERT_TRUE(pump([] { return mouse.buttons != 0; }));
   EXPECT_EQ(mouse.buttons, MOUSE::MIDDLE);
-  click(2, false);
-  click(3, true);
+  button(false, 2);
+  button(true, 3);
   ASSERT_TRUE(pump([] { return mouse.buttons == MOUSE::RIGHT; }));
-  click(3, false);
+  button(false, 3);
   ASSERT_TRUE(pump([] { return mouse.buttons == 0; }));
 
   for (int i = 0; i < 3; ++i) {
-    click(4, true);
-    click(4, false);
+    button(true, 4);
+    button(false, 4);
   }
-  click(5, true);
-  click(5, false);
+  button(true, 5);
+  button(false, 5);
   settle();
   EXPECT_EQ(mouse.wheel, 2);
   EXPECT_EQ(mouse.buttons, 0u);
@@ -388,8 +369,8 @@ TEST_F(InputX11, PointerPositionButtonsAndWheel) {
 
 TEST_F(InputX11, LeavingTheWindowWhileDraggingReleasesEveryButton) {
   move(20, 20);
-  click(1, true);
-  click(3, true);
+  button(true, 1);
+  button(true, 3);
   ASSERT_TRUE(pump([] { return mouse.buttons == (MOUSE::LEFT | MOUSE::RIGHT); }));
   // The press holds the pointer: motion outside still reaches the window.
   move(-15, 30);
@@ -397,10 +378,10 @@ TEST_F(InputX11, LeavingTheWindowWhileDraggingReleasesEveryButton) {
   EXPECT_EQ(mouse.y, MOUSE::OUTSIDE);
   EXPECT_EQ(mouse.buttons, 0u);
   // A release out there still brings its coordinates as they come.
-  click(3, false);
+  button(false, 3);
   ASSERT_TRUE(pump([] { return mouse.y == 30; }));
   EXPECT_EQ(mouse.x, static_cast<uint16_t>(-15));
-  click(1, false);
+  button(false, 1);
   settle();
   move(10, 10);
   ASSERT_TRUE(pump([] { return mouse.x == 10; }));

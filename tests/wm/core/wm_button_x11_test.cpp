@@ -5,22 +5,16 @@
 // frame as the page action.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "input.h"
-#include "platform.h"
-#include "private_x_server.h"
 #include "timing.h"
-#include "window.h"
 #include "wm_button.h"
 #include "wm_page_manager.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -51,20 +45,12 @@ void create_page(WM_PAGE_MANAGER* manager) {
   manager->current_root()->add_child(page_button, false);
 }
 
-class ButtonX11 : public ::testing::Test {
+class ButtonX11 : public wm_test::PointerX11 {
 protected:
+  ButtonX11() : PointerX11("Button test", 400, 300) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Button test", 400, 300));
-    private_x::pump_frames(probe, [] { return false; }, 5);
-    key_queue.get_last_key();
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
-    Window child;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &origin_x,
-                          &origin_y, &child);
+    PointerX11::SetUp();
+    if (!ready()) return;
     // The repeats run across the clock's wrap.
     fake_ms = 0xFFFFFF00u;
     set_clock(fake_clock);
@@ -72,31 +58,22 @@ protected:
   void TearDown() override {
     manager.reset();
     set_clock(nullptr);
-    if (!probe) return;
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, XK_h), False, CurrentTime);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
+    PointerX11::TearDown();
   }
 
-  void move(int wx, int wy) {
-    XTestFakeMotionEvent(probe, -1, origin_x + wx, origin_y + wy, CurrentTime);
-    ASSERT_TRUE(private_x::pump_frames(probe, [&] { return mouse.x == wx && mouse.y == wy; }));
+  void pointer(int wx, int wy) {
+    move(wx, wy);
+    ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
   }
   void left(bool down) {
-    XTestFakeButtonEvent(probe, 1, down, CurrentTime);
-    ASSERT_TRUE(
-        private_x::pump_frames(probe, [&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
+    button(down);
+    ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
   }
   void hot_key(bool down) {
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, XK_h), down, CurrentTime);
-    ASSERT_TRUE(private_x::pump_frames(probe, [&] { return is_key_down(XK_h) == down; }));
+    key(XK_h, down);
+    ASSERT_TRUE(pump([&] { return is_key_down(XK_h) == down; }));
   }
 
-  Display* probe = nullptr;
-  int origin_x = 0, origin_y = 0;
   std::unique_ptr<WM_PAGE_MANAGER> manager;
 };
 
@@ -135,8 +112,8 @@ TEST_F(ButtonX11, StatesEventsAndPageActions) {
     while (steps >> step) {
       trace += step + " ";
       switch (step[0]) {
-        case 'i': ASSERT_NO_FATAL_FAILURE(move(150, 120)); break;
-        case 'o': ASSERT_NO_FATAL_FAILURE(move(350, 250)); break;
+        case 'i': ASSERT_NO_FATAL_FAILURE(pointer(150, 120)); break;
+        case 'o': ASSERT_NO_FATAL_FAILURE(pointer(350, 250)); break;
         case 'p': ASSERT_NO_FATAL_FAILURE(left(true)); break;
         case 'r': ASSERT_NO_FATAL_FAILURE(left(false)); break;
         case 'k': ASSERT_NO_FATAL_FAILURE(hot_key(true)); break;

@@ -4,27 +4,18 @@
 // reports the chosen value.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "dirty_rectangles.h"
-#include "font.h"
-#include "input.h"
-#include "platform.h"
-#include "private_x_server.h"
-#include "screen.h"
 #include "timing.h"
-#include "window.h"
 #include "wm_grid.h"
 #include "wm_list_box.h"
 #include "wm_manager.h"
 #include "wm_menu.h"
 #include "wm_test_fonts.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -61,74 +52,40 @@ WM_STYLE_SET style_of(COLOUR background, uint32_t drawing_flags) {
   return s;
 }
 
-class MenuX11 : public ::testing::Test {
+class MenuX11 : public wm_test::PointerX11 {
 protected:
+  MenuX11() : PointerX11("Menu test", 400, 300) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(wm_test::load_test_font());
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Menu test", 400, 300));
-    Window child = 0;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
-                          &child);
+    PointerX11::SetUp();
+    if (!ready()) return;
     set_clock(fake_clock);
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
     WM_SCREEN_OBJECT::focus_object = nullptr;
-    dirty_rectangles().clear();
     heard.clear();
-    private_x::pump_frames(probe, [] { return false; }, 5);
-    key_queue.get_last_key();
+    // One toolkit frame 20 ms after the last.
+    frame = [this] {
+      fake_now += 20;
+      WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(fake_now));
+      for (int tick = 0; tick < 2; ++tick) {
+        root.update(false);
+        root.update(true);
+      }
+      root.process();
+      wm_test::paint_table(&root);
+    };
   }
   void TearDown() override {
     root.destroy_children(true, 0, true);
     set_clock(nullptr);
-    if (!probe) return;
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
-    FONT::shutdown();
+    PointerX11::TearDown();
   }
-  // One toolkit frame 20 ms after the last.
-  void frame() {
-    fake_now += 20;
-    WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(fake_now));
-    for (int tick = 0; tick < 2; ++tick) {
-      root.update(false);
-      root.update(true);
-    }
-    root.process();
-    wm_test::paint_table(&root);
-  }
-  // Platform frames, each followed by a toolkit frame, until done.
-  bool frames_until(const std::function<bool()>& done) {
-    return private_x::pump_frames(probe, [&] {
-      frame();
-      return done();
-    });
-  }
-  void move_to(WM_SCREEN_OBJECT* o) {
-    const int px = o->x + o->width / 2, py = o->y + o->height / 2;
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + px, window_y + py, CurrentTime);
-    ASSERT_TRUE(frames_until([&] { return mouse.x == px && mouse.y == py; }));
-  }
+  // A click or a key, then three toolkit frames.
   void click() {
-    XTestFakeButtonEvent(probe, 1, True, CurrentTime);
-    ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+    ASSERT_NO_FATAL_FAILURE(press());
+    ASSERT_NO_FATAL_FAILURE(release());
     for (int i = 0; i < 3; ++i) frame();
   }
   void tap(KeySym symbol) {
-    const KeyCode code = XKeysymToKeycode(probe, symbol);
-    XTestFakeKeyEvent(probe, code, True, CurrentTime);
-    ASSERT_TRUE(frames_until([&] { return is_key_down(static_cast<uint32_t>(symbol)); }));
-    XTestFakeKeyEvent(probe, code, False, CurrentTime);
-    ASSERT_TRUE(frames_until([&] { return !is_key_down(static_cast<uint32_t>(symbol)); }));
+    ASSERT_NO_FATAL_FAILURE(PointerX11::tap(symbol));
     for (int i = 0; i < 3; ++i) frame();
   }
   WM_MENU* add_menu(int16_t mx, const char* text) {
@@ -139,8 +96,6 @@ protected:
     return menu;
   }
 
-  Display* probe = nullptr;
-  int window_x = 0, window_y = 0;
   WM_MANAGER root;
   WM_STYLE_SET button = style_of(0xFFD8D8D8, SSF_DRAW_BORDER);
   WM_STYLE_SET body = style_of(0xFFF0F0E0, SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER);

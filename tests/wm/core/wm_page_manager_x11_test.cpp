@@ -3,20 +3,13 @@
 // moves the focus through the page's selectable objects.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <functional>
 #include <memory>
 
-#include "errors.h"
-#include "input.h"
-#include "platform.h"
-#include "private_x_server.h"
-#include "window.h"
 #include "wm_page_manager.h"
 #include "wm_test_objects.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -27,37 +20,14 @@ void create_page(WM_PAGE_MANAGER* manager) {
   wm_test::add_tab_order_boxes(manager->current_root());
 }
 
-class PageManagerX11 : public ::testing::Test {
+class PageManagerX11 : public wm_test::PointerX11 {
 protected:
-  void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Page manager test", 400, 300));
-    pump([] { return false; }, 5);
-    key_queue.get_last_key();
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
-  }
+  PageManagerX11() : PointerX11("Page manager test", 400, 300) {}
   void TearDown() override {
     manager.reset();
-    if (!probe) return;
-    key(XK_Shift_L, false);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
+    PointerX11::TearDown();
   }
 
-  // Runs platform frames until the condition holds or the turns run out.
-  bool pump(const std::function<bool()>& done, int turns = 400) {
-    return private_x::pump_frames(probe, done, turns);
-  }
-  void key(KeySym symbol, bool down) {
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
-  }
-
-  Display* probe = nullptr;
   std::unique_ptr<WM_PAGE_MANAGER> manager;
 };
 

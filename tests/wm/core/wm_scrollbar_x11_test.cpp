@@ -4,24 +4,11 @@
 // notches and page keys step it within its range.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <functional>
-#include <memory>
-
-#include "dirty_rectangles.h"
-#include "input.h"
-#include "memory_device.h"
-#include "picture_compare.h"
-#include "platform.h"
-#include "private_x_server.h"
-#include "screen.h"
-#include "test_support.h"
 #include "timing.h"
-#include "window.h"
 #include "wm_scrollbar.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -31,38 +18,17 @@ namespace {
 uint64_t fake_now = 5000;
 uint64_t fake_clock() { return fake_now; }
 
-class ScrollbarX11 : public ::testing::Test {
+class ScrollbarX11 : public wm_test::PointerX11 {
 protected:
+  ScrollbarX11() : PointerX11("Scroll bar test", 400, 300) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Scroll bar test", 400, 300));
-    Window child = 0;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &window_x, &window_y,
-                          &child);
-    set_clock(fake_clock);
-    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
-    dirty_rectangles().clear();
+    PointerX11::SetUp();
+    if (ready()) set_clock(fake_clock);
   }
   void TearDown() override {
     set_clock(nullptr);
-    if (!probe) return;
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
+    PointerX11::TearDown();
   }
-  void move(int x, int y) {
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), window_x + x, window_y + y, CurrentTime);
-  }
-  void button(bool down) { XTestFakeButtonEvent(probe, 1, down, CurrentTime); }
-  bool pump(const std::function<bool()>& done) { return private_x::pump_frames(probe, done); }
-
-  Display* probe = nullptr;
-  int window_x = 0, window_y = 0;
 };
 
 }  // namespace
@@ -79,52 +45,44 @@ TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
                    scrollbar_look::DEFAULT, &colours[0], &colours[1], &colours[2], &colours[3],
                    true, nullptr, 0, 0);
   bar.line_step = 2;
-  auto frame_until = [&](const std::function<bool()>& done) {
-    return pump([&] {
-      bar.process();
-      return done();
-    });
-  };
+  frame = [&] { bar.process(); };
 
   // Press inside the slider (at the top, 40..79), drag it down by 30.
   move(108, 50);
-  ASSERT_TRUE(frame_until([] { return mouse.x == 108 && mouse.y == 50; }));
+  ASSERT_TRUE(frames_until([] { return mouse.x == 108 && mouse.y == 50; }));
   button(true);
-  ASSERT_TRUE(frame_until([] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
+  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 120);
   move(108, 80);
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 90; }))
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 90; }))
       << value.get_int(PARAMETER::VALUE);
   move(108, 290);  // far past the bottom end
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
   button(false);
-  ASSERT_TRUE(frame_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
 
   // Hold the more button (the top one): a step at once, one after 500 ms,
   // then one every 60 ms.
   move(108, 25);
-  ASSERT_TRUE(frame_until([] { return mouse.y == 25; }));
+  ASSERT_TRUE(frames_until([] { return mouse.y == 25; }));
   button(true);
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 2; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 2; }));
   fake_now += 499;
-  frame_until([] { return true; });
+  frames_until([] { return true; });
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 2);
   fake_now += 1;
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 4; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 4; }));
   fake_now += 60;
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 6; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 6; }));
 
   // The picture of the held bar, for a person to look at.
   bar.draw();
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/scrollbar_x11.png",
-                                       png.text()));
+  save_screen("scrollbar_x11.png");
 
   button(false);
-  ASSERT_TRUE(frame_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
   fake_now += 600;
-  frame_until([] { return true; });
+  frames_until([] { return true; });
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 6);
 
   // A click on the track below the slider pages down; the wheel over the
@@ -132,21 +90,21 @@ TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
   bar.page_step = 50;
   move(108, 197);
   button(true);
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
   button(false);
-  ASSERT_TRUE(frame_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
   for (int notch = 0; notch < 3; ++notch) {
-    XTestFakeButtonEvent(probe, 4, True, CurrentTime);
-    XTestFakeButtonEvent(probe, 4, False, CurrentTime);
+    button(true, 4);
+    button(false, 4);
   }
-  ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) == 3; }));
+  ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 3; }));
   bar.selectable = 1;
   bar.set_focus();
   for (KeySym k : {XK_Page_Up, XK_Page_Up, XK_Page_Up}) {
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, k), True, CurrentTime);
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, k), False, CurrentTime);
+    key(k, true);
+    key(k, false);
     const int32_t before = value.get_int(PARAMETER::VALUE);
-    ASSERT_TRUE(frame_until([&] { return value.get_int(PARAMETER::VALUE) != before; }));
+    ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) != before; }));
   }
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 120);
 }

@@ -40,7 +40,7 @@ class ConfirmX11 : public wm_test::PointerX11 {
 protected:
   void SetUp() override {
     PointerX11::SetUp();
-    if (!probe) return;
+    if (!ready()) return;
     root.width = 640;
     root.height = 480;
     set_command_runner(record_command);
@@ -62,9 +62,6 @@ protected:
     while (!WM_SCREEN_OBJECT::overlays().empty())
       root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
     PointerX11::TearDown();
-  }
-  void click(const WM_SCREEN_OBJECT* target) {
-    click_at(target->x + target->width / 2, target->y + target->height / 2);
   }
   // Shows the dialog as an overlay until its effect has ended.
   void open(WM_DIALOG* dialog) {

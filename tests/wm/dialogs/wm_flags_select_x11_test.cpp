@@ -30,7 +30,7 @@ class FlagsSelectX11 : public wm_test::PointerX11 {
 protected:
   void SetUp() override {
     PointerX11::SetUp();
-    if (!probe) return;
+    if (!ready()) return;
     frame = [this] {
       clock += 400;
       WM_SCREEN_OBJECT::set_frame_clock(clock);
@@ -45,7 +45,6 @@ protected:
       root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
     PointerX11::TearDown();
   }
-  void click(const WM_SCREEN_OBJECT* o) { click_at(o->x + o->width / 2, o->y + o->height / 2); }
 
   uint32_t clock = 10000;
   WM_SCREEN_OBJECT root{true, nullptr, 0, 0};

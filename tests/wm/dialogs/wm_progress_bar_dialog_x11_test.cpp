@@ -11,12 +11,8 @@
 
 #include <memory>
 
-#include "memory_device.h"
-#include "picture_compare.h"
-#include "private_x_server.h"
-#include "test_support.h"
 #include "wm_page_manager.h"
-#include "wm_test_fonts.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -25,13 +21,12 @@ namespace {
 
 constexpr COLOUR kDesk = 0xFF305070, kBody = 0xFF808080, kBar = 0xFF00C000, kOther = 0xFFC00000;
 
-class ProgressDialogX11 : public ::testing::Test {
+class ProgressDialogX11 : public wm_test::PointerX11 {
 protected:
+  ProgressDialogX11() : PointerX11("Progress dialog test", 300, 200) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    ASSERT_TRUE(wm_test::load_test_font());
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Progress dialog test", 300, 200));
+    PointerX11::SetUp();
+    if (!ready()) return;
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
     manager->current_root()->add_child(new wm_test::BOX(0, 0, 300, 200, kDesk), false);
     manager->redraw_screen_now(0);
@@ -41,11 +36,7 @@ protected:
   }
   void TearDown() override {
     manager.reset();
-    if (!probe) return;
-    FONT::shutdown();
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
+    PointerX11::TearDown();
   }
   // What the window shows at (x, y), as 0xRRGGBB.
   uint32_t shown(int x, int y) {
@@ -62,7 +53,6 @@ protected:
                                                     immediate, nullptr);
   }
 
-  Display* probe = nullptr;
   std::unique_ptr<WM_PAGE_MANAGER> manager;
   WM_STYLE_SET body;
   DIALOG_EFFECTS effects;
@@ -111,10 +101,7 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
   manager->current_root()->add_child(plain, false);
   dialog->set_value(25, true);
   manager->redraw_screen_now(0);
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(
-      test_support::picture_output_folder() + "/progress_dialog_x11.png", png.text()));
+  save_screen("progress_dialog_x11.png");
   manager->current_root()->remove_overlay(dialog, true, false);
 }
 

@@ -20,7 +20,6 @@
 #include "input.h"
 #include "picture_compare.h"
 #include "platform.h"
-#include "private_x_server.h"
 #include "window.h"
 #include "wm_button.h"
 #include "wm_page_manager.h"
@@ -29,6 +28,7 @@
 #include "wm_text_edit.h"
 #include "wm_text_edit_box.h"
 #include "wm_text_edit_dialog.h"
+#include "wm_x11_fixture.h"
 
 namespace {
 
@@ -76,44 +76,22 @@ void create_page(WM_PAGE_MANAGER* manager) {
   manager->current_root()->add_child(field, false);
 }
 
-class TextEditX11 : public ::testing::Test {
+class TextEditX11 : public wm_test::PointerX11 {
 protected:
+  TextEditX11() : PointerX11("Text entry test", 400, 300) {}
   void SetUp() override {
-    probe = XOpenDisplay(nullptr);
-    if (!probe) GTEST_SKIP() << "no X display";
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(probe, &event, &error, &major, &minor)) GTEST_SKIP() << "no XTEST";
-    ASSERT_TRUE(wm_test::load_test_font());
-    ASSERT_TRUE(private_x::open_focused_window(probe, "Text entry test", 400, 300));
-    pump([] { return false; }, 5);
-    key_queue.get_last_key();
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the real key map
+    PointerX11::SetUp();
+    if (!ready()) return;
     use_onscreen_keyboard = 0;
-    Window child;
-    XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &origin_x, &origin_y,
-                          &child);
     page = PAGE();
     heard.clear();
   }
   void TearDown() override {
     manager.reset();
     field = nullptr;
-    if (!probe) return;
-    for (KeySym k : {XK_Shift_L, XK_Control_L, XK_Return}) key(k, false);
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-    close_window(ALL_SCREENS);
-    set_idle_wait(50);
-    XCloseDisplay(probe);
-    FONT::shutdown();
+    PointerX11::TearDown();
   }
 
-  bool pump(const std::function<bool()>& done, int turns = 400) {
-    return private_x::pump_frames(probe, done, turns);
-  }
-  void key(KeySym symbol, bool down) {
-    XTestFakeKeyEvent(probe, XKeysymToKeycode(probe, symbol), down, CurrentTime);
-  }
   void build_page() {
     manager.reset();
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
@@ -135,21 +113,21 @@ protected:
     if (release) key(symbol, false);
     ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol && is_key_down(symbol) != release; }))
         << name;
-    frame();
+    page_frame();
     for (KeySym m : mods)
       if (m != NoSymbol) key(m, false);
     ASSERT_TRUE(pump([] { return !is_key_down(XK_Shift_L) && !is_key_down(XK_Control_L); }));
   }
-  void frame() { manager->frame(true); }
-  void move(int wx, int wy) {
-    XTestFakeMotionEvent(probe, -1, origin_x + wx, origin_y + wy, CurrentTime);
+  void page_frame() { manager->frame(true); }
+  void pointer(int wx, int wy) {
+    move(wx, wy);
     ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
-    frame();
+    page_frame();
   }
   void left(bool down) {
-    XTestFakeButtonEvent(probe, 1, down, CurrentTime);
+    button(down);
     ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
-    frame();
+    page_frame();
   }
   // "text|caret|anchor-end" of the field ("" for no selection), spaces
   // shown as "_" and line feeds as "/".
@@ -180,11 +158,11 @@ protected:
         const int at = field->x + field->left_gap + offset +
                        get_screen_image()->get_text_width(255, 65535, -1, field->get_text(),
                                                           static_cast<uint32_t>(index));
-        ASSERT_NO_FATAL_FAILURE(move(at, field->y + field->height / 2));
+        ASSERT_NO_FATAL_FAILURE(pointer(at, field->y + field->height / 2));
       } else if (step == "down" || step == "up") {
         ASSERT_NO_FATAL_FAILURE(left(step == "down"));
       } else if (step == ".") {
-        frame();
+        page_frame();
       } else if (step == "^") {
         ASSERT_NO_FATAL_FAILURE(build_page());
       } else if (step.rfind("k:", 0) == 0) {
@@ -200,7 +178,7 @@ protected:
       } else if (step == "Return-") {
         key(XK_Return, false);
         ASSERT_TRUE(pump([] { return !is_key_down(XK_Return); }));
-        frame();
+        page_frame();
       } else if (step[0] == '=') {
         EXPECT_EQ(state(), step.substr(1)) << trace;
       } else if (step[0] == '#') {
@@ -211,8 +189,6 @@ protected:
     }
   }
 
-  Display* probe = nullptr;
-  int origin_x = 0, origin_y = 0;
   std::unique_ptr<WM_PAGE_MANAGER> manager;
 };
 
@@ -373,7 +349,7 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
   page.text = "";
   page.notify = true;
   ASSERT_NO_FATAL_FAILURE(build_page());
-  frame();  // the box lays out its lines when drawn
+  page_frame();  // the box lays out its lines when drawn
   run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5|");
   const auto* box = static_cast<WM_TEXT_EDIT_BOX*>(field);
   ASSERT_EQ(box->lines().size(), 2u);
@@ -383,11 +359,11 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
     auto* dialog = new WM_TEXT_EDIT_DIALOG(-1, -1, true, on_dialog, 7, nullptr, nullptr, "Name", 20);
     manager->current_root()->add_overlay(dialog, false);
     ASSERT_TRUE(pump([&] {
-      frame();
+      page_frame();
       return !dialog->is_moving();
     }));
     WM_TEXT_EDIT* entry = dialog->entry;
-    ASSERT_NO_FATAL_FAILURE(move(entry->x + 5, entry->y + 5));
+    ASSERT_NO_FATAL_FAILURE(pointer(entry->x + 5, entry->y + 5));
     run_script("down up");
     ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, entry);
     field = entry;  // the steps check the dialog's field
@@ -402,7 +378,7 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
       FOLDER::close_data_file(file);
     }
     WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
-    ASSERT_NO_FATAL_FAILURE(move(button->x + button->width / 2, button->y + button->height / 2));
+    ASSERT_NO_FATAL_FAILURE(pointer(button->x + button->width / 2, button->y + button->height / 2));
     run_script("down up");
     EXPECT_EQ(dialog_answers, 1);
     EXPECT_EQ(dialog_text, ok ? "name/7/1" : "name/7/0");
