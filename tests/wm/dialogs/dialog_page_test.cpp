@@ -1,0 +1,238 @@
+// The dialogs and text widgets together on one headless page, in a skin
+// this test writes: a progress bar in colours and one from skin frames, a
+// scrolled text window with a selection, a confirmation dialog and the
+// about box, saved as "dialog_page.png" for a person to look at. The checks
+// are what a user sees, not a golden picture.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "input_driver.h"
+#include "memory_device.h"
+#include "picture_compare.h"
+#include "wm_about.h"
+#include "wm_button.h"
+#include "wm_confirm.h"
+#include "wm_progress_bar.h"
+#include "wm_scrollbar.h"
+#include "wm_test_fonts.h"
+#include "wm_text_win.h"
+
+namespace {
+
+using wm_test::pixel;
+
+constexpr int16_t kWidth = 900, kHeight = 540;
+constexpr COLOUR kDesk = 0xFF28323C, kTrack = 0xFF404850, kFill = 0xFF20B040, kEmpty = 0xFF182028,
+                 kInk = 0xFFF0F0F0, kSkinFull = 0xFFE09020, kSkinEmpty = 0xFF303848,
+                 kPaper = 0xFFF4F4EC, kText = 0xFF102040;
+
+// Where the fill and the empty part of a bar run along its rows: the first
+// and last pixel of each colour on the row that shows most of both.
+struct BAR_RUNS {
+  int fill_first = -1, fill_last = -1, empty_first = -1, empty_last = -1;
+};
+BAR_RUNS runs_of(const WM_SCREEN_OBJECT& bar, COLOUR fill, COLOUR empty) {
+  BAR_RUNS best;
+  int best_count = -1;
+  for (int py = bar.y; py < bar.y + bar.height; ++py) {
+    BAR_RUNS r;
+    int count = 0;
+    for (int px = bar.x; px < bar.x + bar.width; ++px) {
+      const COLOUR c = pixel(static_cast<int16_t>(px), static_cast<int16_t>(py));
+      if (c == fill) {
+        if (r.fill_first < 0) r.fill_first = px;
+        r.fill_last = px;
+        ++count;
+      } else if (c == empty) {
+        if (r.empty_first < 0) r.empty_first = px;
+        r.empty_last = px;
+        ++count;
+      }
+    }
+    if (count > best_count) {
+      best = r;
+      best_count = count;
+    }
+  }
+  return best;
+}
+
+// The share of the rectangle's pixels that have the colour.
+double share_of(COLOUR c, int x1, int y1, int x2, int y2) {
+  int hits = 0, all = 0;
+  for (int py = y1; py <= y2; ++py)
+    for (int px = x1; px <= x2; ++px, ++all)
+      if (pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)) == c) ++hits;
+  return all ? static_cast<double>(hits) / all : 0.0;
+}
+
+class DialogPage : public wm_test::TextSkinTest {
+protected:
+  DialogPage() : TextSkinTest("dialog_page_test", kWidth, kHeight) {}
+  void TearDown() override {
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+    root.destroy_children(true, 0, true);
+    TextSkinTest::TearDown();
+  }
+  // The skin's bar pictures: a rimmed track, solid empty and full parts.
+  void make_skin() {
+    IMAGE back(8, 8);
+    const COLOUR rim = 0xFF101418, inside = 0xFF586070;
+    back.fill_rect_solid(0, 0, 7, 7, &rim);
+    back.fill_rect_solid(1, 1, 6, 6, &inside);
+    save_png("pb_bg.png", back);
+    save_solid_png("pb_empty.png", kSkinEmpty);
+    save_solid_png("pb_full.png", kSkinFull);
+  }
+  // Toolkit frames with a fast effects clock until no overlay moves.
+  void settle() {
+    for (int turn = 0; turn < 50; ++turn) {
+      clock += 400;
+      WM_SCREEN_OBJECT::set_frame_clock(clock);
+      root.process();
+      root.update(true);
+      {
+        DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(),
+                                             RECT{0, 0, kWidth - 1, kHeight - 1});
+        root.paint();
+        root.paint_overlays();
+      }
+      bool moving = false;
+      for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays())
+        moving = moving || static_cast<WM_DIALOG*>(o)->is_moving();
+      if (!moving) return;
+    }
+    ADD_FAILURE() << "the dialogs never came to rest";
+  }
+
+  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
+  uint32_t clock = 10000;
+  test_support::INPUT_DRIVER input;
+};
+
+TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
+  ASSERT_NO_FATAL_FAILURE(make_skin());
+  root.width = kWidth;
+  root.height = kHeight;
+  root.add_child(new wm_test::BOX(0, 0, kWidth, kHeight, kDesk), false);
+
+  // A bar in colours at 40 % and one from the skin's frames at 70 %.
+  auto* coloured = new WM_PROGRESS_BAR(20, 20, 360, 28, "Files", 100, &kTrack, &kInk, &kFill, 0,
+                                       255, 65535, 65535, 4, 4, 3, 3);
+  coloured->empty_colour = kEmpty;
+  coloured->text_colour = kInk;
+  coloured->value = 40;
+  auto* skinned = new WM_PROGRESS_BAR(20, 60, 360, 28, nullptr, 200, &kTrack, &kInk, &kFill, 0,
+                                      255, 65535, 65535, 4, 4, 3, 3);
+  ASSERT_TRUE(skinned->set_skin(skin, "pb", nullptr));
+  skinned->text_colour = COLOUR_INVISIBLE;
+  skinned->value = 140;
+  root.add_child(coloured, false);
+  root.add_child(skinned, false);
+
+  // Thirty lines, scrolled back five rows, with a drag over two rows.
+  const COLOUR bar_colours[3] = {0xFF5070B0, 0xFFD8D8D8, 0xFF202020};
+  auto* win = new WM_TEXT_WIN(20, 110, 379, 519, 2, 100, 16, &bar_colours[0], &bar_colours[1],
+                              &bar_colours[2], true, true, nullptr, 0, 0);
+  win->background_colour = kPaper;
+  for (int i = 1; i <= 30; ++i)
+    win->add_text(("Line " + std::to_string(i) + " of the licence text").c_str(), nullptr, &kText,
+                  false, true);
+  root.add_child(win, false);
+  ASSERT_NE(win->scrollbar, nullptr);
+  win->scroll.set_int(PARAMETER::VALUE, 5);
+  const RECT area = win->text_area();
+  const int32_t rows = win->get_visible_rows();
+  const int32_t row_h = area.height() / rows;
+  ASSERT_GE(rows, 6);
+  const int sel_y1 = area.y1 + row_h * 2 + row_h / 2, sel_y2 = area.y1 + row_h * 3 + row_h / 2;
+  input.move_to(area.x1 + 2, sel_y1);
+  input.press(1);
+  win->process();
+  input.move_to(area.x1 + 120, sel_y2);
+  win->process();
+  input.release(1);
+  win->process();
+  ASSERT_TRUE(win->has_selection());
+
+  // A two-button confirmation with a message, and the about box.
+  DIALOG_EFFECTS at_once;
+  at_once.flags = 0;
+  const WM_CONFIRM::BUTTON_ACTION retry{WM_CONFIRM::close_on_click, 0, 1},
+      skip{WM_CONFIRM::close_on_click, 0, 0};
+  auto* confirm = new WM_CONFIRM(440, 170, "Copy error", "Retry", "Skip", true, retry, skip, 420,
+                                 20, false, 100, &at_once);
+  ASSERT_NE(confirm->message_window, nullptr);
+  confirm->message_window->add_text("The file could not be copied.", nullptr, nullptr, true, true);
+  root.add_overlay(confirm, false);
+  auto* about = new WM_ABOUT(420, 205, 440, 315);
+  root.add_overlay(about, false);
+  ASSERT_NO_FATAL_FAILURE(settle());
+
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/dialog_page.png",
+                                       png.text()));
+
+  // Each bar's fill ends where its value puts it along the track.
+  const struct {
+    const WM_PROGRESS_BAR* bar;
+    COLOUR fill, empty;
+    double fraction;
+  } bars[] = {{coloured, kFill, kEmpty, 0.4}, {skinned, kSkinFull, kSkinEmpty, 0.7}};
+  for (const auto& b : bars) {
+    const BAR_RUNS r = runs_of(*b.bar, b.fill, b.empty);
+    SCOPED_TRACE(b.fraction);
+    ASSERT_GE(r.fill_first, b.bar->x);
+    ASSERT_GT(r.empty_last, r.fill_last);
+    EXPECT_LT(r.fill_last, r.empty_first);
+    const double track = r.empty_last - r.fill_first + 1;
+    EXPECT_NEAR((r.fill_last - r.fill_first + 1) / track, b.fraction, 0.02);
+  }
+
+  // The selected rows show a band of the text colour; the rows around them
+  // show paper with a little ink.
+  const int band_x2 = area.x1 + 100;
+  EXPECT_GT(share_of(kText, area.x1 + 2, sel_y1 - row_h / 4, band_x2, sel_y1 + row_h / 4), 0.5);
+  EXPECT_GT(share_of(kText, area.x1 + 2, sel_y2 - row_h / 4, band_x2, sel_y2 + row_h / 4), 0.5);
+  for (int unselected : {sel_y1 - row_h, sel_y2 + row_h}) {
+    EXPECT_LT(share_of(kText, area.x1 + 2, unselected - row_h / 4, band_x2, unselected + row_h / 4),
+              0.3);
+    EXPECT_GT(share_of(kPaper, area.x1 + 2, unselected - row_h / 4, band_x2,
+                       unselected + row_h / 4),
+              0.5);
+  }
+  // The scroll bar sits beside the rows, its slider off the bottom end.
+  const WM_SCROLLBAR& bar = *win->scrollbar;
+  EXPECT_GT(bar.x, area.x2);
+  EXPECT_LT(bar.get_slider_start() + bar.get_slider_extent(), bar.y + bar.height - 1);
+
+  // The dialogs lie where they were put, their buttons inside them, and
+  // neither covers the other.
+  for (const WM_DIALOG* d : {static_cast<const WM_DIALOG*>(confirm), static_cast<const WM_DIALOG*>(about)}) {
+    EXPECT_LE(d->x + d->width, kWidth);
+    EXPECT_LE(d->y + d->height, kHeight);
+  }
+  EXPECT_LE(confirm->y + confirm->height, about->y);
+  for (const WM_BUTTON* b : {confirm->first_button, confirm->second_button, about->close_button}) {
+    ASSERT_NE(b, nullptr);
+    const WM_DIALOG* d = b == about->close_button ? static_cast<const WM_DIALOG*>(about) : confirm;
+    EXPECT_GE(b->x, d->x);
+    EXPECT_LE(b->x + b->width, d->x + d->width);
+    EXPECT_LE(b->y + b->height, d->y + d->height);
+  }
+  EXPECT_LT(confirm->first_button->x + confirm->first_button->width, confirm->second_button->x);
+  // The message and the about text show ink on their windows.
+  const COLOUR message_paper = pixel(static_cast<int16_t>(confirm->message_window->x + 3),
+                                     static_cast<int16_t>(confirm->message_window->y + 3));
+  const RECT message = confirm->message_window->text_area();
+  EXPECT_LT(share_of(message_paper, message.x1, message.y1, message.x2, message.y2), 0.99);
+  EXPECT_NE(pixels_of(*about->text_window), std::vector<COLOUR>(about->text_window->width *
+                                                                    about->text_window->height,
+                                                                about->text_window->background_colour));
+}
+
+}  // namespace
