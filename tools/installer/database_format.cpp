@@ -5,14 +5,11 @@
 // that carries it. Counts and lengths are checked against what the device
 // still holds before anything is made for them.
 #include <cstring>
-#include <initializer_list>
 
 #include "database.h"
-#include "default_dialog_styles.h"
-#include "dialog_effects.h"
+#include "database_look.h"
 #include "image_cache.h"
 #include "skin_frame.h"
-#include "wm_button.h"
 
 namespace {
 
@@ -23,17 +20,6 @@ constexpr int64_t kMinFile = 3 * 4 + 1 + 2 * 4 + 1 + 4;
 constexpr int64_t kMinShortcut = 1 + 3 * 4 + 1 + 6 * 4;
 constexpr int64_t kMinLanguage = (1 + 5 + 23 + 9 + 14 + 4) * 4 + 2;  // without installation strings
 constexpr int64_t kMinClient = 1 + 1 + FOLDER_PATH_SIZE + 4 + 4 + 1;
-
-// The stored order of the style sets differs from the member order.
-constexpr WM_STYLE_SET DATABASE::*kStyleOrder[] = {
-    &DATABASE::check_box_style,      &DATABASE::progress_bar_style,
-    &DATABASE::progress_bar_script_style, &DATABASE::menu_dropdown_style,
-    &DATABASE::menu_button_style,    &DATABASE::menu_item_style,
-    &DATABASE::menu_alt_item_style,  &DATABASE::text_style,
-    &DATABASE::scrollbar_style,      &DATABASE::text_win_title_style,
-    &DATABASE::text_win_text_style,  &DATABASE::title_style,
-    &DATABASE::options_style,        &DATABASE::grid_style,
-};
 
 // Field-by-field transfers in one direction; every call returns false at
 // the first failed transfer.
@@ -225,50 +211,6 @@ bool write_client(WRITER& out, DATABASE_INSTALLER_CLIENT& client) {
          out.object(client.destname) && out.u8(client.compress_data);
 }
 
-// The toolkit's four default styles, in stored order.
-WM_STYLE_SET* toolkit_styles(int index) {
-  init_default_dialog_styles();
-  switch (index) {
-    case 0: return &default_dialog_style();
-    case 1: return &default_dialog_title_style();
-    case 2: return &default_dialog_button_style();
-    default: return &WM_BUTTON::tooltip_style();
-  }
-}
-
-bool read_toolkit_styles(READER& in) {
-  for (int i = 0; i < 4; ++i) {
-    WM_STYLE_SET style;
-    if (!in.object(style)) return false;
-    switch (i) {
-      case 0: set_default_dialog_style(style); break;
-      case 1: set_default_dialog_title_style(style); break;
-      case 2: set_default_dialog_button_style(style); break;
-      default:
-        WM_BUTTON::tooltip_style().copy(style);
-        WM_BUTTON::tooltip_style_set = 1;
-    }
-  }
-  return true;
-}
-
-// Each value goes into the toolkit's effects as soon as it is read.
-bool read_dialog_effects(READER& in) {
-  DIALOG_EFFECTS& effects = default_dialog_effects();
-  uint16_t flags = 0;
-  int32_t delay = 0;
-  uint8_t alpha = 0;
-  if (!in.u16(flags)) return false;
-  effects.flags = flags;
-  if (!in.i32(delay)) return false;
-  effects.open_delay = delay < 0 ? 0 : static_cast<uint32_t>(delay);
-  if (!in.i32(delay)) return false;
-  effects.display_delay = delay < 0 ? 0 : static_cast<uint32_t>(delay);
-  if (!in.u8(alpha)) return false;
-  effects.dragging_alpha = alpha;
-  return true;
-}
-
 }  // namespace
 
 bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
@@ -312,18 +254,8 @@ bool DATABASE::read_stream(DATA_DEVICE* device) {
                   !in.text(patch.system_dest_path_from_inst_loc) || !in.u8(patch.do_check)))
     return false;
 
-  for (WM_STYLE_SET DATABASE::*style : kStyleOrder)
-    if (!in.object(this->*style)) return false;
-  for (IMAGE& icon : icons)
-    if (!in.object(icon)) return false;
-  if (!read_toolkit_styles(in)) return false;
-  if (v >= 4 && !read_dialog_effects(in)) return false;
-  if (v >= 5 && (!in.u16(progress_bar_animation_x_rate) ||
-                 !in.u16(progress_bar_animation_y_rate) ||
-                 !in.u16(progress_bar_animation_update_rate)))
-    return false;
-  if (!in.text(application.version) || !in.i32(application.build_number) ||
-      !in.text(application.app_string))
+  if (!read_database_look(*this, device, v) || !in.text(application.version) ||
+      !in.i32(application.build_number) || !in.text(application.app_string))
     return false;
   if (v >= 8 && !in.i32(time_stamp)) return false;
   if (v >= 9 && (!in.i16(check_desktop_size.width) || !in.i16(check_desktop_size.height)))
@@ -377,19 +309,7 @@ bool DATABASE::write_stream(DATA_DEVICE* device) {
       !out.text(log.system_dest_path_from_inst_loc) || !out.text(patch.dest_path_from_inst_loc) ||
       !out.text(patch.system_dest_path_from_inst_loc) || !out.u8(patch.do_check))
     return false;
-  for (WM_STYLE_SET DATABASE::*style : kStyleOrder)
-    if (!out.object(this->*style)) return false;
-  for (IMAGE& icon : icons)
-    if (!out.object(icon)) return false;
-  for (int i = 0; i < 4; ++i)
-    if (!out.object(*toolkit_styles(i))) return false;
-  const DIALOG_EFFECTS& effects = default_dialog_effects();
-  if (!out.u16(static_cast<uint16_t>(effects.flags & dialog_effect::STORED_BITS)) ||
-      !out.i32(static_cast<int32_t>(effects.open_delay)) ||
-      !out.i32(static_cast<int32_t>(effects.display_delay)) ||
-      !out.u8(static_cast<uint8_t>(effects.dragging_alpha)) ||
-      !out.u16(progress_bar_animation_x_rate) || !out.u16(progress_bar_animation_y_rate) ||
-      !out.u16(progress_bar_animation_update_rate) || !out.text(application.version) ||
+  if (!write_database_look(*this, device) || !out.text(application.version) ||
       !out.i32(application.build_number) || !out.text(application.app_string) ||
       !out.i32(time_stamp) || !out.i16(check_desktop_size.width) ||
       !out.i16(check_desktop_size.height) || !out.count(installations.size()))

@@ -96,8 +96,12 @@ bool DATABASE::load_package(const char* name) {
       remove_file(temporary, file);
     }
   }
-  // Opened afresh, so that nothing of the data read stays pending in it.
+  // Opened afresh, so that nothing of the data read stays pending in it;
+  // the files opened from now on take the buffer size the data asks for
+  // (the default one after a failed read).
   package.reset();
+  DATA_FILE::set_default_buffer_size(
+      static_cast<int32_t>(std::min<uint32_t>(file_cache_sz, INT32_MAX)));
   if (!open() || !read) return false;
 
   uint32_t files = 0;

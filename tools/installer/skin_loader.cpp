@@ -7,6 +7,7 @@
 
 #include "config_file.h"
 #include "data_file.h"
+#include "database_look.h"
 #include "default_dialog_styles.h"
 #include "dialog_effects.h"
 #include "errors.h"
@@ -54,17 +55,6 @@ constexpr const char* kIconNames[DATABASE_ICON_COUNT] = {
     "new_folder_icon", "disk",      "disk-cdrom",    "disk-floppy",   "disk-network",
     "disk-linux",  "disk-unix",     "disk-mac",      "disk-os2",      "disk-dos",
     "disk-windows", "parent_folder", "file",         "folder",
-};
-
-// The block's order of the DATABASE style sets (that of database.bin).
-constexpr WM_STYLE_SET DATABASE::*kBlockStyles[] = {
-    &DATABASE::check_box_style,      &DATABASE::progress_bar_style,
-    &DATABASE::progress_bar_script_style, &DATABASE::menu_dropdown_style,
-    &DATABASE::menu_button_style,    &DATABASE::menu_item_style,
-    &DATABASE::menu_alt_item_style,  &DATABASE::text_style,
-    &DATABASE::scrollbar_style,      &DATABASE::text_win_title_style,
-    &DATABASE::text_win_text_style,  &DATABASE::title_style,
-    &DATABASE::options_style,        &DATABASE::grid_style,
 };
 
 // The file's style goes where the table says; the toolkit's button, body
@@ -144,59 +134,11 @@ bool load_skin(DATABASE& data, const char* path) {
 }
 
 bool write_skin(DATABASE& data, DATA_DEVICE* device) {
-  if (!device || !device->write_object(wm_image_cache())) return false;
-  for (WM_STYLE_SET DATABASE::*style : kBlockStyles)
-    if (!device->write_object(data.*style)) return false;
-  for (IMAGE& icon : data.icons)
-    if (!device->write_object(icon)) return false;
-  init_default_dialog_styles();
-  for (WM_STYLE_SET* style : {&default_dialog_style(), &default_dialog_title_style(),
-                              &default_dialog_button_style(), &WM_BUTTON::tooltip_style()})
-    if (!device->write_object(*style)) return false;
-  const DIALOG_EFFECTS& effects = default_dialog_effects();
-  return device->write_u16(static_cast<uint16_t>(effects.flags & dialog_effect::STORED_BITS)) &&
-         device->write_i32(static_cast<int32_t>(effects.open_delay)) &&
-         device->write_i32(static_cast<int32_t>(effects.display_delay)) &&
-         device->write_u8(static_cast<uint8_t>(effects.dragging_alpha)) &&
-         device->write_u16(data.progress_bar_animation_x_rate) &&
-         device->write_u16(data.progress_bar_animation_y_rate) &&
-         device->write_u16(data.progress_bar_animation_update_rate);
+  return device && device->write_object(wm_image_cache()) && write_database_look(data, device);
 }
 
 bool read_skin(DATABASE& data, DATA_DEVICE* device) {
-  if (!device || !device->read_object(wm_image_cache())) return false;
-  for (WM_STYLE_SET DATABASE::*style : kBlockStyles)
-    if (!device->read_object(data.*style)) return false;
-  for (IMAGE& icon : data.icons)
-    if (!device->read_object(icon)) return false;
-  for (int i = 0; i < 4; ++i) {
-    WM_STYLE_SET scratch;
-    if (!device->read_object(scratch)) return false;
-    switch (i) {
-      case 0: set_default_dialog_style(scratch); break;
-      case 1: set_default_dialog_title_style(scratch); break;
-      case 2: set_default_dialog_button_style(scratch); break;
-      default:
-        WM_BUTTON::tooltip_style().copy(scratch);
-        WM_BUTTON::tooltip_style_set = 1;
-    }
-  }
-  // Each effect value takes hold as soon as it has been read.
-  DIALOG_EFFECTS& effects = default_dialog_effects();
-  uint16_t flags = 0;
-  int32_t delay = 0;
-  uint8_t alpha = 0;
-  if (!device->read_u16(flags)) return false;
-  effects.flags = flags;
-  if (!device->read_i32(delay)) return false;
-  effects.open_delay = static_cast<uint32_t>(std::max(delay, 0));
-  if (!device->read_i32(delay)) return false;
-  effects.display_delay = static_cast<uint32_t>(std::max(delay, 0));
-  if (!device->read_u8(alpha)) return false;
-  effects.dragging_alpha = alpha;
-  return device->read_u16(data.progress_bar_animation_x_rate) &&
-         device->read_u16(data.progress_bar_animation_y_rate) &&
-         device->read_u16(data.progress_bar_animation_update_rate);
+  return device && device->read_object(wm_image_cache()) && read_database_look(data, device);
 }
 
 bool load_packed_skin(DATABASE& data, const char* program_path) {

@@ -14,6 +14,7 @@
 #include "memory_device.h"
 #include "skin_frame.h"
 #include "test_support.h"
+#include "toolkit_defaults_guard.h"
 #include "wm_button.h"
 
 namespace {
@@ -31,27 +32,9 @@ std::string stored(WM_STYLE_SET& style) {
 class DatabaseTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    init_default_dialog_styles();
-    body = default_dialog_style();
-    title = default_dialog_title_style();
-    button = default_dialog_button_style();
-    tooltip = WM_BUTTON::tooltip_style();
-    effects = default_dialog_effects();
-    flags = skin_load_flags;
-    loaded = WM_BUTTON::tooltip_style_set;
     DATABASE::platform_name_of = [](uint8_t code) { return code == 1 ? "linux" : ""; };
   }
-  void TearDown() override {
-    set_default_dialog_style(body);
-    set_default_dialog_title_style(title);
-    set_default_dialog_button_style(button);
-    WM_BUTTON::tooltip_style().copy(tooltip);
-    default_dialog_effects() = effects;
-    skin_load_flags = flags;
-    WM_BUTTON::tooltip_style_set = loaded;
-    wm_image_cache().purge();
-    DATABASE::platform_name_of = saved_platform_name;
-  }
+  void TearDown() override { DATABASE::platform_name_of = saved_platform_name; }
 
   static std::string write(DATABASE& data) {
     MEMORY_DEVICE device;
@@ -63,9 +46,7 @@ protected:
     return data.get_from_data_device(&device);
   }
 
-  WM_STYLE_SET body, title, button, tooltip;
-  DIALOG_EFFECTS effects;
-  uint8_t flags = 0, loaded = 0;
+  installer_test::TOOLKIT_DEFAULTS_GUARD toolkit;
   const char* (*saved_platform_name)(uint8_t) = DATABASE::platform_name_of;
 };
 

@@ -35,6 +35,7 @@ protected:
     data.pack_folder = work;
   }
   void TearDown() override {
+    DATA_FILE::set_default_buffer_size(buffer_size);
     data.package.reset();
     FONT::shutdown();
     set_system_root_override(nullptr);
@@ -74,6 +75,7 @@ protected:
   }
 
   installer_test::TOOLKIT_DEFAULTS_GUARD toolkit;
+  const int32_t buffer_size = DATA_FILE::get_default_buffer_size();
   FOLDER system_fonts;
   DATABASE data;
 };
@@ -81,6 +83,7 @@ protected:
 TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
   DATABASE source;
   fill(source);
+  source.file_cache_sz = 65536;
   const std::string bytes = stored(source);
   make_package(&bytes, {"DejaVuSans.ttf", "DejaVuSerif.ttf"});
 
@@ -89,6 +92,8 @@ TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
   ASSERT_EQ(data.installations.size(), 2u);
   EXPECT_EQ(data.total_file_count, 15);
   EXPECT_STREQ(data.install_folder, "$ROOT0/apps");
+  // Data files opened from now on buffer as much as the data asks.
+  EXPECT_EQ(DATA_FILE::get_default_buffer_size(), 65536);
   EXPECT_EQ(data.installations[0].has_menu_shortcut, 1);
   EXPECT_EQ(data.installations[0].has_desktop_shortcut, 0);
   // A menu shortcut for big-endian machines sets nothing here.
@@ -109,6 +114,14 @@ TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
   ASSERT_TRUE(copy.load_index());
   EXPECT_EQ(copy.installations.size(), 2u);
   EXPECT_EQ(test_support::read_file(scratch.file("work/installer.idx")), stored(copy));
+
+  // A size past the largest buffer (or past 31 bits) takes the largest.
+  source.file_cache_sz = 0x80000000u;
+  const std::string huge = stored(source);
+  ASSERT_EQ(remove(scratch.file("work/installer.pkg").c_str()), 0);
+  make_package(&huge, {});
+  ASSERT_TRUE(data.load_package("installer.pkg"));
+  EXPECT_EQ(DATA_FILE::get_default_buffer_size(), DATA_FILE::MAX_BUFFER_SIZE);
 }
 
 // Every failure is false; the package stays open once it was opened, and a
@@ -128,7 +141,9 @@ TEST_F(PackageLoading, FailuresAreReportedAndKeepThePackageRule) {
   const std::string cut = bytes.substr(0, bytes.size() - 10);
   ASSERT_EQ(remove(scratch.file("work/installer.pkg").c_str()), 0);
   make_package(&cut, {"DejaVuSans.ttf"});
+  DATA_FILE::set_default_buffer_size(4096);
   EXPECT_FALSE(data.load_package("installer.pkg"));
+  EXPECT_EQ(DATA_FILE::get_default_buffer_size(), 1048576);  // the cleared model's
   EXPECT_NE(data.package, nullptr);
   EXPECT_TRUE(data.installations.empty());
   EXPECT_EQ(FONT::get(10), nullptr);

@@ -1,0 +1,17 @@
+#pragma once
+// The installer's look as database.bin and the packed skin block both
+// carry it, field for field: the 14 style sets, the 24 icons, the toolkit's
+// four default styles, the dialog effects and the progress-bar rates.
+#include <cstdint>
+
+#include "data_device.h"
+#include "database.h"
+
+// Reading installs the toolkit's styles and each effect value as soon as it
+// has been read, so a failed read keeps what came before the failing
+// field. Streams older than version 4 carry no effects, older than 5 no
+// rates.
+bool read_database_look(DATABASE& data, DATA_DEVICE* device,
+                        uint8_t version = DATABASE::STORED_VERSION);
+// Always the full layout, with the toolkit's current styles and effects.
+bool write_database_look(DATABASE& data, DATA_DEVICE* device);
