@@ -4,7 +4,12 @@
 
 #include <string>
 
+#include "data_file.h"
+#include "database.h"
 #include "file_services.h"
+#include "package.h"
+#include "package_data_file.h"
+#include "package_test_support.h"
 #include "test_support.h"
 
 namespace {
@@ -55,6 +60,45 @@ TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
     SCOPED_TRACE(row.arguments[0]);
     const test_support::RunResult result = run(row.arguments);
     EXPECT_EQ(result.exit_code, row.exit_code);
+    EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+  }
+}
+
+// Where the program looks for its data: -x names the folder ("$..." as it
+// is, "/..." absolute); data that is found needs the window next, which
+// cannot open without a display, while damaged or missing data ends with
+// the message of its own.
+class InstallerData : public package_test_support::PackageScratchTest {};
+
+TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
+  {
+    PACKAGE package(work, "installer.pkg", true, 0, false, false);
+    ASSERT_TRUE(package.is_open());
+    DATABASE data;
+    DATA_FILE* stored = package.open_file("database.bin", 1, 255);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_TRUE(data.put_to_data_device(stored));
+    ASSERT_TRUE(FOLDER::close_data_file(stored));
+  }
+  const std::string damaged = scratch.file("damaged-setup");
+  // Splash flag 0, then a chunk size of 0.
+  ASSERT_TRUE(test_support::write_file(
+      damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
+  ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
+
+  struct ROW {
+    std::vector<std::string> argv;
+    std::string printed;
+  } rows[] = {
+      {{kProgram, "-x", scratch.file("work/installer.xml")}, "window could not be opened"},
+      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, "window could not be opened"},
+      {{kProgram, "-x", scratch.file("installer.xml")}, "No installation data found!"},
+      {{damaged}, "No installation data found!"},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.argv.back());
+    const test_support::RunResult result = test_support::run_program(row.argv, {"DISPLAY="});
+    EXPECT_EQ(result.exit_code, 255);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
   }
 }

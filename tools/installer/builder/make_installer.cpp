@@ -218,7 +218,7 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work) {
   DATA_FILE* stored = package.open_file("database.bin", 1, 255);
   if (!stored) fail("cannot store database.bin");
   const bool written = data.put_to_data_device(stored);
-  if (!FOLDER::close_data_file(reinterpret_cast<DATA_FILE*&>(stored)) || !written)
+  if (!FOLDER::close_data_file(stored) || !written)
     fail("cannot write database.bin");
   if (!package.flush()) fail("cannot finish installer.pkg");
 }

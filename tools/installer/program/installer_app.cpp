@@ -57,8 +57,9 @@ bool argument_path(const char* argument, FOLDER& folder, std::string& name) {
   if (text[0] != '$' && text[0] != '/') text = "$HERE/" + text;
   const size_t slash = text.rfind('/');
   name = slash == std::string::npos ? text : text.substr(slash + 1);
-  std::string folder_text = slash == std::string::npos ? text : text.substr(0, slash);
-  if (folder_text.empty()) folder_text = "/";
+  // "/name" lies in the root folder.
+  const std::string folder_text =
+      slash == std::string::npos ? text : text.substr(0, slash == 0 ? 1 : slash);
   return folder_text[0] == '/' ? folder.set_absolute(folder_text.c_str())
                                : folder.set_stored_path(folder_text.c_str());
 }
