@@ -1,0 +1,106 @@
+// The installer program as a process: the bare program carries no data,
+// and the console modes print and end as callers expect.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data_file.h"
+#include "database.h"
+#include "file_services.h"
+#include "package.h"
+#include "package_data_file.h"
+#include "package_test_support.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string kProgram = TEST_BIN_DIR "/../tools/installer/setup";
+
+test_support::RunResult run(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {kProgram};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  // No display: a console mode must not need one.
+  return test_support::run_program(argv, {"DISPLAY="});
+}
+
+TEST(InstallerProgram, TheBareProgramCarriesNoPayload) {
+  const PAYLOAD_INFO info = payload_offset_of(kProgram.c_str());
+  EXPECT_FALSE(info.present);
+  EXPECT_EQ(info.offset, test_support::read_file(kProgram).size());
+}
+
+TEST(InstallerProgram, HelpPrintsTheUsageAndSucceeds) {
+  const test_support::RunResult result = run({"-p", "linux", "-h", "-d", "never=read"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out,
+            "Usage:\n\t" + kProgram +
+                " [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] "
+                "[-d filename1=filename2]\n\n"
+                "\t-h\t- Show help\n\t-a\t- Automatic mode (non interactive)\n"
+                "\t-v\t- Be verbose\n\t-s\t- Generate skin\n\t-x\t- XML File\n"
+                "\t-p\t- Platform filter\n\t-d\t- Diff files (used for patching)\n\n"
+                "\t-f\t- Force either 32bit or 64bit install\n\n");
+}
+
+TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
+  struct ROW {
+    std::vector<std::string> arguments;
+    int exit_code;
+    std::string printed;  // a part of standard output
+  } rows[] = {
+      {{"-f"}, 255, "0042:\nUnrecognised command line option: -f"},
+      {{"-v", "-h"}, 0, "$TEMP => "},
+      {{"-v", "-h"}, 0, "$APPDATA => "},
+      {{"-d", "old.xml=new.xml"}, 255, "(-d) is not available"},
+      {{"-a"}, 255, "(-a) is not available"},
+      {{"-x"}, 255, "0041:\nNo argument for command line option: -x"},
+      {{"-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.arguments[0]);
+    const test_support::RunResult result = run(row.arguments);
+    EXPECT_EQ(result.exit_code, row.exit_code);
+    EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+  }
+}
+
+// Where the program looks for its data: -x names the folder ("$..." as it
+// is, "/..." absolute); data that is found needs the window next, which
+// cannot open without a display, while damaged or missing data ends with
+// the message of its own.
+class InstallerData : public package_test_support::PackageScratchTest {};
+
+TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
+  {
+    PACKAGE package(work, "installer.pkg", true, 0, false, false);
+    ASSERT_TRUE(package.is_open());
+    DATABASE data;
+    DATA_FILE* stored = package.open_file("database.bin", 1, 255);
+    ASSERT_NE(stored, nullptr);
+    EXPECT_TRUE(data.put_to_data_device(stored));
+    ASSERT_TRUE(FOLDER::close_data_file(stored));
+  }
+  const std::string damaged = scratch.file("damaged-setup");
+  // Splash flag 0, then a chunk size of 0.
+  ASSERT_TRUE(test_support::write_file(
+      damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
+  ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
+
+  struct ROW {
+    std::vector<std::string> argv;
+    std::string printed;
+  } rows[] = {
+      {{kProgram, "-x", scratch.file("work/installer.xml")}, "window could not be opened"},
+      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, "window could not be opened"},
+      {{kProgram, "-x", scratch.file("installer.xml")}, "No installation data found!"},
+      {{damaged}, "No installation data found!"},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.argv.back());
+    const test_support::RunResult result = test_support::run_program(row.argv, {"DISPLAY="});
+    EXPECT_EQ(result.exit_code, 255);
+    EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "file_services.h"
+#include "image_cache.h"
+#include "memory_device.h"
+#include "package.h"
+#include "package_test_support.h"
+#include "payload.h"
+
+namespace {
+
+using package_test_support::pattern;
+
+// Records what the unpacker reports.
+struct OBSERVER : PAYLOAD_OBSERVER {
+  void header_read(PAYLOAD_SPLASH* splash, uint32_t size) override {
+    chunk_size = size;
+    if (splash) title = splash->title.get_text() ? splash->title.get_text() : "";
+  }
+  void progress(int32_t percent) override { percents.push_back(percent); }
+  uint32_t chunk_size = 0;
+  std::string title = "(none)";
+  std::vector<int32_t> percents;
+};
+
+std::string big_endian(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+std::string deflated(const std::string& bytes) {
+  uLongf size = compressBound(bytes.size());
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+            reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 6);
+  out.resize(size);
+  return out;
+}
+
+// A payload without splash record, chunks as given (stored as they are).
+std::string payload(uint32_t chunk_size, bool compressed, const std::vector<std::string>& chunks) {
+  std::string out(1, '\0');
+  out += big_endian(chunk_size) + std::string(1, compressed ? 1 : 0);
+  for (const std::string& chunk : chunks) out += big_endian(chunk.size()) + chunk;
+  return out;
+}
+
+class UnpackPayload : public package_test_support::PackageScratchTest {
+protected:
+  void SetUp() override {
+    PackageScratchTest::SetUp();
+    ASSERT_EQ(mkdir(scratch.file("out").c_str(), 0700), 0);
+    ASSERT_TRUE(out.set_absolute(scratch.file("out").c_str()));
+  }
+  void TearDown() override {
+    wm_image_cache().clear_all();
+    PackageScratchTest::TearDown();
+  }
+
+  // installer.pkg in work holding two files of different sizes (varied
+  // enough to be more than runs, alike enough to deflate below a chunk).
+  std::string make_package() {
+    std::string varied;
+    for (int i = 0; i < 100; ++i) varied += pattern(700, 1);
+    test_support::write_file(scratch.file("work/a.bin"), varied);
+    test_support::write_file(scratch.file("work/b.txt"), std::string(30000, 'b'));
+    {
+      PACKAGE package(work, "installer.pkg", true, 4096, false, false);
+      EXPECT_TRUE(package.is_open());
+      EXPECT_TRUE(package.add_file(work, "a.bin"));
+      EXPECT_TRUE(package.add_file(work, "b.txt"));
+    }
+    return test_support::read_file(scratch.file("work/installer.pkg"));
+  }
+
+  // The program file: the ELF magic's first byte, some image bytes, then
+  // the payload; unpacked into out.
+  bool unpack(const std::string& payload_bytes, OBSERVER* observer = nullptr) {
+    const std::string image = "\x7F" "ELF" + std::string(60, 'x');
+    test_support::write_file(scratch.file("work/setup"), image + payload_bytes);
+    return unpack_payload_file(work, "setup", static_cast<uint32_t>(image.size()), out,
+                               "installer.pkg", observer);
+  }
+  std::string unpacked() { return test_support::read_file(scratch.file("out/installer.pkg")); }
+
+  FOLDER out;
+};
+
+TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
+  const std::string package = make_package();
+  struct ROW {
+    bool splash;
+    bool compressed;
+    int32_t empty_chunk_at;
+  } rows[] = {{false, true, -1}, {false, false, 1}, {true, true, 2}, {true, false, -1}};
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.splash << row.compressed << row.empty_chunk_at);
+    PAYLOAD_SPLASH splash;
+    splash.image.create(20, 10);
+    splash.title.set("Demo set-up");
+    PAYLOAD_OPTIONS options;
+    options.chunk_size = 8192;
+    options.compressed = row.compressed;
+    options.empty_chunk_at = row.empty_chunk_at;
+    options.splash = row.splash ? &splash : nullptr;
+    test_support::MEMORY_DEVICE device;
+    device.swap = 1;
+    ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
+
+    OBSERVER observer;
+    ASSERT_TRUE(unpack(device.text(), &observer));
+    EXPECT_EQ(unpacked(), package);
+    EXPECT_EQ(observer.chunk_size, 8192u);
+    EXPECT_EQ(observer.title, row.splash ? "Demo set-up" : "(none)");
+    // One report per chunk, the empty one included; never 100.
+    const size_t pieces = (package.size() - 1 + 8191) / 8192;
+    EXPECT_EQ(observer.percents.size(), pieces + (row.empty_chunk_at >= 0 ? 1 : 0));
+    EXPECT_TRUE(std::is_sorted(observer.percents.begin(), observer.percents.end()));
+    EXPECT_LT(observer.percents.back(), 100);
+    EXPECT_GT(observer.percents.back(), 90);
+  }
+}
+
+TEST_F(UnpackPayload, IntegersAreBigEndianAndTheOrderByteLeadsThePackage) {
+  make_package();
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 1000;
+  options.compressed = false;
+  test_support::MEMORY_DEVICE device;
+  device.swap = 1;
+  ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
+  const std::string bytes = device.text();
+  EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\0", 6));
+  EXPECT_EQ(bytes.substr(6, 4), std::string("\0\0\x03\xE8", 4));  // first chunk's length
+  ASSERT_TRUE(unpack(bytes));
+  const std::string result = unpacked();
+  EXPECT_EQ(result[0], '\0');
+  EXPECT_EQ(result.substr(1, 1000), bytes.substr(10, 1000));
+}
+
+TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
+  const std::string full(1000, 'f');
+  const std::string half(500, 'h');
+  const std::string good_tail = big_endian(4) + "tail";
+  std::string huge_length = payload(1000, false, {full});
+  huge_length.replace(6, 4, big_endian(0x7FFFFFF0));
+  std::string corrupt = payload(1000, true, {deflated(full)});
+  corrupt[12] ^= 0x55;
+  struct ROW {
+    const char* what;
+    std::string bytes;
+  } rows[] = {
+      {"chunk size 0", payload(0, false, {"abc"})},
+      {"chunk size above the limit", payload(52428801, false, {"abc"})},
+      {"chunk longer than the chunk size", payload(4, false, {"abcde"})},
+      {"chunk longer than what remains", huge_length},
+      {"chunk cut short", payload(1000, false, {full}).substr(0, 600)},
+      {"length field cut short", payload(1000, false, {full}) + std::string(2, '\0')},
+      {"chunk that does not inflate", corrupt},
+      {"chunk that inflates beyond a piece", payload(1000, true, {deflated(full + "x")})},
+      {"piece after a short one", payload(1000, false, {half, full})},
+      {"short compressed piece before another",
+       payload(1000, true, {deflated(half), deflated(full)})},
+      {"no chunks", payload(1000, false, {})},
+      {"only empty chunks", payload(1000, false, {"", ""})},
+      {"header cut short", std::string("\0\0\0", 3)},
+      {"splash record cut short", std::string("\1\0\0", 3) + good_tail},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_FALSE(unpack(row.bytes));
+    EXPECT_FALSE(test_support::file_exists(scratch.file("out/installer.pkg")));
+  }
+  // The same bytes with the damage taken out do unpack.
+  ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
+}
+
+}  // namespace

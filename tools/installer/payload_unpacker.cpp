@@ -1,0 +1,101 @@
+// Unpacking the payload: every length is checked against the chunk size and
+// the bytes that remain before it is used, and every chunk must inflate to
+// exactly one piece, so damaged data stops the unpack instead of reaching
+// the package.
+#include <zlib.h>
+
+#include <memory>
+#include <new>
+
+#include "data_file.h"
+#include "file_services.h"
+#include "image_cache.h"
+#include "payload.h"
+
+namespace {
+
+bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
+  return source.read_object(wm_image_cache()) && source.read_object(splash.image) &&
+         source.read_u16(splash.bar_x) && source.read_u16(splash.bar_y) &&
+         source.read_u16(splash.bar_width) && source.read_u16(splash.bar_height) &&
+         source.read_object(splash.title) && source.read_object(splash.bar_style);
+}
+
+// The package bytes, chunk by chunk, to the end of the source.
+bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk_size,
+                   bool compressed, PAYLOAD_OBSERVER* observer) {
+  const int64_t data_length = source.bytes_left();
+  if (data_length < 0) return false;
+  std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[chunk_size]);
+  std::unique_ptr<uint8_t[]> output(compressed ? new (std::nothrow) uint8_t[chunk_size] : nullptr);
+  if (!input || (compressed && !output)) return false;
+
+  int64_t remaining = data_length;
+  int64_t done = 0;
+  bool short_piece_seen = false;
+  while (remaining > 0) {
+    int32_t length = 0;
+    if (remaining < 4 || !source.read_i32(length)) return false;
+    remaining -= 4;
+    if (length > 0) {
+      if (static_cast<uint32_t>(length) > chunk_size || length > remaining) return false;
+      if (short_piece_seen) return false;  // only the last piece may be short
+      if (source.read(input.get(), length) != length) return false;
+      remaining -= length;
+      done += length;
+      const uint8_t* piece = input.get();
+      uLongf piece_size = static_cast<uLongf>(length);
+      if (compressed) {
+        piece_size = chunk_size;
+        if (uncompress(output.get(), &piece_size, input.get(), static_cast<uLong>(length)) != Z_OK)
+          return false;
+        piece = output.get();
+      }
+      if (piece_size == 0) return false;
+      if (piece_size < chunk_size) short_piece_seen = true;
+      const auto count = static_cast<int32_t>(piece_size);
+      if (destination.write(piece, count) != count) return false;
+    }
+    if (observer) observer->progress(static_cast<int32_t>(done * 100 / data_length));
+  }
+  return done > 0;
+}
+
+}  // namespace
+
+bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
+                    PAYLOAD_OBSERVER* observer) {
+  if (payload_offset < 1 || payload_offset > INT32_MAX) return false;
+  if (!source.seek(static_cast<int32_t>(payload_offset - 1), false)) return false;
+  uint8_t splash_flag = 0;
+  if (!source.read_u8(splash_flag)) return false;
+  std::unique_ptr<PAYLOAD_SPLASH> splash;
+  if (splash_flag) {
+    splash = std::make_unique<PAYLOAD_SPLASH>();
+    if (!read_splash(source, *splash)) return false;
+  }
+  uint32_t chunk_size = 0;
+  uint8_t compressed = 0;
+  if (!source.read_u32(chunk_size) || !source.read_u8(compressed)) return false;
+  if (chunk_size == 0 || chunk_size > PAYLOAD_MAX_CHUNK_SIZE) return false;
+  if (observer) observer->header_read(splash.get(), chunk_size);
+  splash.reset();
+  return unpack_chunks(source, destination, chunk_size, compressed != 0, observer);
+}
+
+bool unpack_payload_file(const FOLDER& program_folder, const char* program_name,
+                         uint32_t payload_offset, const FOLDER& folder, const char* name,
+                         PAYLOAD_OBSERVER* observer) {
+  DATA_FILE* source = program_folder.open_data_file(program_name, 0, 255);
+  if (!source) return false;
+  DATA_FILE* package = folder.open_data_file(name, 1, 255);
+  if (!package) {
+    FOLDER::close_data_file(source);
+    return false;
+  }
+  bool ok = unpack_payload(*source, payload_offset, *package, observer);
+  FOLDER::close_data_file(source);
+  ok = FOLDER::close_data_file(package) && ok;
+  if (!ok) remove_file(folder, name);
+  return ok;
+}
