@@ -12,9 +12,12 @@
 #include "input.h"
 #include "screen.h"
 #include "system_info.h"
+#include "wm_keyboard_dialog.h"
 #include "wm_page_manager.h"
 
-KEYBOARD_HOOKS keyboard_hooks;
+KEYBOARD_HOOKS keyboard_hooks = {WM_KEYBOARD_DIALOG::open_for_field,
+                                   WM_KEYBOARD_DIALOG::close_for_field,
+                                   WM_KEYBOARD_DIALOG::is_shown};
 uint8_t use_onscreen_keyboard = 255;
 WM_KEYBOARD_DIALOG* keyboard_dialog = nullptr;
 

@@ -1,0 +1,77 @@
+// The on-screen keyboard's keys on the headless screen: every row fills the
+// keyboard's width by its units, the special keys carry their labels and
+// click kinds, no key takes the focus, and Enter latches; the dialog
+// forgets itself as the open keyboard however it is deleted. Typing: the X
+// test.
+#include "wm_keyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "wm_button.h"
+#include "wm_keyboard_dialog.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+class Keyboard : public wm_test::TextSkinTest {
+protected:
+  Keyboard() : TextSkinTest("keyboard_test", 800, 600) {}
+};
+
+}  // namespace
+
+TEST_F(Keyboard, RowsFillTheWidthByUnitsAndSpecialKeysCarryLabels) {
+  WM_KEYBOARD k(10, 20, 10 + 599, 20 + 149, nullptr, &keyboard_layout, 5, 0, 1);
+  const int unit = 600 / 30;
+  for (int r = 0; r < 5; ++r) {
+    const int n = keyboard_layout.rows[r].key_count;
+    const WM_BUTTON* first = k.get_key_button(0, r);
+    const WM_BUTTON* last = k.get_key_button(n - 1, r);
+    ASSERT_TRUE(first && last) << r;
+    EXPECT_NEAR(first->x, 10, 2) << r;
+    EXPECT_NEAR(last->x + last->width, 10 + 600, 2) << r;
+    EXPECT_EQ(k.get_key_button(n, r), nullptr);
+    for (int c = 0; c < n; ++c) {
+      const WM_BUTTON* key = k.get_key_button(c, r);
+      EXPECT_NEAR(key->width, keyboard_layout.rows[r].widths[c] * unit, 3) << r << "," << c;
+      EXPECT_FALSE(const_cast<WM_BUTTON*>(key)->is_selectable());
+    }
+  }
+  const struct {
+    int row, column;
+    const char* label;
+    uint8_t event_mask;
+  } keys[] = {{0, 0, "`", 5},   {0, 13, "<-", 5},   {1, 0, "TAB", 5}, {2, 0, "CAPS", 5},
+              {2, 12, "Enter", 2}, {3, 0, "SHIFT", 5}, {3, 12, "up", 5}, {4, 0, "Ext", 5},
+              {4, 2, "Space", 5}, {4, 4, "<-", 5},  {4, 5, "dn", 5},   {4, 6, "->", 5}};
+  for (const auto& key : keys) {
+    const WM_BUTTON* b = k.get_key_button(key.column, key.row);
+    EXPECT_EQ(std::string(b->get_text()), key.label);
+    EXPECT_EQ(b->event_mask, key.event_mask) << key.label;
+    ASSERT_NE(b->tooltip, nullptr) << key.label;
+  }
+  EXPECT_FALSE(k.get_key_button(1, 4)->visible);  // a spacer
+  EXPECT_FALSE(k.get_key_button(14, 1)->visible);
+  EXPECT_TRUE(k.get_key_button(12, 2)->highlighted);
+
+  EXPECT_FALSE(k.any_enter_latched());
+  k.set_enter_latched(true);
+  EXPECT_TRUE(k.any_enter_latched());
+  EXPECT_TRUE(k.get_key_button(12, 2)->latched);
+  EXPECT_FALSE(k.get_key_button(1, 1)->latched);
+  k.set_enter_latched(false);
+  EXPECT_FALSE(k.any_enter_latched());
+}
+
+TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
+  auto* d = new WM_KEYBOARD_DIALOG(-1, -1, 500, 260, "Keyboard", "abc", 10, nullptr, 0, 0,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, &keyboard_layout,
+                                   5, 1, 0, 0);
+  EXPECT_STREQ(d->entry->get_text(), "abc");
+  EXPECT_EQ(d->close_button->action_word_1, 4u);  // the close flag removes it at once
+  keyboard_dialog = d;
+  delete d;
+  EXPECT_EQ(keyboard_dialog, nullptr);
+}
