@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds what is out of date, starts a private Xvfb, and runs the whole test
-# suite in the normal tree and in the sanitizer tree. Exits non-zero on any
-# failure; the X server is stopped on exit whatever happens.
+# Installs what is missing and builds what is out of date, starts a private
+# Xvfb, and runs the whole test suite in the normal tree and in the
+# sanitizer tree. Exits non-zero on any failure; the X server is stopped on
+# exit whatever happens.
 set -uo pipefail
 cd "$(dirname "$0")"
 
-./build.sh || { echo "build failed" >&2; exit 1; }
+# setup.sh installs any missing Debian package and builds both trees; on a
+# machine that has everything it only rebuilds what is out of date.
+./setup.sh || { echo "set-up or build failed" >&2; exit 1; }
 
 XVFB_PID=""
 cleanup() {
