@@ -13,6 +13,7 @@
 #include "file_services.h"
 #include "image_cache.h"
 #include "wm_button.h"
+#include "wm_file_select.h"
 
 namespace {
 
@@ -163,6 +164,11 @@ bool write_skin(DATABASE& data, DATA_DEVICE* device) {
          device->write_u16(data.progress_bar_animation_update_rate);
 }
 
+void copy_browser_icons(const DATABASE& data) {
+  for (int i = 0; i < WM_FILE_SELECT::ICON_COUNT; ++i)
+    WM_FILE_SELECT::set_icon(i, data.icons[ICON_DISK + i]);
+}
+
 bool read_skin(DATABASE& data, DATA_DEVICE* device) {
   if (!device || !device->read_object(wm_image_cache())) return false;
   for (WM_STYLE_SET DATABASE::*style : kBlockStyles)
@@ -181,6 +187,7 @@ bool read_skin(DATABASE& data, DATA_DEVICE* device) {
         WM_BUTTON::tooltip_style_set = 1;
     }
   }
+  copy_browser_icons(data);
   // Each effect value takes hold as soon as it has been read.
   DIALOG_EFFECTS& effects = default_dialog_effects();
   uint16_t flags = 0;
