@@ -251,7 +251,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   // Icon column as wide as a row is high; name, size and time share the rest.
   const int16_t list_widths[4] = {to_i16(-row_h), 4, 2, 5};
   list = new WM_GRID(to_i16(g), to_i16(l + 2 * g), to_i16(cw - g),
-                     to_i16(name_field->y - g - 1), 4, list_widths, &list_look, scrollbar_style);
+                     to_i16(name_field->y - g), 4, list_widths, &list_look, scrollbar_style);
   if (!list_look.visible) list->hide(false, true);
   if (row_h <= 0) row_h = list->default_row_height;
   const uint16_t spacing = list_look.y_spacing == WM_STYLE_SET::UNSET ? 0 : list_look.y_spacing;
