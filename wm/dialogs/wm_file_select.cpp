@@ -253,6 +253,8 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   list = new WM_GRID(to_i16(g), to_i16(l + 2 * g), to_i16(cw - g),
                      to_i16(name_field->y - g), 4, list_widths, &list_look, scrollbar_style);
   if (!list_look.visible) list->hide(false, true);
+  // Large folders list whole, as far as a row number fits selected_row.
+  list->row_limit = INT16_MAX;
   if (row_h <= 0) row_h = list->default_row_height;
   const uint16_t spacing = list_look.y_spacing == WM_STYLE_SET::UNSET ? 0 : list_look.y_spacing;
   list->default_row_height = std::max<int32_t>(row_h - spacing, 1);

@@ -147,6 +147,13 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   d->set_mode(2, &docs, nullptr, ".bin");
   names();
   EXPECT_STREQ(static_cast<WM_BUTTON*>(d->list->get_cell(2, 3))->get_text(), "5.0 G");
+  // A large folder lists whole.
+  FOLDER many = docs;
+  ASSERT_TRUE(make_folder(&many, "many", true));
+  for (int i = 0; i < 1100; ++i)
+    ASSERT_TRUE(test_support::write_file(std::string(many.path) + "/" + std::to_string(i), ""));
+  d->set_mode(2, &many, nullptr, nullptr);
+  EXPECT_EQ(names().size(), 1101u);
 }
 
 TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
