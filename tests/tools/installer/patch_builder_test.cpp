@@ -50,7 +50,9 @@ protected:
     EXPECT_TRUE(package.is_open());
     for (const STORED& file : files) {
       EXPECT_TRUE(test_support::write_file(folder_path + "/" + file.name, file.bytes));
-      EXPECT_TRUE(package.add_file(folder, file.name, (std::string("p/") + file.name).c_str()));
+      const std::string packed = std::string("p/") + file.name;
+      EXPECT_TRUE(package.has_file(packed.c_str()) ||
+                  package.add_file(folder, file.name, packed.c_str()));
       DATABASE_FILE& record = type.files.emplace_back();
       snprintf(record.src_name, sizeof record.src_name, "%s", file.name);
       snprintf(record.src_path_from_xml, sizeof record.src_path_from_xml, "files");
@@ -133,6 +135,7 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
 TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   const std::string old_pkg = make_package("old", {{"a", "a"}});
   const std::string renamed = make_package("renamed", {{"a", "a"}}, "Other");
+  const std::string twice = make_package("twice", {{"a", "a"}, {"a", "a"}});
   ASSERT_TRUE(test_support::write_file(scratch.file("damaged.pkg"), "VORNPKG garbage"));
   struct ROW {
     std::string argument, printed;
@@ -144,6 +147,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
       {old_pkg + "=" + scratch.file("damaged.pkg"), "ok...\nFailed to load second database\n"},
       {old_pkg + "=" + renamed,
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
+      {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argument);
@@ -151,9 +155,10 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
     EXPECT_NE(result.exit_code, 0);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
     // Nothing beside the package and its one file, half-written or whole.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.file("old")),
-                            std::filesystem::directory_iterator()),
-              2);
+    for (const char* folder : {"old", "twice"})
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.file(folder)),
+                              std::filesystem::directory_iterator()),
+                2);
   }
 }
 
