@@ -39,7 +39,8 @@ bool confirm_quit_now(uint32_t) {
   if (!manager) return false;
   WM_SCREEN_OBJECT* root = manager->current_root();
   if (quit_dialog) {
-    // Off the overlays and deleted; the destructor clears the pointer.
+    // Off the overlays and deleted; the destructor clears the pointer, so
+    // the delete below only takes one that was no overlay any more.
     root->remove_overlay(quit_dialog, true, false);
     delete quit_dialog;
   }
