@@ -1,7 +1,7 @@
 // The built installer on a private X server: make_installer packs a small
 // description; the program shows its splash window, then its main window
-// with the data's title and size, as the X server reports them, and a
-// SIGTERM ends it cleanly.
+// with the data's title and size, as the X server reports them; a SIGTERM
+// only asks whether to quit (the answer is tested with the quit dialog).
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -38,7 +38,7 @@ std::string name_of(Display* display, Window window) {
   return text;
 }
 
-TEST(InstallerWindow, SplashThenMainWindowThenSigtermEndsIt) {
+TEST(InstallerWindow, SplashThenMainWindowThenSigtermAsksFirst) {
   private_x::SERVER server = private_x::start("1280x1024x24");
   ASSERT_GE(server.display, 0);
   const std::string display_name = ":" + std::to_string(server.display);
@@ -123,13 +123,10 @@ TEST(InstallerWindow, SplashThenMainWindowThenSigtermEndsIt) {
 
   kill(pid, SIGTERM);
   int status = -1;
-  for (int i = 0; i < 1000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
-  EXPECT_TRUE(WIFEXITED(status)) << status;
-  if (!WIFEXITED(status)) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  }
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "a SIGTERM ended the run without asking";
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
   private_x::stop(server);
 }
 
