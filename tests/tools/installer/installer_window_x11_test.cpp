@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "private_x_server.h"
@@ -26,6 +27,18 @@ struct SEEN {
   bool splash_first = false; // ... before the main window
   bool main = false;         // the main window, named and sized from the data
 };
+
+// The private temporary folder of a running installer: the folder of the
+// installer.pkg it holds open. Empty when none is open.
+std::filesystem::path temporary_folder_of(pid_t pid) {
+  std::error_code error;
+  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+    const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error && target.filename() == "installer.pkg") return target.parent_path();
+  }
+  return {};
+}
 
 // Windows come and go while the test looks at them.
 int ignore_x_error(Display*, XErrorEvent*) { return 0; }
@@ -125,8 +138,14 @@ TEST(InstallerWindow, SplashThenMainWindowThenSigtermAsksFirst) {
   int status = -1;
   for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
   EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "a SIGTERM ended the run without asking";
+  // A killed run cannot clean up after itself: its temporary folder goes here.
+  const std::filesystem::path temporary = temporary_folder_of(pid);
   kill(pid, SIGKILL);
   waitpid(pid, &status, 0);
+  if (!temporary.empty()) {
+    std::error_code error;
+    std::filesystem::remove_all(temporary, error);
+  }
   private_x::stop(server);
 }
 
