@@ -9,8 +9,6 @@
 #include <string>
 
 #include "input_driver.h"
-#include "memory_device.h"
-#include "picture_compare.h"
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
@@ -172,10 +170,7 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
   root.add_overlay(about, false);
   ASSERT_NO_FATAL_FAILURE(settle());
 
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/dialog_page.png",
-                                       png.text()));
+  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("dialog_page.png"));
 
   // Each bar's fill ends where its value puts it along the track.
   const struct {
