@@ -103,6 +103,17 @@ inline WM_STYLE_SET text_style(COLOUR background, uint32_t drawing_flags, COLOUR
   return s;
 }
 
+// No border, no gaps, no spacing: cell extents are plain arithmetic.
+inline WM_STYLE_SET gapless_style() {
+  WM_STYLE_SET s;
+  s.drawing_flags = 0;
+  s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 0;
+  s.cell_left_gap = s.cell_right_gap = s.cell_top_gap = s.cell_bottom_gap = 0;
+  s.x_spacing = s.y_spacing = 0;
+  s.bg_colour = 0xFF000040;
+  return s;
+}
+
 class ToolkitTest : public ::testing::Test {
 protected:
   void SetUp() override {
