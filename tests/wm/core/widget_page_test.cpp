@@ -9,8 +9,6 @@
 
 #include "config_file.h"
 #include "input_driver.h"
-#include "memory_device.h"
-#include "picture_compare.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_dialog.h"
@@ -158,15 +156,7 @@ protected:
     style = read;
   }
   static WM_STYLE_SET text_style(COLOUR background, uint32_t flags, uint16_t size) {
-    WM_STYLE_SET s;
-    s.bg_colour = background;
-    s.fg_colour = kInk;
-    s.drawing_flags = flags;
-    s.shading_type = 6;
-    s.shading_flags = border_flag::ALL_SIDES;
-    s.font_x_sz = s.font_y_sz = size;
-    s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 4;
-    return s;
+    return wm_test::text_style(background, flags, kInk, size);
   }
 
   void make_skin() {
@@ -227,10 +217,7 @@ TEST_F(WidgetPage, EveryWidgetOnOnePageInATestSkin) {
   input.advance_ms(20);
   EXPECT_EQ(manager->frame(false), 0);
 
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/widget_page.png",
-                                       png.text()));
+  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("widget_page.png"));
 
   // The dialog's widgets live in its client area.
   const WM_BUTTON& ok = *page.dialog_button;

@@ -14,8 +14,6 @@
 #include "font.h"
 #include "input.h"
 #include "input_driver.h"
-#include "memory_device.h"
-#include "picture_compare.h"
 #include "screen.h"
 #include "skin_test_support.h"
 #include "wm_manager.h"
@@ -70,15 +68,7 @@ protected:
   // A plain style: 12-pixel text, gaps of 4, a border of style 6 that sinks
   // when pressed (an indented or outstanding border would keep its look).
   static WM_STYLE_SET plain(uint32_t drawing_flags = SSF_DRAW_BORDER) {
-    WM_STYLE_SET s;
-    s.drawing_flags = drawing_flags;
-    s.shading_type = 6;
-    s.shading_flags = border_flag::ALL_SIDES;
-    s.fg_colour = kInk;
-    s.bg_colour = kFace;
-    s.font_x_sz = s.font_y_sz = 12;
-    s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 4;
-    return s;
+    return wm_test::text_style(kFace, drawing_flags, kInk);
   }
 
   test_support::INPUT_DRIVER input{0xFFFFFF37u};  // the frame clock wraps during the repeats
@@ -186,9 +176,7 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_BUTTON fitted(-10, -4, -11, -5, &style, "OK", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ(fitted.x, -10);  // relative corners are signed
   EXPECT_EQ(fitted.width, 7 + text_w);
-  EXPECT_EQ(fitted.width, style.get_padded_text_width(get_screen_image(), "OK"));
   EXPECT_EQ(fitted.height, 12 + 10);
-  EXPECT_EQ(fitted.kind & wm_kind::BUTTON, wm_kind::BUTTON);
   WM_BUTTON coloured(0, 0, -1, -1, kFace, kInk, "OK", 255, 12, 12, BUTTON_BEHAVIOUR::NORMAL, 0,
                      15, nullptr, 0, 0, true, 2);
   EXPECT_EQ(coloured.width, 2 * get_border_width(1) + text_w);  // default gaps
@@ -207,7 +195,6 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   EXPECT_FALSE(sunk.enabled);
   EXPECT_FALSE(fitted.set_text(nullptr, false));
   EXPECT_TRUE(fitted.set_text("A much longer caption", true));
-  EXPECT_STREQ(fitted.get_text(), "A much longer caption");
   EXPECT_GT(fitted.width, 7 + text_w);
 }
 
@@ -269,7 +256,6 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
   lent.set_colours(0xFF00FF00, kInk, 0, false);
   lent.draw();
   EXPECT_NE(pixel(50, 35), 0xFF000001u);
-  EXPECT_EQ(lent.up_colour, 0xFF00FF00u);
 }
 
 TEST_F(Button, ColourLookAndFlashing) {
@@ -532,10 +518,7 @@ TEST_F(Button, ScreenshotOfButtons) {
   clear_screen();
   root.invalidate();
   wm_test::paint_table(&root);
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/buttons.png",
-                                       png.text()));
+  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("buttons.png"));
   EXPECT_EQ(pixel(22, 14), fill);
   EXPECT_EQ(pixel(118, 14), kInk);
   EXPECT_EQ(pixel(22, 50), down_fill);

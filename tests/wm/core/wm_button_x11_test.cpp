@@ -61,14 +61,6 @@ protected:
     PointerX11::TearDown();
   }
 
-  void pointer(int wx, int wy) {
-    move(wx, wy);
-    ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
-  }
-  void left(bool down) {
-    button(down);
-    ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
-  }
   void hot_key(bool down) {
     key(XK_h, down);
     ASSERT_TRUE(pump([&] { return is_key_down(XK_h) == down; }));
@@ -112,10 +104,10 @@ TEST_F(ButtonX11, StatesEventsAndPageActions) {
     while (steps >> step) {
       trace += step + " ";
       switch (step[0]) {
-        case 'i': ASSERT_NO_FATAL_FAILURE(pointer(150, 120)); break;
-        case 'o': ASSERT_NO_FATAL_FAILURE(pointer(350, 250)); break;
-        case 'p': ASSERT_NO_FATAL_FAILURE(left(true)); break;
-        case 'r': ASSERT_NO_FATAL_FAILURE(left(false)); break;
+        case 'i': ASSERT_NO_FATAL_FAILURE(move_to(150, 120)); break;
+        case 'o': ASSERT_NO_FATAL_FAILURE(move_to(350, 250)); break;
+        case 'p': ASSERT_NO_FATAL_FAILURE(press()); break;
+        case 'r': ASSERT_NO_FATAL_FAILURE(release()); break;
         case 'k': ASSERT_NO_FATAL_FAILURE(hot_key(true)); break;
         case 'K': ASSERT_NO_FATAL_FAILURE(hot_key(false)); break;
         default: fake_ms += std::stoul(step); break;

@@ -38,18 +38,6 @@ public:
   static inline int alive = 0;
 };
 
-// No border, no gaps: cell extents are plain arithmetic.
-WM_STYLE_SET plain_style() {
-  WM_STYLE_SET s;
-  s.drawing_flags = 0;
-  s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 0;
-  s.cell_left_gap = s.cell_right_gap = s.cell_top_gap = s.cell_bottom_gap = 0;
-  s.x_spacing = 0;
-  s.y_spacing = 0;
-  s.bg_colour = 0xFF000040;
-  return s;
-}
-
 class Grid : public wm_test::ToolkitTest {
 protected:
   void SetUp() override {
@@ -91,7 +79,7 @@ TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
       {{-150, 1}, 0, 100, {0, 150}, {149, 149}},     // the rest never narrower than nothing
   };
   for (const auto& r : rows) {
-    WM_STYLE_SET s = plain_style();
+    WM_STYLE_SET s = wm_test::gapless_style();
     s.x_spacing = r.spacing;
     grid = std::make_unique<WM_GRID>(0, 0, static_cast<int16_t>(r.grid_width - 1), 99,
                                      static_cast<int16_t>(r.widths.size()), r.widths.data(), &s,
@@ -118,7 +106,7 @@ TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
 }
 
 TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
-  make(plain_style(), {1, 1});
+  make(wm_test::gapless_style(), {1, 1});
   grid->default_row_height = 10;
   CELL* first = new CELL;
   EXPECT_EQ(grid->set_cell(1, 1023, first), first);
@@ -167,7 +155,7 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
   ASSERT_TRUE(test_support::write_file(dir.file("icon.png"), png.text()));
   FOLDER folder;
   ASSERT_TRUE(folder.set_absolute(dir.path().c_str()));
-  make(plain_style(), {-40, 1});
+  make(wm_test::gapless_style(), {-40, 1});
   grid->default_row_height = 20;
   static uintptr_t heard = 0;
   WM_CALLBACK hear = [](WM_SCREEN_OBJECT*, uintptr_t w1, uintptr_t w2) {
@@ -211,7 +199,7 @@ protected:
   static constexpr int32_t kRows = 3000;
   void SetUp() override {
     Grid::SetUp();
-    WM_STYLE_SET s = plain_style();
+    WM_STYLE_SET s = wm_test::gapless_style();
     s.y_spacing = 1;
     s.mouse_over_colour = 0xFF808000;
     make(s, {1, 1});
@@ -314,7 +302,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   // then marks only selected rows.
   for (const uint32_t look : {uint32_t{SSEF_GRID_TYPE_LINES}, 0u}) {
     SCOPED_TRACE(look);
-    WM_STYLE_SET s = plain_style();
+    WM_STYLE_SET s = wm_test::gapless_style();
     s.extended_flags = look | SSEF_GRID_TWO_TONE;
     s.bg_colour = 0xFF6464C8;
     s.highlight_colour = 0xFFC80000;
@@ -352,7 +340,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
 }
 
 TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
-  WM_STYLE_SET s = plain_style();
+  WM_STYLE_SET s = wm_test::gapless_style();
   s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
   make(s, {1});
   grid->default_row_height = 30;
@@ -379,7 +367,7 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
   test_support::INPUT_DRIVER input;
-  WM_STYLE_SET s = plain_style();
+  WM_STYLE_SET s = wm_test::gapless_style();
   auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
   static WM_STYLE_SET* page_style = nullptr;
   page_style = &s;
@@ -425,7 +413,7 @@ public:
 };
 
 TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
-  make(plain_style(), {1, 1});
+  make(wm_test::gapless_style(), {1, 1});
   grid->row_limit = WM_GRID::NO_ROW_LIMIT;
   for (int round = 0; round < 3; ++round) {
     grid->default_row_height = 7 + round;
@@ -477,7 +465,7 @@ TEST_F(Grid, ConfigureBuildsAFreshStyleFromItsOverrides) {
        {SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DONT_RESIZE_IMAGE,
         SSEF_GRID_TYPE_CELLS | SSEF_GRID_TWO_TONE, 0xFF000000, bordered, bordered, 0, 1, 10}},
   };
-  make(plain_style(), {1});
+  make(wm_test::gapless_style(), {1});
   for (const auto& r : rows) {
     grid->default_row_height = 10;
     ASSERT_NE(grid->set_cell(0, 3, new CELL), nullptr);

@@ -29,13 +29,8 @@ protected:
     PointerX11::SetUp();
     if (!ready()) return;
     WM_SCREEN_OBJECT::focus_object = nullptr;
-    WM_STYLE_SET s;
-    s.drawing_flags = 0;
-    s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 0;
-    s.cell_left_gap = s.cell_right_gap = s.cell_top_gap = s.cell_bottom_gap = 0;
-    s.x_spacing = 0;
+    WM_STYLE_SET s = wm_test::gapless_style();
     s.y_spacing = 1;
-    s.bg_colour = 0xFF000040;
     s.mouse_over_colour = 0xFF808000;
     const int16_t widths[2] = {1, 1};
     grid = std::make_unique<WM_GRID>(20, 20, 219, 169, 2, widths, &s, nullptr);

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 
 #include <memory>
 #include <string>
@@ -15,10 +13,10 @@
 #include "input.h"
 #include "input_driver.h"
 #include "memory_device.h"
-#include "picture_compare.h"
-#include "private_x_server.h"
+#include "x11_fixture.h"
 #include "test_support.h"
 #include "wm_page_manager.h"
+#include "wm_test_fonts.h"
 #include "wm_test_objects.h"
 
 namespace {
@@ -183,10 +181,7 @@ TEST_F(WmImage, APageOfPictures) {
     image.mouse_over = i == 3;
     image.draw();
   }
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(
-      test_support::write_file(test_support::picture_output_folder() + "/pictures.png", png.text()));
+  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("pictures.png"));
   EXPECT_EQ(pixel(15, 28), kRed);  // 40 x 40 around 30 x 24: from (15, 28)
   EXPECT_EQ(pixel(14, 28), kScreen);
 }
@@ -194,19 +189,21 @@ TEST_F(WmImage, APageOfPictures) {
 // The pointer shape over a picture with real pointer events on a private
 // server: the frame ends with the hand, the gripping hand while the left
 // button is down, or the default shape.
-TEST(WmImageX11, HandPointerOverThePicture) {
-  private_x::ENVIRONMENT server;
-  server.SetUp();
-  Display* probe = XOpenDisplay(nullptr);
-  int event = 0, error = 0, major = 0, minor = 0;
-  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
-    server.TearDown();
-    GTEST_SKIP() << "no X display with XTEST";
+class WmImageX11 : public private_x::WINDOW_TEST {
+ protected:
+  WmImageX11() : WINDOW_TEST("Picture test", 200, 150) {}
+  void SetUp() override {
+    server.SetUp();
+    WINDOW_TEST::SetUp();
   }
-  ASSERT_TRUE(private_x::open_focused_window(probe, "Picture test", 200, 150));
-  int wx = 0, wy = 0;
-  Window child = 0;
-  XTranslateCoordinates(probe, x11.window, DefaultRootWindow(probe), 0, 0, &wx, &wy, &child);
+  void TearDown() override {
+    WINDOW_TEST::TearDown();
+    server.TearDown();
+  }
+  private_x::ENVIRONMENT server;
+};
+
+TEST_F(WmImageX11, HandPointerOverThePicture) {
   auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
   auto* image = new WM_IMAGE(50, 40, 30, 20, true, nullptr, 0, 0, 0);
   manager->current_root()->add_child(image, false);
@@ -219,21 +216,15 @@ TEST(WmImageX11, HandPointerOverThePicture) {
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     image->hand_cursor = row.hand;
-    XTestFakeMotionEvent(probe, DefaultScreen(probe), wx + row.px, wy + 50, CurrentTime);
-    XTestFakeButtonEvent(probe, 1, row.down, CurrentTime);
-    ASSERT_TRUE(private_x::pump_frames(probe, [&] {
+    move(row.px, 50);
+    button(row.down);
+    ASSERT_TRUE(pump([&] {
       return mouse.x == row.px && ((mouse.buttons & MOUSE::LEFT) != 0) == row.down;
     }));
     manager->frame(false);
     EXPECT_EQ(manager->get_cursor_shape(), row.shape);
   }
   manager.reset();
-  XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-  XSync(probe, False);
-  close_window(ALL_SCREENS);
-  set_idle_wait(50);
-  XCloseDisplay(probe);
-  server.TearDown();
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 
 #include "input.h"
 #include "input_driver.h"
-#include "memory_device.h"
-#include "picture_compare.h"
 #include "test_support.h"
 #include "wm_floating_menu.h"
 #include "wm_grid.h"
@@ -47,15 +45,9 @@ int32_t note_change(WM_LIST_BOX* box, uintptr_t, uintptr_t) {
 }
 
 WM_STYLE_SET style_of(COLOUR background, uint32_t drawing_flags) {
-  WM_STYLE_SET s;
-  s.drawing_flags = drawing_flags;
-  s.shading_type = 6;
-  s.shading_flags = border_flag::ALL_SIDES;
-  s.fg_colour = kInk;
-  s.bg_colour = background;
+  WM_STYLE_SET s = wm_test::text_style(background, drawing_flags, 0xFF000000);
   s.highlight_colour = 0xFF3060C0;
   s.highlight_text_colour = 0xFFFFFFFF;
-  s.font_x_sz = s.font_y_sz = 12;
   s.border_left_gap = s.border_right_gap = 6;
   s.border_top_gap = s.border_bottom_gap = 2;
   s.x_spacing = s.y_spacing = 0;
@@ -541,10 +533,7 @@ TEST_F(Menu, PictureOfOpenPopups) {
   EXPECT_EQ(list->get_popup()->y + list->get_popup()->height, 240);  // kept on the screen
   ASSERT_NE(list->get_popup()->get_down_arrow(), nullptr);
   EXPECT_EQ(pixel(popup->x + 3, popup->y + popup->height - 3), kBody);
-  test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(
-      test_support::write_file(test_support::picture_output_folder() + "/menus.png", png.text()));
+  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("menus.png"));
 }
 
 }  // namespace

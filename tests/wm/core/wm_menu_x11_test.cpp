@@ -37,17 +37,11 @@ int32_t note_change(WM_LIST_BOX* box, uintptr_t, uintptr_t) {
 }
 
 WM_STYLE_SET style_of(COLOUR background, uint32_t drawing_flags) {
-  WM_STYLE_SET s;
-  s.drawing_flags = drawing_flags;
-  s.shading_type = 6;
-  s.shading_flags = border_flag::ALL_SIDES;
-  s.fg_colour = 0xFF000000;
-  s.bg_colour = background;
+  WM_STYLE_SET s = wm_test::text_style(background, drawing_flags, 0xFF000000);
   s.highlight_colour = 0xFF3060C0;
-  s.font_x_sz = s.font_y_sz = 12;
+  s.cell_top_gap = s.cell_bottom_gap = 2;
   s.border_left_gap = s.border_right_gap = 6;
   s.border_top_gap = s.border_bottom_gap = 2;
-  s.cell_top_gap = s.cell_bottom_gap = 2;
   s.x_spacing = s.y_spacing = 0;
   return s;
 }

@@ -48,23 +48,19 @@ TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
   frame = [&] { bar.process(); };
 
   // Press inside the slider (at the top, 40..79), drag it down by 30.
-  move(108, 50);
-  ASSERT_TRUE(frames_until([] { return mouse.x == 108 && mouse.y == 50; }));
-  button(true);
-  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) != 0; }));
+  ASSERT_NO_FATAL_FAILURE(move_to(108, 50));
+  ASSERT_NO_FATAL_FAILURE(press());
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 120);
   move(108, 80);
   ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 90; }))
       << value.get_int(PARAMETER::VALUE);
   move(108, 290);  // far past the bottom end
   ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
-  button(false);
-  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_NO_FATAL_FAILURE(release());
 
   // Hold the more button (the top one): a step at once, one after 500 ms,
   // then one every 60 ms.
-  move(108, 25);
-  ASSERT_TRUE(frames_until([] { return mouse.y == 25; }));
+  ASSERT_NO_FATAL_FAILURE(move_to(108, 25));
   button(true);
   ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 2; }));
   fake_now += 499;
@@ -79,8 +75,7 @@ TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
   bar.draw();
   save_screen("scrollbar_x11.png");
 
-  button(false);
-  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_NO_FATAL_FAILURE(release());
   fake_now += 600;
   frames_until([] { return true; });
   EXPECT_EQ(value.get_int(PARAMETER::VALUE), 6);
@@ -88,11 +83,10 @@ TEST_F(ScrollbarX11, FollowsDragsHeldButtonsTrackClicksTheWheelAndKeys) {
   // A click on the track below the slider pages down; the wheel over the
   // bar and the keys of the focused bar step it, never past its ends.
   bar.page_step = 50;
-  move(108, 197);
+  ASSERT_NO_FATAL_FAILURE(move_to(108, 197));
   button(true);
   ASSERT_TRUE(frames_until([&] { return value.get_int(PARAMETER::VALUE) == 0; }));
-  button(false);
-  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::LEFT) == 0; }));
+  ASSERT_NO_FATAL_FAILURE(release());
   for (int notch = 0; notch < 3; ++notch) {
     button(true, 4);
     button(false, 4);

@@ -12,8 +12,11 @@
 #include "folder.h"
 #include "font.h"
 #include "image.h"
+#include "memory_device.h"
+#include "picture_compare.h"
 #include "screen.h"
 #include "skin_test_support.h"
+#include "test_support.h"
 #include "wm_screen_object.h"
 #include "wm_test_objects.h"
 
@@ -28,6 +31,14 @@ inline ::testing::AssertionResult load_test_font() {
   if (FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts) != FONT_DEFAULT)
     return ::testing::AssertionFailure() << "DejaVuSans.ttf did not load as the default font";
   return ::testing::AssertionSuccess();
+}
+
+// The screen as a PNG in the test output folder, for a person to look at.
+inline void save_screen(const std::string& name) {
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(get_screen_image()->save_png(&png));
+  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/" + name,
+                                       png.text()));
 }
 
 // The test font, a scratch skin folder, a w x h headless screen as the

@@ -11,6 +11,7 @@
 #include "image.h"
 #include "screen.h"
 #include "wm_screen_object.h"
+#include "wm_style_set.h"
 
 namespace wm_test {
 
@@ -85,6 +86,32 @@ inline void paint_table(WM_SCREEN_OBJECT* root) {
                           static_cast<int16_t>(screen->height - 1));
   }
   table.clear();
+}
+
+// A text style: ink over one background, size-pixel text, equal gaps and,
+// when the drawing flags ask for one, a border of style 6 on every side.
+inline WM_STYLE_SET text_style(COLOUR background, uint32_t drawing_flags, COLOUR ink,
+                               uint16_t size = 12, uint16_t gap = 4) {
+  WM_STYLE_SET s;
+  s.drawing_flags = drawing_flags;
+  s.shading_type = 6;
+  s.shading_flags = border_flag::ALL_SIDES;
+  s.fg_colour = ink;
+  s.bg_colour = background;
+  s.font_x_sz = s.font_y_sz = size;
+  s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = gap;
+  return s;
+}
+
+// No border, no gaps, no spacing: cell extents are plain arithmetic.
+inline WM_STYLE_SET gapless_style() {
+  WM_STYLE_SET s;
+  s.drawing_flags = 0;
+  s.border_left_gap = s.border_right_gap = s.border_top_gap = s.border_bottom_gap = 0;
+  s.cell_left_gap = s.cell_right_gap = s.cell_top_gap = s.cell_bottom_gap = 0;
+  s.x_spacing = s.y_spacing = 0;
+  s.bg_colour = 0xFF000040;
+  return s;
 }
 
 class ToolkitTest : public ::testing::Test {

@@ -13,8 +13,6 @@
 
 #include "dirty_rectangles.h"
 #include "input.h"
-#include "memory_device.h"
-#include "picture_compare.h"
 #include "screen.h"
 #include "test_support.h"
 #include "wm_test_fonts.h"
@@ -79,12 +77,7 @@ protected:
 
   // The screen picture as a PNG in the test output folder, for a person to
   // look at.
-  void save_screen(const std::string& name) {
-    test_support::MEMORY_DEVICE png;
-    ASSERT_TRUE(get_screen_image()->save_png(&png));
-    EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/" + name,
-                                         png.text()));
-  }
+  void save_screen(const std::string& name) { wm_test::save_screen(name); }
 
   std::function<void()> frame;  // one toolkit frame
 

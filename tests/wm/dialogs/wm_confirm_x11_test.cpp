@@ -36,32 +36,20 @@ int record_command(const char* const* argv, uint32_t) {
   return 0;
 }
 
-class ConfirmX11 : public wm_test::PointerX11 {
+class ConfirmX11 : public wm_test::OverlayX11 {
 protected:
   void SetUp() override {
-    PointerX11::SetUp();
+    OverlayX11::SetUp();
     if (!ready()) return;
     root.width = 640;
     root.height = 480;
     set_command_runner(record_command);
     answers.clear();
     commands.clear();
-    // The effects' clock runs fast; the overlays are painted, as effects
-    // start with the first paint.
-    frame = [this] {
-      clock += 400;
-      WM_SCREEN_OBJECT::set_frame_clock(clock);
-      root.process();
-      root.update(true);
-      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
-      root.paint_overlays();
-    };
   }
   void TearDown() override {
+    OverlayX11::TearDown();
     set_command_runner(nullptr);
-    while (!WM_SCREEN_OBJECT::overlays().empty())
-      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
-    PointerX11::TearDown();
   }
   // Shows the dialog as an overlay until its effect has ended.
   void open(WM_DIALOG* dialog) {
@@ -79,9 +67,6 @@ protected:
     }
     save_screen(name);
   }
-
-  uint32_t clock = 10000;
-  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
 };
 
 }  // namespace

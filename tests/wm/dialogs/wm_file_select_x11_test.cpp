@@ -33,11 +33,11 @@ int32_t answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t ok) {
   return ok ? 4 : 0;  // 4: the overlay list deletes the browser
 }
 
-class FileSelectX11 : public wm_test::PointerX11 {
+class FileSelectX11 : public wm_test::OverlayX11 {
 protected:
   void SetUp() override {
-    PointerX11::SetUp();
-    if (!probe) return;
+    OverlayX11::SetUp();
+    if (!ready()) return;
     set_home_folder_override(scratch.file("home").c_str());
     for (const char* dir : {"home", "home/docs", "home/docs/alpha"})
       ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
@@ -50,23 +50,12 @@ protected:
       picture.fill_rect_solid(2, 2, 15, 15, &colours[i]);
       WM_FILE_SELECT::set_icon(WM_FILE_SELECT::ICON_FOLDER - i, picture);
     }
-    frame = [this] {
-      clock += 400;
-      WM_SCREEN_OBJECT::set_frame_clock(clock);
-      root.process();
-      root.update(true);
-      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
-      root.paint_overlays();
-    };
   }
   void TearDown() override {
-    while (!WM_SCREEN_OBJECT::overlays().empty())
-      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+    OverlayX11::TearDown();
     set_mounts_file_override(nullptr);
     set_home_folder_override(nullptr);
-    PointerX11::TearDown();
   }
-  void click(const WM_SCREEN_OBJECT* o) { click_at(o->x + o->width / 2, o->y + o->height / 2); }
   // The row's name cell after the next rebuild.
   WM_SCREEN_OBJECT* row(const std::string& name) {
     frame();
@@ -80,8 +69,6 @@ protected:
   std::string shown() const { return browser->folder.path; }
 
   test_support::ScratchDir scratch;
-  uint32_t clock = 10000;
-  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
   WM_FILE_SELECT* browser = nullptr;
 };
 

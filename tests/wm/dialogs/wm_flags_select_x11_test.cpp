@@ -26,29 +26,7 @@ int32_t answer(WM_SCREEN_OBJECT* dialog, uintptr_t word, uintptr_t result) {
   return close_result;
 }
 
-class FlagsSelectX11 : public wm_test::PointerX11 {
-protected:
-  void SetUp() override {
-    PointerX11::SetUp();
-    if (!ready()) return;
-    frame = [this] {
-      clock += 400;
-      WM_SCREEN_OBJECT::set_frame_clock(clock);
-      root.process();
-      root.update(true);
-      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
-      root.paint_overlays();
-    };
-  }
-  void TearDown() override {
-    while (!WM_SCREEN_OBJECT::overlays().empty())
-      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
-    PointerX11::TearDown();
-  }
-
-  uint32_t clock = 10000;
-  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
-};
+class FlagsSelectX11 : public wm_test::OverlayX11 {};
 
 }  // namespace
 

@@ -119,16 +119,6 @@ protected:
     ASSERT_TRUE(pump([] { return !is_key_down(XK_Shift_L) && !is_key_down(XK_Control_L); }));
   }
   void page_frame() { manager->frame(true); }
-  void pointer(int wx, int wy) {
-    move(wx, wy);
-    ASSERT_TRUE(pump([&] { return mouse.x == wx && mouse.y == wy; }));
-    page_frame();
-  }
-  void left(bool down) {
-    button(down);
-    ASSERT_TRUE(pump([&] { return ((mouse.buttons & MOUSE::LEFT) != 0) == down; }));
-    page_frame();
-  }
   // "text|caret|anchor-end" of the field ("" for no selection), spaces
   // shown as "_" and line feeds as "/".
   static std::string state() {
@@ -158,9 +148,11 @@ protected:
         const int at = field->x + field->left_gap + offset +
                        get_screen_image()->get_text_width(255, 65535, -1, field->get_text(),
                                                           static_cast<uint32_t>(index));
-        ASSERT_NO_FATAL_FAILURE(pointer(at, field->y + field->height / 2));
+        ASSERT_NO_FATAL_FAILURE(move_to(at, field->y + field->height / 2));
+        page_frame();
       } else if (step == "down" || step == "up") {
-        ASSERT_NO_FATAL_FAILURE(left(step == "down"));
+        ASSERT_NO_FATAL_FAILURE(step == "down" ? PointerX11::press() : release());
+        page_frame();
       } else if (step == ".") {
         page_frame();
       } else if (step == "^") {
@@ -363,22 +355,19 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
       return !dialog->is_moving();
     }));
     WM_TEXT_EDIT* entry = dialog->entry;
-    ASSERT_NO_FATAL_FAILURE(pointer(entry->x + 5, entry->y + 5));
+    ASSERT_NO_FATAL_FAILURE(move_to(entry->x + 5, entry->y + 5));
+    page_frame();
     run_script("down up");
     ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, entry);
     field = entry;  // the steps check the dialog's field
     run_script("t:name S-Left S-Left =name|2|4-2");
     if (ok) {
       // The screenshot: the box, and the dialog's field with a selection.
-      FOLDER out;
-      ASSERT_TRUE(out.set_absolute(test_support::picture_output_folder().c_str()));
-      DATA_FILE* file = out.open_data_file("text_edit_dialog.png", 1, 0, false);
-      ASSERT_NE(file, nullptr);
-      EXPECT_TRUE(get_screen_image()->save_png(file));
-      FOLDER::close_data_file(file);
+      ASSERT_NO_FATAL_FAILURE(save_screen("text_edit_dialog.png"));
     }
     WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
-    ASSERT_NO_FATAL_FAILURE(pointer(button->x + button->width / 2, button->y + button->height / 2));
+    ASSERT_NO_FATAL_FAILURE(move_to(button));
+    page_frame();
     run_script("down up");
     EXPECT_EQ(dialog_answers, 1);
     EXPECT_EQ(dialog_text, ok ? "name/7/1" : "name/7/0");
