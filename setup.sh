@@ -11,6 +11,7 @@ PACKAGES=(
   libx11-dev libxpm-dev libxxf86vm-dev libxtst-dev libgl-dev libgl1-mesa-dri
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libasound2-dev
   xvfb xdotool x11-utils x11-apps xdg-utils desktop-file-utils menu fonts-dejavu-core fonts-dejavu-extra imagemagick
+  libxml2-utils
 )
 
 SUDO=""

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench_fonts.h"
 #include "folder.h"
 #include "font.h"
 #include "image.h"
@@ -23,14 +24,7 @@ constexpr int32_t kRows = 10000;
 constexpr COLOUR kInk = 0xFF101828;
 constexpr COLOUR kPaper = 0xFFF0F0E8;
 
-int8_t load_font() {
-  clear_load_builtin_fonts();
-  FONT::init();
-  FOLDER folder;
-  if (!folder.set_absolute(get_system_font_folder())) return -1;
-  const int16_t slot = FONT::load("DejaVuSans.ttf", nullptr, FONT_ANY_SLOT, &folder);
-  return slot >= 0 && slot < FONT_SLOT_LIMIT ? static_cast<int8_t>(slot) : -1;
-}
+int8_t load_font() { return load_bench_font_any_slot(); }
 
 WM_GRID* grid = nullptr;
 int8_t label_font = -1;

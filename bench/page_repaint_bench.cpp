@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_fonts.h"
 #include "dirty_rectangles.h"
 #include "folder.h"
 #include "font.h"
@@ -62,14 +63,7 @@ public:
   static inline int64_t draws = 0;
 };
 
-int8_t load_font() {
-  clear_load_builtin_fonts();
-  FONT::init();
-  FOLDER folder;
-  if (!folder.set_absolute(get_system_font_folder())) return -1;
-  const int16_t slot = FONT::load("DejaVuSans.ttf", nullptr, FONT_ANY_SLOT, &folder);
-  return slot >= 0 && slot < FONT_SLOT_LIMIT ? static_cast<int8_t>(slot) : -1;
-}
+int8_t load_font() { return load_bench_font_any_slot(); }
 
 std::vector<BOX*> boxes;
 int8_t label_font = -1;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "bench_fonts.h"
 #include "folder.h"
 #include "font.h"
 #include "image.h"
@@ -24,11 +25,7 @@ void setup() {
   static bool done = false;
   if (done) return;
   done = true;
-  clear_load_builtin_fonts();
-  FONT::init();
-  FOLDER folder;
-  folder.set_absolute(get_system_font_folder());
-  FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &folder);
+  load_bench_default_font();
   set_screen_size(800, 100);
   WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
   WM_SCREEN_OBJECT::set_key_down_function(no_key_held);

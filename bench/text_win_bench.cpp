@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_fonts.h"
 #include "folder.h"
 #include "font.h"
 #include "image.h"
@@ -31,11 +32,7 @@ void set_up() {
   static bool done = false;
   if (done) return;
   done = true;
-  clear_load_builtin_fonts();
-  FONT::init();
-  FOLDER folder;
-  folder.set_absolute(get_system_font_folder());
-  FONT::load("DejaVuSans.ttf", nullptr, FONT_DEFAULT, &folder);
+  load_bench_default_font();
   set_screen_size(kWidth, kHeight);
   IMAGE* screen = get_screen_image();
   screen->font = FONT_DEFAULT;

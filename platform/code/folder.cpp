@@ -710,9 +710,9 @@ const char* modified_text(uint32_t modified) {
   return text;
 }
 
-const char* byte_count_text(uint32_t bytes) {
+const char* byte_count_text(uint64_t bytes) {
   static char text[64];
-  double size = bytes;
+  double size = static_cast<double>(bytes);
   const char* unit = "b";
   if (bytes >= (1u << 30)) {
     size /= 1073741824.0;
@@ -734,6 +734,7 @@ const char* time_to_text(const FOLDER_ENTRY& entry) { return modified_text(entry
 const char* size_to_text(const FOLDER_ENTRY& entry) { return byte_count_text(entry.size); }
 const char* time_to_text(const FILE_INFO& info) { return modified_text(info.modified); }
 const char* size_to_text(const FILE_INFO& info) { return byte_count_text(info.size); }
+const char* size_to_text(const FOLDER_LIST_ENTRY& entry) { return byte_count_text(entry.whole_size); }
 
 DEBUG_STREAM& path_trace_stream() {
   static DEBUG_STREAM fallback("Default Path Trace (closed)", 0, false);

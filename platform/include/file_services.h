@@ -67,6 +67,8 @@ const char* get_folder_name(const FOLDER& folder);
 FOLDER_LIST* list_folder(const FOLDER& folder, const char* pattern, bool show_hidden,
                          uint32_t match_mode, bool filter_folders);
 bool list_folder_filtered(FOLDER_LIST* list, FOLDER_LIST_ENTRY* entry);
+// size_to_text of the entry's whole 64-bit size.
+const char* size_to_text(const FOLDER_LIST_ENTRY& entry);
 void free_folder_list(FOLDER_LIST* list);
 
 // ---- What portable folder and data-file code asks of the file system.

@@ -12,6 +12,7 @@
 #include "file_services.h"
 #include "font.h"
 #include "package_data_file.h"
+#include "skin_loader.h"
 #include "string_utils.h"
 #include "text_file.h"
 
@@ -118,6 +119,7 @@ bool DATABASE::load_package(const char* name) {
   total_file_count = static_cast<uint16_t>(std::min<uint32_t>(files, UINT16_MAX));
   if (!installations.empty())
     snprintf(install_folder, sizeof install_folder, "%s", installations[0].default_path);
+  copy_browser_icons(*this);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "file_services.h"
 #include "image_cache.h"
 #include "wm_button.h"
+#include "wm_file_select.h"
 
 namespace {
 
@@ -137,8 +138,16 @@ bool write_skin(DATABASE& data, DATA_DEVICE* device) {
   return device && device->write_object(wm_image_cache()) && write_database_look(data, device);
 }
 
+void copy_browser_icons(const DATABASE& data) {
+  for (int i = 0; i < WM_FILE_SELECT::ICON_COUNT; ++i)
+    WM_FILE_SELECT::set_icon(i, data.icons[ICON_DISK + i]);
+}
+
 bool read_skin(DATABASE& data, DATA_DEVICE* device) {
-  return device && device->read_object(wm_image_cache()) && read_database_look(data, device);
+  if (!device || !device->read_object(wm_image_cache()) || !read_database_look(data, device))
+    return false;
+  copy_browser_icons(data);
+  return true;
 }
 
 bool load_packed_skin(DATABASE& data, const char* program_path) {

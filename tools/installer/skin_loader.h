@@ -20,6 +20,10 @@ bool load_skin(DATABASE& data, const char* path);
 bool write_skin(DATABASE& data, DATA_DEVICE* device);
 bool read_skin(DATABASE& data, DATA_DEVICE* device);
 
+// The drive, parent-folder, file and folder icons become the folder
+// browser's, each re-made at the icon's size.
+void copy_browser_icons(const DATABASE& data);
+
 // Reads a block carried, after one order byte, in the data behind the
 // executable at program_path; false without such data or when the block
 // does not read.

@@ -51,7 +51,7 @@ TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
       {{"-f"}, 255, "0042:\nUnrecognised command line option: -f"},
       {{"-v", "-h"}, 0, "$TEMP => "},
       {{"-v", "-h"}, 0, "$APPDATA => "},
-      {{"-d", "old.xml=new.xml"}, 255, "(-d) is not available"},
+      {{"-d", "old.xml=new.xml"}, 255, "Failed to load first database"},
       {{"-a"}, 255, "(-a) is not available"},
       {{"-x"}, 255, "0041:\nNo argument for command line option: -x"},
       {{"-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},

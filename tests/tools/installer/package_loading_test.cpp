@@ -13,6 +13,7 @@
 #include "package.h"
 #include "package_test_support.h"
 #include "toolkit_defaults_guard.h"
+#include "wm_file_select.h"
 
 namespace {
 
@@ -84,10 +85,15 @@ TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
   DATABASE source;
   fill(source);
   source.file_cache_sz = 65536;
+  source.icons[ICON_PARENT_FOLDER].create(7, 6);
   const std::string bytes = stored(source);
   make_package(&bytes, {"DejaVuSans.ttf", "DejaVuSerif.ttf"});
+  WM_FILE_SELECT::set_icon(WM_FILE_SELECT::ICON_PARENT_FOLDER, IMAGE());
 
   ASSERT_TRUE(data.load_package("installer.pkg"));
+  // The browser takes its icons from the model.
+  EXPECT_EQ(WM_FILE_SELECT::icon(WM_FILE_SELECT::ICON_PARENT_FOLDER).width, 7);
+  EXPECT_EQ(WM_FILE_SELECT::icon(WM_FILE_SELECT::ICON_PARENT_FOLDER).height, 6);
   ASSERT_NE(data.package, nullptr);
   ASSERT_EQ(data.installations.size(), 2u);
   EXPECT_EQ(data.total_file_count, 15);

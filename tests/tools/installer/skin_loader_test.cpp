@@ -10,6 +10,7 @@
 #include "memory_device.h"
 #include "skin_test_support.h"
 #include "toolkit_defaults_guard.h"
+#include "wm_file_select.h"
 
 namespace {
 
@@ -125,8 +126,10 @@ TEST_F(SkinLoader, BlockRoundTripsByteForByteAndShortBlocksFail) {
     DATABASE copy;
     MEMORY_DEVICE in(first.bytes);
     in.swap = swap;
+    WM_FILE_SELECT::set_icon(WM_FILE_SELECT::ICON_FOLDER, IMAGE());
     ASSERT_TRUE(read_skin(copy, &in));
     EXPECT_EQ(copy.icons[ICON_FOLDER].width, 5);
+    EXPECT_EQ(WM_FILE_SELECT::icon(WM_FILE_SELECT::ICON_FOLDER).width, 5);  // the browser's too
     EXPECT_EQ(default_dialog_effects().open_delay, 250u);
     ASSERT_TRUE(write_skin(copy, &second));
     EXPECT_EQ(second.bytes, first.bytes) << "swap " << int(swap);

@@ -16,6 +16,7 @@
 #include "image.h"
 #include "installer_pictures.h"
 #include "options.h"
+#include "patch_builder.h"
 #include "payload.h"
 #include "platform.h"
 #include "screen.h"
@@ -111,8 +112,7 @@ bool read_options(int argc, char** argv, DATABASE& data) {
         }
         end_console_mode(write_packed_skin_file(data, folder, name.c_str()) == 0);
       case 'd':
-        console_print("The patch builder (-d) is not available in this build.\n");
-        end_console_mode(false);
+        end_console_mode(build_patch(argument));
       case 'a':
         automatic = true;
         break;

@@ -1,0 +1,136 @@
+// The browser in a real window driven by XTEST clicks and keys on a scratch
+// tree: down into a folder and back by "..", up by the drop-down, out to
+// the drives and in again, a file chosen, a folder made through the name
+// dialog (closed by its own OK), and OK answered by a callback that deletes
+// the browser through its result. The open browser is saved as a picture.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "file_services.h"
+#include "wm_button.h"
+#include "wm_file_select.h"
+#include "wm_floating_menu.h"
+#include "wm_grid.h"
+#include "wm_menu.h"
+#include "wm_text_edit.h"
+#include "wm_text_edit_dialog.h"
+#include "wm_text_win_x11_fixture.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+std::vector<std::string> answers;
+int32_t answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t ok) {
+  char name[64];
+  FOLDER folder;
+  EXPECT_TRUE(static_cast<WM_FILE_SELECT*>(dialog)->get_result(&folder, name, sizeof name));
+  answers.push_back(std::string(ok ? "ok " : "cancel ") + folder.path + "|" + name);
+  return ok ? 4 : 0;  // 4: the overlay list deletes the browser
+}
+
+class FileSelectX11 : public wm_test::PointerX11 {
+protected:
+  void SetUp() override {
+    PointerX11::SetUp();
+    if (!probe) return;
+    set_home_folder_override(scratch.file("home").c_str());
+    for (const char* dir : {"home", "home/docs", "home/docs/alpha"})
+      ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
+    for (const char* file : {"a.xml", "b.xml", "mounts"})
+      ASSERT_TRUE(test_support::write_file(scratch.file("home/docs/") + file, "<x/>"));
+    set_mounts_file_override(scratch.file("home/docs/mounts").c_str());  // no mounts
+    const COLOUR colours[] = {0xFF3070C0, 0xFFE0C040, 0xFF808080};  // folder, file, parent
+    for (int i = 0; i < 3; ++i) {
+      IMAGE picture(18, 18);
+      picture.fill_rect_solid(2, 2, 15, 15, &colours[i]);
+      WM_FILE_SELECT::set_icon(WM_FILE_SELECT::ICON_FOLDER - i, picture);
+    }
+    frame = [this] {
+      clock += 400;
+      WM_SCREEN_OBJECT::set_frame_clock(clock);
+      root.process();
+      root.update(true);
+      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
+      root.paint_overlays();
+    };
+  }
+  void TearDown() override {
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+    set_mounts_file_override(nullptr);
+    set_home_folder_override(nullptr);
+    PointerX11::TearDown();
+  }
+  void click(const WM_SCREEN_OBJECT* o) { click_at(o->x + o->width / 2, o->y + o->height / 2); }
+  // The row's name cell after the next rebuild.
+  WM_SCREEN_OBJECT* row(const std::string& name) {
+    frame();
+    for (int32_t r = 0; r < browser->list->get_row_count(); ++r) {
+      auto* cell = static_cast<WM_BUTTON*>(browser->list->get_cell(1, r));
+      if (cell->get_text() == name) return cell;
+    }
+    ADD_FAILURE() << "no row " << name;
+    return browser->list;
+  }
+  std::string shown() const { return browser->folder.path; }
+
+  test_support::ScratchDir scratch;
+  uint32_t clock = 10000;
+  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
+  WM_FILE_SELECT* browser = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FileSelectX11, WalksMakesAFolderAndAnswersByClicks) {
+  browser = new WM_FILE_SELECT(-1, -1, -1, -1, nullptr, nullptr, nullptr, nullptr, nullptr, true,
+                               answer, 55, nullptr, nullptr, nullptr, nullptr, nullptr);
+  FOLDER docs;
+  ASSERT_TRUE(docs.set_absolute(scratch.file("home/docs").c_str()));
+  browser->set_mode(2, &docs, nullptr, ".xml");
+  root.add_overlay(browser, false);
+  ASSERT_TRUE(frames_until([&] { return !browser->is_moving(); }));
+  save_screen("file_select_x11.png");
+
+  click(row("alpha"));
+  EXPECT_EQ(shown(), scratch.file("home/docs/alpha"));
+  click(row(".."));
+  frame();
+  click(browser->location_menu);  // up to the home folder by the drop-down
+  WM_FLOATING_MENU* popup = browser->location_menu->get_popup();
+  ASSERT_TRUE(frames_until([&] { return popup->visible && !popup->is_moving(); }));
+  click(popup->get_item(1));
+  EXPECT_EQ(shown(), scratch.file("home"));
+  click(row(".."));
+  EXPECT_TRUE(browser->at_my_computer);
+  click(row("Home"));
+  click(row("docs"));
+  click(row("b.xml"));
+  EXPECT_STREQ(browser->name_field->get_text(), "b.xml");
+  click(browser->cancel_button);
+
+  click(browser->new_folder_button);
+  WM_TEXT_EDIT_DIALOG* dialog = browser->name_dialog;
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(frames_until([&] { return !dialog->is_moving(); }));
+  click(dialog->entry);
+  for (const char* c = "fresh"; *c; ++c) {
+    const KeyCode code = XKeysymToKeycode(probe, static_cast<KeySym>(*c));
+    XTestFakeKeyEvent(probe, code, True, CurrentTime);
+    XTestFakeKeyEvent(probe, code, False, CurrentTime);
+  }
+  ASSERT_TRUE(frames_until([&] { return std::string(dialog->entry->get_text()) == "fresh"; }));
+  click(dialog->ok);
+  EXPECT_TRUE(is_directory(scratch.file("home/docs/fresh").c_str()));
+  // The name dialog goes by its own answer; the browser stays in the new folder.
+  EXPECT_TRUE(frames_until([&] { return WM_SCREEN_OBJECT::overlays().size() == 1; }));
+  click(browser->ok_button);
+  EXPECT_EQ(answers, (std::vector<std::string>{"cancel " + scratch.file("home/docs") + "|b.xml",
+                                               "ok " + scratch.file("home/docs/fresh") + "|b.xml"}));
+  EXPECT_TRUE(frames_until([] { return WM_SCREEN_OBJECT::overlays().empty(); }));
+}
