@@ -27,13 +27,6 @@ namespace {
 
 int16_t i16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767)); }
 
-const char* text_of(LANGUAGE_KEY key) {
-  DATABASE& data = installer_database();
-  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
-}
-
 LANGUAGE_KEY title_key(int32_t page) {
   static const LANGUAGE_KEY keys[] = {PACK_DATA_TITLE,     PACK_LOG_TITLE,     LANGUAGE_KEY_COUNT,
                                       SELECT_LANGUAGE,     LICENCE_TITLE,      RELEASE_NOTES_TITLE,
@@ -44,12 +37,12 @@ LANGUAGE_KEY title_key(int32_t page) {
 
 const char* page_title(int32_t page) {
   const LANGUAGE_KEY key = title_key(page);
-  return key == LANGUAGE_KEY_COUNT ? "" : text_of(key);
+  return key == LANGUAGE_KEY_COUNT ? "" : wizard_text(key);
 }
 
 WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KEY hint, uintptr_t id,
                        const IMAGE& icon) {
-  WM_BUTTON* b = new WM_BUTTON(0, 0, -1, -1, style, text_of(text), text_of(hint), on_wizard_button,
+  WM_BUTTON* b = new WM_BUTTON(0, 0, -1, -1, style, wizard_text(text), wizard_text(hint), on_wizard_button,
                                id, 0, button_event::PRESS | button_event::RELEASE);
   give_button_icon(b, icon);
   return b;
@@ -63,7 +56,23 @@ void enable_when(WM_BUTTON* button, bool on) {
     disable_button(button);
 }
 
+// Overlays go to the wizard's root; without one (no wizard running) the
+// dialog is dropped.
+void show_overlay(WM_DIALOG* dialog) {
+  if (WM_MANAGER* root = wizard_root())
+    root->add_overlay(dialog, false);
+  else
+    delete dialog;
+}
+
 }  // namespace
+
+const char* wizard_text(LANGUAGE_KEY key) {
+  DATABASE& data = installer_database();
+  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
+    return "";
+  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
+}
 
 void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
   button->set_text(text, false);
@@ -122,9 +131,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
     case WIZARD_PAGE_README:
       add_text_window(page, cw, ch);
       disable_button(previous_button);
-      relabel_button(forward_button, text_of(FINISH), text_of(FINISH_HINT));
+      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
       give_button_icon(forward_button, data.icons[ICON_FINISH]);
-      relabel_button(quit_button, text_of(ABOUT), text_of(ABOUT_HINT));
+      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT));
       quit_button->action_word_1 = 8;
       give_button_icon(quit_button, data.icons[ICON_ABOUT]);
       break;
@@ -135,10 +144,10 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       break;
     case WIZARD_PAGE_LICENCE:
       add_text_window(page, cw, ch);
-      relabel_button(previous_button, text_of(DISAGREE), text_of(DISAGREE_HINT));
+      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT));
       previous_button->action_word_2 = WIZARD_PAGE_FINISH;
       give_button_icon(previous_button, data.icons[ICON_DISAGREE]);
-      relabel_button(forward_button, text_of(AGREE), text_of(AGREE_HINT));
+      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT));
       give_button_icon(forward_button, data.icons[ICON_AGREE]);
       break;
     case WIZARD_PAGE_RELEASE_NOTES:
@@ -153,7 +162,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       add_options_grid(cw, ch);
       enable_when(previous_button,
                   previous == WIZARD_PAGE_INSTALL_TYPE || previous == WIZARD_PAGE_RELEASE_NOTES);
-      relabel_button(forward_button, text_of(INSTALL), text_of(INSTALL_HINT));
+      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT));
       give_button_icon(forward_button, data.icons[ICON_INSTALL]);
       if (data.patch.do_check) enable_when(forward_button, data.find_previous_installation());
       check_screen_size();
@@ -163,7 +172,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       disable_button(previous_button);
       disable_button(forward_button);
       if (next == WIZARD_PAGE_FINISH) {
-        relabel_button(forward_button, text_of(FINISH), text_of(FINISH_HINT));
+        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
         give_button_icon(forward_button, data.icons[ICON_FINISH]);
       }
       break;
@@ -295,7 +304,7 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
     grid->add_text_cell(0, row + 1, "", &data.text_win_title_style);
     grid->set_row_height(row + 1, small);
   };
-  grid->add_text_cell(0, 0, text_of(SELECT_OPTIONS_LOCATION_QUESTION), &data.text_win_title_style);
+  grid->add_text_cell(0, 0, wizard_text(SELECT_OPTIONS_LOCATION_QUESTION), &data.text_win_title_style);
   grid->set_column_widths(4, four);
   grid->add_text_cell(0, 1, "", &data.text_win_title_style);
   grid->set_row_height(1, small);
@@ -303,7 +312,7 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   const bool system_box = info.system_folders && chosen && chosen->allow_system_paths;
   int32_t folder_row = 2;
   if (system_box) {
-    WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, text_of(SELECT_OPTIONS_USE_SYSTEM_PATHS),
+    WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, wizard_text(SELECT_OPTIONS_USE_SYSTEM_PATHS),
                                          on_wizard_button, 4, self);
     box->set_checked(data.use_system_paths != 0);
     if (!grid->set_cell(1, 2, box)) delete box;
@@ -312,7 +321,7 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   }
   char shown[DATABASE_PATH_SIZE];
   snprintf(shown, sizeof shown, "%s", data.install_folder);
-  if (system_box && data.use_system_paths) snprintf(shown, sizeof shown, "%s", text_of(SELECT_OPTIONS_SYSPATHS_SELECTED));
+  if (system_box && data.use_system_paths) snprintf(shown, sizeof shown, "%s", wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
   folder_button = grid->add_button_cell(1, folder_row, shown, &data.text_win_text_style, on_wizard_button, 5,
                                         self, button_event::PRESS | button_event::RELEASE);
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
@@ -328,18 +337,18 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
 
   if (data.patch.do_check) {
     grid->set_column_widths(1, one);
-    question(row, text_of(PATCH_MSG));
+    question(row, wizard_text(PATCH_MSG));
     row += 2;
   }
   const bool desktop = info.desktop_icons && chosen && chosen->has_desktop_shortcut;
   const bool menu = info.desktop_menu && chosen && chosen->has_menu_shortcut;
   if (desktop || menu) {
     grid->set_column_widths(1, one);
-    question(row, text_of(SELECT_OPTIONS_SHORTCUT_QUESTION));
+    question(row, wizard_text(SELECT_OPTIONS_SHORTCUT_QUESTION));
     grid->set_column_widths(3, three);
     int32_t box_row = row + 2;
     auto add_box = [&](LANGUAGE_KEY key, uintptr_t id, uint8_t checked) {
-      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, text_of(key), on_wizard_button, id, 0);
+      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, wizard_text(key), on_wizard_button, id, 0);
       box->set_checked(checked != 0);
       if (!grid->set_cell(1, box_row, box)) delete box;
       grid->set_row_height(box_row, large);
@@ -403,10 +412,10 @@ void INSTALL_DIALOG::set_progress(int32_t percent, const char* text) {
 void INSTALL_DIALOG::update_buttons() {
   DATABASE& data = installer_database();
   if (data.get_next_page() == WIZARD_PAGE_FINISH) {
-    quit_button->set_text(text_of(ABOUT), false);
-    const int32_t w = button_style.get_padded_text_width(drawing_surface(), text_of(ABOUT));
+    quit_button->set_text(wizard_text(ABOUT), false);
+    const int32_t w = button_style.get_padded_text_width(drawing_surface(), wizard_text(ABOUT));
     quit_button->set_size(static_cast<uint16_t>(std::max(w, 1)), quit_button->height, false);
-    quit_button->set_tooltip(text_of(ABOUT_HINT));
+    quit_button->set_tooltip(wizard_text(ABOUT_HINT));
     quit_button->action_word_1 = 8;
     give_button_icon(quit_button, data.icons[ICON_ABOUT]);
   } else {
@@ -417,30 +426,30 @@ void INSTALL_DIALOG::update_buttons() {
 
 void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
   char message[DATABASE_TEXT_SIZE + FOLDER_PATH_SIZE];
-  snprintf(message, sizeof message, text_of(COPY_ERROR_MSG), path ? path : "");
+  snprintf(message, sizeof message, wizard_text(COPY_ERROR_MSG), path ? path : "");
   DATABASE& data = installer_database();
   const WM_CONFIRM::BUTTON_ACTION carry_on{on_wizard_button, 101, 0};
   const WM_CONFIRM::BUTTON_ACTION leave{on_wizard_button, 100, WIZARD_PAGE_FINISH};
-  WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, text_of(COPY_ERROR_TITLE),
-                                   text_of(COPY_ERROR_YES), text_of(COPY_ERROR_NO), true, carry_on, leave,
+  WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(COPY_ERROR_TITLE),
+                                   wizard_text(COPY_ERROR_YES), wizard_text(COPY_ERROR_NO), true, carry_on, leave,
                                    data.error.x, data.error.y, false, 20, nullptr);
   if (ask->message_window) ask->message_window->add_text(message, nullptr, nullptr, true, true);
   ask->draggable = data.error.can_drag;
-  wizard_root()->add_overlay(ask, false);
+  show_overlay(ask);
 }
 
 void INSTALL_DIALOG::report_path_error(const char* path) {
   DATABASE& data = installer_database();
   const WM_CONFIRM::BUTTON_ACTION back{on_wizard_button, 100, WIZARD_PAGE_OPTIONS};
-  WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, text_of(PATH_ERROR_TITLE),
-                                     text_of(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
+  WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
+                                     wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
                                      data.error.y, true, 20, nullptr);
   if (error->message_window) {
-    error->message_window->add_text(text_of(PATH_ERROR_MSG), nullptr, nullptr, true, true);
+    error->message_window->add_text(wizard_text(PATH_ERROR_MSG), nullptr, nullptr, true, true);
     if (path) error->message_window->add_text(path, nullptr, nullptr, true, true);
   }
   error->draggable = data.error.can_drag;
-  wizard_root()->add_overlay(error, false);
+  show_overlay(error);
 }
 
 void INSTALL_DIALOG::check_screen_size() {
@@ -453,21 +462,21 @@ void INSTALL_DIALOG::check_screen_size() {
   if (have_w >= need_w && have_h >= need_h) return;
   snprintf(data.desktop_check_message, sizeof data.desktop_check_message,
            "ERROR: screen %dx%d does not meet minimum requirement of %dx%d\n", have_w, have_h, need_w, need_h);
-  WM_CONFIRM* warning = new WM_CONFIRM(data.exit.width, data.exit.height, text_of(CHECK_DESKTOP_FAILED_TITLE),
+  WM_CONFIRM* warning = new WM_CONFIRM(data.exit.width, data.exit.height, wizard_text(CHECK_DESKTOP_FAILED_TITLE),
                                        true, on_wizard_button, 9, data.exit.x, data.exit.y, false, 20, nullptr);
   if (warning->message_window) {
     const COLOUR colour = body_style.fg_colour;
-    warning->message_window->add_text(text_of(CHECK_DESKTOP_FAILED), nullptr, &colour, true, true);
+    warning->message_window->add_text(wizard_text(CHECK_DESKTOP_FAILED), nullptr, &colour, true, true);
     warning->message_window->text_flags = 0;
   }
   warning->draggable = data.exit.can_drag;
   if (warning->first_button) {
-    relabel_button(warning->first_button, text_of(QUIT_YES), nullptr);
+    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr);
     give_button_icon(warning->first_button, data.icons[ICON_YES]);
   }
   if (warning->second_button) {
-    relabel_button(warning->second_button, text_of(QUIT_NO), nullptr);
+    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr);
     give_button_icon(warning->second_button, data.icons[ICON_NO]);
   }
-  wizard_root()->add_overlay(warning, false);
+  show_overlay(warning);
 }

@@ -6,6 +6,7 @@
 // worker talks to.
 #include <cstdint>
 
+#include "database_records.h"
 #include "install_page.h"
 #include "wm_dialog.h"
 
@@ -53,6 +54,9 @@ private:
 extern WM_GRID* option_grid;
 extern WM_BUTTON* folder_button;
 extern WM_BUTTON* browse_button;
+
+// The current language's text of that key; "" without languages.
+const char* wizard_text(LANGUAGE_KEY key);
 
 // Gives the button the new text, a width fitted to it and the tooltip.
 void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip);

@@ -13,6 +13,7 @@
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
+#include "wm_file_select.h"
 #include "wm_dialog.h"
 #include "wm_grid.h"
 #include "wm_kinds.h"
@@ -27,13 +28,6 @@ uint32_t next_scroll_time = 0;
 namespace {
 
 WM_PAGE_MANAGER* wizard_manager = nullptr;
-
-const char* text_of(LANGUAGE_KEY key) {
-  DATABASE& data = installer_database();
-  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
-}
 
 // The checked state of a box cell, whose own button reports the click.
 WM_CHECK_BOX* box_of(WM_SCREEN_OBJECT* object) {
@@ -54,13 +48,69 @@ void follow_previous_installation(INSTALL_DIALOG* dialog) {
 void open_about_box() {
   DATABASE& data = installer_database();
   WM_ABOUT* about = new WM_ABOUT(data.about.x, data.about.y, data.about.width, data.about.height);
-  about->set_text(text_of(ABOUT));
+  about->set_text(wizard_text(ABOUT));
   if (about->close_button) {
-    relabel_button(about->close_button, text_of(OK_BUTTON), nullptr);
+    relabel_button(about->close_button, wizard_text(OK_BUTTON), nullptr);
     give_button_icon(about->close_button, data.icons[ICON_YES]);
   }
   about->draggable = data.about.can_drag;
   wizard_root()->add_overlay(about, false);
+}
+
+// A language text, or null when the language leaves it empty, so that the
+// browser keeps its own words.
+const char* text_or_null(LANGUAGE_KEY key) {
+  const char* text = wizard_text(key);
+  return text[0] ? text : nullptr;
+}
+
+// The folder browser for the install folder; it keeps the dialog whose
+// Install button its answer may enable.
+void open_folder_browser(uintptr_t dialog) {
+  DATABASE& data = installer_database();
+  WM_FILE_SELECT* browser = new WM_FILE_SELECT(
+      data.file_select.x, data.file_select.y, data.file_select.width, data.file_select.height,
+      &data.menu_button_style, &data.menu_dropdown_style, &data.text_win_text_style,
+      &data.text_win_text_style, &data.scrollbar_style, true, on_wizard_button, 5,
+      text_or_null(OK_BUTTON), text_or_null(CANCEL_BUTTON), text_or_null(NEW_FOLDER_BUTTON),
+      &data.menu_item_style, &data.menu_alt_item_style);
+  browser->new_folder_at_dialog = data.file_select.new_folder_too;
+  FOLDER start;
+  const bool known = start.set_stored_path(data.install_folder);
+  browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, known ? &start : nullptr, nullptr, nullptr);
+  browser->value_word = dialog;
+  browser->draggable = data.file_select.can_drag;
+  wizard_root()->add_overlay(browser, false);
+  if (const char* title = text_or_null(SELECT_FOLDER_TITLE)) browser->set_text(title);
+  give_button_icon(browser->ok_button, data.icons[ICON_YES]);
+  give_button_icon(browser->cancel_button, data.icons[ICON_NO]);
+  if (browser->new_folder_button) give_button_icon(browser->new_folder_button, data.icons[ICON_NEW_FOLDER]);
+  if (const char* text = text_or_null(SELECT_FOLDER_MSG); text && browser->message_label)
+    browser->message_label->set_text(text, false);
+  if (const char* text = text_or_null(SELECT_FOLDER_MENU_TITLE); text && browser->location_label)
+    browser->location_label->set_text(text, false);
+  if (const char* text = text_or_null(MY_COMPUTER)) browser->my_computer_text.set(text);
+  if (const char* text = text_or_null(NEW_FOLDER_TITLE)) browser->new_folder_title.set(text);
+  if (const char* text = text_or_null(NEW_FOLDER_MSG)) browser->new_folder_prompt.set(text);
+}
+
+// The browser's answer: with OK the chosen folder becomes the install
+// folder; the browser closes either way.
+void take_browser_answer(WM_FILE_SELECT* browser, bool ok) {
+  DATABASE& data = installer_database();
+  FOLDER chosen;
+  char unused[8];
+  char text[DATABASE_PATH_SIZE];
+  if (ok && browser->get_result(&chosen, unused, sizeof unused) &&
+      chosen.get_path_text(text, sizeof text, nullptr)) {
+    snprintf(data.install_folder, sizeof data.install_folder, "%s", text);
+    if (folder_button) {
+      folder_button->set_text(data.install_folder, false);
+      folder_button->invalidate();
+    }
+    follow_previous_installation(reinterpret_cast<INSTALL_DIALOG*>(browser->value_word));
+  }
+  browser->close(true);
 }
 
 int32_t go_to(uintptr_t page) {
@@ -114,15 +164,18 @@ void wizard_create_page(WM_PAGE_MANAGER* manager) {
   if (background_scroller) background_scroller->draw();
   WM_MANAGER* root = manager->current_root();
   if (data.window.show_bg_title)
-    root->add_child(new WM_SCRIPT(0, 0, -1, -1, &data.title_style, text_of(INSTALLER_TITLE)), true);
+    root->add_child(new WM_SCRIPT(0, 0, -1, -1, &data.title_style, wizard_text(INSTALLER_TITLE)), true);
   current_dialog = new INSTALL_DIALOG(dialog_x, dialog_y);
   root->add_child(current_dialog, true);
 }
 
+// The wizard's page is gone for good (replaced, or the areas reset at
+// exit): nothing of it may be reached any more.
 void wizard_destroy_page(uintptr_t*) {
   delete background_scroller;
   background_scroller = nullptr;
   current_dialog = nullptr;
+  wizard_manager = nullptr;
 }
 
 int32_t wizard_frame() {
@@ -174,7 +227,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
     case 3: {
       const uintptr_t language = object ? object->value_word : 0;
       if (language < data.languages.size()) data.current_language = static_cast<int16_t>(language);
-      set_window_title(text_of(INSTALLER_TITLE), 0);
+      set_window_title(wizard_text(INSTALLER_TITLE), 0);
       // The target the cell was built with belongs to the old language; a
       // licence that only the new one has must not be skipped.
       return go_to(static_cast<uintptr_t>(data.get_next_page()));
@@ -190,7 +243,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
           b->set_enabled(true);
       }
       if (folder_button) {
-        const char* shown = data.use_system_paths ? text_of(SELECT_OPTIONS_SYSPATHS_SELECTED)
+        const char* shown = data.use_system_paths ? wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED)
                                                   : resolve_path_text(data.install_folder);
         folder_button->set_text(shown ? shown : data.install_folder, false);
         folder_button->invalidate();
@@ -199,7 +252,10 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
       return 0;
     }
     case 5:
-      // The folder browser is not part of this build yet.
+      if (object && (object->kind & wm_kind::FILE_SELECT))
+        take_browser_answer(static_cast<WM_FILE_SELECT*>(object), value != 0);
+      else
+        open_folder_browser(value);
       return 0;
     case 6:
     case 7: {

@@ -14,6 +14,8 @@
 #include "folder.h"
 #include "screen.h"
 #include "wm_button.h"
+#include "window.h"
+#include "wizard.h"
 #include "wm_grid.h"
 #include "wm_page_manager.h"
 #include "wm_progress_bar.h"
@@ -129,6 +131,35 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
     EXPECT_EQ(row, box ? 3 : 2) << int{allow};
     EXPECT_EQ(column, 1);
   }
+}
+
+TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
+  DATABASE& data = installer_database();
+  start_wizard(manager);  // the warning opens over the wizard's root
+  struct ROW {
+    int16_t width, height;
+    bool warned;
+  } rows[] = {{4000, -1, false}, {-1, 4000, false}, {0, 0, false}, {4000, 3000, true}};
+  for (const ROW& row : rows) {
+    data.check_desktop_size.width = row.width;
+    data.check_desktop_size.height = row.height;
+    data.desktop_size_checked = 0;
+    data.desktop_check_message[0] = 0;
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    build(WIZARD_PAGE_OPTIONS);
+    EXPECT_EQ(data.desktop_size_checked, 1);
+    char expected[128];
+    snprintf(expected, sizeof expected, "ERROR: screen %dx%d does not meet minimum requirement of %dx%d\n",
+             get_desktop_width(), get_desktop_height(), row.width, row.height);
+    EXPECT_STREQ(data.desktop_check_message, row.warned ? expected : "") << row.width << "x" << row.height;
+    EXPECT_EQ(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::CONFIRM) != nullptr, row.warned);
+  }
+  // Once checked, a return to the options page asks no more.
+  WM_DIALOG::close_all_dialogs(true);
+  data.desktop_check_message[0] = 0;
+  manager->current_root()->remove_child(dialog, true, false);
+  build(WIZARD_PAGE_OPTIONS);
+  EXPECT_STREQ(data.desktop_check_message, "");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The demo installer made by the builder, on a private X server, driven
 // through its wizard by pointer clicks that XTEST sends: the language page,
-// the licence (Agree leads on, Disagree ends the program) and the options
-// page. Each page's pixels are read back from the X server and saved as
+// the licence (Agree leads on, Disagree ends the program), the options
+// page with its folder browser, and Install. Each page's pixels are read back from the X server and saved as
 // PNG; a dialog dragged on one page opens at the same place on the next.
 #include <gtest/gtest.h>
 
@@ -292,6 +292,32 @@ TEST_F(DemoInstaller, LanguageLicenceAgreeOptionsAndDragKeepsThePlace) {
   EXPECT_EQ(there.x1, moved.x1);
   EXPECT_EQ(there.y1, moved.y1);
   EXPECT_NE(moved.x1, before.x1);  // the drag did move it
+
+  // The browse button: the face-coloured box inside the options grid's
+  // upper part. It opens the folder browser; OK takes the folder it shows
+  // (the program's own temporary folder) and closes it.
+  RECT_FOUND browse{kWidth, kHeight, -1, -1};
+  for (int y = there.y1 + 8; y < (there.y1 + there.y2) / 2; ++y)
+    for (int x = there.x1 + 8; x < there.x2 - 8; ++x)
+      if (options.at(x, y) == face) {
+        browse.x1 = std::min(browse.x1, x), browse.y1 = std::min(browse.y1, y);
+        browse.x2 = std::max(browse.x2, x), browse.y2 = std::max(browse.y2, y);
+      }
+  ASSERT_GE(browse.x2, 0);
+  click((browse.x1 + browse.x2) / 2, (browse.y1 + browse.y2) / 2);
+  const PICTURE browser = settle();
+  save(browser, "folder_browser");
+  EXPECT_FALSE(browser == options);
+  uint32_t browser_face = 0;
+  const RECT_FOUND b = dialog_of(browser, &browser_face);
+  int browser_row = 0;
+  const auto browser_buttons = bottom_buttons(browser, b, browser_face, &browser_row);
+  ASSERT_GE(browser_buttons.size(), 1u);
+  click((browser_buttons[0].first + browser_buttons[0].second) / 2, browser_row + 12);
+  const PICTURE chosen = settle();
+  save(chosen, "options_folder_chosen");
+  EXPECT_FALSE(chosen == browser);  // the browser has gone
+  EXPECT_FALSE(chosen == options);  // the folder button shows the chosen folder
 
   // Install leads to the installing page, which waits for the worker.
   const auto option_buttons = bottom_buttons(options, there, face, &row);
