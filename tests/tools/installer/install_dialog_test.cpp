@@ -7,10 +7,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "database.h"
 #include "dialog_effects.h"
+#include "file_services.h"
 #include "font.h"
+#include "package.h"
+#include "package_test_support.h"
 #include "folder.h"
 #include "screen.h"
 #include "wm_button.h"
@@ -20,12 +25,14 @@
 #include "wm_page_manager.h"
 #include "wm_progress_bar.h"
 #include "wm_script.h"
+#include "wm_text_win.h"
 
 namespace {
 
-class InstallDialog : public ::testing::Test {
+class InstallDialog : public package_test_support::PackageScratchTest {
 protected:
   void SetUp() override {
+    PackageScratchTest::SetUp();
     clear_load_builtin_fonts();
     FONT::init();
     FOLDER fonts;
@@ -61,7 +68,9 @@ protected:
     data.current_page = 2;
     data.current_language = 0;
     data.show_filenames = data.show_filepaths = 1;
+    data.package.reset();
     FONT::shutdown();
+    PackageScratchTest::TearDown();
   }
   INSTALL_DIALOG* build(int32_t page) {
     installer_database().current_page = page;
@@ -131,6 +140,22 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
     EXPECT_EQ(row, box ? 3 : 2) << int{allow};
     EXPECT_EQ(column, 1);
   }
+}
+
+TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), "first line\nsecond line\n"));
+  auto package = std::make_unique<PACKAGE>(work, "texts.pkg", true, 0, false, false);
+  ASSERT_TRUE(package->add_file(work, "licence.txt", "licence-0"));
+  installer_database().package = std::move(package);
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_LICENCE);
+  WM_TEXT_WIN* window = nullptr;
+  for (WM_SCREEN_OBJECT* child : d->get_client()->children)
+    if (child->kind & wm_kind::TEXT_WIN) window = static_cast<WM_TEXT_WIN*>(child);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->get_line_count(), 2);
+  const std::string temporary = get_temporary_folder_path();
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
 TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
