@@ -29,6 +29,13 @@ enum DATABASE_ICON : uint8_t {
   DATABASE_ICON_COUNT
 };
 
+// The wizard's pages, the values of DATABASE::current_page.
+enum WIZARD_PAGE : int32_t {
+  WIZARD_PAGE_PACK_DATA, WIZARD_PAGE_PACK_LOG, WIZARD_PAGE_START, WIZARD_PAGE_LANGUAGE,
+  WIZARD_PAGE_LICENCE, WIZARD_PAGE_RELEASE_NOTES, WIZARD_PAGE_INSTALL_TYPE, WIZARD_PAGE_OPTIONS,
+  WIZARD_PAGE_INSTALLING, WIZARD_PAGE_README, WIZARD_PAGE_FINISH
+};
+
 // Geometry of one of the installer's dialogs; -1 leaves the choice to the
 // dialog.
 struct DATABASE_BOX {
@@ -68,6 +75,11 @@ public:
   // wizard's page after the start page (null: the start page stays).
   static const char* (*platform_name_of)(uint8_t code);
   static int32_t (*next_page_after_start)(const DATABASE& data);
+
+  // The pages Previous and Forward lead to from current_page
+  // (wizard_pages.cpp); any value outside 0 to 10 leads to the start page.
+  int32_t get_previous_page() const;
+  int32_t get_next_page() const;
 
   // The package, the index file and this machine (database_package.cpp).
   // load_package: false when the package or its data did not open or read;

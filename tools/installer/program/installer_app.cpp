@@ -23,6 +23,7 @@
 #include "skin_loader.h"
 #include "timing.h"
 #include "window.h"
+#include "wizard.h"
 #include "wizard_hooks.h"
 #include "wm_page_manager.h"
 #include "wm_progress_bar.h"
@@ -234,6 +235,7 @@ bool unpack(DATABASE& data) {
 }  // namespace
 
 bool app_init(int argc, char** argv) {
+  wizard_install();
   manager = new WM_PAGE_MANAGER(1, -1);
   DATABASE& data = installer_database();
   if (read_options(argc, argv, data)) {

@@ -1,0 +1,190 @@
+// The wizard's dialog on a headless screen: the installing page's
+// current-file line and its end-of-install buttons, and where the options
+// page puts the folder row.
+#include "install_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "database.h"
+#include "dialog_effects.h"
+#include "file_services.h"
+#include "font.h"
+#include "package.h"
+#include "package_test_support.h"
+#include "folder.h"
+#include "screen.h"
+#include "wm_button.h"
+#include "window.h"
+#include "wizard.h"
+#include "wm_grid.h"
+#include "wm_page_manager.h"
+#include "wm_progress_bar.h"
+#include "wm_script.h"
+#include "wm_text_win.h"
+
+namespace {
+
+class InstallDialog : public package_test_support::PackageScratchTest {
+protected:
+  void SetUp() override {
+    PackageScratchTest::SetUp();
+    clear_load_builtin_fonts();
+    FONT::init();
+    FOLDER fonts;
+    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
+    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    set_screen_size(0, 0);
+    set_screen_size(640, 480);
+    WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+    DATABASE& data = installer_database();
+    data.languages.assign(1, DATABASE_LANGUAGE());
+    data.installations.assign(1, DATABASE_INSTALLATION());
+    for (auto [key, text] : {std::pair{INSTALLING_STRING, "Installing"}, {COMPLETE, "Complete"},
+                             {INITIALIZING_STRING, "Starting"}, {ABOUT, "About"}, {QUIT, "Quit"}})
+      snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+    data.dialog.width = 420;
+    data.dialog.height = 300;
+    data.show_filenames = 0;
+    data.show_filepaths = 0;
+    WM_PROGRESS_BAR::set_platform_frame([] {});
+    // No slide: the dialog stands where it was built.
+    saved_effects = default_dialog_effects();
+    default_dialog_effects().flags = 0;
+    manager = new WM_PAGE_MANAGER(1, -1);
+  }
+  void TearDown() override {
+    delete manager;
+    option_grid = nullptr;
+    folder_button = browse_button = nullptr;
+    WM_PROGRESS_BAR::set_platform_frame(nullptr);
+    default_dialog_effects() = saved_effects;
+    DATABASE& data = installer_database();
+    data.clear();
+    data.current_page = 2;
+    data.current_language = 0;
+    data.show_filenames = data.show_filepaths = 1;
+    data.package.reset();
+    FONT::shutdown();
+    PackageScratchTest::TearDown();
+  }
+  INSTALL_DIALOG* build(int32_t page) {
+    installer_database().current_page = page;
+    dialog = new INSTALL_DIALOG(0, 0);
+    manager->current_root()->add_child(dialog, false);
+    return dialog;
+  }
+  static const char* label_text(const INSTALL_DIALOG& d) {
+    return d.file_label->text.get_text(PARAMETER::VALUE);
+  }
+  INSTALL_DIALOG* dialog = nullptr;
+  DIALOG_EFFECTS saved_effects;
+  WM_PAGE_MANAGER* manager = nullptr;
+};
+
+TEST_F(InstallDialog, TheFinishingTextShowsAtAFullBarAndARepeatDrawsNothing) {
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
+  ASSERT_NE(d->progress_bar, nullptr);
+  d->set_progress(40, "/opt/demo/notes.txt");
+  EXPECT_EQ(d->progress_bar->value, 40);
+  EXPECT_STREQ(label_text(*d), "Starting");  // paths hidden with both flags clear
+  d->set_progress(100, "Installing");
+  // The same percentage with a new text: the text must still show.
+  d->set_progress(100, "Complete");
+  EXPECT_EQ(d->progress_bar->value, 100);
+  EXPECT_STREQ(label_text(*d), "Complete");
+
+  // Nothing new: the label's pixels are left alone.
+  const COLOUR marker = 0xFF12AB34;
+  IMAGE* screen = get_screen_image();
+  const WM_SCRIPT* label = d->file_label;
+  screen->set_clip_rect(0, 0, 639, 479);
+  screen->fill_rect_solid(label->x, label->y, static_cast<int16_t>(label->x + 3), static_cast<int16_t>(label->y + 3),
+                          &marker);
+  d->set_progress(100, "Complete");
+  COLOUR seen = 0;
+  screen->get_pixel(label->x, label->y, &seen);
+  EXPECT_EQ(seen, marker);
+  d->set_progress(100, "Installing");
+  screen->get_pixel(label->x, label->y, &seen);
+  EXPECT_NE(seen, marker);
+}
+
+TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEnabled) {
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
+  EXPECT_FALSE(d->forward_button->enabled);
+  EXPECT_EQ(d->forward_button->action_word_2, static_cast<uintptr_t>(WIZARD_PAGE_FINISH));
+  d->update_buttons();
+  EXPECT_TRUE(d->forward_button->enabled);
+  EXPECT_STREQ(d->quit_button->get_text(), "About");
+  EXPECT_EQ(d->quit_button->action_word_1, 8u);
+}
+
+TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
+  DATABASE& data = installer_database();
+  data.check_desktop_size.width = -1;
+  for (uint8_t allow : {0, 1}) {
+    data.installations[0].allow_system_paths = allow;
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    dialog = nullptr;
+    build(WIZARD_PAGE_OPTIONS);
+    ASSERT_NE(option_grid, nullptr);
+    ASSERT_NE(folder_button, nullptr);
+    int32_t row = -1, column = -1;
+    ASSERT_TRUE(option_grid->find_cell(folder_button, &row, &column, true));
+    const bool box = allow && data.system_information().system_folders;
+    EXPECT_EQ(row, box ? 3 : 2) << int{allow};
+    EXPECT_EQ(column, 1);
+  }
+}
+
+TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), "first line\nsecond line\n"));
+  auto package = std::make_unique<PACKAGE>(work, "texts.pkg", true, 0, false, false);
+  ASSERT_TRUE(package->add_file(work, "licence.txt", "licence-0"));
+  installer_database().package = std::move(package);
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_LICENCE);
+  WM_TEXT_WIN* window = nullptr;
+  for (WM_SCREEN_OBJECT* child : d->get_client()->children)
+    if (child->kind & wm_kind::TEXT_WIN) window = static_cast<WM_TEXT_WIN*>(child);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->get_line_count(), 2);
+  const std::string temporary = get_temporary_folder_path();
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
+TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
+  DATABASE& data = installer_database();
+  start_wizard(manager);  // the warning opens over the wizard's root
+  struct ROW {
+    int16_t width, height;
+    bool warned;
+  } rows[] = {{4000, -1, false}, {-1, 4000, false}, {0, 0, false}, {4000, 3000, true}};
+  for (const ROW& row : rows) {
+    data.check_desktop_size.width = row.width;
+    data.check_desktop_size.height = row.height;
+    data.desktop_size_checked = 0;
+    data.desktop_check_message[0] = 0;
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    build(WIZARD_PAGE_OPTIONS);
+    EXPECT_EQ(data.desktop_size_checked, 1);
+    char expected[128];
+    snprintf(expected, sizeof expected, "ERROR: screen %dx%d does not meet minimum requirement of %dx%d\n",
+             get_desktop_width(), get_desktop_height(), row.width, row.height);
+    EXPECT_STREQ(data.desktop_check_message, row.warned ? expected : "") << row.width << "x" << row.height;
+    EXPECT_EQ(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::CONFIRM) != nullptr, row.warned);
+  }
+  // Once checked, a return to the options page asks no more.
+  WM_DIALOG::close_all_dialogs(true);
+  data.desktop_check_message[0] = 0;
+  manager->current_root()->remove_child(dialog, true, false);
+  build(WIZARD_PAGE_OPTIONS);
+  EXPECT_STREQ(data.desktop_check_message, "");
+}
+
+}  // namespace

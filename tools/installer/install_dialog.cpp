@@ -1,0 +1,482 @@
+#include "install_dialog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "database.h"
+#include "file_services.h"
+#include "folder.h"
+#include "platform.h"
+#include "window.h"
+#include "wizard.h"
+#include "wm_button.h"
+#include "wm_check_box.h"
+#include "wm_confirm.h"
+#include "wm_grid.h"
+#include "wm_kinds.h"
+#include "wm_progress_bar.h"
+#include "wm_script.h"
+#include "wm_text_win.h"
+
+WM_GRID* option_grid = nullptr;
+WM_BUTTON* folder_button = nullptr;
+WM_BUTTON* browse_button = nullptr;
+
+namespace {
+
+int16_t i16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767)); }
+
+LANGUAGE_KEY title_key(int32_t page) {
+  static const LANGUAGE_KEY keys[] = {PACK_DATA_TITLE,     PACK_LOG_TITLE,     LANGUAGE_KEY_COUNT,
+                                      SELECT_LANGUAGE,     LICENCE_TITLE,      RELEASE_NOTES_TITLE,
+                                      INSTALL_TYPE_TITLE,  SELECT_OPTIONS_TITLE, INSTALLING_TITLE,
+                                      README_TITLE};
+  return page >= 0 && page < 10 ? keys[page] : LANGUAGE_KEY_COUNT;
+}
+
+const char* page_title(int32_t page) {
+  const LANGUAGE_KEY key = title_key(page);
+  return key == LANGUAGE_KEY_COUNT ? "" : wizard_text(key);
+}
+
+WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KEY hint, uintptr_t id,
+                       const IMAGE& icon) {
+  WM_BUTTON* b = new WM_BUTTON(0, 0, -1, -1, style, wizard_text(text), wizard_text(hint), on_wizard_button,
+                               id, 0, button_event::PRESS | button_event::RELEASE);
+  give_button_icon(b, icon);
+  return b;
+}
+
+// Enabled exactly when the condition holds.
+void enable_when(WM_BUTTON* button, bool on) {
+  if (on)
+    button->set_enabled(true);
+  else
+    disable_button(button);
+}
+
+// Overlays go to the wizard's root; without one (no wizard running) the
+// dialog is dropped.
+void show_overlay(WM_DIALOG* dialog) {
+  if (WM_MANAGER* root = wizard_root())
+    root->add_overlay(dialog, false);
+  else
+    delete dialog;
+}
+
+}  // namespace
+
+const char* wizard_text(LANGUAGE_KEY key) {
+  DATABASE& data = installer_database();
+  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
+    return "";
+  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
+}
+
+void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
+  button->set_text(text, false);
+  WM_STYLE_SET measure;
+  measure.font_id = button->font;
+  measure.font_x_sz = button->font_width;
+  measure.font_y_sz = button->font_height;
+  measure.border_left_gap = button->left_gap;
+  measure.border_right_gap = button->right_gap;
+  const int32_t w = measure.get_padded_text_width(button->drawing_surface(), text);
+  button->set_size(static_cast<uint16_t>(std::max(w, 1)), button->height, false);
+  button->set_tooltip(tooltip);
+}
+
+void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
+  if (icon.width > 0) button->set_icon_image(icon);
+}
+
+void disable_button(WM_BUTTON* button) {
+  if (button->enabled) button->set_enabled(false);
+}
+
+INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
+    : WM_DIALOG(x, y, installer_database().dialog.width, installer_database().dialog.height,
+                page_title(installer_database().current_page), nullptr, nullptr, nullptr,
+                &default_dialog_effects()) {
+  DATABASE& data = installer_database();
+  const int32_t page = data.current_page;
+  invalidate();
+  draggable = data.dialog.can_drag;
+  const int16_t w = static_cast<int16_t>(get_client()->width);
+  const int16_t h = static_cast<int16_t>(get_client()->height);
+
+  quit_button = make_button(&button_style, QUIT, QUIT_HINT, 1, data.icons[ICON_QUIT]);
+  quit_button->set_position(0, i16(h - quit_button->height));
+  forward_button = make_button(&button_style, FORWARD, FORWARD_HINT, 100, data.icons[ICON_FORW]);
+  previous_button = make_button(&button_style, PREVIOUS, PREVIOUS_HINT, 100, data.icons[ICON_PREV]);
+  add_child(quit_button, true);
+  add_child(forward_button, true);
+  add_child(previous_button, true);
+
+  const int16_t cw = i16(w - 1);
+  const int16_t ch = i16(h - forward_button->height - data.dialog.button_gap);
+  const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
+  const uintptr_t previous = static_cast<uintptr_t>(data.get_previous_page());
+  forward_button->action_word_2 = next;
+  previous_button->action_word_2 = previous;
+
+  switch (page) {
+    case WIZARD_PAGE_PACK_DATA:
+      add_progress(w, ch);
+      disable_button(previous_button);
+      disable_button(forward_button);
+      break;
+    case WIZARD_PAGE_PACK_LOG:
+    case WIZARD_PAGE_README:
+      add_text_window(page, cw, ch);
+      disable_button(previous_button);
+      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
+      give_button_icon(forward_button, data.icons[ICON_FINISH]);
+      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT));
+      quit_button->action_word_1 = 8;
+      give_button_icon(quit_button, data.icons[ICON_ABOUT]);
+      break;
+    case WIZARD_PAGE_LANGUAGE:
+      add_choice_grid(page, cw, ch);
+      disable_button(previous_button);
+      disable_button(forward_button);
+      break;
+    case WIZARD_PAGE_LICENCE:
+      add_text_window(page, cw, ch);
+      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT));
+      previous_button->action_word_2 = WIZARD_PAGE_FINISH;
+      give_button_icon(previous_button, data.icons[ICON_DISAGREE]);
+      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT));
+      give_button_icon(forward_button, data.icons[ICON_AGREE]);
+      break;
+    case WIZARD_PAGE_RELEASE_NOTES:
+      add_text_window(page, cw, ch);
+      disable_button(previous_button);
+      break;
+    case WIZARD_PAGE_INSTALL_TYPE:
+      add_choice_grid(page, cw, ch);
+      enable_when(previous_button, previous == WIZARD_PAGE_RELEASE_NOTES);
+      break;
+    case WIZARD_PAGE_OPTIONS:
+      add_options_grid(cw, ch);
+      enable_when(previous_button,
+                  previous == WIZARD_PAGE_INSTALL_TYPE || previous == WIZARD_PAGE_RELEASE_NOTES);
+      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT));
+      give_button_icon(forward_button, data.icons[ICON_INSTALL]);
+      if (data.patch.do_check) enable_when(forward_button, data.find_previous_installation());
+      check_screen_size();
+      break;
+    case WIZARD_PAGE_INSTALLING:
+      add_progress(w, ch);
+      disable_button(previous_button);
+      disable_button(forward_button);
+      if (next == WIZARD_PAGE_FINISH) {
+        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
+        give_button_icon(forward_button, data.icons[ICON_FINISH]);
+      }
+      break;
+    default:
+      break;
+  }
+
+  // Children move in screen coordinates once added.
+  const int32_t cx = get_client()->x, cy = get_client()->y;
+  const int32_t fx = w - forward_button->width;
+  const int32_t fy = h - quit_button->height;
+  forward_button->set_position(i16(cx + fx), i16(cy + fy));
+  previous_button->set_position(i16(cx + fx - data.dialog.button_gap - previous_button->width), i16(cy + fy));
+}
+
+void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
+  DATABASE& data = installer_database();
+  const DATABASE_LANGUAGE* language =
+      data.current_language >= 0 && static_cast<size_t>(data.current_language) < data.languages.size()
+          ? &data.languages[static_cast<size_t>(data.current_language)]
+          : nullptr;
+  int32_t capacity = 250;
+  const char* kind = nullptr;
+  if (page == WIZARD_PAGE_PACK_LOG) {
+    capacity = data.total_file_count >= 16383 ? 32766 : std::max(2 * data.total_file_count, 250);
+  } else if (page == WIZARD_PAGE_LICENCE) {
+    kind = "licence";
+  } else if (page == WIZARD_PAGE_RELEASE_NOTES) {
+    kind = "release_notes";
+    capacity = language ? language->release_notes.lines : 0;
+  } else {
+    kind = "readme";
+    capacity = language ? language->readme.lines : 0;
+  }
+  WM_TEXT_WIN* window = new WM_TEXT_WIN(0, 0, cw, ch, &data.text_win_text_style, &data.scrollbar_style,
+                                        static_cast<uint16_t>(std::clamp(capacity, 0, 32766)), false,
+                                        nullptr, 0, 0);
+  add_child(window, true);
+  window->keep_at_top = 1;
+  const COLOUR colour = data.text_win_text_style.fg_colour;
+  if (!kind) {
+    char name[64];
+    snprintf(name, sizeof name, "%s.errlog", "installer.pkg");
+    window->load_text_file(data.pack_folder, name, &colour);
+    return;
+  }
+  if (!data.package || !data.package->is_open()) return;
+  char stored[64];
+  snprintf(stored, sizeof stored, "%s-%d", kind, static_cast<int>(data.current_language));
+  // A unique name in this run's own temporary folder, so that two
+  // installers running at once never read each other's text.
+  FOLDER temporary;
+  char name[FOLDER_PATH_SIZE];
+  if (!temporary.set("$TEMP", true) || !temporary.make_unique_file_name(name, sizeof name, ".txt"))
+    return;
+  if (data.package->extract(temporary, name, stored)) window->load_text_file(temporary, name, &colour);
+  remove_file(temporary, name);
+}
+
+void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
+  DATABASE& data = installer_database();
+  const bool languages = page == WIZARD_PAGE_LANGUAGE;
+  const size_t count = languages ? data.languages.size() : data.installations.size();
+  WM_GRID* grid = new WM_GRID(0, 0, cw, ch, 1, nullptr, &data.options_style, &data.grid_style);
+  option_grid = grid;
+  const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
+  const int32_t spacing = data.options_style.y_spacing == WM_STYLE_SET::UNSET ? 0 : data.options_style.y_spacing;
+  int32_t widest = 0, total = 0;
+  for (size_t i = 0; i < count; ++i) {
+    WM_SCREEN_OBJECT* cell;
+    if (languages) {
+      // The cell's value word carries the language it chooses.
+      cell = new WM_BUTTON(0, 0, -1, -1, &button_style, data.languages[i].texts[LANGUAGE_TITLE], nullptr,
+                           on_wizard_button, 3, next, button_event::RELEASE);
+      cell->value_word = i;
+    } else {
+      const DATABASE_LANGUAGE* language =
+          static_cast<size_t>(data.current_language) < data.languages.size()
+              ? &data.languages[static_cast<size_t>(data.current_language)]
+              : nullptr;
+      const char* label =
+          language && i < language->installation_strings.size() ? language->installation_strings[i].data()
+                                                                 : data.installations[i].name;
+      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, label, on_wizard_button, 2, i);
+      box->set_checked(static_cast<int16_t>(i) == data.chosen_installation);
+      cell = box;
+    }
+    const int32_t row_height = cell->get_height() + spacing;
+    grid->set_row_height(static_cast<int32_t>(i), row_height);
+    if (!grid->set_cell(0, static_cast<int32_t>(i), cell)) {
+      delete cell;
+      continue;
+    }
+    grid->set_row_height(static_cast<int32_t>(i), row_height);
+    widest = std::max<int32_t>(widest, cell->get_width());
+    total += row_height;
+  }
+  const int32_t frame = data.options_style.get_padded_text_width(nullptr, nullptr);
+  const int32_t gw = std::min<int32_t>(widest + frame, cw + 1);
+  const int32_t gh = std::min<int32_t>(total + frame, ch + 1);
+  grid->set_size(static_cast<uint16_t>(std::max(gw, 1)), static_cast<uint16_t>(std::max(gh, 1)), true);
+  add_child(grid, true);
+  grid->set_position(i16(get_client()->x + (cw + 1 - gw) / 2), i16(get_client()->y + (ch + 1 - gh) / 2));
+}
+
+void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
+  DATABASE& data = installer_database();
+  const SYSTEM_INFO& info = data.system_information();
+  WM_GRID* grid = new WM_GRID(0, 0, cw, ch, 1, nullptr, &data.options_style, &data.grid_style);
+  add_child(grid, true);
+  option_grid = grid;
+  folder_button = browse_button = nullptr;
+  const int32_t r = std::max<int32_t>(grid->default_row_height,
+                                      WM_GRID::get_row_height(data.options_style, &data.text_win_title_style));
+  const int32_t small = r / 3;
+  const int32_t large = r + (r - r / 3) * 3 / 5;
+  const int16_t four[] = {2, 11, 1, 2};
+  const int16_t three[] = {2, 11, 1};
+  const int16_t one[] = {1};
+  const uintptr_t self = reinterpret_cast<uintptr_t>(this);
+  const DATABASE_INSTALLATION* chosen =
+      data.chosen_installation >= 0 && static_cast<size_t>(data.chosen_installation) < data.installations.size()
+          ? &data.installations[static_cast<size_t>(data.chosen_installation)]
+          : nullptr;
+
+  // A text row of normal height followed by a small empty spacer row.
+  auto question = [&](int32_t row, const char* text) {
+    grid->add_text_cell(0, row, text, &data.text_win_title_style);
+    grid->add_text_cell(0, row + 1, "", &data.text_win_title_style);
+    grid->set_row_height(row + 1, small);
+  };
+  grid->add_text_cell(0, 0, wizard_text(SELECT_OPTIONS_LOCATION_QUESTION), &data.text_win_title_style);
+  grid->set_column_widths(4, four);
+  grid->add_text_cell(0, 1, "", &data.text_win_title_style);
+  grid->set_row_height(1, small);
+
+  const bool system_box = info.system_folders && chosen && chosen->allow_system_paths;
+  int32_t folder_row = 2;
+  if (system_box) {
+    WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, wizard_text(SELECT_OPTIONS_USE_SYSTEM_PATHS),
+                                         on_wizard_button, 4, self);
+    box->set_checked(data.use_system_paths != 0);
+    if (!grid->set_cell(1, 2, box)) delete box;
+    grid->set_row_height(2, large);
+    folder_row = 3;
+  }
+  char shown[DATABASE_PATH_SIZE];
+  snprintf(shown, sizeof shown, "%s", data.install_folder);
+  if (system_box && data.use_system_paths) snprintf(shown, sizeof shown, "%s", wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
+  folder_button = grid->add_button_cell(1, folder_row, shown, &data.text_win_text_style, on_wizard_button, 5,
+                                        self, button_event::PRESS | button_event::RELEASE);
+  browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
+                                        button_event::PRESS | button_event::RELEASE);
+  grid->set_row_height(folder_row, large);
+  if (system_box) {
+    for (WM_BUTTON* b : {folder_button, browse_button})
+      if (b) enable_when(b, !data.use_system_paths);
+  }
+  grid->add_text_cell(0, folder_row + 1, "", &data.text_win_title_style);
+  grid->set_row_height(folder_row + 1, small);
+  int32_t row = folder_row + 2;
+
+  if (data.patch.do_check) {
+    grid->set_column_widths(1, one);
+    question(row, wizard_text(PATCH_MSG));
+    row += 2;
+  }
+  const bool desktop = info.desktop_icons && chosen && chosen->has_desktop_shortcut;
+  const bool menu = info.desktop_menu && chosen && chosen->has_menu_shortcut;
+  if (desktop || menu) {
+    grid->set_column_widths(1, one);
+    question(row, wizard_text(SELECT_OPTIONS_SHORTCUT_QUESTION));
+    grid->set_column_widths(3, three);
+    int32_t box_row = row + 2;
+    auto add_box = [&](LANGUAGE_KEY key, uintptr_t id, uint8_t checked) {
+      WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, wizard_text(key), on_wizard_button, id, 0);
+      box->set_checked(checked != 0);
+      if (!grid->set_cell(1, box_row, box)) delete box;
+      grid->set_row_height(box_row, large);
+      ++box_row;
+    };
+    if (desktop) add_box(SELECT_OPTIONS_DESKTOP_SHORTCUT, 6, data.desktop_shortcut);
+    if (menu) add_box(SELECT_OPTIONS_MENU_SHORTCUT, 7, data.menu_shortcut);
+  }
+}
+
+void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
+  DATABASE& data = installer_database();
+  const WM_STYLE_SET& s = data.progress_bar_style;
+  const int32_t border = ::get_border_width(s.shading_type);
+  auto gap = [&](uint16_t v) { return v == WM_STYLE_SET::UNSET ? border : int32_t{v}; };
+  const int32_t font_h = s.font_y_sz == WM_STYLE_SET::UNSET ? drawing_surface()->font_height : int32_t{s.font_y_sz};
+  const int32_t line = gap(s.border_top_gap) + gap(s.border_bottom_gap) + font_h +
+                       (s.y_spacing == WM_STYLE_SET::UNSET ? 0 : s.y_spacing);
+  progress_bar = new WM_PROGRESS_BAR(0, i16(ch / 2), static_cast<uint16_t>(w), static_cast<uint16_t>(line), "",
+                                     100, &s);
+  progress_bar->animation_x_rate = static_cast<int16_t>(data.progress_bar_animation_x_rate);
+  progress_bar->animation_y_rate = static_cast<int16_t>(data.progress_bar_animation_y_rate);
+  progress_bar->animation_update_rate = data.progress_bar_animation_update_rate;
+  add_child(progress_bar, true);
+  file_label = new WM_SCRIPT(0, 0, i16(w - 2), -1, &data.progress_bar_script_style, "");
+  add_child(file_label, true);
+  file_label->set_position(get_client()->x, i16(progress_bar->y - file_label->height));
+}
+
+const char* INSTALL_DIALOG::shown_text(const DATABASE& data, const char* text, char* buffer, size_t size) {
+  if (!text || text[0] != '/' || data.show_filenames) return text ? text : "";
+  if (!data.show_filepaths) {
+    if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
+      return "";
+    return data.languages[static_cast<size_t>(data.current_language)].texts[INITIALIZING_STRING];
+  }
+  const char* slash = strrchr(text, '/');
+  snprintf(buffer, size, "%.*s", static_cast<int>(slash - text + 1), text);
+  return buffer;
+}
+
+void INSTALL_DIALOG::set_progress(int32_t percent, const char* text) {
+  if (!progress_bar) return;
+  DATABASE& data = installer_database();
+  char buffer[FOLDER_PATH_SIZE];
+  const char* shown = shown_text(data, text, buffer, sizeof buffer);
+  const char* now = file_label->text.get_text(PARAMETER::VALUE);
+  if (percent == progress_bar->value && now && strcmp(now, shown) == 0) return;
+  if (percent >= 0 && percent <= progress_bar->total) {
+    progress_bar->value = percent;
+    progress_bar->redraw_now();
+    swap_screens(screen_of_point(progress_bar->x, progress_bar->y));
+    progress_bar->update_and_poll();
+  }
+  file_label->set_text(shown, false);
+  file_label->redraw_now();
+  swap_screens(screen_of_point(x, y));
+  platform_update();
+}
+
+void INSTALL_DIALOG::update_buttons() {
+  DATABASE& data = installer_database();
+  if (data.get_next_page() == WIZARD_PAGE_FINISH) {
+    quit_button->set_text(wizard_text(ABOUT), false);
+    const int32_t w = button_style.get_padded_text_width(drawing_surface(), wizard_text(ABOUT));
+    quit_button->set_size(static_cast<uint16_t>(std::max(w, 1)), quit_button->height, false);
+    quit_button->set_tooltip(wizard_text(ABOUT_HINT));
+    quit_button->action_word_1 = 8;
+    give_button_icon(quit_button, data.icons[ICON_ABOUT]);
+  } else {
+    disable_button(quit_button);
+  }
+  if (!forward_button->enabled) forward_button->set_enabled(true);
+}
+
+void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
+  char message[DATABASE_TEXT_SIZE + FOLDER_PATH_SIZE];
+  snprintf(message, sizeof message, wizard_text(COPY_ERROR_MSG), path ? path : "");
+  DATABASE& data = installer_database();
+  const WM_CONFIRM::BUTTON_ACTION carry_on{on_wizard_button, 101, 0};
+  const WM_CONFIRM::BUTTON_ACTION leave{on_wizard_button, 100, WIZARD_PAGE_FINISH};
+  WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(COPY_ERROR_TITLE),
+                                   wizard_text(COPY_ERROR_YES), wizard_text(COPY_ERROR_NO), true, carry_on, leave,
+                                   data.error.x, data.error.y, false, 20, nullptr);
+  if (ask->message_window) ask->message_window->add_text(message, nullptr, nullptr, true, true);
+  ask->draggable = data.error.can_drag;
+  show_overlay(ask);
+}
+
+void INSTALL_DIALOG::report_path_error(const char* path) {
+  DATABASE& data = installer_database();
+  const WM_CONFIRM::BUTTON_ACTION back{on_wizard_button, 100, WIZARD_PAGE_OPTIONS};
+  WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
+                                     wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
+                                     data.error.y, true, 20, nullptr);
+  if (error->message_window) {
+    error->message_window->add_text(wizard_text(PATH_ERROR_MSG), nullptr, nullptr, true, true);
+    if (path) error->message_window->add_text(path, nullptr, nullptr, true, true);
+  }
+  error->draggable = data.error.can_drag;
+  show_overlay(error);
+}
+
+void INSTALL_DIALOG::check_screen_size() {
+  DATABASE& data = installer_database();
+  if (data.desktop_size_checked) return;
+  data.desktop_size_checked = 1;
+  const int32_t need_w = data.check_desktop_size.width, need_h = data.check_desktop_size.height;
+  if (need_w == -1 || need_h == -1) return;
+  const int32_t have_w = get_desktop_width(), have_h = get_desktop_height();
+  if (have_w >= need_w && have_h >= need_h) return;
+  snprintf(data.desktop_check_message, sizeof data.desktop_check_message,
+           "ERROR: screen %dx%d does not meet minimum requirement of %dx%d\n", have_w, have_h, need_w, need_h);
+  WM_CONFIRM* warning = new WM_CONFIRM(data.exit.width, data.exit.height, wizard_text(CHECK_DESKTOP_FAILED_TITLE),
+                                       true, on_wizard_button, 9, data.exit.x, data.exit.y, false, 20, nullptr);
+  if (warning->message_window) {
+    const COLOUR colour = body_style.fg_colour;
+    warning->message_window->add_text(wizard_text(CHECK_DESKTOP_FAILED), nullptr, &colour, true, true);
+    warning->message_window->text_flags = 0;
+  }
+  warning->draggable = data.exit.can_drag;
+  if (warning->first_button) {
+    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr);
+    give_button_icon(warning->first_button, data.icons[ICON_YES]);
+  }
+  if (warning->second_button) {
+    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr);
+    give_button_icon(warning->second_button, data.icons[ICON_NO]);
+  }
+  show_overlay(warning);
+}

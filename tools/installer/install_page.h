@@ -1,0 +1,22 @@
+#pragma once
+// What the install worker needs of the page that shows its run, so that
+// the same worker can serve the wizard's installing page and a console:
+// progress with a percentage and a text, the end of the run, and the two
+// questions it may have to ask.
+#include <cstdint>
+
+class INSTALL_PAGE {
+public:
+  virtual ~INSTALL_PAGE() = default;
+
+  // percent 0 to 100; a text beginning with '/' is the path being written.
+  virtual void set_progress(int32_t percent, const char* text) = 0;
+  // The last step is done: the page lets the user leave.
+  virtual void install_finished() = 0;
+  // A file could not be written; the answer comes back through the page's
+  // own controls (carry on, or leave the installer).
+  virtual void ask_on_copy_error(const char* path) = 0;
+  // The install folder cannot be used; the user is sent back to choose
+  // another.
+  virtual void report_path_error(const char* path) = 0;
+};
