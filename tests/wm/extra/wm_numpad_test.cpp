@@ -1,0 +1,257 @@
+// The numeric keypad on the headless screen: keys editing i32 and f64
+// variables in the 14-column field, limits and "Out Of Range", changes
+// made elsewhere, the OK/Cancel protocol, the typed-character queue, a
+// keypad deleted through its own callback's result, and the pixels of the
+// sunken value frame and the entry row. Real clicks and typing: the X test.
+#include "wm_numpad.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "input.h"
+#include "wm_numpad_label.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+std::vector<uintptr_t> answers;
+int32_t answer_result = 0;
+int32_t record(WM_SCREEN_OBJECT*, uintptr_t word, uintptr_t result) {
+  EXPECT_EQ(word, 55u);
+  answers.push_back(result);
+  return answer_result;
+}
+
+class Numpad : public wm_test::TextSkinTest {
+protected:
+  Numpad() : TextSkinTest("numpad_test", 800, 600) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    answers.clear();
+    answer_result = 0;
+    key_queue.set_size(0);
+    mouse.buttons = 0;
+  }
+  static PARAMETER make(uint32_t type, double low, double high, double start) {
+    PARAMETER p;
+    p.set_type(type);
+    p.set_double(PARAMETER::MINIMUM, low);
+    p.set_double(PARAMETER::MAXIMUM, high);
+    p.set_double(PARAMETER::VALUE, start);
+    return p;
+  }
+  // Keys by their codes; the result of the last one.
+  static int32_t keys(WM_NUMPAD& pad, const std::string& codes) {
+    int32_t r = 0;
+    for (char c : codes) r = pad.key_pressed(static_cast<uint8_t>(c));
+    return r;
+  }
+  static std::string shown(const WM_NUMPAD& pad) {
+    return pad.get_entry()->text.get_text(PARAMETER::VALUE);
+  }
+  static std::string col14(const std::string& s) { return std::string(14 - s.size(), ' ') + s; }
+};
+
+constexpr char OK = WM_NUMPAD::KEY_OK, SIGN = WM_NUMPAD::KEY_SIGN, BACK = WM_NUMPAD::KEY_BACK,
+               CLEAR = WM_NUMPAD::KEY_CLEAR;
+
+}  // namespace
+
+TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
+  PARAMETER v = make(PARAMETER::I32, 0, 100, 42);
+  WM_NUMPAD pad(-1, -1, &v, "Volume", nullptr, 0, {}, false);  // hidden: the value is attached too
+  EXPECT_NE(pad.kind & 0x100u, 0u);
+  EXPECT_EQ(pad.width, 4 * pad.get_unit() + 20);
+  EXPECT_EQ(pad.key_pressed('5'), 0);  // not drawn yet: nothing happens
+  EXPECT_EQ(pad.get_field(), col14(""));
+  pad.draw();
+  EXPECT_EQ(pad.get_field(), col14("42"));
+  EXPECT_EQ(shown(pad), col14("42"));
+  EXPECT_STREQ(pad.get_upper_label()->text.get_text(PARAMETER::VALUE), "100");
+  EXPECT_STREQ(pad.get_lower_label()->text.get_text(PARAMETER::VALUE), "0");
+  const int32_t right = pad.get_client()->x + 4 * pad.get_unit();
+  EXPECT_EQ(pad.get_upper_label()->x + pad.get_upper_label()->width, right);
+  EXPECT_EQ(pad.get_entry()->x + pad.get_entry()->width, right);
+
+  const struct {
+    std::string codes;
+    std::string field;
+    int32_t result;
+    int32_t stored;
+  } rows[] = {
+      {"1", "1", 0, 42},                        // fresh: replaced
+      {"01" + std::string(1, OK), "Out Of Range", 0, 42},
+      {"7", "7", 0, 42},                        // the message goes at once
+      {std::string(1, OK), "7", 2, 7},          // no callback: 2
+      {std::string(1, CLEAR) + "100" + OK, "100", 2, 100},  // the limit itself
+      {std::string(1, CLEAR) + ".", "", 0, 100},           // no point in integers
+      {std::string(1, OK), "Out Of Range", 0, 100},        // empty
+      {std::string(1, SIGN), "Out Of Range", 0, 100},      // fresh: no sign
+      {std::string(1, BACK) + SIGN, "", 0, 100},          // Back on a fresh field clears
+      {std::string("5") + SIGN + BACK, "-", 0, 100},
+      {std::string(1, OK), "Out Of Range", 0, 100},        // a lone sign
+      {"123456789012345", "23456789012345", 0, 100},       // the oldest falls off
+      {std::string(1, SIGN), "23456789012345", 0, 100},    // full: no room for a sign
+      {std::string(1, BACK) + BACK + SIGN, "-234567890123", 0, 100},
+      {std::string(1, SIGN) + BACK, "23456789012", 0, 100},
+      {std::string(1, OK), "Out Of Range", 0, 100},        // beyond 32 bits
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(keys(pad, row.codes), row.result) << row.codes;
+    EXPECT_EQ(pad.get_field(), col14(row.field)) << row.codes;
+    EXPECT_EQ(shown(pad), col14(row.field)) << row.codes;
+    EXPECT_EQ(v.get_int(PARAMETER::VALUE), row.stored) << row.codes;
+  }
+  // A held left button (a click's press) acts on nothing.
+  mouse.buttons = MOUSE::LEFT;
+  EXPECT_EQ(keys(pad, "9"), 0);
+  mouse.buttons = 0;
+  EXPECT_EQ(pad.get_field(), col14("Out Of Range"));
+}
+
+TEST_F(Numpad, FloatingKeysAndTheCallbackProtocol) {
+  PARAMETER v = make(PARAMETER::DOUBLE, -10, 10, 2.5);
+  WM_NUMPAD pad(20, 30, &v, "Gain", record, 55, {}, true);  // visible: the value is attached
+  pad.draw();
+  EXPECT_EQ(pad.get_field(), col14("2.50"));
+  keys(pad, "3..5");
+  EXPECT_EQ(pad.get_field(), col14("3.5"));
+  keys(pad, std::string(1, SIGN));
+  EXPECT_EQ(pad.get_field(), col14("-3.5"));
+  answer_result = 9;
+  EXPECT_EQ(keys(pad, std::string(1, OK)), 9);
+  EXPECT_DOUBLE_EQ(v.get_double(PARAMETER::VALUE), -3.5);
+  EXPECT_EQ(keys(pad, std::string(1, CLEAR) + "11" + OK), 0);  // out of range: no answer
+  EXPECT_EQ(keys(pad, std::string(1, WM_NUMPAD::KEY_CANCEL)), 9);
+  EXPECT_EQ(answers, (std::vector<uintptr_t>{1, 0}));
+  EXPECT_EQ(pad.action_word_2, 0u);
+  EXPECT_DOUBLE_EQ(v.get_double(PARAMETER::VALUE), -3.5);
+  // ".": a fresh field starts again.
+  pad.hide(false, false);
+  pad.process();
+  EXPECT_FALSE(pad.is_enabled());
+  pad.show();
+  pad.draw();
+  keys(pad, ".");
+  EXPECT_EQ(pad.get_field(), col14("."));
+}
+
+TEST_F(Numpad, ChangesMadeElsewhereShowAndUnacceptedTypesEditNothing) {
+  PARAMETER v = make(PARAMETER::I16, -5, 500, 3);
+  WM_NUMPAD pad(-1, -1, &v, "Count", nullptr, 0, {}, true);
+  pad.draw();
+  keys(pad, "4");
+  EXPECT_FALSE(pad.is_fresh());
+  v.set_int(PARAMETER::VALUE, 321);
+  pad.process();
+  EXPECT_EQ(pad.get_field(), col14("321"));
+  EXPECT_TRUE(pad.is_fresh());
+
+  PARAMETER u;
+  u.set_type(PARAMETER::U32);
+  WM_NUMPAD none(-1, -1, &u, "Unsigned", nullptr, 0, {}, true);
+  none.draw();
+  EXPECT_EQ(none.get_value(), nullptr);
+  EXPECT_EQ(none.key_pressed(OK), 0);
+  EXPECT_EQ(none.get_field(), col14(""));
+}
+
+TEST_F(Numpad, TypedCharactersDriveTheKeysAndTheQueueIsOnlyFreedByItsMaker) {
+  PARAMETER v = make(PARAMETER::I32, INT_MIN, INT_MAX, 0);
+  {
+    auto* pad = new WM_NUMPAD(-1, -1, &v, "Typed", nullptr, 0, {}, true);
+    WM_NUMPAD second(-1, -1, &v, "Second", nullptr, 0, {}, true);
+    pad->draw();
+    pad->process();
+    EXPECT_EQ(key_queue.get_capacity(), 10);
+    second.process();
+    for (char c : std::string("-12-")) key_queue.on_key(static_cast<uint8_t>(c));
+    for (int i = 0; i < 4; ++i) pad->process();
+    EXPECT_EQ(pad->get_field(), col14("-12"));
+    key_queue.on_key(8);
+    pad->process();
+    EXPECT_EQ(pad->get_field(), col14("-1"));
+    wm_test::held_keys = {0xFFFF};  // Delete held
+    pad->process();
+    EXPECT_EQ(pad->get_field(), col14(""));
+    wm_test::held_keys.clear();
+    key_queue.on_key('7');
+    key_queue.on_key('\n');
+    pad->process();
+    EXPECT_EQ(pad->process(), 2);  // Return without a callback hides the keypad
+    EXPECT_EQ(v.get_int(PARAMETER::VALUE), 7);
+    EXPECT_FALSE(pad->visible);
+    delete pad;
+    EXPECT_EQ(key_queue.get_capacity(), 10);  // the second keypad still uses it
+  }
+  EXPECT_EQ(key_queue.get_capacity(), 0);
+  EXPECT_FALSE(WM_NUMPAD::made_key_queue());
+  // A queue that was there before stays.
+  key_queue.set_size(20);
+  {
+    WM_NUMPAD pad(-1, -1, &v, "Text", nullptr, 0, {}, true);
+    pad.process();
+  }
+  EXPECT_EQ(key_queue.get_capacity(), 20);
+  key_queue.set_size(0);
+}
+
+TEST_F(Numpad, HeldSpaceCancelsAndTheCallbackDeletesTheKeypadThroughItsResult) {
+  PARAMETER v = make(PARAMETER::FLOAT, 0, 1, 0.25);
+  WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
+  auto* pad = new WM_NUMPAD(-1, -1, &v, "Mix", record, 55, {}, true);
+  root.add_overlay(pad, false);
+  pad->draw();
+  answer_result = 4;  // remove and delete the overlay
+  wm_test::held_keys = {0x20};
+  EXPECT_EQ(root.process(), 0);
+  wm_test::held_keys.clear();
+  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+  EXPECT_EQ(answers, (std::vector<uintptr_t>{0}));
+  EXPECT_FLOAT_EQ(static_cast<float>(v.get_double(PARAMETER::VALUE)), 0.25f);
+  EXPECT_EQ(key_queue.get_capacity(), 0);
+}
+
+TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
+  PARAMETER v = make(PARAMETER::I32, 0, 100000, 88888);
+  NUMPAD_COLOURS colours;
+  colours.background = 0xFF203040;
+  colours.body_text = 0xFFFFFF00;
+  WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
+  auto* p = new WM_NUMPAD(-1, -1, &v, "Pixels", nullptr, 0, colours, true);
+  WM_NUMPAD& pad = *p;
+  root.add_overlay(p, false);
+  EXPECT_EQ(pad.body_style.bg_colour, 0xFF203040u);
+  EXPECT_EQ(pad.button_style.bg_colour, 0xFF203040u);
+  // Frames until the opening effect has ended.
+  for (uint32_t t = 1000; (pad.is_moving() || !pad.is_enabled()) && t < 20000; t += 400) {
+    WM_SCREEN_OBJECT::set_frame_clock(t);
+    root.process();
+    root.update(true);
+    DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 799, 599});
+    root.paint_overlays();
+  }
+  ASSERT_TRUE(pad.is_enabled());
+  IMAGE* s = get_screen_image();
+  const int16_t fh = static_cast<int16_t>(s->font_height);
+  const int16_t fx1 = pad.x + 10, fy1 = pad.y + 10 + fh * 3 / 2;
+  const int16_t fx2 = pad.x + 4 * pad.get_unit() + 10, fy2 = pad.y + 10 + fh * 11 / 2;
+  // Pressed: dark top and left, light bottom and right.
+  EXPECT_EQ(wm_test::pixel(fx1 + 1, fy1 + 5), border_theme.shadow);
+  EXPECT_EQ(wm_test::pixel(fx1 + 2, fy1 + 5), 0xFF203040u);
+  EXPECT_EQ(wm_test::pixel(fx2 - 20, fy1 + 1), border_theme.shadow);  // clear of the name
+  EXPECT_EQ(wm_test::pixel(fx2, fy2 - 5), border_theme.highlight);
+  EXPECT_EQ(wm_test::pixel(fx2 - 5, fy2), border_theme.highlight);
+  // A wide value in the entry row, then a short one: the row is cleared.
+  const int16_t row_y = pad.get_entry()->y + 1;
+  const int16_t wide_x = pad.get_entry()->x + 2;
+  const COLOUR dot = 0xFFFF00FF;
+  s->fill_rect_solid(wide_x, row_y, wide_x, row_y, &dot);
+  keys(pad, "1");
+  EXPECT_EQ(wm_test::pixel(wide_x, row_y), 0xFF203040u);
+  EXPECT_LT(wide_x, pad.get_entry()->x);
+  root.remove_overlay(p, true, false);
+}

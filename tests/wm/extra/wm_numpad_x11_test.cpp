@@ -1,0 +1,120 @@
+// Keypads in a real window driven by XTEST: clicked keys and typed digits,
+// ".", "-", Return, BackSpace and Delete edit i32 and f64 variables; OK
+// without a callback hides the keypad, with one the callback decides. The
+// open keypad is saved as a picture.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <vector>
+
+#include "wm_button.h"
+#include "wm_numpad.h"
+#include "wm_x11_fixture.h"
+
+namespace {
+
+::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+std::vector<uintptr_t> results;
+int32_t answer(WM_SCREEN_OBJECT*, uintptr_t, uintptr_t result) {
+  results.push_back(result);
+  return 4;  // remove and delete the keypad
+}
+
+class NumpadX11 : public wm_test::PointerX11 {
+protected:
+  void SetUp() override {
+    PointerX11::SetUp();
+    if (!ready()) return;
+    results.clear();
+    frame = [this] {
+      clock += 400;
+      WM_SCREEN_OBJECT::set_frame_clock(clock);
+      root.process();
+      root.update(true);
+      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
+      root.paint_overlays();
+    };
+  }
+  void TearDown() override {
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+    PointerX11::TearDown();
+  }
+  // The key button with that caption.
+  static WM_BUTTON* key_of(WM_NUMPAD* pad, const char* caption) {
+    WM_MANAGER* c = pad->get_client();
+    for (int32_t i = 0; i < c->child_count(); ++i) {
+      auto* b = dynamic_cast<WM_BUTTON*>(c->get_child(static_cast<int16_t>(i)));
+      if (b && std::string(b->get_text()) == caption) return b;
+    }
+    return nullptr;
+  }
+  bool field_is(WM_NUMPAD* pad, const std::string& s) {
+    return frames_until([&] { return pad->get_field() == std::string(14 - s.size(), ' ') + s; });
+  }
+
+  uint32_t clock = 10000;
+  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
+};
+
+}  // namespace
+
+TEST_F(NumpadX11, ClickedKeysAndTypingEditAnIntegerAndReturnHidesIt) {
+  if (!ready()) GTEST_SKIP();
+  PARAMETER v;
+  v.set_type(PARAMETER::I32);
+  v.set_int(PARAMETER::MAXIMUM, 1000);
+  v.set_int(PARAMETER::MINIMUM, -1000);
+  v.set_int(PARAMETER::VALUE, 12);
+  auto* pad = new WM_NUMPAD(-1, -1, &v, "Level", nullptr, 0, {}, true);
+  root.add_overlay(pad, false);
+  ASSERT_TRUE(frames_until([&] { return pad->is_enabled() && !pad->is_moving(); }));
+  EXPECT_TRUE(field_is(pad, "12"));
+  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "7")));
+  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "5")));
+  EXPECT_TRUE(field_is(pad, "75"));
+  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "+/-")));
+  EXPECT_TRUE(field_is(pad, "-75"));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_9));
+  EXPECT_TRUE(field_is(pad, "-759"));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_BackSpace));
+  EXPECT_TRUE(field_is(pad, "-75"));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_Delete));
+  EXPECT_TRUE(field_is(pad, ""));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_2));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_Return));
+  EXPECT_TRUE(field_is(pad, "Out Of Range"));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_minus));  // the message is fresh: no sign
+  ASSERT_NO_FATAL_FAILURE(tap(XK_8));
+  EXPECT_TRUE(field_is(pad, "8"));
+  ASSERT_NO_FATAL_FAILURE(save_screen("numpad.png"));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_Return));
+  EXPECT_TRUE(frames_until([&] { return v.get_int(PARAMETER::VALUE) == 8 && !pad->visible; }));
+}
+
+TEST_F(NumpadX11, AFloatingKeypadAnswersThroughItsCallbackWhichDeletesIt) {
+  if (!ready()) GTEST_SKIP();
+  PARAMETER v;
+  v.set_type(PARAMETER::DOUBLE);
+  v.set_double(PARAMETER::MAXIMUM, 100);
+  v.set_double(PARAMETER::MINIMUM, -100);
+  auto* pad = new WM_NUMPAD(-1, -1, &v, "Rate", answer, 0, {}, true);
+  root.add_overlay(pad, false);
+  ASSERT_TRUE(frames_until([&] { return pad->is_enabled() && !pad->is_moving(); }));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_4));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_period));
+  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, ".")));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_5));
+  ASSERT_NO_FATAL_FAILURE(tap(XK_minus));
+  EXPECT_TRUE(field_is(pad, "-4.5"));
+  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "OK")));
+  EXPECT_TRUE(frames_until([] { return WM_SCREEN_OBJECT::overlays().empty(); }));
+  EXPECT_EQ(results, (std::vector<uintptr_t>{1}));
+  EXPECT_DOUBLE_EQ(v.get_double(PARAMETER::VALUE), -4.5);
+}
