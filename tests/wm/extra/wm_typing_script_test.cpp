@@ -78,6 +78,7 @@ TEST_F(TypingScript, TypesOneCharacterPerIntervalFromTheFirstDraw) {
   const std::string text(50, 'x');
   WM_TYPING_SCRIPT label(10, 10, 289, 39, &style, text.c_str());
   watch(label);
+  EXPECT_EQ(label.kind, wm_kind::SCRIPT);  // a label by its kind
   EXPECT_TRUE(label.is_typing());
   EXPECT_EQ(shown(label), "");
   // Never drawn: never starts.
