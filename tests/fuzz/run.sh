@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz tree (clang-14, libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer) when needed and runs every fuzz target for a
-# bounded time each (FUZZ_SECONDS, default 60), starting from its seeds: the
+# bounded time each (FUZZ_SECONDS, default 40), starting from its seeds: the
 # files in tests/fuzz/seeds/<name>/ and whatever its seed maker
 # (<name>_seeds, e.g. valid archives made by the archive code itself)
 # writes. Exits non-zero when the build fails or a target finds a crash, a
@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 BUILD=build-fuzz
-SECONDS_EACH=${FUZZ_SECONDS:-60}
+SECONDS_EACH=${FUZZ_SECONDS:-40}
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S tests/fuzz -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
