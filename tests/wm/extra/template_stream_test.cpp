@@ -6,6 +6,7 @@
 #include <string>
 
 #include "folder.h"
+#include "memory_device.h"
 #include "template_stream.h"
 #include "template_test_store.h"
 #include "test_support.h"
@@ -74,6 +75,84 @@ TEST_F(TemplateStream, AnArrayCountBeyondTheFileFailsBeforeAllocating) {
     ASSERT_TRUE(write_file(scratch.file("lying.tpl"), lying));
     EXPECT_FALSE(store.load(folder, "lying.tpl", nullptr)) << array;
   }
+}
+
+TEST_F(TemplateStream, AVersion8FileReadsItsGatedFieldsAndKeepsLegacyBackgrounds) {
+  test_support::MEMORY_DEVICE d;
+  WM_STYLE_SET style;
+  d.write_u16(8);
+  d.write_string("Old");
+  d.write_u16(640);
+  d.write_u16(480);
+  d.write_u8(0);
+  d.write_u8(1);
+  d.write_i32(300);
+  for (uint32_t colour : {1u, 2u, 3u}) d.write_u32(colour);
+  d.write_u8(1);       // show_logo
+  d.write_u16(77);     // toolkit value
+  d.write_u32(4);      // border width
+  d.write_u32(5);
+  d.write_u32(6);
+  d.write_u16(0);      // two ignored bytes
+  d.write_u32(1);      // menu mode
+  for (uint8_t b : {1, 0, 1, 1, 0, 1, 0, 0}) d.write_u8(b);  // menu, list-box switches
+  for (int i = 0; i < 4; i++) d.write_object(style);           // tooltip, dialog styles
+  d.write_u8(0);       // live drag
+  d.write_u8(0);       // backdrop 1
+  d.write_u32(1);      // areas before the arrays: one area, one page
+  d.write_string("A");
+  for (uint16_t part : {1, 2, 3, 4}) d.write_u16(part);
+  d.write_i32(-2);
+  d.write_u32(1);
+  d.write_u32(0xAB);
+  d.write_string("P");
+  d.write_string("back.png");  // the page's background file
+  d.write_u32(1);              // one object, old type 4: an image
+  d.write_u32(4);
+  d.write_string(nullptr);
+  d.write_u32(0);
+  d.write_u32(0);
+  d.write_string(nullptr);
+  d.write_u32(0);
+  for (int i = 0; i < 4; i++) d.write_u16(0);
+  d.write_u8(0);
+  d.write_string("label");
+  d.write_i32(-1);
+  d.write_string(nullptr);
+  d.write_u8(1);
+  d.write_u32(0);  // kind 0 becomes 1
+  d.write_u32(7);  // image mode 7 becomes 3
+  d.write_u8(1);
+  d.write_u32(0);  // no children
+  d.write_u16(0);  // the area's two ignored bytes
+  d.write_u32(0);  // style sets, fonts, colours
+  d.write_u32(0);
+  d.write_u32(0);
+  d.write_u32(1);  // one image of the file's own
+  d.write_string("file image");
+  d.write_string("f.png");
+  d.write_u32(0);  // constants; no dialogs in this version
+  ASSERT_TRUE(write_file(scratch.file("v8.tpl"), std::string(1, '\0') + d.text()));
+
+  ASSERT_TRUE(store.load(folder, "v8.tpl", nullptr));
+  EXPECT_EQ(store.default_page_setting, 10u);
+  EXPECT_EQ(store.border_width, 4u);
+  EXPECT_EQ(store.toolkit_value, 77);
+  EXPECT_EQ(store.menu_effects.flags, 0x10 | 0x01 | 0x02);
+  EXPECT_EQ(store.list_box_effects.flags, 0x20);
+  EXPECT_EQ(store.extra_flag_1, 1);
+  ASSERT_EQ(store.areas.size(), 1u);
+  EXPECT_EQ(store.areas[0]->tag, -2);
+  WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
+  ASSERT_EQ(store.images.size(), 2u);
+  ASSERT_NE(page->background, nullptr);
+  EXPECT_STREQ(page->background->name, "Page ab");
+  EXPECT_STREQ(page->background->file_name, "back.png");
+  WM_PTM_OBJECT_INFO* object = page->get_object(0);
+  EXPECT_EQ(object->type, 8u);
+  EXPECT_EQ(object->button_kind, 1);
+  EXPECT_EQ(object->image_mode, 3);
+  EXPECT_STREQ(object->name.get_text(), "label");
 }
 
 }  // namespace
