@@ -1,7 +1,12 @@
 #include "wm_ptm_object_info.h"
 
+#include <cctype>
+#include <cstring>
+#include <functional>
 #include <new>
+#include <set>
 
+#include "string_utils.h"
 #include "template_stream.h"
 #include "wm_ptm_app_info.h"
 #include "wm_style_set.h"
@@ -118,6 +123,89 @@ void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
 bool WM_PTM_OBJECT_INFO::set_child_count(int32_t n) { return make_object_templates(children, n); }
 bool WM_PTM_OBJECT_INFO::add_child(uint32_t child_type) { return add_object_template(children, child_type); }
 bool WM_PTM_OBJECT_INFO::remove_child(int32_t i) { return remove_object_template(children, i); }
+
+char* WM_PTM_OBJECT_INFO::make_identifier(const char* name, const char* prefix) {
+  size_t prefix_length = strlen(prefix);
+  bool has_prefix = strnicmp(name, prefix, static_cast<int>(prefix_length)) == 0;
+  size_t length = strlen(name);
+  char* made = new (std::nothrow) char[(has_prefix ? 0 : prefix_length) + length + 1];
+  if (!made) return nullptr;
+  char* out = made;
+  if (!has_prefix) out = stpcpy(made, prefix);
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    *out++ = isalnum(c) ? static_cast<char>(toupper(c)) : '_';
+  }
+  *out = '\0';
+  return made;
+}
+
+namespace {
+bool same_name(const char* a, const char* b) { return a && b && strcmp(a, b) == 0; }
+
+void for_each_template(const WM_PTM_OBJECT_INFO& object,
+                       const std::function<void(const WM_PTM_OBJECT_INFO&)>& visit) {
+  visit(object);
+  for (int32_t i = 0; i < object.get_child_count(); i++) for_each_template(*object.get_child(i), visit);
+}
+}  // namespace
+
+void WM_PTM_OBJECT_INFO::set_identifiers(const char* action_text, const char* control_text,
+                                         const std::vector<const TEMPLATE_LIST*>& scope) {
+  delete[] action_name;
+  delete[] control_name;
+  action_name = action_text && *action_text ? make_identifier(action_text, "AID_") : nullptr;
+  control_name = control_text && *control_text ? make_identifier(control_text, "CID_") : nullptr;
+  user_word_1 = 0;
+  control_id = 0;
+  std::set<uintptr_t> used;
+  auto visit = [&](const WM_PTM_OBJECT_INFO& other) {
+    if (&other == this) return;
+    if (other.action_name && other.user_word_1) used.insert(other.user_word_1);
+    if (other.control_name && other.control_id) used.insert(other.control_id);
+    for (const char* mine : {static_cast<const char*>(action_name), static_cast<const char*>(control_name)}) {
+      if (!mine) continue;
+      uintptr_t shared = same_name(other.action_name, mine) ? other.user_word_1
+                         : same_name(other.control_name, mine) ? other.control_id : 0;
+      if (!shared) continue;
+      if (mine == action_name) user_word_1 = shared;
+      else control_id = static_cast<uint32_t>(shared);
+    }
+  };
+  for (const TEMPLATE_LIST* list : scope)
+    for (const auto& root : *list) for_each_template(*root, visit);
+  uintptr_t n = 1;
+  if (!user_word_1 && action_name) {
+    while (used.count(n)) n++;
+    user_word_1 = n;
+  }
+  if (!control_id && control_name) {
+    while (used.count(n) || n == user_word_1) n++;
+    control_id = static_cast<uint32_t>(n);
+  }
+}
+
+uint32_t WM_PTM_OBJECT_INFO::find_identifier_value(const WM_PTM_OBJECT_INFO& object, const char* name,
+                                                   const WM_PTM_OBJECT_INFO* exclude) {
+  uint32_t found = 0;
+  for_each_template(object, [&](const WM_PTM_OBJECT_INFO& t) {
+    if (found || &t == exclude) return;
+    if (same_name(t.action_name, name) && t.user_word_1) found = static_cast<uint32_t>(t.user_word_1);
+    else if (same_name(t.control_name, name) && t.control_id) found = t.control_id;
+  });
+  return found;
+}
+
+const char* WM_PTM_OBJECT_INFO::find_identifier_name(const WM_PTM_OBJECT_INFO& object, uint32_t number,
+                                                     const WM_PTM_OBJECT_INFO* exclude) {
+  const char* found = nullptr;
+  for_each_template(object, [&](const WM_PTM_OBJECT_INFO& t) {
+    if (found || &t == exclude) return;
+    if (t.action_name && t.user_word_1 == number) found = t.action_name;
+    else if (t.control_name && t.control_id == number) found = t.control_name;
+  });
+  return found;
+}
 
 bool WM_PTM_OBJECT_INFO::get_from_data_device(DATA_DEVICE* device) {
   reset();

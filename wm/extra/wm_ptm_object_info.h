@@ -13,6 +13,9 @@
 class WM_STYLE_SET;
 class WM_PTM_IMAGE_INFO;
 
+class WM_PTM_OBJECT_INFO;
+using TEMPLATE_LIST = std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>;
+
 class WM_PTM_OBJECT_INFO : public DATA_DEVICE_CLIENT {
 public:
   WM_PTM_OBJECT_INFO();
@@ -38,6 +41,23 @@ public:
   // The new child is named "Object " and its one-based position.
   bool add_child(uint32_t child_type);
   bool remove_child(int32_t i);
+
+  // A new[] text: prefix (unless the name starts with it, in any case),
+  // then the name with letters and digits upper-cased and the rest '_'.
+  static char* make_identifier(const char* name, const char* prefix);
+  // Names this template "AID_..." and "CID_..." from the texts (empty: no
+  // name) and numbers them: a name another template of the scope (its trees
+  // included) already numbers shares that number, else the smallest free
+  // number of the scope's one number space.
+  void set_identifiers(const char* action_text, const char* control_text,
+                       const std::vector<const TEMPLATE_LIST*>& scope);
+  // Searches the tree from object (not the excluded template): the number
+  // that a non-zero action or control named so carries, or 0.
+  static uint32_t find_identifier_value(const WM_PTM_OBJECT_INFO& object, const char* name,
+                                        const WM_PTM_OBJECT_INFO* exclude);
+  // The reverse: the name of an action or control with that number, or null.
+  static const char* find_identifier_name(const WM_PTM_OBJECT_INFO& object, uint32_t number,
+                                          const WM_PTM_OBJECT_INFO* exclude);
 
   bool get_from_data_device(DATA_DEVICE* device) override;
   bool put_to_data_device(DATA_DEVICE* device) override;

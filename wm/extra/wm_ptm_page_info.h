@@ -24,6 +24,7 @@ public:
 
   int32_t get_object_count() const { return static_cast<int32_t>(objects.size()); }
   WM_PTM_OBJECT_INFO* get_object(int32_t i) const { return objects[static_cast<size_t>(i)].get(); }
+  const TEMPLATE_LIST& get_objects() const { return objects; }
   bool set_object_count(int32_t n);
   bool add_object(uint32_t type);
   bool remove_object(int32_t i);

@@ -252,4 +252,42 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   EXPECT_EQ(page.background, nullptr);
 }
 
+TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
+  char* made = WM_PTM_OBJECT_INFO::make_identifier("play game", "AID_");
+  EXPECT_STREQ(made, "AID_PLAY_GAME");
+  delete[] made;
+  made = WM_PTM_OBJECT_INFO::make_identifier("aid_exit", "AID_");
+  EXPECT_STREQ(made, "AID_EXIT");
+  delete[] made;
+  made = WM_PTM_OBJECT_INFO::make_identifier("Go!", "CID_");
+  EXPECT_STREQ(made, "CID_GO_");
+  delete[] made;
+
+  WM_PTM_PAGE_INFO page;
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(page.add_object(2));
+  ASSERT_TRUE(page.get_object(2)->add_child(16));
+  std::vector<const TEMPLATE_LIST*> scope = {&page.get_objects()};
+  WM_PTM_OBJECT_INFO* first = page.get_object(0);
+  WM_PTM_OBJECT_INFO* second = page.get_object(1);
+  WM_PTM_OBJECT_INFO* child = page.get_object(2)->get_child(0);
+  first->set_identifiers("play", "list", scope);
+  EXPECT_EQ(first->user_word_1, 1u);
+  EXPECT_EQ(first->control_id, 2u);
+  second->set_identifiers("play", "", scope);
+  EXPECT_EQ(second->user_word_1, 1u);
+  EXPECT_EQ(second->control_name, nullptr);
+  child->set_identifiers("quit", "list", scope);
+  EXPECT_EQ(child->user_word_1, 3u);
+  EXPECT_EQ(child->control_id, 2u);
+  page.get_object(2)->set_identifiers("", "", scope);
+  EXPECT_EQ(page.get_object(2)->user_word_1, 0u);
+  EXPECT_EQ(page.get_object(2)->action_name, nullptr);
+
+  WM_PTM_OBJECT_INFO& root = *page.get_object(2);
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", nullptr), 3u);
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", child), 0u);
+  EXPECT_STREQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 2, nullptr), "CID_LIST");
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 9, nullptr), nullptr);
+}
+
 }  // namespace
