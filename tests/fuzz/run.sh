@@ -38,9 +38,10 @@ for source in tests/fuzz/*_fuzz.cpp; do
     seeds+=("$made")
   fi
   if [ -d "tests/fuzz/seeds/$name" ]; then seeds+=("tests/fuzz/seeds/$name"); fi
-  # Installer data and skin blocks carry 18 stored style sets of about 2 KiB each.
+  # Installer data and skin blocks carry 18 stored style sets of about 2 KiB
+  # each; a template store has four before its arrays.
   max_len=8192
-  if [ "$name" = database ] || [ "$name" = skin_block ]; then max_len=65536; fi
+  if [ "$name" = database ] || [ "$name" = skin_block ] || [ "$name" = template_stream ]; then max_len=65536; fi
   echo "== fuzzing $name for ${SECONDS_EACH}s =="
   if ! "$BUILD/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=20 \
       -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$BUILD/artifacts/$name-" \

@@ -1,0 +1,293 @@
+// Template records: defaults, editing and their stored form.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "memory_device.h"
+#include "template_test_store.h"
+#include "template_stream.h"
+#include "wm_ptm_app_info.h"
+
+using test_support::MEMORY_DEVICE;
+
+namespace {
+
+using template_test::fill_object;
+
+std::vector<uint8_t> stored(DATA_DEVICE_CLIENT& record) {
+  MEMORY_DEVICE device;
+  EXPECT_TRUE(device.write_object(record));
+  return device.bytes;
+}
+
+struct STORE_FIXTURE : ::testing::Test {
+  void SetUp() override {
+    template_read_version = TEMPLATE_STREAM_VERSION;
+    store.add_style_set();
+    store.add_style_set();
+    store.add_image()->set_file_name("not_there.png");
+  }
+  std::unique_ptr<WM_PTM_APP_INFO> owner = std::make_unique<WM_PTM_APP_INFO>();
+  WM_PTM_APP_INFO& store = *owner;
+};
+
+using TemplateRecords = STORE_FIXTURE;
+
+// Writes the record, reads the bytes into a fresh one and writes that: the
+// two stored forms are the same bytes.
+template <typename T>
+void expect_round_trip(T& record, const char* what) {
+  std::vector<uint8_t> first = stored(record);
+  MEMORY_DEVICE device(first);
+  T copy;
+  ASSERT_TRUE(device.read_object(copy)) << what;
+  EXPECT_EQ(device.position, first.size()) << what;
+  EXPECT_EQ(stored(copy), first) << what;
+}
+
+TEST_F(TemplateRecords, EveryFieldWritesReadsAndWritesAgainTheSameBytes) {
+  WM_PTM_OBJECT_INFO object;
+  fill_object(object, store);
+  expect_round_trip(object, "object");
+
+  WM_PTM_PAGE_INFO page;
+  page.id = 0x1234;
+  page.set_name("Main");
+  page.background = store.images[0].get();
+  page.page_setting = 3;
+  page.page_text.set("hello");
+  ASSERT_TRUE(page.add_object(8));
+  fill_object(*page.get_object(0), store);
+  expect_round_trip(page, "page");
+
+  WM_PTM_AREA_INFO area;
+  area.set_name("Left");
+  area.x = 10;
+  area.width = 400;
+  area.tag = -7;
+  ASSERT_TRUE(area.add_page());
+  ASSERT_TRUE(area.get_page(0)->copy_objects_from(page));
+  expect_round_trip(area, "area");
+
+  WM_PTM_DIALOG_INFO dialog;
+  dialog.set_name("Ask");
+  dialog.set_title("Sure?");
+  dialog.x = 5;
+  dialog.height = 90;
+  ASSERT_TRUE(dialog.add_object(2));
+  expect_round_trip(dialog, "dialog");
+
+  WM_PTM_IMAGE_INFO image;
+  image.set_name("logo");
+  image.set_file_name("logo.png");
+  expect_round_trip(image, "image");
+  WM_PTM_FONT_INFO font;
+  font.set_name("Sans");
+  font.set_file_name("none.ttf");
+  expect_round_trip(font, "font");
+  WM_PTM_COLOUR_INFO colour;
+  colour.set_name("red");
+  colour.colour = 0x80FF0000;
+  expect_round_trip(colour, "colour");
+  WM_PTM_CONSTANT_INFO constant;
+  constant.set_name("speed");
+  constant.value.set_type(PARAMETER::I32);
+  constant.value.set_int(PARAMETER::VALUE, -3);
+  expect_round_trip(constant, "constant");
+}
+
+TEST_F(TemplateRecords, ReferencesAreStoredAsPositionsAndWidthsAsOnFile) {
+  WM_PTM_OBJECT_INFO object;
+  object.style = store.style_sets[1].get();
+  object.hotkey = 0xFF0D;
+  WM_STYLE_SET foreign;
+  object.cell_style = &foreign;  // not in the store: none
+  std::vector<uint8_t> bytes = stored(object);
+  // not_built, type, action name, two words, control name and id, the
+  // rectangle, no own style, no text, the empty name block.
+  size_t at = 1 + 4 + 4 + 8 + 4 + 4 + 8 + 1 + 4 + 4;
+  int32_t style_index;
+  memcpy(&style_index, &bytes[at], 4);
+  EXPECT_EQ(style_index, 1);
+  at += 4 + 4 + 4 + 1 + 1;  // style, extra word, tooltip, enabled, kind
+  EXPECT_EQ(bytes[at], 1);   // a hot key follows, 32 bits wide
+  uint32_t key;
+  memcpy(&key, &bytes[at + 1], 4);
+  EXPECT_EQ(key, 0xFF0Du);
+  at += 1 + 4 + 1 + 1 + 4 + 2 + 2 + 4;  // ... image, rows, columns, widths
+  int32_t cell_style;
+  memcpy(&cell_style, &bytes[at], 4);
+  EXPECT_EQ(cell_style, -1);
+}
+
+TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {
+  WM_PTM_AREA_INFO area;
+  ASSERT_TRUE(area.add_page());
+  ASSERT_TRUE(area.get_page(0)->add_object(16));
+  fill_object(*area.get_page(0)->get_object(0), store);
+  std::vector<uint8_t> whole = stored(area);
+  for (size_t cut = 0; cut < whole.size(); cut++) {
+    MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
+    WM_PTM_AREA_INFO copy;
+    EXPECT_FALSE(device.read_object(copy)) << cut;
+    EXPECT_EQ(device.error, 1) << cut;
+  }
+}
+
+TEST_F(TemplateRecords, LyingLengthsAndCountsFailBeforeAllocating) {
+  struct ROW {
+    const char* what;
+    std::string bytes;
+  };
+  const std::string huge("\xF0\xFF\xFF\x7F", 4);
+  const std::string all_ones("\xFF\xFF\xFF\xFF", 4);
+  // A colour whose name claims more bytes than follow; a dialog whose
+  // objects' count does; an area whose pages' count does.
+  WM_PTM_COLOUR_INFO colour;
+  WM_PTM_DIALOG_INFO dialog;
+  WM_PTM_AREA_INFO area;
+  const std::string no_texts(8, '\0');
+  std::vector<std::pair<DATA_DEVICE_CLIENT*, std::string>> rows = {
+      {&colour, huge + "abc"},
+      {&colour, all_ones + "abc"},
+      {&dialog, no_texts + std::string(8, '\0') + huge},
+      {&area, std::string(4, '\0') + std::string(12, '\0') + huge + std::string(40, '\0')},
+  };
+  for (auto& [record, bytes] : rows) {
+    MEMORY_DEVICE device(bytes);
+    EXPECT_FALSE(device.read_object(*record)) << bytes.size();
+    EXPECT_LT(device.largest_request, 64) << bytes.size();
+  }
+}
+
+TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
+  WM_PTM_IMAGE_INFO image;
+  memset(image.folder + 20, 'x', 100);  // behind the terminator: not stored
+  std::vector<uint8_t> bytes = stored(image);
+  ASSERT_EQ(bytes.size(), 4u + 4u + TEMPLATE_PATH_SIZE);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&bytes[8])), "$APPDATA/images");
+  for (size_t i = 8 + strlen("$APPDATA/images"); i < bytes.size(); i++) ASSERT_EQ(bytes[i], 0) << i;
+
+  std::fill(bytes.begin() + 8, bytes.end(), 'y');  // a field with no terminator
+  MEMORY_DEVICE device(bytes);
+  WM_PTM_FONT_INFO font;  // same start, then the font id
+  device.bytes.push_back(255);
+  ASSERT_TRUE(device.read_object(font));
+  EXPECT_EQ(strlen(font.folder), size_t(TEMPLATE_PATH_SIZE - 1));
+  EXPECT_EQ(font.font_id, 255);
+}
+
+TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
+  WM_PTM_OBJECT_INFO blank;
+  std::vector<uint8_t> bytes = stored(blank);
+  WM_PTM_OBJECT_INFO used;
+  fill_object(used, store);
+  MEMORY_DEVICE device(bytes);
+  ASSERT_TRUE(device.read_object(used));
+  EXPECT_EQ(stored(used), bytes);
+  EXPECT_EQ(used.name.get_length(), 0);
+  EXPECT_EQ(used.own_style, nullptr);
+
+  WM_PTM_PAGE_INFO page;
+  page.page_text.set("left over");
+  WM_PTM_PAGE_INFO empty_page;
+  MEMORY_DEVICE page_device(stored(empty_page));
+  ASSERT_TRUE(page_device.read_object(page));
+  EXPECT_EQ(page.page_text.get_length(), 0);
+}
+
+TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {
+  WM_PTM_OBJECT_INFO object;
+  fill_object(object, store);
+  std::vector<uint8_t> bytes = stored(object);
+  WM_PTM_OBJECT_INFO copy;
+  owner.reset();
+  MEMORY_DEVICE device(bytes);
+  EXPECT_TRUE(device.read_object(copy));
+  EXPECT_EQ(copy.style, nullptr);
+  EXPECT_EQ(copy.image, nullptr);
+  EXPECT_EQ(copy.cell_style, nullptr);
+}
+
+TEST_F(TemplateRecords, EditingNamesAndCopies) {
+  WM_PTM_AREA_INFO area;
+  ASSERT_TRUE(area.add_page());
+  ASSERT_TRUE(area.add_page());
+  ASSERT_TRUE(area.add_page());
+  EXPECT_STREQ(area.get_page(2)->name, "Page 3");
+  EXPECT_NE(area.get_page(1)->id, area.get_page(2)->id);
+  EXPECT_FALSE(area.remove_page(3));
+  ASSERT_TRUE(area.set_page_count(1));
+  ASSERT_TRUE(area.remove_page(0));
+  EXPECT_EQ(area.get_page_count(), 0);
+
+  WM_PTM_DIALOG_INFO dialog;
+  ASSERT_TRUE(dialog.add_object(2));
+  ASSERT_TRUE(dialog.add_object(16));
+  EXPECT_STREQ(dialog.get_object(1)->name.get_text(), "Object 2");
+  EXPECT_EQ(dialog.get_object(1)->type, 16u);
+
+  WM_PTM_OBJECT_INFO source;
+  fill_object(source, store);
+  WM_PTM_OBJECT_INFO copy;
+  copy.copy_from(source);
+  EXPECT_EQ(stored(copy), stored(source));
+  EXPECT_NE(copy.own_style, source.own_style);
+  EXPECT_NE(copy.text, source.text);
+  EXPECT_EQ(copy.style, source.style);
+
+  const char* kept = copy.text;
+  copy.set_text("Play game");
+  EXPECT_EQ(copy.text, kept);
+
+  WM_PTM_PAGE_INFO page;
+  page.id = 0xBEEF;
+  page.set_legacy_background("back.png");
+  ASSERT_EQ(page.background, store.images.back().get());
+  EXPECT_STREQ(page.background->name, "Page beef");
+  page.set_legacy_background("");
+  EXPECT_EQ(page.background, nullptr);
+}
+
+TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
+  char* made = WM_PTM_OBJECT_INFO::make_identifier("play game", "AID_");
+  EXPECT_STREQ(made, "AID_PLAY_GAME");
+  delete[] made;
+  made = WM_PTM_OBJECT_INFO::make_identifier("aid_exit", "AID_");
+  EXPECT_STREQ(made, "AID_EXIT");
+  delete[] made;
+  made = WM_PTM_OBJECT_INFO::make_identifier("Go!", "CID_");
+  EXPECT_STREQ(made, "CID_GO_");
+  delete[] made;
+
+  WM_PTM_PAGE_INFO page;
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(page.add_object(2));
+  ASSERT_TRUE(page.get_object(2)->add_child(16));
+  std::vector<const TEMPLATE_LIST*> scope = {&page.get_objects()};
+  WM_PTM_OBJECT_INFO* first = page.get_object(0);
+  WM_PTM_OBJECT_INFO* second = page.get_object(1);
+  WM_PTM_OBJECT_INFO* child = page.get_object(2)->get_child(0);
+  first->set_identifiers("play", "list", scope);
+  EXPECT_EQ(first->user_word_1, 1u);
+  EXPECT_EQ(first->control_id, 2u);
+  second->set_identifiers("play", "", scope);
+  EXPECT_EQ(second->user_word_1, 1u);
+  EXPECT_EQ(second->control_name, nullptr);
+  child->set_identifiers("quit", "list", scope);
+  EXPECT_EQ(child->user_word_1, 3u);
+  EXPECT_EQ(child->control_id, 2u);
+  page.get_object(2)->set_identifiers("", "", scope);
+  EXPECT_EQ(page.get_object(2)->user_word_1, 0u);
+  EXPECT_EQ(page.get_object(2)->action_name, nullptr);
+
+  WM_PTM_OBJECT_INFO& root = *page.get_object(2);
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", nullptr), 3u);
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", child), 0u);
+  EXPECT_STREQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 2, nullptr), "CID_LIST");
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 9, nullptr), nullptr);
+}
+
+}  // namespace

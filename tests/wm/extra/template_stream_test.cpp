@@ -1,0 +1,158 @@
+// The template stream as a file: the store's whole stored form, its header
+// and how it refuses what it cannot read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "folder.h"
+#include "memory_device.h"
+#include "template_stream.h"
+#include "template_test_store.h"
+#include "test_support.h"
+
+using test_support::read_file;
+using test_support::ScratchDir;
+using test_support::write_file;
+
+namespace {
+
+struct TemplateStream : ::testing::Test {
+  void SetUp() override { ASSERT_TRUE(folder.set_absolute(scratch.path().c_str())); }
+  std::string saved(const char* name) {
+    EXPECT_TRUE(store.save(folder, name, 0));
+    return read_file(scratch.file(name));
+  }
+  ScratchDir scratch;
+  FOLDER folder;
+  WM_PTM_APP_INFO store;
+};
+
+TEST_F(TemplateStream, AFullStoreSavesLoadsAndSavesAgainTheSameBytes) {
+  template_test::fill_store(store);
+  std::string first = saved("first.tpl");
+  // The byte-order byte (little-endian), then version 26 and no image cache.
+  ASSERT_GT(first.size(), 4u);
+  EXPECT_EQ(first.substr(0, 4), std::string("\x00\x1A\x00\x00", 4));
+
+  uint8_t cache_flag = 9;
+  ASSERT_TRUE(store.load(folder, "first.tpl", &cache_flag));
+  EXPECT_EQ(cache_flag, 0);
+  EXPECT_EQ(store.loaded, 1);
+  EXPECT_STREQ(store.title, "Game");
+  ASSERT_EQ(store.areas.size(), 2u);
+  EXPECT_EQ(store.areas[1]->get_page(0)->background, store.images[1].get());
+  EXPECT_EQ(store.areas[1]->get_page(0)->get_object(0)->style, store.style_sets[1].get());
+  EXPECT_EQ(saved("second.tpl"), first);
+}
+
+TEST_F(TemplateStream, CutAndRefusedFilesFailTheLoad) {
+  template_test::fill_store(store);
+  std::string whole = saved("whole.tpl");
+  // Every cut near the start and where the records begin, then a stride
+  // through the rest.
+  for (size_t cut = 0; cut < whole.size(); cut += cut < 200 ? 1 : 61) {
+    ASSERT_TRUE(write_file(scratch.file("cut.tpl"), whole.substr(0, cut)));
+    EXPECT_FALSE(store.load(folder, "cut.tpl", nullptr)) << cut;
+    EXPECT_EQ(store.loaded, 0) << cut;
+  }
+  std::string newer = whole;
+  newer[1] = 27;
+  ASSERT_TRUE(write_file(scratch.file("newer.tpl"), newer));
+  EXPECT_FALSE(store.load(folder, "newer.tpl", nullptr));
+  EXPECT_FALSE(store.load(folder, "missing.tpl", nullptr));
+  // A store that failed still loads a good file afterwards.
+  EXPECT_TRUE(store.load(folder, "whole.tpl", nullptr));
+}
+
+TEST_F(TemplateStream, AnArrayCountBeyondTheFileFailsBeforeAllocating) {
+  // Version 26: an empty store body, then the style-set count lies.
+  std::string bytes = saved("empty.tpl");
+  const size_t counts = bytes.size() - 7 * 4;  // seven empty arrays end the file
+  for (size_t array = 0; array < 7; array++) {
+    std::string lying = bytes;
+    memcpy(&lying[counts + array * 4], "\xF0\xFF\xFF\x7F", 4);
+    ASSERT_TRUE(write_file(scratch.file("lying.tpl"), lying));
+    EXPECT_FALSE(store.load(folder, "lying.tpl", nullptr)) << array;
+  }
+}
+
+TEST_F(TemplateStream, AVersion8FileReadsItsGatedFieldsAndKeepsLegacyBackgrounds) {
+  test_support::MEMORY_DEVICE d;
+  WM_STYLE_SET style;
+  d.write_u16(8);
+  d.write_string("Old");
+  d.write_u16(640);
+  d.write_u16(480);
+  d.write_u8(0);
+  d.write_u8(1);
+  d.write_i32(300);
+  for (uint32_t colour : {1u, 2u, 3u}) d.write_u32(colour);
+  d.write_u8(1);       // show_logo
+  d.write_u16(77);     // toolkit value
+  d.write_u32(4);      // border width
+  d.write_u32(5);
+  d.write_u32(6);
+  d.write_u16(0);      // two ignored bytes
+  d.write_u32(1);      // menu mode
+  for (uint8_t b : {1, 0, 1, 1, 0, 1, 0, 0}) d.write_u8(b);  // menu, list-box switches
+  for (int i = 0; i < 4; i++) d.write_object(style);           // tooltip, dialog styles
+  d.write_u8(0);       // live drag
+  d.write_u8(0);       // backdrop 1
+  d.write_u32(1);      // areas before the arrays: one area, one page
+  d.write_string("A");
+  for (uint16_t part : {1, 2, 3, 4}) d.write_u16(part);
+  d.write_i32(-2);
+  d.write_u32(1);
+  d.write_u32(0xAB);
+  d.write_string("P");
+  d.write_string("back.png");  // the page's background file
+  d.write_u32(1);              // one object, old type 4: an image
+  d.write_u32(4);
+  d.write_string(nullptr);
+  d.write_u32(0);
+  d.write_u32(0);
+  d.write_string(nullptr);
+  d.write_u32(0);
+  for (int i = 0; i < 4; i++) d.write_u16(0);
+  d.write_u8(0);
+  d.write_string("label");
+  d.write_i32(-1);
+  d.write_string(nullptr);
+  d.write_u8(1);
+  d.write_u32(0);  // kind 0 becomes 1
+  d.write_u32(7);  // image mode 7 becomes 3
+  d.write_u8(1);
+  d.write_u32(0);  // no children
+  d.write_u16(0);  // the area's two ignored bytes
+  d.write_u32(0);  // style sets, fonts, colours
+  d.write_u32(0);
+  d.write_u32(0);
+  d.write_u32(1);  // one image of the file's own
+  d.write_string("file image");
+  d.write_string("f.png");
+  d.write_u32(0);  // constants; no dialogs in this version
+  ASSERT_TRUE(write_file(scratch.file("v8.tpl"), std::string(1, '\0') + d.text()));
+
+  ASSERT_TRUE(store.load(folder, "v8.tpl", nullptr));
+  EXPECT_EQ(store.default_page_setting, 10u);
+  EXPECT_EQ(store.border_width, 4u);
+  EXPECT_EQ(store.toolkit_value, 77);
+  EXPECT_EQ(store.menu_effects.flags, 0x10 | 0x01 | 0x02);
+  EXPECT_EQ(store.list_box_effects.flags, 0x20);
+  EXPECT_EQ(store.extra_flag_1, 1);
+  ASSERT_EQ(store.areas.size(), 1u);
+  EXPECT_EQ(store.areas[0]->tag, -2);
+  WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
+  ASSERT_EQ(store.images.size(), 2u);
+  ASSERT_NE(page->background, nullptr);
+  EXPECT_STREQ(page->background->name, "Page ab");
+  EXPECT_STREQ(page->background->file_name, "back.png");
+  WM_PTM_OBJECT_INFO* object = page->get_object(0);
+  EXPECT_EQ(object->type, 8u);
+  EXPECT_EQ(object->button_kind, 1);
+  EXPECT_EQ(object->image_mode, 3);
+  EXPECT_STREQ(object->name.get_text(), "label");
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#pragma once
+// The template store: a whole skinned application as data. At most one
+// exists at a time; while it does, it is the registered store that record
+// readers resolve image and style-set references against. This holds the
+// named resources (style sets, fonts, colours, images, constants), the
+// dialog templates and the areas with their pages.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "wm_ptm_area_info.h"
+#include "wm_ptm_colour_info.h"
+#include "wm_ptm_constant_info.h"
+#include "wm_ptm_dialog_info.h"
+#include "wm_ptm_font_info.h"
+#include "wm_ptm_image_info.h"
+#include "wm_style_set.h"
+
+class FOLDER;
+
+// One group of pop-up or dialog effects as the store keeps it.
+struct TEMPLATE_EFFECTS {
+  uint16_t flags = 0;
+  int32_t open_delay = 0;
+  int32_t display_delay = 0;
+  uint8_t dragging_alpha = 0;
+};
+
+class WM_PTM_APP_INFO : public DATA_DEVICE_CLIENT {
+public:
+  // A second store while one is registered is fatal (error 0x6C).
+  WM_PTM_APP_INFO();
+  ~WM_PTM_APP_INFO() override;
+
+  // Frees every record and gives every field its default.
+  void clear();
+  void set_title(const char* text);
+
+  // The template stream in a data file with the byte-order byte: the
+  // version, the image-cache flag (and the toolkit's image cache when it is
+  // set), then the body. Load reads every version the body reader knows and
+  // sorts the named arrays; a failed load leaves `loaded` 0.
+  bool load(const FOLDER& folder, const char* file, uint8_t* out_cache_flag);
+  bool save(const FOLDER& folder, const char* file, uint8_t cache_flag);
+
+  // The store body; clears first when reading.
+  bool get_from_data_device(DATA_DEVICE* device) override;
+  bool put_to_data_device(DATA_DEVICE* device) override;
+  WM_PTM_APP_INFO(const WM_PTM_APP_INFO&) = delete;
+  WM_PTM_APP_INFO& operator=(const WM_PTM_APP_INFO&) = delete;
+
+  static WM_PTM_APP_INFO* registered();
+  // References as the stream stores them: a position in the registered
+  // store's array, -1 for none. Out of range, or no store: none.
+  static WM_STYLE_SET* style_set_reference(int32_t index);
+  static WM_PTM_IMAGE_INFO* image_reference(int32_t index);
+  static int32_t style_set_index(const WM_STYLE_SET* style);
+  static int32_t image_index(const WM_PTM_IMAGE_INFO* image);
+
+  // Each appends a default record named "<Kind> <count + 1>" and returns it
+  // (null when memory runs out).
+  WM_STYLE_SET* add_style_set();
+  WM_PTM_FONT_INFO* add_font();
+  WM_PTM_COLOUR_INFO* add_colour();
+  WM_PTM_IMAGE_INFO* add_image();
+  WM_PTM_CONSTANT_INFO* add_constant();
+  WM_PTM_DIALOG_INFO* add_dialog();
+  WM_PTM_AREA_INFO* add_area();
+
+  char* title = nullptr;
+  uint16_t screen_width = 800, screen_height = 600;
+  uint8_t full_screen = 0;
+  uint8_t show_logo = 0;
+  uint8_t extra_flag_1 = 1, extra_flag_2 = 1;
+  uint32_t background_colour = 0xFFC0C0C0;
+  uint16_t toolkit_value = 200;
+  uint32_t border_width = 6;
+  uint32_t border_colour_1 = 0xFF808080, border_colour_2 = 0xFFFFFFFF;
+  uint32_t border_colour_3 = 0xFF000000, border_colour_4 = 0xFFFFFF00;
+  uint8_t transition_type = 0;
+  int32_t transition_duration = 700;
+  uint32_t default_page_setting = 10;
+  uint32_t menu_mode = 0;
+  TEMPLATE_EFFECTS menu_effects, list_box_effects, dialog_effects;
+  WM_STYLE_SET tooltip_style;
+  WM_STYLE_SET dialog_body_style, dialog_title_style, dialog_button_style;
+  uint8_t dialog_backdrop_1 = 1, dialog_backdrop_2 = 0;
+  uint8_t dialog_live_drag = 1;
+  uint8_t dialog_draggable = 1;
+  uint8_t loaded = 0;
+
+  std::vector<std::unique_ptr<WM_STYLE_SET>> style_sets;
+  std::vector<std::unique_ptr<WM_PTM_FONT_INFO>> fonts;
+  std::vector<std::unique_ptr<WM_PTM_COLOUR_INFO>> colours;
+  std::vector<std::unique_ptr<WM_PTM_IMAGE_INFO>> images;
+  std::vector<std::unique_ptr<WM_PTM_CONSTANT_INFO>> constants;
+  std::vector<std::unique_ptr<WM_PTM_DIALOG_INFO>> dialogs;
+  std::vector<std::unique_ptr<WM_PTM_AREA_INFO>> areas;
+
+private:
+  bool read_body(DATA_DEVICE* device);
+  void sort_named_arrays();
+};
