@@ -26,7 +26,7 @@ namespace {
 std::string le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
 std::string le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
 
-struct WAV_SPEC {
+struct WAV_LAYOUT {
   uint16_t channels = 2;
   uint32_t rate = 44100;
   uint16_t bits = 16;
@@ -35,16 +35,16 @@ struct WAV_SPEC {
   size_t keep = 0;            // non-zero: the file is cut to this many bytes
 };
 
-std::string make_wav(const WAV_SPEC& spec, const std::string& samples) {
-  std::string format = le16(1) + le16(spec.channels) + le32(spec.rate) +
-                       le32(spec.rate * spec.channels * spec.bits / 8) +
-                       le16(spec.channels * spec.bits / 8) + le16(spec.bits);
-  format.resize(spec.format_size, '\0');
-  uint32_t data_size = spec.data_size < 0 ? static_cast<uint32_t>(samples.size())
-                                          : static_cast<uint32_t>(spec.data_size);
-  std::string body = "WAVEfmt " + le32(spec.format_size) + format + "data" + le32(data_size) + samples;
+std::string make_wav(const WAV_LAYOUT& layout, const std::string& samples) {
+  std::string format = le16(1) + le16(layout.channels) + le32(layout.rate) +
+                       le32(layout.rate * layout.channels * layout.bits / 8) +
+                       le16(layout.channels * layout.bits / 8) + le16(layout.bits);
+  format.resize(layout.format_size, '\0');
+  uint32_t data_size = layout.data_size < 0 ? static_cast<uint32_t>(samples.size())
+                                          : static_cast<uint32_t>(layout.data_size);
+  std::string body = "WAVEfmt " + le32(layout.format_size) + format + "data" + le32(data_size) + samples;
   std::string wav = "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
-  if (spec.keep) wav.resize(spec.keep);
+  if (layout.keep) wav.resize(layout.keep);
   return wav;
 }
 
@@ -209,7 +209,7 @@ TEST_F(SoundTest, WavFilesBecomeStereoFramesAt44100) {
   const std::string stereo = sample_bytes({100, -200, 32767, -32768});
   struct ROW {
     const char* name;
-    WAV_SPEC spec;
+    WAV_LAYOUT layout;
     std::string samples;
     std::vector<int16_t> expected;
   } rows[] = {
@@ -227,7 +227,7 @@ TEST_F(SoundTest, WavFilesBecomeStereoFramesAt44100) {
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.name);
-    ts::MEMORY_DEVICE device(make_wav(row.spec, row.samples));
+    ts::MEMORY_DEVICE device(make_wav(row.layout, row.samples));
     WAV_SOUND sound;
     ASSERT_EQ(decode_wav(device, sound), WAV_STATUS::OK);
     EXPECT_EQ(samples_of(std::string(reinterpret_cast<char*>(sound.data.get()), sound.length)), row.expected);

@@ -79,7 +79,7 @@ public:
   void clear(bool keep_columns);
   void delete_rows(int32_t first, int32_t last);
   // Empties rows first..last and lays them out again from the current
-  // column specification.
+  // column widths.
   void relayout_rows(int32_t first, int32_t last);
   void set_column_widths(int16_t count, const int16_t* widths);
   // "10,20,30": false (and an empty list) for no text, a zero or more than

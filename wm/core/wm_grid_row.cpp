@@ -21,13 +21,13 @@ void WM_GRID_ROW::delete_cells() {
   }
 }
 
-void WM_GRID_ROW::set_columns(int32_t grid_width, const std::vector<int16_t>& spec,
+void WM_GRID_ROW::set_columns(int32_t grid_width, const std::vector<int16_t>& widths_wanted,
                               const WM_STYLE_SET& style) {
-  if (spec.size() != cells.size()) {
+  if (widths_wanted.size() != cells.size()) {
     delete_cells();
-    cells.assign(spec.size(), nullptr);
+    cells.assign(widths_wanted.size(), nullptr);
   }
-  widths = spec;
+  widths = widths_wanted;
   layout_columns(grid_width, style);
 }
 

@@ -2,7 +2,7 @@
 // WM_GRID_ROW is one row of a WM_GRID: its cells (owned screen objects, one
 // per column, null = empty), its height and where it ends in the grid's
 // content, and the horizontal extents of its columns laid out from the
-// column specification it was made with.
+// column widths it was made with.
 #include <cstdint>
 #include <vector>
 
@@ -19,9 +19,9 @@ public:
   WM_GRID_ROW(const WM_GRID_ROW&) = delete;
   WM_GRID_ROW& operator=(const WM_GRID_ROW&) = delete;
 
-  // Column specification: w >= 0 a proportional weight, w < 0 a fixed
+  // Column widths: w >= 0 a proportional weight, w < 0 a fixed
   // width of -w pixels. Keeps the cells while the count stays the same.
-  void set_columns(int32_t grid_width, const std::vector<int16_t>& spec,
+  void set_columns(int32_t grid_width, const std::vector<int16_t>& widths_wanted,
                    const WM_STYLE_SET& style);
   void layout_columns(int32_t grid_width, const WM_STYLE_SET& style);
   // Offsets from the grid's left edge and the row's top; all 0 for a bad
