@@ -23,25 +23,11 @@ int32_t answer(WM_SCREEN_OBJECT*, uintptr_t, uintptr_t result) {
   return 4;  // remove and delete the keypad
 }
 
-class NumpadX11 : public wm_test::PointerX11 {
+class NumpadX11 : public wm_test::OverlayX11 {
 protected:
   void SetUp() override {
-    PointerX11::SetUp();
-    if (!ready()) return;
+    OverlayX11::SetUp();
     results.clear();
-    frame = [this] {
-      clock += 400;
-      WM_SCREEN_OBJECT::set_frame_clock(clock);
-      root.process();
-      root.update(true);
-      DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
-      root.paint_overlays();
-    };
-  }
-  void TearDown() override {
-    while (!WM_SCREEN_OBJECT::overlays().empty())
-      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
-    PointerX11::TearDown();
   }
   // The key button with that caption.
   static WM_BUTTON* key_of(WM_NUMPAD* pad, const char* caption) {
@@ -56,8 +42,6 @@ protected:
     return frames_until([&] { return pad->get_field() == std::string(14 - s.size(), ' ') + s; });
   }
 
-  uint32_t clock = 10000;
-  WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
 };
 
 }  // namespace
