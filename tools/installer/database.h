@@ -43,6 +43,8 @@ struct DATABASE_BOX {
   uint8_t can_drag = 1;
 };
 
+class INSTALL_PAGE;
+
 class DATABASE : public DATA_DEVICE_CLIENT {
 public:
   static constexpr uint8_t STORED_VERSION = 18;
@@ -93,6 +95,15 @@ public:
   // Whether a platform list applies to the machine of that code, or with
   // none to this machine.
   bool match_platform(const VORN_STRING& list, const uint8_t* code = nullptr);
+  // The install worker (install_worker.cpp): one step of the install run
+  // per call while current_page is the installing page; on any other page
+  // it abandons a started run. The page may be null only outside a run.
+  void install_step(INSTALL_PAGE* page);
+  // Files and shortcuts of the current or last run that failed.
+  int32_t install_error_count() const;
+  // Whether the last run has done its finishing step.
+  bool install_complete() const;
+
   // Whether the install log of the installation to be patched is where
   // the current choices would install; creates no folders.
   bool find_previous_installation();

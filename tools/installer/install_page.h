@@ -19,4 +19,7 @@ public:
   // The install folder cannot be used; the user is sent back to choose
   // another.
   virtual void report_path_error(const char* path) = 0;
+  // Every line the run writes to install_log.txt, as written (line end
+  // included); a console shows them, a window need not.
+  virtual void logged(const char* line) { (void)line; }
 };
