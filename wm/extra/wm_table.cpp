@@ -126,10 +126,9 @@ WM_TABLE::WM_TABLE(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t page
   if (!(options & no_filters_menu) && !filter_names.empty()) {
     filters_menu = make_menu(x1 + menus_w, kFiltersText, kFiltersTip);
     WM_FLOATING_MENU* popup = filters_menu->get_popup();
-    for (size_t i = 0; i < filter_names.size(); ++i)
-      if (WM_BUTTON* item = popup->add_item(filter_names[i].c_str(), on_event, EVENT_FILTER,
-                                            reinterpret_cast<uintptr_t>(this), false))
-        item->value_word = i;
+    for (const std::string& name : filter_names)
+      filter_items.push_back(popup->add_item(name.c_str(), on_event, EVENT_FILTER,
+                                             reinterpret_cast<uintptr_t>(this), false));
     menus_w += filters_menu->width;
   }
   if (!(options & OPTION::NO_FILTER_LABEL)) {
@@ -190,7 +189,8 @@ void WM_TABLE::build_header() {
   visible_count = static_cast<int16_t>(visible_widths.size());
   if (visible_widths.empty()) visible_widths.push_back(1);
 
-  grid->clear(false);
+  grid->clear(false);  // which forgets the row height too
+  grid->default_row_height = row_height;
   grid->set_column_widths(static_cast<int16_t>(visible_widths.size()), visible_widths.data());
   int32_t k = 0;
   for (int16_t i = 0; i < column_count; ++i) {
@@ -224,21 +224,18 @@ void WM_TABLE::build_columns_menu() {
   const uint32_t mask = get_visible_mask();
   if (WM_BUTTON* reset = popup->add_item(kResetText, on_event, EVENT_RESET, me, false))
     reset->set_enabled(mask != get_default_mask());
+  set_items.clear();
   for (size_t j = 0; j < column_sets.size(); ++j) {
     WM_BUTTON* item = popup->add_item(column_sets[j].name.c_str(), on_event, EVENT_COLUMN_SET, me,
                                       j == 0);
-    if (!item) continue;
-    item->value_word = column_sets[j].mask;
-    mark_item(item, column_sets[j].mask == mask);
+    set_items.push_back(item);
+    if (item) mark_item(item, column_sets[j].mask == mask);
   }
 }
 
 void WM_TABLE::mark_filters() {
-  if (!filters_menu) return;
-  WM_FLOATING_MENU* popup = filters_menu->get_popup();
-  for (int32_t row = 0; row < popup->get_item_count(); ++row)
-    if (WM_BUTTON* item = popup->get_item(row))
-      mark_item(item, static_cast<intptr_t>(item->value_word) == filter);
+  for (size_t i = 0; i < filter_items.size(); ++i)
+    if (filter_items[i]) mark_item(filter_items[i], static_cast<int32_t>(i) == filter);
 }
 
 void WM_TABLE::refresh() {
@@ -337,16 +334,24 @@ int32_t WM_TABLE::on_event(WM_SCREEN_OBJECT* item, uintptr_t code, uintptr_t wor
       break;
     }
     case EVENT_FILTER:
-      t->pending_filter = static_cast<int16_t>(item->value_word);
+      if (const int32_t i = index_of(t->filter_items, item); i >= 0)
+        t->pending_filter = static_cast<int16_t>(i);
       break;
     case EVENT_COLUMN_SET:
-      t->pending_mask = static_cast<uint32_t>(item->value_word);
-      t->pending_mask_set = 1;
+      if (const int32_t i = index_of(t->set_items, item); i >= 0) {
+        t->pending_mask = t->column_sets[static_cast<size_t>(i)].mask;
+        t->pending_mask_set = 1;
+      }
       break;
     default:
       break;
   }
   return 0;
+}
+
+int32_t WM_TABLE::index_of(const std::vector<WM_BUTTON*>& items, const WM_SCREEN_OBJECT* item) {
+  const auto at = std::find(items.begin(), items.end(), item);
+  return at == items.end() ? -1 : static_cast<int32_t>(at - items.begin());
 }
 
 int32_t WM_TABLE::process() {

@@ -131,6 +131,7 @@ private:
   void open_chooser();
   void chooser_answered(WM_FLAGS_SELECT* dialog, bool ok);
   void chooser_gone();
+  static int32_t index_of(const std::vector<WM_BUTTON*>& items, const WM_SCREEN_OBJECT* item);
   // Gives the button the tick as its icon, or without one the active look.
   void mark_item(WM_BUTTON* item, bool on) const;
   const WM_STYLE_SET& header_style_of(int16_t column) const;
@@ -149,6 +150,10 @@ private:
   int16_t visible_count = 0;
   std::vector<std::string> filter_names;
   std::vector<COLUMN_SET> column_sets;
+  // The menus' items by filter and by column set (a menu keeps its own use
+  // for an item's spare word); the items belong to the pop-ups.
+  std::vector<WM_BUTTON*> filter_items;
+  std::vector<WM_BUTTON*> set_items;
   PARAMETER page;
   WM_TABLE_DATA_CALLBACK data_callback = nullptr;
   uintptr_t data_word = 0;

@@ -103,6 +103,11 @@ TEST_F(Table, OwnerIsHandedTheViewAndFillsThePage) {
   EXPECT_EQ(owner.seen.first_column,
             (std::vector<std::string>{"Mercury", "Venus", "Earth", "Mars", "Jupiter"}));
   EXPECT_EQ(table->grid->get_row_count(), 1 + table_test::kRowsPerPage);
+  // Every refresh keeps the table's row height.
+  table->set_sort(1);
+  for (int32_t row = 0; row < table->grid->get_row_count(); ++row)
+    EXPECT_GE(table->grid->get_row(row)->height, 20) << row;
+  table->set_sort(0);
   EXPECT_STREQ(header(3)->get_text(), "Kind");
 
   table->set_sort(-2);
