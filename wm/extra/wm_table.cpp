@@ -183,6 +183,13 @@ const WM_STYLE_SET& WM_TABLE::header_style_of(int16_t column) const {
 }
 
 void WM_TABLE::build_header() {
+  const uint64_t wanted = uint64_t{get_visible_mask()} << 16 | static_cast<uint16_t>(sort);
+  if (wanted == header_built_for) {
+    // Only the owner's rows go; the header stays as it is.
+    if (grid->get_row_count() > 1) grid->delete_rows(1, grid->get_row_count() - 1);
+    return;
+  }
+  header_built_for = wanted;
   visible_widths.clear();
   for (int16_t i = 0; i < column_count; ++i)
     if (visibility[static_cast<size_t>(i)]) visible_widths.push_back(columns[static_cast<size_t>(i)].width);
@@ -222,6 +229,7 @@ void WM_TABLE::build_columns_menu() {
   const auto me = reinterpret_cast<uintptr_t>(this);
   popup->add_item(kChangeText, on_event, EVENT_CHANGE, me, false);
   const uint32_t mask = get_visible_mask();
+  menu_built_for = mask;
   if (WM_BUTTON* reset = popup->add_item(kResetText, on_event, EVENT_RESET, me, false))
     reset->set_enabled(mask != get_default_mask());
   set_items.clear();
@@ -246,7 +254,7 @@ void WM_TABLE::refresh() {
     filter_label->set_text(text.c_str(), false);
   }
   build_header();
-  if (columns_menu) build_columns_menu();
+  if (columns_menu && menu_built_for != get_visible_mask()) build_columns_menu();
   // Last: the owner may delete the table.
   if (data_callback) data_callback(this, &page, visibility.data(), sort, filter, data_word);
 }
@@ -282,6 +290,7 @@ void WM_TABLE::set_column_sets(const WM_TABLE_COLUMN_SET* sets, int16_t count) {
   column_sets.clear();
   for (int16_t i = 0; sets && i < count; ++i)
     column_sets.push_back({sets[i].name ? sets[i].name : UNKNOWN_SET_NAME, sets[i].mask});
+  menu_built_for = STALE;
   refresh();
 }
 
@@ -395,6 +404,7 @@ void WM_TABLE::set_size(uint16_t w, uint16_t h, bool resize_children) {
   if (relayout) {
     grid->set_size(w, u16(int32_t{h} - header_height), true);
     grid->default_row_height = row_height;
+    header_built_for = STALE;
     if (page_selector)
       page_selector->set_position(i16(int32_t{x} + w - page_selector->width), page_selector->y);
   }

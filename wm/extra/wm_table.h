@@ -163,6 +163,11 @@ private:
   int16_t pending_filter = NO_PENDING;
   uint8_t pending_mask_set = 0;
   uint32_t pending_mask = 0;
+  // What the header row and the "Columns" menu were last built for: a
+  // refresh that changes neither keeps them and only empties the rows.
+  static constexpr uint64_t STALE = ~uint64_t{0};
+  uint64_t header_built_for = STALE;  // visible mask, then the sort
+  uint64_t menu_built_for = STALE;    // visible mask
   WM_FLAGS_SELECT* chooser = nullptr;     // an overlay; null once deleted
   WM_TABLE_CHOOSER_LINK* link = nullptr;  // inside the chooser
   // Set to false by the destructor while a refresh calls the owner.
