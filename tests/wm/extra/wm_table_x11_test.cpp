@@ -280,3 +280,30 @@ TEST_F(TableX11, PageWithKeypadRangeSelectorAndChooser) {
   for (int i = 0; i < 3; ++i) frame();
   ASSERT_NO_FATAL_FAILURE(save_screen("table_page.png"));
 }
+
+TEST_F(TableX11, TableGoesFromItsOwnersCallbackAndWithItsChooserOpen) {
+  if (!ready()) GTEST_SKIP();
+  for (bool chooser_open : {false, true}) {
+    SCOPED_TRACE(chooser_open ? "chooser open" : "after a header click");
+    make_table();
+    WM_TABLE* held = table;
+    owner.holder = &held;
+    if (chooser_open) {
+      // The open dialog holds the pointer, so the owner deletes the table
+      // from elsewhere.
+      ASSERT_NE(open_chooser(), nullptr);
+      root.remove_child(held, true, false);
+      held = nullptr;
+    } else {
+      owner.delete_on_next = true;
+      ASSERT_NO_FATAL_FAILURE(click_on(header_of("Rings")));
+    }
+    EXPECT_EQ(held, nullptr);
+    EXPECT_EQ(root.child_count(), 1);  // the background alone
+    for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays())
+      EXPECT_FALSE(o->kind & wm_kind::FLAGS_SELECT);
+    for (int i = 0; i < 5; ++i) frame();
+    owner.delete_on_next = false;
+    table = nullptr;
+  }
+}
