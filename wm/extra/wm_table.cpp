@@ -59,13 +59,14 @@ WM_TABLE::WM_TABLE(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t page
                    uintptr_t word, uint8_t options, const WM_TABLE_STYLES& styles)
     : WM_SCREEN_OBJECT(true, nullptr, 0, 0),
       row_height(rows_height),
-      chooser_check_box_style(styles.chooser_check_box),
-      chooser_grid_style(styles.chooser_grid),
       data_callback(callback),
       data_word(word) {
   if (styles.header) header_style.copy(*styles.header);
   if (styles.header_descending) descending_style.copy(*styles.header_descending);
   if (styles.header_ascending) ascending_style.copy(*styles.header_ascending);
+  if (styles.chooser_check_box)
+    chooser_check_box_style = std::make_unique<WM_STYLE_SET>(*styles.chooser_check_box);
+  if (styles.chooser_grid) chooser_grid_style = std::make_unique<WM_STYLE_SET>(*styles.chooser_grid);
   FOLDER icons;
   if (icons.set("$ICONDATA")) tick.load(icons, kTickImage);
   page.set_type(PARAMETER::I16);
@@ -418,7 +419,7 @@ void WM_TABLE::set_size(uint16_t w, uint16_t h, bool resize_children) {
 void WM_TABLE::open_chooser() {
   if (chooser) return;  // one at a time
   auto* dialog =
-      new WM_FLAGS_SELECT(on_event, EVENT_CHANGE, chooser_check_box_style, chooser_grid_style);
+      new WM_FLAGS_SELECT(on_event, EVENT_CHANGE, chooser_check_box_style.get(), chooser_grid_style.get());
   dialog->set_text(CHOOSER_TITLE);
   dialog->set_flags(get_visible_mask(), descriptions.data(), column_count);
   dialog->value_word = reinterpret_cast<uintptr_t>(this);

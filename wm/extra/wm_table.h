@@ -7,6 +7,7 @@
 // callback after every change; the owner fills the grid's rows below the
 // header. Clicks only record requests, which the next process applies.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -140,8 +141,9 @@ private:
   uint16_t row_height = 0;
   WM_STYLE_SET header_style, descending_style, ascending_style;
   IMAGE tick;
-  const WM_STYLE_SET* chooser_check_box_style = nullptr;  // not owned
-  const WM_STYLE_SET* chooser_grid_style = nullptr;       // not owned
+  // Copies: the chooser is built long after the owner's styles may be gone.
+  std::unique_ptr<WM_STYLE_SET> chooser_check_box_style;  // null: none given
+  std::unique_ptr<WM_STYLE_SET> chooser_grid_style;
   std::vector<uint8_t> visibility;
   std::vector<WM_TABLE_COLUMN> columns;
   std::vector<int16_t> visible_widths;

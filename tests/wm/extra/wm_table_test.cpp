@@ -13,6 +13,7 @@
 #include <string>
 
 #include "wm_button.h"
+#include "wm_check_box.h"
 #include "wm_flags_select.h"
 #include "wm_floating_menu.h"
 #include "wm_grid.h"
@@ -163,7 +164,9 @@ TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
     auto cols = table_test::columns();
     std::string filter = "Temporary";
     const char* filters[] = {filter.c_str()};
+    const WM_STYLE_SET box_style = wm_test::text_style(0xFFFFFF00, 0, 0xFF0000FF);
     WM_TABLE_STYLES styles;
+    styles.chooser_check_box = &box_style;  // gone before the chooser opens
     table = std::make_unique<WM_TABLE>(0, 0, 599, 299, 3, 20, static_cast<int16_t>(cols.size()),
                                        cols.data(), filters, 1, table_test::OWNER::fill,
                                        reinterpret_cast<uintptr_t>(&owner), 0, styles);
@@ -181,6 +184,9 @@ TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
   EXPECT_NE(columns_item("Unknown"), nullptr);
   table->set_filter(0);
   EXPECT_EQ(label_text(), "Current Filter: Temporary");
+  columns_item("Change")->fire_callback(false);
+  ASSERT_NE(t->get_chooser(), nullptr);
+  EXPECT_EQ(t->get_chooser()->get_check_box(0)->box->up_colour, 0xFFFFFF00u);
 }
 
 TEST_F(Table, ResetIsOfferedOnlyAwayFromTheDefaults) {
