@@ -3,7 +3,7 @@
 // setters' limits, deep copies of what the owner passed, which parts the
 // options leave out and where the filter label goes, and the lifetimes of
 // the table, its menus and its column chooser when either side is deleted
-// first (also from the owner's own callback).
+// first. Clicks, the chooser's answers and "Reset": the X test.
 #include "wm_table.h"
 
 #include <gtest/gtest.h>
@@ -189,20 +189,6 @@ TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
   EXPECT_EQ(t->get_chooser()->get_check_box(0)->box->up_colour, 0xFFFFFF00u);
 }
 
-TEST_F(Table, ResetIsOfferedOnlyAwayFromTheDefaults) {
-  make();
-  EXPECT_FALSE(columns_item("Reset")->enabled);
-  table->set_visible_columns(0b1);
-  EXPECT_TRUE(columns_item("Reset")->enabled);
-  // The item records the request; the table's next frame applies it.
-  WM_BUTTON* reset = columns_item("Reset");
-  reset->fire_callback(false);
-  EXPECT_EQ(owner.seen.mask, 0b1u);
-  table->process();
-  EXPECT_EQ(owner.seen.mask, 0b10111u);
-  EXPECT_FALSE(columns_item("Reset")->enabled);
-}
-
 TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
   const struct {
     uint8_t options;
@@ -251,17 +237,6 @@ TEST_F(Table, BodyHeightLeavesRoomForTheTallerStyle) {
   for (const auto& c : cases) EXPECT_EQ(WM_TABLE::get_body_height(c.h, c.a, c.b), c.expected);
 }
 
-TEST_F(Table, OwnerMayDeleteTheTableFromItsDataCallback) {
-  WM_TABLE* raw = make();
-  WM_TABLE* held = table.release();
-  owner.holder = &held;
-  header(1)->fire_callback(false);  // a click on "Moons" asks for a sort
-  owner.delete_on_next = true;
-  EXPECT_EQ(raw->process(), 0);
-  EXPECT_EQ(held, nullptr);
-  EXPECT_EQ(owner.seen.sort, 2);
-}
-
 TEST_F(Table, ChooserNeverOutlivesItsTableNorIsTouchedAfterItsEnd) {
   root.add_child(make(), false);
   table.release();  // owned by the root now
@@ -288,18 +263,4 @@ TEST_F(Table, ChooserNeverOutlivesItsTableNorIsTouchedAfterItsEnd) {
   root.remove_child(t, true, false);
   for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays())
     EXPECT_FALSE(o->kind & wm_kind::FLAGS_SELECT);
-}
-
-TEST_F(Table, ChooserOkAppliesItsMaskInTheNextFrame) {
-  make();
-  table->set_sort(-2);
-  columns_item("Change")->fire_callback(false);
-  WM_FLAGS_SELECT* chooser = table->get_chooser();
-  ASSERT_NE(chooser, nullptr);
-  chooser->set_flags(0b01001, nullptr, 0);  // as if boxes were clicked
-  chooser->ok_button->fire_callback(false);
-  EXPECT_EQ(owner.seen.mask, 0b10111u);
-  table->process();
-  EXPECT_EQ(owner.seen.mask, 0b01001u);
-  EXPECT_EQ(owner.seen.sort, 0);
 }
