@@ -64,7 +64,7 @@ void create_page(WM_PAGE_MANAGER* manager) {
   ticker->add_item("Kick-off at the stadium: the home side open the scoring", 0, 0, 65535);
   ticker->add_item("Half time: 1 - 0", 0, 0, 65535);
   look.colour = 0xFF80FF80;
-  vidiprinter = new WM_VIDIPRINTER(20, 70, 379, 99, 30, 2000, 0, look, page_mode, true);
+  vidiprinter = new WM_VIDIPRINTER(20, 70, 379, 99, 30, 5000, 0, look, page_mode, true);
   vidiprinter->add_item("Full time: Rovers 2 United 1", 0, 0, 65535);
   animation = new WM_ANIMATION(180, 130, &strip, 4, 150, true, on_animation, 0, 0, page_mode);
   for (WM_SCREEN_OBJECT* o : {static_cast<WM_SCREEN_OBJECT*>(ticker),
@@ -144,7 +144,7 @@ TEST_F(TickerX11, ThePageMovesOnTheClockAndIsSaved) {
     return fake_ms - begun >= 3000;
   }));
   EXPECT_LT(ticker->get_text_x(), ticker->x + ticker->width);
-  EXPECT_GT(vidiprinter->get_reveal_position(), 5);
+  EXPECT_EQ(vidiprinter->get_reveal_position(), 28);  // whole, and held
   EXPECT_EQ(frames.size(), 4u);
   ASSERT_NO_FATAL_FAILURE(save_screen("ticker_page.png"));
 }
