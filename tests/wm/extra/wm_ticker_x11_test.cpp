@@ -24,15 +24,11 @@ uint64_t fake_ms = 0;
 uint64_t fake_clock() { return fake_ms; }
 
 std::string heard;
-int32_t on_ticker(WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
-  const auto* t = static_cast<WM_TICKER*>(o);
-  heard += "t" + std::to_string(t->click.click_x) + "," + std::to_string(t->click.click_y) +
-           ((mouse.buttons & MOUSE::LEFT) ? "P " : "U ");
-  return 0;
-}
-int32_t on_animation(WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
-  const auto* a = static_cast<WM_ANIMATION*>(o);
-  heard += "a" + std::to_string(a->click.click_x) + "," + std::to_string(a->click.click_y) +
+// Word 1 names the widget: 't' the ticker, 'a' the animation.
+int32_t on_click(WM_SCREEN_OBJECT* o, uintptr_t name, uintptr_t) {
+  const CLICK_RULE& c = name == 't' ? static_cast<WM_TICKER*>(o)->click
+                                    : static_cast<WM_ANIMATION*>(o)->click;
+  heard += static_cast<char>(name) + std::to_string(c.click_x) + "," + std::to_string(c.click_y) +
            ((mouse.buttons & MOUSE::LEFT) ? "P " : "U ");
   return 0;
 }
@@ -59,18 +55,17 @@ void create_page(WM_PAGE_MANAGER* manager) {
   WM_TICKER_TEXT look;
   look.colour = 0xFFFFFF60;
   look.font_w = look.font_h = 18;
-  ticker = new WM_TICKER(20, 20, 379, 49, 6000, 0, look, page_mode, on_ticker, 0, 0);
+  ticker = new WM_TICKER(20, 20, 379, 49, 6000, 0, look, page_mode, on_click, 't', 0);
   ticker->border_flags = border_flag::ALL_SIDES;
   ticker->add_item("Kick-off at the stadium: the home side open the scoring", 0, 0, 65535);
   ticker->add_item("Half time: 1 - 0", 0, 0, 65535);
   look.colour = 0xFF80FF80;
   vidiprinter = new WM_VIDIPRINTER(20, 70, 379, 99, 30, 5000, 0, look, page_mode, true);
   vidiprinter->add_item("Full time: Rovers 2 United 1", 0, 0, 65535);
-  animation = new WM_ANIMATION(180, 130, &strip, 4, 150, true, on_animation, 0, 0, page_mode);
-  for (WM_SCREEN_OBJECT* o : {static_cast<WM_SCREEN_OBJECT*>(ticker),
-                              static_cast<WM_SCREEN_OBJECT*>(vidiprinter),
-                              static_cast<WM_SCREEN_OBJECT*>(animation)})
-    manager->current_root()->add_child(o, false);
+  animation = new WM_ANIMATION(180, 130, &strip, 4, 150, true, on_click, 'a', 0, page_mode);
+  manager->current_root()->add_child(ticker, false);
+  manager->current_root()->add_child(vidiprinter, false);
+  manager->current_root()->add_child(animation, false);
 }
 
 class TickerX11 : public wm_test::PointerX11 {
