@@ -68,7 +68,8 @@ int32_t WM_TICKER::add_item(const char* item_text, uint32_t value, uint8_t stick
     item->text = item_text ? item_text : "";
     item->value = value;
     item->sticky = sticky;
-    item->repeats = repeats == REPEAT_FOR_EVER ? -1 : static_cast<int16_t>(repeats);
+    // Every count below 65535 is a count, not only those that fit i16.
+    item->repeats = repeats == REPEAT_FOR_EVER ? -1 : static_cast<int32_t>(repeats);
     items.push_back(std::move(item));
   } catch (const std::bad_alloc&) {
     return -1;
