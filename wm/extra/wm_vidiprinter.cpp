@@ -3,6 +3,33 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text_convert.h"
+
+namespace {
+
+// Characters of system text, a code of a byte-1 run counting as one.
+int32_t character_count(const char* text) {
+  SYSTEM_TEXT_READER reader(text);
+  int32_t count = 0;
+  uint32_t code_point;
+  while (count < INT16_MAX && reader.next_char(code_point)) ++count;
+  return count;
+}
+
+// The byte at which the text is cut to show its first n characters: never
+// inside a run's code, so the part shown is whole characters.
+size_t cut_byte(const char* text, int32_t n) {
+  SYSTEM_TEXT_READER reader(text);
+  uint32_t code_point;
+  for (int32_t i = 0; i < n && reader.next_char(code_point);) ++i;
+  size_t at = static_cast<size_t>(reader.position() - text);
+  // Inside a run the reader stands behind the next code's comma.
+  if (reader.in_run() && at > 0 && text[at - 1] == ',') --at;
+  return at;
+}
+
+}  // namespace
+
 WM_VIDIPRINTER::WM_VIDIPRINTER(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
                                int16_t time_per_character, uint16_t hold, int16_t maximum,
                                const WM_TICKER_TEXT& text, CLICK_MODE click_mode, bool centred,
@@ -23,28 +50,29 @@ WM_VIDIPRINTER::~WM_VIDIPRINTER() {
 void WM_VIDIPRINTER::abandon_cut() {
   hidden_character = 0;
   reveal_position = -1;
+  revealed = -1;
 }
 
 void WM_VIDIPRINTER::restore_cut() {
   if (reveal_position >= 0 && current_is_valid()) {
     std::string& t = items[static_cast<size_t>(current_item)]->text;
-    if (static_cast<size_t>(reveal_position) < t.size()) t[static_cast<size_t>(reveal_position)] =
-        static_cast<char>(hidden_character);
+    const size_t at = static_cast<size_t>(reveal_position);
+    if (at < t.size()) t[at] = static_cast<char>(hidden_character);
   }
   abandon_cut();
 }
 
 void WM_VIDIPRINTER::cut_at(int32_t n) {
   std::string& t = items[static_cast<size_t>(current_item)]->text;
-  // Never beyond the item's own text, whatever the extent says.
-  n = std::clamp<int32_t>(n, 0, static_cast<int32_t>(std::strlen(t.c_str())));
-  if (static_cast<size_t>(n) < t.size()) {
-    hidden_character = static_cast<uint8_t>(t[static_cast<size_t>(n)]);
-    t[static_cast<size_t>(n)] = '\0';
+  const size_t at = cut_byte(t.c_str(), n);
+  if (at < t.size()) {
+    hidden_character = static_cast<uint8_t>(t[at]);
+    t[at] = '\0';
   } else {
     hidden_character = 0;
   }
-  reveal_position = static_cast<int16_t>(n);
+  reveal_position = static_cast<int32_t>(at);
+  revealed = n;
 }
 
 bool WM_VIDIPRINTER::tick() {
@@ -68,7 +96,7 @@ bool WM_VIDIPRINTER::tick() {
     }
     const char* item = items[static_cast<size_t>(current_item)]->text.c_str();
     text_x = x;
-    text_extent = static_cast<int32_t>(std::min<size_t>(std::strlen(item), INT16_MAX));
+    text_extent = character_count(item);
     pass_start = now;
     // No time per character (or no characters): shown whole at once.
     const int64_t d = speed > 0 ? static_cast<int64_t>(text_extent) * speed : 0;
@@ -85,7 +113,7 @@ bool WM_VIDIPRINTER::tick() {
       pass_duration == 0 || elapsed >= pass_duration
           ? text_extent
           : static_cast<int32_t>(static_cast<int64_t>(text_extent) * elapsed / pass_duration);
-  if (n == reveal_position) return false;
+  if (n == revealed) return false;
   restore_cut();
   const char* item = items[static_cast<size_t>(current_item)]->text.c_str();
   const int32_t whole = centre ? measure(item) : 0;

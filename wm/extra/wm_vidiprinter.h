@@ -20,17 +20,19 @@ public:
   bool tick() override;
 
   // Characters of the current item shown; -1 while nothing is cut.
-  int16_t get_reveal_position() const { return reveal_position; }
+  int32_t get_revealed() const { return revealed; }
 
 private:
   void abandon_cut() override;
   // Puts the cut-off character back into the current item.
   void restore_cut();
-  // Cuts the current item after n characters.
+  // Cuts the current item after n characters (codes of a byte-1 run
+  // counting as one).
   void cut_at(int32_t n);
 
   uint8_t hidden_character = 0;
-  int16_t reveal_position = -1;
+  int32_t reveal_position = -1;  // byte where the text is cut; -1 = not cut
+  int32_t revealed = -1;         // characters before it
   uint16_t hold_time = 0;
   bool centre = false;
 };

@@ -139,7 +139,7 @@ TEST_F(TickerX11, ThePageMovesOnTheClockAndIsSaved) {
     return fake_ms - begun >= 3000;
   }));
   EXPECT_LT(ticker->get_text_x(), ticker->x + ticker->width);
-  EXPECT_EQ(vidiprinter->get_reveal_position(), 28);  // whole, and held
+  EXPECT_EQ(vidiprinter->get_revealed(), 28);  // whole, and held
   EXPECT_EQ(frames.size(), 4u);
   ASSERT_NO_FATAL_FAILURE(save_screen("ticker_page.png"));
 }

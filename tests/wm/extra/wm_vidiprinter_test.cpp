@@ -63,6 +63,18 @@ TEST_F(Vidiprinter, RevealsACharacterPerIntervalThenHoldsTheWholeItem) {
   EXPECT_EQ(v.get_item(0)->text.c_str(), std::string("0123456789"));  // whole again
 }
 
+TEST_F(Vidiprinter, ACodeOfAByteOneRunIsRevealedAsOneCharacter) {
+  const char* text = "A\x01,263A,263B\x01Z";  // four characters
+  WM_VIDIPRINTER v = make(0, 399, 10, 1000, false);
+  v.add_item(text, 0, 0, 65535);
+  v.update(false);
+  for (const char* part : {"A", "A\x01,263A", "A\x01,263A,263B", text}) {
+    at(elapsed + 10);
+    v.update(false);
+    EXPECT_EQ(shown(v), part);
+  }
+}
+
 TEST_F(Vidiprinter, CentresAnItemThatFitsAndKeepsTheNewestCharactersOfOneThatDoesNot) {
   const std::string narrow = "Goal!";
   const std::string wide = "A long line that is far wider than the narrow strip";
@@ -96,7 +108,7 @@ TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
   v.update(false);
   EXPECT_EQ(shown(v), "al");
   v.add_item("delta", 0, 0, 65535);  // full: "alpha", being cut, is dropped
-  EXPECT_EQ(v.get_reveal_position(), -1);
+  EXPECT_EQ(v.get_revealed(), -1);
   at(90);
   v.update(false);
   at(120);
