@@ -84,26 +84,18 @@ void WM_PTM_OBJECT_INFO::delete_style() {
   own_style = nullptr;
 }
 
-void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
-  if (&source == this) return;
-  reset();
+void WM_PTM_OBJECT_INFO::copy_values(const WM_PTM_OBJECT_INFO& source) {
   not_built = source.not_built;
   type = source.type;
-  template_set_text(action_name, source.action_name);
   user_word_1 = source.user_word_1;
   user_word_2 = source.user_word_2;
-  template_set_text(control_name, source.control_name);
   control_id = source.control_id;
   x = source.x;
   y = source.y;
   width = source.width;
   height = source.height;
-  if (source.own_style && ensure_style()) own_style->copy(*source.own_style);
-  set_text(source.text);
-  name.set(source.name.get_text());
   style = source.style;
   extra_word = source.extra_word;
-  set_tooltip(source.tooltip);
   enabled = source.enabled;
   button_kind = source.button_kind;
   hotkey = source.hotkey;
@@ -112,12 +104,42 @@ void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
   image = source.image;
   row_height = source.row_height;
   column_count = source.column_count;
-  set_column_widths(source.column_widths);
   cell_style = source.cell_style;
   cell_row = source.cell_row;
   cell_column = source.cell_column;
+}
+
+void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
+  if (&source == this) return;
+  reset();
+  copy_values(source);
+  template_set_text(action_name, source.action_name);
+  template_set_text(control_name, source.control_name);
+  if (source.own_style && ensure_style()) own_style->copy(*source.own_style);
+  set_text(source.text);
+  name.set(source.name.get_text());
+  set_tooltip(source.tooltip);
+  set_column_widths(source.column_widths);
   if (!make_object_templates(children, source.get_child_count())) return;
   for (size_t i = 0; i < children.size(); i++) children[i]->copy_from(*source.children[i]);
+}
+
+void WM_PTM_OBJECT_INFO::move_from(WM_PTM_OBJECT_INFO& source) {
+  if (&source == this) return;
+  reset();
+  for (auto [mine, theirs] : {std::pair{&action_name, &source.action_name}, {&control_name, &source.control_name},
+                              {&text, &source.text}, {&tooltip, &source.tooltip},
+                              {&column_widths, &source.column_widths}}) {
+    *mine = *theirs;
+    *theirs = nullptr;
+  }
+  own_style = source.own_style;
+  source.own_style = nullptr;
+  children.swap(source.children);
+  name.set(source.name.get_text());
+  source.name.set(nullptr);
+  copy_values(source);
+  source.reset();
 }
 
 bool WM_PTM_OBJECT_INFO::set_child_count(int32_t n) { return make_object_templates(children, n); }
