@@ -99,6 +99,8 @@ private:
   // Every field held by value, store references included.
   void copy_values(const WM_PTM_OBJECT_INFO& source);
   bool read_body(DATA_DEVICE* device);
+  // Versions 0 to 7: the look comes as fields of an own style.
+  bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
 };
