@@ -456,7 +456,6 @@ WM_PAGE_MANAGER* WM_PTM_APP_INFO::create_manager(WM_PAGE_MANAGER* given) {
     owns_manager = false;
   }
   if (given) {
-    if (owns_manager && manager != given) delete manager;
     manager = given;
     owns_manager = false;
   } else if (!manager) {
