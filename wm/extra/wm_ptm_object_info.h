@@ -29,6 +29,9 @@ public:
   // Reset, then every field of source; texts and own style duplicated,
   // store references shared, children copied in turn.
   void copy_from(const WM_PTM_OBJECT_INFO& source);
+  // Reset, then takes over every field of source, its texts, own style,
+  // name and children included; source is left reset with an empty name.
+  void move_from(WM_PTM_OBJECT_INFO& source);
 
   void set_text(const char* value) ;
   void set_tooltip(const char* value);
@@ -101,7 +104,11 @@ public:
 
 private:
   void free_texts();
+  // Every field held by value, store references included.
+  void copy_values(const WM_PTM_OBJECT_INFO& source);
   bool read_body(DATA_DEVICE* device);
+  // Versions 0 to 7: the look comes as fields of an own style.
+  bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
 };
