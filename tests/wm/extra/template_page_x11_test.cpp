@@ -66,7 +66,7 @@ protected:
     store = std::make_unique<WM_PTM_APP_INFO>();
     page_store = store.get();
     page_id = template_test::fill_page_store(*store);
-    ASSERT_TRUE(store->save(app, "page.tpl", 0));
+    ASSERT_TRUE(store->save(app, "page.tpl", 0, 0));
     ASSERT_TRUE(store->load(app, "page.tpl", nullptr));
   }
   void TearDown() override {
