@@ -17,6 +17,9 @@
 #include "wm_style_set.h"
 
 class FOLDER;
+class WM_DIALOG;
+struct DIALOG_EFFECTS;
+struct FOLDER_LIST_ENTRY;
 class WM_PAGE_MANAGER;
 class WM_SCREEN_OBJECT;
 class WM_PTM_OBJECT_INFO;
@@ -202,6 +205,36 @@ public:
   std::vector<std::unique_ptr<WM_PTM_CONSTANT_INFO>> constants;
   std::vector<std::unique_ptr<WM_PTM_DIALOG_INFO>> dialogs;
   std::vector<std::unique_ptr<WM_PTM_AREA_INFO>> areas;
+
+  // ---- Building pages and dialogs from templates (template_builder.cpp).
+  // Type 0 templates ask this hook for their widget (a plain label when it
+  // is unset or answers null).
+  using OBJECT_HOOK = WM_SCREEN_OBJECT* (*)(WM_PTM_OBJECT_INFO* object_template,
+                                            WM_CALLBACK action_callback, uintptr_t word);
+  static OBJECT_HOOK object_hook;
+  static uintptr_t object_hook_word;
+  // Builds each template with its subtree under parent, in a cell of a grid
+  // parent when the template names one (a refused object is deleted with
+  // its subtree). The callback is every widget's action callback and hears
+  // (object, control_id, 0) for each template with a control id.
+  static void build_objects(WM_SCREEN_OBJECT* parent, WM_CALLBACK callback,
+                            const TEMPLATE_LIST& templates);
+  // The page's background scaled over the area's root into back buffer 0,
+  // its objects on the area's root, its id as the area's current page
+  // word. Area -1: the current one. False (nothing built) without a
+  // manager, while nothing is loaded, or when the area or page is missing.
+  bool build_page(uint32_t page_id, WM_CALLBACK callback, uint32_t area);
+  // The first dialog template of that name, built with the default dialog
+  // styles and its objects in its client area; null when there is none or
+  // nothing is loaded. The caller shows it (as an overlay).
+  WM_DIALOG* create_dialog(const char* name, WM_CALLBACK callback, uintptr_t word_1,
+                           uintptr_t word_2, const DIALOG_EFFECTS* effects);
+
+  // ---- Generation from folders (template_folders.cpp).
+  // Every ".ttf" and ".otf" file below the folder becomes a font named
+  // after it; the outermost call sorts the fonts and loads them.
+  void scan_fonts(const FOLDER& folder);
+  void scan_font_entry(const FOLDER_LIST_ENTRY& entry);
 
 private:
   bool read_body(DATA_DEVICE* device);
