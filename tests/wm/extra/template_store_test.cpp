@@ -360,4 +360,29 @@ TEST(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
   EXPECT_EQ(store.areas[0]->get_page_count(), 2);
 }
 
+TEST(TemplateStore, SaveCapturesTheObjectsOfTheCurrentArea) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PAGE_MANAGER manager(1, -1);
+  WM_STYLE_SET style;
+  for (const char* text : {"one", "two"})
+    manager.current_root()->add_child(new WM_SCRIPT(0, 0, 9, 9, &style, text), false);
+  WM_PTM_APP_INFO store;
+  store.add_area();
+  ASSERT_TRUE(store.save(folder, "captured.tpl", 0, 0));
+  ASSERT_EQ(store.areas[0]->get_page_count(), 1);
+  WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
+  ASSERT_EQ(page->get_object_count(), 2);
+  EXPECT_EQ(page->get_object(1)->type, 16u);
+  // The file holds the captured page; the load reports its progress.
+  static int steps = 0;
+  WM_PTM_APP_INFO::set_progress_hook([](uintptr_t word) { steps += static_cast<int>(word); }, 1);
+  ASSERT_TRUE(store.load(folder, "captured.tpl", nullptr));
+  WM_PTM_APP_INFO::set_progress_hook(nullptr, 0);
+  EXPECT_GT(steps, 0);
+  EXPECT_EQ(store.areas[0]->get_page(0)->get_object_count(), 2);
+  manager.current_root()->destroy_children(false, 0, true);
+}
+
 }  // namespace
