@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 #include "wm_dialog.h"
 #include "wm_page_manager.h"
 #include "wm_ptm_app_info.h"
-#include "wm_script.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -32,17 +30,6 @@ protected:
   WM_PTM_APP_INFO store;
   WM_PTM_OBJECT_INFO t;
 };
-
-TEST_F(TemplateBuilder, ALabelWithoutASizeIsFittedToItsText) {
-  t.type = wm_kind::SCRIPT;
-  t.x = 10;
-  t.set_text("Some text");
-  std::unique_ptr<WM_SCREEN_OBJECT> label(t.create_object(nullptr));
-  ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->x, 10);
-  EXPECT_GT(label->width, 10);
-  EXPECT_LT(label->width, 200);
-}
 
 WM_PTM_OBJECT_INFO* hooked_template = nullptr;
 WM_CALLBACK hooked_callback = nullptr;

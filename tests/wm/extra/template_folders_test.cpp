@@ -62,7 +62,7 @@ protected:
     ASSERT_FALSE(font.empty());
     TextSkinTest::SetUp();
     for (const char* dir : {"fonts", "fonts/more", "colours", "colours/more", "images",
-                            "constants", "styles", "styles/sub", "empty"})
+                            "constants", "styles", "styles/sub"})
       ASSERT_EQ(mkdir(skin_file(dir).c_str(), 0755), 0) << dir;
     const std::pair<const char*, std::string> files[] = {
         {"fonts/Sans.ttf", font},
@@ -182,29 +182,6 @@ TEST_F(TemplateFolders, TheRewriteSwitchRewritesOnlyTheScannedStyleFiles) {
   EXPECT_NE(rewritten, style_text("button", "Sans"));
   EXPECT_NE(rewritten.find("font_name\n\tSans\n"), std::string::npos) << rewritten;
   EXPECT_NE(rewritten.find("draw_border"), std::string::npos) << rewritten;
-  // Read again, the rewritten files give the same style sets.
-  std::vector<WM_STYLE_SET> first;
-  for (const auto& style : store.style_sets) first.push_back(*style);
-  store.style_sets.clear();
-  scan_style_sets(&store, sub("styles"), 0);
-  ASSERT_EQ(store.style_sets.size(), first.size());
-  for (size_t i = 0; i < first.size(); ++i) {
-    EXPECT_STREQ(store.style_sets[i]->name, first[i].name);
-    EXPECT_EQ(store.style_sets[i]->font_id, first[i].font_id);
-    EXPECT_EQ(store.style_sets[i]->cell_bottom_gap, first[i].cell_bottom_gap);
-  }
-}
-
-TEST_F(TemplateFolders, AnEmptyFolderAddsNothing) {
-  const FOLDER empty = sub("empty");
-  store.scan_fonts(empty);
-  scan_colours(0, empty);
-  scan_style_sets(&store, empty, 0);
-  EXPECT_TRUE(store.fonts.empty());
-  EXPECT_TRUE(store.colours.empty());
-  EXPECT_TRUE(store.style_sets.empty());
-  EXPECT_EQ(template_scan_folder, nullptr);
-  EXPECT_EQ(template_font_scan_top, 1);
 }
 
 }  // namespace

@@ -122,10 +122,12 @@ TEST_F(TemplatePageX11, APageFromAStreamHasItsWidgetsCellsAndBuildCalls) {
   EXPECT_EQ(grid->get_cell(0, 1)->template_record, grid_template.get_child(1));
   EXPECT_EQ(grid->get_cell(0, 1)->action_word_1, 7u);
   EXPECT_EQ(grid->column_widths, (std::vector<int16_t>{100, 200}));
-  // The ordinary child is the grid's only child; the refused one is gone
-  // with its subtree.
+  // The ordinary child is the grid's only child, sized from its text; the
+  // refused one is gone with its subtree.
   ASSERT_EQ(grid->child_count(), 1);
   EXPECT_EQ(grid->get_child(0)->template_record, grid_template.get_child(2));
+  EXPECT_GT(grid->get_child(0)->width, 10);
+  EXPECT_LT(grid->get_child(0)->width, 100);
 
   auto* image = static_cast<WM_IMAGE*>(root.get_child(3));
   EXPECT_EQ(image->image.width, 64);
