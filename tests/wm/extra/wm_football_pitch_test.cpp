@@ -307,7 +307,6 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
   EXPECT_EQ(p->get_player_state(2, 0), -1);
   EXPECT_EQ(p->get_player_state(0, 11), -1);
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("football_pitch.png"));
 }
 
 TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
