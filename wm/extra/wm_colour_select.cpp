@@ -107,6 +107,10 @@ WM_COLOUR_SELECT::WM_COLOUR_SELECT(int16_t nx, int16_t ny, WM_CALLBACK callback,
         callback, word_1);
 }
 
+WM_COLOUR_SELECT::~WM_COLOUR_SELECT() {
+  if (alpha_bar) remove_child(alpha_bar, true, false);
+}
+
 void WM_COLOUR_SELECT::build(const WM_STYLE_SET& label_style, const WM_STYLE_SET& entry_style,
                              const WM_STYLE_SET& bar_style, WM_CALLBACK callback,
                              uintptr_t word_1) {

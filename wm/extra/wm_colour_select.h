@@ -40,6 +40,9 @@ public:
                    WM_CALLBACK callback, uintptr_t word_1);
   // Styles derived from the default dialog styles' text colours.
   WM_COLOUR_SELECT(int16_t x, int16_t y, WM_CALLBACK callback, uintptr_t word_1);
+  // The alpha bar goes before the alpha it edits; the dialog part deletes
+  // the other controls.
+  ~WM_COLOUR_SELECT() override;
 
   // An OK or Cancel clicked during the children's turn answers here, after
   // every child has finished with its own state: the callback may delete

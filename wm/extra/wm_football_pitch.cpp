@@ -587,19 +587,17 @@ RECT WM_FOOTBALL_PITCH::box_with_labels(int32_t team) const {
   return box.unite(RECT{mid - half, box.y1 - 2 * th - 2, mid + half, box.y1}).grown(1);
 }
 
-int32_t WM_FOOTBALL_PITCH::shadow_offset() const {
+// No shadow without a maximum height.
+int32_t WM_FOOTBALL_PITCH::shadow_offset_at(int32_t ball_height) const {
   const int32_t top = settings.max_ball_height;
   if (top <= 0) return 0;
-  const int32_t h = std::clamp<int32_t>(ball.height, 0, top);
-  return h * settings.shadow_offset / top;
+  return std::clamp<int32_t>(ball_height, 0, top) * settings.shadow_offset / top;
 }
 
 RECT WM_FOOTBALL_PITCH::ball_rect(int32_t bx, int32_t by, int32_t ball_height) const {
   const int32_t b = ball_size;
   const RECT square = RECT::sized(bx - b / 2 - 1, by - b / 2 - 1, b + 2, b + 2);
-  const int32_t top = settings.max_ball_height;
-  const int32_t o = top > 0 ? std::clamp<int32_t>(ball_height, 0, top) * settings.shadow_offset / top
-                            : 0;
+  const int32_t o = shadow_offset_at(ball_height);
   return square.unite(square.translated(o, o));
 }
 

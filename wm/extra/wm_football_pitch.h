@@ -131,7 +131,7 @@ public:
   int32_t get_marker_size() const { return marker_size; }
   int32_t get_ball_size() const { return ball_size; }
   // The pixel offset of the ball's shadow at the ball's current height.
-  int32_t shadow_offset() const;
+  int32_t shadow_offset() const { return shadow_offset_at(ball.height); }
   // The players' box of a team as last laid out (empty when none).
   RECT team_box(int32_t team) const { return team_boxes[team & 1]; }
 
@@ -191,6 +191,7 @@ private:
   const WM_PITCH_PLAYER* player(int32_t team, int32_t index) const;
   RECT marker_rect(int32_t px, int32_t py) const;  // widget-relative
   RECT ball_rect(int32_t bx, int32_t by, int32_t height) const;
+  int32_t shadow_offset_at(int32_t height) const;
   void invalidate_local(const RECT& r);
   void layout_team_box(int32_t team);
   RECT box_with_labels(int32_t team) const;

@@ -407,3 +407,29 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   draw(p);
   EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[0]);
 }
+
+TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutShadow) {
+  WM_PITCH_SETTINGS st = standard();
+  st.roll_step = 0;
+  st.max_ball_height = 0;
+  // Names of their own: the toolkit's image cache outlives each test.
+  WM_PTM_APP_INFO store;
+  add(store, "pebble1", 12, 12, 0xFFFFFFFF);
+  add(store, "pebble2", 20, 20, 0xFF00FF00);
+  add(store, "disc", 20, 20, 0xFFFF0000);
+  const PITCH_IMAGE_NAMES names{nullptr, "pebble", 0, 2, "disc", -3};
+  WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
+  IMAGE frame;
+  p.copy_ball_frame(&frame);
+  EXPECT_EQ(frame.width, 12);  // the whole first picture is one frame
+  p.set_ball(-10, 350, 500, 0);
+  p.set_player(1, 0, 550, 350, 200, false, 0);
+  EXPECT_EQ(p.shadow_offset(), 0);
+  draw(p);
+  // The lowest picture whatever the height, and no shadow.
+  const POINT16 b = p.get_ball_position(false);
+  EXPECT_EQ(screen(b.x, b.y), 0xFFFFFFFFu);
+  EXPECT_EQ(screen(b.x + 8, b.y + 8), at(p.get_surface(), b.x + 8, b.y + 8));
+  const POINT16 q = p.get_player_position(1, 0, false);
+  EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[1]);
+}
