@@ -17,9 +17,8 @@
 #include "wm_text_edit.h"
 
 const COLOUR WM_COLOUR_SELECT::swatch_colours[SWATCH_COUNT] = {
-    0xFF000000, 0xFF808080, 0xFF800000, 0xFF808000, 0xFF008000, 0xFF008080,
-    0xFF000080, 0xFF800080, 0xFFC0C0C0, 0xFFFF0000, 0xFFFFFF00, 0xFF00FF00,
-    0xFF00FFFF, 0xFF0000FF, 0xFFFF00FF, 0xFFFFFFFF};
+    0xFF000000, 0xFF808080, 0xFF800000, 0xFF808000, 0xFF008000, 0xFF008080, 0xFF000080, 0xFF800080,
+    0xFFC0C0C0, 0xFFFF0000, 0xFFFFFF00, 0xFF00FF00, 0xFF00FFFF, 0xFF0000FF, 0xFFFF00FF, 0xFFFFFFFF};
 
 namespace {
 
@@ -99,8 +98,7 @@ WM_COLOUR_SELECT::WM_COLOUR_SELECT(int16_t nx, int16_t ny, const WM_STYLE_SET* l
         bar_style ? *bar_style : defaults, callback, word_1);
 }
 
-WM_COLOUR_SELECT::WM_COLOUR_SELECT(int16_t nx, int16_t ny, WM_CALLBACK callback,
-                                   uintptr_t word_1)
+WM_COLOUR_SELECT::WM_COLOUR_SELECT(int16_t nx, int16_t ny, WM_CALLBACK callback, uintptr_t word_1)
     : WM_DIALOG(nx, ny, DIALOG_WIDTH, DIALOG_HEIGHT, "Select a Colour", nullptr, nullptr, nullptr,
                 nullptr) {
   build(default_label_style(title_style), default_entry_style(body_style), default_bar_style(),
@@ -128,10 +126,9 @@ void WM_COLOUR_SELECT::build(const WM_STYLE_SET& label_style, const WM_STYLE_SET
     const int32_t sx = 10 + (i % 4) * (SWATCH_SIZE + 10);
     const int32_t sy = 10 + (i / 4) * 45;
     const COLOUR c = swatch_colours[i];
-    swatches[i] = new WM_NUMPAD_KEY(i16(sx), i16(sy), i16(sx + SWATCH_SIZE - 1),
-                                    i16(sy + SWATCH_SIZE - 1), c, c, "", nullptr,
-                                    button_flag::BEVEL, FRAME_EDGES, on_control, c, self, true,
-                                    button_event::RELEASE);
+    swatches[i] = new WM_NUMPAD_KEY(
+        i16(sx), i16(sy), i16(sx + SWATCH_SIZE - 1), i16(sy + SWATCH_SIZE - 1), c, c, "", nullptr,
+        button_flag::BEVEL, FRAME_EDGES, on_control, c, self, true, button_event::RELEASE);
     add_child(swatches[i], true);
   }
 
@@ -193,11 +190,10 @@ void WM_COLOUR_SELECT::build(const WM_STYLE_SET& label_style, const WM_STYLE_SET
   const int32_t g = spare / 3, g2 = 2 * spare / 3;
   const int32_t by = row + entry_h + 20;
   ok = new WM_BUTTON(i16(g), i16(by), i16(g + f + c + 20), -1, &button_style, "OK",
-                     "Accept the selected colour.", on_control, ID_OK, self,
-                     button_event::RELEASE);
+                     "Accept the selected colour.", on_control, ID_OK, self, button_event::RELEASE);
   cancel = new WM_BUTTON(i16(g2 + f + c + 20), i16(by), i16(g2 + 2 * (f + c) + 40), -1,
-                         &button_style, "Cancel", "Abort the current colour selection.",
-                         on_control, ID_CANCEL, self, button_event::RELEASE);
+                         &button_style, "Cancel", "Abort the current colour selection.", on_control,
+                         ID_CANCEL, self, button_event::RELEASE);
   for (WM_BUTTON* b : {ok, cancel}) {
     b->selectable = 1;
     add_child(b, true);
@@ -350,13 +346,9 @@ int32_t WM_COLOUR_SELECT::control(WM_SCREEN_OBJECT* object, uint32_t id) {
       return 0;
     }
     case ID_FIELD:
-    case ID_STRIP:
-      return picked(static_cast<const WM_IMAGE*>(object), id);
-    case ID_ALPHA_BAR:
-      break;
-    default:
-      typed(static_cast<const WM_TEXT_EDIT*>(object), id);
-      break;
+    case ID_STRIP: return picked(static_cast<const WM_IMAGE*>(object), id);
+    case ID_ALPHA_BAR: break;
+    default: typed(static_cast<const WM_TEXT_EDIT*>(object), id); break;
   }
   refresh();
   return 0;

@@ -26,12 +26,12 @@ int32_t non_negative_mod(int32_t a, int32_t n) {
 void paint_ring(IMAGE& image, int32_t cx, int32_t cy, double r_out, double r_in, COLOUR colour,
                 const RECT& limit, bool blend) {
   if (r_out < 0.5 || (colour >> 24) == 0) return;
-  const RECT box = RECT{static_cast<int32_t>(std::floor(cx - r_out)),
-                        static_cast<int32_t>(std::floor(cy - r_out)),
-                        static_cast<int32_t>(std::ceil(cx + r_out)),
-                        static_cast<int32_t>(std::ceil(cy + r_out))}
-                       .intersect(limit)
-                       .intersect(image.clip_rect());
+  const RECT box =
+      RECT{static_cast<int32_t>(std::floor(cx - r_out)),
+           static_cast<int32_t>(std::floor(cy - r_out)),
+           static_cast<int32_t>(std::ceil(cx + r_out)), static_cast<int32_t>(std::ceil(cy + r_out))}
+          .intersect(limit)
+          .intersect(image.clip_rect());
   if (box.empty()) return;
   const double out2 = r_out * r_out;
   const double in2 = r_in >= 0 ? r_in * r_in : -1.0;
@@ -237,32 +237,18 @@ POINT16 WM_FOOTBALL_PITCH::landmark(int32_t point) const {
   struct LANDSCAPE {
     int32_t x, y;
   };
-  const LANDSCAPE land[13] = {{f.left, f.top},
-                              {f.right, f.bottom},
-                              {f.cx, f.cy},
-                              {f.left, f.cy - u22},
-                              {f.left + u18, f.cy + u22},
-                              {f.left, f.cy - u10},
-                              {f.left + u6, f.cy + u10},
-                              {f.left + u12, f.cy},
-                              {f.right - u18, f.cy - u22},
-                              {f.right, f.cy + u22},
-                              {f.right - u6, f.cy - u10},
-                              {f.right, f.cy + u10},
-                              {f.right - u12, f.cy}};
-  const LANDSCAPE upright[13] = {{f.left, f.top},
-                                 {f.right, f.bottom},
-                                 {f.cx, f.cy},
-                                 {f.cx - u22, f.top},
-                                 {f.cx + u22, f.top + u18},
-                                 {f.cx - u10, f.top},
-                                 {f.cx + u10, f.top + u6},
-                                 {f.cx, f.top + u12},
-                                 {f.cx - u22, f.bottom - u18},
-                                 {f.cx + u22, f.bottom},
-                                 {f.cx - u10, f.bottom - u6},
-                                 {f.cx + u10, f.bottom},
-                                 {f.cx, f.bottom - u12}};
+  const LANDSCAPE land[13] = {
+      {f.left, f.top},           {f.right, f.bottom},        {f.cx, f.cy},
+      {f.left, f.cy - u22},      {f.left + u18, f.cy + u22}, {f.left, f.cy - u10},
+      {f.left + u6, f.cy + u10}, {f.left + u12, f.cy},       {f.right - u18, f.cy - u22},
+      {f.right, f.cy + u22},     {f.right - u6, f.cy - u10}, {f.right, f.cy + u10},
+      {f.right - u12, f.cy}};
+  const LANDSCAPE upright[13] = {
+      {f.left, f.top},          {f.right, f.bottom},         {f.cx, f.cy},
+      {f.cx - u22, f.top},      {f.cx + u22, f.top + u18},   {f.cx - u10, f.top},
+      {f.cx + u10, f.top + u6}, {f.cx, f.top + u12},         {f.cx - u22, f.bottom - u18},
+      {f.cx + u22, f.bottom},   {f.cx - u10, f.bottom - u6}, {f.cx + u10, f.bottom},
+      {f.cx, f.bottom - u12}};
   if (point < 1 || point > 13) return {-1, -1};
   const LANDSCAPE& p = portrait ? upright[point - 1] : land[point - 1];
   return {p.x, p.y};
@@ -338,7 +324,8 @@ void WM_FOOTBALL_PITCH::draw_markings() {
   if (settings.ground & 1) {
     line = (line & 0x00FFFFFFu) | (((line >> 24) * 2 / 3) << 24);
   }
-  const int32_t lw = std::max(1, static_cast<int32_t>(std::trunc(settings.line_width * scale / 10)));
+  const int32_t lw =
+      std::max(1, static_cast<int32_t>(std::trunc(settings.line_width * scale / 10)));
   const auto ulw = static_cast<uint16_t>(lw);
   IMAGE& s = surface;
 
@@ -397,7 +384,8 @@ void WM_FOOTBALL_PITCH::draw_markings() {
       const int32_t spot = goal + dir * units(12);
       disc(spot, cc, lw);
       const POINT16 p = at(spot, cc);
-      paint_circle_line(s, p.x, p.y, units(10), lw, line, beyond(goal + dir * units(18) + dir, dir));
+      paint_circle_line(s, p.x, p.y, units(10), lw, line,
+                        beyond(goal + dir * units(18) + dir, dir));
     } else {
       disc(goal + dir * units(8), cc, lw);
       const POINT16 p = at(goal, cc);
@@ -473,8 +461,8 @@ void WM_FOOTBALL_PITCH::make_numbered_marker(int32_t kind, IMAGE* image, int32_t
   const int32_t tw = image->get_text_width(settings.font, settings.font_x_size,
                                            size_of(settings.font_y_size), text);
   const int32_t th = font_height_of(settings, image);
-  image->draw_text(i16((f - tw) / 2), i16((f - th) / 2), &settings.marker_colours[kind][1],
-                   nullptr, nullptr, font_of(settings), size_of(settings.font_x_size),
+  image->draw_text(i16((f - tw) / 2), i16((f - th) / 2), &settings.marker_colours[kind][1], nullptr,
+                   nullptr, font_of(settings), size_of(settings.font_x_size),
                    size_of(settings.font_y_size), text);
 }
 
@@ -523,7 +511,8 @@ void WM_FOOTBALL_PITCH::set_player(int32_t team, int32_t index, int32_t px, int3
   } else {
     if (portrait) p->direction = std::min<uint16_t>(direction, 359);
     else if (direction >= 359) p->direction = 89;
-    else p->direction = static_cast<uint16_t>(direction + 90 > 359 ? direction - 270 : direction + 90);
+    else
+      p->direction = static_cast<uint16_t>(direction + 90 > 359 ? direction - 270 : direction + 90);
     const POINT16 to = to_screen(px, py);
     if (duration_ms > 0 && p->placed()) {
       p->start_x = p->x;
@@ -716,7 +705,7 @@ void WM_FOOTBALL_PITCH::draw() {
   draw_ball(s);
 }
 
-void WM_FOOTBALL_PITCH::save_under(IMAGE* s, int32_t x1, int32_t y1, int32_t size) {
+void WM_FOOTBALL_PITCH::save_under(IMAGE& under, IMAGE* s, int32_t x1, int32_t y1, int32_t size) {
   under.create(i16(size), i16(size));
   if (!under.pixels) return;
   const COLOUR none = COLOUR_INVISIBLE;
@@ -724,7 +713,8 @@ void WM_FOOTBALL_PITCH::save_under(IMAGE* s, int32_t x1, int32_t y1, int32_t siz
   under.grab(i16(x1), i16(y1), s, BLIT_COPY);
 }
 
-void WM_FOOTBALL_PITCH::restore_under(IMAGE* s, int32_t x1, int32_t y1, uint8_t opacity) {
+void WM_FOOTBALL_PITCH::restore_under(IMAGE& under, IMAGE* s, int32_t x1, int32_t y1,
+                                      uint8_t opacity) {
   if (!under.pixels) return;
   under.set_alpha(static_cast<uint8_t>(255 - opacity), false, true);
   under.draw(i16(x1), i16(y1), s, BLIT_BLEND);
@@ -744,7 +734,7 @@ void WM_FOOTBALL_PITCH::draw_players(IMAGE* s) {
       const int32_t px = x + p.x, py = y + p.y;
       const int32_t left = px - size / 2, top = py - size / 2;
       const bool translucent = p.opacity != 255;
-      if (translucent) save_under(s, left, top, size);
+      if (translucent) save_under(under_marker, s, left, top, size);
       const int32_t frames = std::max(marker_frames, 1);
       const int32_t column = frames * p.direction / 360;
       if (strip.pixels) {
@@ -764,7 +754,7 @@ void WM_FOOTBALL_PITCH::draw_players(IMAGE* s) {
         const auto dy = static_cast<int32_t>(std::trunc(std::sin(d) * size / 2));
         s->draw_line(i16(px), i16(py), i16(px + dx), i16(py - dy), &inner, 2, true);
       }
-      if (translucent) restore_under(s, left, top, p.opacity);
+      if (translucent) restore_under(under_marker, s, left, top, p.opacity);
     }
     draw_team_box(s, team);
   }
@@ -785,8 +775,8 @@ void WM_FOOTBALL_PITCH::draw_team_box(IMAGE* s, int32_t team) {
   const int32_t mid = (box.x1 + box.x2) / 2;
   for (int i = 0; i < 2; ++i) {
     const int32_t tw = s->get_text_width(settings.font, settings.font_x_size, fh, lines[i]);
-    s->draw_text(i16(mid - tw / 2), i16(box.y1 - (2 - i) * th - 1), &colour,
-                 &settings.text_colour, nullptr, font_of(settings), fw, fh, lines[i]);
+    s->draw_text(i16(mid - tw / 2), i16(box.y1 - (2 - i) * th - 1), &colour, &settings.text_colour,
+                 nullptr, font_of(settings), fw, fh, lines[i]);
   }
 }
 
@@ -803,7 +793,7 @@ void WM_FOOTBALL_PITCH::draw_ball(IMAGE* s) {
   if (f < 1) return;
   const bool translucent = ball.alpha < 255;
   const int32_t left = bx - ball_size / 2, upper = by - ball_size / 2;
-  if (translucent) save_under(s, left, upper, ball_size);
+  if (translucent) save_under(under_ball, s, left, upper, ball_size);
   const int32_t o = shadow_offset();
   const int32_t shadow_alpha =
       ball.alpha * std::clamp<int32_t>(settings.shadow_alpha, 0, 255) / 255;
@@ -817,5 +807,5 @@ void WM_FOOTBALL_PITCH::draw_ball(IMAGE* s) {
   const int32_t travel = portrait ? by : bx;
   const int32_t column = frames - 1 - non_negative_mod(travel / roll, frames);
   s->blit(&strip, i16(column * f), 0, i16(bx - r), i16(by - r), i16(f), i16(f), BLIT_BLEND);
-  if (translucent) restore_under(s, left, upper, ball.alpha);
+  if (translucent) restore_under(under_ball, s, left, upper, ball.alpha);
 }

@@ -25,7 +25,7 @@ struct WM_PITCH_SETTINGS {
   int16_t line_width = 0;   // tenths of a unit
   int16_t marker_size = 0;  // pixels
   int16_t ball_size = 0;    // pixels
-  uint8_t font = 0;  // 255: the surface's default
+  uint8_t font = 0;         // 255: the surface's default
   uint8_t spare_1 = 0;
   uint16_t font_x_size = 0;  // 65535: the surface's default
   uint16_t font_y_size = 0;
@@ -36,10 +36,10 @@ struct WM_PITCH_SETTINGS {
   COLOUR line_colour = 0;
   COLOUR line_colour_ground_16 = 0;
   COLOUR third_line_colour = 0;
-  COLOUR text_colour = 0;  // text background and rectangle labels
+  COLOUR text_colour = 0;            // text background and rectangle labels
   COLOUR marker_colours[4][3] = {};  // per marker kind: fill, inner, outline
   COLOUR ball_colour = 0;
-  uint16_t roll_step = 0;  // pixels of travel per ball frame; 0 counts as 1
+  uint16_t roll_step = 0;       // pixels of travel per ball frame; 0 counts as 1
   int16_t max_ball_height = 0;  // 0: no shadow, first ball image only
   int16_t shadow_offset = 0;    // pixels at the maximum height
   int16_t shadow_alpha = 0;
@@ -200,8 +200,8 @@ private:
   void draw_ball(IMAGE* s);
   // Copies the area aside before drawing something translucent, then lays
   // the copy back over it by the opacity.
-  void save_under(IMAGE* s, int32_t x1, int32_t y1, int32_t size);
-  void restore_under(IMAGE* s, int32_t x1, int32_t y1, uint8_t opacity);
+  static void save_under(IMAGE& under, IMAGE* s, int32_t x1, int32_t y1, int32_t size);
+  static void restore_under(IMAGE& under, IMAGE* s, int32_t x1, int32_t y1, uint8_t opacity);
 
   uint8_t portrait = 0;
   uint8_t pitch_ok = 0;  // L + 2m and W + 2m are positive
@@ -216,7 +216,10 @@ private:
   BALL ball;
   int16_t origin_x = 0, origin_y = 0;
   RANDOM random;
-  IMAGE under;  // the translucent drawings' background
+  // What lay under a translucent marker or ball, kept at their sizes so
+  // that drawing allocates nothing once warm.
+  IMAGE under_marker;
+  IMAGE under_ball;
 
   static int64_t grass_seed;
 };

@@ -35,9 +35,8 @@ int16_t count_or_zero(int16_t n) { return std::max<int16_t>(n, 0); }
 }  // namespace
 
 WM_PM_FOOTBALL_PITCH::WM_PM_FOOTBALL_PITCH(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
-                                           const WM_PITCH_SETTINGS* pitch_settings,
-                                           uint8_t option, int16_t per_team,
-                                           const PITCH_IMAGE_NAMES& names)
+                                           const WM_PITCH_SETTINGS* pitch_settings, uint8_t option,
+                                           int16_t per_team, const PITCH_IMAGE_NAMES& names)
     : surface_name(text_or_empty(names.surface)),
       ball_prefix(text_or_empty(names.ball_prefix)),
       marker_name(text_or_empty(names.marker)),

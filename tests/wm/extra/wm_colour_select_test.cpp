@@ -168,8 +168,8 @@ TEST_F(ColourSelect, FieldAndStripClicksInsideTheFramePickAndBorderClicksDoNot) 
     const uint32_t id = image == field ? ID::ID_FIELD : ID::ID_STRIP;
     const int32_t mx = image->width / 2, my = image->height / 2;
     const int32_t right = image->width - b + 1, bottom = image->height - b + 1;
-    for (const auto& p : std::vector<std::pair<int, int>>{
-             {b - 1, my}, {mx, b - 1}, {right, my}, {mx, bottom}}) {
+    for (const auto& p :
+         std::vector<std::pair<int, int>>{{b - 1, my}, {mx, b - 1}, {right, my}, {mx, bottom}}) {
       click(image, id, p.first, p.second);
       EXPECT_EQ(colour(), before) << id << ": " << p.first << "," << p.second;
     }
@@ -196,7 +196,8 @@ TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
   EXPECT_EQ(at(field, cx, cy - 4), 0xFFFFFFFFu);
   const int32_t sh = strip->height - 2 * b;
   COLOUR row = 0;
-  ahsl_to_colour(&row, 1.0, dialog->get_hue(), dialog->get_saturation(), 10 / static_cast<double>(sh));
+  ahsl_to_colour(&row, 1.0, dialog->get_hue(), dialog->get_saturation(),
+                 10 / static_cast<double>(sh));
   EXPECT_EQ(at(strip, b, b + 10), row);
   const int32_t ly = b + static_cast<int32_t>(std::trunc(sh * dialog->get_level()));
   EXPECT_EQ(at(strip, b + (strip->width - 2 * b) / 2, ly), 0xFFFFFFFFu);

@@ -72,7 +72,9 @@ protected:
     return std::make_unique<WM_FOOTBALL_PITCH>(0, 0, static_cast<int16_t>(w - 1),
                                                static_cast<int16_t>(h - 1), &s, 0, 11);
   }
-  static COLOUR screen(int32_t px, int32_t py) { return wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)); }
+  static COLOUR screen(int32_t px, int32_t py) {
+    return wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py));
+  }
   void draw(WM_FOOTBALL_PITCH& p) {
     get_screen_image()->set_clip_rect(0, 0, 999, 899);
     p.draw();
@@ -117,8 +119,8 @@ struct FIT_CASE {
 };
 
 const FIT_CASE fit_cases[] = {
-    {400, 300, 0, false},   {800, 600, 0, false},   {300, 400, 0, true},
-    {600, 800, 0, true},    {300, 400, 0x200, false}, {900, 400, 0x100, true},
+    {400, 300, 0, false}, {800, 600, 0, false},     {300, 400, 0, true},
+    {600, 800, 0, true},  {300, 400, 0x200, false}, {900, 400, 0x100, true},
 };
 
 }  // namespace
@@ -141,19 +143,31 @@ TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
     EXPECT_EQ(p->get_pitch_width(), m.pw);
     EXPECT_EQ(p->get_pitch_height(), m.ph);
     auto u = [&](double n) { return static_cast<int32_t>(std::trunc(n * m.s)); };
-    const POINT16 land[13] = {{m.left, m.top},          {m.right, m.bottom},
-                              {m.cx, m.cy},             {m.left, m.cy - u(22)},
-                              {m.left + u(18), m.cy + u(22)}, {m.left, m.cy - u(10)},
-                              {m.left + u(6), m.cy + u(10)},  {m.left + u(12), m.cy},
-                              {m.right - u(18), m.cy - u(22)}, {m.right, m.cy + u(22)},
-                              {m.right - u(6), m.cy - u(10)}, {m.right, m.cy + u(10)},
+    const POINT16 land[13] = {{m.left, m.top},
+                              {m.right, m.bottom},
+                              {m.cx, m.cy},
+                              {m.left, m.cy - u(22)},
+                              {m.left + u(18), m.cy + u(22)},
+                              {m.left, m.cy - u(10)},
+                              {m.left + u(6), m.cy + u(10)},
+                              {m.left + u(12), m.cy},
+                              {m.right - u(18), m.cy - u(22)},
+                              {m.right, m.cy + u(22)},
+                              {m.right - u(6), m.cy - u(10)},
+                              {m.right, m.cy + u(10)},
                               {m.right - u(12), m.cy}};
-    const POINT16 upright[13] = {{m.left, m.top},          {m.right, m.bottom},
-                                 {m.cx, m.cy},             {m.cx - u(22), m.top},
-                                 {m.cx + u(22), m.top + u(18)}, {m.cx - u(10), m.top},
-                                 {m.cx + u(10), m.top + u(6)},  {m.cx, m.top + u(12)},
-                                 {m.cx - u(22), m.bottom - u(18)}, {m.cx + u(22), m.bottom},
-                                 {m.cx - u(10), m.bottom - u(6)}, {m.cx + u(10), m.bottom},
+    const POINT16 upright[13] = {{m.left, m.top},
+                                 {m.right, m.bottom},
+                                 {m.cx, m.cy},
+                                 {m.cx - u(22), m.top},
+                                 {m.cx + u(22), m.top + u(18)},
+                                 {m.cx - u(10), m.top},
+                                 {m.cx + u(10), m.top + u(6)},
+                                 {m.cx, m.top + u(12)},
+                                 {m.cx - u(22), m.bottom - u(18)},
+                                 {m.cx + u(22), m.bottom},
+                                 {m.cx - u(10), m.bottom - u(6)},
+                                 {m.cx + u(10), m.bottom},
                                  {m.cx, m.bottom - u(12)}};
     for (int k = 1; k <= 13; ++k) {
       EXPECT_EQ(p->landmark(k), c.portrait ? upright[k - 1] : land[k - 1]) << "point " << k;
@@ -179,13 +193,20 @@ TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
       bool player, ball;
     };
     const int32_t g = 10 * st.goal_depth, mg = 10 * st.margin;
-    const RANGE ranges[] = {{-reach, 0, true, false},         {-reach - 1, 0, false, false},
-                            {L + reach - 1, W, true, false},   {L + reach, W, false, false},
-                            {0, -reach, true, false},          {0, -reach - 1, false, false},
-                            {L, W + reach - 1, true, false},   {L, W + reach, false, false},
-                            {-g, -mg, true, true},             {-g - 1, 0, true, false},
-                            {L + g - 1, W + mg - 1, true, true}, {L + g, 0, true, false},
-                            {0, W + mg, true, false},          {0, -mg - 1, true, false}};
+    const RANGE ranges[] = {{-reach, 0, true, false},
+                            {-reach - 1, 0, false, false},
+                            {L + reach - 1, W, true, false},
+                            {L + reach, W, false, false},
+                            {0, -reach, true, false},
+                            {0, -reach - 1, false, false},
+                            {L, W + reach - 1, true, false},
+                            {L, W + reach, false, false},
+                            {-g, -mg, true, true},
+                            {-g - 1, 0, true, false},
+                            {L + g - 1, W + mg - 1, true, true},
+                            {L + g, 0, true, false},
+                            {0, W + mg, true, false},
+                            {0, -mg - 1, true, false}};
     for (const RANGE& r : ranges) {
       p->set_player(1, 3, r.x, r.y, 0, false, 0);
       p->set_ball(r.x, r.y, 0, 0);
