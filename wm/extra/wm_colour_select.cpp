@@ -66,7 +66,7 @@ void draw_cross(IMAGE& image, int32_t cx, int32_t cy) {
 
 WM_STYLE_SET default_label_style(const WM_STYLE_SET& title) {
   WM_STYLE_SET s;
-  s.drawing_flags = 64;
+  s.drawing_flags = SSF_LEFT_JUSTIFY_TEXT;
   s.fg_colour = title.fg_colour;
   s.bg_colour = COLOUR_INVISIBLE;
   return s;
@@ -74,7 +74,7 @@ WM_STYLE_SET default_label_style(const WM_STYLE_SET& title) {
 
 WM_STYLE_SET default_entry_style(const WM_STYLE_SET& body) {
   WM_STYLE_SET s;
-  s.drawing_flags = 67;
+  s.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_LEFT_JUSTIFY_TEXT;
   s.fg_colour = body.fg_colour;
   s.bg_colour = COLOUR_INVISIBLE;
   return s;
