@@ -286,6 +286,14 @@ TEST_F(Pitch, StripesAndRingsDarkenAlternateBandsOfTheSameGrass) {
   EXPECT_EQ(at(g, 340, 170), at(p, 340, 170));
   EXPECT_EQ(at(g, 340 + 40, 170), darker(at(p, 340 + 40, 170), 0x0F));
   EXPECT_EQ(at(g, 340 + 80, 170), at(p, 340 + 80, 170));
+  // Upright, stripe bit 1 runs the bands along the width instead.
+  st.stripes = 0;
+  auto upright = make(340, 680, st);
+  st.stripes = 1;
+  auto columns = make(340, 680, st);
+  const IMAGE &u = upright->get_surface(), &c = columns->get_surface();
+  EXPECT_EQ(at(c, 5, 100), darker(at(u, 5, 100), 0x0F));
+  EXPECT_EQ(at(c, 25, 100), at(u, 25, 100));
 }
 
 TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
