@@ -154,6 +154,8 @@ TEST_F(TemplateFolders, ASkinTreeFillsTheStoreWhichSavesAndReloads) {
   EXPECT_EQ(label->font_id, mono.font_id);
   EXPECT_EQ(button->fg_colour, 0xFF010101u);
 
+  // The reload frees the records read before it.
+  const uint8_t label_font = label->font_id;
   FOLDER app;
   ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
   ASSERT_TRUE(store.save(app, "generated.tpl", 0, 0));
@@ -166,7 +168,7 @@ TEST_F(TemplateFolders, ASkinTreeFillsTheStoreWhichSavesAndReloads) {
   EXPECT_EQ(named(store.colours, "green")->colour, 0xFF00FF00u);
   ASSERT_NE(named(store.images, "back"), nullptr);
   EXPECT_NE(named(store.images, "back")->picture, nullptr);
-  EXPECT_EQ(named(store.style_sets, "label")->font_id, label->font_id);
+  EXPECT_EQ(named(store.style_sets, "label")->font_id, label_font);
 }
 
 TEST_F(TemplateFolders, TheRewriteSwitchRewritesOnlyTheScannedStyleFiles) {
