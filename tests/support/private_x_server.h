@@ -11,9 +11,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "errors.h"
 #include "platform.h"
@@ -128,6 +134,50 @@ inline bool pump_frames(Display* probe, const std::function<bool()>& done, int t
     usleep(5000);
   }
   return done();
+}
+
+// The top-level window with that name on the display, waited for until it
+// is mapped; 0 when it does not come within about ten seconds.
+inline Window find_viewable_window(Display* display, const char* name) {
+  for (int turn = 0; turn < 200; ++turn) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+      for (unsigned int i = 0; i < count && !found; ++i) {
+        char* title = nullptr;
+        XWindowAttributes a;
+        if (XFetchName(display, children[i], &title) && title) {
+          if (std::string(title) == name && XGetWindowAttributes(display, children[i], &a) &&
+              a.map_state == IsViewable)
+            found = children[i];
+          XFree(title);
+        }
+      }
+      if (children) XFree(children);
+    }
+    if (found) return found;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return 0;
+}
+
+// Focuses another program's window and clicks the left button at (x, y) of
+// it, leaving that program time to see the pointer arrive and the button
+// go down before it goes up.
+inline void click_in_window(Display* probe, Window window, int x, int y) {
+  XSetInputFocus(probe, window, RevertToParent, CurrentTime);
+  int ox = 0, oy = 0;
+  Window child;
+  XTranslateCoordinates(probe, window, DefaultRootWindow(probe), 0, 0, &ox, &oy, &child);
+  XTestFakeMotionEvent(probe, -1, ox + x, oy + y, CurrentTime);
+  XSync(probe, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  XTestFakeButtonEvent(probe, 1, True, CurrentTime);
+  XSync(probe, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  XTestFakeButtonEvent(probe, 1, False, CurrentTime);
+  XSync(probe, False);
 }
 
 }  // namespace private_x

@@ -99,35 +99,6 @@ TEST(ToolkitApp, PageActionsThroughTheApplicationFrame) {
   }
 }
 
-namespace {
-
-// The top-level window with that name on the display, waited for until it
-// is mapped; 0 when it does not come within about ten seconds.
-Window find_viewable_window(Display* display, const char* name) {
-  for (int turn = 0; turn < 200; ++turn) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
-      for (unsigned int i = 0; i < count && !found; ++i) {
-        char* title = nullptr;
-        XWindowAttributes a;
-        if (XFetchName(display, children[i], &title) && title) {
-          if (std::string(title) == name && XGetWindowAttributes(display, children[i], &a) &&
-              a.map_state == IsViewable)
-            found = children[i];
-          XFree(title);
-        }
-      }
-      if (children) XFree(children);
-    }
-    if (found) return found;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return 0;
-}
-
-}  // namespace
 
 // A real click through XTEST on the application's button: its callback's
 // result for the release (42) comes out of the page manager's frame.
@@ -147,23 +118,10 @@ TEST(ToolkitApp, ButtonClickBecomesAPageAction) {
   auto run = std::async(std::launch::async, [&] {
     return run_program({kApp, "--button"}, {"DISPLAY=" + display_name});
   });
-  const Window window = find_viewable_window(probe, "Button page");
+  const Window window = private_x::find_viewable_window(probe, "Button page");
   EXPECT_NE(window, 0u);
-  if (window) {
-    XSetInputFocus(probe, window, RevertToParent, CurrentTime);
-    int ox = 0, oy = 0;
-    Window child;
-    XTranslateCoordinates(probe, window, DefaultRootWindow(probe), 0, 0, &ox, &oy, &child);
-    // The button lies at (100, 80)-(219, 139) of the window.
-    XTestFakeMotionEvent(probe, -1, ox + 150, oy + 100, CurrentTime);
-    XSync(probe, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    XTestFakeButtonEvent(probe, 1, True, CurrentTime);
-    XSync(probe, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-  }
+  // The button lies at (100, 80)-(219, 139) of the window.
+  if (window) private_x::click_in_window(probe, window, 150, 100);
   const auto r = run.get();
   XCloseDisplay(probe);
   private_x::stop(server);
