@@ -15,13 +15,7 @@ namespace {
 const IMAGE* store_image(const std::string& name) {
   WM_PTM_APP_INFO* store = WM_PTM_APP_INFO::registered();
   if (!store || name.empty()) return nullptr;
-  WM_PTM_IMAGE_INFO* info = nullptr;
-  for (const auto& record : store->images) {
-    if (record && record->name && name == record->name) {
-      info = record.get();
-      break;
-    }
-  }
+  WM_PTM_IMAGE_INFO* info = store->find_image(name.c_str());
   if (!info) return nullptr;
   if (!info->picture) info->load_image();
   const IMAGE* picture = info->picture;
