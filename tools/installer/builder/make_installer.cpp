@@ -9,6 +9,7 @@
 // paths are relative to the description's folder:
 //   app = <name>                 version = <text>
 //   window = <width> <height>    dialog = <width> <height>
+//   min_screen = <width> <height>   smaller screens are warned on the options page
 //   installation = <name> | <default path>
 //   files = <folder>             every file below it, installed alike
 //   link = <name> | <target file> | <kind 1 app, 3 text>   desktop link
@@ -148,6 +149,9 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (key == "dialog" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.dialog.width = static_cast<int16_t>(width);
       data.dialog.height = static_cast<int16_t>(height);
+    } else if (key == "min_screen" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
+      data.check_desktop_size.width = static_cast<int16_t>(width);
+      data.check_desktop_size.height = static_cast<int16_t>(height);
     } else if (key == "installation" && parts.size() == 2) {
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
       copy_text(installation.name, sizeof installation.name, parts[0]);
