@@ -26,18 +26,23 @@
 #include <string>
 #include <vector>
 
+#include "config_file.h"
 #include "data_file.h"
 #include "folder.h"
 #include "image.h"
 #include "picture_compare.h"
 #include "private_x_server.h"
 #include "test_support.h"
+#include "wm_style_set.h"
 
 namespace demo_installer {
 
 inline const std::string kTools = TEST_BIN_DIR "/../tools/installer/";
 inline const std::string kDemoFolder = TEST_SOURCE_DIR "/../demo/";
 constexpr int kWidth = 640, kHeight = 480;  // the demo's window
+// The progress bar's colours in the test's skin: the fill and the empty
+// part.
+constexpr uint32_t kBarFill = 0x20A040, kBarEmpty = 0x303030;
 
 inline int ignore_x_error(Display*, XErrorEvent*) { return 0; }
 
@@ -131,8 +136,8 @@ inline std::vector<std::pair<int, int>> bottom_buttons(const PICTURE& p, const R
 }
 
 // The demo's description with the install folder moved to folder/target,
-// no desktop link, the texts the demo leaves out of its pages, and the
-// extra global lines.
+// no desktop link, a skin that gives the progress bar colours, the texts
+// the demo leaves out of its pages, and the extra global lines.
 inline std::string test_description(const std::string& folder, const std::string& extra) {
   std::istringstream demo(test_support::read_file(kDemoFolder + "installer.txt"));
   std::string out, line;
@@ -145,9 +150,9 @@ inline std::string test_description(const std::string& folder, const std::string
     } else if (line.rfind("files", 0) == 0) {
       out += "files = " + kDemoFolder + "files\n";
     } else if (line.rfind("language", 0) == 0) {
-      if (!extra_written) out += extra, extra_written = true;
+      if (!extra_written) out += "skin = skin\n" + extra, extra_written = true;
       out += line + "\n";
-      out += "QUIT = Quit\nABOUT = About\nSELECT_OPTIONS_TITLE = Options\nINSTALLING_TITLE = Installing\n"
+      out += "QUIT = Quit\nABOUT = About\nOK_BUTTON = OK\nSELECT_OPTIONS_TITLE = Options\nINSTALLING_TITLE = Installing\n"
              "CHECK_DESKTOP_FAILED_TITLE = Small screen\n"
              "CHECK_DESKTOP_FAILED = The screen is smaller than Demo Notes needs. Leave the set-up?\n";
     } else {
@@ -169,6 +174,7 @@ protected:
       ASSERT_TRUE(test_support::write_file(scratch.file(licence),
                                            test_support::read_file(kDemoFolder + licence)));
     ASSERT_TRUE(test_support::write_file(scratch.file("installer.txt"), test_description(scratch.path(), extra)));
+    write_skin();
     program = scratch.file("demo-setup");
     const test_support::RunResult built = test_support::run_program(
         {kTools + "make_installer", scratch.file("installer.txt"), kTools + "setup", program});
@@ -190,6 +196,20 @@ protected:
   }
 
   std::string target() const { return scratch.path() + "/target"; }
+
+  // A skin of one style: the progress bar's, a green fill on dark grey.
+  void write_skin() {
+    ASSERT_EQ(mkdir(scratch.file("skin").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(scratch.file("skin/progress_bar").c_str(), 0755), 0);
+    WM_STYLE_SET bar;
+    bar.bg_colour = 0xFF000000u | kBarEmpty;
+    bar.highlight_colour = 0xFF000000u | kBarFill;
+    bar.fg_colour = bar.highlight_text_colour = 0xFFFFFFFFu;
+    CONFIG_FILE config;
+    ASSERT_TRUE(static_cast<FOLDER&>(config).set_absolute(scratch.file("skin/progress_bar").c_str()));
+    config.init("progress_bar.ss", false);
+    ASSERT_TRUE(bar.write_config(config));
+  }
 
   // Starts the installer with -v, which prints where its temporary folder
   // is, and waits for its window.

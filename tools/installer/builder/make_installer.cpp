@@ -112,7 +112,9 @@ void add_folder_files(DATABASE_INSTALLATION& installation, const FOLDER& folder,
     DATABASE_FILE file;
     copy_text(file.src_name, sizeof file.src_name, entry.name);
     copy_text(file.src_path_from_xml, sizeof file.src_path_from_xml, folder.path);
-    std::string dest = relative.empty() ? "" : relative.substr(0, relative.size() - 1);
+    // Sub-folders below the install folder, which "$app" stands for while
+    // installing; an empty path is the install folder itself.
+    std::string dest = relative.empty() ? "" : "$app/" + relative.substr(0, relative.size() - 1);
     copy_text(file.dest_path_from_inst_loc, sizeof file.dest_path_from_inst_loc, dest);
     copy_text(file.packed_name, sizeof file.packed_name, packed_prefix + relative + entry.name);
     installation.files.push_back(file);
@@ -259,7 +261,12 @@ int main(int argc, char** argv) {
   }
   if (!d.skin.empty()) {
     std::string path = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;
-    if (!load_skin(data, path.c_str())) fail("cannot load the skin " + d.skin);
+    // The skin loader takes a folder in its "$" form, never a bare path.
+    FOLDER skin;
+    char stored[FOLDER_PATH_SIZE];
+    if (!skin.set_absolute(path.c_str()) || !skin.get_path_text(stored, sizeof stored, nullptr) ||
+        !load_skin(data, stored))
+      fail("cannot load the skin " + d.skin);
   }
   WM_DIALOG::init_default_styles();
 
