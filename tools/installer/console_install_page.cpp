@@ -3,31 +3,23 @@
 #include "console_install_page.h"
 
 #include <cstring>
+#include <string>
 
-#include "database.h"
 #include "errors.h"
+#include "install_dialog.h"
+#include "install_log.h"
 
 namespace {
 
-const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
-  if (data.current_language < 0 ||
-      static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
+// The language's message about the path; the path alone when the data has
+// no message, so that the console never says nothing.
+void print_message(LANGUAGE_KEY key, const char* path) {
+  std::string text = message_with_path(wizard_text(key), path);
+  if (text.empty() && path) text = path;
+  console_print((text + "\n").c_str());
 }
-
-void print_line(const std::string& text) { console_print((text + "\n").c_str()); }
 
 }  // namespace
-
-std::string CONSOLE_INSTALL_PAGE::fill_message(const char* message, const char* path) {
-  const std::string text = message ? message : "";
-  const std::string where = path ? path : "";
-  if (text.empty()) return where;
-  const size_t mark = text.find("%s");
-  if (mark == std::string::npos) return where.empty() ? text : text + "\n" + where;
-  return text.substr(0, mark) + where + text.substr(mark + 2);
-}
 
 // The log lines already name every file; a percentage on the console would
 // only repeat them.
@@ -38,12 +30,12 @@ void CONSOLE_INSTALL_PAGE::set_progress(int32_t percent, const char* text) {
 
 void CONSOLE_INSTALL_PAGE::ask_on_copy_error(const char* path) {
   ++copy_error_count;
-  print_line(fill_message(language_text(data, COPY_ERROR_MSG), path));
+  print_message(COPY_ERROR_MSG, path);
 }
 
 void CONSOLE_INSTALL_PAGE::report_path_error(const char* path) {
   stopped = true;
-  print_line(fill_message(language_text(data, PATH_ERROR_MSG), path));
+  print_message(PATH_ERROR_MSG, path);
 }
 
 void CONSOLE_INSTALL_PAGE::logged(const char* line) {

@@ -269,15 +269,16 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
       "Skipped \"" + target + "/keep.txt\"\n"
       "Skipped \"" + target + "/newer.txt\"\n"
       "Installed \"" + target + "/older.txt\"\n"
-      "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", \"null\", \"\", \"" +
+      "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", null, \"\", \"" +
       target + "\" );\n"
       "create_os_menu_shortcut( 1, \"bin/tool\", \"\", \"Tool\", \"Applications/Tools\", "
-      "\"null\", \"\", \"" + target + "\" );\n"
+      "null, \"\", \"" + target + "\" );\n"
       "Installation completed without any errors.\n";
   EXPECT_EQ(test_support::read_file(target + "/install_log.txt"), log);
   // The console shows the same lines as they are written.
   for (const std::string& line : lines_of(log)) {
-    if (!line.empty()) EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
+    if (line.empty()) continue;
+    EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
   }
   EXPECT_EQ(lines_of(run.out).back(), "Done");
 

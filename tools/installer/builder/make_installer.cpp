@@ -123,7 +123,8 @@ void add_folder_files(DATABASE_INSTALLATION& installation, const FOLDER& folder,
     DATABASE_FILE file;
     copy_text(file.src_name, sizeof file.src_name, entry.name);
     copy_text(file.src_path_from_xml, sizeof file.src_path_from_xml, folder.path);
-    std::string dest = relative.empty() ? "" : relative.substr(0, relative.size() - 1);
+    // Empty: the install folder itself.
+    std::string dest = relative.empty() ? "" : "$app/" + relative.substr(0, relative.size() - 1);
     copy_text(file.dest_path_from_inst_loc, sizeof file.dest_path_from_inst_loc, dest);
     copy_text(file.packed_name, sizeof file.packed_name, packed_prefix + relative + entry.name);
     installation.files.push_back(file);

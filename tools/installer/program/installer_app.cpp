@@ -286,7 +286,7 @@ void release_package(DATABASE& data) {
   }
   console_print("Packing data...\n");
   data.current_page = WIZARD_PAGE_INSTALLING;
-  CONSOLE_INSTALL_PAGE page(data);
+  CONSOLE_INSTALL_PAGE page;
   while (!data.install_complete() && !page.has_stopped()) {
     platform_update();
     if (quit_requested()) {
