@@ -311,10 +311,15 @@ protected:
     sync_and_wait(150000);
   }
   void click(const RECT_FOUND& r) { click(r.centre_x(), r.centre_y()); }
-  // The middle of the run'th bottom button, counted from the right.
-  void click_button(const std::vector<std::pair<int, int>>& runs, size_t run, int row) {
-    ASSERT_LT(run, runs.size());
+  // Clicks the middle of the run'th button, counted from the right, of the
+  // box's bottom row (found with bottom_buttons); false when the row has
+  // fewer buttons.
+  bool click_bottom_button(const PICTURE& p, const RECT_FOUND& box, size_t run) {
+    int row = 0;
+    const auto runs = bottom_buttons(p, box, face_of(p, box), &row);
+    if (run >= runs.size()) return false;
     click((runs[run].first + runs[run].second) / 2, row + 12);
+    return true;
   }
 
   void drag(int x, int y, int dx, int dy) {
@@ -384,13 +389,7 @@ protected:
   // the licence's Agree.
   PICTURE to_options_page() {
     const PICTURE licence = choose_first_language(settle());
-    uint32_t face = 0;
-    const RECT_FOUND d = dialog_of(licence, &face);
-    int row = 0;
-    const auto buttons = bottom_buttons(licence, d, face, &row);
-    EXPECT_GE(buttons.size(), 2u);
-    if (buttons.empty()) return licence;
-    click_button(buttons, 0, row);
+    EXPECT_TRUE(click_bottom_button(licence, dialog_of(licence), 0));
     return settle();
   }
 

@@ -25,12 +25,7 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
   // The warning, centred in the window, reaches below the options dialog:
   // the bottom row of buttons of the two together is its own, No (Stay)
   // on the right.
-  uint32_t face = 0;
-  const RECT_FOUND both = dialog_of(warned, &face);
-  int row = 0;
-  const auto warning_buttons = bottom_buttons(warned, both, face, &row);
-  ASSERT_EQ(warning_buttons.size(), 2u);
-  click_button(warning_buttons, 0, row);
+  ASSERT_TRUE(click_bottom_button(warned, dialog_of(warned), 0));
   const PICTURE answered = settle();
   save(answered, "small_screen_after_no");
   const RECT_FOUND warning = changed_box(warned, answered);
@@ -40,10 +35,7 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
   EXPECT_EQ(wait_for_end(0), -1);  // the wizard runs on
 
   // Install: the log's third header line is the warning's text.
-  const RECT_FOUND options = dialog_of(answered);
-  const auto option_buttons = bottom_buttons(answered, options, face, &row);
-  ASSERT_GE(option_buttons.size(), 1u);
-  click_button(option_buttons, 0, row);
+  ASSERT_TRUE(click_bottom_button(answered, dialog_of(answered), 0));
   const std::string log = target() + "/install_log.txt";
   ASSERT_TRUE(wait_for(
       [&] { return test_support::read_file(log).find("Installation completed") != std::string::npos; }, 60));
