@@ -277,6 +277,15 @@ bool append(const FOLDER& folder, const char* from, const char* to) {
   return ok;
 }
 
+// payload.bin in folder, for the installer.pkg there.
+bool make_payload(const FOLDER& folder, const PAYLOAD_OPTIONS& options) {
+  // No order byte and swap on: every integer of the payload is big-endian.
+  DATA_FILE* payload = folder.open_data_file("payload.bin", 1, 1);
+  if (!payload) return false;
+  const bool written = write_payload(*payload, folder, "installer.pkg", options);
+  return FOLDER::close_data_file(payload) && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -317,11 +326,14 @@ int main(int argc, char** argv) {
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;
   }
-  // No order byte and swap on: every integer of the payload is big-endian.
-  DATA_FILE* payload = work.open_data_file("payload.bin", 1, 1);
-  if (!payload) fail("cannot make payload.bin");
-  const bool written = write_payload(*payload, work, "installer.pkg", d.payload);
-  if (!FOLDER::close_data_file(payload) || !written) fail("cannot write the payload");
+  if (!make_payload(work, d.payload)) {
+    // A stored chunk may not be longer than the chunk size, so a package
+    // with pieces that do not shrink (pictures, archives) goes uncompressed.
+    if (!d.payload.compressed) fail("cannot write the payload");
+    d.payload.compressed = false;
+    if (!make_payload(work, d.payload)) fail("cannot write the payload");
+    fprintf(stderr, "make_installer: the package does not compress; stored uncompressed\n");
+  }
 
   FOLDER bare, output;
   const std::string bare_path = absolute(argv[2]);
