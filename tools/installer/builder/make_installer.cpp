@@ -145,7 +145,8 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
           const std::string word = option.substr(0, blank);
           const std::string argument = blank == std::string::npos ? "" : trim(option.substr(blank));
           if (word == "switch_user") file.switch_user = 1;
-          else if (word == "overwrite") file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
+          else if (word == "overwrite")
+            file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
           else if (word == "platform") file.platform.set(argument.c_str());
           else fail("file " + each.name + ": not understood: " + option);
         }
