@@ -297,8 +297,8 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
 }
 
 // Files that cannot be written are logged and counted, the run goes on
-// with the rest and ends with a failure status; with the whole target
-// unwritable nothing succeeds either.
+// with the rest and ends with a failure status; so does a run whose log
+// cannot be made, and one whose whole target is unwritable.
 TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   add_file("a.txt", 100);
   add_file("locked/b.txt", 100);
@@ -319,6 +319,16 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
     EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
   }
   EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
+
+  // Only the log cannot be made: the files install, the run still fails.
+  ASSERT_EQ(rename((target + "/install_log.txt").c_str(), scratch.file("old_log").c_str()), 0);
+  ASSERT_EQ(mkdir((target + "/install_log.txt").c_str(), 0555), 0);
+  ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
+  run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_TRUE(has_line(run.out, target + "/install_log.txt")) << run.out;
   EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
 
   ASSERT_EQ(chmod(target.c_str(), 0555), 0);
