@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "database.h"
 #include "desktop.h"
@@ -20,10 +21,15 @@ namespace {
 
 constexpr uint32_t IDLE_WAIT_MS = 50;  // the frame loop's normal pause
 
-const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
+const DATABASE_LANGUAGE* current_language(const DATABASE& data) {
   if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
+    return nullptr;
+  return &data.languages[static_cast<size_t>(data.current_language)];
+}
+
+const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
+  const DATABASE_LANGUAGE* language = current_language(data);
+  return language ? language->texts[key] : "";
 }
 
 const DATABASE_INSTALLATION& chosen_installation(const DATABASE& data) {
@@ -37,12 +43,7 @@ const DATABASE_INSTALLATION& chosen_installation(const DATABASE& data) {
 // end the program) and may not climb with "..": a package cannot reach
 // beyond the folders its variables name.
 bool acceptable_data_path(const char* text) {
-  if (text[0] == '$') {
-    const char* slash = strchr(text, '/');
-    const std::string variable(text, slash ? static_cast<size_t>(slash - text) : strlen(text));
-    FOLDER probe;
-    if (!probe.set_stored_path(variable.c_str())) return false;
-  }
+  if (text[0] == '$' && !is_known_path_variable(text)) return false;
   for (const char* part = text; *part;) {
     const char* slash = strchr(part, '/');
     const size_t length = slash ? static_cast<size_t>(slash - part) : strlen(part);
@@ -103,9 +104,9 @@ bool plain_file_name(const char* name) {
 
 std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
 
-class WORKER {
+class INSTALL_WORKER {
 public:
-  WORKER(DATABASE& data, INSTALL_RUN& run, INSTALL_PAGE* page) : data(data), run(run), page(page) {}
+  INSTALL_WORKER(DATABASE& data, INSTALL_RUN& run, INSTALL_PAGE* page) : data(data), run(run), page(page) {}
 
   void prepare();
   void install_file();
@@ -135,7 +136,7 @@ private:
   INSTALL_PAGE* page;
 };
 
-void WORKER::write(const std::string& text) {
+void INSTALL_WORKER::write(const std::string& text) {
   if (!run.log_made || !INSTALL_LOG(run.log_folder).append(text) || !page) return;
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
@@ -148,7 +149,7 @@ void WORKER::write(const std::string& text) {
 // The install folder becomes the base path, so that "$APP" and "$app" in
 // every later path mean it. "$app" first names the application to the path
 // service, which "$SYSAPP" is made from.
-bool WORKER::set_install_folder(FOLDER& install) {
+bool INSTALL_WORKER::set_install_folder(FOLDER& install) {
   install.set_path("$app");
   set_base_path(install, data.application.app_string);
   bool ok;
@@ -162,7 +163,7 @@ bool WORKER::set_install_folder(FOLDER& install) {
   return ok;
 }
 
-void WORKER::prepare() {
+void INSTALL_WORKER::prepare() {
   set_idle_wait(0);
   run.errors = 0;
   run.halted = 0;
@@ -201,19 +202,22 @@ void WORKER::prepare() {
     return;
   }
   run.log_made = 1;
-  const char* language = data.current_language >= 0 &&
-                                 static_cast<size_t>(data.current_language) < data.languages.size()
-                             ? data.languages[static_cast<size_t>(data.current_language)].name
-                             : "";
-  write(std::string("Installed Files\n---------------\n\nLanguage: ") + language + "\n");
+  const DATABASE_LANGUAGE* language = current_language(data);
+  write(std::string("Installed Files\n---------------\n\nLanguage: ") + (language ? language->name : "") + "\n");
   write("Settings: " + std::to_string(data.settings_value) + " " + (data.use_system_paths ? "1" : "0") + " " +
         data.install_folder + "\n");
   write(std::string(data.desktop_check_message) + "\n");
 }
 
-void WORKER::install_file() {
+void INSTALL_WORKER::install_file() {
   const int32_t s = run.step;
-  const DATABASE_FILE& record = chosen_installation(data).files[static_cast<size_t>(s - 1)];
+  const std::vector<DATABASE_FILE>& files = chosen_installation(data).files;
+  // Records that went away during the run (new data loaded) are passed over.
+  if (static_cast<size_t>(s - 1) >= files.size()) {
+    ++run.step;
+    return;
+  }
+  const DATABASE_FILE& record = files[static_cast<size_t>(s - 1)];
   if (!record.packed_name[0] || !data.match_platform(record.platform)) {
     ++run.step;
     return;
@@ -256,7 +260,7 @@ void WORKER::install_file() {
   if (outcome == FAILED) copy_error(path.c_str());
 }
 
-void WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install) {
+void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install) {
   const SYSTEM_INFO& info = data.system_information();
   const bool desktop = !record.menu_section[0];
   if (desktop ? !(data.desktop_shortcut && info.desktop_icons) : !(data.menu_shortcut && info.desktop_menu))
@@ -291,14 +295,14 @@ void WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install) {
   write("Shortcut " + quoted(record.name) + " could not be made\n");
 }
 
-void WORKER::make_shortcuts() {
+void INSTALL_WORKER::make_shortcuts() {
   const FOLDER install;
   for (const DATABASE_SHORTCUT& record : chosen_installation(data).shortcuts)
     if (data.match_platform(record.platform)) shortcut(record, install);
   ++run.step;
 }
 
-void WORKER::finish() {
+void INSTALL_WORKER::finish() {
   clear_base_path();
   if (page) page->install_finished();
   progress(100, language_text(data, COMPLETE));
@@ -326,7 +330,7 @@ void DATABASE::install_step(INSTALL_PAGE* page) {
     return;
   }
   if (run.halted) return;
-  WORKER worker(*this, run, page);
+  INSTALL_WORKER worker(*this, run, page);
   if (run.step == 0)
     worker.prepare();
   else if (run.step < run.step_count)

@@ -33,6 +33,13 @@ uint16_t gap_or_border(uint16_t gap, uint32_t shading_type) {
 WM_FLAGS_SELECT::WM_FLAGS_SELECT(WM_CALLBACK callback, uintptr_t word,
                                  const WM_STYLE_SET* box_style, const WM_STYLE_SET* grid_style)
     : WM_DIALOG(-1, -1, 200, 100, DEFAULT_TITLE, nullptr, nullptr, nullptr, nullptr) {
+  build(callback, word, box_style, grid_style);
+}
+
+void WM_FLAGS_SELECT::build(WM_CALLBACK callback, uintptr_t word, const WM_STYLE_SET* box_style,
+                            const WM_STYLE_SET* grid_style) {
+  mask = 0;
+  labels.clear();
   if (box_style) {
     check_box_style.copy(*box_style);
     has_check_box_style = 1;

@@ -51,6 +51,9 @@ public:
   WM_GRID* grid = nullptr;
 
 private:
+  // The constructor's body: buttons, grid, layout, kind bit.
+  void build(WM_CALLBACK callback, uintptr_t word, const WM_STYLE_SET* check_box_style,
+             const WM_STYLE_SET* grid_style);
   static int32_t on_item(WM_SCREEN_OBJECT* item, uintptr_t id, uintptr_t dialog);
   void free_lists();
   void layout();

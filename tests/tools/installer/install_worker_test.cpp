@@ -142,25 +142,25 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   DATABASE_FILE elsewhere = file_record("win.exe", "$app", "pkg/tool");
   elsewhere.platform.set("windows");
   installation().files = {tool, file_record("nothing", "$app", ""), elsewhere,
-                          file_record("readme", "", "pkg/readme")};
+                          file_record("readme", "$app/doc/", "pkg/readme")};
 
   // Step 0, four file steps, the shortcut step and the finishing step.
   EXPECT_EQ(run_to_end(), 7);
   EXPECT_EQ(test_support::read_file(inst + "/bin/tool"), pattern(70000, 1));
-  EXPECT_EQ(test_support::read_file(inst + "/readme"), "read me\n");
+  EXPECT_EQ(test_support::read_file(inst + "/doc/readme"), "read me\n");
   EXPECT_FALSE(test_support::file_exists(inst + "/win.exe"));
   EXPECT_EQ(mode_of(inst + "/bin/tool"), 06755u);
-  EXPECT_EQ(mode_of(inst + "/readme"), 0755u);
+  EXPECT_EQ(mode_of(inst + "/doc/readme"), 0755u);
 
   const std::string expected = std::string("Installed Files\n---------------\n\nLanguage: English\n") +
                                "Settings: 3 0 $ROOT0/inst\n" +
                                "ERROR: screen 640x480 does not meet minimum requirement of 800x600\n\n" +
-                               "Installed \"" + inst + "/bin/tool\"\n" + "Installed \"" + inst + "/readme\"\n" +
+                               "Installed \"" + inst + "/bin/tool\"\n" + "Installed \"" + inst + "/doc/readme\"\n" +
                                "Installation completed without any errors.\n";
   EXPECT_EQ(log(), expected);
   EXPECT_EQ(page.lines, expected);
   const std::vector<std::pair<int32_t, std::string>> progress = {
-      {0, "Installing"}, {20, "/bin/tool"}, {80, "/readme"}, {100, "Complete"}};
+      {0, "Installing"}, {20, "/bin/tool"}, {80, "/doc/readme"}, {100, "Complete"}};
   EXPECT_EQ(page.progress, progress);
   EXPECT_EQ(page.finished, 1);
   EXPECT_EQ(data.install_error_count(), 0);
@@ -264,6 +264,37 @@ TEST_F(InstallWorker, ManyFailuresAreNeverReportedAsSuccess) {
   EXPECT_EQ(data.install_error_count(), 256);
   const std::string text = log();
   EXPECT_EQ(text.substr(text.rfind("Installation")), "Installation completed with 256 errors.\n");
+}
+
+// With system paths the install folder is the application's system folder
+// and the system forms of the paths win where records give them.
+TEST_F(InstallWorker, SystemPathsInstallUnderTheSystemFolders) {
+  make_package({{"e", "bytes"}});
+  ASSERT_EQ(mkdir((root + "/opt").c_str(), 0700), 0);
+  installation().allow_system_paths = 1;
+  data.use_system_paths = 1;
+  put(data.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
+  DATABASE_FILE shared = file_record("shared", "$app/lib", "e");
+  put(shared.system_dest_path_from_inst_loc, "$SYSDATA/share");
+  installation().files = {shared, file_record("tool", "$app/more", "e")};
+  ASSERT_GT(run_to_end(), 0) << (page.path_errors.empty() ? "" : page.path_errors[0]) << page.lines;
+  const std::string system_app = root + "/opt/demo/bin", system_data = root + "/opt/demo/data";
+  EXPECT_EQ(test_support::read_file(system_data + "/log/install_log.txt"),
+            "Installed Files\n---------------\n\nLanguage: English\nSettings: 0 1 $ROOT0/inst\n\n"
+            "Installed \"" + system_data + "/share/shared\"\nInstalled \"" + system_app + "/more/tool\"\n" +
+                "Installation completed without any errors.\n");
+}
+
+// The automatic run has no page: nothing is asked, a failed file is counted
+// and the run goes on.
+TEST_F(InstallWorker, WithoutAPageFailuresAreCountedAndTheRunGoesOn) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app", "absent"), file_record("b", "$app", "e")};
+  for (int i = 0; i < 5; ++i) data.install_step(nullptr);
+  EXPECT_TRUE(data.install_complete());
+  EXPECT_EQ(data.install_error_count(), 1);
+  EXPECT_EQ(log(), header() + "\"" + inst + "/a\" failed to unpack (absent)\nInstalled \"" + inst + "/b\"\n" +
+                       "Installation completed with 1 errors.\n");
 }
 
 // Without a package the worker opens installer.pkg read-only and never
@@ -403,10 +434,11 @@ TEST_F(InstallWorker, ShortcutsNotMadeAreCountedAsErrors) {
   installation().shortcuts = {link, entry};
 
   ASSERT_GT(run_to_end(), 0);
-  EXPECT_EQ(log(), header() + "create_desktop_shortcut( 2, \"http://example.invalid/\", \"\", \"Site\", null, \"\", null );\n" +
-                       "Shortcut \"Site\" could not be made\n" +
-                       "create_os_menu_shortcut( 2, \"http://example.invalid/\", \"\", \"Site\", \"Net\", null, \"\", null );\n" +
-                       "Shortcut \"Site\" could not be made\n" + "Installation completed with 2 errors.\n");
+  const std::string call = "( 2, \"http://example.invalid/\", \"\", \"Site\", ";
+  EXPECT_EQ(log(), header() + "create_desktop_shortcut" + call + "null, \"\", null );\n" +
+                       "Shortcut \"Site\" could not be made\n" + "create_os_menu_shortcut" + call +
+                       "\"Net\", null, \"\", null );\n" + "Shortcut \"Site\" could not be made\n" +
+                       "Installation completed with 2 errors.\n");
   EXPECT_EQ(data.install_error_count(), 2);
 
   data.desktop_shortcut = 0;

@@ -7,8 +7,10 @@
 
 #include <vector>
 
+#include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_grid.h"
+#include "wm_kinds.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -63,4 +65,23 @@ TEST_F(FlagsSelect, CountsAndFlagIndexesStayInRangeAndTheTitleKeepsTheSize) {
   d.set_text("Select Viewable Columns");
   EXPECT_STREQ(d.get_text(), "Select Viewable Columns");
   EXPECT_EQ((std::vector<int>{d.width, d.height}), (std::vector<int>{w, h}));
+}
+
+TEST_F(FlagsSelect, IsADialogOfItsOwnKindThatANullCallbackLeavesOpen) {
+  auto* d = new WM_FLAGS_SELECT(nullptr, 0, nullptr, nullptr);
+  EXPECT_EQ(d->kind & (wm_kind::DIALOG | wm_kind::FLAGS_SELECT),
+            wm_kind::DIALOG | wm_kind::FLAGS_SELECT);
+  EXPECT_STREQ(d->get_text(), WM_FLAGS_SELECT::DEFAULT_TITLE);
+  EXPECT_GE(d->width, 200);
+  const char* const labels[] = {"One", "Two"};
+  d->set_flags(0b10, labels, 2);
+  WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
+  root.add_overlay(d, false);
+  for (WM_BUTTON* b : {d->ok_button, d->cancel_button}) {
+    EXPECT_EQ(b->fire_callback(false), 0);
+    EXPECT_TRUE(d->visible);
+  }
+  // The overlay list deletes it with its boxes.
+  root.remove_overlay(d, true, false);
+  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }
