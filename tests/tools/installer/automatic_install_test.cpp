@@ -48,11 +48,13 @@ bool has_line(const std::string& text, const std::string& line) {
   return false;
 }
 
-// Bytes that differ from file to file and do not compress to nothing.
-std::string file_bytes(uint32_t seed, size_t size) {
+// Bytes that differ from file to file: 64 printable values, which deflate
+// a little, or all 256, which do not deflate at all.
+std::string file_bytes(uint32_t seed, size_t size, bool compressible) {
   std::mt19937 generator(seed);
   std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(generator() & 0x3F) + ' ';
+  for (char& c : bytes)
+    c = static_cast<char>(compressible ? (generator() & 0x3F) + ' ' : generator());
   return bytes;
 }
 
@@ -152,7 +154,8 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
     }
     run.out.append(buffer, static_cast<size_t>(n));
     if (!interrupt_on.empty() && !interrupted &&
-        (run.out.rfind(interrupt_on, 0) == 0 || run.out.find("\n" + interrupt_on) != std::string::npos)) {
+        (run.out.rfind(interrupt_on, 0) == 0 ||
+         run.out.find("\n" + interrupt_on) != std::string::npos)) {
       kill(pid, SIGINT);
       interrupted = true;
     }
@@ -181,16 +184,17 @@ protected:
   std::string files() const { return scratch.file("source/files"); }
 
   // A file to install, with its bytes remembered.
-  void add_file(const std::string& relative, size_t size) {
+  void add_file(const std::string& relative, size_t size, bool compressible = true) {
     const size_t slash = relative.rfind('/');
-    if (slash != std::string::npos) mkdir((files() + "/" + relative.substr(0, slash)).c_str(), 0755);
-    sources[relative] = file_bytes(static_cast<uint32_t>(sources.size() + 1), size);
+    if (slash != std::string::npos)
+      mkdir((files() + "/" + relative.substr(0, slash)).c_str(), 0755);
+    sources[relative] = file_bytes(static_cast<uint32_t>(sources.size() + 1), size, compressible);
     ASSERT_TRUE(test_support::write_file(files() + "/" + relative, sources[relative]));
   }
 
   // Builds the installer from the description's lines (after the common
   // ones) and returns its path.
-  std::string build(const std::string& extra_lines) {
+  std::string build(const std::string& extra_lines, std::string* builder_errors = nullptr) {
     const std::string description =
         "app = Tools\ninstallation = Standard | $ROOT1" + target +
         "\nfiles = files\ntime_stamp = 1000000000\nlanguage = English\n" + extra_lines;
@@ -200,6 +204,7 @@ protected:
         {kInstallerDir + "/make_installer", scratch.file("source/installer.txt"),
          kInstallerDir + "/setup", program});
     EXPECT_EQ(made.exit_code, 0) << made.err;
+    if (builder_errors) *builder_errors = made.err;
     return program;
   }
 
@@ -285,14 +290,15 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
   const std::string link = desktop + "/Read_Me.desktop";
   EXPECT_TRUE(has_line(test_support::read_file(link), "URL=" + target + "/docs/readme.txt"));
   EXPECT_EQ(test_support::desktop_validation_errors(link), std::vector<std::string>{});
-  const std::string menu = test_support::read_file(user->home + "/.menu/local.Applications_Tools_Tool.desktop");
+  const std::string menu =
+      test_support::read_file(user->home + "/.menu/local.Applications_Tools_Tool.desktop");
   EXPECT_NE(menu.find("section=\"Applications/Tools\" title=\"Tool\""), std::string::npos) << menu;
   EXPECT_NE(menu.find(target + "/bin/tool"), std::string::npos) << menu;
 }
 
 // Files that cannot be written are logged and counted, the run goes on
-// with the rest and ends with a failure status; with the whole target
-// unwritable nothing succeeds either.
+// with the rest and ends with a failure status; so does a run whose log
+// cannot be made, and one whose whole target is unwritable.
 TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   add_file("a.txt", 100);
   add_file("locked/b.txt", 100);
@@ -315,6 +321,16 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_FALSE(has_line(run.out, "Done"));
   EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
 
+  // Only the log cannot be made: the files install, the run still fails.
+  ASSERT_EQ(rename((target + "/install_log.txt").c_str(), scratch.file("old_log").c_str()), 0);
+  ASSERT_EQ(mkdir((target + "/install_log.txt").c_str(), 0555), 0);
+  ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
+  run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_TRUE(has_line(run.out, target + "/install_log.txt")) << run.out;
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
+
   ASSERT_EQ(chmod(target.c_str(), 0555), 0);
   ASSERT_EQ(chown(target.c_str(), 0, 0), 0);
   ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
@@ -322,6 +338,22 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_NE(run.status, 0);
   EXPECT_FALSE(has_line(run.out, "Done"));
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
+}
+
+// Pieces of the package that do not shrink cannot be stored compressed;
+// the builder stores the package as it is and the installer still installs.
+TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
+  add_file("picture.png", 200000, false);
+  add_file("notes.txt", 1000);
+  std::string builder_errors;
+  const std::string program = build("", &builder_errors);
+  EXPECT_NE(builder_errors.find("stored uncompressed"), std::string::npos) << builder_errors;
+  make_target();
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const auto& [name, bytes] : sources)
+    EXPECT_TRUE(test_support::read_file(target + "/" + name) == bytes) << name;
 }
 
 // SIGINT while files are being written: the file in hand is finished, the

@@ -146,7 +146,8 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
           const std::string word = option.substr(0, blank);
           const std::string argument = blank == std::string::npos ? "" : trim(option.substr(blank));
           if (word == "switch_user") file.switch_user = 1;
-          else if (word == "overwrite") file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
+          else if (word == "overwrite")
+            file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
           else if (word == "platform") file.platform.set(argument.c_str());
           else fail("file " + each.name + ": not understood: " + option);
         }
@@ -281,6 +282,15 @@ bool append(const FOLDER& folder, const char* from, const char* to) {
   return ok;
 }
 
+// payload.bin in folder, for the installer.pkg there.
+bool make_payload(const FOLDER& folder, const PAYLOAD_OPTIONS& options) {
+  // No order byte and swap on: every integer of the payload is big-endian.
+  DATA_FILE* payload = folder.open_data_file("payload.bin", 1, 1);
+  if (!payload) return false;
+  const bool written = write_payload(*payload, folder, "installer.pkg", options);
+  return FOLDER::close_data_file(payload) && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -326,11 +336,14 @@ int main(int argc, char** argv) {
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;
   }
-  // No order byte and swap on: every integer of the payload is big-endian.
-  DATA_FILE* payload = work.open_data_file("payload.bin", 1, 1);
-  if (!payload) fail("cannot make payload.bin");
-  const bool written = write_payload(*payload, work, "installer.pkg", d.payload);
-  if (!FOLDER::close_data_file(payload) || !written) fail("cannot write the payload");
+  if (!make_payload(work, d.payload)) {
+    // A stored chunk may not be longer than the chunk size, so a package
+    // with pieces that do not shrink (pictures, archives) goes uncompressed.
+    if (!d.payload.compressed) fail("cannot write the payload");
+    d.payload.compressed = false;
+    if (!make_payload(work, d.payload)) fail("cannot write the payload");
+    fprintf(stderr, "make_installer: the package does not compress; stored uncompressed\n");
+  }
 
   FOLDER bare, output;
   const std::string bare_path = absolute(argv[2]);

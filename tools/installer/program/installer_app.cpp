@@ -295,7 +295,10 @@ void release_package(DATABASE& data) {
     }
     data.install_step(&page);
   }
-  const bool success = data.install_complete() && data.install_error_count() == 0;
+  // A log that could not be made is asked about like a file but not
+  // counted by the worker; the page counted it.
+  const bool success =
+      data.install_complete() && data.install_error_count() == 0 && page.copy_errors() == 0;
   if (success) console_print("Done\n");
   end_automatic_run(data, success);
 }
