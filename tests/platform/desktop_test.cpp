@@ -86,27 +86,6 @@ FOLDER folder_at(const std::string& path) {
   return folder;
 }
 
-// The validator's errors. "Value=1.0" stays in every entry because peers
-// and older files carry exactly those bytes; the validator reports that
-// key as a non-standard extension, so that one finding is set aside and
-// everything else must pass.
-std::vector<std::string> validation_errors(const std::string& path) {
-  test_support::RunResult result = test_support::run_program({"/usr/bin/desktop-file-validate", path});
-  std::vector<std::string> errors;
-  std::string all = result.out + result.err;
-  size_t start = 0;
-  while (start < all.size()) {
-    size_t end = all.find('\n', start);
-    if (end == std::string::npos) end = all.size();
-    std::string line = all.substr(start, end - start);
-    bool known = line.find("contains key \"Value\" in group \"Desktop Entry\"") != std::string::npos;
-    if (line.find("error:") != std::string::npos && !known) errors.push_back(line);
-    start = end + 1;
-  }
-  if (result.exit_code != 0 && result.exit_code != 1) errors.push_back("validator did not run");
-  return errors;
-}
-
 class DesktopTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -148,7 +127,7 @@ protected:
 TEST_F(DesktopTest, ValidatorCatchesABrokenEntry) {
   std::string broken = scratch.file("broken.desktop");
   ASSERT_TRUE(write_file(broken, "[Desktop Entry]\nType=Application\nName=B\nExec=\"/a\\\\b\" 100%\n"));
-  EXPECT_EQ(validation_errors(broken).size(), 2u);
+  EXPECT_EQ(test_support::desktop_validation_errors(broken).size(), 2u);
 }
 
 
@@ -161,7 +140,7 @@ TEST_F(DesktopTest, ApplicationLinkIsNamedAfterTheCleanedDisplayName) {
   EXPECT_EQ(read_file(link("My_App_2_0.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=My App 2.0\n"
             "Comment=My App 2.0\nExec=\"/opt/my app/bin/app\" --x\nIcon=\n");
-  EXPECT_EQ(validation_errors(link("My_App_2_0.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("My_App_2_0.desktop")), std::vector<std::string>{});
   EXPECT_TRUE(calls.empty());
 }
 
@@ -174,7 +153,7 @@ TEST_F(DesktopTest, ApplicationLinkWithIconAndNoArguments) {
   EXPECT_EQ(read_file(link("Tool.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=Tool\n"
             "Comment=Tool\nExec=\"/opt/tool/tool\" \nIcon=/opt/tool/icons/tool.png\n");
-  EXPECT_EQ(validation_errors(link("Tool.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Tool.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, IconNeedsBothFolderAndName) {
@@ -198,7 +177,7 @@ TEST_F(DesktopTest, WebLinkWithoutIconGetsWww) {
   EXPECT_EQ(read_file(link("Example_Site.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Example Site\n"
             "Icon=www\nURL=https://example.com/a b\n");
-  EXPECT_EQ(validation_errors(link("Example_Site.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Example_Site.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, TextFileLinkPointsAtThePlainPath) {
@@ -209,7 +188,7 @@ TEST_F(DesktopTest, TextFileLinkPointsAtThePlainPath) {
   EXPECT_EQ(read_file(link("Read_Me.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Read Me\n"
             "Icon=ascii\nURL=/opt/app/doc/read me.txt\n");
-  EXPECT_EQ(validation_errors(link("Read_Me.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Read_Me.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, UnknownKindLeavesAnEmptyFile) {
@@ -237,7 +216,7 @@ TEST_F(DesktopTest, ExecQuotesShellCharactersAndPercent) {
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=Odd Path\n"
             "Comment=Odd Path\nExec=\"/opt/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f/run\" --level=50%%\n"
             "Icon=\n");
-  EXPECT_EQ(validation_errors(link("Odd_Path.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Odd_Path.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, NamesAreWrittenAsUtf8AndCleanedPerCharacter) {
@@ -249,7 +228,7 @@ TEST_F(DesktopTest, NamesAreWrittenAsUtf8AndCleanedPerCharacter) {
   EXPECT_EQ(read_file(link("Caf___.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\n"
             "Name=Caf\xC3\xA9 \xE2\x98\xBA\nIcon=www\nURL=https://example.com\n");
-  EXPECT_EQ(validation_errors(link("Caf___.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Caf___.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, LineBreaksInNamesStayInsideTheirLine) {
@@ -259,7 +238,7 @@ TEST_F(DesktopTest, LineBreaksInNamesStayInsideTheirLine) {
   EXPECT_EQ(read_file(link("Two_Lines.desktop")),
             "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Two\\nLines\n"
             "Icon=www\nURL=https://example.com\n");
-  EXPECT_EQ(validation_errors(link("Two_Lines.desktop")), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(link("Two_Lines.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, RemoveDesktopShortcut) {
@@ -309,7 +288,7 @@ TEST_F(DesktopTest, MenuEntryWithXdgDesktopMenu) {
   for (const auto& [name, bytes] : handed_over) {
     std::string copy = scratch.file(name);
     ASSERT_TRUE(write_file(copy, bytes));
-    EXPECT_EQ(validation_errors(copy), std::vector<std::string>{}) << name;
+    EXPECT_EQ(test_support::desktop_validation_errors(copy), std::vector<std::string>{}) << name;
   }
   // Nothing is left behind in the temporary folder.
   for (const auto& [name, bytes] : handed_over) EXPECT_FALSE(exists(temporary + "/" + name));
@@ -378,7 +357,7 @@ TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {
   for (const auto& [name, bytes] : handed_over) {
     std::string copy = scratch.file(name);
     ASSERT_TRUE(write_file(copy, bytes));
-    EXPECT_EQ(validation_errors(copy), std::vector<std::string>{}) << name;
+    EXPECT_EQ(test_support::desktop_validation_errors(copy), std::vector<std::string>{}) << name;
   }
 }
 
@@ -601,7 +580,7 @@ TEST_F(DesktopTest, RealXdgDesktopMenuAcceptsTheMenuFiles) {
       read_file(config + "/menus/applications-merged/user-vorn-Games-vorn-Games-Puzzle.menu");
   EXPECT_NE(menu.find("<Filename>vorn-Games_Puzzle_Foo.desktop</Filename>"), std::string::npos)
       << menu;
-  EXPECT_EQ(validation_errors(application), std::vector<std::string>{});
+  EXPECT_EQ(test_support::desktop_validation_errors(application), std::vector<std::string>{});
 
   // And out again: the uninstall knows the entry by its base names.
   remove_os_menu_shortcut("Foo", "Games/Puzzle");

@@ -125,4 +125,21 @@ RunResult run_program(const std::vector<std::string>& argv,
   return result;
 }
 
+std::vector<std::string> desktop_validation_errors(const std::string& path) {
+  RunResult result = run_program({"/usr/bin/desktop-file-validate", path});
+  std::vector<std::string> errors;
+  std::string all = result.out + result.err;
+  size_t start = 0;
+  while (start < all.size()) {
+    size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    std::string line = all.substr(start, end - start);
+    bool known = line.find("contains key \"Value\" in group \"Desktop Entry\"") != std::string::npos;
+    if (line.find("error:") != std::string::npos && !known) errors.push_back(line);
+    start = end + 1;
+  }
+  if (result.exit_code != 0 && result.exit_code != 1) errors.push_back("validator did not run");
+  return errors;
+}
+
 }  // namespace test_support

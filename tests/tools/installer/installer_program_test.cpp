@@ -52,7 +52,7 @@ TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
       {{"-v", "-h"}, 0, "$TEMP => "},
       {{"-v", "-h"}, 0, "$APPDATA => "},
       {{"-d", "old.xml=new.xml"}, 255, "Failed to load first database"},
-      {{"-a"}, 255, "(-a) is not available"},
+      {{"-a"}, 255, "Loading automatic pack...\nERROR: unable to load data\n"},
       {{"-x"}, 255, "0041:\nNo argument for command line option: -x"},
       {{"-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
   };

@@ -9,9 +9,16 @@
 // paths are relative to the description's folder:
 //   app = <name>                 version = <text>
 //   window = <width> <height>    dialog = <width> <height>
+//   min_screen = <width> <height>   smaller screens are warned on the options page
 //   installation = <name> | <default path>
 //   files = <folder>             every file below it, installed alike
-//   link = <name> | <target file> | <kind 1 app, 3 text>   desktop link
+//   file = <name below a files folder> | <option> ...   what differs for it:
+//                                "switch_user", "overwrite <0|1|2>",
+//                                "platform <list>"
+//   time_stamp = <seconds>       what overwrite 1 compares with
+//   link = <name> | <target file> | <kind 1 app, 3 text> [| <menu section>]
+//                                a desktop link, or a menu entry with a
+//                                section; the target lies in the install folder
 //   skin = <folder>              optional skin folder
 //   splash = <picture> | <title> | <bar x> <bar y> <bar w> <bar h>
 //                                '*' as the picture: the built-in start picture
@@ -44,9 +51,15 @@ struct PACKED_TEXT {
   std::string stored;  // "licence-%d" and friends
 };
 
+struct FILE_OPTIONS {
+  std::string name;  // below a files folder
+  std::vector<std::string> options;
+};
+
 struct DESCRIPTION {
   FOLDER base;
   std::vector<std::string> file_folders;
+  std::vector<FILE_OPTIONS> file_options;
   std::vector<PACKED_TEXT> texts;
   std::string skin;
   std::string splash_picture, splash_title;
@@ -111,12 +124,36 @@ void add_folder_files(DATABASE_INSTALLATION& installation, const FOLDER& folder,
     DATABASE_FILE file;
     copy_text(file.src_name, sizeof file.src_name, entry.name);
     copy_text(file.src_path_from_xml, sizeof file.src_path_from_xml, folder.path);
-    std::string dest = relative.empty() ? "" : relative.substr(0, relative.size() - 1);
+    // Empty: the install folder itself.
+    std::string dest = relative.empty() ? "" : "$app/" + relative.substr(0, relative.size() - 1);
     copy_text(file.dest_path_from_inst_loc, sizeof file.dest_path_from_inst_loc, dest);
     copy_text(file.packed_name, sizeof file.packed_name, packed_prefix + relative + entry.name);
     installation.files.push_back(file);
   }
   free_folder_list(list);
+}
+
+// The "file" lines, on the records of that name (packed under it).
+void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
+  for (const FILE_OPTIONS& each : all) {
+    bool found = false;
+    for (DATABASE_INSTALLATION& installation : data.installations)
+      for (DATABASE_FILE& file : installation.files) {
+        if (each.name != file.packed_name) continue;
+        found = true;
+        for (const std::string& option : each.options) {
+          const size_t blank = option.find(' ');
+          const std::string word = option.substr(0, blank);
+          const std::string argument = blank == std::string::npos ? "" : trim(option.substr(blank));
+          if (word == "switch_user") file.switch_user = 1;
+          else if (word == "overwrite")
+            file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
+          else if (word == "platform") file.platform.set(argument.c_str());
+          else fail("file " + each.name + ": not understood: " + option);
+        }
+      }
+    if (!found) fail("file " + each.name + ": no such file");
+  }
 }
 
 DESCRIPTION read_description(const char* path, DATABASE& data) {
@@ -148,17 +185,27 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (key == "dialog" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.dialog.width = static_cast<int16_t>(width);
       data.dialog.height = static_cast<int16_t>(height);
+    } else if (key == "min_screen" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
+      data.check_desktop_size.width = static_cast<int16_t>(width);
+      data.check_desktop_size.height = static_cast<int16_t>(height);
     } else if (key == "installation" && parts.size() == 2) {
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
       copy_text(installation.name, sizeof installation.name, parts[0]);
       copy_text(installation.default_path, sizeof installation.default_path, parts[1]);
     } else if (key == "files") {
       d.file_folders.push_back(value);
-    } else if (key == "link" && parts.size() == 3 && !data.installations.empty()) {
+    } else if (key == "file" && parts.size() >= 2) {
+      d.file_options.push_back({parts[0], {parts.begin() + 1, parts.end()}});
+    } else if (key == "time_stamp") {
+      data.time_stamp = static_cast<int32_t>(strtol(value.c_str(), nullptr, 10));
+    } else if (key == "link" && (parts.size() == 3 || parts.size() == 4) &&
+               !data.installations.empty()) {
       DATABASE_SHORTCUT& link = data.installations.back().shortcuts.emplace_back();
       copy_text(link.name, sizeof link.name, parts[0]);
       copy_text(link.target, sizeof link.target, parts[1]);
+      copy_text(link.target_path_from_inst_loc, sizeof link.target_path_from_inst_loc, "$app");
       link.kind = static_cast<uint8_t>(atoi(parts[2].c_str()));
+      if (parts.size() == 4) copy_text(link.menu_section, sizeof link.menu_section, parts[3]);
     } else if (key == "skin") {
       d.skin = value;
     } else if (key == "splash" && parts.size() == 3 &&
@@ -235,6 +282,15 @@ bool append(const FOLDER& folder, const char* from, const char* to) {
   return ok;
 }
 
+// payload.bin in folder, for the installer.pkg there.
+bool make_payload(const FOLDER& folder, const PAYLOAD_OPTIONS& options) {
+  // No order byte and swap on: every integer of the payload is big-endian.
+  DATA_FILE* payload = folder.open_data_file("payload.bin", 1, 1);
+  if (!payload) return false;
+  const bool written = write_payload(*payload, folder, "installer.pkg", options);
+  return FOLDER::close_data_file(payload) && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,9 +309,15 @@ int main(int argc, char** argv) {
     for (DATABASE_INSTALLATION& installation : data.installations)
       add_folder_files(installation, files, "", "");
   }
+  apply_file_options(data, d.file_options);
   if (!d.skin.empty()) {
     std::string path = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;
-    if (!load_skin(data, path.c_str())) fail("cannot load the skin " + d.skin);
+    // The skin loader takes a folder in its "$" form, never a bare path.
+    FOLDER skin;
+    char stored[FOLDER_PATH_SIZE];
+    if (!skin.set_absolute(path.c_str()) || !skin.get_path_text(stored, sizeof stored, nullptr) ||
+        !load_skin(data, stored))
+      fail("cannot load the skin " + d.skin);
   }
   WM_DIALOG::init_default_styles();
 
@@ -274,11 +336,14 @@ int main(int argc, char** argv) {
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;
   }
-  // No order byte and swap on: every integer of the payload is big-endian.
-  DATA_FILE* payload = work.open_data_file("payload.bin", 1, 1);
-  if (!payload) fail("cannot make payload.bin");
-  const bool written = write_payload(*payload, work, "installer.pkg", d.payload);
-  if (!FOLDER::close_data_file(payload) || !written) fail("cannot write the payload");
+  if (!make_payload(work, d.payload)) {
+    // A stored chunk may not be longer than the chunk size, so a package
+    // with pieces that do not shrink (pictures, archives) goes uncompressed.
+    if (!d.payload.compressed) fail("cannot write the payload");
+    d.payload.compressed = false;
+    if (!make_payload(work, d.payload)) fail("cannot write the payload");
+    fprintf(stderr, "make_installer: the package does not compress; stored uncompressed\n");
+  }
 
   FOLDER bare, output;
   const std::string bare_path = absolute(argv[2]);

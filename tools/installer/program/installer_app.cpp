@@ -7,6 +7,7 @@
 #include <string>
 
 #include "application_info.h"
+#include "console_install_page.h"
 #include "data_file.h"
 #include "database.h"
 #include "debug_stream.h"
@@ -126,15 +127,23 @@ bool read_options(int argc, char** argv, DATABASE& data) {
   return automatic;
 }
 
+// The payload's chunk size becomes the size of the data's file buffers.
+class PACKAGE_UNPACKING : public PAYLOAD_OBSERVER {
+public:
+  void header_read(PAYLOAD_SPLASH* splash, uint32_t chunk_size) override {
+    (void)splash;
+    installer_database().file_cache_sz = chunk_size;
+    DATA_FILE::set_default_buffer_size(static_cast<int32_t>(chunk_size));
+  }
+};
+
 // The splash window and its progress bar while the payload unpacks.
-class SPLASH : public PAYLOAD_OBSERVER {
+class SPLASH : public PACKAGE_UNPACKING {
 public:
   ~SPLASH() override { delete bar; }
 
   void header_read(PAYLOAD_SPLASH* splash, uint32_t chunk_size) override {
-    DATABASE& data = installer_database();
-    data.file_cache_sz = chunk_size;
-    DATA_FILE::set_default_buffer_size(static_cast<int32_t>(chunk_size));
+    PACKAGE_UNPACKING::header_read(splash, chunk_size);
     if (!splash) {
       show_start_picture();
       const COLOUR blue = kBarBlue;
@@ -211,25 +220,87 @@ private:
   fatal_exit("No installation data found!");
 }
 
-// Unpacks the payload into this run's temporary folder; whether a splash
-// window of the splash's size stays open.
-bool unpack(DATABASE& data) {
-  SPLASH splash;
+enum class UNPACKED { NO_PAYLOAD, DONE, FAILED };
+
+// Unpacks the payload behind the program file, when it has one, into this
+// run's private temporary folder and loads the data from there.
+UNPACKED unpack(DATABASE& data, PAYLOAD_OBSERVER& observer) {
   const PAYLOAD_INFO payload = payload_offset();
   FOLDER program_folder;
   char program_name[256];
-  if (!payload.present || !get_program_path(&program_folder, program_name, sizeof program_name)) {
-    splash.show_start_picture();
-    return false;
-  }
+  if (!payload.present || !get_program_path(&program_folder, program_name, sizeof program_name))
+    return UNPACKED::NO_PAYLOAD;
   FOLDER temporary;
-  if (!temporary.set("$TEMP", true, nullptr, true)) no_installation_data();
-  if (!unpack_payload_file(program_folder, program_name, payload.offset, temporary,
-                           "installer.pkg", &splash))
-    no_installation_data();
+  if (!temporary.set("$TEMP", true, nullptr, true) ||
+      !unpack_payload_file(program_folder, program_name, payload.offset, temporary,
+                           "installer.pkg", &observer))
+    return UNPACKED::FAILED;
   data.pack_folder = temporary;
   data.remove_package_at_exit = 1;
+  return UNPACKED::DONE;
+}
+
+// Unpacks under the splash; whether a splash window of the splash's size
+// stays open.
+bool unpack_under_splash(DATABASE& data) {
+  SPLASH splash;
+  switch (unpack(data, splash)) {
+    case UNPACKED::NO_PAYLOAD:
+      splash.show_start_picture();
+      return false;
+    case UNPACKED::FAILED:
+      no_installation_data();
+    case UNPACKED::DONE:
+      break;
+  }
   return splash.window_open;
+}
+
+// Closes the data and removes the package this run unpacked.
+void release_package(DATABASE& data) {
+  const bool remove_package = data.remove_package_at_exit != 0;
+  const FOLDER package_folder = data.pack_folder;
+  data.clear();
+  data.package.reset();
+  if (remove_package) remove_file(package_folder, "installer.pkg");
+}
+
+[[noreturn]] void end_automatic_run(DATABASE& data, bool success) {
+  release_package(data);
+  end_console_mode(success);
+}
+
+// -a: the whole install on the console, without a window. A close request
+// (SIGINT, SIGTERM) only sets the quit flag, which is looked at between
+// steps: a step writes its file completely or not at all, so stopping there
+// leaves no half-written file. "Done" and status 0 only when every file
+// and shortcut was made.
+[[noreturn]] void run_automatic(DATABASE& data) {
+  set_close_handler([](uint32_t) { return true; });
+  PACKAGE_UNPACKING unpacking;
+  const UNPACKED unpacked = unpack(data, unpacking);
+  console_print("Loading automatic pack...\n");
+  if (unpacked == UNPACKED::FAILED || !data.load_package("installer.pkg")) {
+    console_print("ERROR: unable to load data\n");
+    end_automatic_run(data, false);
+  }
+  console_print("Packing data...\n");
+  data.current_page = WIZARD_PAGE_INSTALLING;
+  CONSOLE_INSTALL_PAGE page;
+  while (!data.install_complete() && !page.has_stopped()) {
+    platform_update();
+    if (quit_requested()) {
+      console_print("Aborted\n");
+      end_automatic_run(data, false);
+    }
+    data.install_step(&page);
+  }
+  // A log that could not be made is asked about like a file but not
+  // counted by the worker; the page counted it.
+  const bool success =
+      data.install_complete() && data.install_error_count() == 0 && page.copy_errors() == 0;
+  if (success) console_print("Done\n");
+  end_automatic_run(data, success);
 }
 
 }  // namespace
@@ -238,11 +309,8 @@ bool app_init(int argc, char** argv) {
   wizard_install();
   manager = new WM_PAGE_MANAGER(1, -1);
   DATABASE& data = installer_database();
-  if (read_options(argc, argv, data)) {
-    console_print("Automatic mode (-a) is not available in this build.\n");
-    end_console_mode(false);
-  }
-  const bool splash_open = unpack(data);
+  if (read_options(argc, argv, data)) run_automatic(data);
+  const bool splash_open = unpack_under_splash(data);
   if (!data.load_package("installer.pkg")) no_installation_data();
 
   IMAGE* screen = get_screen_image(0);
@@ -288,16 +356,11 @@ bool app_frame() {
 }
 
 void app_shutdown() {
-  DATABASE& data = installer_database();
-  const bool remove_package = data.remove_package_at_exit != 0;
-  const FOLDER package_folder = data.pack_folder;
   close_window(0);
   IMAGE picture;
   draw_closing_picture(picture);
   show_please_wait(&picture);
-  data.clear();
-  data.package.reset();
-  if (remove_package) remove_file(package_folder, "installer.pkg");
+  release_package(installer_database());
   close_window(0);
   delete manager;
   manager = nullptr;

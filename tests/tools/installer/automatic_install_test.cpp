@@ -1,0 +1,382 @@
+// Whole installs through -a: make_installer builds a real installer from
+// files made here, and the installer runs as a throwaway unprivileged user
+// whose home (from the password entry) lies in the test's scratch folder,
+// so the desktop link and the menu entry land in folders the test owns.
+// Creating the user needs root; elsewhere the tests are skipped.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+const std::string kInstallerDir = TEST_BIN_DIR "/../tools/installer";
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool has_line(const std::string& text, const std::string& line) {
+  for (const std::string& each : lines_of(text))
+    if (each == line) return true;
+  return false;
+}
+
+// Bytes that differ from file to file: 64 printable values, which deflate
+// a little, or all 256, which do not deflate at all.
+std::string file_bytes(uint32_t seed, size_t size, bool compressible) {
+  std::mt19937 generator(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(compressible ? (generator() & 0x3F) + ' ' : generator());
+  return bytes;
+}
+
+// Every regular file below root, as paths relative to it.
+void list_files(const std::string& root, const std::string& relative, std::set<std::string>& out) {
+  DIR* dir = opendir((root + "/" + relative).c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = relative.empty() ? name : relative + "/" + name;
+    struct stat st;
+    if (lstat((root + "/" + path).c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) list_files(root, path, out);
+    else out.insert(path);
+  }
+  closedir(dir);
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A user made for one test and removed with it, also when the test fails.
+class THROWAWAY_USER {
+public:
+  explicit THROWAWAY_USER(const std::string& home) {
+    name = "vornai" + std::to_string(getpid());
+    const test_support::RunResult made = test_support::run_program(
+        {"/usr/sbin/useradd", "-M", "-U", "-d", home, "-s", "/usr/sbin/nologin", name});
+    const passwd* entry = made.exit_code == 0 ? getpwnam(name.c_str()) : nullptr;
+    if (!entry) {
+      error = "useradd failed: " + made.err;
+      return;
+    }
+    uid = entry->pw_uid;
+    gid = entry->pw_gid;
+    this->home = home;
+    mkdir(home.c_str(), 0755);
+    own(home);
+  }
+  ~THROWAWAY_USER() {
+    if (error.empty()) test_support::run_program({"/usr/sbin/userdel", name});
+  }
+  THROWAWAY_USER(const THROWAWAY_USER&) = delete;
+  THROWAWAY_USER& operator=(const THROWAWAY_USER&) = delete;
+
+  void own(const std::string& path) const {
+    if (chown(path.c_str(), uid, gid) != 0) ADD_FAILURE() << "chown " << path;
+  }
+
+  std::string name, home, error;
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+struct RUN {
+  int status = -1;  // exit status, or 128 + signal number
+  std::string out;
+};
+
+// Runs "program -a" as the user, in the user's home, without a display.
+// With interrupt_on, SIGINT is sent once a line beginning with that text
+// has been printed.
+RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
+                  const std::string& interrupt_on = "") {
+  RUN run;
+  int out[2];
+  if (pipe(out) != 0) return run;
+  std::vector<std::string> env = {"HOME=" + user.home, "PATH=/usr/sbin:/usr/bin:/sbin:/bin",
+                                  "USER=" + user.name, "LOGNAME=" + user.name};
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+    if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0 ||
+        chdir(user.home.c_str()) != 0)
+      _exit(126);
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
+    execve(argv[0], argv, envp.data());
+    _exit(127);
+  }
+  close(out[1]);
+  bool interrupted = false;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) != 0;) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    run.out.append(buffer, static_cast<size_t>(n));
+    if (!interrupt_on.empty() && !interrupted &&
+        (run.out.rfind(interrupt_on, 0) == 0 ||
+         run.out.find("\n" + interrupt_on) != std::string::npos)) {
+      kill(pid, SIGINT);
+      interrupted = true;
+    }
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+class AutomaticInstall : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (geteuid() != 0)
+      GTEST_SKIP() << "a throwaway user for the install can only be made as root";
+    // The user must reach the installer and the target through it.
+    ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
+    user = std::make_unique<THROWAWAY_USER>(scratch.file("home"));
+    ASSERT_TRUE(user->error.empty()) << user->error;
+    target = scratch.file("target");
+    mkdir(scratch.file("source").c_str(), 0755);
+    mkdir(files().c_str(), 0755);
+  }
+
+  std::string files() const { return scratch.file("source/files"); }
+
+  // A file to install, with its bytes remembered.
+  void add_file(const std::string& relative, size_t size, bool compressible = true) {
+    const size_t slash = relative.rfind('/');
+    if (slash != std::string::npos)
+      mkdir((files() + "/" + relative.substr(0, slash)).c_str(), 0755);
+    sources[relative] = file_bytes(static_cast<uint32_t>(sources.size() + 1), size, compressible);
+    ASSERT_TRUE(test_support::write_file(files() + "/" + relative, sources[relative]));
+  }
+
+  // Builds the installer from the description's lines (after the common
+  // ones) and returns its path.
+  std::string build(const std::string& extra_lines, std::string* builder_errors = nullptr) {
+    const std::string description =
+        "app = Tools\ninstallation = Standard | $ROOT1" + target +
+        "\nfiles = files\ntime_stamp = 1000000000\nlanguage = English\n" + extra_lines;
+    EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
+    const std::string program = scratch.file("setup");
+    const test_support::RunResult made = test_support::run_program(
+        {kInstallerDir + "/make_installer", scratch.file("source/installer.txt"),
+         kInstallerDir + "/setup", program});
+    EXPECT_EQ(made.exit_code, 0) << made.err;
+    if (builder_errors) *builder_errors = made.err;
+    return program;
+  }
+
+  // Something already in the target before the install, with a time.
+  void place_in_target(const std::string& relative, const std::string& bytes, time_t when) {
+    const std::string path = target + "/" + relative;
+    ASSERT_TRUE(test_support::write_file(path, bytes));
+    user->own(path);
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+
+  void make_target() {
+    ASSERT_EQ(mkdir(target.c_str(), 0755), 0);
+    user->own(target);
+  }
+
+  test_support::ScratchDir scratch;
+  std::unique_ptr<THROWAWAY_USER> user;
+  std::string target;
+  std::map<std::string, std::string> sources;
+};
+
+TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
+  add_file("bin/tool", 3000);
+  add_file("bin/helper", 70000);
+  add_file("docs/readme.txt", 500);
+  add_file("keep.txt", 10);
+  add_file("newer.txt", 20);
+  add_file("older.txt", 30);
+  add_file("windows.txt", 40);
+  const std::string program = build(
+      "file = bin/helper | switch_user\n"
+      "file = keep.txt | overwrite 2\n"
+      "file = newer.txt | overwrite 1\n"
+      "file = older.txt | overwrite 1\n"
+      "file = windows.txt | platform windows\n"
+      "link = Read Me | docs/readme.txt | 3\n"
+      "link = Tool | bin/tool | 1 | Applications/Tools\n");
+  make_target();
+  place_in_target("keep.txt", "mine", 2000000000);
+  place_in_target("newer.txt", "mine too", 1000000000);  // as new as the data: kept
+  place_in_target("older.txt", "old", 999999999);
+  const std::string desktop = user->home + "/Desktop";
+  ASSERT_EQ(mkdir(desktop.c_str(), 0755), 0);
+  user->own(desktop);
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_EQ(run.status, 0) << run.out;
+
+  for (const char* name : {"bin/tool", "bin/helper", "docs/readme.txt", "older.txt"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(test_support::read_file(target + "/" + name) == sources[name]);
+    const mode_t wanted = std::string(name) == "bin/helper" ? 06755 : 0755;
+    EXPECT_EQ(mode_of(target + "/" + name), wanted);
+  }
+  EXPECT_EQ(test_support::read_file(target + "/keep.txt"), "mine");
+  EXPECT_EQ(test_support::read_file(target + "/newer.txt"), "mine too");
+  EXPECT_FALSE(test_support::file_exists(target + "/windows.txt"));
+
+  const std::string log =
+      "Installed Files\n---------------\n\nLanguage: English\n"
+      "Settings: 0 0 $ROOT1" + target + "\n\n"
+      "Installed \"" + target + "/bin/helper\"\n"
+      "Installed \"" + target + "/bin/tool\"\n"
+      "Installed \"" + target + "/docs/readme.txt\"\n"
+      "Skipped \"" + target + "/keep.txt\"\n"
+      "Skipped \"" + target + "/newer.txt\"\n"
+      "Installed \"" + target + "/older.txt\"\n"
+      "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", null, \"\", \"" +
+      target + "\" );\n"
+      "create_os_menu_shortcut( 1, \"bin/tool\", \"\", \"Tool\", \"Applications/Tools\", "
+      "null, \"\", \"" + target + "\" );\n"
+      "Installation completed without any errors.\n";
+  EXPECT_EQ(test_support::read_file(target + "/install_log.txt"), log);
+  // The console shows the same lines as they are written.
+  for (const std::string& line : lines_of(log)) {
+    if (line.empty()) continue;
+    EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
+  }
+  EXPECT_EQ(lines_of(run.out).back(), "Done");
+
+  const std::string link = desktop + "/Read_Me.desktop";
+  EXPECT_TRUE(has_line(test_support::read_file(link), "URL=" + target + "/docs/readme.txt"));
+  EXPECT_EQ(test_support::desktop_validation_errors(link), std::vector<std::string>{});
+  const std::string menu =
+      test_support::read_file(user->home + "/.menu/local.Applications_Tools_Tool.desktop");
+  EXPECT_NE(menu.find("section=\"Applications/Tools\" title=\"Tool\""), std::string::npos) << menu;
+  EXPECT_NE(menu.find(target + "/bin/tool"), std::string::npos) << menu;
+}
+
+// Files that cannot be written are logged and counted, the run goes on
+// with the rest and ends with a failure status; so does a run whose log
+// cannot be made, and one whose whole target is unwritable.
+TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
+  add_file("a.txt", 100);
+  add_file("locked/b.txt", 100);
+  add_file("locked/c.txt", 100);
+  const std::string program = build("");
+  make_target();
+  ASSERT_EQ(mkdir((target + "/locked").c_str(), 0555), 0);  // root's, not the user's
+
+  RUN run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  const std::string log = test_support::read_file(target + "/install_log.txt");
+  for (const std::string& line :
+       {"Installed \"" + target + "/a.txt\"",
+        "\"" + target + "/locked/b.txt\" failed to unpack (locked/b.txt)",
+        "\"" + target + "/locked/c.txt\" failed to unpack (locked/c.txt)",
+        std::string("Installation completed with 2 errors.")}) {
+    EXPECT_TRUE(has_line(log, line)) << line << "\n" << log;
+    EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
+  }
+  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
+
+  // Only the log cannot be made: the files install, the run still fails.
+  ASSERT_EQ(rename((target + "/install_log.txt").c_str(), scratch.file("old_log").c_str()), 0);
+  ASSERT_EQ(mkdir((target + "/install_log.txt").c_str(), 0555), 0);
+  ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
+  run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_TRUE(has_line(run.out, target + "/install_log.txt")) << run.out;
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
+
+  ASSERT_EQ(chmod(target.c_str(), 0555), 0);
+  ASSERT_EQ(chown(target.c_str(), 0, 0), 0);
+  ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
+  run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
+}
+
+// Pieces of the package that do not shrink cannot be stored compressed;
+// the builder stores the package as it is and the installer still installs.
+TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
+  add_file("picture.png", 200000, false);
+  add_file("notes.txt", 1000);
+  std::string builder_errors;
+  const std::string program = build("", &builder_errors);
+  EXPECT_NE(builder_errors.find("stored uncompressed"), std::string::npos) << builder_errors;
+  make_target();
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const auto& [name, bytes] : sources)
+    EXPECT_TRUE(test_support::read_file(target + "/" + name) == bytes) << name;
+}
+
+// SIGINT while files are being written: the file in hand is finished, the
+// run stops with "Aborted" and a failure status, and every file that is
+// there is whole.
+TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
+  constexpr int kFiles = 400;
+  for (int i = 0; i < kFiles; ++i) add_file("many/f" + std::to_string(1000 + i), 20000);
+  const std::string program = build("");
+  make_target();
+
+  const RUN run = run_automatic(*user, program, "Installed ");
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(lines_of(run.out).back(), "Aborted") << run.out;
+  std::set<std::string> present;
+  list_files(target, "", present);
+  EXPECT_LT(present.size(), static_cast<size_t>(kFiles));
+  for (const std::string& name : present) {
+    if (name == "install_log.txt") continue;
+    SCOPED_TRACE(name);
+    ASSERT_EQ(sources.count(name), 1u);  // no temporary name left behind
+    EXPECT_TRUE(test_support::read_file(target + "/" + name) == sources[name]);
+  }
+}
+
+}  // namespace

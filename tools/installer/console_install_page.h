@@ -1,0 +1,28 @@
+#pragma once
+// The installing page of an automatic (-a) run: no window, no dialog. Each
+// line the run logs goes to the console as it is written, a copy error is
+// answered as the window's "Yes" would be (the worker has counted it and
+// goes on) and a path error ends the run with its message.
+#include <cstdint>
+
+#include "install_page.h"
+
+// The messages are the current language's texts of the installer's data.
+class CONSOLE_INSTALL_PAGE : public INSTALL_PAGE {
+public:
+  void set_progress(int32_t percent, const char* text) override;
+  void install_finished() override { finished = true; }
+  void ask_on_copy_error(const char* path) override;
+  void report_path_error(const char* path) override;
+  void logged(const char* line) override;
+
+  bool has_finished() const { return finished; }
+  // The run cannot go on: the install folder or the log folder is unusable.
+  bool has_stopped() const { return stopped; }
+  int32_t copy_errors() const { return copy_error_count; }
+
+private:
+  bool finished = false;
+  bool stopped = false;
+  int32_t copy_error_count = 0;
+};
