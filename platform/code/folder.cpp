@@ -670,6 +670,19 @@ bool unregister_path_variable(const char* name) {
   return index >= 0 && path_variables().remove_swap(index);
 }
 
+bool is_known_path_variable(const char* text) {
+  if (!text || text[0] != '$') return false;
+  const char* slash = strchr(text, '/');
+  const size_t length = slash ? static_cast<size_t>(slash - text) : strlen(text);
+  if (length > kVariableNameMax) return false;
+  char name[kVariableNameMax + 1];
+  memcpy(name, text, length);
+  name[length] = '\0';
+  // Without standard folders or fallbacks nothing is made or searched for.
+  FOLDER folder;
+  return resolve(folder, name, false, nullptr, true, true) != RESOLVED::UNKNOWN;
+}
+
 const char* resolve_path_text(const char* text, const char* file_name) {
   static char buffer[kPathSize];
   FOLDER app;

@@ -33,7 +33,9 @@ int create_desktop_shortcut(uint8_t kind, const char* target, const char* argume
 // Adds the entry to the application menu under the "/"-separated section:
 // a Debian menu file "local.<section>_<name>.desktop" in /usr/lib/menu (or
 // ~/.menu), then xdg-desktop-menu and update-menus where they exist.
-void create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
+// Returns 1 when a menu got the entry (the menu file was written whole, or
+// xdg-desktop-menu installed it), 0 otherwise.
+int create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
                              const char* name, const char* menu_section,
                              const FOLDER* icon_folder, const char* icon_name,
                              const FOLDER* target_folder);

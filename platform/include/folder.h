@@ -97,6 +97,11 @@ void clear_icon_path();
 bool register_path_variable(const char* name, const FOLDER& folder);
 bool unregister_path_variable(const char* name);
 
+// Whether the text begins with a variable this run knows (built in or
+// registered), so that setting a path from it cannot end the program. Looks
+// nothing up on disk and creates nothing.
+bool is_known_path_variable(const char* text);
+
 // Absolute path of a variable text, with an optional file name; a static
 // buffer, null when the result does not fit.
 const char* resolve_path_text(const char* text, const char* file_name = nullptr);

@@ -241,10 +241,10 @@ int create_desktop_shortcut(uint8_t kind, const char* target, const char* argume
   return write_file(link, text) ? 1 : 0;
 }
 
-void create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
-                             const char* name, const char* menu_section,
-                             const FOLDER* icon_folder, const char* icon_name,
-                             const FOLDER* target_folder) {
+int create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
+                            const char* name, const char* menu_section,
+                            const FOLDER* icon_folder, const char* icon_name,
+                            const FOLDER* target_folder) {
   std::string id = menu_id(menu_section, name);
   std::string xdg_name = id.substr(6);
 
@@ -296,7 +296,7 @@ void create_os_menu_shortcut(uint8_t kind, const char* target, const char* argum
                        "\" icon=\"" + menu_value(icon) + "\" section=\"" +
                        menu_value(utf8_text(menu_section)) + "\" title=\"" + menu_value(title) +
                        "\" needs=\"x11\" startup_notify=\"true\"\n";
-    write_whole_file(menu_file, line);
+    menu_made = write_whole_file(menu_file, line);
   }
 
   // The xdg entry.
@@ -312,12 +312,13 @@ void create_os_menu_shortcut(uint8_t kind, const char* target, const char* argum
   // Without xdg only the Debian menu remains.
   if (!xdg_ready) {
     run_update_menus();
-    return;
+    return menu_made ? 1 : 0;
   }
 
   // One directory file per level of the section; those written are
   // handed over.
   std::vector<std::string> directory_files;
+  bool xdg_installed = false;
   for (const MENU_LEVEL& level : menu_levels(menu_section)) {
     std::string file = joined(temporary, "vorn-" + level.directory + ".directory");
     std::string entry = "[Desktop Entry]\nValue=1.0\nType=Directory\nName=" +
@@ -331,12 +332,13 @@ void create_os_menu_shortcut(uint8_t kind, const char* target, const char* argum
     std::vector<std::string> install = {xdg_tool, "install"};
     install.insert(install.end(), directory_files.begin(), directory_files.end());
     install.push_back(xdg_file);
-    run(install, 0);
+    xdg_installed = run(install, 0) == 0;
     for (const std::string& file : directory_files) remove_path(file);
   }
 
   remove_path(xdg_file);
   if (menu_made) run_update_menus();
+  return menu_made || xdg_installed ? 1 : 0;
 }
 
 int remove_desktop_shortcut(const char* name) {

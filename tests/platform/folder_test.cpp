@@ -393,6 +393,20 @@ TEST_F(FolderTest, StoredFormsThatNoLongerFitReadAsApp) {
   EXPECT_STREQ(folder.path, "/");
 }
 
+// Known variables are told from unknown ones without making their folders.
+TEST_F(FolderTest, KnownVariablesAreToldWithoutTouchingTheDisk) {
+  ASSERT_TRUE(register_path_variable("$MINE", folder_at("/")));
+  for (const char* known : {"$APP/x", "$app", "$SYSDATA/log", "$TEMP", "$ROOT7/a", "$HERE", "$MINE/b"})
+    EXPECT_TRUE(is_known_path_variable(known)) << known;
+  for (const char* unknown : {"$NOT_KNOWN/a", "$mine", "APP", "", "../x"})
+    EXPECT_FALSE(is_known_path_variable(unknown)) << unknown;
+  EXPECT_FALSE(is_known_path_variable(nullptr));
+  EXPECT_TRUE(unregister_path_variable("$MINE"));
+  EXPECT_FALSE(ts::file_exists(root + "/opt/vorntest"));
+  EXPECT_FALSE(ts::file_exists(root + "/tmp/vorntest"));
+  EXPECT_FALSE(ts::file_exists(user_data()));
+}
+
 TEST_F(FolderTest, ResolvePathText) {
   EXPECT_EQ(std::string(resolve_path_text("$APP/x/../y", "f.txt")), app + "/y/f.txt");
   EXPECT_EQ(std::string(resolve_path_text("a//b/", nullptr)), app + "/a/b");

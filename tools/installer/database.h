@@ -45,6 +45,17 @@ struct DATABASE_BOX {
 
 class INSTALL_PAGE;
 
+// Where the install worker stands in its run (install_worker.cpp).
+struct INSTALL_RUN {
+  int32_t step = 0;        // 0: not started
+  int32_t step_count = 0;  // the chosen installation's files plus 1
+  int32_t errors = 0;      // failed files and shortcuts of the run
+  uint8_t halted = 0;      // a path error ended it; only leaving the page goes on
+  uint8_t complete = 0;    // the finishing step has run
+  uint8_t log_made = 0;    // install_log.txt was started by this run
+  FOLDER log_folder;       // holds install_log.txt
+};
+
 class DATABASE : public DATA_DEVICE_CLIENT {
 public:
   static constexpr uint8_t STORED_VERSION = 18;
@@ -203,6 +214,7 @@ private:
 
   SYSTEM_INFO system_info;
   uint8_t system_info_fresh = 0;
+  INSTALL_RUN install_run;
 };
 
 // The program's one DATABASE, made on first use and destroyed at exit.

@@ -7,7 +7,9 @@
 #include "database.h"
 #include "file_services.h"
 #include "folder.h"
+#include "install_log.h"
 #include "platform.h"
+#include "quit_confirm.h"
 #include "window.h"
 #include "wizard.h"
 #include "wm_button.h"
@@ -424,32 +426,40 @@ void INSTALL_DIALOG::update_buttons() {
   if (!forward_button->enabled) forward_button->set_enabled(true);
 }
 
+// The install worker's questions: the message as plain text, the ERROR
+// group's dragging, and the skin's icons: yes and no on a question's two
+// buttons, no on the single button that leads back.
+static void show_install_error(WM_CONFIRM* dialog, const char* message) {
+  DATABASE& data = installer_database();
+  add_message_text(dialog, message, &WM_DIALOG::default_text_colour);
+  if (dialog->message_window) dialog->message_window->text_flags = 0;
+  dialog->draggable = data.error.can_drag;
+  if (!dialog->second_button) {
+    if (dialog->first_button) give_button_icon(dialog->first_button, data.icons[ICON_NO]);
+  } else if (data.icons[ICON_YES].width > 0) {
+    if (dialog->first_button) give_button_icon(dialog->first_button, data.icons[ICON_YES]);
+    give_button_icon(dialog->second_button, data.icons[ICON_NO]);
+  }
+  show_overlay(dialog);
+}
+
 void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
-  char message[DATABASE_TEXT_SIZE + FOLDER_PATH_SIZE];
-  snprintf(message, sizeof message, wizard_text(COPY_ERROR_MSG), path ? path : "");
   DATABASE& data = installer_database();
   const WM_CONFIRM::BUTTON_ACTION carry_on{on_wizard_button, 101, 0};
-  const WM_CONFIRM::BUTTON_ACTION leave{on_wizard_button, 100, WIZARD_PAGE_FINISH};
+  const WM_CONFIRM::BUTTON_ACTION leave{on_wizard_button, 100, static_cast<uintptr_t>(data.get_previous_page())};
   WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(COPY_ERROR_TITLE),
                                    wizard_text(COPY_ERROR_YES), wizard_text(COPY_ERROR_NO), true, carry_on, leave,
-                                   data.error.x, data.error.y, false, 20, nullptr);
-  if (ask->message_window) ask->message_window->add_text(message, nullptr, nullptr, true, true);
-  ask->draggable = data.error.can_drag;
-  show_overlay(ask);
+                                   data.error.x, data.error.y, false, 100, nullptr);
+  show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), path).c_str());
 }
 
 void INSTALL_DIALOG::report_path_error(const char* path) {
   DATABASE& data = installer_database();
-  const WM_CONFIRM::BUTTON_ACTION back{on_wizard_button, 100, WIZARD_PAGE_OPTIONS};
+  const WM_CONFIRM::BUTTON_ACTION back{on_wizard_button, 100, static_cast<uintptr_t>(data.get_previous_page())};
   WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
                                      wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
-                                     data.error.y, true, 20, nullptr);
-  if (error->message_window) {
-    error->message_window->add_text(wizard_text(PATH_ERROR_MSG), nullptr, nullptr, true, true);
-    if (path) error->message_window->add_text(path, nullptr, nullptr, true, true);
-  }
-  error->draggable = data.error.can_drag;
-  show_overlay(error);
+                                     data.error.y, true, 100, nullptr);
+  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), path).c_str());
 }
 
 void INSTALL_DIALOG::check_screen_size() {

@@ -180,6 +180,9 @@ void wizard_destroy_page(uintptr_t*) {
 
 int32_t wizard_frame() {
   DATABASE& data = installer_database();
+  // Every frame on every page: the worker runs on the installing page and
+  // leaving that page is what abandons a run.
+  data.install_step(current_dialog);
   if (current_dialog) {
     dialog_x = current_dialog->get_x();
     dialog_y = current_dialog->get_y();

@@ -1,0 +1,453 @@
+// The install worker driven step by step over packages made in a scratch
+// home ("$ROOT0"), with a page that records what the run shows and asks.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "command.h"
+#include "database.h"
+#include "file_services.h"
+#include "install_page.h"
+#include "package.h"
+#include "package_test_support.h"
+#include "platform.h"
+
+namespace {
+
+using package_test_support::pattern;
+
+struct RECORDING_PAGE : INSTALL_PAGE {
+  void set_progress(int32_t percent, const char* text) override { progress.emplace_back(percent, text); }
+  void install_finished() override { ++finished; }
+  void ask_on_copy_error(const char* path) override { copy_errors.emplace_back(path); }
+  void report_path_error(const char* path) override { path_errors.emplace_back(path); }
+  void logged(const char* line) override { lines += line; }
+
+  std::vector<std::pair<int32_t, std::string>> progress;
+  std::vector<std::string> copy_errors, path_errors;
+  std::string lines;
+  int finished = 0;
+};
+
+template <size_t N>
+void put(char (&field)[N], const std::string& text) {
+  snprintf(field, N, "%s", text.c_str());
+}
+
+DATABASE_FILE file_record(const std::string& name, const std::string& path, const std::string& packed,
+                          uint8_t overwrite = 0) {
+  DATABASE_FILE f;
+  put(f.src_name, name);
+  put(f.dest_path_from_inst_loc, path);
+  put(f.packed_name, packed);
+  f.overwrite = overwrite;
+  return f;
+}
+
+std::vector<std::string> commands;
+int record_command(const char* const* argv, uint32_t) {
+  commands.emplace_back(argv[0]);
+  return 0;
+}
+
+class InstallWorker : public package_test_support::PackageScratchTest {
+protected:
+  void SetUp() override {
+    PackageScratchTest::SetUp();
+    root = scratch.file("root");
+    ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+    set_system_root_override(root.c_str());
+    set_command_runner(record_command);
+    commands.clear();
+    ASSERT_EQ(mkdir(scratch.file("work/src").c_str(), 0700), 0);
+    ASSERT_TRUE(source.set_absolute(scratch.file("work/src").c_str()));
+
+    data.pack_folder = work;
+    data.current_page = WIZARD_PAGE_INSTALLING;
+    put(data.install_folder, "$ROOT0/inst");
+    put(data.application.app_string, "demo");
+    data.use_system_paths = 0;
+    data.time_stamp = 1000000;
+    data.languages.resize(1);
+    DATABASE_LANGUAGE& language = data.languages[0];
+    put(language.name, "English");
+    put(language.texts[INSTALLING_STRING], "Installing");
+    put(language.texts[INSTALLING_DESKTOP_SHORTCUT], "Desktop link");
+    put(language.texts[INSTALLING_MENU_SHORTCUT], "Menu entry");
+    put(language.texts[COMPLETE], "Complete");
+    data.installations.resize(1);
+    inst = home + "/inst";
+  }
+  void TearDown() override {
+    data.package.reset();
+    clear_base_path();
+    set_command_runner(nullptr);
+    set_system_root_override(nullptr);
+    PackageScratchTest::TearDown();
+  }
+
+  DATABASE_INSTALLATION& installation() { return data.installations[0]; }
+
+  // installer.pkg in work, each entry stored from a source file of its
+  // contents.
+  void make_package(const std::vector<std::pair<std::string, std::string>>& entries) {
+    PACKAGE package(work, "installer.pkg", true, 0, false, false);
+    ASSERT_TRUE(package.is_open());
+    for (const auto& [stored, bytes] : entries) {
+      ASSERT_TRUE(test_support::write_file(source.path + std::string("/entry"), bytes));
+      ASSERT_TRUE(package.add_file(source, "entry", stored.c_str()));
+    }
+    ASSERT_TRUE(package.flush());
+  }
+
+  // Steps until the finishing step has run; the number of calls it took.
+  int run_to_end(int limit = 100000) {
+    for (int calls = 1; calls <= limit; ++calls) {
+      data.install_step(&page);
+      if (data.install_complete()) return calls;
+    }
+    return -1;
+  }
+
+  std::string log() { return test_support::read_file(inst + "/install_log.txt"); }
+  std::string header(const char* check_message = "") {
+    return std::string("Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 ") +
+           data.install_folder + "\n" + check_message + "\n";
+  }
+  static mode_t mode_of(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  }
+
+  DATABASE data;
+  RECORDING_PAGE page;
+  FOLDER source;
+  std::string root, inst;
+};
+
+TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
+  make_package({{"pkg/tool", pattern(70000, 1)}, {"pkg/readme", "read me\n"}});
+  data.use_system_paths = 1;  // not allowed by the installation: the log says 0
+  data.settings_value = 3;
+  put(data.desktop_check_message, "ERROR: screen 640x480 does not meet minimum requirement of 800x600\n");
+  DATABASE_FILE tool = file_record("tool.bin", "$app/bin", "pkg/tool");
+  put(tool.dest_name, "tool");
+  tool.switch_user = 1;
+  DATABASE_FILE elsewhere = file_record("win.exe", "$app", "pkg/tool");
+  elsewhere.platform.set("windows");
+  installation().files = {tool, file_record("nothing", "$app", ""), elsewhere,
+                          file_record("readme", "$app/doc/", "pkg/readme")};
+
+  // Step 0, four file steps, the shortcut step and the finishing step.
+  EXPECT_EQ(run_to_end(), 7);
+  EXPECT_EQ(test_support::read_file(inst + "/bin/tool"), pattern(70000, 1));
+  EXPECT_EQ(test_support::read_file(inst + "/doc/readme"), "read me\n");
+  EXPECT_FALSE(test_support::file_exists(inst + "/win.exe"));
+  EXPECT_EQ(mode_of(inst + "/bin/tool"), 06755u);
+  EXPECT_EQ(mode_of(inst + "/doc/readme"), 0755u);
+
+  const std::string expected = std::string("Installed Files\n---------------\n\nLanguage: English\n") +
+                               "Settings: 3 0 $ROOT0/inst\n" +
+                               "ERROR: screen 640x480 does not meet minimum requirement of 800x600\n\n" +
+                               "Installed \"" + inst + "/bin/tool\"\n" + "Installed \"" + inst + "/doc/readme\"\n" +
+                               "Installation completed without any errors.\n";
+  EXPECT_EQ(log(), expected);
+  EXPECT_EQ(page.lines, expected);
+  const std::vector<std::pair<int32_t, std::string>> progress = {
+      {0, "Installing"}, {20, "/bin/tool"}, {80, "/doc/readme"}, {100, "Complete"}};
+  EXPECT_EQ(page.progress, progress);
+  EXPECT_EQ(page.finished, 1);
+  EXPECT_EQ(data.install_error_count(), 0);
+  EXPECT_EQ(get_idle_wait(), 50u);
+
+  // Further calls on the page do nothing.
+  data.install_step(&page);
+  EXPECT_EQ(page.progress.size(), progress.size());
+  EXPECT_EQ(log(), expected);
+}
+
+TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
+  struct CASE {
+    uint8_t overwrite;
+    int existing;  // -1 none, else the existing file's age against time_stamp: 0 same, 1 older, 2 newer
+    bool replaced;
+  };
+  const CASE cases[] = {{0, 0, true},  {0, 2, true},  {2, -1, true}, {2, 1, false}, {1, -1, true},
+                        {1, 0, false}, {1, 1, true},  {1, 2, false}, {7, 2, true}};
+  make_package({{"new", "new bytes"}});
+  ASSERT_EQ(mkdir(inst.c_str(), 0700), 0);
+  std::string lines;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string name = "f" + std::to_string(i);
+    installation().files.push_back(file_record(name, "$app", "new", cases[i].overwrite));
+    const bool replaced = cases[i].replaced;
+    lines += std::string(replaced ? "Installed" : "Skipped") + " \"" + inst + "/" + name + "\"\n";
+    if (cases[i].existing < 0) continue;
+    const std::string path = inst + "/" + name;
+    ASSERT_TRUE(test_support::write_file(path, "old bytes"));
+    const time_t when = data.time_stamp + (cases[i].existing == 1 ? -1 : cases[i].existing == 2 ? 1 : 0);
+    const utimbuf times{when, when};
+    ASSERT_EQ(utime(path.c_str(), &times), 0);
+  }
+  ASSERT_GT(run_to_end(), 0);
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(test_support::read_file(inst + "/f" + std::to_string(i)), cases[i].replaced ? "new bytes" : "old bytes")
+        << "case " << i;
+  EXPECT_EQ(log(), header() + lines + "Installation completed without any errors.\n");
+}
+
+// Bad records cost their own file only: each is logged, counted and asked
+// about, and the run goes on as after "Yes". Nothing lands outside the
+// install folder.
+TEST_F(InstallWorker, FailedFilesAreLoggedCountedAndAskedAbout) {
+  make_package({{"good", "good"}, {"liar", pattern(3000, 2)}});
+  // The "liar" entry claims more bytes than its blocks hold.
+  {
+    std::string bytes = test_support::read_file(scratch.file("work/installer.pkg"));
+    const size_t name = bytes.find("liar");
+    ASSERT_NE(name, std::string::npos);
+    uint32_t size = 0;
+    memcpy(&size, bytes.data() + name + 4 + 12, 4);
+    ASSERT_EQ(size, 3000u);
+    size = 900000;
+    memcpy(bytes.data() + name + 4 + 12, &size, 4);
+    ASSERT_TRUE(test_support::write_file(scratch.file("work/installer.pkg"), bytes));
+  }
+  ASSERT_EQ(mkdir(inst.c_str(), 0700), 0);
+  ASSERT_TRUE(test_support::write_file(inst + "/blocker", "a file where a folder is needed"));
+  struct CASE {
+    const char* name;
+    const char* path;
+    const char* packed;
+    std::string shown;  // P in the log
+  };
+  const CASE cases[] = {
+      {"missing", "$app", "no such entry", inst + "/missing"},
+      {"liar", "$app", "liar", inst + "/liar"},
+      {"../escape", "$app", "good", inst + "/../escape"},
+      {"sub/escape", "$app", "good", inst + "/sub/escape"},
+      {"climb", "$app/../../out", "good", inst + "/climb"},
+      {"unknown", "$NO_SUCH_VARIABLE/x", "good", inst + "/unknown"},
+      {"inside", "$app/blocker", "good", inst + "/inside"},
+  };
+  std::string lines;
+  std::vector<std::string> asked;
+  for (const CASE& c : cases) {
+    installation().files.push_back(file_record(c.name, c.path, c.packed));
+    lines += "\"" + c.shown + "\" failed to unpack (" + c.packed + ")\n";
+    asked.push_back(c.shown);
+  }
+  installation().files.push_back(file_record("good", "$app", "good"));
+  lines += "Installed \"" + inst + "/good\"\n";
+
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(log(), header() + lines + "Installation completed with 7 errors.\n");
+  EXPECT_EQ(data.install_error_count(), 7);
+  EXPECT_EQ(page.copy_errors, asked);
+  EXPECT_EQ(test_support::read_file(inst + "/good"), "good");
+  for (const char* outside : {"escape", "out"})
+    EXPECT_FALSE(test_support::file_exists(home + "/" + outside)) << outside;
+  for (const char* inside : {"liar", "sub"}) EXPECT_FALSE(test_support::file_exists(inst + "/" + inside));
+  EXPECT_FALSE(test_support::file_exists(root + "/x"));
+}
+
+TEST_F(InstallWorker, ManyFailuresAreNeverReportedAsSuccess) {
+  make_package({{"present", "x"}});
+  installation().files.assign(256, file_record("f", "$app", "absent"));
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(data.install_error_count(), 256);
+  const std::string text = log();
+  EXPECT_EQ(text.substr(text.rfind("Installation")), "Installation completed with 256 errors.\n");
+}
+
+// With system paths the install folder is the application's system folder
+// and the system forms of the paths win where records give them.
+TEST_F(InstallWorker, SystemPathsInstallUnderTheSystemFolders) {
+  make_package({{"e", "bytes"}});
+  ASSERT_EQ(mkdir((root + "/opt").c_str(), 0700), 0);
+  installation().allow_system_paths = 1;
+  data.use_system_paths = 1;
+  put(data.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
+  DATABASE_FILE shared = file_record("shared", "$app/lib", "e");
+  put(shared.system_dest_path_from_inst_loc, "$SYSDATA/share");
+  installation().files = {shared, file_record("tool", "$app/more", "e")};
+  ASSERT_GT(run_to_end(), 0) << (page.path_errors.empty() ? "" : page.path_errors[0]) << page.lines;
+  const std::string system_app = root + "/opt/demo/bin", system_data = root + "/opt/demo/data";
+  EXPECT_EQ(test_support::read_file(system_data + "/log/install_log.txt"),
+            "Installed Files\n---------------\n\nLanguage: English\nSettings: 0 1 $ROOT0/inst\n\n"
+            "Installed \"" + system_data + "/share/shared\"\nInstalled \"" + system_app + "/more/tool\"\n" +
+                "Installation completed without any errors.\n");
+}
+
+// The automatic run has no page: nothing is asked, a failed file is counted
+// and the run goes on.
+TEST_F(InstallWorker, WithoutAPageFailuresAreCountedAndTheRunGoesOn) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app", "absent"), file_record("b", "$app", "e")};
+  for (int i = 0; i < 5; ++i) data.install_step(nullptr);
+  EXPECT_TRUE(data.install_complete());
+  EXPECT_EQ(data.install_error_count(), 1);
+  EXPECT_EQ(log(), header() + "\"" + inst + "/a\" failed to unpack (absent)\nInstalled \"" + inst + "/b\"\n" +
+                       "Installation completed with 1 errors.\n");
+}
+
+// Without a package the worker opens installer.pkg read-only and never
+// makes an empty one.
+TEST_F(InstallWorker, AMissingPackageIsNotCreated) {
+  installation().files = {file_record("a", "$app", "a")};
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_FALSE(test_support::file_exists(scratch.file("work/installer.pkg")));
+  EXPECT_EQ(log(), header() + "\"" + inst + "/a\" failed to unpack (a)\nInstallation completed with 1 errors.\n");
+}
+
+TEST_F(InstallWorker, LongPathsKeepWholeLines) {
+  make_package({{"e", "bytes"}});
+  const std::string part(200, 'd');
+  put(data.install_folder, "$ROOT0/" + part + "/" + part + "/" + part + "/" + part);
+  const std::string name(200, 'n');
+  installation().files = {file_record(name, "$app/" + part, "e")};
+  ASSERT_GT(run_to_end(), 0);
+  inst = home + "/" + part + "/" + part + "/" + part + "/" + part;
+  const std::string line = "Installed \"" + inst + "/" + part + "/" + name + "\"\n";
+  ASSERT_GT(line.size(), 1100u);
+  EXPECT_EQ(log(), header() + line + "Installation completed without any errors.\n");
+}
+
+// Leaving the installing page abandons the run: "$APP" is the program's
+// folder again, the frame loop sleeps again, and coming back starts over
+// with a new log.
+TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app", "e"), file_record("b", "$app", "e")};
+  FOLDER program;
+  data.install_step(&page);
+  data.install_step(&page);
+  FOLDER during;
+  EXPECT_EQ(during.path, inst);
+  EXPECT_EQ(get_idle_wait(), 0u);
+
+  data.current_page = WIZARD_PAGE_OPTIONS;
+  data.install_step(&page);
+  FOLDER after;
+  EXPECT_STREQ(after.path, program.path);
+  EXPECT_EQ(get_idle_wait(), 50u);
+  EXPECT_FALSE(data.install_complete());
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\n");
+
+  data.current_page = WIZARD_PAGE_INSTALLING;
+  ASSERT_EQ(run_to_end(), 5);
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstalled \"" + inst + "/b\"\n" +
+                       "Installation completed without any errors.\n");
+}
+
+// A folder that cannot be used ends the run before anything is written:
+// the page reports it and later calls do nothing until the page changes.
+TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
+  make_package({{"e", "bytes"}});
+  ASSERT_TRUE(test_support::write_file(home + "/file", "not a folder"));
+  struct CASE {
+    const char* install_folder;
+    const char* log_path;
+    const char* reported;
+  };
+  const CASE cases[] = {
+      {"$ROOT0/file/inst", "", "$ROOT0/file/inst"},
+      {"$NO_SUCH_VARIABLE/inst", "", "$NO_SUCH_VARIABLE/inst"},
+      {"", "", ""},
+      {"$ROOT0/inst", "$app/../../log", "$app/../../log"},
+      {"$ROOT0/inst", "$app/x/../..", "$app/x/../.."},
+  };
+  installation().files = {file_record("a", "$app", "e")};
+  for (const CASE& c : cases) {
+    RECORDING_PAGE fresh;
+    put(data.install_folder, c.install_folder);
+    put(data.log.dest_path_from_inst_loc, c.log_path);
+    data.current_page = WIZARD_PAGE_INSTALLING;
+    for (int i = 0; i < 5; ++i) data.install_step(&fresh);
+    EXPECT_EQ(fresh.path_errors, std::vector<std::string>{c.reported}) << c.install_folder << c.log_path;
+    EXPECT_TRUE(fresh.lines.empty());
+    EXPECT_FALSE(data.install_complete());
+    EXPECT_FALSE(test_support::file_exists(home + "/inst/a"));
+    data.current_page = WIZARD_PAGE_OPTIONS;
+    data.install_step(&fresh);
+  }
+}
+
+// The log can live in a folder of its own under the install folder.
+TEST_F(InstallWorker, TheLogFolderIsRelativeToTheInstallFolder) {
+  make_package({{"e", "bytes"}});
+  put(data.log.dest_path_from_inst_loc, "$app/logs");
+  installation().files = {file_record("a", "", "e")};
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(test_support::read_file(inst + "/logs/install_log.txt"),
+            header() + "Installed \"" + inst + "/a\"\nInstallation completed without any errors.\n");
+}
+
+TEST_F(InstallWorker, ShortcutsAreMadeAndLogged) {
+  make_package({{"e", "bytes"}});
+  ASSERT_EQ(mkdir((home + "/Desktop").c_str(), 0700), 0);
+  installation().files = {file_record("tool", "$app/bin", "e")};
+  DATABASE_SHORTCUT link;
+  link.kind = 1;
+  put(link.target, "tool");
+  put(link.arguments, "-x");
+  put(link.name, "My Tool");
+  put(link.target_path_from_inst_loc, "$app/bin");
+  DATABASE_SHORTCUT entry = link;
+  put(entry.menu_section, "Games");
+  put(entry.icon_path_from_inst_loc, "$app/icons");
+  put(entry.icon_filename, "tool.png");
+  DATABASE_SHORTCUT other = link;
+  other.platform.set("windows");
+  installation().shortcuts = {link, entry, other};
+
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_TRUE(test_support::file_exists(home + "/Desktop/My_Tool.desktop"));
+  EXPECT_TRUE(test_support::file_exists(home + "/.menu/local.Games_My_Tool.desktop") ||
+              test_support::file_exists(root + "/usr/lib/menu/local.Games_My_Tool.desktop"));
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/bin/tool\"\n" +
+                       "create_desktop_shortcut( 1, \"tool\", \"-x\", \"My Tool\", null, \"\", \"" + inst +
+                       "/bin\" );\n" + "create_os_menu_shortcut( 1, \"tool\", \"-x\", \"My Tool\", \"Games\", \"" +
+                       inst + "/icons\", \"tool.png\", \"" + inst + "/bin\" );\n" +
+                       "Installation completed without any errors.\n");
+  EXPECT_EQ(page.progress[page.progress.size() - 3], std::make_pair(100, std::string("Desktop link")));
+  EXPECT_EQ(page.progress[page.progress.size() - 2], std::make_pair(100, std::string("Menu entry")));
+}
+
+// A shortcut that could not be made keeps the line of the call, gets a line
+// of its own and counts; one the user turned off leaves no trace.
+TEST_F(InstallWorker, ShortcutsNotMadeAreCountedAsErrors) {
+  make_package({{"e", "bytes"}});
+  ASSERT_TRUE(test_support::write_file(home + "/.menu", "a file where the menu folder would be"));
+  DATABASE_SHORTCUT link;
+  link.kind = 2;
+  put(link.target, "http://example.invalid/");
+  put(link.name, "Site");
+  DATABASE_SHORTCUT entry = link;
+  put(entry.menu_section, "Net");
+  installation().shortcuts = {link, entry};
+
+  ASSERT_GT(run_to_end(), 0);
+  const std::string call = "( 2, \"http://example.invalid/\", \"\", \"Site\", ";
+  EXPECT_EQ(log(), header() + "create_desktop_shortcut" + call + "null, \"\", null );\n" +
+                       "Shortcut \"Site\" could not be made\n" + "create_os_menu_shortcut" + call +
+                       "\"Net\", null, \"\", null );\n" + "Shortcut \"Site\" could not be made\n" +
+                       "Installation completed with 2 errors.\n");
+  EXPECT_EQ(data.install_error_count(), 2);
+
+  data.desktop_shortcut = 0;
+  data.menu_shortcut = 0;
+  data.current_page = WIZARD_PAGE_OPTIONS;
+  data.install_step(&page);
+  data.current_page = WIZARD_PAGE_INSTALLING;
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(log(), header() + "Installation completed without any errors.\n");
+}
+
+}  // namespace

@@ -1,0 +1,239 @@
+// Tickers in the headless screen on the fake clock: passes item by item and
+// joined, repeat counts, sticky-aware dropping, pause and resume, passes
+// that end at once, long joined texts, the text kept to its strip, and
+// items that come and go while passes run.
+#include "wm_ticker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "input_driver.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+constexpr COLOUR kScreen = 0xFF404040;
+constexpr COLOUR kInk = 0xFFFFFF00;
+
+class Ticker : public wm_test::TextSkinTest {
+protected:
+  Ticker() : TextSkinTest("ticker_test", 400, 100) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    clear_screen();
+    step(0);
+  }
+  void clear_screen() {
+    const COLOUR c = kScreen;
+    get_screen_image()->fill_rect_solid(0, 0, 399, 99, &c);
+  }
+  // Both clocks on by ms.
+  void step(uint64_t ms) {
+    input.advance_ms(ms);
+    WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(input.now_ms()));
+  }
+  // A ticker at x 0..x2 (y 0..19) with 16-pixel yellow text.
+  static WM_TICKER make(int16_t x2, int16_t speed, int16_t maximum = 0) {
+    return WM_TICKER(0, 0, x2, 19, speed, maximum, {kInk, FONT_DEFAULT, 16, 16, 0},
+                     CLICK_MODE::ON_PRESS);
+  }
+  int32_t width_of(const char* text) {
+    return get_screen_image()->get_text_width(FONT_DEFAULT, 16, 16, text);
+  }
+  // Steps until the next pass begins; the text x of each step of this one.
+  std::vector<int32_t> run_pass(WM_TICKER& t, uint64_t step_ms) {
+    std::vector<int32_t> xs{t.get_text_x()};
+    const int16_t item = t.get_current_item();
+    while (xs.size() < 100000) {
+      step(step_ms);
+      t.update(false);
+      if (t.get_current_item() != item || t.get_text_x() == t.x + t.width) break;
+      xs.push_back(t.get_text_x());
+    }
+    return xs;
+  }
+  test_support::INPUT_DRIVER input{1000000};
+};
+
+TEST_F(Ticker, ScrollsOneItemPerPassAcrossTheWholeWidthAtASteadyPace) {
+  WM_TICKER t(100, 20, 299, 39, 2000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
+  EXPECT_EQ(t.kind, wm_kind::TICKER);
+  for (const char* s : {"First", "Second item"}) t.add_item(s, 0, 0, 65535);
+  for (const char* text : {"First", "Second item", "First"}) {
+    t.update(false);
+    ASSERT_EQ(t.get_item(t.get_current_item())->text, text);
+    EXPECT_EQ(t.get_text_x(), 300);  // just beyond the right edge
+    const int32_t extent = width_of(text);
+    // 2000 ms per width of 200: one pixel each 10 ms.
+    const std::vector<int32_t> xs = run_pass(t, 10);
+    for (size_t i = 1; i < xs.size(); ++i) EXPECT_EQ(xs[i - 1] - xs[i], 1) << text << i;
+    EXPECT_EQ(xs.back() + extent, 100) << text;  // the right end has left
+  }
+}
+
+TEST_F(Ticker, JoinedItemsScrollAsOneTextAndExpireAfterEachPass) {
+  WM_TICKER t = make(199, 500);
+  t.add_item("once", 0, 0, 0);
+  t.add_item("twice", 0, 0, 1);
+  t.add_item("always", 0, 0, 65535);
+  t.set_separator(" | ");
+  t.update(false);
+  for (const char* joined : {" | once | twice | always | ", " | twice | always | ",
+                             " | always | ", " | always | "}) {
+    EXPECT_STREQ(t.get_joined_text(), joined);
+    run_pass(t, 25);
+  }
+  t.set_separator(nullptr);
+  EXPECT_FALSE(t.has_joined_text());
+}
+
+TEST_F(Ticker, ItemsExpireAtTheEndOfTheirLastCycleAndTheLastLeavesNothing) {
+  WM_TICKER t = make(199, 200);
+  t.add_item("a", 0, 0, 1);
+  t.add_item("b", 0, 0, 0);
+  std::string shown;
+  while (t.update(false), t.get_current_item() >= 0) {
+    shown += t.get_item(t.get_current_item())->text;
+    run_pass(t, 20);
+  }
+  EXPECT_EQ(shown, "aba");
+  EXPECT_EQ(t.item_count(), 0);
+  EXPECT_FALSE(t.tick());
+  t.draw();
+  EXPECT_EQ(wm_test::pixel(10, 10), kScreen);
+  t.add_item("back", 0, 0, 65535);
+  t.update(false);
+  EXPECT_EQ(t.get_item(t.get_current_item())->text, "back");
+}
+
+TEST_F(Ticker, AFullTickerDropsItsFirstItemThatIsNotSticky) {
+  const struct {
+    std::vector<uint8_t> sticky;
+    std::string left;
+  } cases[] = {{{0, 0, 0}, "bcN"}, {{1, 0, 0}, "acN"}, {{1, 1, 1}, "bcN"}, {{1, 1, 0}, "abN"}};
+  for (const auto& c : cases) {
+    WM_TICKER t(0, 0, 199, 19, 200, 3, {}, CLICK_MODE::ON_PRESS);
+    for (size_t i = 0; i < 3; ++i) t.add_item(std::string(1, char('a' + i)).c_str(), 0, c.sticky[i], 1);
+    EXPECT_EQ(t.add_item("N", 7, 0, 1), 2);
+    std::string left;
+    for (int32_t i = 0; i < t.item_count(); ++i) left += t.get_item(i)->text;
+    EXPECT_EQ(left, c.left);
+  }
+}
+
+TEST_F(Ticker, PausingAndResumingContinuesAtTheSamePlace) {
+  WM_TICKER t = make(199, 4000);
+  t.add_item("A pausing item", 0, 0, 65535);
+  t.update(false);
+  step(1500);
+  t.update(false);
+  const int32_t before = t.get_text_x();
+  t.pause(true);
+  for (int i = 0; i < 50; ++i, step(100)) EXPECT_FALSE(t.tick());  // five seconds
+  t.pause(false);
+  t.update(false);
+  EXPECT_EQ(t.get_text_x(), before);
+  step(50);
+  t.update(false);
+  EXPECT_LT(t.get_text_x(), before);
+}
+
+TEST_F(Ticker, WithoutSpeedOrWidthEachPassEndsAtOnce) {
+  const std::pair<int16_t, int16_t> cases[] = {{0, 199}, {-5, 199}, {300, -1}};  // speed, x2
+  for (const auto& [speed, x2] : cases) {
+    WM_TICKER t = make(x2, speed);
+    t.add_item("a", 0, 0, 65535);
+    t.add_item("", 0, 0, 65535);
+    std::string seen;
+    for (int i = 0; i < 4; ++i, step(1)) seen += std::to_string((t.update(false), t.get_current_item()));
+    EXPECT_EQ(seen, "0101") << speed;
+  }
+}
+
+TEST_F(Ticker, ALongJoinedTextRunsWholeAtASlowSpeed) {
+  // About 60 000 pixels at 30 s a width: past 16- and 32-bit sums.
+  WM_TICKER t = make(199, 30000);
+  for (int i = 0; i < 200; ++i) t.add_item("Breaking news from the ticker", 0, 0, 65535);
+  t.set_separator(" +++ ");
+  const int32_t extent = width_of(t.get_joined_text());
+  ASSERT_GT(extent, 40000);
+  t.update(false);
+  const std::vector<int32_t> xs = run_pass(t, 60000);  // about 400 pixels a step
+  for (size_t i = 1; i < xs.size(); ++i) ASSERT_NEAR(xs[i - 1] - xs[i], 400, 2) << i;
+  EXPECT_GE(xs.back() + extent, 0);
+}
+
+TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
+  WM_TICKER t(50, 40, 249, 59, 3000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
+  // With characters above 255 (byte-1 runs), which the part drawn may start in.
+  for (int i = 0; i < 30; ++i)
+    t.add_item(("Item \x01,2192,2190\x01 " + std::to_string(i)).c_str(), 0, 0, 65535);
+  t.set_separator(" - ");
+  t.update(false);
+  IMAGE* s = get_screen_image();
+  for (int frame = 0; frame < 80; ++frame) {
+    step(97);
+    t.update(false);
+    clear_screen();
+    t.draw();
+    const std::vector<COLOUR> drawn = pixels_of(t);
+    for (int16_t py = 0; py < 100; ++py) {
+      for (int16_t px = 0; px < 400; ++px) {
+        if (px < 50 || px > 249 || py < 40 || py > 59) {
+          ASSERT_EQ(wm_test::pixel(px, py), kScreen);
+        }
+      }
+    }
+    // The characters left out lie wholly outside the strip.
+    clear_screen();
+    s->set_clip_rect(50, 40, 249, 59);
+    s->draw_text(static_cast<int16_t>(t.get_text_x()), 42, &kInk, nullptr, nullptr, FONT_DEFAULT,
+                 16, 16, t.get_joined_text());
+    s->set_clip_rect(0, 0, 399, 99);
+    ASSERT_TRUE(drawn == pixels_of(t)) << t.get_text_x();
+    if (frame == 60) {
+      EXPECT_GT(std::count(drawn.begin(), drawn.end(), kInk), 50);
+    }
+  }
+  EXPECT_LT(t.get_text_x(), -200);  // well into the text
+}
+
+TEST_F(Ticker, ItemsComeAndGoWhilePassesRun) {
+  WM_TICKER t = make(199, 1000, 4);
+  for (const char* s : {"a", "b", "c"}) t.add_item(s, 0, 0, 2);
+  t.update(false);
+  run_pass(t, 30);
+  ASSERT_EQ(t.get_current_item(), 1);
+  t.remove_item(0);  // before the current one: it keeps its item
+  EXPECT_EQ(t.get_item(t.get_current_item())->text, "b");
+  t.remove_item(0);  // the current one: the next pass starts from the first
+  EXPECT_EQ(t.get_current_item(), -1);
+  t.draw();
+  EXPECT_EQ(wm_test::pixel(100, 10), kScreen);
+  for (const char* s : {"d", "e", "f", "g"}) t.add_item(s, 0, 0, 65535);  // "c" dropped
+  EXPECT_EQ(t.get_item(0)->text, "d");
+  for (int i = 0; i < 200; ++i, step(15)) {
+    t.update(false);
+    if (i == 50) t.set_separator("*");
+    if (i == 120) t.remove_item(2);
+    t.draw();
+  }
+  t.clear();
+  EXPECT_FALSE(t.tick());
+}
+
+TEST_F(Ticker, ATickerDeletedByItsOwnClickCallbackIsLeftAlone) {
+  auto* t = new WM_TICKER(0, 0, 199, 19, 100, 0, {}, CLICK_MODE::ON_PRESS,
+                          [](WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) { return delete o, 5; });
+  t->add_item("click me", 0, 0, 65535);
+  input.move_to(50, 10);
+  input.press(1);
+  EXPECT_EQ(t->process(), 5);
+  input.release(1);
+}
+
+}  // namespace

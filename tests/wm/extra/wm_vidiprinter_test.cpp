@@ -1,0 +1,149 @@
+// Vidiprinters in the headless screen on the fake frame clock: items
+// revealed one character per interval and held, centred while they fit and
+// kept at the right edge when they do not, the cut-off character always put
+// back, items that come and go during a reveal, and the created hook.
+#include "wm_vidiprinter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "input_driver.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+constexpr COLOUR kScreen = 0xFF000040;
+
+class Vidiprinter : public wm_test::TextSkinTest {
+protected:
+  Vidiprinter() : TextSkinTest("vidiprinter_test", 400, 60) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    const COLOUR c = kScreen;
+    get_screen_image()->fill_rect_solid(0, 0, 399, 59, &c);
+    at(0);
+  }
+  void at(uint64_t ms) {
+    input.advance_ms(ms - elapsed);
+    elapsed = ms;
+    WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(input.now_ms()));
+  }
+  // x1..x2 (y 0..19), 16-pixel green text.
+  static WM_VIDIPRINTER make(int16_t x1, int16_t x2, int16_t per_char, uint16_t hold,
+                             bool centre, int16_t maximum = 0) {
+    return WM_VIDIPRINTER(x1, 0, x2, 19, per_char, hold, maximum,
+                          {0xFF00FF00, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS, centre);
+  }
+  static std::string shown(const WM_VIDIPRINTER& v) {
+    return v.get_current_item() < 0 ? "(none)" : v.get_item(v.get_current_item())->text.c_str();
+  }
+  int32_t width_of(const std::string& text) {
+    return get_screen_image()->get_text_width(FONT_DEFAULT, 16, 16, text.c_str());
+  }
+  test_support::INPUT_DRIVER input{1000000};
+  uint64_t elapsed = 0;
+};
+
+TEST_F(Vidiprinter, RevealsACharacterPerIntervalThenHoldsTheWholeItem) {
+  WM_VIDIPRINTER v = make(0, 399, 50, 1000, false);
+  EXPECT_EQ(v.kind, wm_kind::TICKER | wm_kind::VIDIPRINTER);
+  v.add_item("0123456789", 0, 0, 65535);
+  v.add_item("next", 0, 0, 65535);
+  const std::pair<uint64_t, const char*> steps[] = {
+      {0, ""},     {49, ""},           {50, "0"},          {275, "01234"}, {499, "012345678"},
+      {500, "0123456789"}, {1500, "0123456789"}, {1501, ""}, {1551, "n"}};
+  for (const auto& [ms, text] : steps) {
+    at(ms);
+    v.update(false);
+    EXPECT_EQ(shown(v), text) << ms;
+  }
+  EXPECT_EQ(v.get_item(0)->text.c_str(), std::string("0123456789"));  // whole again
+}
+
+TEST_F(Vidiprinter, ACodeOfAByteOneRunIsRevealedAsOneCharacter) {
+  const char* text = "A\x01,263A,263B\x01Z";  // four characters
+  WM_VIDIPRINTER v = make(0, 399, 10, 1000, false);
+  v.add_item(text, 0, 0, 65535);
+  v.update(false);
+  for (const char* part : {"A", "A\x01,263A", "A\x01,263A,263B", text}) {
+    at(elapsed + 10);
+    v.update(false);
+    EXPECT_EQ(shown(v), part);
+  }
+}
+
+TEST_F(Vidiprinter, CentresAnItemThatFitsAndKeepsTheNewestCharactersOfOneThatDoesNot) {
+  const std::string narrow = "Goal!";
+  const std::string wide = "A long line that is far wider than the narrow strip";
+  for (const std::string& text : {narrow, wide}) {
+    WM_VIDIPRINTER v = make(10, 109, 10, 500, true);
+    v.add_item(text.c_str(), 0, 0, 65535);
+    v.update(false);
+    for (size_t n = 1; n <= text.size(); ++n) {
+      at(elapsed + 10);
+      v.update(false);
+      const int32_t revealed = width_of(text.substr(0, n));
+      const int32_t expected = text == narrow ? 10 + (100 - width_of(text)) / 2
+                               : revealed > 100 ? 10 - (revealed - 100) : 10;
+      EXPECT_EQ(v.get_text_x(), expected) << text << n;
+    }
+    v.draw();
+    for (int16_t py = 0; py < 60; ++py) {
+      EXPECT_EQ(wm_test::pixel(9, py), kScreen);
+      EXPECT_EQ(wm_test::pixel(110, py), kScreen);
+    }
+  }
+}
+
+TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
+  WM_VIDIPRINTER v = make(0, 399, 20, 100, false, 3);
+  v.add_item("alpha", 0, 0, 65535);
+  v.add_item("beta", 0, 0, 65535);
+  v.add_item("gamma", 0, 0, 1);
+  v.update(false);
+  at(50);
+  v.update(false);
+  EXPECT_EQ(shown(v), "al");
+  v.add_item("delta", 0, 0, 65535);  // full: "alpha", being cut, is dropped
+  EXPECT_EQ(v.get_revealed(), -1);
+  at(90);
+  v.update(false);
+  at(120);
+  v.update(false);
+  EXPECT_EQ(shown(v), "b");
+  v.remove_item(0);  // the one being revealed
+  v.remove_item(1);
+  EXPECT_EQ(v.get_item(0)->text, "gamma");
+  // Cycles run on until gamma expires.
+  for (uint64_t ms = 130; ms < 1000; ms += 7) {
+    at(ms);
+    v.update(false);
+    v.draw();
+  }
+  EXPECT_EQ(v.item_count(), 0);
+  // An empty item, or none of the time per character, stands whole at once.
+  for (int16_t per_char : {int16_t{0}, int16_t{-3}}) {
+    WM_VIDIPRINTER w = make(0, 399, per_char, 100, true);
+    w.add_item("whole", 0, 0, 65535);
+    w.add_item("", 0, 0, 65535);
+    std::string seen;
+    for (int i = 0; i < 6; ++i, at(elapsed + 60)) seen += shown((w.update(false), w)) + "/";
+    EXPECT_EQ(seen, "/whole////whole/") << per_char;  // each begins with nothing shown
+  }
+}
+
+TEST_F(Vidiprinter, TheCreatedHookHearsOfEachTickerOnceWithAllItsKindBits) {
+  static std::vector<uint32_t> kinds;
+  WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT* o, uintptr_t) {
+    kinds.push_back(o->kind);
+  };
+  { WM_TICKER t(0, 0, 99, 19, 10, 0, {}, CLICK_MODE::ON_PRESS); }
+  { WM_VIDIPRINTER v = make(0, 99, 10, 10, false); }
+  WM_SCREEN_OBJECT::object_created_hook = nullptr;
+  EXPECT_EQ(kinds, (std::vector<uint32_t>{wm_kind::TICKER, wm_kind::TICKER | wm_kind::VIDIPRINTER}));
+}
+
+}  // namespace

@@ -1,0 +1,346 @@
+// The install worker: one step of the install run per frame, so that the
+// installing page keeps drawing between files. Step 0 prepares the install
+// folder and the log, each following step installs one file record, the step
+// after the last file makes the shortcuts and the one after that finishes.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "database.h"
+#include "desktop.h"
+#include "file_services.h"
+#include "install_log.h"
+#include "install_page.h"
+#include "platform.h"
+#include "wm_kinds.h"
+#include "wm_screen_object.h"
+
+namespace {
+
+constexpr uint32_t IDLE_WAIT_MS = 50;  // the frame loop's normal pause
+
+const DATABASE_LANGUAGE* current_language(const DATABASE& data) {
+  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
+    return nullptr;
+  return &data.languages[static_cast<size_t>(data.current_language)];
+}
+
+const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
+  const DATABASE_LANGUAGE* language = current_language(data);
+  return language ? language->texts[key] : "";
+}
+
+const DATABASE_INSTALLATION& chosen_installation(const DATABASE& data) {
+  static const DATABASE_INSTALLATION none;
+  const int16_t chosen = data.chosen_installation;
+  if (chosen < 0 || static_cast<size_t>(chosen) >= data.installations.size()) return none;
+  return data.installations[static_cast<size_t>(chosen)];
+}
+
+// Path texts of the data must name a known variable (an unknown one would
+// end the program) and may not climb with "..": a package cannot reach
+// beyond the folders its variables name.
+bool acceptable_data_path(const char* text) {
+  if (text[0] == '$' && !is_known_path_variable(text)) return false;
+  for (const char* part = text; *part;) {
+    const char* slash = strchr(part, '/');
+    const size_t length = slash ? static_cast<size_t>(slash - part) : strlen(part);
+    if (length == 2 && part[0] == '.' && part[1] == '.') return false;
+    part += length + (slash ? 1 : 0);
+  }
+  return true;
+}
+
+// A folder from a path text of the data, missing folders created. An empty
+// text is the install folder itself.
+bool set_data_folder(FOLDER& folder, const char* text, const FOLDER& install, bool create_variable_folder,
+                     bool no_fallback) {
+  if (!text[0]) {
+    folder = install;
+    return true;
+  }
+  if (!acceptable_data_path(text)) return false;
+  return folder.set_path(text, true, &install, create_variable_folder, no_fallback);
+}
+
+// Where a shortcut's target or icon lies: only a path the record gives, and
+// only when it resolves.
+bool set_shortcut_folder(FOLDER& folder, const DATABASE& data, const char* system_text, const char* text,
+                         const FOLDER& install) {
+  const bool system = system_text[0] && data.use_system_paths;
+  if (!system && !text[0]) return false;
+  return set_data_folder(folder, system ? system_text : text, install, system, false);
+}
+
+// The absolute path without a trailing '/' ("/" for the root).
+std::string folder_text(const FOLDER& folder) {
+  std::string text = folder.path;
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+std::string file_path(const FOLDER& folder, const char* name) {
+  std::string text = folder_text(folder);
+  if (text != "/") text += '/';
+  return text + name;
+}
+
+// The file's place as the page shows it: the path text with the variable
+// that begins it left out.
+std::string status_text(const char* destination, const char* name) {
+  std::string text = destination;
+  if (text.empty() || text.back() != '/') text += '/';
+  text += name;
+  if (text[0] == '$') text.erase(0, text.find('/'));
+  return text;
+}
+
+// One name in the destination folder, not a path of its own.
+bool plain_file_name(const char* name) {
+  return name[0] && !strchr(name, '/') && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
+std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
+
+class INSTALL_WORKER {
+public:
+  INSTALL_WORKER(DATABASE& data, INSTALL_RUN& run, INSTALL_PAGE* page) : data(data), run(run), page(page) {}
+
+  void prepare();
+  void install_file();
+  void make_shortcuts();
+  void finish();
+
+private:
+  void progress(int32_t percent, const char* text) {
+    if (page) page->set_progress(percent, text);
+  }
+  void path_error(const char* path) {
+    run.halted = 1;
+    if (page) page->report_path_error(path);
+  }
+  void copy_error(const char* path) {
+    if (page) page->ask_on_copy_error(path);
+  }
+  // Appends the text to the log (reopened for each line, so that what was
+  // written stays whatever happens later) and shows each of its lines to
+  // the page.
+  void write(const std::string& text);
+  bool set_install_folder(FOLDER& install);
+  void shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install);
+
+  DATABASE& data;
+  INSTALL_RUN& run;
+  INSTALL_PAGE* page;
+};
+
+void INSTALL_WORKER::write(const std::string& text) {
+  if (!run.log_made || !INSTALL_LOG(run.log_folder).append(text) || !page) return;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find('\n', start);
+    const size_t stop = end == std::string::npos ? text.size() : end + 1;
+    page->logged(text.substr(start, stop - start).c_str());
+    start = stop;
+  }
+}
+
+// The install folder becomes the base path, so that "$APP" and "$app" in
+// every later path mean it. "$app" first names the application to the path
+// service, which "$SYSAPP" is made from.
+bool INSTALL_WORKER::set_install_folder(FOLDER& install) {
+  install.set_path("$app");
+  set_base_path(install, data.application.app_string);
+  bool ok;
+  if (data.use_system_paths) {
+    ok = install.set_path("$SYSAPP", false, nullptr, true, true);
+  } else {
+    const char* text = data.install_folder;
+    ok = (text[0] != '$' || acceptable_data_path(text)) && install.set_path(text, true, nullptr, true, false);
+  }
+  if (ok) set_base_path(install, data.application.app_string);
+  return ok;
+}
+
+void INSTALL_WORKER::prepare() {
+  set_idle_wait(0);
+  run.errors = 0;
+  run.halted = 0;
+  run.complete = 0;
+  run.log_made = 0;
+  const DATABASE_INSTALLATION& installation = chosen_installation(data);
+  if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
+  run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
+  // Read-only and never created: a missing package must not appear as an
+  // empty one, and read-only media must work.
+  if (!data.package || !data.package->is_open()) {
+    data.package = std::make_unique<PACKAGE>(data.pack_folder, "installer.pkg", false, -1, false, true);
+    if (!data.package->is_open()) data.package.reset();
+  }
+  run.step = 1;
+  progress(0, language_text(data, INSTALLING_STRING));
+
+  FOLDER install;
+  if (!set_install_folder(install)) {
+    path_error(data.install_folder);
+    return;
+  }
+  FOLDER& log_folder = run.log_folder;
+  const bool system_log = data.log.system_dest_path_from_inst_loc[0] && data.use_system_paths;
+  const bool log_ok = system_log ? set_data_folder(log_folder, data.log.system_dest_path_from_inst_loc, install,
+                                                   true, true)
+                                 : set_data_folder(log_folder, data.log.dest_path_from_inst_loc, install, false,
+                                                   false);
+  if (!log_ok) {
+    path_error(system_log ? data.log.system_dest_path_from_inst_loc : data.log.dest_path_from_inst_loc);
+    return;
+  }
+  const INSTALL_LOG log(log_folder);
+  if (!log.create()) {
+    copy_error(log.path().c_str());
+    return;
+  }
+  run.log_made = 1;
+  const DATABASE_LANGUAGE* language = current_language(data);
+  write(std::string("Installed Files\n---------------\n\nLanguage: ") + (language ? language->name : "") + "\n");
+  write("Settings: " + std::to_string(data.settings_value) + " " + (data.use_system_paths ? "1" : "0") + " " +
+        data.install_folder + "\n");
+  write(std::string(data.desktop_check_message) + "\n");
+}
+
+void INSTALL_WORKER::install_file() {
+  const int32_t s = run.step;
+  const std::vector<DATABASE_FILE>& files = chosen_installation(data).files;
+  // Records that went away during the run (new data loaded) are passed over.
+  if (static_cast<size_t>(s - 1) >= files.size()) {
+    ++run.step;
+    return;
+  }
+  const DATABASE_FILE& record = files[static_cast<size_t>(s - 1)];
+  if (!record.packed_name[0] || !data.match_platform(record.platform)) {
+    ++run.step;
+    return;
+  }
+  FOLDER install;  // "$APP", which the base path makes the install folder
+  const bool system = record.system_dest_path_from_inst_loc[0] && data.use_system_paths;
+  const char* destination = system ? record.system_dest_path_from_inst_loc : record.dest_path_from_inst_loc;
+  FOLDER folder;
+  const bool folder_ok = set_data_folder(folder, destination, install, system, false);
+  const char* name = record.dest_name[0] ? record.dest_name : record.src_name;
+  progress(s * 100 / run.step_count, status_text(destination, name).c_str());
+  const std::string path = file_path(folder_ok ? folder : install, name);
+
+  enum { INSTALLED, SKIPPED, FAILED } outcome = INSTALLED;
+  if (!folder_ok || !plain_file_name(name)) {
+    outcome = FAILED;
+  } else if (record.overwrite == 1 || record.overwrite == 2) {
+    if (get_file_kind(folder, name) != FILE_KIND::MISSING) {
+      FILE_INFO info{};
+      const bool newer = record.overwrite == 1 && get_file_info(folder, name, &info) &&
+                         static_cast<uint32_t>(data.time_stamp) > info.modified;
+      if (!newer) outcome = SKIPPED;
+    }
+  }
+  if (outcome == INSTALLED &&
+      !(data.package && data.package->extract(folder, name, record.packed_name)))
+    outcome = FAILED;
+  if (outcome == INSTALLED) {
+    const uint32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
+    chmod_file(folder, name, mode);
+  }
+
+  if (outcome == FAILED) {
+    ++run.errors;
+    write(quoted(path.c_str()) + " failed to unpack (" + record.packed_name + ")\n");
+  } else {
+    write((outcome == SKIPPED ? "Skipped " : "Installed ") + quoted(path.c_str()) + "\n");
+  }
+  ++run.step;
+  if (outcome == FAILED) copy_error(path.c_str());
+}
+
+void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install) {
+  const SYSTEM_INFO& info = data.system_information();
+  const bool desktop = !record.menu_section[0];
+  if (desktop ? !(data.desktop_shortcut && info.desktop_icons) : !(data.menu_shortcut && info.desktop_menu))
+    return;
+  FOLDER target, icon;
+  const bool has_target = set_shortcut_folder(target, data, record.system_target_path_from_inst_loc,
+                                              record.target_path_from_inst_loc, install);
+  const bool has_icon = set_shortcut_folder(icon, data, record.system_icon_path_from_inst_loc,
+                                            record.icon_path_from_inst_loc, install);
+  const FOLDER* target_folder = has_target ? &target : nullptr;
+  const FOLDER* icon_folder = has_icon ? &icon : nullptr;
+  const std::string target_text = has_target ? quoted(folder_text(target).c_str()) : "null";
+  const std::string icon_text = has_icon ? quoted(folder_text(icon).c_str()) : "null";
+  const std::string common = std::to_string(record.kind) + ", " + quoted(record.target) + ", " +
+                             quoted(record.arguments) + ", " + quoted(record.name) + ", ";
+  int made;
+  if (desktop) {
+    progress(100, language_text(data, INSTALLING_DESKTOP_SHORTCUT));
+    made = create_desktop_shortcut(record.kind, record.target, record.arguments, record.name, icon_folder,
+                                   record.icon_filename, target_folder);
+    write("create_desktop_shortcut( " + common + icon_text + ", " + quoted(record.icon_filename) + ", " +
+          target_text + " );\n");
+  } else {
+    progress(100, language_text(data, INSTALLING_MENU_SHORTCUT));
+    made = create_os_menu_shortcut(record.kind, record.target, record.arguments, record.name, record.menu_section,
+                                   icon_folder, record.icon_filename, target_folder);
+    write("create_os_menu_shortcut( " + common + quoted(record.menu_section) + ", " + icon_text + ", " +
+          quoted(record.icon_filename) + ", " + target_text + " );\n");
+  }
+  if (made) return;
+  ++run.errors;
+  write("Shortcut " + quoted(record.name) + " could not be made\n");
+}
+
+void INSTALL_WORKER::make_shortcuts() {
+  const FOLDER install;
+  for (const DATABASE_SHORTCUT& record : chosen_installation(data).shortcuts)
+    if (data.match_platform(record.platform)) shortcut(record, install);
+  ++run.step;
+}
+
+void INSTALL_WORKER::finish() {
+  clear_base_path();
+  if (page) page->install_finished();
+  progress(100, language_text(data, COMPLETE));
+  ++run.step;
+  run.complete = 1;
+  write(run.errors ? "Installation completed with " + std::to_string(run.errors) + " errors.\n"
+                   : std::string("Installation completed without any errors.\n"));
+  set_idle_wait(IDLE_WAIT_MS);
+}
+
+}  // namespace
+
+void DATABASE::install_step(INSTALL_PAGE* page) {
+  // An open question holds the run, even under a tooltip or another overlay.
+  if (page && WM_SCREEN_OBJECT::find_top_overlay(wm_kind::CONFIRM)) return;
+  INSTALL_RUN& run = install_run;
+  if (current_page != WIZARD_PAGE_INSTALLING) {
+    // Leaving a started run gives "$APP" and "$TEMP" their own meaning back.
+    if (run.step != 0 && !run.complete) {
+      clear_base_path();
+      set_idle_wait(IDLE_WAIT_MS);
+    }
+    run.step = 0;
+    run.halted = 0;
+    return;
+  }
+  if (run.halted) return;
+  INSTALL_WORKER worker(*this, run, page);
+  if (run.step == 0)
+    worker.prepare();
+  else if (run.step < run.step_count)
+    worker.install_file();
+  else if (run.step == run.step_count)
+    worker.make_shortcuts();
+  else if (run.step == run.step_count + 1)
+    worker.finish();
+}
+
+int32_t DATABASE::install_error_count() const { return install_run.errors; }
+
+bool DATABASE::install_complete() const { return install_run.complete != 0; }
