@@ -18,11 +18,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "errors.h"
 #include "platform.h"
+#include "test_support.h"
 #include "window.h"
 #include "x11_state.h"  // the tests reach the shared X state
 
@@ -178,6 +181,42 @@ inline void click_in_window(Display* probe, Window window, int x, int y) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   XTestFakeButtonEvent(probe, 1, False, CurrentTime);
   XSync(probe, False);
+}
+
+struct PROGRAM_RUN {
+  const char* skipped = nullptr;  // why the run could not happen; null when it did
+  test_support::RunResult result;
+};
+
+// Runs the program on a private server of that screen without GLX (frames
+// go out through XPutImage and no GL driver is loaded into the program),
+// while `drive` acts on the server through an XTEST connection of its own.
+inline PROGRAM_RUN run_on_private_server(const std::string& screen,
+                                         const std::vector<std::string>& argv,
+                                         const std::function<void(Display* probe)>& drive) {
+  PROGRAM_RUN run;
+  SERVER server = start(screen, false);
+  if (server.display < 0) {
+    run.skipped = "no Xvfb";
+    return run;
+  }
+  const std::string display_name = ":" + std::to_string(server.display);
+  Display* probe = XOpenDisplay(display_name.c_str());
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
+    if (probe) XCloseDisplay(probe);
+    stop(server);
+    run.skipped = "no XTEST";
+    return run;
+  }
+  auto program = std::async(std::launch::async, [&] {
+    return test_support::run_program(argv, {"DISPLAY=" + display_name});
+  });
+  drive(probe);
+  run.result = program.get();
+  XCloseDisplay(probe);
+  stop(server);
+  return run;
 }
 
 }  // namespace private_x

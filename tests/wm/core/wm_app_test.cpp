@@ -4,14 +4,8 @@
 // action does, and the lines after the last turn are the shutdown.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-
 #include <chrono>
-#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "private_x_server.h"
@@ -99,32 +93,18 @@ TEST(ToolkitApp, PageActionsThroughTheApplicationFrame) {
   }
 }
 
-
 // A real click through XTEST on the application's button: its callback's
 // result for the release (42) comes out of the page manager's frame.
 TEST(ToolkitApp, ButtonClickBecomesAPageAction) {
-  // Without GLX: the frame goes out through XPutImage, and no GL driver is
-  // loaded into the program.
-  private_x::SERVER server = private_x::start("640x480x24", false);
-  if (server.display < 0) GTEST_SKIP() << "no Xvfb";
-  const std::string display_name = ":" + std::to_string(server.display);
-  Display* probe = XOpenDisplay(display_name.c_str());
-  int event = 0, error = 0, major = 0, minor = 0;
-  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
-    if (probe) XCloseDisplay(probe);
-    private_x::stop(server);
-    GTEST_SKIP() << "no XTEST";
-  }
-  auto run = std::async(std::launch::async, [&] {
-    return run_program({kApp, "--button"}, {"DISPLAY=" + display_name});
-  });
-  const Window window = private_x::find_viewable_window(probe, "Button page");
-  EXPECT_NE(window, 0u);
-  // The button lies at (100, 80)-(219, 139) of the window.
-  if (window) private_x::click_in_window(probe, window, 150, 100);
-  const auto r = run.get();
-  XCloseDisplay(probe);
-  private_x::stop(server);
+  const auto run = private_x::run_on_private_server(
+      "640x480x24", {kApp, "--button"}, [](Display* probe) {
+        const Window window = private_x::find_viewable_window(probe, "Button page");
+        EXPECT_NE(window, 0u);
+        // The button lies at (100, 80)-(219, 139) of the window.
+        if (window) private_x::click_in_window(probe, window, 150, 100);
+      });
+  if (run.skipped) GTEST_SKIP() << run.skipped;
+  const auto& r = run.result;
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             "page action 10\n"  // the page is shown

@@ -4,9 +4,6 @@
 // the build callback with the button's action id.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <future>
 #include <string>
 
 #include "folder.h"
@@ -20,12 +17,8 @@ const std::string kApp = std::string(TEST_BIN_DIR) + "/apps/wm_template_app";
 
 TEST(TemplateApp, AStoredApplicationStartsItsAreasAndAnswersAClick) {
   test_support::ScratchDir scratch;
-  ASSERT_EQ(mkdir(scratch.file("app").c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(scratch.file("app/images").c_str(), 0755), 0);
-  FOLDER app, images;
-  ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
-  ASSERT_TRUE(images.set_absolute(scratch.file("app/images").c_str()));
-  ASSERT_NO_FATAL_FAILURE(template_test::save_quadrants(images, "back.png"));
+  FOLDER app;
+  ASSERT_NO_FATAL_FAILURE(template_test::make_app_folder(scratch, &app));
   uint32_t action = 0;
   {
     WM_PTM_APP_INFO store;
@@ -34,29 +27,16 @@ TEST(TemplateApp, AStoredApplicationStartsItsAreasAndAnswersAClick) {
     ASSERT_TRUE(store.save(app, "application.tpl", 0, 0));
   }
 
-  private_x::SERVER server = private_x::start("800x600x24", false);
-  if (server.display < 0) GTEST_SKIP() << "no Xvfb";
-  const std::string display_name = ":" + std::to_string(server.display);
-  Display* probe = XOpenDisplay(display_name.c_str());
-  int event = 0, error = 0, major = 0, minor = 0;
-  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
-    if (probe) XCloseDisplay(probe);
-    private_x::stop(server);
-    GTEST_SKIP() << "no XTEST";
-  }
-  auto run = std::async(std::launch::async, [&] {
-    return test_support::run_program(
-        {kApp, "--app=" + scratch.file("app"), "--stream=application.tpl"},
-        {"DISPLAY=" + display_name});
-  });
-  const Window window = private_x::find_viewable_window(probe, "Template page");
-  EXPECT_NE(window, 0u);
-  // The "Play" button lies at (20, 40)-(139, 79).
-  if (window) private_x::click_in_window(probe, window, 80, 60);
-  const auto r = run.get();
-  XCloseDisplay(probe);
-  private_x::stop(server);
-
+  const auto run = private_x::run_on_private_server(
+      "800x600x24", {kApp, "--app=" + scratch.file("app"), "--stream=application.tpl"},
+      [](Display* probe) {
+        const Window window = private_x::find_viewable_window(probe, "Template page");
+        EXPECT_NE(window, 0u);
+        // The "Play" button lies at (20, 40)-(139, 79).
+        if (window) private_x::click_in_window(probe, window, 80, 60);
+      });
+  if (run.skipped) GTEST_SKIP() << run.skipped;
+  const auto& r = run.result;
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             "loaded 2 areas\n"

@@ -154,7 +154,6 @@ TEST_F(TemplateFolders, ASkinTreeFillsTheStoreWhichSavesAndReloads) {
   EXPECT_EQ(label->font_id, mono.font_id);
   EXPECT_EQ(button->fg_colour, 0xFF010101u);
 
-  // The reload frees the records read before it.
   const uint8_t label_font = label->font_id;
   FOLDER app;
   ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));

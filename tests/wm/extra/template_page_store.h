@@ -5,9 +5,12 @@
 // scratch folder first).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "data_file.h"
 #include "folder.h"
 #include "image.h"
+#include "test_support.h"
 #include "wm_kinds.h"
 #include "wm_ptm_app_info.h"
 
@@ -30,6 +33,16 @@ inline void save_quadrants(const FOLDER& folder, const char* name) {
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(picture.save_png(file));
   ASSERT_TRUE(FOLDER::close_data_file(file));
+}
+
+// "app" in the scratch folder with the background as "images/back.png".
+inline void make_app_folder(const test_support::ScratchDir& scratch, FOLDER* app) {
+  ASSERT_EQ(mkdir(scratch.file("app").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(scratch.file("app/images").c_str(), 0755), 0);
+  FOLDER images;
+  ASSERT_TRUE(app->set_absolute(scratch.file("app").c_str()));
+  ASSERT_TRUE(images.set_absolute(scratch.file("app/images").c_str()));
+  save_quadrants(images, "back.png");
 }
 
 // Control ids the page's templates report to the build callback, in the

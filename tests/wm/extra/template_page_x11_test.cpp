@@ -1,10 +1,8 @@
 // Pages and dialogs built from a template stream on a real window: the
 // widgets, grid cells and build-callback calls a page's templates make, its
-// background scaled into the back buffer, a real click on a built button,
-// and a dialog's objects in its client area.
+// background scaled into the back buffer, and a dialog's objects in its
+// client area. (A real click on a built button: template_app_x11_test.)
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <memory>
 #include <vector>
@@ -13,13 +11,10 @@
 #include "template_page_store.h"
 #include "test_support.h"
 #include "wm_button.h"
-#include "wm_check_box.h"
 #include "wm_dialog.h"
 #include "wm_grid.h"
 #include "wm_image.h"
 #include "wm_page_manager.h"
-#include "wm_script.h"
-#include "wm_typing_script.h"
 #include "wm_x11_fixture.h"
 
 namespace {
@@ -53,13 +48,8 @@ protected:
   void SetUp() override {
     PointerX11::SetUp();
     if (!ready()) return;
-    ASSERT_EQ(mkdir(scratch.file("app").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(scratch.file("app/images").c_str(), 0755), 0);
-    ASSERT_TRUE(app.set_absolute(scratch.file("app").c_str()));
+    ASSERT_NO_FATAL_FAILURE(template_test::make_app_folder(scratch, &app));
     set_base_path(app, "template_page_x11_test");
-    FOLDER images;
-    ASSERT_TRUE(images.set_absolute(scratch.file("app/images").c_str()));
-    ASSERT_NO_FATAL_FAILURE(template_test::save_quadrants(images, "back.png"));
     calls.clear();
     page_built = false;
     // The page comes from the store's stream: written, then read back.
@@ -70,9 +60,6 @@ protected:
     ASSERT_TRUE(store->load(app, "page.tpl", nullptr));
   }
   void TearDown() override {
-    while (!WM_SCREEN_OBJECT::overlays().empty())
-      WM_SCREEN_OBJECT::overlays().back()->remove_overlay(WM_SCREEN_OBJECT::overlays().back(),
-                                                          true, false);
     manager.reset();
     store.reset();
     page_store = nullptr;
@@ -188,18 +175,6 @@ TEST_F(TemplatePageX11, ThePageBackgroundIsScaledOverTheAreaAndShown) {
   save_screen("template_page.png");
 }
 
-TEST_F(TemplatePageX11, ARealClickOnABuiltButtonCallsBackWithItsActionId) {
-  ASSERT_NO_FATAL_FAILURE(show_page());
-  auto* button = static_cast<WM_BUTTON*>(manager->current_root()->get_child(1));
-  manager->frame(true);
-  calls.clear();
-  ASSERT_NO_FATAL_FAILURE(click(button));
-  ASSERT_TRUE(frames_until([] { return !calls.empty(); }));
-  EXPECT_EQ(calls[0].object, button);
-  EXPECT_EQ(calls[0].word_1, page_template(1).user_word_1);
-  EXPECT_EQ(calls[0].word_2, 0u);
-}
-
 TEST_F(TemplatePageX11, APageOfAnotherAreaGoesOntoThatAreasRoot) {
   manager = std::make_unique<WM_PAGE_MANAGER>(2, -1);
   WM_AREA& right = manager->area(1);
@@ -223,9 +198,8 @@ TEST_F(TemplatePageX11, APageOfAnotherAreaGoesOntoThatAreasRoot) {
 }
 
 TEST_F(TemplatePageX11, ADialogIsBuiltIntoItsClientArea) {
-  ASSERT_NO_FATAL_FAILURE(show_page());
   EXPECT_EQ(store->create_dialog("no such dialog", record_call, 0, 0, nullptr), nullptr);
-  WM_DIALOG* dialog = store->create_dialog("question", record_call, 11, 12, nullptr);
+  std::unique_ptr<WM_DIALOG> dialog(store->create_dialog("question", record_call, 11, 12, nullptr));
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(WM_DIALOG::current_dialog, nullptr);
   EXPECT_STREQ(dialog->get_text(), "Sure?");
@@ -240,16 +214,6 @@ TEST_F(TemplatePageX11, ADialogIsBuiltIntoItsClientArea) {
     EXPECT_EQ(object->x, client->x + record.get_object(i)->x) << i;
     EXPECT_EQ(object->y, client->y + record.get_object(i)->y) << i;
   }
-  // Shown, its button answers a real click with the template's words.
-  manager->current_root()->add_overlay(dialog, false);
-  auto* yes = static_cast<WM_BUTTON*>(client->get_child(1));
-  ASSERT_TRUE(frames_until([&] { return dialog->get_alpha() == 255 && !dialog->is_moving(); }));
-  calls.clear();
-  ASSERT_NO_FATAL_FAILURE(click(yes));
-  ASSERT_TRUE(frames_until([] { return !calls.empty(); }));
-  EXPECT_EQ(calls[0].object, yes);
-  EXPECT_EQ(calls[0].word_1, 21u);
-  EXPECT_EQ(calls[0].word_2, 22u);
 }
 
 }  // namespace
