@@ -51,6 +51,10 @@ const GATE kGates[] = {
     {26, 4, 4, 0x11, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go button"},
 };
 
+// Test names already carry the version; without this gtest would list
+// every gate as a dump of its bytes.
+void PrintTo(const GATE& gate, std::ostream* out) { *out << "version " << gate.version; }
+
 struct TemplateVersions : ::testing::TestWithParam<GATE> {
   void SetUp() override {
     ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
