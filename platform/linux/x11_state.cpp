@@ -1,4 +1,7 @@
 #include "x11_state.h"
+#include <time.h>
+
+#include <cstdlib>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/xf86vmode.h>
@@ -58,6 +61,15 @@ void x11_note_display_opened(Display* display) {
 bool x11_open_display() {
   if (x11.display) return true;
   Display* display = XOpenDisplay(nullptr);
+  // A busy server refuses connections for a moment when many clients
+  // connect at once; a named display gets a second or two before the
+  // program gives up on it. Without one there is nothing to wait for.
+  const char* name = getenv("DISPLAY");
+  for (int attempt = 0; !display && name && *name && attempt < 20; attempt++) {
+    const timespec pause{0, 100 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    display = XOpenDisplay(nullptr);
+  }
   if (!display) return false;
   x11_note_display_opened(display);
   // CLIPBOARD is interned even when no other client has named it yet: on
