@@ -340,6 +340,19 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
 }
 
+// An install folder that cannot be made stops the run at once with the
+// data's message about it.
+TEST_F(AutomaticInstall, AnUnusableInstallFolderStopsTheRun) {
+  add_file("a.txt", 100);
+  const std::string program = build("PATH_ERROR_MSG = Cannot install into %s.\n");
+  // No target: the user may not make one in the scratch folder, which is root's.
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(lines_of(run.out).back(), "Cannot install into $ROOT1" + target + ".") << run.out;
+  EXPECT_FALSE(test_support::file_exists(target));
+}
+
 // Pieces of the package that do not shrink cannot be stored compressed;
 // the builder stores the package as it is and the installer still installs.
 TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
