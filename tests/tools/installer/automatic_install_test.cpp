@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -17,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -59,19 +59,11 @@ std::string file_bytes(uint32_t seed, size_t size, bool compressible) {
 }
 
 // Every regular file below root, as paths relative to it.
-void list_files(const std::string& root, const std::string& relative, std::set<std::string>& out) {
-  DIR* dir = opendir((root + "/" + relative).c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string path = relative.empty() ? name : relative + "/" + name;
-    struct stat st;
-    if (lstat((root + "/" + path).c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) list_files(root, path, out);
-    else out.insert(path);
-  }
-  closedir(dir);
+std::set<std::string> files_below(const std::string& root) {
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root).string());
+  return files;
 }
 
 mode_t mode_of(const std::string& path) {
@@ -381,8 +373,7 @@ TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
   const RUN run = run_automatic(*user, program, "Installed ");
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(lines_of(run.out).back(), "Aborted") << run.out;
-  std::set<std::string> present;
-  list_files(target, "", present);
+  const std::set<std::string> present = files_below(target);
   EXPECT_LT(present.size(), static_cast<size_t>(kFiles));
   for (const std::string& name : present) {
     if (name == "install_log.txt") continue;
