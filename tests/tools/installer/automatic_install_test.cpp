@@ -76,6 +76,8 @@ class THROWAWAY_USER {
 public:
   explicit THROWAWAY_USER(const std::string& home) {
     name = "vornai" + std::to_string(getpid());
+    // What a crashed earlier run of the same process number left behind.
+    if (getpwnam(name.c_str())) test_support::run_program({"/usr/sbin/userdel", name});
     const test_support::RunResult made = test_support::run_program(
         {"/usr/sbin/useradd", "-M", "-U", "-d", home, "-s", "/usr/sbin/nologin", name});
     const passwd* entry = made.exit_code == 0 ? getpwnam(name.c_str()) : nullptr;
@@ -121,6 +123,12 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
                                   "USER=" + user.name, "LOGNAME=" + user.name};
   for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
     if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);
+  // Everything the child needs is made before the fork: it only switches
+  // user and starts the program.
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], 1);
@@ -129,10 +137,6 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
     if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0 ||
         chdir(user.home.c_str()) != 0)
       _exit(126);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
     execve(argv[0], argv, envp.data());
     _exit(127);
   }
