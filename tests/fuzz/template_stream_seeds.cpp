@@ -1,11 +1,13 @@
 // Writes seed inputs for the template stream fuzz target into the folder
 // given on the command line: stores written by the store itself (version
-// and body), little- and big-endian, one with every array in use.
+// and body), little- and big-endian, one with every array in use, and
+// streams of the older layouts written by hand.
 #include <cstdio>
 #include <string>
 
 #include "memory_device.h"
 #include "seed_maker.h"
+#include "template_old_stream.h"
 #include "template_stream.h"
 #include "wm_ptm_app_info.h"
 
@@ -47,6 +49,12 @@ bool write_seeds(FOLDER&, const std::string& folder) {
            write_bytes(folder + "/store_" + std::to_string(filled) + (swap ? "_big.bin" : ".bin"),
                        device.text());
     }
+  }
+  for (uint16_t version : {0, 3, 5, 7, 8, 11, 16, 24}) {
+    test_support::MEMORY_DEVICE device;
+    ok = ok && device.write_u16(version) &&
+         write_bytes(folder + "/old_" + std::to_string(version) + ".bin",
+                     device.text() + template_test::OLD_STREAM(version).body());
   }
   return ok;
 }

@@ -11,12 +11,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "errors.h"
 #include "platform.h"
+#include "test_support.h"
 #include "window.h"
 #include "x11_state.h"  // the tests reach the shared X state
 
@@ -128,6 +137,86 @@ inline bool pump_frames(Display* probe, const std::function<bool()>& done, int t
     usleep(5000);
   }
   return done();
+}
+
+// The top-level window with that name on the display, waited for until it
+// is mapped; 0 when it does not come within about ten seconds.
+inline Window find_viewable_window(Display* display, const char* name) {
+  for (int turn = 0; turn < 200; ++turn) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+      for (unsigned int i = 0; i < count && !found; ++i) {
+        char* title = nullptr;
+        XWindowAttributes a;
+        if (XFetchName(display, children[i], &title) && title) {
+          if (std::string(title) == name && XGetWindowAttributes(display, children[i], &a) &&
+              a.map_state == IsViewable)
+            found = children[i];
+          XFree(title);
+        }
+      }
+      if (children) XFree(children);
+    }
+    if (found) return found;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return 0;
+}
+
+// Focuses another program's window and clicks the left button at (x, y) of
+// it, leaving that program time to see the pointer arrive and the button
+// go down before it goes up.
+inline void click_in_window(Display* probe, Window window, int x, int y) {
+  XSetInputFocus(probe, window, RevertToParent, CurrentTime);
+  int ox = 0, oy = 0;
+  Window child;
+  XTranslateCoordinates(probe, window, DefaultRootWindow(probe), 0, 0, &ox, &oy, &child);
+  XTestFakeMotionEvent(probe, -1, ox + x, oy + y, CurrentTime);
+  XSync(probe, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  XTestFakeButtonEvent(probe, 1, True, CurrentTime);
+  XSync(probe, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  XTestFakeButtonEvent(probe, 1, False, CurrentTime);
+  XSync(probe, False);
+}
+
+struct PROGRAM_RUN {
+  const char* skipped = nullptr;  // why the run could not happen; null when it did
+  test_support::RunResult result;
+};
+
+// Runs the program on a private server of that screen without GLX (frames
+// go out through XPutImage and no GL driver is loaded into the program),
+// while `drive` acts on the server through an XTEST connection of its own.
+inline PROGRAM_RUN run_on_private_server(const std::string& screen,
+                                         const std::vector<std::string>& argv,
+                                         const std::function<void(Display* probe)>& drive) {
+  PROGRAM_RUN run;
+  SERVER server = start(screen, false);
+  if (server.display < 0) {
+    run.skipped = "no Xvfb";
+    return run;
+  }
+  const std::string display_name = ":" + std::to_string(server.display);
+  Display* probe = XOpenDisplay(display_name.c_str());
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
+    if (probe) XCloseDisplay(probe);
+    stop(server);
+    run.skipped = "no XTEST";
+    return run;
+  }
+  auto program = std::async(std::launch::async, [&] {
+    return test_support::run_program(argv, {"DISPLAY=" + display_name});
+  });
+  drive(probe);
+  run.result = program.get();
+  XCloseDisplay(probe);
+  stop(server);
+  return run;
 }
 
 }  // namespace private_x

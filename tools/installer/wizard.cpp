@@ -75,9 +75,12 @@ void open_folder_browser(uintptr_t dialog) {
       text_or_null(OK_BUTTON), text_or_null(CANCEL_BUTTON), text_or_null(NEW_FOLDER_BUTTON),
       &data.menu_item_style, &data.menu_alt_item_style);
   browser->new_folder_at_dialog = data.file_select.new_folder_too;
+  // An install folder that does not exist yet (the usual case before the
+  // first install) opens the browser at its nearest existing parent, where
+  // the walk along the path stopped, not in the program's own folder.
   FOLDER start;
-  const bool known = start.set_stored_path(data.install_folder);
-  browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, known ? &start : nullptr, nullptr, nullptr);
+  start.set_stored_path(data.install_folder);
+  browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &start, nullptr, nullptr);
   browser->value_word = dialog;
   browser->draggable = data.file_select.can_drag;
   wizard_root()->add_overlay(browser, false);

@@ -29,6 +29,7 @@ WM_KEY_DOWN_FUNCTION key_down_function = is_key_down;
 }  // namespace
 
 WM_BORDER_THEME border_theme;
+uint16_t toolkit_value = 200;
 
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::focus_object = nullptr;
 bool WM_SCREEN_OBJECT::focus_changed = false;

@@ -63,6 +63,9 @@ struct WM_BORDER_THEME {
   uint32_t default_style = 6;
 };
 extern WM_BORDER_THEME border_theme;
+// A value that a template store hands to the toolkit (200 at start); the
+// toolkit only keeps it.
+extern uint16_t toolkit_value;
 
 // Border styles 2..9; 1 = the object's own style, then the default.
 uint32_t resolve_border_style(uint32_t style, uint32_t own_style);

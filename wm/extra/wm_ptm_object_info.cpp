@@ -1,6 +1,7 @@
 #include "wm_ptm_object_info.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -16,12 +17,66 @@ namespace {
 // the style index, the tooltip, two bytes, the children's count: no object
 // of any version is shorter.
 constexpr uint32_t kSmallestObject = 4 + 4 + 12 + 4 + 8 + 1 + 4 + 4 + 4 + 2 + 4;
+// The oldest layouts: type, shading, three words, the visible byte, the
+// rectangle and the children's count.
+constexpr uint32_t kSmallestLegacyObject = 4 + 4 + 12 + 1 + 8 + 4;
 constexpr int kDeepestNesting = 64;
 
 // Kinds stored as u32 before version 12.
 uint8_t old_kind(uint32_t stored) { return stored == 0 ? 1 : stored == 1 ? 2 : 3; }
 // Type codes stored before version 13.
 uint32_t old_type(uint32_t stored) { return stored == 2 ? 2 : stored == 4 ? 8 : 16; }
+
+struct FLAG_MAP {
+  uint32_t from, to;
+};
+// Old text-object flags to style-set drawing flags.
+constexpr FLAG_MAP kOldTextFlags[] = {
+    {0x1, 0x3},     {0x2, 0x5},     {0x4, 0x40},    {0x8, 0x80},    {0x40, 0x20},   {0x80, 0x8},
+    {0x100, 0x10},  {0x800, 0x400}, {0x1000, 0x800}, {0x2000, 0x2000}, {0x4000, 0x4000}, {0x8000, 0x8000}};
+// Old button flags to drawing flags, and to extended flags.
+constexpr FLAG_MAP kOldButtonFlags[] = {
+    {0x1, 0x40},        {0x2, 0x80},        {0x100, 0x20},      {0x400, 0x8},
+    {0x800, 0x10},      {0x1000, 0x1},      {0x8000, 0x400},    {0x10000, 0x800},
+    {0x20000, 0x2000},  {0x40000, 0x4000},  {0x80000, 0x8000},  {0x100000, 0x10000},
+    {0x200000, 0x20000}, {0x400000, 0x40000}, {0x800000, 0x80000}};
+constexpr FLAG_MAP kOldButtonExtended[] = {{0x10, 0x4}, {0x20, 0x8}, {0x40, 0x10}, {0x80, 0x20}};
+constexpr uint32_t kOldShadowBorder = 0x200;
+constexpr uint32_t kButtonNameKept = 255;
+
+template <size_t N>
+uint32_t map_flags(uint32_t old, const FLAG_MAP (&map)[N]) {
+  uint32_t flags = 0;
+  for (const FLAG_MAP& bit : map)
+    if (old & bit.from) flags |= bit.to;
+  return flags;
+}
+
+bool read_font_fields(DATA_DEVICE* device, WM_STYLE_SET& style) {
+  return template_read_version < 6 || (device->read_u8(style.font_id) && device->read_u16(style.font_x_sz) &&
+                                       device->read_u16(style.font_y_sz));
+}
+
+// The button's image base name: a length, at most 255 bytes kept, the rest
+// skipped; its pictures live in the program data's "buttons" folder.
+bool read_button_image(DATA_DEVICE* device, WM_STYLE_SET& style) {
+  uint32_t length = 0;
+  if (!device->read_u32(length) || !template_count_fits(device, length, 1)) return false;
+  char kept[kButtonNameKept + 1] = {};
+  uint32_t keep = length < kButtonNameKept ? length : kButtonNameKept;
+  if (keep && device->read(kept, static_cast<int32_t>(keep)) != static_cast<int32_t>(keep)) return false;
+  char skipped[64];
+  for (uint32_t left = length - keep; left > 0;) {
+    int32_t step = static_cast<int32_t>(left < sizeof skipped ? left : sizeof skipped);
+    if (device->read(skipped, step) != step) return false;
+    left -= static_cast<uint32_t>(step);
+  }
+  if (keep) {
+    style.set_image_filename(kept);
+    snprintf(style.image_path, sizeof style.image_path, "%s", "$APPDATA/buttons");
+  }
+  return true;
+}
 
 bool read_kind(DATA_DEVICE* device, uint8_t& kind) {
   if (template_read_version >= 12) return device->read_u8(kind);
@@ -84,26 +139,18 @@ void WM_PTM_OBJECT_INFO::delete_style() {
   own_style = nullptr;
 }
 
-void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
-  if (&source == this) return;
-  reset();
+void WM_PTM_OBJECT_INFO::copy_values(const WM_PTM_OBJECT_INFO& source) {
   not_built = source.not_built;
   type = source.type;
-  template_set_text(action_name, source.action_name);
   user_word_1 = source.user_word_1;
   user_word_2 = source.user_word_2;
-  template_set_text(control_name, source.control_name);
   control_id = source.control_id;
   x = source.x;
   y = source.y;
   width = source.width;
   height = source.height;
-  if (source.own_style && ensure_style()) own_style->copy(*source.own_style);
-  set_text(source.text);
-  name.set(source.name.get_text());
   style = source.style;
   extra_word = source.extra_word;
-  set_tooltip(source.tooltip);
   enabled = source.enabled;
   button_kind = source.button_kind;
   hotkey = source.hotkey;
@@ -112,12 +159,42 @@ void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
   image = source.image;
   row_height = source.row_height;
   column_count = source.column_count;
-  set_column_widths(source.column_widths);
   cell_style = source.cell_style;
   cell_row = source.cell_row;
   cell_column = source.cell_column;
+}
+
+void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
+  if (&source == this) return;
+  reset();
+  copy_values(source);
+  template_set_text(action_name, source.action_name);
+  template_set_text(control_name, source.control_name);
+  if (source.own_style && ensure_style()) own_style->copy(*source.own_style);
+  set_text(source.text);
+  name.set(source.name.get_text());
+  set_tooltip(source.tooltip);
+  set_column_widths(source.column_widths);
   if (!make_object_templates(children, source.get_child_count())) return;
   for (size_t i = 0; i < children.size(); i++) children[i]->copy_from(*source.children[i]);
+}
+
+void WM_PTM_OBJECT_INFO::move_from(WM_PTM_OBJECT_INFO& source) {
+  if (&source == this) return;
+  reset();
+  for (auto [mine, theirs] : {std::pair{&action_name, &source.action_name}, {&control_name, &source.control_name},
+                              {&text, &source.text}, {&tooltip, &source.tooltip},
+                              {&column_widths, &source.column_widths}}) {
+    *mine = *theirs;
+    *theirs = nullptr;
+  }
+  own_style = source.own_style;
+  source.own_style = nullptr;
+  children.swap(source.children);
+  name.set(source.name.get_text());
+  source.name.set(nullptr);
+  copy_values(source);
+  source.reset();
 }
 
 bool WM_PTM_OBJECT_INFO::set_child_count(int32_t n) { return make_object_templates(children, n); }
@@ -217,8 +294,7 @@ bool WM_PTM_OBJECT_INFO::get_from_data_device(DATA_DEVICE* device) {
 
 bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
   const uint16_t v = template_read_version;
-  // The oldest layouts store their looks field by field and are not read.
-  if (v <= 7) return false;
+  if (v <= 7) return read_legacy(device);
   uint32_t word = 0;
   if (v >= 22 && !device->read_u8(not_built)) return false;
   if (!device->read_u32(type)) return false;
@@ -274,6 +350,64 @@ bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
     cell_style = WM_PTM_APP_INFO::style_set_reference(index);
   }
   if (v >= 20 && (!device->read_u16(cell_row) || !device->read_u16(cell_column))) return false;
+  return read_object_templates(device, children);
+}
+
+bool WM_PTM_OBJECT_INFO::read_legacy(DATA_DEVICE* device) {
+  const uint16_t v = template_read_version;
+  // The oldest layouts kept every object's look in the object itself.
+  if (!ensure_style()) return false;
+  WM_STYLE_SET& look = *own_style;
+  uint32_t word = 0;
+  uint16_t rect[4];
+  if (!device->read_u32(type)) return false;
+  type = old_type(type);
+  if (!device->read_u32(look.shading_type) || !device->read_u32(word)) return false;
+  user_word_1 = word;
+  if (!device->read_u32(word)) return false;
+  user_word_2 = word;
+  if (!device->read_u32(control_id) || !device->read_u8(look.visible)) return false;
+  for (uint16_t& part : rect)
+    if (!device->read_u16(part)) return false;
+  x = static_cast<int16_t>(rect[0]);
+  y = static_cast<int16_t>(rect[1]);
+  width = rect[2];
+  height = rect[3];
+  if (v >= 2 && (!template_read_string(device, &action_name) || !template_read_string(device, &control_name)))
+    return false;
+  if (type == 16) {
+    uint16_t old_flags = 0;
+    if (!template_read_string(device, &text) || !device->read_u32(look.bg_colour) ||
+        !device->read_u32(look.fg_colour) || !device->read_u32(look.fading_colour) ||
+        !device->read_u16(old_flags) || !device->read_u16(look.shading_flags) ||
+        !read_font_fields(device, look))
+      return false;
+    look.drawing_flags = map_flags(old_flags, kOldTextFlags);
+    look.extended_flags = 0;
+  } else if (type == 2) {
+    uint32_t old_flags = 0;
+    uint16_t short_flags = 0;
+    uint8_t ignored = 0, hotkey_bit = 0;
+    if (!template_read_string(device, &text) || (v == 7 && !template_read_string(device, &tooltip)) ||
+        !device->read_u32(look.bg_colour) || !device->read_u32(look.fg_colour) ||
+        !device->read_u32(look.fading_colour) || !device->read_u32(look.active_colour) ||
+        !device->read_u32(look.highlight_colour) || !device->read_u32(look.highlight_text_colour) ||
+        !device->read_u32(word))
+      return false;
+    if (v <= 4 ? !device->read_u16(short_flags) : !device->read_u32(old_flags)) return false;
+    if (v <= 4) old_flags = short_flags;
+    if (!device->read_u16(look.shading_flags) || !device->read_u8(ignored) || !device->read_u8(hotkey_bit))
+      return false;
+    if (v >= 3 && !read_button_image(device, look)) return false;
+    if (v >= 4 && !device->read_u8(enabled)) return false;
+    if (!read_font_fields(device, look)) return false;
+    old_flags &= ~0x6000u;
+    look.drawing_flags = map_flags(old_flags, kOldButtonFlags);
+    if (old_flags & kOldShadowBorder)
+      look.drawing_flags |= static_cast<int16_t>(look.shading_flags) < 0 ? 0x3 : 0x5;
+    look.extended_flags = (hotkey_bit ? 0x2 : 0) | map_flags(old_flags, kOldButtonExtended);
+  }
+  name.set(text);
   return read_object_templates(device, children);
 }
 
@@ -341,7 +475,9 @@ bool read_object_templates(DATA_DEVICE* device,
   static int depth = 0;
   list.clear();
   uint32_t count = 0;
-  if (!device->read_u32(count) || !template_count_fits(device, count, kSmallestObject)) return false;
+  if (!device->read_u32(count) || !template_count_fits(device, count,
+                                  template_read_version <= 7 ? kSmallestLegacyObject : kSmallestObject))
+    return false;
   if (count > 0 && depth >= kDeepestNesting) {
     device->error = 1;
     return false;

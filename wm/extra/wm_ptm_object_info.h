@@ -9,6 +9,7 @@
 
 #include "data_device.h"
 #include "vorn_string.h"
+#include "wm_screen_object.h"
 
 class WM_STYLE_SET;
 class WM_PTM_IMAGE_INFO;
@@ -28,6 +29,9 @@ public:
   // Reset, then every field of source; texts and own style duplicated,
   // store references shared, children copied in turn.
   void copy_from(const WM_PTM_OBJECT_INFO& source);
+  // Reset, then takes over every field of source, its texts, own style,
+  // name and children included; source is left reset with an empty name.
+  void move_from(WM_PTM_OBJECT_INFO& source);
 
   void set_text(const char* value) ;
   void set_tooltip(const char* value);
@@ -37,6 +41,7 @@ public:
 
   int32_t get_child_count() const { return static_cast<int32_t>(children.size()); }
   WM_PTM_OBJECT_INFO* get_child(int32_t i) const { return children[static_cast<size_t>(i)].get(); }
+  const TEMPLATE_LIST& get_children() const { return children; }
   bool set_child_count(int32_t n);
   // The new child is named "Object " and its one-based position.
   bool add_child(uint32_t child_type);
@@ -61,6 +66,12 @@ public:
 
   bool get_from_data_device(DATA_DEVICE* device) override;
   bool put_to_data_device(DATA_DEVICE* device) override;
+
+  // ---- Building (template_builder.cpp).
+  // The widget this template describes, remembering the template; null for
+  // `not_built` and for a type code that names no widget. The callback
+  // becomes the widget's action callback.
+  WM_SCREEN_OBJECT* create_object(WM_CALLBACK action_callback);
 
   uint8_t not_built = 0;
   uint32_t type = 0;
@@ -93,7 +104,11 @@ public:
 
 private:
   void free_texts();
+  // Every field held by value, store references included.
+  void copy_values(const WM_PTM_OBJECT_INFO& source);
   bool read_body(DATA_DEVICE* device);
+  // Versions 0 to 7: the look comes as fields of an own style.
+  bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
 };

@@ -4,14 +4,8 @@
 // action does, and the lines after the last turn are the shutdown.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-
 #include <chrono>
-#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "private_x_server.h"
@@ -99,74 +93,18 @@ TEST(ToolkitApp, PageActionsThroughTheApplicationFrame) {
   }
 }
 
-namespace {
-
-// The top-level window with that name on the display, waited for until it
-// is mapped; 0 when it does not come within about ten seconds.
-Window find_viewable_window(Display* display, const char* name) {
-  for (int turn = 0; turn < 200; ++turn) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
-      for (unsigned int i = 0; i < count && !found; ++i) {
-        char* title = nullptr;
-        XWindowAttributes a;
-        if (XFetchName(display, children[i], &title) && title) {
-          if (std::string(title) == name && XGetWindowAttributes(display, children[i], &a) &&
-              a.map_state == IsViewable)
-            found = children[i];
-          XFree(title);
-        }
-      }
-      if (children) XFree(children);
-    }
-    if (found) return found;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return 0;
-}
-
-}  // namespace
-
 // A real click through XTEST on the application's button: its callback's
 // result for the release (42) comes out of the page manager's frame.
 TEST(ToolkitApp, ButtonClickBecomesAPageAction) {
-  // Without GLX: the frame goes out through XPutImage, and no GL driver is
-  // loaded into the program.
-  private_x::SERVER server = private_x::start("640x480x24", false);
-  if (server.display < 0) GTEST_SKIP() << "no Xvfb";
-  const std::string display_name = ":" + std::to_string(server.display);
-  Display* probe = XOpenDisplay(display_name.c_str());
-  int event = 0, error = 0, major = 0, minor = 0;
-  if (!probe || !XTestQueryExtension(probe, &event, &error, &major, &minor)) {
-    if (probe) XCloseDisplay(probe);
-    private_x::stop(server);
-    GTEST_SKIP() << "no XTEST";
-  }
-  auto run = std::async(std::launch::async, [&] {
-    return run_program({kApp, "--button"}, {"DISPLAY=" + display_name});
-  });
-  const Window window = find_viewable_window(probe, "Button page");
-  EXPECT_NE(window, 0u);
-  if (window) {
-    XSetInputFocus(probe, window, RevertToParent, CurrentTime);
-    int ox = 0, oy = 0;
-    Window child;
-    XTranslateCoordinates(probe, window, DefaultRootWindow(probe), 0, 0, &ox, &oy, &child);
-    // The button lies at (100, 80)-(219, 139) of the window.
-    XTestFakeMotionEvent(probe, -1, ox + 150, oy + 100, CurrentTime);
-    XSync(probe, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    XTestFakeButtonEvent(probe, 1, True, CurrentTime);
-    XSync(probe, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    XTestFakeButtonEvent(probe, 1, False, CurrentTime);
-    XSync(probe, False);
-  }
-  const auto r = run.get();
-  XCloseDisplay(probe);
-  private_x::stop(server);
+  const auto run = private_x::run_on_private_server(
+      "640x480x24", {kApp, "--button"}, [](Display* probe) {
+        const Window window = private_x::find_viewable_window(probe, "Button page");
+        EXPECT_NE(window, 0u);
+        // The button lies at (100, 80)-(219, 139) of the window.
+        if (window) private_x::click_in_window(probe, window, 150, 100);
+      });
+  if (run.skipped) GTEST_SKIP() << run.skipped;
+  const auto& r = run.result;
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             "page action 10\n"  // the page is shown

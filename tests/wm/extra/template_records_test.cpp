@@ -243,6 +243,20 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   copy.set_text("Play game");
   EXPECT_EQ(copy.text, kept);
 
+  // A move takes the texts, own style and children over and leaves the
+  // source as a reset template without a name.
+  const std::vector<uint8_t> before = stored(copy);
+  const WM_STYLE_SET* own = copy.own_style;
+  WM_PTM_OBJECT_INFO moved;
+  moved.move_from(copy);
+  EXPECT_EQ(stored(moved), before);
+  EXPECT_EQ(moved.own_style, own);
+  EXPECT_EQ(moved.text, kept);
+  EXPECT_EQ(copy.own_style, nullptr);
+  EXPECT_EQ(copy.text, nullptr);
+  EXPECT_EQ(copy.get_child_count(), 0);
+  EXPECT_EQ(copy.name.get_length(), 0);
+
   WM_PTM_PAGE_INFO page;
   page.id = 0xBEEF;
   page.set_legacy_background("back.png");

@@ -9,6 +9,7 @@
 // paths are relative to the description's folder:
 //   app = <name>                 version = <text>
 //   window = <width> <height>    dialog = <width> <height>
+//   min_screen = <width> <height>   smaller screens are warned on the options page
 //   installation = <name> | <default path>
 //   files = <folder>             every file below it, installed alike
 //   file = <name below a files folder> | <option> ...   what differs for it:
@@ -184,6 +185,9 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (key == "dialog" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.dialog.width = static_cast<int16_t>(width);
       data.dialog.height = static_cast<int16_t>(height);
+    } else if (key == "min_screen" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
+      data.check_desktop_size.width = static_cast<int16_t>(width);
+      data.check_desktop_size.height = static_cast<int16_t>(height);
     } else if (key == "installation" && parts.size() == 2) {
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
       copy_text(installation.name, sizeof installation.name, parts[0]);
@@ -308,7 +312,12 @@ int main(int argc, char** argv) {
   apply_file_options(data, d.file_options);
   if (!d.skin.empty()) {
     std::string path = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;
-    if (!load_skin(data, path.c_str())) fail("cannot load the skin " + d.skin);
+    // The skin loader takes a folder in its "$" form, never a bare path.
+    FOLDER skin;
+    char stored[FOLDER_PATH_SIZE];
+    if (!skin.set_absolute(path.c_str()) || !skin.get_path_text(stored, sizeof stored, nullptr) ||
+        !load_skin(data, stored))
+      fail("cannot load the skin " + d.skin);
   }
   WM_DIALOG::init_default_styles();
 

@@ -1,0 +1,122 @@
+// The object factory and the building operations without a window: what a
+// template makes, the custom object hook, the guards of page and dialog
+// building, and the templates a save captures from live objects.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "wm_dialog.h"
+#include "wm_page_manager.h"
+#include "wm_ptm_app_info.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+class TemplateBuilder : public wm_test::TextSkinTest {
+protected:
+  TemplateBuilder() : TextSkinTest("template_builder_test", 640, 480) {}
+  void TearDown() override {
+    WM_PTM_APP_INFO::object_hook = nullptr;
+    WM_PTM_APP_INFO::object_hook_word = 0;
+    TextSkinTest::TearDown();
+  }
+  // A one-area store whose page holds one label template; returns its id.
+  uint32_t add_label_page() {
+    WM_PTM_AREA_INFO* area = store.add_area();
+    EXPECT_TRUE(area->add_page());
+    EXPECT_TRUE(area->get_page(0)->add_object(wm_kind::SCRIPT));
+    return area->get_page(0)->id;
+  }
+  WM_PTM_APP_INFO store;
+  WM_PTM_OBJECT_INFO t;
+};
+
+WM_PTM_OBJECT_INFO* hooked_template = nullptr;
+WM_CALLBACK hooked_callback = nullptr;
+uintptr_t hooked_word = 0;
+bool hook_answers = true;
+
+WM_SCREEN_OBJECT* custom_hook(WM_PTM_OBJECT_INFO* object_template, WM_CALLBACK callback,
+                              uintptr_t word) {
+  hooked_template = object_template;
+  hooked_callback = callback;
+  hooked_word = word;
+  return hook_answers ? new WM_SCREEN_OBJECT(true, callback, 0, 0) : nullptr;
+}
+
+int32_t some_callback(WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return 0; }
+
+TEST_F(TemplateBuilder, TypeZeroAsksTheCustomHookAndFallsBackToALabel) {
+  t.type = 0;
+  t.user_word_1 = 8;
+  t.set_text("fallback");
+  // No hook, and a hook that answers null: a label.
+  for (bool with_hook : {false, true}) {
+    WM_PTM_APP_INFO::object_hook = with_hook ? custom_hook : nullptr;
+    hook_answers = false;
+    std::unique_ptr<WM_SCREEN_OBJECT> made(t.create_object(some_callback));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->kind, wm_kind::SCRIPT);
+    EXPECT_EQ(made->template_record, &t);
+  }
+  WM_PTM_APP_INFO::object_hook = custom_hook;
+  WM_PTM_APP_INFO::object_hook_word = 55;
+  hook_answers = true;
+  std::unique_ptr<WM_SCREEN_OBJECT> made(t.create_object(some_callback));
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->kind, 0u);
+  EXPECT_EQ(hooked_template, &t);
+  EXPECT_EQ(hooked_callback, some_callback);
+  EXPECT_EQ(hooked_word, 55u);
+  // The hook's object records its template and gets the words too.
+  EXPECT_EQ(made->template_record, &t);
+  EXPECT_EQ(made->action_word_1, 8u);
+}
+
+TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
+  const uint32_t id = add_label_page();
+  ASSERT_TRUE(store.add_dialog());
+  store.dialogs[0]->set_name("d");
+  // Generated or read stores are loaded; this one was made by hand.
+  store.loaded = 1;
+  EXPECT_FALSE(store.build_page(id, nullptr, 0));  // no page manager
+  {
+    WM_PAGE_MANAGER manager(1, -1);
+    store.loaded = 0;
+    EXPECT_FALSE(store.build_page(id, nullptr, 0));
+    EXPECT_EQ(store.create_dialog("d", nullptr, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(manager.current_root()->child_count(), 0);
+    store.loaded = 1;
+    // Areas out of range and unknown page ids.
+    EXPECT_FALSE(store.build_page(id, nullptr, 1));
+    EXPECT_FALSE(store.build_page(id, nullptr, 0x8000));
+    EXPECT_FALSE(store.build_page(id + 1, nullptr, 0));
+    EXPECT_EQ(manager.current_root()->child_count(), 0);
+    // A page without a background leaves the back buffer alone.
+    EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
+    EXPECT_EQ(manager.current_root()->child_count(), 1);
+    EXPECT_EQ(manager.back_buffers[0].width, 0);
+    std::unique_ptr<WM_DIALOG> dialog(store.create_dialog("d", nullptr, 0, 0, nullptr));
+    EXPECT_NE(dialog, nullptr);
+  }
+}
+
+TEST_F(TemplateBuilder, CapturingGivesOneDefaultLabelTemplatePerLiveObject) {
+  WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
+  for (int i = 0; i < 3; ++i) root.add_child(new WM_SCREEN_OBJECT(true, nullptr, 0, 0), false);
+  WM_PTM_PAGE_INFO page;
+  store.capture_objects(root.children, &page, nullptr);
+  ASSERT_EQ(page.get_object_count(), 3);
+  const WM_PTM_OBJECT_INFO& last = *page.get_object(2);
+  EXPECT_EQ(last.type, wm_kind::SCRIPT);
+  EXPECT_EQ(last.text, nullptr);
+  EXPECT_EQ(last.width, 0xFFFF);
+  EXPECT_STREQ(last.name.get_text_at(0), "Object 3");
+  WM_PTM_OBJECT_INFO parent;
+  store.capture_objects(root.children, nullptr, &parent);
+  EXPECT_EQ(parent.get_child_count(), 3);
+  // With neither a page nor a parent nothing happens.
+  store.capture_objects(root.children, nullptr, nullptr);
+}
+
+}  // namespace

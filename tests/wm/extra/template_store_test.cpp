@@ -1,0 +1,388 @@
+// The template store's arrays, look-ups and hand-over to the toolkit, with
+// a page manager but no window.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "application_info.h"
+#include "default_dialog_styles.h"
+#include "template_test_store.h"
+#include "test_support.h"
+#include "wm_button.h"
+#include "wm_list_box.h"
+#include "wm_dialog.h"
+#include "wm_menu.h"
+#include "wm_page_manager.h"
+#include "wm_script.h"
+
+namespace {
+
+using template_test::fill_store;
+
+void each_template(WM_PTM_OBJECT_INFO& object, const std::function<void(WM_PTM_OBJECT_INFO&)>& visit) {
+  visit(object);
+  for (int32_t i = 0; i < object.get_child_count(); i++) each_template(*object.get_child(i), visit);
+}
+
+// Every image and style-set reference of the store's pages and templates.
+struct REFERENCES {
+  std::multiset<const void*> images, styles;
+};
+
+REFERENCES references_of(WM_PTM_APP_INFO& store) {
+  REFERENCES found;
+  auto visit = [&found](WM_PTM_OBJECT_INFO& object) {
+    if (object.image) found.images.insert(object.image);
+    if (object.style) found.styles.insert(object.style);
+    if (object.cell_style) found.styles.insert(object.cell_style);
+  };
+  for (auto& area : store.areas)
+    for (int32_t p = 0; p < area->get_page_count(); p++) {
+      WM_PTM_PAGE_INFO* page = area->get_page(p);
+      if (page->background) found.images.insert(page->background);
+      for (int32_t o = 0; o < page->get_object_count(); o++) each_template(*page->get_object(o), visit);
+    }
+  for (auto& dialog : store.dialogs)
+    for (int32_t o = 0; o < dialog->get_object_count(); o++) each_template(*dialog->get_object(o), visit);
+  return found;
+}
+
+template <typename T>
+bool holds(const std::vector<std::unique_ptr<T>>& list, const void* record) {
+  for (const auto& item : list)
+    if (item.get() == record) return true;
+  return false;
+}
+
+struct FORGET_CASE {
+  const char* what;
+  std::function<bool(WM_PTM_APP_INFO&)> change;
+  size_t images_left, styles_left;  // references that stay
+};
+
+TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
+  // The filled store: each of the two page backgrounds is image 1; each of
+  // the three filled templates uses image 0, style set 1 and cell style set 0.
+  const FORGET_CASE cases[] = {
+      {"remove image 0", [](WM_PTM_APP_INFO& s) { return s.remove_image(0); }, 2, 6},
+      {"remove image 1", [](WM_PTM_APP_INFO& s) { return s.remove_image(1); }, 3, 6},
+      {"free images", [](WM_PTM_APP_INFO& s) { s.free_images(); return true; }, 0, 6},
+      {"set image count", [](WM_PTM_APP_INFO& s) { return s.set_image_count(3); }, 0, 6},
+      {"remove style set 1", [](WM_PTM_APP_INFO& s) { return s.remove_style_set(1); }, 5, 3},
+      {"free style sets", [](WM_PTM_APP_INFO& s) { s.free_style_sets(); return true; }, 5, 0},
+      {"set style set count", [](WM_PTM_APP_INFO& s) { return s.set_style_set_count(2); }, 5, 0},
+      {"remove a font", [](WM_PTM_APP_INFO& s) { return s.remove_font(0); }, 5, 6},
+  };
+  for (const FORGET_CASE& c : cases) {
+    WM_PTM_APP_INFO store;
+    fill_store(store);
+    ASSERT_TRUE(c.change(store)) << c.what;
+    REFERENCES left = references_of(store);
+    EXPECT_EQ(left.images.size(), c.images_left) << c.what;
+    EXPECT_EQ(left.styles.size(), c.styles_left) << c.what;
+    for (const void* image : left.images) EXPECT_TRUE(holds(store.images, image)) << c.what;
+    for (const void* style : left.styles) EXPECT_TRUE(holds(store.style_sets, style)) << c.what;
+  }
+}
+
+TEST(TemplateStore, RemoveRefusesAnIndexOutOfRange) {
+  WM_PTM_APP_INFO store;
+  fill_store(store);
+  using REMOVE = bool (WM_PTM_APP_INFO::*)(int32_t);
+  for (REMOVE remove : {&WM_PTM_APP_INFO::remove_style_set, &WM_PTM_APP_INFO::remove_font,
+                        &WM_PTM_APP_INFO::remove_colour, &WM_PTM_APP_INFO::remove_image,
+                        &WM_PTM_APP_INFO::remove_constant, &WM_PTM_APP_INFO::remove_dialog,
+                        &WM_PTM_APP_INFO::remove_area}) {
+    EXPECT_FALSE((store.*remove)(-1));
+    EXPECT_FALSE((store.*remove)(100));
+  }
+  EXPECT_EQ(store.areas.size(), 2u);
+  EXPECT_TRUE(store.remove_area(0));
+  ASSERT_EQ(store.areas.size(), 1u);
+  EXPECT_STREQ(store.areas[0]->name, "Area 2");
+}
+
+TEST(TemplateStore, DefaultNamesCountFromTheArraysLength) {
+  WM_PTM_APP_INFO store;
+  EXPECT_STREQ(store.add_image()->name, "Image 1");
+  EXPECT_STREQ(store.add_image()->name, "Image 2");
+  ASSERT_TRUE(store.remove_image(0));
+  EXPECT_STREQ(store.add_image()->name, "Image 2");
+  EXPECT_STREQ(store.add_style_set()->name, "Style Set 1");
+  EXPECT_STREQ(store.add_font()->name, "Font 1");
+  EXPECT_STREQ(store.add_colour()->name, "Colour 1");
+  EXPECT_STREQ(store.add_constant()->name, "Constant 1");
+  EXPECT_STREQ(store.add_dialog()->name, "Dialog 1");
+  EXPECT_STREQ(store.add_area()->name, "Area 1");
+  // Set-count records have no names.
+  ASSERT_TRUE(store.set_colour_count(2));
+  EXPECT_EQ(store.colours[1]->name, nullptr);
+  ASSERT_TRUE(store.set_colour_count(0));
+  EXPECT_TRUE(store.colours.empty());
+}
+
+TEST(TemplateStore, FindGivesTheFirstOfEqualNamesAndSortsAChangedArrayFirst) {
+  WM_PTM_APP_INFO store;
+  int32_t index = 7;
+  EXPECT_EQ(store.find_colour("b", &index), nullptr);
+  EXPECT_EQ(index, -1);
+  WM_PTM_COLOUR_INFO* first_b = store.add_colour();
+  first_b->set_name("b");
+  store.add_colour()->set_name("a");
+  WM_PTM_COLOUR_INFO* second_b = store.add_colour();
+  second_b->set_name("b");
+  WM_PTM_COLOUR_INFO* unnamed = store.add_colour();
+  unnamed->set_name(nullptr);
+  EXPECT_EQ(store.find_colour("b", &index), first_b);
+  EXPECT_EQ(index, 2);  // after the unnamed record and "a"
+  EXPECT_EQ(store.find_colour("", &index), unnamed);
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(store.find_colour("c"), nullptr);
+  // A renamed record is found where its new name sorts.
+  second_b->set_name("0");
+  EXPECT_EQ(store.find_colour("0", &index), second_b);
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(store.find_colour("b"), first_b);
+}
+
+TEST(TemplateStore, EveryNamedArrayIsSearchedByName) {
+  WM_PTM_APP_INFO store;
+  fill_store(store);
+  EXPECT_EQ(store.find_style_set("Style Set 2"), store.style_sets[1].get());
+  EXPECT_EQ(store.find_font("Font 1"), store.fonts[0].get());
+  EXPECT_EQ(store.find_image("Image 2"), store.images[1].get());
+  EXPECT_EQ(store.find_constant("Constant 1"), store.constants[0].get());
+  EXPECT_EQ(store.find_image(nullptr), nullptr);
+}
+
+TEST(TemplateStore, FontLookupsByNameAndBySlot) {
+  WM_PTM_APP_INFO store;
+  WM_PTM_FONT_INFO* sans = store.add_font();
+  sans->set_name("Sans");
+  sans->set_file_name("sans.ttf");
+  WM_PTM_FONT_INFO* serif = store.add_font();
+  serif->set_name("Serif");
+  serif->set_file_name("serif.ttf");
+  EXPECT_EQ(store.font_id_for_name("Serif"), 255u);  // nothing loaded
+  EXPECT_EQ(store.font_id_for_name("Mono"), 0xFFFFFFFFu);
+  EXPECT_STREQ(store.font_file_for_id(255), "sans.ttf");  // the first in array order
+  EXPECT_EQ(store.font_file_for_id(3), nullptr);
+}
+
+TEST(TemplateStore, PageSettingsComeFromThePageOrTheDefault) {
+  WM_PTM_APP_INFO store;
+  store.default_page_setting = 10;
+  WM_PTM_AREA_INFO* area = store.add_area();
+  ASSERT_TRUE(area->add_page());
+  ASSERT_TRUE(area->add_page());
+  area->get_page(0)->id = 100;
+  area->get_page(0)->page_setting = 4;
+  area->get_page(1)->id = 200;
+  WM_PAGE_MANAGER manager(1, -1);
+  const struct {
+    uint32_t page, area, setting;
+  } cases[] = {
+      {100, 0, 4}, {200, 0, 10}, {300, 0, 10}, {100, 1, 10}, {100, 0xFFFF, 10}, {100, 0xFFFFFFFFu, 4},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(store.get_page_setting(c.page, c.area), c.setting) << c.page << " in " << c.area;
+}
+
+TEST(TemplateStore, TheTitleGoesThroughThePlatform) {
+  const char* shown = nullptr;
+  WM_PTM_APP_INFO::set_app_title(&shown, "Game of the year");
+  EXPECT_STREQ(shown, "Game of the year");
+  EXPECT_STREQ(WM_PTM_APP_INFO::get_app_title(), "Game of the year");
+  EXPECT_STREQ(get_app_title(), "Game of the year");
+  std::string long_title(300, 'x');
+  WM_PTM_APP_INFO::set_app_title(&shown, long_title.c_str());
+  EXPECT_EQ(strlen(shown), 255u);
+}
+
+TEST(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHere) {
+  {
+    WM_PTM_APP_INFO store;
+    EXPECT_EQ(store.create_manager(nullptr), nullptr);
+    EXPECT_EQ(WM_PAGE_MANAGER::get(), nullptr);
+    store.loaded = 1;  // as generation from folders leaves it: no areas
+    WM_PAGE_MANAGER* made = store.create_manager(nullptr);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->get_area_count(), 1);
+    // Clearing keeps the manager; a later hand-over reuses it.
+    store.clear();
+    store.loaded = 1;
+    EXPECT_EQ(store.get_manager(), made);
+    EXPECT_EQ(store.create_manager(nullptr), made);
+  }
+  EXPECT_EQ(WM_PAGE_MANAGER::get(), nullptr);
+
+  WM_PAGE_MANAGER given(2, -1);
+  {
+    WM_PTM_APP_INFO store;
+    fill_store(store);
+    store.add_area();
+    store.loaded = 1;
+    EXPECT_EQ(store.create_manager(&given), &given);
+  }
+  EXPECT_EQ(WM_PAGE_MANAGER::get(), &given);
+}
+
+TEST(TemplateStore, AManagerIsMadeWithOneAreaPerRecord) {
+  WM_PTM_APP_INFO store;
+  for (int i = 0; i < 3; i++) store.add_area();
+  store.loaded = 1;
+  WM_PAGE_MANAGER* made = store.create_manager(nullptr);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->get_area_count(), 3);
+}
+
+TEST(TemplateStore, TheLookIsHandedToTheToolkit) {
+  WM_PTM_APP_INFO store;
+  fill_store(store);
+  store.loaded = 1;
+  WM_PAGE_MANAGER* manager = store.create_manager(nullptr);
+  ASSERT_NE(manager, nullptr);
+  EXPECT_STREQ(get_app_title(), "Game");
+  EXPECT_EQ(toolkit_value, store.toolkit_value);
+  EXPECT_EQ(border_theme.default_style, store.border_width);
+  EXPECT_EQ(border_theme.shadow, store.border_colour_1);
+  EXPECT_EQ(border_theme.highlight, store.border_colour_2);
+  EXPECT_EQ(border_theme.inner_outline, store.border_colour_3);
+  EXPECT_EQ(border_theme.outline, store.border_colour_4);
+  EXPECT_EQ(manager->first_page_fades_in, store.transition_type);
+  EXPECT_EQ(manager->transition_duration, static_cast<uint32_t>(store.transition_duration));
+  EXPECT_EQ(WM_MENU::menu_mode, store.menu_mode);
+  EXPECT_EQ(default_menu_effects().flags, store.menu_effects.flags);
+  EXPECT_EQ(default_menu_effects().dragging_alpha, store.menu_effects.dragging_alpha);
+  EXPECT_EQ(default_list_box_effects().open_delay, static_cast<uint32_t>(store.list_box_effects.open_delay));
+  EXPECT_EQ(default_dialog_effects().display_delay, static_cast<uint32_t>(store.dialog_effects.display_delay));
+  EXPECT_EQ(WM_BUTTON::tooltip_style().bg_colour, store.tooltip_style.bg_colour);
+  EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
+  EXPECT_EQ(default_dialog_style().fg_colour, store.dialog_body_style.fg_colour);
+  EXPECT_EQ(default_dialog_title_style().fg_colour, store.dialog_title_style.fg_colour);
+  EXPECT_EQ(default_dialog_button_style().fg_colour, store.dialog_button_style.fg_colour);
+  EXPECT_EQ(WM_DIALOG::grey_behind, store.dialog_backdrop_1);
+  EXPECT_EQ(WM_DIALOG::darken_behind, store.dialog_backdrop_2);
+  EXPECT_EQ(WM_DIALOG::live_drag, store.dialog_live_drag);
+  EXPECT_EQ(WM_DIALOG::draggable_default, store.dialog_draggable);
+}
+
+int hook_calls = 0;
+
+TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
+  WM_PAGE_MANAGER manager(2, -1);
+  for (size_t records : {1u, 3u}) {
+    WM_PTM_APP_INFO store;
+    for (size_t i = 0; i < records; i++) {
+      WM_PTM_AREA_INFO* area = store.add_area();
+      area->x = static_cast<uint16_t>(10 * (i + 1));
+      area->y = 5;
+      area->width = 100;
+      area->height = 50;
+    }
+    store.loaded = 1;
+    ASSERT_EQ(store.create_manager(&manager), &manager);
+    for (int16_t a = 0; a < 2; a++) manager.area(a).root.set_position(0, 0);
+    hook_calls = 0;
+    store.start([] { hook_calls++; });
+    EXPECT_EQ(hook_calls, 1) << records;
+    for (int16_t a = 0; a < 2; a++) {
+      bool placed = static_cast<size_t>(a) < records;
+      EXPECT_EQ(manager.area(a).root.x, placed ? 10 * (a + 1) : 0) << records;
+      if (placed) {
+        EXPECT_EQ(manager.area(a).root.get_width(), 100) << records;
+      }
+    }
+    EXPECT_EQ(WM_PTM_APP_INFO::logo_done(), 11);
+    EXPECT_EQ(hook_calls, 2);
+  }
+  // The store that started is gone: only the hook is left to call.
+  EXPECT_EQ(WM_PTM_APP_INFO::logo_done(), 11);
+}
+
+TEST(TemplateStore, AMissingLogoEndsAtOnce) {
+  WM_PTM_APP_INFO store;
+  store.add_area();
+  store.show_logo = 1;
+  store.loaded = 1;
+  ASSERT_NE(store.create_manager(nullptr), nullptr);
+  hook_calls = 0;
+  store.start([] { hook_calls++; });
+  EXPECT_EQ(hook_calls, 1);
+  store.start([] { hook_calls++; });
+  EXPECT_EQ(hook_calls, 2);
+}
+
+TEST(TemplateStore, ClearingReloadingAndDestroyingDropLiveTemplatePointers) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  {
+    WM_PTM_APP_INFO saved;
+    ASSERT_TRUE(saved.save(folder, "empty.tpl", 0, 0));
+  }
+  WM_PAGE_MANAGER manager(2, -1);
+  WM_STYLE_SET style;
+  for (int step = 0; step < 3; step++) {
+    auto store = std::make_unique<WM_PTM_APP_INFO>();
+    fill_store(*store);
+    const void* record = store->areas[0]->get_page(0)->get_object(0);
+    auto* label = new WM_SCRIPT(0, 0, 10, 10, &style, "a");
+    auto* inner = new WM_SCRIPT(0, 0, 5, 5, &style, "b");
+    label->add_child(inner, true);
+    manager.area(1).root.add_child(label, false);
+    label->template_record = inner->template_record = record;
+    if (step == 0) store->clear();
+    if (step == 1) {
+      EXPECT_TRUE(store->load(folder, "empty.tpl", nullptr));
+    }
+    if (step == 2) store.reset();
+    EXPECT_EQ(label->template_record, nullptr) << step;
+    EXPECT_EQ(inner->template_record, nullptr) << step;
+    manager.area(1).root.destroy_children(false, 0, true);
+  }
+}
+
+TEST(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PTM_APP_INFO store;
+  ASSERT_TRUE(store.save(folder, "first.tpl", 0, 0));
+  ASSERT_EQ(store.areas.size(), 1u);
+  ASSERT_EQ(store.areas[0]->get_page_count(), 1);
+  EXPECT_EQ(store.areas[0]->get_page(0)->get_object_count(), 0);
+  // An area out of range saves into area 0.
+  ASSERT_TRUE(store.save(folder, "second.tpl", 0xFFFF, 0));
+  EXPECT_EQ(store.areas[0]->get_page_count(), 2);
+}
+
+TEST(TemplateStore, SaveCapturesTheObjectsOfTheCurrentArea) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PAGE_MANAGER manager(1, -1);
+  WM_STYLE_SET style;
+  for (const char* text : {"one", "two"})
+    manager.current_root()->add_child(new WM_SCRIPT(0, 0, 9, 9, &style, text), false);
+  WM_PTM_APP_INFO store;
+  store.add_area();
+  ASSERT_TRUE(store.save(folder, "captured.tpl", 0, 0));
+  ASSERT_EQ(store.areas[0]->get_page_count(), 1);
+  WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
+  ASSERT_EQ(page->get_object_count(), 2);
+  EXPECT_EQ(page->get_object(1)->type, 16u);
+  // The file holds the captured page; the load reports its progress.
+  static int steps = 0;
+  WM_PTM_APP_INFO::set_progress_hook([](uintptr_t word) { steps += static_cast<int>(word); }, 1);
+  ASSERT_TRUE(store.load(folder, "captured.tpl", nullptr));
+  WM_PTM_APP_INFO::set_progress_hook(nullptr, 0);
+  EXPECT_GT(steps, 0);
+  EXPECT_EQ(store.areas[0]->get_page(0)->get_object_count(), 2);
+  manager.current_root()->destroy_children(false, 0, true);
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// Template streams of older versions, written here by hand field by field
+// from the stored layout, crossing each version gate: what every version
+// reads, the conversions of the old layouts, and that any cut fails.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "folder.h"
+#include "memory_device.h"
+#include "parameter.h"
+#include "template_old_stream.h"
+#include "template_stream.h"
+#include "test_support.h"
+#include "wm_ptm_app_info.h"
+#include "wm_ptm_object_info.h"
+
+using template_test::kHotkey;
+using template_test::kPageId;
+using template_test::OLD_STREAM;
+using test_support::MEMORY_DEVICE;
+
+namespace {
+
+// What a version keeps of the hand-written store.
+struct GATE {
+  uint16_t version;
+  uint32_t border_width;
+  uint32_t default_page_setting;
+  uint16_t menu_flags;    // 0: the toolkit's default stays
+  uint8_t button_kind;
+  bool has_hotkey;
+  bool legacy_look;       // the object carries its look as an own style
+  bool style_resolves;    // the style index meets the style-set array
+  const char* background; // name of the page's background image
+  size_t image_count;
+  const char* constant;   // null: no constants
+  const char* image_folder;
+  const char* object_name;
+};
+
+const GATE kGates[] = {
+    {0, 6, 10, 0, 2, false, true, false, "Page ab", 1, nullptr, nullptr, "Go"},
+    {3, 9, 10, 0, 2, false, true, false, "Page ab", 1, nullptr, nullptr, "Go"},
+    {5, 9, 10, 0, 2, false, true, false, "Page ab", 1, nullptr, nullptr, "Go"},
+    {7, 9, 10, 0, 2, false, true, false, "Page ab", 1, nullptr, nullptr, "Go"},
+    {8, 4, 10, 0x13, 2, false, false, false, "Page ab", 2, "42", "$APPDATA/images", "Go"},
+    {11, 4, 10, 0x13, 2, false, false, true, "Page ab", 2, "42", "$APP", "Go"},
+    {16, 4, 10, 0x13, 3, false, false, true, "Page ab", 2, "42", "$APPDATA/pics", "Go"},
+    {24, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {26, 4, 4, 0x11, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go button"},
+};
+
+struct TemplateVersions : ::testing::TestWithParam<GATE> {
+  void SetUp() override {
+    ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+    template_fetch_resources = 0;
+  }
+  void TearDown() override {
+    template_fetch_resources = 1;
+    template_read_version = TEMPLATE_STREAM_VERSION;
+  }
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  WM_PTM_APP_INFO store;
+};
+
+TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions) {
+  const GATE& gate = GetParam();
+  OLD_STREAM stream(gate.version);
+  MEMORY_DEVICE header;
+  header.write_u16(gate.version);
+  if (gate.version >= 15) header.write_u8(0);  // no image cache
+  // The byte-order byte as the writer puts it, then the header and body.
+  std::string file = std::string(1, '\0') + header.text() + stream.body();
+  ASSERT_TRUE(test_support::write_file(scratch.file("old.tpl"), file));
+  ASSERT_TRUE(store.load(folder, "old.tpl", nullptr));
+
+  EXPECT_STREQ(store.title, "Old");
+  EXPECT_EQ(store.screen_width, 640);
+  EXPECT_EQ(store.transition_duration, 300);
+  EXPECT_EQ(store.border_width, gate.border_width);
+  EXPECT_EQ(store.default_page_setting, gate.default_page_setting);
+  EXPECT_EQ(store.extra_flag_2, gate.version >= 23 ? 2 : 1);
+  if (gate.menu_flags) {
+    EXPECT_EQ(store.menu_effects.flags, gate.menu_flags);
+  }
+  EXPECT_EQ(store.dialogs.size(), gate.version >= 24 ? 1u : 0u);
+  if (gate.version <= 7) {
+    // The old colour tail went straight into the dialog styles.
+    EXPECT_EQ(store.dialog_body_style.bg_colour, 0xFF000011u);
+    EXPECT_EQ(store.dialog_button_style.highlight_text_colour, 0xFF000018u);
+    EXPECT_EQ(store.dialog_button_style.drawing_flags, 1u);
+    EXPECT_EQ(store.dialog_backdrop_1, 0);
+    EXPECT_TRUE(store.style_sets.empty());
+  } else {
+    EXPECT_EQ(store.toolkit_value, 77);
+    EXPECT_EQ(store.border_colour_4, 0xFF050505u);
+    EXPECT_EQ(store.dialog_backdrop_2, gate.version >= 18 ? 1 : 0);
+  }
+
+  ASSERT_EQ(store.areas.size(), 1u);
+  EXPECT_EQ(store.areas[0]->tag, -2);
+  ASSERT_EQ(store.areas[0]->get_page_count(), 1);
+  WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
+  EXPECT_EQ(page->id, kPageId);
+  ASSERT_NE(page->background, nullptr);
+  EXPECT_STREQ(page->background->name, gate.background);
+  EXPECT_EQ(store.images.size(), gate.image_count);
+  EXPECT_EQ(page->page_setting, gate.version >= 17 ? 3u : 0u);
+  EXPECT_STREQ(page->page_text.get_text(), gate.version >= 26 ? "page text" : nullptr);
+  if (gate.constant) {
+    ASSERT_EQ(store.constants.size(), 1u);
+    EXPECT_STREQ(store.constants[0]->value.get_text(PARAMETER::VALUE), gate.constant);
+    WM_PTM_IMAGE_INFO* file_image = store.find_image("I");
+    ASSERT_NE(file_image, nullptr);
+    EXPECT_STREQ(file_image->folder, gate.image_folder);
+  } else {
+    EXPECT_TRUE(store.constants.empty());
+  }
+
+  ASSERT_EQ(page->get_object_count(), 1);
+  WM_PTM_OBJECT_INFO* button = page->get_object(0);
+  EXPECT_EQ(button->type, 2u);
+  EXPECT_EQ(button->user_word_1, 5u);
+  EXPECT_EQ(button->width, 100);
+  EXPECT_STREQ(button->action_name, gate.version >= 2 ? "AID_GO" : nullptr);
+  EXPECT_STREQ(button->text, "Go");
+  EXPECT_STREQ(button->name.get_text(), gate.object_name);
+  EXPECT_STREQ(button->tooltip, gate.version >= 7 ? "tip" : nullptr);
+  EXPECT_EQ(button->button_kind, gate.button_kind);
+  EXPECT_EQ(button->hotkey, gate.has_hotkey ? kHotkey : 0u);
+  EXPECT_EQ(button->style, gate.style_resolves ? store.find_style_set("S") : nullptr);
+  ASSERT_EQ(button->get_child_count(), 1);
+  WM_PTM_OBJECT_INFO* child = button->get_child(0);
+  EXPECT_EQ(child->type, 16u);
+  EXPECT_STREQ(child->text, "hi");
+  ASSERT_EQ(button->own_style != nullptr, gate.legacy_look);
+  ASSERT_EQ(child->own_style != nullptr, gate.legacy_look);
+  if (!gate.legacy_look) return;
+  const WM_STYLE_SET& look = *button->own_style;
+  EXPECT_EQ(look.shading_type, 3u);
+  EXPECT_EQ(look.bg_colour, 0xFF000010u);
+  EXPECT_EQ(look.highlight_text_colour, 0xFF000015u);
+  EXPECT_EQ(button->enabled, gate.version >= 4 ? 0 : 1);
+  // Left-justified text, a shadow border drawn indented (negative shading
+  // flags), and from version 5 on chiseled text.
+  EXPECT_EQ(look.drawing_flags, 0x40u | 0x3u | 0x1u | (gate.version >= 5 ? 0x800u : 0u));
+  EXPECT_EQ(look.extended_flags, 0x2u);
+  EXPECT_STREQ(look.image_filename, gate.version >= 3 ? "btn" : nullptr);
+  EXPECT_EQ(look.font_id, gate.version >= 6 ? 2 : 255);
+  EXPECT_EQ(child->own_style->drawing_flags, 0x3u | 0x40u);
+  EXPECT_EQ(child->own_style->fading_colour, 0xFF000003u);
+}
+
+TEST_P(TemplateVersions, EveryCutOfTheBodyFailsCleanly) {
+  const GATE& gate = GetParam();
+  std::string body = OLD_STREAM(gate.version).body();
+  template_read_version = gate.version;
+  for (size_t cut = 0; cut < body.size(); cut++) {
+    MEMORY_DEVICE device(body.substr(0, cut));
+    EXPECT_FALSE(device.read_object(store)) << cut;
+  }
+  MEMORY_DEVICE whole(body);
+  EXPECT_TRUE(whole.read_object(store));
+  EXPECT_EQ(whole.position, body.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Gates, TemplateVersions, ::testing::ValuesIn(kGates),
+                         [](const ::testing::TestParamInfo<GATE>& info) {
+                           return "v" + std::to_string(info.param.version);
+                         });
+
+TEST(TemplateVersionsRefused, Version27IsRefusedBeforeTheBody) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PTM_APP_INFO store;
+  std::string file = std::string("\0\x1B\0", 3) + OLD_STREAM(26).body();
+  ASSERT_TRUE(test_support::write_file(scratch.file("new.tpl"), file));
+  EXPECT_FALSE(store.load(folder, "new.tpl", nullptr));
+  EXPECT_EQ(store.loaded, 0);
+  EXPECT_EQ(store.title, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,464 @@
+// The football pitch in memory: the fit, pitch-to-screen positions, the 13
+// landmarks and the accepted ranges in both orientations at two scales;
+// lines at the landmarks, grass within its palette, mowing stripes and
+// rings; players and ball gliding on the frame clock, the ball's shadow by
+// height and opacity; the store variant's pictures; degenerate settings.
+#include "wm_football_pitch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "wm_pm_football_pitch.h"
+#include "wm_ptm_app_info.h"
+#include "wm_test_fonts.h"
+
+namespace {
+
+constexpr COLOUR LINE = 0xFFFFFFFF;
+constexpr COLOUR TEAM_FILL[4] = {0xFFD02020, 0xFF2020D0, 0xFFE0E000, 0xFF00E0E0};
+
+WM_PITCH_SETTINGS standard() {
+  WM_PITCH_SETTINGS s;
+  s.length = 110;
+  s.width = 70;
+  s.margin = 5;
+  s.goal_depth = 2;
+  s.goal_width = 8;
+  s.line_width = 10;
+  s.marker_size = 16;
+  s.ball_size = 10;
+  s.font = 255;
+  s.font_x_size = 65535;
+  s.font_y_size = 9;
+  s.line_colour = LINE;
+  s.line_colour_ground_16 = LINE;
+  s.third_line_colour = 0xFF808080;
+  s.text_colour = 0xFF000000;
+  for (int k = 0; k < 4; ++k) {
+    s.marker_colours[k][0] = TEAM_FILL[k];
+    s.marker_colours[k][1] = 0xFFFFFFFF;
+    s.marker_colours[k][2] = 0xFF000000;
+  }
+  s.ball_colour = 0xFFF0F0F0;
+  s.roll_step = 4;
+  s.max_ball_height = 100;
+  s.shadow_offset = 20;
+  s.shadow_alpha = 128;
+  return s;
+}
+
+COLOUR at(const IMAGE& image, int32_t px, int32_t py) {
+  COLOUR c = 0;
+  image.get_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &c);
+  return c;
+}
+
+class Pitch : public wm_test::TextSkinTest {
+protected:
+  Pitch() : TextSkinTest("pitch_test", 1000, 900) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    WM_FOOTBALL_PITCH::set_grass_seed(1234);
+    WM_SCREEN_OBJECT::set_frame_clock(5000);
+  }
+  void TearDown() override {
+    WM_FOOTBALL_PITCH::set_grass_seed(-1);
+    TextSkinTest::TearDown();
+  }
+  static std::unique_ptr<WM_FOOTBALL_PITCH> make(int w, int h, const WM_PITCH_SETTINGS& s) {
+    return std::make_unique<WM_FOOTBALL_PITCH>(0, 0, static_cast<int16_t>(w - 1),
+                                               static_cast<int16_t>(h - 1), &s, 0, 11);
+  }
+  static COLOUR screen(int32_t px, int32_t py) {
+    return wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py));
+  }
+  void draw(WM_FOOTBALL_PITCH& p) {
+    get_screen_image()->set_clip_rect(0, 0, 999, 899);
+    p.draw();
+  }
+};
+
+// The pitch's own measurements, worked out from the widget size alone.
+struct MEASURES {
+  bool portrait;
+  int32_t pw, ph, ax, ay;
+  double s;
+  int32_t left, top, right, bottom, cx, cy;
+};
+
+MEASURES measure(int32_t w, int32_t h, bool portrait, const WM_PITCH_SETTINGS& st) {
+  MEASURES m{};
+  m.portrait = portrait;
+  const int32_t along = st.length + 2 * st.margin, across = st.width + 2 * st.margin;
+  const int32_t wide = portrait ? across : along, high = portrait ? along : across;
+  m.pw = w;
+  m.ph = w * high / wide;
+  if (m.ph > h) {
+    m.ph = h;
+    m.pw = wide * h / high;
+  }
+  m.s = static_cast<double>(m.pw) / wide;
+  m.ax = (w - m.pw) / 2;
+  m.ay = (h - m.ph) / 2;
+  m.left = m.ax + static_cast<int32_t>(std::trunc(st.margin * m.s));
+  m.top = m.ay + static_cast<int32_t>(std::trunc(st.margin * m.s));
+  m.right = m.ax + static_cast<int32_t>(std::trunc(m.pw - st.margin * m.s - 1));
+  m.bottom = m.ay + static_cast<int32_t>(std::trunc(m.ph - st.margin * m.s - 1));
+  m.cx = m.left + (m.right + 1 - m.left) / 2;
+  m.cy = m.top + (m.bottom + 1 - m.top) / 2;
+  return m;
+}
+
+struct FIT_CASE {
+  int32_t w, h;
+  uint16_t flags;
+  bool portrait;
+};
+
+const FIT_CASE fit_cases[] = {
+    {400, 300, 0, false}, {800, 600, 0, false},     {300, 400, 0, true},
+    {600, 800, 0, true},  {300, 400, 0x200, false}, {900, 400, 0x100, true},
+};
+
+}  // namespace
+
+TEST_F(Pitch, TheWorkedExampleFitsFourHundredBy266) {
+  auto p = make(400, 300, standard());
+  EXPECT_FALSE(p->is_portrait());
+  EXPECT_EQ(p->get_pitch_width(), 400);
+  EXPECT_EQ(p->get_pitch_height(), 266);
+}
+
+TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
+  for (const FIT_CASE& c : fit_cases) {
+    WM_PITCH_SETTINGS st = standard();
+    st.flags = c.flags;
+    auto p = make(c.w, c.h, st);
+    const MEASURES m = measure(c.w, c.h, c.portrait, st);
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+    ASSERT_EQ(p->is_portrait(), c.portrait);
+    EXPECT_EQ(p->get_pitch_width(), m.pw);
+    EXPECT_EQ(p->get_pitch_height(), m.ph);
+    auto u = [&](double n) { return static_cast<int32_t>(std::trunc(n * m.s)); };
+    const POINT16 land[13] = {{m.left, m.top},
+                              {m.right, m.bottom},
+                              {m.cx, m.cy},
+                              {m.left, m.cy - u(22)},
+                              {m.left + u(18), m.cy + u(22)},
+                              {m.left, m.cy - u(10)},
+                              {m.left + u(6), m.cy + u(10)},
+                              {m.left + u(12), m.cy},
+                              {m.right - u(18), m.cy - u(22)},
+                              {m.right, m.cy + u(22)},
+                              {m.right - u(6), m.cy - u(10)},
+                              {m.right, m.cy + u(10)},
+                              {m.right - u(12), m.cy}};
+    const POINT16 upright[13] = {{m.left, m.top},
+                                 {m.right, m.bottom},
+                                 {m.cx, m.cy},
+                                 {m.cx - u(22), m.top},
+                                 {m.cx + u(22), m.top + u(18)},
+                                 {m.cx - u(10), m.top},
+                                 {m.cx + u(10), m.top + u(6)},
+                                 {m.cx, m.top + u(12)},
+                                 {m.cx - u(22), m.bottom - u(18)},
+                                 {m.cx + u(22), m.bottom},
+                                 {m.cx - u(10), m.bottom - u(6)},
+                                 {m.cx + u(10), m.bottom},
+                                 {m.cx, m.bottom - u(12)}};
+    for (int k = 1; k <= 13; ++k) {
+      EXPECT_EQ(p->landmark(k), c.portrait ? upright[k - 1] : land[k - 1]) << "point " << k;
+    }
+    // Pitch positions: the corner of play at the origin, the penalty spot
+    // of the far end at its landmark, to within the truncations.
+    auto t = [&](int64_t v) { return static_cast<int32_t>(std::trunc(v * m.s / 10)); };
+    const int32_t L = 10 * st.length, W = 10 * st.width;
+    for (const POINT16 q : {POINT16{0, 0}, POINT16{L, W}, POINT16{120, W / 2}, POINT16{-30, 25}}) {
+      const POINT16 expected = c.portrait ? POINT16{t(q.y) + m.left, t(L - q.x) + m.top}
+                                          : POINT16{t(q.x) + m.left, t(q.y) + m.top};
+      EXPECT_EQ(p->to_screen(q.x, q.y), expected) << q.x << "," << q.y;
+    }
+    const POINT16 spot = p->to_screen(120, W / 2);
+    const POINT16 mark = p->landmark(c.portrait ? 13 : 8);
+    EXPECT_LE(std::abs(spot.x - mark.x) + std::abs(spot.y - mark.y), 2);
+
+    // Players reach margin + goal depth beyond the lines, the ball the goal
+    // depth beyond the goal lines and the margin beyond the touchlines.
+    const int32_t reach = 10 * (st.margin + st.goal_depth);
+    struct RANGE {
+      int32_t x, y;
+      bool player, ball;
+    };
+    const int32_t g = 10 * st.goal_depth, mg = 10 * st.margin;
+    const RANGE ranges[] = {{-reach, 0, true, false},
+                            {-reach - 1, 0, false, false},
+                            {L + reach - 1, W, true, false},
+                            {L + reach, W, false, false},
+                            {0, -reach, true, false},
+                            {0, -reach - 1, false, false},
+                            {L, W + reach - 1, true, false},
+                            {L, W + reach, false, false},
+                            {-g, -mg, true, true},
+                            {-g - 1, 0, true, false},
+                            {L + g - 1, W + mg - 1, true, true},
+                            {L + g, 0, true, false},
+                            {0, W + mg, true, false},
+                            {0, -mg - 1, true, false}};
+    for (const RANGE& r : ranges) {
+      p->set_player(1, 3, r.x, r.y, 0, false, 0);
+      p->set_ball(r.x, r.y, 0, 0);
+      const POINT16 none{-1, -1}, no_ball{65535, 65535};
+      EXPECT_EQ(p->get_player_position(1, 3, false) != none, r.player) << r.x << "," << r.y;
+      EXPECT_EQ(p->get_ball_position(false) != no_ball, r.ball) << r.x << "," << r.y;
+      if (r.player) {
+        EXPECT_EQ(p->get_player_position(1, 3, false), p->to_screen(r.x, r.y));
+      }
+    }
+  }
+}
+
+TEST_F(Pitch, LinesLieAtEveryLandmarkAndGrassStaysInItsPalette) {
+  struct GRASS {
+    uint8_t ground;
+    int32_t base, p[7];
+  };
+  // Ground bits 0, 1 and 16: plain grass (offset 5), palette A (offset 2)
+  // and the ground-16 palette.
+  const GRASS kinds[] = {{0, 35, {30, 47, 31, 84, 24, 33, 0}},
+                         {1, 32, {30, 47, 31, 84, 24, 33, 0}},
+                         {16, 118, {118, 80, 20, 77, 35, 75, 35}}};
+  for (const GRASS& g : kinds) {
+    WM_PITCH_SETTINGS st = standard();
+    st.ground = g.ground;
+    for (const bool portrait : {false, true}) {
+      auto p = portrait ? make(500, 700, st) : make(700, 500, st);
+      const IMAGE& surface = p->get_surface();
+      for (int k = 1; k <= 13; ++k) {
+        const POINT16 q = p->landmark(k);
+        const COLOUR c = at(surface, q.x, q.y);
+        // Ground 1 draws its lines two-thirds opaque.
+        if (g.ground & 1) {
+          EXPECT_GT((c & 0xFF), 150u) << "point " << k;
+        } else {
+          EXPECT_EQ(c, LINE) << "point " << k << " ground " << int(g.ground);
+        }
+      }
+      // Grass between the lines: the penalty area's inside and the margin.
+      const POINT16 a = p->landmark(3), b = p->landmark(1);
+      for (const POINT16 q : {POINT16{(a.x + b.x) / 2 + 3, (a.y + b.y) / 2 + 3}, POINT16{2, 2}}) {
+        const COLOUR c = at(surface, q.x, q.y);
+        const int32_t r = (c >> 16) & 0xFF, gr = (c >> 8) & 0xFF, bl = c & 0xFF;
+        EXPECT_EQ(c >> 24, 0xFFu);
+        EXPECT_GE(r, g.base + g.p[1]);
+        EXPECT_LE(r, g.base + g.p[1] + std::max(g.p[2] - 1, 0));
+        EXPECT_GE(gr, g.base + g.p[3]);
+        EXPECT_LE(gr, g.base + g.p[3] + std::max(g.p[4] - 1, 0));
+        EXPECT_GE(bl, g.base + g.p[5]);
+        EXPECT_LE(bl, g.base + g.p[5] + std::max(g.p[6] - 1, 0));
+      }
+    }
+  }
+}
+
+TEST_F(Pitch, StripesAndRingsDarkenAlternateBandsOfTheSameGrass) {
+  WM_PITCH_SETTINGS st = standard();
+  st.line_colour = 0;  // unset: no lines in the way
+  auto plain = make(680, 340, st);
+  st.stripes = 1;  // landscape: bands across the height
+  auto rows = make(680, 340, st);
+  st.stripes = 4;
+  auto rings = make(680, 340, st);
+  const COLOUR black = 0xFF000000;
+  auto darker = [&](COLOUR c, uint8_t a) {
+    blend_colour(&c, &black, a);
+    return c;
+  };
+  const IMAGE &p = plain->get_surface(), &r = rows->get_surface(), &g = rings->get_surface();
+  // 340 / 17 = 20 pixels a band: rows 0..19 striped, 20..39 not.
+  EXPECT_EQ(at(r, 100, 5), darker(at(p, 100, 5), 0x0F));
+  EXPECT_EQ(at(r, 100, 25), at(p, 100, 25));
+  EXPECT_EQ(at(r, 100, 45), darker(at(p, 100, 45), 0x0F));
+  // Rings: D = 680; the innermost disc (k = 1, radius 20) stays plain, the
+  // ring k = 2 (radius 20 .. 60) is darkened.
+  EXPECT_EQ(at(g, 340, 170), at(p, 340, 170));
+  EXPECT_EQ(at(g, 340 + 40, 170), darker(at(p, 340 + 40, 170), 0x0F));
+  EXPECT_EQ(at(g, 340 + 80, 170), at(p, 340 + 80, 170));
+  // Upright, stripe bit 1 runs the bands along the width instead.
+  st.stripes = 0;
+  auto upright = make(340, 680, st);
+  st.stripes = 1;
+  auto columns = make(340, 680, st);
+  const IMAGE &u = upright->get_surface(), &c = columns->get_surface();
+  EXPECT_EQ(at(c, 5, 100), darker(at(u, 5, 100), 0x0F));
+  EXPECT_EQ(at(c, 25, 100), at(u, 25, 100));
+}
+
+TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
+  WM_PITCH_SETTINGS st = standard();
+  st.flags = pitch_flag::TEAM_0_BOX | pitch_flag::BOX_SIZES | pitch_flag::DIRECTIONS;
+  auto p = make(800, 600, st);
+  p->set_player(0, 0, 100, 100, 0, false, 0);
+  p->set_player(0, 1, 500, 300, 90, false, 0);
+  const POINT16 from = p->get_player_position(0, 0, false);
+  p->set_player(0, 0, 900, 500, 0, false, 1000);
+  const POINT16 to = p->to_screen(900, 500);
+  EXPECT_EQ(p->get_player_position(0, 0, true), to);
+  EXPECT_EQ(p->get_player_position(0, 0, false), from);
+  WM_SCREEN_OBJECT::set_frame_clock(5500);
+  p->update(false);
+  EXPECT_EQ(p->get_player_position(0, 0, false),
+            (POINT16{from.x + (to.x - from.x) / 2, from.y + (to.y - from.y) / 2}));
+  WM_SCREEN_OBJECT::set_frame_clock(6000);
+  p->update(false);
+  EXPECT_EQ(p->get_player_position(0, 0, false), to);
+
+  // The marker's fill shows beside its number; at opacity 0 the grass does.
+  const int32_t s = p->get_marker_size();
+  // Inside the outline, beside the number.
+  const int32_t mx = to.x - s / 4, my = to.y;
+  draw(*p);
+  EXPECT_EQ(screen(mx, my), TEAM_FILL[0]);
+  p->set_player_state(0, 0, 0);
+  EXPECT_EQ(p->get_player_state(0, 0), 0);
+  draw(*p);
+  EXPECT_EQ(screen(mx, my), at(p->get_surface(), mx, my));
+  p->set_player_state(0, 0, 128);
+  draw(*p);
+  COLOUR half = TEAM_FILL[0];
+  COLOUR grass = at(p->get_surface(), mx, my);
+  blend_colour(&half, &grass, 127);
+  EXPECT_EQ(screen(mx, my), half);
+  // The team's box holds both markers; bad indexes are refused.
+  const RECT box = p->team_box(0);
+  EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
+  EXPECT_EQ(p->get_player_state(2, 0), -1);
+  EXPECT_EQ(p->get_player_state(0, 11), -1);
+}
+
+TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
+  auto p = make(800, 600, standard());
+  p->set_ball(550, 350, 0, 0);
+  const POINT16 b = p->get_ball_position(false);
+  EXPECT_EQ(p->shadow_offset(), 0);
+  p->set_ball(550, 350, 100, 1000);
+  WM_SCREEN_OBJECT::set_frame_clock(5500);
+  p->update(false);
+  EXPECT_EQ(p->get_ball_height(), 50);
+  EXPECT_EQ(p->shadow_offset(), 10);
+  WM_SCREEN_OBJECT::set_frame_clock(7000);
+  p->update(false);
+  EXPECT_EQ(p->shadow_offset(), 20);  // the full offset at the maximum height
+  const COLOUR grass = at(p->get_surface(), b.x + 20, b.y + 20);
+  draw(*p);
+  COLOUR shaded = grass;
+  const COLOUR black = 0xFF000000;
+  blend_colour(&shaded, &black, 128);
+  EXPECT_EQ(screen(b.x + 20, b.y + 20), shaded);
+  EXPECT_EQ(screen(b.x, b.y), 0xFFF0F0F0u);
+  p->set_ball_alpha(64);
+  draw(*p);
+  shaded = grass;
+  blend_colour(&shaded, &black, 64 * 128 / 255);
+  EXPECT_EQ(screen(b.x + 20, b.y + 20), shaded);
+  IMAGE frame;
+  p->copy_ball_frame(&frame);
+  EXPECT_EQ(frame.width, 10);
+  IMAGE marker;
+  p->make_numbered_marker(1, &marker, -1);
+  EXPECT_EQ(marker.width, 16);
+  EXPECT_EQ(at(marker, 4, 8), TEAM_FILL[1]);
+}
+
+TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
+  WM_FOOTBALL_PITCH p(10, 10, 209, 109, nullptr, 0, 5);
+  const IMAGE& s = p.get_surface();
+  EXPECT_EQ(s.width, 200);
+  EXPECT_EQ(at(s, 100, 50) >> 24, 0xFFu);
+  p.set_player(0, 0, 0, 0, 0, false, 0);
+  p.set_ball(0, 0, 0, 0);
+  EXPECT_EQ(p.get_player_position(0, 0, false), (POINT16{-1, -1}));
+  EXPECT_EQ(p.get_ball_position(false), (POINT16{65535, 65535}));
+  draw(p);
+  EXPECT_EQ(screen(110, 60), at(s, 100, 50));
+}
+
+// ---- The store variant ---------------------------------------------------
+
+class StorePitch : public Pitch {
+protected:
+  // A one-colour picture of that size in the store under that name.
+  void add(WM_PTM_APP_INFO& store, const char* name, int w, int h, COLOUR c) {
+    IMAGE picture(static_cast<int16_t>(w), static_cast<int16_t>(h));
+    picture.fill_rect_solid(0, 0, static_cast<int16_t>(w - 1), static_cast<int16_t>(h - 1), &c);
+    const std::string file = std::string(name) + ".png";
+    save_png(file, picture);
+    WM_PTM_IMAGE_INFO* info = store.add_image();
+    info->set_name(name);
+    info->set_file_name(file.c_str());
+    ASSERT_TRUE(skin.get_path_text(info->folder, sizeof info->folder, nullptr));
+  }
+};
+
+TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
+  WM_PITCH_SETTINGS st = standard();
+  st.line_colour = 0;
+  const PITCH_IMAGE_NAMES names{"turf", "ball", 2, 2, "marker", 4};
+  {
+    // No store: the plain pitch's grass, ball and markers.
+    WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
+    EXPECT_EQ(p.get_ball_size(), 10);
+    EXPECT_EQ(p.get_marker_size(), 16);
+    EXPECT_NE(at(p.get_surface(), 7, 7), 0xFF00A000u);
+  }
+  WM_PTM_APP_INFO store;
+  add(store, "turf", 8, 8, 0xFF00A000);
+  add(store, "ball1", 24, 12, 0xFFFFFFFF);
+  add(store, "ball2", 28, 14, 0xFFFFFFFF);
+  // A strip of four 20 x 20 frames, pure red: recoloured to the fill.
+  add(store, "marker", 80, 20, 0xFFFF0000);
+  WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
+  EXPECT_EQ(at(p.get_surface(), 7, 7), 0xFF00A000u);
+  EXPECT_EQ(at(p.get_surface(), 399, 299), 0xFF00A000u);
+  EXPECT_EQ(p.get_ball_size(), 14);
+  EXPECT_EQ(p.get_marker_size(), 20);
+  IMAGE frame;
+  p.copy_ball_frame(&frame);
+  EXPECT_EQ(frame.width, 12);
+  IMAGE marker;
+  p.make_numbered_marker(2, &marker, -1);
+  EXPECT_EQ(marker.width, 20);
+  EXPECT_EQ(at(marker, 10, 10), TEAM_FILL[2]);
+  p.set_player(0, 0, 550, 350, 0, false, 0);
+  const POINT16 q = p.get_player_position(0, 0, false);
+  draw(p);
+  EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[0]);
+}
+
+TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutShadow) {
+  WM_PITCH_SETTINGS st = standard();
+  st.roll_step = 0;
+  st.max_ball_height = 0;
+  // Names of their own: the toolkit's image cache outlives each test.
+  WM_PTM_APP_INFO store;
+  add(store, "pebble1", 12, 12, 0xFFFFFFFF);
+  add(store, "pebble2", 20, 20, 0xFF00FF00);
+  add(store, "disc", 20, 20, 0xFFFF0000);
+  const PITCH_IMAGE_NAMES names{nullptr, "pebble", 0, 2, "disc", -3};
+  WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
+  IMAGE frame;
+  p.copy_ball_frame(&frame);
+  EXPECT_EQ(frame.width, 12);  // the whole first picture is one frame
+  p.set_ball(-10, 350, 500, 0);
+  p.set_player(1, 0, 550, 350, 200, false, 0);
+  EXPECT_EQ(p.shadow_offset(), 0);
+  draw(p);
+  // The lowest picture whatever the height, and no shadow.
+  const POINT16 b = p.get_ball_position(false);
+  EXPECT_EQ(screen(b.x, b.y), 0xFFFFFFFFu);
+  EXPECT_EQ(screen(b.x + 8, b.y + 8), at(p.get_surface(), b.x + 8, b.y + 8));
+  const POINT16 q = p.get_player_position(1, 0, false);
+  EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[1]);
+}
