@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -17,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -59,19 +59,11 @@ std::string file_bytes(uint32_t seed, size_t size, bool compressible) {
 }
 
 // Every regular file below root, as paths relative to it.
-void list_files(const std::string& root, const std::string& relative, std::set<std::string>& out) {
-  DIR* dir = opendir((root + "/" + relative).c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string path = relative.empty() ? name : relative + "/" + name;
-    struct stat st;
-    if (lstat((root + "/" + path).c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) list_files(root, path, out);
-    else out.insert(path);
-  }
-  closedir(dir);
+std::set<std::string> files_below(const std::string& root) {
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root).string());
+  return files;
 }
 
 mode_t mode_of(const std::string& path) {
@@ -84,6 +76,8 @@ class THROWAWAY_USER {
 public:
   explicit THROWAWAY_USER(const std::string& home) {
     name = "vornai" + std::to_string(getpid());
+    // What a crashed earlier run of the same process number left behind.
+    if (getpwnam(name.c_str())) test_support::run_program({"/usr/sbin/userdel", name});
     const test_support::RunResult made = test_support::run_program(
         {"/usr/sbin/useradd", "-M", "-U", "-d", home, "-s", "/usr/sbin/nologin", name});
     const passwd* entry = made.exit_code == 0 ? getpwnam(name.c_str()) : nullptr;
@@ -129,6 +123,12 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
                                   "USER=" + user.name, "LOGNAME=" + user.name};
   for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
     if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);
+  // Everything the child needs is made before the fork: it only switches
+  // user and starts the program.
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], 1);
@@ -137,10 +137,6 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
     if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0 ||
         chdir(user.home.c_str()) != 0)
       _exit(126);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
     execve(argv[0], argv, envp.data());
     _exit(127);
   }
@@ -340,6 +336,19 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
 }
 
+// An install folder that cannot be made stops the run at once with the
+// data's message about it.
+TEST_F(AutomaticInstall, AnUnusableInstallFolderStopsTheRun) {
+  add_file("a.txt", 100);
+  const std::string program = build("PATH_ERROR_MSG = Cannot install into %s.\n");
+  // No target: the user may not make one in the scratch folder, which is root's.
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(lines_of(run.out).back(), "Cannot install into $ROOT1" + target + ".") << run.out;
+  EXPECT_FALSE(test_support::file_exists(target));
+}
+
 // Pieces of the package that do not shrink cannot be stored compressed;
 // the builder stores the package as it is and the installer still installs.
 TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
@@ -368,8 +377,7 @@ TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
   const RUN run = run_automatic(*user, program, "Installed ");
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(lines_of(run.out).back(), "Aborted") << run.out;
-  std::set<std::string> present;
-  list_files(target, "", present);
+  const std::set<std::string> present = files_below(target);
   EXPECT_LT(present.size(), static_cast<size_t>(kFiles));
   for (const std::string& name : present) {
     if (name == "install_log.txt") continue;
