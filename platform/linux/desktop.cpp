@@ -220,18 +220,18 @@ int create_desktop_shortcut(uint8_t kind, const char* target, const char* argume
   std::string text;
   switch (kind) {
     case SHORTCUT_APPLICATION:
-      text = "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=" + title +
+      text = "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=" + title +
              "\nComment=" + title + "\nExec=" + exec_value(link_command(path, arguments)) +
              "\nIcon=" + entry_value(icon) + "\n";
       break;
     case SHORTCUT_WEB_LINK:
-      text = "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=" + title +
+      text = "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=" + title +
              "\nIcon=" + entry_value(icon.empty() ? "www" : icon) +
              "\nURL=" + entry_value(text_of(target)) + "\n";
       break;
     case SHORTCUT_TEXT_FILE:
       // The plain path: a viewer opens the URL as it stands.
-      text = "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=" + title +
+      text = "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=" + title +
              "\nIcon=" + entry_value(icon.empty() ? "ascii" : icon) +
              "\nURL=" + entry_value(path) + "\n";
       break;
@@ -302,7 +302,7 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
   // The xdg entry.
   bool xdg_ready = false;
   if (xdg_entry) {
-    std::string entry = "[Desktop Entry]\nValue=1.0\nType=Application\nName=" +
+    std::string entry = "[Desktop Entry]\nVersion=1.0\nType=Application\nName=" +
                         entry_value(title) + "\nExec=" + exec_value(exec) +
                         "\nIcon=" + entry_value(icon) + "\n";
     xdg_ready = write_whole_file(xdg_entry, entry);
@@ -321,7 +321,7 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
   bool xdg_installed = false;
   for (const MENU_LEVEL& level : menu_levels(menu_section)) {
     std::string file = joined(temporary, "vorn-" + level.directory + ".directory");
-    std::string entry = "[Desktop Entry]\nValue=1.0\nType=Directory\nName=" +
+    std::string entry = "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=" +
                         entry_value(utf8_text(level.component.c_str())) + "\nIcon=folder\n";
     if (write_file(file, entry)) directory_files.push_back(file);
     else remove_path(file);

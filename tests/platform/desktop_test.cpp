@@ -138,7 +138,7 @@ TEST_F(DesktopTest, ApplicationLinkIsNamedAfterTheCleanedDisplayName) {
             1);
   // Without an icon the line stays, empty.
   EXPECT_EQ(read_file(link("My_App_2_0.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=My App 2.0\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=My App 2.0\n"
             "Comment=My App 2.0\nExec=\"/opt/my app/bin/app\" --x\nIcon=\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("My_App_2_0.desktop")), std::vector<std::string>{});
   EXPECT_TRUE(calls.empty());
@@ -151,7 +151,7 @@ TEST_F(DesktopTest, ApplicationLinkWithIconAndNoArguments) {
                                     "tool.png", &target),
             1);
   EXPECT_EQ(read_file(link("Tool.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=Tool\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=Tool\n"
             "Comment=Tool\nExec=\"/opt/tool/tool\" \nIcon=/opt/tool/icons/tool.png\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Tool.desktop")), std::vector<std::string>{});
 }
@@ -175,7 +175,7 @@ TEST_F(DesktopTest, WebLinkWithoutIconGetsWww) {
             1);
   // The target stands unchanged, without the target folder.
   EXPECT_EQ(read_file(link("Example_Site.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Example Site\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Example Site\n"
             "Icon=www\nURL=https://example.com/a b\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Example_Site.desktop")), std::vector<std::string>{});
 }
@@ -186,7 +186,7 @@ TEST_F(DesktopTest, TextFileLinkPointsAtThePlainPath) {
                                     nullptr, nullptr, &docs),
             1);
   EXPECT_EQ(read_file(link("Read_Me.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Read Me\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Read Me\n"
             "Icon=ascii\nURL=/opt/app/doc/read me.txt\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Read_Me.desktop")), std::vector<std::string>{});
 }
@@ -213,7 +213,7 @@ TEST_F(DesktopTest, ExecQuotesShellCharactersAndPercent) {
   // Inside the quotes '"', '`', '$' and '\' take a backslash; the file's
   // string escape then doubles every backslash; '%' is written "%%".
   EXPECT_EQ(read_file(link("Odd_Path.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Application\nName=Odd Path\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=Odd Path\n"
             "Comment=Odd Path\nExec=\"/opt/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f/run\" --level=50%%\n"
             "Icon=\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Odd_Path.desktop")), std::vector<std::string>{});
@@ -226,7 +226,7 @@ TEST_F(DesktopTest, NamesAreWrittenAsUtf8AndCleanedPerCharacter) {
                                     nullptr, nullptr, nullptr),
             1);
   EXPECT_EQ(read_file(link("Caf___.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\n"
             "Name=Caf\xC3\xA9 \xE2\x98\xBA\nIcon=www\nURL=https://example.com\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Caf___.desktop")), std::vector<std::string>{});
 }
@@ -236,7 +236,7 @@ TEST_F(DesktopTest, LineBreaksInNamesStayInsideTheirLine) {
                                     "Two\nLines", nullptr, nullptr, nullptr),
             1);
   EXPECT_EQ(read_file(link("Two_Lines.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nValue=1.0\nType=Link\nName=Two\\nLines\n"
+            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Two\\nLines\n"
             "Icon=www\nURL=https://example.com\n");
   EXPECT_EQ(test_support::desktop_validation_errors(link("Two_Lines.desktop")), std::vector<std::string>{});
 }
@@ -279,11 +279,11 @@ TEST_F(DesktopTest, MenuEntryWithXdgDesktopMenu) {
   EXPECT_EQ(calls[1].argv, (std::vector<std::string>{root + "/usr/bin/update-menus"}));
 
   EXPECT_EQ(handed_over["vorn-Games.directory"],
-            "[Desktop Entry]\nValue=1.0\nType=Directory\nName=Games\nIcon=folder\n");
+            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Games\nIcon=folder\n");
   EXPECT_EQ(handed_over["vorn-Games-Puzzle.directory"],
-            "[Desktop Entry]\nValue=1.0\nType=Directory\nName=Puzzle\nIcon=folder\n");
+            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Puzzle\nIcon=folder\n");
   EXPECT_EQ(handed_over["vorn-Games_Puzzle_Foo.desktop"],
-            "[Desktop Entry]\nValue=1.0\nType=Application\nName=Foo\nExec=\"/opt/foo/foo\" -x\n"
+            "[Desktop Entry]\nVersion=1.0\nType=Application\nName=Foo\nExec=\"/opt/foo/foo\" -x\n"
             "Icon=exec\n");
   for (const auto& [name, bytes] : handed_over) {
     std::string copy = scratch.file(name);
@@ -342,7 +342,7 @@ TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {
   // The menu's command runs through a shell; a desktop starts Exec without
   // one, so there the command line is sh's one quoted argument.
   EXPECT_EQ(handed_over["vorn-Docs_Read_Me.desktop"],
-            "[Desktop Entry]\nValue=1.0\nType=Application\nName=Read Me\n"
+            "[Desktop Entry]\nVersion=1.0\nType=Application\nName=Read Me\n"
             "Exec=sh -c \"kfmclient exec '/opt/app/doc/read me.txt' &\"\nIcon=ascii\n");
 
   env.set("BROWSER", "firefox");
@@ -352,7 +352,7 @@ TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {
             "?package(local.Net_Web): command=\"$BROWSER 'https://example.com/a%20b'\" "
             "icon=\"www\" section=\"Net\" title=\"Web\" needs=\"x11\" startup_notify=\"true\"\n");
   EXPECT_EQ(handed_over["vorn-Net_Web.desktop"],
-            "[Desktop Entry]\nValue=1.0\nType=Application\nName=Web\n"
+            "[Desktop Entry]\nVersion=1.0\nType=Application\nName=Web\n"
             "Exec=sh -c \"\\\\$BROWSER 'https://example.com/a%%20b'\"\nIcon=www\n");
   for (const auto& [name, bytes] : handed_over) {
     std::string copy = scratch.file(name);
@@ -570,12 +570,12 @@ TEST_F(DesktopTest, RealXdgDesktopMenuAcceptsTheMenuFiles) {
 
   std::string application = data + "/applications/vorn-Games_Puzzle_Foo.desktop";
   EXPECT_EQ(read_file(application),
-            "[Desktop Entry]\nValue=1.0\nType=Application\nName=Foo\nExec=\"/opt/foo/foo\" -x\n"
+            "[Desktop Entry]\nVersion=1.0\nType=Application\nName=Foo\nExec=\"/opt/foo/foo\" -x\n"
             "Icon=exec\n");
   EXPECT_EQ(read_file(data + "/desktop-directories/vorn-Games.directory"),
-            "[Desktop Entry]\nValue=1.0\nType=Directory\nName=Games\nIcon=folder\n");
+            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Games\nIcon=folder\n");
   EXPECT_EQ(read_file(data + "/desktop-directories/vorn-Games-Puzzle.directory"),
-            "[Desktop Entry]\nValue=1.0\nType=Directory\nName=Puzzle\nIcon=folder\n");
+            "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Puzzle\nIcon=folder\n");
   std::string menu =
       read_file(config + "/menus/applications-merged/user-vorn-Games-vorn-Games-Puzzle.menu");
   EXPECT_NE(menu.find("<Filename>vorn-Games_Puzzle_Foo.desktop</Filename>"), std::string::npos)

@@ -134,8 +134,7 @@ std::vector<std::string> desktop_validation_errors(const std::string& path) {
     size_t end = all.find('\n', start);
     if (end == std::string::npos) end = all.size();
     std::string line = all.substr(start, end - start);
-    bool known = line.find("contains key \"Value\" in group \"Desktop Entry\"") != std::string::npos;
-    if (line.find("error:") != std::string::npos && !known) errors.push_back(line);
+    if (line.find("error:") != std::string::npos) errors.push_back(line);
     start = end + 1;
   }
   if (result.exit_code != 0 && result.exit_code != 1) errors.push_back("validator did not run");

@@ -39,11 +39,8 @@ RunResult run_program(const std::vector<std::string>& argv,
                       const std::string* input = nullptr,
                       int timeout_seconds = 60);
 
-// The errors desktop-file-validate finds in the desktop entry at path.
-// "Value=1.0" stays in every entry the platform writes because peers and
-// older files carry exactly those bytes; the validator reports that key as
-// a non-standard extension, so that one finding is set aside and everything
-// else must pass. A validator that does not run is an error too.
+// The errors desktop-file-validate finds in the desktop entry at path; a
+// validator that does not run is an error too.
 std::vector<std::string> desktop_validation_errors(const std::string& path);
 
 }  // namespace test_support
