@@ -300,13 +300,16 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
           ? &data.installations[static_cast<size_t>(data.chosen_installation)]
           : nullptr;
 
-  // A text row of normal height followed by a small empty spacer row.
+  // A question row, as tall as the title style needs, followed by a small
+  // empty spacer row.
   auto question = [&](int32_t row, const char* text) {
     grid->add_text_cell(0, row, text, &data.text_win_title_style);
+    grid->set_row_height(row, r);
     grid->add_text_cell(0, row + 1, "", &data.text_win_title_style);
     grid->set_row_height(row + 1, small);
   };
   grid->add_text_cell(0, 0, wizard_text(SELECT_OPTIONS_LOCATION_QUESTION), &data.text_win_title_style);
+  grid->set_row_height(0, r);  // the title style may be taller than the grid's rows
   grid->set_column_widths(4, four);
   grid->add_text_cell(0, 1, "", &data.text_win_title_style);
   grid->set_row_height(1, small);

@@ -131,12 +131,16 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   EXPECT_EQ(there.x1, moved.x1);
   EXPECT_EQ(there.y1, moved.y1);
 
-  // The browse button: the face-coloured box inside the options grid's
-  // upper part. The browser opens at the nearest existing folder of the
-  // install folder, the test's scratch folder, as target is not made yet.
+  // The browse button: the face-coloured box in the right half of the
+  // options grid's upper part, on rows where the grid is dark in the middle
+  // and clear of its right edge (above the grid and at its rounded corners
+  // the dialog's face shows).
+  // The browser opens at the nearest existing folder of the install
+  // folder, the test's scratch folder, as target is not made yet.
   RECT_FOUND browse{kWidth, kHeight, -1, -1};
+  const int middle = (there.x1 + there.x2) / 2;
   for (int y = there.y1 + 8; y < (there.y1 + there.y2) / 2; ++y)
-    for (int x = there.x1 + 8; x < there.x2 - 8; ++x)
+    for (int x = middle; x < there.x2 - 24 && options.at(middle, y) != face; ++x)
       if (options.at(x, y) == face) {
         browse.x1 = std::min(browse.x1, x), browse.y1 = std::min(browse.y1, y);
         browse.x2 = std::max(browse.x2, x), browse.y2 = std::max(browse.y2, y);
