@@ -26,6 +26,7 @@
 #include "wm_progress_bar.h"
 #include "wm_script.h"
 #include "wm_text_win.h"
+#include "wm_test_fonts.h"
 
 namespace {
 
@@ -33,11 +34,7 @@ class InstallDialog : public package_test_support::PackageScratchTest {
 protected:
   void SetUp() override {
     PackageScratchTest::SetUp();
-    clear_load_builtin_fonts();
-    FONT::init();
-    FOLDER fonts;
-    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
-    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    ASSERT_TRUE(wm_test::load_test_font());
     set_screen_size(0, 0);
     set_screen_size(640, 480);
     WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());

@@ -19,6 +19,7 @@
 #include "wm_page_manager.h"
 #include "wm_text_win.h"
 #include "wizard_hooks.h"
+#include "wm_test_fonts.h"
 
 namespace {
 
@@ -28,11 +29,7 @@ int32_t next_page_result = 0;  // returned once by the page's frame callback
 class QuitConfirm : public ::testing::Test {
 protected:
   void SetUp() override {
-    clear_load_builtin_fonts();
-    FONT::init();
-    FOLDER fonts;
-    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
-    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    ASSERT_TRUE(wm_test::load_test_font());
     set_screen_size(0, 0);
     set_screen_size(kWidth, kHeight);
     WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
