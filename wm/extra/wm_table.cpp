@@ -370,12 +370,8 @@ int32_t WM_TABLE::process() {
   if (pending_sort != NO_PENDING) {
     const int16_t s = pending_sort;
     pending_sort = NO_PENDING;
-    if (s >= -column_count && s <= column_count && s != sort &&
-        (s == 0 || visibility[static_cast<size_t>(std::abs(s) - 1)])) {
-      sort = s;
-      refresh();
-      if (!is_alive) return 0;
-    }
+    set_sort(s);
+    if (!is_alive) return 0;
   }
   if (pending_filter != NO_PENDING) {
     const int16_t f = pending_filter;
