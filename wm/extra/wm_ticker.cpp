@@ -2,22 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "clip_scope.h"
 #include "image.h"
+#include "rect.h"
 #include "text_convert.h"
 #include "timing.h"
 
 namespace {
 
 constexpr uint16_t REPEAT_FOR_EVER = 65535;
-
-int16_t clamp16(int64_t v) {
-  return static_cast<int16_t>(std::clamp<int64_t>(v, std::numeric_limits<int16_t>::min(),
-                                                  std::numeric_limits<int16_t>::max()));
-}
 
 }  // namespace
 
@@ -286,11 +281,11 @@ void WM_TICKER::draw() {
     const int32_t font_h = look.font_h == 65535 ? s->font_height : look.font_h;
     const int32_t top = y + (static_cast<int32_t>(height) - font_h) / 2;
     CLIP_SCOPE keep(s);
-    s->clip_to(x, y, clamp16(x + width - 1), clamp16(y + height - 1));
-    if (!s->clip_is_empty()) draw_pass_text(text, clamp16(top));
+    s->clip_to(x, y, to_i16(x + width - 1), to_i16(y + height - 1));
+    if (!s->clip_is_empty()) draw_pass_text(text, to_i16(top));
   }
   if (border_flags)
-    draw_border(x, y, clamp16(x + width - 1), clamp16(y + height - 1), border_flags, nullptr, 1,
+    draw_border(x, y, to_i16(x + width - 1), to_i16(y + height - 1), border_flags, nullptr, 1,
                 AUTO_BORDER_RADIUS);
 }
 
