@@ -85,12 +85,7 @@ void WM_TICKER::remove_item(int32_t index) {
   layout.valid = false;
   items.erase(items.begin() + index);
   if (items.empty()) {
-    current_item = -1;
-    text_x = -1;
-    text_extent = -1;
-    pass_start = 0;
-    pause_time = 0;
-    paused = false;
+    stop_passes();
     joined.reset();
     return;
   }
@@ -120,6 +115,11 @@ void WM_TICKER::clear() {
   abandon_cut();
   items.clear();
   separator.reset();
+  stop_passes();
+  rebuild_text();
+}
+
+void WM_TICKER::stop_passes() {
   current_item = -1;
   text_x = -1;
   text_extent = -1;
@@ -127,7 +127,6 @@ void WM_TICKER::clear() {
   pass_duration = 0;
   pause_time = 0;
   paused = false;
-  rebuild_text();
 }
 
 void WM_TICKER::rebuild_text() {
