@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "folder.h"
+#include "rect.h"
 #include "wm_button.h"
 #include "wm_flags_select.h"
 #include "wm_floating_menu.h"
@@ -30,7 +31,6 @@ constexpr const char* kPageTips[WM_RANGE_SELECTOR::COLUMNS] = {
     "Show first page.", "Show previous page.", nullptr, "Show next page.", "Show last page."};
 constexpr int32_t kBarGap = 5;  // below the bar's parts, and between the menus and the label
 
-int16_t i16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
 uint16_t u16(int64_t v) { return static_cast<uint16_t>(std::clamp<int64_t>(v, 0, UINT16_MAX)); }
 
 int32_t gap_or_border(uint16_t gap, uint32_t shading_type) {
@@ -98,23 +98,24 @@ WM_TABLE::WM_TABLE(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t page
 
   if (!(options & OPTION::NO_PAGE_SELECTOR)) {
     const int32_t s = text_line_height(or_default(styles.page_selector[WM_RANGE_SELECTOR::LABEL]));
-    page_selector = new WM_RANGE_SELECTOR(i16(int32_t{x2} - PAGE_SELECTOR_WIDTH), y1, x2,
-                                          i16(y1 + s), &page, styles.page_selector, on_event,
+    page_selector = new WM_RANGE_SELECTOR(to_i16(int32_t{x2} - PAGE_SELECTOR_WIDTH), y1, x2,
+                                          to_i16(y1 + s), &page, styles.page_selector, on_event,
                                           EVENT_PAGE, reinterpret_cast<uintptr_t>(this), nullptr);
     page_selector->set_format(PAGE_FORMAT);
     for (int c = 0; c < WM_RANGE_SELECTOR::COLUMNS; ++c)
       if (WM_BUTTON* b = page_selector->get_button(static_cast<WM_RANGE_SELECTOR::COLUMN>(c)))
         b->set_tooltip(kPageTips[c]);
-    header_height = i16(std::max<int32_t>(header_height, s + kBarGap));
+    header_height = to_i16(std::max<int32_t>(header_height, s + kBarGap));
     add_child(page_selector, true);
   }
 
   auto make_menu = [&](int32_t mx, const char* text, const char* tip) {
-    auto* menu = new WM_MENU(i16(mx), y1, i16(mx - 1), i16(y1 - 1), text, MENU_DIRECTION::BELOW,
-                             styles.menu_button, styles.menu_body, nullptr, styles.menu_item,
-                             styles.menu_separator, nullptr, nullptr, nullptr, nullptr);
+    auto* menu = new WM_MENU(to_i16(mx), y1, to_i16(mx - 1), to_i16(y1 - 1), text,
+                             MENU_DIRECTION::BELOW, styles.menu_button, styles.menu_body, nullptr,
+                             styles.menu_item, styles.menu_separator, nullptr, nullptr, nullptr,
+                             nullptr);
     menu->set_tooltip(tip);
-    header_height = i16(std::max<int32_t>(header_height, menu->height + kBarGap));
+    header_height = to_i16(std::max<int32_t>(header_height, menu->height + kBarGap));
     add_child(menu, true);
     return menu;
   };
@@ -134,14 +135,14 @@ WM_TABLE::WM_TABLE(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t page
   }
   if (!(options & OPTION::NO_FILTER_LABEL)) {
     const int32_t lx = x1 + menus_w + kBarGap;
-    filter_label = new WM_SCRIPT(i16(lx), y1, i16(lx + label_w), i16(y1 + header_height - kBarGap),
-                                 &label_style, "");
+    filter_label = new WM_SCRIPT(to_i16(lx), y1, to_i16(lx + label_w),
+                                 to_i16(y1 + header_height - kBarGap), &label_style, "");
     add_child(filter_label, true);
   }
 
   WM_STYLE_SET body = or_default(styles.body_grid);
   body.extended_flags |= SSEF_GRID_FIX_TOP_ROW;
-  grid = new WM_GRID(x1, i16(y1 + header_height), x2, y2, 1, nullptr, &body,
+  grid = new WM_GRID(x1, to_i16(y1 + header_height), x2, y2, 1, nullptr, &body,
                      styles.second_body_grid ? styles.second_body_grid : styles.body_grid);
   grid->default_row_height = row_height;
   add_child(grid, true);
@@ -172,8 +173,8 @@ uint32_t WM_TABLE::get_default_mask() const {
   return mask;
 }
 
-int16_t WM_TABLE::get_page() const { return i16(page.get_int(PARAMETER::VALUE)); }
-int16_t WM_TABLE::get_page_count() const { return i16(page.get_int(PARAMETER::MAXIMUM)); }
+int16_t WM_TABLE::get_page() const { return to_i16(page.get_int(PARAMETER::VALUE)); }
+int16_t WM_TABLE::get_page_count() const { return to_i16(page.get_int(PARAMETER::MAXIMUM)); }
 
 // ---- Refresh ----------------------------------------------------------------
 
@@ -370,12 +371,8 @@ int32_t WM_TABLE::process() {
   if (pending_sort != NO_PENDING) {
     const int16_t s = pending_sort;
     pending_sort = NO_PENDING;
-    if (s >= -column_count && s <= column_count && s != sort &&
-        (s == 0 || visibility[static_cast<size_t>(std::abs(s) - 1)])) {
-      sort = s;
-      refresh();
-      if (!is_alive) return 0;
-    }
+    set_sort(s);
+    if (!is_alive) return 0;
   }
   if (pending_filter != NO_PENDING) {
     const int16_t f = pending_filter;
@@ -407,7 +404,7 @@ void WM_TABLE::set_size(uint16_t w, uint16_t h, bool resize_children) {
     grid->default_row_height = row_height;
     header_built_for = STALE;
     if (page_selector)
-      page_selector->set_position(i16(int32_t{x} + w - page_selector->width), page_selector->y);
+      page_selector->set_position(to_i16(int32_t{x} + w - page_selector->width), page_selector->y);
   }
   width = w;
   height = h;

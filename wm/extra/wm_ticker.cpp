@@ -2,22 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "clip_scope.h"
 #include "image.h"
+#include "rect.h"
 #include "text_convert.h"
 #include "timing.h"
 
 namespace {
 
 constexpr uint16_t REPEAT_FOR_EVER = 65535;
-
-int16_t clamp16(int64_t v) {
-  return static_cast<int16_t>(std::clamp<int64_t>(v, std::numeric_limits<int16_t>::min(),
-                                                  std::numeric_limits<int16_t>::max()));
-}
 
 }  // namespace
 
@@ -90,12 +85,7 @@ void WM_TICKER::remove_item(int32_t index) {
   layout.valid = false;
   items.erase(items.begin() + index);
   if (items.empty()) {
-    current_item = -1;
-    text_x = -1;
-    text_extent = -1;
-    pass_start = 0;
-    pause_time = 0;
-    paused = false;
+    stop_passes();
     joined.reset();
     return;
   }
@@ -125,6 +115,11 @@ void WM_TICKER::clear() {
   abandon_cut();
   items.clear();
   separator.reset();
+  stop_passes();
+  rebuild_text();
+}
+
+void WM_TICKER::stop_passes() {
   current_item = -1;
   text_x = -1;
   text_extent = -1;
@@ -132,7 +127,6 @@ void WM_TICKER::clear() {
   pass_duration = 0;
   pause_time = 0;
   paused = false;
-  rebuild_text();
 }
 
 void WM_TICKER::rebuild_text() {
@@ -286,11 +280,11 @@ void WM_TICKER::draw() {
     const int32_t font_h = look.font_h == 65535 ? s->font_height : look.font_h;
     const int32_t top = y + (static_cast<int32_t>(height) - font_h) / 2;
     CLIP_SCOPE keep(s);
-    s->clip_to(x, y, clamp16(x + width - 1), clamp16(y + height - 1));
-    if (!s->clip_is_empty()) draw_pass_text(text, clamp16(top));
+    s->clip_to(x, y, to_i16(x + width - 1), to_i16(y + height - 1));
+    if (!s->clip_is_empty()) draw_pass_text(text, to_i16(top));
   }
   if (border_flags)
-    draw_border(x, y, clamp16(x + width - 1), clamp16(y + height - 1), border_flags, nullptr, 1,
+    draw_border(x, y, to_i16(x + width - 1), to_i16(y + height - 1), border_flags, nullptr, 1,
                 AUTO_BORDER_RADIUS);
 }
 

@@ -110,6 +110,8 @@ private:
     std::vector<uint32_t> offset;  // byte of each character
     std::vector<uint8_t> run_open; // whether a code run is open there
   };
+  // No item shown, no pass running, not paused.
+  void stop_passes();
   void start_duration();
   void draw_pass_text(const char* text, int16_t text_top);
 
