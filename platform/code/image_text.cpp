@@ -23,32 +23,6 @@ constexpr int32_t kMaxBlockLines = 256;
 
 COLOUR colour_or_invisible(const COLOUR* colour) { return colour ? *colour : COLOUR_INVISIBLE; }
 
-// Walks text character by character with the system's run reader and
-// remembers byte offsets, so that a layout can come back to a character.
-class TEXT_WALKER {
-public:
-  TEXT_WALKER(const char* text, bool run_open) : base(text), reader(text) {
-    reader.set_in_run(run_open);
-  }
-
-  // Restarts at a byte offset reached before, with the run state it had.
-  void restart(int32_t offset, bool run_open) {
-    reader = SYSTEM_TEXT_READER(base + offset);
-    reader.set_in_run(run_open);
-  }
-
-  // The next character; surrogate pairs inside runs join into one, a lone
-  // half gives U+FFFD. False at the end.
-  bool next(uint32_t& code) { return reader.next_char(code); }
-
-  int32_t offset() const { return static_cast<int32_t>(reader.position() - base); }
-  bool in_run() const { return reader.in_run(); }
-
-private:
-  const char* base;
-  SYSTEM_TEXT_READER reader;
-};
-
 // The glyph of code for text of size (size_w, size_h): the font's cached
 // record for codes 0..255, the caller's temporary one above. Null when the
 // glyph cannot be rendered (it is skipped).
@@ -95,7 +69,7 @@ int32_t IMAGE::get_text_width(uint8_t font_index, uint16_t size_w, int16_t size_
   if (!f.usable()) return static_cast<int32_t>(std::min<size_t>(strlen(text), INT32_MAX));
   if (!*text || max_chars == 0) return 0;
 
-  TEXT_WALKER walker(text, run_open != 0);
+  SYSTEM_TEXT_WALKER walker(text, 0, run_open != 0);
   int32_t total = 0;
   uint32_t used = 0;
   uint32_t code;
@@ -130,7 +104,7 @@ void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colo
   const RECT area = clip.intersect(extent());
   const int32_t image_right = x + width;
 
-  TEXT_WALKER walker(text, run_open != 0);
+  SYSTEM_TEXT_WALKER walker(text, 0, run_open != 0);
   int32_t pen = x_pos;
   int32_t baseline = 0;
   bool have_baseline = false;
@@ -285,7 +259,7 @@ void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
   lines.reserve(static_cast<size_t>(allowed));
   lines.push_back({0, 0, 0, 0});
   std::vector<PLACED_CHAR> placed;
-  TEXT_WALKER walker(text, false);
+  SYSTEM_TEXT_WALKER walker(text, 0, false);
   GLYPH temporary = {};
 
   // Opens the next line at a place reached before; false when the box has

@@ -92,6 +92,29 @@ private:
   int ready_next = 0;
 };
 
+// Walks a text character by character (next_char) and keeps the byte
+// offset and run state reached, so that a layout can note a character's
+// place and start again from it.
+class SYSTEM_TEXT_WALKER {
+public:
+  SYSTEM_TEXT_WALKER(const char* text, int32_t offset, bool run_open)
+      : base(text), reader(text + offset) {
+    reader.set_in_run(run_open);
+  }
+  // Starts again at an offset reached before, with the run state it had.
+  void restart(int32_t offset, bool run_open) {
+    reader = SYSTEM_TEXT_READER(base + offset);
+    reader.set_in_run(run_open);
+  }
+  bool next(uint32_t& code) { return reader.next_char(code); }
+  int32_t offset() const { return static_cast<int32_t>(reader.position() - base); }
+  bool in_run() const { return reader.in_run(); }
+
+private:
+  const char* base;
+  SYSTEM_TEXT_READER reader;
+};
+
 // System text as UTF-8 (NUL characters are left out).
 std::string system_text_to_utf8(const char* text);
 // UTF-8 as system text. Text that is not valid UTF-8 is taken as 8-bit

@@ -49,6 +49,23 @@ bool is_navigation_key(uint32_t key) {
   return key >= wm_key::HOME && key <= wm_key::END && key != 0xFF58;
 }
 
+// Runs action on the floating menu one level above a sub-menu's menu (the
+// one it is an item of, or the popup of a menu it sits in), and resets the
+// button of such a menu, which stays on screen.
+template <class ACTION>
+void for_parent_menu(WM_SCREEN_OBJECT* owner, ACTION action) {
+  if (!owner || !(owner->kind & wm_kind::MENU) || (owner->kind & wm_kind::FLOATING_MENU)) return;
+  WM_SCREEN_OBJECT* c = static_cast<WM_MENU*>(owner)->container;
+  if (!c) return;
+  if (c->kind & wm_kind::FLOATING_MENU) {
+    action(static_cast<WM_FLOATING_MENU*>(c));
+  } else if (c->kind & wm_kind::MENU) {
+    auto* menu = static_cast<WM_MENU*>(c);
+    if (WM_FLOATING_MENU* popup = menu->get_popup()) action(popup);
+    reset_button(menu);
+  }
+}
+
 }  // namespace
 
 POPUP_EFFECTS popup_effects(uint32_t flags, uint32_t open_delay, uint32_t display_delay,
@@ -463,39 +480,17 @@ void WM_FLOATING_MENU::hide(bool overlays, bool children) {
 }
 
 void WM_FLOATING_MENU::close_parents(bool up) {
-  if (!owner || !(owner->kind & wm_kind::MENU) || (owner->kind & wm_kind::FLOATING_MENU)) return;
-  WM_SCREEN_OBJECT* c = static_cast<WM_MENU*>(owner)->container;
-  if (!c) return;
-  if (c->kind & wm_kind::FLOATING_MENU) {
-    auto* menu = static_cast<WM_FLOATING_MENU*>(c);
+  for_parent_menu(owner, [up](WM_FLOATING_MENU* menu) {
     menu->close(!menu->externally_owned);
     if (up) menu->close_parents(true);
-  } else if (c->kind & wm_kind::MENU) {
-    auto* menu = static_cast<WM_MENU*>(c);
-    if (WM_FLOATING_MENU* popup = menu->get_popup()) {
-      popup->close(!popup->externally_owned);
-      if (up) popup->close_parents(true);
-    }
-    reset_button(menu);
-  }
+  });
 }
 
 void WM_FLOATING_MENU::hide_parents(bool up) {
-  if (!owner || !(owner->kind & wm_kind::MENU) || (owner->kind & wm_kind::FLOATING_MENU)) return;
-  WM_SCREEN_OBJECT* c = static_cast<WM_MENU*>(owner)->container;
-  if (!c) return;
-  if (c->kind & wm_kind::FLOATING_MENU) {
-    auto* menu = static_cast<WM_FLOATING_MENU*>(c);
+  for_parent_menu(owner, [up](WM_FLOATING_MENU* menu) {
     menu->hide(false, false);
     if (up) menu->hide_parents(true);
-  } else if (c->kind & wm_kind::MENU) {
-    auto* menu = static_cast<WM_MENU*>(c);
-    if (WM_FLOATING_MENU* popup = menu->get_popup()) {
-      popup->hide(false, false);
-      if (up) popup->hide_parents(true);
-    }
-    reset_button(menu);
-  }
+  });
 }
 
 // ---- Input -------------------------------------------------------------------------

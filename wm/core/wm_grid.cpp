@@ -718,9 +718,9 @@ int32_t WM_GRID::process_row_cells(int32_t row, int32_t result) {
   for (int32_t c = 0; result == 0; ++c) {
     // A callback may have emptied or refilled the grid.
     if (generation != contents_generation) break;
-    WM_SCREEN_OBJECT* cell = get_cell(c, row);
     const WM_GRID_ROW* r = get_row(row);
     if (!r || c >= r->cell_count()) break;
+    WM_SCREEN_OBJECT* cell = r->cells[static_cast<size_t>(c)];
     if (!cell || !cell->visible) continue;
     const int32_t middle = cell->get_y() + cell->get_height() / 2;
     if (middle >= view_last && cell->get_height() <= get_view_height()) continue;

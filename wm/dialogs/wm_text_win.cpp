@@ -27,24 +27,6 @@ constexpr COLOUR kBlack = 0xFF000000;
 bool is_set(COLOUR c) { return (c >> 24) != 0; }
 int16_t i16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
-// Steps through system text one character at a time (a surrogate pair in a
-// run is one character), keeping the byte offset and the run state, so that
-// a row can start, end or be measured on any character.
-class CHAR_CURSOR {
-public:
-  CHAR_CURSOR(const char* text, int32_t offset, bool run_open)
-      : base(text), reader(text + offset) {
-    reader.set_in_run(run_open);
-  }
-  bool next(uint32_t& code) { return reader.next_char(code); }
-  int32_t offset() const { return static_cast<int32_t>(reader.position() - base); }
-  bool in_run() const { return reader.in_run(); }
-
-private:
-  const char* base;
-  SYSTEM_TEXT_READER reader;
-};
-
 uint16_t text_options(uint16_t f) {
   uint16_t out = 0;
   if (f & text_win_flag::SHADOW) out |= TEXT_SHADOW;
@@ -233,7 +215,7 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
     row_count = std::min(row_count + 1, capacity);
 
     // k characters fit; `code` ends as the first that does not.
-    CHAR_CURSOR cursor(text, start, run);
+    SYSTEM_TEXT_WALKER cursor(text, start, run);
     int32_t k = 0, used = 0;
     uint32_t code;
     bool overflow = false;
@@ -279,13 +261,13 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
     } else {
       // A hard break inside the word: the rest begins at character k.
       r.length = k;
-      CHAR_CURSOR again(text, start, run);
+      SYSTEM_TEXT_WALKER again(text, start, run);
       for (int32_t i = 0; i < k; ++i) again.next(code);
       rest = again.offset();
       rest_run = again.in_run();
     }
     // Spaces at the break belong to neither row.
-    CHAR_CURSOR skip(text, rest, rest_run);
+    SYSTEM_TEXT_WALKER skip(text, rest, rest_run);
     int32_t at = rest;
     bool at_run = rest_run;
     while (skip.next(code) && code == ' ') {
@@ -460,7 +442,7 @@ WM_TEXT_WIN::ROW_VIEW WM_TEXT_WIN::get_row(int32_t row) const {
 int32_t WM_TEXT_WIN::row_width(int32_t row, int32_t count) {
   const ROW* r = used_row(row);
   if (!r) return 0;
-  CHAR_CURSOR c(line_of(*r)->text.c_str(), r->start, r->run_open);
+  SYSTEM_TEXT_WALKER c(line_of(*r)->text.c_str(), r->start, r->run_open);
   int32_t w = 0;
   uint32_t code;
   for (int32_t i = 0; i < std::min(count, r->length) && c.next(code); ++i) w += char_width(code);
@@ -528,7 +510,7 @@ int32_t WM_TEXT_WIN::char_at(int32_t row, int32_t screen_x) {
   const ROW* r = used_row(row);
   if (!r || r->length == 0) return 0;
   const int32_t dx = screen_x - row_x(row_width(row, r->length));
-  CHAR_CURSOR c(line_of(*r)->text.c_str(), r->start, r->run_open);
+  SYSTEM_TEXT_WALKER c(line_of(*r)->text.c_str(), r->start, r->run_open);
   int32_t w = 0;
   uint32_t code;
   for (int32_t k = 0; k < r->length && c.next(code); ++k) {
@@ -576,7 +558,7 @@ size_t WM_TEXT_WIN::get_selected_text(char* buffer, size_t size) const {
     if (!r) continue;
     const int32_t first = row == sel_start_row ? std::max(sel_start_char, 0) : 0;
     const int32_t last = row == sel_end_row ? std::min(sel_end_char, r->length - 1) : r->length - 1;
-    CHAR_CURSOR c(line_of(*r)->text.c_str(), r->start, r->run_open);
+    SYSTEM_TEXT_WALKER c(line_of(*r)->text.c_str(), r->start, r->run_open);
     bool run = false;
     uint32_t code;
     for (int32_t k = 0; k <= last && c.next(code); ++k) {
@@ -649,7 +631,7 @@ void WM_TEXT_WIN::draw_row(IMAGE* s, int32_t row, int32_t top) {
   COLOUR inverted;
   colour_text_for(&inverted, &l->colour);
   const uint16_t options = text_options(text_flags);
-  CHAR_CURSOR c(text, r->start, r->run_open);
+  SYSTEM_TEXT_WALKER c(text, r->start, r->run_open);
   // Three runs of characters: before, inside and after the selection.
   const int32_t ends[3] = {std::max(a, 0), std::max(b, a), r->length};
   int32_t k = 0;

@@ -107,9 +107,8 @@ TEST_F(FileSelectX11, WalksMakesAFolderAndAnswersByClicks) {
   ASSERT_TRUE(frames_until([&] { return !dialog->is_moving(); }));
   click(dialog->entry);
   for (const char* c = "fresh"; *c; ++c) {
-    const KeyCode code = XKeysymToKeycode(probe, static_cast<KeySym>(*c));
-    XTestFakeKeyEvent(probe, code, True, CurrentTime);
-    XTestFakeKeyEvent(probe, code, False, CurrentTime);
+    key(static_cast<KeySym>(*c), true);
+    key(static_cast<KeySym>(*c), false);
   }
   ASSERT_TRUE(frames_until([&] { return std::string(dialog->entry->get_text()) == "fresh"; }));
   click(dialog->ok);

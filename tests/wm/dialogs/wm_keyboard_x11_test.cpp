@@ -55,7 +55,6 @@ protected:
   void SetUp() override {
     PointerX11::SetUp();
     if (!probe) return;
-    WM_SCREEN_OBJECT::set_key_down_function(nullptr);
     use_onscreen_keyboard = 1;
     heard.clear();
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
@@ -81,15 +80,14 @@ protected:
     for (auto [row, column] : at) {
       const WM_BUTTON* k = d->keyboard->get_key_button(column, row);
       ASSERT_NE(k, nullptr);
-      click_at(k->x + k->width / 2, k->y + k->height / 2);
+      click(k);
       for (int i = 0; i < 3; ++i) frame();
     }
   }
   void arrow(KeySym symbol) {
-    const KeyCode code = XKeysymToKeycode(probe, symbol);
-    XTestFakeKeyEvent(probe, code, True, CurrentTime);
-    XTestFakeKeyEvent(probe, code, False, CurrentTime);
-    ASSERT_TRUE(private_x::pump_frames(probe, [&] { return key_queue.peek_last_key() == symbol; }));
+    key(symbol, true);
+    key(symbol, false);
+    ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; }));
     frame();
   }
   static std::string label(WM_KEYBOARD_DIALOG* d, int row, int column) {
