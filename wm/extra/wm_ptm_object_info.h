@@ -117,9 +117,4 @@ private:
 // list, replacing what it held.
 bool read_object_templates(DATA_DEVICE* device,
                            std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list);
-bool write_object_templates(DATA_DEVICE* device,
-                            const std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list);
-// Replaces list by n default templates; false (list empty) when memory runs out.
-bool make_object_templates(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t n);
 bool add_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, uint32_t type);
-bool remove_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t i);
