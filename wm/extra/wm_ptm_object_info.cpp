@@ -293,6 +293,17 @@ bool WM_PTM_OBJECT_INFO::get_from_data_device(DATA_DEVICE* device) {
   return ok;
 }
 
+bool WM_PTM_OBJECT_INFO::read_rect(DATA_DEVICE* device) {
+  uint16_t rect[4];
+  for (uint16_t& part : rect)
+    if (!device->read_u16(part)) return false;
+  x = static_cast<int16_t>(rect[0]);
+  y = static_cast<int16_t>(rect[1]);
+  width = rect[2];
+  height = rect[3];
+  return true;
+}
+
 bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
   const uint16_t v = template_read_version;
   if (v <= 7) return read_legacy(device);
@@ -305,14 +316,9 @@ bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
   user_word_1 = word;
   if (!device->read_u32(word)) return false;
   user_word_2 = word;
-  if (!template_read_string(device, &control_name) || !device->read_u32(control_id)) return false;
-  uint16_t rect[4];
-  for (uint16_t& part : rect)
-    if (!device->read_u16(part)) return false;
-  x = static_cast<int16_t>(rect[0]);
-  y = static_cast<int16_t>(rect[1]);
-  width = rect[2];
-  height = rect[3];
+  if (!template_read_string(device, &control_name) || !device->read_u32(control_id) ||
+      !read_rect(device))
+    return false;
   if (v >= 11 && v <= 17 && !device->read_u32(word)) return false;
   uint8_t has_style = 0;
   if (!device->read_u8(has_style)) return false;
@@ -360,20 +366,14 @@ bool WM_PTM_OBJECT_INFO::read_legacy(DATA_DEVICE* device) {
   if (!ensure_style()) return false;
   WM_STYLE_SET& look = *own_style;
   uint32_t word = 0;
-  uint16_t rect[4];
   if (!device->read_u32(type)) return false;
   type = old_type(type);
   if (!device->read_u32(look.shading_type) || !device->read_u32(word)) return false;
   user_word_1 = word;
   if (!device->read_u32(word)) return false;
   user_word_2 = word;
-  if (!device->read_u32(control_id) || !device->read_u8(look.visible)) return false;
-  for (uint16_t& part : rect)
-    if (!device->read_u16(part)) return false;
-  x = static_cast<int16_t>(rect[0]);
-  y = static_cast<int16_t>(rect[1]);
-  width = rect[2];
-  height = rect[3];
+  if (!device->read_u32(control_id) || !device->read_u8(look.visible) || !read_rect(device))
+    return false;
   if (v >= 2 && (!template_read_string(device, &action_name) || !template_read_string(device, &control_name)))
     return false;
   if (type == 16) {

@@ -107,6 +107,8 @@ private:
   // Every field held by value, store references included.
   void copy_values(const WM_PTM_OBJECT_INFO& source);
   bool read_body(DATA_DEVICE* device);
+  // x and y stored as u16 and read back signed.
+  bool read_rect(DATA_DEVICE* device);
   // Versions 0 to 7: the look comes as fields of an own style.
   bool read_legacy(DATA_DEVICE* device);
 
