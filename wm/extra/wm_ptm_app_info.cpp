@@ -13,6 +13,7 @@
 #include "application_info.h"
 #include "default_dialog_styles.h"
 #include "image_page.h"
+#include "template_lists.h"
 #include "template_stream.h"
 #include "window.h"
 #include "wm_button.h"
@@ -123,14 +124,6 @@ bool read_array(DATA_DEVICE* device, std::vector<std::unique_ptr<T>>& list, uint
   return true;
 }
 
-template <typename T>
-bool write_array(DATA_DEVICE* device, const std::vector<std::unique_ptr<T>>& list) {
-  if (!device->write_u32(static_cast<uint32_t>(list.size()))) return false;
-  for (const auto& item : list)
-    if (!device->write_object(*item)) return false;
-  return true;
-}
-
 const char* name_of(const WM_STYLE_SET& style) { return style.name ? style.name : ""; }
 template <typename T>
 const char* name_of(const T& record) { return record.name ? record.name : ""; }
@@ -158,28 +151,6 @@ T* find_by_name(std::vector<std::unique_ptr<T>>& list, const char* name, int32_t
   if (found == list.end() || strcmp(name_of(**found), key) != 0) return nullptr;
   if (out_index) *out_index = static_cast<int32_t>(found - list.begin());
   return found->get();
-}
-
-template <typename T>
-bool remove_at(std::vector<std::unique_ptr<T>>& list, int32_t i) {
-  if (i < 0 || static_cast<size_t>(i) >= list.size()) return false;
-  list.erase(list.begin() + i);
-  return true;
-}
-
-// n unnamed default records; on a shortage of memory the array is empty.
-template <typename T>
-bool make_records(std::vector<std::unique_ptr<T>>& list, int32_t n) {
-  list.clear();
-  for (int32_t i = 0; i < n; i++) {
-    T* made = new (std::nothrow) T();
-    if (!made) {
-      list.clear();
-      return false;
-    }
-    list.emplace_back(made);
-  }
-  return true;
 }
 
 void visit_tree(WM_PTM_OBJECT_INFO& object, void (*visit)(WM_PTM_OBJECT_INFO&, const void*),
@@ -295,32 +266,32 @@ WM_PTM_AREA_INFO* WM_PTM_APP_INFO::add_area() { return append_named(areas, "Area
 bool WM_PTM_APP_INFO::remove_style_set(int32_t i) {
   if (!at(style_sets, i)) return false;
   forget_style_set(style_sets[static_cast<size_t>(i)].get());
-  return remove_at(style_sets, i);
+  return template_remove_record(style_sets, i);
 }
-bool WM_PTM_APP_INFO::remove_font(int32_t i) { return remove_at(fonts, i); }
-bool WM_PTM_APP_INFO::remove_colour(int32_t i) { return remove_at(colours, i); }
+bool WM_PTM_APP_INFO::remove_font(int32_t i) { return template_remove_record(fonts, i); }
+bool WM_PTM_APP_INFO::remove_colour(int32_t i) { return template_remove_record(colours, i); }
 bool WM_PTM_APP_INFO::remove_image(int32_t i) {
   if (!at(images, i)) return false;
   forget_image(images[static_cast<size_t>(i)].get());
-  return remove_at(images, i);
+  return template_remove_record(images, i);
 }
-bool WM_PTM_APP_INFO::remove_constant(int32_t i) { return remove_at(constants, i); }
-bool WM_PTM_APP_INFO::remove_dialog(int32_t i) { return remove_at(dialogs, i); }
-bool WM_PTM_APP_INFO::remove_area(int32_t i) { return remove_at(areas, i); }
+bool WM_PTM_APP_INFO::remove_constant(int32_t i) { return template_remove_record(constants, i); }
+bool WM_PTM_APP_INFO::remove_dialog(int32_t i) { return template_remove_record(dialogs, i); }
+bool WM_PTM_APP_INFO::remove_area(int32_t i) { return template_remove_record(areas, i); }
 
 bool WM_PTM_APP_INFO::set_style_set_count(int32_t n) {
   free_style_sets();
-  return make_records(style_sets, n);
+  return template_make_records(style_sets, n);
 }
-bool WM_PTM_APP_INFO::set_font_count(int32_t n) { return make_records(fonts, n); }
-bool WM_PTM_APP_INFO::set_colour_count(int32_t n) { return make_records(colours, n); }
+bool WM_PTM_APP_INFO::set_font_count(int32_t n) { return template_make_records(fonts, n); }
+bool WM_PTM_APP_INFO::set_colour_count(int32_t n) { return template_make_records(colours, n); }
 bool WM_PTM_APP_INFO::set_image_count(int32_t n) {
   free_images();
-  return make_records(images, n);
+  return template_make_records(images, n);
 }
-bool WM_PTM_APP_INFO::set_constant_count(int32_t n) { return make_records(constants, n); }
-bool WM_PTM_APP_INFO::set_dialog_count(int32_t n) { return make_records(dialogs, n); }
-bool WM_PTM_APP_INFO::set_area_count(int32_t n) { return make_records(areas, n); }
+bool WM_PTM_APP_INFO::set_constant_count(int32_t n) { return template_make_records(constants, n); }
+bool WM_PTM_APP_INFO::set_dialog_count(int32_t n) { return template_make_records(dialogs, n); }
+bool WM_PTM_APP_INFO::set_area_count(int32_t n) { return template_make_records(areas, n); }
 
 void WM_PTM_APP_INFO::free_style_sets() {
   forget_style_set(nullptr);
@@ -649,10 +620,10 @@ bool WM_PTM_APP_INFO::put_to_data_device(DATA_DEVICE* device) {
             device->write_object(dialog_body_style) && device->write_object(dialog_title_style) &&
             device->write_object(dialog_button_style) && device->write_u8(dialog_live_drag) &&
             device->write_u8(dialog_draggable) && device->write_u8(dialog_backdrop_1) &&
-            device->write_u8(dialog_backdrop_2) && write_array(device, style_sets) &&
-            write_array(device, fonts) && write_array(device, colours) &&
-            write_array(device, images) && write_array(device, constants) &&
-            write_array(device, dialogs) && write_array(device, areas);
+            device->write_u8(dialog_backdrop_2) && template_write_records(device, style_sets) &&
+            template_write_records(device, fonts) && template_write_records(device, colours) &&
+            template_write_records(device, images) && template_write_records(device, constants) &&
+            template_write_records(device, dialogs) && template_write_records(device, areas);
   if (!ok) device->error = 1;
   return ok;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "template_lists.h"
 #include "template_stream.h"
 #include "timing.h"
 
@@ -24,20 +25,7 @@ void WM_PTM_AREA_INFO::reset() {
 
 void WM_PTM_AREA_INFO::set_name(const char* text) { template_set_text(name, text); }
 
-bool WM_PTM_AREA_INFO::set_page_count(int32_t n) {
-  pages.clear();
-  if (n <= 0) return true;
-  pages.reserve(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; i++) {
-    WM_PTM_PAGE_INFO* made = new (std::nothrow) WM_PTM_PAGE_INFO();
-    if (!made) {
-      pages.clear();
-      return false;
-    }
-    pages.emplace_back(made);
-  }
-  return true;
-}
+bool WM_PTM_AREA_INFO::set_page_count(int32_t n) { return template_make_records(pages, n); }
 
 bool WM_PTM_AREA_INFO::add_page() {
   WM_PTM_PAGE_INFO* made = new (std::nothrow) WM_PTM_PAGE_INFO();
@@ -50,11 +38,7 @@ bool WM_PTM_AREA_INFO::add_page() {
   return true;
 }
 
-bool WM_PTM_AREA_INFO::remove_page(int32_t i) {
-  if (i < 0 || i >= get_page_count()) return false;
-  pages.erase(pages.begin() + i);
-  return true;
-}
+bool WM_PTM_AREA_INFO::remove_page(int32_t i) { return template_remove_record(pages, i); }
 
 bool WM_PTM_AREA_INFO::get_from_data_device(DATA_DEVICE* device) {
   reset();
@@ -72,9 +56,7 @@ bool WM_PTM_AREA_INFO::get_from_data_device(DATA_DEVICE* device) {
 }
 
 bool WM_PTM_AREA_INFO::put_to_data_device(DATA_DEVICE* device) {
-  bool ok = template_write_string(device, name) && device->write_u16(x) && device->write_u16(y) &&
-            device->write_u16(width) && device->write_u16(height) && device->write_i32(tag) &&
-            device->write_u32(static_cast<uint32_t>(pages.size()));
-  for (size_t i = 0; ok && i < pages.size(); i++) ok = device->write_object(*pages[i]);
-  return ok;
+  return template_write_string(device, name) && device->write_u16(x) && device->write_u16(y) &&
+         device->write_u16(width) && device->write_u16(height) && device->write_i32(tag) &&
+         template_write_records(device, pages);
 }

@@ -1,5 +1,6 @@
 #include "wm_ptm_dialog_info.h"
 
+#include "template_lists.h"
 #include "template_stream.h"
 
 WM_PTM_DIALOG_INFO::~WM_PTM_DIALOG_INFO() {
@@ -17,9 +18,9 @@ void WM_PTM_DIALOG_INFO::reset() {
 
 void WM_PTM_DIALOG_INFO::set_name(const char* text) { template_set_text(name, text); }
 void WM_PTM_DIALOG_INFO::set_title(const char* text) { template_set_text(title, text); }
-bool WM_PTM_DIALOG_INFO::set_object_count(int32_t n) { return make_object_templates(objects, n); }
+bool WM_PTM_DIALOG_INFO::set_object_count(int32_t n) { return template_make_records(objects, n); }
 bool WM_PTM_DIALOG_INFO::add_object(uint32_t type) { return add_object_template(objects, type); }
-bool WM_PTM_DIALOG_INFO::remove_object(int32_t i) { return remove_object_template(objects, i); }
+bool WM_PTM_DIALOG_INFO::remove_object(int32_t i) { return template_remove_record(objects, i); }
 
 bool WM_PTM_DIALOG_INFO::get_from_data_device(DATA_DEVICE* device) {
   reset();
@@ -33,5 +34,5 @@ bool WM_PTM_DIALOG_INFO::get_from_data_device(DATA_DEVICE* device) {
 bool WM_PTM_DIALOG_INFO::put_to_data_device(DATA_DEVICE* device) {
   return template_write_string(device, name) && template_write_string(device, title) &&
          device->write_u16(x) && device->write_u16(y) && device->write_u16(width) &&
-         device->write_u16(height) && write_object_templates(device, objects);
+         device->write_u16(height) && template_write_records(device, objects);
 }

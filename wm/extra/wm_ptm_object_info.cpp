@@ -8,6 +8,7 @@
 #include <set>
 
 #include "string_utils.h"
+#include "template_lists.h"
 #include "template_stream.h"
 #include "wm_ptm_app_info.h"
 #include "wm_style_set.h"
@@ -175,7 +176,7 @@ void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
   name.set(source.name.get_text());
   set_tooltip(source.tooltip);
   set_column_widths(source.column_widths);
-  if (!make_object_templates(children, source.get_child_count())) return;
+  if (!template_make_records(children, source.get_child_count())) return;
   for (size_t i = 0; i < children.size(); i++) children[i]->copy_from(*source.children[i]);
 }
 
@@ -197,9 +198,9 @@ void WM_PTM_OBJECT_INFO::move_from(WM_PTM_OBJECT_INFO& source) {
   source.reset();
 }
 
-bool WM_PTM_OBJECT_INFO::set_child_count(int32_t n) { return make_object_templates(children, n); }
+bool WM_PTM_OBJECT_INFO::set_child_count(int32_t n) { return template_make_records(children, n); }
 bool WM_PTM_OBJECT_INFO::add_child(uint32_t child_type) { return add_object_template(children, child_type); }
-bool WM_PTM_OBJECT_INFO::remove_child(int32_t i) { return remove_object_template(children, i); }
+bool WM_PTM_OBJECT_INFO::remove_child(int32_t i) { return template_remove_record(children, i); }
 
 char* WM_PTM_OBJECT_INFO::make_identifier(const char* name, const char* prefix) {
   size_t prefix_length = strlen(prefix);
@@ -292,6 +293,17 @@ bool WM_PTM_OBJECT_INFO::get_from_data_device(DATA_DEVICE* device) {
   return ok;
 }
 
+bool WM_PTM_OBJECT_INFO::read_rect(DATA_DEVICE* device) {
+  uint16_t rect[4];
+  for (uint16_t& part : rect)
+    if (!device->read_u16(part)) return false;
+  x = static_cast<int16_t>(rect[0]);
+  y = static_cast<int16_t>(rect[1]);
+  width = rect[2];
+  height = rect[3];
+  return true;
+}
+
 bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
   const uint16_t v = template_read_version;
   if (v <= 7) return read_legacy(device);
@@ -304,14 +316,9 @@ bool WM_PTM_OBJECT_INFO::read_body(DATA_DEVICE* device) {
   user_word_1 = word;
   if (!device->read_u32(word)) return false;
   user_word_2 = word;
-  if (!template_read_string(device, &control_name) || !device->read_u32(control_id)) return false;
-  uint16_t rect[4];
-  for (uint16_t& part : rect)
-    if (!device->read_u16(part)) return false;
-  x = static_cast<int16_t>(rect[0]);
-  y = static_cast<int16_t>(rect[1]);
-  width = rect[2];
-  height = rect[3];
+  if (!template_read_string(device, &control_name) || !device->read_u32(control_id) ||
+      !read_rect(device))
+    return false;
   if (v >= 11 && v <= 17 && !device->read_u32(word)) return false;
   uint8_t has_style = 0;
   if (!device->read_u8(has_style)) return false;
@@ -359,20 +366,14 @@ bool WM_PTM_OBJECT_INFO::read_legacy(DATA_DEVICE* device) {
   if (!ensure_style()) return false;
   WM_STYLE_SET& look = *own_style;
   uint32_t word = 0;
-  uint16_t rect[4];
   if (!device->read_u32(type)) return false;
   type = old_type(type);
   if (!device->read_u32(look.shading_type) || !device->read_u32(word)) return false;
   user_word_1 = word;
   if (!device->read_u32(word)) return false;
   user_word_2 = word;
-  if (!device->read_u32(control_id) || !device->read_u8(look.visible)) return false;
-  for (uint16_t& part : rect)
-    if (!device->read_u16(part)) return false;
-  x = static_cast<int16_t>(rect[0]);
-  y = static_cast<int16_t>(rect[1]);
-  width = rect[2];
-  height = rect[3];
+  if (!device->read_u32(control_id) || !device->read_u8(look.visible) || !read_rect(device))
+    return false;
   if (v >= 2 && (!template_read_string(device, &action_name) || !template_read_string(device, &control_name)))
     return false;
   if (type == 16) {
@@ -432,24 +433,9 @@ bool WM_PTM_OBJECT_INFO::put_to_data_device(DATA_DEVICE* device) {
             template_write_string(device, column_widths) &&
             device->write_i32(WM_PTM_APP_INFO::style_set_index(cell_style)) &&
             device->write_u16(cell_row) && device->write_u16(cell_column) &&
-            write_object_templates(device, children);
+            template_write_records(device, children);
   if (!ok) device->error = 1;
   return ok;
-}
-
-bool make_object_templates(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t n) {
-  list.clear();
-  if (n <= 0) return true;
-  list.reserve(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; i++) {
-    WM_PTM_OBJECT_INFO* made = new (std::nothrow) WM_PTM_OBJECT_INFO();
-    if (!made) {
-      list.clear();
-      return false;
-    }
-    list.emplace_back(made);
-  }
-  return true;
 }
 
 bool add_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, uint32_t type) {
@@ -459,12 +445,6 @@ bool add_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list,
   made->name.set("Object ");
   made->name.append_int(static_cast<int32_t>(list.size()) + 1);
   list.emplace_back(made);
-  return true;
-}
-
-bool remove_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t i) {
-  if (i < 0 || static_cast<size_t>(i) >= list.size()) return false;
-  list.erase(list.begin() + i);
   return true;
 }
 
@@ -482,7 +462,7 @@ bool read_object_templates(DATA_DEVICE* device,
     device->error = 1;
     return false;
   }
-  if (!make_object_templates(list, static_cast<int32_t>(count))) {
+  if (!template_make_records(list, static_cast<int32_t>(count))) {
     device->error = 1;
     return false;
   }
@@ -492,12 +472,4 @@ bool read_object_templates(DATA_DEVICE* device,
     if (!(ok = device->read_object(*item))) break;
   depth--;
   return ok;
-}
-
-bool write_object_templates(DATA_DEVICE* device,
-                            const std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list) {
-  if (!device->write_u32(static_cast<uint32_t>(list.size()))) return false;
-  for (const auto& item : list)
-    if (!device->write_object(*item)) return false;
-  return true;
 }

@@ -107,6 +107,8 @@ private:
   // Every field held by value, store references included.
   void copy_values(const WM_PTM_OBJECT_INFO& source);
   bool read_body(DATA_DEVICE* device);
+  // x and y stored as u16 and read back signed.
+  bool read_rect(DATA_DEVICE* device);
   // Versions 0 to 7: the look comes as fields of an own style.
   bool read_legacy(DATA_DEVICE* device);
 
@@ -117,9 +119,4 @@ private:
 // list, replacing what it held.
 bool read_object_templates(DATA_DEVICE* device,
                            std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list);
-bool write_object_templates(DATA_DEVICE* device,
-                            const std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list);
-// Replaces list by n default templates; false (list empty) when memory runs out.
-bool make_object_templates(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t n);
 bool add_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, uint32_t type);
-bool remove_object_template(std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>>& list, int32_t i);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "template_lists.h"
 #include "template_stream.h"
 #include "wm_ptm_app_info.h"
 #include "wm_ptm_image_info.h"
@@ -16,13 +17,13 @@ void WM_PTM_PAGE_INFO::reset() {
 }
 
 void WM_PTM_PAGE_INFO::set_name(const char* text) { template_set_text(name, text); }
-bool WM_PTM_PAGE_INFO::set_object_count(int32_t n) { return make_object_templates(objects, n); }
+bool WM_PTM_PAGE_INFO::set_object_count(int32_t n) { return template_make_records(objects, n); }
 bool WM_PTM_PAGE_INFO::add_object(uint32_t type) { return add_object_template(objects, type); }
-bool WM_PTM_PAGE_INFO::remove_object(int32_t i) { return remove_object_template(objects, i); }
+bool WM_PTM_PAGE_INFO::remove_object(int32_t i) { return template_remove_record(objects, i); }
 
 bool WM_PTM_PAGE_INFO::copy_objects_from(const WM_PTM_PAGE_INFO& source) {
   if (&source == this) return true;
-  if (!make_object_templates(objects, source.get_object_count())) return false;
+  if (!template_make_records(objects, source.get_object_count())) return false;
   for (size_t i = 0; i < objects.size(); i++) objects[i]->copy_from(*source.objects[i]);
   return true;
 }
@@ -65,5 +66,5 @@ bool WM_PTM_PAGE_INFO::put_to_data_device(DATA_DEVICE* device) {
   return device->write_u32(id) && template_write_string(device, name) &&
          device->write_i32(WM_PTM_APP_INFO::image_index(background)) &&
          device->write_u32(page_setting) && device->write_object(page_text) &&
-         write_object_templates(device, objects);
+         template_write_records(device, objects);
 }
