@@ -32,6 +32,22 @@ void set_text(char* field, size_t size, const char* text) {
 
 }  // namespace
 
+const DATABASE_LANGUAGE* DATABASE::current_language_data() const {
+  if (current_language < 0 || static_cast<size_t>(current_language) >= languages.size()) return nullptr;
+  return &languages[static_cast<size_t>(current_language)];
+}
+
+const char* DATABASE::current_text(LANGUAGE_KEY key) const {
+  const DATABASE_LANGUAGE* language = current_language_data();
+  return language ? language->texts[key] : "";
+}
+
+const DATABASE_INSTALLATION* DATABASE::chosen_installation_data() const {
+  if (chosen_installation < 0 || static_cast<size_t>(chosen_installation) >= installations.size())
+    return nullptr;
+  return &installations[static_cast<size_t>(chosen_installation)];
+}
+
 const char* (*DATABASE::platform_name_of)(uint8_t) = DATABASE::get_platform_name;
 int32_t (*DATABASE::next_page_after_start)(const DATABASE&) = nullptr;
 

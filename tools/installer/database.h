@@ -119,6 +119,12 @@ public:
   // the current choices would install; creates no folders.
   bool find_previous_installation();
 
+  // The records current_language and chosen_installation pick; null when
+  // the index is outside the list. current_text gives "" then.
+  const DATABASE_LANGUAGE* current_language_data() const;
+  const char* current_text(LANGUAGE_KEY key) const;
+  const DATABASE_INSTALLATION* chosen_installation_data() const;
+
   int32_t settings_value = 0;
   uint8_t show_frame_rate = 0;
   uint8_t show_filenames = 1;

@@ -69,12 +69,7 @@ void show_overlay(WM_DIALOG* dialog) {
 
 }  // namespace
 
-const char* wizard_text(LANGUAGE_KEY key) {
-  DATABASE& data = installer_database();
-  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
-}
+const char* wizard_text(LANGUAGE_KEY key) { return installer_database().current_text(key); }
 
 void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
   button->set_text(text, false);
@@ -192,10 +187,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
 
 void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
   DATABASE& data = installer_database();
-  const DATABASE_LANGUAGE* language =
-      data.current_language >= 0 && static_cast<size_t>(data.current_language) < data.languages.size()
-          ? &data.languages[static_cast<size_t>(data.current_language)]
-          : nullptr;
+  const DATABASE_LANGUAGE* language = data.current_language_data();
   int32_t capacity = 250;
   const char* kind = nullptr;
   if (page == WIZARD_PAGE_PACK_LOG) {
@@ -251,10 +243,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
                            on_wizard_button, 3, next, button_event::RELEASE);
       cell->value_word = i;
     } else {
-      const DATABASE_LANGUAGE* language =
-          static_cast<size_t>(data.current_language) < data.languages.size()
-              ? &data.languages[static_cast<size_t>(data.current_language)]
-              : nullptr;
+      const DATABASE_LANGUAGE* language = data.current_language_data();
       const char* label =
           language && i < language->installation_strings.size() ? language->installation_strings[i].data()
                                                                  : data.installations[i].name;
@@ -295,10 +284,7 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   const int16_t three[] = {2, 11, 1};
   const int16_t one[] = {1};
   const uintptr_t self = reinterpret_cast<uintptr_t>(this);
-  const DATABASE_INSTALLATION* chosen =
-      data.chosen_installation >= 0 && static_cast<size_t>(data.chosen_installation) < data.installations.size()
-          ? &data.installations[static_cast<size_t>(data.chosen_installation)]
-          : nullptr;
+  const DATABASE_INSTALLATION* chosen = data.chosen_installation_data();
 
   // A question row, as tall as the title style needs, followed by a small
   // empty spacer row.
@@ -385,11 +371,7 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
 
 const char* INSTALL_DIALOG::shown_text(const DATABASE& data, const char* text, char* buffer, size_t size) {
   if (!text || text[0] != '/' || data.show_filenames) return text ? text : "";
-  if (!data.show_filepaths) {
-    if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-      return "";
-    return data.languages[static_cast<size_t>(data.current_language)].texts[INITIALIZING_STRING];
-  }
+  if (!data.show_filepaths) return data.current_text(INITIALIZING_STRING);
   const char* slash = strrchr(text, '/');
   snprintf(buffer, size, "%.*s", static_cast<int>(slash - text + 1), text);
   return buffer;
