@@ -252,7 +252,6 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
       cell = box;
     }
     const int32_t row_height = cell->get_height() + spacing;
-    grid->set_row_height(static_cast<int32_t>(i), row_height);
     if (!grid->set_cell(0, static_cast<int32_t>(i), cell)) {
       delete cell;
       continue;
