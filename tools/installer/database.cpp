@@ -24,14 +24,6 @@ const char* const LANGUAGE_KEY_NAMES[LANGUAGE_KEY_COUNT] = {
 
 DATABASE_INSTALLER_CLIENT::DATABASE_INSTALLER_CLIENT() { path.set("$APPDATA"); }
 
-namespace {
-
-void set_text(char* field, size_t size, const char* text) {
-  snprintf(field, size, "%s", text);
-}
-
-}  // namespace
-
 const DATABASE_LANGUAGE* DATABASE::current_language_data() const {
   if (current_language < 0 || static_cast<size_t>(current_language) >= languages.size()) return nullptr;
   return &languages[static_cast<size_t>(current_language)];
@@ -109,7 +101,7 @@ void DATABASE::clear() {
   languages.shrink_to_fit();
 
   patch_mode = 0;
-  set_text(install_folder, sizeof install_folder, "$ROOT0");
+  set_field_text(install_folder, "$ROOT0");
   use_system_paths = desktop_shortcut = menu_shortcut = 1;
   desktop_size_checked = 0;
   desktop_check_message[0] = '\0';

@@ -310,8 +310,8 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
     folder_row = 3;
   }
   char shown[DATABASE_PATH_SIZE];
-  snprintf(shown, sizeof shown, "%s", data.install_folder);
-  if (system_box && data.use_system_paths) snprintf(shown, sizeof shown, "%s", wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
+  set_field_text(shown, data.install_folder);
+  if (system_box && data.use_system_paths) set_field_text(shown, wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
   folder_button = grid->add_button_cell(1, folder_row, shown, &data.text_win_text_style, on_wizard_button, 5,
                                         self, button_event::PRESS | button_event::RELEASE);
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,

@@ -106,7 +106,7 @@ void take_browser_answer(WM_FILE_SELECT* browser, bool ok) {
   char text[DATABASE_PATH_SIZE];
   if (ok && browser->get_result(&chosen, unused, sizeof unused) &&
       chosen.get_path_text(text, sizeof text, nullptr)) {
-    snprintf(data.install_folder, sizeof data.install_folder, "%s", text);
+    set_field_text(data.install_folder, text);
     if (folder_button) {
       folder_button->set_text(data.install_folder, false);
       folder_button->invalidate();
@@ -223,7 +223,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
       }
       if (value >= data.installations.size()) return 0;
       data.chosen_installation = static_cast<int16_t>(value);
-      snprintf(data.install_folder, sizeof data.install_folder, "%s", data.installations[value].default_path);
+      set_field_text(data.install_folder, data.installations[value].default_path);
       if (option_grid) {
         WM_SCREEN_OBJECT* now = option_grid->get_cell(0, data.chosen_installation);
         if (now && (now->kind & wm_kind::CHECK_BOX)) static_cast<WM_CHECK_BOX*>(now)->set_checked(true);
