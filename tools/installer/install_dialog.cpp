@@ -50,14 +50,6 @@ WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KE
   return b;
 }
 
-// Enabled exactly when the condition holds.
-void enable_when(WM_BUTTON* button, bool on) {
-  if (on)
-    button->set_enabled(true);
-  else
-    disable_button(button);
-}
-
 // Overlays go to the wizard's root; without one (no wizard running) the
 // dialog is dropped.
 void show_overlay(WM_DIALOG* dialog) {
@@ -71,7 +63,7 @@ void show_overlay(WM_DIALOG* dialog) {
 
 const char* wizard_text(LANGUAGE_KEY key) { return installer_database().current_text(key); }
 
-void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
+void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip, const IMAGE& icon) {
   button->set_text(text, false);
   WM_STYLE_SET measure;
   measure.font_id = button->font;
@@ -82,6 +74,7 @@ void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
   const int32_t w = measure.get_padded_text_width(button->drawing_surface(), text);
   button->set_size(static_cast<uint16_t>(std::max(w, 1)), button->height, false);
   button->set_tooltip(tooltip);
+  give_button_icon(button, icon);
 }
 
 void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
@@ -90,6 +83,13 @@ void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
 
 void disable_button(WM_BUTTON* button) {
   if (button->enabled) button->set_enabled(false);
+}
+
+void enable_when(WM_BUTTON* button, bool on) {
+  if (on)
+    button->set_enabled(true);
+  else
+    disable_button(button);
 }
 
 INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
@@ -128,11 +128,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
     case WIZARD_PAGE_README:
       add_text_window(page, cw, ch);
       disable_button(previous_button);
-      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
-      give_button_icon(forward_button, data.icons[ICON_FINISH]);
-      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT));
+      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT), data.icons[ICON_FINISH]);
+      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT), data.icons[ICON_ABOUT]);
       quit_button->action_word_1 = 8;
-      give_button_icon(quit_button, data.icons[ICON_ABOUT]);
       break;
     case WIZARD_PAGE_LANGUAGE:
       add_choice_grid(page, cw, ch);
@@ -141,11 +139,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       break;
     case WIZARD_PAGE_LICENCE:
       add_text_window(page, cw, ch);
-      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT));
+      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT), data.icons[ICON_DISAGREE]);
       previous_button->action_word_2 = WIZARD_PAGE_FINISH;
-      give_button_icon(previous_button, data.icons[ICON_DISAGREE]);
-      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT));
-      give_button_icon(forward_button, data.icons[ICON_AGREE]);
+      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT), data.icons[ICON_AGREE]);
       break;
     case WIZARD_PAGE_RELEASE_NOTES:
       add_text_window(page, cw, ch);
@@ -159,8 +155,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       add_options_grid(cw, ch);
       enable_when(previous_button,
                   previous == WIZARD_PAGE_INSTALL_TYPE || previous == WIZARD_PAGE_RELEASE_NOTES);
-      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT));
-      give_button_icon(forward_button, data.icons[ICON_INSTALL]);
+      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT), data.icons[ICON_INSTALL]);
       if (data.patch.do_check) enable_when(forward_button, data.find_previous_installation());
       check_screen_size();
       break;
@@ -169,8 +164,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       disable_button(previous_button);
       disable_button(forward_button);
       if (next == WIZARD_PAGE_FINISH) {
-        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
-        give_button_icon(forward_button, data.icons[ICON_FINISH]);
+        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT), data.icons[ICON_FINISH]);
       }
       break;
     default:
@@ -464,13 +458,9 @@ void INSTALL_DIALOG::check_screen_size() {
     warning->message_window->text_flags = 0;
   }
   warning->draggable = data.exit.can_drag;
-  if (warning->first_button) {
-    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr);
-    give_button_icon(warning->first_button, data.icons[ICON_YES]);
-  }
-  if (warning->second_button) {
-    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr);
-    give_button_icon(warning->second_button, data.icons[ICON_NO]);
-  }
+  if (warning->first_button)
+    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr, data.icons[ICON_YES]);
+  if (warning->second_button)
+    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr, data.icons[ICON_NO]);
   show_overlay(warning);
 }

@@ -39,20 +39,15 @@ WM_CHECK_BOX* box_of(WM_SCREEN_OBJECT* object) {
 void follow_previous_installation(INSTALL_DIALOG* dialog) {
   DATABASE& data = installer_database();
   if (!data.patch.do_check || !dialog || !dialog->forward_button) return;
-  if (data.find_previous_installation())
-    dialog->forward_button->set_enabled(true);
-  else
-    disable_button(dialog->forward_button);
+  enable_when(dialog->forward_button, data.find_previous_installation());
 }
 
 void open_about_box() {
   DATABASE& data = installer_database();
   WM_ABOUT* about = new WM_ABOUT(data.about.x, data.about.y, data.about.width, data.about.height);
   about->set_text(wizard_text(ABOUT));
-  if (about->close_button) {
-    relabel_button(about->close_button, wizard_text(OK_BUTTON), nullptr);
-    give_button_icon(about->close_button, data.icons[ICON_YES]);
-  }
+  if (about->close_button)
+    relabel_button(about->close_button, wizard_text(OK_BUTTON), nullptr, data.icons[ICON_YES]);
   about->draggable = data.about.can_drag;
   wizard_root()->add_overlay(about, false);
 }
@@ -241,13 +236,8 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
     case 4: {
       WM_CHECK_BOX* box = box_of(object);
       data.use_system_paths = box && box->is_checked() ? 1 : 0;
-      for (WM_BUTTON* b : {folder_button, browse_button}) {
-        if (!b) continue;
-        if (data.use_system_paths)
-          disable_button(b);
-        else
-          b->set_enabled(true);
-      }
+      for (WM_BUTTON* b : {folder_button, browse_button})
+        if (b) enable_when(b, !data.use_system_paths);
       if (folder_button) {
         const char* shown = data.use_system_paths ? wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED)
                                                   : resolve_path_text(data.install_folder);
