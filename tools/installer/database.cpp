@@ -131,6 +131,10 @@ DATABASE& installer_database() {
   return data;
 }
 
+std::string text_page_name(const char* kind, int32_t language) {
+  return std::string(kind) + "-" + std::to_string(language);
+}
+
 const char* xml_escape_newlines(const char* text) {
   static std::string escaped;
   escaped.clear();

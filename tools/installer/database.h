@@ -5,6 +5,7 @@
 // the user's wizard choices. It reads and writes itself as "database.bin".
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "data_device.h"
@@ -225,6 +226,10 @@ private:
 
 // The program's one DATABASE, made on first use and destroyed at exit.
 DATABASE& installer_database();
+
+// The name a language's text page has in the package: "<kind>-<index of
+// the language>", kind being "licence", "readme" or "release_notes".
+std::string text_page_name(const char* kind, int32_t language);
 
 // The text with every newline written as "&#xA;", for patch descriptions.
 // Valid until the next call.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "database.h"
 #include "file_services.h"
@@ -208,15 +209,14 @@ void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
     return;
   }
   if (!data.package || !data.package->is_open()) return;
-  char stored[64];
-  snprintf(stored, sizeof stored, "%s-%d", kind, static_cast<int>(data.current_language));
+  const std::string stored = text_page_name(kind, data.current_language);
   // A unique name in this run's own temporary folder, so that two
   // installers running at once never read each other's text.
   FOLDER temporary;
   char name[FOLDER_PATH_SIZE];
   if (!temporary.set("$TEMP", true) || !temporary.make_unique_file_name(name, sizeof name, ".txt"))
     return;
-  if (data.package->extract(temporary, name, stored)) window->load_text_file(temporary, name, &colour);
+  if (data.package->extract(temporary, name, stored.c_str())) window->load_text_file(temporary, name, &colour);
   remove_file(temporary, name);
 }
 

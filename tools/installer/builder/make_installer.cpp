@@ -217,8 +217,8 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       language = &data.languages.emplace_back();
       set_field_text(language->name, value);
     } else if (language && (key == "licence" || key == "readme" || key == "release_notes")) {
-      const int index = static_cast<int>(data.languages.size()) - 1;
-      d.texts.push_back({value, key + "-" + std::to_string(index)});
+      const auto index = static_cast<int32_t>(data.languages.size()) - 1;
+      d.texts.push_back({value, text_page_name(key.c_str(), index)});
       DATABASE_TEXT_PAGE& page = key == "licence" ? language->licence
                                  : key == "readme" ? language->readme
                                                    : language->release_notes;
