@@ -25,12 +25,6 @@ bool open_settings(CONFIG_FILE& settings) {
   return settings.set("$USERPREFS", true);
 }
 
-const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
-  const int16_t language = data.current_language;
-  if (language < 0 || language >= static_cast<int16_t>(data.languages.size())) return "";
-  return data.languages[static_cast<size_t>(language)].texts[key];
-}
-
 }  // namespace
 
 void config_picker_start(WM_PAGE_MANAGER* manager) {
@@ -88,7 +82,7 @@ int32_t on_config_file_chosen(WM_SCREEN_OBJECT* object, uintptr_t word, uintptr_
   if (!data.load_package("installer.pkg")) return 0;
 
   WINDOW_PARAMS params;
-  params.title = language_text(data, INSTALLER_TITLE);
+  params.title = data.current_text(INSTALLER_TITLE);
   params.width = data.window.width;
   params.height = data.window.height;
   params.full_screen = data.window.fullscreen;

@@ -24,13 +24,21 @@ const char* const LANGUAGE_KEY_NAMES[LANGUAGE_KEY_COUNT] = {
 
 DATABASE_INSTALLER_CLIENT::DATABASE_INSTALLER_CLIENT() { path.set("$APPDATA"); }
 
-namespace {
-
-void set_text(char* field, size_t size, const char* text) {
-  snprintf(field, size, "%s", text);
+const DATABASE_LANGUAGE* DATABASE::current_language_data() const {
+  if (current_language < 0 || static_cast<size_t>(current_language) >= languages.size()) return nullptr;
+  return &languages[static_cast<size_t>(current_language)];
 }
 
-}  // namespace
+const char* DATABASE::current_text(LANGUAGE_KEY key) const {
+  const DATABASE_LANGUAGE* language = current_language_data();
+  return language ? language->texts[key] : "";
+}
+
+const DATABASE_INSTALLATION* DATABASE::chosen_installation_data() const {
+  if (chosen_installation < 0 || static_cast<size_t>(chosen_installation) >= installations.size())
+    return nullptr;
+  return &installations[static_cast<size_t>(chosen_installation)];
+}
 
 const char* (*DATABASE::platform_name_of)(uint8_t) = DATABASE::get_platform_name;
 int32_t (*DATABASE::next_page_after_start)(const DATABASE&) = nullptr;
@@ -93,7 +101,7 @@ void DATABASE::clear() {
   languages.shrink_to_fit();
 
   patch_mode = 0;
-  set_text(install_folder, sizeof install_folder, "$ROOT0");
+  set_field_text(install_folder, "$ROOT0");
   use_system_paths = desktop_shortcut = menu_shortcut = 1;
   desktop_size_checked = 0;
   desktop_check_message[0] = '\0';
@@ -121,6 +129,10 @@ const SYSTEM_INFO& DATABASE::system_information() {
 DATABASE& installer_database() {
   static DATABASE data;
   return data;
+}
+
+std::string text_page_name(const char* kind, int32_t language) {
+  return std::string(kind) + "-" + std::to_string(language);
 }
 
 const char* xml_escape_newlines(const char* text) {

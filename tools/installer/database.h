@@ -5,6 +5,7 @@
 // the user's wizard choices. It reads and writes itself as "database.bin".
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "data_device.h"
@@ -119,6 +120,12 @@ public:
   // the current choices would install; creates no folders.
   bool find_previous_installation();
 
+  // The records current_language and chosen_installation pick; null when
+  // the index is outside the list. current_text gives "" then.
+  const DATABASE_LANGUAGE* current_language_data() const;
+  const char* current_text(LANGUAGE_KEY key) const;
+  const DATABASE_INSTALLATION* chosen_installation_data() const;
+
   int32_t settings_value = 0;
   uint8_t show_frame_rate = 0;
   uint8_t show_filenames = 1;
@@ -219,6 +226,10 @@ private:
 
 // The program's one DATABASE, made on first use and destroyed at exit.
 DATABASE& installer_database();
+
+// The name a language's text page has in the package: "<kind>-<index of
+// the language>", kind being "licence", "readme" or "release_notes".
+std::string text_page_name(const char* kind, int32_t language);
 
 // The text with every newline written as "&#xA;", for patch descriptions.
 // Valid until the next call.

@@ -118,7 +118,7 @@ bool DATABASE::load_package(const char* name) {
   // The stored count is 16 bits wide; it saturates rather than wraps.
   total_file_count = static_cast<uint16_t>(std::min<uint32_t>(files, UINT16_MAX));
   if (!installations.empty())
-    snprintf(install_folder, sizeof install_folder, "%s", installations[0].default_path);
+    set_field_text(install_folder, installations[0].default_path);
   copy_browser_icons(*this);
   return true;
 }

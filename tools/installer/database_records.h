@@ -5,6 +5,8 @@
 // field that older installer data does not carry is never left undefined.
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "folder.h"
@@ -12,6 +14,12 @@
 
 constexpr int DATABASE_TEXT_SIZE = 256;  // bytes of every fixed text field, terminator included
 using DATABASE_TEXT = std::array<char, DATABASE_TEXT_SIZE>;
+
+// Sets a fixed text field: cut to fit, always terminated.
+template <size_t N>
+void set_field_text(char (&field)[N], std::string_view text) {
+  snprintf(field, N, "%.*s", static_cast<int>(text.size()), text.data());
+}
 
 struct DATABASE_FILE {
   char src_name[DATABASE_TEXT_SIZE] = {};  // also the installed name when dest_name is empty

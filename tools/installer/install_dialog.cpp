@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "database.h"
 #include "file_services.h"
@@ -50,14 +51,6 @@ WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KE
   return b;
 }
 
-// Enabled exactly when the condition holds.
-void enable_when(WM_BUTTON* button, bool on) {
-  if (on)
-    button->set_enabled(true);
-  else
-    disable_button(button);
-}
-
 // Overlays go to the wizard's root; without one (no wizard running) the
 // dialog is dropped.
 void show_overlay(WM_DIALOG* dialog) {
@@ -69,14 +62,9 @@ void show_overlay(WM_DIALOG* dialog) {
 
 }  // namespace
 
-const char* wizard_text(LANGUAGE_KEY key) {
-  DATABASE& data = installer_database();
-  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return "";
-  return data.languages[static_cast<size_t>(data.current_language)].texts[key];
-}
+const char* wizard_text(LANGUAGE_KEY key) { return installer_database().current_text(key); }
 
-void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
+void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip, const IMAGE& icon) {
   button->set_text(text, false);
   WM_STYLE_SET measure;
   measure.font_id = button->font;
@@ -87,6 +75,7 @@ void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip) {
   const int32_t w = measure.get_padded_text_width(button->drawing_surface(), text);
   button->set_size(static_cast<uint16_t>(std::max(w, 1)), button->height, false);
   button->set_tooltip(tooltip);
+  give_button_icon(button, icon);
 }
 
 void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
@@ -95,6 +84,13 @@ void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
 
 void disable_button(WM_BUTTON* button) {
   if (button->enabled) button->set_enabled(false);
+}
+
+void enable_when(WM_BUTTON* button, bool on) {
+  if (on)
+    button->set_enabled(true);
+  else
+    disable_button(button);
 }
 
 INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
@@ -133,11 +129,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
     case WIZARD_PAGE_README:
       add_text_window(page, cw, ch);
       disable_button(previous_button);
-      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
-      give_button_icon(forward_button, data.icons[ICON_FINISH]);
-      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT));
+      relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT), data.icons[ICON_FINISH]);
+      relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT), data.icons[ICON_ABOUT]);
       quit_button->action_word_1 = 8;
-      give_button_icon(quit_button, data.icons[ICON_ABOUT]);
       break;
     case WIZARD_PAGE_LANGUAGE:
       add_choice_grid(page, cw, ch);
@@ -146,11 +140,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       break;
     case WIZARD_PAGE_LICENCE:
       add_text_window(page, cw, ch);
-      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT));
+      relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT), data.icons[ICON_DISAGREE]);
       previous_button->action_word_2 = WIZARD_PAGE_FINISH;
-      give_button_icon(previous_button, data.icons[ICON_DISAGREE]);
-      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT));
-      give_button_icon(forward_button, data.icons[ICON_AGREE]);
+      relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT), data.icons[ICON_AGREE]);
       break;
     case WIZARD_PAGE_RELEASE_NOTES:
       add_text_window(page, cw, ch);
@@ -164,8 +156,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       add_options_grid(cw, ch);
       enable_when(previous_button,
                   previous == WIZARD_PAGE_INSTALL_TYPE || previous == WIZARD_PAGE_RELEASE_NOTES);
-      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT));
-      give_button_icon(forward_button, data.icons[ICON_INSTALL]);
+      relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT), data.icons[ICON_INSTALL]);
       if (data.patch.do_check) enable_when(forward_button, data.find_previous_installation());
       check_screen_size();
       break;
@@ -174,8 +165,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
       disable_button(previous_button);
       disable_button(forward_button);
       if (next == WIZARD_PAGE_FINISH) {
-        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT));
-        give_button_icon(forward_button, data.icons[ICON_FINISH]);
+        relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT), data.icons[ICON_FINISH]);
       }
       break;
     default:
@@ -192,10 +182,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
 
 void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
   DATABASE& data = installer_database();
-  const DATABASE_LANGUAGE* language =
-      data.current_language >= 0 && static_cast<size_t>(data.current_language) < data.languages.size()
-          ? &data.languages[static_cast<size_t>(data.current_language)]
-          : nullptr;
+  const DATABASE_LANGUAGE* language = data.current_language_data();
   int32_t capacity = 250;
   const char* kind = nullptr;
   if (page == WIZARD_PAGE_PACK_LOG) {
@@ -222,15 +209,14 @@ void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
     return;
   }
   if (!data.package || !data.package->is_open()) return;
-  char stored[64];
-  snprintf(stored, sizeof stored, "%s-%d", kind, static_cast<int>(data.current_language));
+  const std::string stored = text_page_name(kind, data.current_language);
   // A unique name in this run's own temporary folder, so that two
   // installers running at once never read each other's text.
   FOLDER temporary;
   char name[FOLDER_PATH_SIZE];
   if (!temporary.set("$TEMP", true) || !temporary.make_unique_file_name(name, sizeof name, ".txt"))
     return;
-  if (data.package->extract(temporary, name, stored)) window->load_text_file(temporary, name, &colour);
+  if (data.package->extract(temporary, name, stored.c_str())) window->load_text_file(temporary, name, &colour);
   remove_file(temporary, name);
 }
 
@@ -251,10 +237,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
                            on_wizard_button, 3, next, button_event::RELEASE);
       cell->value_word = i;
     } else {
-      const DATABASE_LANGUAGE* language =
-          static_cast<size_t>(data.current_language) < data.languages.size()
-              ? &data.languages[static_cast<size_t>(data.current_language)]
-              : nullptr;
+      const DATABASE_LANGUAGE* language = data.current_language_data();
       const char* label =
           language && i < language->installation_strings.size() ? language->installation_strings[i].data()
                                                                  : data.installations[i].name;
@@ -263,7 +246,6 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
       cell = box;
     }
     const int32_t row_height = cell->get_height() + spacing;
-    grid->set_row_height(static_cast<int32_t>(i), row_height);
     if (!grid->set_cell(0, static_cast<int32_t>(i), cell)) {
       delete cell;
       continue;
@@ -295,10 +277,7 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   const int16_t three[] = {2, 11, 1};
   const int16_t one[] = {1};
   const uintptr_t self = reinterpret_cast<uintptr_t>(this);
-  const DATABASE_INSTALLATION* chosen =
-      data.chosen_installation >= 0 && static_cast<size_t>(data.chosen_installation) < data.installations.size()
-          ? &data.installations[static_cast<size_t>(data.chosen_installation)]
-          : nullptr;
+  const DATABASE_INSTALLATION* chosen = data.chosen_installation_data();
 
   // A question row, as tall as the title style needs, followed by a small
   // empty spacer row.
@@ -325,8 +304,8 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
     folder_row = 3;
   }
   char shown[DATABASE_PATH_SIZE];
-  snprintf(shown, sizeof shown, "%s", data.install_folder);
-  if (system_box && data.use_system_paths) snprintf(shown, sizeof shown, "%s", wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
+  set_field_text(shown, data.install_folder);
+  if (system_box && data.use_system_paths) set_field_text(shown, wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
   folder_button = grid->add_button_cell(1, folder_row, shown, &data.text_win_text_style, on_wizard_button, 5,
                                         self, button_event::PRESS | button_event::RELEASE);
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
@@ -385,11 +364,7 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
 
 const char* INSTALL_DIALOG::shown_text(const DATABASE& data, const char* text, char* buffer, size_t size) {
   if (!text || text[0] != '/' || data.show_filenames) return text ? text : "";
-  if (!data.show_filepaths) {
-    if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-      return "";
-    return data.languages[static_cast<size_t>(data.current_language)].texts[INITIALIZING_STRING];
-  }
+  if (!data.show_filepaths) return data.current_text(INITIALIZING_STRING);
   const char* slash = strrchr(text, '/');
   snprintf(buffer, size, "%.*s", static_cast<int>(slash - text + 1), text);
   return buffer;
@@ -483,13 +458,9 @@ void INSTALL_DIALOG::check_screen_size() {
     warning->message_window->text_flags = 0;
   }
   warning->draggable = data.exit.can_drag;
-  if (warning->first_button) {
-    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr);
-    give_button_icon(warning->first_button, data.icons[ICON_YES]);
-  }
-  if (warning->second_button) {
-    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr);
-    give_button_icon(warning->second_button, data.icons[ICON_NO]);
-  }
+  if (warning->first_button)
+    relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr, data.icons[ICON_YES]);
+  if (warning->second_button)
+    relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr, data.icons[ICON_NO]);
   show_overlay(warning);
 }

@@ -58,9 +58,12 @@ extern WM_BUTTON* browse_button;
 // The current language's text of that key; "" without languages.
 const char* wizard_text(LANGUAGE_KEY key);
 
-// Gives the button the new text, a width fitted to it and the tooltip.
-void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip);
+// Gives the button the new text, a width fitted to it and the tooltip, and
+// the icon when it has a size.
+void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip, const IMAGE& icon);
 // The icon, when it has a size.
 void give_button_icon(WM_BUTTON* button, const IMAGE& icon);
 // Disables an enabled button, redrawing it when visible.
 void disable_button(WM_BUTTON* button);
+// Enabled exactly when the condition holds.
+void enable_when(WM_BUTTON* button, bool on);

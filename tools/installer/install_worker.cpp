@@ -21,22 +21,10 @@ namespace {
 
 constexpr uint32_t IDLE_WAIT_MS = 50;  // the frame loop's normal pause
 
-const DATABASE_LANGUAGE* current_language(const DATABASE& data) {
-  if (data.current_language < 0 || static_cast<size_t>(data.current_language) >= data.languages.size())
-    return nullptr;
-  return &data.languages[static_cast<size_t>(data.current_language)];
-}
-
-const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
-  const DATABASE_LANGUAGE* language = current_language(data);
-  return language ? language->texts[key] : "";
-}
-
 const DATABASE_INSTALLATION& chosen_installation(const DATABASE& data) {
   static const DATABASE_INSTALLATION none;
-  const int16_t chosen = data.chosen_installation;
-  if (chosen < 0 || static_cast<size_t>(chosen) >= data.installations.size()) return none;
-  return data.installations[static_cast<size_t>(chosen)];
+  const DATABASE_INSTALLATION* chosen = data.chosen_installation_data();
+  return chosen ? *chosen : none;
 }
 
 // Path texts of the data must name a known variable (an unknown one would
@@ -179,7 +167,7 @@ void INSTALL_WORKER::prepare() {
     if (!data.package->is_open()) data.package.reset();
   }
   run.step = 1;
-  progress(0, language_text(data, INSTALLING_STRING));
+  progress(0, data.current_text(INSTALLING_STRING));
 
   FOLDER install;
   if (!set_install_folder(install)) {
@@ -202,7 +190,7 @@ void INSTALL_WORKER::prepare() {
     return;
   }
   run.log_made = 1;
-  const DATABASE_LANGUAGE* language = current_language(data);
+  const DATABASE_LANGUAGE* language = data.current_language_data();
   write(std::string("Installed Files\n---------------\n\nLanguage: ") + (language ? language->name : "") + "\n");
   write("Settings: " + std::to_string(data.settings_value) + " " + (data.use_system_paths ? "1" : "0") + " " +
         data.install_folder + "\n");
@@ -278,13 +266,13 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
                              quoted(record.arguments) + ", " + quoted(record.name) + ", ";
   int made;
   if (desktop) {
-    progress(100, language_text(data, INSTALLING_DESKTOP_SHORTCUT));
+    progress(100, data.current_text(INSTALLING_DESKTOP_SHORTCUT));
     made = create_desktop_shortcut(record.kind, record.target, record.arguments, record.name, icon_folder,
                                    record.icon_filename, target_folder);
     write("create_desktop_shortcut( " + common + icon_text + ", " + quoted(record.icon_filename) + ", " +
           target_text + " );\n");
   } else {
-    progress(100, language_text(data, INSTALLING_MENU_SHORTCUT));
+    progress(100, data.current_text(INSTALLING_MENU_SHORTCUT));
     made = create_os_menu_shortcut(record.kind, record.target, record.arguments, record.name, record.menu_section,
                                    icon_folder, record.icon_filename, target_folder);
     write("create_os_menu_shortcut( " + common + quoted(record.menu_section) + ", " + icon_text + ", " +
@@ -305,7 +293,7 @@ void INSTALL_WORKER::make_shortcuts() {
 void INSTALL_WORKER::finish() {
   clear_base_path();
   if (page) page->install_finished();
-  progress(100, language_text(data, COMPLETE));
+  progress(100, data.current_text(COMPLETE));
   ++run.step;
   run.complete = 1;
   write(run.errors ? "Installation completed with " + std::to_string(run.errors) + " errors.\n"

@@ -13,12 +13,6 @@ namespace {
 
 constexpr int16_t kCapacity = 100;
 
-const char* language_text(const DATABASE& data, LANGUAGE_KEY key) {
-  const int16_t language = data.current_language;
-  if (language < 0 || language >= static_cast<int16_t>(data.languages.size())) return "";
-  return data.languages[static_cast<size_t>(language)].texts[key];
-}
-
 void label_button(WM_BUTTON* button, const char* text, const IMAGE& icon) {
   if (!button) return;
   button->set_text(text, false);
@@ -46,16 +40,16 @@ bool confirm_quit_now(uint32_t) {
   }
   DATABASE& data = installer_database();
   auto* dialog = new QUIT_CONFIRM(data.exit.width, data.exit.height,
-                                  language_text(data, QUIT_TITLE), true, on_quit_answer, 1,
+                                  data.current_text(QUIT_TITLE), true, on_quit_answer, 1,
                                   data.exit.x, data.exit.y, false, kCapacity, nullptr);
   quit_dialog = dialog;
   if (dialog->message_window) {
-    add_message_text(dialog, language_text(data, QUIT_MSG), nullptr);
+    add_message_text(dialog, data.current_text(QUIT_MSG), nullptr);
     dialog->message_window->text_flags = 0;
   }
   dialog->draggable = data.exit.can_drag;
-  label_button(dialog->first_button, language_text(data, QUIT_YES), data.icons[ICON_YES]);
-  label_button(dialog->second_button, language_text(data, QUIT_NO), data.icons[ICON_NO]);
+  label_button(dialog->first_button, data.current_text(QUIT_YES), data.icons[ICON_YES]);
+  label_button(dialog->second_button, data.current_text(QUIT_NO), data.icons[ICON_NO]);
   root->add_overlay(dialog, false);
   return false;
 }

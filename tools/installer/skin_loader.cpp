@@ -99,7 +99,7 @@ bool is_plain_name(const char* name) {
 bool load_skin(DATABASE& data, const char* path) {
   FOLDER skin;
   if (!path || !skin.set_stored_path(path) || strlen(path) >= sizeof data.skin_path) return false;
-  snprintf(data.skin_path, sizeof data.skin_path, "%s", path);
+  set_field_text(data.skin_path, path);
 
   // The folder part of the configuration is where each file is read from:
   // the group's sub-folder.

@@ -39,20 +39,15 @@ WM_CHECK_BOX* box_of(WM_SCREEN_OBJECT* object) {
 void follow_previous_installation(INSTALL_DIALOG* dialog) {
   DATABASE& data = installer_database();
   if (!data.patch.do_check || !dialog || !dialog->forward_button) return;
-  if (data.find_previous_installation())
-    dialog->forward_button->set_enabled(true);
-  else
-    disable_button(dialog->forward_button);
+  enable_when(dialog->forward_button, data.find_previous_installation());
 }
 
 void open_about_box() {
   DATABASE& data = installer_database();
   WM_ABOUT* about = new WM_ABOUT(data.about.x, data.about.y, data.about.width, data.about.height);
   about->set_text(wizard_text(ABOUT));
-  if (about->close_button) {
-    relabel_button(about->close_button, wizard_text(OK_BUTTON), nullptr);
-    give_button_icon(about->close_button, data.icons[ICON_YES]);
-  }
+  if (about->close_button)
+    relabel_button(about->close_button, wizard_text(OK_BUTTON), nullptr, data.icons[ICON_YES]);
   about->draggable = data.about.can_drag;
   wizard_root()->add_overlay(about, false);
 }
@@ -106,7 +101,7 @@ void take_browser_answer(WM_FILE_SELECT* browser, bool ok) {
   char text[DATABASE_PATH_SIZE];
   if (ok && browser->get_result(&chosen, unused, sizeof unused) &&
       chosen.get_path_text(text, sizeof text, nullptr)) {
-    snprintf(data.install_folder, sizeof data.install_folder, "%s", text);
+    set_field_text(data.install_folder, text);
     if (folder_button) {
       folder_button->set_text(data.install_folder, false);
       folder_button->invalidate();
@@ -223,7 +218,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
       }
       if (value >= data.installations.size()) return 0;
       data.chosen_installation = static_cast<int16_t>(value);
-      snprintf(data.install_folder, sizeof data.install_folder, "%s", data.installations[value].default_path);
+      set_field_text(data.install_folder, data.installations[value].default_path);
       if (option_grid) {
         WM_SCREEN_OBJECT* now = option_grid->get_cell(0, data.chosen_installation);
         if (now && (now->kind & wm_kind::CHECK_BOX)) static_cast<WM_CHECK_BOX*>(now)->set_checked(true);
@@ -241,13 +236,8 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
     case 4: {
       WM_CHECK_BOX* box = box_of(object);
       data.use_system_paths = box && box->is_checked() ? 1 : 0;
-      for (WM_BUTTON* b : {folder_button, browse_button}) {
-        if (!b) continue;
-        if (data.use_system_paths)
-          disable_button(b);
-        else
-          b->set_enabled(true);
-      }
+      for (WM_BUTTON* b : {folder_button, browse_button})
+        if (b) enable_when(b, !data.use_system_paths);
       if (folder_button) {
         const char* shown = data.use_system_paths ? wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED)
                                                   : resolve_path_text(data.install_folder);

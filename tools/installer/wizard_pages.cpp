@@ -1,7 +1,6 @@
 // The wizard's page rules: which page Forward and Previous lead to from the
 // current one, given the languages, installations, patch mode and the text
 // pages the package holds for the current language.
-#include <cstdio>
 
 #include "database.h"
 #include "wizard.h"
@@ -11,9 +10,7 @@ namespace {
 // Whether the open package holds the text "<kind>-<current language>".
 bool has_text(const DATABASE& data, const char* kind) {
   if (!data.package || !data.package->is_open()) return false;
-  char name[64];
-  snprintf(name, sizeof name, "%s-%d", kind, static_cast<int>(data.current_language));
-  return data.package->has_file(name);
+  return data.package->has_file(text_page_name(kind, data.current_language).c_str());
 }
 
 bool many_languages(const DATABASE& data) {

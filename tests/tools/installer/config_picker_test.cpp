@@ -21,6 +21,7 @@
 #include "wm_file_select.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
+#include "wm_test_fonts.h"
 
 namespace {
 
@@ -29,11 +30,7 @@ protected:
   ConfigPicker() : ScratchSkinTest("config_picker_test") {}
   void SetUp() override {
     // The font before the scratch system root hides the system's fonts.
-    clear_load_builtin_fonts();
-    FONT::init();
-    FOLDER fonts;
-    ASSERT_TRUE(fonts.set_absolute(get_system_font_folder()));
-    ASSERT_EQ(FONT::load("DejaVuSans.ttf", "Sans", FONT_DEFAULT, &fonts), FONT_DEFAULT);
+    ASSERT_TRUE(wm_test::load_test_font());
     ScratchSkinTest::SetUp();
     set_screen_size(0, 0);
     set_screen_size(640, 480);

@@ -30,16 +30,11 @@
 
 namespace {
 
-template <size_t N>
-void put(char (&field)[N], const std::string& text) {
-  snprintf(field, N, "%s", text.c_str());
-}
-
 DATABASE_FILE file_record(const char* name, const char* packed) {
   DATABASE_FILE f;
-  put(f.src_name, name);
-  put(f.dest_path_from_inst_loc, "$app");
-  put(f.packed_name, packed);
+  set_field_text(f.src_name, name);
+  set_field_text(f.dest_path_from_inst_loc, "$app");
+  set_field_text(f.packed_name, packed);
   return f;
 }
 
@@ -62,7 +57,7 @@ protected:
         {COPY_ERROR_YES, "Go on"},         {COPY_ERROR_NO, "Back"},
         {PATH_ERROR_TITLE, "No folder"},   {PATH_ERROR_MSG, "Cannot use %s (%d%%)"},
         {PATH_ERROR_BUTTON, "Choose"}};
-    for (const auto& [key, text] : texts) put(data.languages[0].texts[key], text);
+    for (const auto& [key, text] : texts) set_field_text(data.languages[0].texts[key], text);
     data.installations.assign(1, DATABASE_INSTALLATION());
     data.installations[0].files = {file_record("lost", "absent"), file_record("good", "good")};
     data.background.speed = 0;
@@ -74,8 +69,8 @@ protected:
     data.icons[ICON_YES].create(8, 8);
     data.icons[ICON_NO].create(6, 6);
     data.pack_folder = work;
-    put(data.install_folder, "$ROOT0/inst");
-    put(data.application.app_string, "demo");
+    set_field_text(data.install_folder, "$ROOT0/inst");
+    set_field_text(data.application.app_string, "demo");
     data.use_system_paths = 0;
     // Off the installing page first: whatever run an earlier test left ends.
     data.current_page = WIZARD_PAGE_OPTIONS;
@@ -174,7 +169,7 @@ TEST_F(InstallQuestions, BackOnACopyErrorAbandonsTheRun) {
 TEST_F(InstallQuestions, APathErrorLeadsBackToTheOptions) {
   DATABASE& data = installer_database();
   ASSERT_TRUE(test_support::write_file(home + "/file", "not a folder"));
-  put(data.install_folder, "$ROOT0/file/inst");
+  set_field_text(data.install_folder, "$ROOT0/file/inst");
   frames(6);
   WM_CONFIRM* error = question();
   ASSERT_NE(error, nullptr);

@@ -35,17 +35,12 @@ struct RECORDING_PAGE : INSTALL_PAGE {
   int finished = 0;
 };
 
-template <size_t N>
-void put(char (&field)[N], const std::string& text) {
-  snprintf(field, N, "%s", text.c_str());
-}
-
 DATABASE_FILE file_record(const std::string& name, const std::string& path, const std::string& packed,
                           uint8_t overwrite = 0) {
   DATABASE_FILE f;
-  put(f.src_name, name);
-  put(f.dest_path_from_inst_loc, path);
-  put(f.packed_name, packed);
+  set_field_text(f.src_name, name);
+  set_field_text(f.dest_path_from_inst_loc, path);
+  set_field_text(f.packed_name, packed);
   f.overwrite = overwrite;
   return f;
 }
@@ -70,17 +65,17 @@ protected:
 
     data.pack_folder = work;
     data.current_page = WIZARD_PAGE_INSTALLING;
-    put(data.install_folder, "$ROOT0/inst");
-    put(data.application.app_string, "demo");
+    set_field_text(data.install_folder, "$ROOT0/inst");
+    set_field_text(data.application.app_string, "demo");
     data.use_system_paths = 0;
     data.time_stamp = 1000000;
     data.languages.resize(1);
     DATABASE_LANGUAGE& language = data.languages[0];
-    put(language.name, "English");
-    put(language.texts[INSTALLING_STRING], "Installing");
-    put(language.texts[INSTALLING_DESKTOP_SHORTCUT], "Desktop link");
-    put(language.texts[INSTALLING_MENU_SHORTCUT], "Menu entry");
-    put(language.texts[COMPLETE], "Complete");
+    set_field_text(language.name, "English");
+    set_field_text(language.texts[INSTALLING_STRING], "Installing");
+    set_field_text(language.texts[INSTALLING_DESKTOP_SHORTCUT], "Desktop link");
+    set_field_text(language.texts[INSTALLING_MENU_SHORTCUT], "Menu entry");
+    set_field_text(language.texts[COMPLETE], "Complete");
     data.installations.resize(1);
     inst = home + "/inst";
   }
@@ -135,9 +130,9 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   make_package({{"pkg/tool", pattern(70000, 1)}, {"pkg/readme", "read me\n"}});
   data.use_system_paths = 1;  // not allowed by the installation: the log says 0
   data.settings_value = 3;
-  put(data.desktop_check_message, "ERROR: screen 640x480 does not meet minimum requirement of 800x600\n");
+  set_field_text(data.desktop_check_message, "ERROR: screen 640x480 does not meet minimum requirement of 800x600\n");
   DATABASE_FILE tool = file_record("tool.bin", "$app/bin", "pkg/tool");
-  put(tool.dest_name, "tool");
+  set_field_text(tool.dest_name, "tool");
   tool.switch_user = 1;
   DATABASE_FILE elsewhere = file_record("win.exe", "$app", "pkg/tool");
   elsewhere.platform.set("windows");
@@ -273,9 +268,9 @@ TEST_F(InstallWorker, SystemPathsInstallUnderTheSystemFolders) {
   ASSERT_EQ(mkdir((root + "/opt").c_str(), 0700), 0);
   installation().allow_system_paths = 1;
   data.use_system_paths = 1;
-  put(data.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
+  set_field_text(data.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
   DATABASE_FILE shared = file_record("shared", "$app/lib", "e");
-  put(shared.system_dest_path_from_inst_loc, "$SYSDATA/share");
+  set_field_text(shared.system_dest_path_from_inst_loc, "$SYSDATA/share");
   installation().files = {shared, file_record("tool", "$app/more", "e")};
   ASSERT_GT(run_to_end(), 0) << (page.path_errors.empty() ? "" : page.path_errors[0]) << page.lines;
   const std::string system_app = root + "/opt/demo/bin", system_data = root + "/opt/demo/data";
@@ -309,7 +304,7 @@ TEST_F(InstallWorker, AMissingPackageIsNotCreated) {
 TEST_F(InstallWorker, LongPathsKeepWholeLines) {
   make_package({{"e", "bytes"}});
   const std::string part(200, 'd');
-  put(data.install_folder, "$ROOT0/" + part + "/" + part + "/" + part + "/" + part);
+  set_field_text(data.install_folder, "$ROOT0/" + part + "/" + part + "/" + part + "/" + part);
   const std::string name(200, 'n');
   installation().files = {file_record(name, "$app/" + part, "e")};
   ASSERT_GT(run_to_end(), 0);
@@ -366,8 +361,8 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
   installation().files = {file_record("a", "$app", "e")};
   for (const CASE& c : cases) {
     RECORDING_PAGE fresh;
-    put(data.install_folder, c.install_folder);
-    put(data.log.dest_path_from_inst_loc, c.log_path);
+    set_field_text(data.install_folder, c.install_folder);
+    set_field_text(data.log.dest_path_from_inst_loc, c.log_path);
     data.current_page = WIZARD_PAGE_INSTALLING;
     for (int i = 0; i < 5; ++i) data.install_step(&fresh);
     EXPECT_EQ(fresh.path_errors, std::vector<std::string>{c.reported}) << c.install_folder << c.log_path;
@@ -382,7 +377,7 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
 // The log can live in a folder of its own under the install folder.
 TEST_F(InstallWorker, TheLogFolderIsRelativeToTheInstallFolder) {
   make_package({{"e", "bytes"}});
-  put(data.log.dest_path_from_inst_loc, "$app/logs");
+  set_field_text(data.log.dest_path_from_inst_loc, "$app/logs");
   installation().files = {file_record("a", "", "e")};
   ASSERT_GT(run_to_end(), 0);
   EXPECT_EQ(test_support::read_file(inst + "/logs/install_log.txt"),
@@ -395,14 +390,14 @@ TEST_F(InstallWorker, ShortcutsAreMadeAndLogged) {
   installation().files = {file_record("tool", "$app/bin", "e")};
   DATABASE_SHORTCUT link;
   link.kind = 1;
-  put(link.target, "tool");
-  put(link.arguments, "-x");
-  put(link.name, "My Tool");
-  put(link.target_path_from_inst_loc, "$app/bin");
+  set_field_text(link.target, "tool");
+  set_field_text(link.arguments, "-x");
+  set_field_text(link.name, "My Tool");
+  set_field_text(link.target_path_from_inst_loc, "$app/bin");
   DATABASE_SHORTCUT entry = link;
-  put(entry.menu_section, "Games");
-  put(entry.icon_path_from_inst_loc, "$app/icons");
-  put(entry.icon_filename, "tool.png");
+  set_field_text(entry.menu_section, "Games");
+  set_field_text(entry.icon_path_from_inst_loc, "$app/icons");
+  set_field_text(entry.icon_filename, "tool.png");
   DATABASE_SHORTCUT other = link;
   other.platform.set("windows");
   installation().shortcuts = {link, entry, other};
@@ -427,10 +422,10 @@ TEST_F(InstallWorker, ShortcutsNotMadeAreCountedAsErrors) {
   ASSERT_TRUE(test_support::write_file(home + "/.menu", "a file where the menu folder would be"));
   DATABASE_SHORTCUT link;
   link.kind = 2;
-  put(link.target, "http://example.invalid/");
-  put(link.name, "Site");
+  set_field_text(link.target, "http://example.invalid/");
+  set_field_text(link.name, "Site");
   DATABASE_SHORTCUT entry = link;
-  put(entry.menu_section, "Net");
+  set_field_text(entry.menu_section, "Net");
   installation().shortcuts = {link, entry};
 
   ASSERT_GT(run_to_end(), 0);

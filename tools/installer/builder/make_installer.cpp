@@ -82,10 +82,6 @@ std::vector<std::string> fields(const std::string& value) {
   return out;
 }
 
-void copy_text(char* field, size_t size, const std::string& text) {
-  snprintf(field, size, "%s", text.c_str());
-}
-
 // Relative paths count from the working folder.
 std::string absolute(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
@@ -122,12 +118,12 @@ void add_folder_files(DATABASE_INSTALLATION& installation, const FOLDER& folder,
       continue;
     }
     DATABASE_FILE file;
-    copy_text(file.src_name, sizeof file.src_name, entry.name);
-    copy_text(file.src_path_from_xml, sizeof file.src_path_from_xml, folder.path);
+    set_field_text(file.src_name, entry.name);
+    set_field_text(file.src_path_from_xml, folder.path);
     // Empty: the install folder itself.
     std::string dest = relative.empty() ? "" : "$app/" + relative.substr(0, relative.size() - 1);
-    copy_text(file.dest_path_from_inst_loc, sizeof file.dest_path_from_inst_loc, dest);
-    copy_text(file.packed_name, sizeof file.packed_name, packed_prefix + relative + entry.name);
+    set_field_text(file.dest_path_from_inst_loc, dest);
+    set_field_text(file.packed_name, packed_prefix + relative + entry.name);
     installation.files.push_back(file);
   }
   free_folder_list(list);
@@ -176,9 +172,9 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     const std::vector<std::string> parts = fields(value);
     int width = 0, height = 0;
     if (key == "app") {
-      copy_text(data.application.app_string, sizeof data.application.app_string, value);
+      set_field_text(data.application.app_string, value);
     } else if (key == "version") {
-      copy_text(data.application.version, sizeof data.application.version, value);
+      set_field_text(data.application.version, value);
     } else if (key == "window" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.window.width = static_cast<int16_t>(width);
       data.window.height = static_cast<int16_t>(height);
@@ -190,8 +186,8 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       data.check_desktop_size.height = static_cast<int16_t>(height);
     } else if (key == "installation" && parts.size() == 2) {
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
-      copy_text(installation.name, sizeof installation.name, parts[0]);
-      copy_text(installation.default_path, sizeof installation.default_path, parts[1]);
+      set_field_text(installation.name, parts[0]);
+      set_field_text(installation.default_path, parts[1]);
     } else if (key == "files") {
       d.file_folders.push_back(value);
     } else if (key == "file" && parts.size() >= 2) {
@@ -201,11 +197,11 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (key == "link" && (parts.size() == 3 || parts.size() == 4) &&
                !data.installations.empty()) {
       DATABASE_SHORTCUT& link = data.installations.back().shortcuts.emplace_back();
-      copy_text(link.name, sizeof link.name, parts[0]);
-      copy_text(link.target, sizeof link.target, parts[1]);
-      copy_text(link.target_path_from_inst_loc, sizeof link.target_path_from_inst_loc, "$app");
+      set_field_text(link.name, parts[0]);
+      set_field_text(link.target, parts[1]);
+      set_field_text(link.target_path_from_inst_loc, "$app");
       link.kind = static_cast<uint8_t>(atoi(parts[2].c_str()));
-      if (parts.size() == 4) copy_text(link.menu_section, sizeof link.menu_section, parts[3]);
+      if (parts.size() == 4) set_field_text(link.menu_section, parts[3]);
     } else if (key == "skin") {
       d.skin = value;
     } else if (key == "splash" && parts.size() == 3 &&
@@ -219,16 +215,16 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       d.payload.compressed = value != "0";
     } else if (key == "language") {
       language = &data.languages.emplace_back();
-      copy_text(language->name, sizeof language->name, value);
+      set_field_text(language->name, value);
     } else if (language && (key == "licence" || key == "readme" || key == "release_notes")) {
-      const int index = static_cast<int>(data.languages.size()) - 1;
-      d.texts.push_back({value, key + "-" + std::to_string(index)});
+      const auto index = static_cast<int32_t>(data.languages.size()) - 1;
+      d.texts.push_back({value, text_page_name(key.c_str(), index)});
       DATABASE_TEXT_PAGE& page = key == "licence" ? language->licence
                                  : key == "readme" ? language->readme
                                                    : language->release_notes;
-      copy_text(page.filename, sizeof page.filename, d.texts.back().stored);
+      set_field_text(page.filename, d.texts.back().stored);
     } else if (language && language_key(key) >= 0) {
-      copy_text(language->texts[language_key(key)], DATABASE_TEXT_SIZE, value);
+      set_field_text(language->texts[language_key(key)], value);
     } else {
       fail("line " + std::to_string(number) + ": not understood: " + key);
     }
@@ -300,7 +296,7 @@ int main(int argc, char** argv) {
   }
   set_message_box_handler(message_box_to_stderr);
   static DATABASE data;
-  copy_text(data.log.dest_path_from_inst_loc, sizeof data.log.dest_path_from_inst_loc, "$app");
+  set_field_text(data.log.dest_path_from_inst_loc, "$app");
   DESCRIPTION d = read_description(argv[1], data);
   for (const std::string& sub : d.file_folders) {
     FOLDER files;

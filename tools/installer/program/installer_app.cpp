@@ -319,11 +319,7 @@ bool app_init(int argc, char** argv) {
   if (!same_size) {
     close_window(0);
     WINDOW_PARAMS params;
-    const DATABASE_LANGUAGE* language =
-        data.current_language >= 0 && data.current_language < static_cast<int16_t>(data.languages.size())
-            ? &data.languages[data.current_language]
-            : nullptr;
-    params.title = language ? language->texts[INSTALLER_TITLE] : "";
+    params.title = data.current_text(INSTALLER_TITLE);
     params.width = data.window.width;
     params.height = data.window.height;
     params.full_screen = data.window.fullscreen;
