@@ -11,6 +11,7 @@
 #include "install_log.h"
 #include "platform.h"
 #include "quit_confirm.h"
+#include "text_convert.h"
 #include "window.h"
 #include "wizard.h"
 #include "wm_button.h"
@@ -363,10 +364,13 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
 }
 
 const char* INSTALL_DIALOG::shown_text(const DATABASE& data, const char* text, char* buffer, size_t size) {
-  if (!text || text[0] != '/' || data.show_filenames) return text ? text : "";
-  if (!data.show_filepaths) return data.current_text(INITIALIZING_STRING);
-  const char* slash = strrchr(text, '/');
-  snprintf(buffer, size, "%.*s", static_cast<int>(slash - text + 1), text);
+  if (!text || text[0] != '/') return text ? text : "";
+  if (!data.show_filenames && !data.show_filepaths) return data.current_text(INITIALIZING_STRING);
+  // A path is a name on disk, UTF-8; the label draws the system's text.
+  const size_t length = data.show_filenames ? strlen(text) : static_cast<size_t>(strrchr(text, '/') - text + 1);
+  std::string shown = utf8_to_system_text(text, length);
+  system_text_cut(shown, size - 1);
+  snprintf(buffer, size, "%s", shown.c_str());
   return buffer;
 }
 
@@ -404,6 +408,9 @@ void INSTALL_DIALOG::update_buttons() {
   if (!forward_button->enabled) forward_button->set_enabled(true);
 }
 
+// A path or folder text (a name on disk, UTF-8) as the system's text.
+static std::string shown_path(const char* path) { return utf8_to_system_text(path, path ? strlen(path) : 0); }
+
 // The install worker's questions: the message as plain text, the ERROR
 // group's dragging, and the skin's icons: yes and no on a question's two
 // buttons, no on the single button that leads back.
@@ -428,7 +435,7 @@ void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
   WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(COPY_ERROR_TITLE),
                                    wizard_text(COPY_ERROR_YES), wizard_text(COPY_ERROR_NO), true, carry_on, leave,
                                    data.error.x, data.error.y, false, 100, nullptr);
-  show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), path).c_str());
+  show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), shown_path(path).c_str()).c_str());
 }
 
 void INSTALL_DIALOG::report_path_error(const char* path) {
@@ -437,7 +444,7 @@ void INSTALL_DIALOG::report_path_error(const char* path) {
   WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
                                      wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
                                      data.error.y, true, 100, nullptr);
-  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), path).c_str());
+  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), shown_path(path).c_str()).c_str());
 }
 
 void INSTALL_DIALOG::check_screen_size() {

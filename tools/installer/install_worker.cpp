@@ -216,13 +216,17 @@ void INSTALL_WORKER::install_file() {
   FOLDER folder;
   const bool folder_ok = set_data_folder(folder, destination, install, system, false);
   const char* name = record.dest_name[0] ? record.dest_name : record.src_name;
+  // A record without a file name stands for its destination folder alone
+  // (one that holds no files): making that folder is its whole step.
+  const bool folder_only = !name[0];
   progress(s * 100 / run.step_count, status_text(destination, name).c_str());
-  const std::string path = file_path(folder_ok ? folder : install, name);
+  const FOLDER& holder = folder_ok ? folder : install;
+  const std::string path = folder_only ? folder_text(holder) : file_path(holder, name);
 
   enum { INSTALLED, SKIPPED, FAILED } outcome = INSTALLED;
-  if (!folder_ok || !plain_file_name(name)) {
+  if (!folder_ok || (!folder_only && !plain_file_name(name))) {
     outcome = FAILED;
-  } else if (record.overwrite == 1 || record.overwrite == 2) {
+  } else if (!folder_only && (record.overwrite == 1 || record.overwrite == 2)) {
     if (get_file_kind(folder, name) != FILE_KIND::MISSING) {
       FILE_INFO info{};
       const bool newer = record.overwrite == 1 && get_file_info(folder, name, &info) &&
@@ -230,12 +234,14 @@ void INSTALL_WORKER::install_file() {
       if (!newer) outcome = SKIPPED;
     }
   }
-  if (outcome == INSTALLED &&
-      !(data.package && data.package->extract(folder, name, record.packed_name)))
-    outcome = FAILED;
-  if (outcome == INSTALLED) {
-    const uint32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
-    chmod_file(folder, name, mode);
+  // A folder was made when its destination was set.
+  if (outcome == INSTALLED && !folder_only) {
+    if (data.package && data.package->extract(folder, name, record.packed_name)) {
+      const uint32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
+      chmod_file(folder, name, mode);
+    } else {
+      outcome = FAILED;
+    }
   }
 
   if (outcome == FAILED) {

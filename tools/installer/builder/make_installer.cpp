@@ -5,13 +5,21 @@
 //
 //   make_installer <description> <bare installer> <output>
 //
-// The description has one "key = value" per line ('#' starts a comment);
-// paths are relative to the description's folder:
+// The description is UTF-8 text with one "key = value" per line ('#' starts
+// a comment); paths are relative to the description's folder. Texts that
+// are shown (language texts, installation and link names, the splash
+// title) are stored in the system's 8-bit form; names of files, folders
+// and the application stay as they are on disk.
 //   app = <name>                 version = <text>
-//   window = <width> <height>    dialog = <width> <height>
+//   window = <width> <height>    dialog = <width> <height> [<x> <y>]
 //   min_screen = <width> <height>   smaller screens are warned on the options page
 //   installation = <name> | <default path>
-//   files = <folder>             every file below it, installed alike
+//   files = <folder>             every file and empty folder below it, hidden
+//                                ones too, installed alike
+//   links = refuse | copy        a symbolic link below a files folder stops
+//                                the build (refuse, the default), or one that
+//                                stays inside the folder is packed as a copy
+//                                of what it points to (copy)
 //   file = <name below a files folder> | <option> ...   what differs for it:
 //                                "switch_user", "overwrite <0|1|2>",
 //                                "platform <list>"
@@ -19,15 +27,21 @@
 //   link = <name> | <target file> | <kind 1 app, 3 text> [| <menu section>]
 //                                a desktop link, or a menu entry with a
 //                                section; the target lies in the install folder
-//   skin = <folder>              optional skin folder
+//   skin = <folder>              optional skin folder: its style sets, the
+//                                pictures they name, its icons and its
+//                                "background" picture (the window's)
 //   splash = <picture> | <title> | <bar x> <bar y> <bar w> <bar h>
 //                                '*' as the picture: the built-in start picture
 //   chunk_size = <bytes>         compressed = 0 or 1
 //   language = <name>            starts a language; then for it:
 //   <LANGUAGE KEY> = <text>      licence|readme|release_notes = <file>
+//   installation_name = <installation> | <text>   the installation's name as
+//                                the type page shows it (else its name)
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +56,8 @@
 #include "package_data_file.h"
 #include "payload.h"
 #include "skin_loader.h"
+#include "source_tree.h"
+#include "text_convert.h"
 #include "wm_dialog.h"
 
 namespace {
@@ -56,11 +72,23 @@ struct FILE_OPTIONS {
   std::vector<std::string> options;
 };
 
+// A language's name for an installation, matched by the installation's
+// name once the whole description has been read.
+struct INSTALLATION_NAME {
+  int number;  // the description's line
+  size_t language;
+  std::string installation;
+  std::string text;  // as shown
+};
+
 struct DESCRIPTION {
   FOLDER base;
   std::vector<std::string> file_folders;
   std::vector<FILE_OPTIONS> file_options;
   std::vector<PACKED_TEXT> texts;
+  std::vector<std::string> installation_texts;  // each installation's name as shown
+  std::vector<INSTALLATION_NAME> installation_names;
+  LINK_RULE links = LINK_RULE::REFUSE;
   std::string skin;
   std::string splash_picture, splash_title;
   uint16_t bar[4] = {};
@@ -98,35 +126,96 @@ std::string name_of(const std::string& path) { return path.substr(path.rfind('/'
   exit(1);
 }
 
+[[noreturn]] void fail_at(int number, const std::string& message) {
+  fail("line " + std::to_string(number) + ": " + message);
+}
+
 int language_key(const std::string& name) {
   for (int k = 0; k < LANGUAGE_KEY_COUNT; ++k)
     if (name == LANGUAGE_KEY_NAMES[k]) return k;
   return -1;
 }
 
-// Every file below folder (relative name prefix) as a file record.
-void add_folder_files(DATABASE_INSTALLATION& installation, const FOLDER& folder,
-                      const std::string& relative, const std::string& packed_prefix) {
-  FOLDER_LIST* list = list_folder(folder, "", false, 0, false);
-  if (!list) fail("cannot list " + std::string(folder.path));
-  FOLDER_LIST_ENTRY entry;
-  while (list_folder_filtered(list, &entry)) {
-    if (entry.info.is_directory) {
-      FOLDER sub = folder;
-      if (!make_folder(&sub, entry.name, false)) fail("cannot enter " + std::string(entry.name));
-      add_folder_files(installation, sub, relative + entry.name + "/", packed_prefix);
-      continue;
+bool is_utf8(const std::string& text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  uint32_t unused = 0;
+  for (size_t at = 0, used = 0; at < text.size(); at += used)
+    if ((used = utf8_decode(bytes + at, text.size() - at, unused)) == 0) return false;
+  return true;
+}
+
+// A shown text in the system's 8-bit form; one that its field would have to
+// cut is refused.
+std::string shown_text(const std::string& utf8, int number) {
+  std::string text = utf8_to_system_text(utf8.data(), utf8.size());
+  if (text.size() >= DATABASE_TEXT_SIZE)
+    fail_at(number, "the text takes more than the " + std::to_string(DATABASE_TEXT_SIZE - 1) +
+                        " bytes a stored text may have");
+  return text;
+}
+
+// A name or path of the data; one that its field would cut (and so point
+// somewhere else) is refused.
+template <size_t N>
+void set_name_field(char (&field)[N], const std::string& text) {
+  if (text.size() >= N)
+    fail(text + ": longer than the " + std::to_string(N - 1) + " bytes the installer stores for it");
+  set_field_text(field, text);
+}
+
+// Rows enough for the text window to keep a whole text page once its lines
+// are wrapped to the dialog: every line takes a row for each 32 bytes it
+// has begun, an empty line one row. More rows than the page needs only cost
+// memory; fewer lose its beginning.
+int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) {
+  FILE* file = open_file(base, name.c_str(), "rb");
+  if (!file) fail_at(number, "cannot read " + name);
+  int32_t rows = 0, line = 0;
+  for (int c; (c = fgetc(file)) != EOF;) {
+    if (c == '\n' || c == '\r') {
+      rows += 1 + line / 32;
+      line = 0;
+    } else {
+      ++line;
     }
-    DATABASE_FILE file;
-    set_field_text(file.src_name, entry.name);
-    set_field_text(file.src_path_from_xml, folder.path);
-    // Empty: the install folder itself.
-    std::string dest = relative.empty() ? "" : "$app/" + relative.substr(0, relative.size() - 1);
-    set_field_text(file.dest_path_from_inst_loc, dest);
-    set_field_text(file.packed_name, packed_prefix + relative + entry.name);
-    installation.files.push_back(file);
   }
-  free_folder_list(list);
+  close_file(file);
+  rows += 1 + line / 32;
+  return static_cast<int16_t>(std::min<int32_t>(rows, DATABASE::MAX_COUNT - 1));
+}
+
+// Every file and every empty folder below root as a record of each
+// installation; links and other entries that cannot be packed are all
+// named before the build stops.
+void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links) {
+  std::vector<std::string> problems;
+  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems);
+  if (!problems.empty()) {
+    for (const std::string& problem : problems)
+      fprintf(stderr, "make_installer: %s\n", problem.c_str());
+    fail(std::to_string(problems.size()) + (problems.size() == 1 ? " entry" : " entries") +
+         " below " + root + " cannot be packed");
+  }
+  for (const SOURCE_ITEM& item : items) {
+    DATABASE_FILE file;
+    const size_t slash = item.relative.rfind('/');
+    const std::string holder = slash == std::string::npos ? "" : item.relative.substr(0, slash);
+    const std::string own_name = item.relative.substr(slash + 1);
+    if (item.name.empty()) {
+      // A folder with nothing in it: a record without a file name makes it.
+      set_name_field(file.dest_path_from_inst_loc, "$app/" + item.relative);
+      set_name_field(file.packed_name, item.relative + "/");
+    } else {
+      set_name_field(file.src_name, item.name);
+      set_name_field(file.src_path_from_xml, item.folder);
+      // A link stored as a copy keeps its own name.
+      if (item.name != own_name) set_name_field(file.dest_name, own_name);
+      // Empty: the install folder itself.
+      set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder);
+      set_name_field(file.packed_name, item.relative);
+    }
+    for (DATABASE_INSTALLATION& installation : data.installations) installation.files.push_back(file);
+  }
 }
 
 // The "file" lines, on the records of that name (packed under it).
@@ -152,44 +241,67 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
   }
 }
 
+// Each language's names for the installations: the installation's own name
+// unless the language gives one.
+void fill_installation_names(DATABASE& data, const DESCRIPTION& d) {
+  for (DATABASE_LANGUAGE& each : data.languages) {
+    each.installation_strings.resize(data.installations.size());
+    for (size_t i = 0; i < data.installations.size(); ++i)
+      snprintf(each.installation_strings[i].data(), DATABASE_TEXT_SIZE, "%s", d.installation_texts[i].c_str());
+  }
+  for (const INSTALLATION_NAME& name : d.installation_names) {
+    size_t i = 0;
+    while (i < data.installations.size() && name.installation != data.installations[i].name) ++i;
+    if (i == data.installations.size()) fail_at(name.number, "no installation " + name.installation);
+    snprintf(data.languages[name.language].installation_strings[i].data(), DATABASE_TEXT_SIZE, "%s",
+             name.text.c_str());
+  }
+}
+
 DESCRIPTION read_description(const char* path, DATABASE& data) {
   DESCRIPTION d;
   const std::string folder_text = folder_of(absolute(path));
   if (!d.base.set_absolute(folder_text.c_str())) fail("no folder " + folder_text);
-  FILE* file = fopen(path, "r");
+  std::ifstream file(path, std::ios::binary);
   if (!file) fail(std::string("cannot read ") + path);
-  char line_buffer[4096];
   DATABASE_LANGUAGE* language = nullptr;
   int number = 0;
-  while (fgets(line_buffer, sizeof line_buffer, file)) {
+  for (std::string raw; std::getline(file, raw);) {
     ++number;
-    std::string line = trim(std::string(line_buffer).substr(0, strcspn(line_buffer, "\n")));
+    if (number == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);  // a byte-order mark
+    if (!is_utf8(raw)) fail_at(number, "not UTF-8 text");
+    const std::string line = trim(raw);
     if (line.empty() || line[0] == '#') continue;
     const size_t equals = line.find('=');
-    if (equals == std::string::npos) fail("line " + std::to_string(number) + ": no '='");
+    if (equals == std::string::npos) fail_at(number, "no '='");
     const std::string key = trim(line.substr(0, equals));
     const std::string value = trim(line.substr(equals + 1));
     const std::vector<std::string> parts = fields(value);
-    int width = 0, height = 0;
+    int width = 0, height = 0, x = 0, y = 0;
     if (key == "app") {
-      set_field_text(data.application.app_string, value);
+      set_name_field(data.application.app_string, value);
     } else if (key == "version") {
-      set_field_text(data.application.version, value);
+      set_field_text(data.application.version, shown_text(value, number));
     } else if (key == "window" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.window.width = static_cast<int16_t>(width);
       data.window.height = static_cast<int16_t>(height);
-    } else if (key == "dialog" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
+    } else if (key == "dialog" && sscanf(value.c_str(), "%d %d %d %d", &width, &height, &x, &y) >= 2) {
       data.dialog.width = static_cast<int16_t>(width);
       data.dialog.height = static_cast<int16_t>(height);
+      data.dialog.x = static_cast<int16_t>(x);
+      data.dialog.y = static_cast<int16_t>(y);
     } else if (key == "min_screen" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
       data.check_desktop_size.width = static_cast<int16_t>(width);
       data.check_desktop_size.height = static_cast<int16_t>(height);
     } else if (key == "installation" && parts.size() == 2) {
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
-      set_field_text(installation.name, parts[0]);
-      set_field_text(installation.default_path, parts[1]);
+      set_name_field(installation.name, parts[0]);
+      set_name_field(installation.default_path, parts[1]);
+      d.installation_texts.push_back(shown_text(parts[0], number));
     } else if (key == "files") {
       d.file_folders.push_back(value);
+    } else if (key == "links" && (value == "refuse" || value == "copy")) {
+      d.links = value == "copy" ? LINK_RULE::COPY_INSIDE : LINK_RULE::REFUSE;
     } else if (key == "file" && parts.size() >= 2) {
       d.file_options.push_back({parts[0], {parts.begin() + 1, parts.end()}});
     } else if (key == "time_stamp") {
@@ -197,25 +309,25 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (key == "link" && (parts.size() == 3 || parts.size() == 4) &&
                !data.installations.empty()) {
       DATABASE_SHORTCUT& link = data.installations.back().shortcuts.emplace_back();
-      set_field_text(link.name, parts[0]);
-      set_field_text(link.target, parts[1]);
+      set_field_text(link.name, shown_text(parts[0], number));
+      set_name_field(link.target, parts[1]);
       set_field_text(link.target_path_from_inst_loc, "$app");
       link.kind = static_cast<uint8_t>(atoi(parts[2].c_str()));
-      if (parts.size() == 4) set_field_text(link.menu_section, parts[3]);
+      if (parts.size() == 4) set_field_text(link.menu_section, shown_text(parts[3], number));
     } else if (key == "skin") {
       d.skin = value;
     } else if (key == "splash" && parts.size() == 3 &&
                sscanf(parts[2].c_str(), "%hu %hu %hu %hu", &d.bar[0], &d.bar[1], &d.bar[2],
                       &d.bar[3]) == 4) {
       d.splash_picture = parts[0];
-      d.splash_title = parts[1];
+      d.splash_title = utf8_to_system_text(parts[1].data(), parts[1].size());
     } else if (key == "chunk_size") {
       d.payload.chunk_size = static_cast<uint32_t>(strtoul(value.c_str(), nullptr, 10));
     } else if (key == "compressed") {
       d.payload.compressed = value != "0";
     } else if (key == "language") {
       language = &data.languages.emplace_back();
-      set_field_text(language->name, value);
+      set_name_field(language->name, value);
     } else if (language && (key == "licence" || key == "readme" || key == "release_notes")) {
       const auto index = static_cast<int32_t>(data.languages.size()) - 1;
       d.texts.push_back({value, text_page_name(key.c_str(), index)});
@@ -223,17 +335,19 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
                                  : key == "readme" ? language->readme
                                                    : language->release_notes;
       set_field_text(page.filename, d.texts.back().stored);
+      if (key != "licence") page.lines = text_page_rows(d.base, value, number);
+    } else if (language && key == "installation_name" && parts.size() == 2) {
+      d.installation_names.push_back(
+          {number, data.languages.size() - 1, parts[0], shown_text(parts[1], number)});
     } else if (language && language_key(key) >= 0) {
-      set_field_text(language->texts[language_key(key)], value);
+      set_field_text(language->texts[language_key(key)], shown_text(value, number));
     } else {
-      fail("line " + std::to_string(number) + ": not understood: " + key);
+      fail_at(number, "not understood: " + key);
     }
   }
-  fclose(file);
   if (data.installations.empty() || data.languages.empty())
     fail("an installation and a language are needed");
-  for (DATABASE_LANGUAGE& each : data.languages)
-    each.installation_strings.resize(data.installations.size());
+  fill_installation_names(data, d);
   return d;
 }
 
@@ -242,11 +356,12 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work) {
   if (!package.is_open()) fail("cannot make installer.pkg");
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files) {
+      if (!file.src_name[0]) continue;  // an empty folder: nothing to store
       FOLDER source;
       if (!source.set_absolute(file.src_path_from_xml) ||
           (!package.has_file(file.packed_name) &&
            !package.add_file(source, file.src_name, file.packed_name)))
-        fail(std::string("cannot pack ") + file.src_name);
+        fail(std::string("cannot pack ") + file.packed_name);
     }
   for (const PACKED_TEXT& text : d.texts)
     if (!package.add_file(d.base, text.file.c_str(), text.stored.c_str()))
@@ -298,13 +413,8 @@ int main(int argc, char** argv) {
   static DATABASE data;
   set_field_text(data.log.dest_path_from_inst_loc, "$app");
   DESCRIPTION d = read_description(argv[1], data);
-  for (const std::string& sub : d.file_folders) {
-    FOLDER files;
-    std::string path = sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub;
-    if (!files.set_absolute(path.c_str())) fail("no folder " + sub);
-    for (DATABASE_INSTALLATION& installation : data.installations)
-      add_folder_files(installation, files, "", "");
-  }
+  for (const std::string& sub : d.file_folders)
+    add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links);
   apply_file_options(data, d.file_options);
   if (!d.skin.empty()) {
     std::string path = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;

@@ -1,0 +1,220 @@
+// The builder as a preparer runs it: a folder of files of every kind and a
+// UTF-8 description go in; what comes out is an installer whose -a run
+// recreates the folder, whose stored texts are the system's 8-bit text,
+// or a refusal that names what could not be packed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data_file.h"
+#include "database.h"
+#include "file_services.h"
+#include "package.h"
+#include "package_data_file.h"
+#include "payload.h"
+#include "test_support.h"
+#include "toolkit_defaults_guard.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTools = TEST_BIN_DIR "/../tools/installer/";
+
+class MakeInstaller : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* dir : {"source", "source/files", "home"})
+      ASSERT_EQ(mkdir(scratch.file(dir).c_str(), 0755), 0);
+  }
+
+  std::string files() const { return scratch.file("source/files"); }
+  std::string target() const { return scratch.file("target"); }
+  std::string program() const { return scratch.file("setup"); }
+
+  void put(const std::string& relative, const std::string& bytes, mode_t mode = 0644) {
+    const fs::path path = files() + "/" + relative;
+    fs::create_directories(path.parent_path());
+    ASSERT_TRUE(test_support::write_file(path, bytes));
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  }
+
+  // Runs the builder on the common lines and extra ones.
+  test_support::RunResult build(const std::string& extra) {
+    const std::string description = "app = Tools\ninstallation = Standard | $ROOT1" + target() +
+                                    "\nfiles = files\n" + extra +
+                                    (extra.find("language =") == std::string::npos ? "language = English\n" : "");
+    EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
+    return test_support::run_program(
+        {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  }
+
+  // The built installer's data, as the installer reads it.
+  bool read_database(DATABASE& data) {
+    FOLDER here, unpacked;
+    const PAYLOAD_INFO payload = payload_offset_of(program().c_str());
+    mkdir(scratch.file("unpacked").c_str(), 0700);
+    if (!payload.present || !here.set_absolute(scratch.path().c_str()) ||
+        !unpacked.set_absolute(scratch.file("unpacked").c_str()) ||
+        !unpack_payload_file(here, "setup", payload.offset, unpacked, "installer.pkg", nullptr))
+      return false;
+    PACKAGE package(unpacked, "installer.pkg", false, -1, false, true);
+    DATA_FILE* stored = package.is_open() ? package.open_file("database.bin", 0, 255) : nullptr;
+    const bool read = stored && data.get_from_data_device(stored);
+    if (stored) FOLDER::close_data_file(stored);
+    return read;
+  }
+
+  test_support::ScratchDir scratch;
+};
+
+// What a tree holds, links followed: each path below it with its bytes, a
+// folder as "/".
+std::map<std::string, std::string> contents(const std::string& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink)) {
+    const std::string relative = entry.path().lexically_relative(root).string();
+    if (relative == "install_log.txt") continue;
+    out[relative] = entry.is_directory() ? "/" : test_support::read_file(entry.path());
+  }
+  return out;
+}
+
+TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
+  put("run.sh", "#!/bin/sh\necho run\n", 0755);
+  put(".hidden", "not shown by ls");
+  put(".config/settings", "colour = blue\n");
+  put("Gr\xC3\xBC\xC3\x9F" "e \xC3\x9F.txt", "non-ASCII name");
+  put("\xC3\xBC-folder/\xE2\x82\xAC note", "a euro note");
+  fs::create_directories(files() + "/empty");
+  fs::create_directories(files() + "/deep/er/empty");
+  fs::create_symlink("run.sh", files() + "/alias.sh");
+  fs::create_symlink("\xC3\xBC-folder", files() + "/folder-link");
+
+  const test_support::RunResult built = build("links = copy\n");
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  const test_support::RunResult run = test_support::run_program(
+      {program(), "-a"}, {"DISPLAY=", "HOME=" + scratch.file("home")}, nullptr, 120);
+  ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+
+  // Links come out as copies of what they point to; everything else as it
+  // was, names byte for byte.
+  EXPECT_EQ(contents(target()), contents(files()));
+  EXPECT_EQ(fs::status(target() + "/run.sh").permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+  EXPECT_FALSE(fs::is_symlink(target() + "/alias.sh"));
+  const std::string log = test_support::read_file(target() + "/install_log.txt");
+  for (const std::string& line : {"Installed \"" + target() + "/Gr\xC3\xBC\xC3\x9F" "e \xC3\x9F.txt\"\n",
+                                 "Installed \"" + target() + "/deep/er/empty\"\n",
+                                 "Installed \"" + target() + "/.hidden\"\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << log;
+}
+
+// A link is never followed on its own, and those that would leave the
+// folder or copy a folder into itself are refused even when copies are
+// asked for; every refused link is named and nothing is written.
+TEST_F(MakeInstaller, LinksAreRefusedByName) {
+  struct ROW {
+    const char* extra;
+    std::vector<std::pair<std::string, std::string>> links;  // name, target
+    std::vector<std::string> said;
+  } rows[] = {
+      {"", {{"alias", "a.txt"}, {"sub/up", ".."}},
+       {"alias is a symbolic link; the installer stores no links", "sub/up is a symbolic link;",
+        "2 entries below"}},
+      {"links = copy\n", {{"host", "/etc/hostname"}}, {"host is a symbolic link to /etc/hostname, outside the folder"}},
+      {"links = copy\n", {{"sub/self", "."}, {"sub/up", ".."}},
+       {"sub/self is a symbolic link to a folder that holds it (a loop)",
+        "sub/up is a symbolic link to a folder that holds it (a loop)"}},
+      {"links = copy\n", {{"out", "../.."}}, {"out is a symbolic link to " + scratch.path() + ", outside the folder"}},
+      {"links = copy\n", {{"gone", "missing"}, {"one", "two"}, {"two", "one"}},
+       {"gone is a symbolic link that leads nowhere or loops", "one is a symbolic link that leads nowhere",
+        "two is a symbolic link that leads nowhere"}},
+  };
+  put("a.txt", "a");
+  fs::create_directories(files() + "/sub");
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.extra + row.links[0].first);
+    for (const auto& [name, to] : row.links) fs::create_symlink(to, files() + "/" + name);
+    const test_support::RunResult built = build(row.extra);
+    EXPECT_EQ(built.exit_code, 1);
+    for (const std::string& part : row.said) EXPECT_NE(built.err.find(part), std::string::npos) << built.err;
+    EXPECT_FALSE(test_support::file_exists(program()));
+    for (const auto& link : row.links) fs::remove(files() + "/" + link.first);
+  }
+}
+
+// The description is UTF-8; what is shown is stored as the system's 8-bit
+// text (Latin-1, characters above 255 in runs opened and closed by byte 1),
+// names on disk as they are.
+TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
+  std::string readme;
+  for (int i = 1; i <= 40; ++i) readme += "Line " + std::to_string(i) + "\n";
+  ASSERT_TRUE(test_support::write_file(scratch.file("source/readme.txt"), readme));
+  ASSERT_TRUE(test_support::write_file(scratch.file("source/notes.txt"), std::string(300, 'n') + "\n"));
+  put("a.txt", "a");
+  const test_support::RunResult built = build(
+      "installation = Gro\xC3\x9F | $ROOT0/Gro\xC3\x9F\n"
+      "language = English\nFORWARD = Next\nreadme = readme.txt\n"
+      "installation_name = Standard | Standard (recommended)\n"
+      "language = Deutsch\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
+      "installation_name = Gro\xC3\x9F | Gro\xC3\x9F" "e Installation\nrelease_notes = notes.txt\n");
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+  DATABASE data;
+  ASSERT_TRUE(read_database(data));
+  ASSERT_EQ(data.languages.size(), 2u);
+  ASSERT_EQ(data.installations.size(), 2u);
+  const DATABASE_LANGUAGE& english = data.languages[0];
+  const DATABASE_LANGUAGE& german = data.languages[1];
+  EXPECT_STREQ(german.texts[PREVIOUS], "Zur\xFC" "ck");
+  EXPECT_STREQ(german.texts[FORWARD], "Weiter \x01,20AC\x01");
+  EXPECT_STREQ(english.texts[FORWARD], "Next");
+  // Every language names every installation: its own text, or the name.
+  EXPECT_STREQ(english.installation_strings[0].data(), "Standard (recommended)");
+  EXPECT_STREQ(english.installation_strings[1].data(), "Gro\xDF");
+  EXPECT_STREQ(german.installation_strings[0].data(), "Standard");
+  EXPECT_STREQ(german.installation_strings[1].data(), "Gro\xDF" "e Installation");
+  // Names and paths stay as they are on disk.
+  EXPECT_STREQ(data.installations[1].name, "Gro\xC3\x9F");
+  EXPECT_STREQ(data.installations[1].default_path, "$ROOT0/Gro\xC3\x9F");
+  // Text pages hold rows for the whole file, wrapped lines included.
+  EXPECT_GE(english.readme.lines, 40);
+  EXPECT_GE(german.release_notes.lines, 300 / 32);
+  EXPECT_EQ(german.readme.lines, 0);
+}
+
+std::string euros(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "\xE2\x82\xAC";
+  return text;
+}
+
+TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
+  put("a.txt", "a");
+  struct ROW {
+    std::string extra;
+    std::string said;
+  } rows[] = {
+      {"language = Deutsch\nPREVIOUS = Zur\xFC" "ck\n", "line 5: not UTF-8 text"},
+      {"version = 1\n\xC3(\n", "line 5: not UTF-8 text"},
+      // 236 bytes of UTF-8, 262 of system text.
+      {"language = English\nQUIT = " + std::string(200, 'q') + euros(12) + "\n",
+       "line 5: the text takes more than the 255 bytes"},
+      {"language = English\ninstallation_name = Other | Something\n", "line 5: no installation Other"},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.said);
+    const test_support::RunResult built = build(row.extra);
+    EXPECT_EQ(built.exit_code, 1);
+    EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
+    EXPECT_FALSE(test_support::file_exists(program()));
+  }
+}
+
+}  // namespace

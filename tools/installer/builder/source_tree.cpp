@@ -1,0 +1,102 @@
+#include "source_tree.h"
+
+#include "file_services.h"
+#include "folder_entries.h"
+
+namespace {
+
+bool inside(const std::string& path, const std::string& folder) {
+  if (path.compare(0, folder.size(), folder) != 0) return false;
+  return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
+}
+
+struct WALK {
+  LINK_RULE rule;
+  std::string real_root;
+  // Real paths of the folders being walked, outermost first: a link back to
+  // one of them would be copied into itself without end.
+  std::vector<std::string> open_folders;
+  std::vector<SOURCE_ITEM> items;
+  std::vector<std::string>& problems;
+
+  void walk(const std::string& path, const std::string& relative);
+  void follow_link(const std::string& path, const std::string& relative);
+};
+
+std::string joined(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+void WALK::walk(const std::string& path, const std::string& relative) {
+  FOLDER folder;
+  std::vector<DISK_ENTRY> entries;
+  if (!folder.set_absolute(path.c_str()) || !list_folder_entries(folder, entries)) {
+    problems.push_back("cannot read the folder " + (relative.empty() ? path : relative));
+    return;
+  }
+  if (entries.empty() && !relative.empty()) {
+    items.push_back({relative, path, ""});
+    return;
+  }
+  open_folders.push_back(path);
+  for (const DISK_ENTRY& entry : entries) {
+    const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
+    switch (entry.kind) {
+      case ENTRY_KIND::REGULAR: items.push_back({below, path, entry.name}); break;
+      case ENTRY_KIND::DIRECTORY: walk(joined(path, entry.name), below); break;
+      case ENTRY_KIND::LINK: follow_link(joined(path, entry.name), below); break;
+      case ENTRY_KIND::OTHER:
+        problems.push_back(below + " is neither a file nor a folder (a device, pipe or socket)");
+        break;
+    }
+  }
+  open_folders.pop_back();
+}
+
+void WALK::follow_link(const std::string& path, const std::string& relative) {
+  if (rule == LINK_RULE::REFUSE) {
+    problems.push_back(relative +
+                       " is a symbolic link; the installer stores no links (\"links = copy\" stores "
+                       "a link that stays inside the folder as a copy of what it points to)");
+    return;
+  }
+  std::string target;
+  if (!resolve_path(path, target)) {
+    problems.push_back(relative + " is a symbolic link that leads nowhere or loops");
+    return;
+  }
+  if (!inside(target, real_root)) {
+    problems.push_back(relative + " is a symbolic link to " + target + ", outside the folder");
+    return;
+  }
+  if (is_real_directory(target.c_str())) {
+    for (const std::string& open : open_folders)
+      if (inside(open, target)) {
+        problems.push_back(relative + " is a symbolic link to a folder that holds it (a loop)");
+        return;
+      }
+    walk(target, relative);
+    return;
+  }
+  const size_t slash = target.rfind('/');
+  FOLDER holder;
+  if (!holder.set_absolute(slash == 0 ? "/" : target.substr(0, slash).c_str()) ||
+      get_file_kind(holder, target.c_str() + slash + 1) != FILE_KIND::REGULAR) {
+    problems.push_back(relative + " is a symbolic link to neither a file nor a folder");
+    return;
+  }
+  items.push_back({relative, holder.path, target.substr(slash + 1)});
+}
+
+}  // namespace
+
+std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
+                                          std::vector<std::string>& problems) {
+  WALK walk{rule, "", {}, {}, problems};
+  if (!resolve_path(root, walk.real_root)) {
+    problems.push_back("no folder " + root);
+    return {};
+  }
+  walk.walk(walk.real_root, "");
+  return std::move(walk.items);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// What the builder finds in a folder of files to install: every regular
+// file and every folder that holds nothing, hidden names included, each by
+// its path below the folder. The installer's data has no records for
+// symbolic links, so a link is never followed on its own: it is refused,
+// or, when the preparer asks for it, one that stays inside the folder is
+// stored as a copy of what it points to.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class LINK_RULE : uint8_t { REFUSE, COPY_INSIDE };
+
+struct SOURCE_ITEM {
+  std::string relative;  // below the walked folder, names joined by '/'
+  std::string folder;    // absolute folder of the bytes (a copied link's target's)
+  std::string name;      // the bytes' name in folder; empty: a folder that holds nothing
+};
+
+// The items in name order. Every entry that cannot be packed (a link
+// under the rule, another kind of entry, an unreadable folder) adds one
+// line naming it to problems; the walk goes on, so all are told at once.
+std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
+                                          std::vector<std::string>& problems);
