@@ -229,7 +229,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
   option_grid = grid;
   const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
   const int32_t spacing = data.options_style.y_spacing == WM_STYLE_SET::UNSET ? 0 : data.options_style.y_spacing;
-  int32_t widest = 0, total = 0;
+  int32_t widest = 0;
   for (size_t i = 0; i < count; ++i) {
     WM_SCREEN_OBJECT* cell;
     if (languages) {
@@ -253,11 +253,13 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
     }
     grid->set_row_height(static_cast<int32_t>(i), row_height);
     widest = std::max<int32_t>(widest, cell->get_width());
-    total += row_height;
   }
-  const int32_t frame = data.options_style.get_padded_text_width(nullptr, nullptr);
-  const int32_t gw = std::min<int32_t>(widest + frame, cw + 1);
-  const int32_t gh = std::min<int32_t>(total + frame, ch + 1);
+  // The grid's own frame and row spacing, as it lays its rows out: a grid
+  // of a few choices shows them all, without a scroll bar.
+  const WM_STYLE_SET& frame = grid->style;
+  const int32_t gw = std::min<int32_t>(widest + frame.border_left_gap + frame.border_right_gap, cw + 1);
+  const int32_t gh =
+      std::min<int32_t>(grid->get_content_height() + frame.border_top_gap + frame.border_bottom_gap, ch + 1);
   grid->set_size(static_cast<uint16_t>(std::max(gw, 1)), static_cast<uint16_t>(std::max(gh, 1)), true);
   add_child(grid, true);
   grid->set_position(i16(get_client()->x + (cw + 1 - gw) / 2), i16(get_client()->y + (ch + 1 - gh) / 2));

@@ -39,7 +39,7 @@ namespace demo_installer {
 
 inline const std::string kTools = TEST_BIN_DIR "/../tools/installer/";
 inline const std::string kDemoFolder = TEST_SOURCE_DIR "/../demo/";
-constexpr int kWidth = 640, kHeight = 480;  // the demo's window
+constexpr int kWidth = 640, kHeight = 480;  // the window in the test's look
 // The progress bar's colours in the test's skin: the fill and the empty
 // part.
 constexpr uint32_t kBarFill = 0x20A040, kBarEmpty = 0x303030;
@@ -95,17 +95,23 @@ inline uint32_t face_of(const PICTURE& p, const RECT_FOUND& box) {
   return face;
 }
 
-// The dialog: the box of the window's commonest colour other than black.
+// A box's body: the commonest colour of its lowest rows, where the buttons
+// stand on it (text and lists above may cover more of it).
+inline uint32_t body_of(const PICTURE& p, const RECT_FOUND& box) {
+  return face_of(p, {box.x1, std::max(box.y1, box.y2 - 40), box.x2, box.y2});
+}
+
+// The dialog: the box of everything that is not the window's black (the
+// whole window when nothing is black), and its body.
 inline RECT_FOUND dialog_of(const PICTURE& p, uint32_t* body = nullptr) {
-  const uint32_t face = face_of(p, {0, 0, p.w - 1, p.h - 1});
   RECT_FOUND r{p.w, p.h, -1, -1};
   for (int y = 0; y < p.h; ++y)
     for (int x = 0; x < p.w; ++x)
-      if (p.at(x, y) == face) {
+      if (p.at(x, y) != 0) {
         r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
         r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
       }
-  if (body) *body = face;
+  if (body && r.found()) *body = body_of(p, r);
   return r;
 }
 
@@ -135,22 +141,31 @@ inline std::vector<std::pair<int, int>> bottom_buttons(const PICTURE& p, const R
   return runs;
 }
 
-// The demo's description with the install folder moved to folder/target,
-// no desktop link, a skin that gives the progress bar colours, and the
-// extra global lines.
-inline std::string test_description(const std::string& folder, const std::string& extra) {
+// The texts the demo's description names, copied beside the test's own.
+inline const char* const kDemoTexts[] = {"licence-en.txt",       "licence-de.txt",       "readme-en.txt",
+                                         "readme-de.txt",        "release_notes-en.txt", "release_notes-de.txt"};
+
+// The demo's description with the install folder moved to folder/target and
+// no desktop link. In the test's look (demo_skin false) the wizard is the
+// builder's on a black 640 x 480 window, with a skin that gives the
+// progress bar colours of its own; otherwise the demo's skin as it ships.
+// The extra global lines go in before the languages.
+inline std::string test_description(const std::string& folder, const std::string& extra, bool demo_skin = false) {
   std::istringstream demo(test_support::read_file(kDemoFolder + "installer.txt"));
   std::string out, line;
   bool extra_written = false;
   while (std::getline(demo, line)) {
-    if (line.rfind("installation", 0) == 0) {
-      out += "installation = Standard | $ROOT1" + folder + "/target\n";
+    if (line.rfind("installation =", 0) == 0) {
+      out += line.substr(0, line.find('|')) + "| $ROOT1" + folder + "/target\n";
     } else if (line.rfind("link", 0) == 0) {
       continue;
     } else if (line.rfind("files", 0) == 0) {
       out += "files = " + kDemoFolder + "files\n";
+    } else if (line.rfind("skin", 0) == 0) {
+      out += "skin = " + (demo_skin ? kDemoFolder + "skin" : std::string("skin")) + "\n";
     } else if (line.rfind("language", 0) == 0) {
-      if (!extra_written) out += "skin = skin\n" + extra, extra_written = true;
+      if (!extra_written && !demo_skin) out += "window = 640 480\ndialog = 420 300\n";
+      if (!extra_written) out += extra, extra_written = true;
       out += line + "\n";
     } else {
       out += line + "\n";
@@ -162,16 +177,18 @@ inline std::string test_description(const std::string& folder, const std::string
 class DEMO_INSTALLER : public ::testing::Test {
 protected:
   // The screen is Xvfb's "-screen 0" argument; extra goes into the
-  // description.
-  void start_server_and_build(const std::string& screen, const std::string& extra) {
+  // description (see test_description for demo_skin).
+  void start_server_and_build(const std::string& screen, const std::string& extra, bool demo_skin = false) {
     server = private_x::start(screen);
     ASSERT_GE(server.display, 0);
     display_name = ":" + std::to_string(server.display);
-    for (const char* licence : {"licence-en.txt", "licence-de.txt"})
-      ASSERT_TRUE(test_support::write_file(scratch.file(licence),
-                                           test_support::read_file(kDemoFolder + licence)));
-    ASSERT_TRUE(test_support::write_file(scratch.file("installer.txt"), test_description(scratch.path(), extra)));
-    write_skin();
+    for (const char* text : kDemoTexts)
+      ASSERT_TRUE(test_support::write_file(scratch.file(text), test_support::read_file(kDemoFolder + text)));
+    ASSERT_TRUE(test_support::write_file(scratch.file("installer.txt"),
+                                         test_description(scratch.path(), extra, demo_skin)));
+    window_width = demo_skin ? 640 : kWidth;
+    window_height = demo_skin ? 440 : kHeight;
+    if (!demo_skin) write_skin();
     program = scratch.file("demo-setup");
     const test_support::RunResult built = test_support::run_program(
         {kTools + "make_installer", scratch.file("installer.txt"), kTools + "setup", program});
@@ -227,7 +244,8 @@ protected:
       if (XQueryTree(probe, DefaultRootWindow(probe), &unused, &unused, &children, &count)) {
         for (unsigned int i = 0; i < count; ++i) {
           XWindowAttributes a;
-          if (XGetWindowAttributes(probe, children[i], &a) && a.width == kWidth && a.height == kHeight &&
+          if (XGetWindowAttributes(probe, children[i], &a) && a.width == window_width &&
+              a.height == window_height &&
               a.map_state == IsViewable && name_of(probe, children[i]) == "Demo Notes Set-up")
             window = children[i];
         }
@@ -253,13 +271,15 @@ protected:
 
   PICTURE grab() {
     PICTURE p;
-    XImage* image = XGetImage(probe, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+    const int w = window_width, h = window_height;
+    XImage* image = XGetImage(probe, window, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                              ZPixmap);
     if (!image) return p;
-    p.w = kWidth, p.h = kHeight;
-    p.pixels.resize(static_cast<size_t>(kWidth) * kHeight);
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        p.pixels[static_cast<size_t>(y) * kWidth + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+    p.w = w, p.h = h;
+    p.pixels.resize(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        p.pixels[static_cast<size_t>(y) * w + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
     XDestroyImage(image);
     return p;
   }
@@ -313,7 +333,7 @@ protected:
   // fewer buttons.
   bool click_bottom_button(const PICTURE& p, const RECT_FOUND& box, size_t run) {
     int row = 0;
-    const auto runs = bottom_buttons(p, box, face_of(p, box), &row);
+    const auto runs = bottom_buttons(p, box, body_of(p, box), &row);
     if (run >= runs.size()) return false;
     click((runs[run].first + runs[run].second) / 2, row + 12);
     return true;
@@ -384,12 +404,16 @@ protected:
     return settle();
   }
 
-  // From the language page to the options page: the first language, then
-  // the licence's Agree.
+  // From the language page to the options page: the first language, the
+  // licence's Agree, then Next past the release notes and the installation
+  // type.
   PICTURE to_options_page() {
-    const PICTURE licence = choose_first_language(settle());
-    EXPECT_TRUE(click_bottom_button(licence, dialog_of(licence), 0));
-    return settle();
+    PICTURE page = choose_first_language(settle());
+    for (int forward = 0; forward < 3; ++forward) {
+      EXPECT_TRUE(click_bottom_button(page, dialog_of(page), 0));
+      page = settle();
+    }
+    return page;
   }
 
   private_x::SERVER server;
@@ -399,6 +423,7 @@ protected:
   Display* probe = nullptr;
   pid_t pid = -1;
   Window window = 0;
+  int window_width = kWidth, window_height = kHeight;
   int origin_x = 0, origin_y = 0;
 };
 

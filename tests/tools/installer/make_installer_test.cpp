@@ -12,14 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "config_file.h"
 #include "data_file.h"
 #include "database.h"
 #include "file_services.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
+#include "skin_frame.h"
 #include "test_support.h"
 #include "toolkit_defaults_guard.h"
+#include "wm_dialog.h"
+#include "wm_style_set.h"
 
 namespace {
 
@@ -215,6 +219,118 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
     EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
     EXPECT_FALSE(test_support::file_exists(program()));
   }
+}
+
+// A picture of one colour, saved as PNG.
+void save_picture(const std::string& path, int16_t w, int16_t h, COLOUR colour) {
+  IMAGE picture(w, h);
+  picture.clear(&colour, true);
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(fs::path(path).parent_path().c_str()));
+  DATA_FILE* file = folder.open_data_file(fs::path(path).filename().c_str(), 1);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(picture.save_png(file));
+  EXPECT_TRUE(FOLDER::close_data_file(file));
+}
+
+// A style-set file naming pictures of its own folder.
+void save_style(const std::string& folder, const char* name, WM_STYLE_SET& style) {
+  CONFIG_FILE config;
+  ASSERT_TRUE(static_cast<FOLDER&>(config).set_absolute(folder.c_str()));
+  config.init(name, false);
+  snprintf(style.image_path, sizeof style.image_path, "$HERE");
+  ASSERT_TRUE(style.write_config(config));
+}
+
+COLOUR colour_at(const IMAGE* picture) {
+  COLOUR c = 0;
+  if (picture) picture->get_pixel(0, 0, &c);
+  return c;
+}
+
+// The skin's style sets, the pictures they name, its icons and its window
+// background travel in the installer's own data: read back there (where
+// pictures come from the stored picture cache alone) they are the skin's.
+TEST_F(MakeInstaller, TheSkinTravelsInTheInstallersData) {
+  put("a.txt", "a");
+  const std::string skin = scratch.file("source/skin");
+  for (const char* dir : {"", "/progress_bar", "/check_box", "/icons"}) fs::create_directories(skin + dir);
+  save_picture(skin + "/progress_bar/bar_empty.png", 12, 10, 0xFF203040);
+  save_picture(skin + "/progress_bar/bar_full.png", 12, 10, 0xFFFF8000);
+  save_picture(skin + "/check_box/check_up.png", 14, 14, 0xFFFFFFFF);
+  save_picture(skin + "/check_box/check_active_up.png", 14, 14, 0xFF2060C0);
+  save_picture(skin + "/icons/folder.png", 16, 16, 0xFFF0C040);
+  save_picture(skin + "/background.png", 64, 48, 0xFF102030);
+  WM_STYLE_SET bar, box;
+  bar.set_image_filename("bar");
+  bar.highlight_colour = 0xFFFF8000;
+  bar.highlight_text_colour = 0xFF101010;
+  save_style(skin + "/progress_bar", "progress_bar.ss", bar);
+  box.set_image_filename("check");
+  box.fg_colour = 0xFF101010;
+  save_style(skin + "/check_box", "check_box.ss", box);
+
+  const test_support::RunResult built = build("skin = skin\n");
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+  DATABASE data;
+  ASSERT_TRUE(read_database(data));
+  EXPECT_EQ(skin_load_flags, IMAGE_CACHE_FIND_ONLY);
+  const WM_STYLE_SET& stored_bar = data.progress_bar_style;
+  EXPECT_EQ(stored_bar.highlight_colour, 0xFFFF8000u);
+  ASSERT_NE(stored_bar.state_images[STYLE_IMAGE_FULL], nullptr);
+  ASSERT_NE(stored_bar.state_images[STYLE_IMAGE_EMPTY], nullptr);
+  EXPECT_EQ(colour_at(stored_bar.state_images[STYLE_IMAGE_FULL]->mid_mid), 0xFFFF8000u);
+  EXPECT_EQ(colour_at(stored_bar.state_images[STYLE_IMAGE_EMPTY]->mid_mid), 0xFF203040u);
+  ASSERT_NE(data.check_box_style.state_images[STYLE_IMAGE_ACTIVE_UP], nullptr);
+  EXPECT_EQ(colour_at(data.check_box_style.state_images[STYLE_IMAGE_ACTIVE_UP]->mid_mid), 0xFF2060C0u);
+  EXPECT_EQ(data.icons[ICON_FOLDER].width, 16);
+  EXPECT_EQ(colour_at(&data.icons[ICON_FOLDER]), 0xFFF0C040u);
+  EXPECT_EQ(data.background.speed, 0);
+  EXPECT_EQ(data.background_image.width, 64);
+  EXPECT_EQ(colour_at(&data.background_image), 0xFF102030u);
+}
+
+// Perceived brightness, 0 to 255.
+int brightness(COLOUR c) { return static_cast<int>((((c >> 16) & 0xFF) * 299 + ((c >> 8) & 0xFF) * 587 + (c & 0xFF) * 114) / 1000); }
+
+// Without a skin, what the wizard shows on what: text and marks on the
+// faces they are drawn on differ clearly in brightness. An unset face is
+// the one under it.
+TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
+  put("a.txt", "a");
+  const test_support::RunResult built = build("");
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+  DATABASE data;
+  ASSERT_TRUE(read_database(data));
+  const COLOUR body = default_dialog_style().bg_colour;
+  auto face = [&](COLOUR c, COLOUR under) { return (c >> 24) ? c : under; };
+  const COLOUR grid = face(data.options_style.bg_colour, body);
+  struct ROW {
+    const char* what;
+    COLOUR ink, paper;
+  } rows[] = {
+      {"licence and readme text", data.text_win_text_style.fg_colour, face(data.text_win_text_style.bg_colour, body)},
+      {"questions on the options page", data.text_win_title_style.fg_colour,
+       face(data.text_win_title_style.bg_colour, grid)},
+      {"check box label", data.check_box_style.fg_colour, grid},
+      {"check box mark", data.check_box_style.fg_colour, face(data.check_box_style.bg_colour, grid)},
+      {"progress bar fill", data.progress_bar_style.highlight_colour, face(data.progress_bar_style.bg_colour, body)},
+      {"percentage on the fill", data.progress_bar_style.highlight_text_colour, data.progress_bar_style.highlight_colour},
+      {"percentage on the empty part", data.progress_bar_style.highlight_text_colour,
+       face(data.progress_bar_style.bg_colour, body)},
+      {"file being written", data.progress_bar_script_style.fg_colour,
+       face(data.progress_bar_script_style.bg_colour, body)},
+      {"folder browser list", data.menu_item_style.fg_colour, face(data.menu_item_style.bg_colour, body)},
+      {"folder browser list, every other row", data.menu_alt_item_style.fg_colour,
+       face(data.menu_alt_item_style.bg_colour, body)},
+  };
+  for (const ROW& row : rows) {
+    EXPECT_NE(row.ink >> 24, 0u) << row.what;
+    EXPECT_GT(std::abs(brightness(row.ink) - brightness(row.paper)), 90) << row.what;
+  }
+  EXPECT_TRUE(data.text_win_text_style.drawing_flags & SSF_LEFT_JUSTIFY_TEXT);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The demo installer made by the builder, on a private X server, clicked
 // and typed through its whole wizard with XTEST: the language, the licence
-// (dragged, then Agree; Disagree ends the program), the options page whose
-// folder browser makes and chooses a folder typed into its name dialog,
-// Install, the installing page up to 100 %, the about box, Finish. Each
+// (dragged, then Agree; Disagree ends the program), the release notes, the
+// installation type, the options page whose folder browser makes and
+// chooses a folder typed into its name dialog, Install, the installing page
+// up to 100 %, the readme with the about box, Finish. Each
 // page's pixels are read back from the X server and saved as PNG; the
 // installed files and install_log.txt are checked against the demo's files
 // and against what an automatic (-a) run of the same installer writes.
@@ -125,6 +126,13 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   const RECT_FOUND moved = dialog_of(dragged);
   EXPECT_NE(moved.x1, before.x1);
   ASSERT_TRUE(click_bottom_button(dragged, moved, 0));  // Agree, right of Disagree
+  const PICTURE notes = settle();
+  save(notes, "release_notes");
+  ASSERT_TRUE(click_bottom_button(notes, moved, 0));  // Next
+  const PICTURE install_type = settle();
+  save(install_type, "install_type");
+  EXPECT_FALSE(install_type == notes);
+  ASSERT_TRUE(click_bottom_button(install_type, moved, 0));  // Next
   const PICTURE options = settle();
   save(options, "options");
   const RECT_FOUND there = dialog_of(options);
@@ -137,7 +145,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   // the dialog's face shows).
   // The browser opens at the nearest existing folder of the install
   // folder, the test's scratch folder, as target is not made yet.
-  RECT_FOUND browse{kWidth, kHeight, -1, -1};
+  RECT_FOUND browse{options.w, options.h, -1, -1};
   const int middle = (there.x1 + there.x2) / 2;
   for (int y = there.y1 + 8; y < (there.y1 + there.y2) / 2; ++y)
     for (int x = middle; x < there.x2 - 24 && options.at(middle, y) != face; ++x)
@@ -195,20 +203,23 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   expect_installed_files(target());
   expect_log(target());
 
-  // Quit has become About (no readme follows): it opens the about box,
-  // whose close button takes it away again.
-  ASSERT_TRUE(click_bottom_button(installed, there, 2));  // Finish, Back, About
+  // Next leads to the readme, where Quit has become About: it opens the
+  // about box, whose close button takes it away again.
+  ASSERT_TRUE(click_bottom_button(installed, there, 0));
+  const PICTURE readme = settle();
+  save(readme, "readme");
+  ASSERT_TRUE(click_bottom_button(readme, there, 2));  // Finish, Back, About
   const PICTURE about = settle();
   save(about, "about");
-  const RECT_FOUND a = changed_box(installed, about);
+  const RECT_FOUND a = changed_box(readme, about);
   ASSERT_TRUE(a.found());
   EXPECT_GT(a.x2 - a.x1, 200);
   ASSERT_TRUE(click_bottom_button(about, a, 0));
   const PICTURE closed = settle();
-  EXPECT_FALSE(changed_box(installed, closed).found());
+  EXPECT_FALSE(changed_box(readme, closed).found());
 
   // Finish ends the program cleanly, its unpacked package gone.
-  ASSERT_TRUE(click_bottom_button(installed, there, 0));
+  ASSERT_TRUE(click_bottom_button(readme, there, 0));
   EXPECT_EQ(wait_for_end(30), 0);
   EXPECT_FALSE(test_support::file_exists(temporary + "/installer.pkg"));
   EXPECT_FALSE(test_support::file_exists(temporary));
@@ -230,6 +241,173 @@ TEST_F(WizardClickThrough, DisagreeEndsTheProgram) {
   ASSERT_TRUE(click_bottom_button(licence, dialog_of(licence), 1));  // Disagree
   EXPECT_EQ(wait_for_end(20), 0);
   EXPECT_FALSE(test_support::file_exists(target()));
+}
+
+}  // namespace
+
+namespace {
+
+// The demo as it ships, in its own skin, walked through every page in both
+// languages; each page is saved as wizard_skin_<language>_<page>.png. On
+// the way the test looks at what a user sees of the skin: the wizard fills
+// the window (nothing black is left of it), the licence's lines start at
+// one left edge, both states of the check boxes show, and the finished
+// progress bar is filled with the skin's orange.
+class DemoSkin : public DEMO_INSTALLER {
+protected:
+  void SetUp() override { start_server_and_build("1280x1024x24", "", true); }
+
+  // Pixels of the box within tolerance of the colour in every channel.
+  static int count_near(const PICTURE& p, const RECT_FOUND& box, uint32_t colour, int tolerance) {
+    int count = 0;
+    for (int y = box.y1; y <= box.y2; ++y)
+      for (int x = box.x1; x <= box.x2; ++x) {
+        const uint32_t c = p.at(x, y);
+        bool near = true;
+        for (int shift : {0, 8, 16})
+          near = near && std::abs(static_cast<int>((c >> shift) & 0xFF) - static_cast<int>((colour >> shift) & 0xFF)) <=
+                             tolerance;
+        count += near;
+      }
+    return count;
+  }
+
+  // The dialog: the box of its body's colour, which only the wizard shows.
+  static RECT_FOUND wizard_of(const PICTURE& p) {
+    const uint32_t body = body_of(p, {0, 0, p.w - 1, p.h - 1});
+    RECT_FOUND r{p.w, p.h, -1, -1};
+    for (int y = 0; y < p.h; ++y)
+      for (int x = 0; x < p.w; ++x)
+        if (p.at(x, y) == body) {
+          r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
+          r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
+        }
+    return r;
+  }
+
+  PICTURE page(const std::string& language, const std::string& name) {
+    const PICTURE p = settle();
+    save(p, "skin_" + language + "_" + name);
+    EXPECT_EQ(count_near(p, {0, 0, p.w - 1, p.h - 1}, 0x000000, 0), 0) << name;
+    return p;
+  }
+
+  // Clicks the rightmost of the dialog's bottom buttons (Next, Agree,
+  // Install, Finish): the band of rows at the dialog's foot that carry the
+  // buttons' pictures, and along its middle row the last run of them.
+  void forward(const PICTURE& p) {
+    const RECT_FOUND d = wizard_of(p);
+    const uint32_t body = body_of(p, d);
+    auto ink = [&](int y) {
+      int count = 0;
+      for (int x = d.x1; x <= d.x2; ++x) count += p.at(x, y) != body;
+      return count;
+    };
+    int bottom = d.y2;
+    while (bottom > d.y1 && ink(bottom) < 20) --bottom;
+    int top = bottom;
+    while (top > d.y1 && ink(top - 1) >= 20) --top;
+    const int y = (top + bottom) / 2;
+    int right = d.x2;
+    while (right > d.x1 && p.at(right, y) == body) --right;
+    int left = right;
+    while (left > d.x1 && p.at(left - 1, y) != body) --left;
+    ASSERT_GT(right - left, 20);
+    click((left + right) / 2, y);
+  }
+
+  // Clicks the language's button: the runs of other colours than the body
+  // down the middle of the dialog are its title band, then the language
+  // buttons in order.
+  void choose_language(const PICTURE& p, int index) {
+    const RECT_FOUND d = wizard_of(p);
+    const uint32_t body = body_of(p, d);
+    const int x = (d.x1 + d.x2) / 2;
+    std::vector<std::pair<int, int>> runs;
+    for (int y = d.y1, start = -1; y <= d.y2; ++y) {
+      const bool ink = p.at(x, y) != body;
+      if (ink && start < 0) start = y;
+      if (!ink && start >= 0) runs.push_back({start, y - 1}), start = -1;
+    }
+    ASSERT_GT(runs.size(), static_cast<size_t>(index + 1));
+    click(x, (runs[index + 1].first + runs[index + 1].second) / 2);
+  }
+
+  // Rows of dark ink inside the box, each by the column its ink starts at.
+  static std::vector<int> line_starts(const PICTURE& p, const RECT_FOUND& box) {
+    std::vector<int> starts;
+    for (int y = box.y1; y <= box.y2; ++y)
+      for (int x = box.x1; x <= box.x2; ++x)
+        if ((p.at(x, y) & 0xFF) < 0x60 && ((p.at(x, y) >> 16) & 0xFF) < 0x60) {
+          starts.push_back(x);
+          break;
+        }
+    return starts;
+  }
+
+  void walk(int index, const std::string& language) {
+    start();
+    const PICTURE languages = page(language, "language");
+    choose_language(languages, index);
+
+    // The licence text lies on white paper inside the dialog; its lines
+    // begin at one left edge, near the paper's: most rows of ink start
+    // there (those that do not hold only descenders or round letters).
+    const PICTURE licence = page(language, "licence");
+    const RECT_FOUND d = wizard_of(licence);
+    const std::vector<int> starts = line_starts(licence, {d.x1 + 10, d.y1 + 40, d.x2 - 10, d.y2 - 60});
+    ASSERT_GT(starts.size(), 40u);
+    const int left = *std::min_element(starts.begin(), starts.end());
+    const auto at_edge = std::count_if(starts.begin(), starts.end(), [&](int x) { return x <= left + 4; });
+    EXPECT_LT(left - d.x1, 40) << language;
+    EXPECT_GT(at_edge * 10, static_cast<long>(starts.size()) * 6) << language;
+    forward(licence);
+
+    forward(page(language, "release_notes"));
+
+    // One box checked (blue with a tick), one not (white in a grey line).
+    const PICTURE type = page(language, "install_type");
+    EXPECT_GT(count_near(type, wizard_of(type), 0x2F74C0, 8), 60) << language;
+    EXPECT_GT(count_near(type, wizard_of(type), 0x6B7C8D, 24), 20) << language;
+    forward(type);
+
+    const PICTURE options = page(language, "options");
+    forward(options);
+    ASSERT_TRUE(wait_for(
+        [&] {
+          return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
+                 std::string::npos;
+        },
+        60));
+
+    // At 100 % the orange fill runs across most of the dialog.
+    const PICTURE installed = page(language, "installed");
+    const RECT_FOUND w = wizard_of(installed);
+    int widest = 0;
+    for (int y = w.y1; y <= w.y2; ++y) {
+      int run = 0;
+      for (int x = w.x1; x <= w.x2; ++x) {
+        const uint32_t c = installed.at(x, y);
+        const bool orange = (c >> 16) > 0xE0 && ((c >> 8) & 0xFF) > 0x50 && ((c >> 8) & 0xFF) < 0xC0 && (c & 0xFF) < 0x60;
+        run = orange ? run + 1 : 0;
+        widest = std::max(widest, run);
+      }
+    }
+    EXPECT_GT(widest, (w.x2 - w.x1) * 3 / 4) << language;
+    forward(installed);
+
+    const PICTURE readme = page(language, "readme");
+    forward(readme);  // Finish
+    EXPECT_EQ(wait_for_end(30), 0);
+    EXPECT_NE(test_support::read_file(target() + "/install_log.txt").find("Language: " + language),
+              std::string::npos);
+    window = 0;
+  }
+};
+
+TEST_F(DemoSkin, EveryPageInBothLanguages) {
+  walk(0, "English");
+  walk(1, "Deutsch");
 }
 
 }  // namespace

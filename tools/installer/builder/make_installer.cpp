@@ -55,7 +55,7 @@
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
-#include "skin_loader.h"
+#include "builder_look.h"
 #include "source_tree.h"
 #include "text_convert.h"
 #include "wm_dialog.h"
@@ -416,15 +416,10 @@ int main(int argc, char** argv) {
   for (const std::string& sub : d.file_folders)
     add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links);
   apply_file_options(data, d.file_options);
-  if (!d.skin.empty()) {
-    std::string path = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;
-    // The skin loader takes a folder in its "$" form, never a bare path.
-    FOLDER skin;
-    char stored[FOLDER_PATH_SIZE];
-    if (!skin.set_absolute(path.c_str()) || !skin.get_path_text(stored, sizeof stored, nullptr) ||
-        !load_skin(data, stored))
-      fail("cannot load the skin " + d.skin);
-  }
+  set_builder_look(data);
+  if (!d.skin.empty() &&
+      !load_builder_skin(data, d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin))
+    fail("cannot load the skin " + d.skin);
   WM_DIALOG::init_default_styles();
 
   FOLDER work;
@@ -438,6 +433,7 @@ int main(int argc, char** argv) {
     else if (!splash.image.load(d.base, d.splash_picture.c_str()))
       fail("cannot load " + d.splash_picture);
     splash.title.set(d.splash_title.c_str());
+    splash.bar_style.copy(data.progress_bar_style);
     splash.bar_x = d.bar[0], splash.bar_y = d.bar[1], splash.bar_width = d.bar[2],
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;

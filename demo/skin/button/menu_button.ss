@@ -1,0 +1,61 @@
+# The folder browser's buttons, like the wizard's.
+image_filename
+	button
+image_path
+	$HERE
+shading_type
+	1
+fg_colour
+	#FF1A2A3A
+bg_colour
+	#FFE0E6EC
+fading_colour
+	#00000000
+highlight_colour
+	#FF2F74C0
+highlight_text_colour
+	#FFFFFFFF
+active_colour
+	#00000000
+disabled_text_colour
+	#FF98A4B0
+mouse_over_text_colour
+	#FF1A2A3A
+visible
+	1
+shading_flags
+	255
+font_id
+	255
+font_x_sz
+	-1
+font_y_sz
+	-1
+border_left_gap
+	10
+border_right_gap
+	10
+border_top_gap
+	5
+border_bottom_gap
+	5
+cell_left_gap
+	-1
+cell_right_gap
+	-1
+cell_top_gap
+	-1
+cell_bottom_gap
+	-1
+x_spacing
+	1
+y_spacing
+	1
+scrollbar_button_width
+	15
+scrollbar_slider_width
+	10
+grid_scrollbar_width
+	15
+grid_two_tone_value
+	20

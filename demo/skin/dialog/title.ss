@@ -1,0 +1,59 @@
+# Titles: white on a navy band.
+image_filename
+	title
+image_path
+	$HERE
+shading_type
+	1
+fg_colour
+	#FFFFFFFF
+bg_colour
+	#FF17405F
+fading_colour
+	#00000000
+highlight_colour
+	#FF2F74C0
+highlight_text_colour
+	#FFFFFFFF
+active_colour
+	#00000000
+visible
+	1
+shading_flags
+	255
+font_id
+	255
+font_x_sz
+	-1
+font_y_sz
+	-1
+border_left_gap
+	14
+border_right_gap
+	14
+border_top_gap
+	6
+border_bottom_gap
+	6
+cell_left_gap
+	-1
+cell_right_gap
+	-1
+cell_top_gap
+	-1
+cell_bottom_gap
+	-1
+x_spacing
+	1
+y_spacing
+	1
+scrollbar_button_width
+	15
+scrollbar_slider_width
+	10
+grid_scrollbar_width
+	15
+grid_two_tone_value
+	20
+ssf_left_justify_text
+	1

@@ -1,0 +1,57 @@
+# The choice and option grids: on the dialog's face, rows apart.
+image_filename
+	
+image_path
+	
+shading_type
+	1
+fg_colour
+	#FF1A2A3A
+bg_colour
+	#FFF6F8FA
+fading_colour
+	#00000000
+highlight_colour
+	#FF2F74C0
+highlight_text_colour
+	#FFFFFFFF
+active_colour
+	#00000000
+visible
+	1
+shading_flags
+	255
+font_id
+	255
+font_x_sz
+	-1
+font_y_sz
+	-1
+border_left_gap
+	-1
+border_right_gap
+	-1
+border_top_gap
+	-1
+border_bottom_gap
+	-1
+cell_left_gap
+	-1
+cell_right_gap
+	-1
+cell_top_gap
+	-1
+cell_bottom_gap
+	-1
+x_spacing
+	1
+y_spacing
+	6
+scrollbar_button_width
+	15
+scrollbar_slider_width
+	10
+grid_scrollbar_width
+	15
+grid_two_tone_value
+	20

@@ -1,0 +1,61 @@
+# Text pages and entry fields: dark text on white paper, left-aligned.
+image_filename
+	panel
+image_path
+	$HERE
+shading_type
+	1
+fg_colour
+	#FF1A2A3A
+bg_colour
+	#FFFFFFFF
+fading_colour
+	#00000000
+highlight_colour
+	#FF2F74C0
+highlight_text_colour
+	#FFFFFFFF
+active_colour
+	#00000000
+visible
+	1
+shading_flags
+	255
+font_id
+	255
+font_x_sz
+	-1
+font_y_sz
+	-1
+border_left_gap
+	10
+border_right_gap
+	10
+border_top_gap
+	8
+border_bottom_gap
+	8
+cell_left_gap
+	-1
+cell_right_gap
+	-1
+cell_top_gap
+	-1
+cell_bottom_gap
+	-1
+x_spacing
+	1
+y_spacing
+	1
+scrollbar_button_width
+	15
+scrollbar_slider_width
+	10
+grid_scrollbar_width
+	15
+grid_two_tone_value
+	20
+ssf_left_justify_text
+	1
+ssf_top_align_text
+	1
