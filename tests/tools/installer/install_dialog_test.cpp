@@ -22,6 +22,7 @@
 #include "window.h"
 #include "wizard.h"
 #include "wm_grid.h"
+#include "wm_style_set.h"
 #include "wm_page_manager.h"
 #include "wm_progress_bar.h"
 #include "wm_script.h"
@@ -182,6 +183,36 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   manager->current_root()->remove_child(dialog, true, false);
   build(WIZARD_PAGE_OPTIONS);
   EXPECT_STREQ(data.desktop_check_message, "");
+}
+
+// The language and installation-type grids hold a few choices: each shows
+// whole and no scroll bar appears, whatever frame and row spacing the
+// options style gives the grid.
+TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
+  DATABASE& data = installer_database();
+  data.languages.resize(2);
+  data.installations.resize(2);
+  for (size_t i = 0; i < 2; ++i) {
+    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
+    data.languages[i].installation_strings.assign(2, DATABASE_TEXT{});
+    snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
+    snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+  }
+  struct ROW {
+    uint16_t spacing;
+    uint32_t flags;
+  } rows[] = {{1, 0}, {6, 0}, {6, SSF_DRAW_BORDER}, {WM_STYLE_SET::UNSET, SSF_DRAW_BORDER}};
+  for (int32_t page : {WIZARD_PAGE_LANGUAGE, WIZARD_PAGE_INSTALL_TYPE})
+    for (const ROW& row : rows) {
+      SCOPED_TRACE(std::to_string(page) + " " + std::to_string(row.spacing) + " " + std::to_string(row.flags));
+      data.options_style.y_spacing = row.spacing;
+      data.options_style.drawing_flags = row.flags;
+      if (dialog) manager->current_root()->remove_child(dialog, true, false);
+      build(page);
+      ASSERT_NE(option_grid, nullptr);
+      EXPECT_EQ(option_grid->scrollbar, nullptr);
+      for (int32_t r = 0; r < 2; ++r) EXPECT_TRUE(option_grid->is_row_fully_visible(r)) << r;
+    }
 }
 
 }  // namespace
