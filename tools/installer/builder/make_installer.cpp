@@ -45,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "builder_look.h"
 #include "data_file.h"
 #include "database.h"
 #include "errors.h"
@@ -55,7 +56,6 @@
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
-#include "builder_look.h"
 #include "source_tree.h"
 #include "text_convert.h"
 #include "wm_dialog.h"
@@ -164,9 +164,9 @@ void set_name_field(char (&field)[N], const std::string& text) {
 }
 
 // Rows enough for the text window to keep a whole text page once its lines
-// are wrapped to the dialog: every line takes a row for each 32 bytes it
-// has begun, an empty line one row. More rows than the page needs only cost
-// memory; fewer lose its beginning.
+// are wrapped to the dialog: a row for every line and one more for every
+// 32 bytes in it. More rows than the page needs only cost memory; fewer
+// lose its beginning.
 int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) {
   FILE* file = open_file(base, name.c_str(), "rb");
   if (!file) fail_at(number, "cannot read " + name);
