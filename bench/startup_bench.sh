@@ -12,7 +12,12 @@
 # Printed: the median time of each stage and the part between it and the
 # stage before, over the runs (one warm-up run first), and as the
 # reference measured in the same run the time of "installer -h" (starting
-# the program, printing its usage, ending it).
+# the program, printing its usage, ending it). The stages: the splash on
+# screen (program start, fonts, the splash window), the data unpacked and
+# loaded, the main window open, the first page built, the first frame that
+# shows the wizard's dialog (after the first page's fade-in from black,
+# which runs its 700 ms when the page shows anything but black, and the
+# dialog's first step in), and the dialog at rest (its opening slide done).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-5}"
@@ -44,8 +49,8 @@ export DISPLAY=":$(head -n1 "$WORK/display")"
 CHANNEL=$("$INSTALLER" --vorn-listdebug | awk '/ Installer Start-up$/ { print $1 }' || true)
 [ -n "$CHANNEL" ] || { echo "$INSTALLER has no start-up channel" >&2; exit 1; }
 
-STAGES=("splash shown" "data unpacked" "data loaded" "window open" "first wizard frame"
-        "wizard at rest")
+STAGES=("splash shown" "data unpacked" "data loaded" "window open" "page built"
+        "first wizard frame" "wizard at rest")
 
 # Milliseconds (with a tenth) between two $EPOCHREALTIME readings.
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) * 1000 }'; }

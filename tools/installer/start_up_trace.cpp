@@ -11,11 +11,12 @@ namespace {
 // Made during static initialisation, so that --vorn-listdebug lists it.
 DEBUG_STREAM start_up_stream("Installer Start-up", 0, false);
 
-constexpr const char* kStageLines[] = {"start-up: splash shown", "start-up: data unpacked",
-                                       "start-up: data loaded", "start-up: window open",
-                                       "start-up: first wizard frame", "start-up: wizard at rest"};
-constexpr int kFirstWizardFrame = 4;
-constexpr int kWizardAtRest = 5;
+constexpr const char* kStageLines[] = {
+    "start-up: splash shown", "start-up: data unpacked",      "start-up: data loaded",
+    "start-up: window open",  "start-up: page built",          "start-up: first wizard frame",
+    "start-up: wizard at rest"};
+constexpr int kFirstWizardFrame = 5;
+constexpr int kWizardAtRest = 6;
 bool told[std::size(kStageLines)] = {};
 
 void tell(int stage) {

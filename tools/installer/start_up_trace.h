@@ -13,6 +13,8 @@ enum class START_UP_STAGE : uint8_t {
   DATA_UNPACKED,  // the payload is in installer.pkg
   DATA_LOADED,    // the database is read from it
   WINDOW_OPEN,    // the main window is open at the data's size
+  PAGE_BUILT,     // the wizard's first page is built; its first frame follows
+                  // (the first of its fade-in, when it fades in)
 };
 void note_start_up(START_UP_STAGE stage);
 
