@@ -90,10 +90,11 @@ void set_class_hint() {
   if (argv && argv[0] && *argv[0]) {
     name = argv[0];
     name.erase(0, name.rfind('/') + 1);
+  } else {
+    FOLDER folder;
+    char file[256];
+    if (get_program_path(&folder, file, sizeof file)) name = file;
   }
-  FOLDER folder;
-  char file[256];
-  if (name.empty() && get_program_path(&folder, file, sizeof file)) name = file;
   if (name.empty()) return;
   std::string class_name = name;
   if (class_name[0] >= 'a' && class_name[0] <= 'z')

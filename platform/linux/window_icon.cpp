@@ -23,10 +23,6 @@ struct ICON_STATE {
 
 ICON_STATE icon_state;
 
-}  // namespace
-
-namespace {
-
 // The colour of one XPM colour entry as an ARGB pixel: its colour key, else
 // its grey or mono one; "None" (or a colour that cannot be read) is
 // transparent.
