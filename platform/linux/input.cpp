@@ -120,8 +120,14 @@ bool set_mouse_cursor(uint8_t shape, bool record_only) {
     changed = true;
   }
   if (shape == 255) free_made_cursors();
-  // Let the server catch up with the new pointer.
-  if (changed) platform_update();
+  // Let the server catch up with the new pointer. The pointer is part of
+  // what the screen shows: as when it is shown or hidden, the next frame
+  // comes at once (the frame just run cleared whatever the caller had
+  // presented before, and the loop would wait).
+  if (changed) {
+    platform_update();
+    set_presented();
+  }
   return true;
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "errors.h"
+#include "file_services.h"
+#include "folder.h"
 #include "image.h"
 #include "input.h"
 #include "platform.h"
@@ -71,6 +73,38 @@ void set_decoration_properties() {
     XChangeProperty(x11.display, x11.window, atom, atom, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(property.data), property.count);
   }
+}
+
+void set_utf8_property(const char* name, const std::string& text) {
+  XChangeProperty(x11.display, x11.window, XInternAtom(x11.display, name, False), x11.utf8_string,
+                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                  static_cast<int>(text.size()));
+}
+
+// Task bars and window switchers group windows by their class: the
+// instance is the name the program was started by, the class the same with
+// a capital first letter.
+void set_class_hint() {
+  std::string name;
+  char** argv = get_saved_argv();
+  if (argv && argv[0] && *argv[0]) {
+    name = argv[0];
+    name.erase(0, name.rfind('/') + 1);
+  } else {
+    FOLDER folder;
+    char file[256];
+    if (get_program_path(&folder, file, sizeof file)) name = file;
+  }
+  if (name.empty()) return;
+  std::string class_name = name;
+  if (class_name[0] >= 'a' && class_name[0] <= 'z')
+    class_name[0] = static_cast<char>(class_name[0] - 'a' + 'A');
+  XClassHint* hint = XAllocClassHint();
+  if (!hint) return;
+  hint->res_name = name.data();
+  hint->res_class = class_name.data();
+  XSetClassHint(x11.display, x11.window, hint);
+  XFree(hint);
 }
 
 void set_fixed_size_hints(int32_t width, int32_t height) {
@@ -185,6 +219,7 @@ void create_window(int32_t x, int32_t y, int32_t width, int32_t height,
   XSetWindowAttributes override = {};
   override.override_redirect = x11.full_screen ? True : False;
   XChangeWindowAttributes(d, window, CWOverrideRedirect, &override);
+  set_class_hint();
   set_window_title(title, 0);
   set_window_icon();
   Atom protocols[1] = {x11.wm_delete_window};
@@ -329,10 +364,14 @@ void close_window(uint16_t screen) {
 
 void set_window_title(const char* title, uint16_t screen) {
   if (screen != 0 || !x11.window) return;
-  // The title is system text: Latin-1 goes out as it is (a STRING
-  // property); characters above 255 ride in code runs that the window
-  // manager would show as raw bytes, so such a title goes out as compound
-  // text.
+  // The title is system text, converted to UTF-8 once: desktops read the
+  // UTF-8 names first. The ICCCM names are Latin-1 (a STRING property) for
+  // older readers; characters above 255 ride in code runs that such a
+  // reader would show as raw bytes, so a title with them goes out as
+  // compound text.
+  std::string utf8 = system_text_to_utf8(title ? title : "");
+  set_utf8_property("_NET_WM_NAME", utf8);
+  set_utf8_property("_NET_WM_ICON_NAME", utf8);
   std::string latin1;
   bool wide = false;
   SYSTEM_TEXT_READER reader(title ? title : "");
@@ -345,7 +384,6 @@ void set_window_title(const char* title, uint16_t screen) {
   XTextProperty property = {};
   bool made = false;
   if (wide) {
-    std::string utf8 = system_text_to_utf8(title);
     char* list[1] = {utf8.data()};
     made = Xutf8TextListToTextProperty(x11.display, list, 1, XStdICCTextStyle, &property) >=
                Success &&

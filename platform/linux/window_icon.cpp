@@ -1,7 +1,12 @@
-// The window's icon: the application's XPM picture, or the built-in one.
+// The window's icon: the application's XPM picture, or the built-in one,
+// as the WM hints' pixmap and mask and as _NET_WM_ICON's ARGB pixels.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/xpm.h>
+#include <strings.h>
+
+#include <vector>
 
 #include "application_info.h"
 #include "window_state.h"
@@ -18,12 +23,51 @@ struct ICON_STATE {
 
 ICON_STATE icon_state;
 
+// The colour of one XPM colour entry as an ARGB pixel: its colour key, else
+// its grey or mono one; "None" (or a colour that cannot be read) is
+// transparent.
+unsigned long xpm_pixel(const XpmColor& entry) {
+  const char* spec = entry.c_color ? entry.c_color
+                     : entry.g_color ? entry.g_color
+                     : entry.g4_color ? entry.g4_color
+                                      : entry.m_color;
+  XColor colour = {};
+  if (!spec || strcasecmp(spec, "None") == 0 ||
+      !XParseColor(x11.display, DefaultColormap(x11.display, DefaultScreen(x11.display)), spec,
+                   &colour))
+    return 0;
+  return 0xFF000000ul | (colour.red >> 8) << 16 | (colour.green >> 8) << 8 | colour.blue >> 8;
+}
+
+// _NET_WM_ICON: width, height and the pixels as ARGB, one long each (the
+// format-32 rule), so desktops that draw their own icons get the picture
+// in full colour.
+void set_net_wm_icon(const char* const* xpm) {
+  XpmImage image = {};
+  if (XpmCreateXpmImageFromData(const_cast<char**>(xpm), &image, nullptr) != XpmSuccess) return;
+  const size_t count = static_cast<size_t>(image.width) * image.height;
+  std::vector<unsigned long> palette(image.ncolors);
+  for (unsigned i = 0; i < image.ncolors; ++i) palette[i] = xpm_pixel(image.colorTable[i]);
+  std::vector<unsigned long> data;
+  data.reserve(count + 2);
+  data.push_back(image.width);
+  data.push_back(image.height);
+  for (size_t i = 0; i < count; ++i)
+    data.push_back(image.data[i] < image.ncolors ? palette[image.data[i]] : 0);
+  XpmFreeXpmImage(&image);
+  XChangeProperty(x11.display, x11.window, XInternAtom(x11.display, "_NET_WM_ICON", False),
+                  XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(data.data()),
+                  static_cast<int>(data.size()));
+}
+
 }  // namespace
 
 // The application's XPM icon when it gives one, else the built-in one.
 void set_window_icon() {
   const char* const* xpm = get_application_info().icon;
   if (!xpm || !xpm[0] || !xpm[0][0]) xpm = kBuiltinIcon;
+  set_net_wm_icon(xpm);
   Pixmap icon = None, mask = None;
   int status = XpmCreatePixmapFromData(x11.display, x11.window, const_cast<char**>(xpm), &icon,
                                        &mask, nullptr);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "x11_state.h"
 #include "errors.h"
@@ -467,6 +468,14 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_EQ(mouse.cursor_shape, 6);
   EXPECT_TRUE(set_mouse_cursor(0));
   EXPECT_TRUE(set_mouse_cursor(255));
+  // A change of the window's pointer is a change on screen: the next frame
+  // comes at once. A shape only recorded changes nothing there.
+  for (auto [shape, record_only, presented] :
+       {std::tuple{6, false, true}, {5, true, false}, {0, false, true}}) {
+    platform_update();
+    EXPECT_TRUE(set_mouse_cursor(static_cast<uint8_t>(shape), record_only));
+    EXPECT_EQ(get_presented(), presented) << shape;
+  }
 
   platform_update();
   hide_pointer();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "x11_state.h"
+#include "application_info.h"
 #include "errors.h"
 #include "image.h"
 #include "platform.h"
@@ -61,7 +62,7 @@ protected:
     XTranslateCoordinates(probe, x11.window, root, 0, 0, &x, &y, &child);
   }
 
-  std::vector<long> long_property(const char* name) {
+  std::vector<long> long_property(const char* name, long longest = 64) {
     XSync(x11.display, False);
     std::vector<long> values;
     Atom atom = XInternAtom(probe, name, False);
@@ -69,8 +70,8 @@ protected:
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(probe, x11.window, atom, 0, 64, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(probe, x11.window, atom, 0, longest, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
         data) {
       if (format == 32) {
         const long* words = reinterpret_cast<const long*>(data);
@@ -79,6 +80,25 @@ protected:
       XFree(data);
     }
     return values;
+  }
+
+  // An 8-bit property as "<type name>:<bytes>", as xprop reads it.
+  std::string text_property(const char* name) {
+    XSync(x11.display, False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string text = "<none>";
+    if (XGetWindowProperty(probe, x11.window, XInternAtom(probe, name, False), 0, 1024, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        type != None && format == 8) {
+      char* type_name = XGetAtomName(probe, type);
+      text = std::string(type_name) + ":" + std::string(reinterpret_cast<char*>(data), count);
+      XFree(type_name);
+    }
+    if (data) XFree(data);
+    return text;
   }
 
   // The colour at (x, y) of the window as the server holds it, reduced to
@@ -471,6 +491,87 @@ TEST_F(WindowX11, TitlesWithWideCharactersReachTheWindowManagerReadable) {
   EXPECT_EQ(name.encoding, XA_STRING);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(name.value), name.nitems), "caf\xE9");
   XFree(name.value);
+}
+
+TEST_F(WindowX11, DesktopsReadTheTitleInUtf8) {
+  const struct {
+    const char* title;  // system text
+    const char* utf8;
+  } rows[] = {
+      {"Gr\xFC\xDF" "e \x01,03A9\x01", "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9"},
+      {"caf\x01,00E9\x01", "caf\xC3\xA9"},
+      {"Demo 1.0", "Demo 1.0"},
+      {nullptr, ""},
+  };
+  WINDOW_PARAMS p = params(120, 90);
+  p.title = rows[0].title;
+  ASSERT_TRUE(open_window(&p, 0));
+  for (const auto& row : rows) {
+    set_window_title(row.title, 0);
+    EXPECT_EQ(text_property("_NET_WM_NAME"), std::string("UTF8_STRING:") + row.utf8);
+    EXPECT_EQ(text_property("_NET_WM_ICON_NAME"), std::string("UTF8_STRING:") + row.utf8);
+  }
+}
+
+TEST_F(WindowX11, TheWindowsClassComesFromTheProgramsName) {
+  char** saved_argv = get_saved_argv();
+  char** saved_envp = get_saved_envp();
+  const struct {
+    const char* argv0;  // null: no saved arguments, the program file's name
+    const char* instance;
+    const char* class_name;
+  } rows[] = {
+      {"/opt/demo/demo-setup", "demo-setup", "Demo-setup"},
+      {"./Setup", "Setup", "Setup"},
+      {"9lives", "9lives", "9lives"},
+      {nullptr, "window_x11_test", "Window_x11_test"},
+  };
+  for (const auto& row : rows) {
+    std::string argv0 = row.argv0 ? row.argv0 : "";
+    char* argv[2] = {argv0.data(), nullptr};
+    save_arguments(row.argv0 ? argv : nullptr, saved_envp);
+    WINDOW_PARAMS p = params(120, 90);
+    ASSERT_TRUE(open_window(&p, 0));
+    XSync(x11.display, False);
+    XClassHint hint = {};
+    ASSERT_TRUE(XGetClassHint(probe, x11.window, &hint)) << argv0;
+    EXPECT_STREQ(hint.res_name, row.instance);
+    EXPECT_STREQ(hint.res_class, row.class_name);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    close_window(0);
+  }
+  save_arguments(saved_argv, saved_envp);
+}
+
+// The window's icon picture reaches desktops as _NET_WM_ICON: width,
+// height, then ARGB pixels row by row, "None" transparent.
+TEST_F(WindowX11, TheIconPictureReachesDesktopsAsArgb) {
+  const char* const small_icon[] = {"3 2 4 1",        "  c None",    ". c #FF8000",
+                                    "x c red",        "o g #808080", ". x",
+                                    "xo "};
+  APPLICATION_INFO info = get_application_info();
+  info.icon = small_icon;
+  set_application_info(&info);
+  WINDOW_PARAMS p = params(120, 90);
+  ASSERT_TRUE(open_window(&p, 0));
+  // Xlib hands 32-bit items back as longs, sign-extended.
+  const auto words = [](const std::vector<long>& longs) {
+    return std::vector<uint32_t>(longs.begin(), longs.end());
+  };
+  EXPECT_EQ(words(long_property("_NET_WM_ICON")),
+            (std::vector<uint32_t>{3, 2, 0xFFFF8000, 0, 0xFFFF0000, 0xFFFF0000, 0xFF808080, 0}));
+  close_window(0);
+  set_application_info(nullptr);
+
+  // The built-in picture: a 70 x 70 rounded square, clear in its corners.
+  ASSERT_TRUE(open_window(&p, 0));
+  const std::vector<uint32_t> icon = words(long_property("_NET_WM_ICON", 2 + 70 * 70));
+  ASSERT_EQ(icon.size(), 2u + 70 * 70);
+  EXPECT_EQ(icon[0], 70u);
+  EXPECT_EQ(icon[1], 70u);
+  EXPECT_EQ(icon[2], 0u);                          // the top left corner
+  EXPECT_EQ(icon[2 + 35 * 70 + 35] >> 24, 0xFFu);  // the middle
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "database.h"
 #include "install_dialog.h"
 #include "scrolling_background.h"
+#include "start_up_trace.h"
 #include "timing.h"
 #include "window.h"
 #include "wizard_hooks.h"
@@ -165,6 +166,7 @@ void wizard_create_page(WM_PAGE_MANAGER* manager) {
     root->add_child(new WM_SCRIPT(0, 0, -1, -1, &data.title_style, wizard_text(INSTALLER_TITLE)), true);
   current_dialog = new INSTALL_DIALOG(dialog_x, dialog_y);
   root->add_child(current_dialog, true);
+  note_start_up(START_UP_STAGE::PAGE_BUILT);
 }
 
 // The wizard's page is gone for good (replaced, or the areas reset at

@@ -207,6 +207,20 @@ private:
     }
   }
 
+  // Whether every pixel of the page already is what a fade passes through
+  // (black, or its own grey): each step of such a fade would show the same
+  // picture, so it is shown once rather than for the fade's whole time.
+  static bool already_shaded(const IMAGE& page, SHADE shade) {
+    for (int32_t row = 0; row < page.height; ++row) {
+      const uint32_t* p = page.pixels + static_cast<size_t>(row) * static_cast<size_t>(page.stride);
+      for (int32_t i = 0; i < page.width; ++i) {
+        const uint32_t r = (p[i] >> 16) & 0xFF, g = (p[i] >> 8) & 0xFF, b = p[i] & 0xFF;
+        if (shade == BLACK ? (r | g | b) != 0 : r != g || g != b) return false;
+      }
+    }
+    return true;
+  }
+
   bool same_size(const IMAGE& page) const {
     return page.width == screen_.width && page.height == screen_.height;
   }
@@ -239,6 +253,7 @@ private:
     switch_pages();
     IMAGE new_page;
     new_page.copy(screen_);
+    if (already_shaded(new_page, shade)) duration = 0;
     animate(duration, [&](uint32_t e) {
       if (e >= duration) return show_whole(screen_, new_page);
       if (shade == GREY) {
@@ -255,6 +270,7 @@ private:
   void fade_out(SHADE shade, uint32_t duration) const {
     IMAGE old_page;
     old_page.copy(screen_);
+    if (already_shaded(old_page, shade)) duration = 0;
     animate(duration, [&](uint32_t e) {
       if (shade == GREY) {
         paint_mixed(screen_, old_page, old_page, GREY_MIX(GREY_MIX::TO_GREY, e, duration));

@@ -25,6 +25,8 @@ struct PAGE_TRANSITION_HOOKS {
 //   in over the old, 1 the old page moves away uncovering the new, 2 both
 //   move together.
 // A duration of 0 (or a half of 0 for 14 and 15) draws the new page once.
+// So does a fade through black or grey over a page that already is black, or
+// grey, throughout: each of its steps would show the same picture.
 // The screen's clip rectangle is the same afterwards.
 // Runs page action 10..32 as the transition table describes, over the
 // whole screen IMAGE, for duration_ms on the millisecond clock, blocking

@@ -10,6 +10,7 @@
 #include "dirty_rectangles.h"
 #include "errors.h"
 #include "input.h"
+#include "platform.h"
 #include "screen.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
@@ -361,6 +362,9 @@ int32_t WM_DIALOG::update(bool overlays) {
   // An effect advances on every second call, so that other overlays behind
   // a moving one still get their ticks.
   step_now = result != page_action::HANDLED ? 1 : 0;
+  // While it runs the next frame must come at once: the platform frame
+  // would otherwise wait for input after each call that moved nothing.
+  if (is_moving()) set_presented();
   if (!drawn && !closing && inside_viewport()) return result;
 
   const bool away = x != start_x || y != start_y;

@@ -226,14 +226,18 @@ protected:
   }
 
   // Starts the installer with -v, which prints where its temporary folder
-  // is, and waits for its window.
-  void start() {
+  // is, and the options given, and waits for its window.
+  void start(std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {"demo-setup", "-v"});
+    std::vector<char*> argv;
+    for (std::string& option : options) argv.push_back(option.data());
+    argv.push_back(nullptr);
     pid = fork();
     if (pid == 0) {
       setenv("DISPLAY", display_name.c_str(), 1);
       setenv("HOME", scratch.file("home").c_str(), 1);
       if (!freopen(scratch.file("out.txt").c_str(), "w", stdout)) _exit(126);
-      execl(program.c_str(), "demo-setup", "-v", static_cast<char*>(nullptr));
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
     ASSERT_GT(pid, 0);

@@ -29,6 +29,35 @@ TEST(InstallerProgram, TheBareProgramCarriesNoPayload) {
   EXPECT_EQ(info.offset, test_support::read_file(kProgram).size());
 }
 
+// Every installer is a copy of the program with the data behind it: the
+// copy carries no symbols or debug information, which stay beside the
+// program in setup.debug. (The sanitizer tree keeps its symbols for its
+// reports.)
+TEST(InstallerProgram, TheProgramIsStrippedWithItsDebugInformationBeside) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer tree's program keeps its symbols";
+#endif
+  const auto sections = [](const std::string& file) {
+    const test_support::RunResult listed = test_support::run_program({"/usr/bin/readelf", "-S", "-W", file});
+    EXPECT_EQ(listed.exit_code, 0) << listed.err;
+    return listed.out;
+  };
+  const std::string program = sections(kProgram), debug = sections(kProgram + ".debug");
+  const struct {
+    const std::string& listing;
+    const char* section;
+    bool present;
+  } rows[] = {
+      {program, " .symtab ", false},     {program, " .debug_info ", false},
+      {program, " .debug_line ", false}, {program, " .gnu_debuglink ", true},
+      {program, " .text ", true},        {debug, " .symtab ", true},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.listing.find(row.section) != std::string::npos, row.present)
+        << (&row.listing == &program ? "setup" : "setup.debug") << ":" << row.section;
+  }
+}
+
 TEST(InstallerProgram, HelpPrintsTheUsageAndSucceeds) {
   const test_support::RunResult result = run({"-p", "linux", "-h", "-d", "never=read"});
   EXPECT_EQ(result.exit_code, 0);

@@ -26,6 +26,7 @@ struct SEEN {
   bool splash = false;       // a top-level window of the splash's size was made
   bool splash_first = false; // ... before the main window
   bool main = false;         // the main window, named and sized from the data
+  Window main_window = 0;
 };
 
 // The private temporary folder of a running installer: the folder of the
@@ -111,8 +112,10 @@ TEST(InstallerWindow, SplashThenMainWindowThenSigtermAsksFirst) {
         seen.splash = true;
         seen.splash_first = !seen.main;
       }
-      if (width == 500 && height == 360 && name_of(probe, window) == "Window Test Set-up")
+      if (width == 500 && height == 360 && name_of(probe, window) == "Window Test Set-up") {
         seen.main = true;
+        seen.main_window = window;
+      }
     }
     // The name may arrive after the last size event: look at the windows too.
     Window unused, *children = nullptr;
@@ -121,12 +124,24 @@ TEST(InstallerWindow, SplashThenMainWindowThenSigtermAsksFirst) {
       for (unsigned int i = 0; i < count; ++i) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(probe, children[i], &attributes) && attributes.width == 500 &&
-            attributes.height == 360 && name_of(probe, children[i]) == "Window Test Set-up")
+            attributes.height == 360 && name_of(probe, children[i]) == "Window Test Set-up") {
           seen.main = true;
+          seen.main_window = children[i];
+        }
       }
       if (children) XFree(children);
     }
     usleep(2000);
+  }
+  // Task bars group the window under the program's own name.
+  XClassHint hint = {};
+  if (seen.main && XGetClassHint(probe, seen.main_window, &hint)) {
+    EXPECT_STREQ(hint.res_name, "window-setup");
+    EXPECT_STREQ(hint.res_class, "Window-setup");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+  } else {
+    ADD_FAILURE() << "the main window has no class";
   }
   XCloseDisplay(probe);
 

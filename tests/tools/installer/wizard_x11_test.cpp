@@ -235,12 +235,22 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
             without_settings_folder(window_log));
 }
 
+// With every debug channel on, the start-up channel has told each stage
+// once, in order, as the start-up bench reads them.
 TEST_F(WizardClickThrough, DisagreeEndsTheProgram) {
-  start();
+  start({"--vorn-showdebug=all"});
   const PICTURE licence = choose_first_language(settle());
   ASSERT_TRUE(click_bottom_button(licence, dialog_of(licence), 1));  // Disagree
   EXPECT_EQ(wait_for_end(20), 0);
   EXPECT_FALSE(test_support::file_exists(target()));
+
+  std::istringstream out(test_support::read_file(scratch.file("out.txt")));
+  std::vector<std::string> stages;
+  for (std::string line; std::getline(out, line);)
+    if (line.rfind("start-up: ", 0) == 0) stages.push_back(line.substr(10));
+  EXPECT_EQ(stages, (std::vector<std::string>{"splash shown", "data unpacked", "data loaded",
+                                              "window open", "page built", "first wizard frame",
+                                              "wizard at rest"}));
 }
 
 }  // namespace

@@ -51,12 +51,15 @@ void paint(IMAGE& image, uint32_t (*pixel)(int, int)) {
 struct PAGES {
   uint64_t step = 16;
   int64_t back_once = 0;  // moves the clock back this far at the first present
+  uint32_t (*old_page)(int, int) = old_px;
+  uint32_t (*new_page)(int, int) = new_px;
   int switches = 0;
   std::vector<std::vector<uint32_t>> frames;
 
   static void on_switch(intptr_t self) {
-    reinterpret_cast<PAGES*>(self)->switches++;
-    paint(*get_screen_image(), new_px);
+    PAGES& p = *reinterpret_cast<PAGES*>(self);
+    p.switches++;
+    paint(*get_screen_image(), p.new_page);
   }
   static void on_present(intptr_t self) {
     PAGES& p = *reinterpret_cast<PAGES*>(self);
@@ -71,7 +74,7 @@ struct PAGES {
   bool run(int32_t action, uint32_t duration) {
     set_clock(fake_clock);
     set_screen_size(W, H);
-    paint(*get_screen_image(), old_px);
+    paint(*get_screen_image(), old_page);
     get_screen_image()->set_clip_rect(3, 4, 40, 30);
     PAGE_TRANSITION_HOOKS hooks{on_switch, on_present, reinterpret_cast<intptr_t>(this)};
     return run_page_transition(action, duration, hooks);
@@ -147,6 +150,41 @@ TEST(PageTransitions, FramesOnTheWayShowTheMix) {
     ASSERT_TRUE(pages.run(row.action, 160));
     EXPECT_EQ(pages.at(row.frame, row.x, row.y), row.expected())
         << "action " << row.action << " frame " << row.frame << " at " << row.x << "," << row.y;
+  }
+}
+
+// A fade through black or grey over a page that already is black (or grey)
+// shows that picture once and takes no time: a first page that is still
+// black appears at once. A single pixel of colour makes the fade run.
+uint32_t black(int, int) { return 0xFF000000u; }
+uint32_t clear_black(int, int) { return 0x00000000u; }
+uint32_t greys(int x, int y) {
+  const uint32_t v = uint32_t(x * 3 + y);
+  return rgb(v, v, v);
+}
+uint32_t black_but_one(int x, int y) { return x == 9 && y == 9 ? 0xFF010000u : 0xFF000000u; }
+
+TEST(PageTransitions, FadesThatWouldShowOnePictureShowItAtOnce) {
+  const struct {
+    int32_t action;
+    uint32_t (*old_page)(int, int);
+    uint32_t (*new_page)(int, int);
+    size_t presents;
+  } rows[] = {
+      {12, old_px, black, 1},      {12, old_px, clear_black, 1}, {13, old_px, greys, 1},
+      {12, old_px, greys, 11},     {12, old_px, black_but_one, 11},
+      {16, black, new_px, 2},      {17, greys, new_px, 2},       {16, old_px, new_px, 12},
+      {14, black, black, 2},       {14, black, new_px, 7},       {15, greys, greys, 2},
+  };
+  for (const auto& row : rows) {
+    PAGES pages;
+    pages.old_page = row.old_page;
+    pages.new_page = row.new_page;
+    const uint64_t started = fake_now;
+    ASSERT_TRUE(pages.run(row.action, 160));
+    EXPECT_EQ(pages.frames.size(), row.presents) << "action " << row.action;
+    EXPECT_EQ(fake_now - started, 16 * row.presents) << "action " << row.action;
+    EXPECT_TRUE(test_support::pictures_match("at once", *get_screen_image(), PAGE(row.new_page)));
   }
 }
 

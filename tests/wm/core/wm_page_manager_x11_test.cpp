@@ -7,6 +7,9 @@
 
 #include <memory>
 
+#include "dialog_effects.h"
+#include "platform.h"
+#include "wm_dialog.h"
 #include "wm_page_manager.h"
 #include "wm_test_objects.h"
 #include "wm_x11_fixture.h"
@@ -60,4 +63,32 @@ TEST_F(PageManagerX11, TabAndShiftTabMoveTheFocusThroughSelectableObjects) {
     if (s.shift) key(XK_Shift_L, false);
     pump([] { return !is_key_down(XK_Shift_L); });
   }
+}
+
+// While a dialog's opening slide runs, the loop gets its next frame at once,
+// also after the updates in which the slide does not step (an effect
+// advances on every second one); resting, the dialog lets the loop wait
+// for input again.
+TEST_F(PageManagerX11, ARunningDialogEffectKeepsTheFramesComing) {
+  set_idle_wait(0);  // the platform frame below only clears the flag
+  WM_MANAGER root;
+  auto* dialog = new WM_DIALOG(50, 40, 100, 60, nullptr, nullptr, nullptr, nullptr,
+                               &default_dialog_effects());  // slides in from above
+  root.add_overlay(dialog, false);
+  wm_test::paint_table(&root);  // the first paint starts the slide
+  uint32_t clock = 1000;
+  const struct {
+    uint32_t later;  // ms on the frame clock
+    bool at_once;    // the next frame comes without the idle wait
+  } frames[] = {{0, true}, {0, true}, {150, true}, {0, true}, {150, true}, {0, false}, {0, false}};
+  for (const auto& f : frames) {
+    platform_update();
+    clock += f.later;
+    WM_SCREEN_OBJECT::set_frame_clock(clock);
+    root.update(true);
+    wm_test::paint_table(&root);
+    EXPECT_EQ(get_presented(), f.at_once) << "at " << clock << " ms, y " << dialog->y;
+  }
+  EXPECT_EQ(dialog->y, 40);
+  root.destroy_children(true, 0, true);
 }

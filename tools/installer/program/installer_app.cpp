@@ -15,6 +15,7 @@
 #include "file_services.h"
 #include "folder.h"
 #include "image.h"
+#include "install_dialog.h"
 #include "installer_pictures.h"
 #include "options.h"
 #include "patch_builder.h"
@@ -22,6 +23,7 @@
 #include "platform.h"
 #include "screen.h"
 #include "skin_loader.h"
+#include "start_up_trace.h"
 #include "timing.h"
 #include "window.h"
 #include "wizard.h"
@@ -163,6 +165,7 @@ public:
     bar->border_colour = kBarBlue;
     bar->value = 0;
     show_bar();
+    note_start_up(START_UP_STAGE::SPLASH_SHOWN);
   }
 
   void progress(int32_t percent) override {
@@ -247,6 +250,7 @@ bool unpack_under_splash(DATABASE& data) {
   switch (unpack(data, splash)) {
     case UNPACKED::NO_PAYLOAD:
       splash.show_start_picture();
+      note_start_up(START_UP_STAGE::SPLASH_SHOWN);
       return false;
     case UNPACKED::FAILED:
       no_installation_data();
@@ -311,7 +315,9 @@ bool app_init(int argc, char** argv) {
   DATABASE& data = installer_database();
   if (read_options(argc, argv, data)) run_automatic(data);
   const bool splash_open = unpack_under_splash(data);
+  note_start_up(START_UP_STAGE::DATA_UNPACKED);
   if (!data.load_package("installer.pkg")) no_installation_data();
+  note_start_up(START_UP_STAGE::DATA_LOADED);
 
   IMAGE* screen = get_screen_image(0);
   const bool same_size = splash_open && screen && screen->width == data.window.width &&
@@ -327,6 +333,7 @@ bool app_init(int argc, char** argv) {
     params.min_height = data.dialog.height;
     if (!open_window(&params, 0)) fatal_exit("The installer's window could not be opened.");
   }
+  note_start_up(START_UP_STAGE::WINDOW_OPEN);
   manager->current_root()->set_size(static_cast<uint16_t>(data.window.width),
                                     static_cast<uint16_t>(data.window.height), true);
   if (wizard_start) wizard_start(manager);
@@ -348,6 +355,7 @@ bool app_frame() {
                       static_cast<int16_t>(screen->font_height), FRAME_RATE::report(nullptr));
   }
   swap_screens(ALL_SCREENS);
+  note_wizard_frame(current_dialog);
   return result != page_action::END;
 }
 
