@@ -11,7 +11,6 @@
 #include "package.h"
 #include "package_data_file.h"
 #include "patch_xml.h"
-#include "replace_file.h"
 #include "string_utils.h"
 #include "text_file.h"
 
@@ -190,25 +189,29 @@ bool build_patch(const char* argument) {
   if (!load(*older, first, first_folder, true) || !load(*newer, second, second_folder, false))
     return false;
 
-  // patch.xml appears only when it is complete.
-  FILE_REPLACEMENT replacement;
+  // patch.xml appears only when it is complete: a run that stops early
+  // drops what it wrote.
   TEXT_FILE out;
-  if (!replacement.begin(first_folder, "patch.xml") ||
-      !out.open(first_folder, replacement.temporary_name(), 1, false)) {
+  if (!out.open(first_folder, "patch.xml", 1, false)) {
     say("Failed to open patch file\n");
     return false;
   }
+  const auto stop = [&out] {
+    out.discard();
+    return false;
+  };
   PATCH_XML xml;
   xml.head(*older, *newer, second_folder);
   if (older->installations.size() != newer->installations.size()) {
     say("Unable to patch, differences are too big (install_sz differ)\n");
-    return false;
+    return stop();
   }
   for (size_t i = 0; i < older->installations.size(); ++i)
-    if (!compare_installation(*older, *newer, i, xml)) return false;
+    if (!compare_installation(*older, *newer, i, xml)) return stop();
   xml.finish(*older);
   const bool written = out.write_string(xml.text().c_str());
-  if (!out.close() || !written || !replacement.commit()) {
+  if (!written) out.discard();
+  if (!written || !out.close()) {
     say("Failed to write patch file\n");
     return false;
   }
