@@ -428,7 +428,7 @@ void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
   WM_CONFIRM* ask = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(COPY_ERROR_TITLE),
                                    wizard_text(COPY_ERROR_YES), wizard_text(COPY_ERROR_NO), true, carry_on, leave,
                                    data.error.x, data.error.y, false, 100, nullptr);
-  show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), path).c_str());
+  show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), shown_path(path).c_str()).c_str());
 }
 
 void INSTALL_DIALOG::report_path_error(const char* path) {
@@ -437,7 +437,7 @@ void INSTALL_DIALOG::report_path_error(const char* path) {
   WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
                                      wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
                                      data.error.y, true, 100, nullptr);
-  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), path).c_str());
+  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), shown_path(path).c_str()).c_str());
 }
 
 void INSTALL_DIALOG::check_screen_size() {
