@@ -247,19 +247,6 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
   }
 }
 
-// A link planted at the link file's name is replaced, never written
-// through.
-TEST_F(DesktopTest, APlantedLinkIsReplacedNotWrittenThrough) {
-  const std::string victim = scratch.file("victim");
-  ASSERT_TRUE(write_file(victim, "precious"));
-  ASSERT_EQ(symlink(victim.c_str(), link("Site.desktop").c_str()), 0);
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://x", nullptr, "Site", nullptr, nullptr,
-                                    nullptr),
-            1);
-  EXPECT_EQ(read_file(victim), "precious");
-  EXPECT_NE(read_file(link("Site.desktop")).find("URL=https://x\n"), std::string::npos);
-}
-
 TEST_F(DesktopTest, ExecQuotesShellCharactersAndPercent) {
   FOLDER target = folder_at("/opt/a\"b$c`d\\e%f");
   ASSERT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "run", "--level=50%", "Odd Path",

@@ -192,42 +192,6 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
   free_folder_list(list);
 }
 
-// A file written anew appears whole or not at all, with the bits set on
-// its descriptor (set-user-ID kept, as writing would clear it) and those
-// of the file it replaces when it asks for them.
-TEST_F(FileServicesTest, NewFilesAppearWholeWithTheirPermissionBits) {
-  const FOLDER folder = folder_at(work);
-  FILE_REPLACEMENT tool;
-  ASSERT_TRUE(tool.begin(folder, "tool", 06755));
-  ASSERT_TRUE(tool.write("#!", 2));
-  EXPECT_FALSE(ts::file_exists(work + "/tool"));
-  ASSERT_TRUE(tool.commit());
-  EXPECT_EQ(mode_of(work + "/tool"), 06755u);
-
-  ASSERT_TRUE(ts::write_file(work + "/settings", "old"));
-  ASSERT_EQ(chmod((work + "/settings").c_str(), 0604), 0);
-  FILE* file = open_file(folder, "settings", "w");
-  ASSERT_NE(file, nullptr);
-  fputs("new", file);
-  fflush(file);
-  EXPECT_EQ(ts::read_file(work + "/settings"), "old");
-  ASSERT_TRUE(close_file(file));
-  EXPECT_EQ(ts::read_file(work + "/settings"), "new");
-  EXPECT_EQ(mode_of(work + "/settings"), 0604u);
-
-  // A writer that gives up leaves the old file.
-  file = open_file(folder, "settings", "w");
-  ASSERT_NE(file, nullptr);
-  fputs("half", file);
-  discard_file(file);
-  EXPECT_EQ(ts::read_file(work + "/settings"), "new");
-  // Appending needs the file to be there.
-  EXPECT_FALSE(append_to_file(folder, "missing", "x", 1));
-  EXPECT_FALSE(ts::file_exists(work + "/missing"));
-  EXPECT_TRUE(append_to_file(folder, "settings", "er", 2));
-  EXPECT_EQ(ts::read_file(work + "/settings"), "newer");
-}
-
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
   // As an ordinary user a file of mode 0200 opens for writing but not for
   // update; it must keep its bytes.
