@@ -8,7 +8,6 @@
 
 #include "failure_report.h"
 #include "file_services.h"
-#include "replace_file.h"
 #include "text_convert.h"
 #include "text_file.h"
 
@@ -136,18 +135,17 @@ bool is_there(FILE_KIND kind) {
   return kind == FILE_KIND::REGULAR || kind == FILE_KIND::DIRECTORY || kind == FILE_KIND::OTHER;
 }
 
-// Writes the new content through write_to into a fresh file beside the
-// old one, which it replaces only when it is complete. The new file keeps
-// the old one's permission bits.
+// Writes the new content through write_to; a file written anew replaces
+// the old one only when it is complete, and keeps its permission bits.
 template <typename WRITE>
 bool replace_whole(const FOLDER& folder, const char* file_name, bool utf16, WRITE write_to) {
-  FILE_REPLACEMENT replacement;
-  if (!replacement.begin(folder, file_name, FILE_REPLACEMENT::PERMISSIONS_OF_TARGET)) return false;
   TEXT_FILE out;
-  if (!out.open(folder, replacement.temporary_name(), 1, utf16)) return false;
-  bool ok = write_to(out);
-  ok = out.close() && ok;
-  return ok && replacement.commit();
+  if (!out.open(folder, file_name, 1, utf16)) return false;
+  if (!write_to(out)) {
+    out.discard();
+    return false;
+  }
+  return out.close();
 }
 
 }  // namespace

@@ -122,10 +122,10 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
     // opened again for update, so that what is written can be read back.
     FILE* update = open_file(where, file_name, kFileModes[open_mode]);
     if (!update) {
-      fclose(stream);
+      close_file(stream);
       return false;
     }
-    fclose(stream);
+    close_file(stream);
     stream = update;
   }
 
@@ -175,7 +175,7 @@ bool DATA_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   }
   if (!ok) {
     if (member) gz_destroy(member);
-    fclose(stream);
+    discard_file(stream);
     start = end = 0;
     return false;
   }
@@ -386,7 +386,9 @@ bool DATA_FILE::close() {
     if (mode != 0 && result != Z_OK) write_error = 1;
     gzip = nullptr;
   }
-  if (fclose(file) != 0 && mode != 0) write_error = 1;
+  // A file written anew that lost data leaves the earlier one in place.
+  if (mode != 0 && write_error) discard_file(file);
+  else if (!close_file(file) && mode != 0) write_error = 1;
   file = nullptr;
   cursor = valid = 0;
   dirty = 0;

@@ -14,7 +14,11 @@ bool debug_file_first_write = true;
 
 // The system's text is Latin-1 with code runs; terminals read UTF-8.
 void console_print(const char* text) {
-  if (text) fputs(system_text_to_utf8(text).c_str(), stdout);
+  console_write_utf8(text ? system_text_to_utf8(text).c_str() : nullptr);
+}
+
+void console_write_utf8(const char* text) {
+  if (text) fputs(text, stdout);
   fflush(nullptr);
 }
 

@@ -130,6 +130,8 @@ bool data_search(FOLDER& folder, bool create, bool no_fallback) {
   return false;
 }
 
+bool tracing = false;  // the "Default Path Trace" is being printed
+
 RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* base,
                  bool no_fallback, bool no_standard_folder);
 
@@ -218,6 +220,10 @@ RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* ba
     if (no_fallback) return failed();
     FOLDER temp;
     set_app(temp);
+    // The trace shows where the folder would be; it leaves nothing behind.
+    char would_be[kPathSize];
+    if (tracing && join_path(would_be, sizeof would_be, temp.path, "temp") && folder.set_absolute(would_be))
+      return RESOLVED::OK;
     if (make_folder(&temp, "temp", true)) {
       folder = temp;
       return RESOLVED::OK;
@@ -328,7 +334,6 @@ std::vector<std::string> components(const char* path) {
 bool trace_printed = false;      // the start-up trace ran (once per run)
 bool trace_stream_making = false;  // the stream is being constructed
 bool trace_stream_gone = false;    // destroyed at exit
-bool tracing = false;              // a trace is being printed
 
 // The stream is made on first use, never while FOLDER objects are built
 // during static initialisation. Making it may read its settings through

@@ -65,7 +65,7 @@ bool TEXT_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
     }
     if (got == 2 && mark[0] == 0xFE && mark[1] == 0xFF) {
       // Appending little-endian units to a big-endian file would mix orders.
-      fclose(file);
+      close_file(file);
       file = nullptr;
       return false;
     }
@@ -78,7 +78,7 @@ bool TEXT_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
       }
       return true;
     }
-    fclose(file);
+    close_file(file);
     file = open_file(folder, file_name, "a+");
     return file != nullptr;
   }
@@ -93,7 +93,7 @@ bool TEXT_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
     swap = 1;
   } else {
     if (fseek(file, 0, SEEK_SET) != 0) {
-      fclose(file);
+      close_file(file);
       file = open_file(folder, file_name, "r");
       if (!file) return false;
     }
@@ -113,15 +113,25 @@ bool TEXT_FILE::close() {
       char bytes[4];
       put_bytes(bytes, utf8_encode(waiting[0], bytes));
     }
-    if (fflush(file) != 0 || ferror(file)) ok = false;
+    if (fflush(file) != 0 || ferror(file) || write_error) ok = false;
   }
-  if (fclose(file) != 0 && mode != 0) ok = false;
+  if (!ok) discard_file(file);
+  else if (!close_file(file) && mode != 0) ok = false;
   file = nullptr;
   if (write_error) ok = false;
   pending_count = 0;
   line_carry = -1;
   unit_ahead = -1;
   return ok;
+}
+
+void TEXT_FILE::discard() {
+  if (!file) return;
+  discard_file(file);
+  file = nullptr;
+  pending_count = 0;
+  line_carry = -1;
+  unit_ahead = -1;
 }
 
 // ---- Reading

@@ -21,11 +21,17 @@ enum : int {
   DESKTOP_GNOME = 2,
 };
 
-// Writes "<home>/Desktop/<name>.desktop", every character of the name but
-// letters and digits replaced by "_". The target is target_folder/target
-// (the target alone without a folder); arguments may be null; the icon is
-// icon_folder/icon_name when both are given. Returns 1 when the file was
-// written and closed, 0 otherwise.
+// The user's desktop folder: XDG_DESKTOP_DIR of user-dirs.dirs in
+// $XDG_CONFIG_HOME (else ~/.config), else ~/Desktop. False when that folder
+// does not exist or the file names the home folder itself (no desktop).
+bool get_desktop_folder(FOLDER* folder);
+
+// Writes "<name>.desktop" into the desktop folder, every character of the
+// name but letters and digits replaced by "_". The target is
+// target_folder/target (the target alone without a folder); arguments may
+// be null; the icon is icon_folder/icon_name when both are given. Returns 1
+// when the file was written whole, 0 otherwise (also without a desktop
+// folder).
 int create_desktop_shortcut(uint8_t kind, const char* target, const char* arguments,
                             const char* name, const FOLDER* icon_folder, const char* icon_name,
                             const FOLDER* target_folder);
@@ -33,15 +39,15 @@ int create_desktop_shortcut(uint8_t kind, const char* target, const char* argume
 // Adds the entry to the application menu under the "/"-separated section:
 // a Debian menu file "local.<section>_<name>.desktop" in /usr/lib/menu (or
 // ~/.menu), then xdg-desktop-menu and update-menus where they exist.
-// Returns 1 when a menu got the entry (the menu file was written whole, or
-// xdg-desktop-menu installed it), 0 otherwise.
+// Returns 1 when the menu got the entry: xdg-desktop-menu installed it, or
+// where that tool is missing the menu file was written whole; else 0.
 int create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
                              const char* name, const char* menu_section,
                              const FOLDER* icon_folder, const char* icon_name,
                              const FOLDER* target_folder);
 
-// Removes the desktop link of that display name: 0 when it is gone (or was
-// never there), 1 when it could not be removed.
+// Removes the desktop link of that display name from the desktop folder: 0
+// when it is gone (or was never there), 1 when it could not be removed.
 int remove_desktop_shortcut(const char* name);
 
 // Removes the menu entry and returns update-menus' exit status.

@@ -41,8 +41,12 @@ void set_message_box_handler(MESSAGE_BOX_HANDLER handler);
 // returns 2, as if OK had been pressed.
 int message_box_to_stderr(const char* title, const char* text);
 
-// Writes the text to standard output unchanged and flushes every stream.
+// Writes the system's text to standard output as UTF-8 and flushes every
+// stream.
 void console_print(const char* text);
+// Writes text that is UTF-8 already (names from the file system, text
+// converted before) to standard output as it is, and flushes every stream.
+void console_write_utf8(const char* text);
 
 // Prints "\nError, unable to continue...\n\n<message>\n\n" when a message is
 // given, closes the display connection and ends the process with status 255

@@ -41,12 +41,22 @@ const char* make_path(const FOLDER& folder, const char* name);
 // Joins folder and name with one "/" into output; false when it does not fit.
 bool join_path(char* output, size_t output_size, const char* folder, const char* name);
 bool get_program_path(FOLDER* folder, char* name, size_t name_size);
+// Never through a symbolic link: a link at the name fails.
 bool chmod_file(const FOLDER& folder, const char* name, uint32_t mode);
 // Replaces the process with the program (returns only on failure).
 bool run_program(const FOLDER& folder, const char* name);
-bool close_file(FILE* file);
-// "r+b"/"r+" create the file only when it does not exist.
+// Writing never follows a symbolic link at the name. "w" modes write a
+// fresh file beside the target (FILE_REPLACEMENT) that close_file renames
+// over it, keeping the old file's permission bits; a device or pipe at the
+// name is written in place. "a" modes append, "r+" modes update, both
+// refusing a link; "r+b"/"r+" create the file only when it does not
+// exist. Reading ("r", "rb") may follow links.
 FILE* open_file(const FOLDER& folder, const char* name, const char* mode);
+// Every stream from open_file ends here (or in discard_file): a "w" file
+// takes the target's place only when all of it was written.
+bool close_file(FILE* file);
+// Closes the stream; a "w" file is dropped and the target stays as it was.
+void discard_file(FILE* file);
 bool rename_file(const FOLDER& folder, const char* name, const FOLDER& target,
                  const char* target_name = nullptr);
 bool remove_file(const FOLDER& folder, const char* name);
@@ -93,7 +103,10 @@ int get_drive_type(int drive);
 
 // Types: 0 program folder, 1 user application, 2 user data, 3 user
 // settings, 4 system application, 5 system data, 6 system settings,
-// 7 this run's private temporary folder.
+// 7 this run's private temporary folder. 5 and 6 are made open to every
+// user with the sticky bit (1777), so that no one replaces another's
+// files there. 7 is made under ~/tmp when that exists, else under
+// $TMPDIR when it names a directory, else under /tmp.
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
 
 // This run's temporary folder, "" until one was made; removed (never
@@ -133,6 +146,11 @@ void set_mounts_file_override(const char* path);
 // the name being absent).
 enum class FILE_KIND : uint8_t { MISSING, REGULAR, DIRECTORY, OTHER, UNKNOWN };
 FILE_KIND get_file_kind(const FOLDER& folder, const char* name);
+
+// Appends the bytes to an existing regular file with one write, never
+// through a link and never creating the file; false when it is missing or
+// not all of them could be written.
+bool append_to_file(const FOLDER& folder, const char* name, const void* bytes, size_t count);
 
 // Makes a new empty file that did not exist before (exclusive create) with
 // the given permission bits less the umask.

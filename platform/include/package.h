@@ -101,9 +101,10 @@ public:
   // Writes the stored file (null: output_name) as a plain file in folder.
   // The bytes go to a temporary name beside the target, which is replaced
   // only when everything was written. Output names may not be absolute or
-  // climb out of the folder with "..".
+  // climb out of the folder with "..". permissions: exact mode bits for the
+  // file, set before it takes the target's place; -1 for the default.
   bool extract(const FOLDER& folder, const char* output_name, const char* stored_name = nullptr,
-               PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0);
+               PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0, int32_t permissions = -1);
   // Stores a plain file of folder under stored_name (null: source_name, at
   // most MAX_NAME_LENGTH bytes). An existing stored file is replaced only
   // with replace set; otherwise the result is false (4111) and nothing

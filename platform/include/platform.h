@@ -33,6 +33,11 @@ CLOSE_HANDLER get_close_handler();
 bool platform_started();
 void set_platform_started(bool started);
 
+// The status main returns after a normal shutdown (0 unless the
+// application sets another), so that a launching script learns the outcome.
+void set_exit_status(int status);
+int get_exit_status();
+
 // Called by main as the frame loop begins. Before that, a close signal
 // with no callback installed ends the program at once (this run's temporary
 // folder removed) instead of waiting for a frame that is still far off.

@@ -1,17 +1,22 @@
 #pragma once
-// Replacing a file whole: the new content goes to a fresh name beside the
-// target (created exclusively, in the target's own folder), every write and
-// the close are checked, and only then is it renamed over the target. On
-// any failure the fresh file is removed and the target stays as it was.
+// Replacing a file whole, the one way the platform writes a file anew: the
+// new content goes to a fresh name beside the target (created exclusively,
+// never through a link, in the target's own folder), every write and the
+// close are checked, the permission bits are set on the open descriptor,
+// and only then is it renamed over the target. A link at the target's name
+// is replaced, never written through. On any failure the fresh file is
+// removed and the target stays as it was.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "folder.h"
 
 class FILE_REPLACEMENT {
 public:
   // Permission bits of the new file: 0666 less the umask, those of the
-  // file it replaces (the default when there is none), or exact bits.
+  // file it replaces (the default when there is none, or a link), or exact
+  // bits (set-user-ID and set-group-ID included).
   static constexpr int32_t PERMISSIONS_DEFAULT = -1;
   static constexpr int32_t PERMISSIONS_OF_TARGET = -2;
 
@@ -23,11 +28,14 @@ public:
   // Makes the fresh file for name (which may lead through sub-folders) in
   // folder; false (with error set) when it cannot be made.
   bool begin(const FOLDER& folder, const char* name, int32_t permissions = PERMISSIONS_DEFAULT);
-  // The fresh file's name relative to the folder, for writers that open it
-  // by name themselves.
-  const char* temporary_name() const { return relative; }
+  // A stdio stream on the fresh file (an fdopen mode such as "wb"), for
+  // writers that need one; it stays the replacement's: commit and abandon
+  // close it. Null when none can be made.
+  FILE* stream(const char* mode);
   bool write(const void* bytes, size_t count);
-  // Closes the fresh file (checked) and renames it over the target.
+  // Sets the permission bits on the descriptor (after the writes, so that
+  // writing cannot clear a set-user-ID bit), closes the fresh file
+  // (checked) and renames it over the target.
   bool commit();
   // Removes the fresh file and leaves the target alone.
   void abandon();
@@ -42,8 +50,10 @@ private:
   bool fail(STEP step, int code);  // notes the first failure; false
 
   int descriptor = -1;
+  FILE* file = nullptr;  // owns the descriptor once made
   bool active = false;
+  bool set_bits = false;
+  uint32_t bits = 0;
   char temporary[FOLDER_PATH_SIZE] = {};  // full paths
   char target[FOLDER_PATH_SIZE] = {};
-  char relative[FOLDER_PATH_SIZE] = {};
 };

@@ -20,8 +20,11 @@ public:
 
   // mode 0 read, 1 write, 2 append (creating a missing file).
   bool open(const FOLDER& folder, const char* name, uint32_t mode, bool utf16);
-  // False when anything written could not be stored.
+  // False when anything written could not be stored; a file written anew
+  // (mode 1) then leaves the earlier file at its name as it was.
   bool close();
+  // Closes without keeping what mode 1 wrote: the earlier file stays.
+  void discard();
 
   // True once a read failed for a reason other than the end of the file;
   // the reads themselves then look like the end of the file.

@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "file_services.h"
+#include "replace_file.h"
 #include "text_convert.h"
 
 namespace {
@@ -158,15 +159,13 @@ std::vector<MENU_LEVEL> menu_levels(const char* menu_section) {
   return levels;
 }
 
-bool write_whole_file(FILE* file, const std::string& bytes) {
-  bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return (fclose(file) == 0) && written;
-}
-
-bool write_file(const std::string& path, const std::string& bytes) {
-  FILE* file = fopen(path.c_str(), "w");
-  if (!file) return false;
-  return write_whole_file(file, bytes);
+// A whole file in the folder, replacing whatever stood at its name (a link
+// included) only once all of it is written.
+bool write_file(const std::string& folder, const std::string& name, const std::string& bytes) {
+  FOLDER where;
+  FILE_REPLACEMENT file;
+  return where.set_absolute(folder.c_str()) && file.begin(where, name.c_str()) &&
+         file.write(bytes.data(), bytes.size()) && file.commit();
 }
 
 // "rm -f" done in place: a missing file counts as removed.
@@ -205,14 +204,53 @@ bool private_temporary_folder(std::string* path) {
   return !path->empty();
 }
 
+
+// A value of user-dirs.dirs: "$HOME/..." or an absolute path, in double
+// quotes with backslash escapes; "" when it is neither.
+std::string user_dirs_value(const std::string& quoted, const std::string& home) {
+  if (quoted.size() < 2 || quoted.front() != '"') return "";
+  std::string value;
+  for (size_t i = 1; i < quoted.size() && quoted[i] != '"'; ++i) {
+    if (quoted[i] == '\\' && i + 1 < quoted.size()) ++i;
+    value += quoted[i];
+  }
+  if (value == "$HOME") return home;
+  if (value.rfind("$HOME/", 0) == 0) return joined(home, value.substr(6));
+  return value.empty() || value[0] != '/' ? "" : value;
+}
+
+// The desktop folder the user's user-dirs.dirs names, "" when it names
+// none; ~/Desktop when the file or the entry is missing.
+std::string desktop_folder_path() {
+  const std::string home = text_of(get_home_folder());
+  const char* config_home = getenv("XDG_CONFIG_HOME");
+  const std::string config = config_home && config_home[0] == '/' ? config_home : joined(home, ".config");
+  std::string path = joined(home, "Desktop");
+  FOLDER folder;
+  FILE* file = folder.set_absolute(config.c_str()) ? open_file(folder, "user-dirs.dirs", "r") : nullptr;
+  if (!file) return path;
+  constexpr char kKey[] = "XDG_DESKTOP_DIR=";
+  char line[4096];
+  while (fgets(line, sizeof line, file)) {
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos || text.compare(start, sizeof kKey - 1, kKey) != 0) continue;
+    path = user_dirs_value(text.substr(start + sizeof kKey - 1), home);
+  }
+  close_file(file);
+  // The home folder itself stands for a desktop folder switched off.
+  if (path.empty() || joined(path, "") == joined(home, "")) return "";
+  return path;
+}
+
 }  // namespace
 
 int create_desktop_shortcut(uint8_t kind, const char* target, const char* arguments,
                             const char* name, const FOLDER* icon_folder, const char* icon_name,
                             const FOLDER* target_folder) {
-  const char* home = get_home_folder();
-  if (!home) return 0;
-  std::string link = joined(joined(home, "Desktop"), cleaned(name) + ".desktop");
+  FOLDER desktop;
+  if (!get_desktop_folder(&desktop)) return 0;
 
   std::string path = target_path(target_folder, target);
   std::string icon = icon_path(icon_folder, icon_name);
@@ -238,7 +276,7 @@ int create_desktop_shortcut(uint8_t kind, const char* target, const char* argume
     default:
       break;  // an unknown kind leaves the file empty
   }
-  return write_file(link, text) ? 1 : 0;
+  return write_file(desktop.path, cleaned(name) + ".desktop", text) ? 1 : 0;
 }
 
 int create_os_menu_shortcut(uint8_t kind, const char* target, const char* arguments,
@@ -247,26 +285,6 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
                             const FOLDER* target_folder) {
   std::string id = menu_id(menu_section, name);
   std::string xdg_name = id.substr(6);
-
-  // The Debian menu file, in the system's menu folder or else the user's.
-  FILE* menu_file = fopen(joined(fixed_path(DEBIAN_MENU_FOLDER), id + ".desktop").c_str(), "w");
-  if (!menu_file) {
-    if (const char* home = get_home_folder()) {
-      std::string user_menu = joined(home, ".menu");
-      mkdir(user_menu.c_str(), 0777);
-      menu_file = fopen(joined(user_menu, id + ".desktop").c_str(), "w");
-    }
-  }
-
-  // The entry for xdg-desktop-menu, when that tool is installed.
-  std::string xdg_tool = fixed_path(XDG_DESKTOP_MENU);
-  std::string temporary;
-  std::string xdg_file;
-  FILE* xdg_entry = nullptr;
-  if (xdg_desktop_menu_exists() && private_temporary_folder(&temporary)) {
-    xdg_file = joined(temporary, "vorn-" + xdg_name + ".desktop");
-    xdg_entry = fopen(xdg_file.c_str(), "w");
-  }
 
   // Icon and command by kind.
   std::string path = target_path(target_folder, target);
@@ -289,24 +307,33 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
   }
   std::string title = utf8_text(name);
 
-  // The Debian menu line.
-  bool menu_made = menu_file != nullptr;
-  if (menu_file) {
-    std::string line = "?package(" + menu_value(id) + "): command=\"" + menu_value(command) +
-                       "\" icon=\"" + menu_value(icon) + "\" section=\"" +
-                       menu_value(utf8_text(menu_section)) + "\" title=\"" + menu_value(title) +
-                       "\" needs=\"x11\" startup_notify=\"true\"\n";
-    menu_made = write_whole_file(menu_file, line);
+  // The Debian menu file, in the system's menu folder or else the user's.
+  const std::string menu_name = id + ".desktop";
+  const std::string line = "?package(" + menu_value(id) + "): command=\"" + menu_value(command) +
+                           "\" icon=\"" + menu_value(icon) + "\" section=\"" +
+                           menu_value(utf8_text(menu_section)) + "\" title=\"" + menu_value(title) +
+                           "\" needs=\"x11\" startup_notify=\"true\"\n";
+  bool menu_made = write_file(fixed_path(DEBIAN_MENU_FOLDER), menu_name, line);
+  if (!menu_made) {
+    if (const char* home = get_home_folder()) {
+      std::string user_menu = joined(home, ".menu");
+      mkdir(user_menu.c_str(), 0777);
+      menu_made = write_file(user_menu, menu_name, line);
+    }
   }
 
-  // The xdg entry.
+  // The entry for xdg-desktop-menu, when that tool is installed.
+  std::string xdg_tool = fixed_path(XDG_DESKTOP_MENU);
+  std::string temporary;
+  const std::string xdg_name_file = "vorn-" + xdg_name + ".desktop";
+  std::string xdg_file;
   bool xdg_ready = false;
-  if (xdg_entry) {
-    std::string entry = "[Desktop Entry]\nVersion=1.0\nType=Application\nName=" +
-                        entry_value(title) + "\nExec=" + exec_value(exec) +
-                        "\nIcon=" + entry_value(icon) + "\n";
-    xdg_ready = write_whole_file(xdg_entry, entry);
-    if (!xdg_ready) remove_path(xdg_file);
+  if (xdg_desktop_menu_exists() && private_temporary_folder(&temporary)) {
+    xdg_file = joined(temporary, xdg_name_file);
+    const std::string entry = "[Desktop Entry]\nVersion=1.0\nType=Application\nName=" +
+                              entry_value(title) + "\nExec=" + exec_value(exec) +
+                              "\nIcon=" + entry_value(icon) + "\n";
+    xdg_ready = write_file(temporary, xdg_name_file, entry);
   }
 
   // Without xdg only the Debian menu remains.
@@ -320,11 +347,10 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
   std::vector<std::string> directory_files;
   bool xdg_installed = false;
   for (const MENU_LEVEL& level : menu_levels(menu_section)) {
-    std::string file = joined(temporary, "vorn-" + level.directory + ".directory");
+    std::string file = "vorn-" + level.directory + ".directory";
     std::string entry = "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=" +
                         entry_value(utf8_text(level.component.c_str())) + "\nIcon=folder\n";
-    if (write_file(file, entry)) directory_files.push_back(file);
-    else remove_path(file);
+    if (write_file(temporary, file, entry)) directory_files.push_back(joined(temporary, file));
   }
 
   // Install, then drop the handed-over files.
@@ -338,14 +364,20 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
 
   remove_path(xdg_file);
   if (menu_made) run_update_menus();
-  return menu_made || xdg_installed ? 1 : 0;
+  // Where xdg-desktop-menu is installed, it is what puts the entry into
+  // the desktop's menu.
+  return xdg_installed ? 1 : 0;
 }
 
 int remove_desktop_shortcut(const char* name) {
-  const char* home = get_home_folder();
-  if (!home) return 1;
-  std::string link = joined(joined(home, "Desktop"), cleaned(name) + ".desktop");
-  return remove_path(link) ? 0 : 1;
+  FOLDER desktop;
+  if (!get_desktop_folder(&desktop)) return 0;
+  return remove_path(joined(desktop.path, cleaned(name) + ".desktop")) ? 0 : 1;
+}
+
+bool get_desktop_folder(FOLDER* folder) {
+  const std::string path = desktop_folder_path();
+  return folder && !path.empty() && is_directory(path.c_str()) && folder->set_absolute(path.c_str());
 }
 
 int remove_os_menu_shortcut(const char* name, const char* menu_section) {

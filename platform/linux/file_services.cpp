@@ -7,6 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <pwd.h>
 #include <string>
 #include <sys/stat.h>
@@ -231,8 +233,10 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
 
   char parent[kPathSize];
   if (!join_path(parent, sizeof parent, get_home_folder(), "tmp") || !is_directory(parent)) {
-    const char* shared = system_path("/tmp");
-    if (!shared || !copy_text(parent, sizeof parent, shared)) return false;
+    // The user's choice of a shared temporary folder stands in for /tmp.
+    const char* chosen = getenv("TMPDIR");
+    if (!chosen || chosen[0] != '/' || !is_directory(chosen)) chosen = system_path("/tmp");
+    if (!chosen || !copy_text(parent, sizeof parent, chosen)) return false;
   }
   // Leaf "<app>-XXXXXX", within the 255 bytes a name may have.
   constexpr size_t kSuffix = 7;
@@ -392,7 +396,7 @@ bool get_program_path(FOLDER* folder, char* name, size_t name_size) {
 bool chmod_file(const FOLDER& folder, const char* name, uint32_t mode) {
   char path[kPathSize];
   if (!name || !join_path(path, sizeof path, folder.path, name)) return false;
-  return chmod(path, static_cast<mode_t>(mode)) == 0;
+  return fchmodat(AT_FDCWD, path, static_cast<mode_t>(mode), AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool run_program(const FOLDER& folder, const char* name) {
@@ -408,8 +412,84 @@ bool run_program(const FOLDER& folder, const char* name) {
   return false;
 }
 
+namespace {
+
+// The "w" streams of open_file with the replacements they finish. Never
+// destroyed: files are still closed by static destructors at exit.
+struct OPEN_REPLACEMENTS {
+  struct ENTRY {
+    FILE* stream;
+    std::unique_ptr<FILE_REPLACEMENT> replacement;
+  };
+  std::mutex lock;
+  std::vector<ENTRY> entries;
+};
+
+OPEN_REPLACEMENTS& open_replacements() {
+  static OPEN_REPLACEMENTS* registry = new OPEN_REPLACEMENTS;
+  return *registry;
+}
+
+std::unique_ptr<FILE_REPLACEMENT> take_replacement(FILE* file) {
+  OPEN_REPLACEMENTS& open = open_replacements();
+  std::lock_guard<std::mutex> hold(open.lock);
+  for (size_t i = 0; i < open.entries.size(); ++i) {
+    if (open.entries[i].stream != file) continue;
+    std::unique_ptr<FILE_REPLACEMENT> found = std::move(open.entries[i].replacement);
+    open.entries.erase(open.entries.begin() + static_cast<std::ptrdiff_t>(i));
+    return found;
+  }
+  return nullptr;
+}
+
+FILE* stream_of(int fd, const char* mode) {
+  if (fd < 0) return nullptr;
+  FILE* file = fdopen(fd, mode);
+  if (!file) close(fd);
+  return file;
+}
+
+// "w" modes: a fresh file that close_file renames over the target.
+FILE* open_replacement(const FOLDER& folder, const char* name, const char* path, const char* mode) {
+  struct stat st;
+  if (lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
+      return nullptr;
+    }
+    // A device or a pipe cannot be replaced: it is what is written to.
+    const int access = strchr(mode, '+') ? O_RDWR : O_WRONLY;
+    return stream_of(open(path, access | O_TRUNC | O_NOFOLLOW | O_CLOEXEC), mode);
+  }
+  auto replacement = std::make_unique<FILE_REPLACEMENT>();
+  if (!replacement->begin(folder, name, FILE_REPLACEMENT::PERMISSIONS_OF_TARGET)) {
+    errno = replacement->error;
+    return nullptr;
+  }
+  FILE* file = replacement->stream(mode);
+  if (!file) return nullptr;  // the replacement is abandoned
+  OPEN_REPLACEMENTS& open = open_replacements();
+  std::lock_guard<std::mutex> hold(open.lock);
+  open.entries.push_back({file, std::move(replacement)});
+  return file;
+}
+
+}  // namespace
+
 bool close_file(FILE* file) {
-  return file && fclose(file) == 0;
+  if (!file) return false;
+  if (std::unique_ptr<FILE_REPLACEMENT> replacement = take_replacement(file))
+    return replacement->commit();
+  return fclose(file) == 0;
+}
+
+void discard_file(FILE* file) {
+  if (!file) return;
+  if (std::unique_ptr<FILE_REPLACEMENT> replacement = take_replacement(file)) {
+    replacement->abandon();
+    return;
+  }
+  fclose(file);
 }
 
 FILE* open_file(const FOLDER& folder, const char* name, const char* mode) {
@@ -419,23 +499,32 @@ FILE* open_file(const FOLDER& folder, const char* name, const char* mode) {
     errno = ENAMETOOLONG;
     return nullptr;
   }
-  FILE* file = fopen(path, mode);
-  if (file || errno != ENOENT) return file;
+  const bool update = strchr(mode, '+') != nullptr;
+  switch (mode[0]) {
+    case 'w':
+      return open_replacement(folder, name, path, mode);
+    case 'a':
+      return stream_of(open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666),
+                       mode);
+    case 'r':
+      break;
+    default:
+      errno = EINVAL;
+      return nullptr;
+  }
+  if (!update) return fopen(path, mode);
+  int fd = open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 || errno != ENOENT) return stream_of(fd, mode);
 
   // Only a missing file is created for update; an existing file that could
   // not be opened is never truncated.
-  const char* create_mode = nullptr;
-  if (strcmp(mode, "r+b") == 0 || strcmp(mode, "rb+") == 0) create_mode = "wb";
-  else if (strcmp(mode, "r+") == 0) create_mode = "w";
-  if (!create_mode) return nullptr;
-  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const char* create_mode = strchr(mode, 'b') ? "wb" : "w";
+  fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     // Made by someone else in the meantime: open it as asked instead.
-    return errno == EEXIST ? fopen(path, mode) : nullptr;
+    return errno == EEXIST ? stream_of(open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC), mode) : nullptr;
   }
-  file = fdopen(fd, create_mode);
-  if (!file) close(fd);
-  return file;
+  return stream_of(fd, create_mode);
 }
 
 bool rename_file(const FOLDER& folder, const char* name, const FOLDER& target,
@@ -671,7 +760,13 @@ bool get_standard_folder(FOLDER* folder, int type, const char* application_name,
     std::string relative = std::string("$HERE/") + leaf + "/" + sub_folder;
     FOLDER made = base;
     if (!made.set_path(relative.c_str(), true, &base)) return false;
-    if (type == 5 || type == 6) chmod(made.path, 0777);
+    if (type == 5 || type == 6) {
+      const int fd = open(made.path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd >= 0) {
+        fchmod(fd, 01777);
+        close(fd);
+      }
+    }
   }
   if (!folder->set_absolute(path)) return false;
 
@@ -777,6 +872,24 @@ FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
   if (stat(path, &st) != 0) return errno == ENOENT ? FILE_KIND::MISSING : FILE_KIND::UNKNOWN;
   if (S_ISREG(st.st_mode)) return FILE_KIND::REGULAR;
   return S_ISDIR(st.st_mode) ? FILE_KIND::DIRECTORY : FILE_KIND::OTHER;
+}
+
+bool append_to_file(const FOLDER& folder, const char* name, const void* bytes, size_t count) {
+  char path[kPathSize];
+  if (!name || !*name || !join_path(path, sizeof path, folder.path, name)) return false;
+  const int fd = open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (const char* next = static_cast<const char*>(bytes); ok && count > 0;) {
+    const ssize_t put = write(fd, next, count);
+    if (put < 0 && errno == EINTR) continue;
+    ok = put > 0;
+    if (ok) {
+      next += put;
+      count -= static_cast<size_t>(put);
+    }
+  }
+  return close(fd) == 0 && ok;
 }
 
 NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {

@@ -53,5 +53,5 @@ int main(int argc, char** argv, char** envp) {
   set_buffer_pool(0);
   parse_platform_options(0, nullptr, nullptr, nullptr);
   remove_temporary_folder();
-  return 0;
+  return get_exit_status();
 }

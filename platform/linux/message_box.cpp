@@ -1,6 +1,8 @@
 // Message boxes: a separate X program (gmessage or xmessage) with one "OK"
 // button, the console when none can run, and the seam that tests put in
 // their place.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -22,12 +24,14 @@ bool file_readable(const char* path) {
   return true;
 }
 
-// What a person sees when no message program can run.
+// What a person sees when no message program can run. Only a person at a
+// terminal is asked to go on; a script reading no terminal is not held up.
 void console_message_box(const char* title, const char* text) {
-  fprintf(stdout, "\n*\n*\t%s\n*\n*\t%s\n*\n*  Press Return\n*\n",
-          system_text_to_utf8(title).c_str(), system_text_to_utf8(text).c_str());
+  const bool ask = isatty(STDIN_FILENO) != 0;
+  fprintf(stdout, "\n*\n*\t%s\n*\n*\t%s\n*\n%s", system_text_to_utf8(title).c_str(),
+          system_text_to_utf8(text).c_str(), ask ? "*  Press Return\n*\n" : "");
   fflush(nullptr);
-  getchar();
+  if (ask) getchar();
 }
 
 }  // namespace

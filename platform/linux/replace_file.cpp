@@ -46,15 +46,27 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
     error = ENAMETOOLONG;
     return false;
   }
+  set_bits = false;
+  struct stat old {};
+  if (permissions >= 0) {
+    bits = static_cast<uint32_t>(permissions) & 07777;
+    set_bits = true;
+  } else if (permissions == PERMISSIONS_OF_TARGET && lstat(target, &old) == 0 && S_ISREG(old.st_mode)) {
+    bits = old.st_mode & 07777;
+    set_bits = true;
+  }
+  // Never more open while it is written than it will be.
+  const mode_t create_bits = set_bits ? static_cast<mode_t>(bits & 0777) : 0666;
   const char* slash = strrchr(name, '/');
   size_t prefix_length = slash ? static_cast<size_t>(slash - name + 1) : 0;
+  char relative[FOLDER_PATH_SIZE];
   for (int attempt = 0; attempt < 64 && descriptor < 0; attempt++) {
     if (!fresh_name(name, prefix_length, relative, sizeof relative) ||
         !join_path(temporary, sizeof temporary, folder.path, relative)) {
       error = ENAMETOOLONG;
       return false;
     }
-    descriptor = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    descriptor = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, create_bits);
     if (descriptor < 0 && errno != EEXIST) break;
   }
   if (descriptor < 0) {
@@ -62,23 +74,13 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
     return false;
   }
   active = true;
-  struct stat old {};
-  mode_t bits = 0;
-  bool set_bits = false;
-  if (permissions >= 0) {
-    bits = static_cast<mode_t>(permissions) & 07777;
-    set_bits = true;
-  } else if (permissions == PERMISSIONS_OF_TARGET && stat(target, &old) == 0) {
-    bits = old.st_mode & 07777;
-    set_bits = true;
-  }
-  if (set_bits && fchmod(descriptor, bits) != 0) {
-    error = errno;
-    abandon();
-    return false;
-  }
   failed_step = STEP::NONE;
   return true;
+}
+
+FILE* FILE_REPLACEMENT::stream(const char* mode) {
+  if (!file && descriptor >= 0) file = fdopen(descriptor, mode);
+  return file;
 }
 
 bool FILE_REPLACEMENT::write(const void* bytes, size_t count) {
@@ -97,10 +99,17 @@ bool FILE_REPLACEMENT::write(const void* bytes, size_t count) {
 bool FILE_REPLACEMENT::commit() {
   if (!active) return fail(STEP::WRITE, EBADF);
   bool ok = failed_step == STEP::NONE;
-  if (descriptor >= 0) {
-    if (close(descriptor) != 0 && ok) ok = fail(STEP::WRITE, errno);
-    descriptor = -1;
+  if (file && ok && (fflush(file) != 0 || ferror(file))) ok = fail(STEP::WRITE, errno ? errno : EIO);
+  // A file system without permission bits keeps the bits it was created
+  // with, which are never more open than those asked for.
+  if (ok && set_bits) fchmod(descriptor, static_cast<mode_t>(bits));
+  if (file) {
+    if (fclose(file) != 0 && ok) ok = fail(STEP::WRITE, errno);
+    file = nullptr;
+  } else if (descriptor >= 0 && close(descriptor) != 0 && ok) {
+    ok = fail(STEP::WRITE, errno);
   }
+  descriptor = -1;
   if (ok && rename(temporary, target) != 0) ok = fail(STEP::RENAME, errno);
   if (!ok) {
     abandon();
@@ -111,7 +120,9 @@ bool FILE_REPLACEMENT::commit() {
 }
 
 void FILE_REPLACEMENT::abandon() {
-  if (descriptor >= 0) close(descriptor);
+  if (file) fclose(file);
+  else if (descriptor >= 0) close(descriptor);
+  file = nullptr;
   descriptor = -1;
   if (active) unlink(temporary);
   active = false;

@@ -35,6 +35,7 @@ std::vector<CALL> calls;
 // (they are removed right after the call), keyed by base name.
 std::map<std::string, std::string> handed_over;
 int update_menus_status = 0;
+int xdg_status = 0;
 
 std::string base_name(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -50,6 +51,7 @@ int record(const char* const* argv, uint32_t flags) {
       handed_over[base_name(call.argv[i])] = read_file(call.argv[i]);
   }
   calls.push_back(call);
+  if (base_name(call.argv[0]) == "xdg-desktop-menu") return xdg_status;
   return base_name(call.argv[0]) == "update-menus" ? update_menus_status : 0;
 }
 
@@ -100,8 +102,10 @@ protected:
     calls.clear();
     handed_over.clear();
     update_menus_status = 0;
+    xdg_status = 0;
     set_command_runner(record);
     for (const char* name : {"DESKTOP", "DESKTOP_SESSION", "BROWSER"}) env.set(name, std::nullopt);
+    env.set("XDG_CONFIG_HOME", scratch.file("config"));
   }
   void TearDown() override {
     set_command_runner(nullptr);
@@ -203,6 +207,44 @@ TEST_F(DesktopTest, LinkThatCannotBeMadeGivesZero) {
                                     nullptr),
             0);
   EXPECT_TRUE(calls.empty());
+}
+
+// The desktop folder is the one the user's user-dirs.dirs names; a name
+// for no folder, or the home folder itself, means there is none.
+TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
+  const std::string config = scratch.file("config");
+  mkdir(config.c_str(), 0755);
+  const std::string elsewhere = scratch.file("elsewhere desk");
+  for (const std::string& folder : {home + "/Schreibtisch", elsewhere}) mkdir(folder.c_str(), 0755);
+  struct CASE {
+    std::optional<std::string> user_dirs;  // nullopt: no file
+    std::string folder;                    // "": no desktop folder
+  } cases[] = {
+      {std::nullopt, home + "/Desktop"},
+      {"XDG_MUSIC_DIR=\"$HOME/Music\"\n", home + "/Desktop"},
+      {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n", home + "/Schreibtisch"},
+      {"  XDG_DESKTOP_DIR=\"" + elsewhere + "\"\n", elsewhere},
+      {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
+      {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
+      {"XDG_DESKTOP_DIR=\"relative\"\n", ""},
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.user_dirs.value_or("(none)"));
+    unlink((config + "/user-dirs.dirs").c_str());
+    if (c.user_dirs) {
+      ASSERT_TRUE(write_file(config + "/user-dirs.dirs", *c.user_dirs));
+    }
+    FOLDER folder;
+    EXPECT_EQ(get_desktop_folder(&folder), !c.folder.empty());
+    const int made = create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://x", nullptr, "Site", nullptr,
+                                             nullptr, nullptr);
+    EXPECT_EQ(made, c.folder.empty() ? 0 : 1);
+    if (c.folder.empty()) continue;
+    EXPECT_EQ(std::string(folder.path), c.folder);
+    EXPECT_TRUE(exists(c.folder + "/Site.desktop"));
+    EXPECT_EQ(remove_desktop_shortcut("Site"), 0);
+    EXPECT_FALSE(exists(c.folder + "/Site.desktop"));
+  }
 }
 
 TEST_F(DesktopTest, ExecQuotesShellCharactersAndPercent) {
@@ -327,6 +369,35 @@ TEST_F(DesktopTest, MenuEntryWithoutADebianFileStillGoesThroughXdg) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].argv[1], "install");
   EXPECT_EQ(handed_over.count("vorn-S_T.desktop"), 1u);
+}
+
+// Made means in the menu: through xdg-desktop-menu where it is installed,
+// else through the menu file.
+TEST_F(DesktopTest, AMenuEntryIsReportedOnlyWhenTheMenuGotIt) {
+  struct CASE {
+    bool xdg;
+    int xdg_status;
+    bool menu_folder;  // the menu file can be written
+    int made;
+  } cases[] = {{true, 0, true, 1}, {true, 1, true, 0}, {true, 0, false, 1},
+               {false, 0, true, 1}, {false, 0, false, 0}};
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(std::to_string(c.xdg) + std::to_string(c.xdg_status) + std::to_string(c.menu_folder));
+    unlink((root + "/usr/bin/xdg-desktop-menu").c_str());
+    if (c.xdg) install_fake_tool("xdg-desktop-menu");
+    xdg_status = c.xdg_status;
+    rmdir((root + "/usr/lib/menu").c_str());
+    if (c.menu_folder) {
+      mkdir((root + "/usr/lib/menu").c_str(), 0755);
+    } else {
+      ASSERT_TRUE(write_file(home + "/.menu", "a file where the folder would go"));
+    }
+    EXPECT_EQ(create_os_menu_shortcut(SHORTCUT_APPLICATION, "/bin/true", nullptr, "T", "S", nullptr, nullptr,
+                                      nullptr),
+              c.made);
+    unlink((root + "/usr/lib/menu/local.S_T.desktop").c_str());
+    unlink((home + "/.menu").c_str());
+  }
 }
 
 TEST_F(DesktopTest, MenuIconDefaultsAndCommandsByKind) {

@@ -52,17 +52,27 @@ struct ChildOutput {
   std::string err;
 };
 
-// Runs body in a forked child with standard input from /dev/null and its
-// output caught in files, so that process state (current folder, first-write
-// flag, console reads) stays out of the test process.
+// Runs body in a forked child with standard input from /dev/null (or a
+// terminal that has one line typed ahead) and its output caught in files,
+// so that process state (current folder, first-write flag, console reads)
+// stays out of the test process.
 template <typename BODY>
-ChildOutput in_child(BODY body) {
+ChildOutput in_child(BODY body, bool terminal = false) {
   ScratchDir dir;
   std::string out_path = dir.file("stdout"), err_path = dir.file("stderr");
+  int input = open("/dev/null", O_RDONLY);
+  int master = -1;
+  if (terminal) {
+    close(input);
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return {};
+    input = open(ptsname(master), O_RDWR | O_NOCTTY);
+    if (write(master, "\n", 1) != 1) return {};
+  }
   fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
-    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    dup2(input, STDIN_FILENO);
     dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
     dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     body();
@@ -72,6 +82,8 @@ ChildOutput in_child(BODY body) {
   ChildOutput result;
   int status = 0;
   waitpid(pid, &status, 0);
+  close(input);
+  if (master >= 0) close(master);
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   result.out = read_file(out_path);
   result.err = read_file(err_path);
@@ -232,18 +244,24 @@ TEST_F(ErrorsTest, MessageBoxWithoutTitleOrTextDoesNothing) {
   EXPECT_TRUE(runs.empty());
 }
 
+// Only a terminal is asked to press Return; a script's input is not read.
 TEST_F(ErrorsTest, MessageBoxFallsBackToTheConsoleWhenNoProgramRuns) {
-  const std::string console = "\n*\n*\tNotice\n*\n*\tDisk 50% full\n*\n*  Press Return\n*\n";
-  for (int status : {1, 127, -1, 0, 2, 3}) {
-    ChildOutput child = in_child([status] {
-      set_message_box_handler(nullptr);
-      runner_result = status;
-      set_command_runner(record_run);
-      message_box("Notice", "Disk 50% full");
-    });
-    EXPECT_EQ(child.exit_code, 0);
-    bool cannot_run = status == 1 || status == 127 || status == -1;
-    EXPECT_EQ(child.out, cannot_run ? console : "") << "status " << status;
+  const std::string console = "\n*\n*\tNotice\n*\n*\tDisk 50% full\n*\n";
+  for (bool terminal : {false, true}) {
+    for (int status : {1, 127, -1, 0, 2, 3}) {
+      ChildOutput child = in_child(
+          [status] {
+            set_message_box_handler(nullptr);
+            runner_result = status;
+            set_command_runner(record_run);
+            message_box("Notice", "Disk 50% full");
+          },
+          terminal);
+      EXPECT_EQ(child.exit_code, 0);
+      bool cannot_run = status == 1 || status == 127 || status == -1;
+      EXPECT_EQ(child.out, cannot_run ? console + (terminal ? "*  Press Return\n*\n" : "") : "")
+          << "status " << status << " terminal " << terminal;
+    }
   }
 }
 

@@ -15,9 +15,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "data_file.h"
 #include "errors.h"
 #include "platform.h"
+#include "replace_file.h"
 #include "test_support.h"
+#include "text_file.h"
 
 namespace ts = test_support;
 
@@ -62,6 +65,7 @@ protected:
     mounts = scratch.file("mounts");
     ASSERT_TRUE(ts::write_file(mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n"));
     set_mounts_file_override(mounts.c_str());
+    unsetenv("TMPDIR");
   }
   void TearDown() override {
     remove_temporary_folder();
@@ -131,6 +135,61 @@ TEST_F(FileServicesTest, OpenForUpdateNeverWritesThroughADanglingLink) {
   ASSERT_EQ(symlink((work + "/target").c_str(), (work + "/planted").c_str()), 0);
   EXPECT_EQ(open_file(folder_at(work), "planted", "r+b"), nullptr);
   EXPECT_FALSE(ts::file_exists(work + "/target"));
+}
+
+// Every way the platform writes a file, with a link planted at the name:
+// the link's target keeps its bytes and mode, and a file written anew
+// takes the link's place.
+TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
+  const FOLDER folder = folder_at(work);
+  struct WRITER {
+    const char* name;
+    bool (*write)(const FOLDER& folder);
+    bool replaces;  // a new file stands at the name afterwards
+  } writers[] = {
+      {"open_file w", [](const FOLDER& f) {
+         FILE* file = open_file(f, "planted", "wb");
+         return file && fputs("new", file) >= 0 && close_file(file);
+       }, true},
+      {"data file", [](const FOLDER& f) {
+         DATA_FILE* file = f.open_data_file("planted", 1, 0);
+         return file && file->write("new", 3) == 3 && FOLDER::close_data_file(file);
+       }, true},
+      {"text file", [](const FOLDER& f) {
+         TEXT_FILE* file = f.open_text_file("planted", 1);
+         return file && file->write_string("new") && FOLDER::close_text_file(file);
+       }, true},
+      {"replacement", [](const FOLDER& f) {
+         FILE_REPLACEMENT file;
+         return file.begin(f, "planted", 0755) && file.write("new", 3) && file.commit();
+       }, true},
+      {"copy", [](const FOLDER& f) {
+         return ts::write_file(f.path + std::string("/source"), "new") && copy_file(f, "source", f, "planted");
+       }, true},
+      {"open_file a", [](const FOLDER& f) { return open_file(f, "planted", "ab") != nullptr; }, false},
+      {"open_file r+", [](const FOLDER& f) { return open_file(f, "planted", "r+b") != nullptr; }, false},
+      {"append", [](const FOLDER& f) { return append_to_file(f, "planted", "new", 3); }, false},
+      {"chmod", [](const FOLDER& f) { return chmod_file(f, "planted", 06777); }, false},
+  };
+  const std::string victim = scratch.file("victim");
+  for (const WRITER& writer : writers) {
+    SCOPED_TRACE(writer.name);
+    ASSERT_TRUE(ts::write_file(victim, "precious"));
+    ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+    unlink((work + "/planted").c_str());
+    ASSERT_EQ(symlink(victim.c_str(), (work + "/planted").c_str()), 0);
+    EXPECT_EQ(writer.write(folder), writer.replaces);
+    EXPECT_EQ(ts::read_file(victim), "precious");
+    EXPECT_EQ(mode_of(victim), 0600u);
+    EXPECT_EQ(is_link(work + "/planted"), !writer.replaces);
+    if (writer.replaces) {
+      EXPECT_EQ(ts::read_file(work + "/planted"), "new");
+    }
+  }
+  FOLDER_LIST* list = list_folder(folder, ".vorn", true, 2, true);
+  FOLDER_LIST_ENTRY entry;
+  while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
+  free_folder_list(list);
 }
 
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
@@ -525,7 +584,7 @@ TEST_F(FileServicesTest, UserFoldersAreMadeOnlyWhenAsked) {
   }
 }
 
-TEST_F(FileServicesTest, SystemFoldersGoUnderOptAndDataIsOpenToAll) {
+TEST_F(FileServicesTest, SystemFoldersGoUnderOptAndDataIsSharedButSticky) {
   const char* sub[] = {"bin", "data", "custdata"};
   for (int type = 4; type <= 6; ++type) {
     FOLDER folder;
@@ -534,7 +593,7 @@ TEST_F(FileServicesTest, SystemFoldersGoUnderOptAndDataIsOpenToAll) {
     ASSERT_TRUE(get_standard_folder(&folder, type, "app", true));
     EXPECT_EQ(std::string(folder.path), expected);
     if (type >= 5) {
-      EXPECT_EQ(mode_of(expected), 0777u);
+      EXPECT_EQ(mode_of(expected), 01777u);
     }
   }
   EXPECT_FALSE(get_standard_folder(nullptr, 4, "app", true));
@@ -587,11 +646,34 @@ TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
   remove_temporary_folder();  // nothing recorded: nothing happens
 }
 
-TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolder) {
-  ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
-  FOLDER folder;
-  ASSERT_TRUE(get_standard_folder(&folder, 7, "a/b", false));
-  EXPECT_EQ(std::string(folder.path).rfind(home + "/tmp/a-b-", 0), 0u) << folder.path;
+// The parent of the temporary folder: ~/tmp when it exists, else $TMPDIR
+// when that names a folder, else /tmp.
+TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
+  const std::string chosen = scratch.file("chosen");
+  ASSERT_EQ(mkdir(chosen.c_str(), 0755), 0);
+  struct CASE {
+    const char* tmpdir;  // null: unset
+    bool home_tmp;
+    std::string parent;
+  } cases[] = {
+      {"", false, root + "/tmp"},
+      {"relative", false, root + "/tmp"},
+      {"/no/such/folder", false, root + "/tmp"},
+      {chosen.c_str(), false, chosen},
+      {chosen.c_str(), true, home + "/tmp"},
+  };
+  for (const CASE& c : cases) {
+    SCOPED_TRACE(c.tmpdir);
+    setenv("TMPDIR", c.tmpdir, 1);
+    if (c.home_tmp) {
+      ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
+    }
+    FOLDER folder;
+    ASSERT_TRUE(get_standard_folder(&folder, 7, "a/b", false));
+    EXPECT_EQ(std::string(folder.path).rfind(c.parent + "/a-b-", 0), 0u) << folder.path;
+    remove_temporary_folder();
+  }
+  unsetenv("TMPDIR");  // the next test's scratch folder is made from it
 }
 
 TEST_F(FileServicesTest, RecordedTemporaryFolderReplacedByALinkIsLeftAlone) {

@@ -1,5 +1,6 @@
-// Everything goes to standard output through console_print, which turns the
-// system's 8-bit text into the terminal's UTF-8.
+// Everything goes to standard output as UTF-8: the data's texts converted
+// from the system's 8-bit text once, names from the file system as they
+// are.
 #include "console_install_page.h"
 
 #include <cstring>
@@ -8,15 +9,16 @@
 #include "errors.h"
 #include "install_dialog.h"
 #include "install_log.h"
+#include "text_convert.h"
 
 namespace {
 
 // The language's message about the path; the path alone when the data has
 // no message, so that the console never says nothing.
 void print_message(LANGUAGE_KEY key, const char* path) {
-  std::string text = message_with_path(wizard_text(key), path);
+  std::string text = message_with_path(system_text_to_utf8(wizard_text(key)).c_str(), path);
   if (text.empty() && path) text = path;
-  console_print((text + "\n").c_str());
+  console_write_utf8((text + "\n").c_str());
 }
 
 }  // namespace
@@ -28,10 +30,7 @@ void CONSOLE_INSTALL_PAGE::set_progress(int32_t percent, const char* text) {
   (void)text;
 }
 
-void CONSOLE_INSTALL_PAGE::ask_on_copy_error(const char* path) {
-  ++copy_error_count;
-  print_message(COPY_ERROR_MSG, path);
-}
+void CONSOLE_INSTALL_PAGE::ask_on_copy_error(const char* path) { print_message(COPY_ERROR_MSG, path); }
 
 void CONSOLE_INSTALL_PAGE::report_path_error(const char* path) {
   stopped = true;
@@ -40,8 +39,8 @@ void CONSOLE_INSTALL_PAGE::report_path_error(const char* path) {
 
 void CONSOLE_INSTALL_PAGE::logged(const char* line) {
   if (!line) return;
-  console_print(line);
+  console_write_utf8(line);
   // A line is printed whole even when the writer left its line end off.
   const size_t length = strlen(line);
-  if (length == 0 || line[length - 1] != '\n') console_print("\n");
+  if (length == 0 || line[length - 1] != '\n') console_write_utf8("\n");
 }

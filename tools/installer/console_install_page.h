@@ -19,10 +19,8 @@ public:
   bool has_finished() const { return finished; }
   // The run cannot go on: the install folder or the log folder is unusable.
   bool has_stopped() const { return stopped; }
-  int32_t copy_errors() const { return copy_error_count; }
 
 private:
   bool finished = false;
   bool stopped = false;
-  int32_t copy_error_count = 0;
 };

@@ -50,11 +50,18 @@ class INSTALL_PAGE;
 struct INSTALL_RUN {
   int32_t step = 0;        // 0: not started
   int32_t step_count = 0;  // the chosen installation's files plus 1
-  int32_t errors = 0;      // failed files and shortcuts of the run
+  int32_t errors = 0;      // failed files of the run
+  int32_t installed = 0;   // files written by the run
   uint8_t halted = 0;      // a path error ended it; only leaving the page goes on
   uint8_t complete = 0;    // the finishing step has run
   uint8_t log_made = 0;    // install_log.txt was started by this run
   FOLDER log_folder;       // holds install_log.txt
+  // The destination folder of the last file, resolved once for the files
+  // that follow it there.
+  std::string destination;
+  uint8_t destination_known = 0;
+  uint8_t destination_ok = 0;
+  FOLDER destination_folder;
 };
 
 class DATABASE : public DATA_DEVICE_CLIENT {
@@ -111,10 +118,16 @@ public:
   // per call while current_page is the installing page; on any other page
   // it abandons a started run. The page may be null only outside a run.
   void install_step(INSTALL_PAGE* page);
-  // Files and shortcuts of the current or last run that failed.
+  // Ends a run that started and has not finished (the user left the page
+  // or the program, or a signal stopped it): the log says so in its last
+  // line, and "$APP" is the program's folder again. Nothing otherwise.
+  void interrupt_install(INSTALL_PAGE* page);
+  // Files of the current or last run that failed.
   int32_t install_error_count() const;
   // Whether the last run has done its finishing step.
   bool install_complete() const;
+  // Whether it did so with its log and every file in place.
+  bool install_succeeded() const;
 
   // Whether the install log of the installation to be patched is where
   // the current choices would install; creates no folders.

@@ -167,6 +167,9 @@ uint8_t DATABASE::get_shortcut_kind(const char* name) {
 bool DATABASE::match_platform(const VORN_STRING& list, const uint8_t* code) {
   const char* text = list.get_text();
   if (!text || !*text) return true;
+  // -p names the machine to install for; this machine's own platform keeps
+  // its bitness rules.
+  if (!code && platform_filter != 0 && platform_filter != kPlatforms[0].code) code = &platform_filter;
   const std::string whole(text);
   const size_t colon = whole.find(':');
   const bool has_items = colon != std::string::npos && colon > 0;
@@ -202,18 +205,23 @@ bool DATABASE::match_platform(const VORN_STRING& list, const uint8_t* code) {
 }
 
 bool DATABASE::find_previous_installation() {
-  // Where the install worker would install, found without making it.
+  // Where the install worker would install, found without making it: with
+  // system paths only where the installation allows them, as the worker
+  // decides.
+  const DATABASE_INSTALLATION* installation = chosen_installation_data();
+  const bool system_paths = use_system_paths && system_information().system_folders && installation &&
+                            installation->allow_system_paths;
   FOLDER app;
   app.set("$APP");
   set_base_path(app, application.app_string);
   FOLDER location;
-  const bool located = use_system_paths ? location.set_path("$SYSAPP", false, nullptr, false, true)
-                                        : resolve_existing(location, install_folder);
+  const bool located = system_paths ? location.set_path("$SYSAPP", false, nullptr, false, true)
+                                    : resolve_existing(location, install_folder);
   if (!located) {
     clear_base_path();
     return false;
   }
-  const bool system_lookup = use_system_paths && patch.system_dest_path_from_inst_loc[0];
+  const bool system_lookup = system_paths && patch.system_dest_path_from_inst_loc[0];
   const char* log_text =
       system_lookup ? patch.system_dest_path_from_inst_loc : patch.dest_path_from_inst_loc;
   if (climbs(log_text)) {

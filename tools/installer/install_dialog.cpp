@@ -368,9 +368,9 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
 const char* INSTALL_DIALOG::shown_text(const DATABASE& data, const char* text, char* buffer, size_t size) {
   if (!text || text[0] != '/') return text ? text : "";
   if (!data.show_filenames && !data.show_filepaths) return data.current_text(INITIALIZING_STRING);
-  // A path is a name on disk, UTF-8; the label draws the system's text.
+  // The worker hands paths over in the system's text already.
   const size_t length = data.show_filenames ? strlen(text) : static_cast<size_t>(strrchr(text, '/') - text + 1);
-  std::string shown = utf8_to_system_text(text, length);
+  std::string shown(text, length);
   system_text_cut(shown, size - 1);
   snprintf(buffer, size, "%s", shown.c_str());
   return buffer;
@@ -409,9 +409,6 @@ void INSTALL_DIALOG::update_buttons() {
   }
   if (!forward_button->enabled) forward_button->set_enabled(true);
 }
-
-// A path or folder text (a name on disk, UTF-8) as the system's text.
-static std::string shown_path(const char* path) { return utf8_to_system_text(path, path ? strlen(path) : 0); }
 
 // The install worker's questions: the message as plain text, the ERROR
 // group's dragging, and the skin's icons: yes and no on a question's two

@@ -1,25 +1,20 @@
 #include "install_log.h"
 
-#include <cstdio>
+#include <cstring>
 
 #include "file_services.h"
+#include "replace_file.h"
+#include "text_convert.h"
 
-namespace {
-
-bool write_whole(const FOLDER& folder, const char* mode, const std::string& text) {
-  FILE* file = open_file(folder, INSTALL_LOG::FILE_NAME, mode);
-  if (!file) return false;
-  const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-  return close_file(file) && written;
+// A new log takes the place of whatever stood at its name, a link
+// included, without ever writing through it.
+bool INSTALL_LOG::create() const {
+  FILE_REPLACEMENT log;
+  return log.begin(folder, FILE_NAME) && log.commit();
 }
 
-}  // namespace
-
-bool INSTALL_LOG::create() const { return write_whole(folder, "wb", std::string()); }
-
 bool INSTALL_LOG::append(const std::string& text) const {
-  if (get_file_kind(folder, FILE_NAME) != FILE_KIND::REGULAR) return false;
-  return write_whole(folder, "ab", text);
+  return append_to_file(folder, FILE_NAME, text.data(), text.size());
 }
 
 std::string INSTALL_LOG::path() const {
@@ -34,3 +29,5 @@ std::string message_with_path(const char* message, const char* path) {
   if (at != std::string::npos) text.replace(at, 2, path ? path : "");
   return text;
 }
+
+std::string shown_path(const char* path) { return path ? utf8_to_system_text(path, strlen(path)) : std::string(); }

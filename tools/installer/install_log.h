@@ -28,3 +28,6 @@ private:
 // The message with its first literal "%s" replaced by the path; nothing else
 // in it is interpreted, so a '%' of a translated text prints as it stands.
 std::string message_with_path(const char* message, const char* path);
+// A name from the file system (UTF-8 on disk) as the system's text, for
+// messages on screen.
+std::string shown_path(const char* path);

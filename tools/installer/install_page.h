@@ -9,17 +9,19 @@ class INSTALL_PAGE {
 public:
   virtual ~INSTALL_PAGE() = default;
 
-  // percent 0 to 100; a text beginning with '/' is the path being written.
+  // percent 0 to 100; the text is the system's text, and one beginning
+  // with '/' is the path being written.
   virtual void set_progress(int32_t percent, const char* text) = 0;
   // The last step is done: the page lets the user leave.
   virtual void install_finished() = 0;
   // A file could not be written; the answer comes back through the page's
-  // own controls (carry on, or leave the installer).
+  // own controls (carry on, or leave the installer). Paths are as the file
+  // system names them (UTF-8).
   virtual void ask_on_copy_error(const char* path) = 0;
   // The install folder cannot be used; the user is sent back to choose
   // another.
   virtual void report_path_error(const char* path) = 0;
-  // Every line the run writes to install_log.txt, as written (line end
-  // included); a console shows them, a window need not.
+  // Every line the run writes to install_log.txt (line end included), in
+  // UTF-8 for a terminal; a console shows them, a window need not.
   virtual void logged(const char* line) { (void)line; }
 };

@@ -14,6 +14,7 @@
 #include "install_log.h"
 #include "install_page.h"
 #include "platform.h"
+#include "text_convert.h"
 #include "wm_kinds.h"
 #include "wm_screen_object.h"
 
@@ -75,12 +76,17 @@ std::string file_path(const FOLDER& folder, const char* name) {
   return text + name;
 }
 
+// A path text of the data with the file's name.
+std::string text_with_name(const char* destination, const char* name) {
+  std::string text = destination;
+  if (text.empty() || text.back() != '/') text += '/';
+  return text + name;
+}
+
 // The file's place as the page shows it: the path text with the variable
 // that begins it left out.
 std::string status_text(const char* destination, const char* name) {
-  std::string text = destination;
-  if (text.empty() || text.back() != '/') text += '/';
-  text += name;
+  std::string text = text_with_name(destination, name);
   if (text[0] == '$') text.erase(0, text.find('/'));
   return text;
 }
@@ -92,6 +98,35 @@ bool plain_file_name(const char* name) {
 
 std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
 
+// Where a file goes, told from what the data says when the folder cannot
+// be made: the resolved path when the text may be resolved, else the text.
+std::string intended_path(const char* destination, const char* name) {
+  if (acceptable_data_path(destination))
+    if (const char* resolved = resolve_path_text(destination, name)) return resolved;
+  return text_with_name(destination, name);
+}
+
+// One line of the log as it is stored (the data's texts and the file
+// system's names as they are) and as a terminal shows it (all UTF-8: the
+// data's texts converted, names from the file system left alone).
+struct LOG_LINE {
+  LOG_LINE& name(const std::string& bytes) {
+    stored += bytes;
+    shown += bytes;
+    return *this;
+  }
+  LOG_LINE& text(const char* system_text) {
+    stored += system_text;
+    shown += system_text_to_utf8(system_text);
+    return *this;
+  }
+  std::string stored, shown;
+};
+
+std::string count_of(int32_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 class INSTALL_WORKER {
 public:
   INSTALL_WORKER(DATABASE& data, INSTALL_RUN& run, INSTALL_PAGE* page) : data(data), run(run), page(page) {}
@@ -100,10 +135,15 @@ public:
   void install_file();
   void make_shortcuts();
   void finish();
+  void interrupt();
 
 private:
   void progress(int32_t percent, const char* text) {
     if (page) page->set_progress(percent, text);
+  }
+  // A name from the file system, in the system's text for the page.
+  void progress_on(int32_t percent, const std::string& path) {
+    if (page) page->set_progress(percent, utf8_to_system_text(path.data(), path.size()).c_str());
   }
   void path_error(const char* path) {
     run.halted = 1;
@@ -112,11 +152,12 @@ private:
   void copy_error(const char* path) {
     if (page) page->ask_on_copy_error(path);
   }
-  // Appends the text to the log (reopened for each line, so that what was
-  // written stays whatever happens later) and shows each of its lines to
-  // the page.
-  void write(const std::string& text);
+  // Appends the line to the log (reopened for each line, so that what was
+  // written stays whatever happens later) and shows it to the page.
+  void write(const LOG_LINE& line);
+  void write(const std::string& ascii) { write(LOG_LINE().name(ascii)); }
   bool set_install_folder(FOLDER& install);
+  bool set_destination(const char* text, bool system, FOLDER& folder);
   void shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install);
 
   DATABASE& data;
@@ -124,8 +165,9 @@ private:
   INSTALL_PAGE* page;
 };
 
-void INSTALL_WORKER::write(const std::string& text) {
-  if (!run.log_made || !INSTALL_LOG(run.log_folder).append(text) || !page) return;
+void INSTALL_WORKER::write(const LOG_LINE& line) {
+  if (!run.log_made || !INSTALL_LOG(run.log_folder).append(line.stored) || !page) return;
+  const std::string& text = line.shown;
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
     const size_t stop = end == std::string::npos ? text.size() : end + 1;
@@ -151,12 +193,28 @@ bool INSTALL_WORKER::set_install_folder(FOLDER& install) {
   return ok;
 }
 
+// Files of one folder follow each other in the data: the folder is
+// resolved (and made) once for all of them.
+bool INSTALL_WORKER::set_destination(const char* text, bool system, FOLDER& folder) {
+  const std::string key = std::string(system ? "1" : "0") + text;
+  if (!run.destination_known || run.destination != key) {
+    FOLDER install;  // "$APP", which the base path makes the install folder
+    run.destination_ok = set_data_folder(run.destination_folder, text, install, system, false) ? 1 : 0;
+    run.destination = key;
+    run.destination_known = 1;
+  }
+  folder = run.destination_folder;
+  return run.destination_ok != 0;
+}
+
 void INSTALL_WORKER::prepare() {
   set_idle_wait(0);
   run.errors = 0;
+  run.installed = 0;
   run.halted = 0;
   run.complete = 0;
   run.log_made = 0;
+  run.destination_known = 0;
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
   run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
@@ -191,10 +249,10 @@ void INSTALL_WORKER::prepare() {
   }
   run.log_made = 1;
   const DATABASE_LANGUAGE* language = data.current_language_data();
-  write(std::string("Installed Files\n---------------\n\nLanguage: ") + (language ? language->name : "") + "\n");
+  write(LOG_LINE().name("Installed Files\n---------------\n\nLanguage: ").text(language ? language->name : "").name("\n"));
   write("Settings: " + std::to_string(data.settings_value) + " " + (data.use_system_paths ? "1" : "0") + " " +
         data.install_folder + "\n");
-  write(std::string(data.desktop_check_message) + "\n");
+  write(LOG_LINE().text(data.desktop_check_message).name("\n"));
 }
 
 void INSTALL_WORKER::install_file() {
@@ -210,18 +268,18 @@ void INSTALL_WORKER::install_file() {
     ++run.step;
     return;
   }
-  FOLDER install;  // "$APP", which the base path makes the install folder
   const bool system = record.system_dest_path_from_inst_loc[0] && data.use_system_paths;
   const char* destination = system ? record.system_dest_path_from_inst_loc : record.dest_path_from_inst_loc;
   FOLDER folder;
-  const bool folder_ok = set_data_folder(folder, destination, install, system, false);
+  const bool folder_ok = set_destination(destination, system, folder);
   const char* name = record.dest_name[0] ? record.dest_name : record.src_name;
   // A record without a file name stands for its destination folder alone
   // (one that holds no files): making that folder is its whole step.
   const bool folder_only = !name[0];
-  progress(s * 100 / run.step_count, status_text(destination, name).c_str());
-  const FOLDER& holder = folder_ok ? folder : install;
-  const std::string path = folder_only ? folder_text(holder) : file_path(holder, name);
+  progress_on(s * 100 / run.step_count, status_text(destination, name));
+  const std::string path = !folder_ok    ? intended_path(destination, name)
+                           : folder_only ? folder_text(folder)
+                                         : file_path(folder, name);
 
   enum { INSTALLED, SKIPPED, FAILED } outcome = INSTALLED;
   if (!folder_ok || (!folder_only && !plain_file_name(name))) {
@@ -234,15 +292,13 @@ void INSTALL_WORKER::install_file() {
       if (!newer) outcome = SKIPPED;
     }
   }
-  // A folder was made when its destination was set.
-  if (outcome == INSTALLED && !folder_only) {
-    if (data.package && data.package->extract(folder, name, record.packed_name)) {
-      const uint32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
-      chmod_file(folder, name, mode);
-    } else {
-      outcome = FAILED;
-    }
-  }
+  // A folder was made when its destination was set. A file's bits are set
+  // on the new file before it takes its name.
+  const int32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
+  if (outcome == INSTALLED && !folder_only &&
+      !(data.package && data.package->extract(folder, name, record.packed_name, nullptr, 0, mode)))
+    outcome = FAILED;
+  if (outcome == INSTALLED && !folder_only) ++run.installed;
 
   if (outcome == FAILED) {
     ++run.errors;
@@ -254,11 +310,18 @@ void INSTALL_WORKER::install_file() {
   if (outcome == FAILED) copy_error(path.c_str());
 }
 
+// A link or menu entry that cannot be made is worth a line, not an error:
+// the files it would point at are installed.
 void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install) {
   const SYSTEM_INFO& info = data.system_information();
   const bool desktop = !record.menu_section[0];
   if (desktop ? !(data.desktop_shortcut && info.desktop_icons) : !(data.menu_shortcut && info.desktop_menu))
     return;
+  FOLDER desktop_folder;
+  if (desktop && !get_desktop_folder(&desktop_folder)) {
+    write(LOG_LINE().name("Desktop link \"").text(record.name).name("\" skipped: there is no desktop folder\n"));
+    return;
+  }
   FOLDER target, icon;
   const bool has_target = set_shortcut_folder(target, data, record.system_target_path_from_inst_loc,
                                               record.target_path_from_inst_loc, install);
@@ -268,25 +331,28 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
   const FOLDER* icon_folder = has_icon ? &icon : nullptr;
   const std::string target_text = has_target ? quoted(folder_text(target).c_str()) : "null";
   const std::string icon_text = has_icon ? quoted(folder_text(icon).c_str()) : "null";
-  const std::string common = std::to_string(record.kind) + ", " + quoted(record.target) + ", " +
-                             quoted(record.arguments) + ", " + quoted(record.name) + ", ";
+  LOG_LINE line;
+  line.name(desktop ? "create_desktop_shortcut( " : "create_os_menu_shortcut( ")
+      .name(std::to_string(record.kind) + ", " + quoted(record.target) + ", " + quoted(record.arguments) + ", \"")
+      .text(record.name)
+      .name("\", ");
   int made;
   if (desktop) {
     progress(100, data.current_text(INSTALLING_DESKTOP_SHORTCUT));
     made = create_desktop_shortcut(record.kind, record.target, record.arguments, record.name, icon_folder,
                                    record.icon_filename, target_folder);
-    write("create_desktop_shortcut( " + common + icon_text + ", " + quoted(record.icon_filename) + ", " +
-          target_text + " );\n");
   } else {
     progress(100, data.current_text(INSTALLING_MENU_SHORTCUT));
     made = create_os_menu_shortcut(record.kind, record.target, record.arguments, record.name, record.menu_section,
                                    icon_folder, record.icon_filename, target_folder);
-    write("create_os_menu_shortcut( " + common + quoted(record.menu_section) + ", " + icon_text + ", " +
-          quoted(record.icon_filename) + ", " + target_text + " );\n");
+    line.name("\"").text(record.menu_section).name("\", ");
   }
-  if (made) return;
-  ++run.errors;
-  write("Shortcut " + quoted(record.name) + " could not be made\n");
+  write(line.name(icon_text + ", " + quoted(record.icon_filename) + ", " + target_text + " );\n"));
+  if (!made)
+    write(LOG_LINE()
+              .name(desktop ? "Warning: desktop link \"" : "Warning: menu entry \"")
+              .text(record.name)
+              .name("\" could not be made\n"));
 }
 
 void INSTALL_WORKER::make_shortcuts() {
@@ -307,18 +373,27 @@ void INSTALL_WORKER::finish() {
   set_idle_wait(IDLE_WAIT_MS);
 }
 
+void INSTALL_WORKER::interrupt() {
+  write("Installation interrupted: " + count_of(run.installed, "file", "files") + " installed.\n");
+  // "$APP" and "$TEMP" get their own meaning back.
+  clear_base_path();
+  set_idle_wait(IDLE_WAIT_MS);
+  run.step = 0;
+  run.halted = 0;
+}
+
 }  // namespace
+
+void DATABASE::interrupt_install(INSTALL_PAGE* page) {
+  if (install_run.step != 0 && !install_run.complete) INSTALL_WORKER(*this, install_run, page).interrupt();
+}
 
 void DATABASE::install_step(INSTALL_PAGE* page) {
   // An open question holds the run, even under a tooltip or another overlay.
   if (page && WM_SCREEN_OBJECT::find_top_overlay(wm_kind::CONFIRM)) return;
   INSTALL_RUN& run = install_run;
   if (current_page != WIZARD_PAGE_INSTALLING) {
-    // Leaving a started run gives "$APP" and "$TEMP" their own meaning back.
-    if (run.step != 0 && !run.complete) {
-      clear_base_path();
-      set_idle_wait(IDLE_WAIT_MS);
-    }
+    interrupt_install(page);
     run.step = 0;
     run.halted = 0;
     return;
@@ -338,3 +413,7 @@ void DATABASE::install_step(INSTALL_PAGE* page) {
 int32_t DATABASE::install_error_count() const { return install_run.errors; }
 
 bool DATABASE::install_complete() const { return install_run.complete != 0; }
+
+bool DATABASE::install_succeeded() const {
+  return install_run.complete && install_run.log_made && install_run.errors == 0;
+}

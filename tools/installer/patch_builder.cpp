@@ -8,10 +8,10 @@
 #include "data_file.h"
 #include "database.h"
 #include "errors.h"
+#include "install_log.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "patch_xml.h"
-#include "replace_file.h"
 #include "string_utils.h"
 #include "text_file.h"
 
@@ -140,8 +140,9 @@ bool compare_installation(DATABASE& older, DATABASE& newer, size_t index, PATCH_
 }
 
 // Where a package path points: the deepest existing folder along the text
-// (normally the package's own) and the name after its last '/'.
-void locate_package(const std::string& text, FOLDER& folder, std::string& name) {
+// (normally the package's own) and the name after its last '/'. Returns
+// the full path it stands for, for messages.
+std::string locate_package(const std::string& text, FOLDER& folder, std::string& name) {
   const size_t slash = text.rfind('/');
   name = slash == std::string::npos ? text : text.substr(slash + 1);
   FOLDER root;
@@ -153,6 +154,9 @@ void locate_package(const std::string& text, FOLDER& folder, std::string& name) 
   // The walk stops at the first level that is no folder (the package's
   // own name) and keeps what it reached.
   folder.set_stored_path(path.c_str(), absolute ? &root : nullptr);
+  if (absolute) return text;
+  const char* full = resolve_path_text(path.c_str());
+  return full ? full : text;
 }
 
 }  // namespace
@@ -177,38 +181,44 @@ bool build_patch(const char* argument) {
   // Each build from its own folder.
   const auto load = [](DATABASE& data, const std::string& text, FOLDER& folder, bool is_first) {
     std::string name;
-    locate_package(text, folder, name);
+    const std::string full = locate_package(text, folder, name);
     data.pack_folder = folder;
     if (!data.load_package(name.c_str())) {
-      say(is_first ? "Failed to load first database\n" : "Failed to load second database\n");
+      say(format_text("Failed to load %s database (%s)\n", is_first ? "first" : "second",
+                      shown_path(full.c_str()).c_str()));
       return false;
     }
-    say(format_text("%s database (%s) was loaded ok...\n", is_first ? "First" : "Second", text.c_str()));
+    say(format_text("%s database (%s) was loaded ok...\n", is_first ? "First" : "Second",
+                    shown_path(text.c_str()).c_str()));
     return true;
   };
   FOLDER first_folder, second_folder;
   if (!load(*older, first, first_folder, true) || !load(*newer, second, second_folder, false))
     return false;
 
-  // patch.xml appears only when it is complete.
-  FILE_REPLACEMENT replacement;
+  // patch.xml appears only when it is complete: a run that stops early
+  // drops what it wrote.
   TEXT_FILE out;
-  if (!replacement.begin(first_folder, "patch.xml") ||
-      !out.open(first_folder, replacement.temporary_name(), 1, false)) {
+  if (!out.open(first_folder, "patch.xml", 1, false)) {
     say("Failed to open patch file\n");
     return false;
   }
+  const auto stop = [&out] {
+    out.discard();
+    return false;
+  };
   PATCH_XML xml;
   xml.head(*older, *newer, second_folder);
   if (older->installations.size() != newer->installations.size()) {
     say("Unable to patch, differences are too big (install_sz differ)\n");
-    return false;
+    return stop();
   }
   for (size_t i = 0; i < older->installations.size(); ++i)
-    if (!compare_installation(*older, *newer, i, xml)) return false;
+    if (!compare_installation(*older, *newer, i, xml)) return stop();
   xml.finish(*older);
   const bool written = out.write_string(xml.text().c_str());
-  if (!out.close() || !written || !replacement.commit()) {
+  if (!written) out.discard();
+  if (!written || !out.close()) {
     say("Failed to write patch file\n");
     return false;
   }

@@ -64,8 +64,13 @@ public:
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer);
 
+// Why an unpack failed: the payload is cut short or damaged, the folder
+// it unpacks into has no room left, or writing there failed otherwise.
+enum class PAYLOAD_FAILURE : uint8_t { NONE, DAMAGED, NO_ROOM, WRITE };
+
 // unpack_payload from the program file into a new data file with its order
-// byte (name in folder). A failed unpack leaves no file behind.
+// byte (name in folder). A failed unpack leaves no file behind and, when
+// asked, says why.
 bool unpack_payload_file(const FOLDER& program_folder, const char* program_name,
                          uint32_t payload_offset, const FOLDER& folder, const char* name,
-                         PAYLOAD_OBSERVER* observer);
+                         PAYLOAD_OBSERVER* observer, PAYLOAD_FAILURE* failure = nullptr);

@@ -4,6 +4,7 @@
 // the package.
 #include <zlib.h>
 
+#include <cerrno>
 #include <memory>
 #include <new>
 
@@ -13,6 +14,11 @@
 #include "payload.h"
 
 namespace {
+
+// A write that failed, told by the errno it left.
+PAYLOAD_FAILURE write_failure() {
+  return errno == ENOSPC || errno == EDQUOT ? PAYLOAD_FAILURE::NO_ROOM : PAYLOAD_FAILURE::WRITE;
+}
 
 bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
   return source.read_object(wm_image_cache()) && source.read_object(splash.image) &&
@@ -85,17 +91,19 @@ bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& d
 
 bool unpack_payload_file(const FOLDER& program_folder, const char* program_name,
                          uint32_t payload_offset, const FOLDER& folder, const char* name,
-                         PAYLOAD_OBSERVER* observer) {
+                         PAYLOAD_OBSERVER* observer, PAYLOAD_FAILURE* failure) {
+  PAYLOAD_FAILURE why = PAYLOAD_FAILURE::DAMAGED;
   DATA_FILE* source = program_folder.open_data_file(program_name, 0, 255);
-  if (!source) return false;
-  DATA_FILE* package = folder.open_data_file(name, 1, 255);
-  if (!package) {
-    FOLDER::close_data_file(source);
-    return false;
+  DATA_FILE* package = source ? folder.open_data_file(name, 1, 255) : nullptr;
+  if (source && !package) why = write_failure();
+  bool ok = package && unpack_payload(*source, payload_offset, *package, observer);
+  if (package && !ok && package->write_failed()) why = write_failure();
+  if (source) FOLDER::close_data_file(source);
+  if (package && !FOLDER::close_data_file(package) && ok) {
+    why = write_failure();
+    ok = false;
   }
-  bool ok = unpack_payload(*source, payload_offset, *package, observer);
-  FOLDER::close_data_file(source);
-  ok = FOLDER::close_data_file(package) && ok;
   if (!ok) remove_file(folder, name);
+  if (failure) *failure = ok ? PAYLOAD_FAILURE::NONE : why;
   return ok;
 }

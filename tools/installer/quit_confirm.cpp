@@ -29,6 +29,8 @@ QUIT_CONFIRM::~QUIT_CONFIRM() {
 }
 
 bool confirm_quit_now(uint32_t) {
+  // Once the installation has finished there is nothing left to lose.
+  if (installer_database().install_complete()) return true;
   WM_PAGE_MANAGER* manager = WM_PAGE_MANAGER::get();
   if (!manager) return false;
   WM_SCREEN_OBJECT* root = manager->current_root();

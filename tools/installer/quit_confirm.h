@@ -19,9 +19,10 @@ public:
 // The open quit dialog; null while none is open.
 extern QUIT_CONFIRM* quit_dialog;
 
-// The close handler: replaces an open quit dialog by a new one, as an
-// overlay of the page manager's current root. Always false: the answer
-// comes later, from the dialog.
+// The close handler: once the installation has finished, true (the
+// program ends without asking). Otherwise it replaces an open quit dialog
+// by a new one, as an overlay of the page manager's current root, and
+// returns false: the answer comes later, from the dialog.
 bool confirm_quit_now(uint32_t reason);
 
 // The dialog's button callback: Yes (value 1) ends the program (-1); No

@@ -212,7 +212,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
   DATABASE& data = installer_database();
   switch (id) {
     case 1:
-      return confirm_quit ? (confirm_quit(0), 0) : page_action::END;
+      return !confirm_quit || confirm_quit(0) ? page_action::END : 0;
     case 2: {
       if (option_grid) {
         WM_SCREEN_OBJECT* old = option_grid->get_cell(0, data.chosen_installation);

@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "file_services.h"
+#include "payload.h"
 #include "test_support.h"
 
 namespace {
@@ -111,16 +114,18 @@ struct RUN {
   std::string out;
 };
 
-// Runs "program -a" as the user, in the user's home, without a display.
-// With interrupt_on, SIGINT is sent once a line beginning with that text
-// has been printed.
+// Runs "program -a" (and the further arguments) as the user, in the
+// user's home, without a display. With interrupt_on, SIGINT is sent once a
+// line beginning with that text has been printed.
 RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
-                  const std::string& interrupt_on = "") {
+                  const std::string& interrupt_on = "", std::vector<std::string> arguments = {},
+                  const std::vector<std::string>& extra_env = {}) {
   RUN run;
   int out[2];
   if (pipe(out) != 0) return run;
   std::vector<std::string> env = {"HOME=" + user.home, "PATH=/usr/sbin:/usr/bin:/sbin:/bin",
                                   "USER=" + user.name, "LOGNAME=" + user.name};
+  env.insert(env.end(), extra_env.begin(), extra_env.end());
   for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
     if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);
   // Everything the child needs is made before the fork: it only switches
@@ -128,7 +133,10 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-a"), nullptr};
+  arguments.insert(arguments.begin(), {program, "-a"});
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], 1);
@@ -137,7 +145,7 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
     if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0 ||
         chdir(user.home.c_str()) != 0)
       _exit(126);
-    execve(argv[0], argv, envp.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(out[1]);
@@ -190,12 +198,13 @@ protected:
 
   // Builds the installer from the description's lines (after the common
   // ones) and returns its path.
-  std::string build(const std::string& extra_lines, std::string* builder_errors = nullptr) {
+  std::string build(const std::string& extra_lines, std::string* builder_errors = nullptr,
+                    const std::string& output = "setup") {
     const std::string description =
         "app = Tools\ninstallation = Standard | $ROOT1" + target +
         "\nfiles = files\ntime_stamp = 1000000000\nlanguage = English\n" + extra_lines;
     EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
-    const std::string program = scratch.file("setup");
+    const std::string program = scratch.file(output);
     const test_support::RunResult made = test_support::run_program(
         {kInstallerDir + "/make_installer", scratch.file("source/installer.txt"),
          kInstallerDir + "/setup", program});
@@ -232,6 +241,7 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
   add_file("newer.txt", 20);
   add_file("older.txt", 30);
   add_file("windows.txt", 40);
+  add_file("z M\xC3\xBCller \xC3\x9F.txt", 50);  // "z Müller ß.txt" in UTF-8, as file systems name it
   const std::string program = build(
       "file = bin/helper | switch_user\n"
       "file = keep.txt | overwrite 2\n"
@@ -251,7 +261,7 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
   const RUN run = run_automatic(*user, program);
   EXPECT_EQ(run.status, 0) << run.out;
 
-  for (const char* name : {"bin/tool", "bin/helper", "docs/readme.txt", "older.txt"}) {
+  for (const char* name : {"bin/tool", "bin/helper", "docs/readme.txt", "older.txt", "z M\xC3\xBCller \xC3\x9F.txt"}) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(test_support::read_file(target + "/" + name) == sources[name]);
     const mode_t wanted = std::string(name) == "bin/helper" ? 06755 : 0755;
@@ -270,13 +280,15 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
       "Skipped \"" + target + "/keep.txt\"\n"
       "Skipped \"" + target + "/newer.txt\"\n"
       "Installed \"" + target + "/older.txt\"\n"
+      "Installed \"" + target + "/z M\xC3\xBCller \xC3\x9F.txt\"\n"
       "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", null, \"\", \"" +
       target + "\" );\n"
       "create_os_menu_shortcut( 1, \"bin/tool\", \"\", \"Tool\", \"Applications/Tools\", "
       "null, \"\", \"" + target + "\" );\n"
       "Installation completed without any errors.\n";
   EXPECT_EQ(test_support::read_file(target + "/install_log.txt"), log);
-  // The console shows the same lines as they are written.
+  // The console shows the same lines as they are written, each name in
+  // the terminal's UTF-8 once.
   for (const std::string& line : lines_of(log)) {
     if (line.empty()) continue;
     EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
@@ -293,8 +305,8 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
 }
 
 // Files that cannot be written are logged and counted, the run goes on
-// with the rest and ends with a failure status; so does a run whose log
-// cannot be made, and one whose whole target is unwritable.
+// with the rest, says "Done" and ends with a failure status; so does a run
+// whose log cannot be made, and one whose whole target is unwritable.
 TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   add_file("a.txt", 100);
   add_file("locked/b.txt", 100);
@@ -305,6 +317,7 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
 
   RUN run = run_automatic(*user, program);
   EXPECT_NE(run.status, 0);
+  EXPECT_EQ(lines_of(run.out).back(), "Done") << run.out;  // every step was walked
   const std::string log = test_support::read_file(target + "/install_log.txt");
   for (const std::string& line :
        {"Installed \"" + target + "/a.txt\"",
@@ -314,7 +327,6 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
     EXPECT_TRUE(has_line(log, line)) << line << "\n" << log;
     EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
   }
-  EXPECT_FALSE(has_line(run.out, "Done"));
   EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
 
   // Only the log cannot be made: the files install, the run still fails.
@@ -323,7 +335,7 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
   run = run_automatic(*user, program);
   EXPECT_NE(run.status, 0);
-  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_EQ(lines_of(run.out).back(), "Done") << run.out;
   EXPECT_TRUE(has_line(run.out, target + "/install_log.txt")) << run.out;
   EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
 
@@ -332,7 +344,7 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   ASSERT_EQ(unlink((target + "/a.txt").c_str()), 0);
   run = run_automatic(*user, program);
   EXPECT_NE(run.status, 0);
-  EXPECT_FALSE(has_line(run.out, "Done"));
+  EXPECT_EQ(lines_of(run.out).back(), "Done") << run.out;
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
 }
 
@@ -366,8 +378,8 @@ TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
 }
 
 // SIGINT while files are being written: the file in hand is finished, the
-// run stops with "Aborted" and a failure status, and every file that is
-// there is whole.
+// run stops with "Aborted" and a failure status, every file that is there
+// is whole, and the log's last line says that the run was interrupted.
 TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
   constexpr int kFiles = 400;
   for (int i = 0; i < kFiles; ++i) add_file("many/f" + std::to_string(1000 + i), 20000);
@@ -379,12 +391,79 @@ TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
   EXPECT_EQ(lines_of(run.out).back(), "Aborted") << run.out;
   const std::set<std::string> present = files_below(target);
   EXPECT_LT(present.size(), static_cast<size_t>(kFiles));
+  const std::vector<std::string> log = lines_of(test_support::read_file(target + "/install_log.txt"));
+  const size_t installed = present.size() - 1;  // less the log
+  EXPECT_EQ(log.back(), "Installation interrupted: " + std::to_string(installed) +
+                            (installed == 1 ? " file" : " files") + " installed.");
   for (const std::string& name : present) {
     if (name == "install_log.txt") continue;
     SCOPED_TRACE(name);
     ASSERT_EQ(sources.count(name), 1u);  // no temporary name left behind
     EXPECT_TRUE(test_support::read_file(target + "/" + name) == sources[name]);
   }
+}
+
+// -x names where the data is, also for an installer that carries data of
+// its own; where there is none the run fails. Without a desktop folder
+// the link is left out with a line and the run still succeeds.
+TEST_F(AutomaticInstall, AnExplicitDataFolderWinsAndNoDesktopIsNoError) {
+  add_file("own.txt", 10);
+  const std::string program = build("");
+  ASSERT_EQ(unlink((files() + "/own.txt").c_str()), 0);
+  sources.clear();
+  add_file("other.txt", 20);
+  const std::string other_program = build("link = Other | other.txt | 3\n", nullptr, "setup-other");
+  const std::string other = scratch.file("other"), empty = scratch.file("empty");
+  for (const std::string& folder : {other, empty}) ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  FOLDER from, to;
+  ASSERT_TRUE(from.set_absolute(scratch.path().c_str()));
+  ASSERT_TRUE(to.set_absolute(other.c_str()));
+  const PAYLOAD_INFO payload = payload_offset_of(other_program.c_str());
+  ASSERT_TRUE(payload.present);
+  ASSERT_TRUE(unpack_payload_file(from, "setup-other", payload.offset, to, "installer.pkg", nullptr));
+  ASSERT_EQ(chmod((other + "/installer.pkg").c_str(), 0644), 0);
+
+  RUN run = run_automatic(*user, program, "", {"-x", empty + "/installer.xml"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has_line(run.out, "ERROR: unable to load data")) << run.out;
+  EXPECT_TRUE(has_line(run.out, empty + "/installer.pkg could not be loaded.")) << run.out;
+  EXPECT_FALSE(test_support::file_exists(target));
+
+  make_target();
+  run = run_automatic(*user, program, "", {"-x", other + "/installer.xml"});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(lines_of(run.out).back(), "Done");
+  EXPECT_TRUE(test_support::read_file(target + "/other.txt") == sources["other.txt"]);
+  EXPECT_FALSE(test_support::file_exists(target + "/own.txt"));
+  const std::string skipped = "Desktop link \"Other\" skipped: there is no desktop folder";
+  EXPECT_TRUE(has_line(test_support::read_file(target + "/install_log.txt"), skipped));
+  EXPECT_TRUE(has_line(run.out, skipped)) << run.out;
+}
+
+// An installer file cut short says so, and so does a temporary folder
+// without room for the data, naming the folder ($TMPDIR, as the user's
+// home has no tmp folder).
+TEST_F(AutomaticInstall, DamagedInstallersAndAFullTemporaryFolderAreToldApart) {
+  add_file("big.bin", 300000, false);
+  const std::string program = build("");
+  const std::string cut = scratch.file("cut-setup");
+  const std::string bytes = test_support::read_file(program);
+  ASSERT_TRUE(test_support::write_file(cut, bytes.substr(0, bytes.size() - 1000)));
+  ASSERT_EQ(chmod(cut.c_str(), 0755), 0);
+  RUN run = run_automatic(*user, cut);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has_line(run.out, "The installer file is incomplete or damaged!")) << run.out;
+  EXPECT_TRUE(has_line(run.out, cut + " ends early or holds data that cannot be read.")) << run.out;
+
+  const std::string small = scratch.file("small");
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k,mode=1777") != 0)
+    GTEST_SKIP() << "no small file system can be mounted here";
+  run = run_automatic(*user, program, "", {}, {"TMPDIR=" + small});
+  umount(small.c_str());
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has_line(run.out, "There is not enough room in the temporary folder!")) << run.out;
+  EXPECT_NE(run.out.find("needs more free space in " + small + "/setup-"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "screen.h"
 #include "toolkit_defaults_guard.h"
 #include "wizard.h"
+#include "wizard_hooks.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
 #include "wm_kinds.h"
@@ -164,6 +165,28 @@ TEST_F(InstallQuestions, BackOnACopyErrorAbandonsTheRun) {
   EXPECT_EQ(get_idle_wait(), 50u);
   EXPECT_FALSE(data.install_complete());
   EXPECT_FALSE(test_support::file_exists(inst() + "/good"));
+  // The log does not read like a complete one.
+  const std::string log = test_support::read_file(inst() + "/install_log.txt");
+  EXPECT_EQ(log.substr(log.find("\"" + inst() + "/lost\"")),
+            "\"" + inst() + "/lost\" failed to unpack (absent)\nInstallation interrupted: 0 files installed.\n");
+}
+
+// Once the run has finished, a close request (and Quit) ends the program
+// without the question whether to leave an unfinished installation.
+TEST_F(InstallQuestions, AFinishedInstallEndsWithoutAsking) {
+  DATABASE& data = installer_database();
+  EXPECT_FALSE(confirm_quit(0));  // asked while the run stands
+  frames(6);
+  WM_DIALOG::close_all_dialogs(true);
+  frames(6);
+  ASSERT_NE(question(), nullptr);
+  click(question()->first_button);
+  frames(6);
+  ASSERT_TRUE(data.install_complete());
+  EXPECT_TRUE(confirm_quit(0));
+  frames(2);
+  EXPECT_EQ(question(), nullptr);
+  EXPECT_EQ(on_wizard_button(nullptr, 1, 0), page_action::END);
 }
 
 TEST_F(InstallQuestions, APathErrorLeadsBackToTheOptions) {

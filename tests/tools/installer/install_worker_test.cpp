@@ -45,6 +45,16 @@ DATABASE_FILE file_record(const std::string& name, const std::string& path, cons
   return f;
 }
 
+// A web link on the desktop, or in the menu section given.
+DATABASE_SHORTCUT site_link(const char* menu_section = "") {
+  DATABASE_SHORTCUT link;
+  link.kind = 2;
+  set_field_text(link.target, "http://example.invalid/");
+  set_field_text(link.name, "Site");
+  set_field_text(link.menu_section, menu_section);
+  return link;
+}
+
 std::vector<std::string> commands;
 int record_command(const char* const* argv, uint32_t) {
   commands.emplace_back(argv[0]);
@@ -99,6 +109,13 @@ protected:
       ASSERT_TRUE(package.add_file(source, "entry", stored.c_str()));
     }
     ASSERT_TRUE(package.flush());
+  }
+
+  // Leaves the installing page and comes back: the next step starts anew.
+  void start_again() {
+    data.current_page = WIZARD_PAGE_OPTIONS;
+    data.install_step(&page);
+    data.current_page = WIZARD_PAGE_INSTALLING;
   }
 
   // Steps until the finishing step has run; the number of calls it took.
@@ -167,6 +184,24 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   EXPECT_EQ(log(), expected);
 }
 
+// The data's texts are the system's 8-bit text, names on disk UTF-8: the
+// log keeps each as it is, the page gets its lines all in UTF-8 and its
+// progress all in the system's text, every text converted once.
+TEST_F(InstallWorker, EachTextIsConvertedOnceForWhereItGoes) {
+  make_package({{"e", "bytes"}});
+  set_field_text(data.languages[0].name, "Fran\xE7" "ais");
+  const char* name = "M\xC3\xBCller";
+  installation().files = {file_record(name, "$app", "e")};
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(test_support::read_file(inst + "/" + name), "bytes");
+  const std::string file_line = std::string("Installed \"") + inst + "/" + name + "\"\n";
+  EXPECT_NE(log().find("Language: Fran\xE7" "ais\n"), std::string::npos);
+  EXPECT_NE(log().find(file_line), std::string::npos);
+  EXPECT_NE(page.lines.find("Language: Fran\xC3\xA7" "ais\n"), std::string::npos);
+  EXPECT_NE(page.lines.find(file_line), std::string::npos);
+  EXPECT_EQ(page.progress[1].second, "/M\xFCller");
+}
+
 TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
   struct CASE {
     uint8_t overwrite;
@@ -197,9 +232,9 @@ TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
   EXPECT_EQ(log(), header() + lines + "Installation completed without any errors.\n");
 }
 
-// Bad records cost their own file only: each is logged, counted and asked
-// about, and the run goes on as after "Yes". Nothing lands outside the
-// install folder.
+// Bad records cost their own file only: each is logged under the path it
+// would have had, counted and asked about, and the run goes on as after
+// "Yes". Nothing lands outside the install folder.
 TEST_F(InstallWorker, FailedFilesAreLoggedCountedAndAskedAbout) {
   make_package({{"good", "good"}, {"liar", pattern(3000, 2)}});
   // The "liar" entry claims more bytes than its blocks hold.
@@ -227,9 +262,9 @@ TEST_F(InstallWorker, FailedFilesAreLoggedCountedAndAskedAbout) {
       {"liar", "$app", "liar", inst + "/liar"},
       {"../escape", "$app", "good", inst + "/../escape"},
       {"sub/escape", "$app", "good", inst + "/sub/escape"},
-      {"climb", "$app/../../out", "good", inst + "/climb"},
-      {"unknown", "$NO_SUCH_VARIABLE/x", "good", inst + "/unknown"},
-      {"inside", "$app/blocker", "good", inst + "/inside"},
+      {"climb", "$app/../../out", "good", "$app/../../out/climb"},
+      {"unknown", "$NO_SUCH_VARIABLE/x", "good", "$NO_SUCH_VARIABLE/x/unknown"},
+      {"inside", "$app/blocker", "good", inst + "/blocker/inside"},
   };
   std::string lines;
   std::vector<std::string> asked;
@@ -314,9 +349,9 @@ TEST_F(InstallWorker, LongPathsKeepWholeLines) {
   EXPECT_EQ(log(), header() + line + "Installation completed without any errors.\n");
 }
 
-// Leaving the installing page abandons the run: "$APP" is the program's
-// folder again, the frame loop sleeps again, and coming back starts over
-// with a new log.
+// Leaving the installing page abandons the run: the log says so and how
+// far it got, "$APP" is the program's folder again, the frame loop sleeps
+// again, and coming back starts over with a new log.
 TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   make_package({{"e", "bytes"}});
   installation().files = {file_record("a", "$app", "e"), file_record("b", "$app", "e")};
@@ -333,7 +368,9 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_STREQ(after.path, program.path);
   EXPECT_EQ(get_idle_wait(), 50u);
   EXPECT_FALSE(data.install_complete());
-  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\n");
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstallation interrupted: 1 file installed.\n");
+  data.install_step(&page);  // said once
+  EXPECT_EQ(page.lines, log());
 
   data.current_page = WIZARD_PAGE_INSTALLING;
   ASSERT_EQ(run_to_end(), 5);
@@ -415,34 +452,65 @@ TEST_F(InstallWorker, ShortcutsAreMadeAndLogged) {
   EXPECT_EQ(page.progress[page.progress.size() - 2], std::make_pair(100, std::string("Menu entry")));
 }
 
-// A shortcut that could not be made keeps the line of the call, gets a line
-// of its own and counts; one the user turned off leaves no trace.
-TEST_F(InstallWorker, ShortcutsNotMadeAreCountedAsErrors) {
+// A shortcut that could not be made keeps the line of the call and gets a
+// warning, and without a desktop folder the link is left out with a line;
+// neither counts as an error. One the user turned off leaves no trace.
+TEST_F(InstallWorker, ShortcutsNotMadeAreWarningsNotErrors) {
   make_package({{"e", "bytes"}});
   ASSERT_TRUE(test_support::write_file(home + "/.menu", "a file where the menu folder would be"));
-  DATABASE_SHORTCUT link;
-  link.kind = 2;
-  set_field_text(link.target, "http://example.invalid/");
-  set_field_text(link.name, "Site");
-  DATABASE_SHORTCUT entry = link;
-  set_field_text(entry.menu_section, "Net");
-  installation().shortcuts = {link, entry};
+  installation().shortcuts = {site_link(), site_link("Net")};
+  const std::string call = "( 2, \"http://example.invalid/\", \"\", \"Site\", ";
+  const std::string menu_lines = "create_os_menu_shortcut" + call + "\"Net\", null, \"\", null );\n" +
+                                 "Warning: menu entry \"Site\" could not be made\n";
 
   ASSERT_GT(run_to_end(), 0);
-  const std::string call = "( 2, \"http://example.invalid/\", \"\", \"Site\", ";
+  EXPECT_EQ(log(), header() + "Desktop link \"Site\" skipped: there is no desktop folder\n" + menu_lines +
+                       "Installation completed without any errors.\n");
+  EXPECT_EQ(data.install_error_count(), 0);
+  EXPECT_TRUE(data.install_succeeded());
+
+  // A folder where the link's file would go.
+  ASSERT_EQ(mkdir((home + "/Desktop").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((home + "/Desktop/Site.desktop").c_str(), 0700), 0);
+  start_again();
+  ASSERT_GT(run_to_end(), 0);
   EXPECT_EQ(log(), header() + "create_desktop_shortcut" + call + "null, \"\", null );\n" +
-                       "Shortcut \"Site\" could not be made\n" + "create_os_menu_shortcut" + call +
-                       "\"Net\", null, \"\", null );\n" + "Shortcut \"Site\" could not be made\n" +
-                       "Installation completed with 2 errors.\n");
-  EXPECT_EQ(data.install_error_count(), 2);
+                       "Warning: desktop link \"Site\" could not be made\n" + menu_lines +
+                       "Installation completed without any errors.\n");
+  EXPECT_TRUE(data.install_succeeded());
 
   data.desktop_shortcut = 0;
   data.menu_shortcut = 0;
-  data.current_page = WIZARD_PAGE_OPTIONS;
-  data.install_step(&page);
-  data.current_page = WIZARD_PAGE_INSTALLING;
+  start_again();
   ASSERT_GT(run_to_end(), 0);
   EXPECT_EQ(log(), header() + "Installation completed without any errors.\n");
+}
+
+// A link planted at a name the run writes (the log, an installed file, the
+// desktop link) is replaced; what it points at keeps its bytes and mode.
+TEST_F(InstallWorker, APlantedLinkIsNeverWrittenThrough) {
+  make_package({{"e", "bytes"}});
+  ASSERT_EQ(mkdir(inst.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((home + "/Desktop").c_str(), 0700), 0);
+  installation().files = {file_record("a", "$app", "e")};
+  installation().shortcuts = {site_link()};
+  const std::string victim = scratch.file("victim");
+  for (const std::string& planted : {inst + "/install_log.txt", inst + "/a", home + "/Desktop/Site.desktop"}) {
+    SCOPED_TRACE(planted);
+    ASSERT_TRUE(test_support::write_file(victim, "precious"));
+    ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+    unlink(planted.c_str());
+    ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+    start_again();
+    ASSERT_GT(run_to_end(), 0);
+    EXPECT_TRUE(data.install_succeeded());
+    EXPECT_EQ(test_support::read_file(victim), "precious");
+    EXPECT_EQ(mode_of(victim), 0600u);
+    struct stat st {};
+    ASSERT_EQ(lstat(planted.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+  }
+  EXPECT_EQ(mode_of(inst + "/a"), 0755u);
 }
 
 }  // namespace

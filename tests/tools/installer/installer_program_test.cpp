@@ -2,6 +2,8 @@
 // and the console modes print and end as callers expect.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <string>
 
 #include "data_file.h"
@@ -58,20 +60,31 @@ TEST(InstallerProgram, TheProgramIsStrippedWithItsDebugInformationBeside) {
   }
 }
 
+// The usage lists only options the program takes; "--help" asks for it too.
 TEST(InstallerProgram, HelpPrintsTheUsageAndSucceeds) {
-  const test_support::RunResult result = run({"-p", "linux", "-h", "-d", "never=read"});
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.out,
-            "Usage:\n\t" + kProgram +
-                " [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] "
-                "[-d filename1=filename2]\n\n"
-                "\t-h\t- Show help\n\t-a\t- Automatic mode (non interactive)\n"
-                "\t-v\t- Be verbose\n\t-s\t- Generate skin\n\t-x\t- XML File\n"
-                "\t-p\t- Platform filter\n\t-d\t- Diff files (used for patching)\n\n"
-                "\t-f\t- Force either 32bit or 64bit install\n\n");
+  const std::vector<std::string> asks[] = {{"-p", "linux", "-h", "-d", "never=read"}, {"--help"},
+                                           {"-p", "linux", "--help", "-d", "never=read"}};
+  for (const std::vector<std::string>& arguments : asks) {
+    const test_support::RunResult result = run(arguments);
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.out,
+              "Usage:\n\t" + kProgram +
+                  " [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] "
+                  "[-d filename1=filename2]\n\n"
+                  "\t-h\t- Show help\n\t-a\t- Automatic mode (non interactive)\n"
+                  "\t-v\t- Be verbose\n\t-s\t- Generate skin\n\t-x\t- XML File\n"
+                  "\t-p\t- Platform filter\n\t-d\t- Diff files (used for patching)\n\n");
+  }
 }
 
+// Relative names lie below the program's folder; every message about
+// something that cannot be loaded names the full path it tried. A bad
+// option does not wait for a key when no one is at a terminal.
 TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
+  const std::string here = kProgram.substr(0, kProgram.rfind('/'));
+  char resolved[PATH_MAX];
+  ASSERT_NE(realpath(here.c_str(), resolved), nullptr);
+  const std::string folder = resolved;
   struct ROW {
     std::vector<std::string> arguments;
     int exit_code;
@@ -80,17 +93,24 @@ TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
       {{"-f"}, 255, "0042:\nUnrecognised command line option: -f"},
       {{"-v", "-h"}, 0, "$TEMP => "},
       {{"-v", "-h"}, 0, "$APPDATA => "},
-      {{"-d", "old.xml=new.xml"}, 255, "Failed to load first database"},
+      {{"-d", "old.xml=new.xml"}, 255, "Failed to load first database (" + folder + "/old.xml)"},
       {{"-a"}, 255, "Loading automatic pack...\nERROR: unable to load data\n"},
+      {{"-a"}, 255, folder + "/installer.pkg could not be loaded"},
+      {{"-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
       {{"-x"}, 255, "0041:\nNo argument for command line option: -x"},
       {{"-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
+      {{"-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.arguments[0]);
     const test_support::RunResult result = run(row.arguments);
     EXPECT_EQ(result.exit_code, row.exit_code);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("Press Return"), std::string::npos) << result.out;
   }
+  // The trace shows where a fallback temporary folder would be without
+  // making it.
+  EXPECT_FALSE(test_support::file_exists(folder + "/temp"));
 }
 
 // Where the program looks for its data: -x names the folder ("$..." as it
@@ -115,20 +135,25 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
       damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
   ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
 
+  const std::string no_display = "No display could be opened.\nStart the installer with -a to install without a window.";
   struct ROW {
     std::vector<std::string> argv;
     std::string printed;
   } rows[] = {
-      {{kProgram, "-x", scratch.file("work/installer.xml")}, "window could not be opened"},
-      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, "window could not be opened"},
-      {{kProgram, "-x", scratch.file("installer.xml")}, "No installation data found!"},
-      {{damaged}, "No installation data found!"},
+      {{kProgram, "-x", scratch.file("work/installer.xml")}, no_display},
+      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, no_display},
+      {{kProgram, "-x", scratch.file("installer.xml")},
+       "No installation data found!\nMake sure you have got all required files.\n" +
+           scratch.file("installer.pkg") + " could not be loaded."},
+      {{damaged}, "The installer file is incomplete or damaged!\n" + damaged + " ends early"},
+      {{damaged, "-a"}, "ERROR: unable to load data\nThe installer file is incomplete or damaged!\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argv.back());
     const test_support::RunResult result = test_support::run_program(row.argv, {"DISPLAY="});
     EXPECT_EQ(result.exit_code, 255);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("Press Return"), std::string::npos) << result.out;
   }
 }
 

@@ -183,6 +183,20 @@ TEST_F(PackageLoading, PlatformListsAreDecidedForThisMachine) {
   for (uint8_t unknown : {0, 2, 133}) EXPECT_STREQ(DATABASE::get_platform_name(unknown), "");
   for (const char* filter : {"WIN32", "beos"}) data.set_platform_filter(filter);
   EXPECT_EQ(data.platform_filter, 33);
+
+  // -p: lists are decided for the named platform instead of this machine;
+  // naming this machine's own platform keeps its bitness rules.
+  struct FILTERED {
+    const char* filter;
+    const char* list;
+    bool matches;
+  } filtered[] = {{"windows", "windows", true}, {"windows", "linux", false}, {"windows", "", true},
+                  {"win32", "win32:64bit", true}, {"psp", "lsb", true}, {"macosx", "msb", true},
+                  {"linux", "windows", false}, {"linux", "linux:unknown", false}, {"linux", "linux", true}};
+  for (const FILTERED& row : filtered) {
+    data.set_platform_filter(row.filter);
+    EXPECT_EQ(data.match_platform(VORN_STRING(row.list)), row.matches) << row.filter << " " << row.list;
+  }
   EXPECT_EQ(DATABASE::get_shortcut_kind("WebLink"), 2);
   EXPECT_EQ(DATABASE::get_shortcut_kind(""), 0);
 }
@@ -199,28 +213,33 @@ TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
   snprintf(data.patch.dest_path_from_inst_loc, DATABASE_TEXT_SIZE, "$APP/logs");
 
   struct Row {
-    uint8_t system;
+    uint8_t system, allowed;  // the user's choice; the installation's permission
     const char *system_log, *install, *log_at, *text;
     bool found;
   };
   const char* kUser = "home/apps/logs";
   const char* kSystem = "root/opt/demo/bin/syslogs";
   const Row rows[] = {
-      {0, "", "$ROOT0/apps", kUser, "Installed\nSettings: 5 0 $ROOT0/apps\n", true},
-      {0, "", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/other\n", false},
-      {0, "", "$ROOT0/apps", kUser, "Settings: 5\n", false},
-      {0, "", "$ROOT0/apps", kUser, "Settings: 5 1 $ROOT0/apps\n", false},
-      {0, "", "$ROOT0/absent", kUser, "Settings: 5 0 $ROOT0/absent\n", false},
-      {0, "", "$ROOT0/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
-      {0, "", "$NO_SUCH/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
-      {1, "$APP/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", true},
-      {1, "$APP/syslogs", "", kSystem, "Settings: 5 0 $ROOT0/apps\n", false},
-      {1, "$APP/../bin/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", false},
+      {0, 1, "", "$ROOT0/apps", kUser, "Installed\nSettings: 5 0 $ROOT0/apps\n", true},
+      {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/other\n", false},
+      {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5\n", false},
+      {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5 1 $ROOT0/apps\n", false},
+      {0, 1, "", "$ROOT0/absent", kUser, "Settings: 5 0 $ROOT0/absent\n", false},
+      {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
+      {0, 1, "", "$NO_SUCH/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
+      {1, 1, "$APP/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", true},
+      {1, 1, "$APP/syslogs", "", kSystem, "Settings: 5 0 $ROOT0/apps\n", false},
+      {1, 1, "$APP/../bin/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", false},
       // No system log path: a user lookup, in the install folder itself.
-      {1, "", "", "root/opt/demo/bin", "Settings: 5 1 $SYSAPP\n", false},
+      {1, 1, "", "", "root/opt/demo/bin", "Settings: 5 1 $SYSAPP\n", false},
+      // System paths chosen where the installation does not allow them:
+      // the worker installs into the chosen folder, and so it is looked for.
+      {1, 0, "$APP/syslogs", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/apps\n", true},
   };
+  data.installations.resize(1);
   for (const Row& row : rows) {
     data.use_system_paths = row.system;
+    data.installations[0].allow_system_paths = row.allowed;
     snprintf(data.patch.system_dest_path_from_inst_loc, DATABASE_TEXT_SIZE, "%s", row.system_log);
     snprintf(data.install_folder, sizeof data.install_folder, "%s", row.install);
     const std::string log = scratch.file(row.log_at) + "/install_log.txt";
@@ -233,6 +252,7 @@ TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
   // Without the system folder nothing is found, and it is not made.
   set_system_root_override(scratch.file("home").c_str());
   data.use_system_paths = 1;
+  data.installations[0].allow_system_paths = 1;
   EXPECT_FALSE(data.find_previous_installation());
   EXPECT_FALSE(test_support::file_exists(scratch.file("home/opt")));
 }

@@ -142,9 +142,10 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   } rows[] = {
       {old_pkg, "\nSecond file was not supplied\n"},
       {old_pkg + "=", "\nSecond file was not supplied\n"},
-      {scratch.file("none.pkg") + "=" + old_pkg, "\nFailed to load first database\n"},
-      {old_pkg + "=" + scratch.file("none.pkg"), "ok...\nFailed to load second database\n"},
-      {old_pkg + "=" + scratch.file("damaged.pkg"), "ok...\nFailed to load second database\n"},
+      {scratch.file("none.pkg") + "=" + old_pkg, "\nFailed to load first database (" + scratch.file("none.pkg") + ")\n"},
+      {old_pkg + "=" + scratch.file("none.pkg"), "ok...\nFailed to load second database (" + scratch.file("none.pkg") + ")\n"},
+      {old_pkg + "=" + scratch.file("damaged.pkg"),
+       "ok...\nFailed to load second database (" + scratch.file("damaged.pkg") + ")\n"},
       {old_pkg + "=" + renamed,
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
       {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},

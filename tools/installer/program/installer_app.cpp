@@ -3,6 +3,7 @@
 // installation data behind the program file under a splash window, loading
 // it and opening the main window, the frame and shutdown.
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "folder.h"
 #include "image.h"
 #include "install_dialog.h"
+#include "install_log.h"
 #include "installer_pictures.h"
 #include "options.h"
 #include "patch_builder.h"
@@ -47,6 +49,11 @@ WM_PAGE_MANAGER* manager = nullptr;
 constexpr COLOUR kBarBlue = 0xFF0000FF;
 constexpr uint16_t kUnset = 65535;
 
+// Without a window nothing can be shown; -a needs none.
+[[noreturn]] void no_display() {
+  fatal_exit("No display could be opened.\nStart the installer with -a to install without a window.");
+}
+
 // Console modes end here: 0 on success, the fatal exit's status otherwise.
 [[noreturn]] void end_console_mode(bool success) {
   if (!success) fatal_exit(nullptr);
@@ -54,9 +61,14 @@ constexpr uint16_t kUnset = 65535;
   exit(0);
 }
 
+// Text that leaves for the terminal: names from the file system are UTF-8
+// already and are printed as they are.
+void print_utf8(const std::string& text) { console_write_utf8(text.c_str()); }
+
 // A command-line path: "$..." as it is, "/..." absolute, anything else
-// below "$HERE". Fills the folder part and the name after the last '/'.
-bool argument_path(const char* argument, FOLDER& folder, std::string& name) {
+// below "$HERE". Fills the folder part and the name after the last '/';
+// a folder that does not exist is named in full.
+bool argument_path(const char* option, const char* argument, FOLDER& folder, std::string& name) {
   std::string text = argument;
   if (text.empty()) return false;
   if (text[0] != '$' && text[0] != '/') text = "$HERE/" + text;
@@ -65,29 +77,42 @@ bool argument_path(const char* argument, FOLDER& folder, std::string& name) {
   // "/name" lies in the root folder.
   const std::string folder_text =
       slash == std::string::npos ? text : text.substr(0, slash == 0 ? 1 : slash);
-  return folder_text[0] == '/' ? folder.set_absolute(folder_text.c_str())
-                               : folder.set_stored_path(folder_text.c_str());
+  const bool found = folder_text[0] == '/' ? folder.set_absolute(folder_text.c_str())
+                                           : folder.set_stored_path(folder_text.c_str());
+  if (!found) {
+    const char* full = resolve_path_text(folder_text.c_str());
+    print_utf8(std::string("The ") + option + " folder " + (full ? full : folder_text.c_str()) +
+               " does not exist.\n");
+  }
+  return found;
 }
 
 void print_usage(const char* program) {
-  char line[1024];
-  snprintf(line, sizeof line,
-           "Usage:\n\t%s [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] "
-           "[-d filename1=filename2]\n\n",
-           program);
-  console_print(line);
+  print_utf8(std::string("Usage:\n\t") + program +
+             " [-h] [-a] [-v] [-s filename] [-x filename] [-p filter] [-d filename1=filename2]\n\n");
   for (const char* text :
        {"\t-h\t- Show help\n", "\t-a\t- Automatic mode (non interactive)\n", "\t-v\t- Be verbose\n",
         "\t-s\t- Generate skin\n", "\t-x\t- XML File\n", "\t-p\t- Platform filter\n",
-        "\t-d\t- Diff files (used for patching)\n\n",
-        "\t-f\t- Force either 32bit or 64bit install\n\n"})
+        "\t-d\t- Diff files (used for patching)\n\n"})
     console_print(text);
 }
 
-// Reads the options; returns whether -a was given. The other console modes
-// never return.
-bool read_options(int argc, char** argv, DATABASE& data) {
-  bool automatic = false;
+struct OPTIONS {
+  bool automatic = false;  // -a
+  bool data_folder = false;  // -x named where the data is
+};
+
+// Reads the options. The other console modes never return.
+OPTIONS read_options(int argc, char** argv, DATABASE& data) {
+  // "--" ends the options, but "--help" on its own asks for the usage.
+  for (int i = 1; i < argc && argv[i]; ++i) {
+    if (strcmp(argv[i], "--help") == 0) {
+      print_usage(argv[0]);
+      end_console_mode(true);
+    }
+    if (strncmp(argv[i], "--", 2) == 0) break;
+  }
+  OPTIONS options;
   for (int option; (option = get_option(argc, argv, "havs:x:p:d:")) != -1;) {
     const char* argument = get_option_argument();
     FOLDER folder;
@@ -101,23 +126,18 @@ bool read_options(int argc, char** argv, DATABASE& data) {
         trace_default_paths();
         break;
       case 'x':
-        if (!argument_path(argument, folder, name)) {
-          console_print("The -x folder does not exist.\n");
-          end_console_mode(false);
-        }
+        if (!argument_path("-x", argument, folder, name)) end_console_mode(false);
         data.pack_folder = folder;
         data.xml_name.set(name.c_str());
+        options.data_folder = true;
         break;
       case 's':
-        if (!argument_path(argument, folder, name)) {
-          console_print("The -s folder does not exist.\n");
-          end_console_mode(false);
-        }
+        if (!argument_path("-s", argument, folder, name)) end_console_mode(false);
         end_console_mode(write_packed_skin_file(data, folder, name.c_str()) == 0);
       case 'd':
         end_console_mode(build_patch(argument));
       case 'a':
-        automatic = true;
+        options.automatic = true;
         break;
       case 'h':
         print_usage(argv[0]);
@@ -126,7 +146,7 @@ bool read_options(int argc, char** argv, DATABASE& data) {
         break;
     }
   }
-  return automatic;
+  return options;
 }
 
 // The payload's chunk size becomes the size of the data's file buffers.
@@ -188,7 +208,7 @@ private:
     params.title = splash.title.get_text();
     params.width = splash.image.width;
     params.height = splash.image.height;
-    if (!open_window(&params, 0)) fatal_exit("The splash window could not be opened.");
+    if (!open_window(&params, 0)) no_display();
     // Closing the splash window is always granted; start-up still ends.
     set_close_handler([](uint32_t) { return true; });
     manager->current_root()->invalidate_screen();
@@ -217,46 +237,87 @@ private:
   WM_PROGRESS_BAR* bar = nullptr;
 };
 
-[[noreturn]] void no_installation_data() {
-  close_window(0);
-  message_box("No installation data found!", "Make sure you have got all required files.");
-  fatal_exit("No installation data found!");
-}
-
 enum class UNPACKED { NO_PAYLOAD, DONE, FAILED };
 
-// Unpacks the payload behind the program file, when it has one, into this
-// run's private temporary folder and loads the data from there.
-UNPACKED unpack(DATABASE& data, PAYLOAD_OBSERVER& observer) {
+struct UNPACKING {
+  UNPACKED state = UNPACKED::NO_PAYLOAD;
+  PAYLOAD_FAILURE failure = PAYLOAD_FAILURE::NONE;
+  FOLDER temporary;  // where it was unpacked
+};
+
+// Unpacks the payload behind the program file, when it has one and -x
+// names no other place for the data, into this run's private temporary
+// folder and loads the data from there.
+UNPACKING unpack(DATABASE& data, PAYLOAD_OBSERVER& observer, bool data_folder_named) {
+  UNPACKING result;
   const PAYLOAD_INFO payload = payload_offset();
   FOLDER program_folder;
   char program_name[256];
-  if (!payload.present || !get_program_path(&program_folder, program_name, sizeof program_name))
-    return UNPACKED::NO_PAYLOAD;
-  FOLDER temporary;
-  if (!temporary.set("$TEMP", true, nullptr, true) ||
-      !unpack_payload_file(program_folder, program_name, payload.offset, temporary,
-                           "installer.pkg", &observer))
-    return UNPACKED::FAILED;
-  data.pack_folder = temporary;
+  if (data_folder_named || !payload.present ||
+      !get_program_path(&program_folder, program_name, sizeof program_name))
+    return result;
+  result.state = UNPACKED::FAILED;
+  result.failure = PAYLOAD_FAILURE::WRITE;
+  if (!result.temporary.set("$TEMP", true, nullptr, true) ||
+      !unpack_payload_file(program_folder, program_name, payload.offset, result.temporary, "installer.pkg",
+                           &observer, &result.failure))
+    return result;
+  result.state = UNPACKED::DONE;
+  data.pack_folder = result.temporary;
   data.remove_package_at_exit = 1;
-  return UNPACKED::DONE;
+  return result;
 }
 
-// Unpacks under the splash; whether a splash window of the splash's size
-// stays open.
-bool unpack_under_splash(DATABASE& data) {
-  SPLASH splash;
-  switch (unpack(data, splash)) {
-    case UNPACKED::NO_PAYLOAD:
-      splash.show_start_picture();
-      note_start_up(START_UP_STAGE::SPLASH_SHOWN);
-      return false;
-    case UNPACKED::FAILED:
-      no_installation_data();
-    case UNPACKED::DONE:
-      break;
+// Why there is no data to install, as a title and a text that names the
+// file or folder concerned.
+struct DATA_PROBLEM {
+  std::string title, text;
+};
+
+DATA_PROBLEM data_problem(const UNPACKING& unpacking, const DATABASE& data) {
+  if (unpacking.state == UNPACKED::FAILED && unpacking.failure == PAYLOAD_FAILURE::NO_ROOM)
+    return {"There is not enough room in the temporary folder!",
+            "Unpacking the installation data needs more free space in " + shown_path(unpacking.temporary.path) +
+                ".\nMake room there and start the installer again."};
+  if (unpacking.state == UNPACKED::FAILED && unpacking.failure == PAYLOAD_FAILURE::WRITE)
+    return {"The installation data could not be unpacked!",
+            "Writing to the temporary folder " + shown_path(unpacking.temporary.path) + " failed."};
+  if (unpacking.state != UNPACKED::NO_PAYLOAD) {
+    // Cut short, or chunks that do not unpack into a readable package.
+    FOLDER folder;
+    char name[256] = "";
+    get_program_path(&folder, name, sizeof name);
+    const char* program = make_path(folder, name);
+    return {"The installer file is incomplete or damaged!",
+            shown_path(program ? program : name) +
+                " ends early or holds data that cannot be read.\nGet a complete copy of the installer."};
   }
+  const char* package = make_path(data.pack_folder, "installer.pkg");
+  return {"No installation data found!", "Make sure you have got all required files.\n" +
+                                             shown_path(package ? package : data.pack_folder.path) +
+                                             " could not be loaded."};
+}
+
+[[noreturn]] void no_installation_data(const UNPACKING& unpacking, const DATABASE& data) {
+  const DATA_PROBLEM problem = data_problem(unpacking, data);
+  close_window(0);
+  message_box(problem.title.c_str(), problem.text.c_str());
+  fatal_exit((problem.title + "\n" + problem.text).c_str());
+}
+
+// Unpacks under the splash and loads the data; whether a splash window of
+// the splash's size stays open.
+bool load_under_splash(DATABASE& data, bool data_folder_named) {
+  SPLASH splash;
+  const UNPACKING unpacking = unpack(data, splash, data_folder_named);
+  if (unpacking.state == UNPACKED::NO_PAYLOAD) {
+    splash.show_start_picture();
+    note_start_up(START_UP_STAGE::SPLASH_SHOWN);
+  }
+  note_start_up(START_UP_STAGE::DATA_UNPACKED);
+  if (unpacking.state == UNPACKED::FAILED || !data.load_package("installer.pkg"))
+    no_installation_data(unpacking, data);
+  note_start_up(START_UP_STAGE::DATA_LOADED);
   return splash.window_open;
 }
 
@@ -277,15 +338,17 @@ void release_package(DATABASE& data) {
 // -a: the whole install on the console, without a window. A close request
 // (SIGINT, SIGTERM) only sets the quit flag, which is looked at between
 // steps: a step writes its file completely or not at all, so stopping there
-// leaves no half-written file. "Done" and status 0 only when every file
-// and shortcut was made.
-[[noreturn]] void run_automatic(DATABASE& data) {
+// leaves no half-written file, and the log says that the run stopped.
+// "Done" once every step was walked; status 0 only when every file was
+// installed.
+[[noreturn]] void run_automatic(DATABASE& data, bool data_folder_named) {
   set_close_handler([](uint32_t) { return true; });
   PACKAGE_UNPACKING unpacking;
-  const UNPACKED unpacked = unpack(data, unpacking);
+  const UNPACKING unpacked = unpack(data, unpacking, data_folder_named);
   console_print("Loading automatic pack...\n");
-  if (unpacked == UNPACKED::FAILED || !data.load_package("installer.pkg")) {
-    console_print("ERROR: unable to load data\n");
+  if (unpacked.state == UNPACKED::FAILED || !data.load_package("installer.pkg")) {
+    const DATA_PROBLEM problem = data_problem(unpacked, data);
+    console_print(("ERROR: unable to load data\n" + problem.title + "\n" + problem.text + "\n").c_str());
     end_automatic_run(data, false);
   }
   console_print("Packing data...\n");
@@ -294,17 +357,14 @@ void release_package(DATABASE& data) {
   while (!data.install_complete() && !page.has_stopped()) {
     platform_update();
     if (quit_requested()) {
+      data.interrupt_install(&page);
       console_print("Aborted\n");
       end_automatic_run(data, false);
     }
     data.install_step(&page);
   }
-  // A log that could not be made is asked about like a file but not
-  // counted by the worker; the page counted it.
-  const bool success =
-      data.install_complete() && data.install_error_count() == 0 && page.copy_errors() == 0;
-  if (success) console_print("Done\n");
-  end_automatic_run(data, success);
+  if (data.install_complete()) console_print("Done\n");
+  end_automatic_run(data, data.install_succeeded());
 }
 
 }  // namespace
@@ -313,11 +373,9 @@ bool app_init(int argc, char** argv) {
   wizard_install();
   manager = new WM_PAGE_MANAGER(1, -1);
   DATABASE& data = installer_database();
-  if (read_options(argc, argv, data)) run_automatic(data);
-  const bool splash_open = unpack_under_splash(data);
-  note_start_up(START_UP_STAGE::DATA_UNPACKED);
-  if (!data.load_package("installer.pkg")) no_installation_data();
-  note_start_up(START_UP_STAGE::DATA_LOADED);
+  const OPTIONS options = read_options(argc, argv, data);
+  if (options.automatic) run_automatic(data, options.data_folder);
+  const bool splash_open = load_under_splash(data, options.data_folder);
 
   IMAGE* screen = get_screen_image(0);
   const bool same_size = splash_open && screen && screen->width == data.window.width &&
@@ -331,7 +389,7 @@ bool app_init(int argc, char** argv) {
     params.full_screen = data.window.fullscreen;
     params.min_width = data.dialog.width;
     params.min_height = data.dialog.height;
-    if (!open_window(&params, 0)) fatal_exit("The installer's window could not be opened.");
+    if (!open_window(&params, 0)) no_display();
   }
   note_start_up(START_UP_STAGE::WINDOW_OPEN);
   manager->current_root()->set_size(static_cast<uint16_t>(data.window.width),
@@ -359,7 +417,12 @@ bool app_frame() {
   return result != page_action::END;
 }
 
+// A run the user left, or one that a close request ended, says so in its
+// log; the status tells a launching script whether everything installed.
 void app_shutdown() {
+  DATABASE& data = installer_database();
+  data.interrupt_install(nullptr);
+  set_exit_status(data.install_succeeded() ? 0 : 1);
   close_window(0);
   IMAGE picture;
   draw_closing_picture(picture);
