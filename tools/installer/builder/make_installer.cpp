@@ -23,6 +23,8 @@
 //   splash = <picture> | <title> | <bar x> <bar y> <bar w> <bar h>
 //                                '*' as the picture: the built-in start picture
 //   chunk_size = <bytes>         compressed = 0 or 1
+//                                (without chunk_size it is chosen, as is
+//                                the package's block size)
 //   language = <name>            starts a language; then for it:
 //   <LANGUAGE KEY> = <text>      licence|readme|release_notes = <file>
 #include <cstdio>
@@ -40,6 +42,7 @@
 #include "installer_pictures.h"
 #include "package.h"
 #include "package_data_file.h"
+#include "packing_choice.h"
 #include "payload.h"
 #include "skin_loader.h"
 #include "wm_dialog.h"
@@ -237,8 +240,8 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
   return d;
 }
 
-void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work) {
-  PACKAGE package(work, "installer.pkg", true, 65536, true, false);
+void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t block_size) {
+  PACKAGE package(work, "installer.pkg", true, static_cast<int32_t>(block_size), true, false);
   if (!package.is_open()) fail("cannot make installer.pkg");
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files) {
@@ -319,7 +322,9 @@ int main(int argc, char** argv) {
 
   FOLDER work;
   if (!work.set("$TEMP", true)) fail("no temporary folder");
-  pack(data, d, work);
+  const PACKING_CHOICE packing = choose_packing(data);
+  if (d.payload.chunk_size == 0) d.payload.chunk_size = packing.chunk_size;
+  pack(data, d, work, packing.block_size);
 
   PAYLOAD_SPLASH splash;
   if (!d.splash_picture.empty()) {
