@@ -1,12 +1,11 @@
 // Choosing the package's block size and the payload's chunk size.
 #include "packing_choice.h"
 
-#include <sys/stat.h>
-
 #include <string>
 #include <unordered_set>
 
 #include "database.h"
+#include "file_services.h"
 #include "font.h"
 
 namespace {
@@ -33,10 +32,13 @@ uint64_t blocks_for(uint64_t size, uint64_t block) {
   return size == 0 ? 1 : (size + block - 1) / block;
 }
 
-uint64_t file_size(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size)
-                                                              : 0;
+uint64_t file_size(const char* folder_path, const char* name) {
+  FOLDER folder;
+  FILE_INFO info{};
+  return folder.set_absolute(folder_path) && get_file_info(folder, name, &info) &&
+                 !info.is_directory
+             ? info.size
+             : 0;
 }
 
 }  // namespace
@@ -66,10 +68,9 @@ PACKING_CHOICE choose_packing(const DATABASE& data) {
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files)
       if (packed.insert(file.packed_name).second)
-        sizes.push_back(file_size(std::string(file.src_path_from_xml) + "/" + file.src_name));
-  const std::string fonts = get_system_font_folder();
+        sizes.push_back(file_size(file.src_path_from_xml, file.src_name));
   for (uint8_t slot = 0; slot < FONT_BUILTIN_COUNT; ++slot)
     if (packed.insert(get_builtin_font_file(slot)).second)
-      sizes.push_back(file_size(fonts + "/" + get_builtin_font_file(slot)));
+      sizes.push_back(file_size(get_system_font_folder(), get_builtin_font_file(slot)));
   return choose_packing(sizes);
 }
