@@ -23,8 +23,8 @@ constexpr uint32_t kBlockFields = 8;       // next before the data, used behind 
 // Positions are u32 and the file carries the order byte in front of them,
 // so nothing may end beyond this package position.
 constexpr uint64_t kArchiveLimit = 0xFFFFFFFEull;
-// Records are small and lie far apart between their blocks: a modest
-// buffer keeps record walks cheap, and whole blocks bypass it anyway.
+// Records are small and lie apart by their files' blocks: a modest buffer
+// keeps record walks cheap, and longer runs of blocks bypass it.
 constexpr int32_t kArchiveBuffer = 65536;
 // Consecutive blocks of a file are read in pieces of about this size.
 constexpr uint64_t kRunBytes = 262144;
