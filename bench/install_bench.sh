@@ -10,10 +10,12 @@
 #             few megabytes, half text-like and half binary-like that
 #             deflates to about three quarters
 # For each tree it prints the size that installer.pkg takes when unpacked
-# against the tree's own bytes, the installer file's size against
-# makeself's, and the median time of REPEATS runs of each way into an empty
-# folder with the ratios to the installer. Each installed tree is compared
-# with its source (diff -r).
+# and what the tree's files take in it against the tree's own bytes; the
+# installer file's size against makeself's, also with the program stripped
+# and less what every installer carries (program, fonts and data); and the
+# median time of REPEATS runs of each way into an empty folder with the
+# ratios to the installer. Each installed tree is compared with its source
+# (diff -r).
 #
 #   bench/install_bench.sh [repeats] [tree ...]   (default 5, all three
 #                                                  trees; needs build/ built)
@@ -174,11 +176,14 @@ echo "one" >"$WORK/one/file.txt"
 make_setup "$WORK/one" "$WORK/setup_one"
 fixed_bytes=$(stat -c %s "$WORK/setup_one")
 bare_bytes=$(stat -c %s build/tools/installer/setup)
+# The program as it would travel without its debug information.
+strip -o "$WORK/setup_stripped" build/tools/installer/setup
+stripped_bytes=$(stat -c %s "$WORK/setup_stripped")
 
 echo "Work folder: $WORK; the installer unpacks into $(dirname "$(mktemp -u)")"
 echo "Load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "Every installer carries $bare_bytes bytes of program and $((fixed_bytes - bare_bytes))" \
-  "bytes of fonts and data whatever its files (an installer of one file)."
+echo "Every installer carries $bare_bytes bytes of program ($stripped_bytes stripped) and" \
+  "$((fixed_bytes - bare_bytes)) bytes of fonts and data whatever its files (an installer of one file)."
 for name in "${TREES[@]}"; do
   TREE="$WORK/$name"
   "make_$name" "$TREE"
@@ -205,10 +210,13 @@ for name in "${TREES[@]}"; do
   echo "== $name: $files files, $tree_bytes bytes; block size $block_size, chunk size" \
     "$chunk_size; built in $build_ms ms"
   awk -v p="$pkg_bytes" -v pt="$pkg_tree_bytes" -v t="$tree_bytes" -v s="$setup_bytes" \
-    -v f="$fixed_bytes" -v m="$makeself_bytes" -v z="$tar_bytes" 'BEGIN {
+    -v f="$fixed_bytes" -v m="$makeself_bytes" -v z="$tar_bytes" \
+    -v strip_saves="$((bare_bytes - stripped_bytes))" 'BEGIN {
     printf "  installer.pkg unpacked   %11d bytes\n", p
     printf "    the tree'"'"'s files in it %11d bytes = %.3f x the tree (target at most 1.25)\n", pt, pt / t
     printf "  installer file           %11d bytes = %.3f x makeself (target at most 1.1)\n", s, s / m
+    printf "    with the program stripped %11d bytes = %.3f x makeself\n", s - strip_saves,
+      (s - strip_saves) / m
     printf "    less what every installer carries %d bytes = %.3f x makeself\n", s - f, (s - f) / m
     printf "  makeself file            %11d bytes\n", m
     printf "  tar.gz file              %11d bytes\n", z
