@@ -253,6 +253,31 @@ RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* ba
 
 void trace_start_once();
 
+// Sets the folder to the whole of rest below it when that is a folder
+// already: one look instead of one per level (installing looks up the
+// same few folders for every file). Paths that climb with ".." and paths
+// still to be made take the walk.
+bool reach_whole(FOLDER& folder, const char* rest) {
+  char path[sizeof folder.path];
+  char joined[sizeof folder.path];
+  memcpy(path, folder.path, sizeof path);
+  path[sizeof path - 1] = '\0';
+  for (const char* part = rest; *part;) {
+    const char* slash = strchr(part, '/');
+    size_t length = slash ? static_cast<size_t>(slash - part) : strlen(part);
+    if (length >= 256 || (length == 2 && part[0] == '.' && part[1] == '.')) return false;
+    if (length > 0 && !(length == 1 && part[0] == '.')) {
+      char component[256];
+      memcpy(component, part, length);
+      component[length] = '\0';
+      if (!join_path(joined, sizeof joined, path, component)) return false;
+      memcpy(path, joined, strlen(joined) + 1);
+    }
+    part += length + (slash ? 1 : 0);
+  }
+  return is_directory(path) && folder.set_absolute(path);
+}
+
 // unknown_is_missing: stored data and resolve_path_text may name variables
 // that this run does not know; they read as a missing folder ("$APP")
 // instead of ending the program.
@@ -290,6 +315,7 @@ bool set_path_text(FOLDER& folder, const char* text, bool create_sub_folders, co
     rest = text + length;
   }
 
+  if (*rest && reach_whole(folder, rest)) return true;
   // The walk keeps every level it reached, also when a later one fails.
   while (*rest) {
     const char* slash = strchr(rest, '/');

@@ -1,7 +1,9 @@
 #include "package.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -20,6 +22,8 @@ namespace {
 
 // Sources are read through a buffer of this size; whole blocks bypass it.
 constexpr int32_t kSourceBuffer = 65536;
+// Extracted bytes are written in pieces of at most this size.
+constexpr size_t kOutputBuffer = 262144;
 constexpr const char* kNameLengths = "stored names hold 1 to 2047 bytes";
 
 void note(const char* text, int line) {
@@ -122,11 +126,30 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
     package_failure(kErrorOutput, output_name, __LINE__, strerror(output.error));
     return false;
   }
-  bool ok = PACKAGE_STORE::read_blocks(*this, record,
-                                       [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
-                                         if (progress) progress(this, done, record.size, user);
-                                         return output.write(bytes, count);
-                                       });
+  // Blocks may be small: their bytes are gathered and written in large
+  // pieces, a small file in one.
+  const size_t capacity = std::min<size_t>(record.size, kOutputBuffer);
+  std::unique_ptr<uint8_t[]> gathered(capacity ? new (std::nothrow) uint8_t[capacity] : nullptr);
+  if (capacity && !gathered) {
+    package_failure(kErrorMemory, nullptr, __LINE__);
+    return false;
+  }
+  size_t filled = 0;
+  auto write_gathered = [&] {
+    const bool written = filled == 0 || output.write(gathered.get(), filled);
+    filled = 0;
+    return written;
+  };
+  bool ok = PACKAGE_STORE::read_blocks(
+      *this, record, [&](const uint8_t* bytes, uint32_t count, uint32_t done) {
+        if (progress) progress(this, done, record.size, user);
+        if (filled + count > capacity && !write_gathered()) return false;
+        if (count >= capacity) return output.write(bytes, count);
+        memcpy(gathered.get() + filled, bytes, count);
+        filled += count;
+        return true;
+      });
+  if (ok) ok = write_gathered();
   if (ok && !output.commit()) {
     bool renaming = output.failed_step == FILE_REPLACEMENT::STEP::RENAME;
     package_failure(renaming ? kErrorOutput : kErrorWrite, output_name, __LINE__,

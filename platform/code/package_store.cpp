@@ -1,5 +1,6 @@
 #include "package_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,9 +23,11 @@ constexpr uint32_t kBlockFields = 8;       // next before the data, used behind 
 // Positions are u32 and the file carries the order byte in front of them,
 // so nothing may end beyond this package position.
 constexpr uint64_t kArchiveLimit = 0xFFFFFFFEull;
-// Records are small and lie far apart between their blocks: a modest
-// buffer keeps record walks cheap, and whole blocks bypass it anyway.
+// Records are small and lie apart by their files' blocks: a modest buffer
+// keeps record walks cheap, and longer runs of blocks bypass it.
 constexpr int32_t kArchiveBuffer = 65536;
+// Consecutive blocks of a file are read in pieces of about this size.
+constexpr uint64_t kRunBytes = 262144;
 // Past this many names the look-up table is dropped and records are walked.
 constexpr size_t kIndexLimit = size_t{1} << 20;
 constexpr uint8_t kOrderByte = 255;
@@ -604,10 +607,16 @@ struct PACKAGE_STORE::IO {
     return update_record(p, record);
   }
 
-  static bool ensure_block_buffer(PACKAGE& p) {
-    if (p.block_buffer) return true;
-    p.block_buffer = static_cast<uint8_t*>(malloc(size_t{p.header.block_size} + kBlockFields));
-    if (p.block_buffer) return true;
+  // The block buffer holds at least count bytes (whole blocks).
+  static bool ensure_block_buffer(PACKAGE& p, uint64_t count) {
+    if (p.block_buffer && p.block_buffer_size >= count) return true;
+    free(p.block_buffer);
+    p.block_buffer_size = 0;
+    p.block_buffer = static_cast<uint8_t*>(malloc(count));
+    if (p.block_buffer) {
+      p.block_buffer_size = count;
+      return true;
+    }
     package_failure(kErrorMemory, nullptr, __LINE__);
     return false;
   }
@@ -627,6 +636,7 @@ void PACKAGE_STORE::close(PACKAGE& p) {
   p.index = nullptr;
   free(p.block_buffer);
   p.block_buffer = nullptr;
+  p.block_buffer_size = 0;
 }
 
 bool PACKAGE_STORE::flush(PACKAGE& p) {
@@ -670,31 +680,48 @@ bool PACKAGE_STORE::update_record(PACKAGE& p, PACKAGE_FILE_RECORD& record) {
 bool PACKAGE_STORE::read_blocks(PACKAGE& p, const PACKAGE_FILE_RECORD& record,
                                 const BLOCK_SINK& sink) {
   const uint32_t block_size = p.header.block_size;
+  const uint64_t stride = uint64_t{block_size} + kBlockFields;
   const bool swap = IO::swapped(p);
   // A chain holds at most the blocks the file has room for, and at most
   // one more than its size needs (a trailing block may be empty).
-  uint64_t cap = IO::size(p) / (uint64_t{block_size} + kBlockFields) + 1;
+  uint64_t cap = IO::size(p) / stride + 1;
   uint64_t needed = uint64_t{record.size} / block_size + 2;
   if (needed < cap) cap = needed;
 
+  // A file stored in one go lies in consecutive blocks: as many as its
+  // size still needs are read at once, and every block is still checked
+  // on its own. A chain that jumps elsewhere starts a new read there.
+  uint32_t run_start = 0;
+  uint64_t run_blocks = 0;
   uint32_t done = 0;
   uint32_t at = record.first_block;
   for (uint64_t steps = 0; at != 0; steps++) {
     if (steps >= cap) return IO::broken(p, __LINE__, "block chain longer than the stored file");
     if (!IO::block_fits(p, at)) return IO::broken(p, __LINE__, "data block outside the archive");
-    // Made only once a whole block is known to be there, so that a lying
-    // header cannot ask for a large buffer.
-    if (!IO::ensure_block_buffer(p)) return false;
-    if (!IO::read_at(p, at, p.block_buffer, block_size + kBlockFields))
-      return IO::broken(p, __LINE__, "data block cut short");
-    uint32_t next = get_u32(p.block_buffer, swap);
-    uint32_t used = get_u32(p.block_buffer + 4 + block_size, swap);
+    const uint64_t offset = uint64_t{at} - run_start;
+    const bool in_run = at >= run_start && offset % stride == 0 && offset / stride < run_blocks;
+    if (!in_run) {
+      const uint64_t left = record.size - done;
+      uint64_t count = left == 0 ? 1 : (left + block_size - 1) / block_size;
+      count = std::min({count, std::max<uint64_t>(1, kRunBytes / stride),
+                        (uint64_t{IO::size(p)} - at) / stride});
+      // Made only once the blocks are known to be there, so that a lying
+      // header cannot ask for a large buffer.
+      if (!IO::ensure_block_buffer(p, count * stride)) return false;
+      if (!IO::read_at(p, at, p.block_buffer, static_cast<uint32_t>(count * stride)))
+        return IO::broken(p, __LINE__, "data block cut short");
+      run_start = at;
+      run_blocks = count;
+    }
+    const uint8_t* block = p.block_buffer + (uint64_t{at} - run_start);
+    uint32_t next = get_u32(block, swap);
+    uint32_t used = get_u32(block + 4 + block_size, swap);
     if (used > block_size) return IO::broken(p, __LINE__, "block holds more than the block size");
     if (used > record.size - done)
       return IO::broken(p, __LINE__, "blocks hold more than the stored file's size");
     if (used > 0) {
       done += used;
-      if (!sink(p.block_buffer + 4, used, done)) return false;
+      if (!sink(block + 4, used, done)) return false;
     }
     // The record's last block ends the chain, whatever follows it.
     if (at == record.last_block) break;
@@ -707,7 +734,7 @@ bool PACKAGE_STORE::read_blocks(PACKAGE& p, const PACKAGE_FILE_RECORD& record,
 
 bool PACKAGE_STORE::write_blocks(PACKAGE& p, PACKAGE_FILE_RECORD& record,
                                  const BLOCK_SOURCE& source) {
-  if (!IO::ensure_block_buffer(p)) return false;
+  if (!IO::ensure_block_buffer(p, uint64_t{p.header.block_size} + kBlockFields)) return false;
   const uint32_t block_size = p.header.block_size;
   const bool swap = IO::swapped(p);
   // Blocks handed out by the free list. A damaged list that comes back on

@@ -162,6 +162,7 @@ private:
   // records are linked behind it (the directory's own last file may lag
   // behind it after an interrupted write).
   uint32_t tail_record = 0;
-  uint8_t* block_buffer = nullptr;  // one block with its two fields
+  uint8_t* block_buffer = nullptr;  // whole blocks with their two fields
+  uint64_t block_buffer_size = 0;
   PTRARRAY open_copies;             // PACKAGE_COPY pointers, not owned
 };

@@ -89,6 +89,9 @@ bool DATABASE::load_package(const char* name) {
     FOLDER temporary;
     temporary.set("$TEMP");
     for (uint8_t slot = 0; slot < FONT_BUILTIN_COUNT; ++slot) {
+      // A slot that holds a face already keeps it (the font table refuses
+      // to load another into it), so its file is not unpacked for nothing.
+      if (FONT::get(slot)) continue;
       const char* file = get_builtin_font_file(slot);
       // A font the package lacks leaves its slot to the font table's own
       // handling of a missing file.

@@ -25,7 +25,7 @@ struct PAYLOAD_SPLASH {
 
 // How the builder cuts the package.
 struct PAYLOAD_OPTIONS {
-  uint32_t chunk_size = 65536;
+  uint32_t chunk_size = 0;  // 0: not chosen yet, which write_payload refuses
   bool compressed = true;
   // A zero-length chunk is written before chunk number empty_chunk_at (for
   // tests of readers that must step over one); -1 writes none.
@@ -59,8 +59,9 @@ public:
 // will do) and writes the package bytes to destination. False when the
 // payload is damaged in any way: a chunk size of 0 or above the limit, a
 // chunk longer than the chunk size or than what remains, a chunk that does
-// not inflate to exactly one piece, a piece after a short one, a short
-// read, or no package bytes at all; also when a write fails.
+// not inflate or inflates to more than the chunk size plus a fifth, a piece
+// after one shorter than the chunk size, a short read, or no package bytes
+// at all; also when a write fails.
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer);
 

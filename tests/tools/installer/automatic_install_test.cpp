@@ -25,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "data_file.h"
 #include "file_services.h"
+#include "folder.h"
+#include "package.h"
 #include "payload.h"
 #include "test_support.h"
 
@@ -367,7 +370,8 @@ TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
   add_file("picture.png", 200000, false);
   add_file("notes.txt", 1000);
   std::string builder_errors;
-  const std::string program = build("", &builder_errors);
+  // Pieces smaller than the picture, so that one holds nothing else.
+  const std::string program = build("chunk_size = 65536\n", &builder_errors);
   EXPECT_NE(builder_errors.find("stored uncompressed"), std::string::npos) << builder_errors;
   make_target();
 
@@ -375,6 +379,65 @@ TEST_F(AutomaticInstall, AnIncompressiblePackageIsStoredAsItIsAndInstalls) {
   EXPECT_EQ(run.status, 0) << run.out;
   for (const auto& [name, bytes] : sources)
     EXPECT_TRUE(test_support::read_file(target + "/" + name) == bytes) << name;
+}
+
+// The installer that program is, as builders made it before they chose
+// the layout from the files: 64 KiB blocks and 64 KiB pieces. Made in
+// folder, from the package the program carries; false on any failure.
+bool repack_as_before(const std::string& program, const std::string& folder_path,
+                      const std::string& result) {
+  FOLDER folder, program_folder;
+  const size_t slash = program.rfind('/');
+  if (!folder.set_absolute(folder_path.c_str()) ||
+      !program_folder.set_absolute(program.substr(0, slash).c_str()))
+    return false;
+  const PAYLOAD_INFO payload = payload_offset_of(program.c_str());
+  if (!payload.present || !unpack_payload_file(program_folder, program.substr(slash + 1).c_str(),
+                                               payload.offset, folder, "now.pkg", nullptr))
+    return false;
+  {
+    PACKAGE now(folder, "now.pkg", false, -1, true, true);
+    PACKAGE before(folder, "installer.pkg", true, 65536, true, false);
+    if (!now.is_open() || !before.is_open() || now.header.block_size == 65536) return false;
+    for (PACKAGE_FILE_RECORD* entry = now.list_head; entry; entry = entry->next_entry)
+      if (!now.extract(folder, "piece", entry->name.get_text()) ||
+          !before.add_file(folder, "piece", entry->name.get_text()))
+        return false;
+    if (!before.flush()) return false;
+  }
+  DATA_FILE* chunks = folder.open_data_file("payload.bin", 1, 1);
+  if (!chunks) return false;
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 65536;
+  const bool written = write_payload(*chunks, folder, "installer.pkg", options);
+  if (!FOLDER::close_data_file(chunks) || !written) return false;
+  const std::string bytes = test_support::read_file(kInstallerDir + "/setup") +
+                            test_support::read_file(folder_path + "/payload.bin");
+  return test_support::write_file(result, bytes) && chmod(result.c_str(), 0755) == 0;
+}
+
+// The layout is stored in the installer file, so installers made before
+// it was chosen from the files still install, byte for byte.
+TEST_F(AutomaticInstall, InstallersMadeBeforeTheLayoutWasChosenStillInstall) {
+  add_file("bin/tool", 70000);
+  add_file("small.txt", 10);
+  add_file("empty.txt", 0);
+  for (int i = 0; i < 40; ++i) add_file("many/f" + std::to_string(i), 300 + 37 * i);
+  const std::string now = build("");
+  const std::string before = scratch.file("setup_before");
+  ASSERT_EQ(mkdir(scratch.file("before").c_str(), 0700), 0);
+  ASSERT_TRUE(repack_as_before(now, scratch.file("before"), before));
+
+  for (const std::string& program : {now, before}) {
+    SCOPED_TRACE(program);
+    test_support::run_program({"/bin/rm", "-rf", target});
+    make_target();
+    const RUN run = run_automatic(*user, program);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(files_below(target).size(), sources.size() + 1);  // and the log
+    for (const auto& [name, bytes] : sources)
+      EXPECT_TRUE(test_support::read_file(target + "/" + name) == bytes) << name;
+  }
 }
 
 // SIGINT while files are being written: the file in hand is finished, the

@@ -11,6 +11,7 @@
 #include "memory_device.h"
 #include "package.h"
 #include "package_test_support.h"
+#include "packing_choice.h"
 #include "payload.h"
 
 namespace {
@@ -163,7 +164,8 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"chunk cut short", payload(1000, false, {full}).substr(0, 600)},
       {"length field cut short", payload(1000, false, {full}) + std::string(2, '\0')},
       {"chunk that does not inflate", corrupt},
-      {"chunk that inflates beyond a piece", payload(1000, true, {deflated(full + "x")})},
+      {"chunk that inflates beyond a fifth more than a piece",
+       payload(1000, true, {deflated(full + std::string(201, 'x'))})},
       {"piece after a short one", payload(1000, false, {half, full})},
       {"short compressed piece before another",
        payload(1000, true, {deflated(half), deflated(full)})},
@@ -180,6 +182,49 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   // The same bytes with the damage taken out do unpack.
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
+  // A piece may inflate to a fifth more than the chunk size.
+  const std::string longest = full + std::string(200, 'x');
+  ASSERT_TRUE(unpack(payload(1000, true, {deflated(longest), deflated(half)})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + longest + half);
+}
+
+// The package laid out as chosen for its files stays close to their
+// bytes, for many small files and for a few large ones.
+TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
+  struct ROW {
+    const char* what;
+    std::vector<size_t> sizes;
+    double at_most;  // package bytes per byte of the files and their names
+  } rows[] = {
+      {"small files", {}, 1.25},
+      {"large files", {3000000, 2500000, 1800000, 40}, 1.01},
+      {"both", {}, 1.1},
+  };
+  for (int i = 0; i < 400; ++i) rows[0].sizes.push_back(100 + (i * 7919) % 3000);
+  rows[2].sizes = rows[0].sizes;
+  rows[2].sizes.insert(rows[2].sizes.end(), rows[1].sizes.begin(), rows[1].sizes.end());
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<uint64_t> sizes(row.sizes.begin(), row.sizes.end());
+    const PACKING_CHOICE choice = choose_packing(sizes);
+    EXPECT_GE(choice.chunk_size, 65536u);
+    remove_file(work, "installer.pkg");
+    double bytes = 0;
+    {
+      PACKAGE package(work, "installer.pkg", true, static_cast<int32_t>(choice.block_size), true,
+                      false);
+      ASSERT_TRUE(package.is_open());
+      for (size_t n = 0; n < row.sizes.size(); ++n) {
+        const std::string name = "f" + std::to_string(n);
+        ASSERT_TRUE(test_support::write_file(scratch.file("work/" + name),
+                                             pattern(row.sizes[n], static_cast<uint32_t>(n))));
+        ASSERT_TRUE(package.add_file(work, name.c_str()));
+        bytes += static_cast<double>(row.sizes[n] + name.size());
+      }
+    }
+    const double package_bytes = test_support::read_file(scratch.file("work/installer.pkg")).size();
+    EXPECT_LE(package_bytes, row.at_most * bytes) << "block size " << choice.block_size;
+  }
 }
 
 }  // namespace

@@ -33,6 +33,8 @@
 //   splash = <picture> | <title> | <bar x> <bar y> <bar w> <bar h>
 //                                '*' as the picture: the built-in start picture
 //   chunk_size = <bytes>         compressed = 0 or 1
+//                                (without chunk_size it is chosen, as is
+//                                the package's block size)
 //   language = <name>            starts a language; then for it:
 //   <LANGUAGE KEY> = <text>      licence|readme|release_notes = <file>
 //   installation_name = <installation> | <text>   the installation's name as
@@ -55,6 +57,7 @@
 #include "installer_pictures.h"
 #include "package.h"
 #include "package_data_file.h"
+#include "packing_choice.h"
 #include "payload.h"
 #include "source_tree.h"
 #include "text_convert.h"
@@ -351,8 +354,8 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
   return d;
 }
 
-void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work) {
-  PACKAGE package(work, "installer.pkg", true, 65536, true, false);
+void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t block_size) {
+  PACKAGE package(work, "installer.pkg", true, static_cast<int32_t>(block_size), true, false);
   if (!package.is_open()) fail("cannot make installer.pkg");
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files) {
@@ -424,7 +427,9 @@ int main(int argc, char** argv) {
 
   FOLDER work;
   if (!work.set("$TEMP", true)) fail("no temporary folder");
-  pack(data, d, work);
+  const PACKING_CHOICE packing = choose_packing(data);
+  if (d.payload.chunk_size == 0) d.payload.chunk_size = packing.chunk_size;
+  pack(data, d, work, packing.block_size);
 
   PAYLOAD_SPLASH splash;
   if (!d.splash_picture.empty()) {
