@@ -712,12 +712,12 @@ void WM_GRID::sync_scrollbar() {
 
 // ---- Input -------------------------------------------------------------------------
 
-int32_t WM_GRID::process_row_cells(int32_t row, int32_t result) {
+int32_t WM_GRID::process_row_cells(int32_t row, int32_t result, const LIFE_WATCH& watch) {
   const uint32_t generation = contents_generation;
   const int32_t view_last = inner_bottom();
   for (int32_t c = 0; result == 0; ++c) {
-    // A callback may have emptied or refilled the grid.
-    if (generation != contents_generation) break;
+    // A callback may have deleted the grid, or emptied or refilled it.
+    if (!watch.alive() || generation != contents_generation) break;
     const WM_GRID_ROW* r = get_row(row);
     if (!r || c >= r->cell_count()) break;
     WM_SCREEN_OBJECT* cell = r->cells[static_cast<size_t>(c)];
@@ -734,7 +734,9 @@ int32_t WM_GRID::process() {
     hover_row = -1;
     return 0;
   }
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
+  if (!watch.alive()) return result;
   const auto px = static_cast<int16_t>(mouse.x), py = static_cast<int16_t>(mouse.y);
   if (scrollbar && hit_test(px, py) && WM_SCROLLBAR::scroll_target() != scrollbar.get()) {
     scrollbar->make_scroll_target();
@@ -780,6 +782,7 @@ int32_t WM_GRID::process() {
     }
   }
   if (result == 0 && scrollbar) result = scrollbar->process();
+  if (!watch.alive()) return result;
 
   int32_t new_hover = -1;
   auto pointer_in = [&](int32_t i) {
@@ -789,12 +792,14 @@ int32_t WM_GRID::process() {
   };
   const bool fixed = fixes_top_row() && first_visible_row > 0;
   if (fixed) {
-    result = process_row_cells(0, result);
+    result = process_row_cells(0, result, watch);
+    if (!watch.alive()) return result;
     if (pointer_in(0)) new_hover = 0;
   }
   for (int32_t i = first_visible_row; i <= last_visible_row && i < get_row_count(); ++i) {
     if (fixed && i == 0) continue;
-    result = process_row_cells(i, result);
+    result = process_row_cells(i, result, watch);
+    if (!watch.alive()) return result;
     if (new_hover < 0 && pointer_in(i) && !(fixed && pointer_in(0))) new_hover = i;
   }
   if (new_hover != hover_row && (over_frame.is_loaded() || is_set(style.mouse_over_colour))) {
@@ -807,19 +812,21 @@ int32_t WM_GRID::process() {
 
 int32_t WM_GRID::update(bool overlays) {
   if (!visible) return 0;
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::update(overlays);
-  if (result == 0 && scrollbar) result = scrollbar->update(false);
+  if (watch.alive() && result == 0 && scrollbar) result = scrollbar->update(false);
+  if (!watch.alive()) return result;
   const uint32_t generation = contents_generation;
   auto update_row = [&](int32_t i) {
-    for (int32_t c = 0; result == 0 && generation == contents_generation; ++c) {
+    for (int32_t c = 0; result == 0 && watch.alive() && generation == contents_generation; ++c) {
       const WM_GRID_ROW* r = get_row(i);
       if (!r || c >= r->cell_count()) break;
       if (WM_SCREEN_OBJECT* cell = r->cells[static_cast<size_t>(c)]) result = cell->update(false);
     }
   };
   if (fixes_top_row() && first_visible_row > 0) update_row(0);
-  for (int32_t i = first_visible_row; i <= last_visible_row; ++i) update_row(i);
-  apply_scroll();
+  for (int32_t i = first_visible_row; watch.alive() && i <= last_visible_row; ++i) update_row(i);
+  if (watch.alive()) apply_scroll();
   return result;
 }
 

@@ -18,6 +18,7 @@
 #include "test_support.h"
 #include "wm_button.h"
 #include "wm_image.h"
+#include "wm_manager.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
 #include "wm_test_objects.h"
@@ -190,6 +191,62 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
     input.release(1);
     frame();
     EXPECT_EQ(heard, r.on_release);
+  }
+}
+
+// A cell's callback empties its grid or deletes it: the clicked cell (and
+// its owner) go inside their own processing and nothing of them is touched
+// afterwards (the sanitizer tree tells), the grid stays usable when kept.
+TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
+  test_support::INPUT_DRIVER input;
+  static WM_MANAGER* holder = nullptr;
+  static WM_GRID* target = nullptr;
+  static bool delete_grid = false;
+  static int calls = 0;
+  WM_CALLBACK away = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) {
+    ++calls;
+    if (delete_grid) holder->remove_child(target, true, false);
+    else target->clear(false);
+    return int32_t{0};
+  };
+  const COLOUR ink = 0xFF000000;
+  enum KIND { BUTTON, PRESSED_BUTTON, CHECK_BOX, IMAGE_CELL };
+  for (const KIND kind : {BUTTON, PRESSED_BUTTON, CHECK_BOX, IMAGE_CELL}) {
+    for (const bool deleting : {false, true}) {
+      WM_MANAGER root;
+      WM_STYLE_SET s = wm_test::gapless_style();
+      auto* g = new WM_GRID(0, 0, 199, 149, 2, nullptr, &s, nullptr);
+      g->default_row_height = 20;
+      root.add_child(g, false);
+      holder = &root;
+      target = g;
+      delete_grid = deleting;
+      calls = 0;
+      WM_SCREEN_OBJECT* cell = nullptr;
+      switch (kind) {
+        case BUTTON: cell = g->add_button_cell(0, 0, "go", nullptr, away, 0, 0, button_event::RELEASE); break;
+        case PRESSED_BUTTON: cell = g->add_button_cell(0, 0, "go", nullptr, away, 0, 0, button_event::PRESS); break;
+        case CHECK_BOX: cell = g->add_check_box_cell(0, 0, "box", &ink, nullptr, 0, away, 0, 0, button_event::RELEASE); break;
+        case IMAGE_CELL:
+          cell = g->set_cell(0, 0, new WM_IMAGE(0, 0, 10, 10, true, away, 0, 0, image_click::ON_RELEASE));
+          break;
+      }
+      ASSERT_NE(cell, nullptr);
+      g->set_cell(1, 0, new CELL);
+      input.move_to(cell->x + cell->width / 2, cell->y + cell->height / 2);
+      for (int step = 0; step < 4; ++step) {
+        if (step == 1) input.press(1);
+        if (step == 2) input.release(1);
+        root.process();
+        root.update(false);
+      }
+      EXPECT_EQ(calls, 1) << kind << deleting;
+      EXPECT_EQ(root.child_count(), deleting ? 0 : 1) << kind;
+      if (!deleting) {
+        EXPECT_EQ(g->get_row_count(), 0) << kind;
+      }
+      EXPECT_EQ(CELL::alive, 0) << kind << deleting;
+    }
   }
 }
 

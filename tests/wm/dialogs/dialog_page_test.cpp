@@ -5,6 +5,7 @@
 // are what a user sees, not a golden picture.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,9 +13,14 @@
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
+#include "wm_file_select.h"
+#include "wm_flags_select.h"
+#include "wm_keyboard.h"
+#include "wm_keyboard_dialog.h"
 #include "wm_progress_bar.h"
 #include "wm_scrollbar.h"
 #include "wm_test_fonts.h"
+#include "wm_text_edit_dialog.h"
 #include "wm_text_win.h"
 
 namespace {
@@ -184,3 +190,69 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
 }
 
 }  // namespace
+
+// Every dialog that a callback closes with the result 2 leaves the overlay
+// list once its closing effect has ended, and is deleted: the message box,
+// the about box, the flags chooser, the file browser, the text entry dialog
+// and a keyboard opened directly, each closed by a click on its button.
+TEST_F(DialogPage, EveryDialogThatACallbackClosesLeavesTheOverlays) {
+  WM_CALLBACK close = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{2}; };
+  const char* labels[] = {"one", "two"};
+  const struct {
+    const char* name;
+    std::function<WM_DIALOG*(WM_BUTTON*&)> make;
+  } dialogs[] = {
+      {"message", [](WM_BUTTON*& b) {
+         auto* d = new WM_CONFIRM(300, 150, "Q", true, WM_CONFIRM::close_on_click, 0, 20, 20,
+                                  true, 10, nullptr);
+         b = d->first_button;
+         return d;
+       }},
+      {"about", [](WM_BUTTON*& b) {
+         auto* d = new WM_ABOUT(20, 20);
+         b = d->close_button;
+         return d;
+       }},
+      {"flags", [&](WM_BUTTON*& b) {
+         auto* d = new WM_FLAGS_SELECT(close, 0, nullptr, nullptr);
+         d->set_flags(1, labels, 2);
+         b = d->ok_button;
+         return d;
+       }},
+      {"file browser", [&](WM_BUTTON*& b) {
+         auto* d = new WM_FILE_SELECT(20, 20, true, close, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+         b = d->cancel_button;
+         return d;
+       }},
+      {"text entry", [&](WM_BUTTON*& b) {
+         auto* d = new WM_TEXT_EDIT_DIALOG(20, 20, true, close, 0, nullptr, nullptr, "Name", 20);
+         b = d->cancel;
+         return d;
+       }},
+      {"keyboard", [](WM_BUTTON*& b) {
+         auto* d = new WM_KEYBOARD_DIALOG(20, 20, 600, 300, "Keys", "", 20, nullptr, 0, 0, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, &keyboard_layout,
+                                          WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+         b = d->close_button;
+         return d;
+       }},
+  };
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.name);
+    WM_BUTTON* button = nullptr;
+    root.add_overlay(d.make(button), false);
+    ASSERT_NE(button, nullptr);
+    settle();
+    input.move_to(button->x + button->width / 2, button->y + button->height / 2);
+    root.process();
+    input.press(1);
+    root.process();
+    input.release(1);
+    root.process();
+    for (int turn = 0; turn < 20 && !WM_SCREEN_OBJECT::overlays().empty(); ++turn) settle();
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+  }
+}
