@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "input_driver.h"
@@ -17,9 +18,13 @@
 #include "wm_flags_select.h"
 #include "wm_keyboard.h"
 #include "wm_keyboard_dialog.h"
+#include "wm_list_box.h"
+#include "wm_menu.h"
+#include "wm_page_manager.h"
 #include "wm_progress_bar.h"
 #include "wm_scrollbar.h"
 #include "wm_test_fonts.h"
+#include "wm_text_edit.h"
 #include "wm_text_edit_dialog.h"
 #include "wm_text_win.h"
 
@@ -255,4 +260,107 @@ TEST_F(DialogPage, EveryDialogThatACallbackClosesLeavesTheOverlays) {
     while (!WM_SCREEN_OBJECT::overlays().empty())
       root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
   }
+}
+
+// Page action 5 rebuilds the page and keeps the overlays: what its deleted
+// objects had opened (a menu with its sub-menu, a dropped list, a press
+// tooltip, the on-screen keyboard of a field, a browser's name dialog) goes
+// with them, and the clicks of the next frames reach only live objects
+// (the sanitizer tree tells).
+namespace rebuild_page {
+WM_STYLE_SET look;
+WM_MENU* menu = nullptr;
+WM_LIST_BOX* list = nullptr;
+WM_BUTTON* tip = nullptr;
+WM_TEXT_EDIT* field = nullptr;
+WM_FILE_SELECT* browser = nullptr;
+int32_t action = 0;
+void create(WM_PAGE_MANAGER* manager) {
+  WM_MANAGER* root = manager->current_root();
+  menu = new WM_MENU(10, 10, 69, 29, "Menu", MENU_DIRECTION::BELOW, &look, &look, &look, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr);
+  menu->get_popup()->add_item("Item", nullptr, 0, 0, false);
+  menu->get_popup()->add_submenu("More", false, true, nullptr, nullptr)
+      ->get_popup()->add_item("Deeper", nullptr, 0, 0, false);
+  const char* texts[] = {"x", "y"};
+  list = new WM_LIST_BOX(100, 10, 159, 29, 2, texts, 0, &look, &look, &look, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr);
+  tip = new WM_BUTTON(200, 10, 259, 29, &look, "Tip", "A tooltip", nullptr, 0, 0, 2);
+  tip->tooltip_on_press = 1;
+  field = new WM_TEXT_EDIT(300, 10, 100, 20, "abc", &look, nullptr, 0, 0);
+  browser = new WM_FILE_SELECT(10, 120, 500, 350, &look, &look, &look, &look, &look, true, nullptr,
+                               0, nullptr, nullptr, nullptr, &look, &look);
+  for (WM_SCREEN_OBJECT* o : std::initializer_list<WM_SCREEN_OBJECT*>{menu, list, tip, field, browser})
+    root->add_child(o, false);
+}
+int32_t frame() {
+  const int32_t result = action;
+  action = 0;
+  return result;
+}
+}  // namespace rebuild_page
+
+TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
+  using namespace rebuild_page;
+  look = wm_test::text_style(0xFFC0C0C0, SSF_DRAW_BORDER, 0xFF000000);
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, create, nullptr, 1, rebuild_page::frame, 0, 0, nullptr);
+  auto frames = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  };
+  auto click = [&](const WM_SCREEN_OBJECT* o) {
+    input.move_to(o->x + 4, o->y + 4);
+    frames(1);
+    input.press(1);
+    frames(1);
+    input.release(1);
+    frames(3);
+  };
+  frames(1);
+  const struct {
+    const char* name;
+    std::function<void()> open;
+  } cases[] = {
+      {"menu and sub-menu", [&] {
+         click(menu);
+         input.move_to(menu->get_popup()->get_submenu_item(1)->x + 4,
+                       menu->get_popup()->get_submenu_item(1)->y + 4);
+         frames(3);
+       }},
+      {"list", [&] { click(list); }},
+      {"press tooltip", [&] {
+         input.move_to(tip->x + 4, tip->y + 4);
+         frames(1);
+         input.press(1);
+         frames(2);
+       }},
+      {"keyboard", [&] {
+         use_onscreen_keyboard = 1;
+         field->open_keyboard();
+         frames(2);
+       }},
+      {"name dialog", [&] { click(browser->new_folder_button); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.open();
+    EXPECT_FALSE(WM_SCREEN_OBJECT::overlays().empty());
+    std::vector<RECT> were;
+    for (const WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays())
+      were.push_back(RECT::sized(o->x, o->y, o->width, o->height));
+    action = page_action::REBUILD_PAGE;
+    frames(1);
+    input.release(1);
+    // Whatever stayed is processed, ticked and painted under the pointer.
+    for (const RECT& r : were) {
+      input.move_to((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+      frames(10);
+    }
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+  }
+  use_onscreen_keyboard = 255;
+  manager.area(0).root.destroy_children(true, 0, true);
 }
