@@ -568,21 +568,35 @@ void WM_GRID::focus_cell(int32_t column, int32_t row) {
 void WM_GRID::scroll_to_row(int32_t row) {
   const WM_GRID_ROW* r = get_row(row);
   if (!r) return;
-  if (!is_row_fully_visible(row)) {
-    // The offset that shows the row whole, aimed at directly: a row above
-    // the view comes to its top, a row below to its bottom.
-    const int64_t margin = row == 0 ? 0 : (fixes_top_row() && row > 0 && !rows.empty()
-                                                ? rows[0]->height + style.y_spacing
-                                                : 0);
-    const int64_t above = int64_t{r->top()} - margin;
-    const int64_t below = int64_t{r->top()} + r->height - get_view_height();
-    const int64_t offset = get_scroll_offset();
-    const int64_t wanted = offset > above ? above : std::max<int64_t>(below, offset);
-    const int64_t maximum = scroll.get_int(PARAMETER::MAXIMUM);
-    scroll.set_int(PARAMETER::VALUE,
-                   static_cast<int32_t>(maximum - std::clamp<int64_t>(wanted, 0, maximum)));
+  if (visible && is_row_fully_visible(row)) {
+    apply_scroll();
+    return;
   }
-  apply_scroll();
+  // The row takes the place of the first visible row, or of the last one
+  // that shows whole (the view's bottom may cut the one after it).
+  int32_t reference = std::clamp(first_visible_row, 0, get_row_count() - 1);
+  if (row > reference) {
+    for (int32_t i = reference + 1; i <= last_visible_row; ++i) {
+      int32_t y1 = 0, y2 = 0;
+      if (!get_row_span(i, &y1, &y2) || y2 > inner_bottom()) break;
+      reference = i;
+    }
+  }
+  auto add = [this](int64_t change) {
+    const int64_t value = int64_t{scroll.get_int(PARAMETER::VALUE)} + change;
+    scroll.set_int(PARAMETER::VALUE, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+  };
+  add(int64_t{rows[static_cast<size_t>(reference)]->bottom} - r->bottom);
+  if (!visible || !is_row_fully_visible(row)) {
+    // Still cut (taller than the row it replaced, or the view stood part of
+    // a row down): its top comes to the top of the view, below a fixed top
+    // row. Taking its height off once more would push it further out.
+    const int64_t margin = fixes_top_row() && row > 0 ? rows[0]->height + style.y_spacing : 0;
+    const int64_t maximum = scroll.get_int(PARAMETER::MAXIMUM);
+    const int64_t offset = std::clamp<int64_t>(int64_t{r->top()} - margin, 0, maximum);
+    scroll.set_int(PARAMETER::VALUE, static_cast<int32_t>(maximum - offset));
+  }
+  if (visible) apply_scroll();
 }
 
 void WM_GRID::apply_scroll() {
@@ -639,21 +653,32 @@ int32_t WM_GRID::scroll_step(WM_SCROLLBAR* bar, SCROLL_STEP kind) {
     case SCROLL_STEP::LINE_TO_MAXIMUM: step = line_up; break;
     case SCROLL_STEP::LINE_TO_MINIMUM: step = line_down; break;
     case SCROLL_STEP::PAGE_TO_MAXIMUM: {
-      // Up to the first row that starts within a view height above.
-      const int64_t aim = offset - view;
-      const auto k = std::partition_point(rows.begin(), rows.end(),
-                                          [aim](const auto& row) { return row->top() < aim; });
-      step = k == rows.end() ? 0 : offset - (*k)->top();
-      step = std::max(step, line_up);
+      // Back to the highest row k that ends a view height or more above
+      // the end of the top row (row 0 when none does).
+      const int64_t reach = int64_t{rows[r]->bottom} - view;
+      if (r == 0 || rows[r - 1]->bottom <= reach) {
+        step = p;
+        break;
+      }
+      const auto past = std::partition_point(
+          rows.begin(), rows.begin() + static_cast<ptrdiff_t>(r - 1),
+          [reach](const auto& row) { return row->bottom <= reach; });
+      const size_t k = past == rows.begin() ? 0 : static_cast<size_t>(past - rows.begin()) - 1;
+      step = int64_t{rows[r]->bottom} - rows[k]->bottom + p;
       break;
     }
     case SCROLL_STEP::PAGE_TO_MINIMUM: {
-      // The row cut by the view's bottom edge comes to the top.
-      const int64_t edge = offset + view;
-      const auto k = std::partition_point(
-          rows.begin(), rows.end(), [edge, ys](const auto& row) { return row->bottom - ys <= edge; });
-      step = k == rows.end() ? view : (*k)->top() - offset;
-      step = std::max(step, line_down);
+      // On to the row before the first one that reaches the view's last
+      // line, counted from the end of the top row.
+      const int64_t limit = int64_t{rows[r]->bottom} + view - 1;
+      const size_t k =
+          view <= 1 ? r
+                    : static_cast<size_t>(std::partition_point(
+                                              rows.begin() + static_cast<ptrdiff_t>(r) + 1, rows.end(),
+                                              [limit](const auto& row) { return row->bottom < limit; }) -
+                                          rows.begin());
+      const size_t before = k == rows.size() ? rows.size() - 1 : k;  // k - 1 is the row before
+      step = before == 0 ? 0 : int64_t{rows[before - 1]->bottom} - rows[r]->bottom - p;
       break;
     }
     default: return 0;

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "folder.h"
@@ -247,6 +248,75 @@ TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
       }
       EXPECT_EQ(CELL::alive, 0) << kind << deleting;
     }
+  }
+}
+
+// Ten rows of 20 pixels in a 50-pixel view: the scroll keys step by the
+// line and page rules from where the view stands, scroll_to_row puts a row
+// in the place of the last (or first) visible one, and a cell whose middle
+// reaches the view's last line gets no input.
+TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
+  test_support::INPUT_DRIVER input;
+  WM_STYLE_SET s = wm_test::gapless_style();
+  grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, &s, nullptr);
+  grid->default_row_height = 20;
+  for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  ASSERT_NE(grid->scrollbar, nullptr);
+  const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
+  ASSERT_EQ(maximum, 150);
+  auto stand_at = [&](int32_t offset) {
+    grid->scroll.set_int(PARAMETER::VALUE, maximum - offset);
+    grid->apply_scroll();
+  };
+  input.move_to(50, 25);  // the grid's bar becomes the scroll target
+  const struct {
+    uint32_t key;
+    bool control;
+    int32_t from, to;
+  } steps[] = {
+      {XK_Up, false, 100, 80},         {XK_Up, false, 105, 100},       {XK_Up, false, 0, 0},
+      {XK_Down, false, 10, 20},        {XK_Down, false, 100, 120},     {XK_Page_Up, false, 100, 40},
+      {XK_Page_Up, false, 30, 0},      {XK_Page_Up, false, 10, 0},     {XK_Page_Down, false, 10, 40},
+      {XK_Page_Down, false, 0, 40},    {XK_Page_Down, false, 145, 150}, {XK_Up, true, 100, 40},
+      {XK_Down, true, 10, 40},
+  };
+  for (const auto& st : steps) {
+    stand_at(st.from);
+    wm_test::held_keys = st.control ? std::set<uint32_t>{0xFFE3} : std::set<uint32_t>{};
+    input.key(st.key);
+    frame();
+    EXPECT_EQ(grid->get_scroll_offset(), st.to) << st.key << " from " << st.from;
+  }
+  wm_test::held_keys.clear();
+
+  // The row where the last (or first) visible row was; a view standing
+  // part of a row down shows the row from its top.
+  const struct {
+    int32_t from, row, to;
+  } rows[] = {{0, 5, 80}, {80, 1, 20}, {45, 0, 0}, {0, 9, 150}, {0, 1, 0}};
+  for (const auto& r : rows) {
+    stand_at(r.from);
+    grid->scroll_to_row(r.row);
+    EXPECT_EQ(grid->get_scroll_offset(), r.to) << r.row << " from " << r.from;
+    EXPECT_TRUE(grid->is_row_fully_visible(r.row)) << r.row;
+  }
+
+  // Processing stops at cells whose middle reaches the last line, 49.
+  struct COUNTING : CELL {
+    int32_t process() override {
+      ++processed;
+      return CELL::process();
+    }
+    int processed = 0;
+  };
+  auto* low = new COUNTING;
+  grid->set_cell(0, 2, low);
+  for (const auto& [offset, reached] : {std::pair{0, false}, {1, false}, {2, true}}) {
+    stand_at(offset);
+    low->processed = 0;
+    frame();
+    EXPECT_EQ(low->processed > 0, reached) << "middle at " << 50 - offset;
   }
 }
 

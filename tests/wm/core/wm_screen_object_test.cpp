@@ -505,6 +505,9 @@ TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
       {5, border_flag::ALL_SIDES, 0, {F, W, F, F}, F},  // an unset outline is skipped
       {4, border_flag::BOTTOM, Y, {F, F, F, F}, G},     // only the flagged side
       {1, border_flag::ALL_SIDES, Y, {W, W, F, F}, G},  // 1 = the default, 6
+      {2, 0, Y, {F, F, F, F}, F},                       // no side, no corner: nothing
+      {5, border_flag::PRESSED, Y, {F, F, F, F}, F},
+      {9, 0, Y, {F, F, F, F}, F},
   };
   for (const CASE& c : cases) {
     border_theme.outline = c.outline;
