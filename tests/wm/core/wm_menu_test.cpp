@@ -245,6 +245,21 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   }
 }
 
+// Separators at the end of the visible part are no part of it: a menu
+// ending in separators is as tall as one without them.
+TEST_F(Menu, TrailingSeparatorsAreNotShown) {
+  WM_MENU* plain = add_menu(10, 10, "Plain");
+  WM_MENU* trailing = add_menu(80, 10, "Trailing");
+  for (WM_MENU* m : {plain, trailing}) {
+    m->get_popup()->add_item("One", note, 0, 0, false);
+    m->get_popup()->add_item("Two", note, 0, 0, false);
+  }
+  trailing->get_popup()->add_separator();
+  trailing->get_popup()->add_separator();
+  EXPECT_EQ(trailing->get_popup()->get_last_visible(), 1);
+  EXPECT_EQ(trailing->get_popup()->height, plain->get_popup()->height);
+}
+
 // Pop-ups turn to the side with room and are kept on the screen, the
 // top-left corner first; opening twice before a paint lists one pop-up once.
 TEST_F(Menu, PopupsTurnToTheSideWithRoomAndStayOnTheScreen) {

@@ -155,6 +155,20 @@ TEST_F(PageManager, PageActionsThroughTheFrame) {
     manager->area(0).root.destroy_children(true, 0, false);
     TearDown();
   }
+  // A frame whose processing never reached the focus object takes the
+  // focus away (nothing under the modal overlay can have it), unless the
+  // frame's action is 1, "handled".
+  for (const int32_t action : {0, static_cast<int32_t>(page_action::HANDLED)}) {
+    SetUp();
+    start(2);
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
+    manager->area(1).root.add_overlay(new BOX(100, 100, 30, 30, 0xFFFFFFFF), false);
+    logs[1].next_result = action;
+    EXPECT_EQ(manager->frame(false), action);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, action ? box(1, 0) : nullptr) << action;
+    manager->area(0).root.destroy_children(true, 0, false);
+    TearDown();
+  }
 }
 
 TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
