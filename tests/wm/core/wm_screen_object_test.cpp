@@ -518,6 +518,10 @@ TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
     box.draw_border(0, 0, 29, 19, c.flags, nullptr, c.style, 0);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(pixel(10, static_cast<int16_t>(k)), c.top[k]) << c.style << " ring " << k;
     EXPECT_EQ(pixel(10, 19), c.bottom) << c.style;
+    if ((c.flags & 0xFF) != 0) continue;
+    // Without sides or corners the whole box keeps its fill.
+    for (int16_t y = 0; y < 20; ++y)
+      for (int16_t x = 0; x < 30; ++x) ASSERT_EQ(pixel(x, y), F) << c.style << " at " << x << "," << y;
   }
 }
 
