@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "failure_report.h"
 #include "file_services.h"
@@ -177,6 +178,7 @@ bool CONFIG_FILE::exists(const FOLDER& folder) {
 
 bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
   entries.clear();
+  utf16 = 0;
   TEXT_FILE in;
   in.line_size = kReadChunk;
   if (!in.open(folder, file_name, 0, false)) {
@@ -205,8 +207,11 @@ bool CONFIG_FILE::load(const FOLDER& folder, bool report) {
     entry->cut = result == READ::TRUNCATED ? 1 : 0;
     copy_cut(entry->key, sizeof entry->key, text.key);
     copy_cut(entry->value, sizeof entry->value, text.value);
+    entry->whole_key = text.key;
+    entry->whole_value = text.value;
     if (entry->cut) break;
   }
+  utf16 = in.utf16 ? 1 : 0;
   // A cache cut short by a read error would drop the rest of the file at
   // the next rewrite.
   if (in.read_failed()) {
@@ -316,38 +321,41 @@ bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* 
 
   if (cached) {
     if (entries.count == 0 && !load(folder, false)) return false;
-    int32_t index = find_entry(entries, key);
-    CONFIG_ENTRY* entry = nullptr;
-    std::string old_value;
-    uint8_t old_cut = 0;
-    if (index >= 0) {
-      entry = static_cast<CONFIG_ENTRY*>(entries.data[index]);
-      old_value = entry->value;
-      old_cut = entry->cut;
+    // Every entry of the key gets the value, as in the uncached mode.
+    struct KEPT {
+      CONFIG_ENTRY* entry;
+      CONFIG_ENTRY before;
+    };
+    std::vector<KEPT> changed;
+    for (int32_t i = find_entry(entries, key); i >= 0 && i < entries.count; ++i) {
+      CONFIG_ENTRY* entry = static_cast<CONFIG_ENTRY*>(entries.data[i]);
+      if (strcmp(entry->key, key) != 0) break;
+      changed.push_back({entry, *entry});
       copy_cut(entry->value, sizeof entry->value, value);
+      entry->whole_value = value;
       entry->cut = 0;
-    } else {
-      entry = new (std::nothrow) CONFIG_ENTRY;
-      if (!entry || !entries.add(entry)) {
-        delete entry;
+    }
+    CONFIG_ENTRY* added = nullptr;
+    if (changed.empty()) {
+      added = new (std::nothrow) CONFIG_ENTRY;
+      if (!added || !entries.add(added)) {
+        delete added;
         fail(kNoMemory, nullptr, __LINE__);
         return false;
       }
-      entry->order = static_cast<uint16_t>(entries.count - 1);
-      entry->cut = 0;
-      copy_cut(entry->key, sizeof entry->key, key);
-      copy_cut(entry->value, sizeof entry->value, value);
+      added->order = static_cast<uint16_t>(entries.count - 1);
+      added->cut = 0;
+      copy_cut(added->key, sizeof added->key, key);
+      copy_cut(added->value, sizeof added->value, value);
+      added->whole_key = key;
+      added->whole_value = value;
       entries.sort(compare_keys, 0);
     }
     if (rewrite(folder)) return true;
     // The file kept its old entries; so does the cache.
-    if (index >= 0) {
-      memcpy(entry->value, old_value.c_str(), old_value.size() + 1);
-      entry->cut = old_cut;
-    } else {
-      for (int32_t i = 0; i < entries.count; ++i)
-        if (entries.data[i] == entry) entries.remove_at(i);
-    }
+    for (KEPT& k : changed) *k.entry = k.before;
+    for (int32_t i = 0; added && i < entries.count; ++i)
+      if (entries.data[i] == added) entries.remove_at(i);
     return false;
   }
 
@@ -405,9 +413,17 @@ bool CONFIG_FILE::for_each_entry(const FOLDER& folder, CONFIG_CALLBACK callback,
   succeed();
   if (cached) {
     if (entries.count == 0 && !load(folder, true)) return false;
+    bool cut = false;
     for (int32_t i = 0; i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      if (!entry->cut) callback(entry->key, entry->value, user);
+      if (entry->cut) cut = true;
+      else callback(entry->key, entry->value, user);
+    }
+    // A key that the end of the file cut off fails the walk as it does in
+    // the uncached mode.
+    if (cut) {
+      fail(kEndTooEarly, nullptr, __LINE__);
+      return false;
     }
     succeed();
     return true;
@@ -442,11 +458,11 @@ bool CONFIG_FILE::rewrite(const FOLDER& folder) {
     bool written = true;
     for (int32_t i = 0; written && i < entries.count; ++i) {
       const CONFIG_ENTRY* entry = static_cast<const CONFIG_ENTRY*>(entries.data[i]);
-      written = write_entry(out, entry->key, entry->value);
+      written = write_entry(out, entry->whole_key.c_str(), entry->whole_value.c_str());
     }
     return written;
   };
-  bool ok = file_name[0] && replace_whole(folder, file_name, false, write_entries);
+  bool ok = file_name[0] && replace_whole(folder, file_name, utf16 != 0, write_entries);
   entries.sort(compare_keys, 0);
   if (!ok) {
     fail(kCannotOpen, file_name, __LINE__);

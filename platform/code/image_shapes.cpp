@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "image.h"
 #include "image_draw_support.h"
@@ -232,48 +234,16 @@ void IMAGE::draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* co
   const RECT cut = box.intersect(area);
   if (cut.empty()) return;
   const int32_t side = 6 * outer + 3;
-  if (static_cast<int64_t>(side) * side >= static_cast<int64_t>(MASK_CELLS)) return;
   mark_dirty(*this, cut);
 
   // The shape in cells: a midpoint circle of radius 3R about the middle
-  // cell of the middle pixel.
-  memset(circle_mask, 0, static_cast<size_t>(side) * side);
+  // cell of the middle pixel, its points taken once.
   const int32_t centre = 3 * outer + 1;
   const int32_t cells = 3 * outer;
-  auto cell = [&](int32_t column, int32_t row) -> uint8_t& {
-    return circle_mask[static_cast<size_t>(row) * side + column];
-  };
-  auto span = [&](int32_t row, int32_t from, int32_t to) {
-    memset(&cell(from, row), 1, static_cast<size_t>(to - from + 1));
-  };
-  // A ring of width 0 sets no cells, so it draws nothing.
-  const int32_t run = 3 * ring_width;
-  auto plot = [&](int32_t u, int32_t v) {
-    if (kind != CIRCLE_RING) {
-      span(centre + v, centre - u, centre + u);
-      span(centre - v, centre - u, centre + u);
-      span(centre + u, centre - v, centre + v);
-      span(centre - u, centre - v, centre + v);
-      return;
-    }
-    // A ring: from each circle point a run towards the centre along the
-    // octant's major axis, never past the centre.
-    const int32_t length = std::min(run, v + 1);
-    for (int32_t t = 0; t < length; ++t) {
-      const int32_t d = v - t;
-      cell(centre + u, centre + d) = 1;
-      cell(centre - u, centre + d) = 1;
-      cell(centre + u, centre - d) = 1;
-      cell(centre - u, centre - d) = 1;
-      cell(centre + d, centre + u) = 1;
-      cell(centre - d, centre + u) = 1;
-      cell(centre + d, centre - u) = 1;
-      cell(centre - d, centre - u) = 1;
-    }
-  };
-  int32_t u = 0, v = cells, error = 1 - cells;
-  while (u <= v) {
-    plot(u, v);
+  std::vector<std::pair<int32_t, int32_t>> points;
+  points.reserve(static_cast<size_t>(cells) + 1);
+  for (int32_t u = 0, v = cells, error = 1 - cells; u <= v;) {
+    points.emplace_back(u, v);
     ++u;
     if (error < 0) {
       error += 2 * u + 1;
@@ -282,12 +252,55 @@ void IMAGE::draw_circle(int16_t cx, int16_t cy, int16_t radius, const COLOUR* co
       error += 2 * (u - v) + 1;
     }
   }
+  // The cells are set one band of cell rows at a time: the whole mask when
+  // it fits the shared buffer, else the three rows of each pixel row, so
+  // that a circle of any size draws.
+  const bool whole = static_cast<int64_t>(side) * side < static_cast<int64_t>(MASK_CELLS);
+  std::vector<uint8_t> band_rows;
+  if (!whole) band_rows.resize(3 * static_cast<size_t>(side));
+  uint8_t* const mask = whole ? circle_mask : band_rows.data();
+  // A ring of width 0 sets no cells, so it draws nothing.
+  const int32_t run = 3 * ring_width;
+  auto make_band = [&](int32_t first, int32_t count) {
+    memset(mask, 0, static_cast<size_t>(count) * side);
+    const int32_t last = first + count - 1;
+    auto span = [&](int32_t row, int32_t from, int32_t to) {
+      if (row >= first && row <= last && from <= to)
+        memset(mask + static_cast<size_t>(row - first) * side + from, 1, static_cast<size_t>(to - from + 1));
+    };
+    for (const auto& [u, v] : points) {
+      if (kind != CIRCLE_RING) {
+        span(centre + v, centre - u, centre + u);
+        span(centre - v, centre - u, centre + u);
+        span(centre + u, centre - v, centre + v);
+        span(centre - u, centre - v, centre + v);
+        continue;
+      }
+      // A ring: from each circle point a run towards the centre along the
+      // octant's major axis, never past the centre.
+      const int32_t low = v - std::min(run, v + 1) + 1;
+      if (low > v) continue;
+      for (const int32_t sign : {1, -1}) {
+        const int32_t a = sign > 0 ? centre + low : centre - v;
+        const int32_t b = sign > 0 ? centre + v : centre - low;
+        for (int32_t row = std::max(a, first); row <= std::min(b, last); ++row) {
+          span(row, centre + u, centre + u);
+          span(row, centre - u, centre - u);
+        }
+        span(centre + sign * u, centre + low, centre + v);
+        span(centre + sign * u, centre - v, centre - low);
+      }
+    }
+  };
+  if (whole) make_band(0, side);
 
   uint32_t table[256];
   if (darkens) darken_table(table, percent);
   const uint32_t alpha = c >> 24;
   for (int32_t py = cut.y1; py <= cut.y2; ++py) {
-    const uint8_t* cells_row = &cell(0, 3 * (py - box.y1));
+    const int32_t cell_row = 3 * (py - box.y1);
+    if (!whole) make_band(cell_row, 3);
+    const uint8_t* cells_row = mask + static_cast<size_t>(whole ? cell_row : 0) * side;
     uint32_t* row = pixel_at(*this, cut.x1, py);
     for (int32_t px = cut.x1; px <= cut.x2; ++px, ++row) {
       const uint8_t* m = cells_row + 3 * (px - box.x1);

@@ -5,15 +5,20 @@
 // comments) or cached (entries read once, sorted by key). A rewrite never
 // loses the old file: it is replaced only once the new one is complete.
 #include <cstdint>
+#include <string>
 
 #include "folder.h"
 #include "ptrarray.h"
 
 struct CONFIG_ENTRY {
   uint16_t order;  // position in the file, 0 for the first entry
-  char key[80];
-  char value[256];
+  char key[80];    // what look-ups compare: the first 79 characters
+  char value[256];  // what get_string gives: the first 255 characters
   uint8_t cut;  // the key ended the file without a value line; never found
+  // The whole key and value as the file holds them (or as set), which a
+  // rewrite writes back: a rewrite never shortens an entry.
+  std::string whole_key;
+  std::string whole_value;
 };
 
 using CONFIG_CALLBACK = void (*)(const char* key, const char* value, intptr_t user);
@@ -52,4 +57,5 @@ public:
   char file_name[256];
   PTRARRAY entries;
   uint8_t cached = 0;
+  uint8_t utf16 = 0;  // the loaded file was UTF-16: a rewrite keeps it so
 };

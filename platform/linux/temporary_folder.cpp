@@ -29,10 +29,12 @@ volatile sig_atomic_t temporary_folder_ready = 0;
 pid_t temporary_folder_owner = 0;
 bool removal_at_exit_registered = false;
 
-// Directories open at once below the one being emptied.
+// Directories open at once: the one being emptied and the deepest ones
+// below it; a deeper tree is walked with the oldest of them closed.
 constexpr int kMaxDepth = 256;
 // Directories that could not be emptied; they are not entered again. A
-// chain of them as deep as the walk goes still fits, with room beside it.
+// chain of them as deep as the walk keeps open still fits, with room
+// beside it.
 constexpr int kMaxStuck = kMaxDepth + 64;
 
 bool is_dot_entry(const char* name) {
@@ -59,12 +61,16 @@ struct STUCK_LIST {
   }
 };
 
-// Empties the directory open on root (which stays open). Links and other
-// non-directories are unlinked; empty sub-directories are removed, others
-// opened with O_NOFOLLOW (so that a link swapped in meanwhile is never
-// entered) and emptied first. A directory is read again from its start
-// after anything in it went, because removing entries while reading may
-// skip some. False when anything stayed behind.
+// Empties the directory open on root (which stays open), however deep.
+// Links and other non-directories are unlinked; empty sub-directories are
+// removed, others opened with O_NOFOLLOW (so that a link swapped in
+// meanwhile is never entered) and emptied first. A directory is read again
+// from its start after anything in it went, because removing entries while
+// reading may skip some. Below kMaxDepth open levels the oldest level under
+// the root is closed; when the walk comes back up to where it was, it
+// starts again from the root, which leads down to what is left (never
+// through "..", which a rename meanwhile could point elsewhere). False
+// when anything stayed behind.
 bool empty_directory(int root) {
   int open_fds[kMaxDepth];
   bool level_failed[kMaxDepth];
@@ -102,8 +108,7 @@ bool empty_directory(int root) {
             continue;
           }
           if (errno == ENOENT) continue;
-          if (flags == 0 || (errno != ENOTEMPTY && errno != EEXIST) || stuck.contains(st) ||
-              depth + 1 == kMaxDepth) {
+          if (flags == 0 || (errno != ENOTEMPTY && errno != EEXIST) || stuck.contains(st)) {
             level_failed[depth] = true;
             continue;
           }
@@ -113,6 +118,14 @@ bool empty_directory(int root) {
       }
 
     if (child >= 0) {
+      if (depth + 1 == kMaxDepth) {
+        close(open_fds[1]);
+        for (int i = 1; i + 1 < kMaxDepth; ++i) {
+          open_fds[i] = open_fds[i + 1];
+          level_failed[i] = level_failed[i + 1];
+        }
+        --depth;
+      }
       open_fds[++depth] = child;
       level_failed[depth] = false;
       continue;
@@ -128,6 +141,9 @@ bool empty_directory(int root) {
       while (depth > 0) close(open_fds[depth--]);
       return false;
     }
+    // A directory whose parent was closed on the way down finishes with
+    // the root as the next open level: the root reads itself again and
+    // goes down to what is left, the emptied directory's parent removing it.
   }
 }
 

@@ -108,6 +108,11 @@ TEST_F(ConfigFileTest, AKeyOnTheLastLineIsAnEarlyEnd) {
       config.init("test.cfg", cached);
       if (cached) {
         EXPECT_EQ(get("last"), "<failed>");
+        // The walk agrees with the uncached one: the whole entries, then 257.
+        ENTRIES seen;
+        EXPECT_FALSE(config.for_each_entry(config, collect, reinterpret_cast<intptr_t>(&seen)));
+        EXPECT_EQ(get_last_error(), 257);
+        EXPECT_EQ(seen, (ENTRIES{{"a", "1"}}));
       }
       EXPECT_TRUE(config.set_string("c", "3")) << text << cached;
       EXPECT_EQ(get_last_error(), 0);
@@ -343,16 +348,20 @@ TEST_F(ConfigFileTest, UncachedSetKeepsUtf8TextByteForByte) {
   EXPECT_EQ(bytes(), text.substr(0, text.size() - 2) + "2\nadded\n\t\xE4\xB8\xAD\n");
 }
 
-TEST_F(ConfigFileTest, UncachedSetKeepsAUtf16File) {
+TEST_F(ConfigFileTest, SetKeepsAUtf16FileInBothModes) {
   std::string utf8 = "# \xE4\xB8\xAD\nkey\n\told\n";
   RunResult le = run_program({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, {}, &utf8);
   ASSERT_EQ(le.exit_code, 0);
-  put("\xFF\xFE" + le.out);
-  EXPECT_TRUE(config.set_string("key", "new"));
-  std::string expected_utf8 = "# \xE4\xB8\xAD\nkey\n\tnew\n";
-  RunResult expected = run_program({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, {},
-                                   &expected_utf8);
-  EXPECT_EQ(bytes(), "\xFF\xFE" + expected.out);
+  for (bool cached : {false, true}) {
+    put("\xFF\xFE" + le.out);
+    config.init("test.cfg", cached);
+    EXPECT_TRUE(config.set_string("key", "new"));
+    // The cached mode writes no comments.
+    std::string expected_utf8 = std::string(cached ? "" : "# \xE4\xB8\xAD\n") + "key\n\tnew\n";
+    RunResult expected = run_program({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, {},
+                                     &expected_utf8);
+    EXPECT_EQ(bytes(), "\xFF\xFE" + expected.out) << cached;
+  }
 }
 
 TEST_F(ConfigFileTest, UncachedSetKeepsPermissionBits) {
@@ -498,15 +507,29 @@ TEST_F(ConfigFileTest, CachedSetWritesFileOrderWithoutComments) {
   EXPECT_FALSE(file_exists(dir.file("test.cfg.tmp")));
 }
 
-TEST_F(ConfigFileTest, CachedSetCutsValuesTo255) {
-  config.init("test.cfg", true);
-  std::string long_value(300, 'v');
-  EXPECT_TRUE(config.set_string("a", long_value.c_str()));
-  EXPECT_EQ(bytes(), "a\n\t" + std::string(255, 'v') + "\n");
-  // A cut never splits a character of the system form.
-  std::string runs = std::string(250, 'x') + "\x01,4E2D,6587\x01";
-  EXPECT_TRUE(config.set_string("b", runs.c_str()));
-  EXPECT_EQ(get("b"), std::string(250, 'x'));
+// A rewrite in either mode keeps every entry it read byte for byte, long
+// keys and values included, and writes a long value set whole; reads give
+// the first 79 and 255 characters, never half a character of the system
+// form. Duplicate keys all take the value set.
+TEST_F(ConfigFileTest, RewritesKeepLongEntriesWholeInBothModes) {
+  const std::string long_key(100, 'k'), long_value(300, 'v');
+  const std::string runs = std::string(250, 'x') + "\x01,4E2D,6587\x01";
+  const std::string file = long_key + "\n\t" + long_value + "\ndup\n\t1\nshort\n\t" +
+                           std::string(260, 'w') + "\ndup\n\t2\n";
+  for (bool cached : {false, true}) {
+    put(file);
+    config.init("test.cfg", cached);
+    EXPECT_EQ(get(std::string(79, 'k').c_str()), std::string(255, 'v')) << cached;
+    EXPECT_TRUE(config.set_string("added", long_value.c_str())) << cached;
+    EXPECT_TRUE(config.set_string("dup", "3")) << cached;
+    EXPECT_TRUE(config.set_string("b", runs.c_str())) << cached;
+    EXPECT_EQ(bytes(), long_key + "\n\t" + long_value + "\ndup\n\t3\nshort\n\t" +
+                           std::string(260, 'w') + "\ndup\n\t3\nadded\n\t" + long_value +
+                           "\nb\n\t" + std::string(250, 'x') + "\xE4\xB8\xAD\xE6\x96\x87\n")
+        << cached;
+    EXPECT_EQ(get("added"), std::string(255, 'v')) << cached;
+    EXPECT_EQ(get("b"), std::string(250, 'x')) << cached;
+  }
 }
 
 TEST_F(ConfigFileTest, CachedSetKeepsPermissionBitsAndMakesMissingFiles) {

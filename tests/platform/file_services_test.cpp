@@ -350,6 +350,30 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
 
   EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
   EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
+
+  // Any depth goes, far more levels than the walk keeps open, with side
+  // branches, a file at the bottom and links on the way left unfollowed.
+  const int kLevels = 600;
+  ASSERT_EQ(mkdir((work + "/tall").c_str(), 0755), 0);
+  int fd = open((work + "/tall").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level < kLevels; ++level) {
+    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+    if (level % 200 == 100) {
+      ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
+      ASSERT_EQ(symlinkat(outside.c_str(), fd, "to_outside"), 0);
+    }
+    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    ASSERT_GE(fd = next, 0);
+  }
+  const int file = openat(fd, "bottom", O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(file, 0);
+  close(file);
+  close(fd);
+  EXPECT_TRUE(remove_folder(folder_at(work), "tall", true));
+  EXPECT_FALSE(ts::file_exists(work + "/tall"));
+  EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
 }
 
 TEST_F(FileServicesTest, MakeFolderAndSetIfDirectory) {

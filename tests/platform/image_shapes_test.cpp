@@ -507,7 +507,7 @@ TEST(ImageCircle, ClipAndDirtyRectangle) {
   EXPECT_EQ(dirty(image), kNoDirt);
 }
 
-TEST(ImageCircle, NothingForSmallRadiiUnknownKindsUnsetColoursAndHugeCircles) {
+TEST(ImageCircle, NothingForSmallRadiiUnknownKindsAndUnsetColours) {
   IMAGE image(21, 21);
   const COLOUR unset = 0x00FF0000u;
   image.draw_circle(10, 10, 0, &kRed, 0, IMAGE::CIRCLE_DISC, 0, false);
@@ -516,13 +516,35 @@ TEST(ImageCircle, NothingForSmallRadiiUnknownKindsUnsetColoursAndHugeCircles) {
   image.draw_circle(10, 10, 5, &unset, 0, IMAGE::CIRCLE_DISC, 0, true);
   image.draw_circle(10, 10, 5, &unset, 0, IMAGE::CIRCLE_RING, 2, false);
   EXPECT_TRUE(painted(image).empty());
+}
 
-  // The coverage mask holds (6R + 3)^2 < 3,145,728 cells: R = 295 fits,
-  // 296 does not (also when the ring width makes up the difference).
-  image.draw_circle(10, 10, 295, &kRed, 0, IMAGE::CIRCLE_DISC, 0, false);
-  EXPECT_EQ(at(image, 10, 10), kRed);
-  IMAGE too_big(21, 21);
-  too_big.draw_circle(10, 10, 296, &kRed, 0, IMAGE::CIRCLE_DISC, 0, false);
-  too_big.draw_circle(10, 10, 294, &kRed, 0, IMAGE::CIRCLE_DISC, 4, false);
-  EXPECT_TRUE(painted(too_big).empty());
+// Circles too big for the shared coverage buffer ((6R + 3)^2 cells from
+// R = 296 on, the ring width counting half) draw the same shapes, a band
+// of cells at a time: every pixel well inside the shape is painted, every
+// pixel well outside it is not.
+TEST(ImageCircle, AnyRadiusDrawsItsDiscOrRing) {
+  const struct {
+    int16_t radius;
+    uint8_t kind, ring_width;
+  } rows[] = {{295, IMAGE::CIRCLE_DISC, 0}, {296, IMAGE::CIRCLE_DISC, 0},
+              {294, IMAGE::CIRCLE_DISC, 4}, {340, IMAGE::CIRCLE_RING, 6},
+              {400, IMAGE::CIRCLE_SHADE, 0}, {1000, IMAGE::CIRCLE_DISC, 0}};
+  for (const auto& r : rows) {
+    IMAGE image(700, 700);
+    const int cx = 350, cy = r.radius > 340 ? 350 + r.radius - 300 : 350;
+    image.draw_circle(static_cast<int16_t>(cx), static_cast<int16_t>(cy), r.radius, &kRed, 0, r.kind,
+                      r.ring_width, false);
+    const double outer = r.radius + r.ring_width / 2;
+    const double inner = r.kind == IMAGE::CIRCLE_RING ? outer - r.ring_width : 0;
+    int wrong = 0;
+    for (int j = 0; j < image.height; ++j) {
+      for (int i = 0; i < image.width; ++i) {
+        const double d = std::hypot(i - cx, j - cy);
+        const bool in = d < outer - 1.5 && (inner == 0 || d > inner + 1.5);
+        const bool out = d > outer + 1.5 || (inner > 0 && d < inner - 1.5);
+        if ((in && at(image, i, j) != kRed) || (out && at(image, i, j) != 0)) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << r.radius;
+  }
 }

@@ -155,7 +155,7 @@ struct OLD_STREAM {
     }
     if (v >= 12) d.write_u8(1);
     else d.write_u32(0);  // image mode 0 of old: 1
-    d.write_u8(1);
+    d.write_u8(0);        // the image hidden
     if (v >= 17) d.write_i32(-1);
     if (v >= 21) {
       d.write_u16(0);
@@ -164,8 +164,8 @@ struct OLD_STREAM {
       d.write_i32(-1);
     }
     if (v >= 20) {
-      d.write_u16(0xFFFF);
-      d.write_u16(0xFFFF);
+      d.write_u16(4);  // the cell of a parent grid
+      d.write_u16(1);
     }
     d.write_u32(1);
     text_child();
@@ -265,9 +265,11 @@ struct OLD_STREAM {
       d.write_u8(3);
     }
     for (int i = 0; i < 3; i++) d.write_object(plain);
-    d.write_u8(0);
-    if (v >= 25) d.write_u8(0);
-    d.write_u8(0);
+    // Neighbouring bytes differ, so that fields read or written in each
+    // other's place show.
+    d.write_u8(0);                // live drag
+    if (v >= 25) d.write_u8(2);   // draggable
+    d.write_u8(3);                // the first backdrop switch
     if (v >= 18) d.write_u8(1);
     if (v == 8) areas();
     arrays();

@@ -450,16 +450,20 @@ int32_t WM_BUTTON::process() {
     pressed = in.over ? 1 : 0;
     in.left = in.over;
   }
+  // Every callback below may delete the button (a grid cell's callback
+  // that clears its grid): nothing of it is touched once it is gone.
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
-  if (result != 0 || !visible) return result;
+  if (!watch.alive() || result != 0 || !visible) return result;
 
   if (drag_callback) {
-    result = drag_step(in);
-    if (result != 0) return result;
+    result = drag_step(in, watch);
+    if (!watch.alive() || result != 0) return result;
   }
   if (tooltip) tooltip_step(in);
   if (state_callback) {
     const uint8_t now_active = state_callback(this, state_word);
+    if (!watch.alive()) return 0;
     if (now_active != active) {
       active = now_active;
       redraw();
@@ -477,7 +481,8 @@ int32_t WM_BUTTON::process() {
       pressed = in.over ? 1 : 0;
       redraw();
     }
-    result = click_step(in);
+    result = click_step(in, watch);
+    if (!watch.alive()) return result;
     request_pointer_shape(in);
   }
   prev_left = in.left ? 1 : 0;
@@ -486,7 +491,7 @@ int32_t WM_BUTTON::process() {
   return result;
 }
 
-int32_t WM_BUTTON::click_step(const INPUT& in) {
+int32_t WM_BUTTON::click_step(const INPUT& in, const LIFE_WATCH& watch) {
   const uint32_t now = frame_clock;
   uint8_t event = 0;
   if ((in.over || in.auto_activate) && in.left != (prev_left != 0)) {
@@ -496,6 +501,7 @@ int32_t WM_BUTTON::click_step(const INPUT& in) {
       repeating = 0;
       repeat_time = now;
       set_focus();
+      if (!watch.alive()) return 0;
     } else if (armed || menu_item) {
       armed = 0;
       if (!repeating || menu_item) event = button_event::RELEASE;
@@ -525,10 +531,15 @@ int32_t WM_BUTTON::click_step(const INPUT& in) {
       release_event = event == button_event::RELEASE || event == button_event::CANCEL;
       firing_event = event;
       const int32_t answer = fire_callback(true);
+      if (!watch.alive()) return answer != 0 ? answer : page_action::HANDLED;
       release_event = firing_event = 0;
       result = answer != 0 ? answer : (menu_item ? 0 : page_action::HANDLED);
     }
-    if (state_callback) active = state_callback(this, state_word);
+    if (state_callback) {
+      const uint8_t now_active = state_callback(this, state_word);
+      if (!watch.alive()) return result;
+      active = now_active;
+    }
     redraw();
   }
   if (behaviour == BUTTON_BEHAVIOUR::NORMAL && pressed && !in.left) {
@@ -578,7 +589,7 @@ void WM_BUTTON::list_while_dragged(bool on) {
   set_depth(own_depth);
 }
 
-int32_t WM_BUTTON::drag_step(const INPUT& in) {
+int32_t WM_BUTTON::drag_step(const INPUT& in, const LIFE_WATCH& watch) {
   const bool left_new = in.mouse_left && !prev_left;
   const bool right_new = right_drags && in.mouse_right && !prev_right;
   const bool held = in.mouse_left || (right_drags && in.mouse_right);
@@ -605,6 +616,7 @@ int32_t WM_BUTTON::drag_step(const INPUT& in) {
       if (drag_mask & drag_event::START)
         result = drag_callback(this, object_at(px, py), px, py, drag_event::START, drag_word_1,
                                drag_word_2);
+      if (!watch.alive()) return result;
     }
     drag_started = 1;
     redraw();
@@ -622,6 +634,7 @@ int32_t WM_BUTTON::drag_step(const INPUT& in) {
   int32_t result = 0;
   if (drag_mask & event) {
     result = drag_callback(this, target, px, py, event, drag_word_1, drag_word_2);
+    if (!watch.alive()) return result;
   } else {
     armed = 0;
   }

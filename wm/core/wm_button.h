@@ -226,12 +226,12 @@ private:
   void apply_style(const WM_STYLE_SET& style);
   void redraw();
   INPUT read_input();
-  int32_t drag_step(const INPUT& in);
+  int32_t drag_step(const INPUT& in, const LIFE_WATCH& watch);
   void tooltip_step(const INPUT& in);
   void hide_tooltip();
   void place_tooltip(int32_t tx, int32_t ty);
   void restore_saved_focus();
-  int32_t click_step(const INPUT& in);
+  int32_t click_step(const INPUT& in, const LIFE_WATCH& watch);
   void request_pointer_shape(const INPUT& in);
   void invalidate_drag_image();
   void list_while_dragged(bool on);

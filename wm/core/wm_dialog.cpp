@@ -333,8 +333,18 @@ bool WM_DIALOG::inside_viewport() const {
 }
 
 int32_t WM_DIALOG::update(bool overlays) {
+  const LIFE_WATCH watch(this);
+  const int32_t result = run_effects(overlays, watch);
+  if (!watch.alive() || overlays || !leaves_once_closed || result != 0) return result;
+  if (visible) was_open = 1;
+  if (was_open && !visible && !is_moving() && is_overlay(this)) return page_action::REMOVE_OVERLAY;
+  return 0;
+}
+
+int32_t WM_DIALOG::run_effects(bool overlays, const LIFE_WATCH& watch) {
   if (!visible && !dragging) return 0;
   if (const int32_t result = WM_SCREEN_OBJECT::update(overlays)) return result;
+  if (!watch.alive()) return 0;
 
   int32_t result = 0;
   if (step_now && is_moving()) {
@@ -537,8 +547,11 @@ int32_t WM_DIALOG::process() {
   if (dragging || !visible || target_alpha == 0) return 0;
   WM_DIALOG* const outer = current_dialog;
   current_dialog = this;
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
   current_dialog = outer;
+  // A callback that deleted the dialog has closed it already.
+  if (!watch.alive()) return result == 2 ? 0 : result;
   if (result == 2) {
     close(false);
     return 0;

@@ -109,6 +109,12 @@ public:
   SKIN_FRAME background;
 
 protected:
+  // Set by dialogs that a callback's result 2 closes for good (message
+  // boxes, the about box, the file browser, the text entry and keyboard
+  // dialogs, the flags chooser): once such a dialog, open before, is
+  // hidden and still, its update asks the overlay list to delete it.
+  uint8_t leaves_once_closed = 0;
+
   // A dialog whose content lays itself out each frame (a floating menu's
   // item grid) does so here; true when something moved.
   virtual bool layout_content() { return false; }
@@ -127,6 +133,8 @@ private:
   bool inside_viewport() const;
   RECT drag_box() const;
   void finish_effect();
+  // The effect's step of update; may delete the dialog.
+  int32_t run_effects(bool overlays, const LIFE_WATCH& watch);
   void paint_translucent();
   void shade_screen_behind();
   void draw_body();
@@ -135,6 +143,7 @@ private:
   WM_MANAGER* client = nullptr; // a child; owned through the child list
   uint8_t button_was_down = 0;
   uint8_t step_now = 0;
+  uint8_t was_open = 0;  // seen visible by update
   int16_t drag_offset_x = 0, drag_offset_y = 0;
   int16_t drag_x = 0, drag_y = 0;
   // The running effect; the shared record above stays as it was given.

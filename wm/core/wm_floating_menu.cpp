@@ -138,7 +138,6 @@ WM_FLOATING_MENU::WM_FLOATING_MENU(int16_t nx, int16_t ny, const char* text,
 }
 
 WM_FLOATING_MENU::~WM_FLOATING_MENU() {
-  if (alive) *alive = false;
   remove_scroll_arrows();
   up_arrow.reset();
   down_arrow.reset();
@@ -376,6 +375,8 @@ void WM_FLOATING_MENU::swap_in_arrow(bool up, int32_t row) {
                               reinterpret_cast<uintptr_t>(this), up ? 1 : 0,
                               button_event::PRESS | button_event::REPEAT));
     arrow->behaviour = BUTTON_BEHAVIOUR::AUTO_ACTIVATE;
+    // The menu owns its arrows; a grid emptied from outside only hides them.
+    arrow->externally_owned = 1;
   }
   arrow->selectable = grid->keyboard_navigation;
   WM_SCREEN_OBJECT* item = r->cells[0];
@@ -637,12 +638,12 @@ int32_t WM_FLOATING_MENU::process() {
   if (just_opened) mouse.buttons &= ~MOUSE::LEFT;
   draggable = movable && !just_opened;
   released_item = nullptr;
-  bool still_here = true;
-  alive = &still_here;
+  const LIFE_WATCH watch(this);
   int32_t result = WM_DIALOG::process();
-  if (!still_here) return result;
-  alive = nullptr;
+  // The button state is the whole toolkit's: it comes back even when an
+  // item's callback deleted the menu.
   mouse.buttons = (mouse.buttons & ~MOUSE::LEFT) | real_left;
+  if (!watch.alive()) return result;
 
   if (prev_escape && !escape) {
     close_menu();

@@ -141,6 +141,4 @@ private:
   uint32_t type_time = 0;
   char type_prefix[TYPE_AHEAD_LENGTH + 1] = {};
   WM_BUTTON* released_item = nullptr;  // heard this frame; called back at its end
-  // Set to false by the destructor while process calls out.
-  bool* alive = nullptr;
 };

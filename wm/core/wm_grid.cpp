@@ -568,21 +568,35 @@ void WM_GRID::focus_cell(int32_t column, int32_t row) {
 void WM_GRID::scroll_to_row(int32_t row) {
   const WM_GRID_ROW* r = get_row(row);
   if (!r) return;
-  if (!is_row_fully_visible(row)) {
-    // The offset that shows the row whole, aimed at directly: a row above
-    // the view comes to its top, a row below to its bottom.
-    const int64_t margin = row == 0 ? 0 : (fixes_top_row() && row > 0 && !rows.empty()
-                                                ? rows[0]->height + style.y_spacing
-                                                : 0);
-    const int64_t above = int64_t{r->top()} - margin;
-    const int64_t below = int64_t{r->top()} + r->height - get_view_height();
-    const int64_t offset = get_scroll_offset();
-    const int64_t wanted = offset > above ? above : std::max<int64_t>(below, offset);
-    const int64_t maximum = scroll.get_int(PARAMETER::MAXIMUM);
-    scroll.set_int(PARAMETER::VALUE,
-                   static_cast<int32_t>(maximum - std::clamp<int64_t>(wanted, 0, maximum)));
+  if (visible && is_row_fully_visible(row)) {
+    apply_scroll();
+    return;
   }
-  apply_scroll();
+  // The row takes the place of the first visible row, or of the last one
+  // that shows whole (the view's bottom may cut the one after it).
+  int32_t reference = std::clamp(first_visible_row, 0, get_row_count() - 1);
+  if (row > reference) {
+    for (int32_t i = reference + 1; i <= last_visible_row; ++i) {
+      int32_t y1 = 0, y2 = 0;
+      if (!get_row_span(i, &y1, &y2) || y2 > inner_bottom()) break;
+      reference = i;
+    }
+  }
+  auto add = [this](int64_t change) {
+    const int64_t value = int64_t{scroll.get_int(PARAMETER::VALUE)} + change;
+    scroll.set_int(PARAMETER::VALUE, static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+  };
+  add(int64_t{rows[static_cast<size_t>(reference)]->bottom} - r->bottom);
+  if (!visible || !is_row_fully_visible(row)) {
+    // Still cut (taller than the row it replaced, or the view stood part of
+    // a row down): its top comes to the top of the view, below a fixed top
+    // row. Taking its height off once more would push it further out.
+    const int64_t margin = fixes_top_row() && row > 0 ? rows[0]->height + style.y_spacing : 0;
+    const int64_t maximum = scroll.get_int(PARAMETER::MAXIMUM);
+    const int64_t offset = std::clamp<int64_t>(int64_t{r->top()} - margin, 0, maximum);
+    scroll.set_int(PARAMETER::VALUE, static_cast<int32_t>(maximum - offset));
+  }
+  if (visible) apply_scroll();
 }
 
 void WM_GRID::apply_scroll() {
@@ -639,21 +653,32 @@ int32_t WM_GRID::scroll_step(WM_SCROLLBAR* bar, SCROLL_STEP kind) {
     case SCROLL_STEP::LINE_TO_MAXIMUM: step = line_up; break;
     case SCROLL_STEP::LINE_TO_MINIMUM: step = line_down; break;
     case SCROLL_STEP::PAGE_TO_MAXIMUM: {
-      // Up to the first row that starts within a view height above.
-      const int64_t aim = offset - view;
-      const auto k = std::partition_point(rows.begin(), rows.end(),
-                                          [aim](const auto& row) { return row->top() < aim; });
-      step = k == rows.end() ? 0 : offset - (*k)->top();
-      step = std::max(step, line_up);
+      // Back to the highest row k that ends a view height or more above
+      // the end of the top row (row 0 when none does).
+      const int64_t reach = int64_t{rows[r]->bottom} - view;
+      if (r == 0 || rows[r - 1]->bottom <= reach) {
+        step = p;
+        break;
+      }
+      const auto past = std::partition_point(
+          rows.begin(), rows.begin() + static_cast<ptrdiff_t>(r - 1),
+          [reach](const auto& row) { return row->bottom <= reach; });
+      const size_t k = past == rows.begin() ? 0 : static_cast<size_t>(past - rows.begin()) - 1;
+      step = int64_t{rows[r]->bottom} - rows[k]->bottom + p;
       break;
     }
     case SCROLL_STEP::PAGE_TO_MINIMUM: {
-      // The row cut by the view's bottom edge comes to the top.
-      const int64_t edge = offset + view;
-      const auto k = std::partition_point(
-          rows.begin(), rows.end(), [edge, ys](const auto& row) { return row->bottom - ys <= edge; });
-      step = k == rows.end() ? view : (*k)->top() - offset;
-      step = std::max(step, line_down);
+      // On to the row before the first one that reaches the view's last
+      // line, counted from the end of the top row.
+      const int64_t limit = int64_t{rows[r]->bottom} + view - 1;
+      const size_t k =
+          view <= 1 ? r
+                    : static_cast<size_t>(std::partition_point(
+                                              rows.begin() + static_cast<ptrdiff_t>(r) + 1, rows.end(),
+                                              [limit](const auto& row) { return row->bottom < limit; }) -
+                                          rows.begin());
+      const size_t before = k == rows.size() ? rows.size() - 1 : k;  // k - 1 is the row before
+      step = before == 0 ? 0 : int64_t{rows[before - 1]->bottom} - rows[r]->bottom - p;
       break;
     }
     default: return 0;
@@ -712,12 +737,12 @@ void WM_GRID::sync_scrollbar() {
 
 // ---- Input -------------------------------------------------------------------------
 
-int32_t WM_GRID::process_row_cells(int32_t row, int32_t result) {
+int32_t WM_GRID::process_row_cells(int32_t row, int32_t result, const LIFE_WATCH& watch) {
   const uint32_t generation = contents_generation;
   const int32_t view_last = inner_bottom();
   for (int32_t c = 0; result == 0; ++c) {
-    // A callback may have emptied or refilled the grid.
-    if (generation != contents_generation) break;
+    // A callback may have deleted the grid, or emptied or refilled it.
+    if (!watch.alive() || generation != contents_generation) break;
     const WM_GRID_ROW* r = get_row(row);
     if (!r || c >= r->cell_count()) break;
     WM_SCREEN_OBJECT* cell = r->cells[static_cast<size_t>(c)];
@@ -734,7 +759,9 @@ int32_t WM_GRID::process() {
     hover_row = -1;
     return 0;
   }
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
+  if (!watch.alive()) return result;
   const auto px = static_cast<int16_t>(mouse.x), py = static_cast<int16_t>(mouse.y);
   if (scrollbar && hit_test(px, py) && WM_SCROLLBAR::scroll_target() != scrollbar.get()) {
     scrollbar->make_scroll_target();
@@ -780,6 +807,7 @@ int32_t WM_GRID::process() {
     }
   }
   if (result == 0 && scrollbar) result = scrollbar->process();
+  if (!watch.alive()) return result;
 
   int32_t new_hover = -1;
   auto pointer_in = [&](int32_t i) {
@@ -789,12 +817,14 @@ int32_t WM_GRID::process() {
   };
   const bool fixed = fixes_top_row() && first_visible_row > 0;
   if (fixed) {
-    result = process_row_cells(0, result);
+    result = process_row_cells(0, result, watch);
+    if (!watch.alive()) return result;
     if (pointer_in(0)) new_hover = 0;
   }
   for (int32_t i = first_visible_row; i <= last_visible_row && i < get_row_count(); ++i) {
     if (fixed && i == 0) continue;
-    result = process_row_cells(i, result);
+    result = process_row_cells(i, result, watch);
+    if (!watch.alive()) return result;
     if (new_hover < 0 && pointer_in(i) && !(fixed && pointer_in(0))) new_hover = i;
   }
   if (new_hover != hover_row && (over_frame.is_loaded() || is_set(style.mouse_over_colour))) {
@@ -807,19 +837,21 @@ int32_t WM_GRID::process() {
 
 int32_t WM_GRID::update(bool overlays) {
   if (!visible) return 0;
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::update(overlays);
-  if (result == 0 && scrollbar) result = scrollbar->update(false);
+  if (watch.alive() && result == 0 && scrollbar) result = scrollbar->update(false);
+  if (!watch.alive()) return result;
   const uint32_t generation = contents_generation;
   auto update_row = [&](int32_t i) {
-    for (int32_t c = 0; result == 0 && generation == contents_generation; ++c) {
+    for (int32_t c = 0; result == 0 && watch.alive() && generation == contents_generation; ++c) {
       const WM_GRID_ROW* r = get_row(i);
       if (!r || c >= r->cell_count()) break;
       if (WM_SCREEN_OBJECT* cell = r->cells[static_cast<size_t>(c)]) result = cell->update(false);
     }
   };
   if (fixes_top_row() && first_visible_row > 0) update_row(0);
-  for (int32_t i = first_visible_row; i <= last_visible_row; ++i) update_row(i);
-  apply_scroll();
+  for (int32_t i = first_visible_row; watch.alive() && i <= last_visible_row; ++i) update_row(i);
+  if (watch.alive()) apply_scroll();
   return result;
 }
 

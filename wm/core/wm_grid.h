@@ -204,7 +204,7 @@ private:
   std::vector<DRAWN_ROW> drawn_rows();
   void fill_part(IMAGE* s, const RECT& r, int32_t row, bool odd, bool lines_or_cells,
                  uint8_t corners);
-  int32_t process_row_cells(int32_t row, int32_t result);
+  int32_t process_row_cells(int32_t row, int32_t result, const LIFE_WATCH& watch);
   // The object's column in the row; -1 when it is none of its cells.
   int32_t column_of(int32_t row, const WM_SCREEN_OBJECT* object) const;
   void get_cell_size(int32_t column, int32_t row, int32_t* w, int32_t* h) const;

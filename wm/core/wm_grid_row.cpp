@@ -16,7 +16,10 @@ WM_GRID_ROW::~WM_GRID_ROW() { delete_cells(); }
 
 void WM_GRID_ROW::delete_cells() {
   for (WM_SCREEN_OBJECT*& cell : cells) {
-    delete cell;
+    // A cell that another object owns (a menu's scroll arrow) is only
+    // hidden, as every clean-up of the toolkit treats it.
+    if (cell && cell->externally_owned) cell->hide(false, false);
+    else delete cell;
     cell = nullptr;
   }
 }
@@ -92,7 +95,7 @@ bool WM_GRID_ROW::replace_cell(int32_t column, WM_SCREEN_OBJECT* object, bool de
   if (slot == object) return true;
   if (slot) {
     slot->hide(false, false);
-    if (delete_old) delete slot;
+    if (delete_old && !slot->externally_owned) delete slot;
   }
   slot = object;
   return true;

@@ -29,7 +29,8 @@ public:
   void get_cell_extent(int32_t column, bool with_bar, int32_t* left, int32_t* top,
                        int32_t* right, int32_t* bottom) const;
   bool contains_point(int32_t px, int32_t py) const { return screen.contains(px, py); }
-  // Hides the old cell and deletes it when asked; false for a bad column.
+  // Hides the old cell and deletes it when asked (unless it is owned
+  // elsewhere); false for a bad column.
   bool replace_cell(int32_t column, WM_SCREEN_OBJECT* object, bool delete_old);
   // The cell height the row gets for a height asked for; bottom is left to
   // the grid, which chains every row after it.
@@ -39,7 +40,7 @@ public:
   int32_t top() const { return bottom - height - spacing; }
 
   uint8_t selected = 0;                   // drawn highlighted; owners set and clear it
-  std::vector<WM_SCREEN_OBJECT*> cells;   // owned
+  std::vector<WM_SCREEN_OBJECT*> cells;   // owned, except externally owned ones
   int32_t height = 0;
   int32_t top_offset = 0;
   int32_t bottom_offset = 0;

@@ -89,8 +89,9 @@ void WM_IMAGE::request_hand(bool pressed) {
 }
 
 int32_t WM_IMAGE::process() {
+  const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
-  if (result != 0 || !visible) return result;
+  if (!watch.alive() || result != 0 || !visible) return result;
 
   int16_t px = static_cast<int16_t>(mouse.x);
   int16_t py = static_cast<int16_t>(mouse.y);
@@ -117,6 +118,7 @@ int32_t WM_IMAGE::process() {
       click_x = static_cast<int16_t>(px - x);
       click_y = static_cast<int16_t>(py - y);
       result = fire_callback(true);
+      if (!watch.alive()) return result;
       click_x = click_y = -1;
     }
   }

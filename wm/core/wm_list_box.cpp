@@ -88,10 +88,6 @@ WM_LIST_BOX::WM_LIST_BOX(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int32_t
   notify_created();
 }
 
-WM_LIST_BOX::~WM_LIST_BOX() {
-  if (alive) *alive = false;
-}
-
 void WM_LIST_BOX::init(int32_t n, const char* const* texts, int32_t initial) {
   show_icon = 1;
   refresh = wheel_armed = 0;
@@ -186,7 +182,9 @@ void WM_LIST_BOX::set_display_text(const char* text) {
 }
 
 int32_t WM_LIST_BOX::process() {
+  const LIFE_WATCH watch(this);
   int32_t result = WM_MENU::process();
+  if (!watch.alive()) return result;
   const auto px = static_cast<int16_t>(mouse.x), py = static_cast<int16_t>(mouse.y);
   if (mouse.x == MOUSE::OUTSIDE || !visible || !hit_test(px, py)) {
     wheel_armed = 0;
@@ -222,11 +220,8 @@ int32_t WM_LIST_BOX::process() {
     if (user_changed && change_callback) {
       const uint8_t saved = prev_left;
       prev_left = 1;
-      bool still_here = true;
-      alive = &still_here;
       const int32_t answer = change_callback(this, change_word_1, change_word_2);
-      if (!still_here) return answer;
-      alive = nullptr;
+      if (!watch.alive()) return answer;
       prev_left = saved;
       if (answer != 0) result = answer;
     }

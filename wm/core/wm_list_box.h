@@ -31,7 +31,6 @@ public:
               int32_t initial, COLOUR background, COLOUR text_colour, COLOUR highlight,
               COLOUR highlight_text, bool visible, LIST_BOX_CALLBACK callback, uintptr_t word_1,
               uintptr_t word_2, const DIALOG_EFFECTS* effects);
-  ~WM_LIST_BOX() override;
 
   // Empties the list and fills it with the texts; a negative initial row
   // is 0. The initial selection is not reported.
@@ -70,5 +69,4 @@ private:
   uint32_t value = 0;
   uint8_t wheel_armed = 0;
   int32_t count = 0;
-  bool* alive = nullptr;  // cleared by the destructor while a callback runs
 };

@@ -195,8 +195,16 @@ void WM_MENU::reset_button_state() {
   if (visible) show();
 }
 
+bool WM_MENU::call_open_callback() {
+  if (!open_callback) return true;
+  // The callback may delete this menu, and its pop-up with it.
+  const LIFE_WATCH watch(this);
+  open_callback(this, open_word_1, open_word_2);
+  return watch.alive() && popup;
+}
+
 void WM_MENU::open_popup() {
-  if (open_callback) open_callback(this, open_word_1, open_word_2);
+  if (!call_open_callback()) return;
   // Listed once, and on top of the other pop-ups.
   add_overlay(popup, false);
   popup->reset_items();
@@ -243,7 +251,8 @@ int32_t WM_MENU::update(bool overlays) {
     popup->close(!popup->externally_owned);
     reset_button_state();
     other->position_popup();
-    if (other->open_callback) other->open_callback(other, other->open_word_1, other->open_word_2);
+    // Nothing of this menu is touched after the other's callback.
+    if (!other->call_open_callback()) return 0;
     other->popup->hide(false, false);
     other->add_overlay(other->popup, false);
     other->popup->reset_items();

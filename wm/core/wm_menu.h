@@ -72,6 +72,8 @@ protected:
                    const WM_STYLE_SET* up_arrow_style, const WM_STYLE_SET* down_arrow_style,
                    const DIALOG_EFFECTS* effects, const WM_STYLE_SET* submenu_style);
   void open_popup();
+  // Runs open_callback; false when it deleted the menu (or its pop-up).
+  bool call_open_callback();
   void reset_button_state();
   bool pointer_in_holder(int16_t px, int16_t py) const;
 

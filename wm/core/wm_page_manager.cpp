@@ -66,10 +66,7 @@ WM_PAGE_MANAGER::~WM_PAGE_MANAGER() {
     leave_current(a);
     a.root.destroy_children(false, 0, true);
     a.root.invalidate();
-    for (WM_PAGE_RECORD& record : a.slots) {
-      drop_record(record);
-      clear_record(record);
-    }
+    for (WM_PAGE_RECORD& record : a.slots) release_record(record);
     a.root.destroy_children(true, 0, true);
   }
   WM_SCREEN_OBJECT::current_area_root = nullptr;
@@ -107,6 +104,23 @@ void WM_PAGE_MANAGER::drop_record(WM_PAGE_RECORD& record, uintptr_t in_use, bool
   // points to: the record goes, the word's data stays.
   if (guard && in_use != 0 && record.page_word == in_use) return;
   if (record.destroy) record.destroy(&record.page_word);
+}
+
+bool WM_PAGE_MANAGER::held_elsewhere(const WM_PAGE_RECORD& record) const {
+  if (record.page_word == 0) return false;
+  for (int16_t i = 0; i < area_count; ++i) {
+    for (const WM_PAGE_RECORD& other : areas[i].slots) {
+      if (&other != &record && other.page_word == record.page_word && other.create) return true;
+    }
+  }
+  return false;
+}
+
+void WM_PAGE_MANAGER::release_record(WM_PAGE_RECORD& record) {
+  // A word registered again while still in the history is held by two
+  // records: only the last of them to go destroys its data.
+  if (!held_elsewhere(record)) drop_record(record);
+  clear_record(record);
 }
 
 void WM_PAGE_MANAGER::leave_current(WM_AREA& a) {
@@ -554,9 +568,7 @@ void WM_PAGE_MANAGER::close_all_pages() {
     a.root.hide(false, true);
     leave_current(a);
     a.root.destroy_children(false, 0, true);
-    WM_PAGE_RECORD& current = a.slots[a.current_slot];
-    drop_record(current);
-    clear_record(current);
+    release_record(a.slots[a.current_slot]);
   }
   if (area_count > 0) areas[0].root.destroy_children(true, 0, false);
 }
@@ -668,10 +680,9 @@ bool WM_PAGE_MANAGER::focus_first_in_previous_area() {
 bool WM_PAGE_MANAGER::focus_first_from(int16_t start_without_focus, int16_t step) {
   if (WM_SCREEN_OBJECT::find_top_overlay(0)) return false;
   const WM_SCREEN_OBJECT* focus = WM_SCREEN_OBJECT::focus_object;
-  // With a focus object the search starts one area on from its own, so
-  // that the keys cycle through the areas.
+  // The search starts with the focus object's own area.
   const int32_t start = focus && focus->depth >= 0 && focus->depth < area_count
-                            ? focus->depth + step
+                            ? focus->depth
                             : start_without_focus;
   for (int32_t i = 0; i < area_count; ++i) {
     WM_AREA& a = areas[((start + step * i) % area_count + area_count) % area_count];

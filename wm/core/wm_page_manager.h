@@ -142,6 +142,11 @@ private:
   // Calls the record's destroy unless its word still serves `in_use`.
   static void drop_record(WM_PAGE_RECORD& record, uintptr_t in_use = 0, bool guard = false);
   static void clear_record(WM_PAGE_RECORD& record);
+  // Another record of any area (history or pending) holds the same word.
+  bool held_elsewhere(const WM_PAGE_RECORD& record) const;
+  // Destroys the record's data unless another record holds its word, then
+  // clears it.
+  void release_record(WM_PAGE_RECORD& record);
   void paint_rect(const RECT& r, WM_SCREEN_OBJECT* loose);
   static void redraw_rect(const RECT& r, WM_SCREEN_OBJECT* loose);
   static void exit_hook();

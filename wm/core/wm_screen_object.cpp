@@ -68,7 +68,20 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(bool is_visible, WM_CALLBACK callback, uintpt
   drawing_surface();
 }
 
+WM_SCREEN_OBJECT::LIFE_WATCH::LIFE_WATCH(WM_SCREEN_OBJECT* watched)
+    : object(watched), next(watched ? watched->watches : nullptr) {
+  if (object) object->watches = this;
+}
+
+// Watches live on the stack, so the lifetimes of two watches either nest or
+// do not meet: the one that ends is always the innermost of its object.
+WM_SCREEN_OBJECT::LIFE_WATCH::~LIFE_WATCH() {
+  if (object) object->watches = next;
+}
+
 WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
+  for (LIFE_WATCH* watch = watches; watch; watch = watch->next) watch->object = nullptr;
+  watches = nullptr;
   if (pressed_object == this) pressed_object = nullptr;
   if (focus_lost_by_hiding == this) focus_lost_by_hiding = nullptr;
   if (focus_object == this) {
@@ -153,13 +166,15 @@ bool WM_SCREEN_OBJECT::is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA&
          cy > area.y + area.h;
 }
 
-int32_t WM_SCREEN_OBJECT::walk_children(int32_t (*step)(WM_SCREEN_OBJECT*)) {
+int32_t WM_SCREEN_OBJECT::walk_children(int32_t (*step)(WM_SCREEN_OBJECT*),
+                                         const LIFE_WATCH& watch) {
   // Callbacks may add, remove or delete children: walk a copy and skip the
   // ones that left once the tree has changed.
   const std::vector<WM_SCREEN_OBJECT*> snapshot = children;
   const uint32_t generation = tree_generation;
   const CULL_AREA area = snapshot.empty() ? CULL_AREA{} : cull_area();
   for (WM_SCREEN_OBJECT* child : snapshot) {
+    if (!watch.alive()) return 0;
     if (generation != tree_generation && !has_child(child)) continue;
     if (is_culled(child, area)) continue;
     if (const int32_t result = step(child)) return result;
@@ -202,6 +217,7 @@ int32_t WM_SCREEN_OBJECT::process() {
   // the focus at the end of the frame.
   if (focus_object == this && visible) focus_changed = true;
 
+  const LIFE_WATCH watch(this);
   if (!overlay_processing_off) {
     WM_SCREEN_OBJECT* top = find_top_overlay(0);
     if (top) {
@@ -210,7 +226,7 @@ int32_t WM_SCREEN_OBJECT::process() {
       const int32_t result = top->process();
       overlay_processing_off = false;
       if (result == page_action::REMOVE_OVERLAY) {
-        if (is_overlay(top)) remove_overlay(top, true, false);
+        if (watch.alive() && is_overlay(top)) remove_overlay(top, true, false);
         return page_action::NONE;
       }
       return result;
@@ -218,9 +234,11 @@ int32_t WM_SCREEN_OBJECT::process() {
   }
   if (!visible) return 0;
 
-  if (const int32_t result = walk_children([](WM_SCREEN_OBJECT* c) { return c->process(); })) {
+  if (const int32_t result =
+          walk_children([](WM_SCREEN_OBJECT* c) { return c->process(); }, watch)) {
     return result;
   }
+  if (!watch.alive()) return 0;
 
   if (!secondary_click_callback) return 0;
   bool pressed = (mouse.buttons & MOUSE::RIGHT) != 0;
@@ -252,13 +270,16 @@ int32_t WM_SCREEN_OBJECT::process() {
 }
 
 int32_t WM_SCREEN_OBJECT::update(bool overlays) {
+  const LIFE_WATCH watch(this);
   if (overlays) {
     // Overlay updates may close overlays: walk a copy and skip the gone.
     const std::vector<WM_SCREEN_OBJECT*> snapshot = overlay_list();
     for (WM_SCREEN_OBJECT* overlay : snapshot) {
+      if (!watch.alive()) return 0;
       if (!is_overlay(overlay)) continue;
       const int32_t result = overlay->update(false);
       if (result == page_action::REMOVE_OVERLAY) {
+        if (!watch.alive()) return 0;
         if (is_overlay(overlay)) remove_overlay(overlay, true, false);
         continue;
       }
@@ -267,7 +288,7 @@ int32_t WM_SCREEN_OBJECT::update(bool overlays) {
     return 0;
   }
   if (!visible) return 0;
-  return walk_children([](WM_SCREEN_OBJECT* c) { return c->update(false); });
+  return walk_children([](WM_SCREEN_OBJECT* c) { return c->update(false); }, watch);
 }
 
 bool WM_SCREEN_OBJECT::hit_test(int16_t px, int16_t py) {
@@ -366,13 +387,15 @@ void WM_SCREEN_OBJECT::set_focus() {
   WM_SCREEN_OBJECT* previous = focus_object;
   focus_object = this;
   focus_lost_by_hiding = nullptr;
+  focus_changed = true;
   if (previous) {
     if (previous->visible) previous->show();
+    const LIFE_WATCH watch(this);
     if (previous->focus_callback) previous->focus_callback(previous, previous->focus_word);
+    if (!watch.alive()) return;
   }
   if (visible) show();
   if (focus_callback) focus_callback(this, focus_word);
-  focus_changed = true;
 }
 
 void WM_SCREEN_OBJECT::set_active(bool on) {

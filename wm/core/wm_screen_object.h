@@ -93,6 +93,27 @@ enum class ARROW : uint8_t { UP = 0, DOWN = 1, LEFT = 2, RIGHT = 3 };
 
 class WM_SCREEN_OBJECT {
 public:
+  // The toolkit's one rule for objects that go away inside their own
+  // callbacks: an object that calls out (a callback, a child's or an
+  // overlay's processing) touches none of its fields afterwards unless a
+  // watch set up before the call says that it still exists. Watches nest;
+  // the object's destructor ends every watch on it.
+  class LIFE_WATCH {
+  public:
+    // Not inlined: the compiler cannot see that the destructor takes the
+    // watch off the object again, and would warn of a dangling pointer.
+    [[gnu::noinline]] explicit LIFE_WATCH(WM_SCREEN_OBJECT* object);
+    ~LIFE_WATCH();
+    LIFE_WATCH(const LIFE_WATCH&) = delete;
+    LIFE_WATCH& operator=(const LIFE_WATCH&) = delete;
+    bool alive() const { return object != nullptr; }
+
+  private:
+    friend class WM_SCREEN_OBJECT;
+    WM_SCREEN_OBJECT* object;
+    LIFE_WATCH* next;
+  };
+
   WM_SCREEN_OBJECT(bool visible, WM_CALLBACK action_callback, uintptr_t action_word_1,
                    uintptr_t action_word_2);
   // Leaves focus, pressed state, its parent and the overlay list, then
@@ -229,6 +250,7 @@ public:
   const void* template_record = nullptr;    // not owned; null unless built from a template
 
 private:
+  LIFE_WATCH* watches = nullptr;  // the innermost first
   static std::vector<WM_SCREEN_OBJECT*>& overlay_list();
   // Bumped by every change of a child list or the overlay list, so walks
   // that call out know whether their snapshot still holds.
@@ -246,8 +268,9 @@ private:
   static CULL_AREA cull_area();
   static bool is_culled(const WM_SCREEN_OBJECT* child, const CULL_AREA& area);
   // Runs `step` on each unculled child still in the list, stopping at the
-  // first non-zero result, which it returns.
-  int32_t walk_children(int32_t (*step)(WM_SCREEN_OBJECT*));
+  // first non-zero result, which it returns, or once `watch` (on this
+  // object) tells that a child's callback deleted this object.
+  int32_t walk_children(int32_t (*step)(WM_SCREEN_OBJECT*), const LIFE_WATCH& watch);
   bool has_child(const WM_SCREEN_OBJECT* object) const;
   void unlink_child(WM_SCREEN_OBJECT* object);
   void drop_pressed_and_focus();

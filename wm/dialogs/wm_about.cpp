@@ -52,13 +52,9 @@ WM_ABOUT::WM_ABOUT(int16_t nx, int16_t ny, int16_t w, int16_t h)
   add_child(text_window, true);
   text_window->add_text(get_about_text(true), "credits", &body_style.fg_colour, visible != 0,
                         true);
+  leaves_once_closed = 1;
   kind |= wm_kind::ABOUT;
   notify_created();
-}
-
-int32_t WM_ABOUT::update(bool overlays) {
-  const int32_t result = WM_DIALOG::update(overlays);
-  return overlays ? result : WM_CONFIRM::remove_once_closed(this, result, was_open);
 }
 
 int32_t WM_ABOUT::on_click(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t) {

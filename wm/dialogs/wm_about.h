@@ -22,13 +22,9 @@ public:
   // -1 sizes take the defaults; x or y of -1 centres.
   WM_ABOUT(int16_t x = -1, int16_t y = -1, int16_t w = -1, int16_t h = -1);
 
-  int32_t update(bool overlays) override;
   // Close: 2 on the button's activation. Text: opens the web page.
   static int32_t on_click(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2);
 
   WM_BUTTON* close_button = nullptr;  // a child of the client area
   WM_TEXT_WIN* text_window = nullptr;  // likewise
-
-private:
-  uint8_t was_open = 0;
 };

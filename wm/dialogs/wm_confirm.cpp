@@ -1,5 +1,5 @@
-// Message dialogs: the message window or the centred lines, the button row
-// laid out from the button style, and removal once a callback has closed it.
+// Message dialogs: the message window or the centred lines, and the button
+// row laid out from the button style.
 #include "wm_confirm.h"
 
 #include <algorithm>
@@ -107,6 +107,7 @@ void WM_CONFIRM::open(bool is_visible) {
 }
 
 void WM_CONFIRM::finish() {
+  leaves_once_closed = 1;
   kind |= wm_kind::CONFIRM;
   notify_created();
 }
@@ -178,19 +179,6 @@ void WM_CONFIRM::make_buttons(const BUTTON_ROW& row) {
   } else {
     first_button = make(std::max(cw - w, 0) / 2, 0);
   }
-}
-
-int32_t WM_CONFIRM::update(bool overlays) {
-  const int32_t result = WM_DIALOG::update(overlays);
-  return overlays ? result : remove_once_closed(this, result, was_open);
-}
-
-int32_t WM_CONFIRM::remove_once_closed(WM_DIALOG* dialog, int32_t result, uint8_t& was_open) {
-  if (result != 0) return result;
-  if (dialog->visible) was_open = 1;
-  if (was_open && !dialog->visible && !dialog->is_moving() && is_overlay(dialog))
-    return page_action::REMOVE_OVERLAY;
-  return 0;
 }
 
 int32_t WM_CONFIRM::close_on_click(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t) {

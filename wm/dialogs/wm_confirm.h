@@ -40,14 +40,6 @@ public:
              uint16_t line_count, bool visible, WM_CALLBACK callback, uintptr_t word,
              bool close_only, const DIALOG_EFFECTS* effects);
 
-  // Once hidden after it has been open (its closing effect has ended), the
-  // dialog asks the overlay list to delete it.
-  int32_t update(bool overlays) override;
-
-  // The update rule of dialogs that close through a callback's result 2
-  // (which only hides them): 4 once the dialog, open before, is hidden and
-  // still, so that the overlay list deletes it.
-  static int32_t remove_once_closed(WM_DIALOG* dialog, int32_t result, uint8_t& was_open);
   // A button callback that closes the dialog on the button's activation.
   static int32_t close_on_click(WM_SCREEN_OBJECT* button, uintptr_t word, uintptr_t id);
   // The file's lines into the message window in the body's text colour;
@@ -73,6 +65,4 @@ private:
   int32_t client_width() const;
   int32_t make_message_window(int16_t capacity);
   void make_buttons(const BUTTON_ROW& row);
-
-  uint8_t was_open = 0;
 };

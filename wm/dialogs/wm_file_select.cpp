@@ -266,6 +266,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   add_child(ok_button, true);
   add_child(cancel_button, true);
   add_child(new_folder_button, true);
+  leaves_once_closed = 1;
   kind |= wm_kind::FILE_SELECT;
   notify_created();
 }

@@ -9,7 +9,6 @@
 #include "screen.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
-#include "wm_confirm.h"
 #include "wm_grid.h"
 #include "wm_script.h"
 
@@ -71,6 +70,7 @@ void WM_FLAGS_SELECT::build(WM_CALLBACK callback, uintptr_t word, const WM_STYLE
   if (grid_style) grid->scrollbar_style.copy(*grid_style);
   add_child(grid, true);
   layout();
+  leaves_once_closed = 1;
   kind |= wm_kind::FLAGS_SELECT;
   notify_created();
 }
@@ -137,11 +137,6 @@ int32_t WM_FLAGS_SELECT::on_item(WM_SCREEN_OBJECT* item, uintptr_t id, uintptr_t
     default:
       return 0;
   }
-}
-
-int32_t WM_FLAGS_SELECT::update(bool overlays) {
-  const int32_t result = WM_DIALOG::update(overlays);
-  return overlays ? result : WM_CONFIRM::remove_once_closed(this, result, was_open);
 }
 
 int32_t WM_FLAGS_SELECT::title_height() const {

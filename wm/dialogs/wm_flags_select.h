@@ -42,9 +42,6 @@ public:
   WM_CHECK_BOX* get_check_box(int16_t flag) const;
   int16_t get_flag_count() const { return flag_count; }
   int16_t get_labelled_count() const { return labelled_count; }
-  // Once hidden after it has been open (a callback's result 2 closes it),
-  // the dialog asks the overlay list to delete it.
-  int32_t update(bool overlays) override;
 
   WM_BUTTON* ok_button = nullptr;      // children of the client area, owned there
   WM_BUTTON* cancel_button = nullptr;
@@ -68,5 +65,4 @@ private:
   int16_t labelled_count = 0;
   WM_STYLE_SET check_box_style;
   uint8_t has_check_box_style = 0;
-  uint8_t was_open = 0;
 };

@@ -53,6 +53,7 @@ WM_KEYBOARD_DIALOG::WM_KEYBOARD_DIALOG(
                                i16(inner_w - 1), i16(bottom - spacing), &bs, close_text, nullptr,
                                on_close, close_flag ? page_action::REMOVE_OVERLAY : 2, 0, 2);
   add_child(close_button, true);
+  leaves_once_closed = 1;
   kind |= wm_kind::KEYBOARD_DIALOG;
   notify_created();
 }

@@ -431,7 +431,9 @@ int32_t WM_TEXT_EDIT::handle_key(uint32_t key, bool shift, bool ctrl, bool& call
       }
       return_pressed = 1;
       called = action_callback != nullptr;
+      const LIFE_WATCH watch(this);
       const int32_t result = fire_callback(true);
+      if (!watch.alive()) return result;
       return_pressed = 0;
       redraw();
       return result;

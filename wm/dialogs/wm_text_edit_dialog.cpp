@@ -115,6 +115,7 @@ void WM_TEXT_EDIT_DIALOG::build(bool is_visible, WM_CALLBACK callback, uintptr_t
   add_child(entry, true);
   add_child(ok, true);
   add_child(cancel, true);
+  leaves_once_closed = 1;
   kind |= wm_kind::TEXT_EDIT_DIALOG;
   notify_created();
 }

@@ -759,7 +759,8 @@ int32_t WM_TEXT_WIN::process() {
   const LINE* l = r ? line_of(*r) : nullptr;
   if (!l || l->tag.empty()) return 0;
   clicked_tag = l->tag.c_str();
+  const LIFE_WATCH watch(this);
   const int32_t result = fire_callback(action_callback != nullptr);
-  clicked_tag = nullptr;
+  if (watch.alive()) clicked_tag = nullptr;
   return result;
 }

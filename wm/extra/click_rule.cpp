@@ -2,10 +2,6 @@
 
 #include "input.h"
 
-CLICK_RULE::~CLICK_RULE() {
-  if (alive) *alive = false;
-}
-
 int32_t CLICK_RULE::process(WM_SCREEN_OBJECT& owner) {
   const uint8_t held = (mouse.buttons & MOUSE::LEFT) ? 1 : 0;
   const bool pointer_in = mouse.x != MOUSE::OUTSIDE && mouse.y != MOUSE::OUTSIDE &&
@@ -26,11 +22,10 @@ int32_t CLICK_RULE::process(WM_SCREEN_OBJECT& owner) {
 
   click_x = static_cast<int16_t>(mouse.x - owner.x);
   click_y = static_cast<int16_t>(mouse.y - owner.y);
-  bool still_here = true;
-  alive = &still_here;
+  // The rule lives inside its owner: both go if the callback deletes it.
+  const WM_SCREEN_OBJECT::LIFE_WATCH watch(&owner);
   const int32_t result = owner.fire_callback(true);
-  if (!still_here) return result;
-  alive = nullptr;
+  if (!watch.alive()) return result;
   click_x = click_y = -1;
   return result;
 }

@@ -11,8 +11,6 @@
 class CLICK_RULE {
 public:
   explicit CLICK_RULE(CLICK_MODE mode) : click_mode(mode) {}
-  // Tells a running callback that its widget went away.
-  ~CLICK_RULE();
   CLICK_RULE(const CLICK_RULE&) = delete;
   CLICK_RULE& operator=(const CLICK_RULE&) = delete;
 
@@ -29,5 +27,4 @@ public:
 
 private:
   uint8_t last_button = 0;
-  bool* alive = nullptr;  // cleared by the destructor while a callback runs
 };

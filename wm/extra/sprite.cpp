@@ -39,9 +39,9 @@ void SPRITE::draw_part(uint16_t sub_x, int16_t sub_y, int16_t w, int16_t h,
                        bool save_background) {
   if (save_background) save_background_now();
   if (!target || !strip) return;
-  // Blended, so that a frame's clear pixels leave what lies under them.
+  // Copied as it is: a frame's see-through pixels stay see-through.
   target->blit(strip, static_cast<int16_t>((current_frame - 1) * frame_width + sub_x), sub_y, x, y,
-               w, h, BLIT_BLEND);
+               w, h, BLIT_COPY);
 }
 
 void SPRITE::restore_background() {

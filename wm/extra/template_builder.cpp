@@ -136,6 +136,7 @@ WM_SCREEN_OBJECT* WM_PTM_OBJECT_INFO::create_object(WM_CALLBACK action_callback)
       return nullptr;
   }
   made->template_record = this;
+  built = 1;
   return made;
 }
 

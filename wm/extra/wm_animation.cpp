@@ -44,8 +44,9 @@ bool WM_ANIMATION::tick() {
 }
 
 int32_t WM_ANIMATION::process() {
+  const LIFE_WATCH watch(this);
   const int32_t r = WM_SCREEN_OBJECT::process();
-  if (r != 0 || !visible) return r;
+  if (!watch.alive() || r != 0 || !visible) return r;
   return click.process(*this);
 }
 

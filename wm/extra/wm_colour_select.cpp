@@ -339,12 +339,10 @@ int32_t WM_COLOUR_SELECT::on_control(WM_SCREEN_OBJECT* object, uintptr_t id, uin
 int32_t WM_COLOUR_SELECT::control(WM_SCREEN_OBJECT* object, uint32_t id) {
   switch (id) {
     case ID_OK:
-    case ID_CANCEL: {
-      const uintptr_t result = id == ID_OK ? 1 : 0;
-      if (!in_process) return answer(result);
-      pending_answer = static_cast<int16_t>(result);
-      return 0;
-    }
+    case ID_CANCEL:
+      // The callback may delete the dialog; the toolkit's watches keep
+      // the button and the dialog from touching themselves afterwards.
+      return answer(id == ID_OK ? 1 : 0);
     case ID_FIELD:
     case ID_STRIP: return picked(static_cast<const WM_IMAGE*>(object), id);
     case ID_ALPHA_BAR: break;
@@ -407,22 +405,4 @@ void WM_COLOUR_SELECT::typed(const WM_TEXT_EDIT* entry, uint32_t id) {
 int32_t WM_COLOUR_SELECT::answer(uintptr_t result) {
   action_word_2 = result;
   return fire_callback(true);
-}
-
-int32_t WM_COLOUR_SELECT::process() {
-  in_process = 1;
-  pending_answer = -1;
-  const int32_t result = WM_DIALOG::process();
-  in_process = 0;
-  if (pending_answer < 0) return result;
-  const auto pending = static_cast<uintptr_t>(pending_answer);
-  pending_answer = -1;
-  const int32_t answered = answer(pending);
-  // Nothing of the dialog is touched after the callback unless it asked
-  // to close it, which a callback that deleted it must not do.
-  if (answered == 2) {
-    close(false);
-    return 0;
-  }
-  return answered;
 }

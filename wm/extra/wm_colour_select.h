@@ -44,11 +44,6 @@ public:
   // the other controls.
   ~WM_COLOUR_SELECT() override;
 
-  // An OK or Cancel clicked during the children's turn answers here, after
-  // every child has finished with its own state: the callback may delete
-  // the dialog, and nothing of it is touched afterwards.
-  int32_t process() override;
-
   void set_colour(const COLOUR* colour);
   void get_colour(COLOUR* out) const;
   // Redraws the field, the strip and the preview and rewrites every entry.
@@ -98,6 +93,4 @@ private:
   WM_IMAGE* preview = nullptr;
   WM_SCREEN_OBJECT* alpha_bar = nullptr;
   WM_TEXT_EDIT* entries[14] = {};  // by id
-  int16_t pending_answer = -1;     // 1 OK, 0 Cancel, -1 none
-  uint8_t in_process = 0;
 };

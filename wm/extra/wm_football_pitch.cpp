@@ -583,11 +583,27 @@ int32_t WM_FOOTBALL_PITCH::shadow_offset_at(int32_t ball_height) const {
   return std::clamp<int32_t>(ball_height, 0, top) * settings.shadow_offset / top;
 }
 
+const IMAGE* WM_FOOTBALL_PITCH::ball_strip_at(int32_t ball_height) const {
+  if (ball_images.empty()) return nullptr;
+  const int32_t top = settings.max_ball_height;
+  const int32_t h = top > 0 ? std::clamp<int32_t>(ball_height, 0, top) : 0;
+  const auto count = static_cast<int32_t>(ball_images.size());
+  const int32_t index = top > 0 ? std::min(count * h / top, count - 1) : 0;
+  return ball_images[static_cast<size_t>(index)].get();
+}
+
+RECT WM_FOOTBALL_PITCH::shadow_rect(int32_t bx, int32_t by, int32_t ball_height) const {
+  const IMAGE* strip = ball_strip_at(ball_height);
+  const int32_t r = strip ? frame_size(*strip, std::max(ball_frames, 1)) / 2 : 0;
+  // Centred on the frame's top-left corner moved by the offset.
+  const int32_t o = shadow_offset_at(ball_height), radius = r * 5 / 6;
+  return RECT{bx - r + o, by - r + o, bx - r + o, by - r + o}.grown(radius + 1);
+}
+
 RECT WM_FOOTBALL_PITCH::ball_rect(int32_t bx, int32_t by, int32_t ball_height) const {
   const int32_t b = ball_size;
   const RECT square = RECT::sized(bx - b / 2 - 1, by - b / 2 - 1, b + 2, b + 2);
-  const int32_t o = shadow_offset_at(ball_height);
-  return square.unite(square.translated(o, o));
+  return square.unite(shadow_rect(bx, by, ball_height));
 }
 
 void WM_FOOTBALL_PITCH::set_ball(int32_t px, int32_t py, int32_t ball_height,
@@ -783,11 +799,7 @@ void WM_FOOTBALL_PITCH::draw_team_box(IMAGE* s, int32_t team) {
 void WM_FOOTBALL_PITCH::draw_ball(IMAGE* s) {
   if (!ball.placed() || ball_images.empty()) return;
   const int32_t bx = x + ball.x, by = y + ball.y;
-  const int32_t top = settings.max_ball_height;
-  const int32_t h = top > 0 ? std::clamp<int32_t>(ball.height, 0, top) : 0;
-  const auto count = static_cast<int32_t>(ball_images.size());
-  const int32_t index = top > 0 ? std::min(count * h / top, count - 1) : 0;
-  const IMAGE& strip = *ball_images[static_cast<size_t>(index)];
+  const IMAGE& strip = *ball_strip_at(ball.height);
   const int32_t frames = std::max(ball_frames, 1);
   const int32_t f = frame_size(strip, frames), r = f / 2;
   if (f < 1) return;
@@ -798,10 +810,10 @@ void WM_FOOTBALL_PITCH::draw_ball(IMAGE* s) {
   const int32_t shadow_alpha =
       ball.alpha * std::clamp<int32_t>(settings.shadow_alpha, 0, 255) / 255;
   if (f / 6 < o && shadow_alpha > 0) {
-    // The shadow's square lies at the ball's, moved by the offset.
     const COLOUR shade = (SHADOW_COLOUR & 0x00FFFFFFu) | static_cast<COLOUR>(shadow_alpha) << 24;
-    s->draw_circle(i16(bx + o), i16(by + o), i16(r * 5 / 6), &shade, 0, IMAGE::CIRCLE_DISC, 0,
-                   true);
+    // At the frame's top-left corner moved by the offset, as shadow_rect.
+    s->draw_circle(i16(bx - r + o), i16(by - r + o), i16(r * 5 / 6), &shade, 0, IMAGE::CIRCLE_DISC,
+                   0, true);
   }
   const int32_t roll = std::max<int32_t>(settings.roll_step, 1);
   const int32_t travel = portrait ? by : bx;

@@ -191,6 +191,10 @@ private:
   const WM_PITCH_PLAYER* player(int32_t team, int32_t index) const;
   RECT marker_rect(int32_t px, int32_t py) const;  // widget-relative
   RECT ball_rect(int32_t bx, int32_t by, int32_t height) const;
+  // The picture strip the ball shows at a height; null without pictures.
+  const IMAGE* ball_strip_at(int32_t height) const;
+  // Around the shadow's disc at a height (whether it is drawn or not).
+  RECT shadow_rect(int32_t bx, int32_t by, int32_t height) const;
   int32_t shadow_offset_at(int32_t height) const;
   void invalidate_local(const RECT& r);
   void layout_team_box(int32_t team);

@@ -237,6 +237,8 @@ int32_t WM_NUMPAD::confirm() {
 
 int32_t WM_NUMPAD::key_pressed(uint8_t code) {
   const std::string before = field;
+  // OK and Cancel call out: the callback may delete the keypad.
+  const LIFE_WATCH watch(this);
   int32_t result = 0;
   if (value && enabled && !(mouse.buttons & MOUSE::LEFT)) {
     switch (code) {
@@ -274,7 +276,7 @@ int32_t WM_NUMPAD::key_pressed(uint8_t code) {
         break;
     }
   }
-  refresh(before);
+  if (watch.alive()) refresh(before);
   return result;
 }
 
@@ -312,8 +314,10 @@ int32_t WM_NUMPAD::process() {
     else if (key_down(KEYSYM_DELETE)) code = KEY_CLEAR;
     else if (c == 8) code = KEY_BACK;
     if (code >= 0) {
+      const LIFE_WATCH watch(this);
       const int32_t result = key_pressed(static_cast<uint8_t>(code));
-      if ((code == KEY_OK || code == KEY_CANCEL) && result == 2) hide(false, false);
+      if (watch.alive() && (code == KEY_OK || code == KEY_CANCEL) && result == 2)
+        hide(false, false);
       return result;
     }
   } else {

@@ -159,11 +159,6 @@ void visit_tree(WM_PTM_OBJECT_INFO& object, void (*visit)(WM_PTM_OBJECT_INFO&, c
   for (int32_t i = 0; i < object.get_child_count(); i++) visit_tree(*object.get_child(i), visit, gone);
 }
 
-void drop_template(WM_SCREEN_OBJECT* object) {
-  object->template_record = nullptr;
-  for (WM_SCREEN_OBJECT* child : object->children) drop_template(child);
-}
-
 int compare_names(const char* a, const char* b) { return strcmp(a ? a : "", b ? b : ""); }
 }  // namespace
 
@@ -184,8 +179,8 @@ WM_PTM_APP_INFO::~WM_PTM_APP_INFO() {
 void WM_PTM_APP_INFO::set_title(const char* text) { template_set_text(title, text); }
 
 void WM_PTM_APP_INFO::clear() {
-  forget_live_templates();
-  // Areas and dialogs point at images and style sets: they go first.
+  // Areas and dialogs point at images and style sets: they go first. Live
+  // objects built from their templates forget them as each template goes.
   areas.clear();
   dialogs.clear();
   style_sets.clear();
@@ -338,13 +333,6 @@ void WM_PTM_APP_INFO::forget_style_set(const WM_STYLE_SET* style) {
         if (!gone || object.cell_style == gone) object.cell_style = nullptr;
       },
       style);
-}
-
-void WM_PTM_APP_INFO::forget_live_templates() {
-  WM_PAGE_MANAGER* live = WM_PAGE_MANAGER::get();
-  if (!live) return;
-  for (int16_t i = 0; i < live->get_area_count(); i++) drop_template(&live->area(i).root);
-  for (WM_SCREEN_OBJECT* overlay : WM_SCREEN_OBJECT::overlays()) drop_template(overlay);
 }
 
 int WM_PTM_APP_INFO::compare_style_sets(const WM_STYLE_SET& a, const WM_STYLE_SET& b) {

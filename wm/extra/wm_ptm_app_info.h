@@ -46,9 +46,9 @@ public:
   WM_PTM_APP_INFO();
   ~WM_PTM_APP_INFO() override;
 
-  // Frees every record and gives every field its default; live objects
-  // that the page manager reaches forget their templates. The page manager
-  // stays.
+  // Frees every record and gives every field its default (live objects
+  // forget the templates that go, as every removal makes them). The page
+  // manager stays.
   void clear();
   void set_title(const char* text);
 
@@ -245,8 +245,6 @@ private:
   // Nulls every reference to the record (null: to any record of its kind).
   void forget_image(const WM_PTM_IMAGE_INFO* image);
   void forget_style_set(const WM_STYLE_SET* style);
-  // Live objects reached from the page manager drop their template pointers.
-  void forget_live_templates();
 
   WM_PAGE_MANAGER* manager = nullptr;
   bool owns_manager = false;

@@ -10,6 +10,8 @@
 #include "string_utils.h"
 #include "template_lists.h"
 #include "template_stream.h"
+#include "wm_grid.h"
+#include "wm_page_manager.h"
 #include "wm_ptm_app_info.h"
 #include "wm_style_set.h"
 
@@ -91,8 +93,29 @@ bool read_kind(DATA_DEVICE* device, uint8_t& kind) {
 WM_PTM_OBJECT_INFO::WM_PTM_OBJECT_INFO() {}
 
 WM_PTM_OBJECT_INFO::~WM_PTM_OBJECT_INFO() {
+  if (built) forget_built_objects();
   free_texts();
   delete own_style;
+}
+
+namespace {
+void forget(WM_SCREEN_OBJECT* object, const WM_PTM_OBJECT_INFO* gone) {
+  if (object->template_record == gone) object->template_record = nullptr;
+  for (WM_SCREEN_OBJECT* child : object->children) forget(child, gone);
+  // A grid's cells are no children of it.
+  if (!(object->kind & wm_kind::GRID)) return;
+  const auto* grid = static_cast<const WM_GRID*>(object);
+  for (int32_t r = 0; r < grid->get_row_count(); r++)
+    for (WM_SCREEN_OBJECT* cell : grid->get_row(r)->cells)
+      if (cell) forget(cell, gone);
+}
+}  // namespace
+
+void WM_PTM_OBJECT_INFO::forget_built_objects() const {
+  if (WM_PAGE_MANAGER* live = WM_PAGE_MANAGER::get()) {
+    for (int16_t i = 0; i < live->get_area_count(); i++) forget(&live->area(i).root, this);
+  }
+  for (WM_SCREEN_OBJECT* overlay : WM_SCREEN_OBJECT::overlays()) forget(overlay, this);
 }
 
 void WM_PTM_OBJECT_INFO::free_texts() {
@@ -165,8 +188,31 @@ void WM_PTM_OBJECT_INFO::copy_values(const WM_PTM_OBJECT_INFO& source) {
   cell_column = source.cell_column;
 }
 
+std::unique_ptr<WM_PTM_OBJECT_INFO>* WM_PTM_OBJECT_INFO::slot_of(const WM_PTM_OBJECT_INFO& t) {
+  for (auto& child : children) {
+    if (!child) continue;  // taken out by a move just now
+    if (child.get() == &t) return &child;
+    if (auto* found = child->slot_of(t)) return found;
+  }
+  return nullptr;
+}
+
+bool WM_PTM_OBJECT_INFO::holds(const WM_PTM_OBJECT_INFO& t) const {
+  for (const auto& child : children)
+    if (child && (child.get() == &t || child->holds(t))) return true;
+  return false;
+}
+
 void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
   if (&source == this) return;
+  // The reset below deletes a source inside this tree, and a source around
+  // this one would be copied while it changes: both go through a copy.
+  if (holds(source) || source.holds(*this)) {
+    WM_PTM_OBJECT_INFO kept;
+    kept.copy_from(source);
+    copy_from(kept);
+    return;
+  }
   reset();
   copy_values(source);
   template_set_text(action_name, source.action_name);
@@ -181,7 +227,15 @@ void WM_PTM_OBJECT_INFO::copy_from(const WM_PTM_OBJECT_INFO& source) {
 }
 
 void WM_PTM_OBJECT_INFO::move_from(WM_PTM_OBJECT_INFO& source) {
-  if (&source == this) return;
+  // A template cannot take over a tree that holds it.
+  if (&source == this || source.holds(*this)) return;
+  if (std::unique_ptr<WM_PTM_OBJECT_INFO>* slot = slot_of(source)) {
+    // The source is taken out of this tree first, so that the reset below
+    // does not delete it; it goes once it has given everything up.
+    const std::unique_ptr<WM_PTM_OBJECT_INFO> taken = std::move(*slot);
+    move_from(*taken);
+    return;
+  }
   reset();
   for (auto [mine, theirs] : {std::pair{&action_name, &source.action_name}, {&control_name, &source.control_name},
                               {&text, &source.text}, {&tooltip, &source.tooltip},

@@ -27,10 +27,13 @@ public:
   // Defaults; deletes the own style and the children, keeps `name`.
   void reset();
   // Reset, then every field of source; texts and own style duplicated,
-  // store references shared, children copied in turn.
+  // store references shared, children copied in turn. A source inside
+  // this template's tree (or around it) is copied as it was.
   void copy_from(const WM_PTM_OBJECT_INFO& source);
   // Reset, then takes over every field of source, its texts, own style,
   // name and children included; source is left reset with an empty name.
+  // A source inside this template's tree is taken out of it and deleted
+  // once moved; a source that holds this template changes nothing.
   void move_from(WM_PTM_OBJECT_INFO& source);
 
   void set_text(const char* value) ;
@@ -103,6 +106,12 @@ public:
   uint16_t cell_row = 0xFFFF, cell_column = 0xFFFF;  // 0xFFFF: no cell of the parent grid
 
 private:
+  // The owner of a template somewhere below this one; null when it is none.
+  std::unique_ptr<WM_PTM_OBJECT_INFO>* slot_of(const WM_PTM_OBJECT_INFO& t);
+  bool holds(const WM_PTM_OBJECT_INFO& t) const;
+  // Every live object that the page manager's areas or the overlays reach
+  // (grid cells included) and that was built from this template forgets it.
+  void forget_built_objects() const;
   void free_texts();
   // Every field held by value, store references included.
   void copy_values(const WM_PTM_OBJECT_INFO& source);
@@ -113,6 +122,7 @@ private:
   bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
+  uint8_t built = 0;  // a widget was made from this template: it may point here
 };
 
 // Reads an array of object templates (u32 count, then each as a block) into

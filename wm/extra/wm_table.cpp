@@ -150,7 +150,6 @@ WM_TABLE::WM_TABLE(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t page
 }
 
 WM_TABLE::~WM_TABLE() {
-  if (alive) *alive = false;
   if (chooser) {
     link->cut();
     WM_FLAGS_SELECT* dialog = chooser;
@@ -365,34 +364,39 @@ int32_t WM_TABLE::index_of(const std::vector<WM_BUTTON*>& items, const WM_SCREEN
   return at == items.end() ? -1 : static_cast<int32_t>(at - items.begin());
 }
 
+// Every refresh calls the owner, who may delete the table.
 int32_t WM_TABLE::process() {
-  bool is_alive = true;
-  alive = &is_alive;
+  const LIFE_WATCH watch(this);
   if (pending_sort != NO_PENDING) {
     const int16_t s = pending_sort;
     pending_sort = NO_PENDING;
     set_sort(s);
-    if (!is_alive) return 0;
+    if (!watch.alive()) return 0;
   }
   if (pending_filter != NO_PENDING) {
     const int16_t f = pending_filter;
     pending_filter = NO_PENDING;
     set_filter(f);
-    if (!is_alive) return 0;
+    if (!watch.alive()) return 0;
   }
   if (pending_mask_set) {
     pending_mask_set = 0;
     apply_mask(pending_mask);
     refresh();
-    if (!is_alive) return 0;
+    if (!watch.alive()) return 0;
   }
-  if (refresh_requested) {
-    refresh_requested = 0;
-    refresh();
-    if (!is_alive) return 0;
-  }
-  alive = nullptr;
-  return WM_SCREEN_OBJECT::process();
+  if (!refresh_if_requested(watch)) return 0;
+  const int32_t result = WM_SCREEN_OBJECT::process();
+  // A page step of the selector reaches the owner in the frame it was made.
+  if (watch.alive()) refresh_if_requested(watch);
+  return result;
+}
+
+bool WM_TABLE::refresh_if_requested(const LIFE_WATCH& watch) {
+  if (!refresh_requested) return true;
+  refresh_requested = 0;
+  refresh();
+  return watch.alive();
 }
 
 void WM_TABLE::set_size(uint16_t w, uint16_t h, bool resize_children) {

@@ -120,6 +120,8 @@ public:
 
 private:
   friend class WM_TABLE_CHOOSER_LINK;
+  // Refreshes when asked to; false when the owner deleted the table.
+  bool refresh_if_requested(const LIFE_WATCH& watch);
   struct COLUMN_SET {
     std::string name;
     uint32_t mask;
@@ -172,6 +174,4 @@ private:
   uint64_t menu_built_for = STALE;    // visible mask
   WM_FLAGS_SELECT* chooser = nullptr;     // an overlay; null once deleted
   WM_TABLE_CHOOSER_LINK* link = nullptr;  // inside the chooser
-  // Set to false by the destructor while a refresh calls the owner.
-  bool* alive = nullptr;
 };

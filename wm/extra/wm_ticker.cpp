@@ -266,9 +266,10 @@ bool WM_TICKER::tick() {
 }
 
 int32_t WM_TICKER::process() {
+  const LIFE_WATCH watch(this);
   const int32_t r = WM_SCREEN_OBJECT::process();
   // A joined text is one long line with no item under the pointer.
-  if (r != 0 || !visible || joined) return r;
+  if (!watch.alive() || r != 0 || !visible || joined) return r;
   return click.process(*this);
 }
 

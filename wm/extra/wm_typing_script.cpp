@@ -48,10 +48,7 @@ WM_TYPING_SCRIPT::WM_TYPING_SCRIPT(int16_t x1, int16_t y1, int16_t x2, int16_t y
   start_typing();
 }
 
-WM_TYPING_SCRIPT::~WM_TYPING_SCRIPT() {
-  if (alive) *alive = false;
-  full_text.clear();
-}
+WM_TYPING_SCRIPT::~WM_TYPING_SCRIPT() { full_text.clear(); }
 
 void WM_TYPING_SCRIPT::start_typing() {
   const char* current = text.get_type() == PARAMETER::TEXT ? text.get_text(PARAMETER::VALUE)
@@ -88,12 +85,9 @@ void WM_TYPING_SCRIPT::finish_typing() {
 }
 
 bool WM_TYPING_SCRIPT::call_back() {
-  bool still_here = true;
-  alive = &still_here;
+  const LIFE_WATCH watch(this);
   fire_callback(true);
-  if (!still_here) return false;
-  alive = nullptr;
-  return true;
+  return watch.alive();
 }
 
 // Ticks its children only, whatever the caller asks.

@@ -42,5 +42,4 @@ class WM_TYPING_SCRIPT : public WM_SCRIPT {
   uint16_t characters_shown = 0;
   bool started = false;
   uint32_t typing_start = 0;  // get_time_ms
-  bool* alive = nullptr;      // cleared by the destructor while a callback runs
 };

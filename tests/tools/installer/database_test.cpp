@@ -240,6 +240,14 @@ TEST_F(DatabaseTest, EveryRecordKindWritesAndReadsBackEqual) {
   EXPECT_EQ(skin_load_flags, IMAGE_CACHE_FIND_ONLY);
   EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
 
+  // Two languages of the default name: the last one read is the current.
+  DATABASE twice;
+  fill(twice);
+  twice.languages.push_back(twice.languages[1]);
+  DATABASE read_twice;
+  ASSERT_TRUE(read(read_twice, write(twice)));
+  EXPECT_EQ(read_twice.current_language, 2);
+
   // The same data in a database.bin whose marker asks for big-endian
   // integers reads the same.
   MEMORY_DEVICE big;

@@ -303,6 +303,52 @@ TEST_F(Button, ColourLookAndFlashing) {
   }
 }
 
+// A disabled button engraves its text: inset in its disabled text colour
+// when that is set, chiselled when it is not, whatever effects the style
+// asks for; each compared with the text drawn so over the same face.
+TEST_F(Button, ADisabledButtonEngravesItsText) {
+  const struct {
+    COLOUR disabled_ink;
+    uint32_t style_effects;
+    uint16_t drawn_as;
+  } rows[] = {{0xFF303030, 0, TEXT_INSET},
+              {0xFFE0E0E0, SSF_CHISELED_TEXT, TEXT_INSET},
+              {0, 0, TEXT_CHISELED},
+              {0, SSF_INSET_TEXT | SSF_SHADOW_TEXT, TEXT_CHISELED}};
+  for (const auto& row : rows) {
+    WM_STYLE_SET style = plain(SSF_DRAW_BORDER | row.style_effects);
+    style.disabled_text_colour = row.disabled_ink;
+    WM_BUTTON b(20, 20, 119, 49, &style, "Mm", nullptr, nullptr, 0, 0, 2);
+    b.enabled = 0;
+    b.disabled_text_colour = row.disabled_ink;
+    // The face alone, then the text drawn over it as the button should.
+    clear_screen();
+    b.set_text("", false);
+    b.draw();
+    IMAGE* s = get_screen_image();
+    const int32_t tw = s->get_text_width(b.font, b.font_width, static_cast<int16_t>(b.font_height), "Mm");
+    const int32_t tx = b.x + b.left_gap + (b.width - b.left_gap - b.right_gap - tw) / 2;
+    const int32_t ty = b.y + b.top_gap + (b.height - b.top_gap - b.bottom_gap - b.font_height) / 2;
+    s->clip_to(static_cast<int16_t>(b.x + b.left_gap), static_cast<int16_t>(b.y + b.top_gap),
+               static_cast<int16_t>(b.x + b.width - 1 - b.right_gap),
+               static_cast<int16_t>(b.y + b.height - 1 - b.bottom_gap));
+    s->draw_text(static_cast<int16_t>(tx), static_cast<int16_t>(ty), &row.disabled_ink, nullptr,
+                 &b.outline_colour, static_cast<int8_t>(b.font), static_cast<int16_t>(b.font_width),
+                 static_cast<int16_t>(b.font_height), "Mm", row.drawn_as);
+    s->set_clip_rect(0, 0, 199, 149);
+    std::vector<COLOUR> wanted;
+    for (int16_t py = 20; py < 50; ++py)
+      for (int16_t px = 20; px < 120; ++px) wanted.push_back(pixel(px, py));
+    clear_screen();
+    b.set_text("Mm", false);
+    b.draw();
+    int differing = 0;
+    for (int16_t py = 20, i = 0; py < 50; ++py)
+      for (int16_t px = 20; px < 120; ++px, ++i) differing += pixel(px, py) != wanted[static_cast<size_t>(i)];
+    EXPECT_EQ(differing, 0) << row.disabled_ink << " " << row.style_effects;
+  }
+}
+
 // The pressed offset moves text, icon and arrows by one pixel, whatever
 // the alignment: once, never twice.
 TEST_F(Button, PressedOffsetMovesTheContentOnce) {

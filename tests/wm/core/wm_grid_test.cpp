@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "folder.h"
@@ -18,6 +19,7 @@
 #include "test_support.h"
 #include "wm_button.h"
 #include "wm_image.h"
+#include "wm_manager.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
 #include "wm_test_objects.h"
@@ -190,6 +192,131 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
     input.release(1);
     frame();
     EXPECT_EQ(heard, r.on_release);
+  }
+}
+
+// A cell's callback empties its grid or deletes it: the clicked cell (and
+// its owner) go inside their own processing and nothing of them is touched
+// afterwards (the sanitizer tree tells), the grid stays usable when kept.
+TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
+  test_support::INPUT_DRIVER input;
+  static WM_MANAGER* holder = nullptr;
+  static WM_GRID* target = nullptr;
+  static bool delete_grid = false;
+  static int calls = 0;
+  WM_CALLBACK away = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) {
+    ++calls;
+    if (delete_grid) holder->remove_child(target, true, false);
+    else target->clear(false);
+    return int32_t{0};
+  };
+  const COLOUR ink = 0xFF000000;
+  enum KIND { BUTTON, PRESSED_BUTTON, CHECK_BOX, IMAGE_CELL };
+  for (const KIND kind : {BUTTON, PRESSED_BUTTON, CHECK_BOX, IMAGE_CELL}) {
+    for (const bool deleting : {false, true}) {
+      WM_MANAGER root;
+      WM_STYLE_SET s = wm_test::gapless_style();
+      auto* g = new WM_GRID(0, 0, 199, 149, 2, nullptr, &s, nullptr);
+      g->default_row_height = 20;
+      root.add_child(g, false);
+      holder = &root;
+      target = g;
+      delete_grid = deleting;
+      calls = 0;
+      WM_SCREEN_OBJECT* cell = nullptr;
+      switch (kind) {
+        case BUTTON: cell = g->add_button_cell(0, 0, "go", nullptr, away, 0, 0, button_event::RELEASE); break;
+        case PRESSED_BUTTON: cell = g->add_button_cell(0, 0, "go", nullptr, away, 0, 0, button_event::PRESS); break;
+        case CHECK_BOX: cell = g->add_check_box_cell(0, 0, "box", &ink, nullptr, 0, away, 0, 0, button_event::RELEASE); break;
+        case IMAGE_CELL:
+          cell = g->set_cell(0, 0, new WM_IMAGE(0, 0, 10, 10, true, away, 0, 0, image_click::ON_RELEASE));
+          break;
+      }
+      ASSERT_NE(cell, nullptr);
+      g->set_cell(1, 0, new CELL);
+      input.move_to(cell->x + cell->width / 2, cell->y + cell->height / 2);
+      for (int step = 0; step < 4; ++step) {
+        if (step == 1) input.press(1);
+        if (step == 2) input.release(1);
+        root.process();
+        root.update(false);
+      }
+      EXPECT_EQ(calls, 1) << kind << deleting;
+      EXPECT_EQ(root.child_count(), deleting ? 0 : 1) << kind;
+      if (!deleting) {
+        EXPECT_EQ(g->get_row_count(), 0) << kind;
+      }
+      EXPECT_EQ(CELL::alive, 0) << kind << deleting;
+    }
+  }
+}
+
+// Ten rows of 20 pixels in a 50-pixel view: the scroll keys step by the
+// line and page rules from where the view stands, scroll_to_row puts a row
+// in the place of the last (or first) visible one, and a cell whose middle
+// reaches the view's last line gets no input.
+TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
+  test_support::INPUT_DRIVER input;
+  WM_STYLE_SET s = wm_test::gapless_style();
+  grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, &s, nullptr);
+  grid->default_row_height = 20;
+  for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  ASSERT_NE(grid->scrollbar, nullptr);
+  const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
+  ASSERT_EQ(maximum, 150);
+  auto stand_at = [&](int32_t offset) {
+    grid->scroll.set_int(PARAMETER::VALUE, maximum - offset);
+    grid->apply_scroll();
+  };
+  input.move_to(50, 25);  // the grid's bar becomes the scroll target
+  const struct {
+    uint32_t key;
+    bool control;
+    int32_t from, to;
+  } steps[] = {
+      {XK_Up, false, 100, 80},         {XK_Up, false, 105, 100},       {XK_Up, false, 0, 0},
+      {XK_Down, false, 10, 20},        {XK_Down, false, 100, 120},     {XK_Page_Up, false, 100, 40},
+      {XK_Page_Up, false, 30, 0},      {XK_Page_Up, false, 10, 0},     {XK_Page_Down, false, 10, 40},
+      {XK_Page_Down, false, 0, 40},    {XK_Page_Down, false, 145, 150}, {XK_Up, true, 100, 40},
+      {XK_Down, true, 10, 40},
+  };
+  for (const auto& st : steps) {
+    stand_at(st.from);
+    wm_test::held_keys = st.control ? std::set<uint32_t>{0xFFE3} : std::set<uint32_t>{};
+    input.key(st.key);
+    frame();
+    EXPECT_EQ(grid->get_scroll_offset(), st.to) << st.key << " from " << st.from;
+  }
+  wm_test::held_keys.clear();
+
+  // The row where the last (or first) visible row was; a view standing
+  // part of a row down shows the row from its top.
+  const struct {
+    int32_t from, row, to;
+  } rows[] = {{0, 5, 80}, {80, 1, 20}, {45, 0, 0}, {0, 9, 150}, {0, 1, 0}};
+  for (const auto& r : rows) {
+    stand_at(r.from);
+    grid->scroll_to_row(r.row);
+    EXPECT_EQ(grid->get_scroll_offset(), r.to) << r.row << " from " << r.from;
+    EXPECT_TRUE(grid->is_row_fully_visible(r.row)) << r.row;
+  }
+
+  // Processing stops at cells whose middle reaches the last line, 49.
+  struct COUNTING : CELL {
+    int32_t process() override {
+      ++processed;
+      return CELL::process();
+    }
+    int processed = 0;
+  };
+  auto* low = new COUNTING;
+  grid->set_cell(0, 2, low);
+  for (const auto& [offset, reached] : {std::pair{0, false}, {1, false}, {2, true}}) {
+    stand_at(offset);
+    low->processed = 0;
+    frame();
+    EXPECT_EQ(low->processed > 0, reached) << "middle at " << 50 - offset;
   }
 }
 

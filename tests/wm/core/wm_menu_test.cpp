@@ -245,6 +245,21 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   }
 }
 
+// Separators at the end of the visible part are no part of it: a menu
+// ending in separators is as tall as one without them.
+TEST_F(Menu, TrailingSeparatorsAreNotShown) {
+  WM_MENU* plain = add_menu(10, 10, "Plain");
+  WM_MENU* trailing = add_menu(80, 10, "Trailing");
+  for (WM_MENU* m : {plain, trailing}) {
+    m->get_popup()->add_item("One", note, 0, 0, false);
+    m->get_popup()->add_item("Two", note, 0, 0, false);
+  }
+  trailing->get_popup()->add_separator();
+  trailing->get_popup()->add_separator();
+  EXPECT_EQ(trailing->get_popup()->get_last_visible(), 1);
+  EXPECT_EQ(trailing->get_popup()->height, plain->get_popup()->height);
+}
+
 // Pop-ups turn to the side with room and are kept on the screen, the
 // top-left corner first; opening twice before a paint lists one pop-up once.
 TEST_F(Menu, PopupsTurnToTheSideWithRoomAndStayOnTheScreen) {
@@ -411,6 +426,12 @@ int32_t delete_menu(WM_SCREEN_OBJECT* item, uintptr_t, uintptr_t) {
   return 0;
 }
 
+void delete_on_opening(WM_MENU*, uintptr_t, uintptr_t) {
+  heard.emplace_back("opening");
+  delete doomed_menu;
+  doomed_menu = nullptr;
+}
+
 int32_t delete_list_box(WM_LIST_BOX* box, uintptr_t, uintptr_t) {
   heard.push_back("gone " + std::to_string(box->get_value()));
   delete box;
@@ -469,6 +490,61 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
     EXPECT_EQ(doomed_menu, nullptr) << from_submenu;
     frame();
   }
+
+  // A menu whose open callback deletes it: opened by a click, by the
+  // pointer moving along a menu bar, and as a sub-menu while the press that
+  // opened its holder is still held (the left button stays held for the
+  // rest of the page).
+  enum OPENING { BY_CLICK, ALONG_THE_BAR, AS_SUBMENU_WHILE_HELD };
+  for (const OPENING how : {BY_CLICK, ALONG_THE_BAR, AS_SUBMENU_WHILE_HELD}) {
+    heard.clear();
+    doomed_menu = add_menu(100, 10, "Doomed");
+    doomed_menu->get_popup()->add_item("Item", note, 0, 0, false);
+    if (how == BY_CLICK) {
+      doomed_menu->open_callback = delete_on_opening;
+      click_on(doomed_menu);
+    } else if (how == ALONG_THE_BAR) {
+      WM_MENU* first = add_menu(170, 10, "First");
+      first->get_popup()->add_item("One", note, 0, 0, false);
+      doomed_menu->link(first);
+      doomed_menu->open_callback = delete_on_opening;
+      click_on(first);
+      ASSERT_TRUE(first->is_open());
+      for (int i = 0; i < 20 && first->get_popup()->is_moving(); ++i) frame();
+      input.move_to(doomed_menu->x + 5, doomed_menu->y + 5);
+      frame();
+      frame();
+      root.remove_child(first, true, false);
+    } else {
+      WM_MENU* sub = doomed_menu->get_popup()->add_submenu("More", false, true, nullptr, nullptr);
+      sub->open_callback = delete_on_opening;
+      input.move_to(doomed_menu->x + 5, doomed_menu->y + 5);
+      frame();
+      input.press(1);
+      frame();
+      ASSERT_TRUE(doomed_menu->is_open());
+      input.move_to(sub->x + 5, sub->y + 5);
+      frame();
+      EXPECT_NE(mouse.buttons & MOUSE::LEFT, 0u);
+      input.release(1);
+      frame();
+    }
+    EXPECT_EQ(doomed_menu, nullptr) << how;
+    EXPECT_EQ(heard, std::vector<std::string>{"opening"}) << how;
+    frame();
+  }
+
+  // The item grid emptied from outside while the scroll arrows show: the
+  // arrows go with the grid once, and the menu is deleted cleanly.
+  WM_MENU* long_menu = add_menu(250, 10, "Long");
+  for (int i = 0; i < 30; ++i) long_menu->get_popup()->add_item("Row", note, 0, 0, false);
+  click_on(long_menu);
+  ASSERT_NE(long_menu->get_popup()->get_down_arrow(), nullptr);
+  ASSERT_EQ(long_menu->get_popup()->get_down_arrow()->visible, 1);
+  long_menu->get_popup()->get_grid()->clear(false);
+  frame();
+  root.remove_child(long_menu, true, false);
+  frame();
 
   // A list box deleted by its own change callback.
   WM_LIST_BOX* box = add_list(200, 10, 80, {"p", "q"}, 0);

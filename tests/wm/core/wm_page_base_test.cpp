@@ -167,4 +167,31 @@ TEST_F(PageBase, ImagePagesWaitTheirTimeOneAfterAnother) {
   EXPECT_EQ(done_at, (std::vector<uint32_t>{1003000, 1005000}));
 }
 
+// A composition's background colour fills the page from alpha 250 on;
+// below that the previous screen, as back buffer 0 keeps it, shows.
+TEST_F(PageBase, ACompositionFillsItsBackgroundFromAlpha250) {
+  const COLOUR before = 0xFF123456;
+  const struct {
+    COLOUR background;
+    COLOUR corner;
+  } rows[] = {{0xF9FF00FF, before}, {0xFAFF00FF, 0xFAFF00FF}, {0xFF00FFFF, 0xFF00FFFF},
+              {0x00FF00FF, before}};
+  IMAGE square(10, 10);
+  const COLOUR blue = 0xFF0000FF;
+  square.clear(&blue, true);
+  IMAGE_PAGE_PART part;
+  part.image = &square;
+  for (const auto& r : rows) {
+    manager.reset();  // a fresh area shows its first page at once
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    IMAGE& kept = manager->back_buffers[0];
+    kept.create(get_screen_width(), get_screen_height());
+    kept.clear(&before, true);
+    ASSERT_TRUE(build_image_page(manager.get(), &part, 1, r.background, nullptr, {1, 0, 0}));
+    manager->frame(false);
+    EXPECT_EQ(pixel(2, 2), r.corner) << std::hex << r.background;
+    EXPECT_EQ(pixel(100, 75), blue) << std::hex << r.background;
+  }
+}
+
 }  // namespace

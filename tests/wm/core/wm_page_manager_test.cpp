@@ -155,6 +155,20 @@ TEST_F(PageManager, PageActionsThroughTheFrame) {
     manager->area(0).root.destroy_children(true, 0, false);
     TearDown();
   }
+  // A frame whose processing never reached the focus object takes the
+  // focus away (nothing under the modal overlay can have it), unless the
+  // frame's action is 1, "handled".
+  for (const int32_t action : {0, static_cast<int32_t>(page_action::HANDLED)}) {
+    SetUp();
+    start(2);
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
+    manager->area(1).root.add_overlay(new BOX(100, 100, 30, 30, 0xFFFFFFFF), false);
+    logs[1].next_result = action;
+    EXPECT_EQ(manager->frame(false), action);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, action ? box(1, 0) : nullptr) << action;
+    manager->area(0).root.destroy_children(true, 0, false);
+    TearDown();
+  }
 }
 
 TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
@@ -294,6 +308,26 @@ TEST_F(PageManager, RegisteringTheSameWordKeepsItsData) {
   EXPECT_EQ(logs[0].destroyed, 0);
   manager.reset();
   EXPECT_EQ(logs[0].destroyed, 1);
+
+  // Kept pages: the word comes back while it is still in the history, so
+  // two records hold it. The program's end (the exit hook, then the
+  // destructor) destroys each word once.
+  for (const bool exit_hook_first : {true, false}) {
+    logs[0] = PAGE_LOG{};
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    const uintptr_t kept = reinterpret_cast<uintptr_t>(new int(1));
+    const uintptr_t other = reinterpret_cast<uintptr_t>(new int(1));
+    for (const uintptr_t w : {kept, other, kept}) {
+      manager->set_page(0, create_reading, destroy_owned, w, page_frame<0>, 1, 0, nullptr);
+      logs[0].next_result = page_action::SWITCH_PAGE;
+      manager->frame(false);
+    }
+    EXPECT_EQ(manager->area(0).slot_count, 3);
+    EXPECT_EQ(logs[0].destroyed, 0);
+    if (exit_hook_first) get_exit_hook()();
+    manager.reset();
+    EXPECT_EQ(logs[0].destroyed, 2) << exit_hook_first;
+  }
 }
 
 // A page of a create callback alone: nothing else is ever called.
@@ -366,19 +400,30 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
 }
 
-TEST_F(PageManager, ControlTabCyclesThroughTheAreas) {
+// The search starts with the focus object's own area (its first object
+// takes the focus), else with area 0 (Control+Tab) or 1 (with Shift), and
+// passes over hidden areas.
+TEST_F(PageManager, ControlTabFocusesTheFirstObjectOfAnArea) {
   start(2);
   ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
   const struct {
+    int focus_area;  // -1: nothing has the focus
+    int hidden_area;  // -1: both show
     std::set<uint32_t> held;
     int area;
-  } steps[] = {{{0xFFE3}, 0}, {{0xFFE4}, 1}, {{0xFFE3, 0xFFE1}, 0}, {{0xFFE3, 0xFFE2}, 1}};
+  } steps[] = {{1, -1, {0xFFE3}, 1},         {0, -1, {0xFFE4}, 0},
+               {1, -1, {0xFFE3, 0xFFE1}, 1}, {-1, -1, {0xFFE3}, 0},
+               {-1, -1, {0xFFE3, 0xFFE2}, 1}, {-1, 0, {0xFFE3}, 1},
+               {-1, 1, {0xFFE4, 0xFFE2}, 0}};
   for (const auto& s : steps) {
+    WM_SCREEN_OBJECT::focus_object = s.focus_area < 0 ? nullptr : box(s.focus_area, 2);
+    for (int a = 0; a < 2; ++a) manager->area(static_cast<int16_t>(a)).root.visible = a != s.hidden_area;
     held_keys = s.held;
     input.key(XK_Tab);
     manager->frame(false);
-    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(s.area, 0));
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(s.area, 0)) << s.focus_area << s.hidden_area;
   }
+  for (int a = 0; a < 2; ++a) manager->area(static_cast<int16_t>(a)).root.visible = 1;
   // An open overlay keeps the focus where it is.
   manager->area(0).root.add_overlay(new BOX(100, 100, 10, 10, 0xFFFFFFFF), false);
   held_keys = {0xFFE3};

@@ -505,6 +505,9 @@ TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
       {5, border_flag::ALL_SIDES, 0, {F, W, F, F}, F},  // an unset outline is skipped
       {4, border_flag::BOTTOM, Y, {F, F, F, F}, G},     // only the flagged side
       {1, border_flag::ALL_SIDES, Y, {W, W, F, F}, G},  // 1 = the default, 6
+      {2, 0, Y, {F, F, F, F}, F},                       // no side, no corner: nothing
+      {5, border_flag::PRESSED, Y, {F, F, F, F}, F},
+      {9, 0, Y, {F, F, F, F}, F},
   };
   for (const CASE& c : cases) {
     border_theme.outline = c.outline;
@@ -515,6 +518,10 @@ TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
     box.draw_border(0, 0, 29, 19, c.flags, nullptr, c.style, 0);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(pixel(10, static_cast<int16_t>(k)), c.top[k]) << c.style << " ring " << k;
     EXPECT_EQ(pixel(10, 19), c.bottom) << c.style;
+    if ((c.flags & 0xFF) != 0) continue;
+    // Without sides or corners the whole box keeps its fill.
+    for (int16_t y = 0; y < 20; ++y)
+      for (int16_t x = 0; x < 30; ++x) ASSERT_EQ(pixel(x, y), F) << c.style << " at " << x << "," << y;
   }
 }
 

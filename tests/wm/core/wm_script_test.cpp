@@ -69,24 +69,25 @@ class Script : public wm_test::TextSkinTest {
 };
 
 TEST_F(Script, AlignmentFlagsPlaceTheText) {
-  struct ROW {
+  // Label at (10, 10), 120 x 40 with gaps of 2. Each alignment moves the
+  // ink of the left and top aligned text by exactly its offset: right
+  // justified by 120 - 1 - 2 - 2 - text width, centred by half of 120 - 4
+  // - text width, and the same down with the text height.
+  const int32_t tw = get_screen_image()->get_text_width(255, 12, 12, "Hig");
+  const int32_t th = 12;
+  const struct {
     uint32_t flags;
-    std::function<void(const INK&)> check;
+    int32_t dx, dy;
+  } rows[] = {
+      {SSF_LEFT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT, 0, 0},
+      {SSF_RIGHT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT, 115 - tw, 0},
+      {SSF_TOP_ALIGN_TEXT, (116 - tw) / 2, 0},
+      {SSF_LEFT_JUSTIFY_TEXT | SSF_BOTTOM_ALIGN_TEXT, 0, 35 - th},
+      {SSF_LEFT_JUSTIFY_TEXT, 0, (36 - th) / 2},
+      {SSF_RIGHT_JUSTIFY_TEXT | SSF_BOTTOM_ALIGN_TEXT, 115 - tw, 35 - th},
   };
-  // Label at (10, 10), 120 x 40, content 12..127 x 12..47.
-  const ROW rows[] = {
-      {SSF_LEFT_JUSTIFY_TEXT, [](const INK& i) { EXPECT_LE(i.x1, 14); }},
-      {SSF_RIGHT_JUSTIFY_TEXT, [](const INK& i) { EXPECT_GE(i.x2, 125); }},
-      {0, [](const INK& i) { EXPECT_LE(std::abs((i.x1 - 12) - (127 - i.x2)), 3); }},
-      {SSF_TOP_ALIGN_TEXT, [](const INK& i) { EXPECT_LE(i.y1, 16); }},
-      {SSF_BOTTOM_ALIGN_TEXT, [](const INK& i) { EXPECT_GE(i.y2, 44); }},
-      {0,
-       [](const INK& i) {
-         EXPECT_GE(i.y1, 17);
-         EXPECT_LE(i.y2, 43);
-       }},
-  };
-  for (const ROW& row : rows) {
+  INK reference;
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.flags);
     clear_screen();
     WM_STYLE_SET style = plain(row.flags);
@@ -96,8 +97,11 @@ TEST_F(Script, AlignmentFlagsPlaceTheText) {
     label.draw();
     const INK ink = ink_of(10, 10, 129, 49, kBack);
     ASSERT_GE(ink.x2, 0) << "no text drawn";
-    EXPECT_LE(ink.x2 - ink.x1, 30);
-    row.check(ink);
+    if (row.dx == 0 && row.dy == 0) reference = ink;
+    EXPECT_EQ(ink.x1 - reference.x1, row.dx);
+    EXPECT_EQ(ink.x2 - reference.x2, row.dx);
+    EXPECT_EQ(ink.y1 - reference.y1, row.dy);
+    EXPECT_EQ(ink.y2 - reference.y2, row.dy);
     EXPECT_EQ(pixel(9, 9), kScreen);  // nothing outside the label
     EXPECT_EQ(pixel(130, 50), kScreen);
   }

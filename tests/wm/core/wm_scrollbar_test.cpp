@@ -86,10 +86,12 @@ TEST_F(ScrollbarInput, PointerKeysAndWheelMoveTheValueWithinItsRange) {
        {{MOVE, 30, 50}, {PRESS, 0, 40}, {RELEASE, 0, 40}, {MOVE, 90, 40}, {PRESS, 0, 50},
         {RELEASE, 0, 50}}},
       // A press on the slider's first pixel writes nothing; the drag follows
-      // the pointer and ends exactly at the ends past the track.
+      // the pointer and ends exactly at the ends past the track, and within
+      // one pixel of either end of the travel.
       {"vertical drag", true, 0, 100, 50,
-       {{MOVE, 50, 50}, {PRESS, 0, 50}, {MOVE, 60, 30}, {MOVE, 0, 100}, {MOVE, 149, 0},
-        {RELEASE, 0, 0}, {MOVE, 60, 0}}},
+       {{MOVE, 50, 50}, {PRESS, 0, 50}, {MOVE, 60, 30}, {MOVE, 27, 96}, {MOVE, 26, 100},
+        {MOVE, 73, 4}, {MOVE, 74, 0}, {MOVE, 0, 100}, {MOVE, 149, 0}, {RELEASE, 0, 0},
+        {MOVE, 60, 0}}},
       {"horizontal drag", false, 0, 100, 50,
        {{MOVE, 69, 50}, {PRESS, 0, 50}, {MOVE, 79, 70}, {MOVE, 199, 100}, {MOVE, 0, 0},
         {RELEASE, 0, 0}}},

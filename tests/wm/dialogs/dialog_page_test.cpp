@@ -5,16 +5,27 @@
 // are what a user sees, not a golden picture.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "input_driver.h"
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
+#include "wm_file_select.h"
+#include "wm_flags_select.h"
+#include "wm_keyboard.h"
+#include "wm_keyboard_dialog.h"
+#include "wm_list_box.h"
+#include "wm_menu.h"
+#include "wm_page_manager.h"
 #include "wm_progress_bar.h"
 #include "wm_scrollbar.h"
 #include "wm_test_fonts.h"
+#include "wm_text_edit.h"
+#include "wm_text_edit_dialog.h"
 #include "wm_text_win.h"
 
 namespace {
@@ -184,3 +195,172 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
 }
 
 }  // namespace
+
+// Every dialog that a callback closes with the result 2 leaves the overlay
+// list once its closing effect has ended, and is deleted: the message box,
+// the about box, the flags chooser, the file browser, the text entry dialog
+// and a keyboard opened directly, each closed by a click on its button.
+TEST_F(DialogPage, EveryDialogThatACallbackClosesLeavesTheOverlays) {
+  WM_CALLBACK close = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{2}; };
+  const char* labels[] = {"one", "two"};
+  const struct {
+    const char* name;
+    std::function<WM_DIALOG*(WM_BUTTON*&)> make;
+  } dialogs[] = {
+      {"message", [](WM_BUTTON*& b) {
+         auto* d = new WM_CONFIRM(300, 150, "Q", true, WM_CONFIRM::close_on_click, 0, 20, 20,
+                                  true, 10, nullptr);
+         b = d->first_button;
+         return d;
+       }},
+      {"about", [](WM_BUTTON*& b) {
+         auto* d = new WM_ABOUT(20, 20);
+         b = d->close_button;
+         return d;
+       }},
+      {"flags", [&](WM_BUTTON*& b) {
+         auto* d = new WM_FLAGS_SELECT(close, 0, nullptr, nullptr);
+         d->set_flags(1, labels, 2);
+         b = d->ok_button;
+         return d;
+       }},
+      {"file browser", [&](WM_BUTTON*& b) {
+         auto* d = new WM_FILE_SELECT(20, 20, true, close, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+         b = d->cancel_button;
+         return d;
+       }},
+      {"text entry", [&](WM_BUTTON*& b) {
+         auto* d = new WM_TEXT_EDIT_DIALOG(20, 20, true, close, 0, nullptr, nullptr, "Name", 20);
+         b = d->cancel;
+         return d;
+       }},
+      {"keyboard", [](WM_BUTTON*& b) {
+         auto* d = new WM_KEYBOARD_DIALOG(20, 20, 600, 300, "Keys", "", 20, nullptr, 0, 0, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, &keyboard_layout,
+                                          WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+         b = d->close_button;
+         return d;
+       }},
+  };
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.name);
+    WM_BUTTON* button = nullptr;
+    root.add_overlay(d.make(button), false);
+    ASSERT_NE(button, nullptr);
+    settle();
+    input.move_to(button->x + button->width / 2, button->y + button->height / 2);
+    root.process();
+    input.press(1);
+    root.process();
+    input.release(1);
+    root.process();
+    for (int turn = 0; turn < 20 && !WM_SCREEN_OBJECT::overlays().empty(); ++turn) settle();
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+  }
+}
+
+// Page action 5 rebuilds the page and keeps the overlays: what its deleted
+// objects had opened (a menu with its sub-menu, a dropped list, a press
+// tooltip, the on-screen keyboard of a field, a browser's name dialog) goes
+// with them, and the clicks of the next frames reach only live objects
+// (the sanitizer tree tells).
+namespace rebuild_page {
+WM_STYLE_SET look;
+WM_MENU* menu = nullptr;
+WM_LIST_BOX* list = nullptr;
+WM_BUTTON* tip = nullptr;
+WM_TEXT_EDIT* field = nullptr;
+WM_FILE_SELECT* browser = nullptr;
+int32_t action = 0;
+void create(WM_PAGE_MANAGER* manager) {
+  WM_MANAGER* root = manager->current_root();
+  menu = new WM_MENU(10, 10, 69, 29, "Menu", MENU_DIRECTION::BELOW, &look, &look, &look, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr);
+  menu->get_popup()->add_item("Item", nullptr, 0, 0, false);
+  menu->get_popup()->add_submenu("More", false, true, nullptr, nullptr)
+      ->get_popup()->add_item("Deeper", nullptr, 0, 0, false);
+  const char* texts[] = {"x", "y"};
+  list = new WM_LIST_BOX(100, 10, 159, 29, 2, texts, 0, &look, &look, &look, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr);
+  tip = new WM_BUTTON(200, 10, 259, 29, &look, "Tip", "A tooltip", nullptr, 0, 0, 2);
+  tip->tooltip_on_press = 1;
+  field = new WM_TEXT_EDIT(300, 10, 100, 20, "abc", &look, nullptr, 0, 0);
+  browser = new WM_FILE_SELECT(10, 120, 500, 350, &look, &look, &look, &look, &look, true, nullptr,
+                               0, nullptr, nullptr, nullptr, &look, &look);
+  for (WM_SCREEN_OBJECT* o : std::initializer_list<WM_SCREEN_OBJECT*>{menu, list, tip, field, browser})
+    root->add_child(o, false);
+}
+int32_t frame() {
+  const int32_t result = action;
+  action = 0;
+  return result;
+}
+}  // namespace rebuild_page
+
+TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
+  using namespace rebuild_page;
+  look = wm_test::text_style(0xFFC0C0C0, SSF_DRAW_BORDER, 0xFF000000);
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, create, nullptr, 1, rebuild_page::frame, 0, 0, nullptr);
+  auto frames = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  };
+  auto click = [&](const WM_SCREEN_OBJECT* o) {
+    input.move_to(o->x + 4, o->y + 4);
+    frames(1);
+    input.press(1);
+    frames(1);
+    input.release(1);
+    frames(3);
+  };
+  frames(1);
+  const struct {
+    const char* name;
+    std::function<void()> open;
+  } cases[] = {
+      {"menu and sub-menu", [&] {
+         click(menu);
+         input.move_to(menu->get_popup()->get_submenu_item(1)->x + 4,
+                       menu->get_popup()->get_submenu_item(1)->y + 4);
+         frames(3);
+       }},
+      {"list", [&] { click(list); }},
+      {"press tooltip", [&] {
+         input.move_to(tip->x + 4, tip->y + 4);
+         frames(1);
+         input.press(1);
+         frames(2);
+       }},
+      {"keyboard", [&] {
+         use_onscreen_keyboard = 1;
+         field->open_keyboard();
+         frames(2);
+       }},
+      {"name dialog", [&] { click(browser->new_folder_button); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.open();
+    EXPECT_FALSE(WM_SCREEN_OBJECT::overlays().empty());
+    std::vector<RECT> were;
+    for (const WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays())
+      were.push_back(RECT::sized(o->x, o->y, o->width, o->height));
+    action = page_action::REBUILD_PAGE;
+    frames(1);
+    input.release(1);
+    // Whatever stayed is processed, ticked and painted under the pointer.
+    for (const RECT& r : were) {
+      input.move_to((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+      frames(10);
+    }
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+  }
+  use_onscreen_keyboard = 255;
+  manager.area(0).root.destroy_children(true, 0, true);
+}

@@ -181,6 +181,17 @@ TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
   EXPECT_STREQ(d->location_menu->get_popup()->get_item(last)->get_text(), "My Computer");
   choose_level(last);
   EXPECT_EQ(names(), drives);
+
+  // In folder mode OK chooses the folder shown: never a drive list.
+  d->set_mode(3, &docs, nullptr, nullptr);
+  EXPECT_EQ(names(), (NAMES{"..", "alpha", "beta"}));
+  EXPECT_TRUE(d->ok_button->enabled);
+  choose_level(d->location_menu->get_popup()->get_item_count() - 1);
+  EXPECT_EQ(names(), drives);
+  EXPECT_FALSE(d->ok_button->enabled);
+  choose(path("mnt/usb"));
+  names();
+  EXPECT_TRUE(d->ok_button->enabled);
 }
 
 TEST_F(FileSelect, UnreadableAndVanishedFoldersShowTheParentRowOnly) {

@@ -3,6 +3,8 @@
 // a box lays out, and the dialog's size.
 #include <gtest/gtest.h>
 
+#include "input_driver.h"
+
 #include <string>
 #include <vector>
 
@@ -134,6 +136,29 @@ TEST_F(TextEdit, KeepsEightBitTextWithinItsMaximum) {
     for (const char* c = f.rejected; *c; ++c) EXPECT_FALSE(f.filter(static_cast<uint8_t>(*c))) << *c;
     EXPECT_FALSE(f.filter(0x141));  // only 0..255 are judged
   }
+
+  // Typing over a selection (1..5) removes it first: the caret keeps its
+  // place among the characters that stay (inside the selection it goes to
+  // its start) and the character goes in there.
+  test_support::INPUT_DRIVER input;
+  const struct {
+    int16_t caret;
+    const char* text;
+    int16_t after;
+  } over[] = {{0, "Xaf", 1}, {2, "aXf", 2}, {4, "aXf", 2}, {6, "afX", 3}};
+  for (const auto& [caret, text, after] : over) {
+    WM_TEXT_EDIT typed(0, 0, 200, 40, "abcdef", &s, nullptr, 0, 0);
+    typed.selectable = 1;
+    typed.set_focus();
+    typed.caret = caret;
+    typed.selection_anchor = 1;
+    typed.selection_end = 5;
+    input.type("X");
+    typed.process();
+    EXPECT_STREQ(typed.get_text(), text) << caret;
+    EXPECT_EQ(typed.caret, after) << caret;
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
 }
 
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {

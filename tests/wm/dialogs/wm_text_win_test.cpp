@@ -188,6 +188,24 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   win->scroll.set_int(PARAMETER::VALUE, 1);
   EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
 
+  // A drag held in the first row's band scrolls toward the top, one row a
+  // frame; held in the last row's band, toward the bottom.
+  make(300, 100);
+  win->add_text("1\n2\n3\n4\n5\n6\n7", "", nullptr, false, true);
+  ASSERT_EQ(win->scroll.get_int(PARAMETER::MAXIMUM), 3);
+  const int32_t band_top = win->y + win->top_gap + 2, band_bottom = win->y + win->height - 1 - win->bottom_gap - 2;
+  input.move_to(win->x + 20, win->y + 50);
+  input.press(1);
+  win->process();
+  for (const auto& [py, value] : {std::pair{band_top, 1}, {band_top + 1, 2}, {band_top, 3}, {band_top + 1, 3},
+                                  {band_bottom, 2}, {band_bottom - 1, 1}}) {
+    input.move_to(win->x + 20, py);
+    win->process();
+    EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), value) << py;
+  }
+  input.release(1);
+  win->process();
+
   make(300, 100);
   win->keep_at_top = 1;
   win->add_text("1\n2\n3\n4\n5\n6", "", nullptr, false, true);

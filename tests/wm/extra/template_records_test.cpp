@@ -257,6 +257,26 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   EXPECT_EQ(copy.get_child_count(), 0);
   EXPECT_EQ(copy.name.get_length(), 0);
 
+  // The source inside the target's own tree (a child, a grandchild), or the
+  // target inside the source's: a copy ends as the source was; a move takes
+  // a source out of the tree first, and refuses a source that holds it.
+  enum RELATION { CHILD, GRANDCHILD, PARENT };
+  for (const bool moving : {false, true}) {
+    for (const RELATION relation : {CHILD, GRANDCHILD, PARENT}) {
+      WM_PTM_OBJECT_INFO outer;
+      fill_object(outer, store);
+      WM_PTM_OBJECT_INFO* inner = relation == GRANDCHILD ? outer.get_child(0)->get_child(0)
+                                                         : outer.get_child(0);
+      WM_PTM_OBJECT_INFO& target = relation == PARENT ? *inner : outer;
+      WM_PTM_OBJECT_INFO& source = relation == PARENT ? outer : *inner;
+      const std::vector<uint8_t> wanted =
+          moving && relation == PARENT ? stored(target) : stored(source);
+      if (moving) target.move_from(source);
+      else target.copy_from(source);
+      EXPECT_EQ(stored(target), wanted) << moving << relation;
+    }
+  }
+
   WM_PTM_PAGE_INFO page;
   page.id = 0xBEEF;
   page.set_legacy_background("back.png");

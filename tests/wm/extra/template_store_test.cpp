@@ -14,6 +14,7 @@
 #include "wm_button.h"
 #include "wm_list_box.h"
 #include "wm_dialog.h"
+#include "wm_grid.h"
 #include "wm_menu.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
@@ -316,7 +317,60 @@ TEST(TemplateStore, AMissingLogoEndsAtOnce) {
   EXPECT_EQ(hook_calls, 2);
 }
 
-TEST(TemplateStore, ClearingReloadingAndDestroyingDropLiveTemplatePointers) {
+// A store of one area whose page holds a grid template with two cell
+// children and a plain child, and one dialog of one label.
+void fill_built_store(WM_PTM_APP_INFO& store) {
+  WM_PTM_PAGE_INFO* page = nullptr;
+  ASSERT_TRUE(store.add_area() && store.areas[0]->add_page());
+  page = store.areas[0]->get_page(0);
+  ASSERT_TRUE(page->add_object(0x1000));
+  WM_PTM_OBJECT_INFO* grid = page->get_object(0);
+  grid->x = grid->y = 0;
+  grid->width = 200;
+  grid->height = 100;
+  grid->column_count = 2;
+  for (uint16_t c = 0; c < 3; c++) {
+    ASSERT_TRUE(grid->add_child(c == 1 ? 2 : 16));
+    grid->get_child(c)->set_text("cell");
+    if (c < 2) {
+      grid->get_child(c)->cell_row = 0;
+      grid->get_child(c)->cell_column = c;
+    }
+  }
+  WM_PTM_DIALOG_INFO* dialog = store.add_dialog();
+  dialog->set_name("Ask");
+  ASSERT_TRUE(dialog->add_object(16));
+}
+
+// Every live object the page manager's area and the overlays reach, grid
+// cells included.
+void each_live(WM_SCREEN_OBJECT* o, const std::function<void(WM_SCREEN_OBJECT*)>& visit) {
+  visit(o);
+  for (WM_SCREEN_OBJECT* child : o->children) each_live(child, visit);
+  if (!(o->kind & 0x1000)) return;
+  auto* grid = static_cast<WM_GRID*>(o);
+  for (int32_t r = 0; r < grid->get_row_count(); r++)
+    for (WM_SCREEN_OBJECT* cell : grid->get_row(r)->cells)
+      if (cell) each_live(cell, visit);
+}
+
+std::set<const void*> all_templates(WM_PTM_APP_INFO* store) {
+  std::set<const void*> found;
+  if (!store) return found;
+  auto add = [&found](WM_PTM_OBJECT_INFO& t) { found.insert(&t); };
+  for (auto& area : store->areas)
+    for (int32_t p = 0; p < area->get_page_count(); p++)
+      for (int32_t o = 0; o < area->get_page(p)->get_object_count(); o++)
+        each_template(*area->get_page(p)->get_object(o), add);
+  for (auto& dialog : store->dialogs)
+    for (int32_t o = 0; o < dialog->get_object_count(); o++) each_template(*dialog->get_object(o), add);
+  return found;
+}
+
+// Every removal, also of one page, object or child template, makes the
+// live objects built from what goes forget their templates (grid cells
+// too); those built from what stays keep them.
+TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
   test_support::ScratchDir scratch;
   FOLDER folder;
   ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
@@ -324,25 +378,47 @@ TEST(TemplateStore, ClearingReloadingAndDestroyingDropLiveTemplatePointers) {
     WM_PTM_APP_INFO saved;
     ASSERT_TRUE(saved.save(folder, "empty.tpl", 0, 0));
   }
-  WM_PAGE_MANAGER manager(2, -1);
-  WM_STYLE_SET style;
-  for (int step = 0; step < 3; step++) {
+  WM_PAGE_MANAGER manager(1, -1);
+  using STORE = std::unique_ptr<WM_PTM_APP_INFO>;
+  const struct {
+    const char* name;
+    std::function<void(STORE&)> remove;
+  } removals[] = {
+      {"clear", [](STORE& s) { s->clear(); }},
+      {"load", [&](STORE& s) { EXPECT_TRUE(s->load(folder, "empty.tpl", nullptr)); }},
+      {"destroy", [](STORE& s) { s.reset(); }},
+      {"remove_area", [](STORE& s) { EXPECT_TRUE(s->remove_area(0)); }},
+      {"set_area_count", [](STORE& s) { EXPECT_TRUE(s->set_area_count(1)); }},
+      {"free_areas", [](STORE& s) { s->free_areas(); }},
+      {"remove_dialog", [](STORE& s) { EXPECT_TRUE(s->remove_dialog(0)); }},
+      {"set_dialog_count", [](STORE& s) { EXPECT_TRUE(s->set_dialog_count(2)); }},
+      {"free_dialogs", [](STORE& s) { s->free_dialogs(); }},
+      {"remove_page", [](STORE& s) { EXPECT_TRUE(s->areas[0]->remove_page(0)); }},
+      {"remove_object", [](STORE& s) { EXPECT_TRUE(s->areas[0]->get_page(0)->remove_object(0)); }},
+      {"remove_child", [](STORE& s) {
+         EXPECT_TRUE(s->areas[0]->get_page(0)->get_object(0)->remove_child(1));
+       }},
+  };
+  for (const auto& r : removals) {
+    SCOPED_TRACE(r.name);
     auto store = std::make_unique<WM_PTM_APP_INFO>();
-    fill_store(*store);
-    const void* record = store->areas[0]->get_page(0)->get_object(0);
-    auto* label = new WM_SCRIPT(0, 0, 10, 10, &style, "a");
-    auto* inner = new WM_SCRIPT(0, 0, 5, 5, &style, "b");
-    label->add_child(inner, true);
-    manager.area(1).root.add_child(label, false);
-    label->template_record = inner->template_record = record;
-    if (step == 0) store->clear();
-    if (step == 1) {
-      EXPECT_TRUE(store->load(folder, "empty.tpl", nullptr));
-    }
-    if (step == 2) store.reset();
-    EXPECT_EQ(label->template_record, nullptr) << step;
-    EXPECT_EQ(inner->template_record, nullptr) << step;
-    manager.area(1).root.destroy_children(false, 0, true);
+    fill_built_store(*store);
+    WM_MANAGER& root = manager.area(0).root;
+    WM_PTM_APP_INFO::build_objects(&root, nullptr, store->areas[0]->get_page(0)->get_objects());
+    store->loaded = 1;
+    root.add_overlay(store->create_dialog("Ask", nullptr, 0, 0, nullptr), false);
+    std::vector<std::pair<WM_SCREEN_OBJECT*, const void*>> built;
+    auto collect = [&built](WM_SCREEN_OBJECT* o) {
+      if (o->template_record) built.emplace_back(o, o->template_record);
+    };
+    each_live(&root, collect);
+    for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays()) each_live(o, collect);
+    ASSERT_EQ(built.size(), 5u);  // the grid, its two cells, its child, the dialog's label
+    r.remove(store);
+    const std::set<const void*> staying = all_templates(store.get());
+    for (const auto& [object, record] : built)
+      EXPECT_EQ(object->template_record, staying.count(record) ? record : nullptr);
+    root.destroy_children(true, 0, true);
   }
 }
 

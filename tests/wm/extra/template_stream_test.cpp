@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "folder.h"
 #include "memory_device.h"
@@ -47,6 +48,12 @@ TEST_F(TemplateStream, AFullStoreSavesLoadsAndSavesAgainTheSameBytes) {
   EXPECT_EQ(cache_flag, 0);
   EXPECT_EQ(store.loaded, 1);
   EXPECT_STREQ(store.title, "Game");
+  // Each byte field comes back in its own place.
+  const uint8_t bytes[] = {store.full_screen, store.transition_type, store.show_logo,
+                           store.extra_flag_1, store.extra_flag_2, store.dialog_live_drag,
+                           store.dialog_draggable, store.dialog_backdrop_1, store.dialog_backdrop_2};
+  EXPECT_EQ(std::vector<uint8_t>(std::begin(bytes), std::end(bytes)),
+            (std::vector<uint8_t>{1, 11, 1, 0, 2, 0, 2, 3, 1}));
   ASSERT_EQ(store.areas.size(), 2u);
   EXPECT_EQ(store.areas[1]->get_page(0)->background, store.images[1].get());
   EXPECT_EQ(store.areas[1]->get_page(0)->get_object(0)->style, store.style_sets[1].get());

@@ -75,10 +75,10 @@ inline void fill_store(WM_PTM_APP_INFO& store) {
   store.dialog_body_style.fg_colour = 0xFF111111;
   store.dialog_title_style.fg_colour = 0xFF222222;
   store.dialog_button_style.fg_colour = 0xFF333333;
-  store.dialog_backdrop_1 = 0;
+  store.dialog_backdrop_1 = 3;  // neighbouring bytes all differ
   store.dialog_backdrop_2 = 1;
   store.dialog_live_drag = 0;
-  store.dialog_draggable = 0;
+  store.dialog_draggable = 2;
   store.add_style_set();
   store.add_style_set()->fg_colour = 0xFF445566;
   store.add_font()->set_file_name("none.ttf");

@@ -3,6 +3,7 @@
 // reads, the conversions of the old layouts, and that any cut fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -47,7 +48,17 @@ const GATE kGates[] = {
     {8, 4, 10, 0x13, 2, false, false, false, "Page ab", 2, "42", "$APPDATA/images", "Go"},
     {11, 4, 10, 0x13, 2, false, false, true, "Page ab", 2, "42", "$APP", "Go"},
     {16, 4, 10, 0x13, 3, false, false, true, "Page ab", 2, "42", "$APPDATA/pics", "Go"},
+    {1, 9, 10, 0, 2, false, true, false, "Page ab", 1, nullptr, nullptr, "Go"},
+    {9, 4, 10, 0x13, 2, false, false, true, "Page ab", 2, "42", "$APPDATA/images", "Go"},
+    {12, 4, 10, 0x13, 3, false, false, true, "Page ab", 2, "42", "$APP", "Go"},
+    {17, 4, 4, 0x13, 3, false, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {18, 4, 4, 0x13, 3, false, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {19, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {20, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {21, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {23, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
     {24, 4, 4, 0x13, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
+    {25, 4, 4, 0x11, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go"},
     {26, 4, 4, 0x11, 3, true, false, true, "I", 1, "x", "$APPDATA/pics", "Go button"},
 };
 
@@ -71,12 +82,12 @@ struct TemplateVersions : ::testing::TestWithParam<GATE> {
 
 TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions) {
   const GATE& gate = GetParam();
-  OLD_STREAM stream(gate.version);
+  const std::string body = OLD_STREAM(gate.version).body();
   MEMORY_DEVICE header;
   header.write_u16(gate.version);
   if (gate.version >= 15) header.write_u8(0);  // no image cache
   // The byte-order byte as the writer puts it, then the header and body.
-  std::string file = std::string(1, '\0') + header.text() + stream.body();
+  std::string file = std::string(1, '\0') + header.text() + body;
   ASSERT_TRUE(test_support::write_file(scratch.file("old.tpl"), file));
   ASSERT_TRUE(store.load(folder, "old.tpl", nullptr));
 
@@ -100,6 +111,11 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   } else {
     EXPECT_EQ(store.toolkit_value, 77);
     EXPECT_EQ(store.border_colour_4, 0xFF050505u);
+    EXPECT_EQ(store.show_logo, 1);
+    EXPECT_EQ(store.extra_flag_1, gate.version >= 23 ? 0 : 1);
+    EXPECT_EQ(store.dialog_live_drag, 0);
+    EXPECT_EQ(store.dialog_draggable, gate.version >= 25 ? 2 : 1);
+    EXPECT_EQ(store.dialog_backdrop_1, 3);
     EXPECT_EQ(store.dialog_backdrop_2, gate.version >= 18 ? 1 : 0);
   }
 
@@ -134,6 +150,10 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_STREQ(button->tooltip, gate.version >= 7 ? "tip" : nullptr);
   EXPECT_EQ(button->button_kind, gate.button_kind);
   EXPECT_EQ(button->hotkey, gate.has_hotkey ? kHotkey : 0u);
+  EXPECT_EQ(button->image_mode, gate.legacy_look ? 2 : 1);
+  EXPECT_EQ(button->image_visible, gate.legacy_look ? 1 : 0);
+  EXPECT_EQ(button->cell_row, gate.version >= 20 ? 4 : 0xFFFF);
+  EXPECT_EQ(button->cell_column, gate.version >= 20 ? 1 : 0xFFFF);
   EXPECT_EQ(button->style, gate.style_resolves ? store.find_style_set("S") : nullptr);
   ASSERT_EQ(button->get_child_count(), 1);
   WM_PTM_OBJECT_INFO* child = button->get_child(0);
@@ -141,6 +161,16 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_STREQ(child->text, "hi");
   ASSERT_EQ(button->own_style != nullptr, gate.legacy_look);
   ASSERT_EQ(child->own_style != nullptr, gate.legacy_look);
+  if (gate.version == TEMPLATE_STREAM_VERSION) {
+    // The writer puts every field back where the hand-written layout has it.
+    MEMORY_DEVICE again;
+    ASSERT_TRUE(again.write_object(store));
+    const std::string written = again.text();
+    const auto differ = std::mismatch(body.begin(), body.end(), written.begin(), written.end());
+    EXPECT_EQ(differ.first - body.begin(), static_cast<ptrdiff_t>(body.size()))
+        << "the first byte written elsewhere";
+    EXPECT_EQ(written.size(), body.size());
+  }
   if (!gate.legacy_look) return;
   const WM_STYLE_SET& look = *button->own_style;
   EXPECT_EQ(look.shading_type, 3u);

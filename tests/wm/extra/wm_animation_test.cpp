@@ -123,6 +123,15 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   EXPECT_EQ(at_(0, 30), grey);
   sprite.set_frame(0, 0, 5);  // beyond the strip: ignored
   EXPECT_EQ(sprite.get_frame(), 2);
+  // A frame is copied as it is, see-through pixels included, not blended.
+  const COLOUR glass = 0x80FF0000, clear = 0;
+  strip.fill_rect_solid(90, 0, 94, 19, &glass);
+  strip.fill_rect_solid(95, 0, 99, 19, &clear);
+  sprite.set_frame(50, 30, 4);
+  sprite.draw(false);
+  EXPECT_EQ(at_(50, 30), glass);
+  EXPECT_EQ(at_(55, 30), clear);
+  EXPECT_EQ(at_(60, 30), kFrames[3]);
 }
 
 TEST_F(Animation, SpritesThatOnlyTouchDoNotOverlap) {

@@ -351,18 +351,26 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   WM_SCREEN_OBJECT::set_frame_clock(7000);
   p->update(false);
   EXPECT_EQ(p->shadow_offset(), 20);  // the full offset at the maximum height
-  const COLOUR grass = at(p->get_surface(), b.x + 20, b.y + 20);
+  // The shadow (radius 5 x 5 / 6 = 4) is centred on the ball frame's
+  // top-left corner moved by the offset: (b.x - 5 + 20, b.y - 5 + 20).
+  const COLOUR grass = at(p->get_surface(), b.x + 15, b.y + 15);
   draw(*p);
   COLOUR shaded = grass;
   const COLOUR black = 0xFF000000;
   blend_colour(&shaded, &black, 128);
-  EXPECT_EQ(screen(b.x + 20, b.y + 20), shaded);
+  for (const auto& [dx, dy] : {std::pair{15, 15}, {12, 15}, {18, 15}, {15, 12}, {15, 18}}) {
+    COLOUR under = at(p->get_surface(), b.x + dx, b.y + dy);
+    blend_colour(&under, &black, 128);
+    EXPECT_EQ(screen(b.x + dx, b.y + dy), under) << dx << "," << dy;
+  }
+  for (const auto& [dx, dy] : {std::pair{20, 20}, {10, 15}, {15, 20}})
+    EXPECT_EQ(screen(b.x + dx, b.y + dy), at(p->get_surface(), b.x + dx, b.y + dy)) << dx << "," << dy;
   EXPECT_EQ(screen(b.x, b.y), 0xFFF0F0F0u);
   p->set_ball_alpha(64);
   draw(*p);
   shaded = grass;
   blend_colour(&shaded, &black, 64 * 128 / 255);
-  EXPECT_EQ(screen(b.x + 20, b.y + 20), shaded);
+  EXPECT_EQ(screen(b.x + 15, b.y + 15), shaded);
   IMAGE frame;
   p->copy_ball_frame(&frame);
   EXPECT_EQ(frame.width, 10);

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "input.h"
+#include "wm_button.h"
+#include "wm_kinds.h"
 #include "wm_numpad_label.h"
 #include "wm_test_fonts.h"
 
@@ -199,20 +201,61 @@ TEST_F(Numpad, TypedCharactersDriveTheKeysAndTheQueueIsOnlyFreedByItsMaker) {
   key_queue.set_size(0);
 }
 
-TEST_F(Numpad, HeldSpaceCancelsAndTheCallbackDeletesTheKeypadThroughItsResult) {
-  PARAMETER v = make(PARAMETER::FLOAT, 0, 1, 0.25);
-  WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
-  auto* pad = new WM_NUMPAD(-1, -1, &v, "Mix", record, 55, {}, true);
-  root.add_overlay(pad, false);
-  pad->draw();
-  answer_result = 4;  // remove and delete the overlay
-  wm_test::held_keys = {0x20};
-  EXPECT_EQ(root.process(), 0);
-  wm_test::held_keys.clear();
-  EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
-  EXPECT_EQ(answers, (std::vector<uintptr_t>{0}));
-  EXPECT_FLOAT_EQ(static_cast<float>(v.get_double(PARAMETER::VALUE)), 0.25f);
-  EXPECT_EQ(key_queue.get_capacity(), 0);
+// OK or Cancel from a held key, a typed Return or a clicked key; the
+// callback deletes the keypad through its result 4 or at once itself. The
+// keypad and the clicked key touch nothing of themselves afterwards (the
+// sanitizer tree tells).
+WM_SCREEN_OBJECT* pad_host = nullptr;
+int32_t record_and_delete(WM_SCREEN_OBJECT* pad, uintptr_t word, uintptr_t result) {
+  record(pad, word, result);
+  pad_host->remove_overlay(pad, true, false);
+  return 0;
+}
+
+TEST_F(Numpad, HeldSpaceReturnOrAClickedKeyAnswerAndTheCallbackMayDeleteTheKeypad) {
+  enum HOW { HELD_SPACE, TYPED_RETURN, CLICKED_OK };
+  const struct {
+    HOW how;
+    bool deletes_itself;
+    uintptr_t answer;
+  } rows[] = {{HELD_SPACE, false, 0}, {HELD_SPACE, true, 0}, {TYPED_RETURN, true, 1},
+              {CLICKED_OK, true, 1},  {CLICKED_OK, false, 1}};
+  for (const auto& r : rows) {
+    answers.clear();
+    PARAMETER v = make(PARAMETER::FLOAT, 0, 1, 0.25);
+    WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
+    pad_host = &root;
+    auto* pad = new WM_NUMPAD(-1, -1, &v, "Mix", r.deletes_itself ? record_and_delete : record,
+                              55, {}, true);
+    root.add_overlay(pad, false);
+    pad->draw();
+    answer_result = r.deletes_itself ? 0 : 4;  // 4: remove and delete the overlay
+    EXPECT_EQ(root.process(), 0);  // the keypad switches the typed-character queue on
+    if (r.how == HELD_SPACE) wm_test::held_keys = {0x20};
+    if (r.how == TYPED_RETURN) key_queue.on_key('\n');
+    if (r.how == CLICKED_OK) {
+      WM_SCREEN_OBJECT* ok = nullptr;
+      for (WM_SCREEN_OBJECT* c : pad->get_client()->children)
+        if ((c->kind & wm_kind::BUTTON) && std::string(static_cast<WM_BUTTON*>(c)->get_text()) == "OK") ok = c;
+      ASSERT_NE(ok, nullptr);
+      mouse.x = static_cast<uint16_t>(ok->x + 2);
+      mouse.y = static_cast<uint16_t>(ok->y + 2);
+      mouse.buttons = MOUSE::LEFT;
+      EXPECT_EQ(root.process(), page_action::HANDLED);
+      mouse.buttons = 0;
+    }
+    const int32_t last = root.process();
+    if (r.how != CLICKED_OK) {
+      EXPECT_EQ(last, 0);
+    }
+    wm_test::held_keys.clear();
+    EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty()) << r.how;
+    EXPECT_EQ(answers, (std::vector<uintptr_t>{r.answer})) << r.how;
+    EXPECT_FLOAT_EQ(static_cast<float>(v.get_double(PARAMETER::VALUE)), 0.25f);
+    EXPECT_EQ(key_queue.get_capacity(), 0) << r.how;
+    key_queue.set_size(0);
+    root.destroy_children(true, 0, true);
+  }
 }
 
 TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {

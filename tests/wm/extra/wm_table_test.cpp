@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "input.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_flags_select.h"
@@ -157,6 +158,20 @@ TEST_F(Table, PageCountIsClampedToWhatThePageHolds) {
   EXPECT_EQ(table->get_page(), 3);
   EXPECT_EQ(owner.seen.page, 3);
   EXPECT_EQ(owner.seen.first_column, (std::vector<std::string>{"Eris"}));
+
+  // A click on the page selector reaches the owner in the frame the page
+  // changes, not one frame later.
+  table->set_page(1);
+  const WM_BUTTON* next = table->page_selector->get_button(WM_RANGE_SELECTOR::NEXT);
+  mouse.x = static_cast<uint16_t>(next->x + next->width / 2);
+  mouse.y = static_cast<uint16_t>(next->y + next->height / 2);
+  for (const uint32_t buttons : {0u, MOUSE::LEFT, 0u, 0u}) {
+    mouse.buttons = buttons;
+    table->process();
+    EXPECT_EQ(owner.seen.page, table->get_page()) << buttons;
+  }
+  EXPECT_EQ(table->get_page(), 2);
+  mouse.x = mouse.y = MOUSE::OUTSIDE;
 }
 
 TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
