@@ -78,6 +78,7 @@ WM_PAGE_MANAGER::~WM_PAGE_MANAGER() {
   current_area = 0;
   if (get_exit_hook() == exit_hook) set_exit_hook(nullptr);
   if (WM_SCREEN_OBJECT::redraw_function == redraw_rect) WM_SCREEN_OBJECT::redraw_function = nullptr;
+  forget_input_frame_reader();
   instance = nullptr;
 }
 
@@ -443,6 +444,8 @@ int32_t WM_PAGE_MANAGER::frame(bool present) {
       if (lost->focus_callback) lost->focus_callback(lost, lost->focus_word);
     }
   }
+  // Everything this frame's widgets were to see has been read.
+  end_input_frame();
   paint_dirty_rectangles();
   if (present) swap_screens(ALL_SCREENS);
   if (cursor_to_restore != LEAVE_CURSOR) set_cursor_shape(static_cast<int8_t>(cursor_to_restore));

@@ -168,6 +168,45 @@ TEST_F(Button, EventsEachMaskLetThrough) {
   }
 }
 
+// A press and a release that come between two frames, of the left button
+// over the button or of Return while it has the focus, are heard as a
+// press in the first frame and a release in the next: the platform's input
+// frame keeps the change that came first.
+TEST_F(Button, PressAndReleaseBetweenTwoFramesAreBothHeard) {
+  WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the platform's own key state
+  const struct {
+    const char* what;
+    void (*act)(test_support::INPUT_DRIVER&);
+  } rows[] = {
+      {"click", [](test_support::INPUT_DRIVER& in) {
+         in.move_to(30, 30);
+         in.click(1);
+       }},
+      {"Return", [](test_support::INPUT_DRIVER& in) {
+         in.move_to(150, 120);
+         in.key(WM_BUTTON::KEY_RETURN, '\n');
+       }},
+  };
+  for (const auto& row : rows) {
+    WM_STYLE_SET style = plain();
+    WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, 3);
+    WM_SCREEN_OBJECT::focus_object = &b;
+    heard.clear();
+    row.act(input);
+    frame(b);
+    EXPECT_EQ(heard, "P") << row.what;
+    platform_input_frame();
+    frame(b);
+    EXPECT_EQ(heard, "PU") << row.what;
+    platform_input_frame();
+    frame(b);
+    EXPECT_EQ(heard, "PU") << row.what;
+    EXPECT_EQ(b.pressed, 0) << row.what;
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
+}
+
 TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_STYLE_SET style = plain();
   style.border_left_gap = 3;
