@@ -778,6 +778,7 @@ void WM_BUTTON::draw() {
     if (!s->clip_is_empty()) {
       draw_background(s, l);
       draw_caption(s, l);
+      if (focus_object == this && enabled) draw_focus_mark(l);
     }
   }
   if (drag_started && !drawing_drag_copy) {
@@ -1012,6 +1013,16 @@ void WM_BUTTON::draw_decorations(IMAGE* s, const LOOK& l, int32_t ty) {
     paint(1, 1, l.light);
     paint(0, 0, l.shadow);
   }
+}
+
+void WM_BUTTON::draw_focus_mark(const LOOK& l) {
+  // Inside the border when there is room, so that it shows on every face
+  // and frame; in the text's colour, which the look keeps readable there.
+  const int32_t inset = std::min({get_border_width(1) + 1, (width - 3) / 2, (height - 3) / 2});
+  if (inset < 0) return;
+  const COLOUR ink = is_set(l.ink) ? l.ink : border_theme.inner_outline;
+  draw_focus_ring(x + inset + l.offset, y + inset + l.offset, l.x2 - inset + l.offset,
+                  l.y2 - inset + l.offset, &ink);
 }
 
 void WM_BUTTON::draw_drag_image(IMAGE* s) {

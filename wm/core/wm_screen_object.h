@@ -139,6 +139,10 @@ public:
   static int16_t get_top_overlay_depth();
   static uint16_t count_visible_overlays();
   static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list(); }
+  // The focus objects that overlays covered when they were added, newest
+  // last; the page manager gives the focus back to them. Objects leave the
+  // list when they are destroyed.
+  static std::vector<WM_SCREEN_OBJECT*>& focus_behind_overlays();
   // Calls the action callback with the action words, after playing the
   // click sound when asked and it is set and enabled; 0 without a callback.
   int32_t fire_callback(bool click_sound);
@@ -162,6 +166,9 @@ public:
                    const COLOUR* face, uint32_t style, uint16_t radius);
   void draw_arrow(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                   ARROW direction, uint16_t inset_x, uint16_t inset_y);
+  // The keyboard focus mark: a dotted one-pixel ring on x1..x2, y1..y2
+  // (inclusive), blended.
+  void draw_focus_ring(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const COLOUR* colour);
 
   // Widget constructors call this last, after ORing their kind bit.
   void notify_created();

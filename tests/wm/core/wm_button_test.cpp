@@ -297,6 +297,46 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
   EXPECT_NE(pixel(50, 35), 0xFF000001u);
 }
 
+// The focus shows on every look, the bare default style's too: a dotted
+// ring in the text's colour inside the border, on the face, the fading and
+// the state images alike.
+TEST_F(Button, TheFocusIsMarkedInEveryLook) {
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("f_up.png", 0xFF306090));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("f_down.png", 0xFF204060));
+  const struct {
+    const char* name;
+    WM_STYLE_SET style;
+    bool images;
+  } rows[] = {
+      {"default style", WM_STYLE_SET(), false},
+      {"plain", plain(), false},
+      {"fading, bevelled", plain(SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_VFADING), false},
+      {"state images", plain(), true},
+  };
+  for (const auto& row : rows) {
+    clear_screen();
+    WM_BUTTON b(20, 20, 79, 49, &row.style, "Go", nullptr, nullptr, 0, 0, 2);
+    if (row.images) {
+      ASSERT_TRUE(b.load_images(skin, "f", nullptr));
+    }
+    b.draw();
+    std::vector<COLOUR> before;
+    for (int16_t py = 20; py < 50; ++py)
+      for (int16_t px = 20; px < 80; ++px) before.push_back(pixel(px, py));
+    b.selectable = 1;
+    b.set_focus();
+    b.draw();
+    int marked = 0;
+    size_t i = 0;
+    for (int16_t py = 20; py < 50; ++py)
+      for (int16_t px = 20; px < 80; ++px) marked += pixel(px, py) != before[i++];
+    // A dot on every other pixel of a ring about 56 by 26.
+    EXPECT_GE(marked, 60) << row.name;
+    EXPECT_EQ(pixel(19, 19), kScreen) << row.name;
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+  }
+}
+
 TEST_F(Button, ColourLookAndFlashing) {
   const struct {
     const char* name;
