@@ -47,6 +47,7 @@ WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KE
                        const IMAGE& icon) {
   WM_BUTTON* b = new WM_BUTTON(0, 0, -1, -1, style, wizard_text(text), wizard_text(hint), on_wizard_button,
                                id, 0, button_event::PRESS | button_event::RELEASE);
+  b->selectable = 1;
   give_button_icon(b, icon);
   return b;
 }
@@ -178,6 +179,14 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   const int32_t fy = h - quit_button->height;
   forward_button->set_position(i16(cx + fx), i16(cy + fy));
   previous_button->set_position(i16(cx + fx - data.dialog.button_gap - previous_button->width), i16(cy + fy));
+
+  // Return alone walks the usual way: forward, or on the language page the
+  // language in use.
+  if (forward_button->enabled) {
+    default_focus = forward_button;
+  } else if (page == WIZARD_PAGE_LANGUAGE && option_grid) {
+    default_focus = option_grid->get_cell(0, data.current_language);
+  }
 }
 
 void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
@@ -228,7 +237,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
   option_grid = grid;
   const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
   const int32_t spacing = data.options_style.y_spacing == WM_STYLE_SET::UNSET ? 0 : data.options_style.y_spacing;
-  int32_t widest = 0, total = 0;
+  int32_t widest = 0;
   for (size_t i = 0; i < count; ++i) {
     WM_SCREEN_OBJECT* cell;
     if (languages) {
@@ -236,6 +245,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
       cell = new WM_BUTTON(0, 0, -1, -1, &button_style, data.languages[i].texts[LANGUAGE_TITLE], nullptr,
                            on_wizard_button, 3, next, button_event::RELEASE);
       cell->value_word = i;
+      cell->selectable = 1;
     } else {
       const DATABASE_LANGUAGE* language = data.current_language_data();
       const char* label =
@@ -252,11 +262,15 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
     }
     grid->set_row_height(static_cast<int32_t>(i), row_height);
     widest = std::max<int32_t>(widest, cell->get_width());
-    total += row_height;
   }
   const int32_t frame = data.options_style.get_padded_text_width(nullptr, nullptr);
   const int32_t gw = std::min<int32_t>(widest + frame, cw + 1);
-  const int32_t gh = std::min<int32_t>(total + frame, ch + 1);
+  // As tall as the grid's own rows and its top and bottom gaps, so that
+  // every choice lies wholly in view: one cut off by a pixel could not be
+  // reached with Tab.
+  const int32_t gh = std::min<int32_t>(grid->get_content_height() + grid->style.border_top_gap +
+                                           grid->style.border_bottom_gap,
+                                       ch + 1);
   grid->set_size(static_cast<uint16_t>(std::max(gw, 1)), static_cast<uint16_t>(std::max(gh, 1)), true);
   add_child(grid, true);
   grid->set_position(i16(get_client()->x + (cw + 1 - gw) / 2), i16(get_client()->y + (ch + 1 - gh) / 2));
@@ -311,6 +325,8 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
                                         button_event::PRESS | button_event::RELEASE);
   grid->set_row_height(folder_row, large);
+  for (WM_BUTTON* b : {folder_button, browse_button})
+    if (b) b->selectable = 1;
   if (system_box) {
     for (WM_BUTTON* b : {folder_button, browse_button})
       if (b) enable_when(b, !data.use_system_paths);
@@ -402,6 +418,7 @@ void INSTALL_DIALOG::update_buttons() {
     disable_button(quit_button);
   }
   if (!forward_button->enabled) forward_button->set_enabled(true);
+  forward_button->set_focus();  // on, as every page goes on
 }
 
 // The install worker's questions: the message as plain text, the ERROR
@@ -460,7 +477,9 @@ void INSTALL_DIALOG::check_screen_size() {
   warning->draggable = data.exit.can_drag;
   if (warning->first_button)
     relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr, data.icons[ICON_YES]);
-  if (warning->second_button)
+  if (warning->second_button) {
     relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr, data.icons[ICON_NO]);
+    warning->default_focus = warning->second_button;  // going on, as for the quit question
+  }
   show_overlay(warning);
 }
