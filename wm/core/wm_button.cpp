@@ -1020,9 +1020,21 @@ void WM_BUTTON::draw_focus_mark(const LOOK& l) {
   // and frame; in the text's colour, which the look keeps readable there.
   const int32_t inset = std::min({get_border_width(1) + 1, (width - 3) / 2, (height - 3) / 2});
   if (inset < 0) return;
+  const int32_t x1 = x + inset + l.offset, y1 = y + inset + l.offset;
+  const int32_t x2 = l.x2 - inset + l.offset, y2 = l.y2 - inset + l.offset;
   const COLOUR ink = is_set(l.ink) ? l.ink : border_theme.inner_outline;
-  draw_focus_ring(x + inset + l.offset, y + inset + l.offset, l.x2 - inset + l.offset,
-                  l.y2 - inset + l.offset, &ink);
+  IMAGE* s = button_surface();
+  auto dot = [&](int32_t px, int32_t py) {
+    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &ink);
+  };
+  for (int32_t px = x1; px <= x2; px += 2) {
+    dot(px, y1);
+    dot(px, y2);
+  }
+  for (int32_t py = y1; py <= y2; py += 2) {
+    dot(x1, py);
+    dot(x2, py);
+  }
 }
 
 void WM_BUTTON::draw_drag_image(IMAGE* s) {

@@ -102,23 +102,6 @@ void WM_CHECK_BOX::init(int16_t px, int16_t py, COLOUR background, COLOUR text_c
 
 void WM_CHECK_BOX::hide(bool overlays, bool) { WM_SCREEN_OBJECT::hide(overlays, true); }
 
-int32_t WM_CHECK_BOX::process() {
-  // Looked at before the children run: a callback may take the check box
-  // away.
-  const uint8_t marked = box && focus_object == box && box->enabled ? 1 : 0;
-  if (marked != label_marked) {
-    label_marked = marked;
-    if (visible) show();
-  }
-  return WM_SCREEN_OBJECT::process();
-}
-
-void WM_CHECK_BOX::draw() {
-  if (!label_marked || !label) return;
-  const COLOUR ink = (label->text_colour >> 24) != 0 ? label->text_colour : border_theme.inner_outline;
-  draw_focus_ring(label->x, label->y, label->x + label->width - 1, label->y + label->height - 1, &ink);
-}
-
 bool WM_CHECK_BOX::is_selectable() {
   if (!box || !label) return false;
   return (box->selectable || label->selectable) && (box->enabled || label->enabled);

@@ -25,13 +25,10 @@ public:
                WM_CALLBACK callback, uintptr_t word_1, uintptr_t word_2);
 
   void hide(bool overlays, bool children) override;
-  // Follows the box's focus: while the box has it, the label is marked too.
-  int32_t process() override;
   // The size follows the children.
   void set_size(uint16_t, uint16_t, bool) override {}
   bool is_selectable() override;
-  // The children draw; the check box only rings the label of a focused box.
-  void draw() override;
+  void draw() override {}
 
   // Makes both children afresh, unchecked, and takes their joint size.
   void init(int16_t x, int16_t y, COLOUR background, COLOUR text_colour, const char* label_text,
@@ -42,7 +39,6 @@ public:
   bool is_checked() const { return checked != 0; }
 
   uint8_t checked = 0;
-  uint8_t label_marked = 0;  // the focus ring around the label is drawn
   WM_BUTTON* box = nullptr;    // owned through the child list
   WM_BUTTON* label = nullptr;  // owned through the child list
 

@@ -707,23 +707,6 @@ void WM_SCREEN_OBJECT::draw_border(int16_t x1, int16_t y1, int16_t x2, int16_t y
   }
 }
 
-void WM_SCREEN_OBJECT::draw_focus_ring(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                                       const COLOUR* colour) {
-  IMAGE* s = drawing_surface();
-  if (!s || x2 < x1 || y2 < y1) return;
-  auto dot = [&](int32_t px, int32_t py) {
-    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), colour);
-  };
-  for (int32_t px = x1; px <= x2; px += 2) {
-    dot(px, y1);
-    dot(px, y2);
-  }
-  for (int32_t py = y1; py <= y2; py += 2) {
-    dot(x1, py);
-    dot(x2, py);
-  }
-}
-
 void WM_SCREEN_OBJECT::draw_arrow(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
                                   const COLOUR* colour, ARROW direction, uint16_t inset_x,
                                   uint16_t inset_y) {

@@ -166,9 +166,6 @@ public:
                    const COLOUR* face, uint32_t style, uint16_t radius);
   void draw_arrow(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const COLOUR* colour,
                   ARROW direction, uint16_t inset_x, uint16_t inset_y);
-  // The keyboard focus mark: a dotted one-pixel ring on x1..x2, y1..y2
-  // (inclusive), blended.
-  void draw_focus_ring(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const COLOUR* colour);
 
   // Widget constructors call this last, after ORing their kind bit.
   void notify_created();

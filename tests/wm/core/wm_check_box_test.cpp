@@ -100,31 +100,6 @@ TEST_F(CheckBox, ClicksOnBoxOrLabelToggleAndCallBackOnceOnRelease) {
   }
 }
 
-// While its box has the keyboard focus the label is ringed as well, and
-// Return toggles the check box.
-TEST_F(CheckBox, AFocusedBoxRingsItsLabelAndReturnToggles) {
-  WM_CHECK_BOX cb(20, 30, kFace, kInk, "Menu entry", 255, 12, 12, record, 11, 22, true);
-  const WM_BUTTON& label = *cb.label;
-  auto painted_corner = [&] {
-    cb.process();
-    get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen);
-    cb.invalidate();
-    wm_test::paint_table(&cb);
-    return pixel(label.x, label.y);
-  };
-  EXPECT_EQ(painted_corner(), kScreen);
-  cb.box->set_focus();
-  EXPECT_EQ(painted_corner(), kInk);
-  EXPECT_EQ(pixel(static_cast<int16_t>(label.x + 1), label.y), kScreen);  // dotted
-  for (bool down : {true, false}) {
-    wm_test::held_keys = down ? std::set<uint32_t>{WM_BUTTON::KEY_RETURN} : std::set<uint32_t>{};
-    cb.process();
-  }
-  EXPECT_EQ(heard, "C");
-  WM_SCREEN_OBJECT::focus_object = nullptr;
-  EXPECT_EQ(painted_corner(), kScreen);
-}
-
 TEST_F(CheckBox, CheckedShowsTheMarkOrTheActiveImages) {
   WM_CHECK_BOX plain(20, 30, kFace, kInk, "Paths", 255, 12, 12, nullptr, 0, 0, true);
   plain.set_checked(true);
