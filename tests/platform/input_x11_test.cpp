@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "x11_state.h"
@@ -157,49 +156,6 @@ void type_text(const char* text) {
   for (const char* p = text; *p; ++p) key_queue.on_key(static_cast<uint8_t>(*p));
 }
 }  // namespace
-
-// What arrives in one platform frame is shown one change per button (and
-// key) per input frame, in order of arrival: "P1:10" presses button 1 at
-// (10, 10), "R1:20" lets it go at (20, 20), "M:40" moves there, "L" leaves
-// the window, "K" presses and lets go of Return. Each frame then shows
-// "buttons,x,Return".
-TEST_F(InputState, EachInputFrameShowsOneChangePerButtonInOrder) {
-  set_screen_size(100, 100);
-  const struct {
-    const char* events;
-    const char* frames;
-  } rows[] = {
-      {"P1:10 R1:20", "1,10,0 0,20,0 0,20,0"},
-      // A double click: two clicks, and the right button waits its turn.
-      {"P1:10 R1:10 P1:30 R1:30 P2:30 M:40", "1,10,0 0,10,0 1,30,0 2,40,0"},
-      {"P1:10 P2:10 R2:10 M:50", "3,10,0 1,50,0"},
-      {"P1:10 R1:10 L", "1,10,0 0,65535,0"},
-      {"K P1:10", "1,10,1 1,10,0"},
-  };
-  for (const auto& row : rows) {
-    mouse.held_count = 0;
-    mouse.changed_in_frame = 0;
-    mouse.buttons = 0;
-    mouse.on_motion(5, 5);
-    key_queue.next_frame();
-    std::istringstream events(row.events);
-    for (std::string e; events >> e;) {
-      const int at = e.find(':') == std::string::npos ? 0 : std::stoi(e.substr(e.find(':') + 1));
-      if (e[0] == 'P' || e[0] == 'R') mouse.on_button(at, at, static_cast<uint32_t>(e[1] - '0'), e[0] == 'P');
-      if (e[0] == 'M') mouse.on_motion(at, at);
-      if (e[0] == 'L') mouse.on_motion(-1, 5);
-      if (e[0] == 'K') key_queue.on_key_press('\n', XK_Return);
-    }
-    std::string shown;
-    for (int frame = 0; frame < 4 && shown.size() < strlen(row.frames); ++frame) {
-      if (frame > 0) platform_input_frame();
-      shown += (shown.empty() ? "" : " ") + std::to_string(mouse.buttons) + "," + std::to_string(mouse.x) +
-               "," + std::to_string(is_key_down(XK_Return) ? 1 : 0);
-    }
-    EXPECT_EQ(shown, row.frames) << row.events;
-  }
-  set_screen_size(0, 0);
-}
 
 TEST_F(InputState, ReadLineEditsTheBufferUntilReturn) {
   idle_calls = change_calls = 0;
