@@ -1,5 +1,7 @@
 // The typed-character queue and the last key symbol.
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 
 #include "input.h"
@@ -57,6 +59,12 @@ void KEY_QUEUE::set_last_key(uint32_t, uint32_t key_symbol) { set_last_key(key_s
 void KEY_QUEUE::on_key_press(uint8_t character, uint32_t key_symbol) {
   if (character != 0) on_key(character == '\r' ? '\n' : character);
   set_last_key(key_symbol);
+  if (key_symbol != 0 && !pressed_in_frame(key_symbol) && pressed_count < static_cast<int32_t>(std::size(pressed)))
+    pressed[pressed_count++] = key_symbol;
+}
+
+bool KEY_QUEUE::pressed_in_frame(uint32_t key_symbol) const {
+  return std::find(pressed, pressed + pressed_count, key_symbol) != pressed + pressed_count;
 }
 
 uint32_t KEY_QUEUE::get_last_key() {

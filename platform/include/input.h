@@ -40,6 +40,11 @@ public:
   uint32_t take_last_key() { return get_last_key(); }
   // The last key symbol, left in place for whoever reads it next.
   uint32_t peek_last_key() const { return last_key; }
+  // Whether the key was pressed in this input frame: a key pressed and let
+  // go between two frames still counts as held for one frame.
+  bool pressed_in_frame(uint32_t key_symbol) const;
+  // The input frame has ended: the keys pressed in it are forgotten.
+  void next_frame() { pressed_count = 0; }
 
   int32_t get_capacity() const { return capacity; }
   int32_t get_count() const { return last + 1; }
@@ -51,6 +56,8 @@ private:
   int32_t last = -1;  // index of the newest character; -1 = empty
   uint32_t last_key = 0;
   int64_t last_key_time = 0;
+  uint32_t pressed[8] = {};  // key symbols pressed in this input frame
+  int32_t pressed_count = 0;
 };
 
 extern KEY_QUEUE key_queue;
@@ -87,14 +94,48 @@ struct MOUSE {
   // window (OUTSIDE) and releases every held button, storing no time.
   void on_motion(int32_t x, int32_t y);
   // A button event stores its position as it comes (also from outside the
-  // window during a drag), then button_event.
+  // window during a drag), then button_event. The times are those of the
+  // event's arrival; a button that already changed in this input frame
+  // keeps its next change, and everything after it, for the next frame.
   void on_button(int32_t x, int32_t y, uint32_t button, bool down);
   // Wheel steps (+ up, - down) at a position; 0 steps only stores the
   // position and the time.
   void on_wheel(int32_t x, int32_t y, int32_t steps);
+  // The input frame has ended (see end_input_frame): the events held back
+  // come in, in order, up to the next change of a button that changed.
+  void next_frame();
+
+  // Events that wait for a later input frame, oldest first.
+  struct HELD_EVENT {
+    enum KIND : uint8_t { MOTION, BUTTON, LEAVE } kind = MOTION;
+    uint8_t down = 0;
+    uint16_t button = 0;
+    int32_t x = 0, y = 0;
+  };
+  static constexpr int HELD_CAPACITY = 32;
+  HELD_EVENT held[HELD_CAPACITY] = {};
+  int32_t held_count = 0;
+  uint32_t changed_in_frame = 0;  // button bits that changed in this input frame
+
+private:
+  void hold_or_apply(const HELD_EVENT& event);
+  void apply(const HELD_EVENT& event);
+  void stamp_button(uint32_t button, bool down);
 };
 
 extern MOUSE mouse;
+
+// Input frames. A press and a release that arrive between two frames both
+// reach the widgets, in order: a button or key that changed in this input
+// frame shows that change until the frame ends, and its next change waits
+// for the frame after. Whoever reads the input once per frame (the page
+// manager) ends the frame after reading; until one does, every platform
+// frame ends one.
+void end_input_frame();
+// The platform frame's call: ends an input frame unless a reader does.
+void platform_input_frame();
+// The reader is gone: platform frames end the input frames again.
+void forget_input_frame_reader();
 
 // Input entry points hold one while they run; one global handle lives for
 // the whole run, so the typed-character queue stays. The last handle to go
@@ -112,7 +153,9 @@ uint16_t get_mouse_button_count();  // 3
 int64_t get_last_input_time();
 
 // Whether the key of an X key symbol is held, from the key map of the last
-// platform frame; false unless the window exists and has the input focus.
+// platform frame or because it was pressed in this input frame; false while
+// another window has the input focus. Without a window only the keys
+// pressed in this input frame count.
 bool is_key_down(uint32_t key_symbol);
 // The X name of the key's first symbol in lower or upper case ("" when it
 // has none). The text lives in a static buffer that the next call reuses.

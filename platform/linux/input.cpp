@@ -69,11 +69,14 @@ JOYSTICK_STATE* joystick_state(uint8_t number) {
 // Keys
 
 bool is_key_down(uint32_t key_symbol) {
-  if (!x11.display || !x11.window) return false;
+  // A key pressed and let go within one frame is held for that frame.
+  const bool pressed = key_queue.pressed_in_frame(key_symbol);
+  if (!x11.display || !x11.window) return pressed;
   Window focus = 0;
   int revert = 0;
   XGetInputFocus(x11.display, &focus, &revert);
   if (focus != x11.window) return false;
+  if (pressed) return true;
   KeyCode code = XKeysymToKeycode(x11.display, key_symbol);
   if (code == 0) return false;
   return (x11.key_map[code >> 3] >> (code & 7)) & 1;

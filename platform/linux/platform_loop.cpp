@@ -14,6 +14,7 @@
 
 #include "event_queue.h"
 #include "file_services.h"
+#include "input.h"
 #include "platform.h"
 #include "x11_state.h"
 
@@ -163,6 +164,7 @@ void restore_x_error_handler() {
 }
 
 void platform_update() {
+  platform_input_frame();
   if (close_pending) {
     close_pending = 0;
     drain_wake_pipe();

@@ -32,6 +32,9 @@ INPUT_DRIVER::INPUT_DRIVER(uint64_t start_ms) : x(MOUSE::OUTSIDE), y(MOUSE::OUTS
   mouse.x = mouse.y = MOUSE::OUTSIDE;
   mouse.buttons = 0;
   mouse.wheel = 0;
+  mouse.held_count = 0;
+  mouse.changed_in_frame = 0;
+  key_queue.next_frame();
   key_queue.set_size(key_queue.get_capacity());  // the same size empties it
   key_queue.get_last_key();
 }
@@ -47,17 +50,26 @@ void INPUT_DRIVER::move_to(int32_t to_x, int32_t to_y) {
   mouse.on_motion(x, y);
 }
 
-void INPUT_DRIVER::press(uint32_t button) { mouse.on_button(x, y, button, true); }
-void INPUT_DRIVER::release(uint32_t button) { mouse.on_button(x, y, button, false); }
+void INPUT_DRIVER::press(uint32_t button) {
+  platform_input_frame();
+  mouse.on_button(x, y, button, true);
+}
+
+void INPUT_DRIVER::release(uint32_t button) {
+  platform_input_frame();
+  mouse.on_button(x, y, button, false);
+}
 
 void INPUT_DRIVER::click(uint32_t button) {
-  press(button);
-  release(button);
+  platform_input_frame();
+  mouse.on_button(x, y, button, true);
+  mouse.on_button(x, y, button, false);
 }
 
 void INPUT_DRIVER::turn_wheel(int32_t steps) { mouse.on_wheel(x, y, steps); }
 
 void INPUT_DRIVER::key(uint32_t key_symbol, uint8_t character) {
+  platform_input_frame();
   key_queue.on_key_press(character, key_symbol);
 }
 

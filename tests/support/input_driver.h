@@ -25,7 +25,9 @@ public:
   // the window, which releases every held button.
   void move_to(int32_t x, int32_t y);
   // Buttons in the program's numbering (1 left, 2 right, 3 middle), at the
-  // last position given to move_to.
+  // last position given to move_to. Each press, release, click and key
+  // comes in a platform frame of its own (platform_input_frame); a click's
+  // press and release, like a key's, come in the same one.
   void press(uint32_t button);
   void release(uint32_t button);
   void click(uint32_t button);

@@ -48,6 +48,7 @@ WM_BUTTON* make_button(const WM_STYLE_SET* style, LANGUAGE_KEY text, LANGUAGE_KE
                        const IMAGE& icon) {
   WM_BUTTON* b = new WM_BUTTON(0, 0, -1, -1, style, wizard_text(text), wizard_text(hint), on_wizard_button,
                                id, 0, button_event::PRESS | button_event::RELEASE);
+  b->selectable = 1;
   give_button_icon(b, icon);
   return b;
 }
@@ -179,6 +180,14 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   const int32_t fy = h - quit_button->height;
   forward_button->set_position(i16(cx + fx), i16(cy + fy));
   previous_button->set_position(i16(cx + fx - data.dialog.button_gap - previous_button->width), i16(cy + fy));
+
+  // Return alone walks the usual way: forward, or on the language page the
+  // language in use.
+  if (forward_button->enabled) {
+    default_focus = forward_button;
+  } else if (page == WIZARD_PAGE_LANGUAGE && option_grid) {
+    default_focus = option_grid->get_cell(0, data.current_language);
+  }
 }
 
 void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
@@ -237,6 +246,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
       cell = new WM_BUTTON(0, 0, -1, -1, &button_style, data.languages[i].texts[LANGUAGE_TITLE], nullptr,
                            on_wizard_button, 3, next, button_event::RELEASE);
       cell->value_word = i;
+      cell->selectable = 1;
     } else {
       const DATABASE_LANGUAGE* language = data.current_language_data();
       const char* label =
@@ -255,7 +265,8 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
     widest = std::max<int32_t>(widest, cell->get_width());
   }
   // The grid's own frame and row spacing, as it lays its rows out: a grid
-  // of a few choices shows them all, without a scroll bar.
+  // of a few choices shows them all, without a scroll bar, and every choice lies wholly
+  // in view, so Tab reaches it.
   const WM_STYLE_SET& frame = grid->style;
   const int32_t gw = std::min<int32_t>(widest + frame.border_left_gap + frame.border_right_gap, cw + 1);
   const int32_t gh =
@@ -314,6 +325,8 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
                                         button_event::PRESS | button_event::RELEASE);
   grid->set_row_height(folder_row, large);
+  for (WM_BUTTON* b : {folder_button, browse_button})
+    if (b) b->selectable = 1;
   if (system_box) {
     for (WM_BUTTON* b : {folder_button, browse_button})
       if (b) enable_when(b, !data.use_system_paths);
@@ -408,6 +421,7 @@ void INSTALL_DIALOG::update_buttons() {
     disable_button(quit_button);
   }
   if (!forward_button->enabled) forward_button->set_enabled(true);
+  forward_button->set_focus();  // on, as every page goes on
 }
 
 // The install worker's questions: the message as plain text, the ERROR
@@ -466,7 +480,9 @@ void INSTALL_DIALOG::check_screen_size() {
   warning->draggable = data.exit.can_drag;
   if (warning->first_button)
     relabel_button(warning->first_button, wizard_text(QUIT_YES), nullptr, data.icons[ICON_YES]);
-  if (warning->second_button)
+  if (warning->second_button) {
     relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr, data.icons[ICON_NO]);
+    warning->default_focus = warning->second_button;  // going on, as for the quit question
+  }
   show_overlay(warning);
 }

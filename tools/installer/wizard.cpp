@@ -166,6 +166,7 @@ void wizard_create_page(WM_PAGE_MANAGER* manager) {
     root->add_child(new WM_SCRIPT(0, 0, -1, -1, &data.title_style, wizard_text(INSTALLER_TITLE)), true);
   current_dialog = new INSTALL_DIALOG(dialog_x, dialog_y);
   root->add_child(current_dialog, true);
+  if (current_dialog->default_focus) current_dialog->default_focus->set_focus();
   note_start_up(START_UP_STAGE::PAGE_BUILT);
 }
 

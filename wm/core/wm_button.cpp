@@ -791,6 +791,7 @@ void WM_BUTTON::draw() {
     if (!s->clip_is_empty()) {
       draw_background(s, l);
       draw_caption(s, l);
+      if (focus_object == this && enabled) draw_focus_mark(l);
     }
   }
   if (drag_started && !drawing_drag_copy) {
@@ -1024,6 +1025,28 @@ void WM_BUTTON::draw_decorations(IMAGE* s, const LOOK& l, int32_t ty) {
   } else {
     paint(1, 1, l.light);
     paint(0, 0, l.shadow);
+  }
+}
+
+void WM_BUTTON::draw_focus_mark(const LOOK& l) {
+  // Inside the border when there is room, so that it shows on every face
+  // and frame; in the text's colour, which the look keeps readable there.
+  const int32_t inset = std::min({get_border_width(1) + 1, (width - 3) / 2, (height - 3) / 2});
+  if (inset < 0) return;
+  const int32_t x1 = x + inset + l.offset, y1 = y + inset + l.offset;
+  const int32_t x2 = l.x2 - inset + l.offset, y2 = l.y2 - inset + l.offset;
+  const COLOUR ink = is_set(l.ink) ? l.ink : border_theme.inner_outline;
+  IMAGE* s = button_surface();
+  auto dot = [&](int32_t px, int32_t py) {
+    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &ink);
+  };
+  for (int32_t px = x1; px <= x2; px += 2) {
+    dot(px, y1);
+    dot(px, y2);
+  }
+  for (int32_t py = y1; py <= y2; py += 2) {
+    dot(x1, py);
+    dot(x2, py);
   }
 }
 

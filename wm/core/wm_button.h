@@ -242,4 +242,6 @@ private:
   void draw_icon(IMAGE* s, const LOOK& l, int32_t& tx, int32_t& ty, int32_t tw, int32_t th);
   void draw_decorations(IMAGE* s, const LOOK& l, int32_t ty);
   void draw_drag_image(IMAGE* s);
+  // The keyboard focus: a dotted ring inside the border, whatever the look.
+  void draw_focus_mark(const LOOK& l);
 };

@@ -105,6 +105,9 @@ public:
   WM_STYLE_SET title_style;
   WM_STYLE_SET button_style;
   uint8_t draggable = 1;
+  // The control that takes the focus when the dialog opens (one of its
+  // own; null = the first in reading order).
+  WM_SCREEN_OBJECT* default_focus = nullptr;
   DIALOG_EFFECTS effects;
   SKIN_FRAME background;
 

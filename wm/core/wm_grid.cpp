@@ -729,7 +729,8 @@ void WM_GRID::sync_scrollbar() {
   scrollbar = std::make_unique<WM_SCROLLBAR>(
       i16(bar_x), i16(start_y), i16(x + width - style.border_right_gap - 1), i16(inner_bottom()),
       &scroll, &scrollbar_style, nullptr, reinterpret_cast<uintptr_t>(this), 0);
-  if (default_row_height / 2 > 0) scrollbar->wheel_step = i16(default_row_height / 2);
+  // One notch of the wheel moves the list by a whole row.
+  if (default_row_height > 0) scrollbar->wheel_step = i16(default_row_height + style.y_spacing);
   scrollbar->set_depth(depth);
   scrollbar->step_provider = scroll_step;
   size_slider();

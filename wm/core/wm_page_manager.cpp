@@ -2,7 +2,9 @@
 // actions and switches, the Tab order and the repaint of dirty rectangles.
 #include "wm_page_manager.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "clip_scope.h"
 #include "dirty_rectangles.h"
@@ -13,6 +15,7 @@
 #include "screen.h"
 #include "timing.h"
 #include "window.h"
+#include "wm_dialog.h"
 #include "wm_grid.h"
 
 namespace {
@@ -75,6 +78,7 @@ WM_PAGE_MANAGER::~WM_PAGE_MANAGER() {
   current_area = 0;
   if (get_exit_hook() == exit_hook) set_exit_hook(nullptr);
   if (WM_SCREEN_OBJECT::redraw_function == redraw_rect) WM_SCREEN_OBJECT::redraw_function = nullptr;
+  forget_input_frame_reader();
   instance = nullptr;
 }
 
@@ -131,6 +135,8 @@ void WM_PAGE_MANAGER::leave_current(WM_AREA& a) {
 void WM_PAGE_MANAGER::create_page(const WM_PAGE_RECORD& record) {
   if (record.create) record.create(this);
   if (!WM_SCREEN_OBJECT::focus_object) focus_next();
+  // The new page chose its focus: the frame's fallback leaves it there.
+  if (WM_SCREEN_OBJECT::focus_object) WM_SCREEN_OBJECT::focus_changed = true;
 }
 
 void WM_PAGE_MANAGER::rebuild(WM_AREA& a, bool delete_overlays) {
@@ -450,13 +456,15 @@ int32_t WM_PAGE_MANAGER::frame(bool present) {
     }
   }
 
-  if (!WM_SCREEN_OBJECT::focus_changed && action != page_action::HANDLED && !focus_next()) {
+  if (!WM_SCREEN_OBJECT::focus_changed && action != page_action::HANDLED && !refocus()) {
     if (WM_SCREEN_OBJECT* lost = WM_SCREEN_OBJECT::focus_object) {
       if (lost->visible) lost->show();
       WM_SCREEN_OBJECT::focus_object = nullptr;
       if (lost->focus_callback) lost->focus_callback(lost, lost->focus_word);
     }
   }
+  // Everything this frame's widgets were to see has been read.
+  end_input_frame();
   paint_dirty_rectangles();
   if (present) swap_screens(ALL_SCREENS);
   if (cursor_to_restore != LEAVE_CURSOR) set_cursor_shape(static_cast<int8_t>(cursor_to_restore));
@@ -610,58 +618,140 @@ void WM_PAGE_MANAGER::request_cursor_shape(uint8_t shape) {
 
 // ---- Tab order ------------------------------------------------------------
 
+// The Tab order of a scope (the top overlay, or each area root in turn):
+// its selectable, visible objects in reading order, lines from top to
+// bottom and left to right within a line, whatever order the trees were
+// built in. A check box takes the focus through its box, which is the
+// stop; a grid offers the cells of the rows in view.
 struct WM_PAGE_MANAGER::TAB_WALK {
   // A focus object hidden this frame still marks where the order goes on.
   const WM_SCREEN_OBJECT* focus = WM_SCREEN_OBJECT::focus_object
                                       ? WM_SCREEN_OBJECT::focus_object
                                       : WM_SCREEN_OBJECT::focus_lost_by_hiding;
-  WM_SCREEN_OBJECT* first = nullptr;
-  WM_SCREEN_OBJECT* last = nullptr;
-  WM_SCREEN_OBJECT* prev = nullptr;
-  WM_SCREEN_OBJECT* next = nullptr;
-  bool found = false;
+  struct ENTRY {
+    WM_SCREEN_OBJECT* object;
+    bool stop;
+  };
+  std::vector<ENTRY> order;
+  ptrdiff_t at = -1;  // the focus's place in order; -1 when it lies outside
 
-  void visit(WM_SCREEN_OBJECT* o) {
+  static bool is_stop(WM_SCREEN_OBJECT* o) {
+    return o->is_selectable() && !(o->kind & wm_kind::CHECK_BOX);
+  }
+
+  void collect(WM_SCREEN_OBJECT* o, std::vector<ENTRY>& out) const {
     if (!o->visible) {
-      if (o == focus) found = true;
+      if (o == focus) out.push_back({o, false});
       return;
     }
-    if (prev && next) return;
-    const bool selectable = o->is_selectable();
-    if (selectable) {
-      last = o;
-      if (!first) first = o;
-    }
-    if (o == focus) {
-      found = true;
-    } else if (selectable) {
-      if (!focus) {
-        if (!next) next = o;
-      } else if (found) {
-        if (!next) next = o;
-      } else {
-        prev = o;
-      }
-    }
-    for (size_t i = 0; i < o->children.size() && !(prev && next); ++i) visit(o->children[i]);
+    const bool stop = is_stop(o);
+    if (stop || o == focus) out.push_back({o, stop});
+    for (WM_SCREEN_OBJECT* child : o->children) collect(child, out);
     if (o->kind & wm_kind::GRID) {
       // A grid's cells are no children of it: it lists those in view.
       std::vector<WM_SCREEN_OBJECT*> cells;
       static_cast<const WM_GRID*>(o)->collect_tab_cells(cells);
-      for (size_t i = 0; i < cells.size() && !(prev && next); ++i) visit(cells[i]);
+      for (WM_SCREEN_OBJECT* cell : cells) collect(cell, out);
     }
+  }
+
+  // Lines: an object whose vertical middle lies above the bottom of the
+  // line's top-most object belongs to that line.
+  static void reading_order(std::vector<ENTRY>& entries) {
+    auto top = [](const ENTRY& e) { return int32_t{e.object->get_y()}; };
+    auto left = [](const ENTRY& e) { return int32_t{e.object->get_x()}; };
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const ENTRY& a, const ENTRY& b) { return top(a) < top(b); });
+    for (size_t i = 0; i < entries.size();) {
+      const int32_t line_bottom = top(entries[i]) + entries[i].object->get_height() - 1;
+      size_t j = i + 1;
+      while (j < entries.size() &&
+             top(entries[j]) + entries[j].object->get_height() / 2 <= line_bottom)
+        ++j;
+      const auto line = entries.begin() + static_cast<ptrdiff_t>(i);
+      std::stable_sort(line, entries.begin() + static_cast<ptrdiff_t>(j),
+                       [&](const ENTRY& a, const ENTRY& b) { return left(a) < left(b); });
+      i = j;
+    }
+  }
+
+  void add_scope(WM_SCREEN_OBJECT* root) {
+    std::vector<ENTRY> scope;
+    collect(root, scope);
+    reading_order(scope);
+    for (const ENTRY& e : scope) {
+      if (e.object == focus) at = static_cast<ptrdiff_t>(order.size());
+      order.push_back(e);
+    }
+  }
+
+  // The scope the keys reach: an open overlay is modal.
+  void run(WM_AREA* areas, int16_t area_count) {
+    if (WM_SCREEN_OBJECT* top = WM_SCREEN_OBJECT::find_top_overlay(0)) {
+      add_scope(top);
+    } else {
+      for (int16_t i = 0; i < area_count; ++i) add_scope(&areas[i].root);
+    }
+  }
+
+  WM_SCREEN_OBJECT* first() const { return step_from(-1, 1); }
+  WM_SCREEN_OBJECT* last() const { return step_from(static_cast<ptrdiff_t>(order.size()), -1); }
+  WM_SCREEN_OBJECT* next() const { return at < 0 ? first() : step_from(at, 1); }
+  WM_SCREEN_OBJECT* prev() const { return at < 0 ? last() : step_from(at, -1); }
+  bool holds(const WM_SCREEN_OBJECT* o) const {
+    return o && std::any_of(order.begin(), order.end(),
+                            [o](const ENTRY& e) { return e.stop && e.object == o; });
+  }
+
+private:
+  // The nearest stop beyond index i in the direction, wrapping round once.
+  WM_SCREEN_OBJECT* step_from(ptrdiff_t i, int direction) const {
+    const auto n = static_cast<ptrdiff_t>(order.size());
+    for (ptrdiff_t k = 1; k <= n; ++k) {
+      const ptrdiff_t j = ((i + direction * k) % n + n) % n;
+      const ENTRY& e = order[static_cast<size_t>(j)];
+      if (e.stop && (j != at || k == n)) return e.object;
+    }
+    return nullptr;
   }
 };
 
 bool WM_PAGE_MANAGER::tab_focus(bool forward) {
   TAB_WALK walk;
-  if (WM_SCREEN_OBJECT* top = WM_SCREEN_OBJECT::find_top_overlay(0)) {
-    walk.visit(top);  // an open overlay is modal
-  } else {
-    for (int16_t i = 0; i < area_count; ++i) walk.visit(&areas[i].root);
+  walk.run(areas.get(), area_count);
+  WM_SCREEN_OBJECT* target = forward ? walk.next() : walk.prev();
+  if (!target) return false;
+  target->set_focus();
+  return true;
+}
+
+bool WM_PAGE_MANAGER::refocus() {
+  TAB_WALK walk;
+  walk.run(areas.get(), area_count);
+  if (walk.at < 0) {
+    // The focus is gone or lies under the top overlay: back to where it was
+    // before the overlay that held it came, else to the default control of
+    // a dialog that has just opened.
+    std::vector<WM_SCREEN_OBJECT*>& behind = WM_SCREEN_OBJECT::focus_behind_overlays();
+    if (!behind.empty() && walk.holds(behind.back())) {
+      WM_SCREEN_OBJECT* back = behind.back();
+      behind.pop_back();
+      back->set_focus();
+      return true;
+    }
+    WM_SCREEN_OBJECT* top = WM_SCREEN_OBJECT::find_top_overlay(0);
+    WM_SCREEN_OBJECT* covered = WM_SCREEN_OBJECT::focus_object;
+    if (top && covered && covered->visible && (behind.empty() || behind.back() != covered))
+      behind.push_back(covered);
+    if (top && (top->kind & wm_kind::DIALOG)) {
+      WM_SCREEN_OBJECT* control = static_cast<WM_DIALOG*>(top)->default_focus;
+      if (walk.holds(control)) {
+        control->set_focus();
+        return true;
+      }
+    }
   }
-  WM_SCREEN_OBJECT* target =
-      forward ? (walk.next ? walk.next : walk.first) : (walk.prev ? walk.prev : walk.last);
+  WM_SCREEN_OBJECT* target = walk.next();
   if (!target) return false;
   target->set_focus();
   return true;
@@ -689,9 +779,10 @@ bool WM_PAGE_MANAGER::focus_first_from(int16_t start_without_focus, int16_t step
     if (!a.root.visible) continue;
     TAB_WALK walk;
     walk.focus = nullptr;
-    walk.visit(&a.root);
-    if (!walk.first) return false;
-    walk.first->set_focus();
+    walk.add_scope(&a.root);
+    WM_SCREEN_OBJECT* first = walk.first();
+    if (!first) return false;
+    first->set_focus();
     return true;
   }
   return false;

@@ -153,6 +153,10 @@ private:
   struct TAB_WALK;
   // Moves the focus to the next or previous selectable object, wrapping.
   bool tab_focus(bool forward);
+  // The focus was not reached this frame: it goes back to where it was
+  // before an overlay took it, to an opening dialog's default control, or
+  // on to the next object. False when nothing can take it.
+  bool refocus();
   // The first selectable object of the first visible area, searched from
   // the area after (step 1) or before (step -1) the focus object's, or from
   // the given area when nothing has the focus; wraps around.

@@ -50,6 +50,12 @@ IMAGE* WM_SCREEN_OBJECT::surface = nullptr;
 
 // ---- Construction and destruction ----------------------------------------
 
+std::vector<WM_SCREEN_OBJECT*>& WM_SCREEN_OBJECT::focus_behind_overlays() {
+  // Made with the overlay list, for the same reason.
+  static std::vector<WM_SCREEN_OBJECT*> behind;
+  return behind;
+}
+
 std::vector<WM_SCREEN_OBJECT*>& WM_SCREEN_OBJECT::overlay_list() {
   // Made by the first object's constructor, so that it outlives every
   // object built during static initialisation (the page manager's roots).
@@ -65,6 +71,7 @@ WM_SCREEN_OBJECT::WM_SCREEN_OBJECT(bool is_visible, WM_CALLBACK callback, uintpt
       action_word_1(word_1),
       action_word_2(word_2) {
   overlay_list();
+  focus_behind_overlays();
   drawing_surface();
 }
 
@@ -88,6 +95,8 @@ WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
     focus_object = nullptr;
     if (focus_callback) focus_callback(this, focus_word);
   }
+  std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
+  behind.erase(std::remove(behind.begin(), behind.end(), this), behind.end());
   if (object_destroyed_hook) object_destroyed_hook(this, object_destroyed_word);
   if (current_area_root == this) current_area_root = nullptr;
   if (parent) parent->unlink_child(this);
@@ -454,6 +463,10 @@ void WM_SCREEN_OBJECT::add_overlay(WM_SCREEN_OBJECT* object, bool relative) {
   }
   object->set_depth(depth < 0 ? depth : static_cast<int16_t>(-2 - depth));
   unlist_overlay(object);
+  // Where the focus goes back to once the overlay has taken it and gone.
+  std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
+  if (focus_object && focus_object != object && (behind.empty() || behind.back() != focus_object))
+    behind.push_back(focus_object);
   overlay_list().push_back(object);
   ++tree_generation;
   if (object->visible && drawn) object->invalidate();

@@ -160,6 +160,10 @@ public:
   static int16_t get_top_overlay_depth();
   static uint16_t count_visible_overlays();
   static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list(); }
+  // The focus objects that overlays covered when they were added, newest
+  // last; the page manager gives the focus back to them. Objects leave the
+  // list when they are destroyed.
+  static std::vector<WM_SCREEN_OBJECT*>& focus_behind_overlays();
   // Calls the action callback with the action words, after playing the
   // click sound when asked and it is set and enabled; 0 without a callback.
   int32_t fire_callback(bool click_sound);

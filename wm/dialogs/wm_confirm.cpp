@@ -164,6 +164,7 @@ void WM_CONFIRM::make_buttons(const BUTTON_ROW& row) {
     const char* text = row.texts[index] ? row.texts[index] : "";
     auto* b = new WM_BUTTON(i16(x1), i16(top), i16(x1 + w), i16(bottom), &button_style, text,
                             nullptr, a.callback, a.word, a.id, button_event::RELEASE);
+    b->selectable = 1;
     add_child(b, true);
     return b;
   };
@@ -179,6 +180,7 @@ void WM_CONFIRM::make_buttons(const BUTTON_ROW& row) {
   } else {
     first_button = make(std::max(cw - w, 0) / 2, 0);
   }
+  default_focus = first_button;
 }
 
 int32_t WM_CONFIRM::close_on_click(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t) {

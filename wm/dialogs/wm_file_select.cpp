@@ -10,6 +10,7 @@
 #include "rect.h"
 #include "screen.h"
 #include "text_convert.h"
+#include "timing.h"
 #include "wm_button.h"
 #include "wm_floating_menu.h"
 #include "wm_grid.h"
@@ -259,6 +260,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   const uint16_t spacing = list_look.y_spacing == WM_STYLE_SET::UNSET ? 0 : list_look.y_spacing;
   list->default_row_height = std::max<int32_t>(row_h - spacing, 1);
   list->line_step = std::max<int32_t>(list->default_row_height / 2, 1);
+  list->keyboard_navigation = 1;  // Up and Down go from row to row
 
   add_child(header, true);
   add_child(name_field, true);
@@ -267,6 +269,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   add_child(cancel_button, true);
   add_child(new_folder_button, true);
   leaves_once_closed = 1;
+  default_focus = ok_button;
   kind |= wm_kind::FILE_SELECT;
   notify_created();
 }
@@ -356,6 +359,10 @@ int32_t WM_FILE_SELECT::process() {
 }
 
 void WM_FILE_SELECT::refresh() {
+  // A row that had the focus goes with the old list: the keyboard carries
+  // on at the first entry of the new one (else at "..").
+  int32_t focused_column = 0, focused_row = 0;
+  const bool focus_in_list = list->find_focused_cell(&focused_column, &focused_row, true);
   location_menu->get_popup()->clear_items();
   list->clear(true);
   row_names.clear();
@@ -365,6 +372,10 @@ void WM_FILE_SELECT::refresh() {
   else list_folder_rows();
   update_ok();
   if (list->visible) list->show();
+  if (focus_in_list) {
+    const int32_t first_entry = at_my_computer || row_count < 2 ? 0 : 1;
+    if (WM_SCREEN_OBJECT* cell = list->get_cell(1, first_entry)) cell->set_focus();
+  }
 }
 
 void WM_FILE_SELECT::add_level_item(const char* name) {
@@ -390,7 +401,9 @@ void WM_FILE_SELECT::add_row(const IMAGE& picture, const std::string& name, cons
     WM_BUTTON* cell = list->add_check_box_cell(column + 1, row, texts[column], &text_colour,
                                                nullptr, justify[column], on_cell, word, self,
                                                button_event::RELEASE);
-    if (cell) cell->value_word = value;
+    if (!cell) continue;
+    cell->value_word = value;
+    cell->selectable = column == 0 ? 1 : 0;  // the name stands for its row in the Tab order
   }
   row_names.push_back(name);
   ++row_count;
@@ -481,6 +494,14 @@ int32_t WM_FILE_SELECT::on_cell(WM_SCREEN_OBJECT* object, uintptr_t word, uintpt
   }
   auto* self = reinterpret_cast<WM_FILE_SELECT*>(browser);
   if (!self) return 0;
+  const bool moves = word == WORD_LEVEL || word == WORD_DRIVE || word == WORD_FOLDER_ROW;
+  if (moves || word == WORD_FILE_ROW) {
+    // A row clicked twice enters on the first click; the second would
+    // land on whatever row of the new list lies under the pointer.
+    const uint32_t now = get_time_ms();
+    if (self->folder_changed_at != 0 && now - self->folder_changed_at < DOUBLE_CLICK_MS) return 0;
+    if (moves) self->folder_changed_at = now == 0 ? 1 : now;
+  }
   uintptr_t value = object->value_word;
   if (word == WORD_LEVEL) {
     const WM_FLOATING_MENU* popup = self->location_menu->get_popup();

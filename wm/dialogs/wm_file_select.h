@@ -41,6 +41,9 @@ public:
   static constexpr int16_t DEFAULT_WIDTH = 500;
   static constexpr int16_t DEFAULT_HEIGHT = 350;
   static constexpr uint16_t NAME_MAX_LENGTH = 256;
+  // A click on the list this soon after the click that changed the folder
+  // is the second half of a double click and is ignored.
+  static constexpr uint32_t DOUBLE_CLICK_MS = 500;
 
   // A width or height of -1 takes the default size. Null texts take "OK",
   // "Cancel" and "New Folder"; the two item styles alternate down the
@@ -136,4 +139,6 @@ private:
   // forms: while the field still shows `shown_name`, `picked_name` is meant.
   std::string picked_name;
   std::string shown_name;
+  // The millisecond clock when a click last changed the folder; 0 = never.
+  uint32_t folder_changed_at = 0;
 };

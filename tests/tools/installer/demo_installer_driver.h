@@ -366,6 +366,17 @@ protected:
     XTestFakeKeyEvent(probe, code, False, CurrentTime);
     sync_and_wait(60000);
   }
+  // Pressed and let go at once: both reach the program between two of its
+  // frames.
+  void tap(KeySym symbol, bool shift = false) {
+    const KeyCode code = XKeysymToKeycode(probe, symbol);
+    const KeyCode shift_code = XKeysymToKeycode(probe, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(probe, shift_code, True, CurrentTime);
+    XTestFakeKeyEvent(probe, code, True, CurrentTime);
+    XTestFakeKeyEvent(probe, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(probe, shift_code, False, CurrentTime);
+    sync_and_wait(100000);
+  }
   void type(const std::string& lower_case_letters) {
     for (char c : lower_case_letters) press(XK_a + (c - 'a'));
   }

@@ -1,9 +1,12 @@
 // The wizard's dialog on a headless screen: the installing page's
-// current-file line and its end-of-install buttons, and where the options
-// page puts the folder row.
+// current-file line and its end-of-install buttons, where the options
+// page puts the folder row, and the keyboard's way through the options and
+// the install worker's questions.
 #include "install_dialog.h"
 
 #include <gtest/gtest.h>
+
+#include <X11/keysym.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include "dialog_effects.h"
 #include "file_services.h"
 #include "font.h"
+#include "input_driver.h"
 #include "package.h"
 #include "package_test_support.h"
 #include "folder.h"
@@ -21,6 +25,7 @@
 #include "wm_button.h"
 #include "window.h"
 #include "wizard.h"
+#include "wm_check_box.h"
 #include "wm_grid.h"
 #include "wm_style_set.h"
 #include "wm_page_manager.h"
@@ -216,3 +221,55 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// What has the focus, by its caption; a check box's box by its label.
+std::string focus_name() {
+  WM_SCREEN_OBJECT* f = WM_SCREEN_OBJECT::focus_object;
+  if (f == folder_button) return "folder";
+  if (f && f->parent && (f->parent->kind & wm_kind::CHECK_BOX))
+    return static_cast<WM_CHECK_BOX*>(f->parent)->label->get_text();
+  return f && (f->kind & wm_kind::BUTTON) ? static_cast<WM_BUTTON*>(f)->get_text() : "-";
+}
+
+}  // namespace
+
+// The options page and the install worker's two questions, built through
+// the page manager: the focus they open with, then Tab round once in
+// reading order (check boxes by their box, the disabled Back left out).
+TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder) {
+  DATABASE& data = installer_database();
+  for (auto [key, text] : {std::pair{INSTALL, "Install"}, {QUIT, "Quit"}, {COPY_ERROR_YES, "Carry on"},
+                           {COPY_ERROR_NO, "Stop"}, {PATH_ERROR_BUTTON, "Back out"},
+                           {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}})
+    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
+  data.check_desktop_size.width = -1;
+  test_support::INPUT_DRIVER input;
+  const struct {
+    int32_t page;
+    void (*open)();
+    const char* walk;
+  } rows[] = {
+      {WIZARD_PAGE_OPTIONS, [] {}, "Install folder ... Desktop Menu Quit Install"},
+      {WIZARD_PAGE_INSTALLING, [] { current_dialog->ask_on_copy_error("/t/a"); }, "Carry on Stop Carry on"},
+      {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t"); }, "Back out Back out"},
+  };
+  for (const auto& row : rows) {
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    data.current_page = row.page;
+    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    row.open();
+    manager->frame(false);
+    std::string walk = focus_name();
+    while (walk.size() < strlen(row.walk) && walk.size() < 200) {
+      input.key(XK_Tab);
+      manager->frame(false);
+      walk += " " + focus_name();
+    }
+    EXPECT_EQ(walk, row.walk) << "page " << row.page;
+  }
+}

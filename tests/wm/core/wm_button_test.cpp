@@ -168,6 +168,27 @@ TEST_F(Button, EventsEachMaskLetThrough) {
   }
 }
 
+// A click, or a Return tap while it has the focus, that comes between two
+// frames is heard as a press in the first frame and a release in the next.
+TEST_F(Button, PressAndReleaseBetweenTwoFramesAreBothHeard) {
+  WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the platform's own key state
+  for (const bool by_key : {false, true}) {
+    WM_STYLE_SET style = plain();
+    WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, 3);
+    WM_SCREEN_OBJECT::focus_object = &b;
+    heard.clear();
+    input.move_to(by_key ? 150 : 30, 30);
+    by_key ? input.key(WM_BUTTON::KEY_RETURN, '\n') : input.click(1);
+    for (const char* expected : {"P", "PU", "PU"}) {
+      frame(b);
+      EXPECT_EQ(heard, expected) << by_key;
+      platform_input_frame();
+    }
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
+}
+
 TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_STYLE_SET style = plain();
   style.border_left_gap = 3;
@@ -256,6 +277,29 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
   lent.set_colours(0xFF00FF00, kInk, 0, false);
   lent.draw();
   EXPECT_NE(pixel(50, 35), 0xFF000001u);
+}
+
+// The focus shows on every look, the bare default style's too: a dotted
+// ring (a dot on every other pixel of about 56 by 26) inside the border.
+TEST_F(Button, TheFocusIsMarkedInEveryLook) {
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("f_up.png", 0xFF306090));
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("f_down.png", 0xFF204060));
+  const WM_STYLE_SET looks[] = {WM_STYLE_SET(), plain(), plain(), plain(SSF_DRAW_BORDER | SSF_VFADING)};
+  for (size_t row = 0; row < std::size(looks); ++row) {
+    WM_BUTTON b(20, 20, 79, 49, &looks[row], "Go", nullptr, nullptr, 0, 0, 2);
+    EXPECT_TRUE(row != 2 || b.load_images(skin, "f", nullptr));  // the state images
+    std::vector<COLOUR> seen[2];
+    for (auto& picture : seen) {
+      b.draw();
+      for (int16_t i = 0; i < 60 * 30; ++i) picture.push_back(pixel(20 + i % 60, 20 + i / 60));
+      b.selectable = 1;
+      b.set_focus();
+    }
+    size_t marked = 0;
+    for (size_t i = 0; i < seen[0].size(); ++i) marked += seen[0][i] != seen[1][i];
+    EXPECT_GE(marked, 60u) << row;
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+  }
 }
 
 TEST_F(Button, ColourLookAndFlashing) {

@@ -7,6 +7,7 @@
 
 #include <X11/keysym.h>
 
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -42,6 +43,7 @@ void create_page(WM_PAGE_MANAGER* manager) {
   style.mouse_over_colour = 0xFF00A000;
   page_button = new WM_BUTTON(100, 100, 199, 139, &style, "", nullptr, on_click, 0, 0, page_mask);
   page_button->set_hotkey(XK_h);
+  page_button->selectable = 1;  // the page's focus: Return clicks it
   manager->current_root()->add_child(page_button, false);
 }
 
@@ -65,6 +67,15 @@ protected:
     key(XK_h, down);
     ASSERT_TRUE(pump([&] { return is_key_down(XK_h) == down; }));
   }
+  // Pressed and let go with no frame between: one platform frame takes
+  // both.
+  void both_in_one_platform_frame(const std::function<void(bool)>& change) {
+    change(true);
+    change(false);
+    XSync(probe, False);
+    XSync(x11.display, False);
+    platform_update();
+  }
 
   std::unique_ptr<WM_PAGE_MANAGER> manager;
 };
@@ -78,6 +89,8 @@ protected:
 // frame clock. Then what the callback has heard, the frame's page action,
 // the look (u up, o over, d down) and the pointer shape the frame ended
 // with (0 the default, 1 a hand over the button, 2 a hand holding it).
+// c clicks and e taps Return (the button has the focus) with no frame
+// between press and release; "." is a frame alone.
 TEST_F(ButtonX11, StatesEventsAndPageActions) {
   const struct {
     uint8_t mask;
@@ -91,6 +104,9 @@ TEST_F(ButtonX11, StatesEventsAndPageActions) {
       {5, "i=,0,o1 p=P,1,d2 300=P,0,d2 1=PR,1,d2 30=PR,0,d2 1=PRR,1,d2 r=PRR,0,o1"},
       // The hot key clicks it wherever the pointer is.
       {3, "o=,0,u0 k=P,1,d0 K=PU,42,o0"},
+      // Both halves of a quick click or key tap reach the button, in order.
+      {3, "i=,0,o1 c=P,1,d2 .=PU,42,o1 .=PU,0,o1"},
+      {3, "o=,0,u0 e=P,1,d0 .=PU,42,o0 .=PU,0,u0"},
   };
   for (const auto& row : rows) {
     manager.reset();
@@ -110,6 +126,9 @@ TEST_F(ButtonX11, StatesEventsAndPageActions) {
         case 'r': ASSERT_NO_FATAL_FAILURE(release()); break;
         case 'k': ASSERT_NO_FATAL_FAILURE(hot_key(true)); break;
         case 'K': ASSERT_NO_FATAL_FAILURE(hot_key(false)); break;
+        case 'c': both_in_one_platform_frame([this](bool down) { button(down); }); break;
+        case 'e': both_in_one_platform_frame([this](bool down) { key(XK_Return, down); }); break;
+        case '.': break;
         default: fake_ms += std::stoul(step); break;
       }
       const int32_t action = manager->frame(true);

@@ -539,6 +539,24 @@ public:
   WM_GRID* owner;
 };
 
+// One notch of the wheel over a scrolling list moves it by a whole row.
+TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
+  test_support::INPUT_DRIVER input;
+  WM_STYLE_SET s = wm_test::gapless_style();
+  s.y_spacing = 1;
+  make(s, {1});
+  grid->default_row_height = 20;
+  for (int32_t r = 0; r < 40; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  input.move_to(50, 50);
+  for (const auto& [notch, first_row] : {std::pair{-1, 1}, {-1, 2}, {1, 1}}) {
+    input.turn_wheel(notch);
+    frame();
+    EXPECT_EQ(grid->first_visible_row, first_row);
+    EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
+  }
+}
+
 TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
   make(wm_test::gapless_style(), {1, 1});
   grid->row_limit = WM_GRID::NO_ROW_LIMIT;

@@ -17,6 +17,7 @@
 #include "errors.h"
 #include "file_services.h"
 #include "wm_button.h"
+#include "input_driver.h"
 #include "wm_floating_menu.h"
 #include "wm_grid.h"
 #include "wm_image.h"
@@ -70,14 +71,17 @@ protected:
       out.push_back(static_cast<WM_BUTTON*>(browser->list->get_cell(1, row))->get_text());
     return out;
   }
-  // Rows, level items and buttons answer through their own callbacks.
+  // Rows, level items and buttons answer through their own callbacks; each
+  // choice is a click of its own, a second after the one before.
   void choose(const std::string& shown, int column = 1) {
     const NAMES all = names();
     const auto at = std::find(all.begin(), all.end(), shown);
     ASSERT_NE(at, all.end()) << shown;
+    input.advance_ms(1000);
     browser->list->get_cell(column, static_cast<int32_t>(at - all.begin()))->fire_callback(false);
   }
   void choose_level(int32_t item) {
+    input.advance_ms(1000);
     browser->location_menu->get_popup()->get_item(item)->fire_callback(false);
   }
   std::string result(size_t size = 300) {
@@ -89,6 +93,7 @@ protected:
   std::string path(const char* relative) const { return scratch.file(relative); }
 
   static constexpr COLOUR kDisk = 0xFF102030, kCdrom = 0xFF405060;
+  test_support::INPUT_DRIVER input;
   FOLDER docs;
   std::unique_ptr<WM_FILE_SELECT> browser;
 };

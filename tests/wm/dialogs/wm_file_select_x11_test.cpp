@@ -2,14 +2,17 @@
 // tree: down into a folder and back by "..", up by the drop-down, out to
 // the drives and in again, a file chosen, a folder made through the name
 // dialog (closed by its own OK), and OK answered by a callback that deletes
-// the browser through its result. The open browser is saved as a picture.
+// the browser through its result. A double click on ".." goes up one level
+// only. The open browser is saved as a picture.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "file_services.h"
+#include "timing.h"
 #include "wm_button.h"
 #include "wm_file_select.h"
 #include "wm_floating_menu.h"
@@ -23,6 +26,15 @@ namespace {
 
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// Real time, plus a skip before each click on a row, so that two clicks
+// on rows count as a double click only where the test makes one.
+uint64_t skipped_ms = 0;
+uint64_t skipping_clock() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  return static_cast<uint64_t>(ms) + skipped_ms;
+}
 
 std::vector<std::string> answers;
 int32_t answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t ok) {
@@ -44,6 +56,7 @@ protected:
     for (const char* file : {"a.xml", "b.xml", "mounts"})
       ASSERT_TRUE(test_support::write_file(scratch.file("home/docs/") + file, "<x/>"));
     set_mounts_file_override(scratch.file("home/docs/mounts").c_str());  // no mounts
+    set_clock(skipping_clock);
     const COLOUR colours[] = {0xFF3070C0, 0xFFE0C040, 0xFF808080};  // folder, file, parent
     for (int i = 0; i < 3; ++i) {
       IMAGE picture(18, 18);
@@ -53,11 +66,13 @@ protected:
   }
   void TearDown() override {
     OverlayX11::TearDown();
+    set_clock(nullptr);
     set_mounts_file_override(nullptr);
     set_home_folder_override(nullptr);
   }
   // The row's name cell after the next rebuild.
   WM_SCREEN_OBJECT* row(const std::string& name) {
+    skipped_ms += WM_FILE_SELECT::DOUBLE_CLICK_MS;
     frame();
     for (int32_t r = 0; r < browser->list->get_row_count(); ++r) {
       auto* cell = static_cast<WM_BUTTON*>(browser->list->get_cell(1, r));
@@ -86,11 +101,18 @@ TEST_F(FileSelectX11, WalksMakesAFolderAndAnswersByClicks) {
 
   click(row("alpha"));
   EXPECT_EQ(shown(), scratch.file("home/docs/alpha"));
-  click(row(".."));
+  // The second click of a double click lands on the new list's ".." and
+  // is ignored.
+  const WM_SCREEN_OBJECT* up = row("..");
+  const int up_x = up->x + up->width / 2, up_y = up->y + up->height / 2;
+  click(up);
+  click_at(up_x, up_y);
   frame();
+  EXPECT_EQ(shown(), scratch.file("home/docs"));
   click(browser->location_menu);  // up to the home folder by the drop-down
   WM_FLOATING_MENU* popup = browser->location_menu->get_popup();
   ASSERT_TRUE(frames_until([&] { return popup->visible && !popup->is_moving(); }));
+  skipped_ms += WM_FILE_SELECT::DOUBLE_CLICK_MS;
   click(popup->get_item(1));
   EXPECT_EQ(shown(), scratch.file("home"));
   click(row(".."));
