@@ -216,7 +216,9 @@ void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
   char name[FOLDER_PATH_SIZE];
   if (!temporary.set("$TEMP", true) || !temporary.make_unique_file_name(name, sizeof name, ".txt"))
     return;
-  if (data.package->extract(temporary, name, stored.c_str())) window->load_text_file(temporary, name, &colour);
+  // The page shows its whole text from the first line, however long.
+  if (data.package->extract(temporary, name, stored.c_str()))
+    window->load_text_file(temporary, name, &colour, true);
   remove_file(temporary, name);
 }
 

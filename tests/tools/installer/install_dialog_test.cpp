@@ -140,7 +140,11 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
 }
 
 TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
-  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), "first line\nsecond line\n"));
+  // Longer than the page's 250 lines, each wrapping into several rows.
+  std::string licence;
+  for (int i = 1; i <= 300; ++i)
+    licence += "line " + std::to_string(i) + " of a licence that wraps into more than one row\n";
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), licence));
   auto package = std::make_unique<PACKAGE>(work, "texts.pkg", true, 0, false, false);
   ASSERT_TRUE(package->add_file(work, "licence.txt", "licence-0"));
   installer_database().package = std::move(package);
@@ -149,7 +153,10 @@ TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
   for (WM_SCREEN_OBJECT* child : d->get_client()->children)
     if (child->kind & wm_kind::TEXT_WIN) window = static_cast<WM_TEXT_WIN*>(child);
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->get_line_count(), 2);
+  EXPECT_EQ(window->get_line_count(), 300);
+  EXPECT_GT(window->get_row_count(), 300);
+  // It opens at its first line.
+  EXPECT_EQ(std::string(window->get_row(window->shown_row(0)).text).rfind("line 1 of", 0), 0u);
   const std::string temporary = get_temporary_folder_path();
   ASSERT_FALSE(temporary.empty());
   EXPECT_TRUE(std::filesystem::is_empty(temporary));
