@@ -95,6 +95,9 @@ int get_drive_type(int drive);
 // settings, 4 system application, 5 system data, 6 system settings,
 // 7 this run's private temporary folder.
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
+// The absolute path of a standard folder of types 1 to 6, whether it exists
+// yet or not: where get_standard_folder would make it.
+bool standard_folder_path(char* path, size_t size, int type, const char* application_name);
 
 // This run's temporary folder, "" until one was made; removed (never
 // following links) at shutdown, at exit(), by the fatal exit and by a close

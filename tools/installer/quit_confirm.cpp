@@ -50,6 +50,8 @@ bool confirm_quit_now(uint32_t) {
   dialog->draggable = data.exit.can_drag;
   label_button(dialog->first_button, data.current_text(QUIT_YES), data.icons[ICON_YES]);
   label_button(dialog->second_button, data.current_text(QUIT_NO), data.icons[ICON_NO]);
+  // The skin's size is where it starts: the language's words decide.
+  dialog->fit_to_texts();
   root->add_overlay(dialog, false);
   return false;
 }

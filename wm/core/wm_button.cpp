@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "clip_scope.h"
 #include "errors.h"
@@ -12,6 +13,7 @@
 #include "image_cache.h"
 #include "input.h"
 #include "screen.h"
+#include "text_fit.h"
 #include "timing.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
@@ -876,7 +878,14 @@ void WM_BUTTON::draw_caption(IMAGE* s, const LOOK& l) {
       flash_text.get_type() == PARAMETER::TEXT ? flash_text.get_text(PARAMETER::VALUE) : nullptr;
   const char* t = flash_phase && flashing ? flashing : text.c_str();
   const auto fw = static_cast<int16_t>(font_width), fh = static_cast<int16_t>(font_height);
-  const int32_t tw = s->get_text_width(font, font_width, fh, t);
+  int32_t tw = s->get_text_width(font, font_width, fh, t);
+  std::string fitted;
+  const int32_t room = int32_t{width} - left_gap - right_gap;
+  if ((draw_flags & button_flag::ELLIPSIS) && !(draw_flags & button_flag::WRAP) && tw > room) {
+    fitted = fit_text_end(s, {font, font_width, fh}, t, room);
+    t = fitted.c_str();
+    tw = s->get_text_width(font, font_width, fh, t);
+  }
   const int32_t th = font_height;
   uint16_t flags = 0;
   if (draw_flags & button_flag::LEFT_JUSTIFY) flags |= TEXT_LEFT;
