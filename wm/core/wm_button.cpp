@@ -642,13 +642,16 @@ void WM_BUTTON::hide_tooltip() {
   }
 }
 
-// Placed at (tx, ty) but moved left or up to end inside the surface and
-// never above or left of it; signed until the clamp.
-void WM_BUTTON::place_tooltip(int32_t tx, int32_t ty) {
+// Placed from x = tx, just above the button so that it never covers what
+// it describes, or just below it where there is no room above; moved left
+// to end inside the surface and never left of it. Signed until the clamp.
+void WM_BUTTON::place_tooltip(int32_t tx) {
   IMAGE* s = button_surface();
   const int32_t w = tooltip->width, h = tooltip->height;
+  int32_t ty = int32_t{y} - h;
+  if (ty < 0) ty = int32_t{y} + height;
+  if (ty + h > s->height) ty = s->height - h;
   if (tx + w >= s->width) tx = s->width - w;
-  if (ty + h >= s->height) ty = s->height - h;
   tooltip->set_position(static_cast<int16_t>(std::max(tx, 0)),
                         static_cast<int16_t>(std::max(ty, 0)));
 }
@@ -674,7 +677,6 @@ void WM_BUTTON::restore_saved_focus() {
 void WM_BUTTON::tooltip_step(const INPUT& in) {
   const int64_t now = get_calendar_seconds();
   const bool shown = is_overlay(tooltip);
-  const int32_t th = tooltip->height;
   if (!enabled || (!tooltip_on_press && !in.pointer_over)) {
     if (shown) {
       hide_tooltip();
@@ -700,18 +702,18 @@ void WM_BUTTON::tooltip_step(const INPUT& in) {
       tooltip_x = in.mx;
       tooltip_y = in.my;
     } else if (!shown && now > tooltip_time + 1) {
-      place_tooltip(tooltip_x, int32_t{tooltip_y} - th);
+      place_tooltip(tooltip_x);
       add_overlay(tooltip, false);
       tooltip->show();
     } else if (in.mx != tooltip_x || in.my != tooltip_y) {
       tooltip_x = in.mx;
       tooltip_y = in.my;
-      place_tooltip(tooltip_x, int32_t{tooltip_y} - th);
+      place_tooltip(tooltip_x);
     }
     return;
   }
   if (pressed && !shown) {
-    place_tooltip(x + (int32_t{width} - tooltip->width) / 2, int32_t{y} - th);
+    place_tooltip(x + (int32_t{width} - tooltip->width) / 2);
     saved_focus = focus_object;
     add_overlay(tooltip, false);
     tooltip->show();

@@ -230,7 +230,7 @@ private:
   int32_t drag_step(const INPUT& in);
   void tooltip_step(const INPUT& in);
   void hide_tooltip();
-  void place_tooltip(int32_t tx, int32_t ty);
+  void place_tooltip(int32_t tx);
   void restore_saved_focus();
   int32_t click_step(const INPUT& in);
   void request_pointer_shape(const INPUT& in);
