@@ -282,6 +282,9 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
     int32_t last_space = -1;  // the last space among characters 1 .. k - 1
     int32_t after_space = 0;
     bool after_space_run = false;
+    int32_t last_mark = -1;  // the last "/" or "." among characters 1 .. k - 1
+    int32_t after_mark = 0;
+    bool after_mark_run = false;
     while (cursor.next(code)) {
       const int32_t w = char_width(code);
       if (used + w > avail && k > 0) {
@@ -300,6 +303,10 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
         last_space = k;
         after_space = cursor.offset();
         after_space_run = cursor.in_run();
+      } else if ((code == '/' || code == '.') && k >= 1) {
+        last_mark = k;
+        after_mark = cursor.offset();
+        after_mark_run = cursor.in_run();
       }
       ++k;
     }
@@ -318,6 +325,12 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
       r.length = last_space;
       rest = after_space;
       rest_run = after_space_run;
+    } else if (last_mark >= 1 && last_mark >= k - std::max(k / 3, 1)) {
+      // A word longer than the row (an address) breaks after a "/" or "."
+      // near the end of the row, which stays on this row.
+      r.length = last_mark + 1;
+      rest = after_mark;
+      rest_run = after_mark_run;
     } else {
       // A hard break inside the word: the rest begins at character k.
       r.length = k;

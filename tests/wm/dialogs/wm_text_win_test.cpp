@@ -121,6 +121,11 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"spaces run together", "aaa bbb", text_win_flag::LEFT_JUSTIFY, "aaa bbb    ccc",
        {"aaa bbb", "ccc"}},
       {"hard break", "WWWW", text_win_flag::LEFT_JUSTIFY, "WWWWWWWWWW", {"WWWW", "WWWW", "WW"}},
+      // An address breaks after a "/" or "." near the end of the row; one
+      // far back is no place to break.
+      {"address", "http://www.vorn-libraries.exa", text_win_flag::LEFT_JUSTIFY,
+       "see http://www.vorn-libraries.example.org/", {"see", "http://www.vorn-libraries.", "example.org/"}},
+      {"mark far back", "WWWWWW", text_win_flag::LEFT_JUSTIFY, "W.WWWWWWWWWW", {"W.WWWW", "WWWWWW"}},
       {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
