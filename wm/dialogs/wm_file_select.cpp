@@ -235,7 +235,8 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   message_label->text_flags = script_flag::LEFT_JUSTIFY | script_flag::ELLIPSIS;
   location_label->text_flags = script_flag::LEFT_JUSTIFY;
   location_label->left_gap = static_cast<uint16_t>(g);
-  location_label->width = static_cast<uint16_t>(location_label->width + g);
+  location_label->right_gap = static_cast<uint16_t>(g / 2);
+  location_label->width = static_cast<uint16_t>(location_label->width + g + g / 2);
   location_menu->draw_flags |= button_flag::ELLIPSIS;
   // The label takes what "Location:" needs; message and drop-down share the rest.
   const int16_t header_widths[3] = {3, to_i16(-(location_label->width + g)), 2};
@@ -373,7 +374,7 @@ void WM_FILE_SELECT::lay_out_header() {
   const int32_t need = (s && label ? s->get_text_width(location_label->font, location_label->font_width,
                                                        static_cast<int16_t>(location_label->font_height), label)
                                    : 0) +
-                       location_label->left_gap + 1;
+                       location_label->left_gap + location_label->right_gap + 1;
   const int16_t widths[3] = {3, to_i16(-need), 2};
   WM_GRID_ROW* row = header->get_row(0);
   if (!row || row->cell_count() < 2 || header_label_width == need) return;

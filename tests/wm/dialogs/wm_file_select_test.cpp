@@ -272,7 +272,7 @@ TEST_F(FileSelect, HeaderAndColumnsShowWholeOrEndInAnEllipsis) {
     EXPECT_LE(m->x + m->width, l->x);
     EXPECT_LE(l->x + l->width, menu->x);
     EXPECT_LE(menu->x + menu->width, d->header->x + d->header->width);
-    EXPECT_GE(l->width - l->left_gap, s->get_text_width(255, 65535, -1, r.label));
+    EXPECT_GE(l->width - l->left_gap - l->right_gap, s->get_text_width(255, 65535, -1, r.label));
     EXPECT_GT(l->left_gap, 0);  // a margin after the message
     EXPECT_TRUE(m->text_flags & script_flag::ELLIPSIS);
     EXPECT_TRUE(menu->draw_flags & button_flag::ELLIPSIS);
