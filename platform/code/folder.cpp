@@ -162,6 +162,27 @@ bool shared_data_search(FOLDER& folder, const char* kind, bool no_standard_folde
   return false;
 }
 
+// The variables of the standard folders.
+constexpr struct {
+  const char* name;
+  int type;
+  bool data_fallback;  // else "$APP"
+} kStandard[] = {{"$USERAPP", 1, false}, {"$USERDATA", 2, true}, {"$USERPREFS", 3, true},
+                 {"$SYSAPP", 4, false},  {"$SYSDATA", 5, true},  {"$SYSPREFS", 6, true}};
+
+// Where a standard variable's folder is or will be made, also before it
+// exists; false for other names and while standard folders are off.
+bool planned_standard_folder(FOLDER& folder, const char* name) {
+  if (!standard_folders_allowed(false) || find_path_variable(name) >= 0) return false;
+  for (const auto& row : kStandard) {
+    char path[kPathSize];
+    if (stricmp(name, row.name) == 0)
+      return standard_folder_path(path, sizeof path, row.type, standard_application_name()) &&
+             folder.set_absolute(path);
+  }
+  return false;
+}
+
 RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* base,
                  bool no_fallback, bool no_standard_folder) {
   if (!name) {
@@ -191,12 +212,6 @@ RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* ba
   if (is("$APPDATA") || is("$INSTDATA"))
     return data_search(folder, create, no_fallback) ? RESOLVED::OK : RESOLVED::FAILED;
 
-  static const struct {
-    const char* name;
-    int type;
-    bool data_fallback;  // else "$APP"
-  } kStandard[] = {{"$USERAPP", 1, false}, {"$USERDATA", 2, true}, {"$USERPREFS", 3, true},
-                   {"$SYSAPP", 4, false},  {"$SYSDATA", 5, true},  {"$SYSPREFS", 6, true}};
   for (const auto& row : kStandard) {
     if (!is(row.name)) continue;
     if (standard && get_standard_folder(&folder, row.type, application, create)) return RESOLVED::OK;
@@ -726,7 +741,9 @@ const char* resolve_path_text(const char* text, const char* file_name) {
     if (part[0] == '$') {
       FOLDER folder;
       if (current.size() < kPathSize) folder.set_absolute(current.c_str());
-      set_path_text(folder, part.c_str(), false, nullptr, false, false, false, true);
+      // A standard folder not made yet still names the path it will have.
+      if (!planned_standard_folder(folder, part.c_str()))
+        set_path_text(folder, part.c_str(), false, nullptr, false, false, false, true);
       current = folder.path;
     } else if (part == "..") {
       size_t slash = current.rfind('/');

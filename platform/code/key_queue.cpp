@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <iterator>
 #include <cstring>
+#include <string>
 
 #include "input.h"
+#include "text_convert.h"
 #include "timing.h"
 
 constinit KEY_QUEUE key_queue;
@@ -56,8 +58,20 @@ void KEY_QUEUE::set_last_key(uint32_t key_symbol) {
 
 void KEY_QUEUE::set_last_key(uint32_t, uint32_t key_symbol) { set_last_key(key_symbol); }
 
-void KEY_QUEUE::on_key_press(uint8_t character, uint32_t key_symbol) {
-  if (character != 0) on_key(character == '\r' ? '\n' : character);
+void KEY_QUEUE::on_key_press(uint32_t character, uint32_t key_symbol) {
+  if (character > 255) {
+    char run[SYSTEM_CHAR_MAX_BYTES + 1];
+    bool open = false;
+    size_t n = system_char_encode(character, open, run);
+    if (open) run[n++] = 1;
+    last_key_time = get_calendar_seconds();
+    if (buffer && last + 1 + static_cast<int32_t>(n) <= capacity) {
+      memcpy(buffer + last + 1, run, n);
+      last += static_cast<int32_t>(n);
+    }
+  } else if (character != 0) {
+    on_key(character == '\r' ? '\n' : character);
+  }
   set_last_key(key_symbol);
   if (key_symbol != 0 && !pressed_in_frame(key_symbol) && pressed_count < static_cast<int32_t>(std::size(pressed)))
     pressed[pressed_count++] = key_symbol;
@@ -65,6 +79,20 @@ void KEY_QUEUE::on_key_press(uint8_t character, uint32_t key_symbol) {
 
 bool KEY_QUEUE::pressed_in_frame(uint32_t key_symbol) const {
   return std::find(pressed, pressed + pressed_count, key_symbol) != pressed + pressed_count;
+}
+
+uint32_t KEY_QUEUE::pop_char() {
+  if (!buffer || last < 0) return 0;
+  if (buffer[0] != 1) return pop();
+  int32_t end = 1;
+  while (end <= last && buffer[end] != 1) ++end;
+  const int32_t taken = std::min(end + 1, last + 1);
+  const std::string run(reinterpret_cast<const char*>(buffer), static_cast<size_t>(taken));
+  memmove(buffer, buffer + taken, static_cast<size_t>(last + 1 - taken));
+  last -= taken;
+  SYSTEM_TEXT_READER reader(run.c_str(), static_cast<ptrdiff_t>(run.size()));
+  uint32_t code = 0;
+  return reader.next_code_point(code) ? code : 0;
 }
 
 uint32_t KEY_QUEUE::get_last_key() {

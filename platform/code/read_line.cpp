@@ -11,7 +11,11 @@ int32_t read_line(bool wait, int32_t* length, char* buffer, int32_t size,
   *length = std::clamp<int32_t>(*length, 0, size - 1);
   buffer[*length] = '\0';
   for (;;) {
-    uint8_t c = key_queue.pop();
+    // A character above 255 comes whole in its code run; the line takes
+    // 8-bit characters only.
+    const uint32_t code = key_queue.pop_char();
+    if (code > 255) continue;
+    const auto c = static_cast<uint8_t>(code);
     if (c == 0) {
       if (!wait) return 3;
       if (callback && !callback(READ_LINE_IDLE, user)) return 1;

@@ -108,6 +108,9 @@ int get_drive_type(int drive);
 // files there. 7 is made under ~/tmp when that exists, else under
 // $TMPDIR when it names a directory, else under /tmp.
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
+// The absolute path of a standard folder of types 1 to 6, whether it exists
+// yet or not: where get_standard_folder would make it.
+bool standard_folder_path(char* path, size_t size, int type, const char* application_name);
 
 // This run's temporary folder, "" until one was made; removed (never
 // following links) at shutdown, at exit(), by the fatal exit and by a close

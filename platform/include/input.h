@@ -33,8 +33,12 @@ public:
   void set_last_key(uint32_t code, uint32_t key_symbol);
   // A key press as the window reports it: the character (0 = a key without
   // one; carriage return types a line feed) is queued, then the key symbol
-  // of the plain key becomes the last key.
-  void on_key_press(uint8_t character, uint32_t key_symbol);
+  // of the plain key becomes the last key. A character above 255 is queued
+  // in its system-text run, whole or not at all.
+  void on_key_press(uint32_t character, uint32_t key_symbol);
+  // The oldest character, removed: a byte, or the character a run at the
+  // front of the queue carries, the run taken whole; 0 when empty.
+  uint32_t pop_char();
   // The last key symbol, then forgotten (0 = none since the last call).
   uint32_t get_last_key();
   uint32_t take_last_key() { return get_last_key(); }

@@ -718,26 +718,25 @@ int get_drive_type(int drive) {
   return file_system ? file_system->type : 0;
 }
 
-bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create) {
-  if (!folder || type < 0 || type > 7) return false;
-  if (type == 0) {
-    get_program_path(folder, nullptr, 0);  // the home folder when unreadable
-    return true;
-  }
-  char name[kNameSize];
-  if (application_name) {
-    if (!copy_text(name, sizeof name, application_name)) return false;
-  } else {
-    get_program_path(nullptr, name, sizeof name);
-  }
-  // The name becomes a folder name: it may not climb out of its parent.
-  if (!name[0] || has_dot_dot_component(name)) return false;
-  if (type == 7) return make_temporary_folder(folder, name);
+namespace {
 
+// The program's name for the standard folders; false when there is none
+// usable as a folder name (it may not climb out of its parent).
+bool standard_name(char* name, size_t size, const char* application_name) {
+  if (application_name) {
+    if (!copy_text(name, size, application_name)) return false;
+  } else {
+    get_program_path(nullptr, name, size);
+  }
+  return name[0] && !has_dot_dot_component(name);
+}
+
+// The root, the folder made under it and the whole path of a standard
+// folder of types 1 to 6.
+bool standard_path_parts(int type, const char* name, char* root_copy, char* leaf, char* path) {
   static const char* const kSubFolders[] = {"bin", "data", "custdata"};
   const char* sub_folder = kSubFolders[(type - 1) % 3];
   const char* root;
-  char leaf[kNameSize + 1];
   if (type <= 3) {
     root = get_home_folder();
     leaf[0] = '.';
@@ -747,11 +746,34 @@ bool get_standard_folder(FOLDER* folder, int type, const char* application_name,
     if (!root) return false;
     memcpy(leaf, name, strlen(name) + 1);
   }
-  char root_copy[kPathSize], middle[kPathSize], path[kPathSize];
-  if (!copy_text(root_copy, sizeof root_copy, root) ||
-      !join_path(middle, sizeof middle, root_copy, leaf) ||
-      !join_path(path, sizeof path, middle, sub_folder))
+  char middle[kPathSize];
+  return copy_text(root_copy, kPathSize, root) && join_path(middle, sizeof middle, root_copy, leaf) &&
+         join_path(path, kPathSize, middle, sub_folder);
+}
+
+}  // namespace
+
+bool standard_folder_path(char* path, size_t size, int type, const char* application_name) {
+  char name[kNameSize], root_copy[kPathSize], leaf[kNameSize + 1], full[kPathSize];
+  if (type < 1 || type > 6 || !standard_name(name, sizeof name, application_name) ||
+      !standard_path_parts(type, name, root_copy, leaf, full))
     return false;
+  return copy_text(path, size, full);
+}
+
+bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create) {
+  if (!folder || type < 0 || type > 7) return false;
+  if (type == 0) {
+    get_program_path(folder, nullptr, 0);  // the home folder when unreadable
+    return true;
+  }
+  char name[kNameSize];
+  if (!standard_name(name, sizeof name, application_name)) return false;
+  if (type == 7) return make_temporary_folder(folder, name);
+
+  char root_copy[kPathSize], leaf[kNameSize + 1], path[kPathSize];
+  if (!standard_path_parts(type, name, root_copy, leaf, path)) return false;
+  const char* sub_folder = strrchr(path, '/') + 1;
 
   if (!is_directory(path)) {
     if (!create) return false;

@@ -2,6 +2,7 @@
 // input state. Widgets never see an XEvent.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include "image.h"
 #include "input.h"
@@ -18,7 +19,13 @@ void key_press(XKeyEvent* event) {
   char text[8];
   KeySym symbol = NoSymbol;
   int count = XLookupString(&key, text, sizeof text, &symbol, nullptr);
-  uint8_t character = count > 0 ? static_cast<uint8_t>(text[0]) : 0;
+  uint32_t character = count > 0 ? static_cast<uint8_t>(text[0]) : 0;
+  // Xlib gives bytes only for Latin-1 key symbols; others (the euro sign,
+  // letters of other scripts) are typed as their code points.
+  if (count == 0 && symbol != NoSymbol) {
+    const uint32_t code = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symbol));
+    if (code > 255) character = code;
+  }
   // The key symbol is that of the plain key, without any modifier.
   key.state = 0;
   symbol = NoSymbol;

@@ -413,6 +413,11 @@ TEST_F(FolderTest, ResolvePathText) {
   EXPECT_EQ(std::string(resolve_path_text("$ROOT1/..", nullptr)), "/");
   EXPECT_EQ(std::string(resolve_path_text("$ROOT1/usr/$ROOT0/z", nullptr)), home + "/z");
   EXPECT_EQ(std::string(resolve_path_text("$NOT_KNOWN/a", nullptr)), app + "/a");
+  // A standard folder not made yet names where it will be, and is not made.
+  ASSERT_FALSE(ts::file_exists(user_data()));
+  EXPECT_EQ(std::string(resolve_path_text("$USERDATA/Demo Notes", nullptr)), user_data() + "/Demo Notes");
+  EXPECT_EQ(std::string(resolve_path_text("$SYSAPP", nullptr)), root + "/opt/vorntest/bin");
+  EXPECT_FALSE(ts::file_exists(user_data()));
   EXPECT_EQ(std::string(resolve_path_text(nullptr, "f")), app + "/f");
   std::string long_text;
   for (int i = 0; i < 300; ++i) long_text += "/component";

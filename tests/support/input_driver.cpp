@@ -68,7 +68,7 @@ void INPUT_DRIVER::click(uint32_t button) {
 
 void INPUT_DRIVER::turn_wheel(int32_t steps) { mouse.on_wheel(x, y, steps); }
 
-void INPUT_DRIVER::key(uint32_t key_symbol, uint8_t character) {
+void INPUT_DRIVER::key(uint32_t key_symbol, uint32_t character) {
   platform_input_frame();
   key_queue.on_key_press(character, key_symbol);
 }

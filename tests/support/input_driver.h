@@ -34,9 +34,10 @@ public:
   // Steps up (positive) or down (negative).
   void turn_wheel(int32_t steps);
 
-  // One key press: its character (0 = a key without one) and the key
-  // symbol of the plain key.
-  void key(uint32_t key_symbol, uint8_t character = 0);
+  // One key press: its character (0 = a key without one; above 255 a code
+  // point, queued in its system-text run) and the key symbol of the plain
+  // key.
+  void key(uint32_t key_symbol, uint32_t character = 0);
   // Each byte as a key press: letters with their lower-case key symbol,
   // '\n' as Return, '\b' as BackSpace, '\t' as Tab, 27 as Escape, other
   // bytes with their Latin-1 key symbol.

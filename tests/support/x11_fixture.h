@@ -38,6 +38,11 @@ protected:
     if (!probe) return;
     button(false);
     for (KeySym held : std::set<KeySym>(held_keys)) key(held, false);
+    if (spare_code) {
+      KeySym nothing[2] = {NoSymbol, NoSymbol};
+      XChangeKeyboardMapping(probe, spare_code, 2, nothing, 1);
+      spare_code = 0;
+    }
     XSync(probe, False);
     close_window(ALL_SCREENS);
     set_idle_wait(50);
@@ -64,6 +69,32 @@ protected:
     else
       held_keys.erase(symbol);
   }
+  // Taps a key that types symbol, also where the server's keyboard has no
+  // such key: a free key code carries the symbol (until the next such tap
+  // or the window closes; the program reads the mapping when the key comes).
+  // False when no key code is free.
+  bool tap_symbol(KeySym symbol) {
+    if (!spare_code) {
+      int low = 0, high = 0, per_code = 0;
+      XDisplayKeycodes(probe, &low, &high);
+      KeySym* all = XGetKeyboardMapping(probe, static_cast<KeyCode>(low), high - low + 1, &per_code);
+      if (!all) return false;
+      for (int code = high; code >= low && !spare_code; --code) {
+        bool empty = true;
+        for (int i = 0; i < per_code; ++i)
+          if (all[(code - low) * per_code + i] != NoSymbol) empty = false;
+        if (empty) spare_code = code;
+      }
+      XFree(all);
+      if (!spare_code) return false;
+    }
+    KeySym both[2] = {symbol, symbol};
+    XChangeKeyboardMapping(probe, spare_code, 2, both, 1);
+    XTestFakeKeyEvent(probe, static_cast<unsigned>(spare_code), True, CurrentTime);
+    XTestFakeKeyEvent(probe, static_cast<unsigned>(spare_code), False, CurrentTime);
+    XSync(probe, False);
+    return true;
+  }
 
   Display* probe = nullptr;
   int window_x = 0, window_y = 0;  // the window's origin on the root window
@@ -72,6 +103,7 @@ private:
   const char* title;
   int16_t width, height;
   std::set<KeySym> held_keys;
+  int spare_code = 0;  // a key code tap_symbol lent a symbol to
 };
 
 }  // namespace private_x

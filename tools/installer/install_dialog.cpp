@@ -21,6 +21,8 @@
 #include "wm_kinds.h"
 #include "wm_progress_bar.h"
 #include "wm_script.h"
+#include "text_convert.h"
+#include "text_fit.h"
 #include "wm_text_win.h"
 
 WM_GRID* option_grid = nullptr;
@@ -80,6 +82,25 @@ void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip, co
   give_button_icon(button, icon);
 }
 
+void show_install_folder(WM_BUTTON* button, bool system_folders) {
+  if (!button) return;
+  const DATABASE& data = installer_database();
+  std::string shown;
+  if (system_folders) {
+    shown = wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED);
+  } else {
+    // Paths are UTF-8 on disk; a variable names the folder it will have.
+    const char* real = resolve_path_text(data.install_folder);
+    shown = real ? utf8_to_system_text(real, strlen(real)) : data.install_folder;
+    const int32_t room = int32_t{button->width} - button->left_gap - button->right_gap;
+    shown = fit_text_middle(button->drawing_surface(),
+                            {button->font, button->font_width, static_cast<int16_t>(button->font_height)},
+                            shown.c_str(), room);
+  }
+  button->set_text(shown.c_str(), false);
+  if (button->visible) button->invalidate();
+}
+
 void give_button_icon(WM_BUTTON* button, const IMAGE& icon) {
   if (icon.width > 0) button->set_icon_image(icon);
 }
@@ -103,67 +124,51 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   const int32_t page = data.current_page;
   invalidate();
   draggable = data.dialog.can_drag;
-  const int16_t w = static_cast<int16_t>(get_client()->width);
-  const int16_t h = static_cast<int16_t>(get_client()->height);
-
   quit_button = make_button(&button_style, QUIT, QUIT_HINT, 1, data.icons[ICON_QUIT]);
-  quit_button->set_position(0, i16(h - quit_button->height));
   forward_button = make_button(&button_style, FORWARD, FORWARD_HINT, 100, data.icons[ICON_FORW]);
   previous_button = make_button(&button_style, PREVIOUS, PREVIOUS_HINT, 100, data.icons[ICON_PREV]);
   add_child(quit_button, true);
   add_child(forward_button, true);
   add_child(previous_button, true);
 
-  const int16_t cw = i16(w - 1);
-  const int16_t ch = i16(h - forward_button->height - data.dialog.button_gap);
   const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
   const uintptr_t previous = static_cast<uintptr_t>(data.get_previous_page());
   forward_button->action_word_2 = next;
   previous_button->action_word_2 = previous;
 
+  // The buttons take their page's words first, so that the dialog can grow
+  // to hold them before the content is laid out in it.
   switch (page) {
     case WIZARD_PAGE_PACK_DATA:
-      add_progress(w, ch);
+    case WIZARD_PAGE_LANGUAGE:
       disable_button(previous_button);
       disable_button(forward_button);
       break;
     case WIZARD_PAGE_PACK_LOG:
     case WIZARD_PAGE_README:
-      add_text_window(page, cw, ch);
       disable_button(previous_button);
       relabel_button(forward_button, wizard_text(FINISH), wizard_text(FINISH_HINT), data.icons[ICON_FINISH]);
       relabel_button(quit_button, wizard_text(ABOUT), wizard_text(ABOUT_HINT), data.icons[ICON_ABOUT]);
       quit_button->action_word_1 = 8;
       break;
-    case WIZARD_PAGE_LANGUAGE:
-      add_choice_grid(page, cw, ch);
-      disable_button(previous_button);
-      disable_button(forward_button);
-      break;
     case WIZARD_PAGE_LICENCE:
-      add_text_window(page, cw, ch);
       relabel_button(previous_button, wizard_text(DISAGREE), wizard_text(DISAGREE_HINT), data.icons[ICON_DISAGREE]);
       previous_button->action_word_2 = WIZARD_PAGE_FINISH;
       relabel_button(forward_button, wizard_text(AGREE), wizard_text(AGREE_HINT), data.icons[ICON_AGREE]);
       break;
     case WIZARD_PAGE_RELEASE_NOTES:
-      add_text_window(page, cw, ch);
       disable_button(previous_button);
       break;
     case WIZARD_PAGE_INSTALL_TYPE:
-      add_choice_grid(page, cw, ch);
       enable_when(previous_button, previous == WIZARD_PAGE_RELEASE_NOTES);
       break;
     case WIZARD_PAGE_OPTIONS:
-      add_options_grid(cw, ch);
       enable_when(previous_button,
                   previous == WIZARD_PAGE_INSTALL_TYPE || previous == WIZARD_PAGE_RELEASE_NOTES);
       relabel_button(forward_button, wizard_text(INSTALL), wizard_text(INSTALL_HINT), data.icons[ICON_INSTALL]);
       if (data.patch.do_check) enable_when(forward_button, data.find_previous_installation());
-      check_screen_size();
       break;
     case WIZARD_PAGE_INSTALLING:
-      add_progress(w, ch);
       disable_button(previous_button);
       disable_button(forward_button);
       if (next == WIZARD_PAGE_FINISH) {
@@ -173,13 +178,34 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
     default:
       break;
   }
+  lay_out_buttons(true);
 
-  // Children move in screen coordinates once added.
-  const int32_t cx = get_client()->x, cy = get_client()->y;
-  const int32_t fx = w - forward_button->width;
-  const int32_t fy = h - quit_button->height;
-  forward_button->set_position(i16(cx + fx), i16(cy + fy));
-  previous_button->set_position(i16(cx + fx - data.dialog.button_gap - previous_button->width), i16(cy + fy));
+  const int16_t w = static_cast<int16_t>(get_client()->width);
+  const int16_t h = static_cast<int16_t>(get_client()->height);
+  const int16_t cw = i16(w - 1);
+  const int16_t ch = i16(h - forward_button->height - data.dialog.button_gap);
+  switch (page) {
+    case WIZARD_PAGE_PACK_DATA:
+    case WIZARD_PAGE_INSTALLING:
+      add_progress(w, ch);
+      break;
+    case WIZARD_PAGE_PACK_LOG:
+    case WIZARD_PAGE_LICENCE:
+    case WIZARD_PAGE_RELEASE_NOTES:
+    case WIZARD_PAGE_README:
+      add_text_window(page, cw, ch);
+      break;
+    case WIZARD_PAGE_LANGUAGE:
+    case WIZARD_PAGE_INSTALL_TYPE:
+      add_choice_grid(page, cw, ch);
+      break;
+    case WIZARD_PAGE_OPTIONS:
+      add_options_grid(cw, ch);
+      check_screen_size();
+      break;
+    default:
+      break;
+  }
 
   // Return alone walks the usual way: forward, or on the language page the
   // language in use.
@@ -188,6 +214,32 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   } else if (page == WIZARD_PAGE_LANGUAGE && option_grid) {
     default_focus = option_grid->get_cell(0, data.current_language);
   }
+}
+
+// Quit at the bottom left, Forward at the bottom right and Previous left of
+// it, button_gap apart. A row wider than the client area first widens the
+// dialog (within the view); what still does not fit is shared out, so that
+// no button ever covers another.
+void INSTALL_DIALOG::lay_out_buttons(bool may_grow) {
+  const int32_t gap = installer_database().dialog.button_gap;
+  WM_BUTTON* const row[3] = {quit_button, previous_button, forward_button};
+  int32_t total = 2 * gap;
+  for (const WM_BUTTON* b : row) total += b->width;
+  if (may_grow && total > get_client()->width)
+    grow_to(int32_t{width} + total - get_client()->width, height, GROW::KEEP_CORNER);
+  const int32_t w = get_client()->width, h = get_client()->height;
+  if (total > w) {
+    const int32_t room = std::max(w - 2 * gap, 3), text_total = total - 2 * gap;
+    for (WM_BUTTON* b : row)
+      b->set_size(static_cast<uint16_t>(std::max<int32_t>(1, b->width * room / text_total)), b->height, false);
+  }
+  // Children move in screen coordinates once added.
+  const int32_t cx = get_client()->x, cy = get_client()->y;
+  const int32_t fy = h - quit_button->height;
+  quit_button->set_position(i16(cx), i16(cy + fy));
+  const int32_t fx = w - forward_button->width;
+  forward_button->set_position(i16(cx + fx), i16(cy + fy));
+  previous_button->set_position(i16(cx + fx - gap - previous_button->width), i16(cy + fy));
 }
 
 void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
@@ -226,7 +278,9 @@ void INSTALL_DIALOG::add_text_window(int32_t page, int16_t cw, int16_t ch) {
   char name[FOLDER_PATH_SIZE];
   if (!temporary.set("$TEMP", true) || !temporary.make_unique_file_name(name, sizeof name, ".txt"))
     return;
-  if (data.package->extract(temporary, name, stored.c_str())) window->load_text_file(temporary, name, &colour);
+  // The page shows its whole text from the first line, however long.
+  if (data.package->extract(temporary, name, stored.c_str()))
+    window->load_text_file(temporary, name, &colour, true);
   remove_file(temporary, name);
 }
 
@@ -317,11 +371,9 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
     grid->set_row_height(2, large);
     folder_row = 3;
   }
-  char shown[DATABASE_PATH_SIZE];
-  set_field_text(shown, data.install_folder);
-  if (system_box && data.use_system_paths) set_field_text(shown, wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED));
-  folder_button = grid->add_button_cell(1, folder_row, shown, &data.text_win_text_style, on_wizard_button, 5,
+  folder_button = grid->add_button_cell(1, folder_row, "", &data.text_win_text_style, on_wizard_button, 5,
                                         self, button_event::PRESS | button_event::RELEASE);
+  show_install_folder(folder_button, system_box && data.use_system_paths);
   browse_button = grid->add_button_cell(2, folder_row, "...", &button_style, on_wizard_button, 5, self,
                                         button_event::PRESS | button_event::RELEASE);
   grid->set_row_height(folder_row, large);
@@ -421,6 +473,7 @@ void INSTALL_DIALOG::update_buttons() {
     disable_button(quit_button);
   }
   if (!forward_button->enabled) forward_button->set_enabled(true);
+  lay_out_buttons(false);
   forward_button->set_focus();  // on, as every page goes on
 }
 
@@ -438,6 +491,7 @@ static void show_install_error(WM_CONFIRM* dialog, const char* message) {
     if (dialog->first_button) give_button_icon(dialog->first_button, data.icons[ICON_YES]);
     give_button_icon(dialog->second_button, data.icons[ICON_NO]);
   }
+  dialog->fit_to_texts();
   show_overlay(dialog);
 }
 
@@ -484,5 +538,6 @@ void INSTALL_DIALOG::check_screen_size() {
     relabel_button(warning->second_button, wizard_text(QUIT_NO), nullptr, data.icons[ICON_NO]);
     warning->default_focus = warning->second_button;  // going on, as for the quit question
   }
+  warning->fit_to_texts();
   show_overlay(warning);
 }

@@ -47,6 +47,8 @@ private:
   void add_options_grid(int16_t cw, int16_t ch);
   void add_progress(int16_t w, int16_t ch);
   void check_screen_size();
+  // Places the button row; with may_grow the dialog first widens to it.
+  void lay_out_buttons(bool may_grow);
 };
 
 // The wizard's options and choice grids and the two folder buttons of the
@@ -63,6 +65,9 @@ const char* wizard_text(LANGUAGE_KEY key);
 void relabel_button(WM_BUTTON* button, const char* text, const char* tooltip, const IMAGE& icon);
 // The icon, when it has a size.
 void give_button_icon(WM_BUTTON* button, const IMAGE& icon);
+// The folder button's text: the install folder's real path, shortened in
+// the middle to the button's width, or the words for the system's folders.
+void show_install_folder(WM_BUTTON* button, bool system_folders);
 // Disables an enabled button, redrawing it when visible.
 void disable_button(WM_BUTTON* button);
 // Enabled exactly when the condition holds.

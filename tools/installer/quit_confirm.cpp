@@ -52,6 +52,8 @@ bool confirm_quit_now(uint32_t) {
   dialog->draggable = data.exit.can_drag;
   label_button(dialog->first_button, data.current_text(QUIT_YES), data.icons[ICON_YES]);
   label_button(dialog->second_button, data.current_text(QUIT_NO), data.icons[ICON_NO]);
+  // The skin's size is where it starts: the language's words decide.
+  dialog->fit_to_texts();
   // Staying loses nothing: a Return pressed out of habit keeps the set-up.
   if (dialog->second_button) dialog->default_focus = dialog->second_button;
   root->add_overlay(dialog, false);

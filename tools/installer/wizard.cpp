@@ -2,7 +2,9 @@
 #include "wizard.h"
 
 #include <cstdio>
+#include <string>
 
+#include "file_services.h"
 #include "folder.h"
 #include "database.h"
 #include "install_dialog.h"
@@ -60,6 +62,20 @@ const char* text_or_null(LANGUAGE_KEY key) {
   return text[0] ? text : nullptr;
 }
 
+// Where the last folder browser opened.
+std::string browser_opened_at;
+
+// The nearest existing folder on the way up from an absolute path; "" when
+// there is none.
+std::string nearest_existing(std::string path) {
+  while (!path.empty() && !is_directory(path.c_str())) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || path == "/") return "";
+    path.erase(slash == 0 ? 1 : slash);
+  }
+  return path;
+}
+
 // The folder browser for the install folder; it keeps the dialog whose
 // Install button its answer may enable.
 void open_folder_browser(uintptr_t dialog) {
@@ -72,10 +88,13 @@ void open_folder_browser(uintptr_t dialog) {
       &data.menu_item_style, &data.menu_alt_item_style);
   browser->new_folder_at_dialog = data.file_select.new_folder_too;
   // An install folder that does not exist yet (the usual case before the
-  // first install) opens the browser at its nearest existing parent, where
-  // the walk along the path stopped, not in the program's own folder.
+  // first install) opens the browser at its nearest existing parent, not in
+  // the program's own folder.
   FOLDER start;
-  start.set_stored_path(data.install_folder);
+  const char* real = resolve_path_text(data.install_folder);
+  const std::string nearest = nearest_existing(real ? real : "");
+  if (nearest.empty() || !start.set_absolute(nearest.c_str())) start.set_stored_path(data.install_folder);
+  browser_opened_at = start.path;
   browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &start, nullptr, nullptr);
   browser->value_word = dialog;
   browser->draggable = data.file_select.can_drag;
@@ -100,13 +119,12 @@ void take_browser_answer(WM_FILE_SELECT* browser, bool ok) {
   FOLDER chosen;
   char unused[8];
   char text[DATABASE_PATH_SIZE];
-  if (ok && browser->get_result(&chosen, unused, sizeof unused) &&
+  // OK in the folder the browser opened at changes nothing: the install
+  // folder may lie below it, not made yet.
+  if (ok && browser->get_result(&chosen, unused, sizeof unused) && browser_opened_at != chosen.path &&
       chosen.get_path_text(text, sizeof text, nullptr)) {
     set_field_text(data.install_folder, text);
-    if (folder_button) {
-      folder_button->set_text(data.install_folder, false);
-      folder_button->invalidate();
-    }
+    show_install_folder(folder_button, false);
     follow_previous_installation(reinterpret_cast<INSTALL_DIALOG*>(browser->value_word));
   }
   browser->close(true);
@@ -241,12 +259,7 @@ int32_t on_wizard_button(WM_SCREEN_OBJECT* object, uintptr_t id, uintptr_t value
       data.use_system_paths = box && box->is_checked() ? 1 : 0;
       for (WM_BUTTON* b : {folder_button, browse_button})
         if (b) enable_when(b, !data.use_system_paths);
-      if (folder_button) {
-        const char* shown = data.use_system_paths ? wizard_text(SELECT_OPTIONS_SYSPATHS_SELECTED)
-                                                  : resolve_path_text(data.install_folder);
-        folder_button->set_text(shown ? shown : data.install_folder, false);
-        folder_button->invalidate();
-      }
+      show_install_folder(folder_button, data.use_system_paths != 0);
       follow_previous_installation(reinterpret_cast<INSTALL_DIALOG*>(value));
       return 0;
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "clip_scope.h"
 #include "errors.h"
@@ -12,6 +13,7 @@
 #include "image_cache.h"
 #include "input.h"
 #include "screen.h"
+#include "text_fit.h"
 #include "timing.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
@@ -653,13 +655,16 @@ void WM_BUTTON::hide_tooltip() {
   }
 }
 
-// Placed at (tx, ty) but moved left or up to end inside the surface and
-// never above or left of it; signed until the clamp.
-void WM_BUTTON::place_tooltip(int32_t tx, int32_t ty) {
+// Placed from x = tx, just above the button so that it never covers what
+// it describes, or just below it where there is no room above; moved left
+// to end inside the surface and never left of it. Signed until the clamp.
+void WM_BUTTON::place_tooltip(int32_t tx) {
   IMAGE* s = button_surface();
   const int32_t w = tooltip->width, h = tooltip->height;
+  int32_t ty = int32_t{y} - h;
+  if (ty < 0) ty = int32_t{y} + height;
+  if (ty + h > s->height) ty = s->height - h;
   if (tx + w >= s->width) tx = s->width - w;
-  if (ty + h >= s->height) ty = s->height - h;
   tooltip->set_position(static_cast<int16_t>(std::max(tx, 0)),
                         static_cast<int16_t>(std::max(ty, 0)));
 }
@@ -685,7 +690,6 @@ void WM_BUTTON::restore_saved_focus() {
 void WM_BUTTON::tooltip_step(const INPUT& in) {
   const int64_t now = get_calendar_seconds();
   const bool shown = is_overlay(tooltip);
-  const int32_t th = tooltip->height;
   if (!enabled || (!tooltip_on_press && !in.pointer_over)) {
     if (shown) {
       hide_tooltip();
@@ -711,18 +715,18 @@ void WM_BUTTON::tooltip_step(const INPUT& in) {
       tooltip_x = in.mx;
       tooltip_y = in.my;
     } else if (!shown && now > tooltip_time + 1) {
-      place_tooltip(tooltip_x, int32_t{tooltip_y} - th);
+      place_tooltip(tooltip_x);
       add_overlay(tooltip, false);
       tooltip->show();
     } else if (in.mx != tooltip_x || in.my != tooltip_y) {
       tooltip_x = in.mx;
       tooltip_y = in.my;
-      place_tooltip(tooltip_x, int32_t{tooltip_y} - th);
+      place_tooltip(tooltip_x);
     }
     return;
   }
   if (pressed && !shown) {
-    place_tooltip(x + (int32_t{width} - tooltip->width) / 2, int32_t{y} - th);
+    place_tooltip(x + (int32_t{width} - tooltip->width) / 2);
     saved_focus = focus_object;
     add_overlay(tooltip, false);
     tooltip->show();
@@ -890,7 +894,14 @@ void WM_BUTTON::draw_caption(IMAGE* s, const LOOK& l) {
       flash_text.get_type() == PARAMETER::TEXT ? flash_text.get_text(PARAMETER::VALUE) : nullptr;
   const char* t = flash_phase && flashing ? flashing : text.c_str();
   const auto fw = static_cast<int16_t>(font_width), fh = static_cast<int16_t>(font_height);
-  const int32_t tw = s->get_text_width(font, font_width, fh, t);
+  int32_t tw = s->get_text_width(font, font_width, fh, t);
+  std::string fitted;
+  const int32_t room = int32_t{width} - left_gap - right_gap;
+  if ((draw_flags & button_flag::ELLIPSIS) && !(draw_flags & button_flag::WRAP) && tw > room) {
+    fitted = fit_text_end(s, {font, font_width, fh}, t, room);
+    t = fitted.c_str();
+    tw = s->get_text_width(font, font_width, fh, t);
+  }
   const int32_t th = font_height;
   uint16_t flags = 0;
   if (draw_flags & button_flag::LEFT_JUSTIFY) flags |= TEXT_LEFT;

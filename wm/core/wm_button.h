@@ -43,6 +43,7 @@ constexpr uint32_t ICON_ATTACHED = 0x200000;
 constexpr uint32_t WRAP = 0x400000;
 constexpr uint32_t DONT_RESIZE_IMAGE = 0x800000;
 constexpr uint32_t DONT_MASK_CLICK = 0x1000000;  // transparent image pixels still click
+constexpr uint32_t ELLIPSIS = 0x2000000;  // set by owners: a text too wide ends in "..."
 }  // namespace button_flag
 
 // Click events (event_mask bits).
@@ -229,7 +230,7 @@ private:
   int32_t drag_step(const INPUT& in, const LIFE_WATCH& watch);
   void tooltip_step(const INPUT& in);
   void hide_tooltip();
-  void place_tooltip(int32_t tx, int32_t ty);
+  void place_tooltip(int32_t tx);
   void restore_saved_focus();
   int32_t click_step(const INPUT& in, const LIFE_WATCH& watch);
   void request_pointer_shape(const INPUT& in);

@@ -195,6 +195,25 @@ void WM_DIALOG::layout_children() {
       false);
 }
 
+RECT WM_DIALOG::view() { return viewport(); }
+
+void WM_DIALOG::grow_to(int32_t w, int32_t h, GROW how) {
+  const RECT v = viewport();
+  const int32_t new_w = std::max<int32_t>(width, std::min(w, v.width()));
+  const int32_t new_h = std::max<int32_t>(height, std::min(h, v.height()));
+  if (new_w == width && new_h == height) return;
+  int32_t nx = get_x(), ny = get_y();
+  if (how == GROW::KEEP_CENTRE) {
+    nx -= (new_w - int32_t{width}) / 2;
+    ny -= (new_h - int32_t{height}) / 2;
+  }
+  set_size(clamp_size(new_w, 1), clamp_size(new_h, 1), true);
+  nx = std::clamp(nx, v.x1, std::max(v.x1, v.x2 + 1 - new_w));
+  ny = std::clamp(ny, v.y1, std::max(v.y1, v.y2 + 1 - new_h));
+  set_position(to_i16(nx), to_i16(ny));
+  if (visible) show();
+}
+
 uint16_t WM_DIALOG::get_client_top() const {
   int32_t top = body_style.border_top_gap;
   if (title) top += title->height + body_style.cell_top_gap;

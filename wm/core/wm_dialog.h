@@ -78,6 +78,14 @@ public:
   void start_slide(bool opening);
   // Top of the client area inside the dialog.
   uint16_t get_client_top() const;
+  // The rectangle dialogs stand in: the page manager's viewport, else the
+  // screen.
+  static RECT view();
+  // Grows to at least w x h, never beyond the view and never smaller than
+  // it is, keeping its centre (or its top-left corner) where it was as far
+  // as the view allows.
+  enum class GROW : uint8_t { KEEP_CENTRE, KEEP_CORNER };
+  void grow_to(int32_t w, int32_t h, GROW how = GROW::KEEP_CENTRE);
   // The body's frame from the style's images or by name; with neither, none.
   bool load_background(const char* folder, const char* name, const WM_STYLE_SET* style);
   bool load_background(const FOLDER& folder, const char* name, const WM_STYLE_SET* style);

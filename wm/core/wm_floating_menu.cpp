@@ -599,8 +599,9 @@ void WM_FLOATING_MENU::keys() {
   if (f && ((up_item && f == up_arrow.get()) || (down_item && f == down_arrow.get()))) {
     focus_row(f == up_arrow.get() ? up_row : down_row);
   }
-  while (const uint8_t c = key_queue.pop()) {
-    if (c >= 32) type_ahead(c);
+  // Items are found by their 8-bit letters; a code run is taken whole.
+  while (const uint32_t c = key_queue.pop_char()) {
+    if (c >= 32 && c <= 255) type_ahead(static_cast<uint8_t>(c));
   }
 }
 

@@ -7,6 +7,7 @@
 #include "font.h"
 #include "image_cache.h"
 #include "screen.h"
+#include "text_fit.h"
 
 namespace {
 
@@ -421,7 +422,14 @@ void WM_SCRIPT::draw() {
   }
 
   const char* t = text_of(flash_phase ? flashing_text : text);
-  const int32_t tw = t ? measure(t) : 0;
+  int32_t tw = t ? measure(t) : 0;
+  std::string fitted;
+  const int32_t room = int32_t{width} - left_gap - right_gap;
+  if (t && (text_flags & script_flag::ELLIPSIS) && !(text_flags & script_flag::WRAP) && tw > room) {
+    fitted = fit_text_end(label_surface(), {font, font_width, static_cast<int16_t>(font_height)}, t, room);
+    t = fitted.c_str();
+    tw = measure(t);
+  }
   const int32_t th = text_height();
   using namespace script_flag;
   int32_t tx = aligned_start(text_flags, LEFT_JUSTIFY, RIGHT_JUSTIFY, x, width, left_gap,

@@ -14,6 +14,8 @@ namespace {
 
 constexpr int32_t kMargin = 10;        // message window and three-button row inset
 constexpr int16_t kLineFormWidth = 150;
+constexpr int32_t kComfortableRows = 3;  // a fitted message widens while it has more rows
+constexpr int32_t kWiderStep = 20;
 
 int16_t i16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
@@ -154,33 +156,115 @@ int32_t WM_CONFIRM::make_message_window(int16_t capacity) {
 }
 
 void WM_CONFIRM::make_buttons(const BUTTON_ROW& row) {
-  int32_t w = button_text_width("Close");
-  for (int32_t i = 0; i < std::clamp(row.count, 1, 3); ++i)
-    w = std::max(w, button_text_width(row.texts[i]));
   first_button = second_button = third_button = nullptr;
-  const int32_t cw = client_width(), top = row.top, bottom = row.top + button_height();
-  auto make = [&](int32_t x1, int32_t index) {
+  const int32_t count = row.count == 2 || row.count == 3 ? row.count : 1;
+  int32_t w = button_text_width("Close");
+  for (int32_t i = 0; i < count; ++i) w = std::max(w, button_text_width(row.texts[i]));
+  const int32_t top = row.top, bottom = row.top + button_height();
+  auto make = [&](int32_t index) {
     const BUTTON_ACTION& a = row.actions[index];
     const char* text = row.texts[index] ? row.texts[index] : "";
+    const int32_t x1 = button_x(index, count, w);
     auto* b = new WM_BUTTON(i16(x1), i16(top), i16(x1 + w), i16(bottom), &button_style, text,
                             nullptr, a.callback, a.word, a.id, button_event::RELEASE);
     b->selectable = 1;
     add_child(b, true);
     return b;
   };
-  if (row.count == 2) {
-    const int32_t spare = std::max(cw - 2 * w, 0);
-    first_button = make(spare / 3, 0);
-    second_button = make(2 * spare / 3 + w, 1);
-  } else if (row.count == 3) {
-    const int32_t gaps = button_text_width(nullptr);
-    third_button = make(kMargin, 2);
-    first_button = make(std::max(cw - 11 - gaps - 2 * w, 0), 0);
-    second_button = make(std::max(cw - 11 - w, 0), 1);
-  } else {
-    first_button = make(std::max(cw - w, 0) / 2, 0);
-  }
+  // Left to right: the third button stands at the left of a row of three.
+  if (count == 3) third_button = make(2);
+  first_button = make(0);
+  if (count >= 2) second_button = make(1);
   default_focus = first_button;
+}
+
+// Every button as wide as the widest text (at least "Close"): two share the
+// spare width in three equal gaps, three stand as a lone left one (the
+// third) and a right pair, one is centred. Relative to the client area.
+int32_t WM_CONFIRM::button_x(int32_t index, int32_t count, int32_t w) const {
+  const int32_t cw = client_width();
+  if (count == 3) {
+    const int32_t gaps = button_text_width(nullptr);
+    if (index == 2) return kMargin;
+    return index == 0 ? std::max(cw - 11 - gaps - 2 * w, 0) : std::max(cw - 11 - w, 0);
+  }
+  if (count == 2) {
+    const int32_t spare = std::max(cw - 2 * w, 0);
+    return index == 0 ? spare / 3 : 2 * spare / 3 + w;
+  }
+  return std::max(cw - w, 0) / 2;
+}
+
+int32_t WM_CONFIRM::button_width() const {
+  int32_t w = button_text_width("Close");
+  for (const WM_BUTTON* b : {first_button, second_button, third_button})
+    if (b) w = std::max(w, button_text_width(b->get_text()));
+  return w;
+}
+
+void WM_CONFIRM::place_buttons(int32_t top) {
+  const int32_t w = button_width();
+  const int32_t count = third_button ? 3 : second_button ? 2 : 1;
+  WM_BUTTON* const row[3] = {first_button, second_button, third_button};
+  for (int32_t i = 0; i < 3; ++i) {
+    if (!row[i]) continue;
+    row[i]->set_position(i16(get_client()->x + button_x(i, count, w)), i16(get_client()->y + top));
+    row[i]->set_size(static_cast<uint16_t>(w + 1), static_cast<uint16_t>(button_height() + 1), false);
+  }
+}
+
+void WM_CONFIRM::fit_to_texts() {
+  const WM_STYLE_SET& b = body_style;
+  const int32_t frame_w = int32_t{width} - client_width();
+  const int32_t below_buttons = b.border_bottom_gap + b.cell_bottom_gap;
+  // Widths the client area needs: the title, and the buttons with room
+  // between and around them.
+  int32_t need = 0;
+  if (WM_SCRIPT* t = get_title()) {
+    IMAGE* s = drawing_surface();
+    const char* text = get_text();
+    const int32_t text_w = s && text ? s->get_text_width(t->font, t->font_width, static_cast<int16_t>(t->font_height), text) : 0;
+    need = text_w + 1 + t->left_gap + t->right_gap + b.border_left_gap + b.border_right_gap - frame_w;
+  }
+  const int32_t w = button_width();
+  const int32_t count = third_button ? 3 : second_button ? 2 : 1;
+  need = std::max(need, count == 3   ? 3 * w + button_text_width(nullptr) + 22 + kMargin
+                        : count == 2 ? 2 * w + 3 * kMargin
+                                     : w + 2 * kMargin);
+  const RECT v = view();
+  int32_t new_w = std::clamp<int32_t>(need + frame_w, width, std::max<int32_t>(v.width(), width));
+  // The message's rows at a dialog width, unscrolled, and the height they
+  // need.
+  auto rows_at = [&](int32_t dialog_w) {
+    if (!message_window) return 0;
+    const int32_t message_w = dialog_w - frame_w - 2 * kMargin + 1;
+    message_window->set_size(static_cast<uint16_t>(std::max(message_w, 1)), 32000, true);
+    return message_window->get_row_count();
+  };
+  auto height_for = [&](int32_t dialog_w) {
+    if (!message_window) return int32_t{height};
+    const int32_t message_h = rows_at(dialog_w) * message_window->get_row_height() +
+                              message_window->top_gap + message_window->bottom_gap + 2;
+    return get_client_top() + message_h + 2 * kMargin - 1 + button_height() + below_buttons;
+  };
+  // A question reads best in a few lines: wider, up to two thirds of the
+  // view, while it takes more than three.
+  const int32_t comfortable = std::max<int32_t>(new_w, v.width() * 2 / 3);
+  while (new_w + kWiderStep <= comfortable && rows_at(new_w) > kComfortableRows) new_w += kWiderStep;
+  int32_t new_h = std::max<int32_t>(height, height_for(new_w));
+  // Too tall for the view: wider first, scrolling only when that is not enough.
+  if (new_h > v.height() && new_w < v.width()) {
+    new_w = v.width();
+    new_h = std::max<int32_t>(height, height_for(new_w));
+  }
+  grow_to(new_w, new_h);
+  const int32_t top = int32_t{height} - get_client_top() - below_buttons - button_height();
+  if (message_window) {
+    message_window->set_size(static_cast<uint16_t>(std::max(client_width() - 2 * kMargin + 1, 1)),
+                             static_cast<uint16_t>(std::max(top - 2 * kMargin + 1, 1)), true);
+  }
+  place_buttons(std::max(top, 0));
+  if (visible) show();
 }
 
 int32_t WM_CONFIRM::close_on_click(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t) {

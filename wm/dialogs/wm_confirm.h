@@ -45,6 +45,11 @@ public:
   // The file's lines into the message window in the body's text colour;
   // false without a message window.
   bool load_text_file(const FOLDER& folder, const char* name);
+  // Once the texts are in (title, message, relabelled buttons): the dialog
+  // grows, within the view, until its title, its buttons' texts and its
+  // whole message show, and the buttons take the width of the widest text.
+  // A message taller than the view scrolls.
+  void fit_to_texts();
 
   WM_BUTTON* first_button = nullptr;   // children of the client area, owned there
   WM_BUTTON* second_button = nullptr;
@@ -65,4 +70,7 @@ private:
   int32_t client_width() const;
   int32_t make_message_window(int16_t capacity);
   void make_buttons(const BUTTON_ROW& row);
+  int32_t button_x(int32_t index, int32_t count, int32_t w) const;
+  int32_t button_width() const;
+  void place_buttons(int32_t top);
 };

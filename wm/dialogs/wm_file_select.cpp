@@ -81,6 +81,8 @@ std::string WM_FILE_SELECT::readable_name(const char* bytes) {
   if (!bytes) return shown;
   const auto* at = reinterpret_cast<const uint8_t*>(bytes);
   size_t left = strlen(bytes);
+  bool run = false;
+  char one[SYSTEM_CHAR_MAX_BYTES];
   while (left > 0) {
     uint32_t c = 0;
     size_t used = utf8_decode(at, left, c);
@@ -88,13 +90,14 @@ std::string WM_FILE_SELECT::readable_name(const char* bytes) {
       used = 1;
       c = '?';
     }
-    // Control characters (byte 1 opens the system's code runs) and what
-    // 8 bits cannot hold are shown as "?".
-    if (c < 32 || (c >= 127 && c < 160) || c > 255) c = '?';
-    shown.push_back(static_cast<char>(c));
+    // Control characters and bytes that are no UTF-8 are shown as "?";
+    // characters above 255 go into the system's code runs.
+    if (c < 32 || (c >= 127 && c < 160)) c = '?';
+    shown.append(one, system_char_encode(c, run, one));
     at += used;
     left -= used;
   }
+  if (run) shown += '\x01';
   return shown;
 }
 
@@ -228,7 +231,14 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
                                  WM_STYLE_SET::UNSET, b.fg_colour, COLOUR_INVISIBLE);
   for (WM_SCRIPT* label : {message_label, location_label})
     label->left_gap = label->right_gap = label->top_gap = label->bottom_gap = 0;
-  message_label->text_flags = script_flag::LEFT_JUSTIFY;
+  // Each part of the header shows whole or ends in "..."; the label keeps a
+  // margin from the message before it.
+  message_label->text_flags = script_flag::LEFT_JUSTIFY | script_flag::ELLIPSIS;
+  location_label->text_flags = script_flag::LEFT_JUSTIFY;
+  location_label->left_gap = static_cast<uint16_t>(g);
+  location_label->right_gap = static_cast<uint16_t>(g / 2);
+  location_label->width = static_cast<uint16_t>(location_label->width + g + g / 2);
+  location_menu->draw_flags |= button_flag::ELLIPSIS;
   // The label takes what "Location:" needs; message and drop-down share the rest.
   const int16_t header_widths[3] = {3, to_i16(-(location_label->width + g)), 2};
   header = new WM_GRID(to_i16(g), to_i16(g), to_i16(cw - g), to_i16(l + g), 3, header_widths,
@@ -358,7 +368,33 @@ int32_t WM_FILE_SELECT::process() {
   return WM_DIALOG::process();
 }
 
+// The label's column takes its text (which the owner may have replaced)
+// and its margin; the message and the drop-down share the rest.
+void WM_FILE_SELECT::lay_out_header() {
+  IMAGE* s = drawing_surface();
+  const char* label = location_label->text.get_type() == PARAMETER::TEXT
+                          ? location_label->text.get_text(PARAMETER::VALUE)
+                          : "";
+  const int32_t need = (s && label ? s->get_text_width(location_label->font, location_label->font_width,
+                                                       static_cast<int16_t>(location_label->font_height), label)
+                                   : 0) +
+                       location_label->left_gap + location_label->right_gap + 1;
+  const int16_t widths[3] = {3, to_i16(-need), 2};
+  WM_GRID_ROW* row = header->get_row(0);
+  if (!row || row->cell_count() < 2 || header_label_width == need) return;
+  header_label_width = need;
+  WM_SCREEN_OBJECT* const cells[3] = {message_label, location_label, location_menu};
+  for (int32_t c = 0; c < 3; ++c) row->replace_cell(c, nullptr, false);
+  header->set_column_widths(3, widths);
+  header->relayout_rows(0, 0);
+  for (int32_t c = 0; c < 3; ++c) {
+    header->set_cell(c, 0, cells[c]);
+    if (header->visible) cells[c]->show();
+  }
+}
+
 void WM_FILE_SELECT::refresh() {
+  lay_out_header();
   // A row that had the focus goes with the old list: the keyboard carries
   // on at the first entry of the new one (else at "..").
   int32_t focused_column = 0, focused_row = 0;
@@ -399,8 +435,8 @@ void WM_FILE_SELECT::add_row(const IMAGE& picture, const std::string& name, cons
   for (int column = 0; column < 3; ++column) {
     if (!texts[column]) continue;
     WM_BUTTON* cell = list->add_check_box_cell(column + 1, row, texts[column], &text_colour,
-                                               nullptr, justify[column], on_cell, word, self,
-                                               button_event::RELEASE);
+                                               nullptr, justify[column] | button_flag::ELLIPSIS,
+                                               on_cell, word, self, button_event::RELEASE);
     if (!cell) continue;
     cell->value_word = value;
     cell->selectable = column == 0 ? 1 : 0;  // the name stands for its row in the Tab order

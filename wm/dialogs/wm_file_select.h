@@ -76,8 +76,8 @@ public:
   static int32_t on_cell(WM_SCREEN_OBJECT* object, uintptr_t word, uintptr_t browser);
   static void mark_row(WM_GRID* grid, int32_t row, bool mark);
 
-  // A name as it can be shown: UTF-8 decoded to 8-bit characters, control
-  // bytes, undecodable bytes and characters above 255 as "?".
+  // A name as it can be shown: UTF-8 decoded to system text (characters
+  // above 255 in code runs), control and undecodable bytes as "?".
   static std::string readable_name(const char* bytes);
 
   static IMAGE& icon(int which);
@@ -121,6 +121,7 @@ private:
              const char* new_folder_text, const WM_STYLE_SET* item_style_a,
              const WM_STYLE_SET* item_style_b);
   void refresh();
+  void lay_out_header();
   void list_folder_rows();
   void list_drives();
   void add_level_item(const char* name);
@@ -141,4 +142,5 @@ private:
   std::string shown_name;
   // The millisecond clock when a click last changed the folder; 0 = never.
   uint32_t folder_changed_at = 0;
+  int32_t header_label_width = -1;  // the label column the header was laid out for
 };

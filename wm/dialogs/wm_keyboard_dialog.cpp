@@ -75,6 +75,8 @@ WM_KEYBOARD_DIALOG* WM_KEYBOARD_DIALOG::open_for_field(const KEYBOARD_REQUEST& r
       -1, -1, request.width, request.height, request.title, request.text, request.max_length,
       request.done, request.word, 0, request.style, request.style, nullptr, nullptr, nullptr,
       &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+  // A password stays hidden on the keyboard's own field too.
+  if (request.password) dialog->entry->edit_flags |= edit_flag::PASSWORD;
   root->add_overlay(dialog, false);
   dialog->entry->set_focus();
   return dialog;

@@ -12,6 +12,7 @@
 #include "input.h"
 #include "screen.h"
 #include "system_info.h"
+#include "text_convert.h"
 #include "wm_keyboard_dialog.h"
 #include "wm_page_manager.h"
 
@@ -34,32 +35,45 @@ constexpr uint32_t KEY_SHIFT_R = 0xFFE2;
 constexpr uint32_t KEY_CONTROL_L = 0xFFE3;
 constexpr uint32_t KEY_CONTROL_R = 0xFFE4;
 constexpr uint8_t BACKSPACE = 8;
-// Byte 1 opens and closes a run of characters above 255 in system text.
-constexpr char RUN_MARK = 1;
 
 // The field the open keyboard types for; compared only.
 const WM_TEXT_EDIT* keyboard_field = nullptr;
 
 bool is_set(COLOUR c) { return (c >> 24) != 0; }
 
-// System text without its runs: what an 8-bit field can hold.
-std::string without_runs(const char* t) {
-  std::string out;
-  bool in_run = false;
-  for (; t && *t; ++t) {
-    if (*t == RUN_MARK) {
-      in_run = !in_run;
-    } else if (!in_run) {
-      out += *t;
-    }
-  }
+// The characters of system text.
+std::u32string characters_of(const char* t) {
+  std::u32string out;
+  if (!t) return out;
+  SYSTEM_TEXT_READER reader(t);
+  uint32_t code;
+  while (reader.next_code_point(code)) out += static_cast<char32_t>(code);
   return out;
 }
 
-bool is_letter(uint16_t c) { return c < 256 && std::isalpha(c) != 0; }
-bool is_letter_or_digit(uint16_t c) { return c < 256 && std::isalnum(c) != 0; }
+// Letters of the system's 8-bit set, Latin-1, whatever the C library's
+// locale says; characters above 255 count as letters of other scripts.
+bool is_letter(uint32_t c) {
+  if (c > 255) return true;
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == 0xAA || c == 0xB5 || c == 0xBA ||
+         (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+}
+bool is_digit(uint32_t c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
+
+int32_t WM_TEXT_EDIT::METRICS::advance(uint32_t c) {
+  if (stars) c = '*';
+  if (c < 256 && advances[c] >= 0) return advances[c];
+  char one[SYSTEM_CHAR_MAX_BYTES + 2];
+  bool run = false;
+  size_t n = system_char_encode(c, run, one);
+  if (run) one[n++] = 1;
+  one[n] = 0;
+  const int32_t w = s->get_text_width(static_cast<uint8_t>(font), fw, fh, one);
+  if (c < 256) advances[c] = w;
+  return w;
+}
 
 WM_TEXT_EDIT::METRICS WM_TEXT_EDIT::metrics() {
   METRICS m;
@@ -170,38 +184,46 @@ uint16_t WM_TEXT_EDIT::resolved_font_height() const {
 
 // ---- Text -----------------------------------------------------------------
 
-int32_t WM_TEXT_EDIT::text_length(const VORN_STRING& s) { return s.get_text() ? s.get_length() : 0; }
 
 const char* WM_TEXT_EDIT::get_text() const { return text.get_text() ? text.get_text() : ""; }
 
+std::string WM_TEXT_EDIT::system_text(int32_t from, int32_t count) const {
+  std::string out;
+  const int32_t end = std::min(length(), from + count);
+  bool run = false;
+  char one[SYSTEM_CHAR_MAX_BYTES];
+  for (int32_t i = std::max(from, 0); i < end; ++i)
+    out.append(one, system_char_encode(chars[static_cast<size_t>(i)], run, one));
+  if (run) out += '\x01';
+  return out;
+}
+
+void WM_TEXT_EDIT::sync_text() { text.set(system_text(0, length()).c_str()); }
+
 void WM_TEXT_EDIT::set_text(const char* new_text) {
   clear_selection();
-  if (!new_text) {
-    text.set("");
-    caret = 0;
-  } else {
-    std::string kept = without_runs(new_text);
-    if (static_cast<int32_t>(kept.size()) > max_length) kept.resize(static_cast<size_t>(max_length));
-    text.set(kept.c_str());
-    caret = static_cast<int16_t>(kept.size());
-  }
+  chars = characters_of(new_text);
+  if (length() > max_length) chars.resize(static_cast<size_t>(max_length));
+  caret = static_cast<int16_t>(length());
+  sync_text();
   redraw();
 }
 
 void WM_TEXT_EDIT::set_max_length(int32_t n) {
   if (n <= 0) return;
   max_length = static_cast<int16_t>(std::min<int32_t>(n, MAX_LENGTH));
-  if (text_length(text) > max_length) {
+  if (length() > max_length) {
     clear_selection();
-    text.erase(max_length, text_length(text) - 1);
+    chars.resize(static_cast<size_t>(max_length));
+    sync_text();
     caret = max_length;
   }
-  caret = static_cast<int16_t>(std::min<int32_t>(caret, text_length(text)));
+  caret = static_cast<int16_t>(std::min<int32_t>(caret, length()));
   redraw();
 }
 
 void WM_TEXT_EDIT::select_all() {
-  const int32_t n = text_length(text);
+  const int32_t n = length();
   if (n == 0) return;
   if (has_selection() && std::min(selection_anchor, selection_end) == 0 &&
       std::max(selection_anchor, selection_end) == n)
@@ -217,27 +239,34 @@ void WM_TEXT_EDIT::clear_selection() {
   selection_anchor = selection_end = NONE;
 }
 
-bool WM_TEXT_EDIT::accepts(uint8_t c) const {
+bool WM_TEXT_EDIT::accepts(uint32_t c) const {
   if (filter) return filter(c);
   return c > 31 && c != 127;
 }
 
-bool WM_TEXT_EDIT::insert_at_caret(uint8_t c) {
-  if (text_length(text) >= max_length) return false;
-  const char one[2] = {static_cast<char>(c), 0};
-  text.insert(VORN_STRING(one), caret);
+bool WM_TEXT_EDIT::insert_at_caret(uint32_t c) {
+  if (length() >= max_length) return false;
+  chars.insert(static_cast<size_t>(caret), 1, static_cast<char32_t>(c));
+  sync_text();
   ++caret;
   return true;
 }
 
+void WM_TEXT_EDIT::erase(int32_t from, int32_t to) {
+  from = std::clamp(from, 0, length());
+  to = std::clamp(to, from, length());
+  chars.erase(static_cast<size_t>(from), static_cast<size_t>(to - from));
+  sync_text();
+}
+
 bool WM_TEXT_EDIT::remove_selection() {
   if (!has_selection()) return false;
-  const int32_t n = text_length(text);
+  const int32_t n = length();
   const int32_t a = std::clamp<int32_t>(std::min(selection_anchor, selection_end), 0, n);
   const int32_t b = std::clamp<int32_t>(std::max(selection_anchor, selection_end), 0, n);
   clear_selection();
   if (a >= b) return false;
-  text.erase(a, b - 1);
+  erase(a, b);
   // The caret keeps its place among the characters that stay.
   if (caret > a) caret = static_cast<int16_t>(caret - (std::min<int32_t>(caret, b) - a));
   redraw();
@@ -264,11 +293,11 @@ int32_t WM_TEXT_EDIT::first_shown(METRICS& m) {
   const int32_t w_width = std::max<int32_t>(1, m.advance('W'));
   const int32_t n = std::max<int32_t>(0, (area - 1) / w_width);
   if (caret <= n) return 0;
-  const char* t = get_text();
-  int32_t rest = m.width(t, text_length(text));
+  const char32_t* t = chars.c_str();
+  int32_t rest = m.width(t, length());
   int32_t i = 0;
   do {
-    rest -= m.advance(static_cast<uint8_t>(t[i]));
+    rest -= m.advance(t[i]);
     ++i;
   } while (rest >= area && i + n < caret && t[i]);
   return i;
@@ -280,16 +309,16 @@ int16_t WM_TEXT_EDIT::char_at(int16_t screen_x) {
 }
 
 int16_t WM_TEXT_EDIT::char_at(METRICS& m, int16_t screen_x) {
-  const int32_t n = text_length(text);
+  const int32_t n = length();
   if (screen_x < x + left_gap) return 0;
   if (screen_x >= x + int32_t{width} - right_gap) return static_cast<int16_t>(n);
   const int32_t f = first_shown(m);
   const int32_t dx = screen_x - x - left_gap;
-  const char* t = get_text();
+  const char32_t* t = chars.c_str();
   int32_t k = 0, before = 0, w = 0;
   while (f + k < n) {
     before = w;
-    w += m.advance(static_cast<uint8_t>(t[f + k]));
+    w += m.advance(t[f + k]);
     ++k;
     if (w >= dx) break;
   }
@@ -359,8 +388,8 @@ int32_t WM_TEXT_EDIT::process() {
     // A callback may have ended the field's page: nothing more this frame.
     if (called && result != 0) return result;
     if (keyboard_pending()) {
-      key_queue.pop();
-    } else if (const uint8_t c = key_queue.pop()) {
+      key_queue.pop_char();
+    } else if (const uint32_t c = key_queue.pop_char()) {
       const int32_t typed = handle_character(c, ctrl, called);
       if (called) result = typed;
     }
@@ -372,8 +401,8 @@ int32_t WM_TEXT_EDIT::process() {
 }
 
 void WM_TEXT_EDIT::move_caret(uint32_t key, bool shift, bool ctrl) {
-  const int32_t n = text_length(text);
-  const char* t = get_text();
+  const int32_t n = length();
+  const char32_t* t = chars.c_str();
   if (shift && selection_anchor == NONE) selection_anchor = caret;
   int32_t c = caret;
   switch (key) {
@@ -412,8 +441,8 @@ int32_t WM_TEXT_EDIT::handle_key(uint32_t key, bool shift, bool ctrl, bool& call
       redraw();
       if (keyboard_pending()) return 0;
       if (!remove_selection()) {
-        if (caret >= text_length(text)) return 0;
-        text.erase(caret, caret);
+        if (caret >= length()) return 0;
+        erase(caret, caret + 1);
       }
       called = notify_on_change != 0;
       return change_notice();
@@ -442,13 +471,13 @@ int32_t WM_TEXT_EDIT::handle_key(uint32_t key, bool shift, bool ctrl, bool& call
   }
 }
 
-int32_t WM_TEXT_EDIT::handle_character(uint8_t c, bool ctrl, bool& called) {
+int32_t WM_TEXT_EDIT::handle_character(uint32_t c, bool ctrl, bool& called) {
   bool changed = false;
-  const auto lower = static_cast<uint8_t>(std::tolower(c));
+  const uint32_t lower = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
   if (c == BACKSPACE) {
     changed = remove_selection();
     if (!changed && caret > 0) {
-      text.erase(caret - 1, caret - 1);
+      erase(caret - 1, caret);
       --caret;
       changed = true;
     }
@@ -483,23 +512,23 @@ void WM_TEXT_EDIT::copy_selection() {
   const int32_t a = std::min(selection_anchor, selection_end);
   const int32_t b = std::max(selection_anchor, selection_end);
   if (a >= b) return;
-  VORN_STRING(text, a, b - 1).copy_to_clipboard();
+  VORN_STRING(system_text(a, b - a).c_str()).copy_to_clipboard();
 }
 
 bool WM_TEXT_EDIT::paste() {
   VORN_STRING pasted;
   if (!pasted.paste_from_clipboard()) return false;
   const bool removed = remove_selection();
-  // The same rule as typing: no line feeds, tabs or code runs enter.
-  std::string kept;
-  const int32_t room = max_length - text_length(text);
-  for (const char ch : without_runs(pasted.get_text())) {
+  // The same rule as typing: no line feeds or tabs enter.
+  std::u32string kept;
+  const int32_t room = max_length - length();
+  for (const char32_t c : characters_of(pasted.get_text())) {
     if (static_cast<int32_t>(kept.size()) >= room) break;
-    const auto c = static_cast<uint8_t>(ch);
-    if (c > 31 && c != 127 && accepts(c)) kept += ch;
+    if (c > 31 && c != 127 && accepts(c)) kept += c;
   }
   if (kept.empty()) return removed;
-  text.insert(VORN_STRING(kept.c_str()), caret);
+  chars.insert(static_cast<size_t>(caret), kept);
+  sync_text();
   caret = static_cast<int16_t>(caret + static_cast<int32_t>(kept.size()));
   return true;
 }
@@ -577,8 +606,8 @@ void WM_TEXT_EDIT::draw() {
   const auto f = static_cast<int8_t>(font);
   const auto fw = static_cast<int16_t>(font_width), fhs = static_cast<int16_t>(font_height);
   METRICS m = metrics();
-  const int32_t n = text_length(text);
-  const char* t = get_text();
+  const int32_t n = length();
+  const char32_t* t = chars.c_str();
   int32_t caret_x = tx;
 
   if (is_password()) {
@@ -607,10 +636,10 @@ void WM_TEXT_EDIT::draw() {
     // Only the characters that reach into the area are drawn.
     int32_t count = 0;
     for (int32_t w = 0; first + count < n && w <= area; ++count) {
-      w += m.advance(static_cast<uint8_t>(t[first + count]));
+      w += m.advance(t[first + count]);
     }
-    s->draw_text(to_i16(tx), to_i16(ty), &text_colour, nullptr, nullptr, f, fw, fhs, t + first,
-                 effects, count);
+    s->draw_text(to_i16(tx), to_i16(ty), &text_colour, nullptr, nullptr, f, fw, fhs,
+                 system_text(first, count).c_str(), effects);
     caret_x = tx + m.width(t + first, caret - first);
   }
   if (focus_object == this && !keyboard_pending()) {
@@ -646,6 +675,7 @@ void WM_TEXT_EDIT::open_keyboard() {
   request.done = on_keyboard_done;
   request.word = reinterpret_cast<uintptr_t>(this);
   request.style = &style;
+  request.password = is_password();
   keyboard_dialog = keyboard_hooks.open(request);
   if (keyboard_dialog) keyboard_field = this;
 }
@@ -668,22 +698,22 @@ int32_t WM_TEXT_EDIT::on_keyboard_done(WM_SCREEN_OBJECT* keyboard_field_object, 
 
 // ---- Filters --------------------------------------------------------------
 
-bool WM_TEXT_EDIT::filter_number(uint16_t c) {
-  return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+';
+bool WM_TEXT_EDIT::filter_number(uint32_t c) {
+  return is_digit(c) || c == '.' || c == '-' || c == '+';
 }
 
-bool WM_TEXT_EDIT::filter_name(uint16_t c) {
-  return is_letter_or_digit(c) || c == '\'' || c == '-' || c == ' ' || c == 127;
+bool WM_TEXT_EDIT::filter_name(uint32_t c) {
+  return is_letter(c) || is_digit(c) || c == '\'' || c == '-' || c == ' ' || c == 127;
 }
 
-bool WM_TEXT_EDIT::filter_word(uint16_t c) {
+bool WM_TEXT_EDIT::filter_word(uint32_t c) {
   return is_letter(c) || c == '\'' || c == '-' || c == 127;
 }
 
-bool WM_TEXT_EDIT::filter_words(uint16_t c) {
+bool WM_TEXT_EDIT::filter_words(uint32_t c) {
   return is_letter(c) || c == '\'' || c == '-' || c == ' ' || c == 127;
 }
 
-bool WM_TEXT_EDIT::filter_file_name(uint16_t c) {
-  return is_letter_or_digit(c) || (c < 128 && c != 0 && std::strchr(".-+!$%()_=[]{};:@# ~", c));
+bool WM_TEXT_EDIT::filter_file_name(uint32_t c) {
+  return is_letter(c) || is_digit(c) || (c < 128 && c != 0 && std::strchr(".-+!$%()_=[]{};:@# ~", static_cast<int>(c)));
 }

@@ -1,9 +1,11 @@
 #pragma once
-// WM_TEXT_EDIT is the toolkit's single-line entry field: 8-bit text with a
-// caret, a mouse and Shift selection, word moves, the X clipboard, undo to
-// the text it had when focused, a character filter, a maximum length and a
-// password look. Where no keyboard exists it asks the on-screen keyboard.
+// WM_TEXT_EDIT is the toolkit's single-line entry field: system text (its
+// 8-bit set and, in code runs, the characters above 255) with a caret, a
+// mouse and Shift selection, word moves, the X clipboard, undo to the text
+// it had when focused, a character filter, a maximum length and a password
+// look. Where no keyboard exists it asks the on-screen keyboard.
 #include <cstdint>
+#include <string>
 
 #include "image.h"
 #include "skin_frame.h"
@@ -16,8 +18,8 @@ class WM_TEXT_EDIT;
 // The on-screen keyboard's dialog; the keyboard defines it.
 class WM_KEYBOARD_DIALOG;
 
-// Accepts or rejects one character; only 0..255 are ever accepted.
-using TEXT_FILTER = bool (*)(uint16_t character);
+// Accepts or rejects one character (a code point).
+using TEXT_FILTER = bool (*)(uint32_t character);
 
 // Bits of WM_TEXT_EDIT::edit_flags.
 namespace edit_flag {
@@ -42,6 +44,7 @@ struct KEYBOARD_REQUEST {
   WM_CALLBACK done = nullptr;  // called with the keyboard's own field and word
   uintptr_t word = 0;
   const WM_STYLE_SET* style = nullptr;
+  bool password = false;  // the keyboard's own field shows stars as well
 };
 
 // The on-screen keyboard fills these in; while `open` is null no keyboard
@@ -76,10 +79,13 @@ public:
   void set_focus() override;
   void draw() override;
 
-  // Null empties; a longer text is cut to the maximum; the caret goes to
-  // the end. Characters above 255 are dropped.
+  // Null empties; a longer text is cut to the maximum (counted in
+  // characters); the caret goes to the end.
   void set_text(const char* new_text);
+  // The text in system form.
   const char* get_text() const;
+  // Characters held; the caret and the selection count in them.
+  int32_t length() const { return static_cast<int32_t>(chars.size()); }
   // Clamped to 1..32767; a longer text is cut.
   void set_max_length(int32_t n);
   void select_all();
@@ -87,7 +93,6 @@ public:
   bool has_selection() const { return selection_anchor != NONE && selection_end != NONE; }
   // The caret index nearest to the screen x.
   int16_t char_at(int16_t screen_x);
-  static int32_t text_length(const VORN_STRING& s);
 
   bool set_frame(const char* folder, const char* name);
   bool has_frame() const { return frame.is_loaded(); }
@@ -100,13 +105,15 @@ public:
   static int32_t on_keyboard_done(WM_SCREEN_OBJECT* keyboard_field, uintptr_t field_word,
                                   uintptr_t unused);
 
-  static bool filter_number(uint16_t c);
-  static bool filter_name(uint16_t c);
-  static bool filter_word(uint16_t c);
-  static bool filter_words(uint16_t c);
-  static bool filter_file_name(uint16_t c);
+  // Letters are those of the system's 8-bit set (Latin-1) and every
+  // character above 255.
+  static bool filter_number(uint32_t c);
+  static bool filter_name(uint32_t c);
+  static bool filter_word(uint32_t c);
+  static bool filter_words(uint32_t c);
+  static bool filter_file_name(uint32_t c);
 
-  VORN_STRING text;
+  VORN_STRING text;  // the characters in system form, kept in step with chars
   VORN_STRING hint;
   VORN_STRING undo_text;
   int16_t max_length = MAX_LENGTH;
@@ -138,9 +145,15 @@ protected:
   bool is_password() const { return (edit_flags & edit_flag::PASSWORD) != 0; }
   bool keyboard_pending() const;  // the on-screen keyboard is wanted but not open
   // Whether the character may enter: the filter, or the rule without one.
-  bool accepts(uint8_t c) const;
+  bool accepts(uint32_t c) const;
   // Inserts at the caret and moves it behind; false when the field is full.
-  bool insert_at_caret(uint8_t c);
+  bool insert_at_caret(uint32_t c);
+  // Removes the characters [from, to).
+  void erase(int32_t from, int32_t to);
+  // Characters [from, from + count) in system form.
+  std::string system_text(int32_t from, int32_t count) const;
+  // After chars changed: text follows.
+  void sync_text();
   // Removes the selected characters; false without a selection.
   bool remove_selection();
   // The callback after a change, when asked for; its result, else 0.
@@ -151,7 +164,8 @@ protected:
   IMAGE* surface() const;
 
   // Pixel widths in the field's font. Advances add up (the font table sums
-  // them), so each byte is measured once per frame however long the text is.
+  // them), so each character of the 8-bit set is measured once per frame
+  // however long the text is.
   struct METRICS {
     IMAGE* s = nullptr;
     int8_t font = 0;
@@ -160,17 +174,10 @@ protected:
     bool stars = false;  // every character measures as "*"
     int32_t advances[256];
 
-    int32_t advance(uint8_t c) {
-      if (stars) c = '*';
-      if (advances[c] < 0) {
-        const char one[2] = {static_cast<char>(c), 0};
-        advances[c] = s->get_text_width(static_cast<uint8_t>(font), fw, fh, one);
-      }
-      return advances[c];
-    }
-    int32_t width(const char* t, int32_t n) {
+    int32_t advance(uint32_t c);
+    int32_t width(const char32_t* t, int32_t n) {
       int32_t w = 0;
-      for (int32_t i = 0; i < n && t[i]; ++i) w += advance(static_cast<uint8_t>(t[i]));
+      for (int32_t i = 0; i < n && t[i]; ++i) w += advance(t[i]);
       return w;
     }
   };
@@ -181,8 +188,11 @@ private:
   int16_t char_at(METRICS& m, int16_t screen_x);
   void move_caret(uint32_t key, bool shift, bool ctrl);
   int32_t handle_key(uint32_t key, bool shift, bool ctrl, bool& called);
-  int32_t handle_character(uint8_t c, bool ctrl, bool& called);
+  int32_t handle_character(uint32_t c, bool ctrl, bool& called);
   void copy_selection();
   bool paste();
   void draw_icon(IMAGE* s);
+
+protected:
+  std::u32string chars;  // the characters; text holds them in system form
 };

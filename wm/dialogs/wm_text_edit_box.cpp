@@ -25,30 +25,34 @@ WM_TEXT_EDIT_BOX::WM_TEXT_EDIT_BOX(int16_t nx, int16_t ny, uint16_t w, uint16_t 
 }
 
 int32_t WM_TEXT_EDIT_BOX::shown_start(const LINE& line) const {
-  return line.length > 0 && get_text()[line.start] == '\n' ? line.start + 1 : line.start;
+  return line.length > 0 && chars[static_cast<size_t>(line.start)] == '\n' ? line.start + 1 : line.start;
 }
 
 // Breaks before a character that would reach the box's right edge, back at
-// the last space of the line when there is one, and at every line feed;
+// the last space of the line when there is one, and at every line feed (a
+// line that begins with its own line feed does not break there again);
 // each line keeps at least one character. Spaces at a wrapped line's start
 // stay with the line before.
 void WM_TEXT_EDIT_BOX::lay_out(METRICS& m) {
-  const char* t = get_text();
-  const int32_t n = text_length(text);
+  const char32_t* t = chars.c_str();
+  const int32_t n = length();
   const int32_t area = int32_t{width} - 1 - left_gap - right_gap;
   line_list.assign(1, LINE{0, n});
   int32_t start = 0, used = 0;
   for (int32_t i = 0; i < n; ++i) {
-    used += m.advance(static_cast<uint8_t>(t[i]));
-    if (t[i] != '\n' && used < area) continue;
+    used += m.advance(t[i]);
+    const bool feed = t[i] == '\n';
+    if (!feed && used < area) continue;
     int32_t next = i;
-    if (t[i] != '\n') {
+    if (feed) {
+      if (i == start && line_list.size() > 1) continue;
+    } else {
       int32_t space = i;
       while (space > start && t[space] != ' ') --space;
       if (t[space] == ' ') next = space;
       while (next < n && t[next] == ' ') ++next;
+      if (next <= start) continue;
     }
-    if (next <= start) continue;
     line_list.back().length = next - start;
     line_list.push_back(LINE{next, n - next});
     start = next;
@@ -78,7 +82,6 @@ void WM_TEXT_EDIT_BOX::draw() {
   const int32_t fh = resolved_font_height();
   s->clip_to(to_i16(tx), to_i16(ty), to_i16(x + int32_t{width} - 1 - right_gap), to_i16(bottom));
   if (s->clip_is_empty()) return;
-  const char* t = get_text();
   const uint16_t effects = enabled ? 0 : TEXT_CHISELED;
   for (size_t k = 0; k < line_list.size(); ++k) {
     const int32_t line_y = ty + static_cast<int32_t>(k) * fh;
@@ -88,24 +91,25 @@ void WM_TEXT_EDIT_BOX::draw() {
     if (count <= 0) continue;
     s->draw_text(to_i16(tx), to_i16(line_y), &text_colour, nullptr, nullptr,
                  static_cast<int8_t>(font), static_cast<int16_t>(font_width),
-                 static_cast<int16_t>(font_height), t + first, effects, count);
+                 static_cast<int16_t>(font_height), system_text(first, count).c_str(), effects);
   }
   if (focus_object == this && !keyboard_pending()) {
-    const int32_t cx = tx + m.width(t + shown_start(line_list[caret_line]), caret_column);
+    const int32_t cx = tx + m.width(chars.c_str() + shown_start(line_list[caret_line]), caret_column);
     const int32_t cy = ty + caret_line * fh;
     s->fill_rect(to_i16(cx), to_i16(cy), to_i16(cx), to_i16(cy + fh - 1), &caret_colour, true);
   }
 }
 
 void WM_TEXT_EDIT_BOX::move_by_line(uint32_t key, bool ctrl) {
-  const int32_t n = text_length(text);
+  const int32_t n = length();
   const size_t line = std::min<size_t>(caret_line, line_list.size() - 1);
   // The start of a wrapped next line shows on that line, so this one ends
   // a character before it.
   const auto line_end = [&](size_t k) {
     const int32_t first = shown_start(line_list[k]);
     const int32_t end = std::min(n, line_list[k].start + line_list[k].length);
-    if (k + 1 < line_list.size() && get_text()[end] != '\n') return std::max(first, end - 1);
+    if (k + 1 < line_list.size() && end < n && chars[static_cast<size_t>(end)] != '\n')
+      return std::max(first, end - 1);
     return end;
   };
   const auto column_of = [&](size_t k) {
@@ -130,10 +134,7 @@ int32_t WM_TEXT_EDIT_BOX::process() {
   if (focus_object == this && !line_list.empty() && enabled && visible) {
     if (key_queue.peek() == '\n') {
       key_queue.pop();
-      if ((!filter || filter('\n')) && text_length(text) < max_length) {
-        text.insert(VORN_STRING("\n"), caret);
-        ++caret;
-      }
+      if (!filter || filter('\n')) insert_at_caret('\n');
       result = change_notice();
     }
     const uint32_t key = key_queue.peek_last_key();

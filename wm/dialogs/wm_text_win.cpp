@@ -124,7 +124,8 @@ void WM_TEXT_WIN::init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t 
   scroll.set_int(PARAMETER::MAXIMUM, 1);
   scroll.set_int(PARAMETER::VALUE, 0);
   capacity = std::clamp<int32_t>(new_capacity, 1, INT16_MAX);
-  rows.reset(new (std::nothrow) ROW[static_cast<size_t>(capacity)]);
+  row_capacity = capacity;
+  rows.reset(new (std::nothrow) ROW[static_cast<size_t>(row_capacity)]);
   if (!rows) report_error(ERROR_ROW_MEMORY);
   lines.reset(new (std::nothrow) LINE[static_cast<size_t>(capacity)]);
   if (!lines) report_error(ERROR_LINE_MEMORY);
@@ -162,6 +163,7 @@ bool WM_TEXT_WIN::add_text(const char* text, const char* tag, const COLOUR* colo
 
 void WM_TEXT_WIN::add_line(const char* text, size_t length, const char* tag, COLOUR colour,
                            bool allow_scrollbar) {
+  if (line_count == capacity && growing_lines) grow_lines();
   LINE& l = lines[static_cast<size_t>(next_line)];
   l.text.assign(text, length);
   l.tag = tag;
@@ -170,7 +172,59 @@ void WM_TEXT_WIN::add_line(const char* text, size_t length, const char* tag, COL
   const int32_t index = next_line;
   next_line = (next_line + 1) % capacity;
   line_count = std::min(line_count + 1, capacity);
+  drop_stale_rows();
   wrap_line(index, allow_scrollbar);
+}
+
+// The line ring doubles, oldest line first; rows follow their lines.
+void WM_TEXT_WIN::grow_lines() {
+  const int32_t larger = std::min(capacity * 2, kMostLines);
+  if (larger <= capacity) return;
+  std::unique_ptr<LINE[]> more(new (std::nothrow) LINE[static_cast<size_t>(larger)]);
+  if (!more) return;
+  const int32_t oldest = line_count < capacity ? 0 : next_line;
+  for (int32_t i = 0; i < line_count; ++i)
+    more[static_cast<size_t>(i)] = std::move(lines[static_cast<size_t>((oldest + i) % capacity)]);
+  for (int32_t i = 0; i < row_capacity; ++i) {
+    ROW& r = rows[static_cast<size_t>(i)];
+    if (r.line != NONE) r.line = (r.line - oldest + capacity) % capacity;
+  }
+  lines = std::move(more);
+  capacity = larger;
+  next_line = line_count;
+}
+
+// Rows of lines the ring has given up go with them, so that every row
+// counted belongs to a line still held.
+void WM_TEXT_WIN::drop_stale_rows() {
+  while (row_count > 0 && !used_row(first_row)) {
+    if (sel_start_row == first_row || sel_end_row == first_row) clear_selection();
+    rows[static_cast<size_t>(first_row)] = ROW{};
+    first_row = (first_row + 1) % row_capacity;
+    --row_count;
+  }
+}
+
+// The row ring doubles when a held line needs another row, oldest row
+// first, so that wrapping never pushes out the rows of kept lines.
+bool WM_TEXT_WIN::grow_rows() {
+  const int64_t wanted = int64_t{row_capacity} * 2;
+  if (wanted > kMostRows) return false;
+  const auto larger = static_cast<int32_t>(wanted);
+  std::unique_ptr<ROW[]> more(new (std::nothrow) ROW[static_cast<size_t>(larger)]);
+  if (!more) return false;
+  auto moved = [&](int32_t row) { return row == NONE ? NONE : age(row); };
+  sel_start_row = moved(sel_start_row);
+  sel_end_row = moved(sel_end_row);
+  anchor_row = moved(anchor_row);
+  press_row = moved(press_row);
+  for (int32_t i = 0; i < row_count; ++i)
+    more[static_cast<size_t>(i)] = rows[static_cast<size_t>((first_row + i) % row_capacity)];
+  rows = std::move(more);
+  row_capacity = larger;
+  first_row = 0;
+  next_row = row_count;
+  return true;
 }
 
 int32_t WM_TEXT_WIN::char_width(uint32_t code) {
@@ -207,12 +261,18 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
   int32_t start = 0;
   bool run = false;
   for (;;) {
+    if (row_count == row_capacity && !grow_rows()) {
+      // Past the largest ring the oldest row gives way.
+      if (sel_start_row == first_row) clear_selection();
+      first_row = (first_row + 1) % row_capacity;
+      --row_count;
+    }
     const int32_t index = next_row;
     ROW& r = rows[static_cast<size_t>(index)];
     r = ROW{line, l.serial, start, 0, run};
     if (sel_start_row == index) clear_selection();
-    next_row = (next_row + 1) % capacity;
-    row_count = std::min(row_count + 1, capacity);
+    next_row = (next_row + 1) % row_capacity;
+    ++row_count;
 
     // k characters fit; `code` ends as the first that does not.
     SYSTEM_TEXT_WALKER cursor(text, start, run);
@@ -222,6 +282,9 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
     int32_t last_space = -1;  // the last space among characters 1 .. k - 1
     int32_t after_space = 0;
     bool after_space_run = false;
+    int32_t last_mark = -1;  // the last "/" or "." among characters 1 .. k - 1
+    int32_t after_mark = 0;
+    bool after_mark_run = false;
     while (cursor.next(code)) {
       const int32_t w = char_width(code);
       if (used + w > avail && k > 0) {
@@ -240,6 +303,10 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
         last_space = k;
         after_space = cursor.offset();
         after_space_run = cursor.in_run();
+      } else if ((code == '/' || code == '.') && k >= 1) {
+        last_mark = k;
+        after_mark = cursor.offset();
+        after_mark_run = cursor.in_run();
       }
       ++k;
     }
@@ -258,6 +325,12 @@ bool WM_TEXT_WIN::wrap_line(int32_t line, bool allow_scrollbar) {
       r.length = last_space;
       rest = after_space;
       rest_run = after_space_run;
+    } else if (last_mark >= 1 && last_mark >= k - std::max(k / 3, 1)) {
+      // A word longer than the row (an address) breaks after a "/" or "."
+      // near the end of the row, which stays on this row.
+      r.length = last_mark + 1;
+      rest = after_mark;
+      rest_run = after_mark_run;
     } else {
       // A hard break inside the word: the rest begins at character k.
       r.length = k;
@@ -316,7 +389,10 @@ void WM_TEXT_WIN::update_scrollbar() {
   if (!scrollbar) return;
   const int32_t hidden = std::max(row_count - (last_visible_row + 1), 0);
   if (row_step != 0.0) {
-    const double length = scrollbar->get_track_length() - hidden * row_step;
+    // Wrapped lines can hide more rows than the ring has lines: the slider
+    // stops at its smallest size.
+    const double length =
+        std::max<double>(scrollbar->get_track_length() - hidden * row_step, bar_width);
     scrollbar->set_slider_length(i16(static_cast<int32_t>(std::lround(length))));
     scrollbar->layout();
   }
@@ -333,8 +409,8 @@ void WM_TEXT_WIN::remove_scrollbar() {
 }
 
 void WM_TEXT_WIN::empty_rows() {
-  for (int32_t i = 0; i < capacity; ++i) rows[static_cast<size_t>(i)] = ROW{};
-  next_row = 0;
+  for (int32_t i = 0; i < row_capacity; ++i) rows[static_cast<size_t>(i)] = ROW{};
+  first_row = next_row = 0;
   row_count = 0;
   clear_selection();
 }
@@ -382,16 +458,19 @@ void WM_TEXT_WIN::clear() {
   press_row = NONE;
 }
 
-bool WM_TEXT_WIN::load_text_file(const FOLDER& folder, const char* name, const COLOUR* colour) {
+bool WM_TEXT_WIN::load_text_file(const FOLDER& folder, const char* name, const COLOUR* colour,
+                                 bool whole) {
   TEXT_FILE* file = folder.open_text_file(name, 0);
   if (!file) return false;
   file->line_size = LINE_LIMIT;
   char buffer[LINE_LIMIT];
   bool added = false;
+  growing_lines = whole;
   while (file->read_line(buffer)) {
     add_text(buffer, "", colour, visible != 0, true);
     added = true;
   }
+  growing_lines = false;
   FOLDER::close_text_file(file);
   return added;
 }
@@ -428,7 +507,7 @@ const WM_TEXT_WIN::LINE* WM_TEXT_WIN::line_of(const ROW& r) const {
 }
 
 const WM_TEXT_WIN::ROW* WM_TEXT_WIN::used_row(int32_t row) const {
-  if (!rows || row < 0 || row >= capacity) return nullptr;
+  if (!rows || row < 0 || row >= row_capacity) return nullptr;
   const ROW& r = rows[static_cast<size_t>(row)];
   return line_of(r) ? &r : nullptr;
 }
@@ -450,23 +529,23 @@ int32_t WM_TEXT_WIN::row_width(int32_t row, int32_t count) {
 }
 
 int32_t WM_TEXT_WIN::age(int32_t row) const {
-  return ((row - row_at_age(0)) % capacity + capacity) % capacity;
+  return ((row - first_row) % row_capacity + row_capacity) % row_capacity;
 }
 
 int32_t WM_TEXT_WIN::row_at_age(int32_t n) const {
   if (n < 0 || n >= row_count) return NONE;
-  return ((row_count < capacity ? 0 : next_row) + n) % capacity;
+  return (first_row + n) % row_capacity;
 }
 
 int32_t WM_TEXT_WIN::first_shown_row() const {
   const int32_t visible_count = last_visible_row + 1;
   if (row_count <= visible_count) return 0;
   const int64_t first = int64_t{next_row} - 1 - last_visible_row - scroll.get_int(PARAMETER::VALUE);
-  return static_cast<int32_t>(((first % capacity) + capacity) % capacity);
+  return static_cast<int32_t>(((first % row_capacity) + row_capacity) % row_capacity);
 }
 
 int32_t WM_TEXT_WIN::shown_count() const {
-  return std::clamp(last_visible_row + 1, 0, capacity);
+  return std::clamp(last_visible_row + 1, 0, row_capacity);
 }
 
 int32_t WM_TEXT_WIN::used_shown_count() const {
@@ -478,7 +557,7 @@ int32_t WM_TEXT_WIN::used_shown_count() const {
 
 int32_t WM_TEXT_WIN::shown_row(int32_t n) const {
   if (n < 0 || n >= shown_count()) return NONE;
-  const int32_t row = (first_shown_row() + n) % capacity;
+  const int32_t row = (first_shown_row() + n) % row_capacity;
   return used_row(row) ? row : NONE;
 }
 
@@ -553,7 +632,7 @@ size_t WM_TEXT_WIN::get_selected_text(char* buffer, size_t size) const {
   size_t at = 0;
   const int32_t count = age(sel_end_row) - age(sel_start_row) + 1;
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t row = (sel_start_row + i) % capacity;
+    const int32_t row = (sel_start_row + i) % row_capacity;
     const ROW* r = used_row(row);
     if (!r) continue;
     const int32_t first = row == sel_start_row ? std::max(sel_start_char, 0) : 0;

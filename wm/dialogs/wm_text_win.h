@@ -61,8 +61,10 @@ public:
   bool add_text(const char* text, const char* tag, const COLOUR* colour, bool redraw,
                 bool allow_scrollbar);
   // Adds the file's lines (longer ones in parts of LINE_LIMIT - 1 bytes); false
-  // when it did not open or held nothing.
-  bool load_text_file(const FOLDER& folder, const char* name, const COLOUR* colour);
+  // when it did not open or held nothing. A whole file grows the line ring
+  // as far as it needs, so that none of its lines is dropped.
+  bool load_text_file(const FOLDER& folder, const char* name, const COLOUR* colour,
+                      bool whole = false);
   void clear();
   // Wraps every held line again, oldest first.
   void rewrap();
@@ -146,6 +148,9 @@ private:
                 bool allow_scrollbar);
   // True when the wrap made the scroll bar (and so re-wrapped everything).
   bool wrap_line(int32_t line, bool allow_scrollbar);
+  void grow_lines();
+  bool grow_rows();
+  void drop_stale_rows();
   bool make_scrollbar();
   void update_scrollbar();
   void remove_scrollbar();
@@ -170,10 +175,19 @@ private:
   void draw_row(IMAGE* s, int32_t row, int32_t top);
   static int32_t on_scroll(WM_SCREEN_OBJECT* bar, uintptr_t window, uintptr_t unused);
 
+  // Largest rings: a whole file keeps this many lines, and the rows of the
+  // held lines this many rows, before the oldest give way.
+  static constexpr int32_t kMostLines = 1 << 20;
+  static constexpr int32_t kMostRows = 1 << 22;
+
   std::unique_ptr<LINE[]> lines;
+  // The display rows of the held lines, oldest at first_row; the ring grows
+  // when a held line needs more rows than it has.
   std::unique_ptr<ROW[]> rows;
   int32_t capacity = 0;
-  int32_t next_row = 0, row_count = 0;
+  int32_t row_capacity = 0;
+  int32_t first_row = 0, next_row = 0, row_count = 0;
+  bool growing_lines = false;
   int32_t next_line = 0, line_count = 0;
   uint32_t line_serial = 0;
   double row_step = 0.0;

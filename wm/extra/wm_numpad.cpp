@@ -305,8 +305,9 @@ int32_t WM_NUMPAD::process() {
   use_key_queue(true);
   if (visible) {
     int32_t code = -1;
-    const uint8_t c = key_queue.pop();
-    if (c >= '0' && c <= '9') code = c;
+    // Characters above 255 (a whole code run) mean nothing to the pad.
+    const uint32_t c = key_queue.pop_char();
+    if (c >= '0' && c <= '9') code = static_cast<int32_t>(c);
     else if (c == '\n') code = KEY_OK;
     else if (c == '.') code = KEY_POINT;
     else if (c == '-') code = KEY_SIGN;

@@ -404,7 +404,9 @@ protected:
   }
 
   // Clicks the first language on the language page; the licence page follows.
-  PICTURE choose_first_language(const PICTURE& language_page) {
+  PICTURE choose_first_language(const PICTURE& language_page) { return choose_language(language_page, 0); }
+  // Clicks the first (0) or the second (1) of the demo's two languages.
+  PICTURE choose_language(const PICTURE& language_page, int index) {
     uint32_t face = 0;
     const RECT_FOUND d = dialog_of(language_page, &face);
     // The grid of two language buttons sits in the middle: its frame is the
@@ -415,7 +417,7 @@ protected:
     while (top < d.y2 && language_page.at(column, top) != face) ++top;
     while (top < d.y2 && language_page.at(column, top) == face) ++top;
     int bottom = (d.y1 + d.y2) / 2 + ((d.y1 + d.y2) / 2 - top);
-    click((d.x1 + d.x2) / 2, top + (bottom - top) / 4);
+    click((d.x1 + d.x2) / 2, top + (bottom - top) * (1 + 2 * index) / 4);
     return settle();
   }
 

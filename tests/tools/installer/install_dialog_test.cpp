@@ -23,6 +23,8 @@
 #include "folder.h"
 #include "screen.h"
 #include "wm_button.h"
+#include "wm_file_select.h"
+#include "wm_kinds.h"
 #include "window.h"
 #include "wizard.h"
 #include "wm_check_box.h"
@@ -145,8 +147,82 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   }
 }
 
+// The folder button names the real folder, shortened in its middle when
+// the button is too narrow; the browser opens at the nearest folder that
+// exists, and OK there leaves the install folder as it was.
+TEST_F(InstallDialog, TheFolderButtonShowsTheRealPathAndTheBrowserStartsAtItsNearestFolder) {
+  DATABASE& data = installer_database();
+  data.check_desktop_size.width = -1;
+  start_wizard(manager);
+  const std::string deep = "not/made/" + std::string(20, 'x') + "/" + std::string(20, 'y') + "/yet";
+  char user_data[FOLDER_PATH_SIZE];
+  ASSERT_TRUE(standard_folder_path(user_data, sizeof user_data, 2, nullptr));
+  ASSERT_FALSE(test_support::file_exists(user_data));
+  const struct {
+    std::string stored;
+    std::string real;
+    std::string start;  // where the browser opens
+  } rows[] = {
+      {"$ROOT1" + scratch.file("t"), scratch.file("t"), scratch.path()},
+      {"$ROOT1" + scratch.file(deep), scratch.file(deep), scratch.path()},
+      // A standard folder not made yet: its place under the home folder.
+      {"$USERDATA/Demo", std::string(user_data) + "/Demo", home},
+  };
+  // The button shows the path whole, or its start and end around "...",
+  // within the button.
+  const auto expect_shows = [](const std::string& path) {
+    const std::string shown = folder_button->get_text();
+    const int32_t room = folder_button->width - folder_button->left_gap - folder_button->right_gap;
+    IMAGE* s = get_screen_image();
+    EXPECT_LE(s->get_text_width(255, 65535, -1, shown.c_str()), room);
+    const bool shortened = s->get_text_width(255, 65535, -1, path.c_str()) > room;
+    const size_t dots = shown.find("...");
+    EXPECT_EQ(dots != std::string::npos, shortened) << shown;
+    if (dots == std::string::npos) {
+      EXPECT_EQ(shown, path);
+      return;
+    }
+    const std::string head = shown.substr(0, dots), tail = shown.substr(dots + 3);
+    EXPECT_EQ(path.rfind(head, 0), 0u) << shown;
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail) << shown;
+    EXPECT_GE(tail.size(), 4u) << shown;
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.stored);
+    snprintf(data.install_folder, sizeof data.install_folder, "%s", row.stored.c_str());
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    dialog = build(WIZARD_PAGE_OPTIONS);
+    ASSERT_NE(folder_button, nullptr);
+    expect_shows(row.real);
+    const std::string shown = folder_button->get_text();
+
+    EXPECT_EQ(on_wizard_button(nullptr, 5, reinterpret_cast<uintptr_t>(dialog)), 0);
+    auto* browser = static_cast<WM_FILE_SELECT*>(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::FILE_SELECT));
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(std::string(browser->folder.path), row.start);
+    browser->process();
+    EXPECT_EQ(on_wizard_button(browser, 5, 1), 0);  // OK without a change
+    EXPECT_EQ(std::string(data.install_folder), row.stored);
+    EXPECT_EQ(folder_button->get_text(), shown);
+    WM_DIALOG::close_all_dialogs(true);
+  }
+  // OK in another folder takes that one.
+  on_wizard_button(nullptr, 5, reinterpret_cast<uintptr_t>(dialog));
+  auto* browser = static_cast<WM_FILE_SELECT*>(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::FILE_SELECT));
+  ASSERT_NE(browser, nullptr);
+  ASSERT_TRUE(browser->folder.set_absolute(scratch.file("work").c_str()));
+  on_wizard_button(browser, 5, 1);
+  EXPECT_STREQ(resolve_path_text(data.install_folder), scratch.file("work").c_str());
+  expect_shows(scratch.file("work"));
+  WM_DIALOG::close_all_dialogs(true);
+}
+
 TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
-  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), "first line\nsecond line\n"));
+  // Longer than the page's 250 lines, each wrapping into several rows.
+  std::string licence;
+  for (int i = 1; i <= 300; ++i)
+    licence += "line " + std::to_string(i) + " of a licence that wraps into more than one row\n";
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/licence.txt"), licence));
   auto package = std::make_unique<PACKAGE>(work, "texts.pkg", true, 0, false, false);
   ASSERT_TRUE(package->add_file(work, "licence.txt", "licence-0"));
   installer_database().package = std::move(package);
@@ -155,7 +231,10 @@ TEST_F(InstallDialog, TheLicenceIsReadFromAPrivateCopyThatIsGoneAfterwards) {
   for (WM_SCREEN_OBJECT* child : d->get_client()->children)
     if (child->kind & wm_kind::TEXT_WIN) window = static_cast<WM_TEXT_WIN*>(child);
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->get_line_count(), 2);
+  EXPECT_EQ(window->get_line_count(), 300);
+  EXPECT_GT(window->get_row_count(), 300);
+  // It opens at its first line.
+  EXPECT_EQ(std::string(window->get_row(window->shown_row(0)).text).rfind("line 1 of", 0), 0u);
   const std::string temporary = get_temporary_folder_path();
   ASSERT_FALSE(temporary.empty());
   EXPECT_TRUE(std::filesystem::is_empty(temporary));

@@ -17,6 +17,7 @@
 #include "toolkit_defaults_guard.h"
 #include "wm_button.h"
 #include "wm_page_manager.h"
+#include "wm_script.h"
 #include "wm_text_win.h"
 #include "wizard_hooks.h"
 #include "wm_test_fonts.h"
@@ -112,6 +113,32 @@ TEST_F(QuitConfirm, TheDialogSpeaksTheCurrentLanguageAndYesEndsTheRun) {
   frames(2);
   click(quit_dialog->first_button);
   EXPECT_EQ(manager->frame(false), page_action::END);
+}
+
+// Longer words than the skin's 200 x 150 holds: the dialog grows, inside
+// the window, until title, message and buttons show whole.
+TEST_F(QuitConfirm, TheDialogGrowsToItsWords) {
+  DATABASE& data = installer_database();
+  const std::pair<LANGUAGE_KEY, const char*> texts[] = {
+      {QUIT_TITLE, "Einrichtung verlassen?"},
+      {QUIT_MSG, "Demo Notes ist noch nicht installiert. Trotzdem verlassen?"},
+      {QUIT_YES, "Verlassen"},
+      {QUIT_NO, "Bleiben"}};
+  for (const auto& [key, text] : texts) snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  confirm_quit(0);
+  ASSERT_NE(quit_dialog, nullptr);
+  IMAGE* s = get_screen_image();
+  const auto width_of = [s](const char* t) { return s->get_text_width(255, 65535, -1, t); };
+  EXPECT_GE(quit_dialog->get_title()->width, width_of("Einrichtung verlassen?"));
+  for (WM_BUTTON* b : {quit_dialog->first_button, quit_dialog->second_button})
+    EXPECT_GE(b->width - b->left_gap - b->right_gap, width_of(b->get_text()));
+  EXPECT_LT(quit_dialog->first_button->x + quit_dialog->first_button->width, quit_dialog->second_button->x);
+  WM_TEXT_WIN* m = quit_dialog->message_window;
+  EXPECT_EQ(m->scrollbar, nullptr);
+  EXPECT_LE(m->get_row_count(), m->get_visible_rows());
+  EXPECT_TRUE(RECT::sized(0, 0, kWidth, kHeight)
+                  .contains(RECT::sized(quit_dialog->get_x(), quit_dialog->get_y(), quit_dialog->width,
+                                        quit_dialog->height)));
 }
 
 TEST_F(QuitConfirm, EveryWayTheDialogGoesClearsItsPointer) {

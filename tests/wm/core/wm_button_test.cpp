@@ -428,8 +428,9 @@ TEST_F(Button, PressedOffsetMovesTheContentOnce) {
 }
 
 // Rest mode: the tooltip shows once the calendar second is two past the
-// one the pointer came in, next to the pointer and inside the surface; a
-// press or leaving hides it.
+// one the pointer came in, from the pointer's x, above the button (below it
+// where there is no room above) so that it never covers it, and inside the
+// surface; a press or leaving hides it.
 TEST_F(Button, TooltipAfterARest) {
   WM_MANAGER root;
   root.set_size(200, 150, false);
@@ -448,7 +449,7 @@ TEST_F(Button, TooltipAfterARest) {
     EXPECT_EQ(shown(), ms == 1) << ms;
   }
   EXPECT_EQ(tip->x, 30);
-  EXPECT_EQ(tip->y, 70 - tip->height);
+  EXPECT_EQ(tip->y, 60 - tip->height);
   input.move_to(40, 75);  // followed without a new wait
   frame(root);
   EXPECT_EQ(tip->x, 40);
@@ -465,11 +466,11 @@ TEST_F(Button, TooltipAfterARest) {
   input.move_to(150, 20);
   frame(root);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
-  // Near the bottom-right it moves inside; near the top-left it never
-  // gets a negative position.
+  // Near the bottom-right it moves inside; at the top it goes below the
+  // button; it never covers the button nor leaves the surface.
   const struct {
     int16_t bx, by, px, py, tx, ty;
-  } corners[] = {{150, 120, 195, 145, -1, 145}, {0, 0, 2, 2, 2, 0}};
+  } corners[] = {{150, 120, 195, 145, -1, 120}, {0, 0, 2, 2, 2, 30}};
   for (const auto& c : corners) {
     input.move_to(190, 10);
     frame(root);
@@ -480,7 +481,11 @@ TEST_F(Button, TooltipAfterARest) {
     frame(root);
     ASSERT_TRUE(shown());
     EXPECT_EQ(tip->x, c.tx < 0 ? 200 - tip->width : c.tx);
-    EXPECT_EQ(tip->y + (c.ty ? tip->height : 0), c.ty);
+    EXPECT_EQ(c.by ? tip->y + tip->height : tip->y, c.ty);
+    EXPECT_TRUE(RECT::sized(b->x, b->y, b->width, b->height)
+                    .intersect(RECT::sized(tip->x, tip->y, tip->width, tip->height))
+                    .empty());
+    EXPECT_TRUE(RECT::sized(0, 0, 200, 150).contains(RECT::sized(tip->x, tip->y, tip->width, tip->height)));
   }
   b->set_tooltip(nullptr);  // takes the shown tooltip off the list
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());

@@ -12,6 +12,8 @@
 #include "picture_compare.h"
 #include "timing.h"
 #include "platform.h"
+#include "wm_button.h"
+#include "wm_script.h"
 #include "wm_test_objects.h"
 
 using namespace wm_test;
@@ -398,6 +400,36 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
   a->hide(false, false);
   manager->frame(false);
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+}
+
+// A tooltip shows over the page for its button and takes no focus: the
+// focus stays where it was while it shows and after it has gone.
+TEST_F(PageManager, ATooltipTakesNoFocus) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(
+      0,
+      [](WM_PAGE_MANAGER* m) {
+        create_boxes<0>(m);
+        m->current_root()->add_child(
+            new WM_BUTTON(100, 60, 159, 89, nullptr, "Go", "What Go does", nullptr, 0, 0, 2), false);
+      },
+      nullptr, 0, nullptr, 0, 0, nullptr);
+  manager->frame(false);
+  WM_MANAGER& root = manager->area(0).root;
+  auto* button = static_cast<WM_BUTTON*>(root.get_child(3));
+  root.get_child(1)->set_focus();
+  input.move_to(120, 75);
+  for (int i = 0; i < 4; ++i) {
+    input.advance_ms(1000);
+    manager->frame(false);
+  }
+  ASSERT_TRUE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(1));
+  input.move_to(5, 140);
+  manager->frame(false);
+  manager->frame(false);
+  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(1));
 }
 
 // The search starts with the focus object's own area (its first object

@@ -14,6 +14,8 @@
 #include "picture_compare.h"
 #include "screen.h"
 #include "skin_test_support.h"
+#include "text_convert.h"
+#include "text_fit.h"
 #include "wm_test_fonts.h"
 #include "wm_test_objects.h"
 
@@ -266,6 +268,68 @@ TEST_F(Script, WrappedTextFillsSeveralLines) {
   EXPECT_LE(ink.x2, 77);           // inside the right gap
   EXPECT_LE(ink.x1, 14);
   EXPECT_EQ(pixel(80, 50), kScreen);
+}
+
+// Too wide a text loses its end or its middle to "..." between whole
+// characters (a code run stays whole); a label with the ellipsis flag
+// draws the cut text, one without it the whole text clipped.
+TEST_F(Script, TooWideTextsEndInAnEllipsisOrLoseTheirMiddle) {
+  IMAGE* s = get_screen_image();
+  const TEXT_FONT font;
+  const auto w = [s](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
+  // Texts as UTF-8; each cut is checked in characters.
+  const struct {
+    std::string text;
+    std::string fits;  // the width allowed is this text's
+  } rows[] = {
+      {"abcdefgh", "abcdefgh"},  {"abcdefgh", "abc..."},           {"abcdefgh", "ab...gh"},
+      {"/home/user/.demo/data/Demo Notes", "/home/.../Demo Notes"}, {"ЖЖЖЖЖЖ", "ЖЖ..."},
+      {"aЖbЖcЖdЖe", "aЖ...Жe"}, {"abcdefgh", ""},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.text + " in " + r.fits);
+    const std::string text = utf8_to_system_text(r.text.c_str(), r.text.size());
+    const int32_t width = w(utf8_to_system_text(r.fits.c_str(), r.fits.size()));
+    const bool whole = w(text) <= width;
+    for (const bool middle : {false, true}) {
+      const std::string cut = system_text_to_utf8(
+          (middle ? fit_text_middle : fit_text_end)(s, font, text.c_str(), width).c_str());
+      if (whole) {
+        EXPECT_EQ(cut, r.text);
+        continue;
+      }
+      const size_t dots = cut.find("...");
+      ASSERT_NE(dots, std::string::npos) << cut;
+      const std::string head = cut.substr(0, dots), tail = cut.substr(dots + 3);
+      EXPECT_EQ(r.text.rfind(head, 0), 0u) << cut;
+      EXPECT_EQ(r.text.substr(r.text.size() - tail.size()), tail) << cut;
+      EXPECT_TRUE(middle || tail.empty()) << cut;
+      EXPECT_LE(w(utf8_to_system_text(cut.c_str(), cut.size())), std::max(width, w("...")));
+      // Not a character more would fit on the side it was cut from.
+      if (!middle && !r.fits.empty()) {
+        const size_t step = static_cast<size_t>(utf8_sequence_length(static_cast<uint8_t>(r.text[head.size()])));
+        const std::string longer = r.text.substr(0, head.size() + step) + "...";
+        EXPECT_GT(w(utf8_to_system_text(longer.c_str(), longer.size())), width) << cut;
+      }
+    }
+  }
+
+  WM_STYLE_SET style = plain(SSF_LEFT_JUSTIFY_TEXT);
+  style.font_x_sz = style.font_y_sz = 65535;
+  const char* text = "a label far too long for its box";
+  WM_SCRIPT cut(10, 10, 99, 39, &style, text);
+  cut.text_flags |= script_flag::ELLIPSIS;
+  cut.draw();
+  const INK drawn = ink_of(10, 10, 99, 39, kBack);
+  const std::string shown = fit_text_end(s, {cut.font, cut.font_width, static_cast<int16_t>(cut.font_height)},
+                                         text, cut.width - cut.left_gap - cut.right_gap);
+  EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+  clear_screen();
+  WM_SCRIPT same(10, 10, 99, 39, &style, shown.c_str());
+  same.draw();
+  const INK expected = ink_of(10, 10, 99, 39, kBack);
+  EXPECT_EQ(drawn.x2, expected.x2);
+  EXPECT_LT(drawn.x2, 99 - 2);  // the last dot ends inside the gap
 }
 
 TEST_F(Script, FlashesWithBlinkBitFive) {

@@ -8,6 +8,7 @@
 #include "screen.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
+#include "wm_script.h"
 #include "wm_test_fonts.h"
 #include "wm_text_win.h"
 
@@ -99,4 +100,69 @@ TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {
   EXPECT_GE(empty.width, 150);
   EXPECT_STREQ(empty.first_button->get_text(), "Close");
   EXPECT_EQ(empty.first_button->y - empty.get_client()->y, 2 * lh);
+}
+
+// A dialog made at a small size grows, within the view, to its title, its
+// relabelled buttons and its whole message; buttons never overlap and each
+// shows its whole text; a message taller than the view scrolls instead.
+TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
+  const std::string long_message = [] {
+    std::string m;
+    for (int i = 0; i < 60; ++i) m += "A sentence of the message that goes on. ";
+    return m;
+  }();
+  const struct {
+    const char* name;
+    const char* title;
+    const char* yes;
+    const char* no;
+    std::string message;
+    bool scrolls;
+  } rows[] = {
+      {"short words keep the size", "Quit?", "Yes", "No", "Leave now?", false},
+      {"a long title", "Einrichtung verlassen? Wirklich jetzt schon?", "Ja", "Nein", "Gehen?", false},
+      {"long buttons", "Quit", "Verlassen und alles vergessen", "Bleiben und weitermachen", "?", false},
+      {"a long message",
+       "Einrichtung verlassen?",
+       "Verlassen",
+       "Bleiben",
+       "Demo Notes ist noch nicht installiert. Trotzdem verlassen? Die Einrichtung kann spaeter "
+       "wieder gestartet werden, und nichts ist verloren.",
+       false},
+      {"more than the view holds", "Quit", "Yes", "No", long_message, true},
+  };
+  const RECT view = WM_DIALOG::view();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    WM_CONFIRM d(200, 150, r.title, true, nullptr, 0, 300, 200, false, 100, nullptr);
+    d.message_window->add_text(r.message.c_str(), "", nullptr, true, true);
+    d.message_window->text_flags = 0;
+    d.first_button->set_text(r.yes, false);
+    d.second_button->set_text(r.no, false);
+    d.fit_to_texts();
+
+    EXPECT_GE(d.width, 200);
+    EXPECT_GE(d.height, 150);
+    EXPECT_TRUE(view.contains(RECT::sized(d.get_x(), d.get_y(), d.width, d.height)));
+    IMAGE* s = get_screen_image();
+    // The title shows whole.
+    EXPECT_GE(d.get_title()->width,
+              s->get_text_width(255, 65535, -1, r.title) + d.get_title()->left_gap + d.get_title()->right_gap);
+    // Each button holds its text; they stand apart inside the client area.
+    for (const WM_BUTTON* b : {d.first_button, d.second_button})
+      EXPECT_GE(b->width - b->left_gap - b->right_gap, s->get_text_width(255, 65535, -1, b->get_text()));
+    EXPECT_LT(d.first_button->x + d.first_button->width, d.second_button->x);
+    EXPECT_GE(d.first_button->x, d.get_client()->x);
+    EXPECT_LE(d.second_button->x + d.second_button->width, d.get_client()->x + d.get_client()->width);
+    // The message: every row shown, or a scroll bar for them.
+    WM_TEXT_WIN* m = d.message_window;
+    EXPECT_EQ(m->scrollbar != nullptr, r.scrolls);
+    if (!r.scrolls) {
+      EXPECT_LE(m->get_row_count(), m->get_visible_rows());
+    }
+    EXPECT_LT(m->y + m->height, d.first_button->y);
+    if (r.scrolls) {
+      EXPECT_EQ(d.width, view.width());
+    }
+  }
 }

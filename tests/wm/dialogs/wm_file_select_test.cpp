@@ -221,7 +221,7 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
   const std::pair<std::string, std::string> rows[] = {
       {"line\nfeed.xml", "line?feed.xml"}, {"run\x01" "byte.xml", "run?byte.xml"},
       {"bad\xff\xfe.xml", "bad??.xml"},     {"caf\xc3\xa9.xml", "caf\xe9.xml"},
-      {"\xe2\x82\xac.xml", "?.xml"},        {long_name, long_name}};
+      {"\xe2\x82\xac.xml", "\x01,20AC\x01.xml"}, {long_name, long_name}};
   FOLDER odd = docs;
   ASSERT_TRUE(make_folder(&odd, "odd", true));
   for (const auto& [name, shown] : rows) {
@@ -261,4 +261,41 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   browser.reset();
   orphan->ok->fire_callback(false);
   root.remove_overlay(orphan, true, false);
+}
+
+// Whatever words the owner gives the header, its three parts stand side by
+// side without overlapping: the label whole, the message and the folder's
+// name ending in "..." when too long; the list's text cells do the same.
+TEST_F(FileSelect, HeaderAndColumnsShowWholeOrEndInAnEllipsis) {
+  WM_FILE_SELECT* d = browser.get();
+  const struct {
+    const char* message;
+    const char* label;
+  } rows[] = {
+      {"Choose a folder.", "Look in:"},
+      {"Choose the folder to install Demo Notes into, or make a new one.", "Suchen in diesem Ordner:"},
+  };
+  IMAGE* s = get_screen_image();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.label);
+    d->message_label->set_text(r.message, false);
+    d->location_label->set_text(r.label, false);
+    d->set_mode(3, &docs, nullptr, nullptr);
+    names();
+    const WM_SCRIPT* m = d->message_label;
+    const WM_SCRIPT* l = d->location_label;
+    const WM_BUTTON* menu = d->location_menu;
+    EXPECT_LE(m->x + m->width, l->x);
+    EXPECT_LE(l->x + l->width, menu->x);
+    EXPECT_LE(menu->x + menu->width, d->header->x + d->header->width);
+    EXPECT_GE(l->width - l->left_gap - l->right_gap, s->get_text_width(255, 65535, -1, r.label));
+    EXPECT_GT(l->left_gap, 0);  // a margin after the message
+    EXPECT_TRUE(m->text_flags & script_flag::ELLIPSIS);
+    EXPECT_TRUE(menu->draw_flags & button_flag::ELLIPSIS);
+  }
+  for (int32_t column = 1; column <= 3; ++column) {
+    const auto* cell = static_cast<WM_BUTTON*>(d->list->get_cell(column, 1));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_TRUE(cell->draw_flags & button_flag::ELLIPSIS) << column;
+  }
 }

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wm_button.h"
 #include "wm_keyboard_dialog.h"
@@ -26,6 +27,7 @@ WM_TEXT_EDIT* field = nullptr;
 std::string heard;  // the field's text at each callback
 int32_t page_action_once = 0;
 int pages_built = 0;
+bool password_page = false;  // the page's field is a password
 
 int32_t on_field(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
   heard += std::string(static_cast<WM_TEXT_EDIT*>(object)->get_text()) + ";";
@@ -39,6 +41,7 @@ void create_page(WM_PAGE_MANAGER* manager) {
   style.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER;
   style.fg_colour = 0xFF000000;
   style.bg_colour = 0xFFFFFFFF;
+  if (password_page) style.extended_flags = SSEF_TE_PASSWORD;
   field = new WM_TEXT_EDIT(20, 20, 200, 100, "ab", &style, on_field, 0, 0);
   field->notify_on_change = 1;
   manager->current_root()->add_child(field, false);
@@ -65,6 +68,7 @@ protected:
   void TearDown() override {
     manager.reset();
     field = nullptr;
+    password_page = false;
     use_onscreen_keyboard = 0;
     PointerX11::TearDown();
   }
@@ -157,4 +161,33 @@ TEST_F(KeyboardX11, CloseAndAPageRebuildCallNothingBack) {
   EXPECT_TRUE(frames_until(closed));
   EXPECT_EQ(heard, "");
   EXPECT_STREQ(field->get_text(), "ab");
+}
+
+// The keyboard's own field hides a password as the page's field does: its
+// characters show as the stars a plain field would show for them.
+TEST_F(KeyboardX11, APasswordStaysHiddenOnTheKeyboard) {
+  password_page = true;
+  const int built = pages_built;
+  page_action_once = page_action::REBUILD_PAGE;
+  ASSERT_TRUE(frames_until([&] { return pages_built > built; }));
+  WM_KEYBOARD_DIALOG* d = open();
+  ASSERT_NE(d, nullptr);
+  keys(d, {{1, 1}});
+  ASSERT_STREQ(d->entry->get_text(), "abq");
+  WM_TEXT_EDIT* entry = d->entry;
+  const auto picture = [entry] {
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+    entry->draw();
+    std::vector<COLOUR> out;
+    for (int py = entry->y; py < entry->y + entry->height; ++py)
+      for (int px = entry->x; px < entry->x + entry->width; ++px)
+        get_screen_image()->get_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &out.emplace_back());
+    return out;
+  };
+  const std::vector<COLOUR> hidden = picture();
+  entry->edit_flags &= static_cast<uint16_t>(~edit_flag::PASSWORD);
+  const std::vector<COLOUR> clear = picture();
+  entry->set_text("***");
+  EXPECT_EQ(picture(), hidden);
+  EXPECT_NE(clear, hidden);
 }

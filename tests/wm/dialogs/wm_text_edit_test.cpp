@@ -103,7 +103,7 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
     EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
 }
 
-TEST_F(TextEdit, KeepsEightBitTextWithinItsMaximum) {
+TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   const WM_STYLE_SET s = style(false);
   WM_TEXT_EDIT field(0, 0, 100, 0, "abc", &s, nullptr, 0, 0);
   EXPECT_STREQ(field.get_text(), "a");  // a maximum of 0 holds one character
@@ -111,30 +111,35 @@ TEST_F(TextEdit, KeepsEightBitTextWithinItsMaximum) {
   EXPECT_EQ(field.max_length, 32767);
   field.set_max_length(-3);
   EXPECT_EQ(field.max_length, 32767);
-  field.set_text("x\x01,20AC\x01y\xE9");  // a character above 255 cannot enter
-  EXPECT_STREQ(field.get_text(), "xy\xE9");
+  field.set_text("x\x01,20AC\x01y\xE9");  // a character above 255 stays in its run
+  EXPECT_STREQ(field.get_text(), "x\x01,20AC\x01y\xE9");
+  EXPECT_EQ(field.length(), 4);
   field.set_max_length(2);
-  EXPECT_STREQ(field.get_text(), "xy");
+  EXPECT_STREQ(field.get_text(), "x\x01,20AC\x01");
   EXPECT_EQ(field.caret, 2);
   field.visible = 0;
   field.set_text("q");
   EXPECT_EQ(field.visible, 0);  // a hidden field stays hidden
 
+  // Letters are Latin-1's and every character above 255, whatever the C
+  // library's locale.
   const struct {
     TEXT_FILTER filter;
-    const char* accepted;
-    const char* rejected;
+    std::vector<uint32_t> accepted;
+    std::vector<uint32_t> rejected;
   } filters[] = {
-      {WM_TEXT_EDIT::filter_number, "09.-+", "a ,e\xE9"},
-      {WM_TEXT_EDIT::filter_name, "aZ9'- \x7F", ".\xE9_"},
-      {WM_TEXT_EDIT::filter_word, "aZ'-\x7F", "9 ."},
-      {WM_TEXT_EDIT::filter_words, "aZ'- \x7F", "9."},
-      {WM_TEXT_EDIT::filter_file_name, "aZ9.-+!$%()_=[]{};:@# ~", "/\\*?\"<>|\t"},
+      {WM_TEXT_EDIT::filter_number, {'0', '9', '.', '-', '+'}, {'a', ' ', ',', 0xE9, 0x20AC}},
+      {WM_TEXT_EDIT::filter_name, {'a', 'Z', '9', '\'', '-', ' ', 127, 0xE9, 0xDF, 0x416}, {'.', '_', 0xD7}},
+      {WM_TEXT_EDIT::filter_word, {'a', 'Z', '\'', '-', 127, 0xF6}, {'9', ' ', '.', 0xF7}},
+      {WM_TEXT_EDIT::filter_words, {'a', 'Z', '\'', '-', ' ', 127, 0xC4}, {'9', '.', 0xA3}},
+      {WM_TEXT_EDIT::filter_file_name,
+       {'a', 'Z', '9', '.', '-', '+', '!', '$', '%', '(', ')', '_', '=', '[', ']', '{', '}', ';', ':',
+        '@', '#', ' ', '~', 0xF6, 0xE4, 0xDF, 0x20AC},
+       {'/', '\\', '*', '?', '"', '<', '>', '|', '\t', 0}},
   };
   for (const auto& f : filters) {
-    for (const char* c = f.accepted; *c; ++c) EXPECT_TRUE(f.filter(static_cast<uint8_t>(*c))) << *c;
-    for (const char* c = f.rejected; *c; ++c) EXPECT_FALSE(f.filter(static_cast<uint8_t>(*c))) << *c;
-    EXPECT_FALSE(f.filter(0x141));  // only 0..255 are judged
+    for (uint32_t c : f.accepted) EXPECT_TRUE(f.filter(c)) << c;
+    for (uint32_t c : f.rejected) EXPECT_FALSE(f.filter(c)) << c;
   }
 
   // Typing over a selection (1..5) removes it first: the caret keeps its
@@ -169,6 +174,10 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
     std::vector<std::string> lines;
   } rows[] = {
       {"ab cd\nef", 300, {"ab cd", "\nef"}},
+      // A line feed first makes an empty first line; each one after it a
+      // line of its own.
+      {"\nab", 300, {"", "\nab"}},
+      {"\n\nx", 300, {"", "\n", "\nx"}},
       // Wrapped at the last space; the spaces stay with the line before
       // (0: the box's text area is as wide as "aaa aa").
       {"aaa  aaa aaa", 0, {"aaa  ", "aaa ", "aaa"}},

@@ -138,8 +138,9 @@ protected:
   // hold and let go of Return, "@" and a character index (with a pixel
   // offset: "@3+1") to move the pointer to that character boundary, "down"
   // and "up" for the left button, "." for a frame alone, "k:" and a key
-  // pressed with no frame, "^" to build the page again, "=" and the
-  // expected state, "#" and what the callback has heard.
+  // pressed with no frame, "u:" and a key symbol the keyboard may lack
+  // (tapped through a lent key code), "^" to build the page again, "=" and
+  // the expected state, "#" and what the callback has heard.
   void run_script(const std::string& script) {
     std::istringstream steps(script);
     std::string step, trace;
@@ -167,6 +168,12 @@ protected:
         key(symbol, true);
         key(symbol, false);
         ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; }));
+      } else if (step.rfind("u:", 0) == 0) {
+        const KeySym symbol = XStringToKeysym(step.c_str() + 2);
+        key_queue.get_last_key();
+        if (!tap_symbol(symbol)) GTEST_SKIP() << "no free key code";
+        ASSERT_TRUE(pump([&] { return key_queue.peek_last_key() == symbol; })) << trace;
+        page_frame();
       } else if (step.rfind("t:", 0) == 0) {
         for (char c : step.substr(2)) ASSERT_NO_FATAL_FAILURE(press(std::string(1, c))) << trace;
       } else if (step == "Return+") {
@@ -275,6 +282,11 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // text the field had when it got the focus, selected.
       {{"start"}, "t:xy =xy|2| C-z =start|5|0-5 Delete =|0|"},
       {{"", 5, WM_TEXT_EDIT::filter_number}, "t:12a3.b456 =123.4|5|"},
+      // Letters of the 8-bit set pass a file-name filter, and a character
+      // above 255 is typed in its code run, one character of the field.
+      {{"", 100, WM_TEXT_EDIT::filter_file_name},
+       "u:odiaeresis u:adiaeresis u:ssharp u:EuroSign u:Cyrillic_zhe =\xF6\xE4\xDF\x01,20AC,0436\x01|5| "
+       "Left BackSpace =\xF6\xE4\xDF\x01,0436\x01|3|"},
       {{"abc"}, "C-a =abc|3|0-3 S-z =Z|1|"},
       // Return answers once, when it is let go.
       {{"ok"}, "Return+ # Return- #R . #R"},
@@ -308,11 +320,11 @@ TEST_F(TextEditX11, ClipboardRoundTripsWithAnotherClient) {
   run_script("Home S-C-Right C-x =_cr\xE8me|0|");
   EXPECT_EQ(other.fetch(pumping), "caf\xC3\xA9");
 
-  // Pasted: line feeds, tabs, byte 1 and characters above 255 stay out;
-  // the filter drops what it rejects; the rest is cut to fit.
+  // Pasted: line feeds and tabs stay out, a character above 255 comes in
+  // its code run; the filter drops what it rejects; the rest is cut to fit.
   OTHER_CLIENT owner;
   owner.own("1a2.b\n\t\xE2\x82\xAC" "3\xC3\xA9" "4567");
-  run_script("End C-v =_cr\xE8me1a2.b3\xE9" "4567|17| #");
+  run_script("End C-v =_cr\xE8me1a2.b\x01,20AC\x01" "3\xE9" "4567|18| #");
   page.text = "";
   page.max_length = 5;
   page.filter = WM_TEXT_EDIT::filter_number;
@@ -346,8 +358,14 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
   page.notify = true;
   ASSERT_NO_FATAL_FAILURE(build_page());
   page_frame();  // the box lays out its lines when drawn
-  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5|");
   const auto* box = static_cast<WM_TEXT_EDIT_BOX*>(field);
+  // Return in the empty box puts the caret on the second line.
+  run_script("Return . =/|1|");
+  EXPECT_EQ(box->caret_line, 1);
+  EXPECT_EQ(box->lines().size(), 2u);
+  run_script("BackSpace . =|0| #cRc");
+  heard.clear();
+  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5|");
   ASSERT_EQ(box->lines().size(), 2u);
 
   for (const bool ok : {true, false}) {

@@ -121,6 +121,11 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"spaces run together", "aaa bbb", text_win_flag::LEFT_JUSTIFY, "aaa bbb    ccc",
        {"aaa bbb", "ccc"}},
       {"hard break", "WWWW", text_win_flag::LEFT_JUSTIFY, "WWWWWWWWWW", {"WWWW", "WWWW", "WW"}},
+      // An address breaks after a "/" or "." near the end of the row; one
+      // far back is no place to break.
+      {"address", "http://www.vorn-libraries.exa", text_win_flag::LEFT_JUSTIFY,
+       "see http://www.vorn-libraries.example.org/", {"see", "http://www.vorn-libraries.", "example.org/"}},
+      {"mark far back", "WWWWWW", text_win_flag::LEFT_JUSTIFY, "W.WWWWWWWWWW", {"W.WWWW", "WWWWWW"}},
       {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
@@ -242,7 +247,62 @@ TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
   win->add_text(std::string(200000, '\n').c_str(), nullptr, nullptr, false, true);
   EXPECT_EQ(win->get_line_count(), 50);
   win->add_text(std::string(20000, 'W').c_str(), nullptr, nullptr, false, true);
-  EXPECT_EQ(win->get_row_count(), 50);
+  // Every row of the held lines stays: 49 empty lines and the whole long one.
+  int32_t characters = 0;
+  for (int32_t i = 0; i < win->get_row_count(); ++i) characters += win->get_row(win->row_at_age(i)).length;
+  EXPECT_EQ(characters, 20000);
+  EXPECT_EQ(win->get_row(win->row_at_age(49)).text[0], 'W');
+}
+
+// However many rows the held lines wrap into, each can be scrolled to, and
+// a long text kept at the top opens at its first row; a whole file keeps
+// every line, a ring of lines still drops the oldest.
+TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
+  const std::string words = "one two three four five six seven eight nine ten eleven twelve";
+  std::string file_text;
+  for (int i = 1; i <= 300; ++i) file_text += "line " + std::to_string(i) + " " + words + "\n";
+  TEXT_FILE* file = skin.open_text_file("licence.txt", 1);
+  ASSERT_NE(file, nullptr);
+  file->write_string(file_text.c_str());
+  FOLDER::close_text_file(file);
+
+  const struct {
+    const char* name;
+    uint16_t capacity;
+    int lines;         // added one by one; 0 = the file instead
+    bool whole;        // the file loaded whole
+    int first_line;    // the line the view opens at
+    int held;          // lines held afterwards
+  } cases[] = {
+      {"wrapped lines in a ring of as many", 10, 10, false, 1, 10},
+      {"one wrapped line among short ones", 4, 4, false, 1, 4},
+      {"a whole file longer than the ring", 250, 0, true, 1, 300},
+      {"a ring gives up its oldest lines", 250, 0, false, 51, 250},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    make(200, 120, c.capacity, false);
+    win->keep_at_top = 1;
+    if (c.lines == 0) {
+      ASSERT_TRUE(win->load_text_file(skin, "licence.txt", &kInk, c.whole));
+    } else {
+      for (int i = 1; i <= c.lines; ++i) {
+        const std::string line = "line " + std::to_string(i) + (i == 1 || c.lines == 10 ? " " + words : "");
+        win->add_text(line.c_str(), "", &kInk, false, true);
+      }
+    }
+    EXPECT_EQ(win->get_line_count(), c.held);
+    ASSERT_NE(win->scrollbar, nullptr);
+    EXPECT_GT(win->get_row_count(), c.held);
+    const std::string opening = "line " + std::to_string(c.first_line) + " ";
+    EXPECT_EQ(std::string(win->get_row(win->shown_row(0)).text).rfind(opening, 0), 0u)
+        << win->get_row(win->shown_row(0)).text;
+    // The far end of the bar shows the oldest row, the near end the newest.
+    EXPECT_EQ(win->shown_row(0), win->row_at_age(0));
+    win->scroll.set_int(PARAMETER::VALUE, 0);
+    EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
+    EXPECT_GE(win->scrollbar->slider_length, 15);
+  }
 }
 
 TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {

@@ -176,6 +176,12 @@ TEST_F(Numpad, TypedCharactersDriveTheKeysAndTheQueueIsOnlyFreedByItsMaker) {
     key_queue.on_key(8);
     pad->process();
     EXPECT_EQ(pad->get_field(), col14("-1"));
+    // A character above 255 comes in its code run: taken whole, no digit
+    // of its code is typed.
+    key_queue.on_key_press(0x2012, 0);
+    for (int i = 0; i < 3; ++i) pad->process();
+    EXPECT_EQ(pad->get_field(), col14("-1"));
+    EXPECT_EQ(key_queue.get_count(), 0);
     wm_test::held_keys = {0xFFFF};  // Delete held
     pad->process();
     EXPECT_EQ(pad->get_field(), col14(""));

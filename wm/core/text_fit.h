@@ -1,0 +1,23 @@
+#pragma once
+// Texts cut to a width in pixels, for labels, buttons and list cells that
+// cannot grow: the end or the middle gives way to "...", always between
+// whole characters of system text, so a code run stays whole.
+#include <cstdint>
+#include <string>
+
+class IMAGE;
+
+// A font as the text routines take it: 255 and 65535 / -1 are the
+// surface's own.
+struct TEXT_FONT {
+  uint8_t id = 255;
+  uint16_t width = 65535;
+  int16_t height = -1;
+};
+
+// The text when it fits the width; else as many characters from its start
+// as fit with "..." behind them ("..." alone when none does).
+std::string fit_text_end(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width);
+// The same, taking characters out of the middle: as much of the start and
+// the end as fit around "...", the end first (it names a path's own folder).
+std::string fit_text_middle(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width);
