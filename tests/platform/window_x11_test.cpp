@@ -267,6 +267,24 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
   }
 }
 
+// The screen image made again at another size while the window stays: the
+// next frame is presented from the new pixels, never from the old buffer
+// or past the end of the presentation image.
+TEST_F(WindowX11, ScreenImageResizedUnderTheWindowStillPresents) {
+  WINDOW_PARAMS p = params(120, 90);
+  ASSERT_TRUE(open_window(&p, 0));
+  for (int16_t size : {300, 60}) {
+    set_screen_size(size, size);
+    IMAGE* screen = get_screen_image(0);
+    ASSERT_EQ(screen->width, size);
+    paint_bands(screen);
+    swap_screens(0);
+    EXPECT_TRUE(screen->dirty_is_empty());
+    for (int y : {3, 59})
+      EXPECT_EQ(read_back(50, y), expected(kColours[(y / 8) % std::size(kColours)])) << size;
+  }
+}
+
 TEST_F(WindowX11, CleanFramePresentsNothing) {
   WINDOW_PARAMS p = params(100, 80);
   ASSERT_TRUE(open_window(&p, 0));
@@ -729,8 +747,10 @@ std::string run_on_own_server(const std::string& screen, bool with_glx,
 void run_on_own_server(int depth, bool with_glx) {
   if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
   bool started = false;
+  // On the server's own visual of these depths the pixels are converted.
   std::string failure = run_on_own_server("1280x1024x" + std::to_string(depth), with_glx,
-                                          private_x::SHARED_MEMORY::OFFERED, nullptr, &started);
+                                          private_x::SHARED_MEMORY::OFFERED,
+                                          with_glx ? nullptr : "shared,converted", &started);
   if (!started) GTEST_SKIP() << failure;
   EXPECT_EQ(failure, "");
 }
