@@ -2,8 +2,8 @@
 // The program's one X11 window and its software frame buffer. Everything is
 // drawn into the screen IMAGE; swap_screens shows what changed in the window
 // (through a shared-memory image or XPutImage, or glDrawPixels while a GL
-// context exists). There is one
-// screen, index 0; 65535 stands for every screen where a call accepts it.
+// context exists). There is one screen, index 0; 65535 stands for every
+// screen where a call accepts it.
 #include <cstdint>
 
 #include "rect.h"
