@@ -92,8 +92,6 @@ IMAGE& frame() { return *get_screen_image(0); }
 // on x86-64), then the row's remainder one by one.
 using PIXELS_8 = uint32_t __attribute__((vector_size(32)));
 using WORDS_8 = uint16_t __attribute__((vector_size(16)));
-// Where the processor has AVX2 the eight pixels are one register.
-#define VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
 // One pixel or eight, in place: the same shifts and masks. (By reference:
 // a vector passed by value would change with the instruction set.)
@@ -109,7 +107,7 @@ uint32_t placed(uint32_t s, const COLOUR_PLACEMENT& p) {
   return s;
 }
 
-VECTOR_CLONES void convert_32_rgb888(const uint32_t* source, uint8_t* dest, int32_t count,
+void convert_32_rgb888(const uint32_t* source, uint8_t* dest, int32_t count,
                        const COLOUR_PLACEMENT&) {
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -122,7 +120,7 @@ VECTOR_CLONES void convert_32_rgb888(const uint32_t* source, uint8_t* dest, int3
   for (; i < count; ++i) out[i] = source[i] | 0xFF000000u;
 }
 
-VECTOR_CLONES void convert_32_generic(const uint32_t* source, uint8_t* dest, int32_t count,
+void convert_32_generic(const uint32_t* source, uint8_t* dest, int32_t count,
                         const COLOUR_PLACEMENT& p) {
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -148,7 +146,7 @@ void convert_24_generic(const uint32_t* source, uint8_t* dest, int32_t count,
   }
 }
 
-VECTOR_CLONES void convert_16_rgb565(const uint32_t* source, uint8_t* dest, int32_t count,
+void convert_16_rgb565(const uint32_t* source, uint8_t* dest, int32_t count,
                        const COLOUR_PLACEMENT&) {
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -165,7 +163,7 @@ VECTOR_CLONES void convert_16_rgb565(const uint32_t* source, uint8_t* dest, int3
   }
 }
 
-VECTOR_CLONES void convert_16_generic(const uint32_t* source, uint8_t* dest, int32_t count,
+void convert_16_generic(const uint32_t* source, uint8_t* dest, int32_t count,
                         const COLOUR_PLACEMENT& p) {
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
