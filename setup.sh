@@ -19,7 +19,7 @@ esac
 PACKAGES=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
   pkg-config python3 libglib2.0-bin iproute2
-  libx11-dev libxpm-dev libxxf86vm-dev libxtst-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
+  libx11-dev libxext-dev libxpm-dev libxxf86vm-dev libxtst-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
   libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libdeflate-dev libasound2-dev
   xvfb xdotool x11-utils x11-apps xdg-utils desktop-file-utils menu fonts-dejavu-core fonts-dejavu-extra imagemagick
   libxml2-utils

@@ -6,11 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "bench_fonts.h"
+#include "bench_ratio_reporter.h"
 #include "dirty_rectangles.h"
 #include "folder.h"
 #include "font.h"
@@ -141,37 +140,6 @@ void BM_IdleFrame(benchmark::State& state) {
 BENCHMARK(BM_FrameOneObjectChanges);
 BENCHMARK(BM_FullRepaint);
 BENCHMARK(BM_IdleFrame);
-
-// The console report, keeping each benchmark's real time per iteration:
-// the median when repetitions run, else the single run.
-class RATIO_REPORTER : public benchmark::ConsoleReporter {
-public:
-  RATIO_REPORTER() : ConsoleReporter(OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& reports) override {
-    for (const Run& run : reports) {
-      const std::string& name = run.run_name.function_name;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians[name] = run.GetAdjustedRealTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        singles[name] = run.GetAdjustedRealTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(reports);
-  }
-  bool time_of(const std::string& name, double* time) const {
-    for (const auto* times : {&medians, &singles}) {
-      const auto it = times->find(name);
-      if (it == times->end()) continue;
-      *time = it->second;
-      return true;
-    }
-    return false;
-  }
-
-private:
-  std::map<std::string, double> medians;
-  std::map<std::string, double> singles;
-};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 namespace {
 
 IMAGE screen_image;
+SCREEN_RESIZE_HOOK resize_hook = nullptr;
 
 }  // namespace
 
@@ -15,7 +16,10 @@ IMAGE* get_screen_image(uint16_t screen) { return screen == 0 ? &screen_image : 
 int16_t get_screen_width(uint16_t screen) { return screen == 0 ? screen_image.width : 0; }
 int16_t get_screen_height(uint16_t screen) { return screen == 0 ? screen_image.height : 0; }
 
+void set_screen_resize_hook(SCREEN_RESIZE_HOOK hook) { resize_hook = hook; }
+
 void set_screen_size(int16_t width, int16_t height) {
+  if (resize_hook) resize_hook();
   if (width < 1 || height < 1) {
     screen_image.create(0, 0);
     return;

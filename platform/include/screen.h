@@ -17,6 +17,11 @@ int16_t get_screen_height(uint16_t screen = 0);
 // dirty (the black picture has not been shown yet); the same size keeps its
 // pixels. A width or height below 1 empties it.
 void set_screen_size(int16_t width, int16_t height);
+// Runs before set_screen_size resizes or empties the screen IMAGE: the
+// window's presentation sets it to take back the buffer it lent the screen
+// IMAGE (null when nothing is lent).
+using SCREEN_RESIZE_HOOK = void (*)();
+void set_screen_resize_hook(SCREEN_RESIZE_HOOK hook);
 
 // Logical screens lie on a grid of 4096-pixel cells: screen 8 x column + row.
 uint16_t screen_of_point(int32_t x, int32_t y);

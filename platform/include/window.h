@@ -1,10 +1,12 @@
 #pragma once
 // The program's one X11 window and its software frame buffer. Everything is
 // drawn into the screen IMAGE; swap_screens shows what changed in the window
-// (XPutImage, or glDrawPixels while a GL context exists). There is one
-// screen, index 0; 65535 stands for every screen where a call accepts it.
+// (through a shared-memory image or XPutImage, or glDrawPixels while a GL
+// context exists). There is one screen, index 0; 65535 stands for every
+// screen where a call accepts it.
 #include <cstdint>
 
+#include "rect.h"
 #include "screen.h"
 
 // The request of open_window. -1 in a size means the desktop's size, -1 in a
@@ -35,9 +37,17 @@ bool open_screen(const char* title, int16_t width, int16_t height, uint8_t full_
 // Closes the window (screen 0 or ALL_SCREENS), restoring the video mode
 // that was current when the display was first opened.
 void close_window(uint16_t screen);
-// Shows the screen IMAGE when its dirty rectangle is not empty, then empties
-// it and sets the presented flag; a clean frame sends nothing.
+// Shows what changed of the screen IMAGE: its dirty rectangle and the areas
+// handed over since the last call; then empties both and sets the presented
+// flag. A clean frame sends nothing.
 void swap_screens(uint16_t screen);
+// A finer account of what changed than the screen IMAGE's dirty rectangle
+// (the bounds of every drawing): everything drawn into the screen IMAGE
+// since the last swap_screens lies inside these inclusive areas. They take
+// the dirty rectangle's place, which is emptied, so that swap_screens sends
+// only them and what is drawn after this call. Without a window, or while
+// GL presents, the dirty rectangle stays as it is.
+void hand_over_screen_changes(const RECT* areas, int32_t count);
 void set_window_title(const char* title, uint16_t screen);
 
 bool window_exists(uint16_t screen = 0);

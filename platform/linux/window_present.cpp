@@ -1,14 +1,22 @@
-// Presenting the screen IMAGE in the window: converted into an XImage on
-// the window's visual and sent with XPutImage, or drawn with glDrawPixels
-// while a GL context exists.
+// Presenting the screen IMAGE in the window. Pixels reach the server through
+// a shared-memory segment where the server offers one and runs on this
+// machine, else inside the requests (XPutImage). Where the server's pixel
+// format is the screen IMAGE's own they go straight from the screen IMAGE;
+// otherwise they are converted into a presentation image on the window's
+// visual. Only the areas that changed are sent. While a GL context exists
+// the frame is drawn with glDrawPixels instead.
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "errors.h"
 #include "image.h"
@@ -32,17 +40,41 @@ struct COLOUR_PLACEMENT {
   uint32_t fill = 0;  // bits of a 32-bit pixel that no channel uses (alpha)
 };
 
-// Converts count pixels of one row; chosen once per window.
+// Converts count pixels of one row; chosen once per presentation image.
 using ROW_CONVERTER = void (*)(const uint32_t* source, uint8_t* dest, int32_t count,
                                const COLOUR_PLACEMENT& placement);
+
+struct CONVERSION {
+  COLOUR_PLACEMENT placement;
+  ROW_CONVERTER convert = nullptr;  // null: the pixels go as the screen IMAGE holds them
+  int bytes_per_pixel = 4;
+};
+
+// Areas handed over since the last presentation; more than fit become one.
+constexpr int kMaxAreas = 32;
+
+// Below this many bytes a frame goes inside the requests: the shared
+// segment would need a round trip to learn that the server has read it,
+// which costs more than copying a small area through the connection.
+constexpr size_t kSharedMinimumBytes = 64 * 1024;
 
 struct PRESENTATION {
   GLXContext gl_context = nullptr;
   uint8_t gl_redraw = 0;
   GC gc = nullptr;
-  XImage* image = nullptr;  // its data is malloc'd
-  COLOUR_PLACEMENT placement;
-  ROW_CONVERTER convert = nullptr;
+  XImage* image = nullptr;
+  bool image_owns_data = false;  // malloc'd; otherwise the segment or the screen IMAGE
+  XShmSegmentInfo segment = {};  // shmaddr null while there is none
+  bool shared = false;           // the server has the segment attached
+  // The screen IMAGE's own buffer while the screen IMAGE draws straight
+  // into the shared segment.
+  uint32_t* lent_pixels = nullptr;
+  CONVERSION conversion;
+  // The screen IMAGE the image was made for; a replaced one remakes it.
+  const uint32_t* made_for_pixels = nullptr;
+  int16_t made_for_width = 0, made_for_height = 0, made_for_stride = 0;
+  RECT areas[kMaxAreas];
+  int area_count = 0;
   uint8_t* gl_buffer = nullptr;
   int32_t gl_width = 0;
   int32_t gl_height = 0;
@@ -61,6 +93,20 @@ IMAGE& frame() { return *get_screen_image(0); }
 using PIXELS_8 = uint32_t __attribute__((vector_size(32)));
 using WORDS_8 = uint16_t __attribute__((vector_size(16)));
 
+// One pixel or eight, in place: the same shifts and masks. (By reference:
+// a vector passed by value would change with the instruction set.)
+template <typename PIXEL>
+void place(PIXEL& s, const COLOUR_PLACEMENT& p) {
+  s = ((s >> p.red.right) & p.red.mask) << p.red.left |
+      ((s >> p.green.right) & p.green.mask) << p.green.left |
+      ((s >> p.blue.right) & p.blue.mask) << p.blue.left;
+}
+
+uint32_t placed(uint32_t s, const COLOUR_PLACEMENT& p) {
+  place(s, p);
+  return s;
+}
+
 void convert_32_rgb888(const uint32_t* source, uint8_t* dest, int32_t count,
                        const COLOUR_PLACEMENT&) {
   int32_t i = 0;
@@ -76,12 +122,27 @@ void convert_32_rgb888(const uint32_t* source, uint8_t* dest, int32_t count,
 
 void convert_32_generic(const uint32_t* source, uint8_t* dest, int32_t count,
                         const COLOUR_PLACEMENT& p) {
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    PIXELS_8 s;
+    memcpy(&s, source + i, sizeof s);
+    place(s, p);
+    s |= p.fill;
+    memcpy(dest + i * 4, &s, sizeof s);
+  }
   uint32_t* out = reinterpret_cast<uint32_t*>(dest);
-  for (int32_t i = 0; i < count; ++i) {
-    uint32_t s = source[i];
-    out[i] = p.fill | ((s >> p.red.right) & p.red.mask) << p.red.left |
-             ((s >> p.green.right) & p.green.mask) << p.green.left |
-             ((s >> p.blue.right) & p.blue.mask) << p.blue.left;
+  for (; i < count; ++i) out[i] = p.fill | placed(source[i], p);
+}
+
+// Three bytes a pixel, in host order like every presentation image.
+void convert_24_generic(const uint32_t* source, uint8_t* dest, int32_t count,
+                        const COLOUR_PLACEMENT& p) {
+  constexpr bool little = std::endian::native == std::endian::little;
+  for (int32_t i = 0; i < count; ++i, dest += 3) {
+    uint32_t v = placed(source[i], p);
+    dest[0] = static_cast<uint8_t>(little ? v : v >> 16);
+    dest[1] = static_cast<uint8_t>(v >> 8);
+    dest[2] = static_cast<uint8_t>(little ? v >> 16 : v);
   }
 }
 
@@ -104,13 +165,16 @@ void convert_16_rgb565(const uint32_t* source, uint8_t* dest, int32_t count,
 
 void convert_16_generic(const uint32_t* source, uint8_t* dest, int32_t count,
                         const COLOUR_PLACEMENT& p) {
-  uint16_t* out = reinterpret_cast<uint16_t*>(dest);
-  for (int32_t i = 0; i < count; ++i) {
-    uint32_t s = source[i];
-    out[i] = static_cast<uint16_t>(((s >> p.red.right) & p.red.mask) << p.red.left |
-                                   ((s >> p.green.right) & p.green.mask) << p.green.left |
-                                   ((s >> p.blue.right) & p.blue.mask) << p.blue.left);
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    PIXELS_8 s;
+    memcpy(&s, source + i, sizeof s);
+    place(s, p);
+    WORDS_8 words = __builtin_convertvector(s, WORDS_8);
+    memcpy(dest + i * 2, &words, sizeof words);
   }
+  uint16_t* out = reinterpret_cast<uint16_t*>(dest);
+  for (; i < count; ++i) out[i] = static_cast<uint16_t>(placed(source[i], p));
 }
 
 // A visual's channel mask, read from bit position source_bit of an ARGB
@@ -133,6 +197,53 @@ CHANNEL place_channel(unsigned long mask, int source_bit) {
   return channel;
 }
 
+bool masks_are(const XImage& image, unsigned long red, unsigned long green, unsigned long blue) {
+  return image.red_mask == red && image.green_mask == green && image.blue_mask == blue;
+}
+
+// The conversion of screen pixels into an image of this layout (host byte
+// order); false for a pixel size that cannot be shown.
+bool choose_conversion(const XImage& image, CONVERSION& out) {
+  out = CONVERSION();
+  COLOUR_PLACEMENT& p = out.placement;
+  p.red = place_channel(image.red_mask, 16);
+  p.green = place_channel(image.green_mask, 8);
+  p.blue = place_channel(image.blue_mask, 0);
+  const bool rgb888 = masks_are(image, 0xFF0000, 0xFF00, 0xFF);
+  switch (image.bits_per_pixel) {
+    case 32:
+      // A depth of 24 has no alpha plane: the screen IMAGE's own pixels
+      // are already in the server's format.
+      if (rgb888 && image.depth == 24) return true;
+      p.fill = 0xFF000000u & ~static_cast<uint32_t>(image.red_mask | image.green_mask | image.blue_mask);
+      out.convert = rgb888 ? convert_32_rgb888 : convert_32_generic;
+      return true;
+    case 24:
+      out.convert = convert_24_generic;
+      out.bytes_per_pixel = 3;
+      return true;
+    case 16:
+      out.convert = masks_are(image, 0xF800, 0x07E0, 0x001F) ? convert_16_rgb565 : convert_16_generic;
+      out.bytes_per_pixel = 2;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void convert_area(const CONVERSION& c, XImage& image, const RECT& area) {
+  const IMAGE& f = frame();
+  const uint32_t* source = f.pixels + static_cast<size_t>(area.y1) * f.stride + area.x1;
+  uint8_t* dest = reinterpret_cast<uint8_t*>(image.data) +
+                  static_cast<size_t>(area.y1) * image.bytes_per_line +
+                  static_cast<size_t>(area.x1) * c.bytes_per_pixel;
+  for (int32_t row = area.y1; row <= area.y2; ++row) {
+    c.convert(source, dest, area.width(), c.placement);
+    source += f.stride;
+    dest += image.bytes_per_line;
+  }
+}
+
 // Bits per pixel that the server uses for images of this depth; 0 when it
 // lists none.
 int bits_per_pixel_for_depth(Display* display, int depth) {
@@ -145,30 +256,221 @@ int bits_per_pixel_for_depth(Display* display, int depth) {
   return bits;
 }
 
-void convert_frame() {
-  const int32_t rows = frame().height;
-  const int32_t count = frame().width;
-  const uint32_t* source = frame().pixels;
-  uint8_t* dest = reinterpret_cast<uint8_t*>(present.image->data);
-  const size_t dest_step = static_cast<size_t>(present.image->bytes_per_line);
-  for (int32_t row = 0; row < rows; ++row) {
-    present.convert(source, dest, count, present.placement);
-    source += frame().stride;
-    dest += dest_step;
-  }
-}
-
 void empty_dirty_rect() {
   frame().dirty_x1 = frame().dirty_x2 = 65535;
   frame().dirty_y1 = frame().dirty_y2 = 65535;
 }
 
+RECT frame_extent() { return RECT::sized(0, 0, frame().width, frame().height); }
+
+void add_area(const RECT& wanted) {
+  const RECT r = wanted.intersect(frame_extent());
+  if (r.empty()) return;
+  for (int i = 0; i < present.area_count; ++i)
+    if (present.areas[i].contains(r)) return;
+  if (present.area_count < kMaxAreas) {
+    present.areas[present.area_count++] = r;
+    return;
+  }
+  RECT all = r;
+  for (int i = 0; i < present.area_count; ++i) all = all.unite(present.areas[i]);
+  present.areas[0] = all;
+  present.area_count = 1;
+}
+
+// ---------------------------------------------------------------------------
+// The shared segment
+
+bool attach_refused = false;
+XErrorHandler handler_before_attach = nullptr;
+
+// A server that cannot reach the segment (another machine, another IPC
+// namespace, a segment it may not read) answers the attach with an error;
+// that only means the frames go inside the requests.
+int catch_attach_error(Display* display, XErrorEvent* error) {
+  if (x11.shm_major_opcode >= 0 && error->request_code == x11.shm_major_opcode) {
+    attach_refused = true;
+    return 0;
+  }
+  return handler_before_attach ? handler_before_attach(display, error) : 0;
+}
+
+// Only a server on this machine can see this machine's segments; one
+// reached over the network might attach an unrelated segment of the same
+// number.
+bool display_is_local(Display* display) {
+  std::string_view name = DisplayString(display) ? DisplayString(display) : "";
+  size_t colon = name.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  std::string_view host = name.substr(0, colon);
+  return host.empty() || host == "unix" || host.front() == '/';
+}
+
+bool server_can_share(Display* display) {
+  constexpr int host_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  return x11.shm_major_opcode >= 0 && ImageByteOrder(display) == host_order &&
+         display_is_local(display);
+}
+
+void release_segment() {
+  if (present.shared && x11.display) XShmDetach(x11.display, &present.segment);
+  if (present.segment.shmaddr) shmdt(present.segment.shmaddr);
+  present.segment = XShmSegmentInfo();
+  present.shared = false;
+}
+
+// A segment of size bytes that the server has attached, read-only for it.
+bool attach_segment(size_t size) {
+  Display* d = x11.display;
+  XShmSegmentInfo& s = present.segment;
+  s = XShmSegmentInfo();
+  s.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+  if (s.shmid < 0) return false;
+  void* address = shmat(s.shmid, nullptr, 0);
+  // Marked for removal at once (Linux still lets the server attach it):
+  // the kernel frees it when the program and the server have both let go,
+  // however the program ends, a fatal error or a kill included.
+  shmctl(s.shmid, IPC_RMID, nullptr);
+  if (address == reinterpret_cast<void*>(-1)) {
+    s = XShmSegmentInfo();
+    return false;
+  }
+  s.shmaddr = static_cast<char*>(address);
+  s.readOnly = True;
+
+  XSync(d, False);  // earlier errors go to the handler they belong to
+  attach_refused = false;
+  handler_before_attach = XSetErrorHandler(catch_attach_error);
+  Status sent = XShmAttach(d, &s);
+  XSync(d, False);
+  XSetErrorHandler(handler_before_attach);
+  handler_before_attach = nullptr;
+  present.shared = sent && !attach_refused;
+  if (!present.shared) release_segment();
+  return present.shared;
+}
+
+// The screen IMAGE's buffer comes back, with the picture that was drawn
+// into the segment meanwhile.
+void return_lent_pixels() {
+  if (!present.lent_pixels) return;
+  IMAGE& f = frame();
+  memcpy(present.lent_pixels, f.pixels, f.pixel_count * sizeof(uint32_t));
+  f.pixels = present.lent_pixels;
+  f.fixed = 0;
+  present.lent_pixels = nullptr;
+}
+
+// The screen IMAGE draws straight into the segment from now on; its own
+// buffer waits until the segment goes, or until the screen IMAGE is
+// resized (swap_screens then finds the presentation stale and lends a new
+// segment). A program ending through exit() with the window open gets the
+// buffer back before the screen IMAGE's destructor frees it.
+void lend_segment_to_screen() {
+  static bool hooks_installed = false;
+  if (!hooks_installed) {
+    set_screen_resize_hook(return_lent_pixels);
+    hooks_installed = atexit(return_lent_pixels) == 0;
+  }
+  IMAGE& f = frame();
+  memcpy(present.segment.shmaddr, f.pixels, f.pixel_count * sizeof(uint32_t));
+  present.lent_pixels = f.pixels;
+  f.pixels = reinterpret_cast<uint32_t*>(present.segment.shmaddr);
+  // Nothing but set_screen_size, which takes the buffer back first, may
+  // resize it meanwhile.
+  f.fixed = 1;
+}
+
+// ---------------------------------------------------------------------------
+// The presentation image
+
+XImage* make_shared_image(Visual* visual, int depth, int bits) {
+  Display* d = x11.display;
+  const IMAGE& f = frame();
+  XImage* image = XShmCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                  &present.segment, static_cast<unsigned>(f.stride),
+                                  static_cast<unsigned>(f.height));
+  if (!image) return nullptr;
+  size_t size = static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(f.height);
+  if (image->bits_per_pixel != bits || !attach_segment(size)) {
+    XDestroyImage(image);  // the structure only: its data are not set yet
+    return nullptr;
+  }
+  image->data = present.segment.shmaddr;
+  return image;
+}
+
+XImage* make_plain_image(Visual* visual, int depth, int bits, bool straight) {
+  const IMAGE& f = frame();
+  // Rows padded to 32 bits, as the server keeps them; straight from the
+  // screen IMAGE that is its own row stride.
+  int32_t bytes_per_line = (bits * f.stride + 31) / 32 * 4;
+  char* data = nullptr;
+  if (straight) {
+    data = reinterpret_cast<char*>(f.pixels);
+  } else {
+    data = static_cast<char*>(malloc(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(f.height)));
+    if (!data) report_error(0x0010);
+  }
+  XImage* image = XCreateImage(x11.display, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
+                               static_cast<unsigned>(f.stride), static_cast<unsigned>(f.height), 32,
+                               bytes_per_line);
+  if (!image || image->bits_per_pixel != bits) {
+    if (image) image->data = nullptr;
+    if (image) XDestroyImage(image);
+    if (!straight) free(data);
+    report_error(0x0010);
+  }
+  present.image_owns_data = !straight;
+  // Pixels are written in host order; Xlib swaps them for a server of the
+  // other order.
+  image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  return image;
+}
+
+bool presentation_is_stale() {
+  const IMAGE& f = frame();
+  return f.pixels != present.made_for_pixels || f.width != present.made_for_width ||
+         f.height != present.made_for_height || f.stride != present.made_for_stride;
+}
+
+// Sends the areas: through the segment for large frames, waiting until the
+// server has read it, because the next frame is drawn into the same bytes.
+void send_areas() {
+  Display* d = x11.display;
+  size_t bytes = 0;
+  for (int i = 0; i < present.area_count; ++i)
+    bytes += static_cast<size_t>(present.areas[i].width()) * present.areas[i].height() *
+             present.conversion.bytes_per_pixel;
+  const bool through_segment = present.shared && bytes >= kSharedMinimumBytes;
+  for (int i = 0; i < present.area_count; ++i) {
+    const RECT& r = present.areas[i];
+    const unsigned w = static_cast<unsigned>(r.width()), h = static_cast<unsigned>(r.height());
+    if (through_segment)
+      XShmPutImage(d, x11.window, present.gc, present.image, r.x1, r.y1, r.x1, r.y1, w, h, False);
+    else
+      XPutImage(d, x11.window, present.gc, present.image, r.x1, r.y1, r.x1, r.y1, w, h);
+  }
+  if (through_segment)
+    XSync(d, False);
+  else
+    XFlush(d);
+}
+
 }  // namespace
 
 void free_presentation() {
-  if (present.image) XDestroyImage(present.image);  // frees the malloc'd data too
+  return_lent_pixels();
+  if (present.image) {
+    if (!present.image_owns_data) present.image->data = nullptr;
+    XDestroyImage(present.image);
+  }
   present.image = nullptr;
-  present.convert = nullptr;
+  present.image_owns_data = false;
+  release_segment();
+  present.conversion = CONVERSION();
+  present.made_for_pixels = nullptr;
+  present.area_count = 0;
   if (present.gc && x11.display) XFreeGC(x11.display, present.gc);
   present.gc = nullptr;
 }
@@ -181,51 +483,52 @@ void close_presentation() {
   present.gl_width = present.gl_height = 0;
 }
 
-// The GC, the presentation image on the window's own visual, and the colour
-// placement for that visual.
+// The GC and the presentation image on the window's own visual, at the
+// screen IMAGE's size, with the conversion for that visual.
 void make_presentation() {
   Display* d = x11.display;
   int screen = DefaultScreen(d);
   Visual* visual = window_visual ? window_visual->visual : DefaultVisual(d, screen);
   int depth = window_visual ? window_visual->depth : DefaultDepth(d, screen);
-
-  present.placement = COLOUR_PLACEMENT();
   present.gc = XCreateGC(d, x11.window, 0, nullptr);
 
   int bits = bits_per_pixel_for_depth(d, depth);
-  if (bits != 16 && bits != 32) report_error(0x0012);
-  int32_t bytes_per_line = bits / 8 * frame().stride;
-  size_t size = static_cast<size_t>(bytes_per_line) * static_cast<size_t>(frame().height);
-  char* data = static_cast<char*>(malloc(size));
-  if (!data) report_error(0x0010);
-  present.image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
-                           static_cast<unsigned>(frame().width),
-                           static_cast<unsigned>(frame().height), 32, bytes_per_line);
-  if (!present.image || present.image->bits_per_pixel != bits) {
-    if (present.image) XDestroyImage(present.image);
-    else free(data);
-    present.image = nullptr;
-    report_error(0x0010);
-  }
-  // Pixels are written in host order; Xlib swaps them for a server of the
-  // other order.
-  present.image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  if (bits != 16 && bits != 24 && bits != 32) report_error(0x0012);
+  // The format decides before any image exists whether the screen IMAGE's
+  // pixels can go as they are.
+  XImage format = {};
+  format.bits_per_pixel = bits;
+  format.depth = depth;
+  format.red_mask = visual->red_mask;
+  format.green_mask = visual->green_mask;
+  format.blue_mask = visual->blue_mask;
+  if (!choose_conversion(format, present.conversion)) report_error(0x0012);
+  const bool straight = !present.conversion.convert;
 
-  COLOUR_PLACEMENT& p = present.placement;
-  p.red = place_channel(visual->red_mask, 16);
-  p.green = place_channel(visual->green_mask, 8);
-  p.blue = place_channel(visual->blue_mask, 0);
-  unsigned long used = visual->red_mask | visual->green_mask | visual->blue_mask;
-  if (bits == 32) {
-    p.fill = 0xFF000000u & ~static_cast<uint32_t>(used);
-    bool rgb888 = visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
-                  visual->blue_mask == 0xFF;
-    present.convert = rgb888 ? convert_32_rgb888 : convert_32_generic;
+  present.image = server_can_share(d) ? make_shared_image(visual, depth, bits) : nullptr;
+  if (present.image) {
+    if (straight) lend_segment_to_screen();
   } else {
-    bool rgb565 = visual->red_mask == 0xF800 && visual->green_mask == 0x07E0 &&
-                  visual->blue_mask == 0x001F;
-    present.convert = rgb565 ? convert_16_rgb565 : convert_16_generic;
+    present.image = make_plain_image(visual, depth, bits, straight);
   }
+  present.made_for_pixels = frame().pixels;
+  present.made_for_width = frame().width;
+  present.made_for_height = frame().height;
+  present.made_for_stride = frame().stride;
+  present.area_count = 0;
+}
+
+void hand_over_screen_changes(const RECT* areas, int32_t count) {
+  if (!x11.window || present.gl_context || !present.image) return;
+  RECT bounds;
+  for (int32_t i = 0; i < count; ++i) {
+    add_area(areas[i]);
+    bounds = bounds.unite(areas[i]);
+  }
+  // Drawing that strayed outside every area handed over is sent as well.
+  const RECT dirty = frame().dirty_rect();
+  if (!dirty.empty() && !bounds.contains(dirty)) add_area(dirty);
+  empty_dirty_rect();
 }
 
 void swap_screens(uint16_t screen) {
@@ -244,11 +547,12 @@ void swap_screens(uint16_t screen) {
       frame().add_dirty_rect(0, 0, static_cast<int16_t>(width - 1),
                                   static_cast<int16_t>(height - 1));
     }
-    if (!present.gl_redraw && frame().dirty_is_empty()) return;
+    if (!present.gl_redraw && frame().dirty_is_empty() && present.area_count == 0) return;
     present.gl_redraw = 0;
     // GL rows run from the bottom up.
     frame().export_pixels(present.gl_buffer, 65535, -1, 0, 0);
     empty_dirty_rect();
+    present.area_count = 0;
     // The back buffer holds nothing worth blending with.
     glDisable(GL_BLEND);
     glViewport(0, 0, width, height);
@@ -265,18 +569,53 @@ void swap_screens(uint16_t screen) {
     return;
   }
 
-  if (!present.image || !present.convert || frame().dirty_is_empty()) return;
-  convert_frame();
-  XPutImage(d, x11.window, present.gc, present.image, 0, 0, 0, 0, static_cast<unsigned>(width),
-            static_cast<unsigned>(height));
-  XFlush(d);
+  if (!present.image) return;
+  if (presentation_is_stale()) {
+    // The screen IMAGE was made again behind the window's back: the old
+    // image would read freed memory.
+    free_presentation();
+    make_presentation();
+    frame().add_dirty_rect(frame_extent());
+  }
+  add_area(frame().dirty_rect());
+  if (present.area_count == 0) return;
+  if (present.conversion.convert)
+    for (int i = 0; i < present.area_count; ++i)
+      convert_area(present.conversion, *present.image, present.areas[i]);
+  send_areas();
   set_presented();
   empty_dirty_rect();
+  present.area_count = 0;
 }
 
 bool x11_convert_frame() {
-  if (!x11.window || present.gl_context || !present.image || !present.convert) return false;
-  convert_frame();
+  if (!x11.window || present.gl_context || !present.image || !present.conversion.convert ||
+      presentation_is_stale())
+    return false;
+  convert_area(present.conversion, *present.image, frame_extent());
+  return true;
+}
+
+PRESENT_ROUTE x11_present_route() {
+  PRESENT_ROUTE route;
+  route.shared_memory = present.shared;
+  route.converted = present.conversion.convert != nullptr;
+  return route;
+}
+
+bool x11_convert_area(XImage* image, const RECT& area) {
+  CONVERSION conversion;
+  if (!image || !frame().pixels || !choose_conversion(*image, conversion)) return false;
+  const RECT r = area.intersect(frame_extent()).intersect(RECT::sized(0, 0, image->width, image->height));
+  if (r.empty()) return false;
+  if (conversion.convert) {
+    convert_area(conversion, *image, r);
+    return true;
+  }
+  for (int32_t row = r.y1; row <= r.y2; ++row)
+    memcpy(image->data + static_cast<size_t>(row) * image->bytes_per_line + r.x1 * 4,
+           frame().pixels + static_cast<size_t>(row) * frame().stride + r.x1,
+           static_cast<size_t>(r.width()) * 4);
   return true;
 }
 

@@ -56,6 +56,12 @@ void x11_note_display_opened(Display* display) {
     x11.glx_major_opcode = major;
   else
     x11.glx_major_opcode = -1;
+  // The shared-image requests carry the opcode this server gave MIT-SHM;
+  // the attach's error is told apart by it.
+  if (display && XQueryExtension(display, "MIT-SHM", &major, &first_event, &first_error))
+    x11.shm_major_opcode = major;
+  else
+    x11.shm_major_opcode = -1;
 }
 
 bool x11_open_display() {

@@ -5,10 +5,13 @@
 #include <X11/extensions/xf86vmode.h>
 #include <cstdint>
 
+#include "rect.h"
+
 struct X11_STATE {
   Display* display = nullptr;  // opened on first use, closed at shutdown
   Window window = 0;           // 0 while no window is open
   int glx_major_opcode = -1;   // looked up when the display opens; -1 = no GLX
+  int shm_major_opcode = -1;   // MIT-SHM, the same way; -1 = no shared images
   uint8_t gl_mismatch = 0;     // set when making a GL context current failed
   unsigned char key_map[32] = {};  // XQueryKeymap bits, refreshed every frame
 
@@ -62,5 +65,20 @@ void input_reset_cursor();
 
 // Converts the whole screen IMAGE into the presentation buffer without
 // sending it (the conversion alone, for measurement). False without a
-// window or while GL presents.
+// window, while GL presents, or when the pixels go unconverted.
 bool x11_convert_frame();
+
+// How swap_screens sends frames to the open window: through a shared
+// segment or inside the requests, converted or as the screen IMAGE holds
+// them.
+struct PRESENT_ROUTE {
+  bool shared_memory = false;
+  bool converted = false;
+};
+PRESENT_ROUTE x11_present_route();
+
+// Writes the area of the screen IMAGE into image (a ZPixmap in host byte
+// order, its layout and channel masks in its fields) the way presentation
+// would; for formats that no server at hand offers. False for a pixel size
+// that cannot be shown or an area outside both.
+bool x11_convert_area(XImage* image, const RECT& area);

@@ -10,7 +10,10 @@
 
 #include <bit>
 #include <cstdlib>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,36 @@ namespace {
 
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// A colour reduced to the bits each channel of a visual keeps.
+struct SAMPLE {
+  uint32_t r, g, b;
+  bool operator==(const SAMPLE&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const SAMPLE& s) {
+    return out << s.r << "," << s.g << "," << s.b;
+  }
+};
+struct VISUAL_MASKS {
+  unsigned long r, g, b;
+};
+
+// What a pixel of a visual with these masks holds...
+SAMPLE sample_of(unsigned long pixel, const VISUAL_MASKS& m) {
+  auto channel = [pixel](unsigned long mask) {
+    return static_cast<uint32_t>((pixel & mask) >> std::countr_zero(mask));
+  };
+  return {channel(m.r), channel(m.g), channel(m.b)};
+}
+
+// ...and what it should hold for an ARGB colour: the top bits of each
+// 8-bit channel, or all eight moved to the top of a wider one.
+SAMPLE expected_sample(uint32_t argb, const VISUAL_MASKS& m) {
+  auto channel = [](uint32_t value8, unsigned long mask) {
+    int bits = std::popcount(mask);
+    return bits <= 8 ? value8 >> (8 - bits) : value8 << (bits - 8);
+  };
+  return {channel((argb >> 16) & 0xFF, m.r), channel((argb >> 8) & 0xFF, m.g), channel(argb & 0xFF, m.b)};
+}
 
 // A second client: looks at the window the way another program (or the
 // window manager) would.
@@ -101,33 +134,14 @@ protected:
     return text;
   }
 
-  // The colour at (x, y) of the window as the server holds it, reduced to
-  // the bits each channel of the window's visual keeps.
-  struct SAMPLE {
-    uint32_t r, g, b;
-    bool operator==(const SAMPLE&) const = default;
-  };
-  struct VISUAL_MASKS {
-    unsigned long r, g, b;
-  };
   VISUAL_MASKS window_masks() {
     XWindowAttributes attributes;
     XGetWindowAttributes(probe, x11.window, &attributes);
     return {attributes.visual->red_mask, attributes.visual->green_mask,
             attributes.visual->blue_mask};
   }
-  static uint32_t channel_of(unsigned long pixel, unsigned long mask) {
-    return static_cast<uint32_t>((pixel & mask) >> std::countr_zero(mask));
-  }
-  static uint32_t expected_channel(uint32_t value8, unsigned long mask) {
-    int bits = std::popcount(mask);
-    return bits <= 8 ? value8 >> (8 - bits) : value8 << (bits - 8);
-  }
-  SAMPLE expected(uint32_t argb) {
-    VISUAL_MASKS m = window_masks();
-    return {expected_channel((argb >> 16) & 0xFF, m.r), expected_channel((argb >> 8) & 0xFF, m.g),
-            expected_channel(argb & 0xFF, m.b)};
-  }
+  SAMPLE expected(uint32_t argb) { return expected_sample(argb, window_masks()); }
+  // The colour at (x, y) of the window as the server holds it.
   SAMPLE read_back(int x, int y) {
     XSync(x11.display, False);
     VISUAL_MASKS m = window_masks();
@@ -136,11 +150,38 @@ protected:
     if (!image) return {};
     unsigned long pixel = XGetPixel(image, 0, 0);
     XDestroyImage(image);
-    return {channel_of(pixel, m.r), channel_of(pixel, m.g), channel_of(pixel, m.b)};
+    return sample_of(pixel, m);
+  }
+
+  // Compares the whole window with the colours the model says it shows;
+  // the first difference is reported.
+  void expect_window_shows(const std::vector<uint32_t>& model, int w, int h, const char* what) {
+    XSync(x11.display, False);
+    VISUAL_MASKS m = window_masks();
+    XImage* image = XGetImage(probe, x11.window, 0, 0, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr) << what;
+    for (int i = 0; i < w * h; ++i) {
+      SAMPLE got = sample_of(XGetPixel(image, i % w, i / w), m);
+      SAMPLE want = expected_sample(model[static_cast<size_t>(i)], m);
+      if (got != want) {
+        ADD_FAILURE() << what << ": first difference at " << i % w << "," << i / w << ": got "
+                      << got << " want " << want;
+        break;
+      }
+    }
+    XDestroyImage(image);
   }
 
   Display* probe = nullptr;
 };
+
+// Colours that differ from pixel to pixel; every other round flips the top
+// bit of each channel, so that a pixel left unsent shows at any depth.
+uint32_t noise(int x, int y, int round) {
+  uint32_t v = static_cast<uint32_t>(x + 1) * 2654435761u ^ static_cast<uint32_t>(y + 7) * 40503u * 2246822519u;
+  return (v ^ v >> 13) ^ (round % 2 ? 0x80808080u : 0u);
+}
 
 // Rows of known colours, alpha deliberately not opaque everywhere: the
 // window shows colour only.
@@ -195,6 +236,78 @@ TEST_F(WindowX11, PresentsKnownPixelsAndReadsThemBack) {
   }
 }
 
+// After each frame the window shows the screen image where the frame sent
+// it and what it showed before everywhere else: a whole frame, one small
+// area, areas handed over apart from the dirty rectangle (small ones inside
+// the requests, large ones through the shared segment where there is one),
+// and areas that reach past the window's edges.
+TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
+  constexpr int w = 321, h = 203;
+  WINDOW_PARAMS p = params(w, h);
+  ASSERT_TRUE(open_window(&p, 0));
+  if (const char* want = getenv("VORN_EXPECT_ROUTE")) {
+    PRESENT_ROUTE route = x11_present_route();
+    std::string got = std::string(route.shared_memory ? "shared" : "requests") + "," +
+                      (route.converted ? "converted" : "straight");
+    EXPECT_EQ(got, want);
+  }
+  IMAGE* screen = get_screen_image(0);
+  XSync(x11.display, False);
+  platform_update();  // the map's own exposure
+  swap_screens(0);
+
+  const struct {
+    const char* what;
+    std::vector<RECT> areas;
+    bool handed_over;  // else marked in the dirty rectangle
+  } frames[] = {
+      {"whole frame", {RECT::sized(0, 0, w, h)}, false},
+      {"one 100x30 area", {RECT::sized(10, 10, 100, 30)}, false},
+      {"two far corners handed over", {RECT::sized(0, 0, 21, 21), RECT::sized(300, 180, 21, 23)}, true},
+      {"a large area handed over", {RECT::sized(0, 40, w, 150)}, true},
+      {"areas past the edges", {RECT{-10, -10, 5, 5}, RECT{310, 190, 400, 300}}, true},
+  };
+  std::vector<uint32_t> model(static_cast<size_t>(w) * h, 0xFF000000u);
+  int round = 0;
+  for (const auto& f : frames) {
+    ++round;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) screen->pixels[y * screen->stride + x] = noise(x, y, round);
+    if (f.handed_over)
+      hand_over_screen_changes(f.areas.data(), static_cast<int32_t>(f.areas.size()));
+    else
+      for (const RECT& r : f.areas) screen->add_dirty_rect(r);
+    platform_update();
+    swap_screens(0);
+    EXPECT_TRUE(get_presented()) << f.what;
+    EXPECT_TRUE(screen->dirty_is_empty()) << f.what;
+    for (const RECT& r : f.areas) {
+      const RECT in = r.intersect(RECT::sized(0, 0, w, h));
+      for (int y = in.y1; y <= in.y2; ++y)
+        for (int x = in.x1; x <= in.x2; ++x) model[static_cast<size_t>(y) * w + x] = noise(x, y, round);
+    }
+    expect_window_shows(model, w, h, f.what);
+  }
+}
+
+// The screen image made again at another size while the window stays: the
+// next frame is presented from the new pixels, never from the old buffer
+// or past the end of the presentation image.
+TEST_F(WindowX11, ScreenImageResizedUnderTheWindowStillPresents) {
+  WINDOW_PARAMS p = params(120, 90);
+  ASSERT_TRUE(open_window(&p, 0));
+  for (int16_t size : {300, 60}) {
+    set_screen_size(size, size);
+    IMAGE* screen = get_screen_image(0);
+    ASSERT_EQ(screen->width, size);
+    paint_bands(screen);
+    swap_screens(0);
+    EXPECT_TRUE(screen->dirty_is_empty());
+    for (int y : {3, 59})
+      EXPECT_EQ(read_back(50, y), expected(kColours[(y / 8) % std::size(kColours)])) << size;
+  }
+}
+
 TEST_F(WindowX11, CleanFramePresentsNothing) {
   WINDOW_PARAMS p = params(100, 80);
   ASSERT_TRUE(open_window(&p, 0));
@@ -213,11 +326,12 @@ TEST_F(WindowX11, CleanFramePresentsNothing) {
   EXPECT_FALSE(get_presented());
   EXPECT_EQ(read_back(5, 5), shown);
 
-  // Once marked, they are.
+  // Once marked, they are; only as far as they are marked.
   screen->add_dirty_rect(0, 0, 0, 0);
   swap_screens(ALL_SCREENS);
   EXPECT_TRUE(get_presented());
-  EXPECT_EQ(read_back(5, 5), expected(0xFF00FF00));
+  EXPECT_EQ(read_back(0, 0), expected(0xFF00FF00));
+  EXPECT_EQ(read_back(5, 5), shown);
 }
 
 TEST_F(WindowX11, NewWindowShowsOpaqueBlackOnFirstPresent) {
@@ -699,57 +813,219 @@ TEST_F(WindowX11, GlContextPresentsWhenTheServerOffersOne) {
 }
 
 // ---------------------------------------------------------------------------
-// Other depths: the same presentation on servers started here.
+// Other depths and routes: the same presentation on servers started here.
 
 namespace {
 
-// Runs the presentation tests again in a child connected to a fresh
-// server of the given screen depth.
-void run_on_own_server(int depth, bool with_glx) {
-  std::string screen = "1280x1024x" + std::to_string(depth);
-  private_x::SERVER server = private_x::start(screen, with_glx);
+// The presentation tests, run again in a child connected to a fresh server
+// of that screen; route, when given, is what the child must take. Empty
+// when they passed, else why not.
+std::string run_on_own_server(const std::string& screen, bool with_glx,
+                              private_x::SHARED_MEMORY shared, const char* route,
+                              bool* started = nullptr) {
+  private_x::SERVER server = private_x::start(screen, with_glx, shared);
+  if (started) *started = server.display >= 0;
   if (server.display < 0) {
     private_x::stop(server);
-    GTEST_SKIP() << "Xvfb could not be started";
+    return "Xvfb could not be started";
   }
   char self[4096] = {};
   ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(length, 0);
+  if (length <= 0) return "no own path";
   std::vector<std::string> env = {"DISPLAY=:" + std::to_string(server.display),
                                   "VORN_INNER_RUN=1"};
   // Without GLX the window takes the server's own visual; with it, the GL
   // visual (of another depth) that the window and image share.
-  if (!with_glx) env.push_back("VORN_EXPECT_DEPTH=" + std::to_string(depth));
+  if (!with_glx) env.push_back("VORN_EXPECT_DEPTH=" + screen.substr(screen.rfind('x') + 1));
+  if (route) env.push_back(std::string("VORN_EXPECT_ROUTE=") + route);
   test_support::RunResult run = test_support::run_program(
       {self, "--gtest_filter=WindowX11.PresentsKnownPixelsAndReadsThemBack:"
              "WindowX11.CleanFramePresentsNothing:WindowX11.ReopeningReconfiguresTheSameWindow:"
-             "WindowX11.WindowIsCentredInTheDesktopLessTheFrame"},
+             "WindowX11.WindowIsCentredInTheDesktopLessTheFrame:WindowX11.ShowsExactlyTheAreasSent"},
       env);
   private_x::stop(server);
-  EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("[  PASSED  ] 4 tests"), std::string::npos) << run.out;
+  if (run.exit_code == 0 && run.out.find("[  PASSED  ] 5 tests") != std::string::npos) return "";
+  return screen + ": " + run.out + run.err;
+}
+
+void run_on_own_server(int depth, bool with_glx) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  bool started = false;
+  // On the server's own visual of these depths the pixels are converted.
+  std::string failure = run_on_own_server("1280x1024x" + std::to_string(depth), with_glx,
+                                          private_x::SHARED_MEMORY::OFFERED,
+                                          with_glx ? nullptr : "shared,converted", &started);
+  if (!started) GTEST_SKIP() << failure;
+  EXPECT_EQ(failure, "");
 }
 
 }  // namespace
 
-TEST(WindowOtherDepths, PresentsThroughThe16BitVisual) {
-  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
-  run_on_own_server(16, false);
-}
+TEST(WindowOtherDepths, PresentsThroughThe16BitVisual) { run_on_own_server(16, false); }
 
-TEST(WindowOtherDepths, PresentsThroughTheGlVisualOfA16BitServer) {
-  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
-  run_on_own_server(16, true);
-}
+TEST(WindowOtherDepths, PresentsThroughTheGlVisualOfA16BitServer) { run_on_own_server(16, true); }
 
 // Depth 15 is stored in 16 bits per pixel, with five bits of green.
-TEST(WindowOtherDepths, PresentsThroughThe15BitVisual) {
-  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
-  run_on_own_server(15, false);
-}
+TEST(WindowOtherDepths, PresentsThroughThe15BitVisual) { run_on_own_server(15, false); }
 
 // Ten bits per channel: the eight of the image go to the top of each.
-TEST(WindowOtherDepths, PresentsThroughThe30BitVisual) {
+TEST(WindowOtherDepths, PresentsThroughThe30BitVisual) { run_on_own_server(30, false); }
+
+// Shared memory where the server offers it and can attach the segment,
+// the requests themselves where it lacks the extension or cannot reach the
+// program's segments; conversion only where the pixel format differs (the
+// depth tests above take the shared, converted route).
+TEST(WindowRoutes, EveryRouteShowsTheScreenImage) {
   if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
-  run_on_own_server(30, false);
+  using private_x::SHARED_MEMORY;
+  const struct {
+    const char* screen;
+    SHARED_MEMORY shared;
+    const char* route;
+  } servers[] = {
+      {"1280x1024x24", SHARED_MEMORY::OFFERED, "shared,straight"},
+      {"1280x1024x24", SHARED_MEMORY::ABSENT, "requests,straight"},
+      {"1280x1024x24", SHARED_MEMORY::ELSEWHERE, "requests,straight"},
+      {"1280x1024x16", SHARED_MEMORY::ABSENT, "requests,converted"},
+  };
+  int ran = 0;
+  for (const auto& s : servers) {
+    bool started = false;
+    std::string failure = run_on_own_server(s.screen, false, s.shared, s.route, &started);
+    // Only a server in an IPC namespace of its own needs a right that the
+    // machine may not give.
+    if (!started && s.shared == SHARED_MEMORY::ELSEWHERE) continue;
+    ++ran;
+    EXPECT_EQ(failure, "") << s.route;
+  }
+  EXPECT_GE(ran, 3);
+}
+
+// Every pixel layout a server may ask for, 24 bits in three bytes among
+// them (which Xvfb does not offer): the presentation image, read back
+// pixel by pixel through Xlib, holds the screen image's colours.
+TEST(PresentationFormats, EveryPixelLayoutHoldsTheScreenImage) {
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  constexpr int w = 37, h = 5;
+  set_screen_size(w, h);
+  IMAGE* screen = get_screen_image(0);
+  ASSERT_NE(screen->pixels, nullptr);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) screen->pixels[y * screen->stride + x] = noise(x, y, y);
+
+  const struct {
+    int bits, depth;
+    unsigned long r, g, b;
+  } layouts[] = {
+      {32, 24, 0xFF0000, 0xFF00, 0xFF},       {32, 32, 0xFF0000, 0xFF00, 0xFF},
+      {32, 24, 0xFF, 0xFF00, 0xFF0000},       {32, 30, 0x3FF00000, 0xFFC00, 0x3FF},
+      {24, 24, 0xFF0000, 0xFF00, 0xFF},       {24, 24, 0xFF, 0xFF00, 0xFF0000},
+      {16, 16, 0xF800, 0x07E0, 0x001F},       {16, 15, 0x7C00, 0x03E0, 0x001F},
+      {16, 16, 0x001F, 0x07E0, 0xF800},
+  };
+  for (const auto& l : layouts) {
+    std::string what = std::to_string(l.bits) + " bits, depth " + std::to_string(l.depth) +
+                       ", red " + std::to_string(l.r);
+    XImage image = {};
+    image.width = w;
+    image.height = h;
+    image.format = ZPixmap;
+    image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = image.byte_order;
+    image.bitmap_pad = 32;
+    image.depth = l.depth;
+    image.bits_per_pixel = l.bits;
+    image.bytes_per_line = (l.bits * w + 31) / 32 * 4;
+    image.red_mask = l.r;
+    image.green_mask = l.g;
+    image.blue_mask = l.b;
+    std::vector<char> data(static_cast<size_t>(image.bytes_per_line) * h, 0x55);
+    image.data = data.data();
+    ASSERT_NE(XInitImage(&image), 0) << what;
+    ASSERT_TRUE(x11_convert_area(&image, RECT::sized(0, 0, w, h))) << what;
+    // A plane the visual shows but no colour uses is opaque alpha.
+    const unsigned long spare = l.depth == 32 ? 0xFF000000ul : 0ul;
+    const VISUAL_MASKS masks = {l.r, l.g, l.b};
+    for (int i = 0; i < w * h; ++i) {
+      unsigned long pixel = XGetPixel(&image, i % w, i / w);
+      uint32_t argb = screen->pixels[(i / w) * screen->stride + i % w];
+      if (sample_of(pixel, masks) != expected_sample(argb, masks) || (pixel & spare) != spare) {
+        ADD_FAILURE() << what << " at " << i % w << "," << i / w << ": " << sample_of(pixel, masks)
+                      << " want " << expected_sample(argb, masks);
+        break;
+      }
+    }
+  }
+  set_screen_size(0, 0);
+}
+
+namespace {
+
+// How many shared-memory segments the process made that still exist, as
+// ipcs lists them (id, owner, creator, last user).
+int segments_made_by(long pid) {
+  test_support::RunResult listed = test_support::run_program({"/usr/bin/ipcs", "-m", "-p"});
+  int count = 0;
+  std::istringstream lines(listed.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string id, owner;
+    long creator = 0;
+    if (fields >> id >> owner >> creator && creator == pid) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+// A program that presented through a shared segment leaves none behind,
+// however it ends: at exit with its window still open, through a fatal
+// error, or killed. ipcs tells which segments exist and who made them.
+TEST(WindowSharedMemory, NoSegmentOutlivesTheProgram) {
+  if (const char* end = getenv("VORN_SHM_END")) {
+    // The inner run: present, count this process's segments, then end.
+    set_message_box_handler(message_box_to_stderr);
+    WINDOW_PARAMS p;
+    p.width = 200;
+    p.height = 100;
+    if (!open_window(&p, 0)) _exit(2);
+    get_screen_image(0)->add_dirty_rect(0, 0, 199, 99);
+    swap_screens(0);
+    if (!x11_present_route().shared_memory) _exit(3);
+    printf("pid %d segments %d\n", static_cast<int>(getpid()), segments_made_by(getpid()));
+    fflush(stdout);
+    if (std::string(end) == "exit") exit(0);
+    if (std::string(end) == "fatal") report_error(0x0010);
+    raise(SIGKILL);
+  }
+  if (getenv("VORN_INNER_RUN")) GTEST_SKIP() << "already the inner run";
+  private_x::SERVER server = private_x::start("640x480x24", false);
+  if (server.display < 0) GTEST_SKIP() << "Xvfb could not be started";
+  char self[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  const struct {
+    const char* end;
+    int exit_code;
+  } ends[] = {{"exit", 0}, {"fatal", 255}, {"kill", 128 + SIGKILL}};
+  for (const auto& e : ends) {
+    test_support::RunResult run = test_support::run_program(
+        {self, "--gtest_filter=WindowSharedMemory.NoSegmentOutlivesTheProgram"},
+        {"DISPLAY=:" + std::to_string(server.display), "VORN_INNER_RUN=1",
+         std::string("VORN_SHM_END=") + e.end});
+    EXPECT_EQ(run.exit_code, e.exit_code) << e.end << "\n" << run.out << run.err;
+    int pid = 0, segments = 0;
+    size_t at = run.out.find("pid ");
+    ASSERT_NE(at, std::string::npos) << e.end << "\n" << run.out << run.err;
+    ASSERT_EQ(sscanf(run.out.c_str() + at, "pid %d segments %d", &pid, &segments), 2);
+    EXPECT_GE(segments, 1) << e.end << ": the segment was not there while the program ran";
+    // The server lets go of a departed client's segment in its own time.
+    int left = segments_made_by(pid);
+    for (int turn = 0; turn < 100 && left > 0; ++turn) {
+      usleep(50 * 1000);
+      left = segments_made_by(pid);
+    }
+    EXPECT_EQ(left, 0) << e.end << ": a segment of the program outlived it";
+  }
+  private_x::stop(server);
 }

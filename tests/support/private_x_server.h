@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -36,12 +37,28 @@ struct SERVER {
   int display = -1;  // -1 when the server did not start
 };
 
+// What the server offers of shared-memory images.
+enum class SHARED_MEMORY {
+  OFFERED,
+  ABSENT,     // started without the MIT-SHM extension
+  ELSEWHERE,  // offered, but the server lives in an IPC namespace of its own,
+              // so that it cannot attach the clients' segments
+};
+
 // Starts Xvfb with one screen ("1280x1024x24") on a display number that it
 // picks itself.
-inline SERVER start(const std::string& screen, bool with_glx = true) {
+inline SERVER start(const std::string& screen, bool with_glx = true,
+                    SHARED_MEMORY shared = SHARED_MEMORY::OFFERED) {
   SERVER server;
   int fds[2];
   if (pipe(fds) != 0) return server;
+  // Made before the fork: the child only calls what is safe there.
+  std::string fd = std::to_string(fds[1]);
+  std::vector<const char*> args = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
+                                   screen.c_str(), "-nolisten", "tcp"};
+  if (!with_glx) args.insert(args.end(), {"-extension", "GLX"});
+  if (shared == SHARED_MEMORY::ABSENT) args.insert(args.end(), {"-extension", "MIT-SHM"});
+  args.push_back(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     // A test program that crashes takes its server with it.
@@ -52,13 +69,8 @@ inline SERVER start(const std::string& screen, bool with_glx = true) {
       dup2(null, 1);
       dup2(null, 2);
     }
-    std::string fd = std::to_string(fds[1]);
-    if (with_glx)
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
-    else
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-             "tcp", "-extension", "GLX", static_cast<char*>(nullptr));
+    if (shared == SHARED_MEMORY::ELSEWHERE && unshare(CLONE_NEWIPC) != 0) _exit(126);
+    execvp("Xvfb", const_cast<char* const*>(args.data()));
     _exit(127);
   }
   close(fds[1]);

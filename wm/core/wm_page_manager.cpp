@@ -532,10 +532,22 @@ void WM_PAGE_MANAGER::paint_dirty_rectangles() {
     table.clear();
     return;
   }
+  if (table.count() == 0) {
+    table.clear();
+    return;
+  }
+  // What was drawn before this pass lies somewhere in the screen's dirty
+  // rectangle; what the pass draws lies inside the entries, each painted
+  // under its own clip. Presentation is told exactly these areas, so that
+  // two small changes far apart do not send everything between them.
+  RECT changed[DIRTY_RECTANGLES::CAPACITY + 1];
+  int32_t changed_count = 0;
+  changed[changed_count++] = screen->dirty_rect();
   for (int32_t i = 0; i < table.count(); ++i) {
     table.set_current_index(i);
     if (!table.is_painting()) continue;
     const RECT r = table.entry(i);
+    changed[changed_count++] = r;
     screen->set_clip_rect(static_cast<int16_t>(r.x1), static_cast<int16_t>(r.y1),
                           static_cast<int16_t>(r.x2), static_cast<int16_t>(r.y2));
     if (back_buffers[0].pixels) back_buffers[0].draw(0, 0, screen, BLIT_COPY);
@@ -544,6 +556,7 @@ void WM_PAGE_MANAGER::paint_dirty_rectangles() {
     whole_clip(screen);
   }
   table.clear();
+  hand_over_screen_changes(changed, changed_count);
 }
 
 void WM_PAGE_MANAGER::paint_rect(const RECT& wanted, WM_SCREEN_OBJECT* loose) {

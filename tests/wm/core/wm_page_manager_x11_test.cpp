@@ -92,3 +92,47 @@ TEST_F(PageManagerX11, ARunningDialogEffectKeepsTheFramesComing) {
   EXPECT_EQ(dialog->y, 40);
   root.destroy_children(true, 0, true);
 }
+
+namespace {
+
+WM_SCREEN_OBJECT* near_box = nullptr;
+WM_SCREEN_OBJECT* far_box = nullptr;
+
+void create_two_far_boxes(WM_PAGE_MANAGER* manager) {
+  near_box = new wm_test::BOX(10, 10, 30, 20, 0xFF0000FF);
+  far_box = new wm_test::BOX(340, 250, 40, 30, 0xFF0000FF);
+  manager->current_root()->add_child(near_box, false);
+  manager->current_root()->add_child(far_box, false);
+}
+
+}  // namespace
+
+// Two objects far apart change in one frame: the window gets their two
+// rectangles and nothing between them, where the screen holds a change that
+// nobody reported (a box covering both would have carried it along).
+TEST_F(PageManagerX11, OnlyTheRepaintedRectanglesReachTheWindow) {
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  manager->set_page(0, create_two_far_boxes, nullptr, 0, nullptr, 0, 0, nullptr);
+  ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
+  auto shown = [&](int x, int y) {
+    XSync(x11.display, False);
+    XImage* image = XGetImage(probe, x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    EXPECT_NE(image, nullptr);
+    if (!image) return 0ul;
+    unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+  };
+  ASSERT_EQ(shown(20, 20), 0x0000FFul);
+  const unsigned long between = shown(200, 150);
+
+  get_screen_image()->pixels[150 * get_screen_image()->stride + 200] = 0xFFFF00FF;
+  static_cast<wm_test::BOX*>(near_box)->fill = 0xFF00FF00;
+  static_cast<wm_test::BOX*>(far_box)->fill = 0xFFFF0000;
+  near_box->invalidate();
+  far_box->invalidate();
+  EXPECT_EQ(manager->frame(true), 0);
+  EXPECT_EQ(shown(20, 20), 0x00FF00ul);
+  EXPECT_EQ(shown(360, 265), 0xFF0000ul);
+  EXPECT_EQ(shown(200, 150), between);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The console report of a benchmark program that prints ratios between its
+// benchmarks at the end: it keeps each benchmark's real time per iteration,
+// the median when repetitions run, else the single run.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class RATIO_REPORTER : public benchmark::ConsoleReporter {
+public:
+  RATIO_REPORTER() : ConsoleReporter(OO_Tabular) {}
+  void ReportRuns(const std::vector<Run>& reports) override {
+    for (const Run& run : reports) {
+      const std::string& name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        medians[name] = run.GetAdjustedRealTime();
+      } else if (run.run_type == Run::RT_Iteration) {
+        singles[name] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(reports);
+  }
+  bool time_of(const std::string& name, double* time) const {
+    for (const auto* times : {&medians, &singles}) {
+      const auto it = times->find(name);
+      if (it == times->end()) continue;
+      *time = it->second;
+      return true;
+    }
+    return false;
+  }
+
+private:
+  std::map<std::string, double> medians;
+  std::map<std::string, double> singles;
+};
