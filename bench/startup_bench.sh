@@ -14,10 +14,11 @@
 # reference measured in the same run the time of "installer -h" (starting
 # the program, printing its usage, ending it). The stages: the splash on
 # screen (program start, fonts, the splash window), the data unpacked and
-# loaded, the main window open, the first page built, the first frame that
-# shows the wizard's dialog (after the first page's fade-in from black,
-# which runs its 700 ms when the page shows anything but black, and the
-# dialog's first step in), and the dialog at rest (its opening slide done).
+# loaded, the main window open, the first page built, the first presented
+# frame that shows the wizard's dialog, some of its pixels lit (the first
+# page fades in from black over 700 ms with its dialog in place, so this is
+# an early step of that fade), and the wizard at rest (the fade, and any
+# opening effect of the dialog, done).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-5}"

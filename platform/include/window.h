@@ -38,6 +38,11 @@ void close_window(uint16_t screen);
 // Shows the screen IMAGE when its dirty rectangle is not empty, then empties
 // it and sets the presented flag; a clean frame sends nothing.
 void swap_screens(uint16_t screen);
+// Called after each frame that swap_screens has sent to the window (also
+// the steps of a page transition); null for none. For a watcher of what
+// the user is shown, such as a start-up trace.
+using PRESENT_OBSERVER = void (*)();
+void set_present_observer(PRESENT_OBSERVER observer);
 void set_window_title(const char* title, uint16_t screen);
 
 bool window_exists(uint16_t screen = 0);

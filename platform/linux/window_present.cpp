@@ -49,6 +49,12 @@ struct PRESENTATION {
 };
 
 PRESENTATION present;
+PRESENT_OBSERVER present_observer = nullptr;
+
+void frame_sent() {
+  set_presented();
+  if (present_observer) present_observer();
+}
 
 IMAGE& frame() { return *get_screen_image(0); }
 
@@ -228,6 +234,8 @@ void make_presentation() {
   }
 }
 
+void set_present_observer(PRESENT_OBSERVER observer) { present_observer = observer; }
+
 void swap_screens(uint16_t screen) {
   if ((screen != 0 && screen != ALL_SCREENS) || !x11.window) return;
   Display* d = x11.display;
@@ -261,7 +269,7 @@ void swap_screens(uint16_t screen) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_BYTE, present.gl_buffer);
     glXSwapBuffers(d, x11.window);
-    set_presented();
+    frame_sent();
     return;
   }
 
@@ -270,7 +278,7 @@ void swap_screens(uint16_t screen) {
   XPutImage(d, x11.window, present.gc, present.image, 0, 0, 0, 0, static_cast<unsigned>(width),
             static_cast<unsigned>(height));
   XFlush(d);
-  set_presented();
+  frame_sent();
   empty_dirty_rect();
 }
 
