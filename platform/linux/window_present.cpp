@@ -192,8 +192,8 @@ void close_presentation() {
 void make_presentation() {
   Display* d = x11.display;
   int screen = DefaultScreen(d);
-  Visual* visual = window_visual ? window_visual->visual : DefaultVisual(d, screen);
-  int depth = window_visual ? window_visual->depth : DefaultDepth(d, screen);
+  Visual* visual = DefaultVisual(d, screen);
+  int depth = DefaultDepth(d, screen);
 
   present.placement = COLOUR_PLACEMENT();
   present.gc = XCreateGC(d, x11.window, 0, nullptr);
@@ -291,10 +291,11 @@ bool x11_convert_frame() {
 bool create_gl_context() {
   if (x11.gl_mismatch) return false;
   if (present.gl_context) return true;
-  if (!x11.window || x11.glx_major_opcode < 0 || !window_visual) return false;
+  XVisualInfo* visual = window_gl_visual();
+  if (!visual) return false;
   Display* d = x11.display;
-  GLXContext context = glXCreateContext(d, window_visual, nullptr, True);
-  if (!context) context = glXCreateContext(d, window_visual, nullptr, False);
+  GLXContext context = glXCreateContext(d, visual, nullptr, True);
+  if (!context) context = glXCreateContext(d, visual, nullptr, False);
   if (!context) return false;
   Bool current = glXMakeCurrent(d, x11.window, context);
   // The error handler sees a mismatch only once the request has been
