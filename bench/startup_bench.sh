@@ -56,21 +56,24 @@ STAGES=("splash shown" "data unpacked" "data loaded" "window open" "page built"
 # Milliseconds (with a tenth) between two $EPOCHREALTIME readings.
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) * 1000 }'; }
 
-# One run: prints "<stage>=<ms>" for every stage seen. The program is ended
-# once its page rests (or after 20 s); a killed run cannot remove its
+# One run: prints "<stage>=<ms>" for every stage seen. Each line's time is
+# taken as it arrives and worked out only after the run, so that no
+# reckoning delays the reading of the lines that follow. The program is
+# ended once its page rests (or after 20 s); a killed run cannot remove its
 # temporary folder, so that goes here.
 run_once() {
-  local start line now pid folder
+  local start line pid folder
+  local -a seen=()
   start=$EPOCHREALTIME
   coproc RUN { exec "$INSTALLER" "--vorn-showdebug=$CHANNEL" 2>/dev/null; }
   pid=$RUN_PID
   while IFS= read -r -t 20 line <&"${RUN[0]}"; do
-    now=$EPOCHREALTIME
     case "$line" in
-      "start-up: "*) echo "${line#start-up: }=$(ms "$start" "$now")" ;;
+      "start-up: "*) seen+=("${line#start-up: }=$EPOCHREALTIME") ;;
     esac
     [ "$line" = "start-up: wizard at rest" ] && break
   done
+  for line in "${seen[@]}"; do echo "${line%=*}=$(ms "$start" "${line##*=}")"; done
   folder=$(for fd in /proc/"$pid"/fd/*; do readlink "$fd" 2>/dev/null; done |
     sed -n 's|/installer.pkg$||p' | head -n1)
   kill -KILL "$pid" 2>/dev/null || true
