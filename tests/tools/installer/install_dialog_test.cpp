@@ -57,6 +57,7 @@ protected:
     manager = new WM_PAGE_MANAGER(1, -1);
   }
   void TearDown() override {
+    set_clock(nullptr);
     delete manager;
     option_grid = nullptr;
     folder_button = browse_button = nullptr;
@@ -221,7 +222,6 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
                                   &seen);
     EXPECT_EQ(seen != 0xFF000000u, fades_in != 0) << std::hex << seen;
   }
-  set_clock(nullptr);
 }
 
 // The language and installation-type grids hold a few choices: each shows
