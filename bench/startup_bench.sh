@@ -14,10 +14,11 @@
 # reference measured in the same run the time of "installer -h" (starting
 # the program, printing its usage, ending it). The stages: the splash on
 # screen (program start, fonts, the splash window), the data unpacked and
-# loaded, the main window open, the first page built, the first frame that
-# shows the wizard's dialog (after the first page's fade-in from black,
-# which runs its 700 ms when the page shows anything but black, and the
-# dialog's first step in), and the dialog at rest (its opening slide done).
+# loaded, the main window open, the first page built, the first presented
+# frame that shows the wizard's dialog, some of its pixels lit (the first
+# page fades in from black over 700 ms with its dialog in place, so this is
+# an early step of that fade), and the wizard at rest (the fade, and any
+# opening effect of the dialog, done).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-5}"
@@ -55,21 +56,24 @@ STAGES=("splash shown" "data unpacked" "data loaded" "window open" "page built"
 # Milliseconds (with a tenth) between two $EPOCHREALTIME readings.
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) * 1000 }'; }
 
-# One run: prints "<stage>=<ms>" for every stage seen. The program is ended
-# once its page rests (or after 20 s); a killed run cannot remove its
+# One run: prints "<stage>=<ms>" for every stage seen. Each line's time is
+# taken as it arrives and worked out only after the run, so that no
+# reckoning delays the reading of the lines that follow. The program is
+# ended once its page rests (or after 20 s); a killed run cannot remove its
 # temporary folder, so that goes here.
 run_once() {
-  local start line now pid folder
+  local start line pid folder
+  local -a seen=()
   start=$EPOCHREALTIME
   coproc RUN { exec "$INSTALLER" "--vorn-showdebug=$CHANNEL" 2>/dev/null; }
   pid=$RUN_PID
   while IFS= read -r -t 20 line <&"${RUN[0]}"; do
-    now=$EPOCHREALTIME
     case "$line" in
-      "start-up: "*) echo "${line#start-up: }=$(ms "$start" "$now")" ;;
+      "start-up: "*) seen+=("${line#start-up: }=$EPOCHREALTIME") ;;
     esac
     [ "$line" = "start-up: wizard at rest" ] && break
   done
+  for line in "${seen[@]}"; do echo "${line%=*}=$(ms "$start" "${line##*=}")"; done
   folder=$(for fd in /proc/"$pid"/fd/*; do readlink "$fd" 2>/dev/null; done |
     sed -n 's|/installer.pkg$||p' | head -n1)
   kill -KILL "$pid" 2>/dev/null || true

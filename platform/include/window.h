@@ -48,6 +48,11 @@ void swap_screens(uint16_t screen);
 // only them and what is drawn after this call. Without a window, or while
 // GL presents, the dirty rectangle stays as it is.
 void hand_over_screen_changes(const RECT* areas, int32_t count);
+// Called after each frame that swap_screens has sent to the window (also
+// the steps of a page transition); null for none. For a watcher of what
+// the user is shown, such as a start-up trace.
+using PRESENT_OBSERVER = void (*)();
+void set_present_observer(PRESENT_OBSERVER observer);
 void set_window_title(const char* title, uint16_t screen);
 
 bool window_exists(uint16_t screen = 0);

@@ -21,8 +21,6 @@
 #include "window_state.h"
 #include "x11_state.h"
 
-XVisualInfo* window_visual = nullptr;
-
 namespace {
 
 struct WINDOW_STATE {
@@ -31,7 +29,7 @@ struct WINDOW_STATE {
   uint16_t margin_side = 0;
   uint16_t margin_top = 0;
   uint16_t margin_bottom = 0;
-  Colormap colormap = None;  // made for the GLX visual
+  XVisualInfo* gl_visual = nullptr;  // the window's visual, once GL was asked for
 };
 
 WINDOW_STATE win;
@@ -180,39 +178,16 @@ bool switch_video_mode(int32_t width, int32_t height, bool& switched) {
 
 // ---------------------------------------------------------------------------
 
-void choose_visual() {
-  if (window_visual || x11.glx_major_opcode < 0) return;
-  int attributes[] = {GLX_RGBA,       GLX_DOUBLEBUFFER, GLX_RED_SIZE,   8, GLX_GREEN_SIZE, 8,
-                      GLX_BLUE_SIZE,  8,                GLX_DEPTH_SIZE, 1, None};
-  XVisualInfo* visual = glXChooseVisual(x11.display, DefaultScreen(x11.display), attributes);
-  // The frame is converted for fixed masks: a visual whose colours go
-  // through a colormap would show whatever that colormap holds.
-  if (visual && visual->c_class != TrueColor) {
-    XFree(visual);
-    visual = nullptr;
-  }
-  window_visual = visual;
-}
-
 void create_window(int32_t x, int32_t y, int32_t width, int32_t height,
                    const XWindowAttributes& root_attributes, const char* title) {
   Display* d = x11.display;
   Window root = DefaultRootWindow(d);
-  Window window = 0;
-  if (window_visual) {
-    win.colormap = XCreateColormap(d, root, window_visual->visual, AllocNone);
-    XSetWindowAttributes attributes = {};
-    attributes.colormap = win.colormap;
-    attributes.border_pixel = 0;
-    attributes.event_mask = kCreateEventMask;
-    window = XCreateWindow(d, root, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                           0, window_visual->depth, InputOutput, window_visual->visual,
-                           CWColormap | CWBorderPixel | CWEventMask, &attributes);
-  } else {
-    window = XCreateSimpleWindow(d, root, x, y, static_cast<unsigned>(width),
-                                 static_cast<unsigned>(height),
-                                 static_cast<unsigned>(root_attributes.border_width), ~0ul, 0);
-  }
+  // The server's own visual: presentation converts the frame for it, and
+  // GL, which nothing needs to start, is looked for only when a context is
+  // asked for (loading a GL driver costs more than the whole splash).
+  Window window = XCreateSimpleWindow(d, root, x, y, static_cast<unsigned>(width),
+                                      static_cast<unsigned>(height),
+                                      static_cast<unsigned>(root_attributes.border_width), ~0ul, 0);
   if (!window) report_error(0x0000);
   x11.window = window;
 
@@ -246,8 +221,6 @@ bool open_window(const WINDOW_PARAMS* params, uint16_t screen) {
   if (x11.window && want_full != (x11.full_screen != 0)) close_window(0);
   if (!x11_open_display()) return false;
   Display* d = x11.display;
-
-  if (!x11.window) choose_visual();
 
   Window root = DefaultRootWindow(d);
   XWindowAttributes root_attributes = {};
@@ -353,11 +326,9 @@ void close_window(uint16_t screen) {
   XDestroyWindow(d, x11.window);
   x11.window = 0;
   free_window_icon();
-  if (win.colormap != None) XFreeColormap(d, win.colormap);
-  win.colormap = None;
   if (x11.full_screen) restore_video_mode();
-  if (window_visual) XFree(window_visual);
-  window_visual = nullptr;
+  if (win.gl_visual) XFree(win.gl_visual);
+  win.gl_visual = nullptr;
   set_screen_size(0, 0);
   XFlush(d);
 }
@@ -396,6 +367,34 @@ void set_window_title(const char* title, uint16_t screen) {
   XSetWMIconName(x11.display, x11.window, &property);
   XSetWMName(x11.display, x11.window, &property);
   XFree(property.value);
+}
+
+XVisualInfo* window_gl_visual() {
+  if (win.gl_visual || !x11.window || x11.glx_major_opcode < 0) return win.gl_visual;
+  Display* d = x11.display;
+  XWindowAttributes attributes = {};
+  if (!XGetWindowAttributes(d, x11.window, &attributes)) return nullptr;
+  XVisualInfo wanted = {};
+  wanted.visualid = XVisualIDFromVisual(attributes.visual);
+  wanted.screen = DefaultScreen(d);
+  int count = 0;
+  XVisualInfo* info = XGetVisualInfo(d, VisualIDMask | VisualScreenMask, &wanted, &count);
+  if (!info) return nullptr;
+  // Double-buffered RGBA with eight bits a colour and a depth buffer; the
+  // frame is converted for fixed masks, so the colours may not go through a
+  // colormap either.
+  const auto at_least = [&](int attribute, int least) {
+    int value = 0;
+    return glXGetConfig(d, info, attribute, &value) == 0 && value >= least;
+  };
+  if (info->c_class != TrueColor || !at_least(GLX_USE_GL, 1) || !at_least(GLX_RGBA, 1) ||
+      !at_least(GLX_DOUBLEBUFFER, 1) || !at_least(GLX_RED_SIZE, 8) || !at_least(GLX_GREEN_SIZE, 8) ||
+      !at_least(GLX_BLUE_SIZE, 8) || !at_least(GLX_DEPTH_SIZE, 1)) {
+    XFree(info);
+    return nullptr;
+  }
+  win.gl_visual = info;
+  return info;
 }
 
 bool window_exists(uint16_t screen) { return screen == 0 && x11.window != 0; }

@@ -81,6 +81,12 @@ struct PRESENTATION {
 };
 
 PRESENTATION present;
+PRESENT_OBSERVER present_observer = nullptr;
+
+void frame_sent() {
+  set_presented();
+  if (present_observer) present_observer();
+}
 
 IMAGE& frame() { return *get_screen_image(0); }
 
@@ -488,8 +494,8 @@ void close_presentation() {
 void make_presentation() {
   Display* d = x11.display;
   int screen = DefaultScreen(d);
-  Visual* visual = window_visual ? window_visual->visual : DefaultVisual(d, screen);
-  int depth = window_visual ? window_visual->depth : DefaultDepth(d, screen);
+  Visual* visual = DefaultVisual(d, screen);
+  int depth = DefaultDepth(d, screen);
   present.gc = XCreateGC(d, x11.window, 0, nullptr);
 
   int bits = bits_per_pixel_for_depth(d, depth);
@@ -531,6 +537,8 @@ void hand_over_screen_changes(const RECT* areas, int32_t count) {
   empty_dirty_rect();
 }
 
+void set_present_observer(PRESENT_OBSERVER observer) { present_observer = observer; }
+
 void swap_screens(uint16_t screen) {
   if ((screen != 0 && screen != ALL_SCREENS) || !x11.window) return;
   Display* d = x11.display;
@@ -565,7 +573,7 @@ void swap_screens(uint16_t screen) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_BYTE, present.gl_buffer);
     glXSwapBuffers(d, x11.window);
-    set_presented();
+    frame_sent();
     return;
   }
 
@@ -583,7 +591,7 @@ void swap_screens(uint16_t screen) {
     for (int i = 0; i < present.area_count; ++i)
       convert_area(present.conversion, *present.image, present.areas[i]);
   send_areas();
-  set_presented();
+  frame_sent();
   empty_dirty_rect();
   present.area_count = 0;
 }
@@ -622,10 +630,11 @@ bool x11_convert_area(XImage* image, const RECT& area) {
 bool create_gl_context() {
   if (x11.gl_mismatch) return false;
   if (present.gl_context) return true;
-  if (!x11.window || x11.glx_major_opcode < 0 || !window_visual) return false;
+  XVisualInfo* visual = window_gl_visual();
+  if (!visual) return false;
   Display* d = x11.display;
-  GLXContext context = glXCreateContext(d, window_visual, nullptr, True);
-  if (!context) context = glXCreateContext(d, window_visual, nullptr, False);
+  GLXContext context = glXCreateContext(d, visual, nullptr, True);
+  if (!context) context = glXCreateContext(d, visual, nullptr, False);
   if (!context) return false;
   Bool current = glXMakeCurrent(d, x11.window, context);
   // The error handler sees a mismatch only once the request has been

@@ -1,13 +1,15 @@
 #pragma once
-// What the window's files share: the visual that window management chooses
-// and presentation draws through, and the calls by which window management
-// makes and frees the presentation and the icon of the open window.
+// What the window's files share: the window's visual as GL sees it, and the
+// calls by which window management makes and frees the presentation and the
+// icon of the open window.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-// The GLX visual of the window (owned; freed when the window closes), or
-// null for the default visual.
-extern XVisualInfo* window_visual;
+// The window has the server's default visual. Its description for GLX,
+// found the first time it is asked for and kept until the window closes;
+// null without GLX or when that visual cannot take a double-buffered RGBA
+// context of eight bits a colour.
+XVisualInfo* window_gl_visual();
 
 // The GC, the presentation image at the screen IMAGE's size and the colour
 // conversion for the window's visual; a pixel format that cannot be shown

@@ -215,8 +215,10 @@ bool write_client(WRITER& out, DATABASE_INSTALLER_CLIENT& client) {
 
 bool DATABASE::get_from_data_device(DATA_DEVICE* device) {
   if (!device) return false;
+  const uint8_t look_up = skin_load_flags;
   if (read_stream(device)) return true;
   // Nothing half-read is left for the wizard or the install worker.
+  skin_load_flags = look_up;
   clear();
   device->error = 1;
   return false;
@@ -226,7 +228,12 @@ bool DATABASE::read_stream(DATA_DEVICE* device) {
   clear();
   READER in(device);
   uint8_t v = 0;
-  if (!in.u8(v) || !in.object(wm_image_cache()) || !in.object(background_image)) return false;
+  if (!in.u8(v) || !in.object(wm_image_cache())) return false;
+  // The skin's pictures all come with the cache just read: the style sets
+  // read below take theirs from it, rather than trying every picture name a
+  // frame may have at the folders of the machine that built the installer.
+  skin_load_flags = IMAGE_CACHE_FIND_ONLY;
+  if (!in.object(background_image)) return false;
   if (v >= 10 && !in.i32(settings_value)) return false;
   if (!in.u8(show_frame_rate)) return false;
   if (v >= 2 && !in.u8(show_filenames)) return false;
@@ -283,8 +290,6 @@ bool DATABASE::read_stream(DATA_DEVICE* device) {
   }
 
   if (next_page_after_start) current_page = next_page_after_start(*this);
-  // From now on style sets take their pictures from the cache just read.
-  skin_load_flags = IMAGE_CACHE_FIND_ONLY;
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "file_services.h"
 #include "image_cache.h"
 #include "payload.h"
+#include "skin_frame.h"
 
 namespace {
 
@@ -22,10 +23,18 @@ PAYLOAD_FAILURE write_failure() {
 }
 
 bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
-  return source.read_object(wm_image_cache()) && source.read_object(splash.image) &&
-         source.read_u16(splash.bar_x) && source.read_u16(splash.bar_y) &&
-         source.read_u16(splash.bar_width) && source.read_u16(splash.bar_height) &&
-         source.read_object(splash.title) && source.read_object(splash.bar_style);
+  if (!source.read_object(wm_image_cache()) || !source.read_object(splash.image) ||
+      !source.read_u16(splash.bar_x) || !source.read_u16(splash.bar_y) ||
+      !source.read_u16(splash.bar_width) || !source.read_u16(splash.bar_height) ||
+      !source.read_object(splash.title))
+    return false;
+  // The bar's pictures come with the cache read above, not from files at
+  // the folders of the machine that built the installer.
+  const uint8_t look_up = skin_load_flags;
+  skin_load_flags = IMAGE_CACHE_FIND_ONLY;
+  const bool read = source.read_object(splash.bar_style);
+  skin_load_flags = look_up;
+  return read;
 }
 
 // The package bytes, chunk by chunk, to the end of the source.

@@ -183,6 +183,11 @@ void wizard_create_page(WM_PAGE_MANAGER* manager) {
   if (data.window.show_bg_title)
     root->add_child(new WM_SCRIPT(0, 0, -1, -1, &data.title_style, wizard_text(INSTALLER_TITLE)), true);
   current_dialog = new INSTALL_DIALOG(dialog_x, dialog_y);
+  // A page that a transition brings in (the first one fades in from black)
+  // carries its dialog in place: the transition is the dialog's way in, and
+  // one that slid in only once the transition had ended would keep the user
+  // looking at an empty page for the whole transition.
+  if (manager->running_transition()) current_dialog->open_at_once();
   root->add_child(current_dialog, true);
   if (current_dialog->default_focus) current_dialog->default_focus->set_focus();
   note_start_up(START_UP_STAGE::PAGE_BUILT);

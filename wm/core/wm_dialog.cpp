@@ -338,6 +338,11 @@ void WM_DIALOG::close(bool remove) {
   instant = 0;
 }
 
+void WM_DIALOG::open_at_once() {
+  finish_effect();
+  instant = 1;
+}
+
 void WM_DIALOG::finish_effect() {
   WM_SCREEN_OBJECT::set_position(WM_DIALOG::get_x(), WM_DIALOG::get_y());
   instant = 0;

@@ -76,6 +76,10 @@ public:
   void close(bool remove_when_closed);
   void start_fade(uint8_t target);
   void start_slide(bool opening);
+  // Puts the dialog at its resting place, fully opaque, and lets its first
+  // paint start no opening effect: for a dialog whose whole page is being
+  // brought in by a page transition, which is then its way in.
+  void open_at_once();
   // Top of the client area inside the dialog.
   uint16_t get_client_top() const;
   // The rectangle dialogs stand in: the page manager's viewport, else the

@@ -518,7 +518,9 @@ int32_t WM_PAGE_MANAGER::carry_out(int32_t action, int16_t acting_area) {
     };
     hooks.present = [](intptr_t) { swap_screens(ALL_SCREENS); };
     hooks.context = reinterpret_cast<intptr_t>(this);
+    transition_action = action > page_action::SWITCH_PAGE ? action : 0;
     if (!run_page_transition(action, transition_duration, hooks)) switch_pages(acting_area);
+    transition_action = 0;
   }
   return action;
 }

@@ -103,6 +103,10 @@ public:
   // Keeps the last screen in the back buffer and closes every area's page.
   void close_all_pages();
 
+  // The page action (11..32) of the transition that is bringing in the
+  // pages being built, while it runs; 0 otherwise.
+  int32_t running_transition() const { return transition_action; }
+
   // The page switch of every area, starting at the given one, then a
   // repaint: what action 10 does, and what transitions animate.
   void switch_pages(int16_t from_area);
@@ -132,6 +136,7 @@ private:
   int32_t cursor_to_restore = 0;
   int8_t last_cursor = -2;  // no shape set yet
   int16_t switching_area = 0;  // where a running transition starts the switch
+  int32_t transition_action = 0;
 
   void make_current(int16_t area);
   int16_t resolve_area(int16_t area) const;

@@ -483,10 +483,12 @@ TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
   for (const std::string& bytes : damaged) {
     DATABASE again;
     fill(again);
+    skin_load_flags = 1;
     MEMORY_DEVICE device(bytes);
     ASSERT_FALSE(again.get_from_data_device(&device)) << bytes.size() << " bytes";
     EXPECT_EQ(device.error, 1);
     expect_cleared(again);
+    EXPECT_EQ(skin_load_flags, 1);  // pictures are still looked for in files
   }
 }
 

@@ -22,6 +22,7 @@
 #include "package_test_support.h"
 #include "folder.h"
 #include "screen.h"
+#include "timing.h"
 #include "wm_button.h"
 #include "wm_file_select.h"
 #include "wm_kinds.h"
@@ -63,6 +64,7 @@ protected:
     manager = new WM_PAGE_MANAGER(1, -1);
   }
   void TearDown() override {
+    set_clock(nullptr);
     delete manager;
     option_grid = nullptr;
     folder_button = browse_button = nullptr;
@@ -267,6 +269,43 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   manager->current_root()->remove_child(dialog, true, false);
   build(WIZARD_PAGE_OPTIONS);
   EXPECT_STREQ(data.desktop_check_message, "");
+}
+
+// The first page of the wizard fades in from black with its dialog at its
+// place, so that the dialog is part of every step of the fade; a page
+// shown plainly still slides its dialog in from above the screen.
+uint64_t running_ms = 0;
+uint64_t running_clock() { return running_ms += 16; }
+
+TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
+  DATABASE& data = installer_database();
+  default_dialog_effects() = saved_effects;
+  data.window.width = 640;
+  data.window.height = 480;
+  data.dialog.x = 100;
+  data.dialog.y = 90;
+  set_clock(running_clock);
+  for (const uint8_t fades_in : {1, 0}) {
+    SCOPED_TRACE(fades_in ? "fading in" : "plain");
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    manager->first_page_fades_in = fades_in;
+    start_wizard(manager);
+    data.current_page = WIZARD_PAGE_LANGUAGE;
+    const uint64_t started = running_ms;
+    EXPECT_EQ(manager->frame(false), fades_in ? page_action::FADE_IN_FROM_BLACK : page_action::SWITCH_PAGE);
+    EXPECT_GE(running_ms - started, fades_in ? 700u : 0u);
+    EXPECT_EQ(manager->running_transition(), 0);
+    ASSERT_NE(current_dialog, nullptr);
+    const INSTALL_DIALOG& d = *current_dialog;
+    EXPECT_EQ(d.is_moving(), !fades_in);
+    EXPECT_EQ(d.y, fades_in ? 90 : -d.height);
+    // The still background is black; the dialog's middle shows its body.
+    COLOUR seen = 0;
+    get_screen_image()->get_pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2),
+                                  &seen);
+    EXPECT_EQ(seen != 0xFF000000u, fades_in != 0) << std::hex << seen;
+  }
 }
 
 // The language and installation-type grids hold a few choices: each shows

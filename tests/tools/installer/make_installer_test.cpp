@@ -272,6 +272,9 @@ TEST_F(MakeInstaller, TheSkinTravelsInTheInstallersData) {
 
   const test_support::RunResult built = build("skin = skin\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
+  // A picture that turns up in the skin folder later is no part of the
+  // installer's look, though it is named as one of the bar's.
+  save_picture(skin + "/progress_bar/bar_full_colay.png", 4, 4, 0xFF00FF00);
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
@@ -282,6 +285,7 @@ TEST_F(MakeInstaller, TheSkinTravelsInTheInstallersData) {
   ASSERT_NE(stored_bar.state_images[STYLE_IMAGE_EMPTY], nullptr);
   EXPECT_EQ(colour_at(stored_bar.state_images[STYLE_IMAGE_FULL]->mid_mid), 0xFFFF8000u);
   EXPECT_EQ(colour_at(stored_bar.state_images[STYLE_IMAGE_EMPTY]->mid_mid), 0xFF203040u);
+  EXPECT_EQ(stored_bar.state_images[STYLE_IMAGE_FULL]->colay, nullptr);
   ASSERT_NE(data.check_box_style.state_images[STYLE_IMAGE_ACTIVE_UP], nullptr);
   EXPECT_EQ(colour_at(data.check_box_style.state_images[STYLE_IMAGE_ACTIVE_UP]->mid_mid), 0xFF2060C0u);
   EXPECT_EQ(data.icons[ICON_FOLDER].width, 16);

@@ -23,10 +23,12 @@ struct OBSERVER : PAYLOAD_OBSERVER {
   void header_read(PAYLOAD_SPLASH* splash, uint32_t size) override {
     chunk_size = size;
     if (splash) title = splash->title.get_text() ? splash->title.get_text() : "";
+    if (splash) bar_pictured = splash->bar_style.state_images[0] != nullptr;
   }
   void progress(int32_t percent) override { percents.push_back(percent); }
   uint32_t chunk_size = 0;
   std::string title = "(none)";
+  bool bar_pictured = false;  // the splash's bar found a picture
   std::vector<int32_t> percents;
 };
 
@@ -95,6 +97,14 @@ protected:
 
 TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
   const std::string package = make_package();
+  // A picture named as the splash bar's, beside the folder the bar's style
+  // names, that the payload's picture cache does not hold: the bar shows
+  // what the payload carries, not what the unpacking machine has there.
+  IMAGE stray(4, 4);
+  DATA_FILE* file = work.open_data_file("bar.png", 1);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(stray.save_png(file));
+  EXPECT_TRUE(FOLDER::close_data_file(file));
   struct ROW {
     bool splash;
     bool compressed;
@@ -105,6 +115,8 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     PAYLOAD_SPLASH splash;
     splash.image.create(20, 10);
     splash.title.set("Demo set-up");
+    splash.bar_style.set_image_filename("bar");
+    ASSERT_TRUE(work.get_path_text(splash.bar_style.image_path, sizeof splash.bar_style.image_path, nullptr));
     PAYLOAD_OPTIONS options;
     options.chunk_size = 8192;
     options.compressed = row.compressed;
@@ -119,6 +131,7 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     EXPECT_EQ(unpacked(), package);
     EXPECT_EQ(observer.chunk_size, 8192u);
     EXPECT_EQ(observer.title, row.splash ? "Demo set-up" : "(none)");
+    EXPECT_FALSE(observer.bar_pictured);
     // One report per chunk, the empty one included; never 100.
     const size_t pieces = (package.size() - 1 + 8191) / 8192;
     EXPECT_EQ(observer.percents.size(), pieces + (row.empty_chunk_at >= 0 ? 1 : 0));

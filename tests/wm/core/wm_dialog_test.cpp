@@ -153,6 +153,18 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
     // Closed with removal: taken off the overlays and deleted.
     EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
     EXPECT_EQ(pixel(100, 70), kScreen);
+
+    // Opened at once: whole and in place from its first paint on.
+    d = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &effects);
+    d->open_at_once();
+    root.add_overlay(d, false);
+    wm_test::paint_table(&root);
+    EXPECT_EQ(pixel(100, 70), kBody);
+    frame_after(150);
+    EXPECT_EQ(XY(d->x, d->y), XY(50, 40));
+    EXPECT_EQ(d->get_alpha(), 255);
+    EXPECT_FALSE(d->is_moving());
+    root.remove_overlay(d, true, false);
   }
   // Without effects a close hides the dialog at the next tick.
   DIALOG_EFFECTS none;

@@ -392,6 +392,7 @@ bool app_init(int argc, char** argv) {
     if (!open_window(&params, 0)) no_display();
   }
   note_start_up(START_UP_STAGE::WINDOW_OPEN);
+  watch_wizard_frames();
   manager->current_root()->set_size(static_cast<uint16_t>(data.window.width),
                                     static_cast<uint16_t>(data.window.height), true);
   if (wizard_start) wizard_start(manager);
