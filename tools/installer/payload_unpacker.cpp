@@ -3,7 +3,7 @@
 // one piece of at least the chunk size (the last may be shorter) and at
 // most a fifth more, so damaged data stops the unpack instead of reaching
 // the package.
-#include <libdeflate.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <memory>
@@ -39,12 +39,6 @@ bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk
   std::unique_ptr<uint8_t[]> output(compressed ? new (std::nothrow) uint8_t[inflated_limit]
                                                : nullptr);
   if (!input || (compressed && !output)) return false;
-  // Each chunk is one zlib stream; libdeflate inflates it several times
-  // faster than zlib's uncompress, with the same checks (the stream's
-  // checksum included).
-  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
-      compressed ? libdeflate_alloc_decompressor() : nullptr, libdeflate_free_decompressor);
-  if (compressed && !inflater) return false;
 
   int64_t remaining = data_length;
   int64_t done = 0;
@@ -62,13 +56,12 @@ bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk
       const uint8_t* piece = input.get();
       size_t piece_size = static_cast<size_t>(length);
       if (compressed) {
-        // As with uncompress, bytes behind the end of the stream are left.
-        size_t read = 0;
-        if (libdeflate_zlib_decompress_ex(inflater.get(), input.get(), static_cast<size_t>(length),
-                                          output.get(), inflated_limit, &read,
-                                          &piece_size) != LIBDEFLATE_SUCCESS)
+        // Each chunk is one zlib stream; bytes behind its end are left.
+        uLongf inflated = inflated_limit;
+        if (uncompress(output.get(), &inflated, input.get(), static_cast<uLong>(length)) != Z_OK)
           return false;
         piece = output.get();
+        piece_size = inflated;
       }
       if (piece_size == 0) return false;
       if (piece_size < chunk_size) short_piece_seen = true;
