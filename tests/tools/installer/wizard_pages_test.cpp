@@ -225,9 +225,10 @@ TEST(InstallDialogText, PathsShowAsTheFlagsAsk) {
       {0, 0, "/opt/app/bin/tool", "Starting"},
       {0, 0, "Complete", "Complete"},  // texts that are no paths always show
       {0, 1, "Installing", "Installing"},
-      // Names on disk are UTF-8; the label shows the system's 8-bit text.
-      {1, 1, "/opt/Gr\xC3\xBC\xC3\x9F""e/\xE2\x82\xAC.txt", "/opt/Gr\xFC\xDF""e/\x01,20AC\x01.txt"},
-      {0, 1, "/opt/Gr\xC3\xBC\xC3\x9F""e/\xE2\x82\xAC.txt", "/opt/Gr\xFC\xDF""e/"},
+      // Names on disk are UTF-8; the worker hands them over in the system's
+      // 8-bit text, which the label shows as it is.
+      {1, 1, "/opt/Gr\xFC\xDF""e/\x01,20AC\x01.txt", "/opt/Gr\xFC\xDF""e/\x01,20AC\x01.txt"},
+      {0, 1, "/opt/Gr\xFC\xDF""e/\x01,20AC\x01.txt", "/opt/Gr\xFC\xDF""e/"},
   };
   for (const ROW& row : rows) {
     data.show_filenames = row.names;
