@@ -11,8 +11,8 @@
 #             deflates to about three quarters
 # For each tree it prints the size that installer.pkg takes when unpacked
 # and what the tree's files take in it against the tree's own bytes; the
-# installer file's size against makeself's, also with the program stripped
-# and less what every installer carries (program, fonts and data); and the
+# installer file's size against makeself's, also less what every installer
+# carries (the program, which the build strips, the fonts and data); and the
 # median time of REPEATS runs of each way into an empty folder with the
 # ratios to the installer. Each installed tree is compared with its source
 # (diff -r).
@@ -161,6 +161,13 @@ measure() {
   printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((REPEATS + 1) / 2))p"
 }
 
+# The last install of a way ($1) must be the tree $TREE (the installer
+# leaves its log beside the files).
+same_tree() {
+  rm -f "$WORK/target/install_log.txt"
+  diff -r "$TREE" "$WORK/target" >/dev/null || { echo "$name: $1 installed a different tree"; exit 1; }
+}
+
 # installer.txt and the installer for the tree in folder $1, as $2.
 make_setup() {
   printf 'app = Bench\ninstallation = Bench | $ROOT1%s/target\nfiles = %s\nlanguage = English\n' \
@@ -176,13 +183,10 @@ echo "one" >"$WORK/one/file.txt"
 make_setup "$WORK/one" "$WORK/setup_one"
 fixed_bytes=$(stat -c %s "$WORK/setup_one")
 bare_bytes=$(stat -c %s build/tools/installer/setup)
-# The program as it would travel without its debug information.
-strip -o "$WORK/setup_stripped" build/tools/installer/setup
-stripped_bytes=$(stat -c %s "$WORK/setup_stripped")
 
 echo "Work folder: $WORK; the installer unpacks into $(dirname "$(mktemp -u)")"
 echo "Load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "Every installer carries $bare_bytes bytes of program ($stripped_bytes stripped) and" \
+echo "Every installer carries $bare_bytes bytes of program and" \
   "$((fixed_bytes - bare_bytes)) bytes of fonts and data whatever its files (an installer of one file)."
 for name in "${TREES[@]}"; do
   TREE="$WORK/$name"
@@ -201,22 +205,19 @@ for name in "${TREES[@]}"; do
   tar_bytes=$(stat -c %s "$WORK/tree.tar.gz")
 
   installer_ms=$(measure "$WORK/setup" -a)
-  # The installer leaves its log beside the files; the rest must be the tree.
-  rm -f "$WORK/target/install_log.txt"
-  diff -r "$TREE" "$WORK/target" >/dev/null || { echo "$name: installed tree differs"; exit 1; }
+  same_tree "setup -a"
   makeself_ms=$(measure "$WORK/tree.run" --quiet --noexec --nox11 --target "$WORK/target")
+  same_tree makeself
   tar_ms=$(measure tar -xzf "$WORK/tree.tar.gz" -C "$WORK/target")
+  same_tree tar
 
   echo "== $name: $files files, $tree_bytes bytes; block size $block_size, chunk size" \
     "$chunk_size; built in $build_ms ms"
   awk -v p="$pkg_bytes" -v pt="$pkg_tree_bytes" -v t="$tree_bytes" -v s="$setup_bytes" \
-    -v f="$fixed_bytes" -v m="$makeself_bytes" -v z="$tar_bytes" \
-    -v strip_saves="$((bare_bytes - stripped_bytes))" 'BEGIN {
+    -v f="$fixed_bytes" -v m="$makeself_bytes" -v z="$tar_bytes" 'BEGIN {
     printf "  installer.pkg unpacked   %11d bytes\n", p
     printf "    the tree'"'"'s files in it %11d bytes = %.3f x the tree (target at most 1.25)\n", pt, pt / t
     printf "  installer file           %11d bytes = %.3f x makeself (target at most 1.1)\n", s, s / m
-    printf "    with the program stripped %11d bytes = %.3f x makeself\n", s - strip_saves,
-      (s - strip_saves) / m
     printf "    less what every installer carries %d bytes = %.3f x makeself\n", s - f, (s - f) / m
     printf "  makeself file            %11d bytes\n", m
     printf "  tar.gz file              %11d bytes\n", z

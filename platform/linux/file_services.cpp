@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "append_file.h"
 #include "platform.h"
 #include "replace_file.h"
 
@@ -897,21 +898,8 @@ FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
 }
 
 bool append_to_file(const FOLDER& folder, const char* name, const void* bytes, size_t count) {
-  char path[kPathSize];
-  if (!name || !*name || !join_path(path, sizeof path, folder.path, name)) return false;
-  const int fd = open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = true;
-  for (const char* next = static_cast<const char*>(bytes); ok && count > 0;) {
-    const ssize_t put = write(fd, next, count);
-    if (put < 0 && errno == EINTR) continue;
-    ok = put > 0;
-    if (ok) {
-      next += put;
-      count -= static_cast<size_t>(put);
-    }
-  }
-  return close(fd) == 0 && ok;
+  APPEND_FILE file;
+  return file.open(folder, name) && file.append(bytes, count) && file.close();
 }
 
 NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {

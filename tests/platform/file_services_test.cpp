@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "append_file.h"
 #include "data_file.h"
 #include "errors.h"
 #include "platform.h"
@@ -169,6 +170,10 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
       {"open_file a", [](const FOLDER& f) { return open_file(f, "planted", "ab") != nullptr; }, false},
       {"open_file r+", [](const FOLDER& f) { return open_file(f, "planted", "r+b") != nullptr; }, false},
       {"append", [](const FOLDER& f) { return append_to_file(f, "planted", "new", 3); }, false},
+      {"held append", [](const FOLDER& f) {
+         APPEND_FILE file;
+         return file.open(f, "planted") || file.append("new", 3);
+       }, false},
       {"chmod", [](const FOLDER& f) { return chmod_file(f, "planted", 06777); }, false},
   };
   const std::string victim = scratch.file("victim");

@@ -12,6 +12,7 @@
 #include "database_records.h"
 #include "folder.h"
 #include "image.h"
+#include "install_log.h"
 #include "package.h"
 #include "system_info.h"
 #include "vorn_string.h"
@@ -55,7 +56,7 @@ struct INSTALL_RUN {
   uint8_t halted = 0;      // a path error ended it; only leaving the page goes on
   uint8_t complete = 0;    // the finishing step has run
   uint8_t log_made = 0;    // install_log.txt was started by this run
-  FOLDER log_folder;       // holds install_log.txt
+  INSTALL_LOG log;         // held from the start of the run to its end
   // The destination folder of the last file, resolved once for the files
   // that follow it there.
   std::string destination;

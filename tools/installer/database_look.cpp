@@ -1,7 +1,10 @@
 #include "database_look.h"
 
+#include <algorithm>
+
 #include "default_dialog_styles.h"
 #include "dialog_effects.h"
+#include "font.h"
 #include "wm_button.h"
 
 namespace {
@@ -49,6 +52,13 @@ bool read_dialog_effects(DATA_DEVICE* device) {
   return true;
 }
 
+// The toolkit's styles in their stored order.
+std::vector<WM_STYLE_SET*> toolkit_styles() {
+  init_default_dialog_styles();
+  return {&default_dialog_style(), &default_dialog_title_style(), &default_dialog_button_style(),
+          &WM_BUTTON::tooltip_style()};
+}
+
 }  // namespace
 
 bool read_database_look(DATABASE& data, DATA_DEVICE* device, uint8_t version) {
@@ -69,9 +79,7 @@ bool write_database_look(DATABASE& data, DATA_DEVICE* device) {
     if (!device->write_object(data.*style)) return false;
   for (IMAGE& icon : data.icons)
     if (!device->write_object(icon)) return false;
-  init_default_dialog_styles();
-  for (WM_STYLE_SET* style : {&default_dialog_style(), &default_dialog_title_style(),
-                              &default_dialog_button_style(), &WM_BUTTON::tooltip_style()})
+  for (WM_STYLE_SET* style : toolkit_styles())
     if (!device->write_object(*style)) return false;
   const DIALOG_EFFECTS& effects = default_dialog_effects();
   return device->write_u16(static_cast<uint16_t>(effects.flags & dialog_effect::STORED_BITS)) &&
@@ -81,4 +89,18 @@ bool write_database_look(DATABASE& data, DATA_DEVICE* device) {
          device->write_u16(data.progress_bar_animation_x_rate) &&
          device->write_u16(data.progress_bar_animation_y_rate) &&
          device->write_u16(data.progress_bar_animation_update_rate);
+}
+
+std::vector<uint8_t> fonts_of_look(const DATABASE& data) {
+  std::vector<const WM_STYLE_SET*> styles;
+  for (WM_STYLE_SET DATABASE::*style : kStyleOrder) styles.push_back(&(data.*style));
+  for (const WM_STYLE_SET* style : toolkit_styles()) styles.push_back(style);
+  // 255 draws in the surface's font; slots from FONT_BUILTIN_COUNT on are
+  // filled at run time from no file of the installer's.
+  std::vector<uint8_t> slots = {FONT_DEFAULT};
+  for (const WM_STYLE_SET* style : styles)
+    if (style->font_id < FONT_BUILTIN_COUNT) slots.push_back(style->font_id);
+  std::sort(slots.begin(), slots.end());
+  slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+  return slots;
 }

@@ -2,20 +2,19 @@
 
 #include <cstring>
 
-#include "file_services.h"
 #include "replace_file.h"
 #include "text_convert.h"
 
-// A new log takes the place of whatever stood at its name, a link
-// included, without ever writing through it.
-bool INSTALL_LOG::create() const {
+bool INSTALL_LOG::start(const FOLDER& where) {
+  file.close();
+  folder = where;
   FILE_REPLACEMENT log;
-  return log.begin(folder, FILE_NAME) && log.commit();
+  return log.begin(folder, FILE_NAME) && log.commit() && file.open(folder, FILE_NAME);
 }
 
-bool INSTALL_LOG::append(const std::string& text) const {
-  return append_to_file(folder, FILE_NAME, text.data(), text.size());
-}
+bool INSTALL_LOG::append(const std::string& text) { return file.append(text.data(), text.size()); }
+
+void INSTALL_LOG::close() { file.close(); }
 
 std::string INSTALL_LOG::path() const {
   std::string text = folder.path;

@@ -1,28 +1,33 @@
 #pragma once
 // INSTALL_LOG writes install_log.txt, the record of one install run: created
-// afresh when the run starts, then one whole line appended at a time. Lines
-// are never cut, however long the paths in them, so that the file can always
-// be read back line by line.
+// afresh when the run starts and held open until the run ends or is
+// abandoned, each line appended whole in one write. Lines are never cut,
+// however long the paths in them, so that the file can always be read back
+// line by line.
 #include <string>
 
+#include "append_file.h"
 #include "folder.h"
 
 class INSTALL_LOG {
 public:
   static constexpr const char* FILE_NAME = "install_log.txt";
 
-  explicit INSTALL_LOG(const FOLDER& folder) : folder(folder) {}
-
-  // Starts an empty log; false when it cannot be made.
-  bool create() const;
-  // Appends the text as it stands. A missing log stays missing: appending
-  // would make one without its header, so nothing is written (false).
-  bool append(const std::string& text) const;
-  // The log's full path.
+  // Starts an empty log in folder, in place of whatever stood at its name
+  // (a link included, never written through), and holds it for the run's
+  // lines; false when it cannot be made.
+  bool start(const FOLDER& folder);
+  // Appends the text as it stands; false when no log is held (one that
+  // could not be made stays missing) or the write failed.
+  bool append(const std::string& text);
+  // The run is over: the log is let go.
+  void close();
+  // The full path of the log that start was last asked for.
   std::string path() const;
 
 private:
   FOLDER folder;
+  APPEND_FILE file;
 };
 
 // The message with its first literal "%s" replaced by the path; nothing else

@@ -152,8 +152,9 @@ private:
   void copy_error(const char* path) {
     if (page) page->ask_on_copy_error(path);
   }
-  // Appends the line to the log (reopened for each line, so that what was
-  // written stays whatever happens later) and shows it to the page.
+  // Appends the line to the log (in one write, nothing held back, so that
+  // what was written stays whatever happens later) and shows it to the
+  // page.
   void write(const LOG_LINE& line);
   void write(const std::string& ascii) { write(LOG_LINE().name(ascii)); }
   bool set_install_folder(FOLDER& install);
@@ -166,7 +167,7 @@ private:
 };
 
 void INSTALL_WORKER::write(const LOG_LINE& line) {
-  if (!run.log_made || !INSTALL_LOG(run.log_folder).append(line.stored) || !page) return;
+  if (!run.log_made || !run.log.append(line.stored) || !page) return;
   const std::string& text = line.shown;
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
@@ -214,6 +215,7 @@ void INSTALL_WORKER::prepare() {
   run.halted = 0;
   run.complete = 0;
   run.log_made = 0;
+  run.log.close();
   run.destination_known = 0;
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
@@ -232,7 +234,7 @@ void INSTALL_WORKER::prepare() {
     path_error(data.install_folder);
     return;
   }
-  FOLDER& log_folder = run.log_folder;
+  FOLDER log_folder;
   const bool system_log = data.log.system_dest_path_from_inst_loc[0] && data.use_system_paths;
   const bool log_ok = system_log ? set_data_folder(log_folder, data.log.system_dest_path_from_inst_loc, install,
                                                    true, true)
@@ -242,9 +244,8 @@ void INSTALL_WORKER::prepare() {
     path_error(system_log ? data.log.system_dest_path_from_inst_loc : data.log.dest_path_from_inst_loc);
     return;
   }
-  const INSTALL_LOG log(log_folder);
-  if (!log.create()) {
-    copy_error(log.path().c_str());
+  if (!run.log.start(log_folder)) {
+    copy_error(run.log.path().c_str());
     return;
   }
   run.log_made = 1;
@@ -370,11 +371,13 @@ void INSTALL_WORKER::finish() {
   run.complete = 1;
   write(run.errors ? "Installation completed with " + std::to_string(run.errors) + " errors.\n"
                    : std::string("Installation completed without any errors.\n"));
+  run.log.close();
   set_idle_wait(IDLE_WAIT_MS);
 }
 
 void INSTALL_WORKER::interrupt() {
   write("Installation interrupted: " + count_of(run.installed, "file", "files") + " installed.\n");
+  run.log.close();
   // "$APP" and "$TEMP" get their own meaning back.
   clear_base_path();
   set_idle_wait(IDLE_WAIT_MS);

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "database.h"
+#include "database_look.h"
 #include "file_services.h"
 #include "font.h"
 
@@ -69,7 +70,7 @@ PACKING_CHOICE choose_packing(const DATABASE& data) {
     for (const DATABASE_FILE& file : installation.files)
       if (packed.insert(file.packed_name).second)
         sizes.push_back(file_size(file.src_path_from_xml, file.src_name));
-  for (uint8_t slot = 0; slot < FONT_BUILTIN_COUNT; ++slot)
+  for (uint8_t slot : fonts_of_look(data))
     if (packed.insert(get_builtin_font_file(slot)).second)
       sizes.push_back(file_size(get_system_font_folder(), get_builtin_font_file(slot)));
   return choose_packing(sizes);

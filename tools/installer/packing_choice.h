@@ -20,6 +20,6 @@ struct PACKING_CHOICE {
 PACKING_CHOICE choose_packing(const std::vector<uint64_t>& file_sizes);
 
 // The same for what the builder packs for data: every installation's files
-// (each packed name once) and the built-in fonts. A file that cannot be
+// (each packed name once) and the fonts its look draws with. A file that cannot be
 // looked at counts as empty.
 PACKING_CHOICE choose_packing(const DATABASE& data);

@@ -6,6 +6,7 @@
 #include <utime.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,6 +129,16 @@ protected:
   }
 
   std::string log() { return test_support::read_file(inst + "/install_log.txt"); }
+  // How many descriptors of this process hold an install log open.
+  static int held_logs() {
+    int held = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+      held += target.size() >= 15 && target.compare(target.size() - 15, 15, "install_log.txt") == 0;
+    }
+    return held;
+  }
   std::string header(const char* check_message = "") {
     return std::string("Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 ") +
            data.install_folder + "\n" + check_message + "\n";
@@ -351,7 +362,8 @@ TEST_F(InstallWorker, LongPathsKeepWholeLines) {
 
 // Leaving the installing page abandons the run: the log says so and how
 // far it got, "$APP" is the program's folder again, the frame loop sleeps
-// again, and coming back starts over with a new log.
+// again, and coming back starts over with a new log. The log is held open
+// for the run alone, each line in it as soon as its step is done.
 TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   make_package({{"e", "bytes"}});
   installation().files = {file_record("a", "$app", "e"), file_record("b", "$app", "e")};
@@ -361,6 +373,8 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   FOLDER during;
   EXPECT_EQ(during.path, inst);
   EXPECT_EQ(get_idle_wait(), 0u);
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\n");
+  EXPECT_EQ(held_logs(), 1);
 
   data.current_page = WIZARD_PAGE_OPTIONS;
   data.install_step(&page);
@@ -369,6 +383,7 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_EQ(get_idle_wait(), 50u);
   EXPECT_FALSE(data.install_complete());
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstallation interrupted: 1 file installed.\n");
+  EXPECT_EQ(held_logs(), 0);
   data.install_step(&page);  // said once
   EXPECT_EQ(page.lines, log());
 
@@ -376,6 +391,7 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   ASSERT_EQ(run_to_end(), 5);
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstalled \"" + inst + "/b\"\n" +
                        "Installation completed without any errors.\n");
+  EXPECT_EQ(held_logs(), 0);
 }
 
 // A folder that cannot be used ends the run before anything is written:

@@ -9,13 +9,16 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "config_file.h"
 #include "data_file.h"
 #include "database.h"
+#include "default_dialog_styles.h"
 #include "file_services.h"
+#include "font.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
@@ -59,7 +62,8 @@ protected:
         {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
   }
 
-  // The built installer's data, as the installer reads it.
+  // The built installer's data, as the installer reads it; installer.pkg
+  // stays in scratch's "unpacked".
   bool read_database(DATABASE& data) {
     FOLDER here, unpacked;
     const PAYLOAD_INFO payload = payload_offset_of(program().c_str());
@@ -335,6 +339,91 @@ TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
     EXPECT_GT(std::abs(brightness(row.ink) - brightness(row.paper)), 90) << row.what;
   }
   EXPECT_TRUE(data.text_win_text_style.drawing_flags & SSF_LEFT_JUSTIFY_TEXT);
+}
+
+// The fonts an installer carries: only those that its styles draw with
+// (the surfaces' default font for a style that names none), and with those
+// alone, on a machine that has none of them, every style draws its text.
+TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
+  put("a.txt", "a");
+  // Body text in slot 22, the toolkit's buttons in slot 5, list items in
+  // slot 16 (whose file slot 1 shares).
+  const std::string skin = scratch.file("source/skin");
+  const std::pair<const char*, uint8_t> named[] = {
+      {"dialog/text.ss", 22}, {"button/button.ss", 5}, {"menu/menu_item.ss", 16}};
+  for (const auto& [file, font] : named) {
+    const fs::path path = skin + "/" + file;
+    fs::create_directories(path.parent_path());
+    WM_STYLE_SET style;
+    style.font_id = font;
+    save_style(path.parent_path(), path.filename().c_str(), style);
+  }
+  struct ROW {
+    std::string extra;
+    std::set<std::string> fonts;
+  } rows[] = {
+      {"", {"DejaVuSans.ttf"}},
+      {"skin = " TEST_SOURCE_DIR "/../demo/skin\n", {"DejaVuSans.ttf"}},
+      {"skin = skin\n",
+       {"DejaVuSans.ttf", "DejaVuSerif.ttf", "DejaVuSansMono-Bold.ttf", "DejaVuSansCondensed-Oblique.ttf"}},
+  };
+  ASSERT_EQ(mkdir(scratch.file("home/tmp").c_str(), 0700), 0);
+  set_home_folder_override(scratch.file("home").c_str());
+  const int32_t buffer_size = DATA_FILE::get_default_buffer_size();
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.extra);
+    const test_support::RunResult built = build(row.extra);
+    ASSERT_EQ(built.exit_code, 0) << built.err;
+    installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+    DATABASE stored;
+    ASSERT_TRUE(read_database(stored));
+    FOLDER unpacked;
+    ASSERT_TRUE(unpacked.set_absolute(scratch.file("unpacked").c_str()));
+    std::set<std::string> fonts;
+    {
+      PACKAGE package(unpacked, "installer.pkg", false, -1, true, true);
+      for (PACKAGE_FILE_RECORD* entry = package.list_head; entry; entry = entry->next_entry)
+        if (fs::path(entry->name.get_text()).extension() == ".ttf") fonts.insert(entry->name.get_text());
+    }
+    EXPECT_EQ(fonts, row.fonts);
+
+    // A font table without built-in fonts: only the package fills it.
+    clear_load_builtin_fonts();
+    FONT::init();
+    DATABASE data;
+    data.pack_folder = unpacked;
+    ASSERT_TRUE(data.load_package("installer.pkg"));
+    std::vector<const WM_STYLE_SET*> styles = {
+        &default_dialog_style(),       &default_dialog_title_style(),  &default_dialog_button_style(),
+        &data.title_style,             &data.text_style,               &data.options_style,
+        &data.text_win_title_style,    &data.text_win_text_style,      &data.scrollbar_style,
+        &data.check_box_style,         &data.progress_bar_style,       &data.progress_bar_script_style,
+        &data.menu_dropdown_style,     &data.menu_button_style,        &data.menu_item_style,
+        &data.menu_alt_item_style};
+    for (const WM_STYLE_SET* style : styles) {
+      IMAGE surface(80, 40);
+      const COLOUR paper = 0xFF000000, ink = 0xFFFFFFFF;
+      surface.clear(&paper, true);
+      surface.draw_text(2, 2, &ink, nullptr, nullptr, static_cast<int8_t>(style->font_id),
+                        style->font_x_sz == WM_STYLE_SET::UNSET ? int16_t{-1} : static_cast<int16_t>(style->font_x_sz),
+                        style->font_y_sz == WM_STYLE_SET::UNSET ? int16_t{-1} : static_cast<int16_t>(style->font_y_sz),
+                        "Ag");
+      int inked = 0;
+      for (int16_t y = 0; y < surface.height; ++y)
+        for (int16_t x = 0; x < surface.width; ++x) {
+          COLOUR c = 0;
+          surface.get_pixel(x, y, &c);
+          inked += c != paper;
+        }
+      EXPECT_GT(inked, 20) << "font " << int{style->font_id};
+    }
+    data.package.reset();
+    FONT::shutdown();
+    load_builtin_fonts = 1;
+  }
+  DATA_FILE::set_default_buffer_size(buffer_size);
+  remove_temporary_folder();
+  set_home_folder_override(nullptr);
 }
 
 }  // namespace

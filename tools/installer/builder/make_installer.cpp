@@ -1,7 +1,8 @@
 // make_installer: test and demo support that turns a folder of files and a
 // short description into a real installer file. It fills a DATABASE,
-// packs installer.pkg with the package writer (files, texts, fonts,
-// database.bin), writes the payload behind a copy of the bare installer.
+// packs installer.pkg with the package writer (files, texts, the fonts
+// its look draws with, database.bin), writes the payload behind a copy of
+// the bare installer.
 //
 //   make_installer <description> <bare installer> <output>
 //
@@ -50,6 +51,7 @@
 #include "builder_look.h"
 #include "data_file.h"
 #include "database.h"
+#include "database_look.h"
 #include "errors.h"
 #include "file_services.h"
 #include "folder.h"
@@ -369,9 +371,12 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t blo
   for (const PACKED_TEXT& text : d.texts)
     if (!package.add_file(d.base, text.file.c_str(), text.stored.c_str()))
       fail("cannot pack " + text.file);
+  // Only the fonts that the look draws with: the installer loads each slot
+  // from the package where the machine lacks its font, and leaves the
+  // others free.
   FOLDER fonts;
   if (!fonts.set_absolute(get_system_font_folder())) fail("no font folder");
-  for (uint8_t slot = 0; slot < FONT_BUILTIN_COUNT; ++slot) {
+  for (uint8_t slot : fonts_of_look(data)) {
     const char* name = get_builtin_font_file(slot);
     if (!package.has_file(name) && !package.add_file(fonts, name))
       fail(std::string("cannot pack the font ") + name);
