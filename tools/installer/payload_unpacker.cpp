@@ -5,14 +5,9 @@
 // the package.
 #include <zlib.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "data_file.h"
 #include "file_services.h"
@@ -42,115 +37,47 @@ bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
   return read;
 }
 
-// Each chunk is one zlib stream of its own, so several inflate at once,
-// each in its own pair of buffers: the chunk size, and a fifth more for
-// what it inflates to. The lanes' buffers together stay within this budget
-// (one lane at least), so the package is never held in memory whole.
-constexpr uint64_t kLaneBudget = 16u << 20;
-constexpr unsigned kMostLanes = 4;
-
-struct LANE {
-  std::unique_ptr<uint8_t[]> input, output;
-  int32_t length = 0;  // the stored chunk's bytes
-  uLongf size = 0;     // what it inflated to
-  int result = Z_OK;
-};
-
-// A chunk read, in the order of the payload: its lane (-1 for an empty
-// chunk) and the chunk bytes read up to its end.
-struct READ_CHUNK {
-  int lane;
-  int64_t done;
-};
-
-// Bytes behind the end of a chunk's stream are left, as uncompress leaves
-// them.
-void inflate(LANE& lane, uLongf limit) {
-  lane.size = limit;
-  lane.result = uncompress(lane.output.get(), &lane.size, lane.input.get(), static_cast<uLong>(lane.length));
-}
-
-// The first lanes inflate at once, the first here and the others on threads
-// of their own (here too when no thread can be started).
-void inflate_lanes(std::vector<LANE>& lanes, size_t used, uLongf limit) {
-  std::vector<std::thread> helpers;
-  for (size_t i = 1; i < used; ++i) {
-    try {
-      helpers.emplace_back(inflate, std::ref(lanes[i]), limit);
-    } catch (const std::system_error&) {
-      inflate(lanes[i], limit);
-    }
-  }
-  if (used > 0) inflate(lanes[0], limit);
-  for (std::thread& helper : helpers) helper.join();
-}
-
-// As many lanes as the cores and the budget allow, as far as memory allows.
-std::vector<LANE> make_lanes(uint32_t chunk_size, bool compressed, uLongf inflated_limit) {
-  const uint64_t per_lane = chunk_size + (compressed ? inflated_limit : 0);
-  const uint64_t wanted = compressed ? std::clamp<uint64_t>(std::thread::hardware_concurrency(), 1, kMostLanes) : 1;
-  const uint64_t count = std::clamp<uint64_t>(kLaneBudget / per_lane, 1, wanted);
-  std::vector<LANE> lanes;
-  for (uint64_t i = 0; i < count; ++i) {
-    LANE lane;
-    lane.input.reset(new (std::nothrow) uint8_t[chunk_size]);
-    if (compressed) lane.output.reset(new (std::nothrow) uint8_t[inflated_limit]);
-    if (!lane.input || (compressed && !lane.output)) break;
-    lanes.push_back(std::move(lane));
-  }
-  return lanes;
-}
-
 // The package bytes, chunk by chunk, to the end of the source.
 bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk_size,
                    bool compressed, PAYLOAD_OBSERVER* observer) {
   const int64_t data_length = source.bytes_left();
   if (data_length < 0) return false;
   // A piece may inflate to a fifth more than the chunk size.
-  const uLongf inflated_limit = chunk_size + chunk_size / 5;
-  std::vector<LANE> lanes = make_lanes(chunk_size, compressed, inflated_limit);
-  if (lanes.empty()) return false;
+  const uint32_t inflated_limit = chunk_size + chunk_size / 5;
+  std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[chunk_size]);
+  std::unique_ptr<uint8_t[]> output(compressed ? new (std::nothrow) uint8_t[inflated_limit]
+                                               : nullptr);
+  if (!input || (compressed && !output)) return false;
 
   int64_t remaining = data_length;
   int64_t done = 0;
   bool short_piece_seen = false;
-  std::vector<READ_CHUNK> chunks;
   while (remaining > 0) {
-    // Chunks are read until each lane holds one or the data ends.
-    chunks.clear();
-    size_t used = 0;
-    while (remaining > 0 && used < lanes.size()) {
-      int32_t length = 0;
-      if (remaining < 4 || !source.read_i32(length)) return false;
-      remaining -= 4;
-      if (length <= 0) {
-        chunks.push_back({-1, done});
-        continue;
-      }
+    int32_t length = 0;
+    if (remaining < 4 || !source.read_i32(length)) return false;
+    remaining -= 4;
+    if (length > 0) {
       if (static_cast<uint32_t>(length) > chunk_size || length > remaining) return false;
-      LANE& lane = lanes[used];
-      if (source.read(lane.input.get(), length) != length) return false;
-      lane.length = length;
+      if (short_piece_seen) return false;  // only the last piece may be short
+      if (source.read(input.get(), length) != length) return false;
       remaining -= length;
       done += length;
-      chunks.push_back({static_cast<int>(used++), done});
-    }
-    if (compressed) inflate_lanes(lanes, used, inflated_limit);
-    // In the payload's order: the pieces' checks, the writes and the
-    // progress, after each chunk (the empty ones too).
-    for (const READ_CHUNK& chunk : chunks) {
-      if (chunk.lane >= 0) {
-        const LANE& lane = lanes[static_cast<size_t>(chunk.lane)];
-        if (compressed && lane.result != Z_OK) return false;
-        const uint8_t* piece = compressed ? lane.output.get() : lane.input.get();
-        const auto size = static_cast<int32_t>(compressed ? lane.size : static_cast<uLongf>(lane.length));
-        // Only the last piece may be short.
-        if (size == 0 || short_piece_seen) return false;
-        if (static_cast<uint32_t>(size) < chunk_size) short_piece_seen = true;
-        if (destination.write(piece, size) != size) return false;
+      const uint8_t* piece = input.get();
+      size_t piece_size = static_cast<size_t>(length);
+      if (compressed) {
+        // Each chunk is one zlib stream; bytes behind its end are left.
+        uLongf inflated = inflated_limit;
+        if (uncompress(output.get(), &inflated, input.get(), static_cast<uLong>(length)) != Z_OK)
+          return false;
+        piece = output.get();
+        piece_size = inflated;
       }
-      if (observer) observer->progress(static_cast<int32_t>(chunk.done * 100 / data_length));
+      if (piece_size == 0) return false;
+      if (piece_size < chunk_size) short_piece_seen = true;
+      const auto count = static_cast<int32_t>(piece_size);
+      if (destination.write(piece, count) != count) return false;
     }
+    if (observer) observer->progress(static_cast<int32_t>(done * 100 / data_length));
   }
   return done > 0;
 }

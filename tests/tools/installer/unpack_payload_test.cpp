@@ -166,12 +166,6 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   huge_length.replace(6, 4, big_endian(0x7FFFFFF0));
   std::string corrupt = payload(1000, true, {deflated(full)});
   corrupt[12] ^= 0x55;
-  // Chunks inflate several at a time: damage after many good chunks.
-  const std::vector<std::string> good(9, deflated(full));
-  std::vector<std::string> late_damage = good, late_short = good;
-  late_damage.push_back(corrupt.substr(10));
-  late_damage.push_back(deflated(half));
-  late_short.insert(late_short.begin() + 6, deflated(half));
   struct ROW {
     const char* what;
     std::string bytes;
@@ -188,8 +182,6 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"piece after a short one", payload(1000, false, {half, full})},
       {"short compressed piece before another",
        payload(1000, true, {deflated(half), deflated(full)})},
-      {"chunk that does not inflate after nine good ones", payload(1000, true, late_damage)},
-      {"short piece among many", payload(1000, true, late_short)},
       {"no chunks", payload(1000, false, {})},
       {"only empty chunks", payload(1000, false, {"", ""})},
       {"header cut short", std::string("\0\0\0", 3)},
@@ -203,11 +195,6 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   // The same bytes with the damage taken out do unpack.
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
-  late_damage[9] = "";
-  ASSERT_TRUE(unpack(payload(1000, true, late_damage)));
-  std::string many(1, '\0');
-  for (int i = 0; i < 9; ++i) many += full;
-  EXPECT_EQ(unpacked(), many + half);
   // A piece may inflate to a fifth more than the chunk size.
   const std::string longest = full + std::string(200, 'x');
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(longest), deflated(half)})));
