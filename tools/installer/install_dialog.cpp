@@ -123,6 +123,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
                 &default_dialog_effects()) {
   DATABASE& data = installer_database();
   const int32_t page = data.current_page;
+  // The grids and folder buttons of an earlier page are gone with it.
+  option_grid = nullptr;
+  folder_button = browse_button = nullptr;
   invalidate();
   draggable = data.dialog.can_drag;
   quit_button = make_button(&button_style, QUIT, QUIT_HINT, 1, data.icons[ICON_QUIT]);
@@ -463,7 +466,13 @@ void INSTALL_DIALOG::set_progress(int32_t percent, const char* text) {
   if (!progress_bar) return;
   DATABASE& data = installer_database();
   char buffer[FOLDER_PATH_SIZE];
-  const char* shown = shown_text(data, text, buffer, sizeof buffer);
+  // A path wider than the line gives way in its middle: the file's own
+  // name at its end stays in view.
+  const std::string fitted = fit_text_middle(
+      file_label->drawing_surface(),
+      {file_label->font, file_label->font_width, static_cast<int16_t>(file_label->font_height)},
+      shown_text(data, text, buffer, sizeof buffer), int32_t{file_label->width} - file_label->left_gap - file_label->right_gap);
+  const char* shown = fitted.c_str();
   const char* now = file_label->text.get_text(PARAMETER::VALUE);
   if (percent == progress_bar->value && now && strcmp(now, shown) == 0) return;
   if (percent >= 0 && percent <= progress_bar->total) {

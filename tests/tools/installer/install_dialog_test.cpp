@@ -121,6 +121,32 @@ TEST_F(InstallDialog, TheFinishingTextShowsAtAFullBarAndARepeatDrawsNothing) {
   EXPECT_NE(seen, marker);
 }
 
+// A path wider than the current-file line gives way in its middle, so
+// that the file's name shows; a path that fits shows as it is.
+TEST_F(InstallDialog, TheCurrentFileLineKeepsTheNameOfALongPath) {
+  DATABASE& data = installer_database();
+  data.show_filenames = data.show_filepaths = 1;
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
+  const WM_SCRIPT* label = d->file_label;
+  const int32_t room = label->width - label->left_gap - label->right_gap;
+  const std::string deep = "/opt/" + std::string(60, 'x') + "/" + std::string(60, 'y') + "/notes.txt";
+  const struct {
+    std::string path;
+    bool shortened;
+  } rows[] = {{"/opt/demo/notes.txt", false}, {deep, true}};
+  int32_t percent = 10;
+  for (const auto& row : rows) {
+    d->set_progress(percent++, row.path.c_str());
+    const std::string shown = label_text(*d);
+    EXPECT_EQ(shown == row.path, !row.shortened) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 10), "/notes.txt");
+    EXPECT_EQ(shown.substr(0, 5), "/opt/");
+    EXPECT_LE(get_screen_image()->get_text_width(label->font, label->font_width,
+                                                 static_cast<int16_t>(label->font_height), shown.c_str()),
+              room);
+  }
+}
+
 TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEnabled) {
   INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
   EXPECT_FALSE(d->forward_button->enabled);
