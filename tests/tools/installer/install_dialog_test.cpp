@@ -134,6 +134,17 @@ TEST_F(InstallDialog, TheCurrentFileLineKeepsTheNameOfALongPath) {
     std::string path;
     bool shortened;
   } rows[] = {{"/opt/demo/notes.txt", false}, {deep, true}};
+  // An accent over a capital shows: "/\xDC" (U with diaeresis) is not
+  // drawn as "/U".
+  auto drawn = [&](const char* text) {
+    d->set_progress(5, text);
+    std::vector<COLOUR> pixels;
+    for (int32_t y = label->y; y < label->y + label->height; ++y)
+      for (int32_t x = label->x; x < label->x + label->width; ++x)
+        pixels.push_back(wm_test::pixel(static_cast<int16_t>(x), static_cast<int16_t>(y)));
+    return pixels;
+  };
+  EXPECT_NE(drawn("/\xDC"), drawn("/U"));
   int32_t percent = 10;
   for (const auto& row : rows) {
     d->set_progress(percent++, row.path.c_str());
