@@ -388,6 +388,13 @@ protected:
     sync_and_wait(150000);
   }
   void click(const RECT_FOUND& r) { click(r.centre_x(), r.centre_y()); }
+  // The pointer to the window's bottom-right corner, outside the dialogs:
+  // no hover look and no tooltip, which shows after a second or two, in
+  // the pictures that follow.
+  void park() {
+    XTestFakeMotionEvent(probe, -1, origin_x + window_width - 1, origin_y + window_height - 1, CurrentTime);
+    sync_and_wait(80000);
+  }
   // Clicks the middle of the run'th button, counted from the right, of the
   // box's bottom row (found with bottom_buttons); false when the row has
   // fewer buttons.

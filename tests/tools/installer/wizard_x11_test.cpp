@@ -133,6 +133,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   save(install_type, "install_type");
   EXPECT_FALSE(install_type == notes);
   ASSERT_TRUE(click_bottom_button(install_type, moved, 0));  // Next
+  park();
   const PICTURE options = settle();
   save(options, "options");
   const RECT_FOUND there = dialog_of(options);
@@ -188,6 +189,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   // click that opened the browser and has back now: two outlines changed,
   // the forward button's and the folder button's, nothing inside them.
   ASSERT_TRUE(click_bottom_button(browser, b, 0));
+  park();
   const PICTURE chosen = settle();
   save(chosen, "options_folder_chosen");
   EXPECT_FALSE(chosen == inside);
@@ -278,6 +280,7 @@ TEST_F(WizardClickThrough, WordsOfBothLanguagesFitTheirButtonsAndTheQuitQuestion
     click((answers[0].first + answers[0].second) / 2, row + 12);  // Stay
     // Gone; only the focus mark has moved from where the page opened it
     // to Quit, which took it with the click and has it back.
+    park();
     const PICTURE back = settle();
     const std::vector<CHANGE> marks = changes_between(page, back);
     ASSERT_FALSE(marks.empty());
