@@ -233,28 +233,16 @@ struct PLACED_CHAR {
 
 bool is_blank(uint32_t code) { return code == ' ' || code == '\t'; }
 
-}  // namespace
-
-void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
-                            const COLOUR* text_colour, const COLOUR* background,
-                            const COLOUR* underline, int8_t font_index, int16_t size_w,
-                            int16_t size_h, const char* text, uint16_t flags) {
-  if (!text || !*text || !text_colour) return;
-  const TEXT_FONT f = resolve_font(*this, font_index, size_w, size_h);
-  if (!f.usable()) return;
-  const int8_t slot = static_cast<int8_t>(f.slot);
+// The lines of a text wrapped into box_w pixels, at most allowed of them,
+// the last one cut with "..." when the text goes on; a trailing newline or
+// a last line of blanks adds no line.
+std::vector<BLOCK_LINE> lay_out_block(IMAGE& image, const TEXT_FONT& f, int32_t box_w, int32_t allowed,
+                                      const char* text) {
   const uint8_t measure_slot = static_cast<uint8_t>(f.slot);
-  const int32_t sh = f.size_h;
-
-  add_dirty_rect(x1, y1, x2, y2);
-  const int32_t box_w = int32_t{x2} - x1 + 1;
-  const int32_t box_h = int32_t{y2} - y1 + 1;
-  const int32_t allowed = std::clamp<int32_t>(box_h / sh, 1, kMaxBlockLines);
-  const int32_t ellipsis = get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
-                                          "...", 0xFFFFFFFFu, 0);
-  const int32_t hyphen = get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
-                                        "-", 0xFFFFFFFFu, 0);
-
+  const int32_t ellipsis = image.get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
+                                                "...", 0xFFFFFFFFu, 0);
+  const int32_t hyphen = image.get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
+                                              "-", 0xFFFFFFFFu, 0);
   std::vector<BLOCK_LINE> lines;
   lines.reserve(static_cast<size_t>(allowed));
   lines.push_back({0, 0, 0, 0});
@@ -297,7 +285,7 @@ void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
     free_glyph_bitmap(temporary);
 
     if (static_cast<int32_t>(lines.size()) == allowed && ellipsis + current.width + w > box_w) {
-      const int32_t rest = get_text_width(measure_slot, static_cast<uint16_t>(f.size_w),
+      const int32_t rest = image.get_text_width(measure_slot, static_cast<uint16_t>(f.size_w),
                                           f.size_h, text + before, 0xFFFFFFFFu, before_in_run);
       if (current.width + rest > box_w) {
         current.flags |= LINE_ELLIPSIS;
@@ -359,11 +347,42 @@ void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
     if (!open_line(next_start, next_in_run)) break;
   }
 
-  // A trailing newline or a last line of blanks adds no line.
-  int32_t line_count = static_cast<int32_t>(lines.size());
-  if (lines.back().count == 0) --line_count;
-  if (line_count <= 0) return;
+  if (lines.back().count == 0) lines.pop_back();
+  return lines;
+}
 
+}  // namespace
+
+int32_t IMAGE::count_text_block_lines(int16_t width, int8_t font_index, int16_t size_w, int16_t size_h,
+                                      const char* text) {
+  if (!text || !*text || width < 1) return 0;
+  const TEXT_FONT f = resolve_font(*this, font_index, size_w, size_h);
+  if (!f.usable()) return 0;
+  return static_cast<int32_t>(lay_out_block(*this, f, width, kMaxBlockLines, text).size());
+}
+
+void IMAGE::draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,
+                            const COLOUR* text_colour, const COLOUR* background,
+                            const COLOUR* underline, int8_t font_index, int16_t size_w,
+                            int16_t size_h, const char* text, uint16_t flags) {
+  if (!text || !*text || !text_colour) return;
+  const TEXT_FONT f = resolve_font(*this, font_index, size_w, size_h);
+  if (!f.usable()) return;
+  const int8_t slot = static_cast<int8_t>(f.slot);
+  const uint8_t measure_slot = static_cast<uint8_t>(f.slot);
+  const int32_t sh = f.size_h;
+
+  add_dirty_rect(x1, y1, x2, y2);
+  const int32_t box_w = int32_t{x2} - x1 + 1;
+  const int32_t box_h = int32_t{y2} - y1 + 1;
+  const int32_t allowed = std::clamp<int32_t>(box_h / sh, 1, kMaxBlockLines);
+  const int32_t ellipsis = get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
+                                          "...", 0xFFFFFFFFu, 0);
+  const int32_t hyphen = get_text_width(measure_slot, static_cast<uint16_t>(f.size_w), f.size_h,
+                                        "-", 0xFFFFFFFFu, 0);
+  const std::vector<BLOCK_LINE> lines = lay_out_block(*this, f, box_w, allowed, text);
+  const int32_t line_count = static_cast<int32_t>(lines.size());
+  if (line_count <= 0) return;
   for (int32_t i = 0; i < line_count; ++i) {
     const BLOCK_LINE& l = lines[static_cast<size_t>(i)];
     int32_t extra = 0;

@@ -18,6 +18,7 @@ KEY_QUEUE::~KEY_QUEUE() { free(buffer); }
 
 void KEY_QUEUE::set_size(int32_t new_capacity) {
   if (new_capacity < 0) return;
+  waiting_count = 0;
   if (new_capacity == capacity) {
     last = -1;
     return;
@@ -58,7 +59,7 @@ void KEY_QUEUE::set_last_key(uint32_t key_symbol) {
 
 void KEY_QUEUE::set_last_key(uint32_t, uint32_t key_symbol) { set_last_key(key_symbol); }
 
-void KEY_QUEUE::on_key_press(uint32_t character, uint32_t key_symbol) {
+void KEY_QUEUE::on_key_press(uint32_t character, uint32_t key_symbol, uint32_t modifiers) {
   if (character > 255) {
     char run[SYSTEM_CHAR_MAX_BYTES + 1];
     bool open = false;
@@ -72,13 +73,33 @@ void KEY_QUEUE::on_key_press(uint32_t character, uint32_t key_symbol) {
   } else if (character != 0) {
     on_key(character == '\r' ? '\n' : character);
   }
-  set_last_key(key_symbol);
-  if (key_symbol != 0 && !pressed_in_frame(key_symbol) && pressed_count < static_cast<int32_t>(std::size(pressed)))
-    pressed[pressed_count++] = key_symbol;
+  last_key_time = get_calendar_seconds();
+  if (key_symbol == 0) return;
+  const PRESSED_KEY key{key_symbol, modifiers};
+  if (frame_key == 0 && waiting_count == 0)
+    take_frame_key(key);
+  else if (waiting_count < static_cast<int32_t>(std::size(waiting)))
+    waiting[waiting_count++] = key;
 }
 
-bool KEY_QUEUE::pressed_in_frame(uint32_t key_symbol) const {
-  return std::find(pressed, pressed + pressed_count, key_symbol) != pressed + pressed_count;
+void KEY_QUEUE::take_frame_key(const PRESSED_KEY& key) {
+  frame_key = key.key_symbol;
+  frame_key_modifiers = key.modifiers;
+  last_key = key.key_symbol;
+}
+
+void KEY_QUEUE::next_frame() {
+  // A frame with a key is followed by one without, where the key shows let
+  // go: its button clicks before the next key (Tab) moves the focus away.
+  if (frame_key != 0) {
+    frame_key = 0;
+    frame_key_modifiers = 0;
+    return;
+  }
+  if (waiting_count == 0) return;
+  take_frame_key(waiting[0]);
+  std::copy(waiting + 1, waiting + waiting_count, waiting);
+  --waiting_count;
 }
 
 uint32_t KEY_QUEUE::pop_char() {

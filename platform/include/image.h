@@ -324,6 +324,10 @@ public:
                  const COLOUR* underline, int8_t font, int16_t size_w, int16_t size_h,
                  const char* text, uint16_t flags = 0, int32_t max_chars = -1,
                  uint8_t run_open = 0);
+  // The lines draw_text_block breaks the text into in a box of that width
+  // and any height; 0 for no text or no usable font.
+  int32_t count_text_block_lines(int16_t width, int8_t font, int16_t size_w, int16_t size_h,
+                                 const char* text);
   // Wrapped, hyphenated, "..."-truncated and aligned text in the inclusive
   // rectangle; flags as draw_text plus TEXT_TOP/BOTTOM/LEFT/RIGHT.
   void draw_text_block(int16_t x1, int16_t y1, int16_t x2, int16_t y2,

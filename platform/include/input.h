@@ -5,9 +5,12 @@
 // tests may replace.
 #include <cstdint>
 
-// The queue of typed characters (8-bit system text) and the last X key
-// symbol pressed. One instance, key_queue, made with room for 10 characters
-// by the global INPUT_HANDLE.
+// The queue of typed characters (8-bit system text) and the key symbols
+// pressed. Characters queue as they are typed; key symbols reach the
+// widgets one per input frame, in the order they were pressed, so that
+// Tab then Return typed between two frames moves the focus and then
+// presses. One instance, key_queue, made with room for 10 characters by
+// the global INPUT_HANDLE.
 class KEY_QUEUE {
 public:
   KEY_QUEUE() = default;
@@ -32,10 +35,12 @@ public:
   void set_last_key(uint32_t key_symbol);
   void set_last_key(uint32_t code, uint32_t key_symbol);
   // A key press as the window reports it: the character (0 = a key without
-  // one; carriage return types a line feed) is queued, then the key symbol
-  // of the plain key becomes the last key. A character above 255 is queued
-  // in its system-text run, whole or not at all.
-  void on_key_press(uint32_t character, uint32_t key_symbol);
+  // one; carriage return types a line feed) is queued at once, a character
+  // above 255 in its system-text run, whole or not at all. The key symbol
+  // of the plain key, with the window's modifier state at the press, is
+  // the frame's key and becomes the last key when no key came earlier in
+  // this input frame; otherwise it waits for a frame of its own.
+  void on_key_press(uint32_t character, uint32_t key_symbol, uint32_t modifiers = 0);
   // The oldest character, removed: a byte, or the character a run at the
   // front of the queue carries, the run taken whole; 0 when empty.
   uint32_t pop_char();
@@ -44,11 +49,18 @@ public:
   uint32_t take_last_key() { return get_last_key(); }
   // The last key symbol, left in place for whoever reads it next.
   uint32_t peek_last_key() const { return last_key; }
-  // Whether the key was pressed in this input frame: a key pressed and let
-  // go between two frames still counts as held for one frame.
-  bool pressed_in_frame(uint32_t key_symbol) const;
-  // The input frame has ended: the keys pressed in it are forgotten.
-  void next_frame() { pressed_count = 0; }
+  // Whether the key is this input frame's key: a key pressed and let go
+  // between two frames still counts as held for its frame.
+  bool pressed_in_frame(uint32_t key_symbol) const { return key_symbol != 0 && key_symbol == frame_key; }
+  // The window's modifier state when this frame's key was pressed; 0
+  // without one.
+  uint32_t frame_modifiers() const { return frame_key ? frame_key_modifiers : 0; }
+  // The input frame has ended: its key is forgotten. After a frame without
+  // a key, the oldest waiting key becomes the next frame's key and the last
+  // key; so a key's frame is followed by one where it shows let go.
+  void next_frame();
+  // Key symbols that wait for a frame of their own.
+  int32_t get_waiting_key_count() const { return waiting_count; }
 
   int32_t get_capacity() const { return capacity; }
   int32_t get_count() const { return last + 1; }
@@ -60,8 +72,15 @@ private:
   int32_t last = -1;  // index of the newest character; -1 = empty
   uint32_t last_key = 0;
   int64_t last_key_time = 0;
-  uint32_t pressed[8] = {};  // key symbols pressed in this input frame
-  int32_t pressed_count = 0;
+  struct PRESSED_KEY {
+    uint32_t key_symbol = 0;
+    uint32_t modifiers = 0;
+  };
+  void take_frame_key(const PRESSED_KEY& key);
+  uint32_t frame_key = 0;  // 0 = no key in this input frame
+  uint32_t frame_key_modifiers = 0;
+  PRESSED_KEY waiting[16] = {};  // oldest first; more within one frame are dropped
+  int32_t waiting_count = 0;
 };
 
 extern KEY_QUEUE key_queue;

@@ -68,9 +68,31 @@ JOYSTICK_STATE* joystick_state(uint8_t number) {
 // ---------------------------------------------------------------------------
 // Keys
 
+namespace {
+
+// The modifier state bit a modifier key sets; 0 for other keys.
+uint32_t modifier_mask_of(uint32_t key_symbol) {
+  switch (key_symbol) {
+    case XK_Shift_L:
+    case XK_Shift_R: return ShiftMask;
+    case XK_Control_L:
+    case XK_Control_R: return ControlMask;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R: return Mod1Mask;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
 bool is_key_down(uint32_t key_symbol) {
-  // A key pressed and let go within one frame is held for that frame.
-  const bool pressed = key_queue.pressed_in_frame(key_symbol);
+  // A key pressed and let go within one frame is held for that frame, and
+  // so are the modifiers that were held when it was pressed, though they
+  // may be up again by the frame it waited for.
+  const bool pressed = key_queue.pressed_in_frame(key_symbol) ||
+                       (key_queue.frame_modifiers() & modifier_mask_of(key_symbol)) != 0;
   if (!x11.display || !x11.window) return pressed;
   Window focus = 0;
   int revert = 0;

@@ -26,11 +26,15 @@ void key_press(XKeyEvent* event) {
     const uint32_t code = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(symbol));
     if (code > 255) character = code;
   }
-  // The key symbol is that of the plain key, without any modifier.
+  // The key symbol is that of the plain key, without any modifier; the
+  // modifiers held go with it, for the frame it may wait for. A modifier
+  // key is no key of its own: it shows in the key map and in the keys
+  // pressed with it.
   key.state = 0;
   symbol = NoSymbol;
   XLookupString(&key, text, sizeof text, &symbol, nullptr);
-  key_queue.on_key_press(character, static_cast<uint32_t>(symbol));
+  if (IsModifierKey(symbol)) symbol = NoSymbol;
+  key_queue.on_key_press(character, static_cast<uint32_t>(symbol), event->state);
 }
 
 // X numbers the middle button 2 and the right one 3; the program the

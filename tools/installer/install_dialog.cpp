@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "database.h"
 #include "file_services.h"
@@ -122,6 +123,9 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
                 &default_dialog_effects()) {
   DATABASE& data = installer_database();
   const int32_t page = data.current_page;
+  // The grids and folder buttons of an earlier page are gone with it.
+  option_grid = nullptr;
+  folder_button = browse_button = nullptr;
   invalidate();
   draggable = data.dialog.can_drag;
   quit_button = make_button(&button_style, QUIT, QUIT_HINT, 1, data.icons[ICON_QUIT]);
@@ -347,19 +351,23 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   const uintptr_t self = reinterpret_cast<uintptr_t>(this);
   const DATABASE_INSTALLATION* chosen = data.chosen_installation_data();
 
-  // A question row, as tall as the title style needs, followed by a small
-  // empty spacer row.
+  // A question row, as tall as the title style needs (the title style may
+  // be taller than the grid's rows) or, for a question wider than the
+  // page, as its lines need, followed by a small empty spacer row.
+  // Returns the width of the page's rows.
   auto question = [&](int32_t row, const char* text) {
-    grid->add_text_cell(0, row, text, &data.text_win_title_style);
-    grid->set_row_height(row, r);
+    int32_t height = r, row_width = grid->width;
+    if (WM_SCRIPT* cell = grid->add_text_cell(0, row, text, &data.text_win_title_style)) {
+      height = std::max<int32_t>(r, cell->wrap_to_width());
+      row_width = cell->width;
+    }
+    grid->set_row_height(row, height);
     grid->add_text_cell(0, row + 1, "", &data.text_win_title_style);
     grid->set_row_height(row + 1, small);
+    return row_width;
   };
-  grid->add_text_cell(0, 0, wizard_text(SELECT_OPTIONS_LOCATION_QUESTION), &data.text_win_title_style);
-  grid->set_row_height(0, r);  // the title style may be taller than the grid's rows
+  question(0, wizard_text(SELECT_OPTIONS_LOCATION_QUESTION));
   grid->set_column_widths(4, four);
-  grid->add_text_cell(0, 1, "", &data.text_win_title_style);
-  grid->set_row_height(1, small);
 
   const bool system_box = info.system_folders && chosen && chosen->allow_system_paths;
   int32_t folder_row = 2;
@@ -396,18 +404,31 @@ void INSTALL_DIALOG::add_options_grid(int16_t cw, int16_t ch) {
   const bool menu = info.desktop_menu && chosen && chosen->has_menu_shortcut;
   if (desktop || menu) {
     grid->set_column_widths(1, one);
-    question(row, wizard_text(SELECT_OPTIONS_SHORTCUT_QUESTION));
-    grid->set_column_widths(3, three);
-    int32_t box_row = row + 2;
-    auto add_box = [&](LANGUAGE_KEY key, uintptr_t id, uint8_t checked) {
+    const int32_t page_w = question(row, wizard_text(SELECT_OPTIONS_SHORTCUT_QUESTION));
+    std::vector<WM_CHECK_BOX*> boxes;
+    auto make_box = [&](LANGUAGE_KEY key, uintptr_t id, uint8_t checked) {
       WM_CHECK_BOX* box = new WM_CHECK_BOX(0, 0, &data.check_box_style, wizard_text(key), on_wizard_button, id, 0);
       box->set_checked(checked != 0);
+      boxes.push_back(box);
+    };
+    if (desktop) make_box(SELECT_OPTIONS_DESKTOP_SHORTCUT, 6, data.desktop_shortcut);
+    if (menu) make_box(SELECT_OPTIONS_MENU_SHORTCUT, 7, data.menu_shortcut);
+    // The boxes stand indented by two fourteenths of the page; labels too
+    // long for that move them left, so that every label shows whole.
+    int32_t widest = 0;
+    for (const WM_CHECK_BOX* box : boxes) widest = std::max<int32_t>(widest, box->width);
+    if (widest * 14 <= page_w * 11) {
+      grid->set_column_widths(3, three);
+    } else {
+      const int16_t indent[2] = {i16(-std::max<int32_t>((page_w - widest) / 2, 1)), 1};
+      grid->set_column_widths(2, indent);
+    }
+    int32_t box_row = row + 2;
+    for (WM_CHECK_BOX* box : boxes) {
       if (!grid->set_cell(1, box_row, box)) delete box;
       grid->set_row_height(box_row, large);
       ++box_row;
-    };
-    if (desktop) add_box(SELECT_OPTIONS_DESKTOP_SHORTCUT, 6, data.desktop_shortcut);
-    if (menu) add_box(SELECT_OPTIONS_MENU_SHORTCUT, 7, data.menu_shortcut);
+    }
   }
 }
 
@@ -426,6 +447,9 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
   progress_bar->animation_update_rate = data.progress_bar_animation_update_rate;
   add_child(progress_bar, true);
   file_label = new WM_SCRIPT(0, 0, i16(w - 2), -1, &data.progress_bar_script_style, "");
+  // Accents over capitals ("Ü") reach above the text's cell: the line is a
+  // third taller than its text, which stays in its middle.
+  file_label->set_size(file_label->width, static_cast<uint16_t>(file_label->height + file_label->height / 3), false);
   add_child(file_label, true);
   file_label->set_position(get_client()->x, i16(progress_bar->y - file_label->height));
 }
@@ -445,7 +469,13 @@ void INSTALL_DIALOG::set_progress(int32_t percent, const char* text) {
   if (!progress_bar) return;
   DATABASE& data = installer_database();
   char buffer[FOLDER_PATH_SIZE];
-  const char* shown = shown_text(data, text, buffer, sizeof buffer);
+  // A path wider than the line gives way in its middle: the file's own
+  // name at its end stays in view.
+  const std::string fitted = fit_text_middle(
+      file_label->drawing_surface(),
+      {file_label->font, file_label->font_width, static_cast<int16_t>(file_label->font_height)},
+      shown_text(data, text, buffer, sizeof buffer), int32_t{file_label->width} - file_label->left_gap - file_label->right_gap);
+  const char* shown = fitted.c_str();
   const char* now = file_label->text.get_text(PARAMETER::VALUE);
   if (percent == progress_bar->value && now && strcmp(now, shown) == 0) return;
   if (percent >= 0 && percent <= progress_bar->total) {

@@ -199,6 +199,8 @@ void wizard_destroy_page(uintptr_t*) {
   delete background_scroller;
   background_scroller = nullptr;
   current_dialog = nullptr;
+  option_grid = nullptr;
+  folder_button = browse_button = nullptr;
   wizard_manager = nullptr;
 }
 

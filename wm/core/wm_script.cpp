@@ -183,6 +183,18 @@ int32_t WM_SCRIPT::measure(const char* t) const {
   return label_surface()->get_text_width(font, font_width, static_cast<int16_t>(font_height), t);
 }
 
+uint16_t WM_SCRIPT::wrap_to_width() {
+  const char* t = text_of(text);
+  const int32_t room = int32_t{width} - left_gap - right_gap;
+  if (!t || room < 1) return height;
+  const int32_t lines = label_surface()->count_text_block_lines(
+      static_cast<int16_t>(std::min<int32_t>(room, 32767)), static_cast<int8_t>(font),
+      static_cast<int16_t>(font_width), static_cast<int16_t>(font_height), t);
+  if (lines <= 1) return height;
+  text_flags |= script_flag::WRAP;
+  return static_cast<uint16_t>(std::min<int32_t>(lines * text_height() + top_gap + bottom_gap, 65535));
+}
+
 void WM_SCRIPT::set_text(const char* new_text, bool grow) {
   if (visible) show();
   text.set_from_string(PARAMETER::VALUE, new_text);

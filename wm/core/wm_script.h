@@ -69,6 +69,11 @@ class WM_SCRIPT : public WM_SCREEN_OBJECT {
   bool load_images(const FOLDER& folder, const char* base_name, const WM_STYLE_SET* style);
   void set_colours(COLOUR background, COLOUR text, COLOUR third, bool recolour);
 
+  // A text too wide for the label's room is broken into lines (WRAP); the
+  // height those lines need, gaps included, is returned. Otherwise the
+  // label's own height.
+  uint16_t wrap_to_width();
+
   // Size helpers other widgets lay out with.
   static uint16_t style_gap_width(const WM_STYLE_SET& style);
   static uint16_t style_gap_height(const WM_STYLE_SET& style, uint16_t unit);

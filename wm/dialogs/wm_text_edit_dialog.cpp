@@ -80,29 +80,35 @@ void WM_TEXT_EDIT_DIALOG::build(bool is_visible, WM_CALLBACK callback, uintptr_t
   const WM_STYLE_SET& b = body_style;
   const int32_t inner_w = int32_t{width} - b.border_left_gap - b.border_right_gap -
                           b.cell_left_gap - b.cell_right_gap;
-  const int32_t inner_bottom =
-      int32_t{height} - get_client_top() - b.border_bottom_gap - b.cell_bottom_gap;
+  auto inner_height = [&] { return int32_t{height} - get_client_top() - b.border_bottom_gap - b.cell_bottom_gap; };
   const auto self = reinterpret_cast<uintptr_t>(this);
   ok = new WM_BUTTON(0, 0, -1, -1, &button_style, ok_text ? ok_text : "OK", nullptr, on_button, 1,
                      self, 2);
   cancel = new WM_BUTTON(0, 0, -1, -1, &button_style, cancel_text ? cancel_text : "Cancel",
                          nullptr, on_button, 2, self, 2);
   const int32_t g = ok->height / 2;
+  IMAGE* s = drawing_surface() ? drawing_surface() : get_screen_image();
+  const int32_t prompt_h = g + int32_t{s->font_height} * prompt_lines;
+  entry = new WM_TEXT_EDIT(to_i16(g), 0, static_cast<uint16_t>(std::max(1, inner_w - 2 * g)),
+                           static_cast<uint16_t>(std::clamp<int32_t>(max_length, 0, 65535)), "",
+                           entry_style, nullptr, 0, 0);
+  // The prompt, the entry and the buttons stand one above the other: a
+  // dialog too low for them (tall buttons, a tall title bar) grows within
+  // the screen rather than let the entry cover the prompt.
+  const int32_t needed = 6 * g + prompt_h + entry->height;
+  if (inner_height() < needed) grow_to(width, int32_t{height} + needed - inner_height());
+  const int32_t inner_bottom = inner_height();
+
   const int32_t button_y = inner_bottom - 2 * g;
   const int32_t ok_x = inner_w - g - ok->width;
   ok->set_position(to_i16(ok_x), to_i16(button_y));
   cancel->set_position(to_i16(ok_x - g - cancel->width), to_i16(button_y));
   ok->selectable = cancel->selectable = 1;
 
-  IMAGE* s = drawing_surface() ? drawing_surface() : get_screen_image();
-  const int32_t prompt_h = g + int32_t{s->font_height} * prompt_lines;
   prompt = new WM_SCRIPT(to_i16(g), to_i16(g), to_i16(inner_w - 1), to_i16(g + prompt_h - 1),
                          "Enter Text", 255, WM_STYLE_SET::UNSET, WM_STYLE_SET::UNSET, b.fg_colour,
                          COLOUR_INVISIBLE);
   prompt->left_gap = prompt->right_gap = prompt->top_gap = prompt->bottom_gap = 0;
-  entry = new WM_TEXT_EDIT(to_i16(g), 0, static_cast<uint16_t>(std::max(1, inner_w - 2 * g)),
-                           static_cast<uint16_t>(std::clamp<int32_t>(max_length, 0, 65535)), "",
-                           entry_style, nullptr, 0, 0);
   entry->set_position(to_i16(g), to_i16(button_y - g - entry->height));
   // Room to spare centres the prompt and the entry together above the buttons.
   const int32_t spare = inner_bottom - 5 * g - (prompt_h + entry->height + g);

@@ -388,12 +388,19 @@ bool WM_TEXT_WIN::make_scrollbar() {
 void WM_TEXT_WIN::update_scrollbar() {
   if (!scrollbar) return;
   const int32_t hidden = std::max(row_count - (last_visible_row + 1), 0);
+  const int32_t track = scrollbar->get_track_length();
+  double length = track;
   if (row_step != 0.0) {
     // Wrapped lines can hide more rows than the ring has lines: the slider
     // stops at its smallest size.
-    const double length =
-        std::max<double>(scrollbar->get_track_length() - hidden * row_step, bar_width);
-    scrollbar->set_slider_length(i16(static_cast<int32_t>(std::lround(length))));
+    length = track - hidden * row_step;
+  } else if (hidden > 0) {
+    // Fewer lines than the view has rows give no step; their wrapped rows
+    // may still hide some, and the slider shows the view's share of them.
+    length = double(track) * (last_visible_row + 1) / row_count;
+  }
+  if (row_step != 0.0 || hidden > 0) {
+    scrollbar->set_slider_length(i16(static_cast<int32_t>(std::lround(std::max<double>(length, bar_width)))));
     scrollbar->layout();
   }
   scroll.set_int(PARAMETER::MAXIMUM, hidden);
@@ -793,6 +800,8 @@ int32_t WM_TEXT_WIN::process() {
   const bool left_down = (mouse.buttons & MOUSE::LEFT) != 0;
   const bool second_down = (mouse.buttons & MOUSE::RIGHT) != 0;
   const int32_t pointer_row = inside ? row_under(py) : NONE;
+  // The wheel turned over the text scrolls it, as over its bar.
+  if (inside && scrollbar && WM_SCROLLBAR::scroll_target() != scrollbar) scrollbar->make_scroll_target();
 
   if (left_down && inside && !left_pressed) {
     left_pressed = 1;

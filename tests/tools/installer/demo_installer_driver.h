@@ -81,6 +81,62 @@ inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
   return r;
 }
 
+// A box of pixels that differ between two pictures (changes a few pixels
+// apart belong to one box), and whether every change lies on its outline,
+// as a focus mark's does.
+struct CHANGE {
+  RECT_FOUND box;
+  bool outline = true;
+  int area() const { return (box.x2 - box.x1 + 1) * (box.y2 - box.y1 + 1); }
+};
+
+// The changes from one picture to the other, top to bottom.
+inline std::vector<CHANGE> changes_between(const PICTURE& before, const PICTURE& after) {
+  auto near = [](const RECT_FOUND& a, const RECT_FOUND& b) {
+    return a.x1 <= b.x2 + 3 && b.x1 <= a.x2 + 3 && a.y1 <= b.y2 + 3 && b.y1 <= a.y2 + 3;
+  };
+  auto join = [](RECT_FOUND& a, const RECT_FOUND& b) {
+    a = {std::min(a.x1, b.x1), std::min(a.y1, b.y1), std::max(a.x2, b.x2), std::max(a.y2, b.y2)};
+  };
+  std::vector<RECT_FOUND> pixels, boxes;
+  for (int y = 0; y < after.h; ++y)
+    for (int x = 0; x < after.w; ++x)
+      if (before.at(x, y) != after.at(x, y)) pixels.push_back({x, y, x, y});
+  for (const RECT_FOUND& p : pixels) {
+    auto box = std::find_if(boxes.begin(), boxes.end(), [&](const RECT_FOUND& b) { return near(b, p); });
+    if (box == boxes.end())
+      boxes.push_back(p);
+    else
+      join(*box, p);
+  }
+  for (size_t i = 0; i < boxes.size(); ++i)
+    for (size_t j = i + 1; j < boxes.size();)
+      if (near(boxes[i], boxes[j])) {
+        join(boxes[i], boxes[j]);
+        boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+        j = i + 1;
+      } else {
+        ++j;
+      }
+  std::sort(boxes.begin(), boxes.end(), [](const RECT_FOUND& a, const RECT_FOUND& b) { return a.y1 < b.y1; });
+  std::vector<CHANGE> changes;
+  for (const RECT_FOUND& box : boxes) changes.push_back({box});
+  for (const RECT_FOUND& p : pixels)
+    for (CHANGE& c : changes)
+      if (p.x1 > c.box.x1 && p.x1 < c.box.x2 && p.y1 > c.box.y1 && p.y1 < c.box.y2) c.outline = false;
+  return changes;
+}
+
+// The box of the largest change: a dialog that opened, whatever focus
+// marks moved beside it.
+inline RECT_FOUND largest_change(const PICTURE& before, const PICTURE& after) {
+  RECT_FOUND largest;
+  int area = 0;
+  for (const CHANGE& c : changes_between(before, after))
+    if (c.area() > area) largest = c.box, area = c.area();
+  return largest;
+}
+
 // The commonest colour inside the box, black (the window's background)
 // left out: a dialog's face.
 inline uint32_t face_of(const PICTURE& p, const RECT_FOUND& box) {
@@ -332,6 +388,13 @@ protected:
     sync_and_wait(150000);
   }
   void click(const RECT_FOUND& r) { click(r.centre_x(), r.centre_y()); }
+  // The pointer to the window's bottom-right corner, outside the dialogs:
+  // no hover look and no tooltip, which shows after a second or two, in
+  // the pictures that follow.
+  void park() {
+    XTestFakeMotionEvent(probe, -1, origin_x + window_width - 1, origin_y + window_height - 1, CurrentTime);
+    sync_and_wait(80000);
+  }
   // Clicks the middle of the run'th button, counted from the right, of the
   // box's bottom row (found with bottom_buttons); false when the row has
   // fewer buttons.

@@ -30,12 +30,14 @@
 #include "wizard.h"
 #include "wm_check_box.h"
 #include "wm_grid.h"
+#include "wm_grid_row.h"
 #include "wm_style_set.h"
 #include "wm_page_manager.h"
 #include "wm_progress_bar.h"
 #include "wm_script.h"
 #include "wm_text_win.h"
 #include "wm_test_fonts.h"
+#include "wm_test_objects.h"
 
 namespace {
 
@@ -119,6 +121,43 @@ TEST_F(InstallDialog, TheFinishingTextShowsAtAFullBarAndARepeatDrawsNothing) {
   d->set_progress(100, "Installing");
   screen->get_pixel(label->x, label->y, &seen);
   EXPECT_NE(seen, marker);
+}
+
+// A path wider than the current-file line gives way in its middle, so
+// that the file's name shows; a path that fits shows as it is.
+TEST_F(InstallDialog, TheCurrentFileLineKeepsTheNameOfALongPath) {
+  DATABASE& data = installer_database();
+  data.show_filenames = data.show_filepaths = 1;
+  INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
+  const WM_SCRIPT* label = d->file_label;
+  const int32_t room = label->width - label->left_gap - label->right_gap;
+  const std::string deep = "/opt/" + std::string(60, 'x') + "/" + std::string(60, 'y') + "/notes.txt";
+  const struct {
+    std::string path;
+    bool shortened;
+  } rows[] = {{"/opt/demo/notes.txt", false}, {deep, true}};
+  // An accent over a capital shows: "/\xDC" (U with diaeresis) is not
+  // drawn as "/U".
+  auto drawn = [&](const char* text) {
+    d->set_progress(5, text);
+    std::vector<COLOUR> pixels;
+    for (int32_t y = label->y; y < label->y + label->height; ++y)
+      for (int32_t x = label->x; x < label->x + label->width; ++x)
+        pixels.push_back(wm_test::pixel(static_cast<int16_t>(x), static_cast<int16_t>(y)));
+    return pixels;
+  };
+  EXPECT_NE(drawn("/\xDC"), drawn("/U"));
+  int32_t percent = 10;
+  for (const auto& row : rows) {
+    d->set_progress(percent++, row.path.c_str());
+    const std::string shown = label_text(*d);
+    EXPECT_EQ(shown == row.path, !row.shortened) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 10), "/notes.txt");
+    EXPECT_EQ(shown.substr(0, 5), "/opt/");
+    EXPECT_LE(get_screen_image()->get_text_width(label->font, label->font_width,
+                                                 static_cast<int16_t>(label->font_height), shown.c_str()),
+              room);
+  }
 }
 
 TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEnabled) {
@@ -336,6 +375,68 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       EXPECT_EQ(option_grid->scrollbar, nullptr);
       for (int32_t r = 0; r < 2; ++r) EXPECT_TRUE(option_grid->is_row_fully_visible(r)) << r;
     }
+}
+
+// Options wider than the page: a question breaks into lines and check
+// boxes move left, so that every word shows, none cut at the page's edges.
+// Each row's ink (what differs from the page's own colour at its left
+// edge) keeps clear of the page's sides; a long question takes two lines
+// or more.
+TEST_F(InstallDialog, TheOptionsPageShowsLongQuestionsAndLabelsWhole) {
+  DATABASE& data = installer_database();
+  data.installations[0].has_desktop_shortcut = 1;
+  data.check_desktop_size.width = -1;
+  // Flat looks: text straight on the page, no frames.
+  data.options_style.drawing_flags = data.text_win_title_style.drawing_flags = 0;
+  data.options_style.bg_colour = data.text_win_title_style.bg_colour = COLOUR_INVISIBLE;
+  const std::string long_question = "Which of the shortcuts that this set-up can make should it make for you now?";
+  IMAGE* screen = get_screen_image();
+  const struct {
+    std::string question;
+    int label_percent;  // the label's width against the page's
+    bool wraps;
+  } rows[] = {{"Shortcuts?", 40, false}, {long_question, 40, true}, {"Shortcuts?", 80, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.question + " " + std::to_string(row.label_percent));
+    snprintf(data.languages[0].texts[SELECT_OPTIONS_SHORTCUT_QUESTION], DATABASE_TEXT_SIZE, "%s", row.question.c_str());
+    const int32_t page_w = data.dialog.width - 20;
+    std::string label = "A link";
+    while (screen->get_text_width(255, 65535, -1, label.c_str()) < page_w * row.label_percent / 100) label += " on";
+    snprintf(data.languages[0].texts[SELECT_OPTIONS_DESKTOP_SHORTCUT], DATABASE_TEXT_SIZE, "%s", label.c_str());
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    const COLOUR black = 0xFF000000;
+    screen->clear(&black, true);
+    build(WIZARD_PAGE_OPTIONS);
+    ASSERT_NE(option_grid, nullptr);
+    wm_test::paint_table(manager->current_root());
+    const WM_SCREEN_OBJECT* client = dialog->get_client();
+    const int32_t left = client->x, right = client->x + client->width - 1;
+    int32_t question_rows = 0;
+    for (int32_t r = 0; r < option_grid->get_row_count(); ++r) {
+      int32_t y1 = 0, y2 = 0;
+      ASSERT_TRUE(option_grid->get_row_span(r, &y1, &y2));
+      const COLOUR page = wm_test::pixel(static_cast<int16_t>(left), static_cast<int16_t>(y1));
+      int32_t first = right + 1, last = left - 1, ink_rows = 0;
+      for (int32_t y = y1; y <= y2; ++y) {
+        bool ink = false;
+        for (int32_t x = left; x <= right; ++x)
+          if (wm_test::pixel(static_cast<int16_t>(x), static_cast<int16_t>(y)) != page) {
+            first = std::min(first, x), last = std::max(last, x), ink = true;
+          }
+        ink_rows += ink;
+      }
+      if (last < first) continue;
+      EXPECT_GT(first, left + 1) << "row " << r;
+      EXPECT_LT(last, right - 1) << "row " << r;
+      const WM_GRID_ROW* cells = option_grid->get_row(r);
+      const auto* label = cells && cells->cell_count() > 0 ? cells->cells[0] : nullptr;
+      if (label && (label->kind & wm_kind::SCRIPT) &&
+          row.question == static_cast<const WM_SCRIPT*>(label)->text.get_text(PARAMETER::VALUE))
+        question_rows = ink_rows;
+    }
+    const int32_t line = get_screen_image()->font_height;
+    EXPECT_EQ(question_rows > line + line / 2, row.wraps) << question_rows;
+  }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <X11/keysym.h>
 
 #include <memory>
+#include <string>
 
 #include "dialog_effects.h"
 #include "platform.h"
+#include "wm_button.h"
 #include "wm_dialog.h"
 #include "wm_page_manager.h"
 #include "wm_test_objects.h"
@@ -62,6 +64,69 @@ TEST_F(PageManagerX11, TabAndShiftTabMoveTheFocusThroughSelectableObjects) {
     EXPECT_EQ(key_queue.peek_last_key(), 0u);  // Tab was taken
     if (s.shift) key(XK_Shift_L, false);
     pump([] { return !is_key_down(XK_Shift_L); });
+  }
+}
+
+namespace {
+
+std::string clicked;
+WM_BUTTON* row_buttons[3] = {};
+
+int32_t on_row_button(WM_SCREEN_OBJECT*, uintptr_t letter, uintptr_t) {
+  clicked += static_cast<char>(letter);
+  return 0;
+}
+
+// Buttons A, B and C side by side, clicked on release; A has the focus.
+void create_button_row(WM_PAGE_MANAGER* manager) {
+  WM_STYLE_SET style;
+  style.drawing_flags = SSF_DRAW_BORDER;
+  for (int i = 0; i < 3; ++i) {
+    row_buttons[i] = new WM_BUTTON(static_cast<int16_t>(10 + 100 * i), 10, static_cast<int16_t>(90 + 100 * i), 40,
+                                   &style, "", nullptr, on_row_button, static_cast<uintptr_t>('A' + i), 0,
+                                   button_event::RELEASE);
+    row_buttons[i]->selectable = 1;
+    manager->current_root()->add_child(row_buttons[i], false);
+  }
+}
+
+}  // namespace
+
+// Keys typed faster than the frames come: every press and release of a
+// script goes to the server back to back, and one platform frame takes them
+// all. Each key still reaches the page in its own frame, in order, Shift
+// with the Tab it was held for: the clicked button and where the focus
+// ends say so.
+TEST_F(PageManagerX11, KeysBetweenTwoFramesAllArriveInOrder) {
+  const struct {
+    const char* keys;  // > Tab, < Shift+Tab, r Return
+    const char* clicked;
+    int focus;  // index of the button
+  } rows[] = {
+      {">r", "B", 1}, {">>r", "C", 2}, {"<r", "C", 2}, {"><r", "A", 0}, {"r>", "A", 1}, {"r>r", "AB", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys);
+    manager.reset();
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    manager->set_page(0, create_button_row, nullptr, 0, nullptr, 0, 0, nullptr);
+    ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, row_buttons[0]);
+    clicked.clear();
+    for (const char* k = row.keys; *k; ++k) {
+      if (*k == '<') key(XK_Shift_L, true);
+      key(*k == 'r' ? XK_Return : XK_Tab, true);
+      key(*k == 'r' ? XK_Return : XK_Tab, false);
+      if (*k == '<') key(XK_Shift_L, false);
+    }
+    XSync(probe, False);
+    XSync(x11.display, False);
+    for (int frame = 0; frame < 12; ++frame) {
+      platform_update();
+      manager->frame(true);
+    }
+    EXPECT_EQ(clicked, row.clicked);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, row_buttons[row.focus]);
   }
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "screen.h"
+#include "wm_button.h"
+#include "wm_script.h"
 #include "wm_test_fonts.h"
 #include "wm_text_edit.h"
 #include "wm_text_edit_box.h"
@@ -210,4 +212,29 @@ TEST_F(TextEdit, DialogTakesItsDefaultSizeAndStaysOnTheScreen) {
   WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);
   EXPECT_EQ(narrow.width, 300);
   EXPECT_EQ(narrow.get_x(), 0);
+}
+
+// The prompt, the entry and the buttons stand one above the other inside
+// the dialog, also where the size asked for is too low for them: the dialog
+// grows, on the screen.
+TEST_F(TextEdit, DialogKeepsPromptEntryAndButtonsApart) {
+  set_screen_size(0, 0);
+  set_screen_size(640, 480);
+  const struct {
+    int16_t h;
+    uint16_t lines;
+  } rows[] = {{180, 1}, {60, 1}, {100, 3}, {2000, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.h);
+    WM_TEXT_EDIT_DIALOG dialog(-1, -1, 450, row.h, row.lines, nullptr, true, nullptr, 0, nullptr, nullptr, "Title",
+                               20);
+    const WM_SCREEN_OBJECT* client = dialog.get_client();
+    EXPECT_GE(dialog.prompt->y, client->y);
+    EXPECT_LE(dialog.prompt->y + dialog.prompt->height, dialog.entry->y);
+    EXPECT_LT(dialog.entry->y + dialog.entry->height, dialog.ok->y);
+    EXPECT_EQ(dialog.cancel->y, dialog.ok->y);
+    EXPECT_LE(dialog.ok->y + dialog.ok->height, dialog.get_y() + dialog.height);
+    EXPECT_GE(dialog.get_y(), 0);
+    EXPECT_LE(dialog.get_y() + dialog.height, 480);
+  }
 }

@@ -89,3 +89,35 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   click_at(area.x1 + 10, row_y(7));
   EXPECT_EQ(clicked, (std::vector<std::string>{"https://example.org/licence"}));
 }
+
+// Fewer lines than the view has rows, wrapped into more rows than it shows:
+// the slider takes the view's share of the track, and the wheel turned over
+// the text (not only over the bar) scrolls back by whole rows, also after
+// another window's bar (an about box's, since closed) took the wheel.
+TEST_F(TextWinX11, WrappedRowsShowOnTheSliderAndScrollByTheWheelOverTheText) {
+  const COLOUR bar[3] = {0xFF5070B0, 0xFFD8D8D8, 0xFF202020};
+  const COLOUR ink = 0xFF102040;
+  WM_TEXT_WIN win(20, 20, 379, 219, 2, 3, 16, &bar[0], &bar[1], &bar[2], false, true, nullptr, 0, 0);
+  frame = [&] { win.process(); };
+  const std::string words = "every word of this long line wraps onto rows of its own in the window";
+  for (int i = 0; i < 3; ++i) win.add_text((words + " " + words).c_str(), "", &ink, false, true);
+  ASSERT_NE(win.scrollbar, nullptr);
+  const int32_t visible = win.get_visible_rows();
+  ASSERT_GT(win.get_row_count(), visible);
+  ASSERT_EQ(win.scroll.get_int(PARAMETER::MAXIMUM), win.get_row_count() - visible);
+  const int32_t track = win.scrollbar->get_track_length();
+  EXPECT_NEAR(win.scrollbar->get_slider_extent(), track * visible / win.get_row_count(), 2);
+
+  {
+    WM_TEXT_WIN other(20, 240, 379, 279, 2, 3, 16, &bar[0], &bar[1], &bar[2], false, true, nullptr, 0, 0);
+    for (int i = 0; i < 3; ++i) other.add_text(words.c_str(), "", &ink, false, true);
+    ASSERT_NE(other.scrollbar, nullptr);
+  }
+  const RECT area = win.text_area();
+  move_to(area.x1 + area.width() / 2, area.y1 + area.height() / 2);
+  for (int notch = 1; notch <= 2; ++notch) {
+    button(true, 4);
+    button(false, 4);
+    ASSERT_TRUE(frames_until([&] { return win.scroll.get_int(PARAMETER::VALUE) >= notch; })) << notch;
+  }
+}
