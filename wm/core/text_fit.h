@@ -1,7 +1,9 @@
 #pragma once
-// Texts cut to a width in pixels, for labels, buttons and list cells that
-// cannot grow: the end or the middle gives way to "...", always between
-// whole characters of system text, so a code run stays whole.
+// Texts measured character by character and cut to a width in pixels, for
+// labels, buttons, list cells and entry fields: the end or the middle of a
+// text that cannot grow gives way to "...", always between whole
+// characters of system text, so a code run stays whole.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,13 @@ struct TEXT_FONT {
   uint16_t width = 65535;
   int16_t height = -1;
 };
+
+// The characters of system text (code points), and characters back in
+// system form with any code run closed again.
+std::u32string system_characters(const char* text);
+std::string system_text_of(const char32_t* characters, size_t count);
+// The advance of one character in the font.
+int32_t character_width(IMAGE* s, const TEXT_FONT& font, uint32_t code);
 
 // The text when it fits the width; else as many characters from its start
 // as fit with "..." behind them ("..." alone when none does).

@@ -10,6 +10,7 @@
 #include "rect.h"
 #include "screen.h"
 #include "text_convert.h"
+#include "text_fit.h"
 #include "timing.h"
 #include "wm_button.h"
 #include "wm_floating_menu.h"
@@ -77,13 +78,9 @@ void WM_FILE_SELECT::load_missing_icons() {
 // ---- Names -----------------------------------------------------------------
 
 std::string WM_FILE_SELECT::readable_name(const char* bytes) {
-  std::string shown;
-  if (!bytes) return shown;
+  std::u32string shown;
   const auto* at = reinterpret_cast<const uint8_t*>(bytes);
-  size_t left = strlen(bytes);
-  bool run = false;
-  char one[SYSTEM_CHAR_MAX_BYTES];
-  while (left > 0) {
+  for (size_t left = bytes ? strlen(bytes) : 0; left > 0;) {
     uint32_t c = 0;
     size_t used = utf8_decode(at, left, c);
     if (used == 0) {
@@ -93,12 +90,11 @@ std::string WM_FILE_SELECT::readable_name(const char* bytes) {
     // Control characters and bytes that are no UTF-8 are shown as "?";
     // characters above 255 go into the system's code runs.
     if (c < 32 || (c >= 127 && c < 160)) c = '?';
-    shown.append(one, system_char_encode(c, run, one));
+    shown += static_cast<char32_t>(c);
     at += used;
     left -= used;
   }
-  if (run) shown += '\x01';
-  return shown;
+  return system_text_of(shown.data(), shown.size());
 }
 
 std::string WM_FILE_SELECT::current_name() const {

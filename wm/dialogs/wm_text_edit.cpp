@@ -12,7 +12,7 @@
 #include "input.h"
 #include "screen.h"
 #include "system_info.h"
-#include "text_convert.h"
+#include "text_fit.h"
 #include "wm_keyboard_dialog.h"
 #include "wm_page_manager.h"
 
@@ -41,16 +41,6 @@ const WM_TEXT_EDIT* keyboard_field = nullptr;
 
 bool is_set(COLOUR c) { return (c >> 24) != 0; }
 
-// The characters of system text.
-std::u32string characters_of(const char* t) {
-  std::u32string out;
-  if (!t) return out;
-  SYSTEM_TEXT_READER reader(t);
-  uint32_t code;
-  while (reader.next_code_point(code)) out += static_cast<char32_t>(code);
-  return out;
-}
-
 // Letters of the system's 8-bit set, Latin-1, whatever the C library's
 // locale says; characters above 255 count as letters of other scripts.
 bool is_letter(uint32_t c) {
@@ -65,12 +55,7 @@ bool is_digit(uint32_t c) { return c >= '0' && c <= '9'; }
 int32_t WM_TEXT_EDIT::METRICS::advance(uint32_t c) {
   if (stars) c = '*';
   if (c < 256 && advances[c] >= 0) return advances[c];
-  char one[SYSTEM_CHAR_MAX_BYTES + 2];
-  bool run = false;
-  size_t n = system_char_encode(c, run, one);
-  if (run) one[n++] = 1;
-  one[n] = 0;
-  const int32_t w = s->get_text_width(static_cast<uint8_t>(font), fw, fh, one);
+  const int32_t w = character_width(s, {static_cast<uint8_t>(font), fw, fh}, c);
   if (c < 256) advances[c] = w;
   return w;
 }
@@ -188,21 +173,16 @@ uint16_t WM_TEXT_EDIT::resolved_font_height() const {
 const char* WM_TEXT_EDIT::get_text() const { return text.get_text() ? text.get_text() : ""; }
 
 std::string WM_TEXT_EDIT::system_text(int32_t from, int32_t count) const {
-  std::string out;
-  const int32_t end = std::min(length(), from + count);
-  bool run = false;
-  char one[SYSTEM_CHAR_MAX_BYTES];
-  for (int32_t i = std::max(from, 0); i < end; ++i)
-    out.append(one, system_char_encode(chars[static_cast<size_t>(i)], run, one));
-  if (run) out += '\x01';
-  return out;
+  from = std::clamp(from, 0, length());
+  count = std::clamp(count, 0, length() - from);
+  return system_text_of(chars.data() + from, static_cast<size_t>(count));
 }
 
 void WM_TEXT_EDIT::sync_text() { text.set(system_text(0, length()).c_str()); }
 
 void WM_TEXT_EDIT::set_text(const char* new_text) {
   clear_selection();
-  chars = characters_of(new_text);
+  chars = system_characters(new_text);
   if (length() > max_length) chars.resize(static_cast<size_t>(max_length));
   caret = static_cast<int16_t>(length());
   sync_text();
@@ -522,7 +502,7 @@ bool WM_TEXT_EDIT::paste() {
   // The same rule as typing: no line feeds or tabs enter.
   std::u32string kept;
   const int32_t room = max_length - length();
-  for (const char32_t c : characters_of(pasted.get_text())) {
+  for (const char32_t c : system_characters(pasted.get_text())) {
     if (static_cast<int32_t>(kept.size()) >= room) break;
     if (c > 31 && c != 127 && accepts(c)) kept += c;
   }

@@ -16,6 +16,7 @@
 #include "input.h"
 #include "text_convert.h"
 #include "text_file.h"
+#include "text_fit.h"
 #include "wm_scrollbar.h"
 
 namespace {
@@ -236,12 +237,7 @@ int32_t WM_TEXT_WIN::char_width(uint32_t code) {
     widths_font = font;
   }
   if (code < 256 && widths_known[code]) return code_widths[code];
-  char buffer[SYSTEM_CHAR_MAX_BYTES + 2];
-  bool run = false;
-  size_t n = system_char_encode(code, run, buffer);
-  if (run) buffer[n++] = 1;
-  buffer[n] = 0;
-  const int32_t w = s->get_text_width(font_id, font_w, static_cast<int16_t>(font_h), buffer);
+  const int32_t w = character_width(s, {font_id, font_w, static_cast<int16_t>(font_h)}, code);
   if (code < 256) {
     code_widths[code] = w;
     widths_known[code] = true;
