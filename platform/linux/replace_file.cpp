@@ -101,8 +101,12 @@ bool FILE_REPLACEMENT::commit() {
   bool ok = failed_step == STEP::NONE;
   if (file && ok && (fflush(file) != 0 || ferror(file))) ok = fail(STEP::WRITE, errno ? errno : EIO);
   // A file system without permission bits keeps the bits it was created
-  // with, which are never more open than those asked for.
-  if (ok && set_bits) fchmod(descriptor, static_cast<mode_t>(bits));
+  // with, which are never more open than those asked for. Bits that the
+  // creation already gave (the usual case: no set-user-ID bit, nothing
+  // taken by the umask) need no change.
+  struct stat made {};
+  if (ok && set_bits && !(fstat(descriptor, &made) == 0 && (made.st_mode & 07777) == bits))
+    fchmod(descriptor, static_cast<mode_t>(bits));
   if (file) {
     if (fclose(file) != 0 && ok) ok = fail(STEP::WRITE, errno);
     file = nullptr;

@@ -197,6 +197,30 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
   free_folder_list(list);
 }
 
+// A replacement ends with exactly the bits asked for, whatever the umask
+// took from the file it was created as, and the default bits follow the
+// umask.
+TEST_F(FileServicesTest, ReplacementsTakeExactlyTheirPermissionBits) {
+  struct ROW {
+    int32_t asked;
+    mode_t umask_bits;
+    mode_t wanted;
+  } rows[] = {
+      {0755, 022, 0755},   {0755, 077, 0755},  {06755, 022, 06755}, {0600, 0, 0600},
+      {0777, 0, 0777},     {FILE_REPLACEMENT::PERMISSIONS_DEFAULT, 027, 0640},
+  };
+  const mode_t before = umask(022);
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(testing::Message() << std::oct << row.asked << " under umask " << row.umask_bits);
+    umask(row.umask_bits);
+    FILE_REPLACEMENT file;
+    EXPECT_TRUE(file.begin(folder_at(work), "made", row.asked) && file.write("new", 3) && file.commit());
+    EXPECT_EQ(mode_of(work + "/made"), row.wanted);
+    EXPECT_EQ(ts::read_file(work + "/made"), "new");
+  }
+  umask(before);
+}
+
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
   // As an ordinary user a file of mode 0200 opens for writing but not for
   // update; it must keep its bytes.
