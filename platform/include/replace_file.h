@@ -8,7 +8,8 @@
 // where the name is free; otherwise the fresh file, named, is renamed over
 // the target. A link at the target's name is replaced, never written
 // through. On any failure the fresh file goes and the target stays as it
-// was.
+// was. In a folder held open (FOLDER_HOLD) all of it happens relative to
+// the open folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -59,7 +60,7 @@ private:
   bool fail(STEP step, int code);  // notes the first failure; false
   bool fresh_temporary();
   bool link_temporary();
-  bool begin_unnamed(mode_t create_bits);
+  bool begin_unnamed(mode_t create_bits, size_t folder_length);
 
   int descriptor = -1;
   FILE* file = nullptr;  // owns the descriptor once made
@@ -69,4 +70,9 @@ private:
   uint32_t bits = 0;
   char temporary[FOLDER_PATH_SIZE] = {};  // full paths
   char target[FOLDER_PATH_SIZE] = {};
+  // Where the names are looked up: the current folder (-100, the full
+  // paths above) or the folder held open (the names' last parts).
+  int at = -100;
+  const char* temporary_name = temporary;
+  const char* target_name = target;
 };

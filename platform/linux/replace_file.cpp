@@ -11,6 +11,9 @@
 #include <ctime>
 
 #include "file_services.h"
+#include "folder_hold.h"
+
+static_assert(AT_FDCWD == -100, "the header names the current folder by its number");
 
 namespace {
 
@@ -49,6 +52,7 @@ bool FILE_REPLACEMENT::fresh_temporary() {
   const int folder_length = slash ? static_cast<int>(slash - target + 1) : 0;
   const int n = snprintf(temporary, sizeof temporary, "%.*s.vorn-new-%08X", folder_length, target,
                          seed ^ (++counter * 40503u));
+  temporary_name = at == AT_FDCWD ? temporary : temporary + folder_length;
   return n > 0 && static_cast<size_t>(n) < sizeof temporary;
 }
 
@@ -59,7 +63,7 @@ bool FILE_REPLACEMENT::link_temporary() {
       errno = ENAMETOOLONG;
       return false;
     }
-    if (linkat(descriptor, "", AT_FDCWD, temporary, AT_EMPTY_PATH) == 0) return true;
+    if (linkat(descriptor, "", at, temporary_name, AT_EMPTY_PATH) == 0) return true;
     if (errno != EEXIST) return false;
   }
   return false;
@@ -70,12 +74,11 @@ bool FILE_REPLACEMENT::link_temporary() {
 // links it in, and no hidden name has to be renamed away. The process's
 // first one is linked under a hidden name at once, which tells whether
 // naming through the descriptor is allowed; it then goes on as a named one.
-bool FILE_REPLACEMENT::begin_unnamed(mode_t create_bits) {
+bool FILE_REPLACEMENT::begin_unnamed(mode_t create_bits, size_t folder_length) {
   char folder_path[FOLDER_PATH_SIZE];
-  const char* slash = strrchr(target, '/');
-  const int folder_length = slash == target ? 1 : static_cast<int>(slash - target);
-  snprintf(folder_path, sizeof folder_path, "%.*s", folder_length, target);
-  descriptor = open(folder_path, O_TMPFILE | O_WRONLY | O_CLOEXEC, create_bits);
+  snprintf(folder_path, sizeof folder_path, "%.*s", static_cast<int>(folder_length), target);
+  descriptor = openat(at, at == AT_FDCWD ? folder_path : ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                      create_bits);
   if (descriptor < 0) return false;
   if (naming == NAMING_ALLOWED) {
     unnamed = true;
@@ -99,19 +102,26 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
     error = ENAMETOOLONG;
     return false;
   }
+  // The target's folder, held open by the caller or reached by its path.
+  const char* slash = strrchr(target, '/');
+  const size_t folder_length = slash == target ? 1 : static_cast<size_t>(slash - target);
+  at = FOLDER_HOLD::descriptor_for(target, folder_length);
+  if (at < 0) at = AT_FDCWD;
+  target_name = at == AT_FDCWD ? target : slash + 1;
   set_bits = false;
   struct stat old {};
   if (permissions >= 0) {
     bits = static_cast<uint32_t>(permissions) & 07777;
     set_bits = true;
-  } else if (permissions == PERMISSIONS_OF_TARGET && lstat(target, &old) == 0 && S_ISREG(old.st_mode)) {
+  } else if (permissions == PERMISSIONS_OF_TARGET &&
+             fstatat(at, target_name, &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
     bits = old.st_mode & 07777;
     set_bits = true;
   }
   // Never more open while it is written than it will be.
   const mode_t create_bits = set_bits ? static_cast<mode_t>(bits & 0777) : 0666;
   unnamed = false;
-  if (naming != NAMING_REFUSED && begin_unnamed(create_bits)) {
+  if (naming != NAMING_REFUSED && begin_unnamed(create_bits, folder_length)) {
     active = true;
     failed_step = STEP::NONE;
     return true;
@@ -121,7 +131,8 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
       error = ENAMETOOLONG;
       return false;
     }
-    descriptor = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, create_bits);
+    descriptor = openat(at, temporary_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        create_bits);
     if (descriptor < 0 && errno != EEXIST) break;
   }
   if (descriptor < 0) {
@@ -167,7 +178,7 @@ bool FILE_REPLACEMENT::commit() {
   // hidden name and is renamed over it below, as a named one is.
   bool placed = false;
   if (ok && unnamed) {
-    placed = linkat(descriptor, "", AT_FDCWD, target, AT_EMPTY_PATH) == 0;
+    placed = linkat(descriptor, "", at, target_name, AT_EMPTY_PATH) == 0;
     if (placed || errno != EEXIST) {
       if (!placed) ok = fail(STEP::RENAME, errno);
     } else if (link_temporary()) {
@@ -185,8 +196,9 @@ bool FILE_REPLACEMENT::commit() {
   descriptor = -1;
   // A file placed at a name that was free and then found incomplete at
   // the close is taken away again.
-  if (!ok && placed) unlink(target);
-  if (ok && !placed && rename(temporary, target) != 0) ok = fail(STEP::RENAME, errno);
+  if (!ok && placed) unlinkat(at, target_name, 0);
+  if (ok && !placed && renameat(at, temporary_name, at, target_name) != 0)
+    ok = fail(STEP::RENAME, errno);
   if (!ok) {
     abandon();
     return false;
@@ -201,7 +213,7 @@ void FILE_REPLACEMENT::abandon() {
   file = nullptr;
   descriptor = -1;
   // An unnamed file goes with its descriptor.
-  if (active && !unnamed) unlink(temporary);
+  if (active && !unnamed) unlinkat(at, temporary_name, 0);
   active = false;
   unnamed = false;
 }

@@ -18,6 +18,7 @@
 #include "append_file.h"
 #include "data_file.h"
 #include "errors.h"
+#include "folder_hold.h"
 #include "platform.h"
 #include "replace_file.h"
 #include "test_support.h"
@@ -275,6 +276,44 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
+}
+
+// Replacements in a held folder go into that folder, also once its path
+// leads elsewhere (the folder moved, a link in its place), and still
+// replace a link at the name; without the hold they follow the path again.
+TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
+  const std::string victim = scratch.file("victim");
+  ASSERT_TRUE(ts::write_file(victim, "precious"));
+  for (const bool unnamed : {false, true}) {
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    FILE_REPLACEMENT::allow_unnamed_files(unnamed);
+    const std::string held = work + (unnamed ? "/held_u" : "/held_n");
+    const std::string moved = held + "_moved", elsewhere = held + "_elsewhere";
+    ASSERT_EQ(mkdir(held.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    auto replace = [&](const char* name, const char* bytes) {
+      FILE_REPLACEMENT file;
+      return file.begin(folder_at(held), name, 0644) && file.write(bytes, strlen(bytes)) && file.commit();
+    };
+    {
+      FOLDER_HOLD hold(folder_at(held + "/"));
+      ASSERT_TRUE(hold.holding());
+      EXPECT_TRUE(replace("one", "1"));
+      ASSERT_EQ(rename(held.c_str(), moved.c_str()), 0);
+      ASSERT_EQ(symlink(elsewhere.c_str(), held.c_str()), 0);
+      ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
+      EXPECT_TRUE(replace("two", "2"));
+    }
+    EXPECT_TRUE(replace("three", "3"));
+    EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(ts::read_file(moved + "/one"), "1");
+    EXPECT_EQ(ts::read_file(moved + "/two"), "2");
+    EXPECT_FALSE(is_link(moved + "/two"));
+    EXPECT_EQ(mode_of(moved + "/two"), 0644u);
+    EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"three"});
+    EXPECT_EQ(ts::read_file(victim), "precious");
+  }
+  FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
