@@ -1,4 +1,5 @@
 // The console line and the "debug.txt" debug outputs.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,8 +11,9 @@
 namespace {
 
 bool debug_file_first_write = true;
-// The calendar second of the last flush of standard output.
-int64_t flushed_second = 0;
+// The calendar second of the last flush of standard output (any thread
+// may write to the console).
+std::atomic<int64_t> flushed_second{0};
 
 void flush_console() {
   fflush(nullptr);
