@@ -267,12 +267,6 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
       EXPECT_FALSE(ts::file_exists(work + "/nowhere"));
       EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
     }
-    // An abandoned replacement leaves the name as it was and nothing else.
-    FILE_REPLACEMENT dropped;
-    ASSERT_TRUE(dropped.begin(folder_at(work), "made", 0755) && dropped.write("x", 1));
-    dropped.abandon();
-    EXPECT_EQ(ts::read_file(work + "/made"), "new");
-    EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
   }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
