@@ -1,14 +1,24 @@
 // The console line and the "debug.txt" debug outputs.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "errors.h"
 #include "text_convert.h"
+#include "timing.h"
 
 namespace {
 
 bool debug_file_first_write = true;
+// The calendar second of the last flush of standard output (any thread
+// may write to the console).
+std::atomic<int64_t> flushed_second{0};
+
+void flush_console() {
+  fflush(nullptr);
+  flushed_second = get_calendar_seconds();
+}
 
 }  // namespace
 
@@ -19,7 +29,12 @@ void console_print(const char* text) {
 
 void console_write_utf8(const char* text) {
   if (text) fputs(text, stdout);
-  fflush(nullptr);
+  flush_console();
+}
+
+void console_write_utf8_held(const char* text) {
+  if (text) fputs(text, stdout);
+  if (get_calendar_seconds() != flushed_second) flush_console();
 }
 
 void debug_print(const char* file, int line, const char* text) {

@@ -47,6 +47,11 @@ void console_print(const char* text);
 // Writes text that is UTF-8 already (names from the file system, text
 // converted before) to standard output as it is, and flushes every stream.
 void console_write_utf8(const char* text);
+// The same for a run of lines that need not each cost a write of their own
+// (one per installed file): standard output may hold the text until the
+// next flushing console write above, until the calendar second changes, or
+// until the program ends. A terminal still shows each line as it comes.
+void console_write_utf8_held(const char* text);
 
 // Prints "\nError, unable to continue...\n\n<message>\n\n" when a message is
 // given, closes the display connection and ends the process with status 255

@@ -1,14 +1,19 @@
 #pragma once
 // Replacing a file whole, the one way the platform writes a file anew: the
-// new content goes to a fresh name beside the target (created exclusively,
-// never through a link, in the target's own folder), every write and the
-// close are checked, the permission bits are set on the open descriptor,
-// and only then is it renamed over the target. A link at the target's name
-// is replaced, never written through. On any failure the fresh file is
-// removed and the target stays as it was.
+// new content goes to a fresh file in the target's own folder, never
+// through a link: an unnamed one where the file system can make it, else
+// one under a fresh hidden name (created exclusively). Every write is
+// checked, the permission bits are set on the open descriptor, and only
+// then does the file take the target's name: an unnamed file is linked in
+// where the name is free; otherwise the fresh file, named, is renamed over
+// the target. A link at the target's name is replaced, never written
+// through. On any failure the fresh file goes and the target stays as it
+// was. In a folder held open (FOLDER_HOLD) all of it happens relative to
+// the open folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <sys/types.h>
 
 #include "folder.h"
 
@@ -40,6 +45,11 @@ public:
   // Removes the fresh file and leaves the target alone.
   void abandon();
 
+  // Test seam: false makes every later replacement take a named fresh
+  // file, as on a file system that cannot make unnamed ones; true returns
+  // to trying unnamed files.
+  static void allow_unnamed_files(bool allowed);
+
   // Where the first failure happened (closing counts as writing), and its
   // errno; NONE and 0 while all went well.
   enum class STEP : uint8_t { NONE, CREATE, WRITE, RENAME };
@@ -48,12 +58,21 @@ public:
 
 private:
   bool fail(STEP step, int code);  // notes the first failure; false
+  bool fresh_temporary();
+  bool link_temporary();
+  bool begin_unnamed(mode_t create_bits, size_t folder_length);
 
   int descriptor = -1;
   FILE* file = nullptr;  // owns the descriptor once made
   bool active = false;
+  bool unnamed = false;  // the fresh file has no name yet
   bool set_bits = false;
   uint32_t bits = 0;
   char temporary[FOLDER_PATH_SIZE] = {};  // full paths
   char target[FOLDER_PATH_SIZE] = {};
+  // Where the names are looked up: the current folder (-100, the full
+  // paths above) or the folder held open (the names' last parts).
+  int at = -100;
+  const char* temporary_name = temporary;
+  const char* target_name = target;
 };

@@ -18,6 +18,7 @@
 #include "append_file.h"
 #include "data_file.h"
 #include "errors.h"
+#include "folder_hold.h"
 #include "platform.h"
 #include "replace_file.h"
 #include "test_support.h"
@@ -197,6 +198,118 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
   free_folder_list(list);
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::string& folder) {
+  FOLDER_LIST* list = list_folder(folder_at(folder), nullptr, true, 0, true);
+  std::vector<std::string> names;
+  FOLDER_LIST_ENTRY entry;
+  while (list_folder_filtered(list, &entry)) names.push_back(entry.name);
+  free_folder_list(list);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Both ways of making the fresh file (unnamed where the file system can,
+// and under a hidden name) give the new bytes with exactly the bits asked
+// for, whatever the umask took, in place of a file or a link at the name
+// (whose target stays as it was), and leave nothing else behind. Only a
+// named fresh file shows in the folder before the commit, as does the
+// process's first unnamed one, which is named at once.
+TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
+  const int probe = open(work.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  const bool unnamed_possible = probe >= 0;
+  if (probe >= 0) close(probe);
+  enum STANDING { NOTHING, OLD_FILE, LINK, DANGLING_LINK };
+  struct ROW {
+    STANDING standing;
+    int32_t asked;
+    mode_t umask_bits;
+    mode_t wanted;
+  } rows[] = {
+      {NOTHING, 0755, 022, 0755},         {NOTHING, 0755, 077, 0755},
+      {NOTHING, 06755, 022, 06755},       {OLD_FILE, 0600, 0, 0600},
+      {LINK, 0777, 0, 0777},              {DANGLING_LINK, 0644, 022, 0644},
+      {NOTHING, FILE_REPLACEMENT::PERMISSIONS_DEFAULT, 027, 0640},
+  };
+  const std::string victim = scratch.file("victim");
+  const mode_t before = umask(022);
+  for (const bool unnamed : {false, true}) {
+    FILE_REPLACEMENT::allow_unnamed_files(unnamed);
+    bool first = true;
+    for (const ROW& row : rows) {
+      SCOPED_TRACE(testing::Message() << (unnamed ? "unnamed " : "named ") << row.standing << " "
+                                      << std::oct << row.asked << " under umask " << row.umask_bits);
+      unlink((work + "/made").c_str());
+      ASSERT_TRUE(ts::write_file(victim, "precious"));
+      ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+      const std::string link_to = row.standing == LINK ? victim : work + "/nowhere";
+      if (row.standing == OLD_FILE) {
+        ASSERT_TRUE(ts::write_file(work + "/made", "old"));
+      } else if (row.standing != NOTHING) {
+        ASSERT_EQ(symlink(link_to.c_str(), (work + "/made").c_str()), 0);
+      }
+      const std::vector<std::string> standing = names_in(work);
+      umask(row.umask_bits);
+      FILE_REPLACEMENT file;
+      ASSERT_TRUE(file.begin(folder_at(work), "made", row.asked));
+      const bool shown = names_in(work) != standing;
+      if (unnamed_possible) {
+        EXPECT_EQ(shown, !unnamed || first);
+      }
+      first = false;
+      EXPECT_TRUE(file.write("new", 3) && file.commit());
+      umask(022);
+      EXPECT_EQ(mode_of(work + "/made"), row.wanted);
+      EXPECT_EQ(ts::read_file(work + "/made"), "new");
+      EXPECT_FALSE(is_link(work + "/made"));
+      EXPECT_EQ(ts::read_file(victim), "precious");
+      EXPECT_EQ(mode_of(victim), 0600u);
+      EXPECT_FALSE(ts::file_exists(work + "/nowhere"));
+      EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
+    }
+  }
+  FILE_REPLACEMENT::allow_unnamed_files(true);
+  umask(before);
+}
+
+// Replacements in a held folder go into that folder, also once its path
+// leads elsewhere (the folder moved, a link in its place), and still
+// replace a link at the name; without the hold they follow the path again.
+TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
+  const std::string victim = scratch.file("victim");
+  ASSERT_TRUE(ts::write_file(victim, "precious"));
+  for (const bool unnamed : {false, true}) {
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    FILE_REPLACEMENT::allow_unnamed_files(unnamed);
+    const std::string held = work + (unnamed ? "/held_u" : "/held_n");
+    const std::string moved = held + "_moved", elsewhere = held + "_elsewhere";
+    ASSERT_EQ(mkdir(held.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    auto replace = [&](const char* name, const char* bytes) {
+      FILE_REPLACEMENT file;
+      return file.begin(folder_at(held), name, 0644) && file.write(bytes, strlen(bytes)) && file.commit();
+    };
+    {
+      FOLDER_HOLD hold(folder_at(held + "/"));
+      ASSERT_TRUE(hold.holding());
+      EXPECT_TRUE(replace("one", "1"));
+      ASSERT_EQ(rename(held.c_str(), moved.c_str()), 0);
+      ASSERT_EQ(symlink(elsewhere.c_str(), held.c_str()), 0);
+      ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
+      EXPECT_TRUE(replace("two", "2"));
+    }
+    EXPECT_TRUE(replace("three", "3"));
+    EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(ts::read_file(moved + "/one"), "1");
+    EXPECT_EQ(ts::read_file(moved + "/two"), "2");
+    EXPECT_FALSE(is_link(moved + "/two"));
+    EXPECT_EQ(mode_of(moved + "/two"), 0644u);
+    EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"three"});
+    EXPECT_EQ(ts::read_file(victim), "precious");
+  }
+  FILE_REPLACEMENT::allow_unnamed_files(true);
+}
+
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
   // As an ordinary user a file of mode 0200 opens for writing but not for
   // update; it must keep its bytes.
@@ -241,7 +354,8 @@ TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
   EXPECT_EQ(names, std::vector<std::string>{"copy"});
 }
 
-[[noreturn]] void copy_under_size_limit(const std::string& work) {
+[[noreturn]] void copy_under_size_limit(const std::string& work, bool unnamed) {
+  FILE_REPLACEMENT::allow_unnamed_files(unnamed);
   signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit;
   limit.rlim_cur = limit.rlim_max = 4096;
@@ -258,14 +372,17 @@ TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
   EXPECT_FALSE(copy_file(folder_at(work), "dir", folder_at(work), "target"));
   EXPECT_EQ(ts::read_file(work + "/target"), "old");
 
-  // A write that fails half-way (file size limit) leaves no half copy.
+  // A write that fails half-way (file size limit) leaves no half copy,
+  // whichever way the fresh file was made.
   ASSERT_TRUE(ts::write_file(work + "/big", std::string(100000, 'x')));
-  EXPECT_EXIT(copy_under_size_limit(work), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(ts::read_file(work + "/target"), "old");
-  FOLDER_LIST* list = list_folder(folder_at(work), ".vorn", true, 2, true);
-  FOLDER_LIST_ENTRY entry;
-  while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
-  free_folder_list(list);
+  for (const bool unnamed : {false, true}) {
+    EXPECT_EXIT(copy_under_size_limit(work, unnamed), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ts::read_file(work + "/target"), "old");
+    FOLDER_LIST* list = list_folder(folder_at(work), ".vorn", true, 2, true);
+    FOLDER_LIST_ENTRY entry;
+    while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
+    free_folder_list(list);
+  }
 }
 
 TEST_F(FileServicesTest, RenameRemoveAndExistence) {

@@ -37,10 +37,12 @@ void CONSOLE_INSTALL_PAGE::report_path_error(const char* path) {
   print_message(PATH_ERROR_MSG, path);
 }
 
+// A line per file: standard output may gather them; every other console
+// write, and the end of the program, sends them on first, in order.
 void CONSOLE_INSTALL_PAGE::logged(const char* line) {
   if (!line) return;
-  console_write_utf8(line);
+  console_write_utf8_held(line);
   // A line is printed whole even when the writer left its line end off.
   const size_t length = strlen(line);
-  if (length == 0 || line[length - 1] != '\n') console_write_utf8("\n");
+  if (length == 0 || line[length - 1] != '\n') console_write_utf8_held("\n");
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The installing page of an automatic (-a) run: no window, no dialog. Each
-// line the run logs goes to the console as it is written, a copy error is
-// answered as the window's "Yes" would be (the worker has counted it and
-// goes on) and a path error ends the run with its message.
+// line the run logs goes to the console (standard output may gather the
+// lines for a moment; the page's messages and the run's last lines send
+// them on first, in order), a copy error is answered as the window's "Yes"
+// would be (the worker has counted it and goes on) and a path error ends
+// the run with its message.
 #include <cstdint>
 
 #include "install_page.h"

@@ -11,6 +11,7 @@
 #include "data_device.h"
 #include "database_records.h"
 #include "folder.h"
+#include "folder_hold.h"
 #include "image.h"
 #include "install_log.h"
 #include "package.h"
@@ -58,11 +59,12 @@ struct INSTALL_RUN {
   uint8_t log_made = 0;    // install_log.txt was started by this run
   INSTALL_LOG log;         // held from the start of the run to its end
   // The destination folder of the last file, resolved once for the files
-  // that follow it there.
+  // that follow it there and held open while they are written.
   std::string destination;
   uint8_t destination_known = 0;
   uint8_t destination_ok = 0;
   FOLDER destination_folder;
+  std::unique_ptr<FOLDER_HOLD> destination_hold;
 };
 
 class DATABASE : public DATA_DEVICE_CLIENT {

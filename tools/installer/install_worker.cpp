@@ -195,14 +195,17 @@ bool INSTALL_WORKER::set_install_folder(FOLDER& install) {
 }
 
 // Files of one folder follow each other in the data: the folder is
-// resolved (and made) once for all of them.
+// resolved (and made) once for all of them, and held open while they are
+// written into it.
 bool INSTALL_WORKER::set_destination(const char* text, bool system, FOLDER& folder) {
   const std::string key = std::string(system ? "1" : "0") + text;
   if (!run.destination_known || run.destination != key) {
+    run.destination_hold.reset();
     FOLDER install;  // "$APP", which the base path makes the install folder
     run.destination_ok = set_data_folder(run.destination_folder, text, install, system, false) ? 1 : 0;
     run.destination = key;
     run.destination_known = 1;
+    if (run.destination_ok) run.destination_hold = std::make_unique<FOLDER_HOLD>(run.destination_folder);
   }
   folder = run.destination_folder;
   return run.destination_ok != 0;
@@ -217,6 +220,7 @@ void INSTALL_WORKER::prepare() {
   run.log_made = 0;
   run.log.close();
   run.destination_known = 0;
+  run.destination_hold.reset();
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
   run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
@@ -357,6 +361,7 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
 }
 
 void INSTALL_WORKER::make_shortcuts() {
+  run.destination_hold.reset();
   const FOLDER install;
   for (const DATABASE_SHORTCUT& record : chosen_installation(data).shortcuts)
     if (data.match_platform(record.platform)) shortcut(record, install);
@@ -378,6 +383,7 @@ void INSTALL_WORKER::finish() {
 void INSTALL_WORKER::interrupt() {
   write("Installation interrupted: " + count_of(run.installed, "file", "files") + " installed.\n");
   run.log.close();
+  run.destination_hold.reset();
   // "$APP" and "$TEMP" get their own meaning back.
   clear_base_path();
   set_idle_wait(IDLE_WAIT_MS);

@@ -5,6 +5,7 @@
 // Creating the user needs root; elsewhere the tests are skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -458,6 +459,15 @@ TEST_F(AutomaticInstall, AnInterruptStopsBetweenFiles) {
   const size_t installed = present.size() - 1;  // less the log
   EXPECT_EQ(log.back(), "Installation interrupted: " + std::to_string(installed) +
                             (installed == 1 ? " file" : " files") + " installed.");
+  // The console shows every line the log got, in the same order, and then
+  // "Aborted".
+  const std::vector<std::string> shown = lines_of(run.out);
+  const auto first_file = [](const std::vector<std::string>& lines) {
+    return std::find_if(lines.begin(), lines.end(),
+                        [](const std::string& line) { return line.rfind("Installed \"", 0) == 0; });
+  };
+  EXPECT_EQ(std::vector<std::string>(first_file(shown), shown.end() - 1),
+            std::vector<std::string>(first_file(log), log.end()));
   for (const std::string& name : present) {
     if (name == "install_log.txt") continue;
     SCOPED_TRACE(name);
