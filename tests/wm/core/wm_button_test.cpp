@@ -291,7 +291,7 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
     std::vector<COLOUR> seen[2];
     for (auto& picture : seen) {
       b.draw();
-      for (int16_t i = 0; i < 60 * 30; ++i) picture.push_back(pixel(20 + i % 60, 20 + i / 60));
+      picture = pixels_of(b);
       b.selectable = 1;
       b.set_focus();
     }
@@ -380,16 +380,11 @@ TEST_F(Button, ADisabledButtonEngravesItsText) {
                  &b.outline_colour, static_cast<int8_t>(b.font), static_cast<int16_t>(b.font_width),
                  static_cast<int16_t>(b.font_height), "Mm", row.drawn_as);
     s->set_clip_rect(0, 0, 199, 149);
-    std::vector<COLOUR> wanted;
-    for (int16_t py = 20; py < 50; ++py)
-      for (int16_t px = 20; px < 120; ++px) wanted.push_back(pixel(px, py));
+    const std::vector<COLOUR> wanted = pixels_of(b);
     clear_screen();
     b.set_text("Mm", false);
     b.draw();
-    int differing = 0;
-    for (int16_t py = 20, i = 0; py < 50; ++py)
-      for (int16_t px = 20; px < 120; ++px, ++i) differing += pixel(px, py) != wanted[static_cast<size_t>(i)];
-    EXPECT_EQ(differing, 0) << row.disabled_ink << " " << row.style_effects;
+    EXPECT_TRUE(pixels_of(b) == wanted) << row.disabled_ink << " " << row.style_effects;
   }
 }
 

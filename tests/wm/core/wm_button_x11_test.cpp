@@ -19,9 +19,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 uint64_t fake_ms = 0;
 uint64_t fake_clock() { return fake_ms; }
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 constexpr COLOUR kCell = 0xFF00FF00;
 
 // 3000 rows of 12 to 30 pixels at (20, 20)-(219, 169), two selectable

@@ -18,9 +18,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 void create_page(WM_PAGE_MANAGER* manager) {
   wm_test::add_tab_order_boxes(manager->current_root());
 }

@@ -12,9 +12,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 uint64_t fake_now = 5000;
 uint64_t fake_clock() { return fake_now; }
 

@@ -20,6 +20,10 @@
 
 namespace wm_test {
 
+// Every toolkit X test program runs on a private X server of its own.
+inline ::testing::Environment* const private_server =
+    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
 class PointerX11 : public private_x::WINDOW_TEST {
 protected:
   explicit PointerX11(const char* title = "Pointer test", int16_t width = 640,

@@ -19,9 +19,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 std::vector<uintptr_t> answers;
 int32_t answer_and_close(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t id) {
   const int32_t result = WM_CONFIRM::close_on_click(button, 0, 0);

@@ -24,9 +24,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 // Real time, plus a skip before each click on a row, so that two clicks
 // on rows count as a double click only where the test makes one.
 uint64_t skipped_ms = 0;

@@ -13,9 +13,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 std::vector<uintptr_t> results;
 std::vector<uint32_t> masks;
 int32_t close_result = 0;

@@ -20,9 +20,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 WM_TEXT_EDIT* field = nullptr;
 std::string heard;  // the field's text at each callback
 int32_t page_action_once = 0;

@@ -16,9 +16,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 constexpr COLOUR kDesk = 0xFF305070, kBody = 0xFF808080, kBar = 0xFF00C000, kOther = 0xFFC00000;
 
 class ProgressDialogX11 : public wm_test::PointerX11 {

@@ -32,9 +32,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 // What the next page builds.
 struct PAGE {
   const char* text = "";

@@ -13,9 +13,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 std::vector<std::string> clicked;
 int32_t on_click(WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
   clicked.push_back(static_cast<WM_TEXT_WIN*>(o)->clicked_tag);

@@ -19,9 +19,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 struct CALL {
   WM_SCREEN_OBJECT* object;
   uintptr_t word_1, word_2;

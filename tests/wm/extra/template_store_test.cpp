@@ -147,10 +147,8 @@ TEST(TemplateStore, FindGivesTheFirstOfEqualNamesAndSortsAChangedArrayFirst) {
   EXPECT_EQ(store.find_colour("0", &index), second_b);
   EXPECT_EQ(index, 1);
   EXPECT_EQ(store.find_colour("b"), first_b);
-}
 
-TEST(TemplateStore, EveryNamedArrayIsSearchedByName) {
-  WM_PTM_APP_INFO store;
+  // Every other named array is searched by name as well.
   fill_store(store);
   EXPECT_EQ(store.find_style_set("Style Set 2"), store.style_sets[1].get());
   EXPECT_EQ(store.find_font("Font 1"), store.fonts[0].get());
@@ -203,15 +201,18 @@ TEST(TemplateStore, TheTitleGoesThroughThePlatform) {
   EXPECT_EQ(strlen(shown), 255u);
 }
 
+// A loaded store makes a manager of one area per record (one where it has
+// none, as generation from folders leaves it).
 TEST(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHere) {
-  {
+  for (const int records : {0, 3}) {
     WM_PTM_APP_INFO store;
+    for (int i = 0; i < records; i++) store.add_area();
     EXPECT_EQ(store.create_manager(nullptr), nullptr);
     EXPECT_EQ(WM_PAGE_MANAGER::get(), nullptr);
-    store.loaded = 1;  // as generation from folders leaves it: no areas
+    store.loaded = 1;
     WM_PAGE_MANAGER* made = store.create_manager(nullptr);
     ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->get_area_count(), 1);
+    EXPECT_EQ(made->get_area_count(), records ? records : 1);
     // Clearing keeps the manager; a later hand-over reuses it.
     store.clear();
     store.loaded = 1;
@@ -229,15 +230,6 @@ TEST(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHer
     EXPECT_EQ(store.create_manager(&given), &given);
   }
   EXPECT_EQ(WM_PAGE_MANAGER::get(), &given);
-}
-
-TEST(TemplateStore, AManagerIsMadeWithOneAreaPerRecord) {
-  WM_PTM_APP_INFO store;
-  for (int i = 0; i < 3; i++) store.add_area();
-  store.loaded = 1;
-  WM_PAGE_MANAGER* made = store.create_manager(nullptr);
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(made->get_area_count(), 3);
 }
 
 TEST(TemplateStore, TheLookIsHandedToTheToolkit) {

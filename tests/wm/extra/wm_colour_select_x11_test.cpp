@@ -21,9 +21,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 std::vector<uintptr_t> answers;
 COLOUR chosen = 0;
 // Reads the colour and deletes the dialog from inside its own callback.

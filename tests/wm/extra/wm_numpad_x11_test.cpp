@@ -14,9 +14,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 std::vector<uintptr_t> results;
 int32_t answer(WM_SCREEN_OBJECT*, uintptr_t, uintptr_t result) {
   results.push_back(result);

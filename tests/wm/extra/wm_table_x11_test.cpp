@@ -29,9 +29,6 @@
 
 namespace {
 
-::testing::Environment* const private_server =
-    ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
-
 WM_STYLE_SET look(COLOUR background, uint32_t drawing_flags = SSF_DRAW_BORDER) {
   WM_STYLE_SET s = wm_test::text_style(background, drawing_flags, 0xFF000000);
   s.highlight_colour = 0xFF3060C0;
