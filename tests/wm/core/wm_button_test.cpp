@@ -168,27 +168,6 @@ TEST_F(Button, EventsEachMaskLetThrough) {
   }
 }
 
-// A click, or a Return tap while it has the focus, that comes between two
-// frames is heard as a press in the first frame and a release in the next.
-TEST_F(Button, PressAndReleaseBetweenTwoFramesAreBothHeard) {
-  WM_SCREEN_OBJECT::set_key_down_function(nullptr);  // the platform's own key state
-  for (const bool by_key : {false, true}) {
-    WM_STYLE_SET style = plain();
-    WM_BUTTON b(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, 3);
-    WM_SCREEN_OBJECT::focus_object = &b;
-    heard.clear();
-    input.move_to(by_key ? 150 : 30, 30);
-    by_key ? input.key(WM_BUTTON::KEY_RETURN, '\n') : input.click(1);
-    for (const char* expected : {"P", "PU", "PU"}) {
-      frame(b);
-      EXPECT_EQ(heard, expected) << by_key;
-      platform_input_frame();
-    }
-  }
-  WM_SCREEN_OBJECT::focus_object = nullptr;
-  WM_SCREEN_OBJECT::set_key_down_function(wm_test::fake_key_down);
-}
-
 TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_STYLE_SET style = plain();
   style.border_left_gap = 3;
