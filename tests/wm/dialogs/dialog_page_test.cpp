@@ -203,50 +203,40 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
 TEST_F(DialogPage, EveryDialogThatACallbackClosesLeavesTheOverlays) {
   WM_CALLBACK close = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{2}; };
   const char* labels[] = {"one", "two"};
+  using OPENED = std::pair<WM_DIALOG*, WM_BUTTON*>;  // the dialog and the button that closes it
   const struct {
     const char* name;
-    std::function<WM_DIALOG*(WM_BUTTON*&)> make;
+    std::function<OPENED()> open;
   } dialogs[] = {
-      {"message", [](WM_BUTTON*& b) {
-         auto* d = new WM_CONFIRM(300, 150, "Q", true, WM_CONFIRM::close_on_click, 0, 20, 20,
-                                  true, 10, nullptr);
-         b = d->first_button;
-         return d;
+      {"message", [] {
+         auto* d = new WM_CONFIRM(300, 150, "Q", true, WM_CONFIRM::close_on_click, 0, 20, 20, true, 10, nullptr);
+         return OPENED{d, d->first_button};
        }},
-      {"about", [](WM_BUTTON*& b) {
-         auto* d = new WM_ABOUT(20, 20);
-         b = d->close_button;
-         return d;
-       }},
-      {"flags", [&](WM_BUTTON*& b) {
+      {"about", [] { auto* d = new WM_ABOUT(20, 20); return OPENED{d, d->close_button}; }},
+      {"flags", [&] {
          auto* d = new WM_FLAGS_SELECT(close, 0, nullptr, nullptr);
          d->set_flags(1, labels, 2);
-         b = d->ok_button;
-         return d;
+         return OPENED{d, d->ok_button};
        }},
-      {"file browser", [&](WM_BUTTON*& b) {
+      {"file browser", [&] {
          auto* d = new WM_FILE_SELECT(20, 20, true, close, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
-         b = d->cancel_button;
-         return d;
+         return OPENED{d, d->cancel_button};
        }},
-      {"text entry", [&](WM_BUTTON*& b) {
+      {"text entry", [&] {
          auto* d = new WM_TEXT_EDIT_DIALOG(20, 20, true, close, 0, nullptr, nullptr, "Name", 20);
-         b = d->cancel;
-         return d;
+         return OPENED{d, d->cancel};
        }},
-      {"keyboard", [](WM_BUTTON*& b) {
-         auto* d = new WM_KEYBOARD_DIALOG(20, 20, 600, 300, "Keys", "", 20, nullptr, 0, 0, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, &keyboard_layout,
-                                          WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
-         b = d->close_button;
-         return d;
+      {"keyboard", [] {
+         auto* d = new WM_KEYBOARD_DIALOG(20, 20, 600, 300, "Keys", "", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+         return OPENED{d, d->close_button};
        }},
   };
   for (const auto& d : dialogs) {
     SCOPED_TRACE(d.name);
-    WM_BUTTON* button = nullptr;
-    root.add_overlay(d.make(button), false);
+    const auto [dialog, button] = d.open();
+    root.add_overlay(dialog, false);
     ASSERT_NE(button, nullptr);
     settle();
     input.move_to(button->x + button->width / 2, button->y + button->height / 2);
