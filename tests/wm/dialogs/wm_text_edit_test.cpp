@@ -201,40 +201,34 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
 
 }
 
-TEST_F(TextEdit, DialogTakesItsDefaultSizeAndStaysOnTheScreen) {
+// The dialog takes its default size on the screen; the prompt, the entry
+// and the buttons stand one above the other inside it, also where the size
+// asked for is too low for them: the dialog grows, on the screen.
+TEST_F(TextEdit, DialogTakesItsDefaultSizeKeepsItsPartsApartAndStaysOnTheScreen) {
   set_screen_size(0, 0);
   set_screen_size(640, 480);
   WM_TEXT_EDIT_DIALOG dialog(-1, -1, -1, -1, nullptr, true, nullptr, 0, nullptr, nullptr, "T", -5);
   EXPECT_EQ(dialog.width * 1000 + dialog.height, 450180);
   EXPECT_EQ(dialog.entry->max_length, 1);
-  set_screen_size(0, 0);
-  set_screen_size(300, 480);
-  WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);
-  EXPECT_EQ(narrow.width, 300);
-  EXPECT_EQ(narrow.get_x(), 0);
-}
-
-// The prompt, the entry and the buttons stand one above the other inside
-// the dialog, also where the size asked for is too low for them: the dialog
-// grows, on the screen.
-TEST_F(TextEdit, DialogKeepsPromptEntryAndButtonsApart) {
-  set_screen_size(0, 0);
-  set_screen_size(640, 480);
   const struct {
     int16_t h;
     uint16_t lines;
   } rows[] = {{180, 1}, {60, 1}, {100, 3}, {2000, 1}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.h);
-    WM_TEXT_EDIT_DIALOG dialog(-1, -1, 450, row.h, row.lines, nullptr, true, nullptr, 0, nullptr, nullptr, "Title",
-                               20);
-    const WM_SCREEN_OBJECT* client = dialog.get_client();
-    EXPECT_GE(dialog.prompt->y, client->y);
-    EXPECT_LE(dialog.prompt->y + dialog.prompt->height, dialog.entry->y);
-    EXPECT_LT(dialog.entry->y + dialog.entry->height, dialog.ok->y);
-    EXPECT_EQ(dialog.cancel->y, dialog.ok->y);
-    EXPECT_LE(dialog.ok->y + dialog.ok->height, dialog.get_y() + dialog.height);
-    EXPECT_GE(dialog.get_y(), 0);
-    EXPECT_LE(dialog.get_y() + dialog.height, 480);
+    WM_TEXT_EDIT_DIALOG d(-1, -1, 450, row.h, row.lines, nullptr, true, nullptr, 0, nullptr, nullptr, "Title", 20);
+    const WM_SCREEN_OBJECT* client = d.get_client();
+    EXPECT_GE(d.prompt->y, client->y);
+    EXPECT_LE(d.prompt->y + d.prompt->height, d.entry->y);
+    EXPECT_LT(d.entry->y + d.entry->height, d.ok->y);
+    EXPECT_EQ(d.cancel->y, d.ok->y);
+    EXPECT_LE(d.ok->y + d.ok->height, d.get_y() + d.height);
+    EXPECT_GE(d.get_y(), 0);
+    EXPECT_LE(d.get_y() + d.height, 480);
   }
+  set_screen_size(0, 0);
+  set_screen_size(300, 480);
+  WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);
+  EXPECT_EQ(narrow.width, 300);
+  EXPECT_EQ(narrow.get_x(), 0);
 }
