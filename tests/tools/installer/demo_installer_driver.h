@@ -421,6 +421,19 @@ protected:
     sync_and_wait(150000);
   }
 
+  // What a window manager sends when the window's close button is pressed.
+  void close_request() {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(probe, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(probe, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(probe, window, False, NoEventMask, &event);
+    XFlush(probe);
+  }
+
   // One key pressed and let go, to the window that has the focus.
   void press(KeySym symbol) {
     const KeyCode code = XKeysymToKeycode(probe, symbol);

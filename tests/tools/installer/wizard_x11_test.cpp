@@ -6,7 +6,8 @@
 // up to 100 %, the readme with the about box, Finish. Each
 // page's pixels are read back from the X server and saved as PNG; the
 // installed files and install_log.txt are checked against the demo's files
-// and against what an automatic (-a) run of the same installer writes.
+// and against what an automatic (-a) run of the same installer writes. A
+// signal or the window's close button asks once before the run ends.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -249,6 +250,40 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   expect_installed_files(target());
   EXPECT_EQ(without_settings_folder(test_support::read_file(target() + "/install_log.txt")),
             without_settings_folder(window_log));
+}
+
+// A signal and the window's close button together open one quit
+// question. Stay takes it away, leaving only focus marks moved (a second
+// question would show where the first was), and the run goes on; after
+// another close request Leave ends the run with the status that says
+// nothing was installed, its unpacked package gone.
+TEST_F(WizardClickThrough, CloseRequestsAskOnceStayKeepsTheRunLeaveEndsIt) {
+  start();
+  park();
+  const PICTURE before = settle();
+  const std::string package = temporary_folder() + "/installer.pkg";
+  ASSERT_TRUE(test_support::file_exists(package));
+  kill(pid, SIGTERM);
+  close_request();
+  const PICTURE asked = settle();
+  save(asked, "quit");
+  const RECT_FOUND q = largest_change(before, asked);
+  ASSERT_TRUE(q.found());
+  EXPECT_GT(q.x2 - q.x1, 150);
+  ASSERT_TRUE(click_bottom_button(asked, q, 0));  // Stay, right of Leave
+  park();
+  for (const CHANGE& c : changes_between(before, settle())) EXPECT_TRUE(c.outline);
+  EXPECT_EQ(wait_for_end(0), -1);
+  EXPECT_TRUE(test_support::file_exists(package));
+
+  close_request();
+  const PICTURE again = settle();
+  const RECT_FOUND q2 = largest_change(before, again);
+  EXPECT_EQ(std::make_pair(q2.x1, q2.y1), std::make_pair(q.x1, q.y1));
+  EXPECT_EQ(std::make_pair(q2.x2, q2.y2), std::make_pair(q.x2, q.y2));
+  ASSERT_TRUE(click_bottom_button(again, q2, 1));  // Leave
+  EXPECT_EQ(wait_for_end(30), 1);
+  EXPECT_FALSE(test_support::file_exists(package));
 }
 
 // The whole wizard by the keyboard alone, every key a real X key event to
