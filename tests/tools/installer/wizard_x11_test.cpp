@@ -252,6 +252,32 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
             without_settings_folder(window_log));
 }
 
+// The splash window is made first; the main window (found by the data's
+// title and size) comes after it, and task bars group it under the
+// program's own name.
+TEST_F(WizardClickThrough, TheSplashComesFirstAndTaskBarsKnowTheWindow) {
+  XSelectInput(probe, DefaultRootWindow(probe), SubstructureNotifyMask);
+  XSync(probe, False);
+  start();
+  std::vector<std::pair<int, int>> made;  // the sizes of the windows made, in order
+  Window first = 0;
+  for (XEvent event; XPending(probe);) {
+    XNextEvent(probe, &event);
+    if (event.type != CreateNotify) continue;
+    if (!first) first = event.xcreatewindow.window;
+    made.push_back({event.xcreatewindow.width, event.xcreatewindow.height});
+  }
+  ASSERT_GE(made.size(), 2u);  // the splash and the main window
+  EXPECT_EQ(made[0], std::make_pair(353, 143));  // the splash picture's size
+  EXPECT_NE(first, window);
+  XClassHint hint = {};
+  ASSERT_TRUE(XGetClassHint(probe, window, &hint));
+  EXPECT_STREQ(hint.res_name, "demo-setup");
+  EXPECT_STREQ(hint.res_class, "Demo-setup");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+}
+
 // A signal and the window's close button together open one quit
 // question. Stay takes it away, leaving only focus marks moved (a second
 // question would show where the first was), and the run goes on; after
