@@ -479,9 +479,8 @@ protected:
     return done();
   }
 
-  // Clicks the first language on the language page; the licence page follows.
-  PICTURE choose_first_language(const PICTURE& language_page) { return choose_language(language_page, 0); }
-  // Clicks the first (0) or the second (1) of the demo's two languages.
+  // Clicks the first (0) or the second (1) of the demo's two languages; the
+  // licence page follows.
   PICTURE choose_language(const PICTURE& language_page, int index) {
     uint32_t face = 0;
     const RECT_FOUND d = dialog_of(language_page, &face);
@@ -501,7 +500,7 @@ protected:
   // licence's Agree, then Next past the release notes and the installation
   // type.
   PICTURE to_options_page() {
-    PICTURE page = choose_first_language(settle());
+    PICTURE page = choose_language(settle(), 0);
     for (int forward = 0; forward < 3; ++forward) {
       EXPECT_TRUE(click_bottom_button(page, dialog_of(page), 0));
       page = settle();

@@ -115,7 +115,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   ASSERT_FALSE(temporary.empty());
   ASSERT_TRUE(test_support::file_exists(temporary + "/installer.pkg"));
 
-  const PICTURE licence = choose_first_language(language);
+  const PICTURE licence = choose_language(language, 0);
   save(licence, "licence");
   EXPECT_FALSE(licence == language);
 
@@ -366,7 +366,7 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
 // each stage once, in order, as the start-up bench reads them.
 TEST_F(WizardClickThrough, DisagreeEndsTheProgram) {
   start({"--vorn-showdebug=all"});
-  const PICTURE licence = choose_first_language(settle());
+  const PICTURE licence = choose_language(settle(), 0);
   ASSERT_TRUE(click_bottom_button(licence, dialog_of(licence), 1));  // Disagree
   EXPECT_EQ(wait_for_end(20), 1);
   EXPECT_FALSE(test_support::file_exists(target()));
