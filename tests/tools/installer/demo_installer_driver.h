@@ -479,6 +479,14 @@ protected:
     return done();
   }
 
+  // Waits until the install log's last line has been written.
+  bool wait_for_install() {
+    return wait_for(
+        [&] { return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
+                     std::string::npos; },
+        60);
+  }
+
   // Clicks the first (0) or the second (1) of the demo's two languages; the
   // licence page follows.
   PICTURE choose_language(const PICTURE& language_page, int index) {

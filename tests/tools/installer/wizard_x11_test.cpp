@@ -202,12 +202,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
 
   // Install: the worker runs one file per frame until the log's last line.
   ASSERT_TRUE(click_bottom_button(chosen, there, 0));
-  ASSERT_TRUE(wait_for(
-      [&] {
-        return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
-               std::string::npos;
-      },
-      60));
+  ASSERT_TRUE(wait_for_install());
   const PICTURE installed = settle();
   save(installed, "installed");
   EXPECT_EQ(dialog_of(installed).x1, there.x1);
@@ -346,9 +341,7 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
   keys("<<r");
   type("target");
   keys(">>r>>r>>>R");
-  ASSERT_TRUE(wait_for(
-      [&] { return test_support::read_file(target() + "/install_log.txt").find("completed") != std::string::npos; },
-      60));
+  ASSERT_TRUE(wait_for_install());
   settle();
   keys("r");
   const PICTURE readme = settle();
@@ -474,12 +467,7 @@ protected:
 
     page(language, "options");
     forward();
-    ASSERT_TRUE(wait_for(
-        [&] {
-          return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
-                 std::string::npos;
-        },
-        60));
+    ASSERT_TRUE(wait_for_install());
 
     // At 100 % the orange fill runs across most of the dialog.
     const PICTURE installed = page(language, "installed");
@@ -539,10 +527,8 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
 
   // Install: the log's third header line is the warning's text.
   ASSERT_TRUE(click_bottom_button(answered, dialog_of(answered), 0));
-  const std::string log = target() + "/install_log.txt";
-  ASSERT_TRUE(wait_for(
-      [&] { return test_support::read_file(log).find("Installation completed") != std::string::npos; }, 60));
-  const std::vector<std::string> lines = lines_of(test_support::read_file(log));
+  ASSERT_TRUE(wait_for_install());
+  const std::vector<std::string> lines = lines_of(test_support::read_file(target() + "/install_log.txt"));
   ASSERT_GT(lines.size(), 6u);
   EXPECT_EQ(lines[5], "ERROR: screen 800x600 does not meet minimum requirement of 1024x768");
   EXPECT_EQ(lines[6], "");
