@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "quit_confirm.h"
 #include "text_convert.h"
+#include "text_fit.h"
 #include "window.h"
 #include "wizard.h"
 #include "wm_button.h"
@@ -22,8 +23,6 @@
 #include "wm_kinds.h"
 #include "wm_progress_bar.h"
 #include "wm_script.h"
-#include "text_convert.h"
-#include "text_fit.h"
 #include "wm_text_win.h"
 
 WM_GRID* option_grid = nullptr;

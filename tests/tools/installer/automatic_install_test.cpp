@@ -310,12 +310,13 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
 
 // Files that cannot be written are logged and counted, the run goes on
 // with the rest, says "Done" and ends with a failure status; so does a run
-// whose log cannot be made, and one whose whole target is unwritable.
+// whose log cannot be made, and one whose whole target is unwritable; a
+// target that cannot be made stops the run before any file.
 TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   add_file("a.txt", 100);
   add_file("locked/b.txt", 100);
   add_file("locked/c.txt", 100);
-  const std::string program = build("");
+  const std::string program = build("PATH_ERROR_MSG = Cannot install into %s.\n");
   make_target();
   ASSERT_EQ(mkdir((target + "/locked").c_str(), 0555), 0);  // root's, not the user's
 
@@ -350,16 +351,11 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(lines_of(run.out).back(), "Done") << run.out;
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
-}
 
-// An install folder that cannot be made stops the run at once with the
-// data's message about it.
-TEST_F(AutomaticInstall, AnUnusableInstallFolderStopsTheRun) {
-  add_file("a.txt", 100);
-  const std::string program = build("PATH_ERROR_MSG = Cannot install into %s.\n");
-  // No target: the user may not make one in the scratch folder, which is root's.
-
-  const RUN run = run_automatic(*user, program);
+  // An install folder that cannot be made (the scratch folder is root's)
+  // stops the run at once with the data's message about it.
+  test_support::run_program({"/bin/rm", "-rf", target});
+  run = run_automatic(*user, program);
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(lines_of(run.out).back(), "Cannot install into $ROOT1" + target + ".") << run.out;
   EXPECT_FALSE(test_support::file_exists(target));

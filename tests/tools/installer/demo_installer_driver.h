@@ -421,6 +421,19 @@ protected:
     sync_and_wait(150000);
   }
 
+  // What a window manager sends when the window's close button is pressed.
+  void close_request() {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(probe, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(probe, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(probe, window, False, NoEventMask, &event);
+    XFlush(probe);
+  }
+
   // One key pressed and let go, to the window that has the focus.
   void press(KeySym symbol) {
     const KeyCode code = XKeysymToKeycode(probe, symbol);
@@ -466,9 +479,16 @@ protected:
     return done();
   }
 
-  // Clicks the first language on the language page; the licence page follows.
-  PICTURE choose_first_language(const PICTURE& language_page) { return choose_language(language_page, 0); }
-  // Clicks the first (0) or the second (1) of the demo's two languages.
+  // Waits until the install log's last line has been written.
+  bool wait_for_install() {
+    return wait_for(
+        [&] { return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
+                     std::string::npos; },
+        60);
+  }
+
+  // Clicks the first (0) or the second (1) of the demo's two languages; the
+  // licence page follows.
   PICTURE choose_language(const PICTURE& language_page, int index) {
     uint32_t face = 0;
     const RECT_FOUND d = dialog_of(language_page, &face);
@@ -488,7 +508,7 @@ protected:
   // licence's Agree, then Next past the release notes and the installation
   // type.
   PICTURE to_options_page() {
-    PICTURE page = choose_first_language(settle());
+    PICTURE page = choose_language(settle(), 0);
     for (int forward = 0; forward < 3; ++forward) {
       EXPECT_TRUE(click_bottom_button(page, dialog_of(page), 0));
       page = settle();

@@ -77,46 +77,13 @@ TEST(InstallerProgram, HelpPrintsTheUsageAndSucceeds) {
   }
 }
 
-// Relative names lie below the program's folder; every message about
-// something that cannot be loaded names the full path it tried. A bad
-// option does not wait for a key when no one is at a terminal.
-TEST(InstallerProgram, ConsoleModesReportAndEndWithTheirStatus) {
-  const std::string here = kProgram.substr(0, kProgram.rfind('/'));
-  char resolved[PATH_MAX];
-  ASSERT_NE(realpath(here.c_str(), resolved), nullptr);
-  const std::string folder = resolved;
-  struct ROW {
-    std::vector<std::string> arguments;
-    int exit_code;
-    std::string printed;  // a part of standard output
-  } rows[] = {
-      {{"-f"}, 255, "0042:\nUnrecognised command line option: -f"},
-      {{"-v", "-h"}, 0, "$TEMP => "},
-      {{"-v", "-h"}, 0, "$APPDATA => "},
-      {{"-d", "old.xml=new.xml"}, 255, "Failed to load first database (" + folder + "/old.xml)"},
-      {{"-a"}, 255, "Loading automatic pack...\nERROR: unable to load data\n"},
-      {{"-a"}, 255, folder + "/installer.pkg could not be loaded"},
-      {{"-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
-      {{"-x"}, 255, "0041:\nNo argument for command line option: -x"},
-      {{"-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
-      {{"-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
-  };
-  for (const ROW& row : rows) {
-    SCOPED_TRACE(row.arguments[0]);
-    const test_support::RunResult result = run(row.arguments);
-    EXPECT_EQ(result.exit_code, row.exit_code);
-    EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
-    EXPECT_EQ(result.out.find("Press Return"), std::string::npos) << result.out;
-  }
-  // The trace shows where a fallback temporary folder would be without
-  // making it.
-  EXPECT_FALSE(test_support::file_exists(folder + "/temp"));
-}
-
 // Where the program looks for its data: -x names the folder ("$..." as it
-// is, "/..." absolute); data that is found needs the window next, which
-// cannot open without a display, while damaged or missing data ends with
-// the message of its own.
+// is, "/..." absolute, relative names below the program's folder); data
+// that is found needs the window next, which cannot open without a
+// display, while damaged or missing data ends with the message of its
+// own. Every message about something that cannot be loaded names the full
+// path it tried, and a bad option does not wait for a key when no one is
+// at a terminal.
 class InstallerData : public package_test_support::PackageScratchTest {};
 
 TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
@@ -135,26 +102,45 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
       damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
   ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
 
+  const std::string here = kProgram.substr(0, kProgram.rfind('/'));
+  char resolved[PATH_MAX];
+  ASSERT_NE(realpath(here.c_str(), resolved), nullptr);
+  const std::string folder = resolved;
   const std::string no_display = "No display could be opened.\nStart the installer with -a to install without a window.";
   struct ROW {
     std::vector<std::string> argv;
-    std::string printed;
+    int exit_code;
+    std::string printed;  // a part of standard output
   } rows[] = {
-      {{kProgram, "-x", scratch.file("work/installer.xml")}, no_display},
-      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, no_display},
-      {{kProgram, "-x", scratch.file("installer.xml")},
+      {{kProgram, "-x", scratch.file("work/installer.xml")}, 255, no_display},
+      {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, 255, no_display},
+      {{kProgram, "-x", scratch.file("installer.xml")}, 255,
        "No installation data found!\nMake sure you have got all required files.\n" +
            scratch.file("installer.pkg") + " could not be loaded."},
-      {{damaged}, "The installer file is incomplete or damaged!\n" + damaged + " ends early"},
-      {{damaged, "-a"}, "ERROR: unable to load data\nThe installer file is incomplete or damaged!\n"},
+      {{damaged}, 255, "The installer file is incomplete or damaged!\n" + damaged + " ends early"},
+      {{damaged, "-a"}, 255, "ERROR: unable to load data\nThe installer file is incomplete or damaged!\n"},
+      {{kProgram, "-f"}, 255, "0042:\nUnrecognised command line option: -f"},
+      {{kProgram, "-v", "-h"}, 0, "$TEMP => "},
+      {{kProgram, "-v", "-h"}, 0, "$APPDATA => "},
+      {{kProgram, "-d", "old.xml=new.xml"}, 255, "Failed to load first database (" + folder + "/old.xml)"},
+      {{kProgram, "-a"}, 255, "Loading automatic pack...\nERROR: unable to load data\nNo installation data found!\n"
+                                  "Make sure you have got all required files.\n" + folder +
+                                  "/installer.pkg could not be loaded"},
+      {{kProgram, "-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
+      {{kProgram, "-x"}, 255, "0041:\nNo argument for command line option: -x"},
+      {{kProgram, "-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
+      {{kProgram, "-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
   };
   for (const ROW& row : rows) {
-    SCOPED_TRACE(row.argv.back());
+    SCOPED_TRACE(row.argv[0] + " " + row.argv.back());
     const test_support::RunResult result = test_support::run_program(row.argv, {"DISPLAY="});
-    EXPECT_EQ(result.exit_code, 255);
+    EXPECT_EQ(result.exit_code, row.exit_code);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("Press Return"), std::string::npos) << result.out;
   }
+  // The trace shows where a fallback temporary folder would be without
+  // making it.
+  EXPECT_FALSE(test_support::file_exists(folder + "/temp"));
 }
 
 }  // namespace

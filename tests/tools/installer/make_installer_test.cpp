@@ -197,14 +197,10 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
   EXPECT_EQ(german.readme.lines, 0);
 }
 
-std::string euros(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += "\xE2\x82\xAC";
-  return text;
-}
-
 TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   put("a.txt", "a");
+  std::string euros;
+  for (int i = 0; i < 12; ++i) euros += "\xE2\x82\xAC";
   struct ROW {
     std::string extra;
     std::string said;
@@ -212,7 +208,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"language = Deutsch\nPREVIOUS = Zur\xFC" "ck\n", "line 5: not UTF-8 text"},
       {"version = 1\n\xC3(\n", "line 5: not UTF-8 text"},
       // 236 bytes of UTF-8, 262 of system text.
-      {"language = English\nQUIT = " + std::string(200, 'q') + euros(12) + "\n",
+      {"language = English\nQUIT = " + std::string(200, 'q') + euros + "\n",
        "line 5: the text takes more than the 255 bytes"},
       {"language = English\ninstallation_name = Other | Something\n", "line 5: no installation Other"},
   };

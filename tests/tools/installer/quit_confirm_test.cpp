@@ -108,16 +108,8 @@ TEST_F(QuitConfirm, TheDialogSpeaksTheCurrentLanguageAndYesEndsTheRun) {
   EXPECT_EQ(quit_dialog->width, 200);
   EXPECT_EQ(quit_dialog->get_x(), (kWidth - 200) / 2);
 
-  // A press alone, or a call from no button, answers nothing.
-  EXPECT_EQ(on_quit_answer(quit_dialog->first_button, 1, 1), 0);
-  frames(2);
-  click(quit_dialog->first_button);
-  EXPECT_EQ(manager->frame(false), page_action::END);
-}
-
-// Longer words than the skin's 200 x 150 holds: the dialog grows, inside
-// the window, until title, message and buttons show whole.
-TEST_F(QuitConfirm, TheDialogGrowsToItsWords) {
+  // Longer words than the skin's 200 x 150 holds: the dialog grows, inside
+  // the window, until title, message and buttons show whole.
   DATABASE& data = installer_database();
   const std::pair<LANGUAGE_KEY, const char*> texts[] = {
       {QUIT_TITLE, "Einrichtung verlassen?"},
@@ -125,7 +117,7 @@ TEST_F(QuitConfirm, TheDialogGrowsToItsWords) {
       {QUIT_YES, "Verlassen"},
       {QUIT_NO, "Bleiben"}};
   for (const auto& [key, text] : texts) snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
-  confirm_quit(0);
+  confirm_quit(0);  // asked again: the one dialog in the new words
   ASSERT_NE(quit_dialog, nullptr);
   IMAGE* s = get_screen_image();
   const auto width_of = [s](const char* t) { return s->get_text_width(255, 65535, -1, t); };
@@ -139,6 +131,12 @@ TEST_F(QuitConfirm, TheDialogGrowsToItsWords) {
   EXPECT_TRUE(RECT::sized(0, 0, kWidth, kHeight)
                   .contains(RECT::sized(quit_dialog->get_x(), quit_dialog->get_y(), quit_dialog->width,
                                         quit_dialog->height)));
+
+  // A press alone, or a call from no button, answers nothing.
+  EXPECT_EQ(on_quit_answer(quit_dialog->first_button, 1, 1), 0);
+  frames(2);
+  click(quit_dialog->first_button);
+  EXPECT_EQ(manager->frame(false), page_action::END);
 }
 
 TEST_F(QuitConfirm, EveryWayTheDialogGoesClearsItsPointer) {

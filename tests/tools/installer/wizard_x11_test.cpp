@@ -6,7 +6,8 @@
 // up to 100 %, the readme with the about box, Finish. Each
 // page's pixels are read back from the X server and saved as PNG; the
 // installed files and install_log.txt are checked against the demo's files
-// and against what an automatic (-a) run of the same installer writes.
+// and against what an automatic (-a) run of the same installer writes. A
+// signal or the window's close button asks once before the run ends.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -114,7 +115,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   ASSERT_FALSE(temporary.empty());
   ASSERT_TRUE(test_support::file_exists(temporary + "/installer.pkg"));
 
-  const PICTURE licence = choose_first_language(language);
+  const PICTURE licence = choose_language(language, 0);
   save(licence, "licence");
   EXPECT_FALSE(licence == language);
 
@@ -201,12 +202,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
 
   // Install: the worker runs one file per frame until the log's last line.
   ASSERT_TRUE(click_bottom_button(chosen, there, 0));
-  ASSERT_TRUE(wait_for(
-      [&] {
-        return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
-               std::string::npos;
-      },
-      60));
+  ASSERT_TRUE(wait_for_install());
   const PICTURE installed = settle();
   save(installed, "installed");
   EXPECT_EQ(dialog_of(installed).x1, there.x1);
@@ -251,52 +247,71 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
             without_settings_folder(window_log));
 }
 
-// The German words: the licence page's three buttons stand apart, and the
-// quit question grows to its words in both languages, inside the window.
-TEST_F(WizardClickThrough, WordsOfBothLanguagesFitTheirButtonsAndTheQuitQuestion) {
-  for (const int language : {1, 0}) {
-    SCOPED_TRACE(language ? "Deutsch" : "English");
-    start();
-    PICTURE page = settle();
-    if (language == 1) {
-      page = choose_language(page, 1);
-      save(page, "licence_de");
-    }
-    const RECT_FOUND d = dialog_of(page);
-    int row = 0;
-    const auto runs = bottom_buttons(page, d, body_of(page, d), &row);
-    ASSERT_EQ(runs.size(), 3u);  // Forward, Previous, Quit: none covers another
-    click((runs[2].first + runs[2].second) / 2, row + 12);
-    const PICTURE asking = settle();
-    save(asking, language ? "quit_de" : "quit_en");
-    const RECT_FOUND q = largest_change(page, asking);
-    ASSERT_TRUE(q.found());
-    EXPECT_GE(q.x1, 0);
-    EXPECT_LT(q.x2, kWidth);
-    EXPECT_LT(q.y2, kHeight);
-    EXPECT_TRUE(q.x2 - q.x1 >= 200 || q.y2 - q.y1 >= 150);  // at least the skin's 200 x 150
-    const auto answers = bottom_buttons(asking, q, body_of(asking, q), &row);
-    ASSERT_EQ(answers.size(), 2u);
-    click((answers[0].first + answers[0].second) / 2, row + 12);  // Stay
-    // Gone; only the focus mark has moved from where the page opened it
-    // to Quit, which took it with the click and has it back.
-    park();
-    const PICTURE back = settle();
-    const std::vector<CHANGE> marks = changes_between(page, back);
-    ASSERT_FALSE(marks.empty());
-    for (const CHANGE& c : marks) EXPECT_TRUE(c.outline);
-    EXPECT_GT(marks.back().box.y1, d.y2 - 40);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-    window = 0;
+// The splash window is made first; the main window (found by the data's
+// title and size) comes after it, and task bars group it under the
+// program's own name.
+TEST_F(WizardClickThrough, TheSplashComesFirstAndTaskBarsKnowTheWindow) {
+  XSelectInput(probe, DefaultRootWindow(probe), SubstructureNotifyMask);
+  XSync(probe, False);
+  start();
+  std::vector<std::pair<int, int>> made;  // the sizes of the windows made, in order
+  Window first = 0;
+  for (XEvent event; XPending(probe);) {
+    XNextEvent(probe, &event);
+    if (event.type != CreateNotify) continue;
+    if (!first) first = event.xcreatewindow.window;
+    made.push_back({event.xcreatewindow.width, event.xcreatewindow.height});
   }
+  ASSERT_GE(made.size(), 2u);  // the splash and the main window
+  EXPECT_EQ(made[0], std::make_pair(353, 143));  // the splash picture's size
+  EXPECT_NE(first, window);
+  XClassHint hint = {};
+  ASSERT_TRUE(XGetClassHint(probe, window, &hint));
+  EXPECT_STREQ(hint.res_name, "demo-setup");
+  EXPECT_STREQ(hint.res_class, "Demo-setup");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+}
+
+// A signal and the window's close button together open one quit
+// question. Stay takes it away, leaving only focus marks moved (a second
+// question would show where the first was), and the run goes on; after
+// another close request Leave ends the run with the status that says
+// nothing was installed, its unpacked package gone.
+TEST_F(WizardClickThrough, CloseRequestsAskOnceStayKeepsTheRunLeaveEndsIt) {
+  start();
+  park();
+  const PICTURE before = settle();
+  const std::string package = temporary_folder() + "/installer.pkg";
+  ASSERT_TRUE(test_support::file_exists(package));
+  kill(pid, SIGTERM);
+  close_request();
+  const PICTURE asked = settle();
+  save(asked, "quit");
+  const RECT_FOUND q = largest_change(before, asked);
+  ASSERT_TRUE(q.found());
+  EXPECT_GT(q.x2 - q.x1, 150);
+  ASSERT_TRUE(click_bottom_button(asked, q, 0));  // Stay, right of Leave
+  park();
+  for (const CHANGE& c : changes_between(before, settle())) EXPECT_TRUE(c.outline);
+  EXPECT_EQ(wait_for_end(0), -1);
+  EXPECT_TRUE(test_support::file_exists(package));
+
+  close_request();
+  const PICTURE again = settle();
+  const RECT_FOUND q2 = largest_change(before, again);
+  EXPECT_EQ(std::make_pair(q2.x1, q2.y1), std::make_pair(q.x1, q.y1));
+  EXPECT_EQ(std::make_pair(q2.x2, q2.y2), std::make_pair(q.x2, q.y2));
+  ASSERT_TRUE(click_bottom_button(again, q2, 1));  // Leave
+  EXPECT_EQ(wait_for_end(30), 1);
+  EXPECT_FALSE(test_support::file_exists(package));
 }
 
 // The whole wizard by the keyboard alone, every key a real X key event to
 // the focused window, Tab and Shift+Tab as quick taps that come between two
-// of the program's frames: Tab to the second language; Quit, whose question
-// opens on Stay and gives the focus back; the licence's default I agree;
+// of the program's frames: Tab to the second language, whose licence page
+// shows its three buttons apart; Quit, whose question opens on Stay and
+// gives the focus back; the licence's default I agree;
 // Next past the release notes and the installation type; Shift+Tab past
 // Back and Quit to the browse button; in the browser over Cancel to New
 // Folder, a name, over Cancel to OK, and back to OK; Tab over Quit and Back
@@ -314,14 +329,19 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
       if (*k == 'r' || *k == 'R') settle();
     }
   };
-  keys(">r>RR<rrr<<<R");
+  keys(">r");
+  // The German words: the licence page's three buttons stand apart.
+  const PICTURE licence = settle();
+  save(licence, "licence_de");
+  int row = 0;
+  const RECT_FOUND d = dialog_of(licence);
+  EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
+  keys(">RR<rrr<<<R");
   save(grab(), "keyboard_folder_browser");
   keys("<<r");
   type("target");
   keys(">>r>>r>>>R");
-  ASSERT_TRUE(wait_for(
-      [&] { return test_support::read_file(target() + "/install_log.txt").find("completed") != std::string::npos; },
-      60));
+  ASSERT_TRUE(wait_for_install());
   settle();
   keys("r");
   const PICTURE readme = settle();
@@ -339,7 +359,7 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
 // each stage once, in order, as the start-up bench reads them.
 TEST_F(WizardClickThrough, DisagreeEndsTheProgram) {
   start({"--vorn-showdebug=all"});
-  const PICTURE licence = choose_first_language(settle());
+  const PICTURE licence = choose_language(settle(), 0);
   ASSERT_TRUE(click_bottom_button(licence, dialog_of(licence), 1));  // Disagree
   EXPECT_EQ(wait_for_end(20), 1);
   EXPECT_FALSE(test_support::file_exists(target()));
@@ -402,54 +422,8 @@ protected:
     return p;
   }
 
-  // Clicks the rightmost of the dialog's bottom buttons (Next, Agree,
-  // Install, Finish): the band of rows at the dialog's foot that carry the
-  // buttons' pictures, and along its middle row the last run of them.
-  void forward(const PICTURE& p) {
-    const RECT_FOUND d = wizard_of(p);
-    const uint32_t body = body_of(p, d);
-    auto ink = [&](int y) {
-      int count = 0;
-      for (int x = d.x1; x <= d.x2; ++x) count += p.at(x, y) != body;
-      return count;
-    };
-    int bottom = d.y2;
-    while (bottom > d.y1 && ink(bottom) < 20) --bottom;
-    int top = bottom;
-    while (top > d.y1 && ink(top - 1) >= 20) --top;
-    const int y = (top + bottom) / 2;
-    int right = d.x2;
-    while (right > d.x1 && p.at(right, y) == body) --right;
-    int left = right;
-    while (left > d.x1 && p.at(left - 1, y) != body) --left;
-    ASSERT_GT(right - left, 20);
-    click((left + right) / 2, y);
-  }
-
-  // Clicks the language's button: down the middle of the body (below the
-  // title band) the language buttons are the runs of other colours than
-  // the body's, in order. A button's shaded face may cross the body's own
-  // colour for a row or two, so runs that close a gap are one button.
-  void choose_language(const PICTURE& p, int index) {
-    const RECT_FOUND d = wizard_of(p);
-    const uint32_t body = body_of(p, d);
-    const int x = (d.x1 + d.x2) / 2;
-    std::vector<std::pair<int, int>> runs;
-    for (int y = d.y1, start = -1; y <= d.y2; ++y) {
-      const bool ink = p.at(x, y) != body;
-      if (ink && start < 0) start = y;
-      if (!ink && start >= 0) {
-        if (!runs.empty() && start - runs.back().second <= 3)
-          runs.back().second = y - 1;
-        else
-          runs.push_back({start, y - 1});
-        start = -1;
-      }
-    }
-    ASSERT_GT(runs.size(), static_cast<size_t>(index));
-    ASSERT_GT(runs[index].second - runs[index].first, 16);
-    click(x, (runs[index].first + runs[index].second) / 2);
-  }
+  // Return presses the page's default: Next, Agree, Install, Finish.
+  void forward() { press(XK_Return); }
 
   // Rows of dark ink inside the box, each by the column its ink starts at.
   static std::vector<int> line_starts(const PICTURE& p, const RECT_FOUND& box) {
@@ -465,8 +439,9 @@ protected:
 
   void walk(int index, const std::string& language) {
     start();
-    const PICTURE languages = page(language, "language");
-    choose_language(languages, index);
+    page(language, "language");
+    for (int tab = 0; tab < index; ++tab) tap(XK_Tab);  // the language buttons in order
+    forward();
 
     // The licence text lies on white paper inside the dialog; its lines
     // begin at one left edge, near the paper's: most rows of ink start
@@ -479,24 +454,20 @@ protected:
     const auto at_edge = std::count_if(starts.begin(), starts.end(), [&](int x) { return x <= left + 4; });
     EXPECT_LT(left - d.x1, 40) << language;
     EXPECT_GT(at_edge * 10, static_cast<long>(starts.size()) * 6) << language;
-    forward(licence);
+    forward();
 
-    forward(page(language, "release_notes"));
+    page(language, "release_notes");
+    forward();
 
     // One box checked (blue with a tick), one not (white in a grey line).
     const PICTURE type = page(language, "install_type");
     EXPECT_GT(count_near(type, wizard_of(type), 0x2F74C0, 8), 60) << language;
     EXPECT_GT(count_near(type, wizard_of(type), 0x6B7C8D, 24), 20) << language;
-    forward(type);
+    forward();
 
-    const PICTURE options = page(language, "options");
-    forward(options);
-    ASSERT_TRUE(wait_for(
-        [&] {
-          return test_support::read_file(target() + "/install_log.txt").find("Installation completed") !=
-                 std::string::npos;
-        },
-        60));
+    page(language, "options");
+    forward();
+    ASSERT_TRUE(wait_for_install());
 
     // At 100 % the orange fill runs across most of the dialog.
     const PICTURE installed = page(language, "installed");
@@ -512,10 +483,10 @@ protected:
       }
     }
     EXPECT_GT(widest, (w.x2 - w.x1) * 3 / 4) << language;
-    forward(installed);
+    forward();
 
-    const PICTURE readme = page(language, "readme");
-    forward(readme);  // Finish
+    page(language, "readme");
+    forward();  // Finish
     EXPECT_EQ(wait_for_end(30), 0);
     EXPECT_NE(test_support::read_file(target() + "/install_log.txt").find("Language: " + language),
               std::string::npos) << test_support::read_file(target() + "/install_log.txt");
@@ -527,5 +498,41 @@ TEST_F(DemoSkin, EveryPageInBothLanguages) {
   walk(0, "English");
   walk(1, "Deutsch");
 }
+
+// The demo made with a minimum screen size larger than an 800 x 600
+// screen: the options page opens the warning, No closes it and leaves the
+// wizard running, and the warning's text goes into install_log.txt as the
+// header's third line.
+class SmallScreen : public DEMO_INSTALLER {
+protected:
+  void SetUp() override { start_server_and_build("800x600x24", "min_screen = 1024 768\n"); }
+};
+
+TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
+  start();
+  const PICTURE warned = to_options_page();
+  save(warned, "small_screen_warning");
+
+  // The warning, centred in the window, reaches below the options dialog:
+  // the bottom row of buttons of the two together is its own, No (Stay)
+  // on the right.
+  ASSERT_TRUE(click_bottom_button(warned, dialog_of(warned), 0));
+  const PICTURE answered = settle();
+  save(answered, "small_screen_after_no");
+  const RECT_FOUND warning = changed_box(warned, answered);
+  ASSERT_TRUE(warning.found());
+  EXPECT_GT(warning.x2 - warning.x1, 150);  // the whole warning went
+  EXPECT_GT(warning.y2 - warning.y1, 100);
+  EXPECT_EQ(wait_for_end(0), -1);  // the wizard runs on
+
+  // Install: the log's third header line is the warning's text.
+  ASSERT_TRUE(click_bottom_button(answered, dialog_of(answered), 0));
+  ASSERT_TRUE(wait_for_install());
+  const std::vector<std::string> lines = lines_of(test_support::read_file(target() + "/install_log.txt"));
+  ASSERT_GT(lines.size(), 6u);
+  EXPECT_EQ(lines[5], "ERROR: screen 800x600 does not meet minimum requirement of 1024x768");
+  EXPECT_EQ(lines[6], "");
+}
+
 
 }  // namespace
