@@ -287,7 +287,7 @@ TEST_F(WizardClickThrough, CloseRequestsAskOnceStayKeepsTheRunLeaveEndsIt) {
   kill(pid, SIGTERM);
   close_request();
   const PICTURE asked = settle();
-  save(asked, "quit");
+  save(asked, "quit_en");
   const RECT_FOUND q = largest_change(before, asked);
   ASSERT_TRUE(q.found());
   EXPECT_GT(q.x2 - q.x1, 150);
@@ -336,7 +336,9 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
   int row = 0;
   const RECT_FOUND d = dialog_of(licence);
   EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
-  keys(">RR<rrr<<<R");
+  keys(">R");
+  save(grab(), "quit_de");
+  keys("R<rrr<<<R");
   save(grab(), "keyboard_folder_browser");
   keys("<<r");
   type("target");
