@@ -356,6 +356,12 @@ protected:
     }
     return last;
   }
+  // Waits for the screen to leave the picture (a click's answer, which a
+  // busy machine may be slow to draw), then settles.
+  PICTURE settle_from(const PICTURE& before) {
+    for (int i = 0; i < 100 && grab() == before; ++i) usleep(100000);
+    return settle();
+  }
 
   // Saves the picture as wizard_<name>.png in the tests' picture folder.
   void save(const PICTURE& p, const std::string& name) {

@@ -157,7 +157,7 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
       }
   ASSERT_TRUE(browse.found());
   click(browse);
-  const PICTURE browser = settle();
+  const PICTURE browser = settle_from(options);
   save(browser, "folder_browser");
   const RECT_FOUND b = changed_box(options, browser);
   ASSERT_TRUE(b.found());
