@@ -170,7 +170,6 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
        }, true},
       {"open_file a", [](const FOLDER& f) { return open_file(f, "planted", "ab") != nullptr; }, false},
       {"open_file r+", [](const FOLDER& f) { return open_file(f, "planted", "r+b") != nullptr; }, false},
-      {"append", [](const FOLDER& f) { return append_to_file(f, "planted", "new", 3); }, false},
       {"held append", [](const FOLDER& f) {
          APPEND_FILE file;
          return file.open(f, "planted") || file.append("new", 3);
