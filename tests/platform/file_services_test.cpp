@@ -271,9 +271,9 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   umask(before);
 }
 
-// Replacements in a held folder go into that folder, also once its path
-// leads elsewhere (the folder moved, a link in its place), and still
-// replace a link at the name; without the hold they follow the path again.
+// Replacements given a held folder go into that folder, also once its
+// path leads elsewhere (the folder moved, a link in its place), and still
+// replace a link at the name; those not given it follow the path.
 TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
   const std::string victim = scratch.file("victim");
   ASSERT_TRUE(ts::write_file(victim, "precious"));
@@ -284,20 +284,21 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
     const std::string moved = held + "_moved", elsewhere = held + "_elsewhere";
     ASSERT_EQ(mkdir(held.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
-    auto replace = [&](const char* name, const char* bytes) {
+    auto replace = [&](const char* name, const char* bytes, const FOLDER_HOLD* hold) {
       FILE_REPLACEMENT file;
-      return file.begin(folder_at(held), name, 0644) && file.write(bytes, strlen(bytes)) && file.commit();
+      return file.begin(folder_at(held), name, 0644, hold) && file.write(bytes, strlen(bytes)) &&
+             file.commit();
     };
     {
       FOLDER_HOLD hold(folder_at(held + "/"));
       ASSERT_TRUE(hold.holding());
-      EXPECT_TRUE(replace("one", "1"));
+      EXPECT_TRUE(replace("one", "1", &hold));
       ASSERT_EQ(rename(held.c_str(), moved.c_str()), 0);
       ASSERT_EQ(symlink(elsewhere.c_str(), held.c_str()), 0);
       ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
-      EXPECT_TRUE(replace("two", "2"));
+      EXPECT_TRUE(replace("two", "2", &hold));
+      EXPECT_TRUE(replace("three", "3", nullptr));
     }
-    EXPECT_TRUE(replace("three", "3"));
     EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(ts::read_file(moved + "/one"), "1");
     EXPECT_EQ(ts::read_file(moved + "/two"), "2");
