@@ -97,7 +97,8 @@ bool PACKAGE::has_file(const char* stored_name) {
 }
 
 bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char* stored_name,
-                      PACKAGE_PROGRESS progress, intptr_t user, int32_t permissions) {
+                      PACKAGE_PROGRESS progress, intptr_t user, int32_t permissions,
+                      const FOLDER_HOLD* held) {
   if (!file) {
     package_failure(kErrorClosed, nullptr, __LINE__);
     return false;
@@ -122,7 +123,8 @@ bool PACKAGE::extract(const FOLDER& target, const char* output_name, const char*
 
   // The bytes go to a new name beside the target first.
   FILE_REPLACEMENT output;
-  if (!output.begin(target, output_name, permissions < 0 ? FILE_REPLACEMENT::PERMISSIONS_DEFAULT : permissions)) {
+  if (!output.begin(target, output_name, permissions < 0 ? FILE_REPLACEMENT::PERMISSIONS_DEFAULT : permissions,
+                    held)) {
     package_failure(kErrorOutput, output_name, __LINE__, strerror(output.error));
     return false;
   }

@@ -150,11 +150,6 @@ void set_mounts_file_override(const char* path);
 enum class FILE_KIND : uint8_t { MISSING, REGULAR, DIRECTORY, OTHER, UNKNOWN };
 FILE_KIND get_file_kind(const FOLDER& folder, const char* name);
 
-// Appends the bytes to an existing regular file with one write, never
-// through a link and never creating the file; false when it is missing or
-// not all of them could be written.
-bool append_to_file(const FOLDER& folder, const char* name, const void* bytes, size_t count);
-
 // Makes a new empty file that did not exist before (exclusive create) with
 // the given permission bits less the umask.
 enum class NEW_FILE : uint8_t { CREATED, EXISTS, FAILED };

@@ -15,6 +15,7 @@
 #include "vorn_string.h"
 
 class DATA_FILE;
+class FOLDER_HOLD;
 class PACKAGE;
 class PACKAGE_DATA_FILE;
 class PACKAGE_TEXT_FILE;
@@ -103,8 +104,10 @@ public:
   // only when everything was written. Output names may not be absolute or
   // climb out of the folder with "..". permissions: exact mode bits for the
   // file, set before it takes the target's place; -1 for the default.
+  // held: the folder held open, for a writer of many files into it.
   bool extract(const FOLDER& folder, const char* output_name, const char* stored_name = nullptr,
-               PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0, int32_t permissions = -1);
+               PACKAGE_PROGRESS progress = nullptr, intptr_t user = 0, int32_t permissions = -1,
+               const FOLDER_HOLD* held = nullptr);
   // Stores a plain file of folder under stored_name (null: source_name, at
   // most MAX_NAME_LENGTH bytes). An existing stored file is replaced only
   // with replace set; otherwise the result is false (4111) and nothing

@@ -8,14 +8,16 @@
 // where the name is free; otherwise the fresh file, named, is renamed over
 // the target. A link at the target's name is replaced, never written
 // through. On any failure the fresh file goes and the target stays as it
-// was. In a folder held open (FOLDER_HOLD) all of it happens relative to
-// the open folder.
+// was. Given the target's folder held open (FOLDER_HOLD), all of it
+// happens relative to the open folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <sys/types.h>
 
 #include "folder.h"
+
+class FOLDER_HOLD;
 
 class FILE_REPLACEMENT {
 public:
@@ -31,8 +33,10 @@ public:
   FILE_REPLACEMENT& operator=(const FILE_REPLACEMENT&) = delete;
 
   // Makes the fresh file for name (which may lead through sub-folders) in
-  // folder; false (with error set) when it cannot be made.
-  bool begin(const FOLDER& folder, const char* name, int32_t permissions = PERMISSIONS_DEFAULT);
+  // folder; false (with error set) when it cannot be made. held, when it
+  // holds the target's own folder, is where the names are made.
+  bool begin(const FOLDER& folder, const char* name, int32_t permissions = PERMISSIONS_DEFAULT,
+             const FOLDER_HOLD* held = nullptr);
   // A stdio stream on the fresh file (an fdopen mode such as "wb"), for
   // writers that need one; it stays the replacement's: commit and abandon
   // close it. Null when none can be made.

@@ -16,7 +16,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "append_file.h"
 #include "platform.h"
 #include "replace_file.h"
 
@@ -895,11 +894,6 @@ FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
   if (stat(path, &st) != 0) return errno == ENOENT ? FILE_KIND::MISSING : FILE_KIND::UNKNOWN;
   if (S_ISREG(st.st_mode)) return FILE_KIND::REGULAR;
   return S_ISDIR(st.st_mode) ? FILE_KIND::DIRECTORY : FILE_KIND::OTHER;
-}
-
-bool append_to_file(const FOLDER& folder, const char* name, const void* bytes, size_t count) {
-  APPEND_FILE file;
-  return file.open(folder, name) && file.append(bytes, count) && file.close();
 }
 
 NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {

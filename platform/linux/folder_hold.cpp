@@ -5,12 +5,6 @@
 
 #include <cstring>
 
-namespace {
-
-thread_local FOLDER_HOLD* current = nullptr;
-
-}  // namespace
-
 FOLDER_HOLD::FOLDER_HOLD(const FOLDER& folder) {
   length = strnlen(folder.path, sizeof folder.path - 1);
   while (length > 1 && folder.path[length - 1] == '/') --length;
@@ -20,17 +14,13 @@ FOLDER_HOLD::FOLDER_HOLD(const FOLDER& folder) {
   // Only a way in, for the calls that work relative to it: the folder
   // need not be readable.
   descriptor = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor >= 0) current = this;
 }
 
 FOLDER_HOLD::~FOLDER_HOLD() {
-  if (current == this) current = nullptr;
   if (descriptor >= 0) close(descriptor);
 }
 
-int FOLDER_HOLD::descriptor_for(const char* folder_path, size_t folder_length) {
-  const FOLDER_HOLD* hold = current;
-  if (!hold || hold->length != folder_length || memcmp(hold->path, folder_path, folder_length) != 0)
-    return -1;
-  return hold->descriptor;
+int FOLDER_HOLD::descriptor_for(const char* folder_path, size_t folder_length) const {
+  if (length != folder_length || memcmp(path, folder_path, folder_length) != 0) return -1;
+  return descriptor;
 }

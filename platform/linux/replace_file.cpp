@@ -94,7 +94,8 @@ bool FILE_REPLACEMENT::begin_unnamed(mode_t create_bits, size_t folder_length) {
   return false;
 }
 
-bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t permissions) {
+bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t permissions,
+                             const FOLDER_HOLD* held) {
   abandon();
   error = 0;
   failed_step = STEP::CREATE;
@@ -105,7 +106,7 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
   // The target's folder, held open by the caller or reached by its path.
   const char* slash = strrchr(target, '/');
   const size_t folder_length = slash == target ? 1 : static_cast<size_t>(slash - target);
-  at = FOLDER_HOLD::descriptor_for(target, folder_length);
+  at = held ? held->descriptor_for(target, folder_length) : -1;
   if (at < 0) at = AT_FDCWD;
   target_name = at == AT_FDCWD ? target : slash + 1;
   set_bits = false;

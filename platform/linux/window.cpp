@@ -34,10 +34,6 @@ struct WINDOW_STATE {
 
 WINDOW_STATE win;
 
-constexpr long kCreateEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask |
-                                  ButtonReleaseMask | PointerMotionMask | ExposureMask |
-                                  VisibilityChangeMask | StructureNotifyMask |
-                                  SubstructureNotifyMask | FocusChangeMask;
 constexpr long kInputEventMask = KeyPressMask | ButtonPressMask | ButtonReleaseMask |
                                  PointerMotionMask | ExposureMask | StructureNotifyMask |
                                  SubstructureNotifyMask | SubstructureRedirectMask |

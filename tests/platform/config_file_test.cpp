@@ -331,14 +331,6 @@ TEST_F(ConfigFileTest, UncachedSetMakesAMissingFile) {
   EXPECT_EQ(bytes(), "key\n\tvalue\n");
 }
 
-TEST_F(ConfigFileTest, UncachedLongValuesAreWrittenWholeAndCopiedWhole) {
-  std::string long_value(300, 'v');
-  EXPECT_TRUE(config.set_string("a", long_value.c_str()));
-  EXPECT_TRUE(config.set_string("b", "2"));
-  EXPECT_EQ(bytes(), "a\n\t" + long_value + "\nb\n\t2\n");
-  EXPECT_EQ(get("a"), std::string(255, 'v'));
-}
-
 TEST_F(ConfigFileTest, UncachedSetKeepsUtf8TextByteForByte) {
   std::string text = "# \xC3\xA9t\xC3\xA9\nname\n\t\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\nother\n\t1\n";
   put(text);

@@ -135,77 +135,59 @@ TEST_F(DesktopTest, ValidatorCatchesABrokenEntry) {
 }
 
 
-TEST_F(DesktopTest, ApplicationLinkIsNamedAfterTheCleanedDisplayName) {
-  FOLDER target = folder_at("/opt/my app/bin");
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "app", "--x", "My App 2.0", nullptr,
-                                    nullptr, &target),
-            1);
-  // Without an icon the line stays, empty.
-  EXPECT_EQ(read_file(link("My_App_2_0.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=My App 2.0\n"
-            "Comment=My App 2.0\nExec=\"/opt/my app/bin/app\" --x\nIcon=\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("My_App_2_0.desktop")), std::vector<std::string>{});
-  EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(DesktopTest, ApplicationLinkWithIconAndNoArguments) {
-  FOLDER target = folder_at("/opt/tool");
-  FOLDER icons = folder_at("/opt/tool/icons");
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "tool", nullptr, "Tool", &icons,
-                                    "tool.png", &target),
-            1);
-  EXPECT_EQ(read_file(link("Tool.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=Tool\n"
-            "Comment=Tool\nExec=\"/opt/tool/tool\" \nIcon=/opt/tool/icons/tool.png\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Tool.desktop")), std::vector<std::string>{});
-}
-
-TEST_F(DesktopTest, IconNeedsBothFolderAndName) {
-  FOLDER icons = folder_at("/opt/tool/icons");
-  ASSERT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "/bin/true", nullptr, "A", &icons,
-                                    nullptr, nullptr),
-            1);
-  ASSERT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "/bin/true", nullptr, "B", nullptr,
-                                    "x.png", nullptr),
-            1);
-  EXPECT_NE(read_file(link("A.desktop")).find("\nExec=\"/bin/true\" \nIcon=\n"), std::string::npos);
-  EXPECT_NE(read_file(link("B.desktop")).find("\nIcon=\n"), std::string::npos);
-}
-
-TEST_F(DesktopTest, WebLinkWithoutIconGetsWww) {
-  FOLDER ignored = folder_at("/opt/ignored");
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://example.com/a b", nullptr,
-                                    "Example Site", nullptr, nullptr, &ignored),
-            1);
-  // The target stands unchanged, without the target folder.
-  EXPECT_EQ(read_file(link("Example_Site.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Example Site\n"
-            "Icon=www\nURL=https://example.com/a b\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Example_Site.desktop")), std::vector<std::string>{});
-}
-
-TEST_F(DesktopTest, TextFileLinkPointsAtThePlainPath) {
-  FOLDER docs = folder_at("/opt/app/doc");
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_TEXT_FILE, "read me.txt", "ignored", "Read Me",
-                                    nullptr, nullptr, &docs),
-            1);
-  EXPECT_EQ(read_file(link("Read_Me.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Read Me\n"
-            "Icon=ascii\nURL=/opt/app/doc/read me.txt\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Read_Me.desktop")), std::vector<std::string>{});
-}
-
-TEST_F(DesktopTest, UnknownKindLeavesAnEmptyFile) {
-  EXPECT_EQ(create_desktop_shortcut(7, "x", nullptr, "Odd", nullptr, nullptr, nullptr), 1);
-  EXPECT_TRUE(exists(link("Odd.desktop")));
-  EXPECT_EQ(read_file(link("Odd.desktop")), "");
-}
-
-TEST_F(DesktopTest, LinkThatCannotBeMadeGivesZero) {
-  rmdir((home + "/Desktop").c_str());
-  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "x", nullptr, "X", nullptr, nullptr,
-                                    nullptr),
-            0);
+// Each kind of link: a file named after the display name (characters a
+// file name should not hold become '_'), its texts in UTF-8 with line
+// breaks escaped, the program's path quoted for the shell with '%' doubled,
+// an icon only with both folder and name, "www" and "ascii" for addresses
+// and text files, and an empty file for a kind it does not know. No
+// command runs.
+TEST_F(DesktopTest, EachKindOfLinkWritesItsEntry) {
+  const std::string head = "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\n";
+  const struct {
+    uint8_t kind;
+    const char *target, *arguments, *name, *icon_folder, *icon, *target_folder, *file;
+    std::string entry;
+  } rows[] = {
+      {SHORTCUT_APPLICATION, "app", "--x", "My App 2.0", nullptr, nullptr, "/opt/my app/bin", "My_App_2_0",
+       head + "Type=Application\nName=My App 2.0\nComment=My App 2.0\nExec=\"/opt/my app/bin/app\" --x\nIcon=\n"},
+      {SHORTCUT_APPLICATION, "tool", nullptr, "Tool", "/opt/tool/icons", "tool.png", "/opt/tool", "Tool",
+       head + "Type=Application\nName=Tool\nComment=Tool\nExec=\"/opt/tool/tool\" \n"
+              "Icon=/opt/tool/icons/tool.png\n"},
+      {SHORTCUT_APPLICATION, "/bin/true", nullptr, "A", "/opt/tool/icons", nullptr, nullptr, "A",
+       head + "Type=Application\nName=A\nComment=A\nExec=\"/bin/true\" \nIcon=\n"},
+      {SHORTCUT_APPLICATION, "/bin/true", nullptr, "B", nullptr, "x.png", nullptr, "B",
+       head + "Type=Application\nName=B\nComment=B\nExec=\"/bin/true\" \nIcon=\n"},
+      {SHORTCUT_APPLICATION, "run", "--level=50%", "Odd Path", nullptr, nullptr, "/opt/a\"b$c`d\\e%f", "Odd_Path",
+       // Inside the quotes '"', '`', '$' and '\' take a backslash; the
+       // file's string escape then doubles every backslash.
+       head + "Type=Application\nName=Odd Path\nComment=Odd Path\n"
+              "Exec=\"/opt/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f/run\" --level=50%%\nIcon=\n"},
+      {SHORTCUT_WEB_LINK, "https://example.com/a b", nullptr, "Example Site", nullptr, nullptr, "/opt/ignored",
+       "Example_Site", head + "Type=Link\nName=Example Site\nIcon=www\nURL=https://example.com/a b\n"},
+      {SHORTCUT_TEXT_FILE, "read me.txt", "ignored", "Read Me", nullptr, nullptr, "/opt/app/doc", "Read_Me",
+       head + "Type=Link\nName=Read Me\nIcon=ascii\nURL=/opt/app/doc/read me.txt\n"},
+      // Latin-1 e-acute and a character above 255 in the system's run form.
+      {SHORTCUT_WEB_LINK, "https://example.com", nullptr, "Caf\xE9 \x01,263A\x01", nullptr, nullptr, nullptr,
+       "Caf___", head + "Type=Link\nName=Caf\xC3\xA9 \xE2\x98\xBA\nIcon=www\nURL=https://example.com\n"},
+      {SHORTCUT_WEB_LINK, "https://example.com", nullptr, "Two\nLines", nullptr, nullptr, nullptr, "Two_Lines",
+       head + "Type=Link\nName=Two\\nLines\nIcon=www\nURL=https://example.com\n"},
+      {7, "x", nullptr, "Odd", nullptr, nullptr, nullptr, "Odd", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    const FOLDER icons = row.icon_folder ? folder_at(row.icon_folder) : FOLDER();
+    const FOLDER target = row.target_folder ? folder_at(row.target_folder) : FOLDER();
+    ASSERT_EQ(create_desktop_shortcut(row.kind, row.target, row.arguments, row.name,
+                                      row.icon_folder ? &icons : nullptr, row.icon,
+                                      row.target_folder ? &target : nullptr),
+              1);
+    const std::string file = link(std::string(row.file) + ".desktop");
+    ASSERT_TRUE(exists(file));
+    EXPECT_EQ(read_file(file), row.entry);
+    if (!row.entry.empty()) {
+      EXPECT_EQ(test_support::desktop_validation_errors(file), std::vector<std::string>{});
+    }
+  }
   EXPECT_TRUE(calls.empty());
 }
 
@@ -239,48 +221,15 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
     const int made = create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://x", nullptr, "Site", nullptr,
                                              nullptr, nullptr);
     EXPECT_EQ(made, c.folder.empty() ? 0 : 1);
-    if (c.folder.empty()) continue;
+    if (c.folder.empty()) {
+      EXPECT_TRUE(calls.empty());
+      continue;
+    }
     EXPECT_EQ(std::string(folder.path), c.folder);
     EXPECT_TRUE(exists(c.folder + "/Site.desktop"));
     EXPECT_EQ(remove_desktop_shortcut("Site"), 0);
     EXPECT_FALSE(exists(c.folder + "/Site.desktop"));
   }
-}
-
-TEST_F(DesktopTest, ExecQuotesShellCharactersAndPercent) {
-  FOLDER target = folder_at("/opt/a\"b$c`d\\e%f");
-  ASSERT_EQ(create_desktop_shortcut(SHORTCUT_APPLICATION, "run", "--level=50%", "Odd Path",
-                                    nullptr, nullptr, &target),
-            1);
-  // Inside the quotes '"', '`', '$' and '\' take a backslash; the file's
-  // string escape then doubles every backslash; '%' is written "%%".
-  EXPECT_EQ(read_file(link("Odd_Path.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Application\nName=Odd Path\n"
-            "Comment=Odd Path\nExec=\"/opt/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f/run\" --level=50%%\n"
-            "Icon=\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Odd_Path.desktop")), std::vector<std::string>{});
-}
-
-TEST_F(DesktopTest, NamesAreWrittenAsUtf8AndCleanedPerCharacter) {
-  // Latin-1 e-acute and a character above 255 in the system's run form.
-  const char* name = "Caf\xE9 \x01,263A\x01";
-  ASSERT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://example.com", nullptr, name,
-                                    nullptr, nullptr, nullptr),
-            1);
-  EXPECT_EQ(read_file(link("Caf___.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\n"
-            "Name=Caf\xC3\xA9 \xE2\x98\xBA\nIcon=www\nURL=https://example.com\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Caf___.desktop")), std::vector<std::string>{});
-}
-
-TEST_F(DesktopTest, LineBreaksInNamesStayInsideTheirLine) {
-  ASSERT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://example.com", nullptr,
-                                    "Two\nLines", nullptr, nullptr, nullptr),
-            1);
-  EXPECT_EQ(read_file(link("Two_Lines.desktop")),
-            "[Desktop Entry]\nEncoding=UTF-8\nVersion=1.0\nType=Link\nName=Two\\nLines\n"
-            "Icon=www\nURL=https://example.com\n");
-  EXPECT_EQ(test_support::desktop_validation_errors(link("Two_Lines.desktop")), std::vector<std::string>{});
 }
 
 TEST_F(DesktopTest, RemoveDesktopShortcut) {
@@ -359,33 +308,27 @@ TEST_F(DesktopTest, MenuFileGoesToTheHomeWhenTheSystemFolderIsMissing) {
             "title=\"T\" needs=\"x11\" startup_notify=\"true\"\n");
 }
 
-TEST_F(DesktopTest, MenuEntryWithoutADebianFileStillGoesThroughXdg) {
-  install_fake_tool("xdg-desktop-menu");
-  rmdir((root + "/usr/lib/menu").c_str());
-  ASSERT_TRUE(write_file(home + "/.menu", "a file where the folder would go"));
-  create_os_menu_shortcut(SHORTCUT_APPLICATION, "/bin/true", nullptr, "T", "S", nullptr, nullptr,
-                          nullptr);
-  // Installed through xdg; update-menus has no file of ours to read.
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].argv[1], "install");
-  EXPECT_EQ(handed_over.count("vorn-S_T.desktop"), 1u);
-}
-
 // Made means in the menu: through xdg-desktop-menu where it is installed,
-// else through the menu file.
+// else through the menu file; with xdg, update-menus runs only where that
+// was written.
 TEST_F(DesktopTest, AMenuEntryIsReportedOnlyWhenTheMenuGotIt) {
   struct CASE {
     bool xdg;
     int xdg_status;
     bool menu_folder;  // the menu file can be written
     int made;
-  } cases[] = {{true, 0, true, 1}, {true, 1, true, 0}, {true, 0, false, 1},
-               {false, 0, true, 1}, {false, 0, false, 0}};
+    std::vector<std::string> run;  // with xdg
+  } cases[] = {{true, 0, true, 1, {"xdg-desktop-menu", "update-menus"}},
+               {true, 1, true, 0, {"xdg-desktop-menu", "update-menus"}},
+               {true, 0, false, 1, {"xdg-desktop-menu"}},
+               {false, 0, true, 1, {}},
+               {false, 0, false, 0, {}}};
   for (const CASE& c : cases) {
     SCOPED_TRACE(std::to_string(c.xdg) + std::to_string(c.xdg_status) + std::to_string(c.menu_folder));
     unlink((root + "/usr/bin/xdg-desktop-menu").c_str());
     if (c.xdg) install_fake_tool("xdg-desktop-menu");
     xdg_status = c.xdg_status;
+    calls.clear();
     rmdir((root + "/usr/lib/menu").c_str());
     if (c.menu_folder) {
       mkdir((root + "/usr/lib/menu").c_str(), 0755);
@@ -395,6 +338,12 @@ TEST_F(DesktopTest, AMenuEntryIsReportedOnlyWhenTheMenuGotIt) {
     EXPECT_EQ(create_os_menu_shortcut(SHORTCUT_APPLICATION, "/bin/true", nullptr, "T", "S", nullptr, nullptr,
                                       nullptr),
               c.made);
+    std::vector<std::string> run;
+    for (const CALL& call : calls) run.push_back(base_name(call.argv[0]));
+    if (c.xdg) {
+      EXPECT_EQ(run, c.run);
+      EXPECT_EQ(handed_over.count("vorn-S_T.desktop"), 1u);
+    }
     unlink((root + "/usr/lib/menu/local.S_T.desktop").c_str());
     unlink((home + "/.menu").c_str());
   }

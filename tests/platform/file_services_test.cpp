@@ -45,6 +45,17 @@ bool is_link(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::string& folder) {
+  FOLDER_LIST* list = list_folder(folder_at(folder), nullptr, true, 0, true);
+  std::vector<std::string> names;
+  FOLDER_LIST_ENTRY entry;
+  while (list_folder_filtered(list, &entry)) names.push_back(entry.name);
+  free_folder_list(list);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::string self_path() {
   char buffer[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -93,13 +104,11 @@ TEST_F(FileServicesTest, JoinsPathsWithExactlyOneSlash) {
   EXPECT_STREQ(make_path(folder_at("/a"), "b"), "/a/b");
   EXPECT_STREQ(make_path(folder_at("/a"), nullptr), "/a/");
   EXPECT_STREQ(make_path(folder_at(""), nullptr), "/");
-}
 
-TEST_F(FileServicesTest, JoinsThatDoNotFitFail) {
-  char out[8];
-  EXPECT_TRUE(join_path(out, sizeof out, "/abc", "de"));  // 7 characters and the end
-  EXPECT_FALSE(join_path(out, sizeof out, "/abc", "def"));
-
+  // Joins that do not fit fail.
+  char short_out[8];
+  EXPECT_TRUE(join_path(short_out, sizeof short_out, "/abc", "de"));  // 7 characters and the end
+  EXPECT_FALSE(join_path(short_out, sizeof short_out, "/abc", "def"));
   std::string long_folder(FOLDER_PATH_SIZE - 2, 'x');
   FOLDER folder = folder_at("/" + long_folder.substr(1));
   EXPECT_EQ(make_path(folder, "name"), nullptr);
@@ -133,15 +142,9 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   EXPECT_FALSE(close_file(nullptr));
 }
 
-TEST_F(FileServicesTest, OpenForUpdateNeverWritesThroughADanglingLink) {
-  ASSERT_EQ(symlink((work + "/target").c_str(), (work + "/planted").c_str()), 0);
-  EXPECT_EQ(open_file(folder_at(work), "planted", "r+b"), nullptr);
-  EXPECT_FALSE(ts::file_exists(work + "/target"));
-}
-
-// Every way the platform writes a file, with a link planted at the name:
-// the link's target keeps its bytes and mode, and a file written anew
-// takes the link's place.
+// Every way the platform writes a file, with a link planted at the name,
+// to a file or to nothing: the link's target keeps its bytes and mode (or
+// is not made), and a file written anew takes the link's place.
 TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
   const FOLDER folder = folder_at(work);
   struct WRITER {
@@ -161,52 +164,38 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
          TEXT_FILE* file = f.open_text_file("planted", 1);
          return file && file->write_string("new") && FOLDER::close_text_file(file);
        }, true},
-      {"replacement", [](const FOLDER& f) {
-         FILE_REPLACEMENT file;
-         return file.begin(f, "planted", 0755) && file.write("new", 3) && file.commit();
-       }, true},
-      {"copy", [](const FOLDER& f) {
-         return ts::write_file(f.path + std::string("/source"), "new") && copy_file(f, "source", f, "planted");
-       }, true},
+      {"copy", [](const FOLDER& f) { return copy_file(f, "source", f, "planted"); }, true},
       {"open_file a", [](const FOLDER& f) { return open_file(f, "planted", "ab") != nullptr; }, false},
       {"open_file r+", [](const FOLDER& f) { return open_file(f, "planted", "r+b") != nullptr; }, false},
-      {"append", [](const FOLDER& f) { return append_to_file(f, "planted", "new", 3); }, false},
       {"held append", [](const FOLDER& f) {
          APPEND_FILE file;
          return file.open(f, "planted") || file.append("new", 3);
        }, false},
       {"chmod", [](const FOLDER& f) { return chmod_file(f, "planted", 06777); }, false},
   };
-  const std::string victim = scratch.file("victim");
+  const std::string victim = scratch.file("victim"), nowhere = scratch.file("nowhere");
+  ASSERT_TRUE(ts::write_file(work + "/source", "new"));
   for (const WRITER& writer : writers) {
-    SCOPED_TRACE(writer.name);
-    ASSERT_TRUE(ts::write_file(victim, "precious"));
-    ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
-    unlink((work + "/planted").c_str());
-    ASSERT_EQ(symlink(victim.c_str(), (work + "/planted").c_str()), 0);
-    EXPECT_EQ(writer.write(folder), writer.replaces);
-    EXPECT_EQ(ts::read_file(victim), "precious");
-    EXPECT_EQ(mode_of(victim), 0600u);
-    EXPECT_EQ(is_link(work + "/planted"), !writer.replaces);
-    if (writer.replaces) {
-      EXPECT_EQ(ts::read_file(work + "/planted"), "new");
+    for (const std::string& target : {victim, nowhere}) {
+      SCOPED_TRACE(std::string(writer.name) + " to " + target);
+      ASSERT_TRUE(ts::write_file(victim, "precious"));
+      ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+      unlink((work + "/planted").c_str());
+      ASSERT_EQ(symlink(target.c_str(), (work + "/planted").c_str()), 0);
+      EXPECT_EQ(writer.write(folder), writer.replaces);
+      EXPECT_EQ(ts::read_file(victim), "precious");
+      EXPECT_EQ(mode_of(victim), 0600u);
+      EXPECT_FALSE(ts::file_exists(nowhere));
+      EXPECT_EQ(is_link(work + "/planted"), !writer.replaces);
+      if (writer.replaces) {
+        EXPECT_EQ(ts::read_file(work + "/planted"), "new");
+      }
+      // No fresh file is left beside it; a link to nothing is not listed.
+      std::vector<std::string> left = {"source"};
+      if (writer.replaces || target == victim) left.insert(left.begin(), "planted");
+      EXPECT_EQ(names_in(work), left);
     }
   }
-  FOLDER_LIST* list = list_folder(folder, ".vorn", true, 2, true);
-  FOLDER_LIST_ENTRY entry;
-  while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
-  free_folder_list(list);
-}
-
-// The names in a folder, sorted.
-std::vector<std::string> names_in(const std::string& folder) {
-  FOLDER_LIST* list = list_folder(folder_at(folder), nullptr, true, 0, true);
-  std::vector<std::string> names;
-  FOLDER_LIST_ENTRY entry;
-  while (list_folder_filtered(list, &entry)) names.push_back(entry.name);
-  free_folder_list(list);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Both ways of making the fresh file (unnamed where the file system can,
@@ -272,9 +261,9 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   umask(before);
 }
 
-// Replacements in a held folder go into that folder, also once its path
-// leads elsewhere (the folder moved, a link in its place), and still
-// replace a link at the name; without the hold they follow the path again.
+// Replacements given a held folder go into that folder, also once its
+// path leads elsewhere (the folder moved, a link in its place), and still
+// replace a link at the name; those not given it follow the path.
 TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
   const std::string victim = scratch.file("victim");
   ASSERT_TRUE(ts::write_file(victim, "precious"));
@@ -285,20 +274,21 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
     const std::string moved = held + "_moved", elsewhere = held + "_elsewhere";
     ASSERT_EQ(mkdir(held.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
-    auto replace = [&](const char* name, const char* bytes) {
+    auto replace = [&](const char* name, const char* bytes, const FOLDER_HOLD* hold) {
       FILE_REPLACEMENT file;
-      return file.begin(folder_at(held), name, 0644) && file.write(bytes, strlen(bytes)) && file.commit();
+      return file.begin(folder_at(held), name, 0644, hold) && file.write(bytes, strlen(bytes)) &&
+             file.commit();
     };
     {
       FOLDER_HOLD hold(folder_at(held + "/"));
       ASSERT_TRUE(hold.holding());
-      EXPECT_TRUE(replace("one", "1"));
+      EXPECT_TRUE(replace("one", "1", &hold));
       ASSERT_EQ(rename(held.c_str(), moved.c_str()), 0);
       ASSERT_EQ(symlink(elsewhere.c_str(), held.c_str()), 0);
       ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
-      EXPECT_TRUE(replace("two", "2"));
+      EXPECT_TRUE(replace("two", "2", &hold));
+      EXPECT_TRUE(replace("three", "3", nullptr));
     }
-    EXPECT_TRUE(replace("three", "3"));
     EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(ts::read_file(moved + "/one"), "1");
     EXPECT_EQ(ts::read_file(moved + "/two"), "2");
@@ -344,14 +334,7 @@ TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
   EXPECT_FALSE(ts::file_exists("pwned"));
   EXPECT_FALSE(ts::file_exists(work + "/pwned"));
 
-  // Nothing but the target is left in the target folder.
-  FOLDER_LIST* list = list_folder(folder_at(work + "/out"), nullptr, true, 0, false);
-  ASSERT_NE(list, nullptr);
-  FOLDER_LIST_ENTRY entry;
-  std::vector<std::string> names;
-  while (list_folder_filtered(list, &entry)) names.push_back(entry.name);
-  free_folder_list(list);
-  EXPECT_EQ(names, std::vector<std::string>{"copy"});
+  EXPECT_EQ(names_in(work + "/out"), std::vector<std::string>{"copy"});  // nothing else
 }
 
 [[noreturn]] void copy_under_size_limit(const std::string& work, bool unnamed) {
@@ -378,10 +361,7 @@ TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
   for (const bool unnamed : {false, true}) {
     EXPECT_EXIT(copy_under_size_limit(work, unnamed), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ts::read_file(work + "/target"), "old");
-    FOLDER_LIST* list = list_folder(folder_at(work), ".vorn", true, 2, true);
-    FOLDER_LIST_ENTRY entry;
-    while (list_folder_filtered(list, &entry)) ADD_FAILURE() << "left behind: " << entry.name;
-    free_folder_list(list);
+    EXPECT_EQ(names_in(work), (std::vector<std::string>{"big", "dir", "target"}));
   }
 }
 
@@ -448,12 +428,27 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   ASSERT_TRUE(ts::write_file(outside + "/keep", "k"));
   ASSERT_TRUE(ts::write_file(work + "/keep_file", "f"));
 
+  // Any depth goes, far more levels than the walk keeps open, with side
+  // branches, hidden files and links on the way left unfollowed.
   std::string doomed = work + "/doomed";
   ASSERT_EQ(mkdir(doomed.c_str(), 0755), 0);
-  ASSERT_EQ(mkdir((doomed + "/deep").c_str(), 0755), 0);
-  ASSERT_TRUE(ts::write_file(doomed + "/deep/.hidden", "h"));
-  ASSERT_EQ(symlink(outside.c_str(), (doomed + "/deep/to_dir").c_str()), 0);
   ASSERT_EQ(symlink((work + "/keep_file").c_str(), (doomed + "/to_file").c_str()), 0);
+  int fd = open(doomed.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level < 600; ++level) {
+    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+    if (level % 200 == 0 || level == 599) {
+      ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
+      ASSERT_EQ(symlinkat(outside.c_str(), fd, "to_dir"), 0);
+      const int file = openat(fd, ".hidden", O_CREAT | O_WRONLY, 0644);
+      ASSERT_GE(file, 0);
+      close(file);
+    }
+    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    ASSERT_GE(fd = next, 0);
+  }
+  close(fd);
 
   EXPECT_FALSE(remove_folder(folder_at(work), "doomed", false));  // not empty
   ASSERT_EQ(mkdir((work + "/empty").c_str(), 0755), 0);
@@ -472,30 +467,6 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
 
   EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
   EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
-
-  // Any depth goes, far more levels than the walk keeps open, with side
-  // branches, a file at the bottom and links on the way left unfollowed.
-  const int kLevels = 600;
-  ASSERT_EQ(mkdir((work + "/tall").c_str(), 0755), 0);
-  int fd = open((work + "/tall").c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(fd, 0);
-  for (int level = 0; level < kLevels; ++level) {
-    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
-    if (level % 200 == 100) {
-      ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
-      ASSERT_EQ(symlinkat(outside.c_str(), fd, "to_outside"), 0);
-    }
-    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-    close(fd);
-    ASSERT_GE(fd = next, 0);
-  }
-  const int file = openat(fd, "bottom", O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(file, 0);
-  close(file);
-  close(fd);
-  EXPECT_TRUE(remove_folder(folder_at(work), "tall", true));
-  EXPECT_FALSE(ts::file_exists(work + "/tall"));
-  EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
 }
 
 TEST_F(FileServicesTest, MakeFolderAndSetIfDirectory) {
@@ -566,17 +537,14 @@ protected:
   }
 };
 
-TEST_F(FolderListTest, EndingIgnoringCaseKeepsFoldersUnlessFiltered) {
+// An ending ignoring case (mode 1) keeps folders unless filtered.
+TEST_F(FolderListTest, MatchModes) {
   using S = std::set<std::string>;
   EXPECT_EQ(names(".png", false, 1, false), (S{"a.png", "B.PNG", "sub"}));
   EXPECT_EQ(names(".png", false, 1, true), (S{"a.png", "B.PNG"}));
   EXPECT_EQ(names(".png", true, 1, true), (S{"a.png", "B.PNG", ".h.png"}));
   EXPECT_EQ(names(nullptr, true, 0, false),
             (S{"a.png", "B.PNG", "c.txt", "shot.png.bak", ".h.png", "png", "sub"}));
-}
-
-TEST_F(FolderListTest, MatchModes) {
-  using S = std::set<std::string>;
   EXPECT_EQ(names(".png", false, 0, true), (S{"a.png"}));
   EXPECT_EQ(names("png", false, 2, true), (S{"png"}));
   EXPECT_EQ(names("b", false, 3, true), (S{"B.PNG"}));
@@ -707,37 +675,34 @@ TEST_F(FileServicesTest, ProgramPathAndFolder) {
   EXPECT_TRUE(same_path(standard, folder));
 }
 
-TEST_F(FileServicesTest, HomeFolderComesFromTheOverride) {
+TEST_F(FileServicesTest, HomeFolderAndSystemPathsComeFromTheOverrides) {
   EXPECT_EQ(std::string(get_home_folder()), home);
   set_home_folder_override((home + "/").c_str());
   EXPECT_EQ(std::string(get_home_folder()), home);
   set_home_folder_override(nullptr);
   EXPECT_NE(std::string(get_home_folder()), home);
   EXPECT_EQ(get_home_folder()[0], '/');
+
+  EXPECT_EQ(std::string(system_path("/opt")), root + "/opt");
+  set_system_root_override(nullptr);
+  EXPECT_STREQ(system_path("/opt"), "/opt");
+  EXPECT_EQ(system_path(nullptr), nullptr);
 }
 
-TEST_F(FileServicesTest, UserFoldersAreMadeOnlyWhenAsked) {
+// User folders (1 to 3) under the home, system folders (4 to 6) under
+// /opt, made only when asked; the system's data folders are open to all
+// users but sticky, so that none replaces another's files.
+TEST_F(FileServicesTest, StandardFoldersAreMadeOnlyWhenAsked) {
   const char* sub[] = {"bin", "data", "custdata"};
-  for (int type = 1; type <= 3; ++type) {
+  for (int type = 1; type <= 6; ++type) {
     FOLDER folder = folder_at(work);
-    std::string expected = home + "/.app/" + sub[type - 1];
+    const std::string expected = (type <= 3 ? home + "/.app/" : root + "/opt/app/") + sub[(type - 1) % 3];
     EXPECT_FALSE(get_standard_folder(&folder, type, "app", false)) << type;
     EXPECT_STREQ(folder.path, work.c_str());
     EXPECT_TRUE(get_standard_folder(&folder, type, "app", true)) << type;
     EXPECT_EQ(std::string(folder.path), expected);
     EXPECT_TRUE(is_directory(expected.c_str()));
     EXPECT_TRUE(get_standard_folder(&folder, type, "app", false)) << type;
-  }
-}
-
-TEST_F(FileServicesTest, SystemFoldersGoUnderOptAndDataIsSharedButSticky) {
-  const char* sub[] = {"bin", "data", "custdata"};
-  for (int type = 4; type <= 6; ++type) {
-    FOLDER folder;
-    std::string expected = root + "/opt/app/" + sub[type - 4];
-    EXPECT_FALSE(get_standard_folder(&folder, type, "app", false));
-    ASSERT_TRUE(get_standard_folder(&folder, type, "app", true));
-    EXPECT_EQ(std::string(folder.path), expected);
     if (type >= 5) {
       EXPECT_EQ(mode_of(expected), 01777u);
     }
@@ -790,6 +755,16 @@ TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
   EXPECT_EQ(ts::read_file(work + "/keep"), "k");
   EXPECT_STREQ(get_temporary_folder_path(), "");
   remove_temporary_folder();  // nothing recorded: nothing happens
+
+  // One replaced by a link is left alone, and so is what the link points at.
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+  made = folder.path;
+  ASSERT_EQ(rmdir(made.c_str()), 0);
+  ASSERT_EQ(symlink(work.c_str(), made.c_str()), 0);
+  remove_temporary_folder();
+  EXPECT_TRUE(is_link(made));
+  EXPECT_EQ(ts::read_file(work + "/keep"), "k");
+  unlink(made.c_str());
 }
 
 // The parent of the temporary folder: ~/tmp when it exists, else $TMPDIR
@@ -820,27 +795,6 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     remove_temporary_folder();
   }
   unsetenv("TMPDIR");  // the next test's scratch folder is made from it
-}
-
-TEST_F(FileServicesTest, RecordedTemporaryFolderReplacedByALinkIsLeftAlone) {
-  FOLDER folder;
-  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
-  std::string made = folder.path;
-  ASSERT_EQ(rmdir(made.c_str()), 0);
-  ASSERT_TRUE(ts::write_file(work + "/keep", "k"));
-  ASSERT_EQ(symlink(work.c_str(), made.c_str()), 0);
-  remove_temporary_folder();
-  EXPECT_TRUE(is_link(made));
-  EXPECT_EQ(ts::read_file(work + "/keep"), "k");
-  unlink(made.c_str());
-}
-
-TEST_F(FileServicesTest, FatalExitRemovesTheTemporaryFolder) {
-  FOLDER folder;
-  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
-  std::string made = folder.path;
-  EXPECT_EXIT(fatal_exit("stop"), ::testing::ExitedWithCode(255), "");
-  EXPECT_FALSE(ts::file_exists(made));
 }
 
 TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {
@@ -895,23 +849,6 @@ TEST_F(FileServicesTest, PayloadStartsAfterTheSectionHeaderTable) {
   EXPECT_EQ(ts::read_file(copy).substr(carried.offset), "PAYLOAD DATA");
 }
 
-TEST_F(FileServicesTest, PayloadOfFilesThatAreNoElfImage) {
-  ASSERT_TRUE(ts::write_file(scratch.file("text"), std::string(200, 'x')));
-  EXPECT_FALSE(payload_offset_of(scratch.file("text").c_str()).present);
-  ASSERT_TRUE(ts::write_file(scratch.file("short"), "\x7f" "ELF\x02"));
-  EXPECT_FALSE(payload_offset_of(scratch.file("short").c_str()).present);
-  EXPECT_FALSE(payload_offset_of(scratch.file("missing").c_str()).present);
-  EXPECT_FALSE(payload_offset_of(nullptr).present);
-
-  // A header whose table would end beyond 4 GiB has no usable offset.
-  std::string image = ts::read_file(self_path());
-  Elf64_Ehdr header = elf_header_of(self_path());
-  header.e_shoff = 0xFFFFFFF0u;
-  memcpy(image.data(), &header, sizeof header);
-  ASSERT_TRUE(ts::write_file(scratch.file("lying"), image));
-  EXPECT_FALSE(payload_offset_of(scratch.file("lying").c_str()).present);
-}
-
 // A bare 64-bit ELF header (no program) with the section header table at
 // table_offset; the multi-byte fields in the given byte order.
 std::string elf_header(bool big_endian, uint64_t table_offset, uint16_t entry_size, uint16_t entries) {
@@ -932,28 +869,39 @@ std::string elf_header(bool big_endian, uint64_t table_offset, uint16_t entry_si
   return bytes;
 }
 
-TEST_F(FileServicesTest, PayloadOffsetReadsEitherByteOrderAndExtendedCounts) {
-  // Big-endian header: 3 entries of 64 bytes at 0x100 end at 0x1C0.
-  std::string big = elf_header(true, 0x100, 64, 3);
+// Headers of either byte order; more sections than the header's 16-bit
+// count holds (the count is then the first section header's size field);
+// no table, a table ending beyond 4 GiB or past the file's end, and files
+// that are no ELF image: no payload.
+TEST_F(FileServicesTest, PayloadOffsetOfEveryKindOfHeader) {
+  std::string big = elf_header(true, 0x100, 64, 3);  // the table ends at 0x1C0
   big.resize(0x1C0, '\0');
-  ASSERT_TRUE(ts::write_file(scratch.file("big"), big + "DATA"));
-  PAYLOAD_INFO info = payload_offset_of(scratch.file("big").c_str());
-  EXPECT_TRUE(info.present);
-  EXPECT_EQ(info.offset, 0x1C0u);
-
-  // More sections than the header's 16-bit count holds: the count is the
-  // first section header's size field.
   std::string many = elf_header(false, 0x40, 64, 0);
   many.resize(0x40 + 64, '\0');
   for (int i = 0; i < 8; ++i) many[0x40 + 0x20 + i] = static_cast<char>((70000ull >> (8 * i)) & 0xFF);
-  ASSERT_TRUE(ts::write_file(scratch.file("many"), many));
-  info = payload_offset_of(scratch.file("many").c_str());
-  EXPECT_FALSE(info.present);  // the table runs past the end of this file
-  EXPECT_EQ(info.offset, 0x40u + 70000u * 64u);
-
-  // No section header table at all: nowhere to start.
-  ASSERT_TRUE(ts::write_file(scratch.file("none"), elf_header(false, 0, 0, 0) + "DATA"));
-  EXPECT_FALSE(payload_offset_of(scratch.file("none").c_str()).present);
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool present;
+    uint64_t offset;  // 0: not looked at
+  } rows[] = {
+      {"big", big + "DATA", true, 0x1C0},
+      {"many", many, false, 0x40u + 70000u * 64u},
+      {"none", elf_header(false, 0, 0, 0) + "DATA", false, 0},
+      {"lying", elf_header(false, 0xFFFFFFF0u, 64, 1) + "DATA", false, 0},
+      {"text", std::string(200, 'x'), false, 0},
+      {"short", "\x7f" "ELF\x02", false, 0},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(ts::write_file(scratch.file(row.name), row.bytes));
+    const PAYLOAD_INFO info = payload_offset_of(scratch.file(row.name).c_str());
+    EXPECT_EQ(info.present, row.present) << row.name;
+    if (row.offset) {
+      EXPECT_EQ(info.offset, row.offset) << row.name;
+    }
+  }
+  EXPECT_FALSE(payload_offset_of(scratch.file("missing").c_str()).present);
+  EXPECT_FALSE(payload_offset_of(nullptr).present);
 }
 
 [[noreturn]] void run_script(const std::string& work) {
@@ -972,13 +920,6 @@ TEST_F(FileServicesTest, RunProgramMakesTheFileExecutableAndReplacesTheProcess) 
   EXPECT_EXIT(run_script(work), ::testing::ExitedWithCode(7), "");
   EXPECT_EQ(mode_of(script), 0711u);
   EXPECT_FALSE(run_program(folder_at(work), "missing"));
-}
-
-TEST_F(FileServicesTest, SystemPathsFollowTheRootOverride) {
-  EXPECT_EQ(std::string(system_path("/opt")), root + "/opt");
-  set_system_root_override(nullptr);
-  EXPECT_STREQ(system_path("/opt"), "/opt");
-  EXPECT_EQ(system_path(nullptr), nullptr);
 }
 
 }  // namespace

@@ -299,37 +299,22 @@ protected:
 
 }  // namespace
 
+// Keys type their character: Shift+a "A", Ctrl+C "c", Return a line feed,
+// a key without a character nothing; the key symbol is the plain key's.
 TEST_F(InputX11, KeysArriveAsTypedCharactersAndKeySymbols) {
-  tap(XK_a);
-  settle();
-  EXPECT_EQ(typed(), "a");
-  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_a));
-
-  // Shift+a types "A"; the key symbol is the plain key's.
-  key(XK_Shift_L, true);
-  tap(XK_a);
-  key(XK_Shift_L, false);
-  settle();
-  EXPECT_EQ(typed(), "A");
-  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_a));
-
-  // Ctrl+C types "c".
-  key(XK_Control_L, true);
-  tap(XK_c);
-  key(XK_Control_L, false);
-  settle();
-  EXPECT_EQ(typed(), "c");
-  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_c));
-
-  // Return types a line feed; a key without a character types nothing.
-  tap(XK_Return);
-  settle();
-  EXPECT_EQ(typed(), "\n");
-  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Return));
-  tap(XK_Left);
-  settle();
-  EXPECT_EQ(typed(), "");
-  EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Left));
+  const struct {
+    KeySym modifier, symbol;  // modifier: NoSymbol for none
+    const char* typed;
+  } keys[] = {{NoSymbol, XK_a, "a"}, {XK_Shift_L, XK_a, "A"}, {XK_Control_L, XK_c, "c"},
+              {NoSymbol, XK_Return, "\n"}, {NoSymbol, XK_Left, ""}};
+  for (const auto& k : keys) {
+    if (k.modifier != NoSymbol) key(k.modifier, true);
+    tap(k.symbol);
+    if (k.modifier != NoSymbol) key(k.modifier, false);
+    settle();
+    EXPECT_EQ(typed(), k.typed) << k.symbol;
+    EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(k.symbol));
+  }
 }
 
 TEST_F(InputX11, TheEleventhCharacterTypedBeforeReadingIsDropped) {
@@ -512,10 +497,8 @@ TEST(InputWithoutXkb, KeyboardMappingChangesNeedTheRefresh) {
   Display* probe = XOpenDisplay(nullptr);
   if (!probe) GTEST_SKIP() << "no X display";
   XCloseDisplay(probe);
-  char self[4096] = {};
-  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   test_support::RunResult run = test_support::run_program(
-      {self, "--gtest_filter=InputX11.KeyboardMappingChangesReachTheTypedCharacters"},
+      {"/proc/self/exe", "--gtest_filter=InputX11.KeyboardMappingChangesReachTheTypedCharacters"},
       {"XKB_DISABLE=1", "VORN_INNER_RUN=1"});
   EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;

@@ -301,7 +301,8 @@ void INSTALL_WORKER::install_file() {
   // on the new file before it takes its name.
   const int32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
   if (outcome == INSTALLED && !folder_only &&
-      !(data.package && data.package->extract(folder, name, record.packed_name, nullptr, 0, mode)))
+      !(data.package &&
+        data.package->extract(folder, name, record.packed_name, nullptr, 0, mode, run.destination_hold.get())))
     outcome = FAILED;
   if (outcome == INSTALLED && !folder_only) ++run.installed;
 

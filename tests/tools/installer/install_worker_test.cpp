@@ -517,4 +517,21 @@ TEST_F(InstallWorker, APlantedLinkIsNeverWrittenThrough) {
   EXPECT_EQ(mode_of(inst + "/a"), 0755u);
 }
 
+// The files of one folder go where its first file went, also when a link
+// has taken the folder's name meanwhile.
+TEST_F(InstallWorker, AFolderSwappedDuringTheRunDoesNotRedirectItsFiles) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("one", "$app/bin", "e"), file_record("two", "$app/bin", "e")};
+  const std::string elsewhere = scratch.file("elsewhere");
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+  data.install_step(&page);  // the log
+  data.install_step(&page);  // "one"
+  ASSERT_EQ(rename((inst + "/bin").c_str(), (inst + "/moved").c_str()), 0);
+  ASSERT_EQ(symlink(elsewhere.c_str(), (inst + "/bin").c_str()), 0);
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(test_support::read_file(inst + "/moved/one"), "bytes");
+  EXPECT_EQ(test_support::read_file(inst + "/moved/two"), "bytes");
+  EXPECT_FALSE(test_support::file_exists(elsewhere + "/two"));
+}
+
 }  // namespace
