@@ -109,15 +109,20 @@ inline std::vector<CHANGE> changes_between(const PICTURE& before, const PICTURE&
     else
       join(*box, p);
   }
-  for (size_t i = 0; i < boxes.size(); ++i)
-    for (size_t j = i + 1; j < boxes.size();)
-      if (near(boxes[i], boxes[j])) {
-        join(boxes[i], boxes[j]);
-        boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
-        j = i + 1;
-      } else {
-        ++j;
-      }
+  // Joined until no two are near: a box that grows may come near one
+  // looked at before it.
+  for (bool joined = true; joined;) {
+    joined = false;
+    for (size_t i = 0; i < boxes.size(); ++i)
+      for (size_t j = i + 1; j < boxes.size();)
+        if (near(boxes[i], boxes[j])) {
+          join(boxes[i], boxes[j]);
+          boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+          joined = true;
+        } else {
+          ++j;
+        }
+  }
   std::sort(boxes.begin(), boxes.end(), [](const RECT_FOUND& a, const RECT_FOUND& b) { return a.y1 < b.y1; });
   std::vector<CHANGE> changes;
   for (const RECT_FOUND& box : boxes) changes.push_back({box});

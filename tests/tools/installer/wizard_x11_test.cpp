@@ -141,20 +141,25 @@ TEST_F(WizardClickThrough, LanguageLicenceOptionsFolderInstallAboutFinish) {
   EXPECT_EQ(there.x1, moved.x1);
   EXPECT_EQ(there.y1, moved.y1);
 
-  // The browse button: the face-coloured box in the right half of the
-  // options grid's upper part, on rows where the grid is dark in the middle
-  // and clear of its right edge (above the grid and at its rounded corners
-  // the dialog's face shows).
+  // The browse button: on the rows of the options grid's upper part where
+  // the grid is dark in the middle (above the grid and at its rounded
+  // corners the dialog's face shows), the face-coloured run nearest the
+  // grid's right edge. The folder's path beside it may hold face-coloured
+  // pixels of its own, so the search comes from the right and stops at the
+  // run's left end.
   // The browser opens at the nearest existing folder of the install
   // folder, the test's scratch folder, as target is not made yet.
   RECT_FOUND browse{options.w, options.h, -1, -1};
   const int middle = (there.x1 + there.x2) / 2;
-  for (int y = there.y1 + 8; y < (there.y1 + there.y2) / 2; ++y)
-    for (int x = middle; x < there.x2 - 24 && options.at(middle, y) != face; ++x)
-      if (options.at(x, y) == face) {
-        browse.x1 = std::min(browse.x1, x), browse.y1 = std::min(browse.y1, y);
-        browse.x2 = std::max(browse.x2, x), browse.y2 = std::max(browse.y2, y);
-      }
+  for (int y = there.y1 + 8; y < (there.y1 + there.y2) / 2; ++y) {
+    if (options.at(middle, y) == face) continue;
+    int x = there.x2 - 25;
+    while (x > middle && options.at(x, y) != face) --x;
+    if (x <= middle) continue;
+    browse.x2 = std::max(browse.x2, x);
+    while (x > middle && options.at(x - 1, y) == face) --x;
+    browse.x1 = std::min(browse.x1, x), browse.y1 = std::min(browse.y1, y), browse.y2 = std::max(browse.y2, y);
+  }
   ASSERT_TRUE(browse.found());
   click(browse);
   const PICTURE browser = settle_from(options);
