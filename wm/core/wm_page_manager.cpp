@@ -18,7 +18,6 @@
 #include "wm_dialog.h"
 #include "wm_grid.h"
 #include "wm_kinds.h"
-#include "wm_script.h"
 
 namespace {
 
@@ -417,11 +416,6 @@ int32_t WM_PAGE_MANAGER::frame(bool present) {
     }
   }
 
-  // A tooltip on top holds the input for its button but takes no focus:
-  // the focus object, which its processing does not reach, keeps the focus.
-  const WM_SCREEN_OBJECT* on_top = WM_SCREEN_OBJECT::find_top_overlay(0);
-  const bool tooltip_on_top = on_top && (on_top->kind & wm_kind::SCRIPT) &&
-                              static_cast<const WM_SCRIPT*>(on_top)->attached_object;
   if (action == 0 && !first_start) {
     if (WM_SCREEN_OBJECT* top = WM_SCREEN_OBJECT::find_top_overlay(0)) {
       int16_t owner = top->depth < -1 ? static_cast<int16_t>(-2 - top->depth) : 0;
@@ -463,8 +457,7 @@ int32_t WM_PAGE_MANAGER::frame(bool present) {
     }
   }
 
-  if (!WM_SCREEN_OBJECT::focus_changed && action != page_action::HANDLED && !tooltip_on_top &&
-      !refocus()) {
+  if (!WM_SCREEN_OBJECT::focus_changed && action != page_action::HANDLED && !refocus()) {
     if (WM_SCREEN_OBJECT* lost = WM_SCREEN_OBJECT::focus_object) {
       if (lost->visible) lost->show();
       WM_SCREEN_OBJECT::focus_object = nullptr;

@@ -132,6 +132,10 @@ void WM_SCREEN_OBJECT::unlist_overlay(WM_SCREEN_OBJECT* object) {
   if (it == list.end()) return;
   list.erase(it);
   ++tree_generation;
+  // One that goes while the focus is still where it found it never took
+  // it: the place kept for the focus's return goes with it.
+  std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
+  if (!behind.empty() && behind.back() == focus_object) behind.pop_back();
 }
 
 void WM_SCREEN_OBJECT::dispose(WM_SCREEN_OBJECT* object) {

@@ -162,7 +162,8 @@ public:
   static const std::vector<WM_SCREEN_OBJECT*>& overlays() { return overlay_list(); }
   // The focus objects that overlays covered when they were added, newest
   // last; the page manager gives the focus back to them. Objects leave the
-  // list when they are destroyed.
+  // list when they are destroyed, and an overlay that goes without having
+  // taken the focus (a tooltip) takes its entry along.
   static std::vector<WM_SCREEN_OBJECT*>& focus_behind_overlays();
   // Calls the action callback with the action words, after playing the
   // click sound when asked and it is set and enabled; 0 without a callback.

@@ -274,6 +274,9 @@ void WM_SCRIPT::style_label_size(const WM_STYLE_SET& style, const char* t, uint1
 
 int32_t WM_SCRIPT::process() {
   if (attached_object) {
+    // A tooltip holds the input for its button but takes no focus: the
+    // focus object, which this processing does not reach, keeps it.
+    focus_changed = true;
     const int32_t result = attached_object->process();
     if (result != 0) return result;
   }

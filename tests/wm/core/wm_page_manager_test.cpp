@@ -423,6 +423,12 @@ TEST_F(PageManager, ATooltipTakesNoFocus) {
   manager->frame(false);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(1));
+  // The tooltip keeps no place for the focus to go back to: a focus object
+  // that goes hands it on to the first object.
+  root.get_child(2)->set_focus();
+  root.remove_child(root.get_child(2), true, false);
+  manager->frame(false);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(0));
 }
 
 // The search starts with the focus object's own area (its first object
