@@ -5,6 +5,7 @@
 #include <X11/keysym.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "image.h"
 #include "image_test_support.h"
@@ -94,6 +95,13 @@ TEST_F(HeadlessScreen, DrivenInputReadsBackThroughThePublicInputCalls) {
   input.move_to(333, 10);
   EXPECT_EQ(mouse.x, MOUSE::OUTSIDE);
   EXPECT_EQ(mouse.buttons, 0u);
+  // A double click between two frames: each frame sees one change more.
+  input.move_to(5, 5);
+  platform_input_frame();
+  for (const bool down : {true, false, true, false}) mouse.on_button(5, 5, 1, down);
+  std::vector<uint32_t> seen;
+  for (int frame = 0; frame < 5; ++frame, platform_input_frame()) seen.push_back(mouse.buttons);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{MOUSE::LEFT, 0, MOUSE::LEFT, 0, 0}));
 
   input.advance_ms(2000);
   input.type("Hi\n");
