@@ -35,7 +35,7 @@ struct WINDOW_STATE {
 WINDOW_STATE win;
 
 constexpr long kInputEventMask = KeyPressMask | ButtonPressMask | ButtonReleaseMask |
-                                 PointerMotionMask | ExposureMask | StructureNotifyMask |
+                                 PointerMotionMask | LeaveWindowMask | ExposureMask | StructureNotifyMask |
                                  SubstructureNotifyMask | SubstructureRedirectMask |
                                  FocusChangeMask;
 

@@ -88,6 +88,12 @@ void dispatch_x_event(XEvent* event) {
     case MotionNotify:
       mouse.on_motion(event->xmotion.x, event->xmotion.y);
       break;
+    case LeaveNotify:
+      // A pointer moved out quickly leaves no motion event outside: without
+      // this, hover looks and tooltips stayed as if it were still inside.
+      if (event->xcrossing.mode == NotifyNormal && event->xcrossing.detail != NotifyInferior)
+        mouse.on_motion(-1, -1);
+      break;
     case FocusIn:
       if (own_window(event->xany) && is_full_screen()) grab_input();
       break;

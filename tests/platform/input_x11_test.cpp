@@ -351,6 +351,10 @@ TEST_F(InputX11, PointerPositionButtonsAndWheel) {
   settle();
   EXPECT_EQ(mouse.wheel, 2);
   EXPECT_EQ(mouse.buttons, 0u);
+  // Out of the window at one jump: no motion comes from outside, but the
+  // pointer has left.
+  move(-15, 30);
+  ASSERT_TRUE(pump([] { return mouse.x == MOUSE::OUTSIDE; }));
 }
 
 TEST_F(InputX11, LeavingTheWindowWhileDraggingReleasesEveryButton) {
