@@ -85,20 +85,35 @@ uint32_t modifier_mask_of(uint32_t key_symbol) {
   }
 }
 
+// Whether keys go to the window: it holds the focus, or the focus follows
+// the pointer and the pointer is in the window.
+bool window_has_keyboard() {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(x11.display, &focus, &revert);
+  if (focus == x11.window) return true;
+  if (focus != PointerRoot) return false;
+  Window root = 0, child = 0;
+  int root_x = 0, root_y = 0, x = 0, y = 0;
+  unsigned int buttons = 0;
+  return XQueryPointer(x11.display, DefaultRootWindow(x11.display), &root, &child, &root_x, &root_y, &x, &y,
+                       &buttons) &&
+         child == x11.window;
+}
+
 }  // namespace
 
 bool is_key_down(uint32_t key_symbol) {
   // A key pressed and let go within one frame is held for that frame, and
   // so are the modifiers that were held when it was pressed, though they
   // may be up again by the frame it waited for.
-  const bool pressed = key_queue.pressed_in_frame(key_symbol) ||
-                       (key_queue.frame_modifiers() & modifier_mask_of(key_symbol)) != 0;
-  if (!x11.display || !x11.window) return pressed;
-  Window focus = 0;
-  int revert = 0;
-  XGetInputFocus(x11.display, &focus, &revert);
-  if (focus != x11.window) return false;
-  if (pressed) return true;
+  // A key whose press reached the window was meant for the program,
+  // whatever the server now names as the focus (with the focus following
+  // the pointer it names no window at all).
+  if (key_queue.pressed_in_frame(key_symbol) ||
+      (key_queue.frame_modifiers() & modifier_mask_of(key_symbol)) != 0)
+    return true;
+  if (!x11.display || !x11.window || !window_has_keyboard()) return false;
   KeyCode code = XKeysymToKeycode(x11.display, key_symbol);
   if (code == 0) return false;
   return (x11.key_map[code >> 3] >> (code & 7)) & 1;

@@ -403,6 +403,16 @@ TEST_F(InputX11, HeldKeysShowInTheKeyMapOnlyWithTheFocus) {
   EXPECT_FALSE(is_key_down(XK_a));
   XDestroyWindow(probe, other);
   XSync(probe, False);
+
+  // The focus follows the pointer: keys are the program's while the
+  // pointer is in its window, and a tapped Return counts for its frame.
+  XSetInputFocus(probe, PointerRoot, RevertToPointerRoot, CurrentTime);
+  move(20, 20);
+  settle();
+  set_key_map(map);
+  EXPECT_TRUE(is_key_down(XK_a));
+  tap(XK_Return);
+  EXPECT_TRUE(pump([] { return is_key_down(XK_Return); }));
 }
 
 // Keys the server's keyboard gets only for one tap (a changed mapping):
