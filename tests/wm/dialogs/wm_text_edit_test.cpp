@@ -3,6 +3,7 @@
 // a box lays out, and the dialog's size.
 #include <gtest/gtest.h>
 
+#include "input.h"
 #include "input_driver.h"
 
 #include <string>
@@ -166,6 +167,56 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
     EXPECT_EQ(typed.caret, after) << caret;
   }
   WM_SCREEN_OBJECT::focus_object = nullptr;
+}
+
+// A field or box that its own Return, Delete or change callback deletes is
+// not touched afterwards: the callback's result comes back, and what else
+// was typed in that frame stays for the next one.
+int callbacks = 0;
+int32_t callback_result = 0;
+int32_t delete_caller(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
+  ++callbacks;
+  delete object;
+  return callback_result;
+}
+
+TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
+  const WM_STYLE_SET s = style(false);
+  constexpr uint32_t kReturn = 0xFF0D, kDelete = 0xFFFF;
+  const struct {
+    bool box;
+    uint8_t notify;      // the callback hears every change
+    const char* typed;   // typed before the key
+    uint32_t key;        // 0: none
+    uint32_t character;  // the key's character
+    int32_t result;
+  } rows[] = {
+      {false, 0, "x", kReturn, 0, 0},    {false, 0, "", kReturn, 0, 7},
+      {false, 1, "x", kDelete, 0, 0},    {false, 1, "x", 0, 0, 0},
+      {true, 0, "x", kReturn, 0, 0},     {true, 0, "", kReturn, 0, 7},
+      {true, 1, "x", kDelete, 0, 0},     {true, 1, "x", 0, 0, 7},
+      {true, 1, "", kReturn, '\n', 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.box << row.notify << row.typed << row.key);
+    test_support::INPUT_DRIVER input;
+    callbacks = 0;
+    callback_result = row.result;
+    WM_TEXT_EDIT* field =
+        row.box ? new WM_TEXT_EDIT_BOX(0, 0, 200, 60, 40, "abc", &s, delete_caller, 0, 0)
+                : new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &s, delete_caller, 0, 0);
+    field->notify_on_change = row.notify;
+    field->selectable = 1;
+    field->set_focus();
+    field->caret = 1;
+    field->draw();  // a box moves by the lines of its last drawing
+    input.type(row.typed);
+    if (row.key) input.key(row.key, row.character);
+    EXPECT_EQ(field->process(), row.result);
+    EXPECT_EQ(callbacks, 1);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+    EXPECT_EQ(key_queue.pop_char(), row.typed[0] && row.key ? 'x' : 0u);
+  }
 }
 
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
