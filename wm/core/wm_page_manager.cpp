@@ -156,15 +156,9 @@ void WM_PAGE_MANAGER::set_page(int16_t index, PAGE_CREATE create, PAGE_DESTROY d
   if (!create || index < 0 || index >= area_count) return;
   make_current(index);
   WM_AREA& a = areas[index];
-  WM_PAGE_RECORD incoming;
-  incoming.create = create;
-  incoming.destroy = destroy;
-  incoming.frame = frame_callback;
-  incoming.leave = leave;
-  incoming.page_word = page_word;
-  incoming.keep = keep;
-  incoming.stamp = stamp;
-  replace_pending(a, incoming);
+  // A registered page leaves same_page unset.
+  replace_pending(a, WM_PAGE_RECORD{create, destroy, frame_callback, nullptr, leave, page_word,
+                                    keep, stamp});
   a.pending_slot = -1;
 }
 
