@@ -179,9 +179,7 @@ void WM_PAGE_MANAGER::select_page(int32_t slot, int16_t index) {
     return;
   }
   make_current(index);
-  WM_PAGE_RECORD none;
-  clear_record(none);
-  replace_pending(a, none);
+  replace_pending(a, WM_PAGE_RECORD{});
   a.pending_slot = slot;
 }
 

@@ -379,6 +379,12 @@ TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
       {"a pending page replaced while the history holds its word",
        {{KEEP, 1}, {KEEP, 2}, {PEND, 1}, {PEND, 3}, {SWITCH, 0, {}, 3}, {BACK, 0, {3}, 2},
         {BACK, 0, {}, 1}, {END, 0, {1, 2}}}},
+      {"a new page after going back in a full history",
+       {{RANGE, 1, {}, 20, 20}, {BACK, 0, {}, 19}, {KEEP, 21, {20}, 21},
+        {END, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21}}}},
+      // A word of 0 owns nothing: a pending page of it goes unannounced.
+      {"a pending page of word 0 replaced",
+       {{KEEP, 1}, {PEND, 0}, {PEND, 2, {}}, {SWITCH, 0, {}, 2}, {END, 0, {1, 2}}}},
       {"a pending page given up for a history slot",
        {{KEEP, 1}, {KEEP, 2}, {PEND, 3}, {BACK, 0, {3}, 1}, {PEND, 2}, {SELECT, 1},
         {SWITCH, 0, {}, 2}, {PEND, 4}, {PEND, 5, {4}}, {END, 0, {1, 2, 5}}}},
@@ -392,11 +398,11 @@ TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
     for (const STEP& step : row.steps) {
       if (step.op == RANGE) {
         for (int n = step.n; n <= step.last; ++n) numbers.insert(n);
-      } else if (step.op == KEEP || step.op == SHOW || step.op == PEND) {
+      } else if ((step.op == KEEP || step.op == SHOW || step.op == PEND) && step.n != 0) {
         numbers.insert(step.n);
       }
     }
-    std::map<int, uintptr_t> words;
+    std::map<int, uintptr_t> words;  // word 0 stays 0
     for (const int n : numbers) {
       words[n] = reinterpret_cast<uintptr_t>(new int(n));
       word_numbers[words[n]] = n;
