@@ -93,7 +93,7 @@ bool read_kind(DATA_DEVICE* device, uint8_t& kind) {
 WM_PTM_OBJECT_INFO::WM_PTM_OBJECT_INFO() {}
 
 WM_PTM_OBJECT_INFO::~WM_PTM_OBJECT_INFO() {
-  if (built) forget_built_objects();
+  forget_built_objects();
   free_texts();
   delete own_style;
 }
@@ -128,7 +128,6 @@ void WM_PTM_OBJECT_INFO::note_built(WM_SCREEN_OBJECT* object) {
   object->template_record = this;
   built_objects()[this].push_back(object);
   WM_SCREEN_OBJECT::template_object_gone = leave_template;
-  built = 1;
 }
 
 void WM_PTM_OBJECT_INFO::forget_built_objects() const {

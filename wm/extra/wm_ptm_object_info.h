@@ -124,7 +124,6 @@ private:
   bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
-  uint8_t built = 0;  // a widget was made from this template: it may point here
 };
 
 // Reads an array of object templates (u32 count, then each as a block) into
