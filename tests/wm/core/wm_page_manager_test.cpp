@@ -355,8 +355,8 @@ TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
     OP op;
     int n;
     std::vector<int> destroyed = {};  // the words this step destroys
-    int shown = 0;               // the word on show after it; 0: not checked
-    int last = 0;
+    int shown = 0;                    // the word on show after it; 0: not checked
+    int last = 0;                     // RANGE's last word
   };
   const struct {
     const char* name;
@@ -384,7 +384,7 @@ TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
         {END, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21}}}},
       // A word of 0 owns nothing: a pending page of it goes unannounced.
       {"a pending page of word 0 replaced",
-       {{KEEP, 1}, {PEND, 0}, {PEND, 2, {}}, {SWITCH, 0, {}, 2}, {END, 0, {1, 2}}}},
+       {{KEEP, 1}, {PEND, 0}, {PEND, 2}, {SWITCH, 0, {}, 2}, {END, 0, {1, 2}}}},
       {"a pending page given up for a history slot",
        {{KEEP, 1}, {KEEP, 2}, {PEND, 3}, {BACK, 0, {3}, 1}, {PEND, 2}, {SELECT, 1},
         {SWITCH, 0, {}, 2}, {PEND, 4}, {PEND, 5, {4}}, {END, 0, {1, 2, 5}}}},

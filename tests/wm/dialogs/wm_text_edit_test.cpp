@@ -192,7 +192,7 @@ TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
     uint32_t key;        // 0: none
     uint32_t character;  // the key's character
     int32_t result;
-    bool x_waits;            // the typed "x" is left for the next frame
+    bool x_waits;                // the typed "x" is left for the next frame
     const char* kept = nullptr;  // the text of a field that stays; null: deleted
   } rows[] = {
       {false, 0, "x", kReturn, 0, 0, true},   {false, 0, "", kReturn, 0, 7, false},
