@@ -104,13 +104,6 @@ void WM_PAGE_MANAGER::clear_record(WM_PAGE_RECORD& record) {
   record.stamp = get_unique_time();
 }
 
-void WM_PAGE_MANAGER::drop_record(WM_PAGE_RECORD& record, uintptr_t in_use, bool guard) {
-  // A page registered again with the same word must keep what that word
-  // points to: the record goes, the word's data stays.
-  if (guard && in_use != 0 && record.page_word == in_use) return;
-  if (record.destroy) record.destroy(&record.page_word);
-}
-
 bool WM_PAGE_MANAGER::held_elsewhere(const WM_PAGE_RECORD& record) const {
   if (record.page_word == 0) return false;
   for (int16_t i = 0; i < area_count; ++i) {
@@ -122,10 +115,19 @@ bool WM_PAGE_MANAGER::held_elsewhere(const WM_PAGE_RECORD& record) const {
 }
 
 void WM_PAGE_MANAGER::release_record(WM_PAGE_RECORD& record) {
-  // A word registered again while still in the history is held by two
-  // records: only the last of them to go destroys its data.
-  if (!held_elsewhere(record)) drop_record(record);
+  // A word registered again while still in the history (or pending) is
+  // held by two records: only the last of them to go destroys its data.
+  if (record.destroy && !held_elsewhere(record)) record.destroy(&record.page_word);
   clear_record(record);
+}
+
+void WM_PAGE_MANAGER::replace_pending(WM_AREA& a, const WM_PAGE_RECORD& incoming) {
+  // The incoming record is in place before the old one goes, so that a
+  // word the two share stays.
+  WM_PAGE_RECORD replaced = a.slots[WM_AREA::PENDING];
+  a.slots[WM_AREA::PENDING] = incoming;
+  // A word of 0 carries nothing that a page would own.
+  if (replaced.page_word != 0) release_record(replaced);
 }
 
 void WM_PAGE_MANAGER::leave_current(WM_AREA& a) {
@@ -154,20 +156,9 @@ void WM_PAGE_MANAGER::set_page(int16_t index, PAGE_CREATE create, PAGE_DESTROY d
   if (!create || index < 0 || index >= area_count) return;
   make_current(index);
   WM_AREA& a = areas[index];
-  WM_PAGE_RECORD& pending = a.slots[WM_AREA::PENDING];
-  if (pending.page_word != 0) {
-    // The replaced page's word may be the one on show or the one coming.
-    const uintptr_t word = pending.page_word;
-    if (word != page_word && word != a.slots[a.current_slot].page_word) drop_record(pending);
-    clear_record(pending);
-  }
-  pending.create = create;
-  pending.destroy = destroy;
-  pending.frame = frame_callback;
-  pending.leave = leave;
-  pending.page_word = page_word;
-  pending.keep = keep;
-  pending.stamp = stamp;
+  // A registered page leaves same_page unset.
+  replace_pending(a, WM_PAGE_RECORD{create, destroy, frame_callback, nullptr, leave, page_word,
+                                    keep, stamp});
   a.pending_slot = -1;
 }
 
@@ -188,7 +179,7 @@ void WM_PAGE_MANAGER::select_page(int32_t slot, int16_t index) {
     return;
   }
   make_current(index);
-  clear_record(a.slots[WM_AREA::PENDING]);
+  replace_pending(a, WM_PAGE_RECORD{});
   a.pending_slot = slot;
 }
 
@@ -239,7 +230,7 @@ void WM_PAGE_MANAGER::remove_history_page(int32_t slot, int16_t index) {
   if (index < 0) return;
   WM_AREA& a = areas[index];
   if (slot < 0 || slot >= a.slot_count || slot == a.current_slot) return;
-  drop_record(a.slots[slot]);
+  release_record(a.slots[slot]);
   for (int32_t s = slot; s + 1 < a.slot_count; ++s) a.slots[s] = a.slots[s + 1];
   clear_record(a.slots[a.slot_count - 1]);
   --a.slot_count;
@@ -253,9 +244,7 @@ void WM_PAGE_MANAGER::clear_history(int16_t index) {
   if (index < 0) return;
   WM_AREA& a = areas[index];
   for (int32_t s = 0; s < a.slot_count; ++s) {
-    if (s == a.current_slot) continue;
-    drop_record(a.slots[s]);
-    clear_record(a.slots[s]);
+    if (s != a.current_slot) release_record(a.slots[s]);
   }
   if (a.current_slot != 0) {
     a.slots[0] = a.slots[a.current_slot];
@@ -314,7 +303,7 @@ void WM_PAGE_MANAGER::switch_area(int16_t index) {
     if (!current.keep) {
       // Records without keep are replaced in place, so this is normally
       // the last slot; the later ones move down if it is not.
-      drop_record(current);
+      release_record(current);
       for (int32_t s = a.current_slot; s + 1 < a.slot_count; ++s) a.slots[s] = a.slots[s + 1];
       clear_record(a.slots[a.slot_count - 1]);
       --a.slot_count;
@@ -322,13 +311,14 @@ void WM_PAGE_MANAGER::switch_area(int16_t index) {
     }
     a.current_slot = target;
   } else {
+    // The pending record holds its word until it takes its slot, so no
+    // record dropped on the way destroys what the new page goes on using.
     WM_PAGE_RECORD& current = a.slots[a.current_slot];
-    const uintptr_t incoming = pending.page_word;
     if (current.create && same_record(current, pending)) current.keep = 0;
     int32_t first_dropped;
     if (current.create && current.keep) {
       if (a.current_slot + 1 >= WM_AREA::HISTORY) {
-        drop_record(a.slots[0], incoming, true);
+        release_record(a.slots[0]);
         for (int32_t s = 0; s + 1 < WM_AREA::HISTORY; ++s) a.slots[s] = a.slots[s + 1];
         clear_record(a.slots[WM_AREA::HISTORY - 1]);
         a.current_slot = WM_AREA::HISTORY - 1;
@@ -338,15 +328,11 @@ void WM_PAGE_MANAGER::switch_area(int16_t index) {
       }
       first_dropped = a.current_slot;
     } else {
-      drop_record(current, incoming, true);
-      clear_record(current);
+      release_record(current);
       first_dropped = a.current_slot + 1;
     }
     // Forward history is lost.
-    for (int32_t s = first_dropped; s < a.slot_count; ++s) {
-      drop_record(a.slots[s], incoming, true);
-      clear_record(a.slots[s]);
-    }
+    for (int32_t s = first_dropped; s < a.slot_count; ++s) release_record(a.slots[s]);
     a.slot_count = a.current_slot + 1;
     a.slots[a.current_slot] = pending;
   }

@@ -144,14 +144,14 @@ private:
   void rebuild(WM_AREA& a, bool delete_overlays);
   void switch_area(int16_t index);
   int32_t carry_out(int32_t action, int16_t acting_area);
-  // Calls the record's destroy unless its word still serves `in_use`.
-  static void drop_record(WM_PAGE_RECORD& record, uintptr_t in_use = 0, bool guard = false);
   static void clear_record(WM_PAGE_RECORD& record);
   // Another record of any area (history or pending) holds the same word.
   bool held_elsewhere(const WM_PAGE_RECORD& record) const;
   // Destroys the record's data unless another record holds its word, then
-  // clears it.
+  // clears it. Every record that goes, goes through here.
   void release_record(WM_PAGE_RECORD& record);
+  // The pending slot takes the incoming record; the record it held goes.
+  void replace_pending(WM_AREA& a, const WM_PAGE_RECORD& incoming);
   void paint_rect(const RECT& r, WM_SCREEN_OBJECT* loose);
   static void redraw_rect(const RECT& r, WM_SCREEN_OBJECT* loose);
   static void exit_hook();

@@ -42,6 +42,7 @@ WM_OBJECT_HOOK WM_SCREEN_OBJECT::object_created_hook = nullptr;
 uintptr_t WM_SCREEN_OBJECT::object_created_word = 0;
 WM_OBJECT_HOOK WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 uintptr_t WM_SCREEN_OBJECT::object_destroyed_word = 0;
+void (*WM_SCREEN_OBJECT::template_object_gone)(WM_SCREEN_OBJECT* object) = nullptr;
 WM_REDRAW_FUNCTION WM_SCREEN_OBJECT::redraw_function = nullptr;
 uint32_t WM_SCREEN_OBJECT::tree_generation = 0;
 bool WM_SCREEN_OBJECT::overlay_processing_off = false;
@@ -98,6 +99,7 @@ WM_SCREEN_OBJECT::~WM_SCREEN_OBJECT() {
   std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
   behind.erase(std::remove(behind.begin(), behind.end(), this), behind.end());
   if (object_destroyed_hook) object_destroyed_hook(this, object_destroyed_word);
+  if (template_record && template_object_gone) template_object_gone(this);
   if (current_area_root == this) current_area_root = nullptr;
   if (parent) parent->unlink_child(this);
   unlist_overlay(this);

@@ -211,6 +211,9 @@ public:
   static uintptr_t object_created_word;
   static WM_OBJECT_HOOK object_destroyed_hook;
   static uintptr_t object_destroyed_word;
+  // Told by the destructor of an object whose template_record is set, so
+  // that whoever keeps the objects built from templates lets go of it.
+  static void (*template_object_gone)(WM_SCREEN_OBJECT* object);
   static WM_REDRAW_FUNCTION redraw_function;
   // The surface draw writes into (the screen IMAGE unless set).
   static IMAGE* drawing_surface();

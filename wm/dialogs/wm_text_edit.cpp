@@ -364,9 +364,11 @@ int32_t WM_TEXT_EDIT::process() {
     }
     const bool shift = key_down(KEY_SHIFT_L) || key_down(KEY_SHIFT_R);
     const bool ctrl = key_down(KEY_CONTROL_L) || key_down(KEY_CONTROL_R);
+    const LIFE_WATCH watch(this);
     result = handle_key(key_queue.peek_last_key(), shift, ctrl, called);
-    // A callback may have ended the field's page: nothing more this frame.
-    if (called && result != 0) return result;
+    // A callback may have ended the field's page, or the field itself:
+    // nothing more this frame.
+    if (!watch.alive() || (called && result != 0)) return result;
     if (keyboard_pending()) {
       key_queue.pop_char();
     } else if (const uint32_t c = key_queue.pop_char()) {

@@ -130,12 +130,15 @@ void WM_TEXT_EDIT_BOX::move_by_line(uint32_t key, bool ctrl) {
 }
 
 int32_t WM_TEXT_EDIT_BOX::process() {
+  // The change notice and the field's own callbacks may delete the box.
+  const LIFE_WATCH watch(this);
   int32_t result = 0;
   if (focus_object == this && !line_list.empty() && enabled && visible) {
     if (key_queue.peek() == '\n') {
       key_queue.pop();
       if (!filter || filter('\n')) insert_at_caret('\n');
       result = change_notice();
+      if (!watch.alive()) return result;
     }
     const uint32_t key = key_queue.peek_last_key();
     if (key == KEY_UP || key == KEY_DOWN || key == KEY_HOME || key == KEY_END) {
@@ -145,6 +148,6 @@ int32_t WM_TEXT_EDIT_BOX::process() {
   }
   if (result != 0) return result;
   result = WM_TEXT_EDIT::process();
-  clear_selection();
+  if (watch.alive()) clear_selection();
   return result;
 }

@@ -135,8 +135,7 @@ WM_SCREEN_OBJECT* WM_PTM_OBJECT_INFO::create_object(WM_CALLBACK action_callback)
     default:
       return nullptr;
   }
-  made->template_record = this;
-  built = 1;
+  note_built(made);
   return made;
 }
 

@@ -1,17 +1,17 @@
 #include "wm_ptm_object_info.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <new>
 #include <set>
+#include <unordered_map>
 
 #include "string_utils.h"
 #include "template_lists.h"
 #include "template_stream.h"
-#include "wm_grid.h"
-#include "wm_page_manager.h"
 #include "wm_ptm_app_info.h"
 #include "wm_style_set.h"
 
@@ -93,29 +93,48 @@ bool read_kind(DATA_DEVICE* device, uint8_t& kind) {
 WM_PTM_OBJECT_INFO::WM_PTM_OBJECT_INFO() {}
 
 WM_PTM_OBJECT_INFO::~WM_PTM_OBJECT_INFO() {
-  if (built) forget_built_objects();
+  forget_built_objects();
   free_texts();
   delete own_style;
 }
 
 namespace {
-void forget(WM_SCREEN_OBJECT* object, const WM_PTM_OBJECT_INFO* gone) {
-  if (object->template_record == gone) object->template_record = nullptr;
-  for (WM_SCREEN_OBJECT* child : object->children) forget(child, gone);
-  // A grid's cells are no children of it.
-  if (!(object->kind & wm_kind::GRID)) return;
-  const auto* grid = static_cast<const WM_GRID*>(object);
-  for (int32_t r = 0; r < grid->get_row_count(); r++)
-    for (WM_SCREEN_OBJECT* cell : grid->get_row(r)->cells)
-      if (cell) forget(cell, gone);
+// The live objects built from each template that built any, wherever they
+// are (in an area, an overlay, a dialog not shown yet, an application's own
+// tree): a template that goes reaches exactly its own, and an object that
+// goes leaves its template's list. Never destroyed, so that objects going
+// at the program's end still find it.
+std::unordered_map<const void*, std::vector<WM_SCREEN_OBJECT*>>& built_objects() {
+  static auto* lists = new std::unordered_map<const void*, std::vector<WM_SCREEN_OBJECT*>>();
+  return *lists;
+}
+
+void leave_template(WM_SCREEN_OBJECT* object) {
+  auto found = built_objects().find(object->template_record);
+  if (found == built_objects().end()) return;
+  std::vector<WM_SCREEN_OBJECT*>& list = found->second;
+  // Trees are torn down from their last child, so the newest go first.
+  auto it = std::find(list.rbegin(), list.rend(), object);
+  if (it == list.rend()) return;
+  *it = list.back();
+  list.pop_back();
+  if (list.empty()) built_objects().erase(found);
 }
 }  // namespace
 
+void WM_PTM_OBJECT_INFO::note_built(WM_SCREEN_OBJECT* object) {
+  // An object that a custom hook hands out again changes its template.
+  leave_template(object);
+  object->template_record = this;
+  built_objects()[this].push_back(object);
+  WM_SCREEN_OBJECT::template_object_gone = leave_template;
+}
+
 void WM_PTM_OBJECT_INFO::forget_built_objects() const {
-  if (WM_PAGE_MANAGER* live = WM_PAGE_MANAGER::get()) {
-    for (int16_t i = 0; i < live->get_area_count(); i++) forget(&live->area(i).root, this);
-  }
-  for (WM_SCREEN_OBJECT* overlay : WM_SCREEN_OBJECT::overlays()) forget(overlay, this);
+  auto found = built_objects().find(this);
+  if (found == built_objects().end()) return;
+  for (WM_SCREEN_OBJECT* object : found->second) object->template_record = nullptr;
+  built_objects().erase(found);
 }
 
 void WM_PTM_OBJECT_INFO::free_texts() {

@@ -109,8 +109,10 @@ private:
   // The owner of a template somewhere below this one; null when it is none.
   std::unique_ptr<WM_PTM_OBJECT_INFO>* slot_of(const WM_PTM_OBJECT_INFO& t);
   bool holds(const WM_PTM_OBJECT_INFO& t) const;
-  // Every live object that the page manager's areas or the overlays reach
-  // (grid cells included) and that was built from this template forgets it.
+  // The factory made the object from this template: it points here until
+  // one of the two goes.
+  void note_built(WM_SCREEN_OBJECT* object);
+  // Every live object built from this template forgets it.
   void forget_built_objects() const;
   void free_texts();
   // Every field held by value, store references included.
@@ -122,7 +124,6 @@ private:
   bool read_legacy(DATA_DEVICE* device);
 
   std::vector<std::unique_ptr<WM_PTM_OBJECT_INFO>> children;
-  uint8_t built = 0;  // a widget was made from this template: it may point here
 };
 
 // Reads an array of object templates (u32 count, then each as a block) into

@@ -3,7 +3,10 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -322,6 +325,126 @@ TEST_F(PageManager, RegisteringTheSameWordKeepsItsData) {
     if (exit_hook_first) get_exit_hook()();
     manager.reset();
     EXPECT_EQ(logs[0].destroyed, 2) << exit_hook_first;
+  }
+}
+
+// Each word is an int that its pages own, holding the word's number: a
+// page on show reads it, the destroy callback frees it. However many
+// records hold a word, it is destroyed once, when the last of them goes.
+std::map<uintptr_t, int> word_numbers;
+std::map<int, int> destroy_counts;
+std::vector<int> destroyed_now;
+void create_owned_reading(WM_PAGE_MANAGER* manager) {
+  const uintptr_t word = manager->get_page_word(manager->area(0).current_slot);
+  EXPECT_EQ(*reinterpret_cast<int*>(word), word_numbers[word]);
+}
+void destroy_counted(uintptr_t* word) {
+  const int number = word_numbers[*word];
+  destroyed_now.push_back(number);
+  ++destroy_counts[number];
+  delete reinterpret_cast<int*>(*word);
+}
+
+TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
+  // KEEP and SHOW register a page (kept or not) and switch to it; RANGE
+  // does KEEP for each word from `n` to `last`; PEND only registers; BACK
+  // and SELECT choose a history slot, BACK also switches; RESHOW builds the
+  // current slot again; END destroys the manager.
+  enum OP { KEEP, SHOW, RANGE, PEND, BACK, SELECT, SWITCH, RESHOW, REMOVE, CLEAR, END };
+  struct STEP {
+    OP op;
+    int n;
+    std::vector<int> destroyed = {};  // the words this step destroys
+    int shown = 0;                    // the word on show after it; 0: not checked
+    int last = 0;                     // RANGE's last word
+  };
+  const struct {
+    const char* name;
+    std::vector<STEP> steps;
+  } rows[] = {
+      {"history overflow while a later record holds the oldest word",
+       {{KEEP, 1, {}, 1}, {KEEP, 2, {}, 2}, {KEEP, 1, {}, 1}, {RANGE, 3, {}, 19, 19},
+        {KEEP, 20, {}, 20}, {KEEP, 21, {2}, 21}, {KEEP, 22, {1}, 22},
+        {END, 0, {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22}}}},
+      {"forward history dropped while a kept record holds the word",
+       {{KEEP, 1}, {KEEP, 2}, {KEEP, 1}, {BACK, 0, {}, 2}, {KEEP, 3, {}, 3}, {BACK, 0, {}, 2},
+        {BACK, 0, {}, 1}, {SHOW, 4, {2, 3}, 4}, {END, 0, {1, 4}}}},
+      {"leaving an unkept page whose word the target holds",
+       {{KEEP, 1}, {SHOW, 1, {}, 1}, {BACK, 0, {}, 1}, {RESHOW, 0, {}, 1}, {END, 0, {1}}}},
+      {"removing a record whose word the current page holds",
+       {{KEEP, 1}, {KEEP, 2}, {KEEP, 1}, {REMOVE, 0, {}, 1}, {RESHOW, 0, {}, 1},
+        {REMOVE, 0, {2}, 1}, {END, 0, {1}}}},
+      {"clearing records whose word the current page holds",
+       {{KEEP, 1}, {KEEP, 2}, {KEEP, 1}, {CLEAR, 0, {2}, 1}, {RESHOW, 0, {}, 1}, {END, 0, {1}}}},
+      {"a pending page replaced while the history holds its word",
+       {{KEEP, 1}, {KEEP, 2}, {PEND, 1}, {PEND, 3}, {SWITCH, 0, {}, 3}, {BACK, 0, {3}, 2},
+        {BACK, 0, {}, 1}, {END, 0, {1, 2}}}},
+      {"a new page after going back in a full history",
+       {{RANGE, 1, {}, 20, 20}, {BACK, 0, {}, 19}, {KEEP, 21, {20}, 21},
+        {END, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21}}}},
+      // A word of 0 owns nothing: a pending page of it goes unannounced.
+      {"a pending page of word 0 replaced",
+       {{KEEP, 1}, {PEND, 0}, {PEND, 2}, {SWITCH, 0, {}, 2}, {END, 0, {1, 2}}}},
+      {"a pending page given up for a history slot",
+       {{KEEP, 1}, {KEEP, 2}, {PEND, 3}, {BACK, 0, {3}, 1}, {PEND, 2}, {SELECT, 1},
+        {SWITCH, 0, {}, 2}, {PEND, 4}, {PEND, 5, {4}}, {END, 0, {1, 2, 5}}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    word_numbers.clear();
+    destroy_counts.clear();
+    // Every word exists before any goes, so no two share an address.
+    std::set<int> numbers;
+    for (const STEP& step : row.steps) {
+      if (step.op == RANGE) {
+        for (int n = step.n; n <= step.last; ++n) numbers.insert(n);
+      } else if ((step.op == KEEP || step.op == SHOW || step.op == PEND) && step.n != 0) {
+        numbers.insert(step.n);
+      }
+    }
+    std::map<int, uintptr_t> words;  // word 0 stays 0
+    for (const int n : numbers) {
+      words[n] = reinterpret_cast<uintptr_t>(new int(n));
+      word_numbers[words[n]] = n;
+    }
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    uint32_t stamp = 0;
+    auto put = [&](int n, uint8_t keep) {
+      manager->set_page(0, create_owned_reading, destroy_counted, words[n], nullptr, keep, ++stamp,
+                        nullptr);
+    };
+    for (size_t i = 0; i < row.steps.size(); ++i) {
+      const STEP& step = row.steps[i];
+      SCOPED_TRACE(i);
+      destroyed_now.clear();
+      switch (step.op) {
+        case KEEP:
+        case SHOW: put(step.n, step.op == KEEP); manager->switch_pages(0); break;
+        case RANGE:
+          for (int n = step.n; n <= step.last; ++n) {
+            put(n, 1);
+            manager->switch_pages(0);
+          }
+          break;
+        case PEND: put(step.n, 0); break;
+        case BACK: manager->history_back(); manager->switch_pages(0); break;
+        case SELECT: manager->select_page(step.n); break;
+        case SWITCH: manager->switch_pages(0); break;
+        case RESHOW:
+          manager->select_page(manager->area(0).current_slot);
+          manager->switch_pages(0);
+          break;
+        case REMOVE: manager->remove_history_page(step.n); break;
+        case CLEAR: manager->clear_history(); break;
+        case END: manager.reset(); break;
+      }
+      std::sort(destroyed_now.begin(), destroyed_now.end());
+      EXPECT_EQ(destroyed_now, step.destroyed);
+      if (step.shown) {
+        EXPECT_EQ(word_numbers[manager->get_page_word(manager->area(0).current_slot)], step.shown);
+      }
+    }
+    for (const int n : numbers) EXPECT_EQ(destroy_counts[n], 1) << n;
   }
 }
 

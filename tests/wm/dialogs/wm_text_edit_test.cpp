@@ -3,6 +3,7 @@
 // a box lays out, and the dialog's size.
 #include <gtest/gtest.h>
 
+#include "input.h"
 #include "input_driver.h"
 
 #include <string>
@@ -166,6 +167,66 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
     EXPECT_EQ(typed.caret, after) << caret;
   }
   WM_SCREEN_OBJECT::focus_object = nullptr;
+}
+
+// A field or box that its own Return, Delete or change callback deletes is
+// not touched afterwards: the callback's result comes back, and what else
+// was typed in that frame stays for the next one. A field that stays goes
+// on with the frame's typing only when its Return callback answered 0.
+int callbacks = 0;
+int32_t callback_result = 0;
+bool callback_deletes = true;
+int32_t answer(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
+  ++callbacks;
+  if (callback_deletes) delete object;
+  return callback_result;
+}
+
+TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
+  const WM_STYLE_SET s = style(false);
+  constexpr uint32_t kReturn = 0xFF0D, kDelete = 0xFFFF;
+  const struct {
+    bool box;
+    uint8_t notify;      // the callback hears every change
+    const char* typed;   // typed before the key
+    uint32_t key;        // 0: none
+    uint32_t character;  // the key's character
+    int32_t result;
+    bool x_waits;                // the typed "x" is left for the next frame
+    const char* kept = nullptr;  // the text of a field that stays; null: deleted
+  } rows[] = {
+      {false, 0, "x", kReturn, 0, 0, true},   {false, 0, "", kReturn, 0, 7, false},
+      {false, 1, "x", kDelete, 0, 0, true},   {false, 1, "x", 0, 0, 0, false},
+      {true, 0, "x", kReturn, 0, 0, true},    {true, 0, "", kReturn, 0, 7, false},
+      {true, 1, "x", kDelete, 0, 0, true},    {true, 1, "x", 0, 0, 7, false},
+      {true, 1, "", kReturn, '\n', 0, false},
+      {false, 0, "x", kReturn, 0, 0, false, "x"}, {false, 0, "x", kReturn, 0, 1, true, "abc"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.box << +row.notify << row.typed << row.key << row.result);
+    test_support::INPUT_DRIVER input;
+    callbacks = 0;
+    callback_result = row.result;
+    callback_deletes = row.kept == nullptr;
+    WM_TEXT_EDIT* field =
+        row.box ? new WM_TEXT_EDIT_BOX(0, 0, 200, 60, 40, "abc", &s, answer, 0, 0)
+                : new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &s, answer, 0, 0);
+    field->notify_on_change = row.notify;
+    field->selectable = 1;
+    field->set_focus();
+    field->caret = 1;
+    field->draw();  // a box moves by the lines of its last drawing
+    input.type(row.typed);
+    if (row.key) input.key(row.key, row.character);
+    EXPECT_EQ(field->process(), row.result);
+    EXPECT_EQ(callbacks, 1);
+    EXPECT_EQ(key_queue.pop_char(), row.x_waits ? 'x' : 0u);
+    if (row.kept) {
+      EXPECT_STREQ(field->get_text(), row.kept);
+      delete field;
+    }
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+  }
 }
 
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {

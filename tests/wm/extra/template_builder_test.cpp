@@ -35,12 +35,14 @@ WM_PTM_OBJECT_INFO* hooked_template = nullptr;
 WM_CALLBACK hooked_callback = nullptr;
 uintptr_t hooked_word = 0;
 bool hook_answers = true;
+WM_SCREEN_OBJECT* handed_out_again = nullptr;  // the hook's answer when set
 
 WM_SCREEN_OBJECT* custom_hook(WM_PTM_OBJECT_INFO* object_template, WM_CALLBACK callback,
                               uintptr_t word) {
   hooked_template = object_template;
   hooked_callback = callback;
   hooked_word = word;
+  if (handed_out_again) return handed_out_again;
   return hook_answers ? new WM_SCREEN_OBJECT(true, callback, 0, 0) : nullptr;
 }
 
@@ -71,6 +73,18 @@ TEST_F(TemplateBuilder, TypeZeroAsksTheCustomHookAndFallsBackToALabel) {
   // The hook's object records its template and gets the words too.
   EXPECT_EQ(made->template_record, &t);
   EXPECT_EQ(made->action_word_1, 8u);
+  // A hook may hand out an object again, also for another template: the
+  // object belongs to the last template that built it, and no template
+  // touches it once it has gone.
+  auto other = std::make_unique<WM_PTM_OBJECT_INFO>();
+  handed_out_again = made.get();
+  EXPECT_EQ(other->create_object(some_callback), made.get());
+  EXPECT_EQ(made->template_record, other.get());
+  EXPECT_EQ(t.create_object(some_callback), made.get());
+  EXPECT_EQ(made->template_record, &t);
+  handed_out_again = nullptr;
+  made.reset();
+  other.reset();
 }
 
 TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {

@@ -360,7 +360,10 @@ std::set<const void*> all_templates(WM_PTM_APP_INFO* store) {
 
 // Every removal, also of one page, object or child template, makes the
 // live objects built from what goes forget their templates (grid cells
-// too); those built from what stays keep them.
+// too); those built from what stays keep them and reach their fields. The
+// objects stand wherever an application keeps them: on the page manager's
+// area or on a root of its own with no manager, in a dialog on show, in one
+// not shown yet and in one taken off the overlay list but kept.
 TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
   test_support::ScratchDir scratch;
   FOLDER folder;
@@ -369,7 +372,6 @@ TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
     WM_PTM_APP_INFO saved;
     ASSERT_TRUE(saved.save(folder, "empty.tpl", 0, 0));
   }
-  WM_PAGE_MANAGER manager(1, -1);
   using STORE = std::unique_ptr<WM_PTM_APP_INFO>;
   const struct {
     const char* name;
@@ -389,27 +391,55 @@ TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
       {"remove_child", [](STORE& s) {
          EXPECT_TRUE(s->areas[0]->get_page(0)->get_object(0)->remove_child(1));
        }},
+      {"nothing", [](STORE&) {}},
   };
-  for (const auto& r : removals) {
-    SCOPED_TRACE(r.name);
-    auto store = std::make_unique<WM_PTM_APP_INFO>();
-    fill_built_store(*store);
-    WM_MANAGER& root = manager.area(0).root;
-    WM_PTM_APP_INFO::build_objects(&root, nullptr, store->areas[0]->get_page(0)->get_objects());
-    store->loaded = 1;
-    root.add_overlay(store->create_dialog("Ask", nullptr, 0, 0, nullptr), false);
-    std::vector<std::pair<WM_SCREEN_OBJECT*, const void*>> built;
-    auto collect = [&built](WM_SCREEN_OBJECT* o) {
-      if (o->template_record) built.emplace_back(o, o->template_record);
-    };
-    each_live(&root, collect);
-    for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays()) each_live(o, collect);
-    ASSERT_EQ(built.size(), 5u);  // the grid, its two cells, its child, the dialog's label
-    r.remove(store);
-    const std::set<const void*> staying = all_templates(store.get());
-    for (const auto& [object, record] : built)
-      EXPECT_EQ(object->template_record, staying.count(record) ? record : nullptr);
-    root.destroy_children(true, 0, true);
+  for (const bool with_manager : {true, false}) {
+    for (const auto& r : removals) {
+      SCOPED_TRACE(std::string(r.name) + (with_manager ? " on the manager's area" : " on an own root"));
+      std::unique_ptr<WM_PAGE_MANAGER> manager;
+      if (with_manager) manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+      WM_MANAGER own_root;
+      WM_MANAGER& root = manager ? manager->area(0).root : own_root;
+      auto store = std::make_unique<WM_PTM_APP_INFO>();
+      fill_built_store(*store);
+      WM_PTM_APP_INFO::build_objects(&root, nullptr, store->areas[0]->get_page(0)->get_objects());
+      store->loaded = 1;
+      root.add_overlay(store->create_dialog("Ask", nullptr, 0, 0, nullptr), false);
+      std::unique_ptr<WM_DIALOG> not_shown(store->create_dialog("Ask", nullptr, 0, 0, nullptr));
+      std::unique_ptr<WM_DIALOG> taken_off(store->create_dialog("Ask", nullptr, 0, 0, nullptr));
+      root.add_overlay(taken_off.get(), false);
+      root.remove_overlay(taken_off.get(), false, false);
+      struct BUILT {
+        WM_SCREEN_OBJECT* object;
+        const WM_PTM_OBJECT_INFO* record;
+        uint32_t type;
+      };
+      std::vector<BUILT> built;
+      auto collect = [&built](WM_SCREEN_OBJECT* o) {
+        const auto* record = static_cast<const WM_PTM_OBJECT_INFO*>(o->template_record);
+        if (record) built.push_back({o, record, record->type});
+      };
+      each_live(&root, collect);
+      for (WM_SCREEN_OBJECT* o : WM_SCREEN_OBJECT::overlays()) each_live(o, collect);
+      each_live(not_shown.get(), collect);
+      each_live(taken_off.get(), collect);
+      // The grid, its two cells and its child, and each dialog's label.
+      ASSERT_EQ(built.size(), 7u);
+      r.remove(store);
+      const std::set<const void*> staying = all_templates(store.get());
+      for (const BUILT& b : built) {
+        EXPECT_EQ(b.object->template_record, staying.count(b.record) ? b.record : nullptr);
+        const auto* record = static_cast<const WM_PTM_OBJECT_INFO*>(b.object->template_record);
+        if (record) {
+          EXPECT_EQ(record->type, b.type);
+        }
+      }
+      // The objects go before what is left of the store, which must not
+      // reach them then.
+      root.destroy_children(true, 0, true);
+      not_shown.reset();
+      taken_off.reset();
+    }
   }
 }
 
