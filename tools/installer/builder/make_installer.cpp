@@ -448,14 +448,7 @@ int main(int argc, char** argv) {
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;
   }
-  if (!make_payload(work, d.payload)) {
-    // A stored chunk may not be longer than the chunk size, so a package
-    // with pieces that do not shrink (pictures, archives) goes uncompressed.
-    if (!d.payload.compressed) fail("cannot write the payload");
-    d.payload.compressed = false;
-    if (!make_payload(work, d.payload)) fail("cannot write the payload");
-    fprintf(stderr, "make_installer: the package does not compress; stored uncompressed\n");
-  }
+  if (!make_payload(work, d.payload)) fail("cannot write the payload");
 
   FOLDER bare, output;
   const std::string bare_path = absolute(argv[2]);
