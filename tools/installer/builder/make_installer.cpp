@@ -424,6 +424,8 @@ int main(int argc, char** argv) {
   for (const std::string& sub : d.file_folders)
     add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links);
   apply_file_options(data, d.file_options);
+  const std::string control = data.control_character_name();
+  if (!control.empty()) fail("the name \"" + control + "\" holds a control character, which no name may hold");
   set_builder_look(data);
   if (!d.skin.empty() &&
       !load_builder_skin(data, d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin))
