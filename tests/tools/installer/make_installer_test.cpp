@@ -7,10 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,7 +19,6 @@
 #include "default_dialog_styles.h"
 #include "file_services.h"
 #include "font.h"
-#include "memory_device.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
@@ -423,97 +420,6 @@ TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
   DATA_FILE::set_default_buffer_size(buffer_size);
   remove_temporary_folder();
   set_home_folder_override(nullptr);
-}
-
-// Where the pieces of a built installer's payload (without splash record)
-// lie: each piece's flag and its stored bytes.
-struct STORED_PIECE {
-  uint8_t flag;
-  size_t at, length;
-};
-
-std::vector<STORED_PIECE> pieces_of(const std::string& installer, size_t payload_start) {
-  EXPECT_EQ(installer.substr(payload_start, 1), std::string(1, '\0'));  // no splash record
-  EXPECT_EQ(static_cast<uint8_t>(installer[payload_start + 5]), PAYLOAD_FORM_CHECKED);
-  std::vector<STORED_PIECE> pieces;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(installer.data());
-  for (size_t at = payload_start + 14; at + PAYLOAD_PIECE_FIELDS <= installer.size();) {
-    const size_t length = payload_u32(bytes + at + 1);
-    pieces.push_back({bytes[at], at + PAYLOAD_PIECE_FIELDS, length});
-    at += PAYLOAD_PIECE_FIELDS + length;
-  }
-  return pieces;
-}
-
-// One changed byte in an installer's payload, in a piece stored as it is
-// or in a deflated one, or a payload cut after a whole piece: the
-// installer says that its file is damaged, fails and installs nothing. A
-// payload in the form of installers built before pieces carried checks
-// still installs.
-TEST_F(MakeInstaller, DamagedInstallersAreRefusedAndOlderOnesInstall) {
-  std::mt19937 generator(5);
-  std::string picture(150000, '\0'), notes;
-  for (char& c : picture) c = static_cast<char>(generator());
-  while (notes.size() < 150000) notes += "note " + std::to_string(notes.size()) + "\n";
-  put("picture.png", picture);
-  put("notes.txt", notes);
-  ASSERT_EQ(build("chunk_size = 65536\n").exit_code, 0);
-  const std::string built = test_support::read_file(program());
-  const PAYLOAD_INFO payload = payload_offset_of(program().c_str());
-  ASSERT_TRUE(payload.present);
-  const std::vector<STORED_PIECE> pieces = pieces_of(built, payload.offset);
-  const auto kind = [&](uint8_t flag) {
-    return std::find_if(pieces.begin(), pieces.end(), [flag](const STORED_PIECE& p) { return p.flag == flag; });
-  };
-  ASSERT_NE(kind(0), pieces.end());
-  ASSERT_NE(kind(1), pieces.end());
-  const auto changed = [&built](size_t at) {
-    std::string bytes = built;
-    bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
-    return bytes;
-  };
-
-  // The same package behind the bare program in the older form.
-  FOLDER here, unpacked;
-  ASSERT_EQ(mkdir(scratch.file("unpacked").c_str(), 0700), 0);
-  ASSERT_TRUE(here.set_absolute(scratch.path().c_str()));
-  ASSERT_TRUE(unpacked.set_absolute(scratch.file("unpacked").c_str()));
-  ASSERT_TRUE(unpack_payload_file(here, "setup", payload.offset, unpacked, "installer.pkg", nullptr));
-  PAYLOAD_OPTIONS options;
-  options.chunk_size = 65536;
-  options.compressed = false;
-  options.old_form = true;
-  test_support::MEMORY_DEVICE older;
-  older.swap = 1;
-  ASSERT_TRUE(write_payload(older, unpacked, "installer.pkg", options));
-
-  const std::string damaged = "The installer file is incomplete or damaged!\n";
-  const std::string done = "Installation completed without any errors.\n";
-  const struct {
-    const char* what;
-    std::string bytes;
-    int exit_code;
-    const std::string& printed;
-  } rows[] = {
-      {"as built", built, 0, done},
-      {"a byte of a stored piece", changed(kind(0)->at + kind(0)->length / 2), 255, damaged},
-      {"a byte of a deflated piece", changed(kind(1)->at + kind(1)->length / 2), 255, damaged},
-      {"cut after a whole piece", built.substr(0, pieces[0].at + pieces[0].length), 255, damaged},
-      {"older form", test_support::read_file(kTools + "setup") + older.text(), 0, done},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    const std::string installer = scratch.file("setup-tried");
-    ASSERT_TRUE(test_support::write_file(installer, row.bytes));
-    ASSERT_EQ(chmod(installer.c_str(), 0755), 0);
-    fs::remove_all(target());
-    const test_support::RunResult run = test_support::run_program(
-        {installer, "-a"}, {"DISPLAY=", "HOME=" + scratch.file("home")}, nullptr, 120);
-    EXPECT_EQ(run.exit_code, row.exit_code);
-    EXPECT_NE(run.out.find(row.printed), std::string::npos) << run.out;
-    if (row.exit_code == 0) EXPECT_EQ(contents(target()), contents(files()));
-    else EXPECT_FALSE(fs::exists(target()));
-  }
 }
 
 // A name with a control character would split the install log's lines or
