@@ -130,11 +130,13 @@ void BM_ReferenceCopy(benchmark::State& state) { reference(state, "stored", fals
 void BM_UnpackStored(benchmark::State& state) { unpack(state, "stored"); }
 
 // Wall-clock time: the writes count as much as the inflating. The median of
-// five runs of each goes into the ratios.
-BENCHMARK(BM_ReferenceUncompress)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
-BENCHMARK(BM_UnpackDeflated)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
-BENCHMARK(BM_ReferenceCopy)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
-BENCHMARK(BM_UnpackStored)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+// seven runs of each goes into the ratios; the runs of all four are
+// interleaved at random, so that a change in the machine's load falls on
+// the reference as much as on the unpacker.
+BENCHMARK(BM_ReferenceUncompress)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
+BENCHMARK(BM_UnpackDeflated)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
+BENCHMARK(BM_ReferenceCopy)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
+BENCHMARK(BM_UnpackStored)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->UseRealTime();
 
 struct CLEANUP {
   ~CLEANUP() {
@@ -145,8 +147,13 @@ struct CLEANUP {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // Interleaved unless the command line says otherwise (a later flag wins).
+  std::vector<char*> arguments(argv, argv + argc);
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
+  arguments.insert(arguments.begin() + 1, interleave);
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
+  if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
   RATIO_REPORTER reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const struct {
