@@ -280,8 +280,9 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   // The same bytes with the damage taken out do unpack.
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
-  ASSERT_TRUE(unpack(checked_payload(1000, 1500, {{1, deflated(full)}, {0, ""}, {0, half}})));
-  EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
+  // Every stored byte counts in a piece's check, down to a last piece of one.
+  ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + full + "x");
   // A piece may inflate to a fifth more than the chunk size.
   const std::string longest = full + std::string(200, 'x');
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(longest), deflated(half)})));
