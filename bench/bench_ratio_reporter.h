@@ -1,7 +1,8 @@
 #pragma once
 // The console report of a benchmark program that prints ratios between its
 // benchmarks at the end: it keeps each benchmark's real time per iteration,
-// the median when repetitions run, else the single run.
+// the median when repetitions run, else the single run; and the same of its
+// CPU time, which a busy machine disturbs less.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -16,14 +17,23 @@ public:
       const std::string& name = run.run_name.function_name;
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
         medians[name] = run.GetAdjustedRealTime();
+        cpu_medians[name] = run.GetAdjustedCPUTime();
       } else if (run.run_type == Run::RT_Iteration) {
         singles[name] = run.GetAdjustedRealTime();
+        cpu_singles[name] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(reports);
   }
-  bool time_of(const std::string& name, double* time) const {
-    for (const auto* times : {&medians, &singles}) {
+  bool time_of(const std::string& name, double* time) const { return find(name, medians, singles, time); }
+  bool cpu_time_of(const std::string& name, double* time) const {
+    return find(name, cpu_medians, cpu_singles, time);
+  }
+
+private:
+  using TIMES = std::map<std::string, double>;
+  static bool find(const std::string& name, const TIMES& medians, const TIMES& singles, double* time) {
+    for (const TIMES* times : {&medians, &singles}) {
       const auto it = times->find(name);
       if (it == times->end()) continue;
       *time = it->second;
@@ -32,7 +42,5 @@ public:
     return false;
   }
 
-private:
-  std::map<std::string, double> medians;
-  std::map<std::string, double> singles;
+  TIMES medians, singles, cpu_medians, cpu_singles;
 };

@@ -35,7 +35,8 @@ cmake --build build --target setup make_installer >/dev/null
 
 # The trees and targets lie in memory where there is room (/dev/shm), so
 # that the disk's own state does not decide the times; BENCH_DIR chooses
-# another folder.
+# another folder. Users install onto disks: measure there too, e.g. with
+# BENCH_DIR=/var/tmp.
 if [ -z "${BENCH_DIR:-}" ]; then
   BENCH_DIR="${TMPDIR:-/tmp}"
   if [ -d /dev/shm ] && [ "$(df --output=avail -k /dev/shm | tail -1)" -gt 4000000 ]; then
@@ -103,10 +104,11 @@ PY
 }
 
 # What installer.pkg holds once the installer has unpacked it (the order
-# byte and every chunk of the payload behind the program, inflated):
-# prints its size, the bytes that the tree's files take in it (their
-# records and blocks; the rest are the fonts and database.bin), the chunk
-# size and the block size.
+# byte and every piece of the payload behind the program, inflated where it
+# is deflated): prints its size, the bytes that the tree's files take in it
+# (their records and blocks; the rest are the fonts and database.bin), the
+# chunk size, the block size, and how many of all pieces are stored as they
+# are.
 unpacked_size() {
   python3 - "$1" <<'PY'
 import struct, sys, zlib
@@ -115,17 +117,20 @@ table, = struct.unpack_from("<Q", data, 0x28)
 entry_size, entries = struct.unpack_from("<HH", data, 0x3A)
 at = table + entry_size * entries
 assert data[at] == 0, "bench installers carry no splash record"
-chunk_size, compressed = struct.unpack_from(">IB", data, at + 1)
-at += 6
+chunk_size, form, package_length = struct.unpack_from(">IBI", data, at + 1)
+assert form == 0x43, "a payload whose pieces carry checks"
+at += 1 + 13
 pieces = [b"\0"]
+stored = 0
 while at < len(data):
-    length, = struct.unpack_from(">i", data, at)
-    at += 4
-    if length > 0:
-        piece = data[at:at + length]
-        pieces.append(zlib.decompress(piece) if compressed else piece)
-        at += length
+    flag, length = struct.unpack_from(">BI", data, at)
+    at += 9
+    piece = data[at:at + length]
+    pieces.append(zlib.decompress(piece) if flag else piece)
+    stored += length > 0 and not flag
+    at += length
 package = b"".join(pieces)
+assert len(package) == package_length + 1
 block_size, directory = struct.unpack_from("<II", package, 1 + 10)
 name_length, = struct.unpack_from("<I", package, 1 + directory)
 record, = struct.unpack_from("<I", package, 1 + directory + 4 + name_length)
@@ -137,7 +142,7 @@ while record:
     if not (name.endswith(b".ttf") or name == b"database.bin"):
         tree += 4 + name_length + 16 + max(1, -(-size // block_size)) * (block_size + 8)
     record = next_record
-print(len(package), tree, chunk_size, block_size)
+print(len(package), tree, chunk_size, block_size, stored, len(pieces) - 1)
 PY
 }
 
@@ -199,7 +204,7 @@ for name in "${TREES[@]}"; do
   build_ms=$((($(now) - build_start) / 1000000))
   makeself --quiet "$TREE" "$WORK/tree.run" "bench tree" true >/dev/null
   tar -czf "$WORK/tree.tar.gz" -C "$TREE" .
-  read -r pkg_bytes pkg_tree_bytes chunk_size block_size < <(unpacked_size "$WORK/setup")
+  read -r pkg_bytes pkg_tree_bytes chunk_size block_size stored_pieces pieces < <(unpacked_size "$WORK/setup")
   setup_bytes=$(stat -c %s "$WORK/setup")
   makeself_bytes=$(stat -c %s "$WORK/tree.run")
   tar_bytes=$(stat -c %s "$WORK/tree.tar.gz")
@@ -212,7 +217,7 @@ for name in "${TREES[@]}"; do
   same_tree tar
 
   echo "== $name: $files files, $tree_bytes bytes; block size $block_size, chunk size" \
-    "$chunk_size; built in $build_ms ms"
+    "$chunk_size ($stored_pieces of $pieces pieces stored as they are); built in $build_ms ms"
   awk -v p="$pkg_bytes" -v pt="$pkg_tree_bytes" -v t="$tree_bytes" -v s="$setup_bytes" \
     -v f="$fixed_bytes" -v m="$makeself_bytes" -v z="$tar_bytes" 'BEGIN {
     printf "  installer.pkg unpacked   %11d bytes\n", p

@@ -84,8 +84,8 @@ public:
 
   // Reads versions 1 to 18 (a later one as 18). Installs the stored toolkit
   // styles, dialog effects and image cache as it goes and leaves style sets
-  // looking their pictures up in that cache only. A failure leaves the
-  // model cleared.
+  // looking their pictures up in that cache only. Data with a name that
+  // holds a control character fails. A failure leaves the model cleared.
   bool get_from_data_device(DATA_DEVICE* device) override;
   // Version 18, with the toolkit's current default styles and effects.
   bool put_to_data_device(DATA_DEVICE* device) override;
@@ -131,6 +131,12 @@ public:
   bool install_complete() const;
   // Whether it did so with its log and every file in place.
   bool install_succeeded() const;
+
+  // The first name of the data (of a file, folder, link, the application
+  // or a language) that holds a control character, escaped for showing (a
+  // newline as \n, an escape as \x1b); empty when none does. The reader
+  // refuses data holding one, the builder a description.
+  std::string control_character_name() const;
 
   // Whether the install log of the installation to be patched is where
   // the current choices would install; creates no folders.

@@ -289,6 +289,9 @@ bool DATABASE::read_stream(DATA_DEVICE* device) {
       if (!read_client(in, client, v)) return false;
   }
 
+  // Names that would split log lines or reach a terminal as escape
+  // sequences mean damaged data.
+  if (!control_character_name().empty()) return false;
   if (next_page_after_start) current_page = next_page_after_start(*this);
   return true;
 }

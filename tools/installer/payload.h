@@ -1,8 +1,27 @@
 #pragma once
 // The installation data carried behind the installer's program file: an
-// optional splash record, the chunk size, a compressed flag and the package
-// bytes cut into chunks. All integers are big-endian. The writer serves the
-// builder; the unpacker turns the chunks back into installer.pkg.
+// optional splash record, then the package bytes cut into pieces. The
+// writer serves the builder; the unpacker turns the pieces back into
+// installer.pkg. All integers are big-endian. From the payload's start:
+//
+//   u8   splash flag; when it is not 0 the splash record follows: the image
+//        cache, the image, the bar's x, y, width and height (u16 each), the
+//        title and the bar's style set, each in its own stored form
+//   u32  chunk size: the package bytes of one piece (the last may hold fewer)
+//   u8   form: PAYLOAD_FORM_CHECKED
+//   u32  package length: the bytes all pieces unpack to together
+//   u32  CRC-32 of the nine bytes from the chunk size on
+//   the pieces, up to the end of the file, each:
+//     u8   1: deflated into one zlib stream; 0: stored as it is
+//     u32  stored length, at most the chunk size
+//     u32  CRC-32 of the flag, the stored length and the stored bytes
+//     the stored bytes
+//
+// Installers built before pieces carried their own flag and check have, in
+// place of the form and what follows it, one flag for all pieces (0
+// stored, 1 deflated) and the pieces to the end of the file, each a u32
+// length and its bytes (zero-length pieces are stepped over). The reader
+// still takes that form; the form byte tells the two apart.
 #include <cstdint>
 
 #include "data_device.h"
@@ -14,7 +33,33 @@
 // The largest chunk size a payload may declare (the largest data-file buffer).
 constexpr uint32_t PAYLOAD_MAX_CHUNK_SIZE = 52428800;
 
-// What the splash window shows while the chunks are unpacked; it travels
+// The form byte of a payload whose pieces each carry a flag and a check;
+// at least two bits away from both older values, so that one damaged bit
+// cannot turn it into them.
+constexpr uint8_t PAYLOAD_FORM_CHECKED = 0x43;
+
+// The checked form's fixed fields as bytes: its header fields from the
+// chunk size on, and the fields in front of each piece's stored bytes.
+constexpr uint32_t PAYLOAD_HEADER_FIELDS = 13;
+constexpr uint32_t PAYLOAD_PIECE_FIELDS = 9;
+
+// Big-endian u32 fields, put into and taken from those bytes.
+inline void put_payload_u32(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value >> 24);
+  at[1] = static_cast<uint8_t>(value >> 16);
+  at[2] = static_cast<uint8_t>(value >> 8);
+  at[3] = static_cast<uint8_t>(value);
+}
+inline uint32_t payload_u32(const uint8_t* at) {
+  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
+}
+
+// The CRC-32 of the fields before a check and of the bytes after them
+// (none for the header).
+uint32_t payload_check(const uint8_t* fields, uint32_t field_count, const uint8_t* bytes,
+                       uint32_t size);
+
+// What the splash window shows while the pieces are unpacked; it travels
 // with the toolkit's image cache in front of it.
 struct PAYLOAD_SPLASH {
   IMAGE image;
@@ -26,11 +71,18 @@ struct PAYLOAD_SPLASH {
 // How the builder cuts the package.
 struct PAYLOAD_OPTIONS {
   uint32_t chunk_size = 0;  // 0: not chosen yet, which write_payload refuses
+  // Pieces are deflated where that makes them shorter; false stores all as
+  // they are.
   bool compressed = true;
-  // A zero-length chunk is written before chunk number empty_chunk_at (for
+  // A zero-length piece is written before piece number empty_chunk_at (for
   // tests of readers that must step over one); -1 writes none.
   int32_t empty_chunk_at = -1;
   PAYLOAD_SPLASH* splash = nullptr;  // null: splash flag 0
+  // Writes the form of installers built before pieces carried checks, for
+  // tests that the reader still takes it: one flag for all pieces, which
+  // fails when compressed is set and a piece does not deflate into the
+  // chunk size.
+  bool old_form = false;
 };
 
 // Writes the payload for the package file in folder (a data file with its
@@ -48,8 +100,9 @@ public:
     (void)splash;
     (void)chunk_size;
   }
-  // After every chunk, the empty ones too: chunk bytes done x 100 / bytes
-  // after the header (length fields included, so 100 is never reached).
+  // After every piece, the empty ones too: stored bytes done x 100 / bytes
+  // after the header (the pieces' own fields included, so 100 is never
+  // reached).
   virtual void progress(int32_t percent) { (void)percent; }
 };
 
@@ -57,11 +110,13 @@ public:
 // program file open as source (a data file read with its order byte, so the
 // device position is the offset minus one; any device positioned that way
 // will do) and writes the package bytes to destination. False when the
-// payload is damaged in any way: a chunk size of 0 or above the limit, a
-// chunk longer than the chunk size or than what remains, a chunk that does
-// not inflate or inflates to more than the chunk size plus a fifth, a piece
-// after one shorter than the chunk size, a short read, or no package bytes
-// at all; also when a write fails.
+// payload is damaged in any way: a header or piece whose check does not
+// match, an unknown form or piece flag, a chunk size of 0 or above the
+// limit, a piece longer than the chunk size or than what remains, a piece
+// that does not inflate or inflates to more than the chunk size plus a
+// fifth, a piece after one shorter than the chunk size, a short read, no
+// package bytes at all or other than the header's package length; also
+// when a write fails. Every piece is checked before its bytes are used.
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer);
 

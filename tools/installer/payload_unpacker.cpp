@@ -1,10 +1,11 @@
-// Unpacking the payload: every length is checked against the chunk size and
-// the bytes that remain before it is used, and every chunk must inflate to
-// one piece of at least the chunk size (the last may be shorter) and at
-// most a fifth more, so damaged data stops the unpack instead of reaching
-// the package.
+// Unpacking the payload: every piece's check is compared before its bytes
+// are used, every length is checked against the chunk size and the bytes
+// that remain, and every piece must inflate to at least the chunk size
+// (the last may be shorter) and at most a fifth more, so damaged data
+// stops the unpack instead of reaching the package.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <new>
@@ -37,35 +38,70 @@ bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
   return read;
 }
 
-// The package bytes, chunk by chunk, to the end of the source.
-bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk_size,
-                   bool compressed, PAYLOAD_OBSERVER* observer) {
+// The header fields behind the splash record.
+struct HEADER {
+  uint32_t chunk_size = 0;
+  uint8_t form = 0;  // PAYLOAD_FORM_CHECKED, or the old form's flag for all pieces
+  uint32_t package_length = 0;  // checked form only
+};
+
+bool read_header(DATA_DEVICE& source, HEADER& header) {
+  uint8_t fields[PAYLOAD_HEADER_FIELDS];
+  if (source.read(fields, 5) != 5) return false;
+  header.chunk_size = payload_u32(fields);
+  header.form = fields[4];
+  if (header.chunk_size == 0 || header.chunk_size > PAYLOAD_MAX_CHUNK_SIZE) return false;
+  if (header.form == 0 || header.form == 1) return true;
+  if (header.form != PAYLOAD_FORM_CHECKED) return false;
+  if (source.read(fields + 5, 8) != 8) return false;
+  header.package_length = payload_u32(fields + 5);
+  return payload_u32(fields + 9) == payload_check(fields, 9, nullptr, 0);
+}
+
+// The package bytes, piece by piece, to the end of the source. A piece of
+// the checked form is checked before it is inflated or written.
+bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& header,
+                   PAYLOAD_OBSERVER* observer) {
   const int64_t data_length = source.bytes_left();
   if (data_length < 0) return false;
+  const uint32_t chunk_size = header.chunk_size;
+  const bool checked = header.form == PAYLOAD_FORM_CHECKED;
   // A piece may inflate to a fifth more than the chunk size.
   const uint32_t inflated_limit = chunk_size + chunk_size / 5;
+  const bool may_inflate = checked || header.form == 1;
   std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[chunk_size]);
-  std::unique_ptr<uint8_t[]> output(compressed ? new (std::nothrow) uint8_t[inflated_limit]
-                                               : nullptr);
-  if (!input || (compressed && !output)) return false;
+  std::unique_ptr<uint8_t[]> output(may_inflate ? new (std::nothrow) uint8_t[inflated_limit]
+                                                : nullptr);
+  if (!input || (may_inflate && !output)) return false;
 
+  const uint32_t field_count = checked ? PAYLOAD_PIECE_FIELDS : 4;
   int64_t remaining = data_length;
   int64_t done = 0;
+  int64_t written = 0;
   bool short_piece_seen = false;
   while (remaining > 0) {
-    int32_t length = 0;
-    if (remaining < 4 || !source.read_i32(length)) return false;
-    remaining -= 4;
+    uint8_t fields[PAYLOAD_PIECE_FIELDS];
+    if (remaining < field_count ||
+        source.read(fields, static_cast<int32_t>(field_count)) != static_cast<int32_t>(field_count))
+      return false;
+    remaining -= field_count;
+    const uint8_t flag = checked ? fields[0] : header.form;
+    // The old form steps over a negative length as over an empty piece.
+    const int64_t length = checked ? int64_t{payload_u32(fields + 1)}
+                                   : std::max(int32_t{0}, static_cast<int32_t>(payload_u32(fields)));
+    if (flag > 1 || length > chunk_size || length > remaining) return false;
+    const auto count = static_cast<int32_t>(length);
+    if (length > 0 && (short_piece_seen || source.read(input.get(), count) != count)) return false;
+    remaining -= length;
+    done += length;
+    if (checked && payload_u32(fields + 5) !=
+                       payload_check(fields, 5, input.get(), static_cast<uint32_t>(length)))
+      return false;
     if (length > 0) {
-      if (static_cast<uint32_t>(length) > chunk_size || length > remaining) return false;
-      if (short_piece_seen) return false;  // only the last piece may be short
-      if (source.read(input.get(), length) != length) return false;
-      remaining -= length;
-      done += length;
       const uint8_t* piece = input.get();
       size_t piece_size = static_cast<size_t>(length);
-      if (compressed) {
-        // Each chunk is one zlib stream; bytes behind its end are left.
+      if (flag == 1) {
+        // Each deflated piece is one zlib stream; bytes behind its end are left.
         uLongf inflated = inflated_limit;
         if (uncompress(output.get(), &inflated, input.get(), static_cast<uLong>(length)) != Z_OK)
           return false;
@@ -74,15 +110,24 @@ bool unpack_chunks(DATA_DEVICE& source, DATA_DEVICE& destination, uint32_t chunk
       }
       if (piece_size == 0) return false;
       if (piece_size < chunk_size) short_piece_seen = true;
-      const auto count = static_cast<int32_t>(piece_size);
-      if (destination.write(piece, count) != count) return false;
+      const auto size = static_cast<int32_t>(piece_size);
+      if (destination.write(piece, size) != size) return false;
+      written += size;
     }
     if (observer) observer->progress(static_cast<int32_t>(done * 100 / data_length));
   }
-  return done > 0;
+  return written > 0 && (!checked || written == header.package_length);
 }
 
 }  // namespace
+
+uint32_t payload_check(const uint8_t* fields, uint32_t field_count, const uint8_t* bytes,
+                       uint32_t size) {
+  uLong crc = crc32(0, fields, field_count);
+  // zlib answers a null buffer with the starting value, not crc.
+  if (size > 0) crc = crc32(crc, bytes, size);
+  return static_cast<uint32_t>(crc);
+}
 
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer) {
@@ -95,13 +140,11 @@ bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& d
     splash = std::make_unique<PAYLOAD_SPLASH>();
     if (!read_splash(source, *splash)) return false;
   }
-  uint32_t chunk_size = 0;
-  uint8_t compressed = 0;
-  if (!source.read_u32(chunk_size) || !source.read_u8(compressed)) return false;
-  if (chunk_size == 0 || chunk_size > PAYLOAD_MAX_CHUNK_SIZE) return false;
-  if (observer) observer->header_read(splash.get(), chunk_size);
+  HEADER header;
+  if (!read_header(source, header)) return false;
+  if (observer) observer->header_read(splash.get(), header.chunk_size);
   splash.reset();
-  return unpack_chunks(source, destination, chunk_size, compressed != 0, observer);
+  return unpack_pieces(source, destination, header, observer);
 }
 
 bool unpack_payload_file(const FOLDER& program_folder, const char* program_name,

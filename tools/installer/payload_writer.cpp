@@ -1,6 +1,6 @@
 // Writing the payload: the package file is read piece by piece (without its
-// order byte) and each piece becomes one chunk, deflated when asked into
-// one zlib stream.
+// order byte); each piece is stored deflated into one zlib stream where that
+// makes it shorter, else as it is, behind its flag, length and check.
 #include <libdeflate.h>
 
 #include <memory>
@@ -25,9 +25,37 @@ bool write_splash(DATA_DEVICE& device, PAYLOAD_SPLASH& splash) {
          device.write_object(splash.title) && device.write_object(splash.bar_style);
 }
 
-bool write_chunk(DATA_DEVICE& device, const uint8_t* bytes, uint32_t size) {
-  return device.write_u32(size) &&
+// One piece of the checked form: flag, stored length, check, bytes.
+bool write_piece(DATA_DEVICE& device, uint8_t flag, const uint8_t* bytes, uint32_t size) {
+  uint8_t fields[PAYLOAD_PIECE_FIELDS];
+  fields[0] = flag;
+  put_payload_u32(fields + 1, size);
+  put_payload_u32(fields + 5, payload_check(fields, 5, bytes, size));
+  return device.write(fields, PAYLOAD_PIECE_FIELDS) == PAYLOAD_PIECE_FIELDS &&
          device.write(bytes, static_cast<int32_t>(size)) == static_cast<int32_t>(size);
+}
+
+// One chunk of the old form: length, bytes.
+bool write_old_chunk(DATA_DEVICE& device, const uint8_t* bytes, uint32_t size) {
+  uint8_t length[4];
+  put_payload_u32(length, size);
+  return device.write(length, 4) == 4 &&
+         device.write(bytes, static_cast<int32_t>(size)) == static_cast<int32_t>(size);
+}
+
+// The header fields from the chunk size on.
+bool write_header(DATA_DEVICE& device, const PAYLOAD_OPTIONS& options, int64_t package_length) {
+  uint8_t fields[PAYLOAD_HEADER_FIELDS];
+  put_payload_u32(fields, options.chunk_size);
+  if (options.old_form) {
+    fields[4] = options.compressed ? 1 : 0;
+    return device.write(fields, 5) == 5;
+  }
+  if (package_length < 0 || package_length > UINT32_MAX) return false;
+  fields[4] = PAYLOAD_FORM_CHECKED;
+  put_payload_u32(fields + 5, static_cast<uint32_t>(package_length));
+  put_payload_u32(fields + 9, payload_check(fields, 9, nullptr, 0));
+  return device.write(fields, PAYLOAD_HEADER_FIELDS) == PAYLOAD_HEADER_FIELDS;
 }
 
 }  // namespace
@@ -38,7 +66,6 @@ bool write_payload(DATA_DEVICE& device, const FOLDER& folder, const char* packag
   if (chunk_size == 0 || chunk_size > PAYLOAD_MAX_CHUNK_SIZE) return false;
   if (!device.write_u8(options.splash ? 1 : 0)) return false;
   if (options.splash && !write_splash(device, *options.splash)) return false;
-  if (!device.write_u32(chunk_size) || !device.write_u8(options.compressed ? 1 : 0)) return false;
 
   // Read without the order byte's meaning: the byte is skipped, not used.
   DATA_FILE* package = folder.open_data_file(package_name, 0, 0);
@@ -46,24 +73,30 @@ bool write_payload(DATA_DEVICE& device, const FOLDER& folder, const char* packag
   libdeflate_compressor* compressor =
       options.compressed ? libdeflate_alloc_compressor(kLevel) : nullptr;
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[chunk_size]);
-  // A stored chunk never exceeds the chunk size.
+  // A deflated piece is never longer than the chunk size, and in the
+  // checked form shorter than the piece itself.
   std::unique_ptr<uint8_t[]> packed(options.compressed ? new (std::nothrow) uint8_t[chunk_size]
                                                        : nullptr);
-  bool ok = piece && (!options.compressed || (compressor && packed)) && package->seek(1, false);
+  bool ok = piece && (!options.compressed || (compressor && packed)) && package->seek(1, false) &&
+            write_header(device, options, package->bytes_left());
   for (int32_t index = 0; ok; ++index) {
     const int32_t size = package->read(piece.get(), static_cast<int32_t>(chunk_size));
     if (size <= 0) break;
-    if (index == options.empty_chunk_at) ok = device.write_u32(0);
+    if (index == options.empty_chunk_at)
+      ok = options.old_form ? write_old_chunk(device, nullptr, 0) : write_piece(device, 0, nullptr, 0);
     if (!ok) break;
-    if (options.compressed) {
-      // 0: the piece does not deflate into the chunk size.
-      const size_t packed_size = libdeflate_zlib_compress(
-          compressor, piece.get(), static_cast<size_t>(size), packed.get(), chunk_size);
-      ok = packed_size > 0 &&
-           write_chunk(device, packed.get(), static_cast<uint32_t>(packed_size));
-    } else {
-      ok = write_chunk(device, piece.get(), static_cast<uint32_t>(size));
-    }
+    const auto piece_size = static_cast<size_t>(size);
+    // 0: the piece does not deflate into the room given.
+    const size_t packed_size =
+        options.compressed ? libdeflate_zlib_compress(compressor, piece.get(), piece_size, packed.get(),
+                                                      options.old_form ? chunk_size : piece_size - 1)
+                           : 0;
+    const bool deflated = packed_size > 0;
+    const uint8_t* stored = deflated ? packed.get() : piece.get();
+    const auto stored_size = static_cast<uint32_t>(deflated ? packed_size : piece_size);
+    // The old form's one flag holds for every piece.
+    ok = options.old_form ? (deflated || !options.compressed) && write_old_chunk(device, stored, stored_size)
+                          : write_piece(device, deflated ? 1 : 0, stored, stored_size);
   }
   libdeflate_free_compressor(compressor);
   FOLDER::close_data_file(package);

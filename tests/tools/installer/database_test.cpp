@@ -492,4 +492,50 @@ TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
   }
 }
 
+// A name with a control character (of a file, folder, link, the
+// application or a language) would split the install log's lines or reach
+// a terminal as an escape sequence: data holding one reads as damaged, and
+// the name is told escaped. Shown texts may carry other characters in runs,
+// and texts that are no names may hold line breaks.
+TEST_F(DatabaseTest, NamesWithControlCharactersMakeTheDataDamaged) {
+  const struct {
+    const char* what;
+    std::function<void(DATABASE&)> change;
+    std::string escaped;  // empty: the data reads
+  } rows[] = {
+      {"file name", [](DATABASE& d) { set_field_text(d.installations[0].files[0].src_name, "a\nb"); }, "a\\nb"},
+      {"installed name", [](DATABASE& d) { set_field_text(d.installations[0].files[0].dest_name, "x\ty\r"); }, "x\\ty\\r"},
+      {"folder", [](DATABASE& d) { set_field_text(d.installations[0].files[1].dest_path_from_inst_loc, "$app/d\x1b[2J"); },
+       "$app/d\\x1b[2J"},
+      {"system folder",
+       [](DATABASE& d) { set_field_text(d.installations[0].files[0].system_dest_path_from_inst_loc, "/usr/\x7f"); },
+       "/usr/\\x7f"},
+      {"escape in a link name's run",
+       [](DATABASE& d) { set_field_text(d.installations[0].shortcuts[0].name, "Tool\x01,001B\x01"); },
+       "Tool\\x01,001B\\x01"},
+      {"menu section", [](DATABASE& d) { set_field_text(d.installations[1].shortcuts[0].menu_section, "Games\x07"); },
+       "Games\\x07"},
+      {"language name", [](DATABASE& d) { set_field_text(d.languages[1].name, "Deu\ntsch"); }, "Deu\\ntsch"},
+      {"application", [](DATABASE& d) { set_field_text(d.application.app_string, "App\x1b"); }, "App\\x1b"},
+      {"install folder", [](DATABASE& d) { set_field_text(d.installations[1].default_path, "$ROOT0/A\\b\x02"); },
+       "$ROOT0/A\\\\b\\x02"},
+      {"client", [](DATABASE& d) { d.installer_clients[0].filename.set("setup\n.exe"); }, "setup\\n.exe"},
+      {"a euro in a link name's run",
+       [](DATABASE& d) { set_field_text(d.installations[0].shortcuts[0].name, "Tool \x01,20AC\x01"); }, ""},
+      {"a message of two lines", [](DATABASE& d) { set_field_text(d.languages[0].texts[QUIT_MSG], "Two\nlines"); }, ""},
+      {"Latin-1 and a backslash", [](DATABASE& d) { set_field_text(d.installations[0].files[0].src_name, "caf\xe9 \\ x"); },
+       ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    DATABASE data;
+    fill(data);
+    row.change(data);
+    EXPECT_EQ(data.control_character_name(), row.escaped);
+    DATABASE again;
+    EXPECT_EQ(read(again, write(data)), row.escaped.empty());
+    if (!row.escaped.empty()) expect_cleared(again);
+  }
+}
+
 }  // namespace

@@ -422,4 +422,33 @@ TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
   set_home_folder_override(nullptr);
 }
 
+// A name with a control character would split the install log's lines or
+// reach a terminal as an escape sequence: the builder refuses it, showing
+// it escaped, and writes nothing.
+TEST_F(MakeInstaller, NamesWithControlCharactersAreRefused) {
+  struct ROW {
+    std::string file;   // below the files folder
+    std::string extra;  // description lines
+    std::string said;
+  } rows[] = {
+      {"evil\nSettings: 0 1 forged", "", "the name \"evil\\nSettings: 0 1 forged\" holds a control character"},
+      {"red\x1b[31m.txt", "", "\"red\\x1b[31m.txt\""},
+      {"sub\x01" "folder/a.txt", "", "sub\\x01folder\""},
+      {"del\x7f", "", "\"del\\x7f\""},
+      {"tab\there", "", "\"tab\\there\""},
+      {"a.txt", "link = Bell\x07 | a.txt | 3\n", "\"Bell\\x07\""},
+      {"a.txt", "link = Notes | a.txt | 3 | Menu\x1b\n", "\"Menu\\x1b\""},
+      {"a.txt", "app = Tools\x1b[2J\n", "\"Tools\\x1b[2J\""},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.said);
+    fs::remove_all(files());
+    put(row.file, "x");
+    const test_support::RunResult built = build(row.extra);
+    EXPECT_EQ(built.exit_code, 1);
+    EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
+    EXPECT_FALSE(test_support::file_exists(program()));
+  }
+}
+
 }  // namespace

@@ -46,11 +46,35 @@ std::string deflated(const std::string& bytes) {
   return out;
 }
 
-// A payload without splash record, chunks as given (stored as they are).
+std::string crc(const std::string& bytes) {
+  return big_endian(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
+// A payload of the old form (one flag for all chunks, no checks) without
+// splash record, chunks as given (stored as they are).
 std::string payload(uint32_t chunk_size, bool compressed, const std::vector<std::string>& chunks) {
   std::string out(1, '\0');
   out += big_endian(chunk_size) + std::string(1, compressed ? 1 : 0);
   for (const std::string& chunk : chunks) out += big_endian(chunk.size()) + chunk;
+  return out;
+}
+
+struct PIECE {
+  uint8_t flag;  // 1 deflated
+  std::string stored;
+};
+
+// A payload of the checked form without splash record, pieces as given,
+// every check right.
+std::string checked_payload(uint32_t chunk_size, uint32_t package_length,
+                            const std::vector<PIECE>& pieces, uint8_t form = PAYLOAD_FORM_CHECKED) {
+  const std::string header = big_endian(chunk_size) + std::string(1, static_cast<char>(form)) +
+                             big_endian(package_length);
+  std::string out = std::string(1, '\0') + header + crc(header);
+  for (const PIECE& piece : pieces) {
+    const std::string fields = std::string(1, static_cast<char>(piece.flag)) + big_endian(piece.stored.size());
+    out += fields + crc(fields + piece.stored) + piece.stored;
+  }
   return out;
 }
 
@@ -109,9 +133,11 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     bool splash;
     bool compressed;
     int32_t empty_chunk_at;
-  } rows[] = {{false, true, -1}, {false, false, 1}, {true, true, 2}, {true, false, -1}};
+    bool old_form;  // as installers built before pieces carried checks
+  } rows[] = {{false, true, -1, false}, {false, false, 1, false}, {true, true, 2, false},
+              {true, false, -1, false}, {false, true, 1, true},  {true, false, -1, true}};
   for (const ROW& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.splash << row.compressed << row.empty_chunk_at);
+    SCOPED_TRACE(testing::Message() << row.splash << row.compressed << row.empty_chunk_at << row.old_form);
     PAYLOAD_SPLASH splash;
     splash.image.create(20, 10);
     splash.title.set("Demo set-up");
@@ -122,6 +148,7 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     options.compressed = row.compressed;
     options.empty_chunk_at = row.empty_chunk_at;
     options.splash = row.splash ? &splash : nullptr;
+    options.old_form = row.old_form;
     test_support::MEMORY_DEVICE device;
     device.swap = 1;
     ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
@@ -142,20 +169,66 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
 }
 
 TEST_F(UnpackPayload, IntegersAreBigEndianAndTheOrderByteLeadsThePackage) {
-  make_package();
+  const std::string package = make_package();
   PAYLOAD_OPTIONS options;
   options.chunk_size = 1000;
   options.compressed = false;
+  options.empty_chunk_at = 0;
   test_support::MEMORY_DEVICE device;
   device.swap = 1;
   ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
   const std::string bytes = device.text();
-  EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\0", 6));
-  EXPECT_EQ(bytes.substr(6, 4), std::string("\0\0\x03\xE8", 4));  // first chunk's length
+  // Splash flag, chunk size, form, package length, the header's check.
+  EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\x43", 6));
+  EXPECT_EQ(bytes.substr(6, 4), big_endian(package.size() - 1));
+  EXPECT_EQ(bytes.substr(10, 4), crc(bytes.substr(1, 9)));
+  // An empty piece: stored, no bytes, its check.
+  EXPECT_EQ(bytes.substr(14, 9), std::string(5, '\0') + crc(std::string(5, '\0')));
+  // The first piece of the package: stored as it is, 1000 bytes, its
+  // check, its bytes.
+  EXPECT_EQ(bytes.substr(23, 5), std::string("\0\0\0\x03\xE8", 5));
+  EXPECT_EQ(bytes.substr(28, 4), crc(bytes.substr(23, 5) + bytes.substr(32, 1000)));
+  EXPECT_EQ(bytes.substr(32, 1000), package.substr(1, 1000));
   ASSERT_TRUE(unpack(bytes));
   const std::string result = unpacked();
   EXPECT_EQ(result[0], '\0');
-  EXPECT_EQ(result.substr(1, 1000), bytes.substr(10, 1000));
+  EXPECT_EQ(result, package);
+}
+
+// A package of a file that does not deflate beside text: only the pieces
+// of the first are stored as they are, and one changed byte anywhere in
+// the payload, in a stored or a deflated piece or in the header, is found.
+TEST_F(UnpackPayload, EveryChangedByteIsFound) {
+  std::string text;
+  while (text.size() < 12000) text += "line " + std::to_string(text.size()) + " of the notes\n";
+  test_support::write_file(scratch.file("work/random.bin"), pattern(3000, 7));
+  test_support::write_file(scratch.file("work/notes.txt"), text);
+  {
+    PACKAGE package(work, "installer.pkg", true, 512, false, false);
+    ASSERT_TRUE(package.add_file(work, "notes.txt") && package.add_file(work, "random.bin"));
+  }
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 1024;
+  options.empty_chunk_at = 2;
+  test_support::MEMORY_DEVICE written;
+  written.swap = 1;
+  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
+  const std::string bytes = written.text();
+  EXPECT_LT(bytes.size(), 3000 + text.size() / 4);
+  ASSERT_TRUE(unpack(bytes));
+  EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
+
+  int unnoticed = 0;
+  for (size_t at = 0; at < bytes.size(); ++at)
+    for (const uint8_t change : {0x01, 0x80, 0xFF}) {
+      test_support::MEMORY_DEVICE damaged(bytes), destination;
+      damaged.bytes[at] ^= change;
+      damaged.swap = 1;
+      if (unpack_payload(damaged, 1, destination, nullptr) && ++unnoticed <= 5)
+        ADD_FAILURE() << "byte " << at << " changed by " << int{change};
+      wm_image_cache().clear_all();
+    }
+  EXPECT_EQ(unnoticed, 0);
 }
 
 TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
@@ -166,6 +239,10 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   huge_length.replace(6, 4, big_endian(0x7FFFFFF0));
   std::string corrupt = payload(1000, true, {deflated(full)});
   corrupt[12] ^= 0x55;
+  std::string header_check_wrong = checked_payload(1000, 1000, {{0, full}});
+  header_check_wrong[12] ^= 0x01;
+  std::string piece_check_wrong = checked_payload(1000, 1000, {{0, full}});
+  piece_check_wrong[20] ^= 0x01;
   struct ROW {
     const char* what;
     std::string bytes;
@@ -186,6 +263,14 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"only empty chunks", payload(1000, false, {"", ""})},
       {"header cut short", std::string("\0\0\0", 3)},
       {"splash record cut short", std::string("\1\0\0", 3) + good_tail},
+      {"form unknown", checked_payload(1000, 1000, {{0, full}}, 0x42)},
+      {"header check wrong", header_check_wrong},
+      {"piece check wrong", piece_check_wrong},
+      {"piece flag unknown", checked_payload(1000, 1000, {{2, full}})},
+      {"checked piece longer than the chunk size", checked_payload(4, 5, {{0, "abcde"}})},
+      {"pieces shorter than the package length", checked_payload(1000, 1500, {{0, full}})},
+      {"pieces longer than the package length", checked_payload(1000, 1000, {{0, full}, {0, half}})},
+      {"no pieces", checked_payload(1000, 0, {})},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.what);
@@ -195,6 +280,9 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   // The same bytes with the damage taken out do unpack.
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
+  // Every stored byte counts in a piece's check, down to a last piece of one.
+  ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + full + "x");
   // A piece may inflate to a fifth more than the chunk size.
   const std::string longest = full + std::string(200, 'x');
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(longest), deflated(half)})));

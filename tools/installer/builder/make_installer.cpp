@@ -424,6 +424,8 @@ int main(int argc, char** argv) {
   for (const std::string& sub : d.file_folders)
     add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links);
   apply_file_options(data, d.file_options);
+  const std::string control = data.control_character_name();
+  if (!control.empty()) fail("the name \"" + control + "\" holds a control character, which no name may hold");
   set_builder_look(data);
   if (!d.skin.empty() &&
       !load_builder_skin(data, d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin))
@@ -448,14 +450,7 @@ int main(int argc, char** argv) {
     splash.bar_height = d.bar[3];
     d.payload.splash = &splash;
   }
-  if (!make_payload(work, d.payload)) {
-    // A stored chunk may not be longer than the chunk size, so a package
-    // with pieces that do not shrink (pictures, archives) goes uncompressed.
-    if (!d.payload.compressed) fail("cannot write the payload");
-    d.payload.compressed = false;
-    if (!make_payload(work, d.payload)) fail("cannot write the payload");
-    fprintf(stderr, "make_installer: the package does not compress; stored uncompressed\n");
-  }
+  if (!make_payload(work, d.payload)) fail("cannot write the payload");
 
   FOLDER bare, output;
   const std::string bare_path = absolute(argv[2]);

@@ -1,0 +1,110 @@
+// The names of the data (files, folders, links, the application, the
+// languages) reach file systems, the install log and terminals as they
+// are. A control character in one would split a log line or forge one, or
+// reach a terminal as an escape sequence, so data holding one is refused:
+// by the builder before it packs, and by the reader as damaged.
+#include <cstdio>
+#include <string>
+
+#include "database.h"
+#include "text_convert.h"
+
+namespace {
+
+bool is_control(uint32_t character) { return character < 0x20 || character == 0x7F; }
+
+// The text as a terminal may show it: control characters and the
+// backslash escaped.
+std::string escaped(const char* text) {
+  std::string out;
+  for (const char* at = text; *at; ++at) {
+    const auto byte = static_cast<uint8_t>(*at);
+    if (!is_control(byte) && byte != '\\') {
+      out += *at;
+      continue;
+    }
+    char code[5];
+    const char named = byte == '\\' ? '\\' : byte == '\n' ? 'n' : byte == '\t' ? 't' : byte == '\r' ? 'r' : 0;
+    if (named) snprintf(code, sizeof code, "\\%c", named);
+    else snprintf(code, sizeof code, "\\x%02x", byte);
+    out += code;
+  }
+  return out;
+}
+
+template <typename RECORD>
+using NAME_FIELD = char (RECORD::*)[DATABASE_TEXT_SIZE];
+
+constexpr NAME_FIELD<DATABASE_FILE> kFileNames[] = {
+    &DATABASE_FILE::src_name,  &DATABASE_FILE::src_path_from_xml,
+    &DATABASE_FILE::dest_path_from_inst_loc, &DATABASE_FILE::system_dest_path_from_inst_loc,
+    &DATABASE_FILE::dest_name, &DATABASE_FILE::packed_name};
+constexpr NAME_FIELD<DATABASE_SHORTCUT> kLinkNames[] = {
+    &DATABASE_SHORTCUT::target, &DATABASE_SHORTCUT::arguments,
+    &DATABASE_SHORTCUT::icon_path_from_inst_loc, &DATABASE_SHORTCUT::system_icon_path_from_inst_loc,
+    &DATABASE_SHORTCUT::icon_filename, &DATABASE_SHORTCUT::target_path_from_inst_loc,
+    &DATABASE_SHORTCUT::system_target_path_from_inst_loc};
+constexpr NAME_FIELD<DATABASE_INSTALLATION> kInstallationNames[] = {
+    &DATABASE_INSTALLATION::name, &DATABASE_INSTALLATION::default_path,
+    &DATABASE_INSTALLATION::uninstaller_name, &DATABASE_INSTALLATION::uninstaller_filename,
+    &DATABASE_INSTALLATION::uninstaller_path, &DATABASE_INSTALLATION::uninstaller_syspath};
+constexpr NAME_FIELD<DATABASE_TEXT_PAGE> kPageNames[] = {&DATABASE_TEXT_PAGE::path,
+                                                         &DATABASE_TEXT_PAGE::filename};
+
+// Walks the names and keeps the first that holds a control character. Its
+// two tests stay out of line: the installer is carried in every installer
+// file, and copies of them at each field would only make it longer.
+struct NAME_SCAN {
+  // A name of a file or folder, taken byte by byte as the file system
+  // takes it.
+  [[gnu::noinline]] void name(const char* text) {
+    for (const char* at = text; found.empty() && at && *at; ++at)
+      if (is_control(static_cast<uint8_t>(*at))) found = escaped(text);
+  }
+  // A shown name in the system's 8-bit text: the characters of its runs
+  // count too, as they become characters of their own on the way out.
+  [[gnu::noinline]] void shown(const char* text) {
+    SYSTEM_TEXT_READER reader(text);
+    for (uint32_t unit; found.empty() && reader.next_unit(unit);)
+      if (is_control(unit)) found = escaped(text);
+  }
+  template <typename RECORD, size_t N>
+  void names(const RECORD& record, const NAME_FIELD<RECORD> (&fields)[N]) {
+    for (const NAME_FIELD<RECORD> field : fields) name(record.*field);
+  }
+
+  std::string found;
+};
+
+}  // namespace
+
+std::string DATABASE::control_character_name() const {
+  NAME_SCAN scan;
+  for (const char* name : {application.app_string, default_language_name, log.dest_path_from_inst_loc,
+                           log.system_dest_path_from_inst_loc, patch.dest_path_from_inst_loc,
+                           patch.system_dest_path_from_inst_loc, background.path, background.filename,
+                           skin_path})
+    scan.name(name);
+  for (const DATABASE_INSTALLATION& installation : installations) {
+    scan.names(installation, kInstallationNames);
+    for (const DATABASE_FILE& file : installation.files) {
+      scan.names(file, kFileNames);
+      scan.name(file.platform.get_text());
+    }
+    for (const DATABASE_SHORTCUT& link : installation.shortcuts) {
+      scan.names(link, kLinkNames);
+      scan.name(link.platform.get_text());
+      scan.shown(link.name);
+      scan.shown(link.menu_section);
+    }
+  }
+  for (const DATABASE_LANGUAGE& language : languages) {
+    scan.name(language.name);
+    for (const DATABASE_TEXT_PAGE* page : {&language.licence, &language.readme, &language.release_notes})
+      scan.names(*page, kPageNames);
+  }
+  for (const DATABASE_INSTALLER_CLIENT& client : installer_clients)
+    for (const VORN_STRING* text : {&client.platform, &client.filename, &client.destname})
+      scan.name(text->get_text());
+  return scan.found;
+}
