@@ -764,10 +764,12 @@ void WM_TEXT_WIN::draw() {
   {
     // No glyph, shadow or selection leaves the text area.
     CLIP_SCOPE rows_clip(s);
-    const RECT area = text_area();
-    s->clip_to(i16(area.x1), i16(area.y1), i16(area.x2), i16(area.y2));
+    const TEXT_LINE_PLACE place =
+        place_text_line(s, {font_id, font_w, static_cast<int16_t>(font_h)}, text_area(),
+                        y + top_gap + rows_offset(), {x, y, x + width - 1, y + height - 1});
+    const int32_t top = place.top;
+    s->clip_to(place.clip);
     if (!s->clip_is_empty()) {
-      const int32_t top = y + top_gap + rows_offset();
       for (int32_t i = 0; i < shown_count(); ++i) {
         const int32_t row = shown_row(i);
         if (row != NONE) draw_row(s, row, top + i * font_h);
