@@ -1051,19 +1051,8 @@ void WM_BUTTON::draw_focus_mark(const LOOK& l) {
   if (inset < 0) return;
   const int32_t x1 = x + inset + l.offset, y1 = y + inset + l.offset;
   const int32_t x2 = l.x2 - inset + l.offset, y2 = l.y2 - inset + l.offset;
-  const COLOUR ink = is_set(l.ink) ? l.ink : border_theme.inner_outline;
-  IMAGE* s = button_surface();
-  auto dot = [&](int32_t px, int32_t py) {
-    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &ink);
-  };
-  for (int32_t px = x1; px <= x2; px += 2) {
-    dot(px, y1);
-    dot(px, y2);
-  }
-  for (int32_t py = y1; py <= y2; py += 2) {
-    dot(x1, py);
-    dot(x2, py);
-  }
+  draw_focus_ring(button_surface(), x1, y1, x2, y2,
+                  is_set(l.ink) ? l.ink : border_theme.inner_outline);
 }
 
 void WM_BUTTON::draw_drag_image(IMAGE* s) {
