@@ -84,7 +84,7 @@ int32_t IMAGE::get_text_width(uint8_t font_index, uint16_t size_w, int16_t size_
 }
 
 int32_t IMAGE::get_text_overhang(uint8_t font_index, int16_t size_h) {
-  const TEXT_FONT f = resolve_font(*this, static_cast<int8_t>(font_index), 1, size_h);
+  const TEXT_FONT f = resolve_font(*this, static_cast<int8_t>(font_index), -1, size_h);
   return f.usable() ? FONT::overhang(f.slot, f.size_h) : 0;
 }
 

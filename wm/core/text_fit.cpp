@@ -91,7 +91,7 @@ TEXT_LINE_PLACE place_text_line(IMAGE* s, const TEXT_FONT& font, const RECT& con
                                 int32_t top, const RECT& box) {
   const int32_t overhang = overhang_of(s, font);
   const int32_t size = s ? (font.height == -1 ? s->font_height : font.height) : 0;
-  TEXT_LINE_PLACE place;
+  TEXT_LINE_PLACE place{};
   place.top = std::max(top, std::min(box.y1 + overhang, box.y2 + 1 - size));
   place.clip = content;
   place.clip.y1 = std::max(box.y1, std::min(content.y1, place.top - overhang));

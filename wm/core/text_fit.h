@@ -39,7 +39,7 @@ std::string fit_text_middle(IMAGE* s, const TEXT_FONT& font, const char* text, i
 // its clip is the content rectangle reaching up to the accents and down to
 // the line's cell, never out of the box.
 struct TEXT_LINE_PLACE {
-  int32_t top = 0;
+  int32_t top;
   RECT clip;
 };
 TEXT_LINE_PLACE place_text_line(IMAGE* s, const TEXT_FONT& font, const RECT& content,

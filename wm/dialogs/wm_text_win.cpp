@@ -810,10 +810,8 @@ void WM_TEXT_WIN::handle_keys() {
   // Home and End reach the ends of the text with or without Control.
   const bool control = key == wm_key::HOME || key == wm_key::END ||
                        key_down(wm_key::CONTROL_L) || key_down(wm_key::CONTROL_R);
-  const int32_t before = scroll.get_int(PARAMETER::VALUE);
-  if (!scrollbar->scroll_by_key(key, control)) return;
-  key_queue.get_last_key();
-  if (scroll.get_int(PARAMETER::VALUE) != before) redraw();
+  // The bar sees the new value and calls on_scroll, which redraws.
+  if (scrollbar->scroll_by_key(key, control)) key_queue.get_last_key();
 }
 
 bool WM_TEXT_WIN::pages_for_focused_button() const {

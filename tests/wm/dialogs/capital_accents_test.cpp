@@ -139,6 +139,10 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
   // Each size is the screen's default, which the widgets take.
   for (const int16_t size : {22, 13}) {
     get_screen_image()->font_width = get_screen_image()->font_height = size;
+    // Rows the accents stand above the line: 3 at 22 pixels, 2 at 13; none
+    // for a font slot that holds no font.
+    EXPECT_EQ(get_screen_image()->get_text_overhang(255, size), size == 22 ? 3 : 2);
+    EXPECT_EQ(get_screen_image()->get_text_overhang(100, size), 0);
     const DIFFERENCE dots = unclipped(size);
     ASSERT_GT(dots.count, 4);
     for (const auto& row : rows) {

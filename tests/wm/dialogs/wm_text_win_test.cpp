@@ -399,14 +399,28 @@ TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
   w->text_flags &= ~text_win_flag::INDENTED_BORDER;
   w->keep_at_top = 1;
   page.add_child(w, false);
-  w->add_text("1", "", &kInk, false, true);
-  EXPECT_FALSE(w->is_selectable());
-  for (int i = 2; i <= 40; ++i) w->add_text(std::to_string(i).c_str(), "", &kInk, false, true);
-  ASSERT_TRUE(w->is_selectable());
   auto* button = new WM_BUTTON(20, 240, -1, -1, kPaper, kInk, "OK", 255, 65535, 65535,
                                BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0, true, 0);
   button->selectable = 1;
   page.add_child(button, false);
+  // Short, the text takes no key.
+  w->add_text("1", "", &kInk, false, true);
+  EXPECT_FALSE(w->is_selectable());
+  button->set_focus();
+  input.key(wm_key::PAGE_DOWN);
+  page.process();
+  EXPECT_EQ(key_queue.get_last_key(), wm_key::PAGE_DOWN);
+  for (int i = 2; i <= 40; ++i) w->add_text(std::to_string(i).c_str(), "", &kInk, false, true);
+  ASSERT_TRUE(w->is_selectable());
+  // A button of another page, and an object that is no button.
+  WM_MANAGER elsewhere;
+  auto* stranger = new WM_BUTTON(20, 240, -1, -1, kPaper, kInk, "No", 255, 65535, 65535,
+                                 BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0, true, 0);
+  stranger->selectable = 1;
+  elsewhere.add_child(stranger, false);
+  auto* plain_object = new WM_SCREEN_OBJECT(true, nullptr, 0, 0);
+  plain_object->selectable = 1;
+  page.add_child(plain_object, false);
   const int32_t v = w->get_visible_rows(), last = 40 - v;
   ASSERT_EQ(v, 8);
   // The row at the top of the view, counted from the text's first.
@@ -431,47 +445,54 @@ TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
   }
   EXPECT_GT(ring_dots, 200);
 
-  enum FOCUS { WINDOW, BUTTON, BUTTON_BESIDE_A_SECOND_TEXT };
+  // What has the focus; the key, with Control or not; the row then at the
+  // top; whether the key was taken (else it stays for others).
+  enum FOCUS { WINDOW, BUTTON, OTHER_PAGES_BUTTON, NO_BUTTON, BUTTON_BESIDE_A_SECOND_TEXT };
   const struct {
     FOCUS focus;
     uint32_t key;
     bool control;
     int32_t top;
+    bool taken;
   } steps[] = {
-      {WINDOW, wm_key::DOWN, false, 1},
-      {WINDOW, wm_key::DOWN, false, 2},
-      {WINDOW, wm_key::UP, false, 1},
-      {WINDOW, wm_key::DOWN, true, 1},
-      {WINDOW, wm_key::PAGE_DOWN, false, 1 + v - 1},
-      {WINDOW, wm_key::PAGE_UP, false, 1},
-      {WINDOW, wm_key::PAGE_UP, false, 0},
-      {WINDOW, wm_key::END, false, last},
-      {WINDOW, wm_key::DOWN, false, last},
-      {WINDOW, wm_key::HOME, false, 0},
-      {WINDOW, wm_key::END, true, last},
-      {WINDOW, wm_key::HOME, true, 0},
-      {BUTTON, wm_key::PAGE_DOWN, false, v - 1},
-      {BUTTON, wm_key::PAGE_DOWN, false, 2 * (v - 1)},
-      {BUTTON, wm_key::DOWN, false, 2 * (v - 1)},
-      {BUTTON, wm_key::END, false, 2 * (v - 1)},
-      {BUTTON, wm_key::PAGE_UP, false, v - 1},
-      {BUTTON_BESIDE_A_SECOND_TEXT, wm_key::PAGE_UP, false, v - 1},
+      {WINDOW, wm_key::DOWN, false, 1, true},
+      {WINDOW, wm_key::DOWN, false, 2, true},
+      {WINDOW, wm_key::UP, false, 1, true},
+      {WINDOW, wm_key::DOWN, true, 1, true},
+      {WINDOW, wm_key::PAGE_DOWN, false, 1 + v - 1, true},
+      {WINDOW, wm_key::PAGE_UP, false, 1, true},
+      {WINDOW, wm_key::PAGE_UP, false, 0, true},
+      {WINDOW, wm_key::END, false, last, true},
+      {WINDOW, wm_key::DOWN, false, last, true},
+      {WINDOW, wm_key::HOME, false, 0, true},
+      {WINDOW, wm_key::END, true, last, true},
+      {WINDOW, wm_key::HOME, true, 0, true},
+      {WINDOW, wm_key::LEFT, false, 0, false},
+      {BUTTON, wm_key::PAGE_DOWN, false, v - 1, true},
+      {BUTTON, wm_key::PAGE_DOWN, false, 2 * (v - 1), true},
+      {BUTTON, wm_key::DOWN, false, 2 * (v - 1), false},
+      {BUTTON, wm_key::END, false, 2 * (v - 1), false},
+      {BUTTON, wm_key::PAGE_UP, false, v - 1, true},
+      {OTHER_PAGES_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
+      {NO_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
+      {BUTTON_BESIDE_A_SECOND_TEXT, wm_key::PAGE_UP, false, v - 1, false},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(testing::Message() << step.focus << " " << std::hex << step.key << " " << step.control);
-    if (step.focus == BUTTON_BESIDE_A_SECOND_TEXT && page.children.size() == 2) {
+    if (step.focus == BUTTON_BESIDE_A_SECOND_TEXT && page.children.size() == 3) {
       auto* other = new WM_TEXT_WIN(340, 20, 539, 119, 2, 20, 15, nullptr, nullptr, nullptr, false,
                                     true, nullptr, 0, 0);
       for (int i = 0; i < 10; ++i) other->add_text("more", "", &kInk, false, true);
       ASSERT_NE(other->scrollbar, nullptr);
       page.add_child(other, false);
     }
-    (step.focus == WINDOW ? static_cast<WM_SCREEN_OBJECT*>(w) : button)->set_focus();
+    WM_SCREEN_OBJECT* focused[] = {w, button, stranger, plain_object, button};
+    focused[step.focus]->set_focus();
     if (step.control) wm_test::held_keys.insert(wm_key::CONTROL_L);
     input.key(step.key);
     page.process();
     wm_test::held_keys.clear();
-    key_queue.get_last_key();
+    EXPECT_EQ(key_queue.get_last_key(), step.taken ? 0u : step.key);
     EXPECT_EQ(top(), step.top);
   }
 
