@@ -144,6 +144,18 @@ const char* get_builtin_font_name(uint8_t index) {
 
 const char* get_system_font_folder() { return system_path("/usr/share/fonts/truetype/dejavu"); }
 
+int32_t FONT::overhang(int32_t index, int32_t size_h) {
+  const FONT* font = get(index);
+  if (!font || size_h < 1 || font->face->units_per_EM == 0) return 0;
+  const FT_Face face = font->face;
+  // Glyphs render at one pixel less than the text size; the ascent is
+  // rounded up, as FreeType rounds a scaled face's line metrics.
+  const int64_t em = size_h - 1, units = face->units_per_EM;
+  const int64_t ascent = (std::max<int64_t>(face->ascender, 0) * em + units - 1) / units;
+  const int64_t above = ascent - text_baseline_offset(size_h, face->height, face->descender);
+  return static_cast<int32_t>(std::clamp<int64_t>(above, 0, size_h));
+}
+
 FONT* FONT::get(int32_t index) {
   if (!table || index < 0 || index >= count || !table[index].face) return nullptr;
   return &table[index];

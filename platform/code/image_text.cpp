@@ -83,6 +83,11 @@ int32_t IMAGE::get_text_width(uint8_t font_index, uint16_t size_w, int16_t size_
   return total;
 }
 
+int32_t IMAGE::get_text_overhang(uint8_t font_index, int16_t size_h) {
+  const TEXT_FONT f = resolve_font(*this, static_cast<int8_t>(font_index), -1, size_h);
+  return f.usable() ? FONT::overhang(f.slot, f.size_h) : 0;
+}
+
 void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colour,
                            const COLOUR* background, const COLOUR* underline,
                            double lightness_delta, int8_t font_index, int16_t size_w,
@@ -116,11 +121,7 @@ void IMAGE::draw_text_line(int16_t x_pos, int16_t y_pos, const COLOUR* text_colo
     GLYPH* glyph = glyph_for(*f.font, f.slot, code, f.size_w, f.size_h, temporary);
     if (!glyph) continue;
     if (!have_baseline) {
-      // Faces without a height (some broken or bitmap-only fonts) get no
-      // descent rather than a division by zero.
-      const int32_t descent =
-          glyph->face_height != 0 ? sh * glyph->face_descender / glyph->face_height : 0;
-      baseline = y_pos + sh - 1 + descent;
+      baseline = y_pos + text_baseline_offset(sh, glyph->face_height, glyph->face_descender);
       have_baseline = true;
     }
     const int32_t advance = glyph->advance;

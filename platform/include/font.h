@@ -32,6 +32,15 @@ struct GLYPH {
   int16_t face_descender;  // font units, negative
 };
 
+// Rows from the top of a line of text size_h high down to its baseline, in
+// a face of that height and descender (font units): the line's cell holds
+// the descender below the baseline.
+constexpr int32_t text_baseline_offset(int32_t size_h, int32_t face_height, int32_t face_descender) {
+  // Faces without a height (some broken or bitmap-only fonts) get no
+  // descent rather than a division by zero.
+  return size_h - 1 + (face_height != 0 ? size_h * face_descender / face_height : 0);
+}
+
 // Frees a glyph's bitmap (the record itself stays).
 void free_glyph_bitmap(GLYPH& glyph);
 
@@ -62,6 +71,12 @@ struct FONT {
   // usable, the size is absurd or FreeType cannot render the character:
   // such a glyph is skipped.
   static bool render_glyph(GLYPH* glyph, uint32_t code, int16_t font, int16_t w, int16_t h);
+
+  // Rows that the face's ascent reaches above the top of a line of text
+  // size_h high (the y that text drawing takes): the accents over capitals,
+  // which stand higher than the line's cell holds. 0 when the ascent fits
+  // or the slot is not usable.
+  static int32_t overhang(int32_t index, int32_t size_h);
 
   // The slot when it holds a face, else null (no table, out of range, free).
   static FONT* get(int32_t index);

@@ -312,6 +312,10 @@ public:
   // font cannot be used (no fonts loaded, free slot, size below 1).
   int32_t get_text_width(uint8_t font, uint16_t size_w, int16_t size_h, const char* text,
                          uint32_t max_chars = 0xFFFFFFFFu, uint8_t run_open = 0);
+  // Rows above a line's top that its tallest letters may ink: the accents
+  // over capitals, which the line's size_h rows do not hold (FONT::overhang).
+  // Font 255 and size -1 are the image's own; 0 when the font is unusable.
+  int32_t get_text_overhang(uint8_t font, int16_t size_h);
   // One line of glyphs at (x, y), the top of the character cells, with no
   // effects. A non-zero lightness_delta ignores the text colour and moves
   // the lightness of the covered pixels instead.

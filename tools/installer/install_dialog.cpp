@@ -446,9 +446,6 @@ void INSTALL_DIALOG::add_progress(int16_t w, int16_t ch) {
   progress_bar->animation_update_rate = data.progress_bar_animation_update_rate;
   add_child(progress_bar, true);
   file_label = new WM_SCRIPT(0, 0, i16(w - 2), -1, &data.progress_bar_script_style, "");
-  // Accents over capitals ("Ü") reach above the text's cell: the line is a
-  // third taller than its text, which stays in its middle.
-  file_label->set_size(file_label->width, static_cast<uint16_t>(file_label->height + file_label->height / 3), false);
   add_child(file_label, true);
   file_label->set_position(get_client()->x, i16(progress_bar->y - file_label->height));
 }

@@ -1,6 +1,7 @@
 // Measuring texts by their characters and cutting them around "...".
 #include "text_fit.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "image.h"
@@ -76,4 +77,28 @@ std::string fit_text_end(IMAGE* s, const TEXT_FONT& font, const char* text, int3
 
 std::string fit_text_middle(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width) {
   return fit(s, font, text, width, true);
+}
+
+namespace {
+
+int32_t overhang_of(IMAGE* s, const TEXT_FONT& font) {
+  return s ? s->get_text_overhang(font.id, font.height) : 0;
+}
+
+}  // namespace
+
+TEXT_LINE_PLACE place_text_line(IMAGE* s, const TEXT_FONT& font, const RECT& content,
+                                int32_t top, const RECT& box) {
+  const int32_t overhang = overhang_of(s, font);
+  const int32_t size = s ? (font.height == -1 ? s->font_height : font.height) : 0;
+  TEXT_LINE_PLACE place{};
+  place.top = std::max(top, std::min(box.y1 + overhang, box.y2 + 1 - size));
+  place.clip = content;
+  place.clip.y1 = std::max(box.y1, std::min(content.y1, place.top - overhang));
+  place.clip.y2 = std::min(box.y2, std::max(content.y2, place.top + size - 1));
+  return place;
+}
+
+int32_t accent_room(IMAGE* s, const TEXT_FONT& font, int32_t top_gap) {
+  return std::max(0, overhang_of(s, font) - top_gap);
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "rect.h"
+
 class IMAGE;
 
 // A font as the text routines take it: 255 and 65535 / -1 are the
@@ -30,3 +32,18 @@ std::string fit_text_end(IMAGE* s, const TEXT_FONT& font, const char* text, int3
 // The same, taking characters out of the middle: as much of the start and
 // the end as fit around "...", the end first (it names a path's own folder).
 std::string fit_text_middle(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width);
+
+// A line of text in a widget: the font's accents over capitals stand above
+// the line's cell (IMAGE::get_text_overhang). The line moves down to hold
+// them within the widget's box as far as the box has room below it, and
+// its clip is the content rectangle reaching up to the accents and down to
+// the line's cell, never out of the box.
+struct TEXT_LINE_PLACE {
+  int32_t top;
+  RECT clip;
+};
+TEXT_LINE_PLACE place_text_line(IMAGE* s, const TEXT_FONT& font, const RECT& content,
+                                int32_t top, const RECT& box);
+// The rows a widget sized to its text adds below a top gap of that many
+// rows, so that the accents over capitals stand inside it.
+int32_t accent_room(IMAGE* s, const TEXT_FONT& font, int32_t top_gap);

@@ -216,7 +216,10 @@ void WM_BUTTON::init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const char*
         surface->get_text_width(font, font_width, static_cast<int16_t>(font_height), new_text);
   }
   int32_t h = int32_t{y2} - y1 + 1;
-  if (h <= 0) h = font_height + bottom_gap + top_gap;
+  if (h <= 0) {
+    h = font_height + bottom_gap + top_gap +
+        accent_room(surface, {font, font_width, static_cast<int16_t>(font_height)}, top_gap);
+  }
   width = static_cast<uint16_t>(std::clamp<int32_t>(w, 0, 65535));
   height = static_cast<uint16_t>(std::clamp<int32_t>(h, 0, 65535));
   kind |= wm_kind::BUTTON;
@@ -928,15 +931,17 @@ void WM_BUTTON::draw_caption(IMAGE* s, const LOOK& l) {
     CLIP_SCOPE inner(s);
     const int32_t ix1 = x + left_gap, iy1 = y + top_gap;
     const int32_t ix2 = l.x2 - right_gap, iy2 = l.y2 - bottom_gap;
-    s->clip_to(static_cast<int16_t>(ix1), static_cast<int16_t>(iy1), static_cast<int16_t>(ix2),
-               static_cast<int16_t>(iy2));
     const int32_t o = l.offset;
-    if (draw_flags & button_flag::WRAP) {
+    const bool wrap = (draw_flags & button_flag::WRAP) != 0;
+    const TEXT_LINE_PLACE place = place_text_line(
+        s, {font, font_width, fh}, {ix1, iy1, ix2, iy2}, wrap ? iy1 : ty, {x, y, l.x2, l.y2});
+    s->clip_to(place.clip);
+    if (wrap) {
       s->draw_text_block(static_cast<int16_t>(ix1 + o), static_cast<int16_t>(iy1 + o),
                          static_cast<int16_t>(ix2 + o), static_cast<int16_t>(iy2 + o), &l.ink,
                          nullptr, &outline_colour, static_cast<int8_t>(font), fw, fh, t, flags);
     } else if (!s->clip_is_empty()) {
-      s->draw_text(static_cast<int16_t>(tx + o), static_cast<int16_t>(ty + o), &l.ink, nullptr,
+      s->draw_text(static_cast<int16_t>(tx + o), static_cast<int16_t>(place.top + o), &l.ink, nullptr,
                    &outline_colour, static_cast<int8_t>(font), fw, fh, t, flags);
     }
   }
@@ -1046,19 +1051,8 @@ void WM_BUTTON::draw_focus_mark(const LOOK& l) {
   if (inset < 0) return;
   const int32_t x1 = x + inset + l.offset, y1 = y + inset + l.offset;
   const int32_t x2 = l.x2 - inset + l.offset, y2 = l.y2 - inset + l.offset;
-  const COLOUR ink = is_set(l.ink) ? l.ink : border_theme.inner_outline;
-  IMAGE* s = button_surface();
-  auto dot = [&](int32_t px, int32_t py) {
-    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &ink);
-  };
-  for (int32_t px = x1; px <= x2; px += 2) {
-    dot(px, y1);
-    dot(px, y2);
-  }
-  for (int32_t py = y1; py <= y2; py += 2) {
-    dot(x1, py);
-    dot(x2, py);
-  }
+  draw_focus_ring(button_surface(), x1, y1, x2, y2,
+                  is_set(l.ink) ? l.ink : border_theme.inner_outline);
 }
 
 void WM_BUTTON::draw_drag_image(IMAGE* s) {

@@ -608,6 +608,20 @@ uint32_t resolve_border_style(uint32_t style, uint32_t own_style) {
   return style;
 }
 
+void draw_focus_ring(IMAGE* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const COLOUR& ink) {
+  auto dot = [&](int32_t px, int32_t py) {
+    s->blend_pixel(static_cast<int16_t>(px), static_cast<int16_t>(py), &ink);
+  };
+  for (int32_t px = x1; px <= x2; px += 2) {
+    dot(px, y1);
+    dot(px, y2);
+  }
+  for (int32_t py = y1; py <= y2; py += 2) {
+    dot(x1, py);
+    dot(x2, py);
+  }
+}
+
 int32_t get_border_width(uint32_t style) {
   switch (resolve_border_style(style, 1)) {
     case 2: case 7: case 8: return 3;

@@ -72,6 +72,10 @@ uint32_t resolve_border_style(uint32_t style, uint32_t own_style);
 // Pixel width of a border style (1 stands for the default style).
 int32_t get_border_width(uint32_t style);
 
+// The keyboard focus mark: dots on every other pixel of the inclusive
+// rectangle's outline, blended in the colour.
+void draw_focus_ring(IMAGE* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const COLOUR& ink);
+
 // Flags of draw_border.
 namespace border_flag {
 constexpr uint16_t TOP = 0x1;

@@ -167,7 +167,10 @@ void WM_SCRIPT::init(int16_t x1, int16_t y1, int16_t x2, int16_t y2, const char*
   int32_t w = int32_t{x2} - x1 + 1;
   if (w <= 0) w = measure(text_of(text)) + left_gap + right_gap;
   int32_t h = int32_t{y2} - y1 + 1;
-  if (h <= 0) h = text_height() + top_gap + bottom_gap;
+  if (h <= 0) {
+    h = text_height() + top_gap + bottom_gap +
+        accent_room(label_surface(), {font, font_width, static_cast<int16_t>(font_height)}, top_gap);
+  }
   width = static_cast<uint16_t>(std::clamp<int32_t>(w, 0, 65535));
   height = static_cast<uint16_t>(std::clamp<int32_t>(h, 0, 65535));
   border_flags = border_flag::ALL_SIDES;
@@ -454,8 +457,12 @@ void WM_SCRIPT::draw() {
   draw_icon(s, tx, ty, tw, th);
   if (!t) return;
 
-  s->clip_to(static_cast<int16_t>(x + left_gap), static_cast<int16_t>(y + top_gap),
-             static_cast<int16_t>(x2 - right_gap), static_cast<int16_t>(y2 - bottom_gap));
+  const bool wrap = (text_flags & script_flag::WRAP) != 0;
+  const TEXT_LINE_PLACE place =
+      place_text_line(s, {font, font_width, static_cast<int16_t>(font_height)},
+                      {x + left_gap, y + top_gap, x2 - right_gap, y2 - bottom_gap},
+                      wrap ? y + top_gap : ty, {x, y, x2, y2});
+  s->clip_to(place.clip);
   const COLOUR colour =
       flash_phase && is_set(flashing_text_colour) ? flashing_text_colour : text_colour;
   uint16_t flags = 0;
@@ -470,12 +477,12 @@ void WM_SCRIPT::draw() {
   }
   const auto f = static_cast<int8_t>(font);
   const auto fw = static_cast<int16_t>(font_width), fh = static_cast<int16_t>(font_height);
-  if (text_flags & script_flag::WRAP) {
+  if (wrap) {
     s->draw_text_block(static_cast<int16_t>(x + left_gap), static_cast<int16_t>(y + top_gap),
                        static_cast<int16_t>(x2 - right_gap), static_cast<int16_t>(y2 - bottom_gap),
                        &colour, nullptr, &underline_colour, f, fw, fh, t, flags);
   } else {
-    s->draw_text(static_cast<int16_t>(tx), static_cast<int16_t>(ty), &colour, nullptr,
+    s->draw_text(static_cast<int16_t>(tx), static_cast<int16_t>(place.top), &colour, nullptr,
                  &underline_colour, f, fw, fh, t, flags);
   }
 }

@@ -260,36 +260,45 @@ void WM_SCROLLBAR::redraw() {
 void WM_SCROLLBAR::handle_keys() {
   if (focus_object != this) return;
   const uint32_t key = key_queue.peek_last_key();
-  const bool control = key_down(wm_key::CONTROL_L) || key_down(wm_key::CONTROL_R);
   // Only the keys the bar acts on are taken: Escape, Return and the rest
   // still reach the dialog around it.
-  auto take = [](bool act, auto&& action) {
+  if (scroll_by_key(key, key_down(wm_key::CONTROL_L) || key_down(wm_key::CONTROL_R)))
     key_queue.get_last_key();
-    if (act) action();
-  };
-  auto step = [this](SCROLL_STEP kind) { return [this, kind] { apply_step(kind); }; };
+}
+
+bool WM_SCROLLBAR::scroll_by_key(uint32_t key, bool control) {
+  auto step = [this](SCROLL_STEP kind) { apply_step(kind); };
   if (is_vertical()) {
     switch (key) {
       case wm_key::HOME:
-        if (control) take(true, [this] { set_value(maximum()); });
-        break;
+        if (!control) return false;
+        set_value(maximum());
+        return true;
       case wm_key::END:
-        if (control) take(true, [this] { set_value(minimum()); });
-        break;
-      case wm_key::UP: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
-      case wm_key::DOWN: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
-      case wm_key::PAGE_UP: take(true, step(SCROLL_STEP::PAGE_TO_MAXIMUM)); break;
-      case wm_key::PAGE_DOWN: take(true, step(SCROLL_STEP::PAGE_TO_MINIMUM)); break;
-      default: break;
+        if (!control) return false;
+        set_value(minimum());
+        return true;
+      case wm_key::UP:
+        if (!control) step(SCROLL_STEP::LINE_TO_MAXIMUM);
+        return true;
+      case wm_key::DOWN:
+        if (!control) step(SCROLL_STEP::LINE_TO_MINIMUM);
+        return true;
+      case wm_key::PAGE_UP: step(SCROLL_STEP::PAGE_TO_MAXIMUM); return true;
+      case wm_key::PAGE_DOWN: step(SCROLL_STEP::PAGE_TO_MINIMUM); return true;
+      default: return false;
     }
-    return;
   }
   switch (key) {
-    case wm_key::HOME: take(true, [this] { set_value(minimum()); }); break;
-    case wm_key::END: take(true, [this] { set_value(maximum()); }); break;
-    case wm_key::LEFT: take(!control, step(SCROLL_STEP::LINE_TO_MINIMUM)); break;
-    case wm_key::RIGHT: take(!control, step(SCROLL_STEP::LINE_TO_MAXIMUM)); break;
-    default: break;
+    case wm_key::HOME: set_value(minimum()); return true;
+    case wm_key::END: set_value(maximum()); return true;
+    case wm_key::LEFT:
+      if (!control) step(SCROLL_STEP::LINE_TO_MINIMUM);
+      return true;
+    case wm_key::RIGHT:
+      if (!control) step(SCROLL_STEP::LINE_TO_MAXIMUM);
+      return true;
+    default: return false;
   }
 }
 

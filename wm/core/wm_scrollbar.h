@@ -94,6 +94,10 @@ public:
   bool images_complete() const;
   void release_images();
 
+  // Acts on a scroll key as the focused bar does (Control held or not);
+  // false for a key the bar does not take.
+  bool scroll_by_key(uint32_t key, bool control);
+
   // The bar that takes the wheel (and, through a grid, the scroll keys).
   void make_scroll_target();
   static WM_SCROLLBAR* scroll_target() { return target; }

@@ -49,9 +49,16 @@ WM_ABOUT::WM_ABOUT(int16_t nx, int16_t ny, int16_t w, int16_t h)
   text_style.font_y_sz = button_style.font_y_sz;
   text_style.fg_colour = button_style.fg_colour;
   text_style.bg_colour = COLOUR_INVISIBLE;
+  // The bar in the button's look: a slider in its text colour on its face.
+  WM_STYLE_SET bar_style;
+  bar_style.bg_colour = button_style.bg_colour;
+  bar_style.active_colour = bar_style.fg_colour =
+      (button_style.fg_colour >> 24) ? button_style.fg_colour : body_style.fg_colour;
   text_window = new WM_TEXT_WIN(i16(logo_w), 0, i16(cw - 1), i16(ch - 1 - close_button->height),
-                                &text_style, &text_style, 50, false, on_click, TEXT_CLICKED, 0);
+                                &text_style, &bar_style, 50, false, on_click, TEXT_CLICKED, 0);
   add_child(text_window, true);
+  // The title and build lines come first: the box opens at them.
+  text_window->keep_at_top = 1;
   text_window->add_text(get_about_text(true), "credits", &body_style.fg_colour, visible != 0,
                         true);
   leaves_once_closed = 1;

@@ -100,7 +100,9 @@ WM_TEXT_EDIT::WM_TEXT_EDIT(int16_t nx, int16_t ny, uint16_t w, uint16_t max, con
   x = nx;
   y = ny;
   width = w;
-  height = static_cast<uint16_t>(std::min<int32_t>(65535, top_gap + bottom_gap + font_height));
+  height = static_cast<uint16_t>(std::min<int32_t>(
+      65535, top_gap + bottom_gap + font_height +
+                 accent_room(s, {font, font_width, static_cast<int16_t>(font_height)}, top_gap)));
   selectable = 1;
   max_length = static_cast<int16_t>(std::clamp<int32_t>(max, 1, MAX_LENGTH));
   set_text(initial);
@@ -578,11 +580,16 @@ void WM_TEXT_EDIT::draw() {
   if (s->clip_is_empty()) return;
   draw_box(s, true);
 
-  const int32_t tx = x + left_gap, ty = y + top_gap;
+  const int32_t tx = x + left_gap;
   const int32_t area = int32_t{width} - left_gap - right_gap;
   const int32_t fh = resolved_font_height();
-  s->clip_to(to_i16(tx), to_i16(ty), to_i16(x + int32_t{width} - 1 - right_gap),
-             to_i16(y + int32_t{height} - 1 - bottom_gap));
+  const int32_t x2 = x + int32_t{width} - 1, y2 = y + int32_t{height} - 1;
+  const TEXT_LINE_PLACE place =
+      place_text_line(s, {font, font_width, static_cast<int16_t>(font_height)},
+                      {tx, y + top_gap, x2 - right_gap, y2 - bottom_gap}, y + top_gap,
+                      {x, y, x2, y2});
+  const int32_t ty = place.top;
+  s->clip_to(place.clip);
   if (s->clip_is_empty()) return;
   const uint16_t effects = enabled ? 0 : TEXT_CHISELED;
   const auto f = static_cast<int8_t>(font);

@@ -5,6 +5,7 @@
 #include "clip_scope.h"
 #include "font.h"
 #include "input.h"
+#include "text_fit.h"
 
 namespace {
 
@@ -77,10 +78,15 @@ void WM_TEXT_EDIT_BOX::draw() {
   m.stars = false;
   lay_out(m);
 
-  const int32_t tx = x + left_gap, ty = y + top_gap;
+  const int32_t tx = x + left_gap;
   const int32_t bottom = y + int32_t{height} - 1 - bottom_gap;
   const int32_t fh = resolved_font_height();
-  s->clip_to(to_i16(tx), to_i16(ty), to_i16(x + int32_t{width} - 1 - right_gap), to_i16(bottom));
+  const TEXT_LINE_PLACE place = place_text_line(
+      s, {font, font_width, static_cast<int16_t>(font_height)},
+      {tx, y + top_gap, x + int32_t{width} - 1 - right_gap, bottom}, y + top_gap,
+      {x, y, x + int32_t{width} - 1, y + int32_t{height} - 1});
+  const int32_t ty = place.top;
+  s->clip_to(place.clip);
   if (s->clip_is_empty()) return;
   const uint16_t effects = enabled ? 0 : TEXT_CHISELED;
   for (size_t k = 0; k < line_list.size(); ++k) {

@@ -17,6 +17,8 @@
 #include "text_convert.h"
 #include "text_file.h"
 #include "text_fit.h"
+#include "wm_keys.h"
+#include "wm_kinds.h"
 #include "wm_scrollbar.h"
 
 namespace {
@@ -24,6 +26,8 @@ namespace {
 constexpr uint16_t ERROR_ROW_MEMORY = 0x90;
 constexpr uint16_t ERROR_LINE_MEMORY = 0x91;
 constexpr COLOUR kBlack = 0xFF000000;
+// Rows one notch of the wheel moves, as text views do.
+constexpr int16_t WHEEL_ROWS = 3;
 
 bool is_set(COLOUR c) { return (c >> 24) != 0; }
 int16_t i16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
@@ -367,6 +371,9 @@ bool WM_TEXT_WIN::make_scrollbar() {
                                &scroll, &scrollbar_style, on_scroll,
                                reinterpret_cast<uintptr_t>(this), 0);
   scrollbar->visible = visible;
+  // The wheel moves three rows; a page keeps one row of the last view.
+  scrollbar->wheel_step = WHEEL_ROWS;
+  scrollbar->page_step = std::max(last_visible_row, 1);
   scrollbar->invalidate();
   // The text area has become narrower: everything wraps again.
   empty_rows();
@@ -764,15 +771,26 @@ void WM_TEXT_WIN::draw() {
   {
     // No glyph, shadow or selection leaves the text area.
     CLIP_SCOPE rows_clip(s);
-    const RECT area = text_area();
-    s->clip_to(i16(area.x1), i16(area.y1), i16(area.x2), i16(area.y2));
+    const TEXT_LINE_PLACE place =
+        place_text_line(s, {font_id, font_w, static_cast<int16_t>(font_h)}, text_area(),
+                        y + top_gap + rows_offset(), {x, y, x + width - 1, y + height - 1});
+    const int32_t top = place.top;
+    s->clip_to(place.clip);
     if (!s->clip_is_empty()) {
-      const int32_t top = y + top_gap + rows_offset();
       for (int32_t i = 0; i < shown_count(); ++i) {
         const int32_t row = shown_row(i);
         if (row != NONE) draw_row(s, row, top + i * font_h);
       }
     }
+  }
+  if (focus_object == this) {
+    // Inside the border, beside the bar, in the colour of the text in view.
+    const int32_t inset = get_border_width(border_style) + 1;
+    const ROW* r = used_row(shown_row(0));
+    const LINE* l = r ? line_of(*r) : nullptr;
+    draw_focus_ring(s, x + inset, y + inset,
+                    x + width - 1 - inset - (scrollbar ? bar_width : 0), y + height - 1 - inset,
+                    l ? l->colour : border_theme.inner_outline);
   }
 }
 
@@ -783,9 +801,43 @@ int32_t WM_TEXT_WIN::on_scroll(WM_SCREEN_OBJECT*, uintptr_t window, uintptr_t) {
   return 0;
 }
 
+void WM_TEXT_WIN::handle_keys() {
+  const uint32_t key = key_queue.peek_last_key();
+  if (!scrollbar || !key) return;
+  if (focus_object != this &&
+      !((key == wm_key::PAGE_UP || key == wm_key::PAGE_DOWN) && pages_for_focused_button()))
+    return;
+  // Home and End reach the ends of the text with or without Control.
+  const bool control = key == wm_key::HOME || key == wm_key::END ||
+                       key_down(wm_key::CONTROL_L) || key_down(wm_key::CONTROL_R);
+  // The bar sees the new value and calls on_scroll, which redraws.
+  if (scrollbar->scroll_by_key(key, control)) key_queue.get_last_key();
+}
+
+bool WM_TEXT_WIN::pages_for_focused_button() const {
+  const WM_SCREEN_OBJECT* focus = focus_object;
+  if (!focus || !(focus->kind & wm_kind::BUTTON)) return false;
+  auto page_of = [](const WM_SCREEN_OBJECT* o) {
+    while (o->parent) o = o->parent;
+    return o;
+  };
+  const WM_SCREEN_OBJECT* page = page_of(this);
+  if (page_of(focus) != page) return false;
+  // Nothing else on the page scrolls: the only scroll bar shown is ours.
+  int32_t bars = 0;
+  const auto count = [&bars](const auto& self, const WM_SCREEN_OBJECT* o) -> void {
+    if (!o->visible) return;
+    if (o->kind & wm_kind::SCROLLBAR) ++bars;
+    for (const WM_SCREEN_OBJECT* child : o->children) self(self, child);
+  };
+  count(count, page);
+  return bars == 1;
+}
+
 int32_t WM_TEXT_WIN::process() {
   if (const int32_t result = WM_SCREEN_OBJECT::process()) return result;
   if (!visible) return 0;
+  handle_keys();
   if (!selection_allowed && sel_start_row != NONE) clear_selection();
 
   const int32_t px = mouse.x == MOUSE::OUTSIDE ? -1 : mouse.x;

@@ -53,7 +53,8 @@ public:
 
   int32_t process() override;
   void set_size(uint16_t w, uint16_t h, bool resize_children) override;
-  bool is_selectable() override { return false; }
+  // A Tab stop while it scrolls: it has more rows than it shows.
+  bool is_selectable() override { return scrollbar != nullptr; }
   void draw() override;
 
   // Every LF and every CR ends a line; a null tag is "". False (nothing
@@ -157,6 +158,10 @@ private:
   void empty_rows();
   void wrap_all();
   void redraw();
+  // The scroll keys: all of them while the window has the focus, Page Up
+  // and Page Down also while a button of its page has it.
+  void handle_keys();
+  bool pages_for_focused_button() const;
   int32_t available_width() const;
   int32_t char_width(uint32_t code);
   const ROW* used_row(int32_t row) const;

@@ -238,13 +238,18 @@ inline std::string test_description(const std::string& folder, const std::string
 class DEMO_INSTALLER : public ::testing::Test {
 protected:
   // The screen is Xvfb's "-screen 0" argument; extra goes into the
-  // description (see test_description for demo_skin).
-  void start_server_and_build(const std::string& screen, const std::string& extra, bool demo_skin = false) {
+  // description (see test_description for demo_skin); texts replace demo
+  // texts of those names.
+  void start_server_and_build(const std::string& screen, const std::string& extra, bool demo_skin = false,
+                              const std::map<std::string, std::string>& texts = {}) {
     server = private_x::start(screen);
     ASSERT_GE(server.display, 0);
     display_name = ":" + std::to_string(server.display);
-    for (const char* text : kDemoTexts)
-      ASSERT_TRUE(test_support::write_file(scratch.file(text), test_support::read_file(kDemoFolder + text)));
+    for (const char* text : kDemoTexts) {
+      const auto own = texts.find(text);
+      ASSERT_TRUE(test_support::write_file(
+          scratch.file(text), own != texts.end() ? own->second : test_support::read_file(kDemoFolder + text)));
+    }
     ASSERT_TRUE(test_support::write_file(scratch.file("installer.txt"),
                                          test_description(scratch.path(), extra, demo_skin)));
     window_width = demo_skin ? 640 : kWidth;
@@ -390,9 +395,12 @@ protected:
     usleep(us);
   }
 
-  void click(int x, int y) {
+  void point_at(int x, int y) {
     XTestFakeMotionEvent(probe, -1, origin_x + x, origin_y + y, CurrentTime);
     sync_and_wait(80000);
+  }
+  void click(int x, int y) {
+    point_at(x, y);
     XTestFakeButtonEvent(probe, 1, True, CurrentTime);
     sync_and_wait(80000);
     XTestFakeButtonEvent(probe, 1, False, CurrentTime);
@@ -453,14 +461,17 @@ protected:
     XTestFakeKeyEvent(probe, code, False, CurrentTime);
     sync_and_wait(60000);
   }
-  // Pressed and let go at once: both reach the program between two of its
-  // frames.
-  void tap(KeySym symbol, bool shift = false) {
+  // Pressed and let go at once, with Shift or Control held around it: all
+  // reach the program between two of its frames.
+  void tap(KeySym symbol, bool shift = false, bool control = false) {
     const KeyCode code = XKeysymToKeycode(probe, symbol);
     const KeyCode shift_code = XKeysymToKeycode(probe, XK_Shift_L);
+    const KeyCode control_code = XKeysymToKeycode(probe, XK_Control_L);
     if (shift) XTestFakeKeyEvent(probe, shift_code, True, CurrentTime);
+    if (control) XTestFakeKeyEvent(probe, control_code, True, CurrentTime);
     XTestFakeKeyEvent(probe, code, True, CurrentTime);
     XTestFakeKeyEvent(probe, code, False, CurrentTime);
+    if (control) XTestFakeKeyEvent(probe, control_code, False, CurrentTime);
     if (shift) XTestFakeKeyEvent(probe, shift_code, False, CurrentTime);
     sync_and_wait(100000);
   }

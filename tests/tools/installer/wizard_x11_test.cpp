@@ -312,53 +312,127 @@ TEST_F(WizardClickThrough, CloseRequestsAskOnceStayKeepsTheRunLeaveEndsIt) {
   EXPECT_FALSE(test_support::file_exists(package));
 }
 
-// The whole wizard by the keyboard alone, every key a real X key event to
-// the focused window, Tab and Shift+Tab as quick taps that come between two
-// of the program's frames: Tab to the second language, whose licence page
-// shows its three buttons apart; Quit, whose question opens on Stay and
-// gives the focus back; the licence's default I agree;
-// Next past the release notes and the installation type; Shift+Tab past
-// Back and Quit to the browse button; in the browser over Cancel to New
-// Folder, a name, over Cancel to OK, and back to OK; Tab over Quit and Back
-// to Install; once the files are in, Next to the readme, then About and
-// Finish.
-TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
-  start();
-  settle();
+// Licences long enough for pages of the licence window: a heading with a
+// capital umlaut, clauses that wrap, and a last line of its own.
+std::string long_licence(const std::string& heading, const std::string& clause, const std::string& last) {
+  std::string text = heading + "\n\n";
+  for (int i = 1; i <= 24; ++i) text += std::to_string(i) + ". " + clause + "\n";
+  return text + "\n" + last + "\n";
+}
+
+class KeyboardWalk : public WizardClickThrough {
+protected:
+  void SetUp() override {
+    start_server_and_build(
+        "1280x1024x24", "min_screen = 1024 768\n", false,
+        {{"licence-en.txt", long_licence("LICENCE FOR DEMO NOTES",
+                                         "You may copy, change and pass on Demo Notes, whole or in part, as "
+                                         "long as this licence goes with it.",
+                                         "END OF THE LICENCE")},
+         {"licence-de.txt", long_licence("LIZENZ FÜR DEMO NOTES",
+                                         "Änderungen, Übertragungen und Öffentliche "
+                                         "Vorführungen von Demo Notes sind erlaubt, solange diese "
+                                         "Lizenz dabei ist.",
+                                         "ENDE DER LIZENZ")}});
+  }
+
   // Each key tapped (">" Tab, "<" Shift+Tab, "r" Return, "R" Return held a
   // while); the screen settles after every Return.
-  auto keys = [&](const char* script) {
+  void keys(const char* script) {
     for (const char* k = script; *k; ++k) {
       if (*k == 'R') press(XK_Return);
       else tap(*k == 'r' ? XK_Return : XK_Tab, *k == '<');
       if (*k == 'r' || *k == 'R') settle();
     }
-  };
-  keys(">r");
-  // The German words: the licence page's three buttons stand apart.
-  const PICTURE licence = settle();
-  save(licence, "licence_de");
-  int row = 0;
-  const RECT_FOUND d = dialog_of(licence);
-  EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
-  keys(">R");
-  save(grab(), "quit_de");
-  keys("R<rrr<<<R");
-  save(grab(), "keyboard_folder_browser");
-  keys("<<r");
-  type("target");
-  keys(">>r>>r>>>R");
-  ASSERT_TRUE(wait_for_install());
-  settle();
-  keys("r");
-  const PICTURE readme = settle();
-  save(readme, "keyboard_readme");
-  keys(">rr>");
-  EXPECT_TRUE(settle() == readme);  // the about box gone, the focus back on Finish
-  keys("R");
-  EXPECT_EQ(wait_for_end(30), 0);
-  expect_installed_files(target());
-  expect_log(target(), "Deutsch");
+  }
+  // The key tapped (with Control) and the screen once it has settled.
+  PICTURE after(KeySym key, bool control = false) {
+    tap(key, false, control);
+    return settle();
+  }
+  static void expect_only_focus_marks_moved(const PICTURE& a, const PICTURE& b) {
+    const std::vector<CHANGE> changes = changes_between(a, b);
+    EXPECT_FALSE(changes.empty());
+    for (const CHANGE& c : changes) EXPECT_TRUE(c.outline);
+  }
+
+  // The licence, opened on its default button, read to its last row:
+  // Page Down reaches the text while the button has the focus, a view
+  // less one row at a time, until the view stops; Tab takes the focus into
+  // the text, where Home and End (with Control too) go to its ends and Up
+  // and Down move a row. The focus stays in the text.
+  void read_licence(const PICTURE& first, const std::string& language) {
+    PICTURE view = first, second;
+    int pages = 0;
+    for (PICTURE next = after(XK_Next); !(next == view) && pages < 40; next = after(XK_Next)) {
+      view = next;
+      if (++pages == 1) second = next;
+    }
+    ASSERT_GE(pages, 4) << language;
+    save(view, "keyboard_licence_end_" + language);
+    const PICTURE focused = after(XK_Tab);
+    expect_only_focus_marks_moved(view, focused);
+    EXPECT_TRUE(after(XK_Down) == focused) << language;  // the last row is in view
+    const PICTURE home = after(XK_Home);
+    expect_only_focus_marks_moved(first, home);
+    const PICTURE down = after(XK_Down);
+    EXPECT_FALSE(down == home);
+    EXPECT_TRUE(after(XK_Up) == home);
+    EXPECT_TRUE(after(XK_End, true) == focused);
+    EXPECT_FALSE(after(XK_Prior) == focused);
+    EXPECT_TRUE(after(XK_End) == focused);
+    EXPECT_TRUE(after(XK_Home, true) == home);
+    expect_only_focus_marks_moved(second, after(XK_Next));
+    EXPECT_TRUE(after(XK_End) == focused);
+  }
+
+  // The whole wizard by the keyboard alone, every key a real X key event
+  // to the focused window, Tab and Shift+Tab as quick taps that come
+  // between two of the program's frames: the language (the second one a
+  // Tab away), whose licence page shows its three buttons apart; the
+  // licence read to its end; Tab on to Quit, whose question opens on Stay
+  // and gives the focus back; over the text to the licence's default I
+  // agree; Next past the release notes and the installation type;
+  // Shift+Tab past Back and Quit to the browse button; in the browser over
+  // Cancel to New Folder, a name, over Cancel to OK, and back to OK; Tab
+  // over Quit and Back to Install; once the files are in, Next to the
+  // readme, then over its text to About and Finish.
+  void walk(int index, const std::string& language) {
+    start();
+    settle();
+    keys(index ? ">r" : "r");
+    const PICTURE licence = settle();
+    save(licence, "keyboard_licence_" + language);
+    int row = 0;
+    const RECT_FOUND d = dialog_of(licence);
+    EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
+    read_licence(licence, language);
+    keys(">R");
+    save(grab(), "keyboard_quit_" + language);
+    keys("R<<rrr<<<R");
+    save(grab(), "keyboard_folder_browser_" + language);
+    keys("<<r");
+    type("target");
+    keys(">>r>>r>>>R");
+    ASSERT_TRUE(wait_for_install());
+    settle();
+    keys("r");
+    const PICTURE readme = settle();
+    save(readme, "keyboard_readme_" + language);
+    keys(">>rr>");
+    EXPECT_TRUE(settle() == readme);  // the about box gone, the focus back on Finish
+    keys("R");
+    EXPECT_EQ(wait_for_end(30), 0);
+    expect_installed_files(target());
+    expect_log(target(), language.c_str());
+    ASSERT_EQ(rename(target().c_str(), scratch.file("target-" + language).c_str()), 0);
+    window = 0;
+  }
+};
+
+TEST_F(KeyboardWalk, FromTheFirstPageToFinishReadingTheWholeLicenceInBothLanguages) {
+  walk(0, "English");
+  walk(1, "Deutsch");
 }
 
 // A declined licence ends the program with a status that says nothing was
@@ -492,7 +566,26 @@ protected:
     EXPECT_GT(widest, (w.x2 - w.x1) * 3 / 4) << language;
     forward();
 
-    page(language, "readme");
+    // The pointer resting on About (the readme's bottom-left button) lights
+    // it up and, a moment later, shows its hint.
+    const PICTURE readme = page(language, "readme");
+    const RECT_FOUND r = wizard_of(readme);
+    int row = 0;
+    const auto buttons = bottom_buttons(readme, r, body_of(readme, r), &row);
+    ASSERT_EQ(buttons.size(), 3u);
+    // The button's middle: half way up the run of its pixels above the row.
+    const int mid = (buttons.back().first + buttons.back().second) / 2;
+    const uint32_t body = body_of(readme, r);
+    int top = row;
+    while (top > r.y1 && readme.at(mid, top - 1) != body) --top;
+    point_at(mid, (top + row) / 2);
+    const PICTURE hovered = settle_from(readme);
+    const PICTURE hint = settle_from(hovered);
+    save(hint, "skin_" + language + "_about_hint");
+    const RECT_FOUND shown = largest_change(hovered, hint);
+    EXPECT_TRUE(shown.found() && shown.y2 < top) << language;  // above the button
+    park();
+    settle();
     forward();  // Finish
     EXPECT_EQ(wait_for_end(30), 0);
     EXPECT_NE(test_support::read_file(target() + "/install_log.txt").find("Language: " + language),

@@ -375,10 +375,12 @@ TEST_F(Script, FitsItsTextWhenTheFarCornerComesFirst) {
   EXPECT_EQ(fitted.width, text_w + 7);
   EXPECT_EQ(fitted.height, 12 + 11);
   // The colour form: gaps from the default border style (2 wide), the
-  // surface's default height.
+  // surface's default height and one row more, as the accents over
+  // capitals stand 3 rows above a 22-pixel line.
   WM_SCRIPT coloured(0, 0, -1, -1, "Tooltip text", 255, 12, 65535, kInk, kBack);
   EXPECT_EQ(coloured.width, text_w + 4);
-  EXPECT_EQ(coloured.height, get_screen_image()->font_height + 4);
+  EXPECT_EQ(get_screen_image()->get_text_overhang(255, -1), 3);
+  EXPECT_EQ(coloured.height, get_screen_image()->font_height + 4 + 1);
   EXPECT_EQ(coloured.kind & wm_kind::SCRIPT, wm_kind::SCRIPT);
   EXPECT_FALSE(coloured.is_selectable());
   // A null text is an empty one.

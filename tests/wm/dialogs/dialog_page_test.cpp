@@ -10,7 +10,10 @@
 #include <vector>
 #include <string>
 
+#include "default_dialog_styles.h"
+#include "dialog_effects.h"
 #include "input_driver.h"
+#include "system_info.h"
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
@@ -192,6 +195,36 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
   EXPECT_NE(pixels_of(*about->text_window), std::vector<COLOUR>(about->text_window->width *
                                                                     about->text_window->height,
                                                                 about->text_window->background_colour));
+}
+
+// An about box too low for its text opens at the text's first row, the
+// title and build lines, and its bar shows a slider: at the bar's top end,
+// in the button's text colour, which stands out on the button's face.
+TEST_F(DialogPage, AnAboutBoxTooLowForItsTextOpensAtItsFirstRowWithItsSliderShown) {
+  root.width = kWidth;
+  root.height = kHeight;
+  DIALOG_EFFECTS at_once;
+  at_once.flags = 0;
+  default_dialog_effects() = at_once;
+  auto* about = new WM_ABOUT(20, 20, 440, 200);
+  default_dialog_effects() = DIALOG_EFFECTS();
+  root.add_overlay(about, false);
+  ASSERT_NO_FATAL_FAILURE(settle());
+  const WM_TEXT_WIN& text = *about->text_window;
+  ASSERT_NE(text.scrollbar, nullptr);
+  EXPECT_EQ(text.shown_row(0), text.row_at_age(0));
+  const std::string about_text = get_about_text(true);
+  EXPECT_EQ(text.get_row(text.shown_row(0)).text, about_text.substr(0, about_text.find('\n')));
+  const WM_SCROLLBAR& bar = *text.scrollbar;
+  const COLOUR slider = default_dialog_button_style().fg_colour;
+  ASSERT_NE(slider, default_dialog_button_style().bg_colour);
+  const int32_t start = bar.get_slider_start();
+  EXPECT_EQ(start, bar.y);
+  EXPECT_GT(share_of(slider, bar.x, start, bar.x + bar.width - 1, start + bar.get_slider_extent() - 1),
+            0.3);
+  EXPECT_EQ(share_of(slider, bar.x, start + bar.get_slider_extent() + 2, bar.x + bar.width - 1,
+                     bar.y + bar.height - 1),
+            0.0);
 }
 
 }  // namespace

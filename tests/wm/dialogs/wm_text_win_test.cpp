@@ -13,6 +13,9 @@
 #include "input_driver.h"
 #include "text_convert.h"
 #include "text_file.h"
+#include "wm_button.h"
+#include "wm_keys.h"
+#include "wm_manager.h"
 #include "wm_scrollbar.h"
 #include "wm_test_fonts.h"
 #include "wm_text_win.h"
@@ -380,3 +383,133 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     render();
   }
 }
+
+// A long text read with the keyboard, the wheel and the track. The window
+// is a Tab stop, its focus mark inside its border, only while it scrolls.
+// Focused, Up and Down move one row, Page Up and Page Down a view less one
+// row, Home and End (with Control or not) go to the ends; while a button
+// of its page has the focus, Page Up and Page Down reach it as long as
+// nothing else on the page scrolls. A wheel notch moves three rows, a click
+// on the track a view less one row.
+TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
+  WM_MANAGER page;
+  auto* w = new WM_TEXT_WIN(20, 20, 319, 219, 2, 100, 15, &bar_colours[0], &bar_colours[1],
+                            &bar_colours[2], false, true, nullptr, 0, 0);
+  w->background_colour = kPaper;
+  w->text_flags &= ~text_win_flag::INDENTED_BORDER;
+  w->keep_at_top = 1;
+  page.add_child(w, false);
+  auto* button = new WM_BUTTON(20, 240, -1, -1, kPaper, kInk, "OK", 255, 65535, 65535,
+                               BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0, true, 0);
+  button->selectable = 1;
+  page.add_child(button, false);
+  // Short, the text takes no key.
+  w->add_text("1", "", &kInk, false, true);
+  EXPECT_FALSE(w->is_selectable());
+  button->set_focus();
+  input.key(wm_key::PAGE_DOWN);
+  page.process();
+  EXPECT_EQ(key_queue.get_last_key(), wm_key::PAGE_DOWN);
+  for (int i = 2; i <= 40; ++i) w->add_text(std::to_string(i).c_str(), "", &kInk, false, true);
+  ASSERT_TRUE(w->is_selectable());
+  // A button of another page, and an object that is no button.
+  WM_MANAGER elsewhere;
+  auto* stranger = new WM_BUTTON(20, 240, -1, -1, kPaper, kInk, "No", 255, 65535, 65535,
+                                 BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0, true, 0);
+  stranger->selectable = 1;
+  elsewhere.add_child(stranger, false);
+  auto* plain_object = new WM_SCREEN_OBJECT(true, nullptr, 0, 0);
+  plain_object->selectable = 1;
+  page.add_child(plain_object, false);
+  const int32_t v = w->get_visible_rows(), last = 40 - v;
+  ASSERT_EQ(v, 8);
+  // The row at the top of the view, counted from the text's first.
+  auto top = [&] { return last - w->scroll.get_int(PARAMETER::VALUE); };
+
+  // The focus mark: the pixels focusing changes lie on one ring inside the
+  // window, left of the bar.
+  get_screen_image()->clear(&kBlack, true);
+  w->draw();
+  const std::vector<COLOUR> plain = pixels_of(*w);
+  w->set_focus();
+  w->draw();
+  const std::vector<COLOUR> marked = pixels_of(*w);
+  const RECT ring{w->x + 3, w->y + 3, w->x + w->width - 4 - 15, w->y + w->height - 4};
+  int ring_dots = 0;
+  for (size_t i = 0; i < plain.size(); ++i) {
+    if (plain[i] == marked[i]) continue;
+    const int32_t px = w->x + int32_t(i % w->width), py = w->y + int32_t(i / w->width);
+    EXPECT_TRUE((px == ring.x1 || px == ring.x2 || py == ring.y1 || py == ring.y2) && ring.contains(px, py))
+        << px << "," << py;
+    ++ring_dots;
+  }
+  EXPECT_GT(ring_dots, 200);
+
+  // What has the focus; the key, with Control or not; the row then at the
+  // top; whether the key was taken (else it stays for others).
+  enum FOCUS { WINDOW, BUTTON, OTHER_PAGES_BUTTON, NO_BUTTON, BUTTON_BESIDE_A_SECOND_TEXT };
+  const struct {
+    FOCUS focus;
+    uint32_t key;
+    bool control;
+    int32_t top;
+    bool taken;
+  } steps[] = {
+      {WINDOW, wm_key::DOWN, false, 1, true},
+      {WINDOW, wm_key::DOWN, false, 2, true},
+      {WINDOW, wm_key::UP, false, 1, true},
+      {WINDOW, wm_key::DOWN, true, 1, true},
+      {WINDOW, wm_key::PAGE_DOWN, false, 1 + v - 1, true},
+      {WINDOW, wm_key::PAGE_UP, false, 1, true},
+      {WINDOW, wm_key::PAGE_UP, false, 0, true},
+      {WINDOW, wm_key::END, false, last, true},
+      {WINDOW, wm_key::DOWN, false, last, true},
+      {WINDOW, wm_key::HOME, false, 0, true},
+      {WINDOW, wm_key::END, true, last, true},
+      {WINDOW, wm_key::HOME, true, 0, true},
+      {WINDOW, wm_key::LEFT, false, 0, false},
+      {BUTTON, wm_key::PAGE_DOWN, false, v - 1, true},
+      {BUTTON, wm_key::PAGE_DOWN, false, 2 * (v - 1), true},
+      {BUTTON, wm_key::DOWN, false, 2 * (v - 1), false},
+      {BUTTON, wm_key::END, false, 2 * (v - 1), false},
+      {BUTTON, wm_key::PAGE_UP, false, v - 1, true},
+      {OTHER_PAGES_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
+      {NO_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
+      {BUTTON_BESIDE_A_SECOND_TEXT, wm_key::PAGE_UP, false, v - 1, false},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(testing::Message() << step.focus << " " << std::hex << step.key << " " << step.control);
+    if (step.focus == BUTTON_BESIDE_A_SECOND_TEXT && page.children.size() == 3) {
+      auto* other = new WM_TEXT_WIN(340, 20, 539, 119, 2, 20, 15, nullptr, nullptr, nullptr, false,
+                                    true, nullptr, 0, 0);
+      for (int i = 0; i < 10; ++i) other->add_text("more", "", &kInk, false, true);
+      ASSERT_NE(other->scrollbar, nullptr);
+      page.add_child(other, false);
+    }
+    WM_SCREEN_OBJECT* focused[] = {w, button, stranger, plain_object, button};
+    focused[step.focus]->set_focus();
+    if (step.control) wm_test::held_keys.insert(wm_key::CONTROL_L);
+    input.key(step.key);
+    page.process();
+    wm_test::held_keys.clear();
+    EXPECT_EQ(key_queue.get_last_key(), step.taken ? 0u : step.key);
+    EXPECT_EQ(top(), step.top);
+  }
+
+  // The wheel over the text, a notch down; a click on the track below the
+  // slider.
+  w->scroll.set_int(PARAMETER::VALUE, last);
+  input.move_to(w->x + 40, w->y + 40);
+  page.process();
+  input.turn_wheel(-1);
+  page.process();
+  EXPECT_EQ(top(), 3);
+  input.move_to(w->scrollbar->x + 7, w->y + w->height - 10);
+  input.press(1);
+  page.process();
+  input.release(1);
+  page.process();
+  EXPECT_EQ(top(), 3 + v - 1);
+  page.destroy_children(true, 0, true);
+}
+
