@@ -56,7 +56,7 @@ public:
   VORN_STRING name;
   uint8_t write_error = 0;  // sticky: a write failed
   uint8_t line_state = LINE_ENDED;  // how the last read_line stopped
-  uint8_t at_start = 0;             // next byte is the file's first (UTF-8 mark check, read or written)
+  uint8_t at_start = 0;             // next byte is the file's first (UTF-8 mark check)
   int32_t line_carry = -1;          // character read_line could not fit, or -1
   int32_t unit_ahead = -1;          // UTF-16 unit read ahead, or -1
   SURROGATE_JOINER joiner;          // writing: a high surrogate waiting

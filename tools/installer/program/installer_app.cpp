@@ -119,8 +119,7 @@ void check_arguments(int argc, char** argv) {
       end_console_mode(true);
     }
     if (strcmp(argument, "--") == 0) {
-      if (i + 1 < argc && argv[i + 1])
-        usage_error("Unexpected command line argument: ", argv[i + 1], argv[0]);
+      if (argv[i + 1]) usage_error("Unexpected command line argument: ", argv[i + 1], argv[0]);
       return;
     }
     if (argument[0] != '-') usage_error("Unexpected command line argument: ", argument, argv[0]);
