@@ -39,14 +39,27 @@ size_t skip_blanks(const std::string& line) {
   return i;
 }
 
-bool has_line_break(const char* text) { return strpbrk(text, "\r\n") != nullptr; }
+// Whether a key or value that is set reads back as it was set. Written
+// character by character, it must hold no line end (a run may spell one
+// too) and no NUL, begin with no blank (the reader skips them; a key
+// beginning with '#' would make its line a comment), and be in the system
+// form the reader makes, runs only where they are needed.
+bool reads_back(const char* text, bool key) {
+  SYSTEM_TEXT_READER reader(text);
+  std::string again;
+  bool run_open = false;
+  char bytes[SYSTEM_CHAR_MAX_BYTES];
+  for (uint32_t c; reader.next_code_point(c);) {
+    if (c == 0 || c == '\n' || c == '\r') return false;
+    if (again.empty() && (c == ' ' || c == '\t' || (key && c == '#'))) return false;
+    again.append(bytes, system_char_encode(c, run_open, bytes));
+  }
+  if (run_open) again += '\x01';
+  return again == text;
+}
 
-// Keys that the two-line form cannot carry back are refused: they would be
-// read as comments, lose their leading blanks, or split into two lines.
 bool key_can_be_stored(const char* key) {
-  if (!key || !*key || strlen(key) > kKeyMax) return false;
-  if (key[0] == '#' || is_blank(key[0])) return false;
-  return !has_line_break(key);
+  return key && *key && strlen(key) <= kKeyMax && reads_back(key, true);
 }
 
 // One whole line, however long; false at the end of the file with nothing
@@ -102,9 +115,11 @@ std::string key_of(const ENTRY_TEXT& entry) {
   return key;
 }
 
+// A key read from an indented line may begin with '#': it keeps an indent,
+// without which its line would be read as a comment.
 bool write_entry(TEXT_FILE& out, const char* key, const char* value) {
-  return out.write_string(key) && out.write_string("\n\t") && out.write_string(value) &&
-         out.write_string("\n");
+  return (key[0] != '#' || out.write_string("\t")) && out.write_string(key) && out.write_string("\n\t") &&
+         out.write_string(value) && out.write_string("\n");
 }
 
 void copy_cut(char* field, size_t field_size, std::string text) {
@@ -313,7 +328,7 @@ bool CONFIG_FILE::set_int(const FOLDER& folder, const char* key, int32_t value, 
 
 bool CONFIG_FILE::set_string(const FOLDER& folder, const char* key, const char* value) {
   if (!value) value = "";
-  if (!key_can_be_stored(key) || has_line_break(value)) {
+  if (!key_can_be_stored(key) || !reads_back(value, false)) {
     fail(kBadKey, nullptr, __LINE__);
     return false;
   }

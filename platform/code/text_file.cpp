@@ -39,6 +39,7 @@ bool TEXT_FILE::open(const FOLDER& where, const char* file_name, uint32_t open_m
   if (mode == 1) {
     file = open_file(folder, file_name, want_utf16 ? "wb" : "w");
     if (!file) return false;
+    at_start = 1;  // a UTF-8 text that begins with U+FEFF needs a mark
     if (want_utf16) {
       utf16 = 1;
       static const uint8_t little_endian[2] = {0xFF, 0xFE};
@@ -358,6 +359,13 @@ bool TEXT_FILE::write_code_point(uint32_t code_point) {
   if (!utf8) {
     uint8_t byte = static_cast<uint8_t>(code_point);
     return put_bytes(&byte, 1);
+  }
+  // The reader takes a mark at the file's start for no character: a text
+  // that begins with U+FEFF keeps it behind a mark of its own (a failed
+  // write fails every later one).
+  if (at_start) {
+    at_start = 0;
+    if (code_point == 0xFEFF) put_bytes("\xEF\xBB\xBF", 3);
   }
   uint32_t ready[2];
   int count = joiner.feed(code_point, ready);

@@ -106,7 +106,8 @@ int get_drive_type(int drive);
 // 7 this run's private temporary folder. 5 and 6 are made open to every
 // user with the sticky bit (1777), so that no one replaces another's
 // files there. 7 is made under ~/tmp when that exists, else under
-// $TMPDIR when it names a directory, else under /tmp.
+// $TMPDIR when it is set, else under /tmp; a folder it cannot be made in
+// is passed over for the next.
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
 // The absolute path of a standard folder of types 1 to 6, whether it exists
 // yet or not: where get_standard_folder would make it.
@@ -116,6 +117,10 @@ bool standard_folder_path(char* path, size_t size, int type, const char* applica
 // following links) at shutdown, at exit(), by the fatal exit and by a close
 // signal that ends the program early. The removal is async-signal-safe.
 const char* get_temporary_folder_path();
+// The folders the last attempt to make it passed over, a line each:
+// "<folder>: <the system's reason>", $TMPDIR's marked " (TMPDIR)"; "" when
+// the first one it tried served.
+const char* get_temporary_folder_failures();
 void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.
 void record_temporary_folder(const char* path);

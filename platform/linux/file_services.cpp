@@ -224,20 +224,17 @@ bool has_dot_dot_component(const char* name) {
   return false;
 }
 
-// mkdtemp under ~/tmp (when it exists) or /tmp, once per run.
+std::string temporary_folder_failures;
+
+// mkdtemp once per run: under ~/tmp when it exists, else under $TMPDIR when
+// it is set, else under /tmp. A folder that cannot hold it is passed over
+// for the next one and noted with the system's reason.
 bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   const char* made_before = get_temporary_folder_path();
   struct stat st;
   if (made_before[0] && lstat(made_before, &st) == 0 && S_ISDIR(st.st_mode))
     return folder->set_absolute(made_before);
 
-  char parent[kPathSize];
-  if (!join_path(parent, sizeof parent, get_home_folder(), "tmp") || !is_directory(parent)) {
-    // The user's choice of a shared temporary folder stands in for /tmp.
-    const char* chosen = getenv("TMPDIR");
-    if (!chosen || chosen[0] != '/' || !is_directory(chosen)) chosen = system_path("/tmp");
-    if (!chosen || !copy_text(parent, sizeof parent, chosen)) return false;
-  }
   // Leaf "<app>-XXXXXX", within the 255 bytes a name may have.
   constexpr size_t kSuffix = 7;
   char leaf[kNameSize];
@@ -245,14 +242,36 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   for (size_t i = 0; i < length; ++i) leaf[i] = application_name[i] == '/' ? '-' : application_name[i];
   memcpy(leaf + length, "-XXXXXX", kSuffix + 1);
 
-  char made[kPathSize];
-  if (!join_path(made, sizeof made, parent, leaf) || !mkdtemp(made)) return false;
-  if (!folder->set_absolute(made)) {
-    rmdir(made);
-    return false;
+  char home_tmp[kPathSize];
+  const bool home_has_tmp =
+      join_path(home_tmp, sizeof home_tmp, get_home_folder(), "tmp") && is_directory(home_tmp);
+  const char* chosen = getenv("TMPDIR");
+  const struct {
+    const char* parent;  // null: not to be tried
+    const char* label;
+  } parents[] = {{home_has_tmp ? home_tmp : nullptr, ""},
+                 {chosen && *chosen ? chosen : nullptr, " (TMPDIR)"},
+                 {system_path("/tmp"), ""}};
+  temporary_folder_failures.clear();
+  for (const auto& each : parents) {
+    if (!each.parent) continue;
+    const char* reason = "not an absolute path";
+    char made[kPathSize];
+    if (each.parent[0] == '/') {
+      if (join_path(made, sizeof made, each.parent, leaf) && mkdtemp(made)) {
+        if (!folder->set_absolute(made)) {
+          rmdir(made);
+          return false;
+        }
+        record_temporary_folder(made);
+        return true;
+      }
+      reason = strerror(errno);
+    }
+    if (!temporary_folder_failures.empty()) temporary_folder_failures += '\n';
+    temporary_folder_failures += std::string(each.parent) + each.label + ": " + reason;
   }
-  record_temporary_folder(made);
-  return true;
+  return false;
 }
 
 }  // namespace
@@ -850,6 +869,8 @@ PAYLOAD_INFO payload_offset_of(const char* path) {
 PAYLOAD_INFO payload_offset() {
   return payload_offset_of("/proc/self/exe");
 }
+
+const char* get_temporary_folder_failures() { return temporary_folder_failures.c_str(); }
 
 void set_home_folder_override(const char* path) {
   home_override_set = path && copy_text(home_override, sizeof home_override, path);

@@ -768,20 +768,27 @@ TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
 }
 
 // The parent of the temporary folder: ~/tmp when it exists, else $TMPDIR
-// when that names a folder, else /tmp.
+// when it is set, else /tmp. One that cannot hold it is passed over and
+// named with the reason; when none can, nothing is made.
 TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
-  const std::string chosen = scratch.file("chosen");
+  const std::string chosen = scratch.file("chosen"), file = scratch.file("file");
   ASSERT_EQ(mkdir(chosen.c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(file, "not a folder"));
   struct CASE {
     const char* tmpdir;  // null: unset
     bool home_tmp;
-    std::string parent;
+    bool system_tmp;
+    std::string parent;  // "": none
+    std::string failures;
   } cases[] = {
-      {"", false, root + "/tmp"},
-      {"relative", false, root + "/tmp"},
-      {"/no/such/folder", false, root + "/tmp"},
-      {chosen.c_str(), false, chosen},
-      {chosen.c_str(), true, home + "/tmp"},
+      {"", false, true, root + "/tmp", ""},
+      {"relative", false, true, root + "/tmp", "relative (TMPDIR): not an absolute path"},
+      {"/no/such/folder", false, true, root + "/tmp", "/no/such/folder (TMPDIR): No such file or directory"},
+      {file.c_str(), false, true, root + "/tmp", file + " (TMPDIR): Not a directory"},
+      {chosen.c_str(), false, true, chosen, ""},
+      {"/no/such/folder", false, false, "",
+       "/no/such/folder (TMPDIR): No such file or directory\n" + root + "/tmp: No such file or directory"},
+      {chosen.c_str(), true, false, home + "/tmp", ""},
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.tmpdir);
@@ -789,9 +796,14 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     if (c.home_tmp) {
       ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
     }
+    if (!c.system_tmp) rmdir((root + "/tmp").c_str());
     FOLDER folder;
-    ASSERT_TRUE(get_standard_folder(&folder, 7, "a/b", false));
-    EXPECT_EQ(std::string(folder.path).rfind(c.parent + "/a-b-", 0), 0u) << folder.path;
+    EXPECT_EQ(get_standard_folder(&folder, 7, "a/b", false), !c.parent.empty());
+    if (!c.parent.empty()) {
+      EXPECT_EQ(std::string(folder.path).rfind(c.parent + "/a-b-", 0), 0u) << folder.path;
+    }
+    EXPECT_EQ(get_temporary_folder_failures(), c.failures);
+    EXPECT_STREQ(get_temporary_folder_path(), c.parent.empty() ? "" : folder.path);
     remove_temporary_folder();
   }
   unsetenv("TMPDIR");  // the next test's scratch folder is made from it

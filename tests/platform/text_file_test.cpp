@@ -90,6 +90,12 @@ TEST_F(TextFileTest, ByteOrderMarkIsSkipped) {
   // Only at the very start; elsewhere it is the character U+FEFF.
   EXPECT_EQ(lines_from(bytes_of({'a', 0xEF, 0xBB, 0xBF})),
             std::vector<std::string>{"a\x01,FEFF\x01"});
+  // A text that begins with U+FEFF is written behind a mark of its own, so
+  // that it reads back whole; elsewhere the character goes as it is.
+  EXPECT_EQ(written({"\x01,FEFF\x01" "a\x01,FEFF\x01"}),
+            bytes_of({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 'a', 0xEF, 0xBB, 0xBF}));
+  EXPECT_EQ(lines_of("out.txt"), std::vector<std::string>{"\x01,FEFF\x01" "a\x01,FEFF\x01"});
+  EXPECT_EQ(written({"\x01,FEFF\x01"}, true), bytes_of({0xFF, 0xFE, 0xFF, 0xFE}));
 }
 
 TEST_F(TextFileTest, Utf8CharactersBecomeBytesAndRuns) {

@@ -12,6 +12,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -120,10 +121,12 @@ struct RUN {
 
 // Runs "program -a" (and the further arguments) as the user, in the
 // user's home, without a display. With interrupt_on, SIGINT is sent once a
-// line beginning with that text has been printed.
+// line beginning with that text has been printed. With read_only_tmp the
+// run sees a read-only /tmp (in a mount namespace of its own), which
+// covers the home and whatever else lies below it.
 RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
                   const std::string& interrupt_on = "", std::vector<std::string> arguments = {},
-                  const std::vector<std::string>& extra_env = {}) {
+                  const std::vector<std::string>& extra_env = {}, bool read_only_tmp = false) {
   RUN run;
   int out[2];
   if (pipe(out) != 0) return run;
@@ -146,9 +149,12 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
     dup2(out[1], 1);
     close(out[0]);
     close(out[1]);
-    if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0 ||
-        chdir(user.home.c_str()) != 0)
-      _exit(126);
+    if (chdir(user.home.c_str()) != 0) _exit(126);
+    if (read_only_tmp &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount("tmpfs", "/tmp", "tmpfs", MS_RDONLY, "size=4k") != 0))
+      _exit(125);
+    if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0) _exit(126);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
@@ -508,6 +514,45 @@ TEST_F(AutomaticInstall, AnExplicitDataFolderWinsAndNoDesktopIsNoError) {
   const std::string skipped = "Desktop link \"Other\" skipped: there is no desktop folder";
   EXPECT_TRUE(has_line(test_support::read_file(target + "/install_log.txt"), skipped));
   EXPECT_TRUE(has_line(run.out, skipped)) << run.out;
+}
+
+// A TMPDIR that cannot hold the temporary folder is named with the
+// reason and passed over for /tmp (the user's home has no tmp folder);
+// where no folder can hold it, each one tried is named.
+TEST_F(AutomaticInstall, AnUnusableTmpdirIsNamedAndPassedOver) {
+  add_file("a.txt", 100);
+  const std::string program = build("");
+  make_target();
+  const std::string missing = scratch.file("missing"), locked = scratch.file("locked");
+  ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);  // root's
+  // The installer lies outside the /tmp a run may be given.
+  const std::string outside = "/dev/shm/vorn_setup_" + std::to_string(getpid());
+  ASSERT_TRUE(test_support::write_file(outside, test_support::read_file(program)));
+  ASSERT_EQ(chmod(outside.c_str(), 0755), 0);
+  const struct {
+    std::string tmpdir;
+    bool read_only_tmp;
+    bool installs;
+    std::vector<std::string> lines;
+  } rows[] = {
+      {missing, false, true,
+       {"The temporary folder could not be made in:", missing + " (TMPDIR): No such file or directory"}},
+      {locked, false, true,
+       {"The temporary folder could not be made in:", locked + " (TMPDIR): Permission denied"}},
+      {missing, true, false,
+       {"No temporary folder could be made!", missing + " (TMPDIR): No such file or directory",
+        "/tmp: Read-only file system",
+        "Set TMPDIR to a folder you may write to and start the installer again."}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.tmpdir + (row.read_only_tmp ? " read-only /tmp" : ""));
+    const RUN run = run_automatic(*user, outside, "", {}, {"TMPDIR=" + row.tmpdir}, row.read_only_tmp);
+    EXPECT_EQ(run.status == 0, row.installs) << run.out;
+    for (const std::string& line : row.lines) EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
+    EXPECT_EQ(run.out.find("\nIt is /tmp/vorn_setup_") != std::string::npos, row.installs) << run.out;
+  }
+  unlink(outside.c_str());
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
 }
 
 // An installer file cut short says so, and so does a temporary folder

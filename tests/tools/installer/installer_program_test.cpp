@@ -9,9 +9,11 @@
 #include "data_file.h"
 #include "database.h"
 #include "file_services.h"
+#include "memory_device.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "package_test_support.h"
+#include "payload.h"
 #include "test_support.h"
 
 namespace {
@@ -101,17 +103,51 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
   ASSERT_TRUE(test_support::write_file(
       damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
   ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
+  // Installers that carry the data, with the built-in picture or a titled
+  // splash, whole or with their last bytes cut off.
+  const auto installer = [&](const std::string& name, bool titled, size_t cut) {
+    PAYLOAD_SPLASH splash;
+    splash.image.create(20, 10);
+    splash.title.set("Set-up");
+    PAYLOAD_OPTIONS options;
+    options.chunk_size = 4096;
+    options.splash = titled ? &splash : nullptr;
+    test_support::MEMORY_DEVICE payload;
+    payload.swap = 1;
+    EXPECT_TRUE(write_payload(payload, work, "installer.pkg", options));
+    const std::string bytes = test_support::read_file(kProgram) + payload.text();
+    const std::string path = scratch.file(name);
+    EXPECT_TRUE(test_support::write_file(path, bytes.substr(0, bytes.size() - cut)));
+    EXPECT_EQ(chmod(path.c_str(), 0755), 0);
+    return path;
+  };
+  const std::string plain = installer("plain-setup", false, 0), titled = installer("titled-setup", true, 0);
+  const std::string plain_cut = installer("plain-cut", false, 10), titled_cut = installer("titled-cut", true, 10);
 
   const std::string here = kProgram.substr(0, kProgram.rfind('/'));
   char resolved[PATH_MAX];
   ASSERT_NE(realpath(here.c_str(), resolved), nullptr);
   const std::string folder = resolved;
   const std::string no_display = "No display could be opened.\nStart the installer with -a to install without a window.";
+  const std::string usage = "\n\nUsage:\n\t" + kProgram + " [-h]";
   struct ROW {
     std::vector<std::string> argv;
     int exit_code;
     std::string printed;  // a part of standard output
+    bool first = false;   // printed before anything else
   } rows[] = {
+      {{plain}, 255, no_display},
+      {{titled}, 255, no_display},
+      {{plain_cut}, 255, "The installer file is incomplete or damaged!\n" + plain_cut + " ends early"},
+      {{titled_cut}, 255, "The installer file is incomplete or damaged!\n" + titled_cut + " ends early"},
+      // Nothing is done on a command line that is not understood.
+      {{kProgram, "--bogus", "-a"}, 255, "Unrecognised command line option: --bogus" + usage, true},
+      {{kProgram, "-p", "linux", "-a", "--verbose"}, 255,
+       "Unrecognised command line option: --verbose" + usage, true},
+      {{kProgram, "foo", "-a"}, 255, "Unexpected command line argument: foo" + usage, true},
+      {{kProgram, "-a", "--", "-v"}, 255, "Unexpected command line argument: -v" + usage, true},
+      {{kProgram, "-x", "-", "-a"}, 255, "0041:\nNo argument for command line option: -x"},
+      {{kProgram, "-p", "linux", "-a", "--"}, 255, "Loading automatic pack...\n", true},
       {{kProgram, "-x", scratch.file("work/installer.xml")}, 255, no_display},
       {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, 255, no_display},
       {{kProgram, "-x", scratch.file("installer.xml")}, 255,
@@ -136,6 +172,9 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
     const test_support::RunResult result = test_support::run_program(row.argv, {"DISPLAY="});
     EXPECT_EQ(result.exit_code, row.exit_code);
     EXPECT_NE(result.out.find(row.printed), std::string::npos) << result.out;
+    if (row.first) {
+      EXPECT_EQ(result.out.find(row.printed), 0u) << result.out;
+    }
     EXPECT_EQ(result.out.find("Press Return"), std::string::npos) << result.out;
   }
   // The trace shows where a fallback temporary folder would be without

@@ -105,11 +105,13 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   fs::create_symlink("run.sh", files() + "/alias.sh");
   fs::create_symlink("\xC3\xBC-folder", files() + "/folder-link");
 
-  const test_support::RunResult built = build("links = copy\n");
+  const test_support::RunResult built = build("links = copy\nlanguage = Fran\xC3\xA7" "ais\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   const test_support::RunResult run = test_support::run_program(
       {program(), "-a"}, {"DISPLAY=", "HOME=" + scratch.file("home")}, nullptr, 120);
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+  // The terminal gets the language's name in UTF-8, converted once.
+  EXPECT_NE(run.out.find("\nLanguage: Fran\xC3\xA7" "ais\n"), std::string::npos) << run.out;
 
   // Links come out as copies of what they point to; everything else as it
   // was, names byte for byte.
@@ -170,7 +172,7 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
       "installation = Gro\xC3\x9F | $ROOT0/Gro\xC3\x9F\n"
       "language = English\nFORWARD = Next\nreadme = readme.txt\n"
       "installation_name = Standard | Standard (recommended)\n"
-      "language = Deutsch\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
+      "language = Deutsch (\xC3\x96sterreich)\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
       "installation_name = Gro\xC3\x9F | Gro\xC3\x9F" "e Installation\nrelease_notes = notes.txt\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
@@ -180,6 +182,7 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
   ASSERT_EQ(data.installations.size(), 2u);
   const DATABASE_LANGUAGE& english = data.languages[0];
   const DATABASE_LANGUAGE& german = data.languages[1];
+  EXPECT_STREQ(german.name, "Deutsch (\xD6sterreich)");
   EXPECT_STREQ(german.texts[PREVIOUS], "Zur\xFC" "ck");
   EXPECT_STREQ(german.texts[FORWARD], "Weiter \x01,20AC\x01");
   EXPECT_STREQ(english.texts[FORWARD], "Next");

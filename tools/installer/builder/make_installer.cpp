@@ -8,8 +8,8 @@
 //
 // The description is UTF-8 text with one "key = value" per line ('#' starts
 // a comment); paths are relative to the description's folder. Texts that
-// are shown (language texts, installation and link names, the splash
-// title) are stored in the system's 8-bit form; names of files, folders
+// are shown (language names and texts, installation and link names, the
+// splash title) are stored in the system's 8-bit form; names of files, folders
 // and the application stay as they are on disk.
 //   app = <name>                 version = <text>
 //   window = <width> <height>    dialog = <width> <height> [<x> <y>]
@@ -332,7 +332,7 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       d.payload.compressed = value != "0";
     } else if (key == "language") {
       language = &data.languages.emplace_back();
-      set_name_field(language->name, value);
+      set_field_text(language->name, shown_text(value, number));
     } else if (language && (key == "licence" || key == "readme" || key == "release_notes")) {
       const auto index = static_cast<int32_t>(data.languages.size()) - 1;
       d.texts.push_back({value, text_page_name(key.c_str(), index)});

@@ -97,6 +97,40 @@ void print_usage(const char* program) {
     console_print(text);
 }
 
+constexpr const char* kOptions = "havs:x:p:d:";
+
+// Said at once, without waiting for a key: nothing of the command line
+// has been done yet.
+[[noreturn]] void usage_error(const char* problem, const char* argument, const char* program) {
+  print_utf8(std::string(problem) + argument + "\n\n");
+  print_usage(program);
+  end_console_mode(false);
+}
+
+// "--help" asks for the usage. Every other argument must be an option or
+// an option's value: only a lone "--" ends the options, and the program
+// takes no arguments after them. Letters and values are the option
+// parser's to check.
+void check_arguments(int argc, char** argv) {
+  for (int i = 1; i < argc && argv[i]; ++i) {
+    const char* argument = argv[i];
+    if (strcmp(argument, "--help") == 0) {
+      print_usage(argv[0]);
+      end_console_mode(true);
+    }
+    if (strcmp(argument, "--") == 0) {
+      if (argv[i + 1]) usage_error("Unexpected command line argument: ", argv[i + 1], argv[0]);
+      return;
+    }
+    if (argument[0] != '-') usage_error("Unexpected command line argument: ", argument, argv[0]);
+    if (argument[1] == '-') usage_error("Unrecognised command line option: ", argument, argv[0]);
+    // An option that takes a value steps over it.
+    const char* letter =
+        argument[1] && argument[1] != ':' && !argument[2] ? strchr(kOptions, argument[1]) : nullptr;
+    if (letter && letter[1] == ':') ++i;
+  }
+}
+
 struct OPTIONS {
   bool automatic = false;  // -a
   bool data_folder = false;  // -x named where the data is
@@ -104,16 +138,9 @@ struct OPTIONS {
 
 // Reads the options. The other console modes never return.
 OPTIONS read_options(int argc, char** argv, DATABASE& data) {
-  // "--" ends the options, but "--help" on its own asks for the usage.
-  for (int i = 1; i < argc && argv[i]; ++i) {
-    if (strcmp(argv[i], "--help") == 0) {
-      print_usage(argv[0]);
-      end_console_mode(true);
-    }
-    if (strncmp(argv[i], "--", 2) == 0) break;
-  }
+  check_arguments(argc, argv);
   OPTIONS options;
-  for (int option; (option = get_option(argc, argv, "havs:x:p:d:")) != -1;) {
+  for (int option; (option = get_option(argc, argv, kOptions)) != -1;) {
     const char* argument = get_option_argument();
     FOLDER folder;
     std::string name;
@@ -164,19 +191,18 @@ class SPLASH : public PACKAGE_UNPACKING {
 public:
   ~SPLASH() override { delete bar; }
 
+  // Without a display the data unpacks without a bar, so that a damaged
+  // installer still says so; the main window then says what is missing.
   void header_read(PAYLOAD_SPLASH* splash, uint32_t chunk_size) override {
     PACKAGE_UNPACKING::header_read(splash, chunk_size);
     if (!splash) {
-      show_start_picture();
+      if (!show_start_picture()) return;
       const COLOUR blue = kBarBlue;
       bar = new WM_PROGRESS_BAR(110, 122, 220, 10, nullptr, 100, nullptr, nullptr, &blue, 17, 255,
                                 kUnset, kUnset, kUnset, kUnset, kUnset, kUnset);
     } else {
-      if (!splash->title.get_text() || !*splash->title.get_text()) {
-        show_please_wait(&splash->image);
-      } else {
-        open_splash_window(*splash);
-      }
+      const char* title = splash->title.get_text();
+      if (!(title && *title ? open_splash_window(*splash) : show_please_wait(&splash->image))) return;
       bar = new WM_PROGRESS_BAR(static_cast<int16_t>(splash->bar_x),
                                 static_cast<int16_t>(splash->bar_y), splash->bar_width,
                                 splash->bar_height, nullptr, 100, &splash->bar_style);
@@ -194,21 +220,21 @@ public:
     show_bar();
   }
 
-  void show_start_picture() {
+  bool show_start_picture() {
     IMAGE picture;
     draw_start_picture(picture);
-    show_please_wait(&picture);
+    return show_please_wait(&picture);
   }
 
   bool window_open = false;  // a decorated splash window of the splash's size
 
 private:
-  void open_splash_window(PAYLOAD_SPLASH& splash) {
+  bool open_splash_window(PAYLOAD_SPLASH& splash) {
     WINDOW_PARAMS params;
     params.title = splash.title.get_text();
     params.width = splash.image.width;
     params.height = splash.image.height;
-    if (!open_window(&params, 0)) no_display();
+    if (!open_window(&params, 0)) return false;
     // Closing the splash window is always granted; start-up still ends.
     set_close_handler([](uint32_t) { return true; });
     manager->current_root()->invalidate_screen();
@@ -226,6 +252,7 @@ private:
     splash.image.draw(0, 0, screen, BLIT_BLEND);
     swap_screens(0);
     window_open = true;
+    return true;
   }
 
   void show_bar() {
@@ -242,8 +269,18 @@ enum class UNPACKED { NO_PAYLOAD, DONE, FAILED };
 struct UNPACKING {
   UNPACKED state = UNPACKED::NO_PAYLOAD;
   PAYLOAD_FAILURE failure = PAYLOAD_FAILURE::NONE;
+  bool no_temporary = false;  // no temporary folder could be made
   FOLDER temporary;  // where it was unpacked
 };
+
+// A folder passed over for the temporary one (an unusable TMPDIR) is
+// named, so that the choice is not ignored without a word.
+void tell_folders_passed_over(const FOLDER& temporary) {
+  const char* failures = get_temporary_folder_failures();
+  if (*failures)
+    print_utf8(std::string("The temporary folder could not be made in:\n") + failures + "\nIt is " +
+               temporary.path + " instead.\n");
+}
 
 // Unpacks the payload behind the program file, when it has one and -x
 // names no other place for the data, into this run's private temporary
@@ -258,8 +295,12 @@ UNPACKING unpack(DATABASE& data, PAYLOAD_OBSERVER& observer, bool data_folder_na
     return result;
   result.state = UNPACKED::FAILED;
   result.failure = PAYLOAD_FAILURE::WRITE;
-  if (!result.temporary.set("$TEMP", true, nullptr, true) ||
-      !unpack_payload_file(program_folder, program_name, payload.offset, result.temporary, "installer.pkg",
+  if (!result.temporary.set("$TEMP", true, nullptr, true)) {
+    result.no_temporary = true;
+    return result;
+  }
+  tell_folders_passed_over(result.temporary);
+  if (!unpack_payload_file(program_folder, program_name, payload.offset, result.temporary, "installer.pkg",
                            &observer, &result.failure))
     return result;
   result.state = UNPACKED::DONE;
@@ -275,6 +316,13 @@ struct DATA_PROBLEM {
 };
 
 DATA_PROBLEM data_problem(const UNPACKING& unpacking, const DATABASE& data) {
+  if (unpacking.no_temporary) {
+    const std::string failures = shown_path(get_temporary_folder_failures());
+    return {"No temporary folder could be made!",
+            "Unpacking the installation data needs a temporary folder; none could be made" +
+                (failures.empty() ? std::string(".") : " in:\n" + failures) +
+                "\nSet TMPDIR to a folder you may write to and start the installer again."};
+  }
   if (unpacking.state == UNPACKED::FAILED && unpacking.failure == PAYLOAD_FAILURE::NO_ROOM)
     return {"There is not enough room in the temporary folder!",
             "Unpacking the installation data needs more free space in " + shown_path(unpacking.temporary.path) +
