@@ -119,6 +119,9 @@ const char* get_temporary_folder_path();
 void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.
 void record_temporary_folder(const char* path);
+// Why the last attempt to make this run's temporary folder failed: the
+// folder it was to be made in and the system's reason; "" when it worked.
+const char* temporary_folder_failure();
 
 
 // Whether the program file carries data behind its executable image, and

@@ -224,12 +224,16 @@ bool has_dot_dot_component(const char* name) {
   return false;
 }
 
+// Where and why the last attempt to make the temporary folder failed.
+char temporary_failure[kPathSize + 128];
+
 // mkdtemp under ~/tmp (when it exists) or /tmp, once per run.
 bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   const char* made_before = get_temporary_folder_path();
   struct stat st;
   if (made_before[0] && lstat(made_before, &st) == 0 && S_ISDIR(st.st_mode))
     return folder->set_absolute(made_before);
+  temporary_failure[0] = '\0';
 
   char parent[kPathSize];
   if (!join_path(parent, sizeof parent, get_home_folder(), "tmp") || !is_directory(parent)) {
@@ -246,7 +250,11 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   memcpy(leaf + length, "-XXXXXX", kSuffix + 1);
 
   char made[kPathSize];
-  if (!join_path(made, sizeof made, parent, leaf) || !mkdtemp(made)) return false;
+  errno = ENAMETOOLONG;  // the reason when the name does not fit
+  if (!join_path(made, sizeof made, parent, leaf) || !mkdtemp(made)) {
+    snprintf(temporary_failure, sizeof temporary_failure, "%s: %s", parent, strerror(errno));
+    return false;
+  }
   if (!folder->set_absolute(made)) {
     rmdir(made);
     return false;
@@ -256,6 +264,8 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
 }
 
 }  // namespace
+
+const char* temporary_folder_failure() { return temporary_failure; }
 
 bool join_path(char* output, size_t output_size, const char* folder, const char* name) {
   if (!output || !folder) return false;
