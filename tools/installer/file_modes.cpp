@@ -8,18 +8,11 @@
 #include "package.h"
 #include "package_data_file.h"
 
-namespace {
-
-// A name and its bits take at least this many bytes.
-constexpr int64_t kSmallestEntry = 4 + 2;
-
-}  // namespace
-
 bool write_file_modes(PACKAGE& package, const DATABASE& data) {
   std::map<std::string, uint16_t> modes;
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files)
-      if (file.permissions >= 0 && file.packed_name[0])
+      if (file.permissions >= 0)
         modes.emplace(file.packed_name, static_cast<uint16_t>(file.permissions & 0777));
   DATA_FILE* stored = package.open_file(FILE_MODES_NAME, 1, 255);
   if (!stored) return false;
@@ -35,7 +28,8 @@ bool read_file_modes(PACKAGE& package, DATABASE& data) {
   if (!stored) return false;
   std::map<std::string, uint16_t> modes;
   uint32_t count = 0;
-  bool read = stored->read_u32(count) && count <= stored->bytes_left() / kSmallestEntry;
+  // Entries are read one by one, so a count that lies costs nothing.
+  bool read = stored->read_u32(count);
   for (uint32_t i = 0; read && i < count; ++i) {
     // Whole, so that a name too long for a record matches none.
     uint32_t length = 0;

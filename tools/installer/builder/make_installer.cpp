@@ -264,7 +264,7 @@ void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, 
       // Empty: the install folder itself.
       set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder);
       set_name_field(file.packed_name, item.relative);
-      file.permissions = item.mode & 0777;
+      file.permissions = item.mode;
     }
     for (DATABASE_INSTALLATION& installation : data.installations) installation.files.push_back(file);
   }
