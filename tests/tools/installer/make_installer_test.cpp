@@ -232,6 +232,10 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       // A NUL would end the stored text where it stands.
       {std::string("version = 1.0\0beta\n", 19), "line 4: a NUL byte at byte 14 of the line"},
       {"readme = readme.txt\n", "line 4: readme belongs to a language"},
+      {"release_notes = notes.txt\n", "line 4: release_notes belongs to a language"},
+      {"licence = licence.txt\n", "line 4: licence belongs to a language"},
+      {"installation_name = Standard | All\n", "line 4: installation_name belongs to a language"},
+      {"FORWARD = Next\n", "line 4: FORWARD belongs to a language"},
       // Every number within what its field and the installer can use.
       {"chunk_size = 4294971392\n",
        "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"4294971392\""},
@@ -340,7 +344,7 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   put("a.txt", "a");
   const test_support::RunResult built = build(
       "window = 32767 32767\ndialog = 32767 32767 -1 -1\nmin_screen = 1 1\ntime_stamp = 0\n"
-      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2\n"
+      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   EXPECT_EQ(built.err, "");
@@ -356,6 +360,7 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   ASSERT_EQ(data.installations[0].shortcuts.size(), 1u);
   EXPECT_EQ(data.installations[0].shortcuts[0].kind, 2);
   EXPECT_EQ(data.installations[0].files[0].overwrite, 2);
+  EXPECT_EQ(data.installations[0].files[0].switch_user, 1);
 }
 
 // Each refusal names what really stands in the way: the path and the

@@ -19,7 +19,7 @@ struct WALK {
   std::vector<SOURCE_ITEM> items;
   std::vector<std::string>& problems;
   LINK_COPIES copies;
-  uint32_t links_open = 0;  // links the walk has gone through to where it is
+  uint32_t links_open;  // links the walk has gone through to where it is
 
   void walk(const std::string& path, const std::string& relative);
   void follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link);
