@@ -235,7 +235,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"release_notes = notes.txt\n", "line 4: release_notes belongs to a language"},
       {"licence = licence.txt\n", "line 4: licence belongs to a language"},
       {"installation_name = Standard | All\n", "line 4: installation_name belongs to a language"},
-      {"FORWARD = Next\n", "line 4: FORWARD belongs to a language"},
+      {"LANGUAGE_TITLE = English\n", "line 4: LANGUAGE_TITLE belongs to a language"},
       // Every number within what its field and the installer can use.
       {"chunk_size = 4294971392\n",
        "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"4294971392\""},
@@ -251,6 +251,9 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"window = 640 480 1\n", "line 4: expected window = <width> <height>"},
       {"dialog = 200 150 -2 0\n", "line 4: dialog: the x must be a whole number from -1 to 32767, not \"-2\""},
       {"dialog = 200 150 0 0x10\n", "not \"0x10\""},
+      {"dialog = 200 150 0 -2\n", "line 4: dialog: the y must be a whole number from -1 to 32767, not \"-2\""},
+      {"dialog = 0 150\n", "line 4: dialog: the width must be a whole number from 1 to 32767, not \"0\""},
+      {"dialog = 200 0\n", "line 4: dialog: the height must be a whole number from 1 to 32767, not \"0\""},
       {"dialog = 200 150 0\n", "line 4: expected dialog = <width> <height> [<x> <y>]"},
       {"dialog = 301 150\n", "line 4: the dialog (301 x 150 at 0 0) does not fit in the window (300 x 200)"},
       {"dialog = 300 201 -1 -1\n", "line 4: the dialog (300 x 201 at -1 -1) does not fit in the window (300 x 200)"},
@@ -270,6 +273,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"links = follow\n", "line 4: expected links = refuse | copy"},
       {"splash = * | Tools | 0 0 0 10\n", "line 4: splash: the bar width must be a whole number from 1 to 32767"},
       {"splash = * | Tools | 0 0 10 65546\n", "not \"65546\""},
+      {"splash = * | Tools | 0 0 10 10 10\n", "line 4: expected splash = <picture> | <title> | <bar x>"},
       {"splash = * | Tools | 1 0 353 10\n", "line 4: splash: the bar (353 x 10 at 1 0) does not fit in the picture (353 x 143)"},
       {"splash = * | Tools | 0 1 353 143\n", "does not fit in the picture (353 x 143)"},
   };
@@ -290,6 +294,9 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   EXPECT_EQ(bare.exit_code, 2);
   EXPECT_EQ(bare.err, "usage: make_installer <description> <bare installer> <output>\n"
                       "make_installer --help lists the description's keys.\n");
+  const test_support::RunResult stray = test_support::run_program({kTools + "make_installer", "--hepl"});
+  EXPECT_EQ(stray.exit_code, 2);
+  EXPECT_EQ(stray.err, bare.err);
   const test_support::RunResult help = test_support::run_program({kTools + "make_installer", "--help"});
   ASSERT_EQ(help.exit_code, 0) << help.err;
   EXPECT_EQ(help.out.rfind("usage: make_installer <description> <bare installer> <output>\n", 0), 0u);
@@ -343,7 +350,8 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
 TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   put("a.txt", "a");
   const test_support::RunResult built = build(
-      "window = 32767 32767\ndialog = 32767 32767 -1 -1\nmin_screen = 1 1\ntime_stamp = 0\n"
+      "window = 1 1\nwindow = 32767 32767\ndialog = 1 1 0 0\ndialog = 32767 32767 -1 -1\nmin_screen = 1 1\n"
+      "time_stamp = 0\n"
       "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;

@@ -164,10 +164,10 @@ std::vector<int64_t> numbers(const std::string& value, std::initializer_list<RAN
   std::vector<int64_t> out;
   for (size_t i = 0; i < given.size(); ++i) {
     const RANGE& range = ranges.begin()[i];
+    // An overflow saturates, far outside every range.
     char* end = nullptr;
-    errno = 0;
     const long long parsed = strtoll(given[i].c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE || parsed < range.low || parsed > range.high)
+    if (*end != '\0' || parsed < range.low || parsed > range.high)
       fail_at(number, key + ": the " + range.what + " must be a whole number from " + std::to_string(range.low) +
                           " to " + std::to_string(range.high) + ", not \"" + given[i] + "\"");
     out.push_back(parsed);
@@ -403,8 +403,9 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
                              2, key, number);
       data.dialog.width = side(n[0]);
       data.dialog.height = side(n[1]);
-      data.dialog.x = n.size() > 2 ? side(n[2]) : 0;
-      data.dialog.y = n.size() > 2 ? side(n[3]) : 0;
+      const bool placed = n.size() == 4;
+      data.dialog.x = placed ? side(n[2]) : 0;
+      data.dialog.y = placed ? side(n[3]) : 0;
       d.dialog_line = number;
     } else if (key == "min_screen") {
       const auto n = numbers(value, {{"width", 1, kLargestSide}, {"height", 1, kLargestSide}}, 2, key, number);
@@ -446,7 +447,7 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
                               {"bar width", 1, kLargestSide},
                               {"bar height", 1, kLargestSide}},
                              4, key, number);
-      for (size_t i = 0; i < 4; ++i) d.bar[i] = static_cast<uint16_t>(n[i]);
+      std::copy(n.begin(), n.end(), d.bar);
       d.splash_picture = parts[0];
       d.splash_title = utf8_to_system_text(parts[1].data(), parts[1].size());
       d.splash_line = number;
