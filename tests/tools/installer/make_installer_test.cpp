@@ -236,6 +236,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"licence = licence.txt\n", "line 4: licence belongs to a language"},
       {"installation_name = Standard | All\n", "line 4: installation_name belongs to a language"},
       {"LANGUAGE_TITLE = English\n", "line 4: LANGUAGE_TITLE belongs to a language"},
+      {"colour = blue\n", "line 4: not understood: colour (make_installer --help lists the keys)"},
       // Every number within what its field and the installer can use.
       {"chunk_size = 4294971392\n",
        "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"4294971392\""},
