@@ -632,7 +632,7 @@ void load_picture(IMAGE& picture, const fs::path& path) {
 // The demo skin's pictures are drawn for a product: the demo's name and
 // version give the committed pictures; another product's gives its own
 // banner and everything else alike.
-TEST(DemoSkin, TheBannerCarriesTheNameAndVersionItIsDrawnFor) {
+TEST(DemoSkinPictures, TheBannerCarriesTheNameAndVersionTheyAreDrawnFor) {
   if (test_support::run_program({"/bin/sh", "-c", "command -v convert"}).exit_code != 0)
     GTEST_SKIP() << "ImageMagick draws the pictures";
   test_support::ScratchDir scratch;
