@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
 # Draws the demo skin's pictures with ImageMagick, into the skin's group
-# folders beside the style sets that name them. The pictures are committed;
-# run this again after changing a colour or a shape here.
+# folders beside the style sets that name them; the window's background
+# carries a banner with the product's name and version:
+#
+#   draw_pictures.sh "<product name>" <version>
+#
+# The demo's pictures are committed, drawn by draw_pictures.sh "Demo Notes"
+# 1.0; run that again after changing a colour or a shape here. A copy of the
+# skin for another product is drawn with that product's name and version.
 #
 # Frames are cut from one whole picture: a three-slice set ("_left", "_mid",
 # "_right") is stretched to a widget's height and repeated along its width,
 # a nine-slice set ("_top_left" ... "_bottom_right") keeps its corners and
 # repeats its edges and centre.
 set -euo pipefail
+if [ $# -ne 2 ] || [ -z "$1" ]; then
+  echo "usage: $0 \"<product name>\" <version>   (the demo's: \"Demo Notes\" 1.0)" >&2
+  exit 2
+fi
+PRODUCT=$1
+VERSION=$2
 cd "$(dirname "$0")"
 
 INK='#1A2A3A'       # text and glyphs
@@ -16,7 +28,7 @@ TEAL='#1E6E86'      # the banner's foot
 BODY='#F6F8FA'      # the wizard's face
 LINE='#AEB9C4'      # frames
 BLUE='#2F74C0'      # what is chosen or under the pointer
-ORANGE='#FF8A1C'    # the progress bar's fill
+ORANGE='#FF8A1C'    # the top band of the note pictured in the banner
 GREEN='#2E8B57'
 RED='#B83A3A'
 
@@ -62,6 +74,28 @@ nine_slice() {
 whole=$(mktemp -d)
 trap 'rm -rf "$whole"' EXIT
 
+# The product's name in the banner: a word a line, made smaller until the
+# widest word fits the banner; the version below it.
+NAME_FONT=DejaVu-Sans-Bold
+read -r -a name_words <<<"$PRODUCT"
+name_size=24
+widest() {
+  local word width most=0
+  for word in "${name_words[@]}"; do
+    width=$(convert -font "$NAME_FONT" -pointsize "$name_size" label:"$word" -format %w info:)
+    if [ "$width" -gt "$most" ]; then most=$width; fi
+  done
+  echo "$most"
+}
+while [ "$name_size" -gt 10 ] && [ "$(widest)" -gt 128 ]; do name_size=$((name_size - 1)); done
+banner_text=(-fill '#FFFFFF' -font "$NAME_FONT" -pointsize "$name_size")
+line_y=216
+for word in "${name_words[@]}"; do
+  banner_text+=(-annotate "+20+$line_y" "$word")
+  line_y=$((line_y + name_size * 5 / 4))
+done
+banner_text+=(-fill '#BFD6E6' -font DejaVu-Sans -pointsize 13 -annotate "+22+$((line_y + 10))" "version $VERSION")
+
 # The window: a banner on the left, the wizard's dialog fills the rest.
 convert -size 640x440 xc:"$BODY" \
   \( -size 160x440 gradient:"$NAVY-$TEAL" \) -geometry +0+0 -composite \
@@ -69,9 +103,7 @@ convert -size 640x440 xc:"$BODY" \
   -fill '#FFFFFF' -draw "roundrectangle 42,108 118,188 8,8" -draw "rectangle 42,108 118,120" \
   -stroke "$LINE" -strokewidth 3 -draw "line 54,134 106,134" -draw "line 54,150 106,150" \
   -draw "line 54,166 90,166" \
-  -stroke none -fill '#FFFFFF' -font DejaVu-Sans-Bold -pointsize 24 -gravity NorthWest \
-  -annotate +20+216 'Demo' -annotate +20+246 'Notes' \
-  -fill '#BFD6E6' -font DejaVu-Sans -pointsize 13 -annotate +22+286 'version 1.0' \
+  -stroke none -gravity NorthWest "${banner_text[@]}" \
   -fill '#FFFFFF' -draw "rectangle 159,0 159,439" background.png
 
 # The dialog's face with a line along its edges, and its title band.

@@ -1,7 +1,8 @@
 #pragma once
 // A folder's entries as they stand on disk, for tools that pack a tree of
-// files: every name (hidden ones too) with its kind, a symbolic link
-// counted as a link and never followed, and the real path a link leads to.
+// files: every name (hidden ones too) with its kind, permission bits and
+// size, a symbolic link counted as a link and never followed, and the real
+// path a link leads to.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ enum class ENTRY_KIND : uint8_t { REGULAR, DIRECTORY, LINK, OTHER };
 struct DISK_ENTRY {
   std::string name;
   ENTRY_KIND kind = ENTRY_KIND::OTHER;
+  // Of a link: those of what it leads to (0 when it leads nowhere).
+  uint16_t mode = 0;  // permission bits, 07777
+  uint64_t size = 0;  // bytes
 };
 
 // Every entry of the folder but "." and "..", in byte order of the names.

@@ -258,6 +258,7 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
     const char* reason = "not an absolute path";
     char made[kPathSize];
     if (each.parent[0] == '/') {
+      errno = ENAMETOOLONG;  // the reason when the name does not fit
       if (join_path(made, sizeof made, each.parent, leaf) && mkdtemp(made)) {
         if (!folder->set_absolute(made)) {
           rmdir(made);

@@ -25,6 +25,10 @@ bool list_folder_entries(const FOLDER& folder, std::vector<DISK_ENTRY>& entries)
                : S_ISDIR(st.st_mode) ? ENTRY_KIND::DIRECTORY
                : S_ISREG(st.st_mode) ? ENTRY_KIND::REGULAR
                                      : ENTRY_KIND::OTHER;
+    if (out.kind != ENTRY_KIND::LINK || fstatat(fd, entry->d_name, &st, 0) == 0) {
+      out.mode = static_cast<uint16_t>(st.st_mode & 07777);
+      out.size = static_cast<uint64_t>(st.st_size);
+    }
   }
   std::sort(entries.begin(), entries.end(),
             [](const DISK_ENTRY& a, const DISK_ENTRY& b) { return a.name < b.name; });

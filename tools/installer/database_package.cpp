@@ -9,6 +9,7 @@
 
 #include "data_file.h"
 #include "database.h"
+#include "file_modes.h"
 #include "file_services.h"
 #include "font.h"
 #include "package_data_file.h"
@@ -85,6 +86,8 @@ bool DATABASE::load_package(const char* name) {
     read = get_from_data_device(data);
     FOLDER::close_data_file(data);
   }
+  // The files' permission bits travel beside their records.
+  if (read) read = read_file_modes(*package, *this);
   if (read) {
     FOLDER temporary;
     temporary.set("$TEMP");

@@ -34,6 +34,9 @@ struct DATABASE_FILE {
   // time_stamp, 2 install only where no file exists.
   uint8_t overwrite = 0;
   char packed_name[DATABASE_TEXT_SIZE] = {};  // the file's entry in the package
+  // Not stored in the record: the installed file's permission bits, from
+  // the package's table of them (file_modes.h); -1 where it gives none.
+  int32_t permissions = -1;
 };
 
 struct DATABASE_SHORTCUT {

@@ -297,9 +297,11 @@ void INSTALL_WORKER::install_file() {
       if (!newer) outcome = SKIPPED;
     }
   }
-  // A folder was made when its destination was set. A file's bits are set
-  // on the new file before it takes its name.
-  const int32_t mode = 0755 | (record.switch_user ? S_ISUID | S_ISGID : 0);
+  // A folder was made when its destination was set. A file's bits (its
+  // source's, where the data gives them) are set on the new file before it
+  // takes its name.
+  const int32_t mode =
+      (record.permissions >= 0 ? record.permissions : 0755) | (record.switch_user ? S_ISUID | S_ISGID : 0);
   if (outcome == INSTALLED && !folder_only &&
       !(data.package &&
         data.package->extract(folder, name, record.packed_name, nullptr, 0, mode, run.destination_hold.get())))

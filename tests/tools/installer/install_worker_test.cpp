@@ -162,6 +162,7 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   DATABASE_FILE tool = file_record("tool.bin", "$app/bin", "pkg/tool");
   set_field_text(tool.dest_name, "tool");
   tool.switch_user = 1;
+  tool.permissions = 0;  // its source's bits: none
   DATABASE_FILE elsewhere = file_record("win.exe", "$app", "pkg/tool");
   elsewhere.platform.set("windows");
   installation().files = {tool, file_record("nothing", "$app", ""), elsewhere,
@@ -172,7 +173,8 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   EXPECT_EQ(test_support::read_file(inst + "/bin/tool"), pattern(70000, 1));
   EXPECT_EQ(test_support::read_file(inst + "/doc/readme"), "read me\n");
   EXPECT_FALSE(test_support::file_exists(inst + "/win.exe"));
-  EXPECT_EQ(mode_of(inst + "/bin/tool"), 06755u);
+  // The record's bits where it has them, else 0755; the set-id bits on asking.
+  EXPECT_EQ(mode_of(inst + "/bin/tool"), 06000u);
   EXPECT_EQ(mode_of(inst + "/doc/readme"), 0755u);
 
   const std::string expected = std::string("Installed Files\n---------------\n\nLanguage: English\n") +

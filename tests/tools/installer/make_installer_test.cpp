@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
+#include "picture_compare.h"
 #include "skin_frame.h"
 #include "test_support.h"
 #include "toolkit_defaults_guard.h"
@@ -82,24 +84,33 @@ protected:
   test_support::ScratchDir scratch;
 };
 
-// What a tree holds, links followed: each path below it with its bytes, a
-// folder as "/".
+// What a tree holds, links followed: each path below it with its
+// permission bits and bytes, a folder as "/".
 std::map<std::string, std::string> contents(const std::string& root) {
   std::map<std::string, std::string> out;
   for (const auto& entry : fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink)) {
     const std::string relative = entry.path().lexically_relative(root).string();
     if (relative == "install_log.txt") continue;
-    out[relative] = entry.is_directory() ? "/" : test_support::read_file(entry.path());
+    struct stat st {};
+    EXPECT_EQ(stat(entry.path().c_str(), &st), 0) << relative;
+    char mode[16];
+    snprintf(mode, sizeof mode, "%04o ", static_cast<unsigned>(st.st_mode & 07777));
+    out[relative] = entry.is_directory() ? "/" : mode + test_support::read_file(entry.path());
   }
   return out;
 }
 
+// Files keep their permission bits, as from a tar archive: a secret stays
+// the owner's, a text stays unexecutable, a script gains no set-id bit.
 TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   put("run.sh", "#!/bin/sh\necho run\n", 0755);
   put(".hidden", "not shown by ls");
-  put(".config/settings", "colour = blue\n");
+  put(".config/settings", "colour = blue\n", 0600);
+  put("bin/private-tool", "#!/bin/sh\n", 0700);
+  put("read-only.txt", "kept", 0444);
+  put("bin/set-id-tool", "#!/bin/sh\n", 06755);
   put("Gr\xC3\xBC\xC3\x9F" "e \xC3\x9F.txt", "non-ASCII name");
-  put("\xC3\xBC-folder/\xE2\x82\xAC note", "a euro note");
+  put("\xC3\xBC-folder/\xE2\x82\xAC note", "a euro note", 0640);
   fs::create_directories(files() + "/empty");
   fs::create_directories(files() + "/deep/er/empty");
   fs::create_symlink("run.sh", files() + "/alias.sh");
@@ -107,6 +118,10 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
 
   const test_support::RunResult built = build("links = copy\nlanguage = Fran\xC3\xA7" "ais\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
+  // What the two links added: run.sh and the one file of the folder.
+  EXPECT_EQ(built.err, "make_installer: links = copy: 2 symbolic links stored as copies of what they point to: "
+                       "2 files, " + std::to_string(std::string("#!/bin/sh\necho run\na euro note").size()) +
+                       " bytes\n");
   const test_support::RunResult run = test_support::run_program(
       {program(), "-a"}, {"DISPLAY=", "HOME=" + scratch.file("home")}, nullptr, 120);
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
@@ -114,9 +129,12 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   EXPECT_NE(run.out.find("\nLanguage: Fran\xC3\xA7" "ais\n"), std::string::npos) << run.out;
 
   // Links come out as copies of what they point to; everything else as it
-  // was, names byte for byte.
-  EXPECT_EQ(contents(target()), contents(files()));
-  EXPECT_EQ(fs::status(target() + "/run.sh").permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+  // was, names byte for byte, bits for bits. Set-id bits come only from
+  // "file = <name> | switch_user".
+  std::map<std::string, std::string> expected = contents(files());
+  expected["bin/set-id-tool"].replace(0, 4, "0755");
+  EXPECT_EQ(contents(target()), expected);
+  EXPECT_EQ(contents(target())["run.sh"].substr(0, 5), "0755 ");
   EXPECT_FALSE(fs::is_symlink(target() + "/alias.sh"));
   const std::string log = test_support::read_file(target() + "/install_log.txt");
   for (const std::string& line : {"Installed \"" + target() + "/Gr\xC3\xBC\xC3\x9F" "e \xC3\x9F.txt\"\n",
@@ -214,6 +232,54 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"language = English\nQUIT = " + std::string(200, 'q') + euros + "\n",
        "line 5: the text takes more than the 255 bytes"},
       {"language = English\ninstallation_name = Other | Something\n", "line 5: no installation Other"},
+      // A NUL would end the stored text where it stands.
+      {std::string("version = 1.0\0beta\n", 19), "line 4: a NUL byte at byte 14 of the line"},
+      {"readme = readme.txt\n", "line 4: readme belongs to a language"},
+      {"release_notes = notes.txt\n", "line 4: release_notes belongs to a language"},
+      {"licence = licence.txt\n", "line 4: licence belongs to a language"},
+      {"installation_name = Standard | All\n", "line 4: installation_name belongs to a language"},
+      {"LANGUAGE_TITLE = English\n", "line 4: LANGUAGE_TITLE belongs to a language"},
+      {"colour = blue\n", "line 4: not understood: colour (make_installer --help lists the keys)"},
+      // Every number within what its field and the installer can use.
+      {"chunk_size = 4294971392\n",
+       "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"4294971392\""},
+      {"chunk_size = lots\n", "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"lots\""},
+      {"chunk_size = 0\n", "not \"0\""},
+      {"chunk_size = 52428801\n", "not \"52428801\""},
+      {"chunk_size = 4096 bytes\n", "line 4: expected chunk_size = <bytes>"},
+      {"window = 99999 -5\n", "line 4: window: the width must be a whole number from 1 to 32767, not \"99999\""},
+      {"window = 640 -5\n", "line 4: window: the height must be a whole number from 1 to 32767, not \"-5\""},
+      {"window = 32768 200\n", "not \"32768\""},
+      {"window = 0 200\n", "not \"0\""},
+      {"window = 640\n", "line 4: expected window = <width> <height>"},
+      {"window = 640 480 1\n", "line 4: expected window = <width> <height>"},
+      {"dialog = 200 150 -2 0\n", "line 4: dialog: the x must be a whole number from -1 to 32767, not \"-2\""},
+      {"dialog = 200 150 0 0x10\n", "not \"0x10\""},
+      {"dialog = 200 150 0 -2\n", "line 4: dialog: the y must be a whole number from -1 to 32767, not \"-2\""},
+      {"dialog = 0 150\n", "line 4: dialog: the width must be a whole number from 1 to 32767, not \"0\""},
+      {"dialog = 200 0\n", "line 4: dialog: the height must be a whole number from 1 to 32767, not \"0\""},
+      {"dialog = 200 150 0\n", "line 4: expected dialog = <width> <height> [<x> <y>]"},
+      {"dialog = 301 150\n", "line 4: the dialog (301 x 150 at 0 0) does not fit in the window (300 x 200)"},
+      {"dialog = 300 201 -1 -1\n", "line 4: the dialog (300 x 201 at -1 -1) does not fit in the window (300 x 200)"},
+      {"window = 640 440\ndialog = 480 440 161 0\n", "line 5: the dialog (480 x 440 at 161 0) does not fit"},
+      {"dialog = 480 440 0 1\nwindow = 480 440\n", "line 4: the dialog (480 x 440 at 0 1) does not fit"},
+      {"window = 100 100\n", "line 4: the dialog (200 x 150 at 0 0) does not fit in the window (100 x 100)"},
+      {"min_screen = 0 768\n", "line 4: min_screen: the width must be a whole number from 1 to 32767, not \"0\""},
+      {"time_stamp = -1\n", "line 4: time_stamp: the time must be a whole number from 0 to 2147483647"},
+      {"time_stamp = 2147483648\n", "not \"2147483648\""},
+      {"link = Tools | a.txt | 4\n", "line 4: link: the kind must be a whole number from 1 to 3, not \"4\""},
+      {"link = Tools | a.txt\n", "line 4: expected link = <title> | <target file> | <kind> [| <menu section>]"},
+      {"file = a.txt | overwrite 3\n", "line 4: file: the overwrite rule must be a whole number from 0 to 2, not \"3\""},
+      {"file = a.txt | overwrite\n", "line 4: expected file = "},
+      {"file = a.txt | switch_user now\n", "line 4: file a.txt: not understood: switch_user now"},
+      {"file = b.txt | switch_user\n", "line 4: file b.txt: no such file below a files folder"},
+      {"compressed = yes\n", "line 4: expected compressed = 0 | 1"},
+      {"links = follow\n", "line 4: expected links = refuse | copy"},
+      {"splash = * | Tools | 0 0 0 10\n", "line 4: splash: the bar width must be a whole number from 1 to 32767"},
+      {"splash = * | Tools | 0 0 10 65546\n", "not \"65546\""},
+      {"splash = * | Tools | 0 0 10 10 10\n", "line 4: expected splash = <picture> | <title> | <bar x>"},
+      {"splash = * | Tools | 1 0 353 10\n", "line 4: splash: the bar (353 x 10 at 1 0) does not fit in the picture (353 x 143)"},
+      {"splash = * | Tools | 0 1 353 143\n", "does not fit in the picture (353 x 143)"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.said);
@@ -222,6 +288,150 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
     EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
     EXPECT_FALSE(test_support::file_exists(program()));
   }
+}
+
+// Without arguments the builder says how it is called and where its keys
+// are; --help lists every key and text with an example, and the examples
+// together are a description it takes.
+TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
+  const test_support::RunResult bare = test_support::run_program({kTools + "make_installer"});
+  EXPECT_EQ(bare.exit_code, 2);
+  EXPECT_EQ(bare.err, "usage: make_installer <description> <bare installer> <output>\n"
+                      "make_installer --help lists the description's keys.\n");
+  const test_support::RunResult stray = test_support::run_program({kTools + "make_installer", "--hepl"});
+  EXPECT_EQ(stray.exit_code, 2);
+  EXPECT_EQ(stray.err, bare.err);
+  const test_support::RunResult help = test_support::run_program({kTools + "make_installer", "--help"});
+  ASSERT_EQ(help.exit_code, 0) << help.err;
+  EXPECT_EQ(help.out.rfind("usage: make_installer <description> <bare installer> <output>\n", 0), 0u);
+  std::string description = "\n";
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t example = line.find("e.g. ");
+    if (line.rfind("      e.g. ", 0) == 0) {
+      description += line.substr(11) + "\n";
+    } else if (line.rfind("    ", 0) == 0 && line[4] != ' ' && example != std::string::npos) {
+      // "    KEY: where it is shown (e.g. "text")"
+      description += line.substr(4, line.find(':') - 4) + " = " +
+                     line.substr(example + 6, line.size() - example - 8) + "\n";
+    }
+  }
+  for (const char* key : {"app", "version", "window", "dialog", "min_screen", "installation", "files", "links",
+                          "file", "time_stamp", "link", "skin", "splash", "chunk_size", "compressed", "language",
+                          "licence", "readme", "release_notes", "installation_name"})
+    EXPECT_NE(description.find(std::string("\n") + key + " = "), std::string::npos) << key;
+  for (const char* key : LANGUAGE_KEY_NAMES)
+    EXPECT_NE(description.find(std::string("\n") + key + " = "), std::string::npos) << key;
+  for (const char* variable : {"$ROOT0 ", "$ROOT1 ", "$USERAPP ", "$APP "})
+    EXPECT_NE(help.out.find(variable), std::string::npos) << variable;
+
+  // What the examples name.
+  put("notes.txt", "notes");
+  put("bin/notes", "#!/bin/sh\n", 0755);
+  for (const char* text : {"licence-en.txt", "readme-en.txt", "release_notes-en.txt"})
+    ASSERT_TRUE(test_support::write_file(scratch.file("source/") + text, "text\n"));
+  ASSERT_EQ(mkdir(scratch.file("source/skin").c_str(), 0755), 0);
+  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
+  const test_support::RunResult built = test_support::run_program(
+      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  ASSERT_EQ(built.exit_code, 0) << built.err << description;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+  DATABASE data;
+  ASSERT_TRUE(read_database(data));
+  EXPECT_EQ(data.window.width, 640);
+  EXPECT_EQ(data.dialog.x, 160);
+  EXPECT_EQ(data.check_desktop_size.height, 768);
+  EXPECT_EQ(data.time_stamp, 1700000000);
+  ASSERT_EQ(data.languages.size(), 1u);
+  EXPECT_STREQ(data.languages[0].texts[FORWARD], "Next");
+  EXPECT_STREQ(data.languages[0].texts[COPY_ERROR_MSG], "%s could not be written. Carry on with the other files?");
+  EXPECT_STREQ(data.languages[0].installation_strings[0].data(), "Standard, with a desktop link");
+  ASSERT_EQ(data.installations[0].shortcuts.size(), 1u);
+  EXPECT_EQ(data.installations[0].shortcuts[0].kind, 3);
+}
+
+// The edges of the ranges are taken and stored as they are.
+TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
+  put("a.txt", "a");
+  const test_support::RunResult built = build(
+      "window = 1 1\nwindow = 32767 32767\ndialog = 1 1 0 0\ndialog = 32767 32767 -1 -1\nmin_screen = 1 1\n"
+      "time_stamp = 0\n"
+      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
+      "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  EXPECT_EQ(built.err, "");
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+  DATABASE data;
+  ASSERT_TRUE(read_database(data));
+  EXPECT_EQ(data.window.width, 32767);
+  EXPECT_EQ(data.window.height, 32767);
+  EXPECT_EQ(data.dialog.x, -1);
+  EXPECT_EQ(data.dialog.y, -1);
+  EXPECT_EQ(data.check_desktop_size.width, 1);
+  EXPECT_EQ(data.time_stamp, 0);
+  ASSERT_EQ(data.installations[0].shortcuts.size(), 1u);
+  EXPECT_EQ(data.installations[0].shortcuts[0].kind, 2);
+  EXPECT_EQ(data.installations[0].files[0].overwrite, 2);
+  EXPECT_EQ(data.installations[0].files[0].switch_user, 1);
+}
+
+// Each refusal names what really stands in the way: the path and the
+// system's reason. Reading is refused to root by nothing, so those rows
+// run the builder as "nobody" when the tests run as root.
+TEST_F(MakeInstaller, RefusalsNameTheRealCause) {
+  put("a.txt", "a");
+  ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(scratch.file("closed").c_str(), 0555), 0);
+  const std::string description = scratch.file("source/installer.txt");
+  ASSERT_EQ(build("").exit_code, 0);  // writes the description
+  fs::remove(program());
+  std::vector<std::string> as_nobody;
+  if (geteuid() == 0) as_nobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+  struct ROW {
+    std::string said;
+    std::vector<std::string> arguments;  // description, bare installer, output
+    std::vector<std::string> run_as, env;
+    const char* unreadable;  // a file below files made unreadable, or null
+  } rows[] = {
+      {"make_installer: cannot read the bare installer " + scratch.file("no-setup") + ": No such file or directory\n",
+       {description, scratch.file("no-setup"), program()}, {}, {}, nullptr},
+      {"make_installer: the description " + scratch.file("source") + " is a folder\n",
+       {scratch.file("source"), kTools + "setup", program()}, {}, {}, nullptr},
+      {"make_installer: cannot read the description " + scratch.file("none.txt") + ": No such file or directory\n",
+       {scratch.file("none.txt"), kTools + "setup", program()}, {}, {}, nullptr},
+      {"make_installer: cannot write " + scratch.file("gone/setup") + ": No such file or directory\n",
+       {description, kTools + "setup", scratch.file("gone/setup")}, {}, {}, nullptr},
+      {"make_installer: cannot pack a.txt: cannot read " + files() + "/a.txt: Permission denied\n",
+       {description, kTools + "setup", program()}, as_nobody, {"TMPDIR=/tmp"}, "a.txt"},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.said);
+    if (row.unreadable) {
+      ASSERT_EQ(chmod((files() + "/" + row.unreadable).c_str(), 0), 0);
+    }
+    std::vector<std::string> argv = row.run_as;
+    argv.push_back(kTools + "make_installer");
+    argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+    const test_support::RunResult built = test_support::run_program(argv, row.env);
+    EXPECT_EQ(built.exit_code, 1);
+    EXPECT_EQ(built.err, row.said);
+    if (row.unreadable) {
+      ASSERT_EQ(chmod((files() + "/" + row.unreadable).c_str(), 0644), 0);
+    }
+    EXPECT_FALSE(test_support::file_exists(program()));
+  }
+  // A TMPDIR that cannot hold the temporary folder is named, and /tmp
+  // serves instead.
+  ASSERT_EQ(mkdir(scratch.file("open").c_str(), 0777), 0);
+  ASSERT_EQ(chmod(scratch.file("open").c_str(), 0777), 0);
+  std::vector<std::string> argv = as_nobody;
+  argv.insert(argv.end(), {kTools + "make_installer", description, kTools + "setup", scratch.file("open/setup")});
+  const test_support::RunResult built = test_support::run_program(argv, {"TMPDIR=" + scratch.file("closed")});
+  EXPECT_EQ(built.exit_code, 0) << built.err;
+  EXPECT_NE(built.err.find("the temporary folder could not be made in:\n" + scratch.file("closed") +
+                           " (TMPDIR): Permission denied\nIt is /tmp/"),
+            std::string::npos)
+      << built.err;
 }
 
 // A picture of one colour, saved as PNG.
@@ -452,6 +662,72 @@ TEST_F(MakeInstaller, NamesWithControlCharactersAreRefused) {
     EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
     EXPECT_FALSE(test_support::file_exists(program()));
   }
+}
+
+// A picture file into an IMAGE.
+void load_picture(IMAGE& picture, const fs::path& path) {
+  FOLDER folder;
+  EXPECT_TRUE(folder.set_absolute(path.parent_path().c_str()));
+  EXPECT_TRUE(picture.load(folder, path.filename().c_str())) << path;
+}
+
+// The demo skin's pictures are drawn for a product: the demo's name and
+// version give the committed pictures; another product's gives its own
+// banner and everything else alike.
+TEST(DemoSkinPictures, TheBannerCarriesTheNameAndVersionTheyAreDrawnFor) {
+  if (test_support::run_program({"/bin/sh", "-c", "command -v convert"}).exit_code != 0)
+    GTEST_SKIP() << "ImageMagick draws the pictures";
+  test_support::ScratchDir scratch;
+  const std::string demo = TEST_SOURCE_DIR "/../demo/skin";
+  auto draw = [&](const std::string& folder, std::vector<std::string> arguments) {
+    fs::create_directories(folder);
+    fs::copy_file(demo + "/draw_pictures.sh", folder + "/draw_pictures.sh");
+    arguments.insert(arguments.begin(), {"/bin/bash", folder + "/draw_pictures.sh"});
+    return test_support::run_program(arguments, {}, nullptr, 120);
+  };
+  const test_support::RunResult usage = draw(scratch.file("none"), {});
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_NE(usage.err.find("\"<product name>\" <version>"), std::string::npos) << usage.err;
+  ASSERT_EQ(draw(scratch.file("demo"), {"Demo Notes", "1.0"}).exit_code, 0);
+  ASSERT_EQ(draw(scratch.file("other"), {"Acme Spreadsheet Professional", "2.5"}).exit_code, 0);
+
+  // Every picture drawn for the demo is the committed one; another product
+  // differs only in its banner.
+  int pictures = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(scratch.file("demo"))) {
+    if (entry.path().extension() != ".png") continue;
+    const fs::path relative = entry.path().lexically_relative(scratch.file("demo"));
+    SCOPED_TRACE(relative.string());
+    ++pictures;
+    IMAGE drawn, other;
+    load_picture(drawn, entry.path());
+    EXPECT_TRUE(test_support::picture_matches_png("demo_skin", drawn, demo + "/" + relative.string()));
+    if (relative == "background.png") continue;
+    load_picture(other, scratch.file("other") / relative);
+    EXPECT_TRUE(test_support::pictures_match("other_skin", other, drawn));
+  }
+  // The script draws all of the committed pictures.
+  int committed = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(demo)) committed += entry.path().extension() == ".png";
+  EXPECT_EQ(pictures, committed);
+
+  // The other banner differs from the demo's where the name and version
+  // stand, and nowhere else.
+  IMAGE ours, theirs;
+  load_picture(ours, scratch.file("demo/background.png"));
+  load_picture(theirs, scratch.file("other/background.png"));
+  ASSERT_EQ(theirs.width, ours.width);
+  ASSERT_EQ(theirs.height, ours.height);
+  int inside = 0, outside = 0;
+  for (int16_t y = 0; y < ours.height; ++y)
+    for (int16_t x = 0; x < ours.width; ++x) {
+      COLOUR a = 0, b = 0;
+      ours.get_pixel(x, y, &a);
+      theirs.get_pixel(x, y, &b);
+      (x < 159 && y >= 200 && y < 340 ? inside : outside) += a != b;
+    }
+  EXPECT_GT(inside, 500);
+  EXPECT_EQ(outside, 0);
 }
 
 }  // namespace

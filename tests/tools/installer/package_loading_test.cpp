@@ -7,6 +7,7 @@
 
 #include "data_file.h"
 #include "database.h"
+#include "file_modes.h"
 #include "file_services.h"
 #include "font.h"
 #include "memory_device.h"
@@ -56,8 +57,9 @@ protected:
     b.shortcuts = {shortcut("Tools", "msb"), shortcut("", "")};
   }
   // installer.pkg in work, holding database_bin as "database.bin" (unless
-  // null) and the named system fonts.
-  void make_package(const std::string* database_bin, const std::vector<const char*>& fonts) {
+  // null), the named system fonts and the table of file modes (unless null).
+  void make_package(const std::string* database_bin, const std::vector<const char*>& fonts,
+                    const std::string* file_modes = nullptr) {
     if (database_bin) {
       ASSERT_TRUE(test_support::write_file(scratch.file("work/database.bin"), *database_bin));
     }
@@ -65,6 +67,10 @@ protected:
     ASSERT_TRUE(package.is_open());
     if (database_bin) {
       ASSERT_TRUE(package.add_file(work, "database.bin"));
+    }
+    if (file_modes) {
+      ASSERT_TRUE(test_support::write_file(scratch.file("work/modes"), *file_modes));
+      ASSERT_TRUE(package.add_file(work, "modes", FILE_MODES_NAME));
     }
     for (const char* font : fonts) ASSERT_TRUE(package.add_file(system_fonts, font));
     ASSERT_TRUE(package.flush());
@@ -153,6 +159,52 @@ TEST_F(PackageLoading, FailuresAreReportedAndKeepThePackageRule) {
   EXPECT_NE(data.package, nullptr);
   EXPECT_TRUE(data.installations.empty());
   EXPECT_EQ(FONT::get(10), nullptr);
+}
+
+// The table of file modes beside database.bin gives each record of a
+// packed name its bits (never more than rwx for all); one that lies about
+// its size makes the package fail to load.
+TEST_F(PackageLoading, FilesTakeTheirBitsFromThePackagesTable) {
+  DATABASE source;
+  fill(source);
+  const std::string too_long(300, 'b');
+  set_field_text(source.installations[0].files[0].packed_name, "bin/tool");
+  set_field_text(source.installations[0].files[1].packed_name, "doc/x");
+  set_field_text(source.installations[0].files[2].packed_name, too_long.substr(0, 255));
+  set_field_text(source.installations[1].files[0].packed_name, "bin/tool");
+  const std::string bytes = stored(source);
+  // An order byte, then little-endian numbers.
+  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  auto entry = [&](const std::string& name, uint16_t bits) {
+    return u32(static_cast<uint32_t>(name.size())) + name + std::string{char(bits), char(bits >> 8)};
+  };
+  const std::string both = u32(2) + entry("bin/tool", 0700) + entry("doc/x", 0104644);
+  struct ROW {
+    const char* what;
+    bool has_table;
+    std::string table;
+    bool loads;
+    int32_t tool, doc, long_name;
+  } rows[] = {
+      {"no table", false, "", true, -1, -1, -1},
+      {"two names", true, std::string(1, '\0') + both, true, 0700, 0644, -1},
+      {"a name longer than a record's", true, std::string(1, '\0') + u32(1) + entry(too_long, 0600), true, -1, -1, -1},
+      {"a count past the entries", true, std::string(1, '\0') + u32(3) + both.substr(4), false, -1, -1, -1},
+      {"a name cut short", true, std::string(1, '\0') + u32(1) + u32(100) + "bin/tool", false, -1, -1, -1},
+      {"bits cut short", true, std::string(1, '\0') + u32(1) + entry("doc/x", 0644).substr(0, 10), false, -1, -1, -1},
+  };
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.what);
+    remove(scratch.file("work/installer.pkg").c_str());
+    make_package(&bytes, {}, row.has_table ? &row.table : nullptr);
+    ASSERT_EQ(data.load_package("installer.pkg"), row.loads);
+    if (!row.loads) continue;
+    EXPECT_EQ(data.installations[0].files[0].permissions, row.tool);
+    EXPECT_EQ(data.installations[1].files[0].permissions, row.tool);
+    EXPECT_EQ(data.installations[0].files[1].permissions, row.doc);
+    EXPECT_EQ(data.installations[0].files[2].permissions, row.long_name);
+    EXPECT_EQ(data.installations[0].files[3].permissions, -1);
+  }
 }
 
 TEST_F(PackageLoading, PlatformListsAreDecidedForThisMachine) {

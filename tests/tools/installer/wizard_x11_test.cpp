@@ -81,9 +81,10 @@ protected:
       const std::string installed = folder + "/" + name;
       EXPECT_EQ(test_support::read_file(installed), test_support::read_file(kDemoFolder + "files/" + name))
           << installed;
-      struct stat st {};
+      struct stat st {}, source {};
       ASSERT_EQ(stat(installed.c_str(), &st), 0) << installed;
-      EXPECT_EQ(st.st_mode & 07777, 0755u) << installed;
+      ASSERT_EQ(stat((kDemoFolder + "files/" + name).c_str(), &source), 0) << name;
+      EXPECT_EQ(st.st_mode & 07777, source.st_mode & 07777) << installed;
     }
   }
 

@@ -1,50 +1,22 @@
-// make_installer: test and demo support that turns a folder of files and a
-// short description into a real installer file. It fills a DATABASE,
-// packs installer.pkg with the package writer (files, texts, the fonts
-// its look draws with, database.bin), writes the payload behind a copy of
-// the bare installer.
+// make_installer: turns a folder of files and a short description into a
+// real installer file for preparers, the demo and the tests. It fills a
+// DATABASE, packs installer.pkg with the package writer (files, their
+// permission bits, texts, the fonts its look draws with, database.bin) and
+// writes the payload behind a copy of the bare installer.
 //
 //   make_installer <description> <bare installer> <output>
 //
-// The description is UTF-8 text with one "key = value" per line ('#' starts
-// a comment); paths are relative to the description's folder. Texts that
-// are shown (language names and texts, installation and link names, the
-// splash title) are stored in the system's 8-bit form; names of files, folders
-// and the application stay as they are on disk.
-//   app = <name>                 version = <text>
-//   window = <width> <height>    dialog = <width> <height> [<x> <y>]
-//   min_screen = <width> <height>   smaller screens are warned on the options page
-//   installation = <name> | <default path>
-//   files = <folder>             every file and empty folder below it, hidden
-//                                ones too, installed alike
-//   links = refuse | copy        a symbolic link below a files folder stops
-//                                the build (refuse, the default), or one that
-//                                stays inside the folder is packed as a copy
-//                                of what it points to (copy)
-//   file = <name below a files folder> | <option> ...   what differs for it:
-//                                "switch_user", "overwrite <0|1|2>",
-//                                "platform <list>"
-//   time_stamp = <seconds>       what overwrite 1 compares with
-//   link = <name> | <target file> | <kind 1 app, 3 text> [| <menu section>]
-//                                a desktop link, or a menu entry with a
-//                                section; the target lies in the install folder
-//   skin = <folder>              optional skin folder: its style sets, the
-//                                pictures they name, its icons and its
-//                                "background" picture (the window's)
-//   splash = <picture> | <title> | <bar x> <bar y> <bar w> <bar h>
-//                                '*' as the picture: the built-in start picture
-//   chunk_size = <bytes>         compressed = 0 or 1
-//                                (without chunk_size it is chosen, as is
-//                                the package's block size)
-//   language = <name>            starts a language; then for it:
-//   <LANGUAGE KEY> = <text>      licence|readme|release_notes = <file>
-//   installation_name = <installation> | <text>   the installation's name as
-//                                the type page shows it (else its name)
+// The description's keys are in description_keys.cpp, which --help prints.
+// Texts that are shown (language names and texts, installation and link names, the
+// splash title) are stored in the system's 8-bit form; names of files,
+// folders and the application stay as they are on disk. Every number is
+// checked against what its stored field and the installer can use.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,7 +24,9 @@
 #include "data_file.h"
 #include "database.h"
 #include "database_look.h"
+#include "description_keys.h"
 #include "errors.h"
+#include "file_modes.h"
 #include "file_services.h"
 #include "folder.h"
 #include "font.h"
@@ -72,9 +46,14 @@ struct PACKED_TEXT {
   std::string stored;  // "licence-%d" and friends
 };
 
+// What a "file" line changes on the records of that name.
 struct FILE_OPTIONS {
+  int number = 0;    // the description's line
   std::string name;  // below a files folder
-  std::vector<std::string> options;
+  bool switch_user = false;
+  int32_t overwrite = -1;  // -1: not given
+  std::string platform;
+  bool platform_given = false;
 };
 
 // A language's name for an installation, matched by the installation's
@@ -97,6 +76,7 @@ struct DESCRIPTION {
   std::string skin;
   std::string splash_picture, splash_title;
   uint16_t bar[4] = {};
+  int splash_line = 0, window_line = 0, dialog_line = 0;
   PAYLOAD_OPTIONS payload;
 };
 
@@ -134,6 +114,68 @@ std::string name_of(const std::string& path) { return path.substr(path.rfind('/'
 [[noreturn]] void fail_at(int number, const std::string& message) {
   fail("line " + std::to_string(number) + ": " + message);
 }
+
+// The system's reason for the call that failed last.
+std::string reason() { return strerror(errno); }
+
+// A file the build reads: one that is a folder, missing or unreadable ends
+// the build with the reason.
+void check_input_file(const FOLDER& folder, const std::string& name, const std::string& what) {
+  if (get_file_kind(folder, name.c_str()) == FILE_KIND::DIRECTORY) fail(what + " is a folder");
+  FILE* probe = open_file(folder, name.c_str(), "rb");
+  if (!probe) fail("cannot read " + what + ": " + reason());
+  close_file(probe);
+}
+
+std::string count_of(uint32_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+[[noreturn]] void fail_form(int number, const std::string& key) {
+  fail_at(number, "expected " + description_form(key) + " (make_installer --help lists the keys)");
+}
+
+std::vector<std::string> words(const std::string& value) {
+  std::vector<std::string> out;
+  for (size_t at = 0; (at = value.find_first_not_of(" \t", at)) != std::string::npos;) {
+    const size_t end = value.find_first_of(" \t", at);
+    out.push_back(value.substr(at, end - at));
+    at = end;
+  }
+  return out;
+}
+
+// What one number of a value may be.
+struct RANGE {
+  const char* what;
+  int64_t low, high;
+};
+
+// Windows, dialogs and screens are stored and drawn with 16-bit signed
+// sides and places.
+constexpr int64_t kLargestSide = INT16_MAX;
+
+// The value's words as whole numbers, each within its range; a value may
+// stop after the required ones. Anything else ends the build at its line.
+std::vector<int64_t> numbers(const std::string& value, std::initializer_list<RANGE> ranges, size_t required,
+                             const std::string& key, int number) {
+  const std::vector<std::string> given = words(value);
+  if (given.size() != ranges.size() && given.size() != required) fail_form(number, key);
+  std::vector<int64_t> out;
+  for (size_t i = 0; i < given.size(); ++i) {
+    const RANGE& range = ranges.begin()[i];
+    // An overflow saturates, far outside every range.
+    char* end = nullptr;
+    const long long parsed = strtoll(given[i].c_str(), &end, 10);
+    if (*end != '\0' || parsed < range.low || parsed > range.high)
+      fail_at(number, key + ": the " + range.what + " must be a whole number from " + std::to_string(range.low) +
+                          " to " + std::to_string(range.high) + ", not \"" + given[i] + "\"");
+    out.push_back(parsed);
+  }
+  return out;
+}
+
+int16_t side(int64_t value) { return static_cast<int16_t>(value); }
 
 int language_key(const std::string& name) {
   for (int k = 0; k < LANGUAGE_KEY_COUNT; ++k)
@@ -192,9 +234,13 @@ int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) 
 // Every file and every empty folder below root as a record of each
 // installation; links and other entries that cannot be packed are all
 // named before the build stops.
-void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links) {
+void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, LINK_COPIES& copies) {
   std::vector<std::string> problems;
-  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems);
+  LINK_COPIES found;
+  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems, &found);
+  copies.links += found.links;
+  copies.files += found.files;
+  copies.bytes += found.bytes;
   if (!problems.empty()) {
     for (const std::string& problem : problems)
       fprintf(stderr, "make_installer: %s\n", problem.c_str());
@@ -218,6 +264,7 @@ void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links) 
       // Empty: the install folder itself.
       set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder);
       set_name_field(file.packed_name, item.relative);
+      file.permissions = item.mode;
     }
     for (DATABASE_INSTALLATION& installation : data.installations) installation.files.push_back(file);
   }
@@ -231,19 +278,50 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
       for (DATABASE_FILE& file : installation.files) {
         if (each.name != file.packed_name) continue;
         found = true;
-        for (const std::string& option : each.options) {
-          const size_t blank = option.find(' ');
-          const std::string word = option.substr(0, blank);
-          const std::string argument = blank == std::string::npos ? "" : trim(option.substr(blank));
-          if (word == "switch_user") file.switch_user = 1;
-          else if (word == "overwrite")
-            file.overwrite = static_cast<uint8_t>(atoi(argument.c_str()));
-          else if (word == "platform") file.platform.set(argument.c_str());
-          else fail("file " + each.name + ": not understood: " + option);
-        }
+        if (each.switch_user) file.switch_user = 1;
+        if (each.overwrite >= 0) file.overwrite = static_cast<uint8_t>(each.overwrite);
+        if (each.platform_given) file.platform.set(each.platform.c_str());
       }
-    if (!found) fail("file " + each.name + ": no such file");
+    if (!found) fail_at(each.number, "file " + each.name + ": no such file below a files folder");
   }
+}
+
+// The options of a "file" line.
+FILE_OPTIONS file_options(const std::vector<std::string>& parts, int number) {
+  FILE_OPTIONS each;
+  each.number = number;
+  each.name = parts[0];
+  for (size_t i = 1; i < parts.size(); ++i) {
+    const std::string& option = parts[i];
+    const size_t blank = option.find_first_of(" \t");
+    const std::string word = option.substr(0, blank);
+    const std::string argument = blank == std::string::npos ? "" : trim(option.substr(blank));
+    if (word == "switch_user" && argument.empty()) {
+      each.switch_user = true;
+    } else if (word == "overwrite") {
+      each.overwrite = static_cast<int32_t>(numbers(argument, {{"overwrite rule", 0, 2}}, 1, "file", number)[0]);
+    } else if (word == "platform") {
+      each.platform = argument;
+      each.platform_given = true;
+    } else {
+      fail_at(number, "file " + each.name + ": not understood: " + option +
+                          " (switch_user, overwrite 0|1|2 or platform <list>)");
+    }
+  }
+  return each;
+}
+
+// The dialog within the window, where the wizard can show it whole (a
+// place of -1 centres it).
+void check_dialog_fits(const DATABASE& data, const DESCRIPTION& d) {
+  const DATABASE_BOX& dialog = data.dialog;
+  const int32_t right = dialog.x == -1 ? dialog.width : dialog.x + dialog.width;
+  const int32_t bottom = dialog.y == -1 ? dialog.height : dialog.y + dialog.height;
+  if (right <= data.window.width && bottom <= data.window.height) return;
+  fail_at(d.dialog_line ? d.dialog_line : d.window_line,
+          "the dialog (" + std::to_string(dialog.width) + " x " + std::to_string(dialog.height) + " at " +
+              std::to_string(dialog.x) + " " + std::to_string(dialog.y) + ") does not fit in the window (" +
+              std::to_string(data.window.width) + " x " + std::to_string(data.window.height) + ")");
 }
 
 // Each language's names for the installations: the installation's own name
@@ -263,17 +341,40 @@ void fill_installation_names(DATABASE& data, const DESCRIPTION& d) {
   }
 }
 
+// The description's bytes; a folder, or a file that cannot be read, ends
+// the build with the reason.
+std::string description_text(const FOLDER& folder, const std::string& name, const std::string& path) {
+  check_input_file(folder, name, "the description " + path);
+  FILE* file = open_file(folder, name.c_str(), "rb");
+  if (!file) fail("cannot read the description " + path + ": " + reason());
+  std::string text;
+  char buffer[65536];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  const std::string why = ferror(file) ? reason() : "";
+  close_file(file);
+  if (!why.empty()) fail("cannot read the description " + path + ": " + why);
+  return text;
+}
+
+bool is_language_key(const std::string& key) {
+  return key == "licence" || key == "readme" || key == "release_notes" || key == "installation_name" ||
+         language_key(key) >= 0;
+}
+
 DESCRIPTION read_description(const char* path, DATABASE& data) {
   DESCRIPTION d;
-  const std::string folder_text = folder_of(absolute(path));
+  const std::string whole_path = absolute(path);
+  const std::string folder_text = folder_of(whole_path);
   if (!d.base.set_absolute(folder_text.c_str())) fail("no folder " + folder_text);
-  std::ifstream file(path, std::ios::binary);
-  if (!file) fail(std::string("cannot read ") + path);
+  std::istringstream file(description_text(d.base, name_of(whole_path), path));
   DATABASE_LANGUAGE* language = nullptr;
   int number = 0;
   for (std::string raw; std::getline(file, raw);) {
     ++number;
     if (number == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);  // a byte-order mark
+    // A stored text ends at its first NUL: what follows would be lost.
+    if (const size_t nul = raw.find('\0'); nul != std::string::npos)
+      fail_at(number, "a NUL byte at byte " + std::to_string(nul + 1) + " of the line; a description is text");
     if (!is_utf8(raw)) fail_at(number, "not UTF-8 text");
     const std::string line = trim(raw);
     if (line.empty() || line[0] == '#') continue;
@@ -282,58 +383,84 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     const std::string key = trim(line.substr(0, equals));
     const std::string value = trim(line.substr(equals + 1));
     const std::vector<std::string> parts = fields(value);
-    int width = 0, height = 0, x = 0, y = 0;
+    if (!language && is_language_key(key))
+      fail_at(number, key + " belongs to a language: it comes after a \"language = <name>\" line");
     if (key == "app") {
       set_name_field(data.application.app_string, value);
     } else if (key == "version") {
       set_field_text(data.application.version, shown_text(value, number));
-    } else if (key == "window" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
-      data.window.width = static_cast<int16_t>(width);
-      data.window.height = static_cast<int16_t>(height);
-    } else if (key == "dialog" && sscanf(value.c_str(), "%d %d %d %d", &width, &height, &x, &y) >= 2) {
-      data.dialog.width = static_cast<int16_t>(width);
-      data.dialog.height = static_cast<int16_t>(height);
-      data.dialog.x = static_cast<int16_t>(x);
-      data.dialog.y = static_cast<int16_t>(y);
-    } else if (key == "min_screen" && sscanf(value.c_str(), "%d %d", &width, &height) == 2) {
-      data.check_desktop_size.width = static_cast<int16_t>(width);
-      data.check_desktop_size.height = static_cast<int16_t>(height);
-    } else if (key == "installation" && parts.size() == 2) {
+    } else if (key == "window") {
+      const auto n = numbers(value, {{"width", 1, kLargestSide}, {"height", 1, kLargestSide}}, 2, key, number);
+      data.window.width = side(n[0]);
+      data.window.height = side(n[1]);
+      d.window_line = number;
+    } else if (key == "dialog") {
+      const auto n = numbers(value,
+                             {{"width", 1, kLargestSide},
+                              {"height", 1, kLargestSide},
+                              {"x", -1, kLargestSide},
+                              {"y", -1, kLargestSide}},
+                             2, key, number);
+      data.dialog.width = side(n[0]);
+      data.dialog.height = side(n[1]);
+      const bool placed = n.size() == 4;
+      data.dialog.x = placed ? side(n[2]) : 0;
+      data.dialog.y = placed ? side(n[3]) : 0;
+      d.dialog_line = number;
+    } else if (key == "min_screen") {
+      const auto n = numbers(value, {{"width", 1, kLargestSide}, {"height", 1, kLargestSide}}, 2, key, number);
+      data.check_desktop_size.width = side(n[0]);
+      data.check_desktop_size.height = side(n[1]);
+    } else if (key == "installation") {
+      if (parts.size() != 2) fail_form(number, key);
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
       set_name_field(installation.name, parts[0]);
       set_name_field(installation.default_path, parts[1]);
       d.installation_texts.push_back(shown_text(parts[0], number));
     } else if (key == "files") {
       d.file_folders.push_back(value);
-    } else if (key == "links" && (value == "refuse" || value == "copy")) {
+    } else if (key == "links") {
+      if (value != "refuse" && value != "copy") fail_form(number, key);
       d.links = value == "copy" ? LINK_RULE::COPY_INSIDE : LINK_RULE::REFUSE;
-    } else if (key == "file" && parts.size() >= 2) {
-      d.file_options.push_back({parts[0], {parts.begin() + 1, parts.end()}});
+    } else if (key == "file") {
+      if (parts.size() < 2) fail_form(number, key);
+      d.file_options.push_back(file_options(parts, number));
     } else if (key == "time_stamp") {
-      data.time_stamp = static_cast<int32_t>(strtol(value.c_str(), nullptr, 10));
-    } else if (key == "link" && (parts.size() == 3 || parts.size() == 4) &&
-               !data.installations.empty()) {
+      data.time_stamp = static_cast<int32_t>(numbers(value, {{"time", 0, INT32_MAX}}, 1, key, number)[0]);
+    } else if (key == "link") {
+      if (parts.size() != 3 && parts.size() != 4) fail_form(number, key);
+      if (data.installations.empty())
+        fail_at(number, "a link belongs to the installation above it, and there is none yet");
       DATABASE_SHORTCUT& link = data.installations.back().shortcuts.emplace_back();
       set_field_text(link.name, shown_text(parts[0], number));
       set_name_field(link.target, parts[1]);
       set_field_text(link.target_path_from_inst_loc, "$app");
-      link.kind = static_cast<uint8_t>(atoi(parts[2].c_str()));
+      link.kind = static_cast<uint8_t>(numbers(parts[2], {{"kind", 1, 3}}, 1, key, number)[0]);
       if (parts.size() == 4) set_field_text(link.menu_section, shown_text(parts[3], number));
     } else if (key == "skin") {
       d.skin = value;
-    } else if (key == "splash" && parts.size() == 3 &&
-               sscanf(parts[2].c_str(), "%hu %hu %hu %hu", &d.bar[0], &d.bar[1], &d.bar[2],
-                      &d.bar[3]) == 4) {
+    } else if (key == "splash") {
+      if (parts.size() != 3) fail_form(number, key);
+      const auto n = numbers(parts[2],
+                             {{"bar x", 0, kLargestSide},
+                              {"bar y", 0, kLargestSide},
+                              {"bar width", 1, kLargestSide},
+                              {"bar height", 1, kLargestSide}},
+                             4, key, number);
+      std::copy(n.begin(), n.end(), d.bar);
       d.splash_picture = parts[0];
       d.splash_title = utf8_to_system_text(parts[1].data(), parts[1].size());
+      d.splash_line = number;
     } else if (key == "chunk_size") {
-      d.payload.chunk_size = static_cast<uint32_t>(strtoul(value.c_str(), nullptr, 10));
+      d.payload.chunk_size =
+          static_cast<uint32_t>(numbers(value, {{"size", 1, PAYLOAD_MAX_CHUNK_SIZE}}, 1, key, number)[0]);
     } else if (key == "compressed") {
-      d.payload.compressed = value != "0";
+      if (value != "0" && value != "1") fail_form(number, key);
+      d.payload.compressed = value == "1";
     } else if (key == "language") {
       language = &data.languages.emplace_back();
       set_field_text(language->name, shown_text(value, number));
-    } else if (language && (key == "licence" || key == "readme" || key == "release_notes")) {
+    } else if (key == "licence" || key == "readme" || key == "release_notes") {
       const auto index = static_cast<int32_t>(data.languages.size()) - 1;
       d.texts.push_back({value, text_page_name(key.c_str(), index)});
       DATABASE_TEXT_PAGE& page = key == "licence" ? language->licence
@@ -341,24 +468,37 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
                                                    : language->release_notes;
       set_field_text(page.filename, d.texts.back().stored);
       if (key != "licence") page.lines = text_page_rows(d.base, value, number);
-    } else if (language && key == "installation_name" && parts.size() == 2) {
+    } else if (key == "installation_name") {
+      if (parts.size() != 2) fail_form(number, key);
       d.installation_names.push_back(
           {number, data.languages.size() - 1, parts[0], shown_text(parts[1], number)});
-    } else if (language && language_key(key) >= 0) {
+    } else if (language_key(key) >= 0) {
       set_field_text(language->texts[language_key(key)], shown_text(value, number));
     } else {
-      fail_at(number, "not understood: " + key);
+      fail_at(number, "not understood: " + key + " (make_installer --help lists the keys)");
     }
   }
   if (data.installations.empty() || data.languages.empty())
-    fail("an installation and a language are needed");
+    fail(std::string(path) + ": an installation and a language are needed (\"installation =\" and "
+                             "\"language =\" lines)");
+  check_dialog_fits(data, d);
   fill_installation_names(data, d);
   return d;
 }
 
+// Why a file could not be stored: the system's reason when it cannot be
+// read, else the package's.
+std::string pack_failure(const FOLDER& folder, const char* name, const char* stored) {
+  FILE* probe = open_file(folder, name, "rb");
+  const std::string path = std::string(folder.path) + "/" + name;
+  if (!probe) return "cannot read " + path + ": " + reason();
+  close_file(probe);
+  return "cannot store " + path + " as " + stored + ": " + get_last_error_text();
+}
+
 void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t block_size) {
   PACKAGE package(work, "installer.pkg", true, static_cast<int32_t>(block_size), true, false);
-  if (!package.is_open()) fail("cannot make installer.pkg");
+  if (!package.is_open()) fail(std::string("cannot make installer.pkg: ") + get_last_error_text());
   for (const DATABASE_INSTALLATION& installation : data.installations)
     for (const DATABASE_FILE& file : installation.files) {
       if (!file.src_name[0]) continue;  // an empty folder: nothing to store
@@ -366,11 +506,14 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t blo
       if (!source.set_absolute(file.src_path_from_xml) ||
           (!package.has_file(file.packed_name) &&
            !package.add_file(source, file.src_name, file.packed_name)))
-        fail(std::string("cannot pack ") + file.packed_name);
+        fail(std::string("cannot pack ") + file.packed_name + ": " +
+             pack_failure(source, file.src_name, file.packed_name));
     }
+  if (!write_file_modes(package, data))
+    fail(std::string("cannot store the files' permissions: ") + get_last_error_text());
   for (const PACKED_TEXT& text : d.texts)
     if (!package.add_file(d.base, text.file.c_str(), text.stored.c_str()))
-      fail("cannot pack " + text.file);
+      fail("cannot pack " + text.file + ": " + pack_failure(d.base, text.file.c_str(), text.stored.c_str()));
   // Only the fonts that the look draws with: the installer loads each slot
   // from the package where the machine lacks its font, and leaves the
   // others free.
@@ -379,7 +522,7 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t blo
   for (uint8_t slot : fonts_of_look(data)) {
     const char* name = get_builtin_font_file(slot);
     if (!package.has_file(name) && !package.add_file(fonts, name))
-      fail(std::string("cannot pack the font ") + name);
+      fail(std::string("cannot pack the font ") + name + ": " + pack_failure(fonts, name, name));
   }
   DATA_FILE* stored = package.open_file("database.bin", 1, 255);
   if (!stored) fail("cannot store database.bin");
@@ -413,16 +556,32 @@ bool make_payload(const FOLDER& folder, const PAYLOAD_OPTIONS& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    print_description_help(stdout);
+    return 0;
+  }
   if (argc != 4) {
-    fprintf(stderr, "usage: make_installer <description> <bare installer> <output>\n");
+    fprintf(stderr,
+            "usage: make_installer <description> <bare installer> <output>\n"
+            "make_installer --help lists the description's keys.\n");
     return 2;
   }
   set_message_box_handler(message_box_to_stderr);
+  FOLDER bare;
+  const std::string bare_path = absolute(argv[2]);
+  const std::string out_path = absolute(argv[3]);
+  if (!bare.set_absolute(folder_of(bare_path).c_str())) fail("no folder " + folder_of(bare_path));
+  check_input_file(bare, name_of(bare_path), "the bare installer " + bare_path);
   static DATABASE data;
   set_field_text(data.log.dest_path_from_inst_loc, "$app");
   DESCRIPTION d = read_description(argv[1], data);
+  LINK_COPIES copies;
   for (const std::string& sub : d.file_folders)
-    add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links);
+    add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links, copies);
+  if (copies.links > 0)
+    fprintf(stderr, "make_installer: links = copy: %s stored as copies of what they point to: %s, %llu bytes\n",
+            count_of(copies.links, "symbolic link", "symbolic links").c_str(),
+            count_of(copies.files, "file", "files").c_str(), static_cast<unsigned long long>(copies.bytes));
   apply_file_options(data, d.file_options);
   const std::string control = data.control_character_name();
   if (!control.empty()) fail("the name \"" + control + "\" holds a control character, which no name may hold");
@@ -432,8 +591,18 @@ int main(int argc, char** argv) {
     fail("cannot load the skin " + d.skin);
   WM_DIALOG::init_default_styles();
 
+  // The program's own folder is no place for this run's files: without a
+  // temporary folder of its own the build stops.
   FOLDER work;
-  if (!work.set("$TEMP", true)) fail("no temporary folder");
+  if (!work.set("$TEMP", true, nullptr, true)) {
+    std::string why = get_temporary_folder_failures();
+    std::replace(why.begin(), why.end(), '\n', ';');
+    fail("cannot make a temporary folder" + (why.empty() ? std::string() : " in " + why));
+  }
+  // A folder passed over (an unusable TMPDIR) is named, not ignored.
+  if (*get_temporary_folder_failures())
+    fprintf(stderr, "make_installer: the temporary folder could not be made in:\n%s\nIt is %s instead.\n",
+            get_temporary_folder_failures(), work.path);
   const PACKING_CHOICE packing = choose_packing(data);
   if (d.payload.chunk_size == 0) d.payload.chunk_size = packing.chunk_size;
   pack(data, d, work, packing.block_size);
@@ -444,6 +613,11 @@ int main(int argc, char** argv) {
       draw_start_picture(splash.image);
     else if (!splash.image.load(d.base, d.splash_picture.c_str()))
       fail("cannot load " + d.splash_picture);
+    if (d.bar[0] + d.bar[2] > splash.image.width || d.bar[1] + d.bar[3] > splash.image.height)
+      fail_at(d.splash_line, "splash: the bar (" + std::to_string(d.bar[2]) + " x " + std::to_string(d.bar[3]) +
+                                 " at " + std::to_string(d.bar[0]) + " " + std::to_string(d.bar[1]) +
+                                 ") does not fit in the picture (" + std::to_string(splash.image.width) + " x " +
+                                 std::to_string(splash.image.height) + ")");
     splash.title.set(d.splash_title.c_str());
     splash.bar_style.copy(data.progress_bar_style);
     splash.bar_x = d.bar[0], splash.bar_y = d.bar[1], splash.bar_width = d.bar[2],
@@ -452,15 +626,14 @@ int main(int argc, char** argv) {
   }
   if (!make_payload(work, d.payload)) fail("cannot write the payload");
 
-  FOLDER bare, output;
-  const std::string bare_path = absolute(argv[2]);
-  const std::string out_path = absolute(argv[3]);
-  if (!bare.set_absolute(folder_of(bare_path).c_str())) fail("no installer " + bare_path);
-  if (!copy_file(bare, name_of(bare_path).c_str(), work, "setup") ||
-      !append(work, "payload.bin", "setup") || !chmod_file(work, "setup", 0755) ||
-      !output.set_absolute(folder_of(out_path).c_str()) ||
+  if (!copy_file(bare, name_of(bare_path).c_str(), work, "setup"))
+    fail("cannot copy the bare installer " + bare_path + " to " + work.path + ": " + reason());
+  if (!append(work, "payload.bin", "setup") || !chmod_file(work, "setup", 0755))
+    fail("cannot write " + std::string(work.path) + "/setup: " + reason());
+  FOLDER output;
+  if (!output.set_absolute(folder_of(out_path).c_str()) ||
       !copy_file(work, "setup", output, name_of(out_path).c_str()))
-    fail("cannot write " + out_path);
+    fail("cannot write " + out_path + ": " + reason());
   printf("%s\n", out_path.c_str());
   remove_temporary_folder();
   return 0;

@@ -18,9 +18,13 @@ struct WALK {
   std::vector<std::string> open_folders;
   std::vector<SOURCE_ITEM> items;
   std::vector<std::string>& problems;
+  LINK_COPIES copies;
+  uint32_t links_open;  // links the walk has gone through to where it is
 
   void walk(const std::string& path, const std::string& relative);
-  void follow_link(const std::string& path, const std::string& relative);
+  void follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link);
+  void add_file(const std::string& relative, const std::string& folder, const DISK_ENTRY& entry,
+                const std::string& name);
 };
 
 std::string joined(const std::string& folder, const std::string& name) {
@@ -42,9 +46,9 @@ void WALK::walk(const std::string& path, const std::string& relative) {
   for (const DISK_ENTRY& entry : entries) {
     const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
     switch (entry.kind) {
-      case ENTRY_KIND::REGULAR: items.push_back({below, path, entry.name}); break;
+      case ENTRY_KIND::REGULAR: add_file(below, path, entry, entry.name); break;
       case ENTRY_KIND::DIRECTORY: walk(joined(path, entry.name), below); break;
-      case ENTRY_KIND::LINK: follow_link(joined(path, entry.name), below); break;
+      case ENTRY_KIND::LINK: follow_link(joined(path, entry.name), below, entry); break;
       case ENTRY_KIND::OTHER:
         problems.push_back(below + " is neither a file nor a folder (a device, pipe or socket)");
         break;
@@ -53,7 +57,15 @@ void WALK::walk(const std::string& path, const std::string& relative) {
   open_folders.pop_back();
 }
 
-void WALK::follow_link(const std::string& path, const std::string& relative) {
+void WALK::add_file(const std::string& relative, const std::string& folder, const DISK_ENTRY& entry,
+                    const std::string& name) {
+  items.push_back({relative, folder, name, entry.mode});
+  if (links_open == 0) return;
+  ++copies.files;
+  copies.bytes += entry.size;
+}
+
+void WALK::follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link) {
   if (rule == LINK_RULE::REFUSE) {
     problems.push_back(relative +
                        " is a symbolic link; the installer stores no links (\"links = copy\" stores "
@@ -75,7 +87,10 @@ void WALK::follow_link(const std::string& path, const std::string& relative) {
         problems.push_back(relative + " is a symbolic link to a folder that holds it (a loop)");
         return;
       }
+    ++copies.links;
+    ++links_open;
     walk(target, relative);
+    --links_open;
     return;
   }
   const size_t slash = target.rfind('/');
@@ -85,18 +100,22 @@ void WALK::follow_link(const std::string& path, const std::string& relative) {
     problems.push_back(relative + " is a symbolic link to neither a file nor a folder");
     return;
   }
-  items.push_back({relative, holder.path, target.substr(slash + 1)});
+  ++copies.links;
+  ++links_open;
+  add_file(relative, holder.path, link, target.substr(slash + 1));
+  --links_open;
 }
 
 }  // namespace
 
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
-                                          std::vector<std::string>& problems) {
-  WALK walk{rule, "", {}, {}, problems};
+                                          std::vector<std::string>& problems, LINK_COPIES* copies) {
+  WALK walk{rule, "", {}, {}, problems, {}, 0};
   if (!resolve_path(root, walk.real_root)) {
     problems.push_back("no folder " + root);
     return {};
   }
   walk.walk(walk.real_root, "");
+  if (copies) *copies = walk.copies;
   return std::move(walk.items);
 }

@@ -15,10 +15,19 @@ struct SOURCE_ITEM {
   std::string relative;  // below the walked folder, names joined by '/'
   std::string folder;    // absolute folder of the bytes (a copied link's target's)
   std::string name;      // the bytes' name in folder; empty: a folder that holds nothing
+  uint16_t mode = 0;     // the bytes' permission bits
+};
+
+// What the links stored as copies added: a linked folder brings all it holds.
+struct LINK_COPIES {
+  uint32_t links = 0;  // symbolic links followed
+  uint32_t files = 0;  // files stored through them
+  uint64_t bytes = 0;  // those files' bytes
 };
 
 // The items in name order. Every entry that cannot be packed (a link
 // under the rule, another kind of entry, an unreadable folder) adds one
 // line naming it to problems; the walk goes on, so all are told at once.
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
-                                          std::vector<std::string>& problems);
+                                          std::vector<std::string>& problems,
+                                          LINK_COPIES* copies = nullptr);

@@ -1,0 +1,174 @@
+#include "description_keys.h"
+
+#include "database.h"
+
+namespace {
+
+struct KEY {
+  const char* key;
+  const char* form;     // of the value
+  const char* meaning;  // one line
+  const char* example;  // a whole line of a description
+};
+
+constexpr KEY kInstallerKeys[] = {
+    {"app", "<name>", "the application's name; $USERAPP and the other named folders are made from it",
+     "app = Demo Notes"},
+    {"version", "<text>", "the application's version, kept in the data (the wizard does not show it)",
+     "version = 1.0"},
+    {"window", "<width> <height>", "the installer window in pixels, 1 to 32767 each (default 300 200)",
+     "window = 640 440"},
+    {"dialog", "<width> <height> [<x> <y>]",
+     "the wizard's dialog and its place in the window (-1 centres; default 200 150 at 0 0); it must fit",
+     "dialog = 480 440 160 0"},
+    {"min_screen", "<width> <height>", "a smaller screen is warned about on the options page",
+     "min_screen = 1024 768"},
+    {"installation", "<name> | <default folder>",
+     "an installation type, installed by default into that folder (folder variables below)",
+     "installation = Standard | $ROOT0/Demo Notes"},
+    {"files", "<folder>",
+     "every file and empty folder below it, hidden ones too, goes into every installation with its "
+     "permission bits",
+     "files = files"},
+    {"links", "refuse | copy",
+     "a symbolic link below a files folder stops the build (refuse, the default), or is stored as a copy",
+     "links = copy"},
+    {"file", "<name below a files folder> | <option> ...",
+     "what differs for one file: switch_user (set-user-id), overwrite 0|1|2, platform <list>",
+     "file = bin/notes | overwrite 1"},
+    {"time_stamp", "<seconds>",
+     "\"overwrite 1\" replaces a file older than this (seconds since 1970; default: the build's time)",
+     "time_stamp = 1700000000"},
+    {"link", "<title> | <target file> | <kind> [| <menu section>]",
+     "a desktop link (with a section: a menu entry) of the installation above; kind 1 program, 2 web "
+     "address, 3 text",
+     "link = Demo Notes | notes.txt | 3"},
+    {"skin", "<folder>", "the look: style sets, pictures, icons, \"background\" picture (see demo/skin)",
+     "skin = skin"},
+    {"splash", "<picture> | <title> | <bar x> <bar y> <bar width> <bar height>",
+     "the window shown while unpacking ('*': the built-in picture) with its bar inside the picture",
+     "splash = * | Demo Notes Set-up | 108 112 224 22"},
+    {"chunk_size", "<bytes>", "the size of the pieces the data is cut into, 1 to 52428800 (default: chosen)",
+     "chunk_size = 65536"},
+    {"compressed", "0 | 1", "whether the pieces are deflated (default 1)", "compressed = 0"},
+    {"language", "<name>", "starts a language; the keys below belong to it (the first one is chosen first)",
+     "language = English"},
+};
+
+constexpr KEY kLanguageKeys[] = {
+    {"licence", "<text file>", "the licence, accepted on its own page", "licence = licence-en.txt"},
+    {"readme", "<text file>", "the page shown after installing", "readme = readme-en.txt"},
+    {"release_notes", "<text file>", "the release notes' page, before the installation type",
+     "release_notes = release_notes-en.txt"},
+    {"installation_name", "<installation> | <text>", "the installation's name on the type page (else its name)",
+     "installation_name = Standard | Standard, with a desktop link"},
+};
+
+// The wizard's texts, by key: where each is shown, and an example.
+constexpr const char* kTexts[LANGUAGE_KEY_COUNT][2] = {
+    {"the language's button on the language page", "English"},
+    {"the window's title", "Demo Notes Set-up"},
+    {"the quit question's title", "Leave the set-up?"},
+    {"the quit question", "Demo Notes is not installed yet. Leave anyway?"},
+    {"the button that leaves", "Leave"},
+    {"the button that stays", "Stay"},
+    {"the title of a folder that cannot be used", "Folder not usable"},
+    {"its message", "Demo Notes cannot be installed in that folder."},
+    {"its button", "Back"},
+    {"the title of a file that could not be written", "File not written"},
+    {"its question; %s is the file's path", "%s could not be written. Carry on with the other files?"},
+    {"the button that carries on", "Carry on"},
+    {"the button that stops", "Stop"},
+    {"the button to the next page", "Next"},
+    {"its tooltip", "Go to the next page"},
+    {"the button back", "Back"},
+    {"its tooltip", "Go back one page"},
+    {"the button that accepts the licence", "I agree"},
+    {"its tooltip", "Accept the licence and go on"},
+    {"the button that refuses it", "I do not agree"},
+    {"its tooltip", "Refuse the licence and leave the set-up"},
+    {"the quit button", "Quit"},
+    {"its tooltip", "Leave the set-up"},
+    {"the about button", "About"},
+    {"its tooltip", "About this set-up"},
+    {"the button that installs", "Install"},
+    {"its tooltip", "Install Demo Notes now"},
+    {"the last page's button", "Finish"},
+    {"its tooltip", "Close the set-up"},
+    {"the language page's title", "Please choose a language"},
+    {"the licence page's title", "Licence"},
+    {"the readme page's title", "Read me"},
+    {"the release notes' title", "Release notes"},
+    {"the installation type page's title", "Installation type"},
+    {"the options page's title", "Options"},
+    {"the question above the folder", "Install Demo Notes in:"},
+    {"the check box for the system's folders (not offered by this builder)", "Install for every user"},
+    {"the question above the link boxes", "Which shortcuts should be made?"},
+    {"the desktop link's check box", "A link on the desktop"},
+    {"the menu entry's check box", "An entry in the menu"},
+    {"shown for the folder when the system's folders are chosen", "The system's folders"},
+    {"the installing page's title", "Installing"},
+    {"the progress line at the start", "Installing Demo Notes..."},
+    {"the progress line where file names are not shown", "Preparing..."},
+    {"the progress line while the desktop link is made", "Making the desktop link..."},
+    {"the progress line while the menu entry is made", "Making the menu entry..."},
+    {"the title of the patch mode's packing page", "Packing data"},
+    {"the title of the patch mode's log page", "Packing the log"},
+    {"the progress line at the end", "Demo Notes is installed."},
+    {"the folder browser's OK button", "OK"},
+    {"its cancel button", "Cancel"},
+    {"its new-folder button", "New Folder"},
+    {"its title", "Choose a folder"},
+    {"its message", "Choose the folder to install Demo Notes into."},
+    {"the label of its folder list", "Look in:"},
+    {"its name for the list of drives", "This computer"},
+    {"the new folder question's title", "New Folder"},
+    {"the new folder question", "Name of the new folder:"},
+    {"the small-screen question's title (min_screen)", "Small screen"},
+    {"the small-screen question", "The screen is smaller than Demo Notes needs. Leave the set-up?"},
+    {"shown while an earlier installation is looked for (patch mode)", "Looking for the earlier installation..."},
+};
+
+constexpr const char* kFolders[][2] = {
+    {"$ROOT0", "the home folder of the user who runs the installer (from the user database)"},
+    {"$ROOT1", "the root of the file system: $ROOT1/opt/notes is /opt/notes"},
+    {"$ROOT2 ...", "the further mounted drives, in the order /proc/mounts lists them"},
+    {"$USERAPP", "~/.<app>/bin of that user ($USERDATA: ~/.<app>/data)"},
+    {"$APP", "the folder the installer program lies in"},
+};
+
+void print_key(FILE* out, const KEY& key) {
+  fprintf(out, "  %s = %s\n      %s\n      e.g. %s\n", key.key, key.form, key.meaning, key.example);
+}
+
+}  // namespace
+
+void print_description_help(FILE* out) {
+  fputs("usage: make_installer <description> <bare installer> <output>\n\n"
+        "Packs the files a description names into a copy of the bare installer (the program \"setup\"):\n"
+        "the output is an installer that carries them. The description is UTF-8 text, one\n"
+        "\"key = value\" a line, '#' beginning a comment line; '|' separates the fields of a value;\n"
+        "files and folders are named from the description's folder. Numbers are whole numbers.\n\n"
+        "The installer:\n",
+        out);
+  for (const KEY& key : kInstallerKeys) print_key(out, key);
+  fputs("\nOf the language above them:\n", out);
+  for (const KEY& key : kLanguageKeys) print_key(out, key);
+  fputs("  <TEXT> = <text>\n      the wizard's texts, each where it is shown (a missing one is empty):\n", out);
+  for (int k = 0; k < LANGUAGE_KEY_COUNT; ++k)
+    fprintf(out, "    %s: %s (e.g. \"%s\")\n", LANGUAGE_KEY_NAMES[k], kTexts[k][0], kTexts[k][1]);
+  fputs("\nFolder variables, which begin a default folder:\n", out);
+  for (const auto& folder : kFolders) fprintf(out, "  %-11s %s\n", folder[0], folder[1]);
+  fputs("\nThe installed files keep their permission bits, as from a tar archive. The output run with -a\n"
+        "installs without a window into the first installation's default folder.\n",
+        out);
+}
+
+std::string description_form(const std::string& key) {
+  for (const KEY* table : {kInstallerKeys, kLanguageKeys}) {
+    const size_t count = table == kInstallerKeys ? std::size(kInstallerKeys) : std::size(kLanguageKeys);
+    for (size_t i = 0; i < count; ++i)
+      if (key == table[i].key) return key + " = " + table[i].form;
+  }
+  return "";
+}
