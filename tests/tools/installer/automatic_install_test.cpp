@@ -333,8 +333,8 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   const std::string log = test_support::read_file(target + "/install_log.txt");
   for (const std::string& line :
        {"Installed \"" + target + "/a.txt\"",
-        "\"" + target + "/locked/b.txt\" failed to unpack (locked/b.txt)",
-        "\"" + target + "/locked/c.txt\" failed to unpack (locked/c.txt)",
+        "\"" + target + "/locked/b.txt\" failed to unpack (files/locked/b.txt)",
+        "\"" + target + "/locked/c.txt\" failed to unpack (files/locked/c.txt)",
         std::string("Installation completed with 2 errors.")}) {
     EXPECT_TRUE(has_line(log, line)) << line << "\n" << log;
     EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;

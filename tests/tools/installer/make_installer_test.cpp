@@ -111,6 +111,10 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   put("bin/set-id-tool", "#!/bin/sh\n", 06755);
   put("Gr\xC3\xBC\xC3\x9F" "e \xC3\x9F.txt", "non-ASCII name");
   put("\xC3\xBC-folder/\xE2\x82\xAC note", "a euro note", 0640);
+  // Names the installer's own entries have.
+  put("database.bin", "the tree's own database.bin");
+  put("licence-0", "the tree's own licence");
+  put("DejaVuSans.ttf", "not a font");
   fs::create_directories(files() + "/empty");
   fs::create_directories(files() + "/deep/er/empty");
   fs::create_symlink("run.sh", files() + "/alias.sh");

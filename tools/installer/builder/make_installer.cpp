@@ -210,6 +210,11 @@ void set_name_field(char (&field)[N], const std::string& text) {
   set_field_text(field, text);
 }
 
+// The tree's files are stored under this folder of the package, so that
+// none of them takes the name of an entry the installer keeps for itself
+// (database.bin, the text pages, the fonts).
+const std::string kTreeEntries = "files/";
+
 // Rows enough for the text window to keep a whole text page once its lines
 // are wrapped to the dialog: a row for every line and one more for every
 // 32 bytes in it. More rows than the page needs only cost memory; fewer
@@ -263,20 +268,20 @@ void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, 
       if (item.name != own_name) set_name_field(file.dest_name, own_name);
       // Empty: the install folder itself.
       set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder);
-      set_name_field(file.packed_name, item.relative);
+      set_name_field(file.packed_name, kTreeEntries + item.relative);
       file.permissions = item.mode;
     }
     for (DATABASE_INSTALLATION& installation : data.installations) installation.files.push_back(file);
   }
 }
 
-// The "file" lines, on the records of that name (packed under it).
+// The "file" lines, on the records of that name below a files folder.
 void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
   for (const FILE_OPTIONS& each : all) {
     bool found = false;
     for (DATABASE_INSTALLATION& installation : data.installations)
       for (DATABASE_FILE& file : installation.files) {
-        if (each.name != file.packed_name) continue;
+        if (kTreeEntries + each.name != file.packed_name) continue;
         found = true;
         if (each.switch_user) file.switch_user = 1;
         if (each.overwrite >= 0) file.overwrite = static_cast<uint8_t>(each.overwrite);
@@ -506,7 +511,7 @@ void pack(DATABASE& data, const DESCRIPTION& d, const FOLDER& work, uint32_t blo
       if (!source.set_absolute(file.src_path_from_xml) ||
           (!package.has_file(file.packed_name) &&
            !package.add_file(source, file.src_name, file.packed_name)))
-        fail(std::string("cannot pack ") + file.packed_name + ": " +
+        fail("cannot pack " + std::string(file.packed_name).substr(kTreeEntries.size()) + ": " +
              pack_failure(source, file.src_name, file.packed_name));
     }
   if (!write_file_modes(package, data))
