@@ -146,7 +146,7 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
        "Unrecognised command line option: --verbose" + usage, true},
       {{kProgram, "foo", "-a"}, 255, "Unexpected command line argument: foo" + usage, true},
       {{kProgram, "-a", "--", "-v"}, 255, "Unexpected command line argument: -v" + usage, true},
-      {{kProgram, "-x", "-", "-a"}, 255, "0041:\nNo argument for command line option: -x"},
+      {{kProgram, "-x", "-", "-a"}, 255, "No argument for command line option: -x" + usage, true},
       {{kProgram, "-p", "linux", "-a", "--"}, 255, "Loading automatic pack...\n", true},
       {{kProgram, "-x", scratch.file("work/installer.xml")}, 255, no_display},
       {{kProgram, "-x", "$ROOT1" + scratch.file("work/installer.xml")}, 255, no_display},
@@ -155,7 +155,9 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
            scratch.file("installer.pkg") + " could not be loaded."},
       {{damaged}, 255, "The installer file is incomplete or damaged!\n" + damaged + " ends early"},
       {{damaged, "-a"}, 255, "ERROR: unable to load data\nThe installer file is incomplete or damaged!\n"},
-      {{kProgram, "-f"}, 255, "0042:\nUnrecognised command line option: -f"},
+      {{kProgram, "-f"}, 255, "Unrecognised command line option: -f" + usage, true},
+      {{kProgram, "-av"}, 255, "Invalid argument format for command line option: -av" + usage, true},
+      {{kProgram, "-"}, 255, "Invalid argument format for command line option: -" + usage, true},
       {{kProgram, "-v", "-h"}, 0, "$TEMP => "},
       {{kProgram, "-v", "-h"}, 0, "$APPDATA => "},
       {{kProgram, "-d", "old.xml=new.xml"}, 255, "Failed to load first database (" + folder + "/old.xml)"},
@@ -163,7 +165,7 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
                                   "Make sure you have got all required files.\n" + folder +
                                   "/installer.pkg could not be loaded"},
       {{kProgram, "-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
-      {{kProgram, "-x"}, 255, "0041:\nNo argument for command line option: -x"},
+      {{kProgram, "-x"}, 255, "No argument for command line option: -x" + usage, true},
       {{kProgram, "-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
       {{kProgram, "-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
   };

@@ -109,8 +109,8 @@ constexpr const char* kOptions = "havs:x:p:d:";
 
 // "--help" asks for the usage. Every other argument must be an option or
 // an option's value: only a lone "--" ends the options, and the program
-// takes no arguments after them. Letters and values are the option
-// parser's to check.
+// takes no arguments after them. A letter the program does not know, or
+// one whose value is missing, is said in the option parser's words.
 void check_arguments(int argc, char** argv) {
   for (int i = 1; i < argc && argv[i]; ++i) {
     const char* argument = argv[i];
@@ -124,10 +124,16 @@ void check_arguments(int argc, char** argv) {
     }
     if (argument[0] != '-') usage_error("Unexpected command line argument: ", argument, argv[0]);
     if (argument[1] == '-') usage_error("Unrecognised command line option: ", argument, argv[0]);
+    if (!argument[1] || argument[2])
+      usage_error("Invalid argument format for command line option: ", argument, argv[0]);
+    const char* letter = argument[1] != ':' ? strchr(kOptions, argument[1]) : nullptr;
+    if (!letter) usage_error("Unrecognised command line option: ", argument, argv[0]);
     // An option that takes a value steps over it.
-    const char* letter =
-        argument[1] && argument[1] != ':' && !argument[2] ? strchr(kOptions, argument[1]) : nullptr;
-    if (letter && letter[1] == ':') ++i;
+    if (letter[1] == ':') {
+      if (i + 1 >= argc || !argv[i + 1] || argv[i + 1][0] == '-')
+        usage_error("No argument for command line option: ", argument, argv[0]);
+      ++i;
+    }
   }
 }
 
