@@ -327,7 +327,11 @@ int32_t WM_TEXT_EDIT::process() {
     press_x = NONE;
     return 0;
   }
+  // A right-click or focus callback may delete the field: nothing more of
+  // it this frame then.
+  const LIFE_WATCH watch(this);
   if (const int32_t result = WM_SCREEN_OBJECT::process()) return result;
+  if (!watch.alive()) return 0;
 
   const bool left = (mouse.buttons & MOUSE::LEFT) != 0;
   const auto px = static_cast<int16_t>(mouse.x), py = static_cast<int16_t>(mouse.y);
@@ -337,6 +341,7 @@ int32_t WM_TEXT_EDIT::process() {
     if (left && over) {
       const bool had_focus = focus_object == this;
       set_focus();
+      if (!watch.alive()) return 0;
       if (had_focus) {
         clear_selection();
         caret = char_at(px);
@@ -366,7 +371,6 @@ int32_t WM_TEXT_EDIT::process() {
     }
     const bool shift = key_down(KEY_SHIFT_L) || key_down(KEY_SHIFT_R);
     const bool ctrl = key_down(KEY_CONTROL_L) || key_down(KEY_CONTROL_R);
-    const LIFE_WATCH watch(this);
     result = handle_key(key_queue.peek_last_key(), shift, ctrl, called);
     // A callback may have ended the field's page, or the field itself:
     // nothing more this frame.

@@ -229,6 +229,39 @@ TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
   }
 }
 
+// The same for a field that its right-click callback or its own focus
+// callback (called by the click that gives it the focus) deletes.
+int32_t delete_on_focus(WM_SCREEN_OBJECT* object, uintptr_t) {
+  ++callbacks;
+  if (object == WM_SCREEN_OBJECT::focus_object) delete object;
+  return 0;
+}
+
+TEST_F(TextEdit, AFieldDeletedByItsClickCallbacksIsLeftAlone) {
+  const WM_STYLE_SET s = style(false);
+  for (const bool right : {true, false}) {
+    SCOPED_TRACE(right ? "right click" : "focus");
+    test_support::INPUT_DRIVER input;
+    callbacks = 0;
+    callback_result = 0;
+    callback_deletes = true;
+    auto* field = new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &s, nullptr, 0, 0);
+    field->selectable = 1;
+    if (right)
+      field->secondary_click_callback = answer;
+    else
+      field->focus_callback = delete_on_focus;
+    input.move_to(20, 20);
+    input.press(right ? MOUSE::RIGHT : MOUSE::LEFT);
+    input.type("x");
+    EXPECT_EQ(field->process(), 0);
+    EXPECT_EQ(callbacks, right ? 1 : 2);  // a focus callback hears the loss too
+    EXPECT_EQ(key_queue.pop_char(), 'x');
+    input.release(right ? MOUSE::RIGHT : MOUSE::LEFT);
+  }
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+}
+
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   const WM_STYLE_SET s = style(false);
   const struct {
