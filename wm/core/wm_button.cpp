@@ -428,9 +428,13 @@ WM_BUTTON::INPUT WM_BUTTON::read_input() {
   if (menu_item) armed = in.over && in.left;
   in.auto_activate = behaviour == BUTTON_BEHAVIOUR::AUTO_ACTIVATE;
 
-  // Space presses only the focus: typed elsewhere it is text.
+  // Space presses only the focus: typed elsewhere it is text. The space it
+  // typed, like whatever else waits typed while a button had the focus, is
+  // no entry field's text: the queue is emptied (the same size empties it).
   const bool return_down =
       key_down(KEY_RETURN) || (focus_object == this && key_down(KEY_SPACE));
+  if (focus_object == this && key_queue.pressed_in_frame(KEY_SPACE))
+    key_queue.set_size(key_queue.get_capacity());
   const bool hot_down = hotkey != 0 && key_down(hotkey);
   enum class KEY { NONE, PRESS, RELEASE } k = KEY::NONE;
   if (focus_object == this || takes_return) {

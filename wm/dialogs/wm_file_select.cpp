@@ -276,6 +276,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   add_child(new_folder_button, true);
   leaves_once_closed = 1;
   default_focus = ok_button;
+  escape_button = cancel_button;
   kind |= wm_kind::FILE_SELECT;
   notify_created();
 }

@@ -5,6 +5,8 @@
 // are what a user sees, not a golden picture.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -353,4 +355,122 @@ TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
   }
   use_onscreen_keyboard = 255;
   manager.area(0).root.destroy_children(true, 0, true);
+}
+
+// Keys answer each dialog as its buttons would, through the page manager:
+// Escape as Cancel (No, Close), Space as a click on the focused button, and
+// Return in the name dialog's entry as OK; Space typed into the entry is
+// text. The table names the answer heard and whether the dialog stays.
+namespace dialog_keys {
+std::string heard;
+int32_t on_confirm(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t id) {
+  if (static_cast<WM_BUTTON*>(button)->firing_event != button_event::RELEASE) return 0;
+  heard += id ? "yes" : "no";
+  return 2;
+}
+int32_t on_answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t) {
+  heard += dialog->action_word_2 ? "ok" : "cancel";
+  return 2;
+}
+void empty_page(WM_PAGE_MANAGER*) {}
+}  // namespace dialog_keys
+
+TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
+  using namespace dialog_keys;
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, empty_page, nullptr, 1, nullptr, 0, 0, nullptr);
+  auto frames = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  };
+  frames(1);
+  WM_TEXT_EDIT_DIALOG* entry_dialog = nullptr;
+  const struct {
+    const char* name;
+    std::function<WM_DIALOG*()> open;
+    const char* keys;  // e Escape, s Space, r Return, a letter typed
+    const char* answer;
+    bool stays;
+    const char* typed;  // the entry's text afterwards, when it has one
+  } rows[] = {
+      {"quit question, Escape", [] { return new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr); },
+       "e", "no", false, nullptr},
+      {"quit question, Space", [] { return new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr); },
+       "s", "yes", false, nullptr},
+      {"browser, Escape", [&] {
+         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+         return d;
+       }, "e", "cancel", false, nullptr},
+      {"browser, Space", [&] {
+         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+         return d;
+       }, "s", "ok", false, nullptr},
+      {"name, Escape", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
+       "ae", "cancel", false, "a"},
+      {"name, Return", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
+       "ar", "ok", false, "a"},
+      {"name, Space", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
+       "asb", "", true, "a b"},
+      {"about, Escape", [] { return new WM_ABOUT(20, 20); }, "e", "", false, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    heard.clear();
+    entry_dialog = nullptr;
+    WM_DIALOG* dialog = row.open();
+    manager.area(0).root.add_overlay(dialog, false);
+    frames(10);
+    for (const char* k = row.keys; *k; ++k) {
+      switch (*k) {
+        case 'e': input.key(XK_Escape, 27); break;
+        case 'r': input.key(XK_Return, '\n'); break;
+        case 's':
+          wm_test::held_keys = {WM_BUTTON::KEY_SPACE};
+          input.key(XK_space, ' ');
+          break;
+        default: input.key(static_cast<uint32_t>(*k), static_cast<uint32_t>(*k)); break;
+      }
+      frames(1);
+      wm_test::held_keys.clear();
+      frames(1);
+    }
+    if (row.typed) {
+      EXPECT_STREQ(entry_dialog->entry->get_text(), row.typed);
+    }
+    frames(4);
+    EXPECT_EQ(heard, row.answer);
+    EXPECT_EQ(WM_SCREEN_OBJECT::is_overlay(dialog), row.stays);
+    manager.area(0).root.destroy_children(true, 0, false);
+  }
+
+  // Space on New Folder opens the name dialog with an empty entry; Escape
+  // answers only the top dialog, once: the name dialog goes, the browser
+  // stays until the next Escape.
+  heard.clear();
+  auto* browser = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+  browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+  manager.area(0).root.add_overlay(browser, false);
+  frames(10);
+  browser->new_folder_button->set_focus();
+  wm_test::held_keys = {WM_BUTTON::KEY_SPACE};
+  input.key(XK_space, ' ');
+  frames(1);
+  wm_test::held_keys.clear();
+  frames(10);
+  ASSERT_NE(browser->name_dialog, nullptr);
+  EXPECT_STREQ(browser->name_dialog->entry->get_text(), "");
+  WM_TEXT_EDIT_DIALOG* name_dialog = browser->name_dialog;
+  input.key(XK_Escape, 27);
+  frames(10);
+  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(name_dialog));
+  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(browser));
+  EXPECT_EQ(heard, "");
+  input.key(XK_Escape, 27);
+  frames(10);
+  EXPECT_EQ(heard, "cancel");
+  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(browser));
 }
