@@ -1,8 +1,9 @@
 #pragma once
-// WM_FILE_SELECT browses drives, folders and files: a header with a message,
-// a drop-down of the current folder and its ancestors, a list of sub-folders
-// and files (or the drives), a name field and New Folder, Cancel and OK. It
-// never closes itself: OK and Cancel call the owner, who reads get_result.
+// WM_FILE_SELECT browses drives, folders and files: a message, a drop-down
+// of the current folder and its ancestors, the folder's path, a list of
+// sub-folders and files (or the drives), a name field (in the file modes)
+// and New Folder, Cancel and OK. It never closes itself: OK and Cancel (or
+// Escape) call the owner, who reads get_result.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -95,6 +96,13 @@ public:
   VORN_STRING my_computer_text;
   VORN_STRING new_folder_title;
   VORN_STRING new_folder_prompt;
+  // Why New Folder made nothing, told in the name dialog, which stays open
+  // with the name: a name that cannot be a folder's (empty, ".", "..", with
+  // a "/", too long), one that something else has here already, and a
+  // folder that takes no new one (read-only).
+  VORN_STRING bad_name_text;
+  VORN_STRING name_taken_text;
+  VORN_STRING cannot_make_text;
   uint8_t needs_refresh = 0;
   int16_t selected_row = -1;
   int16_t row_count = 0;
@@ -105,9 +113,9 @@ public:
   WM_SCRIPT* message_label = nullptr;
   WM_SCRIPT* location_label = nullptr;
   WM_MENU* location_menu = nullptr;
+  WM_SCRIPT* path_label = nullptr;  // the shown folder's whole path
   WM_TEXT_EDIT* name_field = nullptr;
   WM_GRID* list = nullptr;
-  WM_GRID* header = nullptr;
   WM_STYLE_SET edit_style;
   // The name dialog while it is open; compared against the overlay list
   // before it is touched.
@@ -120,8 +128,15 @@ private:
              uintptr_t word, const char* ok_text, const char* cancel_text,
              const char* new_folder_text, const WM_STYLE_SET* item_style_a,
              const WM_STYLE_SET* item_style_b);
+  // One listed entry, read before its row is made.
+  struct LISTED {
+    std::string name, size, time;
+    bool folder;
+  };
   void refresh();
-  void lay_out_header();
+  void lay_out();
+  void show_path(const char* text);
+  void fit_columns(const std::vector<LISTED>& entries);
   void list_folder_rows();
   void list_drives();
   void add_level_item(const char* name);
@@ -132,6 +147,8 @@ private:
   void clear_name_if_picking();
   void open_name_dialog();
   int32_t on_name_dialog(WM_TEXT_EDIT_DIALOG* dialog);
+  // Makes the sub-folder and enters it: null, else why it was not made.
+  const VORN_STRING* make_new_folder(const std::string& name);
   bool name_dialog_open() const;
 
   // Per row the entry's own name (row 0, the parent row, "..").
@@ -142,5 +159,8 @@ private:
   std::string shown_name;
   // The millisecond clock when a click last changed the folder; 0 = never.
   uint32_t folder_changed_at = 0;
-  int32_t header_label_width = -1;  // the label column the header was laid out for
+  int16_t margin = 0;            // half the buttons' height
+  int16_t buttons_top = 0;       // in the client area
+  int16_t text_line_height = 0;  // of the surface's font
+  int16_t icon_column = 0;       // the list's first column, as wide as a row is high
 };

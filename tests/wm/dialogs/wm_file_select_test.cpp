@@ -5,6 +5,7 @@
 // clicks them.
 #include "wm_file_select.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include "wm_grid.h"
 #include "wm_image.h"
 #include "wm_menu.h"
+#include "wm_page_manager.h"
 #include "wm_script.h"
 #include "wm_test_fonts.h"
 #include "wm_text_edit.h"
@@ -238,23 +240,58 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
   }
 }
 
+// Each row types a name into the name dialog and answers it: a folder that
+// is made is entered and the dialog goes; one that cannot be made leaves
+// the dialog open with the typed name and the reason in its prompt.
 TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
-  browser->set_mode(3, &docs, nullptr, nullptr);
-  names();
-  for (const char* typed : {"new one", ".", "..", "", "caf\xe9"}) {
-    browser->new_folder_button->fire_callback(false);
-    WM_TEXT_EDIT_DIALOG* dialog = browser->name_dialog;
+  FOLDER shut = docs;
+  ASSERT_TRUE(make_folder(&shut, "shut", true));
+  WM_FILE_SELECT* d = browser.get();
+  const struct {
+    const char* typed;
+    bool ok;
+    const FOLDER* in;
+    const char* entered;           // relative to the scratch folder; null: where it was
+    const VORN_STRING* refusal;    // the prompt then
+  } rows[] = {
+      {"new one", false, &docs, nullptr, nullptr},  // cancelled
+      {".", true, &docs, nullptr, &d->bad_name_text},
+      {"..", true, &docs, nullptr, &d->bad_name_text},
+      {"", true, &docs, nullptr, &d->bad_name_text},
+      {"a/b", true, &docs, nullptr, &d->bad_name_text},
+      {"b.txt", true, &docs, nullptr, &d->name_taken_text},
+      {"inner", true, &shut, nullptr, &d->cannot_make_text},
+      {"caf\xe9", true, &docs, "home/docs/caf\xc3\xa9", nullptr},  // UTF-8 on disk
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.typed);
+    d->set_mode(3, r.in, nullptr, nullptr);
+    names();
+    if (r.in == &shut) {
+      // A folder that takes no new one: read-only, or (as root, whom that
+      // does not stop) gone under the browser.
+      if (geteuid() != 0) ASSERT_EQ(chmod(shut.path, 0555), 0);
+      else ASSERT_EQ(rmdir(shut.path), 0);
+    }
+    d->new_folder_button->fire_callback(false);
+    WM_TEXT_EDIT_DIALOG* dialog = d->name_dialog;
     ASSERT_NE(dialog, nullptr);
     EXPECT_STREQ(dialog->get_text(), "New Folder");
     EXPECT_EQ(dialog->entry->filter, &WM_TEXT_EDIT::filter_file_name);
-    dialog->entry->set_text(typed);
-    // "new one" is cancelled; "." and ".." would only move about.
-    (std::string(typed) == "new one" ? dialog->cancel : dialog->ok)->fire_callback(false);
+    dialog->entry->set_text(r.typed);
+    (r.ok ? dialog->ok : dialog->cancel)->fire_callback(false);
+    EXPECT_EQ(d->name_dialog == dialog, r.refusal != nullptr);
+    EXPECT_EQ(d->folder.path, r.entered ? path(r.entered) : std::string(r.in->path));
+    if (r.refusal) {
+      EXPECT_STREQ(dialog->prompt->text.get_text(PARAMETER::VALUE), r.refusal->get_text());
+      EXPECT_STREQ(dialog->entry->get_text(), r.typed);
+      d->name_dialog = nullptr;
+    }
     root.remove_overlay(dialog, true, false);
   }
+  if (geteuid() != 0) chmod(shut.path, 0755);
   EXPECT_FALSE(test_support::file_exists(path("home/docs/new one")));
-  EXPECT_STREQ(browser->folder.path, path("home/docs/caf\xc3\xa9").c_str());  // UTF-8 on disk
   // A browser deleted under its open name dialog leaves it answerable.
   browser->new_folder_button->fire_callback(false);
   WM_TEXT_EDIT_DIALOG* orphan = browser->name_dialog;
@@ -263,39 +300,122 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   root.remove_overlay(orphan, true, false);
 }
 
-// Whatever words the owner gives the header, its three parts stand side by
-// side without overlapping: the label whole, the message and the folder's
-// name ending in "..." when too long; the list's text cells do the same.
-TEST_F(FileSelect, HeaderAndColumnsShowWholeOrEndInAnEllipsis) {
-  WM_FILE_SELECT* d = browser.get();
+// The browser lays itself out top down, whatever words the owner gives it:
+// the message whole, on a line (or lines) of its own; "Look in:" whole with
+// the drop-down taking the rest of its line; the folder's whole path; and
+// the list in all the height left above the name field (file modes) or
+// the buttons (folder mode, which has no field): four of the test's tall
+// rows (its folder icon is 40 pixels high) in the default 500 x 350 browser. The size and time columns fit their texts, so that
+// only names are ever cut (in a browser as wide as the demo's window). The
+// German browser is saved as file_select_layout.png.
+TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
   const struct {
     const char* message;
     const char* label;
+    uint8_t mode;
+    int16_t width, height;
   } rows[] = {
-      {"Choose a folder.", "Look in:"},
-      {"Choose the folder to install Demo Notes into, or make a new one.", "Suchen in diesem Ordner:"},
+      {"Choose a folder.", "Look in:", 3, -1, -1},
+      {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
+       "every file of the program there.", "Look in this folder:", 2, 640, 420},
+      {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 640, 420},
   };
   IMAGE* s = get_screen_image();
+  auto text_w = [&](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
+  const int32_t line = s->font_height;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.label);
+    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, r.width, r.height, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, true, nullptr, 0, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr);
+    WM_FILE_SELECT* d = browser.get();
+    d->set_mode(r.mode, &docs, nullptr, nullptr);
     d->message_label->set_text(r.message, false);
     d->location_label->set_text(r.label, false);
-    d->set_mode(3, &docs, nullptr, nullptr);
     names();
+    const int32_t g = d->new_folder_button->height / 2;
+    const WM_SCREEN_OBJECT* c = d->get_client();
     const WM_SCRIPT* m = d->message_label;
     const WM_SCRIPT* l = d->location_label;
     const WM_BUTTON* menu = d->location_menu;
-    EXPECT_LE(m->x + m->width, l->x);
-    EXPECT_LE(l->x + l->width, menu->x);
-    EXPECT_LE(menu->x + menu->width, d->header->x + d->header->width);
-    EXPECT_GE(l->width - l->left_gap - l->right_gap, s->get_text_width(255, 65535, -1, r.label));
-    EXPECT_GT(l->left_gap, 0);  // a margin after the message
-    EXPECT_TRUE(m->text_flags & script_flag::ELLIPSIS);
-    EXPECT_TRUE(menu->draw_flags & button_flag::ELLIPSIS);
+    const WM_SCRIPT* p = d->path_label;
+    EXPECT_EQ(m->x, c->x + g);
+    EXPECT_EQ(m->width, c->width - 2 * g);
+    const int32_t lines = s->count_text_block_lines(static_cast<int16_t>(m->width), -1, -1, -1, r.message);
+    EXPECT_EQ(lines > 1, r.mode == 2);
+    EXPECT_EQ(m->height, lines * line);
+    EXPECT_EQ((m->text_flags & script_flag::WRAP) != 0, lines > 1);
+    // Each part below the one before, none over another.
+    EXPECT_GE(l->y, m->y + m->height);
+    EXPECT_GE(l->width - l->left_gap - l->right_gap, text_w(r.label));
+    EXPECT_EQ(menu->x, l->x + l->width);
+    EXPECT_EQ(menu->x + menu->width, m->x + m->width);
+    EXPECT_GE(menu->width - menu->left_gap - menu->right_gap, text_w(menu->get_text()));
+    EXPECT_GE(p->y, std::max(l->y + l->height, menu->y + menu->height));
+    EXPECT_EQ(p->text.get_text(PARAMETER::VALUE), std::string(docs.path));
+    EXPECT_GE(d->list->y, p->y + p->height);
+    EXPECT_EQ(d->name_field->visible != 0, r.mode != 3);
+    const WM_SCREEN_OBJECT* below = r.mode == 3 ? static_cast<WM_SCREEN_OBJECT*>(d->ok_button) : d->name_field;
+    EXPECT_EQ(d->list->y + d->list->height, below->y - g);
+    if (r.width < 0) {
+      EXPECT_GE(d->list->rows_fitting(d->list->default_row_height + d->list->style.y_spacing), 4);
+      continue;
+    }
+    // The columns other than the names show their texts whole.
+    for (int32_t row = 1; row < d->list->get_row_count(); ++row)
+      for (int32_t column = 2; column <= 3; ++column) {
+        const auto* cell = static_cast<const WM_BUTTON*>(d->list->get_cell(column, row));
+        ASSERT_NE(cell, nullptr);
+        if (!cell->get_text()[0]) continue;
+        EXPECT_GE(cell->width - cell->left_gap - cell->right_gap, text_w(cell->get_text()))
+            << row << " " << column << " " << cell->get_text();
+      }
   }
-  for (int32_t column = 1; column <= 3; ++column) {
-    const auto* cell = static_cast<WM_BUTTON*>(d->list->get_cell(column, 1));
-    ASSERT_NE(cell, nullptr);
-    EXPECT_TRUE(cell->draw_flags & button_flag::ELLIPSIS) << column;
+  browser->open_at_once();
+  browser->invalidate();
+  wm_test::paint_table(browser.get());
+  wm_test::save_screen("file_select_layout.png");
+}
+
+// The drop-down is a Tab stop (Tab from OK wraps round to it): Return opens
+// it, the first key takes its items (onto the first), End goes to the last,
+// "My Computer", and Return there shows the drives, all without the mouse.
+TEST_F(FileSelect, TheDrivesAreReachedByKeysThroughTheDropDown) {
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, [](WM_PAGE_MANAGER*) {}, nullptr, 1, nullptr, 0, 0, nullptr);
+  auto frames = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  };
+  frames(1);
+  auto* d = new WM_FILE_SELECT(-1, -1, -1, -1, nullptr, nullptr, nullptr, nullptr, nullptr, true,
+                               nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+  d->set_mode(3, &docs, nullptr, nullptr);
+  manager.area(0).root.add_overlay(d, false);
+  frames(10);
+  ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, d->ok_button);
+  input.key(XK_Tab);
+  frames(1);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->location_menu);
+  auto press_return = [&] {
+    wm_test::held_keys = {WM_BUTTON::KEY_RETURN};
+    input.key(XK_Return, '\n');
+    frames(1);
+    wm_test::held_keys.clear();
+    frames(5);
+  };
+  press_return();
+  ASSERT_TRUE(WM_SCREEN_OBJECT::is_overlay(d->location_menu->get_popup()));
+  for (int i = 0; i < 2; ++i) {
+    input.key(XK_End);
+    frames(2);
   }
+  press_return();
+  frames(5);
+  EXPECT_TRUE(d->at_my_computer);
+  EXPECT_STREQ(d->location_menu->get_text(), "My Computer");
+  EXPECT_STREQ(d->path_label->text.get_text(PARAMETER::VALUE), "My Computer");
+  manager.area(0).root.destroy_children(true, 0, false);
 }
