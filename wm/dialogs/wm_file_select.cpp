@@ -218,7 +218,6 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   text_line_height = static_cast<int16_t>(s ? s->font_height : 0);
   const int32_t l = std::max<int32_t>(location_menu->height, text_line_height);
   margin = to_i16(g);
-  buttons_top = to_i16(button_y);
 
   // The message, the "Look in:" line and the path are laid out by lay_out,
   // once their texts are known.
@@ -365,7 +364,7 @@ int32_t WM_FILE_SELECT::process() {
 // Top down: the message whole (on more lines when it needs them), "Look
 // in:" whole with the drop-down taking the rest of its line, the shown
 // folder's path, then the list in all the height that is left above the
-// name field (or, without one, above the buttons).
+// name field (or, without one, above the buttons) at the bottom.
 void WM_FILE_SELECT::lay_out() {
   const WM_SCREEN_OBJECT* c = get_client();
   const int32_t cx = c->x, cy = c->y;
@@ -375,6 +374,14 @@ void WM_FILE_SELECT::lay_out() {
     o->set_size(static_cast<uint16_t>(std::max(w, 1)), static_cast<uint16_t>(std::max(h, 1)), false);
     o->set_position(to_i16(cx + ox), to_i16(cy + oy));
   };
+  const int32_t buttons_top = c->height - 2 * margin;
+  place(ok_button, c->width - margin - ok_button->width, buttons_top, ok_button->width, ok_button->height);
+  place(cancel_button, ok_button->x - cx - margin - cancel_button->width, buttons_top, cancel_button->width,
+        cancel_button->height);
+  place(new_folder_button, margin, buttons_top, new_folder_button->width, new_folder_button->height);
+  const int32_t field_top = buttons_top - 2 * margin - name_field->height;
+  place(name_field, margin, field_top, inner, name_field->height);
+
   int32_t y = margin;
   message_label->text_flags &= ~script_flag::WRAP;
   place(message_label, margin, y, inner, text_line_height);
@@ -400,7 +407,7 @@ void WM_FILE_SELECT::lay_out() {
   place(path_label, margin, y, inner, text_line_height);
   y += text_line_height + half;
 
-  const int32_t bottom = name_field->visible ? name_field->y - cy - margin : buttons_top - margin;
+  const int32_t bottom = (name_field->visible ? field_top : buttons_top) - margin;
   place(list, margin, y, inner, bottom - y);
 }
 
@@ -414,27 +421,54 @@ void WM_FILE_SELECT::show_path(const char* text) {
   path_label->set_text(shown.c_str(), false);
 }
 
-// The size and time columns take what their longest text needs (at most
-// two thirds of the list between them, cut with "..." beyond that); the
-// names have the rest, and only they give way to the scroll bar.
-void WM_FILE_SELECT::fit_columns(const std::vector<LISTED>& entries) {
+// What the size and time columns need for their longest texts (1 for a
+// column without any), a text cell's gaps included.
+WM_FILE_SELECT::COLUMN_NEEDS WM_FILE_SELECT::measure_columns(const std::vector<LISTED>& entries) const {
   IMAGE* s = drawing_surface();
   const WM_STYLE_SET& look = list->style;
-  int32_t widest[2] = {0, 0};
+  COLUMN_NEEDS need;
   for (const LISTED& e : entries) {
     const std::string* texts[2] = {&e.size, &e.time};
     for (int k = 0; k < 2; ++k)
       if (s && !texts[k]->empty())
-        widest[k] = std::max(widest[k], s->get_text_width(look.font_id, look.font_x_sz,
-                                                          static_cast<int16_t>(look.font_y_sz),
-                                                          texts[k]->c_str()));
+        need.width[k] = std::max(need.width[k], s->get_text_width(look.font_id, look.font_x_sz,
+                                                                  static_cast<int16_t>(look.font_y_sz),
+                                                                  texts[k]->c_str()));
   }
   // A text cell keeps its border's width on both sides of its text.
   const int32_t cell_gaps = 2 * ::get_border_width(1) + 1;
-  const int32_t room = std::max(2, (int32_t{list->width} - look.border_left_gap - look.border_right_gap -
-                                    icon_column) * 2 / 3);
-  int32_t want[2];
-  for (int k = 0; k < 2; ++k) want[k] = widest[k] > 0 ? widest[k] + cell_gaps : 1;
+  for (int32_t& w : need.width) w = w > 0 ? w + cell_gaps : 1;
+  return need;
+}
+
+// The list's width for its texts: without the icon column and the room a
+// scroll bar takes.
+int32_t WM_FILE_SELECT::text_room() const {
+  const WM_STYLE_SET& look = list->style;
+  return int32_t{list->width} - look.border_left_gap - look.border_right_gap - icon_column -
+         look.grid_scrollbar_width;
+}
+
+// A browser too small for MIN_LIST_ROWS rows, or for the size and time
+// columns beside names half as wide as they, grows within the view and is
+// laid out again: the size it was given is where it starts.
+void WM_FILE_SELECT::grow_for(const COLUMN_NEEDS& need) {
+  const WM_STYLE_SET& look = list->style;
+  const int32_t rows_h = MIN_LIST_ROWS * (list->default_row_height + look.y_spacing) +
+                         look.border_top_gap + look.border_bottom_gap;
+  const int32_t missing_h = std::max(0, rows_h - int32_t{list->height});
+  const int32_t missing_w = std::max(0, (need.width[0] + need.width[1]) * 3 / 2 - text_room());
+  if (missing_h == 0 && missing_w == 0) return;
+  grow_to(int32_t{width} + missing_w, int32_t{height} + missing_h);
+  lay_out();
+}
+
+// The size and time columns take what they need, at most two thirds of the
+// text room between them (cut with "..." beyond that); the names have the
+// rest, and only they give way to the scroll bar.
+void WM_FILE_SELECT::fit_columns(const COLUMN_NEEDS& need) {
+  const int32_t room = std::max(2, text_room() * 2 / 3);
+  int32_t want[2] = {need.width[0], need.width[1]};
   const int32_t total = want[0] + want[1];
   if (total > room)
     for (int32_t& w : want) w = std::max<int32_t>(1, w * room / total);
@@ -443,18 +477,22 @@ void WM_FILE_SELECT::fit_columns(const std::vector<LISTED>& entries) {
 }
 
 void WM_FILE_SELECT::refresh() {
-  lay_out();
   // A row that had the focus goes with the old list: the keyboard carries
   // on at the first entry of the new one (else at "..").
   int32_t focused_column = 0, focused_row = 0;
   const bool focus_in_list = list->find_focused_cell(&focused_column, &focused_row, true);
+  const std::vector<LISTED> entries = at_my_computer ? std::vector<LISTED>{} : read_folder();
+  const COLUMN_NEEDS need = measure_columns(entries);
+  lay_out();
+  grow_for(need);
+  fit_columns(need);
   location_menu->get_popup()->clear_items();
   list->clear(true);
   row_names.clear();
   selected_row = -1;
   row_count = 0;
   if (at_my_computer) list_drives();
-  else list_folder_rows();
+  else list_folder_rows(entries);
   update_ok();
   if (list->visible) list->show();
   if (focus_in_list) {
@@ -494,20 +532,8 @@ void WM_FILE_SELECT::add_row(const IMAGE& picture, const std::string& name, cons
   ++row_count;
 }
 
-void WM_FILE_SELECT::list_folder_rows() {
-  new_folder_button->set_enabled(mode != MODE_EXISTING_FILE);
-  const std::string here = readable_name(get_folder_name(folder));
-  location_menu->set_text(here.c_str(), false);
-  FOLDER level = folder;
-  do {
-    add_level_item(readable_name(get_folder_name(level)).c_str());
-  } while (folder_up(&level));
-  add_level_item(my_computer_text.get_text() ? my_computer_text.get_text() : "");
-
-  show_path(folder.path);
-
-  // Folders first, then files; all read before the first row is made, so
-  // that the columns fit them.
+// Folders first, then files, filtered by the mode and the extension.
+std::vector<WM_FILE_SELECT::LISTED> WM_FILE_SELECT::read_folder() const {
   std::vector<LISTED> entries;
   const char* ext = extension.get_text() ? extension.get_text() : "";
   for (const bool folders : {true, false}) {
@@ -524,7 +550,19 @@ void WM_FILE_SELECT::list_folder_rows() {
     }
     free_folder_list(listing);
   }
-  fit_columns(entries);
+  return entries;
+}
+
+void WM_FILE_SELECT::list_folder_rows(const std::vector<LISTED>& entries) {
+  new_folder_button->set_enabled(mode != MODE_EXISTING_FILE);
+  const std::string here = readable_name(get_folder_name(folder));
+  location_menu->set_text(here.c_str(), false);
+  FOLDER level = folder;
+  do {
+    add_level_item(readable_name(get_folder_name(level)).c_str());
+  } while (folder_up(&level));
+  add_level_item(my_computer_text.get_text() ? my_computer_text.get_text() : "");
+  show_path(folder.path);
 
   FOLDER parent = folder;
   const uintptr_t parent_value = folder_up(&parent) ? 1 : TO_DRIVES;
@@ -547,7 +585,6 @@ void WM_FILE_SELECT::list_drives() {
   const char* top = my_computer_text.get_text() ? my_computer_text.get_text() : "";
   location_menu->set_text(top, false);
   show_path(top);
-  fit_columns({});
   add_level_item(top);
   for (int i = 0; i < get_drive_count(); ++i) {
     const int type = get_drive_type(i);

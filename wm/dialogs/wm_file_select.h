@@ -42,6 +42,8 @@ public:
   static constexpr int16_t DEFAULT_WIDTH = 500;
   static constexpr int16_t DEFAULT_HEIGHT = 350;
   static constexpr uint16_t NAME_MAX_LENGTH = 256;
+  // A browser whose list would show fewer whole rows grows within the view.
+  static constexpr int32_t MIN_LIST_ROWS = 5;
   // A click on the list this soon after the click that changed the folder
   // is the second half of a double click and is ignored.
   static constexpr uint32_t DOUBLE_CLICK_MS = 500;
@@ -133,11 +135,19 @@ private:
     std::string name, size, time;
     bool folder;
   };
+  // The widths the size and time columns want.
+  struct COLUMN_NEEDS {
+    int32_t width[2] = {0, 0};
+  };
   void refresh();
   void lay_out();
   void show_path(const char* text);
-  void fit_columns(const std::vector<LISTED>& entries);
-  void list_folder_rows();
+  std::vector<LISTED> read_folder() const;
+  COLUMN_NEEDS measure_columns(const std::vector<LISTED>& entries) const;
+  int32_t text_room() const;
+  void grow_for(const COLUMN_NEEDS& need);
+  void fit_columns(const COLUMN_NEEDS& need);
+  void list_folder_rows(const std::vector<LISTED>& entries);
   void list_drives();
   void add_level_item(const char* name);
   void add_row(const IMAGE& picture, const std::string& name, const char* size,
@@ -160,7 +170,6 @@ private:
   // The millisecond clock when a click last changed the folder; 0 = never.
   uint32_t folder_changed_at = 0;
   int16_t margin = 0;            // half the buttons' height
-  int16_t buttons_top = 0;       // in the client area
   int16_t text_line_height = 0;  // of the surface's font
   int16_t icon_column = 0;       // the list's first column, as wide as a row is high
 };

@@ -316,22 +316,29 @@ TEST_F(WizardClickThrough, CloseRequestsAskOnceStayKeepsTheRunLeaveEndsIt) {
 // the focused window, Tab and Shift+Tab as quick taps that come between two
 // of the program's frames: Tab to the second language, whose licence page
 // shows its three buttons apart; Quit, whose question opens on Stay and
-// gives the focus back; the licence's default I agree;
-// Next past the release notes and the installation type; Shift+Tab past
-// Back and Quit to the browse button; in the browser over Cancel to New
-// Folder, a name, over Cancel to OK, and back to OK; Tab over Quit and Back
-// to Install; once the files are in, Next to the readme, then About and
-// Finish.
+// which Escape answers, giving the focus back; the licence's default I
+// agree; Next past the release notes and the installation type; Shift+Tab
+// past Back and Quit to the browse button; the browser, which Escape
+// closes, and Space opens again; in it over Cancel to New Folder, a name
+// that Return in its entry takes, over Cancel to OK, and back to OK; Tab
+// over Quit and Back to Install; once the files are in, Next to the
+// readme, then About and Finish.
 TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
   start();
   settle();
   // Each key tapped (">" Tab, "<" Shift+Tab, "r" Return, "R" Return held a
-  // while); the screen settles after every Return.
+  // while, "e" Escape, "s" Space); the screen settles after every key but
+  // Tab.
   auto keys = [&](const char* script) {
     for (const char* k = script; *k; ++k) {
-      if (*k == 'R') press(XK_Return);
-      else tap(*k == 'r' ? XK_Return : XK_Tab, *k == '<');
-      if (*k == 'r' || *k == 'R') settle();
+      switch (*k) {
+        case 'R': press(XK_Return); break;
+        case 'r': tap(XK_Return); break;
+        case 'e': tap(XK_Escape); break;
+        case 's': tap(XK_space); break;
+        default: tap(XK_Tab, *k == '<'); break;
+      }
+      if (*k != '<' && *k != '>') settle();
     }
   };
   keys(">r");
@@ -342,12 +349,21 @@ TEST_F(WizardClickThrough, KeyboardAloneFromLanguageToFinish) {
   const RECT_FOUND d = dialog_of(licence);
   EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
   keys(">R");
-  save(grab(), "quit_de");
-  keys("R<rrr<<<R");
-  save(grab(), "keyboard_folder_browser");
+  const PICTURE quit = grab();
+  save(quit, "quit_de");
+  keys("e");
+  EXPECT_FALSE(grab() == quit);  // Escape took the question away
+  keys("<rrr<<<R");
+  const PICTURE browser = grab();
+  save(browser, "keyboard_folder_browser");
+  keys("e");
+  const PICTURE options = grab();
+  EXPECT_FALSE(options == browser);
+  keys("s");
+  EXPECT_FALSE(grab() == options);  // Space on the browse button opened it again
   keys("<<r");
   type("target");
-  keys(">>r>>r>>>R");
+  keys("r>>r>>>R");
   ASSERT_TRUE(wait_for_install());
   settle();
   keys("r");
@@ -472,7 +488,16 @@ protected:
     EXPECT_GT(count_near(type, wizard_of(type), 0x6B7C8D, 24), 20) << language;
     forward();
 
-    page(language, "options");
+    // The browse button, Shift+Tab past Back and Quit, opens the folder
+    // browser with Space; Escape closes it, Tab goes on to Install.
+    const PICTURE options = page(language, "options");
+    for (int tab = 0; tab < 3; ++tab) tap(XK_Tab, true);
+    tap(XK_space);
+    const PICTURE browser = page(language, "folder_browser");
+    EXPECT_FALSE(browser == options) << language;
+    tap(XK_Escape);
+    EXPECT_FALSE(settle() == browser) << language;
+    for (int tab = 0; tab < 3; ++tab) tap(XK_Tab);
     forward();
     ASSERT_TRUE(wait_for_install());
 
