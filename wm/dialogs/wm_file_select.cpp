@@ -268,6 +268,9 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   add_child(ok_button, true);
   add_child(cancel_button, true);
   add_child(new_folder_button, true);
+  // Laid out now for a first paint before the first listing; each listing
+  // lays it out again for the texts it then has.
+  lay_out();
   leaves_once_closed = 1;
   default_focus = ok_button;
   escape_button = cancel_button;

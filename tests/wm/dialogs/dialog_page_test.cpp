@@ -404,6 +404,12 @@ TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
          return d;
        }, "e", "cancel", false, nullptr},
+      {"browser without Cancel, Escape", [&] {
+         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+         d->cancel_button->set_enabled(false);
+         return d;
+       }, "e", "", true, nullptr},
       {"browser, Space", [&] {
          auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);

@@ -315,18 +315,19 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     const char* message;
     const char* label;
     uint8_t mode;
+    int16_t width;  // -1: the default, too narrow for the columns
   } rows[] = {
-      {"Choose a folder.", "Look in:", 3},
+      {"Choose a folder.", "Look in:", 3, -1},
       {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
-       "every file of the program there.", "Look in this folder:", 2},
-      {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3},
+       "every file of the program there.", "Look in this folder:", 2, -1},
+      {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700},
   };
   IMAGE* s = get_screen_image();
   auto text_w = [&](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
   const int32_t line = s->font_height;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.label);
-    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, -1, -1, nullptr, nullptr, nullptr, nullptr,
+    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, r.width, -1, nullptr, nullptr, nullptr, nullptr,
                                                nullptr, true, nullptr, 0, nullptr, nullptr, nullptr,
                                                nullptr, nullptr);
     WM_FILE_SELECT* d = browser.get();
@@ -334,7 +335,8 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     d->message_label->set_text(r.message, false);
     d->location_label->set_text(r.label, false);
     names();
-    EXPECT_GT(d->width, WM_FILE_SELECT::DEFAULT_WIDTH);
+    if (r.width < 0) EXPECT_GT(d->width, WM_FILE_SELECT::DEFAULT_WIDTH);
+    else EXPECT_EQ(d->width, r.width);  // wide enough: it grows only in height
     EXPECT_GT(d->height, WM_FILE_SELECT::DEFAULT_HEIGHT);
     EXPECT_TRUE(RECT::sized(0, 0, s->width, s->height)
                     .contains(RECT::sized(d->get_x(), d->get_y(), d->width, d->height)));
@@ -350,15 +352,15 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     EXPECT_GE(lines, r.mode == 2 ? 2 : 1);  // the long message takes lines
     EXPECT_EQ(m->height, lines * line);
     EXPECT_EQ((m->text_flags & script_flag::WRAP) != 0, lines > 1);
-    // Each part below the one before, none over another.
-    EXPECT_GE(l->y, m->y + m->height);
+    // Each part below the one before, half a margin apart.
+    EXPECT_EQ(l->y, m->y + m->height + g / 2);
     EXPECT_GE(l->width - l->left_gap - l->right_gap, text_w(r.label));
     EXPECT_EQ(menu->x, l->x + l->width);
     EXPECT_EQ(menu->x + menu->width, m->x + m->width);
     EXPECT_GE(menu->width - menu->left_gap - menu->right_gap, text_w(menu->get_text()));
-    EXPECT_GE(p->y, std::max(l->y + l->height, menu->y + menu->height));
+    EXPECT_EQ(p->y, std::max(l->y + l->height, menu->y + menu->height) + g / 2);
     EXPECT_EQ(p->text.get_text(PARAMETER::VALUE), std::string(docs.path));
-    EXPECT_GE(d->list->y, p->y + p->height);
+    EXPECT_EQ(d->list->y, p->y + p->height + g / 2);
     EXPECT_EQ(d->name_field->visible != 0, r.mode != 3);
     const WM_SCREEN_OBJECT* below = r.mode == 3 ? static_cast<WM_SCREEN_OBJECT*>(d->ok_button) : d->name_field;
     EXPECT_EQ(d->list->y + d->list->height, below->y - g);
@@ -366,15 +368,20 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     EXPECT_EQ(d->ok_button->x + d->ok_button->width, c->x + c->width - g);
     EXPECT_GE(d->list->rows_fitting(d->list->default_row_height + d->list->style.y_spacing),
               WM_FILE_SELECT::MIN_LIST_ROWS);
-    // The columns other than the names show their texts whole.
-    for (int32_t row = 1; row < d->list->get_row_count(); ++row)
-      for (int32_t column = 2; column <= 3; ++column) {
+    // The columns other than the names are as wide as their widest texts
+    // (and their cells' gaps) need, give or take the grid's rounding of
+    // the spacing between columns.
+    for (int32_t column = 2; column <= 3; ++column) {
+      int32_t widest = -1, cell_w = 0;
+      for (int32_t row = 1; row < d->list->get_row_count(); ++row) {
         const auto* cell = static_cast<const WM_BUTTON*>(d->list->get_cell(column, row));
         ASSERT_NE(cell, nullptr);
-        if (!cell->get_text()[0]) continue;
-        EXPECT_GE(cell->width - cell->left_gap - cell->right_gap, text_w(cell->get_text()))
-            << row << " " << column << " " << cell->get_text();
+        cell_w = cell->width;
+        if (cell->get_text()[0])
+          widest = std::max(widest, text_w(cell->get_text()) + cell->left_gap + cell->right_gap + 1);
       }
+      EXPECT_NEAR(cell_w, widest < 0 ? 1 : widest, 1) << column;
+    }
   }
   browser->open_at_once();
   browser->invalidate();
@@ -420,6 +427,14 @@ TEST_F(FileSelect, TheDrivesAreReachedByKeysThroughTheDropDown) {
   press_return();
   frames(5);
   EXPECT_TRUE(d->at_my_computer);
+  // The drives' names have the list's whole width: the size and time
+  // columns, with nothing in them, are a pixel wide (two with the grid's
+  // rounding).
+  for (int32_t column = 2; column <= 3; ++column) {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    d->list->get_row(0)->get_cell_extent(column, false, &left, &top, &right, &bottom);
+    EXPECT_LE(right - left + 1, 2) << column;
+  }
   EXPECT_STREQ(d->location_menu->get_text(), "My Computer");
   EXPECT_STREQ(d->path_label->text.get_text(PARAMETER::VALUE), "My Computer");
   manager.area(0).root.destroy_children(true, 0, false);
