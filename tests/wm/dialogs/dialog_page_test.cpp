@@ -358,9 +358,11 @@ TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
 }
 
 // Keys answer each dialog as its buttons would, through the page manager:
-// Escape as Cancel (No, Close), Space as a click on the focused button, and
-// Return in the name dialog's entry as OK; Space typed into the entry is
-// text. The table names the answer heard and whether the dialog stays.
+// Escape as Cancel (No, Close; nothing when Cancel is disabled), once and
+// for the top dialog only; Space as a click on the focused button; Return
+// in the name dialog's entry as OK. Space typed into an entry is text, and
+// one that opened a dialog types nothing into its entry. The browser's
+// drop-down is a Tab stop whose last item, "My Computer", shows the drives.
 namespace dialog_keys {
 std::string heard;
 int32_t on_confirm(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t id) {
@@ -372,13 +374,12 @@ int32_t on_answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t) {
   heard += dialog->action_word_2 ? "ok" : "cancel";
   return 2;
 }
-void empty_page(WM_PAGE_MANAGER*) {}
 }  // namespace dialog_keys
 
 TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
   using namespace dialog_keys;
   WM_PAGE_MANAGER manager(1, -1);
-  manager.set_page(0, empty_page, nullptr, 1, nullptr, 0, 0, nullptr);
+  manager.set_page(0, [](WM_PAGE_MANAGER*) {}, nullptr, 1, nullptr, 0, 0, nullptr);
   auto frames = [&](int n) {
     for (int i = 0; i < n; ++i) {
       input.advance_ms(200);
@@ -386,97 +387,72 @@ TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
     }
   };
   frames(1);
-  WM_TEXT_EDIT_DIALOG* entry_dialog = nullptr;
+  enum KIND { QUESTION, BROWSER, BROWSER_WITHOUT_CANCEL, NAME, ABOUT };
   const struct {
-    const char* name;
-    std::function<WM_DIALOG*()> open;
-    const char* keys;  // e Escape, s Space, r Return, a letter typed
+    KIND kind;
+    // e Escape, s Space, r Return, > Tab, < Shift+Tab, E End, w " b" typed
+    // between two frames, any other letter typed
+    const char* keys;
     const char* answer;
     bool stays;
-    const char* typed;  // the entry's text afterwards, when it has one
+    const char* typed;  // the text of the entry still open afterwards
   } rows[] = {
-      {"quit question, Escape", [] { return new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr); },
-       "e", "no", false, nullptr},
-      {"quit question, Space", [] { return new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr); },
-       "s", "yes", false, nullptr},
-      {"browser, Escape", [&] {
-         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
-         return d;
-       }, "e", "cancel", false, nullptr},
-      {"browser without Cancel, Escape", [&] {
-         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
-         d->cancel_button->set_enabled(false);
-         return d;
-       }, "e", "", true, nullptr},
-      {"browser, Space", [&] {
-         auto* d = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
-         return d;
-       }, "s", "ok", false, nullptr},
-      {"name, Escape", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
-       "ae", "cancel", false, "a"},
-      {"name, Return", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
-       "ar", "ok", false, "a"},
-      {"name, Space", [&] { return entry_dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20); },
-       "asb", "", true, "a b"},
-      {"about, Escape", [] { return new WM_ABOUT(20, 20); }, "e", "", false, nullptr},
+      {QUESTION, "e", "no", false, nullptr},
+      {QUESTION, "s", "yes", false, nullptr},
+      {BROWSER, "e", "cancel", false, nullptr},
+      {BROWSER_WITHOUT_CANCEL, "e", "", true, nullptr},
+      {BROWSER, "s", "ok", false, nullptr},
+      {BROWSER, "<<s", "", true, ""},  // New Folder's name dialog
+      {BROWSER, "<<se", "", true, nullptr},
+      {BROWSER, "<<see", "cancel", false, nullptr},
+      {BROWSER, ">rEEr", "", true, nullptr},  // the drives
+      {NAME, "ae", "cancel", false, nullptr},
+      {NAME, "ar", "ok", false, nullptr},
+      {NAME, "aw", "", true, "a b"},
+      {ABOUT, "e", "", false, nullptr},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
+    SCOPED_TRACE(row.keys);
     heard.clear();
-    entry_dialog = nullptr;
-    WM_DIALOG* dialog = row.open();
+    WM_DIALOG* dialog = nullptr;
+    WM_FILE_SELECT* browser = nullptr;
+    if (row.kind == QUESTION) dialog = new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr);
+    if (row.kind == BROWSER || row.kind == BROWSER_WITHOUT_CANCEL) {
+      dialog = browser = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+      browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+      browser->cancel_button->set_enabled(row.kind == BROWSER);
+    }
+    if (row.kind == NAME) dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20);
+    if (row.kind == ABOUT) dialog = new WM_ABOUT(20, 20);
     manager.area(0).root.add_overlay(dialog, false);
     frames(10);
     for (const char* k = row.keys; *k; ++k) {
+      const uint32_t held = *k == 's' ? WM_BUTTON::KEY_SPACE : *k == 'r' ? WM_BUTTON::KEY_RETURN : *k == '<' ? 0xFFE1 : 0;
+      wm_test::held_keys = {held};
       switch (*k) {
         case 'e': input.key(XK_Escape, 27); break;
         case 'r': input.key(XK_Return, '\n'); break;
-        case 's':
-          wm_test::held_keys = {WM_BUTTON::KEY_SPACE};
-          input.key(XK_space, ' ');
-          break;
+        case 's': input.key(XK_space, ' '); break;
+        case '>': case '<': input.key(XK_Tab, '\t'); break;
+        case 'E': input.key(XK_End); break;
+        case 'w': input.type(" b"); break;
         default: input.key(static_cast<uint32_t>(*k), static_cast<uint32_t>(*k)); break;
       }
       frames(1);
       wm_test::held_keys.clear();
-      frames(1);
+      frames(*k == 'w' ? 3 : 5);
     }
+    WM_TEXT_EDIT_DIALOG* entry = row.kind == NAME ? static_cast<WM_TEXT_EDIT_DIALOG*>(dialog)
+                                 : browser        ? browser->name_dialog
+                                                  : nullptr;
     if (row.typed) {
-      EXPECT_STREQ(entry_dialog->entry->get_text(), row.typed);
+      ASSERT_NE(entry, nullptr);
+      EXPECT_STREQ(entry->entry->get_text(), row.typed);
     }
+    EXPECT_EQ(browser && browser->at_my_computer, row.keys[0] == '>');
     frames(4);
     EXPECT_EQ(heard, row.answer);
     EXPECT_EQ(WM_SCREEN_OBJECT::is_overlay(dialog), row.stays);
     manager.area(0).root.destroy_children(true, 0, false);
   }
-
-  // Space on New Folder opens the name dialog with an empty entry; Escape
-  // answers only the top dialog, once: the name dialog goes, the browser
-  // stays until the next Escape.
-  heard.clear();
-  auto* browser = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
-  browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
-  manager.area(0).root.add_overlay(browser, false);
-  frames(10);
-  browser->new_folder_button->set_focus();
-  wm_test::held_keys = {WM_BUTTON::KEY_SPACE};
-  input.key(XK_space, ' ');
-  frames(1);
-  wm_test::held_keys.clear();
-  frames(10);
-  ASSERT_NE(browser->name_dialog, nullptr);
-  EXPECT_STREQ(browser->name_dialog->entry->get_text(), "");
-  WM_TEXT_EDIT_DIALOG* name_dialog = browser->name_dialog;
-  input.key(XK_Escape, 27);
-  frames(10);
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(name_dialog));
-  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(browser));
-  EXPECT_EQ(heard, "");
-  input.key(XK_Escape, 27);
-  frames(10);
-  EXPECT_EQ(heard, "cancel");
-  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(browser));
 }
