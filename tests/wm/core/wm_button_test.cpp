@@ -484,6 +484,11 @@ TEST_F(Button, TooltipAfterARest) {
     EXPECT_TRUE(RECT::sized(m, m, 200 - 2 * m, 150 - 2 * m)
                     .contains(RECT::sized(tip->x, tip->y, tip->width, tip->height)));
   }
+  // Exactly the margin above the surface's top: still above the button.
+  b->set_position(40, static_cast<int16_t>(tip->height + m));
+  input.move_to(45, tip->height + m + 5);
+  frame(root);
+  EXPECT_EQ(tip->y, m);
   b->set_tooltip(nullptr);  // takes the shown tooltip off the list
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }

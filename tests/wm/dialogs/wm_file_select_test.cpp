@@ -278,11 +278,13 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
     EXPECT_STREQ(dialog->get_text(), "New Folder");
     EXPECT_EQ(dialog->entry->filter, &WM_TEXT_EDIT::filter_file_name);
     dialog->entry->set_text(r.typed);
+    const uint16_t prompt_w = dialog->prompt->width;
     (r.ok ? dialog->ok : dialog->cancel)->fire_callback(false);
     EXPECT_EQ(d->name_dialog == dialog, r.refusal != nullptr);
     EXPECT_EQ(d->folder.path, r.entered ? path(r.entered) : std::string(r.in->path));
     if (r.refusal) {
       EXPECT_STREQ(dialog->prompt->text.get_text(PARAMETER::VALUE), r.refusal->get_text());
+      EXPECT_EQ(dialog->prompt->width, prompt_w);  // a long reason wraps in place
       EXPECT_STREQ(dialog->entry->get_text(), r.typed);
       d->name_dialog = nullptr;
     }
@@ -364,6 +366,9 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     EXPECT_EQ(d->name_field->visible != 0, r.mode != 3);
     const WM_SCREEN_OBJECT* below = r.mode == 3 ? static_cast<WM_SCREEN_OBJECT*>(d->ok_button) : d->name_field;
     EXPECT_EQ(d->list->y + d->list->height, below->y - g);
+    if (r.mode != 3) {
+      EXPECT_EQ(d->name_field->y + d->name_field->height + 2 * g, d->ok_button->y);
+    }
     EXPECT_EQ(d->ok_button->y + d->ok_button->height, c->y + c->height);
     EXPECT_EQ(d->ok_button->x + d->ok_button->width, c->x + c->width - g);
     EXPECT_GE(d->list->rows_fitting(d->list->default_row_height + d->list->style.y_spacing),
