@@ -293,6 +293,7 @@ void INSTALL_DIALOG::add_choice_grid(int32_t page, int16_t cw, int16_t ch) {
   const size_t count = languages ? data.languages.size() : data.installations.size();
   WM_GRID* grid = new WM_GRID(0, 0, cw, ch, 1, nullptr, &data.options_style, &data.grid_style);
   option_grid = grid;
+  grid->keyboard_navigation = 1;  // Up and Down go from choice to choice
   const uintptr_t next = static_cast<uintptr_t>(data.get_next_page());
   const int32_t spacing = data.options_style.y_spacing == WM_STYLE_SET::UNSET ? 0 : data.options_style.y_spacing;
   int32_t widest = 0;

@@ -152,7 +152,11 @@ WM_BUTTON::WM_BUTTON(int16_t x1, int16_t y1, int16_t x2, int16_t y2, COLOUR back
   notify_created();
 }
 
+uint32_t WM_BUTTON::processing_frame = 0;
+WM_BUTTON* WM_BUTTON::pointer_holder = nullptr;
+
 WM_BUTTON::~WM_BUTTON() {
+  if (pointer_holder == this) pointer_holder = nullptr;
   set_tooltip(nullptr);
   list_while_dragged(false);
   clear_images();
@@ -292,6 +296,7 @@ void WM_BUTTON::set_tooltip(const char* tooltip_text) {
       tooltip->needs_redraw = 0;
       tooltip->attached_object = this;
       tooltip->externally_owned = 1;
+      tooltip->takes_no_input = 1;
     }
   }
   set_depth(0);
@@ -426,7 +431,13 @@ WM_BUTTON::INPUT WM_BUTTON::read_input() {
   if (menu_item) armed = in.over && in.left;
   in.auto_activate = behaviour == BUTTON_BEHAVIOUR::AUTO_ACTIVATE;
 
-  const bool return_down = key_down(KEY_RETURN);
+  // Space presses only the focus: typed elsewhere it is text. The space it
+  // typed, like whatever else waits typed while a button had the focus, is
+  // no entry field's text: the queue is emptied (the same size empties it).
+  const bool return_down =
+      key_down(KEY_RETURN) || (focus_object == this && key_down(KEY_SPACE));
+  if (focus_object == this && key_queue.pressed_in_frame(KEY_SPACE))
+    key_queue.set_size(key_queue.get_capacity());
   const bool hot_down = hotkey != 0 && key_down(hotkey);
   enum class KEY { NONE, PRESS, RELEASE } k = KEY::NONE;
   if (focus_object == this || takes_return) {
@@ -449,6 +460,7 @@ WM_BUTTON::INPUT WM_BUTTON::read_input() {
 }
 
 int32_t WM_BUTTON::process() {
+  reached_frame = processing_frame;
   INPUT in = read_input();
   if (in.auto_activate) {
     if (in.left && in.over) return 0;
@@ -490,6 +502,7 @@ int32_t WM_BUTTON::process() {
     if (!watch.alive()) return result;
     request_pointer_shape(in);
   }
+  if (in.pointer_over) pointer_holder = this;
   prev_left = in.left ? 1 : 0;
   prev_right = in.right ? 1 : 0;
   if (!in.left) armed = 0;
@@ -533,12 +546,8 @@ int32_t WM_BUTTON::click_step(const INPUT& in, const LIFE_WATCH& watch) {
   if (event) {
     if (behaviour == BUTTON_BEHAVIOUR::NORMAL) pressed = in.left ? 1 : 0;
     if (event_mask & event) {
-      release_event = event == button_event::RELEASE || event == button_event::CANCEL;
-      firing_event = event;
-      const int32_t answer = fire_callback(true);
-      if (!watch.alive()) return answer != 0 ? answer : page_action::HANDLED;
-      release_event = firing_event = 0;
-      result = answer != 0 ? answer : (menu_item ? 0 : page_action::HANDLED);
+      result = fire_event(event, watch);
+      if (!watch.alive()) return result;
     }
     if (state_callback) {
       const uint8_t now_active = state_callback(this, state_word);
@@ -553,6 +562,35 @@ int32_t WM_BUTTON::click_step(const INPUT& in, const LIFE_WATCH& watch) {
     redraw();
   }
   return result;
+}
+
+int32_t WM_BUTTON::fire_event(uint8_t event, const LIFE_WATCH& watch) {
+  release_event = event == button_event::RELEASE || event == button_event::CANCEL;
+  firing_event = event;
+  const int32_t answer = fire_callback(true);
+  if (!watch.alive()) return answer != 0 ? answer : page_action::HANDLED;
+  release_event = firing_event = 0;
+  return answer != 0 ? answer : (menu_item ? 0 : page_action::HANDLED);
+}
+
+int32_t WM_BUTTON::click() {
+  if (!visible || !enabled) return 0;
+  const LIFE_WATCH watch(this);
+  return fire_event(button_event::RELEASE, watch);
+}
+
+void WM_BUTTON::end_processing_frame(bool walk_was_whole) {
+  WM_BUTTON* held = pointer_holder;
+  if (walk_was_whole && held && held->reached_frame != processing_frame) {
+    pointer_holder = nullptr;
+    held->hide_tooltip();
+    held->tooltip_x = held->tooltip_y = NO_POSITION;
+    if (held->mouse_over) {
+      held->mouse_over = 0;
+      held->redraw();
+    }
+  }
+  ++processing_frame;
 }
 
 void WM_BUTTON::request_pointer_shape(const INPUT& in) {
@@ -659,15 +697,16 @@ void WM_BUTTON::hide_tooltip() {
 }
 
 // Placed from x = tx, just above the button so that it never covers what
-// it describes, or just below it where there is no room above; moved left
-// to end inside the surface and never left of it. Signed until the clamp.
+// it describes, or just below it where there is no room above; moved to
+// stand TOOLTIP_MARGIN inside the surface's edges (as far as it fits),
+// never beyond them. Signed until the clamp.
 void WM_BUTTON::place_tooltip(int32_t tx) {
   IMAGE* s = button_surface();
-  const int32_t w = tooltip->width, h = tooltip->height;
+  const int32_t w = tooltip->width, h = tooltip->height, m = TOOLTIP_MARGIN;
   int32_t ty = int32_t{y} - h;
-  if (ty < 0) ty = int32_t{y} + height;
-  if (ty + h > s->height) ty = s->height - h;
-  if (tx + w >= s->width) tx = s->width - w;
+  if (ty < m) ty = int32_t{y} + height;
+  ty = std::max(std::min(ty, s->height - m - h), std::min(m, s->height - h));
+  tx = std::max(std::min(tx, s->width - m - w), std::min(m, s->width - w));
   tooltip->set_position(static_cast<int16_t>(std::max(tx, 0)),
                         static_cast<int16_t>(std::max(ty, 0)));
 }

@@ -94,6 +94,9 @@ class WM_BUTTON : public WM_SCREEN_OBJECT {
 public:
   static constexpr uint16_t NO_POSITION = 65535;
   static constexpr uint32_t KEY_RETURN = 0xFF0D;
+  static constexpr uint32_t KEY_SPACE = 0x20;
+  // Tooltips keep this far inside the surface's edges.
+  static constexpr int32_t TOOLTIP_MARGIN = 4;
   static constexpr uint32_t FIRST_REPEAT_MS = 300;
   static constexpr uint32_t NEXT_REPEAT_MS = 30;
 
@@ -118,6 +121,14 @@ public:
   bool is_selectable() override { return enabled && selectable; }
   void draw() override;
   virtual void set_hotkey(uint32_t key_symbol) { hotkey = key_symbol; }
+  // Clicks the button as a press and release over it would (Escape in a
+  // dialog clicks its Cancel): the callback hears a release. Nothing for a
+  // hidden or disabled button. The callback's page action, else 1.
+  int32_t click();
+  // Told by the page manager once a frame's processing has reached every
+  // object it meant to: a button under the pointer that it did not reach
+  // (one behind an open dialog) drops its hover look and its tooltip.
+  static void end_processing_frame(bool walk_was_whole);
 
   // The body of the constructors; font 255 and sizes or gaps of 65535 take
   // the defaults.
@@ -192,7 +203,7 @@ public:
   uint8_t event_mask = 0;
   uint8_t release_event = 0;  // 1 while the callback hears a release or cancel
   uint8_t firing_event = 0;   // the button_event the callback hears; 0 outside it
-  uint8_t prev_return = 0;
+  uint8_t prev_return = 0;  // Return, or Space on the focus, in the previous frame
   uint32_t hotkey = 0;
   uint8_t prev_hotkey = 0;
   uint8_t takes_return = 0;  // Return clicks it without the focus
@@ -223,6 +234,11 @@ private:
   // live objects before it is given the focus back.
   WM_SCREEN_OBJECT* saved_focus = nullptr;
   uint8_t drawing_drag_copy = 0;
+  // The processing frame that last reached this button.
+  uint32_t reached_frame = 0;
+  static uint32_t processing_frame;
+  // The button the pointer was last seen over; cleared by its destructor.
+  static WM_BUTTON* pointer_holder;
 
   void apply_style(const WM_STYLE_SET& style);
   void redraw();
@@ -233,6 +249,9 @@ private:
   void place_tooltip(int32_t tx);
   void restore_saved_focus();
   int32_t click_step(const INPUT& in, const LIFE_WATCH& watch);
+  // Calls back one click event with release_event and firing_event set;
+  // the callback's page action, 1 for 0 (0 for a menu item).
+  int32_t fire_event(uint8_t event, const LIFE_WATCH& watch);
   void request_pointer_shape(const INPUT& in);
   void invalidate_drag_image();
   void list_while_dragged(bool on);

@@ -107,6 +107,10 @@ bool WM_CHECK_BOX::is_selectable() {
   return (box->selectable || label->selectable) && (box->enabled || label->enabled);
 }
 
+void WM_CHECK_BOX::set_focus() {
+  if (box) box->set_focus();
+}
+
 void WM_CHECK_BOX::show_state() {
   if (!box) return;
   if (!box->has_images()) box->set_text(checked ? "X" : " ", false);
@@ -126,7 +130,10 @@ void WM_CHECK_BOX::toggle() {
 }
 
 int32_t WM_CHECK_BOX::toggle_clicked(WM_SCREEN_OBJECT*, uintptr_t check_box, uintptr_t) {
-  reinterpret_cast<WM_CHECK_BOX*>(check_box)->toggle();
+  auto* self = reinterpret_cast<WM_CHECK_BOX*>(check_box);
+  // A click on the label takes the focus where the box's own would.
+  self->set_focus();
+  self->toggle();
   return 0;
 }
 

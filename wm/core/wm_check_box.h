@@ -28,6 +28,8 @@ public:
   // The size follows the children.
   void set_size(uint16_t, uint16_t, bool) override {}
   bool is_selectable() override;
+  // The box is the check box's one stop: it takes the focus.
+  void set_focus() override;
   void draw() override {}
 
   // Makes both children afresh, unchecked, and takes their joint size.

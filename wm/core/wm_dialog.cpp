@@ -12,6 +12,8 @@
 #include "input.h"
 #include "platform.h"
 #include "screen.h"
+#include "wm_button.h"
+#include "wm_keys.h"
 #include "wm_page_manager.h"
 #include "wm_script.h"
 
@@ -574,6 +576,13 @@ int32_t WM_DIALOG::process() {
   const LIFE_WATCH watch(this);
   int32_t result = WM_SCREEN_OBJECT::process();
   current_dialog = outer;
+  // Escape pressed in this frame answers as the dialog's Cancel would; it
+  // acts once, so a dialog opened or uncovered by it does not hear it too.
+  if (watch.alive() && result == 0 && escape_button && key_queue.pressed_in_frame(wm_key::ESCAPE) &&
+      key_queue.peek_last_key() == wm_key::ESCAPE) {
+    key_queue.get_last_key();
+    result = escape_button->click();
+  }
   // A callback that deleted the dialog has closed it already.
   if (!watch.alive()) return result == 2 ? 0 : result;
   if (result == 2) {

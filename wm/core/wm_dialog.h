@@ -14,6 +14,7 @@
 #include "wm_style_set.h"
 
 class FOLDER;
+class WM_BUTTON;
 class WM_SCRIPT;
 
 // The colours of the colour form, each replacing the default dialog styles'
@@ -120,6 +121,9 @@ public:
   // The control that takes the focus when the dialog opens (one of its
   // own; null = the first in reading order).
   WM_SCREEN_OBJECT* default_focus = nullptr;
+  // The button Escape clicks while the dialog takes the keys: its Cancel
+  // (or Stay); one of its own, or null for none.
+  WM_BUTTON* escape_button = nullptr;
   DIALOG_EFFECTS effects;
   SKIN_FRAME background;
 

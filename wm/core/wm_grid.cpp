@@ -522,19 +522,24 @@ bool WM_GRID::get_row_span(int32_t row, int32_t* y1, int32_t* y2) const {
 }
 
 bool WM_GRID::find_focused_cell(int32_t* column, int32_t* row, bool all_rows) const {
-  const WM_SCREEN_OBJECT* focus = focus_object;
-  if (!focus || rows.empty()) return false;
-  if (all_rows) return find_cell(focus, row, column, true);
-  auto search = [&](int32_t i) {
-    const int32_t c = is_row_fully_visible(i) ? column_of(i, focus) : -1;
-    if (c < 0) return false;
-    if (column) *column = c;
-    if (row) *row = i;
-    return true;
-  };
-  if (fixes_top_row() && search(0)) return true;
-  for (int32_t i = first_visible_row; i <= last_visible_row; ++i) {
-    if (search(i)) return true;
+  if (rows.empty()) return false;
+  // The focus may lie on a part of a cell (a check box's box).
+  for (const WM_SCREEN_OBJECT* focus = focus_object; focus; focus = focus->parent) {
+    if (all_rows) {
+      if (find_cell(focus, row, column, true)) return true;
+      continue;
+    }
+    auto search = [&](int32_t i) {
+      const int32_t c = is_row_fully_visible(i) ? column_of(i, focus) : -1;
+      if (c < 0) return false;
+      if (column) *column = c;
+      if (row) *row = i;
+      return true;
+    };
+    if (fixes_top_row() && search(0)) return true;
+    for (int32_t i = first_visible_row; i <= last_visible_row; ++i) {
+      if (search(i)) return true;
+    }
   }
   return false;
 }

@@ -98,6 +98,7 @@ public:
   WM_GRID_ROW* get_row(int32_t row) const;
 
   // ---- Scrolling, focus and visibility.
+  // The cell that holds the focus object, or a part of it.
   bool find_focused_cell(int32_t* column, int32_t* row, bool all_rows) const;
   // Never wraps; null when no cell qualifies.
   WM_SCREEN_OBJECT* next_cell(DIRECTION direction, int32_t column, int32_t row,

@@ -1,10 +1,11 @@
 #pragma once
 // The X key symbols the toolkit's widgets act on: scrolling, moving the
-// focus between cells and the Control modifier.
+// focus between cells, answering a dialog and the Control modifier.
 #include <cstdint>
 
 namespace wm_key {
 
+constexpr uint32_t ESCAPE = 0xFF1B;
 constexpr uint32_t HOME = 0xFF50;
 constexpr uint32_t LEFT = 0xFF51;
 constexpr uint32_t UP = 0xFF52;

@@ -15,6 +15,7 @@
 #include "screen.h"
 #include "timing.h"
 #include "window.h"
+#include "wm_button.h"
 #include "wm_dialog.h"
 #include "wm_grid.h"
 #include "wm_kinds.h"
@@ -424,6 +425,7 @@ int32_t WM_PAGE_MANAGER::frame(bool present) {
         acting_area = i;
       }
     }
+    WM_BUTTON::end_processing_frame(action == 0);
   }
 
   make_current(acting_area);

@@ -137,7 +137,7 @@ void WM_SCREEN_OBJECT::unlist_overlay(WM_SCREEN_OBJECT* object) {
   // One that goes while the focus is still where it found it never took
   // it: the place kept for the focus's return goes with it.
   std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
-  if (!behind.empty() && behind.back() == focus_object) behind.pop_back();
+  if (!object->takes_no_input && !behind.empty() && behind.back() == focus_object) behind.pop_back();
 }
 
 void WM_SCREEN_OBJECT::dispose(WM_SCREEN_OBJECT* object) {
@@ -471,7 +471,8 @@ void WM_SCREEN_OBJECT::add_overlay(WM_SCREEN_OBJECT* object, bool relative) {
   unlist_overlay(object);
   // Where the focus goes back to once the overlay has taken it and gone.
   std::vector<WM_SCREEN_OBJECT*>& behind = focus_behind_overlays();
-  if (focus_object && focus_object != object && (behind.empty() || behind.back() != focus_object))
+  if (focus_object && focus_object != object && !object->takes_no_input &&
+      (behind.empty() || behind.back() != focus_object))
     behind.push_back(focus_object);
   overlay_list().push_back(object);
   ++tree_generation;
@@ -520,7 +521,8 @@ WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::get_child(int16_t index) const {
 WM_SCREEN_OBJECT* WM_SCREEN_OBJECT::find_top_overlay(uint32_t kind_bits) {
   const std::vector<WM_SCREEN_OBJECT*>& list = overlay_list();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
-    if ((*it)->visible && ((*it)->kind & kind_bits) == kind_bits) return *it;
+    if ((*it)->visible && !(*it)->takes_no_input && ((*it)->kind & kind_bits) == kind_bits)
+      return *it;
   }
   return nullptr;
 }

@@ -159,6 +159,8 @@ public:
   void destroy_children(bool overlays, uint32_t unused, bool children);
   WM_SCREEN_OBJECT* get_child(int16_t index) const;
   int32_t child_count() const { return static_cast<int32_t>(children.size()); }
+  // Overlays that take no input (tooltips) are never found: they are no
+  // scope for keys or clicks.
   static WM_SCREEN_OBJECT* find_top_overlay(uint32_t kind_bits);
   static bool is_overlay(const WM_SCREEN_OBJECT* object);
   static int16_t get_top_overlay_depth();
@@ -258,6 +260,9 @@ public:
   WM_FOCUS_CALLBACK focus_callback = nullptr;
   uintptr_t focus_word = 0;
   uint8_t selectable = 0;
+  // An overlay that only shows (a tooltip): it is never a scope for keys
+  // or clicks, and what lies under it is processed as if it were not there.
+  uint8_t takes_no_input = 0;
   uintptr_t value_word = 0;                 // free for owners
   const void* template_record = nullptr;    // not owned; null unless built from a template
 

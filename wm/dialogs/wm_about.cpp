@@ -29,7 +29,8 @@ WM_ABOUT::WM_ABOUT(int16_t nx, int16_t ny, int16_t w, int16_t h)
   close_button->set_position(i16((cw - close_button->width) / 2),
                              i16(ch - close_button->height));
   close_button->selectable = 1;
-  default_focus = close_button;  // Return closes the box again
+  default_focus = close_button;  // Return closes the box again, and so does Escape
+  escape_button = close_button;
   add_child(close_button, true);
 
   IMAGE logo;

@@ -56,6 +56,7 @@ WM_CONFIRM::WM_CONFIRM(int16_t w, int16_t h, const char* title, bool is_visible,
   const int32_t top = make_message_window(capacity);
   make_buttons({top, close_only ? 1 : 2, {close_only ? "Close" : "Yes", "No", nullptr},
                 {{callback, word, 1}, {callback, word, 0}, {}}});
+  escape_button = close_only ? first_button : second_button;
   finish();
 }
 
@@ -99,6 +100,7 @@ WM_CONFIRM::WM_CONFIRM(int16_t nx, int16_t ny, const char* title, const char* co
   }
   make_buttons({top, close_only ? 1 : 2, {close_only ? "Close" : "Yes", "No", nullptr},
                 {{callback, word, 1}, {callback, word, 0}, {}}});
+  escape_button = close_only ? first_button : second_button;
   finish();
 }
 

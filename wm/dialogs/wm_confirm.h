@@ -30,12 +30,12 @@ public:
              bool visible, const BUTTON_ACTION& action1, const BUTTON_ACTION& action2, int16_t x,
              int16_t y, bool single, int16_t capacity, const DIALOG_EFFECTS* effects);
   // "Close" (id 1) when close_only, else "Yes" (id 1) and "No" (id 0), one
-  // callback for both.
+  // callback for both; Escape clicks "Close" or "No".
   WM_CONFIRM(int16_t w, int16_t h, const char* title, bool visible, WM_CALLBACK callback,
              uintptr_t word, int16_t x, int16_t y, bool close_only, int16_t capacity,
              const DIALOG_EFFECTS* effects);
   // Line form: each line a centred label (a null line is ""), the dialog
-  // sized to them; buttons as the form above.
+  // sized to them; buttons (and Escape) as the form above.
   WM_CONFIRM(int16_t x, int16_t y, const char* title, const char* const* lines,
              uint16_t line_count, bool visible, WM_CALLBACK callback, uintptr_t word,
              bool close_only, const DIALOG_EFFECTS* effects);

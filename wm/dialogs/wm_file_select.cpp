@@ -179,6 +179,9 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   my_computer_text.set("My Computer");
   new_folder_title.set("New Folder");
   new_folder_prompt.set("Enter new folder name");
+  bad_name_text.set("A folder cannot have this name.");
+  name_taken_text.set("Something of this name is here already.");
+  cannot_make_text.set("No folder can be made here: this folder cannot be written to.");
   if (edit_style_in) edit_style.copy(*edit_style_in);
   load_missing_icons();
 
@@ -207,42 +210,29 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   location_menu = new WM_MENU(0, 0, -1, -1, "", MENU_DIRECTION::BELOW, menu_style, popup_style,
                               item_style_a, item_style_b, nullptr, nullptr, nullptr, nullptr,
                               nullptr);
-  IMAGE* s = drawing_surface();
-  const int32_t l = std::max<int32_t>(location_menu->height, s ? s->font_height : 0);
-
-  WM_STYLE_SET header_style;
-  header_style.bg_colour = COLOUR_INVISIBLE;
-  header_style.drawing_flags = 0;
-  header_style.shading_flags = 15;
-  header_style.font_id = 255;
-  header_style.border_left_gap = header_style.border_right_gap = 0;
-  header_style.border_top_gap = header_style.border_bottom_gap = 0;
-  header_style.cell_left_gap = header_style.cell_right_gap = 0;
-  header_style.cell_top_gap = header_style.cell_bottom_gap = 0;
-  header_style.x_spacing = header_style.y_spacing = 0;
-  header_style.scrollbar_slider_width = 25;
-  message_label = new WM_SCRIPT(0, 0, 0, to_i16(l - 1), "", 255, WM_STYLE_SET::UNSET,
-                                WM_STYLE_SET::UNSET, b.fg_colour, COLOUR_INVISIBLE);
-  location_label = new WM_SCRIPT(0, 0, -1, to_i16(l - 1), "Location:", 255, WM_STYLE_SET::UNSET,
-                                 WM_STYLE_SET::UNSET, b.fg_colour, COLOUR_INVISIBLE);
-  for (WM_SCRIPT* label : {message_label, location_label})
-    label->left_gap = label->right_gap = label->top_gap = label->bottom_gap = 0;
-  // Each part of the header shows whole or ends in "..."; the label keeps a
-  // margin from the message before it.
-  message_label->text_flags = script_flag::LEFT_JUSTIFY | script_flag::ELLIPSIS;
-  location_label->text_flags = script_flag::LEFT_JUSTIFY;
-  location_label->left_gap = static_cast<uint16_t>(g);
-  location_label->right_gap = static_cast<uint16_t>(g / 2);
-  location_label->width = static_cast<uint16_t>(location_label->width + g + g / 2);
+  // The drop-down is a stop of its own: "This computer" and the drives are
+  // reached by keys too.
+  location_menu->selectable = 1;
   location_menu->draw_flags |= button_flag::ELLIPSIS;
-  // The label takes what "Location:" needs; message and drop-down share the rest.
-  const int16_t header_widths[3] = {3, to_i16(-(location_label->width + g)), 2};
-  header = new WM_GRID(to_i16(g), to_i16(g), to_i16(cw - g), to_i16(l + g), 3, header_widths,
-                       &header_style, nullptr);
-  header->default_row_height = l;
-  header->set_cell(0, 0, message_label);
-  header->set_cell(1, 0, location_label);
-  header->set_cell(2, 0, location_menu);
+  IMAGE* s = drawing_surface();
+  text_line_height = static_cast<int16_t>(s ? s->font_height : 0);
+  const int32_t l = std::max<int32_t>(location_menu->height, text_line_height);
+  margin = to_i16(g);
+
+  // The message, the "Look in:" line and the path are laid out by lay_out,
+  // once their texts are known.
+  auto label = [&](const char* text) {
+    auto* made = new WM_SCRIPT(0, 0, -1, to_i16(text_line_height - 1), text, 255, WM_STYLE_SET::UNSET,
+                               WM_STYLE_SET::UNSET, b.fg_colour, COLOUR_INVISIBLE);
+    made->left_gap = made->right_gap = made->top_gap = made->bottom_gap = 0;
+    made->text_flags = script_flag::LEFT_JUSTIFY;
+    return made;
+  };
+  message_label = label("");
+  message_label->text_flags |= script_flag::TOP_ALIGN;
+  location_label = label("Location:");
+  location_label->right_gap = static_cast<uint16_t>(g / 2);  // a margin before the drop-down
+  path_label = label("");
 
   name_field = new WM_TEXT_EDIT(to_i16(g), 0, static_cast<uint16_t>(std::max(1, cw - 2 * g)),
                                 NAME_MAX_LENGTH, "", &edit_style, on_cell, WORD_NAME_CHANGED,
@@ -255,7 +245,9 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   int32_t row_h = l;
   for (int i : {ICON_DISK_WINDOWS, ICON_PARENT_FOLDER, ICON_FILE, ICON_FOLDER})
     row_h = std::max<int32_t>(row_h, icon(i).height);
-  // Icon column as wide as a row is high; name, size and time share the rest.
+  icon_column = to_i16(row_h);
+  // Icon column as wide as a row is high; the texts' columns are fitted to
+  // each listing.
   const int16_t list_widths[4] = {to_i16(-row_h), 4, 2, 5};
   list = new WM_GRID(to_i16(g), to_i16(l + 2 * g), to_i16(cw - g),
                      to_i16(name_field->y - g), 4, list_widths, &list_look, scrollbar_style);
@@ -268,14 +260,20 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   list->line_step = std::max<int32_t>(list->default_row_height / 2, 1);
   list->keyboard_navigation = 1;  // Up and Down go from row to row
 
-  add_child(header, true);
+  for (WM_SCREEN_OBJECT* o : std::initializer_list<WM_SCREEN_OBJECT*>{message_label, location_label,
+                                                                      location_menu, path_label})
+    add_child(o, true);
   add_child(name_field, true);
   add_child(list, true);
   add_child(ok_button, true);
   add_child(cancel_button, true);
   add_child(new_folder_button, true);
+  // Laid out now for a first paint before the first listing; each listing
+  // lays it out again for the texts it then has.
+  lay_out();
   leaves_once_closed = 1;
   default_focus = ok_button;
+  escape_button = cancel_button;
   kind |= wm_kind::FILE_SELECT;
   notify_created();
 }
@@ -325,7 +323,9 @@ void WM_FILE_SELECT::set_mode(uint8_t new_mode, const FOLDER* start, const char*
       message_label->set_text("Select an exsiting folder.", false);
       break;
   }
-  if (name_field->visible) name_field->show();
+  // Choosing a folder needs no name: the list takes the field's room.
+  if (mode == MODE_FOLDER) name_field->hide(false, false);
+  else name_field->show();
   needs_refresh = 1;
 }
 
@@ -364,44 +364,138 @@ int32_t WM_FILE_SELECT::process() {
   return WM_DIALOG::process();
 }
 
-// The label's column takes its text (which the owner may have replaced)
-// and its margin; the message and the drop-down share the rest.
-void WM_FILE_SELECT::lay_out_header() {
-  IMAGE* s = drawing_surface();
+// Top down: the message whole (on more lines when it needs them), "Look
+// in:" whole with the drop-down taking the rest of its line, the shown
+// folder's path, then the list in all the height that is left above the
+// name field (or, without one, above the buttons) at the bottom.
+void WM_FILE_SELECT::lay_out() {
+  const WM_SCREEN_OBJECT* c = get_client();
+  const int32_t cx = c->x, cy = c->y;
+  const int32_t inner = std::max(1, int32_t{c->width} - 2 * margin);
+  const int32_t half = margin / 2;
+  auto place = [&](WM_SCREEN_OBJECT* o, int32_t ox, int32_t oy, int32_t w, int32_t h) {
+    o->set_size(static_cast<uint16_t>(std::max(w, 1)), static_cast<uint16_t>(std::max(h, 1)), false);
+    o->set_position(to_i16(cx + ox), to_i16(cy + oy));
+  };
+  const int32_t buttons_top = c->height - 2 * margin;
+  place(ok_button, c->width - margin - ok_button->width, buttons_top, ok_button->width, ok_button->height);
+  place(cancel_button, ok_button->x - cx - margin - cancel_button->width, buttons_top, cancel_button->width,
+        cancel_button->height);
+  place(new_folder_button, margin, buttons_top, new_folder_button->width, new_folder_button->height);
+  const int32_t field_top = buttons_top - 2 * margin - name_field->height;
+  place(name_field, margin, field_top, inner, name_field->height);
+
+  int32_t y = margin;
+  message_label->text_flags &= ~script_flag::WRAP;
+  place(message_label, margin, y, inner, text_line_height);
+  const int32_t message_h = message_label->wrap_to_width();
+  place(message_label, margin, y, inner, message_h);
+  y += message_h + half;
+
   const char* label = location_label->text.get_type() == PARAMETER::TEXT
                           ? location_label->text.get_text(PARAMETER::VALUE)
                           : "";
-  const int32_t need = (s && label ? s->get_text_width(location_label->font, location_label->font_width,
-                                                       static_cast<int16_t>(location_label->font_height), label)
-                                   : 0) +
-                       location_label->left_gap + location_label->right_gap + 1;
-  const int16_t widths[3] = {3, to_i16(-need), 2};
-  WM_GRID_ROW* row = header->get_row(0);
-  if (!row || row->cell_count() < 2 || header_label_width == need) return;
-  header_label_width = need;
-  WM_SCREEN_OBJECT* const cells[3] = {message_label, location_label, location_menu};
-  for (int32_t c = 0; c < 3; ++c) row->replace_cell(c, nullptr, false);
-  header->set_column_widths(3, widths);
-  header->relayout_rows(0, 0);
-  for (int32_t c = 0; c < 3; ++c) {
-    header->set_cell(c, 0, cells[c]);
-    if (header->visible) cells[c]->show();
+  IMAGE* s = drawing_surface();
+  const int32_t label_w =
+      std::min(inner / 2, (s && label ? s->get_text_width(location_label->font, location_label->font_width,
+                                                         static_cast<int16_t>(location_label->font_height), label)
+                                      : 0) +
+                              location_label->left_gap + location_label->right_gap + 1);
+  const int32_t line_h = std::max<int32_t>(location_menu->height, text_line_height);
+  place(location_label, margin, y, label_w, line_h);
+  place(location_menu, margin + label_w, y + (line_h - location_menu->height) / 2, inner - label_w,
+        location_menu->height);
+  y += line_h + half;
+
+  place(path_label, margin, y, inner, text_line_height);
+  y += text_line_height + half;
+
+  const int32_t bottom = (name_field->visible ? field_top : buttons_top) - margin;
+  place(list, margin, y, inner, bottom - y);
+}
+
+// The shown folder's whole path, or the drives' name; middle-shortened when
+// it is too long, so that its start and its own folder stay in view.
+void WM_FILE_SELECT::show_path(const char* text) {
+  const std::string whole = readable_name(text);
+  const std::string shown = fit_text_middle(
+      drawing_surface(), {path_label->font, path_label->font_width, static_cast<int16_t>(path_label->font_height)},
+      whole.c_str(), path_label->width);
+  path_label->set_text(shown.c_str(), false);
+}
+
+// What the size and time columns need for their longest texts (1 for a
+// column without any), a text cell's gaps included.
+WM_FILE_SELECT::COLUMN_NEEDS WM_FILE_SELECT::measure_columns(const std::vector<LISTED>& entries) const {
+  IMAGE* s = drawing_surface();
+  const WM_STYLE_SET& look = list->style;
+  COLUMN_NEEDS need;
+  for (const LISTED& e : entries) {
+    const std::string* texts[2] = {&e.size, &e.time};
+    for (int k = 0; k < 2; ++k)
+      if (s && !texts[k]->empty())
+        need.width[k] = std::max(need.width[k], s->get_text_width(look.font_id, look.font_x_sz,
+                                                                  static_cast<int16_t>(look.font_y_sz),
+                                                                  texts[k]->c_str()));
   }
+  // A text cell keeps its border's width on both sides of its text.
+  const int32_t cell_gaps = 2 * ::get_border_width(1) + 1;
+  for (int32_t& w : need.width) w = w > 0 ? w + cell_gaps : 1;
+  return need;
+}
+
+// The list's width for its texts: without the icon column and the room a
+// scroll bar takes.
+int32_t WM_FILE_SELECT::text_room() const {
+  const WM_STYLE_SET& look = list->style;
+  return int32_t{list->width} - look.border_left_gap - look.border_right_gap - icon_column -
+         look.grid_scrollbar_width;
+}
+
+// A browser too small for MIN_LIST_ROWS rows, or for the size and time
+// columns beside names half as wide as they, grows within the view and is
+// laid out again: the size it was given is where it starts.
+void WM_FILE_SELECT::grow_for(const COLUMN_NEEDS& need) {
+  const WM_STYLE_SET& look = list->style;
+  const int32_t rows_h = MIN_LIST_ROWS * (list->default_row_height + look.y_spacing) +
+                         look.border_top_gap + look.border_bottom_gap;
+  const int32_t missing_h = std::max(0, rows_h - int32_t{list->height});
+  const int32_t missing_w = std::max(0, (need.width[0] + need.width[1]) * 3 / 2 - text_room());
+  if (missing_h == 0 && missing_w == 0) return;
+  grow_to(int32_t{width} + missing_w, int32_t{height} + missing_h);
+  lay_out();
+}
+
+// The size and time columns take what they need, at most two thirds of the
+// text room between them (cut with "..." beyond that); the names have the
+// rest, and only they give way to the scroll bar.
+void WM_FILE_SELECT::fit_columns(const COLUMN_NEEDS& need) {
+  const int32_t room = std::max(2, text_room() * 2 / 3);
+  int32_t want[2] = {need.width[0], need.width[1]};
+  const int32_t total = want[0] + want[1];
+  if (total > room)
+    for (int32_t& w : want) w = std::max<int32_t>(1, w * room / total);
+  const int16_t widths[4] = {to_i16(-icon_column), 1, to_i16(-want[0]), to_i16(-want[1])};
+  list->set_column_widths(4, widths);
 }
 
 void WM_FILE_SELECT::refresh() {
-  lay_out_header();
   // A row that had the focus goes with the old list: the keyboard carries
   // on at the first entry of the new one (else at "..").
   int32_t focused_column = 0, focused_row = 0;
   const bool focus_in_list = list->find_focused_cell(&focused_column, &focused_row, true);
+  const std::vector<LISTED> entries = at_my_computer ? std::vector<LISTED>{} : read_folder();
+  const COLUMN_NEEDS need = measure_columns(entries);
+  lay_out();
+  grow_for(need);
+  fit_columns(need);
   location_menu->get_popup()->clear_items();
   list->clear(true);
   row_names.clear();
   selected_row = -1;
   row_count = 0;
   if (at_my_computer) list_drives();
-  else list_folder_rows();
+  else list_folder_rows(entries);
   update_ok();
   if (list->visible) list->show();
   if (focus_in_list) {
@@ -441,7 +535,28 @@ void WM_FILE_SELECT::add_row(const IMAGE& picture, const std::string& name, cons
   ++row_count;
 }
 
-void WM_FILE_SELECT::list_folder_rows() {
+// Folders first, then files, filtered by the mode and the extension.
+std::vector<WM_FILE_SELECT::LISTED> WM_FILE_SELECT::read_folder() const {
+  std::vector<LISTED> entries;
+  const char* ext = extension.get_text() ? extension.get_text() : "";
+  for (const bool folders : {true, false}) {
+    if (!folders && mode == MODE_FOLDER) break;
+    FOLDER_LIST* listing = list_folder(folder, nullptr, show_hidden != 0, 0, false);
+    if (!listing) break;  // unreadable or gone: the parent row alone
+    FOLDER_LIST_ENTRY entry;
+    while (list_folder_filtered(listing, &entry)) {
+      if ((entry.info.is_directory != 0) != folders) continue;
+      std::string name = entry.name;
+      if (!folders && !ends_with(name, ext)) continue;
+      // Sizes are shown from the whole 64-bit size.
+      entries.push_back({std::move(name), folders ? "" : size_to_text(entry), time_to_text(entry.info), folders});
+    }
+    free_folder_list(listing);
+  }
+  return entries;
+}
+
+void WM_FILE_SELECT::list_folder_rows(const std::vector<LISTED>& entries) {
   new_folder_button->set_enabled(mode != MODE_EXISTING_FILE);
   const std::string here = readable_name(get_folder_name(folder));
   location_menu->set_text(here.c_str(), false);
@@ -450,36 +565,21 @@ void WM_FILE_SELECT::list_folder_rows() {
     add_level_item(readable_name(get_folder_name(level)).c_str());
   } while (folder_up(&level));
   add_level_item(my_computer_text.get_text() ? my_computer_text.get_text() : "");
+  show_path(folder.path);
 
   FOLDER parent = folder;
   const uintptr_t parent_value = folder_up(&parent) ? 1 : TO_DRIVES;
   add_row(icon(ICON_PARENT_FOLDER), "..", nullptr, nullptr, WORD_LEVEL, parent_value);
-
-  // The value word of a row is its row number; folders first, then files.
+  // The value word of a row is its row number.
   const std::string wanted = current_name();
-  const char* ext = extension.get_text() ? extension.get_text() : "";
-  for (const bool folders : {true, false}) {
-    if (!folders && mode == MODE_FOLDER) break;
-    FOLDER_LIST* listing = list_folder(folder, nullptr, show_hidden != 0, 0, false);
-    if (!listing) return;  // unreadable or gone: the parent row alone
-    FOLDER_LIST_ENTRY entry;
-    while (list_folder_filtered(listing, &entry)) {
-      if ((entry.info.is_directory != 0) != folders) continue;
-      const std::string name = entry.name;
-      if (!folders && !ends_with(name, ext)) continue;
-      const int32_t row = row_count;
-      // Sizes are shown from the whole 64-bit size.
-      const std::string size_text = folders ? "" : size_to_text(entry);
-      const std::string time_text = time_to_text(entry.info);
-      add_row(icon(folders ? ICON_FOLDER : ICON_FILE), name, size_text.c_str(),
-              time_text.c_str(), folders ? WORD_FOLDER_ROW : WORD_FILE_ROW,
-              static_cast<uintptr_t>(row));
-      if (!folders && !wanted.empty() && name == wanted) {
-        selected_row = static_cast<int16_t>(row);
-        mark_row(list, row, true);
-      }
+  for (const LISTED& e : entries) {
+    const int32_t row = row_count;
+    add_row(icon(e.folder ? ICON_FOLDER : ICON_FILE), e.name, e.size.c_str(), e.time.c_str(),
+            e.folder ? WORD_FOLDER_ROW : WORD_FILE_ROW, static_cast<uintptr_t>(row));
+    if (!e.folder && !wanted.empty() && e.name == wanted) {
+      selected_row = static_cast<int16_t>(row);
+      mark_row(list, row, true);
     }
-    free_folder_list(listing);
   }
 }
 
@@ -487,6 +587,7 @@ void WM_FILE_SELECT::list_drives() {
   new_folder_button->set_enabled(false);
   const char* top = my_computer_text.get_text() ? my_computer_text.get_text() : "";
   location_menu->set_text(top, false);
+  show_path(top);
   add_level_item(top);
   for (int i = 0; i < get_drive_count(); ++i) {
     const int type = get_drive_type(i);
@@ -591,10 +692,12 @@ int32_t WM_FILE_SELECT::on_cell(WM_SCREEN_OBJECT* object, uintptr_t word, uintpt
 void WM_FILE_SELECT::open_name_dialog() {
   if (name_dialog_open()) return;
   const bool over = new_folder_at_dialog != 0;
+  // Two lines for the prompt, which also tells why a name was refused.
   auto* dialog = new WM_TEXT_EDIT_DIALOG(
       over ? get_x() : -1, over ? get_y() : -1, over ? static_cast<int16_t>(width) : -1,
-      over ? static_cast<int16_t>(height) : -1, &edit_style, true, on_cell, WORD_NEW_FOLDER,
+      over ? static_cast<int16_t>(height) : -1, 2, &edit_style, true, on_cell, WORD_NEW_FOLDER,
       ok_button->get_text(), cancel_button->get_text(), kNoTitleYet, NAME_MAX_LENGTH);
+  dialog->prompt->text_flags |= script_flag::WRAP;
   dialog->value_word = reinterpret_cast<uintptr_t>(this);
   add_overlay(dialog, false);
   dialog->ok->set_icon_image(ok_button->icon);
@@ -605,17 +708,27 @@ void WM_FILE_SELECT::open_name_dialog() {
   name_dialog = dialog;
 }
 
+const VORN_STRING* WM_FILE_SELECT::make_new_folder(const std::string& name) {
+  // "." and ".." would only move about, a "/" would reach elsewhere.
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    return &bad_name_text;
+  if (make_folder(&folder, name.c_str(), true)) return nullptr;
+  char path[FOLDER_PATH_SIZE];
+  if (!join_path(path, sizeof path, folder.path, name.c_str())) return &bad_name_text;  // too long
+  return path_entry(path) == PATH_ENTRY::PRESENT ? &name_taken_text : &cannot_make_text;
+}
+
 int32_t WM_FILE_SELECT::on_name_dialog(WM_TEXT_EDIT_DIALOG* dialog) {
   if (dialog->action_word_2 == 1) {
     const char* typed = dialog->entry->get_text();
-    // New names are UTF-8 on disk; "." and ".." would only move about, a
-    // "/" would reach elsewhere.
-    const std::string name = system_text_to_utf8(typed ? typed : "");
-    if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-        make_folder(&folder, name.c_str(), true)) {
-      if (mode == MODE_EXISTING_FILE) set_name("");
-      needs_refresh = 1;
+    // New names are UTF-8 on disk.
+    if (const VORN_STRING* why = make_new_folder(system_text_to_utf8(typed ? typed : ""))) {
+      // The dialog stays with the typed name and says why.
+      dialog->prompt->set_text(why->get_text() ? why->get_text() : "", false);
+      return 0;
     }
+    if (mode == MODE_EXISTING_FILE) set_name("");
+    needs_refresh = 1;
   }
   if (name_dialog == dialog) name_dialog = nullptr;
   dialog->close(true);

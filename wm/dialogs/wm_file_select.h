@@ -1,8 +1,9 @@
 #pragma once
-// WM_FILE_SELECT browses drives, folders and files: a header with a message,
-// a drop-down of the current folder and its ancestors, a list of sub-folders
-// and files (or the drives), a name field and New Folder, Cancel and OK. It
-// never closes itself: OK and Cancel call the owner, who reads get_result.
+// WM_FILE_SELECT browses drives, folders and files: a message, a drop-down
+// of the current folder and its ancestors, the folder's path, a list of
+// sub-folders and files (or the drives), a name field (in the file modes)
+// and New Folder, Cancel and OK. It never closes itself: OK and Cancel (or
+// Escape) call the owner, who reads get_result.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,8 @@ public:
   static constexpr int16_t DEFAULT_WIDTH = 500;
   static constexpr int16_t DEFAULT_HEIGHT = 350;
   static constexpr uint16_t NAME_MAX_LENGTH = 256;
+  // A browser whose list would show fewer whole rows grows within the view.
+  static constexpr int32_t MIN_LIST_ROWS = 5;
   // A click on the list this soon after the click that changed the folder
   // is the second half of a double click and is ignored.
   static constexpr uint32_t DOUBLE_CLICK_MS = 500;
@@ -95,6 +98,13 @@ public:
   VORN_STRING my_computer_text;
   VORN_STRING new_folder_title;
   VORN_STRING new_folder_prompt;
+  // Why New Folder made nothing, told in the name dialog, which stays open
+  // with the name: a name that cannot be a folder's (empty, ".", "..", with
+  // a "/", too long), one that something else has here already, and a
+  // folder that takes no new one (read-only).
+  VORN_STRING bad_name_text;
+  VORN_STRING name_taken_text;
+  VORN_STRING cannot_make_text;
   uint8_t needs_refresh = 0;
   int16_t selected_row = -1;
   int16_t row_count = 0;
@@ -105,9 +115,9 @@ public:
   WM_SCRIPT* message_label = nullptr;
   WM_SCRIPT* location_label = nullptr;
   WM_MENU* location_menu = nullptr;
+  WM_SCRIPT* path_label = nullptr;  // the shown folder's whole path
   WM_TEXT_EDIT* name_field = nullptr;
   WM_GRID* list = nullptr;
-  WM_GRID* header = nullptr;
   WM_STYLE_SET edit_style;
   // The name dialog while it is open; compared against the overlay list
   // before it is touched.
@@ -120,9 +130,24 @@ private:
              uintptr_t word, const char* ok_text, const char* cancel_text,
              const char* new_folder_text, const WM_STYLE_SET* item_style_a,
              const WM_STYLE_SET* item_style_b);
+  // One listed entry, read before its row is made.
+  struct LISTED {
+    std::string name, size, time;
+    bool folder;
+  };
+  // The widths the size and time columns want.
+  struct COLUMN_NEEDS {
+    int32_t width[2] = {0, 0};
+  };
   void refresh();
-  void lay_out_header();
-  void list_folder_rows();
+  void lay_out();
+  void show_path(const char* text);
+  std::vector<LISTED> read_folder() const;
+  COLUMN_NEEDS measure_columns(const std::vector<LISTED>& entries) const;
+  int32_t text_room() const;
+  void grow_for(const COLUMN_NEEDS& need);
+  void fit_columns(const COLUMN_NEEDS& need);
+  void list_folder_rows(const std::vector<LISTED>& entries);
   void list_drives();
   void add_level_item(const char* name);
   void add_row(const IMAGE& picture, const std::string& name, const char* size,
@@ -132,6 +157,8 @@ private:
   void clear_name_if_picking();
   void open_name_dialog();
   int32_t on_name_dialog(WM_TEXT_EDIT_DIALOG* dialog);
+  // Makes the sub-folder and enters it: null, else why it was not made.
+  const VORN_STRING* make_new_folder(const std::string& name);
   bool name_dialog_open() const;
 
   // Per row the entry's own name (row 0, the parent row, "..").
@@ -142,5 +169,7 @@ private:
   std::string shown_name;
   // The millisecond clock when a click last changed the folder; 0 = never.
   uint32_t folder_changed_at = 0;
-  int32_t header_label_width = -1;  // the label column the header was laid out for
+  int16_t margin = 0;            // half the buttons' height
+  int16_t text_line_height = 0;  // of the surface's font
+  int16_t icon_column = 0;       // the list's first column, as wide as a row is high
 };

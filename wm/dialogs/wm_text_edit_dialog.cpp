@@ -89,9 +89,10 @@ void WM_TEXT_EDIT_DIALOG::build(bool is_visible, WM_CALLBACK callback, uintptr_t
   const int32_t g = ok->height / 2;
   IMAGE* s = drawing_surface() ? drawing_surface() : get_screen_image();
   const int32_t prompt_h = g + int32_t{s->font_height} * prompt_lines;
+  // Return in the entry answers as OK does.
   entry = new WM_TEXT_EDIT(to_i16(g), 0, static_cast<uint16_t>(std::max(1, inner_w - 2 * g)),
                            static_cast<uint16_t>(std::clamp<int32_t>(max_length, 0, 65535)), "",
-                           entry_style, nullptr, 0, 0);
+                           entry_style, on_button, 1, self);
   // The prompt, the entry and the buttons stand one above the other: a
   // dialog too low for them (tall buttons, a tall title bar) grows within
   // the screen rather than let the entry cover the prompt.
@@ -122,6 +123,7 @@ void WM_TEXT_EDIT_DIALOG::build(bool is_visible, WM_CALLBACK callback, uintptr_t
   add_child(ok, true);
   add_child(cancel, true);
   leaves_once_closed = 1;
+  escape_button = cancel;
   kind |= wm_kind::TEXT_EDIT_DIALOG;
   notify_created();
 }

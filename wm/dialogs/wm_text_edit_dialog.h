@@ -2,7 +2,8 @@
 // WM_TEXT_EDIT_DIALOG asks for one line of text: a prompt, an entry field
 // and OK and Cancel. The buttons put the outcome into the dialog's word 2
 // (1 OK, 0 Cancel) and call its callback, which reads the field and decides
-// what becomes of the dialog.
+// what becomes of the dialog. Return in the field answers as OK, Escape as
+// Cancel.
 #include <cstdint>
 
 #include "wm_dialog.h"

@@ -453,13 +453,21 @@ std::string focus_name() {
 
 // The options page and the install worker's two questions, built through
 // the page manager: the focus they open with, then Tab round once in
-// reading order (check boxes by their box, the disabled Back left out).
+// reading order (check boxes by their box). In the choice grids Down and Up move between the choices (and stop at
+// the last and the first).
 TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder) {
   DATABASE& data = installer_database();
-  for (auto [key, text] : {std::pair{INSTALL, "Install"}, {QUIT, "Quit"}, {COPY_ERROR_YES, "Carry on"},
+  for (auto [key, text] : {std::pair{INSTALL, "Install"}, {QUIT, "Quit"}, {PREVIOUS, "Back"}, {COPY_ERROR_YES, "Carry on"},
                            {COPY_ERROR_NO, "Stop"}, {PATH_ERROR_BUTTON, "Back out"},
                            {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}})
     snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  data.languages.resize(2);
+  for (size_t i = 0; i < 2; ++i)
+    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
+  data.installations.resize(2);
+  data.languages[0].installation_strings.assign(2, DATABASE_TEXT{});
+  snprintf(data.languages[0].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
+  snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
   data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
   data.check_desktop_size.width = -1;
   test_support::INPUT_DRIVER input;
@@ -467,10 +475,16 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
     int32_t page;
     void (*open)();
     const char* walk;
+    uint32_t key = XK_Tab;
   } rows[] = {
-      {WIZARD_PAGE_OPTIONS, [] {}, "Install folder ... Desktop Menu Quit Install"},
+      {WIZARD_PAGE_OPTIONS, [] {}, "Install folder ... Desktop Menu Quit Back Install"},
       {WIZARD_PAGE_INSTALLING, [] { current_dialog->ask_on_copy_error("/t/a"); }, "Carry on Stop Carry on"},
       {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t"); }, "Back out Back out"},
+      {WIZARD_PAGE_LANGUAGE, [] {}, "English Deutsch Deutsch", XK_Down},
+      {WIZARD_PAGE_LANGUAGE, [] { option_grid->get_cell(0, 1)->set_focus(); }, "Deutsch English English", XK_Up},
+      {WIZARD_PAGE_INSTALL_TYPE, [] { option_grid->get_cell(0, 0)->set_focus(); }, "Standard Minimal Minimal",
+       XK_Down},
+      {WIZARD_PAGE_INSTALL_TYPE, [] { option_grid->get_cell(0, 1)->set_focus(); }, "Minimal Standard", XK_Up},
   };
   for (const auto& row : rows) {
     delete manager;
@@ -482,7 +496,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
     manager->frame(false);
     std::string walk = focus_name();
     while (walk.size() < strlen(row.walk) && walk.size() < 200) {
-      input.key(XK_Tab);
+      input.key(row.key);
       manager->frame(false);
       walk += " " + focus_name();
     }

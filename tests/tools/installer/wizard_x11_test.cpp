@@ -338,12 +338,18 @@ protected:
   }
 
   // Each key tapped (">" Tab, "<" Shift+Tab, "r" Return, "R" Return held a
-  // while); the screen settles after every Return.
+  // while, "e" Escape, "s" Space); the screen settles after every key but
+  // Tab.
   void keys(const char* script) {
     for (const char* k = script; *k; ++k) {
-      if (*k == 'R') press(XK_Return);
-      else tap(*k == 'r' ? XK_Return : XK_Tab, *k == '<');
-      if (*k == 'r' || *k == 'R') settle();
+      switch (*k) {
+        case 'R': press(XK_Return); break;
+        case 'r': tap(XK_Return); break;
+        case 'e': tap(XK_Escape); break;
+        case 's': tap(XK_space); break;
+        default: tap(XK_Tab, *k == '<'); break;
+      }
+      if (*k != '<' && *k != '>') settle();
     }
   }
   // The key tapped (with Control) and the screen once it has settled.
@@ -392,12 +398,14 @@ protected:
   // between two of the program's frames: the language (the second one a
   // Tab away), whose licence page shows its three buttons apart; the
   // licence read to its end; Tab on to Quit, whose question opens on Stay
-  // and gives the focus back; over the text to the licence's default I
-  // agree; Next past the release notes and the installation type;
-  // Shift+Tab past Back and Quit to the browse button; in the browser over
-  // Cancel to New Folder, a name, over Cancel to OK, and back to OK; Tab
-  // over Quit and Back to Install; once the files are in, Next to the
-  // readme, then over its text to About and Finish.
+  // and which Escape answers, giving the focus back; over the text to the
+  // licence's default I agree; Next past the release notes and the
+  // installation type; Shift+Tab past Back and Quit to the browse button;
+  // the browser, which Escape closes and Space opens again; in it over
+  // Cancel to New Folder, a name that Return in its entry takes, over
+  // Cancel to OK, and back to OK; Tab over Quit and Back to Install; once
+  // the files are in, Next to the readme, then over its text to About and
+  // Finish.
   void walk(int index, const std::string& language) {
     start();
     settle();
@@ -409,12 +417,21 @@ protected:
     EXPECT_EQ(bottom_buttons(licence, d, body_of(licence, d), &row).size(), 3u);  // none covers another
     read_licence(licence, language);
     keys(">R");
-    save(grab(), "keyboard_quit_" + language);
-    keys("R<<rrr<<<R");
-    save(grab(), "keyboard_folder_browser_" + language);
+    const PICTURE quit = grab();
+    save(quit, "keyboard_quit_" + language);
+    keys("e");
+    EXPECT_FALSE(grab() == quit);  // Escape took the question away
+    keys("<<rrr<<<R");
+    const PICTURE browser = grab();
+    save(browser, "keyboard_folder_browser_" + language);
+    keys("e");
+    const PICTURE options = grab();
+    EXPECT_FALSE(options == browser);
+    keys("s");
+    EXPECT_FALSE(grab() == options);  // Space on the browse button opened it again
     keys("<<r");
     type("target");
-    keys(">>r>>r>>>R");
+    keys("r>>r>>>R");
     ASSERT_TRUE(wait_for_install());
     settle();
     keys("r");
@@ -547,7 +564,16 @@ protected:
     EXPECT_GT(count_near(type, wizard_of(type), 0x6B7C8D, 24), 20) << language;
     forward();
 
-    page(language, "options");
+    // The browse button, Shift+Tab past Back and Quit, opens the folder
+    // browser with Space; Escape closes it, Tab goes on to Install.
+    const PICTURE options = page(language, "options");
+    for (int tab = 0; tab < 3; ++tab) tap(XK_Tab, true);
+    tap(XK_space);
+    const PICTURE browser = page(language, "folder_browser");
+    EXPECT_FALSE(browser == options) << language;
+    tap(XK_Escape);
+    EXPECT_FALSE(settle() == browser) << language;
+    for (int tab = 0; tab < 3; ++tab) tap(XK_Tab);
     forward();
     ASSERT_TRUE(wait_for_install());
 

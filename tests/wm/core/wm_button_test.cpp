@@ -77,7 +77,8 @@ protected:
 // Each row runs a script of steps, one frame after each, and names what the
 // callback has heard after the step ("op=heard"): i / o move the pointer in
 // or out, p / r press or release the left button, E / e Return down or up,
-// H / h the hot key down or up, a number lets that many milliseconds pass.
+// S / s Space down or up, H / h the hot key down or up, a number lets that
+// many milliseconds pass.
 TEST_F(Button, EventsEachMaskLetThrough) {
   enum : uint8_t { MENU_ITEM = 1, FOCUS = 2, TAKES_RETURN = 4, DISABLED = 8, AUTO_ACTIVATE = 16 };
   const struct {
@@ -98,13 +99,17 @@ TEST_F(Button, EventsEachMaskLetThrough) {
       {6, 0, "i= p= 301=R r=R"},
       {6, 0, "i= p= 100= r=U"},
       {4, 0, "i= p= 250= r="},
-      {15, DISABLED, "i= p= r= E= e= H= h="},
+      {15, DISABLED, "i= p= r= E= e= S= s= H= h="},
       // Return clicks the focus object or a takes_return button, the hot
       // key any button: down on one frame, up on the next.
       {3, FOCUS, "E=P e=PU"},
       {3, 0, "E= e="},
       {3, TAKES_RETURN, "E=P e=PU"},
       {3, 0, "H=P h=PU"},
+      // Space clicks only the focus object: anywhere else it is text.
+      {3, FOCUS, "S=P s=PU"},
+      {3, 0, "S= s="},
+      {3, TAKES_RETURN, "S= s="},
       // Resting on an auto-activate button presses it; a held left button
       // over it does nothing.
       {3, AUTO_ACTIVATE, "i=P o=PU p=PU i=PU r=PUP o=PUPU"},
@@ -132,8 +137,9 @@ TEST_F(Button, EventsEachMaskLetThrough) {
         case 'p': input.press(1); break;
         case 'r': input.release(1); break;
         case 'E': wm_test::held_keys = {WM_BUTTON::KEY_RETURN}; break;
+        case 'S': wm_test::held_keys = {WM_BUTTON::KEY_SPACE}; break;
         case 'H': wm_test::held_keys = {'h'}; break;
-        case 'e': case 'h': wm_test::held_keys.clear(); break;
+        case 'e': case 'h': case 's': wm_test::held_keys.clear(); break;
         default: input.advance_ms(std::stoul(op)); break;
       }
       frame(b);
@@ -165,6 +171,19 @@ TEST_F(Button, EventsEachMaskLetThrough) {
     EXPECT_EQ(frame(b), r[2]) << r[0];
     input.release(1);
     frame(b);
+  }
+  // click() is a release over the button, also for a callback that deletes
+  // the button.
+  static int32_t deleting_answer;
+  WM_CALLBACK deleting = [](WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
+    EXPECT_EQ(static_cast<WM_BUTTON*>(o)->firing_event, button_event::RELEASE);
+    delete o;
+    return deleting_answer;
+  };
+  for (const int32_t a : {0, 7}) {
+    deleting_answer = a;
+    EXPECT_EQ((new WM_BUTTON(20, 20, 79, 49, &style, "Go", nullptr, deleting, 0, 0, 2))->click(),
+              a ? a : page_action::HANDLED);
   }
 }
 
@@ -441,10 +460,13 @@ TEST_F(Button, TooltipAfterARest) {
   frame(root);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
   // Near the bottom-right it moves inside; at the top it goes below the
-  // button; it never covers the button nor leaves the surface.
+  // button; it never covers the button and keeps a few pixels inside the
+  // surface's edges.
+  const int16_t m = WM_BUTTON::TOOLTIP_MARGIN;
+  ASSERT_GE(m, 2);
   const struct {
     int16_t bx, by, px, py, tx, ty;
-  } corners[] = {{150, 120, 195, 145, -1, 120}, {0, 0, 2, 2, 2, 30}};
+  } corners[] = {{150, 120, 195, 145, -1, 120}, {0, 0, 2, 2, m, 30}};
   for (const auto& c : corners) {
     input.move_to(190, 10);
     frame(root);
@@ -454,13 +476,19 @@ TEST_F(Button, TooltipAfterARest) {
     input.advance_ms(2000);
     frame(root);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(tip->x, c.tx < 0 ? 200 - tip->width : c.tx);
+    EXPECT_EQ(tip->x, c.tx < 0 ? 200 - m - tip->width : c.tx);
     EXPECT_EQ(c.by ? tip->y + tip->height : tip->y, c.ty);
     EXPECT_TRUE(RECT::sized(b->x, b->y, b->width, b->height)
                     .intersect(RECT::sized(tip->x, tip->y, tip->width, tip->height))
                     .empty());
-    EXPECT_TRUE(RECT::sized(0, 0, 200, 150).contains(RECT::sized(tip->x, tip->y, tip->width, tip->height)));
+    EXPECT_TRUE(RECT::sized(m, m, 200 - 2 * m, 150 - 2 * m)
+                    .contains(RECT::sized(tip->x, tip->y, tip->width, tip->height)));
   }
+  // Exactly the margin above the surface's top: still above the button.
+  b->set_position(40, static_cast<int16_t>(tip->height + m));
+  input.move_to(45, tip->height + m + 5);
+  frame(root);
+  EXPECT_EQ(tip->y, m);
   b->set_tooltip(nullptr);  // takes the shown tooltip off the list
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
 }

@@ -78,10 +78,15 @@ TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
   }
 }
 
+// Either click also takes the focus from the check box that had it to the
+// box; Space on the focused box toggles it as Return does.
 TEST_F(CheckBox, ClicksOnBoxOrLabelToggleAndCallBackOnceOnRelease) {
   for (const bool on_label : {false, true}) {
     SCOPED_TRACE(on_label);
     heard.clear();
+    WM_CHECK_BOX other(20, 100, kFace, kInk, "Desktop link", 255, 12, 12, nullptr, 0, 0, true);
+    other.set_focus();
+    ASSERT_EQ(WM_SCREEN_OBJECT::focus_object, other.box);
     WM_CHECK_BOX cb(20, 30, kFace, kInk, "Menu entry", 255, 12, 12, record, 11, 22, true);
     WM_BUTTON* target = on_label ? cb.label : cb.box;
     input.move_to(target->x + target->width / 2, target->y + target->height / 2);
@@ -94,9 +99,19 @@ TEST_F(CheckBox, ClicksOnBoxOrLabelToggleAndCallBackOnceOnRelease) {
     EXPECT_EQ(heard, "C");
     EXPECT_TRUE(cb.is_checked());
     EXPECT_EQ(cb.box->active, 1);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, cb.box);
     click_at(cb, target->x + 1, target->y + 1);
     EXPECT_EQ(heard, "CU");
     EXPECT_EQ(cb.box->active, 0);
+    input.move_to(150, 140);
+    for (const uint32_t key : {WM_BUTTON::KEY_SPACE, WM_BUTTON::KEY_RETURN}) {
+      wm_test::held_keys = {key};
+      cb.process();
+      wm_test::held_keys.clear();
+      cb.process();
+    }
+    EXPECT_EQ(heard, "CUCU");
+    WM_SCREEN_OBJECT::focus_object = nullptr;
   }
 }
 

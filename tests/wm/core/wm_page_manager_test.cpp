@@ -16,6 +16,7 @@
 #include "timing.h"
 #include "platform.h"
 #include "wm_button.h"
+#include "wm_dialog.h"
 #include "wm_script.h"
 #include "wm_test_objects.h"
 
@@ -518,32 +519,70 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
 }
 
-// A tooltip shows over the page for its button and takes no focus: the
-// focus stays where it was while it shows and after it has gone.
-TEST_F(PageManager, ATooltipTakesNoFocus) {
+// A tooltip shows over the page for its button and takes no focus, nor is
+// it a scope for keys or clicks: Tab moves on while it shows, and a quick
+// click on another button counts. A dialog that opens elsewhere takes the
+// input: the button under the pointer drops its hover look (and its
+// tooltip) at once, and takes it up again once the dialog has gone.
+TEST_F(PageManager, ATooltipTakesNoInputAndADialogTakesTheHoverLook) {
+  static constexpr COLOUR kUp = 0xFF203040, kOver = 0xFFC0A000;
+  static int others_clicked;
+  others_clicked = 0;
   manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
   manager->set_page(
       0,
       [](WM_PAGE_MANAGER* m) {
         create_boxes<0>(m);
+        WM_STYLE_SET style = text_style(kUp, 0, 0xFF000000);
+        style.mouse_over_colour = kOver;
+        m->current_root()->add_child(new WM_BUTTON(100, 60, 159, 89, &style, "", "What Go does", nullptr, 0, 0, 2),
+                                     false);
         m->current_root()->add_child(
-            new WM_BUTTON(100, 60, 159, 89, nullptr, "Go", "What Go does", nullptr, 0, 0, 2), false);
+            new WM_BUTTON(170, 60, 229, 89, nullptr, "Other", nullptr,
+                          [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return ++others_clicked, 0; }, 0, 0, 2),
+            false);
       },
       nullptr, 0, nullptr, 0, 0, nullptr);
   manager->frame(false);
   WM_MANAGER& root = manager->area(0).root;
   auto* button = static_cast<WM_BUTTON*>(root.get_child(3));
-  root.get_child(1)->set_focus();
+  auto frames = [&](int n, uint64_t ms) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(ms);
+      manager->frame(false);
+    }
+  };
+  root.get_child(0)->set_focus();
   input.move_to(120, 75);
-  for (int i = 0; i < 4; ++i) {
-    input.advance_ms(1000);
-    manager->frame(false);
-  }
+  frames(4, 1000);
   ASSERT_TRUE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
+  input.key(XK_Tab);
+  frames(1, 0);
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(1));
+  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
+  input.move_to(200, 75);
+  input.click(1);
+  frames(2, 0);
+  EXPECT_EQ(others_clicked, 1);
+
+  DIALOG_EFFECTS still;
+  still.flags = 0;
+  for (const bool tooltip_shown : {false, true}) {
+    input.move_to(120, 75);
+    frames(tooltip_shown ? 4 : 1, 1000);
+    ASSERT_EQ(pixel(150, 85), kOver);
+    ASSERT_EQ(WM_SCREEN_OBJECT::is_overlay(button->tooltip), tooltip_shown);
+    auto* dialog = new WM_DIALOG(150, 100, 100, 60, "Asks", nullptr, nullptr, nullptr, &still);
+    root.add_overlay(dialog, false);
+    frames(1, 0);
+    EXPECT_EQ(pixel(150, 85), kUp) << tooltip_shown;
+    EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
+    root.remove_overlay(dialog, true, false);
+    frames(1, 0);
+    EXPECT_EQ(pixel(150, 85), kOver);
+  }
   input.move_to(5, 140);
-  manager->frame(false);
-  manager->frame(false);
+  frames(2, 0);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(button->tooltip));
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, root.get_child(1));
   // The tooltip keeps no place for the focus to go back to: a focus object

@@ -5,6 +5,8 @@
 // are what a user sees, not a golden picture.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -386,4 +388,104 @@ TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
   }
   use_onscreen_keyboard = 255;
   manager.area(0).root.destroy_children(true, 0, true);
+}
+
+// Keys answer each dialog as its buttons would, through the page manager:
+// Escape as Cancel (No, Close; nothing when Cancel is disabled), once and
+// for the top dialog only; Space as a click on the focused button; Return
+// in the name dialog's entry as OK. Space typed into an entry is text, and
+// one that opened a dialog types nothing into its entry. The browser's
+// drop-down is a Tab stop whose last item, "My Computer", shows the drives.
+namespace dialog_keys {
+std::string heard;
+int32_t on_confirm(WM_SCREEN_OBJECT* button, uintptr_t, uintptr_t id) {
+  if (static_cast<WM_BUTTON*>(button)->firing_event != button_event::RELEASE) return 0;
+  heard += id ? "yes" : "no";
+  return 2;
+}
+int32_t on_answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t) {
+  heard += dialog->action_word_2 ? "ok" : "cancel";
+  return 2;
+}
+}  // namespace dialog_keys
+
+TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
+  using namespace dialog_keys;
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, [](WM_PAGE_MANAGER*) {}, nullptr, 1, nullptr, 0, 0, nullptr);
+  auto frames = [&](int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  };
+  frames(1);
+  enum KIND { QUESTION, BROWSER, BROWSER_WITHOUT_CANCEL, NAME, ABOUT };
+  const struct {
+    KIND kind;
+    // e Escape, s Space, r Return, > Tab, < Shift+Tab, E End, w " b" typed
+    // between two frames, any other letter typed
+    const char* keys;
+    const char* answer;
+    bool stays;
+    const char* typed;  // the text of the entry still open afterwards
+  } rows[] = {
+      {QUESTION, "e", "no", false, nullptr},
+      {QUESTION, "s", "yes", false, nullptr},
+      {BROWSER, "e", "cancel", false, nullptr},
+      {BROWSER_WITHOUT_CANCEL, "e", "", true, nullptr},
+      {BROWSER, "s", "ok", false, nullptr},
+      {BROWSER, "<<s", "", true, ""},  // New Folder's name dialog
+      {BROWSER, "<<se", "", true, nullptr},
+      {BROWSER, "<<see", "cancel", false, nullptr},
+      {BROWSER, ">rEEr", "", true, nullptr},  // the drives
+      {NAME, "ae", "cancel", false, nullptr},
+      {NAME, "ar", "ok", false, nullptr},
+      {NAME, "aw", "", true, "a b"},
+      {ABOUT, "e", "", false, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys);
+    heard.clear();
+    WM_DIALOG* dialog = nullptr;
+    WM_FILE_SELECT* browser = nullptr;
+    if (row.kind == QUESTION) dialog = new WM_CONFIRM(300, 150, "Leave?", true, on_confirm, 0, -1, -1, false, 10, nullptr);
+    if (row.kind == BROWSER || row.kind == BROWSER_WITHOUT_CANCEL) {
+      dialog = browser = new WM_FILE_SELECT(20, 20, true, on_answer, 0, nullptr, nullptr, nullptr);
+      browser->set_mode(WM_FILE_SELECT::MODE_FOLDER, &skin, nullptr, nullptr);
+      browser->cancel_button->set_enabled(row.kind == BROWSER);
+    }
+    if (row.kind == NAME) dialog = new WM_TEXT_EDIT_DIALOG(20, 20, true, on_answer, 0, nullptr, nullptr, "Name", 20);
+    if (row.kind == ABOUT) dialog = new WM_ABOUT(20, 20);
+    manager.area(0).root.add_overlay(dialog, false);
+    frames(10);
+    for (const char* k = row.keys; *k; ++k) {
+      const uint32_t held = *k == 's' ? WM_BUTTON::KEY_SPACE : *k == 'r' ? WM_BUTTON::KEY_RETURN : *k == '<' ? 0xFFE1 : 0;
+      wm_test::held_keys = {held};
+      switch (*k) {
+        case 'e': input.key(XK_Escape, 27); break;
+        case 'r': input.key(XK_Return, '\n'); break;
+        case 's': input.key(XK_space, ' '); break;
+        case '>': case '<': input.key(XK_Tab, '\t'); break;
+        case 'E': input.key(XK_End); break;
+        case 'w': input.type(" b"); break;
+        default: input.key(static_cast<uint32_t>(*k), static_cast<uint32_t>(*k)); break;
+      }
+      frames(1);
+      wm_test::held_keys.clear();
+      frames(*k == 'w' ? 3 : 5);
+    }
+    frames(4);
+    EXPECT_EQ(heard, row.answer);
+    // A dialog that closed is gone: only one that stays is looked into.
+    ASSERT_EQ(WM_SCREEN_OBJECT::is_overlay(dialog), row.stays);
+    if (row.stays) {
+      WM_TEXT_EDIT_DIALOG* entry = browser ? browser->name_dialog : static_cast<WM_TEXT_EDIT_DIALOG*>(dialog);
+      if (row.typed) {
+        EXPECT_STREQ(entry->entry->get_text(), row.typed);
+      }
+      EXPECT_EQ(browser && browser->at_my_computer, row.keys[0] == '>');
+    }
+    manager.area(0).root.destroy_children(true, 0, false);
+  }
 }

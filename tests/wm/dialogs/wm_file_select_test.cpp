@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "rect.h"
 #include "file_services.h"
 #include "wm_button.h"
 #include "input_driver.h"
@@ -173,6 +174,7 @@ TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
   const NAMES drives = {"Home", "File System", path("mnt/cd"), path("mnt/usb")};
   EXPECT_EQ(names(), drives);
   EXPECT_STREQ(d->location_menu->get_text(), "My Computer");
+  EXPECT_STREQ(d->path_label->text.get_text(PARAMETER::VALUE), "My Computer");
   EXPECT_FALSE(d->ok_button->enabled || d->new_folder_button->enabled);
   for (int row = 0; row < 4; ++row) {  // the cdrom's own icon, else the disk's
     COLOUR c = 0;
@@ -238,23 +240,58 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
   }
 }
 
+// Each row types a name into the name dialog and answers it: a folder that
+// is made is entered and the dialog goes; one that cannot be made leaves
+// the dialog open with the typed name and the reason in its prompt.
 TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
-  browser->set_mode(3, &docs, nullptr, nullptr);
-  names();
-  for (const char* typed : {"new one", ".", "..", "", "caf\xe9"}) {
-    browser->new_folder_button->fire_callback(false);
-    WM_TEXT_EDIT_DIALOG* dialog = browser->name_dialog;
+  FOLDER shut = docs;
+  ASSERT_TRUE(make_folder(&shut, "shut", true));
+  WM_FILE_SELECT* d = browser.get();
+  const struct {
+    const char* typed;
+    bool ok;
+    const FOLDER* in;
+    const char* entered;  // relative to the scratch folder; null: where it was
+    const VORN_STRING* refusal;
+  } rows[] = {
+      {"new one", false, &docs, nullptr, nullptr},  // cancelled
+      {".", true, &docs, nullptr, &d->bad_name_text},
+      {"..", true, &docs, nullptr, &d->bad_name_text},
+      {"", true, &docs, nullptr, &d->bad_name_text},
+      {"a/b", true, &docs, nullptr, &d->bad_name_text},
+      {"b.txt", true, &docs, nullptr, &d->name_taken_text},
+      // Read-only, or (as root, whom that does not stop) gone.
+      {"inner", true, &shut, nullptr, &d->cannot_make_text},
+      {"caf\xe9", true, &docs, "home/docs/caf\xc3\xa9", nullptr},  // UTF-8 on disk
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.typed);
+    d->set_mode(3, r.in, nullptr, nullptr);
+    names();
+    if (r.in == &shut) {
+      ASSERT_EQ(geteuid() != 0 ? chmod(shut.path, 0555) : rmdir(shut.path), 0);
+    }
+    d->new_folder_button->fire_callback(false);
+    WM_TEXT_EDIT_DIALOG* dialog = d->name_dialog;
     ASSERT_NE(dialog, nullptr);
     EXPECT_STREQ(dialog->get_text(), "New Folder");
     EXPECT_EQ(dialog->entry->filter, &WM_TEXT_EDIT::filter_file_name);
-    dialog->entry->set_text(typed);
-    // "new one" is cancelled; "." and ".." would only move about.
-    (std::string(typed) == "new one" ? dialog->cancel : dialog->ok)->fire_callback(false);
+    dialog->entry->set_text(r.typed);
+    const uint16_t prompt_w = dialog->prompt->width;
+    (r.ok ? dialog->ok : dialog->cancel)->fire_callback(false);
+    EXPECT_EQ(d->name_dialog == dialog, r.refusal != nullptr);
+    EXPECT_EQ(d->folder.path, r.entered ? path(r.entered) : std::string(r.in->path));
+    if (r.refusal) {
+      EXPECT_STREQ(dialog->prompt->text.get_text(PARAMETER::VALUE), r.refusal->get_text());
+      EXPECT_EQ(dialog->prompt->width, prompt_w);  // a long reason wraps in place
+      EXPECT_STREQ(dialog->entry->get_text(), r.typed);
+      d->name_dialog = nullptr;
+    }
     root.remove_overlay(dialog, true, false);
   }
+  chmod(shut.path, 0755);
   EXPECT_FALSE(test_support::file_exists(path("home/docs/new one")));
-  EXPECT_STREQ(browser->folder.path, path("home/docs/caf\xc3\xa9").c_str());  // UTF-8 on disk
   // A browser deleted under its open name dialog leaves it answerable.
   browser->new_folder_button->fire_callback(false);
   WM_TEXT_EDIT_DIALOG* orphan = browser->name_dialog;
@@ -263,39 +300,93 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   root.remove_overlay(orphan, true, false);
 }
 
-// Whatever words the owner gives the header, its three parts stand side by
-// side without overlapping: the label whole, the message and the folder's
-// name ending in "..." when too long; the list's text cells do the same.
-TEST_F(FileSelect, HeaderAndColumnsShowWholeOrEndInAnEllipsis) {
-  WM_FILE_SELECT* d = browser.get();
+// The browser lays itself out top down, whatever words the owner gives it:
+// the message whole, on lines of its own; "Look in:" whole with the
+// drop-down taking the rest of its line; the folder's whole path; the list
+// in all the height left above the name field (file modes) or the buttons
+// (folder mode has no field); each half a margin below the one before. The
+// size and time columns are as wide as their texts need. A browser that
+// would show fewer than five rows, or leave names less than half the width
+// of those columns, grows within the screen (this test's font and icons
+// are large), once. The German browser is saved as file_select_layout.png.
+TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
   const struct {
     const char* message;
     const char* label;
+    uint8_t mode;
+    int16_t width, height;  // -1: the default
+    bool grows_wider, grows_higher;
   } rows[] = {
-      {"Choose a folder.", "Look in:"},
-      {"Choose the folder to install Demo Notes into, or make a new one.", "Suchen in diesem Ordner:"},
+      {"Choose a folder.", "Look in:", 3, -1, -1, true, true},
+      {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
+       "every file of the program there.", "Look in this folder:", 2, -1, -1, true, true},
+      {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
+      {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   IMAGE* s = get_screen_image();
+  auto text_w = [&](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.label);
+    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, r.width, r.height, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, true, nullptr, 0, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr);
+    WM_FILE_SELECT* d = browser.get();
+    const WM_SCREEN_OBJECT* c = d->get_client();
+    const int32_t g = d->new_folder_button->height / 2;
+    EXPECT_EQ(d->message_label->x, c->x + g);  // laid out before its first listing too
+    const RECT asked = RECT::sized(0, 0, d->width, d->height);
+    d->set_mode(r.mode, &docs, nullptr, nullptr);
     d->message_label->set_text(r.message, false);
     d->location_label->set_text(r.label, false);
-    d->set_mode(3, &docs, nullptr, nullptr);
     names();
+    EXPECT_EQ(d->width > asked.width(), r.grows_wider);
+    EXPECT_EQ(d->height > asked.height(), r.grows_higher);
+    const RECT grown = RECT::sized(d->get_x(), d->get_y(), d->width, d->height);
+    EXPECT_TRUE(RECT::sized(0, 0, s->width, s->height).contains(grown));
+    d->set_mode(r.mode, &docs, nullptr, nullptr);
+    names();
+    EXPECT_EQ(RECT::sized(d->get_x(), d->get_y(), d->width, d->height), grown);  // no creeping
     const WM_SCRIPT* m = d->message_label;
     const WM_SCRIPT* l = d->location_label;
     const WM_BUTTON* menu = d->location_menu;
-    EXPECT_LE(m->x + m->width, l->x);
-    EXPECT_LE(l->x + l->width, menu->x);
-    EXPECT_LE(menu->x + menu->width, d->header->x + d->header->width);
-    EXPECT_GE(l->width - l->left_gap - l->right_gap, s->get_text_width(255, 65535, -1, r.label));
-    EXPECT_GT(l->left_gap, 0);  // a margin after the message
-    EXPECT_TRUE(m->text_flags & script_flag::ELLIPSIS);
-    EXPECT_TRUE(menu->draw_flags & button_flag::ELLIPSIS);
+    const WM_SCRIPT* p = d->path_label;
+    EXPECT_EQ(m->width, c->width - 2 * g);
+    const int32_t lines = s->count_text_block_lines(static_cast<int16_t>(m->width), -1, -1, -1,
+                                                     m->text.get_text(PARAMETER::VALUE));
+    EXPECT_EQ(m->height, lines * s->font_height);
+    EXPECT_EQ((m->text_flags & script_flag::WRAP) != 0, lines > 1);
+    EXPECT_EQ(l->y, m->y + m->height + g / 2);
+    EXPECT_GE(l->width - l->left_gap - l->right_gap, text_w(r.label));
+    EXPECT_EQ(menu->x, l->x + l->width);
+    EXPECT_EQ(menu->x + menu->width, m->x + m->width);
+    EXPECT_GE(menu->width - menu->left_gap - menu->right_gap, text_w(menu->get_text()));
+    EXPECT_EQ(p->y, std::max(l->y + l->height, menu->y + menu->height) + g / 2);
+    EXPECT_EQ(p->text.get_text(PARAMETER::VALUE), std::string(docs.path));
+    EXPECT_EQ(d->list->y, p->y + p->height + g / 2);
+    EXPECT_EQ(d->name_field->visible != 0, r.mode != 3);
+    const WM_SCREEN_OBJECT* below = r.mode == 3 ? static_cast<WM_SCREEN_OBJECT*>(d->ok_button) : d->name_field;
+    EXPECT_EQ(d->list->y + d->list->height, below->y - g);
+    if (r.mode != 3) {
+      EXPECT_EQ(d->name_field->y + d->name_field->height + 2 * g, d->ok_button->y);
+    }
+    EXPECT_EQ(d->ok_button->y + d->ok_button->height, c->y + c->height);
+    EXPECT_EQ(d->ok_button->x + d->ok_button->width, c->x + c->width - g);
+    EXPECT_GE(d->list->rows_fitting(d->list->default_row_height + d->list->style.y_spacing),
+              WM_FILE_SELECT::MIN_LIST_ROWS);
+    // Each of the size and time columns as wide as its widest text (and
+    // its cells' gaps) needs, give or take the grid's rounding.
+    for (int32_t column = 2; column <= 3; ++column) {
+      int32_t widest = 1, cell_w = 0;
+      for (int32_t row = 1; row < d->list->get_row_count(); ++row) {
+        const auto* cell = static_cast<const WM_BUTTON*>(d->list->get_cell(column, row));
+        cell_w = cell->width;
+        if (cell->get_text()[0])
+          widest = std::max(widest, text_w(cell->get_text()) + cell->left_gap + cell->right_gap + 1);
+      }
+      EXPECT_NEAR(cell_w, widest, 1) << column;
+    }
   }
-  for (int32_t column = 1; column <= 3; ++column) {
-    const auto* cell = static_cast<WM_BUTTON*>(d->list->get_cell(column, 1));
-    ASSERT_NE(cell, nullptr);
-    EXPECT_TRUE(cell->draw_flags & button_flag::ELLIPSIS) << column;
-  }
+  browser->open_at_once();
+  wm_test::paint_table(browser.get());
+  wm_test::save_screen("file_select_layout.png");
 }
