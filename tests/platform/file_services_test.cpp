@@ -78,7 +78,7 @@ protected:
     mounts = scratch.file("mounts");
     ASSERT_TRUE(ts::write_file(mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n"));
     set_mounts_file_override(mounts.c_str());
-    unsetenv("TMPDIR");
+    env.set("TMPDIR", std::nullopt);
   }
   void TearDown() override {
     remove_temporary_folder();
@@ -88,6 +88,7 @@ protected:
   }
 
   ts::ScratchDir scratch;
+  ts::EnvironmentGuard env;
   std::string home, root, work, mounts;
 };
 
@@ -785,7 +786,7 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.tmpdir);
-    setenv("TMPDIR", c.tmpdir, 1);
+    env.set("TMPDIR", std::string(c.tmpdir));
     if (c.home_tmp) {
       ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
     }
@@ -794,7 +795,6 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     EXPECT_EQ(std::string(folder.path).rfind(c.parent + "/a-b-", 0), 0u) << folder.path;
     remove_temporary_folder();
   }
-  unsetenv("TMPDIR");  // the next test's scratch folder is made from it
 }
 
 TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {
