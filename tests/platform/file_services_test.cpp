@@ -301,6 +301,48 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 
+// A hold walks to its folder one component at a time: root's links in a
+// folder only root may write to are followed, with absolute or relative
+// targets (".." in them too), another user's folder in such a folder (a
+// home) is entered, LAST makes only the folder itself, and a failure names
+// where the walk stopped and the system's reason. What is written through
+// the hold lands where the walk really went.
+TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
+  for (const char* folder : {"/real", "/sub", "/home_of_other"}) ASSERT_EQ(mkdir((work + folder).c_str(), 0755), 0);
+  ASSERT_EQ(chown((work + "/home_of_other").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/absolute").c_str()), 0);
+  ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
+  ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
+  ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
+  const struct {
+    std::string path;
+    FOLDER_HOLD::MAKE make;
+    std::string lands;  // where the file written through the hold is, or the failure
+  } rows[] = {
+      {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
+      {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
+      {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
+      {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
+      {"/loop/x", FOLDER_HOLD::MAKE::NOTHING, work + "/loop: Too many levels of symbolic links"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    const FOLDER folder = folder_at(work + row.path);
+    FOLDER_HOLD hold;
+    if (!hold.reach(folder, row.make)) {
+      EXPECT_FALSE(hold.holding());
+      EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(), row.lands);
+      continue;
+    }
+    FILE_REPLACEMENT file;
+    ASSERT_TRUE(file.begin(folder, "f", 0644, &hold) && file.write("x", 1) && file.commit());
+    EXPECT_EQ(ts::read_file(row.lands), "x");
+    EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
+  }
+  EXPECT_FALSE(ts::file_exists(work + "/a"));
+}
+
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
   // As an ordinary user a file of mode 0200 opens for writing but not for
   // update; it must keep its bytes.

@@ -470,7 +470,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
   } rows[] = {
       {WIZARD_PAGE_OPTIONS, [] {}, "Install folder ... Desktop Menu Quit Install"},
       {WIZARD_PAGE_INSTALLING, [] { current_dialog->ask_on_copy_error("/t/a"); }, "Carry on Stop Carry on"},
-      {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t"); }, "Back out Back out"},
+      {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t", "Permission denied"); }, "Back out Back out"},
   };
   for (const auto& row : rows) {
     delete manager;

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -160,6 +162,45 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.file(folder)),
                               std::filesystem::directory_iterator()),
                 2);
+  }
+}
+
+// Whatever stands at patch.xml (a pipe, a link) is replaced, never opened
+// or written through; a folder reached through another user's link gets
+// no patch.xml at all.
+TEST_F(PatchBuilder, PatchXmlReplacesWhatStandsAtItsName) {
+  const std::string old_pkg = make_package("old", {{"a", "a"}});
+  const std::string new_pkg = make_package("new", {{"a", "b"}});
+  const std::string patch = scratch.file("old/patch.xml"), victim = scratch.file("victim");
+  ASSERT_EQ(symlink(scratch.file("old").c_str(), scratch.file("linked").c_str()), 0);
+  ASSERT_EQ(lchown(scratch.file("linked").c_str(), 65534, 65534), 0);
+  const struct {
+    std::function<void()> plant;
+    std::string first;  // the first package as the argument names it
+    bool written;
+  } rows[] = {
+      {[&] { ASSERT_EQ(mkfifo(patch.c_str(), 0600), 0); }, old_pkg, true},
+      {[&] { ASSERT_EQ(symlink(victim.c_str(), patch.c_str()), 0); }, old_pkg, true},
+      {[] {}, scratch.file("linked/installer.pkg"), false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.first);
+    ASSERT_TRUE(test_support::write_file(victim, "precious"));
+    unlink(patch.c_str());
+    row.plant();
+    const test_support::RunResult result =
+        test_support::run_program({kProgram, "-d", row.first + "=" + new_pkg}, {"DISPLAY="}, nullptr, 20);
+    EXPECT_EQ(result.exit_code == 0, row.written) << result.out;
+    EXPECT_EQ(test_support::read_file(victim), "precious");
+    struct stat st {};
+    if (!row.written) {
+      EXPECT_NE(result.out.find("Failed to open patch file\n"), std::string::npos) << result.out;
+      EXPECT_NE(lstat(patch.c_str(), &st), 0);
+      continue;
+    }
+    ASSERT_EQ(lstat(patch.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_NE(test_support::read_file(patch).find("src_name=\"a\""), std::string::npos);
   }
 }
 
