@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <elf.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -38,6 +39,11 @@ mode_t mode_of(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return 0;
   return st.st_mode & 07777;
+}
+
+size_t open_descriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                           std::filesystem::directory_iterator()));
 }
 
 bool is_link(const std::string& path) {
@@ -314,6 +320,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
+  ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
   const struct {
     std::string path;
     FOLDER_HOLD::MAKE make;
@@ -325,21 +332,34 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
       {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
       {"/loop/x", FOLDER_HOLD::MAKE::NOTHING, work + "/loop: Too many levels of symbolic links"},
+      {"/long/x", FOLDER_HOLD::MAKE::NOTHING, work + "/long: File name too long"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.path);
-    const FOLDER folder = folder_at(work + row.path);
-    FOLDER_HOLD hold;
-    if (!hold.reach(folder, row.make)) {
-      EXPECT_FALSE(hold.holding());
-      EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(), row.lands);
-      continue;
+  const size_t descriptors = open_descriptors();
+  {
+    FOLDER_HOLD hold;  // each reach lets go of what the one before held
+    for (const auto& row : rows) {
+      SCOPED_TRACE(row.path);
+      const FOLDER folder = folder_at(work + row.path);
+      if (!hold.reach(folder, row.make)) {
+        EXPECT_FALSE(hold.holding());
+        EXPECT_STREQ(hold.held_path(), "");
+        EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(), row.lands);
+        continue;
+      }
+      FILE_REPLACEMENT file;
+      ASSERT_TRUE(file.begin(folder, "f", 0644, &hold) && file.write("x", 1) && file.commit());
+      EXPECT_EQ(ts::read_file(row.lands), "x");
+      EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
     }
-    FILE_REPLACEMENT file;
-    ASSERT_TRUE(file.begin(folder, "f", 0644, &hold) && file.write("x", 1) && file.commit());
-    EXPECT_EQ(ts::read_file(row.lands), "x");
-    EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
+    // A walk that begins at a held folder does not walk its path again:
+    // the folder is reached where it has moved.
+    ASSERT_TRUE(hold.reach(folder_at(work + "/real")));
+    ASSERT_EQ(rename((work + "/real").c_str(), (work + "/moved").c_str()), 0);
+    FOLDER_HOLD below;
+    EXPECT_TRUE(below.reach(folder_at(work + "/real/new"), FOLDER_HOLD::MAKE::LAST, &hold));
+    EXPECT_TRUE(ts::file_exists(work + "/moved/new"));
   }
+  EXPECT_EQ(open_descriptors(), descriptors);
   EXPECT_FALSE(ts::file_exists(work + "/a"));
 }
 

@@ -52,19 +52,12 @@ FOLDER_PROBLEM problem_of(const PATH_FAILURE& failure) {
   return {failure.folder, failure.reason(), failure.kind != PATH_FAILURE::KIND::SYSTEM};
 }
 
-// The path without its last component ("/" stays).
-void climb_text(std::string& path) {
-  const size_t slash = path.rfind('/');
-  path.erase(slash == 0 ? 1 : slash);
-}
-
 // Reaches and holds the folder a path text names: the variable's own
 // folder as the path service finds it (making it by its own rules where
 // asked), then every missing folder below it, each made on its parent's
 // descriptor; nothing on the way is reached through another user's link.
-// Without a base (the install folder's text) a text may also climb from
-// "$app" with "..". from, when the folder lies in its folder, is where the
-// walk begins. An empty text is base itself.
+// from, when the folder lies in its folder, is where the walk begins. An
+// empty text is base itself.
 bool reach_folder(const char* text, const FOLDER* base, bool create_variable_folder, bool no_fallback,
                   const FOLDER_HOLD* from, FOLDER& folder, FOLDER_HOLD& hold, FOLDER_PROBLEM& problem) {
   if (!text[0] && !base) {
@@ -85,33 +78,26 @@ bool reach_folder(const char* text, const FOLDER* base, bool create_variable_fol
     const char* slash = strchr(text, '/');
     const std::string variable(text, slash ? static_cast<size_t>(slash - text) : strlen(text));
     rest = slash ? slash : "";
+    // A variable's folder that could not be made says where it stopped.
     if (!start.set_path(variable.c_str(), false, base, create_variable_folder, no_fallback)) {
       const PATH_FAILURE& failure = FOLDER_HOLD::last_failure();
-      const char* planned = resolve_path_text(variable.c_str());
-      problem = failure.kind != PATH_FAILURE::KIND::NONE
-                    ? problem_of(failure)
-                    : FOLDER_PROBLEM{planned ? planned : variable, strerror(ENOENT)};
+      problem = failure.kind != PATH_FAILURE::KIND::NONE ? problem_of(failure)
+                                                         : FOLDER_PROBLEM{variable, strerror(ENOENT)};
       return false;
     }
-  } else if (!base && strncmp(text, "..", 2) == 0) {
-    start.set_path("$app");
-    rest = text;
   } else {
     problem = {text, "not a folder path the installer can use"};
     return false;
   }
+  // The folders below the variable's, without "." and empty components.
   std::string path = start.path;
   for (const char* part = rest.c_str(); *part;) {
     const char* slash = strchr(part, '/');
     const std::string name(part, slash ? static_cast<size_t>(slash - part) : strlen(part));
     part += name.size() + (slash ? 1 : 0);
     if (name.empty() || name == ".") continue;
-    if (name == "..") {
-      climb_text(path);
-    } else {
-      if (path.back() != '/') path += '/';
-      path += name;
-    }
+    if (path.back() != '/') path += '/';
+    path += name;
   }
   FOLDER_HOLD start_hold;
   if (!folder.set_absolute(path.c_str())) {

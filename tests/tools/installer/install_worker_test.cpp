@@ -151,18 +151,20 @@ protected:
   }
 
   std::string log() { return test_support::read_file(inst + "/install_log.txt"); }
-  // How many descriptors of this process hold the install log open.
-  int held_logs() {
-    struct stat log_file {};
-    if (stat((inst + "/install_log.txt").c_str(), &log_file) != 0) return -1;
-    int held = 0;
+  // How many descriptors of this process hold the file or folder at path
+  // open (the install log, the install folder).
+  static int held(const std::string& path) {
+    struct stat wanted {};
+    if (stat(path.c_str(), &wanted) != 0) return -1;
+    int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
       struct stat open_file {};
-      held += stat(entry.path().c_str(), &open_file) == 0 && open_file.st_dev == log_file.st_dev &&
-              open_file.st_ino == log_file.st_ino;
+      count += stat(entry.path().c_str(), &open_file) == 0 && open_file.st_dev == wanted.st_dev &&
+               open_file.st_ino == wanted.st_ino;
     }
-    return held;
+    return count;
   }
+  int held_logs() { return held(inst + "/install_log.txt"); }
   std::string header(const char* check_message = "") {
     return std::string("Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 ") +
            data.install_folder + "\n" + check_message + "\n";
@@ -431,6 +433,7 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_FALSE(data.install_complete());
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstallation interrupted: 1 file installed.\n");
   EXPECT_EQ(held_logs(), 0);
+  EXPECT_EQ(held(inst), 0);  // nor the install folder or a destination in it
   data.install_step(&page);  // said once
   EXPECT_EQ(page.lines, log());
 
@@ -451,6 +454,7 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
     const char* log_path;
     std::string reported;  // the folder and the reason
     std::string user_home = "";  // another home folder than the fixture's
+    uint8_t system_paths = 0;
   };
   const std::string climbs = ": the path climbs out of its folder with \"..\"";
   const CASE cases[] = {
@@ -461,6 +465,10 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
       {"$ROOT0/inst", "$app/x/../..", "$app/x/../.." + climbs},
       // A user whose home folder does not exist: it is not made.
       {"$ROOT0/inst", "", home + "/gone: No such file or directory", home + "/gone"},
+      {"$ROOT5/inst", "", "$ROOT5: No such file or directory"},
+      {"inst", "", "inst: not a folder path the installer can use"},
+      // The system folder cannot be made: /opt is missing under the root.
+      {"$ROOT0/inst", "", root + "/opt: No such file or directory", "", 1},
   };
   installation().files = {file_record("a", "$app", "e")};
   for (const CASE& c : cases) {
@@ -468,6 +476,7 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
     set_field_text(data.install_folder, c.install_folder);
     set_field_text(data.log.dest_path_from_inst_loc, c.log_path);
     set_home_folder_override((c.user_home.empty() ? home : c.user_home).c_str());
+    installation().allow_system_paths = data.use_system_paths = c.system_paths;
     data.current_page = WIZARD_PAGE_INSTALLING;
     for (int i = 0; i < 5; ++i) data.install_step(&fresh);
     set_home_folder_override(home.c_str());
@@ -658,6 +667,20 @@ TEST_F(InstallWorker, TheLogKeepsToTheFileItMade) {
   ASSERT_GT(run_to_end(), 0);
   EXPECT_EQ(test_support::read_file(victim), "precious");
   EXPECT_EQ(test_support::read_file(inst + "/a"), "bytes");
+
+  // A log that cannot take its name (a folder stands there) is asked
+  // about, and the run holds nothing open once it is over.
+  on_file_step = nullptr;
+  ASSERT_EQ(unlink((inst + "/install_log.txt").c_str()), 0);
+  ASSERT_EQ(mkdir((inst + "/install_log.txt").c_str(), 0700), 0);
+  const auto open_descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = open_descriptors();
+  start_again();
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(page.copy_errors, std::vector<std::string>{inst + "/install_log.txt"});
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 // The files of one folder go where its first file went, also when a link

@@ -35,7 +35,7 @@ protected:
   // installer.pkg in the sub-folder, made with the calls make_installer
   // makes: every file stored under its packed name, then database.bin.
   std::string make_package(const std::string& sub, const std::vector<STORED>& files,
-                           const char* installation = "Full") {
+                           const char* installation = "Full", size_t more_types = 0) {
     const std::string folder_path = scratch.file(sub);
     EXPECT_EQ(mkdir(folder_path.c_str(), 0700), 0);
     FOLDER folder;
@@ -47,7 +47,7 @@ protected:
     DATABASE_LANGUAGE& language = data.languages.emplace_back();
     snprintf(language.name, sizeof language.name, "English");
     snprintf(language.texts[PATCH_MSG], DATABASE_TEXT_SIZE, "Two\nlines");
-    language.installation_strings.resize(1);
+    language.installation_strings.resize(1 + more_types);
     PACKAGE package(folder, "installer.pkg", true, 0, false, false);
     EXPECT_TRUE(package.is_open());
     for (const STORED& file : files) {
@@ -60,6 +60,7 @@ protected:
       snprintf(record.src_path_from_xml, sizeof record.src_path_from_xml, "files");
       snprintf(record.packed_name, sizeof record.packed_name, "p/%s", file.name);
     }
+    data.installations.resize(1 + more_types);
     DATA_FILE* stored = package.open_file("database.bin", 1, 255);
     EXPECT_NE(stored, nullptr);
     EXPECT_TRUE(data.put_to_data_device(stored));
@@ -138,6 +139,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   const std::string old_pkg = make_package("old", {{"a", "a"}});
   const std::string renamed = make_package("renamed", {{"a", "a"}}, "Other");
   const std::string twice = make_package("twice", {{"a", "a"}, {"a", "a"}});
+  const std::string two_types = make_package("two_types", {{"a", "a"}}, "Full", 1);
   ASSERT_TRUE(test_support::write_file(scratch.file("damaged.pkg"), "VORNPKG garbage"));
   struct ROW {
     std::string argument, printed;
@@ -151,6 +153,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
       {old_pkg + "=" + renamed,
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
       {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},
+      {old_pkg + "=" + two_types, "ok...\nUnable to patch, differences are too big (install_sz differ)\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argument);
