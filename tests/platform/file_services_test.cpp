@@ -321,6 +321,10 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
   ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
+  for (int i = 0; i < 40; ++i)  // as many links in a row as the system follows
+    ASSERT_EQ(symlink(i < 39 ? ("chain" + std::to_string(i + 1)).c_str() : "real",
+                      (work + "/chain" + std::to_string(i)).c_str()),
+              0);
   const struct {
     std::string path;
     FOLDER_HOLD::MAKE make;
@@ -328,6 +332,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   } rows[] = {
       {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
       {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
       {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
       {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
@@ -351,6 +356,8 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       EXPECT_EQ(ts::read_file(row.lands), "x");
       EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
     }
+    EXPECT_FALSE(hold.reach(folder_at("relative/x")));  // only absolute paths are walked
+    EXPECT_EQ(hold.failure().folder, "relative/x");
     // A walk that begins at a held folder does not walk its path again:
     // the folder is reached where it has moved.
     ASSERT_TRUE(hold.reach(folder_at(work + "/real")));

@@ -291,7 +291,6 @@ void INSTALL_WORKER::prepare() {
   run.log.close();
   run.destination_known = 0;
   run.destination_hold.release();
-  run.install_hold.release();
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
   run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
