@@ -17,6 +17,9 @@ public:
   // Closes any file held before, then opens the existing file name of
   // folder; false when it is missing, a link, or cannot be opened.
   bool open(const FOLDER& folder, const char* name);
+  // Closes any file held before and holds the descriptor given, one open
+  // for appending (FILE_REPLACEMENT::commit_and_keep); false for -1.
+  bool adopt(int descriptor);
   bool is_open() const { return descriptor >= 0; }
   // All of the bytes at the file's end; false when nothing is open or not
   // all of them could be written.

@@ -47,8 +47,8 @@ bool chmod_file(const FOLDER& folder, const char* name, uint32_t mode);
 bool run_program(const FOLDER& folder, const char* name);
 // Writing never follows a symbolic link at the name. "w" modes write a
 // fresh file beside the target (FILE_REPLACEMENT) that close_file renames
-// over it, keeping the old file's permission bits; a device or pipe at the
-// name is written in place. "a" modes append, "r+" modes update, both
+// over it, keeping the old file's permission bits; a device at the name is
+// written in place, a pipe or socket replaced (never opened). "a" modes append, "r+" modes update, both
 // refusing a link; "r+b"/"r+" create the file only when it does not
 // exist. Reading ("r", "rb") may follow links.
 FILE* open_file(const FOLDER& folder, const char* name, const char* mode);
@@ -66,6 +66,9 @@ bool remove_folder(const FOLDER& folder, const char* name, bool empty_first);
 // unlinking symbolic links instead of following them; the directory itself
 // stays. False when path is not a real directory or anything stayed behind.
 bool remove_folder_contents(const char* path);
+// With create, a missing folder is made on its parent's descriptor, which
+// is reached without following another user's links (FOLDER_HOLD); the
+// parent must exist.
 bool make_folder(FOLDER* folder, const char* name, bool create);
 bool set_folder_if_directory(FOLDER* folder, const char* path);
 bool folder_up(FOLDER* folder);
@@ -146,6 +149,13 @@ void set_system_root_override(const char* path);
 const char* system_path(const char* fixed_path);
 // Drives are read from this file instead of /proc/mounts; null restores it.
 void set_mounts_file_override(const char* path);
+// Called with the path of every folder a FOLDER_HOLD walk has just made
+// (before the walk opens it) and of every file a FILE_REPLACEMENT has just
+// put at its name (before its writer goes on), so that a test can swap
+// something in at that very moment; null removes it.
+enum class FILE_STEP : uint8_t { FOLDER_MADE, FILE_NAMED };
+void set_file_step_hook(void (*hook)(FILE_STEP step, const char* path));
+void note_file_step(FILE_STEP step, const char* path);
 
 // ---- Narrow services for the archive and the configuration files ---------
 

@@ -1,31 +1,86 @@
 #pragma once
-// A folder held open while many files are written into it, one after
-// another (an install writes each folder's files in a row): a replacement
-// given the hold (FILE_REPLACEMENT::begin) whose name lies directly in the
-// held folder is made and named relative to the open folder, instead of
-// walking its path again for each file, and a folder on that path that is
-// swapped meanwhile (for a link, say) cannot lead it elsewhere. A
-// replacement begun with a hold ends (commit or abandon) before the hold
-// does.
+// A folder held open while files are written into it, reached from the
+// root down one component at a time, each opened relative to its parent's
+// descriptor without following links, a missing one made on its parent's
+// descriptor when asked. Writers given the hold (FILE_REPLACEMENT::begin)
+// make and name their files relative to the open folder, so nothing
+// swapped on the path meanwhile, before or after the folder was made, can
+// lead them elsewhere. A replacement begun with a hold ends (commit or
+// abandon) before the hold does.
+//
+// Another user cannot choose where the files go: a link on the path is
+// followed only when it belongs to root or to this process's user and lies
+// in a folder no other user may write to (so a root-made /opt -> /data/opt
+// is followed), and a folder that belongs to another user and lies in a
+// folder others may write to (a shared 1777 folder) is refused.
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "folder.h"
 
+// Why a folder could not be reached, and where the walk stopped.
+struct PATH_FAILURE {
+  enum class KIND : uint8_t {
+    NONE,
+    SYSTEM,        // the system refused; error holds its errno
+    UNSAFE_LINK,   // a link of another user, or in a folder others may write to
+    UNSAFE_OWNER,  // another user's folder in a folder others may write to
+  };
+  KIND kind = KIND::NONE;
+  int error = 0;
+  uint32_t owner = 0;  // the link's or folder's owner, for the unsafe kinds
+  bool open_parent = false;  // UNSAFE_LINK: the link's owner is trusted, its folder is not
+  std::string folder;        // the folder (or link) where the walk stopped
+  // The reason in words: the system's text, or what makes the path unsafe.
+  std::string reason() const;
+};
+
 class FOLDER_HOLD {
 public:
-  // Holds nothing when the folder cannot be opened.
+  // What a reach may make: nothing, only the folder itself (its parent
+  // must exist), or every missing folder on the way.
+  enum class MAKE : uint8_t { NOTHING, LAST, MISSING };
+
+  FOLDER_HOLD() = default;
+  // Holds the existing folder; nothing when it cannot be reached.
   explicit FOLDER_HOLD(const FOLDER& folder);
   ~FOLDER_HOLD();
   FOLDER_HOLD(const FOLDER_HOLD&) = delete;
   FOLDER_HOLD& operator=(const FOLDER_HOLD&) = delete;
 
+  // Lets go of what was held and reaches the folder at the absolute path
+  // of folder. from, when it holds a folder that the path lies in, is
+  // where the walk begins: only the components below it are walked (and
+  // made). False when the folder cannot be reached; failure() says why.
+  bool reach(const FOLDER& folder, MAKE make = MAKE::NOTHING, const FOLDER_HOLD* from = nullptr);
+  void release();
+
   bool holding() const { return descriptor >= 0; }
   // The open folder when this holds the folder at path (its first length
   // bytes, without a trailing '/'); -1 otherwise.
   int descriptor_for(const char* path, size_t length) const;
+  // The held folder's descriptor (O_PATH: a way in, not readable), or -1.
+  int held_descriptor() const { return descriptor; }
+  // The path that the last successful reach was asked for ("" when none),
+  // without a trailing '/' ("/" for the root).
+  const char* held_path() const { return path; }
+  const PATH_FAILURE& failure() const { return failed; }
+
+  // The failure of the last reach in this process that failed, also of a
+  // hold that is gone (folders made through FOLDER take holds of their own).
+  static const PATH_FAILURE& last_failure();
+  static void clear_last_failure();
 
 private:
+  bool fail(PATH_FAILURE::KIND kind, int error, const std::string& folder, uint32_t owner = 0,
+            bool open_parent = false);
+
   int descriptor = -1;
   size_t length = 0;
   char path[FOLDER_PATH_SIZE] = {};  // without a trailing '/', but "/"
+  // Owner and mode of the held folder, for walks that begin here.
+  uint32_t held_owner = 0;
+  uint32_t held_mode = 0;
+  PATH_FAILURE failed;
 };

@@ -46,6 +46,11 @@ public:
   // writing cannot clear a set-user-ID bit), closes the fresh file
   // (checked) and renames it over the target.
   bool commit();
+  // commit, then the file that now has the target's name stays open for
+  // appending: its descriptor (the caller's to close), -1 when the commit
+  // failed. A writer that goes on adding to the file keeps the very file
+  // it made, whatever takes the name later.
+  int commit_and_keep();
   // Removes the fresh file and leaves the target alone.
   void abandon();
 

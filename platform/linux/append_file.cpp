@@ -19,6 +19,12 @@ bool APPEND_FILE::open(const FOLDER& folder, const char* name) {
   return descriptor >= 0;
 }
 
+bool APPEND_FILE::adopt(int given) {
+  close();
+  descriptor = given;
+  return descriptor >= 0;
+}
+
 bool APPEND_FILE::append(const void* bytes, size_t count) {
   if (descriptor < 0) return false;
   for (const char* next = static_cast<const char*>(bytes); count > 0;) {

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "command.h"
 #include "file_services.h"
+#include "folder_hold.h"
 #include "replace_file.h"
 #include "text_convert.h"
 
@@ -160,11 +160,17 @@ std::vector<MENU_LEVEL> menu_levels(const char* menu_section) {
 }
 
 // A whole file in the folder, replacing whatever stood at its name (a link
-// included) only once all of it is written.
-bool write_file(const std::string& folder, const std::string& name, const std::string& bytes) {
+// included) only once all of it is written. The folder is reached without
+// following another user's links and written through its descriptor; with
+// make, it is made when missing (its parent must exist).
+bool write_file(const std::string& folder, const std::string& name, const std::string& bytes,
+                bool make = false) {
   FOLDER where;
+  FOLDER_HOLD held;
   FILE_REPLACEMENT file;
-  return where.set_absolute(folder.c_str()) && file.begin(where, name.c_str()) &&
+  return where.set_absolute(folder.c_str()) &&
+         held.reach(where, make ? FOLDER_HOLD::MAKE::LAST : FOLDER_HOLD::MAKE::NOTHING) &&
+         file.begin(where, name.c_str(), FILE_REPLACEMENT::PERMISSIONS_DEFAULT, &held) &&
          file.write(bytes.data(), bytes.size()) && file.commit();
 }
 
@@ -316,9 +322,7 @@ int create_os_menu_shortcut(uint8_t kind, const char* target, const char* argume
   bool menu_made = write_file(fixed_path(DEBIAN_MENU_FOLDER), menu_name, line);
   if (!menu_made) {
     if (const char* home = get_home_folder()) {
-      std::string user_menu = joined(home, ".menu");
-      mkdir(user_menu.c_str(), 0777);
-      menu_made = write_file(user_menu, menu_name, line);
+      menu_made = write_file(joined(home, ".menu"), menu_name, line, true);
     }
   }
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "folder_hold.h"
 #include "platform.h"
 #include "replace_file.h"
 
@@ -472,12 +473,13 @@ FILE* stream_of(int fd, const char* mode) {
 // "w" modes: a fresh file that close_file renames over the target.
 FILE* open_replacement(const FOLDER& folder, const char* name, const char* path, const char* mode) {
   struct stat st;
-  if (lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+  if (lstat(path, &st) == 0 && (S_ISDIR(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return nullptr;
     }
-    // A device or a pipe cannot be replaced: it is what is written to.
+    // A device cannot be replaced: it is what is written to. A pipe or a
+    // socket is replaced like a file: opening it could wait for ever.
     const int access = strchr(mode, '+') ? O_RDWR : O_WRONLY;
     return stream_of(open(path, access | O_TRUNC | O_NOFOLLOW | O_CLOEXEC), mode);
   }
@@ -577,10 +579,12 @@ bool remove_folder(const FOLDER& folder, const char* name, bool empty_first) {
 bool make_folder(FOLDER* folder, const char* name, bool create) {
   char path[kPathSize];
   if (!folder || !name || !*name || !join_path(path, sizeof path, folder->path, name)) return false;
-  if (is_directory(path) ||
-      (create && (mkdir(path, 0777) == 0 || (errno == EEXIST && is_directory(path)))))
-    return folder->set_absolute(path);
-  return false;
+  if (is_directory(path)) return folder->set_absolute(path);
+  // Made on its parent's descriptor, never through another user's link.
+  FOLDER made;
+  FOLDER_HOLD hold;
+  return create && made.set_absolute(path) && hold.reach(made, FOLDER_HOLD::MAKE::LAST) &&
+         folder->set_absolute(path);
 }
 
 bool set_folder_if_directory(FOLDER* folder, const char* path) {
@@ -803,7 +807,8 @@ bool get_standard_folder(FOLDER* folder, int type, const char* application_name,
     FOLDER made = base;
     if (!made.set_path(relative.c_str(), true, &base)) return false;
     if (type == 5 || type == 6) {
-      const int fd = open(made.path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const FOLDER_HOLD hold(made);
+      const int fd = hold.holding() ? openat(hold.held_descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
       if (fd >= 0) {
         fchmod(fd, 01777);
         close(fd);
@@ -905,6 +910,16 @@ const char* system_path(const char* fixed_path) {
 
 void set_mounts_file_override(const char* path) {
   mounts_override_set = path && copy_text(mounts_override, sizeof mounts_override, path);
+}
+
+namespace {
+void (*file_step_hook)(FILE_STEP, const char*) = nullptr;
+}  // namespace
+
+void set_file_step_hook(void (*hook)(FILE_STEP, const char*)) { file_step_hook = hook; }
+
+void note_file_step(FILE_STEP step, const char* path) {
+  if (file_step_hook) file_step_hook(step, path);
 }
 
 // ---- Narrow services for the archive and the configuration files ---------

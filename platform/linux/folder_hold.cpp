@@ -1,26 +1,231 @@
 #include "folder_hold.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <string>
 
-FOLDER_HOLD::FOLDER_HOLD(const FOLDER& folder) {
-  length = strnlen(folder.path, sizeof folder.path - 1);
-  while (length > 1 && folder.path[length - 1] == '/') --length;
-  if (length == 0 || folder.path[0] != '/') return;
-  memcpy(path, folder.path, length);
-  path[length] = '\0';
-  // Only a way in, for the calls that work relative to it: the folder
-  // need not be readable.
-  descriptor = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#include "file_services.h"
+
+namespace {
+
+// As many links as the kernel follows in one path.
+constexpr int kMaxLinks = 40;
+
+PATH_FAILURE last_failed;
+
+bool trusted_owner(uid_t owner) { return owner == 0 || owner == geteuid(); }
+
+// Whether anyone but root, this process's user and also may write in a
+// folder of that owner and mode (a group counts as others).
+bool others_may_write(uid_t owner, mode_t mode, uid_t also) {
+  if (mode & (S_IWGRP | S_IWOTH)) return true;
+  return !trusted_owner(owner) && owner != also;
 }
 
-FOLDER_HOLD::~FOLDER_HOLD() {
+std::string joined(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string parent_text(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+// The root folder, opened as a way in, and its owner and mode; -1 (errno
+// set) when it cannot be.
+int open_root(struct stat& st) {
+  const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (root >= 0 && fstat(root, &st) != 0) {
+    const int code = errno;
+    close(root);
+    errno = code;
+    return -1;
+  }
+  return root;
+}
+
+// The next component of rest (empty ones and "." skipped), taken off it;
+// false when none is left.
+bool take_component(std::string& rest, std::string& name) {
+  for (;;) {
+    const size_t start = rest.find_first_not_of('/');
+    if (start == std::string::npos) {
+      rest.clear();
+      return false;
+    }
+    const size_t end = rest.find('/', start);
+    name = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    rest.erase(0, end == std::string::npos ? rest.size() : end);
+    if (name != ".") return true;
+  }
+}
+
+}  // namespace
+
+std::string PATH_FAILURE::reason() const {
+  switch (kind) {
+    case KIND::NONE:
+      return "";
+    case KIND::SYSTEM:
+      return strerror(error);
+    case KIND::UNSAFE_LINK:
+      return open_parent ? "unsafe link: it lies in a folder that other users may write to"
+                         : "unsafe link: it belongs to user " + std::to_string(owner);
+    case KIND::UNSAFE_OWNER:
+      return "unsafe folder: it belongs to user " + std::to_string(owner) +
+             " and lies in a folder that other users may write to";
+  }
+  return "";
+}
+
+FOLDER_HOLD::FOLDER_HOLD(const FOLDER& folder) { reach(folder); }
+
+FOLDER_HOLD::~FOLDER_HOLD() { release(); }
+
+void FOLDER_HOLD::release() {
   if (descriptor >= 0) close(descriptor);
+  descriptor = -1;
+  length = 0;
+  path[0] = '\0';
+}
+
+const PATH_FAILURE& FOLDER_HOLD::last_failure() { return last_failed; }
+
+void FOLDER_HOLD::clear_last_failure() { last_failed = PATH_FAILURE(); }
+
+bool FOLDER_HOLD::fail(PATH_FAILURE::KIND kind, int error, const std::string& folder, uint32_t owner,
+                       bool open_parent) {
+  failed.kind = kind;
+  failed.error = error;
+  failed.owner = owner;
+  failed.open_parent = open_parent;
+  failed.folder = folder;
+  last_failed = failed;
+  return false;
+}
+
+bool FOLDER_HOLD::reach(const FOLDER& folder, MAKE make, const FOLDER_HOLD* from) {
+  release();
+  failed = PATH_FAILURE();
+  std::string target(folder.path, strnlen(folder.path, sizeof folder.path - 1));
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  if (target.empty() || target[0] != '/') return fail(PATH_FAILURE::KIND::SYSTEM, ENOENT, target);
+
+  // Where the walk begins: the folder from holds when the path lies in it,
+  // else the root. walked names the folder at hand, for messages.
+  std::string walked = "/", rest = target;
+  int at = -1;
+  struct stat at_stat {};
+  if (from && from->holding()) {
+    const size_t n = from->length;
+    const bool inside = n == 1 || (target.compare(0, n, from->path, n) == 0 &&
+                                   (target.size() == n || target[n] == '/'));
+    if (inside) at = fcntl(from->descriptor, F_DUPFD_CLOEXEC, 0);
+    if (at >= 0) {
+      at_stat.st_uid = from->held_owner;
+      at_stat.st_mode = from->held_mode;
+      walked = from->path;
+      rest = target.substr(n == 1 ? 0 : n);
+    }
+  }
+  if (at < 0 && (at = open_root(at_stat)) < 0) return fail(PATH_FAILURE::KIND::SYSTEM, errno, "/");
+  // Every failure below lets go of the folder at hand.
+  using KIND = PATH_FAILURE::KIND;
+  auto stop = [this, &at](KIND kind, int code, const std::string& where, uint32_t owner = 0,
+                          bool open_parent = false) {
+    close(at);
+    return fail(kind, code, where, owner, open_parent);
+  };
+
+  int links = 0;
+  std::string name;
+  while (take_component(rest, name)) {
+    if (name == "..") {  // only from a link's target
+      const int up = openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      struct stat up_stat {};
+      if (up < 0 || fstat(up, &up_stat) != 0) {
+        const int code = errno;
+        if (up >= 0) close(up);
+        return stop(KIND::SYSTEM, code, walked);
+      }
+      close(at);
+      at = up;
+      at_stat = up_stat;
+      walked = parent_text(walked);
+      continue;
+    }
+    const std::string next = joined(walked, name);
+    const bool last = rest.find_first_not_of('/') == std::string::npos;
+    const bool may_make = make == MAKE::MISSING || (make == MAKE::LAST && last);
+    int fd = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && may_make) {
+      if (mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) {
+        const int code = errno;
+        return stop(KIND::SYSTEM, code, next);
+      }
+      note_file_step(FILE_STEP::FOLDER_MADE, next.c_str());
+      fd = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (fd < 0) {
+      const int code = errno;
+      struct stat link {};
+      if ((code != ENOTDIR && code != ELOOP) || fstatat(at, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 ||
+          !S_ISLNK(link.st_mode))
+        return stop(KIND::SYSTEM, code, next);
+      // A link: followed only where no other user can have put it.
+      if (!trusted_owner(link.st_uid))
+        return stop(KIND::UNSAFE_LINK, 0, next, link.st_uid);
+      if (others_may_write(at_stat.st_uid, at_stat.st_mode, 0))
+        return stop(KIND::UNSAFE_LINK, 0, next, link.st_uid, true);
+      if (++links > kMaxLinks) return stop(KIND::SYSTEM, ELOOP, next);
+      char text[FOLDER_PATH_SIZE];
+      const ssize_t got = readlinkat(at, name.c_str(), text, sizeof text);
+      if (got <= 0 || static_cast<size_t>(got) >= sizeof text)
+        return stop(KIND::SYSTEM, got < 0 ? errno : ENAMETOOLONG, next);
+      // The link's target takes its place on the path; an absolute one
+      // starts again at the root.
+      rest = std::string(text, static_cast<size_t>(got)) + "/" + rest;
+      if (text[0] == '/') {
+        struct stat root_stat {};
+        const int root = open_root(root_stat);
+        if (root < 0) return stop(KIND::SYSTEM, errno, "/");
+        close(at);
+        at = root;
+        at_stat = root_stat;
+        walked = "/";
+      }
+      continue;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+      const int code = errno;
+      close(fd);
+      return stop(KIND::SYSTEM, code, next);
+    }
+    // Another user's folder where others may write: its owner, or anyone
+    // who could have swapped it in, decides what it holds.
+    if (!trusted_owner(st.st_uid) && others_may_write(at_stat.st_uid, at_stat.st_mode, st.st_uid)) {
+      close(fd);
+      return stop(KIND::UNSAFE_OWNER, 0, next, st.st_uid);
+    }
+    close(at);
+    at = fd;
+    at_stat = st;
+    walked = next;
+  }
+  descriptor = at;
+  length = target.size();
+  memcpy(path, target.c_str(), length + 1);
+  held_owner = at_stat.st_uid;
+  held_mode = at_stat.st_mode;
+  return true;
 }
 
 int FOLDER_HOLD::descriptor_for(const char* folder_path, size_t folder_length) const {
-  if (length != folder_length || memcmp(path, folder_path, folder_length) != 0) return -1;
+  if (descriptor < 0 || length != folder_length || memcmp(path, folder_path, folder_length) != 0) return -1;
   return descriptor;
 }

@@ -205,7 +205,21 @@ bool FILE_REPLACEMENT::commit() {
     return false;
   }
   active = false;
+  note_file_step(FILE_STEP::FILE_NAMED, target);
   return true;
+}
+
+int FILE_REPLACEMENT::commit_and_keep() {
+  const int kept = descriptor >= 0 ? fcntl(descriptor, F_DUPFD_CLOEXEC, 0) : -1;
+  if (kept < 0) {
+    abandon();
+    return -1;
+  }
+  if (!commit() || fcntl(kept, F_SETFL, fcntl(kept, F_GETFL) | O_APPEND) != 0) {
+    close(kept);
+    return -1;
+  }
+  return kept;
 }
 
 void FILE_REPLACEMENT::abandon() {

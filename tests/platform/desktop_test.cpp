@@ -60,28 +60,6 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// Sets (or with nullopt unsets) an environment variable for one test.
-class ENV_GUARD {
-public:
-  ~ENV_GUARD() {
-    for (auto& [name, value] : saved) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-  }
-  void set(const std::string& name, std::optional<std::string> value) {
-    if (!saved.count(name)) {
-      const char* old = getenv(name.c_str());
-      saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) setenv(name.c_str(), value->c_str(), 1);
-    else unsetenv(name.c_str());
-  }
-
-private:
-  std::map<std::string, std::optional<std::string>> saved;
-};
-
 FOLDER folder_at(const std::string& path) {
   FOLDER folder;
   EXPECT_TRUE(folder.set_absolute(path.c_str()));
@@ -104,7 +82,9 @@ protected:
     update_menus_status = 0;
     xdg_status = 0;
     set_command_runner(record);
-    for (const char* name : {"DESKTOP", "DESKTOP_SESSION", "BROWSER"}) env.set(name, std::nullopt);
+    // The temporary folder is the test root's /tmp, whatever the caller's
+    // TMPDIR says.
+    for (const char* name : {"DESKTOP", "DESKTOP_SESSION", "BROWSER", "TMPDIR"}) env.set(name, std::nullopt);
     env.set("XDG_CONFIG_HOME", scratch.file("config"));
   }
   void TearDown() override {
@@ -122,7 +102,7 @@ protected:
   ScratchDir scratch;
   std::string home;
   std::string root;
-  ENV_GUARD env;
+  test_support::EnvironmentGuard env;
 };
 
 // ---- Desktop links

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <elf.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -38,6 +39,11 @@ mode_t mode_of(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return 0;
   return st.st_mode & 07777;
+}
+
+size_t open_descriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                           std::filesystem::directory_iterator()));
 }
 
 bool is_link(const std::string& path) {
@@ -78,7 +84,7 @@ protected:
     mounts = scratch.file("mounts");
     ASSERT_TRUE(ts::write_file(mounts, "/dev/root / ext4 rw 0 0\nproc /proc proc rw 0 0\n"));
     set_mounts_file_override(mounts.c_str());
-    unsetenv("TMPDIR");
+    env.set("TMPDIR", std::nullopt);
   }
   void TearDown() override {
     remove_temporary_folder();
@@ -88,6 +94,7 @@ protected:
   }
 
   ts::ScratchDir scratch;
+  ts::EnvironmentGuard env;
   std::string home, root, work, mounts;
 };
 
@@ -298,6 +305,69 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
     EXPECT_EQ(ts::read_file(victim), "precious");
   }
   FILE_REPLACEMENT::allow_unnamed_files(true);
+}
+
+// A hold walks to its folder one component at a time: root's links in a
+// folder only root may write to are followed, with absolute or relative
+// targets (".." in them too), another user's folder in such a folder (a
+// home) is entered, LAST makes only the folder itself, and a failure names
+// where the walk stopped and the system's reason. What is written through
+// the hold lands where the walk really went.
+TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
+  for (const char* folder : {"/real", "/sub", "/home_of_other"}) ASSERT_EQ(mkdir((work + folder).c_str(), 0755), 0);
+  ASSERT_EQ(chown((work + "/home_of_other").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/absolute").c_str()), 0);
+  ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
+  ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
+  ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
+  ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
+  for (int i = 0; i < 40; ++i)  // as many links in a row as the system follows
+    ASSERT_EQ(symlink(i < 39 ? ("chain" + std::to_string(i + 1)).c_str() : "real",
+                      (work + "/chain" + std::to_string(i)).c_str()),
+              0);
+  const struct {
+    std::string path;
+    FOLDER_HOLD::MAKE make;
+    std::string lands;  // where the file written through the hold is, or the failure
+  } rows[] = {
+      {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
+      {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
+      {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
+      {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
+      {"/loop/x", FOLDER_HOLD::MAKE::NOTHING, work + "/loop: Too many levels of symbolic links"},
+      {"/long/x", FOLDER_HOLD::MAKE::NOTHING, work + "/long: File name too long"},
+  };
+  const size_t descriptors = open_descriptors();
+  {
+    FOLDER_HOLD hold;  // each reach lets go of what the one before held
+    for (const auto& row : rows) {
+      SCOPED_TRACE(row.path);
+      const FOLDER folder = folder_at(work + row.path);
+      if (!hold.reach(folder, row.make)) {
+        EXPECT_FALSE(hold.holding());
+        EXPECT_STREQ(hold.held_path(), "");
+        EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(), row.lands);
+        continue;
+      }
+      FILE_REPLACEMENT file;
+      ASSERT_TRUE(file.begin(folder, "f", 0644, &hold) && file.write("x", 1) && file.commit());
+      EXPECT_EQ(ts::read_file(row.lands), "x");
+      EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
+    }
+    EXPECT_FALSE(hold.reach(folder_at("relative/x")));  // only absolute paths are walked
+    EXPECT_EQ(hold.failure().folder, "relative/x");
+    // A walk that begins at a held folder does not walk its path again:
+    // the folder is reached where it has moved.
+    ASSERT_TRUE(hold.reach(folder_at(work + "/real")));
+    ASSERT_EQ(rename((work + "/real").c_str(), (work + "/moved").c_str()), 0);
+    FOLDER_HOLD below;
+    EXPECT_TRUE(below.reach(folder_at(work + "/real/new"), FOLDER_HOLD::MAKE::LAST, &hold));
+    EXPECT_TRUE(ts::file_exists(work + "/moved/new"));
+  }
+  EXPECT_EQ(open_descriptors(), descriptors);
+  EXPECT_FALSE(ts::file_exists(work + "/a"));
 }
 
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
@@ -792,7 +862,7 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.tmpdir);
-    setenv("TMPDIR", c.tmpdir, 1);
+    env.set("TMPDIR", std::string(c.tmpdir));
     if (c.home_tmp) {
       ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
     }
@@ -806,7 +876,6 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     EXPECT_STREQ(get_temporary_folder_path(), c.parent.empty() ? "" : folder.path);
     remove_temporary_folder();
   }
-  unsetenv("TMPDIR");  // the next test's scratch folder is made from it
 }
 
 TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {

@@ -67,6 +67,7 @@ protected:
     ASSERT_TRUE(ts::write_file(mounts, "/dev/root / ext4 rw 0 0\n"));
     set_mounts_file_override(mounts.c_str());
     set_base_path(folder_at(app), "vorntest");
+    env.set("TMPDIR", std::nullopt);  // "$TEMP" lies under the test root's /tmp
   }
   void TearDown() override {
     clear_base_path();
@@ -77,6 +78,7 @@ protected:
     set_mounts_file_override(nullptr);
   }
   std::string user_data() const { return home + "/.vorntest/data"; }
+  ts::EnvironmentGuard env;
 
   ts::ScratchDir scratch;
   std::string home, root, app, mounts;

@@ -37,6 +37,22 @@ ScratchDir::~ScratchDir() {
   if (!path_.empty()) nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+EnvironmentGuard::~EnvironmentGuard() {
+  for (const auto& [name, value] : saved_) {
+    if (value) setenv(name.c_str(), value->c_str(), 1);
+    else unsetenv(name.c_str());
+  }
+}
+
+void EnvironmentGuard::set(const std::string& name, const std::optional<std::string>& value) {
+  if (!saved_.count(name)) {
+    const char* old = getenv(name.c_str());
+    saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+  }
+  if (value) setenv(name.c_str(), value->c_str(), 1);
+  else unsetenv(name.c_str());
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -2,6 +2,8 @@
 // Helpers shared by the test programs: private scratch folders that vanish
 // with the test, whole-file reads, and running a program as a subprocess to
 // look at its exit status and output.
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,20 @@ public:
 
 private:
   std::string path_;
+};
+
+// Sets (or with nullopt unsets) environment variables for one test; each
+// gets its earlier value back when the guard goes.
+class EnvironmentGuard {
+public:
+  EnvironmentGuard() = default;
+  ~EnvironmentGuard();
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+  void set(const std::string& name, const std::optional<std::string>& value);
+
+private:
+  std::map<std::string, std::optional<std::string>> saved_;
 };
 
 std::string read_file(const std::string& path);

@@ -32,9 +32,10 @@ void CONSOLE_INSTALL_PAGE::set_progress(int32_t percent, const char* text) {
 
 void CONSOLE_INSTALL_PAGE::ask_on_copy_error(const char* path) { print_message(COPY_ERROR_MSG, path); }
 
-void CONSOLE_INSTALL_PAGE::report_path_error(const char* path) {
+void CONSOLE_INSTALL_PAGE::report_path_error(const char* folder, const char* reason) {
   stopped = true;
-  print_message(PATH_ERROR_MSG, path);
+  console_write_utf8(
+      (path_error_text(system_text_to_utf8(wizard_text(PATH_ERROR_MSG)).c_str(), folder, reason) + "\n").c_str());
 }
 
 // A line per file: standard output may gather them; every other console

@@ -15,7 +15,7 @@ public:
   void set_progress(int32_t percent, const char* text) override;
   void install_finished() override { finished = true; }
   void ask_on_copy_error(const char* path) override;
-  void report_path_error(const char* path) override;
+  void report_path_error(const char* folder, const char* reason) override;
   void logged(const char* line) override;
 
   bool has_finished() const { return finished; }

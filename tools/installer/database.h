@@ -58,13 +58,16 @@ struct INSTALL_RUN {
   uint8_t complete = 0;    // the finishing step has run
   uint8_t log_made = 0;    // install_log.txt was started by this run
   INSTALL_LOG log;         // held from the start of the run to its end
-  // The destination folder of the last file, resolved once for the files
-  // that follow it there and held open while they are written.
+  FOLDER_HOLD install_hold;  // the install folder, held for the run
+  // The destination folder of the last file, reached once for the files
+  // that follow it there and held open while they are written; why it
+  // could not be reached.
   std::string destination;
   uint8_t destination_known = 0;
-  uint8_t destination_ok = 0;
   FOLDER destination_folder;
-  std::unique_ptr<FOLDER_HOLD> destination_hold;
+  FOLDER_HOLD destination_hold;
+  std::string destination_failed, destination_reason;
+  uint8_t destination_unsafe = 0;  // another user could choose where it leads
 };
 
 class DATABASE : public DATA_DEVICE_CLIENT {

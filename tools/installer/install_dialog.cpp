@@ -532,13 +532,13 @@ void INSTALL_DIALOG::ask_on_copy_error(const char* path) {
   show_install_error(ask, message_with_path(wizard_text(COPY_ERROR_MSG), shown_path(path).c_str()).c_str());
 }
 
-void INSTALL_DIALOG::report_path_error(const char* path) {
+void INSTALL_DIALOG::report_path_error(const char* folder, const char* reason) {
   DATABASE& data = installer_database();
   const WM_CONFIRM::BUTTON_ACTION back{on_wizard_button, 100, static_cast<uintptr_t>(data.get_previous_page())};
   WM_CONFIRM* error = new WM_CONFIRM(data.error.width, data.error.height, wizard_text(PATH_ERROR_TITLE),
                                      wizard_text(PATH_ERROR_BUTTON), nullptr, true, back, back, data.error.x,
                                      data.error.y, true, 100, nullptr);
-  show_install_error(error, message_with_path(wizard_text(PATH_ERROR_MSG), shown_path(path).c_str()).c_str());
+  show_install_error(error, path_error_text(wizard_text(PATH_ERROR_MSG), shown_path(folder).c_str(), reason).c_str());
 }
 
 void INSTALL_DIALOG::check_screen_size() {

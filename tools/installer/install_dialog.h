@@ -30,7 +30,7 @@ public:
   void update_buttons();
   void install_finished() override { update_buttons(); }
   void ask_on_copy_error(const char* path) override;
-  void report_path_error(const char* path) override;
+  void report_path_error(const char* folder, const char* reason) override;
 
   // The text a path is shown as on the current-file line.
   static const char* shown_text(const DATABASE& data, const char* text, char* buffer, size_t size);

@@ -5,11 +5,14 @@
 #include "replace_file.h"
 #include "text_convert.h"
 
-bool INSTALL_LOG::start(const FOLDER& where) {
+bool INSTALL_LOG::start(const FOLDER& where, const FOLDER_HOLD& held) {
   file.close();
   folder = where;
+  // The lines go to the file made here, through its own descriptor: never
+  // to whatever else may take its name afterwards.
   FILE_REPLACEMENT log;
-  return log.begin(folder, FILE_NAME) && log.commit() && file.open(folder, FILE_NAME);
+  return log.begin(folder, FILE_NAME, FILE_REPLACEMENT::PERMISSIONS_DEFAULT, &held) &&
+         file.adopt(log.commit_and_keep());
 }
 
 bool INSTALL_LOG::append(const std::string& text) { return file.append(text.data(), text.size()); }
@@ -27,6 +30,13 @@ std::string message_with_path(const char* message, const char* path) {
   const size_t at = text.find("%s");
   if (at != std::string::npos) text.replace(at, 2, path ? path : "");
   return text;
+}
+
+std::string path_error_text(const char* message, const char* folder, const char* reason) {
+  std::string text = message_with_path(message, folder);
+  if (!text.empty()) text += '\n';
+  if (folder && *folder) text = text + folder + ": ";
+  return text + (reason ? reason : "");
 }
 
 std::string shown_path(const char* path) { return path ? utf8_to_system_text(path, strlen(path)) : std::string(); }

@@ -18,9 +18,10 @@ public:
   // own controls (carry on, or leave the installer). Paths are as the file
   // system names them (UTF-8).
   virtual void ask_on_copy_error(const char* path) = 0;
-  // The install folder cannot be used; the user is sent back to choose
-  // another.
-  virtual void report_path_error(const char* path) = 0;
+  // A folder of the run cannot be used (the folder, UTF-8 as the file
+  // system names it, and the reason in words); the user is sent back to
+  // choose another.
+  virtual void report_path_error(const char* folder, const char* reason) = 0;
   // Every line the run writes to install_log.txt (line end included), in
   // UTF-8 for a terminal; a console shows them, a window need not.
   virtual void logged(const char* line) { (void)line; }

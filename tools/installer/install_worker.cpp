@@ -42,6 +42,74 @@ bool acceptable_data_path(const char* text) {
   return true;
 }
 
+// Where and why a folder cannot be used, for the path error.
+struct FOLDER_PROBLEM {
+  std::string folder, reason;
+  bool unsafe = false;  // another user could choose where it leads
+};
+
+FOLDER_PROBLEM problem_of(const PATH_FAILURE& failure) {
+  return {failure.folder, failure.reason(), failure.kind != PATH_FAILURE::KIND::SYSTEM};
+}
+
+// Reaches and holds the folder a path text names: the variable's own
+// folder as the path service finds it (making it by its own rules where
+// asked), then every missing folder below it, each made on its parent's
+// descriptor; nothing on the way is reached through another user's link.
+// from, when the folder lies in its folder, is where the walk begins. An
+// empty text is base itself.
+bool reach_folder(const char* text, const FOLDER* base, bool create_variable_folder, bool no_fallback,
+                  const FOLDER_HOLD* from, FOLDER& folder, FOLDER_HOLD& hold, FOLDER_PROBLEM& problem) {
+  if (!text[0] && !base) {
+    problem = {text, "no folder is given"};
+    return false;
+  }
+  FOLDER start;
+  std::string rest;
+  FOLDER_HOLD::clear_last_failure();
+  if (!text[0]) {
+    start = *base;
+  } else if (text[0] == '$') {
+    if (!acceptable_data_path(text)) {
+      problem = {text, is_known_path_variable(text) ? "the path climbs out of its folder with \"..\""
+                                                    : "unknown path variable"};
+      return false;
+    }
+    const char* slash = strchr(text, '/');
+    const std::string variable(text, slash ? static_cast<size_t>(slash - text) : strlen(text));
+    rest = slash ? slash : "";
+    // A variable's folder that could not be made says where it stopped.
+    if (!start.set_path(variable.c_str(), false, base, create_variable_folder, no_fallback)) {
+      const PATH_FAILURE& failure = FOLDER_HOLD::last_failure();
+      problem = failure.kind != PATH_FAILURE::KIND::NONE ? problem_of(failure)
+                                                         : FOLDER_PROBLEM{variable, strerror(ENOENT)};
+      return false;
+    }
+  } else {
+    problem = {text, "not a folder path the installer can use"};
+    return false;
+  }
+  // The folders below the variable's, without "." and empty components.
+  std::string path = start.path;
+  for (const char* part = rest.c_str(); *part;) {
+    const char* slash = strchr(part, '/');
+    const std::string name(part, slash ? static_cast<size_t>(slash - part) : strlen(part));
+    part += name.size() + (slash ? 1 : 0);
+    if (name.empty() || name == ".") continue;
+    if (path.back() != '/') path += '/';
+    path += name;
+  }
+  FOLDER_HOLD start_hold;
+  if (!folder.set_absolute(path.c_str())) {
+    problem = {path, strerror(ENAMETOOLONG)};
+    return false;
+  }
+  const bool reached = start_hold.reach(start, FOLDER_HOLD::MAKE::NOTHING, from) &&
+                       hold.reach(folder, FOLDER_HOLD::MAKE::MISSING, &start_hold);
+  if (!reached) problem = problem_of(start_hold.holding() ? hold.failure() : start_hold.failure());
+  return reached;
+}
+
 // A folder from a path text of the data, missing folders created. An empty
 // text is the install folder itself.
 bool set_data_folder(FOLDER& folder, const char* text, const FOLDER& install, bool create_variable_folder,
@@ -145,9 +213,9 @@ private:
   void progress_on(int32_t percent, const std::string& path) {
     if (page) page->set_progress(percent, utf8_to_system_text(path.data(), path.size()).c_str());
   }
-  void path_error(const char* path) {
+  void path_error(const FOLDER_PROBLEM& problem) {
     run.halted = 1;
-    if (page) page->report_path_error(path);
+    if (page) page->report_path_error(problem.folder.c_str(), problem.reason.c_str());
   }
   void copy_error(const char* path) {
     if (page) page->ask_on_copy_error(path);
@@ -157,7 +225,7 @@ private:
   // page.
   void write(const LOG_LINE& line);
   void write(const std::string& ascii) { write(LOG_LINE().name(ascii)); }
-  bool set_install_folder(FOLDER& install);
+  bool set_install_folder(FOLDER& install, FOLDER_PROBLEM& problem);
   bool set_destination(const char* text, bool system, FOLDER& folder);
   void shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install);
 
@@ -180,35 +248,37 @@ void INSTALL_WORKER::write(const LOG_LINE& line) {
 // The install folder becomes the base path, so that "$APP" and "$app" in
 // every later path mean it. "$app" first names the application to the path
 // service, which "$SYSAPP" is made from.
-bool INSTALL_WORKER::set_install_folder(FOLDER& install) {
+bool INSTALL_WORKER::set_install_folder(FOLDER& install, FOLDER_PROBLEM& problem) {
   install.set_path("$app");
   set_base_path(install, data.application.app_string);
-  bool ok;
-  if (data.use_system_paths) {
-    ok = install.set_path("$SYSAPP", false, nullptr, true, true);
-  } else {
-    const char* text = data.install_folder;
-    ok = (text[0] != '$' || acceptable_data_path(text)) && install.set_path(text, true, nullptr, true, false);
-  }
+  const bool ok = data.use_system_paths
+                      ? reach_folder("$SYSAPP", nullptr, true, true, nullptr, install, run.install_hold, problem)
+                      : reach_folder(data.install_folder, nullptr, true, false, nullptr, install, run.install_hold,
+                                     problem);
   if (ok) set_base_path(install, data.application.app_string);
   return ok;
 }
 
 // Files of one folder follow each other in the data: the folder is
-// resolved (and made) once for all of them, and held open while they are
+// reached (and made) once for all of them, and held open while they are
 // written into it.
 bool INSTALL_WORKER::set_destination(const char* text, bool system, FOLDER& folder) {
   const std::string key = std::string(system ? "1" : "0") + text;
   if (!run.destination_known || run.destination != key) {
-    run.destination_hold.reset();
+    run.destination_hold.release();
     FOLDER install;  // "$APP", which the base path makes the install folder
-    run.destination_ok = set_data_folder(run.destination_folder, text, install, system, false) ? 1 : 0;
+    FOLDER_PROBLEM problem;
+    if (!reach_folder(text, &install, system, false, &run.install_hold, run.destination_folder, run.destination_hold,
+                      problem)) {
+      run.destination_failed = problem.folder;
+      run.destination_reason = problem.reason;
+      run.destination_unsafe = problem.unsafe ? 1 : 0;
+    }
     run.destination = key;
     run.destination_known = 1;
-    if (run.destination_ok) run.destination_hold = std::make_unique<FOLDER_HOLD>(run.destination_folder);
   }
   folder = run.destination_folder;
-  return run.destination_ok != 0;
+  return run.destination_hold.holding();
 }
 
 void INSTALL_WORKER::prepare() {
@@ -220,7 +290,7 @@ void INSTALL_WORKER::prepare() {
   run.log_made = 0;
   run.log.close();
   run.destination_known = 0;
-  run.destination_hold.reset();
+  run.destination_hold.release();
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
   run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
@@ -234,21 +304,23 @@ void INSTALL_WORKER::prepare() {
   progress(0, data.current_text(INSTALLING_STRING));
 
   FOLDER install;
-  if (!set_install_folder(install)) {
-    path_error(data.install_folder);
+  FOLDER_PROBLEM problem;
+  if (!set_install_folder(install, problem)) {
+    path_error(problem);
     return;
   }
   FOLDER log_folder;
+  FOLDER_HOLD log_hold;
   const bool system_log = data.log.system_dest_path_from_inst_loc[0] && data.use_system_paths;
-  const bool log_ok = system_log ? set_data_folder(log_folder, data.log.system_dest_path_from_inst_loc, install,
-                                                   true, true)
-                                 : set_data_folder(log_folder, data.log.dest_path_from_inst_loc, install, false,
-                                                   false);
+  const bool log_ok = system_log ? reach_folder(data.log.system_dest_path_from_inst_loc, &install, true, true,
+                                                &run.install_hold, log_folder, log_hold, problem)
+                                 : reach_folder(data.log.dest_path_from_inst_loc, &install, false, false,
+                                                &run.install_hold, log_folder, log_hold, problem);
   if (!log_ok) {
-    path_error(system_log ? data.log.system_dest_path_from_inst_loc : data.log.dest_path_from_inst_loc);
+    path_error(problem);
     return;
   }
-  if (!run.log.start(log_folder)) {
+  if (!run.log.start(log_folder, log_hold)) {
     copy_error(run.log.path().c_str());
     return;
   }
@@ -304,7 +376,7 @@ void INSTALL_WORKER::install_file() {
       (record.permissions >= 0 ? record.permissions : 0755) | (record.switch_user ? S_ISUID | S_ISGID : 0);
   if (outcome == INSTALLED && !folder_only &&
       !(data.package &&
-        data.package->extract(folder, name, record.packed_name, nullptr, 0, mode, run.destination_hold.get())))
+        data.package->extract(folder, name, record.packed_name, nullptr, 0, mode, &run.destination_hold)))
     outcome = FAILED;
   if (outcome == INSTALLED && !folder_only) ++run.installed;
 
@@ -315,7 +387,12 @@ void INSTALL_WORKER::install_file() {
     write((outcome == SKIPPED ? "Skipped " : "Installed ") + quoted(path.c_str()) + "\n");
   }
   ++run.step;
-  if (outcome == FAILED) copy_error(path.c_str());
+  // A folder that another user could lead elsewhere stops the run: the
+  // files that would follow it cannot go where the data says either.
+  if (!folder_ok && run.destination_unsafe)
+    path_error({run.destination_failed, run.destination_reason, true});
+  else if (outcome == FAILED)
+    copy_error(path.c_str());
 }
 
 // A link or menu entry that cannot be made is worth a line, not an error:
@@ -337,8 +414,9 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
                                             record.icon_path_from_inst_loc, install);
   const FOLDER* target_folder = has_target ? &target : nullptr;
   const FOLDER* icon_folder = has_icon ? &icon : nullptr;
-  const std::string target_text = has_target ? quoted(folder_text(target).c_str()) : "null";
-  const std::string icon_text = has_icon ? quoted(folder_text(icon).c_str()) : "null";
+  // Every folder field is quoted, the word for no folder too.
+  const std::string target_text = quoted(has_target ? folder_text(target).c_str() : "null");
+  const std::string icon_text = quoted(has_icon ? folder_text(icon).c_str() : "null");
   LOG_LINE line;
   line.name(desktop ? "create_desktop_shortcut( " : "create_os_menu_shortcut( ")
       .name(std::to_string(record.kind) + ", " + quoted(record.target) + ", " + quoted(record.arguments) + ", \"")
@@ -364,7 +442,7 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
 }
 
 void INSTALL_WORKER::make_shortcuts() {
-  run.destination_hold.reset();
+  run.destination_hold.release();
   const FOLDER install;
   for (const DATABASE_SHORTCUT& record : chosen_installation(data).shortcuts)
     if (data.match_platform(record.platform)) shortcut(record, install);
@@ -377,6 +455,7 @@ void INSTALL_WORKER::finish() {
   progress(100, data.current_text(COMPLETE));
   ++run.step;
   run.complete = 1;
+  run.install_hold.release();
   write(run.errors ? "Installation completed with " + std::to_string(run.errors) + " errors.\n"
                    : std::string("Installation completed without any errors.\n"));
   run.log.close();
@@ -386,7 +465,8 @@ void INSTALL_WORKER::finish() {
 void INSTALL_WORKER::interrupt() {
   write("Installation interrupted: " + count_of(run.installed, "file", "files") + " installed.\n");
   run.log.close();
-  run.destination_hold.reset();
+  run.destination_hold.release();
+  run.install_hold.release();
   // "$APP" and "$TEMP" get their own meaning back.
   clear_base_path();
   set_idle_wait(IDLE_WAIT_MS);

@@ -8,12 +8,14 @@
 #include "data_file.h"
 #include "database.h"
 #include "errors.h"
+#include "folder_hold.h"
 #include "install_log.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "patch_xml.h"
+#include "replace_file.h"
 #include "string_utils.h"
-#include "text_file.h"
+#include "text_convert.h"
 
 namespace {
 
@@ -197,28 +199,27 @@ bool build_patch(const char* argument) {
     return false;
 
   // patch.xml appears only when it is complete: a run that stops early
-  // drops what it wrote.
-  TEXT_FILE out;
-  if (!out.open(first_folder, "patch.xml", 1, false)) {
+  // drops what it wrote. It is made in the folder reached without another
+  // user's links, in place of whatever stood at its name (a pipe too: it
+  // is never opened).
+  FOLDER_HOLD held;
+  FILE_REPLACEMENT out;
+  if (!held.reach(first_folder) ||
+      !out.begin(first_folder, "patch.xml", FILE_REPLACEMENT::PERMISSIONS_OF_TARGET, &held)) {
     say("Failed to open patch file\n");
     return false;
   }
-  const auto stop = [&out] {
-    out.discard();
-    return false;
-  };
   PATCH_XML xml;
   xml.head(*older, *newer, second_folder);
   if (older->installations.size() != newer->installations.size()) {
     say("Unable to patch, differences are too big (install_sz differ)\n");
-    return stop();
+    return false;
   }
   for (size_t i = 0; i < older->installations.size(); ++i)
-    if (!compare_installation(*older, *newer, i, xml)) return stop();
+    if (!compare_installation(*older, *newer, i, xml)) return false;
   xml.finish(*older);
-  const bool written = out.write_string(xml.text().c_str());
-  if (!written) out.discard();
-  if (!written || !out.close()) {
+  const std::string text = system_text_to_utf8(xml.text().c_str());
+  if (!out.write(text.data(), text.size()) || !out.commit()) {
     say("Failed to write patch file\n");
     return false;
   }

@@ -292,10 +292,10 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
       "Skipped \"" + target + "/newer.txt\"\n"
       "Installed \"" + target + "/older.txt\"\n"
       "Installed \"" + target + "/z M\xC3\xBCller \xC3\x9F.txt\"\n"
-      "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", null, \"\", \"" +
+      "create_desktop_shortcut( 3, \"docs/readme.txt\", \"\", \"Read Me\", \"null\", \"\", \"" +
       target + "\" );\n"
       "create_os_menu_shortcut( 1, \"bin/tool\", \"\", \"Tool\", \"Applications/Tools\", "
-      "null, \"\", \"" + target + "\" );\n"
+      "\"null\", \"\", \"" + target + "\" );\n"
       "Installation completed without any errors.\n";
   EXPECT_EQ(test_support::read_file(target + "/install_log.txt"), log);
   // The console shows the same lines as they are written, each name in
@@ -360,12 +360,42 @@ TEST_F(AutomaticInstall, UnwritableTargetsAreReportedAndFail) {
   EXPECT_FALSE(test_support::file_exists(target + "/a.txt"));
 
   // An install folder that cannot be made (the scratch folder is root's)
-  // stops the run at once with the data's message about it.
+  // stops the run at once with the data's message about it, then the
+  // folder and the system's reason.
   test_support::run_program({"/bin/rm", "-rf", target});
   run = run_automatic(*user, program);
   EXPECT_NE(run.status, 0);
-  EXPECT_EQ(lines_of(run.out).back(), "Cannot install into $ROOT1" + target + ".") << run.out;
+  const std::vector<std::string> shown = lines_of(run.out);
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(shown.end() - 2, shown.end()),
+            (std::vector<std::string>{"Cannot install into " + target + ".", target + ": Permission denied"}));
   EXPECT_FALSE(test_support::file_exists(target));
+}
+
+// A link that another user planted in the target stops the run there:
+// what was installed before stays, nothing reaches where the link leads,
+// the console names the folder and why, the log says how far the run got
+// and the status says that it failed.
+TEST_F(AutomaticInstall, AnotherUsersLinkInTheTargetStopsTheRun) {
+  add_file("a.txt", 10);
+  add_file("sub/b.txt", 20);
+  const std::string program = build("");
+  make_target();
+  const std::string victim = scratch.file("victim");
+  ASSERT_EQ(mkdir(victim.c_str(), 0777), 0);
+  ASSERT_EQ(symlink(victim.c_str(), (target + "/sub").c_str()), 0);
+  ASSERT_EQ(lchown((target + "/sub").c_str(), 65534, 65534), 0);
+
+  const RUN run = run_automatic(*user, program);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has_line(run.out, target + "/sub: unsafe link: it belongs to user 65534")) << run.out;
+  EXPECT_TRUE(std::filesystem::is_empty(victim));
+  EXPECT_TRUE(test_support::read_file(target + "/a.txt") == sources["a.txt"]);
+  const std::vector<std::string> log = lines_of(test_support::read_file(target + "/install_log.txt"));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+            (std::vector<std::string>{"\"" + target + "/sub/b.txt\" failed to unpack (files/sub/b.txt)",
+                                      "Installation interrupted: 1 file installed."}));
 }
 
 // Pieces of the package that do not shrink are stored as they are, beside

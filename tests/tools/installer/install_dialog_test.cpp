@@ -479,7 +479,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
   } rows[] = {
       {WIZARD_PAGE_OPTIONS, [] {}, "Install folder ... Desktop Menu Quit Back Install"},
       {WIZARD_PAGE_INSTALLING, [] { current_dialog->ask_on_copy_error("/t/a"); }, "Carry on Stop Carry on"},
-      {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t"); }, "Back out Back out"},
+      {WIZARD_PAGE_INSTALLING, [] { current_dialog->report_path_error("/t", "Permission denied"); }, "Back out Back out"},
       {WIZARD_PAGE_LANGUAGE, [] {}, "English Deutsch Deutsch", XK_Down},
       {WIZARD_PAGE_LANGUAGE, [] { option_grid->get_cell(0, 1)->set_focus(); }, "Deutsch English English", XK_Up},
       {WIZARD_PAGE_INSTALL_TYPE, [] { option_grid->get_cell(0, 0)->set_focus(); }, "Standard Minimal Minimal",

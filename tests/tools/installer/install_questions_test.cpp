@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -105,9 +106,19 @@ protected:
   static WM_CONFIRM* question() {
     return static_cast<WM_CONFIRM*>(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::CONFIRM));
   }
+  // The message's lines joined by '\n'. A wrapped line's rows look into
+  // the line's own text, which runs on to the line's end.
   static std::string message(const WM_CONFIRM* dialog) {
     const WM_TEXT_WIN* window = dialog->message_window;
-    return window && window->get_line_count() == 1 ? window->get_row(window->row_at_age(0)).text : "";
+    std::string text;
+    const char* line = nullptr;
+    for (int32_t age = 0; window && age < window->get_row_count(); ++age) {
+      const char* row = window->get_row(window->row_at_age(age)).text;
+      if (line && row >= line && row < line + strlen(line)) continue;
+      text += (line ? "\n" : "") + std::string(row);
+      line = row;
+    }
+    return text;
   }
   void click(WM_BUTTON* button) {
     input.move_to(button->get_x() + button->width / 2, button->get_y() + button->height / 2);
@@ -197,7 +208,8 @@ TEST_F(InstallQuestions, APathErrorLeadsBackToTheOptions) {
   WM_CONFIRM* error = question();
   ASSERT_NE(error, nullptr);
   EXPECT_STREQ(error->get_text(), "No folder");
-  EXPECT_EQ(message(error), "Cannot use $ROOT0/file/inst (%d%%)");
+  // The data's sentence first, then the folder and why it cannot be used.
+  EXPECT_EQ(message(error), "Cannot use " + home + "/file (%d%%)\n" + home + "/file: Not a directory");
   EXPECT_EQ(error->second_button, nullptr);
   EXPECT_EQ(error->first_button->icon.width, 6);
   click(error->first_button);

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,7 +30,9 @@ struct RECORDING_PAGE : INSTALL_PAGE {
   void set_progress(int32_t percent, const char* text) override { progress.emplace_back(percent, text); }
   void install_finished() override { ++finished; }
   void ask_on_copy_error(const char* path) override { copy_errors.emplace_back(path); }
-  void report_path_error(const char* path) override { path_errors.emplace_back(path); }
+  void report_path_error(const char* folder, const char* reason) override {
+    path_errors.push_back(*folder ? std::string(folder) + ": " + reason : reason);
+  }
   void logged(const char* line) override { lines += line; }
 
   std::vector<std::pair<int32_t, std::string>> progress;
@@ -54,6 +59,21 @@ DATABASE_SHORTCUT site_link(const char* menu_section = "") {
   set_field_text(link.name, "Site");
   set_field_text(link.menu_section, menu_section);
   return link;
+}
+
+// What a test does at a step of the file services (a folder just made, a
+// file just named): the race another user would run, at its worst moment.
+std::function<void(FILE_STEP, const std::string&)> on_file_step;
+void file_step(FILE_STEP step, const char* path) {
+  if (on_file_step) on_file_step(step, path);
+}
+
+constexpr uid_t kOtherUser = 65534;
+
+// A link to target at path, owned by another user.
+void plant_link(const std::string& target, const std::string& path) {
+  ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+  ASSERT_EQ(lchown(path.c_str(), kOtherUser, kOtherUser), 0);
 }
 
 std::vector<std::string> commands;
@@ -91,6 +111,8 @@ protected:
     inst = home + "/inst";
   }
   void TearDown() override {
+    set_file_step_hook(nullptr);
+    on_file_step = nullptr;
     data.package.reset();
     clear_base_path();
     set_command_runner(nullptr);
@@ -129,16 +151,20 @@ protected:
   }
 
   std::string log() { return test_support::read_file(inst + "/install_log.txt"); }
-  // How many descriptors of this process hold an install log open.
-  static int held_logs() {
-    int held = 0;
+  // How many descriptors of this process hold the file or folder at path
+  // open (the install log, the install folder).
+  static int held(const std::string& path) {
+    struct stat wanted {};
+    if (stat(path.c_str(), &wanted) != 0) return -1;
+    int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-      std::error_code error;
-      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
-      held += target.size() >= 15 && target.compare(target.size() - 15, 15, "install_log.txt") == 0;
+      struct stat open_file {};
+      count += stat(entry.path().c_str(), &open_file) == 0 && open_file.st_dev == wanted.st_dev &&
+               open_file.st_ino == wanted.st_ino;
     }
-    return held;
+    return count;
   }
+  int held_logs() { return held(inst + "/install_log.txt"); }
   std::string header(const char* check_message = "") {
     return std::string("Installed Files\n---------------\n\nLanguage: English\nSettings: 0 0 ") +
            data.install_folder + "\n" + check_message + "\n";
@@ -301,22 +327,47 @@ TEST_F(InstallWorker, FailedFilesAreLoggedCountedAndAskedAbout) {
 }
 
 // With system paths the install folder is the application's system folder
-// and the system forms of the paths win where records give them.
-TEST_F(InstallWorker, SystemPathsInstallUnderTheSystemFolders) {
+// and the system forms of the paths win where records give them; without
+// them (not chosen, or not allowed by the installation) every file and the
+// log go where the ordinary forms say.
+TEST_F(InstallWorker, SystemPathsInstallUnderTheSystemFoldersOnlyWhenUsed) {
   make_package({{"e", "bytes"}});
   ASSERT_EQ(mkdir((root + "/opt").c_str(), 0700), 0);
-  installation().allow_system_paths = 1;
-  data.use_system_paths = 1;
   set_field_text(data.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
   DATABASE_FILE shared = file_record("shared", "$app/lib", "e");
   set_field_text(shared.system_dest_path_from_inst_loc, "$SYSDATA/share");
   installation().files = {shared, file_record("tool", "$app/more", "e")};
-  ASSERT_GT(run_to_end(), 0) << (page.path_errors.empty() ? "" : page.path_errors[0]) << page.lines;
   const std::string system_app = root + "/opt/demo/bin", system_data = root + "/opt/demo/data";
-  EXPECT_EQ(test_support::read_file(system_data + "/log/install_log.txt"),
-            "Installed Files\n---------------\n\nLanguage: English\nSettings: 0 1 $ROOT0/inst\n\n"
-            "Installed \"" + system_data + "/share/shared\"\nInstalled \"" + system_app + "/more/tool\"\n" +
-                "Installation completed without any errors.\n");
+  const struct {
+    uint8_t allowed, chosen;
+    std::string log, shared, tool;
+  } cases[] = {
+      {1, 1, system_data + "/log", system_data + "/share/shared", system_app + "/more/tool"},
+      {0, 1, inst, inst + "/lib/shared", inst + "/more/tool"},
+      {1, 0, inst, inst + "/lib/shared", inst + "/more/tool"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shared);
+    installation().allow_system_paths = c.allowed;
+    data.use_system_paths = c.chosen;
+    start_again();
+    ASSERT_GT(run_to_end(), 0) << (page.path_errors.empty() ? "" : page.path_errors.back());
+    EXPECT_EQ(test_support::read_file(c.log + "/install_log.txt"),
+              std::string("Installed Files\n---------------\n\nLanguage: English\nSettings: 0 ") +
+                  (c.allowed && c.chosen ? "1" : "0") + " $ROOT0/inst\n\nInstalled \"" + c.shared +
+                  "\"\nInstalled \"" + c.tool + "\"\nInstallation completed without any errors.\n");
+    // On disk, not only in the log: nothing in the folders not chosen.
+    EXPECT_EQ(test_support::read_file(c.shared), "bytes");
+    EXPECT_EQ(test_support::read_file(c.tool), "bytes");
+    const std::set<std::string> files = {c.shared, c.tool, c.log + "/install_log.txt"};
+    for (const std::string& below : {root, home})
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(below))
+        if (entry.is_regular_file()) {
+          EXPECT_EQ(files.count(entry.path().string()), 1u) << entry.path();
+        }
+    std::filesystem::remove_all(root + "/opt/demo");
+    std::filesystem::remove_all(inst);
+  }
 }
 
 // The automatic run has no page: nothing is asked, each failed file is
@@ -384,6 +435,7 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_FALSE(data.install_complete());
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstallation interrupted: 1 file installed.\n");
   EXPECT_EQ(held_logs(), 0);
+  EXPECT_EQ(held(inst), 0);  // nor the install folder or a destination in it
   data.install_step(&page);  // said once
   EXPECT_EQ(page.lines, log());
 
@@ -402,26 +454,39 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
   struct CASE {
     const char* install_folder;
     const char* log_path;
-    const char* reported;
+    std::string reported;  // the folder and the reason
+    std::string user_home = "";  // another home folder than the fixture's
+    uint8_t system_paths = 0;
   };
+  const std::string climbs = ": the path climbs out of its folder with \"..\"";
   const CASE cases[] = {
-      {"$ROOT0/file/inst", "", "$ROOT0/file/inst"},
-      {"$NO_SUCH_VARIABLE/inst", "", "$NO_SUCH_VARIABLE/inst"},
-      {"", "", ""},
-      {"$ROOT0/inst", "$app/../../log", "$app/../../log"},
-      {"$ROOT0/inst", "$app/x/../..", "$app/x/../.."},
+      {"$ROOT0/file/inst", "", home + "/file: Not a directory"},
+      {"$NO_SUCH_VARIABLE/inst", "", "$NO_SUCH_VARIABLE/inst: unknown path variable"},
+      {"", "", "no folder is given"},
+      {"$ROOT0/inst", "$app/../../log", "$app/../../log" + climbs},
+      {"$ROOT0/inst", "$app/x/../..", "$app/x/../.." + climbs},
+      // A user whose home folder does not exist: it is not made.
+      {"$ROOT0/inst", "", home + "/gone: No such file or directory", home + "/gone"},
+      {"$ROOT5/inst", "", "$ROOT5: No such file or directory"},
+      {"inst", "", "inst: not a folder path the installer can use"},
+      // The system folder cannot be made: /opt is missing under the root.
+      {"$ROOT0/inst", "", root + "/opt: No such file or directory", "", 1},
   };
   installation().files = {file_record("a", "$app", "e")};
   for (const CASE& c : cases) {
     RECORDING_PAGE fresh;
     set_field_text(data.install_folder, c.install_folder);
     set_field_text(data.log.dest_path_from_inst_loc, c.log_path);
+    set_home_folder_override((c.user_home.empty() ? home : c.user_home).c_str());
+    installation().allow_system_paths = data.use_system_paths = c.system_paths;
     data.current_page = WIZARD_PAGE_INSTALLING;
     for (int i = 0; i < 5; ++i) data.install_step(&fresh);
+    set_home_folder_override(home.c_str());
     EXPECT_EQ(fresh.path_errors, std::vector<std::string>{c.reported}) << c.install_folder << c.log_path;
     EXPECT_TRUE(fresh.lines.empty());
     EXPECT_FALSE(data.install_complete());
     EXPECT_FALSE(test_support::file_exists(home + "/inst/a"));
+    EXPECT_FALSE(test_support::file_exists(home + "/gone"));
     data.current_page = WIZARD_PAGE_OPTIONS;
     data.install_step(&fresh);
   }
@@ -450,7 +515,7 @@ TEST_F(InstallWorker, ShortcutsAreMadeAndLogged) {
   EXPECT_TRUE(test_support::file_exists(home + "/.menu/local.Games_My_Tool.desktop") ||
               test_support::file_exists(root + "/usr/lib/menu/local.Games_My_Tool.desktop"));
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/bin/tool\"\n" +
-                       "create_desktop_shortcut( 1, \"tool\", \"-x\", \"My Tool\", null, \"\", \"" + inst +
+                       "create_desktop_shortcut( 1, \"tool\", \"-x\", \"My Tool\", \"null\", \"\", \"" + inst +
                        "/bin\" );\n" + "create_os_menu_shortcut( 1, \"tool\", \"-x\", \"My Tool\", \"Games\", \"" +
                        inst + "/icons\", \"tool.png\", \"" + inst + "/bin\" );\n" +
                        "Installation completed without any errors.\n");
@@ -466,7 +531,7 @@ TEST_F(InstallWorker, ShortcutsNotMadeAreWarningsNotErrors) {
   ASSERT_TRUE(test_support::write_file(home + "/.menu", "a file where the menu folder would be"));
   installation().shortcuts = {site_link(), site_link("Net")};
   const std::string call = "( 2, \"http://example.invalid/\", \"\", \"Site\", ";
-  const std::string menu_lines = "create_os_menu_shortcut" + call + "\"Net\", null, \"\", null );\n" +
+  const std::string menu_lines = "create_os_menu_shortcut" + call + "\"Net\", \"null\", \"\", \"null\" );\n" +
                                  "Warning: menu entry \"Site\" could not be made\n";
 
   ASSERT_GT(run_to_end(), 0);
@@ -480,7 +545,7 @@ TEST_F(InstallWorker, ShortcutsNotMadeAreWarningsNotErrors) {
   ASSERT_EQ(mkdir((home + "/Desktop/Site.desktop").c_str(), 0700), 0);
   start_again();
   ASSERT_GT(run_to_end(), 0);
-  EXPECT_EQ(log(), header() + "create_desktop_shortcut" + call + "null, \"\", null );\n" +
+  EXPECT_EQ(log(), header() + "create_desktop_shortcut" + call + "\"null\", \"\", \"null\" );\n" +
                        "Warning: desktop link \"Site\" could not be made\n" + menu_lines +
                        "Installation completed without any errors.\n");
   EXPECT_TRUE(data.install_succeeded());
@@ -517,6 +582,107 @@ TEST_F(InstallWorker, APlantedLinkIsNeverWrittenThrough) {
     EXPECT_TRUE(S_ISREG(st.st_mode));
   }
   EXPECT_EQ(mode_of(inst + "/a"), 0755u);
+}
+
+// Destination folders are reached without a link that another user could
+// have placed: a link planted in the tree, one swapped in right after the
+// run made the folder, root's own link in a folder everyone may write to
+// and another user's folder there each stop the run with a path error
+// naming the folder and why, and nothing reaches the folder they lead to.
+// Root's link in a folder only root may write to is followed.
+TEST_F(InstallWorker, DestinationsAreReachedWithoutAnotherUsersLinks) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app/sub/deep", "e"), file_record("b", "$app", "e")};
+  const std::string victim = scratch.file("victim"), sub = inst + "/sub";
+  const std::string open_folder = ": unsafe link: it lies in a folder that other users may write to";
+  const struct {
+    std::function<void()> plant;
+    std::string reported;  // "" when the files install
+  } cases[] = {
+      {[&] { plant_link(victim, sub); }, sub + ": unsafe link: it belongs to user 65534"},
+      {[&] {
+         on_file_step = [&](FILE_STEP step, const std::string& path) {
+           if (step != FILE_STEP::FOLDER_MADE || path != sub) return;
+           ASSERT_EQ(rename(sub.c_str(), (sub + ".made").c_str()), 0);
+           plant_link(victim, sub);
+         };
+       },
+       sub + ": unsafe link: it belongs to user 65534"},
+      {[&] {
+         ASSERT_EQ(mkdir(sub.c_str(), 01777), 0);
+         ASSERT_EQ(chmod(sub.c_str(), 01777), 0);
+         ASSERT_EQ(symlink(victim.c_str(), (sub + "/deep").c_str()), 0);
+       },
+       sub + "/deep" + open_folder},
+      {[&] {
+         ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+         ASSERT_EQ(chmod(sub.c_str(), 01777), 0);
+         ASSERT_EQ(mkdir((sub + "/deep").c_str(), 0755), 0);
+         ASSERT_EQ(chown((sub + "/deep").c_str(), kOtherUser, kOtherUser), 0);
+       },
+       sub + "/deep: unsafe folder: it belongs to user 65534 and lies in a folder that other users may write "
+             "to"},
+      {[&] { ASSERT_EQ(symlink(victim.c_str(), sub.c_str()), 0); }, ""},
+  };
+  set_file_step_hook(file_step);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reported);
+    std::filesystem::remove_all(inst);
+    std::filesystem::remove_all(victim);
+    ASSERT_EQ(mkdir(inst.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(victim.c_str(), 0755), 0);
+    on_file_step = nullptr;
+    c.plant();
+    page.path_errors.clear();
+    start_again();
+    run_to_end(20);
+    on_file_step = nullptr;
+    if (c.reported.empty()) {
+      EXPECT_TRUE(data.install_succeeded());
+      EXPECT_EQ(test_support::read_file(victim + "/deep/a"), "bytes");
+      continue;
+    }
+    EXPECT_EQ(page.path_errors, std::vector<std::string>{c.reported});
+    EXPECT_FALSE(data.install_complete());
+    EXPECT_TRUE(std::filesystem::is_empty(victim));
+    if (std::filesystem::is_directory(sub + "/deep")) {
+      EXPECT_TRUE(std::filesystem::is_empty(sub + "/deep"));
+    }
+    EXPECT_FALSE(test_support::file_exists(inst + "/b"));  // the run stopped there
+  }
+}
+
+// The log's lines go to the file the run made, through the descriptor that
+// made it: a hard link to another file put at its name at once leaves that
+// file as it was.
+TEST_F(InstallWorker, TheLogKeepsToTheFileItMade) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app", "e")};
+  const std::string victim = scratch.file("victim");
+  ASSERT_TRUE(test_support::write_file(victim, "precious"));
+  on_file_step = [&](FILE_STEP step, const std::string& path) {
+    if (step != FILE_STEP::FILE_NAMED || path != inst + "/install_log.txt") return;
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(link(victim.c_str(), path.c_str()), 0);
+  };
+  set_file_step_hook(file_step);
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(test_support::read_file(victim), "precious");
+  EXPECT_EQ(test_support::read_file(inst + "/a"), "bytes");
+
+  // A log that cannot take its name (a folder stands there) is asked
+  // about, and the run holds nothing open once it is over.
+  on_file_step = nullptr;
+  ASSERT_EQ(unlink((inst + "/install_log.txt").c_str()), 0);
+  ASSERT_EQ(mkdir((inst + "/install_log.txt").c_str(), 0700), 0);
+  const auto open_descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = open_descriptors();
+  start_again();
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(page.copy_errors, std::vector<std::string>{inst + "/install_log.txt"});
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 // The files of one folder go where its first file went, also when a link

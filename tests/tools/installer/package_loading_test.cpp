@@ -273,6 +273,12 @@ TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
   const char* kSystem = "root/opt/demo/bin/syslogs";
   const Row rows[] = {
       {0, 1, "", "$ROOT0/apps", kUser, "Installed\nSettings: 5 0 $ROOT0/apps\n", true},
+      // Logs that write a missing folder bare (older runs) or quoted.
+      {0, 1, "", "$ROOT0/apps", kUser,
+       "Settings: 5 0 $ROOT0/apps\n\ncreate_desktop_shortcut( 2, \"u\", \"\", \"S\", null, \"\", null );\n", true},
+      {0, 1, "", "$ROOT0/apps", kUser,
+       "Settings: 5 0 $ROOT0/apps\n\ncreate_desktop_shortcut( 2, \"u\", \"\", \"S\", \"null\", \"\", \"null\" );\n",
+       true},
       // Without system paths the system log path plays no part.
       {0, 1, "$APP/syslogs", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/apps\n", true},
       {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5 0 $ROOT0/other\n", false},

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,7 @@ protected:
   // installer.pkg in the sub-folder, made with the calls make_installer
   // makes: every file stored under its packed name, then database.bin.
   std::string make_package(const std::string& sub, const std::vector<STORED>& files,
-                           const char* installation = "Full") {
+                           const char* installation = "Full", size_t more_types = 0) {
     const std::string folder_path = scratch.file(sub);
     EXPECT_EQ(mkdir(folder_path.c_str(), 0700), 0);
     FOLDER folder;
@@ -45,7 +47,7 @@ protected:
     DATABASE_LANGUAGE& language = data.languages.emplace_back();
     snprintf(language.name, sizeof language.name, "English");
     snprintf(language.texts[PATCH_MSG], DATABASE_TEXT_SIZE, "Two\nlines");
-    language.installation_strings.resize(1);
+    language.installation_strings.resize(1 + more_types);
     PACKAGE package(folder, "installer.pkg", true, 0, false, false);
     EXPECT_TRUE(package.is_open());
     for (const STORED& file : files) {
@@ -58,6 +60,7 @@ protected:
       snprintf(record.src_path_from_xml, sizeof record.src_path_from_xml, "files");
       snprintf(record.packed_name, sizeof record.packed_name, "p/%s", file.name);
     }
+    data.installations.resize(1 + more_types);
     DATA_FILE* stored = package.open_file("database.bin", 1, 255);
     EXPECT_NE(stored, nullptr);
     EXPECT_TRUE(data.put_to_data_device(stored));
@@ -136,6 +139,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   const std::string old_pkg = make_package("old", {{"a", "a"}});
   const std::string renamed = make_package("renamed", {{"a", "a"}}, "Other");
   const std::string twice = make_package("twice", {{"a", "a"}, {"a", "a"}});
+  const std::string two_types = make_package("two_types", {{"a", "a"}}, "Full", 1);
   ASSERT_TRUE(test_support::write_file(scratch.file("damaged.pkg"), "VORNPKG garbage"));
   struct ROW {
     std::string argument, printed;
@@ -149,6 +153,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
       {old_pkg + "=" + renamed,
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
       {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},
+      {old_pkg + "=" + two_types, "ok...\nUnable to patch, differences are too big (install_sz differ)\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argument);
@@ -160,6 +165,45 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.file(folder)),
                               std::filesystem::directory_iterator()),
                 2);
+  }
+}
+
+// Whatever stands at patch.xml (a pipe, a link) is replaced, never opened
+// or written through; a folder reached through another user's link gets
+// no patch.xml at all.
+TEST_F(PatchBuilder, PatchXmlReplacesWhatStandsAtItsName) {
+  const std::string old_pkg = make_package("old", {{"a", "a"}});
+  const std::string new_pkg = make_package("new", {{"a", "b"}});
+  const std::string patch = scratch.file("old/patch.xml"), victim = scratch.file("victim");
+  ASSERT_EQ(symlink(scratch.file("old").c_str(), scratch.file("linked").c_str()), 0);
+  ASSERT_EQ(lchown(scratch.file("linked").c_str(), 65534, 65534), 0);
+  const struct {
+    std::function<void()> plant;
+    std::string first;  // the first package as the argument names it
+    bool written;
+  } rows[] = {
+      {[&] { ASSERT_EQ(mkfifo(patch.c_str(), 0600), 0); }, old_pkg, true},
+      {[&] { ASSERT_EQ(symlink(victim.c_str(), patch.c_str()), 0); }, old_pkg, true},
+      {[] {}, scratch.file("linked/installer.pkg"), false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.first);
+    ASSERT_TRUE(test_support::write_file(victim, "precious"));
+    unlink(patch.c_str());
+    row.plant();
+    const test_support::RunResult result =
+        test_support::run_program({kProgram, "-d", row.first + "=" + new_pkg}, {"DISPLAY="}, nullptr, 20);
+    EXPECT_EQ(result.exit_code == 0, row.written) << result.out;
+    EXPECT_EQ(test_support::read_file(victim), "precious");
+    struct stat st {};
+    if (!row.written) {
+      EXPECT_NE(result.out.find("Failed to open patch file\n"), std::string::npos) << result.out;
+      EXPECT_NE(lstat(patch.c_str(), &st), 0);
+      continue;
+    }
+    ASSERT_EQ(lstat(patch.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_NE(test_support::read_file(patch).find("src_name=\"a\""), std::string::npos);
   }
 }
 

@@ -418,6 +418,7 @@ void release_package(DATABASE& data) {
     data.install_step(&page);
   }
   if (data.install_complete()) console_print("Done\n");
+  else data.interrupt_install(&page);  // a path error: the log says how far the run got
   end_automatic_run(data, data.install_succeeded());
 }
 
