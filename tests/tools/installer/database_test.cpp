@@ -6,6 +6,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data_file.h"
 #include "default_dialog_styles.h"
@@ -56,9 +57,10 @@ void expect_cleared(const DATABASE& data) {
   EXPECT_EQ(data.file_cache_sz, 1048576u);
   EXPECT_STREQ(data.default_language_name, "");
   EXPECT_EQ(data.window.width, 300);
-  EXPECT_EQ(data.exit.x, -1);
-  EXPECT_EQ(data.exit.width, 200);
-  EXPECT_EQ(data.error.width, 400);
+  // The boxes are centred (-1) at their default sizes and can be dragged.
+  auto box = [](const DATABASE_BOX& b) { return std::vector<int>{b.x, b.y, b.width, b.height, b.can_drag}; };
+  EXPECT_EQ(box(data.exit), (std::vector<int>{-1, -1, 200, 150, 1}));
+  EXPECT_EQ(box(data.error), (std::vector<int>{-1, -1, 400, 300, 1}));
   EXPECT_EQ(data.file_select.width, -1);
   EXPECT_EQ(data.background.speed, 600);
   EXPECT_STREQ(data.application.app_string, "");

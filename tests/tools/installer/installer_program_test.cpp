@@ -4,11 +4,13 @@
 
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "data_file.h"
 #include "database.h"
 #include "file_services.h"
+#include "installer_pictures.h"
 #include "memory_device.h"
 #include "package.h"
 #include "package_data_file.h"
@@ -31,6 +33,27 @@ TEST(InstallerProgram, TheBareProgramCarriesNoPayload) {
   const PAYLOAD_INFO info = payload_offset_of(kProgram.c_str());
   EXPECT_FALSE(info.present);
   EXPECT_EQ(info.offset, test_support::read_file(kProgram).size());
+}
+
+// The window icon: a 64 x 64 XPM picture, two characters a pixel, every
+// code defined, the sky's gradient from the top row to the bottom one.
+TEST(InstallerProgram, TheIconIsAWholeSixtyFourSquareXpm) {
+  const char* const* xpm = installer_icon_xpm();
+  int w = 0, h = 0, colours = 0, per = 0;
+  ASSERT_EQ(sscanf(xpm[0], "%d %d %d %d", &w, &h, &colours, &per), 4);
+  ASSERT_EQ(std::vector<int>({w, h, per}), std::vector<int>({64, 64, 2}));
+  std::map<std::string, unsigned> palette;
+  for (int k = 1; k <= colours; ++k) palette[std::string(xpm[k], 2)] = std::stoul(xpm[k] + 6, nullptr, 16);
+  ASSERT_EQ(palette.size(), static_cast<size_t>(colours));
+  for (int y = 0; y < 64; ++y) {
+    const std::string row = xpm[1 + colours + y];
+    ASSERT_EQ(row.size(), 128u) << "row " << y;
+    for (size_t x = 0; x < row.size(); x += 2) ASSERT_TRUE(palette.count(row.substr(x, 2))) << y << "," << x / 2;
+  }
+  auto at = [&](int x, int y) { return palette[std::string(xpm[1 + colours + y] + 2 * x, 2)]; };
+  EXPECT_EQ(std::vector<unsigned>({at(0, 0), at(63, 0), at(0, 63), at(63, 63)}),
+            std::vector<unsigned>({0x3A8FB7, 0x3A8FB7, 0x123C5A, 0x123C5A}));
+  EXPECT_EQ(xpm[1 + colours + 64], nullptr);
 }
 
 // Every installer is a copy of the program with the data behind it: the
