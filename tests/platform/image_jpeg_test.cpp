@@ -287,6 +287,11 @@ TEST_F(JpegFiles, ShrinkingKeepsTheRowsAndColumnsTheRuleNames) {
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 4; ++i)
       EXPECT_EQ(small.pixels[j * small.stride + i], natural.pixels[from[j] * natural.stride + from[i]]);
+  // Down to a single pixel: the first source pixel.
+  ASSERT_TRUE(load_bytes(small, jpeg, 1, 1));
+  EXPECT_EQ(small.width, 1);
+  EXPECT_EQ(small.height, 1);
+  EXPECT_EQ(small.pixels[0], natural.pixels[0]);
 }
 
 TEST_F(JpegFiles, OnePixelSourcesFillTheWholeTarget) {

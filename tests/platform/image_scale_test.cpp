@@ -190,23 +190,25 @@ TEST(ImageScale, AspectResultOverALimitIsScaledAgainWithTheSameFlag) {
 TEST(ImageScale, AspectResultOverALimitSettlesWhenTheRatiosTie) {
   const struct {
     int16_t w, h;
-    uint16_t max_width, to_w, to_h;
+    uint16_t max_width, max_height, to_w, to_h;
     bool smooth;
     int want_w, want_h;
   } rows[] = {
       // 200 x 100 to height 80 wants 160 x 80; asked again for 160 x 80 the
       // ratios tie, the height drives again and the width is still over 100.
       // The limit must hold all the same.
-      {200, 100, 100, 65535, 80, false, 100, 50},
-      {100, 100, 50, 80, 80, true, 50, 50},
+      {200, 100, 100, 0, 65535, 80, false, 100, 50},
+      {100, 100, 50, 0, 80, 80, true, 50, 50},
       // The aspect size found is too large for an image at all: the limit
       // still decides.
-      {1000, 1, 500, 65535, 100, false, 500, 1},
+      {1000, 1, 500, 0, 65535, 100, false, 500, 1},
+      {1, 1000, 0, 1, 100, 65535, false, 1, 1},  // a limit of one row holds too
   };
   for (const auto& row : rows) {
     IMAGE image(row.w, row.h);
     image.keep_aspect = 1;
     image.max_width = row.max_width;
+    image.max_height = row.max_height;
     image.scale(row.to_w, row.to_h, row.smooth);
     EXPECT_EQ(image.width, row.want_w) << row.w << " x " << row.h;
     EXPECT_EQ(image.height, row.want_h) << row.w << " x " << row.h;

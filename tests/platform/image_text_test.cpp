@@ -558,6 +558,9 @@ TEST_F(BlockTest, WrapsAtTheLastBlankThatFits) {
   ASSERT_LT(w("ccc"), box);
   check(10, 10, static_cast<int16_t>(10 + box - 1), 10 + 3 * kSize - 1, "aaa bbb ccc",
         TEXT_LEFT | TEXT_TOP, {{10, 10, "aaa bbb", nullptr, 0}, {10, 10 + kSize, "ccc", nullptr, 0}});
+  // A line stays narrower than its box: one just as wide as "ab" holds "a".
+  IMAGE image(1, 1);
+  EXPECT_EQ(image.count_text_block_lines(static_cast<int16_t>(w("ab")), font(), kSize, kSize, "ab"), 2);
 }
 
 TEST_F(BlockTest, BreaksAfterADash) {

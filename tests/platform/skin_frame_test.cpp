@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -30,8 +31,9 @@ void set_pixel(IMAGE& image, int x, int y, uint32_t value) {
   image.pixels[static_cast<size_t>(y) * image.stride + x] = value;
 }
 
-// Every pixel differs from its neighbours, so any scaling or misplaced
-// tile shows.
+// Every pixel differs from its neighbours, so any misplaced tile shows;
+// only the blue varies, so a picture's alpha, red and green, shared by all
+// its pixels, still say whose a pixel is once the picture is resized.
 void make_picture(IMAGE& image, int w, int h, uint32_t seed) {
   image.create(static_cast<int16_t>(w), static_cast<int16_t>(h));
   for (int j = 0; j < h; ++j)
@@ -44,30 +46,18 @@ void make_solid(IMAGE& image, int w, int h, uint32_t colour) {
     for (int i = 0; i < w; ++i) set_pixel(image, i, j, colour);
 }
 
-// The picture as the cache scales it: a fresh copy of the natural picture.
-void scaled(const IMAGE& from, int w, int h, IMAGE& out) {
-  out.copy(from);
-  if (w != from.width || h != from.height)
-    out.scale(static_cast<uint16_t>(w), static_cast<uint16_t>(h), !fast_image_scaling);
-}
-
-// The end pieces' shares of the room, by the frame's documented rule.
-void shares(int total, int a, int b, int& a_out, int& b_out) {
-  if (a + b <= total) {
-    a_out = a;
-    b_out = b;
-  } else {
-    a_out = total * a / (a + b);
-    b_out = total * b / (a + b);
-  }
-}
-
-// A w x h picture built pixel by pixel by the caller's rule.
+// A w x h picture built pixel by pixel by the caller's rule; a pixel of a
+// resized slice is only known to be that slice's (its mask drops the blue).
 struct EXPECTED {
   int w, h;
-  std::vector<uint32_t> px;
-  EXPECTED(int width, int height) : w(width), h(height), px(width * height, 0) {}
+  std::vector<uint32_t> px, mask;
+  EXPECTED(int width, int height)
+      : w(width), h(height), px(width * height, 0), mask(width * height, ~0u) {}
   uint32_t& at(int x, int y) { return px[y * w + x]; }
+  void set(int x, int y, const IMAGE& from, int fx, int fy, bool natural) {
+    at(x, y) = natural ? pixel(from, fx, fy) : pixel(from, 0, 0) & 0xFFFFFF00u;
+    mask[y * w + x] = natural ? ~0u : 0xFFFFFF00u;
+  }
 };
 
 // Compares an image with the expectation and names the first difference.
@@ -78,13 +68,24 @@ struct EXPECTED {
                                          << ", want " << want.w << "x" << want.h;
   for (int y = 0; y < want.h; ++y)
     for (int x = 0; x < want.w; ++x)
-      if (pixel(*image, x, y) != want.at(x, y)) {
+      if ((pixel(*image, x, y) & want.mask[y * want.w + x]) != want.at(x, y)) {
         char text[128];
         snprintf(text, sizeof text, "at (%d, %d): 0x%08X, want 0x%08X", x, y,
                  pixel(*image, x, y), want.at(x, y));
         return ::testing::AssertionFailure() << text;
       }
   return ::testing::AssertionSuccess();
+}
+
+// Whether row y of a picture shows row fy of the smaller picture `from`
+// stretched as fast scaling stretches: each of its pixels in turn, repeated.
+bool stretches_row(const IMAGE& image, int y, const IMAGE& from, int fy) {
+  int fx = 0;
+  for (int x = 0; x < image.width; ++x)
+    if (pixel(image, x, y) != pixel(from, fx, fy)) {
+      if (x == 0 || fx + 1 == from.width || pixel(image, x, y) != pixel(from, ++fx, fy)) return false;
+    }
+  return fx == from.width - 1;
 }
 
 bool all_references_returned(const IMAGE_CACHE& cache) {
@@ -118,58 +119,32 @@ protected:
     return nine[0];
   }
 
-  // The nine-slice frame at w x h: corners at the ends' shares, edges and
-  // centre repeated from the inner corner by their own sizes.
-  EXPECTED nine_expected(int w, int h) {
-    int l, r, t, b;
-    shares(w, 4, 2, l, r);
-    shares(h, 3, 2, t, b);
-    IMAGE tl, tr, bl, br, ml, mr, tm, bm;
-    scaled(slice("top_left"), l, t, tl);
-    scaled(slice("top_right"), r, t, tr);
-    scaled(slice("bottom_left"), l, b, bl);
-    scaled(slice("bottom_right"), r, b, br);
-    scaled(slice("mid_left"), l, 2, ml);
-    scaled(slice("mid_right"), r, 2, mr);
-    scaled(slice("top_mid"), 2, t, tm);
-    scaled(slice("bottom_mid"), 2, b, bm);
-    const IMAGE& mm = slice("mid_mid");
+  // The frame of these slices (rows of three, three rows, or both) at
+  // w x h whose ends are l, r wide and t, b high: the ends drawn at those
+  // sizes, the middle ones repeated from the inner corner at their own, a
+  // lone column or row stretched across.
+  static EXPECTED frame_expected(const std::vector<std::vector<const IMAGE*>>& rows, int w,
+                                 int h, int l, int r, int t, int b) {
+    const bool across = rows[0].size() == 3, down = rows.size() == 3;
     EXPECTED want(w, h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
-        const bool left = x < l, right = x >= w - r, top = y < t, bottom = y >= h - b;
-        const int rx = x - (w - r), by = y - (h - b);
-        uint32_t& p = want.at(x, y);
-        if (left && top) p = pixel(tl, x, y);
-        else if (right && top) p = pixel(tr, rx, y);
-        else if (left && bottom) p = pixel(bl, x, by);
-        else if (right && bottom) p = pixel(br, rx, by);
-        else if (top) p = pixel(tm, (x - l) % 2, y);
-        else if (bottom) p = pixel(bm, (x - l) % 2, by);
-        else if (left) p = pixel(ml, x, (y - t) % 2);
-        else if (right) p = pixel(mr, rx, (y - t) % 2);
-        else p = pixel(mm, (x - l) % 3, (y - t) % 2);
+        const int cx = !across || x < l ? 0 : x >= w - r ? 2 : 1;
+        const int cy = !down || y < t ? 0 : y >= h - b ? 2 : 1;
+        const IMAGE& p = *rows[cy][cx];
+        const int dw = !across ? w : cx == 0 ? l : cx == 2 ? r : p.width;
+        const int dh = !down ? h : cy == 0 ? t : cy == 2 ? b : p.height;
+        const int fx = cx == 0 ? x : cx == 2 ? x - (w - r) : (x - l) % p.width;
+        const int fy = cy == 0 ? y : cy == 2 ? y - (h - b) : (y - t) % p.height;
+        want.set(x, y, p, fx, fy, dw == p.width && dh == p.height);
       }
     return want;
   }
-
-  // A horizontal three-slice of these pictures at w x h.
-  static EXPECTED three_h_expected(const IMAGE& left_pic, const IMAGE& mid_pic,
-                                   const IMAGE& right_pic, int w, int h) {
-    int l, r;
-    shares(w, left_pic.width, right_pic.width, l, r);
-    IMAGE left, mid, right;
-    scaled(left_pic, l, h, left);
-    scaled(mid_pic, mid_pic.width, h, mid);
-    scaled(right_pic, r, h, right);
-    EXPECTED want(w, h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        if (x < l) want.at(x, y) = pixel(left, x, y);
-        else if (x >= w - r) want.at(x, y) = pixel(right, x - (w - r), y);
-        else want.at(x, y) = pixel(mid, (x - l) % mid_pic.width, y);
-      }
-    return want;
+  EXPECTED nine_expected(int w, int h, int l, int r, int t, int b) {
+    return frame_expected({{&slice("top_left"), &slice("top_mid"), &slice("top_right")},
+                           {&slice("mid_left"), &slice("mid_mid"), &slice("mid_right")},
+                           {&slice("bottom_left"), &slice("bottom_mid"), &slice("bottom_right")}},
+                          w, h, l, r, t, b);
   }
 
   struct NAMED_SIZE {
@@ -228,10 +203,13 @@ TEST_F(SkinFrame, NineSliceMissingOneCornerFailsButDrawsItsHorizontalSet) {
   EXPECT_NE(frame.top_left, nullptr);  // what was found stays
   EXPECT_TRUE(frame.is_loaded());
   IMAGE target(30, 20);
-  for (int w : {14, 5}) {
-    frame.draw(0, 0, static_cast<uint16_t>(w - 1), 5, 0, &target, BLIT_COPY);
-    EXPECTED want = three_h_expected(slice("mid_left"), slice("mid_mid"), slice("mid_right"), w, 6);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << "w = " << w;
+  // w, h and the ends' widths: 5 x 4 / 6 = 3 and 5 x 2 / 6 = 1.
+  for (const auto& s : {std::array{14, 6, 4, 2}, {14, 2, 4, 2}, {5, 6, 3, 1}}) {
+    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
+               BLIT_COPY);
+    EXPECTED want = frame_expected({{&slice("mid_left"), &slice("mid_mid"), &slice("mid_right")}},
+                                   s[0], s[1], s[2], s[3], 0, 0);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
   }
 }
 
@@ -311,17 +289,21 @@ TEST_F(SkinFrame, NineSliceSeamsAndCornersAtSeveralSizes) {
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(40, 30);
-  // Roomy; a few tiles; exactly the ends (no centre); narrower than the
-  // ends in both directions; narrower in width only; then roomy again.
-  // One row (both ends' rows shrink to nothing) and a single pixel too.
-  const int sizes[][2] = {{20, 12}, {9, 7}, {6, 5}, {3, 4}, {5, 12},
-                          {20, 12}, {11, 9}, {9, 1}, {1, 1}};
-  for (const auto& size : sizes) {
-    const int w = size[0], h = size[1];
-    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+  // w, h and the ends l, r, t, b (4, 2, 3, 2 while they fit, else each
+  // its share of the room, rounded down): roomy; a few tiles; exactly the
+  // ends (no centre); narrower than the ends both ways (3 x 4 / 6 = 2,
+  // 3 x 2 / 6 = 1, 4 x 3 / 5 = 2, 4 x 2 / 5 = 1); in width only, leaving a
+  // one-column centre; then roomy again. One row (both ends' rows shrink to
+  // nothing), a right end shrunk to nothing, and a single pixel too.
+  const int sizes[][6] = {{20, 12, 4, 2, 3, 2}, {9, 7, 4, 2, 3, 2},  {6, 5, 4, 2, 3, 2},
+                          {3, 4, 2, 1, 2, 1},   {5, 12, 3, 1, 3, 2}, {20, 12, 4, 2, 3, 2},
+                          {11, 9, 4, 2, 3, 2},  {9, 1, 4, 2, 0, 0},  {2, 3, 1, 0, 1, 1},
+                          {1, 1, 0, 0, 0, 0}};
+  for (const auto& s : sizes) {
+    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
                BLIT_COPY);
-    EXPECTED want = nine_expected(w, h);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+    EXPECTED want = nine_expected(s[0], s[1], s[2], s[3], s[4], s[5]);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
   }
   // Shrinking never touched the shared natural pictures.
   EXPECT_EQ(frame.mid_left->width, 4);
@@ -337,9 +319,7 @@ TEST_F(SkinFrame, NarrowerThanTheEndsLeavesNoCentreColumn) {
   IMAGE target(10, 20);
   frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);  // 3 wide against L + R = 6
   // 3 x 4 / 6 = 2 columns of the left, 3 x 2 / 6 = 1 of the right.
-  IMAGE left;
-  scaled(slice("mid_left"), 2, 2, left);
-  EXPECT_EQ(pixel(*frame.composite, 1, 5), pixel(left, 1, 0));
+  EXPECT_EQ(pixel(*frame.composite, 1, 5) & 0xFFFFFF00u, pixel(slice("mid_left"), 0, 0) & 0xFFFFFF00u);
   EXPECT_EQ(pixel(*frame.composite, 2, 5), pixel(slice("mid_right"), 0, 0));
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_NE(pixel(*frame.composite, x, y) >> 24, 0u);
@@ -354,9 +334,11 @@ TEST_F(SkinFrame, ResizedSlicesAreScaledFromTheNaturalPictureEachTime) {
   IMAGE target(20, 20);
   frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);  // top_left at 2 wide
   frame.draw(0, 0, 4, 11, 0, &target, BLIT_COPY);  // then 3 wide (5 x 4 / 6)
-  IMAGE want;
-  scaled(slice("top_left"), 3, 3, want);
-  for (int x = 0; x < 3; ++x) EXPECT_EQ(pixel(*frame.composite, x, 0), pixel(want, x, 0)) << x;
+  // Fast scaling takes each column from the nearest one at or left of
+  // x * 4 / 3: columns 0, 1, 2. Made from the 2-wide copy (columns 0, 2)
+  // they would be 0, 0, 2.
+  for (int x = 0; x < 3; ++x)
+    EXPECT_EQ(pixel(*frame.composite, x, 1), pixel(slice("top_left"), x, 1)) << x;
   frame.clear();
   EXPECT_EQ(cache.entries.count, 0);
 }
@@ -409,17 +391,13 @@ TEST_F(SkinFrame, DrawingAtManySizesKeepsNoScaledCopyPerSizeInTheCache) {
   for (int step = 0; step < 30; ++step) draw_all(step);
 
   // The last sizes are still scaled once from the natural pictures.
-  IMAGE want_plain;
-  scaled(logo, 36, 8, want_plain);
-  EXPECTED stretched(36, 8);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 36; ++x) stretched.at(x, y) = pixel(want_plain, x, y);
+  EXPECTED stretched = frame_expected({{&logo}}, 36, 8, 0, 0, 0, 0);
   EXPECT_TRUE(same_pixels(plain.composite, stretched));
-  EXPECTED nine_want = nine_expected(29 % 5 + 1, 4);
+  EXPECT_TRUE(stretches_row(*plain.composite, 0, logo, 0));
+  EXPECT_TRUE(stretches_row(*plain.composite, 7, logo, 3));
+  EXPECTED nine_want = nine_expected(5, 4, 3, 1, 2, 1);  // 29 % 5 + 1 = 5 wide
   EXPECT_TRUE(same_pixels(nine.composite, nine_want));
-  IMAGE top_s;
-  scaled(top, 34, 2, top_s);
-  for (int x = 0; x < 34; ++x) EXPECT_EQ(pixel(*column.composite, x, 1), pixel(top_s, x, 1)) << x;
+  EXPECT_TRUE(stretches_row(*column.composite, 1, top, 1));
 }
 
 TEST_F(SkinFrame, FramesOfOneElementShareTheirResizedSlices) {
@@ -432,7 +410,7 @@ TEST_F(SkinFrame, FramesOfOneElementShareTheirResizedSlices) {
   const int32_t after_first = cache.entries.count;
   b.draw(5, 5, 7, 8, 0, &target, BLIT_COPY);
   EXPECT_EQ(cache.entries.count, after_first);
-  EXPECTED want = nine_expected(3, 4);
+  EXPECTED want = nine_expected(3, 4, 2, 1, 2, 1);
   EXPECT_TRUE(same_pixels(b.composite, want));
 }
 
@@ -466,14 +444,14 @@ TEST_F(SkinFrame, HorizontalThreeSliceAtSeveralSizes) {
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
   IMAGE target(30, 20);
-  // Taller and shorter than the pictures, a cut last tile, shrunk ends.
-  const int sizes[][2] = {{14, 6}, {12, 3}, {4, 4}, {5, 2}, {16, 4}};
-  for (const auto& size : sizes) {
-    const int w = size[0], h = size[1];
-    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+  // w, h and the ends' widths: taller and shorter than the pictures, a
+  // cut last tile, ends shrunk to 4 x 3 / 5 = 2 and 4 x 2 / 5 = 1.
+  const int sizes[][4] = {{14, 6, 3, 2}, {12, 3, 3, 2}, {4, 4, 2, 1}, {5, 2, 3, 2}, {16, 4, 3, 2}};
+  for (const auto& s : sizes) {
+    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
                BLIT_COPY);
-    EXPECTED want = three_h_expected(left, mid, right, w, h);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+    EXPECTED want = frame_expected({{&left, &mid, &right}}, s[0], s[1], s[2], s[3], 0, 0);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
   }
 }
 
@@ -489,25 +467,14 @@ TEST_F(SkinFrame, VerticalThreeSliceAtSeveralSizes) {
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "col", skin_load_flags));
   IMAGE target(30, 30);
-  const int sizes[][2] = {{6, 11}, {3, 8}, {6, 4}, {4, 5}};
-  for (const auto& size : sizes) {
-    const int w = size[0], h = size[1];
-    int t, b;
-    shares(h, 2, 3, t, b);
-    IMAGE top_s, mid_s, bottom_s;
-    scaled(top, w, t, top_s);
-    scaled(mid, w, 2, mid_s);
-    scaled(bottom, w, b, bottom_s);
-    EXPECTED want(w, h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        if (y < t) want.at(x, y) = pixel(top_s, x, y);
-        else if (y >= h - b) want.at(x, y) = pixel(bottom_s, x, y - (h - b));
-        else want.at(x, y) = pixel(mid_s, x, (y - t) % 2);
-      }
-    frame.draw(0, 0, static_cast<uint16_t>(w - 1), static_cast<uint16_t>(h - 1), 0, &target,
+  // w, h and the ends' heights (4 x 2 / 5 = 1 and 4 x 3 / 5 = 2 when short).
+  const int sizes[][4] = {{6, 11, 2, 3}, {3, 8, 2, 3}, {6, 4, 1, 2}, {4, 5, 2, 3}, {4, 9, 2, 3}};
+  for (const auto& s : sizes) {
+    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
                BLIT_COPY);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << w << "x" << h;
+    EXPECTED want = frame_expected({{&top}, {&mid}, {&bottom}}, s[0], s[1], 0, 0, s[2], s[3]);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
+    EXPECT_TRUE(s[0] < 4 || stretches_row(*frame.composite, 0, top, 0)) << s[0] << "x" << s[1];
   }
 }
 
@@ -537,13 +504,11 @@ TEST_F(SkinFrame, PlainPictureCentredCutOrStretched) {
   EXPECT_TRUE(same_pixels(frame.composite, cut));
   EXPECT_EQ(pixel(*frame.composite, 0, 0), pixel(logo, 1, 1));  // (3 - 6) / 2 = -1
 
-  IMAGE stretched;
-  scaled(logo, 10, 8, stretched);
-  EXPECTED want(10, 8);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 10; ++x) want.at(x, y) = pixel(stretched, x, y);
+  EXPECTED want = frame_expected({{&logo}}, 10, 8, 0, 0, 0, 0);
   frame.draw(0, 0, 9, 7, 1, &target, BLIT_COPY);
   EXPECT_TRUE(same_pixels(frame.composite, want));
+  EXPECT_TRUE(stretches_row(*frame.composite, 0, logo, 0));
+  EXPECT_TRUE(stretches_row(*frame.composite, 7, logo, 3));
   // Unstretched again at the same size: back to the natural picture.
   frame.draw(0, 0, 9, 7, 0, &target, BLIT_COPY);
   EXPECT_TRUE(same_pixels(frame.composite, roomy));
@@ -561,7 +526,7 @@ TEST_F(SkinFrame, DrawsAtTheCornerWithTheCallersMode) {
   const COLOUR back = 0xFF0000FFu;
   target.clear(&back, true);
   frame.draw(5, 6, 24, 17, 0, &target, BLIT_COPY);
-  EXPECTED want = nine_expected(20, 12);
+  EXPECTED want = nine_expected(20, 12, 4, 2, 3, 2);
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 20; ++x) ASSERT_EQ(pixel(target, x + 5, y + 6), want.at(x, y));
   EXPECT_EQ(pixel(target, 4, 6), back);
@@ -577,7 +542,7 @@ TEST_F(SkinFrame, PartlyOffTheTargetDrawsInPlace) {
   // (-3, -2) .. (16, 9): a 20 x 12 frame whose corner is above and left of
   // the target, passed as 16-bit words.
   frame.draw(static_cast<uint16_t>(-3), static_cast<uint16_t>(-2), 16, 9, 0, &target, BLIT_COPY);
-  EXPECTED want = nine_expected(20, 12);
+  EXPECTED want = nine_expected(20, 12, 4, 2, 3, 2);
   ASSERT_NE(frame.composite, nullptr);
   EXPECT_EQ(frame.composite->width, 20);
   EXPECT_EQ(frame.composite->height, 12);
@@ -785,6 +750,9 @@ TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {
   EXPECT_TRUE(plain.is_opaque_at(3, 4, 12, 10));
   EXPECT_TRUE(plain.is_opaque_at(9, 7, 12, 10));  // half-transparent counts
   EXPECT_FALSE(plain.is_opaque_at(10, 7, 12, 10));
+  // Cut by a 4 x 4 frame, the picture's columns left of the frame answer no.
+  EXPECT_FALSE(plain.is_opaque_at(-1, 2, 4, 4));
+  EXPECT_TRUE(plain.is_opaque_at(0, 2, 4, 4));
 }
 
 // ---------------------------------------------------------------------------
@@ -841,24 +809,29 @@ TEST_F(SkinFrame, EveryRecolouringRedrawsTheCompositeAndSparesSharers) {
 
 TEST_F(SkinFrame, RecolouredNineSliceAtSeveralSizesKeepsItsColours) {
   IMAGE_CACHE cache(1);
-  SKIN_FRAME frame(&cache);
+  SKIN_FRAME frame(&cache), plain(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
+  ASSERT_TRUE(plain.load(kSkin, "frm", skin_load_flags));
   IMAGE target(30, 30);
   frame.draw(0, 0, 19, 11, 0, &target, BLIT_COPY);
   frame.make_grey();
   for (int w : {3, 5, 20}) {
     frame.draw(0, 0, static_cast<uint16_t>(w - 1), 11, 0, &target, BLIT_COPY);
-    // The greyed pictures, scaled once from their natural size.
-    EXPECTED want = nine_expected(w, 12);
-    for (uint32_t& p : want.px) {
-      IMAGE one;
-      make_solid(one, 1, 1, p);
-      one.make_grey();
-      p = pixel(one, 0, 0);
-    }
+    plain.draw(0, 0, static_cast<uint16_t>(w - 1), 11, 0, &target, BLIT_COPY);
+    // The greyed pictures, scaled once from their natural size: the frame
+    // left alone, greyed pixel by pixel.
+    EXPECTED want(w, 12);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < w; ++x) {
+        IMAGE one;
+        make_solid(one, 1, 1, pixel(*plain.composite, x, y));
+        one.make_grey();
+        want.at(x, y) = pixel(one, 0, 0);
+      }
     EXPECT_TRUE(same_pixels(frame.composite, want)) << w;
   }
   frame.clear();
+  plain.clear();
   EXPECT_EQ(cache.entries.count, 0);
 }
 
