@@ -292,6 +292,13 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
   EXPECT_EQ(p->get_player_state(2, 0), -1);
   EXPECT_EQ(p->get_player_state(0, 11), -1);
+  // Lying across, 359 degrees turns to 89: the direction line, half the
+  // marker long, reaches trunc(8 sin 89) = 7 pixels up, not 8.
+  p->set_player(1, 0, 300, 600, 359, false, 0);
+  draw(*p);
+  const POINT16 q = p->get_player_position(1, 0, false);
+  EXPECT_EQ(screen(q.x, q.y - 7), 0xFFFFFFFFu);
+  EXPECT_NE(screen(q.x, q.y - 8), 0xFFFFFFFFu);
 }
 
 TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
