@@ -10,6 +10,7 @@
 #include <string>
 
 #include "wm_button.h"
+#include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
 #include "wm_test_fonts.h"
 
@@ -63,6 +64,9 @@ TEST_F(Keyboard, RowsFillTheWidthByUnitsAndSpecialKeysCarryLabels) {
   EXPECT_FALSE(k.get_key_button(1, 1)->latched);
   k.set_enter_latched(false);
   EXPECT_FALSE(k.any_enter_latched());
+  // A cell holding something other than a button is no key.
+  ASSERT_NE(k.grid->add_text_cell(0, 5, "note", nullptr), nullptr);
+  EXPECT_EQ(k.get_key_button(0, 5), nullptr);
 }
 
 TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {

@@ -132,6 +132,12 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   b->value = 50;
   b->draw();  // an upright frame 3 pixels high has no inside to fill
   EXPECT_TRUE(ink_of(kFill).empty());
+  clear();
+  b = bar(10, 40, 100, 6, nullptr, progress_flag::NO_SHADING);
+  b->value = 50;
+  b->text_colour = kInk;
+  b->draw();  // nor room for "50%" inside a frame 2 pixels high
+  EXPECT_TRUE(ink_of(kInk).empty());
 
   // Total 200, value 10: the program's text from the inner left edge, as
   // the fill (to 23) is narrower than it, "95%" in the alternative colour

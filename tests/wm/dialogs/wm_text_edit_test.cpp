@@ -292,7 +292,14 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
     for (const auto& l : box.lines()) lines.emplace_back(row.text + l.start, l.length);
     EXPECT_EQ(lines, row.lines) << row.text;
   }
-
+  // A drawn box without the focus leaves a typed line feed to others.
+  test_support::INPUT_DRIVER input;
+  WM_TEXT_EDIT_BOX idle(0, 0, 300, 150, 100, "ab", &s, nullptr, 0, 0);
+  idle.draw();
+  input.key(0xFF0D, '\n');
+  idle.process();
+  EXPECT_STREQ(idle.get_text(), "ab");
+  EXPECT_EQ(key_queue.pop_char(), uint32_t{'\n'});
 }
 
 // The dialog takes its default size on the screen; the prompt, the entry

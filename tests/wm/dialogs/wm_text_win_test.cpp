@@ -331,6 +331,10 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   for (int px = area.x1; px < area.x1 + 40 && !found; ++px)
     for (int py = top; py < top + 22 && !found; ++py) found = wm_test::pixel(px, py) == readable;
   EXPECT_TRUE(found);
+  // The row colour backs the selected characters up to their last column.
+  const int32_t end = area.x1 + win->row_width(1, 8);
+  EXPECT_EQ(wm_test::pixel(end - 1, top + 22), kInk);
+  EXPECT_EQ(wm_test::pixel(end, top + 22), kPaper);
 
   // Small buffers are cut on characters and terminated; size 0 writes nothing.
   char small[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
@@ -374,6 +378,7 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     EXPECT_TRUE(win->has_selection());
     render();
     win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
+    EXPECT_EQ(win->width, 200 + 50 * round);  // the height alone may stay
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);

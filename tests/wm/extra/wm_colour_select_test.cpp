@@ -83,6 +83,11 @@ TEST_F(ColourSelect, StartsOpaqueBlackWithEveryEntryWritten) {
   // The client area ends at the bottom of the OK button.
   const WM_MANAGER* client = dialog->get_client();
   EXPECT_EQ(client->y + client->height, dialog->get_ok()->y + dialog->get_ok()->height);
+  // Both buttons 115 wide (as "Cancel" needs in the test font), at a third
+  // and two thirds of the 439 - 2 x 114 = 211 pixels they leave over.
+  EXPECT_EQ(dialog->get_ok()->x - client->x, 70);
+  EXPECT_EQ(dialog->get_cancel()->x - client->x, 140 + 114);
+  EXPECT_EQ(dialog->get_cancel()->width, 115);
 }
 
 TEST_F(ColourSelect, EverySwatchSetsItsColourAndTheEntriesShowIt) {

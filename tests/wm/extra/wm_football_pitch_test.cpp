@@ -81,46 +81,31 @@ protected:
   }
 };
 
-// The pitch's own measurements, worked out from the widget size alone.
-struct MEASURES {
-  bool portrait;
-  int32_t pw, ph, ax, ay;
-  double s;
-  int32_t left, top, right, bottom, cx, cy;
-};
-
-MEASURES measure(int32_t w, int32_t h, bool portrait, const WM_PITCH_SETTINGS& st) {
-  MEASURES m{};
-  m.portrait = portrait;
-  const int32_t along = st.length + 2 * st.margin, across = st.width + 2 * st.margin;
-  const int32_t wide = portrait ? across : along, high = portrait ? along : across;
-  m.pw = w;
-  m.ph = w * high / wide;
-  if (m.ph > h) {
-    m.ph = h;
-    m.pw = wide * h / high;
-  }
-  m.s = static_cast<double>(m.pw) / wide;
-  m.ax = (w - m.pw) / 2;
-  m.ay = (h - m.ph) / 2;
-  m.left = m.ax + static_cast<int32_t>(std::trunc(st.margin * m.s));
-  m.top = m.ay + static_cast<int32_t>(std::trunc(st.margin * m.s));
-  m.right = m.ax + static_cast<int32_t>(std::trunc(m.pw - st.margin * m.s - 1));
-  m.bottom = m.ay + static_cast<int32_t>(std::trunc(m.ph - st.margin * m.s - 1));
-  m.cx = m.left + (m.right + 1 - m.left) / 2;
-  m.cy = m.top + (m.bottom + 1 - m.top) / 2;
-  return m;
-}
-
+// 110 x 70 with a margin of 5 fits as 120 x 80 units (80 x 120 upright),
+// full width unless that is too tall, centred; the play area starts the
+// truncated margin in and ends a pixel short of it. Worked out by hand:
+// 400 x 300 -> 400 x 266 at 10/3 px a unit, margin 16, area from y = 17.
 struct FIT_CASE {
   int32_t w, h;
   uint16_t flags;
   bool portrait;
+  int32_t pw, ph, left, top, right, bottom, cx, cy;
+  POINT16 point5, point9, point13, origin, far;  // far: to_screen(L, W)
 };
 
 const FIT_CASE fit_cases[] = {
-    {400, 300, 0, false}, {800, 600, 0, false},     {300, 400, 0, true},
-    {600, 800, 0, true},  {300, 400, 0x200, false}, {900, 400, 0x100, true},
+    {400, 300, 0, false, 400, 266, 16, 33, 382, 265, 199, 149,
+     {76, 222}, {322, 76}, {342, 149}, {16, 33}, {382, 266}},
+    {800, 600, 0, false, 800, 533, 33, 66, 765, 531, 399, 299,
+     {153, 445}, {645, 153}, {685, 299}, {33, 66}, {766, 532}},
+    {300, 400, 0, true, 266, 400, 33, 16, 265, 382, 149, 199,
+     {222, 75}, {76, 323}, {149, 343}, {33, 381}, {265, 16}},
+    {600, 800, 0, true, 533, 800, 66, 33, 531, 765, 299, 399,
+     {445, 152}, {153, 646}, {299, 686}, {66, 765}, {532, 33}},
+    {300, 400, 0x200, false, 300, 200, 12, 112, 286, 286, 149, 199,
+     {57, 254}, {241, 144}, {256, 199}, {12, 112}, {287, 287}},
+    {900, 400, 0x100, true, 266, 400, 333, 16, 565, 382, 449, 199,
+     {522, 75}, {376, 323}, {449, 343}, {333, 381}, {565, 16}},
 };
 
 }  // namespace
@@ -137,50 +122,21 @@ TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
     WM_PITCH_SETTINGS st = standard();
     st.flags = c.flags;
     auto p = make(c.w, c.h, st);
-    const MEASURES m = measure(c.w, c.h, c.portrait, st);
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     ASSERT_EQ(p->is_portrait(), c.portrait);
-    EXPECT_EQ(p->get_pitch_width(), m.pw);
-    EXPECT_EQ(p->get_pitch_height(), m.ph);
-    auto u = [&](double n) { return static_cast<int32_t>(std::trunc(n * m.s)); };
-    const POINT16 land[13] = {{m.left, m.top},
-                              {m.right, m.bottom},
-                              {m.cx, m.cy},
-                              {m.left, m.cy - u(22)},
-                              {m.left + u(18), m.cy + u(22)},
-                              {m.left, m.cy - u(10)},
-                              {m.left + u(6), m.cy + u(10)},
-                              {m.left + u(12), m.cy},
-                              {m.right - u(18), m.cy - u(22)},
-                              {m.right, m.cy + u(22)},
-                              {m.right - u(6), m.cy - u(10)},
-                              {m.right, m.cy + u(10)},
-                              {m.right - u(12), m.cy}};
-    const POINT16 upright[13] = {{m.left, m.top},
-                                 {m.right, m.bottom},
-                                 {m.cx, m.cy},
-                                 {m.cx - u(22), m.top},
-                                 {m.cx + u(22), m.top + u(18)},
-                                 {m.cx - u(10), m.top},
-                                 {m.cx + u(10), m.top + u(6)},
-                                 {m.cx, m.top + u(12)},
-                                 {m.cx - u(22), m.bottom - u(18)},
-                                 {m.cx + u(22), m.bottom},
-                                 {m.cx - u(10), m.bottom - u(6)},
-                                 {m.cx + u(10), m.bottom},
-                                 {m.cx, m.bottom - u(12)}};
-    for (int k = 1; k <= 13; ++k) {
-      EXPECT_EQ(p->landmark(k), c.portrait ? upright[k - 1] : land[k - 1]) << "point " << k;
-    }
-    // Pitch positions: the corner of play at the origin, the penalty spot
-    // of the far end at its landmark, to within the truncations.
-    auto t = [&](int64_t v) { return static_cast<int32_t>(std::trunc(v * m.s / 10)); };
+    EXPECT_EQ(p->get_pitch_width(), c.pw);
+    EXPECT_EQ(p->get_pitch_height(), c.ph);
+    EXPECT_EQ(p->landmark(1), (POINT16{c.left, c.top}));
+    EXPECT_EQ(p->landmark(2), (POINT16{c.right, c.bottom}));
+    EXPECT_EQ(p->landmark(3), (POINT16{c.cx, c.cy}));
+    EXPECT_EQ(p->landmark(5), c.point5);
+    EXPECT_EQ(p->landmark(9), c.point9);
+    EXPECT_EQ(p->landmark(13), c.point13);
     const int32_t L = 10 * st.length, W = 10 * st.width;
-    for (const POINT16 q : {POINT16{0, 0}, POINT16{L, W}, POINT16{120, W / 2}, POINT16{-30, 25}}) {
-      const POINT16 expected = c.portrait ? POINT16{t(q.y) + m.left, t(L - q.x) + m.top}
-                                          : POINT16{t(q.x) + m.left, t(q.y) + m.top};
-      EXPECT_EQ(p->to_screen(q.x, q.y), expected) << q.x << "," << q.y;
-    }
+    EXPECT_EQ(p->to_screen(0, 0), c.origin);
+    EXPECT_EQ(p->to_screen(L, W), c.far);
+    // The penalty spot 12 units from the origin's goal line lies at its
+    // landmark, to within the truncations.
     const POINT16 spot = p->to_screen(120, W / 2);
     const POINT16 mark = p->landmark(c.portrait ? 13 : 8);
     EXPECT_LE(std::abs(spot.x - mark.x) + std::abs(spot.y - mark.y), 2);
@@ -336,6 +292,13 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
   EXPECT_EQ(p->get_player_state(2, 0), -1);
   EXPECT_EQ(p->get_player_state(0, 11), -1);
+  // Lying across, 359 degrees turns to 89: the direction line, half the
+  // marker long, reaches trunc(8 sin 89) = 7 pixels up, not 8.
+  p->set_player(1, 0, 300, 600, 359, false, 0);
+  draw(*p);
+  const POINT16 q = p->get_player_position(1, 0, false);
+  EXPECT_EQ(screen(q.x, q.y - 7), 0xFFFFFFFFu);
+  EXPECT_NE(screen(q.x, q.y - 8), 0xFFFFFFFFu);
 }
 
 TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {

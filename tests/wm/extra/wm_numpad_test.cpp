@@ -67,6 +67,7 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
   WM_NUMPAD pad(-1, -1, &v, "Volume", nullptr, 0, {}, false);  // hidden: the value is attached too
   EXPECT_NE(pad.kind & 0x100u, 0u);
   EXPECT_EQ(pad.width, 4 * pad.get_unit() + 20);
+  EXPECT_EQ(pad.height, 10 * 22 + 110);  // ten rows of the 22-pixel test font
   EXPECT_EQ(pad.key_pressed('5'), 0);  // not drawn yet: nothing happens
   EXPECT_EQ(pad.get_field(), col14(""));
   pad.draw();
