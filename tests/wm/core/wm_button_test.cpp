@@ -266,6 +266,9 @@ TEST_F(Button, DrawsTheFrameOfItsState) {
   EXPECT_TRUE(b.hit_test(50, 35));
   b.clear_images();
   EXPECT_FALSE(b.has_images());
+  ASSERT_TRUE(b.load_images(skin, "clear", nullptr));
+  EXPECT_FALSE(b.load_images(skin, nullptr, nullptr));  // no name: back to the colour look
+  EXPECT_FALSE(b.has_images());
   // A style whose images are loaded lends its frames; new colours tint them.
   style.set_image_filename("b");
   strcpy(style.image_path, "$APP/skin");

@@ -464,6 +464,16 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   frame();
   EXPECT_EQ(pixel(100, 70), grey);
   EXPECT_EQ(grid->scrollbar, nullptr);
+  // With 2 between rows, one empty row fits below five: the 5 gaps leave
+  // 20 spare pixels, 3 for each of the 6 and 1 more for rows 0 and 1.
+  WM_STYLE_SET spaced = wm_test::gapless_style();
+  spaced.y_spacing = 2;
+  make(spaced, {1});
+  grid->default_row_height = 20;
+  for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
+  frame();
+  EXPECT_EQ(grid->get_cell(0, 3)->get_y(), 77);
+  EXPECT_EQ(grid->get_cell(0, 2)->get_height(), 23);
 }
 
 TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {

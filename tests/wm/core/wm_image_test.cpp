@@ -166,6 +166,11 @@ TEST_F(WmImage, FitsThePictureToItsSize) {
   by_hand.image.copy(source);
   by_hand.update(false);
   EXPECT_EQ(by_hand.width, 12);
+  // Also one that differs from the last only in width.
+  fill_picture(source, 12, 14, kBlue);
+  sized.image.copy(source);
+  sized.update(false);
+  EXPECT_EQ(sized.image.width * 100 + sized.image.height, 2414);
 }
 
 TEST_F(WmImage, APageOfPictures) {

@@ -34,9 +34,10 @@ constexpr uint32_t kReturn = 0xFF0D;
 std::vector<std::string> heard;
 WM_MENU* doomed_menu = nullptr;
 
-int32_t note(WM_SCREEN_OBJECT* item, uintptr_t, uintptr_t) {
+// Answers with its first word as the page action.
+int32_t note(WM_SCREEN_OBJECT* item, uintptr_t answer, uintptr_t) {
   heard.emplace_back(static_cast<WM_BUTTON*>(item)->get_text());
-  return 0;
+  return static_cast<int32_t>(answer);
 }
 
 int32_t note_change(WM_LIST_BOX* box, uintptr_t, uintptr_t) {
@@ -72,16 +73,17 @@ protected:
     TextSkinTest::TearDown();
   }
   // One frame after ms: ticks (twice, as effects advance every second
-  // one), input, paint.
-  void frame(uint64_t ms = 20) {
+  // one), input, paint; returns the page action of the input.
+  int32_t frame(uint64_t ms = 20) {
     input.advance_ms(ms);
     WM_SCREEN_OBJECT::set_frame_clock(static_cast<uint32_t>(input.now_ms()));
     for (int tick = 0; tick < 2; ++tick) {
       root.update(false);
       root.update(true);
     }
-    root.process();
+    const int32_t action = root.process();
     wm_test::paint_table(&root);
+    return action;
   }
   void click_at(int32_t px, int32_t py) {
     input.move_to(px, py);
@@ -176,6 +178,9 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
     frame(0);
     EXPECT_EQ(focused_row(popup), s.focus) << s.key << (s.typed ? s.typed : "");
     EXPECT_STREQ(popup->get_type_prefix(), s.prefix);
+    if (s.key) {
+      EXPECT_EQ(key_queue.peek_last_key(), 0u) << "the menu used the key";
+    }
   }
   hold(kReturn);
   EXPECT_EQ(heard, std::vector<std::string>{"Cranberry"});
@@ -199,10 +204,15 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   // A free pop-up goes once an item is chosen.
   auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, false,
                                          false, nullptr, nullptr, nullptr, nullptr, nullptr);
-  WM_BUTTON* pick = free_menu->add_item("Pick", note, 0, 0, false);
+  WM_BUTTON* pick = free_menu->add_item("Pick", note, page_action::HANDLED, 0, false);
   root.add_overlay(free_menu, false);
   frame();
-  click_on(pick);
+  input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
+  frame();
+  input.press(1);
+  frame();
+  input.release(1);
+  EXPECT_EQ(frame(), page_action::HANDLED);  // the item's answer is the frame's
   frame();
   EXPECT_EQ(heard.back(), "Pick");
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());

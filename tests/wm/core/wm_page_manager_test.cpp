@@ -517,6 +517,13 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
   a->hide(false, false);
   manager->frame(false);
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+  // A focused check box is no Tab stop: alone, Tab finds nowhere to go.
+  WM_SCREEN_OBJECT* b = root.get_child(1);
+  b->selectable = 1;
+  b->kind |= wm_kind::CHECK_BOX;
+  b->set_focus();
+  EXPECT_FALSE(manager->focus_next());
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, b);
 }
 
 // A tooltip shows over the page for its button and takes no focus, nor is
