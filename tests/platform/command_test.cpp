@@ -1,5 +1,6 @@
 #include "command.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,6 +18,18 @@
 using test_support::ScratchDir;
 using test_support::read_file;
 using test_support::run_program;
+
+// While set to this process's id, forks in its children fail as on a system
+// out of processes.
+pid_t fail_forks_below = 0;
+extern "C" pid_t fork() {
+  static const auto real_fork = reinterpret_cast<pid_t (*)()>(dlsym(RTLD_NEXT, "fork"));
+  if (fail_forks_below != 0 && getpid() != fail_forks_below) {
+    errno = EAGAIN;
+    return -1;
+  }
+  return real_fork();
+}
 
 namespace {
 
@@ -44,6 +57,10 @@ TEST(RunCommand, ProgramThatCannotStartGives127) {
   EXPECT_EQ(run({"vorn-no-such-program"}), 127);
   EXPECT_EQ(run({"/nonexistent/program"}, COMMAND_NO_WAIT), 127);
   EXPECT_EQ(run({"vorn-no-such-program"}, COMMAND_NO_WAIT | COMMAND_QUIET), 127);
+  // No process left for the program itself is not a missing program.
+  fail_forks_below = getpid();
+  EXPECT_EQ(run({"/bin/true"}, COMMAND_NO_WAIT), -1);
+  fail_forks_below = 0;
 }
 
 TEST(RunCommand, EmptyArgumentVectorMakesNoProcess) {

@@ -184,6 +184,8 @@ TEST_F(ErrorsDeathTest, ErrorShowsItsBoxThenEndsWith255) {
                     Not(HasSubstr(kQuestion)), HasSubstr(kFatalText)));
   EXPECT_EXIT(TO_STDERR(report_error(0x0070, "not appended")), ExitedWithCode(255),
               HasSubstr("ERROR: 0070:\nSrollbar slew values are invalid \n"));
+  EXPECT_EXIT(TO_STDERR(report_error(0x0090, "not appended")), ExitedWithCode(255),
+              HasSubstr("ERROR: 0090:\nUnable to allocate memory for text window screen buffer \n"));
   EXPECT_EXIT(TO_STDERR(report_error(0x0004)), ExitedWithCode(255),
               HasSubstr(std::string("ERROR: 0004:\nNo mouse driver installed ") + kQuestion));
 }

@@ -616,6 +616,7 @@ TEST_F(FolderListTest, MatchModes) {
   EXPECT_EQ(names(nullptr, true, 0, false),
             (S{"a.png", "B.PNG", "c.txt", "shot.png.bak", ".h.png", "png", "sub"}));
   EXPECT_EQ(names(".png", false, 0, true), (S{"a.png"}));
+  EXPECT_EQ(names("png", false, 0, true), (S{"a.png", "png"}));  // the whole name is an ending
   EXPECT_EQ(names("png", false, 2, true), (S{"png"}));
   EXPECT_EQ(names("b", false, 3, true), (S{"B.PNG"}));
   EXPECT_EQ(names(".png", false, 4, true), (S{"a.png", "shot.png.bak"}));

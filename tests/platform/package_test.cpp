@@ -405,6 +405,8 @@ TEST_F(PackageTest, StoredNamesHoldUpTo2047Bytes) {
     EXPECT_FALSE(package.add_file(work, "a", too_long.c_str()));
     EXPECT_EQ(get_last_error(), 4111);
     EXPECT_FALSE(package.has_file(too_long.c_str()));
+    EXPECT_EQ(package.open_file(too_long.c_str(), 1, 0), nullptr);
+    EXPECT_EQ(std::string(get_last_error_text()).rfind("Error: Unable to create file nnn", 0), 0u);
     // An existing name without the replace flag is refused, and says so.
     EXPECT_FALSE(package.add_file(work, "b", "b"));
     EXPECT_EQ(get_last_error(), 4111);

@@ -201,6 +201,7 @@ TEST_F(SoundTest, MixerThreadLivesExactlyAsLongAsSomeBuffer) {
   SOUND_BUFFER buffer;
   ASSERT_TRUE(eventually([&] { return thread_count() == before; }));
   EXPECT_FALSE(is_sound_mixer_running());
+  EXPECT_EQ(buffer.loaded, 0);  // nothing was loaded yet
   EXPECT_FALSE(buffer.load_file(app, "beep.wav"));
   EXPECT_EQ(buffer.loaded, 0);
 }

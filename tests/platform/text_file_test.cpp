@@ -306,6 +306,7 @@ TEST_F(TextFileTest, WriteCharAndPrintf) {
   EXPECT_TRUE(file->printf("%s", long_text.c_str()));
   FOLDER::close_text_file(file);
   EXPECT_EQ(read_file(dir.file("out.txt")), std::string(1023, 'x'));
+  EXPECT_FALSE(TEXT_FILE().printf("%d", 1));  // nothing open to write to
 }
 
 // ---- UTF-16

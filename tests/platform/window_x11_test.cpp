@@ -556,9 +556,9 @@ TEST_F(WindowX11, TheWindowsClassComesFromTheProgramsName) {
 // The window's icon picture reaches desktops as _NET_WM_ICON: width,
 // height, then ARGB pixels row by row, "None" transparent.
 TEST_F(WindowX11, TheIconPictureReachesDesktopsAsArgb) {
-  const char* const small_icon[] = {"3 2 4 1",        "  c None",    ". c #FF8000",
-                                    "x c red",        "o g #808080", ". x",
-                                    "xo "};
+  // "s" names a colour by symbol only: no colour at all, so clear.
+  const char* const small_icon[] = {"3 2 5 1", "  c None", ". c #FF8000", "x c red",
+                                    "o g #808080", "s s background", ". x", "xos"};
   APPLICATION_INFO info = get_application_info();
   info.icon = small_icon;
   set_application_info(&info);
