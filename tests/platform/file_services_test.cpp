@@ -358,6 +358,8 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
     }
     EXPECT_FALSE(hold.reach(folder_at("relative/x")));  // only absolute paths are walked
     EXPECT_EQ(hold.failure().folder, "relative/x");
+    ASSERT_TRUE(hold.reach(folder_at("//")));  // the root, however many slashes name it
+    EXPECT_STREQ(hold.held_path(), "/");
     // A walk that begins at a held folder does not walk its path again:
     // the folder is reached where it has moved.
     ASSERT_TRUE(hold.reach(folder_at(work + "/real")));

@@ -518,6 +518,7 @@ TEST_F(DatabaseTest, NamesWithControlCharactersMakeTheDataDamaged) {
       {"menu section", [](DATABASE& d) { set_field_text(d.installations[1].shortcuts[0].menu_section, "Games\x07"); },
        "Games\\x07"},
       {"language name", [](DATABASE& d) { set_field_text(d.languages[1].name, "Deu\ntsch"); }, "Deu\\ntsch"},
+      {"readme file", [](DATABASE& d) { set_field_text(d.languages[1].readme.filename, "read\x1bme"); }, "read\\x1bme"},
       {"application", [](DATABASE& d) { set_field_text(d.application.app_string, "App\x1b"); }, "App\\x1b"},
       {"install folder", [](DATABASE& d) { set_field_text(d.installations[1].default_path, "$ROOT0/A\\b\x02"); },
        "$ROOT0/A\\\\b\\x02"},
