@@ -384,6 +384,10 @@ TEST_F(Script, FitsItsTextWhenTheFarCornerComesFirst) {
   WM_SCRIPT coloured(0, 0, -1, -1, "Tooltip text", 255, 12, 65535, kInk, kBack);
   EXPECT_EQ(coloured.width, text_w + 4);
   EXPECT_EQ(get_screen_image()->get_text_overhang(255, -1), 3);
+  // Two rows of the overhang lie below a top gap of one; with no surface to
+  // measure on there is nothing to make room for.
+  EXPECT_EQ(accent_room(get_screen_image(), {255, 65535, -1}, 1), 2);
+  EXPECT_EQ(accent_room(nullptr, {255, 65535, -1}, 0), 0);
   EXPECT_EQ(coloured.height, get_screen_image()->font_height + 4 + 1);
   EXPECT_EQ(coloured.kind & wm_kind::SCRIPT, wm_kind::SCRIPT);
   EXPECT_FALSE(coloured.is_selectable());
