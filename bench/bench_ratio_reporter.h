@@ -29,6 +29,13 @@ public:
   bool cpu_time_of(const std::string& name, double* time) const {
     return find(name, cpu_medians, cpu_singles, time);
   }
+  // The real time of one benchmark over another's, when both ran.
+  bool ratio_of(const std::string& over, const std::string& under, double* ratio) const {
+    double a = 0, b = 0;
+    if (!time_of(over, &a) || !time_of(under, &b) || b <= 0) return false;
+    *ratio = a / b;
+    return true;
+  }
 
 private:
   using TIMES = std::map<std::string, double>;

@@ -144,9 +144,8 @@ BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMicrosecond);
 
 void print_ratio(const RATIO_REPORTER& reporter, const char* part, const char* whole,
                  const char* what, double target) {
-  double a = 0, b = 0;
-  if (reporter.time_of(part, &a) && reporter.time_of(whole, &b) && b > 0)
-    printf("%s = %.3f (target at most %.1f)\n", what, a / b, target);
+  double ratio = 0;
+  if (reporter.ratio_of(part, whole, &ratio)) printf("%s = %.3f (target at most %.1f)\n", what, ratio, target);
 }
 
 }  // namespace

@@ -61,12 +61,9 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RATIO_REPORTER reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  double small = 0, large = 0;
-  if (reporter.time_of("BM_ClearSmallStore", &small) &&
-      reporter.time_of("BM_ClearLargeStore", &large) && small > 0) {
-    printf("clear 2,000 / clear 500 = %.2f (4 when linear, 16 when templates x objects)\n",
-           large / small);
-  }
+  double ratio = 0;
+  if (reporter.ratio_of("BM_ClearLargeStore", "BM_ClearSmallStore", &ratio))
+    printf("clear 2,000 / clear 500 = %.2f (4 when linear, 16 when templates x objects)\n", ratio);
   benchmark::Shutdown();
   return 0;
 }
