@@ -13,6 +13,7 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
+#include "folder_hold.h"
 #include "platform.h"
 #include "ptrarray.h"
 #include "timing.h"
@@ -107,8 +108,17 @@ bool climb(FOLDER& folder) {
   return parent_of(path) && is_directory(path) && folder.set_absolute(path);
 }
 
+// A folder found on the way up from "$APP" is taken only where no other
+// user chooses what it holds (any user can make /tmp/data): one that
+// fails is passed over as if it were not there.
+bool trusted_found_folder(const char* path) {
+  FOLDER found;
+  FOLDER_HOLD hold;
+  return found.set_absolute(path) && hold.reach_trusted(found);
+}
+
 // "$APP/data"; then, unless switched off, the first level above "$APP"
-// that has a "data" folder.
+// that has a trusted "data" folder.
 bool data_search(FOLDER& folder, bool create, bool no_fallback) {
   FOLDER app;
   set_app(app);
@@ -122,7 +132,7 @@ bool data_search(FOLDER& folder, bool create, bool no_fallback) {
     memcpy(level, app.path, strlen(app.path) + 1);
     while (parent_of(level)) {
       if (join_path(candidate, sizeof candidate, level, "data") && is_directory(candidate) &&
-          folder.set_absolute(candidate))
+          trusted_found_folder(candidate) && folder.set_absolute(candidate))
         return true;
     }
   }
@@ -136,7 +146,8 @@ RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* ba
                  bool no_fallback, bool no_standard_folder);
 
 // "fonts" or "icons" under the user's or the system's data, else in a
-// "data" or "vorn_libs/data" folder on the way from "$APP" to the root.
+// "data" or "vorn_libs/data" folder in "$APP" or, trusted, on the way
+// from there to the root.
 bool shared_data_search(FOLDER& folder, const char* kind, bool no_standard_folder) {
   char candidate[kPathSize];
   for (const char* variable : {"$USERDATA", "$SYSDATA"}) {
@@ -150,13 +161,15 @@ bool shared_data_search(FOLDER& folder, const char* kind, bool no_standard_folde
   set_app(app);
   char level[kPathSize], middle[kPathSize];
   memcpy(level, app.path, strlen(app.path) + 1);
+  bool above_app = false;
   do {
     for (const char* data : {"data", "vorn_libs/data"}) {
       if (join_path(middle, sizeof middle, level, data) &&
           join_path(candidate, sizeof candidate, middle, kind) && is_directory(candidate) &&
-          folder.set_absolute(candidate))
+          (!above_app || trusted_found_folder(candidate)) && folder.set_absolute(candidate))
         return true;
     }
+    above_app = true;
   } while (parent_of(level));
   folder = app;
   return false;
@@ -220,7 +233,11 @@ RESOLVED resolve(FOLDER& folder, const char* name, bool create, const FOLDER* ba
       set_app(folder);
       return RESOLVED::OK;
     }
-    return data_search(folder, create, false) ? RESOLVED::OK : RESOLVED::FAILED;
+    if (!data_search(folder, create, false)) return RESOLVED::FAILED;
+    // Settings are written as well as read: never in a folder another
+    // user controls, "$APP/data" included.
+    if (row.type == 3 && !trusted_found_folder(folder.path)) return failed();
+    return RESOLVED::OK;
   }
 
   if (is("$DATA")) {

@@ -50,7 +50,9 @@ bool run_program(const FOLDER& folder, const char* name);
 // over it, keeping the old file's permission bits; a device at the name is
 // written in place, a pipe or socket replaced (never opened). "a" modes append, "r+" modes update, both
 // refusing a link; "r+b"/"r+" create the file only when it does not
-// exist. Reading ("r", "rb") may follow links.
+// exist. Reading ("r", "rb") may follow links. "r" modes take only a
+// regular file (checked on the descriptor, opened without blocking, so
+// that a FIFO is refused at once): EISDIR for a folder, EINVAL otherwise.
 FILE* open_file(const FOLDER& folder, const char* name, const char* mode);
 // Every stream from open_file ends here (or in discard_file): a "w" file
 // takes the target's place only when all of it was written.
@@ -109,8 +111,9 @@ int get_drive_type(int drive);
 // 7 this run's private temporary folder. 5 and 6 are made open to every
 // user with the sticky bit (1777), so that no one replaces another's
 // files there. 7 is made under ~/tmp when that exists, else under
-// $TMPDIR when it is set, else under /tmp; a folder it cannot be made in
-// is passed over for the next.
+// $TMPDIR when it is set, else under /tmp, and held open from its making;
+// a folder it cannot be made in, or one another user could swap it out
+// of (FOLDER_HOLD::reach_trusted), is passed over for the next.
 bool get_standard_folder(FOLDER* folder, int type, const char* application_name, bool create);
 // The absolute path of a standard folder of types 1 to 6, whether it exists
 // yet or not: where get_standard_folder would make it.
@@ -121,12 +124,21 @@ bool standard_folder_path(char* path, size_t size, int type, const char* applica
 // signal that ends the program early. The removal is async-signal-safe.
 const char* get_temporary_folder_path();
 // The folders the last attempt to make it passed over, a line each:
-// "<folder>: <the system's reason>", $TMPDIR's marked " (TMPDIR)"; "" when
+// "<folder>: <the reason>", $TMPDIR's marked " (TMPDIR)"; "" when
 // the first one it tried served.
 const char* get_temporary_folder_failures();
 void remove_temporary_folder();
 // Called by the standard-folder query when it has made the folder.
 void record_temporary_folder(const char* path);
+// The same for a folder held open since it was made: folder_fd (readable)
+// becomes this run's, with parent_fd (the folder it was made in) and its
+// name there. Files named in it are then made, opened and removed
+// through folder_fd, and the removal empties it through folder_fd and
+// takes its name away only while that still names the same folder.
+void record_held_temporary_folder(const char* path, int folder_fd, int parent_fd, const char* leaf);
+// The held temporary folder's descriptor when path's first length bytes
+// name it; -1 otherwise (also for a folder recorded by its path alone).
+int temporary_folder_descriptor_for(const char* path, size_t length);
 
 
 // Whether the program file carries data behind its executable image, and
@@ -164,6 +176,12 @@ void note_file_step(FILE_STEP step, const char* path);
 // the name being absent).
 enum class FILE_KIND : uint8_t { MISSING, REGULAR, DIRECTORY, OTHER, UNKNOWN };
 FILE_KIND get_file_kind(const FOLDER& folder, const char* name);
+
+// What stands at a name (links followed) that reading refuses because it
+// is not a regular file, in words: "a folder", "a FIFO", "a socket", "a
+// character device" or "a block device"; null for a regular file, for
+// nothing there and when it cannot be told.
+const char* non_regular_kind(const FOLDER& folder, const char* name);
 
 // Makes a new empty file that did not exist before (exclusive create) with
 // the given permission bits less the umask.

@@ -56,6 +56,15 @@ public:
   bool reach(const FOLDER& folder, MAKE make = MAKE::NOTHING, const FOLDER_HOLD* from = nullptr);
   void release();
 
+  // reach, for a folder the program looks for on its own rather than one
+  // it was told (a data folder found on the way up from the program, a
+  // parent for its temporary folder), which is taken only when no other
+  // user can choose what it holds: it and every folder it lies in belong
+  // to root or this process's user, and each of them that others may
+  // write to has the sticky bit. False with why (when given) naming the
+  // folder that fails and the reason; last_failure() is left as it was.
+  bool reach_trusted(const FOLDER& folder, std::string* why = nullptr);
+
   bool holding() const { return descriptor >= 0; }
   // The open folder when this holds the folder at path (its first length
   // bytes, without a trailing '/'); -1 otherwise.

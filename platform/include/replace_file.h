@@ -8,8 +8,8 @@
 // where the name is free; otherwise the fresh file, named, is renamed over
 // the target. A link at the target's name is replaced, never written
 // through. On any failure the fresh file goes and the target stays as it
-// was. Given the target's folder held open (FOLDER_HOLD), all of it
-// happens relative to the open folder.
+// was. Given the target's folder held open (FOLDER_HOLD), or in this
+// run's temporary folder, all of it happens relative to the open folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -227,9 +227,31 @@ bool has_dot_dot_component(const char* name) {
 
 std::string temporary_folder_failures;
 
-// mkdtemp once per run: under ~/tmp when it exists, else under $TMPDIR when
-// it is set, else under /tmp. A folder that cannot hold it is passed over
-// for the next one and noted with the system's reason.
+// The folder made and opened on the held parent under leaf, whose last six
+// characters ("XXXXXX") are replaced as mkdtemp does, readable; -1 with
+// errno set when it cannot be made.
+int make_held_folder(int parent, char* leaf) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  char* suffix = leaf + strlen(leaf) - 6;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    uint8_t random[6];
+    if (getentropy(random, sizeof random) != 0) return -1;
+    for (size_t i = 0; i < sizeof random; ++i) suffix[i] = kLetters[random[i] % (sizeof kLetters - 1)];
+    if (mkdirat(parent, leaf, 0700) == 0)
+      return openat(parent, leaf, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Once per run: under ~/tmp when it exists, else under $TMPDIR when it is
+// set, else under /tmp. The parent is reached without another user's
+// links and only where no other user can swap the folder out of it
+// (FOLDER_HOLD::reach_trusted); the folder is made on the parent's
+// descriptor and held open from then on, so that whatever later takes its
+// path is never used. A parent that cannot hold it is passed over for the
+// next one and noted with its reason.
 bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   const char* made_before = get_temporary_folder_path();
   struct stat st;
@@ -256,19 +278,30 @@ bool make_temporary_folder(FOLDER* folder, const char* application_name) {
   temporary_folder_failures.clear();
   for (const auto& each : parents) {
     if (!each.parent) continue;
-    const char* reason = "not an absolute path";
+    std::string reason = "not an absolute path";
     char made[kPathSize];
+    FOLDER parent;
+    FOLDER_HOLD held;
     if (each.parent[0] == '/') {
-      errno = ENAMETOOLONG;  // the reason when the name does not fit
-      if (join_path(made, sizeof made, each.parent, leaf) && mkdtemp(made)) {
-        if (!folder->set_absolute(made)) {
-          rmdir(made);
-          return false;
+      reason = strerror(ENAMETOOLONG);  // the reason when the name does not fit
+      if (join_path(made, sizeof made, each.parent, leaf) && parent.set_absolute(each.parent) &&
+          held.reach_trusted(parent, &reason)) {
+        char* made_leaf = made + strlen(made) - strlen(leaf);
+        const int parent_fd = fcntl(held.held_descriptor(), F_DUPFD_CLOEXEC, 0);
+        const int made_fd = parent_fd >= 0 ? make_held_folder(parent_fd, made_leaf) : -1;
+        if (made_fd >= 0) {
+          if (!folder->set_absolute(made)) {
+            unlinkat(parent_fd, made_leaf, AT_REMOVEDIR);
+            close(made_fd);
+            close(parent_fd);
+            return false;
+          }
+          record_held_temporary_folder(made, made_fd, parent_fd, made_leaf);
+          return true;
         }
-        record_temporary_folder(made);
-        return true;
+        reason = strerror(errno);
+        if (parent_fd >= 0) close(parent_fd);
       }
-      reason = strerror(errno);
     }
     if (!temporary_folder_failures.empty()) temporary_folder_failures += '\n';
     temporary_folder_failures += std::string(each.parent) + each.label + ": " + reason;
@@ -311,9 +344,10 @@ bool file_exists(const FOLDER& folder, const char* name, bool assume) {
   if (!name || !*name) return false;
   char path[kPathSize];
   if (!join_path(path, sizeof path, folder.path, name)) return false;
-  FILE* file = fopen(path, "rb");
-  if (!file) return false;
-  fclose(file);
+  // A FIFO answers at once instead of waiting for a writer.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 
@@ -470,10 +504,44 @@ FILE* stream_of(int fd, const char* mode) {
   return file;
 }
 
+// Reads and updates take regular files only: a FIFO would wait for ever
+// for a writer, and a folder or a device holds no file's bytes. Opened
+// without blocking and checked on the descriptor, so that what is checked
+// is what is read; errno is EISDIR for a folder and EINVAL for the rest.
+int open_regular(int at, const char* path, int flags) {
+  const int fd = openat(at, path, flags | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  int code = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (code == 0) {
+    const int status = fcntl(fd, F_GETFL);
+    if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) code = errno;
+  }
+  if (code == 0) return fd;
+  close(fd);
+  errno = code;
+  return -1;
+}
+
+// Where a name in folder is looked up: in this run's temporary folder
+// through the descriptor held since its making (whatever has taken its
+// path since), elsewhere by the full path.
+struct LOOKUP {
+  int at;
+  const char* name;
+};
+
+LOOKUP look_up(const FOLDER& folder, const char* name, const char* path) {
+  const int held = strchr(name, '/') ? -1 : temporary_folder_descriptor_for(folder.path, strlen(folder.path));
+  return held >= 0 ? LOOKUP{held, name} : LOOKUP{AT_FDCWD, path};
+}
+
 // "w" modes: a fresh file that close_file renames over the target.
 FILE* open_replacement(const FOLDER& folder, const char* name, const char* path, const char* mode) {
   struct stat st;
-  if (lstat(path, &st) == 0 && (S_ISDIR(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
+  const LOOKUP where = look_up(folder, name, path);
+  if (fstatat(where.at, where.name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+      (S_ISDIR(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return nullptr;
@@ -481,7 +549,7 @@ FILE* open_replacement(const FOLDER& folder, const char* name, const char* path,
     // A device cannot be replaced: it is what is written to. A pipe or a
     // socket is replaced like a file: opening it could wait for ever.
     const int access = strchr(mode, '+') ? O_RDWR : O_WRONLY;
-    return stream_of(open(path, access | O_TRUNC | O_NOFOLLOW | O_CLOEXEC), mode);
+    return stream_of(openat(where.at, where.name, access | O_TRUNC | O_NOFOLLOW | O_CLOEXEC), mode);
   }
   auto replacement = std::make_unique<FILE_REPLACEMENT>();
   if (!replacement->begin(folder, name, FILE_REPLACEMENT::PERMISSIONS_OF_TARGET)) {
@@ -522,11 +590,13 @@ FILE* open_file(const FOLDER& folder, const char* name, const char* mode) {
     return nullptr;
   }
   const bool update = strchr(mode, '+') != nullptr;
+  const LOOKUP where = look_up(folder, name, path);
   switch (mode[0]) {
     case 'w':
       return open_replacement(folder, name, path, mode);
     case 'a':
-      return stream_of(open(path, (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666),
+      return stream_of(openat(where.at, where.name,
+                              (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0666),
                        mode);
     case 'r':
       break;
@@ -534,17 +604,17 @@ FILE* open_file(const FOLDER& folder, const char* name, const char* mode) {
       errno = EINVAL;
       return nullptr;
   }
-  if (!update) return fopen(path, mode);
-  int fd = open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (!update) return stream_of(open_regular(where.at, where.name, O_RDONLY), mode);
+  int fd = open_regular(where.at, where.name, O_RDWR | O_NOFOLLOW);
   if (fd >= 0 || errno != ENOENT) return stream_of(fd, mode);
 
   // Only a missing file is created for update; an existing file that could
   // not be opened is never truncated.
   const char* create_mode = strchr(mode, 'b') ? "wb" : "w";
-  fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  fd = openat(where.at, where.name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     // Made by someone else in the meantime: open it as asked instead.
-    return errno == EEXIST ? stream_of(open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC), mode) : nullptr;
+    return errno == EEXIST ? stream_of(open_regular(where.at, where.name, O_RDWR | O_NOFOLLOW), mode) : nullptr;
   }
   return stream_of(fd, create_mode);
 }
@@ -563,7 +633,10 @@ bool rename_file(const FOLDER& folder, const char* name, const FOLDER& target,
 bool remove_file(const FOLDER& folder, const char* name) {
   char path[kPathSize];
   if (!name || !*name || !join_path(path, sizeof path, folder.path, name)) return false;
-  return remove(path) == 0;
+  // As remove(): a file, else an empty folder.
+  const LOOKUP where = look_up(folder, name, path);
+  return unlinkat(where.at, where.name, 0) == 0 ||
+         ((errno == EISDIR || errno == EPERM) && unlinkat(where.at, where.name, AT_REMOVEDIR) == 0);
 }
 
 bool remove_folder(const FOLDER& folder, const char* name, bool empty_first) {
@@ -931,6 +1004,18 @@ FILE_KIND get_file_kind(const FOLDER& folder, const char* name) {
   if (stat(path, &st) != 0) return errno == ENOENT ? FILE_KIND::MISSING : FILE_KIND::UNKNOWN;
   if (S_ISREG(st.st_mode)) return FILE_KIND::REGULAR;
   return S_ISDIR(st.st_mode) ? FILE_KIND::DIRECTORY : FILE_KIND::OTHER;
+}
+
+const char* non_regular_kind(const FOLDER& folder, const char* name) {
+  char path[kPathSize];
+  struct stat st;
+  if (!name || !join_path(path, sizeof path, folder.path, name) || stat(path, &st) != 0) return nullptr;
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  if (S_ISCHR(st.st_mode)) return "a character device";
+  if (S_ISBLK(st.st_mode)) return "a block device";
+  return nullptr;
 }
 
 NEW_FILE create_new_file(const FOLDER& folder, const char* name, uint32_t permissions) {

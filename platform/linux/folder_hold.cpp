@@ -229,3 +229,43 @@ int FOLDER_HOLD::descriptor_for(const char* folder_path, size_t folder_length) c
   if (descriptor < 0 || length != folder_length || memcmp(path, folder_path, folder_length) != 0) return -1;
   return descriptor;
 }
+
+bool FOLDER_HOLD::reach_trusted(const FOLDER& folder, std::string* why) {
+  const PATH_FAILURE before = last_failed;
+  std::string asked(folder.path, strnlen(folder.path, sizeof folder.path - 1));
+  while (asked.size() > 1 && asked.back() == '/') asked.pop_back();
+  // The system's reasons as they are; an unsafe folder other than the
+  // one asked for is named.
+  auto refuse = [&](const std::string& where, const std::string& reason, bool unsafe) {
+    release();
+    failed = PATH_FAILURE();
+    if (why) *why = unsafe && where != asked ? where + ": " + reason : reason;
+    last_failed = before;
+    return false;
+  };
+  if (!reach(folder)) return refuse(failed.folder, failed.reason(), failed.kind != PATH_FAILURE::KIND::SYSTEM);
+  // From the folder reached up to the root, through the folders it really
+  // lies in (not the path's links).
+  std::string where = path;
+  int at = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (at < 0) return refuse(where, strerror(errno), false);
+  for (;;) {
+    struct stat st {};
+    struct stat up_stat {};
+    const int up = fstat(at, &st) == 0 ? openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    const int code = up < 0 ? errno : (fstat(up, &up_stat) != 0 ? errno : 0);
+    close(at);
+    at = up;
+    std::string reason;
+    if (!trusted_owner(st.st_uid)) reason = "unsafe folder: it belongs to user " + std::to_string(st.st_uid);
+    else if (others_may_write(st.st_uid, st.st_mode, 0) && !(st.st_mode & S_ISVTX))
+      reason = "unsafe folder: other users may write to it and it has no sticky bit";
+    const bool top = code == 0 && up_stat.st_dev == st.st_dev && up_stat.st_ino == st.st_ino;
+    if (code != 0 || !reason.empty() || top) {
+      if (at >= 0) close(at);
+      if (code != 0 && reason.empty()) return refuse(where, strerror(code), false);
+      return reason.empty() || refuse(where, reason, true);
+    }
+    where = parent_text(where);
+  }
+}

@@ -107,6 +107,8 @@ bool FILE_REPLACEMENT::begin(const FOLDER& folder, const char* name, int32_t per
   const char* slash = strrchr(target, '/');
   const size_t folder_length = slash == target ? 1 : static_cast<size_t>(slash - target);
   at = held ? held->descriptor_for(target, folder_length) : -1;
+  // This run's temporary folder is always held, from its making.
+  if (at < 0) at = temporary_folder_descriptor_for(target, folder_length);
   if (at < 0) at = AT_FDCWD;
   target_name = at == AT_FDCWD ? target : slash + 1;
   set_bits = false;

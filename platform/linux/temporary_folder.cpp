@@ -28,6 +28,18 @@ volatile sig_atomic_t temporary_folder_ready = 0;
 // leaves its parent's folder alone.
 pid_t temporary_folder_owner = 0;
 bool removal_at_exit_registered = false;
+// The folder held open since it was made (readable, so that it can be
+// emptied through it), the folder it was made in and its name there; -1
+// and "" for a folder recorded by its path alone.
+int temporary_folder_fd = -1;
+int temporary_parent_fd = -1;
+char temporary_leaf[256];
+
+// Length of path without trailing '/' (the root keeps its "/").
+size_t without_trailing_slash(const char* path, size_t length) {
+  while (length > 1 && path[length - 1] == '/') --length;
+  return length;
+}
 
 // Directories open at once: the one being emptied and the deepest ones
 // below it; a deeper tree is walked with the oldest of them closed.
@@ -147,8 +159,29 @@ bool empty_directory(int root) {
   }
 }
 
+void forget_held_folder() {
+  for (int* fd : {&temporary_folder_fd, &temporary_parent_fd}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+  temporary_leaf[0] = '\0';
+}
+
 void remove_temporary_folder_at_exit() {
   if (temporary_folder_owner == getpid()) remove_temporary_folder();
+}
+
+void record_path(const char* path) {
+  size_t length = path ? strnlen(path, sizeof temporary_folder - 1) : 0;
+  memcpy(temporary_folder, path ? path : "", length);
+  temporary_folder[length] = '\0';
+  temporary_folder_owner = getpid();
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  temporary_folder_ready = length > 0;
+  // Also an application that ends with exit() (a console mode finishing
+  // in its init hook) leaves nothing behind.
+  if (length > 0 && !removal_at_exit_registered)
+    removal_at_exit_registered = atexit(remove_temporary_folder_at_exit) == 0;
 }
 
 }  // namespace
@@ -162,20 +195,32 @@ bool remove_folder_contents(const char* path) {
   return ok;
 }
 
+void record_held_temporary_folder(const char* path, int folder_fd, int parent_fd, const char* leaf) {
+  temporary_folder_ready = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  forget_held_folder();
+  const size_t length = leaf ? strnlen(leaf, sizeof temporary_leaf - 1) : 0;
+  memcpy(temporary_leaf, leaf ? leaf : "", length);
+  temporary_leaf[length] = '\0';
+  temporary_folder_fd = folder_fd;
+  temporary_parent_fd = parent_fd;
+  record_path(path);
+}
+
+int temporary_folder_descriptor_for(const char* path, size_t length) {
+  if (!temporary_folder_ready || temporary_folder_fd < 0 || !path) return -1;
+  const size_t own = without_trailing_slash(temporary_folder, strlen(temporary_folder));
+  length = without_trailing_slash(path, length);
+  return own == length && memcmp(path, temporary_folder, length) == 0 ? temporary_folder_fd : -1;
+}
+
 void record_temporary_folder(const char* path) {
   temporary_folder_ready = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  size_t length = path ? strnlen(path, sizeof temporary_folder - 1) : 0;
-  memcpy(temporary_folder, path ? path : "", length);
-  temporary_folder[length] = '\0';
-  temporary_folder_owner = getpid();
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  temporary_folder_ready = length > 0;
-  // Also an application that ends with exit() (a console mode finishing
-  // in its init hook) leaves nothing behind.
-  if (length > 0 && !removal_at_exit_registered)
-    removal_at_exit_registered = atexit(remove_temporary_folder_at_exit) == 0;
+  forget_held_folder();
+  record_path(path);
 }
+
 
 const char* get_temporary_folder_path() {
   return temporary_folder;
@@ -185,10 +230,21 @@ const char* get_temporary_folder_path() {
 // is gone, so a handler that interrupts a removal finishes it.
 void remove_temporary_folder() {
   if (!temporary_folder_ready) return;
-  // Only the real folder this run made: opening it refuses a link put in
-  // its place.
-  if (remove_folder_contents(temporary_folder)) rmdir(temporary_folder);
+  if (temporary_folder_fd >= 0) {
+    // Emptied through the folder held since it was made; its name is
+    // removed only while it still names that very folder.
+    struct stat held, named;
+    if (empty_directory(temporary_folder_fd) && fstat(temporary_folder_fd, &held) == 0 &&
+        fstatat(temporary_parent_fd, temporary_leaf, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+      unlinkat(temporary_parent_fd, temporary_leaf, AT_REMOVEDIR);
+  } else if (remove_folder_contents(temporary_folder)) {
+    // Only the real folder this run made: opening it refuses a link put
+    // in its place.
+    rmdir(temporary_folder);
+  }
   temporary_folder_ready = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   temporary_folder[0] = '\0';
+  forget_held_folder();
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <tuple>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +148,26 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   EXPECT_EQ(open_file(folder, "", "wb"), nullptr);
   EXPECT_EQ(open_file(folder, "x", ""), nullptr);
   EXPECT_FALSE(close_file(nullptr));
+
+  // Reading and updating take a regular file only, and say what else is
+  // there at once: a FIFO is not waited on.
+  ASSERT_EQ(mkfifo((work + "/fifo").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    const char* mode;
+    int error;
+    const char* kind;
+  } refused[] = {{"fifo", "r+b", EINVAL, "a FIFO"}, {"fifo", "rb", EINVAL, "a FIFO"},
+                 {"dir", "r", EISDIR, "a folder"}, {"dir", "r+", EISDIR, "a folder"}};
+  for (const auto& row : refused) {
+    SCOPED_TRACE(std::string(row.name) + " " + row.mode);
+    errno = 0;
+    EXPECT_EQ(open_file(folder, row.name, row.mode), nullptr);
+    EXPECT_EQ(errno, row.error);
+    EXPECT_STREQ(non_regular_kind(folder, row.name), row.kind);
+  }
+  EXPECT_EQ(non_regular_kind(folder, "new.bin"), nullptr);
+  EXPECT_EQ(non_regular_kind(folder, "missing"), nullptr);
 }
 
 // Every way the platform writes a file, with a link planted at the name,
@@ -841,18 +862,26 @@ TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
 }
 
 // The parent of the temporary folder: ~/tmp when it exists, else $TMPDIR
-// when it is set, else /tmp. One that cannot hold it is passed over and
-// named with the reason; when none can, nothing is made.
+// when it is set, else /tmp. One that cannot hold it, or that another
+// user could swap it out of, is passed over and named with the reason;
+// when none can, nothing is made.
 TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
   const std::string chosen = scratch.file("chosen"), file = scratch.file("file");
-  ASSERT_EQ(mkdir(chosen.c_str(), 0755), 0);
+  const std::string theirs = scratch.file("theirs"), open = scratch.file("open"), sticky = scratch.file("sticky");
+  for (const auto& [folder, user, mode] : {std::tuple{chosen, 0, 0755}, {theirs, 65534, 0755}, {open, 0, 0777},
+                                           {sticky, 0, 01777}, {theirs + "/sub", 0, 0755}}) {
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(chown(folder.c_str(), user, user), 0);
+    ASSERT_EQ(chmod(folder.c_str(), mode), 0);
+  }
   ASSERT_TRUE(ts::write_file(file, "not a folder"));
   struct CASE {
-    const char* tmpdir;  // null: unset
+    std::string tmpdir;
     bool home_tmp;
     bool system_tmp;
     std::string parent;  // "": none
     std::string failures;
+    uid_t home_tmp_owner = 0;
   } cases[] = {
       {"", false, true, root + "/tmp", ""},
       {"relative", false, true, root + "/tmp", "relative (TMPDIR): not an absolute path"},
@@ -862,13 +891,23 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
       {"/no/such/folder", false, false, "",
        "/no/such/folder (TMPDIR): No such file or directory\n" + root + "/tmp: No such file or directory"},
       {chosen.c_str(), true, false, home + "/tmp", ""},
+      {theirs, false, true, root + "/tmp", theirs + " (TMPDIR): unsafe folder: it belongs to user 65534"},
+      {theirs + "/sub", false, true, root + "/tmp",
+       theirs + "/sub (TMPDIR): " + theirs + ": unsafe folder: it belongs to user 65534"},
+      {open, false, true, root + "/tmp",
+       open + " (TMPDIR): unsafe folder: other users may write to it and it has no sticky bit"},
+      {sticky, false, true, sticky, ""},
+      {chosen, true, true, chosen, home + "/tmp: unsafe folder: it belongs to user 65534", 65534},
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.tmpdir);
-    env.set("TMPDIR", std::string(c.tmpdir));
+    env.set("TMPDIR", c.tmpdir);
+    rmdir((home + "/tmp").c_str());
     if (c.home_tmp) {
       ASSERT_EQ(mkdir((home + "/tmp").c_str(), 0755), 0);
+      ASSERT_EQ(chown((home + "/tmp").c_str(), c.home_tmp_owner, 0), 0);
     }
+    if (c.system_tmp) mkdir((root + "/tmp").c_str(), 0755);
     if (!c.system_tmp) rmdir((root + "/tmp").c_str());
     FOLDER folder;
     EXPECT_EQ(get_standard_folder(&folder, 7, "a/b", false), !c.parent.empty());
@@ -879,6 +918,38 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     EXPECT_STREQ(get_temporary_folder_path(), c.parent.empty() ? "" : folder.path);
     remove_temporary_folder();
   }
+}
+
+// The temporary folder is held from its making: files are written, read
+// and removed in it, and it is emptied, through the folder itself, not
+// whatever has taken its path since.
+TEST_F(FileServicesTest, TheTemporaryFolderIsUsedThroughTheFolderItself) {
+  FOLDER folder;
+  ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+  const std::string made = folder.path, moved = root + "/tmp/moved";
+  ASSERT_EQ(rename(made.c_str(), moved.c_str()), 0);
+  ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(made + "/planted", "theirs"));
+
+  FILE* file = open_file(folder, "installer.pkg", "wb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(fputs("package", file), 1);
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(ts::read_file(moved + "/installer.pkg"), "package");
+  char read[16] = {};
+  file = open_file(folder, "installer.pkg", "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(fread(read, 1, sizeof read, file), 7u);
+  EXPECT_TRUE(close_file(file));
+  EXPECT_EQ(open_file(folder, "planted", "rb"), nullptr);
+  EXPECT_TRUE(remove_file(folder, "installer.pkg"));
+  EXPECT_FALSE(ts::file_exists(moved + "/installer.pkg"));
+  EXPECT_FALSE(remove_file(folder, "planted"));
+
+  ASSERT_TRUE(ts::write_file(moved + "/left", "l"));
+  remove_temporary_folder();
+  EXPECT_FALSE(ts::file_exists(moved + "/left"));
+  EXPECT_EQ(ts::read_file(made + "/planted"), "theirs");
 }
 
 TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -188,6 +190,59 @@ TEST_F(FolderTest, DataSearchClimbsFromApp) {
   EXPECT_EQ(std::string(folder.path), scratch.file("data"));
   EXPECT_TRUE(folder.set("$APPDATA", true));  // made in $APP when asked
   EXPECT_EQ(std::string(folder.path), app + "/data");
+}
+
+// Another user's folder, or one that others may write to without the
+// sticky bit, on the way to a data folder found above "$APP" is passed
+// over and the search goes on above it. "$APP/data" is the program's own,
+// but settings never fall back to a folder of another user.
+TEST_F(FolderTest, DataSearchPassesOverFoldersOtherUsersControl) {
+  const std::string mid = scratch.file("mid"), upper = scratch.file("data");
+  const auto own = [](const std::string& path, uid_t user, mode_t mode) {
+    make_dirs(path);
+    ASSERT_EQ(chown(path.c_str(), user, user), 0);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  };
+  make_dirs(upper + "/fonts");
+  const struct {
+    std::function<void()> plant;
+    const char* variable;
+    std::string found;
+  } rows[] = {
+      {[&] { own(mid + "/data", 65534, 0755); }, "$INSTDATA", upper},
+      {[&] { own(mid + "/data", 0, 0777); }, "$INSTDATA", upper},
+      {[&] { own(mid + "/data", 0, 0775); }, "$INSTDATA", upper},
+      {[&] { own(mid + "/data", 0, 01777); }, "$INSTDATA", mid + "/data"},
+      {[&] { own(mid + "/data", 0, 0755); }, "$INSTDATA", mid + "/data"},
+      {[&] { own(mid + "/data", 0, 0755), own(mid, 65534, 0755); }, "$INSTDATA", upper},
+      {[&] { own(mid + "/data", 0, 0755), own(mid, 0, 0777); }, "$INSTDATA", upper},
+      {[&] { own(mid + "/data/fonts", 65534, 0755); }, "$FONTDATA", upper + "/fonts"},
+      {[&] { own(mid + "/vorn_libs/data/fonts", 0, 0755), own(mid + "/vorn_libs", 65534, 0755); },
+       "$FONTDATA", upper + "/fonts"},
+      {[&] { own(mid + "/vorn_libs/data/fonts", 0, 0755); }, "$FONTDATA", mid + "/vorn_libs/data/fonts"},
+      {[&] { own(mid + "/app/data/fonts", 65534, 0755); }, "$FONTDATA", mid + "/app/data/fonts"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.variable + (" " + row.found));
+    std::filesystem::remove_all(mid);
+    make_dirs(mid + "/app");
+    row.plant();
+    set_base_path(folder_at(mid + "/app"), nullptr);
+    FOLDER folder;
+    EXPECT_TRUE(folder.set(row.variable));
+    EXPECT_EQ(std::string(folder.path), row.found);
+  }
+
+  own(mid + "/app/data", 65534, 0755);
+  FOLDER folder;
+  EXPECT_TRUE(folder.set("$APPDATA"));
+  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
+  EXPECT_FALSE(folder.set("$USERPREFS"));
+  EXPECT_TRUE(folder.set("$USERDATA"));
+  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
+  own(mid + "/app/data", 0, 0755);
+  EXPECT_TRUE(folder.set("$USERPREFS"));
+  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
 }
 
 TEST_F(FolderTest, DataTakesTheFirstThatExists) {

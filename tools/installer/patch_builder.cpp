@@ -8,6 +8,7 @@
 #include "data_file.h"
 #include "database.h"
 #include "errors.h"
+#include "file_services.h"
 #include "folder_hold.h"
 #include "install_log.h"
 #include "package.h"
@@ -186,8 +187,10 @@ bool build_patch(const char* argument) {
     const std::string full = locate_package(text, folder, name);
     data.pack_folder = folder;
     if (!data.load_package(name.c_str())) {
-      say(format_text("Failed to load %s database (%s)\n", is_first ? "first" : "second",
-                      shown_path(full.c_str()).c_str()));
+      // A FIFO, a folder or a device there is refused at once, by its kind.
+      const char* kind = non_regular_kind(folder, name.c_str());
+      say(format_text("Failed to load %s database (%s%s%s)\n", is_first ? "first" : "second",
+                      shown_path(full.c_str()).c_str(), kind ? " is " : "", kind ? kind : ""));
       return false;
     }
     say(format_text("%s database (%s) was loaded ok...\n", is_first ? "First" : "Second",
@@ -206,7 +209,10 @@ bool build_patch(const char* argument) {
   FILE_REPLACEMENT out;
   if (!held.reach(first_folder) ||
       !out.begin(first_folder, "patch.xml", FILE_REPLACEMENT::PERMISSIONS_OF_TARGET, &held)) {
-    say("Failed to open patch file\n");
+    const PATH_FAILURE& failure = held.failure();
+    const std::string why = held.holding() ? shown_path(first_folder.path) + ": " + strerror(out.error)
+                                           : shown_path(failure.folder.c_str()) + ": " + failure.reason();
+    say("Failed to open patch file in " + shown_path(first_folder.path) + " (" + why + ")\n");
     return false;
   }
   PATCH_XML xml;

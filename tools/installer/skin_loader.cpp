@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "config_file.h"
 #include "data_file.h"
@@ -12,11 +13,40 @@
 #include "dialog_effects.h"
 #include "errors.h"
 #include "file_services.h"
+#include "folder_hold.h"
 #include "image_cache.h"
+#include "replace_file.h"
 #include "wm_button.h"
 #include "wm_file_select.h"
 
 namespace {
+
+// A packed skin as it is made, in memory.
+class SKIN_BYTES : public DATA_DEVICE {
+public:
+  std::vector<uint8_t> bytes;
+
+  uint32_t tell() override { return static_cast<uint32_t>(position); }
+  bool seek(int32_t offset, bool from_end) override {
+    const int64_t target = (from_end ? static_cast<int64_t>(bytes.size()) : 0) + offset;
+    if (target < 0 || target > static_cast<int64_t>(bytes.size())) return false;
+    position = static_cast<size_t>(target);
+    return true;
+  }
+  int32_t read(void*, int32_t) override { return 0; }
+  int32_t write(const void* buffer, int32_t count) override {
+    if (count < 1) return 0;
+    const uint8_t* from = static_cast<const uint8_t*>(buffer);
+    const size_t size = static_cast<size_t>(count);
+    if (position + size > bytes.size()) bytes.resize(position + size);
+    std::copy(from, from + size, bytes.begin() + static_cast<std::ptrdiff_t>(position));
+    position += size;
+    return count;
+  }
+
+private:
+  size_t position = 0;
+};
 
 // Where a style-set file goes: a DATABASE style set, or (member null) one
 // of the toolkit's styles, filled through one scratch style.
@@ -182,7 +212,6 @@ bool load_packed_skin(DATABASE& data, const char* program_path) {
 }
 
 int write_packed_skin_file(DATABASE& data, const FOLDER& folder, const char* file_name) {
-  char message[FOLDER_PATH_SIZE + 128];
   if (!is_plain_name(file_name)) {
     console_print("Skin not written: the output needs a plain file name.\n");
     return 1;
@@ -191,19 +220,24 @@ int write_packed_skin_file(DATABASE& data, const FOLDER& folder, const char* fil
     console_print("Skin not written: no skin folder \"kiv\" in the application data folder.\n");
     return 1;
   }
-  // The block is written under a passing name and takes the real one only
-  // when complete, so an earlier block is never replaced by a broken one.
-  char partial[64];
-  DATA_FILE* file = folder.make_unique_file_name(partial, sizeof partial, ".skin")
-                        ? folder.open_data_file(partial, 1, 255)
-                        : nullptr;
-  const bool opened = file != nullptr;
-  const bool written = opened && write_skin(data, file);
-  const bool closed = opened && FOLDER::close_data_file(file);
-  if (!written || !closed || !rename_file(folder, partial, folder, file_name)) {
-    if (opened) remove_file(folder, partial);
-    snprintf(message, sizeof message, "Skin not written: writing %s failed\n", file_name);
-    console_print(message);
+  // The block is made in memory, then written into the output folder held
+  // open, never through another user's link on the way (a shared 1777
+  // folder), and takes its name only when complete, so an earlier block is
+  // never replaced by a broken one.
+  SKIN_BYTES block;
+  FOLDER_HOLD held;
+  FILE_REPLACEMENT out;
+  if (!held.reach(folder)) {
+    const PATH_FAILURE& failure = held.failure();
+    console_print(("Skin not written: " + failure.folder + ": " + failure.reason() + "\n").c_str());
+    return 1;
+  }
+  const uint8_t order = 0;  // the byte-order byte: little-endian
+  if (!write_skin(data, &block) ||
+      !out.begin(folder, file_name, FILE_REPLACEMENT::PERMISSIONS_DEFAULT, &held) ||
+      !out.write(&order, 1) || !out.write(block.bytes.data(), block.bytes.size()) || !out.commit()) {
+    const std::string why = out.error ? std::string(" (") + strerror(out.error) + ")" : "";
+    console_print(("Skin not written: writing " + std::string(file_name) + " failed" + why + "\n").c_str());
     return 1;
   }
   return 0;

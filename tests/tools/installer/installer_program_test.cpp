@@ -1,6 +1,8 @@
 // The installer program as a process: the bare program carries no data,
 // and the console modes print and end as callers expect.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
@@ -146,6 +148,8 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
   };
   const std::string plain = installer("plain-setup", false, 0), titled = installer("titled-setup", true, 0);
   const std::string plain_cut = installer("plain-cut", false, 10), titled_cut = installer("titled-cut", true, 10);
+  ASSERT_EQ(mkdir(scratch.file("fifo").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(scratch.file("fifo/installer.pkg").c_str(), 0600), 0);
 
   const std::string here = kProgram.substr(0, kProgram.rfind('/'));
   char resolved[PATH_MAX];
@@ -189,6 +193,8 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
                                   "/installer.pkg could not be loaded"},
       {{kProgram, "-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
       {{kProgram, "-x"}, 255, "No argument for command line option: -x" + usage, true},
+      {{kProgram, "-a", "-x", scratch.file("fifo/installer.xml")}, 255,
+       scratch.file("fifo/installer.pkg") + " could not be loaded: it is a FIFO.\n"},
       {{kProgram, "-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
       {{kProgram, "-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
   };
@@ -205,6 +211,24 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
   // The trace shows where a fallback temporary folder would be without
   // making it.
   EXPECT_FALSE(test_support::file_exists(folder + "/temp"));
+}
+
+// The data folder a program finds above itself is one no other user
+// controls: another user's "data" on the way up is passed over for the
+// next one, and the verbose trace names the folder taken.
+TEST(InstallerProgram, AnotherUsersDataFolderAboveTheProgramIsPassedOver) {
+  test_support::ScratchDir scratch;
+  const std::string upper = scratch.file("data"), theirs = scratch.file("mid/data");
+  for (const std::string& folder : {upper, scratch.file("mid"), theirs, scratch.file("mid/bin")})
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+  const std::string program = scratch.file("mid/bin/setup");
+  ASSERT_TRUE(test_support::write_file(program, test_support::read_file(kProgram)));
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  const test_support::RunResult result = test_support::run_program({program, "-v", "-h"}, {"DISPLAY="});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_NE(result.out.find("$APPDATA => " + upper + " ("), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find(theirs), std::string::npos) << result.out;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -172,6 +173,21 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
   ASSERT_TRUE(write_skin(data, &block));
   const std::string packed = test_support::read_file(scratch.file("skin.bin"));
   EXPECT_EQ(packed, std::string(1, '\0') + block.text());
+  // Another user's link in a shared folder does not lead the block into
+  // the folder it names.
+  const std::string shared = scratch.file("shared"), victim = scratch.file("victim");
+  ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(mkdir(victim.c_str(), 0700), 0);
+  ASSERT_EQ(symlink(victim.c_str(), (shared + "/out").c_str()), 0);
+  ASSERT_EQ(lchown((shared + "/out").c_str(), 65534, 65534), 0);
+  FOLDER linked;
+  ASSERT_TRUE(linked.set_absolute((shared + "/out").c_str()));
+  testing::internal::CaptureStdout();
+  EXPECT_NE(write_packed_skin_file(data, linked, "skin.bin"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Skin not written: " + shared + "/out: unsafe link: it belongs to user 65534\n");
+  EXPECT_FALSE(test_support::file_exists(victim + "/skin.bin"));
 
   // An executable image whose one section header ends at byte 128.
   std::string elf(128, '\0');

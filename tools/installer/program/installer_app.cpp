@@ -347,9 +347,11 @@ DATA_PROBLEM data_problem(const UNPACKING& unpacking, const DATABASE& data) {
                 " ends early or holds data that cannot be read.\nGet a complete copy of the installer."};
   }
   const char* package = make_path(data.pack_folder, "installer.pkg");
+  const char* kind = non_regular_kind(data.pack_folder, "installer.pkg");
   return {"No installation data found!", "Make sure you have got all required files.\n" +
                                              shown_path(package ? package : data.pack_folder.path) +
-                                             " could not be loaded."};
+                                             " could not be loaded" + (kind ? std::string(": it is ") + kind : "") +
+                                             "."};
 }
 
 [[noreturn]] void no_installation_data(const UNPACKING& unpacking, const DATABASE& data) {
