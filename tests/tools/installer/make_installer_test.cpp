@@ -130,7 +130,9 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
        {std::pair("private", 0700), {"locked", 0500}, {"shared", 0777}, {"empty-private", 0750}})
     ASSERT_EQ(chmod((files() + "/" + folder).c_str(), bits), 0);
 
-  const test_support::RunResult built = build("links = copy\nlanguage = Fran\xC3\xA7" "ais\n");
+  // Other options on a file others may write to are no reason to refuse it.
+  const test_support::RunResult built =
+      build("links = copy\nfile = shared/notes.txt | overwrite 0\nlanguage = Fran\xC3\xA7" "ais\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   const std::string warning = " may be written by others than its owner, and keeps those bits when installed as root\n";
   // What the two links added: run.sh and the one file of the folder.
