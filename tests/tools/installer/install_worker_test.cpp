@@ -315,7 +315,8 @@ TEST_F(InstallWorker, FoldersTheRunMakesTakeTheirBitsOnceFilled) {
   for (const auto& row : rows) {
     if (row.folder == "outer") continue;  // made on the way to its inner folder
     if (row.files.empty()) installation().files.push_back(file_record("", "$app/" + row.folder, row.folder + "/"));
-    for (const std::string& name : row.files) installation().files.push_back(file_record(name, "$app/" + row.folder, "e"));
+    for (const std::string& name : row.files)
+      installation().files.push_back(file_record(name, "$app/" + row.folder, "e"));
   }
   ASSERT_GT(run_to_end(), 0);
   EXPECT_TRUE(data.install_succeeded());
