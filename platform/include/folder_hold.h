@@ -11,11 +11,17 @@
 // Another user cannot choose where the files go: a link on the path is
 // followed only when it belongs to root or to this process's user and lies
 // in a folder no other user may write to (so a root-made /opt -> /data/opt
-// is followed), and a folder that belongs to another user and lies in a
-// folder others may write to (a shared 1777 folder) is refused.
+// is followed), a folder that belongs to another user and lies in a
+// folder others may write to (a shared 1777 folder) is refused, and so is
+// root's (or this user's) own folder in a folder where others may rename
+// what lies in it (writable by others without the sticky bit, or another
+// user's): one of its siblings could have been put in its place. A folder
+// this process made is known by what it is, not by its name, and stays
+// trusted there.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "folder.h"
 
@@ -26,10 +32,13 @@ struct PATH_FAILURE {
     SYSTEM,        // the system refused; error holds its errno
     UNSAFE_LINK,   // a link of another user, or in a folder others may write to
     UNSAFE_OWNER,  // another user's folder in a folder others may write to
+    UNSAFE_PARENT,  // a trusted folder in a folder where others may rename it
   };
   KIND kind = KIND::NONE;
   int error = 0;
-  uint32_t owner = 0;  // the link's or folder's owner, for the unsafe kinds
+  // The link's or folder's owner, for the unsafe kinds; UNSAFE_PARENT:
+  // the parent's owner when that is another user, else 0.
+  uint32_t owner = 0;
   bool open_parent = false;  // UNSAFE_LINK: the link's owner is trusted, its folder is not
   std::string folder;        // the folder (or link) where the walk stopped
   // The reason in words: the system's text, or what makes the path unsafe.
@@ -69,6 +78,22 @@ public:
   // The open folder when this holds the folder at path (its first length
   // bytes, without a trailing '/'); -1 otherwise.
   int descriptor_for(const char* path, size_t length) const;
+  // A folder a walk made: where, and what it is (so that a later hold can
+  // tell it is still that folder and not one put at its name).
+  struct MADE_FOLDER {
+    std::string path;
+    uint64_t device = 0, inode = 0;
+  };
+  // The folders the last reach made, outermost first (also when it failed
+  // further on).
+  const std::vector<MADE_FOLDER>& made() const { return made_folders; }
+  // Gives the held folder these permission bits (07777) when it is the
+  // folder made; false (errno set) when it is another or they cannot be set.
+  bool set_made_folder_mode(const MADE_FOLDER& folder, uint32_t mode) const;
+  // Whether a regular file has the name in the held folder, the name not
+  // followed (a link, a folder or anything else is no file); its
+  // modification time in calendar seconds.
+  bool regular_file_time(const char* name, uint32_t& modified) const;
   // The held folder's descriptor (O_PATH: a way in, not readable), or -1.
   int held_descriptor() const { return descriptor; }
   // The path that the last successful reach was asked for ("" when none),
@@ -92,4 +117,5 @@ private:
   uint32_t held_owner = 0;
   uint32_t held_mode = 0;
   PATH_FAILURE failed;
+  std::vector<MADE_FOLDER> made_folders;
 };

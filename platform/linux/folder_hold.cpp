@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "file_services.h"
 
@@ -24,6 +26,19 @@ bool trusted_owner(uid_t owner) { return owner == 0 || owner == geteuid(); }
 bool others_may_write(uid_t owner, mode_t mode, uid_t also) {
   if (mode & (S_IWGRP | S_IWOTH)) return true;
   return !trusted_owner(owner) && owner != also;
+}
+
+// Whether others may rename what lies in a folder of that owner and mode,
+// and so put another folder at a name: the sticky bit keeps them to their
+// own entries only when the folder's owner is trusted.
+bool others_may_rename(uid_t owner, mode_t mode) {
+  return others_may_write(owner, mode, 0) && !((mode & S_ISVTX) && trusted_owner(owner));
+}
+
+// The folders walks of this process made, by device and inode.
+std::set<std::pair<uint64_t, uint64_t>>& made_by_process() {
+  static std::set<std::pair<uint64_t, uint64_t>> made;
+  return made;
 }
 
 std::string joined(const std::string& folder, const std::string& name) {
@@ -78,6 +93,9 @@ std::string PATH_FAILURE::reason() const {
     case KIND::UNSAFE_OWNER:
       return "unsafe folder: it belongs to user " + std::to_string(owner) +
              " and lies in a folder that other users may write to";
+    case KIND::UNSAFE_PARENT:
+      return owner ? "unsafe folder: it lies in a folder that belongs to user " + std::to_string(owner)
+                   : "unsafe folder: it lies in a folder that other users may write to without the sticky bit";
   }
   return "";
 }
@@ -91,6 +109,7 @@ void FOLDER_HOLD::release() {
   descriptor = -1;
   length = 0;
   path[0] = '\0';
+  made_folders.clear();
 }
 
 const PATH_FAILURE& FOLDER_HOLD::last_failure() { return last_failed; }
@@ -162,12 +181,14 @@ bool FOLDER_HOLD::reach(const FOLDER& folder, MAKE make, const FOLDER_HOLD* from
     const bool last = rest.find_first_not_of('/') == std::string::npos;
     const bool may_make = make == MAKE::MISSING || (make == MAKE::LAST && last);
     int fd = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool made_now = false;
     if (fd < 0 && errno == ENOENT && may_make) {
-      if (mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) {
+      made_now = mkdirat(at, name.c_str(), 0777) == 0;
+      if (!made_now && errno != EEXIST) {
         const int code = errno;
         return stop(KIND::SYSTEM, code, next);
       }
-      note_file_step(FILE_STEP::FOLDER_MADE, next.c_str());
+      if (made_now) note_file_step(FILE_STEP::FOLDER_MADE, next.c_str());
       fd = openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }
     if (fd < 0) {
@@ -211,6 +232,20 @@ bool FOLDER_HOLD::reach(const FOLDER& folder, MAKE make, const FOLDER_HOLD* from
     if (!trusted_owner(st.st_uid) && others_may_write(at_stat.st_uid, at_stat.st_mode, st.st_uid)) {
       close(fd);
       return stop(KIND::UNSAFE_OWNER, 0, next, st.st_uid);
+    }
+    const std::pair<uint64_t, uint64_t> identity(st.st_dev, st.st_ino);
+    if (made_now && trusted_owner(st.st_uid)) {
+      made_by_process().insert(identity);
+      made_folders.push_back({next, identity.first, identity.second});
+    }
+    // A trusted folder where others may rename entries: a sibling could
+    // have taken its name, unless it is the very folder this process made.
+    // (Another user's folder there was refused above, or lies in that
+    // user's own folder, where the user decides anyway.)
+    if (trusted_owner(st.st_uid) && others_may_rename(at_stat.st_uid, at_stat.st_mode) &&
+        !made_by_process().count(identity)) {
+      close(fd);
+      return stop(KIND::UNSAFE_PARENT, 0, next, trusted_owner(at_stat.st_uid) ? 0 : at_stat.st_uid);
     }
     close(at);
     at = fd;
@@ -268,4 +303,33 @@ bool FOLDER_HOLD::reach_trusted(const FOLDER& folder, std::string* why) {
     }
     where = parent_text(where);
   }
+}
+
+bool FOLDER_HOLD::set_made_folder_mode(const MADE_FOLDER& folder, uint32_t mode) const {
+  // The held descriptor is only a way in: the folder is opened through it
+  // to take its bits.
+  const int fd = descriptor >= 0 ? openat(descriptor, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  if (fd < 0) {
+    if (descriptor < 0) errno = EBADF;
+    return false;
+  }
+  struct stat st {};
+  bool set = fstat(fd, &st) == 0;
+  if (set && (st.st_dev != folder.device || st.st_ino != folder.inode)) {
+    errno = ESTALE;
+    set = false;
+  }
+  set = set && fchmod(fd, static_cast<mode_t>(mode & 07777)) == 0;
+  const int code = errno;
+  close(fd);
+  errno = code;
+  return set;
+}
+
+bool FOLDER_HOLD::regular_file_time(const char* name, uint32_t& modified) const {
+  struct stat st {};
+  if (descriptor < 0 || fstatat(descriptor, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  modified = static_cast<uint32_t>(st.st_mtime);
+  return true;
 }

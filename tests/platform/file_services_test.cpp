@@ -332,11 +332,17 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
 // folder only root may write to are followed, with absolute or relative
 // targets (".." in them too), another user's folder in such a folder (a
 // home) is entered, LAST makes only the folder itself, and a failure names
-// where the walk stopped and the system's reason. What is written through
-// the hold lands where the walk really went.
+// where the walk stopped and the system's reason. Root's own folder where
+// others may rename it (no sticky bit, or another user's folder) is
+// refused, unless this process made it. What is written through the hold
+// lands where the walk really went.
 TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
-  for (const char* folder : {"/real", "/sub", "/home_of_other"}) ASSERT_EQ(mkdir((work + folder).c_str(), 0755), 0);
+  for (const char* folder : {"/real", "/sub", "/home_of_other", "/home_of_other/roots", "/open", "/open/sibling",
+                             "/sticky", "/sticky/kept"})
+    ASSERT_EQ(mkdir((work + folder).c_str(), 0755), 0);
   ASSERT_EQ(chown((work + "/home_of_other").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod((work + "/open").c_str(), 0777), 0);
+  ASSERT_EQ(chmod((work + "/sticky").c_str(), 01777), 0);
   ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/absolute").c_str()), 0);
   ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
@@ -359,6 +365,13 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
       {"/loop/x", FOLDER_HOLD::MAKE::NOTHING, work + "/loop: Too many levels of symbolic links"},
       {"/long/x", FOLDER_HOLD::MAKE::NOTHING, work + "/long: File name too long"},
+      {"/open/sibling", FOLDER_HOLD::MAKE::NOTHING,
+       work + "/open/sibling: unsafe folder: it lies in a folder that other users may write to without the sticky bit"},
+      {"/home_of_other/roots", FOLDER_HOLD::MAKE::NOTHING,
+       work + "/home_of_other/roots: unsafe folder: it lies in a folder that belongs to user 65534"},
+      {"/sticky/kept", FOLDER_HOLD::MAKE::NOTHING, work + "/sticky/kept/f"},
+      {"/open/new/deeper", FOLDER_HOLD::MAKE::MISSING, work + "/open/new/deeper/f"},
+      {"/open/new", FOLDER_HOLD::MAKE::NOTHING, work + "/open/new/f"},  // made by an earlier walk
   };
   const size_t descriptors = open_descriptors();
   {

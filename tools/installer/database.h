@@ -4,6 +4,7 @@
 // locations, the application's identity, installation types, languages and
 // the user's wizard choices. It reads and writes itself as "database.bin".
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +69,13 @@ struct INSTALL_RUN {
   FOLDER_HOLD destination_hold;
   std::string destination_failed, destination_reason;
   uint8_t destination_unsafe = 0;  // another user could choose where it leads
+  // The folders the run made that have bits of their own to take once
+  // their contents are in, outermost first.
+  struct MADE_FOLDER {
+    FOLDER_HOLD::MADE_FOLDER folder;
+    uint16_t mode;
+  };
+  std::vector<MADE_FOLDER> made_folders;
 };
 
 class DATABASE : public DATA_DEVICE_CLIENT {
@@ -222,6 +230,10 @@ public:
   std::vector<DATABASE_LANGUAGE> languages;          // at most MAX_COUNT
   IMAGE background_image;  // drawn while background.speed is 0
   std::unique_ptr<PACKAGE> package;  // the open installer package
+  // The permission bits of the folders below the install folder, by their
+  // path below it (names joined by '/'), as the package gives them; not
+  // stored in database.bin.
+  std::map<std::string, uint16_t> folder_modes;
   int16_t chosen_installation = 0;
   int16_t current_language = 0;
   int32_t current_page = 2;

@@ -14,6 +14,8 @@ bool write_file_modes(PACKAGE& package, const DATABASE& data) {
     for (const DATABASE_FILE& file : installation.files)
       if (file.permissions >= 0)
         modes.emplace(file.packed_name, static_cast<uint16_t>(file.permissions & 0777));
+  for (const auto& [folder, mode] : data.folder_modes)
+    modes.emplace(folder + "/", static_cast<uint16_t>(mode & 0777));
   DATA_FILE* stored = package.open_file(FILE_MODES_NAME, 1, 255);
   if (!stored) return false;
   bool written = stored->write_u32(static_cast<uint32_t>(modes.size()));
@@ -23,6 +25,7 @@ bool write_file_modes(PACKAGE& package, const DATABASE& data) {
 }
 
 bool read_file_modes(PACKAGE& package, DATABASE& data) {
+  data.folder_modes.clear();
   if (!package.has_file(FILE_MODES_NAME)) return true;
   DATA_FILE* stored = package.open_file(FILE_MODES_NAME, 0, 255);
   if (!stored) return false;
@@ -46,5 +49,7 @@ bool read_file_modes(PACKAGE& package, DATABASE& data) {
       const auto found = modes.find(file.packed_name);
       if (found != modes.end()) file.permissions = found->second;
     }
+  for (const auto& [name, mode] : modes)
+    if (name.size() > 1 && name.back() == '/') data.folder_modes[name.substr(0, name.size() - 1)] = mode;
   return true;
 }

@@ -4,6 +4,7 @@
 // after the last file makes the shortcuts and the one after that finishes.
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -227,6 +228,7 @@ private:
   void write(const std::string& ascii) { write(LOG_LINE().name(ascii)); }
   bool set_install_folder(FOLDER& install, FOLDER_PROBLEM& problem);
   bool set_destination(const char* text, bool system, FOLDER& folder);
+  void settle_folders();
   void shortcut(const DATABASE_SHORTCUT& record, const FOLDER& install);
 
   DATABASE& data;
@@ -274,6 +276,14 @@ bool INSTALL_WORKER::set_destination(const char* text, bool system, FOLDER& fold
       run.destination_reason = problem.reason;
       run.destination_unsafe = problem.unsafe ? 1 : 0;
     }
+    // The folders made on the way that have bits of their own take them
+    // once everything is in.
+    const std::string above = std::string(run.install_hold.held_path()) + "/";
+    for (const FOLDER_HOLD::MADE_FOLDER& made : run.destination_hold.made()) {
+      if (made.path.compare(0, above.size(), above) != 0) continue;
+      const auto mode = data.folder_modes.find(made.path.substr(above.size()));
+      if (mode != data.folder_modes.end()) run.made_folders.push_back({made, mode->second});
+    }
     run.destination = key;
     run.destination_known = 1;
   }
@@ -291,6 +301,7 @@ void INSTALL_WORKER::prepare() {
   run.log.close();
   run.destination_known = 0;
   run.destination_hold.release();
+  run.made_folders.clear();
   const DATABASE_INSTALLATION& installation = chosen_installation(data);
   if (!data.system_information().system_folders || !installation.allow_system_paths) data.use_system_paths = 0;
   run.step_count = static_cast<int32_t>(installation.files.size()) + 1;
@@ -362,18 +373,19 @@ void INSTALL_WORKER::install_file() {
   if (!folder_ok || (!folder_only && !plain_file_name(name))) {
     outcome = FAILED;
   } else if (!folder_only && (record.overwrite == 1 || record.overwrite == 2)) {
-    if (get_file_kind(folder, name) != FILE_KIND::MISSING) {
-      FILE_INFO info{};
-      const bool newer = record.overwrite == 1 && get_file_info(folder, name, &info) &&
-                         static_cast<uint32_t>(data.time_stamp) > info.modified;
-      if (!newer) outcome = SKIPPED;
-    }
+    // Only a regular file in the held folder is one that exists: a link
+    // there is not followed (what it leads to is none of the log's
+    // business) and, like anything else at the name, is replaced.
+    uint32_t modified = 0;
+    if (run.destination_hold.regular_file_time(name, modified) &&
+        !(record.overwrite == 1 && static_cast<uint32_t>(data.time_stamp) > modified))
+      outcome = SKIPPED;
   }
   // A folder was made when its destination was set. A file's bits (its
   // source's, where the data gives them) are set on the new file before it
-  // takes its name.
-  const int32_t mode =
-      (record.permissions >= 0 ? record.permissions : 0755) | (record.switch_user ? S_ISUID | S_ISGID : 0);
+  // takes its name; a set-id file is never writable by others.
+  int32_t mode = record.permissions >= 0 ? record.permissions : 0755;
+  if (record.switch_user) mode = (mode & ~(S_IWGRP | S_IWOTH)) | S_ISUID | S_ISGID;
   if (outcome == INSTALLED && !folder_only &&
       !(data.package &&
         data.package->extract(folder, name, record.packed_name, nullptr, 0, mode, &run.destination_hold)))
@@ -441,8 +453,30 @@ void INSTALL_WORKER::shortcut(const DATABASE_SHORTCUT& record, const FOLDER& ins
               .name("\" could not be made\n"));
 }
 
+// The folders the run made take their sources' bits now that all their
+// contents are in (a folder without write bits can still be filled), the
+// innermost first, so that each is reached before the one above it
+// changes. Each is reached again from the install folder and must be the
+// very folder made; a folder that was there before keeps its own bits.
+void INSTALL_WORKER::settle_folders() {
+  for (auto each = run.made_folders.rbegin(); each != run.made_folders.rend(); ++each) {
+    FOLDER folder;
+    FOLDER_HOLD hold;
+    if (folder.set_absolute(each->folder.path.c_str()) &&
+        hold.reach(folder, FOLDER_HOLD::MAKE::NOTHING, &run.install_hold) &&
+        hold.set_made_folder_mode(each->folder, each->mode))
+      continue;
+    ++run.errors;
+    char bits[8];
+    snprintf(bits, sizeof bits, "%04o", static_cast<unsigned>(each->mode));
+    write(quoted(each->folder.path.c_str()) + " could not take its bits (" + bits + ")\n");
+  }
+  run.made_folders.clear();
+}
+
 void INSTALL_WORKER::make_shortcuts() {
   run.destination_hold.release();
+  settle_folders();
   const FOLDER install;
   for (const DATABASE_SHORTCUT& record : chosen_installation(data).shortcuts)
     if (data.match_platform(record.platform)) shortcut(record, install);
@@ -463,9 +497,10 @@ void INSTALL_WORKER::finish() {
 }
 
 void INSTALL_WORKER::interrupt() {
+  run.destination_hold.release();
+  settle_folders();
   write("Installation interrupted: " + count_of(run.installed, "file", "files") + " installed.\n");
   run.log.close();
-  run.destination_hold.release();
   run.install_hold.release();
   // "$APP" and "$TEMP" get their own meaning back.
   clear_base_path();

@@ -188,7 +188,7 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   DATABASE_FILE tool = file_record("tool.bin", "$app/bin", "pkg/tool");
   set_field_text(tool.dest_name, "tool");
   tool.switch_user = 1;
-  tool.permissions = 0;  // its source's bits: none
+  tool.permissions = 0666;  // its source's bits, writable by all
   DATABASE_FILE elsewhere = file_record("win.exe", "$app", "pkg/tool");
   elsewhere.platform.set("windows");
   installation().files = {tool, file_record("nothing", "$app", ""), elsewhere,
@@ -199,8 +199,9 @@ TEST_F(InstallWorker, InstallsFilesOneStepEachAndLogsThem) {
   EXPECT_EQ(test_support::read_file(inst + "/bin/tool"), pattern(70000, 1));
   EXPECT_EQ(test_support::read_file(inst + "/doc/readme"), "read me\n");
   EXPECT_FALSE(test_support::file_exists(inst + "/win.exe"));
-  // The record's bits where it has them, else 0755; the set-id bits on asking.
-  EXPECT_EQ(mode_of(inst + "/bin/tool"), 06000u);
+  // The record's bits where it has them, else 0755; the set-id bits on
+  // asking, and then no one else may write the file.
+  EXPECT_EQ(mode_of(inst + "/bin/tool"), 06644u);
   EXPECT_EQ(mode_of(inst + "/doc/readme"), 0755u);
 
   const std::string expected = std::string("Installed Files\n---------------\n\nLanguage: English\n") +
@@ -244,13 +245,18 @@ TEST_F(InstallWorker, EachTextIsConvertedOnceForWhereItGoes) {
 TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
   struct CASE {
     uint8_t overwrite;
-    int existing;  // -1 none, else the existing file's age against time_stamp: 0 same, 1 older, 2 newer
+    // -1 none, else the existing file's age against time_stamp: 0 same, 1
+    // older, 2 newer; 3 a link to a newer file in a folder only root may
+    // read, 4 a pipe: neither is a file there, both are replaced.
+    int existing;
     bool replaced;
   };
-  const CASE cases[] = {{0, 0, true},  {0, 2, true},  {2, -1, true}, {2, 1, false}, {1, -1, true},
-                        {1, 0, false}, {1, 1, true},  {1, 2, false}, {7, 2, true}};
+  const CASE cases[] = {{0, 0, true},  {0, 2, true},  {2, -1, true}, {2, 1, false}, {1, -1, true}, {1, 0, false},
+                        {1, 1, true},  {1, 2, false}, {7, 2, true},  {2, 3, true},  {1, 3, true},  {2, 4, true}};
   make_package({{"new", "new bytes"}});
   ASSERT_EQ(mkdir(inst.c_str(), 0700), 0);
+  const std::string hidden = scratch.file("hidden");
+  ASSERT_EQ(mkdir(hidden.c_str(), 0700), 0);
   std::string lines;
   for (size_t i = 0; i < std::size(cases); ++i) {
     const std::string name = "f" + std::to_string(i);
@@ -258,17 +264,85 @@ TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
     const bool replaced = cases[i].replaced;
     lines += std::string(replaced ? "Installed" : "Skipped") + " \"" + inst + "/" + name + "\"\n";
     if (cases[i].existing < 0) continue;
-    const std::string path = inst + "/" + name;
+    std::string path = inst + "/" + name;
+    if (cases[i].existing == 4) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+      continue;
+    }
+    if (cases[i].existing == 3) {
+      ASSERT_EQ(symlink((hidden + "/" + name).c_str(), path.c_str()), 0);
+      path = hidden + "/" + name;
+    }
     ASSERT_TRUE(test_support::write_file(path, "old bytes"));
-    const time_t when = data.time_stamp + (cases[i].existing == 1 ? -1 : cases[i].existing == 2 ? 1 : 0);
+    const time_t when = data.time_stamp + (cases[i].existing == 1 ? -1 : cases[i].existing >= 2 ? 1 : 0);
     const utimbuf times{when, when};
     ASSERT_EQ(utime(path.c_str(), &times), 0);
   }
   ASSERT_GT(run_to_end(), 0);
-  for (size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ(test_support::read_file(inst + "/f" + std::to_string(i)), cases[i].replaced ? "new bytes" : "old bytes")
-        << "case " << i;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    struct stat st {};
+    const std::string path = inst + "/f" + std::to_string(i);
+    ASSERT_TRUE(lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) << "case " << i;  // a pipe would block
+    EXPECT_EQ(test_support::read_file(path), cases[i].replaced ? "new bytes" : "old bytes") << "case " << i;
+  }
+  // What the links led to is as it was.
+  EXPECT_EQ(test_support::read_file(hidden + "/f9"), "old bytes");
+  EXPECT_EQ(test_support::read_file(hidden + "/f10"), "old bytes");
   EXPECT_EQ(log(), header() + lines + "Installation completed without any errors.\n");
+}
+
+// The folders the run makes take their sources' bits once their files are
+// in (a folder no one may write to is still filled); a folder that was
+// there keeps its own, one without bits in the package is made as the
+// umask says. A run left halfway sets the bits of what it made, and a
+// folder put in the place of one the run made keeps its bits and is
+// logged.
+TEST_F(InstallWorker, FoldersTheRunMakesTakeTheirBitsOnceFilled) {
+  make_package({{"e", "bytes"}});
+  ASSERT_EQ(mkdir(inst.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((inst + "/existing").c_str(), 0711), 0);
+  data.folder_modes = {{"private", 0700}, {"empty", 0750}, {"existing", 0700},
+                       {"locked", 0500}, {"outer", 0550},  {"outer/inner", 0700}};
+  const struct {
+    std::string folder;
+    mode_t mode;
+    std::vector<std::string> files;
+  } rows[] = {
+      {"private", 0700, {"a"}},    {"empty", 0750, {}},         {"existing", 0711, {"a"}},
+      {"locked", 0500, {"a", "b"}}, {"outer/inner", 0700, {"a"}}, {"outer", 0550, {}},
+      {"plain", 0755, {"a"}},
+  };
+  for (const auto& row : rows) {
+    if (row.folder == "outer") continue;  // made on the way to its inner folder
+    if (row.files.empty()) installation().files.push_back(file_record("", "$app/" + row.folder, row.folder + "/"));
+    for (const std::string& name : row.files)
+      installation().files.push_back(file_record(name, "$app/" + row.folder, "e"));
+  }
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_TRUE(data.install_succeeded());
+  for (const auto& row : rows) {
+    EXPECT_EQ(mode_of(inst + "/" + row.folder), row.mode) << row.folder;
+    for (const std::string& name : row.files)
+      EXPECT_EQ(test_support::read_file(inst + "/" + row.folder + "/" + name), "bytes") << row.folder << name;
+  }
+
+  std::filesystem::remove_all(inst);
+  start_again();
+  for (int i = 0; i < 3; ++i) data.install_step(&page);  // the log, private/a, empty
+  start_again();
+  EXPECT_EQ(mode_of(inst + "/private"), 0700u);
+  EXPECT_EQ(mode_of(inst + "/empty"), 0750u);
+
+  std::filesystem::remove_all(inst);
+  installation().files = {file_record("a", "$app/private", "e")};
+  data.install_step(&page);
+  data.install_step(&page);
+  ASSERT_EQ(rename((inst + "/private").c_str(), (inst + "/made").c_str()), 0);
+  ASSERT_EQ(mkdir((inst + "/private").c_str(), 0755), 0);
+  ASSERT_GT(run_to_end(), 0);
+  EXPECT_EQ(mode_of(inst + "/private"), 0755u);
+  EXPECT_EQ(log(), header() + "Installed \"" + inst + "/private/a\"\n\"" + inst +
+                       "/private\" could not take its bits (0700)\nInstallation completed with 1 errors.\n");
 }
 
 // Bad records cost their own file only: each is logged under the path it

@@ -85,7 +85,7 @@ protected:
 };
 
 // What a tree holds, links followed: each path below it with its
-// permission bits and bytes, a folder as "/".
+// permission bits and bytes, a folder's bits and "/".
 std::map<std::string, std::string> contents(const std::string& root) {
   std::map<std::string, std::string> out;
   for (const auto& entry : fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink)) {
@@ -95,13 +95,15 @@ std::map<std::string, std::string> contents(const std::string& root) {
     EXPECT_EQ(stat(entry.path().c_str(), &st), 0) << relative;
     char mode[16];
     snprintf(mode, sizeof mode, "%04o ", static_cast<unsigned>(st.st_mode & 07777));
-    out[relative] = entry.is_directory() ? "/" : mode + test_support::read_file(entry.path());
+    out[relative] = mode + (entry.is_directory() ? "/" : test_support::read_file(entry.path()));
   }
   return out;
 }
 
-// Files keep their permission bits, as from a tar archive: a secret stays
-// the owner's, a text stays unexecutable, a script gains no set-id bit.
+// Files and folders keep their permission bits, as from a tar archive: a
+// secret stays the owner's, a text stays unexecutable, a script gains no
+// set-id bit, a folder no one may write to is filled. What others than
+// the owner may write to is named.
 TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   put("run.sh", "#!/bin/sh\necho run\n", 0755);
   put(".hidden", "not shown by ls");
@@ -119,11 +121,24 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   fs::create_directories(files() + "/deep/er/empty");
   fs::create_symlink("run.sh", files() + "/alias.sh");
   fs::create_symlink("\xC3\xBC-folder", files() + "/folder-link");
+  put("private/key", "secret", 0600);
+  put("locked/a", "a");
+  put("locked/b", "b");
+  put("shared/notes.txt", "anyone's", 0666);
+  fs::create_directories(files() + "/empty-private");
+  for (const auto& [folder, bits] :
+       {std::pair("private", 0700), {"locked", 0500}, {"shared", 0777}, {"empty-private", 0750}})
+    ASSERT_EQ(chmod((files() + "/" + folder).c_str(), bits), 0);
 
-  const test_support::RunResult built = build("links = copy\nlanguage = Fran\xC3\xA7" "ais\n");
+  // Other options on a file others may write to are no reason to refuse it.
+  const test_support::RunResult built =
+      build("links = copy\nfile = shared/notes.txt | overwrite 0\nlanguage = Fran\xC3\xA7" "ais\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
+  const std::string warning = " may be written by others than its owner, and keeps those bits when installed as root\n";
   // What the two links added: run.sh and the one file of the folder.
-  EXPECT_EQ(built.err, "make_installer: links = copy: 2 symbolic links stored as copies of what they point to: "
+  EXPECT_EQ(built.err, "make_installer: warning: shared (0777)" + warning +
+                       "make_installer: warning: shared/notes.txt (0666)" + warning +
+                       "make_installer: links = copy: 2 symbolic links stored as copies of what they point to: "
                        "2 files, " + std::to_string(std::string("#!/bin/sh\necho run\na euro note").size()) +
                        " bytes\n");
   const test_support::RunResult run = test_support::run_program(
@@ -224,6 +239,7 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
 
 TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   put("a.txt", "a");
+  put("open.txt", "o", 0664);
   std::string euros;
   for (int i = 0; i < 12; ++i) euros += "\xE2\x82\xAC";
   struct ROW {
@@ -277,6 +293,8 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"file = a.txt | overwrite\n", "line 4: expected file = "},
       {"file = a.txt | switch_user now\n", "line 4: file a.txt: not understood: switch_user now"},
       {"file = b.txt | switch_user\n", "line 4: file b.txt: no such file below a files folder"},
+      {"file = open.txt | switch_user\n",
+       "line 4: file open.txt: switch_user on a file that others than its owner may write to (0664)"},
       {"compressed = yes\n", "line 4: expected compressed = 0 | 1"},
       {"links = follow\n", "line 4: expected links = refuse | copy"},
       {"splash = * | Tools | 0 0 0 10\n", "line 4: splash: the bar width must be a whole number from 1 to 32767"},

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -162,8 +163,9 @@ TEST_F(PackageLoading, FailuresAreReportedAndKeepThePackageRule) {
 }
 
 // The table of file modes beside database.bin gives each record of a
-// packed name its bits (never more than rwx for all); one that lies about
-// its size makes the package fail to load.
+// packed name its bits (never more than rwx for all), and each folder named
+// with a trailing '/' its bits; one that lies about its size makes the
+// package fail to load.
 TEST_F(PackageLoading, FilesTakeTheirBitsFromThePackagesTable) {
   DATABASE source;
   fill(source);
@@ -185,9 +187,12 @@ TEST_F(PackageLoading, FilesTakeTheirBitsFromThePackagesTable) {
     std::string table;
     bool loads;
     int32_t tool, doc, long_name;
+    std::map<std::string, uint16_t> folders = {};
   } rows[] = {
       {"no table", false, "", true, -1, -1, -1},
       {"two names", true, std::string(1, '\0') + both, true, 0700, 0644, -1},
+      {"folders", true, std::string(1, '\0') + u32(2) + entry("a/b/", 01750) + entry("doc/x", 0600), true, -1, 0600,
+       -1, {{"a/b", 0750}}},
       {"a name longer than a record's", true, std::string(1, '\0') + u32(1) + entry(too_long, 0600), true, -1, -1, -1},
       {"a count past the entries", true, std::string(1, '\0') + u32(3) + both.substr(4), false, -1, -1, -1},
       {"a name cut short", true, std::string(1, '\0') + u32(1) + u32(100) + "bin/tool", false, -1, -1, -1},
@@ -204,6 +209,7 @@ TEST_F(PackageLoading, FilesTakeTheirBitsFromThePackagesTable) {
     EXPECT_EQ(data.installations[0].files[1].permissions, row.doc);
     EXPECT_EQ(data.installations[0].files[2].permissions, row.long_name);
     EXPECT_EQ(data.installations[0].files[3].permissions, -1);
+    EXPECT_EQ(data.folder_modes, row.folders);
   }
 }
 

@@ -28,7 +28,7 @@ constexpr KEY kInstallerKeys[] = {
      "installation = Standard | $ROOT0/Demo Notes"},
     {"files", "<folder>",
      "every file and empty folder below it, hidden ones too, goes into every installation with its "
-     "permission bits",
+     "permission bits (folders keep theirs too)",
      "files = files"},
     {"links", "refuse | copy",
      "a symbolic link below a files folder stops the build (refuse, the default), or is stored as a copy",
@@ -159,8 +159,10 @@ void print_description_help(FILE* out) {
     fprintf(out, "    %s: %s (e.g. \"%s\")\n", LANGUAGE_KEY_NAMES[k], kTexts[k][0], kTexts[k][1]);
   fputs("\nFolder variables, which begin a default folder:\n", out);
   for (const auto& folder : kFolders) fprintf(out, "  %-11s %s\n", folder[0], folder[1]);
-  fputs("\nThe installed files keep their permission bits, as from a tar archive. The output run with -a\n"
-        "installs without a window into the first installation's default folder.\n",
+  fputs("\nThe installed files and the folders the install makes keep their permission bits, as from a tar\n"
+        "archive (a set-user-id file loses group and other write); files and folders that others than their\n"
+        "owner may write to are named. The output run with -a installs without a window into the first\n"
+        "installation's default folder.\n",
         out);
 }
 

@@ -11,6 +11,8 @@
 // splash title) are stored in the system's 8-bit form; names of files,
 // folders and the application stay as they are on disk. Every number is
 // checked against what its stored field and the installer can use.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -242,7 +244,8 @@ int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) 
 void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, LINK_COPIES& copies) {
   std::vector<std::string> problems;
   LINK_COPIES found;
-  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems, &found);
+  std::vector<SOURCE_ITEM> folders;
+  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems, &found, &folders);
   copies.links += found.links;
   copies.files += found.files;
   copies.bytes += found.bytes;
@@ -252,6 +255,12 @@ void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, 
     fail(std::to_string(problems.size()) + (problems.size() == 1 ? " entry" : " entries") +
          " below " + root + " cannot be packed");
   }
+  for (const std::string& writable : writable_by_others(items, folders))
+    fprintf(stderr, "make_installer: warning: %s may be written by others than its owner, and keeps those bits "
+                    "when installed as root\n", writable.c_str());
+  // Each folder's bits travel beside the records, by its path below the
+  // install folder.
+  for (const SOURCE_ITEM& folder : folders) data.folder_modes.emplace(folder.relative, folder.mode & 0777);
   for (const SOURCE_ITEM& item : items) {
     DATABASE_FILE file;
     const size_t slash = item.relative.rfind('/');
@@ -283,6 +292,13 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
       for (DATABASE_FILE& file : installation.files) {
         if (kTreeEntries + each.name != file.packed_name) continue;
         found = true;
+        // Whoever may write a set-id file may run anything as its owner.
+        if (each.switch_user && file.permissions >= 0 && (file.permissions & (S_IWGRP | S_IWOTH))) {
+          char bits[8];
+          snprintf(bits, sizeof bits, "%04o", static_cast<unsigned>(file.permissions & 07777));
+          fail_at(each.number, "file " + each.name + ": switch_user on a file that others than its owner may write "
+                                                     "to (" + bits + ")");
+        }
         if (each.switch_user) file.switch_user = 1;
         if (each.overwrite >= 0) file.overwrite = static_cast<uint8_t>(each.overwrite);
         if (each.platform_given) file.platform.set(each.platform.c_str());

@@ -1,5 +1,10 @@
 #include "source_tree.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
 #include "file_services.h"
 #include "folder_entries.h"
 
@@ -16,12 +21,12 @@ struct WALK {
   // Real paths of the folders being walked, outermost first: a link back to
   // one of them would be copied into itself without end.
   std::vector<std::string> open_folders;
-  std::vector<SOURCE_ITEM> items;
+  std::vector<SOURCE_ITEM> items, folders;
   std::vector<std::string>& problems;
   LINK_COPIES copies;
   uint32_t links_open;  // links the walk has gone through to where it is
 
-  void walk(const std::string& path, const std::string& relative);
+  void walk(const std::string& path, const std::string& relative, uint16_t mode);
   void follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link);
   void add_file(const std::string& relative, const std::string& folder, const DISK_ENTRY& entry,
                 const std::string& name);
@@ -31,15 +36,16 @@ std::string joined(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-void WALK::walk(const std::string& path, const std::string& relative) {
+void WALK::walk(const std::string& path, const std::string& relative, uint16_t mode) {
   FOLDER folder;
   std::vector<DISK_ENTRY> entries;
   if (!folder.set_absolute(path.c_str()) || !list_folder_entries(folder, entries)) {
     problems.push_back("cannot read the folder " + (relative.empty() ? path : relative));
     return;
   }
+  if (!relative.empty()) folders.push_back({relative, path, "", mode});
   if (entries.empty() && !relative.empty()) {
-    items.push_back({relative, path, ""});
+    items.push_back({relative, path, "", mode});
     return;
   }
   open_folders.push_back(path);
@@ -47,7 +53,7 @@ void WALK::walk(const std::string& path, const std::string& relative) {
     const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
     switch (entry.kind) {
       case ENTRY_KIND::REGULAR: add_file(below, path, entry, entry.name); break;
-      case ENTRY_KIND::DIRECTORY: walk(joined(path, entry.name), below); break;
+      case ENTRY_KIND::DIRECTORY: walk(joined(path, entry.name), below, entry.mode); break;
       case ENTRY_KIND::LINK: follow_link(joined(path, entry.name), below, entry); break;
       case ENTRY_KIND::OTHER:
         problems.push_back(below + " is neither a file nor a folder (a device, pipe or socket)");
@@ -89,7 +95,7 @@ void WALK::follow_link(const std::string& path, const std::string& relative, con
       }
     ++copies.links;
     ++links_open;
-    walk(target, relative);
+    walk(target, relative, link.mode);
     --links_open;
     return;
   }
@@ -109,13 +115,33 @@ void WALK::follow_link(const std::string& path, const std::string& relative, con
 }  // namespace
 
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
-                                          std::vector<std::string>& problems, LINK_COPIES* copies) {
-  WALK walk{rule, "", {}, {}, problems, {}, 0};
+                                          std::vector<std::string>& problems, LINK_COPIES* copies,
+                                          std::vector<SOURCE_ITEM>* folders) {
+  WALK walk{rule, "", {}, {}, {}, problems, {}, 0};
   if (!resolve_path(root, walk.real_root)) {
     problems.push_back("no folder " + root);
     return {};
   }
-  walk.walk(walk.real_root, "");
+  walk.walk(walk.real_root, "", 0);
   if (copies) *copies = walk.copies;
+  if (folders) *folders = std::move(walk.folders);
   return std::move(walk.items);
+}
+
+std::vector<std::string> writable_by_others(const std::vector<SOURCE_ITEM>& items,
+                                            const std::vector<SOURCE_ITEM>& folders) {
+  std::vector<std::pair<std::string, uint16_t>> found;
+  for (const std::vector<SOURCE_ITEM>* list : {&items, &folders})
+    for (const SOURCE_ITEM& item : *list)
+      // An empty folder is among the folders too.
+      if ((item.mode & (S_IWGRP | S_IWOTH)) && (list == &folders || !item.name.empty()))
+        found.emplace_back(item.relative, item.mode);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> named;
+  for (const auto& [relative, mode] : found) {
+    char bits[16];
+    snprintf(bits, sizeof bits, " (%04o)", static_cast<unsigned>(mode & 07777));
+    named.push_back(relative + bits);
+  }
+  return named;
 }

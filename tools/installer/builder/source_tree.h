@@ -15,7 +15,7 @@ struct SOURCE_ITEM {
   std::string relative;  // below the walked folder, names joined by '/'
   std::string folder;    // absolute folder of the bytes (a copied link's target's)
   std::string name;      // the bytes' name in folder; empty: a folder that holds nothing
-  uint16_t mode = 0;     // the bytes' permission bits
+  uint16_t mode = 0;     // the bytes' (or the folder's) permission bits
 };
 
 // What the links stored as copies added: a linked folder brings all it holds.
@@ -28,6 +28,15 @@ struct LINK_COPIES {
 // The items in name order. Every entry that cannot be packed (a link
 // under the rule, another kind of entry, an unreadable folder) adds one
 // line naming it to problems; the walk goes on, so all are told at once.
+// folders, when given, gets every folder below root (empty ones too, a
+// linked one stored as a copy with its target's bits), name empty.
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
                                           std::vector<std::string>& problems,
-                                          LINK_COPIES* copies = nullptr);
+                                          LINK_COPIES* copies = nullptr,
+                                          std::vector<SOURCE_ITEM>* folders = nullptr);
+
+// The files and folders that others than their owner may write to (a
+// group or world write bit), which an install as root keeps, each named
+// with its bits ("doc (0777)"), in name order.
+std::vector<std::string> writable_by_others(const std::vector<SOURCE_ITEM>& items,
+                                            const std::vector<SOURCE_ITEM>& folders);
