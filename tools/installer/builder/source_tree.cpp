@@ -20,6 +20,7 @@ struct WALK {
   std::vector<std::string>& problems;
   LINK_COPIES copies;
   uint32_t links_open;  // links the walk has gone through to where it is
+  size_t most;          // items enough to stop at
 
   void walk(const std::string& path, const std::string& relative);
   void follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link);
@@ -44,6 +45,7 @@ void WALK::walk(const std::string& path, const std::string& relative) {
   }
   open_folders.push_back(path);
   for (const DISK_ENTRY& entry : entries) {
+    if (items.size() >= most) break;
     const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
     switch (entry.kind) {
       case ENTRY_KIND::REGULAR: add_file(below, path, entry, entry.name); break;
@@ -109,8 +111,8 @@ void WALK::follow_link(const std::string& path, const std::string& relative, con
 }  // namespace
 
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
-                                          std::vector<std::string>& problems, LINK_COPIES* copies) {
-  WALK walk{rule, "", {}, {}, problems, {}, 0};
+                                          std::vector<std::string>& problems, LINK_COPIES* copies, size_t most) {
+  WALK walk{rule, "", {}, {}, problems, {}, 0, most};
   if (!resolve_path(root, walk.real_root)) {
     problems.push_back("no folder " + root);
     return {};

@@ -28,6 +28,8 @@ struct LINK_COPIES {
 // The items in name order. Every entry that cannot be packed (a link
 // under the rule, another kind of entry, an unreadable folder) adds one
 // line naming it to problems; the walk goes on, so all are told at once.
+// It stops once it has found most items: a tree too large for the
+// installer is known without walking all of it.
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
                                           std::vector<std::string>& problems,
-                                          LINK_COPIES* copies = nullptr);
+                                          LINK_COPIES* copies = nullptr, size_t most = SIZE_MAX);
