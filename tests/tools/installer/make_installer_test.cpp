@@ -335,6 +335,9 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"skin = noskin\n", "line 4: skin: cannot load the skin in " + scratch.file("source/noskin") +
                                ": No such file or directory"},
       {"skin = files/a.txt\n", "line 4: skin: cannot load the skin in " + files() + "/a.txt: not a folder\n"},
+      {"language = English\nreadme = " + std::string(300, 'r') + "\n",
+       "line 5: cannot read " + std::string(60, 'r') + "\xE2\x80\xA6: File name too long"},
+      {"splash = nothing.png | Tools | 0 0 1 1\n", "line 4: splash: cannot load the picture nothing.png"},
       {"files = nofolder\n", "line 4: files: " + scratch.file("source/nofolder") + ": No such file or directory\n"},
   };
   for (const ROW& row : rows) {

@@ -271,7 +271,7 @@ const std::string kTreeEntries = "files/";
 // lose its beginning.
 int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) {
   FILE* file = open_file(base, name.c_str(), "rb");
-  if (!file) fail_at(number, "cannot read " + name);
+  if (!file) fail_at(number, "cannot read " + echo(name) + ": " + reason());
   int32_t rows = 0, line = 0;
   for (int c; (c = fgetc(file)) != EOF;) {
     if (c == '\n' || c == '\r') {
@@ -724,7 +724,7 @@ int main(int argc, char** argv) {
     if (d.splash_picture == "*")
       draw_start_picture(splash.image);
     else if (!splash.image.load(d.base, d.splash_picture.c_str()))
-      fail("cannot load " + d.splash_picture);
+      fail_at(d.splash_line, "splash: cannot load the picture " + echo(d.splash_picture));
     if (d.bar[0] + d.bar[2] > splash.image.width || d.bar[1] + d.bar[3] > splash.image.height)
       fail_at(d.splash_line, "splash: the bar (" + std::to_string(d.bar[2]) + " x " + std::to_string(d.bar[3]) +
                                  " at " + std::to_string(d.bar[0]) + " " + std::to_string(d.bar[1]) +
