@@ -20,6 +20,17 @@ void flush_console() {
   flushed_second = get_calendar_seconds();
 }
 
+// Every console line leaves through here. The texts in it come from data,
+// file names and translations, so their control characters are shown
+// escaped: none reaches the terminal as a command (a title change, a
+// cleared screen, a forged line start). Line feeds and tabs lay the lines
+// out and stay.
+void write_console_text(const char* text) {
+  if (!text) return;
+  if (holds_control_character(text)) fputs(escape_control_characters(text, KEEP_LINE_LAYOUT).c_str(), stdout);
+  else fputs(text, stdout);
+}
+
 }  // namespace
 
 // The system's text is Latin-1 with code runs; terminals read UTF-8.
@@ -28,12 +39,12 @@ void console_print(const char* text) {
 }
 
 void console_write_utf8(const char* text) {
-  if (text) fputs(text, stdout);
+  write_console_text(text);
   flush_console();
 }
 
 void console_write_utf8_held(const char* text) {
-  if (text) fputs(text, stdout);
+  write_console_text(text);
   if (get_calendar_seconds() != flushed_second) flush_console();
 }
 

@@ -1,6 +1,8 @@
 #include "text_convert.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -314,4 +316,58 @@ void system_text_cut(std::string& text, size_t max_bytes) {
   size_t keep = system_text_fit(text.c_str(), max_bytes, close_run);
   text.resize(keep);
   if (close_run) text += '\x01';
+}
+
+namespace {
+
+// Walks text as escape_control_characters reads it: a valid UTF-8 sequence
+// is one character, any other byte one of its own. Calls take(bytes,
+// length, character, whole sequence) for each.
+template <typename TAKE>
+void walk_characters(const std::string_view text, TAKE take) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  for (size_t at = 0; at < text.size();) {
+    uint32_t character = 0;
+    size_t used = utf8_decode(bytes + at, text.size() - at, character);
+    const bool sequence = used > 0;
+    if (!sequence) {
+      used = 1;
+      character = bytes[at];
+    }
+    if (!take(text.substr(at, used), character, sequence)) return;
+    at += used;
+  }
+}
+
+}  // namespace
+
+std::string escape_control_characters(const std::string& text, unsigned flags) {
+  std::string out;
+  out.reserve(text.size());
+  walk_characters(text, [&](std::string_view bytes, uint32_t character, bool sequence) {
+    const bool kept = (flags & KEEP_LINE_LAYOUT) && (character == '\n' || character == '\t');
+    if (character == '\\' && (flags & ESCAPE_BACKSLASH)) {
+      out += "\\\\";
+    } else if (!is_control_character(character) || kept) {
+      out += bytes;
+    } else {
+      char code[8];
+      const char named = character == '\n' ? 'n' : character == '\t' ? 't' : character == '\r' ? 'r' : 0;
+      if (named) snprintf(code, sizeof code, "\\%c", named);
+      else if (sequence && bytes.size() > 1) snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(character));
+      else snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned>(character));
+      out += code;
+    }
+    return true;
+  });
+  return out;
+}
+
+bool holds_control_character(const char* text) {
+  bool found = false;
+  walk_characters(text ? text : "", [&](std::string_view, uint32_t character, bool) {
+    found = is_control_character(character);
+    return !found;
+  });
+  return found;
 }

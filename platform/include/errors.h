@@ -45,7 +45,10 @@ int message_box_to_stderr(const char* title, const char* text);
 // stream.
 void console_print(const char* text);
 // Writes text that is UTF-8 already (names from the file system, text
-// converted before) to standard output as it is, and flushes every stream.
+// converted before) to standard output and flushes every stream. Every
+// console write shows control characters escaped (escape_control_characters
+// in text_convert.h; line feeds and tabs stay): no text reaches a terminal
+// as a command.
 void console_write_utf8(const char* text);
 // The same for a run of lines that need not each cost a write of their own
 // (one per installed file): standard output may hold the text until the

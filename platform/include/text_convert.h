@@ -128,3 +128,29 @@ std::string utf8_to_system_text(const char* bytes, size_t length);
 size_t system_text_fit(const char* text, size_t max_bytes, bool& close_run);
 // Cuts text to at most max_bytes in that way, closing an open run.
 void system_text_cut(std::string& text, size_t max_bytes);
+
+// ---- Control characters.
+
+// C0 (below U+0020), DEL and the C1 controls U+0080-U+009F: the characters
+// that a terminal may take as commands (an escape sequence, a title change)
+// and that would split or forge a line of a log.
+constexpr bool is_control_character(uint32_t character) {
+  return character < 0x20 || (character >= 0x7F && character <= 0x9F);
+}
+
+// What escape_control_characters leaves alone besides the ordinary text.
+enum CONTROL_ESCAPES : unsigned {
+  ESCAPE_ALL_CONTROLS = 0,
+  KEEP_LINE_LAYOUT = 1,   // line feeds and tabs stay, for whole lines of output
+  ESCAPE_BACKSLASH = 2,   // a backslash becomes "\\", so that the result reads back unambiguously
+};
+
+// UTF-8 text (or bytes that are not quite) as it may be shown: "\n", "\t"
+// and "\r" named, other controls from single bytes as "\x1b" (a lone 0x9B
+// byte too, which 8-bit terminals take as a command), C1 characters coded
+// in UTF-8 as "\u009b"; everything else, invalid bytes above 0x9F
+// included, as it is.
+std::string escape_control_characters(const std::string& text, unsigned flags = ESCAPE_ALL_CONTROLS);
+// Whether escape_control_characters would escape a control character in
+// the text (the backslash aside).
+bool holds_control_character(const char* text);

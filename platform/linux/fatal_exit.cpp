@@ -11,8 +11,10 @@
 #include "x11_state.h"
 
 void fatal_exit(const char* message) {
+  // Shown as every console line is: its control characters escaped.
   if (message)
-    fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n", system_text_to_utf8(message).c_str());
+    fprintf(stdout, "\nError, unable to continue...\n\n%s\n\n",
+            escape_control_characters(system_text_to_utf8(message), KEEP_LINE_LAYOUT).c_str());
   close_window(ALL_SCREENS);
   x11_close_display();
   remove_temporary_folder();

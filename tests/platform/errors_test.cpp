@@ -290,6 +290,35 @@ TEST_F(ErrorsTest, ConsoleTextLeavesAsUtf8) {
             "\nError, unable to continue...\n\nf\xc3\xbcr\n\n");
 }
 
+// Every console line shows the control characters of its texts escaped,
+// whichever way it leaves: no text reaches a terminal as a command. Line
+// feeds and tabs lay lines out; the bytes 0x80-0x9F inside other UTF-8
+// characters (the 0x9F of a sharp s) are no controls.
+TEST_F(ErrorsTest, ControlCharactersReachTheConsoleEscaped) {
+  const struct {
+    void (*write)(const char*);
+    const char* text;
+    const char* shown;
+  } rows[] = {
+      {console_write_utf8, "Bad\x1b]0;owned\x07 folder\n", "Bad\\x1b]0;owned\\x07 folder\n"},
+      {console_write_utf8, "\xc2\x9b" "2J \xc2\x85next\n", "\\u009b2J \\u0085next\n"},
+      {console_write_utf8, "raw \x9b" "2J \x80\n", "raw \\x9b2J \\x80\n"},
+      {console_write_utf8, "cr\r del\x7f nul\x01\n", "cr\\r del\\x7f nul\\x01\n"},
+      {console_write_utf8, "Gr\xc3\xbc\xc3\x9f" "e\tto \xe4\xb8\xad \xe9 \\\n", "Gr\xc3\xbc\xc3\x9f" "e\tto \xe4\xb8\xad \xe9 \\\n"},
+      {console_write_utf8_held, "held\x1b[2J\n", "held\\x1b[2J\n"},
+      // The system's text: its Latin-1 byte 0x9B is the C1 control U+009B.
+      {console_print, "Latin \x9b" "2J \x01,0085\x01\n", "Latin \\u009b2J \\u0085\n"},
+      {[](const char* text) { debug_print("a.cpp", 1, text); }, "\x1b[31m", "Debug - File: a.cpp Line 1: = \\x1b[31m\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.shown);
+    ChildOutput child = in_child([&] { row.write(row.text); });
+    EXPECT_EQ(child.out, row.shown);
+  }
+  ChildOutput fatal = in_child([] { fatal_exit("Bad\x1b]0;owned\x07\x9b"); });
+  EXPECT_EQ(fatal.out, "\nError, unable to continue...\n\nBad\\x1b]0;owned\\x07\\u009b\n\n");
+}
+
 TEST_F(ErrorsTest, DebugFileIsTruncatedOnFirstWriteThenAppended) {
   ScratchDir dir;
   write_file(dir.file("debug.txt"), "stale\n");

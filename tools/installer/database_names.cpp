@@ -1,8 +1,9 @@
 // The names of the data (files, folders, links, the application, the
 // languages) reach file systems, the install log and terminals as they
-// are. A control character in one would split a log line or forge one, or
-// reach a terminal as an escape sequence, so data holding one is refused:
-// by the builder before it packs, and by the reader as damaged.
+// are. A control character in one (C0, DEL or C1: 0x80-0x9F, which 8-bit
+// terminals and Latin-1 take as commands) would split a log line or forge
+// one, or reach a terminal as an escape sequence, so data holding one is
+// refused: by the builder before it packs, and by the reader as damaged.
 #include <cstdio>
 #include <string>
 
@@ -11,26 +12,9 @@
 
 namespace {
 
-bool is_control(uint32_t character) { return character < 0x20 || character == 0x7F; }
-
-// The text as a terminal may show it: control characters and the
+// The name as a terminal may show it: control characters and the
 // backslash escaped.
-std::string escaped(const char* text) {
-  std::string out;
-  for (const char* at = text; *at; ++at) {
-    const auto byte = static_cast<uint8_t>(*at);
-    if (!is_control(byte) && byte != '\\') {
-      out += *at;
-      continue;
-    }
-    char code[5];
-    const char named = byte == '\\' ? '\\' : byte == '\n' ? 'n' : byte == '\t' ? 't' : byte == '\r' ? 'r' : 0;
-    if (named) snprintf(code, sizeof code, "\\%c", named);
-    else snprintf(code, sizeof code, "\\x%02x", byte);
-    out += code;
-  }
-  return out;
-}
+std::string escaped(const char* text) { return escape_control_characters(text, ESCAPE_BACKSLASH); }
 
 template <typename RECORD>
 using NAME_FIELD = char (RECORD::*)[DATABASE_TEXT_SIZE];
@@ -55,18 +39,19 @@ constexpr NAME_FIELD<DATABASE_TEXT_PAGE> kPageNames[] = {&DATABASE_TEXT_PAGE::pa
 // two tests stay out of line: the installer is carried in every installer
 // file, and copies of them at each field would only make it longer.
 struct NAME_SCAN {
-  // A name of a file or folder, taken byte by byte as the file system
-  // takes it.
+  // A name of a file or folder as a UTF-8 terminal shows it: C1 controls
+  // count whether coded in UTF-8 (U+009B) or standing as lone bytes (0x9B,
+  // a command to 8-bit terminals); the bytes 0x80-0x9F inside other
+  // characters (the 0x9F of "\xC3\x9F", a sharp s) do not.
   [[gnu::noinline]] void name(const char* text) {
-    for (const char* at = text; found.empty() && at && *at; ++at)
-      if (is_control(static_cast<uint8_t>(*at))) found = escaped(text);
+    if (found.empty() && text && holds_control_character(text)) found = escaped(text);
   }
   // A shown name in the system's 8-bit text: the characters of its runs
   // count too, as they become characters of their own on the way out.
   [[gnu::noinline]] void shown(const char* text) {
     SYSTEM_TEXT_READER reader(text);
     for (uint32_t unit; found.empty() && reader.next_unit(unit);)
-      if (is_control(unit)) found = escaped(text);
+      if (is_control_character(unit)) found = escaped(text);
   }
   template <typename RECORD, size_t N>
   void names(const RECORD& record, const NAME_FIELD<RECORD> (&fields)[N]) {
@@ -99,7 +84,7 @@ std::string DATABASE::control_character_name() const {
     }
   }
   for (const DATABASE_LANGUAGE& language : languages) {
-    scan.name(language.name);
+    scan.shown(language.name);
     for (const DATABASE_TEXT_PAGE* page : {&language.licence, &language.readme, &language.release_notes})
       scan.names(*page, kPageNames);
   }

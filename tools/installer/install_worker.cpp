@@ -12,6 +12,7 @@
 #include "database.h"
 #include "desktop.h"
 #include "file_services.h"
+#include "install_folder_rule.h"
 #include "install_log.h"
 #include "install_page.h"
 #include "platform.h"
@@ -27,20 +28,6 @@ const DATABASE_INSTALLATION& chosen_installation(const DATABASE& data) {
   static const DATABASE_INSTALLATION none;
   const DATABASE_INSTALLATION* chosen = data.chosen_installation_data();
   return chosen ? *chosen : none;
-}
-
-// Path texts of the data must name a known variable (an unknown one would
-// end the program) and may not climb with "..": a package cannot reach
-// beyond the folders its variables name.
-bool acceptable_data_path(const char* text) {
-  if (text[0] == '$' && !is_known_path_variable(text)) return false;
-  for (const char* part = text; *part;) {
-    const char* slash = strchr(part, '/');
-    const size_t length = slash ? static_cast<size_t>(slash - part) : strlen(part);
-    if (length == 2 && part[0] == '.' && part[1] == '.') return false;
-    part += length + (slash ? 1 : 0);
-  }
-  return true;
 }
 
 // Where and why a folder cannot be used, for the path error.
@@ -68,14 +55,13 @@ bool reach_folder(const char* text, const FOLDER* base, bool create_variable_fol
   FOLDER start;
   std::string rest;
   FOLDER_HOLD::clear_last_failure();
+  const char* unusable = text[0] ? install_folder_problem(text) : nullptr;
   if (!text[0]) {
     start = *base;
-  } else if (text[0] == '$') {
-    if (!acceptable_data_path(text)) {
-      problem = {text, is_known_path_variable(text) ? "the path climbs out of its folder with \"..\""
-                                                    : "unknown path variable"};
-      return false;
-    }
+  } else if (unusable) {
+    problem = {text, unusable};
+    return false;
+  } else {
     const char* slash = strchr(text, '/');
     const std::string variable(text, slash ? static_cast<size_t>(slash - text) : strlen(text));
     rest = slash ? slash : "";
@@ -86,9 +72,6 @@ bool reach_folder(const char* text, const FOLDER* base, bool create_variable_fol
                                                          : FOLDER_PROBLEM{variable, strerror(ENOENT)};
       return false;
     }
-  } else {
-    problem = {text, "not a folder path the installer can use"};
-    return false;
   }
   // The folders below the variable's, without "." and empty components.
   std::string path = start.path;
@@ -175,18 +158,27 @@ std::string intended_path(const char* destination, const char* name) {
   return text_with_name(destination, name);
 }
 
-// One line of the log as it is stored (the data's texts and the file
-// system's names as they are) and as a terminal shows it (all UTF-8: the
-// data's texts converted, names from the file system left alone).
+// One line of the log as it is stored (the data's texts in the system's
+// text, the file system's names as they are) and as a terminal shows it
+// (all UTF-8: the data's texts converted, names from the file system left
+// alone). Every line of the log is made here, so this is where the control
+// characters of what goes into it are escaped: none splits a line, forges
+// one or reaches a terminal that shows the log as a command.
 struct LOG_LINE {
+  // The worker's own words (their line ends stay) and names from the file
+  // system.
   LOG_LINE& name(const std::string& bytes) {
-    stored += bytes;
-    shown += bytes;
+    const std::string escaped = escape_control_characters(bytes, KEEP_LINE_LAYOUT);
+    stored += escaped;
+    shown += escaped;
     return *this;
   }
+  // A text of the data, in the system's text: its characters are judged
+  // as they will be shown (a byte 0x9B is a C1 control in Latin-1).
   LOG_LINE& text(const char* system_text) {
-    stored += system_text;
-    shown += system_text_to_utf8(system_text);
+    const std::string escaped = escape_control_characters(system_text_to_utf8(system_text));
+    stored += utf8_to_system_text(escaped.data(), escaped.size());
+    shown += escaped;
     return *this;
   }
   std::string stored, shown;
@@ -340,7 +332,8 @@ void INSTALL_WORKER::prepare() {
   write(LOG_LINE().name("Installed Files\n---------------\n\nLanguage: ").text(language ? language->name : "").name("\n"));
   write("Settings: " + std::to_string(data.settings_value) + " " + (data.use_system_paths ? "1" : "0") + " " +
         data.install_folder + "\n");
-  write(LOG_LINE().text(data.desktop_check_message).name("\n"));
+  // The installer's own words, ending with their own line feed.
+  write(LOG_LINE().name(data.desktop_check_message).name("\n"));
 }
 
 void INSTALL_WORKER::install_file() {

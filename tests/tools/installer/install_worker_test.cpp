@@ -242,6 +242,36 @@ TEST_F(InstallWorker, EachTextIsConvertedOnceForWhereItGoes) {
   EXPECT_EQ(page.progress[1].second, "/M\xFCller");
 }
 
+// A text of the data goes into the log and onto the page with its control
+// characters escaped, judged as the text is shown (the Latin-1 byte 0x9B
+// is U+009B): no line is split or forged, no terminal that shows the
+// log takes a command from it.
+TEST_F(InstallWorker, ControlCharactersOfTextsAreEscapedInTheLog) {
+  make_package({{"e", "bytes"}});
+  installation().files = {file_record("a", "$app", "e")};
+  const struct {
+    const char* name;  // the language's, in the system's text
+    const char* logged;
+  } rows[] = {
+      {"Bad\x1b]0;owned\x07", "Bad\\x1b]0;owned\\x07"},
+      {"Csi\x9b" "2J", "Csi\\u009b2J"},
+      {"Run\x01,0085\x01", "Run\\u0085"},
+      {"Two\nSettings: 0 1 forged", "Two\\nSettings: 0 1 forged"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.logged);
+    RECORDING_PAGE fresh;
+    set_field_text(data.languages[0].name, row.name);
+    data.current_page = WIZARD_PAGE_OPTIONS;
+    data.install_step(&fresh);
+    data.current_page = WIZARD_PAGE_INSTALLING;
+    for (int i = 0; i < 10; ++i) data.install_step(&fresh);
+    const std::string line = std::string("\nLanguage: ") + row.logged + "\nSettings: ";
+    EXPECT_NE(log().find(line), std::string::npos) << log();
+    EXPECT_NE(fresh.lines.find(line), std::string::npos) << fresh.lines;
+  }
+}
+
 TEST_F(InstallWorker, OverwriteRulesFollowTheDataTimeStamp) {
   struct CASE {
     uint8_t overwrite;

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -36,6 +38,19 @@ namespace fs = std::filesystem;
 
 const std::string kTools = TEST_BIN_DIR "/../tools/installer/";
 
+// The demo's English texts ("KEY = text" lines), every one the wizard
+// shows: a language with them builds without a warning.
+std::string demo_english_texts() {
+  std::istringstream demo(test_support::read_file(TEST_SOURCE_DIR "/../demo/installer.txt"));
+  std::string out;
+  bool english = false;
+  for (std::string line; std::getline(demo, line);) {
+    if (line.rfind("language = ", 0) == 0) english = line == "language = English";
+    else if (english && !line.empty() && line[0] >= 'A' && line[0] <= 'Z') out += line + "\n";
+  }
+  return out;
+}
+
 class MakeInstaller : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -58,7 +73,9 @@ protected:
   test_support::RunResult build(const std::string& extra) {
     const std::string description = "app = Tools\ninstallation = Standard | $ROOT1" + target() +
                                     "\nfiles = files\n" + extra +
-                                    (extra.find("language =") == std::string::npos ? "language = English\n" : "");
+                                    (extra.find("language =") == std::string::npos
+                                         ? "language = English\n" + demo_english_texts()
+                                         : "");
     EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
     return test_support::run_program(
         {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
@@ -131,8 +148,8 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
     ASSERT_EQ(chmod((files() + "/" + folder).c_str(), bits), 0);
 
   // Other options on a file others may write to are no reason to refuse it.
-  const test_support::RunResult built =
-      build("links = copy\nfile = shared/notes.txt | overwrite 0\nlanguage = Fran\xC3\xA7" "ais\n");
+  const test_support::RunResult built = build("links = copy\nfile = shared/notes.txt | overwrite 0\nlanguage = Fran\xC3\xA7" "ais\n" +
+                                              demo_english_texts());
   ASSERT_EQ(built.exit_code, 0) << built.err;
   const std::string warning = " may be written by others than its owner, and keeps those bits when installed as root\n";
   // What the two links added: run.sh and the one file of the folder.
@@ -242,6 +259,16 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   put("open.txt", "o", 0664);
   std::string euros;
   for (int i = 0; i < 12; ++i) euros += "\xE2\x82\xAC";
+  // More files than an installation holds, with a.txt of "files = files".
+  const std::string many = scratch.file("source/many");
+  ASSERT_EQ(mkdir(many.c_str(), 0755), 0);
+  for (int i = 0; i < DATABASE::MAX_COUNT; ++i)
+    ASSERT_TRUE(test_support::write_file(many + "/" + std::to_string(i), ""));
+  // One installation more than the installer holds: the one on line 32770.
+  std::string installations;
+  for (int i = 0; i < DATABASE::MAX_COUNT; ++i) installations += "installation = I | $ROOT0/i\n";
+  // What a refusal quotes of a long value: its first 60 characters.
+  const std::string sixty_ks = std::string(60, 'k') + "\xE2\x80\xA6";
   struct ROW {
     std::string extra;
     std::string said;
@@ -267,17 +294,17 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"chunk_size = 0\n", "not \"0\""},
       {"chunk_size = 52428801\n", "not \"52428801\""},
       {"chunk_size = 4096 bytes\n", "line 4: expected chunk_size = <bytes>"},
-      {"window = 99999 -5\n", "line 4: window: the width must be a whole number from 1 to 32767, not \"99999\""},
-      {"window = 640 -5\n", "line 4: window: the height must be a whole number from 1 to 32767, not \"-5\""},
+      {"window = 99999 -5\n", "line 4: window: the width must be a whole number from 1 to 8192, not \"99999\""},
+      {"window = 640 -5\n", "line 4: window: the height must be a whole number from 1 to 8192, not \"-5\""},
       {"window = 32768 200\n", "not \"32768\""},
       {"window = 0 200\n", "not \"0\""},
       {"window = 640\n", "line 4: expected window = <width> <height>"},
       {"window = 640 480 1\n", "line 4: expected window = <width> <height>"},
-      {"dialog = 200 150 -2 0\n", "line 4: dialog: the x must be a whole number from -1 to 32767, not \"-2\""},
+      {"dialog = 200 150 -2 0\n", "line 4: dialog: the x must be a whole number from -1 to 8192, not \"-2\""},
       {"dialog = 200 150 0 0x10\n", "not \"0x10\""},
-      {"dialog = 200 150 0 -2\n", "line 4: dialog: the y must be a whole number from -1 to 32767, not \"-2\""},
-      {"dialog = 0 150\n", "line 4: dialog: the width must be a whole number from 1 to 32767, not \"0\""},
-      {"dialog = 200 0\n", "line 4: dialog: the height must be a whole number from 1 to 32767, not \"0\""},
+      {"dialog = 200 150 0 -2\n", "line 4: dialog: the y must be a whole number from -1 to 8192, not \"-2\""},
+      {"dialog = 0 150\n", "line 4: dialog: the width must be a whole number from 1 to 8192, not \"0\""},
+      {"dialog = 200 0\n", "line 4: dialog: the height must be a whole number from 1 to 8192, not \"0\""},
       {"dialog = 200 150 0\n", "line 4: expected dialog = <width> <height> [<x> <y>]"},
       {"dialog = 301 150\n", "line 4: the dialog (301 x 150 at 0 0) does not fit in the window (300 x 200)"},
       {"dialog = 300 201 -1 -1\n", "line 4: the dialog (300 x 201 at -1 -1) does not fit in the window (300 x 200)"},
@@ -302,12 +329,45 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"splash = * | Tools | 0 0 10 10 10\n", "line 4: expected splash = <picture> | <title> | <bar x>"},
       {"splash = * | Tools | 1 0 353 10\n", "line 4: splash: the bar (353 x 10 at 1 0) does not fit in the picture (353 x 143)"},
       {"splash = * | Tools | 0 1 353 143\n", "does not fit in the picture (353 x 143)"},
+      // What the installer would refuse on every machine.
+      {"installation = Other | /tmp/x\n",
+       "line 4: installation Other: the folder \"/tmp/x\": not a folder path the installer can use"},
+      {"installation = Other | $HOME/x\n", "line 4: installation Other: the folder \"$HOME/x\": unknown path variable"},
+      {"installation = Other | $APP/../../escape\n",
+       "line 4: installation Other: the folder \"$APP/../../escape\": the path climbs out of its folder with \"..\""},
+      {"window = 8193 600\n", "line 4: window: the width must be a whole number from 1 to 8192, not \"8193\""},
+      {"window = 32767 32767\n", "line 4: window: the width must be a whole number from 1 to 8192"},
+      {"dialog = 200 8193\n", "line 4: dialog: the height must be a whole number from 1 to 8192"},
+      {installations, "line 32770: one installation more than the 32767 installations the installer can hold"},
+      {"files = many\n", "line 4: files: " + many + " holds more than 32766 files and empty folders: an "
+                          "installation holds at most 32767 (1 come from the files lines above)"},
+      // Long values come back shortened, with their line and key.
+      {std::string(10000000, 'k') + " = 1\n", "line 4: not understood: " + sixty_ks + " (make_installer --help"},
+      {"window = " + std::string(100, '9') + " 1\n", "not \"" + std::string(60, '9') + "\xE2\x80\xA6\""},
+      {"app = " + std::string(300, 'k') + "\n",
+       "line 4: app: \"" + sixty_ks + "\" is longer than the 255 bytes the installer stores for it"},
+      {"installation = Other | $ROOT0/" + std::string(300, 'k') + "\n",
+       "line 4: installation: \"$ROOT0/" + std::string(53, 'k') + "\xE2\x80\xA6\" is longer than the 255 bytes"},
+      {"file = a.txt | switch_user\x1b[2J\n", "line 4: file a.txt: not understood: switch_user\\x1b[2J"},
+      // A missing folder: said once, with its reason.
+      {"skin = noskin\n", "line 4: skin: cannot load the skin in " + scratch.file("source/noskin") +
+                               ": No such file or directory"},
+      {"skin = files/a.txt\n", "line 4: skin: cannot load the skin in " + files() + "/a.txt: not a folder\n"},
+      {"language = English\nreadme = " + std::string(300, 'r') + "\n",
+       "line 5: cannot read " + std::string(60, 'r') + "\xE2\x80\xA6: File name too long"},
+      {"splash = nothing.png | Tools | 0 0 1 1\n", "line 4: splash: cannot load the picture nothing.png"},
+      {"files = nofolder\n", "line 4: files: " + scratch.file("source/nofolder") + ": No such file or directory\n"},
   };
   for (const ROW& row : rows) {
-    SCOPED_TRACE(row.said);
+    SCOPED_TRACE(row.said.substr(0, 200));
+    const auto started = std::chrono::steady_clock::now();
     const test_support::RunResult built = build(row.extra);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     EXPECT_EQ(built.exit_code, 1);
-    EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
+    EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err.substr(0, 2000);
+    // One line, whatever the description held.
+    EXPECT_LT(built.err.size(), 600u);
+    EXPECT_EQ(built.err.find("cannot be packed"), std::string::npos) << built.err;
     EXPECT_FALSE(test_support::file_exists(program()));
   }
 }
@@ -372,11 +432,94 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   EXPECT_EQ(data.installations[0].shortcuts[0].kind, 3);
 }
 
+// The demo's English texts without those of the keys given.
+std::string texts_without(const std::set<std::string>& left_out) {
+  std::istringstream all(demo_english_texts());
+  std::string out;
+  for (std::string line; std::getline(all, line);)
+    if (!left_out.count(line.substr(0, line.find(' ')))) out += line + "\n";
+  return out;
+}
+
+// A text the wizard will show, left empty, is named with its language's
+// line (a warning; the build goes on): the titles, questions and buttons
+// of what the description calls up. Tooltips, the folder browser's words
+// (it has its own) and what this builder never makes are not.
+TEST_F(MakeInstaller, EmptyTextsTheWizardShowsAreNamed) {
+  put("a.txt", "a");
+  const std::set<std::string> left_out = {"FORWARD_HINT",    "AGREE",      "README_TITLE",
+                                          "INSTALL_TYPE_TITLE", "SELECT_LANGUAGE", "CHECK_DESKTOP_FAILED",
+                                          "SELECT_OPTIONS_MENU_SHORTCUT", "MY_COMPUTER", "PATCH_MSG"};
+  const std::string everything_called_up =
+      "installation = Other | $ROOT0/o\nlink = N | a.txt | 3 | Menu\nmin_screen = 1 1\n"
+      "language = English\nlicence = files/a.txt\nreadme = files/a.txt\n";
+  struct ROW {
+    std::string extra;
+    std::set<std::string> warned;  // "line <n>: language <name> leaves <KEY>"
+  } rows[] = {
+      {"language = English\n" + texts_without(left_out), {}},
+      {everything_called_up + texts_without(left_out),
+       {"line 7: language English leaves AGREE", "line 7: language English leaves README_TITLE",
+        "line 7: language English leaves INSTALL_TYPE_TITLE", "line 7: language English leaves CHECK_DESKTOP_FAILED",
+        "line 7: language English leaves SELECT_OPTIONS_MENU_SHORTCUT"}},
+      {"language = English\n" + texts_without({"SELECT_LANGUAGE"}) + "language = Fran\xC3\xA7" "ais\n" +
+           texts_without({"LANGUAGE_TITLE", "QUIT_MSG"}),
+       {"line 4: language English leaves SELECT_LANGUAGE", "line 65: language Fran\xC3\xA7" "ais leaves LANGUAGE_TITLE",
+        "line 65: language Fran\xC3\xA7" "ais leaves QUIT_MSG"}},
+  };
+  for (const ROW& row : rows) {
+    const test_support::RunResult built = build(row.extra);
+    EXPECT_EQ(built.exit_code, 0) << built.err;
+    std::set<std::string> warned;
+    std::istringstream lines(built.err);
+    for (std::string line; std::getline(lines, line);) {
+      ASSERT_EQ(line.rfind("make_installer: warning: line ", 0), 0u) << line;
+      EXPECT_NE(line.find(" empty ("), std::string::npos) << line;
+      warned.insert(line.substr(25, line.find(" empty (") - 25));
+    }
+    EXPECT_EQ(warned, row.warned);
+  }
+  // A language with no texts at all: every title, question and button of
+  // the plainest wizard, each by its key.
+  const test_support::RunResult bare = build("language = English\n");
+  EXPECT_EQ(bare.exit_code, 0);
+  for (const char* key : {"INSTALLER_TITLE", "QUIT_TITLE", "QUIT_MSG", "QUIT_YES", "QUIT_NO", "PATH_ERROR_TITLE",
+                          "PATH_ERROR_MSG", "PATH_ERROR_BUTTON", "COPY_ERROR_TITLE", "COPY_ERROR_MSG",
+                          "COPY_ERROR_YES", "COPY_ERROR_NO", "FORWARD", "PREVIOUS", "QUIT", "ABOUT", "INSTALL",
+                          "FINISH", "SELECT_OPTIONS_TITLE", "SELECT_OPTIONS_LOCATION_QUESTION", "INSTALLING_TITLE",
+                          "INSTALLING_STRING", "COMPLETE", "OK_BUTTON"})
+    EXPECT_NE(bare.err.find(std::string("line 4: language English leaves ") + key + " empty ("), std::string::npos)
+        << key;
+  EXPECT_NE(bare.err.find("leaves FORWARD empty (the button to the next page): the wizard shows it blank\n"),
+            std::string::npos);
+  EXPECT_EQ(std::count(bare.err.begin(), bare.err.end(), '\n'), 24);
+}
+
+// The README's own example, followed literally, builds a wizard that
+// shows no blank text.
+TEST_F(MakeInstaller, TheReadmeExampleBuildsWithoutAWarning) {
+  const std::string readme = test_support::read_file(TEST_SOURCE_DIR "/../README.md");
+  const size_t section = readme.find("\n## Making an installer\n");
+  ASSERT_NE(section, std::string::npos);
+  const size_t start = readme.find("\n```\n", section);
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = readme.find("\n```\n", start + 5);
+  ASSERT_NE(end, std::string::npos);
+  const std::string description = readme.substr(start + 5, end - start - 4);
+  ASSERT_NE(description.find("files = files\n"), std::string::npos) << description;
+  put("notes.txt", "notes");
+  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
+  const test_support::RunResult built = test_support::run_program(
+      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  EXPECT_EQ(built.exit_code, 0);
+  EXPECT_EQ(built.err, "") << description;
+}
+
 // The edges of the ranges are taken and stored as they are.
 TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   put("a.txt", "a");
   const test_support::RunResult built = build(
-      "window = 1 1\nwindow = 32767 32767\ndialog = 1 1 0 0\ndialog = 32767 32767 -1 -1\nmin_screen = 1 1\n"
+      "window = 1 1\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
       "time_stamp = 0\n"
       "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
@@ -385,8 +528,8 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
-  EXPECT_EQ(data.window.width, 32767);
-  EXPECT_EQ(data.window.height, 32767);
+  EXPECT_EQ(data.window.width, 8192);
+  EXPECT_EQ(data.window.height, 8192);
   EXPECT_EQ(data.dialog.x, -1);
   EXPECT_EQ(data.dialog.y, -1);
   EXPECT_EQ(data.check_desktop_size.width, 1);
@@ -674,6 +817,12 @@ TEST_F(MakeInstaller, NamesWithControlCharactersAreRefused) {
       {"a.txt", "link = Bell\x07 | a.txt | 3\n", "\"Bell\\x07\""},
       {"a.txt", "link = Notes | a.txt | 3 | Menu\x1b\n", "\"Menu\\x1b\""},
       {"a.txt", "app = Tools\x1b[2J\n", "\"Tools\\x1b[2J\""},
+      // C1 controls: a lone byte, and U+009B and U+0085 coded in UTF-8, in
+      // names as they are and in a shown text, which becomes Latin-1.
+      {"csi\x9b" "31m.txt", "", "\"csi\\x9b31m.txt\""},
+      {"nel\xc2\x85.txt", "", "\"nel\\u0085.txt\""},
+      {"a.txt", "app = Tools\xc2\x9b" "2J\n", "\"Tools\\u009b2J\""},
+      {"a.txt", "link = Csi\xc2\x9b | a.txt | 3\n", "\"Csi\\x9b\""},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.said);

@@ -662,4 +662,23 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
 }
 
 
+// A display that is there but cannot hold the window (its dialog is larger
+// than the desktop): the installer says so with the sizes, not that there
+// is no display.
+class TooLargeWindow : public DEMO_INSTALLER {
+protected:
+  void SetUp() override { start_server_and_build("800x600x24", "window = 1000 700\ndialog = 1000 700\n"); }
+};
+
+TEST_F(TooLargeWindow, TheInstallerSaysItsWindowCouldNotBeMade) {
+  const test_support::RunResult run =
+      test_support::run_program({program}, {"DISPLAY=" + display_name, "HOME=" + scratch.file("home")});
+  EXPECT_EQ(run.exit_code, 255);
+  EXPECT_NE(run.out.find("The installer's window (1000 x 700 pixels, its dialog 1000 x 700) could not be made "
+                         "on this display, whose desktop is 800 x 600."),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("No display"), std::string::npos) << run.out;
+}
+
 }  // namespace

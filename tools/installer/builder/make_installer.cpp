@@ -31,7 +31,9 @@
 #include "file_modes.h"
 #include "file_services.h"
 #include "folder.h"
+#include "folder_entries.h"
 #include "font.h"
+#include "install_folder_rule.h"
 #include "installer_pictures.h"
 #include "package.h"
 #include "package_data_file.h"
@@ -76,9 +78,13 @@ struct DESCRIPTION {
   std::vector<INSTALLATION_NAME> installation_names;
   LINK_RULE links = LINK_RULE::REFUSE;
   std::string skin;
+  int skin_line = 0;
+  std::vector<int> file_folder_lines;  // of file_folders
   std::string splash_picture, splash_title;
   uint16_t bar[4] = {};
   int splash_line = 0, window_line = 0, dialog_line = 0;
+  std::vector<int> language_lines;  // of data.languages
+  bool screen_check = false;        // min_screen given
   PAYLOAD_OPTIONS payload;
 };
 
@@ -120,6 +126,30 @@ std::string name_of(const std::string& path) { return path.substr(path.rfind('/'
 // The system's reason for the call that failed last.
 std::string reason() { return strerror(errno); }
 
+// A value of the description as a message quotes it: its first 60
+// characters, control characters escaped, and "…" where it goes on. A
+// stray 10 MB line comes back as a line, not as itself.
+std::string echo(const std::string& value) {
+  constexpr size_t kShownCharacters = 60;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(value.data());
+  size_t at = 0;
+  for (size_t characters = 0; at < value.size() && characters < kShownCharacters; ++characters) {
+    uint32_t unused = 0;
+    const size_t used = utf8_decode(bytes + at, value.size() - at, unused);
+    at += used ? used : 1;
+  }
+  const std::string shown = escape_control_characters(value.substr(0, at));
+  return at < value.size() ? shown + "\xE2\x80\xA6" : shown;  // "…"
+}
+
+// Why path is not a folder the build can read from; "" when it is one.
+std::string folder_problem(const std::string& path) {
+  std::string real;
+  errno = 0;
+  if (!resolve_path(path, real)) return errno ? reason() : "its path is too long";
+  return is_real_directory(real.c_str()) ? "" : "not a folder";
+}
+
 // A file the build reads: one that is a folder, missing or unreadable ends
 // the build with the reason.
 void check_input_file(const FOLDER& folder, const std::string& name, const std::string& what) {
@@ -156,6 +186,10 @@ struct RANGE {
 // Windows, dialogs and screens are stored and drawn with 16-bit signed
 // sides and places.
 constexpr int64_t kLargestSide = INT16_MAX;
+// The window the installer draws: its frame buffer, 4 bytes a pixel, is
+// held whole, and 8192 x 8192 (256 MB) is already more than any screen
+// shows. The dialog lies inside it.
+constexpr int64_t kLargestWindowSide = 8192;
 
 // The value's words as whole numbers, each within its range; a value may
 // stop after the required ones. Anything else ends the build at its line.
@@ -171,7 +205,7 @@ std::vector<int64_t> numbers(const std::string& value, std::initializer_list<RAN
     const long long parsed = strtoll(given[i].c_str(), &end, 10);
     if (*end != '\0' || parsed < range.low || parsed > range.high)
       fail_at(number, key + ": the " + range.what + " must be a whole number from " + std::to_string(range.low) +
-                          " to " + std::to_string(range.high) + ", not \"" + given[i] + "\"");
+                          " to " + std::to_string(range.high) + ", not \"" + echo(given[i]) + "\"");
     out.push_back(parsed);
   }
   return out;
@@ -204,12 +238,28 @@ std::string shown_text(const std::string& utf8, int number) {
 }
 
 // A name or path of the data; one that its field would cut (and so point
-// somewhere else) is refused.
+// somewhere else) is refused, where says which line and key gave it.
 template <size_t N>
-void set_name_field(char (&field)[N], const std::string& text) {
+void set_name_field(char (&field)[N], const std::string& text, const std::string& where) {
   if (text.size() >= N)
-    fail(text + ": longer than the " + std::to_string(N - 1) + " bytes the installer stores for it");
+    fail(where + ": \"" + echo(text) + "\" is longer than the " + std::to_string(N - 1) +
+         " bytes the installer stores for it");
   set_field_text(field, text);
+}
+
+std::string line_and_key(int number, const std::string& key) {
+  return "line " + std::to_string(number) + ": " + key;
+}
+
+// The installer holds at most this many records of a kind: files (and
+// empty folders) of an installation, installations, languages, links.
+constexpr size_t kMostRecords = static_cast<size_t>(DATABASE::MAX_COUNT);
+
+// Refuses the record that would be one too many, at its line.
+void check_room(size_t had, const char* what, int number) {
+  if (had < kMostRecords) return;
+  fail_at(number, "one " + std::string(what) + " more than the " + std::to_string(kMostRecords) + " " + what +
+                      "s the installer can hold");
 }
 
 // The tree's files are stored under this folder of the package, so that
@@ -223,7 +273,7 @@ const std::string kTreeEntries = "files/";
 // lose its beginning.
 int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) {
   FILE* file = open_file(base, name.c_str(), "rb");
-  if (!file) fail_at(number, "cannot read " + name);
+  if (!file) fail_at(number, "cannot read " + echo(name) + ": " + reason());
   int32_t rows = 0, line = 0;
   for (int c; (c = fgetc(file)) != EOF;) {
     if (c == '\n' || c == '\r') {
@@ -241,11 +291,22 @@ int16_t text_page_rows(const FOLDER& base, const std::string& name, int number) 
 // Every file and every empty folder below root as a record of each
 // installation; links and other entries that cannot be packed are all
 // named before the build stops.
-void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, LINK_COPIES& copies) {
+void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, LINK_COPIES& copies, int number) {
+  const std::string where = line_and_key(number, "files");
+  // A missing folder is said alone, with its reason.
+  if (const std::string why = folder_problem(root); !why.empty()) fail(where + ": " + echo(root) + ": " + why);
   std::vector<std::string> problems;
   LINK_COPIES found;
   std::vector<SOURCE_ITEM> folders;
-  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems, &found, &folders);
+  // The walk stops one past the room left, so that a huge tree is refused
+  // at once, before a record is made.
+  const size_t had = data.installations.empty() ? 0 : data.installations[0].files.size();
+  const size_t room = kMostRecords - std::min(had, kMostRecords);
+  const std::vector<SOURCE_ITEM> items = walk_source_tree(root, links, problems, &found, &folders, room + 1);
+  if (items.size() > room)
+    fail(where + ": " + echo(root) + " holds more than " + std::to_string(room) +
+         " files and empty folders: an installation holds at most " + std::to_string(kMostRecords) +
+         (had ? " (" + std::to_string(had) + " come from the files lines above)" : std::string()));
   copies.links += found.links;
   copies.files += found.files;
   copies.bytes += found.bytes;
@@ -268,16 +329,16 @@ void add_source_files(DATABASE& data, const std::string& root, LINK_RULE links, 
     const std::string own_name = item.relative.substr(slash + 1);
     if (item.name.empty()) {
       // A folder with nothing in it: a record without a file name makes it.
-      set_name_field(file.dest_path_from_inst_loc, "$app/" + item.relative);
-      set_name_field(file.packed_name, item.relative + "/");
+      set_name_field(file.dest_path_from_inst_loc, "$app/" + item.relative, where);
+      set_name_field(file.packed_name, item.relative + "/", where);
     } else {
-      set_name_field(file.src_name, item.name);
-      set_name_field(file.src_path_from_xml, item.folder);
+      set_name_field(file.src_name, item.name, where);
+      set_name_field(file.src_path_from_xml, item.folder, where);
       // A link stored as a copy keeps its own name.
-      if (item.name != own_name) set_name_field(file.dest_name, own_name);
+      if (item.name != own_name) set_name_field(file.dest_name, own_name, where);
       // Empty: the install folder itself.
-      set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder);
-      set_name_field(file.packed_name, kTreeEntries + item.relative);
+      set_name_field(file.dest_path_from_inst_loc, holder.empty() ? "" : "$app/" + holder, where);
+      set_name_field(file.packed_name, kTreeEntries + item.relative, where);
       file.permissions = item.mode;
     }
     for (DATABASE_INSTALLATION& installation : data.installations) installation.files.push_back(file);
@@ -303,7 +364,7 @@ void apply_file_options(DATABASE& data, const std::vector<FILE_OPTIONS>& all) {
         if (each.overwrite >= 0) file.overwrite = static_cast<uint8_t>(each.overwrite);
         if (each.platform_given) file.platform.set(each.platform.c_str());
       }
-    if (!found) fail_at(each.number, "file " + each.name + ": no such file below a files folder");
+    if (!found) fail_at(each.number, "file " + echo(each.name) + ": no such file below a files folder");
   }
 }
 
@@ -325,7 +386,7 @@ FILE_OPTIONS file_options(const std::vector<std::string>& parts, int number) {
       each.platform = argument;
       each.platform_given = true;
     } else {
-      fail_at(number, "file " + each.name + ": not understood: " + option +
+      fail_at(number, "file " + echo(each.name) + ": not understood: " + echo(option) +
                           " (switch_user, overwrite 0|1|2 or platform <list>)");
     }
   }
@@ -356,9 +417,33 @@ void fill_installation_names(DATABASE& data, const DESCRIPTION& d) {
   for (const INSTALLATION_NAME& name : d.installation_names) {
     size_t i = 0;
     while (i < data.installations.size() && name.installation != data.installations[i].name) ++i;
-    if (i == data.installations.size()) fail_at(name.number, "no installation " + name.installation);
+    if (i == data.installations.size()) fail_at(name.number, "no installation " + echo(name.installation));
     snprintf(data.languages[name.language].installation_strings[i].data(), DATABASE_TEXT_SIZE, "%s",
              name.text.c_str());
+  }
+}
+
+// Names every text that the wizard will show blank because the language
+// leaves it empty (a warning: the build goes on).
+void warn_of_empty_texts(const DATABASE& data, const DESCRIPTION& d) {
+  WIZARD_USE use;
+  use.languages = data.languages.size() > 1;
+  use.types = data.installations.size() > 1;
+  for (const DATABASE_INSTALLATION& installation : data.installations)
+    for (const DATABASE_SHORTCUT& link : installation.shortcuts)
+      (link.menu_section[0] ? use.menu_entry : use.desktop_link) = true;
+  use.screen_check = d.screen_check;
+  for (size_t i = 0; i < data.languages.size(); ++i) {
+    const DATABASE_LANGUAGE& language = data.languages[i];
+    use.licence = language.licence.filename[0] != '\0';
+    use.release_notes = language.release_notes.filename[0] != '\0';
+    use.readme = language.readme.filename[0] != '\0';
+    for (int k = 0; k < LANGUAGE_KEY_COUNT; ++k)
+      if (!language.texts[k][0] && text_is_shown(k, use))
+        fprintf(stderr,
+                "make_installer: warning: line %d: language %s leaves %s empty (%s): the wizard shows it blank\n",
+                d.language_lines[i], echo(system_text_to_utf8(language.name)).c_str(), LANGUAGE_KEY_NAMES[k],
+                text_place(k));
   }
 }
 
@@ -407,20 +492,21 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     if (!language && is_language_key(key))
       fail_at(number, key + " belongs to a language: it comes after a \"language = <name>\" line");
     if (key == "app") {
-      set_name_field(data.application.app_string, value);
+      set_name_field(data.application.app_string, value, line_and_key(number, key));
     } else if (key == "version") {
       set_field_text(data.application.version, shown_text(value, number));
     } else if (key == "window") {
-      const auto n = numbers(value, {{"width", 1, kLargestSide}, {"height", 1, kLargestSide}}, 2, key, number);
+      const auto n =
+          numbers(value, {{"width", 1, kLargestWindowSide}, {"height", 1, kLargestWindowSide}}, 2, key, number);
       data.window.width = side(n[0]);
       data.window.height = side(n[1]);
       d.window_line = number;
     } else if (key == "dialog") {
       const auto n = numbers(value,
-                             {{"width", 1, kLargestSide},
-                              {"height", 1, kLargestSide},
-                              {"x", -1, kLargestSide},
-                              {"y", -1, kLargestSide}},
+                             {{"width", 1, kLargestWindowSide},
+                              {"height", 1, kLargestWindowSide},
+                              {"x", -1, kLargestWindowSide},
+                              {"y", -1, kLargestWindowSide}},
                              2, key, number);
       data.dialog.width = side(n[0]);
       data.dialog.height = side(n[1]);
@@ -432,14 +518,23 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       const auto n = numbers(value, {{"width", 1, kLargestSide}, {"height", 1, kLargestSide}}, 2, key, number);
       data.check_desktop_size.width = side(n[0]);
       data.check_desktop_size.height = side(n[1]);
+      d.screen_check = true;
     } else if (key == "installation") {
       if (parts.size() != 2) fail_form(number, key);
+      check_room(data.installations.size(), "installation", number);
+      // The installer's own rule for an install folder, so that a folder
+      // it would refuse on every machine stops the build instead.
+      if (const char* why = install_folder_problem(parts[1].c_str()))
+        fail_at(number, "installation " + echo(parts[0]) + ": the folder \"" + echo(parts[1]) + "\": " + why +
+                            " (it begins with a folder variable such as $ROOT0 or $ROOT1; make_installer --help "
+                            "lists them)");
       DATABASE_INSTALLATION& installation = data.installations.emplace_back();
-      set_name_field(installation.name, parts[0]);
-      set_name_field(installation.default_path, parts[1]);
+      set_name_field(installation.name, parts[0], line_and_key(number, key));
+      set_name_field(installation.default_path, parts[1], line_and_key(number, key));
       d.installation_texts.push_back(shown_text(parts[0], number));
     } else if (key == "files") {
       d.file_folders.push_back(value);
+      d.file_folder_lines.push_back(number);
     } else if (key == "links") {
       if (value != "refuse" && value != "copy") fail_form(number, key);
       d.links = value == "copy" ? LINK_RULE::COPY_INSIDE : LINK_RULE::REFUSE;
@@ -452,14 +547,16 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       if (parts.size() != 3 && parts.size() != 4) fail_form(number, key);
       if (data.installations.empty())
         fail_at(number, "a link belongs to the installation above it, and there is none yet");
+      check_room(data.installations.back().shortcuts.size(), "link", number);
       DATABASE_SHORTCUT& link = data.installations.back().shortcuts.emplace_back();
       set_field_text(link.name, shown_text(parts[0], number));
-      set_name_field(link.target, parts[1]);
+      set_name_field(link.target, parts[1], line_and_key(number, key));
       set_field_text(link.target_path_from_inst_loc, "$app");
       link.kind = static_cast<uint8_t>(numbers(parts[2], {{"kind", 1, 3}}, 1, key, number)[0]);
       if (parts.size() == 4) set_field_text(link.menu_section, shown_text(parts[3], number));
     } else if (key == "skin") {
       d.skin = value;
+      d.skin_line = number;
     } else if (key == "splash") {
       if (parts.size() != 3) fail_form(number, key);
       const auto n = numbers(parts[2],
@@ -479,7 +576,9 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
       if (value != "0" && value != "1") fail_form(number, key);
       d.payload.compressed = value == "1";
     } else if (key == "language") {
+      check_room(data.languages.size(), "language", number);
       language = &data.languages.emplace_back();
+      d.language_lines.push_back(number);
       set_field_text(language->name, shown_text(value, number));
     } else if (key == "licence" || key == "readme" || key == "release_notes") {
       const auto index = static_cast<int32_t>(data.languages.size()) - 1;
@@ -496,7 +595,7 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
     } else if (language_key(key) >= 0) {
       set_field_text(language->texts[language_key(key)], shown_text(value, number));
     } else {
-      fail_at(number, "not understood: " + key + " (make_installer --help lists the keys)");
+      fail_at(number, "not understood: " + echo(key) + " (make_installer --help lists the keys)");
     }
   }
   if (data.installations.empty() || data.languages.empty())
@@ -504,6 +603,7 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
                              "\"language =\" lines)");
   check_dialog_fits(data, d);
   fill_installation_names(data, d);
+  warn_of_empty_texts(data, d);
   return d;
 }
 
@@ -597,8 +697,11 @@ int main(int argc, char** argv) {
   set_field_text(data.log.dest_path_from_inst_loc, "$app");
   DESCRIPTION d = read_description(argv[1], data);
   LINK_COPIES copies;
-  for (const std::string& sub : d.file_folders)
-    add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links, copies);
+  for (size_t i = 0; i < d.file_folders.size(); ++i) {
+    const std::string& sub = d.file_folders[i];
+    add_source_files(data, sub[0] == '/' ? sub : std::string(d.base.path) + "/" + sub, d.links, copies,
+                     d.file_folder_lines[i]);
+  }
   if (copies.links > 0)
     fprintf(stderr, "make_installer: links = copy: %s stored as copies of what they point to: %s, %llu bytes\n",
             count_of(copies.links, "symbolic link", "symbolic links").c_str(),
@@ -607,9 +710,13 @@ int main(int argc, char** argv) {
   const std::string control = data.control_character_name();
   if (!control.empty()) fail("the name \"" + control + "\" holds a control character, which no name may hold");
   set_builder_look(data);
-  if (!d.skin.empty() &&
-      !load_builder_skin(data, d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin))
-    fail("cannot load the skin " + d.skin);
+  if (!d.skin.empty()) {
+    const std::string skin = d.skin[0] == '/' ? d.skin : std::string(d.base.path) + "/" + d.skin;
+    const std::string why = folder_problem(skin);
+    if (!why.empty() || !load_builder_skin(data, skin))
+      fail_at(d.skin_line, "skin: cannot load the skin in " + echo(skin) + ": " +
+                               (why.empty() ? "its path is longer than the installer stores" : why));
+  }
   WM_DIALOG::init_default_styles();
 
   // The program's own folder is no place for this run's files: without a
@@ -633,7 +740,7 @@ int main(int argc, char** argv) {
     if (d.splash_picture == "*")
       draw_start_picture(splash.image);
     else if (!splash.image.load(d.base, d.splash_picture.c_str()))
-      fail("cannot load " + d.splash_picture);
+      fail_at(d.splash_line, "splash: cannot load the picture " + echo(d.splash_picture));
     if (d.bar[0] + d.bar[2] > splash.image.width || d.bar[1] + d.bar[3] > splash.image.height)
       fail_at(d.splash_line, "splash: the bar (" + std::to_string(d.bar[2]) + " x " + std::to_string(d.bar[3]) +
                                  " at " + std::to_string(d.bar[0]) + " " + std::to_string(d.bar[1]) +

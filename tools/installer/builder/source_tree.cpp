@@ -25,6 +25,7 @@ struct WALK {
   std::vector<std::string>& problems;
   LINK_COPIES copies;
   uint32_t links_open;  // links the walk has gone through to where it is
+  size_t most;          // items enough to stop at
 
   void walk(const std::string& path, const std::string& relative, uint16_t mode);
   void follow_link(const std::string& path, const std::string& relative, const DISK_ENTRY& link);
@@ -50,6 +51,7 @@ void WALK::walk(const std::string& path, const std::string& relative, uint16_t m
   }
   open_folders.push_back(path);
   for (const DISK_ENTRY& entry : entries) {
+    if (items.size() >= most) break;
     const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
     switch (entry.kind) {
       case ENTRY_KIND::REGULAR: add_file(below, path, entry, entry.name); break;
@@ -116,8 +118,8 @@ void WALK::follow_link(const std::string& path, const std::string& relative, con
 
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
                                           std::vector<std::string>& problems, LINK_COPIES* copies,
-                                          std::vector<SOURCE_ITEM>* folders) {
-  WALK walk{rule, "", {}, {}, {}, problems, {}, 0};
+                                          std::vector<SOURCE_ITEM>* folders, size_t most) {
+  WALK walk{rule, "", {}, {}, {}, problems, {}, 0, most};
   if (!resolve_path(root, walk.real_root)) {
     problems.push_back("no folder " + root);
     return {};

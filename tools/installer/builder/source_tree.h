@@ -30,10 +30,13 @@ struct LINK_COPIES {
 // line naming it to problems; the walk goes on, so all are told at once.
 // folders, when given, gets every folder below root (empty ones too, a
 // linked one stored as a copy with its target's bits), name empty.
+// It stops once it has found most items: a tree too large for the
+// installer is known without walking all of it.
 std::vector<SOURCE_ITEM> walk_source_tree(const std::string& root, LINK_RULE rule,
                                           std::vector<std::string>& problems,
                                           LINK_COPIES* copies = nullptr,
-                                          std::vector<SOURCE_ITEM>* folders = nullptr);
+                                          std::vector<SOURCE_ITEM>* folders = nullptr,
+                                          size_t most = SIZE_MAX);
 
 // The files and folders that others than their owner may write to (a
 // group or world write bit), which an install as root keeps, each named

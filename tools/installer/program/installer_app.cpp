@@ -26,6 +26,7 @@
 #include "screen.h"
 #include "skin_loader.h"
 #include "start_up_trace.h"
+#include "string_utils.h"
 #include "timing.h"
 #include "window.h"
 #include "wizard.h"
@@ -446,7 +447,18 @@ bool app_init(int argc, char** argv) {
     params.full_screen = data.window.fullscreen;
     params.min_width = data.dialog.width;
     params.min_height = data.dialog.height;
-    if (!open_window(&params, 0)) no_display();
+    if (!open_window(&params, 0)) {
+      // A display that answers with a desktop size is there: the window
+      // itself could not be made (too large for it, or for memory).
+      const uint16_t desktop_w = get_desktop_width(), desktop_h = get_desktop_height();
+      if (desktop_w == 0) no_display();
+      fatal_exit(format_text("The installer's window (%d x %d pixels, its dialog %d x %d) could not be made on "
+                             "this display, whose desktop is %d x %d.\nStart the installer with -a to install "
+                             "without a window.",
+                             data.window.width, data.window.height, data.dialog.width, data.dialog.height,
+                             desktop_w, desktop_h)
+                     .c_str());
+    }
   }
   note_start_up(START_UP_STAGE::WINDOW_OPEN);
   watch_wizard_frames();
