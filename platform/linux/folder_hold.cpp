@@ -271,7 +271,8 @@ bool FOLDER_HOLD::reach_trusted(const FOLDER& folder, std::string* why) {
   while (asked.size() > 1 && asked.back() == '/') asked.pop_back();
   // The system's reasons as they are; an unsafe folder other than the
   // one asked for is named.
-  auto refuse = [&](const std::string& where, const std::string& reason, bool unsafe) {
+  // Taken by value: where may be the failure that is cleared below.
+  auto refuse = [&](std::string where, const std::string& reason, bool unsafe) {
     release();
     failed = PATH_FAILURE();
     if (why) *why = unsafe && where != asked ? where + ": " + reason : reason;

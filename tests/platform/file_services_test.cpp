@@ -906,7 +906,7 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
       {chosen.c_str(), true, false, home + "/tmp", ""},
       {theirs, false, true, root + "/tmp", theirs + " (TMPDIR): unsafe folder: it belongs to user 65534"},
       {theirs + "/sub", false, true, root + "/tmp",
-       theirs + "/sub (TMPDIR): " + theirs + ": unsafe folder: it belongs to user 65534"},
+       theirs + "/sub (TMPDIR): unsafe folder: it lies in a folder that belongs to user 65534"},
       {open, false, true, root + "/tmp",
        open + " (TMPDIR): unsafe folder: other users may write to it and it has no sticky bit"},
       {sticky, false, true, sticky, ""},

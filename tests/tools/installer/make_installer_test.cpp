@@ -339,8 +339,8 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"window = 32767 32767\n", "line 4: window: the width must be a whole number from 1 to 8192"},
       {"dialog = 200 8193\n", "line 4: dialog: the height must be a whole number from 1 to 8192"},
       {installations, "line 32770: one installation more than the 32767 installations the installer can hold"},
-      {"files = many\n", "line 4: files: " + many + " holds more than 32766 files and empty folders: an "
-                          "installation holds at most 32767 (1 come from the files lines above)"},
+      {"files = many\n", "line 4: files: " + many + " holds more than 32765 files and empty folders: an "
+                          "installation holds at most 32767 (2 come from the files lines above)"},
       // Long values come back shortened, with their line and key.
       {std::string(10000000, 'k') + " = 1\n", "line 4: not understood: " + sixty_ks + " (make_installer --help"},
       {"window = " + std::string(100, '9') + " 1\n", "not \"" + std::string(60, '9') + "\xE2\x80\xA6\""},
