@@ -219,14 +219,14 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   }
 }
 
-std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t room) {
+std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t row_width, int32_t gap) {
   std::vector<size_t> order(wanted.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return wanted[a] < wanted[b]; });
   // The narrowest first: each takes what it wants up to an even share of
   // what is left, which leaves the wider ones more.
   std::vector<int32_t> widths(wanted.size());
-  int32_t left = room;
+  int32_t left = row_width - gap * (static_cast<int32_t>(wanted.size()) - 1);
   for (size_t k = 0; k < order.size(); ++k) {
     const int32_t share = left / static_cast<int32_t>(order.size() - k);
     widths[order[k]] = std::max(1, std::min(wanted[order[k]], share));
@@ -248,8 +248,8 @@ void INSTALL_DIALOG::lay_out_buttons() {
                      drawing_surface()->get_text_width(b->font, b->font_width,
                                                        static_cast<int16_t>(b->font_height), b->get_text()));
   const int32_t w = get_client()->width, h = get_client()->height;
-  const std::vector<int32_t> widths = share_button_row(wanted, w - 2 * gap);
-  for (size_t i = 0; i < 3; ++i) {
+  const std::vector<int32_t> widths = share_button_row(wanted, w, gap);
+  for (size_t i = 0; i < widths.size(); ++i) {
     row[i]->draw_flags |= button_flag::ELLIPSIS;
     row[i]->set_size(static_cast<uint16_t>(std::clamp(widths[i], 1, 65535)), row[i]->height, false);
   }

@@ -52,12 +52,12 @@ private:
   void lay_out_buttons();
 };
 
-// The widths a row of buttons gets in room pixels (the gaps between them
-// taken off): what each wants when all fit; else the narrower ones keep
+// The widths a row of buttons gets in row_width pixels, gap pixels between
+// each two: what each wants when all fit; else the narrower ones keep
 // theirs and the wider ones share what is left evenly, at least a pixel
 // each, so that no text is cut that need not be. The wizard's button row
 // and the builder's check of its texts both go by it.
-std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t room);
+std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t row_width, int32_t gap);
 
 // The wizard's options and choice grids and the two folder buttons of the
 // latest dialog that built them; null otherwise.

@@ -854,7 +854,7 @@ int32_t WM_GRID::process() {
         // A row taller than the page's move is still cut: it comes into
         // view whole, with the focus.
         apply_scroll();
-        if (WM_SCREEN_OBJECT* again = get_cell(to_column, to_row); again && again != focus_object) {
+        if (WM_SCREEN_OBJECT* again = get_cell(to_column, to_row)) {
           again->set_focus();
           if (!watch.alive()) return result;
         }

@@ -4,7 +4,6 @@
 #include <set>
 #include <vector>
 
-#include "dialog_effects.h"
 #include "font.h"
 #include "install_dialog.h"
 #include "skin_loader.h"
@@ -80,8 +79,8 @@ bool load_builder_skin(DATABASE& data, const std::string& folder) {
   return true;
 }
 
-int warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
-                                FILE* out) {
+void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
+                                 FILE* out) {
   // The rows the wizard's pages show: Quit or About, Previous or Disagree,
   // and Forward or the word of its page.
   static constexpr LANGUAGE_KEY kRows[][3] = {{QUIT, PREVIOUS, FORWARD},
@@ -91,19 +90,16 @@ int warn_about_cut_button_texts(const DATABASE& data, const std::function<int(si
                                               {QUIT, PREVIOUS, FINISH}};
   if (!FONT::is_initialised()) FONT::init();
   // The wizard's dialog in this look: its client area holds the row.
-  static const DIALOG_EFFECTS still{0, 0, 0, 255};
-  WM_DIALOG dialog(0, 0, data.dialog.width, data.dialog.height, "", nullptr, nullptr, nullptr, &still);
+  WM_DIALOG dialog(0, 0, data.dialog.width, data.dialog.height, "", nullptr, nullptr, nullptr, nullptr);
   IMAGE* surface = WM_SCREEN_OBJECT::drawing_surface();
-  const int32_t room = dialog.get_client()->width - 2 * data.dialog.button_gap;
-  int warnings = 0;
   for (size_t language = 0; language < data.languages.size(); ++language) {
     std::set<int> told;
     for (const auto& row : kRows) {
       std::vector<int32_t> wanted;
       for (const LANGUAGE_KEY key : row)
         wanted.push_back(dialog.button_style.get_padded_text_width(surface, data.languages[language].texts[key]));
-      const std::vector<int32_t> widths = share_button_row(wanted, room);
-      for (size_t i = 0; i < 3; ++i) {
+      const std::vector<int32_t> widths = share_button_row(wanted, dialog.get_client()->width, data.dialog.button_gap);
+      for (size_t i = 0; i < widths.size(); ++i) {
         if (widths[i] >= wanted[i] || !told.insert(row[i]).second) continue;
         const int line = line_of(language, row[i]);
         const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : "";
@@ -112,9 +108,7 @@ int warn_about_cut_button_texts(const DATABASE& data, const std::function<int(si
                 "button row of a %d pixel wide dialog leaves it %d): the installer shows it cut, ending in "
                 "an ellipsis\n",
                 where.c_str(), LANGUAGE_KEY_NAMES[row[i]], wanted[i], data.dialog.width, widths[i]);
-        ++warnings;
       }
     }
   }
-  return warnings;
 }

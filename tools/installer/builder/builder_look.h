@@ -21,7 +21,6 @@ bool load_builder_skin(DATABASE& data, const std::string& folder);
 // this look cannot show whole in its button row (the installer cuts it
 // with an ellipsis), once per text, naming the line that gives it
 // (line_of(language, key); 0 when none does). Measured in the toolkit's
-// current dialog button style, as the installer does; the number of
-// warnings.
-int warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
-                                FILE* out);
+// current dialog button style, as the installer does.
+void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
+                                 FILE* out);
