@@ -850,7 +850,7 @@ int32_t WM_GRID::process() {
       }
       scroll.set_int(PARAMETER::VALUE,
                      static_cast<int32_t>(std::clamp<int64_t>(wanted, INT32_MIN, INT32_MAX)));
-      if (cell && visible) {
+      if (cell) {
         // A row taller than the page's move is still cut: it comes into
         // view whole, with the focus.
         apply_scroll();

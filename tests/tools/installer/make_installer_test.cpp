@@ -310,6 +310,7 @@ TEST_F(MakeInstaller, ButtonTextsTooWideForTheirButtonsAreNamedWithTheirLine) {
        "line 8: FORWARD: warning: the text does not fit its button (it needs "},
       {"language = English\nAGREE = I agree to every word of the licence\n", "line 5: AGREE: warning"},
       {wide + "language = English\nlanguage = Deutsch\nFINISH = " + seventy + "\n", "line 8: FINISH: warning"},
+      {wide + "language = Deutsch\nQUIT = " + seventy + "\n", "line 7: QUIT: warning"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.extra);

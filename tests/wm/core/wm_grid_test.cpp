@@ -337,16 +337,21 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
     uint32_t key;
     int32_t no_focus;  // a row whose cell takes no focus; -1 none
     int32_t focused, first_whole, last_whole;
+    int32_t offset = -1;  // where the view then stands; -1: where the focus put it
   } steps[] = {
       {0, XK_End, -1, 9, 8, 9},      {9, XK_Home, -1, 0, 0, 1},     {0, XK_Page_Down, -1, 2, 2, 3},
       {1, XK_Page_Down, -1, 3, 3, 4}, {3, XK_Page_Up, -1, 1, 0, 1},  {8, XK_Page_Down, -1, 9, 8, 9},
       {1, XK_Page_Up, -1, 0, 0, 1},  {9, XK_Home, 0, 1, 0, 1},      {0, XK_End, 9, 8, 8, 9},
-      {2, XK_Page_Down, 4, 3, 3, 4},
+      {2, XK_Page_Down, 4, 3, 3, 4}, {1, XK_Page_Down, -1, 3, 2, 3, 10},  // the view's last row ends with it
   };
   for (const auto& st : steps) {
     SCOPED_TRACE(testing::Message() << "key " << st.key << " from row " << st.focus);
     for (int32_t r = 0; r < 10; ++r) grid->get_cell(0, r)->selectable = r != st.no_focus;
     grid->focus_cell(0, st.focus);
+    if (st.offset >= 0) {
+      grid->scroll.set_int(PARAMETER::VALUE, grid->scroll.get_int(PARAMETER::MAXIMUM) - st.offset);
+      grid->apply_scroll();
+    }
     frame();
     input.key(st.key);
     frame();

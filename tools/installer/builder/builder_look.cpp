@@ -92,22 +92,21 @@ void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(s
   // The wizard's dialog in this look: its client area holds the row.
   WM_DIALOG dialog(0, 0, data.dialog.width, data.dialog.height, "", nullptr, nullptr, nullptr, nullptr);
   IMAGE* surface = WM_SCREEN_OBJECT::drawing_surface();
-  for (size_t language = 0; language < data.languages.size(); ++language) {
+  for (const DATABASE_LANGUAGE& texts : data.languages) {
+    const auto language = static_cast<size_t>(&texts - data.languages.data());
     std::set<int> told;
     for (const auto& row : kRows) {
       std::vector<int32_t> wanted;
       for (const LANGUAGE_KEY key : row)
-        wanted.push_back(dialog.button_style.get_padded_text_width(surface, data.languages[language].texts[key]));
+        wanted.push_back(dialog.button_style.get_padded_text_width(surface, texts.texts[key]));
       const std::vector<int32_t> widths = share_button_row(wanted, dialog.get_client()->width, data.dialog.button_gap);
       for (size_t i = 0; i < widths.size(); ++i) {
         if (widths[i] >= wanted[i] || !told.insert(row[i]).second) continue;
-        const int line = line_of(language, row[i]);
-        const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : "";
         fprintf(out,
-                "make_installer: %s%s: warning: the text does not fit its button (it needs %d pixels, the "
+                "make_installer: line %d: %s: warning: the text does not fit its button (it needs %d pixels, the "
                 "button row of a %d pixel wide dialog leaves it %d): the installer shows it cut, ending in "
                 "an ellipsis\n",
-                where.c_str(), LANGUAGE_KEY_NAMES[row[i]], wanted[i], data.dialog.width, widths[i]);
+                line_of(language, row[i]), LANGUAGE_KEY_NAMES[row[i]], wanted[i], data.dialog.width, widths[i]);
       }
     }
   }

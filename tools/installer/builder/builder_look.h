@@ -20,7 +20,7 @@ bool load_builder_skin(DATABASE& data, const std::string& folder);
 // Warns on `out` about each language text of the wizard's buttons that
 // this look cannot show whole in its button row (the installer cuts it
 // with an ellipsis), once per text, naming the line that gives it
-// (line_of(language, key); 0 when none does). Measured in the toolkit's
+// (line_of(language, key)). Measured in the toolkit's
 // current dialog button style, as the installer does.
 void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
                                  FILE* out);
