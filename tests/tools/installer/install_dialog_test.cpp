@@ -227,7 +227,9 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
     EXPECT_EQ(buttons[0]->x, client.x);
     EXPECT_EQ(buttons[2]->x + buttons[2]->width, client.x + client.width);
     EXPECT_EQ(buttons[1]->x + buttons[1]->width + data.dialog.button_gap, buttons[2]->x);
+    // A cut row fills the client area, a gap between each two buttons.
     EXPECT_LE(buttons[0]->x + buttons[0]->width + data.dialog.button_gap, buttons[1]->x);
+    EXPECT_EQ(buttons[0]->x + buttons[0]->width + data.dialog.button_gap == buttons[1]->x, row.cut >= 0);
     for (int i = 0; i < 3; ++i) {
       WM_BUTTON& b = *buttons[i];
       EXPECT_EQ(b.y + b.height, client.y + client.height) << i;
