@@ -156,6 +156,11 @@ int32_t FONT::overhang(int32_t index, int32_t size_h) {
   return static_cast<int32_t>(std::clamp<int64_t>(above, 0, size_h));
 }
 
+bool FONT::has_character(int32_t index, uint32_t code) {
+  const FONT* font = get(index);
+  return font && FT_Get_Char_Index(font->face, code) != 0;
+}
+
 FONT* FONT::get(int32_t index) {
   if (!table || index < 0 || index >= count || !table[index].face) return nullptr;
   return &table[index];

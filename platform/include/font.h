@@ -78,6 +78,10 @@ struct FONT {
   // or the slot is not usable.
   static int32_t overhang(int32_t index, int32_t size_h);
 
+  // Whether the slot's face draws the character with a glyph of its own,
+  // not the box it shows for characters it lacks. False for a free slot.
+  static bool has_character(int32_t index, uint32_t code);
+
   // The slot when it holds a face, else null (no table, out of range, free).
   static FONT* get(int32_t index);
   static int16_t get_count();

@@ -93,6 +93,7 @@ TEST_F(ScrollingBackground, PansBackAndForthOverOnePeriod) {
         {1150, 2, 4, true}}},
       {"speed 1 moves as 2", false, 1, 0, 0, 5000,
        {{0, 0, 3, false}, {1, 10, 3, true}, {2, 0, 3, true}}},
+      {"speed 0 stands still", false, 0, 0, 0, 5000, {{0, 0, 3, false}, {1, 0, 3, false}, {700, 0, 3, false}}},
       {"a period of 46 days", false, 4000000000u, 0, 0, 1000,
        {{0, 0, 3, false}, {1000000000, 5, 6, true}, {3000000000u, 5, 0, true}}},
       {"picture smaller than the window", false, 1000, 8, 4, 1000,

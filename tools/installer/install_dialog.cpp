@@ -139,8 +139,8 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   forward_button->action_word_2 = next;
   previous_button->action_word_2 = previous;
 
-  // The buttons take their page's words first, so that the dialog can grow
-  // to hold them before the content is laid out in it.
+  // The buttons take their page's words first; the content is laid out
+  // above their row.
   switch (page) {
     case WIZARD_PAGE_PACK_DATA:
     case WIZARD_PAGE_LANGUAGE:
@@ -181,7 +181,7 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
     default:
       break;
   }
-  lay_out_buttons(true);
+  lay_out_buttons();
 
   const int16_t w = static_cast<int16_t>(get_client()->width);
   const int16_t h = static_cast<int16_t>(get_client()->height);
@@ -219,22 +219,39 @@ INSTALL_DIALOG::INSTALL_DIALOG(int16_t x, int16_t y)
   }
 }
 
+std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t row_width, int32_t gap) {
+  std::vector<size_t> order(wanted.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return wanted[a] < wanted[b]; });
+  // The narrowest first: each takes what it wants up to an even share of
+  // what is left, which leaves the wider ones more.
+  std::vector<int32_t> widths(wanted.size());
+  int32_t left = row_width - gap * (static_cast<int32_t>(wanted.size()) - 1);
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int32_t share = left / static_cast<int32_t>(order.size() - k);
+    widths[order[k]] = std::max(1, std::min(wanted[order[k]], share));
+    left -= widths[order[k]];
+  }
+  return widths;
+}
+
 // Quit at the bottom left, Forward at the bottom right and Previous left of
-// it, button_gap apart. A row wider than the client area first widens the
-// dialog (within the view); what still does not fit is shared out, so that
-// no button ever covers another.
-void INSTALL_DIALOG::lay_out_buttons(bool may_grow) {
+// it, button_gap apart, whatever their texts: the dialog keeps its size and
+// place. A row too wide for it is shared out, and a text wider than its
+// button ends in an ellipsis.
+void INSTALL_DIALOG::lay_out_buttons() {
   const int32_t gap = installer_database().dialog.button_gap;
   WM_BUTTON* const row[3] = {quit_button, previous_button, forward_button};
-  int32_t total = 2 * gap;
-  for (const WM_BUTTON* b : row) total += b->width;
-  if (may_grow && total > get_client()->width)
-    grow_to(int32_t{width} + total - get_client()->width, height, GROW::KEEP_CORNER);
+  std::vector<int32_t> wanted;
+  for (const WM_BUTTON* b : row)
+    wanted.push_back(b->left_gap + b->right_gap +
+                     drawing_surface()->get_text_width(b->font, b->font_width,
+                                                       static_cast<int16_t>(b->font_height), b->get_text()));
   const int32_t w = get_client()->width, h = get_client()->height;
-  if (total > w) {
-    const int32_t room = std::max(w - 2 * gap, 3), text_total = total - 2 * gap;
-    for (WM_BUTTON* b : row)
-      b->set_size(static_cast<uint16_t>(std::max<int32_t>(1, b->width * room / text_total)), b->height, false);
+  const std::vector<int32_t> widths = share_button_row(wanted, w, gap);
+  for (size_t i = 0; i < widths.size(); ++i) {
+    row[i]->draw_flags |= button_flag::ELLIPSIS;
+    row[i]->set_size(static_cast<uint16_t>(std::clamp(widths[i], 1, 65535)), row[i]->height, false);
   }
   // Children move in screen coordinates once added.
   const int32_t cx = get_client()->x, cy = get_client()->y;
@@ -500,7 +517,7 @@ void INSTALL_DIALOG::update_buttons() {
     disable_button(quit_button);
   }
   if (!forward_button->enabled) forward_button->set_enabled(true);
-  lay_out_buttons(false);
+  lay_out_buttons();
   forward_button->set_focus();  // on, as every page goes on
 }
 

@@ -5,6 +5,7 @@
 // progress of the install run). It is the installing page the install
 // worker talks to.
 #include <cstdint>
+#include <vector>
 
 #include "database_records.h"
 #include "install_page.h"
@@ -47,9 +48,16 @@ private:
   void add_options_grid(int16_t cw, int16_t ch);
   void add_progress(int16_t w, int16_t ch);
   void check_screen_size();
-  // Places the button row; with may_grow the dialog first widens to it.
-  void lay_out_buttons(bool may_grow);
+  // Places the button row in the dialog as it is.
+  void lay_out_buttons();
 };
+
+// The widths a row of buttons gets in row_width pixels, gap pixels between
+// each two: what each wants when all fit; else the narrower ones keep
+// theirs and the wider ones share what is left evenly, at least a pixel
+// each, so that no text is cut that need not be. The wizard's button row
+// and the builder's check of its texts both go by it.
+std::vector<int32_t> share_button_row(const std::vector<int32_t>& wanted, int32_t row_width, int32_t gap);
 
 // The wizard's options and choice grids and the two folder buttons of the
 // latest dialog that built them; null otherwise.

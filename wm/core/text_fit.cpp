@@ -1,15 +1,17 @@
-// Measuring texts by their characters and cutting them around "...".
+// Measuring texts by their characters and cutting them around an ellipsis.
 #include "text_fit.h"
 
 #include <algorithm>
 #include <vector>
 
+#include "font.h"
 #include "image.h"
 #include "text_convert.h"
 
 namespace {
 
-constexpr const char* kEllipsis = "...";
+constexpr char32_t kEllipsisCharacter = 0x2026;
+constexpr const char* kThreeDots = "...";
 
 int32_t width_of(IMAGE* s, const TEXT_FONT& f, const char* text) {
   return s->get_text_width(f.id, f.width, f.height, text);
@@ -25,7 +27,8 @@ std::string fit(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width
   int32_t total = 0;
   for (const char32_t c : codes) total += widths.emplace_back(character_width(s, font, c));
   if (total <= width) return text;
-  int32_t room = width - width_of(s, font, kEllipsis);
+  const std::string ellipsis = text_ellipsis(s, font);
+  int32_t room = width - width_of(s, font, ellipsis.c_str());
   size_t head = 0, tail = codes.size();
   for (bool from_end = middle; head < tail; from_end = middle && !from_end) {
     const size_t next = from_end ? tail - 1 : head;
@@ -38,7 +41,7 @@ std::string fit(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width
     if (from_end) --tail;
     else ++head;
   }
-  return system_text_of(codes.data(), head) + kEllipsis +
+  return system_text_of(codes.data(), head) + ellipsis +
          system_text_of(codes.data() + tail, codes.size() - tail);
 }
 
@@ -60,6 +63,11 @@ std::string system_text_of(const char32_t* characters, size_t count) {
   for (size_t i = 0; i < count; ++i) out.append(one, system_char_encode(characters[i], run, one));
   if (run) out += '\x01';
   return out;
+}
+
+std::string text_ellipsis(IMAGE* s, const TEXT_FONT& font) {
+  const int32_t slot = font.id == 255 ? (s ? s->font : -1) : font.id;
+  return FONT::has_character(slot, kEllipsisCharacter) ? system_text_of(&kEllipsisCharacter, 1) : kThreeDots;
 }
 
 int32_t character_width(IMAGE* s, const TEXT_FONT& font, uint32_t code) {

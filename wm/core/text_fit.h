@@ -1,7 +1,7 @@
 #pragma once
 // Texts measured character by character and cut to a width in pixels, for
 // labels, buttons, list cells and entry fields: the end or the middle of a
-// text that cannot grow gives way to "...", always between whole
+// text that cannot grow gives way to an ellipsis, always between whole
 // characters of system text, so a code run stays whole.
 #include <cstddef>
 #include <cstdint>
@@ -26,11 +26,15 @@ std::string system_text_of(const char32_t* characters, size_t count);
 // The advance of one character in the font.
 int32_t character_width(IMAGE* s, const TEXT_FONT& font, uint32_t code);
 
+// What stands for the characters cut out: the font's own ellipsis
+// character "…" (in system text) when it has one, else "...".
+std::string text_ellipsis(IMAGE* s, const TEXT_FONT& font);
 // The text when it fits the width; else as many characters from its start
-// as fit with "..." behind them ("..." alone when none does).
+// as fit with the ellipsis behind them (the ellipsis alone when none does).
 std::string fit_text_end(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width);
 // The same, taking characters out of the middle: as much of the start and
-// the end as fit around "...", the end first (it names a path's own folder).
+// the end as fit around the ellipsis, the end first (it names a path's own
+// folder).
 std::string fit_text_middle(IMAGE* s, const TEXT_FONT& font, const char* text, int32_t width);
 
 // A line of text in a widget: the font's accents over capitals stand above

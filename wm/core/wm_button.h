@@ -43,7 +43,7 @@ constexpr uint32_t ICON_ATTACHED = 0x200000;
 constexpr uint32_t WRAP = 0x400000;
 constexpr uint32_t DONT_RESIZE_IMAGE = 0x800000;
 constexpr uint32_t DONT_MASK_CLICK = 0x1000000;  // transparent image pixels still click
-constexpr uint32_t ELLIPSIS = 0x2000000;  // set by owners: a text too wide ends in "..."
+constexpr uint32_t ELLIPSIS = 0x2000000;  // set by owners: a text too wide ends in an ellipsis
 }  // namespace button_flag
 
 // Click events (event_mask bits).

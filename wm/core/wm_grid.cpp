@@ -570,6 +570,33 @@ void WM_GRID::focus_cell(int32_t column, int32_t row) {
   if (!is_row_fully_visible(row)) scroll_to_row(row);
 }
 
+int32_t WM_GRID::row_after_key(uint32_t key, int32_t row) const {
+  // A page is as many rows as the view shows whole.
+  int32_t page = 0;
+  for (int32_t i = first_visible_row; i <= last_visible_row; ++i) page += is_row_fully_visible(i) ? 1 : 0;
+  page = std::max(page, 1);
+  const int32_t last = get_row_count() - 1;
+  switch (key) {
+    case wm_key::HOME: return 0;
+    case wm_key::END: return last;
+    case wm_key::PAGE_UP: return std::max(row - page, 0);
+    case wm_key::PAGE_DOWN: return std::min(row + page, last);
+    default: return -1;
+  }
+}
+
+WM_SCREEN_OBJECT* WM_GRID::focusable_near(int32_t column, int32_t row, int32_t from_row,
+                                          int32_t* found_row) const {
+  if (row < 0) return nullptr;
+  WM_SCREEN_OBJECT* cell = get_cell(column, row);
+  if (cell && cell->visible && cell->is_selectable()) {
+    *found_row = row;
+    return cell;
+  }
+  // The nearest one on the way back to the row the focus comes from.
+  return next_cell(row > from_row ? DIRECTION::UP : DIRECTION::DOWN, column, row, nullptr, found_row, true);
+}
+
 void WM_GRID::scroll_to_row(int32_t row) {
   const WM_GRID_ROW* r = get_row(row);
   if (!r) return;
@@ -807,8 +834,32 @@ int32_t WM_GRID::process() {
     }
     if (taken) {
       key_queue.get_last_key();
+      // Home, End and the page keys take the focused row along: a Return
+      // that follows acts on a row the user sees.
+      int32_t to_column = column, to_row = -1;
+      WM_SCREEN_OBJECT* cell = nullptr;
+      if (find_focused_cell(&column, &row, true)) {
+        to_column = column;
+        cell = focusable_near(column, row_after_key(key, row), row, &to_row);
+      }
+      // The focus goes first, so that the view's move does not chase it to
+      // the view's edge.
+      if (cell) {
+        cell->set_focus();
+        if (!watch.alive()) return result;
+      }
       scroll.set_int(PARAMETER::VALUE,
                      static_cast<int32_t>(std::clamp<int64_t>(wanted, INT32_MIN, INT32_MAX)));
+      if (cell) {
+        // A row taller than the page's move is still cut: it comes into
+        // view whole, with the focus.
+        apply_scroll();
+        if (WM_SCREEN_OBJECT* again = get_cell(to_column, to_row)) {
+          again->set_focus();
+          if (!watch.alive()) return result;
+        }
+        scroll_to_row(to_row);
+      }
       if (visible) invalidate();
     }
   }

@@ -206,6 +206,13 @@ private:
   void fill_part(IMAGE* s, const RECT& r, int32_t row, bool odd, bool lines_or_cells,
                  uint8_t corners);
   int32_t process_row_cells(int32_t row, int32_t result, const LIFE_WATCH& watch);
+  // Where Home (the first row), End (the last) and the page keys (a view's
+  // whole rows on) take the focus from a row; -1 for other keys.
+  int32_t row_after_key(uint32_t key, int32_t row) const;
+  // The cell in the column that takes the focus at the row, else the
+  // nearest one from it back towards from_row (its row in found_row); null
+  // when there is none or the row is -1.
+  WM_SCREEN_OBJECT* focusable_near(int32_t column, int32_t row, int32_t from_row, int32_t* found_row) const;
   // The object's column in the row; -1 when it is none of its cells.
   int32_t column_of(int32_t row, const WM_SCREEN_OBJECT* object) const;
   void get_cell_size(int32_t column, int32_t row, int32_t* w, int32_t* h) const;

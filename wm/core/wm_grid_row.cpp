@@ -18,8 +18,7 @@ void WM_GRID_ROW::delete_cells() {
   for (WM_SCREEN_OBJECT*& cell : cells) {
     // A cell that another object owns (a menu's scroll arrow) is only
     // hidden, as every clean-up of the toolkit treats it.
-    if (cell && cell->externally_owned) cell->hide(false, false);
-    else delete cell;
+    if (cell) WM_SCREEN_OBJECT::dispose(cell);
     cell = nullptr;
   }
 }

@@ -143,9 +143,18 @@ void WM_SCREEN_OBJECT::unlist_overlay(WM_SCREEN_OBJECT* object) {
 void WM_SCREEN_OBJECT::dispose(WM_SCREEN_OBJECT* object) {
   if (object->externally_owned) {
     object->hide(false, false);
-  } else {
-    delete object;
+    return;
   }
+  // The focus goes while the object is still whole: by the time this base
+  // destructor runs, the widget's own part (its text, its look) is gone,
+  // and a focus callback may well read it.
+  if (focus_object == object) {
+    const LIFE_WATCH watch(object);
+    focus_object = nullptr;
+    if (object->focus_callback) object->focus_callback(object, object->focus_word);
+    if (!watch.alive()) return;
+  }
+  delete object;
 }
 
 void WM_SCREEN_OBJECT::drop_pressed_and_focus() {
@@ -389,7 +398,7 @@ void WM_SCREEN_OBJECT::remove_child(WM_SCREEN_OBJECT* object, bool delete_it,
   unlink_child(object);
   object->hide(false, false);
   if (delete_it && !object->externally_owned) {
-    delete object;
+    dispose(object);
     return;
   }
   reset_removed_depth(object, make_relative);
@@ -487,7 +496,7 @@ void WM_SCREEN_OBJECT::remove_overlay(WM_SCREEN_OBJECT* object, bool delete_it,
   // The overlay may stick out of its owner: its own pixels need repainting.
   object->invalidate();
   if (delete_it && !object->externally_owned) {
-    delete object;
+    dispose(object);
     return;
   }
   reset_removed_depth(object, make_relative);

@@ -157,6 +157,10 @@ public:
   void add_overlay(WM_SCREEN_OBJECT* object, bool relative);
   void remove_overlay(WM_SCREEN_OBJECT* object, bool delete_it, bool make_relative);
   void destroy_children(bool overlays, uint32_t unused, bool children);
+  // Deletes an object, or only hides it when it is owned elsewhere. Every
+  // clean-up of the tree (children, overlays, grid cells) deletes through
+  // here: an object with the focus gives it up first, while still whole.
+  static void dispose(WM_SCREEN_OBJECT* object);
   WM_SCREEN_OBJECT* get_child(int16_t index) const;
   int32_t child_count() const { return static_cast<int32_t>(children.size()); }
   // Overlays that take no input (tooltips) are never found: they are no
@@ -291,8 +295,6 @@ private:
   bool has_child(const WM_SCREEN_OBJECT* object) const;
   void unlink_child(WM_SCREEN_OBJECT* object);
   void drop_pressed_and_focus();
-  // Deletes an object, or only hides it when it is owned elsewhere.
-  static void dispose(WM_SCREEN_OBJECT* object);
   static void unlist_overlay(WM_SCREEN_OBJECT* object);
   void reset_removed_depth(WM_SCREEN_OBJECT* object, bool make_relative);
 };

@@ -35,7 +35,7 @@ constexpr uint32_t ICON_ATTACHED = 0x20000;
 constexpr uint32_t WRAP = 0x40000;
 constexpr uint32_t DONT_RESIZE_IMAGE = 0x80000;
 constexpr uint32_t NO_IMAGE_HIT_TEST = 0x1000000;  // set by owners
-constexpr uint32_t ELLIPSIS = 0x2000000;  // set by owners: a text too wide ends in "..."
+constexpr uint32_t ELLIPSIS = 0x2000000;  // set by owners: a text too wide ends in an ellipsis
 }  // namespace script_flag
 
 class WM_SCRIPT : public WM_SCREEN_OBJECT {

@@ -216,13 +216,17 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   location_menu->draw_flags |= button_flag::ELLIPSIS;
   IMAGE* s = drawing_surface();
   text_line_height = static_cast<int16_t>(s ? s->font_height : 0);
+  // The accents over capitals stand above a line's cell: the message and
+  // the path keep that room above their text.
+  const int32_t accents = accent_room(s, {}, 0);
+  label_height = to_i16(text_line_height + accents);
   const int32_t l = std::max<int32_t>(location_menu->height, text_line_height);
   margin = to_i16(g);
 
   // The message, the "Look in:" line and the path are laid out by lay_out,
   // once their texts are known.
   auto label = [&](const char* text) {
-    auto* made = new WM_SCRIPT(0, 0, -1, to_i16(text_line_height - 1), text, 255, WM_STYLE_SET::UNSET,
+    auto* made = new WM_SCRIPT(0, 0, -1, to_i16(label_height - 1), text, 255, WM_STYLE_SET::UNSET,
                                WM_STYLE_SET::UNSET, b.fg_colour, COLOUR_INVISIBLE);
     made->left_gap = made->right_gap = made->top_gap = made->bottom_gap = 0;
     made->text_flags = script_flag::LEFT_JUSTIFY;
@@ -233,6 +237,7 @@ void WM_FILE_SELECT::build(const WM_STYLE_SET* menu_style, const WM_STYLE_SET* p
   location_label = label("Location:");
   location_label->right_gap = static_cast<uint16_t>(g / 2);  // a margin before the drop-down
   path_label = label("");
+  message_label->top_gap = path_label->top_gap = static_cast<uint16_t>(accents);
 
   name_field = new WM_TEXT_EDIT(to_i16(g), 0, static_cast<uint16_t>(std::max(1, cw - 2 * g)),
                                 NAME_MAX_LENGTH, "", &edit_style, on_cell, WORD_NAME_CHANGED,
@@ -387,7 +392,7 @@ void WM_FILE_SELECT::lay_out() {
 
   int32_t y = margin;
   message_label->text_flags &= ~script_flag::WRAP;
-  place(message_label, margin, y, inner, text_line_height);
+  place(message_label, margin, y, inner, label_height);
   const int32_t message_h = message_label->wrap_to_width();
   place(message_label, margin, y, inner, message_h);
   y += message_h + half;
@@ -407,8 +412,8 @@ void WM_FILE_SELECT::lay_out() {
         location_menu->height);
   y += line_h + half;
 
-  place(path_label, margin, y, inner, text_line_height);
-  y += text_line_height + half;
+  place(path_label, margin, y, inner, label_height);
+  y += label_height + half;
 
   const int32_t bottom = (name_field->visible ? field_top : buttons_top) - margin;
   place(list, margin, y, inner, bottom - y);
@@ -467,7 +472,7 @@ void WM_FILE_SELECT::grow_for(const COLUMN_NEEDS& need) {
 }
 
 // The size and time columns take what they need, at most two thirds of the
-// text room between them (cut with "..." beyond that); the names have the
+// text room between them (cut with an ellipsis beyond that); the names have the
 // rest, and only they give way to the scroll bar.
 void WM_FILE_SELECT::fit_columns(const COLUMN_NEEDS& need) {
   const int32_t room = std::max(2, text_room() * 2 / 3);

@@ -171,5 +171,6 @@ private:
   uint32_t folder_changed_at = 0;
   int16_t margin = 0;            // half the buttons' height
   int16_t text_line_height = 0;  // of the surface's font
+  int16_t label_height = 0;      // a text line and the accents over its capitals
   int16_t icon_column = 0;       // the list's first column, as wide as a row is high
 };

@@ -23,6 +23,8 @@
 #include "package_test_support.h"
 #include "folder.h"
 #include "screen.h"
+#include "text_convert.h"
+#include "text_fit.h"
 #include "timing.h"
 #include "wm_button.h"
 #include "wm_file_select.h"
@@ -92,18 +94,19 @@ protected:
     return d.file_label->text.get_text(PARAMETER::VALUE);
   }
   // The path as shown in room pixels (width measures a text): whole, or
-  // when it does not fit its start and end around "...", the end holding
-  // at least the last name.
+  // when it does not fit its start and end around the font's "…", the end
+  // holding at least the last name.
   static void expect_shows(const std::string& shown, const std::string& path, int32_t room,
                            const std::function<int32_t(const char*)>& width) {
     EXPECT_LE(width(shown.c_str()), room);
-    const size_t dots = shown.find("...");
+    const std::string ellipsis = text_ellipsis(get_screen_image(), {});
+    const size_t dots = shown.find(ellipsis);
     EXPECT_EQ(dots != std::string::npos, width(path.c_str()) > room) << shown;
     if (dots == std::string::npos) {
       EXPECT_EQ(shown, path);
       return;
     }
-    const std::string head = shown.substr(0, dots), tail = shown.substr(dots + 3);
+    const std::string head = shown.substr(0, dots), tail = shown.substr(dots + ellipsis.size());
     EXPECT_EQ(path.rfind(head, 0), 0u) << shown;
     EXPECT_EQ(path.substr(path.size() - tail.size()), tail) << shown;
     EXPECT_GE(tail.size(), path.size() - path.rfind('/')) << shown;
@@ -179,6 +182,82 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_TRUE(d->forward_button->enabled);
   EXPECT_STREQ(d->quit_button->get_text(), "About");
   EXPECT_EQ(d->quit_button->action_word_1, 8u);
+}
+
+// Buttons keep their places whatever their texts: the dialog stays where
+// and as large as it was, Quit at the left, Forward at the right and
+// Previous beside it. A row too wide for the dialog cuts only the text
+// that does not fit, at its end with "…", never its neighbours'. The
+// installing page with a 70-character Finish text is saved as
+// "wizard_long_button_text.png".
+TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
+  DATABASE& data = installer_database();
+  const std::string seventy = "Weiter zur n\xE4" "chsten Seite, auf der die Einrichtung jetzt beginnen wird";
+  ASSERT_EQ(seventy.size(), 70u);
+  IMAGE* s = get_screen_image();
+  const struct {
+    int32_t page;
+    LANGUAGE_KEY key;
+    std::string text;
+    int cut;  // the button that shows its text cut: 0 Quit, 1 Previous, 2 Forward; -1 none
+  } rows[] = {
+      {WIZARD_PAGE_RELEASE_NOTES, FORWARD, "Weiter", -1},
+      {WIZARD_PAGE_RELEASE_NOTES, FORWARD, seventy, 2},
+      {WIZARD_PAGE_INSTALLING, FINISH, seventy, 2},  // Forward says Finish: no page follows
+      {WIZARD_PAGE_LICENCE, AGREE, seventy, 2},
+      {WIZARD_PAGE_LICENCE, DISAGREE, seventy, 1},
+      {WIZARD_PAGE_INSTALLING, QUIT, seventy, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text + " on page " + std::to_string(row.page));
+    for (const auto& [key, text] : {std::pair{QUIT, "Schlie\xDF" "en"}, {PREVIOUS, "Zur\xFC" "ck"},
+                                    {FORWARD, "Weiter"}, {FINISH, "Fertig"}, {AGREE, "Annehmen"},
+                                    {DISAGREE, "Ablehnen"}})
+      snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+    snprintf(data.languages[0].texts[row.key], DATABASE_TEXT_SIZE, "%s", row.text.c_str());
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
+    data.current_page = row.page;
+    dialog = new INSTALL_DIALOG(220, 20);
+    manager->current_root()->add_child(dialog, false);
+    EXPECT_EQ(dialog->x, 220);
+    EXPECT_EQ(dialog->y, 20);
+    EXPECT_EQ(dialog->width, 420);
+    const WM_SCREEN_OBJECT& client = *dialog->get_client();
+    WM_BUTTON* const buttons[3] = {dialog->quit_button, dialog->previous_button, dialog->forward_button};
+    EXPECT_EQ(buttons[0]->x, client.x);
+    EXPECT_EQ(buttons[2]->x + buttons[2]->width, client.x + client.width);
+    EXPECT_EQ(buttons[1]->x + buttons[1]->width + data.dialog.button_gap, buttons[2]->x);
+    // A cut row fills the client area, a gap between each two buttons.
+    EXPECT_LE(buttons[0]->x + buttons[0]->width + data.dialog.button_gap, buttons[1]->x);
+    EXPECT_EQ(buttons[0]->x + buttons[0]->width + data.dialog.button_gap == buttons[1]->x, row.cut >= 0);
+    for (int i = 0; i < 3; ++i) {
+      WM_BUTTON& b = *buttons[i];
+      EXPECT_EQ(b.y + b.height, client.y + client.height) << i;
+      const int32_t room = b.width - b.left_gap - b.right_gap;
+      const int32_t text_w = s->get_text_width(b.font, b.font_width, static_cast<int16_t>(b.font_height), b.get_text());
+      EXPECT_EQ(text_w > room, i == row.cut) << i << ": " << b.get_text();
+    }
+    if (row.cut < 0) continue;
+    // The cut button shows just the start of its text that fits, then "…".
+    WM_BUTTON& b = *buttons[row.cut];
+    const auto shown = [&] {
+      dialog->invalidate();
+      wm_test::paint_table(manager->current_root());
+      std::vector<COLOUR> out;
+      for (int16_t py = b.y; py < b.y + b.height; ++py)
+        for (int16_t px = b.x; px < b.x + b.width; ++px) out.push_back(wm_test::pixel(px, py));
+      return out;
+    };
+    const std::vector<COLOUR> drawn = shown();
+    if (row.key == FINISH) wm_test::save_screen("wizard_long_button_text.png");
+    const std::string cut = fit_text_end(s, {b.font, b.font_width, static_cast<int16_t>(b.font_height)},
+                                         row.text.c_str(), b.width - b.left_gap - b.right_gap);
+    EXPECT_EQ(system_text_to_utf8(cut.c_str()).substr(0, 10), "Weiter zur");
+    EXPECT_EQ(cut.substr(cut.size() - text_ellipsis(s, {}).size()), text_ellipsis(s, {}));
+    b.set_text(cut.c_str(), false);
+    b.draw_flags &= ~button_flag::ELLIPSIS;
+    EXPECT_TRUE(shown() == drawn);
+  }
 }
 
 TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {

@@ -372,6 +372,35 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   }
 }
 
+// A button text that the wizard's row cannot show whole in the
+// description's look is named with its line (the installer shows it cut);
+// the build goes on. Texts that fit are not named.
+TEST_F(MakeInstaller, ButtonTextsTooWideForTheirButtonsAreNamedWithTheirLine) {
+  put("a.txt", "a");
+  const std::string seventy = "Weiter zur n\xC3\xA4" "chsten Seite, auf der die Einrichtung jetzt beginnen wird";
+  const std::string wide = "window = 640 440\ndialog = 480 440\n";
+  const struct {
+    std::string extra;
+    std::string said;  // "" when no text is named
+  } rows[] = {
+      {wide + "language = Deutsch\nFORWARD = Weiter\nQUIT = Beenden\nPREVIOUS = Zur\xC3\xBC" "ck\n", ""},
+      {wide + "language = Deutsch\nQUIT = Beenden\nFORWARD = " + seventy + "\n",
+       "line 8: FORWARD: warning: the text does not fit its button (it needs "},
+      {"language = English\nAGREE = I agree to every word of the licence\n", "line 5: AGREE: warning"},
+      {wide + "language = English\nlanguage = Deutsch\nFINISH = " + seventy + "\n", "line 8: FINISH: warning"},
+      {wide + "language = Deutsch\nQUIT = " + seventy + "\n", "line 7: QUIT: warning"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.extra);
+    const test_support::RunResult built = build(row.extra);
+    EXPECT_EQ(built.exit_code, 0) << built.err;
+    if (row.said.empty())
+      EXPECT_EQ(built.err.find("does not fit its button"), std::string::npos) << built.err;
+    else
+      EXPECT_NE(built.err.find(row.said), std::string::npos) << built.err;
+  }
+}
+
 // Without arguments the builder says how it is called and where its keys
 // are; --help lists every key and text with an example, and the examples
 // together are a description it takes.

@@ -320,6 +320,53 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   }
 }
 
+// Home, End and the page keys take the focused row along: to the first
+// row, the last, or as many rows on as the view shows whole (two of 20
+// pixels in a view of 50), and the view shows the focused row whole. A row
+// that takes no focus passes it on to the nearest one back.
+TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
+  test_support::INPUT_DRIVER input;
+  WM_STYLE_SET s = wm_test::gapless_style();
+  grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, &s, nullptr);
+  grid->default_row_height = 20;
+  for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
+  frame();
+  input.move_to(50, 25);  // the grid's bar becomes the scroll target
+  const struct {
+    int32_t focus;  // the view shows it whole first
+    uint32_t key;
+    int32_t no_focus;  // a row whose cell takes no focus; -1 none
+    int32_t focused, first_whole, last_whole;
+    int32_t offset = -1;  // where the view then stands; -1: where the focus put it
+  } steps[] = {
+      {0, XK_End, -1, 9, 8, 9},      {9, XK_Home, -1, 0, 0, 1},     {0, XK_Page_Down, -1, 2, 2, 3},
+      {1, XK_Page_Down, -1, 3, 3, 4}, {3, XK_Page_Up, -1, 1, 0, 1},  {8, XK_Page_Down, -1, 9, 8, 9},
+      {1, XK_Page_Up, -1, 0, 0, 1},  {9, XK_Home, 0, 1, 0, 1},      {0, XK_End, 9, 8, 8, 9},
+      {2, XK_Page_Down, 4, 3, 3, 4}, {1, XK_Page_Down, -1, 3, 2, 3, 10},  // the view's last row ends with it
+  };
+  for (const auto& st : steps) {
+    SCOPED_TRACE(testing::Message() << "key " << st.key << " from row " << st.focus);
+    for (int32_t r = 0; r < 10; ++r) grid->get_cell(0, r)->selectable = r != st.no_focus;
+    grid->focus_cell(0, st.focus);
+    if (st.offset >= 0) {
+      grid->scroll.set_int(PARAMETER::VALUE, grid->scroll.get_int(PARAMETER::MAXIMUM) - st.offset);
+      grid->apply_scroll();
+    }
+    frame();
+    input.key(st.key);
+    frame();
+    EXPECT_TRUE(focus_is(0, st.focused));
+    int32_t first = -1, last = -1;
+    for (int32_t r = 0; r < 10; ++r)
+      if (grid->is_row_fully_visible(r)) {
+        if (first < 0) first = r;
+        last = r;
+      }
+    EXPECT_EQ(first, st.first_whole);
+    EXPECT_EQ(last, st.last_whole);
+  }
+}
+
 // 3000 rows of 12 to 30 pixels, two selectable cells each.
 class BigGrid : public Grid {
 protected:

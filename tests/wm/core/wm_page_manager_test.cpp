@@ -17,6 +17,7 @@
 #include "platform.h"
 #include "wm_button.h"
 #include "wm_dialog.h"
+#include "wm_grid.h"
 #include "wm_script.h"
 #include "wm_test_objects.h"
 
@@ -737,4 +738,74 @@ TEST_F(PageManager, ObjectsOutsideTheAreaAreSkipped) {
   manager->frame(false);
   EXPECT_EQ(inside->processed, 2);
   EXPECT_EQ(outside->processed, 0);
+}
+
+// A focused button that goes with its page, its dialog, its parent's
+// children or its grid hears that it lost the focus while it is still a
+// whole button: its callback reads its text.
+namespace {
+std::vector<std::string> focus_heard;
+WM_BUTTON* focusable_button() {
+  auto* b = new WM_BUTTON(10, 10, 60, 30, nullptr, "Weiter", nullptr, nullptr, 0, 0, 2);
+  b->selectable = 1;
+  b->focus_callback = [](WM_SCREEN_OBJECT* o, uintptr_t) -> int32_t {
+    const auto* button = dynamic_cast<WM_BUTTON*>(o);
+    focus_heard.push_back(std::string(WM_SCREEN_OBJECT::focus_object == o ? "won " : "lost ") +
+                          (button ? button->get_text() : "a part of a button"));
+    return 0;
+  };
+  return b;
+}
+void focused_button_in(WM_SCREEN_OBJECT* parent) {
+  WM_BUTTON* b = focusable_button();
+  parent->add_child(b, false);
+  b->set_focus();
+}
+}  // namespace
+
+TEST_F(PageManager, AFocusedButtonIsWholeWhenItGoes) {
+  static DIALOG_EFFECTS still;
+  still.flags = 0;
+  const struct {
+    const char* way;
+    void (*remove)(WM_PAGE_MANAGER& m);
+  } ways[] = {
+      {"page reload",
+       [](WM_PAGE_MANAGER& m) {
+         logs[0].next_result = page_action::RELOAD_PAGE;
+         m.frame(false);
+       }},
+      {"its dialog removed",
+       [](WM_PAGE_MANAGER& m) {
+         auto* dialog = new WM_DIALOG(20, 20, 150, 100, "Asks", nullptr, nullptr, nullptr, &still);
+         m.current_root()->add_overlay(dialog, false);
+         focused_button_in(dialog);
+         focus_heard.clear();
+         m.current_root()->remove_overlay(dialog, true, false);
+       }},
+      {"destroy_children", [](WM_PAGE_MANAGER& m) { m.current_root()->destroy_children(false, 0, true); }},
+      {"its grid gone with the page",
+       [](WM_PAGE_MANAGER& m) {
+         static const WM_STYLE_SET style = gapless_style();
+         auto* grid = new WM_GRID(0, 0, 99, 99, 1, nullptr, &style, nullptr);
+         m.current_root()->add_child(grid, false);
+         WM_BUTTON* cell = focusable_button();
+         grid->set_cell(0, 0, cell);
+         cell->set_focus();
+         focus_heard.clear();
+         m.current_root()->destroy_children(false, 0, true);
+       }},
+  };
+  for (const auto& w : ways) {
+    SCOPED_TRACE(w.way);
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    manager->set_page(0, [](WM_PAGE_MANAGER* m) { focused_button_in(m->current_root()); }, nullptr, 0,
+                      page_frame<0>, 0, 0, nullptr);
+    manager->frame(false);
+    focus_heard.clear();
+    w.remove(*manager);
+    ASSERT_FALSE(focus_heard.empty());
+    EXPECT_EQ(focus_heard[0], "lost Weiter");
+    manager.reset();
+  }
 }

@@ -270,9 +270,10 @@ TEST_F(Script, WrappedTextFillsSeveralLines) {
   EXPECT_EQ(pixel(80, 50), kScreen);
 }
 
-// Too wide a text loses its end or its middle to "..." between whole
-// characters (a code run stays whole); a label with the ellipsis flag
-// draws the cut text, one without it the whole text clipped.
+// Too wide a text loses its end or its middle to the font's "…" between
+// whole characters (a code run stays whole), or to "..." in a font without
+// it; a label with the ellipsis flag draws the cut text, one without it the
+// whole text clipped.
 TEST_F(Script, TooWideTextsEndInAnEllipsisOrLoseTheirMiddle) {
   IMAGE* s = get_screen_image();
   const TEXT_FONT font;
@@ -282,10 +283,14 @@ TEST_F(Script, TooWideTextsEndInAnEllipsisOrLoseTheirMiddle) {
     std::string text;
     std::string fits;  // the width allowed is this text's
   } rows[] = {
-      {"abcdefgh", "abcdefgh"},  {"abcdefgh", "abc..."},           {"abcdefgh", "ab...gh"},
-      {"/home/user/.demo/data/Demo Notes", "/home/.../Demo Notes"}, {"ЖЖЖЖЖЖ", "ЖЖ..."},
-      {"aЖbЖcЖdЖe", "aЖ...Жe"}, {"abcdefgh", ""},
+      {"abcdefgh", "abcdefgh"},  {"abcdefgh", "abc…"},           {"abcdefgh", "ab…gh"},
+      {"/home/user/.demo/data/Demo Notes", "/home/…/Demo Notes"}, {"ЖЖЖЖЖЖ", "ЖЖ…"},
+      {"aЖbЖcЖdЖe", "aЖ…Жe"}, {"abcdefgh", ""},
   };
+  // "…" is three bytes of UTF-8, as "..." is three characters.
+  const std::string ellipsis = "…";
+  EXPECT_EQ(system_text_to_utf8(text_ellipsis(s, font).c_str()), ellipsis);
+  EXPECT_EQ(text_ellipsis(s, {100, 65535, -1}), "...");  // a slot without a font
   for (const auto& r : rows) {
     SCOPED_TRACE(r.text + " in " + r.fits);
     const std::string text = utf8_to_system_text(r.text.c_str(), r.text.size());
@@ -298,21 +303,21 @@ TEST_F(Script, TooWideTextsEndInAnEllipsisOrLoseTheirMiddle) {
         EXPECT_EQ(cut, r.text);
         continue;
       }
-      const size_t dots = cut.find("...");
+      const size_t dots = cut.find(ellipsis);
       ASSERT_NE(dots, std::string::npos) << cut;
       const std::string head = cut.substr(0, dots), tail = cut.substr(dots + 3);
       EXPECT_EQ(r.text.rfind(head, 0), 0u) << cut;
       EXPECT_EQ(r.text.substr(r.text.size() - tail.size()), tail) << cut;
       EXPECT_TRUE(middle || tail.empty()) << cut;
       // Just the width of as many characters on each side takes those.
-      if (middle && r.fits.find("...") * 2 + 3 == r.fits.size()) {
+      if (middle && r.fits.find(ellipsis) * 2 + 3 == r.fits.size()) {
         EXPECT_EQ(cut, r.fits);
       }
-      EXPECT_LE(w(utf8_to_system_text(cut.c_str(), cut.size())), std::max(width, w("...")));
+      EXPECT_LE(w(utf8_to_system_text(cut.c_str(), cut.size())), std::max(width, w(text_ellipsis(s, font))));
       // Not a character more would fit on the side it was cut from.
       if (!middle && !r.fits.empty()) {
         const size_t step = static_cast<size_t>(utf8_sequence_length(static_cast<uint8_t>(r.text[head.size()])));
-        const std::string longer = r.text.substr(0, head.size() + step) + "...";
+        const std::string longer = r.text.substr(0, head.size() + step) + ellipsis;
         EXPECT_GT(w(utf8_to_system_text(longer.c_str(), longer.size())), width) << cut;
       }
     }
@@ -327,7 +332,8 @@ TEST_F(Script, TooWideTextsEndInAnEllipsisOrLoseTheirMiddle) {
   const INK drawn = ink_of(10, 10, 99, 39, kBack);
   const std::string shown = fit_text_end(s, {cut.font, cut.font_width, static_cast<int16_t>(cut.font_height)},
                                          text, cut.width - cut.left_gap - cut.right_gap);
-  EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+  const std::string shown_utf8 = system_text_to_utf8(shown.c_str());
+  EXPECT_EQ(shown_utf8.substr(shown_utf8.size() - 3), "…");
   clear_screen();
   WM_SCRIPT same(10, 10, 99, 39, &style, shown.c_str());
   same.draw();

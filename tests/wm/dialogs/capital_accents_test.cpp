@@ -2,7 +2,8 @@
 // text, at the default text size and a small one: the widget drawn with
 // "Übrig" and again with "Ubrig" differs by exactly the pixels by which
 // the two letters differ when drawn without any clip. All of them together
-// are saved as "capital_accents.png".
+// are saved as "capital_accents.png", the folder browser with "ÄÖÜ" in its
+// message and its path as "folder_browser_accents.png".
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,6 +14,7 @@
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_dialog.h"
+#include "wm_file_select.h"
 #include "wm_manager.h"
 #include "wm_script.h"
 #include "wm_test_fonts.h"
@@ -21,7 +23,7 @@
 
 namespace {
 
-constexpr int16_t kWidth = 700, kHeight = 330;
+constexpr int16_t kWidth = 700, kHeight = 400;
 constexpr COLOUR kDesk = 0xFF204060;
 
 // Where two drawings of the screen differ: how many pixels, on how many rows.
@@ -102,9 +104,19 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
   window_style = field_style;
   window_style.drawing_flags |= SSF_LEFT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT;
   static const DIALOG_EFFECTS still{0, 0, 0, 255};
+  // The browser's message and path lines, each with the text; too large
+  // for the overview, it gets a picture of its own.
+  static const auto browser = [](const char* message, const char* path, int16_t x, int16_t y) {
+    auto* b = new WM_FILE_SELECT(x, y, true, nullptr, 0, nullptr, nullptr, nullptr);
+    b->open_at_once();
+    b->message_label->set_text(message, false);
+    b->path_label->set_text(path, false);
+    return b;
+  };
   const struct {
     const char* name;
     MAKE make;
+    bool in_overview = true;
   } rows[] = {
       {"button",
        [](const char* t, int16_t x, int16_t y) {
@@ -135,6 +147,10 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
          w->add_text(t, nullptr, &window_style.fg_colour, false, true);
          return w;
        }},
+      {"folder browser's message", [](const char* t, int16_t x, int16_t y) { return browser(t, "", x, y); },
+       false},
+      {"folder browser's path", [](const char* t, int16_t x, int16_t y) { return browser("", t, x, y); },
+       false},
   };
   // Each size is the screen's default, which the widgets take.
   for (const int16_t size : {22, 13}) {
@@ -152,9 +168,12 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
     }
   }
   std::vector<MAKE> all;
-  for (const auto& row : rows) all.push_back(row.make);
+  for (const auto& row : rows)
+    if (row.in_overview) all.push_back(row.make);
   drawn(all, "\xDC" "brig \xC4" "nderungen \xD6" "l");
   wm_test::save_screen("capital_accents.png");
+  drawn({[](const char* t, int16_t x, int16_t y) { return browser(t, t, x, y); }}, "Ziel \xC4\xD6\xDC");
+  wm_test::save_screen("folder_browser_accents.png");
 }
 
 }  // namespace

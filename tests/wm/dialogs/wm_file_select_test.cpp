@@ -353,7 +353,8 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     EXPECT_EQ(m->width, c->width - 2 * g);
     const int32_t lines = s->count_text_block_lines(static_cast<int16_t>(m->width), -1, -1, -1,
                                                      m->text.get_text(PARAMETER::VALUE));
-    EXPECT_EQ(m->height, lines * s->font_height);
+    // Its lines and, above them, the room of the accents over capitals.
+    EXPECT_EQ(m->height, lines * s->font_height + s->get_text_overhang(255, -1));
     EXPECT_EQ((m->text_flags & script_flag::WRAP) != 0, lines > 1);
     EXPECT_EQ(l->y, m->y + m->height + g / 2);
     EXPECT_GE(l->width - l->left_gap - l->right_gap, text_w(r.label));

@@ -1,8 +1,14 @@
 #include "builder_look.h"
 
 #include <algorithm>
+#include <set>
+#include <vector>
 
+#include "font.h"
+#include "install_dialog.h"
 #include "skin_loader.h"
+#include "wm_dialog.h"
+#include "wm_manager.h"
 
 namespace {
 
@@ -71,4 +77,37 @@ bool load_builder_skin(DATABASE& data, const std::string& folder) {
     return false;
   if (data.background_image.load(skin, "background")) data.background.speed = 0;
   return true;
+}
+
+void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
+                                 FILE* out) {
+  // The rows the wizard's pages show: Quit or About, Previous or Disagree,
+  // and Forward or the word of its page.
+  static constexpr LANGUAGE_KEY kRows[][3] = {{QUIT, PREVIOUS, FORWARD},
+                                              {ABOUT, PREVIOUS, FINISH},
+                                              {QUIT, DISAGREE, AGREE},
+                                              {QUIT, PREVIOUS, INSTALL},
+                                              {QUIT, PREVIOUS, FINISH}};
+  if (!FONT::is_initialised()) FONT::init();
+  // The wizard's dialog in this look: its client area holds the row.
+  WM_DIALOG dialog(0, 0, data.dialog.width, data.dialog.height, "", nullptr, nullptr, nullptr, nullptr);
+  IMAGE* surface = WM_SCREEN_OBJECT::drawing_surface();
+  for (const DATABASE_LANGUAGE& texts : data.languages) {
+    const auto language = static_cast<size_t>(&texts - data.languages.data());
+    std::set<int> told;
+    for (const auto& row : kRows) {
+      std::vector<int32_t> wanted;
+      for (const LANGUAGE_KEY key : row)
+        wanted.push_back(dialog.button_style.get_padded_text_width(surface, texts.texts[key]));
+      const std::vector<int32_t> widths = share_button_row(wanted, dialog.get_client()->width, data.dialog.button_gap);
+      for (size_t i = 0; i < widths.size(); ++i) {
+        if (widths[i] >= wanted[i] || !told.insert(row[i]).second) continue;
+        fprintf(out,
+                "make_installer: line %d: %s: warning: the text does not fit its button (it needs %d pixels, the "
+                "button row of a %d pixel wide dialog leaves it %d): the installer shows it cut, ending in "
+                "an ellipsis\n",
+                line_of(language, row[i]), LANGUAGE_KEY_NAMES[row[i]], wanted[i], data.dialog.width, widths[i]);
+      }
+    }
+  }
 }

@@ -3,6 +3,8 @@
 // colours read on each other (a progress bar that fills in a colour of its
 // own, check boxes that show in both states, dark text on light lists,
 // left-aligned text pages), under the skin a description may name.
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "database.h"
@@ -14,3 +16,11 @@ void set_builder_look(DATABASE& data);
 // "background" picture as the window's still background. False when the
 // folder is missing.
 bool load_builder_skin(DATABASE& data, const std::string& folder);
+
+// Warns on `out` about each language text of the wizard's buttons that
+// this look cannot show whole in its button row (the installer cuts it
+// with an ellipsis), once per text, naming the line that gives it
+// (line_of(language, key)). Measured in the toolkit's
+// current dialog button style, as the installer does.
+void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(size_t, int)>& line_of,
+                                 FILE* out);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,6 +86,7 @@ struct DESCRIPTION {
   int splash_line = 0, window_line = 0, dialog_line = 0;
   std::vector<int> language_lines;  // of data.languages
   bool screen_check = false;        // min_screen given
+  std::map<std::pair<size_t, int>, int> text_lines;  // (language, key): the line giving the text
   PAYLOAD_OPTIONS payload;
 };
 
@@ -594,6 +596,7 @@ DESCRIPTION read_description(const char* path, DATABASE& data) {
           {number, data.languages.size() - 1, parts[0], shown_text(parts[1], number)});
     } else if (language_key(key) >= 0) {
       set_field_text(language->texts[language_key(key)], shown_text(value, number));
+      d.text_lines[{data.languages.size() - 1, language_key(key)}] = number;
     } else {
       fail_at(number, "not understood: " + echo(key) + " (make_installer --help lists the keys)");
     }
@@ -718,6 +721,13 @@ int main(int argc, char** argv) {
                                (why.empty() ? "its path is longer than the installer stores" : why));
   }
   WM_DIALOG::init_default_styles();
+  warn_about_cut_button_texts(
+      data,
+      [&d](size_t language, int key) {
+        const auto at = d.text_lines.find({language, key});
+        return at == d.text_lines.end() ? 0 : at->second;
+      },
+      stderr);
 
   // The program's own folder is no place for this run's files: without a
   // temporary folder of its own the build stops.
