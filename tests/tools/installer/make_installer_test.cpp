@@ -75,6 +75,10 @@ protected:
                                     "\nfiles = files\n" + extra +
                                     (extra.find("language =") == std::string::npos
                                          ? "language = English\n" + demo_english_texts()
+                                         : "") +
+                                    // Room for the buttons' texts, unless the case is about sizes.
+                                    (extra.find("window =") == std::string::npos && extra.find("dialog =") == std::string::npos
+                                         ? "window = 480 440\ndialog = 480 440\n"
                                          : "");
     EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
     return test_support::run_program(
@@ -386,7 +390,7 @@ TEST_F(MakeInstaller, ButtonTextsTooWideForTheirButtonsAreNamedWithTheirLine) {
       {wide + "language = Deutsch\nFORWARD = Weiter\nQUIT = Beenden\nPREVIOUS = Zur\xC3\xBC" "ck\n", ""},
       {wide + "language = Deutsch\nQUIT = Beenden\nFORWARD = " + seventy + "\n",
        "line 8: FORWARD: warning: the text does not fit its button (it needs "},
-      {"language = English\nAGREE = I agree to every word of the licence\n", "line 5: AGREE: warning"},
+      {"dialog = 200 150\nlanguage = English\nAGREE = I agree to every word of the licence\n", "line 6: AGREE: warning"},
       {wide + "language = English\nlanguage = Deutsch\nFINISH = " + seventy + "\n", "line 8: FINISH: warning"},
       {wide + "language = Deutsch\nQUIT = " + seventy + "\n", "line 7: QUIT: warning"},
   };
