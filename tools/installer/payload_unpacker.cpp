@@ -1,8 +1,9 @@
-// Unpacking the payload: every piece's check is compared before its bytes
-// are used, every length is checked against the chunk size and the bytes
-// that remain, and every piece must inflate to at least the chunk size
-// (the last may be shorter) and at most a fifth more, so damaged data
-// stops the unpack instead of reaching the package.
+// Unpacking the payload: the header's check is compared before the splash
+// is shown and every piece's check before its bytes are used, every length
+// is checked against the chunk size and the bytes that remain, and every
+// piece must inflate to at least the chunk size (the last may be shorter)
+// and at most a fifth more, so damaged data stops the unpack instead of
+// reaching the package.
 #include <zlib.h>
 
 #include <algorithm>
@@ -41,21 +42,48 @@ bool read_splash(DATA_DEVICE& source, PAYLOAD_SPLASH& splash) {
 // The header fields behind the splash record.
 struct HEADER {
   uint32_t chunk_size = 0;
-  uint8_t form = 0;  // PAYLOAD_FORM_CHECKED, or the old form's flag for all pieces
-  uint32_t package_length = 0;  // checked form only
+  // PAYLOAD_FORM_BOUND or PAYLOAD_FORM_CHECKED, or the old form's flag for
+  // all pieces
+  uint8_t form = 0;
+  uint32_t package_length = 0;  // checked forms only
+  uint32_t check = 0;           // the header's check, which the bound form's pieces carry on
 };
 
-bool read_header(DATA_DEVICE& source, HEADER& header) {
+// The CRC-32 of the source's bytes from offset from up to offset to, read
+// again; the position is left at to.
+bool crc_of(DATA_DEVICE& source, uint32_t from, uint32_t to, uint32_t& crc) {
+  if (from > to || to > INT32_MAX || !source.seek(static_cast<int32_t>(from), false)) return false;
+  uint8_t buffer[65536];
+  crc = 0;
+  for (uint32_t left = to - from; left > 0;) {
+    const auto count = static_cast<int32_t>(std::min<uint32_t>(left, sizeof buffer));
+    if (source.read(buffer, count) != count) return false;
+    crc = payload_check(nullptr, 0, buffer, static_cast<uint32_t>(count), crc);
+    left -= static_cast<uint32_t>(count);
+  }
+  return true;
+}
+
+// The header of the payload that starts at device offset start. The bound
+// form's check is compared with the bytes read again from the start, so
+// that the splash record read before it counts too.
+bool read_header(DATA_DEVICE& source, uint32_t start, HEADER& header) {
   uint8_t fields[PAYLOAD_HEADER_FIELDS];
   if (source.read(fields, 5) != 5) return false;
   header.chunk_size = payload_u32(fields);
   header.form = fields[4];
   if (header.chunk_size == 0 || header.chunk_size > PAYLOAD_MAX_CHUNK_SIZE) return false;
   if (header.form == 0 || header.form == 1) return true;
-  if (header.form != PAYLOAD_FORM_CHECKED) return false;
+  if (header.form != PAYLOAD_FORM_CHECKED && header.form != PAYLOAD_FORM_BOUND) return false;
   if (source.read(fields + 5, 8) != 8) return false;
   header.package_length = payload_u32(fields + 5);
-  return payload_u32(fields + 9) == payload_check(fields, 9, nullptr, 0);
+  header.check = payload_u32(fields + 9);
+  if (header.form == PAYLOAD_FORM_CHECKED)
+    return header.check == payload_check(fields, 9, nullptr, 0);
+  const uint32_t pieces_at = source.tell();
+  uint32_t crc = 0;
+  return pieces_at >= 4 && crc_of(source, start, pieces_at - 4, crc) && crc == header.check &&
+         source.seek(static_cast<int32_t>(pieces_at), false);
 }
 
 // The package bytes, piece by piece, to the end of the source. A piece of
@@ -65,7 +93,10 @@ bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& 
   const int64_t data_length = source.bytes_left();
   if (data_length < 0) return false;
   const uint32_t chunk_size = header.chunk_size;
-  const bool checked = header.form == PAYLOAD_FORM_CHECKED;
+  const bool checked = header.form == PAYLOAD_FORM_CHECKED || header.form == PAYLOAD_FORM_BOUND;
+  const bool bound = header.form == PAYLOAD_FORM_BOUND;
+  // The check that the next piece's carries on (bound form).
+  uint32_t chain = header.check;
   // A piece may inflate to a fifth more than the chunk size.
   const uint32_t inflated_limit = chunk_size + chunk_size / 5;
   const bool may_inflate = checked || header.form == 1;
@@ -94,9 +125,12 @@ bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& 
     if (length > 0 && (short_piece_seen || source.read(input.get(), count) != count)) return false;
     remaining -= length;
     done += length;
-    if (checked && payload_u32(fields + 5) !=
-                       payload_check(fields, 5, input.get(), static_cast<uint32_t>(length)))
-      return false;
+    if (checked) {
+      const uint32_t check =
+          payload_check(fields, 5, input.get(), static_cast<uint32_t>(length), bound ? chain : 0);
+      if (payload_u32(fields + 5) != check) return false;
+      chain = check;
+    }
     if (length > 0) {
       const uint8_t* piece = input.get();
       size_t piece_size = static_cast<size_t>(length);
@@ -122,9 +156,10 @@ bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& 
 }  // namespace
 
 uint32_t payload_check(const uint8_t* fields, uint32_t field_count, const uint8_t* bytes,
-                       uint32_t size) {
-  uLong crc = crc32(0, fields, field_count);
-  // zlib answers a null buffer with the starting value, not crc.
+                       uint32_t size, uint32_t from) {
+  // zlib answers a null buffer with the starting value, not the CRC so far.
+  uLong crc = from;
+  if (field_count > 0) crc = crc32(crc, fields, field_count);
   if (size > 0) crc = crc32(crc, bytes, size);
   return static_cast<uint32_t>(crc);
 }
@@ -132,7 +167,8 @@ uint32_t payload_check(const uint8_t* fields, uint32_t field_count, const uint8_
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer) {
   if (payload_offset < 1 || payload_offset > INT32_MAX) return false;
-  if (!source.seek(static_cast<int32_t>(payload_offset - 1), false)) return false;
+  const uint32_t start = payload_offset - 1;
+  if (!source.seek(static_cast<int32_t>(start), false)) return false;
   uint8_t splash_flag = 0;
   if (!source.read_u8(splash_flag)) return false;
   std::unique_ptr<PAYLOAD_SPLASH> splash;
@@ -141,7 +177,7 @@ bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& d
     if (!read_splash(source, *splash)) return false;
   }
   HEADER header;
-  if (!read_header(source, header)) return false;
+  if (!read_header(source, start, header)) return false;
   if (observer) observer->header_read(splash.get(), header.chunk_size);
   splash.reset();
   return unpack_pieces(source, destination, header, observer);
