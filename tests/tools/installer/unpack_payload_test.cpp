@@ -328,6 +328,31 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   EXPECT_EQ(unpacked(), std::string(1, '\0') + longest + half);
 }
 
+// Pieces are read ahead of the writes only a few at a time: a write that
+// fails, or a damaged piece, stops the reading there, and the pieces in
+// front of a damaged one are all that is written.
+TEST_F(UnpackPayload, ReadingStopsWithinAFewPiecesOfAFailure) {
+  make_package();
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 1000;
+  options.compressed = false;
+  test_support::MEMORY_DEVICE written;
+  written.swap = 1;
+  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
+  ASSERT_GT(written.bytes.size(), 60 * 1009u);
+  const size_t tenth_piece = 14 + 9 * 1009 + 20;
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged ? "damaged" : "full");
+    test_support::MEMORY_DEVICE source(written.bytes), destination;
+    source.swap = 1;
+    if (damaged) source.bytes[tenth_piece] ^= 1;
+    else destination.capacity = 9000;
+    EXPECT_FALSE(unpack_payload(source, 1, destination, nullptr));
+    EXPECT_LT(source.bytes_read, 20 * 1009u);
+    EXPECT_LE(destination.bytes.size(), 9000u);
+  }
+}
+
 // The package laid out as chosen for its files stays close to their
 // bytes, for many small files and for a few large ones.
 TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
