@@ -124,7 +124,10 @@ public:
   PIECE_READER(const PIECE_READER&) = delete;
   PIECE_READER& operator=(const PIECE_READER&) = delete;
 
-  bool ready() const { return data_length >= 0 && (!(checked || header.form == 1) || (input && decompressor)); }
+  bool ready() const {
+    const bool may_inflate = checked || header.form == 1;
+    return data_length >= 0 && (!may_inflate || (input && decompressor));
+  }
   // The room each piece's bytes need.
   uint32_t piece_room() const { return inflated_limit; }
 
@@ -174,8 +177,8 @@ private:
     // Each deflated piece is one zlib stream; bytes behind its end are
     // left. One that would inflate beyond the limit fails.
     if (length > 0 && flag == 1 &&
-        libdeflate_zlib_decompress(decompressor, stored, size, piece.bytes.get(), inflated_limit, &size) !=
-            LIBDEFLATE_SUCCESS)
+        libdeflate_zlib_decompress(decompressor, stored, size, piece.bytes.get(), inflated_limit,
+                                   &size) != LIBDEFLATE_SUCCESS)
       return false;
     if (length > 0 && size == 0) return false;
     if (size > 0 && size < header.chunk_size) short_piece_seen = true;
@@ -220,7 +223,9 @@ void read_pieces(PIECE_READER& reader, HAND_OVER& hand_over) {
   for (uint32_t n = 0;; ++n) {
     {
       std::unique_lock<std::mutex> lock(hand_over.mutex);
-      hand_over.changed.wait(lock, [&] { return n - hand_over.written < kPiecesInFlight || hand_over.writer_stopped; });
+      hand_over.changed.wait(lock, [&] {
+        return n - hand_over.written < kPiecesInFlight || hand_over.writer_stopped;
+      });
       if (hand_over.writer_stopped) return;
     }
     const bool more = reader.next(hand_over.pieces[n % kPiecesInFlight]);
