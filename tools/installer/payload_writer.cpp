@@ -28,7 +28,6 @@ public:
   uint32_t tell() override { return to.tell(); }
   // A stored object that moved back would leave the CRC behind its bytes.
   bool seek(int32_t, bool) override { return false; }
-  int64_t bytes_left() override { return 0; }
   int32_t read(void*, int32_t) override { return 0; }
   int32_t write(const void* buffer, int32_t count) override {
     const int32_t written = to.write(buffer, count);
