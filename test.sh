@@ -44,13 +44,17 @@ for tree in build build-asan; do
   fi
 done
 
-# The sound mixer is the program's only second thread: its tests also run
-# under ThreadSanitizer, in a small tree that builds nothing else.
-echo "== sound tests under ThreadSanitizer =="
+# The sound mixer and the payload unpacker are the program's only second
+# threads: their tests also run under ThreadSanitizer, in a small tree that
+# builds nothing else.
+echo "== sound and unpacking tests under ThreadSanitizer =="
+TSAN_TESTS=(sound_test unpack_payload_test)
 if { [ -f build-tsan/build.ninja ] || cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
        -DVORN_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread; } &&
-   cmake --build build-tsan -j "$JOBS" --target sound_test; then
-  TSAN_OPTIONS="halt_on_error=1" build-tsan/tests/sound_test --gtest_brief=1 || status=1
+   cmake --build build-tsan -j "$JOBS" --target "${TSAN_TESTS[@]}"; then
+  for test in "${TSAN_TESTS[@]}"; do
+    TSAN_OPTIONS="halt_on_error=1" "build-tsan/tests/$test" --gtest_brief=1 || status=1
+  done
 else
   status=1
 fi

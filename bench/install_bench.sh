@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installing three trees three ways in one run: "setup -a" from an installer
+# Installing three trees four ways in one run: "setup -a" from an installer
 # that make_installer built, the same tree packed by makeself and extracted
-# with --noexec --target, and tar -xzf of the same tree. The trees:
+# with --noexec --target, tar -xzf of the same tree, and as the floor of
+# making the files at all tar -xf of it uncompressed. The trees:
 #   small     5,000 small files (mostly below 4 KB, a few up to 64 KB),
 #             text-like, in 100 folders
 #   include   a copy of this machine's /usr/include (links, and folders that
@@ -12,39 +13,45 @@
 # For each tree it prints the size that installer.pkg takes when unpacked
 # and what the tree's files take in it against the tree's own bytes; the
 # installer file's size against makeself's, also less what every installer
-# carries (the program, which the build strips, the fonts and data); and the
-# median time of REPEATS runs of each way into an empty folder with the
-# ratios to the installer. Each installed tree is compared with its source
-# (diff -r).
+# carries (the program, which the build strips, the fonts and data); and,
+# over REPEATS rounds in which every way runs once in a shuffled order into
+# an empty folder, the median wall-clock time and the median CPU time (user
+# and system, the children that each way starts included) of each way, with
+# each way's ratios to the installer (above 1: the installer is faster) and
+# the load average over the rounds. Each installed tree is compared with its
+# source (diff -r) after its first round.
+#
+# Users install onto disks, and a disk's own work is part of installing: the
+# trees, targets and the installer's temporary folder lie under BENCH_DIR
+# (default /var/tmp), which must not be a file system in memory.
 #
 #   bench/install_bench.sh [repeats] [tree ...]   (default 5, all three
-#                                                  trees; needs build/ built)
+#                                                  trees; the programs of
+#                                                  $BUILD, default build/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 REPEATS="${1:-5}"
 shift || true
 TREES=("$@")
 [ ${#TREES[@]} -gt 0 ] || TREES=(small include synthetic)
+BUILD="${BUILD:-build}"  # the build tree whose programs are measured
 
 if ! command -v makeself >/dev/null; then
   SUDO=""
   if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends makeself
 fi
-cmake --build build --target setup make_installer >/dev/null
+cmake --build "$BUILD" --target setup make_installer >/dev/null
 
-# The trees and targets lie in memory where there is room (/dev/shm), so
-# that the disk's own state does not decide the times; BENCH_DIR chooses
-# another folder. Users install onto disks: measure there too, e.g. with
-# BENCH_DIR=/var/tmp.
-if [ -z "${BENCH_DIR:-}" ]; then
-  BENCH_DIR="${TMPDIR:-/tmp}"
-  if [ -d /dev/shm ] && [ "$(df --output=avail -k /dev/shm | tail -1)" -gt 4000000 ]; then
-    BENCH_DIR=/dev/shm
-  fi
-fi
+BENCH_DIR="${BENCH_DIR:-/var/tmp}"
+case "$(stat -f -c %T "$BENCH_DIR")" in
+  tmpfs | ramfs) echo "$BENCH_DIR is in memory: choose a folder on a disk with BENCH_DIR" >&2; exit 2 ;;
+esac
 WORK="$(mktemp -d "$BENCH_DIR/install_bench.XXXXXX")"
 trap 'rm -rf "$WORK"' EXIT
+# The installer unpacks its data on the same disk.
+mkdir "$WORK/tmp"
+export TMPDIR="$WORK/tmp"
 
 # ---- the trees, the same on every run --------------------------------------
 
@@ -118,7 +125,7 @@ entry_size, entries = struct.unpack_from("<HH", data, 0x3A)
 at = table + entry_size * entries
 assert data[at] == 0, "bench installers carry no splash record"
 chunk_size, form, package_length = struct.unpack_from(">IBI", data, at + 1)
-assert form == 0x43, "a payload whose pieces carry checks"
+assert form in (0x43, 0x44), "a payload whose pieces carry checks"
 at += 1 + 13
 pieces = [b"\0"]
 stored = 0
@@ -147,37 +154,66 @@ PY
 }
 
 now() { date +%s%N; }
-# Median of REPEATS timed runs (milliseconds) of the command, each into an
-# empty target. Earlier targets are moved aside, not deleted, while the runs
-# go on: a file system that has just deleted many files makes new ones
-# more slowly for a while.
-measure() {
-  local times=()
-  for run in $(seq "$REPEATS"); do
-    if [ -d "$WORK/target" ]; then mv "$WORK/target" "$WORK/done/$run"; fi
-    mkdir "$WORK/target"
-    local start end
-    start=$(now)
-    "$@" >/dev/null
-    end=$(now)
-    times+=($(((end - start) / 1000000)))
-  done
-  rm -rf "$WORK/done/"*
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((REPEATS + 1) / 2))p"
-}
 
-# The last install of a way ($1) must be the tree $TREE (the installer
-# leaves its log beside the files).
-same_tree() {
-  rm -f "$WORK/target/install_log.txt"
-  diff -r "$TREE" "$WORK/target" >/dev/null || { echo "$name: $1 installed a different tree"; exit 1; }
+# Runs the ways given as "name<TAB>command..." lines in the file $1 in
+# REPEATS rounds, each way once a round in a shuffled order, each into an
+# empty $WORK/target; prints for each way its median wall-clock and CPU
+# milliseconds and its ratios to the first way's, and the load average. A
+# way's first installed tree is compared with $TREE. Earlier targets are
+# moved aside, not deleted, while the rounds go on: a file system that has
+# just deleted many files makes new ones more slowly for a while.
+measure_ways() {
+  python3 - "$1" "$REPEATS" "$WORK" "$TREE" <<'PY'
+import os, random, shutil, statistics, subprocess, sys, time
+repeats, work, tree = int(sys.argv[2]), sys.argv[3], sys.argv[4]
+ways = [line.rstrip("\n").split("\t") for line in open(sys.argv[1]) if line.strip()]
+target, aside = os.path.join(work, "target"), os.path.join(work, "done")
+wall = {w[0]: [] for w in ways}
+cpu = {w[0]: [] for w in ways}
+loads = []
+moved = 0
+rng = random.Random(7)
+for round_ in range(repeats):
+    order = list(ways)
+    rng.shuffle(order)
+    for name, *command in order:
+        if os.path.isdir(target):
+            moved += 1
+            os.rename(target, os.path.join(aside, str(moved)))
+        os.mkdir(target)
+        loads.append(os.getloadavg()[0])
+        start = time.perf_counter()
+        child = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+        child.returncode = os.waitstatus_to_exitcode(status)
+        wall[name].append((time.perf_counter() - start) * 1000)
+        # The way's own CPU and that of every child it waited for.
+        cpu[name].append((usage.ru_utime + usage.ru_stime) * 1000)
+        if child.returncode != 0:
+            sys.exit(f"{name} failed with status {child.returncode}")
+        if round_ == 0:
+            log = os.path.join(target, "install_log.txt")
+            if os.path.exists(log): os.remove(log)
+            if subprocess.run(["diff", "-r", tree, target], stdout=subprocess.DEVNULL).returncode:
+                sys.exit(f"{name} installed a different tree")
+shutil.rmtree(aside)
+os.mkdir(aside)
+first = ways[0][0]
+w0, c0 = statistics.median(wall[first]), statistics.median(cpu[first])
+print(f"  medians of {repeats} interleaved rounds (load average {min(loads):.1f} to {max(loads):.1f},"
+      f" median {statistics.median(loads):.1f}, {os.cpu_count()} cores):")
+for name, *_ in ways:
+    w, c = statistics.median(wall[name]), statistics.median(cpu[name])
+    ratios = "" if name == first else f"   {name} / {first}: wall {w / w0:.2f}, CPU {c / c0:.2f}"
+    print(f"    {name:<10} wall {w:8.0f} ms  CPU {c:8.0f} ms{ratios}")
+PY
 }
 
 # installer.txt and the installer for the tree in folder $1, as $2.
 make_setup() {
   printf 'app = Bench\ninstallation = Bench | $ROOT1%s/target\nfiles = %s\nlanguage = English\n' \
     "$WORK" "$1" >"$WORK/installer.txt"
-  build/tools/installer/make_installer "$WORK/installer.txt" build/tools/installer/setup "$2" \
+  "$BUILD/tools/installer/make_installer" "$WORK/installer.txt" "$BUILD/tools/installer/setup" "$2" \
     >/dev/null
 }
 
@@ -187,7 +223,7 @@ mkdir -p "$WORK/one" "$WORK/done"
 echo "one" >"$WORK/one/file.txt"
 make_setup "$WORK/one" "$WORK/setup_one"
 fixed_bytes=$(stat -c %s "$WORK/setup_one")
-bare_bytes=$(stat -c %s build/tools/installer/setup)
+bare_bytes=$(stat -c %s "$BUILD/tools/installer/setup")
 
 echo "Work folder: $WORK; the installer unpacks into $(dirname "$(mktemp -u)")"
 echo "Load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -204,17 +240,12 @@ for name in "${TREES[@]}"; do
   build_ms=$((($(now) - build_start) / 1000000))
   makeself --quiet "$TREE" "$WORK/tree.run" "bench tree" true >/dev/null
   tar -czf "$WORK/tree.tar.gz" -C "$TREE" .
+  tar -cf "$WORK/tree.tar" -C "$TREE" .
   read -r pkg_bytes pkg_tree_bytes chunk_size block_size stored_pieces pieces < <(unpacked_size "$WORK/setup")
   setup_bytes=$(stat -c %s "$WORK/setup")
   makeself_bytes=$(stat -c %s "$WORK/tree.run")
   tar_bytes=$(stat -c %s "$WORK/tree.tar.gz")
 
-  installer_ms=$(measure "$WORK/setup" -a)
-  same_tree "setup -a"
-  makeself_ms=$(measure "$WORK/tree.run" --quiet --noexec --nox11 --target "$WORK/target")
-  same_tree makeself
-  tar_ms=$(measure tar -xzf "$WORK/tree.tar.gz" -C "$WORK/target")
-  same_tree tar
 
   echo "== $name: $files files, $tree_bytes bytes; block size $block_size, chunk size" \
     "$chunk_size ($stored_pieces of $pieces pieces stored as they are); built in $build_ms ms"
@@ -227,12 +258,15 @@ for name in "${TREES[@]}"; do
     printf "  makeself file            %11d bytes\n", m
     printf "  tar.gz file              %11d bytes\n", z
   }'
-  echo "  median of $REPEATS runs: setup -a ${installer_ms} ms, makeself --target ${makeself_ms} ms," \
-    "tar -xzf ${tar_ms} ms"
-  awk -v i="$installer_ms" -v m="$makeself_ms" -v t="$tar_ms" 'BEGIN {
-    printf "  makeself / installer = %.2f (above 1: the installer is faster)\n", m / i
-    printf "  tar / installer      = %.2f\n", t / i
-  }'
-  rm -rf "$TREE" "$WORK/target" "$WORK/done/"* "$WORK/setup" "$WORK/tree.run" "$WORK/tree.tar.gz"
+  # One way a line: its name, then its command's words, separated by tabs.
+  {
+    printf 'setup\t%s\t-a\n' "$WORK/setup"
+    printf 'makeself\t%s\t--quiet\t--noexec\t--nox11\t--target\t%s\n' "$WORK/tree.run" "$WORK/target"
+    printf 'tar -xzf\ttar\t-xzf\t%s\t-C\t%s\n' "$WORK/tree.tar.gz" "$WORK/target"
+    printf 'tar -xf\ttar\t-xf\t%s\t-C\t%s\n' "$WORK/tree.tar" "$WORK/target"
+  } >"$WORK/ways"
+  measure_ways "$WORK/ways"
+  rm -rf "$TREE" "$WORK/target" "$WORK/done/"* "$WORK/setup" "$WORK/tree.run" "$WORK/tree.tar.gz" \
+    "$WORK/tree.tar"
 done
 echo "Load after the run: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -19,10 +19,16 @@
 # page fades in from black over 700 ms with its dialog in place, so this is
 # an early step of that fade), and the wizard at rest (the fade, and any
 # opening effect of the dialog, done).
+#
+# Without an installer named, the demo is measured twice: with about 1 MB
+# and with about 100 MB of payload (the demo's files and added data: half of
+# the payload from bytes that do not deflate, half from text-like bytes that
+# deflate about fourfold), so that what unpacking costs per MB shows beside
+# what every start costs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-5}"
-INSTALLER="${2:-}"
+INSTALLERS=("${@:2}")
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/startup_bench.XXXXXX")"
 XVFB_PID=""
@@ -32,23 +38,44 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "$INSTALLER" ]; then
+# The demo with about $1 MB of payload, as $WORK/demo-$1MB.
+make_demo() {
+  local demo="$WORK/demo-$1"
+  cp -a demo "$demo"
+  python3 - "$demo/files" "$1" <<'PY'
+import os, random, sys
+folder, mb = sys.argv[1], float(sys.argv[2])
+rng = random.Random(49)
+half = int(mb * 1e6 / 2)
+with open(os.path.join(folder, "stored.bin"), "wb") as out:
+    out.write(rng.randbytes(half))
+words = [b"install", b"folder", b"package", b"chunk", b"window", b"skin", b"file", b"log", b"menu"]
+lines = [b" ".join(rng.choice(words) for _ in range(8)) + b" %d\n" % rng.getrandbits(40)
+         for _ in range(200000)]
+text = bytearray()
+while len(text) < 4 * half:
+    text += b"".join(rng.choices(lines, k=1000))
+with open(os.path.join(folder, "notes.log"), "wb") as out:
+    out.write(text[:4 * half])
+PY
+  build/tools/installer/make_installer "$demo/installer.txt" build/tools/installer/setup \
+    "$WORK/demo-${1}MB" >/dev/null
+  rm -rf "$demo"
+}
+
+if [ ${#INSTALLERS[@]} -eq 0 ]; then
   cmake --build build --target setup make_installer >/dev/null
-  INSTALLER="$WORK/demo-setup"
-  build/tools/installer/make_installer "$PWD/demo/installer.txt" build/tools/installer/setup \
-    "$INSTALLER" >/dev/null
+  for mb in 1 100; do
+    make_demo "$mb"
+    INSTALLERS+=("$WORK/demo-${mb}MB")
+  done
 fi
-INSTALLER="$(realpath "$INSTALLER")"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$WORK/display")"
-
-# The listing ends the program with the status of a console mode.
-CHANNEL=$("$INSTALLER" --vorn-listdebug | awk '/ Installer Start-up$/ { print $1 }' || true)
-[ -n "$CHANNEL" ] || { echo "$INSTALLER has no start-up channel" >&2; exit 1; }
 
 STAGES=("splash shown" "data unpacked" "data loaded" "window open" "page built"
         "first wizard frame" "wizard at rest")
@@ -88,38 +115,45 @@ reference_once() {
   ms "$start" "$EPOCHREALTIME"
 }
 
-run_once >/dev/null  # warm-up: the program file and the libraries in the page cache
-: >"$WORK/times"
-for _ in $(seq 1 "$RUNS"); do
-  run_once >>"$WORK/times"
-  echo "reference=$(reference_once)" >>"$WORK/times"
-done
+for INSTALLER in "${INSTALLERS[@]}"; do
+  INSTALLER="$(realpath "$INSTALLER")"
+  # The listing ends the program with the status of a console mode.
+  CHANNEL=$("$INSTALLER" --vorn-listdebug | awk '/ Installer Start-up$/ { print $1 }' || true)
+  [ -n "$CHANNEL" ] || { echo "$INSTALLER has no start-up channel" >&2; exit 1; }
 
-median() {
-  sed -n "s/^$1=//p" "$WORK/times" | sort -n |
-    awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2];
-                              else printf "%.1f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
+  run_once >/dev/null  # warm-up: the program file and the libraries in the page cache
+  : >"$WORK/times"
+  for _ in $(seq 1 "$RUNS"); do
+    run_once >>"$WORK/times"
+    echo "reference=$(reference_once)" >>"$WORK/times"
+  done
 
-echo "Installer start-up on a private Xvfb, median of $RUNS runs ($(nproc) cores," \
-  "load $(cut -d' ' -f1-3 /proc/loadavg)):"
-echo "  $(basename "$INSTALLER"), $(stat -c %s "$INSTALLER") bytes"
-printf '  %-20s %10s %10s\n' "stage" "from start" "part"
-previous=0
-for stage in "${STAGES[@]}"; do
-  at=$(median "$stage")
-  if [ "$at" = "-" ]; then
-    printf '  %-20s %10s\n' "$stage" "not seen"
-    continue
+  median() {
+    sed -n "s/^$1=//p" "$WORK/times" | sort -n |
+      awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2];
+                                else printf "%.1f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+  }
+
+  echo "Installer start-up on a private Xvfb, median of $RUNS runs ($(nproc) cores," \
+    "load $(cut -d' ' -f1-3 /proc/loadavg)):"
+  echo "  $(basename "$INSTALLER"), $(stat -c %s "$INSTALLER") bytes"
+  printf '  %-20s %10s %10s\n' "stage" "from start" "part"
+  previous=0
+  for stage in "${STAGES[@]}"; do
+    at=$(median "$stage")
+    if [ "$at" = "-" ]; then
+      printf '  %-20s %10s\n' "$stage" "not seen"
+      continue
+    fi
+    printf '  %-20s %7s ms %7s ms\n' "$stage" "$at" "$(awk -v a="$at" -v b="$previous" 'BEGIN { printf "%.1f", a - b }')"
+    previous=$at
+  done
+  reference=$(median reference)
+  first=$(median "first wizard frame")
+  printf '  reference: "%s -h" %s ms' "$(basename "$INSTALLER")" "$reference"
+  if [ "$first" != "-" ]; then
+    awk -v a="$first" -v r="$reference" 'BEGIN { printf "; first wizard frame = %.1f x the reference\n", a / r }'
+  else
+    echo
   fi
-  printf '  %-20s %7s ms %7s ms\n' "$stage" "$at" "$(awk -v a="$at" -v b="$previous" 'BEGIN { printf "%.1f", a - b }')"
-  previous=$at
 done
-reference=$(median reference)
-first=$(median "first wizard frame")
-printf '  reference: "%s -h" %s ms' "$(basename "$INSTALLER")" "$reference"
-if [ "$first" != "-" ]; then
-  awk -v a="$first" -v r="$reference" 'BEGIN { printf "; first wizard frame = %.1f x the reference\n", a / r }'
-else
-  echo
-fi

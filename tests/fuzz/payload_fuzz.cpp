@@ -1,9 +1,10 @@
 // libFuzzer target: any bytes as the payload behind the installer's program
 // file, unpacked from memory into memory. A successful unpack must have
 // produced bytes and reported percentages below 100 in rising order. Input
-// of the checked form without splash record is tried a second time with
-// every check made right, so that the fuzzer also reaches what lies behind
-// the checks; unpacked, it must give exactly the header's package length.
+// of a checked form without splash record is tried a second time with
+// every check made right (in the bound form each carried on from the one
+// before it), so that the fuzzer also reaches what lies behind the checks;
+// unpacked, it must give exactly the header's package length.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -41,15 +42,21 @@ bool unpack(const std::string& bytes, std::string& unpacked) {
 // walking the pieces by their stored lengths; false for any other input.
 bool make_checks_right(std::string& bytes) {
   constexpr size_t kPieces = 1 + PAYLOAD_HEADER_FIELDS;
-  if (bytes.size() < kPieces || bytes[0] != 0 || static_cast<uint8_t>(bytes[5]) != PAYLOAD_FORM_CHECKED)
-    return false;
+  if (bytes.size() < kPieces || bytes[0] != 0) return false;
+  const auto form = static_cast<uint8_t>(bytes[5]);
+  if (form != PAYLOAD_FORM_CHECKED && form != PAYLOAD_FORM_BOUND) return false;
+  const bool bound = form == PAYLOAD_FORM_BOUND;
   auto* b = reinterpret_cast<uint8_t*>(bytes.data());
-  put_payload_u32(b + 10, payload_check(b + 1, 9, nullptr, 0));
+  // The bound form's header check starts at the splash flag.
+  uint32_t chain = bound ? payload_check(b, 10, nullptr, 0) : payload_check(b + 1, 9, nullptr, 0);
+  put_payload_u32(b + 10, chain);
   for (size_t at = kPieces; at + PAYLOAD_PIECE_FIELDS <= bytes.size();) {
     const size_t stored =
         std::min<size_t>(payload_u32(b + at + 1), bytes.size() - at - PAYLOAD_PIECE_FIELDS);
-    put_payload_u32(b + at + 5, payload_check(b + at, 5, b + at + PAYLOAD_PIECE_FIELDS,
-                                              static_cast<uint32_t>(stored)));
+    const uint32_t check = payload_check(b + at, 5, b + at + PAYLOAD_PIECE_FIELDS,
+                                         static_cast<uint32_t>(stored), bound ? chain : 0);
+    put_payload_u32(b + at + 5, check);
+    chain = check;
     at += PAYLOAD_PIECE_FIELDS + stored;
   }
   return true;

@@ -78,6 +78,7 @@ bool DATABASE::load_package(const char* name) {
     if (!package->is_open()) package.reset();
     return package != nullptr;
   };
+  const int32_t opened_with = DATA_FILE::get_default_buffer_size();
   if (!open()) return false;
 
   bool read = false;
@@ -103,13 +104,18 @@ bool DATABASE::load_package(const char* name) {
       remove_file(temporary, file);
     }
   }
-  // Opened afresh, so that nothing of the data read stays pending in it;
-  // the files opened from now on take the buffer size the data asks for
-  // (the default one after a failed read).
-  package.reset();
+  // The files opened from now on take the buffer size the data asks for
+  // (the default one after a failed read). The package is opened afresh
+  // with it, so that nothing of the data read stays pending in it, only
+  // where the size changed or the read failed: an unpacked payload has set
+  // the size its data asks for already, and walking the records of
+  // thousands of files a second time costs the install's start.
   DATA_FILE::set_default_buffer_size(
       static_cast<int32_t>(std::min<uint32_t>(file_cache_sz, INT32_MAX)));
-  if (!open() || !read) return false;
+  if (!read || DATA_FILE::get_default_buffer_size() != opened_with) {
+    package.reset();
+    if (!open() || !read) return false;
+  }
 
   uint32_t files = 0;
   for (DATABASE_INSTALLATION& installation : installations) {

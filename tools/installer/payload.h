@@ -8,20 +8,32 @@
 //        cache, the image, the bar's x, y, width and height (u16 each), the
 //        title and the bar's style set, each in its own stored form
 //   u32  chunk size: the package bytes of one piece (the last may hold fewer)
-//   u8   form: PAYLOAD_FORM_CHECKED
+//   u8   form: PAYLOAD_FORM_BOUND
 //   u32  package length: the bytes all pieces unpack to together
-//   u32  CRC-32 of the nine bytes from the chunk size on
+//   u32  CRC-32 of every byte from the payload's start (the splash flag) up
+//        to this check
 //   the pieces, up to the end of the file, each:
 //     u8   1: deflated into one zlib stream; 0: stored as it is
 //     u32  stored length, at most the chunk size
-//     u32  CRC-32 of the flag, the stored length and the stored bytes
+//     u32  the CRC-32 carried on from the check before it (the header's for
+//          the first piece) over the flag, the stored length and the stored
+//          bytes
 //     the stored bytes
 //
-// Installers built before pieces carried their own flag and check have, in
-// place of the form and what follows it, one flag for all pieces (0
-// stored, 1 deflated) and the pieces to the end of the file, each a u32
-// length and its bytes (zero-length pieces are stepped over). The reader
-// still takes that form; the form byte tells the two apart.
+// Every check is so the CRC-32 of all bytes in front of it, the checks
+// themselves left out: a piece is bound to its place and to everything
+// before it, so pieces swapped or copied over one another, a piece left
+// out and a changed byte in the splash record are all found, and the last
+// piece's check vouches for the whole payload before the package is used.
+//
+// Two earlier forms are still read; the form byte tells them apart.
+// PAYLOAD_FORM_CHECKED has the same fields, but its header check covers
+// only the nine bytes from the chunk size on and each piece's check only
+// its own flag, length and bytes. Installers built before pieces carried
+// their own flag and check have, in place of the form and what follows it,
+// one flag for all pieces (0 stored, 1 deflated) and the pieces to the end
+// of the file, each a u32 length and its bytes (zero-length pieces are
+// stepped over).
 #include <cstdint>
 
 #include "data_device.h"
@@ -33,9 +45,12 @@
 // The largest chunk size a payload may declare (the largest data-file buffer).
 constexpr uint32_t PAYLOAD_MAX_CHUNK_SIZE = 52428800;
 
-// The form byte of a payload whose pieces each carry a flag and a check;
-// at least two bits away from both older values, so that one damaged bit
-// cannot turn it into them.
+// The form bytes of payloads whose pieces each carry a flag and a check:
+// bound to their places (what the builder writes) and not (installers of
+// the earlier form). Each is at least two bits away from the others and
+// from the oldest form's flags, so that one damaged bit cannot turn it into
+// them.
+constexpr uint8_t PAYLOAD_FORM_BOUND = 0x44;
 constexpr uint8_t PAYLOAD_FORM_CHECKED = 0x43;
 
 // The checked form's fixed fields as bytes: its header fields from the
@@ -55,9 +70,9 @@ inline uint32_t payload_u32(const uint8_t* at) {
 }
 
 // The CRC-32 of the fields before a check and of the bytes after them
-// (none for the header).
+// (none for the header), carried on from the CRC-32 from (0 starts anew).
 uint32_t payload_check(const uint8_t* fields, uint32_t field_count, const uint8_t* bytes,
-                       uint32_t size);
+                       uint32_t size, uint32_t from = 0);
 
 // What the splash window shows while the pieces are unpacked; it travels
 // with the toolkit's image cache in front of it.
@@ -78,11 +93,13 @@ struct PAYLOAD_OPTIONS {
   // tests of readers that must step over one); -1 writes none.
   int32_t empty_chunk_at = -1;
   PAYLOAD_SPLASH* splash = nullptr;  // null: splash flag 0
-  // Writes the form of installers built before pieces carried checks, for
-  // tests that the reader still takes it: one flag for all pieces, which
-  // fails when compressed is set and a piece does not deflate into the
-  // chunk size.
-  bool old_form = false;
+  // The form written: the builder's, or for tests that the reader still
+  // takes them the earlier ones. FLAGGED is the form of installers built
+  // before pieces carried checks: one flag for all pieces, which fails
+  // when compressed is set and a piece does not deflate into the chunk
+  // size.
+  enum class FORM : uint8_t { BOUND, CHECKED, FLAGGED };
+  FORM form = FORM::BOUND;
 };
 
 // Writes the payload for the package file in folder (a data file with its
@@ -111,12 +128,16 @@ public:
 // device position is the offset minus one; any device positioned that way
 // will do) and writes the package bytes to destination. False when the
 // payload is damaged in any way: a header or piece whose check does not
-// match, an unknown form or piece flag, a chunk size of 0 or above the
+// match (in the bound form the splash record is checked with the header
+// before the observer hears of either), an unknown form or piece flag, a chunk size of 0 or above the
 // limit, a piece longer than the chunk size or than what remains, a piece
 // that does not inflate or inflates to more than the chunk size plus a
 // fifth, a piece after one shorter than the chunk size, a short read, no
 // package bytes at all or other than the header's package length; also
 // when a write fails. Every piece is checked before its bytes are used.
+// After the header, the pieces are read, checked and inflated on a second
+// thread, a few ahead of the writes; destination is written and the
+// observer told only on the caller's thread.
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer);
 

@@ -451,7 +451,7 @@ bool repack_as_before(const std::string& program, const std::string& folder_path
   if (!chunks) return false;
   PAYLOAD_OPTIONS options;
   options.chunk_size = 65536;
-  options.old_form = true;  // as the payload was then
+  options.form = PAYLOAD_OPTIONS::FORM::FLAGGED;  // as the payload was then
   const bool written = write_payload(*chunks, folder, "installer.pkg", options);
   if (!FOLDER::close_data_file(chunks) || !written) return false;
   const std::string bytes = test_support::read_file(kInstallerDir + "/setup") +

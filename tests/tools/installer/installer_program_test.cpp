@@ -129,8 +129,9 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
       damaged, test_support::read_file(kProgram) + std::string(6, '\0') + "tail"));
   ASSERT_EQ(chmod(damaged.c_str(), 0755), 0);
   // Installers that carry the data, with the built-in picture or a titled
-  // splash, whole or with their last bytes cut off.
-  const auto installer = [&](const std::string& name, bool titled, size_t cut) {
+  // splash, whole or with their last bytes cut off, or with the title
+  // changed in the splash record.
+  const auto installer = [&](const std::string& name, bool titled, size_t cut, bool retitled = false) {
     PAYLOAD_SPLASH splash;
     splash.image.create(20, 10);
     splash.title.set("Set-up");
@@ -140,7 +141,8 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
     test_support::MEMORY_DEVICE payload;
     payload.swap = 1;
     EXPECT_TRUE(write_payload(payload, work, "installer.pkg", options));
-    const std::string bytes = test_support::read_file(kProgram) + payload.text();
+    std::string bytes = test_support::read_file(kProgram) + payload.text();
+    if (retitled) bytes[bytes.rfind("Set-up") + 5] = 'q';
     const std::string path = scratch.file(name);
     EXPECT_TRUE(test_support::write_file(path, bytes.substr(0, bytes.size() - cut)));
     EXPECT_EQ(chmod(path.c_str(), 0755), 0);
@@ -150,6 +152,7 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
   const std::string plain_cut = installer("plain-cut", false, 10), titled_cut = installer("titled-cut", true, 10);
   ASSERT_EQ(mkdir(scratch.file("fifo").c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(scratch.file("fifo/installer.pkg").c_str(), 0600), 0);
+  const std::string retitled = installer("retitled", true, 0, true);
 
   const std::string here = kProgram.substr(0, kProgram.rfind('/'));
   char resolved[PATH_MAX];
@@ -167,6 +170,7 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
       {{titled}, 255, no_display},
       {{plain_cut}, 255, "The installer file is incomplete or damaged!\n" + plain_cut + " ends early"},
       {{titled_cut}, 255, "The installer file is incomplete or damaged!\n" + titled_cut + " ends early"},
+      {{retitled}, 255, "The installer file is incomplete or damaged!\n" + retitled + " ends early"},
       // Nothing is done on a command line that is not understood.
       {{kProgram, "--bogus", "-a"}, 255, "Unrecognised command line option: --bogus" + usage, true},
       {{kProgram, "-p", "linux", "-a", "--verbose"}, 255,

@@ -64,16 +64,20 @@ struct PIECE {
   std::string stored;
 };
 
-// A payload of the checked form without splash record, pieces as given,
-// every check right.
+// A payload of a checked form without splash record, pieces as given,
+// every check right: in the bound form each is the CRC-32 of all bytes
+// before it but the checks, in the other of its own fields and bytes.
 std::string checked_payload(uint32_t chunk_size, uint32_t package_length,
                             const std::vector<PIECE>& pieces, uint8_t form = PAYLOAD_FORM_CHECKED) {
+  const bool bound = form == PAYLOAD_FORM_BOUND;
   const std::string header = big_endian(chunk_size) + std::string(1, static_cast<char>(form)) +
                              big_endian(package_length);
-  std::string out = std::string(1, '\0') + header + crc(header);
+  std::string checked = bound ? std::string(1, '\0') + header : header;
+  std::string out = std::string(1, '\0') + header + crc(checked);
   for (const PIECE& piece : pieces) {
     const std::string fields = std::string(1, static_cast<char>(piece.flag)) + big_endian(piece.stored.size());
-    out += fields + crc(fields + piece.stored) + piece.stored;
+    checked = bound ? checked + fields + piece.stored : fields + piece.stored;
+    out += fields + crc(checked) + piece.stored;
   }
   return out;
 }
@@ -129,15 +133,19 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(stray.save_png(file));
   EXPECT_TRUE(FOLDER::close_data_file(file));
+  using FORM = PAYLOAD_OPTIONS::FORM;
   struct ROW {
     bool splash;
     bool compressed;
     int32_t empty_chunk_at;
-    bool old_form;  // as installers built before pieces carried checks
-  } rows[] = {{false, true, -1, false}, {false, false, 1, false}, {true, true, 2, false},
-              {true, false, -1, false}, {false, true, 1, true},  {true, false, -1, true}};
+    FORM form;  // the builder's, or as earlier installers were built
+  } rows[] = {{false, true, -1, FORM::BOUND},   {false, false, 1, FORM::BOUND},
+              {true, true, 2, FORM::BOUND},     {true, false, -1, FORM::BOUND},
+              {true, true, 1, FORM::CHECKED},   {false, false, -1, FORM::CHECKED},
+              {false, true, 1, FORM::FLAGGED},  {true, false, -1, FORM::FLAGGED}};
   for (const ROW& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.splash << row.compressed << row.empty_chunk_at << row.old_form);
+    SCOPED_TRACE(testing::Message() << row.splash << row.compressed << row.empty_chunk_at
+                                    << static_cast<int>(row.form));
     PAYLOAD_SPLASH splash;
     splash.image.create(20, 10);
     splash.title.set("Demo set-up");
@@ -148,7 +156,7 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     options.compressed = row.compressed;
     options.empty_chunk_at = row.empty_chunk_at;
     options.splash = row.splash ? &splash : nullptr;
-    options.old_form = row.old_form;
+    options.form = row.form;
     test_support::MEMORY_DEVICE device;
     device.swap = 1;
     ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
@@ -178,16 +186,19 @@ TEST_F(UnpackPayload, IntegersAreBigEndianAndTheOrderByteLeadsThePackage) {
   device.swap = 1;
   ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
   const std::string bytes = device.text();
-  // Splash flag, chunk size, form, package length, the header's check.
-  EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\x43", 6));
+  // Splash flag, chunk size, form, package length, the header's check of
+  // the bytes before it.
+  EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\x44", 6));
   EXPECT_EQ(bytes.substr(6, 4), big_endian(package.size() - 1));
-  EXPECT_EQ(bytes.substr(10, 4), crc(bytes.substr(1, 9)));
-  // An empty piece: stored, no bytes, its check.
-  EXPECT_EQ(bytes.substr(14, 9), std::string(5, '\0') + crc(std::string(5, '\0')));
+  EXPECT_EQ(bytes.substr(10, 4), crc(bytes.substr(0, 10)));
+  // An empty piece: stored, no bytes, the check of all bytes so far but
+  // the checks.
+  EXPECT_EQ(bytes.substr(14, 9), std::string(5, '\0') + crc(bytes.substr(0, 10) + std::string(5, '\0')));
   // The first piece of the package: stored as it is, 1000 bytes, its
   // check, its bytes.
   EXPECT_EQ(bytes.substr(23, 5), std::string("\0\0\0\x03\xE8", 5));
-  EXPECT_EQ(bytes.substr(28, 4), crc(bytes.substr(23, 5) + bytes.substr(32, 1000)));
+  EXPECT_EQ(bytes.substr(28, 4), crc(bytes.substr(0, 10) + bytes.substr(14, 5) + bytes.substr(23, 5) +
+                                     bytes.substr(32, 1000)));
   EXPECT_EQ(bytes.substr(32, 1000), package.substr(1, 1000));
   ASSERT_TRUE(unpack(bytes));
   const std::string result = unpacked();
@@ -197,7 +208,8 @@ TEST_F(UnpackPayload, IntegersAreBigEndianAndTheOrderByteLeadsThePackage) {
 
 // A package of a file that does not deflate beside text: only the pieces
 // of the first are stored as they are, and one changed byte anywhere in
-// the payload, in a stored or a deflated piece or in the header, is found.
+// the payload, in the splash record, in a stored or a deflated piece or in
+// the header, is found.
 TEST_F(UnpackPayload, EveryChangedByteIsFound) {
   std::string text;
   while (text.size() < 12000) text += "line " + std::to_string(text.size()) + " of the notes\n";
@@ -207,14 +219,19 @@ TEST_F(UnpackPayload, EveryChangedByteIsFound) {
     PACKAGE package(work, "installer.pkg", true, 512, false, false);
     ASSERT_TRUE(package.add_file(work, "notes.txt") && package.add_file(work, "random.bin"));
   }
+  PAYLOAD_SPLASH splash;
+  splash.image.create(6, 4);
+  splash.title.set("Set-up");
   PAYLOAD_OPTIONS options;
   options.chunk_size = 1024;
   options.empty_chunk_at = 2;
-  test_support::MEMORY_DEVICE written;
-  written.swap = 1;
+  test_support::MEMORY_DEVICE plain, written;
+  plain.swap = written.swap = 1;
+  ASSERT_TRUE(write_payload(plain, work, "installer.pkg", options));
+  EXPECT_LT(plain.bytes.size(), 3000 + text.size() / 4);
+  options.splash = &splash;
   ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
   const std::string bytes = written.text();
-  EXPECT_LT(bytes.size(), 3000 + text.size() / 4);
   ASSERT_TRUE(unpack(bytes));
   EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
 
@@ -243,6 +260,21 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   header_check_wrong[12] ^= 0x01;
   std::string piece_check_wrong = checked_payload(1000, 1000, {{0, full}});
   piece_check_wrong[20] ^= 0x01;
+  // Whole pieces of the same size, each with the check it was written with,
+  // swapped or one copied over another.
+  const std::string package = make_package();
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 1000;
+  options.compressed = false;
+  test_support::MEMORY_DEVICE device;
+  device.swap = 1;
+  ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
+  const std::string built = device.text();
+  const auto piece = [&](size_t n) { return built.substr(14 + n * 1009, 1009); };
+  const std::string swapped = built.substr(0, 14) + piece(1) + piece(0) + built.substr(14 + 2 * 1009);
+  const std::string copied = built.substr(0, 14) + piece(0) + piece(0) + built.substr(14 + 2 * 1009);
+  const std::string moved_to_end = built.substr(0, 14) + built.substr(14 + 1009, 50 * 1009) + piece(0) +
+                                   built.substr(14 + 51 * 1009);
   struct ROW {
     const char* what;
     std::string bytes;
@@ -267,10 +299,14 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"header check wrong", header_check_wrong},
       {"piece check wrong", piece_check_wrong},
       {"piece flag unknown", checked_payload(1000, 1000, {{2, full}})},
+      {"deflated piece of one byte", checked_payload(1000, 1, {{1, "x"}})},
       {"checked piece longer than the chunk size", checked_payload(4, 5, {{0, "abcde"}})},
       {"pieces shorter than the package length", checked_payload(1000, 1500, {{0, full}})},
       {"pieces longer than the package length", checked_payload(1000, 1000, {{0, full}, {0, half}})},
       {"no pieces", checked_payload(1000, 0, {})},
+      {"pieces swapped", swapped},
+      {"a piece copied over another", copied},
+      {"a piece moved", moved_to_end},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.what);
@@ -280,13 +316,42 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   // The same bytes with the damage taken out do unpack.
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
+  ASSERT_TRUE(unpack(built));
+  EXPECT_EQ(unpacked(), package);
   // Every stored byte counts in a piece's check, down to a last piece of one.
-  ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}})));
-  EXPECT_EQ(unpacked(), std::string(1, '\0') + full + "x");
+  for (const uint8_t form : {PAYLOAD_FORM_CHECKED, PAYLOAD_FORM_BOUND}) {
+    ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}}, form)));
+    EXPECT_EQ(unpacked(), std::string(1, '\0') + full + "x");
+  }
   // A piece may inflate to a fifth more than the chunk size.
   const std::string longest = full + std::string(200, 'x');
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(longest), deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + longest + half);
+}
+
+// Pieces are read ahead of the writes only a few at a time: a write that
+// fails, or a damaged piece, stops the reading there, and the pieces in
+// front of a damaged one are all that is written.
+TEST_F(UnpackPayload, ReadingStopsWithinAFewPiecesOfAFailure) {
+  make_package();
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = 1000;
+  options.compressed = false;
+  test_support::MEMORY_DEVICE written;
+  written.swap = 1;
+  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
+  ASSERT_GT(written.bytes.size(), 60 * 1009u);
+  const size_t tenth_piece = 14 + 9 * 1009 + 20;
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged ? "damaged" : "full");
+    test_support::MEMORY_DEVICE source(written.bytes), destination;
+    source.swap = 1;
+    if (damaged) source.bytes[tenth_piece] ^= 1;
+    else destination.capacity = 9000;
+    EXPECT_FALSE(unpack_payload(source, 1, destination, nullptr));
+    EXPECT_LT(source.bytes_read, 20 * 1009u);
+    EXPECT_LE(destination.bytes.size(), 9000u);
+  }
 }
 
 // The package laid out as chosen for its files stays close to their
