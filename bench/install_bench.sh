@@ -213,8 +213,10 @@ PY
 make_setup() {
   printf 'app = Bench\ninstallation = Bench | $ROOT1%s/target\nfiles = %s\nlanguage = English\n' \
     "$WORK" "$1" >"$WORK/installer.txt"
+  # -a shows none of the wizard's texts: the builder's warnings about blank
+  # ones are shown only when the build fails.
   "$BUILD/tools/installer/make_installer" "$WORK/installer.txt" "$BUILD/tools/installer/setup" "$2" \
-    >/dev/null
+    >/dev/null 2>"$WORK/builder.err" || { cat "$WORK/builder.err" >&2; exit 1; }
 }
 
 # What every installer carries whatever its files: the program, the fonts
