@@ -365,6 +365,8 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   five->select_by_value(70, true);
   EXPECT_EQ(five->get_selected(), 6);
   EXPECT_STREQ(five->get_text(), "f");
+  five->select_by_value(0, true);  // the first row's value
+  EXPECT_EQ(five->get_selected(), 0);
 
   // A list over its own box: the press that opened it chooses nothing.
   std::vector<std::string> names;
