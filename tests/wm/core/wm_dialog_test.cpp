@@ -287,6 +287,15 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   EXPECT_EQ(WM_DIALOG::message_colour(kTitle), kTitle);
   WM_DIALOG::default_text_colour = kWidget;
   EXPECT_EQ(WM_DIALOG::message_colour(kTitle), kWidget);
+
+  // A translucent body lies over what is behind it, at its edges too.
+  const WM_STYLE_SET glass = plain(0x800000FF, 2);
+  root.add_overlay(new WM_DIALOG(130, 20, 60, 40, nullptr, &glass, nullptr, nullptr, &effects), false);
+  wm_test::paint_table(&root);
+  for (const XY& p : {XY{130, 20}, XY{189, 59}}) {
+    EXPECT_EQ(pixel(p.first, p.second), blend(kScreen, kBody, 0x80)) << p.first;
+  }
+  EXPECT_EQ(pixel(190, 59), kScreen);
 }
 
 TEST_F(Dialog, SkinEffectsFileChangesTheDefaults) {

@@ -150,6 +150,9 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   EXPECT_EQ(popup->height, height);
   click_on(menu);
   ASSERT_TRUE(menu->is_open());
+  input.move_to(-1, -1);  // the pointer leaving the window neither acts nor closes
+  EXPECT_EQ(menu->update(false), 0);
+  EXPECT_TRUE(menu->is_open());
 
   const struct {
     uint32_t key;
@@ -204,9 +207,13 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   // A free pop-up goes once an item is chosen.
   auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, false,
                                          false, nullptr, nullptr, nullptr, nullptr, nullptr);
+  free_menu->add_item("Other", note, 0, 0, false);
   WM_BUTTON* pick = free_menu->add_item("Pick", note, page_action::HANDLED, 0, false);
   root.add_overlay(free_menu, false);
   frame();
+  input.type("p");  // with nothing focused the search reaches the last row too
+  frame();
+  EXPECT_EQ(focused_row(free_menu), 1);
   input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
   frame();
   input.press(1);
@@ -358,6 +365,8 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   five->select_by_value(70, true);
   EXPECT_EQ(five->get_selected(), 6);
   EXPECT_STREQ(five->get_text(), "f");
+  five->select_by_value(0, true);  // the first row's value
+  EXPECT_EQ(five->get_selected(), 0);
 
   // A list over its own box: the press that opened it chooses nothing.
   std::vector<std::string> names;

@@ -196,6 +196,21 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   EXPECT_EQ(destroyed_words, (std::vector<uintptr_t>{100, 400}));
   EXPECT_EQ(manager->get_page_word(0), 300u);
   EXPECT_FALSE(manager->is_page_word_in_use(400));
+  // Pop-ups and dialogs keep within the viewport: the screen to its last pixel.
+  int16_t vx1 = -1, vy1 = -1, vx2 = 0, vy2 = 0;
+  manager->get_viewport(&vx1, &vy1, &vx2, &vy2);
+  EXPECT_EQ((RECT{vx1, vy1, vx2, vy2}), (RECT{0, 0, 199, 149}));
+  // A kept page asked for again stays one slot; with another frame
+  // callback it is another page and the kept one goes into the history.
+  for (const bool same : {true, false}) {
+    manager.reset();
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    for (PAGE_FRAME f : {page_frame<0>, same ? page_frame<0> : page_frame<1>}) {
+      manager->set_page(0, create_boxes<0>, destroy_page<0>, 500, f, 1, 9, nullptr);
+      manager->switch_pages(0);
+    }
+    EXPECT_EQ(manager->area(0).current_slot, same ? 0 : 1) << same;
+  }
 }
 
 // Every transition runs to its end on a clock that moves 16 ms per reading

@@ -267,6 +267,11 @@ TEST_F(ScrollbarInput, TheColourLookShowsBarSliderButtonsAndArrows) {
     const int32_t track_mid = vertical ? 80 : 40;
     EXPECT_EQ(at(slider_mid, 17), colours[1]);
     EXPECT_EQ(at(track_mid, 17), colours[0]);
+    // The slider's ends: a line of the theme's inner outline, then its fill.
+    for (const int32_t end : {slider_mid - 10, slider_mid + 9}) {
+      EXPECT_EQ(at(end, 17), border_theme.inner_outline) << end;
+    }
+    EXPECT_EQ(at(slider_mid - 9, 17), colours[1]);
     // Across the slider two pixels of bar stay on each side.
     EXPECT_EQ(at(slider_mid, 11), colours[0]);
     // Each button: its face and its arrow.

@@ -171,6 +171,15 @@ TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&bytes[8])), "$APPDATA/images");
   for (size_t i = 8 + strlen("$APPDATA/images"); i < bytes.size(); i++) ASSERT_EQ(bytes[i], 0) << i;
 
+  // Version 16 is the first to keep the path itself rather than a folder.
+  template_read_version = 16;
+  MEMORY_DEVICE at_16(bytes);
+  at_16.bytes.push_back(255);
+  WM_PTM_FONT_INFO old_font;
+  EXPECT_TRUE(at_16.read_object(old_font));
+  EXPECT_STREQ(old_font.folder, "$APPDATA/images");
+  template_read_version = TEMPLATE_STREAM_VERSION;
+
   std::fill(bytes.begin() + 8, bytes.end(), 'y');  // a field with no terminator
   MEMORY_DEVICE device(bytes);
   WM_PTM_FONT_INFO font;  // same start, then the font id

@@ -152,6 +152,9 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_EQ(button->hotkey, gate.has_hotkey ? kHotkey : 0u);
   EXPECT_EQ(button->image_mode, gate.legacy_look ? 2 : 1);
   EXPECT_EQ(button->image_visible, gate.legacy_look ? 1 : 0);
+  // Before grids kept their row height and columns: 20 pixels, one column.
+  EXPECT_EQ(button->row_height, gate.version >= 21 ? 0 : 20);
+  EXPECT_EQ(button->column_count, gate.version >= 21 ? 2 : 1);
   EXPECT_EQ(button->cell_row, gate.version >= 20 ? 4 : 0xFFFF);
   EXPECT_EQ(button->cell_column, gate.version >= 20 ? 1 : 0xFFFF);
   EXPECT_EQ(button->style, gate.style_resolves ? store.find_style_set("S") : nullptr);

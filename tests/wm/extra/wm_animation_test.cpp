@@ -104,6 +104,12 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   EXPECT_FALSE(sprite.background_has_colour(&blue));
   EXPECT_TRUE(sprite.background_has_colour(&white));
   EXPECT_FALSE(sprite.holds_background());  // the test kept nothing
+  // With no target every place counts as unset, down to a one-row strip.
+  IMAGE one_row(8, 1);
+  SPRITE loose;
+  loose.init(nullptr, &one_row, 2);
+  const COLOUR unset = 0;
+  EXPECT_TRUE(loose.background_has_colour(&unset));
   const auto at_ = [&](int16_t px, int16_t py) {
     COLOUR c = 0;
     target.get_pixel(px, py, &c);

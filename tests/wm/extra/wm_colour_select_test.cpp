@@ -116,7 +116,7 @@ TEST_F(ColourSelect, TypedNumbersTakeTheirLowByteAndNonNumbersAreIgnored) {
   type(ID::ID_GREEN, "abc");  // ignored: the entry is rewritten as it was
   EXPECT_EQ(shown(ID::ID_GREEN), "0");
   type(ID::ID_BLUE, "  17x");
-  EXPECT_EQ(colour() & 0xFF, 17u);
+  EXPECT_EQ(colour() & 0xFFFFFFu, 0x2C0011u);  // red and green kept, blue typed
   type(ID::ID_ALPHA, "100");
   EXPECT_EQ(dialog->get_alpha(), 100);
   EXPECT_EQ(colour() >> 24, 100u);

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wm_pm_football_pitch.h"
 #include "wm_ptm_app_info.h"
@@ -202,21 +204,42 @@ TEST_F(Pitch, LinesLieAtEveryLandmarkAndGrassStaysInItsPalette) {
           EXPECT_EQ(c, LINE) << "point " << k << " ground " << int(g.ground);
         }
       }
-      // Grass between the lines: the penalty area's inside and the margin.
+      // Grass between the lines: the penalty area's inside and the margin,
+      // whose top rows are many pixels, enough to reach both ends of each
+      // channel's range.
       const POINT16 a = p->landmark(3), b = p->landmark(1);
-      for (const POINT16 q : {POINT16{(a.x + b.x) / 2 + 3, (a.y + b.y) / 2 + 3}, POINT16{2, 2}}) {
+      std::vector<POINT16> grass{POINT16{(a.x + b.x) / 2 + 3, (a.y + b.y) / 2 + 3}};
+      for (int16_t y = 0; y < 3; ++y)
+        for (int16_t x = 0; x < surface.width / 4; ++x) grass.push_back({x, y});
+      int32_t low[3] = {255, 255, 255}, high[3] = {0, 0, 0};
+      for (const POINT16 q : grass) {
         const COLOUR c = at(surface, q.x, q.y);
-        const int32_t r = (c >> 16) & 0xFF, gr = (c >> 8) & 0xFF, bl = c & 0xFF;
         EXPECT_EQ(c >> 24, 0xFFu);
-        EXPECT_GE(r, g.base + g.p[1]);
-        EXPECT_LE(r, g.base + g.p[1] + std::max(g.p[2] - 1, 0));
-        EXPECT_GE(gr, g.base + g.p[3]);
-        EXPECT_LE(gr, g.base + g.p[3] + std::max(g.p[4] - 1, 0));
-        EXPECT_GE(bl, g.base + g.p[5]);
-        EXPECT_LE(bl, g.base + g.p[5] + std::max(g.p[6] - 1, 0));
+        for (int k = 0; k < 3; ++k) {
+          const int32_t v = (c >> (16 - 8 * k)) & 0xFF;
+          low[k] = std::min(low[k], v);
+          high[k] = std::max(high[k], v);
+        }
+      }
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(low[k], g.base + g.p[1 + 2 * k]) << "channel " << k;
+        EXPECT_EQ(high[k], g.base + g.p[1 + 2 * k] + std::max(g.p[2 + 2 * k] - 1, 0)) << "channel " << k;
       }
     }
   }
+  // Small-sided: no penalty boxes; a spot 8 units out and an arc of the
+  // given radius round each goal.
+  WM_PITCH_SETTINGS st = standard();
+  st.small_sided = 1;
+  st.arc_radius = 20;
+  auto p = make(700, 500, st);
+  const int32_t L = 10 * st.length, W = 10 * st.width;
+  for (const int32_t along : {80, 200, L - 80, L - 200}) {
+    const POINT16 q = p->to_screen(along, W / 2);
+    EXPECT_EQ(at(p->get_surface(), q.x, q.y), LINE) << along;
+  }
+  const POINT16 box = p->to_screen(180, W / 2 + 220);  // a big pitch's box corner
+  EXPECT_NE(at(p->get_surface(), box.x, box.y), LINE);
 }
 
 TEST_F(Pitch, StripesAndRingsDarkenAlternateBandsOfTheSameGrass) {
@@ -290,6 +313,7 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   // The team's box holds both markers; bad indexes are refused.
   const RECT box = p->team_box(0);
   EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
+  EXPECT_EQ(screen(box.x1, box.y1), TEAM_FILL[0]);  // outlined in the team's fill
   EXPECT_EQ(p->get_player_state(2, 0), -1);
   EXPECT_EQ(p->get_player_state(0, 11), -1);
   // Lying across, 359 degrees turns to 89: the direction line, half the

@@ -302,6 +302,7 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   s->fill_rect_solid(wide_x, row_y, wide_x, row_y, &dot);
   keys(pad, "1");
   EXPECT_EQ(wm_test::pixel(wide_x, row_y), 0xFF203040u);
+  EXPECT_EQ(wm_test::pixel(fx2, row_y), border_theme.highlight);  // the frame's edge stays
   EXPECT_LT(wide_x, pad.get_entry()->x);
   root.remove_overlay(p, true, false);
 }

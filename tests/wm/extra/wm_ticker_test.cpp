@@ -87,6 +87,8 @@ TEST_F(Ticker, JoinedItemsScrollAsOneTextAndExpireAfterEachPass) {
     EXPECT_STREQ(t.get_joined_text(), joined);
     run_pass(t, 25);
   }
+  t.add_item("new", 0, 0, 65535);  // joined at once
+  EXPECT_STREQ(t.get_joined_text(), " | always | new | ");
   t.set_separator(nullptr);
   EXPECT_FALSE(t.has_joined_text());
 }

@@ -200,9 +200,9 @@ TEST_F(TypingScript, SetTextRestartsFromAnEmptyLabel) {
   label.update(false);
   EXPECT_EQ(shown(label), "");
   label.draw();
-  input.advance_ms(40);
+  input.advance_ms(20);
   label.update(false);
-  EXPECT_EQ(shown(label), "A ");
+  EXPECT_EQ(shown(label), "A");
   input.advance_ms(1000);
   label.update(false);
   EXPECT_EQ(shown(label), "A longer second text");
