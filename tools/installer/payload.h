@@ -135,9 +135,10 @@ public:
 // fifth, a piece after one shorter than the chunk size, a short read, no
 // package bytes at all or other than the header's package length; also
 // when a write fails. Every piece is checked before its bytes are used.
-// After the header, the pieces are read, checked and inflated on a second
-// thread, a few ahead of the writes; destination is written and the
-// observer told only on the caller's thread.
+// After the header, one thread reads and checks the pieces in order and a
+// few others inflate them side by side, a few pieces ahead of the writes;
+// destination is written in order and the observer told only on the
+// caller's thread.
 bool unpack_payload(DATA_DEVICE& source, uint32_t payload_offset, DATA_DEVICE& destination,
                     PAYLOAD_OBSERVER* observer);
 

@@ -15,6 +15,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "data_file.h"
 #include "file_services.h"
@@ -91,18 +92,23 @@ bool read_header(DATA_DEVICE& source, uint32_t start, HEADER& header) {
          source.seek(static_cast<int32_t>(pieces_at), false);
 }
 
-// One piece on its way from the reading thread to the writing one: its
-// package bytes (none for an empty piece) and the progress after it.
+// One piece on its way from the reading thread through an inflating one to
+// the writing one: its stored bytes where they are deflated, its package
+// bytes (none for an empty piece) and the progress after it.
 struct PIECE {
-  std::unique_ptr<uint8_t[]> bytes;
-  uint32_t size = 0;
+  std::unique_ptr<uint8_t[]> stored;  // chunk size; deflated pieces only
+  std::unique_ptr<uint8_t[]> bytes;   // the inflated limit
+  uint32_t stored_length = 0;
+  bool deflated = false;
+  uint32_t size = 0;  // package bytes in bytes
   int32_t percent = 0;
+  bool inflated = false;  // bytes ready to be written (thread hand-over only)
 };
 
-// Reads the pieces in order up to the end of the source, checks each and
-// inflates it where it is deflated: everything the unpack does but the
-// writing. A piece of a checked form is checked before it is inflated or
-// handed on.
+// Reads the pieces in order up to the end of the source and checks each:
+// its fields against the limits and, in the checked forms, its check, which
+// carries on from the piece before it. A piece is read into a PIECE only
+// once the one before it passed, so nothing behind damage is ever inflated.
 class PIECE_READER {
 public:
   PIECE_READER(DATA_DEVICE& source, const HEADER& header)
@@ -112,35 +118,18 @@ public:
         checked(header.form == PAYLOAD_FORM_CHECKED || header.form == PAYLOAD_FORM_BOUND),
         bound(header.form == PAYLOAD_FORM_BOUND),
         chain(header.check),
-        // A piece may inflate to a fifth more than the chunk size.
-        inflated_limit(header.chunk_size + header.chunk_size / 5),
-        remaining(data_length) {
-    if (checked || header.form == 1) {
-      input.reset(new (std::nothrow) uint8_t[header.chunk_size]);
-      decompressor = libdeflate_alloc_decompressor();
-    }
-  }
-  ~PIECE_READER() { libdeflate_free_decompressor(decompressor); }
-  PIECE_READER(const PIECE_READER&) = delete;
-  PIECE_READER& operator=(const PIECE_READER&) = delete;
+        remaining(data_length) {}
 
-  bool ready() const {
-    const bool may_inflate = checked || header.form == 1;
-    return data_length >= 0 && (!may_inflate || (input && decompressor));
-  }
-  // The room each piece's bytes need.
-  uint32_t piece_room() const { return inflated_limit; }
+  bool ready() const { return data_length >= 0; }
+  // Whether any piece may be deflated.
+  bool may_inflate() const { return checked || header.form == 1; }
 
-  // The next piece into piece, whose bytes have piece_room(); false at the
-  // end of the pieces, with damaged set when they were not all whole.
+  // The next piece into piece; false at the end of the pieces, with
+  // damaged set when one was damaged.
   bool next(PIECE& piece) {
-    if (remaining <= 0) {
-      damaged = !(written > 0 && (!checked || written == header.package_length));
-      return false;
-    }
+    if (remaining <= 0) return false;
     damaged = !read_piece(piece);
     if (damaged) return false;
-    written += piece.size;
     piece.percent = static_cast<int32_t>(done * 100 / data_length);
     return true;
   }
@@ -160,11 +149,12 @@ private:
     const int64_t length = checked ? int64_t{payload_u32(fields + 1)}
                                    : std::max(int32_t{0}, static_cast<int32_t>(payload_u32(fields)));
     if (flag > 1 || length > header.chunk_size || length > remaining) return false;
-    // Stored bytes go straight to the piece, deflated ones are inflated
-    // there once checked.
-    uint8_t* stored = flag == 1 ? input.get() : piece.bytes.get();
+    // Stored bytes go straight to the package bytes, deflated ones are
+    // inflated from there once checked.
+    piece.deflated = flag == 1;
+    uint8_t* stored = piece.deflated ? piece.stored.get() : piece.bytes.get();
     const auto count = static_cast<int32_t>(length);
-    if (length > 0 && (short_piece_seen || source.read(stored, count) != count)) return false;
+    if (length > 0 && source.read(stored, count) != count) return false;
     remaining -= length;
     done += length;
     if (checked) {
@@ -173,16 +163,7 @@ private:
       if (payload_u32(fields + 5) != check) return false;
       chain = check;
     }
-    size_t size = static_cast<size_t>(length);
-    // Each deflated piece is one zlib stream; bytes behind its end are
-    // left. One that would inflate beyond the limit fails.
-    if (length > 0 && flag == 1 &&
-        libdeflate_zlib_decompress(decompressor, stored, size, piece.bytes.get(), inflated_limit,
-                                   &size) != LIBDEFLATE_SUCCESS)
-      return false;
-    if (length > 0 && size == 0) return false;
-    if (size > 0 && size < header.chunk_size) short_piece_seen = true;
-    piece.size = static_cast<uint32_t>(size);
+    piece.stored_length = piece.size = static_cast<uint32_t>(length);
     return true;
   }
 
@@ -191,102 +172,229 @@ private:
   const int64_t data_length;
   const bool checked, bound;
   uint32_t chain;  // the check that the next piece's carries on (bound form)
-  const uint32_t inflated_limit;
-  std::unique_ptr<uint8_t[]> input;
-  libdeflate_decompressor* decompressor = nullptr;
   int64_t remaining;
   int64_t done = 0;  // stored bytes read
+};
+
+// A checked piece's package bytes from its stored ones. Each deflated piece
+// is one zlib stream; bytes behind its end are left. One that would inflate
+// beyond the limit, or to nothing, fails.
+bool inflate(PIECE& piece, libdeflate_decompressor* decompressor, uint32_t limit) {
+  if (!piece.deflated || piece.stored_length == 0) return true;
+  size_t size = 0;
+  if (libdeflate_zlib_decompress(decompressor, piece.stored.get(), piece.stored_length,
+                                 piece.bytes.get(), limit, &size) != LIBDEFLATE_SUCCESS ||
+      size == 0)
+    return false;
+  piece.size = static_cast<uint32_t>(size);
+  return true;
+}
+
+// Writes the pieces in order and keeps the rules that need their package
+// sizes: only the last piece may be shorter than the chunk size, and all
+// together make the package length (checked forms) or at least one byte.
+class PIECE_WRITER {
+public:
+  PIECE_WRITER(DATA_DEVICE& destination, const HEADER& header, PAYLOAD_OBSERVER* observer)
+      : destination(destination), header(header), observer(observer) {}
+
+  bool write(const PIECE& piece) {
+    if (piece.size > 0 && short_piece_seen) return false;
+    if (piece.size > 0 && piece.size < header.chunk_size) short_piece_seen = true;
+    const auto size = static_cast<int32_t>(piece.size);
+    if (size > 0 && destination.write(piece.bytes.get(), size) != size) return false;
+    written += piece.size;
+    if (observer) observer->progress(piece.percent);
+    return true;
+  }
+  bool whole() const {
+    const bool checked = header.form == PAYLOAD_FORM_CHECKED || header.form == PAYLOAD_FORM_BOUND;
+    return written > 0 && (!checked || written == header.package_length);
+  }
+
+private:
+  DATA_DEVICE& destination;
+  const HEADER& header;
+  PAYLOAD_OBSERVER* observer;
   int64_t written = 0;
   bool short_piece_seen = false;
 };
 
-// Pieces in flight: the reading thread fills them in turn, the writing
-// thread writes them in the same turn and gives them back. No more than
-// this many are held at once, so memory stays a few pieces whatever the
-// payload's size.
-constexpr uint32_t kPiecesInFlight = 3;
-
+// The pieces in flight, each at the place of its number modulo their count:
+// the reading thread fills them in turn, the inflating threads take them in
+// turn, the writing thread writes them in turn and gives them back. Their
+// count is fixed, so memory stays a few pieces whatever the payload's size.
 struct HAND_OVER {
   std::mutex mutex;
-  std::condition_variable changed;
-  uint32_t read = 0;     // pieces handed to the writer
-  uint32_t written = 0;  // pieces given back by the writer
+  // Each thread waits on its own: the inflating ones for a piece read, the
+  // writing one for a piece inflated, the reading one for a piece given
+  // back; a stop or the end wakes them all.
+  std::condition_variable piece_read, piece_inflated, piece_given_back;
+  uint32_t read = 0;     // pieces read and checked
+  uint32_t claimed = 0;  // pieces taken by an inflating thread
+  uint32_t written = 0;  // pieces written and given back
   bool reader_done = false;
-  bool damaged = false;  // the reader found damage: nothing more is written
-  bool writer_stopped = false;
-  PIECE pieces[kPiecesInFlight];
+  // Damage, a failed inflate or a failed write: every thread stops, and
+  // nothing more is written.
+  bool stopped = false;
+  std::vector<PIECE> pieces;
+
+  void wake_all() {
+    piece_read.notify_all();
+    piece_inflated.notify_all();
+    piece_given_back.notify_all();
+  }
 };
 
 // The reading thread's work: fills the pieces in turn until the end, damage,
-// or the writer stops.
+// or a stop.
 void read_pieces(PIECE_READER& reader, HAND_OVER& hand_over) {
+  const auto count = static_cast<uint32_t>(hand_over.pieces.size());
   for (uint32_t n = 0;; ++n) {
     {
       std::unique_lock<std::mutex> lock(hand_over.mutex);
-      hand_over.changed.wait(lock, [&] {
-        return n - hand_over.written < kPiecesInFlight || hand_over.writer_stopped;
-      });
-      if (hand_over.writer_stopped) return;
+      hand_over.piece_given_back.wait(
+          lock, [&] { return n - hand_over.written < count || hand_over.stopped; });
+      if (hand_over.stopped) return;
     }
-    const bool more = reader.next(hand_over.pieces[n % kPiecesInFlight]);
+    const bool more = reader.next(hand_over.pieces[n % count]);
     {
       const std::lock_guard<std::mutex> lock(hand_over.mutex);
       if (more) hand_over.read = n + 1;
       hand_over.reader_done = !more;
-      hand_over.damaged = reader.damaged;
+      if (reader.damaged) hand_over.stopped = true;
     }
-    hand_over.changed.notify_all();
-    if (!more) return;
+    if (!more) {
+      hand_over.wake_all();
+      return;
+    }
+    hand_over.piece_read.notify_one();
   }
 }
 
-bool write_piece(DATA_DEVICE& destination, const PIECE& piece, PAYLOAD_OBSERVER* observer) {
-  const auto size = static_cast<int32_t>(piece.size);
-  if (size > 0 && destination.write(piece.bytes.get(), size) != size) return false;
-  if (observer) observer->progress(piece.percent);
-  return true;
+// An inflating thread's work: takes the next piece read, inflates it, until
+// all are taken or a stop.
+void inflate_pieces(HAND_OVER& hand_over, libdeflate_decompressor* decompressor, uint32_t limit) {
+  const auto count = static_cast<uint32_t>(hand_over.pieces.size());
+  for (;;) {
+    uint32_t n = 0;
+    {
+      std::unique_lock<std::mutex> lock(hand_over.mutex);
+      hand_over.piece_read.wait(lock, [&] {
+        return hand_over.claimed < hand_over.read || hand_over.reader_done || hand_over.stopped;
+      });
+      if (hand_over.stopped || hand_over.claimed == hand_over.read) return;
+      n = hand_over.claimed++;
+    }
+    PIECE& piece = hand_over.pieces[n % count];
+    const bool inflated = inflate(piece, decompressor, limit);
+    {
+      const std::lock_guard<std::mutex> lock(hand_over.mutex);
+      piece.inflated = true;
+      if (!inflated) hand_over.stopped = true;
+    }
+    if (!inflated) {
+      hand_over.wake_all();
+      return;
+    }
+    hand_over.piece_inflated.notify_one();
+  }
 }
 
+struct DECOMPRESSOR_FREE {
+  void operator()(libdeflate_decompressor* decompressor) const {
+    libdeflate_free_decompressor(decompressor);
+  }
+};
+using DECOMPRESSOR = std::unique_ptr<libdeflate_decompressor, DECOMPRESSOR_FREE>;
+
 // The package bytes, piece by piece, to the end of the source. One thread
-// reads, checks and inflates the pieces while this one writes them (and
-// tells the observer, which may draw), so inflating and writing overlap.
+// reads and checks the pieces in order, a few others inflate them side by
+// side, and this one writes them in order (and tells the observer, which
+// may draw), so that reading, inflating and writing all overlap.
 bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& header,
                    PAYLOAD_OBSERVER* observer) {
   PIECE_READER reader(source, header);
   if (!reader.ready()) return false;
+  PIECE_WRITER writer(destination, header, observer);
+  // A piece may inflate to a fifth more than the chunk size.
+  const uint32_t limit = header.chunk_size + header.chunk_size / 5;
+  const auto inflaters = static_cast<uint32_t>(
+      std::clamp(static_cast<int>(std::thread::hardware_concurrency()) - 1, 1, 4));
+  std::vector<DECOMPRESSOR> decompressors(inflaters);
   HAND_OVER hand_over;
+  hand_over.pieces.resize(2 * inflaters);
+  for (uint32_t n = 0; n < inflaters; ++n) {
+    if (reader.may_inflate()) decompressors[n].reset(libdeflate_alloc_decompressor());
+    if (reader.may_inflate() && !decompressors[n]) return false;
+  }
   for (PIECE& piece : hand_over.pieces) {
-    piece.bytes.reset(new (std::nothrow) uint8_t[reader.piece_room()]);
-    if (!piece.bytes) return false;
+    piece.bytes.reset(new (std::nothrow) uint8_t[limit]);
+    if (reader.may_inflate()) piece.stored.reset(new (std::nothrow) uint8_t[header.chunk_size]);
+    if (!piece.bytes || (reader.may_inflate() && !piece.stored)) return false;
   }
-  std::thread reading;
-  try {
-    reading = std::thread(read_pieces, std::ref(reader), std::ref(hand_over));
-  } catch (const std::system_error&) {
-    // No thread to be had: the pieces are read and written in turn.
-    PIECE& piece = hand_over.pieces[0];
-    while (reader.next(piece))
-      if (!write_piece(destination, piece, observer)) return false;
-    return !reader.damaged;
-  }
-  bool written = true;
-  for (uint32_t n = 0;; ++n) {
-    {
-      std::unique_lock<std::mutex> lock(hand_over.mutex);
-      hand_over.changed.wait(lock, [&] { return hand_over.read > n || hand_over.reader_done; });
-      if (hand_over.damaged || hand_over.read <= n) break;
+
+  std::vector<std::thread> threads;
+  threads.reserve(inflaters + 1);
+  const auto start = [&threads](auto&&... arguments) {
+    try {
+      threads.emplace_back(arguments...);
+      return true;
+    } catch (const std::system_error&) {
+      return false;
     }
-    written = write_piece(destination, hand_over.pieces[n % kPiecesInFlight], observer);
+  };
+  const auto stop_all = [&] {
     {
       const std::lock_guard<std::mutex> lock(hand_over.mutex);
-      hand_over.written = n + 1;
-      hand_over.writer_stopped = !written;
+      hand_over.stopped = true;
     }
-    hand_over.changed.notify_all();
-    if (!written) break;
+    hand_over.wake_all();
+    for (std::thread& thread : threads) thread.join();
+    threads.clear();
+  };
+  uint32_t started = 0;
+  while (started < inflaters &&
+         start(inflate_pieces, std::ref(hand_over), decompressors[started].get(), limit))
+    ++started;
+  if (started == 0 || !start(read_pieces, std::ref(reader), std::ref(hand_over))) {
+    // Without a reading thread and one to inflate, the pieces are read,
+    // inflated and written in turn on this one; none was read yet.
+    stop_all();
+    PIECE& piece = hand_over.pieces[0];
+    while (reader.next(piece))
+      if (!inflate(piece, decompressors[0].get(), limit) || !writer.write(piece)) return false;
+    return !reader.damaged && writer.whole();
   }
-  reading.join();
-  return written && !reader.damaged;
+
+  const auto count = static_cast<uint32_t>(hand_over.pieces.size());
+  for (uint32_t n = 0;; ++n) {
+    PIECE& piece = hand_over.pieces[n % count];
+    {
+      std::unique_lock<std::mutex> lock(hand_over.mutex);
+      hand_over.piece_inflated.wait(lock, [&] {
+        return hand_over.stopped || (hand_over.read > n && piece.inflated) ||
+               (hand_over.reader_done && hand_over.read <= n);
+      });
+      if (hand_over.stopped || hand_over.read <= n) break;
+    }
+    const bool written = writer.write(piece);
+    {
+      const std::lock_guard<std::mutex> lock(hand_over.mutex);
+      piece.inflated = false;
+      hand_over.written = n + 1;
+      if (!written) hand_over.stopped = true;
+    }
+    if (!written) break;
+    hand_over.piece_given_back.notify_one();
+  }
+  bool stopped = false;
+  {
+    const std::lock_guard<std::mutex> lock(hand_over.mutex);
+    stopped = hand_over.stopped;
+  }
+  stop_all();
+  return !stopped && writer.whole();
 }
 
 }  // namespace
