@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <string>
@@ -394,3 +396,36 @@ TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
 }
 
 }  // namespace
+
+// The address-space limit would also stop the sanitizers' own
+// reservations, so this runs in the plain tree only.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Unpacks with at most room bytes of address space beyond what the process
+// takes now; exits 0 when the package came out whole.
+void unpack_with_room(DATA_DEVICE& source, size_t room) {
+  size_t pages = 0;
+  FILE* statm = fopen("/proc/self/statm", "r");
+  if (!statm || fscanf(statm, "%zu", &pages) != 1) _exit(90);
+  fclose(statm);
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
+  if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(91);
+  test_support::MEMORY_DEVICE destination;
+  _exit(unpack_payload(source, 1, destination, nullptr) ? 0 : 1);
+}
+
+// An installer built with the largest pieces keeps two in flight (a piece
+// and room to inflate it, about 110 MB each), not two for every inflating
+// thread, so it still unpacks where memory is short.
+TEST_F(UnpackPayload, LargePiecesUnpackWithinAFewPiecesOfMemory) {
+  make_package();
+  PAYLOAD_OPTIONS options;
+  options.chunk_size = PAYLOAD_MAX_CHUNK_SIZE;
+  test_support::MEMORY_DEVICE written;
+  written.swap = 1;
+  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
+  test_support::MEMORY_DEVICE source(written.bytes);
+  source.swap = 1;
+  EXPECT_EXIT(unpack_with_room(source, size_t{420} << 20), ::testing::ExitedWithCode(0), "");
+}
+#endif
