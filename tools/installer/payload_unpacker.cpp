@@ -308,6 +308,9 @@ struct DECOMPRESSOR_FREE {
 };
 using DECOMPRESSOR = std::unique_ptr<libdeflate_decompressor, DECOMPRESSOR_FREE>;
 
+// What the pieces in flight may take together, beyond the least two.
+constexpr uint64_t kInFlightBudget = 96u << 20;
+
 // The package bytes, piece by piece, to the end of the source. One thread
 // reads and checks the pieces in order, a few others inflate them side by
 // side, and this one writes them in order (and tells the observer, which
@@ -323,7 +326,13 @@ bool unpack_pieces(DATA_DEVICE& source, DATA_DEVICE& destination, const HEADER& 
       std::clamp(static_cast<int>(std::thread::hardware_concurrency()) - 1, 1, 4));
   std::vector<DECOMPRESSOR> decompressors(inflaters);
   HAND_OVER hand_over;
-  hand_over.pieces.resize(2 * inflaters);
+  // Two pieces a thread keep every inflating thread busy with small pieces;
+  // large ones are held to what the budget allows (two at the least, one
+  // being written while the next is read), so that an installer built with
+  // large pieces still starts on a machine with little memory.
+  const uint64_t piece_bytes = uint64_t{limit} + (reader.may_inflate() ? header.chunk_size : 0);
+  hand_over.pieces.resize(static_cast<size_t>(
+      std::clamp<uint64_t>(kInFlightBudget / piece_bytes, 2, uint64_t{2} * inflaters)));
   for (uint32_t n = 0; n < inflaters; ++n) {
     if (reader.may_inflate()) decompressors[n].reset(libdeflate_alloc_decompressor());
     if (reader.may_inflate() && !decompressors[n]) return false;
