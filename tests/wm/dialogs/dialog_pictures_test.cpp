@@ -83,7 +83,8 @@ protected:
 
 // How each picture's dialog is opened, and what is done to it: each key
 // tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "w" "notes" typed),
-// "p" the focused button held down by the pointer.
+// "p" the focused button held down by the pointer, "C" the pointer held
+// down on the dialog's middle, "W" the wheel turned down three steps there.
 struct ROW {
   const char* name;
   std::function<WM_DIALOG*(const FOLDER&)> open;
@@ -112,6 +113,13 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->message_window->add_text("notes.txt could not be written.", nullptr, nullptr, true, true);
          return d;
        }, ""},
+      {"message_scrolled", [&](const FOLDER&) {
+         auto* d = new WM_CONFIRM(360, 170, "Licence", "Agree", "Disagree", true, retry, skip, -1, -1, false, 40, nullptr);
+         for (int i = 1; i <= 20; ++i)
+           d->message_window->add_text(("Clause " + std::to_string(i) + " of the licence.").c_str(), nullptr, nullptr,
+                                       true, true);
+         return d;
+       }, "W"},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
       {"about", [](const FOLDER&) {
          auto* d = new WM_ABOUT();
@@ -149,6 +157,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
        }, ""},
+      {"keyboard_key_held", [](const FOLDER&) {
+         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+       }, "C"},
       {"progress", [](const FOLDER&) {
          DIALOG_EFFECTS at_once;
          at_once.flags = 0;
@@ -186,6 +198,11 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
             input.key(static_cast<uint32_t>(*c), static_cast<uint32_t>(*c));
             frames(1);
           }
+          break;
+        case 'C': case 'W':
+          input.move_to(dialog->x + dialog->width / 2, dialog->y + dialog->height / 2);
+          if (*a == 'C') input.press(1);
+          if (*a == 'W') input.turn_wheel(-3);
           break;
         case 'p':
           ASSERT_NE(focus, nullptr);
