@@ -121,8 +121,12 @@ protected:
     }
   }
 
+  // Each key changes the screen (but "l" for the first language): on a
+  // busy machine the change may come late, so the screen is waited for to
+  // leave the picture before it settles.
   void reach(const char* keys, int index) {
     for (const char* k = keys; *k; ++k) {
+      const PICTURE before = grab();
       switch (*k) {
         case 'l': for (int tab = 0; tab < index; ++tab) tap(XK_Tab); break;
         case '>': tap(XK_Tab); break;
@@ -138,7 +142,10 @@ protected:
                                60));
           break;
       }
-      settle();
+      if (*k == 'i' || (*k == 'l' && index == 0))
+        settle();
+      else
+        settle_from(before);
     }
   }
 
