@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
 
 #include "memory_device.h"
 #include "test_support.h"
@@ -71,6 +74,25 @@ std::string picture_output_folder() {
   if (png.bytes.empty() || !expected.load_png(&png))
     return ::testing::AssertionFailure() << name << ": cannot read " << png_path;
   return pictures_match(name, actual, expected);
+}
+
+::testing::AssertionResult picture_matches_reference(const std::string& area, const std::string& name,
+                                                     const IMAGE& actual) {
+  const std::string folder = std::string(VORN_REFERENCE_DIR) + "/" + area;
+  const std::string path = folder + "/" + name + ".png";
+  const char* refresh = getenv("VORN_REFRESH_REFERENCES");
+  if (refresh && strcmp(refresh, "1") == 0) {
+    MEMORY_DEVICE png;
+    mkdir(VORN_REFERENCE_DIR, 0755);
+    mkdir(folder.c_str(), 0755);
+    if (!actual.pixels || !actual.save_png(&png) || !write_file(path, png.text()))
+      return ::testing::AssertionFailure() << "cannot write the reference " << path;
+    return ::testing::AssertionSuccess();
+  }
+  if (!file_exists(path))
+    return ::testing::AssertionFailure() << "no reference " << path
+                                         << "; tests/refresh_references.sh writes it" << save_actual(area + "_" + name, actual);
+  return picture_matches_png(area + "_" + name, actual, path);
 }
 
 }  // namespace test_support

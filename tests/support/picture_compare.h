@@ -25,4 +25,11 @@ std::string picture_output_folder();
 ::testing::AssertionResult picture_matches_png(const std::string& name, const IMAGE& actual,
                                                const std::string& png_path);
 
+// The reference picture tests/references/<area>/<name>.png. A normal run
+// compares with it; a run with VORN_REFRESH_REFERENCES=1 in its environment
+// (tests/refresh_references.sh) writes it instead and never fails on a
+// difference. A missing reference fails, naming the refresh command.
+::testing::AssertionResult picture_matches_reference(const std::string& area, const std::string& name,
+                                                     const IMAGE& actual);
+
 }  // namespace test_support

@@ -1,0 +1,227 @@
+// Every dialog of the toolkit, in its default look, opened over an empty
+// page of the page manager on the headless screen and driven by the test
+// input helpers to a state (focused, pressed, typed into, scrolled); the
+// whole screen is compared pixel for pixel with its reference picture under
+// tests/references/dialogs/ (tests/refresh_references.sh writes them).
+// The file browser shows a fixed folder whose entries have fixed dates, in
+// UTC; a lock keeps two runs from sharing it.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "input_driver.h"
+#include "wm_about.h"
+#include "wm_button.h"
+#include "wm_confirm.h"
+#include "wm_file_select.h"
+#include "wm_flags_select.h"
+#include "wm_keyboard_dialog.h"
+#include "wm_page_manager.h"
+#include "wm_progress_bar_dialog.h"
+#include "wm_test_fonts.h"
+#include "wm_text_edit_dialog.h"
+#include "wm_text_win.h"
+
+namespace {
+
+constexpr int16_t kWidth = 640, kHeight = 400;
+const std::string kFixed = "/tmp/vorn-dialog-pictures";
+WM_CALLBACK const kStay = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{0}; };
+
+// The about box's text without the build's date, which differs from build
+// to build.
+void fixed_about_text(WM_ABOUT* about) {
+  about->text_window->clear();
+  const std::string text = "Test Program 1.0\nBuilt on Jan  1 2001 at 12:00:00\nBuilt with the V.O.R.N. "
+                           "Development Libraries, FreeType, libpng, libjpeg and zlib\n" +
+                           std::string(WM_ABOUT::WEB_ADDRESS);
+  about->text_window->add_text(text.c_str(), "credits", nullptr, true, true);
+}
+
+class DialogPictures : public wm_test::TextSkinTest {
+protected:
+  DialogPictures() : TextSkinTest("dialog_pictures_test", kWidth, kHeight) {}
+  void SetUp() override {
+    TextSkinTest::SetUp();
+    lock = open((kFixed + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    guard.set("TZ", "UTC");
+    tzset();
+    std::error_code ignored;
+    std::filesystem::remove_all(kFixed, ignored);
+    const timespec when[2] = {{981173106, 0}, {981173106, 0}};  // 2001-02-03 04:05:06
+    for (const char* name : {"", "/Documents", "/Pictures"}) {
+      ASSERT_EQ(mkdir((kFixed + name).c_str(), 0700), 0);
+      ASSERT_EQ(utimensat(AT_FDCWD, (kFixed + name).c_str(), when, 0), 0);
+    }
+    ASSERT_TRUE(test_support::write_file(kFixed + "/notes.txt", "Some notes.\n"));
+    ASSERT_EQ(utimensat(AT_FDCWD, (kFixed + "/notes.txt").c_str(), when, 0), 0);
+    ASSERT_TRUE(fixed.set_absolute(kFixed.c_str()));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(kFixed, ignored);
+    if (lock >= 0) close(lock);
+    tzset();
+    TextSkinTest::TearDown();
+  }
+
+  test_support::INPUT_DRIVER input;
+  test_support::EnvironmentGuard guard;
+  FOLDER fixed;
+  int lock = -1;
+};
+
+// How each picture's dialog is opened, and what is done to it: each key
+// tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "w" "notes" typed),
+// "p" the focused button held down by the pointer, "C" the pointer held
+// down on the dialog's middle, "W" the wheel turned down three steps there.
+struct ROW {
+  const char* name;
+  std::function<WM_DIALOG*(const FOLDER&)> open;
+  const char* actions;
+};
+
+TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
+  const char* const flag_labels[] = {"Desktop link", "Menu entry", "Documentation", "Sources"};
+  const WM_CONFIRM::BUTTON_ACTION retry{kStay, 0, 1}, skip{kStay, 0, 2}, stop{kStay, 0, 3};
+  const char* const lines[] = {"The folder is not empty.", "Install into it anyway?"};
+  auto message = [&](bool single) {
+    auto* d = new WM_CONFIRM(360, 170, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, single, 20, nullptr);
+    d->message_window->add_text("notes.txt could not be written. Carry on with the other files?", nullptr, nullptr,
+                                true, true);
+    return d;
+  };
+  const ROW rows[] = {
+      {"question", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, ""},
+      {"question_focus_moved", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "t"},
+      {"question_pressed", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "p"},
+      {"note", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Note", true, kStay, 0, -1, -1, true, 10, nullptr); }, ""},
+      {"message_two_buttons", [&](const FOLDER&) { return message(false); }, ""},
+      {"message_one_button", [&](const FOLDER&) { return message(true); }, ""},
+      {"message_three_buttons", [&](const FOLDER&) {
+         auto* d = new WM_CONFIRM(420, 170, "Copy error", "Retry", "Skip", "Stop", true, retry, skip, stop, -1, -1, 3, 20, nullptr);
+         d->message_window->add_text("notes.txt could not be written.", nullptr, nullptr, true, true);
+         return d;
+       }, ""},
+      {"message_scrolled", [&](const FOLDER&) {
+         auto* d = new WM_CONFIRM(360, 170, "Licence", "Agree", "Disagree", true, retry, skip, -1, -1, false, 40, nullptr);
+         for (int i = 1; i <= 20; ++i)
+           d->message_window->add_text(("Clause " + std::to_string(i) + " of the licence.").c_str(), nullptr, nullptr,
+                                       true, true);
+         return d;
+       }, "W"},
+      {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
+      {"about", [](const FOLDER&) {
+         auto* d = new WM_ABOUT();
+         fixed_about_text(d);
+         return d;
+       }, ""},
+      {"flags", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0x5, flag_labels, 4);
+         return d;
+       }, ""},
+      {"flags_toggled", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0x5, flag_labels, 4);
+         return d;
+       }, "ts"},
+      {"folder_browser", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         return d;
+       }, ""},
+      {"file_browser", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_EXISTING_FILE, &f, "notes", "txt");
+         return d;
+       }, ""},
+      {"folder_browser_new_folder", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         return d;
+       }, "TTsw"},
+      {"text_entry", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, ""},
+      {"text_entry_typed", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "w"},
+      {"keyboard", [](const FOLDER&) {
+         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+       }, ""},
+      {"keyboard_key_held", [](const FOLDER&) {
+         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+       }, "C"},
+      {"progress", [](const FOLDER&) {
+         DIALOG_EFFECTS at_once;
+         at_once.flags = 0;
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &at_once,
+                                              "Copying notes.txt", 10, nullptr, true, nullptr);
+         d->set_value(4, false);
+         return d;
+       }, ""},
+  };
+
+  for (const ROW& row : rows) {
+    SCOPED_TRACE(row.name);
+    WM_PAGE_MANAGER manager(1, -1);
+    manager.set_page(0, [](WM_PAGE_MANAGER* m) { m->current_root()->add_child(new wm_test::BOX(0, 0, kWidth, kHeight, 0xFF304050), false); },
+                     nullptr, 1, nullptr, 0, 0, nullptr);
+    auto frames = [&](int n) {
+      for (int i = 0; i < n; ++i) {
+        input.advance_ms(200);
+        manager.frame(false);
+      }
+    };
+    frames(1);
+    WM_DIALOG* dialog = row.open(fixed);
+    manager.area(0).root.add_overlay(dialog, false);
+    frames(10);
+    for (const char* a = row.actions; *a; ++a) {
+      const auto* focus = static_cast<const WM_SCREEN_OBJECT*>(WM_SCREEN_OBJECT::focus_object);
+      wm_test::held_keys = {*a == 'T' ? 0xFFE1u : *a == 's' ? WM_BUTTON::KEY_SPACE : *a == 'r' ? WM_BUTTON::KEY_RETURN : 0u};
+      switch (*a) {
+        case 't': case 'T': input.key(XK_Tab, '\t'); break;
+        case 'r': input.key(XK_Return, '\n'); break;
+        case 's': input.key(XK_space, ' '); break;
+        case 'w':
+          for (const char* c = "notes"; *c; ++c) {
+            input.key(static_cast<uint32_t>(*c), static_cast<uint32_t>(*c));
+            frames(1);
+          }
+          break;
+        case 'C': case 'W':
+          input.move_to(dialog->x + dialog->width / 2, dialog->y + dialog->height / 2);
+          if (*a == 'C') input.press(1);
+          if (*a == 'W') input.turn_wheel(-3);
+          break;
+        case 'p':
+          ASSERT_NE(focus, nullptr);
+          input.move_to(focus->x + focus->width / 2, focus->y + focus->height / 2);
+          input.press(1);
+          break;
+      }
+      frames(1);
+      wm_test::held_keys.clear();
+      frames(5);
+    }
+    EXPECT_TRUE(test_support::picture_matches_reference("dialogs", row.name, *get_screen_image()));
+    input.release(1);
+    input.move_to(-1, -1);
+    while (!WM_SCREEN_OBJECT::overlays().empty())
+      manager.area(0).root.remove_overlay(WM_SCREEN_OBJECT::overlays().back(), true, false);
+    manager.area(0).root.destroy_children(true, 0, true);
+    WM_SCREEN_OBJECT::focus_object = nullptr;
+  }
+}
+
+}  // namespace
