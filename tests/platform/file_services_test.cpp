@@ -490,6 +490,12 @@ TEST_F(FileServicesTest, RenameRemoveAndExistence) {
   EXPECT_TRUE(remove_file(folder, "c"));
   EXPECT_FALSE(remove_file(folder, "c"));
   EXPECT_FALSE(ts::file_exists(work + "/c"));
+  // As remove(): a folder goes once it is empty.
+  ASSERT_TRUE(ts::write_file(work + "/sub/kept", "2"));
+  EXPECT_FALSE(remove_file(folder, "sub"));
+  EXPECT_TRUE(remove_file(folder_at(work + "/sub"), "kept"));
+  EXPECT_TRUE(remove_file(folder, "sub"));
+  EXPECT_FALSE(ts::file_exists(work + "/sub"));
 }
 
 TEST_F(FileServicesTest, FileInfoAndChmod) {
