@@ -7,6 +7,7 @@
 #include <cstring>
 #include <elf.h>
 #include <filesystem>
+#include <pwd.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -490,6 +491,12 @@ TEST_F(FileServicesTest, RenameRemoveAndExistence) {
   EXPECT_TRUE(remove_file(folder, "c"));
   EXPECT_FALSE(remove_file(folder, "c"));
   EXPECT_FALSE(ts::file_exists(work + "/c"));
+  // As remove(): a folder goes once it is empty.
+  ASSERT_TRUE(ts::write_file(work + "/sub/kept", "2"));
+  EXPECT_FALSE(remove_file(folder, "sub"));
+  EXPECT_TRUE(remove_file(folder_at(work + "/sub"), "kept"));
+  EXPECT_TRUE(remove_file(folder, "sub"));
+  EXPECT_FALSE(ts::file_exists(work + "/sub"));
 }
 
 TEST_F(FileServicesTest, FileInfoAndChmod) {
@@ -975,6 +982,11 @@ TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {
     EXPECT_EQ(made.rfind(root + "/tmp/temp_folder_app-", 0), 0u) << run.out;
     EXPECT_FALSE(ts::file_exists(made)) << how;
   }
+  // A program that sets no override has the user's own home folder.
+  ts::RunResult run = ts::run_program({app}, {"VORN_TEST_ROOT=" + root});
+  const passwd* user = getpwuid(getuid());
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), std::string(user->pw_dir) + "\n") << run.err;
 }
 
 TEST_F(FileServicesTest, CaseInsensitiveComparisons) {

@@ -7,19 +7,23 @@
 #include <X11/Xproto.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "x11_state.h"
 #include "platform.h"
 #include "private_x_server.h"
+#include "tcpip.h"
 #include "window.h"
 
 namespace {
@@ -91,6 +95,67 @@ TEST_F(PlatformFrameX11, PresentedFrameDoesNotWaitAndClearsTheFlag) {
   set_presented();
   EXPECT_LT(frame_ms(), 200);
   EXPECT_FALSE(get_presented());
+}
+
+namespace {
+
+// A port that was free a moment ago.
+uint16_t free_port(int type) {
+  int fd = socket(AF_INET, type, 0);
+  sockaddr_in where = {};
+  where.sin_family = AF_INET;
+  socklen_t size = sizeof where;
+  bind(fd, reinterpret_cast<sockaddr*>(&where), size);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&where), &size);
+  close(fd);
+  return ntohs(where.sin_port);
+}
+
+}  // namespace
+
+// Network traffic counts as a presented frame: the frame after it does not
+// sit out the idle wait while data are moving.
+TEST_F(PlatformFrameX11, NetworkTrafficCountsAsAPresentedFrame) {
+  TCPIP server(1, 1, 1, 1024), client(1, 0, 1, 1024);
+  const uint16_t port = free_port(SOCK_STREAM), udp_server = free_port(SOCK_DGRAM),
+                 udp_client = free_port(SOCK_DGRAM);
+  ASSERT_TRUE(server.listen(port));
+  if (!server.open_datagram_port(udp_server) || !client.open_datagram_port(udp_client))
+    GTEST_SKIP() << "no datagram ports here (the host name does not resolve)";
+  int16_t slot = -1;
+  uint16_t on_port = 0, sender_port = 0, local_port = 0;
+  char buffer[8];
+  const char* sender = nullptr;
+  // Polls without a frame between, which would clear the flag.
+  auto within_a_second = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(milliseconds(10)))
+      if (done()) return true;
+    return false;
+  };
+  const struct {
+    const char* what;
+    std::function<bool()> step;
+  } steps[] = {
+      {"connecting", [&] { return client.connect("127.0.0.1", port) == 0; }},
+      {"accepting", [&] { return within_a_second([&] { return server.accept(slot, on_port); }); }},
+      {"sending", [&] { return client.send(0, "hi", 2) == 2; }},
+      {"receiving", [&] { return within_a_second([&] { return server.receive(slot, buffer, 8) == 2; }); }},
+      {"sending a datagram", [&] {
+         client.send_datagram(udp_client, "d", 1, "127.0.0.1", udp_server);
+         return true;
+       }},
+      {"receiving a datagram", [&] {
+         return within_a_second(
+             [&] { return server.receive_datagram(buffer, 8, sender, sender_port, local_port) == 1; });
+       }},
+  };
+  set_idle_wait(0);
+  for (const auto& s : steps) {
+    platform_update();
+    ASSERT_FALSE(get_presented()) << s.what;
+    ASSERT_TRUE(s.step()) << s.what;
+    EXPECT_TRUE(get_presented()) << s.what;
+  }
 }
 
 TEST_F(PlatformFrameX11, InputFromTheServerEndsTheWaitEarly) {

@@ -911,4 +911,19 @@ TEST_F(TcpipDeathTest, SocketActivitySetsThePresentedFlag) {
   GTEST_FLAG_SET(death_test_style, previous_style);
 }
 
+// A program started with its standard input closed gets descriptor 0 for
+// its first socket, as good a socket as any other.
+TEST_F(TcpipDeathTest, TheFirstSocketMayBeDescriptorZero) {
+  EXPECT_EXIT(
+      {
+        RAW_LISTENER listener;
+        TCPIP net(1, 0, 0, 256);
+        close(0);
+        if (net.connect("127.0.0.1", listener.port) != 0) _exit(1);
+        FD peer = listener.accept_one();
+        _exit(net.send(0, "hi", 2) == 2 && read_bytes(peer.fd, 2) == "hi" ? 0 : 2);
+      },
+      ExitedWithCode(0), "");
+}
+
 }  // namespace
