@@ -201,6 +201,8 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
        }},
       {"ssef_auto_actiavte", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_AUTO_ACTIVATE); }},
       // Missing: what came before stays, nothing after is read.
+      {"image_filename", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
+      {"image_path", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"shading_type", nullptr, nullptr, false,
        [](auto& s) { EXPECT_STREQ(s.image_path, "$APP"); EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"grid_two_tone_value", nullptr, nullptr, false,
