@@ -612,6 +612,11 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
     EXPECT_EQ(grid->first_visible_row, first_row);
     EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
   }
+  // Down to rows that fit, the bar goes and the cells take the whole width.
+  grid->delete_rows(5, 39);
+  frame();
+  EXPECT_EQ(grid->scrollbar, nullptr);
+  EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);
 }
 
 TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
