@@ -636,6 +636,8 @@ TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
     grid->set_size(150, 100, false);
     frame();
     grid->clear(round == 1);
+    EXPECT_EQ(grid->scroll.get_int(PARAMETER::VALUE), 0);
+    EXPECT_EQ(grid->scroll.get_int(PARAMETER::MAXIMUM), 0);
     frame();
     EXPECT_EQ(CELL::alive, 0);
   }
