@@ -448,6 +448,25 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
   input.turn_wheel(-10);
   frame();
   EXPECT_GT(grid->first_visible_row, last_first);
+  // A notch of the wheel that moves the focused edge row out of view gives
+  // the focus to the row now wholly in view at that edge.
+  auto whole_edge = [&](bool bottom) {
+    int32_t edge = -1;
+    for (int32_t r = grid->first_visible_row; r <= grid->last_visible_row; ++r)
+      if (grid->is_row_fully_visible(r) && (bottom || edge < 0)) edge = r;
+    return edge;
+  };
+  input.move_to(50, 50);
+  for (const int32_t start : {1500, 1501, 1502, 1503}) {
+    for (const int notch : {1, -1}) {
+      grid->scroll_to_row(start);
+      frame();
+      grid->get_cell(1, whole_edge(notch > 0))->set_focus();
+      input.turn_wheel(notch);
+      frame();
+      EXPECT_TRUE(focus_is(1, whole_edge(notch > 0))) << start << " " << notch;
+    }
+  }
 }
 
 TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
