@@ -547,7 +547,7 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
   make(s, {1});
   grid->default_row_height = 30;
-  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL);
+  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL(r == 0 ? 0xFFFF0000 : 0xFF00FF00));
   frame();
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
@@ -559,6 +559,8 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
     EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
     EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
+    EXPECT_EQ(pixel(10, 29), 0xFFFF0000u) << row;  // row 0 painted where it stays
+    EXPECT_EQ(pixel(10, 30), 0xFF00FF00u) << row;
   }
   EXPECT_EQ(grid->get_cell(0, 19)->get_y(), 120);  // reached the bottom: 20 x 30 - 150 + 0
   // With a fixed number of rows per page the view sets the row height.
@@ -631,6 +633,10 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
     EXPECT_EQ(grid->first_visible_row, first_row);
     EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
   }
+  // A row made 30 pixels taller makes the scroll range 30 longer.
+  const int32_t range = grid->scroll.get_int(PARAMETER::MAXIMUM);
+  grid->set_row_height(39, 50);
+  EXPECT_EQ(grid->scroll.get_int(PARAMETER::MAXIMUM), range + 30);
   // Down to rows that fit, the bar goes and the cells take the whole width.
   grid->delete_rows(5, 39);
   frame();

@@ -280,6 +280,23 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   }
 }
 
+// Menus linked into a ring close it again around a member that leaves; the
+// last one left is no ring.
+TEST_F(Menu, RingsCloseAroundAMemberThatLeaves) {
+  WM_MENU* a = add_menu(10, 10, "A");
+  WM_MENU* b = add_menu(80, 10, "B");
+  WM_MENU* c = add_menu(150, 10, "C");
+  b->link(a);
+  c->link(b);
+  using NEXT = std::vector<WM_MENU*>;
+  auto next = [&] { return NEXT{a->get_ring_next(), b->get_ring_next(), c->get_ring_next()}; };
+  EXPECT_EQ(next(), (NEXT{b, c, a}));
+  c->unlink();
+  EXPECT_EQ(next(), (NEXT{b, a, nullptr}));
+  b->unlink();
+  EXPECT_EQ(next(), (NEXT{nullptr, nullptr, nullptr}));
+}
+
 // Pop-ups turn to the side with room and are kept on the screen, the
 // top-left corner first; opening twice before a paint lists one pop-up once.
 TEST_F(Menu, PopupsTurnToTheSideWithRoomAndStayOnTheScreen) {

@@ -206,6 +206,13 @@ TEST_F(ScreenObject, ControlReturnClicksTheFocusObject) {
   EXPECT_EQ(WM_SCREEN_OBJECT::pressed_object, &box);
   held_keys = {0xFFE3};
   EXPECT_EQ(box.process(), 9);
+  // Afterwards Control is a modifier again: a secondary click with it held
+  // clicks where the pointer is.
+  input.move_to(5, 5);
+  input.press(2);
+  EXPECT_EQ(box.process(), 0);
+  input.release(2);
+  EXPECT_EQ(box.process(), 9);
 }
 
 TEST_F(ScreenObject, HiddenPressedObjectDoesNotSwallowTheNextPress) {

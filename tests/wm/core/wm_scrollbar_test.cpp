@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -377,6 +378,16 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
   }
   input.release(1);
   bar->process();
+  // The same frames taken from a style that has loaded them.
+  WM_STYLE_SET style;
+  style.set_image_filename("sb");
+  strcpy(style.image_path, "$APP/skin");
+  style.load_images();
+  auto styled = make_bar(v, true, 50);
+  ASSERT_TRUE(styled->load_images(skin, "none", &style));
+  styled->draw();
+  EXPECT_EQ(pixel(17, 30), frame_colour(F::BAR));
+  EXPECT_EQ(pixel(17, 60), frame_colour(F::SLIDER_UP));
 }
 
 }  // namespace
