@@ -388,6 +388,10 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
   styled->draw();
   EXPECT_EQ(pixel(17, 30), frame_colour(F::BAR));
   EXPECT_EQ(pixel(17, 60), frame_colour(F::SLIDER_UP));
+  // Loading under a name that has no pictures leaves none of the old ones.
+  style.set_image_filename("none");
+  style.load_images();
+  EXPECT_EQ(style.state_images[STYLE_IMAGE_BAR], nullptr);
 }
 
 }  // namespace
