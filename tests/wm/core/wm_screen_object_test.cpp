@@ -328,7 +328,10 @@ TEST_F(ScreenObject, ObjectHooksSeeCreationAndDestruction) {
   static int created = 0, destroyed = 0;
   WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT*, uintptr_t w) { created += static_cast<int>(w); };
   WM_SCREEN_OBJECT::object_created_word = 2;
-  WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t) { ++destroyed; };
+  // The destroyed hook's word was never set: it is 0.
+  WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t w) {
+    destroyed += 1 + static_cast<int>(w);
+  };
   {
     BOX box(0, 0, 1, 1, RED);
     box.notify_created();
