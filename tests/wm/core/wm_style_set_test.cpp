@@ -424,4 +424,15 @@ TEST(DefaultDialogStyles, BuiltInLookUntilTheSkinReplacesIt) {
   EXPECT_EQ(button.shading_type, 1u);
 }
 
+// Run alone (as CTest runs it), a skin's title and button styles set before
+// anything has asked for the built-in ones are not overwritten by them.
+TEST(DefaultDialogStyles, ASkinsStylesSetFirstStay) {
+  WM_STYLE_SET skin;
+  set_default_dialog_button_style(skin);
+  set_default_dialog_title_style(skin);
+  init_default_dialog_styles();
+  EXPECT_EQ(default_dialog_title_style().shading_type, 1u);
+  EXPECT_EQ(default_dialog_button_style().shading_type, 1u);
+}
+
 }  // namespace
