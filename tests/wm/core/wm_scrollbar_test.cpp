@@ -351,6 +351,8 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
       {"idle", 150, false, false, F::MORE_UP, F::BAR, F::SLIDER_UP, F::LESS_UP},
       {"over the more button", 17, false, false, F::MORE_OVER, F::BAR_OVER, F::SLIDER_UP,
        F::LESS_UP},
+      {"over the bar's last pixel", 109, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_UP,
+       F::LESS_OVER},
       {"over the slider", 60, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_OVER, F::LESS_UP},
       {"less button held", 100, true, false, F::MORE_OVER, F::BAR_OVER, F::SLIDER_OVER,
        F::LESS_DOWN},

@@ -199,6 +199,7 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
          EXPECT_EQ(s.drawing_flags, SSF_INSET_TEXT); EXPECT_EQ(s.extended_flags, 0u);
          EXPECT_EQ(s.scale_flags, 238); EXPECT_EQ(s.underline_colour, COLOUR_INVISIBLE);
        }},
+      {"ssf_disabled", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.drawing_flags, SSF_DISABLED); }},
       {"ssef_auto_actiavte", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_AUTO_ACTIVATE); }},
       // Missing: what came before stays, nothing after is read.
       {"image_filename", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
