@@ -456,6 +456,11 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
       if (grid->is_row_fully_visible(r) && (bottom || edge < 0)) edge = r;
     return edge;
   };
+  // A focused cell out of view takes no arrow key.
+  grid->get_cell(0, 2500)->set_focus();
+  input.key(XK_Right);
+  frame();
+  EXPECT_TRUE(focus_is(0, 2500));
   input.move_to(50, 50);
   for (const int32_t start : {1500, 1501, 1502, 1503}) {
     for (const int notch : {1, -1}) {
