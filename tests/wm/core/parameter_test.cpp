@@ -194,12 +194,16 @@ TEST(Parameter, ShortAndLyingStreamsFail) {
       p.set_from_string(V, "after");
     }
   }
-  // A text read before the failure stays; the one that failed is null.
+  // A text read before the failure stays; the one that failed is null, and
+  // so is one never reached, whatever number it held before.
   MEMORY_DEVICE partial(hex("08 02000000'a'b 05000000'x'y"));
   P p;
+  p.set_type(P::I32);
+  p.set_int(MAX, 12345);
   EXPECT_FALSE(p.get_from_data_device(&partial));
   EXPECT_STREQ(p.get_text(V), "ab");
   EXPECT_EQ(p.get_text(MIN), nullptr);
+  EXPECT_EQ(p.get_text(MAX), nullptr);
 
   // Lengths beyond what is left, or of 2^31 and more, fail before a large
   // allocation, also on a device that cannot tell its length.

@@ -303,6 +303,13 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
   }
 }
 
+void fade(WM_BUTTON& b, bool pressed) {
+  b.draw_flags |= button_flag::VERTICAL_FADING | button_flag::INVERT_FADING_WHEN_PRESSED;
+  b.fading_colour = 0xFF3D5DBD;
+  b.highlight_colour = 0;
+  b.pressed = pressed ? 1 : 0;
+}
+
 TEST_F(Button, ColourLookAndFlashing) {
   const struct {
     const char* name;
@@ -313,6 +320,10 @@ TEST_F(Button, ColourLookAndFlashing) {
       {"hover", [](WM_BUTTON& b) { b.mouse_over = 1; }, 0xFF00A000, 0xFFFFFFFF},
       {"focus", [](WM_BUTTON& b) { WM_SCREEN_OBJECT::focus_object = &b; }, 0xFF00A000, 0xFFFFFFFF},
       {"pressed: sunk border", [](WM_BUTTON& b) { b.pressed = 1; }, 0xFFA00000, 0xFF808080},
+      // Rows 20 to 49 fade by one step a row: row 35 is 15 steps from the top.
+      {"vertical fade", [](WM_BUTTON& b) { fade(b, false); }, 0xFF2F4FAF, 0xFFFFFFFF},
+      {"vertical fade turned over when pressed", [](WM_BUTTON& b) { fade(b, true); }, 0xFF2E4EAE,
+       0xFF808080},
       {"active", [](WM_BUTTON& b) { b.active = 1; }, 0xFF0000A0, 0xFFFFFFFF},
       {"active with a mark", [](WM_BUTTON& b) { b.active = 1, b.mark[0] = '*'; }, kFace, 0xFFFFFFFF},
       {"disabled", [](WM_BUTTON& b) { b.enabled = 0; }, 0xFF404040, 0xFFFFFFFF},

@@ -164,6 +164,12 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
     EXPECT_EQ(XY(d->x, d->y), XY(50, 40));
     EXPECT_EQ(d->get_alpha(), 255);
     EXPECT_FALSE(d->is_moving());
+    // Hidden and shown again, it slides in once more.
+    d->hide(false, false);
+    d->show();
+    wm_test::paint_table(&root);
+    frame_after(0);
+    EXPECT_EQ(XY(d->x, d->y), row.off);
     root.remove_overlay(d, true, false);
   }
   // Without effects a close hides the dialog at the next tick.

@@ -448,6 +448,30 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
   input.turn_wheel(-10);
   frame();
   EXPECT_GT(grid->first_visible_row, last_first);
+  // A notch of the wheel that moves the focused edge row out of view gives
+  // the focus to the row now wholly in view at that edge.
+  auto whole_edge = [&](bool bottom) {
+    int32_t edge = -1;
+    for (int32_t r = grid->first_visible_row; r <= grid->last_visible_row; ++r)
+      if (grid->is_row_fully_visible(r) && (bottom || edge < 0)) edge = r;
+    return edge;
+  };
+  // A focused cell out of view takes no arrow key.
+  grid->get_cell(0, 2500)->set_focus();
+  input.key(XK_Right);
+  frame();
+  EXPECT_TRUE(focus_is(0, 2500));
+  input.move_to(50, 50);
+  for (const int32_t start : {1500, 1501, 1502, 1503}) {
+    for (const int notch : {1, -1}) {
+      grid->scroll_to_row(start);
+      frame();
+      grid->get_cell(1, whole_edge(notch > 0))->set_focus();
+      input.turn_wheel(notch);
+      frame();
+      EXPECT_TRUE(focus_is(1, whole_edge(notch > 0))) << start << " " << notch;
+    }
+  }
 }
 
 TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
@@ -528,7 +552,7 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
   make(s, {1});
   grid->default_row_height = 30;
-  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL);
+  for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL(r == 0 ? 0xFFFF0000 : 0xFF00FF00));
   frame();
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
@@ -540,6 +564,8 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
     EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
     EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
+    EXPECT_EQ(pixel(10, 29), 0xFFFF0000u) << row;  // row 0 painted where it stays
+    EXPECT_EQ(pixel(10, 30), 0xFF00FF00u) << row;
   }
   EXPECT_EQ(grid->get_cell(0, 19)->get_y(), 120);  // reached the bottom: 20 x 30 - 150 + 0
   // With a fixed number of rows per page the view sets the row height.
@@ -612,6 +638,15 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
     EXPECT_EQ(grid->first_visible_row, first_row);
     EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
   }
+  // A row made 30 pixels taller makes the scroll range 30 longer.
+  const int32_t range = grid->scroll.get_int(PARAMETER::MAXIMUM);
+  grid->set_row_height(39, 50);
+  EXPECT_EQ(grid->scroll.get_int(PARAMETER::MAXIMUM), range + 30);
+  // Down to rows that fit, the bar goes and the cells take the whole width.
+  grid->delete_rows(5, 39);
+  frame();
+  EXPECT_EQ(grid->scrollbar, nullptr);
+  EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);
 }
 
 TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
@@ -631,6 +666,8 @@ TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
     grid->set_size(150, 100, false);
     frame();
     grid->clear(round == 1);
+    EXPECT_EQ(grid->scroll.get_int(PARAMETER::VALUE), 0);
+    EXPECT_EQ(grid->scroll.get_int(PARAMETER::MAXIMUM), 0);
     frame();
     EXPECT_EQ(CELL::alive, 0);
   }

@@ -266,6 +266,35 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     else expect_shown(focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
   }
+  // The pointer resting on an arrow scrolls to that end, where the arrow
+  // gives way to the last (or first) item; twice each way.
+  for (const bool up : {false, true, false, true}) {
+    WM_BUTTON* arrow = up ? popup->get_up_arrow() : popup->get_down_arrow();
+    ASSERT_TRUE(arrow && arrow->visible) << up;
+    input.move_to(arrow->x + arrow->width / 2, arrow->y + arrow->height / 2);
+    for (int i = 0; i < 60; ++i) frame();
+    EXPECT_EQ(up ? popup->get_first_visible() : popup->get_last_visible(), up ? 0 : 39) << up;
+    EXPECT_EQ(arrow->visible, 0) << up;
+    input.move_to(300, 200);
+    frame();
+  }
+}
+
+// Menus linked into a ring close it again around a member that leaves; the
+// last one left is no ring.
+TEST_F(Menu, RingsCloseAroundAMemberThatLeaves) {
+  WM_MENU* a = add_menu(10, 10, "A");
+  WM_MENU* b = add_menu(80, 10, "B");
+  WM_MENU* c = add_menu(150, 10, "C");
+  b->link(a);
+  c->link(b);
+  using NEXT = std::vector<WM_MENU*>;
+  auto next = [&] { return NEXT{a->get_ring_next(), b->get_ring_next(), c->get_ring_next()}; };
+  EXPECT_EQ(next(), (NEXT{b, c, a}));
+  c->unlink();
+  EXPECT_EQ(next(), (NEXT{b, a, nullptr}));
+  b->unlink();
+  EXPECT_EQ(next(), (NEXT{nullptr, nullptr, nullptr}));
 }
 
 // Pop-ups turn to the side with room and are kept on the screen, the

@@ -523,6 +523,19 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
   EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Escape));
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, a);
 
+  // An overlay that took the focus gives it back, at the frame after it
+  // goes, to the object that had it before it came.
+  d->set_focus();
+  auto* popup = new BOX(100, 100, 20, 20, 0xFFFFFFFF);
+  auto* item = new BOX(105, 105, 5, 5, 0xFF00FF00);
+  item->selectable = 1;
+  popup->add_child(item, false);
+  root.add_overlay(popup, false);
+  item->set_focus();
+  root.remove_overlay(popup, true, false);
+  manager->frame(false);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d);
+
   // A hidden focus object hands the focus on to the next one at the frame.
   d->set_focus();
   d->hide(false, false);

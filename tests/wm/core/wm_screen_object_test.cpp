@@ -206,6 +206,13 @@ TEST_F(ScreenObject, ControlReturnClicksTheFocusObject) {
   EXPECT_EQ(WM_SCREEN_OBJECT::pressed_object, &box);
   held_keys = {0xFFE3};
   EXPECT_EQ(box.process(), 9);
+  // Afterwards Control is a modifier again: a secondary click with it held
+  // clicks where the pointer is.
+  input.move_to(5, 5);
+  input.press(2);
+  EXPECT_EQ(box.process(), 0);
+  input.release(2);
+  EXPECT_EQ(box.process(), 9);
 }
 
 TEST_F(ScreenObject, HiddenPressedObjectDoesNotSwallowTheNextPress) {
@@ -321,7 +328,10 @@ TEST_F(ScreenObject, ObjectHooksSeeCreationAndDestruction) {
   static int created = 0, destroyed = 0;
   WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT*, uintptr_t w) { created += static_cast<int>(w); };
   WM_SCREEN_OBJECT::object_created_word = 2;
-  WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t) { ++destroyed; };
+  // The destroyed hook's word was never set: it is 0.
+  WM_SCREEN_OBJECT::object_destroyed_hook = [](WM_SCREEN_OBJECT*, uintptr_t w) {
+    destroyed += 1 + static_cast<int>(w);
+  };
   {
     BOX box(0, 0, 1, 1, RED);
     box.notify_created();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -350,6 +351,8 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
       {"idle", 150, false, false, F::MORE_UP, F::BAR, F::SLIDER_UP, F::LESS_UP},
       {"over the more button", 17, false, false, F::MORE_OVER, F::BAR_OVER, F::SLIDER_UP,
        F::LESS_UP},
+      {"over the bar's last pixel", 109, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_UP,
+       F::LESS_OVER},
       {"over the slider", 60, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_OVER, F::LESS_UP},
       {"less button held", 100, true, false, F::MORE_OVER, F::BAR_OVER, F::SLIDER_OVER,
        F::LESS_DOWN},
@@ -377,6 +380,20 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
   }
   input.release(1);
   bar->process();
+  // The same frames taken from a style that has loaded them.
+  WM_STYLE_SET style;
+  style.set_image_filename("sb");
+  strcpy(style.image_path, "$APP/skin");
+  style.load_images();
+  auto styled = make_bar(v, true, 50);
+  ASSERT_TRUE(styled->load_images(skin, "none", &style));
+  styled->draw();
+  EXPECT_EQ(pixel(17, 30), frame_colour(F::BAR));
+  EXPECT_EQ(pixel(17, 60), frame_colour(F::SLIDER_UP));
+  // Loading under a name that has no pictures leaves none of the old ones.
+  style.set_image_filename("none");
+  style.load_images();
+  EXPECT_EQ(style.state_images[STYLE_IMAGE_BAR], nullptr);
 }
 
 }  // namespace

@@ -199,8 +199,11 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
          EXPECT_EQ(s.drawing_flags, SSF_INSET_TEXT); EXPECT_EQ(s.extended_flags, 0u);
          EXPECT_EQ(s.scale_flags, 238); EXPECT_EQ(s.underline_colour, COLOUR_INVISIBLE);
        }},
+      {"ssf_disabled", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.drawing_flags, SSF_DISABLED); }},
       {"ssef_auto_actiavte", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_AUTO_ACTIVATE); }},
       // Missing: what came before stays, nothing after is read.
+      {"image_filename", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
+      {"image_path", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"shading_type", nullptr, nullptr, false,
        [](auto& s) { EXPECT_STREQ(s.image_path, "$APP"); EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"grid_two_tone_value", nullptr, nullptr, false,
@@ -370,6 +373,8 @@ TEST(StyleSetRescale, FollowsTheScaleFlags) {
       {0xAA, 100, 50, 200, 100, {10, 20, 5, 6, 12, 14}, {10, 42, 5, 12, 12, 14}},   // keep left, top
       {0xDD, 100, 50, 200, 100, {10, 20, 5, 6, 12, 14}, {110, 20, 55, 6, 12, 14}},  // keep size, right, bottom
       {0x99, 100, 50, 200, 100, {10, 20, 5, 6, 12, 14}, {43, 86, 27, 33, 12, 14}},  // keep size only
+      // An unset gap counts as 0 in the content: 50 - 5 = 45 kept, 5 x 55 / 5.
+      {0x99, 100, 50, 200, 100, {10, 20, 5, 65535, 12, 14}, {43, 86, 55, 65535, 12, 14}},
       {0x00, 100, 50, 200, 100, {65535, 20, 5, 65535, 65535, 14}, {65535, 40, 10, 65535, 65535, 28}},
       {0x00, 0, 50, 200, 100, {10, 20, 5, 6, 12, 14}, {10, 20, 10, 12, 12, 28}},  // zero width
       {0xAA, 10, 50, 200, 100, {10, 20, 5, 6, 12, 14}, {10, 20, 5, 12, 12, 14}},  // ow - L = 0
@@ -418,6 +423,17 @@ TEST(DefaultDialogStyles, BuiltInLookUntilTheSkinReplacesIt) {
   EXPECT_STREQ(button.name, "skin");
   EXPECT_EQ(button.border_left_gap, 65535);
   EXPECT_EQ(button.shading_type, 1u);
+}
+
+// Run alone (as CTest runs it), a skin's title and button styles set before
+// anything has asked for the built-in ones are not overwritten by them.
+TEST(DefaultDialogStyles, ASkinsStylesSetFirstStay) {
+  WM_STYLE_SET skin;
+  set_default_dialog_button_style(skin);
+  set_default_dialog_title_style(skin);
+  init_default_dialog_styles();
+  EXPECT_EQ(default_dialog_title_style().shading_type, 1u);
+  EXPECT_EQ(default_dialog_button_style().shading_type, 1u);
 }
 
 }  // namespace
