@@ -286,6 +286,9 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   }
   ASSERT_TRUE(pad.is_enabled());
   IMAGE* s = get_screen_image();
+  // The whole keypad as a user sees it once open.
+  EXPECT_TRUE(test_support::picture_matches_png("numpad_open", *s,
+                                                TEST_SOURCE_DIR "/references/extra/numpad_open.png"));
   const int16_t fh = static_cast<int16_t>(s->font_height);
   const int16_t fx1 = pad.x + 10, fy1 = pad.y + 10 + fh * 3 / 2;
   const int16_t fx2 = pad.x + 4 * pad.get_unit() + 10, fy2 = pad.y + 10 + fh * 11 / 2;
