@@ -12,6 +12,7 @@
 #include "parameter.h"
 #include "template_old_stream.h"
 #include "template_stream.h"
+#include "template_test_store.h"
 #include "test_support.h"
 #include "wm_ptm_app_info.h"
 #include "wm_ptm_object_info.h"
@@ -92,6 +93,7 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   // The byte-order byte as the writer puts it, then the header and body.
   std::string file = std::string(1, '\0') + header.text() + body;
   ASSERT_TRUE(test_support::write_file(scratch.file("old.tpl"), file));
+  template_test::fill_store(store);  // nothing of it may outlast the load
   ASSERT_TRUE(store.load(folder, "old.tpl", nullptr));
 
   EXPECT_STREQ(store.title, "Old");
