@@ -366,6 +366,9 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   p->make_numbered_marker(1, &marker, -1);
   EXPECT_EQ(marker.width, 16);
   EXPECT_EQ(at(marker, 4, 8), TEAM_FILL[1]);
+  IMAGE none;
+  p->make_numbered_marker(4, &none, -1);  // kinds are 0 .. 3
+  EXPECT_EQ(none.width, 0);
 }
 
 TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
