@@ -87,6 +87,26 @@ TEST_F(TemplateBuilder, TypeZeroAsksTheCustomHookAndFallsBackToALabel) {
   other.reset();
 }
 
+// Every kind a template builds carries the template's two words to its
+// callback, and the callback itself where the kind calls back.
+TEST_F(TemplateBuilder, EveryKindCarriesTheTemplatesWords) {
+  t.user_word_1 = 8;
+  t.user_word_2 = 9;
+  t.set_text("x");
+  for (uint32_t type : {wm_kind::SCRIPT, wm_kind::TYPING_SCRIPT, wm_kind::BUTTON, wm_kind::IMAGE,
+                        wm_kind::GRID, wm_kind::CHECK_BOX}) {
+    t.type = type;
+    std::unique_ptr<WM_SCREEN_OBJECT> made(t.create_object(some_callback));
+    ASSERT_NE(made, nullptr);
+    EXPECT_NE(made->kind & type, 0u) << type;
+    EXPECT_EQ(made->action_word_1, 8u) << type;
+    EXPECT_EQ(made->action_word_2, 9u) << type;
+    if (type != wm_kind::SCRIPT && type != wm_kind::TYPING_SCRIPT) {
+      EXPECT_EQ(made->action_callback, some_callback) << type;
+    }
+  }
+}
+
 TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
   const uint32_t id = add_label_page();
   ASSERT_TRUE(store.add_dialog());

@@ -135,6 +135,10 @@ TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {
     EXPECT_FALSE(device.read_object(copy)) << cut;
     EXPECT_EQ(device.error, 1) << cut;
   }
+  // An object record read on its own fails on its very first byte too.
+  WM_PTM_OBJECT_INFO lone;
+  MEMORY_DEVICE nothing{std::vector<uint8_t>{}};
+  EXPECT_FALSE(nothing.read_object(lone));
 }
 
 TEST_F(TemplateRecords, LyingLengthsAndCountsFailBeforeAllocating) {

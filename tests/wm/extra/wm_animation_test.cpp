@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -104,12 +105,22 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   EXPECT_FALSE(sprite.background_has_colour(&blue));
   EXPECT_TRUE(sprite.background_has_colour(&white));
   EXPECT_FALSE(sprite.holds_background());  // the test kept nothing
+  // The area is x 35..64, y 5..24: its corners count, a pixel beyond does not.
+  const COLOUR dot = 0xFF123456;
+  for (auto [px, py, found] : {std::tuple{35, 5, true}, {64, 24, true}, {65, 24, false},
+                               {64, 25, false}, {34, 5, false}, {35, 4, false}}) {
+    const auto x = static_cast<int16_t>(px), y = static_cast<int16_t>(py);
+    target.fill_rect_solid(x, y, x, y, &dot);
+    EXPECT_EQ(sprite.background_has_colour(&dot), found) << px << "," << py;
+    target.fill_rect_solid(x, y, x, y, &grey);
+  }
   // With no target every place counts as unset, down to a one-row strip.
   IMAGE one_row(8, 1);
   SPRITE loose;
   loose.init(nullptr, &one_row, 2);
   const COLOUR unset = 0;
   EXPECT_TRUE(loose.background_has_colour(&unset));
+  EXPECT_FALSE(loose.background_has_colour(&white));
   const auto at_ = [&](int16_t px, int16_t py) {
     COLOUR c = 0;
     target.get_pixel(px, py, &c);

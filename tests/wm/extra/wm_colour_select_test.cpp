@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "input_driver.h"
 #include "wm_button.h"
 #include "wm_image.h"
+#include "wm_page_manager.h"
 #include "wm_test_fonts.h"
 #include "wm_text_edit.h"
 
@@ -231,4 +233,25 @@ TEST_F(ColourSelect, OkAndCancelPutTheirResultInWordTwoAndReturnTheCallbacksAnsw
   EXPECT_EQ(heard, (std::vector<uintptr_t>{1, 0}));
   EXPECT_EQ(control(dialog->get_ok(), 14), 0);  // ids above 13 do nothing
   EXPECT_EQ(heard.size(), 2u);
+}
+
+// The whole dialog over a page, as a user sees it after choosing a colour.
+TEST_F(ColourSelect, TheWholeDialogMatchesItsReferencePictures) {
+  test_support::INPUT_DRIVER input;
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.set_page(0, [](WM_PAGE_MANAGER* m) {
+    m->current_root()->add_child(new wm_test::BOX(0, 0, 800, 600, 0xFF304050), false);
+  }, nullptr, 1, nullptr, 0, 0, nullptr);
+  manager.frame(false);
+  manager.area(0).root.add_overlay(dialog, false);
+  const std::pair<const char*, COLOUR> rows[] = {
+      {"black", 0xFF000000}, {"half_red", 0x80FF0000}, {"blue", 0xFF3366CC}};
+  for (const auto& [name, c] : rows) {
+    dialog->set_colour(&c);
+    for (int i = 0; i < 10; ++i, input.advance_ms(200)) manager.frame(false);
+    EXPECT_TRUE(test_support::picture_matches_png(
+        std::string("colour_select_") + name, *get_screen_image(),
+        std::string(TEST_SOURCE_DIR "/references/extra/colour_select_") + name + ".png"));
+  }
+  manager.area(0).root.remove_overlay(dialog, false, false);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "picture_compare.h"
 #include "wm_pm_football_pitch.h"
 #include "wm_ptm_app_info.h"
 #include "wm_test_fonts.h"
@@ -365,6 +366,9 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   p->make_numbered_marker(1, &marker, -1);
   EXPECT_EQ(marker.width, 16);
   EXPECT_EQ(at(marker, 4, 8), TEAM_FILL[1]);
+  IMAGE none;
+  p->make_numbered_marker(4, &none, -1);  // kinds are 0 .. 3
+  EXPECT_EQ(none.width, 0);
 }
 
 TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
@@ -415,6 +419,7 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   // A strip of four 20 x 20 frames, pure red: recoloured to the fill.
   add(store, "marker", 80, 20, 0xFFFF0000);
   WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
+  EXPECT_TRUE(p.visible);  // shown on its page from the start
   EXPECT_EQ(at(p.get_surface(), 7, 7), 0xFF00A000u);
   EXPECT_EQ(at(p.get_surface(), 399, 299), 0xFF00A000u);
   EXPECT_EQ(p.get_ball_size(), 14);
@@ -456,4 +461,78 @@ TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutSha
   EXPECT_EQ(screen(b.x + 8, b.y + 8), at(p.get_surface(), b.x + 8, b.y + 8));
   const POINT16 q = p.get_player_position(1, 0, false);
   EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[1]);
+}
+
+// Whole scenes against reference pictures: grass, stripes or rings, every
+// marking, both teams (one in its box with sizes), directions and the ball
+// in the air with its shadow, lying across and upright.
+TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
+  const struct {
+    const char* name;
+    int w, h;
+    uint16_t flags;
+    uint8_t ground, stripes, small_sided, option;
+    int32_t ball_height;  // 0: on the grass, no shadow
+  } scenes[] = {
+      {"across", 480, 320, 0x8007, 1, 1, 0, 1, 60},
+      {"upright", 300, 460, 0x0112, 16, 4, 1, 0, 60},
+      {"across_striped_down", 460, 300, 0x0048, 0, 2, 0, 0, 0},
+  };
+  for (const auto& c : scenes) {
+    WM_PITCH_SETTINGS st = standard();
+    st.flags = c.flags;
+    st.ground = c.ground;
+    st.stripes = c.stripes;
+    st.small_sided = st.small_sided_centre = c.small_sided;
+    st.arc_radius = 20;
+    auto p = std::make_unique<WM_FOOTBALL_PITCH>(0, 0, static_cast<int16_t>(c.w - 1),
+                                                 static_cast<int16_t>(c.h - 1), &st, c.option, 4);
+    for (int i = 0; i < 4; ++i) {
+      p->set_player(0, i, 150 + 200 * i, 120 + 130 * i, static_cast<uint16_t>(45 * i), i == 3, 0);
+      p->set_player(1, i, 950 - 150 * i, 600 - 100 * i, static_cast<uint16_t>(200 + 30 * i), false, 0);
+    }
+    p->set_player_state(1, 2, 100);
+    p->set_ball(620, 300, c.ball_height, 0);
+    get_screen_image()->fill_rect_solid(0, 0, 999, 899, &TEAM_FILL[3]);
+    draw(*p);
+    IMAGE shot(static_cast<int16_t>(c.w), static_cast<int16_t>(c.h));
+    shot.blit(get_screen_image(), 0, 0, 0, 0, static_cast<int16_t>(c.w), static_cast<int16_t>(c.h),
+              BLIT_COPY);
+    EXPECT_TRUE(test_support::picture_matches_png(
+        std::string("pitch_") + c.name, shot,
+        std::string(TEST_SOURCE_DIR "/references/extra/pitch_") + c.name + ".png"));
+  }
+}
+
+// Players, their team boxes and the ball in the air glide; repainting only
+// what each frame dirtied leaves the same picture as drawing the pitch anew.
+TEST_F(Pitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
+  WM_PITCH_SETTINGS st = standard();
+  st.flags = pitch_flag::TEAM_0_BOX | pitch_flag::TEAM_1_BOX | pitch_flag::BOX_SIZES |
+             pitch_flag::DIRECTIONS;
+  auto p = make(600, 400, st);
+  for (int i = 0; i < 3; ++i) {
+    p->set_player(0, i, 200 + 100 * i, 200, 90, false, 0);
+    p->set_player(1, i, 800, 150 + 150 * i, 270, i == 1, 0);
+  }
+  p->set_ball(550, 350, 100, 0);
+  draw(*p);
+  dirty_rectangles().clear();
+  p->set_player(0, 1, 700, 500, 0, false, 900);
+  p->set_player(1, 2, 250, 100, 45, false, 700);
+  p->set_ball(150, 600, 0, 800);
+  for (uint32_t t = 5000; t <= 6000; t += 50) {
+    WM_SCREEN_OBJECT::set_frame_clock(t);
+    p->update(false);
+    DIRTY_RECTANGLES& d = dirty_rectangles();
+    for (int32_t i = 0; i < d.count(); ++i) {
+      d.set_current_index(i);
+      p->paint();
+    }
+    d.clear();
+  }
+  IMAGE painted;
+  painted.copy(*get_screen_image());
+  draw(*p);
+  EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image()));
 }

@@ -286,6 +286,9 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   }
   ASSERT_TRUE(pad.is_enabled());
   IMAGE* s = get_screen_image();
+  // The whole keypad as a user sees it once open.
+  EXPECT_TRUE(test_support::picture_matches_png("numpad_open", *s,
+                                                TEST_SOURCE_DIR "/references/extra/numpad_open.png"));
   const int16_t fh = static_cast<int16_t>(s->font_height);
   const int16_t fx1 = pad.x + 10, fy1 = pad.y + 10 + fh * 3 / 2;
   const int16_t fx2 = pad.x + 4 * pad.get_unit() + 10, fy2 = pad.y + 10 + fh * 11 / 2;
@@ -304,5 +307,18 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   EXPECT_EQ(wm_test::pixel(wide_x, row_y), 0xFF203040u);
   EXPECT_EQ(wm_test::pixel(fx2, row_y), border_theme.highlight);  // the frame's edge stays
   EXPECT_LT(wide_x, pad.get_entry()->x);
+  // A band painted over the row and a little beyond: a change clears and
+  // repaints exactly the row, whole.
+  s->fill_rect_solid(static_cast<int16_t>(fx1 + 2), static_cast<int16_t>(row_y - 4), static_cast<int16_t>(fx2 - 2),
+                     static_cast<int16_t>(row_y + fh + 4), &dot);
+  dirty_rectangles().clear();
+  keys(pad, "2");
+  for (int32_t i = 0; i < dirty_rectangles().count(); ++i) {  // the next frame's painting
+    dirty_rectangles().set_current_index(i);
+    root.paint_overlays();
+  }
+  dirty_rectangles().clear();
+  EXPECT_TRUE(test_support::picture_matches_png("numpad_changed", *s,
+                                                TEST_SOURCE_DIR "/references/extra/numpad_changed.png"));
   root.remove_overlay(p, true, false);
 }

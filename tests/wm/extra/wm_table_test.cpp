@@ -94,6 +94,10 @@ TEST_F(Table, HeaderButtonsShowTheSortInTheirStyles) {
       EXPECT_EQ(wm_test::pixel(static_cast<int16_t>(b->x + 2), static_cast<int16_t>(b->y + 2)), colour)
           << "sort " << c.sort << " column " << k;
     }
+    // The whole table: header, rows, pager and filter label.
+    const std::string name = "table_sort_" + std::to_string(c.sort);
+    EXPECT_TRUE(test_support::picture_matches_png(
+        name, *get_screen_image(), TEST_SOURCE_DIR "/references/extra/" + name + ".png"));
   }
 }
 

@@ -252,6 +252,10 @@ TEST_F(TableX11, SetSizeLaysTheTableOutAgain) {
   EXPECT_EQ(owner.seen.page, 2);
   const WM_SCREEN_OBJECT* last = table->grid->get_cell(3, 0);
   EXPECT_EQ(last->x + last->width, table->grid->x + table->grid->width - table->grid->style.border_right_gap);
+  table->set_size(400, 300, true);  // the width alone changes
+  EXPECT_EQ(table->grid->width, 400);
+  table->set_size(400, 280, true);  // the height alone
+  EXPECT_EQ(table->grid->height, 280 - table->get_header_height());
 }
 
 TEST_F(TableX11, PageWithKeypadRangeSelectorAndChooser) {

@@ -170,38 +170,42 @@ TEST_F(Ticker, ALongJoinedTextRunsWholeAtASlowSpeed) {
 }
 
 TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
-  WM_TICKER t(50, 40, 249, 59, 3000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
-  // With characters above 255 (byte-1 runs), which the part drawn may start in.
-  for (int i = 0; i < 30; ++i)
-    t.add_item(("Item \x01,2192,2190\x01 " + std::to_string(i)).c_str(), 0, 0, 65535);
-  t.set_separator(" - ");
-  t.update(false);
-  IMAGE* s = get_screen_image();
-  for (int frame = 0; frame < 80; ++frame) {
-    step(97);
+  // Joined, and item by item.
+  for (const char* separator : {" - ", static_cast<const char*>(nullptr)}) {
+    WM_TICKER t(50, 40, 249, 59, 3000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
+    // With characters above 255 (byte-1 runs), which the part drawn may start in.
+    for (int i = 0; i < 30; ++i)
+      t.add_item(("Item \x01,2192,2190\x01 " + std::to_string(i)).c_str(), 0, 0, 65535);
+    t.set_separator(separator);
     t.update(false);
-    clear_screen();
-    t.draw();
-    const std::vector<COLOUR> drawn = pixels_of(t);
-    for (int16_t py = 0; py < 100; ++py) {
-      for (int16_t px = 0; px < 400; ++px) {
-        if (px < 50 || px > 249 || py < 40 || py > 59) {
-          ASSERT_EQ(wm_test::pixel(px, py), kScreen);
+    IMAGE* s = get_screen_image();
+    for (int frame = 0; frame < 80; ++frame) {
+      step(97);
+      t.update(false);
+      clear_screen();
+      t.draw();
+      const std::vector<COLOUR> drawn = pixels_of(t);
+      for (int16_t py = 0; py < 100; ++py) {
+        for (int16_t px = 0; px < 400; ++px) {
+          if (px < 50 || px > 249 || py < 40 || py > 59) {
+            ASSERT_EQ(wm_test::pixel(px, py), kScreen);
+          }
         }
       }
+      // The characters left out lie wholly outside the strip.
+      clear_screen();
+      s->set_clip_rect(50, 40, 249, 59);
+      const char* text = separator ? t.get_joined_text() : t.get_item(t.get_current_item())->text.c_str();
+      s->draw_text(static_cast<int16_t>(t.get_text_x()), 42, &kInk, nullptr, nullptr, FONT_DEFAULT,
+                   16, 16, text);
+      s->set_clip_rect(0, 0, 399, 99);
+      ASSERT_TRUE(drawn == pixels_of(t)) << t.get_text_x();
+      if (frame == 60) {
+        EXPECT_GT(std::count(drawn.begin(), drawn.end(), kInk), 50);
+      }
     }
-    // The characters left out lie wholly outside the strip.
-    clear_screen();
-    s->set_clip_rect(50, 40, 249, 59);
-    s->draw_text(static_cast<int16_t>(t.get_text_x()), 42, &kInk, nullptr, nullptr, FONT_DEFAULT,
-                 16, 16, t.get_joined_text());
-    s->set_clip_rect(0, 0, 399, 99);
-    ASSERT_TRUE(drawn == pixels_of(t)) << t.get_text_x();
-    if (frame == 60) {
-      EXPECT_GT(std::count(drawn.begin(), drawn.end(), kInk), 50);
-    }
+    EXPECT_LT(t.get_text_x(), separator ? -200 : 250);  // well into the text
   }
-  EXPECT_LT(t.get_text_x(), -200);  // well into the text
 }
 
 TEST_F(Ticker, ItemsComeAndGoWhilePassesRun) {
