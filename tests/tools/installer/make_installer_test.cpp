@@ -605,6 +605,8 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   EXPECT_EQ(data.installations[0].shortcuts[0].kind, 2);
   EXPECT_EQ(data.installations[0].files[0].overwrite, 2);
   EXPECT_EQ(data.installations[0].files[0].switch_user, 1);
+  // The quit question: three quarters of the dialog's width, half its height.
+  EXPECT_EQ(std::vector<int>({data.exit.width, data.exit.height}), std::vector<int>({6144, 4096}));
 }
 
 // Each refusal names what really stands in the way: the path and the
@@ -748,11 +750,13 @@ int brightness(COLOUR c) { return static_cast<int>((((c >> 16) & 0xFF) * 299 + (
 // the one under it.
 TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
   put("a.txt", "a");
-  const test_support::RunResult built = build("");
+  const test_support::RunResult built = build("window = 480 440\ndialog = 240 180\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
+  // A small dialog's quit question keeps room for its text: 200 by 150.
+  EXPECT_EQ(std::vector<int>({data.exit.width, data.exit.height}), std::vector<int>({200, 150}));
   const COLOUR body = default_dialog_style().bg_colour;
   auto face = [&](COLOUR c, COLOUR under) { return (c >> 24) ? c : under; };
   const COLOUR grid = face(data.options_style.bg_colour, body);
