@@ -86,14 +86,14 @@ protected:
   }
 
   // The built installer's data, as the installer reads it; installer.pkg
-  // stays in scratch's "unpacked".
-  bool read_database(DATABASE& data) {
+  // stays in scratch's "unpacked". The observer sees the payload's header.
+  bool read_database(DATABASE& data, PAYLOAD_OBSERVER* header = nullptr) {
     FOLDER here, unpacked;
     const PAYLOAD_INFO payload = payload_offset_of(program().c_str());
     mkdir(scratch.file("unpacked").c_str(), 0700);
     if (!payload.present || !here.set_absolute(scratch.path().c_str()) ||
         !unpacked.set_absolute(scratch.file("unpacked").c_str()) ||
-        !unpack_payload_file(here, "setup", payload.offset, unpacked, "installer.pkg", nullptr))
+        !unpack_payload_file(here, "setup", payload.offset, unpacked, "installer.pkg", header))
       return false;
     PACKAGE package(unpacked, "installer.pkg", false, -1, false, true);
     DATA_FILE* stored = package.is_open() ? package.open_file("database.bin", 0, 255) : nullptr;
@@ -103,6 +103,21 @@ protected:
   }
 
   test_support::ScratchDir scratch;
+};
+
+// What the installer shows while it unpacks: the splash record and the
+// size of the pieces.
+struct SPLASH_SEEN : PAYLOAD_OBSERVER {
+  void header_read(PAYLOAD_SPLASH* splash, uint32_t chunk_size) override {
+    chunk = chunk_size;
+    if (!splash) return;
+    seen = {splash->image.width, splash->image.height, splash->bar_x,     splash->bar_y,
+            splash->bar_width,   splash->bar_height,   static_cast<int>(splash->bar_style.highlight_colour & 0xFFFFFF)};
+    title = splash->title.get_text();
+  }
+  uint32_t chunk = 0;
+  std::vector<int> seen;  // picture size, bar place and size, bar colour
+  std::string title;
 };
 
 // What a tree holds, links followed: each path below it with its
@@ -253,8 +268,8 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
   EXPECT_STREQ(data.installations[1].name, "Gro\xC3\x9F");
   EXPECT_STREQ(data.installations[1].default_path, "$ROOT0/Gro\xC3\x9F");
   // Text pages hold rows for the whole file, wrapped lines included.
-  EXPECT_GE(english.readme.lines, 40);
-  EXPECT_GE(german.release_notes.lines, 300 / 32);
+  EXPECT_EQ(english.readme.lines, 41);  // 40 lines and the empty one after them
+  EXPECT_EQ(german.release_notes.lines, 11);  // 300 bytes in 10 rows, and the empty line
   EXPECT_EQ(german.readme.lines, 0);
 }
 
@@ -486,7 +501,13 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   ASSERT_EQ(built.exit_code, 0) << built.err << description;
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
-  ASSERT_TRUE(read_database(data));
+  SPLASH_SEEN splash;
+  ASSERT_TRUE(read_database(data, &splash));
+  EXPECT_EQ(splash.chunk, 65536u);
+  EXPECT_EQ(splash.seen, std::vector<int>({353, 143, 108, 112, 224, 22, 0x3C9BE0}));
+  EXPECT_EQ(splash.title, "Demo Notes Set-up");
+  EXPECT_STREQ(data.application.app_string, "Demo Notes");
+  EXPECT_STREQ(data.application.version, "1.0");
   EXPECT_EQ(data.window.width, 640);
   EXPECT_EQ(data.dialog.x, 160);
   EXPECT_EQ(data.check_desktop_size.height, 768);
@@ -594,7 +615,10 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   EXPECT_EQ(built.err, "");
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
-  ASSERT_TRUE(read_database(data));
+  SPLASH_SEEN splash;
+  ASSERT_TRUE(read_database(data, &splash));
+  EXPECT_EQ(splash.chunk, 1048576u);
+  EXPECT_EQ(splash.seen, std::vector<int>({353, 143, 0, 0, 353, 143, 0x3C9BE0}));
   EXPECT_EQ(data.window.width, 8192);
   EXPECT_EQ(data.window.height, 8192);
   EXPECT_EQ(data.dialog.x, -1);
