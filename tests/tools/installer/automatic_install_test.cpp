@@ -265,6 +265,7 @@ TEST_F(AutomaticInstall, InstallsFilesLinksAndTheLogAndSucceeds) {
       "file = newer.txt | overwrite 1\n"
       "file = older.txt | overwrite 1\n"
       "file = windows.txt | platform windows\n"
+      "file = windows.txt | overwrite 0\n"  // keeps the platform of the line above
       "link = Read Me | docs/readme.txt | 3\n"
       "link = Tool | bin/tool | 1 | Applications/Tools\n");
   make_target();
