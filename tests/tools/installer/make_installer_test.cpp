@@ -314,6 +314,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"installation_name = Standard | All\n", "line 4: installation_name" + in_language},
       {"LANGUAGE_TITLE = English\n", "line 4: LANGUAGE_TITLE" + in_language},
       {"colour = blue\n", "line 4: not understood: colour" + help},
+      {"window 640 440\n", "line 4: no '='"},
       // Every number within what its field and the installer can use.
       {"chunk_size = 4294971392\n",
        "line 4: chunk_size: the size must be a whole number from 1 to 52428800, not \"4294971392\""},
@@ -412,6 +413,11 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
     EXPECT_EQ(built.err.substr(warned ? open_warning.size() : 0), "make_installer: " + row.said + "\n");
     EXPECT_FALSE(test_support::file_exists(program()));
   }
+  // A link before any installation has none to belong to.
+  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), "link = Tools | a.txt | 3\n"));
+  EXPECT_EQ(test_support::run_program({kTools + "make_installer", scratch.file("source/installer.txt"),
+                                       kTools + "setup", program()}).err,
+            "make_installer: line 1: a link belongs to the installation above it, and there is none yet\n");
 }
 
 // A button text that the wizard's row cannot show whole in the
@@ -607,8 +613,8 @@ TEST_F(MakeInstaller, TheReadmeExampleBuildsWithoutAWarning) {
 TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   put("a.txt", "a");
   const test_support::RunResult built = build(
-      "window = 1 1\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
-      "time_stamp = 0\n"
+      "window = 1 1\n# window = 2 2\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
+      "time_stamp=0\n"  // blanks around '=' are optional
       "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
