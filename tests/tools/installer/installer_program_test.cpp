@@ -200,6 +200,7 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
        "Loading automatic pack...\nERROR: unable to load data\nNo installation data found!\n"
        "Make sure you have got all required files.\n/installer.pkg could not be loaded.\n"},
       {{kProgram, "-x"}, 255, "No argument for command line option: -x" + usage, true},
+      {{kProgram, "-a", "-x", ""}, 255, "No argument for command line option: -x" + usage, true},
       {{kProgram, "-a", "-x", scratch.file("fifo/installer.xml")}, 255,
        scratch.file("fifo/installer.pkg") + " could not be loaded: it is a FIFO.\n"},
       {{kProgram, "-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
