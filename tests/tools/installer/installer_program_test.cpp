@@ -196,11 +196,24 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
                                   "Make sure you have got all required files.\n" + folder +
                                   "/installer.pkg could not be loaded"},
       {{kProgram, "-a", "-x", "sub/installer.xml"}, 255, "The -x folder " + folder + "/sub does not exist."},
+      {{kProgram, "-a", "-x", "/installer.xml"}, 255,
+       "Loading automatic pack...\nERROR: unable to load data\nNo installation data found!\n"
+       "Make sure you have got all required files.\n/installer.pkg could not be loaded.\n"},
       {{kProgram, "-x"}, 255, "No argument for command line option: -x" + usage, true},
+      {{kProgram, "-a", "-x", ""}, 255, "No argument for command line option: -x" + usage, true},
       {{kProgram, "-a", "-x", scratch.file("fifo/installer.xml")}, 255,
        scratch.file("fifo/installer.pkg") + " could not be loaded: it is a FIFO.\n"},
       {{kProgram, "-s", "/no/such/folder/skin.bin"}, 255, "Skin not written: no skin folder"},
       {{kProgram, "-s", "no/such/skin.bin"}, 255, "The -s folder " + folder + "/no/such does not exist."},
+      {{kProgram, "-s", scratch.path() + "/"}, 255, "Skin not written: the output needs a plain file name.\n", true},
+      // The program's own record, as the system report shows it.
+      {{kProgram, "--vorn-info"}, 255,
+       "Running a 64bit application\n\nApp:                  Installer 1.12\nExit Msg:             Disabled\n"
+       "Linux Icon:           Custom\nPSP Splash Time:      1000\nPSP Splash Imgs:      Absent\n"
+       "PSP flash_leds:       No\nGP2X Joystick:        1\nGP2X Mouse Rate:      30\nGP2X Display Type:    1\n"
+       "Windows IconID:       100\nNDS Console:          No\nNDS Memory Chk:       Disabled\n"
+       "NDS Rotated:          No\nMacOS Show About:     No\nNDS Show Preferences: No\n\n",
+       true},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argv[0] + " " + row.argv.back());

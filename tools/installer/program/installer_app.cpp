@@ -129,9 +129,9 @@ void check_arguments(int argc, char** argv) {
       usage_error("Invalid argument format for command line option: ", argument, argv[0]);
     const char* letter = argument[1] != ':' ? strchr(kOptions, argument[1]) : nullptr;
     if (!letter) usage_error("Unrecognised command line option: ", argument, argv[0]);
-    // An option that takes a value steps over it.
+    // An option that takes a value steps over it; an empty value is none.
     if (letter[1] == ':') {
-      if (i + 1 >= argc || !argv[i + 1] || argv[i + 1][0] == '-')
+      if (i + 1 >= argc || !argv[i + 1] || !argv[i + 1][0] || argv[i + 1][0] == '-')
         usage_error("No argument for command line option: ", argument, argv[0]);
       ++i;
     }
