@@ -7,7 +7,7 @@
 #   tests/refresh_references.sh [ctest regex]   (default: every picture test)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TESTS=(wizard_pictures_test dialog_pictures_test skin_pages_pictures_test)
+TESTS=(wizard_pictures_x11_test dialog_pictures_test skin_pages_pictures_test)
 REGEX=${1:-WizardPictures|DialogPictures|SkinPagesPictures}
 cmake --build build -j "${JOBS:-$(nproc)}" --target "${TESTS[@]}" setup make_installer
 VORN_REFRESH_REFERENCES=1 ctest --test-dir build --output-on-failure -R "$REGEX" --timeout 600

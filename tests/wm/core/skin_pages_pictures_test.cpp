@@ -54,6 +54,10 @@ void build_page(WM_PAGE_MANAGER* manager) {
     if (i == 2) b->set_enabled(false);
     if (i == 3) b->latched = 1;
   }
+  auto* both = new WM_BUTTON(140, 76, 209, 101, &s.button, "Both", nullptr, nullptr, 0, 0, button_event::RELEASE);
+  both->active = 1;  // active and disabled: a picture of its own
+  both->set_enabled(false);
+  root->add_child(both, false);
   const char* boxes[] = {"Desktop link", "Menu entry", "Sources"};
   for (int i = 0; i < 3; ++i) {
     auto* box = new WM_CHECK_BOX(10, static_cast<int16_t>(76 + 22 * i), &s.check_box, boxes[i], nullptr, 0, 0);
@@ -116,6 +120,7 @@ protected:
     save_framed_png("button_down.png", 0xFF1D3752, 0xFF0A1A2A);
     save_framed_png("button_disabled.png", 0xFF707070, 0xFF505050);
     save_framed_png("button_active_up.png", 0xFF3AA55A, 0xFF1A5C2A);
+    save_framed_png("button_active_disabled.png", 0xFF5A7A62, 0xFF3A4A3E);
     IMAGE logo(40, 40);  // a target of rings
     const COLOUR rings[] = {0xFFFFC000, 0xFFC03000, 0xFFFFFFFF, 0xFF3050C0};
     for (int16_t i = 0; i < 4; ++i)

@@ -120,6 +120,13 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
                                        true, true);
          return d;
        }, "W"},
+      {"message_wrapped", [&](const FOLDER&) {
+         auto* d = new WM_CONFIRM(260, 190, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, false, 20, nullptr);
+         d->message_window->add_text("/tmp/vorn-dialog-pictures/Documents/Projects/2001/notes-for-the-installer.txt "
+                                     "could not be written. Carry on with the other files?",
+                                     nullptr, nullptr, true, true);
+         return d;
+       }, ""},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
       {"about", [](const FOLDER&) {
          auto* d = new WM_ABOUT();

@@ -4,12 +4,12 @@
 // copy and path errors); each screen is compared pixel for pixel with its
 // reference picture under tests/references/wizard/
 // (tests/refresh_references.sh writes them).
-// It installs into one fixed folder, so that the paths the pages show, and
-// the folder browser's listing of a folder whose dates are set here, are
-// the same in every run; a lock keeps two runs from sharing it. The about
-// box is left out: it shows when the program was built, which differs
-// from build to build (the toolkit's dialog pictures show it with a fixed
-// text).
+// Each walk installs into a fixed folder of its own, so that the paths the
+// pages show, and the folder browser's listing of a folder whose dates are
+// set here, are the same in every run; a lock keeps two runs from sharing
+// it. The about box is left out: it shows when the program was built,
+// which differs from build to build (the toolkit's dialog pictures show it
+// with a fixed text).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -24,8 +24,6 @@
 namespace {
 
 using namespace demo_installer;
-
-const std::string kFixed = "/tmp/vorn-wizard-pictures";
 
 // What leads from one screen to the next: each key tapped ("l" Tab once
 // per language before the one walked, ">" Tab, "<" Shift+Tab, "r" Return,
@@ -70,10 +68,12 @@ const WALK kWalks[] = {
     {"Deutsch", 1, false, HOLDS::FILE_AS_FOLDER, {{"path_error", "lrrrrr"}, {"path_error_answered", "r"}}},
 };
 
-class WizardPictures : public DEMO_INSTALLER {
+// One walk per test: each starts its own server and installer.
+class WizardPictures : public DEMO_INSTALLER, public ::testing::WithParamInterface<size_t> {
 protected:
   void SetUp() override {
-    lock = open((kFixed + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    fixed = "/tmp/vorn-wizard-pictures-" + std::to_string(GetParam());
+    lock = open((fixed + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(flock(lock, LOCK_EX), 0);
     guard.set("TZ", "UTC");  // the browser shows dates in local time
@@ -84,7 +84,7 @@ protected:
     const std::string from = "$ROOT1" + scratch.path() + "/target";
     const size_t at = description.find(from);
     ASSERT_NE(at, std::string::npos);
-    description.replace(at, from.size(), "$ROOT1" + kFixed + "/target");
+    description.replace(at, from.size(), "$ROOT1" + fixed + "/target");
     plain = program;
     larger = scratch.file("demo-setup-larger");
     for (const std::string& made : {plain, larger}) {
@@ -98,7 +98,7 @@ protected:
   void TearDown() override {
     DEMO_INSTALLER::TearDown();
     std::error_code ignored;
-    std::filesystem::remove_all(kFixed, ignored);
+    std::filesystem::remove_all(fixed, ignored);
     if (lock >= 0) close(lock);
   }
 
@@ -106,18 +106,18 @@ protected:
   // the walk asks for.
   void fresh_folder(HOLDS holds) {
     std::error_code ignored;
-    std::filesystem::remove_all(kFixed, ignored);
-    ASSERT_EQ(mkdir(kFixed.c_str(), 0700), 0);
-    const std::string programs = kFixed + "/Programs";
+    std::filesystem::remove_all(fixed, ignored);
+    ASSERT_EQ(mkdir(fixed.c_str(), 0700), 0);
+    const std::string programs = fixed + "/Programs";
     ASSERT_EQ(mkdir(programs.c_str(), 0700), 0);
     const timespec when[2] = {{981173106, 0}, {981173106, 0}};  // 2001-02-03 04:05:06
     ASSERT_EQ(utimensat(AT_FDCWD, programs.c_str(), when, 0), 0);
     if (holds == HOLDS::FILE_AS_FOLDER) {
-      ASSERT_TRUE(test_support::write_file(kFixed + "/target", "a file\n"));
+      ASSERT_TRUE(test_support::write_file(fixed + "/target", "a file\n"));
     }
     if (holds == HOLDS::FOLDER_AS_FILE) {
-      ASSERT_EQ(mkdir((kFixed + "/target").c_str(), 0700), 0);
-      ASSERT_EQ(mkdir((kFixed + "/target/notes.txt").c_str(), 0700), 0);
+      ASSERT_EQ(mkdir((fixed + "/target").c_str(), 0700), 0);
+      ASSERT_EQ(mkdir((fixed + "/target/notes.txt").c_str(), 0700), 0);
     }
   }
 
@@ -137,7 +137,7 @@ protected:
         case 'w': type("target"); break;
         case 'q': close_request(); break;
         case 'i':
-          ASSERT_TRUE(wait_for([] { return test_support::read_file(kFixed + "/target/install_log.txt").find(
+          ASSERT_TRUE(wait_for([&] { return test_support::read_file(fixed + "/target/install_log.txt").find(
                                                "Installation completed") != std::string::npos; },
                                60));
           break;
@@ -151,30 +151,28 @@ protected:
 
   test_support::EnvironmentGuard guard;
   int lock = -1;
+  std::string fixed;  // the walk's own, so that walks may run side by side
   std::string plain, larger;
 };
 
-TEST_F(WizardPictures, EveryPageAndDialogInBothLanguagesMatchesItsReference) {
-  for (const WALK& walk : kWalks) {
-    ASSERT_NO_FATAL_FAILURE(fresh_folder(walk.holds));
-    program = walk.large_screen ? larger : plain;
-    start();
-    for (const STEP& step : walk.steps) {
-      ASSERT_NO_FATAL_FAILURE(reach(step.keys, walk.index)) << step.name;
-      const PICTURE p = settle();
-      IMAGE image(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
-      for (int y = 0; y < p.h; ++y)
-        for (int x = 0; x < p.w; ++x)
-          image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.stride) + static_cast<size_t>(x)] =
-              0xFF000000u | p.at(x, y);
-      EXPECT_TRUE(test_support::picture_matches_reference("wizard", std::string(walk.language) + "_" + step.name,
-                                                          image));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-    window = 0;
+TEST_P(WizardPictures, EveryPageAndDialogOnTheWalkMatchesItsReference) {
+  const WALK& walk = kWalks[GetParam()];
+  ASSERT_NO_FATAL_FAILURE(fresh_folder(walk.holds));
+  program = walk.large_screen ? larger : plain;
+  start();
+  for (const STEP& step : walk.steps) {
+    ASSERT_NO_FATAL_FAILURE(reach(step.keys, walk.index)) << step.name;
+    const PICTURE p = settle();
+    IMAGE image(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
+    for (int y = 0; y < p.h; ++y)
+      for (int x = 0; x < p.w; ++x)
+        image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.stride) + static_cast<size_t>(x)] =
+            0xFF000000u | p.at(x, y);
+    EXPECT_TRUE(test_support::picture_matches_reference("wizard", std::string(walk.language) + "_" + step.name,
+                                                        image));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Walks, WizardPictures, ::testing::Range<size_t>(0, std::size(kWalks)));
 
 }  // namespace
