@@ -150,6 +150,12 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   EXPECT_EQ(open_file(folder, "x", ""), nullptr);
   EXPECT_FALSE(close_file(nullptr));
 
+  // A file made only where nothing has the name yet.
+  for (auto [name, result] : {std::pair{"made.bin", NEW_FILE::CREATED}, {"made.bin", NEW_FILE::EXISTS},
+                              {"dir", NEW_FILE::EXISTS}, {"", NEW_FILE::FAILED}, {"no/such", NEW_FILE::FAILED}})
+    EXPECT_EQ(create_new_file(folder, name, 0600), result) << name;
+  EXPECT_EQ(mode_of(work + "/made.bin"), 0600u);
+
   // Reading and updating take a regular file only, and say what else is
   // there at once: a FIFO is not waited on.
   ASSERT_EQ(mkfifo((work + "/fifo").c_str(), 0600), 0);

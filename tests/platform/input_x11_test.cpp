@@ -6,6 +6,8 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <dlfcn.h>
 #include <X11/keysym.h>
 #include <linux/joystick.h>
 #include <unistd.h>
@@ -30,6 +32,19 @@ namespace {
 
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
+
+// The serial of the pointer image the server shows now; 0 without XFixes,
+// which is loaded at run time: nothing else here needs to link it.
+unsigned long shown_pointer(Display* display) {
+  static void* library = dlopen("libXfixes.so.3", RTLD_NOW);
+  using GET = XFixesCursorImage* (*)(Display*);
+  GET get = library ? reinterpret_cast<GET>(dlsym(library, "XFixesGetCursorImage")) : nullptr;
+  XFixesCursorImage* image = get ? get(display) : nullptr;
+  if (!image) return 0;
+  const unsigned long serial = image->cursor_serial;
+  XFree(image);
+  return serial;
+}
 
 int64_t fake_seconds = 1000;
 uint64_t fake_clock() { return static_cast<uint64_t>(fake_seconds) * 1000; }
@@ -494,6 +509,17 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   XQueryPointer(probe, x11.window, &root, &child, &root_x, &root_y, &win_x, &win_y, &state);
   EXPECT_EQ(win_x, 30);
   EXPECT_EQ(win_y, 40);
+  // The pointer over the window takes the shape, and the window's own again.
+  unsigned long shown[3] = {};
+  for (int i = 0; uint8_t shape : {255, 5, 0}) {
+    EXPECT_TRUE(set_mouse_cursor(shape));
+    XSync(x11.display, False);
+    shown[i++] = shown_pointer(probe);
+  }
+  if (shown[0]) {
+    EXPECT_NE(shown[1], shown[0]);
+    EXPECT_EQ(shown[2], shown[0]);
+  }
 
   // Without a window only shape 255 is accepted.
   close_window(0);

@@ -477,6 +477,11 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   EXPECT_TRUE(long_property("_WIN_HINTS").empty());
   geometry(x, y, w, h);
   EXPECT_EQ(x, (desktop_w - 10 - 800) / 2);
+  // And borderless once more: they come back.
+  WINDOW_PARAMS borderless = params(800, 600);
+  borderless.borderless = 1;
+  ASSERT_TRUE(open_window(&borderless, 0));
+  EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
 }
 
 // Titles reach window managers readable (WM_NAME and WM_ICON_NAME, a plain
