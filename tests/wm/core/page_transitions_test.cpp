@@ -209,7 +209,9 @@ TEST(PageTransitions, AClockGoneBackStartsTheTimeAgainAWrappingOneDoesNot) {
     ASSERT_TRUE(pages.run(11, 160));
     EXPECT_EQ(pages.frames.size(), presents) << start;
     // The frame after the clock went back starts again from the old page.
-    if (back) EXPECT_EQ(pages.frames.at(1), pages.frames.at(0));
+    if (back) {
+      EXPECT_EQ(pages.frames.at(1), pages.frames.at(0));
+    }
     EXPECT_TRUE(test_support::pictures_match("clock", *get_screen_image(), PAGE(new_px)));
   }
 }
