@@ -228,6 +228,7 @@ TEST_F(ProgressBar, ABarOffItsScreenEndsTheProgram) {
         },
         ::testing::ExitedWithCode(255), "Invalid dimensions passed to progress bar");
   }
+  EXPECT_NE(bar(0, 0, 200, 150, nullptr, 0), nullptr);  // the whole screen, to its last pixel
 }
 
 }  // namespace
