@@ -202,11 +202,14 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   win->add_text("1\n2\n3\n4\n5\n6\n7", "", nullptr, false, true);
   ASSERT_EQ(win->scroll.get_int(PARAMETER::MAXIMUM), 3);
   const int32_t band_top = win->y + win->top_gap + 2, band_bottom = win->y + win->height - 1 - win->bottom_gap - 2;
+  // Each band is one row high: 22 pixels inside the gaps.
+  const int32_t below_top = win->y + win->top_gap + 22, above_bottom = win->y + win->height - 1 - win->bottom_gap - 22;
   input.move_to(win->x + 20, win->y + 50);
   input.press(1);
   win->process();
   for (const auto& [py, value] : {std::pair{band_top, 1}, {band_top + 1, 2}, {band_top, 3}, {band_top + 1, 3},
-                                  {band_bottom, 2}, {band_bottom - 1, 1}}) {
+                                  {band_bottom, 2}, {band_bottom - 1, 1}, {above_bottom, 1},
+                                  {above_bottom + 1, 0}, {below_top, 0}, {below_top - 1, 1}}) {
     input.move_to(win->x + 20, py);
     win->process();
     EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), value) << py;
