@@ -226,7 +226,8 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
   const std::pair<std::string, std::string> rows[] = {
       {"line\nfeed.xml", "line?feed.xml"}, {"run\x01" "byte.xml", "run?byte.xml"},
       {"bad\xff\xfe.xml", "bad??.xml"},     {"caf\xc3\xa9.xml", "caf\xe9.xml"},
-      {"\xe2\x82\xac.xml", "\x01,20AC\x01.xml"}, {long_name, long_name}};
+      {"\xe2\x82\xac.xml", "\x01,20AC\x01.xml"}, {long_name, long_name},
+      {"del~\x7f.xml", "del~?.xml"},  {"c1\xc2\x9f\xc2\xa0.xml", "c1?\xa0.xml"}};
   FOLDER odd = docs;
   ASSERT_TRUE(make_folder(&odd, "odd", true));
   for (const auto& [name, shown] : rows) {
