@@ -4,11 +4,11 @@
 # what was written. Only this command writes references: a normal test run
 # compares with them and fails on any pixel that differs. Look at every
 # picture that changed (git diff --stat tests/references) before committing.
-#   tests/refresh_references.sh [ctest regex]   (default: every picture test)
+#   tests/refresh_references.sh [ctest regex]   (default: every test, as
+#   widget tests compare their own reference pictures too)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TESTS=(wizard_pictures_x11_test dialog_pictures_test skin_pages_pictures_test)
-REGEX=${1:-WizardPictures|DialogPictures|SkinPagesPictures}
-cmake --build build -j "${JOBS:-$(nproc)}" --target "${TESTS[@]}" setup make_installer
-VORN_REFRESH_REFERENCES=1 ctest --test-dir build --output-on-failure -R "$REGEX" --timeout 600
-ctest --test-dir build --output-on-failure -R "$REGEX" --timeout 600
+REGEX=(${1:+-R "$1"})
+cmake --build build -j "${JOBS:-$(nproc)}"
+VORN_REFRESH_REFERENCES=1 ctest --test-dir build -j "${JOBS:-$(nproc)}" --output-on-failure "${REGEX[@]}" --timeout 600
+ctest --test-dir build -j "${JOBS:-$(nproc)}" --output-on-failure "${REGEX[@]}" --timeout 600

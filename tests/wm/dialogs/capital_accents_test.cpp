@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "default_dialog_styles.h"
+#include "dialog_pictures.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_dialog.h"
@@ -172,8 +173,10 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
     if (row.in_overview) all.push_back(row.make);
   drawn(all, "\xDC" "brig \xC4" "nderungen \xD6" "l");
   wm_test::save_screen("capital_accents.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("capital_accents"));
   drawn({[](const char* t, int16_t x, int16_t y) { return browser(t, t, x, y); }}, "Ziel \xC4\xD6\xDC");
   wm_test::save_screen("folder_browser_accents.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("folder_browser_accents"));
 }
 
 }  // namespace

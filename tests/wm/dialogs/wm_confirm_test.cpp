@@ -97,7 +97,7 @@ TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {
   EXPECT_EQ(d.first_button->y - d.get_client()->y, 5 * lh);
 
   WM_CONFIRM empty(10, 10, nullptr, nullptr, 0, true, nullptr, 0, true, nullptr);
-  EXPECT_GE(empty.width, 150);
+  EXPECT_EQ(empty.width, 198);  // room for three "Close" buttons of 66
   EXPECT_STREQ(empty.first_button->get_text(), "Close");
   EXPECT_EQ(empty.first_button->y - empty.get_client()->y, 2 * lh);
 }
@@ -118,18 +118,21 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
     const char* no;
     std::string message;
     bool scrolls;
+    int width, height;  // the fitted size
   } rows[] = {
-      {"short words keep the size", "Quit?", "Yes", "No", "Leave now?", false},
-      {"a long title", "Einrichtung verlassen? Wirklich jetzt schon?", "Ja", "Nein", "Gehen?", false},
-      {"long buttons", "Quit", "Verlassen und alles vergessen", "Bleiben und weitermachen", "?", false},
+      {"short words keep the size", "Quit?", "Yes", "No", "Leave now?", false, 200, 150},
+      {"a long title", "Einrichtung verlassen? Wirklich jetzt schon?", "Ja", "Nein", "Gehen?", false, 468, 150},
+      {"long buttons", "Quit", "Verlassen und alles vergessen", "Bleiben und weitermachen", "?", false, 688, 150},
       {"a long message",
        "Einrichtung verlassen?",
        "Verlassen",
        "Bleiben",
        "Demo Notes ist noch nicht installiert. Trotzdem verlassen? Die Einrichtung kann spaeter "
        "wieder gestartet werden, und nichts ist verloren.",
-       false},
-      {"more than the view holds", "Quit", "Yes", "No", long_message, true},
+       false, 514, 176},  // four rows: two thirds of the view would not make them three
+      // Four rows at 200, three at 220: no wider.
+      {"three rows", "Quit", "Yes", "No", "Leave the set-up now? Nothing is lost by it.", false, 220, 154},
+      {"more than the view holds", "Quit", "Yes", "No", long_message, true, 800, 600},
   };
   const RECT view = WM_DIALOG::view();
   for (const auto& r : rows) {
@@ -141,8 +144,8 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
     d.second_button->set_text(r.no, false);
     d.fit_to_texts();
 
-    EXPECT_GE(d.width, 200);
-    EXPECT_GE(d.height, 150);
+    EXPECT_EQ(d.width, r.width);
+    EXPECT_EQ(d.height, r.height);
     EXPECT_TRUE(view.contains(RECT::sized(d.get_x(), d.get_y(), d.width, d.height)));
     IMAGE* s = get_screen_image();
     // The title shows whole.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command.h"
+#include "dialog_pictures.h"
 #include "wm_about.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
@@ -57,12 +58,13 @@ protected:
     return frames_until([] { return WM_SCREEN_OBJECT::overlays().empty(); });
   }
   void save_picture(WM_DIALOG* dialog, const std::string& name) {
-    get_screen_image()->clear(nullptr, true);
+    const COLOUR black = 0xFF000000;
+    get_screen_image()->clear(&black, true);
     {
       DIRTY_RECTANGLES::SCOPED_ENTRY whole(dirty_rectangles(), RECT{0, 0, 639, 479});
       dialog->paint();
     }
-    save_screen(name);
+    save_screen(name + ".png");
   }
 };
 
@@ -93,7 +95,8 @@ TEST_F(ConfirmX11, EveryFormAnswersClicksAndLeavesNoOverlay) {
     WM_CONFIRM* d = f.make();
     if (d->message_window) d->message_window->add_text("The file could not be copied.", nullptr, nullptr, true, true);
     open(d);
-    if (std::string(f.name) == "two") save_picture(d, "confirm_x11.png");
+    save_picture(d, std::string("confirm_") + f.name);
+    EXPECT_TRUE(wm_test::screen_matches_reference(std::string("confirm_") + f.name));
     const WM_BUTTON* buttons[3] = {d->first_button, d->second_button, d->third_button};
     ASSERT_NE(buttons[f.button], nullptr);
     click(buttons[f.button]);
@@ -113,7 +116,7 @@ TEST_F(ConfirmX11, AboutBoxOpensTheWebPageFromItsTextAndClosesByItsButton) {
   EXPECT_EQ(close->y + close->height, client->y + client->height);
   EXPECT_NEAR(close->x - client->x, client->x + client->width - (close->x + close->width), 1);
   open(about);
-  save_picture(about, "about_x11.png");
+  save_picture(about, "about_x11");
   // The middle of the text area lies on a row however the rows are aligned.
   const RECT area = about->text_window->text_area();
   click_at(area.x1 + 20, (area.y1 + area.y2) / 2);

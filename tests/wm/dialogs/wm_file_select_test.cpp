@@ -6,14 +6,17 @@
 #include "wm_file_select.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "errors.h"
 #include "rect.h"
 #include "file_services.h"
@@ -223,7 +226,8 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
   const std::pair<std::string, std::string> rows[] = {
       {"line\nfeed.xml", "line?feed.xml"}, {"run\x01" "byte.xml", "run?byte.xml"},
       {"bad\xff\xfe.xml", "bad??.xml"},     {"caf\xc3\xa9.xml", "caf\xe9.xml"},
-      {"\xe2\x82\xac.xml", "\x01,20AC\x01.xml"}, {long_name, long_name}};
+      {"\xe2\x82\xac.xml", "\x01,20AC\x01.xml"}, {long_name, long_name},
+      {"del~\x7f.xml", "del~?.xml"},  {"c1\xc2\x9f\xc2\xa0.xml", "c1?\xa0.xml"}};
   FOLDER odd = docs;
   ASSERT_TRUE(make_folder(&odd, "odd", true));
   for (const auto& [name, shown] : rows) {
@@ -323,6 +327,13 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
+  // Fixed times for the folders' time column: the picture is the same on every run.
+  test_support::EnvironmentGuard tz;
+  tz.set("TZ", "UTC");
+  tzset();
+  const timespec noon[2] = {{1000000000, 0}, {1000000000, 0}};
+  for (const char* dir : {"home/docs/alpha", "home/docs/beta"})
+    ASSERT_EQ(utimensat(AT_FDCWD, scratch.file(dir).c_str(), noon, 0), 0);
   IMAGE* s = get_screen_image();
   auto text_w = [&](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
   for (const auto& r : rows) {
@@ -390,4 +401,8 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
   browser->open_at_once();
   wm_test::paint_table(browser.get());
   wm_test::save_screen("file_select_layout.png");
+  // The whole browser, less its path, which names this run's scratch folder.
+  const WM_SCRIPT* p = browser->path_label;
+  s->fill_rect_solid(p->x, p->y, p->x + p->width - 1, p->y + p->height - 1, &kDisk);
+  EXPECT_TRUE(wm_test::screen_matches_reference("file_select_layout"));
 }

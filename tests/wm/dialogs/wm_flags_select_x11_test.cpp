@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_flags_select.h"
@@ -35,6 +36,7 @@ TEST_F(FlagsSelectX11, ClicksFlipBitsAndTheButtonsAnswer) {
   root.add_overlay(d, false);
   ASSERT_TRUE(frames_until([&] { return !d->is_moving(); }));
   save_screen("flags_select_x11.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("flags_select"));
   click(d->get_check_box(0)->box);
   EXPECT_EQ(d->get_flags(), 0x4u);  // at once
   EXPECT_FALSE(d->get_check_box(0)->is_checked());

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "default_dialog_styles.h"
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
@@ -78,4 +79,12 @@ TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
   keyboard_dialog = d;
   delete d;
   EXPECT_EQ(keyboard_dialog, nullptr);
+
+  // A body style that leaves the spacing unset puts the keys right below
+  // the field.
+  WM_STYLE_SET body(default_dialog_style());
+  body.y_spacing = WM_STYLE_SET::UNSET;
+  WM_KEYBOARD_DIALOG tight(-1, -1, 500, 260, "Keyboard", "", 10, nullptr, 0, 0, nullptr, nullptr,
+                           &body, nullptr, nullptr, &keyboard_layout, 5, 1, 0, 0);
+  EXPECT_EQ(tight.keyboard->y, tight.entry->y + tight.entry->height);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "wm_button.h"
 #include "wm_keyboard_dialog.h"
 #include "wm_page_manager.h"
@@ -108,6 +109,7 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->entry);
   EXPECT_STREQ(d->entry->get_text(), "ab");
   save_screen("keyboard_x11.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("keyboard"));
 
   // q; Shift w (then lower case again); Caps e (stays); Caps with Shift r.
   keys(d, {{1, 1}, {3, 0}, {1, 2}});

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "dialog_pictures.h"
 #include "wm_page_manager.h"
 #include "wm_x11_fixture.h"
 
@@ -99,6 +100,7 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
   dialog->set_value(25, true);
   manager->redraw_screen_now(0);
   save_screen("progress_dialog_x11.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("progress_dialog"));
   manager->current_root()->remove_overlay(dialog, true, false);
 }
 

@@ -138,6 +138,12 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   b->text_colour = kInk;
   b->draw();  // nor room for "50%" inside a frame 2 pixels high
   EXPECT_TRUE(ink_of(kInk).empty());
+  clear();
+  b = bar(10, 40, 100, 5, nullptr, 0);
+  ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
+  b->draw();  // a skin's empty part one pixel high still shows, on that row
+  EXPECT_FALSE(ink_of(kEmpty).empty());
+  EXPECT_EQ(ink_of(kEmpty), ink_of(kEmpty, RECT::sized(14, 42, 92, 1)));
 
   // Total 200, value 10: the program's text from the inner left edge, as
   // the fill (to 23) is narrower than it, "95%" in the alternative colour
@@ -228,6 +234,7 @@ TEST_F(ProgressBar, ABarOffItsScreenEndsTheProgram) {
         },
         ::testing::ExitedWithCode(255), "Invalid dimensions passed to progress bar");
   }
+  EXPECT_NE(bar(0, 0, 200, 150, nullptr, 0), nullptr);  // the whole screen, to its last pixel
 }
 
 }  // namespace

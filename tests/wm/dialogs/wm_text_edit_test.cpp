@@ -123,6 +123,7 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   field.visible = 0;
   field.set_text("q");
   EXPECT_EQ(field.visible, 0);  // a hidden field stays hidden
+  EXPECT_EQ(WM_TEXT_EDIT(0, 0, 100, 10, "", nullptr, nullptr, 0, 0).visible, 1);  // no style: shown
 
   // Letters are Latin-1's and every character above 255, whatever the C
   // library's locale.

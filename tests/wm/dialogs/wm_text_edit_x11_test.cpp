@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "clipboard.h"
+#include "dialog_pictures.h"
 #include "input.h"
 #include "picture_compare.h"
 #include "platform.h"
@@ -383,6 +384,7 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
     if (ok) {
       // The screenshot: the box, and the dialog's field with a selection.
       ASSERT_NO_FATAL_FAILURE(save_screen("text_edit_dialog.png"));
+      EXPECT_TRUE(wm_test::screen_matches_reference("text_edit_dialog"));
     }
     WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
     ASSERT_NO_FATAL_FAILURE(move_to(button));

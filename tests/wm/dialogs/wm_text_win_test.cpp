@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "input.h"
@@ -180,6 +181,17 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
   EXPECT_EQ(wm_test::pixel(win->x, win->y), kBlack);
   EXPECT_EQ(wm_test::pixel(int16_t(win->x + 199), int16_t(win->y + 99)), kBlack);
   EXPECT_EQ(wm_test::pixel(int16_t(win->x + 100), win->y), kPaper);
+
+  // A darkened window halves what lies under it, to its last pixel and no
+  // further: (20, 20) to (219, 119).
+  make(200, 100);
+  win->text_flags |= text_win_flag::DARKENED_BACKGROUND;
+  const COLOUR grey = 0xFFC8C8C8, half = 0xFF646464;
+  get_screen_image()->fill_rect_solid(0, 0, 639, 479, &grey);
+  win->draw();
+  for (const auto& [px, py, c] : {std::tuple{20, 20, half}, {219, 119, half}, {220, 119, grey},
+                                   {219, 120, grey}, {19, 20, grey}, {20, 19, grey}})
+    EXPECT_EQ(wm_test::pixel(int16_t(px), int16_t(py)), c) << px << "," << py;
 }
 
 TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtTheTop) {
@@ -202,11 +214,14 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   win->add_text("1\n2\n3\n4\n5\n6\n7", "", nullptr, false, true);
   ASSERT_EQ(win->scroll.get_int(PARAMETER::MAXIMUM), 3);
   const int32_t band_top = win->y + win->top_gap + 2, band_bottom = win->y + win->height - 1 - win->bottom_gap - 2;
+  // Each band is one row high: 22 pixels inside the gaps.
+  const int32_t below_top = win->y + win->top_gap + 22, above_bottom = win->y + win->height - 1 - win->bottom_gap - 22;
   input.move_to(win->x + 20, win->y + 50);
   input.press(1);
   win->process();
   for (const auto& [py, value] : {std::pair{band_top, 1}, {band_top + 1, 2}, {band_top, 3}, {band_top + 1, 3},
-                                  {band_bottom, 2}, {band_bottom - 1, 1}}) {
+                                  {band_bottom, 2}, {band_bottom - 1, 1}, {above_bottom, 1},
+                                  {above_bottom + 1, 0}, {below_top, 0}, {below_top - 1, 1}}) {
     input.move_to(win->x + 20, py);
     win->process();
     EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), value) << py;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "wm_scrollbar.h"
 #include "wm_text_win.h"
 #include "wm_text_win_x11_fixture.h"
@@ -76,6 +77,7 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   win.draw();
   bar_object.draw();
   save_screen("text_win_x11.png");
+  EXPECT_TRUE(wm_test::screen_matches_reference("text_win"));
 
   // Line 12 is the last row shown; line 11 above it is untagged.
   const auto row_y = [&](int n) { return top + n * row_h + row_h / 2; };

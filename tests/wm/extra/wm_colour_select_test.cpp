@@ -249,9 +249,8 @@ TEST_F(ColourSelect, TheWholeDialogMatchesItsReferencePictures) {
   for (const auto& [name, c] : rows) {
     dialog->set_colour(&c);
     for (int i = 0; i < 10; ++i, input.advance_ms(200)) manager.frame(false);
-    EXPECT_TRUE(test_support::picture_matches_png(
-        std::string("colour_select_") + name, *get_screen_image(),
-        std::string(TEST_SOURCE_DIR "/references/extra/colour_select_") + name + ".png"));
+    EXPECT_TRUE(test_support::picture_matches_reference("extra", std::string("colour_select_") + name,
+                                                        *get_screen_image()));
   }
   manager.area(0).root.remove_overlay(dialog, false, false);
 }

@@ -498,9 +498,7 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
     IMAGE shot(static_cast<int16_t>(c.w), static_cast<int16_t>(c.h));
     shot.blit(get_screen_image(), 0, 0, 0, 0, static_cast<int16_t>(c.w), static_cast<int16_t>(c.h),
               BLIT_COPY);
-    EXPECT_TRUE(test_support::picture_matches_png(
-        std::string("pitch_") + c.name, shot,
-        std::string(TEST_SOURCE_DIR "/references/extra/pitch_") + c.name + ".png"));
+    EXPECT_TRUE(test_support::picture_matches_reference("extra", std::string("pitch_") + c.name, shot));
   }
 }
 

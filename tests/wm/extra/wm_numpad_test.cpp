@@ -287,8 +287,7 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   ASSERT_TRUE(pad.is_enabled());
   IMAGE* s = get_screen_image();
   // The whole keypad as a user sees it once open.
-  EXPECT_TRUE(test_support::picture_matches_png("numpad_open", *s,
-                                                TEST_SOURCE_DIR "/references/extra/numpad_open.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("extra", "numpad_open", *s));
   const int16_t fh = static_cast<int16_t>(s->font_height);
   const int16_t fx1 = pad.x + 10, fy1 = pad.y + 10 + fh * 3 / 2;
   const int16_t fx2 = pad.x + 4 * pad.get_unit() + 10, fy2 = pad.y + 10 + fh * 11 / 2;
@@ -318,7 +317,6 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
     root.paint_overlays();
   }
   dirty_rectangles().clear();
-  EXPECT_TRUE(test_support::picture_matches_png("numpad_changed", *s,
-                                                TEST_SOURCE_DIR "/references/extra/numpad_changed.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("extra", "numpad_changed", *s));
   root.remove_overlay(p, true, false);
 }

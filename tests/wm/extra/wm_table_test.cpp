@@ -96,8 +96,7 @@ TEST_F(Table, HeaderButtonsShowTheSortInTheirStyles) {
     }
     // The whole table: header, rows, pager and filter label.
     const std::string name = "table_sort_" + std::to_string(c.sort);
-    EXPECT_TRUE(test_support::picture_matches_png(
-        name, *get_screen_image(), TEST_SOURCE_DIR "/references/extra/" + name + ".png"));
+    EXPECT_TRUE(test_support::picture_matches_reference("extra", name, *get_screen_image()));
   }
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// The whole screen compared pixel-exact with a dialog's reference picture,
+// tests/references/dialog_widgets/<name>.png (tests/refresh_references.sh
+// writes them); a mismatch leaves the actual picture in the test output
+// folder for a look.
+#include <string>
+
+#include "picture_compare.h"
+#include "screen.h"
+
+namespace wm_test {
+
+inline ::testing::AssertionResult screen_matches_reference(const std::string& name) {
+  return test_support::picture_matches_reference("dialog_widgets", name, *get_screen_image());
+}
+
+}  // namespace wm_test
