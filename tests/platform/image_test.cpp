@@ -15,6 +15,7 @@
 #include "errors.h"
 #include "image_test_support.h"
 #include "memory_device.h"
+#include "picture_compare.h"
 
 namespace {
 
@@ -526,8 +527,9 @@ TEST(ImageArray, BuiltInPicturesHaveTheirSizesAndDecodeByteForByte) {
     const uint8_t* array;
     int w;
     int h;
-  } cases[] = {{load_builtin_image_a, get_builtin_image_array_a(), 195, 80},
-               {load_builtin_image_b, get_builtin_image_array_b(), 80, 75}};
+    const char* name;
+  } cases[] = {{load_builtin_image_a, get_builtin_image_array_a(), 195, 80, "builtin_a"},
+               {load_builtin_image_b, get_builtin_image_array_b(), 80, 75, "builtin_b"}};
   for (const CASE& c : cases) {
     const uint8_t* a = c.array;
     EXPECT_EQ(a[0], 1);
@@ -537,6 +539,9 @@ TEST(ImageArray, BuiltInPicturesHaveTheirSizesAndDecodeByteForByte) {
     ASSERT_TRUE(c.load(image));
     ASSERT_EQ(image.width, c.w);
     ASSERT_EQ(image.height, c.h);
+    // The whole picture as it was looked at when it was made.
+    EXPECT_TRUE(test_support::picture_matches_png(
+        c.name, image, std::string(TEST_SOURCE_DIR) + "/references/platform/" + c.name + ".png"));
     int transparent = 0, opaque = 0;
     for (int j = 0; j < c.h; ++j) {
       for (int i = 0; i < c.w; ++i) {
