@@ -565,6 +565,8 @@ TEST_F(PackageTest, TextFilesWriteAppendAndRead) {
   while (text->read_line(line)) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string>{"first line", "caf\xE9", "appended"}));
   EXPECT_TRUE(PACKAGE::close_text_file(text));
+  EXPECT_EQ(package.open_text_file("notes", 3), nullptr);  // no such mode
+  EXPECT_EQ(package.open_file("notes", 3, 0), nullptr);
   EXPECT_TRUE(list_names(temp_path()).empty());
 }
 
