@@ -527,6 +527,12 @@ TEST_F(FolderTest, ListEntriesByKind) {
   make_dirs(app + "/empty");
   EXPECT_TRUE(folder_at(app + "/empty").list_entries(false, true, false, entries, count, nullptr, 0, 1, 1));
   EXPECT_EQ(count, 0);
+  // A pattern longer than any file name is refused, even where nothing would be listed.
+  for (const auto& [length, ok] : {std::pair{size_t{255}, true}, std::pair{size_t{256}, false}}) {
+    const std::string pattern(length, 'p');
+    EXPECT_EQ(folder_at(app + "/empty").list_entries(false, true, false, entries, count,
+                                                     pattern.c_str(), 0, 1, 1), ok) << length;
+  }
   EXPECT_FALSE(folder_at(app + "/missing").list_entries(false, true, false, entries, count, nullptr, 0, 1, 1));
   FOLDER::free_entries(entries);
 }

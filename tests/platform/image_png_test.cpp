@@ -110,11 +110,14 @@ protected:
 // ---- Writing
 
 TEST_F(PngFiles, SavedImageLoadsBackIdentically) {
-  for (uint8_t alignment : {0, 1, 4}) {
+  const struct {
+    int w, h, alignment;
+  } cases[] = {{7, 5, 0}, {7, 5, 1}, {7, 5, 4}, {1, 1, 0}};
+  for (const auto& [w, h, alignment] : cases) {
     IMAGE image;
-    image.row_alignment = alignment;
-    std::vector<uint32_t> picture = test_picture(7, 5, false);
-    set_pixels(image, 7, 5, picture);
+    image.row_alignment = static_cast<uint8_t>(alignment);
+    std::vector<uint32_t> picture = test_picture(w, h, false);
+    set_pixels(image, w, h, picture);
 
     DATA_FILE* file = folder.open_data_file("round.png", 1);
     ASSERT_NE(file, nullptr);
@@ -124,7 +127,7 @@ TEST_F(PngFiles, SavedImageLoadsBackIdentically) {
     IMAGE back;
     ASSERT_TRUE(back.load_png_file(folder, "round.png"));
     EXPECT_TRUE(test_support::pictures_match("png_round_trip", back, image))
-        << "row alignment " << int(alignment);
+        << w << "x" << h << ", row alignment " << alignment;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "errors.h"
 #include "image_test_support.h"
 #include "memory_device.h"
+#include "picture_compare.h"
 
 namespace {
 
@@ -153,10 +154,14 @@ TEST(Image, ResizeMarksTheOldAreaDirtyClampedToTheNewBuffer) {
 
 TEST(Image, SizesThatDoNotFitTheFieldsAreRefused) {
   IMAGE image(4, 4);
-  EXPECT_FALSE(image.create(32767, 1));
-  EXPECT_EQ(image.pixels, nullptr);
-  EXPECT_EQ(image.width, 0);
-  EXPECT_EQ(clip(image), kEmptyClip);
+  for (const auto& [w, h] : {std::pair{32767, 1}, std::pair{1, 32767}}) {
+    EXPECT_FALSE(image.create(static_cast<int16_t>(w), static_cast<int16_t>(h))) << w << "x" << h;
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.width, 0);
+    EXPECT_EQ(clip(image), kEmptyClip);
+  }
+  EXPECT_TRUE(image.create(1, 32766));
+  EXPECT_EQ(image.height, 32766);
 
   // 32766 rounded up to a multiple of 100 would not fit the i16 stride.
   image.row_alignment = 100;
@@ -526,8 +531,9 @@ TEST(ImageArray, BuiltInPicturesHaveTheirSizesAndDecodeByteForByte) {
     const uint8_t* array;
     int w;
     int h;
-  } cases[] = {{load_builtin_image_a, get_builtin_image_array_a(), 195, 80},
-               {load_builtin_image_b, get_builtin_image_array_b(), 80, 75}};
+    const char* name;
+  } cases[] = {{load_builtin_image_a, get_builtin_image_array_a(), 195, 80, "builtin_a"},
+               {load_builtin_image_b, get_builtin_image_array_b(), 80, 75, "builtin_b"}};
   for (const CASE& c : cases) {
     const uint8_t* a = c.array;
     EXPECT_EQ(a[0], 1);
@@ -537,6 +543,9 @@ TEST(ImageArray, BuiltInPicturesHaveTheirSizesAndDecodeByteForByte) {
     ASSERT_TRUE(c.load(image));
     ASSERT_EQ(image.width, c.w);
     ASSERT_EQ(image.height, c.h);
+    // The whole picture as it was looked at when it was made.
+    EXPECT_TRUE(test_support::picture_matches_png(
+        c.name, image, std::string(TEST_SOURCE_DIR) + "/references/platform/" + c.name + ".png"));
     int transparent = 0, opaque = 0;
     for (int j = 0; j < c.h; ++j) {
       for (int i = 0; i < c.w; ++i) {
@@ -830,6 +839,13 @@ TEST(ImageOps, ThreeSlicesHorizontalAndVertical) {
   // A base name too long for a file name is refused.
   std::string long_name(300, 'n');
   EXPECT_FALSE(image.save_three_slices_h(77, long_name.c_str(), save_piece));
+  // Without a base name or a saver nothing is saved.
+  saved.clear();
+  EXPECT_FALSE(image.save_three_slices_h(77, nullptr, save_piece));
+  EXPECT_FALSE(image.save_three_slices_v(77, nullptr, save_piece));
+  EXPECT_FALSE(image.save_nine_slices(77, nullptr, save_piece));
+  EXPECT_FALSE(image.save_three_slices_h(77, "bar", nullptr));
+  EXPECT_TRUE(saved.empty());
   IMAGE empty;
   EXPECT_FALSE(empty.save_nine_slices(77, "x", save_piece));
 }

@@ -233,6 +233,17 @@ TEST_F(TextTest, TranslucentInkBlendsByCoverageTimesAlpha) {
   EXPECT_TRUE(same_pixels(drawn, expected));
 }
 
+TEST_F(TextTest, MaxCharsDrawsOnlyTheFirstCharacters) {
+  for (const auto& [max, shown] : {std::pair{1, "W"}, std::pair{2, "Wo"}, std::pair{0, ""}}) {
+    IMAGE drawn(120, 40), expected(120, 40);
+    paint(drawn, kWhite);
+    paint(expected, kWhite);
+    drawn.draw_text_line(2, 2, &kBlack, nullptr, nullptr, 0.0, font(), 28, 28, "Wor", max, 0);
+    reference.draw(expected, 2, 2, 28, codes_of(shown), kBlack);
+    EXPECT_TRUE(same_pixels(drawn, expected)) << max;
+  }
+}
+
 TEST_F(TextTest, ImageOriginIsHonoured) {
   IMAGE drawn(100, 40), expected(100, 40);
   drawn.x = 1000;

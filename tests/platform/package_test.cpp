@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -564,6 +565,8 @@ TEST_F(PackageTest, TextFilesWriteAppendAndRead) {
   while (text->read_line(line)) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string>{"first line", "caf\xE9", "appended"}));
   EXPECT_TRUE(PACKAGE::close_text_file(text));
+  EXPECT_EQ(package.open_text_file("notes", 3), nullptr);  // no such mode
+  EXPECT_EQ(package.open_file("notes", 3, 0), nullptr);
   EXPECT_TRUE(list_names(temp_path()).empty());
 }
 
@@ -583,9 +586,14 @@ TEST_F(PackageTest, ExtractionStaysInsideItsFolder) {
   }
   EXPECT_FALSE(test_support::file_exists(path("escaped")));
   ASSERT_EQ(mkdir(path("sub/deeper").c_str(), 0700), 0);
-  EXPECT_TRUE(package.extract(sub, "deeper/a..b", "a"));
-  EXPECT_EQ(read_file(path("sub/deeper/a..b")), "secret");
-  EXPECT_EQ(list_names(path("sub/deeper")), std::vector<std::string>{"a..b"});
+  // Dots that are not a whole ".." part, and two-letter parts, stay inside.
+  for (const char* good : {"deeper/a..b", "deeper/..c", "deeper/ab"}) {
+    EXPECT_TRUE(package.extract(sub, good, "a")) << good;
+    EXPECT_EQ(read_file(path("sub/") + good), "secret");
+  }
+  std::vector<std::string> names = list_names(path("sub/deeper"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"..c", "a..b", "ab"}));
 }
 
 TEST_F(PackageTest, ExtractionReplacesAnExistingFileAndFailsCleanly) {

@@ -648,6 +648,16 @@ TEST_F(SkinFrameOverlay, StretchedOverlayShowsOnlyOnTheFrameFromItsOffset) {
   EXPECT_EQ(pixel(*frame.composite, 4, 0), pixel(base, 4, 0));
   EXPECT_EQ(pixel(*frame.composite, 2, 1), 0xFF00FF00u);
   EXPECT_EQ(pixel(*frame.composite, 6, 4), 0xFF00FF00u);
+
+  // Offsets that leave one row or one column of the frame cover just that.
+  for (const auto& [ox, oy] : {std::pair{2, 5}, std::pair{7, 0}}) {
+    frame.overlay_x = static_cast<int16_t>(ox);
+    frame.overlay_y = static_cast<int16_t>(oy);
+    frame.regenerate = 1;
+    frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+    EXPECT_EQ(pixel(*frame.composite, 6, 4), pixel(base, 6, 4)) << ox;
+    EXPECT_EQ(pixel(*frame.composite, ox, oy), 0xFF00FF00u) << ox;
+  }
 }
 
 TEST_F(SkinFrameOverlay, TiledOverlayCoversTheFrameForAnyOffset) {
