@@ -28,6 +28,7 @@ const std::string kXmllint = "/usr/bin/xmllint";  // Debian package libxml2-util
 struct STORED {
   const char* name;
   std::string bytes;
+  bool in_package = true;  // false: only the record names the entry
 };
 
 class PatchBuilder : public package_test_support::PackageScratchTest {
@@ -53,7 +54,7 @@ protected:
     for (const STORED& file : files) {
       EXPECT_TRUE(test_support::write_file(folder_path + "/" + file.name, file.bytes));
       const std::string packed = std::string("p/") + file.name;
-      EXPECT_TRUE(package.has_file(packed.c_str()) ||
+      EXPECT_TRUE(!file.in_package || package.has_file(packed.c_str()) ||
                   package.add_file(folder, file.name, packed.c_str()));
       DATABASE_FILE& record = type.files.emplace_back();
       snprintf(record.src_name, sizeof record.src_name, "%s", file.name);
@@ -140,6 +141,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   const std::string renamed = make_package("renamed", {{"a", "a"}}, "Other");
   const std::string twice = make_package("twice", {{"a", "a"}, {"a", "a"}});
   const std::string two_types = make_package("two_types", {{"a", "a"}}, "Full", 1);
+  const std::string unpacked = make_package("unpacked", {{"a", "a", false}});
   ASSERT_TRUE(test_support::write_file(scratch.file("damaged.pkg"), "VORNPKG garbage"));
   // Not waited on for a writer: refused by its kind.
   const std::string fifo = scratch.file("fifo.pkg");
@@ -158,6 +160,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
       {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},
       {old_pkg + "=" + two_types, "ok...\nUnable to patch, differences are too big (install_sz differ)\n"},
+      {old_pkg + "=" + unpacked, "system\n\t\tUnable to open file in db2 (p/a)\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argument);
