@@ -458,6 +458,15 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
           << row.field << " in version " << int(v);
     }
   }
+  // The smallest file records (every text empty: 26 bytes in version 1)
+  // read, as many as the stream holds.
+  std::string smallest = stream_of_version(1);
+  const size_t files = smallest.find(std::string("\x01\0\x03\0\0\0app", 9));
+  ASSERT_NE(files, std::string::npos);
+  smallest.replace(files, smallest.find("p0", files) + 2 - files, "\xe8\x03" + std::string(1000 * 26, '\0'));
+  DATABASE data;
+  ASSERT_TRUE(read(data, smallest));
+  EXPECT_EQ(data.installations[0].files.size(), 1000u);
 }
 
 TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
