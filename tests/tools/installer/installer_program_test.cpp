@@ -57,6 +57,9 @@ TEST(InstallerProgram, TheIconIsAWholeSixtyFourSquareXpm) {
   EXPECT_EQ(std::vector<unsigned>({at(0, 0), at(63, 0), at(0, 63), at(63, 63)}),
             std::vector<unsigned>({0x3A8FB7, 0x3A8FB7, 0x123C5A, 0x123C5A}));
   EXPECT_EQ(xpm[1 + colours + 64], nullptr);
+  std::string whole;  // the parcel on the sky, every line
+  for (const char* const* line = xpm; *line; ++line) whole += std::string(*line) + "\n";
+  EXPECT_EQ(whole, test_support::read_file(TEST_SOURCE_DIR "/references/installer/icon.xpm"));
 }
 
 // The start and closing pictures, whole: ground, parcel, bar track, tick.
