@@ -458,6 +458,15 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
           << row.field << " in version " << int(v);
     }
   }
+  // The smallest file records (every text empty: 26 bytes in version 1)
+  // read, as many as the stream holds.
+  std::string smallest = stream_of_version(1);
+  const size_t files = smallest.find(std::string("\x01\0\x03\0\0\0app", 9));
+  ASSERT_NE(files, std::string::npos);
+  smallest.replace(files, smallest.find("p0", files) + 2 - files, "\xe8\x03" + std::string(1000 * 26, '\0'));
+  DATABASE data;
+  ASSERT_TRUE(read(data, smallest));
+  EXPECT_EQ(data.installations[0].files.size(), 1000u);
 }
 
 TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
@@ -477,6 +486,13 @@ TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
     damaged.push_back(good);
     damaged.back().replace(installations, 2, std::string(count, 2));
   }
+  // An empty installation whose file count lies, where the bytes that
+  // follow the count would read as the data's end.
+  DATABASE plain;
+  plain.installations.resize(1);
+  damaged.push_back(write(plain));
+  const size_t files = damaged.back().size() - 2 - 4 - 2 - 4 * 4 - 2 - 2;
+  damaged.back().replace(files, 2, "\xff\x7f");
   damaged.push_back(good);  // a text length of nearly 4 GiB
   damaged.back().replace(language_name - 4, 4, "\xf0\xff\xff\xff");
   damaged.push_back(good);  // 2 GiB: longer than any text may be

@@ -184,6 +184,30 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_EQ(d->quit_button->action_word_1, 8u);
 }
 
+// Each button carries the skin's icon for the word it shows on the page.
+TEST_F(InstallDialog, ButtonsCarryTheIconsOfTheirWords) {
+  DATABASE& data = installer_database();
+  for (int i = 0; i < ICON_NEW_FOLDER; ++i) data.icons[i].create(static_cast<int16_t>(i + 2), 2);
+  const struct {
+    int32_t page;
+    int quit, previous, forward;  // the icons' widths
+  } rows[] = {
+      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},  // quit, previous, forward
+      {WIZARD_PAGE_README, 7, 3, 8},         // about, previous, finish
+      {WIZARD_PAGE_LICENCE, 6, 10, 9},       // quit, disagree, agree
+      {WIZARD_PAGE_OPTIONS, 6, 3, 11},       // quit, previous, install
+  };
+  for (const auto& row : rows) {
+    INSTALL_DIALOG* d = build(row.page);
+    EXPECT_EQ(std::vector<int>({d->quit_button->icon.width, d->previous_button->icon.width,
+                                d->forward_button->icon.width}),
+              std::vector<int>({row.quit, row.previous, row.forward}))
+        << "page " << row.page;
+    manager->current_root()->remove_child(d, true, false);
+    dialog = nullptr;
+  }
+}
+
 // Buttons keep their places whatever their texts: the dialog stays where
 // and as large as it was, Quit at the left, Forward at the right and
 // Previous beside it. A row too wide for the dialog cuts only the text

@@ -787,6 +787,7 @@ TEST_F(InstallWorker, TheLogKeepsToTheFileItMade) {
   ASSERT_GT(run_to_end(), 0);
   EXPECT_EQ(page.copy_errors, std::vector<std::string>{inst + "/install_log.txt"});
   EXPECT_EQ(open_descriptors(), before);
+  EXPECT_FALSE(data.install_succeeded());  // a run without its log
 }
 
 // The files of one folder go where its first file went, also when a link

@@ -18,6 +18,7 @@
 #include "package_data_file.h"
 #include "package_test_support.h"
 #include "payload.h"
+#include "picture_compare.h"
 #include "test_support.h"
 
 namespace {
@@ -56,6 +57,23 @@ TEST(InstallerProgram, TheIconIsAWholeSixtyFourSquareXpm) {
   EXPECT_EQ(std::vector<unsigned>({at(0, 0), at(63, 0), at(0, 63), at(63, 63)}),
             std::vector<unsigned>({0x3A8FB7, 0x3A8FB7, 0x123C5A, 0x123C5A}));
   EXPECT_EQ(xpm[1 + colours + 64], nullptr);
+  std::string whole;  // the parcel on the sky, every line
+  for (const char* const* line = xpm; *line; ++line) whole += std::string(*line) + "\n";
+  EXPECT_EQ(whole, test_support::read_file(TEST_SOURCE_DIR "/references/installer/icon.xpm"));
+}
+
+// The start and closing pictures, whole: ground, parcel, bar track, tick.
+TEST(InstallerProgram, TheStartAndClosingPicturesAreDrawnWhole) {
+  const struct {
+    std::string name;
+    void (*draw)(IMAGE&);
+  } rows[] = {{"start_picture", draw_start_picture}, {"closing_picture", draw_closing_picture}};
+  for (const auto& row : rows) {
+    IMAGE picture;
+    row.draw(picture);
+    EXPECT_TRUE(test_support::picture_matches_png(
+        row.name, picture, TEST_SOURCE_DIR "/references/installer/" + row.name + ".png"));
+  }
 }
 
 // Every installer is a copy of the program with the data behind it: the

@@ -28,6 +28,7 @@ const std::string kXmllint = "/usr/bin/xmllint";  // Debian package libxml2-util
 struct STORED {
   const char* name;
   std::string bytes;
+  bool in_package = true;  // false: only the record names the entry
 };
 
 class PatchBuilder : public package_test_support::PackageScratchTest {
@@ -53,7 +54,7 @@ protected:
     for (const STORED& file : files) {
       EXPECT_TRUE(test_support::write_file(folder_path + "/" + file.name, file.bytes));
       const std::string packed = std::string("p/") + file.name;
-      EXPECT_TRUE(package.has_file(packed.c_str()) ||
+      EXPECT_TRUE(!file.in_package || package.has_file(packed.c_str()) ||
                   package.add_file(folder, file.name, packed.c_str()));
       DATABASE_FILE& record = type.files.emplace_back();
       snprintf(record.src_name, sizeof record.src_name, "%s", file.name);
@@ -140,6 +141,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
   const std::string renamed = make_package("renamed", {{"a", "a"}}, "Other");
   const std::string twice = make_package("twice", {{"a", "a"}, {"a", "a"}});
   const std::string two_types = make_package("two_types", {{"a", "a"}}, "Full", 1);
+  const std::string unpacked = make_package("unpacked", {{"a", "a", false}});
   ASSERT_TRUE(test_support::write_file(scratch.file("damaged.pkg"), "VORNPKG garbage"));
   // Not waited on for a writer: refused by its kind.
   const std::string fifo = scratch.file("fifo.pkg");
@@ -158,6 +160,7 @@ TEST_F(PatchBuilder, FailuresAreReportedAndLeaveNoPatchDescription) {
        "(0)\n\tInstallation name changed - not supported by patching system\n"},
       {twice + "=" + old_pkg, "system\n\t\tFound same file twice! (files/a)\n"},
       {old_pkg + "=" + two_types, "ok...\nUnable to patch, differences are too big (install_sz differ)\n"},
+      {old_pkg + "=" + unpacked, "system\n\t\tUnable to open file in db2 (p/a)\n"},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.argument);
@@ -220,28 +223,64 @@ TEST_F(PatchBuilder, ReservedCharactersAreEscapedAndReadBack) {
   const char* const nasty = "a&b <c> \"d\" & 'e'";
   DATABASE older, newer;
   snprintf(older.application.app_string, sizeof older.application.app_string, "%s", nasty);
+  // Every value of the head its own, so that each shows where it lands.
+  older.show_frame_rate = 1;
+  older.show_filenames = 0;
+  older.file_cache_sz = 4096;
+  set_field_text(older.default_language_name, "Deutsch");
+  set_field_text(older.application.version, "1.2");
+  older.application.build_number = 34;
+  older.window = {640, 480, 1, 0};
+  older.dialog = {{1, 2, 3, 4, 0}, 5};
+  older.exit = {6, 7, 8, 9, 1};
+  older.error = {10, 11, 12, 13, 0};
+  older.file_select = {{14, 15, 16, 17, 0}, 1};
+  older.about = {18, 19, 20, 21, 1};
+  older.background = {"bg", "sky.png", 22, 23, 24, 25};
+  set_field_text(newer.skin_path, "$APP/skin");
+  set_field_text(older.log.dest_path_from_inst_loc, "$app/log");
+  set_field_text(older.log.system_dest_path_from_inst_loc, "$SYSDATA/log");
+  older.check_desktop_size = {800, 600};
   DATABASE_INSTALLATION& type = older.installations.emplace_back();
   snprintf(type.name, sizeof type.name, "%s", nasty);
+  type.allow_system_paths = 1;
+  set_field_text(type.default_path, "$HOME/app");
   DATABASE_FILE file;
   snprintf(file.src_name, sizeof file.src_name, "<&>.txt");
   file.platform.set("linux:\"x\"");
+  set_field_text(file.dest_name, "out.txt");
+  set_field_text(file.src_path_from_xml, "src");
+  set_field_text(file.dest_path_from_inst_loc, "$app/doc");
+  set_field_text(file.system_dest_path_from_inst_loc, "$SYSDATA/doc");
+  file.stamp = 1;
   DATABASE_LANGUAGE& language = older.languages.emplace_back();
   snprintf(language.name, sizeof language.name, "En\"glish");
   snprintf(language.texts[QUIT_MSG], DATABASE_TEXT_SIZE, "Quit <now>?\n\"Yes\" & go");
   language.installation_strings.resize(1);
   snprintf(language.installation_strings[0].data(), DATABASE_TEXT_SIZE, "%s", nasty);
+  set_field_text(language.texts[LANGUAGE_TITLE], "Sprache");
+  set_field_text(language.texts[PATCH_MSG], "Flicken");
+  language.licence = {"lic", "licence.txt", 0};
+  language.readme = {"doc", "readme.txt", 26};
+  language.release_notes = {"doc", "notes.txt", 27};
   DATABASE_INSTALLER_CLIENT& client = newer.installer_clients.emplace_back();
   ASSERT_TRUE(client.path.set_absolute((std::string(work.path) + "/clients").c_str()));
   client.filename.set("setup&64");
+  client.destname.set("setup64");
+  client.platform.set("linux");
+  client.compress_data = 1;
 
   PATCH_XML xml;
   xml.head(older, newer, work);
   xml.begin_installation(type);
   xml.changed_file(file);
+  xml.deleted_file(file);
   xml.end_installation();
   xml.finish(older);
   const std::string path = scratch.file("patch.xml");
   ASSERT_TRUE(test_support::write_file(path, xml.text()));
+  // The whole document, every value in its place.
+  EXPECT_EQ(xml.text(), test_support::read_file(TEST_SOURCE_DIR "/references/installer/patch.xml"));
   EXPECT_EQ(test_support::run_program({kXmllint, "--noout", path}).exit_code, 0);
   struct ROW {
     const char* query;
