@@ -544,8 +544,7 @@ TEST(ImageArray, BuiltInPicturesHaveTheirSizesAndDecodeByteForByte) {
     ASSERT_EQ(image.width, c.w);
     ASSERT_EQ(image.height, c.h);
     // The whole picture as it was looked at when it was made.
-    EXPECT_TRUE(test_support::picture_matches_png(
-        c.name, image, std::string(TEST_SOURCE_DIR) + "/references/platform/" + c.name + ".png"));
+    EXPECT_TRUE(test_support::picture_matches_reference("platform", c.name, image));
     int transparent = 0, opaque = 0;
     for (int j = 0; j < c.h; ++j) {
       for (int i = 0; i < c.w; ++i) {

@@ -71,8 +71,7 @@ TEST(InstallerProgram, TheStartAndClosingPicturesAreDrawnWhole) {
   for (const auto& row : rows) {
     IMAGE picture;
     row.draw(picture);
-    EXPECT_TRUE(test_support::picture_matches_png(
-        row.name, picture, TEST_SOURCE_DIR "/references/installer/" + row.name + ".png"));
+    EXPECT_TRUE(test_support::picture_matches_reference("installer", row.name, picture));
   }
 }
 
