@@ -61,10 +61,19 @@ protected:
     grid->invalidate();
     wm_test::paint_table(grid.get());
   }
+  // Ten rows of 20 pixels, one column, in a view of 50 without gaps.
+  void make_ten_rows_in_a_short_view() {
+    gapless = std::make_unique<WM_STYLE_SET>(wm_test::gapless_style());
+    grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, gapless.get(), nullptr);
+    grid->default_row_height = 20;
+    for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
+    frame();
+  }
   bool focus_is(int32_t column, int32_t row) {
     return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
   }
 
+  std::unique_ptr<WM_STYLE_SET> gapless;  // outlives the grid that points at it
   std::unique_ptr<WM_GRID> grid;
 };
 
@@ -257,11 +266,7 @@ TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
 // reaches the view's last line gets no input.
 TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   test_support::INPUT_DRIVER input;
-  WM_STYLE_SET s = wm_test::gapless_style();
-  grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, &s, nullptr);
-  grid->default_row_height = 20;
-  for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
-  frame();
+  make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
   const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
   ASSERT_EQ(maximum, 150);
@@ -326,11 +331,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
 // that takes no focus passes it on to the nearest one back.
 TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
   test_support::INPUT_DRIVER input;
-  WM_STYLE_SET s = wm_test::gapless_style();
-  grid = std::make_unique<WM_GRID>(0, 0, 199, 49, 1, nullptr, &s, nullptr);
-  grid->default_row_height = 20;
-  for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
-  frame();
+  make_ten_rows_in_a_short_view();
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
   const struct {
     int32_t focus;  // the view shows it whole first
