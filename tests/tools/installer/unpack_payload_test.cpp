@@ -122,6 +122,18 @@ protected:
                                "installer.pkg", observer);
   }
   std::string unpacked() { return test_support::read_file(scratch.file("out/installer.pkg")); }
+  // The payload of make_package's package in pieces of 1000 bytes stored
+  // as they are (each 1009 bytes with its fields, the first at offset 14).
+  std::string stored_payload() {
+    make_package();
+    PAYLOAD_OPTIONS options;
+    options.chunk_size = 1000;
+    options.compressed = false;
+    test_support::MEMORY_DEVICE device;
+    device.swap = 1;
+    EXPECT_TRUE(write_payload(device, work, "installer.pkg", options));
+    return device.text();
+  }
 
   FOLDER out;
 };
@@ -267,14 +279,7 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   piece_check_wrong[20] ^= 0x01;
   // Whole pieces of the same size, each with the check it was written with,
   // swapped or one copied over another.
-  const std::string package = make_package();
-  PAYLOAD_OPTIONS options;
-  options.chunk_size = 1000;
-  options.compressed = false;
-  test_support::MEMORY_DEVICE device;
-  device.swap = 1;
-  ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
-  const std::string built = device.text();
+  const std::string built = stored_payload();
   const auto piece = [&](size_t n) { return built.substr(14 + n * 1009, 1009); };
   const std::string swapped = built.substr(0, 14) + piece(1) + piece(0) + built.substr(14 + 2 * 1009);
   const std::string copied = built.substr(0, 14) + piece(0) + piece(0) + built.substr(14 + 2 * 1009);
@@ -322,7 +327,7 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   ASSERT_TRUE(unpack(payload(1000, true, {deflated(full), "", deflated(half)})));
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
   ASSERT_TRUE(unpack(built));
-  EXPECT_EQ(unpacked(), package);
+  EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
   // Every stored byte counts in a piece's check, down to a last piece of one.
   for (const uint8_t form : {PAYLOAD_FORM_CHECKED, PAYLOAD_FORM_BOUND}) {
     ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}}, form)));
@@ -338,18 +343,12 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
 // fails, or a damaged piece, stops the reading there, and the pieces in
 // front of a damaged one are all that is written.
 TEST_F(UnpackPayload, ReadingStopsWithinAFewPiecesOfAFailure) {
-  make_package();
-  PAYLOAD_OPTIONS options;
-  options.chunk_size = 1000;
-  options.compressed = false;
-  test_support::MEMORY_DEVICE written;
-  written.swap = 1;
-  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
-  ASSERT_GT(written.bytes.size(), 60 * 1009u);
+  const std::string written = stored_payload();
+  ASSERT_GT(written.size(), 60 * 1009u);
   const size_t tenth_piece = 14 + 9 * 1009 + 20;
   for (const bool damaged : {false, true}) {
     SCOPED_TRACE(damaged ? "damaged" : "full");
-    test_support::MEMORY_DEVICE source(written.bytes), destination;
+    test_support::MEMORY_DEVICE source(written), destination;
     source.swap = 1;
     if (damaged) source.bytes[tenth_piece] ^= 1;
     else destination.capacity = 9000;
