@@ -94,8 +94,14 @@ inline SERVER start(const std::string& screen, bool with_glx = true,
 inline void stop(SERVER& server) {
   if (server.pid <= 0) return;
   kill(server.pid, SIGTERM);
+  // A server that does not end within ten seconds is killed: a test
+  // program must never hang at its end waiting for its server.
   int status = 0;
-  waitpid(server.pid, &status, 0);
+  for (int i = 0; i < 1000 && waitpid(server.pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (waitpid(server.pid, &status, WNOHANG) == 0) {
+    kill(server.pid, SIGKILL);
+    waitpid(server.pid, &status, 0);
+  }
   server = SERVER();
 }
 
