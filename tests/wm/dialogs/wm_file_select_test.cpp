@@ -150,6 +150,9 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   EXPECT_FALSE(d->get_result(&out, nullptr, 0));  // mode 2 needs the buffer
   d->set_mode(3, &docs, nullptr, nullptr);
   EXPECT_EQ(result(), path("home/docs") + "|");
+  char no_room = 'x';  // a buffer of size 0 is not written to
+  EXPECT_TRUE(d->get_result(&out, &no_room, 0));
+  EXPECT_EQ(no_room, 'x');
   // Sizes beyond 32 bits are shown whole.
   ASSERT_TRUE(test_support::write_file(path("home/docs/huge.bin"), ""));
   ASSERT_EQ(truncate(path("home/docs/huge.bin").c_str(), int64_t{5} << 30), 0);
@@ -325,6 +328,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
        "every file of the program there.", "Look in this folder:", 2, -1, -1, true, true},
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
+      {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.
