@@ -6,6 +6,7 @@
 #include "input.h"
 #include "input_driver.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,17 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   const int edge = password.x + password.width - 1 - password.right_gap;
   for (int py = password.y + password.top_gap; py < password.y + password.height - password.bottom_gap; ++py)
     EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
+
+  // A style naming a skin picture draws the field on that picture, corner to corner.
+  constexpr COLOUR kFramePicture = 0xFF3366CC;
+  save_solid_png("field.png", kFramePicture);
+  WM_STYLE_SET framed = style(false);
+  strcpy(framed.image_path, "$APP/skin");
+  framed.set_image_filename("field");
+  WM_TEXT_EDIT on_picture(10, 140, 200, 10, "", &framed, nullptr, 0, 0);
+  on_picture.draw();
+  for (const auto& [px, py] : {std::pair{10, 140}, {209, 140 + on_picture.height - 1}})
+    EXPECT_EQ(wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)), kFramePicture);
 }
 
 TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
