@@ -168,6 +168,17 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
          return d;
        }, "TTsw"},
+      {"folder_browser_entered_by_keys", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         return d;
+       }, "TTTs", "dialogs2"},
+      {"folder_browser_named_over_it", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         d->new_folder_at_dialog = 1;
+         return d;
+       }, "TTs", "dialogs2"},
       {"file_browser_file_chosen", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_EXISTING_FILE, &f, "notes", "txt");
