@@ -153,6 +153,11 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_flags(0x5A5, flag_labels, 12);
          return d;
        }, "", "dialogs2"},
+      {"flags_none", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0, flag_labels, 0);
+         return d;
+       }, "", "dialogs2"},
       {"folder_browser", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);

@@ -178,6 +178,17 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   EXPECT_FALSE(drawn_alt.empty());
   EXPECT_EQ(drawn_ink, ink_of(kInk));
   EXPECT_EQ(drawn_alt, ink_of(kAltInk));
+  // Near full (195 of 200), "2%" no longer fits over the empty part: it
+  // ends a pixel short of the inner right end instead.
+  clear();
+  b->value = 195;
+  b->draw();
+  const auto near_full = ink_of(kAltInk);
+  clear();
+  const auto aw = static_cast<int16_t>(screen->get_text_width(255, 10, 12, "2%"));
+  screen->draw_text_block(static_cast<int16_t>(182 - aw), 44, 183, 60, &kAltInk, nullptr, nullptr, -1, 10, 12, "2%", 0);
+  EXPECT_FALSE(near_full.empty());
+  EXPECT_EQ(near_full, ink_of(kAltInk));
 }
 
 // An 8 x 4 tiled overlay over the full frame, scrolled 10 ms per pixel at

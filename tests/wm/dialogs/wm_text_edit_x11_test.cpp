@@ -275,7 +275,7 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // Ctrl moves by words: at least one, then on to a space.
       {{"abc def"}, "End C-Left =abc_def|3| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
       {{"", 100, nullptr, false, false, true},
-       "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| #ccccccc"},
+       "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| BackSpace End Delete =ell|3| #ccccccc"},
       // Typing replaces the selection the focus made; undo brings back the
       // text the field had when it got the focus, selected.
       {{"start"}, "t:xy =xy|2| C-z =start|5|0-5 Delete =|0|"},

@@ -132,6 +132,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"address", "http://www.vorn-libraries.exa", text_win_flag::LEFT_JUSTIFY,
        "see http://www.vorn-libraries.example.org/", {"see", "http://www.vorn-libraries.", "example.org/"}},
       {"mark far back", "WWWWWW", text_win_flag::LEFT_JUSTIFY, "W.WWWWWWWWWW", {"W.WWWW", "WWWWWW"}},
+      {"mark two back in a short row", "WWWW", text_win_flag::LEFT_JUSTIFY, "WW.WWWWW", {"WW.W", "WWWW"}},
       {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
@@ -396,6 +397,7 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     render();
     win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
     EXPECT_EQ(win->width, 200 + 50 * round);  // the height alone may stay
+    EXPECT_EQ(rows().front().rfind("line 20 ", 0), 0u);  // the oldest line held still comes first
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);
