@@ -179,7 +179,7 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   EXPECT_EQ(drawn_ink, ink_of(kInk));
   EXPECT_EQ(drawn_alt, ink_of(kAltInk));
   // Near full (195 of 200), "2%" no longer fits over the empty part: it
-  // ends a pixel short of the inner right end instead.
+  // stands against the inner right end (183) instead.
   clear();
   b->value = 195;
   b->draw();
