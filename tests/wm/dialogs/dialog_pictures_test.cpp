@@ -34,6 +34,7 @@ namespace {
 
 constexpr int16_t kWidth = 640, kHeight = 400;
 const std::string kFixed = "/tmp/vorn-dialog-pictures";
+constexpr COLOUR kFill = 0xFF20A040;
 WM_CALLBACK const kStay = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{0}; };
 
 // The about box's text without the build's date, which differs from build
@@ -89,12 +90,15 @@ struct ROW {
   const char* name;
   std::function<WM_DIALOG*(const FOLDER&)> open;
   const char* actions;
+  const char* area = "dialogs";
 };
 
 TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
-  const char* const flag_labels[] = {"Desktop link", "Menu entry", "Documentation", "Sources"};
+  const char* const flag_labels[] = {"Desktop link", "Menu entry", "Documentation", "Sources", "Icons",  "Fonts",
+                                     "Sounds",       "Manuals",    "Examples",      "Themes",  "Plug-ins", "Tools"};
   const WM_CONFIRM::BUTTON_ACTION retry{kStay, 0, 1}, skip{kStay, 0, 2}, stop{kStay, 0, 3};
   const char* const lines[] = {"The folder is not empty.", "Install into it anyway?"};
+  const char* const short_line[] = {"Done."};
   auto message = [&](bool single) {
     auto* d = new WM_CONFIRM(360, 170, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, single, 20, nullptr);
     d->message_window->add_text("notes.txt could not be written. Carry on with the other files?", nullptr, nullptr,
@@ -128,6 +132,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return d;
        }, ""},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
+      {"lines_short", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Setup", short_line, 1, true, kStay, 0, true, nullptr); }, "", "dialogs2"},
       {"about", [](const FOLDER&) {
          auto* d = new WM_ABOUT();
          fixed_about_text(d);
@@ -143,6 +148,16 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_flags(0x5, flag_labels, 4);
          return d;
        }, "ts"},
+      {"flags_more_than_the_view", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0x5A5, flag_labels, 12);
+         return d;
+       }, "", "dialogs2"},
+      {"flags_none", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0, flag_labels, 0);
+         return d;
+       }, "", "dialogs2"},
       {"folder_browser", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
@@ -158,6 +173,22 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
          return d;
        }, "TTsw"},
+      {"folder_browser_entered_by_keys", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         return d;
+       }, "TTTs", "dialogs2"},
+      {"folder_browser_named_over_it", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
+         d->new_folder_at_dialog = 1;
+         return d;
+       }, "TTs", "dialogs2"},
+      {"file_browser_file_chosen", [](const FOLDER& f) {
+         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+         d->set_mode(WM_FILE_SELECT::MODE_EXISTING_FILE, &f, "notes", "txt");
+         return d;
+       }, "TTs", "dialogs2"},
       {"text_entry", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, ""},
       {"text_entry_typed", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "w"},
       {"keyboard", [](const FOLDER&) {
@@ -176,6 +207,17 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_value(4, false);
          return d;
        }, ""},
+      {"progress_retold", [](const FOLDER&) {
+         DIALOG_EFFECTS at_once;
+         at_once.flags = 0;
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &at_once,
+                                              "Copying notes.txt", 10, &kFill, true, nullptr);
+         d->set_value(7, false);
+         d->set_title("Removing", false);
+         d->set_message("Deleting old files", false);
+         d->set_bar_text("Step 7", false);
+         return d;
+       }, "", "dialogs2"},
   };
 
   for (const ROW& row : rows) {
@@ -221,7 +263,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
       wm_test::held_keys.clear();
       frames(5);
     }
-    EXPECT_TRUE(test_support::picture_matches_reference("dialogs", row.name, *get_screen_image()));
+    EXPECT_TRUE(test_support::picture_matches_reference(row.area, row.name, *get_screen_image()));
     input.release(1);
     input.move_to(-1, -1);
     while (!WM_SCREEN_OBJECT::overlays().empty())

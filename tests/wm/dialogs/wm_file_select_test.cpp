@@ -55,6 +55,7 @@ protected:
     for (int i = 0; i < WM_FILE_SELECT::ICON_COUNT; ++i) WM_FILE_SELECT::set_icon(i, IMAGE());
     save_solid_png("disk.png", kDisk);
     save_solid_png("disk-cdrom.png", kCdrom);
+    save_solid_png("file.png", kFile);
     save_png("folder.png", IMAGE(30, 40));
     set_icon_path(skin);
     docs.set_absolute(scratch.file("home/docs").c_str());
@@ -96,7 +97,7 @@ protected:
   }
   std::string path(const char* relative) const { return scratch.file(relative); }
 
-  static constexpr COLOUR kDisk = 0xFF102030, kCdrom = 0xFF405060;
+  static constexpr COLOUR kDisk = 0xFF102030, kCdrom = 0xFF405060, kFile = 0xFF708090;
   test_support::INPUT_DRIVER input;
   FOLDER docs;
   std::unique_ptr<WM_FILE_SELECT> browser;
@@ -129,6 +130,10 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
     EXPECT_STREQ(d->get_text(), row.title);
   }
   EXPECT_STREQ(static_cast<WM_BUTTON*>(d->list->get_cell(2, 5))->get_text(), "5.0 b");
+  COLOUR folder_ink = 0, file_ink = 0;  // alpha and a.xml: each kind its own icon
+  static_cast<WM_IMAGE*>(d->list->get_cell(0, 2))->image.get_pixel(1, 1, &folder_ink);
+  static_cast<WM_IMAGE*>(d->list->get_cell(0, 5))->image.get_pixel(1, 1, &file_ink);
+  EXPECT_EQ(std::pair(folder_ink == kFile, file_ink), std::pair(false, kFile));
   EXPECT_EQ(d->list->get_row(0)->height, 40 - d->list->style.y_spacing);  // the tallest icon
   EXPECT_STREQ(d->message_label->text.get_text(PARAMETER::VALUE), "Select a new or exsiting file.");
 
@@ -150,6 +155,9 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   EXPECT_FALSE(d->get_result(&out, nullptr, 0));  // mode 2 needs the buffer
   d->set_mode(3, &docs, nullptr, nullptr);
   EXPECT_EQ(result(), path("home/docs") + "|");
+  char no_room = 'x';  // a buffer of size 0 is not written to
+  EXPECT_TRUE(d->get_result(&out, &no_room, 0));
+  EXPECT_EQ(no_room, 'x');
   // Sizes beyond 32 bits are shown whole.
   ASSERT_TRUE(test_support::write_file(path("home/docs/huge.bin"), ""));
   ASSERT_EQ(truncate(path("home/docs/huge.bin").c_str(), int64_t{5} << 30), 0);
@@ -325,6 +333,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
        "every file of the program there.", "Look in this folder:", 2, -1, -1, true, true},
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
+      {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "default_dialog_styles.h"
+#include "picture_compare.h"
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
@@ -87,4 +90,29 @@ TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
   WM_KEYBOARD_DIALOG tight(-1, -1, 500, 260, "Keyboard", "", 10, nullptr, 0, 0, nullptr, nullptr,
                            &body, nullptr, nullptr, &keyboard_layout, 5, 1, 0, 0);
   EXPECT_EQ(tight.keyboard->y, tight.entry->y + tight.entry->height);
+}
+
+// The four faces of the built-in layout, one keyboard each, reached by its
+// own keys: plain; Shift held for the next key; Ext; Ext with Caps Lock,
+// after a typed key that ends nothing. The screen against
+// tests/references/dialogs2/keyboard_faces.png.
+TEST_F(Keyboard, ShiftExtAndCapsShowTheirFaces) {
+  const COLOUR ground = 0xFF203040;
+  get_screen_image()->clear(&ground, true);
+  struct KEY {
+    int row, column;
+  };
+  const KEY shift{3, 0}, caps{2, 0}, ext{4, 0}, letter{1, 1};
+  const std::vector<std::vector<KEY>> presses = {{}, {shift}, {ext}, {ext, caps, letter}};
+  std::vector<std::unique_ptr<WM_KEYBOARD>> keyboards;
+  for (size_t i = 0; i < presses.size(); ++i) {
+    const auto top = static_cast<int16_t>(5 + 148 * i);
+    auto& k = keyboards.emplace_back(
+        std::make_unique<WM_KEYBOARD>(5, top, 794, static_cast<int16_t>(top + 139), nullptr, &keyboard_layout, 5, 0, 0));
+    for (const auto& p : presses[i]) k->get_key_button(p.column, p.row)->fire_callback(false);
+    k->show();
+    wm_test::paint_table(k.get());
+  }
+  EXPECT_EQ(keyboards[1]->shift * 100 + keyboards[3]->ext * 10 + keyboards[3]->caps, 111);
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "keyboard_faces", *get_screen_image()));
 }

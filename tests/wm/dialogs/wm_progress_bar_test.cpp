@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 
@@ -144,6 +145,16 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   b->draw();  // a skin's empty part one pixel high still shows, on that row
   EXPECT_FALSE(ink_of(kEmpty).empty());
   EXPECT_EQ(ink_of(kEmpty), ink_of(kEmpty, RECT::sized(14, 42, 92, 1)));
+  // A bare bar with one row, or one column, inside fills just that.
+  for (const auto& [w, h, fill_w, fill_h] : {std::array{100, 5, 92, 1}, {9, 20, 1, 16}}) {
+    clear();
+    b = bar(10, 40, static_cast<uint16_t>(w), static_cast<uint16_t>(h), nullptr,
+            progress_flag::NO_SHADING | progress_flag::ONLY_BAR);
+    b->value = 100;
+    b->draw();
+    EXPECT_EQ(ink_of(kFill).size(), static_cast<size_t>(fill_w * fill_h)) << w;
+    EXPECT_EQ(ink_of(kFill), ink_of(kFill, RECT::sized(14, 42, fill_w, fill_h))) << w;
+  }
 
   // Total 200, value 10: the program's text from the inner left edge, as
   // the fill (to 23) is narrower than it, "95%" in the alternative colour
@@ -167,6 +178,17 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   EXPECT_FALSE(drawn_alt.empty());
   EXPECT_EQ(drawn_ink, ink_of(kInk));
   EXPECT_EQ(drawn_alt, ink_of(kAltInk));
+  // Near full (195 of 200), "2%" no longer fits over the empty part: it
+  // stands against the inner right end (183) instead.
+  clear();
+  b->value = 195;
+  b->draw();
+  const auto near_full = ink_of(kAltInk);
+  clear();
+  const auto aw = static_cast<int16_t>(screen->get_text_width(255, 10, 12, "2%"));
+  screen->draw_text_block(static_cast<int16_t>(182 - aw), 44, 183, 60, &kAltInk, nullptr, nullptr, -1, 10, 12, "2%", 0);
+  EXPECT_FALSE(near_full.empty());
+  EXPECT_EQ(near_full, ink_of(kAltInk));
 }
 
 // An 8 x 4 tiled overlay over the full frame, scrolled 10 ms per pixel at

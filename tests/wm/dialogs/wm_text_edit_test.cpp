@@ -5,7 +5,9 @@
 
 #include "input.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,17 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   const int edge = password.x + password.width - 1 - password.right_gap;
   for (int py = password.y + password.top_gap; py < password.y + password.height - password.bottom_gap; ++py)
     EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
+
+  // A style naming a skin picture draws the field on that picture, corner to corner.
+  constexpr COLOUR kFramePicture = 0xFF3366CC;
+  save_solid_png("field.png", kFramePicture);
+  WM_STYLE_SET framed = style(false);
+  strcpy(framed.image_path, "$APP/skin");
+  framed.set_image_filename("field");
+  WM_TEXT_EDIT on_picture(10, 140, 200, 10, "", &framed, nullptr, 0, 0);
+  on_picture.draw();
+  for (const auto& [px, py] : {std::pair{10, 140}, {209, 140 + on_picture.height - 1}})
+    EXPECT_EQ(wm_test::pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)), kFramePicture);
 }
 
 TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
@@ -335,4 +348,46 @@ TEST_F(TextEdit, DialogTakesItsDefaultSizeKeepsItsPartsApartAndStaysOnTheScreen)
   WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);
   EXPECT_EQ(narrow.width, 300);
   EXPECT_EQ(narrow.get_x(), 0);
+}
+
+// Entry fields in each look over a two-coloured ground: borders, the caret
+// at the end and inside, a selection, stars, a long text scrolled to its
+// caret, the icon on each side and a darkened background; the screen
+// against tests/references/dialogs2/entry_fields.png.
+TEST_F(TextEdit, EveryLookMatchesItsReference) {
+  using namespace edit_flag;
+  const COLOUR halves[2] = {0xFF3080C0, 0xFFE0A030}, icon_colour = 0xFFC02080;
+  IMAGE* screen = get_screen_image();
+  screen->fill_rect_solid(0, 0, 199, 199, &halves[0]);
+  screen->fill_rect_solid(200, 0, 399, 199, &halves[1]);
+  IMAGE icon(10, 10);
+  icon.fill_rect_solid(0, 0, 9, 9, &icon_colour);
+  const struct {
+    const char* text;
+    uint16_t flags;
+    bool focus, select;
+    int16_t caret;  // -1: where the text left it
+  } rows[] = {
+      {"indented", INDENTED_BORDER, false, false, -1}, {"raised", RAISED_BORDER, false, false, -1},
+      {"caret", INDENTED_BORDER, true, false, -1},     {"inside", INDENTED_BORDER, true, false, 2},
+      {"selected", INDENTED_BORDER, true, true, -1},   {"secret", INDENTED_BORDER | PASSWORD, true, false, -1},
+      {"a text far longer than its field", INDENTED_BORDER, true, false, -1},
+      {"left", INDENTED_BORDER | ICON_LEFT, false, false, -1}, {"right", INDENTED_BORDER | ICON_RIGHT, false, false, -1},
+      {"top", ICON_TOP, false, false, -1}, {"bottom", ICON_BOTTOM, false, false, -1},
+      {"darkened", DARKENED_BACKGROUND, false, false, -1},
+  };
+  const WM_STYLE_SET s = style(false);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& row = rows[i];
+    WM_TEXT_EDIT field(static_cast<int16_t>(i < 6 ? 5 : 205), static_cast<int16_t>(3 + 33 * (i % 6)), 190, 100,
+                       row.text, &s, nullptr, 0, 0);
+    field.edit_flags = row.flags;
+    if (row.flags & (ICON_LEFT | ICON_RIGHT | ICON_TOP | ICON_BOTTOM)) field.set_icon(icon);
+    WM_SCREEN_OBJECT::focus_object = row.focus ? &field : nullptr;
+    if (row.select) field.select_all();
+    if (row.caret >= 0) field.caret = row.caret;
+    field.draw();
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "entry_fields", *screen));
 }

@@ -275,7 +275,7 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // Ctrl moves by words: at least one, then on to a space.
       {{"abc def"}, "End C-Left =abc_def|3| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
       {{"", 100, nullptr, false, false, true},
-       "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| #ccccccc"},
+       "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| BackSpace End Delete =ell|3| #ccccccc"},
       // Typing replaces the selection the focus made; undo brings back the
       // text the field had when it got the focus, selected.
       {{"start"}, "t:xy =xy|2| C-z =start|5|0-5 Delete =|0|"},
@@ -363,7 +363,7 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
   EXPECT_EQ(box->lines().size(), 2u);
   run_script("BackSpace . =|0| #cRc");
   heard.clear();
-  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5|");
+  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5| Home =ab/cd|3| Down =ab/cd|3|");
   ASSERT_EQ(box->lines().size(), 2u);
 
   for (const bool ok : {true, false}) {

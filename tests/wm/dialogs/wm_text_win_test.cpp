@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "input.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "text_convert.h"
 #include "text_file.h"
 #include "wm_button.h"
@@ -130,6 +132,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"address", "http://www.vorn-libraries.exa", text_win_flag::LEFT_JUSTIFY,
        "see http://www.vorn-libraries.example.org/", {"see", "http://www.vorn-libraries.", "example.org/"}},
       {"mark far back", "WWWWWW", text_win_flag::LEFT_JUSTIFY, "W.WWWWWWWWWW", {"W.WWWW", "WWWWWW"}},
+      {"mark two back in a short row", "WWWW", text_win_flag::LEFT_JUSTIFY, "WW.WWWWW", {"WW.W", "WWWW"}},
       {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
@@ -394,6 +397,7 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     render();
     win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
     EXPECT_EQ(win->width, 200 + 50 * round);  // the height alone may stay
+    EXPECT_EQ(rows().front().rfind("line 20 ", 0), 0u);  // the oldest line held still comes first
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);
@@ -533,3 +537,50 @@ TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
   page.destroy_children(true, 0, true);
 }
 
+
+// Text windows in every look side by side: the borders, fills and fades,
+// justification and alignment, the text effects, a selection, the focus
+// mark and a scroll bar beside wrapped rows, each window as its own flags
+// draw it; the whole screen against tests/references/dialogs2/text_windows.png.
+TEST_F(TextWin, EveryLookMatchesItsReference) {
+  using namespace text_win_flag;
+  const uint16_t looks[] = {INDENTED_BORDER | LEFT_JUSTIFY | TOP_ALIGN, RAISED_BORDER | RIGHT_JUSTIFY | BOTTOM_ALIGN,
+                            0, DARKENED_BACKGROUND | LEFT_JUSTIFY, HORIZONTAL_FADING | LEFT_JUSTIFY,
+                            VERTICAL_FADING | RIGHT_JUSTIFY | TOP_ALIGN, SHADOW | LEFT_JUSTIFY, INSET | LEFT_JUSTIFY,
+                            CHISELED | RIGHT_JUSTIFY, INDENTED_BORDER | LEFT_JUSTIFY, RAISED_BORDER | LEFT_JUSTIFY,
+                            INDENTED_BORDER | LEFT_JUSTIFY};
+  constexpr COLOUR kGround = 0xFF707070, kFade = 0xFF80C0FF, kLink = 0xFFC02020;
+  get_screen_image()->clear(&kGround, true);
+  std::vector<std::unique_ptr<WM_TEXT_WIN>> windows;
+  for (int i = 0; i < 12; ++i) {
+    const auto x = int16_t(10 + i % 3 * 210), y = int16_t(10 + i / 3 * 117);
+    auto& w = windows.emplace_back(std::make_unique<WM_TEXT_WIN>(
+        x, y, int16_t(x + 199), int16_t(y + 106), 2, 20, 15, &bar_colours[0], &bar_colours[1], &bar_colours[2],
+        true, true, on_click, 7, 0));
+    w->text_flags = looks[i];
+    w->background_colour = i == 3 ? COLOUR_INVISIBLE : kPaper;
+    w->fading_colour = kFade;
+    const int lines = i == 11 ? 6 : 1;
+    for (int k = 0; k < lines; ++k) w->add_text("Alpha beta gamma delta", "", &kInk, false, true);
+    w->add_text("eta theta", "link", &kLink, false, true);
+  }
+  // The tenth window has a part of its middle row selected by a drag, the
+  // eleventh the focus.
+  WM_TEXT_WIN* dragged = windows[9].get();
+  const RECT area = dragged->text_area();
+  const int middle = (area.y1 + area.y2) / 2;
+  input.move_to(area.x1 + 30, middle);
+  input.press(1);
+  dragged->process();
+  input.move_to(area.x1 + 110, middle);
+  dragged->process();
+  input.release(1);
+  dragged->process();
+  WM_SCREEN_OBJECT::focus_object = windows[10].get();
+  for (auto& w : windows) {
+    w->draw();
+    if (w->scrollbar) w->scrollbar->draw();
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "text_windows", *get_screen_image()));
+}
