@@ -9,6 +9,9 @@
 
 #include "application_info.h"
 #include "default_dialog_styles.h"
+#include "folder.h"
+#include "image_cache.h"
+#include "memory_device.h"
 #include "template_test_store.h"
 #include "test_support.h"
 #include "wm_button.h"
@@ -87,6 +90,29 @@ TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
     for (const void* image : left.images) EXPECT_TRUE(holds(store.images, image)) << c.what;
     for (const void* style : left.styles) EXPECT_TRUE(holds(store.style_sets, style)) << c.what;
   }
+}
+
+// An image record fetches its picture through the toolkit's shared cache,
+// which remembers a file found missing: written afterwards, the picture is
+// not looked for again until the cache is purged.
+TEST(TemplateStore, AnImagesMissingFileStaysMissingUntilTheCacheIsPurged) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PTM_IMAGE_INFO image;
+  ASSERT_TRUE(folder.get_path_text(image.folder, sizeof image.folder, nullptr));
+  image.set_file_name("late.png");
+  image.load_image();
+  EXPECT_EQ(image.picture, nullptr);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(IMAGE(3, 2).save_png(&png));
+  ASSERT_TRUE(test_support::write_file(scratch.file("late.png"), png.text()));
+  image.load_image();
+  EXPECT_EQ(image.picture, nullptr);
+  wm_image_cache().purge();
+  image.load_image();
+  ASSERT_NE(image.picture, nullptr);
+  EXPECT_EQ(image.picture->width, 3);
 }
 
 TEST(TemplateStore, RemoveRefusesAnIndexOutOfRange) {

@@ -380,6 +380,9 @@ TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
   p.set_ball(0, 0, 0, 0);
   EXPECT_EQ(p.get_player_position(0, 0, false), (POINT16{-1, -1}));
   EXPECT_EQ(p.get_ball_position(false), (POINT16{65535, 65535}));
+  // Without a pitch its corners are the widget's top-left and a pixel short.
+  EXPECT_EQ(p.landmark(1), (POINT16{0, 0}));
+  EXPECT_EQ(p.landmark(2), (POINT16{-1, -1}));
   draw(p);
   EXPECT_EQ(screen(110, 60), at(s, 100, 50));
 }
