@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -91,6 +92,10 @@ TEST_F(Animation, ALargerWidgetCentresTheFrameOnTheSurfaceOfTheMoment) {
   COLOUR c = 0;
   buffer.get_pixel(105, 45, &c);
   EXPECT_EQ(c, kFrames[0]);
+  // A border goes round the whole widget, not the frame.
+  a.border_flags = border_flag::ALL_SIDES;
+  a.draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "animation_border", *get_screen_image()));
 }
 
 TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
