@@ -225,6 +225,18 @@ TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
     wanted.erase(std::remove(wanted.begin(), wanted.end(), '-'), wanted.end());
     EXPECT_EQ(hex, wanted) << fields;
   }
+  // A read cut short leaves an area, a dialog and an object with these
+  // defaults, whatever they held before.
+  WM_PTM_AREA_INFO read_area;
+  WM_PTM_DIALOG_INFO read_dialog;
+  WM_PTM_OBJECT_INFO read_object;
+  for (auto [read, fresh] : {std::pair<DATA_DEVICE_CLIENT*, DATA_DEVICE_CLIENT*>{&read_area, &area},
+                             {&read_dialog, &dialog}, {&read_object, &object}}) {
+    read_area.width = read_dialog.width = read_object.width = 1;
+    MEMORY_DEVICE cut(std::string(8, '\0'));
+    EXPECT_FALSE(cut.read_object(*read));
+    EXPECT_EQ(stored(*read), stored(*fresh));
+  }
 }
 
 TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
