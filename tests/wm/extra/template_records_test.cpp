@@ -256,6 +256,15 @@ TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
   MEMORY_DEVICE page_device(stored(empty_page));
   ASSERT_TRUE(page_device.read_object(page));
   EXPECT_EQ(page.page_text.get_length(), 0);
+
+  // Version 8 stores no folder: the image gets the default one back.
+  WM_PTM_IMAGE_INFO image;
+  strcpy(image.folder, "$APP/elsewhere");
+  template_read_version = 8;
+  MEMORY_DEVICE image_device(std::string(8, '\0'));  // two absent texts
+  EXPECT_TRUE(image_device.read_object(image));
+  template_read_version = TEMPLATE_STREAM_VERSION;
+  EXPECT_STREQ(image.folder, "$APPDATA/images");
 }
 
 TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {

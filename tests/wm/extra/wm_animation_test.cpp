@@ -134,6 +134,7 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   sprite.draw(true);
   EXPECT_EQ(at_(45, 15), blue);  // frame 3 comes from x = 60 of the strip
   sprite.restore_background();
+  EXPECT_FALSE(sprite.holds_background());
   EXPECT_EQ(at_(45, 15), white);
   EXPECT_EQ(at_(36, 6), grey);
   // Part of a frame: its own block of the strip, the whole background.

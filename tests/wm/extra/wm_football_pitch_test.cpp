@@ -183,13 +183,24 @@ TEST_F(Pitch, LinesLieAtEveryLandmarkAndGrassStaysInItsPalette) {
   struct GRASS {
     uint8_t ground;
     int32_t base, p[7];
+    int64_t seed = 1234;
   };
-  // Ground bits 0, 1 and 16: plain grass (offset 5), palette A (offset 2)
-  // and the ground-16 palette.
+  // Ground bits 0, 1, 16, 2, 8, 2 + 8 and 32: plain grass (offset 5),
+  // palette A (offset 2), the ground-16 palette, palette B (offset 1), A
+  // (offset 2), A (offset 1) and the ground-32 palette. Bit 4 takes B when
+  // the seed's first draw from 0 .. 9 is 6 or more: seed 3 draws 6,
+  // seed 13 draws 5 (plain grass).
   const GRASS kinds[] = {{0, 35, {30, 47, 31, 84, 24, 33, 0}},
                          {1, 32, {30, 47, 31, 84, 24, 33, 0}},
-                         {16, 118, {118, 80, 20, 77, 35, 75, 35}}};
+                         {16, 118, {118, 80, 20, 77, 35, 75, 35}},
+                         {2, 44, {43, 35, 20, 47, 35, 33, 25}},
+                         {8, 32, {30, 47, 31, 84, 24, 33, 0}},
+                         {10, 31, {30, 47, 31, 84, 24, 33, 0}},
+                         {32, 102, {102, 41, 29, 55, 43, 31, 0}},
+                         {4, 44, {43, 35, 20, 47, 35, 33, 25}, 3},
+                         {4, 35, {30, 47, 31, 84, 24, 33, 0}, 13}};
   for (const GRASS& g : kinds) {
+    WM_FOOTBALL_PITCH::set_grass_seed(g.seed);
     WM_PITCH_SETTINGS st = standard();
     st.ground = g.ground;
     for (const bool portrait : {false, true}) {
