@@ -435,7 +435,7 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   add(store, "marker", 80, 20, 0xFFFF0000);
   WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
   EXPECT_TRUE(p.visible);  // shown on its page from the start
-  EXPECT_EQ(at(p.get_surface(), 7, 7), 0xFF00A000u);
+  EXPECT_EQ(at(p.get_surface(), 0, 0), 0xFF00A000u);
   EXPECT_EQ(at(p.get_surface(), 399, 299), 0xFF00A000u);
   EXPECT_EQ(p.get_ball_size(), 14);
   EXPECT_EQ(p.get_marker_size(), 20);
@@ -533,7 +533,7 @@ TEST_F(Pitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
   dirty_rectangles().clear();
   p->set_player(0, 1, 700, 500, 0, false, 900);
   p->set_player(1, 2, 250, 100, 45, false, 700);
-  p->set_ball(150, 600, 0, 800);
+  p->set_ball(900, 150, 50, 800);  // rightwards, coming down
   for (uint32_t t = 5000; t <= 6000; t += 50) {
     WM_SCREEN_OBJECT::set_frame_clock(t);
     p->update(false);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "data_file.h"
 #include "file_services.h"
@@ -228,8 +229,13 @@ TEST_F(TableX11, ColumnSetsAreTickedWithTheIconOrMarkedActiveWithoutIt) {
 
     ASSERT_NO_FATAL_FAILURE(choose(table->columns_menu, "Compact"));
     EXPECT_EQ(owner.seen.mask, 0b10001u);
-    for (auto [text, marked] : {std::pair{"Compact", true}, std::pair{"Unknown", false}}) {
-      const WM_BUTTON* item = item_of(table->columns_menu, text);
+    ASSERT_NO_FATAL_FAILURE(choose(table->filters_menu, "Gas giants"));
+    // The chosen column set and the chosen filter, and no other item.
+    for (auto [menu, text, marked] :
+         {std::tuple{table->columns_menu, "Compact", true}, {table->columns_menu, "Unknown", false},
+          {table->filters_menu, "Has moons", false}, {table->filters_menu, "Gas giants", true},
+          {table->filters_menu, "100% rock", false}}) {
+      const WM_BUTTON* item = item_of(menu, text);
       ASSERT_NE(item, nullptr) << text;
       EXPECT_EQ(item->icon.width > 0, with_icon && marked) << text;
       EXPECT_EQ(item->active != 0, !with_icon && marked) << text;
