@@ -519,33 +519,43 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
 
 // Players, their team boxes and the ball in the air glide; repainting only
 // what each frame dirtied leaves the same picture as drawing the pitch anew.
-TEST_F(Pitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
+TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
   WM_PITCH_SETTINGS st = standard();
   st.flags = pitch_flag::TEAM_0_BOX | pitch_flag::TEAM_1_BOX | pitch_flag::BOX_SIZES |
              pitch_flag::DIRECTIONS;
-  auto p = make(600, 400, st);
-  for (int i = 0; i < 3; ++i) {
-    p->set_player(0, i, 200 + 100 * i, 200, 90, false, 0);
-    p->set_player(1, i, 800, 150 + 150 * i, 270, i == 1, 0);
-  }
-  p->set_ball(550, 350, 100, 0);
-  draw(*p);
-  dirty_rectangles().clear();
-  p->set_player(0, 1, 700, 500, 0, false, 900);
-  p->set_player(1, 2, 250, 100, 45, false, 700);
-  p->set_ball(900, 150, 50, 800);  // rightwards, coming down
-  for (uint32_t t = 5000; t <= 6000; t += 50) {
-    WM_SCREEN_OBJECT::set_frame_clock(t);
-    p->update(false);
-    DIRTY_RECTANGLES& d = dirty_rectangles();
-    for (int32_t i = 0; i < d.count(); ++i) {
-      d.set_current_index(i);
-      p->paint();
+  // The store's ball fills its whole frame, where the plain one leaves a
+  // see-through edge.
+  WM_PTM_APP_INFO store;
+  add(store, "glider1", 12, 12, 0xFFFFFFFF);
+  const PITCH_IMAGE_NAMES names{nullptr, "glider", 1, 1, nullptr, 1};
+  for (const bool from_store : {false, true}) {
+    WM_SCREEN_OBJECT::set_frame_clock(5000);
+    std::unique_ptr<WM_FOOTBALL_PITCH> p =
+        from_store ? std::make_unique<WM_PM_FOOTBALL_PITCH>(0, 0, 599, 399, &st, 0, 11, names)
+                   : make(600, 400, st);
+    for (int i = 0; i < 3; ++i) {
+      p->set_player(0, i, 200 + 100 * i, 200, 90, false, 0);
+      p->set_player(1, i, 800, 150 + 150 * i, 270, i == 1, 0);
     }
-    d.clear();
+    p->set_ball(550, 350, 100, 0);
+    draw(*p);
+    dirty_rectangles().clear();
+    p->set_player(0, 1, 700, 500, 0, false, 900);
+    p->set_player(1, 2, 250, 100, 45, false, 700);
+    p->set_ball(900, 150, 50, 800);  // rightwards, coming down
+    for (uint32_t t = 5000; t <= 6000; t += 50) {
+      WM_SCREEN_OBJECT::set_frame_clock(t);
+      p->update(false);
+      DIRTY_RECTANGLES& d = dirty_rectangles();
+      for (int32_t i = 0; i < d.count(); ++i) {
+        d.set_current_index(i);
+        p->paint();
+      }
+      d.clear();
+    }
+    IMAGE painted;
+    painted.copy(*get_screen_image());
+    draw(*p);
+    EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << from_store;
   }
-  IMAGE painted;
-  painted.copy(*get_screen_image());
-  draw(*p);
-  EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image()));
 }
