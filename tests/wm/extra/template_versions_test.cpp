@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Gates, TemplateVersions, ::testing::ValuesIn(kGates),
 
 // The old button words with the hot-key bit cleared and the first old
 // extended flag (0x10) set: the look keeps that flag's new bit (0x4) alone.
-TEST(TemplateVersionsRefused, AnOldButtonWithoutItsHotKeyBitGetsOnlyItsMappedExtendedFlag) {
+TEST(TemplateVersionsOldButton, WithoutItsHotKeyBitGetsOnlyItsMappedExtendedFlag) {
   MEMORY_DEVICE words, cleared;
   for (MEMORY_DEVICE* d : {&words, &cleared}) {
     d->write_u32(d == &words ? 0x11201 : 0x11211);
