@@ -125,6 +125,10 @@ TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
     EXPECT_FALSE(store.build_page(id, nullptr, 1));
     EXPECT_FALSE(store.build_page(id, nullptr, 0x8000));
     EXPECT_FALSE(store.build_page(id + 1, nullptr, 0));
+    // An area the store has but the manager has not.
+    WM_PTM_AREA_INFO* second = store.add_area();
+    ASSERT_TRUE(second->add_page());
+    EXPECT_FALSE(store.build_page(second->get_page(0)->id, nullptr, 1));
     EXPECT_EQ(manager.current_root()->child_count(), 0);
     // A page without a background leaves the back buffer alone.
     EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));

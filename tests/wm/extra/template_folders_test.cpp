@@ -168,6 +168,10 @@ TEST_F(TemplateFolders, ASkinTreeFillsTheStoreWhichSavesAndReloads) {
   ASSERT_NE(named(store.images, "back"), nullptr);
   EXPECT_NE(named(store.images, "back")->picture, nullptr);
   EXPECT_EQ(named(store.style_sets, "label")->font_id, label_font);
+  // The font records take their fonts with them.
+  ASSERT_NE(FONT::get(label_font), nullptr);
+  store.free_fonts();
+  EXPECT_EQ(FONT::get(label_font), nullptr);
 }
 
 TEST_F(TemplateFolders, TheRewriteSwitchRewritesOnlyTheScannedStyleFiles) {

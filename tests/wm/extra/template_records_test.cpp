@@ -1,6 +1,7 @@
 // Template records: defaults, editing and their stored form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -193,6 +194,51 @@ TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
   EXPECT_EQ(font.font_id, 255);
 }
 
+// Fresh records store their defaults, byte by byte (little-endian; "-"
+// separates fields, an absent text is a zero length).
+TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
+  WM_PTM_AREA_INFO area;
+  WM_PTM_DIALOG_INFO dialog;
+  WM_PTM_COLOUR_INFO colour;
+  WM_PTM_PAGE_INFO page;
+  WM_PTM_OBJECT_INFO object;
+  const std::pair<DATA_DEVICE_CLIENT*, std::string> rows[] = {
+      // 800 x 600 at (0, 0), tag -1, no pages.
+      {&area, "00000000-0000-0000-2003-5802-FFFFFFFF-00000000"},
+      // Placed by the toolkit (0xFFFF), 200 x 200, no objects.
+      {&dialog, "00000000-00000000-FFFF-FFFF-C800-C800-00000000"},
+      {&colour, "00000000-000000FF"},
+      {&page, "00000000-00000000-FFFFFFFF-00000000-00000000-00000000"},
+      // Sized from the content, enabled, button kind 2, image mode 2 and
+      // shown, rows of 20 in one column, in no cell.
+      {&object, "00-00000000-00000000-00000000-00000000-00000000-00000000-0000-0000-FFFF-FFFF-00-"
+                "00000000-00000000-FFFFFFFF-00000000-00000000-01-02-00-02-01-FFFFFFFF-1400-0100-"
+                "00000000-FFFFFFFF-FFFF-FFFF-00000000"},
+  };
+  for (const auto& [record, fields] : rows) {
+    std::string hex;
+    for (uint8_t byte : stored(*record)) {
+      hex += "0123456789ABCDEF"[byte >> 4];
+      hex += "0123456789ABCDEF"[byte & 15];
+    }
+    std::string wanted = fields;
+    wanted.erase(std::remove(wanted.begin(), wanted.end(), '-'), wanted.end());
+    EXPECT_EQ(hex, wanted) << fields;
+  }
+  // A read cut short leaves an area, a dialog and an object with these
+  // defaults, whatever they held before.
+  WM_PTM_AREA_INFO read_area;
+  WM_PTM_DIALOG_INFO read_dialog;
+  WM_PTM_OBJECT_INFO read_object;
+  for (auto [read, fresh] : {std::pair<DATA_DEVICE_CLIENT*, DATA_DEVICE_CLIENT*>{&read_area, &area},
+                             {&read_dialog, &dialog}, {&read_object, &object}}) {
+    read_area.width = read_dialog.width = read_object.width = 1;
+    MEMORY_DEVICE cut(std::string(8, '\0'));
+    EXPECT_FALSE(cut.read_object(*read));
+    EXPECT_EQ(stored(*read), stored(*fresh));
+  }
+}
+
 TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
   WM_PTM_OBJECT_INFO blank;
   std::vector<uint8_t> bytes = stored(blank);
@@ -210,6 +256,15 @@ TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
   MEMORY_DEVICE page_device(stored(empty_page));
   ASSERT_TRUE(page_device.read_object(page));
   EXPECT_EQ(page.page_text.get_length(), 0);
+
+  // Version 8 stores no folder: the image gets the default one back.
+  WM_PTM_IMAGE_INFO image;
+  strcpy(image.folder, "$APP/elsewhere");
+  template_read_version = 8;
+  MEMORY_DEVICE image_device(std::string(8, '\0'));  // two absent texts
+  EXPECT_TRUE(image_device.read_object(image));
+  template_read_version = TEMPLATE_STREAM_VERSION;
+  EXPECT_STREQ(image.folder, "$APPDATA/images");
 }
 
 TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {

@@ -9,6 +9,9 @@
 
 #include "application_info.h"
 #include "default_dialog_styles.h"
+#include "folder.h"
+#include "image_cache.h"
+#include "memory_device.h"
 #include "template_test_store.h"
 #include "test_support.h"
 #include "wm_button.h"
@@ -62,20 +65,21 @@ struct FORGET_CASE {
   const char* what;
   std::function<bool(WM_PTM_APP_INFO&)> change;
   size_t images_left, styles_left;  // references that stay
+  size_t images_kept, styles_kept;  // records that stay
 };
 
 TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
   // The filled store: each of the two page backgrounds is image 1; each of
   // the three filled templates uses image 0, style set 1 and cell style set 0.
   const FORGET_CASE cases[] = {
-      {"remove image 0", [](WM_PTM_APP_INFO& s) { return s.remove_image(0); }, 2, 6},
-      {"remove image 1", [](WM_PTM_APP_INFO& s) { return s.remove_image(1); }, 3, 6},
-      {"free images", [](WM_PTM_APP_INFO& s) { s.free_images(); return true; }, 0, 6},
-      {"set image count", [](WM_PTM_APP_INFO& s) { return s.set_image_count(3); }, 0, 6},
-      {"remove style set 1", [](WM_PTM_APP_INFO& s) { return s.remove_style_set(1); }, 5, 3},
-      {"free style sets", [](WM_PTM_APP_INFO& s) { s.free_style_sets(); return true; }, 5, 0},
-      {"set style set count", [](WM_PTM_APP_INFO& s) { return s.set_style_set_count(2); }, 5, 0},
-      {"remove a font", [](WM_PTM_APP_INFO& s) { return s.remove_font(0); }, 5, 6},
+      {"remove image 0", [](WM_PTM_APP_INFO& s) { return s.remove_image(0); }, 2, 6, 1, 2},
+      {"remove image 1", [](WM_PTM_APP_INFO& s) { return s.remove_image(1); }, 3, 6, 1, 2},
+      {"free images", [](WM_PTM_APP_INFO& s) { s.free_images(); return true; }, 0, 6, 0, 2},
+      {"set image count", [](WM_PTM_APP_INFO& s) { return s.set_image_count(3); }, 0, 6, 3, 2},
+      {"remove style set 1", [](WM_PTM_APP_INFO& s) { return s.remove_style_set(1); }, 5, 3, 2, 1},
+      {"free style sets", [](WM_PTM_APP_INFO& s) { s.free_style_sets(); return true; }, 5, 0, 2, 0},
+      {"set style set count", [](WM_PTM_APP_INFO& s) { return s.set_style_set_count(2); }, 5, 0, 2, 2},
+      {"remove a font", [](WM_PTM_APP_INFO& s) { return s.remove_font(0); }, 5, 6, 2, 2},
   };
   for (const FORGET_CASE& c : cases) {
     WM_PTM_APP_INFO store;
@@ -84,9 +88,34 @@ TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
     REFERENCES left = references_of(store);
     EXPECT_EQ(left.images.size(), c.images_left) << c.what;
     EXPECT_EQ(left.styles.size(), c.styles_left) << c.what;
+    EXPECT_EQ(store.images.size(), c.images_kept) << c.what;
+    EXPECT_EQ(store.style_sets.size(), c.styles_kept) << c.what;
     for (const void* image : left.images) EXPECT_TRUE(holds(store.images, image)) << c.what;
     for (const void* style : left.styles) EXPECT_TRUE(holds(store.style_sets, style)) << c.what;
   }
+}
+
+// An image record fetches its picture through the toolkit's shared cache,
+// which remembers a file found missing: written afterwards, the picture is
+// not looked for again until the cache is purged.
+TEST(TemplateStore, AnImagesMissingFileStaysMissingUntilTheCacheIsPurged) {
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+  WM_PTM_IMAGE_INFO image;
+  ASSERT_TRUE(folder.get_path_text(image.folder, sizeof image.folder, nullptr));
+  image.set_file_name("late.png");
+  image.load_image();
+  EXPECT_EQ(image.picture, nullptr);
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(IMAGE(3, 2).save_png(&png));
+  ASSERT_TRUE(test_support::write_file(scratch.file("late.png"), png.text()));
+  image.load_image();
+  EXPECT_EQ(image.picture, nullptr);
+  wm_image_cache().purge();
+  image.load_image();
+  ASSERT_NE(image.picture, nullptr);
+  EXPECT_EQ(image.picture->width, 3);
 }
 
 TEST(TemplateStore, RemoveRefusesAnIndexOutOfRange) {

@@ -213,6 +213,29 @@ INSTANTIATE_TEST_SUITE_P(Gates, TemplateVersions, ::testing::ValuesIn(kGates),
                            return "v" + std::to_string(info.param.version);
                          });
 
+// The old button words with the hot-key bit cleared and the first old
+// extended flag (0x10) set: the look keeps that flag's new bit (0x4) alone.
+TEST(TemplateVersionsOldButton, WithoutItsHotKeyBitGetsOnlyItsMappedExtendedFlag) {
+  MEMORY_DEVICE words, cleared;
+  for (MEMORY_DEVICE* d : {&words, &cleared}) {
+    d->write_u32(d == &words ? 0x11201 : 0x11211);
+    d->write_u16(0x8000);
+    d->write_u8(0);
+    d->write_u8(d == &words ? 1 : 0);
+  }
+  std::string body = OLD_STREAM(7).body();
+  const size_t at = body.find(words.text());
+  ASSERT_NE(at, std::string::npos);
+  body.replace(at, words.text().size(), cleared.text());
+  template_read_version = 7;
+  WM_PTM_APP_INFO store;
+  MEMORY_DEVICE device(body);
+  const bool read = device.read_object(store);
+  template_read_version = TEMPLATE_STREAM_VERSION;
+  ASSERT_TRUE(read);
+  EXPECT_EQ(store.areas[0]->get_page(0)->get_object(0)->own_style->extended_flags, 0x4u);
+}
+
 TEST(TemplateVersionsRefused, Version27IsRefusedBeforeTheBody) {
   test_support::ScratchDir scratch;
   FOLDER folder;

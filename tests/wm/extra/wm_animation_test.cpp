@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -91,6 +92,10 @@ TEST_F(Animation, ALargerWidgetCentresTheFrameOnTheSurfaceOfTheMoment) {
   COLOUR c = 0;
   buffer.get_pixel(105, 45, &c);
   EXPECT_EQ(c, kFrames[0]);
+  // A border goes round the whole widget, not the frame.
+  a.border_flags = border_flag::ALL_SIDES;
+  a.draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "animation_border", *get_screen_image()));
 }
 
 TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
@@ -129,6 +134,7 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   sprite.draw(true);
   EXPECT_EQ(at_(45, 15), blue);  // frame 3 comes from x = 60 of the strip
   sprite.restore_background();
+  EXPECT_FALSE(sprite.holds_background());
   EXPECT_EQ(at_(45, 15), white);
   EXPECT_EQ(at_(36, 6), grey);
   // Part of a frame: its own block of the strip, the whole background.

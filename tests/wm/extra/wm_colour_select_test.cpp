@@ -170,6 +170,18 @@ TEST_F(ColourSelect, FieldAndStripClicksInsideTheFramePickAndBorderClicksDoNot) 
   const int32_t sh = strip->height - 2 * b;
   click(strip, ID::ID_STRIP, strip->width / 2, b + sh / 3);
   EXPECT_DOUBLE_EQ(dialog->get_level(), (sh / 3) / static_cast<double>(sh));
+  // The frame's inner edges are the ends of each range: b gives 0, the
+  // width or height less b gives 1.
+  click(field, ID::ID_FIELD, b, field->height - b);
+  EXPECT_EQ(dialog->get_hue(), 0.0);
+  EXPECT_EQ(dialog->get_saturation(), 1.0);
+  click(strip, ID::ID_STRIP, b, b);
+  EXPECT_EQ(dialog->get_level(), 0.0);
+  click(field, ID::ID_FIELD, field->width - b, b);
+  EXPECT_EQ(dialog->get_hue(), 1.0);
+  EXPECT_EQ(dialog->get_saturation(), 0.0);
+  click(strip, ID::ID_STRIP, strip->width - b, strip->height - b);
+  EXPECT_EQ(dialog->get_level(), 1.0);
   const COLOUR before = colour();
   for (WM_IMAGE* image : {field, strip}) {
     const uint32_t id = image == field ? ID::ID_FIELD : ID::ID_STRIP;

@@ -183,13 +183,24 @@ TEST_F(Pitch, LinesLieAtEveryLandmarkAndGrassStaysInItsPalette) {
   struct GRASS {
     uint8_t ground;
     int32_t base, p[7];
+    int64_t seed = 1234;
   };
-  // Ground bits 0, 1 and 16: plain grass (offset 5), palette A (offset 2)
-  // and the ground-16 palette.
+  // Ground bits 0, 1, 16, 2, 8, 2 + 8 and 32: plain grass (offset 5),
+  // palette A (offset 2), the ground-16 palette, palette B (offset 1), A
+  // (offset 2), A (offset 1) and the ground-32 palette. Bit 4 takes B when
+  // the seed's first draw from 0 .. 9 is 6 or more: seed 3 draws 6,
+  // seed 13 draws 5 (plain grass).
   const GRASS kinds[] = {{0, 35, {30, 47, 31, 84, 24, 33, 0}},
                          {1, 32, {30, 47, 31, 84, 24, 33, 0}},
-                         {16, 118, {118, 80, 20, 77, 35, 75, 35}}};
+                         {16, 118, {118, 80, 20, 77, 35, 75, 35}},
+                         {2, 44, {43, 35, 20, 47, 35, 33, 25}},
+                         {8, 32, {30, 47, 31, 84, 24, 33, 0}},
+                         {10, 31, {30, 47, 31, 84, 24, 33, 0}},
+                         {32, 102, {102, 41, 29, 55, 43, 31, 0}},
+                         {4, 44, {43, 35, 20, 47, 35, 33, 25}, 3},
+                         {4, 35, {30, 47, 31, 84, 24, 33, 0}, 13}};
   for (const GRASS& g : kinds) {
+    WM_FOOTBALL_PITCH::set_grass_seed(g.seed);
     WM_PITCH_SETTINGS st = standard();
     st.ground = g.ground;
     for (const bool portrait : {false, true}) {
@@ -361,11 +372,12 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   EXPECT_EQ(screen(b.x + 15, b.y + 15), shaded);
   IMAGE frame;
   p->copy_ball_frame(&frame);
-  EXPECT_EQ(frame.width, 10);
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_ball_frame", frame));
   IMAGE marker;
   p->make_numbered_marker(1, &marker, -1);
-  EXPECT_EQ(marker.width, 16);
-  EXPECT_EQ(at(marker, 4, 8), TEAM_FILL[1]);
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_marker_plain", marker));
+  p->make_numbered_marker(0, &marker, 6);
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_marker_7", marker));
   IMAGE none;
   p->make_numbered_marker(4, &none, -1);  // kinds are 0 .. 3
   EXPECT_EQ(none.width, 0);
@@ -380,6 +392,9 @@ TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
   p.set_ball(0, 0, 0, 0);
   EXPECT_EQ(p.get_player_position(0, 0, false), (POINT16{-1, -1}));
   EXPECT_EQ(p.get_ball_position(false), (POINT16{65535, 65535}));
+  // Without a pitch its corners are the widget's top-left and a pixel short.
+  EXPECT_EQ(p.landmark(1), (POINT16{0, 0}));
+  EXPECT_EQ(p.landmark(2), (POINT16{-1, -1}));
   draw(p);
   EXPECT_EQ(screen(110, 60), at(s, 100, 50));
 }
@@ -420,7 +435,7 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   add(store, "marker", 80, 20, 0xFFFF0000);
   WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
   EXPECT_TRUE(p.visible);  // shown on its page from the start
-  EXPECT_EQ(at(p.get_surface(), 7, 7), 0xFF00A000u);
+  EXPECT_EQ(at(p.get_surface(), 0, 0), 0xFF00A000u);
   EXPECT_EQ(at(p.get_surface(), 399, 299), 0xFF00A000u);
   EXPECT_EQ(p.get_ball_size(), 14);
   EXPECT_EQ(p.get_marker_size(), 20);
@@ -504,33 +519,43 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
 
 // Players, their team boxes and the ball in the air glide; repainting only
 // what each frame dirtied leaves the same picture as drawing the pitch anew.
-TEST_F(Pitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
+TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
   WM_PITCH_SETTINGS st = standard();
   st.flags = pitch_flag::TEAM_0_BOX | pitch_flag::TEAM_1_BOX | pitch_flag::BOX_SIZES |
              pitch_flag::DIRECTIONS;
-  auto p = make(600, 400, st);
-  for (int i = 0; i < 3; ++i) {
-    p->set_player(0, i, 200 + 100 * i, 200, 90, false, 0);
-    p->set_player(1, i, 800, 150 + 150 * i, 270, i == 1, 0);
-  }
-  p->set_ball(550, 350, 100, 0);
-  draw(*p);
-  dirty_rectangles().clear();
-  p->set_player(0, 1, 700, 500, 0, false, 900);
-  p->set_player(1, 2, 250, 100, 45, false, 700);
-  p->set_ball(150, 600, 0, 800);
-  for (uint32_t t = 5000; t <= 6000; t += 50) {
-    WM_SCREEN_OBJECT::set_frame_clock(t);
-    p->update(false);
-    DIRTY_RECTANGLES& d = dirty_rectangles();
-    for (int32_t i = 0; i < d.count(); ++i) {
-      d.set_current_index(i);
-      p->paint();
+  // The store's ball fills its whole frame, where the plain one leaves a
+  // see-through edge.
+  WM_PTM_APP_INFO store;
+  add(store, "glider1", 12, 12, 0xFFFFFFFF);
+  const PITCH_IMAGE_NAMES names{nullptr, "glider", 1, 1, nullptr, 1};
+  for (const bool from_store : {false, true}) {
+    WM_SCREEN_OBJECT::set_frame_clock(5000);
+    std::unique_ptr<WM_FOOTBALL_PITCH> p =
+        from_store ? std::make_unique<WM_PM_FOOTBALL_PITCH>(0, 0, 599, 399, &st, 0, 11, names)
+                   : make(600, 400, st);
+    for (int i = 0; i < 3; ++i) {
+      p->set_player(0, i, 200 + 100 * i, 200, 90, false, 0);
+      p->set_player(1, i, 800, 150 + 150 * i, 270, i == 1, 0);
     }
-    d.clear();
+    p->set_ball(550, 350, 100, 0);
+    draw(*p);
+    dirty_rectangles().clear();
+    p->set_player(0, 1, 700, 500, 0, false, 900);
+    p->set_player(1, 2, 250, 100, 45, false, 700);
+    p->set_ball(900, 150, 50, 800);  // rightwards, coming down
+    for (uint32_t t = 5000; t <= 6000; t += 50) {
+      WM_SCREEN_OBJECT::set_frame_clock(t);
+      p->update(false);
+      DIRTY_RECTANGLES& d = dirty_rectangles();
+      for (int32_t i = 0; i < d.count(); ++i) {
+        d.set_current_index(i);
+        p->paint();
+      }
+      d.clear();
+    }
+    IMAGE painted;
+    painted.copy(*get_screen_image());
+    draw(*p);
+    EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << from_store;
   }
-  IMAGE painted;
-  painted.copy(*get_screen_image());
-  draw(*p);
-  EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image()));
 }

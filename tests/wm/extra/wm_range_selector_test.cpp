@@ -10,11 +10,13 @@
 #include <string>
 
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_kinds.h"
 #include "wm_script.h"
 #include "wm_test_fonts.h"
+#include "wm_test_objects.h"
 
 namespace {
 
@@ -130,5 +132,15 @@ TEST_F(RangeSelector, ClicksStepTheValueAndCallBackOnce) {
     }
     EXPECT_EQ(label(), "1<9<10");
     input.move_to(-1, -1);
+    value.set_int(PARAMETER::VALUE, 10);
+    frame();
+    // The whole row as the user sees it: the label's wide column, the
+    // buttons' texts, the two that lead upwards disabled at the top.
+    const COLOUR back = 0xFF000000;
+    get_screen_image()->clear(&back, true);
+    s->invalidate();
+    wm_test::paint_table(s.get());
+    EXPECT_TRUE(test_support::picture_matches_reference(
+        "extra2", colour_form ? "range_selector_colour" : "range_selector_style", *get_screen_image()));
   }
 }

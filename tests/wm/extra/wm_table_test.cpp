@@ -228,6 +228,15 @@ TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
     ASSERT_EQ(table->filter_label != nullptr, c.label);
     if (table->page_selector) {
       EXPECT_EQ(table->page_selector->x + table->page_selector->width, 600);
+      // Each pager button says where it leads.
+      for (auto [column, tip] : {std::pair{WM_RANGE_SELECTOR::FIRST, "Show first page."},
+                                 {WM_RANGE_SELECTOR::PREVIOUS, "Show previous page."},
+                                 {WM_RANGE_SELECTOR::NEXT, "Show next page."},
+                                 {WM_RANGE_SELECTOR::LAST, "Show last page."}}) {
+        const WM_SCRIPT* shown = table->page_selector->get_button(column)->tooltip;
+        ASSERT_NE(shown, nullptr) << tip;
+        EXPECT_STREQ(shown->text.get_text(PARAMETER::VALUE), tip);
+      }
     }
     if (!c.label) continue;
     // After the "Filters" menu when there is one.

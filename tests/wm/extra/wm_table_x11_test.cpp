@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "data_file.h"
 #include "file_services.h"
@@ -52,7 +53,7 @@ protected:
       WM_SCREEN_OBJECT::set_frame_clock(clock);
       root.update(false);
       root.update(true);
-      root.process();
+      if (const int32_t answer = root.process()) answers.push_back(answer);
       wm_test::paint_table(&root);
     };
   }
@@ -116,6 +117,7 @@ protected:
   std::string label_text() const { return table->filter_label->text.get_text(PARAMETER::VALUE); }
 
   uint32_t clock = 10000;
+  std::vector<int32_t> answers;  // what the frames' processing answered, when not 0
   WM_MANAGER root;
   table_test::OWNER owner;
   WM_STYLE_SET pager = look(0xFFD8D8E8), menu_button = look(0xFFD8D8D8);
@@ -227,8 +229,13 @@ TEST_F(TableX11, ColumnSetsAreTickedWithTheIconOrMarkedActiveWithoutIt) {
 
     ASSERT_NO_FATAL_FAILURE(choose(table->columns_menu, "Compact"));
     EXPECT_EQ(owner.seen.mask, 0b10001u);
-    for (auto [text, marked] : {std::pair{"Compact", true}, std::pair{"Unknown", false}}) {
-      const WM_BUTTON* item = item_of(table->columns_menu, text);
+    ASSERT_NO_FATAL_FAILURE(choose(table->filters_menu, "Gas giants"));
+    // The chosen column set and the chosen filter, and no other item.
+    for (auto [menu, text, marked] :
+         {std::tuple{table->columns_menu, "Compact", true}, {table->columns_menu, "Unknown", false},
+          {table->filters_menu, "Has moons", false}, {table->filters_menu, "Gas giants", true},
+          {table->filters_menu, "100% rock", false}}) {
+      const WM_BUTTON* item = item_of(menu, text);
       ASSERT_NE(item, nullptr) << text;
       EXPECT_EQ(item->icon.width > 0, with_icon && marked) << text;
       EXPECT_EQ(item->active != 0, !with_icon && marked) << text;
@@ -297,7 +304,11 @@ TEST_F(TableX11, TableGoesFromItsOwnersCallbackAndWithItsChooserOpen) {
       held = nullptr;
     } else {
       owner.delete_on_next = true;
+      answers.clear();
       ASSERT_NO_FATAL_FAILURE(click_on(header_of("Rings")));
+      // The header button takes the click; the table, gone in the middle
+      // of a later frame, takes nothing on itself.
+      EXPECT_EQ(answers, (std::vector<int32_t>{page_action::HANDLED}));
     }
     EXPECT_EQ(held, nullptr);
     EXPECT_EQ(root.child_count(), 1);  // the background alone

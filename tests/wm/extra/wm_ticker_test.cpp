@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -206,6 +207,19 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
     }
     EXPECT_LT(t.get_text_x(), separator ? -200 : 250);  // well into the text
   }
+}
+
+// Unset font sizes take the surface's font, centred in the strip; a
+// border goes round the strip.
+TEST_F(Ticker, TheSurfaceFontAndABorderAsTheUserSeesThem) {
+  WM_TICKER t(20, 30, 219, 69, 2000, 0, {kInk, FONT_DEFAULT, 65535, 65535, 0}, CLICK_MODE::ON_PRESS);
+  t.border_flags = border_flag::ALL_SIDES;
+  t.add_item("Half time: 1 - 0", 0, 0, 65535);
+  t.update(false);
+  step(700);
+  t.update(false);
+  t.draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("extra2", "ticker_surface_font", *get_screen_image()));
 }
 
 TEST_F(Ticker, ItemsComeAndGoWhilePassesRun) {
