@@ -350,6 +350,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"link = Tools | a.txt\n", "line 4: expected link = <title> | <target file> | <kind> [| <menu section>]" + help},
       {"file = a.txt | overwrite 3\n", "line 4: file: the overwrite rule must be a whole number from 0 to 2, not \"3\""},
       {"file = a.txt | overwrite\n", "line 4: expected file = <name below a files folder> | <option> ..." + help},
+      {"file = a.txt | overwrite 1 2\n", "line 4: expected file = <name below a files folder> | <option> ..." + help},
       {"file = a.txt | switch_user now\n", "line 4: file a.txt: not understood: switch_user now" + file_options},
       {"file = b.txt | switch_user\n", "line 4: file b.txt: no such file below a files folder"},
       {"file = open.txt | switch_user\n",
@@ -696,6 +697,17 @@ TEST_F(MakeInstaller, RefusalsNameTheRealCause) {
                            " (TMPDIR): Permission denied\nIt is /tmp/"),
             std::string::npos)
       << built.err;
+  // Without any: every place tried is named, on the one line of the
+  // refusal.
+  if (geteuid() != 0) GTEST_SKIP() << "a read-only /tmp needs a mount namespace of its own";
+  argv = {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+          "mount --bind /tmp /tmp && mount -o remount,ro,bind /tmp && exec \"$@\"", "sh",
+          kTools + "make_installer", description, kTools + "setup", scratch.file("open/setup")};
+  const test_support::RunResult refused =
+      test_support::run_program(argv, {"TMPDIR=" + scratch.file("closed"), "HOME=" + scratch.file("home")});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.err, "make_installer: cannot make a temporary folder in " + scratch.file("closed") +
+                             " (TMPDIR): Read-only file system;/tmp: Read-only file system\n");
 }
 
 // A picture of one colour, saved as PNG.
