@@ -286,6 +286,9 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   // One installation more than the installer holds: the one on line 32770.
   std::string installations;
   for (int i = 0; i < DATABASE::MAX_COUNT; ++i) installations += "installation = I | $ROOT0/i\n";
+  // A folder whose real path is longer than the installer stores.
+  std::string deep = scratch.file("source");
+  for (int i = 0; i < 9; ++i) fs::create_directories(deep += "/" + std::string(250, 'd'));
   // What a refusal quotes of a long value: its first 60 characters.
   const std::string sixty_ks = std::string(60, 'k') + "\xE2\x80\xA6";
   // The common endings of refusals.
@@ -399,6 +402,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
        "line 5: cannot read " + std::string(60, 'r') + "\xE2\x80\xA6: File name too long"},
       {"splash = nothing.png | Tools | 0 0 1 1\n", "line 4: splash: cannot load the picture nothing.png"},
       {"files = nofolder\n", "line 4: files: " + scratch.file("source/nofolder") + ": No such file or directory"},
+      {"files = " + deep + "\n", "line 4: files: " + deep.substr(0, 60) + "\xE2\x80\xA6: its path is too long"},
   };
   // Said of open.txt wherever the files folder is walked, as a warning.
   const std::string open_warning = "make_installer: warning: open.txt (0664) may be written by others than its "
