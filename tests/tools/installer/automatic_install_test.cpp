@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,7 +128,8 @@ struct RUN {
 // covers the home and whatever else lies below it.
 RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
                   const std::string& interrupt_on = "", std::vector<std::string> arguments = {},
-                  const std::vector<std::string>& extra_env = {}, bool read_only_tmp = false) {
+                  const std::vector<std::string>& extra_env = {}, bool read_only_tmp = false,
+                  rlim_t largest_file = RLIM_INFINITY) {
   RUN run;
   int out[2];
   if (pipe(out) != 0) return run;
@@ -156,6 +158,10 @@ RUN run_automatic(const THROWAWAY_USER& user, const std::string& program,
          mount("tmpfs", "/tmp", "tmpfs", MS_RDONLY, "size=4k") != 0))
       _exit(125);
     if (setgroups(0, nullptr) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0) _exit(126);
+    // A write past the limit then fails with EFBIG instead of ending the run.
+    const rlimit limit = {largest_file, largest_file};
+    if (largest_file != RLIM_INFINITY && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
+      _exit(125);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
@@ -588,8 +594,9 @@ TEST_F(AutomaticInstall, AnUnusableTmpdirIsNamedAndPassedOver) {
 }
 
 // An installer file cut short says so, and so does a temporary folder
-// without room for the data, naming the folder ($TMPDIR, as the user's
-// home has no tmp folder).
+// without room for the data or one that refuses a write for another
+// reason (a file larger than the user may write), naming the folder
+// ($TMPDIR, as the user's home has no tmp folder).
 TEST_F(AutomaticInstall, DamagedInstallersAndAFullTemporaryFolderAreToldApart) {
   add_file("big.bin", 300000, false);
   const std::string program = build("");
@@ -602,6 +609,16 @@ TEST_F(AutomaticInstall, DamagedInstallersAndAFullTemporaryFolderAreToldApart) {
   EXPECT_EQ(run.out, "Loading automatic pack...\nERROR: unable to load data\n"
                      "The installer file is incomplete or damaged!\n" + cut +
                          " ends early or holds data that cannot be read.\nGet a complete copy of the installer.\n");
+
+  const std::string limited = scratch.file("limited");
+  ASSERT_EQ(mkdir(limited.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(limited.c_str(), 01777), 0);
+  run = run_automatic(*user, program, "", {}, {"TMPDIR=" + limited}, false, 100000);
+  EXPECT_NE(run.status, 0);
+  EXPECT_TRUE(has_line(run.out, "The installation data could not be unpacked!")) << run.out;
+  const size_t said = run.out.find("\nWriting to the temporary folder " + limited + "/setup-");
+  ASSERT_NE(said, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.substr(run.out.find('\n', said + 1) - 8), " failed.\n");
 
   const std::string small = scratch.file("small");
   ASSERT_EQ(mkdir(small.c_str(), 0755), 0);

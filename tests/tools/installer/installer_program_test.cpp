@@ -249,7 +249,8 @@ TEST_F(InstallerData, TheDataIsLookedForWhereTheOptionsSayAndDamageIsReported) {
 
 // The data folder a program finds above itself is one no other user
 // controls: another user's "data" on the way up is passed over for the
-// next one, and the verbose trace names the folder taken.
+// next one, and the verbose trace names the folder taken. -s packs the
+// skin found there into the file named, below the program's folder.
 TEST(InstallerProgram, AnotherUsersDataFolderAboveTheProgramIsPassedOver) {
   test_support::ScratchDir scratch;
   const std::string upper = scratch.file("data"), theirs = scratch.file("mid/data");
@@ -263,6 +264,13 @@ TEST(InstallerProgram, AnotherUsersDataFolderAboveTheProgramIsPassedOver) {
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_NE(result.out.find("$APPDATA => " + upper + " ("), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find(theirs), std::string::npos) << result.out;
+
+  ASSERT_EQ(mkdir((upper + "/kiv").c_str(), 0755), 0);
+  const test_support::RunResult packed = test_support::run_program({program, "-s", "skin.bin"}, {"DISPLAY="});
+  EXPECT_EQ(packed.exit_code, 0) << packed.out;
+  const std::string skin = test_support::read_file(scratch.file("mid/bin/skin.bin"));
+  EXPECT_GT(skin.size(), 1u);
+  EXPECT_EQ(skin.substr(0, 1), std::string(1, '\0'));  // the order byte before the block
 }
 
 }  // namespace

@@ -286,6 +286,9 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   // One installation more than the installer holds: the one on line 32770.
   std::string installations;
   for (int i = 0; i < DATABASE::MAX_COUNT; ++i) installations += "installation = I | $ROOT0/i\n";
+  // A folder whose real path is longer than the installer stores.
+  std::string deep = scratch.file("source");
+  for (int i = 0; i < 9; ++i) fs::create_directories(deep += "/" + std::string(250, 'd'));
   // What a refusal quotes of a long value: its first 60 characters.
   const std::string sixty_ks = std::string(60, 'k') + "\xE2\x80\xA6";
   // The common endings of refusals.
@@ -350,6 +353,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"link = Tools | a.txt\n", "line 4: expected link = <title> | <target file> | <kind> [| <menu section>]" + help},
       {"file = a.txt | overwrite 3\n", "line 4: file: the overwrite rule must be a whole number from 0 to 2, not \"3\""},
       {"file = a.txt | overwrite\n", "line 4: expected file = <name below a files folder> | <option> ..." + help},
+      {"file = a.txt | overwrite 1 2\n", "line 4: expected file = <name below a files folder> | <option> ..." + help},
       {"file = a.txt | switch_user now\n", "line 4: file a.txt: not understood: switch_user now" + file_options},
       {"file = b.txt | switch_user\n", "line 4: file b.txt: no such file below a files folder"},
       {"file = open.txt | switch_user\n",
@@ -398,6 +402,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
        "line 5: cannot read " + std::string(60, 'r') + "\xE2\x80\xA6: File name too long"},
       {"splash = nothing.png | Tools | 0 0 1 1\n", "line 4: splash: cannot load the picture nothing.png"},
       {"files = nofolder\n", "line 4: files: " + scratch.file("source/nofolder") + ": No such file or directory"},
+      {"files = " + deep + "\n", "line 4: files: " + deep.substr(0, 60) + "\xE2\x80\xA6: its path is too long"},
   };
   // Said of open.txt wherever the files folder is walked, as a warning.
   const std::string open_warning = "make_installer: warning: open.txt (0664) may be written by others than its "
@@ -696,6 +701,17 @@ TEST_F(MakeInstaller, RefusalsNameTheRealCause) {
                            " (TMPDIR): Permission denied\nIt is /tmp/"),
             std::string::npos)
       << built.err;
+  // Without any: every place tried is named, on the one line of the
+  // refusal.
+  if (geteuid() != 0) GTEST_SKIP() << "a read-only /tmp needs a mount namespace of its own";
+  argv = {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+          "mount --bind /tmp /tmp && mount -o remount,ro,bind /tmp && exec \"$@\"", "sh",
+          kTools + "make_installer", description, kTools + "setup", scratch.file("open/setup")};
+  const test_support::RunResult refused =
+      test_support::run_program(argv, {"TMPDIR=" + scratch.file("closed"), "HOME=" + scratch.file("home")});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.err, "make_installer: cannot make a temporary folder in " + scratch.file("closed") +
+                             " (TMPDIR): Read-only file system;/tmp: Read-only file system\n");
 }
 
 // A picture of one colour, saved as PNG.

@@ -147,9 +147,14 @@ std::string echo(const std::string& value) {
 // Why path is not a folder the build can read from; "" when it is one.
 std::string folder_problem(const std::string& path) {
   std::string real;
-  errno = 0;
-  if (!resolve_path(path, real)) return errno ? reason() : "its path is too long";
-  return is_real_directory(real.c_str()) ? "" : "not a folder";
+  if (resolve_path(path, real)) return is_real_directory(real.c_str()) ? "" : "not a folder";
+  // A path that resolves may still be longer than the installer stores.
+  // Only a failed resolution has a reason: a successful one may leave errno
+  // set by the links it looked for.
+  char* resolved = path.empty() ? nullptr : realpath(path.c_str(), nullptr);
+  if (!resolved) return path.empty() ? strerror(ENOENT) : reason();
+  free(resolved);
+  return "its path is too long";
 }
 
 // A file the build reads: one that is a folder, missing or unreadable ends
