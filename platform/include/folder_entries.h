@@ -26,5 +26,6 @@ bool list_folder_entries(const FOLDER& folder, std::vector<DISK_ENTRY>& entries)
 
 // The absolute path that path names once every symbolic link in it has been
 // followed. False when that leads nowhere: a missing target, links that
-// loop, or a result that does not fit a path.
+// loop, or a result that does not fit a path (errno then says which,
+// ENAMETOOLONG for the last).
 bool resolve_path(const std::string& path, std::string& resolved);

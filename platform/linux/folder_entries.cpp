@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +38,17 @@ bool list_folder_entries(const FOLDER& folder, std::vector<DISK_ENTRY>& entries)
 
 bool resolve_path(const std::string& path, std::string& resolved) {
   char buffer[PATH_MAX];
-  if (path.empty() || !realpath(path.c_str(), buffer) || strlen(buffer) >= FOLDER_PATH_SIZE) return false;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  if (!realpath(path.c_str(), buffer)) return false;
+  // A successful realpath may leave errno set by the links it looked for:
+  // a result too long to store must say so itself.
+  if (strlen(buffer) >= FOLDER_PATH_SIZE) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
   resolved = buffer;
   return true;
 }

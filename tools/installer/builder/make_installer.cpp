@@ -148,13 +148,7 @@ std::string echo(const std::string& value) {
 std::string folder_problem(const std::string& path) {
   std::string real;
   if (resolve_path(path, real)) return is_real_directory(real.c_str()) ? "" : "not a folder";
-  // A path that resolves may still be longer than the installer stores.
-  // Only a failed resolution has a reason: a successful one may leave errno
-  // set by the links it looked for.
-  char* resolved = path.empty() ? nullptr : realpath(path.c_str(), nullptr);
-  if (!resolved) return path.empty() ? strerror(ENOENT) : reason();
-  free(resolved);
-  return "its path is too long";
+  return errno == ENAMETOOLONG ? "its path is too long" : reason();
 }
 
 // A file the build reads: one that is a folder, missing or unreadable ends
