@@ -471,6 +471,37 @@ TEST_F(InputX11, KeyNamesComeFromTheKeysFirstSymbol) {
   EXPECT_STREQ(get_key_name(0, false), "");
 }
 
+// In full screen the window holds keyboard and pointer while it has the
+// focus: its own focus events take and give back both, another window's
+// change nothing.
+TEST_F(InputX11, FullScreenGrabsFollowTheWindowsOwnFocus) {
+  auto held = [&] {
+    Window root = DefaultRootWindow(probe);
+    const int keyboard = XGrabKeyboard(probe, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int pointer = XGrabPointer(probe, root, False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XUngrabKeyboard(probe, CurrentTime);
+    XUngrabPointer(probe, CurrentTime);
+    XSync(probe, False);
+    return std::pair{keyboard == AlreadyGrabbed, pointer == AlreadyGrabbed};
+  };
+  x11.full_screen = 1;  // as after a mode switch, which this server cannot make
+  const struct {
+    int type;
+    bool own;
+    bool grabbed;
+  } rows[] = {{FocusIn, false, false}, {FocusIn, true, true}, {FocusOut, false, true}, {FocusOut, true, false}};
+  for (const auto& row : rows) {
+    XEvent event = {};
+    event.xfocus.type = row.type;
+    event.xfocus.display = x11.display;
+    event.xfocus.window = row.own ? x11.window : DefaultRootWindow(probe);
+    dispatch_x_event(&event);
+    XSync(x11.display, False);
+    EXPECT_EQ(held(), std::pair(row.grabbed, row.grabbed)) << row.type << " own " << row.own;
+  }
+  x11.full_screen = 0;
+}
+
 TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_FALSE(set_mouse_cursor(7));
   EXPECT_TRUE(set_mouse_cursor(5));

@@ -3,6 +3,7 @@
 // names, the application record and the about text.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -121,6 +122,32 @@ TEST_F(SystemInfoFiles, ARefillReplacesTheOwnedArrays) {
   get_system_info(&info);  // the sanitizer build sees any array that is not freed
   ASSERT_EQ(info.cpu_count, 1);
   EXPECT_EQ(info.cpu_speed[0], 700);
+}
+
+// The system's word size is what getconf answers cleanly; a failed or
+// killed getconf, an answer that is no number or none at all leave this
+// program's own.
+TEST_F(SystemInfoFiles, WordSizeIsGetconfsCleanAnswer) {
+  test_support::EnvironmentGuard env;
+  env.set("PATH", scratch.path());
+  const uint32_t own = sizeof(long) == 8 ? 257 : 256;
+  const std::string getconf = scratch.file("getconf");
+  const struct {
+    const char* script;  // null: there is no getconf
+    uint32_t version;
+  } rows[] = {{"echo 32", 256}, {"echo 32; exit 1", own}, {"echo 32; kill -9 $$", own},
+              {"echo none", own}, {nullptr, own}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.script ? row.script : "no getconf");
+    unlink(getconf.c_str());
+    if (row.script) {
+      ASSERT_TRUE(write_file(getconf, std::string("#!/bin/sh\n") + row.script + "\n"));
+      ASSERT_EQ(chmod(getconf.c_str(), 0755), 0);
+    }
+    SYSTEM_INFO info;
+    get_system_info(&info);
+    EXPECT_EQ(info.os_version, row.version);
+  }
 }
 
 TEST(SystemInfo, DescribesThisMachine) {
