@@ -824,6 +824,9 @@ TEST_F(FileServicesTest, ProgramPathAndFolder) {
   ASSERT_TRUE(get_program_path(&folder, name, sizeof name));
   EXPECT_EQ(std::string(folder.path), self.substr(0, slash));
   EXPECT_EQ(std::string(name), self.substr(slash + 1));
+  char no_room[4] = "xyz";
+  EXPECT_TRUE(get_program_path(nullptr, no_room, 0));
+  EXPECT_STREQ(no_room, "xyz");
 
   FOLDER standard;
   ASSERT_TRUE(get_standard_folder(&standard, 0, nullptr, false));

@@ -524,6 +524,8 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_EQ(mouse.pointer_shown, 0);
   EXPECT_TRUE(get_presented());
   EXPECT_TRUE(set_pointer_visible(0, false));  // already hidden
+  EXPECT_TRUE(set_pointer_visible(ALL_SCREENS, false));
+  EXPECT_FALSE(set_pointer_visible(1, false));
   EXPECT_TRUE(set_mouse_cursor(1));            // recorded while hidden
   show_pointer();
   EXPECT_EQ(mouse.pointer_shown, 1);

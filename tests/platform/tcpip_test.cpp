@@ -349,6 +349,10 @@ TEST_F(TcpipTest, ListenAcceptAndTransferBothWays) {
   EXPECT_EQ(receive_text(net, server, 5), "hello");
   EXPECT_EQ(net.send_some(server, "back", 4), 4);
   EXPECT_EQ(receive_text(net, client, 4), "back");
+  EXPECT_EQ(net.send(client, "!", 1), 1);  // the least that goes either way
+  EXPECT_EQ(net.send_some(server, "?", 1), 1);
+  EXPECT_EQ(receive_text(net, server, 1), "!");
+  EXPECT_EQ(receive_text(net, client, 1), "?");
 
   // Nothing else is waiting on the listener.
   int16_t slot = 7;
