@@ -338,6 +338,28 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 
+// The step hook (the installer keeps its undo list from it) hears of each
+// folder made and each file put in place under its name, once, when it
+// happened: not of a folder that was there, nor of a file given up.
+TEST_F(FileServicesTest, StepHookHearsOfMadeFoldersAndNamedFiles) {
+  static std::vector<std::pair<FILE_STEP, std::string>> steps;
+  steps.clear();
+  set_file_step_hook([](FILE_STEP step, const char* path) { steps.emplace_back(step, path); });
+  FOLDER folder = folder_at(work);
+  EXPECT_TRUE(make_folder(&folder, "new", true));
+  folder = folder_at(work);
+  EXPECT_TRUE(make_folder(&folder, "new", true));
+  {
+    FILE_REPLACEMENT named, dropped;
+    ASSERT_TRUE(named.begin(folder_at(work), "named", 0644));
+    EXPECT_TRUE(named.write("x", 1) && named.commit());
+    ASSERT_TRUE(dropped.begin(folder_at(work), "dropped", 0644));
+  }
+  set_file_step_hook(nullptr);
+  EXPECT_EQ(steps, (std::vector<std::pair<FILE_STEP, std::string>>{{FILE_STEP::FOLDER_MADE, work + "/new"},
+                                                                    {FILE_STEP::FILE_NAMED, work + "/named"}}));
+}
+
 // A hold walks to its folder one component at a time: root's links in a
 // folder only root may write to are followed, with absolute or relative
 // targets (".." in them too), another user's folder in such a folder (a
