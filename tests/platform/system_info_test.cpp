@@ -9,9 +9,11 @@
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "application_info.h"
+#include "file_services.h"
 #include "system_info.h"
 #include "test_support.h"
 
@@ -148,6 +150,76 @@ TEST_F(SystemInfoFiles, WordSizeIsGetconfsCleanAnswer) {
     get_system_info(&info);
     EXPECT_EQ(info.os_version, row.version);
   }
+}
+
+// The system report, whole: what differs between machines (names, the
+// kernel's build, free space) is masked, everything else is exact.
+TEST_F(SystemInfoFiles, ReportShowsEveryLine) {
+  use_cpuinfo(processor_block(0, "GenuineIntel", "2600.5") + processor_block(1, "GenuineIntel", "800"));
+  use_meminfo("MemTotal: 2048000 kB\nMemFree: 524288 kB\nSwapTotal: 1048576 kB\nSwapFree: 102400 kB\n");
+  ASSERT_TRUE(write_file(scratch.file("mounts"), "/dev/root / ext4 rw 0 0\n"));
+  set_mounts_file_override(scratch.file("mounts").c_str());
+  testing::internal::CaptureStdout();
+  print_system_report();
+  std::istringstream lines(testing::internal::GetCapturedStdout());
+  set_mounts_file_override(nullptr);
+  std::string masked;
+  for (std::string line; std::getline(lines, line);) {
+    for (const char* label : {"Computer Name:", "OS Build:", "Hostame:", "IP:"})
+      if (line.rfind(label, 0) == 0) line = line.substr(0, 22) + "*";
+    if (line.rfind("Disk ", 0) == 0 && line.find("Mb (") != std::string::npos)
+      line = line.substr(0, 22) + "*" + line.substr(line.find("Mb ("));
+    masked += line + "\n";
+  }
+  EXPECT_EQ(masked, std::string("Running a ") + (sizeof(void*) == 8 ? "64" : "32") + R"(bit application
+
+App:                  V.O.R.N. Application
+Exit Msg:             Disabled
+Linux Icon:           Default
+PSP Splash Time:      0
+PSP Splash Imgs:      Absent
+PSP flash_leds:       No
+GP2X Joystick:        0
+GP2X Mouse Rate:      0
+GP2X Display Type:    0
+Windows IconID:       0
+NDS Console:          No
+NDS Memory Chk:       Disabled
+NDS Rotated:          No
+MacOS Show About:     No
+NDS Show Preferences: No
+
+Computer Name:        *
+OS:                   Intel Linux
+OS Version:           )" + (sizeof(long) == 8 ? "64" : "32") + R"( Bit Linux
+OS Build:             *
+Desktop Icons:        Supported
+Desktop Menu:         Supported
+CPUs:                 2
+CPU Type:             Intel
+CPU 0 Speed:          2600
+CPU 1 Speed:          800
+Byte Order:           Least significant byte first
+Phy Mem:              2000Mb
+Virt Mem:             3024Mb
+Free Phy Mem:         512Mb
+Free Virt Mem:        100Mb
+System Folders:       Supported
+Disks:                2
+Disk 0 Free:          *Mb (Home)
+Disk 1 Free:          *Mb (File System)
+Fullscreen:           Supported
+Windowed:             Supported
+Hostame:              *
+IP:                   *
+Hardware Keyboard:    Connected
+Mouse:                Connected
+Mouse Buttons:        3
+Joystick:             Supported
+Joystick1:            Disconnected
+Multiple Windows:     Unsupported
+
+)");
 }
 
 TEST(SystemInfo, DescribesThisMachine) {
