@@ -153,11 +153,19 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   EXPECT_FALSE(close_file(nullptr));
 
   // A file made only where nothing has the name yet.
+  const size_t descriptors = open_descriptors();
   for (auto [name, result] : {std::pair{"made.bin", NEW_FILE::CREATED}, {"made.bin", NEW_FILE::EXISTS},
                               {"dir", NEW_FILE::EXISTS}, {"", NEW_FILE::FAILED}, {nullptr, NEW_FILE::FAILED},
                               {"no/such", NEW_FILE::FAILED}})
     EXPECT_EQ(create_new_file(folder, name, 0600), result) << name;
   EXPECT_EQ(mode_of(work + "/made.bin"), 0600u);
+  {  // a held append goes on at the end, and lets go of the file when done
+    APPEND_FILE held;
+    ASSERT_TRUE(held.open(folder, "new.bin"));
+    EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
+  }
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdef");
+  EXPECT_EQ(open_descriptors(), descriptors);
 
   // Reading and updating take a regular file only, and say what else is
   // there at once: a FIFO is not waited on.
