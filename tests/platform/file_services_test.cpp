@@ -388,6 +388,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
   ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
+  ASSERT_EQ(symlink("chain0", (work + "/over").c_str()), 0);  // and one more
   for (int i = 0; i < 40; ++i)  // as many links in a row as the system follows
     ASSERT_EQ(symlink(i < 39 ? ("chain" + std::to_string(i + 1)).c_str() : "real",
                       (work + "/chain" + std::to_string(i)).c_str()),
@@ -400,6 +401,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
       {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/over", FOLDER_HOLD::MAKE::NOTHING, work + "/chain39: Too many levels of symbolic links"},
       {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
       {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
       {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
@@ -790,7 +792,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "/dev/sdg1 /srv/mac hfs rw 0 0\n"
       "/dev/sdh1 /srv/os2 hpfs rw 0 0\n"
       "/dev/sdi1 /srv/cd2 iso9660 rw 0 0\n"
-      "/dev/sdj1 /srv/ext3 ext3 rw 0 0\n"
+      "/dev/sdj1 /srv/ext\\063 ext3 rw 0 0\n"  // an escape at the very end too
       "tmpfs /tmp tmpfs rw 0 0\n";
   ASSERT_TRUE(ts::write_file(mounts, table));
 

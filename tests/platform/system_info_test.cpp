@@ -153,11 +153,12 @@ TEST_F(SystemInfoFiles, WordSizeIsGetconfsCleanAnswer) {
 }
 
 // The system report, whole: what differs between machines (names, the
-// kernel's build, free space) is masked, everything else is exact.
+// kernel's build, free space) is masked, everything else is exact; a
+// drive whose space cannot be asked for shows none.
 TEST_F(SystemInfoFiles, ReportShowsEveryLine) {
   use_cpuinfo(processor_block(0, "GenuineIntel", "2600.5") + processor_block(1, "GenuineIntel", "800"));
   use_meminfo("MemTotal: 2048000 kB\nMemFree: 524288 kB\nSwapTotal: 1048576 kB\nSwapFree: 102400 kB\n");
-  ASSERT_TRUE(write_file(scratch.file("mounts"), "/dev/root / ext4 rw 0 0\n"));
+  ASSERT_TRUE(write_file(scratch.file("mounts"), "/dev/root / ext4 rw 0 0\n/dev/sdz1 /no/such/place ext4 rw 0 0\n"));
   set_mounts_file_override(scratch.file("mounts").c_str());
   testing::internal::CaptureStdout();
   print_system_report();
@@ -167,7 +168,7 @@ TEST_F(SystemInfoFiles, ReportShowsEveryLine) {
   for (std::string line; std::getline(lines, line);) {
     for (const char* label : {"Computer Name:", "OS Build:", "Hostame:", "IP:"})
       if (line.rfind(label, 0) == 0) line = line.substr(0, 22) + "*";
-    if (line.rfind("Disk ", 0) == 0 && line.find("Mb (") != std::string::npos)
+    if ((line.rfind("Disk 0", 0) == 0 || line.rfind("Disk 1", 0) == 0) && line.find("Mb (") != std::string::npos)
       line = line.substr(0, 22) + "*" + line.substr(line.find("Mb ("));
     masked += line + "\n";
   }
@@ -205,9 +206,10 @@ Virt Mem:             3024Mb
 Free Phy Mem:         512Mb
 Free Virt Mem:        100Mb
 System Folders:       Supported
-Disks:                2
+Disks:                3
 Disk 0 Free:          *Mb (Home)
 Disk 1 Free:          *Mb (File System)
+Disk 2 Free:          0Mb (/no/such/place)
 Fullscreen:           Supported
 Windowed:             Supported
 Hostame:              *
