@@ -446,6 +446,17 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   }
   EXPECT_EQ(open_descriptors(), descriptors);
   EXPECT_FALSE(ts::file_exists(work + "/a"));
+
+  // Bits go to the held folder only as the folder made, never to another.
+  FOLDER_HOLD making;
+  ASSERT_TRUE(making.reach(folder_at(work + "/m1/m2"), FOLDER_HOLD::MAKE::MISSING));
+  ASSERT_EQ(making.made().size(), 2u);
+  EXPECT_EQ(making.made()[1].path, work + "/m1/m2");
+  EXPECT_TRUE(making.set_made_folder_mode(making.made()[1], 02750));
+  EXPECT_EQ(mode_of(work + "/m1/m2"), 02750u);
+  EXPECT_FALSE(making.set_made_folder_mode(making.made()[0], 0700));
+  EXPECT_EQ(errno, ESTALE);
+  EXPECT_EQ(mode_of(work + "/m1/m2"), 02750u);
 }
 
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
