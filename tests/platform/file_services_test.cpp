@@ -510,6 +510,7 @@ TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
   EXPECT_FALSE(copy_file(folder_at(work), "missing", folder_at(work), "target"));
   EXPECT_FALSE(copy_file(folder_at(work), nullptr, folder_at(work), "target"));
   EXPECT_FALSE(copy_file(folder_at(work), "target", folder_at(work), ""));
+  EXPECT_FALSE(copy_file(folder_at(work), "target", folder_at(work), nullptr));
   ASSERT_EQ(mkdir((work + "/dir").c_str(), 0755), 0);
   EXPECT_FALSE(copy_file(folder_at(work), "dir", folder_at(work), "target"));
   EXPECT_EQ(ts::read_file(work + "/target"), "old");
@@ -615,6 +616,7 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   }
   close(fd);
 
+  const size_t descriptors = open_descriptors();
   EXPECT_FALSE(remove_folder(folder_at(work), "doomed", false));  // not empty
   ASSERT_EQ(mkdir((work + "/empty").c_str(), 0755), 0);
   EXPECT_TRUE(remove_folder(folder_at(work), "empty", false));
@@ -632,6 +634,7 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
 
   EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
   EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
+  EXPECT_EQ(open_descriptors(), descriptors);
 }
 
 // A folder that cannot be emptied (one the walk may not write in, as a
