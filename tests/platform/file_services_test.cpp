@@ -305,6 +305,12 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
+
+  FILE_REPLACEMENT unbegun;  // nothing to write to: each step fails, the first is named
+  EXPECT_FALSE(unbegun.write("x", 1));
+  EXPECT_FALSE(unbegun.commit());
+  EXPECT_EQ(unbegun.failed_step, FILE_REPLACEMENT::STEP::WRITE);
+  EXPECT_EQ(unbegun.error, EBADF);
 }
 
 // Replacements given a held folder go into that folder, also once its
