@@ -549,9 +549,17 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
     XSync(x11.display, False);
     shown[i++] = shown_pointer(probe);
   }
+  // Hidden, it shows the blank pointer; shown again, the shape once more.
+  hide_pointer();
+  XSync(x11.display, False);
+  const unsigned long blank = shown_pointer(probe);
+  show_pointer();
+  XSync(x11.display, False);
   if (shown[0]) {
     EXPECT_NE(shown[1], shown[0]);
     EXPECT_EQ(shown[2], shown[0]);
+    EXPECT_NE(blank, shown[2]);
+    EXPECT_EQ(shown_pointer(probe), shown[2]);
   }
 
   // Without a window only shape 255 is accepted.
