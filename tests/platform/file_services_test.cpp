@@ -306,6 +306,16 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
+  // With standard input closed the fresh file may be descriptor 0.
+  EXPECT_EXIT(
+      {
+        close(0);
+        FILE_REPLACEMENT zero;
+        FILE* stream = zero.begin(folder_at(work), "zero", 0644) ? zero.stream("wb") : nullptr;
+        _exit(stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+
   FILE_REPLACEMENT unbegun;  // nothing to write to: each step fails, the first is named
   EXPECT_FALSE(unbegun.write("x", 1));
   EXPECT_FALSE(unbegun.commit());
