@@ -857,6 +857,20 @@ int broadcast_in_private_namespace() {
   return 0;
 }
 
+// A machine whose own name resolves to nothing opens no datagram port (in
+// a private host name space, where the name can be made so).
+TEST_F(TcpipDeathTest, NoDatagramPortWhenTheOwnNameDoesNotResolve) {
+  const uint16_t port = free_port(SOCK_DGRAM);
+  EXPECT_EXIT(
+      {
+        const char name[] = "vorn-no-such-host.invalid";
+        if (unshare(CLONE_NEWUTS) != 0 || sethostname(name, sizeof name - 1) != 0) _exit(0);
+        TCPIP net(0, 0, 1, 256);
+        _exit(net.open_datagram_port(port) ? 1 : 0);
+      },
+      ExitedWithCode(0), "");
+}
+
 TEST_F(TcpipTest, EmptyHostBroadcasts) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
