@@ -13,8 +13,10 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -151,10 +153,19 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   EXPECT_FALSE(close_file(nullptr));
 
   // A file made only where nothing has the name yet.
+  const size_t descriptors = open_descriptors();
   for (auto [name, result] : {std::pair{"made.bin", NEW_FILE::CREATED}, {"made.bin", NEW_FILE::EXISTS},
-                              {"dir", NEW_FILE::EXISTS}, {"", NEW_FILE::FAILED}, {"no/such", NEW_FILE::FAILED}})
+                              {"dir", NEW_FILE::EXISTS}, {"", NEW_FILE::FAILED}, {nullptr, NEW_FILE::FAILED},
+                              {"no/such", NEW_FILE::FAILED}})
     EXPECT_EQ(create_new_file(folder, name, 0600), result) << name;
   EXPECT_EQ(mode_of(work + "/made.bin"), 0600u);
+  {  // a held append goes on at the end, and lets go of the file when done
+    APPEND_FILE held;
+    ASSERT_TRUE(held.open(folder, "new.bin"));
+    EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
+  }
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdef");
+  EXPECT_EQ(open_descriptors(), descriptors);
 
   // Reading and updating take a regular file only, and say what else is
   // there at once: a FIFO is not waited on.
@@ -294,6 +305,22 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
+
+  // With standard input closed the fresh file may be descriptor 0.
+  EXPECT_EXIT(
+      {
+        close(0);
+        FILE_REPLACEMENT zero;
+        FILE* stream = zero.begin(folder_at(work), "zero", 0644) ? zero.stream("wb") : nullptr;
+        _exit(stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+
+  FILE_REPLACEMENT unbegun;  // nothing to write to: each step fails, the first is named
+  EXPECT_FALSE(unbegun.write("x", 1));
+  EXPECT_FALSE(unbegun.commit());
+  EXPECT_EQ(unbegun.failed_step, FILE_REPLACEMENT::STEP::WRITE);
+  EXPECT_EQ(unbegun.error, EBADF);
 }
 
 // Replacements given a held folder go into that folder, also once its
@@ -335,6 +362,28 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 
+// The step hook (the installer keeps its undo list from it) hears of each
+// folder made and each file put in place under its name, once, when it
+// happened: not of a folder that was there, nor of a file given up.
+TEST_F(FileServicesTest, StepHookHearsOfMadeFoldersAndNamedFiles) {
+  static std::vector<std::pair<FILE_STEP, std::string>> steps;
+  steps.clear();
+  set_file_step_hook([](FILE_STEP step, const char* path) { steps.emplace_back(step, path); });
+  FOLDER folder = folder_at(work);
+  EXPECT_TRUE(make_folder(&folder, "new", true));
+  folder = folder_at(work);
+  EXPECT_TRUE(make_folder(&folder, "new", true));
+  {
+    FILE_REPLACEMENT named, dropped;
+    ASSERT_TRUE(named.begin(folder_at(work), "named", 0644));
+    EXPECT_TRUE(named.write("x", 1) && named.commit());
+    ASSERT_TRUE(dropped.begin(folder_at(work), "dropped", 0644));
+  }
+  set_file_step_hook(nullptr);
+  EXPECT_EQ(steps, (std::vector<std::pair<FILE_STEP, std::string>>{{FILE_STEP::FOLDER_MADE, work + "/new"},
+                                                                    {FILE_STEP::FILE_NAMED, work + "/named"}}));
+}
+
 // A hold walks to its folder one component at a time: root's links in a
 // folder only root may write to are followed, with absolute or relative
 // targets (".." in them too), another user's folder in such a folder (a
@@ -355,6 +404,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
   ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
+  ASSERT_EQ(symlink("chain0", (work + "/over").c_str()), 0);  // and one more
   for (int i = 0; i < 40; ++i)  // as many links in a row as the system follows
     ASSERT_EQ(symlink(i < 39 ? ("chain" + std::to_string(i + 1)).c_str() : "real",
                       (work + "/chain" + std::to_string(i)).c_str()),
@@ -367,6 +417,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
       {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/over", FOLDER_HOLD::MAKE::NOTHING, work + "/chain39: Too many levels of symbolic links"},
       {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
       {"/a/b", FOLDER_HOLD::MAKE::LAST, work + "/a: No such file or directory"},
       {"/file/x", FOLDER_HOLD::MAKE::MISSING, work + "/file: Not a directory"},
@@ -411,6 +462,17 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   }
   EXPECT_EQ(open_descriptors(), descriptors);
   EXPECT_FALSE(ts::file_exists(work + "/a"));
+
+  // Bits go to the held folder only as the folder made, never to another.
+  FOLDER_HOLD making;
+  ASSERT_TRUE(making.reach(folder_at(work + "/m1/m2"), FOLDER_HOLD::MAKE::MISSING));
+  ASSERT_EQ(making.made().size(), 2u);
+  EXPECT_EQ(making.made()[1].path, work + "/m1/m2");
+  EXPECT_TRUE(making.set_made_folder_mode(making.made()[1], 02750));
+  EXPECT_EQ(mode_of(work + "/m1/m2"), 02750u);
+  EXPECT_FALSE(making.set_made_folder_mode(making.made()[0], 0700));
+  EXPECT_EQ(errno, ESTALE);
+  EXPECT_EQ(mode_of(work + "/m1/m2"), 02750u);
 }
 
 TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
@@ -464,6 +526,7 @@ TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
   EXPECT_FALSE(copy_file(folder_at(work), "missing", folder_at(work), "target"));
   EXPECT_FALSE(copy_file(folder_at(work), nullptr, folder_at(work), "target"));
   EXPECT_FALSE(copy_file(folder_at(work), "target", folder_at(work), ""));
+  EXPECT_FALSE(copy_file(folder_at(work), "target", folder_at(work), nullptr));
   ASSERT_EQ(mkdir((work + "/dir").c_str(), 0755), 0);
   EXPECT_FALSE(copy_file(folder_at(work), "dir", folder_at(work), "target"));
   EXPECT_EQ(ts::read_file(work + "/target"), "old");
@@ -569,6 +632,7 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   }
   close(fd);
 
+  const size_t descriptors = open_descriptors();
   EXPECT_FALSE(remove_folder(folder_at(work), "doomed", false));  // not empty
   ASSERT_EQ(mkdir((work + "/empty").c_str(), 0755), 0);
   EXPECT_TRUE(remove_folder(folder_at(work), "empty", false));
@@ -586,6 +650,39 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
 
   EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
   EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
+  EXPECT_EQ(open_descriptors(), descriptors);
+}
+
+// A folder that cannot be emptied (one the walk may not write in, as a
+// user other than its owner's would find it) keeps what it holds, is
+// entered once and no more, and the answer says that something stayed;
+// full folders listed before and after it still go.
+TEST_F(FileServicesTest, RemovingContentsGoesOnPastAFolderThatCannotBeEmptied) {
+  const std::string tree = work + "/tree";
+  ASSERT_EQ(mkdir(tree.c_str(), 0755), 0);
+  for (const char* name : {"a", "b", "c", "locked", "d", "e", "f"}) {
+    ASSERT_EQ(mkdir((tree + "/" + name).c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((tree + "/" + name + "/sub").c_str(), 0755), 0);
+    ASSERT_TRUE(ts::write_file(tree + "/" + name + "/sub/file", name));
+  }
+  ASSERT_EQ(chmod((tree + "/locked/sub").c_str(), 0555), 0);
+  // Write permission binds root too once it is root in a user namespace
+  // of its own only.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(20);  // a walk that goes round forever fails the test, not the run
+    if (unshare(CLONE_NEWUSER) != 0) _exit(2);
+    _exit(remove_folder_contents(tree.c_str()) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "no user namespace here (unshare refused)";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(names_in(tree), std::vector<std::string>{"locked"});
+  EXPECT_EQ(ts::read_file(tree + "/locked/sub/file"), "locked");
+  ASSERT_EQ(chmod((tree + "/locked/sub").c_str(), 0755), 0);
 }
 
 TEST_F(FileServicesTest, MakeFolderAndSetIfDirectory) {
@@ -725,7 +822,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "/dev/sdg1 /srv/mac hfs rw 0 0\n"
       "/dev/sdh1 /srv/os2 hpfs rw 0 0\n"
       "/dev/sdi1 /srv/cd2 iso9660 rw 0 0\n"
-      "/dev/sdj1 /srv/ext3 ext3 rw 0 0\n"
+      "/dev/sdj1 /srv/ext\\063 ext3 rw 0 0\n"  // an escape at the very end too
       "tmpfs /tmp tmpfs rw 0 0\n";
   ASSERT_TRUE(ts::write_file(mounts, table));
 
@@ -789,6 +886,9 @@ TEST_F(FileServicesTest, ProgramPathAndFolder) {
   ASSERT_TRUE(get_program_path(&folder, name, sizeof name));
   EXPECT_EQ(std::string(folder.path), self.substr(0, slash));
   EXPECT_EQ(std::string(name), self.substr(slash + 1));
+  char no_room[4] = "xyz";
+  EXPECT_TRUE(get_program_path(nullptr, no_room, 0));
+  EXPECT_STREQ(no_room, "xyz");
 
   FOLDER standard;
   ASSERT_TRUE(get_standard_folder(&standard, 0, nullptr, false));

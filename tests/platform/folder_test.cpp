@@ -10,6 +10,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include "debug_stream.h"
 #include "errors.h"
 #include "file_services.h"
+#include "folder_entries.h"
 #include "memory_device.h"
 #include "platform.h"
 #include "test_support.h"
@@ -137,6 +140,44 @@ TEST_F(FolderTest, SetPathFailures) {
 
   EXPECT_FALSE(folder.set_path(("$APP/" + std::string(300, 'n')).c_str(), true));
   EXPECT_EQ(std::string(folder.path), app);
+}
+
+// A folder as the packing tools read it: every name in byte order, hidden
+// ones too; a link as a link, with the bits and size of what it leads to;
+// and the real path behind links, none where they lead nowhere.
+TEST_F(FolderTest, DiskEntriesAndRealPaths) {
+  const std::string dir = app + "/entries";
+  make_dirs(dir + "/sub");
+  ASSERT_TRUE(ts::write_file(dir + "/b.txt", "12345"));
+  ASSERT_EQ(chmod((dir + "/b.txt").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("b.txt", (dir + "/a-link").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (dir + "/dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir + "/.fifo").c_str(), 0604), 0);
+  struct stat sub;
+  ASSERT_EQ(stat((dir + "/sub").c_str(), &sub), 0);
+  std::vector<DISK_ENTRY> entries(1);
+  ASSERT_TRUE(list_folder_entries(folder_at(dir), entries));
+  std::vector<std::tuple<std::string, ENTRY_KIND, uint16_t, uint64_t>> seen;
+  for (const DISK_ENTRY& e : entries) seen.emplace_back(e.name, e.kind, e.mode, e.size);
+  EXPECT_EQ(seen, (decltype(seen){{".fifo", ENTRY_KIND::OTHER, 0604, 0},
+                                  {"a-link", ENTRY_KIND::LINK, 0640, 5},
+                                  {"b.txt", ENTRY_KIND::REGULAR, 0640, 5},
+                                  {"dangling", ENTRY_KIND::LINK, 0, 0},
+                                  {"sub", ENTRY_KIND::DIRECTORY, 0755, static_cast<uint64_t>(sub.st_size)}}));
+  EXPECT_TRUE(list_folder_entries(folder_at(dir + "/sub"), entries));
+  EXPECT_TRUE(entries.empty());
+  entries.resize(1);
+  EXPECT_FALSE(list_folder_entries(folder_at(dir + "/missing"), entries));
+  EXPECT_TRUE(entries.empty());
+
+  std::string real = "unchanged";
+  ASSERT_TRUE(resolve_path(dir + "/a-link", real));
+  EXPECT_EQ(real, std::filesystem::canonical(dir).string() + "/b.txt");
+  for (const std::string& nowhere : {dir + "/dangling", dir + "/missing/x", std::string()}) {
+    real = "unchanged";
+    EXPECT_FALSE(resolve_path(nowhere, real)) << nowhere;
+    EXPECT_EQ(real, "unchanged");
+  }
 }
 
 TEST_F(FolderTest, SetPathStopsAtThePathLimit) {

@@ -471,6 +471,37 @@ TEST_F(InputX11, KeyNamesComeFromTheKeysFirstSymbol) {
   EXPECT_STREQ(get_key_name(0, false), "");
 }
 
+// In full screen the window holds keyboard and pointer while it has the
+// focus: its own focus events take and give back both, another window's
+// change nothing.
+TEST_F(InputX11, FullScreenGrabsFollowTheWindowsOwnFocus) {
+  auto held = [&] {
+    Window root = DefaultRootWindow(probe);
+    const int keyboard = XGrabKeyboard(probe, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int pointer = XGrabPointer(probe, root, False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XUngrabKeyboard(probe, CurrentTime);
+    XUngrabPointer(probe, CurrentTime);
+    XSync(probe, False);
+    return std::pair{keyboard == AlreadyGrabbed, pointer == AlreadyGrabbed};
+  };
+  x11.full_screen = 1;  // as after a mode switch, which this server cannot make
+  const struct {
+    int type;
+    bool own;
+    bool grabbed;
+  } rows[] = {{FocusIn, false, false}, {FocusIn, true, true}, {FocusOut, false, true}, {FocusOut, true, false}};
+  for (const auto& row : rows) {
+    XEvent event = {};
+    event.xfocus.type = row.type;
+    event.xfocus.display = x11.display;
+    event.xfocus.window = row.own ? x11.window : DefaultRootWindow(probe);
+    dispatch_x_event(&event);
+    XSync(x11.display, False);
+    EXPECT_EQ(held(), std::pair(row.grabbed, row.grabbed)) << row.type << " own " << row.own;
+  }
+  x11.full_screen = 0;
+}
+
 TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_FALSE(set_mouse_cursor(7));
   EXPECT_TRUE(set_mouse_cursor(5));
@@ -493,6 +524,8 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_EQ(mouse.pointer_shown, 0);
   EXPECT_TRUE(get_presented());
   EXPECT_TRUE(set_pointer_visible(0, false));  // already hidden
+  EXPECT_TRUE(set_pointer_visible(ALL_SCREENS, false));
+  EXPECT_FALSE(set_pointer_visible(1, false));
   EXPECT_TRUE(set_mouse_cursor(1));            // recorded while hidden
   show_pointer();
   EXPECT_EQ(mouse.pointer_shown, 1);
@@ -516,9 +549,17 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
     XSync(x11.display, False);
     shown[i++] = shown_pointer(probe);
   }
+  // Hidden, it shows the blank pointer; shown again, the shape once more.
+  hide_pointer();
+  XSync(x11.display, False);
+  const unsigned long blank = shown_pointer(probe);
+  show_pointer();
+  XSync(x11.display, False);
   if (shown[0]) {
     EXPECT_NE(shown[1], shown[0]);
     EXPECT_EQ(shown[2], shown[0]);
+    EXPECT_NE(blank, shown[2]);
+    EXPECT_EQ(shown_pointer(probe), shown[2]);
   }
 
   // Without a window only shape 255 is accepted.

@@ -3,14 +3,17 @@
 // names, the application record and the about text.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "application_info.h"
+#include "file_services.h"
 #include "system_info.h"
 #include "test_support.h"
 
@@ -121,6 +124,104 @@ TEST_F(SystemInfoFiles, ARefillReplacesTheOwnedArrays) {
   get_system_info(&info);  // the sanitizer build sees any array that is not freed
   ASSERT_EQ(info.cpu_count, 1);
   EXPECT_EQ(info.cpu_speed[0], 700);
+}
+
+// The system's word size is what getconf answers cleanly; a failed or
+// killed getconf, an answer that is no number or none at all leave this
+// program's own.
+TEST_F(SystemInfoFiles, WordSizeIsGetconfsCleanAnswer) {
+  test_support::EnvironmentGuard env;
+  env.set("PATH", scratch.path());
+  const uint32_t own = sizeof(long) == 8 ? 257 : 256;
+  const std::string getconf = scratch.file("getconf");
+  const struct {
+    const char* script;  // null: there is no getconf
+    uint32_t version;
+  } rows[] = {{"echo 32", 256}, {"echo 32; exit 1", own}, {"echo 32; kill -9 $$", own},
+              {"echo none", own}, {nullptr, own}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.script ? row.script : "no getconf");
+    unlink(getconf.c_str());
+    if (row.script) {
+      ASSERT_TRUE(write_file(getconf, std::string("#!/bin/sh\n") + row.script + "\n"));
+      ASSERT_EQ(chmod(getconf.c_str(), 0755), 0);
+    }
+    SYSTEM_INFO info;
+    get_system_info(&info);
+    EXPECT_EQ(info.os_version, row.version);
+  }
+}
+
+// The system report, whole: what differs between machines (names, the
+// kernel's build, free space) is masked, everything else is exact; a
+// drive whose space cannot be asked for shows none.
+TEST_F(SystemInfoFiles, ReportShowsEveryLine) {
+  use_cpuinfo(processor_block(0, "GenuineIntel", "2600.5") + processor_block(1, "GenuineIntel", "800"));
+  use_meminfo("MemTotal: 2048000 kB\nMemFree: 524288 kB\nSwapTotal: 1048576 kB\nSwapFree: 102400 kB\n");
+  ASSERT_TRUE(write_file(scratch.file("mounts"), "/dev/root / ext4 rw 0 0\n/dev/sdz1 /no/such/place ext4 rw 0 0\n"));
+  set_mounts_file_override(scratch.file("mounts").c_str());
+  testing::internal::CaptureStdout();
+  print_system_report();
+  std::istringstream lines(testing::internal::GetCapturedStdout());
+  set_mounts_file_override(nullptr);
+  std::string masked;
+  for (std::string line; std::getline(lines, line);) {
+    for (const char* label : {"Computer Name:", "OS Build:", "Hostame:", "IP:"})
+      if (line.rfind(label, 0) == 0) line = line.substr(0, 22) + "*";
+    if ((line.rfind("Disk 0", 0) == 0 || line.rfind("Disk 1", 0) == 0) && line.find("Mb (") != std::string::npos)
+      line = line.substr(0, 22) + "*" + line.substr(line.find("Mb ("));
+    masked += line + "\n";
+  }
+  EXPECT_EQ(masked, std::string("Running a ") + (sizeof(void*) == 8 ? "64" : "32") + R"(bit application
+
+App:                  V.O.R.N. Application
+Exit Msg:             Disabled
+Linux Icon:           Default
+PSP Splash Time:      0
+PSP Splash Imgs:      Absent
+PSP flash_leds:       No
+GP2X Joystick:        0
+GP2X Mouse Rate:      0
+GP2X Display Type:    0
+Windows IconID:       0
+NDS Console:          No
+NDS Memory Chk:       Disabled
+NDS Rotated:          No
+MacOS Show About:     No
+NDS Show Preferences: No
+
+Computer Name:        *
+OS:                   Intel Linux
+OS Version:           )" + (sizeof(long) == 8 ? "64" : "32") + R"( Bit Linux
+OS Build:             *
+Desktop Icons:        Supported
+Desktop Menu:         Supported
+CPUs:                 2
+CPU Type:             Intel
+CPU 0 Speed:          2600
+CPU 1 Speed:          800
+Byte Order:           Least significant byte first
+Phy Mem:              2000Mb
+Virt Mem:             3024Mb
+Free Phy Mem:         512Mb
+Free Virt Mem:        100Mb
+System Folders:       Supported
+Disks:                3
+Disk 0 Free:          *Mb (Home)
+Disk 1 Free:          *Mb (File System)
+Disk 2 Free:          0Mb (/no/such/place)
+Fullscreen:           Supported
+Windowed:             Supported
+Hostame:              *
+IP:                   *
+Hardware Keyboard:    Connected
+Mouse:                Connected
+Mouse Buttons:        3
+Joystick:             Supported
+Joystick1:            Disconnected
+Multiple Windows:     Unsupported
+
+)");
 }
 
 TEST(SystemInfo, DescribesThisMachine) {

@@ -349,6 +349,10 @@ TEST_F(TcpipTest, ListenAcceptAndTransferBothWays) {
   EXPECT_EQ(receive_text(net, server, 5), "hello");
   EXPECT_EQ(net.send_some(server, "back", 4), 4);
   EXPECT_EQ(receive_text(net, client, 4), "back");
+  EXPECT_EQ(net.send(client, "!", 1), 1);  // the least that goes either way
+  EXPECT_EQ(net.send_some(server, "?", 1), 1);
+  EXPECT_EQ(receive_text(net, server, 1), "!");
+  EXPECT_EQ(receive_text(net, client, 1), "?");
 
   // Nothing else is waiting on the listener.
   int16_t slot = 7;
@@ -851,6 +855,20 @@ int broadcast_in_private_namespace() {
   got = next_datagram(net);
   if (got.bytes != "again") return 3;
   return 0;
+}
+
+// A machine whose own name resolves to nothing opens no datagram port (in
+// a private host name space, where the name can be made so).
+TEST_F(TcpipDeathTest, NoDatagramPortWhenTheOwnNameDoesNotResolve) {
+  const uint16_t port = free_port(SOCK_DGRAM);
+  EXPECT_EXIT(
+      {
+        const char name[] = "vorn-no-such-host.invalid";
+        if (unshare(CLONE_NEWUTS) != 0 || sethostname(name, sizeof name - 1) != 0) _exit(0);
+        TCPIP net(0, 0, 1, 256);
+        _exit(net.open_datagram_port(port) ? 1 : 0);
+      },
+      ExitedWithCode(0), "");
 }
 
 TEST_F(TcpipTest, EmptyHostBroadcasts) {

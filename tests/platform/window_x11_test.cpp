@@ -371,6 +371,12 @@ TEST_F(WindowX11, SizeIsLimitedThenFittedToTheDesktop) {
   ASSERT_TRUE(open_window(&small, 0));
   EXPECT_EQ(get_screen_width(0), 300);
   EXPECT_EQ(get_screen_height(0), 200);
+  WINDOW_PARAMS exact = params(700, 500);  // limits the request meets exactly
+  exact.min_width = exact.max_width = 640;
+  exact.min_height = exact.max_height = 480;
+  ASSERT_TRUE(open_window(&exact, 0));
+  EXPECT_EQ(get_screen_width(0), 640);
+  EXPECT_EQ(get_screen_height(0), 480);
 
   WINDOW_PARAMS huge = params(30000, 30000);
   ASSERT_TRUE(open_window(&huge, 0));
