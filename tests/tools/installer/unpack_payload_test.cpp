@@ -328,6 +328,9 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
   ASSERT_TRUE(unpack(built));
   EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
+  // The least there is: one byte in pieces of one.
+  ASSERT_TRUE(unpack(payload(1, false, {"x"})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + "x");
   // Every stored byte counts in a piece's check, down to a last piece of one.
   for (const uint8_t form : {PAYLOAD_FORM_CHECKED, PAYLOAD_FORM_BOUND}) {
     ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}}, form)));
