@@ -77,10 +77,12 @@ protected:
     delete manager;
     option_grid = nullptr;
     folder_button = browse_button = nullptr;
+    dialog_x = dialog_y = -1;  // the next wizard's dialog is centred again
     WM_PROGRESS_BAR::set_platform_frame(nullptr);
     default_dialog_effects() = saved_effects;
     DATABASE& data = installer_database();
     data.clear();
+    for (IMAGE& icon : data.icons) icon.create(-1, -1);
     data.current_page = 2;
     data.current_language = 0;
     data.show_filenames = data.show_filepaths = 1;

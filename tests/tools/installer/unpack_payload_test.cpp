@@ -309,6 +309,7 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"header check wrong", header_check_wrong},
       {"piece check wrong", piece_check_wrong},
       {"piece flag unknown", checked_payload(1000, 1000, {{2, full}})},
+      {"piece flag unknown behind the whole package", checked_payload(1000, 1000, {{0, full}, {2, "xxxxxxxxx"}})},
       {"deflated piece of one byte", checked_payload(1000, 1, {{1, "x"}})},
       {"checked piece longer than the chunk size", checked_payload(4, 5, {{0, "abcde"}})},
       {"pieces shorter than the package length", checked_payload(1000, 1500, {{0, full}})},
