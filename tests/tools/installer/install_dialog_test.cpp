@@ -607,7 +607,10 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
          current_dialog->update_buttons();
        }},
       {"readme", WIZARD_PAGE_README, -1, nothing},
+      {"pack_log", WIZARD_PAGE_PACK_LOG, -1, nothing},  // the builder's error log
   };
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/installer.pkg.errlog"), "missing: a.txt\nmissing: b.txt\n"));
+  data.pack_folder = work;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     data.check_desktop_size = {row.screen_width, 400};
