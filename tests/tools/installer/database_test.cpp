@@ -467,6 +467,13 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
   DATABASE data;
   ASSERT_TRUE(read(data, smallest));
   EXPECT_EQ(data.installations[0].files.size(), 1000u);
+  // So do 1000 of the smallest installations (9 bytes each) before no language.
+  smallest = stream_of_version(1);
+  smallest.replace(smallest.find(std::string("\x01\0\x04\0\0\0Full", 10)), std::string::npos,
+                   "\xe8\x03" + std::string(1000 * 9, '\0') + std::string(2, '\0'));
+  DATABASE many;
+  ASSERT_TRUE(read(many, smallest));
+  EXPECT_EQ(many.installations.size(), 1000u);
 }
 
 TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {

@@ -15,12 +15,16 @@
 #include <memory>
 
 #include "database.h"
+#include "data_file.h"
+#include "image_cache.h"
+#include "scrolling_background.h"
 #include "dialog_effects.h"
 #include "file_services.h"
 #include "font.h"
 #include "input_driver.h"
 #include "package.h"
 #include "package_test_support.h"
+#include "picture_compare.h"
 #include "folder.h"
 #include "screen.h"
 #include "text_convert.h"
@@ -73,10 +77,12 @@ protected:
     delete manager;
     option_grid = nullptr;
     folder_button = browse_button = nullptr;
+    dialog_x = dialog_y = -1;  // the next wizard's dialog is centred again
     WM_PROGRESS_BAR::set_platform_frame(nullptr);
     default_dialog_effects() = saved_effects;
     DATABASE& data = installer_database();
     data.clear();
+    for (IMAGE& icon : data.icons) icon.create(-1, -1);
     data.current_page = 2;
     data.current_language = 0;
     data.show_filenames = data.show_filepaths = 1;
@@ -287,6 +293,8 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
 TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   DATABASE& data = installer_database();
   data.check_desktop_size.width = -1;
+  snprintf(data.install_folder, sizeof data.install_folder, "$ROOT1/opt/Demo");
+  snprintf(data.languages[0].texts[SELECT_OPTIONS_SYSPATHS_SELECTED], DATABASE_TEXT_SIZE, "System folders");
   for (uint8_t allow : {0, 1}) {
     data.installations[0].allow_system_paths = allow;
     if (dialog) manager->current_root()->remove_child(dialog, true, false);
@@ -299,6 +307,17 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
     const bool box = allow && data.system_information().system_folders;
     EXPECT_EQ(row, box ? 3 : 2) << int{allow};
     EXPECT_EQ(column, 1);
+    if (!box) continue;
+    // Ticked, the box names the system's folders and holds the folder row;
+    // unticked, the row names the folder and takes clicks again.
+    auto* system = static_cast<WM_CHECK_BOX*>(option_grid->get_cell(1, 2));
+    for (const bool ticked : {!system->is_checked(), system->is_checked()}) {
+      system->toggle();
+      EXPECT_EQ(data.use_system_paths, ticked ? 1 : 0);
+      EXPECT_EQ(std::vector<bool>({folder_button->enabled != 0, browse_button->enabled != 0}),
+                std::vector<bool>(2, !ticked));
+      EXPECT_STREQ(folder_button->get_text(), ticked ? "System folders" : "/opt/Demo");
+    }
   }
 }
 
@@ -447,6 +466,58 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
   }
 }
 
+// A moving background rests for its start offset, then pans with the
+// clock, and only while the window leaves room around the dialog.
+uint64_t clock_ms = 0;
+uint64_t held_clock() { return clock_ms; }
+
+TEST_F(InstallDialog, TheBackgroundPansAfterItsStartOffsetWhereTheWindowLeavesRoom) {
+  DATABASE& data = installer_database();
+  IMAGE picture(1280, 960);
+  for (int32_t y = 0; y < picture.height; ++y)
+    for (int32_t x = 0; x < picture.width; ++x)
+      picture.pixels[static_cast<size_t>(y * picture.stride + x)] = 0xFF000000u | static_cast<uint32_t>(x << 8 | y / 4);
+  DATA_FILE* file = work.open_data_file("back.png", 1);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(picture.save_png(file));
+  ASSERT_TRUE(FOLDER::close_data_file(file));
+  snprintf(data.background.path, sizeof data.background.path, "$ROOT1%s", scratch.file("work").c_str());
+  snprintf(data.background.filename, sizeof data.background.filename, "back.png");
+  data.background.speed = 1000;
+  data.background.start_offset_ms = 100;
+  data.window.width = 640;
+  data.window.height = 480;
+  data.current_page = WIZARD_PAGE_LANGUAGE;
+  set_clock(held_clock);
+  const struct {
+    int16_t dialog_width, dialog_height;
+    uint64_t after;  // ms after the wizard's first frame
+    bool pans;
+  } rows[] = {{420, 300, 99, false}, {420, 300, 100, true}, {640, 300, 100, false}, {420, 480, 100, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.dialog_width << "x" << row.dialog_height << " at " << row.after);
+    data.dialog.width = row.dialog_width;
+    data.dialog.height = row.dialog_height;
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    next_scroll_time = 0;
+    clock_ms = 1000;
+    start_wizard(manager);
+    manager->frame(false);  // the page is built
+    manager->frame(false);
+    ASSERT_NE(background_scroller, nullptr);
+    EXPECT_EQ(background_scroller->pan_x, 0);
+    clock_ms += row.after;
+    manager->frame(false);
+    EXPECT_EQ(background_scroller->pan_x != 0, row.pans) << background_scroller->pan_x;
+    // The screen's corner, beside the dialog, shows the picture where the
+    // window stands on it.
+    const SCROLLING_BACKGROUND& b = *background_scroller;
+    EXPECT_EQ(wm_test::pixel(639, 479), picture.pixels[static_cast<size_t>((b.pan_y + 479) * picture.stride + b.pan_x + 639)]);
+  }
+  wm_image_cache().clear_all();
+}
+
 // The language and installation-type grids hold a few choices: each shows
 // whole and no scroll bar appears, whatever frame and row spacing the
 // options style gives the grid.
@@ -475,6 +546,85 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       EXPECT_EQ(option_grid->scrollbar, nullptr);
       for (int32_t r = 0; r < 2; ++r) EXPECT_TRUE(option_grid->is_row_fully_visible(r)) << r;
     }
+}
+
+// Each page of the dialog as the page manager paints it, compared whole
+// with its reference picture under tests/references/installer2/: the
+// title, the three buttons in their words and states, and the page's own
+// content where it lays it out (the choice grids centred, the options'
+// rows, the progress line, the text window).
+TEST_F(InstallDialog, EveryPageMatchesItsReference) {
+  DATABASE& data = installer_database();
+  data.languages.resize(2);
+  data.installations.resize(2);
+  for (size_t i = 0; i < 2; ++i) {
+    DATABASE_LANGUAGE& language = data.languages[i];
+    snprintf(language.texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
+    language.installation_strings.assign(2, DATABASE_TEXT{});
+    snprintf(language.installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
+    snprintf(language.installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+  }
+  for (auto [key, text] :
+       {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
+        {AGREE, "Agree"}, {DISAGREE, "Disagree"}, {SELECT_LANGUAGE, "Language"}, {LICENCE_TITLE, "Licence"},
+        {README_TITLE, "Read me"}, {INSTALL_TYPE_TITLE, "Kind"}, {SELECT_OPTIONS_TITLE, "Options"},
+        {INSTALLING_TITLE, "Installing"}, {SELECT_OPTIONS_LOCATION_QUESTION, "Install where?"},
+        {SELECT_OPTIONS_USE_SYSTEM_PATHS, "System folders"}, {SELECT_OPTIONS_SHORTCUT_QUESTION, "Links?"},
+        {SELECT_OPTIONS_DESKTOP_SHORTCUT, "On the desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "In the menu"},
+        {CHECK_DESKTOP_FAILED_TITLE, "Small screen"}, {CHECK_DESKTOP_FAILED, "The screen is too small."},
+        {QUIT_YES, "Leave"}, {QUIT_NO, "Stay"}, {COPY_ERROR_TITLE, "Not copied"},
+        {COPY_ERROR_MSG, "%s could not be copied."}, {COPY_ERROR_YES, "Go on"}, {COPY_ERROR_NO, "Stop"},
+        {PATH_ERROR_TITLE, "No folder"}, {PATH_ERROR_MSG, "%s cannot be made."}, {PATH_ERROR_BUTTON, "Back"}})
+    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  snprintf(data.install_folder, sizeof data.install_folder, "$ROOT1/opt/Demo");
+  data.chosen_installation = 1;
+  data.installations[1].allow_system_paths = data.installations[1].has_desktop_shortcut = 1;
+  data.installations[1].has_menu_shortcut = 1;
+  data.use_system_paths = data.menu_shortcut = 0;
+  data.desktop_shortcut = 1;
+  data.show_filenames = 1;
+  // What happens on the page once it shows.
+  using THEN = void (*)();
+  const THEN nothing = [] {};
+  const struct {
+    const char* name;
+    int32_t page;
+    int16_t screen_width;  // the smallest screen the options page asks for; -1 none
+    THEN then;
+  } rows[] = {
+      {"language", WIZARD_PAGE_LANGUAGE, -1, nothing},
+      {"install_type", WIZARD_PAGE_INSTALL_TYPE, -1, nothing},
+      {"licence", WIZARD_PAGE_LICENCE, -1, nothing},
+      {"options", WIZARD_PAGE_OPTIONS, -1, nothing},
+      {"small_screen", WIZARD_PAGE_OPTIONS, 30000, nothing},
+      {"installing", WIZARD_PAGE_INSTALLING, -1, [] { current_dialog->set_progress(40, "/opt/Demo/notes.txt"); }},
+      {"copy_error", WIZARD_PAGE_INSTALLING, -1, [] { current_dialog->ask_on_copy_error("/opt/Demo/notes.txt"); }},
+      {"path_error", WIZARD_PAGE_INSTALLING, -1,
+       [] { current_dialog->report_path_error("/opt/Demo", "Permission denied"); }},
+      {"installed", WIZARD_PAGE_INSTALLING, -1,
+       [] {
+         current_dialog->set_progress(100, "Complete");
+         current_dialog->update_buttons();
+       }},
+      {"readme", WIZARD_PAGE_README, -1, nothing},
+      {"pack_log", WIZARD_PAGE_PACK_LOG, -1, nothing},  // the builder's error log
+  };
+  ASSERT_TRUE(test_support::write_file(scratch.file("work/installer.pkg.errlog"), "missing: a.txt\nmissing: b.txt\n"));
+  data.pack_folder = work;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    data.check_desktop_size = {row.screen_width, 400};
+    data.desktop_size_checked = 0;
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    data.current_page = row.page;
+    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    row.then();
+    manager->frame(false);
+    EXPECT_TRUE(test_support::picture_matches_reference("installer2", row.name, *get_screen_image()));
+    WM_DIALOG::close_all_dialogs(true);
+  }
 }
 
 // Options wider than the page: a question breaks into lines and check

@@ -309,6 +309,7 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"header check wrong", header_check_wrong},
       {"piece check wrong", piece_check_wrong},
       {"piece flag unknown", checked_payload(1000, 1000, {{2, full}})},
+      {"piece flag unknown behind the whole package", checked_payload(1000, 1000, {{0, full}, {2, "xxxxxxxxx"}})},
       {"deflated piece of one byte", checked_payload(1000, 1, {{1, "x"}})},
       {"checked piece longer than the chunk size", checked_payload(4, 5, {{0, "abcde"}})},
       {"pieces shorter than the package length", checked_payload(1000, 1500, {{0, full}})},
@@ -328,6 +329,9 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
   EXPECT_EQ(unpacked(), std::string(1, '\0') + full + half);
   ASSERT_TRUE(unpack(built));
   EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
+  // The least there is: one byte in pieces of one.
+  ASSERT_TRUE(unpack(payload(1, false, {"x"})));
+  EXPECT_EQ(unpacked(), std::string(1, '\0') + "x");
   // Every stored byte counts in a piece's check, down to a last piece of one.
   for (const uint8_t form : {PAYLOAD_FORM_CHECKED, PAYLOAD_FORM_BOUND}) {
     ASSERT_TRUE(unpack(checked_payload(1000, 1001, {{1, deflated(full)}, {0, ""}, {0, "x"}}, form)));
