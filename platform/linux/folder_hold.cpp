@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "file_services.h"
@@ -35,10 +36,27 @@ bool others_may_rename(uid_t owner, mode_t mode) {
   return others_may_write(owner, mode, 0) && !((mode & S_ISVTX) && trusted_owner(owner));
 }
 
-// The folders walks of this process made, by device and inode.
-std::set<std::pair<uint64_t, uint64_t>>& made_by_process() {
-  static std::set<std::pair<uint64_t, uint64_t>> made;
+// The folders walks of this process made, by device, inode and the file
+// system's handle for the folder (which carries the inode's generation):
+// a folder made later at an inode that a removed one had is not taken for
+// it. Where the file system gives no handle, device and inode alone.
+using MADE_IDENTITY = std::tuple<uint64_t, uint64_t, std::string>;
+std::set<MADE_IDENTITY>& made_by_process() {
+  static std::set<MADE_IDENTITY> made;
   return made;
+}
+
+MADE_IDENTITY made_identity(int fd, const struct stat& st) {
+  struct {
+    file_handle head;
+    unsigned char bytes[MAX_HANDLE_SZ];
+  } handle{};
+  handle.head.handle_bytes = MAX_HANDLE_SZ;
+  int mount = 0;
+  std::string generation;
+  if (name_to_handle_at(fd, "", &handle.head, &mount, AT_EMPTY_PATH) == 0)
+    generation.assign(reinterpret_cast<const char*>(handle.head.f_handle), handle.head.handle_bytes);
+  return {st.st_dev, st.st_ino, generation};
 }
 
 std::string joined(const std::string& folder, const std::string& name) {
@@ -233,17 +251,18 @@ bool FOLDER_HOLD::reach(const FOLDER& folder, MAKE make, const FOLDER_HOLD* from
       close(fd);
       return stop(KIND::UNSAFE_OWNER, 0, next, st.st_uid);
     }
-    const std::pair<uint64_t, uint64_t> identity(st.st_dev, st.st_ino);
+    const bool may_be_renamed = trusted_owner(st.st_uid) && others_may_rename(at_stat.st_uid, at_stat.st_mode);
+    const MADE_IDENTITY identity =
+        made_now || may_be_renamed ? made_identity(fd, st) : MADE_IDENTITY(st.st_dev, st.st_ino, "");
     if (made_now && trusted_owner(st.st_uid)) {
       made_by_process().insert(identity);
-      made_folders.push_back({next, identity.first, identity.second});
+      made_folders.push_back({next, st.st_dev, st.st_ino});
     }
     // A trusted folder where others may rename entries: a sibling could
     // have taken its name, unless it is the very folder this process made.
     // (Another user's folder there was refused above, or lies in that
     // user's own folder, where the user decides anyway.)
-    if (trusted_owner(st.st_uid) && others_may_rename(at_stat.st_uid, at_stat.st_mode) &&
-        !made_by_process().count(identity)) {
+    if (may_be_renamed && !made_by_process().count(identity)) {
       close(fd);
       return stop(KIND::UNSAFE_PARENT, 0, next, trusted_owner(at_stat.st_uid) ? 0 : at_stat.st_uid);
     }

@@ -392,6 +392,27 @@ TEST_F(FileServicesTest, StepHookHearsOfMadeFoldersAndNamedFiles) {
 // others may rename it (no sticky bit, or another user's folder) is
 // refused, unless this process made it. What is written through the hold
 // lands where the walk really went.
+// A folder this process made is trusted where others may rename entries;
+// one put at its name after it was removed is not, even at its inode.
+TEST_F(FileServicesTest, AFolderAtTheInodeOfARemovedMadeOneIsNotTakenForIt) {
+  ASSERT_EQ(mkdir((work + "/open").c_str(), 0777), 0);
+  ASSERT_EQ(chmod((work + "/open").c_str(), 0777), 0);
+  const std::string gone = work + "/open/gone";
+  FOLDER_HOLD hold;
+  ASSERT_TRUE(hold.reach(folder_at(gone), FOLDER_HOLD::MAKE::LAST));
+  ASSERT_EQ(hold.made().size(), 1u);
+  const uint64_t inode = hold.made()[0].inode;
+  ASSERT_TRUE(hold.reach(folder_at(gone)));  // still the folder made
+  hold.release();
+  struct stat st {};
+  for (int i = 0; i < 50 && st.st_ino != inode; ++i)
+    ASSERT_TRUE(rmdir(gone.c_str()) == 0 && mkdir(gone.c_str(), 0755) == 0 && stat(gone.c_str(), &st) == 0);
+  if (st.st_ino != inode) GTEST_SKIP() << "this file system gave the inode to no new folder";
+  EXPECT_FALSE(hold.reach(folder_at(gone)));
+  EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(),
+            gone + ": unsafe folder: it lies in a folder that other users may write to without the sticky bit");
+}
+
 TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   for (const char* folder : {"/real", "/sub", "/home_of_other", "/home_of_other/roots", "/open", "/open/sibling",
                              "/sticky", "/sticky/kept"})
