@@ -5,7 +5,8 @@
 // and along, with gradients, a held button and the focus, from colours and
 // from a style; grids in the row-line, cell and whole-grid looks with
 // borders, rounded corners, two tones, a fixed top row, selected and
-// hovered rows and the cells the grid makes itself.
+// hovered rows and the cells the grid makes itself; labels with borders,
+// fades, text effects, wrapped and cut text and an icon.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,6 +17,7 @@
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_list_box.h"
+#include "wm_script.h"
 #include "wm_scrollbar.h"
 #include "wm_test_fonts.h"
 
@@ -101,6 +103,7 @@ void scroll_bars(WidgetLooks& t) {
   t.keep(new WM_SCROLLBAR(180, 4, 195, 103, t.range(10), &along, nullptr, 0, 0));
   t.input.move_to(31, 96);
   t.input.press(1);
+  border_theme.inner_outline = 0x80FFFFFF;  // a skin's translucent outline
 }
 
 void grid_rows(WidgetLooks& t) {
@@ -185,6 +188,48 @@ void grid_whole(WidgetLooks& t) {
   for (int32_t r = 0; r < 3; ++r) right->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
 }
 
+// Labels: borders, fades, rounded corners, text effects, alignment, wrapped
+// and cut text, an icon.
+void labels(WidgetLooks& t) {
+  const struct {
+    int16_t x1, y1, x2, y2;
+    uint32_t flags;
+    uint16_t shading_flags;
+    uint32_t shading_type;
+    const char* text;
+  } rows[] = {
+      {4, 4, 97, 27, SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_HFADING | SSF_SHADOW_TEXT, 15, 6, "Shadow"},
+      {102, 4, 195, 27, SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_VFADING | SSF_INSET_TEXT, 255, 6, "Inset"},
+      {4, 32, 97, 55, SSF_DARKENED_BACKGROUND | SSF_CHISELED_TEXT | SSF_RIGHT_JUSTIFY_TEXT, 15, 4, "Chiseled"},
+      {102, 32, 195, 55,
+       SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_USE_TEXT_COLOUR_FOR_OUTLINE | SSF_LEFT_JUSTIFY_TEXT |
+           SSF_BOTTOM_ALIGN_TEXT,
+       0x5F, 3, "Outline"},
+      {4, 60, 97, 110, SSF_WRAP_TEXT | SSF_LEFT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT | SSF_DRAW_BORDER, 15, 6,
+       "Words that wrap onto lines"},
+      {102, 60, 195, 110, SSF_ICON_LEFT | SSF_RIGHT_JUSTIFY_TEXT | SSF_TOP_ALIGN_TEXT, 0xAF, 6, "Icon"},
+      {4, 115, 97, 145, SSF_DISABLED | SSF_DRAW_BORDER, 15, 6, "Disabled"},
+      {102, 115, 195, 145, SSF_DRAW_BORDER | SSF_INDENT_BORDER, 15, 6, "A caption far too wide"},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& r = rows[i];
+    WM_STYLE_SET& s = t.styles[i];
+    s = wm_test::text_style(0xFF2E5A88, r.flags, kInk, 12, 4);
+    s.fading_colour = 0xFF101828;
+    s.shading_flags = r.shading_flags;
+    s.shading_type = r.shading_type;
+    s.disabled_text_colour = 0xFFA0A0A0;
+    if (r.flags & SSF_ICON_LEFT) s.border_left_gap = 16;  // the icon's room
+    auto* label = t.keep(new WM_SCRIPT(r.x1, r.y1, r.x2, r.y2, &s, r.text));
+    if (r.flags & SSF_ICON_LEFT) {
+      const COLOUR red = 0xFFE03020;
+      label->icon.create(10, 10);
+      label->icon.fill_rect_solid(0, 0, 9, 9, &red);
+    }
+  }
+  static_cast<WM_SCRIPT*>(t.objects.back().get())->text_flags |= script_flag::ELLIPSIS;
+}
+
 TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
   const struct {
     const char* name;
@@ -192,7 +237,8 @@ TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
   } scenes[] = {{"scroll_bars", scroll_bars},
                 {"grid_rows", grid_rows},
                 {"grid_cells", grid_cells},
-                {"grid_whole", grid_whole}};
+                {"grid_whole", grid_whole},
+                {"labels", labels}};
   for (const auto& scene : scenes) {
     SCOPED_TRACE(scene.name);
     clear_screen();
@@ -205,6 +251,7 @@ TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
     objects.clear();
     variables.clear();
     WM_SCREEN_OBJECT::focus_object = nullptr;
+    border_theme = WM_BORDER_THEME{};
   }
 }
 
