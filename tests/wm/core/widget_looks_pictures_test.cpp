@@ -6,7 +6,8 @@
 // from a style; grids in the row-line, cell and whole-grid looks with
 // borders, rounded corners, two tones, a fixed top row, selected and
 // hovered rows and the cells the grid makes itself; labels with borders,
-// fades, text effects, wrapped and cut text and an icon.
+// fades, text effects, wrapped and cut text and an icon; every border style
+// and the arrows.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -230,6 +231,38 @@ void labels(WidgetLooks& t) {
   static_cast<WM_SCRIPT*>(t.objects.back().get())->text_flags |= script_flag::ELLIPSIS;
 }
 
+// Every border style square, pressed, rounded, rounded and pressed, and on
+// two sides with one rounded corner in colours made from the face; arrows
+// each way, with the automatic and given insets; the focus mark.
+void borders(WidgetLooks&) {
+  const uint16_t looks[] = {border_flag::ALL_SIDES, border_flag::ALL_SIDES | border_flag::PRESSED,
+                            0xFF, 0xFF | border_flag::PRESSED,
+                            border_flag::TOP | border_flag::LEFT | border_flag::ROUND_BOTTOM_RIGHT};
+  const COLOUR face = 0xFF3A6EA5;
+  for (int row = 0; row < 5; ++row) {
+    if (row == 4) border_theme.shadow = border_theme.highlight = COLOUR_INVISIBLE;
+    for (uint32_t style = 0; style < 10; ++style) {
+      const auto x = static_cast<int16_t>(2 + 19 * style), y = static_cast<int16_t>(2 + 21 * row);
+      wm_test::BOX box(x, y, 17, 19, face);
+      box.border_style = 1;  // the box draws no border of its own
+      box.draw();
+      box.draw_border(x, y, static_cast<int16_t>(x + 16), static_cast<int16_t>(y + 18), looks[row],
+                      row == 4 ? &face : nullptr, style, AUTO_BORDER_RADIUS);
+    }
+  }
+  const COLOUR ink = 0xFFE6C828;
+  wm_test::BOX holder(0, 0, 1, 1, 0);
+  const ARROW directions[] = {ARROW::UP, ARROW::DOWN, ARROW::LEFT, ARROW::RIGHT};
+  for (int i = 0; i < 4; ++i) {
+    const auto x = static_cast<int16_t>(2 + 32 * i);
+    holder.draw_arrow(x, 112, static_cast<int16_t>(x + 29), 141, &ink, directions[i],
+                                                 AUTO_ARROW_INSET, AUTO_ARROW_INSET);
+  }
+  holder.draw_arrow(130, 112, 151, 141, &ink, ARROW::RIGHT, 2, 6);
+  holder.draw_arrow(156, 112, 196, 126, &ink, ARROW::DOWN, 5, 1);
+  draw_focus_ring(get_screen_image(), 156, 130, 196, 146, ink);
+}
+
 TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
   const struct {
     const char* name;
@@ -238,7 +271,8 @@ TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
                 {"grid_rows", grid_rows},
                 {"grid_cells", grid_cells},
                 {"grid_whole", grid_whole},
-                {"labels", labels}};
+                {"labels", labels},
+                {"borders", borders}};
   for (const auto& scene : scenes) {
     SCOPED_TRACE(scene.name);
     clear_screen();

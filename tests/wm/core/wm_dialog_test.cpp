@@ -185,6 +185,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
   frame_after(0);
   moved->set_position(20, 30);
   frame_after(300);
+  frame_after(300);
   EXPECT_EQ(XY(moved->x, moved->y), XY(20, 30));
   EXPECT_EQ(pixel(25, 35), kBody);
   root.remove_overlay(moved, true, false);
