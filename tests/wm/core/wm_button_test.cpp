@@ -299,6 +299,8 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
     size_t marked = 0;
     for (size_t i = 0; i < seen[0].size(); ++i) marked += seen[0][i] != seen[1][i];
     EXPECT_GE(marked, 60u) << row;
+    EXPECT_TRUE(test_support::picture_matches_reference("core2", "button_focus_" + std::to_string(row),
+                                                        *get_screen_image()));
     WM_SCREEN_OBJECT::focus_object = nullptr;
   }
 }
@@ -343,6 +345,8 @@ TEST_F(Button, ColourLookAndFlashing) {
     WM_SCREEN_OBJECT::focus_object = nullptr;
     EXPECT_EQ(pixel(50, 35), row.centre) << row.name;
     EXPECT_EQ(pixel(20, 20), row.corner) << row.name;
+    EXPECT_TRUE(test_support::picture_matches_reference(
+        "core2", "button_look_" + std::to_string(&row - rows), *get_screen_image())) << row.name;
   }
   // Only a button with a flash text flashes, with blink bit 5.
   WM_STYLE_SET style = plain();

@@ -266,6 +266,8 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     else expect_shown(focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
   }
+  // Scrolled into the middle: both arrows, the focused row marked.
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "menu_scrolled", *get_screen_image()));
   // The pointer resting on an arrow scrolls to that end, where the arrow
   // gives way to the last (or first) item; twice each way.
   for (const bool up : {false, true, false, true}) {
