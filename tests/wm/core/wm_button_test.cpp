@@ -581,6 +581,16 @@ TEST_F(Button, DragAndDrop) {
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
   }
+  // The right button drags only a button that asks for it.
+  b->right_drags = 0;
+  input.move_to(30, 30);
+  input.press(2);
+  frame(root);
+  input.move_to(120, 100);
+  frame(root);
+  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
+  input.release(2);
+  frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
 }

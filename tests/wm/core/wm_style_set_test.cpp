@@ -240,6 +240,8 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
     EXPECT_EQ(read(keys, style, row.base), row.result);
     row.check(style);
   }
+  struct stat made;  // naming a folder that is not there does not make it
+  EXPECT_NE(stat(scratch.file("app/skin/later").c_str(), &made), 0);
 
   // A path longer than a configuration value is refused, not cut.
   WM_STYLE_SET style;
