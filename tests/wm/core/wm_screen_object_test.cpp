@@ -97,6 +97,13 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   EXPECT_EQ(top->visible, 0);
   EXPECT_EQ(top->parent, nullptr);
   delete top;
+  root.set_depth(-1);  // taken out of a root at depth -1: depth 0
+  auto* lifted = new BOX(0, 0, 5, 5, RED);
+  root.add_child(lifted, false);
+  root.remove_child(lifted, false, false);
+  EXPECT_EQ(lifted->depth, 0);
+  delete lifted;
+  root.set_depth(0);
   // Re-parented, an object leaves its old parent and takes the new depth.
   root.add_child(grandchild, false);
   EXPECT_EQ(child->child_count(), 0);

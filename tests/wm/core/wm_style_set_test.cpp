@@ -176,6 +176,18 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
   EXPECT_EQ(record(again), record(style));
   const std::vector<uint8_t> bytes = record(style);
   EXPECT_TRUE(matches_reference_file("stored_style.bin", std::string(bytes.begin(), bytes.end())));
+  // Every other flag set: a key written from its neighbour's bit says the
+  // opposite.
+  WM_STYLE_SET stripes;
+  stripes.set_name("stripes");
+  stripes.drawing_flags = 0x155555;
+  stripes.extended_flags = 0x2AAAAAA;
+  stripes.scale_flags = 0x55;
+  CONFIG_FILE striped;
+  striped.init("stripes.ss", false);
+  striped.set_absolute(skin.path);
+  ASSERT_TRUE(stripes.write_config(striped));
+  EXPECT_TRUE(matches_reference_file("striped_style.ss", test_support::read_file(scratch.file("app/skin/stripes.ss"))));
   EXPECT_NE(again.state_images[STYLE_IMAGE_MORE_OVER], nullptr);
 
   // Copies share the pictures; a copy onto itself keeps everything.
