@@ -1,7 +1,7 @@
 // One page holding every kind of widget, in a skin this test writes (style
 // files and state pictures), rendered through the page manager on the
-// headless screen and saved as "widget_page.png" so the look can be
-// inspected. The checks are what a user would see, not a golden picture.
+// headless screen and compared pixel for pixel with its reference picture
+// under tests/references/core2/, besides the checks of what each state shows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -217,7 +217,7 @@ TEST_F(WidgetPage, EveryWidgetOnOnePageInATestSkin) {
   input.advance_ms(20);
   EXPECT_EQ(manager->frame(false), 0);
 
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("widget_page.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "widget_page", *get_screen_image()));
 
   // The dialog's widgets live in its client area.
   const WM_BUTTON& ok = *page.dialog_button;

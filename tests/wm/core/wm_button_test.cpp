@@ -299,6 +299,8 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
     size_t marked = 0;
     for (size_t i = 0; i < seen[0].size(); ++i) marked += seen[0][i] != seen[1][i];
     EXPECT_GE(marked, 60u) << row;
+    EXPECT_TRUE(test_support::picture_matches_reference("core2", "button_focus_" + std::to_string(row),
+                                                        *get_screen_image()));
     WM_SCREEN_OBJECT::focus_object = nullptr;
   }
 }
@@ -343,6 +345,8 @@ TEST_F(Button, ColourLookAndFlashing) {
     WM_SCREEN_OBJECT::focus_object = nullptr;
     EXPECT_EQ(pixel(50, 35), row.centre) << row.name;
     EXPECT_EQ(pixel(20, 20), row.corner) << row.name;
+    EXPECT_TRUE(test_support::picture_matches_reference(
+        "core2", "button_look_" + std::to_string(&row - rows), *get_screen_image())) << row.name;
   }
   // Only a button with a flash text flashes, with blink bit 5.
   WM_STYLE_SET style = plain();
@@ -577,12 +581,22 @@ TEST_F(Button, DragAndDrop) {
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
   }
+  // The right button drags only a button that asks for it.
+  b->right_drags = 0;
+  input.move_to(30, 30);
+  input.press(2);
+  frame(root);
+  input.move_to(120, 100);
+  frame(root);
+  EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
+  input.release(2);
+  frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
 }
 
-// A page of buttons in different states, in a skin the test makes, saved
-// as buttons.png.
+// A page of buttons in different states, in a skin the test makes,
+// compared with its reference picture.
 TEST_F(Button, ScreenshotOfButtons) {
   IMAGE face(16, 16);
   const COLOUR rim = 0xFF204060, fill = 0xFF80C0F0, down_fill = 0xFF4080C0;
@@ -629,7 +643,7 @@ TEST_F(Button, ScreenshotOfButtons) {
   clear_screen();
   root.invalidate();
   wm_test::paint_table(&root);
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("buttons.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "buttons", *get_screen_image()));
   EXPECT_EQ(pixel(22, 14), fill);
   EXPECT_EQ(pixel(118, 14), kInk);
   EXPECT_EQ(pixel(22, 50), down_fill);

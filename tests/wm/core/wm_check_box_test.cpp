@@ -146,6 +146,8 @@ TEST_F(CheckBox, CheckedShowsTheMarkOrTheActiveImages) {
     skinned.box->draw();
     EXPECT_EQ(pixel(cx, cy), on ? kActive : kDown);
   }
+  skinned.label->draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "check_boxes", *get_screen_image()));
 }
 
 TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -139,6 +140,9 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
     EXPECT_EQ(d->get_alpha(), row.flags & FADE_IN ? 0 : 255);
     frame_after(150);
     expect_halfway(row.open_mid_alpha);
+    std::string picture = std::string("dialog_") + row.name;
+    std::replace(picture.begin(), picture.end(), ' ', '_');
+    EXPECT_TRUE(test_support::picture_matches_reference("core2", picture, *get_screen_image()));
     EXPECT_EQ(XY(d->get_x(), d->get_y()), XY(50, 40));  // where it will rest
     frame_after(150);
     EXPECT_EQ(XY(d->x, d->y), XY(50, 40));
@@ -172,6 +176,19 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
     EXPECT_EQ(XY(d->x, d->y), row.off);
     root.remove_overlay(d, true, false);
   }
+  // Moved while at rest, a dialog that only slides out off the screen's
+  // edge stays where it was put.
+  DIALOG_EFFECTS out;
+  out.flags = SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES;
+  auto* moved = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &out);
+  root.add_overlay(moved, false);
+  frame_after(0);
+  moved->set_position(20, 30);
+  frame_after(300);
+  frame_after(300);
+  EXPECT_EQ(XY(moved->x, moved->y), XY(20, 30));
+  EXPECT_EQ(pixel(25, 35), kBody);
+  root.remove_overlay(moved, true, false);
   // Without effects a close hides the dialog at the next tick.
   DIALOG_EFFECTS none;
   none.flags = 0;
@@ -405,7 +422,7 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   // Behind the dialog green has turned grey: (59 x 160) / 100.
   EXPECT_EQ(pixel(5, 5), 0xFF5E5E5E);
   EXPECT_EQ(pixel(150, 5), kScreen);
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("dialog.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "dialog", *get_screen_image()));
   dialog->close(true);
   frame_after(0);
   EXPECT_EQ(pixel(5, 5), 0xFF00A000);

@@ -186,7 +186,7 @@ TEST_F(WmImage, APageOfPictures) {
     image.mouse_over = i == 3;
     image.draw();
   }
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("pictures.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "pictures", *get_screen_image()));
   EXPECT_EQ(pixel(15, 28), kRed);  // 40 x 40 around 30 x 24: from (15, 28)
   EXPECT_EQ(pixel(14, 28), kScreen);
 }

@@ -266,6 +266,8 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     else expect_shown(focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
   }
+  // Scrolled into the middle: both arrows, the focused row marked.
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "menu_scrolled", *get_screen_image()));
   // The pointer resting on an arrow scrolls to that end, where the arrow
   // gives way to the last (or first) item; twice each way.
   for (const bool up : {false, true, false, true}) {
@@ -613,8 +615,8 @@ TEST_F(Menu, GridMakesListBoxCellsAndDeletesRefusedOnes) {
             nullptr);
 }
 
-// A menu bar menu with its sub-menu open and a dropped list box, saved as a
-// picture to look at.
+// A menu bar menu with its sub-menu open and a dropped list box, compared
+// with its reference picture.
 TEST_F(Menu, PictureOfOpenPopups) {
   WM_MENU* file = add_menu(10, 10, "File");
   WM_FLOATING_MENU* popup = file->get_popup();
@@ -648,7 +650,7 @@ TEST_F(Menu, PictureOfOpenPopups) {
   EXPECT_EQ(list->get_popup()->y + list->get_popup()->height, 240);  // kept on the screen
   ASSERT_NE(list->get_popup()->get_down_arrow(), nullptr);
   EXPECT_EQ(pixel(popup->x + 3, popup->y + popup->height - 3), kBody);
-  ASSERT_NO_FATAL_FAILURE(wm_test::save_screen("menus.png"));
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "menus", *get_screen_image()));
 }
 
 }  // namespace

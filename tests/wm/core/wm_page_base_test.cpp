@@ -105,6 +105,12 @@ TEST_F(PageBase, PageObjectOperationsRunInOrder) {
                         "a.create", "a.update", "a.update", "a.leave", "b.create_custom",
                         "b.update", "b.leave", "b.destroyed", "a.create", "a.leave",
                         "a.destroyed"}));
+  struct BARE : WM_PAGE_BASE {
+    void create(WM_PAGE_MANAGER*) override {}
+  } bare;  // in no manager, with no input or updates of its own
+  EXPECT_EQ(bare.get_width() + bare.get_height(), 0);
+  EXPECT_EQ(bare.process(1, 2, 3), 0);
+  EXPECT_EQ(bare.update(), 0);
 }
 
 std::vector<uint32_t> done_at;  // clock of each done callback

@@ -719,6 +719,7 @@ TEST_F(PageManager, ExitHookClosesEveryPage) {
   EXPECT_EQ(kept, AREA_COLOUR[0]);
   manager.reset();
   EXPECT_EQ(get_exit_hook(), nullptr);
+  EXPECT_EQ(WM_SCREEN_OBJECT::redraw_function, nullptr);  // its redraw goes with it
   EXPECT_EQ(logs[0].destroyed, 1);
 }
 

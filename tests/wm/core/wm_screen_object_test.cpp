@@ -2,13 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "input_driver.h"
 #include "memory_device.h"
 #include "picture_compare.h"
 #include "test_support.h"
+#include "wm_check_box.h"
+#include "wm_dialog.h"
+#include "wm_floating_menu.h"
+#include "wm_grid.h"
+#include "wm_image.h"
+#include "wm_list_box.h"
+#include "wm_manager.h"
+#include "wm_menu.h"
+#include "wm_script.h"
+#include "wm_scrollbar.h"
 #include "wm_test_objects.h"
 
 using namespace wm_test;
@@ -84,6 +97,13 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   EXPECT_EQ(top->visible, 0);
   EXPECT_EQ(top->parent, nullptr);
   delete top;
+  root.set_depth(-1);  // taken out of a root at depth -1: depth 0
+  auto* lifted = new BOX(0, 0, 5, 5, RED);
+  root.add_child(lifted, false);
+  root.remove_child(lifted, false, false);
+  EXPECT_EQ(lifted->depth, 0);
+  delete lifted;
+  root.set_depth(0);
   // Re-parented, an object leaves its old parent and takes the new depth.
   root.add_child(grandchild, false);
   EXPECT_EQ(child->child_count(), 0);
@@ -341,6 +361,62 @@ TEST_F(ScreenObject, ObjectHooksSeeCreationAndDestruction) {
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
   EXPECT_EQ(created, 2);
   EXPECT_EQ(destroyed, 2);
+}
+
+// Every widget constructor ends by announcing its object to the creation
+// hook: once for each constructor that runs, so a list box (a menu, which is
+// a button) is heard three times.
+TEST_F(ScreenObject, EveryWidgetConstructorAnnouncesItsObject) {
+  static std::vector<WM_SCREEN_OBJECT*> heard;
+  WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT* o, uintptr_t) { heard.push_back(o); };
+  WM_STYLE_SET s;
+  PARAMETER range;
+  range.set_type(PARAMETER::I32);
+  range.set_int(PARAMETER::MAXIMUM, 10);
+  const char* texts[] = {"a", "b"};
+  DIALOG_EFFECTS fx;
+  fx.flags = 0;
+  const COLOUR k = 0xFF000000, w = 0xFFFFFFFF;
+  const std::pair<std::function<WM_SCREEN_OBJECT*()>, long> rows[] = {
+      {[] { return new WM_MANAGER; }, 1},
+      {[&] { return new WM_SCRIPT(0, 0, 20, 10, &s, "x"); }, 1},
+      {[&] { return new WM_SCRIPT(0, 0, 20, 10, "x", 255, 12, 12, w, k); }, 1},
+      {[&] { return new WM_BUTTON(0, 0, 20, 10, &s, "x", nullptr, nullptr, 0, 0, 2); }, 1},
+      {[&] {
+         return new WM_BUTTON(0, 0, 20, 10, k, w, "x", 255, 12, 12, BUTTON_BEHAVIOUR::NORMAL, 0, 15, nullptr, 0, 0,
+                              true, 2);
+       }, 1},
+      {[&] { return new WM_CHECK_BOX(0, 0, &s, "x", nullptr, 0, 0); }, 1},
+      {[&] { return new WM_CHECK_BOX(0, 0, k, w, "x", 255, 12, 12, nullptr, 0, 0, true); }, 1},
+      {[] { return new WM_IMAGE(0, 0, 10, 10, true, nullptr, 0, 0, 0); }, 1},
+      {[&] { return new WM_SCROLLBAR(0, 0, 15, 99, &range, &s, nullptr, 0, 0); }, 1},
+      {[&] {
+         return new WM_SCROLLBAR(0, 0, 15, 99, 10, 15, &range, SCROLLBAR_TYPE::VERTICAL, 0, nullptr, nullptr, nullptr,
+                                 nullptr, true, nullptr, 0, 0);
+       }, 1},
+      {[&] { return new WM_GRID(0, 0, 99, 99, 1, nullptr, &s, nullptr); }, 1},
+      {[&] { return new WM_DIALOG(0, 0, 80, 60, "t", &s, &s, &s, &fx); }, 1},
+      {[&] { return new WM_DIALOG(0, 0, 80, 60, "t", DIALOG_COLOURS{}, true, &fx); }, 1},
+      {[&] {
+         return new WM_FLOATING_MENU(0, 0, "t", &s, &s, &s, &s, false, false, nullptr, nullptr, nullptr, &fx, nullptr);
+       }, 2},
+      {[&] {
+         return new WM_MENU(0, 0, 40, 15, "m", MENU_DIRECTION::BELOW, &s, &s, &s, &s, nullptr, nullptr, nullptr, &fx,
+                            nullptr);
+       }, 2},
+      {[&] { return new WM_MENU(0, 0, 40, 15, k, w, k, w, "m", true, MENU_DIRECTION::BELOW, &fx); }, 2},
+      {[&] {
+         return new WM_LIST_BOX(0, 0, 40, 15, 2, texts, 0, &s, &s, &s, &s, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                0, 0, &fx);
+       }, 3},
+      {[&] { return new WM_LIST_BOX(0, 0, 40, 15, 2, texts, 0, k, w, k, w, true, nullptr, 0, 0, &fx); }, 3},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    heard.clear();
+    const std::unique_ptr<WM_SCREEN_OBJECT> object(rows[i].first());
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), object.get()), rows[i].second) << i;
+  }
+  WM_SCREEN_OBJECT::object_created_hook = nullptr;
 }
 
 // ---- Invalidation and painting ---------------------------------------------

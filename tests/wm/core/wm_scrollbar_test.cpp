@@ -83,6 +83,11 @@ TEST_F(ScrollbarInput, PointerKeysAndWheelMoveTheValueWithinItsRange) {
       {"vertical track pages", true, 0, 100, 50,
        {{MOVE, 30, 50}, {PRESS, 0, 60}, {RELEASE, 0, 60}, {MOVE, 90, 60}, {PRESS, 0, 50},
         {WAIT, 500, 40}, {RELEASE, 0, 40}}},
+      // The track's first and last pixels page; the buttons' pixels next
+      // to them step a line.
+      {"vertical track ends", true, 0, 100, 50,
+       {{MOVE, 94, 50}, {PRESS, 0, 40}, {RELEASE, 0, 40}, {MOVE, 95, 40}, {PRESS, 0, 39}, {RELEASE, 0, 39},
+        {MOVE, 25, 39}, {PRESS, 0, 49}, {RELEASE, 0, 49}, {MOVE, 24, 49}, {PRESS, 0, 50}, {RELEASE, 0, 50}}},
       {"horizontal track pages", false, 0, 100, 50,
        {{MOVE, 30, 50}, {PRESS, 0, 40}, {RELEASE, 0, 40}, {MOVE, 90, 40}, {PRESS, 0, 50},
         {RELEASE, 0, 50}}},

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -49,6 +50,19 @@ std::vector<uint8_t> record(WM_STYLE_SET& style) {
   MEMORY_DEVICE device;
   EXPECT_TRUE(style.put_to_data_device(&device));
   return device.bytes;
+}
+
+// The whole output against tests/references/core2/<name>, which a run with
+// VORN_REFRESH_REFERENCES=1 (tests/refresh_references.sh) writes instead.
+::testing::AssertionResult matches_reference_file(const std::string& name, const std::string& actual) {
+  const std::string path = std::string(TEST_SOURCE_DIR) + "/references/core2/" + name;
+  const char* refresh = getenv("VORN_REFRESH_REFERENCES");
+  if (refresh && strcmp(refresh, "1") == 0) {
+    if (test_support::write_file(path, actual)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cannot write the reference " << path;
+  }
+  if (test_support::read_file(path) == actual) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << name << " differs from its reference " << path;
 }
 
 int marker;  // its address is the font callbacks' context
@@ -140,6 +154,7 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
   out.set_absolute(skin.path);
   ASSERT_TRUE(style.write_config(out, name_of_font, reinterpret_cast<intptr_t>(&marker), &skin));
   const std::string text = test_support::read_file(scratch.file("app/skin/written.ss"));
+  EXPECT_TRUE(matches_reference_file("written_style.ss", text));
   for (const char* line : {"name\n\tbutton\n", "\nimage_path\n\t$HERE/images/\n",
                            "\nbg_colour\n\t#FF102030\n", "\nborder_left_gap\n\t-1\n",
                            "\nfont_name\n\tSans\n", "\nssf_draw_border\n\t0\n", "\nsssf_retain_width\n\t1\n"})
@@ -159,6 +174,20 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
   WM_STYLE_SET again;
   ASSERT_TRUE(again.read_config(out, font_by_name, reinterpret_cast<intptr_t>(&marker), &skin));
   EXPECT_EQ(record(again), record(style));
+  const std::vector<uint8_t> bytes = record(style);
+  EXPECT_TRUE(matches_reference_file("stored_style.bin", std::string(bytes.begin(), bytes.end())));
+  // Every other flag set: a key written from its neighbour's bit says the
+  // opposite.
+  WM_STYLE_SET stripes;
+  stripes.set_name("stripes");
+  stripes.drawing_flags = 0x155555;
+  stripes.extended_flags = 0x2AAAAAA;
+  stripes.scale_flags = 0x55;
+  CONFIG_FILE striped;
+  striped.init("stripes.ss", false);
+  striped.set_absolute(skin.path);
+  ASSERT_TRUE(stripes.write_config(striped));
+  EXPECT_TRUE(matches_reference_file("striped_style.ss", test_support::read_file(scratch.file("app/skin/stripes.ss"))));
   EXPECT_NE(again.state_images[STYLE_IMAGE_MORE_OVER], nullptr);
 
   // Copies share the pictures; a copy onto itself keeps everything.
@@ -223,6 +252,8 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
     EXPECT_EQ(read(keys, style, row.base), row.result);
     row.check(style);
   }
+  struct stat made;  // naming a folder that is not there does not make it
+  EXPECT_NE(stat(scratch.file("app/skin/later").c_str(), &made), 0);
 
   // A path longer than a configuration value is refused, not cut.
   WM_STYLE_SET style;

@@ -1,0 +1,188 @@
+name
+	stripes
+image_filename
+	
+image_path
+	
+shading_type
+	1
+fg_colour
+	#FFFFFFFF
+bg_colour
+	#FF000000
+fading_colour
+	#00000000
+highlight_colour
+	#00000000
+highlight_text_colour
+	#00000000
+active_colour
+	#00000000
+active_text_colour
+	#00000000
+mouse_over_colour
+	#00000000
+mouse_over_text_colour
+	#00000000
+flashing_colour
+	#00000000
+flashing_text_colour
+	#00000000
+disabled_colour
+	#00000000
+disabled_text_colour
+	#00000000
+underline_colour
+	#00000000
+visible
+	1
+shading_flags
+	255
+font_id
+	255
+font_x_sz
+	-1
+font_y_sz
+	-1
+font_name
+	
+border_left_gap
+	-1
+border_right_gap
+	-1
+border_top_gap
+	-1
+border_bottom_gap
+	-1
+cell_left_gap
+	-1
+cell_right_gap
+	-1
+cell_top_gap
+	-1
+cell_bottom_gap
+	-1
+x_spacing
+	1
+y_spacing
+	1
+scrollbar_button_width
+	15
+scrollbar_slider_width
+	10
+grid_scrollbar_width
+	15
+grid_two_tone_value
+	20
+ssf_draw_border
+	1
+ssf_indent_border
+	0
+ssf_outstanding_border
+	1
+ssf_hfading
+	0
+ssf_vfading
+	1
+ssf_darkened_background
+	0
+ssf_left_justify_text
+	1
+ssf_right_justify_text
+	0
+ssf_top_align_text
+	1
+ssf_bottom_align_text
+	0
+ssf_use_text_colour_for_outline
+	1
+ssf_shadow_text
+	0
+ssf_inset_text
+	1
+ssf_chiseled_text
+	0
+ssf_disabled
+	1
+ssf_icon_left
+	0
+ssf_icon_right
+	1
+ssf_icon_top
+	0
+ssf_icon_bottom
+	1
+ssf_icon_attach_to_text
+	0
+ssf_wrap_text
+	1
+ssf_dont_resize_image
+	0
+ssef_invert_vfading_on_press
+	0
+ssef_indent_when_active
+	1
+ssef_left_arrow
+	0
+ssef_right_arrow
+	1
+ssef_up_arrow
+	0
+ssef_down_arrow
+	1
+ssef_auto_depress
+	0
+ssef_auto_actiavte
+	1
+ssef_dont_mask_click
+	0
+ssef_sb_horizontal
+	1
+ssef_sb_with_buttons
+	0
+ssef_te_password
+	1
+ssef_grid_fix_top_row
+	0
+ssef_grid_two_tone
+	1
+ssef_grid_type_lines
+	0
+ssef_grid_type_cells
+	1
+ssef_grid_scroll_by_line
+	0
+ssef_grid_no_scrollbar
+	1
+ssef_grid_only_draw_used_lines
+	0
+ssef_grid_dont_shorten_scrollbar
+	1
+ssef_pb_only_draw_bar
+	1
+ssef_pb_vertical
+	0
+ssef_pb_no_shading
+	1
+ssef_pb_position_text_on_bar
+	0
+ssef_pb_draw_alt_percentage
+	1
+ssef_fm_hide_scrolling_arrows
+	0
+sssf_retain_width
+	1
+sssf_retain_left_border
+	0
+sssf_retain_right_border
+	1
+sssf_retain_x_font_size
+	0
+sssf_retain_height
+	1
+sssf_retain_top_border
+	0
+sssf_retain_bottom_border
+	1
+sssf_retain_y_font_size
+	0

@@ -1,0 +1,188 @@
+name
+	button
+image_filename
+	btn
+image_path
+	$HERE/images/
+shading_type
+	3
+fg_colour
+	#FF112233
+bg_colour
+	#FF102030
+fading_colour
+	#FF007FFF
+highlight_colour
+	#FFFF0000
+highlight_text_colour
+	#80FFFFFF
+active_colour
+	#FF000001
+active_text_colour
+	#FF000002
+mouse_over_colour
+	#FF000003
+mouse_over_text_colour
+	#FF000004
+flashing_colour
+	#FF000005
+flashing_text_colour
+	#FF000006
+disabled_colour
+	#FF000007
+disabled_text_colour
+	#FF000008
+underline_colour
+	#FF000009
+visible
+	0
+shading_flags
+	15
+font_id
+	7
+font_x_sz
+	12
+font_y_sz
+	14
+font_name
+	Sans
+border_left_gap
+	-1
+border_right_gap
+	2
+border_top_gap
+	3
+border_bottom_gap
+	4
+cell_left_gap
+	5
+cell_right_gap
+	6
+cell_top_gap
+	7
+cell_bottom_gap
+	8
+x_spacing
+	9
+y_spacing
+	10
+scrollbar_button_width
+	11
+scrollbar_slider_width
+	12
+grid_scrollbar_width
+	13
+grid_two_tone_value
+	14
+ssf_draw_border
+	0
+ssf_indent_border
+	0
+ssf_outstanding_border
+	1
+ssf_hfading
+	0
+ssf_vfading
+	0
+ssf_darkened_background
+	0
+ssf_left_justify_text
+	0
+ssf_right_justify_text
+	0
+ssf_top_align_text
+	1
+ssf_bottom_align_text
+	0
+ssf_use_text_colour_for_outline
+	0
+ssf_shadow_text
+	0
+ssf_inset_text
+	0
+ssf_chiseled_text
+	0
+ssf_disabled
+	0
+ssf_icon_left
+	0
+ssf_icon_right
+	0
+ssf_icon_top
+	0
+ssf_icon_bottom
+	0
+ssf_icon_attach_to_text
+	0
+ssf_wrap_text
+	1
+ssf_dont_resize_image
+	0
+ssef_invert_vfading_on_press
+	1
+ssef_indent_when_active
+	1
+ssef_left_arrow
+	0
+ssef_right_arrow
+	0
+ssef_up_arrow
+	1
+ssef_down_arrow
+	0
+ssef_auto_depress
+	0
+ssef_auto_actiavte
+	1
+ssef_dont_mask_click
+	0
+ssef_sb_horizontal
+	0
+ssef_sb_with_buttons
+	0
+ssef_te_password
+	0
+ssef_grid_fix_top_row
+	0
+ssef_grid_two_tone
+	0
+ssef_grid_type_lines
+	0
+ssef_grid_type_cells
+	0
+ssef_grid_scroll_by_line
+	0
+ssef_grid_no_scrollbar
+	0
+ssef_grid_only_draw_used_lines
+	0
+ssef_grid_dont_shorten_scrollbar
+	1
+ssef_pb_only_draw_bar
+	0
+ssef_pb_vertical
+	0
+ssef_pb_no_shading
+	0
+ssef_pb_position_text_on_bar
+	0
+ssef_pb_draw_alt_percentage
+	0
+ssef_fm_hide_scrolling_arrows
+	0
+sssf_retain_width
+	1
+sssf_retain_left_border
+	1
+sssf_retain_right_border
+	1
+sssf_retain_x_font_size
+	1
+sssf_retain_height
+	0
+sssf_retain_top_border
+	1
+sssf_retain_bottom_border
+	1
+sssf_retain_y_font_size
+	0
