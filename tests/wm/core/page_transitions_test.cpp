@@ -17,7 +17,10 @@ constexpr int W = 64, H = 48;
 uint64_t fake_now = 5000;
 uint64_t fake_clock() { return fake_now; }
 
-uint32_t old_px(int x, int y) { return 0xFF000040u | uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8; }
+// The old page's left column is nearly clear: what slides away is opaque.
+uint32_t old_px(int x, int y) {
+  return (x == 0 ? 0x10000040u : 0xFF000040u) | uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8;
+}
 // The new page's right column is half transparent: the end shows it as it is.
 uint32_t new_px(int x, int y) {
   return (x == W - 1 ? 0x80200000u : 0xFF200000u) | uint32_t(x * 3) << 8 | uint32_t(y * 5);
@@ -138,6 +141,7 @@ const FRAME_ROW kFrames[] = {
     {19, 5, 32, 9, [] { return new_px(0, 9); }},  // the new page's left edge half way in
     {19, 5, 31, 9, [] { return old_px(31, 9); }},
     {24, 5, 0, 9, [] { return old_px(32, 9); }},
+    {19, 5, 0, 9, [] { return old_px(0, 9) | 0xFF000000u; }},
     {30, 5, 31, 9, [] { return new_px(63, 9); }},
     {21, 5, 5, 24, [] { return new_px(5, 0); }},
     {27, 5, 5, 24, [] { return old_px(5, 0); }},

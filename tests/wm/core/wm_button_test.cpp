@@ -348,6 +348,19 @@ TEST_F(Button, ColourLookAndFlashing) {
     EXPECT_TRUE(test_support::picture_matches_reference(
         "core2", "button_look_" + std::to_string(&row - rows), *get_screen_image())) << row.name;
   }
+  // The state callback's answer shows by the next paint of the dirty areas.
+  {
+    clear_screen();
+    WM_STYLE_SET style = plain();
+    style.active_colour = 0xFF0000A0;
+    WM_BUTTON b(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
+    b.state_callback = [](WM_BUTTON*, uintptr_t word) { return static_cast<uint8_t>(word); };
+    b.state_word = 1;
+    dirty_rectangles().clear();
+    frame(b);
+    wm_test::paint_table(&b);
+    EXPECT_EQ(pixel(50, 35), 0xFF0000A0u);
+  }
   // Only a button with a flash text flashes, with blink bit 5.
   WM_STYLE_SET style = plain();
   style.flashing_colour = 0xFFC0C000;

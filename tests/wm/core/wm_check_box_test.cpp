@@ -157,6 +157,7 @@ TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {
   style.font_x_sz = style.font_y_sz = 10;
   style.mouse_over_colour = 0xFF010203;
   style.disabled_text_colour = 0xFF040506;
+  style.active_text_colour = 0x01000000;  // the faintest colour is set
   style.visible = 0;
   WM_CHECK_BOX cb(5, 6, &style, "Hidden", record, 11, 22);
   EXPECT_FALSE(cb.visible);
@@ -174,6 +175,7 @@ TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {
   EXPECT_EQ(cb.label->mouse_over_colour, 0xFF010203u);
   EXPECT_EQ(cb.label->disabled_text_colour, 0xFF040506u);
   EXPECT_EQ(cb.label->flashing_text_colour, COLOUR_INVISIBLE);  // unset in the style
+  EXPECT_EQ(cb.label->active_text_colour, 0x01000000u);
 }
 
 }  // namespace

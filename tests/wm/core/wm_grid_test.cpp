@@ -150,6 +150,8 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(label->get_width(), 100);
   EXPECT_EQ(label->get_height(), 10);
   EXPECT_EQ(label->get_y(), 30);
+  EXPECT_EQ(grid->find_object_at(99, 39), label);  // its last pixel; beside it no cell
+  EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);
@@ -662,7 +664,9 @@ TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
     frame();
     grid->delete_rows(10, 160);
     frame();
-    grid->relayout_rows(0, 5);
+    grid->relayout_rows(0, 5);  // rows 0 to 5 emptied, to the last
+    EXPECT_EQ(grid->get_cell(1, 5), nullptr);
+    EXPECT_NE(grid->get_cell(0, 6), nullptr);
     frame();
     grid->set_size(150, 100, false);
     frame();

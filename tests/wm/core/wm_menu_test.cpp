@@ -326,13 +326,14 @@ TEST_F(Menu, PopupsTurnToTheSideWithRoomAndStayOnTheScreen) {
     WM_FLOATING_MENU* popup = menu->get_popup();
     for (int i = 0; i < r.items; ++i) popup->add_item(r.text, note, 0, 0, false);
     WM_MENU::menu_clicked(menu, reinterpret_cast<uintptr_t>(menu), 0);
+    // Placed by the first opening already.
+    const int32_t px = popup->x, py = popup->y, pw = popup->width, ph = popup->height;
     WM_MENU::menu_clicked(menu, reinterpret_cast<uintptr_t>(menu), 0);
     EXPECT_EQ(std::count(WM_SCREEN_OBJECT::overlays().begin(), WM_SCREEN_OBJECT::overlays().end(),
                          popup),
               1)
         << r.what;
     EXPECT_EQ(menu->direction, r.turned) << r.what;
-    const int32_t px = popup->x, py = popup->y, pw = popup->width, ph = popup->height;
     EXPECT_GE(px, 0) << r.what;
     EXPECT_GE(py, 0) << r.what;
     if (r.items == 1) {

@@ -14,6 +14,7 @@
 #include "folder.h"
 #include "image_page.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "test_support.h"
 #include "timing.h"
 #include "wm_page_manager.h"
@@ -198,6 +199,34 @@ TEST_F(PageBase, ACompositionFillsItsBackgroundFromAlpha250) {
     EXPECT_EQ(pixel(2, 2), r.corner) << std::hex << r.background;
     EXPECT_EQ(pixel(100, 75), blue) << std::hex << r.background;
   }
+}
+
+// Each part goes where its flags put it (a far edge leaves one pixel free),
+// its background behind it; a part without a picture or width is skipped.
+TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
+  const COLOUR screen = 0xFF203040, line = 0xFFFF0000, fill = 0xFF00FF00, middle = 0xFF0000FF,
+               side = 0xFFFFFF00, clear = 0;
+  IMAGE thin(1, 4), hollow(6, 5), centred(5, 3), left(3, 2), empty;
+  thin.clear(&line, true);
+  hollow.clear(&clear, true);
+  centred.clear(&middle, true);
+  left.clear(&side, true);
+  IMAGE_PAGE_PART parts[6];
+  parts[0] = {&thin, image_part::LEFT | image_part::TOP, 3, COLOUR_INVISIBLE};
+  parts[1] = {&hollow, image_part::RIGHT | image_part::BOTTOM, 2, fill};
+  parts[2] = {&centred, 0, 9, COLOUR_INVISIBLE};
+  parts[3] = {&left, image_part::LEFT, 4, COLOUR_INVISIBLE};
+  parts[4] = {nullptr, image_part::TOP, 0, fill};
+  parts[5] = {&empty, image_part::TOP, 0, fill};
+  ASSERT_TRUE(build_image_page(manager.get(), parts, 6, screen, nullptr, {1, 0, 0}));
+  manager->frame(false);
+  IMAGE expected(200, 150);
+  expected.clear(&screen, true);
+  expected.fill_rect_solid(3, 3, 3, 6, &line);
+  expected.fill_rect_solid(191, 142, 196, 146, &fill);
+  expected.fill_rect_solid(97, 73, 101, 75, &middle);
+  expected.fill_rect_solid(4, 74, 6, 75, &side);
+  EXPECT_TRUE(test_support::pictures_match("composition", *get_screen_image(), expected));
 }
 
 }  // namespace

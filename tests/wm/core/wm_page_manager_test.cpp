@@ -36,6 +36,7 @@ struct PAGE_LOG {
 };
 PAGE_LOG logs[2];
 std::vector<uintptr_t> destroyed_words;
+int objects_at_destroy = 0;  // a page's objects still there when its record went
 int dialogs_closed = 0;
 
 // Three selectable boxes per page: area 0 on row 10, area 1 on row 70.
@@ -53,6 +54,7 @@ template <int AREA>
 void destroy_page(uintptr_t* word) {
   ++logs[AREA].destroyed;
   destroyed_words.push_back(*word);
+  objects_at_destroy += WM_PAGE_MANAGER::get()->current_root()->child_count();
 }
 template <int AREA>
 int32_t page_frame() {
@@ -72,6 +74,7 @@ protected:
     ToolkitTest::SetUp();
     for (PAGE_LOG& log : logs) log = PAGE_LOG{};
     destroyed_words.clear();
+    objects_at_destroy = 0;
     dialogs_closed = 0;
     WM_PAGE_MANAGER::close_all_dialogs_function = [](bool) { ++dialogs_closed; };
   }
@@ -211,6 +214,10 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
     }
     EXPECT_EQ(manager->area(0).current_slot, same ? 0 : 1) << same;
   }
+  // A page's objects are gone before its data is released, on a switch and at the end.
+  manager.reset();
+  EXPECT_EQ(destroyed_words.size(), 5u);
+  EXPECT_EQ(objects_at_destroy, 0);
 }
 
 // Every transition runs to its end on a clock that moves 16 ms per reading
