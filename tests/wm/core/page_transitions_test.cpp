@@ -17,9 +17,9 @@ constexpr int W = 64, H = 48;
 uint64_t fake_now = 5000;
 uint64_t fake_clock() { return fake_now; }
 
-// The old page's left column is nearly clear: what slides away is opaque.
+// The old page's left column is clear: what slides away is opaque.
 uint32_t old_px(int x, int y) {
-  return (x == 0 ? 0x10000040u : 0xFF000040u) | uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8;
+  return (x == 0 ? 0x00000040u : 0xFF000040u) | uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8;
 }
 // The new page's right column is half transparent: the end shows it as it is.
 uint32_t new_px(int x, int y) {
