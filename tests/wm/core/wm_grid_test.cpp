@@ -650,6 +650,23 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
   frame();
   EXPECT_EQ(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);
+  // Rows that fill the view to its last line need no bar; one pixel more does.
+  for (const auto& [last_height, bar] : {std::pair{66, false}, {67, true}}) {
+    grid->set_row_height(4, last_height);
+    frame();
+    EXPECT_EQ(grid->scrollbar != nullptr, bar) << last_height;
+  }
+  // Without a default row height a notch moves the list by a pixel.
+  make(wm_test::gapless_style(), {1});
+  grid->default_row_height = 0;
+  for (int32_t r = 0; r < 40; ++r) {
+    grid->set_cell(0, r, new CELL);
+    grid->set_row_height(r, 10);
+  }
+  frame();
+  input.turn_wheel(-1);
+  frame();
+  EXPECT_EQ(grid->get_scroll_offset(), 1);
 }
 
 TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
