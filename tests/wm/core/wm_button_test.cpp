@@ -606,6 +606,21 @@ TEST_F(Button, DragAndDrop) {
   frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
+  // A drag icon, however narrow, stands in for the button at the pointer's offset.
+  const COLOUR mark = 0xFFFF00FF;
+  b->drag_icon.create(1, 3);
+  b->drag_icon.clear(&mark, true);
+  input.move_to(30, 30);
+  input.press(1);
+  frame(root);
+  input.move_to(120, 100);
+  frame(root);
+  clear_screen();
+  b->draw();
+  EXPECT_EQ(pixel(110, 92), mark);
+  EXPECT_EQ(pixel(111, 92), kScreen);
+  input.release(1);
+  frame(root);
 }
 
 // A page of buttons in different states, in a skin the test makes,
