@@ -305,6 +305,23 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   EXPECT_EQ(centred.y, 50);
   EXPECT_STREQ(centred.get_text(), "");
 
+  // Grown, it keeps its centre (or its corner) and stays on the screen, to its last pixel.
+  const struct {
+    int16_t x, y;
+    int32_t w, h;
+    WM_DIALOG::GROW how;
+    RECT grown;
+  } grows[] = {
+      {50, 40, 60, 50, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(45, 35, 60, 50)},
+      {150, 100, 80, 60, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(120, 90, 80, 60)},
+      {10, 10, 300, 20, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(0, 10, 200, 40)},
+  };
+  for (const auto& g : grows) {
+    WM_DIALOG grown(g.x, g.y, 50, 40, nullptr, &body, nullptr, nullptr, &effects);
+    grown.grow_to(g.w, g.h, g.how);
+    EXPECT_EQ(RECT::sized(grown.x, grown.y, grown.width, grown.height), g.grown) << g.w;
+  }
+
   // Text added to its messages keeps the dialog's colour until the
   // toolkit's default text colour is set.
   EXPECT_EQ(WM_DIALOG::message_colour(kTitle), kTitle);

@@ -155,6 +155,12 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);
+  // A corner not beyond the other makes the smallest grid.
+  for (const auto& [x2, y2] : {std::pair{10, 60}, {60, 10}}) {
+    const WM_GRID small(10, 10, x2, y2, 1, nullptr, nullptr, nullptr);
+    EXPECT_EQ(small.width, 6);
+    EXPECT_EQ(small.height, 6);
+  }
 }
 
 // A button, a check-box button (heard on the press: its last byte is the

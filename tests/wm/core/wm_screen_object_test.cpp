@@ -647,6 +647,13 @@ TEST_F(ScreenObject, ArrowsFillTheirTriangle) {
   box.draw_arrow(0, 0, 29, 29, &unset, ARROW::UP, 0, 0);
   box.draw_arrow(0, 0, 29, 29, &arrow, ARROW::UP, 15, 0);
   EXPECT_EQ(pixel(15, 28), 0xFF000000u);
+  // Insets that leave one row or one column still draw it.
+  box.draw_arrow(0, 0, 28, 29, &arrow, ARROW::UP, 14, 0);
+  box.draw_arrow(40, 0, 69, 28, &arrow, ARROW::LEFT, 0, 14);
+  for (int16_t y = 0; y < 30; ++y) EXPECT_EQ(pixel(14, y), arrow) << y;
+  for (int16_t x = 40; x < 70; ++x) EXPECT_EQ(pixel(x, 14), arrow) << x;
+  EXPECT_EQ(pixel(15, 29), 0xFF000000u);
+  EXPECT_EQ(pixel(69, 15), 0xFF000000u);
 }
 
 TEST_F(ScreenObject, FrameClockBlinkBits) {
