@@ -225,6 +225,14 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
     EXPECT_GE(v.get_int(PARAMETER::VALUE), 0);
     EXPECT_LE(v.get_int(PARAMETER::VALUE), 100);
   }
+  // A range of one still takes the slider from one end of the track to the other.
+  PARAMETER one;
+  const auto bar = make_bar(one, true, 0);
+  one.set_int(PARAMETER::MAXIMUM, 1);
+  for (const auto& [value, start] : {std::pair{0, 75}, {1, 25}}) {
+    one.set_int(PARAMETER::VALUE, value);
+    EXPECT_EQ(bar->get_slider_start(), start) << value;
+  }
 }
 
 TEST_F(ScrollbarInput, AVariableItCannotEditEndsTheProgram) {
