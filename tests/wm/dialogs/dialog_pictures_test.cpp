@@ -85,7 +85,8 @@ protected:
 // How each picture's dialog is opened, and what is done to it: each key
 // tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "w" "notes" typed),
 // "p" the focused button held down by the pointer, "C" the pointer held
-// down on the dialog's middle, "W" the wheel turned down three steps there.
+// down on the dialog's middle, "W" the wheel turned down three steps there,
+// "L" notes.txt read into a message box's text.
 struct ROW {
   const char* name;
   std::function<WM_DIALOG*(const FOLDER&)> open;
@@ -131,6 +132,9 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
                                      nullptr, nullptr, true, true);
          return d;
        }, ""},
+      {"message_from_file", [&](const FOLDER&) {
+         return new WM_CONFIRM(360, 170, "Read me", "Agree", "Disagree", true, retry, skip, -1, -1, false, 20, nullptr);
+       }, "L", "dialogs3"},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
       {"lines_short", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Setup", short_line, 1, true, kStay, 0, true, nullptr); }, "", "dialogs2"},
       {"about", [](const FOLDER&) {
@@ -158,6 +162,27 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_flags(0, flag_labels, 0);
          return d;
        }, "", "dialogs2"},
+      {"flags_with_gaps", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         const char* const gaps[] = {"Desktop link", nullptr, "Documentation", nullptr, "Sources"};
+         d->set_flags(0x6, gaps, 5);
+         return d;
+       }, "ts", "dialogs3"},
+      {"flags_in_styles", [&](const FOLDER&) {
+         WM_STYLE_SET boxes, bar;
+         boxes.fg_colour = 0xFFF0E060;
+         boxes.bg_colour = 0xFF604080;
+         bar.bg_colour = 0xFF80C0A0;
+         bar.fg_colour = bar.active_colour = 0xFF203040;
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, &boxes, &bar);
+         d->set_flags(0x5A5, flag_labels, 12);
+         return d;
+       }, "", "dialogs3"},
+      {"flags_scrolled", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0x5A5, flag_labels, 12);
+         return d;
+       }, "W", "dialogs3"},
       {"folder_browser", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
@@ -199,6 +224,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
        }, "C"},
+      {"keyboard_typed", [](const FOLDER&) {
+         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+       }, "w", "dialogs3"},
       {"progress", [](const FOLDER&) {
          DIALOG_EFFECTS at_once;
          at_once.flags = 0;
@@ -252,6 +281,9 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
           input.move_to(dialog->x + dialog->width / 2, dialog->y + dialog->height / 2);
           if (*a == 'C') input.press(1);
           if (*a == 'W') input.turn_wheel(-3);
+          break;
+        case 'L':
+          ASSERT_TRUE(static_cast<WM_CONFIRM*>(dialog)->load_text_file(fixed, "notes.txt"));
           break;
         case 'p':
           ASSERT_NE(focus, nullptr);

@@ -250,6 +250,7 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
     choose("d" + WM_FILE_SELECT::readable_name(name.substr(0, 200).c_str()));
     EXPECT_EQ(browser->folder.path, dir);  // entered by its own bytes
   }
+  EXPECT_EQ(WM_FILE_SELECT::readable_name(nullptr), "");  // no name at all shows as nothing
 }
 
 // Each row types a name into the name dialog and answers it: a folder that

@@ -160,6 +160,13 @@ TEST_F(KeyboardX11, CloseAndAPageRebuildCallNothingBack) {
   EXPECT_TRUE(frames_until(closed));
   EXPECT_EQ(heard, "");
   EXPECT_STREQ(field->get_text(), "ab");
+
+  // Without a way to open one, a click on the field opens no keyboard.
+  const KEYBOARD_HOOKS hooks = keyboard_hooks;
+  keyboard_hooks.open = nullptr;
+  click_at(field->x + 5, field->y + field->height / 2);
+  EXPECT_EQ(keyboard_dialog, nullptr);
+  keyboard_hooks = hooks;
 }
 
 // The keyboard's own field hides a password as the page's field does: its
