@@ -247,6 +247,22 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_bar_text("Step 7", false);
          return d;
        }, "", "dialogs2"},
+      {"progress_in_a_bar_style", [](const FOLDER&) {
+         DIALOG_EFFECTS at_once;
+         at_once.flags = 0;
+         WM_STYLE_SET bar;
+         bar.y_spacing = 3;
+         bar.border_top_gap = bar.border_bottom_gap = 5;
+         bar.bg_colour = 0xFF304060;
+         bar.fg_colour = 0xFFF0F0F0;
+         bar.highlight_colour = 0xFFE08020;
+         bar.highlight_text_colour = 0xFF101010;
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 160, "Installing", nullptr, nullptr, nullptr, &at_once,
+                                              "Copying notes.txt", 10, nullptr, true, &bar);
+         d->set_value(6, false);
+         d->set_bar_text("6 of 10", false);
+         return d;
+       }, "", "dialogs3"},
   };
 
   for (const ROW& row : rows) {

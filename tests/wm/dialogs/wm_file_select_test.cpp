@@ -147,6 +147,13 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   EXPECT_EQ(result(), path("home/docs") + "|a.xml");
   EXPECT_EQ(result(5), "<refused>");  // one byte short: refused, not cut
   EXPECT_EQ(get_last_error(), WM_FILE_SELECT::ERROR_RESULT_TOO_LONG);
+  // A new file's name typed or emptied turns OK on and off.
+  d->set_mode(2, &docs, nullptr, ".xml");
+  for (const char* typed : {"p", "", "plan"}) {
+    d->name_field->set_text(typed);
+    d->name_field->fire_callback(false);  // as typing does
+    EXPECT_EQ(d->ok_button->enabled != 0, *typed != 0) << typed;
+  }
   d->set_mode(2, &docs, "report", ".xml");
   EXPECT_EQ(result(), path("home/docs") + "|report.xml");
   d->name_field->set_text("plan.xml");

@@ -123,6 +123,9 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   // BackSpace, Left, then a character lands before the last one.
   keys(d, {{0, 13}, {4, 4}, {1, 1}});
   EXPECT_STREQ(d->entry->get_text(), "abqWEEr\xE0" "1q\xC0");
+  // Right, then BackSpace takes the last one.
+  keys(d, {{4, 6}, {0, 13}});
+  EXPECT_STREQ(d->entry->get_text(), "abqWEEr\xE0" "1q");
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->entry);  // keys never take it
 
   // The physical arrows move the highlight from Enter, stopping at edges.
@@ -135,8 +138,8 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
 
   EXPECT_EQ(heard, "");
   keys(d, {{2, 12}});
-  EXPECT_STREQ(field->get_text(), "abqWEEr\xE0" "1q\xC0");
-  EXPECT_EQ(heard, "abqWEEr\xE0" "1q\xC0;");
+  EXPECT_STREQ(field->get_text(), "abqWEEr\xE0" "1q");
+  EXPECT_EQ(heard, "abqWEEr\xE0" "1q;");
   EXPECT_TRUE(frames_until(closed));
 }
 
@@ -167,6 +170,13 @@ TEST_F(KeyboardX11, CloseAndAPageRebuildCallNothingBack) {
   click_at(field->x + 5, field->y + field->height / 2);
   EXPECT_EQ(keyboard_dialog, nullptr);
   keyboard_hooks = hooks;
+  // Return in the field opens it.
+  tap(XK_Return);
+  ASSERT_TRUE(frames_until([] { return keyboard_dialog != nullptr; }));
+  d = keyboard_dialog;
+  ASSERT_TRUE(frames_until([d] { return !d->is_moving(); }));
+  click(d->close_button);
+  EXPECT_TRUE(frames_until(closed));
 }
 
 // The keyboard's own field hides a password as the page's field does: its
