@@ -108,6 +108,7 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   EXPECT_STREQ(d->get_text(), "Keyboard");
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->entry);
   EXPECT_STREQ(d->entry->get_text(), "ab");
+  EXPECT_EQ(d->keyboard->get_key_button(1, 1)->tooltip, nullptr);  // a field's keyboard shows no tips
   save_screen("keyboard_x11.png");
   EXPECT_TRUE(wm_test::screen_matches_reference("keyboard"));
 

@@ -208,7 +208,7 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
     uint32_t advance;
     int16_t offset;
   } steps[] = {{10, 300, 0}, {10, 1, 6}, {10, 400, 6}, {10, 350, 1}, {-10, 310, 2}, {-10, 90, 2},
-               {-10, 220, 3}, {0, 5000, 3}};
+               {-10, 220, 3}, {0, 5000, 3}, {1, 302, 1}};
   std::vector<COLOUR> last;
   for (const auto& s : steps) {
     b->animation_x_rate = s.rate;
