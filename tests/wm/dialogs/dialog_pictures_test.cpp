@@ -136,6 +136,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return new WM_CONFIRM(360, 170, "Read me", "Agree", "Disagree", true, retry, skip, -1, -1, false, 20, nullptr);
        }, "L", "dialogs3"},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
+      {"lines_placed", [&](const FOLDER&) {
+         const char* const with_gap[] = {"Installed.", nullptr, "Start it now?"};
+         return new WM_CONFIRM(40, 30, "Setup", with_gap, 3, true, kStay, 0, false, nullptr);
+       }, "", "dialogs3"},
       {"lines_short", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Setup", short_line, 1, true, kStay, 0, true, nullptr); }, "", "dialogs2"},
       {"about", [](const FOLDER&) {
          auto* d = new WM_ABOUT();

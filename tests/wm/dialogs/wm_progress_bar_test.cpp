@@ -257,6 +257,7 @@ TEST_F(ProgressBar, ABarOffItsScreenEndsTheProgram) {
         ::testing::ExitedWithCode(255), "Invalid dimensions passed to progress bar");
   }
   EXPECT_NE(bar(0, 0, 200, 150, nullptr, 0), nullptr);  // the whole screen, to its last pixel
+  EXPECT_EQ(WM_PROGRESS_BAR(0, 0, 100, 20, nullptr, 10, nullptr).visible, 1);  // no style: shown
 }
 
 }  // namespace

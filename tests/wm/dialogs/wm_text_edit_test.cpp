@@ -396,7 +396,7 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
   // taller than its text, a long text with the caret at its start and in
   // its middle, a selection that begins before the shown part, and icons
   // one pixel thin in the middle of the box; the caret is half clear, over
-  // a field and over a box of two lines.
+  // a field and over a box, there on an empty line.
   screen->fill_rect_solid(0, 0, 199, 199, &halves[1]);
   screen->fill_rect_solid(200, 0, 399, 199, &halves[0]);
   const std::string long_text = "0123456789 abcdefghij klmnopqrst uvwxyz";
@@ -437,8 +437,9 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
     }
     field.draw();
   }
-  WM_TEXT_EDIT_BOX box(205, 155, 190, 40, 100, "two\nlines", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT_BOX box(205, 155, 190, 40, 100, "two\n\nlines", &s, nullptr, 0, 0);
   box.caret_colour = kGlassCaret;
+  box.caret = 4;  // on the empty line
   WM_SCREEN_OBJECT::focus_object = &box;
   box.draw();
   WM_SCREEN_OBJECT::focus_object = nullptr;
