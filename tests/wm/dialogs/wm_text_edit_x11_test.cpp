@@ -273,7 +273,7 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // Shift selects from the caret; a plain move drops the selection.
       {{"abcde"}, "=abcde|5|0-5 Home Right Right S-Right S-Right =abcde|4|2-4 Right =abcde|5|"},
       // Ctrl moves by words: at least one, then on to a space.
-      {{"abc def"}, "End C-Left =abc_def|3| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
+      {{"abc def"}, "End C-Left =abc_def|3| C-Left =abc_def|0| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
       {{"", 100, nullptr, false, false, true},
        "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| BackSpace End Delete =ell|3| #ccccccc"},
       // Typing replaces the selection the focus made; undo brings back the
