@@ -85,7 +85,8 @@ protected:
 // How each picture's dialog is opened, and what is done to it: each key
 // tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "w" "notes" typed),
 // "p" the focused button held down by the pointer, "C" the pointer held
-// down on the dialog's middle, "W" the wheel turned down three steps there.
+// down on the dialog's middle, "W" the wheel turned down three steps there,
+// "L" notes.txt read into a message box's text.
 struct ROW {
   const char* name;
   std::function<WM_DIALOG*(const FOLDER&)> open;
@@ -131,7 +132,14 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
                                      nullptr, nullptr, true, true);
          return d;
        }, ""},
+      {"message_from_file", [&](const FOLDER&) {
+         return new WM_CONFIRM(360, 170, "Read me", "Agree", "Disagree", true, retry, skip, -1, -1, false, 20, nullptr);
+       }, "L", "dialogs3"},
       {"lines", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Question", lines, 2, true, kStay, 0, false, nullptr); }, ""},
+      {"lines_placed", [&](const FOLDER&) {
+         const char* const with_gap[] = {"Installed.", nullptr, "Start it now?"};
+         return new WM_CONFIRM(40, 30, "Setup", with_gap, 3, true, kStay, 0, false, nullptr);
+       }, "", "dialogs3"},
       {"lines_short", [&](const FOLDER&) { return new WM_CONFIRM(-1, -1, "Setup", short_line, 1, true, kStay, 0, true, nullptr); }, "", "dialogs2"},
       {"about", [](const FOLDER&) {
          auto* d = new WM_ABOUT();
@@ -158,6 +166,27 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_flags(0, flag_labels, 0);
          return d;
        }, "", "dialogs2"},
+      {"flags_with_gaps", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         const char* const gaps[] = {"Desktop link", nullptr, "Documentation", nullptr, "Sources"};
+         d->set_flags(0x6, gaps, 5);
+         return d;
+       }, "ts", "dialogs3"},
+      {"flags_in_styles", [&](const FOLDER&) {
+         WM_STYLE_SET boxes, bar;
+         boxes.fg_colour = 0xFFF0E060;
+         boxes.bg_colour = 0xFF604080;
+         bar.bg_colour = 0xFF80C0A0;
+         bar.fg_colour = bar.active_colour = 0xFF203040;
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, &boxes, &bar);
+         d->set_flags(0x5A5, flag_labels, 12);
+         return d;
+       }, "", "dialogs3"},
+      {"flags_scrolled", [&](const FOLDER&) {
+         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+         d->set_flags(0x5A5, flag_labels, 12);
+         return d;
+       }, "W", "dialogs3"},
       {"folder_browser", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
@@ -199,6 +228,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
        }, "C"},
+      {"keyboard_typed", [](const FOLDER&) {
+         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+       }, "w", "dialogs3"},
       {"progress", [](const FOLDER&) {
          DIALOG_EFFECTS at_once;
          at_once.flags = 0;
@@ -218,6 +251,22 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_bar_text("Step 7", false);
          return d;
        }, "", "dialogs2"},
+      {"progress_in_a_bar_style", [](const FOLDER&) {
+         DIALOG_EFFECTS at_once;
+         at_once.flags = 0;
+         WM_STYLE_SET bar;
+         bar.y_spacing = 3;
+         bar.border_top_gap = bar.border_bottom_gap = 5;
+         bar.bg_colour = 0xFF304060;
+         bar.fg_colour = 0xFFF0F0F0;
+         bar.highlight_colour = 0xFFE08020;
+         bar.highlight_text_colour = 0xFF101010;
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 160, "Installing", nullptr, nullptr, nullptr, &at_once,
+                                              "Copying notes.txt", 10, nullptr, true, &bar);
+         d->set_value(6, false);
+         d->set_bar_text("6 of 10", false);
+         return d;
+       }, "", "dialogs3"},
   };
 
   for (const ROW& row : rows) {
@@ -252,6 +301,9 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
           input.move_to(dialog->x + dialog->width / 2, dialog->y + dialog->height / 2);
           if (*a == 'C') input.press(1);
           if (*a == 'W') input.turn_wheel(-3);
+          break;
+        case 'L':
+          ASSERT_TRUE(static_cast<WM_CONFIRM*>(dialog)->load_text_file(fixed, "notes.txt"));
           break;
         case 'p':
           ASSERT_NE(focus, nullptr);

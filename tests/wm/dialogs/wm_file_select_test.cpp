@@ -147,6 +147,13 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   EXPECT_EQ(result(), path("home/docs") + "|a.xml");
   EXPECT_EQ(result(5), "<refused>");  // one byte short: refused, not cut
   EXPECT_EQ(get_last_error(), WM_FILE_SELECT::ERROR_RESULT_TOO_LONG);
+  // A new file's name typed or emptied turns OK on and off.
+  d->set_mode(2, &docs, nullptr, ".xml");
+  for (const char* typed : {"p", "", "plan"}) {
+    d->name_field->set_text(typed);
+    d->name_field->fire_callback(false);  // as typing does
+    EXPECT_EQ(d->ok_button->enabled != 0, *typed != 0) << typed;
+  }
   d->set_mode(2, &docs, "report", ".xml");
   EXPECT_EQ(result(), path("home/docs") + "|report.xml");
   d->name_field->set_text("plan.xml");
@@ -250,6 +257,7 @@ TEST_F(FileSelect, OddNamesAreShownReadableAndReturnedByteForByte) {
     choose("d" + WM_FILE_SELECT::readable_name(name.substr(0, 200).c_str()));
     EXPECT_EQ(browser->folder.path, dir);  // entered by its own bytes
   }
+  EXPECT_EQ(WM_FILE_SELECT::readable_name(nullptr), "");  // no name at all shows as nothing
 }
 
 // Each row types a name into the name dialog and answers it: a folder that
@@ -334,6 +342,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
        "every file of the program there.", "Look in this folder:", 2, -1, -1, true, true},
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
       {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
+      {"Choose a folder.", "Look in:", 3, 900, 560, false, false},  // cut, and not moved again
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.

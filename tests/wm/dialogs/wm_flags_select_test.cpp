@@ -65,6 +65,11 @@ TEST_F(FlagsSelect, CountsAndFlagIndexesStayInRangeAndTheTitleKeepsTheSize) {
   d.set_text("Select Viewable Columns");
   EXPECT_STREQ(d.get_text(), "Select Viewable Columns");
   EXPECT_EQ((std::vector<int>{d.width, d.height}), (std::vector<int>{w, h}));
+  // A relabelled OK and Cancel are both as wide as the wider text.
+  d.ok_button->set_text("Show these columns", false);
+  d.set_flags(5, labels.data(), 2);
+  EXPECT_EQ(d.ok_button->width, d.cancel_button->width);
+  EXPECT_GT(d.ok_button->width, w / 2);
 }
 
 TEST_F(FlagsSelect, IsADialogOfItsOwnKindThatANullCallbackLeavesOpen) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,4 +116,40 @@ TEST_F(Keyboard, ShiftExtAndCapsShowTheirFaces) {
   }
   EXPECT_EQ(keyboards[1]->shift * 100 + keyboards[3]->ext * 10 + keyboards[3]->caps, 111);
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "keyboard_faces", *get_screen_image()));
+}
+
+// A layout of its own: two rows, no Enter, a gap in the plain face that the
+// shifted face fills. Without Enter the first key carries the highlight; a
+// gap's key shows once a face gives it a character and hides again after.
+// Plain, shifted and plain again beside each other against
+// tests/references/dialogs3/keyboard_own_layout.png.
+TEST_F(Keyboard, AnOwnLayoutHighlightsItsFirstKeyAndFillsItsGaps) {
+  using K = KEYBOARD_LAYOUT;
+  KEYBOARD_LAYOUT small{};
+  small.row_count = 2;
+  small.rows[0] = {3, {2, 2, 2}};
+  small.rows[1] = {2, {4, 2}};
+  small.labels[K::LABEL_SHIFT] = "Shift";
+  small.labels[K::LABEL_BACKSPACE] = "Del";
+  for (int g = 0; g < 4; ++g) {
+    const bool shifted = g % 2 == 1;
+    const uint8_t first[] = {uint8_t(shifted ? 'A' : 'a'), uint8_t(shifted ? 'B' : 'b'), K::SHIFT};
+    const uint8_t second[] = {shifted ? uint8_t{'X'} : uint8_t{K::SPACER}, K::BACKSPACE};
+    std::copy(std::begin(first), std::end(first), small.grids[g][0]);
+    std::copy(std::begin(second), std::end(second), small.grids[g][1]);
+  }
+  const COLOUR ground = 0xFF203040;
+  get_screen_image()->clear(&ground, true);
+  std::vector<std::unique_ptr<WM_KEYBOARD>> keyboards;
+  for (int i = 0; i < 3; ++i) {
+    const auto left = static_cast<int16_t>(10 + 260 * i);
+    auto& k = keyboards.emplace_back(
+        std::make_unique<WM_KEYBOARD>(left, 10, static_cast<int16_t>(left + 239), 89, nullptr, &small, 5, 0, 0));
+    if (i >= 1) k->get_key_button(2, 0)->fire_callback(false);  // Shift
+    if (i == 2) k->get_key_button(0, 1)->fire_callback(false);  // X, which ends Shift
+    k->show();
+    wm_test::paint_table(k.get());
+  }
+  EXPECT_TRUE(keyboards[0]->get_key_button(0, 0)->highlighted);  // where the arrow keys start
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs3", "keyboard_own_layout", *get_screen_image()));
 }

@@ -108,13 +108,17 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   EXPECT_STREQ(d->get_text(), "Keyboard");
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->entry);
   EXPECT_STREQ(d->entry->get_text(), "ab");
+  EXPECT_EQ(d->keyboard->get_key_button(1, 1)->tooltip, nullptr);  // a field's keyboard shows no tips
   save_screen("keyboard_x11.png");
   EXPECT_TRUE(wm_test::screen_matches_reference("keyboard"));
 
   // q; Shift w (then lower case again); Caps e (stays); Caps with Shift r.
   keys(d, {{1, 1}, {3, 0}, {1, 2}});
   EXPECT_EQ(label(d, 1, 2), "w");
-  keys(d, {{2, 0}, {1, 3}, {1, 3}, {3, 0}, {1, 4}, {2, 0}});
+  keys(d, {{2, 0}});
+  EXPECT_TRUE(d->keyboard->get_key_button(0, 2)->active);  // Caps shows held
+  keys(d, {{1, 3}, {1, 3}, {3, 0}, {1, 4}, {2, 0}});
+  EXPECT_FALSE(d->keyboard->get_key_button(0, 2)->active);
   EXPECT_STREQ(d->entry->get_text(), "abqWEEr");
   // Ext: accented letters; the top row stays; Ext Shift ends row 4 the same.
   keys(d, {{4, 0}, {1, 1}, {0, 1}, {3, 0}, {1, 1}, {3, 0}, {3, 10}, {4, 0}});
@@ -123,6 +127,9 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   // BackSpace, Left, then a character lands before the last one.
   keys(d, {{0, 13}, {4, 4}, {1, 1}});
   EXPECT_STREQ(d->entry->get_text(), "abqWEEr\xE0" "1q\xC0");
+  // Right, then BackSpace takes the last one.
+  keys(d, {{4, 6}, {0, 13}});
+  EXPECT_STREQ(d->entry->get_text(), "abqWEEr\xE0" "1q");
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, d->entry);  // keys never take it
 
   // The physical arrows move the highlight from Enter, stopping at edges.
@@ -135,8 +142,8 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
 
   EXPECT_EQ(heard, "");
   keys(d, {{2, 12}});
-  EXPECT_STREQ(field->get_text(), "abqWEEr\xE0" "1q\xC0");
-  EXPECT_EQ(heard, "abqWEEr\xE0" "1q\xC0;");
+  EXPECT_STREQ(field->get_text(), "abqWEEr\xE0" "1q");
+  EXPECT_EQ(heard, "abqWEEr\xE0" "1q;");
   EXPECT_TRUE(frames_until(closed));
 }
 
@@ -160,6 +167,20 @@ TEST_F(KeyboardX11, CloseAndAPageRebuildCallNothingBack) {
   EXPECT_TRUE(frames_until(closed));
   EXPECT_EQ(heard, "");
   EXPECT_STREQ(field->get_text(), "ab");
+
+  // Without a way to open one, a click on the field opens no keyboard.
+  const KEYBOARD_HOOKS hooks = keyboard_hooks;
+  keyboard_hooks.open = nullptr;
+  click_at(field->x + 5, field->y + field->height / 2);
+  EXPECT_EQ(keyboard_dialog, nullptr);
+  keyboard_hooks = hooks;
+  // Return in the field opens it.
+  tap(XK_Return);
+  ASSERT_TRUE(frames_until([] { return keyboard_dialog != nullptr; }));
+  d = keyboard_dialog;
+  ASSERT_TRUE(frames_until([d] { return !d->is_moving(); }));
+  click(d->close_button);
+  EXPECT_TRUE(frames_until(closed));
 }
 
 // The keyboard's own field hides a password as the page's field does: its

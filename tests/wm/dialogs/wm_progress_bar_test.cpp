@@ -208,7 +208,7 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
     uint32_t advance;
     int16_t offset;
   } steps[] = {{10, 300, 0}, {10, 1, 6}, {10, 400, 6}, {10, 350, 1}, {-10, 310, 2}, {-10, 90, 2},
-               {-10, 220, 3}, {0, 5000, 3}};
+               {-10, 220, 3}, {0, 5000, 3}, {1, 302, 1}};
   std::vector<COLOUR> last;
   for (const auto& s : steps) {
     b->animation_x_rate = s.rate;
@@ -257,6 +257,7 @@ TEST_F(ProgressBar, ABarOffItsScreenEndsTheProgram) {
         ::testing::ExitedWithCode(255), "Invalid dimensions passed to progress bar");
   }
   EXPECT_NE(bar(0, 0, 200, 150, nullptr, 0), nullptr);  // the whole screen, to its last pixel
+  EXPECT_EQ(WM_PROGRESS_BAR(0, 0, 100, 20, nullptr, 10, nullptr).visible, 1);  // no style: shown
 }
 
 }  // namespace

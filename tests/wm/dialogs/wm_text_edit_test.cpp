@@ -390,4 +390,59 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
   }
   WM_SCREEN_OBJECT::focus_object = nullptr;
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "entry_fields", *screen));
+
+  // More states on a fresh ground, against dialogs3/entry_fields_more.png:
+  // disabled, empty with a hint (with and without the focus), a field made
+  // taller than its text, a long text with the caret at its start and in
+  // its middle, a selection that begins before the shown part, and icons
+  // one pixel thin in the middle of the box; the caret is half clear, over
+  // a field and over a box, there on an empty line.
+  screen->fill_rect_solid(0, 0, 199, 199, &halves[1]);
+  screen->fill_rect_solid(200, 0, 399, 199, &halves[0]);
+  const std::string long_text = "0123456789 abcdefghij klmnopqrst uvwxyz";
+  constexpr COLOUR kGlassCaret = 0x80C00000;
+  IMAGE flat(12, 1), thin(1, 12);
+  flat.fill_rect_solid(0, 0, 11, 0, &icon_colour);
+  thin.fill_rect_solid(0, 0, 0, 11, &icon_colour);
+  const struct {
+    const char* text;
+    const char* hint;
+    bool enabled, focus;
+    int16_t caret, select_from, height;  // -1: as the text leaves it
+    const IMAGE* icon;
+  } more[] = {
+      {"disabled", nullptr, false, false, -1, -1, -1, nullptr}, {"", "a hint", true, false, -1, -1, -1, nullptr},
+      {"", "a hint", true, true, -1, -1, -1, nullptr},
+      {long_text.c_str(), nullptr, true, true, 0, -1, -1, nullptr},
+      {"tall", nullptr, true, true, -1, -1, 40, nullptr},
+      {long_text.c_str(), nullptr, true, true, 20, -1, -1, nullptr},
+      {long_text.c_str(), nullptr, true, true, -1, 3, -1, nullptr},
+      {"flat", nullptr, true, false, -1, -1, -1, &flat},        {"thin", nullptr, true, false, -1, -1, -1, &thin},
+  };
+  for (size_t i = 0; i < std::size(more); ++i) {
+    const auto& row = more[i];
+    WM_TEXT_EDIT field(static_cast<int16_t>(i < 5 ? 5 : 205), static_cast<int16_t>(3 + 38 * (i % 5)), 190, 100,
+                       row.text, &s, nullptr, 0, 0);
+    field.edit_flags = INDENTED_BORDER;
+    if (row.height > 0) field.set_size(190, static_cast<uint16_t>(row.height), false);
+    if (row.hint) field.set_hint(row.hint);
+    if (row.icon) field.set_icon(*row.icon);
+    field.enabled = row.enabled ? 1 : 0;
+    WM_SCREEN_OBJECT::focus_object = row.focus ? &field : nullptr;
+    field.caret_colour = kGlassCaret;
+    if (row.caret >= 0) field.caret = row.caret;
+    if (row.select_from >= 0) {
+      field.selection_anchor = row.select_from;
+      field.selection_end = field.caret;
+    }
+    field.draw();
+  }
+  WM_TEXT_EDIT_BOX box(205, 155, 190, 40, 100, "two\n\nlines", &s, nullptr, 0, 0);
+  box.caret_colour = kGlassCaret;
+  box.caret = 4;  // on the empty line
+  WM_SCREEN_OBJECT::focus_object = &box;
+  box.edit_flags |= DARKENED_BACKGROUND;  // a box draws its own background all the same
+  box.draw();
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs3", "entry_fields_more", *screen));
 }

@@ -273,7 +273,7 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // Shift selects from the caret; a plain move drops the selection.
       {{"abcde"}, "=abcde|5|0-5 Home Right Right S-Right S-Right =abcde|4|2-4 Right =abcde|5|"},
       // Ctrl moves by words: at least one, then on to a space.
-      {{"abc def"}, "End C-Left =abc_def|3| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
+      {{"abc def"}, "End C-Left =abc_def|3| C-Left =abc_def|0| Home C-Right =abc_def|3| S-End =abc_def|7|3-7"},
       {{"", 100, nullptr, false, false, true},
        "t:hello =hello|5| BackSpace =hell|4| Home Delete =ell|0| BackSpace End Delete =ell|3| #ccccccc"},
       // Typing replaces the selection the focus made; undo brings back the
@@ -293,6 +293,9 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       // A click on the focused field puts the caret at the nearest boundary;
       // dragging selects from the press to the pointer.
       {{"abcdefg"}, "@3+1 down up =abcdefg|3| @3 down @7-1 @7 up =abcdefg|7|3-7 t:x =abcx|4|"},
+      // A click empties the typed characters: one typed before it does not
+      // land at the new caret.
+      {{"ok"}, "@1 k:x down up =ok|1|"},
       // A password ignores moves and keeps no selection.
       {{"secret", 100, nullptr, true}, "Home S-Left Left =secret|6| BackSpace =secre|5|"},
   };
@@ -389,7 +392,9 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
     WM_BUTTON* button = ok ? dialog->ok : dialog->cancel;
     ASSERT_NO_FATAL_FAILURE(move_to(button));
     page_frame();
-    run_script("down up");
+    run_script("down");
+    EXPECT_EQ(dialog_answers, 0);  // a button answers when let go
+    run_script("up");
     EXPECT_EQ(dialog_answers, 1);
     EXPECT_EQ(dialog_text, ok ? "name/7/1" : "name/7/0");
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(dialog));  // removed and deleted

@@ -109,6 +109,10 @@ TEST_F(TextWin, SplitsAtEveryLineEndAndDropsTheOldestLineOfAFullRing) {
   // Five lines into four slots: "a" went with its row.
   EXPECT_EQ(win->get_line_count(), 4);
   EXPECT_EQ(rows(), (std::vector<std::string>{"", "b", "abc", ""}));
+  // A ring of one line holds the newest alone.
+  make(400, 200, 1);
+  win->add_text("first\nsecond", nullptr, nullptr, false, true);
+  EXPECT_EQ(rows(), (std::vector<std::string>{"second"}));
 }
 
 // One table of wraps: each window is as wide as its `fits` text needs, each

@@ -87,6 +87,15 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
   EXPECT_FALSE(win.has_selection());
   click_at(area.x1 + 10, row_y(7));
   EXPECT_EQ(clicked, (std::vector<std::string>{"https://example.org/licence"}));
+  // The second button calls back too, once, also on the last column
+  // before the 16 pixels of the bar.
+  move_to(win.x + win.width - 1 - 16 - 1, row_y(7));
+  button(true, 3);
+  ASSERT_TRUE(frames_until([] { return (mouse.buttons & MOUSE::RIGHT) != 0; }));
+  button(false, 3);
+  ASSERT_TRUE(frames_until([] { return clicked.size() == 2; }));
+  for (int i = 0; i < 5; ++i) frame();
+  EXPECT_EQ(clicked.size(), 2u);
 }
 
 // Fewer lines than the view has rows, wrapped into more rows than it shows:
