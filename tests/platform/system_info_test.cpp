@@ -100,12 +100,13 @@ TEST_F(SystemInfoFiles, MissingOrEmptyFilesLeaveOneProcessorAndNoMemory) {
 }
 
 TEST_F(SystemInfoFiles, MemoryIsReadInMebibytes) {
+  // The numbers start right after the colon too.
   use_meminfo(
-      "MemTotal:        2048000 kB\n"
-      "MemFree:          524288 kB\n"
+      "MemTotal:2048000 kB\n"
+      "MemFree:524288 kB\n"
       "MemAvailable:    1000000 kB\n"
-      "SwapTotal:       1048576 kB\n"
-      "SwapFree:         102400 kB\n");
+      "SwapTotal:1048576 kB\n"
+      "SwapFree:102400 kB\n");
   SYSTEM_INFO info;
   get_system_info(&info);
   EXPECT_EQ(info.physical_memory, 2000);

@@ -603,7 +603,14 @@ TEST_F(WindowX11, TheIconPictureReachesDesktopsAsArgb) {
   ASSERT_TRUE(XGetGeometry(probe, hints->icon_pixmap, &root, &ix, &iy, &iw, &ih, &border, &depth));
   EXPECT_EQ(iw, 70u);
   EXPECT_EQ(ih, 70u);
+  const Pixmap pixmap = hints->icon_pixmap;
   XFree(hints);
+  // Closing the window gives the icon's pixmaps back to the server.
+  close_window(0);
+  XSync(x11.display, False);
+  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  EXPECT_FALSE(XGetGeometry(probe, pixmap, &root, &ix, &iy, &iw, &ih, &border, &depth));
+  XSetErrorHandler(previous);
 }
 
 namespace {
