@@ -167,7 +167,15 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     ASSERT_TRUE(held.open(folder, "new.bin"));
     EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
   }
-  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdef");
+  // Also as descriptor 0, in a program started with its standard input closed.
+  EXPECT_EXIT(
+      {
+        close(0);
+        APPEND_FILE held;
+        _exit(held.open(folder, "new.bin") && held.append("g", 1) && held.close() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdefg");
   EXPECT_EQ(open_descriptors(), descriptors);
 
   // Reading and updating take a regular file only, and say what else is
@@ -306,6 +314,16 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
       EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
     }
   }
+  // A folder at the name refuses the file, and what was made for it goes.
+  ASSERT_EQ(mkdir((work + "/folder").c_str(), 0755), 0);
+  for (const bool unnamed : {false, true}) {
+    FILE_REPLACEMENT::allow_unnamed_files(unnamed);
+    FILE_REPLACEMENT file;
+    ASSERT_TRUE(file.begin(folder_at(work), "folder", 0644));
+    EXPECT_FALSE(file.write("new", 3) && file.commit());
+    EXPECT_EQ(std::pair(file.failed_step, file.error), std::pair(FILE_REPLACEMENT::STEP::RENAME, EISDIR));
+    EXPECT_EQ(names_in(work), (std::vector<std::string>{"folder", "made"})) << unnamed;
+  }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
@@ -407,12 +425,18 @@ TEST_F(FileServicesTest, AFolderAtTheInodeOfARemovedMadeOneIsNotTakenForIt) {
   const uint64_t inode = hold.made()[0].inode;
   ASSERT_TRUE(hold.reach(folder_at(gone)));  // still the folder made
   hold.release();
-  // The freed inode goes to the next folder or file made in its group: when
-  // another process takes it first, it comes back once that one is gone.
+  // The freed inode goes to a later folder or file made in its group, the
+  // lowest free one first: folders given lower ones are kept, so that it
+  // comes next; one given a higher one means another process holds it for
+  // now, and is removed again while that one lets go of it.
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
   struct stat st {};
-  for (int i = 0; i < 5000 && st.st_ino != inode; ++i) {
-    if (i > 0) usleep(2000);
-    ASSERT_TRUE(rmdir(gone.c_str()) == 0 && mkdir(gone.c_str(), 0755) == 0 && stat(gone.c_str(), &st) == 0);
+  for (int i = 0, kept = 0; i < 5000 && kept < 1000 && st.st_ino != inode; ++i) {
+    const std::string probe = work + "/open/" + std::to_string(i);
+    ASSERT_TRUE(mkdir(probe.c_str(), 0755) == 0 && stat(probe.c_str(), &st) == 0);
+    if (st.st_ino == inode) ASSERT_EQ(rename(probe.c_str(), gone.c_str()), 0);
+    else if (st.st_ino < inode) ++kept;
+    else if (rmdir(probe.c_str()) == 0) usleep(2000);
   }
   if (st.st_ino != inode) GTEST_SKIP() << "this file system gave the inode to no new folder";
   EXPECT_FALSE(hold.reach(folder_at(gone)));

@@ -488,6 +488,10 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   borderless.borderless = 1;
   ASSERT_TRUE(open_window(&borderless, 0));
   EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
+  // Video modes that the server then lists none of: no full screen at all.
+  x11.have_video_modes = true;
+  EXPECT_FALSE(open_window(&p, 0));
+  x11.have_video_modes = false;
 }
 
 // Titles reach window managers readable (WM_NAME and WM_ICON_NAME, a plain
