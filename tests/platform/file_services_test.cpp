@@ -7,6 +7,7 @@
 #include <cstring>
 #include <elf.h>
 #include <filesystem>
+#include <map>
 #include <pwd.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -418,27 +419,31 @@ TEST_F(FileServicesTest, StepHookHearsOfMadeFoldersAndNamedFiles) {
 TEST_F(FileServicesTest, AFolderAtTheInodeOfARemovedMadeOneIsNotTakenForIt) {
   ASSERT_EQ(mkdir((work + "/open").c_str(), 0777), 0);
   ASSERT_EQ(chmod((work + "/open").c_str(), 0777), 0);
-  const std::string gone = work + "/open/gone";
   FOLDER_HOLD hold;
-  ASSERT_TRUE(hold.reach(folder_at(gone), FOLDER_HOLD::MAKE::LAST));
-  ASSERT_EQ(hold.made().size(), 1u);
-  const uint64_t inode = hold.made()[0].inode;
-  ASSERT_TRUE(hold.reach(folder_at(gone)));  // still the folder made
+  std::map<uint64_t, std::string> made;  // path by inode
+  for (int i = 0; i < 64; ++i) {
+    const std::string path = work + "/open/made" + std::to_string(i);
+    ASSERT_TRUE(hold.reach(folder_at(path), FOLDER_HOLD::MAKE::LAST));
+    ASSERT_EQ(hold.made().size(), 1u);
+    made[hold.made()[0].inode] = path;
+    ASSERT_TRUE(hold.reach(folder_at(path)));  // still the folder made
+  }
   hold.release();
-  // The freed inode goes to a later folder or file made in its group, the
-  // lowest free one first: folders given lower ones are kept, so that it
-  // comes next; one given a higher one means another process holds it for
-  // now, and is removed again while that one lets go of it.
-  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  // Freed inodes go to later folders and files, the lowest free one of a
+  // group first: folders made and kept here come to one of these, unless
+  // other processes take them all meanwhile.
+  for (const auto& [inode, path] : made) ASSERT_EQ(rmdir(path.c_str()), 0);
+  std::string gone;
   struct stat st {};
-  for (int i = 0, kept = 0; i < 5000 && kept < 1000 && st.st_ino != inode; ++i) {
+  for (int i = 0; i < 5000 && gone.empty(); ++i) {
     const std::string probe = work + "/open/" + std::to_string(i);
     ASSERT_TRUE(mkdir(probe.c_str(), 0755) == 0 && stat(probe.c_str(), &st) == 0);
-    if (st.st_ino == inode) ASSERT_EQ(rename(probe.c_str(), gone.c_str()), 0);
-    else if (st.st_ino < inode) ++kept;
-    else if (rmdir(probe.c_str()) == 0) usleep(2000);
+    if (made.count(st.st_ino)) {
+      gone = made[st.st_ino];
+      ASSERT_EQ(rename(probe.c_str(), gone.c_str()), 0);
+    }
   }
-  if (st.st_ino != inode) GTEST_SKIP() << "this file system gave the inode to no new folder";
+  if (gone.empty()) GTEST_SKIP() << "this file system gave none of the inodes to a new folder";
   EXPECT_FALSE(hold.reach(folder_at(gone)));
   EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(),
             gone + ": unsafe folder: it lies in a folder that other users may write to without the sticky bit");
