@@ -870,7 +870,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "proc /proc proc rw 0 0\n"
       "/dev/sdb1 /media/usb vfat rw 0 0\n"
       "/dev/sdc1 /media/usb2 ntfs rw 0 0\n"
-      "/dev/cdrom0 /media/cd iso9660 ro 0 0\n"
+      "/dev/cdrom0 /media/cd hfs ro 0 0\n"  // the device, not the file system, says CD
       "/dev/fd0 /media/floppy msdos rw 0 0\n"
       "/dev/sdd1 " + home + " ext4 rw 0 0\n"
       "server:/x /mnt/net nfs4 rw 0 0\n"
@@ -909,6 +909,8 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
   EXPECT_FALSE(get_drive_path(&folder, past));
   EXPECT_EQ(get_drive_type(past), 0);
   EXPECT_EQ(get_drive_name(-1), nullptr);
+  EXPECT_FALSE(get_drive_path(&folder, -1));
+  EXPECT_FALSE(get_drive_path(nullptr, 0));
 
   // Whole components only; the deepest holder wins.
   EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb2/x")), 3);

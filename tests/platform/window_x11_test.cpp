@@ -250,6 +250,7 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
     const char* what;
     std::vector<RECT> areas;
     bool handed_over;  // else marked in the dirty rectangle
+    std::vector<RECT> shown = {};  // where the frame shows, when not just the areas
   } frames[] = {
       {"whole frame", {RECT::sized(0, 0, w, h)}, false},
       {"nothing marked", {}, false},
@@ -257,6 +258,11 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
       {"two far corners handed over", {RECT::sized(0, 0, 21, 21), RECT::sized(300, 180, 21, 23)}, true},
       {"a large area handed over", {RECT::sized(0, 40, w, 150)}, true},
       {"areas past the edges", {RECT{-10, -10, 5, 5}, RECT{310, 190, 400, 300}}, true},
+      {"more areas than are kept: one around them all", [] {
+         std::vector<RECT> steps;  // pixels on a slope: (10, 60), (15, 61) ... (170, 92)
+         for (int i = 0; i < 33; ++i) steps.push_back(RECT::sized(10 + 5 * i, 60 + i, 1, 1));
+         return steps;
+       }(), true, {RECT{10, 60, 170, 92}}},
   };
   int round = 0;
   for (const auto& f : frames) {
@@ -271,7 +277,7 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
     swap_screens(0);
     EXPECT_EQ(get_presented(), !f.areas.empty()) << f.what;
     EXPECT_TRUE(screen->dirty_is_empty()) << f.what;
-    for (const RECT& r : f.areas) {
+    for (const RECT& r : f.shown.empty() ? f.areas : f.shown) {
       const RECT in = r.intersect(RECT::sized(0, 0, w, h));
       for (int y = in.y1; y <= in.y2; ++y)
         for (int x = in.x1; x <= in.x2; ++x) model[static_cast<size_t>(y) * w + x] = noise(x, y, round);
