@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -29,6 +30,16 @@ extern "C" pid_t fork() {
     return -1;
   }
   return real_fork();
+}
+
+// While not 0, starting a program fails with this error.
+int fail_spawns_with = 0;
+extern "C" int posix_spawnp(pid_t* pid, const char* file, const posix_spawn_file_actions_t* actions,
+                            const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]) {
+  using SPAWN = int (*)(pid_t*, const char*, const posix_spawn_file_actions_t*, const posix_spawnattr_t*,
+                        char* const[], char* const[]);
+  static const auto real_spawn = reinterpret_cast<SPAWN>(dlsym(RTLD_NEXT, "posix_spawnp"));
+  return fail_spawns_with ? fail_spawns_with : real_spawn(pid, file, actions, attributes, argv, envp);
 }
 
 namespace {
@@ -61,6 +72,11 @@ TEST(RunCommand, ProgramThatCannotStartGives127) {
   fail_forks_below = getpid();
   EXPECT_EQ(run({"/bin/true"}, COMMAND_NO_WAIT), -1);
   fail_forks_below = 0;
+  for (int error : {EAGAIN, ENOMEM, EACCES}) {
+    fail_spawns_with = error;
+    EXPECT_EQ(run({"/bin/true"}), error == EACCES ? 127 : -1) << error;
+  }
+  fail_spawns_with = 0;
 }
 
 TEST(RunCommand, EmptyArgumentVectorMakesNoProcess) {

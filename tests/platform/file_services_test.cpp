@@ -7,6 +7,7 @@
 #include <cstring>
 #include <elf.h>
 #include <filesystem>
+#include <map>
 #include <pwd.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -115,6 +116,9 @@ TEST_F(FileServicesTest, JoinsPathsWithExactlyOneSlash) {
   EXPECT_STREQ(make_path(folder_at("/a"), "b"), "/a/b");
   EXPECT_STREQ(make_path(folder_at("/a"), nullptr), "/a/");
   EXPECT_STREQ(make_path(folder_at(""), nullptr), "/");
+  const std::string fits(FOLDER_PATH_SIZE - 4, 'n');  // "/a/" and the terminator take the rest
+  EXPECT_STREQ(make_path(folder_at("/a"), fits.c_str()), ("/a/" + fits).c_str());
+  EXPECT_EQ(make_path(folder_at("/a"), (fits + "n").c_str()), nullptr);
 
   // Joins that do not fit fail.
   char short_out[8];
@@ -164,7 +168,15 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     ASSERT_TRUE(held.open(folder, "new.bin"));
     EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
   }
-  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdef");
+  // Also as descriptor 0, in a program started with its standard input closed.
+  EXPECT_EXIT(
+      {
+        close(0);
+        APPEND_FILE held;
+        _exit(held.open(folder, "new.bin") && held.append("g", 1) && held.close() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdefg");
   EXPECT_EQ(open_descriptors(), descriptors);
 
   // Reading and updating take a regular file only, and say what else is
@@ -303,6 +315,16 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
       EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
     }
   }
+  // A folder at the name refuses the file, and what was made for it goes.
+  ASSERT_EQ(mkdir((work + "/folder").c_str(), 0755), 0);
+  for (const bool unnamed : {true, false}) {  // the rows above left unnamed files allowed and tried
+    if (!unnamed) FILE_REPLACEMENT::allow_unnamed_files(false);
+    FILE_REPLACEMENT file;
+    ASSERT_TRUE(file.begin(folder_at(work), "folder", 0644));
+    EXPECT_FALSE(file.write("new", 3) && file.commit());
+    EXPECT_EQ(std::pair(file.failed_step, file.error), std::pair(FILE_REPLACEMENT::STEP::RENAME, EISDIR));
+    EXPECT_EQ(names_in(work), (std::vector<std::string>{"folder", "made"})) << unnamed;
+  }
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
@@ -397,17 +419,31 @@ TEST_F(FileServicesTest, StepHookHearsOfMadeFoldersAndNamedFiles) {
 TEST_F(FileServicesTest, AFolderAtTheInodeOfARemovedMadeOneIsNotTakenForIt) {
   ASSERT_EQ(mkdir((work + "/open").c_str(), 0777), 0);
   ASSERT_EQ(chmod((work + "/open").c_str(), 0777), 0);
-  const std::string gone = work + "/open/gone";
   FOLDER_HOLD hold;
-  ASSERT_TRUE(hold.reach(folder_at(gone), FOLDER_HOLD::MAKE::LAST));
-  ASSERT_EQ(hold.made().size(), 1u);
-  const uint64_t inode = hold.made()[0].inode;
-  ASSERT_TRUE(hold.reach(folder_at(gone)));  // still the folder made
+  std::map<uint64_t, std::string> made;  // path by inode
+  for (int i = 0; i < 64; ++i) {
+    const std::string path = work + "/open/made" + std::to_string(i);
+    ASSERT_TRUE(hold.reach(folder_at(path), FOLDER_HOLD::MAKE::LAST));
+    ASSERT_EQ(hold.made().size(), 1u);
+    made[hold.made()[0].inode] = path;
+    ASSERT_TRUE(hold.reach(folder_at(path)));  // still the folder made
+  }
   hold.release();
+  // Freed inodes go to later folders and files, the lowest free one of a
+  // group first: folders made and kept here come to one of these, unless
+  // other processes take them all meanwhile.
+  for (const auto& [inode, path] : made) ASSERT_EQ(rmdir(path.c_str()), 0);
+  std::string gone;
   struct stat st {};
-  for (int i = 0; i < 50 && st.st_ino != inode; ++i)
-    ASSERT_TRUE(rmdir(gone.c_str()) == 0 && mkdir(gone.c_str(), 0755) == 0 && stat(gone.c_str(), &st) == 0);
-  if (st.st_ino != inode) GTEST_SKIP() << "this file system gave the inode to no new folder";
+  for (int i = 0; i < 5000 && gone.empty(); ++i) {
+    const std::string probe = work + "/open/" + std::to_string(i);
+    ASSERT_TRUE(mkdir(probe.c_str(), 0755) == 0 && stat(probe.c_str(), &st) == 0);
+    if (made.count(st.st_ino)) {
+      gone = made[st.st_ino];
+      ASSERT_EQ(rename(probe.c_str(), gone.c_str()), 0);
+    }
+  }
+  if (gone.empty()) GTEST_SKIP() << "this file system gave none of the inodes to a new folder";
   EXPECT_FALSE(hold.reach(folder_at(gone)));
   EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(),
             gone + ": unsafe folder: it lies in a folder that other users may write to without the sticky bit");
@@ -834,7 +870,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "proc /proc proc rw 0 0\n"
       "/dev/sdb1 /media/usb vfat rw 0 0\n"
       "/dev/sdc1 /media/usb2 ntfs rw 0 0\n"
-      "/dev/cdrom0 /media/cd iso9660 ro 0 0\n"
+      "/dev/cdrom0 /media/cd hfs ro 0 0\n"  // the device, not the file system, says CD
       "/dev/fd0 /media/floppy msdos rw 0 0\n"
       "/dev/sdd1 " + home + " ext4 rw 0 0\n"
       "server:/x /mnt/net nfs4 rw 0 0\n"
@@ -873,6 +909,8 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
   EXPECT_FALSE(get_drive_path(&folder, past));
   EXPECT_EQ(get_drive_type(past), 0);
   EXPECT_EQ(get_drive_name(-1), nullptr);
+  EXPECT_FALSE(get_drive_path(&folder, -1));
+  EXPECT_FALSE(get_drive_path(nullptr, 0));
 
   // Whole components only; the deepest holder wins.
   EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb2/x")), 3);

@@ -1,6 +1,7 @@
 #include "folder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -173,10 +174,29 @@ TEST_F(FolderTest, DiskEntriesAndRealPaths) {
   std::string real = "unchanged";
   ASSERT_TRUE(resolve_path(dir + "/a-link", real));
   EXPECT_EQ(real, std::filesystem::canonical(dir).string() + "/b.txt");
-  for (const std::string& nowhere : {dir + "/dangling", dir + "/missing/x", std::string()}) {
+  // Real paths one short of the stored limit and at it (the terminator
+  // needs the last byte), each reached through a link.
+  std::string fits = std::filesystem::canonical(dir).string();
+  while (fits.size() + 201 < FOLDER_PATH_SIZE - 2) fits += "/" + std::string(200, 'd');
+  fits += "/" + std::string(FOLDER_PATH_SIZE - 2 - fits.size(), 'e');
+  make_dirs(fits);
+  make_dirs(fits + "e");
+  ASSERT_EQ(symlink(fits.c_str(), (dir + "/fits").c_str()), 0);
+  ASSERT_EQ(symlink((fits + "e").c_str(), (dir + "/too-long").c_str()), 0);
+  const struct {
+    std::string path;
+    int error;  // 0: resolves to fits
+  } rows[] = {{dir + "/dangling", ENOENT},
+              {dir + "/missing/x", ENOENT},
+              {"", ENOENT},
+              {dir + "/fits", 0},
+              {dir + "/too-long", ENAMETOOLONG}};
+  for (const auto& row : rows) {
     real = "unchanged";
-    EXPECT_FALSE(resolve_path(nowhere, real)) << nowhere;
-    EXPECT_EQ(real, "unchanged");
+    errno = 0;
+    EXPECT_EQ(resolve_path(row.path, real), row.error == 0) << row.path;
+    EXPECT_EQ(real, row.error == 0 ? fits : "unchanged") << row.path;
+    if (row.error != 0) EXPECT_EQ(errno, row.error) << row.path;
   }
 }
 

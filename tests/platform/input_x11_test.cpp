@@ -543,8 +543,8 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   EXPECT_EQ(win_x, 30);
   EXPECT_EQ(win_y, 40);
   // The pointer over the window takes the shape, and the window's own again.
-  unsigned long shown[3] = {};
-  for (int i = 0; uint8_t shape : {255, 5, 0}) {
+  unsigned long shown[4] = {};
+  for (int i = 0; uint8_t shape : {255, 1, 5, 0}) {
     EXPECT_TRUE(set_mouse_cursor(shape));
     XSync(x11.display, False);
     shown[i++] = shown_pointer(probe);
@@ -557,9 +557,10 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   XSync(x11.display, False);
   if (shown[0]) {
     EXPECT_NE(shown[1], shown[0]);
-    EXPECT_EQ(shown[2], shown[0]);
-    EXPECT_NE(blank, shown[2]);
-    EXPECT_EQ(shown_pointer(probe), shown[2]);
+    EXPECT_NE(shown[2], shown[0]);
+    EXPECT_EQ(shown[3], shown[0]);
+    EXPECT_NE(blank, shown[3]);
+    EXPECT_EQ(shown_pointer(probe), shown[3]);
   }
 
   // Without a window only shape 255 is accepted.

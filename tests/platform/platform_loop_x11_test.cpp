@@ -140,6 +140,7 @@ TEST_F(PlatformFrameX11, NetworkTrafficCountsAsAPresentedFrame) {
       {"accepting", [&] { return within_a_second([&] { return server.accept(slot, on_port); }); }},
       {"sending", [&] { return client.send(0, "hi", 2) == 2; }},
       {"receiving", [&] { return within_a_second([&] { return server.receive(slot, buffer, 8) == 2; }); }},
+      {"sending what fits", [&] { return client.send_some(0, "hi", 2) == 2; }},
       {"sending a datagram", [&] {
          client.send_datagram(udp_client, "d", 1, "127.0.0.1", udp_server);
          return true;

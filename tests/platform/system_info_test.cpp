@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <map>
 #include <string>
 
 #include "application_info.h"
@@ -100,12 +101,13 @@ TEST_F(SystemInfoFiles, MissingOrEmptyFilesLeaveOneProcessorAndNoMemory) {
 }
 
 TEST_F(SystemInfoFiles, MemoryIsReadInMebibytes) {
+  // The numbers start right after the colon too.
   use_meminfo(
-      "MemTotal:        2048000 kB\n"
-      "MemFree:          524288 kB\n"
+      "MemTotal:2048000 kB\n"
+      "MemFree:524288 kB\n"
       "MemAvailable:    1000000 kB\n"
-      "SwapTotal:       1048576 kB\n"
-      "SwapFree:         102400 kB\n");
+      "SwapTotal:1048576 kB\n"
+      "SwapFree:102400 kB\n");
   SYSTEM_INFO info;
   get_system_info(&info);
   EXPECT_EQ(info.physical_memory, 2000);
@@ -290,6 +292,30 @@ TEST(SystemInfo, CodeTableNames) {
   EXPECT_STREQ(get_byte_order_name(0), "Least significant byte first");
   EXPECT_STREQ(get_byte_order_name(1), "Most significant byte first");
   EXPECT_STREQ(get_byte_order_name(2), "Unknown byte order");
+
+  // Every code up to 40000: the named ones, and "unknown" for all others.
+  const std::map<uint32_t, std::string> types = {
+      {1, "Intel Linux"}, {17, "Mac OS X"}, {33, "Microsoft Windows"}, {129, "GP2X Linux"},
+      {130, "ARM Windows Mobile"}, {131, "PSP OS"}, {132, "NintendoDS OS"}, {133, "iPhone OS"}};
+  const std::map<uint32_t, std::string> versions = {
+      {256, "32 Bit Linux"}, {257, "64 Bit Linux"}, {4352, "Mac OS X 10.0 (Cheetah)"},
+      {4353, "Mac OS X 10.1 (Puma)"}, {4354, "Mac OS X 10.2 (Jaguar)"}, {4355, "Mac OS X 10.3 (Panther)"},
+      {4356, "Mac OS X 10.4 (Tiger)"}, {4357, "Mac OS X 10.5 (Leopard)"}, {4358, "Unknown Mac OS X"},
+      {8448, "Windows NT3.5"}, {8449, "Windows NT4"}, {8450, "Windows 95"}, {8451, "Windows 98"},
+      {8452, "Windows ME"}, {8453, "Windows 2000"}, {8454, "Windows XP"}, {8455, "Windows Server2003"},
+      {8456, "Windows Vista"}, {8457, "Windows Server2008"}, {8464, "Windows 7"}, {10649, "Unknown Windows"},
+      {33024, "F100"}, {33025, "F200"}, {33280, "Windows Mob"}, {33536, "Generic"}, {33792, "Generic"},
+      {34048, "Unknown iPhone"}, {34049, "iPhone Simulator"}, {34050, "1st Gen iPod"}, {34051, "2nd Gen iPod"},
+      {34052, "Original iPhone"}, {34053, "3G iPhone"}, {34054, "3GS iPhone"}};
+  std::string wrong;
+  for (uint32_t code = 0; code <= 40000; ++code) {
+    const std::string type = types.count(code) ? types.at(code) : "Unknown OS type";
+    const std::string version = versions.count(code) ? versions.at(code) : "Unknown OS version";
+    if (get_os_type_name(code) != type) wrong += std::to_string(code) + " type " + get_os_type_name(code) + "\n";
+    if (get_os_version_name(code) != version)
+      wrong += std::to_string(code) + " version " + get_os_version_name(code) + "\n";
+  }
+  EXPECT_EQ(wrong, "");
 }
 
 TEST(ApplicationInfo, DefaultRecordUntilOneIsRegistered) {

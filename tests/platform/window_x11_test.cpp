@@ -250,6 +250,7 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
     const char* what;
     std::vector<RECT> areas;
     bool handed_over;  // else marked in the dirty rectangle
+    std::vector<RECT> shown = {};  // where the frame shows, when not just the areas
   } frames[] = {
       {"whole frame", {RECT::sized(0, 0, w, h)}, false},
       {"nothing marked", {}, false},
@@ -257,6 +258,11 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
       {"two far corners handed over", {RECT::sized(0, 0, 21, 21), RECT::sized(300, 180, 21, 23)}, true},
       {"a large area handed over", {RECT::sized(0, 40, w, 150)}, true},
       {"areas past the edges", {RECT{-10, -10, 5, 5}, RECT{310, 190, 400, 300}}, true},
+      {"more areas than are kept: one around them all", [] {
+         std::vector<RECT> steps;  // pixels on a slope: (10, 60), (15, 61) ... (170, 92)
+         for (int i = 0; i < 33; ++i) steps.push_back(RECT::sized(10 + 5 * i, 60 + i, 1, 1));
+         return steps;
+       }(), true, {RECT{10, 60, 170, 92}}},
   };
   int round = 0;
   for (const auto& f : frames) {
@@ -271,7 +277,7 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
     swap_screens(0);
     EXPECT_EQ(get_presented(), !f.areas.empty()) << f.what;
     EXPECT_TRUE(screen->dirty_is_empty()) << f.what;
-    for (const RECT& r : f.areas) {
+    for (const RECT& r : f.shown.empty() ? f.areas : f.shown) {
       const RECT in = r.intersect(RECT::sized(0, 0, w, h));
       for (int y = in.y1; y <= in.y2; ++y)
         for (int x = in.x1; x <= in.x2; ++x) model[static_cast<size_t>(y) * w + x] = noise(x, y, round);
@@ -488,6 +494,10 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   borderless.borderless = 1;
   ASSERT_TRUE(open_window(&borderless, 0));
   EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
+  // Video modes that the server then lists none of: no full screen at all.
+  x11.have_video_modes = true;
+  EXPECT_FALSE(open_window(&p, 0));
+  x11.have_video_modes = false;
 }
 
 // Titles reach window managers readable (WM_NAME and WM_ICON_NAME, a plain
@@ -603,7 +613,14 @@ TEST_F(WindowX11, TheIconPictureReachesDesktopsAsArgb) {
   ASSERT_TRUE(XGetGeometry(probe, hints->icon_pixmap, &root, &ix, &iy, &iw, &ih, &border, &depth));
   EXPECT_EQ(iw, 70u);
   EXPECT_EQ(ih, 70u);
+  const Pixmap pixmap = hints->icon_pixmap;
   XFree(hints);
+  // Closing the window gives the icon's pixmaps back to the server.
+  close_window(0);
+  XSync(x11.display, False);
+  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  EXPECT_FALSE(XGetGeometry(probe, pixmap, &root, &ix, &iy, &iw, &ih, &border, &depth));
+  XSetErrorHandler(previous);
 }
 
 namespace {
