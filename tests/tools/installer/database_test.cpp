@@ -446,7 +446,9 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
   };
   for (uint8_t v = 1; v <= 18; ++v) {
     default_dialog_effects() = {};
+    // Read over earlier data: nothing of it may stand for a missing field.
     DATABASE data;
+    fill(data);
     const std::string stream = stream_of_version(v);
     ASSERT_TRUE(read(data, stream)) << "version " << int(v);
     // The writer lays version 18 out exactly as the gates say.
@@ -487,7 +489,7 @@ TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
   const size_t language_name = good.find("Deutsch");  // default_language_name's bytes
 
   std::vector<std::string> damaged;
-  for (size_t cut = 0; cut < good.size(); cut += cut < 64 || cut + 600 > good.size() ? 1 : 97)
+  for (size_t cut = 0; cut < good.size(); ++cut)
     damaged.push_back(good.substr(0, cut));
   for (const char* count : {"\x00\x80", "\xff\xff", "\xff\x7f"}) {  // -32768, -1, 32767
     damaged.push_back(good);

@@ -51,13 +51,15 @@ DATABASE_FILE file_record(const std::string& name, const std::string& path, cons
   return f;
 }
 
-// A web link on the desktop, or in the menu section given.
+// A web link on the desktop, or in the menu section given. Its icon's
+// folder is a bare name, which resolves to no folder.
 DATABASE_SHORTCUT site_link(const char* menu_section = "") {
   DATABASE_SHORTCUT link;
   link.kind = 2;
   set_field_text(link.target, "http://example.invalid/");
   set_field_text(link.name, "Site");
   set_field_text(link.menu_section, menu_section);
+  set_field_text(link.icon_path_from_inst_loc, "i");
   return link;
 }
 

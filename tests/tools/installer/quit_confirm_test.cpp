@@ -176,17 +176,20 @@ TEST_F(QuitConfirm, MessagesTakeTheGivenColourElseTheDialogsText) {
     const COLOUR* colour;
     int lines;
     bool magenta;  // drawn in the given colour, else in the body's text colour
+    bool shown_first;  // added to a dialog already at rest on the screen
   } rows[] = {
-      {"set colour", "MMMM", &kMagenta, 1, true},
-      {"unset colour", "MMMM", &unset, 1, false},
-      {"no colour", "MMMM", nullptr, 1, false},
-      {"no text", nullptr, &kMagenta, 0, false},
+      {"set colour", "MMMM", &kMagenta, 1, true, false},
+      {"set colour, dialog shown", "MMMM", &kMagenta, 1, true, true},
+      {"unset colour", "MMMM", &unset, 1, false, false},
+      {"no colour", "MMMM", nullptr, 1, false, false},
+      {"no text", nullptr, &kMagenta, 0, false, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     auto* dialog = new WM_CONFIRM(300, 150, "Q", true, nullptr, 0, 0, 0, false, 10, nullptr);
     dialog->body_style.fg_colour = 0xFF00FF00;
     manager->current_root()->add_overlay(dialog, false);
+    if (row.shown_first) frames(6);
     add_message_text(dialog, row.text, row.colour);
     EXPECT_EQ(dialog->message_window->get_line_count(), row.lines);
     frames(6);

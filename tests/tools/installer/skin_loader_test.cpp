@@ -195,12 +195,30 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
   elf[0x28] = elf[0x3A] = 64;
   elf[0x3C] = 1;
   const std::string program = scratch.file("installer");
-  for (const std::string& behind : {std::string(), packed.substr(0, 9), packed}) {
-    ASSERT_TRUE(write_file(program, elf + behind));
+  // A block written with big-endian integers reads the same behind an
+  // order byte that asks for them (1, or 255 as a writer's marker), and
+  // not behind 0.
+  MEMORY_DEVICE swapped;
+  swapped.swap = 1;
+  ASSERT_TRUE(write_skin(data, &swapped));
+  ASSERT_NE(swapped.text(), block.text());
+  const struct {
+    const char* what;
+    std::string behind;
+    bool loads;
+  } rows[] = {{"nothing", "", false},
+              {"a cut block", packed.substr(0, 9), false},
+              {"the block", packed, true},
+              {"big-endian behind 1", std::string(1, '\x01') + swapped.text(), true},
+              {"big-endian behind 255", std::string(1, '\xff') + swapped.text(), true},
+              {"big-endian behind 0", std::string(1, '\0') + swapped.text(), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(write_file(program, elf + row.behind));
     data.progress_bar_animation_x_rate = 0;
-    EXPECT_EQ(load_packed_skin(data, program.c_str()), behind == packed);
+    EXPECT_EQ(load_packed_skin(data, program.c_str()), row.loads);
+    EXPECT_EQ(data.progress_bar_animation_x_rate, row.loads ? 4 : 0);
   }
-  EXPECT_EQ(data.progress_bar_animation_x_rate, 4);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data_file.h"
+#include "database.h"
 #include "file_services.h"
 #include "image_cache.h"
 #include "memory_device.h"
@@ -292,6 +293,8 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"chunk size 0", payload(0, false, {"abc"})},
       {"chunk size above the limit", payload(52428801, false, {"abc"})},
       {"chunk longer than the chunk size", payload(4, false, {"abcde"})},
+      {"chunk longer than the chunk size before a good one",
+       payload(4, false, {}) + big_endian(5) + big_endian(4) + "abcd"},
       {"chunk longer than what remains", huge_length},
       {"chunk cut short", payload(1000, false, {full}).substr(0, 600)},
       {"length field cut short", payload(1000, false, {full}) + std::string(2, '\0')},
@@ -309,6 +312,7 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
       {"header check wrong", header_check_wrong},
       {"piece check wrong", piece_check_wrong},
       {"piece flag unknown", checked_payload(1000, 1000, {{2, full}})},
+      {"empty piece of an unknown flag before a good one", checked_payload(1000, 1000, {{2, ""}, {0, full}})},
       {"piece flag unknown behind the whole package", checked_payload(1000, 1000, {{0, full}, {2, "xxxxxxxxx"}})},
       {"deflated piece of one byte", checked_payload(1000, 1, {{1, "x"}})},
       {"checked piece longer than the chunk size", checked_payload(4, 5, {{0, "abcde"}})},
@@ -369,18 +373,31 @@ TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
     const char* what;
     std::vector<size_t> sizes;
     double at_most;  // package bytes per byte of the files and their names
+    uint32_t least_block;  // large files take large blocks
   } rows[] = {
-      {"small files", {}, 1.25},
-      {"large files", {3000000, 2500000, 1800000, 40}, 1.01},
-      {"both", {}, 1.1},
+      {"small files", {}, 1.25, 256},
+      {"large files", {3000000, 2500000, 1800000, 40}, 1.01, 16384},
+      {"both", {}, 1.1, 1024},
   };
   for (int i = 0; i < 400; ++i) rows[0].sizes.push_back(100 + (i * 7919) % 3000);
   rows[2].sizes = rows[0].sizes;
   rows[2].sizes.insert(rows[2].sizes.end(), rows[1].sizes.begin(), rows[1].sizes.end());
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.what);
-    std::vector<uint64_t> sizes(row.sizes.begin(), row.sizes.end());
-    const PACKING_CHOICE choice = choose_packing(sizes);
+    // Chosen as the builder chooses: from the files its records name.
+    DATABASE data;
+    data.installations.resize(1);
+    for (size_t n = 0; n < row.sizes.size(); ++n) {
+      DATABASE_FILE file;
+      set_field_text(file.src_path_from_xml, work.path);
+      set_field_text(file.src_name, "f" + std::to_string(n));
+      set_field_text(file.packed_name, file.src_name);
+      data.installations[0].files.push_back(file);
+      ASSERT_TRUE(test_support::write_file(scratch.file("work/") + file.src_name,
+                                           pattern(row.sizes[n], static_cast<uint32_t>(n))));
+    }
+    const PACKING_CHOICE choice = choose_packing(data);
+    EXPECT_GE(choice.block_size, row.least_block);
     EXPECT_GE(choice.chunk_size, 65536u);
     remove_file(work, "installer.pkg");
     double bytes = 0;
@@ -390,9 +407,6 @@ TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
       ASSERT_TRUE(package.is_open());
       for (size_t n = 0; n < row.sizes.size(); ++n) {
         const std::string name = "f" + std::to_string(n);
-        ASSERT_TRUE(test_support::write_file(scratch.file("work/" + name),
-                                             pattern(row.sizes[n], static_cast<uint32_t>(n))));
-        ASSERT_TRUE(package.add_file(work, name.c_str()));
         bytes += static_cast<double>(row.sizes[n] + name.size());
       }
     }
