@@ -106,6 +106,11 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
                                 true, true);
     return d;
   };
+  auto flags = [&](uint32_t mask, int16_t count) {
+    auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
+    d->set_flags(mask, flag_labels, count);
+    return d;
+  };
   const ROW rows[] = {
       {"question", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, ""},
       {"question_focus_moved", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "t"},
@@ -146,26 +151,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          fixed_about_text(d);
          return d;
        }, ""},
-      {"flags", [&](const FOLDER&) {
-         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
-         d->set_flags(0x5, flag_labels, 4);
-         return d;
-       }, ""},
-      {"flags_toggled", [&](const FOLDER&) {
-         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
-         d->set_flags(0x5, flag_labels, 4);
-         return d;
-       }, "ts"},
-      {"flags_more_than_the_view", [&](const FOLDER&) {
-         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
-         d->set_flags(0x5A5, flag_labels, 12);
-         return d;
-       }, "", "dialogs2"},
-      {"flags_none", [&](const FOLDER&) {
-         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
-         d->set_flags(0, flag_labels, 0);
-         return d;
-       }, "", "dialogs2"},
+      {"flags", [&](const FOLDER&) { return flags(0x5, 4); }, ""},
+      {"flags_toggled", [&](const FOLDER&) { return flags(0x5, 4); }, "ts"},
+      {"flags_more_than_the_view", [&](const FOLDER&) { return flags(0x5A5, 12); }, "", "dialogs2"},
+      {"flags_none", [&](const FOLDER&) { return flags(0, 0); }, "", "dialogs2"},
       {"flags_with_gaps", [&](const FOLDER&) {
          auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
          const char* const gaps[] = {"Desktop link", nullptr, "Documentation", nullptr, "Sources"};
@@ -182,11 +171,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_flags(0x5A5, flag_labels, 12);
          return d;
        }, "", "dialogs3"},
-      {"flags_scrolled", [&](const FOLDER&) {
-         auto* d = new WM_FLAGS_SELECT(kStay, 0, nullptr, nullptr);
-         d->set_flags(0x5A5, flag_labels, 12);
-         return d;
-       }, "W", "dialogs3"},
+      {"flags_scrolled", [&](const FOLDER&) { return flags(0x5A5, 12); }, "W", "dialogs3"},
       {"folder_browser", [](const FOLDER& f) {
          auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
          d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
