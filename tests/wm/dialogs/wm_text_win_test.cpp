@@ -255,6 +255,11 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   style.font_y_sz = 0;
   WM_TEXT_WIN styled(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
   EXPECT_EQ(styled.get_row_height(), get_screen_image()->font_height);
+  EXPECT_EQ(styled.font_w, get_screen_image()->font_width);  // unset: the surface's
+  style.font_x_sz = style.font_y_sz = 1;  // the smallest font is kept
+  WM_TEXT_WIN tiny(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
+  EXPECT_EQ(tiny.font_w, 1);
+  EXPECT_EQ(tiny.get_row_height(), 1);
 }
 
 TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
@@ -385,6 +390,20 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   input.move_to(area.x1 + 5, row1_y);
   win->process();
   EXPECT_EQ(clicks.size(), 1u);
+
+  // Characters above 255 read back in their run, closed before the space;
+  // a window made from a style without selectable text selects nothing.
+  make(400, 200);
+  win->add_text(utf8_to_system_text("ab \xD0\x96\xD0\x96", 7).c_str(), "", &kInk, false, true);
+  drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
+  const std::string run = utf8_to_system_text("ab \xD0\x96\xD0\x96", 7) + " ";
+  EXPECT_EQ(win->get_selected_text(text, sizeof text), run.size());
+  EXPECT_EQ(text, run);
+  WM_STYLE_SET style;
+  win = std::make_unique<WM_TEXT_WIN>(20, 20, 419, 219, &style, nullptr, 10, false, nullptr, 0, 0);
+  for (int i = 0; i < 12; ++i) win->add_text("alpha beta", "", &kInk, false, true);
+  drag(area.x1 + 1, area.y1 + 30, area.x1 + 60, area.y1 + 60);
+  EXPECT_FALSE(win->has_selection());
 }
 
 TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
@@ -402,6 +421,10 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
     EXPECT_EQ(win->width, 200 + 50 * round);  // the height alone may stay
     EXPECT_EQ(rows().front().rfind("line 20 ", 0), 0u);  // the oldest line held still comes first
+    // The view is back at the newest row; no row beyond the held ones.
+    EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
+    EXPECT_EQ(win->row_at_age(win->get_row_count()), WM_TEXT_WIN::NONE);
+    EXPECT_EQ(win->row_at_age(-1), WM_TEXT_WIN::NONE);
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);
@@ -410,6 +433,13 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     EXPECT_EQ(win->scrollbar, nullptr);
     render();
   }
+  // Made tall enough for every row, it keeps no scrolled place.
+  make(300, 100);
+  win->add_text("1\n2\n3\n4\n5", "", nullptr, false, true);
+  win->scroll.set_int(PARAMETER::VALUE, 1);
+  win->set_size(300, 200, true);
+  EXPECT_EQ(win->scrollbar, nullptr);
+  EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 0);
 }
 
 // A long text read with the keyboard, the wheel and the track. The window
