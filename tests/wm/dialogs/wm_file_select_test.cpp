@@ -134,6 +134,10 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   static_cast<WM_IMAGE*>(d->list->get_cell(0, 2))->image.get_pixel(1, 1, &folder_ink);
   static_cast<WM_IMAGE*>(d->list->get_cell(0, 5))->image.get_pixel(1, 1, &file_ink);
   EXPECT_EQ(std::pair(folder_ink == kFile, file_ink), std::pair(false, kFile));
+  // The icons' file names by index; none beyond them.
+  for (const auto& [which, name] : {std::pair{0, "disk"}, {int{WM_FILE_SELECT::ICON_FOLDER}, "folder"},
+                                    {int{WM_FILE_SELECT::ICON_COUNT}, ""}, {-1, ""}})
+    EXPECT_STREQ(WM_FILE_SELECT::icon_name(which), name) << which;
   EXPECT_EQ(d->list->get_row(0)->height, 40 - d->list->style.y_spacing);  // the tallest icon
   EXPECT_STREQ(d->message_label->text.get_text(PARAMETER::VALUE), "Select a new or exsiting file.");
 
