@@ -618,3 +618,60 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
   WM_SCREEN_OBJECT::focus_object = nullptr;
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "text_windows", *get_screen_image()));
 }
+
+// More looks against tests/references/dialogs4/text_windows_more.png: round
+// corners over a plain, a fading across, a fading down and a darkened fill,
+// a skin picture in place of fill and border, a selection over three rows,
+// rows kept at the top, a style's font, gaps and raised border, and the
+// focus on a window scrolled into its middle.
+TEST_F(TextWin, MoreLooksMatchTheirReference) {
+  using namespace text_win_flag;
+  constexpr COLOUR kGround = 0xFF707070, kFade = 0xFF80C0FF;
+  const uint16_t looks[] = {INDENTED_BORDER | LEFT_JUSTIFY, HORIZONTAL_FADING, VERTICAL_FADING | RIGHT_JUSTIFY,
+                            DARKENED_BACKGROUND | LEFT_JUSTIFY, LEFT_JUSTIFY, LEFT_JUSTIFY | TOP_ALIGN,
+                            LEFT_JUSTIFY, 0, INDENTED_BORDER | LEFT_JUSTIFY};
+  const uint16_t corners[] = {15 | border_flag::ALL_CORNERS, 0x30, 0xC0, border_flag::ALL_CORNERS, 0, 0, 0, 0, 15};
+  save_solid_png("tw_frame.png", 0xFFC08040);
+  WM_STYLE_SET style;
+  style.font_x_sz = 12;
+  style.font_y_sz = 16;
+  style.border_left_gap = style.border_top_gap = 9;
+  style.drawing_flags = SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_SHADOW_TEXT;
+  style.bg_colour = kPaper;
+  get_screen_image()->clear(&kGround, true);
+  std::vector<std::unique_ptr<WM_TEXT_WIN>> windows;
+  for (int i = 0; i < 9; ++i) {
+    const auto x = int16_t(10 + i % 3 * 210), y = int16_t(10 + i / 3 * 150);
+    auto& w = windows.emplace_back(
+        i == 7 ? std::make_unique<WM_TEXT_WIN>(x, y, int16_t(x + 199), int16_t(y + 139), &style, nullptr, 20, true,
+                                               on_click, 7, 0)
+               : std::make_unique<WM_TEXT_WIN>(x, y, int16_t(x + 199), int16_t(y + 139), 2, 20, 15, &bar_colours[0],
+                                               &bar_colours[1], &bar_colours[2], true, true, on_click, 7, 0));
+    if (i != 7) {
+      w->text_flags = looks[i];
+      w->border_flags = corners[i];
+      w->background_colour = kPaper;
+      w->fading_colour = kFade;
+    }
+    if (i == 4) {
+      EXPECT_TRUE(w->set_frame(skin, "tw_frame", nullptr));
+    }
+    w->keep_at_top = i == 6;
+    const int lines = i >= 5 && i != 7 ? 8 : 2;
+    for (int k = 0; k < lines; ++k)
+      w->add_text(("Row " + std::to_string(k) + " alpha beta").c_str(), "", &kInk, false, true);
+  }
+  const RECT area = windows[5]->text_area();
+  win = std::move(windows[5]);
+  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55);  // rows 0 to 2
+  windows[5] = std::move(win);
+  windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
+  WM_SCREEN_OBJECT::focus_object = windows[8].get();
+  for (auto& w : windows) {
+    w->draw();
+    if (w->scrollbar) w->scrollbar->draw();
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs4", "text_windows_more", *get_screen_image()));
+}
+
