@@ -251,6 +251,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          for (int i = 0; i < 6; ++i) d->step(false);
          d->step_back(false);
          d->set_message("ignored", false);
+         d->set_text("Removing");
          return d;
        }, "", "dialogs4"},
       {"progress_in_a_bar_style", [](const FOLDER&) {

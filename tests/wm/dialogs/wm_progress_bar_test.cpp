@@ -146,6 +146,10 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   b->draw();  // a skin's empty part one pixel high still shows, on that row
   EXPECT_FALSE(ink_of(kEmpty).empty());
   EXPECT_EQ(ink_of(kEmpty), ink_of(kEmpty, RECT::sized(14, 42, 92, 1)));
+  EXPECT_FALSE(b->set_skin(skin, nullptr, nullptr));  // no base name: the frames go
+  clear();
+  b->draw();
+  EXPECT_TRUE(ink_of(kEmpty).empty());
   // A bare bar with one row, or one column, inside fills just that.
   for (const auto& [w, h, fill_w, fill_h] : {std::array{100, 5, 92, 1}, {9, 20, 1, 16}}) {
     clear();
@@ -195,8 +199,8 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
 // Bars side by side in the looks a program asks for: shaded with a title
 // and the percentage, the text following the fill across and upright (a
 // fill shorter than the text and a long one), a program's text, a style's
-// flags, and skin frames with the alternative part; the whole screen
-// against tests/references/dialogs4/progress_bars.png.
+// flags, and skin frames with the alternative part across and upright;
+// the whole screen against tests/references/dialogs4/progress_bars.png.
 TEST_F(ProgressBar, EveryLookMatchesItsReference) {
   using namespace progress_flag;
   const struct {
@@ -214,7 +218,7 @@ TEST_F(ProgressBar, EveryLookMatchesItsReference) {
       {4, 82, 130, 22, nullptr, TEXT_ON_BAR | ALT_PERCENTAGE, 50, nullptr, true},
       {4, 108, 130, 22, "Skin", 0, 75, nullptr, true},
       {136, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 4, nullptr, false},
-      {168, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 85, nullptr, false},
+      {168, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 85, nullptr, true},
   };
   for (const auto& r : rows) {
     auto b = bar(r.x, r.y, r.w, r.h, r.title, r.flags);
