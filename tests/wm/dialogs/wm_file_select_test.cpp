@@ -347,6 +347,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
       {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
       {"Choose a folder.", "Look in:", 3, 900, 560, false, false},  // cut, and not moved again
+      {"Choose a folder.", "Look in:", 3, -1, 700, true, false},  // cut to the screen's height
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.

@@ -300,7 +300,7 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
     const char* name;
     uint16_t capacity;
     int lines;         // added one by one; 0 = the file instead
-    bool whole;        // the file loaded whole
+    bool whole;        // the file loaded whole (after the lines)
     int first_line;    // the line the view opens at
     int held;          // lines held afterwards
   } cases[] = {
@@ -308,20 +308,23 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
       {"one wrapped line among short ones", 4, 4, false, 1, 4},
       {"a whole file longer than the ring", 250, 0, true, 1, 300},
       {"a ring gives up its oldest lines", 250, 0, false, 51, 250},
+      {"a whole file after the ring turned", 4, 10, true, 7, 304},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     make(200, 120, c.capacity, false);
     win->keep_at_top = 1;
-    if (c.lines == 0) {
+    for (int i = 1; i <= c.lines; ++i) {
+      const std::string line = "line " + std::to_string(i) + (i == 1 || c.lines == 10 ? " " + words : "");
+      win->add_text(line.c_str(), "", &kInk, false, true);
+    }
+    if (c.lines == 0 || c.whole) {
       ASSERT_TRUE(win->load_text_file(skin, "licence.txt", &kInk, c.whole));
-    } else {
-      for (int i = 1; i <= c.lines; ++i) {
-        const std::string line = "line " + std::to_string(i) + (i == 1 || c.lines == 10 ? " " + words : "");
-        win->add_text(line.c_str(), "", &kInk, false, true);
-      }
     }
     EXPECT_EQ(win->get_line_count(), c.held);
+    int32_t lost = 0;  // rows that no longer read their line
+    for (int32_t i = 0; i < win->get_row_count(); ++i) lost += win->get_row(win->row_at_age(i)).text == nullptr;
+    EXPECT_EQ(lost, 0);
     ASSERT_NE(win->scrollbar, nullptr);
     EXPECT_GT(win->get_row_count(), c.held);
     const std::string opening = "line " + std::to_string(c.first_line) + " ";
