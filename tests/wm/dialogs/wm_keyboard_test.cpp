@@ -66,6 +66,11 @@ TEST_F(Keyboard, RowsFillTheWidthByUnitsAndSpecialKeysCarryLabels) {
     EXPECT_EQ(std::pair(k.pending_key, k.pending_character), std::pair(key.key_symbol, key.character)) << key.label;
   }
   EXPECT_EQ(std::tuple(k.shift, k.caps, k.ext), std::tuple(0, 1, 1));  // Space ended the Shift
+  for (const int column : {13, 0}) {  // Backspace and Tab end it too
+    k.get_key_button(0, 3)->fire_callback(false);
+    k.get_key_button(column, column ? 0 : 1)->fire_callback(false);
+    EXPECT_EQ(k.shift, 0) << column;
+  }
   EXPECT_FALSE(k.get_key_button(1, 4)->visible);  // a spacer
   EXPECT_FALSE(k.get_key_button(14, 1)->visible);
   EXPECT_TRUE(k.get_key_button(12, 2)->highlighted);

@@ -335,6 +335,8 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
     win->scroll.set_int(PARAMETER::VALUE, 0);
     EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
     EXPECT_GE(win->scrollbar->slider_length, 15);
+    win->rewrap();  // again from the oldest line held
+    EXPECT_EQ(std::string(win->get_row(win->row_at_age(0)).text).rfind(opening, 0), 0u);
   }
 }
 
@@ -402,6 +404,8 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   const std::string run = utf8_to_system_text("ab \xD0\x96\xD0\x96", 7) + " ";
   EXPECT_EQ(win->get_selected_text(text, sizeof text), run.size());
   EXPECT_EQ(text, run);
+  drag(area.x1 + 1, area.y2 - 2, area.x1 + 40, area.y2 - 4);  // a drag from below the rows
+  EXPECT_FALSE(win->has_selection());
   WM_STYLE_SET style;
   win = std::make_unique<WM_TEXT_WIN>(20, 20, 419, 219, &style, nullptr, 10, false, nullptr, 0, 0);
   for (int i = 0; i < 12; ++i) win->add_text("alpha beta", "", &kInk, false, true);
