@@ -83,7 +83,8 @@ protected:
 };
 
 // How each picture's dialog is opened, and what is done to it: each key
-// tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "w" "notes" typed),
+// tapped ("t" Tab, "T" Shift+Tab, "r" Return, "s" Space, "A" Control+A,
+// "w" "notes" typed),
 // "p" the focused button held down by the pointer, "C" the pointer held
 // down on the dialog's middle, "W" the wheel turned down three steps there,
 // "L" notes.txt read into a message box's text.
@@ -205,6 +206,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
        }, "TTs", "dialogs2"},
       {"text_entry", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, ""},
       {"text_entry_typed", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "w"},
+      {"text_entry_all_selected", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "wA", "dialogs4"},
       {"keyboard", [](const FOLDER&) {
          return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
@@ -236,6 +238,22 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          d->set_bar_text("Step 7", false);
          return d;
        }, "", "dialogs2"},
+      {"progress_without_message", [](const FOLDER&) {
+         DIALOG_EFFECTS at_once;
+         at_once.flags = 0;
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 300, 100, "Installing", nullptr, nullptr, nullptr, &at_once,
+                                              nullptr, 5, &kFill, true, nullptr);
+         // Values outside 0..total and a negative total change nothing;
+         // steps stop at the ends: 4 of 5.
+         d->set_value(6, false);
+         d->set_value(-1, false);
+         d->set_total(-2, false);
+         for (int i = 0; i < 6; ++i) d->step(false);
+         d->step_back(false);
+         d->set_message("ignored", false);
+         d->set_text("Removing");
+         return d;
+       }, "", "dialogs4"},
       {"progress_in_a_bar_style", [](const FOLDER&) {
          DIALOG_EFFECTS at_once;
          at_once.flags = 0;
@@ -271,11 +289,12 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
     frames(10);
     for (const char* a = row.actions; *a; ++a) {
       const auto* focus = static_cast<const WM_SCREEN_OBJECT*>(WM_SCREEN_OBJECT::focus_object);
-      wm_test::held_keys = {*a == 'T' ? 0xFFE1u : *a == 's' ? WM_BUTTON::KEY_SPACE : *a == 'r' ? WM_BUTTON::KEY_RETURN : 0u};
+      wm_test::held_keys = {*a == 'T' ? 0xFFE1u : *a == 'A' ? 0xFFE3u : *a == 's' ? WM_BUTTON::KEY_SPACE : *a == 'r' ? WM_BUTTON::KEY_RETURN : 0u};
       switch (*a) {
         case 't': case 'T': input.key(XK_Tab, '\t'); break;
         case 'r': input.key(XK_Return, '\n'); break;
         case 's': input.key(XK_space, ' '); break;
+        case 'A': input.key('a', 'a'); break;
         case 'w':
           for (const char* c = "notes"; *c; ++c) {
             input.key(static_cast<uint32_t>(*c), static_cast<uint32_t>(*c));

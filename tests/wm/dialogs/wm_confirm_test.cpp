@@ -8,6 +8,7 @@
 #include "screen.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
+#include "wm_kinds.h"
 #include "wm_script.h"
 #include "wm_test_fonts.h"
 #include "wm_text_win.h"
@@ -79,6 +80,12 @@ TEST_F(Confirm, ButtonRowsOfOneTwoAndThreeButtons) {
     EXPECT_LT(d.message_window->y + d.message_window->height, d.first_button->y);
     EXPECT_EQ(d.message_window->keep_at_top, 1);
   }
+  // The created hook hears of the finished dialog last, with its kind.
+  static uint32_t last_kind = 0;
+  WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT* o, uintptr_t) { last_kind = o->kind; };
+  { WM_CONFIRM heard(300, 150, "Q", true, nullptr, 0, 10, 10, true, 10, nullptr); }
+  WM_SCREEN_OBJECT::object_created_hook = nullptr;
+  EXPECT_NE(last_kind & wm_kind::CONFIRM, 0u);
 }
 
 TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {

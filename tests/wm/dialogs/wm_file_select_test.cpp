@@ -134,6 +134,12 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   static_cast<WM_IMAGE*>(d->list->get_cell(0, 2))->image.get_pixel(1, 1, &folder_ink);
   static_cast<WM_IMAGE*>(d->list->get_cell(0, 5))->image.get_pixel(1, 1, &file_ink);
   EXPECT_EQ(std::pair(folder_ink == kFile, file_ink), std::pair(false, kFile));
+  WM_FILE_SELECT::set_icon(WM_FILE_SELECT::ICON_DISK_MAC, IMAGE(1, 1));  // the smallest picture is kept
+  EXPECT_EQ(WM_FILE_SELECT::icon(WM_FILE_SELECT::ICON_DISK_MAC).width, 1);
+  // The icons' file names by index; none beyond them.
+  for (const auto& [which, name] : {std::pair{0, "disk"}, {int{WM_FILE_SELECT::ICON_FOLDER}, "folder"},
+                                    {int{WM_FILE_SELECT::ICON_COUNT}, ""}, {-1, ""}})
+    EXPECT_STREQ(WM_FILE_SELECT::icon_name(which), name) << which;
   EXPECT_EQ(d->list->get_row(0)->height, 40 - d->list->style.y_spacing);  // the tallest icon
   EXPECT_STREQ(d->message_label->text.get_text(PARAMETER::VALUE), "Select a new or exsiting file.");
 
@@ -186,6 +192,8 @@ TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
   choose("beta");  // in mode 1 a folder empties the name
   EXPECT_STREQ(d->name_field->get_text(), "");
   EXPECT_EQ(names(), NAMES{".."});
+  d->list->get_cell(1, 0)->fire_callback(false);  // the click's twin, at once: nothing
+  EXPECT_STREQ(d->folder.path, path("home/docs/beta").c_str());
   choose_level(2);  // two levels up
   EXPECT_STREQ(d->folder.path, path("home").c_str());
   choose("..");  // the home folder has no parent: the drives
@@ -343,6 +351,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
       {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
       {"Choose a folder.", "Look in:", 3, 900, 560, false, false},  // cut, and not moved again
+      {"Choose a folder.", "Look in:", 3, -1, 700, true, false},  // cut to the screen's height
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.

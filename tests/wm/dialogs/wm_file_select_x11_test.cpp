@@ -38,7 +38,7 @@ int32_t answer(WM_SCREEN_OBJECT* dialog, uintptr_t, uintptr_t ok) {
   char name[64];
   FOLDER folder;
   EXPECT_TRUE(static_cast<WM_FILE_SELECT*>(dialog)->get_result(&folder, name, sizeof name));
-  answers.push_back(std::string(ok ? "ok " : "cancel ") + folder.path + "|" + name);
+  answers.push_back(std::string(ok == 1 ? "ok " : ok == 0 ? "cancel " : "odd ") + folder.path + "|" + name);
   return ok ? 4 : 0;  // 4: the overlay list deletes the browser
 }
 

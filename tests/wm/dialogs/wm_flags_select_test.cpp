@@ -38,6 +38,10 @@ TEST_F(FlagsSelect, OneRowPerLabelledFlagAndTenInView) {
     EXPECT_EQ(d.get_check_box(flag)->is_checked(), ((mask >> flag) & 1u) != 0) << flag;
   }
   EXPECT_EQ(d.get_flags(), mask);
+  uint32_t out = 0;
+  d.get_flags(&out);
+  d.get_flags(nullptr);  // nowhere to write: nothing happens
+  EXPECT_EQ(out, mask);
   // Ten rows show; the scroll bar takes the rest and widens the grid.
   EXPECT_EQ(g->get_view_height(), 10 * d.get_check_box(0)->height);
   g->draw();  // which makes the bar

@@ -45,18 +45,31 @@ TEST_F(Keyboard, RowsFillTheWidthByUnitsAndSpecialKeysCarryLabels) {
       EXPECT_FALSE(const_cast<WM_BUTTON*>(key)->is_selectable());
     }
   }
+  // Each key clicked in turn leaves the key and character it types.
   const struct {
     int row, column;
     const char* label;
     uint8_t event_mask;
-  } keys[] = {{0, 0, "`", 5},   {0, 13, "<-", 5},   {1, 0, "TAB", 5}, {2, 0, "CAPS", 5},
-              {2, 12, "Enter", 2}, {3, 0, "SHIFT", 5}, {3, 12, "up", 5}, {4, 0, "Ext", 5},
-              {4, 2, "Space", 5}, {4, 4, "<-", 5},  {4, 5, "dn", 5},   {4, 6, "->", 5}};
+    uint32_t key_symbol;
+    uint8_t character;
+  } keys[] = {{0, 0, "`", 5, 0, '`'},          {0, 13, "<-", 5, 0xFF08, 8},   {1, 0, "TAB", 5, 0xFF09, 9},
+              {2, 0, "CAPS", 5, 0xFFE5, 0},    {2, 12, "Enter", 2, 0xFF0D, 10}, {3, 0, "SHIFT", 5, 0xFFE1, 0},
+              {3, 12, "up", 5, 0xFF52, 0},     {4, 0, "Ext", 5, 0, 0},          {4, 2, "Space", 5, 0, ' '},
+              {4, 4, "<-", 5, 0xFF51, 0},      {4, 5, "dn", 5, 0xFF54, 0},      {4, 6, "->", 5, 0xFF53, 0}};
   for (const auto& key : keys) {
-    const WM_BUTTON* b = k.get_key_button(key.column, key.row);
+    WM_BUTTON* b = k.get_key_button(key.column, key.row);
     EXPECT_EQ(std::string(b->get_text()), key.label);
     EXPECT_EQ(b->event_mask, key.event_mask) << key.label;
     ASSERT_NE(b->tooltip, nullptr) << key.label;
+    k.pending_key = k.pending_character = 0;
+    b->fire_callback(false);
+    EXPECT_EQ(std::pair(k.pending_key, k.pending_character), std::pair(key.key_symbol, key.character)) << key.label;
+  }
+  EXPECT_EQ(std::tuple(k.shift, k.caps, k.ext), std::tuple(0, 1, 1));  // Space ended the Shift
+  for (const int column : {13, 0}) {  // Backspace and Tab end it too
+    k.get_key_button(0, 3)->fire_callback(false);
+    k.get_key_button(column, column ? 0 : 1)->fire_callback(false);
+    EXPECT_EQ(k.shift, 0) << column;
   }
   EXPECT_FALSE(k.get_key_button(1, 4)->visible);  // a spacer
   EXPECT_FALSE(k.get_key_button(14, 1)->visible);
@@ -91,6 +104,10 @@ TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
   WM_KEYBOARD_DIALOG tight(-1, -1, 500, 260, "Keyboard", "", 10, nullptr, 0, 0, nullptr, nullptr,
                            &body, nullptr, nullptr, &keyboard_layout, 5, 1, 0, 0);
   EXPECT_EQ(tight.keyboard->y, tight.entry->y + tight.entry->height);
+  // One no wider than its borders still has a field a pixel wide.
+  WM_KEYBOARD_DIALOG narrow(-1, -1, 1, 260, "K", "", 10, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, &keyboard_layout, 5, 1, 0, 0);
+  EXPECT_EQ(narrow.entry->width, 1);
 }
 
 // The four faces of the built-in layout, one keyboard each, reached by its

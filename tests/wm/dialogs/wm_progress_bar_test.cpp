@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -145,6 +146,10 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   b->draw();  // a skin's empty part one pixel high still shows, on that row
   EXPECT_FALSE(ink_of(kEmpty).empty());
   EXPECT_EQ(ink_of(kEmpty), ink_of(kEmpty, RECT::sized(14, 42, 92, 1)));
+  EXPECT_FALSE(b->set_skin(skin, nullptr, nullptr));  // no base name: the frames go
+  clear();
+  b->draw();
+  EXPECT_TRUE(ink_of(kEmpty).empty());
   // A bare bar with one row, or one column, inside fills just that.
   for (const auto& [w, h, fill_w, fill_h] : {std::array{100, 5, 92, 1}, {9, 20, 1, 16}}) {
     clear();
@@ -189,6 +194,54 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   screen->draw_text_block(static_cast<int16_t>(182 - aw), 44, 183, 60, &kAltInk, nullptr, nullptr, -1, 10, 12, "2%", 0);
   EXPECT_FALSE(near_full.empty());
   EXPECT_EQ(near_full, ink_of(kAltInk));
+}
+
+// Bars side by side in the looks a program asks for: shaded with a title
+// and the percentage, the text following the fill across and upright (a
+// fill shorter than the text and a long one), a program's text, a style's
+// flags, and skin frames with the alternative part across and upright;
+// the whole screen against tests/references/dialogs4/progress_bars.png.
+TEST_F(ProgressBar, EveryLookMatchesItsReference) {
+  using namespace progress_flag;
+  const struct {
+    int16_t x, y;
+    uint16_t w, h;
+    const char* title;
+    uint8_t flags;
+    int32_t value;
+    const char* text;
+    bool skinned;
+  } rows[] = {
+      {4, 4, 130, 22, "Disk", 0, 30, nullptr, false},
+      {4, 30, 130, 22, nullptr, TEXT_ON_BAR | ALT_PERCENTAGE, 60, nullptr, false},
+      {4, 56, 130, 22, nullptr, TEXT_ON_BAR | NO_OUTER_BORDER, 3, "ok", false},
+      {4, 82, 130, 22, nullptr, TEXT_ON_BAR | ALT_PERCENTAGE, 50, nullptr, true},
+      {4, 108, 130, 22, "Skin", 0, 75, nullptr, true},
+      {136, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 4, nullptr, false},
+      {168, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 85, nullptr, true},
+  };
+  for (const auto& r : rows) {
+    auto b = bar(r.x, r.y, r.w, r.h, r.title, r.flags);
+    b->empty_colour = kEmpty;
+    b->text_colour = kInk;
+    b->alt_text_colour = kAltInk;
+    if (r.skinned) {
+      ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
+    }
+    if (r.text) b->set_text(r.text, false);
+    b->value = r.value;
+    b->draw();
+  }
+  WM_STYLE_SET style;
+  style.drawing_flags = SSF_DRAW_BORDER;
+  style.extended_flags = SSEF_PB_POSITION_TEXT_ON_BAR | SSEF_PB_NO_SHADING;
+  style.bg_colour = kBack;
+  style.highlight_colour = kFill;
+  style.highlight_text_colour = kInk;
+  WM_PROGRESS_BAR styled(4, 133, 130, 16, nullptr, 10, &style);
+  styled.value = 9;
+  styled.draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs4", "progress_bars", *get_screen_image()));
 }
 
 // An 8 x 4 tiled overlay over the full frame, scrolled 10 ms per pixel at

@@ -181,6 +181,12 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
     EXPECT_EQ(typed.caret, after) << caret;
   }
   WM_SCREEN_OBJECT::focus_object = nullptr;
+  // Select-all over a part selected from the start takes the whole text.
+  WM_TEXT_EDIT part(0, 0, 200, 40, "abcdef", &s, nullptr, 0, 0);
+  part.selection_anchor = 0;
+  part.selection_end = 2;
+  part.select_all();
+  EXPECT_EQ(std::pair(part.selection_anchor, part.selection_end), std::pair(int16_t{0}, int16_t{6}));
 }
 
 // A field or box that its own Return, Delete or change callback deletes is

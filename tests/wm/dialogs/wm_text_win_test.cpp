@@ -255,6 +255,11 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   style.font_y_sz = 0;
   WM_TEXT_WIN styled(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
   EXPECT_EQ(styled.get_row_height(), get_screen_image()->font_height);
+  EXPECT_EQ(styled.font_w, get_screen_image()->font_width);  // unset: the surface's
+  style.font_x_sz = style.font_y_sz = 1;  // the smallest font is kept
+  WM_TEXT_WIN tiny(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
+  EXPECT_EQ(tiny.font_w, 1);
+  EXPECT_EQ(tiny.get_row_height(), 1);
 }
 
 TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
@@ -295,7 +300,7 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
     const char* name;
     uint16_t capacity;
     int lines;         // added one by one; 0 = the file instead
-    bool whole;        // the file loaded whole
+    bool whole;        // the file loaded whole (after the lines)
     int first_line;    // the line the view opens at
     int held;          // lines held afterwards
   } cases[] = {
@@ -303,20 +308,23 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
       {"one wrapped line among short ones", 4, 4, false, 1, 4},
       {"a whole file longer than the ring", 250, 0, true, 1, 300},
       {"a ring gives up its oldest lines", 250, 0, false, 51, 250},
+      {"a whole file after the ring turned", 4, 10, true, 7, 304},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     make(200, 120, c.capacity, false);
     win->keep_at_top = 1;
-    if (c.lines == 0) {
+    for (int i = 1; i <= c.lines; ++i) {
+      const std::string line = "line " + std::to_string(i) + (i == 1 || c.lines == 10 ? " " + words : "");
+      win->add_text(line.c_str(), "", &kInk, false, true);
+    }
+    if (c.lines == 0 || c.whole) {
       ASSERT_TRUE(win->load_text_file(skin, "licence.txt", &kInk, c.whole));
-    } else {
-      for (int i = 1; i <= c.lines; ++i) {
-        const std::string line = "line " + std::to_string(i) + (i == 1 || c.lines == 10 ? " " + words : "");
-        win->add_text(line.c_str(), "", &kInk, false, true);
-      }
     }
     EXPECT_EQ(win->get_line_count(), c.held);
+    int32_t lost = 0;  // rows that no longer read their line
+    for (int32_t i = 0; i < win->get_row_count(); ++i) lost += win->get_row(win->row_at_age(i)).text == nullptr;
+    EXPECT_EQ(lost, 0);
     ASSERT_NE(win->scrollbar, nullptr);
     EXPECT_GT(win->get_row_count(), c.held);
     const std::string opening = "line " + std::to_string(c.first_line) + " ";
@@ -327,6 +335,8 @@ TEST_F(TextWin, EveryHeldLineCanBeScrolledToAndAWholeFileOpensAtItsFirstLine) {
     win->scroll.set_int(PARAMETER::VALUE, 0);
     EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
     EXPECT_GE(win->scrollbar->slider_length, 15);
+    win->rewrap();  // again from the oldest line held
+    EXPECT_EQ(std::string(win->get_row(win->row_at_age(0)).text).rfind(opening, 0), 0u);
   }
 }
 
@@ -385,6 +395,22 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   input.move_to(area.x1 + 5, row1_y);
   win->process();
   EXPECT_EQ(clicks.size(), 1u);
+
+  // Characters above 255 read back in their run, closed before the space;
+  // a window made from a style without selectable text selects nothing.
+  make(400, 200);
+  win->add_text(utf8_to_system_text("ab \xD0\x96\xD0\x96", 7).c_str(), "", &kInk, false, true);
+  drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
+  const std::string run = utf8_to_system_text("ab \xD0\x96\xD0\x96", 7) + " ";
+  EXPECT_EQ(win->get_selected_text(text, sizeof text), run.size());
+  EXPECT_EQ(text, run);
+  drag(area.x1 + 1, area.y2 - 2, area.x1 + 40, area.y2 - 4);  // a drag from below the rows
+  EXPECT_FALSE(win->has_selection());
+  WM_STYLE_SET style;
+  win = std::make_unique<WM_TEXT_WIN>(20, 20, 419, 219, &style, nullptr, 10, false, nullptr, 0, 0);
+  for (int i = 0; i < 12; ++i) win->add_text("alpha beta", "", &kInk, false, true);
+  drag(area.x1 + 1, area.y1 + 30, area.x1 + 60, area.y1 + 60);
+  EXPECT_FALSE(win->has_selection());
 }
 
 TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
@@ -402,6 +428,10 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     win->set_size(static_cast<uint16_t>(200 + 50 * round), 150, true);
     EXPECT_EQ(win->width, 200 + 50 * round);  // the height alone may stay
     EXPECT_EQ(rows().front().rfind("line 20 ", 0), 0u);  // the oldest line held still comes first
+    // The view is back at the newest row; no row beyond the held ones.
+    EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
+    EXPECT_EQ(win->row_at_age(win->get_row_count()), WM_TEXT_WIN::NONE);
+    EXPECT_EQ(win->row_at_age(-1), WM_TEXT_WIN::NONE);
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);
@@ -410,6 +440,13 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     EXPECT_EQ(win->scrollbar, nullptr);
     render();
   }
+  // Made tall enough for every row, it keeps no scrolled place.
+  make(300, 100);
+  win->add_text("1\n2\n3\n4\n5", "", nullptr, false, true);
+  win->scroll.set_int(PARAMETER::VALUE, 1);
+  win->set_size(300, 200, true);
+  EXPECT_EQ(win->scrollbar, nullptr);
+  EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 0);
 }
 
 // A long text read with the keyboard, the wheel and the track. The window
@@ -588,3 +625,60 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
   WM_SCREEN_OBJECT::focus_object = nullptr;
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "text_windows", *get_screen_image()));
 }
+
+// More looks against tests/references/dialogs4/text_windows_more.png: round
+// corners over a plain, a fading across, a fading down and a darkened fill,
+// a skin picture in place of fill and border, a selection over three rows,
+// rows kept at the top, a style's font, gaps and raised border, and the
+// focus on a window scrolled into its middle.
+TEST_F(TextWin, MoreLooksMatchTheirReference) {
+  using namespace text_win_flag;
+  constexpr COLOUR kGround = 0xFF707070, kFade = 0xFF80C0FF;
+  const uint16_t looks[] = {INDENTED_BORDER | LEFT_JUSTIFY, HORIZONTAL_FADING, VERTICAL_FADING | RIGHT_JUSTIFY,
+                            DARKENED_BACKGROUND | LEFT_JUSTIFY, LEFT_JUSTIFY, LEFT_JUSTIFY | TOP_ALIGN,
+                            LEFT_JUSTIFY, 0, INDENTED_BORDER | LEFT_JUSTIFY};
+  const uint16_t corners[] = {15 | border_flag::ALL_CORNERS, 0x30, 0xC0, border_flag::ALL_CORNERS, 0, 0, 0, 0, 15};
+  save_solid_png("tw_frame.png", 0xFFC08040);
+  WM_STYLE_SET style;
+  style.font_x_sz = 12;
+  style.font_y_sz = 16;
+  style.border_left_gap = style.border_top_gap = 9;
+  style.drawing_flags = SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_SHADOW_TEXT;
+  style.bg_colour = kPaper;
+  get_screen_image()->clear(&kGround, true);
+  std::vector<std::unique_ptr<WM_TEXT_WIN>> windows;
+  for (int i = 0; i < 9; ++i) {
+    const auto x = int16_t(10 + i % 3 * 210), y = int16_t(10 + i / 3 * 150);
+    auto& w = windows.emplace_back(
+        i == 7 ? std::make_unique<WM_TEXT_WIN>(x, y, int16_t(x + 199), int16_t(y + 139), &style, nullptr, 20, true,
+                                               on_click, 7, 0)
+               : std::make_unique<WM_TEXT_WIN>(x, y, int16_t(x + 199), int16_t(y + 139), 2, 20, 15, &bar_colours[0],
+                                               &bar_colours[1], &bar_colours[2], true, true, on_click, 7, 0));
+    if (i != 7) {
+      w->text_flags = looks[i];
+      w->border_flags = corners[i];
+      w->background_colour = kPaper;
+      w->fading_colour = kFade;
+    }
+    if (i == 4) {
+      EXPECT_TRUE(w->set_frame(skin, "tw_frame", nullptr));
+    }
+    w->keep_at_top = i == 6;
+    const int lines = i >= 5 && i != 7 ? 8 : 2;
+    for (int k = 0; k < lines; ++k)
+      w->add_text(("Row " + std::to_string(k) + " alpha beta").c_str(), "", &kInk, false, true);
+  }
+  const RECT area = windows[5]->text_area();
+  win = std::move(windows[5]);
+  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55);  // rows 0 to 2
+  windows[5] = std::move(win);
+  windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
+  WM_SCREEN_OBJECT::focus_object = windows[8].get();
+  for (auto& w : windows) {
+    w->draw();
+    if (w->scrollbar) w->scrollbar->draw();
+  }
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  EXPECT_TRUE(test_support::picture_matches_reference("dialogs4", "text_windows_more", *get_screen_image()));
+}
+

@@ -558,4 +558,18 @@ TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
     draw(*p);
     EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << from_store;
   }
+  // Without the box flags a move repaints the marker's two places, not
+  // the team's box.
+  st.flags = pitch_flag::DIRECTIONS;
+  auto plain = make(600, 400, st);
+  plain->set_player(0, 0, 100, 100, 0, false, 0);
+  plain->set_player(0, 1, 1000, 600, 0, false, 0);
+  dirty_rectangles().clear();
+  plain->set_player(0, 0, 100, 600, 0, false, 0);
+  int64_t dirtied = 0;
+  for (int32_t i = 0; i < dirty_rectangles().count(); ++i)
+    dirtied += int64_t{dirty_rectangles().entry(i).width()} * dirty_rectangles().entry(i).height();
+  const int64_t s = plain->get_marker_size();
+  EXPECT_GT(dirtied, 0);
+  EXPECT_LT(dirtied, 4 * s * s);
 }

@@ -101,6 +101,7 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
       {std::string(1, BACK) + BACK + SIGN, "-234567890123", 0, 100},
       {std::string(1, SIGN) + BACK, "23456789012", 0, 100},
       {std::string(1, OK), "Out Of Range", 0, 100},        // beyond 32 bits
+      {std::string(1, CLEAR) + "0" + OK, "0", 2, 0},       // the lower limit itself
   };
   for (const auto& row : rows) {
     EXPECT_EQ(keys(pad, row.codes), row.result) << row.codes;
@@ -112,7 +113,7 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
   mouse.buttons = MOUSE::LEFT;
   EXPECT_EQ(keys(pad, "9"), 0);
   mouse.buttons = 0;
-  EXPECT_EQ(pad.get_field(), col14("Out Of Range"));
+  EXPECT_EQ(pad.get_field(), col14("0"));
 }
 
 TEST_F(Numpad, FloatingKeysAndTheCallbackProtocol) {
