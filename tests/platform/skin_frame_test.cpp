@@ -9,11 +9,13 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "folder.h"
 #include "image_cache.h"
+#include "picture_compare.h"
 #include "skin_test_support.h"
 #include "test_support.h"
 
@@ -729,6 +731,39 @@ TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
     frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);
     frame.draw(0, 0, 8, 8, 0, &target, BLIT_COPY);
   }
+}
+
+TEST_F(SkinFrame, HitMaskOfNineAndThreeRowFramesMatchesTheReference) {
+  // "holes": "frm" with one transparent pixel in each slice, where the hit
+  // test reads it (edges on their first row or column); "col": its top,
+  // centre and bottom slices as a three-row frame.
+  const int hole[9][2] = {{1, 2}, {0, 1}, {1, 0}, {2, 0}, {0, 0}, {1, 0}, {3, 1}, {0, 1}, {0, 1}};
+  const std::map<std::string, std::string> column = {{"top_mid", "top"}, {"mid_mid", "mid"}, {"bottom_mid", "bottom"}};
+  for (size_t k = 0; k < nine_sizes.size(); ++k) {
+    IMAGE copy;
+    copy.copy(nine[k]);
+    set_pixel(copy, hole[k][0], hole[k][1], 0);
+    save("holes_" + nine_sizes[k].name, copy);
+    if (column.count(nine_sizes[k].name)) save("col_" + column.at(nine_sizes[k].name), copy);
+  }
+  IMAGE_CACHE cache;
+  SKIN_FRAME frames[2] = {SKIN_FRAME(&cache), SKIN_FRAME(&cache)};
+  ASSERT_TRUE(frames[0].load(kSkin, "holes", skin_load_flags));
+  ASSERT_TRUE(frames[1].load(kSkin, "col", skin_load_flags));
+  // Each frame at four sizes side by side, asked one pixel beyond each side
+  // too: white where it answers opaque.
+  IMAGE mask(45, 28);
+  for (int f = 0; f < 2; ++f) {
+    int left = 0;
+    for (const auto& [w, h] : {std::pair{20, 12}, std::pair{9, 7}, std::pair{5, 4}, std::pair{3, 3}}) {
+      for (int py = -1; py <= h; ++py)
+        for (int px = -1; px <= w; ++px)
+          set_pixel(mask, left + px + 1, f * 14 + py + 1,
+                    frames[f].is_opaque_at(px, py, w, h) ? 0xFFFFFFFFu : 0xFF000000u);
+      left += w + 2;
+    }
+  }
+  EXPECT_TRUE(ts::picture_matches_reference("platform_skin", "hit_masks", mask));
 }
 
 TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {

@@ -4,6 +4,7 @@
 // and nothing waits on the device's pace, only on what reached the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "folder.h"
+#include "image.h"
 #include "memory_device.h"
+#include "picture_compare.h"
 #include "platform.h"
 #include "sound.h"
 #include "sound_voice.h"
@@ -354,6 +357,33 @@ TEST_F(SoundTest, TunesAreWrittenAsPcmWavFiles) {
     }
   }
   EXPECT_FALSE(write_tune_wav(app, "no_folder/tune.wav", "C", 100, nullptr));
+}
+
+TEST_F(SoundTest, TuneWaveformsMatchTheirReferencePicture) {
+  // 8-bit mono at 8000 Hz, a beat of 25 ms: C, F, a# for half a beat, A.
+  const uint32_t kFrames = 200 + 200 + 100 + 200;
+  const TUNE_SETTINGS shape{.volume = 40, .sample_rate = 8000, .sixteen_bit = 0, .attack = 0.005,
+                            .decay = 0.005, .release = 0.005, .sustain_level = 50};
+  TUNE_SETTINGS rows[4] = {shape, shape, shape, shape};
+  rows[1].harmonics = 1;
+  rows[2].odd_harmonics = 1;
+  rows[3].sustain_wobble = 1;
+  // Each row a strip 256 pixels high, every sample joined to the one before.
+  IMAGE picture(static_cast<int16_t>(kFrames), 4 * 256);
+  std::fill(picture.pixels, picture.pixels + picture.pixel_count, 0xFF000000u);
+  for (int r = 0; r < 4; ++r) {
+    ASSERT_TRUE(write_tune_wav(app, "tune.wav", "O1CF3a#0A", 25, &rows[r]));
+    const std::string wav = ts::read_file(scratch.file("tune.wav"));
+    ASSERT_EQ(wav.size(), 44 + kFrames) << r;
+    int before = 127;
+    for (uint32_t x = 0; x < kFrames; ++x) {
+      const int v = static_cast<uint8_t>(wav[44 + x]);
+      for (int y = std::min(before, v); y <= std::max(before, v); ++y)
+        picture.pixels[(r * 256 + 255 - y) * picture.stride + x] = 0xFFFFFFFFu;
+      before = v;
+    }
+  }
+  EXPECT_TRUE(test_support::picture_matches_reference("platform_sound", "tune_waveforms", picture));
 }
 
 }  // namespace

@@ -285,6 +285,7 @@ TEST(VornString, Base64Wrappers) {
   EXPECT_STREQ(s.get_text(), "YWJj");
   EXPECT_FALSE(s.set_base64(nullptr, 3));
   EXPECT_FALSE(s.set_base64("abc", 0));
+  EXPECT_FALSE(s.set_base64("abc", INT32_MAX));  // its text would not fit a length
   EXPECT_STREQ(s.get_text(), "YWJj");
 
   char buffer[8] = {};
