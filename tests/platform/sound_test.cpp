@@ -36,6 +36,7 @@ struct WAV_LAYOUT {
   uint32_t format_size = 16;  // above 16: zero bytes follow the PCM format
   int64_t data_size = -1;     // -1: the size of the samples
   size_t keep = 0;            // non-zero: the file is cut to this many bytes
+  std::string between{};      // subchunks between the format and the data
 };
 
 std::string make_wav(const WAV_LAYOUT& layout, const std::string& samples) {
@@ -45,7 +46,8 @@ std::string make_wav(const WAV_LAYOUT& layout, const std::string& samples) {
   format.resize(layout.format_size, '\0');
   uint32_t data_size = layout.data_size < 0 ? static_cast<uint32_t>(samples.size())
                                           : static_cast<uint32_t>(layout.data_size);
-  std::string body = "WAVEfmt " + le32(layout.format_size) + format + "data" + le32(data_size) + samples;
+  std::string body = "WAVEfmt " + le32(layout.format_size) + format + layout.between + "data" +
+                     le32(data_size) + samples;
   std::string wav = "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
   if (layout.keep) wav.resize(layout.keep);
   return wav;
@@ -228,6 +230,7 @@ TEST_F(SoundTest, WavFilesBecomeStereoFramesAt44100) {
        sample_bytes({-5}),
        {-5, -5, -5, -5, -5, -5, -5, -5}},
       {"a trailing odd byte is no frame", {}, stereo + "x", {100, -200, 32767, -32768}},
+      {"another subchunk before the data", {.between = "LIST" + le32(4) + "abcd"}, stereo, {100, -200, 32767, -32768}},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.name);
@@ -255,6 +258,7 @@ TEST_F(SoundTest, MalformedWavFilesAreRefusedAndLeaveTheBufferEmpty) {
       {"format subchunk too short", make_wav({.format_size = 12}, samples), WAV_STATUS::NOT_WAV},
       {"no data subchunk", make_wav({.keep = 36}, samples), WAV_STATUS::NOT_WAV},
       {"not RIFF", "RIFX" + make_wav({}, samples).substr(4), WAV_STATUS::NOT_WAV},
+      {"not WAVE", make_wav({}, samples).replace(8, 4, "AVI "), WAV_STATUS::NOT_WAV},
   };
   SOUND_BUFFER buffer;
   ASSERT_TRUE(eventually(is_sound_mixer_running));

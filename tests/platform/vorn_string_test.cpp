@@ -190,6 +190,9 @@ TEST(VornString, ReplaceFirstOccurrenceOnly) {
   VORN_STRING grow("a", 0);  // the buffer has to grow for the replacement
   EXPECT_TRUE(grow.replace(VORN_STRING("a"), VORN_STRING("longer text"), 0));
   EXPECT_STREQ(grow.get_text(), "longer text");
+  VORN_STRING self("ab", 0);  // growing by its own text
+  EXPECT_TRUE(self.replace(VORN_STRING("b"), self, 0));
+  EXPECT_STREQ(self.get_text(), "aab");
 
   VORN_STRING no("banana");
   EXPECT_FALSE(no.replace(VORN_STRING(""), VORN_STRING("x"), 0));
