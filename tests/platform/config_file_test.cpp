@@ -588,6 +588,10 @@ TEST_F(ConfigFileTest, AnOverlongFileNameIsRefused) {
   config.init(name.c_str(), false);
   EXPECT_FALSE(config.set_string("a", "1"));
   EXPECT_EQ(get_last_error(), 4098);
+  for (size_t length : {255u, 256u}) {
+    config.init(std::string(length, 'n').c_str(), false);
+    EXPECT_EQ(strlen(config.file_name), length < 256 ? length : 0u);
+  }
   config.init(nullptr, false);
   EXPECT_STREQ(config.file_name, "settings");
 }

@@ -498,6 +498,16 @@ TEST(DataFileBytesLeft, ExactForPlainFilesUnknownUntilAMemberIsReadToItsEnd) {
     ASSERT_TRUE(in->read_u8(byte));
     EXPECT_EQ(byte, static_cast<uint8_t>(data[10]));
     close_data_file(in);
+
+    // A file of the order byte alone holds nothing, before a read and after.
+    out = folder.open_data_file("empty.dat", 1, 255, gzip);
+    ASSERT_TRUE(close_data_file(out));
+    in = folder.open_data_file("empty.dat", 0, 255, gzip);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->get_size(), 0u);
+    EXPECT_FALSE(in->read_u8(byte));
+    EXPECT_EQ(in->get_size(), 0u);
+    close_data_file(in);
   }
 }
 

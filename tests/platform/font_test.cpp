@@ -84,6 +84,19 @@ TEST_F(FontTest, BuiltinSlotTakesOnlyItsOwnFileAndIsNeverReplaced) {
   EXPECT_EQ(FONT::load("DejaVuSans.ttf", "again", 10, &fonts), 10);
 }
 
+TEST_F(FontTest, OverhangAndOwnGlyphsOfALoadedFace) {
+  const FOLDER fonts = system_fonts();
+  ASSERT_EQ(FONT::load("DejaVuSans.ttf", nullptr, 10, &fonts), 10);
+  // Rows the accents over capitals stand above the line's cell.
+  EXPECT_EQ(FONT::overhang(10, 22), 3);
+  EXPECT_EQ(FONT::overhang(10, 13), 2);
+  EXPECT_EQ(FONT::overhang(10, -1), 0);
+  EXPECT_EQ(FONT::overhang(11, 22), 0);  // a free slot
+  EXPECT_TRUE(FONT::has_character(10, 0x2026));
+  EXPECT_FALSE(FONT::has_character(10, 0xE000));
+  EXPECT_FALSE(FONT::has_character(11, 'A'));
+}
+
 TEST_F(FontTest, AnySlotReusesTheFirstFreeRunTimeSlot) {
   const FOLDER fonts = system_fonts();
   ASSERT_EQ(FONT::load("DejaVuSans.ttf", nullptr, 29, &fonts), 29);

@@ -150,6 +150,23 @@ TEST(GzMemberRead, ReadsWhatGzipWrote) {
   EXPECT_EQ(gz_destroy(member), Z_OK);
 }
 
+TEST(GzMemberRead, OptionalHeaderFieldsAreSkipped) {
+  ScratchDir dir;
+  std::string payload = sample_payload(3000);
+  long member_start = 0, member_end = 0;
+  write_embedded(dir.file("mixed.bin"), payload, member_start, member_end);
+  const std::string member = read_file(dir.file("mixed.bin")).substr(member_start, member_end - member_start);
+  // Flags: header CRC, extra field (3 bytes, one a zero), original name, comment.
+  std::string fields = member.substr(0, 10) + std::string("\3\0x\0y", 5) + "name.txt" + '\0' +
+                       "a comment" + '\0' + "cc" + member.substr(10);
+  fields[3] = 0x1E;
+  ASSERT_TRUE(write_file(dir.file("fields.gz"), fields));
+  GZ_MEMBER* m = gz_open(dir.file("fields.gz").c_str(), "rb", nullptr);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(read_all(m, 1000), payload);
+  EXPECT_EQ(gz_destroy(m), Z_OK);
+}
+
 TEST(GzMemberRead, DataThatIsNotGzipIsReadUnchanged) {
   ScratchDir dir;
   ASSERT_TRUE(write_file(dir.file("plain"), "just some bytes"));

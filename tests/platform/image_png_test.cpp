@@ -195,6 +195,14 @@ TEST_F(PngFiles, EmptyImageIsNotSaved) {
   MEMORY_DEVICE device;
   EXPECT_FALSE(image.save_png(&device));
   EXPECT_TRUE(device.bytes.empty());
+  // Sizes without a pixel buffer are no picture either, and no device no file.
+  image.width = image.height = 2;
+  EXPECT_FALSE(image.save_png(&device));
+  EXPECT_TRUE(device.bytes.empty());
+  IMAGE picture(2, 2);
+  EXPECT_FALSE(picture.save_png(nullptr));
+  EXPECT_FALSE(picture.load_png(nullptr));
+  EXPECT_EQ(picture.width, 0);
 }
 
 TEST_F(PngFiles, WriteFailuresAreReported) {

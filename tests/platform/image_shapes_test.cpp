@@ -15,6 +15,7 @@
 #include "errors.h"
 #include "image.h"
 #include "image_test_support.h"
+#include "picture_compare.h"
 
 using namespace image_test_support;
 
@@ -547,4 +548,42 @@ TEST(ImageCircle, AnyRadiusDrawsItsDiscOrRing) {
     }
     EXPECT_EQ(wrong, 0) << r.radius;
   }
+}
+
+// Every shape and its variants on one picture, compared whole.
+TEST(ImageDrawing, ShapesGalleryMatchesItsReferencePicture) {
+  IMAGE image(160, 120);
+  const COLOUR ground = 0xFF303840u, white = 0xFFFFFFFFu, half = 0x80FFC020u, red = 0xFFE02020u,
+               blue = 0xFF2040E0u, glass = 0x6020E0A0u;
+  image.clear(&ground, true);
+  image.fill_gradient_v(0, 60, 159, 119, &ground, &blue, false);
+  image.fill_gradient_h(80, 0, 159, 20, &glass, &half, true);
+  for (uint8_t corner = 1; corner <= 8; corner <<= 1)
+    image.draw_arc(10 + (corner & 10 ? 8 : 0), 10 + (corner & 12 ? 8 : 0), 6, corner, &white);
+  image.draw_round_rect(24, 2, 60, 26, &white, 8, IMAGE::ALL_CORNERS);
+  image.draw_round_rect(28, 6, 56, 22, &half, IMAGE::AUTO_RADIUS,
+                        IMAGE::CORNER_TOP_LEFT | IMAGE::CORNER_BOTTOM_RIGHT);
+  const uint8_t modes[4] = {IMAGE::ROUND_FILL_BLEND, IMAGE::ROUND_FILL_HORIZONTAL,
+                            IMAGE::ROUND_FILL_VERTICAL, IMAGE::ROUND_FILL_DARKEN};
+  for (int m = 0; m < 4; ++m)
+    image.fill_round_rect_gradient(static_cast<int16_t>(2 + 40 * m), 30, static_cast<int16_t>(36 + 40 * m), 52,
+                                   m == 3 ? -1 : static_cast<int16_t>(4 + 2 * m),
+                                   m == 1 ? IMAGE::CORNER_TOP_RIGHT | IMAGE::CORNER_BOTTOM_LEFT : IMAGE::ALL_CORNERS,
+                                   m == 0 ? &glass : &red, &blue, 40, modes[m]);
+  image.draw_circle(14, 70, 8, &white, 0, IMAGE::CIRCLE_RING, 3, false);
+  image.draw_circle(36, 70, 8, &white, 0, IMAGE::CIRCLE_RING, 3, true);
+  image.draw_circle(58, 70, 8, &half, 0, IMAGE::CIRCLE_DISC, 0, false);
+  image.draw_circle(80, 70, 8, &red, 0, IMAGE::CIRCLE_DISC, 0, true);
+  image.draw_circle(102, 70, 8, &white, 50, IMAGE::CIRCLE_SHADE, 0, true);
+  image.draw_circle(120, 70, 1, &white, 0, IMAGE::CIRCLE_DISC, 0, true);
+  image.draw_circle(130, 70, 2, &white, 0, IMAGE::CIRCLE_DISC, 0, false);
+  image.draw_circle(146, 70, 5, &red, 0, IMAGE::CIRCLE_RING, 1, true);
+  image.draw_line(4, 84, 60, 96, &white, 1, false);
+  image.draw_line(10, 116, 20, 84, &red, 3, true);
+  image.draw_line(70, 116, 30, 100, &half, 2, true);
+  image.draw_rect(74, 84, 100, 110, &white, 3, IMAGE::ALL_SIDES);
+  image.draw_rect(106, 84, 126, 110, &red, 1, IMAGE::SIDE_LEFT | IMAGE::SIDE_BOTTOM);
+  image.draw_xor_rect(130, 84, 156, 116, &glass);
+  image.darken_rect(140, 0, 159, 119, 30);
+  EXPECT_TRUE(test_support::picture_matches_reference("platform_shapes", "gallery", image));
 }

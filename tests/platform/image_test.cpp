@@ -520,6 +520,7 @@ TEST(ImageArray, ReadsBigEndianSizesAndBgraPixels) {
   EXPECT_FALSE(image.create_from_array(wrong_format));
   const uint8_t too_wide[] = {1, 0x80, 0x00, 0, 1};
   EXPECT_FALSE(image.create_from_array(too_wide));
+  EXPECT_EQ(image.width, 2) << "a refused array leaves the picture as it was";
   const uint8_t empty[] = {1, 0, 0, 0, 9};
   EXPECT_TRUE(image.create_from_array(empty));
   EXPECT_EQ(image.pixels, nullptr);

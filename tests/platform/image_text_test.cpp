@@ -16,6 +16,7 @@
 #include "folder.h"
 #include "font.h"
 #include "image.h"
+#include "picture_compare.h"
 #include "test_support.h"
 
 namespace {
@@ -720,6 +721,30 @@ TEST_F(BlockTest, LongParagraphStaysInsideItsLineLimit) {
 }
 
 // ---- A picture to look at ------------------------------------------------
+
+// Each effect, a background and underline, a code run and the block
+// alignments on one picture, compared whole.
+TEST_F(TextTest, EffectsAndBlocksMatchTheirReferencePicture) {
+  IMAGE image(240, 200);
+  const COLOUR ground = 0xFF708090u, red = 0xFFE02020u, blue = 0xFF2040E0u, light = 0xFFF0E0A0u;
+  image.clear(&ground, true);
+  const uint16_t effects[] = {0, TEXT_SHADOW, TEXT_INSET, TEXT_CHISELED};
+  for (int k = 0; k < 4; ++k) {
+    image.draw_text(4, static_cast<int16_t>(2 + 20 * k), &kBlack, nullptr, nullptr, font(), 16, 16, "Ag\xC9j", effects[k]);
+    image.draw_text(64, static_cast<int16_t>(2 + 20 * k), &light, nullptr, nullptr, font(), 16, 16, "Ag\xC9j", effects[k]);
+  }
+  image.draw_text_line(124, 2, &kBlack, &light, &red, 0.0, font(), 18, 14, "Under \x01,4E2D,D83D,DE00\x01.", -1, 0);
+  image.draw_text_line(124, 24, nullptr, nullptr, nullptr, 0.4, font(), 20, 20, "Lit", -1, 0);
+  image.draw_text_line(170, 24, nullptr, nullptr, nullptr, -0.4, font(), 20, 20, "Dim", -1, 0);
+  const uint16_t places[] = {TEXT_TOP | TEXT_LEFT, 0, TEXT_BOTTOM | TEXT_RIGHT};
+  for (int k = 0; k < 3; ++k) {
+    const int16_t x1 = static_cast<int16_t>(4 + 78 * k);
+    image.draw_rect(x1, 84, x1 + 72, 196, &blue, 1, IMAGE::ALL_SIDES);
+    image.draw_text_block(x1 + 1, 85, x1 + 71, 195, &kBlack, nullptr, nullptr, font(), 12, 12,
+                          "A block of words wraps, hyphen-ates extraordinarily long words\nand ends.", places[k]);
+  }
+  EXPECT_TRUE(test_support::picture_matches_reference("platform_text", "effects_and_blocks", image));
+}
 
 TEST_F(TextTest, RenderedSampleSurvivesThePngRoundTrip) {
   IMAGE sample(420, 200);

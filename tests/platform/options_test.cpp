@@ -351,6 +351,9 @@ TEST(PlatformOptions, CopyHoldsTheOtherArgumentsAndEndsInNull) {
   parse_platform_options(2, argv, &count, &copy);
   EXPECT_EQ(count, 2);
   EXPECT_EQ(copy[2], nullptr);
+  parse_platform_options(1, argv, &count, &copy);  // the count given, not argv's end, bounds it
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(copy[1], nullptr);
   parse_platform_options(0, nullptr, nullptr, nullptr);
   modules->flags = saved_flags;
 }

@@ -9,11 +9,13 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "folder.h"
 #include "image_cache.h"
+#include "picture_compare.h"
 #include "skin_test_support.h"
 #include "test_support.h"
 
@@ -661,27 +663,31 @@ TEST_F(SkinFrameOverlay, StretchedOverlayShowsOnlyOnTheFrameFromItsOffset) {
 }
 
 TEST_F(SkinFrameOverlay, TiledOverlayCoversTheFrameForAnyOffset) {
-  IMAGE tolay;
-  make_picture(tolay, 3, 2, 0xE00000);
-  save("tv", base);
-  save("tv_tolay", tolay);
-  IMAGE_CACHE cache;
-  SKIN_FRAME frame(&cache);
-  ASSERT_TRUE(frame.load(kSkin, "tv", skin_load_flags));
-  IMAGE target(20, 20);
-  for (int offset : {0, 4, -1}) {
-    frame.overlay_x = static_cast<int16_t>(offset);
-    frame.overlay_y = static_cast<int16_t>(-offset);
-    frame.regenerate = 1;
-    frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
-    // The tiles start at (-offset_x, -offset_y).
-    for (int y = 0; y < 6; ++y)
-      for (int x = 1; x < 7; ++x) {
-        const int tx = ((x + offset) % 3 + 3) % 3, ty = ((y - offset) % 2 + 2) % 2;
-        ASSERT_EQ(pixel(*frame.composite, x, y), pixel(tolay, tx, ty))
-            << "offset " << offset << " at " << x << "," << y;
-      }
-    EXPECT_EQ(pixel(*frame.composite, 0, 2), 0u);
+  // Tiles of 3 x 2, and one column or one row wide.
+  for (const auto& [tw, th] : {std::pair{3, 2}, std::pair{1, 2}, std::pair{3, 1}}) {
+    IMAGE tolay;
+    make_picture(tolay, tw, th, 0xE00000);
+    const std::string name = "tv" + std::to_string(tw) + std::to_string(th);
+    save(name, base);
+    save(name + "_tolay", tolay);
+    IMAGE_CACHE cache;
+    SKIN_FRAME frame(&cache);
+    ASSERT_TRUE(frame.load(kSkin, name.c_str(), skin_load_flags));
+    IMAGE target(20, 20);
+    for (int offset : {0, 4, -1}) {
+      frame.overlay_x = static_cast<int16_t>(offset);
+      frame.overlay_y = static_cast<int16_t>(-offset);
+      frame.regenerate = 1;
+      frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
+      // The tiles start at (-offset_x, -offset_y).
+      for (int y = 0; y < 6; ++y)
+        for (int x = 1; x < 7; ++x) {
+          const int tx = ((x + offset) % tw + tw) % tw, ty = ((y - offset) % th + th) % th;
+          ASSERT_EQ(pixel(*frame.composite, x, y), pixel(tolay, tx, ty))
+              << name << " offset " << offset << " at " << x << "," << y;
+        }
+      EXPECT_EQ(pixel(*frame.composite, 0, 2), 0u);
+    }
   }
 }
 
@@ -729,6 +735,42 @@ TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
     frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);
     frame.draw(0, 0, 8, 8, 0, &target, BLIT_COPY);
   }
+}
+
+TEST_F(SkinFrame, HitMaskOfNineAndThreeRowFramesMatchesTheReference) {
+  // "holes": "frm" with one transparent pixel in each slice, where the hit
+  // test reads it (edges on their first row or column); "col" and "row":
+  // its middle column and middle row of slices as three-slice frames.
+  const int hole[9][2] = {{1, 2}, {0, 1}, {1, 0}, {2, 0}, {0, 0}, {1, 0}, {3, 1}, {0, 1}, {0, 1}};
+  const std::multimap<std::string, std::string> also = {
+      {"top_mid", "col_top"},   {"mid_mid", "col_mid"}, {"bottom_mid", "col_bottom"},
+      {"mid_left", "row_left"}, {"mid_mid", "row_mid"}, {"mid_right", "row_right"}};
+  for (size_t k = 0; k < nine_sizes.size(); ++k) {
+    IMAGE copy;
+    copy.copy(nine[k]);
+    set_pixel(copy, hole[k][0], hole[k][1], 0);
+    save("holes_" + nine_sizes[k].name, copy);
+    for (auto [it, end] = also.equal_range(nine_sizes[k].name); it != end; ++it) save(it->second, copy);
+  }
+  IMAGE_CACHE cache;
+  SKIN_FRAME frames[3] = {SKIN_FRAME(&cache), SKIN_FRAME(&cache), SKIN_FRAME(&cache)};
+  ASSERT_TRUE(frames[0].load(kSkin, "holes", skin_load_flags));
+  ASSERT_TRUE(frames[1].load(kSkin, "col", skin_load_flags));
+  ASSERT_TRUE(frames[2].load(kSkin, "row", skin_load_flags));
+  // Each frame at four sizes side by side, asked one pixel beyond each side
+  // too: white where it answers opaque.
+  IMAGE mask(45, 42);
+  for (int f = 0; f < 3; ++f) {
+    int left = 0;
+    for (const auto& [w, h] : {std::pair{20, 12}, std::pair{9, 7}, std::pair{5, 4}, std::pair{3, 3}}) {
+      for (int py = -1; py <= h; ++py)
+        for (int px = -1; px <= w; ++px)
+          set_pixel(mask, left + px + 1, f * 14 + py + 1,
+                    frames[f].is_opaque_at(px, py, w, h) ? 0xFFFFFFFFu : 0xFF000000u);
+      left += w + 2;
+    }
+  }
+  EXPECT_TRUE(ts::picture_matches_reference("platform_skin", "hit_masks", mask));
 }
 
 TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {

@@ -4,6 +4,7 @@
 // and nothing waits on the device's pace, only on what reached the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "folder.h"
+#include "image.h"
 #include "memory_device.h"
+#include "picture_compare.h"
 #include "platform.h"
 #include "sound.h"
 #include "sound_voice.h"
@@ -33,6 +36,7 @@ struct WAV_LAYOUT {
   uint32_t format_size = 16;  // above 16: zero bytes follow the PCM format
   int64_t data_size = -1;     // -1: the size of the samples
   size_t keep = 0;            // non-zero: the file is cut to this many bytes
+  std::string between{};      // subchunks between the format and the data
 };
 
 std::string make_wav(const WAV_LAYOUT& layout, const std::string& samples) {
@@ -42,7 +46,8 @@ std::string make_wav(const WAV_LAYOUT& layout, const std::string& samples) {
   format.resize(layout.format_size, '\0');
   uint32_t data_size = layout.data_size < 0 ? static_cast<uint32_t>(samples.size())
                                           : static_cast<uint32_t>(layout.data_size);
-  std::string body = "WAVEfmt " + le32(layout.format_size) + format + "data" + le32(data_size) + samples;
+  std::string body = "WAVEfmt " + le32(layout.format_size) + format + layout.between + "data" +
+                     le32(data_size) + samples;
   std::string wav = "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
   if (layout.keep) wav.resize(layout.keep);
   return wav;
@@ -225,6 +230,7 @@ TEST_F(SoundTest, WavFilesBecomeStereoFramesAt44100) {
        sample_bytes({-5}),
        {-5, -5, -5, -5, -5, -5, -5, -5}},
       {"a trailing odd byte is no frame", {}, stereo + "x", {100, -200, 32767, -32768}},
+      {"another subchunk before the data", {.between = "LIST" + le32(4) + "abcd"}, stereo, {100, -200, 32767, -32768}},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.name);
@@ -252,6 +258,7 @@ TEST_F(SoundTest, MalformedWavFilesAreRefusedAndLeaveTheBufferEmpty) {
       {"format subchunk too short", make_wav({.format_size = 12}, samples), WAV_STATUS::NOT_WAV},
       {"no data subchunk", make_wav({.keep = 36}, samples), WAV_STATUS::NOT_WAV},
       {"not RIFF", "RIFX" + make_wav({}, samples).substr(4), WAV_STATUS::NOT_WAV},
+      {"not WAVE", make_wav({}, samples).replace(8, 4, "AVI "), WAV_STATUS::NOT_WAV},
   };
   SOUND_BUFFER buffer;
   ASSERT_TRUE(eventually(is_sound_mixer_running));
@@ -354,6 +361,33 @@ TEST_F(SoundTest, TunesAreWrittenAsPcmWavFiles) {
     }
   }
   EXPECT_FALSE(write_tune_wav(app, "no_folder/tune.wav", "C", 100, nullptr));
+}
+
+TEST_F(SoundTest, TuneWaveformsMatchTheirReferencePicture) {
+  // 8-bit mono at 8000 Hz, a beat of 25 ms: C, F, a# for half a beat, A.
+  const uint32_t kFrames = 200 + 200 + 100 + 200;
+  const TUNE_SETTINGS shape{.volume = 40, .sample_rate = 8000, .sixteen_bit = 0, .attack = 0.005,
+                            .decay = 0.005, .release = 0.005, .sustain_level = 50};
+  TUNE_SETTINGS rows[4] = {shape, shape, shape, shape};
+  rows[1].harmonics = 1;
+  rows[2].odd_harmonics = 1;
+  rows[3].sustain_wobble = 1;
+  // Each row a strip 256 pixels high, every sample joined to the one before.
+  IMAGE picture(static_cast<int16_t>(kFrames), 4 * 256);
+  std::fill(picture.pixels, picture.pixels + picture.pixel_count, 0xFF000000u);
+  for (int r = 0; r < 4; ++r) {
+    ASSERT_TRUE(write_tune_wav(app, "tune.wav", "O1CF3a#0A", 25, &rows[r]));
+    const std::string wav = ts::read_file(scratch.file("tune.wav"));
+    ASSERT_EQ(wav.size(), 44 + kFrames) << r;
+    int before = 127;
+    for (uint32_t x = 0; x < kFrames; ++x) {
+      const int v = static_cast<uint8_t>(wav[44 + x]);
+      for (int y = std::min(before, v); y <= std::max(before, v); ++y)
+        picture.pixels[(r * 256 + 255 - y) * picture.stride + x] = 0xFFFFFFFFu;
+      before = v;
+    }
+  }
+  EXPECT_TRUE(test_support::picture_matches_reference("platform_sound", "tune_waveforms", picture));
 }
 
 }  // namespace

@@ -322,6 +322,32 @@ TEST(SystemTextCut, CutsOnlyAtCharacterBoundariesAndClosesRuns) {
   cut = pair;
   system_text_cut(cut, 11);
   EXPECT_EQ(cut, "");
+  cut = "\x01" "D83DDE00\x01";  // also without the separating comma
+  system_text_cut(cut, 9);
+  EXPECT_EQ(cut, "");
+}
+
+// ---- Control characters shown
+
+TEST(TextUtilities, ControlCharactersAreShownEscapedAsTheFlagsAsk) {
+  struct ROW {
+    std::string text;
+    unsigned flags;
+    const char* shown;
+    bool holds;
+  } rows[] = {
+      {"plain \xc3\xa9 \\ text", ESCAPE_ALL_CONTROLS, "plain \xc3\xa9 \\ text", false},
+      {"a\nb\tc\rd\x1b\x7f", ESCAPE_ALL_CONTROLS, "a\\nb\\tc\\rd\\x1b\\x7f", true},
+      {"a\nb\tc\rd", KEEP_LINE_LAYOUT, "a\nb\tc\\rd", true},
+      {"\xc2\x85 \x85 \xc2\xa0 \x9f \xc2\x9f", ESCAPE_ALL_CONTROLS, "\\u0085 \\x85 \xc2\xa0 \\x9f \\u009f", true},
+      {"a\\b\n", ESCAPE_BACKSLASH | KEEP_LINE_LAYOUT, "a\\\\b\n", true},
+      {std::string("nul\0", 4), ESCAPE_ALL_CONTROLS, "nul\\x00", false},
+  };
+  for (const ROW& row : rows) {
+    EXPECT_EQ(escape_control_characters(row.text, row.flags), row.shown) << row.text;
+    EXPECT_EQ(holds_control_character(row.text.c_str()), row.holds) << row.text;
+  }
+  EXPECT_FALSE(holds_control_character(nullptr));
 }
 
 }  // namespace

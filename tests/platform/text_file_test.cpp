@@ -286,6 +286,15 @@ TEST_F(TextFileTest, WriteCodePointEncodesEachRange) {
   EXPECT_EQ(read_file(dir.file("out.txt")),
             bytes_of({0x41, 0xC3, 0xA9, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF, 0xF0, 0x90, 0x80, 0x80,
                       0xF4, 0x8F, 0xBF, 0xBF, 0x41, 0x2D}));
+
+  file = folder.open_text_file("out.txt", 1, true);  // the same in UTF-16
+  ASSERT_NE(file, nullptr);
+  for (uint32_t code_point : {0x41u, 0xE9u, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu, 0x110041u})
+    EXPECT_TRUE(file->write_code_point(code_point));
+  EXPECT_TRUE(FOLDER::close_text_file(file));
+  EXPECT_EQ(read_file(dir.file("out.txt")),
+            bytes_of({0xFF, 0xFE, 0x41, 0, 0xE9, 0, 0, 0x08, 0xFF, 0xFF, 0, 0xD8, 0, 0xDC, 0xFF, 0xDB,
+                      0xFF, 0xDF, 0xFD, 0xFF}));
 }
 
 TEST_F(TextFileTest, MalformedGroupsAreSkipped) {

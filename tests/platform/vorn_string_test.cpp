@@ -190,6 +190,9 @@ TEST(VornString, ReplaceFirstOccurrenceOnly) {
   VORN_STRING grow("a", 0);  // the buffer has to grow for the replacement
   EXPECT_TRUE(grow.replace(VORN_STRING("a"), VORN_STRING("longer text"), 0));
   EXPECT_STREQ(grow.get_text(), "longer text");
+  VORN_STRING self("ab", 0);  // growing by its own text
+  EXPECT_TRUE(self.replace(VORN_STRING("b"), self, 0));
+  EXPECT_STREQ(self.get_text(), "aab");
 
   VORN_STRING no("banana");
   EXPECT_FALSE(no.replace(VORN_STRING(""), VORN_STRING("x"), 0));
@@ -285,6 +288,7 @@ TEST(VornString, Base64Wrappers) {
   EXPECT_STREQ(s.get_text(), "YWJj");
   EXPECT_FALSE(s.set_base64(nullptr, 3));
   EXPECT_FALSE(s.set_base64("abc", 0));
+  EXPECT_FALSE(s.set_base64("abc", INT32_MAX));  // its text would not fit a length
   EXPECT_STREQ(s.get_text(), "YWJj");
 
   char buffer[8] = {};
