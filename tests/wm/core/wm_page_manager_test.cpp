@@ -121,6 +121,12 @@ TEST_F(PageManager, FirstFrameShowsTheRegisteredPages) {
   // Where only roots are hit, the first root asked (the last area) answers.
   EXPECT_EQ(manager->find_object_at(190, 140), &manager->area(1).root);
   EXPECT_EQ(manager->find_object_at(-5, 10), nullptr);
+  // A switch walks every area from the one given (from the current one for
+  // any other number); the last one walked is current after it.
+  for (const auto& [from, current] : {std::pair<int16_t, int16_t>{0, 1}, {2, 0}, {-1, 1}, {1, 0}}) {
+    manager->switch_pages(from);
+    EXPECT_EQ(manager->get_current_area(), current) << from;
+  }
 }
 
 // Each action comes from area 1's frame callback while area 1 owns an open
