@@ -171,6 +171,7 @@ TEST_F(Button, EventsEachMaskLetThrough) {
     EXPECT_EQ(frame(b), r[2]) << r[0];
     input.release(1);
     frame(b);
+    EXPECT_EQ(b.firing_event + b.release_event, 0);  // set only while the callback runs
   }
   // click() is a release over the button, also for a callback that deletes
   // the button.

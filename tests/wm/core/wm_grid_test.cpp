@@ -565,7 +565,11 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
                   {140, s.bg_colour}};
     for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
     EXPECT_EQ(grid->hover_row, 4);
-    EXPECT_EQ(grid->get_selected_rows(), std::vector<int32_t>{2});
+    input.move_to(5, 5);  // the first row takes the hover look too
+    frame();
+    EXPECT_EQ(pixel(100, 5), look ? s.mouse_over_colour : s.bg_colour);
+    grid->get_row(0)->selected = 1;
+    EXPECT_EQ(grid->get_selected_rows(), (std::vector<int32_t>{0, 2}));
     grid->hide(false, true);  // hidden: no row is under the pointer
     grid->process();
     EXPECT_EQ(grid->hover_row, -1);

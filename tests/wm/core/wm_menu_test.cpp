@@ -662,6 +662,7 @@ TEST_F(Menu, PictureOfOpenPopups) {
     root.update(true);
     wm_test::paint_table(&root);
   }
+  add_menu(400, 0, "Late");  // made while pop-ups are open, it leaves them open
   ASSERT_TRUE(popup->visible && recent->get_popup()->visible && list->get_popup()->visible);
   // Each kind's default effects: menus and lists slide out upward.
   EXPECT_EQ(popup->effects.flags, default_menu_effects().flags);
@@ -678,7 +679,14 @@ TEST_F(Menu, PictureOfOpenPopups) {
   ASSERT_NE(list->get_popup()->get_down_arrow(), nullptr);
   EXPECT_EQ(pixel(popup->x + 3, popup->y + popup->height - 3), kBody);
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "menus", *get_screen_image()));
-  // A choice in the sub-menu hides the menu it was opened from too.
+  // The sub-menu closes once the pointer rests on another item; a choice
+  // in it hides the menu it was opened from too.
+  input.move_to(popup->get_item(0)->x + 5, popup->get_item(0)->y + 5);
+  for (int i = 0; i < 20; ++i) frame();
+  EXPECT_FALSE(recent->get_popup()->visible);
+  EXPECT_TRUE(popup->visible);
+  input.move_to(recent->x + 5, recent->y + 5);  // resting on it opens it again
+  for (int i = 0; i < 20; ++i) frame();
   click_on(recent->get_popup()->get_item(1));
   frame();
   EXPECT_EQ(heard, std::vector<std::string>{"b.txt"});

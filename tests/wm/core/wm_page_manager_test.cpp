@@ -112,6 +112,7 @@ TEST_F(PageManager, FirstFrameShowsTheRegisteredPages) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
   EXPECT_EQ(box(1, 0)->depth, 1);
   EXPECT_EQ(manager->get_page_word(0, 1), 200u);
+  EXPECT_EQ(manager->get_page_word(0, 2), 0u);  // no such area
   input.advance_ms(1234);
   EXPECT_EQ(manager->frame(false), 0);
   EXPECT_EQ(WM_SCREEN_OBJECT::frame_clock, static_cast<uint32_t>(input.now_ms()));
