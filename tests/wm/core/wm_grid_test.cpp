@@ -292,6 +292,9 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
+  // The search for a cell stops at the edges.
+  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::DOWN, 0, 9, nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::LEFT, 0, 0, nullptr, nullptr, false), nullptr);
   const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
   ASSERT_EQ(maximum, 150);
   auto stand_at = [&](int32_t offset) {
@@ -570,7 +573,11 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     EXPECT_EQ(pixel(100, 5), look ? s.mouse_over_colour : s.bg_colour);
     grid->get_row(0)->selected = 1;
     EXPECT_EQ(grid->get_selected_rows(), (std::vector<int32_t>{0, 2}));
-    grid->hide(false, true);  // hidden: no row is under the pointer
+    input.move_to(200, 5);  // a pixel beside the grid
+    frame();
+    EXPECT_EQ(grid->hover_row, -1);
+    grid->hide(false, true);  // hidden: no row is under the pointer, no action
+    EXPECT_EQ(grid->update(false), 0);
     grid->process();
     EXPECT_EQ(grid->hover_row, -1);
     EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
