@@ -685,6 +685,12 @@ TEST_F(Button, ScreenshotOfButtons) {
   root.invalidate();
   wm_test::paint_table(&root);
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "buttons", *get_screen_image()));
+  // A new text shows at the next repaint.
+  auto* first = static_cast<WM_BUTTON*>(root.get_child(0));
+  const std::vector<COLOUR> before = pixels_of(*first);
+  first->set_text("Pressed", false);
+  wm_test::paint_table(&root);
+  EXPECT_NE(pixels_of(*first), before);
   EXPECT_EQ(pixel(22, 14), fill);
   EXPECT_EQ(pixel(118, 14), kInk);
   EXPECT_EQ(pixel(22, 50), down_fill);

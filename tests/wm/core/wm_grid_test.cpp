@@ -709,6 +709,8 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
   // Without a default row height a notch moves the list by a pixel.
   make(wm_test::gapless_style(), {1});
   grid->default_row_height = 0;
+  grid->set_cell(0, 0, new CELL);
+  EXPECT_EQ(grid->get_row(0)->height, 2);  // a row is never less than 2 high
   for (int32_t r = 0; r < 40; ++r) {
     grid->set_cell(0, r, new CELL);
     grid->set_row_height(r, 10);
