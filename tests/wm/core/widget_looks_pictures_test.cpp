@@ -7,7 +7,7 @@
 // borders, rounded corners, two tones, a fixed top row, selected and
 // hovered rows and the cells the grid makes itself; labels with borders,
 // fades, text effects, wrapped and cut text and an icon; every border style
-// and the arrows.
+// and the arrows; buttons and labels with their icons on every side.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -263,16 +263,70 @@ void borders(WidgetLooks&) {
   draw_focus_ring(get_screen_image(), 156, 130, 196, 146, ink);
 }
 
+// Buttons (or labels) with an icon on each side: attached to the text at
+// each alignment, or in the border gap; the last button disabled, its icon
+// faded.
+struct ICON_FLAGS {
+  uint32_t sides[4], aligns[2][3], attached;
+};
+constexpr ICON_FLAGS kButtonIcons = {
+    {button_flag::ICON_LEFT, button_flag::ICON_RIGHT, button_flag::ICON_TOP, button_flag::ICON_BOTTOM},
+    {{button_flag::LEFT_JUSTIFY, 0, button_flag::RIGHT_JUSTIFY}, {button_flag::TOP_ALIGN, 0, button_flag::BOTTOM_ALIGN}},
+    button_flag::ICON_ATTACHED};
+constexpr ICON_FLAGS kLabelIcons = {
+    {script_flag::ICON_LEFT, script_flag::ICON_RIGHT, script_flag::ICON_TOP, script_flag::ICON_BOTTOM},
+    {{script_flag::LEFT_JUSTIFY, 0, script_flag::RIGHT_JUSTIFY}, {script_flag::TOP_ALIGN, 0, script_flag::BOTTOM_ALIGN}},
+    script_flag::ICON_ATTACHED};
+
+void icons(WidgetLooks& t, const ICON_FLAGS& f) {
+  const bool labels = &f == &kLabelIcons;
+  IMAGE icon(6, 5);
+  const COLOUR red = 0xFFE03020, yellow = 0xFFF0E040;
+  icon.fill_rect_solid(0, 0, 5, 4, &red);
+  icon.fill_rect_solid(0, 0, 5, 0, &yellow);  // its top row, to see it the right way up
+  t.styles[0] = wm_test::text_style(0xFF2E5A88, SSF_DRAW_BORDER, kInk, 12, 4);
+  t.styles[1] = wm_test::text_style(0xFF2E5A88, SSF_DRAW_BORDER, kInk, 12, 9);
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      const auto x = static_cast<int16_t>(2 + 49 * c), y = static_cast<int16_t>(2 + 37 * r);
+      const auto x2 = static_cast<int16_t>(x + 45), y2 = static_cast<int16_t>(y + 33);
+      const WM_STYLE_SET* style = &t.styles[c == 3 ? 1 : 0];
+      // In the gap: one side, or two for the corners of the last rows.
+      const uint32_t flags = c < 3 ? f.attached | f.sides[r] | f.aligns[r / 2][c]
+                                   : f.sides[r] | (r >= 2 ? f.sides[r - 2] : 0);
+      if (labels) {
+        auto* label = t.keep(new WM_SCRIPT(x, y, x2, y2, style, "Ab"));
+        label->text_flags |= flags;
+        label->x_spacing = 2;
+        label->y_spacing = 3;
+        label->icon.copy(icon);
+        continue;
+      }
+      auto* b = t.keep(new WM_BUTTON(x, y, x2, y2, style, "Ab", nullptr, nullptr, 0, 0, 2));
+      b->draw_flags |= flags;
+      b->x_spacing = 2;
+      b->y_spacing = 3;
+      b->set_icon_image(icon);
+      if (r == 3 && c == 3) b->set_enabled(false);
+    }
+  }
+}
+void button_icons(WidgetLooks& t) { icons(t, kButtonIcons); }
+void label_icons(WidgetLooks& t) { icons(t, kLabelIcons); }
+
 TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
   const struct {
     const char* name;
     void (*build)(WidgetLooks&);
+    const char* area = "core2";
   } scenes[] = {{"scroll_bars", scroll_bars},
                 {"grid_rows", grid_rows},
                 {"grid_cells", grid_cells},
                 {"grid_whole", grid_whole},
                 {"labels", labels},
-                {"borders", borders}};
+                {"borders", borders},
+                {"button_icons", button_icons, "core4"},
+                {"label_icons", label_icons, "core4"}};
   for (const auto& scene : scenes) {
     SCOPED_TRACE(scene.name);
     clear_screen();
@@ -280,7 +334,7 @@ TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
     scene.build(*this);
     frame();
     frame();
-    EXPECT_TRUE(test_support::picture_matches_reference("core2", scene.name, *get_screen_image()));
+    EXPECT_TRUE(test_support::picture_matches_reference(scene.area, scene.name, *get_screen_image()));
     input.release(1);
     objects.clear();
     variables.clear();

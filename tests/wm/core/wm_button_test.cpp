@@ -171,6 +171,7 @@ TEST_F(Button, EventsEachMaskLetThrough) {
     EXPECT_EQ(frame(b), r[2]) << r[0];
     input.release(1);
     frame(b);
+    EXPECT_EQ(b.firing_event + b.release_event, 0);  // set only while the callback runs
   }
   // click() is a release over the button, also for a callback that deletes
   // the button.
@@ -185,6 +186,13 @@ TEST_F(Button, EventsEachMaskLetThrough) {
     EXPECT_EQ((new WM_BUTTON(20, 20, 79, 49, &style, "Go", nullptr, deleting, 0, 0, 2))->click(),
               a ? a : page_action::HANDLED);
   }
+  // A state callback that deletes its button ends the frame with no action.
+  auto* doomed = new WM_BUTTON(20, 20, 79, 49, &style, "Go", nullptr, record, 0, 0, 3);
+  doomed->state_callback = [](WM_BUTTON* b, uintptr_t) -> uint8_t {
+    delete b;
+    return 1;
+  };
+  EXPECT_EQ(frame(*doomed), 0);
 }
 
 TEST_F(Button, FitsItsTextAndTakesTheStyle) {
@@ -196,6 +204,9 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   EXPECT_EQ(fitted.x, -10);  // relative corners are signed
   EXPECT_EQ(fitted.width, 7 + text_w);
   EXPECT_EQ(fitted.height, 12 + 10);
+  // Corners as far apart as coordinates go: the largest size there is.
+  const WM_BUTTON whole(-32768, -32768, 32767, 32767, &style, "OK", nullptr, nullptr, 0, 0, 2);
+  EXPECT_EQ(std::pair(whole.width, whole.height), (std::pair<uint16_t, uint16_t>(65535, 65535)));
   WM_BUTTON coloured(0, 0, -1, -1, kFace, kInk, "OK", 255, 12, 12, BUTTON_BEHAVIOUR::NORMAL, 0,
                      15, nullptr, 0, 0, true, 2);
   EXPECT_EQ(coloured.width, 2 * get_border_width(1) + text_w);  // default gaps
@@ -568,6 +579,7 @@ int32_t record_drag(WM_BUTTON*, WM_SCREEN_OBJECT*, int16_t, int16_t, uint32_t ev
 TEST_F(Button, DragAndDrop) {
   WM_MANAGER root;
   root.set_size(200, 150, false);
+  root.set_position(5, 3);  // away from the origin: the dragged button stays where it is
   WM_STYLE_SET style = plain();
   auto* b = new WM_BUTTON(20, 20, 79, 49, &style, "Drag", nullptr, nullptr, 0, 0, 2);
   root.add_child(b, false);
@@ -593,6 +605,7 @@ TEST_F(Button, DragAndDrop) {
     input.release(1);
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
+    EXPECT_EQ(std::pair(b->x, b->y), (std::pair<int16_t, int16_t>(20, 20)));
   }
   // The right button drags only a button that asks for it.
   b->right_drags = 0;
@@ -672,6 +685,12 @@ TEST_F(Button, ScreenshotOfButtons) {
   root.invalidate();
   wm_test::paint_table(&root);
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "buttons", *get_screen_image()));
+  // A new text shows at the next repaint.
+  auto* first = static_cast<WM_BUTTON*>(root.get_child(0));
+  const std::vector<COLOUR> before = pixels_of(*first);
+  first->set_text("Pressed", false);
+  wm_test::paint_table(&root);
+  EXPECT_NE(pixels_of(*first), before);
   EXPECT_EQ(pixel(22, 14), fill);
   EXPECT_EQ(pixel(118, 14), kInk);
   EXPECT_EQ(pixel(22, 50), down_fill);

@@ -76,6 +76,10 @@ TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
     cb.label->set_enabled(false);
     EXPECT_FALSE(cb.is_selectable());
   }
+  // A label wider than any width can hold: the check box keeps the widest.
+  const std::string endless(12000, 'W');
+  WM_CHECK_BOX wide(0, 0, kFace, kInk, endless.c_str(), 255, 10, 10, nullptr, 0, 0, true);
+  EXPECT_EQ(wide.width, 65535);
 }
 
 // Either click also takes the focus from the check box that had it to the

@@ -256,6 +256,11 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   frame_after(1000);
   EXPECT_EQ(pixel(45, 125), kScreen);  // the box is gone
   EXPECT_EQ(pixel(150, 95), kBody);
+  // A press on the body where no widget is drags as one on the title does.
+  pointer(100, 90, 1);
+  pointer(90, 92, 0);
+  pointer(90, 92, -1);
+  EXPECT_EQ(XY(dialog->x, dialog->y), XY(30, 22));
 }
 
 TEST_F(Dialog, WidgetsLiveInTheClientArea) {
@@ -411,6 +416,16 @@ TEST_F(Dialog, ClosedDialogsAreDeleted) {
   WM_PAGE_MANAGER::close_all_dialogs_function(true);
   frames_for(0);
   EXPECT_EQ(destroyed, 4);
+  // A dialog that leaves once closed goes when it is only hidden.
+  struct LEAVING : WM_DIALOG {
+    LEAVING() : WM_DIALOG(10, 10, 50, 50, "T", nullptr, nullptr, nullptr, nullptr) { leaves_once_closed = 1; }
+  };
+  auto* leaving = new LEAVING;
+  page->add_overlay(leaving, false);
+  frames_for(400);
+  leaving->hide(false, true);
+  frames_for(400);
+  EXPECT_EQ(destroyed, 5);
   manager.reset();
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 }
@@ -463,6 +478,24 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   EXPECT_EQ(pixel(5, 5), 0xFF005000);
   EXPECT_EQ(pixel(188, 138), skin_colour);
   WM_DIALOG::darken_behind = 0;
+
+  // Bodies in each look over what lies behind: darkened square and
+  // rounded, faded across inside an indented border, rounded and faded
+  // down with the text colour as outline.
+  const uint32_t looks[] = {
+      SSF_DARKENED_BACKGROUND, SSF_DARKENED_BACKGROUND, SSF_HFADING | SSF_DRAW_BORDER | SSF_INDENT_BORDER,
+      SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_USE_TEXT_COLOUR_FOR_OUTLINE};
+  for (int i = 0; i < 4; ++i) {
+    WM_STYLE_SET look = body;
+    look.drawing_flags = looks[i];
+    look.shading_flags = i % 2 ? 255 : 15;  // the corners rounded
+    look.fg_colour = 0xFFE0C040;
+    root.add_overlay(new WM_DIALOG(static_cast<int16_t>(4 + 49 * i), 20, 46, 60, "B", &look, &title,
+                                   nullptr, &effects),
+                     false);
+  }
+  wm_test::paint_table(&root);
+  EXPECT_TRUE(test_support::picture_matches_reference("core4", "dialog_bodies", *get_screen_image()));
 }
 
 }  // namespace

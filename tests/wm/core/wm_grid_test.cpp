@@ -78,16 +78,21 @@ protected:
 };
 
 TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
+  // The extents without and with the 15-pixel scroll bar, which keeps a
+  // pixel clear beside it.
   const struct {
     std::vector<int16_t> widths;
     uint16_t spacing, grid_width;
-    std::vector<int32_t> left, right;
+    std::vector<int32_t> left, right, left_bar, right_bar;
   } rows[] = {
-      {{-40, 1, 2}, 0, 200, {0, 40, 93}, {39, 92, 199}},
-      {{1, 1}, 4, 200, {2, 102}, {97, 199}},
-      {{0, 0}, 0, 200, {0, 0}, {-1, 199}},          // no weights: no division
-      {{-150, -150}, 0, 200, {0, 150}, {149, 199}},  // fixed columns wider than the grid
-      {{-150, 1}, 0, 100, {0, 150}, {149, 149}},     // the rest never narrower than nothing
+      {{-40, 1, 2}, 0, 200, {0, 40, 93}, {39, 92, 199}, {0, 40, 88}, {39, 87, 183}},
+      {{1, 1}, 4, 200, {2, 102}, {97, 199}, {2, 94}, {89, 183}},
+      {{1, -40}, 0, 200, {0, 160}, {159, 199}, {0, 145}, {144, 183}},
+      {{0, 0}, 0, 200, {0, 0}, {-1, 199}, {0, 0}, {-1, 183}},  // no weights: no division
+      // fixed columns wider than the grid
+      {{-150, -150}, 0, 200, {0, 150}, {149, 199}, {0, 150}, {149, 183}},
+      // the rest never narrower than nothing
+      {{-150, 1}, 0, 100, {0, 150}, {149, 149}, {0, 150}, {149, 149}},
   };
   for (const auto& r : rows) {
     WM_STYLE_SET s = wm_test::gapless_style();
@@ -105,6 +110,9 @@ TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
       EXPECT_EQ(right, std::max(r.right[c], left - 1)) << c;
       EXPECT_EQ(grid->get_cell(static_cast<int32_t>(c), 0)->get_width(),
                 static_cast<uint16_t>(std::max(right - left + 1, 0)));
+      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), true, &left, nullptr, &right,
+                                        nullptr);
+      EXPECT_EQ(std::pair(left, right), std::pair(r.left_bar[c], r.right_bar[c])) << c;
     }
   }
   std::vector<int16_t> parsed;
@@ -152,6 +160,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(label->get_y(), 30);
   EXPECT_EQ(grid->find_object_at(99, 39), label);  // its last pixel; beside it no cell
   EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
+  EXPECT_EQ(grid->find_object_at(200, 39), nullptr);  // beside the grid
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);
@@ -161,6 +170,13 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
     EXPECT_EQ(small.width, 6);
     EXPECT_EQ(small.height, 6);
   }
+  // Rows reach as far as the content's coordinates: 65538 rows of 32767
+  // pixels end at 2^31 - 2, and not one row more.
+  make(wm_test::gapless_style(), {1});
+  grid->row_limit = WM_GRID::NO_ROW_LIMIT;
+  grid->default_row_height = 32767;
+  EXPECT_EQ(grid->set_cell(0, 65538, &refused), nullptr);
+  EXPECT_NE(grid->set_cell(0, 65537, new CELL), nullptr);
 }
 
 // A button, a check-box button (heard on the press: its last byte is the
@@ -276,6 +292,9 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
+  // The search for a cell stops at the edges.
+  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::DOWN, 0, 9, nullptr, nullptr, false), nullptr);
+  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::LEFT, 0, 0, nullptr, nullptr, false), nullptr);
   const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
   ASSERT_EQ(maximum, 150);
   auto stand_at = [&](int32_t offset) {
@@ -330,6 +349,22 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     low->processed = 0;
     frame();
     EXPECT_EQ(low->processed > 0, reached) << "middle at " << 50 - offset;
+  }
+  // So do cells as tall as the view; a taller one, standing as low, is reached.
+  auto* tall = new COUNTING;
+  auto* taller = new COUNTING;
+  for (auto [row, cell] : {std::pair{10, tall}, {11, taller}}) {
+    grid->default_row_height = 40 + row;
+    grid->set_cell(0, row, cell);
+  }
+  const int32_t longer = grid->scroll.get_int(PARAMETER::MAXIMUM);
+  for (const auto& [cell, offset] : {std::pair{tall, 175}, {taller, 225}}) {
+    grid->scroll.set_int(PARAMETER::VALUE, longer - offset);
+    grid->apply_scroll();
+    ASSERT_EQ(cell->get_y(), 25);
+    cell->processed = 0;
+    frame();
+    EXPECT_EQ(cell->processed > 0, cell == taller) << cell->get_height();
   }
 }
 
@@ -533,6 +568,15 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
                   {140, s.bg_colour}};
     for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
     EXPECT_EQ(grid->hover_row, 4);
+    input.move_to(5, 5);  // the first row takes the hover look too
+    frame();
+    EXPECT_EQ(pixel(100, 5), look ? s.mouse_over_colour : s.bg_colour);
+    grid->get_row(0)->selected = 1;
+    EXPECT_EQ(grid->get_selected_rows(), (std::vector<int32_t>{0, 2}));
+    grid->hide(false, true);  // hidden: no row is under the pointer, no action
+    EXPECT_EQ(grid->update(false), 0);
+    grid->process();
+    EXPECT_EQ(grid->hover_row, -1);
     EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
     EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
   }
@@ -665,6 +709,8 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
   // Without a default row height a notch moves the list by a pixel.
   make(wm_test::gapless_style(), {1});
   grid->default_row_height = 0;
+  grid->set_cell(0, 0, new CELL);
+  EXPECT_EQ(grid->get_row(0)->height, 2);  // a row is never less than 2 high
   for (int32_t r = 0; r < 40; ++r) {
     grid->set_cell(0, r, new CELL);
     grid->set_row_height(r, 10);

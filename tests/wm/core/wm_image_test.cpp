@@ -211,6 +211,7 @@ class WmImageX11 : public private_x::WINDOW_TEST {
 TEST_F(WmImageX11, HandPointerOverThePicture) {
   auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
   auto* image = new WM_IMAGE(50, 40, 30, 20, true, nullptr, 0, 0, 0);
+  EXPECT_EQ(image->hand_cursor, 0);  // no hand unless asked for
   manager->current_root()->add_child(image, false);
   const struct {
     int px;

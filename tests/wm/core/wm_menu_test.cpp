@@ -208,12 +208,26 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, false,
                                          false, nullptr, nullptr, nullptr, nullptr, nullptr);
   free_menu->add_item("Other", note, 0, 0, false);
+  EXPECT_EQ(free_menu->add_item("None", nullptr, 0, 0, false)->click(), 0);  // no callback, no answer
   WM_BUTTON* pick = free_menu->add_item("Pick", note, page_action::HANDLED, 0, false);
   root.add_overlay(free_menu, false);
   frame();
   input.type("p");  // with nothing focused the search reaches the last row too
   frame();
-  EXPECT_EQ(focused_row(free_menu), 1);
+  EXPECT_EQ(focused_row(free_menu), 2);
+  // Hidden (and walked so, as a child is), then shown again while the left
+  // button is held over an item: the release of that press chooses nothing.
+  free_menu->hide(false, false);
+  free_menu->process();
+  input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
+  input.press(1);
+  free_menu->show();
+  for (int i = 0; i < 20; ++i) frame();
+  input.release(1);
+  frame();
+  frame();
+  EXPECT_EQ(heard.size(), 1u);
+  EXPECT_TRUE(free_menu->visible);
   input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
   frame();
   input.press(1);
@@ -280,6 +294,12 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     input.move_to(300, 200);
     frame();
   }
+  // A step down that would leave a separator on top goes on past it.
+  popup->clear_items();
+  for (int i = 0; i < 40; ++i) popup->add_item(("Item " + std::to_string(i)).c_str(), note, 0, 0, i == 1);
+  ASSERT_NE(popup->get_down_arrow(), nullptr);
+  popup->get_down_arrow()->click();
+  EXPECT_EQ(popup->get_first_visible(), 2);
 }
 
 // Menus linked into a ring close it again around a member that leaves; the
@@ -366,10 +386,13 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   three->set_selected(0, true);
   frame();
   EXPECT_STREQ(three->get_text(), "zero");
+  IMAGE narrow(1, 4);  // the selected item's icon, however narrow, is the box's
+  three->get_popup()->get_item(1)->set_icon_image(narrow);
   three->set_selected(1, false);
   frame();
   frame();
   EXPECT_EQ(heard, std::vector<std::string>{"1"});
+  EXPECT_EQ(three->icon.height, 4);
 
   WM_LIST_BOX* five = add_list(10, 40, 120, {"a", "b", "c", "d", "e"}, 1);
   five->add_list_item("f", 70, false, true, true);  // row 6, after a separator
@@ -640,18 +663,36 @@ TEST_F(Menu, PictureOfOpenPopups) {
     root.update(true);
     wm_test::paint_table(&root);
   }
+  add_menu(400, 0, "Late");  // made while pop-ups are open, it leaves them open
   ASSERT_TRUE(popup->visible && recent->get_popup()->visible && list->get_popup()->visible);
   // Each kind's default effects: menus and lists slide out upward.
   EXPECT_EQ(popup->effects.flags, default_menu_effects().flags);
   EXPECT_EQ(list->get_popup()->effects.flags, 0x60u);
-  EXPECT_EQ(default_list_box_effects().extra_2, 12u);
-  EXPECT_EQ(default_floating_menu_effects().flags, 15u);
+  auto words = [](const POPUP_EFFECTS& e) {
+    return std::vector<uint32_t>{e.flags, e.open_delay, e.display_delay, e.dragging_alpha, e.extra_1, e.extra_2};
+  };
+  EXPECT_EQ(words(default_menu_effects()), (std::vector<uint32_t>{0x60, 100, 200, 224, 15, 0}));
+  EXPECT_EQ(words(default_list_box_effects()), (std::vector<uint32_t>{0x60, 100, 200, 224, 1, 12}));
+  EXPECT_EQ(words(default_floating_menu_effects()), (std::vector<uint32_t>{15, 200, 200, 224, 9, 0}));
   EXPECT_EQ(popup->y, file->y + file->height);
   EXPECT_EQ(recent->get_popup()->x, recent->x + recent->width);
   EXPECT_EQ(list->get_popup()->y + list->get_popup()->height, 240);  // kept on the screen
   ASSERT_NE(list->get_popup()->get_down_arrow(), nullptr);
   EXPECT_EQ(pixel(popup->x + 3, popup->y + popup->height - 3), kBody);
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "menus", *get_screen_image()));
+  // The sub-menu closes once the pointer rests on another item; a choice
+  // in it hides the menu it was opened from too.
+  input.move_to(popup->get_item(0)->x + 5, popup->get_item(0)->y + 5);
+  for (int i = 0; i < 20; ++i) frame();
+  EXPECT_FALSE(recent->get_popup()->visible);
+  EXPECT_TRUE(popup->visible);
+  input.move_to(recent->x + 5, recent->y + 5);  // resting on it opens it again
+  for (int i = 0; i < 20; ++i) frame();
+  click_on(recent->get_popup()->get_item(1));
+  frame();
+  EXPECT_EQ(heard, std::vector<std::string>{"b.txt"});
+  EXPECT_FALSE(recent->get_popup()->visible);
+  EXPECT_FALSE(popup->visible);
 }
 
 }  // namespace

@@ -112,6 +112,7 @@ TEST_F(PageManager, FirstFrameShowsTheRegisteredPages) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(1, 0));
   EXPECT_EQ(box(1, 0)->depth, 1);
   EXPECT_EQ(manager->get_page_word(0, 1), 200u);
+  EXPECT_EQ(manager->get_page_word(0, 2), 0u);  // no such area
   input.advance_ms(1234);
   EXPECT_EQ(manager->frame(false), 0);
   EXPECT_EQ(WM_SCREEN_OBJECT::frame_clock, static_cast<uint32_t>(input.now_ms()));
@@ -121,6 +122,12 @@ TEST_F(PageManager, FirstFrameShowsTheRegisteredPages) {
   // Where only roots are hit, the first root asked (the last area) answers.
   EXPECT_EQ(manager->find_object_at(190, 140), &manager->area(1).root);
   EXPECT_EQ(manager->find_object_at(-5, 10), nullptr);
+  // A switch walks every area from the one given (from the current one for
+  // any other number); the last one walked is current after it.
+  for (const auto& [from, current] : {std::pair<int16_t, int16_t>{0, 1}, {2, 0}, {-1, 1}, {1, 0}}) {
+    manager->switch_pages(from);
+    EXPECT_EQ(manager->get_current_area(), current) << from;
+  }
 }
 
 // Each action comes from area 1's frame callback while area 1 owns an open
