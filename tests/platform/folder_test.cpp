@@ -196,7 +196,9 @@ TEST_F(FolderTest, DiskEntriesAndRealPaths) {
     errno = 0;
     EXPECT_EQ(resolve_path(row.path, real), row.error == 0) << row.path;
     EXPECT_EQ(real, row.error == 0 ? fits : "unchanged") << row.path;
-    if (row.error != 0) EXPECT_EQ(errno, row.error) << row.path;
+    if (row.error != 0) {
+      EXPECT_EQ(errno, row.error) << row.path;
+    }
   }
 }
 
