@@ -186,6 +186,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
       {"XDG_MUSIC_DIR=\"$HOME/Music\"\n", home + "/Desktop"},
       {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n", home + "/Schreibtisch"},
       {"  XDG_DESKTOP_DIR=\"" + elsewhere + "\"\n", elsewhere},
+      {"XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\r\n", home + "/Schreibtisch"},  // no closing quote
       {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
       {"XDG_DESKTOP_DIR=\"relative\"\n", ""},

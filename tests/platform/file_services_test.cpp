@@ -372,7 +372,11 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
       ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
       EXPECT_TRUE(replace("two", "2", &hold));
       EXPECT_TRUE(replace("three", "3", nullptr));
+      // The folder whose path begins the held one's is not the held one.
+      FILE_REPLACEMENT above;
+      EXPECT_TRUE(above.begin(folder_at(work), "four", 0644, &hold) && above.write("4", 1) && above.commit());
     }
+    EXPECT_EQ(ts::read_file(work + "/four"), "4");
     EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(ts::read_file(moved + "/one"), "1");
     EXPECT_EQ(ts::read_file(moved + "/two"), "2");

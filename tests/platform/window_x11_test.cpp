@@ -873,6 +873,7 @@ TEST(PresentationFormats, EveryPixelLayoutHoldsTheScreenImage) {
               "")
         << what;
   }
+  EXPECT_FALSE(x11_convert_area(nullptr, RECT::sized(0, 0, w, h)));
   set_screen_size(0, 0);
 }
 
