@@ -198,6 +198,33 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   }
   EXPECT_EQ(non_regular_kind(folder, "new.bin"), nullptr);
   EXPECT_EQ(non_regular_kind(folder, "missing"), nullptr);
+
+  // What is at a name, asked before writing there: links are followed
+  // only where the question says so.
+  ASSERT_EQ(symlink((work + "/dir").c_str(), (work + "/to_dir").c_str()), 0);
+  const struct {
+    const char* name;
+    FILE_KIND kind;
+    bool real_directory;
+    PATH_ENTRY entry;
+  } kinds[] = {{"new.bin", FILE_KIND::REGULAR, false, PATH_ENTRY::PRESENT},
+               {"dir", FILE_KIND::DIRECTORY, true, PATH_ENTRY::PRESENT},
+               {"to_dir", FILE_KIND::DIRECTORY, false, PATH_ENTRY::PRESENT},
+               {"fifo", FILE_KIND::OTHER, false, PATH_ENTRY::PRESENT},
+               {"missing", FILE_KIND::MISSING, false, PATH_ENTRY::ABSENT},
+               {"new.bin/x", FILE_KIND::UNKNOWN, false, PATH_ENTRY::UNKNOWN}};
+  for (const auto& row : kinds) {
+    const std::string path = work + "/" + row.name;
+    EXPECT_EQ(get_file_kind(folder, row.name), row.kind) << row.name;
+    EXPECT_EQ(is_real_directory(path.c_str()), row.real_directory) << row.name;
+    EXPECT_EQ(path_entry(path.c_str()), row.entry) << row.name;
+  }
+  for (const char* mode : {"wb", "rb", "r+b", "ab"}) {
+    FILE* file = open_file(folder, "new.bin", mode);
+    EXPECT_EQ(is_write_only(file), mode[0] != 'r') << mode;
+    EXPECT_TRUE(close_file(file)) << mode;
+  }
+  EXPECT_FALSE(is_write_only(nullptr));
 }
 
 // Every way the platform writes a file, with a link planted at the name,
