@@ -233,6 +233,8 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
                       (route.converted ? "converted" : "straight");
     EXPECT_EQ(got, want);
   }
+  // The whole frame is converted on request where the route converts.
+  EXPECT_EQ(x11_convert_frame(), x11_present_route().converted);
   IMAGE* screen = get_screen_image(0);
   ASSERT_EQ(screen->width, w);
   ASSERT_EQ(screen->height, h);
@@ -691,6 +693,7 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
   swap_screens(0);  // nothing to present
   platform_update();
   EXPECT_FALSE(get_presented());
+  EXPECT_FALSE(x11_convert_frame());
 
   XWindowAttributes attributes;
   XSync(probe, False);
