@@ -167,7 +167,14 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     APPEND_FILE held;
     ASSERT_TRUE(held.open(folder, "new.bin"));
     EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
+    // A descriptor handed over replaces the one held, which is let go.
+    EXPECT_TRUE(held.adopt(::open((work + "/made.bin").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)));
+    EXPECT_TRUE(held.append("m", 1));
+    EXPECT_FALSE(held.adopt(-1));
+    EXPECT_FALSE(held.append("x", 1));
+    EXPECT_FALSE(held.close());
   }
+  EXPECT_EQ(ts::read_file(work + "/made.bin"), "m");
   // Also as descriptor 0, in a program started with its standard input closed.
   EXPECT_EXIT(
       {
