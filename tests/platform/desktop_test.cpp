@@ -540,6 +540,7 @@ TEST_F(DesktopTest, OpenWithDesktop) {
   EXPECT_EQ(open_with_desktop(nullptr, "notes.txt"), 0);
   env.set("DESKTOP", "other");
   EXPECT_EQ(open_with_desktop(nullptr, "x"), 0);
+  EXPECT_EQ(open_with_desktop(&docs, std::string(5000, 'n').c_str()), -1);  // no path that long
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].argv,
             (std::vector<std::string>{"kfmclient", "exec", "/opt/app/doc/read \"me\".txt"}));

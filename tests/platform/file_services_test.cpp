@@ -603,6 +603,11 @@ TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
   EXPECT_EQ(mode_of(work + "/out/copy"), 0751u);
   EXPECT_FALSE(ts::file_exists("pwned"));
   EXPECT_FALSE(ts::file_exists(work + "/pwned"));
+  for (const std::string small : {"", "1"}) {  // the smallest files copy too
+    ASSERT_TRUE(ts::write_file(work + "/small", small));
+    EXPECT_TRUE(copy_file(folder_at(work), "small", folder_at(work + "/out"), "copy"));
+    EXPECT_EQ(ts::read_file(work + "/out/copy"), small);
+  }
 
   EXPECT_EQ(names_in(work + "/out"), std::vector<std::string>{"copy"});  // nothing else
 }
@@ -918,13 +923,18 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "/dev/sdh1 /srv/os2 hpfs rw 0 0\n"
       "/dev/sdi1 /srv/cd2 iso9660 rw 0 0\n"
       "/dev/sdj1 /srv/ext\\063 ext3 rw 0 0\n"  // an escape at the very end too
-      "tmpfs /tmp tmpfs rw 0 0\n";
+      "tmpfs /tmp tmpfs rw 0 0\n"
+      "/dev/sdk1 /f/ext ext rw 0 0\n/dev/sdk2 /f/ext2 ext2 rw 0 0\nserver:/y /f/nfs nfs rw 0 0\n"
+      "//s/smb /f/smbfs smbfs rw 0 0\n//s/cifs /f/cifs cifs rw 0 0\n/dev/sdk3 /f/sysv sysv rw 0 0\n"
+      "/dev/sdk4 /f/umsdos umsdos rw 0 0\n";
   ASSERT_TRUE(ts::write_file(mounts, table));
 
   const std::vector<std::string> expected = {"/media/usb", "/media/usb2", "/media/cd", "/media/floppy",
                                              "/mnt/net",   "/media/my disk", "/srv/old", "/srv/mac",
-                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3"};
-  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4};
+                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3",
+                                             "/f/ext",     "/f/ext2",     "/f/nfs",   "/f/smbfs",
+                                             "/f/cifs",    "/f/sysv",     "/f/umsdos"};
+  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4, 4, 4, 3, 3, 3, 5, 8};
   ASSERT_EQ(get_drive_count(), 2 + static_cast<int>(expected.size()));
   EXPECT_STREQ(get_drive_name(0), "Home");
   EXPECT_STREQ(get_drive_name(1), "File System");

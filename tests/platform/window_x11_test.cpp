@@ -683,9 +683,18 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
   WINDOW_PARAMS p = params(120, 90);
   ASSERT_TRUE(open_window(&p, 0));
   Window window = x11.window;
+  // Shared segments the process has attached, as its memory map lists them.
+  const auto attached_segments = [] {
+    std::istringstream maps(test_support::read_file("/proc/self/maps"));
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) count += line.find("/SYSV") != std::string::npos;
+    return count;
+  };
+  EXPECT_EQ(attached_segments(), x11_present_route().shared_memory ? 1 : 0);
   close_window(1);  // not a screen: nothing happens
   EXPECT_TRUE(is_window_open());
   close_window(0);
+  EXPECT_EQ(attached_segments(), 0);
   EXPECT_FALSE(is_window_open());
   EXPECT_FALSE(window_exists(0));
   EXPECT_EQ(get_screen_width(0), 0);
