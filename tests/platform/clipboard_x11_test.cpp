@@ -299,6 +299,10 @@ TEST_F(ClipboardX11, PastedTextIsCutOnACharacterBoundary) {
   char two[3];
   ASSERT_TRUE(get_clipboard_text(two, sizeof two));
   EXPECT_STREQ(two, "ab");
+  // Room for the end alone: an empty text; no room at all: nothing.
+  ASSERT_TRUE(get_clipboard_text(two, 1));
+  EXPECT_STREQ(two, "");
+  EXPECT_FALSE(get_clipboard_text(two, 0));
 }
 
 TEST_F(ClipboardX11, AnOwnerThatNeverAnswersIsGivenUpOn) {

@@ -186,6 +186,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
       {"XDG_MUSIC_DIR=\"$HOME/Music\"\n", home + "/Desktop"},
       {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n", home + "/Schreibtisch"},
       {"  XDG_DESKTOP_DIR=\"" + elsewhere + "\"\n", elsewhere},
+      {"XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\r\n", home + "/Schreibtisch"},  // no closing quote
       {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
       {"XDG_DESKTOP_DIR=\"relative\"\n", ""},
@@ -539,6 +540,7 @@ TEST_F(DesktopTest, OpenWithDesktop) {
   EXPECT_EQ(open_with_desktop(nullptr, "notes.txt"), 0);
   env.set("DESKTOP", "other");
   EXPECT_EQ(open_with_desktop(nullptr, "x"), 0);
+  EXPECT_EQ(open_with_desktop(&docs, std::string(5000, 'n').c_str()), -1);  // no path that long
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].argv,
             (std::vector<std::string>{"kfmclient", "exec", "/opt/app/doc/read \"me\".txt"}));

@@ -167,7 +167,14 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     APPEND_FILE held;
     ASSERT_TRUE(held.open(folder, "new.bin"));
     EXPECT_TRUE(held.append("de", 2) && held.append("f", 1));
+    // A descriptor handed over replaces the one held, which is let go.
+    EXPECT_TRUE(held.adopt(::open((work + "/made.bin").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)));
+    EXPECT_TRUE(held.append("m", 1));
+    EXPECT_FALSE(held.adopt(-1));
+    EXPECT_FALSE(held.append("x", 1));
+    EXPECT_FALSE(held.close());
   }
+  EXPECT_EQ(ts::read_file(work + "/made.bin"), "m");
   // Also as descriptor 0, in a program started with its standard input closed.
   EXPECT_EXIT(
       {
@@ -198,6 +205,33 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   }
   EXPECT_EQ(non_regular_kind(folder, "new.bin"), nullptr);
   EXPECT_EQ(non_regular_kind(folder, "missing"), nullptr);
+
+  // What is at a name, asked before writing there: links are followed
+  // only where the question says so.
+  ASSERT_EQ(symlink((work + "/dir").c_str(), (work + "/to_dir").c_str()), 0);
+  const struct {
+    const char* name;
+    FILE_KIND kind;
+    bool real_directory;
+    PATH_ENTRY entry;
+  } kinds[] = {{"new.bin", FILE_KIND::REGULAR, false, PATH_ENTRY::PRESENT},
+               {"dir", FILE_KIND::DIRECTORY, true, PATH_ENTRY::PRESENT},
+               {"to_dir", FILE_KIND::DIRECTORY, false, PATH_ENTRY::PRESENT},
+               {"fifo", FILE_KIND::OTHER, false, PATH_ENTRY::PRESENT},
+               {"missing", FILE_KIND::MISSING, false, PATH_ENTRY::ABSENT},
+               {"new.bin/x", FILE_KIND::UNKNOWN, false, PATH_ENTRY::UNKNOWN}};
+  for (const auto& row : kinds) {
+    const std::string path = work + "/" + row.name;
+    EXPECT_EQ(get_file_kind(folder, row.name), row.kind) << row.name;
+    EXPECT_EQ(is_real_directory(path.c_str()), row.real_directory) << row.name;
+    EXPECT_EQ(path_entry(path.c_str()), row.entry) << row.name;
+  }
+  for (const char* mode : {"wb", "rb", "r+b", "ab"}) {
+    FILE* file = open_file(folder, "new.bin", mode);
+    EXPECT_EQ(is_write_only(file), mode[0] != 'r') << mode;
+    EXPECT_TRUE(close_file(file)) << mode;
+  }
+  EXPECT_FALSE(is_write_only(nullptr));
 }
 
 // Every way the platform writes a file, with a link planted at the name,
@@ -372,7 +406,11 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
       ASSERT_EQ(symlink(victim.c_str(), (moved + "/two").c_str()), 0);
       EXPECT_TRUE(replace("two", "2", &hold));
       EXPECT_TRUE(replace("three", "3", nullptr));
+      // The folder whose path begins the held one's is not the held one.
+      FILE_REPLACEMENT above;
+      EXPECT_TRUE(above.begin(folder_at(work), "four", 0644, &hold) && above.write("4", 1) && above.commit());
     }
+    EXPECT_EQ(ts::read_file(work + "/four"), "4");
     EXPECT_EQ(names_in(moved), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(ts::read_file(moved + "/one"), "1");
     EXPECT_EQ(ts::read_file(moved + "/two"), "2");
@@ -565,6 +603,11 @@ TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
   EXPECT_EQ(mode_of(work + "/out/copy"), 0751u);
   EXPECT_FALSE(ts::file_exists("pwned"));
   EXPECT_FALSE(ts::file_exists(work + "/pwned"));
+  for (const std::string small : {"", "1"}) {  // the smallest files copy too
+    ASSERT_TRUE(ts::write_file(work + "/small", small));
+    EXPECT_TRUE(copy_file(folder_at(work), "small", folder_at(work + "/out"), "copy"));
+    EXPECT_EQ(ts::read_file(work + "/out/copy"), small);
+  }
 
   EXPECT_EQ(names_in(work + "/out"), std::vector<std::string>{"copy"});  // nothing else
 }
@@ -880,13 +923,18 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "/dev/sdh1 /srv/os2 hpfs rw 0 0\n"
       "/dev/sdi1 /srv/cd2 iso9660 rw 0 0\n"
       "/dev/sdj1 /srv/ext\\063 ext3 rw 0 0\n"  // an escape at the very end too
-      "tmpfs /tmp tmpfs rw 0 0\n";
+      "tmpfs /tmp tmpfs rw 0 0\n"
+      "/dev/sdk1 /f/ext ext rw 0 0\n/dev/sdk2 /f/ext2 ext2 rw 0 0\nserver:/y /f/nfs nfs rw 0 0\n"
+      "//s/smb /f/smbfs smbfs rw 0 0\n//s/cifs /f/cifs cifs rw 0 0\n/dev/sdk3 /f/sysv sysv rw 0 0\n"
+      "/dev/sdk4 /f/umsdos umsdos rw 0 0\n";
   ASSERT_TRUE(ts::write_file(mounts, table));
 
   const std::vector<std::string> expected = {"/media/usb", "/media/usb2", "/media/cd", "/media/floppy",
                                              "/mnt/net",   "/media/my disk", "/srv/old", "/srv/mac",
-                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3"};
-  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4};
+                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3",
+                                             "/f/ext",     "/f/ext2",     "/f/nfs",   "/f/smbfs",
+                                             "/f/cifs",    "/f/sysv",     "/f/umsdos"};
+  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4, 4, 4, 3, 3, 3, 5, 8};
   ASSERT_EQ(get_drive_count(), 2 + static_cast<int>(expected.size()));
   EXPECT_STREQ(get_drive_name(0), "Home");
   EXPECT_STREQ(get_drive_name(1), "File System");

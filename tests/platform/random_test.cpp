@@ -53,6 +53,18 @@ uint32_t global_draw_word() {
 
 }  // namespace
 
+// The kernel's bytes fill exactly what is asked, up to 256 of them.
+TEST(Random, SystemEntropyFillsExactlyTheBytesAsked) {
+  unsigned char bytes[300] = {};
+  ASSERT_TRUE(read_system_entropy(bytes, 256));
+  EXPECT_LT(std::count(bytes, bytes + 256, 0), 16);
+  EXPECT_EQ(std::count(bytes + 256, bytes + 300, 0), 44);
+  EXPECT_TRUE(read_system_entropy(bytes, 0));
+  EXPECT_FALSE(read_system_entropy(bytes, 257));
+  EXPECT_FALSE(read_system_entropy(bytes, -1));
+  EXPECT_FALSE(read_system_entropy(nullptr, 1));
+}
+
 TEST(Random, SeedingBuildsTheRegeneratedMersenneState) {
   for (uint32_t value : {0u, 1000u, 5489u << 10, 0xFFFFFFFFu, 0x12345678u}) {
     SCOPED_TRACE(value);

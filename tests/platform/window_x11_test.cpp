@@ -233,6 +233,8 @@ TEST_F(WindowX11, ShowsExactlyTheAreasSent) {
                       (route.converted ? "converted" : "straight");
     EXPECT_EQ(got, want);
   }
+  // The whole frame is converted on request where the route converts.
+  EXPECT_EQ(x11_convert_frame(), x11_present_route().converted);
   IMAGE* screen = get_screen_image(0);
   ASSERT_EQ(screen->width, w);
   ASSERT_EQ(screen->height, h);
@@ -681,9 +683,18 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
   WINDOW_PARAMS p = params(120, 90);
   ASSERT_TRUE(open_window(&p, 0));
   Window window = x11.window;
+  // Shared segments the process has attached, as its memory map lists them.
+  const auto attached_segments = [] {
+    std::istringstream maps(test_support::read_file("/proc/self/maps"));
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) count += line.find("/SYSV") != std::string::npos;
+    return count;
+  };
+  EXPECT_EQ(attached_segments(), x11_present_route().shared_memory ? 1 : 0);
   close_window(1);  // not a screen: nothing happens
   EXPECT_TRUE(is_window_open());
   close_window(0);
+  EXPECT_EQ(attached_segments(), 0);
   EXPECT_FALSE(is_window_open());
   EXPECT_FALSE(window_exists(0));
   EXPECT_EQ(get_screen_width(0), 0);
@@ -691,6 +702,7 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
   swap_screens(0);  // nothing to present
   platform_update();
   EXPECT_FALSE(get_presented());
+  EXPECT_FALSE(x11_convert_frame());
 
   XWindowAttributes attributes;
   XSync(probe, False);
@@ -873,6 +885,7 @@ TEST(PresentationFormats, EveryPixelLayoutHoldsTheScreenImage) {
               "")
         << what;
   }
+  EXPECT_FALSE(x11_convert_area(nullptr, RECT::sized(0, 0, w, h)));
   set_screen_size(0, 0);
 }
 

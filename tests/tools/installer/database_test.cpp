@@ -217,6 +217,13 @@ TEST_F(DatabaseTest, EveryRecordKindWritesAndReadsBackEqual) {
   default_dialog_effects() = {0x0011, 5, 6, 7};
   const std::string first = write(data);
   ASSERT_EQ(first[0], 18);
+  // A disk that fills up at any byte fails the write; a cut file is never
+  // taken for a whole one.
+  for (size_t cut = 0; cut < first.size(); ++cut) {
+    MEMORY_DEVICE full;
+    full.capacity = cut;
+    EXPECT_FALSE(data.put_to_data_device(&full)) << "full at byte " << cut;
+  }
 
   default_dialog_effects() = {};
   skin_load_flags = 1;

@@ -318,6 +318,16 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
                 std::vector<bool>(2, !ticked));
       EXPECT_STREQ(folder_button->get_text(), ticked ? "System folders" : "/opt/Demo");
     }
+    // A patch goes on only where its older installation is: here in the
+    // chosen folder, not among the system's folders.
+    data.patch.do_check = 1;
+    snprintf(data.install_folder, sizeof data.install_folder, "$ROOT0/apps");
+    ASSERT_EQ(mkdir((home + "/apps").c_str(), 0755), 0);
+    ASSERT_TRUE(test_support::write_file(home + "/apps/install_log.txt", "Settings: 5 0 $ROOT0/apps\n"));
+    for (const bool ticked : {!system->is_checked(), system->is_checked()}) {
+      system->toggle();
+      EXPECT_EQ(dialog->forward_button->enabled != 0, !ticked) << ticked;
+    }
   }
 }
 
