@@ -302,6 +302,9 @@ protected:
     if (pid == 0) {
       setenv("DISPLAY", display_name.c_str(), 1);
       setenv("HOME", scratch.file("home").c_str(), 1);
+      // The run's temporary folder goes with the scratch folder, also when
+      // the tear-down has to kill the installer.
+      setenv("TMPDIR", scratch.path().c_str(), 1);
       if (!freopen(scratch.file("out.txt").c_str(), "w", stdout)) _exit(126);
       execv(program.c_str(), argv.data());
       _exit(127);
