@@ -321,6 +321,16 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     EXPECT_EQ(grid->get_scroll_offset(), st.to) << st.key << " from " << st.from;
   }
   wm_test::held_keys.clear();
+  // Steps set on the grid replace the rules: a line of 7, a page of 33.
+  grid->line_step = 7;
+  grid->page_step = 33;
+  for (const auto& [key, to] : {std::pair{XK_Up, 93}, {XK_Page_Down, 133}}) {
+    stand_at(100);
+    input.key(key);
+    frame();
+    EXPECT_EQ(grid->get_scroll_offset(), to) << key;
+  }
+  grid->line_step = grid->page_step = 0;
 
   // The row where the last (or first) visible row was; a view standing
   // part of a row down shows the row from its top.

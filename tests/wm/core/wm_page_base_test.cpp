@@ -106,6 +106,7 @@ TEST_F(PageBase, PageObjectOperationsRunInOrder) {
                         "a.create", "a.update", "a.update", "a.leave", "b.create_custom",
                         "b.update", "b.leave", "b.destroyed", "a.create", "a.leave",
                         "a.destroyed"}));
+  EXPECT_EQ(dispatch_process(1, 2, 3) + dispatch_update(), 0);  // no manager, no page to ask
   struct BARE : WM_PAGE_BASE {
     void create(WM_PAGE_MANAGER*) override {}
   } bare;  // in no manager, with no input or updates of its own
