@@ -640,35 +640,44 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
   test_support::INPUT_DRIVER input;
-  WM_STYLE_SET s = wm_test::gapless_style();
-  auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
-  static WM_STYLE_SET* page_style = nullptr;
-  page_style = &s;
-  manager->set_page(
-      0,
-      [](WM_PAGE_MANAGER* m) {
-        const int16_t widths[] = {1, 1};
-        auto* g = new WM_GRID(0, 0, 199, 99, 2, widths, page_style, nullptr);
-        g->default_row_height = 40;
-        for (int32_t r = 0; r < 6; ++r) {
-          g->set_cell(0, r, new CELL);
-          if (r != 1) g->set_cell(1, r, new CELL);
-        }
-        m->current_root()->add_child(g, false);
-      },
-      nullptr, 0, nullptr, 0, 0, nullptr);
-  manager->frame(false);
-  auto* g = static_cast<WM_GRID*>(manager->area(0).root.get_child(0));
-  // Rows 0 and 1 lie wholly in the 100-pixel view; row 2 only partly.
-  const std::pair<int32_t, int32_t> order[] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}};
-  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 0));
-  for (size_t i = 1; i < std::size(order); ++i) {
+  for (const uint32_t flags : {0u, uint32_t{SSEF_GRID_FIX_TOP_ROW}}) {
+    WM_STYLE_SET s = wm_test::gapless_style();
+    s.extended_flags = flags;
+    auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    static WM_STYLE_SET* page_style = nullptr;
+    page_style = &s;
+    manager->set_page(
+        0,
+        [](WM_PAGE_MANAGER* m) {
+          const int16_t widths[] = {1, 1};
+          auto* g = new WM_GRID(0, 0, 199, 99, 2, widths, page_style, nullptr);
+          g->default_row_height = 40;
+          for (int32_t r = 0; r < 6; ++r) {
+            g->set_cell(0, r, new CELL);
+            if (r != 1) g->set_cell(1, r, new CELL);
+          }
+          m->current_root()->add_child(g, false);
+        },
+        nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    auto* g = static_cast<WM_GRID*>(manager->area(0).root.get_child(0));
+    // Rows 0 and 1 lie wholly in the 100-pixel view; row 2 only partly.
+    const std::pair<int32_t, int32_t> order[] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}};
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 0));
+    for (size_t i = 1; i < std::size(order); ++i) {
+      input.key(XK_Tab);
+      manager->frame(false);
+      EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(order[i].first, order[i].second)) << i;
+    }
+    // Back from the first cell to the last in view, a fixed top row or not.
+    wm_test::held_keys = {0xFFE1};
     input.key(XK_Tab);
     manager->frame(false);
-    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(order[i].first, order[i].second)) << i;
+    wm_test::held_keys.clear();
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 1)) << flags;
+    manager.reset();
+    EXPECT_EQ(CELL::alive, 0);
   }
-  manager.reset();
-  EXPECT_EQ(CELL::alive, 0);
 }
 
 // A cell whose input empties and refills the grid it sits in.

@@ -18,6 +18,7 @@
 #include "test_support.h"
 #include "timing.h"
 #include "wm_page_manager.h"
+#include "wm_test_fonts.h"
 #include "wm_test_objects.h"
 
 using namespace wm_test;
@@ -228,6 +229,17 @@ TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
   expected.fill_rect_solid(97, 73, 101, 75, &middle);
   expected.fill_rect_solid(4, 74, 6, 75, &side);
   EXPECT_TRUE(test_support::pictures_match("composition", *get_screen_image(), expected));
+  // A status text of its first 24 characters, centred both ways, on the next image page.
+  ASSERT_TRUE(load_test_font());
+  set_image_page_message(-1, 65535, "Unpacking files, please wait", 0xFFFFFFFF, FONT_DEFAULT, 12,
+                         65535);
+  manager.reset();
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  ASSERT_TRUE(build_image_page(manager.get(), parts, 6, screen, nullptr, {1, 0, 0}));
+  manager->frame(false);
+  set_image_page_message(0, 0, nullptr, 0, FONT_DEFAULT, 12, 0);
+  FONT::shutdown();
+  EXPECT_TRUE(test_support::picture_matches_reference("core4", "image_page_text", *get_screen_image()));
 }
 
 }  // namespace
