@@ -602,6 +602,8 @@ TEST_F(Button, DragAndDrop) {
     b->draw();  // a translucent copy under the pointer
     EXPECT_NE(pixel(static_cast<int16_t>(path[1].first - 5), static_cast<int16_t>(path[1].second - 5)),
               kScreen);
+    EXPECT_TRUE(test_support::picture_matches_reference(
+        "core4", "button_dragged_" + std::to_string(path[1].first), *get_screen_image()));
     input.release(1);
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));

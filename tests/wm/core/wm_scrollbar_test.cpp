@@ -232,6 +232,10 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
   h.set_type(PARAMETER::I32);
   h.set_int(PARAMETER::MAXIMUM, 100);
   EXPECT_EQ(WM_SCROLLBAR(10, 10, 25, 109, &h, &huge, nullptr, 0, 0).get_slider_extent(), 100);
+  // Made narrower only, a horizontal bar lays its parts out again.
+  const auto narrowed = make_bar(h, false, 0);
+  narrowed->set_size(60, 16, false);
+  EXPECT_EQ(narrowed->get_travel(), 10);
   // A range of one still takes the slider from one end of the track to the other.
   PARAMETER one;
   const auto bar = make_bar(one, true, 0);
