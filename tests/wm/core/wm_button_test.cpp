@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "screen.h"
 #include "skin_test_support.h"
 #include "wm_manager.h"
+#include "wm_page_manager.h"
 #include "wm_script.h"
 #include "wm_test_fonts.h"
 #include "wm_test_objects.h"
@@ -77,8 +79,8 @@ protected:
 // Each row runs a script of steps, one frame after each, and names what the
 // callback has heard after the step ("op=heard"): i / o move the pointer in
 // or out, p / r press or release the left button, E / e Return down or up,
-// S / s Space down or up, H / h the hot key down or up, a number lets that
-// many milliseconds pass.
+// S / s Space down or up, H / h the hot key down or up, d disables, a number
+// lets that many milliseconds pass.
 TEST_F(Button, EventsEachMaskLetThrough) {
   enum : uint8_t { MENU_ITEM = 1, FOCUS = 2, TAKES_RETURN = 4, DISABLED = 8, AUTO_ACTIVATE = 16 };
   const struct {
@@ -100,6 +102,7 @@ TEST_F(Button, EventsEachMaskLetThrough) {
       {6, 0, "i= p= 100= r=U"},
       {4, 0, "i= p= 250= r="},
       {15, DISABLED, "i= p= r= E= e= S= s= H= h="},
+      {3, 0, "i= p=P d=P r=P"},  // disabled while held: let go without a word
       // Return clicks the focus object or a takes_return button, the hot
       // key any button: down on one frame, up on the next.
       {3, FOCUS, "E=P e=PU"},
@@ -136,6 +139,7 @@ TEST_F(Button, EventsEachMaskLetThrough) {
         case 'o': input.move_to(150, 120); break;
         case 'p': input.press(1); break;
         case 'r': input.release(1); break;
+        case 'd': b.set_enabled(false); break;
         case 'E': wm_test::held_keys = {WM_BUTTON::KEY_RETURN}; break;
         case 'S': wm_test::held_keys = {WM_BUTTON::KEY_SPACE}; break;
         case 'H': wm_test::held_keys = {'h'}; break;
@@ -548,7 +552,13 @@ TEST_F(Button, TooltipWhilePressed) {
   other->selectable = 1;
   root.add_child(b, false);
   root.add_child(other, false);
-  for (bool delete_other : {false, true}) {
+  auto manager = std::make_unique<WM_PAGE_MANAGER>(2, -1);
+  for (const int where : {0, 1, 2}) {  // in the button's tree, in the first page area, deleted
+    if (where == 1) {
+      root.remove_child(other, false, false);
+      manager->area(0).root.add_child(other, false);
+      other->show();
+    }
     other->set_focus();
     input.move_to(70, 70);
     input.press(1);
@@ -559,14 +569,14 @@ TEST_F(Button, TooltipWhilePressed) {
     EXPECT_EQ(tip->x, 60 + (60 - tip->width) / 2);
     EXPECT_EQ(tip->y, 60 - tip->height);
     WM_SCREEN_OBJECT::focus_object = nullptr;
-    if (delete_other) root.remove_child(other, true, false);
+    if (where == 2) manager->area(0).root.remove_child(other, true, false);
     input.release(1);
     frame(root);
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
-    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, delete_other ? nullptr : other);
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, where == 2 ? nullptr : other) << where;
   }
-  EXPECT_EQ(heard, "UU");
+  EXPECT_EQ(heard, "UUU");
 }
 
 std::vector<uint32_t> drags;
@@ -602,6 +612,8 @@ TEST_F(Button, DragAndDrop) {
     b->draw();  // a translucent copy under the pointer
     EXPECT_NE(pixel(static_cast<int16_t>(path[1].first - 5), static_cast<int16_t>(path[1].second - 5)),
               kScreen);
+    EXPECT_TRUE(test_support::picture_matches_reference(
+        "core4", "button_dragged_" + std::to_string(path[1].first), *get_screen_image()));
     input.release(1);
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));

@@ -455,6 +455,9 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   EXPECT_EQ(pixel(5, 5), 0xFF5E5E5E);
   EXPECT_EQ(pixel(150, 5), kScreen);
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "dialog", *get_screen_image()));
+  dialog->hide(false, false);  // hidden but still an overlay: no grey to the screen's edge
+  wm_test::paint_table(&root);
+  EXPECT_EQ(pixel(0, 149), 0xFF00A000);
   dialog->close(true);
   frame_after(0);
   EXPECT_EQ(pixel(5, 5), 0xFF00A000);

@@ -88,6 +88,7 @@ TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
       {{-40, 1, 2}, 0, 200, {0, 40, 93}, {39, 92, 199}, {0, 40, 88}, {39, 87, 183}},
       {{1, 1}, 4, 200, {2, 102}, {97, 199}, {2, 94}, {89, 183}},
       {{1, -40}, 0, 200, {0, 160}, {159, 199}, {0, 145}, {144, 183}},
+      {{1, 0, 1}, 4, 200, {2, 102, 102}, {97, 101, 199}, {2, 94, 94}, {89, 93, 183}},  // weight 0: no room
       {{0, 0}, 0, 200, {0, 0}, {-1, 199}, {0, 0}, {-1, 183}},  // no weights: no division
       // fixed columns wider than the grid
       {{-150, -150}, 0, 200, {0, 150}, {149, 199}, {0, 150}, {149, 183}},
@@ -321,6 +322,16 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     EXPECT_EQ(grid->get_scroll_offset(), st.to) << st.key << " from " << st.from;
   }
   wm_test::held_keys.clear();
+  // Steps set on the grid replace the rules: a line of 7, a page of 33.
+  grid->line_step = 7;
+  grid->page_step = 33;
+  for (const auto& [key, to] : {std::pair{XK_Up, 93}, {XK_Page_Down, 133}}) {
+    stand_at(100);
+    input.key(key);
+    frame();
+    EXPECT_EQ(grid->get_scroll_offset(), to) << key;
+  }
+  grid->line_step = grid->page_step = 0;
 
   // The row where the last (or first) visible row was; a view standing
   // part of a row down shows the row from its top.
@@ -630,35 +641,44 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
   test_support::INPUT_DRIVER input;
-  WM_STYLE_SET s = wm_test::gapless_style();
-  auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
-  static WM_STYLE_SET* page_style = nullptr;
-  page_style = &s;
-  manager->set_page(
-      0,
-      [](WM_PAGE_MANAGER* m) {
-        const int16_t widths[] = {1, 1};
-        auto* g = new WM_GRID(0, 0, 199, 99, 2, widths, page_style, nullptr);
-        g->default_row_height = 40;
-        for (int32_t r = 0; r < 6; ++r) {
-          g->set_cell(0, r, new CELL);
-          if (r != 1) g->set_cell(1, r, new CELL);
-        }
-        m->current_root()->add_child(g, false);
-      },
-      nullptr, 0, nullptr, 0, 0, nullptr);
-  manager->frame(false);
-  auto* g = static_cast<WM_GRID*>(manager->area(0).root.get_child(0));
-  // Rows 0 and 1 lie wholly in the 100-pixel view; row 2 only partly.
-  const std::pair<int32_t, int32_t> order[] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}};
-  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 0));
-  for (size_t i = 1; i < std::size(order); ++i) {
+  for (const uint32_t flags : {0u, uint32_t{SSEF_GRID_FIX_TOP_ROW}}) {
+    WM_STYLE_SET s = wm_test::gapless_style();
+    s.extended_flags = flags;
+    auto manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    static WM_STYLE_SET* page_style = nullptr;
+    page_style = &s;
+    manager->set_page(
+        0,
+        [](WM_PAGE_MANAGER* m) {
+          const int16_t widths[] = {1, 1};
+          auto* g = new WM_GRID(0, 0, 199, 99, 2, widths, page_style, nullptr);
+          g->default_row_height = 40;
+          for (int32_t r = 0; r < 6; ++r) {
+            g->set_cell(0, r, new CELL);
+            if (r != 1) g->set_cell(1, r, new CELL);
+          }
+          m->current_root()->add_child(g, false);
+        },
+        nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    auto* g = static_cast<WM_GRID*>(manager->area(0).root.get_child(0));
+    // Rows 0 and 1 lie wholly in the 100-pixel view; row 2 only partly.
+    const std::pair<int32_t, int32_t> order[] = {{0, 0}, {1, 0}, {0, 1}, {0, 0}};
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 0));
+    for (size_t i = 1; i < std::size(order); ++i) {
+      input.key(XK_Tab);
+      manager->frame(false);
+      EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(order[i].first, order[i].second)) << i;
+    }
+    // Back from the first cell to the last in view, a fixed top row or not.
+    wm_test::held_keys = {0xFFE1};
     input.key(XK_Tab);
     manager->frame(false);
-    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(order[i].first, order[i].second)) << i;
+    wm_test::held_keys.clear();
+    EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, g->get_cell(0, 1)) << flags;
+    manager.reset();
+    EXPECT_EQ(CELL::alive, 0);
   }
-  manager.reset();
-  EXPECT_EQ(CELL::alive, 0);
 }
 
 // A cell whose input empties and refills the grid it sits in.

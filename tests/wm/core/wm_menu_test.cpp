@@ -646,7 +646,7 @@ TEST_F(Menu, PictureOfOpenPopups) {
   WM_FLOATING_MENU* popup = file->get_popup();
   popup->add_item("Open", note, 0, 0, false);
   popup->add_item("Save", note, 0, 0, false);
-  WM_MENU* recent = popup->add_submenu("Recent", false, true, nullptr, nullptr);
+  WM_MENU* recent = popup->add_submenu("Recent", false, true, &item, &button);  // its rows take turns
   recent->get_popup()->add_item("a.txt", note, 0, 0, false);
   recent->get_popup()->add_item("b.txt", note, 0, 0, false);
   popup->add_item("Quit", note, 0, 0, true);

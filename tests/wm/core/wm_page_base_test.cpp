@@ -18,6 +18,7 @@
 #include "test_support.h"
 #include "timing.h"
 #include "wm_page_manager.h"
+#include "wm_test_fonts.h"
 #include "wm_test_objects.h"
 
 using namespace wm_test;
@@ -106,6 +107,7 @@ TEST_F(PageBase, PageObjectOperationsRunInOrder) {
                         "a.create", "a.update", "a.update", "a.leave", "b.create_custom",
                         "b.update", "b.leave", "b.destroyed", "a.create", "a.leave",
                         "a.destroyed"}));
+  EXPECT_EQ(dispatch_process(1, 2, 3) + dispatch_update(), 0);  // no manager, no page to ask
   struct BARE : WM_PAGE_BASE {
     void create(WM_PAGE_MANAGER*) override {}
   } bare;  // in no manager, with no input or updates of its own
@@ -165,7 +167,9 @@ TEST_F(PageBase, ImagePagesWaitTheirTimeOneAfterAnother) {
   // second from its first frame (1003.5 s).
   while (done_at.size() < 2 && input.now_ms() < 1010000) {
     input.advance_ms(500);
-    manager->frame(false);
+    const size_t done_before = done_at.size();
+    const int32_t action = manager->frame(false);
+    if (done_at.size() == done_before) EXPECT_EQ(action, 0) << input.now_ms();  // waiting acts not
     if (done_at.size() == 1 && input.now_ms() == 1003000) {
       EXPECT_EQ(pixel(189, 139), 0xFF0000FFu);
       EXPECT_EQ(pixel(199, 149), 0xFF00FF00u);  // one pixel short of the corner
@@ -227,6 +231,17 @@ TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
   expected.fill_rect_solid(97, 73, 101, 75, &middle);
   expected.fill_rect_solid(4, 74, 6, 75, &side);
   EXPECT_TRUE(test_support::pictures_match("composition", *get_screen_image(), expected));
+  // A status text of its first 24 characters, centred both ways, on the next image page.
+  ASSERT_TRUE(load_test_font());
+  set_image_page_message(-1, 65535, "Unpacking files, please wait", 0xFFFFFFFF, FONT_DEFAULT, 12,
+                         65535);
+  manager.reset();
+  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  ASSERT_TRUE(build_image_page(manager.get(), parts, 6, screen, nullptr, {1, 0, 0}));
+  manager->frame(false);
+  set_image_page_message(0, 0, nullptr, 0, FONT_DEFAULT, 12, 0);
+  FONT::shutdown();
+  EXPECT_TRUE(test_support::picture_matches_reference("core4", "image_page_text", *get_screen_image()));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input.h"
@@ -179,6 +180,18 @@ TEST_F(PageManager, PageActionsThroughTheFrame) {
     manager->area(0).root.destroy_children(true, 0, false);
     TearDown();
   }
+  // What an overlay answers from its tick is done to area 0's page.
+  struct TICKING : BOX {
+    using BOX::BOX;
+    int32_t update(bool) override { return std::exchange(action, 0); }
+    int32_t action = page_action::REBUILD_PAGE;
+  };
+  SetUp();
+  start(2);
+  manager->area(0).root.add_overlay(new TICKING(100, 100, 30, 30, 0xFFFFFFFF), false);
+  EXPECT_EQ(manager->frame(false), 0);
+  EXPECT_EQ(logs[0].created * 10 + logs[1].created, 21);
+  manager->area(0).root.destroy_children(true, 0, false);
 }
 
 TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
@@ -194,6 +207,7 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   EXPECT_EQ(pixel(15, 75), AREA_COLOUR[1]);
   // A kept page stays in the history; a transition number is a switch too.
   manager->set_page(0, create_boxes<0>, destroy_page<0>, 400, page_frame<0>, 0, 8, leave_page<0>);
+  EXPECT_FALSE(manager->is_page_word_in_use(0));  // every record in use holds a word
   logs[1].next_result = page_action::SWITCH_PAGE;
   EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
   EXPECT_EQ(destroyed_words.size(), 1u);

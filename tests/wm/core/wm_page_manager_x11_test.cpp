@@ -164,3 +164,21 @@ TEST_F(PageManagerX11, OnlyTheRepaintedRectanglesReachTheWindow) {
   EXPECT_EQ(shown(360, 265), 0xFF0000ul);
   EXPECT_EQ(shown(200, 150), between);
 }
+
+// The pointer shape a page asks for lasts the frame it asks in; shapes past
+// the last (6) are not taken.
+TEST_F(PageManagerX11, TheShapeAPageAsksForEndsItsFrame) {
+  static uint8_t asked = 0;
+  for (const uint8_t shape : {6, 7}) {
+    asked = shape;
+    manager.reset();
+    manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+    manager->set_page(0, create_two_far_boxes, nullptr, 0, [] {
+      WM_PAGE_MANAGER::get()->request_cursor_shape(asked);
+      return 0;
+    }, 0, 0, nullptr);
+    manager->frame(true);
+    manager->frame(true);
+    EXPECT_EQ(manager->get_cursor_shape(), shape == 6 ? 6 : 0) << int(shape);
+  }
+}

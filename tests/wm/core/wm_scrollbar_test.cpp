@@ -225,6 +225,17 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
     EXPECT_GE(v.get_int(PARAMETER::VALUE), 0);
     EXPECT_LE(v.get_int(PARAMETER::VALUE), 100);
   }
+  // A style's slider wider than any coordinate fills the whole track.
+  WM_STYLE_SET huge;
+  huge.scrollbar_slider_width = 40000;
+  PARAMETER h;
+  h.set_type(PARAMETER::I32);
+  h.set_int(PARAMETER::MAXIMUM, 100);
+  EXPECT_EQ(WM_SCROLLBAR(10, 10, 25, 109, &h, &huge, nullptr, 0, 0).get_slider_extent(), 100);
+  // Made narrower only, a horizontal bar lays its parts out again.
+  const auto narrowed = make_bar(h, false, 0);
+  narrowed->set_size(60, 16, false);
+  EXPECT_EQ(narrowed->get_travel(), 10);
   // A range of one still takes the slider from one end of the track to the other.
   PARAMETER one;
   const auto bar = make_bar(one, true, 0);
