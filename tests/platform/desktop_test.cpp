@@ -190,6 +190,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
       {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
       {"XDG_DESKTOP_DIR=\"relative\"\n", ""},
+      {"XDG_DESKTOP_DIR=/" + elsewhere + "\n", ""},  // not in quotes
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.user_dirs.value_or("(none)"));
