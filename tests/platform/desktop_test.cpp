@@ -168,6 +168,8 @@ TEST_F(DesktopTest, EachKindOfLinkWritesItsEntry) {
       EXPECT_EQ(test_support::desktop_validation_errors(file), std::vector<std::string>{});
     }
   }
+  const std::string too_long(300, 'n');  // no file may have that name
+  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://x", nullptr, too_long.c_str(), nullptr, nullptr, nullptr), 0);
   EXPECT_TRUE(calls.empty());
 }
 
