@@ -33,9 +33,9 @@ namespace {
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
 
-// "Grüße Ω" in the system's text and in UTF-8.
-const std::string kSystemText = "Gr\xFC\xDF" "e \x01,03A9\x01";
-const std::string kUtf8Text = "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9";
+// "Grüßeÿ Ω" in the system's text and in UTF-8: ÿ is Latin-1's last.
+const std::string kSystemText = "Gr\xFC\xDF" "e\xFF \x01,03A9\x01";
+const std::string kUtf8Text = "Gr\xC3\xBC\xC3\x9F" "e\xC3\xBF \xCE\xA9";
 
 enum class ANSWER { UTF8_ONLY, TEXT_TYPED_UTF8, STRING_ONLY, COMPOUND_ONLY, NEVER };
 
@@ -207,7 +207,7 @@ TEST_F(ClipboardX11, OwnTextReachesTheOtherProgramInItsEncodings) {
   EXPECT_EQ(asked("TEXT", &type), kUtf8Text);
   EXPECT_EQ(type, other->utf8);
   // Latin-1 cannot hold the omega.
-  EXPECT_EQ(asked("STRING", &type), "Gr\xFC\xDF" "e ?");
+  EXPECT_EQ(asked("STRING", &type), "Gr\xFC\xDF" "e\xFF ?");
   EXPECT_EQ(type, XA_STRING);
   Atom compound = XInternAtom(other->display, "COMPOUND_TEXT", False);
   std::string compound_bytes = asked("COMPOUND_TEXT", &type);
