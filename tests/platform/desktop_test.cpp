@@ -252,6 +252,7 @@ TEST_F(DesktopTest, MenuEntryWithXdgDesktopMenu) {
                                temporary + "/vorn-Games-Puzzle.directory",
                                temporary + "/vorn-Games_Puzzle_Foo.desktop"}));
   EXPECT_EQ(calls[1].argv, (std::vector<std::string>{root + "/usr/bin/update-menus"}));
+  for (const CALL& call : calls) EXPECT_EQ(call.flags, 0u);  // waited for, their messages shown
 
   EXPECT_EQ(handed_over["vorn-Games.directory"],
             "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Games\nIcon=folder\n");
