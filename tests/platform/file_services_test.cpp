@@ -1002,6 +1002,8 @@ TEST_F(FileServicesTest, ProgramPathAndFolder) {
   char no_room[4] = "xyz";
   EXPECT_TRUE(get_program_path(nullptr, no_room, 0));
   EXPECT_STREQ(no_room, "xyz");
+  EXPECT_FALSE(get_program_path(nullptr, no_room, sizeof no_room));  // the name is longer: none
+  EXPECT_STREQ(no_room, "");
 
   FOLDER standard;
   ASSERT_TRUE(get_standard_folder(&standard, 0, nullptr, false));
