@@ -168,6 +168,8 @@ TEST_F(DesktopTest, EachKindOfLinkWritesItsEntry) {
       EXPECT_EQ(test_support::desktop_validation_errors(file), std::vector<std::string>{});
     }
   }
+  const std::string too_long(300, 'n');  // no file may have that name
+  EXPECT_EQ(create_desktop_shortcut(SHORTCUT_WEB_LINK, "https://x", nullptr, too_long.c_str(), nullptr, nullptr, nullptr), 0);
   EXPECT_TRUE(calls.empty());
 }
 
@@ -190,6 +192,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
       {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
       {"XDG_DESKTOP_DIR=\"relative\"\n", ""},
+      {"XDG_DESKTOP_DIR=/" + elsewhere + "\n", ""},  // not in quotes
   };
   for (const CASE& c : cases) {
     SCOPED_TRACE(c.user_dirs.value_or("(none)"));
@@ -204,6 +207,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
     EXPECT_EQ(made, c.folder.empty() ? 0 : 1);
     if (c.folder.empty()) {
       EXPECT_TRUE(calls.empty());
+      EXPECT_EQ(remove_desktop_shortcut("Site"), 0);  // nothing there to remove
       continue;
     }
     EXPECT_EQ(std::string(folder.path), c.folder);
@@ -249,6 +253,7 @@ TEST_F(DesktopTest, MenuEntryWithXdgDesktopMenu) {
                                temporary + "/vorn-Games-Puzzle.directory",
                                temporary + "/vorn-Games_Puzzle_Foo.desktop"}));
   EXPECT_EQ(calls[1].argv, (std::vector<std::string>{root + "/usr/bin/update-menus"}));
+  for (const CALL& call : calls) EXPECT_EQ(call.flags, 0u);  // waited for, their messages shown
 
   EXPECT_EQ(handed_over["vorn-Games.directory"],
             "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=Games\nIcon=folder\n");

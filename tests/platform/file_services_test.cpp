@@ -494,6 +494,9 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(chown((work + "/home_of_other").c_str(), 65534, 65534), 0);
   ASSERT_EQ(chmod((work + "/open").c_str(), 0777), 0);
   ASSERT_EQ(chmod((work + "/sticky").c_str(), 01777), 0);
+  ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/open/link").c_str()), 0);
+  ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/theirs").c_str()), 0);
+  ASSERT_EQ(lchown((work + "/theirs").c_str(), 65534, 65534), 0);
   ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/absolute").c_str()), 0);
   ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
@@ -523,6 +526,8 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/home_of_other/roots", FOLDER_HOLD::MAKE::NOTHING,
        work + "/home_of_other/roots: unsafe folder: it lies in a folder that belongs to user 65534"},
       {"/sticky/kept", FOLDER_HOLD::MAKE::NOTHING, work + "/sticky/kept/f"},
+      {"/open/link", FOLDER_HOLD::MAKE::NOTHING, work + "/open/link: unsafe link: it lies in a folder that other users may write to"},
+      {"/theirs/x", FOLDER_HOLD::MAKE::MISSING, work + "/theirs: unsafe link: it belongs to user 65534"},
       {"/open/new/deeper", FOLDER_HOLD::MAKE::MISSING, work + "/open/new/deeper/f"},
       {"/open/new", FOLDER_HOLD::MAKE::NOTHING, work + "/open/new/f"},  // made by an earlier walk
   };
@@ -536,6 +541,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
         EXPECT_FALSE(hold.holding());
         EXPECT_STREQ(hold.held_path(), "");
         EXPECT_EQ(hold.failure().folder + ": " + hold.failure().reason(), row.lands);
+        EXPECT_EQ(hold.failure().error != 0, hold.failure().kind == PATH_FAILURE::KIND::SYSTEM);  // errno only
         continue;
       }
       FILE_REPLACEMENT file;
@@ -996,6 +1002,8 @@ TEST_F(FileServicesTest, ProgramPathAndFolder) {
   char no_room[4] = "xyz";
   EXPECT_TRUE(get_program_path(nullptr, no_room, 0));
   EXPECT_STREQ(no_room, "xyz");
+  EXPECT_FALSE(get_program_path(nullptr, no_room, sizeof no_room));  // the name is longer: none
+  EXPECT_STREQ(no_room, "");
 
   FOLDER standard;
   ASSERT_TRUE(get_standard_folder(&standard, 0, nullptr, false));
@@ -1021,9 +1029,13 @@ TEST_F(FileServicesTest, HomeFolderAndSystemPathsComeFromTheOverrides) {
 // users but sticky, so that none replaces another's files.
 TEST_F(FileServicesTest, StandardFoldersAreMadeOnlyWhenAsked) {
   const char* sub[] = {"bin", "data", "custdata"};
+  char planned[PATH_MAX];
   for (int type = 1; type <= 6; ++type) {
     FOLDER folder = folder_at(work);
     const std::string expected = (type <= 3 ? home + "/.app/" : root + "/opt/app/") + sub[(type - 1) % 3];
+    EXPECT_FALSE(standard_folder_path(planned, expected.size(), type, "app")) << type;  // no room for the end
+    EXPECT_TRUE(standard_folder_path(planned, expected.size() + 1, type, "app")) << type;
+    EXPECT_EQ(std::string(planned), expected);
     EXPECT_FALSE(get_standard_folder(&folder, type, "app", false)) << type;
     EXPECT_STREQ(folder.path, work.c_str());
     EXPECT_TRUE(get_standard_folder(&folder, type, "app", true)) << type;
@@ -1037,6 +1049,7 @@ TEST_F(FileServicesTest, StandardFoldersAreMadeOnlyWhenAsked) {
   EXPECT_FALSE(get_standard_folder(nullptr, 4, "app", true));
   FOLDER folder;
   EXPECT_FALSE(get_standard_folder(&folder, 8, "app", true));
+  for (int type : {0, 7}) EXPECT_FALSE(standard_folder_path(planned, sizeof planned, type, "app")) << type;
   EXPECT_FALSE(get_standard_folder(&folder, 5, "..", true));
   EXPECT_FALSE(get_standard_folder(&folder, 5, "a/../..", true));
   EXPECT_FALSE(get_standard_folder(&folder, 5, "", true));

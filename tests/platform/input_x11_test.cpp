@@ -228,8 +228,8 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
     return std::string(reinterpret_cast<const char*>(&e), sizeof e);
   };
   std::string events = event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 1) + event(JS_EVENT_BUTTON, 3, 1) +
-                       event(JS_EVENT_BUTTON, 31, 1) + event(JS_EVENT_BUTTON, 40, 1) +
-                       event(JS_EVENT_AXIS, 1, -1234) + event(JS_EVENT_AXIS, 7, 99) +
+                       event(JS_EVENT_BUTTON, 31, 1) + event(JS_EVENT_BUTTON, 32, 0) +
+                       event(JS_EVENT_AXIS, 1, -1234) + event(JS_EVENT_AXIS, 6, 99) +
                        event(JS_EVENT_BUTTON, 3, 0) + event(JS_EVENT_AXIS | JS_EVENT_INIT, 5, 32767);
   ASSERT_TRUE(test_support::write_file(dir.file("js0"), events));
   // The second joystick: js1 is missing, so the count goes on with djs0.

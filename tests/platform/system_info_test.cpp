@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -258,6 +259,9 @@ TEST(SystemInfo, DescribesThisMachine) {
 
   EXPECT_GE(info.drive_count, 2);  // the home folder and the root at least
   ASSERT_NE(info.drive_free, nullptr);
+  struct statvfs root_fs {};  // drive 1 is the root: its free MiB, give or take other writers
+  ASSERT_EQ(statvfs("/", &root_fs), 0);
+  EXPECT_NEAR(info.drive_free[1], static_cast<double>(root_fs.f_bavail) * root_fs.f_frsize / 1048576, 64);
   EXPECT_EQ(info.byte_order, 0);
   EXPECT_EQ(info.desktop_icons, 1);
   EXPECT_EQ(info.desktop_menu, 1);

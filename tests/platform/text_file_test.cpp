@@ -1,6 +1,7 @@
 #include "text_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -435,6 +436,8 @@ TEST_F(TextFileTest, Utf16BigEndianReadsAsTheSameText) {
 // ---- Write failures
 
 TEST_F(TextFileTest, AFullDeviceIsReportedByWriteStringAndClose) {
+  const auto lowest_free_descriptor = [] { const int fd = dup(0); close(fd); return fd; };
+  const int free_before = lowest_free_descriptor();
   FOLDER dev;
   ASSERT_TRUE(dev.set_absolute("/dev"));
   TEXT_FILE* file = dev.open_text_file("full", 1);
@@ -448,6 +451,7 @@ TEST_F(TextFileTest, AFullDeviceIsReportedByWriteStringAndClose) {
   EXPECT_FALSE(file->write_string(big.c_str()));
   EXPECT_FALSE(file->write_string("more"));
   EXPECT_FALSE(FOLDER::close_text_file(file));
+  EXPECT_EQ(lowest_free_descriptor(), free_before);  // a failed file is still let go of
 }
 
 }  // namespace

@@ -305,6 +305,8 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
   } rows[] = {
       {"language = Deutsch\nPREVIOUS = Zur\xFC" "ck\n", "line 5: not UTF-8 text"},
       {"version = 1\n\xC3(\n", "line 5: not UTF-8 text"},
+      {"# language = none\n", scratch.file("source/installer.txt") +
+                                   ": an installation and a language are needed (\"installation =\" and \"language =\" lines)"},
       // 236 bytes of UTF-8, 262 of system text.
       {"language = English\nQUIT = " + std::string(200, 'q') + euros + "\n",
        "line 5: the text takes more than the 255 bytes a stored text may have"},

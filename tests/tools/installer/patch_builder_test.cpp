@@ -269,6 +269,8 @@ TEST_F(PatchBuilder, ReservedCharactersAreEscapedAndReadBack) {
   client.destname.set("setup64");
   client.platform.set("linux");
   client.compress_data = 1;
+  // A client folder whose path cannot be written from the newer folder's: no path rather than a wrong one.
+  ASSERT_TRUE(newer.installer_clients.emplace_back().path.set_absolute(("/" + std::string(2040, 'c')).c_str()));
 
   PATCH_XML xml;
   xml.head(older, newer, work);
