@@ -303,6 +303,7 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
     d->new_folder_button->fire_callback(false);
     WM_TEXT_EDIT_DIALOG* dialog = d->name_dialog;
     ASSERT_NE(dialog, nullptr);
+    dialog->open_at_once();
     EXPECT_STREQ(dialog->get_text(), "New Folder");
     EXPECT_EQ(dialog->entry->filter, &WM_TEXT_EDIT::filter_file_name);
     dialog->entry->set_text(r.typed);
@@ -316,6 +317,8 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
       EXPECT_STREQ(dialog->entry->get_text(), r.typed);
       d->name_dialog = nullptr;
     }
+    // An answered dialog asks to leave the overlays at its next update.
+    EXPECT_EQ(dialog->update(false) == page_action::REMOVE_OVERLAY, r.refusal == nullptr);
     root.remove_overlay(dialog, true, false);
   }
   chmod(shut.path, 0755);

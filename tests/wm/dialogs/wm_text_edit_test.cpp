@@ -93,6 +93,17 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
     use_onscreen_keyboard = 0;
   }
 
+  // Four "W"s at the caret show from the first in a text area one pixel
+  // wider than they are; in one just as wide they scroll by one.
+  const WM_STYLE_SET plain_style = style(false);
+  for (const int spare : {1, 0}) {
+    WM_TEXT_EDIT f(10, 10, 100, 10, "", &plain_style, nullptr, 0, 0);
+    WM_TEXT_EDIT four(10, 10, uint16_t(f.left_gap + f.right_gap + spare +
+                                       get_screen_image()->get_text_width(255, 65535, -1, "WWWW")),
+                      10, "WWWW", &plain_style, nullptr, 0, 0);
+    EXPECT_EQ(four.char_at(int16_t(four.x + four.left_gap)), 1 - spare) << spare;
+  }
+
   // The stars are drawn as "*" text would be; they stop inside the field.
   const WM_STYLE_SET plain = style(false), hidden = style(true);
   WM_TEXT_EDIT stars(10, 60, 200, 100, "***", &plain, nullptr, 0, 0);
