@@ -136,8 +136,10 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   EXPECT_STREQ(field.get_text(), "a");  // a maximum of 0 holds one character
   field.set_max_length(40000);
   EXPECT_EQ(field.max_length, 32767);
-  field.set_max_length(-3);
-  EXPECT_EQ(field.max_length, 32767);
+  for (const int32_t none : {-3, 0}) {
+    field.set_max_length(none);
+    EXPECT_EQ(field.max_length, 32767) << none;
+  }
   field.set_text("x\x01,20AC\x01y\xE9");  // a character above 255 stays in its run
   EXPECT_STREQ(field.get_text(), "x\x01,20AC\x01y\xE9");
   EXPECT_EQ(field.length(), 4);
@@ -306,8 +308,9 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
       {"\nab", 300, {"", "\nab"}},
       {"\n\nx", 300, {"", "\n", "\nx"}},
       // Wrapped at the last space; the spaces stay with the line before
-      // (0: the box's text area is as wide as "aaa aa").
+      // (0: the box's text area is one pixel wider than "aaa aa").
       {"aaa  aaa aaa", 0, {"aaa  ", "aaa ", "aaa"}},
+      {"aaa aa", 0, {"aaa aa"}},
       // A word wider than the box breaks where it stops fitting, and every
       // line keeps a character, however narrow the box.
       {"mmmmmmmmmm", 60, {"mm", "mm", "mm", "mm", "mm"}},
@@ -315,7 +318,7 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   };
   WM_TEXT_EDIT probe(0, 0, 100, 10, "", &s, nullptr, 0, 0);
   const auto fit = static_cast<uint16_t>(get_screen_image()->get_text_width(255, 65535, -1, "aaa aa") +
-                                         1 + probe.left_gap + probe.right_gap);
+                                         2 + probe.left_gap + probe.right_gap);
   for (const auto& row : rows) {
     WM_TEXT_EDIT_BOX box(0, 0, row.width ? row.width : fit, 150, 100, row.text, &s, nullptr, 0, 0);
     box.draw();
