@@ -112,6 +112,16 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   stars.draw();
   password.draw();
   EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  // A text area just four stars wide shows three of four.
+  const auto four = uint16_t(stars.left_gap + stars.right_gap +
+                             get_screen_image()->get_text_width(255, 65535, -1, "****"));
+  stars.set_size(four, stars.height, false);
+  password.set_size(four, password.height, false);
+  password.set_text("abcd");
+  stars.caret = 0;  // shown from its start
+  stars.draw();
+  password.draw();
+  EXPECT_EQ(pixels_of(stars), pixels_of(password));
   password.set_text(std::string(60, 'x').c_str());
   password.draw();
   const int edge = password.x + password.width - 1 - password.right_gap;
