@@ -276,6 +276,7 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   FOLDER shut = docs;
   ASSERT_TRUE(make_folder(&shut, "shut", true));
   WM_FILE_SELECT* d = browser.get();
+  d->new_folder_prompt.set("Type the name of the new folder, which is made in the folder shown");
   const struct {
     const char* typed;
     bool ok;
@@ -303,10 +304,12 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
     d->new_folder_button->fire_callback(false);
     WM_TEXT_EDIT_DIALOG* dialog = d->name_dialog;
     ASSERT_NE(dialog, nullptr);
+    dialog->open_at_once();
     EXPECT_STREQ(dialog->get_text(), "New Folder");
     EXPECT_EQ(dialog->entry->filter, &WM_TEXT_EDIT::filter_file_name);
     dialog->entry->set_text(r.typed);
     const uint16_t prompt_w = dialog->prompt->width;
+    EXPECT_LT(prompt_w, dialog->width);  // a long prompt wraps too
     (r.ok ? dialog->ok : dialog->cancel)->fire_callback(false);
     EXPECT_EQ(d->name_dialog == dialog, r.refusal != nullptr);
     EXPECT_EQ(d->folder.path, r.entered ? path(r.entered) : std::string(r.in->path));
@@ -316,6 +319,8 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
       EXPECT_STREQ(dialog->entry->get_text(), r.typed);
       d->name_dialog = nullptr;
     }
+    // An answered dialog asks to leave the overlays at its next update.
+    EXPECT_EQ(dialog->update(false) == page_action::REMOVE_OVERLAY, r.refusal == nullptr);
     root.remove_overlay(dialog, true, false);
   }
   chmod(shut.path, 0755);
@@ -323,6 +328,10 @@ TEST_F(FileSelect, NewFolderNamesThroughTheNameDialog) {
   // A browser deleted under its open name dialog leaves it answerable.
   browser->new_folder_button->fire_callback(false);
   WM_TEXT_EDIT_DIALOG* orphan = browser->name_dialog;
+  // A browser or an entry dialog made hidden leaves the open dialogs shown.
+  WM_FILE_SELECT hidden(20, 20, false, nullptr, 0, nullptr, nullptr, nullptr);
+  WM_TEXT_EDIT_DIALOG hidden_entry(20, 20, false, nullptr, 0, nullptr, nullptr, "T", 5);
+  EXPECT_TRUE(orphan->visible && !hidden.visible && !hidden_entry.visible);
   browser.reset();
   orphan->ok->fire_callback(false);
   root.remove_overlay(orphan, true, false);

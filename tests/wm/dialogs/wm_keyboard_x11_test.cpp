@@ -139,6 +139,7 @@ TEST_F(KeyboardX11, KeysTypeIntoItsFieldAndEnterCopiesBack) {
   EXPECT_EQ(d->keyboard->highlight_column, 11);
   EXPECT_TRUE(d->keyboard->get_key_button(11, 0)->highlighted);
   EXPECT_FALSE(d->keyboard->get_key_button(12, 2)->highlighted);
+  EXPECT_EQ(d->entry->caret, 10);  // the field never hears them
 
   EXPECT_EQ(heard, "");
   keys(d, {{2, 12}});

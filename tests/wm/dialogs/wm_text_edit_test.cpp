@@ -93,11 +93,32 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
     use_onscreen_keyboard = 0;
   }
 
+  // Four "W"s at the caret show from the first in a text area one pixel
+  // wider than they are; in one just as wide they scroll by one.
+  const WM_STYLE_SET plain_style = style(false);
+  for (const int spare : {1, 0}) {
+    WM_TEXT_EDIT f(10, 10, 100, 10, "", &plain_style, nullptr, 0, 0);
+    WM_TEXT_EDIT four(10, 10, uint16_t(f.left_gap + f.right_gap + spare +
+                                       get_screen_image()->get_text_width(255, 65535, -1, "WWWW")),
+                      10, "WWWW", &plain_style, nullptr, 0, 0);
+    EXPECT_EQ(four.char_at(int16_t(four.x + four.left_gap)), 1 - spare) << spare;
+  }
+
   // The stars are drawn as "*" text would be; they stop inside the field.
   const WM_STYLE_SET plain = style(false), hidden = style(true);
   WM_TEXT_EDIT stars(10, 60, 200, 100, "***", &plain, nullptr, 0, 0);
   WM_TEXT_EDIT password(10, 100, 200, 100, "abc", &hidden, nullptr, 0, 0);
   WM_SCREEN_OBJECT::focus_object = nullptr;
+  stars.draw();
+  password.draw();
+  EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  // A text area just four stars wide shows three of four.
+  const auto four = uint16_t(stars.left_gap + stars.right_gap +
+                             get_screen_image()->get_text_width(255, 65535, -1, "****"));
+  stars.set_size(four, stars.height, false);
+  password.set_size(four, password.height, false);
+  password.set_text("abcd");
+  stars.caret = 0;  // shown from its start
   stars.draw();
   password.draw();
   EXPECT_EQ(pixels_of(stars), pixels_of(password));
@@ -125,8 +146,10 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   EXPECT_STREQ(field.get_text(), "a");  // a maximum of 0 holds one character
   field.set_max_length(40000);
   EXPECT_EQ(field.max_length, 32767);
-  field.set_max_length(-3);
-  EXPECT_EQ(field.max_length, 32767);
+  for (const int32_t none : {-3, 0}) {
+    field.set_max_length(none);
+    EXPECT_EQ(field.max_length, 32767) << none;
+  }
   field.set_text("x\x01,20AC\x01y\xE9");  // a character above 255 stays in its run
   EXPECT_STREQ(field.get_text(), "x\x01,20AC\x01y\xE9");
   EXPECT_EQ(field.length(), 4);
@@ -295,8 +318,9 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
       {"\nab", 300, {"", "\nab"}},
       {"\n\nx", 300, {"", "\n", "\nx"}},
       // Wrapped at the last space; the spaces stay with the line before
-      // (0: the box's text area is as wide as "aaa aa").
+      // (0: the box's text area is one pixel wider than "aaa aa").
       {"aaa  aaa aaa", 0, {"aaa  ", "aaa ", "aaa"}},
+      {"aaa aa", 0, {"aaa aa"}},
       // A word wider than the box breaks where it stops fitting, and every
       // line keeps a character, however narrow the box.
       {"mmmmmmmmmm", 60, {"mm", "mm", "mm", "mm", "mm"}},
@@ -304,7 +328,7 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   };
   WM_TEXT_EDIT probe(0, 0, 100, 10, "", &s, nullptr, 0, 0);
   const auto fit = static_cast<uint16_t>(get_screen_image()->get_text_width(255, 65535, -1, "aaa aa") +
-                                         1 + probe.left_gap + probe.right_gap);
+                                         2 + probe.left_gap + probe.right_gap);
   for (const auto& row : rows) {
     WM_TEXT_EDIT_BOX box(0, 0, row.width ? row.width : fit, 150, 100, row.text, &s, nullptr, 0, 0);
     box.draw();

@@ -131,6 +131,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"spaces run together", "aaa bbb", text_win_flag::LEFT_JUSTIFY, "aaa bbb    ccc",
        {"aaa bbb", "ccc"}},
       {"hard break", "WWWW", text_win_flag::LEFT_JUSTIFY, "WWWWWWWWWW", {"WWWW", "WWWW", "WW"}},
+      {"space after the first character", "WWWW", text_win_flag::LEFT_JUSTIFY, "W WWWWW", {"W", "WWWW", "W"}},
       // An address breaks after a "/" or "." near the end of the row; one
       // far back is no place to break.
       {"address", "http://www.vorn-libraries.exa", text_win_flag::LEFT_JUSTIFY,

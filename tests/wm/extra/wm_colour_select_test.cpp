@@ -208,6 +208,14 @@ TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
                    ij.second / static_cast<double>(h), 0.5);
     EXPECT_EQ(at(field, b + ij.first, b + ij.second), expected) << ij.first << "," << ij.second;
   }
+  // A redrawn field keeps to its picture's clip: the column left of it stays.
+  IMAGE& picture = dialog->get_field()->image;
+  const COLOUR mark = 0xFF00FF00, inside = at(field, b + 1, b);
+  picture.fill_rect_solid(int16_t(b), int16_t(b), int16_t(b), int16_t(b), &mark);
+  picture.set_clip_rect(int16_t(b + 1), 0, int16_t(picture.width - 1), int16_t(picture.height - 1));
+  dialog->refresh();
+  picture.set_clip_rect(0, 0, int16_t(picture.width - 1), int16_t(picture.height - 1));
+  EXPECT_EQ(std::pair(at(field, b, b), at(field, b + 1, b)), std::pair(mark, inside));
   // The white cross marks hue and saturation, and the level on the strip.
   const int32_t cx = b + static_cast<int32_t>(std::trunc(w * dialog->get_hue()));
   const int32_t cy = b + static_cast<int32_t>(std::trunc(h * dialog->get_saturation()));
