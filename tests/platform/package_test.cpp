@@ -425,7 +425,15 @@ TEST_F(PackageTest, StoredNamesHoldUpTo2047Bytes) {
     EXPECT_FALSE(package.add_file(work, "missing source"));
     EXPECT_EQ(get_last_error(), 4110);
     EXPECT_STREQ(get_last_error_text(), "Error: Unable to open file missing source for packing.");
-    EXPECT_FALSE(package.add_file(work, "."));  // a folder opens but cannot be read
+    // A source cut short while it is read fails rather than storing a part.
+    source("shrinks", pattern(100000, 3));
+    const std::string shrinks = path("shrinks");
+    auto cut = [](PACKAGE*, uint32_t, uint32_t, intptr_t name) {
+      return truncate(reinterpret_cast<const char*>(name), 0) == 0 ? 1 : 0;
+    };
+    EXPECT_FALSE(package.add_file(work, "shrinks", nullptr, false, cut,
+                                  reinterpret_cast<intptr_t>(shrinks.c_str())));
+    EXPECT_EQ(get_last_error(), 4103);
   }
   for (bool keep_list : {false, true}) {
     PACKAGE package(work, "p.pkg", false, -1, keep_list, true);
