@@ -442,7 +442,7 @@ TEST_F(PackageTest, StoredNamesHoldUpTo2047Bytes) {
     EXPECT_TRUE(package.has_file(longest.c_str()));
     ASSERT_TRUE(package.extract(work, "b.out", "b"));
     EXPECT_EQ(read_file(path("b.out")), "bee");
-    DATA_FILE* file = package.open_file(deep.c_str(), 0, 0);
+    DATA_FILE* file = package.open_file(longest.c_str(), 0, 0);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(read_all(file), "x");
     FOLDER::close_data_file(file);
