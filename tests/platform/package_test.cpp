@@ -376,14 +376,17 @@ TEST_F(PackageTest, MissingArchiveWithoutCreateStaysClosed) {
   EXPECT_EQ(get_last_error(), 4108);
   EXPECT_FALSE(test_support::file_exists(path("none.pkg")));
   source("a", "x");
-  EXPECT_FALSE(package.add_file(work, "a"));
-  EXPECT_EQ(get_last_error(), 4109);
-  EXPECT_FALSE(package.extract(work, "a"));
-  EXPECT_EQ(get_last_error(), 4109);
-  EXPECT_FALSE(package.has_file("a"));
   PACKAGE_FILE_RECORD record;
-  EXPECT_FALSE(package.find_file("a", record));
-  EXPECT_EQ(package.open_file("a", 1, 0), nullptr);
+  for (int call = 0; call < 5; ++call) {  // each says why it failed
+    set_last_error(0, nullptr);
+    EXPECT_FALSE(call == 0   ? package.add_file(work, "a")
+                 : call == 1 ? package.extract(work, "a")
+                 : call == 2 ? package.find_file("a", record)
+                 : call == 3 ? package.flush()
+                             : package.open_file("a", 1, 0) != nullptr) << call;
+    EXPECT_EQ(get_last_error(), 4109) << call;
+  }
+  EXPECT_FALSE(package.has_file("a"));
   EXPECT_STREQ(get_error_text(4109, nullptr), "Error: Package file did not open correctly.");
 }
 
