@@ -220,6 +220,8 @@ TEST_F(DebugStreamTest, LongNamesAreCutIntoTheirFields) {
 
   EXPECT_TRUE(stream.save_settings());
   EXPECT_TRUE(exists(file(std::string(239, 'n') + "_release.cfg")));
+  strcpy(stream.file_name, "two\nlines");  // a name the settings cannot hold fails the save
+  EXPECT_FALSE(stream.save_settings());
   EXPECT_EQ(DEBUG_STREAM::find(std::string(255, 'n').c_str()), &stream);
 }
 

@@ -373,6 +373,7 @@ TEST_F(FolderTest, FontAndIconData) {
   EXPECT_TRUE(folder.set("$FONTDATA"));
   EXPECT_EQ(std::string(folder.path), user_data() + "/fonts");
 
+  set_icon_path(folder_at(app));  // a longer path first: nothing of it stays behind
   set_icon_path(folder_at("/tmp"));
   EXPECT_TRUE(folder.set("$ICONDATA"));
   EXPECT_STREQ(folder.path, "/tmp");

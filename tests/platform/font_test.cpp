@@ -302,6 +302,8 @@ TEST_F(FontTest, AbsurdGlyphSizesAreSkippedNotRendered) {
   EXPECT_FALSE(FONT::render_glyph(&glyph, 'W', slot, 30000, 30000));
   EXPECT_EQ(glyph.bitmap, nullptr);
   EXPECT_FALSE(FONT::render_glyph(&glyph, 'W', 99, 10, 10));  // no such slot
+  EXPECT_TRUE(FONT::render_glyph(&glyph, 'W', slot, 10, 0));  // a zero height takes the width
+  free_glyph_bitmap(glyph);
   // A text that large measures as nothing but still returns.
   IMAGE image(10, 10);
   EXPECT_EQ(image.get_text_width(static_cast<uint8_t>(slot), 30000, 30000, "WW", 0xFFFFFFFFu, 0),

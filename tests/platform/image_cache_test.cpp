@@ -233,30 +233,34 @@ TEST_F(ImageCache, NaturalRequestPrefersTheNaturalEntry) {
 }
 
 TEST_F(ImageCache, ReloadReadsTheFileAgain) {
-  save("pic", pic);
-  IMAGE_CACHE cache;
-  IMAGE* a = cache.get(kSkin, "pic");
-  save("pic", pic2);
-  EXPECT_EQ(pixels_of(cache.get(kSkin, "pic")), pixels_of(&pic));
-  IMAGE* b = cache.get(kSkin, "pic", -1, -1, IMAGE_CACHE_RELOAD);
-  EXPECT_EQ(b, a);
-  EXPECT_EQ(pixels_of(a), pixels_of(&pic2));
-  EXPECT_EQ(refs(cache, a), 3);
+  // Alike whether unused entries are kept or freed: a held handle stays.
+  for (uint8_t free_unused : {0, 1}) {
+    SCOPED_TRACE(free_unused);
+    save("pic", pic);
+    IMAGE_CACHE cache(free_unused);
+    IMAGE* a = cache.get(kSkin, "pic");
+    save("pic", pic2);
+    EXPECT_EQ(pixels_of(cache.get(kSkin, "pic")), pixels_of(&pic));
+    IMAGE* b = cache.get(kSkin, "pic", -1, -1, IMAGE_CACHE_RELOAD);
+    EXPECT_EQ(b, a);
+    EXPECT_EQ(pixels_of(a), pixels_of(&pic2));
+    EXPECT_EQ(refs(cache, a), 3);
 
-  save("pic", pic);
-  EXPECT_TRUE(cache.reload(a));
-  EXPECT_EQ(pixels_of(a), pixels_of(&pic));
-  save("pic", pic2);
-  cache.reload_all();
-  EXPECT_EQ(pixels_of(a), pixels_of(&pic2));
+    save("pic", pic);
+    EXPECT_TRUE(cache.reload(a));
+    EXPECT_EQ(pixels_of(a), pixels_of(&pic));
+    save("pic", pic2);
+    cache.reload_all();
+    EXPECT_EQ(pixels_of(a), pixels_of(&pic2));
 
-  remove_picture("pic");
-  EXPECT_FALSE(cache.reload(a));
-  EXPECT_EQ(a->width, 0);
-  EXPECT_EQ(cache.get(kSkin, "pic"), nullptr);
-  EXPECT_EQ(refs(cache, a), 3);  // the null added none
-  IMAGE plain(2, 2);
-  EXPECT_FALSE(cache.reload(&plain));
+    remove_picture("pic");
+    EXPECT_FALSE(cache.reload(a));
+    EXPECT_EQ(a->width, 0);
+    EXPECT_EQ(cache.get(kSkin, "pic"), nullptr);
+    EXPECT_EQ(refs(cache, a), 3);  // the null added none
+    IMAGE plain(2, 2);
+    EXPECT_FALSE(cache.reload(&plain));
+  }
 }
 
 TEST_F(ImageCache, MakeUniqueGivesTheCallerAPrivateCopy) {

@@ -89,9 +89,9 @@ TEST_F(ImageLoad, AppendedExtensionsComeBeforeTheBareName) {
 }
 
 TEST_F(ImageLoad, BareNameIsTriedWithEveryDecoder) {
-  put("picture", raw_file(3, 2, b));
+  put("p", raw_file(3, 2, b));  // the shortest name
   IMAGE image;
-  ASSERT_TRUE(image.load(folder, "picture"));
+  ASSERT_TRUE(image.load(folder, "p"));
   EXPECT_EQ(pixels_of(image), b);
 }
 

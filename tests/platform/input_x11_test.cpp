@@ -208,6 +208,7 @@ TEST_F(InputState, ReadLineKeepsTheBufferTerminatedAndCanBeAborted) {
   type_text("\b\n");
   EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 2);
   EXPECT_STREQ(buffer, "wx");
+  EXPECT_EQ(read_line(true, &length, buffer, 0, line_callback, 77), 1);  // no room at all
 
   change_calls = 0;
   abort_after_changes = 1;

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -338,3 +339,20 @@ TEST(RandomReport, RefusesNonPositiveCounts) {
   EXPECT_FALSE(test_support::file_exists(dir.file("r")));
   EXPECT_FALSE(random_report(2, dir.file("missing/r").c_str()));
 }
+
+// Counts no memory can hold are refused. The address-space limit would also
+// stop the sanitizer's own reservations, so this runs in the plain tree only.
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(RandomDeathTest, CountsNoMemoryCanHoldAreRefused) {
+  ScratchDir dir;
+  auto run = [&] {
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = size_t{512} << 20;
+    setrlimit(RLIMIT_AS, &limit);
+    _exit(random_report(INT32_MAX, dir.file("r").c_str()) ||
+          create_random_table(INT32_MAX, 1, 0, dir.file("t").c_str()));
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(test_support::file_exists(dir.file("r")) || test_support::file_exists(dir.file("t")));
+}
+#endif

@@ -95,4 +95,21 @@ std::string picture_output_folder() {
   return picture_matches_png(area + "_" + name, actual, path);
 }
 
+::testing::AssertionResult text_matches_reference(const std::string& area, const std::string& name,
+                                                  const std::string& actual) {
+  const std::string folder = std::string(VORN_REFERENCE_DIR) + "/" + area;
+  const std::string path = folder + "/" + name + ".txt";
+  const char* refresh = getenv("VORN_REFRESH_REFERENCES");
+  if (refresh && strcmp(refresh, "1") == 0) {
+    mkdir(folder.c_str(), 0755);
+    if (write_file(path, actual)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cannot write the reference " << path;
+  }
+  if (file_exists(path) && read_file(path) == actual) return ::testing::AssertionSuccess();
+  const std::string saved = picture_output_folder() + "/" + area + "_" + name + "_err.txt";
+  return ::testing::AssertionFailure() << path << " is missing or differs (tests/refresh_references.sh "
+                                       << "writes it); " << (write_file(saved, actual) ? "" : "not ")
+                                       << "saved the actual text as " << saved;
+}
+
 }  // namespace test_support

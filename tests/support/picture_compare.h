@@ -32,4 +32,10 @@ std::string picture_output_folder();
 ::testing::AssertionResult picture_matches_reference(const std::string& area, const std::string& name,
                                                      const IMAGE& actual);
 
+// The reference text tests/references/<area>/<name>.txt, written and
+// compared like the reference pictures; a mismatch saves the actual text as
+// <area>_<name>_err.txt beside the pictures.
+::testing::AssertionResult text_matches_reference(const std::string& area, const std::string& name,
+                                                  const std::string& actual);
+
 }  // namespace test_support
