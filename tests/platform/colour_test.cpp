@@ -430,6 +430,9 @@ TEST(ColourText, HexadecimalForms) {
   EXPECT_EQ(parse("#ff0000 "), 0xFFFF0000u);  // trailing text is not counted
   EXPECT_EQ(parse("#ff0000  \n"), 0xFFFF0000u);
   EXPECT_EQ(parse("#ff0000;x"), 0xFFFF0000u);
+  // A "0x" prefix does not count its 0; seven digits keep their alpha byte.
+  for (const char* six : {"#0x123456", "#0X123456"}) EXPECT_EQ(parse(six), 0xFF123456u) << six;
+  EXPECT_EQ(parse("#0123456"), 0x00123456u);
   // More than eight digits saturate rather than wrap.
   EXPECT_EQ(parse("#1FF0000FF"), 0xFFFFFFFFu);
   EXPECT_EQ(parse("#123456789ABCDEF0123456"), 0xFFFFFFFFu);
