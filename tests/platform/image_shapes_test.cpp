@@ -165,6 +165,9 @@ TEST(ImageRoundRect, RoundedCornersAreTheArcsAndSquareOnesAreClosed) {
     outline.insert({9, k});
   }
   EXPECT_EQ(painted(square), outline);
+  // A radius of 0 closes flagged corners square too.
+  square.draw_round_rect(0, 0, 9, 9, &kRed, 0, IMAGE::ALL_CORNERS);
+  EXPECT_EQ(painted(square), outline);
 
   // One rounded corner, three square.
   IMAGE mixed(10, 10);
