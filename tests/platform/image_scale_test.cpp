@@ -383,5 +383,6 @@ TEST(ImageScale, ProgressCallbackCanCancel) {
 
   C2PassScale<CBilinearFilter> plain;
   EXPECT_EQ(plain.scale(src.data(), 4, 4, 4, dest.data(), 8, 8, 8), dest.data());
+  EXPECT_EQ(plain.scale(src.data(), 4, 4, 4, nullptr, 8, 8, 8), nullptr);  // nothing to write into
   EXPECT_FALSE(plain.cancelled);
 }
