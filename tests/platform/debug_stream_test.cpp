@@ -306,6 +306,7 @@ TEST_F(DebugStreamTest, CreatorsFlagsStayWithoutASettingsFile) {
 
 TEST_F(DebugStreamTest, SettingsAreReadAtTheFirstUseNotAtConstruction) {
   DEBUG_STREAM late("Late", DEBUG_TO_CONSOLE, true);
+  late.rolling_limit = 5;
   EXPECT_EQ(late.settings_pending, 1);
   // Written after the stream was made, before its first message.
   write_settings("Late", "write_to_popup_dialog\n\t1\n");
@@ -313,6 +314,7 @@ TEST_F(DebugStreamTest, SettingsAreReadAtTheFirstUseNotAtConstruction) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].second, "boxed");
   EXPECT_EQ(late.settings_pending, 0);
+  EXPECT_EQ(late.rolling_limit, 100);  // a file without a limit sets the usual one
 
   // A look-up through the registry reads them too.
   DEBUG_STREAM found("Found", 0, true);
