@@ -67,6 +67,8 @@ TEST_F(TextFileTest, RefusesBadNamesModesAndMissingFiles) {
   EXPECT_FALSE(file.open(folder, nullptr, 0, false));
   EXPECT_FALSE(file.open(folder, "", 1, false));
   EXPECT_FALSE(file.open(folder, "x.txt", 3, false));
+  char line[8] = "keep";
+  EXPECT_FALSE(file.read_line(line));  // nothing open
   EXPECT_FALSE(file_exists(dir.file("x.txt")));
   EXPECT_EQ(folder.open_text_file("missing.txt", 0), nullptr);
   TEXT_FILE* none = nullptr;
@@ -356,6 +358,9 @@ TEST_F(TextFileTest, AppendingKeepsEachFilesEncoding) {
   write_file(dir.file("u8.txt"), "a\n");
   file = folder.open_text_file("u8.txt", 2, true);
   ASSERT_NE(file, nullptr);
+  char line[8] = "keep";
+  EXPECT_FALSE(file->read_line(line));  // appending does not read
+  EXPECT_STREQ(line, "keep");
   EXPECT_TRUE(file->write_string("\xE9\n"));
   EXPECT_TRUE(FOLDER::close_text_file(file));
   EXPECT_EQ(read_file(dir.file("u8.txt")), "a\n" + bytes_of({0xC3, 0xA9, '\n'}));
