@@ -736,6 +736,8 @@ TEST_F(TextTest, EffectsAndBlocksMatchTheirReferencePicture) {
   image.draw_text_line(124, 2, &kBlack, &light, &red, 0.0, font(), 18, 14, "Under \x01,4E2D,D83D,DE00\x01.", -1, 0);
   image.draw_text_line(124, 24, nullptr, nullptr, nullptr, 0.4, font(), 20, 20, "Lit", -1, 0);
   image.draw_text_line(170, 24, nullptr, nullptr, nullptr, -0.4, font(), 20, 20, "Dim", -1, 0);
+  const COLOUR glass = 0x80F0E0A0u;  // a see-through underline lets the ground show
+  image.draw_text_line(124, 52, &kBlack, nullptr, &glass, 0.0, font(), 18, 14, "Glass", -1, 0);
   const uint16_t places[] = {TEXT_TOP | TEXT_LEFT, 0, TEXT_BOTTOM | TEXT_RIGHT};
   for (int k = 0; k < 3; ++k) {
     const int16_t x1 = static_cast<int16_t>(4 + 78 * k);
