@@ -368,14 +368,15 @@ TEST_F(SoundTest, TuneWaveformsMatchTheirReferencePicture) {
   const uint32_t kFrames = 200 + 200 + 100 + 200;
   const TUNE_SETTINGS shape{.volume = 40, .sample_rate = 8000, .sixteen_bit = 0, .attack = 0.005,
                             .decay = 0.005, .release = 0.005, .sustain_level = 50};
-  TUNE_SETTINGS rows[4] = {shape, shape, shape, shape};
+  TUNE_SETTINGS rows[5] = {shape, shape, shape, shape, shape};
   rows[1].harmonics = 1;
   rows[2].odd_harmonics = 1;
-  rows[3].sustain_wobble = 1;
+  rows[3].sustain_wobble = rows[4].sustain_wobble = 1;
+  rows[4].decay = 0.002;  // a short decay: the wobble rises and falls three times
   // Each row a strip 256 pixels high, every sample joined to the one before.
-  IMAGE picture(static_cast<int16_t>(kFrames), 4 * 256);
+  IMAGE picture(static_cast<int16_t>(kFrames), 5 * 256);
   std::fill(picture.pixels, picture.pixels + picture.pixel_count, 0xFF000000u);
-  for (int r = 0; r < 4; ++r) {
+  for (int r = 0; r < 5; ++r) {
     ASSERT_TRUE(write_tune_wav(app, "tune.wav", "O1CF3a#0A", 25, &rows[r]));
     const std::string wav = ts::read_file(scratch.file("tune.wav"));
     ASSERT_EQ(wav.size(), 44 + kFrames) << r;
