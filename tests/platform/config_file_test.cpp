@@ -438,6 +438,7 @@ TEST_F(ConfigFileTest, AFolderThatIsAFileFailsCleanly) {
 
 TEST_F(ConfigFileTest, AFileNameThatIsADirectoryIsNotMovedAway) {
   ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
+  EXPECT_FALSE(config.load(false));  // a folder is not an empty file
   EXPECT_FALSE(config.set_string("a", "1"));
   EXPECT_EQ(get_last_error(), 4098);
   config.init("test.cfg", true);
