@@ -304,9 +304,8 @@ TEST_F(ClipboardX11, PastedTextIsCutOnACharacterBoundary) {
   EXPECT_EQ(std::string(buffer), "ab");
   other->stop_serving();
 
-  // A text longer than one read is cut before the character the read splits;
-  // one ending in a broken character keeps that byte (as Latin-1), and one
-  // ending at its first byte (a NUL) is no text.
+  // A text longer than one read is cut before the character the read splits; one ending in a
+  // broken character keeps that byte (as Latin-1), and one ending at its first byte (a NUL) is none.
   std::vector<char> all(70000);
   for (const auto& [how, sent, pasted] :
        {std::tuple{ANSWER::UTF8_ONLY, std::string(65531, 'a') + "\xCE\xA9", std::string(65531, 'a')},

@@ -363,13 +363,16 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
-  // With standard input closed the fresh file may be descriptor 0.
+  // With standard input closed the fresh file may be descriptor 0; a check of the folders
+  // above one (whatever its depth) leaves descriptor 0 free.
   EXPECT_EXIT(
       {
         close(0);
+        for (const std::string& path : {work, scratch.path()}) FOLDER_HOLD().reach_trusted(folder_at(path));
+        const bool free = fcntl(0, F_GETFD) == -1;
         FILE_REPLACEMENT zero;
         FILE* stream = zero.begin(folder_at(work), "zero", 0644) ? zero.stream("wb") : nullptr;
-        _exit(stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
+        _exit(free && stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 
@@ -1001,10 +1004,8 @@ TEST_F(FileServicesTest, OneFileSystemGivesTwoDrives) {
 TEST_F(FileServicesTest, ProgramPathAndFolder) {
   std::string self = self_path();
   size_t slash = self.rfind('/');
-  // Where the system cannot say which program runs (no /proc), the home
-  // folder and a default name stand in, and the answer says so. Checked in
-  // a fresh run of this test, where nothing has asked before (exit 2: no
-  // private mount table to hide /proc in).
+  // Without /proc the home folder and a default name stand in, and the answer says so (in a
+  // fresh run of this test, where nothing asked before; exit 2: /proc cannot be hidden here).
   const std::string style = GTEST_FLAG_GET(death_test_style);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
