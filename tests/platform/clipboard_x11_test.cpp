@@ -304,6 +304,18 @@ TEST_F(ClipboardX11, PastedTextIsCutOnACharacterBoundary) {
   EXPECT_EQ(std::string(buffer), "ab");
   other->stop_serving();
 
+  // A text longer than one read is cut before the character the read splits; one ending in a
+  // broken character keeps that byte (as Latin-1), and one ending at its first byte (a NUL) is none.
+  std::vector<char> all(70000);
+  for (const auto& [how, sent, pasted] :
+       {std::tuple{ANSWER::UTF8_ONLY, std::string(65531, 'a') + "\xCE\xA9", std::string(65531, 'a')},
+        {ANSWER::UTF8_ONLY, "ab\xCE", "ab\xCE"}, {ANSWER::STRING_ONLY, std::string("\0cd", 3), "<none>"}}) {
+    OTHER_PROGRAM owner;
+    owner.own(how, sent);
+    XSync(x11.display, False);
+    EXPECT_EQ(get_clipboard_text(all.data(), all.size()) ? std::string(all.data()) : "<none>", pasted);
+  }
+
   set_clipboard_text("abc");
   char two[3];
   ASSERT_TRUE(get_clipboard_text(two, sizeof two));

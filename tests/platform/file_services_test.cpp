@@ -15,6 +15,7 @@
 #include <string>
 #include <tuple>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -362,13 +363,16 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
-  // With standard input closed the fresh file may be descriptor 0.
+  // With standard input closed the fresh file may be descriptor 0; a check of the folders
+  // above one (whatever its depth) leaves descriptor 0 free.
   EXPECT_EXIT(
       {
         close(0);
+        for (const std::string& path : {work, scratch.path()}) FOLDER_HOLD().reach_trusted(folder_at(path));
+        const bool free = fcntl(0, F_GETFD) == -1;
         FILE_REPLACEMENT zero;
         FILE* stream = zero.begin(folder_at(work), "zero", 0644) ? zero.stream("wb") : nullptr;
-        _exit(stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
+        _exit(free && stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 
@@ -618,12 +622,16 @@ TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
   EXPECT_EQ(names_in(work + "/out"), std::vector<std::string>{"copy"});  // nothing else
 }
 
-[[noreturn]] void copy_under_size_limit(const std::string& work, bool unnamed) {
+[[noreturn]] void copy_under_size_limit(const std::string& work, bool unnamed, bool stream) {
   FILE_REPLACEMENT::allow_unnamed_files(unnamed);
   signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit;
   limit.rlim_cur = limit.rlim_max = 4096;
   setrlimit(RLIMIT_FSIZE, &limit);
+  // Through a stream the large write fails at once, leaving nothing to flush.
+  const std::string big(100000, 'x');
+  FILE* file = stream ? open_file(folder_at(work), "target", "wb") : nullptr;
+  if (stream) _exit(file && fwrite(big.data(), 1, big.size(), file) < big.size() && !close_file(file) ? 0 : 1);
   _exit(copy_file(folder_at(work), "big", folder_at(work), "target") ? 1 : 0);
 }
 
@@ -638,10 +646,10 @@ TEST_F(FileServicesTest, FailedCopyLeavesTheTargetAsItWas) {
   EXPECT_EQ(ts::read_file(work + "/target"), "old");
 
   // A write that fails half-way (file size limit) leaves no half copy,
-  // whichever way the fresh file was made.
+  // whichever way the fresh file was made and written.
   ASSERT_TRUE(ts::write_file(work + "/big", std::string(100000, 'x')));
-  for (const bool unnamed : {false, true}) {
-    EXPECT_EXIT(copy_under_size_limit(work, unnamed), ::testing::ExitedWithCode(0), "");
+  for (const auto& [unnamed, stream] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+    EXPECT_EXIT(copy_under_size_limit(work, unnamed, stream), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ts::read_file(work + "/target"), "old");
     EXPECT_EQ(names_in(work), (std::vector<std::string>{"big", "dir", "target"}));
   }
@@ -693,6 +701,8 @@ TEST_F(FileServicesTest, FileInfoAndChmod) {
   EXPECT_EQ(info.is_directory, 1);
   EXPECT_EQ(info.hidden, 0);
   EXPECT_FALSE(get_file_info(folder, "missing", &info));
+  EXPECT_FALSE(get_file_info(folder, nullptr, &info));
+  EXPECT_FALSE(get_file_info(folder, ".hidden", nullptr));
   EXPECT_FALSE(chmod_file(folder, "missing", 0600));
 
   EXPECT_TRUE(is_directory(work.c_str()));
@@ -994,6 +1004,20 @@ TEST_F(FileServicesTest, OneFileSystemGivesTwoDrives) {
 TEST_F(FileServicesTest, ProgramPathAndFolder) {
   std::string self = self_path();
   size_t slash = self.rfind('/');
+  // Without /proc the home folder and a default name stand in, and the answer says so (in a
+  // fresh run of this test, where nothing asked before; exit 2: /proc cannot be hidden here).
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/proc", "tmpfs", 0, nullptr) != 0) _exit(2);
+        FOLDER folder;
+        char name[64];
+        _exit(!get_program_path(&folder, name, sizeof name) && std::string(name) == "VORN Application" &&
+                      std::string(folder.path) == home ? 0 : 1);
+      },
+      [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) % 2 == 0; }, "");
+  GTEST_FLAG_SET(death_test_style, style);
   FOLDER folder;
   char name[256];
   ASSERT_TRUE(get_program_path(&folder, name, sizeof name));
@@ -1050,9 +1074,11 @@ TEST_F(FileServicesTest, StandardFoldersAreMadeOnlyWhenAsked) {
   FOLDER folder;
   EXPECT_FALSE(get_standard_folder(&folder, 8, "app", true));
   for (int type : {0, 7}) EXPECT_FALSE(standard_folder_path(planned, sizeof planned, type, "app")) << type;
-  EXPECT_FALSE(get_standard_folder(&folder, 5, "..", true));
-  EXPECT_FALSE(get_standard_folder(&folder, 5, "a/../..", true));
-  EXPECT_FALSE(get_standard_folder(&folder, 5, "", true));
+  // Only a "." or ".." part could lead out of the folder; other dots are letters.
+  for (const auto& [name, taken] : {std::pair{"..", false}, {"a/../..", false}, {"", false}, {".", false},
+                                    {"./a", false}, {"a/..", false}, {"a", true}, {"ab", true}, {".a", true},
+                                    {"a.", true}, {"a.b", true}, {"..a", true}, {"...", true}})
+    EXPECT_EQ(get_standard_folder(&folder, 5, name, true), taken) << name;
   EXPECT_FALSE(ts::file_exists(root + "/data"));
 }
 

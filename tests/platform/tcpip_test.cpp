@@ -568,15 +568,17 @@ TEST_F(TcpipTest, ReceiveBlockKeepsBytesGatheredForALargerRequest) {
   TCPIP net(1, 0, 0, 256);
   RAW_LISTENER listener;
   FD peer = connect_peer(net, listener);
-  std::string data = pattern(30, 11);
+  std::string data = pattern(31, 11);
   write_all(peer.fd, data);
   wait_delivered(peer.fd);
   char out[64];
-  EXPECT_EQ(net.receive_block(0, out, 50), 0);  // gathers all 30
+  EXPECT_EQ(net.receive_block(0, out, 50), 0);  // gathers all 31
   ASSERT_EQ(net.receive_block(0, out, 10), 10);
   EXPECT_EQ(std::string(out, 10), data.substr(0, 10));
   ASSERT_EQ(net.receive_block(0, out, 20), 20);
-  EXPECT_EQ(std::string(out, 20), data.substr(10));
+  EXPECT_EQ(std::string(out, 20), data.substr(10, 20));
+  ASSERT_EQ(net.receive_block(0, out, 1), 1);  // a block of one byte is the smallest
+  EXPECT_EQ(out[0], data[30]);
 }
 
 TEST_F(TcpipTest, PeerClosingGivesMinusTwoAndFreesTheSlot) {
