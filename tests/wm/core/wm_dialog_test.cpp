@@ -246,10 +246,13 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   // Without live drag a white box shows where it will land.
   WM_DIALOG::live_drag = 0;
   pointer(80, 45, 1);
+  wm_test::paint_table(&root);
+  EXPECT_EQ(pixel(179, 100), 0xFFFFFFFF);
   pointer(60, 25, 0);
   EXPECT_EQ(dialog->x, 60);
   wm_test::paint_table(&root);
   EXPECT_EQ(pixel(41, 21), 0xFFFFFFFF);
+  EXPECT_EQ(pixel(179, 100), kBody);  // the box left its first place
   pointer(60, 25, -1);
   EXPECT_EQ(XY(dialog->x, dialog->y), XY(40, 20));
   frame_after(0);
@@ -493,6 +496,7 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
     look.drawing_flags = looks[i];
     look.shading_flags = i % 2 ? 255 : 15;  // the corners rounded
     look.fg_colour = 0xFFE0C040;
+    if (i == 2) look.fading_colour = 0x80101830;  // across to half clear
     root.add_overlay(new WM_DIALOG(static_cast<int16_t>(4 + 49 * i), 20, 46, 60, "B", &look, &title,
                                    nullptr, &effects),
                      false);
