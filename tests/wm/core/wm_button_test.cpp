@@ -327,8 +327,7 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
   // A button too narrow for the mark inside its border draws it halfway to its middle.
   clear_screen();
   WM_BUTTON narrow(20, 20, 27, 49, &looks[1], "", nullptr, nullptr, 0, 0, 2);
-  narrow.selectable = 1;
-  narrow.set_focus();
+  WM_SCREEN_OBJECT::focus_object = &narrow;
   narrow.draw();
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "button_focus_narrow", *get_screen_image()));
   WM_SCREEN_OBJECT::focus_object = nullptr;

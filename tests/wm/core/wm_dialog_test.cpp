@@ -429,6 +429,12 @@ TEST_F(Dialog, ClosedDialogsAreDeleted) {
   leaving->hide(false, true);
   frames_for(400);
   EXPECT_EQ(destroyed, 5);
+  // One that a widget of its own deletes in its update asks for no action.
+  auto* doomed = new WM_DIALOG(10, 10, 50, 50, "T", nullptr, nullptr, nullptr, nullptr);
+  struct ENDING : BOX { using BOX::BOX; int32_t update(bool) override { delete parent->parent; return 0; } };
+  doomed->add_child(new ENDING(2, 2, 5, 5, kWidget), true);
+  EXPECT_EQ(doomed->update(false), 0);
+  EXPECT_EQ(destroyed, 6);
   manager.reset();
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 }

@@ -163,8 +163,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
   EXPECT_EQ(grid->find_object_at(200, 39), nullptr);  // beside the grid
   // Taken out without being deleted, a cell is hidden and gives up the focus.
-  label->selectable = 1;
-  label->set_focus();
+  WM_SCREEN_OBJECT::focus_object = label;
   grid->remove_child(label, false, false);
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
   EXPECT_TRUE(!label->visible && !grid->get_cell(0, 3));
