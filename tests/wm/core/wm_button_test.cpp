@@ -146,7 +146,11 @@ TEST_F(Button, EventsEachMaskLetThrough) {
         case 'e': case 'h': case 's': wm_test::held_keys.clear(); break;
         default: input.advance_ms(std::stoul(op)); break;
       }
-      frame(b);
+      const size_t heard_before = heard.size();
+      const int32_t action = frame(b);
+      if (heard.size() == heard_before) {
+        EXPECT_EQ(action, 0) << trace;  // nothing heard, no action
+      }
       EXPECT_EQ(heard, step.substr(step.find('=') + 1)) << int(row.mask) << ": " << trace;
     }
     EXPECT_EQ(b.pressed, 0) << trace;
@@ -218,7 +222,9 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   // The bevel bit needs ssf_draw_border; the three fills map together.
   style.drawing_flags = SSF_INDENT_BORDER | SSF_HFADING | SSF_VFADING | SSF_DARKENED_BACKGROUND;
   style.extended_flags = SSEF_AUTO_ACTIVATE | SSEF_UP_ARROW;
+  style.disabled_colour = 0x01000000;  // the least alpha still counts as set
   WM_BUTTON flat(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
+  EXPECT_EQ(flat.disabled_colour, 0x01000000u);
   EXPECT_EQ(flat.draw_flags, 0xD00u | button_flag::ARROW_UP);
   EXPECT_EQ(flat.edge_flags, 0);
   EXPECT_EQ(flat.behaviour, BUTTON_BEHAVIOUR::AUTO_ACTIVATE);
@@ -318,6 +324,13 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
                                                         *get_screen_image()));
     WM_SCREEN_OBJECT::focus_object = nullptr;
   }
+  // A button too narrow for the mark inside its border draws it halfway to its middle.
+  clear_screen();
+  WM_BUTTON narrow(20, 20, 27, 49, &looks[1], "", nullptr, nullptr, 0, 0, 2);
+  WM_SCREEN_OBJECT::focus_object = &narrow;
+  narrow.draw();
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "button_focus_narrow", *get_screen_image()));
+  WM_SCREEN_OBJECT::focus_object = nullptr;
 }
 
 void fade(WM_BUTTON& b, bool pressed) {

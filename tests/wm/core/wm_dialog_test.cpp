@@ -246,10 +246,13 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   // Without live drag a white box shows where it will land.
   WM_DIALOG::live_drag = 0;
   pointer(80, 45, 1);
+  wm_test::paint_table(&root);
+  EXPECT_EQ(pixel(179, 100), 0xFFFFFFFF);
   pointer(60, 25, 0);
   EXPECT_EQ(dialog->x, 60);
   wm_test::paint_table(&root);
   EXPECT_EQ(pixel(41, 21), 0xFFFFFFFF);
+  EXPECT_EQ(pixel(179, 100), kBody);  // the box left its first place
   pointer(60, 25, -1);
   EXPECT_EQ(XY(dialog->x, dialog->y), XY(40, 20));
   frame_after(0);
@@ -426,6 +429,12 @@ TEST_F(Dialog, ClosedDialogsAreDeleted) {
   leaving->hide(false, true);
   frames_for(400);
   EXPECT_EQ(destroyed, 5);
+  // One that a widget of its own deletes in its update asks for no action.
+  auto* doomed = new WM_DIALOG(10, 10, 50, 50, "T", nullptr, nullptr, nullptr, nullptr);
+  struct ENDING : BOX { using BOX::BOX; int32_t update(bool) override { delete parent->parent; return 0; } };
+  doomed->add_child(new ENDING(2, 2, 5, 5, kWidget), true);
+  EXPECT_EQ(doomed->update(false), 0);
+  EXPECT_EQ(destroyed, 6);
   manager.reset();
   WM_SCREEN_OBJECT::object_destroyed_hook = nullptr;
 }
@@ -493,6 +502,7 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
     look.drawing_flags = looks[i];
     look.shading_flags = i % 2 ? 255 : 15;  // the corners rounded
     look.fg_colour = 0xFFE0C040;
+    if (i == 2) look.fading_colour = 0x80101830;  // across to half clear
     root.add_overlay(new WM_DIALOG(static_cast<int16_t>(4 + 49 * i), 20, 46, 60, "B", &look, &title,
                                    nullptr, &effects),
                      false);

@@ -162,6 +162,12 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(grid->find_object_at(99, 39), label);  // its last pixel; beside it no cell
   EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
   EXPECT_EQ(grid->find_object_at(200, 39), nullptr);  // beside the grid
+  // Taken out without being deleted, a cell is hidden and gives up the focus.
+  WM_SCREEN_OBJECT::focus_object = label;
+  grid->remove_child(label, false, false);
+  EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+  EXPECT_TRUE(!label->visible && !grid->get_cell(0, 3));
+  delete label;
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);

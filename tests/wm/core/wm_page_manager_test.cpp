@@ -280,12 +280,15 @@ TEST_F(PageManager, TransitionsEndOnTheNewPage) {
 }
 
 TEST_F(PageManager, FirstPageMayFadeIn) {
-  manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
+  // An area without a page keeps what was put on it while the other's first page comes.
+  manager = std::make_unique<WM_PAGE_MANAGER>(2, -1);
+  manager->area(1).root.add_child(new BOX(100, 100, 20, 20, AREA_COLOUR[1]), false);
   manager->first_page_fades_in = 1;
   manager->transition_duration = 0;
   manager->set_page(0, create_boxes<0>, nullptr, 0, nullptr, 0, 0, nullptr);
   EXPECT_EQ(manager->frame(false), page_action::FADE_IN_FROM_BLACK);
   EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
+  EXPECT_EQ(pixel(105, 105), AREA_COLOUR[1]);
 }
 
 TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
@@ -545,6 +548,9 @@ TEST_F(PageManager, TabMovesTheFocusInOrder) {
     EXPECT_EQ(key_queue.peek_last_key(), 0u);
   }
   held_keys.clear();
+  // Called directly, each way answers that the focus moved.
+  EXPECT_TRUE(manager->focus_next() && WM_SCREEN_OBJECT::focus_object == d);
+  EXPECT_TRUE(manager->focus_previous() && WM_SCREEN_OBJECT::focus_object == a);
   // Other keys stay for the widgets.
   input.key(XK_Escape);
   manager->frame(false);

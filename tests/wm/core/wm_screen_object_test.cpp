@@ -116,6 +116,14 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   root.add_overlay(popup, false);
   delete popup;
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+  // One its owner keeps is only hidden when its parent's children go; its own children stay shown.
+  auto* kept = new BOX(0, 0, 5, 5, RED);
+  kept->externally_owned = 1;
+  kept->add_child(new BOX(1, 1, 2, 2, BLUE), false);
+  root.add_child(kept, false);
+  root.destroy_children(false, 0, true);
+  EXPECT_EQ(std::pair(kept->visible, kept->get_child(0)->visible), std::pair(uint8_t{0}, uint8_t{1}));
+  delete kept;
 }
 
 TEST_F(ScreenObject, FocusMovesAndCallsBack) {

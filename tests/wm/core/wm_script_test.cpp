@@ -253,6 +253,8 @@ TEST_F(Script, ColoursAndImagesByName) {
   EXPECT_TRUE(label.hit_test(30, 20));
   ASSERT_TRUE(label.load_images(skin, "clear", nullptr));
   EXPECT_FALSE(label.hit_test(30, 20));
+  label.add_child(new wm_test::BOX(28, 18, 4, 4, kInk), false);  // a child there takes it
+  EXPECT_TRUE(label.hit_test(30, 20));
   label.text_flags |= script_flag::NO_IMAGE_HIT_TEST;
   EXPECT_TRUE(label.hit_test(30, 20));
   label.visible = 0;
