@@ -378,6 +378,10 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(small[5], 'x');
   // char_at stays within its row, however far right the pointer is.
   EXPECT_EQ(win->char_at(0, area.x2), 9);
+  // Dragged from inside the first row, the next row still reads from its start.
+  drag(area.x1 + win->row_width(0, 2) + 1, row0_y, area.x1 + win->row_width(1, 8) - 1, row1_y);
+  EXPECT_EQ(win->get_selected_text(text, sizeof text), strlen("pha beta gamma de "));
+  EXPECT_STREQ(text, "pha beta gamma de ");
 
   // A click on the untagged row clears the selection only; the tagged row
   // calls back once; a release outside the text drops the press.
@@ -398,7 +402,8 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(clicks.size(), 1u);
 
   // Characters above 255 read back in their run, closed before the space;
-  // a window made from a style without selectable text selects nothing.
+  // a window made without selectable text, or from a style without it,
+  // selects nothing.
   make(400, 200);
   win->add_text(utf8_to_system_text("ab \xD0\x96\xD0\x96", 7).c_str(), "", &kInk, false, true);
   drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
@@ -406,6 +411,9 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(win->get_selected_text(text, sizeof text), run.size());
   EXPECT_EQ(text, run);
   drag(area.x1 + 1, area.y2 - 2, area.x1 + 40, area.y2 - 4);  // a drag from below the rows
+  EXPECT_FALSE(win->has_selection());
+  make(400, 200, 200, false)->add_text("alpha beta", "", &kInk, false, true);
+  drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
   EXPECT_FALSE(win->has_selection());
   WM_STYLE_SET style;
   win = std::make_unique<WM_TEXT_WIN>(20, 20, 419, 219, &style, nullptr, 10, false, nullptr, 0, 0);
