@@ -311,20 +311,18 @@ int keyboard_closes = 0;
 bool keyboard_shown = true;
 TEST_F(TextEdit, TheKeyboardClosesOnlyForItsFieldOrOnceHidden) {
   const KEYBOARD_HOOKS saved = keyboard_hooks;
-  auto* const open = reinterpret_cast<WM_KEYBOARD_DIALOG*>(&keyboard_closes);  // never looked into
-  keyboard_hooks = {[](const KEYBOARD_REQUEST&) { return reinterpret_cast<WM_KEYBOARD_DIALOG*>(&keyboard_closes); },
+  keyboard_hooks = {[](const KEYBOARD_REQUEST&) { return reinterpret_cast<WM_KEYBOARD_DIALOG*>(&keyboard_closes); },  // never looked into
                     [](WM_KEYBOARD_DIALOG*) { ++keyboard_closes; }, [](WM_KEYBOARD_DIALOG*) { return keyboard_shown; }};
-  test_support::INPUT_DRIVER input;
   use_onscreen_keyboard = 1;
   const WM_STYLE_SET s = style(false);
   WM_TEXT_EDIT field(0, 0, 200, 40, "abc", &s, nullptr, 0, 0);
   field.open_keyboard();
   delete new WM_TEXT_EDIT(0, 40, 200, 40, "other", &s, nullptr, 0, 0);
   field.process();
-  EXPECT_EQ(std::pair(keyboard_dialog, keyboard_closes), std::pair(open, 0));
+  EXPECT_EQ(std::pair(keyboard_dialog != nullptr, keyboard_closes), std::pair(true, 0));
   keyboard_shown = false;
   field.process();
-  EXPECT_EQ(std::pair(keyboard_dialog, keyboard_closes), std::pair(static_cast<WM_KEYBOARD_DIALOG*>(nullptr), 1));
+  EXPECT_EQ(std::pair(keyboard_dialog != nullptr, keyboard_closes), std::pair(false, 1));
   field.close_keyboard();  // through the stand-in hooks, whatever is left
   keyboard_hooks = saved;
 }

@@ -81,14 +81,16 @@ protected:
                      std::to_string(word));
     return 0;
   }
-  void drag(int x1, int y1, int x2, int y2) {
+  // Over the window made last, or over the one given.
+  void drag(int x1, int y1, int x2, int y2, WM_TEXT_WIN* w = nullptr) {
+    if (!w) w = win.get();
     input.move_to(x1, y1);
     input.press(1);
-    win->process();
+    w->process();
     input.move_to(x2, y2);
-    win->process();
+    w->process();
     input.release(1);
-    win->process();
+    w->process();
   }
 
   static constexpr COLOUR kBlack = 0xFF000000;
@@ -619,13 +621,7 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
   WM_TEXT_WIN* dragged = windows[9].get();
   const RECT area = dragged->text_area();
   const int middle = (area.y1 + area.y2) / 2;
-  input.move_to(area.x1 + 30, middle);
-  input.press(1);
-  dragged->process();
-  input.move_to(area.x1 + 110, middle);
-  dragged->process();
-  input.release(1);
-  dragged->process();
+  drag(area.x1 + 30, middle, area.x1 + 110, middle, dragged);
   WM_SCREEN_OBJECT::focus_object = windows[10].get();
   for (auto& w : windows) {
     w->draw();
@@ -678,9 +674,7 @@ TEST_F(TextWin, MoreLooksMatchTheirReference) {
       w->add_text(("Row " + std::to_string(k) + " alpha beta").c_str(), "", &kInk, false, true);
   }
   const RECT area = windows[5]->text_area();
-  win = std::move(windows[5]);
-  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55);  // rows 0 to 2
-  windows[5] = std::move(win);
+  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55, windows[5].get());  // rows 0 to 2
   windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
   WM_SCREEN_OBJECT::focus_object = windows[8].get();
   for (auto& w : windows) {
