@@ -127,6 +127,12 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   const int edge = password.x + password.width - 1 - password.right_gap;
   for (int py = password.y + password.top_gap; py < password.y + password.height - password.bottom_gap; ++py)
     EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
+  // One a pixel narrower than a star shows no star at all.
+  const int star = get_screen_image()->get_text_width(255, 65535, -1, "*");
+  password.set_size(uint16_t(password.left_gap + password.right_gap + star - 1), password.height, false);
+  const std::vector<COLOUR> one_short = (password.draw(), pixels_of(password));
+  password.set_text("");
+  EXPECT_EQ((password.draw(), pixels_of(password)), one_short);
 
   // A style naming a skin picture draws the field on that picture, corner to corner.
   constexpr COLOUR kFramePicture = 0xFF3366CC;
