@@ -393,12 +393,7 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   drag(area.x1 + 5, row1_y, area.x1 + 5, row1_y);
   EXPECT_EQ(clicks, (std::vector<std::string>{"link/7"}));
   EXPECT_EQ(win->clicked_tag, nullptr);
-  input.move_to(area.x1 + 5, row1_y);
-  input.press(1);
-  win->process();
-  input.move_to(5, 5);
-  input.release(1);
-  win->process();
+  drag(area.x1 + 5, row1_y, 5, 5);
   input.move_to(area.x1 + 5, row1_y);
   win->process();
   EXPECT_EQ(clicks.size(), 1u);
@@ -414,6 +409,10 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(text, run);
   drag(area.x1 + 1, area.y2 - 2, area.x1 + 40, area.y2 - 4);  // a drag from below the rows
   EXPECT_FALSE(win->has_selection());
+  make(400, 200)->text_flags |= text_win_flag::BOTTOM_ALIGN;  // a selected last row is backed to the area's end
+  win->add_text("alpha\nbeta", "", &kInk, false, true);
+  drag(area.x1 + 1, area.y2 - 5, area.x2, area.y2 - 5);
+  EXPECT_EQ((render(), wm_test::pixel(area.x1 + 2, win->y + win->height - 1 - win->bottom_gap)), kInk);
   make(400, 200, 200, false)->add_text("alpha beta", "", &kInk, false, true);
   drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
   EXPECT_FALSE(win->has_selection());
