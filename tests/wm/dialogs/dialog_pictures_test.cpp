@@ -284,7 +284,16 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
       }
     };
     frames(1);
+    // The made dialog is announced with its whole kind, and so is each part it holds.
+    static uint32_t heard = 0;
+    heard = 0;
+    WM_SCREEN_OBJECT::object_created_hook = [](WM_SCREEN_OBJECT* o, uintptr_t) { heard |= o->kind; };
     WM_DIALOG* dialog = row.open(fixed);
+    WM_SCREEN_OBJECT::object_created_hook = nullptr;
+    for (int i = -1; i < dialog->get_client()->child_count(); ++i) {
+      const uint32_t kind = i < 0 ? dialog->kind : dialog->get_client()->get_child(int16_t(i))->kind;
+      EXPECT_EQ(heard & kind, kind) << i;
+    }
     manager.area(0).root.add_overlay(dialog, false);
     frames(10);
     for (const char* a = row.actions; *a; ++a) {

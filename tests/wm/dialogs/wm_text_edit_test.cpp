@@ -127,6 +127,12 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   const int edge = password.x + password.width - 1 - password.right_gap;
   for (int py = password.y + password.top_gap; py < password.y + password.height - password.bottom_gap; ++py)
     EXPECT_NE(wm_test::pixel(static_cast<int16_t>(edge), static_cast<int16_t>(py)), 0xFF000000u) << py;
+  // One a pixel narrower than a star shows no star at all.
+  const int star = get_screen_image()->get_text_width(255, 65535, -1, "*");
+  password.set_size(uint16_t(password.left_gap + password.right_gap + star - 1), password.height, false);
+  const std::vector<COLOUR> one_short = (password.draw(), pixels_of(password));
+  password.set_text("");
+  EXPECT_EQ((password.draw(), pixels_of(password)), one_short);
 
   // A style naming a skin picture draws the field on that picture, corner to corner.
   constexpr COLOUR kFramePicture = 0xFF3366CC;
@@ -303,6 +309,28 @@ TEST_F(TextEdit, AFieldDeletedByItsClickCallbacksIsLeftAlone) {
     input.release(right ? MOUSE::RIGHT : MOUSE::LEFT);
   }
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
+}
+
+// A keyboard open for one field stays open while another field goes; once
+// it is no longer shown, the field's next frame closes it.
+int keyboard_closes = 0;
+bool keyboard_shown = true;
+TEST_F(TextEdit, TheKeyboardClosesOnlyForItsFieldOrOnceHidden) {
+  const KEYBOARD_HOOKS saved = keyboard_hooks;
+  keyboard_hooks = {[](const KEYBOARD_REQUEST&) { return reinterpret_cast<WM_KEYBOARD_DIALOG*>(&keyboard_closes); },  // never looked into
+                    [](WM_KEYBOARD_DIALOG*) { ++keyboard_closes; }, [](WM_KEYBOARD_DIALOG*) { return keyboard_shown; }};
+  use_onscreen_keyboard = 1;
+  const WM_STYLE_SET s = style(false);
+  WM_TEXT_EDIT field(0, 0, 200, 40, "abc", &s, nullptr, 0, 0);
+  field.open_keyboard();
+  delete new WM_TEXT_EDIT(0, 40, 200, 40, "other", &s, nullptr, 0, 0);
+  field.process();
+  EXPECT_EQ(std::pair(keyboard_dialog != nullptr, keyboard_closes), std::pair(true, 0));
+  keyboard_shown = false;
+  field.process();
+  EXPECT_EQ(std::pair(keyboard_dialog != nullptr, keyboard_closes), std::pair(false, 1));
+  field.close_keyboard();  // through the stand-in hooks, whatever is left
+  keyboard_hooks = saved;
 }
 
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {

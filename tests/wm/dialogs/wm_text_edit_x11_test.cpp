@@ -367,7 +367,7 @@ TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
   EXPECT_EQ(box->lines().size(), 2u);
   run_script("BackSpace . =|0| #cRc");
   heard.clear();
-  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5| Home =ab/cd|3| Down =ab/cd|3| C-Home =ab/cd|0|");
+  run_script("t:ab Return t:cd #cccRcc =ab/cd|5| Up =ab/cd|2| Home =ab/cd|0| C-End =ab/cd|5| Home =ab/cd|3| Down =ab/cd|3| C-Home =ab/cd|0| Down =ab/cd|3| C-End Return t:e C-Home Down =ab/cd/e|3| C-End BackSpace BackSpace =ab/cd|5|");
   ASSERT_EQ(box->lines().size(), 2u);
 
   for (const bool ok : {true, false}) {

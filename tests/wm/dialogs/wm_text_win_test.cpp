@@ -81,14 +81,16 @@ protected:
                      std::to_string(word));
     return 0;
   }
-  void drag(int x1, int y1, int x2, int y2) {
+  // Over the window made last, or over the one given.
+  void drag(int x1, int y1, int x2, int y2, WM_TEXT_WIN* w = nullptr) {
+    if (!w) w = win.get();
     input.move_to(x1, y1);
     input.press(1);
-    win->process();
+    w->process();
     input.move_to(x2, y2);
-    win->process();
+    w->process();
     input.release(1);
-    win->process();
+    w->process();
   }
 
   static constexpr COLOUR kBlack = 0xFF000000;
@@ -378,6 +380,10 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(small[5], 'x');
   // char_at stays within its row, however far right the pointer is.
   EXPECT_EQ(win->char_at(0, area.x2), 9);
+  // Dragged from inside the first row, the next row still reads from its start.
+  drag(area.x1 + win->row_width(0, 2) + 1, row0_y, area.x1 + win->row_width(1, 8) - 1, row1_y);
+  EXPECT_EQ(win->get_selected_text(text, sizeof text), strlen("pha beta gamma de "));
+  EXPECT_STREQ(text, "pha beta gamma de ");
 
   // A click on the untagged row clears the selection only; the tagged row
   // calls back once; a release outside the text drops the press.
@@ -387,18 +393,14 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   drag(area.x1 + 5, row1_y, area.x1 + 5, row1_y);
   EXPECT_EQ(clicks, (std::vector<std::string>{"link/7"}));
   EXPECT_EQ(win->clicked_tag, nullptr);
-  input.move_to(area.x1 + 5, row1_y);
-  input.press(1);
-  win->process();
-  input.move_to(5, 5);
-  input.release(1);
-  win->process();
+  drag(area.x1 + 5, row1_y, 5, 5);
   input.move_to(area.x1 + 5, row1_y);
   win->process();
   EXPECT_EQ(clicks.size(), 1u);
 
   // Characters above 255 read back in their run, closed before the space;
-  // a window made from a style without selectable text selects nothing.
+  // a window made without selectable text, or from a style without it,
+  // selects nothing.
   make(400, 200);
   win->add_text(utf8_to_system_text("ab \xD0\x96\xD0\x96", 7).c_str(), "", &kInk, false, true);
   drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
@@ -406,6 +408,13 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(win->get_selected_text(text, sizeof text), run.size());
   EXPECT_EQ(text, run);
   drag(area.x1 + 1, area.y2 - 2, area.x1 + 40, area.y2 - 4);  // a drag from below the rows
+  EXPECT_FALSE(win->has_selection());
+  make(400, 200)->text_flags |= text_win_flag::BOTTOM_ALIGN;  // a selected last row is backed to the area's end
+  win->add_text("alpha\nbeta", "", &kInk, false, true);
+  drag(area.x1 + 1, area.y2 - 5, area.x2, area.y2 - 5);
+  EXPECT_EQ((render(), wm_test::pixel(area.x1 + 2, win->y + win->height - 1 - win->bottom_gap)), kInk);
+  make(400, 200, 200, false)->add_text("alpha beta", "", &kInk, false, true);
+  drag(area.x1 + 1, row0_y + 11, area.x2, row0_y + 11);
   EXPECT_FALSE(win->has_selection());
   WM_STYLE_SET style;
   win = std::make_unique<WM_TEXT_WIN>(20, 20, 419, 219, &style, nullptr, 10, false, nullptr, 0, 0);
@@ -611,13 +620,7 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
   WM_TEXT_WIN* dragged = windows[9].get();
   const RECT area = dragged->text_area();
   const int middle = (area.y1 + area.y2) / 2;
-  input.move_to(area.x1 + 30, middle);
-  input.press(1);
-  dragged->process();
-  input.move_to(area.x1 + 110, middle);
-  dragged->process();
-  input.release(1);
-  dragged->process();
+  drag(area.x1 + 30, middle, area.x1 + 110, middle, dragged);
   WM_SCREEN_OBJECT::focus_object = windows[10].get();
   for (auto& w : windows) {
     w->draw();
@@ -670,9 +673,7 @@ TEST_F(TextWin, MoreLooksMatchTheirReference) {
       w->add_text(("Row " + std::to_string(k) + " alpha beta").c_str(), "", &kInk, false, true);
   }
   const RECT area = windows[5]->text_area();
-  win = std::move(windows[5]);
-  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55);  // rows 0 to 2
-  windows[5] = std::move(win);
+  drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55, windows[5].get());  // rows 0 to 2
   windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
   WM_SCREEN_OBJECT::focus_object = windows[8].get();
   for (auto& w : windows) {
