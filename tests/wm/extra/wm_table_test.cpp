@@ -163,17 +163,21 @@ TEST_F(Table, PageCountIsClampedToWhatThePageHolds) {
   EXPECT_EQ(owner.seen.first_column, (std::vector<std::string>{"Eris"}));
 
   // A click on the page selector reaches the owner in the frame the page
-  // changes, not one frame later.
-  table->set_page(1);
+  // changes, not one frame later, also with a column change ("Reset")
+  // waiting in each frame.
   const WM_BUTTON* next = table->page_selector->get_button(WM_RANGE_SELECTOR::NEXT);
   mouse.x = static_cast<uint16_t>(next->x + next->width / 2);
   mouse.y = static_cast<uint16_t>(next->y + next->height / 2);
-  for (const uint32_t buttons : {0u, MOUSE::LEFT, 0u, 0u}) {
-    mouse.buttons = buttons;
-    table->process();
-    EXPECT_EQ(owner.seen.page, table->get_page()) << buttons;
+  for (const bool column_change : {false, true}) {
+    table->set_page(1);
+    for (const uint32_t buttons : {0u, MOUSE::LEFT, 0u, 0u}) {
+      mouse.buttons = buttons;
+      if (column_change) columns_item("Reset")->fire_callback(false);
+      table->process();
+      EXPECT_EQ(owner.seen.page, table->get_page()) << buttons;
+    }
+    EXPECT_EQ(table->get_page(), 2) << column_change;
   }
-  EXPECT_EQ(table->get_page(), 2);
   mouse.x = mouse.y = MOUSE::OUTSIDE;
 }
 
