@@ -380,9 +380,9 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_marker_7", marker));
   p->make_numbered_marker(0, &marker, 10);  // numbers run 1 .. 11
   EXPECT_EQ(marker.width, 16);
-  IMAGE none;
-  p->make_numbered_marker(4, &none, -1);  // kinds are 0 .. 3
-  p->make_numbered_marker(0, &none, 11);
+  IMAGE none;  // kinds are 0 .. 3, indexes -1 (no number) .. 10
+  for (const auto& [kind, index] : {std::pair{4, -1}, {-1, 0}, {0, -2}, {0, 11}})
+    p->make_numbered_marker(kind, &none, index);
   EXPECT_EQ(none.width, 0);
 }
 

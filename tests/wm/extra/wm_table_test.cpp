@@ -161,6 +161,8 @@ TEST_F(Table, PageCountIsClampedToWhatThePageHolds) {
   EXPECT_EQ(table->get_page(), 3);
   EXPECT_EQ(owner.seen.page, 3);
   EXPECT_EQ(owner.seen.first_column, (std::vector<std::string>{"Eris"}));
+  table->set_filter(1);  // two gas giants: page 3 is empty below the header
+  EXPECT_EQ(table->grid->get_row_count(), 1);
 
   // A click on the page selector reaches the owner in the frame the page
   // changes, not one frame later, also with a column change ("Reset")
@@ -209,6 +211,8 @@ TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
   columns_item("Change")->fire_callback(false);
   ASSERT_NE(t->get_chooser(), nullptr);
   EXPECT_EQ(t->get_chooser()->get_check_box(0)->box->up_colour, 0xFFFFFF00u);
+  table->set_column_sets(nullptr, 0);  // replaces the sets: none left
+  EXPECT_EQ(columns_item("Mine"), nullptr);
 }
 
 TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
