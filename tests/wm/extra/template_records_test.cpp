@@ -24,6 +24,15 @@ std::vector<uint8_t> stored(DATA_DEVICE_CLIENT& record) {
   return device.bytes;
 }
 
+std::string hex_of(DATA_DEVICE_CLIENT& record) {
+  std::string hex;
+  for (uint8_t byte : stored(record)) {
+    hex += "0123456789ABCDEF"[byte >> 4];
+    hex += "0123456789ABCDEF"[byte & 15];
+  }
+  return hex;
+}
+
 struct STORE_FIXTURE : ::testing::Test {
   void SetUp() override {
     template_read_version = TEMPLATE_STREAM_VERSION;
@@ -216,14 +225,9 @@ TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
                 "00000000-FFFFFFFF-FFFF-FFFF-00000000"},
   };
   for (const auto& [record, fields] : rows) {
-    std::string hex;
-    for (uint8_t byte : stored(*record)) {
-      hex += "0123456789ABCDEF"[byte >> 4];
-      hex += "0123456789ABCDEF"[byte & 15];
-    }
     std::string wanted = fields;
     wanted.erase(std::remove(wanted.begin(), wanted.end(), '-'), wanted.end());
-    EXPECT_EQ(hex, wanted) << fields;
+    EXPECT_EQ(hex_of(*record), wanted) << fields;
   }
   // A read cut short leaves an area, a dialog and an object with these
   // defaults, whatever they held before.
@@ -237,6 +241,17 @@ TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
     EXPECT_FALSE(cut.read_object(*read));
     EXPECT_EQ(stored(*read), stored(*fresh));
   }
+  // A filled store cleared: no title, 800 x 600 in a window, no fade-in, 700 ms
+  // transitions, page setting 10, grey ground, border 6 in grey, white,
+  // black and yellow, no logo, both extra flags, toolkit value 200, menu
+  // mode 0; at the end, dialogs dragged live, draggable, greyed (not darkened)
+  // behind; no records.
+  template_test::fill_store(store);
+  store.clear();
+  const std::string cleared = hex_of(store);
+  EXPECT_EQ(cleared.substr(0, 102), "00000000200358020000BC0200000A000000C0C0C0FF808080FFFFFFFFFF000101"
+                                    "C80006000000000000FF00FFFFFF00000000");
+  EXPECT_EQ(cleared.substr(cleared.size() - 64), "01010100" + std::string(56, '0'));
 }
 
 TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {

@@ -378,8 +378,11 @@ TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
   EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_marker_plain", marker));
   p->make_numbered_marker(0, &marker, 6);
   EXPECT_TRUE(test_support::picture_matches_reference("extra2", "pitch_marker_7", marker));
-  IMAGE none;
-  p->make_numbered_marker(4, &none, -1);  // kinds are 0 .. 3
+  p->make_numbered_marker(0, &marker, 10);  // numbers run 1 .. 11
+  EXPECT_EQ(marker.width, 16);
+  IMAGE none;  // kinds are 0 .. 3, indexes -1 (no number) .. 10
+  for (const auto& [kind, index] : {std::pair{4, -1}, {-1, 0}, {0, -2}, {0, 11}})
+    p->make_numbered_marker(kind, &none, index);
   EXPECT_EQ(none.width, 0);
 }
 
@@ -528,7 +531,9 @@ TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
   WM_PTM_APP_INFO store;
   add(store, "glider1", 12, 12, 0xFFFFFFFF);
   const PITCH_IMAGE_NAMES names{nullptr, "glider", 1, 1, nullptr, 1};
-  for (const bool from_store : {false, true}) {
+  for (const int run : {0, 1, 2}) {
+    const bool from_store = run == 1;
+    if (run == 2) st.flags ^= pitch_flag::TEAM_0_BOX;  // team 1's box alone
     WM_SCREEN_OBJECT::set_frame_clock(5000);
     std::unique_ptr<WM_FOOTBALL_PITCH> p =
         from_store ? std::make_unique<WM_PM_FOOTBALL_PITCH>(0, 0, 599, 399, &st, 0, 11, names)
@@ -556,7 +561,7 @@ TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
     IMAGE painted;
     painted.copy(*get_screen_image());
     draw(*p);
-    EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << from_store;
+    EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << run;
   }
   // Without the box flags a move repaints the marker's two places, not
   // the team's box.

@@ -161,19 +161,25 @@ TEST_F(Table, PageCountIsClampedToWhatThePageHolds) {
   EXPECT_EQ(table->get_page(), 3);
   EXPECT_EQ(owner.seen.page, 3);
   EXPECT_EQ(owner.seen.first_column, (std::vector<std::string>{"Eris"}));
+  table->set_filter(1);  // two gas giants: page 3 is empty below the header
+  EXPECT_EQ(table->grid->get_row_count(), 1);
 
   // A click on the page selector reaches the owner in the frame the page
-  // changes, not one frame later.
-  table->set_page(1);
+  // changes, not one frame later, also with a column change ("Reset")
+  // waiting in each frame.
   const WM_BUTTON* next = table->page_selector->get_button(WM_RANGE_SELECTOR::NEXT);
   mouse.x = static_cast<uint16_t>(next->x + next->width / 2);
   mouse.y = static_cast<uint16_t>(next->y + next->height / 2);
-  for (const uint32_t buttons : {0u, MOUSE::LEFT, 0u, 0u}) {
-    mouse.buttons = buttons;
-    table->process();
-    EXPECT_EQ(owner.seen.page, table->get_page()) << buttons;
+  for (const bool column_change : {false, true}) {
+    table->set_page(1);
+    for (const uint32_t buttons : {0u, MOUSE::LEFT, 0u, 0u}) {
+      mouse.buttons = buttons;
+      if (column_change) columns_item("Reset")->fire_callback(false);
+      table->process();
+      EXPECT_EQ(owner.seen.page, table->get_page()) << buttons;
+    }
+    EXPECT_EQ(table->get_page(), 2) << column_change;
   }
-  EXPECT_EQ(table->get_page(), 2);
   mouse.x = mouse.y = MOUSE::OUTSIDE;
 }
 
@@ -205,6 +211,8 @@ TEST_F(Table, KeepsItsOwnCopiesOfWhatTheOwnerPassed) {
   columns_item("Change")->fire_callback(false);
   ASSERT_NE(t->get_chooser(), nullptr);
   EXPECT_EQ(t->get_chooser()->get_check_box(0)->box->up_colour, 0xFFFFFF00u);
+  table->set_column_sets(nullptr, 0);  // replaces the sets: none left
+  EXPECT_EQ(columns_item("Mine"), nullptr);
 }
 
 TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
