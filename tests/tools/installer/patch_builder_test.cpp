@@ -126,12 +126,21 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
       "\t\t<RELEASE_NOTES path=\"\" filename=\"\" lines=\"0\"/>\n\n\t</LANGUAGE>\n\n</INSTALLER>\n";
   EXPECT_EQ(xml.substr(xml.size() - std::min(xml.size(), tail.size())), tail);
 
-  // The same build twice, from two folders: nothing changed.
-  const std::string copy = make_package("copy", older);
+  // The same build twice, from two folders: nothing changed. The second
+  // package's path is as long as a path can be (2047 bytes).
+  std::string deep(2047 - scratch.file("/installer.pkg").size(), 'c');
+  for (size_t at = 200; at + 1 < deep.size(); at += 201) deep[at] = '/';
+  std::filesystem::create_directories(std::filesystem::path(scratch.file(deep)).parent_path());
+  const std::string copy = make_package(deep, older);
   const test_support::RunResult same = diff(old_pkg + "=" + copy);
   EXPECT_EQ(same.exit_code, 0);
   EXPECT_EQ(same.out, console(copy, ""));
   EXPECT_EQ(test_support::read_file(scratch.file("old/patch.xml")).find("<FILE "), std::string::npos);
+  // One byte longer, the path reaches no package.
+  ASSERT_EQ(rename(copy.c_str(), (copy + "x").c_str()), 0);
+  EXPECT_EQ(diff(old_pkg + "=" + copy + "x").out,
+            "Creating File Differences\n-------------------------\n\nFirst database (" + old_pkg +
+                ") was loaded ok...\nFailed to load second database (" + copy + "x)\n");
 }
 
 // Every failure ends with its message and a non-zero status, and leaves no
