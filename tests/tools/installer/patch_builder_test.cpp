@@ -109,7 +109,18 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
            "overwrite=\"always\"/>\n";
   };
   const char* const deleted = "\t\t<!-- Deleted files not supported\n";
-  EXPECT_NE(xml.find("\t<LOG dest_path_from_inst_loc=\"$app/patch\" "
+  // The older build holds the defaults of everything its head shows.
+  EXPECT_NE(xml.find("<INSTALLER show_frame_rate=\"no\" show_filenames=\"yes\" show_filepaths=\"yes\" "
+                     "file_cache_sz=\"1048576\"  default_language_name=\"\">\n\n\t<APPLICATION version=\"\" "
+                     "build_number=\"0\" app_string=\"\"/>\n\t<WINDOW width=\"300\" height=\"200\" "
+                     "fullscreen=\"no\" show_bg_title=\"no\"/>\n\t<DIALOG x=\"0\" y=\"0\" width=\"200\" "
+                     "height=\"150\" button_gap=\"10\" can_drag=\"yes\"/>\n\t<EXIT x=\"-1\" y=\"-1\" "
+                     "width=\"200\" height=\"150\" can_drag=\"yes\"/>\n\t<ERROR x=\"-1\" y=\"-1\" width=\"400\" "
+                     "height=\"300\" can_drag=\"yes\"/>\n\t<FILE_SELECT x=\"-1\" y=\"-1\" width=\"-1\" "
+                     "height=\"-1\" new_folder_too=\"no\" can_drag=\"yes\"/>\n\t<ABOUT x=\"-1\" y=\"-1\" "
+                     "width=\"-1\" height=\"-1\" can_drag=\"yes\"/>\n\t<BACKGROUND path=\"\" filename=\"\" "
+                     "speed=\"600\" width=\"-1\" height=\"-1\" start_offset_ms=\"0\"/>\n\t<SKIN path=\"\"/>\n"
+                     "\t<LOG dest_path_from_inst_loc=\"$app/patch\" "
                      "system_dest_path_from_inst_loc=\"/patch\"/>\n\t<PATCH "
                      "dest_path_from_inst_loc=\"$app\" system_dest_path_from_inst_loc=\"\" "
                      "do_check=\"yes\"/>\n\t<CHECK_DESKTOP_SIZE width=\"-1\" height=\"-1\"/>\n\n"
