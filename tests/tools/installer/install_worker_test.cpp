@@ -608,6 +608,9 @@ TEST_F(InstallWorker, ShortcutsAreMadeAndLogged) {
   set_field_text(link.arguments, "-x");
   set_field_text(link.name, "My Tool");
   set_field_text(link.target_path_from_inst_loc, "$app/bin");
+  // A field emptied again is empty, whatever its old text left behind.
+  set_field_text(link.icon_path_from_inst_loc, "$app/old");
+  set_field_text(link.icon_path_from_inst_loc, "");
   DATABASE_SHORTCUT entry = link;
   set_field_text(entry.menu_section, "Games");
   set_field_text(entry.icon_path_from_inst_loc, "$app/icons");

@@ -109,7 +109,18 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
            "overwrite=\"always\"/>\n";
   };
   const char* const deleted = "\t\t<!-- Deleted files not supported\n";
-  EXPECT_NE(xml.find("\t<LOG dest_path_from_inst_loc=\"$app/patch\" "
+  // The older build holds the defaults of everything its head shows.
+  EXPECT_NE(xml.find("<INSTALLER show_frame_rate=\"no\" show_filenames=\"yes\" show_filepaths=\"yes\" "
+                     "file_cache_sz=\"1048576\"  default_language_name=\"\">\n\n\t<APPLICATION version=\"\" "
+                     "build_number=\"0\" app_string=\"\"/>\n\t<WINDOW width=\"300\" height=\"200\" "
+                     "fullscreen=\"no\" show_bg_title=\"no\"/>\n\t<DIALOG x=\"0\" y=\"0\" width=\"200\" "
+                     "height=\"150\" button_gap=\"10\" can_drag=\"yes\"/>\n\t<EXIT x=\"-1\" y=\"-1\" "
+                     "width=\"200\" height=\"150\" can_drag=\"yes\"/>\n\t<ERROR x=\"-1\" y=\"-1\" width=\"400\" "
+                     "height=\"300\" can_drag=\"yes\"/>\n\t<FILE_SELECT x=\"-1\" y=\"-1\" width=\"-1\" "
+                     "height=\"-1\" new_folder_too=\"no\" can_drag=\"yes\"/>\n\t<ABOUT x=\"-1\" y=\"-1\" "
+                     "width=\"-1\" height=\"-1\" can_drag=\"yes\"/>\n\t<BACKGROUND path=\"\" filename=\"\" "
+                     "speed=\"600\" width=\"-1\" height=\"-1\" start_offset_ms=\"0\"/>\n\t<SKIN path=\"\"/>\n"
+                     "\t<LOG dest_path_from_inst_loc=\"$app/patch\" "
                      "system_dest_path_from_inst_loc=\"/patch\"/>\n\t<PATCH "
                      "dest_path_from_inst_loc=\"$app\" system_dest_path_from_inst_loc=\"\" "
                      "do_check=\"yes\"/>\n\t<CHECK_DESKTOP_SIZE width=\"-1\" height=\"-1\"/>\n\n"
@@ -126,12 +137,21 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
       "\t\t<RELEASE_NOTES path=\"\" filename=\"\" lines=\"0\"/>\n\n\t</LANGUAGE>\n\n</INSTALLER>\n";
   EXPECT_EQ(xml.substr(xml.size() - std::min(xml.size(), tail.size())), tail);
 
-  // The same build twice, from two folders: nothing changed.
-  const std::string copy = make_package("copy", older);
+  // The same build twice, from two folders: nothing changed. The second
+  // package's path is as long as a path can be (2047 bytes).
+  std::string deep(2047 - scratch.file("/installer.pkg").size(), 'c');
+  for (size_t at = 200; at + 1 < deep.size(); at += 201) deep[at] = '/';
+  std::filesystem::create_directories(std::filesystem::path(scratch.file(deep)).parent_path());
+  const std::string copy = make_package(deep, older);
   const test_support::RunResult same = diff(old_pkg + "=" + copy);
   EXPECT_EQ(same.exit_code, 0);
   EXPECT_EQ(same.out, console(copy, ""));
   EXPECT_EQ(test_support::read_file(scratch.file("old/patch.xml")).find("<FILE "), std::string::npos);
+  // One byte longer, the path reaches no package.
+  ASSERT_EQ(rename(copy.c_str(), (copy + "x").c_str()), 0);
+  EXPECT_EQ(diff(old_pkg + "=" + copy + "x").out,
+            "Creating File Differences\n-------------------------\n\nFirst database (" + old_pkg +
+                ") was loaded ok...\nFailed to load second database (" + copy + "x)\n");
 }
 
 // Every failure ends with its message and a non-zero status, and leaves no

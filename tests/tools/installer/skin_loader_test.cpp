@@ -95,6 +95,13 @@ TEST_F(SkinLoader, FullSkinFillsStylesIconsEffectsAndRates) {
   EXPECT_EQ(data.progress_bar_animation_x_rate, 4);
   EXPECT_EQ(data.progress_bar_animation_y_rate, 65535);
   EXPECT_EQ(data.progress_bar_animation_update_rate, 0);
+  // A path as long as the field holds (2047 bytes) is kept whole; one byte longer is refused.
+  std::string longest = "$APP/";
+  for (int i = 0; i < 1019; ++i) longest += "./";
+  EXPECT_FALSE(load_skin(data, (longest + "/skin").c_str()));
+  EXPECT_STREQ(data.skin_path, "$APP/skin");
+  EXPECT_TRUE(load_skin(data, (longest + "skin").c_str()));
+  EXPECT_EQ(data.skin_path, longest + "skin");
 }
 
 // What a skin lacks keeps its value, but the rates fall to 0 and the
