@@ -36,6 +36,7 @@ constexpr int16_t kWidth = 640, kHeight = 400;
 const std::string kFixed = "/tmp/vorn-dialog-pictures";
 constexpr COLOUR kFill = 0xFF20A040;
 WM_CALLBACK const kStay = [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return int32_t{0}; };
+const DIALOG_EFFECTS kAtOnce{0};  // no open or close effect
 
 // The about box's text without the build's date, which differs from build
 // to build.
@@ -112,6 +113,19 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
     d->set_flags(mask, flag_labels, count);
     return d;
   };
+  // A file or folder browser opened in the fixed folder.
+  auto browser = [](uint8_t mode, const char* name, const char* ext, uint8_t new_folder_at_dialog = 0) {
+    return [=](const FOLDER& f) {
+      auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
+      d->set_mode(mode, &f, name, ext);
+      d->new_folder_at_dialog = new_folder_at_dialog;
+      return d;
+    };
+  };
+  auto keyboard = [](const FOLDER&) {
+    return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
+  };
   const ROW rows[] = {
       {"question", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, ""},
       {"question_focus_moved", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "t"},
@@ -173,64 +187,26 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return d;
        }, "", "dialogs3"},
       {"flags_scrolled", [&](const FOLDER&) { return flags(0x5A5, 12); }, "W", "dialogs3"},
-      {"folder_browser", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
-         return d;
-       }, ""},
-      {"file_browser", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_EXISTING_FILE, &f, "notes", "txt");
-         return d;
-       }, ""},
-      {"folder_browser_new_folder", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
-         return d;
-       }, "TTsw"},
-      {"folder_browser_entered_by_keys", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
-         return d;
-       }, "TTTs", "dialogs2"},
-      {"folder_browser_named_over_it", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_FOLDER, &f, nullptr, nullptr);
-         d->new_folder_at_dialog = 1;
-         return d;
-       }, "TTs", "dialogs2"},
-      {"file_browser_file_chosen", [](const FOLDER& f) {
-         auto* d = new WM_FILE_SELECT(-1, -1, true, kStay, 0, nullptr, nullptr, nullptr);
-         d->set_mode(WM_FILE_SELECT::MODE_EXISTING_FILE, &f, "notes", "txt");
-         return d;
-       }, "TTs", "dialogs2"},
+      {"folder_browser", browser(WM_FILE_SELECT::MODE_FOLDER, nullptr, nullptr), ""},
+      {"file_browser", browser(WM_FILE_SELECT::MODE_EXISTING_FILE, "notes", "txt"), ""},
+      {"folder_browser_new_folder", browser(WM_FILE_SELECT::MODE_FOLDER, nullptr, nullptr), "TTsw"},
+      {"folder_browser_entered_by_keys", browser(WM_FILE_SELECT::MODE_FOLDER, nullptr, nullptr), "TTTs", "dialogs2"},
+      {"folder_browser_named_over_it", browser(WM_FILE_SELECT::MODE_FOLDER, nullptr, nullptr, 1), "TTs", "dialogs2"},
+      {"file_browser_file_chosen", browser(WM_FILE_SELECT::MODE_EXISTING_FILE, "notes", "txt"), "TTs", "dialogs2"},
       {"text_entry", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, ""},
       {"text_entry_typed", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "w"},
       {"text_entry_all_selected", [](const FOLDER&) { return new WM_TEXT_EDIT_DIALOG(-1, -1, true, kStay, 0, nullptr, nullptr, "Name", 20); }, "wA", "dialogs4"},
-      {"keyboard", [](const FOLDER&) {
-         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
-       }, ""},
-      {"keyboard_key_held", [](const FOLDER&) {
-         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
-       }, "C"},
-      {"keyboard_typed", [](const FOLDER&) {
-         return new WM_KEYBOARD_DIALOG(-1, -1, 600, 300, "Keys", "abc", 20, nullptr, 0, 0, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr, &keyboard_layout, WM_KEYBOARD::REPEATING_KEYS, 0, 0, 0);
-       }, "w", "dialogs3"},
+      {"keyboard", keyboard, ""},
+      {"keyboard_key_held", keyboard, "C"},
+      {"keyboard_typed", keyboard, "w", "dialogs3"},
       {"progress", [](const FOLDER&) {
-         DIALOG_EFFECTS at_once;
-         at_once.flags = 0;
-         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &at_once,
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &kAtOnce,
                                               "Copying notes.txt", 10, nullptr, true, nullptr);
          d->set_value(4, false);
          return d;
        }, ""},
       {"progress_retold", [](const FOLDER&) {
-         DIALOG_EFFECTS at_once;
-         at_once.flags = 0;
-         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &at_once,
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 140, "Installing", nullptr, nullptr, nullptr, &kAtOnce,
                                               "Copying notes.txt", 10, &kFill, true, nullptr);
          d->set_value(7, false);
          d->set_title("Removing", false);
@@ -239,9 +215,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return d;
        }, "", "dialogs2"},
       {"progress_without_message", [](const FOLDER&) {
-         DIALOG_EFFECTS at_once;
-         at_once.flags = 0;
-         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 300, 100, "Installing", nullptr, nullptr, nullptr, &at_once,
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 300, 100, "Installing", nullptr, nullptr, nullptr, &kAtOnce,
                                               nullptr, 5, &kFill, true, nullptr);
          // Values outside 0..total and a negative total change nothing;
          // steps stop at the ends: 4 of 5.
@@ -255,8 +229,6 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return d;
        }, "", "dialogs4"},
       {"progress_in_a_bar_style", [](const FOLDER&) {
-         DIALOG_EFFECTS at_once;
-         at_once.flags = 0;
          WM_STYLE_SET bar;
          bar.y_spacing = 3;
          bar.border_top_gap = bar.border_bottom_gap = 5;
@@ -264,7 +236,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          bar.fg_colour = 0xFFF0F0F0;
          bar.highlight_colour = 0xFFE08020;
          bar.highlight_text_colour = 0xFF101010;
-         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 160, "Installing", nullptr, nullptr, nullptr, &at_once,
+         auto* d = new WM_PROGRESS_BAR_DIALOG(-1, -1, 360, 160, "Installing", nullptr, nullptr, nullptr, &kAtOnce,
                                               "Copying notes.txt", 10, nullptr, true, &bar);
          d->set_value(6, false);
          d->set_bar_text("6 of 10", false);
