@@ -92,6 +92,14 @@ protected:
     ADD_FAILURE() << "the dialogs never came to rest";
   }
 
+  // The page manager's frames, each 200 ms after the one before.
+  void page_frames(WM_PAGE_MANAGER& manager, int n) {
+    for (int i = 0; i < n; ++i) {
+      input.advance_ms(200);
+      manager.frame(false);
+    }
+  }
+
   WM_SCREEN_OBJECT root{true, nullptr, 0, 0};
   uint32_t clock = 10000;
   test_support::INPUT_DRIVER input;
@@ -143,8 +151,7 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
   ASSERT_TRUE(win->has_selection());
 
   // A two-button confirmation with a message, and the about box.
-  DIALOG_EFFECTS at_once;
-  at_once.flags = 0;
+  const DIALOG_EFFECTS at_once{0};  // no open or close effect
   const WM_CONFIRM::BUTTON_ACTION retry{WM_CONFIRM::close_on_click, 0, 1},
       skip{WM_CONFIRM::close_on_click, 0, 0};
   auto* confirm = new WM_CONFIRM(440, 170, "Copy error", "Retry", "Skip", true, retry, skip, 420,
@@ -211,9 +218,7 @@ TEST_F(DialogPage, ProgressBarsTextWindowConfirmationAndAboutBoxOnOnePage) {
 TEST_F(DialogPage, AnAboutBoxTooLowForItsTextOpensAtItsFirstRowWithItsSliderShown) {
   root.width = kWidth;
   root.height = kHeight;
-  DIALOG_EFFECTS at_once;
-  at_once.flags = 0;
-  default_dialog_effects() = at_once;
+  default_dialog_effects() = DIALOG_EFFECTS{0};
   auto* about = new WM_ABOUT(20, 20, 440, 200);
   default_dialog_effects() = DIALOG_EFFECTS();
   root.add_overlay(about, false);
@@ -336,12 +341,7 @@ TEST_F(DialogPage, RebuildingThePageKeepsNoOverlayOfItsDeletedObjects) {
   look = wm_test::text_style(0xFFC0C0C0, SSF_DRAW_BORDER, 0xFF000000);
   WM_PAGE_MANAGER manager(1, -1);
   manager.set_page(0, create, nullptr, 1, rebuild_page::frame, 0, 0, nullptr);
-  auto frames = [&](int n) {
-    for (int i = 0; i < n; ++i) {
-      input.advance_ms(200);
-      manager.frame(false);
-    }
-  };
+  auto frames = [&](int n) { page_frames(manager, n); };
   auto click = [&](const WM_SCREEN_OBJECT* o) {
     input.move_to(o->x + 4, o->y + 4);
     frames(1);
@@ -419,12 +419,7 @@ TEST_F(DialogPage, KeysAnswerEachDialogAsItsButtonsWould) {
   using namespace dialog_keys;
   WM_PAGE_MANAGER manager(1, -1);
   manager.set_page(0, [](WM_PAGE_MANAGER*) {}, nullptr, 1, nullptr, 0, 0, nullptr);
-  auto frames = [&](int n) {
-    for (int i = 0; i < n; ++i) {
-      input.advance_ms(200);
-      manager.frame(false);
-    }
-  };
+  auto frames = [&](int n) { page_frames(manager, n); };
   frames(1);
   enum KIND { QUESTION, BROWSER, BROWSER_WITHOUT_CANCEL, NAME, ABOUT };
   const struct {
