@@ -84,7 +84,8 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
       {NO_SHADING, false, true, 100, 250, nullptr, 16, 103, -1, -1},
       {NO_SHADING, false, true, 100, -40, nullptr, 16, 18, 19, 103},
       {NO_SHADING, false, true, 0, 0, nullptr, 16, 103, -1, -1},  // no total: full
-      {NO_SHADING | ONLY_BAR, false, false, 100, 100, nullptr, 14, 105, -1, -1},
+      {NO_SHADING | ONLY_BAR, false, true, 100, 100, nullptr, 14, 105, -1, -1},
+      {NO_SHADING | ONLY_BAR, false, true, 0, 0, nullptr, 14, 105, -1, -1},
       {NO_SHADING, false, false, 1 << 30, (1 << 30) - 1, nullptr, 16, 103, -1, -1},
       {0, true, false, 100, 50, nullptr, 14, 60, 61, 105},  // skins have no border
       {0, true, false, 100, 0, nullptr, -1, -1, 14, 105},   // no full frame at 0
@@ -102,7 +103,7 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     if (r.empty) b->empty_colour = kEmpty;
     if (r.skinned) {
       ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
-      b->alt_frame.clear();
+      if (r.value < r.total) b->alt_frame.clear();  // at the total it is loaded, and must not show
     }
     b->total = r.total;
     b->value = r.value;
@@ -113,6 +114,7 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     SCOPED_TRACE(testing::Message() << r.value << "/" << r.total << " flags " << int{r.flags});
     EXPECT_EQ(fill, std::make_pair(r.fill_first, r.fill_last));
     EXPECT_EQ(empty, std::make_pair(r.empty_first, r.empty_last));
+    EXPECT_EQ(run_of(kAltInk, vertical, at).first, -1);
     if (vertical && r.title) {
       EXPECT_EQ(b->get_title(), nullptr);
     }
