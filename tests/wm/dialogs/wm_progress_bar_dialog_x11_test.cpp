@@ -13,6 +13,7 @@
 
 #include "dialog_pictures.h"
 #include "wm_page_manager.h"
+#include "wm_script.h"
 #include "wm_x11_fixture.h"
 
 namespace {
@@ -101,16 +102,25 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
   manager->redraw_screen_now(0);
   save_screen("progress_dialog_x11.png");
   EXPECT_TRUE(wm_test::screen_matches_reference("progress_dialog"));
+  // A message longer than the dialog is cut at the dialog's edge.
+  const uint16_t message_width = dialog->message_label->width;
+  dialog->set_message("Copying a file whose name is far too long for this dialog.txt", true);
+  EXPECT_EQ(dialog->message_label->width, message_width);
+  EXPECT_EQ(shown(dialog->x + dialog->width + 5, dialog->message_label->y + 5), kDesk & 0xFFFFFF);
   manager->current_root()->remove_overlay(dialog, true, false);
 }
 
+// Also when its body style is a hidden one.
 TEST_F(ProgressDialogX11, AnImmediateDialogShowsItselfAndLeavesNoTrace) {
-  auto dialog = make(true);
-  // Left of the bar's frame the bar shows the body colour.
-  const int px = dialog->bar->x + 2, py = dialog->bar->y + 2;
-  EXPECT_EQ(shown(px, py), kBody & 0xFFFFFF);
-  dialog.reset();
-  EXPECT_EQ(shown(px, py), kDesk & 0xFFFFFF);
+  for (const uint8_t body_visible : {1, 0}) {
+    body.visible = body_visible;
+    auto dialog = make(true);
+    // Left of the bar's frame the bar shows the body colour.
+    const int px = dialog->bar->x + 2, py = dialog->bar->y + 2;
+    EXPECT_EQ(shown(px, py), kBody & 0xFFFFFF) << +body_visible;
+    dialog.reset();
+    EXPECT_EQ(shown(px, py), kDesk & 0xFFFFFF) << +body_visible;
+  }
 }
 
 }  // namespace
