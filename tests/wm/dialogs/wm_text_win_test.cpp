@@ -100,7 +100,14 @@ protected:
   test_support::INPUT_DRIVER input;
 };
 
+bool fail_nothrow_arrays = false;  // array allocations that may fail do, while set
+
 }  // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (fail_nothrow_arrays) return nullptr;
+  try { return ::operator new[](size); } catch (...) { return nullptr; }
+}
 
 TEST_F(TextWin, SplitsAtEveryLineEndAndDropsTheOldestLineOfAFullRing) {
   make(400, 200, 4);
@@ -115,6 +122,12 @@ TEST_F(TextWin, SplitsAtEveryLineEndAndDropsTheOldestLineOfAFullRing) {
   make(400, 200, 1);
   win->add_text("first\nsecond", nullptr, nullptr, false, true);
   EXPECT_EQ(rows(), (std::vector<std::string>{"second"}));
+  // A line needing more rows than the ring has, which cannot grow: the oldest rows give way.
+  make(40, 200, 4);
+  fail_nothrow_arrays = true;
+  win->add_text("aa bb cc dd ee ff", nullptr, nullptr, false, true);
+  fail_nothrow_arrays = false;
+  EXPECT_EQ(rows(), (std::vector<std::string>{"cc", "dd", "ee", "ff"}));
 }
 
 // One table of wraps: each window is as wide as its `fits` text needs, each
@@ -144,6 +157,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
       {"hard break in a run", "ΩΩΩ", text_win_flag::LEFT_JUSTIFY, "ΩΩΩΩΩΩΩ", {"ΩΩΩ", "ΩΩΩ", "Ω"}},
+      {"the first code above 255", "ĀĀ", text_win_flag::LEFT_JUSTIFY, "ĀĀĀ", {"ĀĀ", "Ā"}},
       {"centred", "middle middle", 0, "middle", {"middle"}},
       {"right", "right right", text_win_flag::RIGHT_JUSTIFY, "right", {"right"}},
       {"right of a scroll bar", "right right", text_win_flag::RIGHT_JUSTIFY,
@@ -270,10 +284,10 @@ TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
   EXPECT_FALSE(win->load_text_file(skin, "missing.txt", &kInk));
   TEXT_FILE* file = skin.open_text_file("notes.txt", 1);
   ASSERT_NE(file, nullptr);
-  file->write_string("first line\nsecond line\n");
+  file->write_string(("first line\nsecond line\n" + std::string(1023, 'a') + "\n" + std::string(1024, 'b')).c_str());
   FOLDER::close_text_file(file);
   EXPECT_TRUE(win->load_text_file(skin, "notes.txt", &kInk));
-  EXPECT_EQ(win->get_line_count(), 2);
+  EXPECT_EQ(win->get_line_count(), 5);  // 1023 bytes make one line, 1024 two
 
   // Two hundred thousand lines in one text, and one line that wraps into
   // thousands of rows: both finish on a bounded stack.
