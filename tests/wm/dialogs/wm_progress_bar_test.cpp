@@ -34,12 +34,14 @@ protected:
     }
   }
   static void clear() { get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen); }
-  // Gaps 4, 4, 2, 2 and a 10 x 12 font; the text colours unset unless asked.
+  // Gaps 4, 4, 2, 2, a 10 x 12 font and a total of 100; the text colours
+  // unset unless asked.
   static std::unique_ptr<WM_PROGRESS_BAR> bar(int16_t x, int16_t y, uint16_t w, uint16_t h,
-                                              const char* title, uint8_t flags) {
+                                              const char* title, uint8_t flags, int32_t value = 0) {
     auto b = std::make_unique<WM_PROGRESS_BAR>(x, y, w, h, title, 100, &kBack, &kInk, &kFill,
                                                flags, 255, 10, 12, 4, 4, 2, 2);
     b->text_colour = COLOUR_INVISIBLE;
+    b->value = value;
     return b;
   }
   // The first and last index along a line whose pixel has the colour; -1
@@ -99,14 +101,13 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
   for (const auto& r : rows) {
     clear();
     const bool vertical = (r.flags & VERTICAL) != 0;
-    auto b = vertical ? bar(150, 10, 20, 120, r.title, r.flags) : bar(10, 10, 100, 20, r.title, r.flags);
+    auto b = vertical ? bar(150, 10, 20, 120, r.title, r.flags, r.value) : bar(10, 10, 100, 20, r.title, r.flags, r.value);
     if (r.empty) b->empty_colour = kEmpty;
     if (r.skinned) {
       ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
       if (r.value < r.total) b->alt_frame.clear();  // at the total it is loaded, and must not show
     }
     b->total = r.total;
-    b->value = r.value;
     b->draw();
     const int at = vertical ? 160 : 18;
     const auto fill = run_of(kFill, vertical, at);
@@ -125,20 +126,17 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
 // and nothing wraps into a huge width; nor is a fill squeezed into a frame
 // too small for it.
 TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
-  auto b = bar(10, 10, 60, 20, "A title far too long for it", progress_flag::NO_SHADING);
-  b->value = 50;
+  auto b = bar(10, 10, 60, 20, "A title far too long for it", progress_flag::NO_SHADING, 50);
   b->draw();
   EXPECT_EQ(run_of(kFill, false, 18).first, -1);
   EXPECT_EQ(ink_of(kInk).size(), ink_of(kInk, RECT::sized(14, 12, 56, 16)).size());
   EXPECT_FALSE(ink_of(kInk).empty());  // the title, cut to the bar
   clear();
-  b = bar(150, 10, 20, 8, nullptr, progress_flag::NO_SHADING | progress_flag::VERTICAL);
-  b->value = 50;
+  b = bar(150, 10, 20, 8, nullptr, progress_flag::NO_SHADING | progress_flag::VERTICAL, 50);
   b->draw();  // an upright frame 3 pixels high has no inside to fill
   EXPECT_TRUE(ink_of(kFill).empty());
   clear();
-  b = bar(10, 40, 100, 6, nullptr, progress_flag::NO_SHADING);
-  b->value = 50;
+  b = bar(10, 40, 100, 6, nullptr, progress_flag::NO_SHADING, 50);
   b->text_colour = kInk;
   b->draw();  // nor room for "50%" inside a frame 2 pixels high
   EXPECT_TRUE(ink_of(kInk).empty());
@@ -156,8 +154,7 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   for (const auto& [w, h, fill_w, fill_h] : {std::array{100, 5, 92, 1}, {9, 20, 1, 16}}) {
     clear();
     b = bar(10, 40, static_cast<uint16_t>(w), static_cast<uint16_t>(h), nullptr,
-            progress_flag::NO_SHADING | progress_flag::ONLY_BAR);
-    b->value = 100;
+            progress_flag::NO_SHADING | progress_flag::ONLY_BAR, 100);
     b->draw();
     EXPECT_EQ(ink_of(kFill).size(), static_cast<size_t>(fill_w * fill_h)) << w;
     EXPECT_EQ(ink_of(kFill), ink_of(kFill, RECT::sized(14, 42, fill_w, fill_h))) << w;
@@ -168,9 +165,8 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   // over the empty part (23..183).
   clear();
   b = bar(10, 40, 180, 24, nullptr,
-          progress_flag::NO_SHADING | progress_flag::TEXT_ON_BAR | progress_flag::ALT_PERCENTAGE);
+          progress_flag::NO_SHADING | progress_flag::TEXT_ON_BAR | progress_flag::ALT_PERCENTAGE, 10);
   b->total = 200;
-  b->value = 10;
   b->text_colour = kInk;
   b->alt_text_colour = kAltInk;
   b->set_text("ok", false);
@@ -223,7 +219,7 @@ TEST_F(ProgressBar, EveryLookMatchesItsReference) {
       {168, 4, 30, 142, nullptr, VERTICAL | TEXT_ON_BAR | ALT_PERCENTAGE, 85, nullptr, true},
   };
   for (const auto& r : rows) {
-    auto b = bar(r.x, r.y, r.w, r.h, r.title, r.flags);
+    auto b = bar(r.x, r.y, r.w, r.h, r.title, r.flags, r.value);
     b->empty_colour = kEmpty;
     b->text_colour = kInk;
     b->alt_text_colour = kAltInk;
@@ -231,7 +227,6 @@ TEST_F(ProgressBar, EveryLookMatchesItsReference) {
       ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
     }
     if (r.text) b->set_text(r.text, false);
-    b->value = r.value;
     b->draw();
   }
   WM_STYLE_SET style;
@@ -255,9 +250,8 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
   stripe.fill_rect_solid(0, 0, 7, 3, &clear_colour);
   stripe.fill_rect_solid(0, 0, 0, 3, &mark);
   save_png("pb_full_tolay.png", stripe);
-  auto b = bar(10, 10, 100, 20, nullptr, 0);
+  auto b = bar(10, 10, 100, 20, nullptr, 0, 100);
   ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
-  b->value = 100;
   const struct {
     int16_t rate;
     uint32_t advance;
