@@ -46,6 +46,7 @@ protected:
     use_onscreen_keyboard = 0;
     TextSkinTest::TearDown();
   }
+  const WM_STYLE_SET plain = style(false);
   // The leftmost column of the object's rectangle showing the colour; -1
   // when none does.
   static int leftmost(const WM_SCREEN_OBJECT& o, COLOUR c) {
@@ -95,17 +96,16 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
 
   // Four "W"s at the caret show from the first in a text area one pixel
   // wider than they are; in one just as wide they scroll by one.
-  const WM_STYLE_SET plain_style = style(false);
   for (const int spare : {1, 0}) {
-    WM_TEXT_EDIT f(10, 10, 100, 10, "", &plain_style, nullptr, 0, 0);
+    WM_TEXT_EDIT f(10, 10, 100, 10, "", &plain, nullptr, 0, 0);
     WM_TEXT_EDIT four(10, 10, uint16_t(f.left_gap + f.right_gap + spare +
                                        get_screen_image()->get_text_width(255, 65535, -1, "WWWW")),
-                      10, "WWWW", &plain_style, nullptr, 0, 0);
+                      10, "WWWW", &plain, nullptr, 0, 0);
     EXPECT_EQ(four.char_at(int16_t(four.x + four.left_gap)), 1 - spare) << spare;
   }
 
   // The stars are drawn as "*" text would be; they stop inside the field.
-  const WM_STYLE_SET plain = style(false), hidden = style(true);
+  const WM_STYLE_SET hidden = style(true);
   WM_TEXT_EDIT stars(10, 60, 200, 100, "***", &plain, nullptr, 0, 0);
   WM_TEXT_EDIT password(10, 100, 200, 100, "abc", &hidden, nullptr, 0, 0);
   WM_SCREEN_OBJECT::focus_object = nullptr;
@@ -147,8 +147,7 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
 }
 
 TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
-  const WM_STYLE_SET s = style(false);
-  WM_TEXT_EDIT field(0, 0, 100, 0, "abc", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT field(0, 0, 100, 0, "abc", &plain, nullptr, 0, 0);
   EXPECT_STREQ(field.get_text(), "a");  // a maximum of 0 holds one character
   field.set_max_length(40000);
   EXPECT_EQ(field.max_length, 32767);
@@ -198,7 +197,7 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
     int16_t after;
   } over[] = {{0, "Xaf", 1}, {2, "aXf", 2}, {4, "aXf", 2}, {6, "afX", 3}};
   for (const auto& [caret, text, after] : over) {
-    WM_TEXT_EDIT typed(0, 0, 200, 40, "abcdef", &s, nullptr, 0, 0);
+    WM_TEXT_EDIT typed(0, 0, 200, 40, "abcdef", &plain, nullptr, 0, 0);
     typed.selectable = 1;
     typed.set_focus();
     typed.caret = caret;
@@ -211,7 +210,7 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   }
   WM_SCREEN_OBJECT::focus_object = nullptr;
   // Select-all over a part selected from the start takes the whole text.
-  WM_TEXT_EDIT part(0, 0, 200, 40, "abcdef", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT part(0, 0, 200, 40, "abcdef", &plain, nullptr, 0, 0);
   part.selection_anchor = 0;
   part.selection_end = 2;
   part.select_all();
@@ -232,7 +231,6 @@ int32_t answer(WM_SCREEN_OBJECT* object, uintptr_t, uintptr_t) {
 }
 
 TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
-  const WM_STYLE_SET s = style(false);
   constexpr uint32_t kReturn = 0xFF0D, kDelete = 0xFFFF;
   const struct {
     bool box;
@@ -258,8 +256,8 @@ TEST_F(TextEdit, AFieldDeletedByItsOwnCallbackIsLeftAlone) {
     callback_result = row.result;
     callback_deletes = row.kept == nullptr;
     WM_TEXT_EDIT* field =
-        row.box ? new WM_TEXT_EDIT_BOX(0, 0, 200, 60, 40, "abc", &s, answer, 0, 0)
-                : new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &s, answer, 0, 0);
+        row.box ? new WM_TEXT_EDIT_BOX(0, 0, 200, 60, 40, "abc", &plain, answer, 0, 0)
+                : new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &plain, answer, 0, 0);
     field->notify_on_change = row.notify;
     field->selectable = 1;
     field->set_focus();
@@ -287,14 +285,13 @@ int32_t delete_on_focus(WM_SCREEN_OBJECT* object, uintptr_t) {
 }
 
 TEST_F(TextEdit, AFieldDeletedByItsClickCallbacksIsLeftAlone) {
-  const WM_STYLE_SET s = style(false);
   for (const bool right : {true, false}) {
     SCOPED_TRACE(right ? "right click" : "focus");
     test_support::INPUT_DRIVER input;
     callbacks = 0;
     callback_result = 0;
     callback_deletes = true;
-    auto* field = new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &s, nullptr, 0, 0);
+    auto* field = new WM_TEXT_EDIT(0, 0, 200, 40, "abc", &plain, nullptr, 0, 0);
     field->selectable = 1;
     if (right)
       field->secondary_click_callback = answer;
@@ -320,10 +317,9 @@ TEST_F(TextEdit, TheKeyboardClosesOnlyForItsFieldOrOnceHidden) {
   keyboard_hooks = {[](const KEYBOARD_REQUEST&) { return reinterpret_cast<WM_KEYBOARD_DIALOG*>(&keyboard_closes); },  // never looked into
                     [](WM_KEYBOARD_DIALOG*) { ++keyboard_closes; }, [](WM_KEYBOARD_DIALOG*) { return keyboard_shown; }};
   use_onscreen_keyboard = 1;
-  const WM_STYLE_SET s = style(false);
-  WM_TEXT_EDIT field(0, 0, 200, 40, "abc", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT field(0, 0, 200, 40, "abc", &plain, nullptr, 0, 0);
   field.open_keyboard();
-  delete new WM_TEXT_EDIT(0, 40, 200, 40, "other", &s, nullptr, 0, 0);
+  delete new WM_TEXT_EDIT(0, 40, 200, 40, "other", &plain, nullptr, 0, 0);
   field.process();
   EXPECT_EQ(std::pair(keyboard_dialog != nullptr, keyboard_closes), std::pair(true, 0));
   keyboard_shown = false;
@@ -334,7 +330,6 @@ TEST_F(TextEdit, TheKeyboardClosesOnlyForItsFieldOrOnceHidden) {
 }
 
 TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
-  const WM_STYLE_SET s = style(false);
   const struct {
     const char* text;
     uint16_t width;
@@ -354,11 +349,11 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
       {"mmmmmmmmmm", 60, {"mm", "mm", "mm", "mm", "mm"}},
       {"mmm", 8, {"m", "m", "m"}},
   };
-  WM_TEXT_EDIT probe(0, 0, 100, 10, "", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT probe(0, 0, 100, 10, "", &plain, nullptr, 0, 0);
   const auto fit = static_cast<uint16_t>(get_screen_image()->get_text_width(255, 65535, -1, "aaa aa") +
                                          2 + probe.left_gap + probe.right_gap);
   for (const auto& row : rows) {
-    WM_TEXT_EDIT_BOX box(0, 0, row.width ? row.width : fit, 150, 100, row.text, &s, nullptr, 0, 0);
+    WM_TEXT_EDIT_BOX box(0, 0, row.width ? row.width : fit, 150, 100, row.text, &plain, nullptr, 0, 0);
     box.draw();
     std::vector<std::string> lines;
     for (const auto& l : box.lines()) lines.emplace_back(row.text + l.start, l.length);
@@ -366,7 +361,7 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   }
   // A drawn box without the focus leaves a typed line feed to others.
   test_support::INPUT_DRIVER input;
-  WM_TEXT_EDIT_BOX idle(0, 0, 300, 150, 100, "ab", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT_BOX idle(0, 0, 300, 150, 100, "ab", &plain, nullptr, 0, 0);
   idle.draw();
   input.key(0xFF0D, '\n');
   idle.process();
@@ -434,11 +429,10 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
       {"top", ICON_TOP, false, false, -1}, {"bottom", ICON_BOTTOM, false, false, -1},
       {"darkened", DARKENED_BACKGROUND, false, false, -1},
   };
-  const WM_STYLE_SET s = style(false);
   for (size_t i = 0; i < std::size(rows); ++i) {
     const auto& row = rows[i];
     WM_TEXT_EDIT field(static_cast<int16_t>(i < 6 ? 5 : 205), static_cast<int16_t>(3 + 33 * (i % 6)), 190, 100,
-                       row.text, &s, nullptr, 0, 0);
+                       row.text, &plain, nullptr, 0, 0);
     field.edit_flags = row.flags;
     if (row.flags & (ICON_LEFT | ICON_RIGHT | ICON_TOP | ICON_BOTTOM)) field.set_icon(icon);
     WM_SCREEN_OBJECT::focus_object = row.focus ? &field : nullptr;
@@ -480,7 +474,7 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
   for (size_t i = 0; i < std::size(more); ++i) {
     const auto& row = more[i];
     WM_TEXT_EDIT field(static_cast<int16_t>(i < 5 ? 5 : 205), static_cast<int16_t>(3 + 38 * (i % 5)), 190, 100,
-                       row.text, &s, nullptr, 0, 0);
+                       row.text, &plain, nullptr, 0, 0);
     field.edit_flags = INDENTED_BORDER;
     if (row.height > 0) field.set_size(190, static_cast<uint16_t>(row.height), false);
     if (row.hint) field.set_hint(row.hint);
@@ -495,7 +489,7 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
     }
     field.draw();
   }
-  WM_TEXT_EDIT_BOX box(205, 155, 190, 40, 100, "two\n\nlines", &s, nullptr, 0, 0);
+  WM_TEXT_EDIT_BOX box(205, 155, 190, 40, 100, "two\n\nlines", &plain, nullptr, 0, 0);
   box.caret_colour = kGlassCaret;
   box.caret = 4;  // on the empty line
   WM_SCREEN_OBJECT::focus_object = &box;
