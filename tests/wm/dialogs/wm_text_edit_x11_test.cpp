@@ -312,8 +312,8 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
 // program's text pastes in through the filter and up to the maximum; a
 // password field never touches the clipboard.
 TEST_F(TextEditX11, ClipboardRoundTripsWithAnotherClient) {
-  page.text = "caf\xE9 cr\xE8me";  // Latin-1 in the field
-  page.notify = true;  // the cut and the paste each tell of their change
+  // Latin-1 in the field; the cut and the paste each tell of their change.
+  page = {.text = "caf\xE9 cr\xE8me", .notify = true};
   ASSERT_NO_FATAL_FAILURE(build_page());
   OTHER_CLIENT other;
   const auto pumping = [&](const std::function<bool()>& done) { return pump(done); };
@@ -327,14 +327,10 @@ TEST_F(TextEditX11, ClipboardRoundTripsWithAnotherClient) {
   OTHER_CLIENT owner;
   owner.own("1a2.b\n\t\xE2\x82\xAC" "3\xC3\xA9" "4567");
   run_script("End C-v =_cr\xE8me1a2.b\x01,20AC\x01" "3\xE9" "4567|18| #cc");
-  page.text = "";
-  page.max_length = 5;
-  page.filter = WM_TEXT_EDIT::filter_number;
+  page = {.text = "", .max_length = 5, .filter = WM_TEXT_EDIT::filter_number, .notify = true};
   ASSERT_NO_FATAL_FAILURE(build_page());
   run_script("C-v =12.34|5|");
-  page = PAGE();
-  page.text = "secret";
-  page.password = true;
+  page = {.text = "secret", .password = true};
   ASSERT_NO_FATAL_FAILURE(build_page());
   run_script("C-a C-c C-x =secret|6|");
   EXPECT_TRUE(owner.owns());
@@ -355,9 +351,7 @@ int32_t on_dialog(WM_SCREEN_OBJECT* object, uintptr_t word_1, uintptr_t word_2) 
 }
 
 TEST_F(TextEditX11, BoxAndEntryDialogWorkByRealKeysAndClicks) {
-  page.box = true;
-  page.text = "";
-  page.notify = true;
+  page = {.box = true, .notify = true};
   ASSERT_NO_FATAL_FAILURE(build_page());
   page_frame();  // the box lays out its lines when drawn
   const auto* box = static_cast<WM_TEXT_EDIT_BOX*>(field);
