@@ -21,19 +21,19 @@ int32_t on_click(WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
 }
 
 using TextWinX11 = wm_test::PointerX11;
+// The scroll bar's slider, track and arrows; the text; a tagged line.
+const COLOUR bar[3] = {0xFF5070B0, 0xFFD8D8D8, 0xFF202020}, ink = 0xFF102040, tagged_ink = 0xFF0040C0;
 
 }  // namespace
 
 TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
-  const COLOUR bar[3] = {0xFF5070B0, 0xFFD8D8D8, 0xFF202020};
-  const COLOUR ink = 0xFF102040, link = 0xFF0040C0;
   WM_TEXT_WIN win(20, 20, 379, 219, 2, 100, 16, &bar[0], &bar[1], &bar[2], true, true, on_click,
                   0, 0);
   win.background_colour = 0xFFF4F4EC;
   frame = [&] { win.process(); };
   for (int i = 1; i <= 20; ++i)
     win.add_text(("Line " + std::to_string(i) + " of the licence text").c_str(),
-                 i == 12 ? "https://example.org/licence" : "", i == 12 ? &link : &ink, false,
+                 i == 12 ? "https://example.org/licence" : "", i == 12 ? &tagged_ink : &ink, false,
                  true);
   ASSERT_NE(win.scrollbar, nullptr);
   const int32_t visible = win.get_visible_rows();
@@ -103,8 +103,6 @@ TEST_F(TextWinX11, ScrollsByItsBarSelectsByDraggingAndCallsBackOnTaggedLines) {
 // the text (not only over the bar) scrolls back by whole rows, also after
 // another window's bar (an about box's, since closed) took the wheel.
 TEST_F(TextWinX11, WrappedRowsShowOnTheSliderAndScrollByTheWheelOverTheText) {
-  const COLOUR bar[3] = {0xFF5070B0, 0xFFD8D8D8, 0xFF202020};
-  const COLOUR ink = 0xFF102040;
   WM_TEXT_WIN win(20, 20, 379, 219, 2, 3, 16, &bar[0], &bar[1], &bar[2], false, true, nullptr, 0, 0);
   frame = [&] { win.process(); };
   const std::string words = "every word of this long line wraps onto rows of its own in the window";
