@@ -102,10 +102,10 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
   const WM_CONFIRM::BUTTON_ACTION retry{kStay, 0, 1}, skip{kStay, 0, 2}, stop{kStay, 0, 3};
   const char* const lines[] = {"The folder is not empty.", "Install into it anyway?"};
   const char* const short_line[] = {"Done."};
-  auto message = [&](bool single) {
-    auto* d = new WM_CONFIRM(360, 170, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, single, 20, nullptr);
-    d->message_window->add_text("notes.txt could not be written. Carry on with the other files?", nullptr, nullptr,
-                                true, true);
+  auto message = [&](int16_t w, int16_t h, bool single, const std::string& file) {
+    auto* d = new WM_CONFIRM(w, h, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, single, 20, nullptr);
+    d->message_window->add_text((file + " could not be written. Carry on with the other files?").c_str(), nullptr,
+                                nullptr, true, true);
     return d;
   };
   auto flags = [&](uint32_t mask, int16_t count) {
@@ -131,8 +131,8 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
       {"question_focus_moved", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "t"},
       {"question_pressed", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Leave?", true, kStay, 0, -1, -1, false, 10, nullptr); }, "p"},
       {"note", [](const FOLDER&) { return new WM_CONFIRM(300, 150, "Note", true, kStay, 0, -1, -1, true, 10, nullptr); }, ""},
-      {"message_two_buttons", [&](const FOLDER&) { return message(false); }, ""},
-      {"message_one_button", [&](const FOLDER&) { return message(true); }, ""},
+      {"message_two_buttons", [&](const FOLDER&) { return message(360, 170, false, "notes.txt"); }, ""},
+      {"message_one_button", [&](const FOLDER&) { return message(360, 170, true, "notes.txt"); }, ""},
       {"message_three_buttons", [&](const FOLDER&) {
          auto* d = new WM_CONFIRM(420, 170, "Copy error", "Retry", "Skip", "Stop", true, retry, skip, stop, -1, -1, 3, 20, nullptr);
          d->message_window->add_text("notes.txt could not be written.", nullptr, nullptr, true, true);
@@ -146,11 +146,7 @@ TEST_F(DialogPictures, EveryDialogInItsStatesMatchesItsReference) {
          return d;
        }, "W"},
       {"message_wrapped", [&](const FOLDER&) {
-         auto* d = new WM_CONFIRM(260, 190, "Copy error", "Retry", "Skip", true, retry, skip, -1, -1, false, 20, nullptr);
-         d->message_window->add_text("/tmp/vorn-dialog-pictures/Documents/Projects/2001/notes-for-the-installer.txt "
-                                     "could not be written. Carry on with the other files?",
-                                     nullptr, nullptr, true, true);
-         return d;
+         return message(260, 190, false, "/tmp/vorn-dialog-pictures/Documents/Projects/2001/notes-for-the-installer.txt");
        }, ""},
       {"message_from_file", [&](const FOLDER&) {
          return new WM_CONFIRM(360, 170, "Read me", "Agree", "Disagree", true, retry, skip, -1, -1, false, 20, nullptr);
