@@ -126,10 +126,7 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
       {"short words keep the size", "Quit?", "Yes", "No", "Leave now?", false, 200, 150},
       {"a long title", "Einrichtung verlassen? Wirklich jetzt schon?", "Ja", "Nein", "Gehen?", false, 468, 150},
       {"long buttons", "Quit", "Verlassen und alles vergessen", "Bleiben und weitermachen", "?", false, 688, 150},
-      {"a long message",
-       "Einrichtung verlassen?",
-       "Verlassen",
-       "Bleiben",
+      {"a long message", "Einrichtung verlassen?", "Verlassen", "Bleiben",
        "Demo Notes ist noch nicht installiert. Trotzdem verlassen? Die Einrichtung kann spaeter "
        "wieder gestartet werden, und nichts ist verloren.",
        false, 514, 176},  // four rows: two thirds of the view would not make them three
