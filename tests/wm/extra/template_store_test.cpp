@@ -268,28 +268,24 @@ TEST(TemplateStore, TheLookIsHandedToTheToolkit) {
   WM_PAGE_MANAGER* manager = store.create_manager(nullptr);
   ASSERT_NE(manager, nullptr);
   EXPECT_STREQ(get_app_title(), "Game");
-  EXPECT_EQ(toolkit_value, store.toolkit_value);
-  EXPECT_EQ(border_theme.default_style, store.border_width);
-  EXPECT_EQ(border_theme.shadow, store.border_colour_1);
-  EXPECT_EQ(border_theme.highlight, store.border_colour_2);
-  EXPECT_EQ(border_theme.inner_outline, store.border_colour_3);
-  EXPECT_EQ(border_theme.outline, store.border_colour_4);
-  EXPECT_EQ(manager->first_page_fades_in, store.transition_type);
-  EXPECT_EQ(manager->transition_duration, static_cast<uint32_t>(store.transition_duration));
-  EXPECT_EQ(WM_MENU::menu_mode, store.menu_mode);
-  EXPECT_EQ(default_menu_effects().flags, store.menu_effects.flags);
-  EXPECT_EQ(default_menu_effects().dragging_alpha, store.menu_effects.dragging_alpha);
-  EXPECT_EQ(default_list_box_effects().open_delay, static_cast<uint32_t>(store.list_box_effects.open_delay));
-  EXPECT_EQ(default_dialog_effects().display_delay, static_cast<uint32_t>(store.dialog_effects.display_delay));
-  EXPECT_EQ(WM_BUTTON::tooltip_style().bg_colour, store.tooltip_style.bg_colour);
-  EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
-  EXPECT_EQ(default_dialog_style().fg_colour, store.dialog_body_style.fg_colour);
-  EXPECT_EQ(default_dialog_title_style().fg_colour, store.dialog_title_style.fg_colour);
-  EXPECT_EQ(default_dialog_button_style().fg_colour, store.dialog_button_style.fg_colour);
-  EXPECT_EQ(WM_DIALOG::grey_behind, store.dialog_backdrop_1);
-  EXPECT_EQ(WM_DIALOG::darken_behind, store.dialog_backdrop_2);
-  EXPECT_EQ(WM_DIALOG::live_drag, store.dialog_live_drag);
-  EXPECT_EQ(WM_DIALOG::draggable_default, store.dialog_draggable);
+  // What the toolkit holds now, beside what the store holds.
+  const std::pair<int64_t, int64_t> handed[] = {
+      {toolkit_value, store.toolkit_value}, {border_theme.default_style, store.border_width},
+      {border_theme.shadow, store.border_colour_1}, {border_theme.highlight, store.border_colour_2},
+      {border_theme.inner_outline, store.border_colour_3}, {border_theme.outline, store.border_colour_4},
+      {manager->first_page_fades_in, store.transition_type},
+      {manager->transition_duration, static_cast<uint32_t>(store.transition_duration)},
+      {WM_MENU::menu_mode, store.menu_mode}, {default_menu_effects().flags, store.menu_effects.flags},
+      {default_menu_effects().dragging_alpha, store.menu_effects.dragging_alpha},
+      {default_list_box_effects().open_delay, static_cast<uint32_t>(store.list_box_effects.open_delay)},
+      {default_dialog_effects().display_delay, static_cast<uint32_t>(store.dialog_effects.display_delay)},
+      {WM_BUTTON::tooltip_style().bg_colour, store.tooltip_style.bg_colour}, {WM_BUTTON::tooltip_style_set, 1},
+      {default_dialog_style().fg_colour, store.dialog_body_style.fg_colour},
+      {default_dialog_title_style().fg_colour, store.dialog_title_style.fg_colour},
+      {default_dialog_button_style().fg_colour, store.dialog_button_style.fg_colour},
+      {WM_DIALOG::grey_behind, store.dialog_backdrop_1}, {WM_DIALOG::darken_behind, store.dialog_backdrop_2},
+      {WM_DIALOG::live_drag, store.dialog_live_drag}, {WM_DIALOG::draggable_default, store.dialog_draggable}};
+  for (size_t i = 0; i < std::size(handed); i++) EXPECT_EQ(handed[i].first, handed[i].second) << i;
 }
 
 int hook_calls = 0;
