@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -370,15 +371,11 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
 }
 
 TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
-  char* made = WM_PTM_OBJECT_INFO::make_identifier("play game", "AID_");
-  EXPECT_STREQ(made, "AID_PLAY_GAME");
-  delete[] made;
-  made = WM_PTM_OBJECT_INFO::make_identifier("aid_exit", "AID_");
-  EXPECT_STREQ(made, "AID_EXIT");
-  delete[] made;
-  made = WM_PTM_OBJECT_INFO::make_identifier("Go!", "CID_");
-  EXPECT_STREQ(made, "CID_GO_");
-  delete[] made;
+  for (const auto& [text, prefix, wanted] : {std::array<const char*, 3>{"play game", "AID_", "AID_PLAY_GAME"},
+                                             {"aid_exit", "AID_", "AID_EXIT"}, {"Go!", "CID_", "CID_GO_"}}) {
+    const std::unique_ptr<char[]> made(WM_PTM_OBJECT_INFO::make_identifier(text, prefix));
+    EXPECT_STREQ(made.get(), wanted);
+  }
 
   WM_PTM_PAGE_INFO page;
   for (int i = 0; i < 3; i++) ASSERT_TRUE(page.add_object(2));
