@@ -209,10 +209,10 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
   }
 }
 
-// Unset font sizes take the surface's font, centred in the strip; a
+// An unset font and sizes take the surface's, centred in the strip; a
 // border goes round the strip.
 TEST_F(Ticker, TheSurfaceFontAndABorderAsTheUserSeesThem) {
-  WM_TICKER t(20, 30, 219, 69, 2000, 0, {kInk, FONT_DEFAULT, 65535, 65535, 0}, CLICK_MODE::ON_PRESS);
+  WM_TICKER t(20, 30, 219, 69, 2000, 0, {.colour = kInk}, CLICK_MODE::ON_PRESS);
   t.border_flags = border_flag::ALL_SIDES;
   t.add_item("Half time: 1 - 0", 0, 0, 65535);
   t.update(false);
