@@ -81,6 +81,8 @@ TEST_F(TemplateRecords, EveryFieldWritesReadsAndWritesAgainTheSameBytes) {
   area.tag = -7;
   ASSERT_TRUE(area.add_page());
   ASSERT_TRUE(area.get_page(0)->copy_objects_from(page));
+  ASSERT_EQ(area.get_page(0)->get_object_count(), 1);
+  EXPECT_EQ(stored(*area.get_page(0)->get_object(0)), stored(*page.get_object(0)));
   expect_round_trip(area, "area");
 
   WM_PTM_DIALOG_INFO dialog;
