@@ -141,13 +141,21 @@ TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {
   ASSERT_TRUE(area.add_page());
   ASSERT_TRUE(area.get_page(0)->add_object(16));
   fill_object(*area.get_page(0)->get_object(0), store);
-  std::vector<uint8_t> whole = stored(area);
-  for (size_t cut = 0; cut < whole.size(); cut++) {
-    MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
-    WM_PTM_AREA_INFO copy;
-    EXPECT_FALSE(device.read_object(copy)) << cut;
-    EXPECT_EQ(device.error, 1) << cut;
+  // And an image of version 12, its folder stored as a block, cut anywhere.
+  MEMORY_DEVICE old_image;
+  FOLDER folder;
+  ASSERT_TRUE(old_image.write_u32(0) && old_image.write_u32(0) && old_image.write_object(folder));  // no names
+  for (const auto& [version, whole] : {std::pair{TEMPLATE_STREAM_VERSION, stored(area)}, {12, old_image.bytes}}) {
+    template_read_version = version;
+    for (size_t cut = 0; cut < whole.size(); cut++) {
+      MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
+      WM_PTM_AREA_INFO area_copy;
+      WM_PTM_IMAGE_INFO image_copy;
+      EXPECT_FALSE(version == 12 ? device.read_object(image_copy) : device.read_object(area_copy)) << cut;
+      EXPECT_EQ(device.error, 1) << cut;
+    }
   }
+  template_read_version = TEMPLATE_STREAM_VERSION;
   // An object record read on its own fails on its very first byte too.
   WM_PTM_OBJECT_INFO lone;
   MEMORY_DEVICE nothing{std::vector<uint8_t>{}};
