@@ -2,6 +2,8 @@
 // a page manager but no window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <set>
@@ -12,6 +14,7 @@
 #include "folder.h"
 #include "image_cache.h"
 #include "memory_device.h"
+#include "screen.h"
 #include "template_test_store.h"
 #include "test_support.h"
 #include "wm_button.h"
@@ -289,6 +292,31 @@ TEST(TemplateStore, TheLookIsHandedToTheToolkit) {
 }
 
 int hook_calls = 0;
+
+// A logo in the program's data is shown before the hook is called, once a
+// run (this comes first so that a whole run of the file still sees it).
+TEST(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
+  test_support::ScratchDir scratch;
+  ASSERT_EQ(mkdir(scratch.file("data").c_str(), 0755) | mkdir(scratch.file("data/images").c_str(), 0755), 0);
+  FOLDER app;
+  ASSERT_TRUE(app.set_absolute(scratch.path().c_str()));
+  set_base_path(app, "store_test");
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(IMAGE(4, 4).save_png(&png) && test_support::write_file(scratch.file("data/images/logo.png"), png.text()));
+  set_screen_size(64, 48);
+  WM_PAGE_MANAGER manager(1, -1);
+  WM_PTM_APP_INFO store;
+  store.add_area();
+  store.show_logo = store.loaded = 1;
+  ASSERT_EQ(store.create_manager(&manager), &manager);
+  hook_calls = 0;
+  for (int wanted : {0, 2}) {  // the logo's page first; its end calls the hook; not again
+    store.start([] { hook_calls++; });
+    EXPECT_EQ(hook_calls, wanted);
+    if (!wanted) WM_PTM_APP_INFO::logo_done();
+  }
+  clear_base_path();
+}
 
 TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
   WM_PAGE_MANAGER manager(2, -1);
