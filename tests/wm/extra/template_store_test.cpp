@@ -338,9 +338,7 @@ TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
     for (int16_t a = 0; a < 2; a++) {
       bool placed = static_cast<size_t>(a) < records;
       EXPECT_EQ(manager.area(a).root.x, placed ? 10 * (a + 1) : 0) << records;
-      if (placed) {
-        EXPECT_EQ(manager.area(a).root.get_width(), 100) << records;
-      }
+      if (placed) { EXPECT_EQ(manager.area(a).root.get_width(), 100) << records; }
     }
     EXPECT_EQ(WM_PTM_APP_INFO::logo_done(), 11);
     EXPECT_EQ(hook_calls, 2);
@@ -483,9 +481,7 @@ TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
       for (const BUILT& b : built) {
         EXPECT_EQ(b.object->template_record, staying.count(b.record) ? b.record : nullptr);
         const auto* record = static_cast<const WM_PTM_OBJECT_INFO*>(b.object->template_record);
-        if (record) {
-          EXPECT_EQ(record->type, b.type);
-        }
+        if (record) { EXPECT_EQ(record->type, b.type); }
       }
       // The objects go before what is left of the store, which must not
       // reach them then.

@@ -102,9 +102,7 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_EQ(store.border_width, gate.border_width);
   EXPECT_EQ(store.default_page_setting, gate.default_page_setting);
   EXPECT_EQ(store.extra_flag_2, gate.version >= 23 ? 2 : 1);
-  if (gate.menu_flags) {
-    EXPECT_EQ(store.menu_effects.flags, gate.menu_flags);
-  }
+  if (gate.menu_flags) { EXPECT_EQ(store.menu_effects.flags, gate.menu_flags); }
   EXPECT_EQ(store.dialogs.size(), gate.version >= 24 ? 1u : 0u);
   if (gate.version <= 7) {
     // The old colour tail went straight into the dialog styles.

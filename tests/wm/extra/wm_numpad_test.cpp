@@ -253,9 +253,7 @@ TEST_F(Numpad, HeldSpaceReturnOrAClickedKeyAnswerAndTheCallbackMayDeleteTheKeypa
       mouse.buttons = 0;
     }
     const int32_t last = root.process();
-    if (r.how != CLICKED_OK) {
-      EXPECT_EQ(last, 0);
-    }
+    if (r.how != CLICKED_OK) { EXPECT_EQ(last, 0); }
     wm_test::held_keys.clear();
     EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty()) << r.how;
     EXPECT_EQ(answers, (std::vector<uintptr_t>{r.answer})) << r.how;
