@@ -302,11 +302,11 @@ TEST(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
   ASSERT_TRUE(app.set_absolute(scratch.path().c_str()));
   set_base_path(app, "store_test");
   test_support::MEMORY_DEVICE png;
-  ASSERT_TRUE(IMAGE(4, 4).save_png(&png) && test_support::write_file(scratch.file("data/images/logo.png"), png.text()));
+  ASSERT_TRUE(IMAGE(4, 4).save_png(&png));
+  ASSERT_TRUE(test_support::write_file(scratch.file("data/images/logo.png"), png.text()));
   set_screen_size(64, 48);
   WM_PAGE_MANAGER manager(1, -1);
   WM_PTM_APP_INFO store;
-  store.add_area();
   store.show_logo = store.loaded = 1;
   ASSERT_EQ(store.create_manager(&manager), &manager);
   hook_calls = 0;
