@@ -141,11 +141,11 @@ TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {
   ASSERT_TRUE(area.add_page());
   ASSERT_TRUE(area.get_page(0)->add_object(16));
   fill_object(*area.get_page(0)->get_object(0), store);
-  // And an image of version 12, its folder stored as a block, cut anywhere.
-  MEMORY_DEVICE old_image;
+  // And an image of version 12 (no names, its folder stored as a block), cut anywhere.
+  MEMORY_DEVICE old;
   FOLDER folder;
-  ASSERT_TRUE(old_image.write_u32(0) && old_image.write_u32(0) && old_image.write_object(folder));  // no names
-  for (const auto& [version, whole] : {std::pair{TEMPLATE_STREAM_VERSION, stored(area)}, {12, old_image.bytes}}) {
+  ASSERT_TRUE(old.write_u32(0) && old.write_u32(0) && old.write_object(folder));
+  for (const auto& [version, whole] : {std::pair{TEMPLATE_STREAM_VERSION, stored(area)}, {12, old.bytes}}) {
     template_read_version = version;
     for (size_t cut = 0; cut < whole.size(); cut++) {
       MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
@@ -308,9 +308,7 @@ TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {
 
 TEST_F(TemplateRecords, EditingNamesAndCopies) {
   WM_PTM_AREA_INFO area;
-  ASSERT_TRUE(area.add_page());
-  ASSERT_TRUE(area.add_page());
-  ASSERT_TRUE(area.add_page());
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(area.add_page());
   EXPECT_STREQ(area.get_page(2)->name, "Page 3");
   EXPECT_NE(area.get_page(1)->id, area.get_page(2)->id);
   EXPECT_FALSE(area.remove_page(3));
@@ -319,8 +317,7 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   EXPECT_EQ(area.get_page_count(), 0);
 
   WM_PTM_DIALOG_INFO dialog;
-  ASSERT_TRUE(dialog.add_object(2));
-  ASSERT_TRUE(dialog.add_object(16));
+  ASSERT_TRUE(dialog.add_object(2) && dialog.add_object(16));
   EXPECT_STREQ(dialog.get_object(1)->name.get_text(), "Object 2");
   EXPECT_EQ(dialog.get_object(1)->type, 16u);
 
