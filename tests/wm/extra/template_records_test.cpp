@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -80,6 +81,8 @@ TEST_F(TemplateRecords, EveryFieldWritesReadsAndWritesAgainTheSameBytes) {
   area.tag = -7;
   ASSERT_TRUE(area.add_page());
   ASSERT_TRUE(area.get_page(0)->copy_objects_from(page));
+  ASSERT_EQ(area.get_page(0)->get_object_count(), 1);
+  EXPECT_EQ(stored(*area.get_page(0)->get_object(0)), stored(*page.get_object(0)));
   expect_round_trip(area, "area");
 
   WM_PTM_DIALOG_INFO dialog;
@@ -138,13 +141,21 @@ TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {
   ASSERT_TRUE(area.add_page());
   ASSERT_TRUE(area.get_page(0)->add_object(16));
   fill_object(*area.get_page(0)->get_object(0), store);
-  std::vector<uint8_t> whole = stored(area);
-  for (size_t cut = 0; cut < whole.size(); cut++) {
-    MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
-    WM_PTM_AREA_INFO copy;
-    EXPECT_FALSE(device.read_object(copy)) << cut;
-    EXPECT_EQ(device.error, 1) << cut;
+  // And an image of version 12 (no names, its folder stored as a block), cut anywhere.
+  MEMORY_DEVICE old;
+  FOLDER folder;
+  ASSERT_TRUE(old.write_u32(0) && old.write_u32(0) && old.write_object(folder));
+  for (const auto& [version, whole] : {std::pair{TEMPLATE_STREAM_VERSION, stored(area)}, {12, old.bytes}}) {
+    template_read_version = version;
+    for (size_t cut = 0; cut < whole.size(); cut++) {
+      MEMORY_DEVICE device(std::vector<uint8_t>(whole.begin(), whole.begin() + cut));
+      WM_PTM_AREA_INFO area_copy;
+      WM_PTM_IMAGE_INFO image_copy;
+      EXPECT_FALSE(version == 12 ? device.read_object(image_copy) : device.read_object(area_copy)) << cut;
+      EXPECT_EQ(device.error, 1) << cut;
+    }
   }
+  template_read_version = TEMPLATE_STREAM_VERSION;
   // An object record read on its own fails on its very first byte too.
   WM_PTM_OBJECT_INFO lone;
   MEMORY_DEVICE nothing{std::vector<uint8_t>{}};
@@ -297,9 +308,7 @@ TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {
 
 TEST_F(TemplateRecords, EditingNamesAndCopies) {
   WM_PTM_AREA_INFO area;
-  ASSERT_TRUE(area.add_page());
-  ASSERT_TRUE(area.add_page());
-  ASSERT_TRUE(area.add_page());
+  for (int i = 0; i < 3; i++) ASSERT_TRUE(area.add_page());
   EXPECT_STREQ(area.get_page(2)->name, "Page 3");
   EXPECT_NE(area.get_page(1)->id, area.get_page(2)->id);
   EXPECT_FALSE(area.remove_page(3));
@@ -308,8 +317,7 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   EXPECT_EQ(area.get_page_count(), 0);
 
   WM_PTM_DIALOG_INFO dialog;
-  ASSERT_TRUE(dialog.add_object(2));
-  ASSERT_TRUE(dialog.add_object(16));
+  ASSERT_TRUE(dialog.add_object(2) && dialog.add_object(16));
   EXPECT_STREQ(dialog.get_object(1)->name.get_text(), "Object 2");
   EXPECT_EQ(dialog.get_object(1)->type, 16u);
 
@@ -370,15 +378,11 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
 }
 
 TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
-  char* made = WM_PTM_OBJECT_INFO::make_identifier("play game", "AID_");
-  EXPECT_STREQ(made, "AID_PLAY_GAME");
-  delete[] made;
-  made = WM_PTM_OBJECT_INFO::make_identifier("aid_exit", "AID_");
-  EXPECT_STREQ(made, "AID_EXIT");
-  delete[] made;
-  made = WM_PTM_OBJECT_INFO::make_identifier("Go!", "CID_");
-  EXPECT_STREQ(made, "CID_GO_");
-  delete[] made;
+  for (const auto& [text, prefix, wanted] : {std::array<const char*, 3>{"play game", "AID_", "AID_PLAY_GAME"},
+                                             {"aid_exit", "AID_", "AID_EXIT"}, {"Go!", "CID_", "CID_GO_"}}) {
+    const std::unique_ptr<char[]> made(WM_PTM_OBJECT_INFO::make_identifier(text, prefix));
+    EXPECT_STREQ(made.get(), wanted);
+  }
 
   WM_PTM_PAGE_INFO page;
   for (int i = 0; i < 3; i++) ASSERT_TRUE(page.add_object(2));

@@ -2,6 +2,8 @@
 // a page manager but no window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <set>
@@ -12,6 +14,7 @@
 #include "folder.h"
 #include "image_cache.h"
 #include "memory_device.h"
+#include "screen.h"
 #include "template_test_store.h"
 #include "test_support.h"
 #include "wm_button.h"
@@ -268,31 +271,52 @@ TEST(TemplateStore, TheLookIsHandedToTheToolkit) {
   WM_PAGE_MANAGER* manager = store.create_manager(nullptr);
   ASSERT_NE(manager, nullptr);
   EXPECT_STREQ(get_app_title(), "Game");
-  EXPECT_EQ(toolkit_value, store.toolkit_value);
-  EXPECT_EQ(border_theme.default_style, store.border_width);
-  EXPECT_EQ(border_theme.shadow, store.border_colour_1);
-  EXPECT_EQ(border_theme.highlight, store.border_colour_2);
-  EXPECT_EQ(border_theme.inner_outline, store.border_colour_3);
-  EXPECT_EQ(border_theme.outline, store.border_colour_4);
-  EXPECT_EQ(manager->first_page_fades_in, store.transition_type);
-  EXPECT_EQ(manager->transition_duration, static_cast<uint32_t>(store.transition_duration));
-  EXPECT_EQ(WM_MENU::menu_mode, store.menu_mode);
-  EXPECT_EQ(default_menu_effects().flags, store.menu_effects.flags);
-  EXPECT_EQ(default_menu_effects().dragging_alpha, store.menu_effects.dragging_alpha);
-  EXPECT_EQ(default_list_box_effects().open_delay, static_cast<uint32_t>(store.list_box_effects.open_delay));
-  EXPECT_EQ(default_dialog_effects().display_delay, static_cast<uint32_t>(store.dialog_effects.display_delay));
-  EXPECT_EQ(WM_BUTTON::tooltip_style().bg_colour, store.tooltip_style.bg_colour);
-  EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
-  EXPECT_EQ(default_dialog_style().fg_colour, store.dialog_body_style.fg_colour);
-  EXPECT_EQ(default_dialog_title_style().fg_colour, store.dialog_title_style.fg_colour);
-  EXPECT_EQ(default_dialog_button_style().fg_colour, store.dialog_button_style.fg_colour);
-  EXPECT_EQ(WM_DIALOG::grey_behind, store.dialog_backdrop_1);
-  EXPECT_EQ(WM_DIALOG::darken_behind, store.dialog_backdrop_2);
-  EXPECT_EQ(WM_DIALOG::live_drag, store.dialog_live_drag);
-  EXPECT_EQ(WM_DIALOG::draggable_default, store.dialog_draggable);
+  // What the toolkit holds now, beside what the store holds.
+  const std::pair<int64_t, int64_t> handed[] = {
+      {toolkit_value, store.toolkit_value}, {border_theme.default_style, store.border_width},
+      {border_theme.shadow, store.border_colour_1}, {border_theme.highlight, store.border_colour_2},
+      {border_theme.inner_outline, store.border_colour_3}, {border_theme.outline, store.border_colour_4},
+      {manager->first_page_fades_in, store.transition_type},
+      {manager->transition_duration, static_cast<uint32_t>(store.transition_duration)},
+      {WM_MENU::menu_mode, store.menu_mode}, {default_menu_effects().flags, store.menu_effects.flags},
+      {default_menu_effects().dragging_alpha, store.menu_effects.dragging_alpha},
+      {default_list_box_effects().open_delay, static_cast<uint32_t>(store.list_box_effects.open_delay)},
+      {default_dialog_effects().display_delay, static_cast<uint32_t>(store.dialog_effects.display_delay)},
+      {WM_BUTTON::tooltip_style().bg_colour, store.tooltip_style.bg_colour}, {WM_BUTTON::tooltip_style_set, 1},
+      {default_dialog_style().fg_colour, store.dialog_body_style.fg_colour},
+      {default_dialog_title_style().fg_colour, store.dialog_title_style.fg_colour},
+      {default_dialog_button_style().fg_colour, store.dialog_button_style.fg_colour},
+      {WM_DIALOG::grey_behind, store.dialog_backdrop_1}, {WM_DIALOG::darken_behind, store.dialog_backdrop_2},
+      {WM_DIALOG::live_drag, store.dialog_live_drag}, {WM_DIALOG::draggable_default, store.dialog_draggable}};
+  for (size_t i = 0; i < std::size(handed); i++) EXPECT_EQ(handed[i].first, handed[i].second) << i;
 }
 
 int hook_calls = 0;
+
+// A logo in the program's data is shown before the hook is called, once a
+// run (this comes first so that a whole run of the file still sees it).
+TEST(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
+  test_support::ScratchDir scratch;
+  ASSERT_EQ(mkdir(scratch.file("data").c_str(), 0755) | mkdir(scratch.file("data/images").c_str(), 0755), 0);
+  FOLDER app;
+  ASSERT_TRUE(app.set_absolute(scratch.path().c_str()));
+  set_base_path(app, "store_test");
+  test_support::MEMORY_DEVICE png;
+  ASSERT_TRUE(IMAGE(4, 4).save_png(&png));
+  ASSERT_TRUE(test_support::write_file(scratch.file("data/images/logo.png"), png.text()));
+  set_screen_size(64, 48);
+  WM_PAGE_MANAGER manager(1, -1);
+  WM_PTM_APP_INFO store;
+  store.show_logo = store.loaded = 1;
+  ASSERT_EQ(store.create_manager(&manager), &manager);
+  hook_calls = 0;
+  for (int wanted : {0, 2}) {  // the logo's page first; its end calls the hook; not again
+    store.start([] { hook_calls++; });
+    EXPECT_EQ(hook_calls, wanted);
+    if (!wanted) WM_PTM_APP_INFO::logo_done();
+  }
+  clear_base_path();
+}
 
 TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
   WM_PAGE_MANAGER manager(2, -1);
@@ -314,9 +338,7 @@ TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
     for (int16_t a = 0; a < 2; a++) {
       bool placed = static_cast<size_t>(a) < records;
       EXPECT_EQ(manager.area(a).root.x, placed ? 10 * (a + 1) : 0) << records;
-      if (placed) {
-        EXPECT_EQ(manager.area(a).root.get_width(), 100) << records;
-      }
+      if (placed) { EXPECT_EQ(manager.area(a).root.get_width(), 100) << records; }
     }
     EXPECT_EQ(WM_PTM_APP_INFO::logo_done(), 11);
     EXPECT_EQ(hook_calls, 2);
@@ -459,9 +481,7 @@ TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
       for (const BUILT& b : built) {
         EXPECT_EQ(b.object->template_record, staying.count(b.record) ? b.record : nullptr);
         const auto* record = static_cast<const WM_PTM_OBJECT_INFO*>(b.object->template_record);
-        if (record) {
-          EXPECT_EQ(record->type, b.type);
-        }
+        if (record) { EXPECT_EQ(record->type, b.type); }
       }
       // The objects go before what is left of the store, which must not
       // reach them then.

@@ -99,36 +99,29 @@ TEST_F(TemplateStream, AVersion8FileReadsItsGatedFieldsAndKeepsLegacyBackgrounds
   WM_STYLE_SET style;
   d.write_u16(8);
   d.write_string("Old");
-  d.write_u16(640);
-  d.write_u16(480);
-  d.write_u8(0);
-  d.write_u8(1);
+  for (uint16_t size : {640, 480}) d.write_u16(size);
+  for (uint8_t byte : {0, 1}) d.write_u8(byte);
   d.write_i32(300);
   for (uint32_t colour : {1u, 2u, 3u}) d.write_u32(colour);
   d.write_u8(1);       // show_logo
   d.write_u16(77);     // toolkit value
-  d.write_u32(4);      // border width
-  d.write_u32(5);
-  d.write_u32(6);
+  for (uint32_t word : {4u, 5u, 6u}) d.write_u32(word);  // border width, two colours
   d.write_u16(0);      // two ignored bytes
   d.write_u32(1);      // menu mode
   for (uint8_t b : {1, 0, 1, 1, 0, 1, 0, 0}) d.write_u8(b);  // menu, list-box switches
   for (int i = 0; i < 4; i++) d.write_object(style);           // tooltip, dialog styles
-  d.write_u8(0);       // live drag
-  d.write_u8(0);       // backdrop 1
+  for (int i = 0; i < 2; i++) d.write_u8(0);  // live drag, backdrop 1
   d.write_u32(1);      // areas before the arrays: one area, one page
   d.write_string("A");
   for (uint16_t part : {1, 2, 3, 4}) d.write_u16(part);
   d.write_i32(-2);
-  d.write_u32(1);
-  d.write_u32(0xAB);
+  for (uint32_t word : {1u, 0xABu}) d.write_u32(word);
   d.write_string("P");
   d.write_string("back.png");  // the page's background file
   d.write_u32(1);              // one object, old type 4: an image
   d.write_u32(4);
   d.write_string(nullptr);
-  d.write_u32(0);
-  d.write_u32(0);
+  for (int i = 0; i < 2; i++) d.write_u32(0);
   d.write_string(nullptr);
   d.write_u32(0);
   for (int i = 0; i < 4; i++) d.write_u16(0);
@@ -142,9 +135,7 @@ TEST_F(TemplateStream, AVersion8FileReadsItsGatedFieldsAndKeepsLegacyBackgrounds
   d.write_u8(1);
   d.write_u32(0);  // no children
   d.write_u16(0);  // the area's two ignored bytes
-  d.write_u32(0);  // style sets, fonts, colours
-  d.write_u32(0);
-  d.write_u32(0);
+  for (int i = 0; i < 3; i++) d.write_u32(0);  // style sets, fonts, colours
   d.write_u32(1);  // one image of the file's own
   d.write_string("file image");
   d.write_string("f.png");

@@ -102,9 +102,7 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_EQ(store.border_width, gate.border_width);
   EXPECT_EQ(store.default_page_setting, gate.default_page_setting);
   EXPECT_EQ(store.extra_flag_2, gate.version >= 23 ? 2 : 1);
-  if (gate.menu_flags) {
-    EXPECT_EQ(store.menu_effects.flags, gate.menu_flags);
-  }
+  if (gate.menu_flags) { EXPECT_EQ(store.menu_effects.flags, gate.menu_flags); }
   EXPECT_EQ(store.dialogs.size(), gate.version >= 24 ? 1u : 0u);
   if (gate.version <= 7) {
     // The old colour tail went straight into the dialog styles.
@@ -114,14 +112,12 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
     EXPECT_EQ(store.dialog_backdrop_1, 0);
     EXPECT_TRUE(store.style_sets.empty());
   } else {
-    EXPECT_EQ(store.toolkit_value, 77);
-    EXPECT_EQ(store.border_colour_4, 0xFF050505u);
-    EXPECT_EQ(store.show_logo, 1);
-    EXPECT_EQ(store.extra_flag_1, gate.version >= 23 ? 0 : 1);
-    EXPECT_EQ(store.dialog_live_drag, 0);
-    EXPECT_EQ(store.dialog_draggable, gate.version >= 25 ? 2 : 1);
-    EXPECT_EQ(store.dialog_backdrop_1, 3);
-    EXPECT_EQ(store.dialog_backdrop_2, gate.version >= 18 ? 1 : 0);
+    const std::pair<int64_t, int64_t> kept[] = {
+        {store.toolkit_value, 77}, {store.border_colour_4, 0xFF050505u}, {store.show_logo, 1},
+        {store.extra_flag_1, gate.version >= 23 ? 0 : 1}, {store.dialog_live_drag, 0},
+        {store.dialog_draggable, gate.version >= 25 ? 2 : 1}, {store.dialog_backdrop_1, 3},
+        {store.dialog_backdrop_2, gate.version >= 18 ? 1 : 0}};
+    for (size_t i = 0; i < std::size(kept); i++) EXPECT_EQ(kept[i].first, kept[i].second) << i;
   }
 
   ASSERT_EQ(store.areas.size(), 1u);
@@ -146,22 +142,19 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
 
   ASSERT_EQ(page->get_object_count(), 1);
   WM_PTM_OBJECT_INFO* button = page->get_object(0);
-  EXPECT_EQ(button->type, 2u);
-  EXPECT_EQ(button->user_word_1, 5u);
-  EXPECT_EQ(button->width, 100);
   EXPECT_STREQ(button->action_name, gate.version >= 2 ? "AID_GO" : nullptr);
   EXPECT_STREQ(button->text, "Go");
   EXPECT_STREQ(button->name.get_text(), gate.object_name);
   EXPECT_STREQ(button->tooltip, gate.version >= 7 ? "tip" : nullptr);
-  EXPECT_EQ(button->button_kind, gate.button_kind);
-  EXPECT_EQ(button->hotkey, gate.has_hotkey ? kHotkey : 0u);
-  EXPECT_EQ(button->image_mode, gate.legacy_look ? 2 : 1);
-  EXPECT_EQ(button->image_visible, gate.legacy_look ? 1 : 0);
   // Before grids kept their row height and columns: 20 pixels, one column.
-  EXPECT_EQ(button->row_height, gate.version >= 21 ? 0 : 20);
-  EXPECT_EQ(button->column_count, gate.version >= 21 ? 2 : 1);
-  EXPECT_EQ(button->cell_row, gate.version >= 20 ? 4 : 0xFFFF);
-  EXPECT_EQ(button->cell_column, gate.version >= 20 ? 1 : 0xFFFF);
+  const std::pair<int64_t, int64_t> fields[] = {
+      {button->type, 2}, {static_cast<int64_t>(button->user_word_1), 5}, {button->width, 100},
+      {button->button_kind, gate.button_kind}, {button->hotkey, gate.has_hotkey ? kHotkey : 0u},
+      {button->image_mode, gate.legacy_look ? 2 : 1}, {button->image_visible, gate.legacy_look ? 1 : 0},
+      {button->row_height, gate.version >= 21 ? 0 : 20}, {button->column_count, gate.version >= 21 ? 2 : 1},
+      {button->cell_row, gate.version >= 20 ? 4 : 0xFFFF},
+      {button->cell_column, gate.version >= 20 ? 1 : 0xFFFF}};
+  for (size_t i = 0; i < std::size(fields); i++) EXPECT_EQ(fields[i].first, fields[i].second) << i;
   EXPECT_EQ(button->style, gate.style_resolves ? store.find_style_set("S") : nullptr);
   ASSERT_EQ(button->get_child_count(), 1);
   WM_PTM_OBJECT_INFO* child = button->get_child(0);

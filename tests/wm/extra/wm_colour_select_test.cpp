@@ -104,11 +104,9 @@ TEST_F(ColourSelect, EverySwatchSetsItsColourAndTheEntriesShowIt) {
   }
   const COLOUR red = 0xFFFF0000;
   dialog->set_colour(&red);
-  EXPECT_EQ(shown(ID::ID_RED), "255");
-  EXPECT_EQ(shown(ID::ID_GREEN), "0");
-  EXPECT_EQ(shown(ID::ID_BLUE), "0");
-  EXPECT_EQ(shown(ID::ID_ALPHA), "255");
-  EXPECT_EQ(shown(ID::ID_HEX), "#FFFF0000");
+  const std::vector<std::string> entries{shown(ID::ID_RED), shown(ID::ID_GREEN), shown(ID::ID_BLUE),
+                                         shown(ID::ID_ALPHA), shown(ID::ID_HEX)};
+  EXPECT_EQ(entries, (std::vector<std::string>{"255", "0", "0", "255", "#FFFF0000"}));
 }
 
 TEST_F(ColourSelect, TypedNumbersTakeTheirLowByteAndNonNumbersAreIgnored) {

@@ -113,13 +113,6 @@ const FIT_CASE fit_cases[] = {
 
 }  // namespace
 
-TEST_F(Pitch, TheWorkedExampleFitsFourHundredBy266) {
-  auto p = make(400, 300, standard());
-  EXPECT_FALSE(p->is_portrait());
-  EXPECT_EQ(p->get_pitch_width(), 400);
-  EXPECT_EQ(p->get_pitch_height(), 266);
-}
-
 TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
   for (const FIT_CASE& c : fit_cases) {
     WM_PITCH_SETTINGS st = standard();
@@ -172,9 +165,7 @@ TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
       const POINT16 none{-1, -1}, no_ball{65535, 65535};
       EXPECT_EQ(p->get_player_position(1, 3, false) != none, r.player) << r.x << "," << r.y;
       EXPECT_EQ(p->get_ball_position(false) != no_ball, r.ball) << r.x << "," << r.y;
-      if (r.player) {
-        EXPECT_EQ(p->get_player_position(1, 3, false), p->to_screen(r.x, r.y));
-      }
+      if (r.player) { EXPECT_EQ(p->get_player_position(1, 3, false), p->to_screen(r.x, r.y)); }
     }
   }
 }

@@ -38,7 +38,6 @@ protected:
   bool field_is(WM_NUMPAD* pad, const std::string& s) {
     return frames_until([&] { return pad->get_field() == std::string(14 - s.size(), ' ') + s; });
   }
-
 };
 
 }  // namespace
@@ -54,8 +53,7 @@ TEST_F(NumpadX11, ClickedKeysAndTypingEditAnIntegerAndReturnHidesIt) {
   root.add_overlay(pad, false);
   ASSERT_TRUE(frames_until([&] { return pad->is_enabled() && !pad->is_moving(); }));
   EXPECT_TRUE(field_is(pad, "12"));
-  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "7")));
-  ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "5")));
+  for (const char* caption : {"7", "5"}) ASSERT_NO_FATAL_FAILURE(click(key_of(pad, caption)));
   EXPECT_TRUE(field_is(pad, "75"));
   ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "+/-")));
   EXPECT_TRUE(field_is(pad, "-75"));
@@ -65,14 +63,9 @@ TEST_F(NumpadX11, ClickedKeysAndTypingEditAnIntegerAndReturnHidesIt) {
   EXPECT_TRUE(field_is(pad, "-75"));
   ASSERT_NO_FATAL_FAILURE(tap(XK_Delete));
   EXPECT_TRUE(field_is(pad, ""));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_2));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_0));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_Return));
+  for (KeySym typed : {XK_2, XK_0, XK_0, XK_0, XK_Return}) ASSERT_NO_FATAL_FAILURE(tap(typed));
   EXPECT_TRUE(field_is(pad, "Out Of Range"));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_minus));  // the message is fresh: no sign
-  ASSERT_NO_FATAL_FAILURE(tap(XK_8));
+  for (KeySym typed : {XK_minus, XK_8}) ASSERT_NO_FATAL_FAILURE(tap(typed));  // the message is fresh: no sign
   EXPECT_TRUE(field_is(pad, "8"));
   ASSERT_NO_FATAL_FAILURE(save_screen("numpad.png"));
   ASSERT_NO_FATAL_FAILURE(tap(XK_Return));
@@ -88,11 +81,9 @@ TEST_F(NumpadX11, AFloatingKeypadAnswersThroughItsCallbackWhichDeletesIt) {
   auto* pad = new WM_NUMPAD(-1, -1, &v, "Rate", answer, 0, {}, true);
   root.add_overlay(pad, false);
   ASSERT_TRUE(frames_until([&] { return pad->is_enabled() && !pad->is_moving(); }));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_4));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_period));
+  for (KeySym typed : {XK_4, XK_period}) ASSERT_NO_FATAL_FAILURE(tap(typed));
   ASSERT_NO_FATAL_FAILURE(click(key_of(pad, ".")));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_5));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_minus));
+  for (KeySym typed : {XK_5, XK_minus}) ASSERT_NO_FATAL_FAILURE(tap(typed));
   EXPECT_TRUE(field_is(pad, "-4.5"));
   ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "OK")));
   EXPECT_TRUE(frames_until([] { return WM_SCREEN_OBJECT::overlays().empty(); }));

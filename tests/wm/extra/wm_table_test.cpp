@@ -43,11 +43,8 @@ protected:
   }
   WM_TABLE* make(uint8_t options = 0, uint16_t pages = 3, int16_t filters = 3) {
     const auto cols = table_test::columns();
-    WM_TABLE_STYLES styles;
-    styles.header = &plain;
-    styles.header_ascending = &ascending;
-    styles.header_descending = &descending;
-    styles.filter_label = &label;
+    const WM_TABLE_STYLES styles{.filter_label = &label, .header = &plain,
+                                 .header_descending = &descending, .header_ascending = &ascending};
     table = std::make_unique<WM_TABLE>(0, 0, 599, 299, pages, 20, static_cast<int16_t>(cols.size()),
                                        cols.data(), table_test::kFilters, filters,
                                        table_test::OWNER::fill,

@@ -64,15 +64,10 @@ protected:
   // The table at (20, 60), 540 x 380; its parts were built from (0, 0).
   void make_table() {
     const auto cols = table_test::columns();
+    styles = {.menu_button = &menu_button, .menu_body = &menu_body, .menu_item = &menu_item,
+              .filter_label = &label, .body_grid = &body, .header = &header,
+              .header_descending = &descending, .header_ascending = &ascending};
     for (int i = 0; i < WM_RANGE_SELECTOR::COLUMNS; ++i) styles.page_selector[i] = &pager;
-    styles.menu_button = &menu_button;
-    styles.menu_body = &menu_body;
-    styles.menu_item = &menu_item;
-    styles.filter_label = &label;
-    styles.body_grid = &body;
-    styles.header = &header;
-    styles.header_ascending = &ascending;
-    styles.header_descending = &descending;
     table = new WM_TABLE(0, 0, 539, 379, 3, 22, static_cast<int16_t>(cols.size()), cols.data(),
                          table_test::kFilters, 3, table_test::OWNER::fill,
                          reinterpret_cast<uintptr_t>(&owner), 0, styles);

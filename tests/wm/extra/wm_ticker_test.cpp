@@ -186,13 +186,9 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
       clear_screen();
       t.draw();
       const std::vector<COLOUR> drawn = pixels_of(t);
-      for (int16_t py = 0; py < 100; ++py) {
-        for (int16_t px = 0; px < 400; ++px) {
-          if (px < 50 || px > 249 || py < 40 || py > 59) {
-            ASSERT_EQ(wm_test::pixel(px, py), kScreen);
-          }
-        }
-      }
+      for (int16_t py = 0; py < 100; ++py)
+        for (int16_t px = 0; px < 400; ++px)
+          if (px < 50 || px > 249 || py < 40 || py > 59) { ASSERT_EQ(wm_test::pixel(px, py), kScreen); }
       // The characters left out lie wholly outside the strip.
       clear_screen();
       s->set_clip_rect(50, 40, 249, 59);
@@ -201,18 +197,16 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
                    16, 16, text);
       s->set_clip_rect(0, 0, 399, 99);
       ASSERT_TRUE(drawn == pixels_of(t)) << t.get_text_x();
-      if (frame == 60) {
-        EXPECT_GT(std::count(drawn.begin(), drawn.end(), kInk), 50);
-      }
+      if (frame == 60) { EXPECT_GT(std::count(drawn.begin(), drawn.end(), kInk), 50); }
     }
     EXPECT_LT(t.get_text_x(), separator ? -200 : 250);  // well into the text
   }
 }
 
-// Unset font sizes take the surface's font, centred in the strip; a
+// An unset font and sizes take the surface's, centred in the strip; a
 // border goes round the strip.
 TEST_F(Ticker, TheSurfaceFontAndABorderAsTheUserSeesThem) {
-  WM_TICKER t(20, 30, 219, 69, 2000, 0, {kInk, FONT_DEFAULT, 65535, 65535, 0}, CLICK_MODE::ON_PRESS);
+  WM_TICKER t(20, 30, 219, 69, 2000, 0, {.colour = kInk}, CLICK_MODE::ON_PRESS);
   t.border_flags = border_flag::ALL_SIDES;
   t.add_item("Half time: 1 - 0", 0, 0, 65535);
   t.update(false);

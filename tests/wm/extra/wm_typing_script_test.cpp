@@ -57,6 +57,12 @@ class TypingScript : public wm_test::TextSkinTest {
     const char* t = label.text.get_text(PARAMETER::VALUE);
     return t ? t : "(none)";
   }
+  // What the label shows once ms more have passed.
+  std::string after(WM_TYPING_SCRIPT& label, uint64_t ms) {
+    input.advance_ms(ms);
+    label.update(false);
+    return shown(label);
+  }
   // The label's pixels after drawing it, beside those of a plain label of
   // the same place and style that shows `expected`.
   void expect_pixels_show(WM_TYPING_SCRIPT& label, const char* expected) {
@@ -103,8 +109,7 @@ TEST_F(TypingScript, TypesOneCharacterPerIntervalFromTheFirstDraw) {
   EXPECT_FALSE(label.is_typing());
   // Drawing again starts nothing.
   label.draw();
-  input.advance_ms(2000);
-  label.update(false);
+  after(label, 2000);
   EXPECT_EQ(calls, 1);
 }
 
@@ -139,9 +144,7 @@ TEST_F(TypingScript, AClickFinishesTheTextAtOnce) {
   WM_TYPING_SCRIPT label(10, 10, 289, 39, &style, "Hello there");
   watch(label);
   label.draw();
-  input.advance_ms(40);
-  label.update(false);
-  EXPECT_EQ(shown(label), "He");
+  EXPECT_EQ(after(label, 40), "He");
   // Held outside the label: nothing.
   input.move_to(5, 5);
   input.press(1);
@@ -157,9 +160,7 @@ TEST_F(TypingScript, AClickFinishesTheTextAtOnce) {
   EXPECT_FALSE(label.is_typing());
   label.process();
   input.release(1);
-  input.advance_ms(5000);
-  label.update(false);
-  EXPECT_EQ(shown(label), "Hello there");
+  EXPECT_EQ(after(label, 5000), "Hello there");
   EXPECT_EQ(calls, 1);
 }
 
@@ -178,9 +179,7 @@ TEST_F(TypingScript, NothingToTypeNeverCallsBack) {
     EXPECT_FALSE(label.is_typing());
     EXPECT_EQ(shown(label), row.shown_at_once);
     label.draw();
-    input.advance_ms(1000);
-    label.update(false);
-    EXPECT_EQ(shown(label), row.shown_at_once);
+    EXPECT_EQ(after(label, 1000), row.shown_at_once);
     EXPECT_EQ(calls, 0);
   }
 }
@@ -189,23 +188,15 @@ TEST_F(TypingScript, SetTextRestartsFromAnEmptyLabel) {
   WM_TYPING_SCRIPT label(10, 10, 20, 39, &style, "First");
   watch(label);
   label.draw();
-  input.advance_ms(60);
-  label.update(false);
-  EXPECT_EQ(shown(label), "Fir");
+  EXPECT_EQ(after(label, 60), "Fir");
   // Grown to the new text, typed from nothing once drawn again.
   label.set_text("A longer second text", true);
   EXPECT_GT(label.width, 11);
   EXPECT_EQ(shown(label), "");
-  input.advance_ms(100);
-  label.update(false);
-  EXPECT_EQ(shown(label), "");
+  EXPECT_EQ(after(label, 100), "");
   label.draw();
-  input.advance_ms(20);
-  label.update(false);
-  EXPECT_EQ(shown(label), "A");
-  input.advance_ms(1000);
-  label.update(false);
-  EXPECT_EQ(shown(label), "A longer second text");
+  EXPECT_EQ(after(label, 20), "A");
+  EXPECT_EQ(after(label, 1000), "A longer second text");
   EXPECT_EQ(calls, 1);
 }
 
