@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -417,6 +418,13 @@ TEST_F(TcpipTest, ConnectFailuresLeaveTheSlotFree) {
   EXPECT_EQ(net.connect("300.1.1.1", closed_port), -1);
   EXPECT_EQ(net.connect(nullptr, closed_port), -1);
   EXPECT_EQ(net.connect("", closed_port), -1);
+  rlimit limit{};  // no descriptor left for a socket
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit full = {static_cast<rlim_t>(fcntl(2, F_DUPFD, 0)), limit.rlim_max};
+  close(static_cast<int>(full.rlim_cur));
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
+  EXPECT_EQ(net.connect("127.0.0.1", closed_port), -1);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
   EXPECT_FALSE(net.is_connected(0));
   EXPECT_EQ(open_descriptor_count(), before);
 }
