@@ -503,6 +503,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(lchown((work + "/theirs").c_str(), 65534, 65534), 0);
   ASSERT_EQ(symlink((work + "/real").c_str(), (work + "/absolute").c_str()), 0);
   ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
+  ASSERT_EQ(symlink("sub/../../work/real", (work + "/up_and_back").c_str()), 0);
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
   ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
@@ -518,6 +519,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   } rows[] = {
       {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
       {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/up_and_back", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/over", FOLDER_HOLD::MAKE::NOTHING, work + "/chain39: Too many levels of symbolic links"},
       {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
@@ -553,6 +555,14 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       EXPECT_EQ(ts::read_file(row.lands), "x");
       EXPECT_STREQ(hold.held_path(), (work + row.path).c_str());
     }
+    EXPECT_EXIT(  // the same walks with standard input closed: a folder held may be descriptor 0
+        {
+          close(0);
+          for (const auto& row : rows)
+            if (FOLDER_HOLD().reach(folder_at(work + row.path), row.make) != (row.lands.back() == 'f')) _exit(1);
+          _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(hold.reach(folder_at("relative/x")));  // only absolute paths are walked
     EXPECT_EQ(hold.failure().folder, "relative/x");
     ASSERT_TRUE(hold.reach(folder_at("//")));  // the root, however many slashes name it
