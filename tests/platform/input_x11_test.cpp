@@ -257,6 +257,9 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
   EXPECT_EQ(caps.axis_min, -32767);
   EXPECT_EQ(caps.axis_max, 32767);
   EXPECT_EQ(caps.has_x_y, 0);
+  close_joysticks();  // opened anew as descriptor 0, with standard input closed
+  EXPECT_EXIT(_exit(close(0) == 0 && get_joystick_caps(&first, &caps) && read_joystick(&second) ? 0 : 1),
+              testing::ExitedWithCode(0), "");
 
   JOYSTICK third;
   third.number = 3;
