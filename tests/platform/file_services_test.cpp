@@ -852,12 +852,9 @@ TEST_F(FileServicesTest, FolderUpStopsAtHomeAndRoot) {
 }
 
 TEST_F(FileServicesTest, FolderNames) {
-  EXPECT_STREQ(get_folder_name(folder_at(home)), "Home");
-  EXPECT_STREQ(get_folder_name(folder_at(home + "/")), "Home");
-  EXPECT_STREQ(get_folder_name(folder_at("/")), "File System");
-  EXPECT_STREQ(get_folder_name(folder_at("")), "File System");
-  EXPECT_STREQ(get_folder_name(folder_at("/usr/lib/")), "lib");
-  EXPECT_STREQ(get_folder_name(folder_at("/usr")), "usr");
+  for (const auto& [path, name] : {std::pair{home, "Home"}, {home + "/", "Home"}, {"/", "File System"},
+                                   {"", "File System"}, {"/usr/lib/", "lib"}, {"/usr", "usr"}})
+    EXPECT_STREQ(get_folder_name(folder_at(path)), name) << path;
 }
 
 class FolderListTest : public FileServicesTest {
