@@ -1251,17 +1251,13 @@ TEST_F(FileServicesTest, ProgramShutdownRemovesTheTemporaryFolder) {
 }
 
 TEST_F(FileServicesTest, CaseInsensitiveComparisons) {
-  EXPECT_EQ(stricmp("abc", "ABC"), 0);
-  EXPECT_EQ(stricmp("abc", "ABD"), -1);
-  EXPECT_EQ(stricmp("abd", "ABC"), 1);
-  EXPECT_EQ(stricmp("ab", "abc"), -1);
-  EXPECT_EQ(stricmp("\xe9", "a"), 1);  // Latin-1 bytes sort above ASCII
-  EXPECT_EQ(stricmp("a", "\xe9"), -1);
-  EXPECT_EQ(strnicmp("abcX", "ABCy", 3), 0);
-  EXPECT_EQ(strnicmp("abcX", "ABCy", 4), -1);
-  EXPECT_EQ(strnicmp("ab", "ab", 10), 0);
-  EXPECT_EQ(strnicmp("xa", "Xb", 0), 0);  // n <= 0 compares one character
-  EXPECT_EQ(strnicmp("xa", "yb", -5), -1);
+  // Latin-1 bytes sort above ASCII; a count n <= 0 compares one character.
+  for (auto [a, b, want] : {std::tuple{"abc", "ABC", 0}, {"abc", "ABD", -1}, {"abd", "ABC", 1}, {"ab", "abc", -1},
+                            {"\xe9", "a", 1}, {"a", "\xe9", -1}})
+    EXPECT_EQ(stricmp(a, b), want) << a << " " << b;
+  for (auto [a, b, n, want] : {std::tuple{"abcX", "ABCy", 3, 0}, {"abcX", "ABCy", 4, -1}, {"ab", "ab", 10, 0},
+                               {"xa", "Xb", 0, 0}, {"xa", "yb", -5, -1}})
+    EXPECT_EQ(strnicmp(a, b, n), want) << a << " " << b << " " << n;
 }
 
 Elf64_Ehdr elf_header_of(const std::string& path) {
