@@ -1289,13 +1289,8 @@ TEST_F(FileServicesTest, PayloadStartsAfterTheSectionHeaderTable) {
 // A bare 64-bit ELF header (no program) with the section header table at
 // table_offset; the multi-byte fields in the given byte order.
 std::string elf_header(bool big_endian, uint64_t table_offset, uint16_t entry_size, uint16_t entries) {
-  std::string bytes(64, '\0');
-  bytes[0] = 0x7f;
-  bytes[1] = 'E';
-  bytes[2] = 'L';
-  bytes[3] = 'F';
-  bytes[4] = 2;
-  bytes[5] = big_endian ? 2 : 1;
+  std::string bytes = std::string("\x7f" "ELF\x02", 5) + (big_endian ? '\x02' : '\x01');
+  bytes.resize(64, '\0');
   auto put = [&](size_t at, uint64_t value, int size) {
     for (int i = 0; i < size; ++i)
       bytes[at + (big_endian ? size - 1 - i : i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
