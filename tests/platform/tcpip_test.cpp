@@ -250,12 +250,9 @@ using TcpipDeathTest = TcpipTest;
 
 TEST_F(TcpipTest, DottedAddressesKeepTheirBytesInOrderBothWays) {
   uint32_t address = parse_address("10.0.0.1");
-  uint8_t bytes[4];
-  std::memcpy(bytes, &address, sizeof bytes);
-  EXPECT_EQ(bytes[0], 10);
-  EXPECT_EQ(bytes[1], 0);
-  EXPECT_EQ(bytes[2], 0);
-  EXPECT_EQ(bytes[3], 1);
+  std::vector<uint8_t> bytes(4);
+  std::memcpy(bytes.data(), &address, bytes.size());
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{10, 0, 0, 1}));
   EXPECT_STREQ(ip_to_text(address), "10.0.0.1");
 
   for (const char* text : {"127.0.0.1", "192.168.254.3", "255.255.255.255", "1.22.133.244"})
