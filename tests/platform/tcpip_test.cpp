@@ -393,11 +393,9 @@ TEST_F(TcpipTest, BadArgumentsGiveMinusOne) {
   EXPECT_TRUE(net.is_connected(0));
 
   // Bad queue requests add nothing: the first bytes the peer sees are "ok".
-  net.queue_send(0, nullptr, 5);
-  net.queue_send(0, "abc", 0);
-  net.queue_send(0, "abc", -1);
-  net.queue_send(1, "abc", 3);
-  net.queue_send(5, "abc", 3);
+  for (auto [slot, bytes, size] : {std::tuple<int16_t, const char*, int32_t>{0, nullptr, 5}, {0, "abc", 0}, {0, "abc", -1},
+                                   {1, "abc", 3}, {5, "abc", 3}})
+    net.queue_send(slot, bytes, size);
   net.flush_queues();
   net.queue_send(0, "ok", 2);
   net.flush_queues();
