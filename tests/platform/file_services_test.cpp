@@ -833,22 +833,13 @@ TEST_F(FileServicesTest, MakeFolderAndSetIfDirectory) {
 }
 
 TEST_F(FileServicesTest, FolderUpStopsAtHomeAndRoot) {
-  FOLDER at_home = folder_at(home);
-  EXPECT_FALSE(folder_up(&at_home));
-  EXPECT_EQ(std::string(at_home.path), home);
-  FOLDER at_home_slash = folder_at(home + "/");
-  EXPECT_FALSE(folder_up(&at_home_slash));
-
-  FOLDER deep = folder_at(work + "/");
-  EXPECT_TRUE(folder_up(&deep));
-  EXPECT_EQ(std::string(deep.path), scratch.path());
-
-  FOLDER top = folder_at("/tmp");
-  EXPECT_TRUE(folder_up(&top));
-  EXPECT_STREQ(top.path, "/");
-  EXPECT_FALSE(folder_up(&top));
-  FOLDER empty = folder_at("");
-  EXPECT_FALSE(folder_up(&empty));
+  // Each row: where the folder starts, whether it goes up, where it is then.
+  for (const auto& [from, up, to] : {std::tuple{home, false, home}, {home + "/", false, ""}, {work + "/", true, scratch.path()},
+                                     {"/tmp", true, "/"}, {"/", false, ""}, {"", false, ""}}) {
+    FOLDER folder = folder_at(from);
+    EXPECT_EQ(folder_up(&folder), up) << from;
+    EXPECT_TRUE(to.empty() || folder.path == to) << from << " went to " << folder.path;
+  }
 }
 
 TEST_F(FileServicesTest, FolderNames) {
