@@ -71,6 +71,11 @@ TEST(RunCommand, ProgramThatCannotStartGives127) {
   // No process left for the program itself is not a missing program.
   fail_forks_below = getpid();
   EXPECT_EQ(run({"/bin/true"}, COMMAND_NO_WAIT), -1);
+  fail_forks_below = 1;  // nor for the middle process: nothing it was to use stays open
+  const int lowest_free = dup(2);
+  close(lowest_free);
+  EXPECT_EQ(run({"/bin/true"}, COMMAND_NO_WAIT), -1);
+  EXPECT_EQ(fcntl(lowest_free, F_GETFD), -1);
   fail_forks_below = 0;
   for (int error : {EAGAIN, ENOMEM, EACCES}) {
     fail_spawns_with = error;

@@ -37,6 +37,9 @@ FOLDER folder_at(const std::string& path) {
   return folder;
 }
 
+// Where a folder is after a set: its path, after "failed: " when the set failed.
+std::string landed(const FOLDER& folder, bool set) { return (set ? "" : "failed: ") + std::string(folder.path); }
+
 std::string variable_text(const FOLDER& folder) {
   char text[FOLDER_PATH_SIZE];
   if (!folder.get_variable_text(text, sizeof text)) return "<failed>";
@@ -114,33 +117,25 @@ TEST_F(FolderTest, SetPathWalksComponents) {
   make_dirs(app + "/a");
   make_dirs(app + "/b");
   FOLDER folder;
-  EXPECT_TRUE(folder.set_path("$APP/a/../b"));
-  EXPECT_EQ(std::string(folder.path), app + "/b");
-  EXPECT_TRUE(folder.set_path("$APP//a///"));
-  EXPECT_EQ(std::string(folder.path), app + "/a");
-  EXPECT_TRUE(folder.set_path("../b"));
-  EXPECT_EQ(std::string(folder.path), app + "/b");
-  EXPECT_TRUE(folder.set_path("$app/./a"));
-  EXPECT_EQ(std::string(folder.path), app + "/a");
+  EXPECT_EQ(landed(folder, folder.set_path("$APP/a/../b")), app + "/b");
+  EXPECT_EQ(landed(folder, folder.set_path("$APP//a///")), app + "/a");
+  EXPECT_EQ(landed(folder, folder.set_path("../b")), app + "/b");
+  EXPECT_EQ(landed(folder, folder.set_path("$app/./a")), app + "/a");
 }
 
 TEST_F(FolderTest, SetPathFailures) {
   make_dirs(app + "/a");
   FOLDER folder = folder_at("/");
-  EXPECT_FALSE(folder.set_path(nullptr));
-  EXPECT_STREQ(folder.path, "/");
+  EXPECT_EQ(landed(folder, folder.set_path(nullptr)), "failed: /");
 
-  EXPECT_FALSE(folder.set_path("/usr/lib"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set_path("/usr/lib")), "failed: " + app);
 
   // The walk keeps the levels it reached.
-  EXPECT_FALSE(folder.set_path("$APP/a/missing/x"));
-  EXPECT_EQ(std::string(folder.path), app + "/a");
+  EXPECT_EQ(landed(folder, folder.set_path("$APP/a/missing/x")), "failed: " + app + "/a");
   EXPECT_TRUE(folder.set_path("$APP/a/new/x", true));
   EXPECT_TRUE(is_directory((app + "/a/new/x").c_str()));
 
-  EXPECT_FALSE(folder.set_path(("$APP/" + std::string(300, 'n')).c_str(), true));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set_path(("$APP/" + std::string(300, 'n')).c_str(), true)), "failed: " + app);
 }
 
 // A folder as the packing tools read it: every name in byte order, hidden
@@ -217,42 +212,31 @@ TEST_F(FolderTest, UnknownVariableIsFatal) {
   EXPECT_EXIT(folder.set_path("$NOSUCHVARIABLE/x"), ::testing::ExitedWithCode(255),
               "Path type constant passed to function FOLDER::set");
   EXPECT_EXIT(folder.set("$APPX"), ::testing::ExitedWithCode(255), "000C");
-  EXPECT_FALSE(folder.set(nullptr));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set(nullptr)), "failed: " + app);
 }
 
 TEST_F(FolderTest, UserFoldersAndTheirFallbacks) {
   FOLDER folder;
   // Nothing made yet: user folders fall back, without fallback they fail.
-  EXPECT_TRUE(folder.set("$USERAPP"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$USERAPP")), app);
   EXPECT_FALSE(folder.set("$USERAPP", false, nullptr, true));
-  EXPECT_FALSE(folder.set("$SYSDATA", false, nullptr, true));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$SYSDATA", false, nullptr, true)), "failed: " + app);
 
-  EXPECT_TRUE(folder.set_path("$USERPREFS", false, nullptr, true));
-  EXPECT_EQ(std::string(folder.path), home + "/.vorntest/custdata");
-  EXPECT_TRUE(folder.set("$USERDATA", true));
-  EXPECT_EQ(std::string(folder.path), user_data());
-  EXPECT_TRUE(folder.set("$SYSAPP", true));
-  EXPECT_EQ(std::string(folder.path), root + "/opt/vorntest/bin");
+  EXPECT_EQ(landed(folder, folder.set_path("$USERPREFS", false, nullptr, true)), home + "/.vorntest/custdata");
+  EXPECT_EQ(landed(folder, folder.set("$USERDATA", true)), user_data());
+  EXPECT_EQ(landed(folder, folder.set("$SYSAPP", true)), root + "/opt/vorntest/bin");
 
   // The no-standard-folder flag leaves only the fallback.
-  EXPECT_TRUE(folder.set("$SYSAPP", false, nullptr, false, true));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$SYSAPP", false, nullptr, false, true)), app);
 }
 
 TEST_F(FolderTest, DataSearchClimbsFromApp) {
   FOLDER folder;
   make_dirs(scratch.file("data"));
-  EXPECT_FALSE(folder.set("$APPDATA", false, nullptr, true));
-  EXPECT_EQ(std::string(folder.path), app);
-  EXPECT_TRUE(folder.set("$INSTDATA"));
-  EXPECT_EQ(std::string(folder.path), scratch.file("data"));
-  EXPECT_TRUE(folder.set("$SYSPREFS"));  // falls back to the data search
-  EXPECT_EQ(std::string(folder.path), scratch.file("data"));
-  EXPECT_TRUE(folder.set("$APPDATA", true));  // made in $APP when asked
-  EXPECT_EQ(std::string(folder.path), app + "/data");
+  EXPECT_EQ(landed(folder, folder.set("$APPDATA", false, nullptr, true)), "failed: " + app);
+  EXPECT_EQ(landed(folder, folder.set("$INSTDATA")), scratch.file("data"));
+  EXPECT_EQ(landed(folder, folder.set("$SYSPREFS")), scratch.file("data"));  // falls back to the data search
+  EXPECT_EQ(landed(folder, folder.set("$APPDATA", true)), app + "/data");  // made in $APP when asked
 }
 
 // Another user's folder, or one that others may write to without the
@@ -292,35 +276,27 @@ TEST_F(FolderTest, DataSearchPassesOverFoldersOtherUsersControl) {
     row.plant();
     set_base_path(folder_at(mid + "/app"), nullptr);
     FOLDER folder;
-    EXPECT_TRUE(folder.set(row.variable));
-    EXPECT_EQ(std::string(folder.path), row.found);
+    EXPECT_EQ(landed(folder, folder.set(row.variable)), row.found);
   }
 
   own(mid + "/app/data", 65534, 0755);
   FOLDER folder;
-  EXPECT_TRUE(folder.set("$APPDATA"));
-  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
+  EXPECT_EQ(landed(folder, folder.set("$APPDATA")), mid + "/app/data");
   EXPECT_FALSE(folder.set("$USERPREFS"));
-  EXPECT_TRUE(folder.set("$USERDATA"));
-  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
+  EXPECT_EQ(landed(folder, folder.set("$USERDATA")), mid + "/app/data");
   own(mid + "/app/data", 0, 0755);
-  EXPECT_TRUE(folder.set("$USERPREFS"));
-  EXPECT_EQ(std::string(folder.path), mid + "/app/data");
+  EXPECT_EQ(landed(folder, folder.set("$USERPREFS")), mid + "/app/data");
 }
 
 TEST_F(FolderTest, DataTakesTheFirstThatExists) {
   FOLDER folder;
-  EXPECT_TRUE(folder.set("$DATA"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$DATA")), app);
   make_dirs(app + "/data");
-  EXPECT_TRUE(folder.set("$DATA"));
-  EXPECT_EQ(std::string(folder.path), app + "/data");
+  EXPECT_EQ(landed(folder, folder.set("$DATA")), app + "/data");
   make_dirs(root + "/opt/vorntest/data");
-  EXPECT_TRUE(folder.set("$DATA"));
-  EXPECT_EQ(std::string(folder.path), root + "/opt/vorntest/data");
+  EXPECT_EQ(landed(folder, folder.set("$DATA")), root + "/opt/vorntest/data");
   make_dirs(user_data());
-  EXPECT_TRUE(folder.set("$DATA"));
-  EXPECT_EQ(std::string(folder.path), user_data());
+  EXPECT_EQ(landed(folder, folder.set("$DATA")), user_data());
 }
 
 TEST_F(FolderTest, TempIsThisRunsPrivateFolder) {
@@ -332,57 +308,44 @@ TEST_F(FolderTest, TempIsThisRunsPrivateFolder) {
 
   // Without an application name no standard folder is made: "$APP/temp".
   set_base_path(folder_at(app), nullptr);
-  EXPECT_TRUE(folder.set("$TEMP"));
-  EXPECT_EQ(std::string(folder.path), app + "/temp");
+  EXPECT_EQ(landed(folder, folder.set("$TEMP")), app + "/temp");
   EXPECT_FALSE(folder.set("$USERDATA", true, nullptr, true));
 }
 
 TEST_F(FolderTest, RootsAndHere) {
   FOLDER folder;
-  EXPECT_TRUE(folder.set("$ROOT0"));
-  EXPECT_EQ(std::string(folder.path), home);
-  EXPECT_TRUE(folder.set("$root1"));
-  EXPECT_STREQ(folder.path, "/");
-  EXPECT_FALSE(folder.set("$ROOT2"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$ROOT0")), home);
+  EXPECT_EQ(landed(folder, folder.set("$root1")), "/");
+  EXPECT_EQ(landed(folder, folder.set("$ROOT2")), "failed: " + app);
   EXPECT_FALSE(folder.set("$ROOT"));
 
   FOLDER base = folder_at(home);
-  EXPECT_TRUE(folder.set("$HERE", false, &base));
-  EXPECT_EQ(std::string(folder.path), home);
+  EXPECT_EQ(landed(folder, folder.set("$HERE", false, &base)), home);
   folder = folder_at("/tmp");
-  EXPECT_TRUE(folder.set("$HERE"));
-  EXPECT_STREQ(folder.path, "/tmp");
+  EXPECT_EQ(landed(folder, folder.set("$HERE")), "/tmp");
 }
 
 TEST_F(FolderTest, FontAndIconData) {
   FOLDER folder;
-  EXPECT_FALSE(folder.set("$FONTDATA"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$FONTDATA")), "failed: " + app);
 
   make_dirs(scratch.file("vorn_libs/data/icons"));
-  EXPECT_TRUE(folder.set("$ICONDATA"));
-  EXPECT_EQ(std::string(folder.path), scratch.file("vorn_libs/data/icons"));
+  EXPECT_EQ(landed(folder, folder.set("$ICONDATA")), scratch.file("vorn_libs/data/icons"));
   make_dirs(app + "/data/icons");
-  EXPECT_TRUE(folder.set("$ICONDATA"));
-  EXPECT_EQ(std::string(folder.path), app + "/data/icons");
+  EXPECT_EQ(landed(folder, folder.set("$ICONDATA")), app + "/data/icons");
   make_dirs(root + "/opt/vorntest/data/icons");
-  EXPECT_TRUE(folder.set("$ICONDATA"));
-  EXPECT_EQ(std::string(folder.path), root + "/opt/vorntest/data/icons");
+  EXPECT_EQ(landed(folder, folder.set("$ICONDATA")), root + "/opt/vorntest/data/icons");
   make_dirs(user_data() + "/fonts");
-  EXPECT_TRUE(folder.set("$FONTDATA"));
-  EXPECT_EQ(std::string(folder.path), user_data() + "/fonts");
+  EXPECT_EQ(landed(folder, folder.set("$FONTDATA")), user_data() + "/fonts");
 
   set_icon_path(folder_at(app));  // a longer path first: nothing of it stays behind
   set_icon_path(folder_at("/tmp"));
-  EXPECT_TRUE(folder.set("$ICONDATA"));
-  EXPECT_STREQ(folder.path, "/tmp");
+  EXPECT_EQ(landed(folder, folder.set("$ICONDATA")), "/tmp");
   FOLDER icons = folder_at("/");
   icons.get_icon_path();
   EXPECT_STREQ(icons.path, "/tmp");
   clear_icon_path();
-  EXPECT_TRUE(folder.set("$ICONDATA"));
-  EXPECT_EQ(std::string(folder.path), root + "/opt/vorntest/data/icons");
+  EXPECT_EQ(landed(folder, folder.set("$ICONDATA")), root + "/opt/vorntest/data/icons");
 }
 
 TEST_F(FolderTest, RegisteredVariablesMatchExactly) {
@@ -396,14 +359,11 @@ TEST_F(FolderTest, RegisteredVariablesMatchExactly) {
 
   // A registered name wins over a built-in one, but only spelt exactly.
   ASSERT_TRUE(register_path_variable("$APP", folder_at("/tmp")));
-  EXPECT_TRUE(folder.set("$APP"));
-  EXPECT_STREQ(folder.path, "/tmp");
-  EXPECT_TRUE(folder.set("$app"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$APP")), "/tmp");
+  EXPECT_EQ(landed(folder, folder.set("$app")), app);
 
   ASSERT_TRUE(register_path_variable("$MINE", folder_at("/")));  // replaces
-  EXPECT_TRUE(folder.set("$MINE"));
-  EXPECT_STREQ(folder.path, "/");
+  EXPECT_EQ(landed(folder, folder.set("$MINE")), "/");
 
   ASSERT_TRUE(register_path_variable(nullptr, mine));
   EXPECT_TRUE(unregister_path_variable(nullptr));
@@ -411,8 +371,7 @@ TEST_F(FolderTest, RegisteredVariablesMatchExactly) {
   EXPECT_TRUE(unregister_path_variable("$APP"));
   EXPECT_TRUE(unregister_path_variable("$MINE"));
   EXPECT_FALSE(unregister_path_variable("$MINE"));
-  EXPECT_TRUE(folder.set("$APP"));
-  EXPECT_EQ(std::string(folder.path), app);
+  EXPECT_EQ(landed(folder, folder.set("$APP")), app);
 }
 
 TEST_F(FolderTest, VariableTextNamesTheNearestVariable) {

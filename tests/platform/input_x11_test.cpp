@@ -33,15 +33,18 @@ namespace {
 ::testing::Environment* const private_server =
     ::testing::AddGlobalTestEnvironment(new private_x::ENVIRONMENT);
 
-// The serial of the pointer image the server shows now; 0 without XFixes,
-// which is loaded at run time: nothing else here needs to link it.
-unsigned long shown_pointer(Display* display) {
+// The serial of the pointer image the server shows now (and its size and
+// pixels); 0 without XFixes, which is loaded at run time: nothing else here
+// needs to link it.
+unsigned long shown_pointer(Display* display, std::vector<unsigned long>* picture = nullptr) {
   static void* library = dlopen("libXfixes.so.3", RTLD_NOW);
   using GET = XFixesCursorImage* (*)(Display*);
   GET get = library ? reinterpret_cast<GET>(dlsym(library, "XFixesGetCursorImage")) : nullptr;
   XFixesCursorImage* image = get ? get(display) : nullptr;
   if (!image) return 0;
   const unsigned long serial = image->cursor_serial;
+  if (picture) *picture = {image->width, image->height};
+  if (picture) picture->insert(picture->end(), image->pixels, image->pixels + image->width * image->height);
   XFree(image);
   return serial;
 }
@@ -257,6 +260,9 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
   EXPECT_EQ(caps.axis_min, -32767);
   EXPECT_EQ(caps.axis_max, 32767);
   EXPECT_EQ(caps.has_x_y, 0);
+  close_joysticks();  // opened anew as descriptor 0, with standard input closed
+  EXPECT_EXIT(_exit(close(0) == 0 && get_joystick_caps(&first, &caps) && read_joystick(&second) ? 0 : 1),
+              testing::ExitedWithCode(0), "");
 
   JOYSTICK third;
   third.number = 3;
@@ -553,7 +559,9 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
   // Hidden, it shows the blank pointer; shown again, the shape once more.
   hide_pointer();
   XSync(x11.display, False);
-  const unsigned long blank = shown_pointer(probe);
+  std::vector<unsigned long> blank_picture, clear(66, 0);  // 8 by 8, every pixel clear
+  const unsigned long blank = shown_pointer(probe, &blank_picture);
+  clear[0] = clear[1] = 8;
   show_pointer();
   XSync(x11.display, False);
   if (shown[0]) {
@@ -561,6 +569,7 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
     EXPECT_NE(shown[2], shown[0]);
     EXPECT_EQ(shown[3], shown[0]);
     EXPECT_NE(blank, shown[3]);
+    EXPECT_EQ(blank_picture, clear);
     EXPECT_EQ(shown_pointer(probe), shown[3]);
   }
 

@@ -91,10 +91,8 @@ TEST_F(SystemInfoFiles, MissingOrEmptyFilesLeaveOneProcessorAndNoMemory) {
   EXPECT_EQ(info.cpu_speed[0], 0);
   EXPECT_EQ(info.cpu_type, 0);
   EXPECT_STREQ(get_cpu_type_name(0), "Unknown CPU type");
-  EXPECT_EQ(info.physical_memory, 0);
-  EXPECT_EQ(info.virtual_memory, 0);
-  EXPECT_EQ(info.free_physical_memory, 0);
-  EXPECT_EQ(info.free_virtual_memory, 0);
+  EXPECT_EQ(std::tuple(info.physical_memory, info.virtual_memory, info.free_physical_memory, info.free_virtual_memory),
+            std::tuple(0, 0, 0, 0));
 
   use_cpuinfo("");
   get_system_info(&info);
@@ -111,10 +109,9 @@ TEST_F(SystemInfoFiles, MemoryIsReadInMebibytes) {
       "SwapFree:102400 kB\n");
   SYSTEM_INFO info;
   get_system_info(&info);
-  EXPECT_EQ(info.physical_memory, 2000);
-  EXPECT_EQ(info.free_physical_memory, 512);
-  EXPECT_EQ(info.virtual_memory, 3024);  // (1048576 + 2048000) / 1024
-  EXPECT_EQ(info.free_virtual_memory, 100);
+  // Virtual memory (1048576 + 2048000) / 1024.
+  EXPECT_EQ(std::tuple(info.physical_memory, info.free_physical_memory, info.virtual_memory, info.free_virtual_memory),
+            std::tuple(2000, 512, 3024, 100));
 }
 
 TEST_F(SystemInfoFiles, ARefillReplacesTheOwnedArrays) {

@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -249,12 +250,9 @@ using TcpipDeathTest = TcpipTest;
 
 TEST_F(TcpipTest, DottedAddressesKeepTheirBytesInOrderBothWays) {
   uint32_t address = parse_address("10.0.0.1");
-  uint8_t bytes[4];
-  std::memcpy(bytes, &address, sizeof bytes);
-  EXPECT_EQ(bytes[0], 10);
-  EXPECT_EQ(bytes[1], 0);
-  EXPECT_EQ(bytes[2], 0);
-  EXPECT_EQ(bytes[3], 1);
+  std::vector<uint8_t> bytes(4);
+  std::memcpy(bytes.data(), &address, bytes.size());
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{10, 0, 0, 1}));
   EXPECT_STREQ(ip_to_text(address), "10.0.0.1");
 
   for (const char* text : {"127.0.0.1", "192.168.254.3", "255.255.255.255", "1.22.133.244"})
@@ -395,11 +393,9 @@ TEST_F(TcpipTest, BadArgumentsGiveMinusOne) {
   EXPECT_TRUE(net.is_connected(0));
 
   // Bad queue requests add nothing: the first bytes the peer sees are "ok".
-  net.queue_send(0, nullptr, 5);
-  net.queue_send(0, "abc", 0);
-  net.queue_send(0, "abc", -1);
-  net.queue_send(1, "abc", 3);
-  net.queue_send(5, "abc", 3);
+  for (auto [slot, bytes, size] : {std::tuple<int16_t, const char*, int32_t>{0, nullptr, 5}, {0, "abc", 0}, {0, "abc", -1},
+                                   {1, "abc", 3}, {5, "abc", 3}})
+    net.queue_send(slot, bytes, size);
   net.flush_queues();
   net.queue_send(0, "ok", 2);
   net.flush_queues();
@@ -417,6 +413,13 @@ TEST_F(TcpipTest, ConnectFailuresLeaveTheSlotFree) {
   EXPECT_EQ(net.connect("300.1.1.1", closed_port), -1);
   EXPECT_EQ(net.connect(nullptr, closed_port), -1);
   EXPECT_EQ(net.connect("", closed_port), -1);
+  rlimit limit{};  // no descriptor left for a socket
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit full = {static_cast<rlim_t>(fcntl(2, F_DUPFD, 0)), limit.rlim_max};
+  close(static_cast<int>(full.rlim_cur));
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
+  EXPECT_EQ(net.connect("127.0.0.1", closed_port), -1);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
   EXPECT_FALSE(net.is_connected(0));
   EXPECT_EQ(open_descriptor_count(), before);
 }
