@@ -230,6 +230,9 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
        }},
       {"ssf_disabled", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.drawing_flags, SSF_DISABLED); }},
       {"ssef_auto_actiavte", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_AUTO_ACTIVATE); }},
+      // Older "ssf_" names reach the extended bits below 16 only.
+      {"ssf_grid_type_cells", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_GRID_TYPE_CELLS); }},
+      {"ssf_grid_scroll_by_line", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, 0u); }},
       // Missing: what came before stays, nothing after is read.
       {"image_filename", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"image_path", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
@@ -311,6 +314,8 @@ TEST_F(StyleSetTest, BinaryRecordRoundTripsAndReadsOlderVersions) {
   EXPECT_EQ(bytes[19 + 2048], 4);  // shading_type, low byte first
   EXPECT_EQ(bytes[19 + 2048 + 4 + 14 * 4], 0xCC);
   EXPECT_EQ(bytes[bytes.size() - 1], 0xBE);
+  memset(style.image_path, 'p', sizeof style.image_path);  // a path filling its field ends in a 0
+  EXPECT_EQ(record(style)[19 + 2046] * 256 + record(style)[19 + 2047], 'p' * 256);
 
   MEMORY_DEVICE device(bytes);
   WM_STYLE_SET read_back;
