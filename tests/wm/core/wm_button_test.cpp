@@ -502,7 +502,7 @@ TEST_F(Button, TooltipAfterARest) {
   }
   EXPECT_EQ(tip->x, 30);
   EXPECT_EQ(tip->y, 60 - tip->height);
-  input.move_to(40, 75);  // followed without a new wait
+  input.move_to(40, 70);  // followed without a new wait, also along one axis
   frame(root);
   EXPECT_EQ(tip->x, 40);
   input.press(1);  // hidden, and the wait starts again
@@ -644,7 +644,9 @@ TEST_F(Button, DragAndDrop) {
   frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
-  // A drag icon, however narrow, stands in for the button at the pointer's offset.
+  // A drag icon, however narrow, stands in for the button at the pointer's
+  // offset; with a new button's drag mask the callback hears nothing of it.
+  b->drag_mask = WM_BUTTON(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2).drag_mask;
   const COLOUR mark = 0xFFFF00FF;
   b->drag_icon.create(1, 3);
   b->drag_icon.clear(&mark, true);
@@ -659,6 +661,7 @@ TEST_F(Button, DragAndDrop) {
   EXPECT_EQ(pixel(111, 92), kScreen);
   input.release(1);
   frame(root);
+  EXPECT_EQ(drags.size(), 4u);
 }
 
 // A page of buttons in different states, in a skin the test makes,

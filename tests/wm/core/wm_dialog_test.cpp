@@ -315,17 +315,18 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
 
   // Grown, it keeps its centre (or its corner) and stays on the screen, to its last pixel.
   const struct {
-    int16_t x, y;
+    int16_t x, y, w0, h0;
     int32_t w, h;
     WM_DIALOG::GROW how;
     RECT grown;
   } grows[] = {
-      {50, 40, 60, 50, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(45, 35, 60, 50)},
-      {150, 100, 80, 60, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(120, 90, 80, 60)},
-      {10, 10, 300, 20, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(0, 10, 200, 40)},
+      {50, 40, 50, 40, 60, 50, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(45, 35, 60, 50)},
+      {150, 100, 50, 40, 80, 60, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(120, 90, 80, 60)},
+      {10, 10, 50, 40, 300, 20, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(0, 10, 200, 40)},
+      {10, 10, 0, 0, 1, 1, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(10, 10, 1, 1)},  // from nothing to a pixel
   };
   for (const auto& g : grows) {
-    WM_DIALOG grown(g.x, g.y, 50, 40, nullptr, &body, nullptr, nullptr, &effects);
+    WM_DIALOG grown(g.x, g.y, g.w0, g.h0, nullptr, &body, nullptr, nullptr, &effects);
     grown.grow_to(g.w, g.h, g.how);
     EXPECT_EQ(RECT::sized(grown.x, grown.y, grown.width, grown.height), g.grown) << g.w;
   }

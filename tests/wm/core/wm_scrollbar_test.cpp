@@ -236,6 +236,10 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
   const auto narrowed = make_bar(h, false, 0);
   narrowed->set_size(60, 16, false);
   EXPECT_EQ(narrowed->get_travel(), 10);
+  dirty_rectangles().clear();
+  narrowed->set_slider_length(30);  // shown at the next paint
+  ASSERT_EQ(dirty_rectangles().count(), 1);
+  EXPECT_EQ(dirty_rectangles().entry(0), (RECT{10, 10, 69, 25}));
   // A range of one still takes the slider from one end of the track to the other.
   PARAMETER one;
   const auto bar = make_bar(one, true, 0);
