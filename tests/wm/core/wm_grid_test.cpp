@@ -73,6 +73,7 @@ protected:
     return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
   }
 
+  test_support::INPUT_DRIVER input;
   std::unique_ptr<WM_STYLE_SET> gapless;  // outlives the grid that points at it
   std::unique_ptr<WM_GRID> grid;
 };
@@ -189,7 +190,6 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
 // A button, a check-box button (heard on the press: its last byte is the
 // event mask) and a picture scaled to its cell, each clicked once.
 TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
-  test_support::INPUT_DRIVER input;
   test_support::ScratchDir dir;
   IMAGE picture(6, 3);
   test_support::MEMORY_DEVICE png;
@@ -239,7 +239,6 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
 // its owner) go inside their own processing and nothing of them is touched
 // afterwards (the sanitizer tree tells), the grid stays usable when kept.
 TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
-  test_support::INPUT_DRIVER input;
   static WM_MANAGER* holder = nullptr;
   static WM_GRID* target = nullptr;
   static bool delete_grid = false;
@@ -296,7 +295,6 @@ TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
 // in the place of the last (or first) visible one, and a cell whose middle
 // reaches the view's last line gets no input.
 TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
-  test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
   // The search for a cell stops at the edges.
@@ -349,6 +347,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     grid->scroll_to_row(r.row);
     EXPECT_EQ(grid->get_scroll_offset(), r.to) << r.row << " from " << r.from;
     EXPECT_TRUE(grid->is_row_fully_visible(r.row)) << r.row;
+    EXPECT_EQ(grid->find_object_at(10, 49), grid->get_cell(0, (r.to + 49) / 20)) << "the view's last line";
   }
 
   // Processing stops at cells whose middle reaches the last line, 49.
@@ -390,7 +389,6 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
 // pixels in a view of 50), and the view shows the focused row whole. A row
 // that takes no focus passes it on to the nearest one back.
 TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
-  test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
   const struct {
@@ -467,7 +465,6 @@ TEST_F(BigGrid, ScrollsToAnyRow) {
 }
 
 TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
-  test_support::INPUT_DRIVER input;
   grid->get_cell(0, 0)->set_focus();
   for (int32_t row = 1; row < 60; ++row) {
     input.key(XK_Down);
@@ -536,7 +533,6 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
 }
 
 TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
-  test_support::INPUT_DRIVER input;
   grid->scroll_to_row(1700);
   frame();
   for (int32_t row = grid->first_visible_row + 1; row < grid->last_visible_row; ++row) {
@@ -571,7 +567,6 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     grid->default_row_height = 20;
     for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
     grid->get_row(2)->selected = 1;
-    test_support::INPUT_DRIVER input;
     input.move_to(5, 95);  // row 4
     frame();
     const COLOUR black = 0xFF000000;
@@ -620,19 +615,22 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
 TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   WM_STYLE_SET s = wm_test::gapless_style();
   s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
+  s.mouse_over_colour = 0xFF808000;
   make(s, {1});
   grid->default_row_height = 30;
   for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL(r == 0 ? 0xFFFF0000 : 0xFF00FF00));
+  input.move_to(10, 10);  // over row 0, which takes the pointer wherever the view stands
   frame();
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
   EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);      // which spans its column
   EXPECT_LT(grid->get_cell(0, 1)->get_width(), 200);
-  for (int32_t row : {10, 1, 19}) {
+  for (int32_t row : {5, 10, 1, 19}) {  // 5: scrolled by exactly one row
     grid->scroll_to_row(row);
     frame();
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
     EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
+    EXPECT_EQ(grid->hover_row, 0) << row;
     EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
     EXPECT_EQ(pixel(10, 29), 0xFFFF0000u) << row;  // row 0 painted where it stays
     EXPECT_EQ(pixel(10, 30), 0xFF00FF00u) << row;
@@ -646,7 +644,6 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
 }
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
-  test_support::INPUT_DRIVER input;
   for (const uint32_t flags : {0u, uint32_t{SSEF_GRID_FIX_TOP_ROW}}) {
     WM_STYLE_SET s = wm_test::gapless_style();
     s.extended_flags = flags;
@@ -703,7 +700,6 @@ public:
 
 // One notch of the wheel over a scrolling list moves it by a whole row.
 TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
-  test_support::INPUT_DRIVER input;
   WM_STYLE_SET s = wm_test::gapless_style();
   s.y_spacing = 1;
   make(s, {1});
