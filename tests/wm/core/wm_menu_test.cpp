@@ -446,6 +446,13 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   frame();
   EXPECT_EQ(none->get_selected(), WM_LIST_BOX::NONE);
   EXPECT_STREQ(none->get_text(), "");
+  // Filled later, still with nothing selected: a notch down takes the first item.
+  for (const char* t : {"x", "y"}) none->add_list_item(t, 0, false, false, false);
+  input.move_to(50, 80);
+  frame();
+  input.turn_wheel(-1);
+  frame();
+  EXPECT_EQ(none->get_selected(), 0);
 }
 
 TEST_F(Menu, ListBoxCutsItsTextWholeCharactersFromTheEnd) {
