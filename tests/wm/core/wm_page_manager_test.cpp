@@ -716,7 +716,7 @@ TEST_F(PageManager, RedrawNowCopiesTheBackBuffer) {
   start(1);
   IMAGE& back = manager->back_buffers[0];
   back.create(200, 150);
-  const COLOUR translucent = 0x80FF0000;
+  const COLOUR translucent = 0x80FF0000, marker_colour = 0xFF123456;
   back.fill_rect(0, 0, 199, 149, &translucent, false);
   WM_SCREEN_OBJECT loose(true, nullptr, 0, 0);
   loose.x = 150;
@@ -733,8 +733,9 @@ TEST_F(PageManager, RedrawNowCopiesTheBackBuffer) {
   EXPECT_EQ(pixel(160, 110), translucent);  // not blended again and again
   EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
   EXPECT_EQ(pixel(149, 110), 0xFF000000u);  // outside its rectangle
+  screen->fill_rect(0, 0, 199, 149, &marker_colour, false);  // the whole screen, to its edges
   manager->redraw_screen_now(0);
-  EXPECT_EQ(pixel(149, 110), translucent);
+  for (const auto& [px, py] : {std::pair{149, 110}, {0, 0}, {199, 149}}) EXPECT_EQ(pixel(px, py), translucent);
   EXPECT_EQ(pixel(15, 15), AREA_COLOUR[0]);
 }
 
