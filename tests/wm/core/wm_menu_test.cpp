@@ -700,6 +700,14 @@ TEST_F(Menu, PictureOfOpenPopups) {
   EXPECT_EQ(heard, std::vector<std::string>{"b.txt"});
   EXPECT_FALSE(recent->get_popup()->visible);
   EXPECT_FALSE(popup->visible);
+  // Escape in the sub-menu closes the menu it was opened from too.
+  input.move_to(350, 230);
+  for (WM_MENU* m : {file, recent}) WM_MENU::menu_clicked(m, reinterpret_cast<uintptr_t>(m), 0);
+  for (int i = 0; i < 20; ++i) frame();
+  ASSERT_TRUE(recent->get_popup()->visible && popup->visible);
+  hold(kEscape);
+  for (int i = 0; i < 10; ++i) frame();
+  EXPECT_FALSE(recent->get_popup()->visible || popup->visible);
 }
 
 }  // namespace
