@@ -138,9 +138,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(grid->set_cell(1, 1023, second), second);  // the old one is deleted
   EXPECT_EQ(CELL::alive, 1);
   CELL refused;
-  EXPECT_EQ(grid->set_cell(0, 1024, &refused), nullptr);
-  EXPECT_EQ(grid->set_cell(0, -1, &refused), nullptr);
-  EXPECT_EQ(grid->set_cell(2, 0, &refused), nullptr);
+  for (const auto& [c, r] : {std::pair{0, 1024}, {0, -1}, {2, 0}}) EXPECT_EQ(grid->set_cell(c, r, &refused), nullptr);
   grid->row_limit = WM_GRID::NO_ROW_LIMIT;  // still no row beyond what positions reach
   EXPECT_EQ(grid->set_cell(0, INT32_MAX, &refused), nullptr);
   grid->row_limit = 1024;
@@ -157,9 +155,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(destroyed, 5);
   WM_SCRIPT* label = grid->add_text_cell(0, 3, "label", nullptr);
   ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->get_width(), 100);
-  EXPECT_EQ(label->get_height(), 10);
-  EXPECT_EQ(label->get_y(), 30);
+  EXPECT_EQ((std::vector<int>{label->get_width(), label->get_height(), label->get_y()}), (std::vector<int>{100, 10, 30}));
   EXPECT_EQ(grid->find_object_at(99, 39), label);  // its last pixel; beside it no cell
   EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
   EXPECT_EQ(grid->find_object_at(200, 39), nullptr);  // beside the grid
@@ -175,8 +171,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   // A corner not beyond the other makes the smallest grid.
   for (const auto& [x2, y2] : {std::pair{10, 60}, {60, 10}}) {
     const WM_GRID small(10, 10, x2, y2, 1, nullptr, nullptr, nullptr);
-    EXPECT_EQ(small.width, 6);
-    EXPECT_EQ(small.height, 6);
+    EXPECT_EQ(std::pair(small.width, small.height), (std::pair<uint16_t, uint16_t>(6, 6)));
   }
   // Rows reach as far as the content's coordinates: 65538 rows of 32767
   // pixels end at 2^31 - 2, and not one row more.
@@ -421,8 +416,7 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
         if (first < 0) first = r;
         last = r;
       }
-    EXPECT_EQ(first, st.first_whole);
-    EXPECT_EQ(last, st.last_whole);
+    EXPECT_EQ(std::pair(first, last), std::pair(st.first_whole, st.last_whole));
   }
 }
 
@@ -589,8 +583,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     EXPECT_EQ(grid->update(false), 0);
     grid->process();
     EXPECT_EQ(grid->hover_row, -1);
-    EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
-    EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
+    EXPECT_EQ((std::vector<int>{grid->get_cell(0, 1)->get_y(), grid->get_cell(0, 1)->get_height()}), (std::vector<int>{22, 22}));
   }
   // Emptied, with no row height and no spacing, lines draw nothing at all.
   grid->style.extended_flags = SSEF_GRID_TYPE_LINES;
@@ -608,8 +601,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   grid->default_row_height = 20;
   for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
   frame();
-  EXPECT_EQ(grid->get_cell(0, 3)->get_y(), 77);
-  EXPECT_EQ(grid->get_cell(0, 2)->get_height(), 23);
+  EXPECT_EQ((std::vector<int>{grid->get_cell(0, 3)->get_y(), grid->get_cell(0, 2)->get_height()}), (std::vector<int>{77, 23}));
 }
 
 TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
@@ -639,8 +631,7 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   // With a fixed number of rows per page the view sets the row height.
   grid->rows_per_page = 4;
   grid->set_size(200, 103, false);
-  EXPECT_EQ(grid->default_row_height, 25);
-  EXPECT_EQ(grid->get_row(7)->height, 25);
+  EXPECT_EQ((std::vector<int>{grid->default_row_height, grid->get_row(7)->height}), (std::vector<int>{25, 25}));
 }
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
@@ -710,8 +701,7 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
   for (const auto& [notch, first_row] : {std::pair{-1, 1}, {-1, 2}, {1, 1}}) {
     input.turn_wheel(notch);
     frame();
-    EXPECT_EQ(grid->first_visible_row, first_row);
-    EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
+    EXPECT_EQ(std::pair(grid->first_visible_row, grid->get_scroll_offset()), std::pair(first_row, first_row * 21));
   }
   // A row made 30 pixels taller makes the scroll range 30 longer.
   const int32_t range = grid->scroll.get_int(PARAMETER::MAXIMUM);
