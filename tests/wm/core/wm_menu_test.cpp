@@ -85,15 +85,16 @@ protected:
     wm_test::paint_table(&root);
     return action;
   }
-  void click_at(int32_t px, int32_t py) {
+  // Returns the page action of the release's frame.
+  int32_t click_at(int32_t px, int32_t py) {
     input.move_to(px, py);
     frame();
     input.press(1);
     frame();
     input.release(1);
-    frame();
+    return frame();
   }
-  void click_on(WM_SCREEN_OBJECT* o) { click_at(o->x + o->width / 2, o->y + o->height / 2); }
+  int32_t click_on(WM_SCREEN_OBJECT* o) { return click_at(o->x + o->width / 2, o->y + o->height / 2); }
   void hold(uint32_t key) {
     held_keys.insert(key);
     frame();
@@ -228,12 +229,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   frame();
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_TRUE(free_menu->visible);
-  input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
-  frame();
-  input.press(1);
-  frame();
-  input.release(1);
-  EXPECT_EQ(frame(), page_action::HANDLED);  // the item's answer is the frame's
+  EXPECT_EQ(click_on(pick), page_action::HANDLED);  // the item's answer is the frame's
   frame();
   EXPECT_EQ(heard.back(), "Pick");
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
