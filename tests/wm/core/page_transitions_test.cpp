@@ -121,15 +121,18 @@ TEST(PageTransitions, EveryActionEndsOnTheNewPageAfterItsTime) {
   }
 }
 
-// A pixel of frame k (at 16 k ms of 160).
+// A pixel of frame k (at 16 k ms of 160, or of the duration given).
 struct FRAME_ROW {
   int32_t action;
   size_t frame;
   int x, y;
   uint32_t (*expected)();
+  uint32_t duration = 160;
 };
 const FRAME_ROW kFrames[] = {
     {11, 5, 10, 7, [] { return blend(old_px(10, 7), new_px(10, 7), 127); }},  // a = 80 x 255 / 160
+    {11, 13, 10, 7, [] { return new_px(10, 7); }, 212},  // a = 208 x 255 / 212 = 250: the new page
+    {11, 13, 10, 7, [] { return blend(old_px(10, 7), new_px(10, 7), 249); }, 213},
     {12, 0, 10, 7, [] { return 0xFF000000u; }},
     {12, 5, 10, 7, [] { return blend(0xFF000000u, new_px(10, 7), 127); }},
     {13, 0, 50, 40, [] { return grey(new_px(50, 40)); }},
@@ -151,7 +154,7 @@ const FRAME_ROW kFrames[] = {
 TEST(PageTransitions, FramesOnTheWayShowTheMix) {
   for (const FRAME_ROW& row : kFrames) {
     PAGES pages;
-    ASSERT_TRUE(pages.run(row.action, 160));
+    ASSERT_TRUE(pages.run(row.action, row.duration));
     EXPECT_EQ(pages.at(row.frame, row.x, row.y), row.expected())
         << "action " << row.action << " frame " << row.frame << " at " << row.x << "," << row.y;
   }

@@ -209,9 +209,7 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   style.border_bottom_gap = 6;
   const int32_t text_w = get_screen_image()->get_text_width(255, 12, 12, "OK");
   WM_BUTTON fitted(-10, -4, -11, -5, &style, "OK", nullptr, nullptr, 0, 0, 2);
-  EXPECT_EQ(fitted.x, -10);  // relative corners are signed
-  EXPECT_EQ(fitted.width, 7 + text_w);
-  EXPECT_EQ(fitted.height, 12 + 10);
+  EXPECT_EQ((std::vector<int>{fitted.x, fitted.width, fitted.height}), (std::vector<int>{-10, 7 + text_w, 12 + 10}));
   // Corners as far apart as coordinates go: the largest size there is.
   const WM_BUTTON whole(-32768, -32768, 32767, 32767, &style, "OK", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ(std::pair(whole.width, whole.height), (std::pair<uint16_t, uint16_t>(65535, 65535)));
@@ -225,13 +223,11 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   style.disabled_colour = 0x01000000;  // the least alpha still counts as set
   WM_BUTTON flat(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ(flat.disabled_colour, 0x01000000u);
-  EXPECT_EQ(flat.draw_flags, 0xD00u | button_flag::ARROW_UP);
-  EXPECT_EQ(flat.edge_flags, 0);
+  EXPECT_EQ((std::vector<uint32_t>{flat.draw_flags, flat.edge_flags}), (std::vector<uint32_t>{0xD00u | button_flag::ARROW_UP, 0}));
   EXPECT_EQ(flat.behaviour, BUTTON_BEHAVIOUR::AUTO_ACTIVATE);
   style.drawing_flags = SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DISABLED;
   WM_BUTTON sunk(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
-  EXPECT_EQ(sunk.draw_flags, button_flag::BEVEL | button_flag::ARROW_UP);
-  EXPECT_EQ(sunk.edge_flags, 0x800F);
+  EXPECT_EQ((std::vector<uint32_t>{sunk.draw_flags, sunk.edge_flags}), (std::vector<uint32_t>{button_flag::BEVEL | button_flag::ARROW_UP, 0x800F}));
   EXPECT_FALSE(sunk.enabled);
   EXPECT_FALSE(fitted.set_text(nullptr, false));
   EXPECT_TRUE(fitted.set_text("A much longer caption", true));
@@ -500,9 +496,8 @@ TEST_F(Button, TooltipAfterARest) {
     frame(root);
     EXPECT_EQ(shown(), ms == 1) << ms;
   }
-  EXPECT_EQ(tip->x, 30);
-  EXPECT_EQ(tip->y, 60 - tip->height);
-  input.move_to(40, 75);  // followed without a new wait
+  EXPECT_EQ((std::vector<int>{tip->x, tip->y}), (std::vector<int>{30, 60 - tip->height}));
+  input.move_to(40, 70);  // followed without a new wait, also along one axis
   frame(root);
   EXPECT_EQ(tip->x, 40);
   input.press(1);  // hidden, and the wait starts again
@@ -609,16 +604,20 @@ TEST_F(Button, DragAndDrop) {
   b->drag_callback = record_drag;
   b->drag_mask = 15;
   drags.clear();
-  // Dropped elsewhere, then dragged away and back: released in place.
-  const std::pair<int, int> paths[][2] = {{{120, 100}, {120, 100}}, {{31, 30}, {30, 30}}};
-  for (const auto& path : paths) {
+  // Pressed at (30, 30), then moved along the path with the button held.
+  auto drag = [&](int button, std::initializer_list<std::pair<int, int>> path) {
     input.move_to(30, 30);
-    input.press(1);
+    input.press(button);
     frame(root);
     for (const auto& [px, py] : path) {
       input.move_to(px, py);
       frame(root);
     }
+  };
+  // Dropped elsewhere, then dragged away and back: released in place.
+  const std::pair<int, int> paths[][2] = {{{120, 100}, {120, 100}}, {{31, 30}, {30, 30}}};
+  for (const auto& path : paths) {
+    drag(1, {path[0], path[1]});
     EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
     EXPECT_EQ(b->depth, -1);  // still at its place in the tree
     clear_screen();
@@ -634,31 +633,25 @@ TEST_F(Button, DragAndDrop) {
   }
   // The right button drags only a button that asks for it.
   b->right_drags = 0;
-  input.move_to(30, 30);
-  input.press(2);
-  frame(root);
-  input.move_to(120, 100);
-  frame(root);
+  drag(2, {{120, 100}});
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
   input.release(2);
   frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
-  // A drag icon, however narrow, stands in for the button at the pointer's offset.
+  // A drag icon, however narrow, stands in for the button at the pointer's
+  // offset; with a new button's drag mask the callback hears nothing of it.
+  b->drag_mask = WM_BUTTON(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2).drag_mask;
   const COLOUR mark = 0xFFFF00FF;
   b->drag_icon.create(1, 3);
   b->drag_icon.clear(&mark, true);
-  input.move_to(30, 30);
-  input.press(1);
-  frame(root);
-  input.move_to(120, 100);
-  frame(root);
+  drag(1, {{120, 100}});
   clear_screen();
   b->draw();
-  EXPECT_EQ(pixel(110, 92), mark);
-  EXPECT_EQ(pixel(111, 92), kScreen);
+  EXPECT_EQ(std::pair(pixel(110, 92), pixel(111, 92)), std::pair(mark, kScreen));
   input.release(1);
   frame(root);
+  EXPECT_EQ(drags.size(), 4u);
 }
 
 // A page of buttons in different states, in a skin the test makes,
@@ -716,9 +709,7 @@ TEST_F(Button, ScreenshotOfButtons) {
   first->set_text("Pressed", false);
   wm_test::paint_table(&root);
   EXPECT_NE(pixels_of(*first), before);
-  EXPECT_EQ(pixel(22, 14), fill);
-  EXPECT_EQ(pixel(118, 14), kInk);
-  EXPECT_EQ(pixel(22, 50), down_fill);
+  EXPECT_EQ((std::vector<COLOUR>{pixel(22, 14), pixel(118, 14), pixel(22, 50)}), (std::vector<COLOUR>{fill, kInk, down_fill}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "input_driver.h"
 #include "wm_button.h"
@@ -64,13 +65,10 @@ TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
                     nullptr, 0, 0, true);
     EXPECT_EQ(cb.kind & wm_kind::CHECK_BOX, wm_kind::CHECK_BOX);
     ASSERT_EQ(cb.child_count(), 2);
-    EXPECT_EQ(cb.box->width, row.box_size);
-    EXPECT_EQ(cb.box->height, row.box_size);
     const int gap = row.font_size / 2;
-    EXPECT_EQ(cb.label->x, 20 + row.box_size + gap);
-    EXPECT_EQ(cb.label->y, 30);
-    EXPECT_EQ(cb.width, cb.label->width + row.box_size + gap);
-    EXPECT_EQ(cb.height, std::max(cb.label->height, row.box_size));
+    EXPECT_EQ((std::vector<int>{cb.box->width, cb.box->height, cb.label->x, cb.label->y, cb.width, cb.height}),
+              (std::vector<int>{row.box_size, row.box_size, 20 + row.box_size + gap, 30,
+                                cb.label->width + row.box_size + gap, std::max(cb.label->height, row.box_size)}));
     EXPECT_TRUE(cb.is_selectable());
     cb.box->set_enabled(false);
     cb.label->set_enabled(false);
@@ -101,8 +99,7 @@ TEST_F(CheckBox, ClicksOnBoxOrLabelToggleAndCallBackOnceOnRelease) {
     input.release(1);
     EXPECT_EQ(cb.process(), page_action::HANDLED);
     EXPECT_EQ(heard, "C");
-    EXPECT_TRUE(cb.is_checked());
-    EXPECT_EQ(cb.box->active, 1);
+    EXPECT_TRUE(cb.is_checked() && cb.box->active == 1);
     EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, cb.box);
     click_at(cb, target->x + 1, target->y + 1);
     EXPECT_EQ(heard, "CU");
@@ -172,14 +169,13 @@ TEST_F(CheckBox, StyleFormTakesColoursFontAndVisibility) {
     cb.show();
   }
   EXPECT_EQ(cb.box->width, 14);
-  EXPECT_EQ(cb.box->up_colour, kFace);
-  EXPECT_EQ(cb.box->text_colour, kInk);
-  EXPECT_EQ(cb.label->text_colour, kInk);
-  EXPECT_EQ(cb.label->up_colour, COLOUR_INVISIBLE);
-  EXPECT_EQ(cb.label->mouse_over_colour, 0xFF010203u);
-  EXPECT_EQ(cb.label->disabled_text_colour, 0xFF040506u);
-  EXPECT_EQ(cb.label->flashing_text_colour, COLOUR_INVISIBLE);  // unset in the style
-  EXPECT_EQ(cb.label->active_text_colour, 0x01000000u);
+  // The box's face and ink, then the label's ink, face, hover, disabled,
+  // flashing (unset in the style) and active ink.
+  EXPECT_EQ((std::vector<COLOUR>{cb.box->up_colour, cb.box->text_colour, cb.label->text_colour, cb.label->up_colour,
+                                 cb.label->mouse_over_colour, cb.label->disabled_text_colour,
+                                 cb.label->flashing_text_colour, cb.label->active_text_colour}),
+            (std::vector<COLOUR>{kFace, kInk, kInk, COLOUR_INVISIBLE, 0xFF010203u, 0xFF040506u, COLOUR_INVISIBLE,
+                                 0x01000000u}));
 }
 
 }  // namespace

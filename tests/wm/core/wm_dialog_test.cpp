@@ -257,8 +257,7 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   EXPECT_EQ(XY(dialog->x, dialog->y), XY(40, 20));
   frame_after(0);
   frame_after(1000);
-  EXPECT_EQ(pixel(45, 125), kScreen);  // the box is gone
-  EXPECT_EQ(pixel(150, 95), kBody);
+  EXPECT_EQ(std::pair(pixel(45, 125), pixel(150, 95)), std::pair(kScreen, kBody));  // the box is gone
   // A press on the body where no widget is drags as one on the title does.
   pointer(100, 90, 1);
   pointer(90, 92, 0);
@@ -281,8 +280,7 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   dialog->add_child(inside, true);
   dialog->add_child(sticking_out, true);
   EXPECT_EQ(inside->parent, client);
-  EXPECT_EQ(inside->x, 27);
-  EXPECT_EQ(inside->y, top + 5);
+  EXPECT_EQ(XY(inside->x, inside->y), XY(27, top + 5));
   wm_test::paint_table(&root);
   EXPECT_EQ(pixel(28, static_cast<int16_t>(top + 6)), kWidget);
   EXPECT_EQ(pixel(116, static_cast<int16_t>(top + 31)), kWidget);  // last client column
@@ -293,8 +291,7 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   dialog->set_position(30, 30);
   EXPECT_EQ(inside->x, 37);
   dialog->set_size(3, 3, true);
-  EXPECT_EQ(client->width, 1);
-  EXPECT_EQ(dialog->get_client()->get_height(), 1);
+  EXPECT_EQ(XY(client->width, dialog->get_client()->get_height()), XY(1, 1));
 
   // Grown while a slide from one own height above runs, it starts from one
   // new height above.
@@ -309,23 +306,23 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
 
   // x and y of -1 centre it.
   WM_DIALOG centred(-1, -1, 100, 50, nullptr, &body, nullptr, nullptr, &effects);
-  EXPECT_EQ(centred.x, 50);
-  EXPECT_EQ(centred.y, 50);
+  EXPECT_EQ(XY(centred.x, centred.y), XY(50, 50));
   EXPECT_STREQ(centred.get_text(), "");
 
   // Grown, it keeps its centre (or its corner) and stays on the screen, to its last pixel.
   const struct {
-    int16_t x, y;
+    int16_t x, y, w0, h0;
     int32_t w, h;
     WM_DIALOG::GROW how;
     RECT grown;
   } grows[] = {
-      {50, 40, 60, 50, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(45, 35, 60, 50)},
-      {150, 100, 80, 60, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(120, 90, 80, 60)},
-      {10, 10, 300, 20, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(0, 10, 200, 40)},
+      {50, 40, 50, 40, 60, 50, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(45, 35, 60, 50)},
+      {150, 100, 50, 40, 80, 60, WM_DIALOG::GROW::KEEP_CENTRE, RECT::sized(120, 90, 80, 60)},
+      {10, 10, 50, 40, 300, 20, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(0, 10, 200, 40)},
+      {10, 10, 0, 0, 1, 1, WM_DIALOG::GROW::KEEP_CORNER, RECT::sized(10, 10, 1, 1)},  // from nothing to a pixel
   };
   for (const auto& g : grows) {
-    WM_DIALOG grown(g.x, g.y, 50, 40, nullptr, &body, nullptr, nullptr, &effects);
+    WM_DIALOG grown(g.x, g.y, g.w0, g.h0, nullptr, &body, nullptr, nullptr, &effects);
     grown.grow_to(g.w, g.h, g.how);
     EXPECT_EQ(RECT::sized(grown.x, grown.y, grown.width, grown.height), g.grown) << g.w;
   }
@@ -487,8 +484,7 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   EXPECT_TRUE(skinned->load_background(skin, "body", nullptr));
   root.add_overlay(skinned, false);
   wm_test::paint_table(&root);
-  EXPECT_EQ(pixel(5, 5), 0xFF005000);
-  EXPECT_EQ(pixel(188, 138), skin_colour);
+  EXPECT_EQ(std::pair(pixel(5, 5), pixel(188, 138)), std::pair(COLOUR{0xFF005000}, skin_colour));
   WM_DIALOG::darken_behind = 0;
 
   // Bodies in each look over what lies behind: darkened square and

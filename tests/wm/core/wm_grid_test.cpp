@@ -73,6 +73,7 @@ protected:
     return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
   }
 
+  test_support::INPUT_DRIVER input;
   std::unique_ptr<WM_STYLE_SET> gapless;  // outlives the grid that points at it
   std::unique_ptr<WM_GRID> grid;
 };
@@ -137,9 +138,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(grid->set_cell(1, 1023, second), second);  // the old one is deleted
   EXPECT_EQ(CELL::alive, 1);
   CELL refused;
-  EXPECT_EQ(grid->set_cell(0, 1024, &refused), nullptr);
-  EXPECT_EQ(grid->set_cell(0, -1, &refused), nullptr);
-  EXPECT_EQ(grid->set_cell(2, 0, &refused), nullptr);
+  for (const auto& [c, r] : {std::pair{0, 1024}, {0, -1}, {2, 0}}) EXPECT_EQ(grid->set_cell(c, r, &refused), nullptr);
   grid->row_limit = WM_GRID::NO_ROW_LIMIT;  // still no row beyond what positions reach
   EXPECT_EQ(grid->set_cell(0, INT32_MAX, &refused), nullptr);
   grid->row_limit = 1024;
@@ -156,9 +155,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(destroyed, 5);
   WM_SCRIPT* label = grid->add_text_cell(0, 3, "label", nullptr);
   ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->get_width(), 100);
-  EXPECT_EQ(label->get_height(), 10);
-  EXPECT_EQ(label->get_y(), 30);
+  EXPECT_EQ((std::vector<int>{label->get_width(), label->get_height(), label->get_y()}), (std::vector<int>{100, 10, 30}));
   EXPECT_EQ(grid->find_object_at(99, 39), label);  // its last pixel; beside it no cell
   EXPECT_EQ(grid->find_object_at(100, 39), grid.get());
   EXPECT_EQ(grid->find_object_at(200, 39), nullptr);  // beside the grid
@@ -174,8 +171,7 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   // A corner not beyond the other makes the smallest grid.
   for (const auto& [x2, y2] : {std::pair{10, 60}, {60, 10}}) {
     const WM_GRID small(10, 10, x2, y2, 1, nullptr, nullptr, nullptr);
-    EXPECT_EQ(small.width, 6);
-    EXPECT_EQ(small.height, 6);
+    EXPECT_EQ(std::pair(small.width, small.height), (std::pair<uint16_t, uint16_t>(6, 6)));
   }
   // Rows reach as far as the content's coordinates: 65538 rows of 32767
   // pixels end at 2^31 - 2, and not one row more.
@@ -189,7 +185,6 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
 // A button, a check-box button (heard on the press: its last byte is the
 // event mask) and a picture scaled to its cell, each clicked once.
 TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
-  test_support::INPUT_DRIVER input;
   test_support::ScratchDir dir;
   IMAGE picture(6, 3);
   test_support::MEMORY_DEVICE png;
@@ -239,7 +234,6 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
 // its owner) go inside their own processing and nothing of them is touched
 // afterwards (the sanitizer tree tells), the grid stays usable when kept.
 TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
-  test_support::INPUT_DRIVER input;
   static WM_MANAGER* holder = nullptr;
   static WM_GRID* target = nullptr;
   static bool delete_grid = false;
@@ -296,7 +290,6 @@ TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
 // in the place of the last (or first) visible one, and a cell whose middle
 // reaches the view's last line gets no input.
 TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
-  test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
   // The search for a cell stops at the edges.
@@ -349,6 +342,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     grid->scroll_to_row(r.row);
     EXPECT_EQ(grid->get_scroll_offset(), r.to) << r.row << " from " << r.from;
     EXPECT_TRUE(grid->is_row_fully_visible(r.row)) << r.row;
+    EXPECT_EQ(grid->find_object_at(10, 49), grid->get_cell(0, (r.to + 49) / 20)) << "the view's last line";
   }
 
   // Processing stops at cells whose middle reaches the last line, 49.
@@ -390,7 +384,6 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
 // pixels in a view of 50), and the view shows the focused row whole. A row
 // that takes no focus passes it on to the nearest one back.
 TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
-  test_support::INPUT_DRIVER input;
   make_ten_rows_in_a_short_view();
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
   const struct {
@@ -423,8 +416,7 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
         if (first < 0) first = r;
         last = r;
       }
-    EXPECT_EQ(first, st.first_whole);
-    EXPECT_EQ(last, st.last_whole);
+    EXPECT_EQ(std::pair(first, last), std::pair(st.first_whole, st.last_whole));
   }
 }
 
@@ -467,7 +459,6 @@ TEST_F(BigGrid, ScrollsToAnyRow) {
 }
 
 TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
-  test_support::INPUT_DRIVER input;
   grid->get_cell(0, 0)->set_focus();
   for (int32_t row = 1; row < 60; ++row) {
     input.key(XK_Down);
@@ -536,7 +527,6 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
 }
 
 TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
-  test_support::INPUT_DRIVER input;
   grid->scroll_to_row(1700);
   frame();
   for (int32_t row = grid->first_visible_row + 1; row < grid->last_visible_row; ++row) {
@@ -571,7 +561,6 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     grid->default_row_height = 20;
     for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
     grid->get_row(2)->selected = 1;
-    test_support::INPUT_DRIVER input;
     input.move_to(5, 95);  // row 4
     frame();
     const COLOUR black = 0xFF000000;
@@ -594,8 +583,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     EXPECT_EQ(grid->update(false), 0);
     grid->process();
     EXPECT_EQ(grid->hover_row, -1);
-    EXPECT_EQ(grid->get_cell(0, 1)->get_y(), 22);
-    EXPECT_EQ(grid->get_cell(0, 1)->get_height(), 22);
+    EXPECT_EQ((std::vector<int>{grid->get_cell(0, 1)->get_y(), grid->get_cell(0, 1)->get_height()}), (std::vector<int>{22, 22}));
   }
   // Emptied, with no row height and no spacing, lines draw nothing at all.
   grid->style.extended_flags = SSEF_GRID_TYPE_LINES;
@@ -613,26 +601,28 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   grid->default_row_height = 20;
   for (int32_t r = 0; r < 5; ++r) grid->add_script_cell(0, r, nullptr, nullptr, nullptr, 0);
   frame();
-  EXPECT_EQ(grid->get_cell(0, 3)->get_y(), 77);
-  EXPECT_EQ(grid->get_cell(0, 2)->get_height(), 23);
+  EXPECT_EQ((std::vector<int>{grid->get_cell(0, 3)->get_y(), grid->get_cell(0, 2)->get_height()}), (std::vector<int>{77, 23}));
 }
 
 TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   WM_STYLE_SET s = wm_test::gapless_style();
   s.extended_flags = SSEF_GRID_FIX_TOP_ROW;
+  s.mouse_over_colour = 0xFF808000;
   make(s, {1});
   grid->default_row_height = 30;
   for (int32_t r = 0; r < 20; ++r) grid->set_cell(0, r, new CELL(r == 0 ? 0xFFFF0000 : 0xFF00FF00));
+  input.move_to(10, 10);  // over row 0, which takes the pointer wherever the view stands
   frame();
   ASSERT_NE(grid->scrollbar, nullptr);
   EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
   EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);      // which spans its column
   EXPECT_LT(grid->get_cell(0, 1)->get_width(), 200);
-  for (int32_t row : {10, 1, 19}) {
+  for (int32_t row : {5, 10, 1, 19}) {  // 5: scrolled by exactly one row
     grid->scroll_to_row(row);
     frame();
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
     EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
+    EXPECT_EQ(grid->hover_row, 0) << row;
     EXPECT_GE(grid->get_cell(0, row)->get_y(), 30) << row;
     EXPECT_EQ(pixel(10, 29), 0xFFFF0000u) << row;  // row 0 painted where it stays
     EXPECT_EQ(pixel(10, 30), 0xFF00FF00u) << row;
@@ -641,12 +631,10 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   // With a fixed number of rows per page the view sets the row height.
   grid->rows_per_page = 4;
   grid->set_size(200, 103, false);
-  EXPECT_EQ(grid->default_row_height, 25);
-  EXPECT_EQ(grid->get_row(7)->height, 25);
+  EXPECT_EQ((std::vector<int>{grid->default_row_height, grid->get_row(7)->height}), (std::vector<int>{25, 25}));
 }
 
 TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
-  test_support::INPUT_DRIVER input;
   for (const uint32_t flags : {0u, uint32_t{SSEF_GRID_FIX_TOP_ROW}}) {
     WM_STYLE_SET s = wm_test::gapless_style();
     s.extended_flags = flags;
@@ -703,7 +691,6 @@ public:
 
 // One notch of the wheel over a scrolling list moves it by a whole row.
 TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
-  test_support::INPUT_DRIVER input;
   WM_STYLE_SET s = wm_test::gapless_style();
   s.y_spacing = 1;
   make(s, {1});
@@ -714,8 +701,7 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
   for (const auto& [notch, first_row] : {std::pair{-1, 1}, {-1, 2}, {1, 1}}) {
     input.turn_wheel(notch);
     frame();
-    EXPECT_EQ(grid->first_visible_row, first_row);
-    EXPECT_EQ(grid->get_scroll_offset(), first_row * 21);
+    EXPECT_EQ(std::pair(grid->first_visible_row, grid->get_scroll_offset()), std::pair(first_row, first_row * 21));
   }
   // A row made 30 pixels taller makes the scroll range 30 longer.
   const int32_t range = grid->scroll.get_int(PARAMETER::MAXIMUM);

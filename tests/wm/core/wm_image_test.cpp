@@ -153,9 +153,12 @@ TEST_F(WmImage, FitsThePictureToItsSize) {
   ASSERT_TRUE(test_support::write_file(dir.file("logo.png"), png.text()));
   FOLDER folder;
   ASSERT_TRUE(folder.set_absolute(dir.path().c_str()));
-  WM_IMAGE unsized(5, 5, 0, 0, true, nullptr, 0, 0, 0);
-  EXPECT_TRUE(unsized.load(folder, "logo"));
-  EXPECT_EQ(unsized.width * 100 + unsized.height, 1207);
+  // A side of 0 or 65535 takes the picture's size.
+  for (const auto& [w, h] : {std::pair{0, 0}, {65535, 9}, {9, 65535}}) {
+    WM_IMAGE unsized(5, 5, static_cast<uint16_t>(w), static_cast<uint16_t>(h), true, nullptr, 0, 0, 0);
+    EXPECT_TRUE(unsized.load(folder, "logo"));
+    EXPECT_EQ(unsized.width * 100 + unsized.height, 1207) << w << "x" << h;
+  }
   WM_IMAGE sized(5, 5, 24, 14, true, nullptr, 0, 0, 0);
   EXPECT_TRUE(sized.load(folder, "logo.png"));
   EXPECT_EQ(sized.image.width * 100 + sized.image.height, 2414);

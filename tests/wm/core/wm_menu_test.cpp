@@ -85,15 +85,16 @@ protected:
     wm_test::paint_table(&root);
     return action;
   }
-  void click_at(int32_t px, int32_t py) {
+  // Returns the page action of the release's frame.
+  int32_t click_at(int32_t px, int32_t py) {
     input.move_to(px, py);
     frame();
     input.press(1);
     frame();
     input.release(1);
-    frame();
+    return frame();
   }
-  void click_on(WM_SCREEN_OBJECT* o) { click_at(o->x + o->width / 2, o->y + o->height / 2); }
+  int32_t click_on(WM_SCREEN_OBJECT* o) { return click_at(o->x + o->width / 2, o->y + o->height / 2); }
   void hold(uint32_t key) {
     held_keys.insert(key);
     frame();
@@ -228,12 +229,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   frame();
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_TRUE(free_menu->visible);
-  input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
-  frame();
-  input.press(1);
-  frame();
-  input.release(1);
-  EXPECT_EQ(frame(), page_action::HANDLED);  // the item's answer is the frame's
+  EXPECT_EQ(click_on(pick), page_action::HANDLED);  // the item's answer is the frame's
   frame();
   EXPECT_EQ(heard.back(), "Pick");
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
@@ -446,6 +442,13 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   frame();
   EXPECT_EQ(none->get_selected(), WM_LIST_BOX::NONE);
   EXPECT_STREQ(none->get_text(), "");
+  // Filled later, still with nothing selected: a notch down takes the first item.
+  for (const char* t : {"x", "y"}) none->add_list_item(t, 0, false, false, false);
+  input.move_to(50, 80);
+  frame();
+  input.turn_wheel(-1);
+  frame();
+  EXPECT_EQ(none->get_selected(), 0);
 }
 
 TEST_F(Menu, ListBoxCutsItsTextWholeCharactersFromTheEnd) {
@@ -693,6 +696,14 @@ TEST_F(Menu, PictureOfOpenPopups) {
   EXPECT_EQ(heard, std::vector<std::string>{"b.txt"});
   EXPECT_FALSE(recent->get_popup()->visible);
   EXPECT_FALSE(popup->visible);
+  // Escape in the sub-menu closes the menu it was opened from too.
+  input.move_to(350, 230);
+  for (WM_MENU* m : {file, recent}) WM_MENU::menu_clicked(m, reinterpret_cast<uintptr_t>(m), 0);
+  for (int i = 0; i < 20; ++i) frame();
+  ASSERT_TRUE(recent->get_popup()->visible && popup->visible);
+  hold(kEscape);
+  for (int i = 0; i < 10; ++i) frame();
+  EXPECT_FALSE(recent->get_popup()->visible || popup->visible);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -61,25 +62,18 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   auto* grandchild = new BOX(2, 2, 10, 10, BLUE);
   root.add_child(child, true);
   child->add_child(grandchild, true);
-  EXPECT_EQ(child->x, 15);
-  EXPECT_EQ(grandchild->x, 17);
-  EXPECT_EQ(grandchild->depth, 0);
+  EXPECT_EQ((std::vector<int>{child->x, grandchild->x, grandchild->depth}), (std::vector<int>{15, 17, 0}));
   EXPECT_EQ(grandchild->parent, child);
 
   root.set_position(20, 30);
-  EXPECT_EQ(child->x, 25);
-  EXPECT_EQ(child->y, 35);
-  EXPECT_EQ(grandchild->y, 37);
+  EXPECT_EQ((std::vector<int>{child->x, child->y, grandchild->y}), (std::vector<int>{25, 35, 37}));
 
   // Growing keeps each child's margin to the right and bottom edges.
   root.set_size(110, 90, true);
-  EXPECT_EQ(child->width, 40);
-  EXPECT_EQ(grandchild->height, 20);
+  EXPECT_EQ(std::pair(child->width, grandchild->height), (std::pair<uint16_t, uint16_t>(40, 20)));
   // Shrinking by more than a child's size leaves it empty, not 65000 wide.
   root.set_size(10, 10, true);
-  EXPECT_EQ(child->width, 0);
-  EXPECT_EQ(child->height, 0);
-  EXPECT_EQ(grandchild->width, 0);
+  EXPECT_EQ((std::vector<int>{child->width, child->height, grandchild->width}), (std::vector<int>{0, 0, 0}));
 
   EXPECT_EQ(root.find_object_at(25, 35), &root);  // the children are empty now
   root.set_size(110, 90, false);
@@ -91,10 +85,7 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
 
   // Taken out relative, a child gets its relative position and depth back.
   root.remove_child(top, false, true);
-  EXPECT_EQ(top->x, 5);
-  EXPECT_EQ(top->y, 5);
-  EXPECT_EQ(top->depth, -2);
-  EXPECT_EQ(top->visible, 0);
+  EXPECT_EQ((std::vector<int>{top->x, top->y, top->depth, top->visible}), (std::vector<int>{5, 5, -2, 0}));
   EXPECT_EQ(top->parent, nullptr);
   delete top;
   root.set_depth(-1);  // taken out of a root at depth -1: depth 0
@@ -317,8 +308,7 @@ TEST_F(ScreenObject, OverlayWalksSurviveOverlaysDeletedOnTheWay) {
   menu->owner = &root;
   menu->victim = sub_menu;
   EXPECT_EQ(root.update(true), 0);
-  EXPECT_EQ(menu->updates, 1);
-  EXPECT_EQ(tooltip->updates, 1);
+  EXPECT_EQ(std::pair(menu->updates, tooltip->updates), std::pair(1, 1));
   EXPECT_EQ(WM_SCREEN_OBJECT::overlays().size(), 2u);
   root.destroy_children(true, 0, false);
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
@@ -347,8 +337,7 @@ TEST_F(ScreenObject, ChildDeletingItselfFromItsCallback) {
   root.add_child(next, false);
   root.add_child(after, false);
   EXPECT_EQ(press_at(input, root, 5, 5), 0);
-  EXPECT_EQ(root.child_count(), 2);
-  EXPECT_EQ(after->processed, 1);
+  EXPECT_EQ(std::pair(root.child_count(), after->processed), std::pair(2, 1));
   EXPECT_EQ(WM_SCREEN_OBJECT::pressed_object, nullptr);
 }
 
@@ -470,12 +459,11 @@ TEST_F(ScreenObject, PaintingVisitsOnlyWhatIsVisibleAndDirty) {
   root.add_child(far, false);
   dirty_rectangles().add({0, 0, 60, 60});
   paint_table(&root);
-  EXPECT_EQ(root.draw_count, 1);
-  EXPECT_EQ(hidden->draw_count, 0);
-  EXPECT_EQ(under_hidden->draw_count, 0);  // children of the hidden are not visited
-  EXPECT_EQ(far->draw_count, 0);
-  EXPECT_EQ(far->drawn, 1);                // marked drawn without drawing
-  EXPECT_EQ(far->needs_redraw, 0);
+  // Drawn: the root only; the children of the hidden are not visited; far
+  // is marked drawn without drawing.
+  EXPECT_EQ((std::vector<int>{root.draw_count, hidden->draw_count, under_hidden->draw_count, far->draw_count,
+                              far->drawn, far->needs_redraw}),
+            (std::vector<int>{1, 0, 0, 0, 1, 0}));
   EXPECT_EQ(pixel(10, 10), RED);
   EXPECT_EQ(pixel(100, 100), 0xFF000000);  // outside the rectangle: untouched
 }
@@ -524,14 +512,11 @@ TEST_F(ScreenObject, PaintsExactlyAndMinimally) {
   // Telling pixels: raised style 6 (white top-left, grey bottom-right, two
   // rings), style 3's yellow outline, style 2's black middle ring.
   const int16_t s6x = 4 + 0 * 48, s6y = 4 + 48;  // style 6 is the fifth box
-  EXPECT_EQ(pixel(s6x + 5, s6y), 0xFFFFFFFF);
-  EXPECT_EQ(pixel(s6x + 5, s6y + 1), 0xFFFFFFFF);
-  EXPECT_EQ(pixel(s6x + 5, s6y + 2), 0xFF404040);
-  EXPECT_EQ(pixel(s6x + 5, s6y + 39), 0xFF808080);
-  EXPECT_EQ(pixel(4 + 48 + 5, 4), 0xFFFFFF00);  // style 3
-  EXPECT_EQ(pixel(4 + 5, 4 + 1), 0xFF000000);   // style 2, ring 1
-  EXPECT_EQ(pixel(100, 120), RED);              // the top overlay over the lower one
-  EXPECT_EQ(pixel(70, 120), GREEN);
+  // Style 3 at (57, 4), style 2's ring 1 at (9, 5), then the top overlay over the lower one.
+  const std::tuple<int, int, COLOUR> probes[] = {
+      {s6x + 5, s6y, 0xFFFFFFFF}, {s6x + 5, s6y + 1, 0xFFFFFFFF}, {s6x + 5, s6y + 2, 0xFF404040},
+      {s6x + 5, s6y + 39, 0xFF808080}, {57, 4, 0xFFFFFF00}, {9, 5, 0xFF000000}, {100, 120, RED}, {70, 120, GREEN}};
+  for (const auto& [px, py, c] : probes) EXPECT_EQ(pixel(px, py), c) << px << "," << py;
 
   // One change: only the dirty rectangle is repainted.
   const int before = BOX::total_draws;
@@ -543,8 +528,7 @@ TEST_F(ScreenObject, PaintsExactlyAndMinimally) {
   paint_table(&root);
   // root, the framed box and its inner box meet the rectangle; nothing else.
   EXPECT_EQ(BOX::total_draws - before, 3);
-  EXPECT_EQ(pixel(199, 0), marker);
-  EXPECT_EQ(pixel(150, 60), marker);
+  EXPECT_EQ(std::pair(pixel(199, 0), pixel(150, 60)), std::pair(marker, marker));
   EXPECT_EQ(pixel(65, 20), BLUE);
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().size() == 2);
   root.destroy_children(true, 0, true);
@@ -570,16 +554,13 @@ TEST_F(ScreenObject, BorderColours) {
   COLOUR dark = 0, light = 0;
   const COLOUR face = 0xFF646464;
   box.get_border_colours(&face, &dark, &light);
-  EXPECT_EQ(dark, 0xFF808080u);  // the theme wins over the face
-  EXPECT_EQ(light, 0xFFFFFFFFu);
+  EXPECT_EQ(std::pair(dark, light), std::pair(0xFF808080u, 0xFFFFFFFFu));  // the theme wins over the face
   border_theme.shadow = border_theme.highlight = 0;
   box.get_border_colours(&face, &dark, &light);
-  EXPECT_EQ(dark, 0xFF464646u);
-  EXPECT_EQ(light, 0xFF828282u);
+  EXPECT_EQ(std::pair(dark, light), std::pair(0xFF464646u, 0xFF828282u));
   box.border_colour = 0x80C8C8C8;
   box.get_border_colours(&face, &dark, &light);
-  EXPECT_EQ(dark, 0x808C8C8Cu);
-  EXPECT_EQ(light, 0x80FFFFFFu);
+  EXPECT_EQ(std::pair(dark, light), std::pair(0x808C8C8Cu, 0x80FFFFFFu));
 }
 
 TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
@@ -660,8 +641,7 @@ TEST_F(ScreenObject, ArrowsFillTheirTriangle) {
   box.draw_arrow(40, 0, 69, 28, &arrow, ARROW::LEFT, 0, 14);
   for (int16_t y = 0; y < 30; ++y) EXPECT_EQ(pixel(14, y), arrow) << y;
   for (int16_t x = 40; x < 70; ++x) EXPECT_EQ(pixel(x, 14), arrow) << x;
-  EXPECT_EQ(pixel(15, 29), 0xFF000000u);
-  EXPECT_EQ(pixel(69, 15), 0xFF000000u);
+  EXPECT_EQ(std::pair(pixel(15, 29), pixel(69, 15)), std::pair(0xFF000000u, 0xFF000000u));
 }
 
 TEST_F(ScreenObject, FrameClockBlinkBits) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "dirty_rectangles.h"
 #include "font.h"
@@ -94,18 +95,15 @@ TEST_F(Script, AlignmentFlagsPlaceTheText) {
     clear_screen();
     WM_STYLE_SET style = plain(row.flags);
     WM_SCRIPT label(10, 10, 129, 49, &style, "Hig");
-    EXPECT_EQ(label.width, 120);
-    EXPECT_EQ(label.height, 40);
+    EXPECT_EQ(std::pair(label.width, label.height), (std::pair<uint16_t, uint16_t>(120, 40)));
     label.draw();
     const INK ink = ink_of(10, 10, 129, 49, kBack);
     ASSERT_GE(ink.x2, 0) << "no text drawn";
     if (row.dx == 0 && row.dy == 0) reference = ink;
-    EXPECT_EQ(ink.x1 - reference.x1, row.dx);
-    EXPECT_EQ(ink.x2 - reference.x2, row.dx);
-    EXPECT_EQ(ink.y1 - reference.y1, row.dy);
-    EXPECT_EQ(ink.y2 - reference.y2, row.dy);
-    EXPECT_EQ(pixel(9, 9), kScreen);  // nothing outside the label
-    EXPECT_EQ(pixel(130, 50), kScreen);
+    EXPECT_EQ((std::vector<int>{ink.x1 - reference.x1, ink.x2 - reference.x2, ink.y1 - reference.y1,
+                                ink.y2 - reference.y2}),
+              (std::vector<int>{row.dx, row.dx, row.dy, row.dy}));
+    EXPECT_EQ(std::pair(pixel(9, 9), pixel(130, 50)), std::pair(kScreen, kScreen));  // nothing outside the label
   }
 }
 
@@ -185,11 +183,9 @@ TEST_F(Script, Backgrounds) {
     row.edit(style);
     WM_SCRIPT label(10, 10, 129, 49, &style, "");
     label.draw();
-    EXPECT_EQ(pixel(11, 30), row.left);
-    EXPECT_EQ(pixel(70, 30), row.centre);
-    EXPECT_EQ(pixel(10, 10), row.corner);
-    EXPECT_EQ(label.hit_test(70, 30), true);
-    EXPECT_EQ(label.hit_test(130, 30), false);
+    EXPECT_EQ((std::vector<COLOUR>{pixel(11, 30), pixel(70, 30), pixel(10, 10)}),
+              (std::vector<COLOUR>{row.left, row.centre, row.corner}));
+    EXPECT_TRUE(label.hit_test(70, 30) && !label.hit_test(130, 30));
   }
 }
 
@@ -215,10 +211,9 @@ TEST_F(Script, IconsInTheirGapOrBesideTheText) {
     ASSERT_TRUE(label.icon.create(8, 8));
     label.icon.fill_rect_solid(0, 0, 7, 7, &red);
     label.draw();
-    EXPECT_EQ(pixel(row.icon_x, row.icon_y), red);
-    EXPECT_EQ(pixel(row.icon_x + 7, row.icon_y + 7), red);
-    EXPECT_EQ(pixel(row.icon_x - 1, row.icon_y), kBack);
-    EXPECT_EQ(pixel(row.icon_x + 8, row.icon_y + 8), kBack);
+    const int16_t ix = row.icon_x, iy = row.icon_y;
+    EXPECT_EQ((std::vector<COLOUR>{pixel(ix, iy), pixel(ix + 7, iy + 7), pixel(ix - 1, iy), pixel(ix + 8, iy + 8)}),
+              (std::vector<COLOUR>{red, red, kBack, kBack}));
     const INK text = ink_of(row.icon_x + 8, 10, 129, 49, kBack);
     EXPECT_GE(text.x1, row.text_from - 1);  // the glyph's edge may reach one pixel left
     EXPECT_LE(text.x1, row.text_from + 3);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "errors.h"
@@ -211,9 +212,8 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
                      r.with_buttons ? SCROLLBAR_TYPE::VERTICAL_WITH_BUTTONS
                                     : SCROLLBAR_TYPE::VERTICAL,
                      0, nullptr, nullptr, nullptr, nullptr, true, nullptr, 0, 0);
-    EXPECT_EQ(bar.get_button_extent(), r.button_extent);
-    EXPECT_EQ(bar.get_slider_extent(), r.slider_extent);
-    EXPECT_EQ(bar.get_travel(), r.travel);
+    EXPECT_EQ(std::tuple(bar.get_button_extent(), bar.get_slider_extent(), bar.get_travel()),
+              std::tuple(r.button_extent, r.slider_extent, r.travel));
     // Value 0 puts a vertical bar's slider at the bottom of its track.
     EXPECT_EQ(bar.get_slider_start(), 10 + r.button_extent + r.travel);
     // Presses and drawing on it stay inside the range and the bar.
@@ -222,8 +222,7 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
     input.press(1);
     bar.process();
     bar.draw();
-    EXPECT_GE(v.get_int(PARAMETER::VALUE), 0);
-    EXPECT_LE(v.get_int(PARAMETER::VALUE), 100);
+    EXPECT_TRUE(v.get_int(PARAMETER::VALUE) >= 0 && v.get_int(PARAMETER::VALUE) <= 100);
   }
   // A style's slider wider than any coordinate fills the whole track.
   WM_STYLE_SET huge;
@@ -236,6 +235,10 @@ TEST_F(ScrollbarInput, ABarTooShortForItsPartsIsClampedNotFatal) {
   const auto narrowed = make_bar(h, false, 0);
   narrowed->set_size(60, 16, false);
   EXPECT_EQ(narrowed->get_travel(), 10);
+  dirty_rectangles().clear();
+  narrowed->set_slider_length(30);  // shown at the next paint
+  ASSERT_EQ(dirty_rectangles().count(), 1);
+  EXPECT_EQ(dirty_rectangles().entry(0), (RECT{10, 10, 69, 25}));
   // A range of one still takes the slider from one end of the track to the other.
   PARAMETER one;
   const auto bar = make_bar(one, true, 0);
@@ -312,8 +315,7 @@ TEST_F(ScrollbarInput, TheColourLookShowsBarSliderButtonsAndArrows) {
       EXPECT_GT(face, 20) << b0;
     }
     // Outside the bar nothing was drawn.
-    EXPECT_EQ(pixel(9, 9), kScreen);
-    EXPECT_EQ(at(110, 26), kScreen);
+    EXPECT_EQ(std::pair(pixel(9, 9), at(110, 26)), std::pair(kScreen, kScreen));
 
     // Unset colours draw nothing and end nothing.
     bar->arrow_colour = bar->slider_colour = COLOUR_INVISIBLE;
@@ -397,10 +399,9 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
     v.set_int(PARAMETER::VALUE, 50);  // the slider stays at 50..69 for the probes
     bar->process();
     bar->draw();
-    EXPECT_EQ(pixel(17, 17), frame_colour(r.more));
-    EXPECT_EQ(pixel(17, 30), frame_colour(r.track));
-    EXPECT_EQ(pixel(17, 60), frame_colour(r.slider));
-    EXPECT_EQ(pixel(17, 100), frame_colour(r.less));
+    EXPECT_EQ((std::vector<COLOUR>{pixel(17, 17), pixel(17, 30), pixel(17, 60), pixel(17, 100)}),
+              (std::vector<COLOUR>{frame_colour(r.more), frame_colour(r.track), frame_colour(r.slider),
+                                   frame_colour(r.less)}));
   }
   input.release(1);
   bar->process();
@@ -412,8 +413,7 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
   auto styled = make_bar(v, true, 50);
   ASSERT_TRUE(styled->load_images(skin, "none", &style));
   styled->draw();
-  EXPECT_EQ(pixel(17, 30), frame_colour(F::BAR));
-  EXPECT_EQ(pixel(17, 60), frame_colour(F::SLIDER_UP));
+  EXPECT_EQ(std::pair(pixel(17, 30), pixel(17, 60)), std::pair(frame_colour(F::BAR), frame_colour(F::SLIDER_UP)));
   // Loading under a name that has no pictures leaves none of the old ones.
   style.set_image_filename("none");
   style.load_images();

@@ -127,9 +127,8 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
 
   WM_STYLE_SET style;
   ASSERT_TRUE(read(keys, style, &skin));
-  EXPECT_STREQ(style.name, "button");
-  EXPECT_STREQ(style.image_filename, "btn");
-  EXPECT_STREQ(style.image_path, "$APP/skin/images");
+  EXPECT_EQ(std::string(style.name) + " " + style.image_filename + " " + style.image_path,
+            "button btn $APP/skin/images");
   const std::pair<uint32_t, uint32_t> values[] = {  // what was read, what the file says
       {style.shading_type, 3}, {style.fg_colour, 0xFF112233}, {style.bg_colour, 0xFF102030},
       {style.fading_colour, 0xFF007FFF}, {style.highlight_colour, 0xFFFF0000},
@@ -198,8 +197,7 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
   EXPECT_STREQ(copied.name, "button");
   EXPECT_NE(copied.state_images[STYLE_IMAGE_DOWN], nullptr);
   copied.set_defaults();
-  EXPECT_STREQ(copied.name, "button");
-  EXPECT_STREQ(copied.image_path, "");
+  EXPECT_EQ(std::string(copied.name) + "|" + copied.image_path, "button|");
   EXPECT_EQ(copied.state_images[STYLE_IMAGE_UP], nullptr);
   EXPECT_EQ(copied.drawing_flags, 5u);
 }
@@ -230,6 +228,9 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
        }},
       {"ssf_disabled", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.drawing_flags, SSF_DISABLED); }},
       {"ssef_auto_actiavte", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_AUTO_ACTIVATE); }},
+      // Older "ssf_" names reach the extended bits below 16 only.
+      {"ssf_grid_type_cells", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, SSEF_GRID_TYPE_CELLS); }},
+      {"ssf_grid_scroll_by_line", "1", nullptr, true, [](auto& s) { EXPECT_EQ(s.extended_flags, 0u); }},
       // Missing: what came before stays, nothing after is read.
       {"image_filename", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
       {"image_path", nullptr, nullptr, false, [](auto& s) { EXPECT_EQ(s.fg_colour, 0xFFFFFFFFu); }},
@@ -311,6 +312,8 @@ TEST_F(StyleSetTest, BinaryRecordRoundTripsAndReadsOlderVersions) {
   EXPECT_EQ(bytes[19 + 2048], 4);  // shading_type, low byte first
   EXPECT_EQ(bytes[19 + 2048 + 4 + 14 * 4], 0xCC);
   EXPECT_EQ(bytes[bytes.size() - 1], 0xBE);
+  memset(style.image_path, 'p', sizeof style.image_path);  // a path filling its field ends in a 0
+  EXPECT_EQ(record(style)[19 + 2046] * 256 + record(style)[19 + 2047], 'p' * 256);
 
   MEMORY_DEVICE device(bytes);
   WM_STYLE_SET read_back;
@@ -330,8 +333,7 @@ TEST_F(StyleSetTest, BinaryRecordRoundTripsAndReadsOlderVersions) {
     const std::string said = testing::internal::GetCapturedStdout();
     EXPECT_EQ(said.find("version 12 read as version 9") != std::string::npos, version == 12) << said;
     EXPECT_EQ(input.position, old.size());
-    EXPECT_STREQ(s.name, "old");
-    EXPECT_STREQ(s.image_path, "$APP/skin");
+    EXPECT_EQ(std::string(s.name) + " " + s.image_path, "old $APP/skin");
     EXPECT_EQ(s.shading_type, 3u);
     COLOUR* colours[] = {&s.fg_colour, &s.bg_colour, &s.fading_colour, &s.highlight_colour,
                          &s.highlight_text_colour, &s.active_colour, &s.active_text_colour,
@@ -340,12 +342,9 @@ TEST_F(StyleSetTest, BinaryRecordRoundTripsAndReadsOlderVersions) {
                          &s.disabled_text_colour, &s.underline_colour};
     for (int i = 0; i < 15; ++i)
       EXPECT_EQ(*colours[i], version >= kColourSince[i] ? 0xFF000001u + i : COLOUR_INVISIBLE) << i;
-    EXPECT_EQ(s.drawing_flags, 0x205u);
-    EXPECT_EQ(s.extended_flags, 0x300u);
-    EXPECT_EQ(s.scale_flags, version >= 7 ? 0x11 : 238);
-    EXPECT_EQ(s.font_id, 2);
-    EXPECT_EQ(s.font_x_sz, 100);
-    EXPECT_EQ(s.grid_two_tone_value, 115);
+    EXPECT_EQ((std::vector<uint32_t>{s.drawing_flags, s.extended_flags, s.scale_flags, s.font_id, s.font_x_sz,
+                                     s.grid_two_tone_value}),
+              (std::vector<uint32_t>{0x205, 0x300, version >= 7 ? 0x11u : 238u, 2, 100, 115}));
   }
 }
 
@@ -458,8 +457,7 @@ TEST(DefaultDialogStyles, BuiltInLookUntilTheSkinReplacesIt) {
   EXPECT_EQ(&set_default_dialog_button_style(skin_button), &button);
   init_default_dialog_styles();  // once only: the skin's style stays
   EXPECT_STREQ(button.name, "skin");
-  EXPECT_EQ(button.border_left_gap, 65535);
-  EXPECT_EQ(button.shading_type, 1u);
+  EXPECT_EQ(std::pair(uint32_t{button.border_left_gap}, button.shading_type), std::pair(65535u, 1u));
 }
 
 // Run alone (as CTest runs it), a skin's title and button styles set before
