@@ -53,22 +53,21 @@ std::vector<uint8_t> raw_record(uint16_t w, uint16_t h, const std::vector<uint32
 // Construction, create, strides
 
 TEST(Image, DefaultImageIsEmptyWithDefaults) {
-  IMAGE image;
-  EXPECT_EQ(image.pixels, nullptr);
-  EXPECT_EQ(image.width, 0);
-  EXPECT_EQ(image.height, 0);
-  EXPECT_EQ(image.stride, 0);
-  EXPECT_EQ(clip(image), kEmptyClip);
-  EXPECT_EQ(dirty(image), kEmptyDirty);
-  EXPECT_TRUE(image.clip_is_empty());
-  EXPECT_EQ(image.valid, 1);
-  EXPECT_EQ(image.font, 10);
-  EXPECT_EQ(image.font_width, 22);
-  EXPECT_EQ(image.font_height, 22);
-  EXPECT_EQ(image.keep_aspect, 0);
-  EXPECT_EQ(image.next, nullptr);
-  EXPECT_EQ(image.x, 0);
-  EXPECT_EQ(image.y, 0);
+  // init(0, 0) on a picture in use frees its buffer and restores every default.
+  IMAGE fresh, reset(4, 3);
+  reset.x = reset.y = 5;
+  reset.font = reset.font_width = reset.font_height = reset.keep_aspect = 3;
+  reset.init(0, 0);
+  for (const IMAGE* image : {&fresh, &reset}) {
+    EXPECT_EQ(image->pixels, nullptr);
+    EXPECT_EQ((std::vector<int>{image->width, image->height, image->stride, image->valid, image->font,
+                                image->font_width, image->font_height, image->keep_aspect, image->x, image->y}),
+              (std::vector<int>{0, 0, 0, 1, 10, 22, 22, 0, 0, 0}));
+    EXPECT_EQ(clip(*image), kEmptyClip);
+    EXPECT_EQ(dirty(*image), kEmptyDirty);
+    EXPECT_TRUE(image->clip_is_empty());
+    EXPECT_EQ(image->next, nullptr);
+  }
 }
 
 TEST(Image, CreateGivesZeroPixelsAndWholeClip) {
@@ -176,17 +175,20 @@ TEST(Image, SizesThatDoNotFitTheFieldsAreRefused) {
 // The address-space limit that makes the allocation fail would also stop
 // the sanitizer's own reservations, so this runs in the plain tree only.
 #if !defined(__SANITIZE_ADDRESS__)
-void allocate_under_a_small_address_limit() {
+void allocate_under_a_small_address_limit(int16_t side, int count) {
   rlimit limit{};
   limit.rlim_cur = limit.rlim_max = size_t{512} << 20;
   setrlimit(RLIMIT_AS, &limit);
-  IMAGE image(32766, 32766);
+  for (int i = 0; i < count; ++i) IMAGE image(side, side);
+  _exit(0);
 }
 
 TEST(ImageDeathTest, AllocationFailureIsFatalError0x20) {
   set_message_box_handler(message_box_to_stderr);
-  EXPECT_EXIT(allocate_under_a_small_address_limit(), ::testing::ExitedWithCode(255),
+  EXPECT_EXIT(allocate_under_a_small_address_limit(32766, 1), ::testing::ExitedWithCode(255),
               "Unable to allocate dynamic memory for image");
+  // Pictures made and dropped in turn give their memory back: 200 of 4 MB fit.
+  EXPECT_EXIT(allocate_under_a_small_address_limit(1000, 200), ::testing::ExitedWithCode(0), "");
 }
 #endif
 
@@ -428,6 +430,12 @@ TEST(ImageRaw, LyingSizesFailWithoutAllocatingWhatTheyClaim) {
     EXPECT_FALSE(image.get_from_data_device(&huge)) << big;
     EXPECT_EQ(huge.bytes_read, 15u);
   }
+  for (const auto& [w, h] : {std::pair{32766, 1}, std::pair{1, 32766}}) {  // the largest that fit
+    MEMORY_DEVICE edge(raw_record(w, h, std::vector<uint32_t>(32766, 0xFF0000FF)));
+    IMAGE image;
+    EXPECT_TRUE(image.get_from_data_device(&edge)) << w << "x" << h;
+    EXPECT_EQ(at(image, w - 1, h - 1), 0xFF0000FFu);
+  }
 }
 
 TEST(ImageRaw, LargeRecordsReadWhetherOrNotTheDeviceKnowsItsSize) {
@@ -497,6 +505,10 @@ TEST(ImageArray, ReadsBigEndianSizesAndBgraPixels) {
   EXPECT_EQ(at(image, 0, 0), 0x40302010u);
   EXPECT_EQ(at(image, 1, 0), 0xDDCCBBAAu);
 
+  IMAGE fixed(2, 3);  // a fixed picture of another height keeps its pixels
+  fixed.fixed = 1;
+  EXPECT_FALSE(fixed.create_from_array(array));
+  EXPECT_EQ(at(fixed, 0, 0), 0u);
   EXPECT_FALSE(image.create_from_array(nullptr));
   const uint8_t wrong_format[] = {2, 0, 1, 0, 1, 0, 0, 0, 0};
   EXPECT_FALSE(image.create_from_array(wrong_format));
