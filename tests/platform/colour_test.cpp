@@ -103,35 +103,21 @@ TEST(Colour, BlendColourMixesEachChannelBelowTheThreshold) {
 }
 
 TEST(Colour, TintFollowsThePixelsBrightness) {
-  // Equal averages: the tint's colour with the pixel's alpha.
-  const COLOUR tint = 0xFFA06020u;  // average 96
-  COLOUR pixel = 0x40606060u;        // average 96
-  colour_tint(&pixel, &tint);
-  EXPECT_EQ(pixel, 0x40A06020u);
-
-  // Brighter pixel (200) than tint (64): towards white,
-  // c + (255 - c) x 136 / 191.
-  pixel = 0x80C8C8C8u;
-  const COLOUR dark_tint = 0xFF604020u;
-  colour_tint(&pixel, &dark_tint);
-  EXPECT_EQ(pixel, 0x80D1C8BEu);
-
-  // Darker pixel (32) than tint (64): c x 32 / 64.
-  pixel = 0xFF202020u;
-  colour_tint(&pixel, &dark_tint);
-  EXPECT_EQ(pixel, 0xFF302010u);
-}
-
-TEST(Colour, TintWithBlackOnBlackDoesNotDivideByZero) {
-  const COLOUR black_tint = 0x00020000u;  // average 0
-  COLOUR pixel = 0x7F000100u;             // average 0
-  colour_tint(&pixel, &black_tint);
-  EXPECT_EQ(pixel, 0x7F020000u);
-
-  // A brighter pixel over the black tint goes all the way to its brightness.
-  pixel = 0xFFFFFFFFu;
-  colour_tint(&pixel, &black_tint);
-  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  const struct {
+    COLOUR pixel, tint, tinted;
+  } cases[] = {
+      {0x40606060u, 0xFFA06020u, 0x40A06020u},  // equal averages (96): the tint, the pixel's alpha
+      {0x80C8C8C8u, 0xFF604020u, 0x80D1C8BEu},  // brighter (200 over 64): c + (255 - c) x 136 / 191
+      {0xFF202020u, 0xFF604020u, 0xFF302010u},  // darker (32 under 64): c x 32 / 64
+      {0x7F000100u, 0x00020000u, 0x7F020000u},  // black on black (average 0): no division by zero
+      {0xFFFFFFFFu, 0x00020000u, 0xFFFFFFFFu},  // a brighter pixel over black goes all the way
+      {0x80FFFFFFu, 0xFFFFFFFFu, 0x80FFFFFFu},  // white on white: no division by zero either
+  };
+  for (const auto& c : cases) {
+    COLOUR pixel = c.pixel;
+    colour_tint(&pixel, &c.tint);
+    EXPECT_EQ(pixel, c.tinted) << std::hex << c.pixel << " tinted " << c.tint;
+  }
 }
 
 TEST(Colour, Mix3TakesTheFirstColourThatApplies) {
