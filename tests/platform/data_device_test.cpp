@@ -254,6 +254,25 @@ TEST(DataDeviceStrings, TruncatedStringFailsAtTheFirstShortRead) {
   EXPECT_EQ(no_length.error, 1);
 }
 
+// A stream that runs to its end looking for it and then cannot say where
+// that is: bytes_left says so and puts the position back.
+TEST(DataDeviceObjects, BytesLeftKeepsThePosition) {
+  struct RUNNING_DEVICE : MEMORY_DEVICE {
+    using MEMORY_DEVICE::MEMORY_DEVICE;
+    bool seek(int32_t offset, bool from_end) override {
+      position = from_end ? bytes.size() : position;
+      return !from_end && MEMORY_DEVICE::seek(offset, false);
+    }
+  } device(bytes_of({1, 2, 3, 4}));
+  device.position = 1;
+  EXPECT_EQ(device.bytes_left(), -1);
+  EXPECT_EQ(device.tell(), 1u);
+  MEMORY_DEVICE plain(bytes_of({1, 2, 3, 4}));
+  plain.position = 1;
+  EXPECT_EQ(plain.bytes_left(), 3);
+  EXPECT_EQ(plain.tell(), 1u);
+}
+
 TEST(DataDeviceObjects, ErrorIsTheClientsVerdictInverted) {
   MEMORY_DEVICE device;
   NUMBER_CLIENT out;
