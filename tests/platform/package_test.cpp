@@ -862,16 +862,25 @@ TEST_F(HostilePackageTest, UsedCountPastTheBlock) {
 }
 
 TEST_F(HostilePackageTest, HugeNameLengths) {
-  for (uint32_t length : {256u, 5000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+  // Lengths above 2047 are refused as such, also where the archive would hold them.
+  DEBUG_STREAM& stream = platform_debug_stream();
+  stream.apply_pending_settings();
+  const uint16_t flags = std::exchange(stream.flags, DEBUG_TO_CONSOLE);
+  for (uint32_t length : {256u, 2048u, 5000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
     SCOPED_TRACE(length);
     std::string bytes = good;
     put_u32_at(bytes, 54, length);  // a's record
+    testing::internal::CaptureStdout();
     EXPECT_EQ(try_archive(bytes), 4103);
     EXPECT_EQ(try_archive(bytes, true), 4103);
     bytes = good;
     put_u32_at(bytes, 26, length);  // the directory's name
     EXPECT_EQ(try_archive(bytes), 4103);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("file name longer than the archive allows") != std::string::npos, length > 2047);
+    EXPECT_EQ(out.find("directory name longer than the archive allows") != std::string::npos, length > 2047);
   }
+  stream.flags = flags;
 }
 
 TEST_F(HostilePackageTest, BlockSizeZeroOrAbove50MiB) {
