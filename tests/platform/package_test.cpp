@@ -821,29 +821,26 @@ TEST_F(HostilePackageTest, TruncatedArchives) {
 }
 
 TEST_F(HostilePackageTest, CyclicChains) {
-  std::string bytes = good;
-  put_u32_at(bytes, 1107, 75);  // a's second block leads back to its first
-  EXPECT_EQ(try_archive(bytes), 4103);
-
-  bytes = good;  // the same loop in an empty file: no block holds data
+  const struct {
+    uint32_t field, value;
+    uint16_t code;
+  } loops[] = {
+      {1107, 75, 4103},          // a's second block leads back to its first
+      {2139, 75, 0},             // a loop behind the record's last block is never followed
+      {3171 + 5 + 8, 54, 4103},  // b's record leads back to a's record
+      {54 + 5 + 8, 54, 4103},    // a record that leads to itself
+  };
+  for (const auto& loop : loops) {
+    std::string bytes = good;
+    put_u32_at(bytes, loop.field, loop.value);
+    EXPECT_EQ(try_archive(bytes), loop.code) << loop.field;
+    EXPECT_EQ(try_archive(bytes, true), loop.code) << loop.field;
+  }
+  std::string bytes = good;  // the same loop in an empty file: no block holds data
   put_u32_at(bytes, 54 + 5 + 12, 0);
   for (uint32_t block : {75u, 1107u, 2139u}) put_u32_at(bytes, block + 4 + 1024, 0);
   put_u32_at(bytes, 1107, 75);
   EXPECT_EQ(try_archive(bytes), 4103);
-
-  bytes = good;  // a loop behind the record's last block is never followed
-  put_u32_at(bytes, 2139, 75);
-  EXPECT_EQ(try_archive(bytes), 0);
-
-  bytes = good;  // b's record leads back to a's record
-  put_u32_at(bytes, 3171 + 5 + 8, 54);
-  EXPECT_EQ(try_archive(bytes), 4103);
-  EXPECT_EQ(try_archive(bytes, true), 4103);
-
-  bytes = good;  // a record that leads to itself
-  put_u32_at(bytes, 54 + 5 + 8, 54);
-  EXPECT_EQ(try_archive(bytes), 4103);
-  EXPECT_EQ(try_archive(bytes, true), 4103);
 }
 
 TEST_F(HostilePackageTest, HugeNameLengths) {
