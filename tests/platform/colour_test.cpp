@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "debug_stream.h"
@@ -103,133 +104,77 @@ TEST(Colour, BlendColourMixesEachChannelBelowTheThreshold) {
 }
 
 TEST(Colour, TintFollowsThePixelsBrightness) {
-  // Equal averages: the tint's colour with the pixel's alpha.
-  const COLOUR tint = 0xFFA06020u;  // average 96
-  COLOUR pixel = 0x40606060u;        // average 96
-  colour_tint(&pixel, &tint);
-  EXPECT_EQ(pixel, 0x40A06020u);
-
-  // Brighter pixel (200) than tint (64): towards white,
-  // c + (255 - c) x 136 / 191.
-  pixel = 0x80C8C8C8u;
-  const COLOUR dark_tint = 0xFF604020u;
-  colour_tint(&pixel, &dark_tint);
-  EXPECT_EQ(pixel, 0x80D1C8BEu);
-
-  // Darker pixel (32) than tint (64): c x 32 / 64.
-  pixel = 0xFF202020u;
-  colour_tint(&pixel, &dark_tint);
-  EXPECT_EQ(pixel, 0xFF302010u);
-}
-
-TEST(Colour, TintWithBlackOnBlackDoesNotDivideByZero) {
-  const COLOUR black_tint = 0x00020000u;  // average 0
-  COLOUR pixel = 0x7F000100u;             // average 0
-  colour_tint(&pixel, &black_tint);
-  EXPECT_EQ(pixel, 0x7F020000u);
-
-  // A brighter pixel over the black tint goes all the way to its brightness.
-  pixel = 0xFFFFFFFFu;
-  colour_tint(&pixel, &black_tint);
-  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  const struct {
+    COLOUR pixel, tint, tinted;
+  } cases[] = {
+      {0x40606060u, 0xFFA06020u, 0x40A06020u},  // equal averages (96): the tint, the pixel's alpha
+      {0x80C8C8C8u, 0xFF604020u, 0x80D1C8BEu},  // brighter (200 over 64): c + (255 - c) x 136 / 191
+      {0xFF202020u, 0xFF604020u, 0xFF302010u},  // darker (32 under 64): c x 32 / 64
+      {0x7F000100u, 0x00020000u, 0x7F020000u},  // black on black (average 0): no division by zero
+      {0xFFFFFFFFu, 0x00020000u, 0xFFFFFFFFu},  // a brighter pixel over black goes all the way
+      {0x80FFFFFFu, 0xFFFFFFFFu, 0x80FFFFFFu},  // white on white: no division by zero either
+  };
+  for (const auto& c : cases) {
+    COLOUR pixel = c.pixel;
+    colour_tint(&pixel, &c.tint);
+    EXPECT_EQ(pixel, c.tinted) << std::hex << c.pixel << " tinted " << c.tint;
+  }
 }
 
 TEST(Colour, Mix3TakesTheFirstColourThatApplies) {
-  const COLOUR none = COLOUR_INVISIBLE;
-
-  // Pure red mask, only c1 set: c1 with its alpha scaled by 255.
-  COLOUR pixel = 0xFFFF0000u;
-  const COLOUR c1 = 0x80112233u;
-  colour_mix3(&pixel, &c1, &none, &none);
-  EXPECT_EQ(pixel, 0x80112233u);
-
-  // Partial red: alpha 64 x 128 / 255 = 32.
-  pixel = 0x00400000u;
-  const COLOUR red_half = 0x80FF0000u;
-  colour_mix3(&pixel, &red_half, &none, &none);
-  EXPECT_EQ(pixel, 0x20FF0000u);
-
-  // Red then green: black blended with white at 128 gives 0x7F; the raw
-  // green byte adds to the alpha, which stops at 255.
-  pixel = 0xFFFF8040u;
-  const COLOUR black = 0xFF000000u;
-  const COLOUR white = 0xFFFFFFFFu;
-  colour_mix3(&pixel, &black, &white, &none);
-  EXPECT_EQ(pixel, 0xFF7F7F7Fu);
-
-  // Red byte 10 over black at alpha 255 gives 10; blue 20 adds 20 raw, and
-  // blends blue in at 20: (255 x 20) >> 8 = 19.
-  pixel = 0x000A0014u;
-  const COLOUR blue = 0xFF0000FFu;
-  colour_mix3(&pixel, &black, &none, &blue);
-  EXPECT_EQ(pixel, 0x1E000013u);
-}
-
-TEST(Colour, Mix3FallsThroughToGreenAndBlue) {
-  const COLOUR none = COLOUR_INVISIBLE;
-  const COLOUR green = 0xFF00FF00u;
-  const COLOUR blue = 0xFF0000FFu;
-
-  // No red: c2 first, then c3 blended with 16: G (255 x 239) >> 8 = 238,
-  // B (255 x 16) >> 8 = 15.
-  COLOUR pixel = 0x0000FF10u;
-  colour_mix3(&pixel, &none, &green, &blue);
-  EXPECT_EQ(pixel, 0xFF00EE0Fu);
-
-  // Red present but c1 not set: also the green rule.
-  pixel = 0x00FF8000u;
-  const COLOUR c2 = 0xFF123456u;
-  colour_mix3(&pixel, &none, &c2, &none);
-  EXPECT_EQ(pixel, 0x80123456u);
-
-  // Only blue applies: alpha 192 x 128 / 255 = 96.
-  pixel = 0x000000C0u;
-  const COLOUR c3 = 0x80ABCDEFu;
-  colour_mix3(&pixel, &none, &none, &c3);
-  EXPECT_EQ(pixel, 0x60ABCDEFu);
-
-  // Nothing applies: the pixel becomes 0.
-  pixel = 0xFFFF0000u;
-  colour_mix3(&pixel, &none, &green, &blue);
-  EXPECT_EQ(pixel, 0u);
-  pixel = 0xFF000000u;
-  colour_mix3(&pixel, &green, &green, &blue);
-  EXPECT_EQ(pixel, 0u);
+  const COLOUR none = COLOUR_INVISIBLE, black = 0xFF000000u, white = 0xFFFFFFFFu;
+  const COLOUR green = 0xFF00FF00u, blue = 0xFF0000FFu;
+  const struct {
+    COLOUR pixel, c1, c2, c3, mixed;
+  } cases[] = {
+      // Pure red mask, only c1 set: c1 with its alpha scaled by 255.
+      {0xFFFF0000u, 0x80112233u, none, none, 0x80112233u},
+      // Partial red: alpha 64 x 128 / 255 = 32.
+      {0x00400000u, 0x80FF0000u, none, none, 0x20FF0000u},
+      // Red then green: black blended with white at 128 gives 0x7F; the raw
+      // green byte adds to the alpha, which stops at 255.
+      {0xFFFF8040u, black, white, none, 0xFF7F7F7Fu},
+      // Red byte 10 over black at alpha 255 gives 10; blue 20 adds 20 raw, and
+      // blends blue in at 20: (255 x 20) >> 8 = 19.
+      {0x000A0014u, black, none, blue, 0x1E000013u},
+      // No red: c2 first, then c3 blended with 16: G (255 x 239) >> 8 = 238,
+      // B (255 x 16) >> 8 = 15.
+      {0x0000FF10u, none, green, blue, 0xFF00EE0Fu},
+      // Red present but c1 not set: also the green rule.
+      {0x00FF8000u, none, 0xFF123456u, none, 0x80123456u},
+      // Only blue applies: alpha 192 x 128 / 255 = 96.
+      {0x000000C0u, none, none, 0x80ABCDEFu, 0x60ABCDEFu},
+      // Nothing applies: the pixel becomes 0.
+      {0xFFFF0000u, none, green, blue, 0u},
+      {0xFF000000u, green, green, blue, 0u},
+  };
+  for (const auto& c : cases) {
+    COLOUR pixel = c.pixel;
+    colour_mix3(&pixel, &c.c1, &c.c2, &c.c3);
+    EXPECT_EQ(pixel, c.mixed) << std::hex << c.pixel;
+  }
 }
 
 TEST(Colour, DarkenByPercent) {
-  COLOUR pixel = 0x80FF7F02u;
-  colour_darken(&pixel, 50);
-  EXPECT_EQ(pixel, 0x807F3F01u);
-
-  pixel = 0x80FF7F02u;
-  colour_darken(&pixel, -100);
-  EXPECT_EQ(pixel, 0x80FFFE04u);
-
-  pixel = 0x80FF7F02u;
-  colour_darken(&pixel, 0);
-  EXPECT_EQ(pixel, 0x80FF7F02u);
-
-  pixel = 0x80FF7F02u;
-  colour_darken(&pixel, 100);
-  EXPECT_EQ(pixel, 0x80000000u);
-
-  pixel = 0xFF646464u;
-  colour_darken(&pixel, -50);  // 100 x 150 / 100
-  EXPECT_EQ(pixel, 0xFF969696u);
+  // 100 x 150 / 100 for -50.
+  for (const auto& [pixel, percent, darkened] :
+       {std::tuple{0x80FF7F02u, 50, 0x807F3F01u}, std::tuple{0x80FF7F02u, -100, 0x80FFFE04u},
+        std::tuple{0x80FF7F02u, 0, 0x80FF7F02u}, std::tuple{0x80FF7F02u, 100, 0x80000000u},
+        std::tuple{0xFF646464u, -50, 0xFF969696u}}) {
+    COLOUR out = pixel;
+    colour_darken(&out, percent);
+    EXPECT_EQ(out, darkened) << percent;
+  }
 }
 
 TEST(Colour, TextColourForABackground) {
-  COLOUR out = 0;
-  const COLOUR mid = 0xFF808080u;  // sum 384
-  colour_text_for(&out, &mid);
-  EXPECT_EQ(out, 0xFF000000u);
-  const COLOUR dark = 0xFF7F7F80u;  // sum 382
-  colour_text_for(&out, &dark);
-  EXPECT_EQ(out, 0xFFFFFFFFu);
-  const COLOUR transparent_white = 0x00FFFFFFu;  // alpha plays no part
-  colour_text_for(&out, &transparent_white);
-  EXPECT_EQ(out, 0xFF000000u);
+  // Sums 384 and 382 either side of the middle; alpha plays no part.
+  for (const auto& [background, text] : {std::pair{0xFF808080u, 0xFF000000u}, std::pair{0xFF7F7F80u, 0xFFFFFFFFu},
+                                         std::pair{0x00FFFFFFu, 0xFF000000u}}) {
+    COLOUR out = 0;
+    colour_text_for(&out, &background);
+    EXPECT_EQ(out, text) << std::hex << background;
+  }
 }
 
 TEST(Colour, ToAhslKnownColours) {

@@ -63,6 +63,14 @@ TEST(DataDeviceIntegers, AreBigEndianWhenSwapIsSet) {
   device.write_i32(-2);
   device.write_u64(0x0102030405060708ull);
   EXPECT_EQ(device.bytes, bytes_of({0x12, 0x34, 0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF, 0xFF, 0xFE, 1, 2, 3, 4, 5, 6, 7, 8}));
+  // A u16 stored as 0x1234 without the flag reads as 0x3412 with it.
+  MEMORY_DEVICE plain;
+  plain.write_u16(0x1234);
+  plain.position = 0;
+  plain.swap = 1;
+  uint16_t value = 0;
+  EXPECT_TRUE(plain.read_u16(value));
+  EXPECT_EQ(value, 0x3412);
 }
 
 TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
@@ -75,11 +83,7 @@ TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
     device.write_i32(-123456789);
     device.write_u64(0xFEDCBA9876543210ull);
     device.position = 0;
-    uint8_t a = 0;
-    uint16_t b = 0;
-    uint32_t c = 0;
-    int32_t d = 0;
-    uint64_t e = 0;
+    uint8_t a = 0; uint16_t b = 0; uint32_t c = 0; int32_t d = 0; uint64_t e = 0;  // each its own width
     EXPECT_TRUE(device.read_u8(a));
     EXPECT_TRUE(device.read_u16(b));
     EXPECT_TRUE(device.read_u32(c));
@@ -91,16 +95,6 @@ TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
     EXPECT_EQ(d, -123456789);
     EXPECT_EQ(e, 0xFEDCBA9876543210ull);
   }
-}
-
-TEST(DataDeviceIntegers, U16StoredAs0x1234ReadsAs0x3412WithSwap) {
-  MEMORY_DEVICE device;
-  device.write_u16(0x1234);
-  device.position = 0;
-  device.swap = 1;
-  uint16_t value = 0;
-  EXPECT_TRUE(device.read_u16(value));
-  EXPECT_EQ(value, 0x3412);
 }
 
 TEST(DataDeviceIntegers, ShortReadFailsAndLeavesTheValue) {
@@ -163,13 +157,10 @@ TEST(DataDeviceStrings, WriteLengthThenBytesWithoutTerminator) {
   swapped.swap = 1;
   swapped.write_string("xy");
   EXPECT_EQ(swapped.bytes, bytes_of({0, 0, 0, 2, 'x', 'y'}));
-}
-
-TEST(DataDeviceStrings, ShortStringWriteFails) {
-  MEMORY_DEVICE device;
-  device.capacity = 6;
-  EXPECT_FALSE(device.write_string("abcdef"));
-  EXPECT_EQ(device.error, 1);
+  MEMORY_DEVICE short_device;  // a short write fails
+  short_device.capacity = 6;
+  EXPECT_FALSE(short_device.write_string("abcdef"));
+  EXPECT_EQ(short_device.error, 1);
 }
 
 TEST(DataDeviceStrings, RoundTrip) {
@@ -252,6 +243,25 @@ TEST(DataDeviceStrings, TruncatedStringFailsAtTheFirstShortRead) {
   MEMORY_DEVICE no_length(bytes_of({3, 0}));
   EXPECT_FALSE(no_length.read_string(wide, sizeof wide));
   EXPECT_EQ(no_length.error, 1);
+}
+
+// A stream that runs to its end looking for it and then cannot say where
+// that is: bytes_left says so and puts the position back.
+TEST(DataDeviceObjects, BytesLeftKeepsThePosition) {
+  struct RUNNING_DEVICE : MEMORY_DEVICE {
+    using MEMORY_DEVICE::MEMORY_DEVICE;
+    bool seek(int32_t offset, bool from_end) override {
+      position = from_end ? bytes.size() : position;
+      return !from_end && MEMORY_DEVICE::seek(offset, false);
+    }
+  } device(bytes_of({1, 2, 3, 4}));
+  device.position = 1;
+  EXPECT_EQ(device.bytes_left(), -1);
+  EXPECT_EQ(device.tell(), 1u);
+  MEMORY_DEVICE plain(bytes_of({1, 2, 3, 4}));
+  plain.position = 1;
+  EXPECT_EQ(plain.bytes_left(), 3);
+  EXPECT_EQ(plain.tell(), 1u);
 }
 
 TEST(DataDeviceObjects, ErrorIsTheClientsVerdictInverted) {

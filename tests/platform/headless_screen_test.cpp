@@ -112,4 +112,16 @@ TEST_F(HeadlessScreen, DrivenInputReadsBackThroughThePublicInputCalls) {
   EXPECT_EQ(key_queue.pop(), 0);
   EXPECT_EQ(key_queue.get_last_key(), static_cast<uint32_t>(XK_Left));
   EXPECT_EQ(get_last_input_time(), 5003);
+
+  // Keys pressed within one frame show one frame each, in order, with a
+  // let-go frame between; the first shows at once.
+  KEY_QUEUE keys;
+  for (const uint32_t symbol : {XK_a, XK_b, XK_c}) keys.on_key_press(0, symbol, symbol - XK_a);
+  std::vector<uint32_t> shown(7);
+  for (uint32_t& frame : shown) {
+    for (const uint32_t symbol : {XK_a, XK_b, XK_c})
+      if (keys.pressed_in_frame(symbol)) frame = symbol << 8 | keys.frame_modifiers();
+    keys.next_frame();
+  }
+  EXPECT_EQ(shown, (std::vector<uint32_t>{XK_a << 8, 0, XK_b << 8 | 1, 0, XK_c << 8 | 2, 0, 0}));
 }

@@ -259,6 +259,11 @@ TEST_F(JpegFiles, WriteFailuresAreReported) {
   IMAGE empty;
   MEMORY_DEVICE device;
   EXPECT_FALSE(empty.save_jpeg(&device, 95, false));
+  EXPECT_FALSE(image.save_jpeg(nullptr, 95, false));
+  uint32_t* buffer = std::exchange(image.pixels, nullptr);  // a detached buffer: nothing to save
+  EXPECT_FALSE(image.save_jpeg(&device, 95, false));
+  image.pixels = buffer;
+  EXPECT_TRUE(device.bytes.empty());
 }
 
 // ---- Stretching while decoding

@@ -53,22 +53,21 @@ std::vector<uint8_t> raw_record(uint16_t w, uint16_t h, const std::vector<uint32
 // Construction, create, strides
 
 TEST(Image, DefaultImageIsEmptyWithDefaults) {
-  IMAGE image;
-  EXPECT_EQ(image.pixels, nullptr);
-  EXPECT_EQ(image.width, 0);
-  EXPECT_EQ(image.height, 0);
-  EXPECT_EQ(image.stride, 0);
-  EXPECT_EQ(clip(image), kEmptyClip);
-  EXPECT_EQ(dirty(image), kEmptyDirty);
-  EXPECT_TRUE(image.clip_is_empty());
-  EXPECT_EQ(image.valid, 1);
-  EXPECT_EQ(image.font, 10);
-  EXPECT_EQ(image.font_width, 22);
-  EXPECT_EQ(image.font_height, 22);
-  EXPECT_EQ(image.keep_aspect, 0);
-  EXPECT_EQ(image.next, nullptr);
-  EXPECT_EQ(image.x, 0);
-  EXPECT_EQ(image.y, 0);
+  // init(0, 0) on a picture in use frees its buffer and restores every default.
+  IMAGE fresh, reset(4, 3);
+  reset.x = reset.y = 5;
+  reset.font = reset.font_width = reset.font_height = reset.keep_aspect = 3;
+  reset.init(0, 0);
+  for (const IMAGE* image : {&fresh, &reset}) {
+    EXPECT_EQ(image->pixels, nullptr);
+    EXPECT_EQ((std::vector<int>{image->width, image->height, image->stride, image->valid, image->font,
+                                image->font_width, image->font_height, image->keep_aspect, image->x, image->y}),
+              (std::vector<int>{0, 0, 0, 1, 10, 22, 22, 0, 0, 0}));
+    EXPECT_EQ(clip(*image), kEmptyClip);
+    EXPECT_EQ(dirty(*image), kEmptyDirty);
+    EXPECT_TRUE(image->clip_is_empty());
+    EXPECT_EQ(image->next, nullptr);
+  }
 }
 
 TEST(Image, CreateGivesZeroPixelsAndWholeClip) {
@@ -176,17 +175,20 @@ TEST(Image, SizesThatDoNotFitTheFieldsAreRefused) {
 // The address-space limit that makes the allocation fail would also stop
 // the sanitizer's own reservations, so this runs in the plain tree only.
 #if !defined(__SANITIZE_ADDRESS__)
-void allocate_under_a_small_address_limit() {
+void allocate_under_a_small_address_limit(int16_t side, int count) {
   rlimit limit{};
   limit.rlim_cur = limit.rlim_max = size_t{512} << 20;
   setrlimit(RLIMIT_AS, &limit);
-  IMAGE image(32766, 32766);
+  for (int i = 0; i < count; ++i) IMAGE image(side, side);
+  _exit(0);
 }
 
 TEST(ImageDeathTest, AllocationFailureIsFatalError0x20) {
   set_message_box_handler(message_box_to_stderr);
-  EXPECT_EXIT(allocate_under_a_small_address_limit(), ::testing::ExitedWithCode(255),
+  EXPECT_EXIT(allocate_under_a_small_address_limit(32766, 1), ::testing::ExitedWithCode(255),
               "Unable to allocate dynamic memory for image");
+  // Pictures made and dropped in turn give their memory back: 200 of 4 MB fit.
+  EXPECT_EXIT(allocate_under_a_small_address_limit(1000, 200), ::testing::ExitedWithCode(0), "");
 }
 #endif
 
@@ -332,8 +334,7 @@ TEST(ImageRaw, SwapFlagWritesBigEndianAndReadsBackIdentically) {
 
   // The reader of the same data gets the swap flag from the data's order
   // byte, whatever host it runs on.
-  MEMORY_DEVICE reader;
-  reader.bytes = device.bytes;
+  MEMORY_DEVICE reader(device.bytes);
   reader.swap = 1;
   IMAGE back;
   ASSERT_TRUE(back.get_from_data_device(&reader));
@@ -341,8 +342,7 @@ TEST(ImageRaw, SwapFlagWritesBigEndianAndReadsBackIdentically) {
 
   // Read without the flag, the sizes come out byte-reversed: 512 x 512,
   // more than the record holds, so it fails.
-  MEMORY_DEVICE wrong;
-  wrong.bytes = device.bytes;
+  MEMORY_DEVICE wrong(device.bytes);
   EXPECT_FALSE(back.get_from_data_device(&wrong));
 }
 
@@ -353,8 +353,7 @@ TEST(ImageRaw, EmptyImagesAndZeroSizes) {
   EXPECT_EQ(device.bytes, raw_record(0, 0, {}));
 
   // Width 0 (with a height) reads as an empty image and succeeds.
-  MEMORY_DEVICE zero;
-  zero.bytes = raw_record(0, 7, {});
+  MEMORY_DEVICE zero(raw_record(0, 7, {}));
   IMAGE image(3, 3);
   EXPECT_TRUE(image.get_from_data_device(&zero));
   EXPECT_EQ(image.pixels, nullptr);
@@ -364,23 +363,15 @@ TEST(ImageRaw, EmptyImagesAndZeroSizes) {
 
 TEST(ImageRaw, BadHeadersAreRefusedAndLeaveAnEmptyImage) {
   const std::vector<uint8_t> good = raw_record(1, 1, {0xFFFFFFFF});
-  {
-    MEMORY_DEVICE device;
-    device.bytes = raw_record(1, 1, {0xFFFFFFFF}, false, 2);
+  for (uint8_t version : {2, 0}) {
+    MEMORY_DEVICE device(raw_record(1, 1, {0xFFFFFFFF}, false, version));
     IMAGE image(4, 4);
-    EXPECT_FALSE(image.get_from_data_device(&device));
+    EXPECT_FALSE(image.get_from_data_device(&device)) << "version " << int(version);
     EXPECT_EQ(image.pixels, nullptr);
     EXPECT_EQ(image.width, 0);
   }
-  {
-    MEMORY_DEVICE device;
-    device.bytes = raw_record(1, 1, {0xFFFFFFFF}, false, 0);
-    IMAGE image;
-    EXPECT_FALSE(image.get_from_data_device(&device));
-  }
   for (int k = 0; k < 10; ++k) {
-    MEMORY_DEVICE device;
-    device.bytes = good;
+    MEMORY_DEVICE device(good);
     device.bytes[k] ^= 0x20;
     IMAGE image;
     EXPECT_FALSE(image.get_from_data_device(&device)) << "magic byte " << k;
@@ -395,8 +386,7 @@ TEST(ImageRaw, BadHeadersAreRefusedAndLeaveAnEmptyImage) {
     EXPECT_EQ(image.pixels, nullptr);
   }
   {
-    MEMORY_DEVICE device;
-    device.bytes = good;
+    MEMORY_DEVICE device(good);
     IMAGE image;
     EXPECT_TRUE(image.get_from_data_device(&device));
     EXPECT_EQ(at(image, 0, 0), 0xFFFFFFFFu);
@@ -407,8 +397,7 @@ TEST(ImageRaw, TruncatedPixelsFailCleanly) {
   std::vector<uint8_t> record = raw_record(3, 3, std::vector<uint32_t>(9, 0xFF00FF00));
   record.resize(record.size() - 1);
   for (bool seekable : {true, false}) {
-    MEMORY_DEVICE device;
-    device.bytes = record;
+    MEMORY_DEVICE device(record);
     device.can_seek_end = seekable;
     IMAGE image(5, 5);
     EXPECT_FALSE(image.get_from_data_device(&device));
@@ -423,8 +412,7 @@ TEST(ImageRaw, LyingSizesFailWithoutAllocatingWhatTheyClaim) {
   // taken follows the bytes really read, seekable device or not.
   std::vector<uint8_t> record = raw_record(30000, 30000, {0x01020304, 0x05060708});
   for (bool seekable : {true, false}) {
-    MEMORY_DEVICE device;
-    device.bytes = record;
+    MEMORY_DEVICE device(record);
     device.can_seek_end = seekable;
     IMAGE image(2, 2);
     EXPECT_FALSE(image.get_from_data_device(&device));
@@ -436,12 +424,17 @@ TEST(ImageRaw, LyingSizesFailWithoutAllocatingWhatTheyClaim) {
   // Sizes that do not fit the i16 fields are refused from the header,
   // before any pixel is read.
   for (uint16_t big : {uint16_t{32767}, uint16_t{40000}, uint16_t{65535}}) {
-    MEMORY_DEVICE huge;
-    huge.bytes = raw_record(big, 1, {});
+    MEMORY_DEVICE huge(raw_record(big, 1, {}));
     huge.bytes.resize(huge.bytes.size() + 4u * big);
     IMAGE image;
     EXPECT_FALSE(image.get_from_data_device(&huge)) << big;
     EXPECT_EQ(huge.bytes_read, 15u);
+  }
+  for (const auto& [w, h] : {std::pair{32766, 1}, std::pair{1, 32766}}) {  // the largest that fit
+    MEMORY_DEVICE edge(raw_record(w, h, std::vector<uint32_t>(32766, 0xFF0000FF)));
+    IMAGE image;
+    EXPECT_TRUE(image.get_from_data_device(&edge)) << w << "x" << h;
+    EXPECT_EQ(at(image, w - 1, h - 1), 0xFF0000FFu);
   }
 }
 
@@ -453,8 +446,7 @@ TEST(ImageRaw, LargeRecordsReadWhetherOrNotTheDeviceKnowsItsSize) {
   ASSERT_TRUE(image.put_to_data_device(&written));
   ASSERT_EQ(written.bytes.size(), 15u + 4u * w * h);
   for (bool seekable : {true, false}) {
-    MEMORY_DEVICE device;
-    device.bytes = written.bytes;
+    MEMORY_DEVICE device(written.bytes);
     device.can_seek_end = seekable;
     IMAGE back;
     ASSERT_TRUE(back.get_from_data_device(&device));
@@ -468,8 +460,7 @@ TEST(ImageRaw, LargeRecordsReadWhetherOrNotTheDeviceKnowsItsSize) {
 
 TEST(ImageRaw, UnseekableDeviceReadsAGoodRecord) {
   const std::vector<uint32_t> values = {1, 2, 3, 4, 5, 6};
-  MEMORY_DEVICE device;
-  device.bytes = raw_record(2, 3, values);
+  MEMORY_DEVICE device(raw_record(2, 3, values));
   device.can_seek_end = false;
   IMAGE image;
   ASSERT_TRUE(image.get_from_data_device(&device));
@@ -496,8 +487,7 @@ TEST(ImageRaw, FixedImageOfAnotherSizeRefusesTheRecord) {
   IMAGE image(2, 2);
   at(image, 0, 0) = 0xABCDEF01;
   image.fixed = 1;
-  MEMORY_DEVICE device;
-  device.bytes = raw_record(3, 1, {1, 2, 3});
+  MEMORY_DEVICE device(raw_record(3, 1, {1, 2, 3}));
   EXPECT_FALSE(image.get_from_data_device(&device));
   EXPECT_EQ(image.width, 2);
   EXPECT_EQ(at(image, 0, 0), 0xABCDEF01u);
@@ -515,6 +505,10 @@ TEST(ImageArray, ReadsBigEndianSizesAndBgraPixels) {
   EXPECT_EQ(at(image, 0, 0), 0x40302010u);
   EXPECT_EQ(at(image, 1, 0), 0xDDCCBBAAu);
 
+  IMAGE fixed(2, 3);  // a fixed picture of another height keeps its pixels
+  fixed.fixed = 1;
+  EXPECT_FALSE(fixed.create_from_array(array));
+  EXPECT_EQ(at(fixed, 0, 0), 0u);
   EXPECT_FALSE(image.create_from_array(nullptr));
   const uint8_t wrong_format[] = {2, 0, 1, 0, 1, 0, 0, 0, 0};
   EXPECT_FALSE(image.create_from_array(wrong_format));

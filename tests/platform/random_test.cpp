@@ -283,9 +283,10 @@ TEST(RandomTable, RefusesEmptyTablesAndUnwritablePaths) {
   EXPECT_FALSE(create_random_table(5, 0, 10, dir.file("b").c_str()));
   EXPECT_FALSE(create_random_table(-3, -3, 10, dir.file("c").c_str()));
   EXPECT_FALSE(create_random_table(5, 2, 0, dir.file("missing/d").c_str()));
-  EXPECT_FALSE(test_support::file_exists(dir.file("a")));
-  EXPECT_FALSE(test_support::file_exists(dir.file("b")));
-  EXPECT_FALSE(test_support::file_exists(dir.file("c")));
+  for (const char* name : {"a", "b", "c"}) EXPECT_FALSE(test_support::file_exists(dir.file(name)));
+  // The smallest table there is: one number once.
+  ASSERT_TRUE(create_random_table(1, 1, 0, dir.file("e").c_str()));
+  EXPECT_THAT(test_support::read_file(dir.file("e")), testing::HasSubstr("_sz\t= 1;\n"));
 }
 
 TEST(RandomReport, SingleValueReportIsExact) {

@@ -728,10 +728,10 @@ TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
     // Shrunk: 3 wide gives a 2-column left and a 1-column right.
     EXPECT_FALSE(frame.is_opaque_at(0, 0, 3, 12));
     EXPECT_TRUE(frame.is_opaque_at(2, 0, 3, 12));
-    // Outside the frame.
-    EXPECT_FALSE(frame.is_opaque_at(20, 5, 20, 12));
-    EXPECT_FALSE(frame.is_opaque_at(-1, 5, 20, 12));
-    EXPECT_FALSE(frame.is_opaque_at(0, 0, 0, 0));
+    // Outside the frame, beyond each side, and a frame without a size.
+    for (const auto& o : {std::array{20, 5, 20, 12}, std::array{-1, 5, 20, 12}, std::array{5, 12, 20, 12},
+                          std::array{5, -1, 20, 12}, std::array{0, 0, 0, 0}})
+      EXPECT_FALSE(frame.is_opaque_at(o[0], o[1], o[2], o[3])) << o[0] << "," << o[1];
     frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);
     frame.draw(0, 0, 8, 8, 0, &target, BLIT_COPY);
   }
@@ -802,9 +802,12 @@ TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {
   EXPECT_TRUE(plain.is_opaque_at(3, 4, 12, 10));
   EXPECT_TRUE(plain.is_opaque_at(9, 7, 12, 10));  // half-transparent counts
   EXPECT_FALSE(plain.is_opaque_at(10, 7, 12, 10));
-  // Cut by a 4 x 4 frame, the picture's columns left of the frame answer no.
-  EXPECT_FALSE(plain.is_opaque_at(-1, 2, 4, 4));
+  // Cut by a 4 x 4 frame, the picture's parts beyond each side answer no; a
+  // one-pixel frame shows the picture's middle.
+  for (const auto& [px, py] : {std::pair{-1, 2}, std::pair{4, 2}, std::pair{2, -1}, std::pair{2, 4}})
+    EXPECT_FALSE(plain.is_opaque_at(px, py, 4, 4)) << px << "," << py;
   EXPECT_TRUE(plain.is_opaque_at(0, 2, 4, 4));
+  EXPECT_TRUE(plain.is_opaque_at(0, 0, 1, 1));
 }
 
 // ---------------------------------------------------------------------------
