@@ -90,11 +90,25 @@ protected:
     FONT::shutdown();
     PackageScratchTest::TearDown();
   }
-  INSTALL_DIALOG* build(int32_t page) {
+  // The page's dialog, in the place of the one built before.
+  INSTALL_DIALOG* build(int32_t page, int16_t x = 0, int16_t y = 0) {
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     installer_database().current_page = page;
-    dialog = new INSTALL_DIALOG(0, 0);
+    dialog = new INSTALL_DIALOG(x, y);
     manager->current_root()->add_child(dialog, false);
     return dialog;
+  }
+  // English and Deutsch, each naming the installations Standard and Minimal.
+  static void two_languages_two_installations() {
+    DATABASE& data = installer_database();
+    data.languages.resize(2);
+    data.installations.resize(2);
+    for (size_t i = 0; i < 2; ++i) {
+      snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
+      data.languages[i].installation_strings.assign(2, DATABASE_TEXT{});
+      snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
+      snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+    }
   }
   static const char* label_text(const INSTALL_DIALOG& d) {
     return d.file_label->text.get_text(PARAMETER::VALUE);
@@ -209,8 +223,6 @@ TEST_F(InstallDialog, ButtonsCarryTheIconsOfTheirWords) {
                                 d->forward_button->icon.width}),
               std::vector<int>({row.quit, row.previous, row.forward}))
         << "page " << row.page;
-    manager->current_root()->remove_child(d, true, false);
-    dialog = nullptr;
   }
 }
 
@@ -245,10 +257,7 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
                                     {DISAGREE, "Ablehnen"}})
       snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
     snprintf(data.languages[0].texts[row.key], DATABASE_TEXT_SIZE, "%s", row.text.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    data.current_page = row.page;
-    dialog = new INSTALL_DIALOG(220, 20);
-    manager->current_root()->add_child(dialog, false);
+    build(row.page, 220, 20);
     EXPECT_EQ(dialog->x, 220);
     EXPECT_EQ(dialog->y, 20);
     EXPECT_EQ(dialog->width, 420);
@@ -297,8 +306,6 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   snprintf(data.languages[0].texts[SELECT_OPTIONS_SYSPATHS_SELECTED], DATABASE_TEXT_SIZE, "System folders");
   for (uint8_t allow : {0, 1}) {
     data.installations[0].allow_system_paths = allow;
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    dialog = nullptr;
     build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(option_grid, nullptr);
     ASSERT_NE(folder_button, nullptr);
@@ -360,8 +367,7 @@ TEST_F(InstallDialog, TheFolderButtonShowsTheRealPathAndTheBrowserStartsAtItsNea
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored);
     snprintf(data.install_folder, sizeof data.install_folder, "%s", row.stored.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    dialog = build(WIZARD_PAGE_OPTIONS);
+    build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(folder_button, nullptr);
     expect_button_shows(row.real);
     const std::string shown = folder_button->get_text();
@@ -422,7 +428,6 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
     data.check_desktop_size.height = row.height;
     data.desktop_size_checked = 0;
     data.desktop_check_message[0] = 0;
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     build(WIZARD_PAGE_OPTIONS);
     EXPECT_EQ(data.desktop_size_checked, 1);
     char expected[128];
@@ -434,7 +439,6 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   // Once checked, a return to the options page asks no more.
   WM_DIALOG::close_all_dialogs(true);
   data.desktop_check_message[0] = 0;
-  manager->current_root()->remove_child(dialog, true, false);
   build(WIZARD_PAGE_OPTIONS);
   EXPECT_STREQ(data.desktop_check_message, "");
 }
@@ -533,14 +537,7 @@ TEST_F(InstallDialog, TheBackgroundPansAfterItsStartOffsetWhereTheWindowLeavesRo
 // options style gives the grid.
 TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
   DATABASE& data = installer_database();
-  data.languages.resize(2);
-  data.installations.resize(2);
-  for (size_t i = 0; i < 2; ++i) {
-    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-    data.languages[i].installation_strings.assign(2, DATABASE_TEXT{});
-    snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-    snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
-  }
+  two_languages_two_installations();
   struct ROW {
     uint16_t spacing;
     uint32_t flags;
@@ -550,7 +547,6 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       SCOPED_TRACE(std::to_string(page) + " " + std::to_string(row.spacing) + " " + std::to_string(row.flags));
       data.options_style.y_spacing = row.spacing;
       data.options_style.drawing_flags = row.flags;
-      if (dialog) manager->current_root()->remove_child(dialog, true, false);
       build(page);
       ASSERT_NE(option_grid, nullptr);
       EXPECT_EQ(option_grid->scrollbar, nullptr);
@@ -565,15 +561,7 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
 // rows, the progress line, the text window).
 TEST_F(InstallDialog, EveryPageMatchesItsReference) {
   DATABASE& data = installer_database();
-  data.languages.resize(2);
-  data.installations.resize(2);
-  for (size_t i = 0; i < 2; ++i) {
-    DATABASE_LANGUAGE& language = data.languages[i];
-    snprintf(language.texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-    language.installation_strings.assign(2, DATABASE_TEXT{});
-    snprintf(language.installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-    snprintf(language.installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
-  }
+  two_languages_two_installations();
   for (auto [key, text] :
        {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
         {AGREE, "Agree"}, {DISAGREE, "Disagree"}, {SELECT_LANGUAGE, "Language"}, {LICENCE_TITLE, "Licence"},
@@ -663,7 +651,6 @@ TEST_F(InstallDialog, TheOptionsPageShowsLongQuestionsAndLabelsWhole) {
     std::string label = "A link";
     while (screen->get_text_width(255, 65535, -1, label.c_str()) < page_w * row.label_percent / 100) label += " on";
     snprintf(data.languages[0].texts[SELECT_OPTIONS_DESKTOP_SHORTCUT], DATABASE_TEXT_SIZE, "%s", label.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     const COLOUR black = 0xFF000000;
     screen->clear(&black, true);
     build(WIZARD_PAGE_OPTIONS);
@@ -724,13 +711,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
                            {COPY_ERROR_NO, "Stop"}, {PATH_ERROR_BUTTON, "Back out"},
                            {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}})
     snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
-  data.languages.resize(2);
-  for (size_t i = 0; i < 2; ++i)
-    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-  data.installations.resize(2);
-  data.languages[0].installation_strings.assign(2, DATABASE_TEXT{});
-  snprintf(data.languages[0].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-  snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+  two_languages_two_installations();
   data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
   data.check_desktop_size.width = -1;
   test_support::INPUT_DRIVER input;
