@@ -165,13 +165,7 @@ inline uint32_t body_of(const PICTURE& p, const RECT_FOUND& box) {
 // The dialog: the box of everything that is not the window's black (the
 // whole window when nothing is black), and its body.
 inline RECT_FOUND dialog_of(const PICTURE& p, uint32_t* body = nullptr) {
-  RECT_FOUND r{p.w, p.h, -1, -1};
-  for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x)
-      if (p.at(x, y) != 0) {
-        r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
-        r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
-      }
+  const RECT_FOUND r = changed_box({p.w, p.h, std::vector<uint32_t>(p.pixels.size())}, p);
   if (body && r.found()) *body = body_of(p, r);
   return r;
 }
@@ -413,10 +407,7 @@ protected:
   // The pointer to the window's bottom-right corner, outside the dialogs:
   // no hover look and no tooltip, which shows after a second or two, in
   // the pictures that follow.
-  void park() {
-    XTestFakeMotionEvent(probe, -1, origin_x + window_width - 1, origin_y + window_height - 1, CurrentTime);
-    sync_and_wait(80000);
-  }
+  void park() { point_at(window_width - 1, window_height - 1); }
   // Clicks the middle of the run'th button, counted from the right, of the
   // box's bottom row (found with bottom_buttons); false when the row has
   // fewer buttons.
@@ -429,8 +420,7 @@ protected:
   }
 
   void drag(int x, int y, int dx, int dy) {
-    XTestFakeMotionEvent(probe, -1, origin_x + x, origin_y + y, CurrentTime);
-    sync_and_wait(80000);
+    point_at(x, y);
     XTestFakeButtonEvent(probe, 1, True, CurrentTime);
     XSync(probe, False);
     for (int i = 1; i <= 10; ++i) {
