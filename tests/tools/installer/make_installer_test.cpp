@@ -80,6 +80,10 @@ protected:
                                     (extra.find("window =") == std::string::npos && extra.find("dialog =") == std::string::npos
                                          ? "window = 480 440\ndialog = 480 440\n"
                                          : "");
+    return run_builder(description);
+  }
+  // Runs the builder on the description as it is.
+  test_support::RunResult run_builder(const std::string& description) {
     EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
     return test_support::run_program(
         {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
@@ -103,6 +107,7 @@ protected:
   }
 
   test_support::ScratchDir scratch;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;  // reading the data replaces the toolkit's look
 };
 
 // What the installer shows while it unpacks: the splash record and the
@@ -248,7 +253,6 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
       "language = Deutsch (\xC3\x96sterreich)\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
       "installation_name = Gro\xC3\x9F | Gro\xC3\x9F" "e Installation\nrelease_notes = notes.txt\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   ASSERT_EQ(data.languages.size(), 2u);
@@ -421,9 +425,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
     EXPECT_FALSE(test_support::file_exists(program()));
   }
   // A link before any installation has none to belong to.
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), "link = Tools | a.txt | 3\n"));
-  EXPECT_EQ(test_support::run_program({kTools + "make_installer", scratch.file("source/installer.txt"),
-                                       kTools + "setup", program()}).err,
+  EXPECT_EQ(run_builder("link = Tools | a.txt | 3\n").err,
             "make_installer: line 1: a link belongs to the installation above it, and there is none yet\n");
 }
 
@@ -508,11 +510,8 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   for (const char* text : {"licence-en.txt", "readme-en.txt", "release_notes-en.txt"})
     ASSERT_TRUE(test_support::write_file(scratch.file("source/") + text, "text\n"));
   ASSERT_EQ(mkdir(scratch.file("source/skin").c_str(), 0755), 0);
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
-  const test_support::RunResult built = test_support::run_program(
-      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  const test_support::RunResult built = run_builder(description);
   ASSERT_EQ(built.exit_code, 0) << built.err << description;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   SPLASH_SEEN splash;
   ASSERT_TRUE(read_database(data, &splash));
@@ -609,9 +608,7 @@ TEST_F(MakeInstaller, TheReadmeExampleBuildsWithoutAWarning) {
   const std::string description = readme.substr(start + 5, end - start - 4);
   ASSERT_NE(description.find("files = files\n"), std::string::npos) << description;
   put("notes.txt", "notes");
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
-  const test_support::RunResult built = test_support::run_program(
-      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  const test_support::RunResult built = run_builder(description);
   EXPECT_EQ(built.exit_code, 0);
   EXPECT_EQ(built.err, "") << description;
 }
@@ -626,7 +623,6 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   EXPECT_EQ(built.err, "");
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   SPLASH_SEEN splash;
   ASSERT_TRUE(read_database(data, &splash));
@@ -770,7 +766,6 @@ TEST_F(MakeInstaller, TheSkinTravelsInTheInstallersData) {
   // A picture that turns up in the skin folder later is no part of the
   // installer's look, though it is named as one of the bar's.
   save_picture(skin + "/progress_bar/bar_full_colay.png", 4, 4, 0xFF00FF00);
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   EXPECT_EQ(skin_load_flags, IMAGE_CACHE_FIND_ONLY);
@@ -800,7 +795,6 @@ TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
   put("a.txt", "a");
   const test_support::RunResult built = build("window = 480 440\ndialog = 240 180\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   // A small dialog's quit question keeps room for its text: 200 by 150.
@@ -867,7 +861,7 @@ TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
     SCOPED_TRACE(row.extra);
     const test_support::RunResult built = build(row.extra);
     ASSERT_EQ(built.exit_code, 0) << built.err;
-    installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+    installer_test::TOOLKIT_DEFAULTS_GUARD row_defaults;
     DATABASE stored;
     ASSERT_TRUE(read_database(stored));
     FOLDER unpacked;
