@@ -619,7 +619,7 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   const test_support::RunResult built = build(
       "window = 1 1\n# window = 2 2\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
       "time_stamp=0\n"  // blanks around '=' are optional
-      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
+      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2\nfile = a.txt | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   EXPECT_EQ(built.err, "");
@@ -826,6 +826,24 @@ TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
     EXPECT_GT(std::abs(brightness(row.ink) - brightness(row.paper)), 90) << row.what;
   }
   EXPECT_TRUE(data.text_win_text_style.drawing_flags & SSF_LEFT_JUSTIFY_TEXT);
+  // The whole stored look, colour for colour (0: unset) and flag for flag:
+  // text, face, marked, marked text, active, active text; drawing and
+  // shading flags.
+  std::string look;
+  for (const auto& [name, style] :
+       {std::pair{"options", &data.options_style}, {"text_win_title", &data.text_win_title_style},
+        {"text_win_text", &data.text_win_text_style}, {"text", &data.text_style}, {"check_box", &data.check_box_style},
+        {"progress_bar", &data.progress_bar_style}, {"progress_bar_script", &data.progress_bar_script_style},
+        {"scrollbar", &data.scrollbar_style}, {"menu_button", &data.menu_button_style},
+        {"menu_dropdown", &data.menu_dropdown_style}, {"menu_item", &data.menu_item_style},
+        {"menu_alt_item", &data.menu_alt_item_style}}) {
+    char line[200];
+    snprintf(line, sizeof line, "%s %08X %08X %08X %08X %08X %08X %06X %u\n", name, style->fg_colour, style->bg_colour,
+             style->highlight_colour, style->highlight_text_colour, style->active_colour, style->active_text_colour,
+             style->drawing_flags, style->shading_flags);
+    look += line;
+  }
+  EXPECT_TRUE(test_support::text_matches_reference("installer", "builder_look", look));
 }
 
 // The fonts an installer carries: only those that its styles draw with
