@@ -204,20 +204,24 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_EQ(d->quit_button->action_word_1, 8u);
 }
 
-// Each button carries the skin's icon for the word it shows on the page.
+// Each button carries the skin's icon for the word it shows on the page; a
+// skin without the icon of a button's new word leaves it the one it has.
 TEST_F(InstallDialog, ButtonsCarryTheIconsOfTheirWords) {
   DATABASE& data = installer_database();
   for (int i = 0; i < ICON_NEW_FOLDER; ++i) data.icons[i].create(static_cast<int16_t>(i + 2), 2);
   const struct {
     int32_t page;
     int quit, previous, forward;  // the icons' widths
+    int absent = -1;                // an icon the skin lacks
   } rows[] = {
-      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},  // quit, previous, forward
-      {WIZARD_PAGE_README, 7, 3, 8},         // about, previous, finish
-      {WIZARD_PAGE_LICENCE, 6, 10, 9},       // quit, disagree, agree
-      {WIZARD_PAGE_OPTIONS, 6, 3, 11},       // quit, previous, install
+      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},     // quit, previous, forward
+      {WIZARD_PAGE_README, 7, 3, 8},            // about, previous, finish
+      {WIZARD_PAGE_LICENCE, 6, 10, 9},          // quit, disagree, agree
+      {WIZARD_PAGE_OPTIONS, 6, 3, 11},          // quit, previous, install
+      {WIZARD_PAGE_OPTIONS, 6, 3, 2, ICON_INSTALL},  // quit, previous, forward's
   };
   for (const auto& row : rows) {
+    if (row.absent >= 0) data.icons[row.absent].create(0, 0);
     INSTALL_DIALOG* d = build(row.page);
     EXPECT_EQ(std::vector<int>({d->quit_button->icon.width, d->previous_button->icon.width,
                                 d->forward_button->icon.width}),
