@@ -98,6 +98,17 @@ protected:
     manager->current_root()->add_child(dialog, false);
     return dialog;
   }
+  // A fresh page manager on the page as the wizard builds it, then what
+  // happens there once it shows, and one more frame.
+  void show_page(int32_t page, void (*then)()) {
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    installer_database().current_page = page;
+    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    then();
+    manager->frame(false);
+  }
   // English and Deutsch, each naming the installations Standard and Minimal.
   static void two_languages_two_installations() {
     DATABASE& data = installer_database();
@@ -617,13 +628,7 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
     SCOPED_TRACE(row.name);
     data.check_desktop_size = {row.screen_width, 400};
     data.desktop_size_checked = 0;
-    delete manager;
-    manager = new WM_PAGE_MANAGER(1, -1);
-    data.current_page = row.page;
-    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    manager->frame(false);
-    row.then();
-    manager->frame(false);
+    show_page(row.page, row.then);
     EXPECT_TRUE(test_support::picture_matches_reference("installer2", row.name, *get_screen_image()));
     WM_DIALOG::close_all_dialogs(true);
   }
@@ -735,13 +740,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
       {WIZARD_PAGE_INSTALL_TYPE, [] { option_grid->get_cell(0, 1)->set_focus(); }, "Minimal Standard", XK_Up},
   };
   for (const auto& row : rows) {
-    delete manager;
-    manager = new WM_PAGE_MANAGER(1, -1);
-    data.current_page = row.page;
-    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    manager->frame(false);
-    row.open();
-    manager->frame(false);
+    show_page(row.page, row.open);
     std::string walk = focus_name();
     while (walk.size() < strlen(row.walk) && walk.size() < 200) {
       input.key(row.key);
