@@ -69,6 +69,15 @@ struct PICTURE {
   bool operator==(const PICTURE& o) const { return pixels == o.pixels; }
 };
 
+// The picture as an image of the toolkit.
+inline void to_image(const PICTURE& p, IMAGE& image) {
+  image.create(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x)
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.stride) + static_cast<size_t>(x)] =
+          0xFF000000u | p.at(x, y);
+}
+
 // The box around every pixel that differs between the two pictures.
 inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
   RECT_FOUND r{after.w, after.h, -1, -1};
@@ -372,13 +381,8 @@ protected:
 
   // Saves the picture as wizard_<name>.png in the tests' picture folder.
   void save(const PICTURE& p, const std::string& name) {
-    IMAGE image(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
-    for (int y = 0; y < p.h; ++y)
-      for (int x = 0; x < p.w; ++x) {
-        const COLOUR c = 0xFF000000u | p.at(x, y);
-        image.fill_rect_solid(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(x),
-                              static_cast<int16_t>(y), &c);
-      }
+    IMAGE image;
+    to_image(p, image);
     FOLDER out;
     ASSERT_TRUE(out.set_absolute(test_support::picture_output_folder().c_str()));
     DATA_FILE* file = out.open_data_file(("wizard_" + name + ".png").c_str(), 1);

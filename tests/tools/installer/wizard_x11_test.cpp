@@ -91,10 +91,8 @@ protected:
   void expect_log(const std::string& folder, const char* language = "English") {
     const std::vector<std::string> lines = lines_of(test_support::read_file(folder + "/install_log.txt"));
     ASSERT_EQ(lines.size(), 5u + 2u + std::size(kDemoFiles)) << test_support::read_file(folder + "/install_log.txt");
-    EXPECT_EQ(lines[0], "Installed Files");
-    EXPECT_EQ(lines[1], "---------------");
-    EXPECT_EQ(lines[2], "");
-    EXPECT_EQ(lines[3], std::string("Language: ") + language);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+              (std::vector<std::string>{"Installed Files", "---------------", "", std::string("Language: ") + language}));
     EXPECT_EQ(lines[4].rfind("Settings: 0 0 $", 0), 0u) << lines[4];
     EXPECT_EQ(lines[5], "");  // the screen is large enough
     std::set<std::string> installed(lines.begin() + 6, lines.end() - 1), expected;
@@ -660,7 +658,6 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
   EXPECT_EQ(lines[5], "ERROR: screen 800x600 does not meet minimum requirement of 1024x768");
   EXPECT_EQ(lines[6], "");
 }
-
 
 // A display that is there but cannot hold the window (its dialog is larger
 // than the desktop): the installer says so with the sizes, not that there
