@@ -5,12 +5,10 @@
 // Creating the user needs root; elsewhere the tests are skipped.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
-#include <poll.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>

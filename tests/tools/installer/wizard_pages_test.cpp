@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "data_file.h"
 #include "database.h"
 #include "package.h"
 #include "install_dialog.h"
