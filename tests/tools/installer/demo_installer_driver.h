@@ -78,16 +78,22 @@ inline void to_image(const PICTURE& p, IMAGE& image) {
           0xFF000000u | p.at(x, y);
 }
 
-// The box around every pixel that differs between the two pictures.
-inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
-  RECT_FOUND r{after.w, after.h, -1, -1};
-  for (int y = 0; y < after.h; ++y)
-    for (int x = 0; x < after.w; ++x)
-      if (before.at(x, y) != after.at(x, y)) {
+// The box around every pixel of the picture at which wanted(x, y) holds.
+template <typename WANTED>
+RECT_FOUND box_where(const PICTURE& p, WANTED wanted) {
+  RECT_FOUND r{p.w, p.h, -1, -1};
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x)
+      if (wanted(x, y)) {
         r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
         r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
       }
   return r;
+}
+
+// The box around every pixel that differs between the two pictures.
+inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
+  return box_where(after, [&](int x, int y) { return before.at(x, y) != after.at(x, y); });
 }
 
 // A box of pixels that differ between two pictures (changes a few pixels
@@ -174,7 +180,7 @@ inline uint32_t body_of(const PICTURE& p, const RECT_FOUND& box) {
 // The dialog: the box of everything that is not the window's black (the
 // whole window when nothing is black), and its body.
 inline RECT_FOUND dialog_of(const PICTURE& p, uint32_t* body = nullptr) {
-  const RECT_FOUND r = changed_box({p.w, p.h, std::vector<uint32_t>(p.pixels.size())}, p);
+  const RECT_FOUND r = box_where(p, [&](int x, int y) { return p.at(x, y) != 0; });
   if (body && r.found()) *body = body_of(p, r);
   return r;
 }

@@ -12,7 +12,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <set>
 #include <sstream>
 
@@ -502,14 +501,7 @@ protected:
   // The dialog: the box of its body's colour, which only the wizard shows.
   static RECT_FOUND wizard_of(const PICTURE& p) {
     const uint32_t body = body_of(p, {0, 0, p.w - 1, p.h - 1});
-    RECT_FOUND r{p.w, p.h, -1, -1};
-    for (int y = 0; y < p.h; ++y)
-      for (int x = 0; x < p.w; ++x)
-        if (p.at(x, y) == body) {
-          r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
-          r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
-        }
-    return r;
+    return box_where(p, [&](int x, int y) { return p.at(x, y) == body; });
   }
 
   PICTURE page(const std::string& language, const std::string& name) {
