@@ -167,12 +167,9 @@ TEST_F(InstallDialog, TheFinishingTextShowsAtAFullBarAndARepeatDrawsNothing) {
   screen->fill_rect_solid(label->x, label->y, static_cast<int16_t>(label->x + 3), static_cast<int16_t>(label->y + 3),
                           &marker);
   d->set_progress(100, "Complete");
-  COLOUR seen = 0;
-  screen->get_pixel(label->x, label->y, &seen);
-  EXPECT_EQ(seen, marker);
+  EXPECT_EQ(wm_test::pixel(label->x, label->y), marker);
   d->set_progress(100, "Installing");
-  screen->get_pixel(label->x, label->y, &seen);
-  EXPECT_NE(seen, marker);
+  EXPECT_NE(wm_test::pixel(label->x, label->y), marker);
 }
 
 // A path wider than the current-file line gives way in its middle, so
@@ -273,9 +270,7 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
       snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
     snprintf(data.languages[0].texts[row.key], DATABASE_TEXT_SIZE, "%s", row.text.c_str());
     build(row.page, 220, 20);
-    EXPECT_EQ(dialog->x, 220);
-    EXPECT_EQ(dialog->y, 20);
-    EXPECT_EQ(dialog->width, 420);
+    EXPECT_EQ(std::vector<int>({dialog->x, dialog->y, dialog->width}), std::vector<int>({220, 20, 420}));
     const WM_SCREEN_OBJECT& client = *dialog->get_client();
     WM_BUTTON* const buttons[3] = {dialog->quit_button, dialog->previous_button, dialog->forward_button};
     EXPECT_EQ(buttons[0]->x, client.x);
@@ -488,9 +483,7 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
     EXPECT_EQ(d.is_moving(), !fades_in);
     EXPECT_EQ(d.y, fades_in ? 90 : -d.height);
     // The still background is black; the dialog's middle shows its body.
-    COLOUR seen = 0;
-    get_screen_image()->get_pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2),
-                                  &seen);
+    const COLOUR seen = wm_test::pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2));
     EXPECT_EQ(seen != 0xFF000000u, fades_in != 0) << std::hex << seen;
   }
 }
