@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -462,10 +461,8 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
     if (v == 18) {
       EXPECT_EQ(write(data), stream);
     }
-    for (const auto& row : rows) {
-      EXPECT_EQ(row.value(data), v >= row.since ? row.stored : row.absent)
-          << row.field << " in version " << int(v);
-    }
+    for (const auto& row : rows)
+      EXPECT_EQ(row.value(data), v >= row.since ? row.stored : row.absent) << row.field << " in version " << int(v);
   }
   // The smallest records read, as many as the stream holds (every text
   // empty, in version 1): files of 26 bytes, installations of 9 before no

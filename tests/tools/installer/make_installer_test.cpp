@@ -29,7 +29,6 @@
 #include "skin_frame.h"
 #include "test_support.h"
 #include "toolkit_defaults_guard.h"
-#include "wm_dialog.h"
 #include "wm_style_set.h"
 
 namespace {
@@ -520,10 +519,8 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   EXPECT_EQ(splash.title, "Demo Notes Set-up");
   EXPECT_STREQ(data.application.app_string, "Demo Notes");
   EXPECT_STREQ(data.application.version, "1.0");
-  EXPECT_EQ(data.window.width, 640);
-  EXPECT_EQ(data.dialog.x, 160);
-  EXPECT_EQ(data.check_desktop_size.height, 768);
-  EXPECT_EQ(data.time_stamp, 1700000000);
+  EXPECT_EQ(std::vector<int>({data.window.width, data.dialog.x, data.check_desktop_size.height, data.time_stamp}),
+            std::vector<int>({640, 160, 768, 1700000000}));
   ASSERT_EQ(data.languages.size(), 1u);
   EXPECT_STREQ(data.languages[0].texts[FORWARD], "Next");
   EXPECT_STREQ(data.languages[0].texts[COPY_ERROR_MSG], "%s could not be written. Carry on with the other files?");
@@ -628,10 +625,8 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   ASSERT_TRUE(read_database(data, &splash));
   EXPECT_EQ(splash.chunk, 1048576u);
   EXPECT_EQ(splash.seen, std::vector<int>({353, 143, 0, 0, 353, 143, 0x3C9BE0}));
-  EXPECT_EQ(data.window.width, 8192);
-  EXPECT_EQ(data.window.height, 8192);
-  EXPECT_EQ(data.dialog.x, -1);
-  EXPECT_EQ(data.dialog.y, -1);
+  EXPECT_EQ(std::vector<int>({data.window.width, data.window.height, data.dialog.x, data.dialog.y}),
+            std::vector<int>({8192, 8192, -1, -1}));
   EXPECT_EQ(data.check_desktop_size.width, 1);
   EXPECT_EQ(data.time_stamp, 0);
   ASSERT_EQ(data.installations[0].shortcuts.size(), 1u);
