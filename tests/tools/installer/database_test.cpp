@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -462,27 +461,32 @@ TEST_F(DatabaseTest, OlderVersionsReadWithEveryMissingFieldAtItsDefault) {
     if (v == 18) {
       EXPECT_EQ(write(data), stream);
     }
-    for (const auto& row : rows) {
-      EXPECT_EQ(row.value(data), v >= row.since ? row.stored : row.absent)
-          << row.field << " in version " << int(v);
-    }
+    for (const auto& row : rows)
+      EXPECT_EQ(row.value(data), v >= row.since ? row.stored : row.absent) << row.field << " in version " << int(v);
   }
-  // The smallest file records (every text empty: 26 bytes in version 1)
-  // read, as many as the stream holds.
-  std::string smallest = stream_of_version(1);
-  const size_t files = smallest.find(std::string("\x01\0\x03\0\0\0app", 9));
-  ASSERT_NE(files, std::string::npos);
-  smallest.replace(files, smallest.find("p0", files) + 2 - files, "\xe8\x03" + std::string(1000 * 26, '\0'));
-  DATABASE data;
-  ASSERT_TRUE(read(data, smallest));
-  EXPECT_EQ(data.installations[0].files.size(), 1000u);
-  // So do 1000 of the smallest installations (9 bytes each) before no language.
-  smallest = stream_of_version(1);
-  smallest.replace(smallest.find(std::string("\x01\0\x04\0\0\0Full", 10)), std::string::npos,
-                   "\xe8\x03" + std::string(1000 * 9, '\0') + std::string(2, '\0'));
-  DATABASE many;
-  ASSERT_TRUE(read(many, smallest));
-  EXPECT_EQ(many.installations.size(), 1000u);
+  // The smallest records read, as many as the stream holds (every text
+  // empty, in version 1): files of 26 bytes, installations of 9 before no
+  // language, languages of 230 (226 and the one installation's name).
+  const struct {
+    std::string from, to;  // the count and records replaced: from .. to and with to (empty: the end)
+    size_t size;
+    std::string after;
+    std::function<size_t(DB)> count;
+  } smallest[] = {
+      {std::string("\x01\0\x03\0\0\0app", 9), "p0", 26, "", [](DB d) { return d.installations[0].files.size(); }},
+      {std::string("\x01\0\x04\0\0\0Full", 10), "", 9, std::string(2, '\0'), [](DB d) { return d.installations.size(); }},
+      {std::string("\x01\0\x09\0\0\0Deutsch-T", 15), "", 230, "", [](DB d) { return d.languages.size(); }},
+  };
+  for (const auto& row : smallest) {
+    std::string bytes = stream_of_version(1);
+    const size_t from = bytes.find(row.from);
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = row.to.empty() ? bytes.size() : bytes.find(row.to, from) + row.to.size();
+    bytes.replace(from, to - from, "\xe8\x03" + std::string(1000 * row.size, '\0') + row.after);
+    DATABASE data;
+    ASSERT_TRUE(read(data, bytes)) << row.size;
+    EXPECT_EQ(row.count(data), 1000u) << row.size;
+  }
 }
 
 TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {

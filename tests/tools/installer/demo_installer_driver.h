@@ -69,16 +69,31 @@ struct PICTURE {
   bool operator==(const PICTURE& o) const { return pixels == o.pixels; }
 };
 
-// The box around every pixel that differs between the two pictures.
-inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
-  RECT_FOUND r{after.w, after.h, -1, -1};
-  for (int y = 0; y < after.h; ++y)
-    for (int x = 0; x < after.w; ++x)
-      if (before.at(x, y) != after.at(x, y)) {
+// The picture as an image of the toolkit.
+inline void to_image(const PICTURE& p, IMAGE& image) {
+  image.create(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x)
+      image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.stride) + static_cast<size_t>(x)] =
+          0xFF000000u | p.at(x, y);
+}
+
+// The box around every pixel of the picture at which wanted(x, y) holds.
+template <typename WANTED>
+RECT_FOUND box_where(const PICTURE& p, WANTED wanted) {
+  RECT_FOUND r{p.w, p.h, -1, -1};
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x)
+      if (wanted(x, y)) {
         r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
         r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
       }
   return r;
+}
+
+// The box around every pixel that differs between the two pictures.
+inline RECT_FOUND changed_box(const PICTURE& before, const PICTURE& after) {
+  return box_where(after, [&](int x, int y) { return before.at(x, y) != after.at(x, y); });
 }
 
 // A box of pixels that differ between two pictures (changes a few pixels
@@ -165,13 +180,7 @@ inline uint32_t body_of(const PICTURE& p, const RECT_FOUND& box) {
 // The dialog: the box of everything that is not the window's black (the
 // whole window when nothing is black), and its body.
 inline RECT_FOUND dialog_of(const PICTURE& p, uint32_t* body = nullptr) {
-  RECT_FOUND r{p.w, p.h, -1, -1};
-  for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x)
-      if (p.at(x, y) != 0) {
-        r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
-        r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
-      }
+  const RECT_FOUND r = box_where(p, [&](int x, int y) { return p.at(x, y) != 0; });
   if (body && r.found()) *body = body_of(p, r);
   return r;
 }
@@ -378,13 +387,8 @@ protected:
 
   // Saves the picture as wizard_<name>.png in the tests' picture folder.
   void save(const PICTURE& p, const std::string& name) {
-    IMAGE image(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
-    for (int y = 0; y < p.h; ++y)
-      for (int x = 0; x < p.w; ++x) {
-        const COLOUR c = 0xFF000000u | p.at(x, y);
-        image.fill_rect_solid(static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(x),
-                              static_cast<int16_t>(y), &c);
-      }
+    IMAGE image;
+    to_image(p, image);
     FOLDER out;
     ASSERT_TRUE(out.set_absolute(test_support::picture_output_folder().c_str()));
     DATA_FILE* file = out.open_data_file(("wizard_" + name + ".png").c_str(), 1);
@@ -413,10 +417,7 @@ protected:
   // The pointer to the window's bottom-right corner, outside the dialogs:
   // no hover look and no tooltip, which shows after a second or two, in
   // the pictures that follow.
-  void park() {
-    XTestFakeMotionEvent(probe, -1, origin_x + window_width - 1, origin_y + window_height - 1, CurrentTime);
-    sync_and_wait(80000);
-  }
+  void park() { point_at(window_width - 1, window_height - 1); }
   // Clicks the middle of the run'th button, counted from the right, of the
   // box's bottom row (found with bottom_buttons); false when the row has
   // fewer buttons.
@@ -429,8 +430,7 @@ protected:
   }
 
   void drag(int x, int y, int dx, int dy) {
-    XTestFakeMotionEvent(probe, -1, origin_x + x, origin_y + y, CurrentTime);
-    sync_and_wait(80000);
+    point_at(x, y);
     XTestFakeButtonEvent(probe, 1, True, CurrentTime);
     XSync(probe, False);
     for (int i = 1; i <= 10; ++i) {

@@ -90,11 +90,36 @@ protected:
     FONT::shutdown();
     PackageScratchTest::TearDown();
   }
-  INSTALL_DIALOG* build(int32_t page) {
+  // The page's dialog, in the place of the one built before.
+  INSTALL_DIALOG* build(int32_t page, int16_t x = 0, int16_t y = 0) {
+    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     installer_database().current_page = page;
-    dialog = new INSTALL_DIALOG(0, 0);
+    dialog = new INSTALL_DIALOG(x, y);
     manager->current_root()->add_child(dialog, false);
     return dialog;
+  }
+  // A fresh page manager on the page as the wizard builds it, then what
+  // happens there once it shows, and one more frame.
+  void show_page(int32_t page, void (*then)()) {
+    delete manager;
+    manager = new WM_PAGE_MANAGER(1, -1);
+    installer_database().current_page = page;
+    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
+    manager->frame(false);
+    then();
+    manager->frame(false);
+  }
+  // English and Deutsch, each naming the installations Standard and Minimal.
+  static void two_languages_two_installations() {
+    DATABASE& data = installer_database();
+    data.languages.resize(2);
+    data.installations.resize(2);
+    for (size_t i = 0; i < 2; ++i) {
+      snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
+      data.languages[i].installation_strings.assign(2, DATABASE_TEXT{});
+      snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
+      snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+    }
   }
   static const char* label_text(const INSTALL_DIALOG& d) {
     return d.file_label->text.get_text(PARAMETER::VALUE);
@@ -142,12 +167,9 @@ TEST_F(InstallDialog, TheFinishingTextShowsAtAFullBarAndARepeatDrawsNothing) {
   screen->fill_rect_solid(label->x, label->y, static_cast<int16_t>(label->x + 3), static_cast<int16_t>(label->y + 3),
                           &marker);
   d->set_progress(100, "Complete");
-  COLOUR seen = 0;
-  screen->get_pixel(label->x, label->y, &seen);
-  EXPECT_EQ(seen, marker);
+  EXPECT_EQ(wm_test::pixel(label->x, label->y), marker);
   d->set_progress(100, "Installing");
-  screen->get_pixel(label->x, label->y, &seen);
-  EXPECT_NE(seen, marker);
+  EXPECT_NE(wm_test::pixel(label->x, label->y), marker);
 }
 
 // A path wider than the current-file line gives way in its middle, so
@@ -190,27 +212,29 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_EQ(d->quit_button->action_word_1, 8u);
 }
 
-// Each button carries the skin's icon for the word it shows on the page.
+// Each button carries the skin's icon for the word it shows on the page; a
+// skin without the icon of a button's new word leaves it the one it has.
 TEST_F(InstallDialog, ButtonsCarryTheIconsOfTheirWords) {
   DATABASE& data = installer_database();
   for (int i = 0; i < ICON_NEW_FOLDER; ++i) data.icons[i].create(static_cast<int16_t>(i + 2), 2);
   const struct {
     int32_t page;
     int quit, previous, forward;  // the icons' widths
+    int absent = -1;                // an icon the skin lacks
   } rows[] = {
-      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},  // quit, previous, forward
-      {WIZARD_PAGE_README, 7, 3, 8},         // about, previous, finish
-      {WIZARD_PAGE_LICENCE, 6, 10, 9},       // quit, disagree, agree
-      {WIZARD_PAGE_OPTIONS, 6, 3, 11},       // quit, previous, install
+      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},     // quit, previous, forward
+      {WIZARD_PAGE_README, 7, 3, 8},            // about, previous, finish
+      {WIZARD_PAGE_LICENCE, 6, 10, 9},          // quit, disagree, agree
+      {WIZARD_PAGE_OPTIONS, 6, 3, 11},          // quit, previous, install
+      {WIZARD_PAGE_OPTIONS, 6, 3, 2, ICON_INSTALL},  // quit, previous, forward's
   };
   for (const auto& row : rows) {
+    if (row.absent >= 0) data.icons[row.absent].create(0, 0);
     INSTALL_DIALOG* d = build(row.page);
     EXPECT_EQ(std::vector<int>({d->quit_button->icon.width, d->previous_button->icon.width,
                                 d->forward_button->icon.width}),
               std::vector<int>({row.quit, row.previous, row.forward}))
         << "page " << row.page;
-    manager->current_root()->remove_child(d, true, false);
-    dialog = nullptr;
   }
 }
 
@@ -245,13 +269,8 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
                                     {DISAGREE, "Ablehnen"}})
       snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
     snprintf(data.languages[0].texts[row.key], DATABASE_TEXT_SIZE, "%s", row.text.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    data.current_page = row.page;
-    dialog = new INSTALL_DIALOG(220, 20);
-    manager->current_root()->add_child(dialog, false);
-    EXPECT_EQ(dialog->x, 220);
-    EXPECT_EQ(dialog->y, 20);
-    EXPECT_EQ(dialog->width, 420);
+    build(row.page, 220, 20);
+    EXPECT_EQ(std::vector<int>({dialog->x, dialog->y, dialog->width}), std::vector<int>({220, 20, 420}));
     const WM_SCREEN_OBJECT& client = *dialog->get_client();
     WM_BUTTON* const buttons[3] = {dialog->quit_button, dialog->previous_button, dialog->forward_button};
     EXPECT_EQ(buttons[0]->x, client.x);
@@ -297,8 +316,6 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   snprintf(data.languages[0].texts[SELECT_OPTIONS_SYSPATHS_SELECTED], DATABASE_TEXT_SIZE, "System folders");
   for (uint8_t allow : {0, 1}) {
     data.installations[0].allow_system_paths = allow;
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    dialog = nullptr;
     build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(option_grid, nullptr);
     ASSERT_NE(folder_button, nullptr);
@@ -360,8 +377,7 @@ TEST_F(InstallDialog, TheFolderButtonShowsTheRealPathAndTheBrowserStartsAtItsNea
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored);
     snprintf(data.install_folder, sizeof data.install_folder, "%s", row.stored.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
-    dialog = build(WIZARD_PAGE_OPTIONS);
+    build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(folder_button, nullptr);
     expect_button_shows(row.real);
     const std::string shown = folder_button->get_text();
@@ -422,7 +438,6 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
     data.check_desktop_size.height = row.height;
     data.desktop_size_checked = 0;
     data.desktop_check_message[0] = 0;
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     build(WIZARD_PAGE_OPTIONS);
     EXPECT_EQ(data.desktop_size_checked, 1);
     char expected[128];
@@ -434,7 +449,6 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   // Once checked, a return to the options page asks no more.
   WM_DIALOG::close_all_dialogs(true);
   data.desktop_check_message[0] = 0;
-  manager->current_root()->remove_child(dialog, true, false);
   build(WIZARD_PAGE_OPTIONS);
   EXPECT_STREQ(data.desktop_check_message, "");
 }
@@ -469,9 +483,7 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
     EXPECT_EQ(d.is_moving(), !fades_in);
     EXPECT_EQ(d.y, fades_in ? 90 : -d.height);
     // The still background is black; the dialog's middle shows its body.
-    COLOUR seen = 0;
-    get_screen_image()->get_pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2),
-                                  &seen);
+    const COLOUR seen = wm_test::pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2));
     EXPECT_EQ(seen != 0xFF000000u, fades_in != 0) << std::hex << seen;
   }
 }
@@ -533,14 +545,7 @@ TEST_F(InstallDialog, TheBackgroundPansAfterItsStartOffsetWhereTheWindowLeavesRo
 // options style gives the grid.
 TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
   DATABASE& data = installer_database();
-  data.languages.resize(2);
-  data.installations.resize(2);
-  for (size_t i = 0; i < 2; ++i) {
-    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-    data.languages[i].installation_strings.assign(2, DATABASE_TEXT{});
-    snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-    snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
-  }
+  two_languages_two_installations();
   struct ROW {
     uint16_t spacing;
     uint32_t flags;
@@ -550,7 +555,6 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       SCOPED_TRACE(std::to_string(page) + " " + std::to_string(row.spacing) + " " + std::to_string(row.flags));
       data.options_style.y_spacing = row.spacing;
       data.options_style.drawing_flags = row.flags;
-      if (dialog) manager->current_root()->remove_child(dialog, true, false);
       build(page);
       ASSERT_NE(option_grid, nullptr);
       EXPECT_EQ(option_grid->scrollbar, nullptr);
@@ -565,15 +569,7 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
 // rows, the progress line, the text window).
 TEST_F(InstallDialog, EveryPageMatchesItsReference) {
   DATABASE& data = installer_database();
-  data.languages.resize(2);
-  data.installations.resize(2);
-  for (size_t i = 0; i < 2; ++i) {
-    DATABASE_LANGUAGE& language = data.languages[i];
-    snprintf(language.texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-    language.installation_strings.assign(2, DATABASE_TEXT{});
-    snprintf(language.installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-    snprintf(language.installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
-  }
+  two_languages_two_installations();
   for (auto [key, text] :
        {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
         {AGREE, "Agree"}, {DISAGREE, "Disagree"}, {SELECT_LANGUAGE, "Language"}, {LICENCE_TITLE, "Licence"},
@@ -625,13 +621,7 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
     SCOPED_TRACE(row.name);
     data.check_desktop_size = {row.screen_width, 400};
     data.desktop_size_checked = 0;
-    delete manager;
-    manager = new WM_PAGE_MANAGER(1, -1);
-    data.current_page = row.page;
-    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    manager->frame(false);
-    row.then();
-    manager->frame(false);
+    show_page(row.page, row.then);
     EXPECT_TRUE(test_support::picture_matches_reference("installer2", row.name, *get_screen_image()));
     WM_DIALOG::close_all_dialogs(true);
   }
@@ -663,7 +653,6 @@ TEST_F(InstallDialog, TheOptionsPageShowsLongQuestionsAndLabelsWhole) {
     std::string label = "A link";
     while (screen->get_text_width(255, 65535, -1, label.c_str()) < page_w * row.label_percent / 100) label += " on";
     snprintf(data.languages[0].texts[SELECT_OPTIONS_DESKTOP_SHORTCUT], DATABASE_TEXT_SIZE, "%s", label.c_str());
-    if (dialog) manager->current_root()->remove_child(dialog, true, false);
     const COLOUR black = 0xFF000000;
     screen->clear(&black, true);
     build(WIZARD_PAGE_OPTIONS);
@@ -724,13 +713,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
                            {COPY_ERROR_NO, "Stop"}, {PATH_ERROR_BUTTON, "Back out"},
                            {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}})
     snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
-  data.languages.resize(2);
-  for (size_t i = 0; i < 2; ++i)
-    snprintf(data.languages[i].texts[LANGUAGE_TITLE], DATABASE_TEXT_SIZE, "%s", i ? "Deutsch" : "English");
-  data.installations.resize(2);
-  data.languages[0].installation_strings.assign(2, DATABASE_TEXT{});
-  snprintf(data.languages[0].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
-  snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
+  two_languages_two_installations();
   data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
   data.check_desktop_size.width = -1;
   test_support::INPUT_DRIVER input;
@@ -750,13 +733,7 @@ TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder)
       {WIZARD_PAGE_INSTALL_TYPE, [] { option_grid->get_cell(0, 1)->set_focus(); }, "Minimal Standard", XK_Up},
   };
   for (const auto& row : rows) {
-    delete manager;
-    manager = new WM_PAGE_MANAGER(1, -1);
-    data.current_page = row.page;
-    manager->set_page(0, wizard_create_page, nullptr, 0, nullptr, 0, 0, nullptr);
-    manager->frame(false);
-    row.open();
-    manager->frame(false);
+    show_page(row.page, row.open);
     std::string walk = focus_name();
     while (walk.size() < strlen(row.walk) && walk.size() < 200) {
       input.key(row.key);

@@ -3,9 +3,6 @@
 // run holding still while a question is open.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -15,7 +12,6 @@
 #include "dialog_effects.h"
 #include "font.h"
 #include "input_driver.h"
-#include "install_dialog.h"
 #include "package.h"
 #include "package_test_support.h"
 #include "platform.h"

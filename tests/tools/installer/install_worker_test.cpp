@@ -136,10 +136,11 @@ protected:
     ASSERT_TRUE(package.flush());
   }
 
-  // Leaves the installing page and comes back: the next step starts anew.
-  void start_again() {
+  // Leaves the installing page (shown on the page given, else the
+  // fixture's) and comes back: the next step starts anew.
+  void start_again(INSTALL_PAGE* shown = nullptr) {
     data.current_page = WIZARD_PAGE_OPTIONS;
-    data.install_step(&page);
+    data.install_step(shown ? shown : &page);
     data.current_page = WIZARD_PAGE_INSTALLING;
   }
 
@@ -264,9 +265,7 @@ TEST_F(InstallWorker, ControlCharactersOfTextsAreEscapedInTheLog) {
     SCOPED_TRACE(row.logged);
     RECORDING_PAGE fresh;
     set_field_text(data.languages[0].name, row.name);
-    data.current_page = WIZARD_PAGE_OPTIONS;
-    data.install_step(&fresh);
-    data.current_page = WIZARD_PAGE_INSTALLING;
+    start_again(&fresh);
     for (int i = 0; i < 10; ++i) data.install_step(&fresh);
     const std::string line = std::string("\nLanguage: ") + row.logged + "\nSettings: ";
     EXPECT_NE(log().find(line), std::string::npos) << log();

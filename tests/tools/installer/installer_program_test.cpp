@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <map>
 #include <string>
 
@@ -98,10 +97,9 @@ TEST(InstallerProgram, TheProgramIsStrippedWithItsDebugInformationBeside) {
       {program, " .debug_line ", false}, {program, " .gnu_debuglink ", true},
       {program, " .text ", true},        {debug, " .symtab ", true},
   };
-  for (const auto& row : rows) {
+  for (const auto& row : rows)
     EXPECT_EQ(row.listing.find(row.section) != std::string::npos, row.present)
         << (&row.listing == &program ? "setup" : "setup.debug") << ":" << row.section;
-  }
 }
 
 // The usage lists only options the program takes; "--help" asks for it too.

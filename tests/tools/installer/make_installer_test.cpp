@@ -29,7 +29,6 @@
 #include "skin_frame.h"
 #include "test_support.h"
 #include "toolkit_defaults_guard.h"
-#include "wm_dialog.h"
 #include "wm_style_set.h"
 
 namespace {
@@ -80,6 +79,10 @@ protected:
                                     (extra.find("window =") == std::string::npos && extra.find("dialog =") == std::string::npos
                                          ? "window = 480 440\ndialog = 480 440\n"
                                          : "");
+    return run_builder(description);
+  }
+  // Runs the builder on the description as it is.
+  test_support::RunResult run_builder(const std::string& description) {
     EXPECT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
     return test_support::run_program(
         {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
@@ -103,6 +106,7 @@ protected:
   }
 
   test_support::ScratchDir scratch;
+  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;  // reading the data replaces the toolkit's look
 };
 
 // What the installer shows while it unpacks: the splash record and the
@@ -248,7 +252,6 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
       "language = Deutsch (\xC3\x96sterreich)\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
       "installation_name = Gro\xC3\x9F | Gro\xC3\x9F" "e Installation\nrelease_notes = notes.txt\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   ASSERT_EQ(data.languages.size(), 2u);
@@ -421,9 +424,7 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
     EXPECT_FALSE(test_support::file_exists(program()));
   }
   // A link before any installation has none to belong to.
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), "link = Tools | a.txt | 3\n"));
-  EXPECT_EQ(test_support::run_program({kTools + "make_installer", scratch.file("source/installer.txt"),
-                                       kTools + "setup", program()}).err,
+  EXPECT_EQ(run_builder("link = Tools | a.txt | 3\n").err,
             "make_installer: line 1: a link belongs to the installation above it, and there is none yet\n");
 }
 
@@ -508,11 +509,8 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   for (const char* text : {"licence-en.txt", "readme-en.txt", "release_notes-en.txt"})
     ASSERT_TRUE(test_support::write_file(scratch.file("source/") + text, "text\n"));
   ASSERT_EQ(mkdir(scratch.file("source/skin").c_str(), 0755), 0);
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
-  const test_support::RunResult built = test_support::run_program(
-      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  const test_support::RunResult built = run_builder(description);
   ASSERT_EQ(built.exit_code, 0) << built.err << description;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   SPLASH_SEEN splash;
   ASSERT_TRUE(read_database(data, &splash));
@@ -521,10 +519,8 @@ TEST_F(MakeInstaller, HelpListsEveryKeyWithAnExampleThatBuilds) {
   EXPECT_EQ(splash.title, "Demo Notes Set-up");
   EXPECT_STREQ(data.application.app_string, "Demo Notes");
   EXPECT_STREQ(data.application.version, "1.0");
-  EXPECT_EQ(data.window.width, 640);
-  EXPECT_EQ(data.dialog.x, 160);
-  EXPECT_EQ(data.check_desktop_size.height, 768);
-  EXPECT_EQ(data.time_stamp, 1700000000);
+  EXPECT_EQ(std::vector<int>({data.window.width, data.dialog.x, data.check_desktop_size.height, data.time_stamp}),
+            std::vector<int>({640, 160, 768, 1700000000}));
   ASSERT_EQ(data.languages.size(), 1u);
   EXPECT_STREQ(data.languages[0].texts[FORWARD], "Next");
   EXPECT_STREQ(data.languages[0].texts[COPY_ERROR_MSG], "%s could not be written. Carry on with the other files?");
@@ -609,9 +605,7 @@ TEST_F(MakeInstaller, TheReadmeExampleBuildsWithoutAWarning) {
   const std::string description = readme.substr(start + 5, end - start - 4);
   ASSERT_NE(description.find("files = files\n"), std::string::npos) << description;
   put("notes.txt", "notes");
-  ASSERT_TRUE(test_support::write_file(scratch.file("source/installer.txt"), description));
-  const test_support::RunResult built = test_support::run_program(
-      {kTools + "make_installer", scratch.file("source/installer.txt"), kTools + "setup", program()});
+  const test_support::RunResult built = run_builder(description);
   EXPECT_EQ(built.exit_code, 0);
   EXPECT_EQ(built.err, "") << description;
 }
@@ -622,20 +616,17 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   const test_support::RunResult built = build(
       "window = 1 1\n# window = 2 2\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
       "time_stamp=0\n"  // blanks around '=' are optional
-      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2 | switch_user\n"
+      "link = Web | https://example.org | 2\nfile = a.txt | overwrite 2\nfile = a.txt | switch_user\n"
       "splash = * | Tools | 0 0 353 143\nchunk_size = 1048576\ncompressed = 0\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
   EXPECT_EQ(built.err, "");
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   SPLASH_SEEN splash;
   ASSERT_TRUE(read_database(data, &splash));
   EXPECT_EQ(splash.chunk, 1048576u);
   EXPECT_EQ(splash.seen, std::vector<int>({353, 143, 0, 0, 353, 143, 0x3C9BE0}));
-  EXPECT_EQ(data.window.width, 8192);
-  EXPECT_EQ(data.window.height, 8192);
-  EXPECT_EQ(data.dialog.x, -1);
-  EXPECT_EQ(data.dialog.y, -1);
+  EXPECT_EQ(std::vector<int>({data.window.width, data.window.height, data.dialog.x, data.dialog.y}),
+            std::vector<int>({8192, 8192, -1, -1}));
   EXPECT_EQ(data.check_desktop_size.width, 1);
   EXPECT_EQ(data.time_stamp, 0);
   ASSERT_EQ(data.installations[0].shortcuts.size(), 1u);
@@ -770,7 +761,6 @@ TEST_F(MakeInstaller, TheSkinTravelsInTheInstallersData) {
   // A picture that turns up in the skin folder later is no part of the
   // installer's look, though it is named as one of the bar's.
   save_picture(skin + "/progress_bar/bar_full_colay.png", 4, 4, 0xFF00FF00);
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   EXPECT_EQ(skin_load_flags, IMAGE_CACHE_FIND_ONLY);
@@ -800,7 +790,6 @@ TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
   put("a.txt", "a");
   const test_support::RunResult built = build("window = 480 440\ndialog = 240 180\n");
   ASSERT_EQ(built.exit_code, 0) << built.err;
-  installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   DATABASE data;
   ASSERT_TRUE(read_database(data));
   // A small dialog's quit question keeps room for its text: 200 by 150.
@@ -832,6 +821,24 @@ TEST_F(MakeInstaller, WithoutASkinTheLookIsLegible) {
     EXPECT_GT(std::abs(brightness(row.ink) - brightness(row.paper)), 90) << row.what;
   }
   EXPECT_TRUE(data.text_win_text_style.drawing_flags & SSF_LEFT_JUSTIFY_TEXT);
+  // The whole stored look, colour for colour (0: unset) and flag for flag:
+  // text, face, marked, marked text, active, active text; drawing and
+  // shading flags.
+  std::string look;
+  for (const auto& [name, style] :
+       {std::pair{"options", &data.options_style}, {"text_win_title", &data.text_win_title_style},
+        {"text_win_text", &data.text_win_text_style}, {"text", &data.text_style}, {"check_box", &data.check_box_style},
+        {"progress_bar", &data.progress_bar_style}, {"progress_bar_script", &data.progress_bar_script_style},
+        {"scrollbar", &data.scrollbar_style}, {"menu_button", &data.menu_button_style},
+        {"menu_dropdown", &data.menu_dropdown_style}, {"menu_item", &data.menu_item_style},
+        {"menu_alt_item", &data.menu_alt_item_style}}) {
+    char line[200];
+    snprintf(line, sizeof line, "%s %08X %08X %08X %08X %08X %08X %06X %u\n", name, style->fg_colour, style->bg_colour,
+             style->highlight_colour, style->highlight_text_colour, style->active_colour, style->active_text_colour,
+             style->drawing_flags, style->shading_flags);
+    look += line;
+  }
+  EXPECT_TRUE(test_support::text_matches_reference("installer", "builder_look", look));
 }
 
 // The fonts an installer carries: only those that its styles draw with
@@ -867,7 +874,7 @@ TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
     SCOPED_TRACE(row.extra);
     const test_support::RunResult built = build(row.extra);
     ASSERT_EQ(built.exit_code, 0) << built.err;
-    installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
+    installer_test::TOOLKIT_DEFAULTS_GUARD row_defaults;
     DATABASE stored;
     ASSERT_TRUE(read_database(stored));
     FOLDER unpacked;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -61,6 +59,7 @@ protected:
   // null), the named system fonts and the table of file modes (unless null).
   void make_package(const std::string* database_bin, const std::vector<const char*>& fonts,
                     const std::string* file_modes = nullptr) {
+    remove(scratch.file("work/installer.pkg").c_str());  // one made before
     if (database_bin) {
       ASSERT_TRUE(test_support::write_file(scratch.file("work/database.bin"), *database_bin));
     }
@@ -131,7 +130,6 @@ TEST_F(PackageLoading, LoadsDataFontsAndWhatFollowsFromThem) {
   // A size past the largest buffer (or past 31 bits) takes the largest.
   source.file_cache_sz = 0x80000000u;
   const std::string huge = stored(source);
-  ASSERT_EQ(remove(scratch.file("work/installer.pkg").c_str()), 0);
   make_package(&huge, {});
   ASSERT_TRUE(data.load_package("installer.pkg"));
   EXPECT_EQ(DATA_FILE::get_default_buffer_size(), DATA_FILE::MAX_BUFFER_SIZE);
@@ -152,7 +150,6 @@ TEST_F(PackageLoading, FailuresAreReportedAndKeepThePackageRule) {
   fill(source);
   const std::string bytes = stored(source);
   const std::string cut = bytes.substr(0, bytes.size() - 10);
-  ASSERT_EQ(remove(scratch.file("work/installer.pkg").c_str()), 0);
   make_package(&cut, {"DejaVuSans.ttf"});
   DATA_FILE::set_default_buffer_size(4096);
   EXPECT_FALSE(data.load_package("installer.pkg"));
@@ -200,7 +197,6 @@ TEST_F(PackageLoading, FilesTakeTheirBitsFromThePackagesTable) {
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.what);
-    remove(scratch.file("work/installer.pkg").c_str());
     make_package(&bytes, {}, row.has_table ? &row.table : nullptr);
     ASSERT_EQ(data.load_package("installer.pkg"), row.loads);
     if (!row.loads) continue;

@@ -73,16 +73,14 @@ protected:
       count += (o->kind & wm_kind::CONFIRM) != 0;
     return count;
   }
-  public:
+
+public:  // for the rows' lambdas
   void click(WM_BUTTON* button) {
     input.move_to(button->get_x() + button->width / 2, button->get_y() + button->height / 2);
     input.press(1);
     manager->frame(false);
     input.release(1);
   }
-
-protected:
-
   installer_test::TOOLKIT_DEFAULTS_GUARD defaults;
   test_support::INPUT_DRIVER input;
   std::unique_ptr<WM_PAGE_MANAGER> manager;

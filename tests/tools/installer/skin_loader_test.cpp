@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "config_file.h"
@@ -201,10 +202,10 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
   elf.replace(0, 6, "\x7f" "ELF\x02\x01");
   elf[0x28] = elf[0x3A] = 64;
   elf[0x3C] = 1;
-  const std::string program = scratch.file("installer");
   // A block written with big-endian integers reads the same behind an
   // order byte that asks for them (1, or 255 as a writer's marker), and
-  // not behind 0.
+  // not behind 0. A program whose path is as long as a path may be (2047
+  // bytes) is read; one in a folder longer than that is not.
   MEMORY_DEVICE swapped;
   swapped.swap = 1;
   ASSERT_TRUE(write_skin(data, &swapped));
@@ -213,14 +214,21 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
     const char* what;
     std::string behind;
     bool loads;
+    size_t folder = 0;  // the program's folder's length; 0: the scratch folder
   } rows[] = {{"nothing", "", false},
               {"a cut block", packed.substr(0, 9), false},
               {"the block", packed, true},
               {"big-endian behind 1", std::string(1, '\x01') + swapped.text(), true},
               {"big-endian behind 255", std::string(1, '\xff') + swapped.text(), true},
-              {"big-endian behind 0", std::string(1, '\0') + swapped.text(), false}};
+              {"big-endian behind 0", std::string(1, '\0') + swapped.text(), false},
+              {"a path of 2047 bytes", packed, true, 2047 - std::string("/installer").size()},
+              {"in a folder of 2048 bytes", packed, false, 2048}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
+    std::string folder = scratch.path();
+    while (folder.size() < row.folder)
+      std::filesystem::create_directories(folder += "/" + std::string(row.folder - folder.size() > 250 ? 200 : row.folder - folder.size() - 1, 'd'));
+    const std::string program = folder + "/installer";
     ASSERT_TRUE(write_file(program, elf + row.behind));
     data.progress_bar_animation_x_rate = 0;
     EXPECT_EQ(load_packed_skin(data, program.c_str()), row.loads);

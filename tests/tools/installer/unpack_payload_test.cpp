@@ -123,6 +123,13 @@ protected:
                                "installer.pkg", observer);
   }
   std::string unpacked() { return test_support::read_file(scratch.file("out/installer.pkg")); }
+  // The payload write_payload makes of work's installer.pkg.
+  std::string written(const PAYLOAD_OPTIONS& options) {
+    test_support::MEMORY_DEVICE device;
+    device.swap = 1;
+    EXPECT_TRUE(write_payload(device, work, "installer.pkg", options));
+    return device.text();
+  }
   // The payload of make_package's package in pieces of 1000 bytes stored
   // as they are (each 1009 bytes with its fields, the first at offset 14).
   std::string stored_payload() {
@@ -130,10 +137,7 @@ protected:
     PAYLOAD_OPTIONS options;
     options.chunk_size = 1000;
     options.compressed = false;
-    test_support::MEMORY_DEVICE device;
-    device.swap = 1;
-    EXPECT_TRUE(write_payload(device, work, "installer.pkg", options));
-    return device.text();
+    return written(options);
   }
 
   FOLDER out;
@@ -173,12 +177,8 @@ TEST_F(UnpackPayload, BuiltPayloadsUnpackToThePackedPackage) {
     options.empty_chunk_at = row.empty_chunk_at;
     options.splash = row.splash ? &splash : nullptr;
     options.form = row.form;
-    test_support::MEMORY_DEVICE device;
-    device.swap = 1;
-    ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
-
     OBSERVER observer;
-    ASSERT_TRUE(unpack(device.text(), &observer));
+    ASSERT_TRUE(unpack(written(options), &observer));
     EXPECT_EQ(unpacked(), package);
     EXPECT_EQ(observer.chunk_size, 8192u);
     EXPECT_EQ(observer.title, row.splash ? "Demo set-up" : "(none)");
@@ -198,10 +198,7 @@ TEST_F(UnpackPayload, IntegersAreBigEndianAndTheOrderByteLeadsThePackage) {
   options.chunk_size = 1000;
   options.compressed = false;
   options.empty_chunk_at = 0;
-  test_support::MEMORY_DEVICE device;
-  device.swap = 1;
-  ASSERT_TRUE(write_payload(device, work, "installer.pkg", options));
-  const std::string bytes = device.text();
+  const std::string bytes = written(options);
   // Splash flag, chunk size, form, package length, the header's check of
   // the bytes before it.
   EXPECT_EQ(bytes.substr(0, 6), std::string("\0\0\0\x03\xE8\x44", 6));
@@ -241,13 +238,9 @@ TEST_F(UnpackPayload, EveryChangedByteIsFound) {
   PAYLOAD_OPTIONS options;
   options.chunk_size = 1024;
   options.empty_chunk_at = 2;
-  test_support::MEMORY_DEVICE plain, written;
-  plain.swap = written.swap = 1;
-  ASSERT_TRUE(write_payload(plain, work, "installer.pkg", options));
-  EXPECT_LT(plain.bytes.size(), 3000 + text.size() / 4);
+  EXPECT_LT(written(options).size(), 3000 + text.size() / 4);
   options.splash = &splash;
-  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
-  const std::string bytes = written.text();
+  const std::string bytes = written(options);
   ASSERT_TRUE(unpack(bytes));
   EXPECT_EQ(unpacked(), test_support::read_file(scratch.file("work/installer.pkg")));
 
@@ -351,12 +344,12 @@ TEST_F(UnpackPayload, DamagedPayloadsFailAndLeaveNoPackage) {
 // fails, or a damaged piece, stops the reading there, and the pieces in
 // front of a damaged one are all that is written.
 TEST_F(UnpackPayload, ReadingStopsWithinAFewPiecesOfAFailure) {
-  const std::string written = stored_payload();
-  ASSERT_GT(written.size(), 60 * 1009u);
+  const std::string bytes = stored_payload();
+  ASSERT_GT(bytes.size(), 60 * 1009u);
   const size_t tenth_piece = 14 + 9 * 1009 + 20;
   for (const bool damaged : {false, true}) {
     SCOPED_TRACE(damaged ? "damaged" : "full");
-    test_support::MEMORY_DEVICE source(written), destination;
+    test_support::MEMORY_DEVICE source(bytes), destination;
     source.swap = 1;
     if (damaged) source.bytes[tenth_piece] ^= 1;
     else destination.capacity = 9000;
@@ -441,10 +434,7 @@ TEST_F(UnpackPayload, LargePiecesUnpackWithinAFewPiecesOfMemory) {
   make_package();
   PAYLOAD_OPTIONS options;
   options.chunk_size = PAYLOAD_MAX_CHUNK_SIZE;
-  test_support::MEMORY_DEVICE written;
-  written.swap = 1;
-  ASSERT_TRUE(write_payload(written, work, "installer.pkg", options));
-  test_support::MEMORY_DEVICE source(written.bytes);
+  test_support::MEMORY_DEVICE source(written(options));
   source.swap = 1;
   EXPECT_EXIT(unpack_with_room(source, size_t{420} << 20), ::testing::ExitedWithCode(0), "");
 }

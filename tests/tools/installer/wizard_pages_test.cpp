@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "data_file.h"
 #include "database.h"
 #include "package.h"
 #include "install_dialog.h"
@@ -62,11 +61,7 @@ protected:
   void make_package(const CASE& c, const std::string& name) {
     data.package = std::make_unique<PACKAGE>(work, name.c_str(), true, 0, false, false);
     ASSERT_TRUE(data.package->is_open());
-    const std::string source = scratch.file("work/text.txt");
-    FILE* f = fopen(source.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fputs("text\n", f);
-    fclose(f);
+    ASSERT_TRUE(test_support::write_file(scratch.file("work/text.txt"), "text\n"));
     auto add = [&](const char* kind, int language) {
       char stored[64];
       snprintf(stored, sizeof stored, "%s-%d", kind, language);

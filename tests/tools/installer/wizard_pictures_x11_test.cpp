@@ -163,11 +163,8 @@ TEST_P(WizardPictures, EveryPageAndDialogOnTheWalkMatchesItsReference) {
   for (const STEP& step : walk.steps) {
     ASSERT_NO_FATAL_FAILURE(reach(step.keys, walk.index)) << step.name;
     const PICTURE p = settle();
-    IMAGE image(static_cast<int16_t>(p.w), static_cast<int16_t>(p.h));
-    for (int y = 0; y < p.h; ++y)
-      for (int x = 0; x < p.w; ++x)
-        image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.stride) + static_cast<size_t>(x)] =
-            0xFF000000u | p.at(x, y);
+    IMAGE image;
+    to_image(p, image);
     EXPECT_TRUE(test_support::picture_matches_reference("wizard", std::string(walk.language) + "_" + step.name,
                                                         image));
   }

@@ -12,7 +12,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <set>
 #include <sstream>
 
@@ -91,10 +90,8 @@ protected:
   void expect_log(const std::string& folder, const char* language = "English") {
     const std::vector<std::string> lines = lines_of(test_support::read_file(folder + "/install_log.txt"));
     ASSERT_EQ(lines.size(), 5u + 2u + std::size(kDemoFiles)) << test_support::read_file(folder + "/install_log.txt");
-    EXPECT_EQ(lines[0], "Installed Files");
-    EXPECT_EQ(lines[1], "---------------");
-    EXPECT_EQ(lines[2], "");
-    EXPECT_EQ(lines[3], std::string("Language: ") + language);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+              (std::vector<std::string>{"Installed Files", "---------------", "", std::string("Language: ") + language}));
     EXPECT_EQ(lines[4].rfind("Settings: 0 0 $", 0), 0u) << lines[4];
     EXPECT_EQ(lines[5], "");  // the screen is large enough
     std::set<std::string> installed(lines.begin() + 6, lines.end() - 1), expected;
@@ -504,14 +501,7 @@ protected:
   // The dialog: the box of its body's colour, which only the wizard shows.
   static RECT_FOUND wizard_of(const PICTURE& p) {
     const uint32_t body = body_of(p, {0, 0, p.w - 1, p.h - 1});
-    RECT_FOUND r{p.w, p.h, -1, -1};
-    for (int y = 0; y < p.h; ++y)
-      for (int x = 0; x < p.w; ++x)
-        if (p.at(x, y) == body) {
-          r.x1 = std::min(r.x1, x), r.y1 = std::min(r.y1, y);
-          r.x2 = std::max(r.x2, x), r.y2 = std::max(r.y2, y);
-        }
-    return r;
+    return box_where(p, [&](int x, int y) { return p.at(x, y) == body; });
   }
 
   PICTURE page(const std::string& language, const std::string& name) {
@@ -660,7 +650,6 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
   EXPECT_EQ(lines[5], "ERROR: screen 800x600 does not meet minimum requirement of 1024x768");
   EXPECT_EQ(lines[6], "");
 }
-
 
 // A display that is there but cannot hold the window (its dialog is larger
 // than the desktop): the installer says so with the sizes, not that there
