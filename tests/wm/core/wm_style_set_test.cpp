@@ -268,6 +268,9 @@ TEST_F(StyleSetTest, StyleFileEdgesAndMalformedValues) {
   const std::string text = test_support::read_file(scratch.file("app/skin/long.ss"));
   EXPECT_NE(text.find("name\n\tlong\n"), std::string::npos);
   EXPECT_EQ(text.find("image_path"), std::string::npos);
+  // So is an image file name longer than a value.
+  style.set_image_filename(std::string(300, 'f').c_str());
+  EXPECT_FALSE(style.write_config(out));
 }
 
 // A record of the given version, field by field; colours count up from
