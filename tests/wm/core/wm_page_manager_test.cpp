@@ -682,6 +682,7 @@ TEST_F(PageManager, ControlTabFocusesTheFirstObjectOfAnArea) {
     EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, box(s.area, 0)) << s.focus_area << s.hidden_area;
   }
   for (int a = 0; a < 2; ++a) manager->area(static_cast<int16_t>(a)).root.visible = 1;
+  EXPECT_TRUE(manager->focus_first_in_area());  // called directly, it answers that the focus moved
   // An open overlay keeps the focus where it is.
   manager->area(0).root.add_overlay(new BOX(100, 100, 10, 10, 0xFFFFFFFF), false);
   held_keys = {0xFFE3};
