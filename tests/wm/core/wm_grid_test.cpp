@@ -397,11 +397,13 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
       {1, XK_Page_Down, -1, 3, 3, 4}, {3, XK_Page_Up, -1, 1, 0, 1},  {8, XK_Page_Down, -1, 9, 8, 9},
       {1, XK_Page_Up, -1, 0, 0, 1},  {9, XK_Home, 0, 1, 0, 1},      {0, XK_End, 9, 8, 8, 9},
       {2, XK_Page_Down, 4, 3, 3, 4}, {1, XK_Page_Down, -1, 3, 2, 3, 10},  // the view's last row ends with it
+      {0, XK_Home, 0, 1, 0, 1},  // the focused row itself stopped taking the focus
   };
   for (const auto& st : steps) {
     SCOPED_TRACE(testing::Message() << "key " << st.key << " from row " << st.focus);
-    for (int32_t r = 0; r < 10; ++r) grid->get_cell(0, r)->selectable = r != st.no_focus;
+    for (int32_t r = 0; r < 10; ++r) grid->get_cell(0, r)->selectable = r != st.no_focus || r == st.focus;
     grid->focus_cell(0, st.focus);
+    grid->get_cell(0, st.focus)->selectable = st.focus != st.no_focus;
     if (st.offset >= 0) {
       grid->scroll.set_int(PARAMETER::VALUE, grid->scroll.get_int(PARAMETER::MAXIMUM) - st.offset);
       grid->apply_scroll();
@@ -781,13 +783,13 @@ TEST_F(Grid, ConfigureBuildsAFreshStyleFromItsOverrides) {
   } rows[] = {
       {{}, {0, 0, 0xFF000000, 1, 1, 0, 1, 10}},
       {{2, widths, 12, &blue, WM_GRID::LINES::BETWEEN_ROWS,
-        OPTION::DARKENED_BACKGROUND | OPTION::OUTSTANDING_BORDER | OPTION::FIX_TOP_ROW, 25, 255,
+        OPTION::OUTSTANDING_BORDER | OPTION::FIX_TOP_ROW, 25, 255,
         -1, -1, 4, -1, -1, -1, -1, -1, 2, -1, WM_STYLE_SET::UNSET, 0},
-       {SSF_DARKENED_BACKGROUND | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
+       {SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER,
         SSEF_GRID_TYPE_LINES | SSEF_GRID_FIX_TOP_ROW, blue, 4, bordered, 2, 0, 25}},
       {{1, nullptr, 0, nullptr, WM_GRID::LINES::AROUND_CELLS,
-        OPTION::INDENT_BORDER | OPTION::TWO_TONE | OPTION::DONT_RESIZE_IMAGE},
-       {SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DONT_RESIZE_IMAGE,
+        OPTION::DARKENED_BACKGROUND | OPTION::INDENT_BORDER | OPTION::TWO_TONE | OPTION::DONT_RESIZE_IMAGE},
+       {SSF_DARKENED_BACKGROUND | SSF_DRAW_BORDER | SSF_INDENT_BORDER | SSF_DONT_RESIZE_IMAGE,
         SSEF_GRID_TYPE_CELLS | SSEF_GRID_TWO_TONE, 0xFF000000, bordered, bordered, 0, 1, 10}},
   };
   make(wm_test::gapless_style(), {1});
