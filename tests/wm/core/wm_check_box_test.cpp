@@ -58,7 +58,7 @@ TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
   const struct {
     int16_t font_size;
     uint16_t box_size;
-  } rows[] = {{10, 14}, {4, 10}};
+  } rows[] = {{10, 14}, {4, 10}, {0, 10}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.font_size);
     WM_CHECK_BOX cb(20, 30, kFace, kInk, "Desktop link", 255, row.font_size, row.font_size,
