@@ -132,8 +132,7 @@ TEST_F(Script, BordersFollowTheStyle) {
     style.shading_flags = row.shading_flags;
     WM_SCRIPT label(10, 10, 129, 49, &style, "");
     label.draw();
-    EXPECT_EQ(pixel(10, 10), row.top_left);
-    EXPECT_EQ(pixel(70, 10), row.top_middle);
+    EXPECT_EQ(std::pair(pixel(10, 10), pixel(70, 10)), std::pair(row.top_left, row.top_middle));
     EXPECT_EQ(border_theme.outline, 0xFFFFFF00u);  // given back after the border
   }
 }
@@ -150,17 +149,9 @@ TEST_F(Script, Backgrounds) {
   };
   const ROW rows[] = {
       {"plain", [](WM_STYLE_SET&) {}, kBack, kBack, kBack},
-      {"horizontal fading",
-       [](WM_STYLE_SET& s) {
-         s.drawing_flags = SSF_HFADING;
-         s.fading_colour = 0xFF0000FF;
-       },
+      {"horizontal fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_HFADING, s.fading_colour = 0xFF0000FF; },
        0xFF000081, 0xFF0000C0, 0xFF000080},
-      {"vertical fading",
-       [](WM_STYLE_SET& s) {
-         s.drawing_flags = SSF_VFADING;
-         s.fading_colour = 0xFF0000FF;
-       },
+      {"vertical fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_VFADING, s.fading_colour = 0xFF0000FF; },
        0xFF0000C1, 0xFF0000C1, 0xFF000080},
       {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; }, 0xFF404040,
        0xFF404040, 0xFF404040},
@@ -237,6 +228,8 @@ TEST_F(Script, ColoursAndImagesByName) {
   WM_SCRIPT styled(0, 0, 9, 9, &style, "");
   EXPECT_TRUE(styled.image.is_loaded());
   EXPECT_TRUE(styled.flashing_image.is_loaded());
+  style.load_images();  // loaded, with no plain picture it lends the "_up" one
+  EXPECT_TRUE(WM_SCRIPT(0, 0, 9, 9, &style, "").image.is_loaded());
   // The tint recolours the picture.
   label.set_colours(0xFF00FF00, kInk, 0, false);
   label.draw();
@@ -394,10 +387,14 @@ TEST_F(Script, FitsItsTextWhenTheFarCornerComesFirst) {
   EXPECT_EQ(coloured.height, get_screen_image()->font_height + 4 + 1);
   EXPECT_EQ(coloured.kind & wm_kind::SCRIPT, wm_kind::SCRIPT);
   EXPECT_FALSE(coloured.is_selectable());
-  // A null text is an empty one.
+  // A null text is an empty one, which takes no width without gaps; a span
+  // wider than 16 bits keeps the widest width.
   WM_SCRIPT empty(0, 0, -1, 19, &style, nullptr);
   EXPECT_EQ(empty.width, 7);
   EXPECT_EQ(empty.height, 20);
+  style.border_left_gap = style.border_right_gap = 0;
+  EXPECT_EQ(WM_SCRIPT(0, 0, -1, 19, &style, nullptr).width, 0);
+  EXPECT_EQ(WM_SCRIPT(-32768, 0, 32767, 19, &style, "").width, 65535);
 }
 
 TEST_F(Script, SetTextRedrawsAndOnlyGrows) {
