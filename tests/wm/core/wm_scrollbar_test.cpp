@@ -374,9 +374,9 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
     bool press, disabled;
     F more, track, slider, less;
   } rows[] = {
-      {"idle", 150, false, false, F::MORE_UP, F::BAR, F::SLIDER_UP, F::LESS_UP},
       {"over the more button", 17, false, false, F::MORE_OVER, F::BAR_OVER, F::SLIDER_UP,
        F::LESS_UP},
+      {"idle", 150, false, false, F::MORE_UP, F::BAR, F::SLIDER_UP, F::LESS_UP},
       {"over the bar's last pixel", 109, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_UP,
        F::LESS_OVER},
       {"over the slider", 60, false, false, F::MORE_UP, F::BAR_OVER, F::SLIDER_OVER, F::LESS_UP},
@@ -390,15 +390,20 @@ TEST_F(ScrollbarSkin, TheSkinLookPicksEachPartsFrameByState) {
     SCOPED_TRACE(r.state);
     v.set_int(PARAMETER::VALUE, 50);
     bar->enabled = r.disabled ? 0 : 1;
+    bar->invalidate();
     WM_SCREEN_OBJECT::focus_object = nullptr;
     input.release(1);
+    // Painted whole over the track, then moved to the row's place: the bar
+    // repaints the one part whose look that changes.
+    input.move_to(17, 30);
     bar->process();
+    wm_test::paint_table(bar.get());
     input.move_to(17, r.pointer_along);
     if (r.press) input.press(1);
     bar->process();
     v.set_int(PARAMETER::VALUE, 50);  // the slider stays at 50..69 for the probes
     bar->process();
-    bar->draw();
+    wm_test::paint_table(bar.get());
     EXPECT_EQ((std::vector<COLOUR>{pixel(17, 17), pixel(17, 30), pixel(17, 60), pixel(17, 100)}),
               (std::vector<COLOUR>{frame_colour(r.more), frame_colour(r.track), frame_colour(r.slider),
                                    frame_colour(r.less)}));
