@@ -605,13 +605,14 @@ TEST_F(Button, DragAndDrop) {
   b->drag_mask = 15;
   drags.clear();
   // Pressed at (30, 30), then moved along the path with the button held.
+  WM_SCREEN_OBJECT* tree = &root;
   auto drag = [&](int button, std::initializer_list<std::pair<int, int>> path) {
     input.move_to(30, 30);
     input.press(button);
-    frame(root);
+    frame(*tree);
     for (const auto& [px, py] : path) {
       input.move_to(px, py);
-      frame(root);
+      frame(*tree);
     }
   };
   // Dropped elsewhere, then dragged away and back: released in place.
@@ -652,6 +653,14 @@ TEST_F(Button, DragAndDrop) {
   input.release(1);
   frame(root);
   EXPECT_EQ(drags.size(), 4u);
+  // A button in no tree is listed over the page manager's page while dragged.
+  WM_PAGE_MANAGER manager(1, -1);
+  root.remove_child(b, false, false);
+  std::unique_ptr<WM_BUTTON> alone(b);
+  tree = b;
+  b->show();
+  drag(1, {{120, 100}});
+  EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
 }
 
 // A page of buttons in different states, in a skin the test makes,
