@@ -296,6 +296,12 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   ASSERT_NE(popup->get_down_arrow(), nullptr);
   popup->get_down_arrow()->click();
   EXPECT_EQ(popup->get_first_visible(), 2);
+  // An item focused past the view still leads: typing goes on from it.
+  const int32_t past = popup->get_last_visible() + 1;
+  popup->get_item(past)->set_focus();
+  input.type("I");
+  frame();
+  EXPECT_EQ(focused_row(popup), past + 1);
 }
 
 // Menus linked into a ring close it again around a member that leaves; the
