@@ -99,23 +99,25 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
     uint32_t flags;
     XY off, mid;  // where a slide starts (and ends); halfway both ways
     uint8_t open_mid_alpha, close_mid_alpha;
-    XY probe;          // a pixel of the dialog halfway
-    int16_t hidden_y;  // a row of the dialog halfway that its clip keeps out
+    XY probe;                // a pixel of the dialog halfway
+    XY hidden = {-1, -1};  // a pixel of the dialog halfway that its clip keeps out
   };
   const ROW rows[] = {
-      {"fade", FADE_IN | FADE_OUT, {50, 40}, {50, 40}, 127, 128, {100, 70}, -1},
+      {"fade", FADE_IN | FADE_OUT, {50, 40}, {50, 40}, 127, 128, {100, 70}},
       {"slide from above", SLIDE_IN | SLIDE_OUT | SLIDE_UP | SCREEN_EDGES, {50, -60}, {50, -10},
-       255, 255, {100, 20}, -1},
+       255, 255, {100, 20}},
       {"slide from the left", SLIDE_IN | SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES, {-100, 40},
-       {-25, 40}, 255, 255, {10, 70}, -1},
+       {-25, 40}, 255, 255, {10, 70}},
       {"slide from the right", SLIDE_IN | SLIDE_OUT | SLIDE_RIGHT | SCREEN_EDGES, {200, 40},
-       {125, 40}, 255, 255, {150, 70}, -1},
+       {125, 40}, 255, 255, {150, 70}},
       {"slide from below", SLIDE_IN | SLIDE_OUT | SLIDE_DOWN | SCREEN_EDGES, {50, 150}, {50, 95},
-       255, 255, {100, 120}, -1},
+       255, 255, {100, 120}},
       {"drawer from its own top", SLIDE_IN | SLIDE_OUT | SLIDE_UP, {50, -20}, {50, 10}, 255, 255,
-       {100, 45}, 35},
+       {100, 45}, {100, 35}},
+      {"drawer from its own left", SLIDE_IN | SLIDE_OUT | SLIDE_LEFT, {-50, 40}, {0, 40}, 255, 255,
+       {75, 70}, {25, 70}},
       {"fade and slide", FADE_IN | FADE_OUT | SLIDE_IN | SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES,
-       {-100, 40}, {-25, 40}, 127, 128, {10, 70}, -1},
+       {-100, 40}, {-25, 40}, 127, 128, {10, 70}},
   };
   // The 32-bit millisecond clock wraps 150 ms into the first opening.
   input.advance_ms((uint64_t{1} << 32) - 150 - (input.now_ms() & 0xFFFFFFFFu));
@@ -131,9 +133,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
       EXPECT_EQ(XY(d->x, d->y), row.mid);
       EXPECT_EQ(d->get_alpha(), alpha);
       EXPECT_EQ(pixel(row.probe.first, row.probe.second), blend(kScreen, kBody, alpha));
-      if (row.hidden_y >= 0) {
-        EXPECT_EQ(pixel(row.probe.first, row.hidden_y), kScreen);
-      }
+      if (row.hidden.first >= 0) { EXPECT_EQ(pixel(row.hidden.first, row.hidden.second), kScreen); }
     };
     frame_after(0);
     EXPECT_EQ(XY(d->x, d->y), row.off);
