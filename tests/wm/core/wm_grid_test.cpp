@@ -332,11 +332,11 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   }
   grid->line_step = grid->page_step = 0;
 
-  // The row where the last (or first) visible row was; a view standing
+  // The row where the last whole (or first) visible row was; a view standing
   // part of a row down shows the row from its top.
   const struct {
     int32_t from, row, to;
-  } rows[] = {{0, 5, 80}, {80, 1, 20}, {45, 0, 0}, {0, 9, 150}, {0, 1, 0}};
+  } rows[] = {{0, 5, 80}, {10, 5, 70}, {80, 1, 20}, {45, 0, 0}, {0, 9, 150}, {0, 1, 0}};
   for (const auto& r : rows) {
     stand_at(r.from);
     grid->scroll_to_row(r.row);
