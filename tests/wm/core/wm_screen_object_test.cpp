@@ -97,7 +97,8 @@ TEST_F(ScreenObject, TreeGeometryFollowsParent) {
   root.set_depth(0);
   // Re-parented, an object leaves its old parent and takes the new depth.
   root.add_child(grandchild, false);
-  EXPECT_EQ(child->child_count(), 0);
+  child->remove_child(grandchild, false, false);  // no longer its child: left as it is
+  EXPECT_EQ((std::vector<int>{child->child_count(), grandchild->visible}), (std::vector<int>{0, 1}));
   EXPECT_EQ(grandchild->parent, &root);
   // A child deleted by its owner leaves the parent's list.
   delete child;
