@@ -981,6 +981,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
   EXPECT_EQ(get_drive_name(past), nullptr);
   EXPECT_FALSE(get_drive_path(&folder, past));
   EXPECT_EQ(get_drive_type(past), 0);
+  EXPECT_EQ(get_drive_type(INT_MAX), 0);
   EXPECT_EQ(get_drive_name(-1), nullptr);
   EXPECT_FALSE(get_drive_path(&folder, -1));
   EXPECT_FALSE(get_drive_path(nullptr, 0));
