@@ -503,6 +503,11 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   // A window in a switched mode gives the mode back as it closes.
   ASSERT_TRUE(open_window(&windowed, 0));
   x11.full_screen = 1;
+  WINDOW_PARAMS widest = params(IMAGE_MAX_SIZE, 2);  // a switched mode holds the largest image, no more
+  widest.full_screen = 1;
+  EXPECT_TRUE(open_window(&widest, 0));
+  widest.width = IMAGE_MAX_SIZE + 1;
+  EXPECT_FALSE(open_window(&widest, 0));
   close_window(0);
   EXPECT_FALSE(is_full_screen());
 }
