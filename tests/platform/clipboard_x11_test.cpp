@@ -215,11 +215,8 @@ TEST_F(ClipboardX11, OwnTextReachesTheOtherProgramInItsEncodings) {
     std::string compound_bytes = asked("COMPOUND_TEXT", &type);
     EXPECT_EQ(type, compound);
     // Compound text keeps the wide characters in escape sequences: read back as UTF-8.
-    XTextProperty compound_property = {};
-    compound_property.value = reinterpret_cast<unsigned char*>(compound_bytes.data());
-    compound_property.encoding = compound;
-    compound_property.format = 8;
-    compound_property.nitems = compound_bytes.size();
+    XTextProperty compound_property = {reinterpret_cast<unsigned char*>(compound_bytes.data()), compound, 8,
+                                       compound_bytes.size()};
     char** list = nullptr;
     int count = 0;
     ASSERT_EQ(Xutf8TextPropertyToTextList(other->display, &compound_property, &list, &count), Success);
