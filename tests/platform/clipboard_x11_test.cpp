@@ -197,33 +197,33 @@ protected:
 }  // namespace
 
 TEST_F(ClipboardX11, OwnTextReachesTheOtherProgramInItsEncodings) {
-  set_clipboard_text(kSystemText.c_str());
-  XSync(x11.display, False);
-  EXPECT_EQ(XGetSelectionOwner(other->display, other->clipboard), x11.window);
-
-  Atom type = None;
-  EXPECT_EQ(asked("UTF8_STRING", &type), kUtf8Text);  // no trailing NUL
-  EXPECT_EQ(type, other->utf8);
-  EXPECT_EQ(asked("TEXT", &type), kUtf8Text);
-  EXPECT_EQ(type, other->utf8);
-  // Latin-1 cannot hold the omega.
-  EXPECT_EQ(asked("STRING", &type), "Gr\xFC\xDF" "e\xFF ?");
-  EXPECT_EQ(type, XA_STRING);
   Atom compound = XInternAtom(other->display, "COMPOUND_TEXT", False);
-  std::string compound_bytes = asked("COMPOUND_TEXT", &type);
-  EXPECT_EQ(type, compound);
-  // Compound text keeps the omega in an escape sequence: read back as UTF-8.
-  XTextProperty compound_property = {};
-  compound_property.value = reinterpret_cast<unsigned char*>(compound_bytes.data());
-  compound_property.encoding = compound;
-  compound_property.format = 8;
-  compound_property.nitems = compound_bytes.size();
-  char** list = nullptr;
-  int count = 0;
-  ASSERT_EQ(Xutf8TextPropertyToTextList(other->display, &compound_property, &list, &count), Success);
-  ASSERT_EQ(count, 1);
-  EXPECT_EQ(std::string(list[0]), kUtf8Text);
-  XFreeStringList(list);
+  // Latin-1 cannot hold the omega, nor U+0100 just past its last character.
+  for (const auto& [system, utf8, latin1] :
+       {std::tuple<std::string, std::string, std::string>{kSystemText, kUtf8Text, "Gr\xFC\xDF" "e\xFF ?"},
+        {"\xFF\x01,0100\x01", "\xC3\xBF\xC4\x80", "\xFF?"}}) {
+    set_clipboard_text(system.c_str());
+    XSync(x11.display, False);
+    EXPECT_EQ(XGetSelectionOwner(other->display, other->clipboard), x11.window);
+    Atom type = None;
+    EXPECT_EQ(asked("UTF8_STRING", &type), utf8);  // no trailing NUL
+    EXPECT_EQ(type, other->utf8);
+    EXPECT_EQ(asked("TEXT", &type), utf8);
+    EXPECT_EQ(type, other->utf8);
+    EXPECT_EQ(asked("STRING", &type), latin1);
+    EXPECT_EQ(type, XA_STRING);
+    std::string compound_bytes = asked("COMPOUND_TEXT", &type);
+    EXPECT_EQ(type, compound);
+    // Compound text keeps the wide characters in escape sequences: read back as UTF-8.
+    XTextProperty compound_property = {reinterpret_cast<unsigned char*>(compound_bytes.data()), compound, 8,
+                                       compound_bytes.size()};
+    char** list = nullptr;
+    int count = 0;
+    ASSERT_EQ(Xutf8TextPropertyToTextList(other->display, &compound_property, &list, &count), Success);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(std::string(list[0]), utf8);
+    XFreeStringList(list);
+  }
   EXPECT_EQ(asked("image/png"), "<none>");
 
   Atom targets_type = None;
@@ -358,6 +358,9 @@ TEST_F(ClipboardX11, AnotherOwnerTakesTheProgramsTextAway) {
     usleep(2000);
   }
   EXPECT_EQ(get_own_clipboard_text(), nullptr);
+  // Clearing a text no longer offered leaves the other program's clipboard alone.
+  set_clipboard_text(nullptr);
+  EXPECT_EQ(owner_seen(None), other->window);
 }
 
 TEST_F(ClipboardX11, TextTooLargeForOneRequestIsRefused) {

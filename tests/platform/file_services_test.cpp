@@ -311,7 +311,7 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
       {NOTHING, 0755, 022, 0755},         {NOTHING, 0755, 077, 0755},
       {NOTHING, 06755, 022, 06755},       {OLD_FILE, 0600, 0, 0600},
       {LINK, 0777, 0, 0777},              {DANGLING_LINK, 0644, 022, 0644},
-      {NOTHING, FILE_REPLACEMENT::PERMISSIONS_DEFAULT, 027, 0640},
+      {NOTHING, FILE_REPLACEMENT::PERMISSIONS_DEFAULT, 027, 0640}, {NOTHING, 0, 022, 0},
   };
   const std::string victim = scratch.file("victim");
   const mode_t before = umask(022);
@@ -577,6 +577,15 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   }
   EXPECT_EQ(open_descriptors(), descriptors);
   EXPECT_FALSE(ts::file_exists(work + "/a"));
+  // An unsafe folder at the longest path a folder holds is the one asked for: only the reason is given.
+  std::string longest = work;
+  while (longest.size() + 201 < FOLDER_PATH_SIZE - 2) longest += "/" + std::string(200, 'd');
+  longest += "/" + std::string(FOLDER_PATH_SIZE - 2 - longest.size(), 'e');
+  std::filesystem::create_directories(longest);
+  ASSERT_EQ(chmod(longest.c_str(), 0777), 0);
+  std::string why;
+  EXPECT_FALSE(FOLDER_HOLD().reach_trusted(folder_at(longest), &why));
+  EXPECT_EQ(why, "unsafe folder: other users may write to it and it has no sticky bit");
 
   // Bits go to the held folder only as the folder made, never to another.
   FOLDER_HOLD making;
@@ -972,6 +981,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
   EXPECT_EQ(get_drive_name(past), nullptr);
   EXPECT_FALSE(get_drive_path(&folder, past));
   EXPECT_EQ(get_drive_type(past), 0);
+  EXPECT_EQ(get_drive_type(INT_MAX), 0);
   EXPECT_EQ(get_drive_name(-1), nullptr);
   EXPECT_FALSE(get_drive_path(&folder, -1));
   EXPECT_FALSE(get_drive_path(nullptr, 0));

@@ -377,6 +377,11 @@ TEST_F(InputX11, PointerPositionButtonsAndWheel) {
   // pointer has left.
   move(-15, 30);
   ASSERT_TRUE(pump([] { return mouse.x == MOUSE::OUTSIDE; }));
+  XEvent stray = {};  // an event that names no window moves nothing
+  stray.xmotion.type = MotionNotify;
+  stray.xmotion.x = 7;
+  dispatch_x_event(&stray);
+  EXPECT_EQ(mouse.x, MOUSE::OUTSIDE);
 }
 
 TEST_F(InputX11, LeavingTheWindowWhileDraggingReleasesEveryButton) {

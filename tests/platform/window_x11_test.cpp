@@ -503,6 +503,11 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   // A window in a switched mode gives the mode back as it closes.
   ASSERT_TRUE(open_window(&windowed, 0));
   x11.full_screen = 1;
+  WINDOW_PARAMS widest = params(IMAGE_MAX_SIZE, 2);  // a switched mode holds the largest image, no more
+  widest.full_screen = 1;
+  EXPECT_TRUE(open_window(&widest, 0));
+  widest.width = IMAGE_MAX_SIZE + 1;
+  EXPECT_FALSE(open_window(&widest, 0));
   close_window(0);
   EXPECT_FALSE(is_full_screen());
 }
@@ -516,7 +521,7 @@ TEST_F(WindowX11, TitlesReachWindowManagersAndDesktopsReadable) {
     const char* utf8;
     const char* latin1;  // the plain STRING, null for none
   } rows[] = {
-      {"Gr\xFC\xDF" "e", "Gr\xC3\xBC\xC3\x9F" "e", "Gr\xFC\xDF" "e"},
+      {"Gr\xFC\xDF" "e\xFF", "Gr\xC3\xBC\xC3\x9F" "e\xC3\xBF", "Gr\xFC\xDF" "e\xFF"},  // ÿ: Latin-1's last
       {"Gr\xFC\xDF" "e \x01,03A9\x01", "Gr\xC3\xBC\xC3\x9F" "e \xCE\xA9", nullptr},
       {"caf\x01,00E9\x01", "caf\xC3\xA9", "caf\xE9"},
       {nullptr, "", ""},
@@ -746,7 +751,7 @@ TEST_F(WindowX11, GlContextPresentsWhenTheServerOffersOne) {
         int glx[3];
         if (!create_gl_context()) _exit(XQueryExtension(x11.display, "GLX", &glx[0], &glx[1], &glx[2]) ? 8 : 0);
         IMAGE* screen = get_screen_image(0);
-        for (size_t i = 0; i < screen->pixel_count; ++i) screen->pixels[i] = 0xFF00FF00;
+        for (size_t i = 0; i < screen->pixel_count; ++i) screen->pixels[i] = 0xFF0000FF;  // blue: not red
         platform_update();
         swap_screens(0);
         if (!get_presented()) _exit(3);
@@ -758,7 +763,7 @@ TEST_F(WindowX11, GlContextPresentsWhenTheServerOffersOne) {
         unsigned long pixel = XGetPixel(shown, 0, 0);
         XDestroyImage(shown);
         if ((pixel & attributes.visual->red_mask) != 0 ||
-            (pixel & attributes.visual->green_mask) != attributes.visual->green_mask)
+            (pixel & attributes.visual->blue_mask) != attributes.visual->blue_mask)
           _exit(7);
         platform_update();
         swap_screens(0);  // nothing dirty, no redraw asked
