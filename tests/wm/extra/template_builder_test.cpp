@@ -122,18 +122,21 @@ TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
     EXPECT_EQ(manager.current_root()->child_count(), 0);
     store.loaded = 1;
     // Areas out of range and unknown page ids.
-    EXPECT_FALSE(store.build_page(id, nullptr, 1));
-    EXPECT_FALSE(store.build_page(id, nullptr, 0x8000));
-    EXPECT_FALSE(store.build_page(id + 1, nullptr, 0));
+    for (auto [page, area] : {std::pair{id, 1u}, {id, 0x8000u}, {id + 1, 0u}})
+      EXPECT_FALSE(store.build_page(page, nullptr, area)) << area;
     // An area the store has but the manager has not.
     WM_PTM_AREA_INFO* second = store.add_area();
     ASSERT_TRUE(second->add_page());
     EXPECT_FALSE(store.build_page(second->get_page(0)->id, nullptr, 1));
     EXPECT_EQ(manager.current_root()->child_count(), 0);
-    // A page without a background leaves the back buffer alone.
+    // No background leaves the back buffer alone; one of a single pixel is drawn.
     EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
     EXPECT_EQ(manager.current_root()->child_count(), 1);
     EXPECT_EQ(manager.back_buffers[0].width, 0);
+    IMAGE dot(1, 1);
+    (store.areas[0]->get_page(0)->background = store.add_image())->picture = &dot;
+    EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
+    EXPECT_EQ(manager.back_buffers[0].width, 640);
     std::unique_ptr<WM_DIALOG> dialog(store.create_dialog("d", nullptr, 0, 0, nullptr));
     EXPECT_NE(dialog, nullptr);
   }
