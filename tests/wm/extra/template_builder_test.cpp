@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "wm_dialog.h"
+#include "wm_image.h"
 #include "wm_page_manager.h"
 #include "wm_ptm_app_info.h"
 #include "wm_test_fonts.h"
@@ -27,6 +29,7 @@ protected:
     EXPECT_TRUE(area->get_page(0)->add_object(wm_kind::SCRIPT));
     return area->get_page(0)->id;
   }
+  IMAGE dot{1, 1};  // a one-pixel picture is a picture all the same (a plain one: no cache entry)
   WM_PTM_APP_INFO store;
   WM_PTM_OBJECT_INFO t;
 };
@@ -67,9 +70,7 @@ TEST_F(TemplateBuilder, TypeZeroAsksTheCustomHookAndFallsBackToALabel) {
   std::unique_ptr<WM_SCREEN_OBJECT> made(t.create_object(some_callback));
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->kind, 0u);
-  EXPECT_EQ(hooked_template, &t);
-  EXPECT_EQ(hooked_callback, some_callback);
-  EXPECT_EQ(hooked_word, 55u);
+  EXPECT_EQ(std::tuple(hooked_template, hooked_callback, hooked_word), std::tuple(&t, WM_CALLBACK{some_callback}, 55u));
   // The hook's object records its template and gets the words too.
   EXPECT_EQ(made->template_record, &t);
   EXPECT_EQ(made->action_word_1, 8u);
@@ -93,6 +94,7 @@ TEST_F(TemplateBuilder, EveryKindCarriesTheTemplatesWords) {
   t.user_word_1 = 8;
   t.user_word_2 = 9;
   t.set_text("x");
+  (t.image = store.add_image())->picture = &dot;
   for (uint32_t type : {wm_kind::SCRIPT, wm_kind::TYPING_SCRIPT, wm_kind::BUTTON, wm_kind::IMAGE,
                         wm_kind::GRID, wm_kind::CHECK_BOX}) {
     t.type = type;
@@ -101,6 +103,7 @@ TEST_F(TemplateBuilder, EveryKindCarriesTheTemplatesWords) {
     EXPECT_NE(made->kind & type, 0u) << type;
     EXPECT_EQ(made->action_word_1, 8u) << type;
     EXPECT_EQ(made->action_word_2, 9u) << type;
+    if (type == wm_kind::IMAGE) { EXPECT_EQ(static_cast<WM_IMAGE*>(made.get())->image.width, 1); }
     if (type != wm_kind::SCRIPT && type != wm_kind::TYPING_SCRIPT) {
       EXPECT_EQ(made->action_callback, some_callback) << type;
     }
@@ -122,18 +125,20 @@ TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
     EXPECT_EQ(manager.current_root()->child_count(), 0);
     store.loaded = 1;
     // Areas out of range and unknown page ids.
-    EXPECT_FALSE(store.build_page(id, nullptr, 1));
-    EXPECT_FALSE(store.build_page(id, nullptr, 0x8000));
-    EXPECT_FALSE(store.build_page(id + 1, nullptr, 0));
+    for (auto [page, area] : {std::pair{id, 1u}, {id, 0x8000u}, {id + 1, 0u}})
+      EXPECT_FALSE(store.build_page(page, nullptr, area)) << area;
     // An area the store has but the manager has not.
     WM_PTM_AREA_INFO* second = store.add_area();
     ASSERT_TRUE(second->add_page());
     EXPECT_FALSE(store.build_page(second->get_page(0)->id, nullptr, 1));
     EXPECT_EQ(manager.current_root()->child_count(), 0);
-    // A page without a background leaves the back buffer alone.
+    // No background leaves the back buffer alone; one of a single pixel is drawn.
     EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
     EXPECT_EQ(manager.current_root()->child_count(), 1);
     EXPECT_EQ(manager.back_buffers[0].width, 0);
+    (store.areas[0]->get_page(0)->background = store.add_image())->picture = &dot;
+    EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
+    EXPECT_EQ(manager.back_buffers[0].width, 640);
     std::unique_ptr<WM_DIALOG> dialog(store.create_dialog("d", nullptr, 0, 0, nullptr));
     EXPECT_NE(dialog, nullptr);
   }
@@ -146,9 +151,7 @@ TEST_F(TemplateBuilder, CapturingGivesOneDefaultLabelTemplatePerLiveObject) {
   store.capture_objects(root.children, &page, nullptr);
   ASSERT_EQ(page.get_object_count(), 3);
   const WM_PTM_OBJECT_INFO& last = *page.get_object(2);
-  EXPECT_EQ(last.type, wm_kind::SCRIPT);
-  EXPECT_EQ(last.text, nullptr);
-  EXPECT_EQ(last.width, 0xFFFF);
+  EXPECT_EQ(std::tuple(last.type, last.text, last.width), std::tuple(wm_kind::SCRIPT, nullptr, 0xFFFF));
   EXPECT_STREQ(last.name.get_text_at(0), "Object 3");
   WM_PTM_OBJECT_INFO parent;
   store.capture_objects(root.children, nullptr, &parent);

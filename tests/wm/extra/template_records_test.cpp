@@ -255,14 +255,15 @@ TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
   // A filled store cleared: no title, 800 x 600 in a window, no fade-in, 700 ms
   // transitions, page setting 10, grey ground, border 6 in grey, white,
   // black and yellow, no logo, both extra flags, toolkit value 200, menu
-  // mode 0; at the end, dialogs dragged live, draggable, greyed (not darkened)
-  // behind; no records.
+  // mode 0; tooltips shaded with flags 15; at the end, dialogs dragged live,
+  // draggable, greyed (not darkened) behind; no records.
   template_test::fill_store(store);
   store.clear();
   const std::string cleared = hex_of(store);
   EXPECT_EQ(cleared.substr(0, 102), "00000000200358020000BC0200000A000000C0C0C0FF808080FFFFFFFFFF000101"
                                     "C80006000000000000FF00FFFFFF00000000");
   EXPECT_EQ(cleared.substr(cleared.size() - 64), "01010100" + std::string(56, '0'));
+  EXPECT_EQ(store.tooltip_style.shading_flags, 15);
 }
 
 TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {

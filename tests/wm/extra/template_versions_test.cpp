@@ -206,27 +206,35 @@ INSTANTIATE_TEST_SUITE_P(Gates, TemplateVersions, ::testing::ValuesIn(kGates),
                            return "v" + std::to_string(info.param.version);
                          });
 
-// The old button words with the hot-key bit cleared and the first old
-// extended flag (0x10) set: the look keeps that flag's new bit (0x4) alone.
-TEST(TemplateVersionsOldButton, WithoutItsHotKeyBitGetsOnlyItsMappedExtendedFlag) {
-  MEMORY_DEVICE words, cleared;
-  for (MEMORY_DEVICE* d : {&words, &cleared}) {
-    d->write_u32(d == &words ? 0x11201 : 0x11211);
-    d->write_u16(0x8000);
-    d->write_u8(0);
-    d->write_u8(d == &words ? 1 : 0);
+// The old button words (shadow border, first old extended flag 0x10) with
+// the hot-key bit kept or cleared and shading flags on both sides of zero:
+// the hot-key bit gives 0x2, 0x10 gives 0x4; the shadow border is drawn
+// indented (0x3) for negative shading flags only, raised (0x5) from zero up.
+TEST(TemplateVersionsOldButton, HotKeyBitAndShadingSignPickTheMappedFlags) {
+  // Hot-key bit, shading flags; drawing and extended flags.
+  const uint32_t rows[][4] = {{0, 0x8000, 0x843, 0x4}, {1, 0xFFFF, 0x843, 0x6}, {1, 0, 0x845, 0x6}, {0, 1, 0x845, 0x4}};
+  for (const auto& r : rows) {
+    MEMORY_DEVICE words, changed;
+    for (MEMORY_DEVICE* d : {&words, &changed}) {
+      d->write_u32(d == &words ? 0x11201 : 0x11211);
+      d->write_u16(static_cast<uint16_t>(d == &words ? 0x8000 : r[1]));
+      d->write_u8(0);
+      d->write_u8(static_cast<uint8_t>(d == &words ? 1 : r[0]));
+    }
+    std::string body = OLD_STREAM(7).body();
+    const size_t at = body.find(words.text());
+    ASSERT_NE(at, std::string::npos);
+    body.replace(at, words.text().size(), changed.text());
+    template_read_version = 7;
+    WM_PTM_APP_INFO store;
+    MEMORY_DEVICE device(body);
+    const bool read = device.read_object(store);
+    template_read_version = TEMPLATE_STREAM_VERSION;
+    ASSERT_TRUE(read);
+    const WM_STYLE_SET& look = *store.areas[0]->get_page(0)->get_object(0)->own_style;
+    EXPECT_EQ(look.drawing_flags, r[2]) << r[1];
+    EXPECT_EQ(look.extended_flags, r[3]) << r[1];
   }
-  std::string body = OLD_STREAM(7).body();
-  const size_t at = body.find(words.text());
-  ASSERT_NE(at, std::string::npos);
-  body.replace(at, words.text().size(), cleared.text());
-  template_read_version = 7;
-  WM_PTM_APP_INFO store;
-  MEMORY_DEVICE device(body);
-  const bool read = device.read_object(store);
-  template_read_version = TEMPLATE_STREAM_VERSION;
-  ASSERT_TRUE(read);
-  EXPECT_EQ(store.areas[0]->get_page(0)->get_object(0)->own_style->extended_flags, 0x4u);
 }
 
 TEST(TemplateVersionsRefused, Version27IsRefusedBeforeTheBody) {

@@ -486,6 +486,7 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
       {"across", 480, 320, 0x8007, 1, 1, 0, 1, 60},
       {"upright", 300, 460, 0x0112, 16, 4, 1, 0, 60},
       {"across_striped_down", 460, 300, 0x0048, 0, 2, 0, 0, 0},
+      {"small_translucent", 400, 300, 0, 1, 0, 0, 0, 0},  // rings round a one-pixel hole
   };
   for (const auto& c : scenes) {
     WM_PITCH_SETTINGS st = standard();

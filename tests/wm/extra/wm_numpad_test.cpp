@@ -118,7 +118,9 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
 
 TEST_F(Numpad, FloatingKeysAndTheCallbackProtocol) {
   PARAMETER v = make(PARAMETER::DOUBLE, -10, 10, 2.5);
-  WM_NUMPAD pad(20, 30, &v, "Gain", record, 55, {}, true);  // visible: the value is attached
+  // Visible: the value is attached. A title colour barely opaque still wins.
+  WM_NUMPAD pad(20, 30, &v, "Gain", record, 55, {.title_text = 0xFF000000, .title_text_override = 0x01FFFFFF}, true);
+  EXPECT_EQ(pad.title_style.fg_colour, 0x01FFFFFFu);
   pad.draw();
   EXPECT_EQ(pad.get_field(), col14("2.50"));
   keys(pad, "3..5");
@@ -319,5 +321,8 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   EXPECT_TRUE(test_support::picture_matches_reference("extra", "numpad_changed", *s));
   keys(pad, ".");  // no point in integers: nothing changes, nothing is marked for repainting
   EXPECT_EQ(dirty_rectangles().count(), 0);
+  pad.body_style.bg_colour = 0x01203040;  // barely opaque, and still cleared with
+  keys(pad, "3");
+  EXPECT_EQ(wm_test::pixel(wide_x, row_y), 0x01203040u);
   root.remove_overlay(p, true, false);
 }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "input_driver.h"
 #include "picture_compare.h"
@@ -65,6 +66,9 @@ protected:
 
 TEST_F(RangeSelector, ShowsItsFormatAndAimsItsButtonsAtTheLimits) {
   EXPECT_TRUE(s->kind & wm_kind::RANGE_SELECTOR);
+  // Both corners are inside; a selector given backwards still takes a pixel.
+  WM_RANGE_SELECTOR dot(5, 5, 5, 4, &value, &face, &ink, count_call, 11, 22, nullptr);
+  EXPECT_EQ((std::vector<int>{s->width, s->height, dot.width, dot.height}), (std::vector<int>{300, 30, 1, 1}));
   const struct {
     const char* format;
     int32_t lower, current, upper;

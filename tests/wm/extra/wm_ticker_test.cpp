@@ -229,7 +229,8 @@ TEST_F(Ticker, ItemsComeAndGoWhilePassesRun) {
   t.draw();
   EXPECT_EQ(wm_test::pixel(100, 10), kScreen);
   for (const char* s : {"d", "e", "f", "g"}) t.add_item(s, 0, 0, 65535);  // "c" dropped
-  EXPECT_EQ(t.get_item(0)->text, "d");
+  for (int32_t beyond : {-1, 4}) t.remove_item(beyond);  // no such item: nothing goes
+  EXPECT_EQ(t.get_item(0)->text + t.get_item(3)->text, "dg");
   for (int i = 0; i < 200; ++i, step(15)) {
     t.update(false);
     if (i == 50) t.set_separator("*");
