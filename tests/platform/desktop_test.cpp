@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -180,6 +181,10 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
   mkdir(config.c_str(), 0755);
   const std::string elsewhere = scratch.file("elsewhere desk");
   for (const std::string& folder : {home + "/Schreibtisch", elsewhere}) mkdir(folder.c_str(), 0755);
+  // "elsewhere desk" reached relatively from the working folder: a folder that is there, named wrongly.
+  std::string relative;
+  for (const char c : std::filesystem::current_path().string()) relative += c == '/' ? "../" : "";
+  relative += elsewhere.substr(1);
   struct CASE {
     std::optional<std::string> user_dirs;  // nullopt: no file
     std::string folder;                    // "": no desktop folder
@@ -192,6 +197,7 @@ TEST_F(DesktopTest, LinksGoToTheDesktopFolderTheUserNames) {
       {"XDG_DESKTOP_DIR=\"$HOME/\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/Missing\"\n", ""},
       {"XDG_DESKTOP_DIR=\"relative\"\n", ""},
+      {"XDG_DESKTOP_DIR=\"" + relative + "\"\n", ""},
       {"XDG_DESKTOP_DIR=/" + elsewhere + "\n", ""},  // not in quotes
   };
   for (const CASE& c : cases) {

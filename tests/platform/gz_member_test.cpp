@@ -174,6 +174,8 @@ TEST(GzMemberRead, DataThatIsNotGzipIsReadUnchanged) {
   ASSERT_NE(member, nullptr);
   EXPECT_EQ(read_all(member, 4), "just some bytes");
   EXPECT_TRUE(gz_eof(member));
+  char byte;
+  EXPECT_EQ(gz_read(member, &byte, 1), 0);  // at the end: nothing, and no error
   EXPECT_EQ(gzclose_keep_file(member), Z_OK);
 
   // A lone first magic byte is data too.
@@ -186,7 +188,6 @@ TEST(GzMemberRead, DataThatIsNotGzipIsReadUnchanged) {
   ASSERT_TRUE(write_file(dir.file("empty"), ""));
   member = gz_open(dir.file("empty").c_str(), "rb", nullptr);
   ASSERT_NE(member, nullptr);
-  char byte;
   EXPECT_EQ(gz_read(member, &byte, 1), 0);
   EXPECT_TRUE(gz_eof(member));
   gz_destroy(member);

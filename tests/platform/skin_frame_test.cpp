@@ -703,6 +703,7 @@ TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
     const std::string& name = nine_sizes[k].name;
     if (name == "top_left") set_pixel(copy, 0, 0, 0);
     if (name == "bottom_right") set_pixel(copy, 1, 1, 0);
+    if (name == "bottom_right") set_pixel(copy, 0, 1, 0x01000000u);  // the faintest alpha is a hit
     if (name == "mid_mid") set_pixel(copy, 0, 0, 0);
     if (name == "top_mid") set_pixel(copy, 1, 2, 0);  // not on column 0: never read
     save("curve_" + name, copy);

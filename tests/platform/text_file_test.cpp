@@ -375,6 +375,13 @@ TEST_F(TextFileTest, AppendingKeepsEachFilesEncoding) {
   EXPECT_TRUE(file->write_string("x"));
   EXPECT_TRUE(FOLDER::close_text_file(file));
   EXPECT_EQ(read_file(dir.file("new16.txt")), bytes_of({0xFF, 0xFE, 'x', 0}));
+  // A UTF-16 file holding nothing but its mark is still UTF-16.
+  write_file(dir.file("mark.txt"), bytes_of({0xFF, 0xFE}));
+  file = folder.open_text_file("mark.txt", 2);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->write_string("x"));
+  EXPECT_TRUE(FOLDER::close_text_file(file));
+  EXPECT_EQ(read_file(dir.file("mark.txt")), bytes_of({0xFF, 0xFE, 'x', 0}));
 }
 
 // ---- Round trips against independent converters

@@ -43,7 +43,8 @@ TEST(VornStringStoredForm, RoundTripsSmallAndLargeTexts) {
     ASSERT_TRUE(device.write_object(out));
     device.position = 0;
     VORN_STRING in("previous text");
-    EXPECT_TRUE(device.read_object(in));
+    device.error = 1;  // left from an earlier failure: a good read clears it
+    EXPECT_TRUE(in.get_from_data_device(&device));
     EXPECT_EQ(device.error, 0);
     ASSERT_NE(in.get_text(), nullptr);
     EXPECT_EQ(std::string(in.get_text()), original);

@@ -48,6 +48,10 @@ TEST_F(FlagsSelect, OneRowPerLabelledFlagAndTenInView) {
   EXPECT_NE(g->scrollbar, nullptr);
   EXPECT_GE(g->width, 200 + g->style.grid_scrollbar_width);
   EXPECT_EQ(d.x, (800 - d.width) / 2);
+  // A row spacing taller than a box still leaves each row one pixel of its own.
+  d.grid->style.y_spacing = 100;
+  d.set_flags(mask, labels, 14);
+  EXPECT_EQ(g->default_row_height, 1);
 }
 
 TEST_F(FlagsSelect, CountsAndFlagIndexesStayInRangeAndTheTitleKeepsTheSize) {

@@ -82,7 +82,8 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
     char op;
     int32_t argument, value, total;
   } steps[] = {{'t', 60, 10, 60}, {'v', 60, 60, 60}, {'s', 0, 60, 60}, {'v', 70, 60, 60},
-               {'t', 40, 40, 40}, {'t', -5, 40, 40}, {'b', 0, 39, 40},  {'v', 0, 0, 40},   {'b', 0, 0, 40}};
+               {'t', 40, 40, 40}, {'t', -5, 40, 40}, {'b', 0, 39, 40},  {'v', 0, 0, 40},   {'b', 0, 0, 40},
+               {'t', 0, 0, 0},   {'t', 40, 0, 40}};
   for (const auto& s : steps) {
     if (s.op == 't') dialog->set_total(s.argument, true);
     if (s.op == 'v') dialog->set_value(s.argument, true);

@@ -367,6 +367,18 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   idle.process();
   EXPECT_STREQ(idle.get_text(), "ab");
   EXPECT_EQ(key_queue.pop_char(), uint32_t{'\n'});
+  // The caret of a focused box stands one line tall on its own line: line
+  // two of the test font's 22-pixel lines, below a 1-pixel border and a 2-pixel gap.
+  WM_TEXT_EDIT_BOX two(0, 0, 300, 150, 100, "ab\ncd", &plain, nullptr, 0, 0);
+  two.caret = 4;
+  WM_SCREEN_OBJECT::focus_object = &two;
+  two.draw();
+  WM_SCREEN_OBJECT::focus_object = nullptr;
+  std::vector<int> caret_rows;
+  for (int16_t py = 0; py < 150; ++py)
+    if (wm_test::pixel(static_cast<int16_t>(leftmost(two, kCaret)), py) == kCaret) caret_rows.push_back(py);
+  EXPECT_EQ(caret_rows.size(), 22u);
+  EXPECT_EQ(caret_rows.front(), 1 + 2 + 22);
 }
 
 // The dialog takes its default size on the screen; the prompt, the entry
