@@ -131,6 +131,7 @@ TEST_F(TextFileTest, InvalidUtf8SwitchesToEightBitForTheRestOfTheFile) {
   ASSERT_TRUE(file->read_line(line));
   EXPECT_STREQ(line, "\xC3\xA9");  // no longer decoded
   EXPECT_FALSE(file->read_line(line));
+  EXPECT_FALSE(file->write_string("x"));  // a file opened for reading takes no text
   FOLDER::close_text_file(file);
 }
 

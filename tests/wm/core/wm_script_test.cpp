@@ -395,6 +395,7 @@ TEST_F(Script, FitsItsTextWhenTheFarCornerComesFirst) {
   style.border_left_gap = style.border_right_gap = 0;
   EXPECT_EQ(WM_SCRIPT(0, 0, -1, 19, &style, nullptr).width, 0);
   EXPECT_EQ(WM_SCRIPT(-32768, 0, 32767, 19, &style, "").width, 65535);
+  EXPECT_EQ(WM_SCRIPT(5, 0, 5, 19, &style, "Tooltip text").width, 1);  // one column is a width too
 }
 
 TEST_F(Script, SetTextRedrawsAndOnlyGrows) {
