@@ -108,6 +108,13 @@ TEST_F(DatabaseTest, NewDatabaseHoldsTheDefaultsAndClearKeepsWhatItShould) {
   data.installations.resize(2);
   data.languages.resize(1);
   data.installer_clients.resize(3);
+  // The chosen installation's record, none when the choice lies outside the installations.
+  const std::pair<int16_t, const DATABASE_INSTALLATION*> choices[] = {
+      {-1, nullptr}, {0, &data.installations[0]}, {1, &data.installations[1]}, {2, nullptr}};
+  for (const auto& [chosen, record] : choices) {
+    data.chosen_installation = chosen;
+    EXPECT_EQ(data.chosen_installation_data(), record) << chosen;
+  }
   data.use_system_paths = data.desktop_shortcut = data.menu_shortcut = 0;
   data.title_style.fg_colour = 0xFF123456;
   data.settings_value = 4;

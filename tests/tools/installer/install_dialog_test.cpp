@@ -430,9 +430,10 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   DATABASE& data = installer_database();
   start_wizard(manager);  // the warning opens over the wizard's root
   struct ROW {
-    int16_t width, height;
+    int32_t width, height;
     bool warned;
-  } rows[] = {{4000, -1, false}, {-1, 4000, false}, {0, 0, false}, {4000, 3000, true}};
+  } rows[] = {{4000, -1, false}, {-1, 4000, false}, {0, 0, false}, {get_desktop_width(), get_desktop_height(), false},
+              {get_desktop_width() + 1, 0, true}, {0, get_desktop_height() + 1, true}, {4000, 3000, true}};
   for (const ROW& row : rows) {
     data.check_desktop_size.width = row.width;
     data.check_desktop_size.height = row.height;

@@ -84,11 +84,12 @@ std::string changed_at(std::string bytes, size_t at) {
 
 TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) {
   const std::vector<STORED> older = {
-      {"same", big}, {"first", big}, {"last", big}, {"gone", "g"}, {"before", "r"}};
+      {"same", big}, {"first", big}, {"last", big}, {"longer", big}, {"gone", "g"}, {"before", "r"}};
   const std::string old_pkg = make_package("old", older);
   const std::string new_pkg =
       make_package("new", {{"same", big}, {"first", changed_at(big, 0)},
-                           {"last", changed_at(big, big.size() - 1)}, {"new", "n"}, {"after", "r"}});
+                           {"last", changed_at(big, big.size() - 1)}, {"longer", big + "x"}, {"new", "n"},
+                           {"after", "r"}});
   const auto console = [&](const std::string& second, const char* lines) {
     return "Creating File Differences\n-------------------------\n\nFirst database (" + old_pkg +
            ") was loaded ok...\nSecond database (" + second +
@@ -99,6 +100,7 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_EQ(result.out, console(new_pkg,
                                 "\t\tFile changed - files/first\n\t\tFile changed - files/last\n"
+                                "\t\tFile changed - files/longer\n"
                                 "\t\tFile deleted - files/gone\n\t\tFile deleted - files/before\n"
                                 "\t\tFile added - files/new\n\t\tFile added - files/after\n"));
   const std::string xml = test_support::read_file(scratch.file("old/patch.xml"));
@@ -125,7 +127,7 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
                      "dest_path_from_inst_loc=\"$app\" system_dest_path_from_inst_loc=\"\" "
                      "do_check=\"yes\"/>\n\t<CHECK_DESKTOP_SIZE width=\"-1\" height=\"-1\"/>\n\n"
                      "\t<INSTALLATION name=\"Full\" allow_system_paths=\"no\" default_path=\"\">\n\n" +
-                     file("first") + file("last") + deleted + file("gone") + "\t\t-->\n" + deleted +
+                     file("first") + file("last") + file("longer") + deleted + file("gone") + "\t\t-->\n" + deleted +
                      file("before") + "\t\t-->\n" + file("new") + file("after") +
                      "\n\t</INSTALLATION>\n\n\t<LANGUAGE name=\"English\">\n\n"
                      "\t\t<LANGUAGE_TITLE string=\"\"/>\n"),

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -376,6 +377,11 @@ TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
   for (int i = 0; i < 400; ++i) rows[0].sizes.push_back(100 + (i * 7919) % 3000);
   rows[2].sizes = rows[0].sizes;
   rows[2].sizes.insert(rows[2].sizes.end(), rows[1].sizes.begin(), rows[1].sizes.end());
+  // Worked by hand (each block costs its bytes, 8 for its fields and 64 charge): 16 bytes fill one block
+  // of 16 (88) rather than one of 32 (104); 17 bytes take one of 32 (104) rather than two of 16 (176);
+  // 1000 bytes and an empty file take 4 + 1 blocks of 256 (1640) rather than 3 + 1 of 352 (1696).
+  const std::pair<std::vector<uint64_t>, uint32_t> choices[] = {{{16}, 16}, {{17}, 32}, {{0, 1000}, 256}};
+  for (const auto& [sizes, block] : choices) EXPECT_EQ(choose_packing(sizes).block_size, block) << sizes.back();
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.what);
     // Chosen as the builder chooses: from the files its records name.
@@ -415,9 +421,9 @@ TEST_F(UnpackPayload, TheChosenLayoutKeepsThePackageCloseToItsFiles) {
 // The address-space limit would also stop the sanitizers' own
 // reservations, so this runs in the plain tree only.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-// Unpacks with at most room bytes of address space beyond what the process
-// takes now; exits 0 when the package came out whole.
-void unpack_with_room(DATA_DEVICE& source, size_t room) {
+// Runs work with at most room bytes of address space beyond what the
+// process takes now; exits 0 when it succeeded, 1 when it failed.
+void exit_within_room(size_t room, const std::function<bool()>& work) {
   size_t pages = 0;
   FILE* statm = fopen("/proc/self/statm", "r");
   if (!statm || fscanf(statm, "%zu", &pages) != 1) _exit(90);
@@ -425,8 +431,7 @@ void unpack_with_room(DATA_DEVICE& source, size_t room) {
   rlimit limit{};
   limit.rlim_cur = limit.rlim_max = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
   if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(91);
-  test_support::MEMORY_DEVICE destination;
-  _exit(unpack_payload(source, 1, destination, nullptr) ? 0 : 1);
+  _exit(work() ? 0 : 1);
 }
 
 // An installer built with the largest pieces keeps two in flight (a piece
@@ -438,6 +443,13 @@ TEST_F(UnpackPayload, LargePiecesUnpackWithinAFewPiecesOfMemory) {
   options.chunk_size = PAYLOAD_MAX_CHUNK_SIZE;
   test_support::MEMORY_DEVICE source(written(options));
   source.swap = 1;
-  EXPECT_EXIT(unpack_with_room(source, size_t{420} << 20), ::testing::ExitedWithCode(0), "");
+  test_support::MEMORY_DEVICE destination;
+  EXPECT_EXIT(exit_within_room(size_t{420} << 20, [&] { return unpack_payload(source, 1, destination, nullptr); }),
+              ::testing::ExitedWithCode(0), "");
+  // A builder with room for one piece but not for the deflated one beside it fails, and says so (in a
+  // fresh process: memory this one freed would make room).
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto write = [&] { return write_payload(destination, work, "installer.pkg", options); };
+  EXPECT_EXIT(exit_within_room(size_t{75} << 20, write), ::testing::ExitedWithCode(1), "");
 }
 #endif
