@@ -454,6 +454,7 @@ TEST_F(MakeInstaller, ButtonTextsTooWideForTheirButtonsAreNamedWithTheirLine) {
       {wide + "language = English\nlanguage = Deutsch\nFINISH = " + seventy + "\n",
        cut("8: FINISH", "744", "480", "442")},
       {wide + "language = Deutsch\nQUIT = " + seventy + "\n", cut("7: QUIT", "744", "480", "442")},
+      {"dialog = 40 150\nlanguage = English\n", ""},  // empty texts have nothing to cut
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.extra);

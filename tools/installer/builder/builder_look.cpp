@@ -101,7 +101,9 @@ void warn_about_cut_button_texts(const DATABASE& data, const std::function<int(s
         wanted.push_back(dialog.button_style.get_padded_text_width(surface, texts.texts[key]));
       const std::vector<int32_t> widths = share_button_row(wanted, dialog.get_client()->width, data.dialog.button_gap);
       for (size_t i = 0; i < widths.size(); ++i) {
-        if (widths[i] >= wanted[i] || !told.insert(row[i]).second) continue;
+        // An empty text has nothing to cut, however narrow its button.
+        const bool empty = texts.texts[row[i]][0] == '\0';
+        if (widths[i] >= wanted[i] || empty || !told.insert(row[i]).second) continue;
         fprintf(out,
                 "make_installer: line %d: %s: warning: the text does not fit its button (it needs %d pixels, the "
                 "button row of a %d pixel wide dialog leaves it %d): the installer shows it cut, ending in "
