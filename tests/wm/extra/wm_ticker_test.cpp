@@ -136,6 +136,7 @@ TEST_F(Ticker, PausingAndResumingContinuesAtTheSamePlace) {
   t.update(false);
   const int32_t before = t.get_text_x();
   t.pause(true);
+  t.pause(true);  // asked twice: still paused
   for (int i = 0; i < 50; ++i, step(100)) EXPECT_FALSE(t.tick());  // five seconds
   t.pause(false);
   t.update(false);
