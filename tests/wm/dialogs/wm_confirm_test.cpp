@@ -168,4 +168,10 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
       EXPECT_EQ(d.width, view.width());
     }
   }
+  // A lone long button sets the width: itself and a 10-pixel margin each side.
+  WM_CONFIRM lone(40, 150, "Q", true, nullptr, 0, 300, 200, true, 100, nullptr);
+  lone.first_button->set_text("Verlassen und alles vergessen", false);
+  lone.fit_to_texts();
+  EXPECT_EQ(std::make_pair(left(lone, lone.first_button), client_w(lone)),
+            std::make_pair(10, span(lone.first_button) + 20));
 }
