@@ -1353,6 +1353,8 @@ TEST_F(FileServicesTest, RunProgramMakesTheFileExecutableAndReplacesTheProcess) 
   EXPECT_EXIT(run_script(work), ::testing::ExitedWithCode(7), "");
   EXPECT_EQ(mode_of(script), 0711u);
   EXPECT_FALSE(run_program(folder_at(work), "missing"));
+  ASSERT_EQ(mkdir((work + "/folder").c_str(), 0755), 0);
+  EXPECT_FALSE(run_program(folder_at(work), "folder"));  // there, but nothing the system can start
 }
 
 }  // namespace

@@ -725,6 +725,12 @@ TEST(ImageOps, RotateByQuarterTurnsMovesEveryPixel) {
   ASSERT_EQ(image.width, 3);
   for (int j = 0; j < 2; ++j)
     for (int i = 0; i < 3; ++i) EXPECT_EQ(at(image, i, j), at(original, 2 - i, 1 - j));
+  // A single column turns too.
+  IMAGE column(1, 3);
+  fill_pattern(column);
+  original.copy(column);
+  column.rotate(3.1415926535898f);
+  for (int j = 0; j < 3; ++j) EXPECT_EQ(at(column, 0, j), at(original, 0, 2 - j)) << j;
 }
 
 TEST(ImageOps, RotateByAnOddAngleGrowsAndLeavesCornersClear) {

@@ -234,6 +234,7 @@ TEST(PtrArray, SortAndSearchUseOnlyTheSignOfTheComparison) {
   for (intptr_t v : input) array.add(as_ptr(v));
   // A scale of 65536 would read as "equal" if results were cut to 16 bits.
   array.sort(compare_ints, 65536);
+  array.sort(nullptr, 0);  // no comparator: left as it is
   for (int32_t i = 1; i < array.count; ++i)
     EXPECT_LE(reinterpret_cast<intptr_t>(array.data[i - 1]), reinterpret_cast<intptr_t>(array.data[i]));
   EXPECT_EQ(array.search(as_ptr(300000), compare_ints, 65536), array.count - 1);

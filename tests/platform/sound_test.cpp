@@ -313,6 +313,7 @@ TEST(SoundMixTest, VoicesSumWithSaturationIntoAClearedPass) {
   unlink_sound_voice(&once);
   looping.reset();
   once.reset();
+  EXPECT_EQ(std::make_pair(once.volume, once.pan), std::make_pair(100, 0));  // back to full and centred
 }
 
 TEST_F(SoundTest, TunesAreWrittenAsPcmWavFiles) {
