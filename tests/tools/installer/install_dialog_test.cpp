@@ -561,6 +561,13 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       EXPECT_EQ(option_grid->scrollbar, nullptr);
       for (int32_t r = 0; r < 2; ++r) EXPECT_TRUE(option_grid->is_row_fully_visible(r)) << r;
     }
+  // A choice wider than the page gives a grid exactly as wide as the page, on its left edge.
+  std::string wide(DATABASE_TEXT_SIZE - 1, 'W');
+  snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "%s", wide.c_str());
+  build(WIZARD_PAGE_INSTALL_TYPE);
+  ASSERT_NE(option_grid, nullptr);
+  EXPECT_EQ(option_grid->width, dialog->get_client()->width);
+  EXPECT_EQ(option_grid->x, dialog->get_client()->x);
 }
 
 // Each page of the dialog as the page manager paints it, compared whole
