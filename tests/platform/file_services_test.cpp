@@ -1006,6 +1006,8 @@ TEST_F(FileServicesTest, OneFileSystemGivesTwoDrives) {
   EXPECT_EQ(get_drive_type(2), 0);
   EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb")), 1);
   EXPECT_EQ(get_drive_of_folder(folder_at(home + "/a")), 0);
+  set_home_folder_override("/");  // a home at the root holds every folder
+  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb")), 0);
 
   set_mounts_file_override(nullptr);  // the real table has at least "/" and home
   EXPECT_GE(get_drive_count(), 2);
