@@ -505,6 +505,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
   ASSERT_EQ(symlink("sub/../real", (work + "/relative").c_str()), 0);
   ASSERT_EQ(symlink("sub/../../work/real", (work + "/up_and_back").c_str()), 0);
   ASSERT_EQ(symlink("loop", (work + "/loop").c_str()), 0);
+  ASSERT_EQ(symlink(".", (work + "/here").c_str()), 0);  // the shortest target there is
   ASSERT_TRUE(ts::write_file(work + "/file", "not a folder"));
   ASSERT_EQ(symlink(std::string(3000, 'n').c_str(), (work + "/long").c_str()), 0);
   ASSERT_EQ(symlink("chain0", (work + "/over").c_str()), 0);  // and one more
@@ -520,6 +521,7 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
       {"/absolute/x/y", FOLDER_HOLD::MAKE::MISSING, work + "/real/x/y/f"},
       {"/relative", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/up_and_back", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
+      {"/here/real", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/chain0", FOLDER_HOLD::MAKE::NOTHING, work + "/real/f"},
       {"/over", FOLDER_HOLD::MAKE::NOTHING, work + "/chain39: Too many levels of symbolic links"},
       {"/home_of_other/mine", FOLDER_HOLD::MAKE::LAST, work + "/home_of_other/mine/f"},
