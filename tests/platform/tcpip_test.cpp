@@ -97,6 +97,21 @@ uint16_t local_port_of(int fd) {
   return ntohs(where.sin_port);
 }
 
+// The linger setting {on, seconds} of this process's socket of `type` on local `port`.
+std::pair<int, int> linger_of(int type, uint16_t port) {
+  for (int fd = 0; fd < 1024; ++fd) {
+    int found = -1;
+    socklen_t size = sizeof found;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &found, &size) != 0 || found != type || local_port_of(fd) != port)
+      continue;
+    linger value = {-1, -1};
+    size = sizeof value;
+    getsockopt(fd, SOL_SOCKET, SO_LINGER, &value, &size);
+    return {value.l_onoff, value.l_linger};
+  }
+  return {-1, -1};
+}
+
 // A port that was free a moment ago, for the layer's own listeners (which
 // bind the any-address and cannot be asked for an ephemeral port).
 uint16_t free_port(int type) {
@@ -757,6 +772,7 @@ TEST_F(TcpipTest, DatagramsTravelBetweenPorts) {
   uint16_t port_b = free_port(SOCK_DGRAM);
   ASSERT_TRUE(b.open_datagram_port(port_b));
   EXPECT_FALSE(a.open_datagram_port(free_port(SOCK_DGRAM)));  // no free set
+  EXPECT_EQ(linger_of(SOCK_DGRAM, port_a), std::make_pair(1, 0));  // closes at once: linger on, no wait
 
   // A port with no set, and a host that does not resolve, send nothing: the
   // first datagram to arrive is the third.
