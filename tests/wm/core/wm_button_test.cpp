@@ -545,6 +545,28 @@ TEST_F(Button, TooltipAfterARest) {
   EXPECT_EQ(tip->y, m);
   b->set_tooltip(nullptr);  // takes the shown tooltip off the list
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
+  // In a page, moving from a shown tooltip on to a neighbour shows the
+  // neighbour's without a new wait; leaving the window shows none.
+  WM_PAGE_MANAGER manager(1, -1);
+  WM_MANAGER& page = manager.area(0).root;
+  auto* one = new WM_BUTTON(20, 60, 79, 89, &style, "A", "First", record, 0, 0, 2);
+  auto* two = new WM_BUTTON(80, 60, 139, 89, &style, "B", "Second", record, 0, 0, 2);
+  page.add_child(one, false);
+  page.add_child(two, false);
+  const struct {
+    int from, to;
+    WM_SCRIPT* tip;
+  } moves[] = {{30, 90, two->tooltip}, {90, 300, nullptr}, {90, 30, one->tooltip}};  // 300: outside
+  for (const auto& m : moves) {
+    input.move_to(m.from, 70);
+    frame(page);
+    input.advance_ms(2000);
+    frame(page);
+    input.move_to(m.to, 70);
+    for (int f = 0; f < 2; ++f) frame(page);  // the later button hands over a frame late
+    EXPECT_EQ(WM_SCREEN_OBJECT::overlays(), m.tip ? std::vector<WM_SCREEN_OBJECT*>{m.tip}
+                                                  : std::vector<WM_SCREEN_OBJECT*>{}) << m.to;
+  }
 }
 
 // Press mode: shown centred above while pressed. While it shows the page
