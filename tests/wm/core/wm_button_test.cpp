@@ -683,6 +683,10 @@ TEST_F(Button, DragAndDrop) {
   b->show();
   drag(1, {{120, 100}});
   EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
+  // Deleted while dragged, its copy under the pointer is marked for repainting.
+  dirty_rectangles().clear();
+  alone.reset();
+  EXPECT_TRUE(dirty_rectangles().entry(0).contains(RECT::sized(110, 90, 60, 30)));
 }
 
 // A page of buttons in different states, in a skin the test makes,
