@@ -468,6 +468,7 @@ TEST_F(Menu, ListBoxCutsItsTextWholeCharactersFromTheEnd) {
       {"Short", "Short"},
       {"A much longer text", nullptr},
       {"ab\x01,4E2D,6587,4E2D,6587,4E2D,6587\x01", nullptr},
+      {"\xE9\x01,4E2D,6", "\xE9\x01,4E2D,6\x01"},  // cut inside a code: the part stays in the run
   };
   for (const auto& r : rows) {
     box->set_display_text(r.text);
