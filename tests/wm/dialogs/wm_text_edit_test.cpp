@@ -75,6 +75,7 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
       {"ab", false, true, false, true, false, false},
       // Stars show no selection.
       {"abc", true, true, true, false, true, false},
+      {"a\x01,0100,0100\x01b", false, true, false, false, true, false},  // U+0100, the first past Latin-1
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.text).substr(0, 8) + (row.password ? " password" : ""));
