@@ -259,13 +259,20 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
   EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 2);
 
-  // A new font size wraps by the new widths.
-  make(300, 100);
-  win->add_text("aaa bbb ccc", "", nullptr, false, true);
+  // A new font size wraps by the new widths; back at the old one nothing
+  // is hidden and the slider fills its track again.
+  make(300, 100, 5);
+  win->add_text("aaa bbb ccc ddd eee", "", nullptr, false, true);
   EXPECT_EQ(win->get_row_count(), 1);
-  win->font_w = win->font_h = 60;
+  const auto [fw, fh] = std::pair(win->font_w, win->font_h);
+  win->font_w = win->font_h = 100;
   win->rewrap();
-  EXPECT_GT(win->get_row_count(), 1);
+  EXPECT_GT(win->get_row_count(), 4);
+  ASSERT_NE(win->scrollbar, nullptr);
+  EXPECT_EQ(win->scrollbar->get_slider_extent(), 15);  // one row hidden: all a five-line ring can travel
+  std::tie(win->font_w, win->font_h) = std::pair(fw, fh);
+  win->rewrap();
+  EXPECT_EQ(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length());
 
   // A style with a font height of 0 takes the surface's rows.
   WM_STYLE_SET style;
