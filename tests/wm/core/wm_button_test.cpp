@@ -557,15 +557,15 @@ TEST_F(Button, TooltipAfterARest) {
     int from, to;
     WM_SCRIPT* tip;
   } moves[] = {{30, 90, two->tooltip}, {90, 300, nullptr}, {90, 30, one->tooltip}};  // 300: outside
-  for (const auto& m : moves) {
-    input.move_to(m.from, 70);
+  for (const auto& mv : moves) {
+    input.move_to(mv.from, 70);
     frame(page);
     input.advance_ms(2000);
     frame(page);
-    input.move_to(m.to, 70);
-    for (int f = 0; f < 2; ++f) frame(page);  // the later button hands over a frame late
-    EXPECT_EQ(WM_SCREEN_OBJECT::overlays(), m.tip ? std::vector<WM_SCREEN_OBJECT*>{m.tip}
-                                                  : std::vector<WM_SCREEN_OBJECT*>{}) << m.to;
+    input.move_to(mv.to, 70);
+    for (int f = 0; f < 2; ++f) frame(page);  // a button processed first gets it a frame later
+    EXPECT_EQ(WM_SCREEN_OBJECT::overlays(), mv.tip ? std::vector<WM_SCREEN_OBJECT*>{mv.tip}
+                                                   : std::vector<WM_SCREEN_OBJECT*>{}) << mv.to;
   }
 }
 
