@@ -402,10 +402,10 @@ void WM_TEXT_WIN::update_scrollbar() {
     // may still hide some, and the slider shows the view's share of them.
     length = double(track) * (last_visible_row + 1) / row_count;
   }
-  if (row_step != 0.0 || hidden > 0) {
-    scrollbar->set_slider_length(i16(static_cast<int32_t>(std::lround(std::max<double>(length, bar_width)))));
-    scrollbar->layout();
-  }
+  // Set even when nothing is hidden: a ring that dropped a long wrapped line
+  // leaves no hidden row, and the slider then fills its track.
+  scrollbar->set_slider_length(i16(static_cast<int32_t>(std::lround(std::max<double>(length, bar_width)))));
+  scrollbar->layout();
   scroll.set_int(PARAMETER::MAXIMUM, hidden);
   if (keep_at_top) scroll.set_int(PARAMETER::VALUE, scroll.get_int(PARAMETER::MAXIMUM));
 }

@@ -273,6 +273,14 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   std::tie(win->font_w, win->font_h) = std::pair(fw, fh);
   win->rewrap();
   EXPECT_EQ(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length());
+  // Likewise when a two-line ring drops a line that wrapped to four rows.
+  make(300, 100, 2);
+  for (const char* line :
+       {"aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk llll mmmm nnnn oooo pppp qqqq rrrr", "x", "y"})
+    win->add_text(line, "", nullptr, false, true);
+  ASSERT_EQ(rows(), (std::vector<std::string>{"x", "y"}));
+  ASSERT_NE(win->scrollbar, nullptr);
+  EXPECT_EQ(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length());
 
   // A style with a font height of 0 takes the surface's rows.
   WM_STYLE_SET style;
