@@ -291,8 +291,9 @@ TEST_F(PatchBuilder, ReservedCharactersAreEscapedAndReadBack) {
   client.destname.set("setup64");
   client.platform.set("linux");
   client.compress_data = 1;
-  // A client folder whose path cannot be written from the newer folder's: no path rather than a wrong one.
-  ASSERT_TRUE(newer.installer_clients.emplace_back().path.set_absolute(("/" + std::string(2040, 'c')).c_str()));
+  // A client folder whose path cannot be written from the newer folder's, nor from a drive's root where
+  // the scratch folder lies on a mount of its own: no path rather than a wrong one.
+  ASSERT_TRUE(newer.installer_clients.emplace_back().path.set_absolute(("/" + std::string(2046, 'c')).c_str()));
 
   PATCH_XML xml;
   xml.head(older, newer, work);
