@@ -79,9 +79,11 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     int32_t total, value;
     const char* title;
     int fill_first, fill_last, empty_first, empty_last;
+    COLOUR fill = kFill, seen = kFill;  // the bar's colour, and what its fill shows
   } rows[] = {
       {NO_SHADING, false, true, 100, 0, nullptr, 16, 18, 19, 103},  // F = 2B + 1
       {NO_SHADING, false, true, 100, 50, nullptr, 16, 59, 60, 103},
+      {NO_SHADING, false, true, 100, 50, nullptr, 16, 59, 60, 103, 0x0100FF00, 0xFF3F403F},  // faint, blended
       {NO_SHADING, false, true, 100, 100, nullptr, 16, 103, -1, -1},
       {NO_SHADING, false, true, 100, 250, nullptr, 16, 103, -1, -1},
       {NO_SHADING, false, true, 100, -40, nullptr, 16, 18, 19, 103},
@@ -103,6 +105,7 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     const bool vertical = (r.flags & VERTICAL) != 0;
     auto b = vertical ? bar(150, 10, 20, 120, r.title, r.flags, r.value) : bar(10, 10, 100, 20, r.title, r.flags, r.value);
     if (r.empty) b->empty_colour = kEmpty;
+    b->bar_colour = r.fill;
     if (r.skinned) {
       ASSERT_TRUE(b->set_skin(skin, "pb", nullptr));
       if (r.value < r.total) b->alt_frame.clear();  // at the total it is loaded, and must not show
@@ -110,7 +113,7 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     b->total = r.total;
     b->draw();
     const int at = vertical ? 160 : 18;
-    const auto fill = run_of(kFill, vertical, at);
+    const auto fill = run_of(r.seen, vertical, at);
     const auto empty = run_of(kEmpty, vertical, at);
     SCOPED_TRACE(testing::Message() << r.value << "/" << r.total << " flags " << int{r.flags});
     EXPECT_EQ(fill, std::make_pair(r.fill_first, r.fill_last));
