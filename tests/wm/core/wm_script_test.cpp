@@ -187,24 +187,32 @@ TEST_F(Script, IconsInTheirGapOrBesideTheText) {
     uint16_t left_gap;
     int16_t icon_x, icon_y;  // top-left pixel of the 8 x 8 icon
     int text_from;           // first column the text may use
+    bool icon = true;        // false: the icon is left empty
+    uint16_t spacing = 1;    // between an attached icon and its text
   };
   // Label at (10, 10), 120 x 40; 12-pixel text centred at y = 24.
   const ROW rows[] = {
       {SSF_ICON_LEFT | SSF_LEFT_JUSTIFY_TEXT, 20, 16, 26, 30},
       {SSF_ICON_LEFT | SSF_ICON_ATTACH_TO_TEXT | SSF_LEFT_JUSTIFY_TEXT, 2, 12, 26, 21},
+      // An empty icon takes no room: the text stays at the gap, however wide the spacing
+      // (searched for from column 11).
+      {SSF_ICON_LEFT | SSF_ICON_ATTACH_TO_TEXT | SSF_LEFT_JUSTIFY_TEXT, 2, 3, 26, 12, false, 8},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.flags);
     clear_screen();
     WM_STYLE_SET style = plain(row.flags);
     style.border_left_gap = row.left_gap;
+    style.x_spacing = row.spacing;
     WM_SCRIPT label(10, 10, 129, 49, &style, "Text");
-    ASSERT_TRUE(label.icon.create(8, 8));
+    ASSERT_TRUE(!row.icon || label.icon.create(8, 8));
     label.icon.fill_rect_solid(0, 0, 7, 7, &red);
     label.draw();
     const int16_t ix = row.icon_x, iy = row.icon_y;
-    EXPECT_EQ((std::vector<COLOUR>{pixel(ix, iy), pixel(ix + 7, iy + 7), pixel(ix - 1, iy), pixel(ix + 8, iy + 8)}),
-              (std::vector<COLOUR>{red, red, kBack, kBack}));
+    if (row.icon) {
+      EXPECT_EQ((std::vector<COLOUR>{pixel(ix, iy), pixel(ix + 7, iy + 7), pixel(ix - 1, iy), pixel(ix + 8, iy + 8)}),
+                (std::vector<COLOUR>{red, red, kBack, kBack}));
+    }
     const INK text = ink_of(row.icon_x + 8, 10, 129, 49, kBack);
     EXPECT_GE(text.x1, row.text_from - 1);  // the glyph's edge may reach one pixel left
     EXPECT_LE(text.x1, row.text_from + 3);
