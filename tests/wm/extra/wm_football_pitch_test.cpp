@@ -281,6 +281,7 @@ TEST_F(Pitch, StripesAndRingsDarkenAlternateBandsOfTheSameGrass) {
 TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   WM_PITCH_SETTINGS st = standard();
   st.flags = pitch_flag::TEAM_0_BOX | pitch_flag::BOX_SIZES | pitch_flag::DIRECTIONS;
+  st.marker_colours[3][1] = 0x80FFFFFF;
   auto p = make(800, 600, st);
   p->set_player(0, 0, 100, 100, 0, false, 0);
   p->set_player(0, 1, 500, 300, 90, false, 0);
@@ -322,10 +323,12 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   // Lying across, 359 degrees turns to 89: the direction line, half the
   // marker long, reaches trunc(8 sin 89) = 7 pixels up, not 8.
   p->set_player(1, 0, 300, 600, 359, false, 0);
+  p->set_player(1, 1, 700, 600, 359, true, 0);  // the alternate look: a see-through line
   draw(*p);
-  const POINT16 q = p->get_player_position(1, 0, false);
+  const POINT16 q = p->get_player_position(1, 0, false), r = p->get_player_position(1, 1, false);
   EXPECT_EQ(screen(q.x, q.y - 7), 0xFFFFFFFFu);
   EXPECT_NE(screen(q.x, q.y - 8), 0xFFFFFFFFu);
+  EXPECT_EQ(screen(r.x, r.y - 6), 0xFF7F7F7Fu);  // half white blended over the black outline
 }
 
 TEST_F(Pitch, TheBallRisesWithItsShadowMovingAwayByHeightAndOpacity) {
