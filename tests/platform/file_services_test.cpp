@@ -423,6 +423,20 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
     EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"three"});
     EXPECT_EQ(ts::read_file(victim), "precious");
   }
+  EXPECT_EXIT(  // standard input closed: one of the two folders is held as descriptor 0, and still takes the file
+      {
+        close(0);
+        std::filesystem::create_directories(work + "/p/q");
+        for (const std::string path : {work + "/p/q", work + "/p"}) {
+          FOLDER_HOLD hold(folder_at(path));
+          FILE_REPLACEMENT file;
+          if (rename(path.c_str(), (path + "m").c_str()) != 0 || !file.begin(folder_at(path), "f", 0644, &hold) ||
+              !file.write("x", 1) || !file.commit() || ts::read_file(path + "m/f") != "x")
+            _exit(1);
+        }
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
   FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 
@@ -1195,6 +1209,15 @@ TEST_F(FileServicesTest, TemporaryFolderPrefersTheHomeTmpFolderThenTmpdir) {
     }
     if (c.system_tmp) mkdir((root + "/tmp").c_str(), 0755);
     if (!c.system_tmp) rmdir((root + "/tmp").c_str());
+    EXPECT_EXIT(  // also with standard input closed, where the parent may be reached as descriptor 0
+        {
+          close(0);
+          FOLDER made;
+          const bool ok = get_standard_folder(&made, 7, "a/b", false) == !c.parent.empty();
+          remove_temporary_folder();
+          _exit(ok && get_temporary_folder_failures() == c.failures ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
     FOLDER folder;
     EXPECT_EQ(get_standard_folder(&folder, 7, "a/b", false), !c.parent.empty());
     if (!c.parent.empty()) {

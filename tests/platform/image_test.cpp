@@ -744,18 +744,19 @@ TEST(ImageOps, RotateByAnOddAngleGrowsAndLeavesCornersClear) {
   EXPECT_EQ(at(image, 7, 7), 0xFF00FF00u);
 }
 
+// Each flip is a mirror and marks the whole picture to be drawn again.
 TEST(ImageOps, FlipsAreMirrors) {
-  IMAGE image(3, 2);
-  fill_pattern(image);
-  IMAGE original;
-  original.copy(image);
-  image.flip_vertical();
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(at(image, i, j), at(original, i, 1 - j));
-  image.flip_vertical();
-  image.flip_horizontal();
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(at(image, i, j), at(original, 2 - i, j));
+  IMAGE original(3, 2);
+  fill_pattern(original);
+  for (const bool vertical : {true, false}) {
+    IMAGE image;
+    image.copy(original);
+    reset_dirty(image);
+    vertical ? image.flip_vertical() : image.flip_horizontal();
+    EXPECT_EQ(dirty(image), (std::vector<uint16_t>{0, 0, 2, 1})) << vertical;
+    for (int j = 0; j < 2; ++j)
+      for (int i = 0; i < 3; ++i) EXPECT_EQ(at(image, i, j), at(original, vertical ? i : 2 - i, vertical ? 1 - j : j));
+  }
 }
 
 namespace {

@@ -64,9 +64,9 @@ protected:
 
 TEST_F(TextFileTest, RefusesBadNamesModesAndMissingFiles) {
   TEXT_FILE file;
-  EXPECT_FALSE(file.open(folder, nullptr, 0, false));
-  EXPECT_FALSE(file.open(folder, "", 1, false));
-  EXPECT_FALSE(file.open(folder, "x.txt", 3, false));
+  // The last: a file to be written in a folder that is not there.
+  for (auto [name, mode] : {std::pair<const char*, uint32_t>{nullptr, 0}, {"", 1}, {"x.txt", 3}, {"no/x.txt", 1}})
+    EXPECT_FALSE(file.open(folder, name, mode, false)) << (name ? name : "null");
   char line[8] = "keep";
   EXPECT_FALSE(file.read_line(line));  // nothing open
   EXPECT_FALSE(file_exists(dir.file("x.txt")));
