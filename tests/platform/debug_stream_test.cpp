@@ -270,8 +270,7 @@ TEST_F(DebugStreamTest, SettingsReplaceTheCreatorsFlagsWhenRead) {
   EXPECT_STREQ(configured.file_name, "custom.log");
   EXPECT_EQ(configured.rolling_limit, 7);
   EXPECT_EQ(read_file(file("custom.log")), "<Configured>: hi\n");
-  // A limit read is held to 0 ... 65535.
-  for (auto [text, limit] : {std::pair{"-1", 0}, {"0", 0}, {"65535", 65535}, {"65536", 65535}}) {
+  for (auto [text, limit] : {std::pair{"-1", 0}, {"0", 0}, {"65535", 65535}, {"65536", 65535}}) {  // 0 ... 65535
     write_settings("Configured", std::string("file_rolling_limit\n\t") + text + "\n");
     EXPECT_TRUE(configured.load_settings() && configured.rolling_limit == limit) << text;
   }

@@ -423,20 +423,6 @@ TEST_F(FileServicesTest, AHeldFolderTakesTheReplacementsMadeInIt) {
     EXPECT_EQ(names_in(elsewhere), std::vector<std::string>{"three"});
     EXPECT_EQ(ts::read_file(victim), "precious");
   }
-  EXPECT_EXIT(  // standard input closed: one of the two folders is held as descriptor 0, and still takes the file
-      {
-        close(0);
-        std::filesystem::create_directories(work + "/p/q");
-        for (const std::string path : {work + "/p/q", work + "/p"}) {
-          FOLDER_HOLD hold(folder_at(path));
-          FILE_REPLACEMENT file;
-          if (rename(path.c_str(), (path + "m").c_str()) != 0 || !file.begin(folder_at(path), "f", 0644, &hold) ||
-              !file.write("x", 1) || !file.commit() || ts::read_file(path + "m/f") != "x")
-            _exit(1);
-        }
-        _exit(0);
-      },
-      ::testing::ExitedWithCode(0), "");
   FILE_REPLACEMENT::allow_unnamed_files(true);
 }
 

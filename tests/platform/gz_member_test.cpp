@@ -89,14 +89,13 @@ TEST(GzMemberWrite, MemberInsideOtherDataIsAValidGzipFileOnceCutOut) {
 
   // Trailer: CRC-32 and length, little-endian.
   uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(payload.data()), static_cast<uInt>(payload.size()));
-  std::string trailer = member.substr(member.size() - 8);
-  uint32_t stored_crc = 0, stored_length = 0;
-  for (int i = 3; i >= 0; i--) {
-    stored_crc = (stored_crc << 8) | static_cast<uint8_t>(trailer[i]);
-    stored_length = (stored_length << 8) | static_cast<uint8_t>(trailer[4 + i]);
-  }
-  EXPECT_EQ(stored_crc, static_cast<uint32_t>(crc));
-  EXPECT_EQ(stored_length, payload.size());
+  auto stored = [&](size_t from_end) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; i--) value = (value << 8) | static_cast<uint8_t>(member[member.size() - from_end + i]);
+    return value;
+  };
+  EXPECT_EQ(stored(8), static_cast<uint32_t>(crc));
+  EXPECT_EQ(stored(4), payload.size());
 
   std::string inflated;
   EXPECT_TRUE(zlib_gunzip(member, inflated));
