@@ -153,6 +153,7 @@ TEST_F(Script, Backgrounds) {
        0xFF000081, 0xFF0000C0, 0xFF000080},
       {"vertical fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_VFADING, s.fading_colour = 0xFF0000FF; },
        0xFF0000C1, 0xFF0000C1, 0xFF000080},
+      {"to black by default", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_HFADING; }, 0xFF00007F, 0xFF000040, 0xFF000080},
       {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; }, 0xFF404040,
        0xFF404040, 0xFF404040},
       {"rounded", [](WM_STYLE_SET& s) { s.shading_flags = 255; }, kBack, kBack, kScreen},
