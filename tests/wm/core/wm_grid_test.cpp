@@ -298,7 +298,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
   ASSERT_EQ(maximum, 150);
   auto stand_at = [&](int32_t offset) {
-    grid->scroll.set_int(PARAMETER::VALUE, maximum - offset);
+    grid->scroll.set_int(PARAMETER::VALUE, grid->scroll.get_int(PARAMETER::MAXIMUM) - offset);
     grid->apply_scroll();
   };
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
@@ -368,15 +368,17 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     grid->default_row_height = 40 + row;
     grid->set_cell(0, row, cell);
   }
-  const int32_t longer = grid->scroll.get_int(PARAMETER::MAXIMUM);
   for (const auto& [cell, offset] : {std::pair{tall, 175}, {taller, 225}}) {
-    grid->scroll.set_int(PARAMETER::VALUE, longer - offset);
-    grid->apply_scroll();
+    stand_at(offset);
     ASSERT_EQ(cell->get_y(), 25);
     cell->processed = 0;
     frame();
     EXPECT_EQ(cell->processed > 0, cell == taller) << cell->get_height();
   }
+  stand_at(210);  // a page down within a row as tall as the view, the next one taller, stays
+  input.key(XK_Page_Down);
+  frame();
+  EXPECT_EQ(grid->get_scroll_offset(), 210);
 }
 
 // Home, End and the page keys take the focused row along: to the first
