@@ -102,11 +102,15 @@ TEST_F(PageBase, PageObjectOperationsRunInOrder) {
   next_action = page_action::SWITCH_PAGE;
   manager->frame(false);
   EXPECT_EQ(pixel(5, 5), GREEN);
+  // Registered again under its id, a page takes the old one's place in the history.
+  ASSERT_TRUE(register_page(new PLAIN_PAGE("c", BLUE), -1, manager.get(), 1, 0, 1));
+  next_action = page_action::SWITCH_PAGE;
+  manager->frame(false);
   manager.reset();
   EXPECT_EQ(events, (std::vector<std::string>{
                         "a.create", "a.update", "a.update", "a.leave", "b.create_custom",
-                        "b.update", "b.leave", "b.destroyed", "a.create", "a.leave",
-                        "a.destroyed"}));
+                        "b.update", "b.leave", "b.destroyed", "a.create", "a.update", "a.leave",
+                        "a.destroyed", "c.create", "c.leave", "c.destroyed"}));
   EXPECT_EQ(dispatch_process(1, 2, 3) + dispatch_update(), 0);  // no manager, no page to ask
   struct BARE : WM_PAGE_BASE {
     void create(WM_PAGE_MANAGER*) override {}
