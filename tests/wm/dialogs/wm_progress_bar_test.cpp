@@ -35,13 +35,13 @@ protected:
   }
   static void clear() { get_screen_image()->fill_rect_solid(0, 0, 199, 149, &kScreen); }
   // Gaps 4, 4, 2, 2, a 10 x 12 font and a total of 100; the text colours
-  // unset unless asked.
+  // unset unless asked. A new bar starts at 0.
   static std::unique_ptr<WM_PROGRESS_BAR> bar(int16_t x, int16_t y, uint16_t w, uint16_t h,
                                               const char* title, uint8_t flags, int32_t value = 0) {
     auto b = std::make_unique<WM_PROGRESS_BAR>(x, y, w, h, title, 100, &kBack, &kInk, &kFill,
                                                flags, 255, 10, 12, 4, 4, 2, 2);
     b->text_colour = COLOUR_INVISIBLE;
-    b->value = value;
+    if (value) b->value = value;
     return b;
   }
   // The first and last index along a line whose pixel has the colour; -1
