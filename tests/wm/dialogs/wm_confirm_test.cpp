@@ -24,6 +24,7 @@ protected:
   }
   static int32_t span(const WM_BUTTON* b) { return b->width - 1; }
   static int32_t client_w(const WM_CONFIRM& d) { return d.get_client()->width; }
+  static int32_t text_w(const char* t) { return get_screen_image()->get_text_width(255, 65535, -1, t); }
 };
 
 }  // namespace
@@ -54,9 +55,7 @@ TEST_F(Confirm, ButtonRowsOfOneTwoAndThreeButtons) {
     for (int i = 0; i < r.count; ++i) {
       ASSERT_NE(buttons[i], nullptr);
       EXPECT_STREQ(buttons[i]->get_text(), r.texts[i]);
-      widest = std::max(widest, close_w - get_screen_image()->get_text_width(255, 65535, -1,
-                                                                             "Close") +
-                                    get_screen_image()->get_text_width(255, 65535, -1, r.texts[i]));
+      widest = std::max(widest, close_w - text_w("Close") + text_w(r.texts[i]));
     }
     for (int i = 0; i < r.count; ++i) EXPECT_EQ(span(buttons[i]), widest) << i;
     const int32_t cw = client_w(d), bw = widest;
@@ -87,7 +86,7 @@ TEST_F(Confirm, ButtonRowsOfOneTwoAndThreeButtons) {
 TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {
   const char* lines[] = {"Install into the chosen folder?", nullptr, "short"};
   WM_CONFIRM d(-1, -1, "Question", lines, 3, true, nullptr, 0, false, nullptr);
-  const int32_t widest = get_screen_image()->get_text_width(255, 65535, -1, lines[0]);
+  const int32_t widest = text_w(lines[0]);
   EXPECT_EQ(d.width, std::max(widest + 40, 150));
   EXPECT_NEAR(d.get_x(), (800 - d.width) / 2, 1);
   EXPECT_NEAR(d.get_y(), (600 - d.height) / 2, 1);
@@ -147,25 +146,22 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
     EXPECT_EQ(d.width, r.width);
     EXPECT_EQ(d.height, r.height);
     EXPECT_TRUE(view.contains(RECT::sized(d.get_x(), d.get_y(), d.width, d.height)));
-    IMAGE* s = get_screen_image();
     // The title shows whole.
-    EXPECT_GE(d.get_title()->width,
-              s->get_text_width(255, 65535, -1, r.title) + d.get_title()->left_gap + d.get_title()->right_gap);
+    EXPECT_GE(d.get_title()->width, text_w(r.title) + d.get_title()->left_gap + d.get_title()->right_gap);
     // Each button holds its text; they stand apart inside the client area.
     for (const WM_BUTTON* b : {d.first_button, d.second_button})
-      EXPECT_GE(b->width - b->left_gap - b->right_gap, s->get_text_width(255, 65535, -1, b->get_text()));
+      EXPECT_GE(b->width - b->left_gap - b->right_gap, text_w(b->get_text()));
     EXPECT_LT(d.first_button->x + d.first_button->width, d.second_button->x);
     EXPECT_GE(d.first_button->x, d.get_client()->x);
     EXPECT_LE(d.second_button->x + d.second_button->width, d.get_client()->x + d.get_client()->width);
     // The message: every row shown, or a scroll bar for them.
     WM_TEXT_WIN* m = d.message_window;
     EXPECT_EQ(m->scrollbar != nullptr, r.scrolls);
-    if (!r.scrolls) {
-      EXPECT_LE(m->get_row_count(), m->get_visible_rows());
-    }
     EXPECT_LT(m->y + m->height, d.first_button->y);
     if (r.scrolls) {
       EXPECT_EQ(d.width, view.width());
+    } else {
+      EXPECT_LE(m->get_row_count(), m->get_visible_rows());
     }
   }
   // A lone long button sets the width: itself and a 10-pixel margin each side.
@@ -174,4 +170,8 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
   lone.fit_to_texts();
   EXPECT_EQ(std::make_pair(left(lone, lone.first_button), client_w(lone)),
             std::make_pair(10, span(lone.first_button) + 20));
+  lone.get_title()->text.set_type(PARAMETER::I32);  // a title that is no text measures nothing:
+  lone.get_title()->left_gap = 600;
+  lone.fit_to_texts();
+  EXPECT_EQ(lone.width, 604);  // its gap of 600, a pixel past the text, the right gap of 1 and the frame's 2
 }
