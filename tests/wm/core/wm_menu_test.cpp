@@ -85,11 +85,14 @@ protected:
     wm_test::paint_table(&root);
     return action;
   }
-  // Returns the page action of the release's frame.
-  int32_t click_at(int32_t px, int32_t py) {
+  // Returns the page action of the release's frame; the pointer moves by
+  // drag_x while the button is held.
+  int32_t click_at(int32_t px, int32_t py, int32_t drag_x = 0) {
     input.move_to(px, py);
     frame();
     input.press(1);
+    frame();
+    input.move_to(px + drag_x, py);
     frame();
     input.release(1);
     return frame();
@@ -206,7 +209,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   EXPECT_EQ(heard.size(), 1u);
 
   // A free pop-up goes once an item is chosen.
-  auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, false,
+  auto* free_menu = new WM_FLOATING_MENU(200, 60, nullptr, &body, &body, &button, nullptr, true,
                                          false, nullptr, nullptr, nullptr, nullptr, nullptr);
   free_menu->add_item("Other", note, 0, 0, false);
   EXPECT_EQ(free_menu->add_item("None", nullptr, 0, 0, false)->click(), 0);  // no callback, no answer
@@ -229,6 +232,8 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   frame();
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_TRUE(free_menu->visible);
+  click_at(201, 61, 10);  // movable: a press on its edge drags it
+  EXPECT_EQ(free_menu->x, 210);
   EXPECT_EQ(click_on(pick), page_action::HANDLED);  // the item's answer is the frame's
   frame();
   EXPECT_EQ(heard.back(), "Pick");
