@@ -85,8 +85,7 @@ protected:
     wm_test::paint_table(&root);
     return action;
   }
-  // Returns the page action of the release's frame; the pointer moves by
-  // drag_x while the button is held.
+  // Returns the page action of the release's frame; held, the pointer moves by drag_x.
   int32_t click_at(int32_t px, int32_t py, int32_t drag_x = 0) {
     input.move_to(px, py);
     frame();
