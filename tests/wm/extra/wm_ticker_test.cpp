@@ -172,9 +172,9 @@ TEST_F(Ticker, ALongJoinedTextRunsWholeAtASlowSpeed) {
 }
 
 TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
-  // Joined, and item by item.
+  // Joined, and item by item, in a strip lower than the text: its bottom row shows text too.
   for (const char* separator : {" - ", static_cast<const char*>(nullptr)}) {
-    WM_TICKER t(50, 40, 249, 59, 3000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
+    WM_TICKER t(50, 40, 249, 47, 3000, 0, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
     // With characters above 255 (byte-1 runs), which the part drawn may start in.
     for (int i = 0; i < 30; ++i)
       t.add_item(("Item \x01,2192,2190\x01 " + std::to_string(i)).c_str(), 0, 0, 65535);
@@ -189,12 +189,12 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
       const std::vector<COLOUR> drawn = pixels_of(t);
       for (int16_t py = 0; py < 100; ++py)
         for (int16_t px = 0; px < 400; ++px)
-          if (px < 50 || px > 249 || py < 40 || py > 59) { ASSERT_EQ(wm_test::pixel(px, py), kScreen); }
+          if (px < 50 || px > 249 || py < 40 || py > 47) { ASSERT_EQ(wm_test::pixel(px, py), kScreen); }
       // The characters left out lie wholly outside the strip.
       clear_screen();
-      s->set_clip_rect(50, 40, 249, 59);
+      s->set_clip_rect(50, 40, 249, 47);
       const char* text = separator ? t.get_joined_text() : t.get_item(t.get_current_item())->text.c_str();
-      s->draw_text(static_cast<int16_t>(t.get_text_x()), 42, &kInk, nullptr, nullptr, FONT_DEFAULT,
+      s->draw_text(static_cast<int16_t>(t.get_text_x()), 36, &kInk, nullptr, nullptr, FONT_DEFAULT,
                    16, 16, text);
       s->set_clip_rect(0, 0, 399, 99);
       ASSERT_TRUE(drawn == pixels_of(t)) << t.get_text_x();
