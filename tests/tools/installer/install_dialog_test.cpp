@@ -210,6 +210,11 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_TRUE(d->forward_button->enabled);
   EXPECT_STREQ(d->quit_button->get_text(), "About");
   EXPECT_EQ(d->quit_button->action_word_1, 8u);
+  // Gaps wider than a button can be leave Finish as wide as one can be, not 0 wide.
+  d->forward_button->left_gap = d->forward_button->right_gap = 40000;
+  installer_database().dialog.button_gap = -32768;
+  d->update_buttons();
+  EXPECT_EQ(d->forward_button->width, 65535);
 }
 
 // Each button carries the skin's icon for the word it shows on the page; a
