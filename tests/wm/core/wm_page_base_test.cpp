@@ -173,7 +173,7 @@ TEST_F(PageBase, ImagePagesWaitTheirTimeOneAfterAnother) {
     input.advance_ms(500);
     const size_t done_before = done_at.size();
     const int32_t action = manager->frame(false);
-    if (done_at.size() == done_before) EXPECT_EQ(action, 0) << input.now_ms();  // waiting acts not
+    if (done_at.size() == done_before) { EXPECT_EQ(action, 0) << input.now_ms(); }  // waiting acts not
     if (done_at.size() == 1 && input.now_ms() == 1003000) {
       EXPECT_EQ(pixel(189, 139), 0xFF0000FFu);
       EXPECT_EQ(pixel(199, 149), 0xFF00FF00u);  // one pixel short of the corner
