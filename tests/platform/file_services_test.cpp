@@ -176,12 +176,12 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     EXPECT_FALSE(held.close());
   }
   EXPECT_EQ(ts::read_file(work + "/made.bin"), "m");
-  // Also as descriptor 0, in a program started with its standard input closed.
+  // Also as descriptor 0, in a program started with its standard input closed (a file found there too).
   EXPECT_EXIT(
       {
         close(0);
         APPEND_FILE held;
-        _exit(held.open(folder, "new.bin") && held.append("g", 1) && held.close() ? 0 : 1);
+        _exit(file_exists(folder, "made.bin") && held.open(folder, "new.bin") && held.append("g", 1) && held.close() ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdefg");
@@ -562,7 +562,12 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
           close(0);
           for (const auto& row : rows)
             if (FOLDER_HOLD().reach(folder_at(work + row.path), row.make) != (row.lands.back() == 'f')) _exit(1);
-          _exit(0);
+          FOLDER_HOLD zero;  // a folder held as 0 is written in where it has moved
+          FILE_REPLACEMENT file;
+          const std::string was = work + "/open/new";
+          const bool held = zero.reach(folder_at(was), FOLDER_HOLD::MAKE::NOTHING, &hold) && zero.held_descriptor() == 0;
+          _exit(held && rename(was.c_str(), (was + "-moved").c_str()) == 0 && file.begin(folder_at(was), "g", 0644, &zero) &&
+                file.write("0", 1) && file.commit() && ts::read_file(was + "-moved/g") == "0" ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(hold.reach(folder_at("relative/x")));  // only absolute paths are walked
