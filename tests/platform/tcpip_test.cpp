@@ -243,6 +243,17 @@ std::string receive_text(TCPIP& net, int16_t slot, size_t count) {
   return got;
 }
 
+// Runs body with the soft limit of open descriptors at soft, then puts it back.
+template <typename BODY>
+void with_descriptor_limit(int soft, BODY body) {
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit lowered = {static_cast<rlim_t>(soft), limit.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  body();
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+}
+
 class TcpipTest : public testing::Test {
 protected:
   void SetUp() override {
@@ -429,13 +440,9 @@ TEST_F(TcpipTest, ConnectFailuresLeaveTheSlotFree) {
   EXPECT_EQ(net.connect("300.1.1.1", closed_port), -1);
   EXPECT_EQ(net.connect(nullptr, closed_port), -1);
   EXPECT_EQ(net.connect("", closed_port), -1);
-  rlimit limit{};  // no descriptor left for a socket
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-  const rlimit full = {static_cast<rlim_t>(fcntl(2, F_DUPFD, 0)), limit.rlim_max};
-  close(static_cast<int>(full.rlim_cur));
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
-  EXPECT_EQ(net.connect("127.0.0.1", closed_port), -1);
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+  const int next_free = fcntl(2, F_DUPFD, 0);  // no descriptor left for a socket
+  close(next_free);
+  with_descriptor_limit(next_free, [&] { EXPECT_EQ(net.connect("127.0.0.1", closed_port), -1); });
   EXPECT_FALSE(net.is_connected(0));
   EXPECT_EQ(open_descriptor_count(), before);
 }
@@ -671,6 +678,10 @@ TEST_F(TcpipTest, SendGivesUpOnAPeerThatStopsReading) {
   EXPECT_EQ(got.size(), static_cast<size_t>(sent));
   EXPECT_TRUE(got == data.substr(0, static_cast<size_t>(sent)));
   EXPECT_EQ(read_bytes(peer.fd, 1, 50), "");
+  set_tcpip_wait_limit(3000);  // a wait the system refuses (no descriptor allowed) ends it at once
+  start = Clock::now();
+  with_descriptor_limit(0, [&] { EXPECT_GT(net.send(0, data.data(), static_cast<int32_t>(data.size())), 0); });
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(TcpipTest, QueuesLongerThan64KArriveWholeAndInOrder) {
