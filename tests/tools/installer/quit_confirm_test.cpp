@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "database.h"
@@ -135,6 +136,11 @@ TEST_F(QuitConfirm, TheDialogSpeaksTheCurrentLanguageAndYesEndsTheRun) {
   frames(2);
   click(quit_dialog->first_button);
   EXPECT_EQ(manager->frame(false), page_action::END);
+  // The message keeps its last 100 lines: after A and 100 line breaks the A has gone.
+  snprintf(data.languages[0].texts[QUIT_MSG], DATABASE_TEXT_SIZE, "A%s", std::string(100, '\r').c_str());
+  confirm_quit(0);
+  EXPECT_EQ(quit_dialog->message_window->get_line_count(), 100);
+  EXPECT_STREQ(quit_dialog->message_window->get_row(quit_dialog->message_window->row_at_age(0)).text, "");
 }
 
 TEST_F(QuitConfirm, EveryWayTheDialogGoesClearsItsPointer) {
