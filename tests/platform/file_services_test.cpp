@@ -106,17 +106,14 @@ protected:
 
 TEST_F(FileServicesTest, JoinsPathsWithExactlyOneSlash) {
   char out[32];
-  ASSERT_TRUE(join_path(out, sizeof out, "/a", "b"));
-  EXPECT_STREQ(out, "/a/b");
-  ASSERT_TRUE(join_path(out, sizeof out, "/a/", "b"));
-  EXPECT_STREQ(out, "/a/b");
-  ASSERT_TRUE(join_path(out, sizeof out, "/", "b"));
-  EXPECT_STREQ(out, "/b");
+  for (auto [folder, joined] : {std::pair{"/a", "/a/b"}, {"/a/", "/a/b"}, {"/", "/b"}}) {
+    ASSERT_TRUE(join_path(out, sizeof out, folder, "b"));
+    EXPECT_STREQ(out, joined);
+  }
 
-  EXPECT_STREQ(make_path(folder_at("/a/"), "b"), "/a/b");
-  EXPECT_STREQ(make_path(folder_at("/a"), "b"), "/a/b");
-  EXPECT_STREQ(make_path(folder_at("/a"), nullptr), "/a/");
-  EXPECT_STREQ(make_path(folder_at(""), nullptr), "/");
+  for (auto [folder, name, made] : {std::tuple<const char*, const char*, const char*>{"/a/", "b", "/a/b"},
+                                    {"/a", "b", "/a/b"}, {"/a", nullptr, "/a/"}, {"", nullptr, "/"}})
+    EXPECT_STREQ(make_path(folder_at(folder), name), made) << folder;
   const std::string fits(FOLDER_PATH_SIZE - 4, 'n');  // "/a/" and the terminator take the rest
   EXPECT_STREQ(make_path(folder_at("/a"), fits.c_str()), ("/a/" + fits).c_str());
   EXPECT_EQ(make_path(folder_at("/a"), (fits + "n").c_str()), nullptr);
@@ -149,12 +146,10 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
 
   // Failures other than a missing file create nothing.
   ASSERT_EQ(mkdir((work + "/dir").c_str(), 0755), 0);
-  EXPECT_EQ(open_file(folder, "dir", "r+b"), nullptr);
-  EXPECT_EQ(open_file(folder_at(work + "/new.bin"), "below", "r+b"), nullptr);
-  EXPECT_EQ(open_file(folder, "missing", "rb"), nullptr);
+  for (auto [at, name, mode] : {std::tuple{work, "dir", "r+b"}, {work + "/new.bin", "below", "r+b"},
+                                 {work, "missing", "rb"}, {work, "", "wb"}, {work, "x", ""}})
+    EXPECT_EQ(open_file(folder_at(at), name, mode), nullptr) << name << " " << mode;
   EXPECT_FALSE(ts::file_exists(work + "/missing"));
-  EXPECT_EQ(open_file(folder, "", "wb"), nullptr);
-  EXPECT_EQ(open_file(folder, "x", ""), nullptr);
   EXPECT_FALSE(close_file(nullptr));
 
   // A file made only where nothing has the name yet.
