@@ -529,6 +529,13 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
   ASSERT_TRUE(menu->is_open());
   ASSERT_NE(popup->get_down_arrow(), nullptr);
   EXPECT_EQ(popup->get_down_arrow()->visible, 1);
+  // 19 lines and the separator fit the screen; a 20th line alone needs the arrow.
+  for (const int lines : {19, 20}) {
+    popup->clear_items();
+    for (int i = 0; i < lines; ++i) popup->add_item("Line", note, 0, 0, i == 3);
+    frame();
+    EXPECT_EQ(popup->get_down_arrow() ? popup->get_down_arrow()->visible : 0, lines == 20) << lines;
+  }
 
   // Emptied and refilled while open, between frames.
   popup->clear_items();
