@@ -31,6 +31,7 @@ TEST(DirtyRectangles, SequencesOfRectangles) {
        {{0, 0, 9, 9}, {41, 0, 50, 9}},
        {{0, 0, 9, 9}, {41, 0, 50, 9}}},
       {"vertical margin too", {{0, 0, 9, 9}, {0, 41, 9, 50}}, {{0, 0, 9, 9}, {0, 41, 9, 50}}},
+      {"32 px above stays separate", {{0, 41, 9, 50}, {0, 0, 9, 9}}, {{0, 41, 9, 50}, {0, 0, 9, 9}}},
       // The union of the third with the first reaches the second: all merge.
       {"merges cascade",
        {{0, 0, 9, 9}, {100, 0, 109, 9}, {30, 0, 80, 9}},
