@@ -50,6 +50,8 @@ WM_SCREEN_OBJECT* custom_hook(WM_PTM_OBJECT_INFO* object_template, WM_CALLBACK c
 }
 
 int32_t some_callback(WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return 0; }
+std::pair<WM_SCREEN_OBJECT*, uintptr_t> told;  // what a build last told a control id, and the id
+int32_t tell(WM_SCREEN_OBJECT* o, uintptr_t id, uintptr_t) { return told = {o, id}, 0; }
 
 TEST_F(TemplateBuilder, TypeZeroAsksTheCustomHookAndFallsBackToALabel) {
   t.type = 0;
@@ -137,8 +139,13 @@ TEST_F(TemplateBuilder, NothingIsBuiltWithoutAManagerOrWhileNothingIsLoaded) {
     EXPECT_EQ(manager.current_root()->child_count(), 1);
     EXPECT_EQ(manager.back_buffers[0].width, 0);
     (store.areas[0]->get_page(0)->background = store.add_image())->picture = &dot;
-    EXPECT_TRUE(store.build_page(id, nullptr, 0xFFFFFFFFu));
+    WM_PTM_OBJECT_INFO* label = store.areas[0]->get_page(0)->get_object(0);
+    ASSERT_TRUE(label->add_child(wm_kind::SCRIPT));  // a lone child: built in the 2nd label, told its id
+    label->get_child(0)->control_id = 7;
+    EXPECT_TRUE(store.build_page(id, tell, 0xFFFFFFFFu));
     EXPECT_EQ(manager.back_buffers[0].width, 640);
+    ASSERT_EQ(manager.current_root()->get_child(1)->child_count(), 1);
+    EXPECT_EQ(told, std::pair(manager.current_root()->get_child(1)->get_child(0), uintptr_t{7}));
     std::unique_ptr<WM_DIALOG> dialog(store.create_dialog("d", nullptr, 0, 0, nullptr));
     EXPECT_NE(dialog, nullptr);
   }
