@@ -132,7 +132,7 @@ TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
     v.update(false);
     v.draw();
   }
-  EXPECT_EQ(v.item_count(), 0);
+  EXPECT_EQ(std::pair(v.item_count(), int32_t{v.get_current_item()}), std::pair(0, -1));  // none current
   // An empty item, or none of the time per character, stands whole at once.
   for (int16_t per_char : {int16_t{0}, int16_t{-3}}) {
     WM_VIDIPRINTER w = make(0, 399, per_char, 100, true);
