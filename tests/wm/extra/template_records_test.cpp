@@ -6,8 +6,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "folder.h"
 #include "memory_device.h"
 #include "template_test_store.h"
 #include "template_stream.h"
@@ -196,13 +198,20 @@ TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&bytes[8])), "$APPDATA/images");
   for (size_t i = 8 + strlen("$APPDATA/images"); i < bytes.size(); i++) ASSERT_EQ(bytes[i], 0) << i;
 
-  // Version 16 is the first to keep the path itself rather than a folder.
-  template_read_version = 16;
-  MEMORY_DEVICE at_16(bytes);
-  at_16.bytes.push_back(255);
-  WM_PTM_FONT_INFO old_font;
-  EXPECT_TRUE(at_16.read_object(old_font));
-  EXPECT_STREQ(old_font.folder, "$APPDATA/images");
+  // Version 16 is the first to keep the path itself rather than a folder
+  // block (here the program's folder, "$APP").
+  FOLDER program;
+  std::vector<uint8_t> at_15(bytes.begin(), bytes.begin() + 8), block = stored(program);
+  at_15.insert(at_15.end(), block.begin(), block.end());
+  for (const auto& [version, fields, folder] :
+       {std::tuple{uint16_t{15}, at_15, "$APP"}, {16, bytes, "$APPDATA/images"}}) {
+    template_read_version = version;
+    MEMORY_DEVICE old(fields);
+    old.bytes.push_back(255);
+    WM_PTM_FONT_INFO old_font;
+    EXPECT_TRUE(old.read_object(old_font)) << version;
+    EXPECT_STREQ(old_font.folder, folder) << version;
+  }
   template_read_version = TEMPLATE_STREAM_VERSION;
 
   std::fill(bytes.begin() + 8, bytes.end(), 'y');  // a field with no terminator
