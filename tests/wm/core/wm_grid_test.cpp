@@ -543,8 +543,10 @@ TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
       EXPECT_EQ(pixel(150, static_cast<int16_t>(py)), 0xFF00FF00u);
     }
   }
-  input.move_to(50, 149);
+  input.move_to(50, 149);  // the last pixel row: the partly shown row under it
   frame();
+  EXPECT_EQ(grid->hover_row, grid->last_visible_row);
+  EXPECT_FALSE(grid->is_row_fully_visible(grid->last_visible_row));
   input.move_to(250, 50);  // off the screen
   frame();
   EXPECT_EQ(grid->hover_row, -1);
