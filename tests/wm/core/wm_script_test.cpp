@@ -198,13 +198,15 @@ TEST_F(Script, IconsInTheirGapOrBesideTheText) {
       // An empty icon takes no room: the text stays at the gap, however wide the spacing
       // (searched for from column 11).
       {SSF_ICON_LEFT | SSF_ICON_ATTACH_TO_TEXT | SSF_LEFT_JUSTIFY_TEXT, 2, 3, 26, 12, false, 8},
+      // Above the text, 5 apart: icon, gap and text (25 rows) centred from row 17.
+      {SSF_ICON_TOP | SSF_ICON_ATTACH_TO_TEXT | SSF_LEFT_JUSTIFY_TEXT, 2, 66, 17, 12, true, 5},
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.flags);
     clear_screen();
     WM_STYLE_SET style = plain(row.flags);
     style.border_left_gap = row.left_gap;
-    style.x_spacing = row.spacing;
+    style.x_spacing = style.y_spacing = row.spacing;
     WM_SCRIPT label(10, 10, 129, 49, &style, "Text");
     ASSERT_TRUE(!row.icon || label.icon.create(8, 8));
     label.icon.fill_rect_solid(0, 0, 7, 7, &red);
@@ -214,7 +216,7 @@ TEST_F(Script, IconsInTheirGapOrBesideTheText) {
       EXPECT_EQ((std::vector<COLOUR>{pixel(ix, iy), pixel(ix + 7, iy + 7), pixel(ix - 1, iy), pixel(ix + 8, iy + 8)}),
                 (std::vector<COLOUR>{red, red, kBack, kBack}));
     }
-    const INK text = ink_of(row.icon_x + 8, 10, 129, 49, kBack);
+    const INK text = ink_of(row.flags & SSF_ICON_TOP ? 10 : row.icon_x + 8, 10, 129, 49, kBack);
     EXPECT_GE(text.x1, row.text_from - 1);  // the glyph's edge may reach one pixel left
     EXPECT_LE(text.x1, row.text_from + 3);
   }
