@@ -526,6 +526,7 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
     popup->add_item(("Line " + std::to_string(i)).c_str(), note, 0, 0, i == 3);
   }
   click_on(menu);
+  menu->process();  // a pass of its own, the pop-up showing, leaves it open
   ASSERT_TRUE(menu->is_open());
   ASSERT_NE(popup->get_down_arrow(), nullptr);
   EXPECT_EQ(popup->get_down_arrow()->visible, 1);
