@@ -131,6 +131,9 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
        false, 514, 176},  // four rows: two thirds of the view would not make them three
       // Four rows at 200, three at 220: no wider.
       {"three rows", "Quit", "Yes", "No", "Leave the set-up now? Nothing is lost by it.", false, 220, 154},
+      // At 440 the text is a pixel too wide for three rows: 460.
+      {"three rows by a pixel", "Quit", "Yes", "No", "Leave now? Leave now? Leave now? Leave now? "
+       "Leave now? Leave now? Leave now? Leave now? Leave now? w", false, 460, 154},
       {"more than the view holds", "Quit", "Yes", "No", long_message, true, 800, 600},
   };
   const RECT view = WM_DIALOG::view();
