@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -60,6 +61,11 @@ TEST_F(Animation, StepsOnceAFrameTimeWrapsAndDrawsEachFrameFromTheStrip) {
       for (int16_t py : {20, 39}) EXPECT_EQ(wm_test::pixel(px, py), kFrames[frame - 1]) << ms;
     EXPECT_EQ(wm_test::pixel(40, 20), kScreen);
   }
+  // On a clock that starts at 0 the first step waits a whole frame time too.
+  WM_ANIMATION fresh(0, 0, &strip, 4, 100, true, nullptr, 0, 0, CLICK_MODE::ON_PRESS);
+  std::string ticks;
+  for (uint32_t clock : {0u, 100u, 101u}) ticks += (WM_SCREEN_OBJECT::set_frame_clock(clock), fresh.tick()) ? '+' : '-';
+  EXPECT_EQ(ticks, "--+");
 }
 
 TEST_F(Animation, PlayingOnceRunsThroughTheFramesAndStopsOnTheFirst) {
