@@ -167,19 +167,12 @@ struct ROW {
 TEST_F(SkinPagesPictures, EveryWidgetStateMatchesItsReference) {
   ASSERT_NO_FATAL_FAILURE(make_skin());
   const ROW rows[] = {
-      {"normal", 0, 0, ""},
-      {"focus_second", 0, 0, "t"},
-      {"focus_third", 0, 0, "tt"},
-      {"check_box_toggled_by_key", 0, 0, "s"},
-      {"button_pressed", 44, 52, "mp"},
-      {"disabled_button_pressed", 198, 52, "mp"},
-      {"check_box_clicked", 18, 109, "mc"},
-      {"list_box_open", 70, 156, "mc"},
-      {"menu_open", 175, 156, "mc"},
-      {"scrollbar_stepped", 385, 195, "mccc"},
-      {"scrollbar_slider_held", 385, 166, "mp"},
-      {"scrollbar_slider_dragged", 385, 166, "mpu"},
-      {"grid_scrolled", 290, 140, "mw"},
+      {"normal", 0, 0, ""}, {"focus_second", 0, 0, "t"}, {"focus_third", 0, 0, "tt"},
+      {"check_box_toggled_by_key", 0, 0, "s"}, {"button_pressed", 44, 52, "mp"},
+      {"disabled_button_pressed", 198, 52, "mp"}, {"check_box_clicked", 18, 109, "mc"},
+      {"list_box_open", 70, 156, "mc"}, {"menu_open", 175, 156, "mc"},
+      {"scrollbar_stepped", 385, 195, "mccc"}, {"scrollbar_slider_held", 385, 166, "mp"},
+      {"scrollbar_slider_dragged", 385, 166, "mpu"}, {"grid_scrolled", 290, 140, "mw"},
       {"picture_hovered", 36, 226, "m"},
   };
   for (const ROW& row : rows) {

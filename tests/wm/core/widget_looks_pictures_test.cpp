@@ -319,14 +319,9 @@ TEST_F(WidgetLooks, EachSceneMatchesItsReference) {
     const char* name;
     void (*build)(WidgetLooks&);
     const char* area = "core2";
-  } scenes[] = {{"scroll_bars", scroll_bars},
-                {"grid_rows", grid_rows},
-                {"grid_cells", grid_cells},
-                {"grid_whole", grid_whole},
-                {"labels", labels},
-                {"borders", borders},
-                {"button_icons", button_icons, "core4"},
-                {"label_icons", label_icons, "core4"}};
+  } scenes[] = {{"scroll_bars", scroll_bars}, {"grid_rows", grid_rows}, {"grid_cells", grid_cells},
+                {"grid_whole", grid_whole},   {"labels", labels},       {"borders", borders},
+                {"button_icons", button_icons, "core4"}, {"label_icons", label_icons, "core4"}};
   for (const auto& scene : scenes) {
     SCOPED_TRACE(scene.name);
     clear_screen();

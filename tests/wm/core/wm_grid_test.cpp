@@ -545,8 +545,7 @@ TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
   }
   input.move_to(50, 149);  // the last pixel row: the partly shown row under it
   frame();
-  EXPECT_EQ(grid->hover_row, grid->last_visible_row);
-  EXPECT_FALSE(grid->is_row_fully_visible(grid->last_visible_row));
+  EXPECT_EQ(std::pair(grid->hover_row, grid->is_row_fully_visible(grid->hover_row)), std::pair(grid->last_visible_row, false));
   input.move_to(250, 50);  // off the screen
   frame();
   EXPECT_EQ(grid->hover_row, -1);

@@ -139,11 +139,8 @@ protected:
 TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   WM_MENU* menu = add_menu(10, 10, "Fruit");
   WM_FLOATING_MENU* popup = menu->get_popup();
-  for (const char* text : {"Apple", "Apricot", "Banana", "Blueberry"}) {
-    ASSERT_NE(popup->add_item(text, note, 0, 0, false), nullptr);
-  }
-  ASSERT_NE(popup->add_item("Cherry", note, 0, 0, true), nullptr);
-  ASSERT_NE(popup->add_item("Cranberry", note, 0, 0, false), nullptr);
+  for (const std::string text : {"Apple", "Apricot", "Banana", "Blueberry", "Cherry", "Cranberry"})
+    ASSERT_NE(popup->add_item(text.c_str(), note, 0, 0, text == "Cherry"), nullptr) << text;
   ASSERT_EQ(popup->get_item_count(), 7);  // the separator is row 4
   // Separators at the end are no part of what shows: the pop-up keeps its height.
   const uint16_t height = popup->height;
@@ -165,12 +162,9 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
     const char* prefix;
   } steps[] = {
       {wm_key::DOWN, nullptr, 0, 0, ""},  // keyboard mode starts on the first item
-      {wm_key::DOWN, nullptr, 0, 1, ""},
-      {wm_key::END, nullptr, 0, 6, ""},
-      {wm_key::UP, nullptr, 0, 5, ""},
+      {wm_key::DOWN, nullptr, 0, 1, ""}, {wm_key::END, nullptr, 0, 6, ""}, {wm_key::UP, nullptr, 0, 5, ""},
       {wm_key::UP, nullptr, 0, 3, ""},  // over the separator
-      {wm_key::HOME, nullptr, 0, 0, ""},
-      {wm_key::PAGE_DOWN, nullptr, 0, 6, ""},
+      {wm_key::HOME, nullptr, 0, 0, ""}, {wm_key::PAGE_DOWN, nullptr, 0, 6, ""},
       {0, "b", 500, 2, "b"},
       {0, "L", 100, 3, "bL"},  // case does not matter
       {0, "c", 401, 5, "c"},   // a pause starts a new prefix
@@ -184,9 +178,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
     frame(0);
     EXPECT_EQ(focused_row(popup), s.focus) << s.key << (s.typed ? s.typed : "");
     EXPECT_STREQ(popup->get_type_prefix(), s.prefix);
-    if (s.key) {
-      EXPECT_EQ(key_queue.peek_last_key(), 0u) << "the menu used the key";
-    }
+    if (s.key) { EXPECT_EQ(key_queue.peek_last_key(), 0u) << "the menu used the key"; }
   }
   hold(kReturn);
   EXPECT_EQ(heard, std::vector<std::string>{"Cranberry"});
