@@ -120,22 +120,17 @@ TEST_F(TemplateRecords, ReferencesAreStoredAsPositionsAndWidthsAsOnFile) {
   object.hotkey = 0xFF0D;
   WM_STYLE_SET foreign;
   object.cell_style = &foreign;  // not in the store: none
-  std::vector<uint8_t> bytes = stored(object);
+  const std::vector<uint8_t> bytes = stored(object);
+  auto word_at = [&bytes](size_t at) { int32_t word; memcpy(&word, &bytes[at], 4); return word; };
   // not_built, type, action name, two words, control name and id, the
   // rectangle, no own style, no text, the empty name block.
   size_t at = 1 + 4 + 4 + 8 + 4 + 4 + 8 + 1 + 4 + 4;
-  int32_t style_index;
-  memcpy(&style_index, &bytes[at], 4);
-  EXPECT_EQ(style_index, 1);
+  EXPECT_EQ(word_at(at), 1);  // the style's index
   at += 4 + 4 + 4 + 1 + 1;  // style, extra word, tooltip, enabled, kind
   EXPECT_EQ(bytes[at], 1);   // a hot key follows, 32 bits wide
-  uint32_t key;
-  memcpy(&key, &bytes[at + 1], 4);
-  EXPECT_EQ(key, 0xFF0Du);
+  EXPECT_EQ(word_at(at + 1), 0xFF0D);
   at += 1 + 4 + 1 + 1 + 4 + 2 + 2 + 4;  // ... image, rows, columns, widths
-  int32_t cell_style;
-  memcpy(&cell_style, &bytes[at], 4);
-  EXPECT_EQ(cell_style, -1);
+  EXPECT_EQ(word_at(at), -1);  // the cell style
 }
 
 TEST_F(TemplateRecords, EveryCutOfAStoredRecordFailsCleanly) {

@@ -118,10 +118,7 @@ TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
   EXPECT_EQ(shown(v), "al");
   v.add_item("delta", 0, 0, 65535);  // full: "alpha", being cut, is dropped
   EXPECT_EQ(v.get_revealed(), -1);
-  at(90);
-  v.update(false);
-  at(120);
-  v.update(false);
+  for (const uint64_t ms : {90u, 120u}) { at(ms); v.update(false); }
   EXPECT_EQ(shown(v), "b");
   v.remove_item(0);  // the one being revealed
   v.remove_item(1);
