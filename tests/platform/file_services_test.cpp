@@ -171,12 +171,15 @@ TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
     EXPECT_FALSE(held.close());
   }
   EXPECT_EQ(ts::read_file(work + "/made.bin"), "m");
-  // Also as descriptor 0, in a program started with its standard input closed (a file found there too).
+  // Also as descriptor 0, in a program started with its standard input closed (a file found there too);
+  // a descriptor open only for reading refuses the append at once.
   EXPECT_EXIT(
       {
         close(0);
+        alarm(20);  // an append that never ends fails the test
         APPEND_FILE held;
-        _exit(file_exists(folder, "made.bin") && held.open(folder, "new.bin") && held.append("g", 1) && held.close() ? 0 : 1);
+        _exit(file_exists(folder, "made.bin") && held.open(folder, "new.bin") && held.append("g", 1) && held.close() &&
+              held.adopt(::open((work + "/made.bin").c_str(), O_RDONLY | O_CLOEXEC)) && !held.append("x", 1) ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(ts::read_file(work + "/new.bin"), "abcdefg");
@@ -557,10 +560,14 @@ TEST_F(FileServicesTest, AHoldFollowsOnlySafeLinksAndSaysWhereItStopped) {
           close(0);
           for (const auto& row : rows)
             if (FOLDER_HOLD().reach(folder_at(work + row.path), row.make) != (row.lands.back() == 'f')) _exit(1);
-          FOLDER_HOLD zero;  // a folder held as 0 is written in where it has moved
+          FOLDER_HOLD zero;  // a folder held as 0 takes its bits as the folder made, and is written in where it has moved
           FILE_REPLACEMENT file;
           const std::string was = work + "/open/new";
-          const bool held = zero.reach(folder_at(was), FOLDER_HOLD::MAKE::NOTHING, &hold) && zero.held_descriptor() == 0;
+          struct stat made {};
+          const bool held = zero.reach(folder_at(was), FOLDER_HOLD::MAKE::NOTHING, &hold) && zero.held_descriptor() == 0 &&
+                            stat(was.c_str(), &made) == 0 &&
+                            zero.set_made_folder_mode((FOLDER_HOLD::MADE_FOLDER{was, made.st_dev, made.st_ino}), 0701) &&
+                            mode_of(was) == 0701u;
           _exit(held && rename(was.c_str(), (was + "-moved").c_str()) == 0 && file.begin(folder_at(was), "g", 0644, &zero) &&
                 file.write("0", 1) && file.commit() && ts::read_file(was + "-moved/g") == "0" ? 0 : 2);
         },
@@ -614,10 +621,14 @@ TEST_F(FileServicesTest, WriteOnlyFileThatCannotBeReadIsNotTruncated) {
       {
         if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
         FILE* opened = open_file(folder_at(work), "locked", "r+b");
-        _exit(opened ? 1 : 0);
+        // Nor may an ordinary user name a file made without a name: a named one is made instead.
+        FILE_REPLACEMENT::allow_unnamed_files(true);
+        FILE_REPLACEMENT mine;
+        _exit(opened ? 1 : mine.begin(folder_at(work), "mine", 0644) && mine.write("m", 1) && mine.commit() ? 0 : 3);
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(ts::read_file(file), "precious");
+  EXPECT_EQ(ts::read_file(work + "/mine"), "m");
 }
 
 TEST_F(FileServicesTest, CopyKeepsBytesAndPermissionBitsAndReplacesTheTarget) {
