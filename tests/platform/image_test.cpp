@@ -73,9 +73,7 @@ TEST(Image, DefaultImageIsEmptyWithDefaults) {
 TEST(Image, CreateGivesZeroPixelsAndWholeClip) {
   IMAGE image(5, 3);
   ASSERT_NE(image.pixels, nullptr);
-  EXPECT_EQ(image.width, 5);
-  EXPECT_EQ(image.height, 3);
-  EXPECT_EQ(image.stride, 6);
+  EXPECT_EQ((std::vector<int>{image.width, image.height, image.stride, image.valid}), (std::vector<int>{5, 3, 6, 1}));
   EXPECT_EQ(image.pixel_count, 18u);
   for (size_t i = 0; i < image.pixel_count; ++i) EXPECT_EQ(image.pixels[i], 0u);
   EXPECT_EQ(clip(image), (std::vector<int16_t>{0, 0, 4, 2}));

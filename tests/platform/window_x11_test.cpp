@@ -514,7 +514,14 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   x11.have_video_modes = true;
   EXPECT_FALSE(open_window(&p, 0));
   one_mode_listed = true;  // one mode, of another size: the borderless window again
+  XWarpPointer(probe, None, DefaultRootWindow(probe), 0, 0, 0, 0, 1, 1);
+  XSync(probe, False);
   EXPECT_TRUE(open_window(&p, 0));
+  Window root = None, child = None;  // the pointer went first to the middle of the size asked
+  int pointer_x = 0, pointer_y = 0, window_x = 0, window_y = 0;
+  unsigned buttons = 0;
+  XQueryPointer(probe, DefaultRootWindow(probe), &root, &child, &pointer_x, &pointer_y, &window_x, &window_y, &buttons);
+  EXPECT_EQ(std::pair(pointer_x, pointer_y), std::pair(400, 300));
   one_mode_listed = x11.have_video_modes = false;
   // A window in a switched mode gives the mode back as it closes.
   ASSERT_TRUE(open_window(&windowed, 0));
