@@ -594,30 +594,19 @@ TEST_F(BlockTest, HyphenatesALongWordWhereTheLineAndADashFit) {
         {{0, 0, std::string(word, keep), "-", 0}, {0, kSize, word + keep, nullptr, 0}});
 }
 
-TEST_F(BlockTest, OneLineBoxTruncatesWithEllipsisCentred) {
-  const char* text = "The quick brown fox";
-  const int box = w("The quick") + 1, ellipsis = w("...");
-  // Characters join while they and "..." still fit.
-  int count = 0;
-  while (ellipsis + w(std::string(text, count + 1).c_str()) <= box) ++count;
-  const std::string prefix(text, count);
-  const int x = 20 + (box - w(prefix.c_str())) / 2 - ellipsis / 2;
-  check(20, 30, 20 + box - 1, 30 + kSize - 1, text, 0, {{x, 30, prefix, "...", 0}});
-}
-
 TEST_F(BlockTest, TailsOfAlignedLinesStayInsideTheBox) {
-  // "..." and "-" count into a right-aligned line's width.
+  // "..." and "-" count into an aligned line's width. A one-line box keeps the characters that
+  // still fit with "...": centred, right-aligned, or at the left edge with the tail after them.
   const char* text = "The quick brown fox";
   const int box = w("The quick") + 1, ellipsis = w("...");
   int count = 0;
   while (ellipsis + w(std::string(text, count + 1).c_str()) <= box) ++count;
   const std::string prefix(text, count);
   const int x2 = 20 + box - 1;
-  check(20, 30, static_cast<int16_t>(x2), 30 + kSize - 1, text, TEXT_RIGHT | TEXT_TOP,
-        {{x2 - w(prefix.c_str()) - ellipsis, 30, prefix, "...", 0}});
-  // Left-aligned, the line stays at the left edge: the tail fits after it.
-  check(20, 30, static_cast<int16_t>(x2), 30 + kSize - 1, text, TEXT_LEFT | TEXT_TOP,
-        {{20, 30, prefix, "...", 0}});
+  for (const auto& [flags, x] : {std::pair{0, 20 + (box - w(prefix.c_str())) / 2 - ellipsis / 2},
+                                 {TEXT_RIGHT | TEXT_TOP, x2 - w(prefix.c_str()) - ellipsis},
+                                 {TEXT_LEFT | TEXT_TOP, 20}})
+    check(20, 30, static_cast<int16_t>(x2), 30 + kSize - 1, text, static_cast<uint16_t>(flags), {{x, 30, prefix, "...", 0}});
 
   const char* word = "abcdefghijkl";
   const int word_box = w("abcdefgh") + 1;
@@ -641,16 +630,13 @@ TEST_F(BlockTest, LastLineTakesTheWholeRestWhenItFits) {
 
 TEST_F(BlockTest, TrailingNewlineAndLeadingBlanksChangeNothing) {
   IMAGE a(200, 100), b(200, 100);
-  paint(a, kWhite);
-  paint(b, kWhite);
-  a.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, "Hello\n", 0);
-  b.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, "Hello", 0);
-  EXPECT_TRUE(same_pixels(a, b));
-  paint(a, kWhite);
-  paint(b, kWhite);
-  a.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, " \t  Hi", TEXT_LEFT);
-  b.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, "Hi", TEXT_LEFT);
-  EXPECT_TRUE(same_pixels(a, b));
+  for (const auto& [with, without, flags] : {std::tuple{"Hello\n", "Hello", 0}, {" \t  Hi", "Hi", TEXT_LEFT}}) {
+    paint(a, kWhite);
+    paint(b, kWhite);
+    a.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, with, static_cast<uint16_t>(flags));
+    b.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, without, static_cast<uint16_t>(flags));
+    EXPECT_TRUE(same_pixels(a, b)) << with;
+  }
   // A text of blanks only draws nothing.
   paint(a, kWhite);
   a.draw_text_block(0, 0, 199, 99, &kBlack, nullptr, nullptr, font(), kSize, kSize, "   \n", 0);
