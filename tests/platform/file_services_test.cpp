@@ -18,6 +18,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -32,6 +33,13 @@
 #include "text_file.h"
 
 namespace ts = test_support;
+
+// While set, naming a file through its descriptor is refused, as on a file system without it.
+static bool links_refused = false;
+extern "C" int linkat(int from, const char* name, int at, const char* to, int flags) {
+  if (links_refused) return errno = EPERM, -1;
+  return static_cast<int>(syscall(SYS_linkat, from, name, at, to, flags));
+}
 
 namespace {
 
@@ -358,6 +366,12 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
     EXPECT_EQ(std::pair(file.failed_step, file.error), std::pair(FILE_REPLACEMENT::STEP::RENAME, EISDIR));
     EXPECT_EQ(names_in(work), (std::vector<std::string>{"folder", "made"})) << unnamed;
   }
+  links_refused = true;  // where the unnamed file cannot be named, a named one takes the name
+  FILE_REPLACEMENT::allow_unnamed_files(true);
+  FILE_REPLACEMENT named;
+  EXPECT_TRUE(named.begin(folder_at(work), "made", 0644) && named.write("named", 5) && named.commit());
+  EXPECT_EQ(ts::read_file(work + "/made"), "named");
+  links_refused = false;
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 

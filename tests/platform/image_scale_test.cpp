@@ -111,10 +111,7 @@ TEST(ImageScale, KeepingBothSizesChangesNothingButMarksDirty) {
   image.scale(65535, 65535, false);
   EXPECT_EQ(image.pixels, buffer);
   EXPECT_EQ(pixels_of(image), pattern(4, 3));
-  EXPECT_EQ(image.dirty_x1, 0);
-  EXPECT_EQ(image.dirty_y1, 0);
-  EXPECT_EQ(image.dirty_x2, 3);
-  EXPECT_EQ(image.dirty_y2, 2);
+  EXPECT_EQ(image_test_support::dirty(image), (std::vector<int>{0, 0, 3, 2}));
 
   image.keep_aspect = 1;
   image.scale(65535, 65535, true);
@@ -122,37 +119,25 @@ TEST(ImageScale, KeepingBothSizesChangesNothingButMarksDirty) {
 }
 
 TEST(ImageScale, KeepAspectChoosesTheDrivingSide) {
-  IMAGE wide(200, 100);
-  wide.keep_aspect = 1;
-  wide.scale(50, 50, false);  // 200 / 50 > 100 / 50: the width drives
-  EXPECT_EQ(wide.width, 50);
-  EXPECT_EQ(wide.height, 25);
-
-  IMAGE logo(195, 80);
-  logo.keep_aspect = 1;
-  logo.scale(65535, 60, true);  // 195 x 60 / 80 = 146.25
-  EXPECT_EQ(logo.width, 146);
-  EXPECT_EQ(logo.height, 60);
-
-  IMAGE tall(100, 200);
-  tall.keep_aspect = 1;
-  tall.scale(30, 65535, false);
-  EXPECT_EQ(tall.width, 30);
-  EXPECT_EQ(tall.height, 60);
-
-  // The comparison is by true ratios: 101 / 50 is above 50 / 25.
-  IMAGE near(101, 50);
-  near.keep_aspect = 1;
-  near.scale(50, 25, false);
-  EXPECT_EQ(near.width, 50);
-  EXPECT_EQ(near.height, 24);
-
-  // A very flat picture keeps at least one row.
-  IMAGE flat(200, 1);
-  flat.keep_aspect = 1;
-  flat.scale(50, 65535, false);
-  EXPECT_EQ(flat.width, 50);
-  EXPECT_EQ(flat.height, 1);
+  const struct {
+    int16_t w, h;
+    uint16_t to_w, to_h;
+    bool smooth;
+    int16_t width, height;
+  } rows[] = {
+      {200, 100, 50, 50, false, 50, 25},    // 200 / 50 > 100 / 50: the width drives
+      {195, 80, 65535, 60, true, 146, 60},  // 195 x 60 / 80 = 146.25
+      {100, 200, 30, 65535, false, 30, 60},
+      {101, 50, 50, 25, false, 50, 24},     // the comparison is by true ratios: 101 / 50 is above 50 / 25
+      {200, 1, 50, 65535, false, 50, 1},    // a very flat picture keeps at least one row
+  };
+  for (const auto& row : rows) {
+    IMAGE image(row.w, row.h);
+    image.keep_aspect = 1;
+    image.scale(row.to_w, row.to_h, row.smooth);
+    EXPECT_EQ(image.width, row.width) << row.w << " x " << row.h;
+    EXPECT_EQ(image.height, row.height) << row.w << " x " << row.h;
+  }
 }
 
 TEST(ImageScale, SizeLimitsClampAndSurviveTheResize) {

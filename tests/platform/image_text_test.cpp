@@ -17,6 +17,7 @@
 #include "font.h"
 #include "image.h"
 #include "picture_compare.h"
+#include "image_test_support.h"
 #include "test_support.h"
 
 namespace {
@@ -284,10 +285,7 @@ TEST_F(TextTest, DirtyRectangleCoversTheDrawnCells) {
   paint(image, kWhite);
   image.draw_text_line(10, 5, &kBlack, nullptr, nullptr, 0.0, font(), 30, 30, "Tq", -1, 0);
   const int width = reference.width(codes_of("Tq"), 30);
-  EXPECT_EQ(image.dirty_x1, 10);
-  EXPECT_EQ(image.dirty_y1, 5);
-  EXPECT_EQ(image.dirty_x2, 10 + width);
-  EXPECT_EQ(image.dirty_y2, 35);
+  EXPECT_EQ(image_test_support::dirty(image), (std::vector<int>{10, 5, 10 + width, 35}));
 }
 
 TEST_F(TextTest, BackgroundFillsInclusiveCellsAndUnderlineSitsBelowTheBaseline) {
@@ -679,10 +677,7 @@ TEST_F(BlockTest, MarksItsRectangleDirtyAndIgnoresEmptyText) {
   IMAGE image(100, 50);
   paint(image, kWhite);
   image.draw_text_block(90, 40, 150, 80, &kBlack, nullptr, nullptr, font(), kSize, kSize, "x", 0);
-  EXPECT_EQ(image.dirty_x1, 90);
-  EXPECT_EQ(image.dirty_y1, 40);
-  EXPECT_EQ(image.dirty_x2, 99);
-  EXPECT_EQ(image.dirty_y2, 49);
+  EXPECT_EQ(image_test_support::dirty(image), (std::vector<int>{90, 40, 99, 49}));
 
   paint(image, kWhite);
   image.draw_text_block(0, 0, 99, 49, &kBlack, nullptr, nullptr, font(), kSize, kSize, "", 0);

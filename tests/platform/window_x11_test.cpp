@@ -24,6 +24,7 @@
 #include "image.h"
 #include "platform.h"
 #include "private_x_server.h"
+#include "image_test_support.h"
 #include "test_support.h"
 #include "window.h"
 
@@ -335,10 +336,7 @@ TEST_F(WindowX11, ExposeMarksTheExposedArea) {
     platform_update();
     usleep(1000);
   }
-  EXPECT_EQ(screen->dirty_x1, 10);
-  EXPECT_EQ(screen->dirty_y1, 20);
-  EXPECT_EQ(screen->dirty_x2, 39);
-  EXPECT_EQ(screen->dirty_y2, 59);
+  EXPECT_EQ(image_test_support::dirty(*screen), (std::vector<int>{10, 20, 39, 59}));
 }
 
 TEST_F(WindowX11, WindowIsCentredInTheDesktopLessTheFrame) {
