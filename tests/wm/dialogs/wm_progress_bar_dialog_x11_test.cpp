@@ -92,6 +92,9 @@ TEST_F(ProgressDialogX11, SettersWithNowReachTheWindowAtOnce) {
     EXPECT_EQ(bar->value * 1000 + bar->total, s.value * 1000 + s.total) << s.op << s.argument;
   }
   EXPECT_NE(shown(px, py), kOther & 0xFFFFFF);
+  dialog->set_value(35, false);
+  dialog->step(true);  // 36 of 40 fills past three quarters
+  EXPECT_EQ(shown(px, py), kOther & 0xFFFFFF);
   // Beside a plain bar, for people.
   WM_STYLE_SET look;
   look.highlight_colour = kBar;
