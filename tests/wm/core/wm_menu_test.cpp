@@ -165,6 +165,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
       {wm_key::DOWN, nullptr, 0, 1, ""}, {wm_key::END, nullptr, 0, 6, ""}, {wm_key::UP, nullptr, 0, 5, ""},
       {wm_key::UP, nullptr, 0, 3, ""},  // over the separator
       {wm_key::HOME, nullptr, 0, 0, ""}, {wm_key::PAGE_DOWN, nullptr, 0, 6, ""},
+      {wm_key::PAGE_UP, nullptr, 0, 0, ""},  // less than a page from the top
       {0, "b", 500, 2, "b"},
       {0, "L", 100, 3, "bL"},  // case does not matter
       {0, "c", 401, 5, "c"},   // a pause starts a new prefix
