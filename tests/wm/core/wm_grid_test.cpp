@@ -301,6 +301,12 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     grid->scroll.set_int(PARAMETER::VALUE, grid->scroll.get_int(PARAMETER::MAXIMUM) - offset);
     grid->apply_scroll();
   };
+  auto step = [&](int32_t from, uint32_t key, int32_t to) {
+    stand_at(from);
+    input.key(key);
+    frame();
+    EXPECT_EQ(grid->get_scroll_offset(), to) << key << " from " << from;
+  };
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
   const struct {
     uint32_t key;
@@ -314,22 +320,14 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
       {XK_Down, true, 10, 40},
   };
   for (const auto& st : steps) {
-    stand_at(st.from);
     wm_test::held_keys = st.control ? std::set<uint32_t>{0xFFE3} : std::set<uint32_t>{};
-    input.key(st.key);
-    frame();
-    EXPECT_EQ(grid->get_scroll_offset(), st.to) << st.key << " from " << st.from;
+    step(st.from, st.key, st.to);
   }
   wm_test::held_keys.clear();
   // Steps set on the grid replace the rules: a line of 7, a page of 33.
   grid->line_step = 7;
   grid->page_step = 33;
-  for (const auto& [key, to] : {std::pair{XK_Up, 93}, {XK_Page_Down, 133}}) {
-    stand_at(100);
-    input.key(key);
-    frame();
-    EXPECT_EQ(grid->get_scroll_offset(), to) << key;
-  }
+  for (const auto& [key, to] : {std::pair{XK_Up, 93}, {XK_Page_Down, 133}}) step(100, key, to);
   grid->line_step = grid->page_step = 0;
 
   // The row where the last whole (or first) visible row was; a view standing
@@ -375,10 +373,10 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     frame();
     EXPECT_EQ(cell->processed > 0, cell == taller) << cell->get_height();
   }
-  stand_at(210);  // a page down within a row as tall as the view, the next one taller, stays
-  input.key(XK_Page_Down);
-  frame();
-  EXPECT_EQ(grid->get_scroll_offset(), 210);
+  // Within a row as tall as the view, the next one taller, a page down
+  // stays; a page up goes back to the row's top only.
+  step(210, XK_Page_Down, 210);
+  step(210, XK_Page_Up, 200);
 }
 
 // Home, End and the page keys take the focused row along: to the first
