@@ -36,10 +36,11 @@ TEST(DirtyRectangles, SequencesOfRectangles) {
       {"merges cascade",
        {{0, 0, 9, 9}, {100, 0, 109, 9}, {30, 0, 80, 9}},
        {{0, 0, 109, 9}}},
-      // Removing a merged entry moves the last one into its place.
+      // Removing a merged entry moves the last one into its place; of two
+      // near entries the first merges first.
       {"last entry fills the gap",
-       {{0, 0, 9, 9}, {200, 200, 209, 209}, {400, 400, 409, 409}, {20, 0, 29, 9}},
-       {{400, 400, 409, 409}, {200, 200, 209, 209}, {0, 0, 29, 9}}},
+       {{0, 0, 9, 9}, {60, 0, 69, 9}, {200, 200, 209, 209}, {400, 400, 409, 409}, {30, 0, 39, 9}},
+       {{400, 400, 409, 409}, {200, 200, 209, 209}, {0, 0, 69, 9}}},
   };
   for (const SEQUENCE_CASE& c : cases) {
     DIRTY_RECTANGLES t;
