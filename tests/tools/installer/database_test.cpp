@@ -279,6 +279,9 @@ TEST_F(DatabaseTest, EveryRecordKindWritesAndReadsBackEqual) {
   EXPECT_TRUE(swapped.get_from_data_device(file));
   FOLDER::close_data_file(file);
   EXPECT_EQ(write(swapped), first);
+  default_dialog_effects().open_delay = UINT32_MAX;  // stored as -1: read as no delay
+  ASSERT_TRUE(read(read_twice, write(data)));
+  EXPECT_EQ(default_dialog_effects().open_delay, 0u);
 }
 
 TEST_F(DatabaseTest, LongTextsAreCutAndTheNextFieldStaysInStep) {
