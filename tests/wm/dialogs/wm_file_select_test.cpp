@@ -121,6 +121,7 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
        "Select a New File"},
   };
   WM_FILE_SELECT* d = browser.get();
+  EXPECT_EQ(names(), NAMES{});  // nothing is listed before a mode is set
   for (const ROW& row : rows) {
     d->show_hidden = row.show_hidden;
     d->set_mode(row.mode, &docs, nullptr, row.extension);
