@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "input.h"
 #include "input_driver.h"
 #include "picture_compare.h"
 #include "wm_test_fonts.h"
@@ -180,12 +181,14 @@ TEST_F(Animation, SpritesThatOnlyTouchDoNotOverlap) {
   }
 }
 
+// A press fires once, not every frame while the button is held.
 TEST_F(Animation, AnAnimationDeletedByItsOwnClickCallbackIsLeftAlone) {
-  auto* a = new WM_ANIMATION(0, 0, &strip, 4, 100, true,
-                             [](WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) { return delete o, 7; },
-                             0, 0, CLICK_MODE::ON_RELEASE);
+  auto* a = new WM_ANIMATION(0, 0, &strip, 4, 100, true, [](WM_SCREEN_OBJECT* o, uintptr_t, uintptr_t) {
+    return mouse.buttons ? 3 : (delete o, 7);
+  }, 0, 0, CLICK_MODE::ON_BOTH);
   input.move_to(10, 10);
   input.press(1);
+  EXPECT_EQ(a->process(), 3);
   EXPECT_EQ(a->process(), 0);
   input.release(1);
   EXPECT_EQ(a->process(), 7);
