@@ -90,10 +90,13 @@ TEST_F(FlagsSelect, IsADialogOfItsOwnKindThatANullCallbackLeavesOpen) {
   d->set_flags(0b10, labels, 2);
   WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
   root.add_overlay(d, false);
-  for (WM_BUTTON* b : {d->ok_button, d->cancel_button}) {
+  // A box toggles its flag; it and both buttons answer 0.
+  WM_SCREEN_OBJECT* const answering[] = {d->get_check_box(0), d->ok_button, d->cancel_button};
+  for (WM_SCREEN_OBJECT* b : answering) {
     EXPECT_EQ(b->fire_callback(false), 0);
     EXPECT_TRUE(d->visible);
   }
+  EXPECT_EQ(d->get_flags(), 0b11u);
   // The overlay list deletes it with its boxes.
   root.remove_overlay(d, true, false);
   EXPECT_TRUE(WM_SCREEN_OBJECT::overlays().empty());
