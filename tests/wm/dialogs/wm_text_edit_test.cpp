@@ -345,6 +345,7 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
       // (0: the box's text area is one pixel wider than "aaa aa").
       {"aaa  aaa aaa", 0, {"aaa  ", "aaa ", "aaa"}},
       {"aaa aa", 0, {"aaa aa"}},
+      {"aaa aa \nb", 0, {"aaa aa ", "\nb"}},  // a wrap onto a line feed breaks only once
       // A word wider than the box breaks where it stops fitting, and every
       // line keeps a character, however narrow the box.
       {"mmmmmmmmmm", 60, {"mm", "mm", "mm", "mm", "mm"}},
