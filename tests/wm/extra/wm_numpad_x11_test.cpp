@@ -57,12 +57,10 @@ TEST_F(NumpadX11, ClickedKeysAndTypingEditAnIntegerAndReturnHidesIt) {
   EXPECT_TRUE(field_is(pad, "75"));
   ASSERT_NO_FATAL_FAILURE(click(key_of(pad, "+/-")));
   EXPECT_TRUE(field_is(pad, "-75"));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_9));
-  EXPECT_TRUE(field_is(pad, "-759"));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_BackSpace));
-  EXPECT_TRUE(field_is(pad, "-75"));
-  ASSERT_NO_FATAL_FAILURE(tap(XK_Delete));
-  EXPECT_TRUE(field_is(pad, ""));
+  for (const auto& [typed, shown] : {std::pair{XK_9, "-759"}, {XK_BackSpace, "-75"}, {XK_Delete, ""}}) {
+    ASSERT_NO_FATAL_FAILURE(tap(typed));
+    EXPECT_TRUE(field_is(pad, shown)) << typed;
+  }
   for (KeySym typed : {XK_2, XK_0, XK_0, XK_0, XK_Return}) ASSERT_NO_FATAL_FAILURE(tap(typed));
   EXPECT_TRUE(field_is(pad, "Out Of Range"));
   for (KeySym typed : {XK_minus, XK_8}) ASSERT_NO_FATAL_FAILURE(tap(typed));  // the message is fresh: no sign
