@@ -262,14 +262,12 @@ TEST_F(TableX11, SetSizeLaysTheTableOutAgain) {
 
 TEST_F(TableX11, PageWithKeypadRangeSelectorAndChooser) {
   if (!ready()) GTEST_SKIP();
-  PARAMETER level;
-  level.set_type(PARAMETER::I32);
-  level.set_int(PARAMETER::MAXIMUM, 99);
-  level.set_int(PARAMETER::VALUE, 42);
-  PARAMETER volume;
-  volume.set_type(PARAMETER::I32);
-  volume.set_int(PARAMETER::MAXIMUM, 10);
-  volume.set_int(PARAMETER::VALUE, 4);
+  PARAMETER level, volume;
+  for (const auto& [p, maximum, value] : {std::tuple{&level, 99, 42}, {&volume, 10, 4}}) {
+    p->set_type(PARAMETER::I32);
+    p->set_int(PARAMETER::MAXIMUM, maximum);
+    p->set_int(PARAMETER::VALUE, value);
+  }
   const COLOUR face = 0xFF4060A0, ink = 0xFFFFFFFF;
   root.add_child(new WM_RANGE_SELECTOR(20, 10, 319, 39, &volume, &face, &ink, nullptr, 0, 0, nullptr),
                  false);
