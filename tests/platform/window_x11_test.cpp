@@ -736,7 +736,7 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
   EXPECT_FALSE(x11_convert_frame());
 
   XWindowAttributes attributes;
-  XSync(probe, False);
+  XSync(x11.display, False);  // the destroy has reached the server before the probe asks
   XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   EXPECT_FALSE(XGetWindowAttributes(probe, window, &attributes));
   XSetErrorHandler(previous);
