@@ -271,21 +271,19 @@ TEST_F(TemplateRecords, FreshRecordsStoreTheirDefaults) {
 }
 
 TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
-  WM_PTM_OBJECT_INFO blank;
-  std::vector<uint8_t> bytes = stored(blank);
-  WM_PTM_OBJECT_INFO used;
+  // A used object and page read from fresh ones' bytes store those bytes.
+  WM_PTM_OBJECT_INFO blank, used;
   fill_object(used, store);
-  MEMORY_DEVICE device(bytes);
-  ASSERT_TRUE(device.read_object(used));
-  EXPECT_EQ(stored(used), bytes);
+  WM_PTM_PAGE_INFO empty_page, page;
+  page.page_text.set("left over");
+  for (auto [fresh, read] : {std::pair<DATA_DEVICE_CLIENT*, DATA_DEVICE_CLIENT*>{&blank, &used},
+                             {&empty_page, &page}}) {
+    MEMORY_DEVICE device(stored(*fresh));
+    ASSERT_TRUE(device.read_object(*read));
+    EXPECT_EQ(stored(*read), device.bytes);
+  }
   EXPECT_EQ(used.name.get_length(), 0);
   EXPECT_EQ(used.own_style, nullptr);
-
-  WM_PTM_PAGE_INFO page;
-  page.page_text.set("left over");
-  WM_PTM_PAGE_INFO empty_page;
-  MEMORY_DEVICE page_device(stored(empty_page));
-  ASSERT_TRUE(page_device.read_object(page));
   EXPECT_EQ(page.page_text.get_length(), 0);
 
   // Version 8 stores no folder: the image gets the default one back.
@@ -405,7 +403,7 @@ TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
   child->set_identifiers("quit", "list", scope);
   EXPECT_EQ(child->user_word_1, 3u);
   EXPECT_EQ(child->control_id, 2u);
-  page.get_object(2)->set_identifiers("", "", scope);
+  page.get_object(2)->set_identifiers("", "list", scope);  // number 2, as its child
   EXPECT_EQ(page.get_object(2)->user_word_1, 0u);
   EXPECT_EQ(page.get_object(2)->action_name, nullptr);
 
@@ -413,6 +411,8 @@ TEST_F(TemplateRecords, IdentifiersShareOneNumberSpacePerScope) {
   EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", nullptr), 3u);
   EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_value(root, "AID_QUIT", child), 0u);
   EXPECT_STREQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 2, nullptr), "CID_LIST");
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 2, nullptr), root.control_name);
+  EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 3, child), nullptr);
   EXPECT_EQ(WM_PTM_OBJECT_INFO::find_identifier_name(root, 9, nullptr), nullptr);
 }
 
