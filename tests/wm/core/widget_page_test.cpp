@@ -105,8 +105,7 @@ void build_page(WM_PAGE_MANAGER* manager) {
     *pictures[i] = picture;
   }
 
-  DIALOG_EFFECTS effects;
-  effects.flags = 0;  // open at once
+  DIALOG_EFFECTS effects{.flags = 0};  // open at once
   page.dialog = new WM_DIALOG(150, 110, 160, 110, "Options", &s.body, &s.title, &s.button, &effects);
   WM_STYLE_SET question = s.label;
   question.bg_colour = COLOUR_INVISIBLE;

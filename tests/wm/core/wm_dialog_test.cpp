@@ -124,8 +124,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
   const WM_STYLE_SET body = plain(kBody, 2);
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.name);
-    DIALOG_EFFECTS effects;
-    effects.flags = row.flags;
+    DIALOG_EFFECTS effects{.flags = row.flags};
     auto* d = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &effects);
     root.add_overlay(d, false);
     wm_test::paint_table(&root);
@@ -178,8 +177,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
   }
   // Moved while at rest, a dialog that only slides out off the screen's
   // edge stays where it was put.
-  DIALOG_EFFECTS out;
-  out.flags = SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES;
+  DIALOG_EFFECTS out{.flags = SLIDE_OUT | SLIDE_LEFT | SCREEN_EDGES};
   auto* moved = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &out);
   root.add_overlay(moved, false);
   frame_after(0);
@@ -190,8 +188,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
   EXPECT_EQ(pixel(25, 35), kBody);
   root.remove_overlay(moved, true, false);
   // Without effects a close hides the dialog at the next tick.
-  DIALOG_EFFECTS none;
-  none.flags = 0;
+  DIALOG_EFFECTS none{.flags = 0};
   auto* d = new WM_DIALOG(50, 40, 100, 60, nullptr, &body, nullptr, nullptr, &none);
   root.add_overlay(d, false);
   frame_after(0);
@@ -204,8 +201,7 @@ TEST_F(Dialog, EffectsOpenAndCloseOverTheClock) {
 TEST_F(Dialog, DraggedByItsTitleTranslucently) {
   const WM_STYLE_SET body = plain(kBody, 2);
   const WM_STYLE_SET title = plain(kTitle, 1);
-  DIALOG_EFFECTS effects;
-  effects.flags = dialog_effect::ANIMATE_FALL | dialog_effect::ANIMATE_RISE;
+  DIALOG_EFFECTS effects{.flags = dialog_effect::ANIMATE_FALL | dialog_effect::ANIMATE_RISE};
   auto* dialog = new WM_DIALOG(40, 30, 120, 80, "Drag me", &body, &title, nullptr, &effects);
   root.add_overlay(dialog, false);
   wm_test::paint_table(&root);
@@ -268,8 +264,7 @@ TEST_F(Dialog, DraggedByItsTitleTranslucently) {
 TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   const WM_STYLE_SET body = plain(kBody, 2);
   const WM_STYLE_SET title = plain(kTitle, 1);
-  DIALOG_EFFECTS effects;
-  effects.flags = 0;
+  DIALOG_EFFECTS effects{.flags = 0};
   auto* dialog = new WM_DIALOG(20, 20, 100, 80, "Title", &body, &title, nullptr, &effects);
   root.add_overlay(dialog, false);
   const WM_SCREEN_OBJECT* client = dialog->get_client();
@@ -295,8 +290,7 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
 
   // Grown while a slide from one own height above runs, it starts from one
   // new height above.
-  DIALOG_EFFECTS drawer;
-  drawer.flags = dialog_effect::SLIDE_IN | dialog_effect::SLIDE_UP;
+  DIALOG_EFFECTS drawer{.flags = dialog_effect::SLIDE_IN | dialog_effect::SLIDE_UP};
   WM_DIALOG sliding(50, 60, 40, 30, nullptr, &body, nullptr, nullptr, &drawer);
   EXPECT_EQ(sliding.y, 30);
   sliding.set_size(40, 50, false);
@@ -449,8 +443,7 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
   title.shading_type = 4;
   root.add_child(new BOX(0, 0, 100, 150, 0xFF00A000), false);
   WM_DIALOG::grey_behind = 1;
-  DIALOG_EFFECTS effects;
-  effects.flags = 0;
+  DIALOG_EFFECTS effects{.flags = 0};
   auto* dialog = new WM_DIALOG(-1, -1, 140, 90, "Setup", &body, &title, nullptr, &effects);
   WM_STYLE_SET text_style = plain(kTitle, 1);
   text_style.bg_colour = COLOUR_INVISIBLE;

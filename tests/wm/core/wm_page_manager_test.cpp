@@ -630,8 +630,7 @@ TEST_F(PageManager, ATooltipTakesNoInputAndADialogTakesTheHoverLook) {
   frames(2, 0);
   EXPECT_EQ(others_clicked, 1);
 
-  DIALOG_EFFECTS still;
-  still.flags = 0;
+  DIALOG_EFFECTS still{.flags = 0};
   for (const bool tooltip_shown : {false, true}) {
     input.move_to(120, 75);
     frames(tooltip_shown ? 4 : 1, 1000);
@@ -821,8 +820,7 @@ void focused_button_in(WM_SCREEN_OBJECT* parent) {
 }  // namespace
 
 TEST_F(PageManager, AFocusedButtonIsWholeWhenItGoes) {
-  static DIALOG_EFFECTS still;
-  still.flags = 0;
+  static DIALOG_EFFECTS still{.flags = 0};
   const struct {
     const char* way;
     void (*remove)(WM_PAGE_MANAGER& m);

@@ -372,8 +372,7 @@ TEST_F(ScreenObject, EveryWidgetConstructorAnnouncesItsObject) {
   range.set_type(PARAMETER::I32);
   range.set_int(PARAMETER::MAXIMUM, 10);
   const char* texts[] = {"a", "b"};
-  DIALOG_EFFECTS fx;
-  fx.flags = 0;
+  DIALOG_EFFECTS fx{.flags = 0};
   const COLOUR k = 0xFF000000, w = 0xFFFFFFFF;
   const std::pair<std::function<WM_SCREEN_OBJECT*()>, long> rows[] = {
       {[] { return new WM_MANAGER; }, 1},
