@@ -441,7 +441,9 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   EXPECT_NE(plain->get_selected(), 0);
   EXPECT_EQ(heard, std::vector<std::string>{std::to_string(plain->get_selected())});
 
-  WM_LIST_BOX* none = add_list(10, 70, 120, {}, 0);
+  // Emptied, the box shows no text of its old item.
+  WM_LIST_BOX* none = add_list(10, 70, 120, {"old"}, 0);
+  none->init(0, nullptr, 0);
   frame();
   EXPECT_EQ(none->get_selected(), WM_LIST_BOX::NONE);
   EXPECT_STREQ(none->get_text(), "");
