@@ -206,6 +206,10 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   free_menu->add_item("Other", note, 0, 0, false);
   EXPECT_EQ(free_menu->add_item("None", nullptr, 0, 0, false)->click(), 0);  // no callback, no answer
   WM_BUTTON* pick = free_menu->add_item("Pick", note, page_action::HANDLED, 0, false);
+  // Placed one row too low, it moves up just so far that its last row is the screen's.
+  free_menu->set_position(200, static_cast<int16_t>(241 - free_menu->height));
+  free_menu->layout();
+  EXPECT_EQ(free_menu->y + free_menu->height, 240);
   root.add_overlay(free_menu, false);
   frame();
   input.type("p");  // with nothing focused the search reaches the last row too
@@ -224,7 +228,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   frame();
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_TRUE(free_menu->visible);
-  click_at(201, 61, 10);  // movable: a press on its edge drags it
+  click_at(201, free_menu->y + 1, 10);  // movable: a press on its edge drags it
   EXPECT_EQ(free_menu->x, 210);
   EXPECT_EQ(click_on(pick), page_action::HANDLED);  // the item's answer is the frame's
   frame();
