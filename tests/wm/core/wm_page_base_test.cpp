@@ -213,20 +213,22 @@ TEST_F(PageBase, ACompositionFillsItsBackgroundFromAlpha250) {
 // its background behind it; a part without a picture or width is skipped.
 TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
   const COLOUR screen = 0xFF203040, line = 0xFFFF0000, fill = 0xFF00FF00, middle = 0xFF0000FF,
-               side = 0xFFFFFF00, clear = 0;
+               side = 0xFFFFFF00, clear = 0, faint = 0xFF1F2F3F;
   IMAGE thin(1, 4), hollow(6, 5), centred(5, 3), left(3, 2), empty;
   thin.clear(&line, true);
   hollow.clear(&clear, true);
   centred.clear(&middle, true);
   left.clear(&side, true);
-  IMAGE_PAGE_PART parts[6];
+  IMAGE_PAGE_PART parts[7];
   parts[0] = {&thin, image_part::LEFT | image_part::TOP, 3, COLOUR_INVISIBLE};
   parts[1] = {&hollow, image_part::RIGHT | image_part::BOTTOM, 2, fill};
   parts[2] = {&centred, 0, 9, COLOUR_INVISIBLE};
   parts[3] = {&left, image_part::LEFT, 4, COLOUR_INVISIBLE};
   parts[4] = {nullptr, image_part::TOP, 0, fill};
   parts[5] = {&empty, image_part::TOP, 0, fill};
-  ASSERT_TRUE(build_image_page(manager.get(), parts, 6, screen, nullptr, {1, 0, 0}));
+  // Black at alpha 1 still darkens: each channel to its 254/256, truncated.
+  parts[6] = {&hollow, image_part::LEFT | image_part::BOTTOM, 2, 0x01000000};
+  ASSERT_TRUE(build_image_page(manager.get(), parts, 7, screen, nullptr, {1, 0, 0}));
   manager->frame(false);
   IMAGE expected(200, 150);
   expected.clear(&screen, true);
@@ -234,6 +236,7 @@ TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
   expected.fill_rect_solid(191, 142, 196, 146, &fill);
   expected.fill_rect_solid(97, 73, 101, 75, &middle);
   expected.fill_rect_solid(4, 74, 6, 75, &side);
+  expected.fill_rect_solid(2, 142, 7, 146, &faint);
   EXPECT_TRUE(test_support::pictures_match("composition", *get_screen_image(), expected));
   // A status text of its first 24 characters, centred both ways, on the next image page.
   ASSERT_TRUE(load_test_font());
