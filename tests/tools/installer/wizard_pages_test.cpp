@@ -193,16 +193,21 @@ TEST_F(WizardButton, NavigationStoresThePageAndFinishEnds) {
   struct ROW {
     uintptr_t id, value;
     int32_t result, page;
+    uint8_t desktop = 1, menu = 1;  // the two link boxes, both ticked before each row
   } rows[] = {
       {100, 6, page_action::RELOAD_PAGE, 6},
       {100, 10, page_action::END, 10},   // Finish and Disagree
       {101, 0, 2, 5},                    // carry on after a copy error: the asking dialog closes
       {102, 7, 0, 5},                    // unknown ids do nothing
+      {6, 0, 0, 5, 0, 1},                // no ticked box behind the desktop link's id: only it goes off
+      {7, 0, 0, 5, 1, 0},                // and the same for the menu entry's
   };
   for (const ROW& row : rows) {
     global.current_page = 5;
+    global.desktop_shortcut = global.menu_shortcut = 1;
     EXPECT_EQ(on_wizard_button(nullptr, row.id, row.value), row.result) << row.id << " " << row.value;
-    EXPECT_EQ(global.current_page, row.page) << row.id << " " << row.value;
+    EXPECT_EQ(std::vector<int>({global.current_page, global.desktop_shortcut, global.menu_shortcut}),
+              std::vector<int>({row.page, row.desktop, row.menu})) << row.id << " " << row.value;
   }
 }
 
