@@ -115,6 +115,13 @@ protected:
       save("frm_" + nine_sizes[k].name, nine[k]);
     }
   }
+  // A three-slice row "<base>_left", "_mid" and "_right": 3, 3 and 2 wide, 4 high.
+  void save_three_slice(const std::string& base, IMAGE& left, IMAGE& mid, IMAGE& right) {
+    make_picture(left, 3, 4, 0xA00000);
+    make_picture(mid, 3, 4, 0xB00000);
+    make_picture(right, 2, 4, 0xC00000);
+    for (auto [end, image] : {std::pair{"_left", &left}, {"_mid", &mid}, {"_right", &right}}) save(base + end, *image);
+  }
   IMAGE& slice(const char* name) {
     for (size_t k = 0; k < nine_sizes.size(); ++k)
       if (nine_sizes[k].name == name) return nine[k];
@@ -180,12 +187,7 @@ TEST_F(SkinFrame, NineSliceSetLoadsAtNaturalSizes) {
 
 TEST_F(SkinFrame, HorizontalThreeSliceLoadsFromLeftMidRight) {
   IMAGE left, mid, right;
-  make_picture(left, 3, 4, 0xA00000);
-  make_picture(mid, 3, 4, 0xB00000);
-  make_picture(right, 2, 4, 0xC00000);
-  save("bar_left", left);
-  save("bar_mid", mid);
-  save("bar_right", right);
+  save_three_slice("bar", left, mid, right);
   IMAGE_CACHE cache(1);
   SKIN_FRAME frame(&cache);
   EXPECT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
@@ -218,12 +220,7 @@ TEST_F(SkinFrame, NineSliceMissingOneCornerFailsButDrawsItsHorizontalSet) {
 TEST_F(SkinFrame, MissingTopLeftGoesOnToTheThreeSliceNames) {
   for (size_t k = 1; k < nine_sizes.size(); ++k) save("odd_" + nine_sizes[k].name, nine[k]);
   IMAGE left, mid, right;
-  make_picture(left, 3, 4, 0xA00000);
-  make_picture(mid, 3, 4, 0xB00000);
-  make_picture(right, 2, 4, 0xC00000);
-  save("odd_left", left);
-  save("odd_mid", mid);
-  save("odd_right", right);
+  save_three_slice("odd", left, mid, right);
   IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   EXPECT_TRUE(frame.load(kSkin, "odd", skin_load_flags));
@@ -436,12 +433,7 @@ TEST_F(SkinFrame, EdgesRepeatByTheirOwnSize) {
 
 TEST_F(SkinFrame, HorizontalThreeSliceAtSeveralSizes) {
   IMAGE left, mid, right;
-  make_picture(left, 3, 4, 0xA00000);
-  make_picture(mid, 3, 4, 0xB00000);
-  make_picture(right, 2, 4, 0xC00000);
-  save("bar_left", left);
-  save("bar_mid", mid);
-  save("bar_right", right);
+  save_three_slice("bar", left, mid, right);
   IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
