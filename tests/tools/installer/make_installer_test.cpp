@@ -247,7 +247,7 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
   put("a.txt", "a");
   const test_support::RunResult built = build(
       "installation = Gro\xC3\x9F | $ROOT0/Gro\xC3\x9F\n"
-      "language = English\nFORWARD = Next\nreadme = readme.txt\n"
+      "language = English\nFORWARD = Next\nreadme = readme.txt\nQUIT = " + std::string(255, 'q') + "\n"
       "installation_name = Standard | Standard (recommended)\n"
       "language = Deutsch (\xC3\x96sterreich)\nPREVIOUS = Zur\xC3\xBC" "ck\nFORWARD = Weiter \xE2\x82\xAC\n"
       "installation_name = Gro\xC3\x9F | Gro\xC3\x9F" "e Installation\nrelease_notes = notes.txt\n");
@@ -262,6 +262,7 @@ TEST_F(MakeInstaller, ShownTextsAreStoredAsTheSystemsText) {
   EXPECT_STREQ(german.texts[PREVIOUS], "Zur\xFC" "ck");
   EXPECT_STREQ(german.texts[FORWARD], "Weiter \x01,20AC\x01");
   EXPECT_STREQ(english.texts[FORWARD], "Next");
+  EXPECT_EQ(english.texts[QUIT], std::string(255, 'q'));  // as long as a stored text may be
   // Every language names every installation: its own text, or the name.
   EXPECT_STREQ(english.installation_strings[0].data(), "Standard (recommended)");
   EXPECT_STREQ(english.installation_strings[1].data(), "Gro\xDF");
@@ -310,8 +311,8 @@ TEST_F(MakeInstaller, DescriptionsThatCannotBeReadAreRefusedWithTheirLine) {
       {"version = 1\n\xC3(\n", "line 5: not UTF-8 text"},
       {"# language = none\n", scratch.file("source/installer.txt") +
                                    ": an installation and a language are needed (\"installation =\" and \"language =\" lines)"},
-      // 236 bytes of UTF-8, 262 of system text.
-      {"language = English\nQUIT = " + std::string(200, 'q') + euros + "\n",
+      // 230 bytes of UTF-8, 256 of system text: one more than a stored text holds.
+      {"language = English\nQUIT = " + std::string(194, 'q') + euros + "\n",
        "line 5: the text takes more than the 255 bytes a stored text may have"},
       {"language = English\ninstallation_name = Other | Something\n", "line 5: no installation Other"},
       // A NUL would end the stored text where it stands.
