@@ -93,6 +93,12 @@ TEST_F(InputState, QueueHoldsTenCharactersAndDropsTheEleventh) {
   EXPECT_EQ(drain(), "abcdefghij");
   EXPECT_EQ(key_queue.pop(), 0);
   EXPECT_EQ(key_queue.peek(), 0);
+  // A character above 255 goes in as its whole code run, or not at all.
+  for (auto [before, queued] : {std::pair{"abc", "abc\x01,20AC\x01"}, {"abcd", "abcd"}}) {
+    for (const char* c = before; *c; ++c) key_queue.on_key(static_cast<uint8_t>(*c));
+    key_queue.on_key_press(0x20AC, 0);
+    EXPECT_EQ(drain(), queued);
+  }
 }
 
 TEST_F(InputState, CharacterCodesKeepTheirByteOrBecomeAQuestionMark) {
@@ -224,11 +230,7 @@ TEST_F(InputState, ReadLineKeepsTheBufferTerminatedAndCanBeAborted) {
 TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
   test_support::ScratchDir dir;
   auto event = [](uint8_t type, uint8_t number, int16_t value) {
-    js_event e = {};
-    e.time = 1;
-    e.type = type;
-    e.number = number;
-    e.value = value;
+    const js_event e = {.time = 1, .value = value, .type = type, .number = number};
     return std::string(reinterpret_cast<const char*>(&e), sizeof e);
   };
   std::string events = event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 1) + event(JS_EVENT_BUTTON, 3, 1) +
