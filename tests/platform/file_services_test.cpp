@@ -375,16 +375,21 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
   FILE_REPLACEMENT::allow_unnamed_files(true);
   umask(before);
 
-  // With standard input closed the fresh file may be descriptor 0; a check of the folders
-  // above one (whatever its depth) leaves descriptor 0 free.
+  // With standard input closed the fresh file, unnamed or named, may be descriptor 0; a check
+  // of the folders above one (whatever its depth) leaves descriptor 0 free.
   EXPECT_EXIT(
       {
         close(0);
         for (const std::string& path : {work, scratch.path()}) FOLDER_HOLD().reach_trusted(folder_at(path));
-        const bool free = fcntl(0, F_GETFD) == -1;
-        FILE_REPLACEMENT zero;
-        FILE* stream = zero.begin(folder_at(work), "zero", 0644) ? zero.stream("wb") : nullptr;
-        _exit(free && stream && fputs("0", stream) >= 0 && zero.commit() && ts::read_file(work + "/zero") == "0" ? 0 : 1);
+        for (const char* name : {"unnamed", "named"}) {
+          FILE_REPLACEMENT::allow_unnamed_files(name[0] == 'u');
+          const bool free = fcntl(0, F_GETFD) == -1;
+          FILE_REPLACEMENT zero;
+          FILE* stream = zero.begin(folder_at(work), name, 0644) ? zero.stream("wb") : nullptr;
+          if (!free || !stream || fputs(name, stream) < 0 || !zero.commit() || ts::read_file(work + "/" + name) != name)
+            _exit(1);
+        }
+        _exit(0);
       },
       ::testing::ExitedWithCode(0), "");
 
