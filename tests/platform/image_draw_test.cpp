@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <set>
-#include <utility>
 #include <vector>
 
 #include "colour.h"
@@ -17,8 +15,6 @@
 using namespace image_test_support;
 
 namespace {
-
-using POINTS = std::set<std::pair<int, int>>;
 
 // a_c + (b_c - a_c) x pos / span for every channel, truncating towards 0.
 uint32_t expected_gradient(uint32_t a, uint32_t b, int pos, int span) {
@@ -372,10 +368,7 @@ TEST(ImageXorRect, SidesCutAwayAreNotDrawnAndAlphaZeroDrawsNothing) {
   reset_dirty(image);
   const COLOUR colour = 0xFF0000FFu;
   image.draw_xor_rect(0, 1, 4, 3, &colour);
-  POINTS drawn;
-  for (int j = 0; j < 6; ++j)
-    for (int i = 0; i < 6; ++i)
-      if (at(image, i, j)) drawn.insert({i, j});
+  const POINTS drawn = painted(image);
   // Top and bottom rows over the cut width; the left column was cut away;
   // the right column's ends are flipped twice (back to black, opaque).
   POINTS expected = {{2, 1}, {3, 1}, {2, 3}, {3, 3}, {4, 2}, {4, 1}, {4, 3}};
@@ -395,10 +388,7 @@ TEST(ImageXorRect, SidesCutAwayAreNotDrawnAndAlphaZeroDrawsNothing) {
 TEST(ImageRect, TopAndBottomOnlyLeaveTheCorners) {
   IMAGE image(6, 5);
   image.draw_rect(0, 0, 5, 4, &kRed, 1, IMAGE::SIDE_TOP | IMAGE::SIDE_BOTTOM);
-  POINTS drawn;
-  for (int j = 0; j < 5; ++j)
-    for (int i = 0; i < 6; ++i)
-      if (at(image, i, j)) drawn.insert({i, j});
+  const POINTS drawn = painted(image);
   POINTS expected;
   for (int i = 1; i <= 4; ++i) {
     expected.insert({i, 0});
@@ -456,10 +446,7 @@ TEST(ImageRect, ClippedSidesAreDroppedAndRowsRunToTheClipEdge) {
   image.set_clip_rect(2, 0, 7, 5);
   reset_dirty(image);
   image.draw_rect(0, 1, 5, 4, &kRed, 1, IMAGE::ALL_SIDES);
-  POINTS drawn;
-  for (int j = 0; j < 6; ++j)
-    for (int i = 0; i < 8; ++i)
-      if (at(image, i, j)) drawn.insert({i, j});
+  const POINTS drawn = painted(image);
   POINTS expected;
   for (int i = 2; i <= 4; ++i) {
     expected.insert({i, 1});
@@ -493,11 +480,7 @@ POINTS line_points(int x1, int y1, int x2, int y2, uint16_t width = 1) {
   IMAGE image(12, 12);
   image.draw_line(static_cast<int16_t>(x1), static_cast<int16_t>(y1), static_cast<int16_t>(x2),
                   static_cast<int16_t>(y2), &kRed, width, false);
-  POINTS out;
-  for (int j = 0; j < 12; ++j)
-    for (int i = 0; i < 12; ++i)
-      if (at(image, i, j)) out.insert({i, j});
-  return out;
+  return painted(image);
 }
 }  // namespace
 
@@ -531,10 +514,7 @@ TEST(ImageLine, PointsOutsideTheClipAreSkippedAndTheBoxIsMarked) {
   image.set_clip_rect(0, 0, 2, 9);
   reset_dirty(image);
   image.draw_line(0, 0, 4, 2, &kRed, 1, false);
-  POINTS drawn;
-  for (int j = 0; j < 10; ++j)
-    for (int i = 0; i < 10; ++i)
-      if (at(image, i, j)) drawn.insert({i, j});
+  const POINTS drawn = painted(image);
   EXPECT_EQ(drawn, (POINTS{{0, 0}, {1, 0}, {2, 1}}));
   EXPECT_EQ(dirty(image), (std::vector<int>{0, 0, 4, 2}));
 

@@ -7,8 +7,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <set>
-#include <utility>
 #include <vector>
 
 #include "colour.h"
@@ -20,16 +18,6 @@
 using namespace image_test_support;
 
 namespace {
-
-using POINTS = std::set<std::pair<int, int>>;
-
-POINTS painted(IMAGE& image) {
-  POINTS out;
-  for (int j = 0; j < image.height; ++j)
-    for (int i = 0; i < image.width; ++i)
-      if (at(image, i, j)) out.insert({i, j});
-  return out;
-}
 
 // R, G, B a_c + (b_c - a_c) x pos / span, alpha 255.
 uint32_t expected_opaque_gradient(uint32_t a, uint32_t b, int pos, int span) {

@@ -5,7 +5,9 @@
 // built by hand.
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image.h"
@@ -26,6 +28,17 @@ inline std::vector<int> dirty(const IMAGE& image) {
   return {image.dirty_x1, image.dirty_y1, image.dirty_x2, image.dirty_y2};
 }
 inline const std::vector<int> kNoDirt = {65535, 65535, 65535, 65535};
+
+using POINTS = std::set<std::pair<int, int>>;
+
+// Where the image has a pixel that is not 0 (by its own coordinates when it starts at 0, 0).
+inline POINTS painted(IMAGE& image) {
+  POINTS out;
+  for (int j = 0; j < image.height; ++j)
+    for (int i = 0; i < image.width; ++i)
+      if (at(image, i, j)) out.insert({i, j});
+  return out;
+}
 
 inline void fill_all(IMAGE& image, uint32_t colour) {
   for (size_t k = 0; k < image.pixel_count; ++k) image.pixels[k] = colour;
