@@ -234,6 +234,12 @@ TEST_F(SkinLoader, SkinFileModeAndPackedSkin) {
     EXPECT_EQ(load_packed_skin(data, program.c_str()), row.loads);
     EXPECT_EQ(data.progress_bar_animation_x_rate, row.loads ? 4 : 0);
   }
+  // A program named without its folder is refused, though the block is behind it in the current folder.
+  ASSERT_TRUE(write_file(scratch.file("installer"), elf + packed));
+  const std::filesystem::path was = std::filesystem::current_path();
+  std::filesystem::current_path(scratch.path());
+  EXPECT_FALSE(load_packed_skin(data, "installer"));
+  std::filesystem::current_path(was);
 }
 
 }  // namespace
