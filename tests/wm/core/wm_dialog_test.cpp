@@ -282,11 +282,14 @@ TEST_F(Dialog, WidgetsLiveInTheClientArea) {
   EXPECT_EQ(pixel(118, static_cast<int16_t>(top + 31)), kBody);    // the body's gap
   EXPECT_EQ(pixel(125, static_cast<int16_t>(top + 31)), kScreen);
 
-  // Children move with the dialog; the client never shrinks below a pixel.
+  // Children move with the dialog and keep their size, on the title too; the
+  // client never shrinks below a pixel.
   dialog->set_position(30, 30);
   EXPECT_EQ(inside->x, 37);
+  dialog->get_title()->add_child(sticking_out, false);
   dialog->set_size(3, 3, true);
   EXPECT_EQ(XY(client->width, dialog->get_client()->get_height()), XY(1, 1));
+  EXPECT_EQ(XY(inside->width, sticking_out->width), XY(10, 50));
 
   // Grown while a slide from one own height above runs, it starts from one
   // new height above.
