@@ -69,6 +69,7 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
   EXPECT_EQ(pad.width, 4 * pad.get_unit() + 20);
   EXPECT_EQ(pad.height, 10 * 22 + 110);  // ten rows of the 22-pixel test font
   EXPECT_EQ(pad.key_pressed('5'), 0);  // not drawn yet: nothing happens
+  pad.process();  // nor does a frame put the value into its field
   EXPECT_EQ(pad.get_field(), col14(""));
   pad.draw();
   EXPECT_EQ(pad.get_field(), col14("42"));
