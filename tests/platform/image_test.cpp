@@ -47,6 +47,20 @@ std::vector<uint8_t> raw_record(uint16_t w, uint16_t h, const std::vector<uint32
   return std::vector<uint8_t>(record.begin(), record.end());
 }
 
+// Read from a device that knows its size and from one that does not, the
+// record fails with the device's error set and leaves the picture empty.
+void expect_read_fails(const std::vector<uint8_t>& record) {
+  for (bool seekable : {true, false}) {
+    MEMORY_DEVICE device(record);
+    device.can_seek_end = seekable;
+    IMAGE image(5, 5);
+    EXPECT_FALSE(image.get_from_data_device(&device)) << seekable;
+    EXPECT_EQ(device.error, 1);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.width, 0);
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -391,30 +405,14 @@ TEST(ImageRaw, BadHeadersAreRefusedAndLeaveAnEmptyImage) {
 TEST(ImageRaw, TruncatedPixelsFailCleanly) {
   std::vector<uint8_t> record = raw_record(3, 3, std::vector<uint32_t>(9, 0xFF00FF00));
   record.resize(record.size() - 1);
-  for (bool seekable : {true, false}) {
-    MEMORY_DEVICE device(record);
-    device.can_seek_end = seekable;
-    IMAGE image(5, 5);
-    EXPECT_FALSE(image.get_from_data_device(&device));
-    EXPECT_EQ(device.error, 1);
-    EXPECT_EQ(image.pixels, nullptr);
-    EXPECT_EQ(image.width, 0);
-  }
+  expect_read_fails(record);
 }
 
 TEST(ImageRaw, LyingSizesFailWithoutAllocatingWhatTheyClaim) {
   // 30000 x 30000 pixels (3.6 GB) claimed, 8 bytes present: the memory
   // taken follows the bytes really read, seekable device or not.
   std::vector<uint8_t> record = raw_record(30000, 30000, {0x01020304, 0x05060708});
-  for (bool seekable : {true, false}) {
-    MEMORY_DEVICE device(record);
-    device.can_seek_end = seekable;
-    IMAGE image(2, 2);
-    EXPECT_FALSE(image.get_from_data_device(&device));
-    EXPECT_EQ(device.error, 1);
-    EXPECT_EQ(image.pixels, nullptr);
-    EXPECT_EQ(image.width, 0);
-  }
+  expect_read_fails(record);
 
   // Sizes that do not fit the i16 fields are refused from the header,
   // before any pixel is read.
@@ -761,9 +759,11 @@ struct SAVED_PIECE {
   std::vector<uint32_t> pixels;
 };
 std::map<std::string, SAVED_PIECE> saved;
+std::string refused;  // the name whose save fails, as an unwritable file would
 
 bool save_piece(IMAGE& piece, intptr_t user, const char* name) {
   EXPECT_EQ(user, 77);
+  if (name == refused) return false;
   SAVED_PIECE s{piece.width, piece.height, {}};
   for (int j = 0; j < piece.height; ++j)
     for (int i = 0; i < piece.width; ++i) s.pixels.push_back(at(piece, i, j));
@@ -812,6 +812,15 @@ TEST(ImageOps, NineSlicesCoverTheImageExactly) {
     }
     // No transparent strip past the image: the pieces tile it exactly.
     EXPECT_EQ(area, w * h);
+    // Any one piece that cannot be saved fails the whole call, and the
+    // other eight are still saved.
+    for (const PIECE& p : pieces) {
+      saved.clear();
+      refused = p.name;
+      EXPECT_FALSE(image.save_nine_slices(77, "frame", save_piece)) << p.name;
+      EXPECT_EQ(saved.size(), 8u) << p.name;
+    }
+    refused.clear();
   }
 }
 
