@@ -61,6 +61,7 @@ TEST(Random, SystemEntropyFillsExactlyTheBytesAsked) {
   EXPECT_LT(std::count(bytes, bytes + 256, 0), 16);
   EXPECT_EQ(std::count(bytes + 256, bytes + 300, 0), 44);
   EXPECT_TRUE(read_system_entropy(bytes, 0));
+  EXPECT_TRUE(read_system_entropy(bytes, 1));
   EXPECT_FALSE(read_system_entropy(bytes, 257));
   EXPECT_FALSE(read_system_entropy(bytes, -1));
   EXPECT_FALSE(read_system_entropy(nullptr, 1));
