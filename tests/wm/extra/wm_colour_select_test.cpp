@@ -181,14 +181,20 @@ TEST_F(ColourSelect, FieldAndStripClicksInsideTheFramePickAndBorderClicksDoNot) 
   click(strip, ID::ID_STRIP, strip->width - b, strip->height - b);
   EXPECT_EQ(dialog->get_level(), 1.0);
   const COLOUR before = colour();
+  const std::string hex = shown(ID::ID_HEX);
   for (WM_IMAGE* image : {field, strip}) {
     const uint32_t id = image == field ? ID::ID_FIELD : ID::ID_STRIP;
     const int32_t mx = image->width / 2, my = image->height / 2;
     const int32_t right = image->width - b + 1, bottom = image->height - b + 1;
-    for (const auto& p :
-         std::vector<std::pair<int, int>>{{b - 1, my}, {mx, b - 1}, {right, my}, {mx, bottom}}) {
+    for (const auto& p : std::vector<std::pair<int, int>>{
+             {b - 1, my}, {mx, b - 1}, {right, my}, {mx, bottom}, {-1, my}, {mx, -1}}) {
+      dialog->get_entry(ID::ID_HEX)->set_text("");
       click(image, id, p.first, p.second);
       EXPECT_EQ(colour(), before) << id << ": " << p.first << "," << p.second;
+      // A report without a place picks nothing but shows the colour again.
+      if (p.first < 0 || p.second < 0) {
+        EXPECT_EQ(shown(ID::ID_HEX), hex) << id << ": " << p.first << "," << p.second;
+      }
     }
   }
 }
