@@ -162,13 +162,13 @@ protected:
   };
   std::vector<NAMED_SIZE> nine_sizes;
   IMAGE nine[9];
+  IMAGE_CACHE cache;  // the frames' cache: it outlives every frame of a test
 };
 
 // ---------------------------------------------------------------------------
 // Loading
 
 TEST_F(SkinFrame, NineSliceSetLoadsAtNaturalSizes) {
-  IMAGE_CACHE cache;
   {
     SKIN_FRAME frame(&cache);
     EXPECT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
@@ -188,20 +188,19 @@ TEST_F(SkinFrame, NineSliceSetLoadsAtNaturalSizes) {
 TEST_F(SkinFrame, HorizontalThreeSliceLoadsFromLeftMidRight) {
   IMAGE left, mid, right;
   save_three_slice("bar", left, mid, right);
-  IMAGE_CACHE cache(1);
-  SKIN_FRAME frame(&cache);
+  IMAGE_CACHE freeing(1);
+  SKIN_FRAME frame(&freeing);
   EXPECT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
   EXPECT_EQ(pixel(*frame.mid_left, 0, 0), pixel(left, 0, 0));
   EXPECT_EQ(pixel(*frame.mid_right, 1, 3), pixel(right, 1, 3));
   EXPECT_EQ(frame.top_mid, nullptr);
   frame.clear();
-  EXPECT_EQ(cache.entries.count, 0);  // every reference came back
+  EXPECT_EQ(freeing.entries.count, 0);  // every reference came back
 }
 
 TEST_F(SkinFrame, NineSliceMissingOneCornerFailsButDrawsItsHorizontalSet) {
   // "gap" is the nine-slice set without its bottom-right corner.
   for (size_t k = 0; k + 1 < nine_sizes.size(); ++k) save("gap_" + nine_sizes[k].name, nine[k]);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   EXPECT_FALSE(frame.load(kSkin, "gap", skin_load_flags));
   EXPECT_NE(frame.top_left, nullptr);  // what was found stays
@@ -221,7 +220,6 @@ TEST_F(SkinFrame, MissingTopLeftGoesOnToTheThreeSliceNames) {
   for (size_t k = 1; k < nine_sizes.size(); ++k) save("odd_" + nine_sizes[k].name, nine[k]);
   IMAGE left, mid, right;
   save_three_slice("odd", left, mid, right);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   EXPECT_TRUE(frame.load(kSkin, "odd", skin_load_flags));
   EXPECT_EQ(pixel(*frame.mid_left, 2, 1), pixel(left, 2, 1));
@@ -238,7 +236,6 @@ TEST_F(SkinFrame, VerticalSetWithoutItsBottomFallsBackToAPlainCentre) {
   make_picture(mid, 3, 3, 0xB00000);
   save("lone_top", top);
   save("lone_mid", mid);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   EXPECT_FALSE(frame.load(kSkin, "lone", skin_load_flags));
   EXPECT_NE(frame.top_mid, nullptr);
@@ -251,7 +248,6 @@ TEST_F(SkinFrame, VerticalSetWithoutItsBottomFallsBackToAPlainCentre) {
 }
 
 TEST_F(SkinFrame, NothingFoundAndNoCache) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   EXPECT_FALSE(frame.load(kSkin, "absent", skin_load_flags));
   EXPECT_FALSE(frame.is_loaded());
@@ -271,7 +267,6 @@ TEST_F(SkinFrame, NothingFoundAndNoCache) {
 }
 
 TEST_F(SkinFrame, FindOnlyTakesWhatTheCacheAlreadyHolds) {
-  IMAGE_CACHE cache;
   SKIN_FRAME early(&cache), first(&cache), later(&cache);
   EXPECT_FALSE(early.load(kSkin, "frm", 8));
   EXPECT_TRUE(first.load_in_folder(skin, "frm", skin_load_flags));
@@ -284,7 +279,6 @@ TEST_F(SkinFrame, FindOnlyTakesWhatTheCacheAlreadyHolds) {
 // Composition
 
 TEST_F(SkinFrame, NineSliceSeamsAndCornersAtSeveralSizes) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(40, 30);
@@ -312,7 +306,6 @@ TEST_F(SkinFrame, NineSliceSeamsAndCornersAtSeveralSizes) {
 }
 
 TEST_F(SkinFrame, NarrowerThanTheEndsLeavesNoCentreColumn) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(10, 20);
@@ -327,8 +320,8 @@ TEST_F(SkinFrame, NarrowerThanTheEndsLeavesNoCentreColumn) {
 TEST_F(SkinFrame, ResizedSlicesAreScaledFromTheNaturalPictureEachTime) {
   // A cache that frees what nobody holds keeps no natural copy of its own:
   // the frame's pictures are all there is to scale from.
-  IMAGE_CACHE cache(1);
-  SKIN_FRAME frame(&cache);
+  IMAGE_CACHE freeing(1);
+  SKIN_FRAME frame(&freeing);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(20, 20);
   frame.draw(0, 0, 2, 11, 0, &target, BLIT_COPY);  // top_left at 2 wide
@@ -339,7 +332,7 @@ TEST_F(SkinFrame, ResizedSlicesAreScaledFromTheNaturalPictureEachTime) {
   for (int x = 0; x < 3; ++x)
     EXPECT_EQ(pixel(*frame.composite, x, 1), pixel(slice("top_left"), x, 1)) << x;
   frame.clear();
-  EXPECT_EQ(cache.entries.count, 0);
+  EXPECT_EQ(freeing.entries.count, 0);
 }
 
 TEST_F(SkinFrame, DrawingAtManySizesKeepsNoScaledCopyPerSizeInTheCache) {
@@ -355,7 +348,6 @@ TEST_F(SkinFrame, DrawingAtManySizesKeepsNoScaledCopyPerSizeInTheCache) {
   save("col_mid", mid);
   save("col_bottom", bottom);
   save("logo", logo);
-  IMAGE_CACHE cache;
   SKIN_FRAME column(&cache), plain(&cache), nine(&cache);
   ASSERT_TRUE(column.load(kSkin, "col", skin_load_flags));
   ASSERT_TRUE(plain.load(kSkin, "logo", skin_load_flags));
@@ -400,7 +392,6 @@ TEST_F(SkinFrame, DrawingAtManySizesKeepsNoScaledCopyPerSizeInTheCache) {
 }
 
 TEST_F(SkinFrame, FramesOfOneElementShareTheirResizedSlices) {
-  IMAGE_CACHE cache;
   SKIN_FRAME a(&cache), b(&cache);
   ASSERT_TRUE(a.load(kSkin, "frm", skin_load_flags));
   b.copy(a);
@@ -420,7 +411,6 @@ TEST_F(SkinFrame, EdgesRepeatByTheirOwnSize) {
   IMAGE bottom;
   make_picture(bottom, 3, 2, 0xF00000);
   save("uneven_bottom_mid", bottom);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "uneven", skin_load_flags));
   IMAGE target(30, 30);
@@ -434,7 +424,6 @@ TEST_F(SkinFrame, EdgesRepeatByTheirOwnSize) {
 TEST_F(SkinFrame, HorizontalThreeSliceAtSeveralSizes) {
   IMAGE left, mid, right;
   save_three_slice("bar", left, mid, right);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
   IMAGE target(30, 20);
@@ -457,7 +446,6 @@ TEST_F(SkinFrame, VerticalThreeSliceAtSeveralSizes) {
   save("col_top", top);
   save("col_mid", mid);
   save("col_bottom", bottom);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "col", skin_load_flags));
   IMAGE target(30, 30);
@@ -476,7 +464,6 @@ TEST_F(SkinFrame, PlainPictureCentredCutOrStretched) {
   IMAGE logo;
   make_picture(logo, 6, 4, 0xD00000);
   save("logo", logo);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "logo", skin_load_flags));
   IMAGE target(20, 20);
@@ -513,7 +500,6 @@ TEST_F(SkinFrame, PlainPictureCentredCutOrStretched) {
 // Drawing onto the target
 
 TEST_F(SkinFrame, DrawsAtTheCornerWithTheCallersMode) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(40, 30);
@@ -529,7 +515,6 @@ TEST_F(SkinFrame, DrawsAtTheCornerWithTheCallersMode) {
 }
 
 TEST_F(SkinFrame, PartlyOffTheTargetDrawsInPlace) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(30, 30);
@@ -551,7 +536,6 @@ TEST_F(SkinFrame, PartlyOffTheTargetDrawsInPlace) {
 }
 
 TEST_F(SkinFrame, TwoDrawsAtOneSizeComposeOnce) {
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "frm", skin_load_flags));
   IMAGE target(30, 30);
@@ -593,7 +577,6 @@ TEST_F(SkinFrameOverlay, CentredOverlayBlendsAtItsOffset) {
   make_solid(colay, 2, 2, 0xFFFF0000u);
   save("ov", base);
   save("ov_colay", colay);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "ov", skin_load_flags));
   ASSERT_NE(frame.colay, nullptr);
@@ -619,7 +602,6 @@ TEST_F(SkinFrameOverlay, StretchedOverlayShowsOnlyOnTheFrameFromItsOffset) {
   make_solid(solay, 1, 1, 0xFF00FF00u);
   save("sv", base);
   save("sv_solay", solay);
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "sv", skin_load_flags));
   IMAGE target(20, 20);
@@ -700,7 +682,6 @@ TEST_F(SkinFrame, HitTestFollowsTheSlicesAlpha) {
     if (name == "top_mid") set_pixel(copy, 1, 2, 0);  // not on column 0: never read
     save("curve_" + name, copy);
   }
-  IMAGE_CACHE cache;
   SKIN_FRAME frame(&cache);
   ASSERT_TRUE(frame.load(kSkin, "curve", skin_load_flags));
   // Before any draw and after draws at other sizes the answers agree.
@@ -745,7 +726,6 @@ TEST_F(SkinFrame, HitMaskOfNineAndThreeRowFramesMatchesTheReference) {
     save("holes_" + nine_sizes[k].name, copy);
     for (auto [it, end] = also.equal_range(nine_sizes[k].name); it != end; ++it) save(it->second, copy);
   }
-  IMAGE_CACHE cache;
   SKIN_FRAME frames[3] = {SKIN_FRAME(&cache), SKIN_FRAME(&cache), SKIN_FRAME(&cache)};
   ASSERT_TRUE(frames[0].load(kSkin, "holes", skin_load_flags));
   ASSERT_TRUE(frames[1].load(kSkin, "col", skin_load_flags));
@@ -778,7 +758,6 @@ TEST_F(SkinFrameOverlay, HitTestOnThreeSliceAndPlainPictures) {
   save("bar_mid", mid);
   save("bar_right", right);
   save("plain", base);
-  IMAGE_CACHE cache;
   SKIN_FRAME bar(&cache), plain(&cache);
   ASSERT_TRUE(bar.load(kSkin, "bar", skin_load_flags));
   ASSERT_TRUE(plain.load(kSkin, "plain", skin_load_flags));
