@@ -22,6 +22,7 @@
 #include "default_dialog_styles.h"
 #include "file_services.h"
 #include "font.h"
+#include "image_test_support.h"
 #include "package.h"
 #include "package_data_file.h"
 #include "payload.h"
@@ -157,15 +158,14 @@ TEST_F(MakeInstaller, EveryKindOfEntryInstallsAsItWas) {
   put("database.bin", "the tree's own database.bin");
   put("licence-0", "the tree's own licence");
   put("DejaVuSans.ttf", "not a font");
-  fs::create_directories(files() + "/empty");
-  fs::create_directories(files() + "/deep/er/empty");
+  for (const char* folder : {"empty", "deep/er/empty", "empty-private"})
+    fs::create_directories(files() + "/" + folder);
   fs::create_symlink("run.sh", files() + "/alias.sh");
   fs::create_symlink("\xC3\xBC-folder", files() + "/folder-link");
   put("private/key", "secret", 0600);
   put("locked/a", "a");
   put("locked/b", "b");
   put("shared/notes.txt", "anyone's", 0666);
-  fs::create_directories(files() + "/empty-private");
   for (const auto& [folder, bits] :
        {std::pair("private", 0700), {"locked", 0500}, {"shared", 0777}, {"empty-private", 0750}})
     ASSERT_EQ(chmod((files() + "/" + folder).c_str(), bits), 0);
@@ -670,18 +670,15 @@ TEST_F(MakeInstaller, RefusalsNameTheRealCause) {
   };
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.said);
-    if (row.unreadable) {
-      ASSERT_EQ(chmod((files() + "/" + row.unreadable).c_str(), 0), 0);
-    }
+    const std::string unreadable = row.unreadable ? files() + "/" + row.unreadable : "";
+    ASSERT_TRUE(unreadable.empty() || chmod(unreadable.c_str(), 0) == 0);
     std::vector<std::string> argv = row.run_as;
     argv.push_back(kTools + "make_installer");
     argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
     const test_support::RunResult built = test_support::run_program(argv, row.env);
     EXPECT_EQ(built.exit_code, 1);
     EXPECT_EQ(built.err, row.said);
-    if (row.unreadable) {
-      ASSERT_EQ(chmod((files() + "/" + row.unreadable).c_str(), 0644), 0);
-    }
+    ASSERT_TRUE(unreadable.empty() || chmod(unreadable.c_str(), 0644) == 0);
     EXPECT_FALSE(test_support::file_exists(program()));
   }
   // A TMPDIR that cannot hold the temporary folder is named, and /tmp
@@ -910,14 +907,9 @@ TEST_F(MakeInstaller, TheInstallerCarriesTheFontsItsStylesDrawWith) {
                         style->font_x_sz == WM_STYLE_SET::UNSET ? int16_t{-1} : static_cast<int16_t>(style->font_x_sz),
                         style->font_y_sz == WM_STYLE_SET::UNSET ? int16_t{-1} : static_cast<int16_t>(style->font_y_sz),
                         "Ag");
-      int inked = 0;
-      for (int16_t y = 0; y < surface.height; ++y)
-        for (int16_t x = 0; x < surface.width; ++x) {
-          COLOUR c = 0;
-          surface.get_pixel(x, y, &c);
-          inked += c != paper;
-        }
-      EXPECT_GT(inked, 20) << "font " << int{style->font_id};
+      const std::vector<uint32_t> drawn = image_test_support::pixels_of(surface);
+      EXPECT_GT(std::count_if(drawn.begin(), drawn.end(), [&](uint32_t c) { return c != paper; }), 20)
+          << "font " << int{style->font_id};
     }
     data.package.reset();
     FONT::shutdown();
@@ -1017,14 +1009,12 @@ TEST(DemoSkinPictures, TheBannerCarriesTheNameAndVersionTheyAreDrawnFor) {
   load_picture(theirs, scratch.file("other/background.png"));
   ASSERT_EQ(theirs.width, ours.width);
   ASSERT_EQ(theirs.height, ours.height);
+  const std::vector<uint32_t> a = image_test_support::pixels_of(ours), b = image_test_support::pixels_of(theirs);
   int inside = 0, outside = 0;
-  for (int16_t y = 0; y < ours.height; ++y)
-    for (int16_t x = 0; x < ours.width; ++x) {
-      COLOUR a = 0, b = 0;
-      ours.get_pixel(x, y, &a);
-      theirs.get_pixel(x, y, &b);
-      (x < 159 && y >= 200 && y < 340 ? inside : outside) += a != b;
-    }
+  for (size_t k = 0; k < a.size(); ++k) {
+    const size_t x = k % ours.width, y = k / ours.width;
+    (x < 159 && y >= 200 && y < 340 ? inside : outside) += a[k] != b[k];
+  }
   EXPECT_GT(inside, 500);
   EXPECT_EQ(outside, 0);
 }
