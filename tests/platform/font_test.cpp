@@ -44,10 +44,9 @@ TEST(FontBuiltinRows, NameDejaVuFilesInTheirFamilyRows) {
   }
   EXPECT_EQ(get_builtin_font_file(23), nullptr);
   EXPECT_EQ(get_builtin_font_name(255), nullptr);
-  for (uint8_t i = 7; i <= 10; ++i)
-    EXPECT_EQ(std::string(get_builtin_font_file(i)).rfind("DejaVuSans", 0), 0u) << int(i);
-  for (uint8_t i = 19; i <= 22; ++i)
-    EXPECT_EQ(std::string(get_builtin_font_file(i)).rfind("DejaVuSerif", 0), 0u) << int(i);
+  for (const auto& [first, family] : {std::pair<uint8_t, const char*>{7, "DejaVuSans"}, {19, "DejaVuSerif"}})
+    for (uint8_t i = first; i <= first + 3; ++i)
+      EXPECT_EQ(std::string(get_builtin_font_file(i)).rfind(family, 0), 0u) << int(i);
   EXPECT_STREQ(get_builtin_font_file(10), "DejaVuSans.ttf");
 }
 
@@ -145,9 +144,10 @@ TEST_F(FontTest, MissingAndCorruptFilesFailSoftly) {
   EXPECT_EQ(FONT::load("DejaVuSans.ttf", nullptr, FONT_ANY_SLOT, &fonts), 23);
 }
 
-// A copy of DejaVu Sans whose outline table is overwritten: the face opens,
-// but no glyph with an outline renders.
-std::string font_with_damaged_outlines() {
+// A copy of DejaVu Sans with one table changed: "glyf" overwritten (the face
+// opens, but no glyph with an outline renders), or "head" with half the
+// units to the em (every glyph twice as large).
+std::string changed_dejavu(const std::string& table) {
   std::string bytes =
       test_support::read_file(std::string(get_system_font_folder()) + "/DejaVuSans.ttf");
   auto u16 = [&](size_t at) {
@@ -156,22 +156,27 @@ std::string font_with_damaged_outlines() {
   auto u32 = [&](size_t at) { return (u16(at) << 16) | u16(at + 2); };
   const size_t tables = u16(4);
   for (size_t i = 0; i < tables; ++i) {
-    const size_t entry = 12 + 16 * i;
-    if (bytes.compare(entry, 4, "glyf") == 0)
-      std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(u32(entry + 8)), u32(entry + 12), '\xFF');
+    const size_t entry = 12 + 16 * i, at = u32(entry + 8);
+    if (bytes.compare(entry, 4, table) != 0) continue;
+    if (table == "glyf") std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), u32(entry + 12), '\xFF');
+    else bytes[at + 18] = '\x04';  // its 2048 units to the em become 1024
   }
   return bytes;
 }
 
 TEST_F(FontTest, GlyphsThatFailToRenderAreSkipped) {
   test_support::ScratchDir scratch;
-  ASSERT_TRUE(test_support::write_file(scratch.file("damaged.ttf"), font_with_damaged_outlines()));
+  ASSERT_TRUE(test_support::write_file(scratch.file("damaged.ttf"), changed_dejavu("glyf")));
   FOLDER folder;
   ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
   const int16_t slot = FONT::load("damaged.ttf", nullptr, FONT_ANY_SLOT, &folder);
   ASSERT_EQ(slot, 23);
   GLYPH glyph = {};
   EXPECT_FALSE(FONT::render_glyph(&glyph, 'A', slot, 20, 20));
+  EXPECT_EQ(glyph.bitmap, nullptr);
+  // A bitmap of more than 64 MiB is not kept: U+01C4 at 4096 pixels, twice as large.
+  ASSERT_TRUE(test_support::write_file(scratch.file("large.ttf"), changed_dejavu("head")));
+  EXPECT_FALSE(FONT::render_glyph(&glyph, 0x1C4, FONT::load("large.ttf", nullptr, FONT_ANY_SLOT, &folder), 4096, 4096));
   EXPECT_EQ(glyph.bitmap, nullptr);
 
   // The blank still measures; the damaged letters add nothing and draw nothing.
