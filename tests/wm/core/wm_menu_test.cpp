@@ -303,6 +303,13 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   input.type("I");
   frame();
   EXPECT_EQ(focused_row(popup), past + 1);
+  // Out of keyboard mode with the first row focused out of view, the key
+  // that starts it again leaves the focus where it was.
+  popup->get_item(0)->set_focus();
+  popup->set_items_selectable(false);
+  input.key(wm_key::DOWN);
+  frame();
+  EXPECT_EQ(focused_row(popup), 0);
 }
 
 // Menus linked into a ring close it again around a member that leaves; the

@@ -123,6 +123,11 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   stars.draw();
   password.draw();
   EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  // A see-through selection colour leaves the field as it looks unselected.
+  stars.selection_colour = 0x0000FF00;
+  const std::vector<COLOUR> unselected = (stars.draw(), pixels_of(stars));
+  stars.select_all();
+  EXPECT_EQ((stars.draw(), pixels_of(stars)), unselected);
   password.set_text(std::string(60, 'x').c_str());
   password.draw();
   const int edge = password.x + password.width - 1 - password.right_gap;
@@ -369,6 +374,12 @@ TEST_F(TextEdit, BoxWrapsAtSpacesAndMovesByLines) {
   idle.process();
   EXPECT_STREQ(idle.get_text(), "ab");
   EXPECT_EQ(key_queue.pop_char(), uint32_t{'\n'});
+  // Wholly above the screen it is not laid out; one row showing, it is.
+  for (const int16_t top : {-100, -99}) {
+    WM_TEXT_EDIT_BOX above(0, top, 300, 100, 100, "ab", &plain, nullptr, 0, 0);
+    above.draw();
+    EXPECT_EQ(above.lines().size(), top == -99 ? 1u : 0u) << top;
+  }
   // The caret of a focused box stands one line tall on its own line: line
   // two of the test font's 22-pixel lines, below a 1-pixel border and a 2-pixel gap.
   WM_TEXT_EDIT_BOX two(0, 0, 300, 150, 100, "ab\ncd", &plain, nullptr, 0, 0);
