@@ -97,6 +97,11 @@ protected:
     return frame();
   }
   int32_t click_on(WM_SCREEN_OBJECT* o) { return click_at(o->x + o->width / 2, o->y + o->height / 2); }
+  // n frames; with an object, the pointer first comes to rest 5 pixels into it.
+  void frames(int n, const WM_SCREEN_OBJECT* over = nullptr) {
+    if (over) input.move_to(over->x + 5, over->y + 5);
+    for (int i = 0; i < n; ++i) frame();
+  }
   void hold(uint32_t key) {
     held_keys.insert(key);
     frame();
@@ -194,7 +199,7 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
     else hold(kHotKey);
     ASSERT_TRUE(menu->is_open()) << key;
     hold(key);
-    for (int i = 0; i < 10; ++i) frame();
+    frames(10);
     EXPECT_FALSE(popup->visible) << key;
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(popup)) << key;
   }
@@ -222,10 +227,9 @@ TEST_F(Menu, KeysMoveTheFocusTypeAheadReturnChoosesAndEscapeCloses) {
   input.move_to(pick->x + pick->width / 2, pick->y + pick->height / 2);
   input.press(1);
   free_menu->show();
-  for (int i = 0; i < 20; ++i) frame();
+  frames(20);
   input.release(1);
-  frame();
-  frame();
+  frames(2);
   EXPECT_EQ(heard.size(), 1u);
   EXPECT_TRUE(free_menu->visible);
   click_at(201, free_menu->y + 1, 10);  // movable: a press on its edge drags it
@@ -258,8 +262,7 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   expect_shown(0, "first");
   for (int32_t row = 1; row < 40; ++row) {
     input.key(wm_key::DOWN);
-    frame();
-    frame();
+    frames(2);
     expect_shown(row, "down to " + std::to_string(row));
   }
   EXPECT_EQ(popup->get_down_arrow() ? popup->get_down_arrow()->visible : 0, 0);
@@ -271,8 +274,7 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   for (const auto& k : keys) {
     const int32_t before = focused_row(popup);
     input.key(k.key);
-    frame();
-    frame();
+    frames(2);
     if (k.row >= 0) expect_shown(k.row, std::to_string(k.key));
     else expect_shown(focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
@@ -285,7 +287,7 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     WM_BUTTON* arrow = up ? popup->get_up_arrow() : popup->get_down_arrow();
     ASSERT_TRUE(arrow && arrow->visible) << up;
     input.move_to(arrow->x + arrow->width / 2, arrow->y + arrow->height / 2);
-    for (int i = 0; i < 60; ++i) frame();
+    frames(60);
     EXPECT_EQ(up ? popup->get_first_visible() : popup->get_last_visible(), up ? 0 : 39) << up;
     EXPECT_EQ(arrow->visible, 0) << up;
     input.move_to(300, 200);
@@ -399,8 +401,7 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   IMAGE narrow(1, 4);  // the selected item's icon, however narrow, is the box's
   three->get_popup()->get_item(1)->set_icon_image(narrow);
   three->set_selected(1, false);
-  frame();
-  frame();
+  frames(2);
   EXPECT_EQ(heard, std::vector<std::string>{"1"});
   EXPECT_EQ(three->icon.height, 4);
 
@@ -422,8 +423,7 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   for (const auto& t : turns) {
     heard.clear();
     input.turn_wheel(t.wheel);
-    frame();
-    frame();
+    frames(2);
     EXPECT_EQ(five->get_selected(), t.row) << t.wheel;
     EXPECT_EQ(heard, std::vector<std::string>{std::to_string(t.value)}) << t.wheel;
   }
@@ -572,9 +572,7 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
       WM_MENU* sub = p->add_submenu("More", true, true, nullptr, nullptr);
       chosen = sub->get_popup()->add_item("Delete too", delete_menu, 0, 0, false);
       click_on(doomed_menu);
-      input.move_to(sub->x + 5, sub->y + 5);
-      frame();
-      frame();
+      frames(2, sub);
       ASSERT_TRUE(sub->is_open());
     } else {
       click_on(doomed_menu);
@@ -604,20 +602,16 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
       click_on(first);
       ASSERT_TRUE(first->is_open());
       for (int i = 0; i < 20 && first->get_popup()->is_moving(); ++i) frame();
-      input.move_to(doomed_menu->x + 5, doomed_menu->y + 5);
-      frame();
-      frame();
+      frames(2, doomed_menu);
       root.remove_child(first, true, false);
     } else {
       WM_MENU* sub = doomed_menu->get_popup()->add_submenu("More", false, true, nullptr, nullptr);
       sub->open_callback = delete_on_opening;
-      input.move_to(doomed_menu->x + 5, doomed_menu->y + 5);
-      frame();
+      frames(1, doomed_menu);
       input.press(1);
       frame();
       ASSERT_TRUE(doomed_menu->is_open());
-      input.move_to(sub->x + 5, sub->y + 5);
-      frame();
+      frames(1, sub);
       EXPECT_NE(mouse.buttons & MOUSE::LEFT, 0u);
       input.release(1);
       frame();
@@ -643,8 +637,7 @@ TEST_F(Menu, EmptiedRefilledAndDeletedWhileOpenOrFromTheirCallbacks) {
   WM_LIST_BOX* box = add_list(200, 10, 80, {"p", "q"}, 0);
   box->change_callback = delete_list_box;
   box->set_selected(1, false);
-  frame();
-  frame();
+  frames(2);
   EXPECT_EQ(heard.back(), "gone 1");
 }
 
@@ -710,12 +703,10 @@ TEST_F(Menu, PictureOfOpenPopups) {
   EXPECT_TRUE(test_support::picture_matches_reference("core2", "menus", *get_screen_image()));
   // The sub-menu closes once the pointer rests on another item; a choice
   // in it hides the menu it was opened from too.
-  input.move_to(popup->get_item(0)->x + 5, popup->get_item(0)->y + 5);
-  for (int i = 0; i < 20; ++i) frame();
+  frames(20, popup->get_item(0));
   EXPECT_FALSE(recent->get_popup()->visible);
   EXPECT_TRUE(popup->visible);
-  input.move_to(recent->x + 5, recent->y + 5);  // resting on it opens it again
-  for (int i = 0; i < 20; ++i) frame();
+  frames(20, recent);  // resting on it opens it again
   click_on(recent->get_popup()->get_item(1));
   frame();
   EXPECT_EQ(heard, std::vector<std::string>{"b.txt"});
@@ -724,10 +715,10 @@ TEST_F(Menu, PictureOfOpenPopups) {
   // Escape in the sub-menu closes the menu it was opened from too.
   input.move_to(350, 230);
   for (WM_MENU* m : {file, recent}) WM_MENU::menu_clicked(m, reinterpret_cast<uintptr_t>(m), 0);
-  for (int i = 0; i < 20; ++i) frame();
+  frames(20);
   ASSERT_TRUE(recent->get_popup()->visible && popup->visible);
   hold(kEscape);
-  for (int i = 0; i < 10; ++i) frame();
+  frames(10);
   EXPECT_FALSE(recent->get_popup()->visible || popup->visible);
 }
 
