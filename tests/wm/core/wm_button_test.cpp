@@ -308,8 +308,7 @@ TEST_F(Button, TheFocusIsMarkedInEveryLook) {
     EXPECT_TRUE(row != 2 || b.load_images(skin, "f", nullptr));  // the state images
     std::vector<COLOUR> seen[2];
     for (auto& picture : seen) {
-      b.draw();
-      picture = pixels_of(b);
+      picture = drawn(b);
       b.selectable = 1;
       b.set_focus();
     }
@@ -436,8 +435,7 @@ TEST_F(Button, ADisabledButtonEngravesItsText) {
     const std::vector<COLOUR> wanted = pixels_of(b);
     clear_screen();
     b.set_text("Mm", false);
-    b.draw();
-    EXPECT_TRUE(pixels_of(b) == wanted) << row.disabled_ink << " " << row.style_effects;
+    EXPECT_TRUE(drawn(b) == wanted) << row.disabled_ink << " " << row.style_effects;
   }
 }
 

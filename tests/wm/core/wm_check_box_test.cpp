@@ -120,12 +120,10 @@ TEST_F(CheckBox, CheckedShowsTheMarkOrTheActiveImages) {
   WM_CHECK_BOX plain(20, 30, kFace, kInk, "Paths", 255, 12, 12, nullptr, 0, 0, true);
   plain.set_checked(true);
   EXPECT_STREQ(plain.box->get_text(), "X");
-  plain.box->draw();
-  const std::vector<COLOUR> checked = pixels_of(*plain.box);
+  const std::vector<COLOUR> checked = drawn(*plain.box);
   plain.set_checked(false);
   EXPECT_STREQ(plain.box->get_text(), " ");
-  plain.box->draw();
-  EXPECT_NE(checked, pixels_of(*plain.box)) << "the mark changes no pixel";
+  EXPECT_NE(checked, drawn(*plain.box)) << "the mark changes no pixel";
 
   // The box is drawn sunk, so unchecked it shows its "_down" picture.
   constexpr COLOUR kDown = 0xFF102030, kActive = 0xFFC0A000;

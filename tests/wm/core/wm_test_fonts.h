@@ -86,6 +86,11 @@ protected:
         out.push_back(pixel(static_cast<int16_t>(px), static_cast<int16_t>(py)));
     return out;
   }
+  // The object's pixels once it has drawn itself.
+  static std::vector<COLOUR> drawn(WM_SCREEN_OBJECT& o) {
+    o.draw();
+    return pixels_of(o);
+  }
 
   int16_t screen_w;
   int16_t screen_h;

@@ -268,8 +268,7 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
     b->update(false);
     EXPECT_EQ(b->full_frame.overlay_x, s.offset) << s.advance;
     clear();
-    b->draw();
-    const auto now = pixels_of(*b);
+    const auto now = drawn(*b);
     if (!last.empty()) {
       EXPECT_EQ(now == last, s.offset == (&s - 1)->offset) << s.advance;
     }

@@ -110,9 +110,7 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   WM_TEXT_EDIT stars(10, 60, 200, 100, "***", &plain, nullptr, 0, 0);
   WM_TEXT_EDIT password(10, 100, 200, 100, "abc", &hidden, nullptr, 0, 0);
   WM_SCREEN_OBJECT::focus_object = nullptr;
-  stars.draw();
-  password.draw();
-  EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  EXPECT_EQ(drawn(stars), drawn(password));
   // A text area just four stars wide shows three of four.
   const auto four = uint16_t(stars.left_gap + stars.right_gap +
                              get_screen_image()->get_text_width(255, 65535, -1, "****"));
@@ -120,14 +118,12 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   password.set_size(four, password.height, false);
   password.set_text("abcd");
   stars.caret = 0;  // shown from its start
-  stars.draw();
-  password.draw();
-  EXPECT_EQ(pixels_of(stars), pixels_of(password));
+  EXPECT_EQ(drawn(stars), drawn(password));
   // A see-through selection colour leaves the field as it looks unselected.
   stars.selection_colour = 0x0000FF00;
-  const std::vector<COLOUR> unselected = (stars.draw(), pixels_of(stars));
+  const std::vector<COLOUR> unselected = drawn(stars);
   stars.select_all();
-  EXPECT_EQ((stars.draw(), pixels_of(stars)), unselected);
+  EXPECT_EQ(drawn(stars), unselected);
   password.set_text(std::string(60, 'x').c_str());
   password.draw();
   const int edge = password.x + password.width - 1 - password.right_gap;
@@ -136,9 +132,9 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
   // One a pixel narrower than a star shows no star at all.
   const int star = get_screen_image()->get_text_width(255, 65535, -1, "*");
   password.set_size(uint16_t(password.left_gap + password.right_gap + star - 1), password.height, false);
-  const std::vector<COLOUR> one_short = (password.draw(), pixels_of(password));
+  const std::vector<COLOUR> one_short = drawn(password);
   password.set_text("");
-  EXPECT_EQ((password.draw(), pixels_of(password)), one_short);
+  EXPECT_EQ(drawn(password), one_short);
 
   // A style naming a skin picture draws the field on that picture, corner to corner.
   constexpr COLOUR kFramePicture = 0xFF3366CC;

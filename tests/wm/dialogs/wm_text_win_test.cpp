@@ -529,11 +529,9 @@ TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
   // The focus mark: the pixels focusing changes lie on one ring inside the
   // window, left of the bar.
   get_screen_image()->clear(&kBlack, true);
-  w->draw();
-  const std::vector<COLOUR> plain = pixels_of(*w);
+  const std::vector<COLOUR> plain = drawn(*w);
   w->set_focus();
-  w->draw();
-  const std::vector<COLOUR> marked = pixels_of(*w);
+  const std::vector<COLOUR> marked = drawn(*w);
   const RECT ring{w->x + 3, w->y + 3, w->x + w->width - 4 - 15, w->y + w->height - 4};
   int ring_dots = 0;
   for (size_t i = 0; i < plain.size(); ++i) {

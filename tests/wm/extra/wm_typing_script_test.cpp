@@ -68,13 +68,11 @@ class TypingScript : public wm_test::TextSkinTest {
   void expect_pixels_show(WM_TYPING_SCRIPT& label, const char* expected) {
     const WM_STYLE_SET style = plain();
     clear_screen();
-    label.draw();
-    const std::vector<COLOUR> typed = pixels_of(label);
+    const std::vector<COLOUR> typed = drawn(label);
     clear_screen();
     WM_SCRIPT reference(label.x, label.y, static_cast<int16_t>(label.x + label.width - 1),
                         static_cast<int16_t>(label.y + label.height - 1), &style, expected);
-    reference.draw();
-    EXPECT_TRUE(typed == pixels_of(reference)) << "not the pixels of \"" << expected << "\"";
+    EXPECT_TRUE(typed == drawn(reference)) << "not the pixels of \"" << expected << "\"";
   }
   test_support::INPUT_DRIVER input{1000000};
   const WM_STYLE_SET style = plain();
