@@ -70,6 +70,7 @@ protected:
         {"fonts/Broken.ttf", "not a font"},
         {"colours/base.cfg", config_text({{"red", "#FFFF0000"}, {"blue", "#FF0000FF"}})},
         {"colours/more/extra.cfg", config_text({{"green", "#FF00FF00"}})},
+        {"colours/OLD.CFG", config_text({{"grey", "#FF808080"}})},  // the case differs: not read
         {"images/pictures.cfg", config_text({{"back", "back.png"}})},
         {"constants/values.cfg", config_text({{"greeting", "hello"}})},
         {"styles/button.ss", style_text("button", "Sans")},

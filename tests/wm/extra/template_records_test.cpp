@@ -286,14 +286,19 @@ TEST_F(TemplateRecords, AReadStartsFromTheDefaults) {
   EXPECT_EQ(used.own_style, nullptr);
   EXPECT_EQ(page.page_text.get_length(), 0);
 
-  // Version 8 stores no folder: the image gets the default one back.
+  // Version 8 stores no folder, version 7 no names either: the image gets
+  // the default folder back and no name.
   WM_PTM_IMAGE_INFO image;
-  strcpy(image.folder, "$APP/elsewhere");
-  template_read_version = 8;
-  MEMORY_DEVICE image_device(std::string(8, '\0'));  // two absent texts
-  EXPECT_TRUE(image_device.read_object(image));
+  for (uint16_t version : {8, 7}) {
+    image.set_name("logo");
+    strcpy(image.folder, "$APP/elsewhere");
+    template_read_version = version;
+    MEMORY_DEVICE image_device(std::string(8, '\0'));  // two absent texts
+    EXPECT_TRUE(image_device.read_object(image)) << version;
+    EXPECT_EQ(image.name, nullptr) << version;
+    EXPECT_STREQ(image.folder, "$APPDATA/images") << version;
+  }
   template_read_version = TEMPLATE_STREAM_VERSION;
-  EXPECT_STREQ(image.folder, "$APPDATA/images");
 }
 
 TEST_F(TemplateRecords, ReadingWithoutAStoreGivesNoReferences) {

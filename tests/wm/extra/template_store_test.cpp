@@ -64,6 +64,14 @@ bool holds(const std::vector<std::unique_ptr<T>>& list, const void* record) {
   return false;
 }
 
+// Each test has a scratch folder for the files it saves and loads.
+class TemplateStore : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(folder.set_absolute(scratch.path().c_str())); }
+  test_support::ScratchDir scratch;
+  FOLDER folder;
+};
+
 struct FORGET_CASE {
   const char* what;
   std::function<bool(WM_PTM_APP_INFO&)> change;
@@ -71,7 +79,7 @@ struct FORGET_CASE {
   size_t images_kept, styles_kept;  // records that stay
 };
 
-TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
+TEST_F(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
   // The filled store: each of the two page backgrounds is image 1; each of
   // the three filled templates uses image 0, style set 1 and cell style set 0.
   const FORGET_CASE cases[] = {
@@ -101,10 +109,7 @@ TEST(TemplateStore, RemovingOrFreeingAResourceLeavesNoReferenceToIt) {
 // An image record fetches its picture through the toolkit's shared cache,
 // which remembers a file found missing: written afterwards, the picture is
 // not looked for again until the cache is purged.
-TEST(TemplateStore, AnImagesMissingFileStaysMissingUntilTheCacheIsPurged) {
-  test_support::ScratchDir scratch;
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+TEST_F(TemplateStore, AnImagesMissingFileStaysMissingUntilTheCacheIsPurged) {
   WM_PTM_IMAGE_INFO image;
   ASSERT_TRUE(folder.get_path_text(image.folder, sizeof image.folder, nullptr));
   image.set_file_name("late.png");
@@ -121,7 +126,7 @@ TEST(TemplateStore, AnImagesMissingFileStaysMissingUntilTheCacheIsPurged) {
   EXPECT_EQ(image.picture->width, 3);
 }
 
-TEST(TemplateStore, RemoveRefusesAnIndexOutOfRange) {
+TEST_F(TemplateStore, RemoveRefusesAnIndexOutOfRange) {
   WM_PTM_APP_INFO store;
   fill_store(store);
   using REMOVE = bool (WM_PTM_APP_INFO::*)(int32_t);
@@ -138,7 +143,7 @@ TEST(TemplateStore, RemoveRefusesAnIndexOutOfRange) {
   EXPECT_STREQ(store.areas[0]->name, "Area 2");
 }
 
-TEST(TemplateStore, DefaultNamesCountFromTheArraysLength) {
+TEST_F(TemplateStore, DefaultNamesCountFromTheArraysLength) {
   WM_PTM_APP_INFO store;
   EXPECT_STREQ(store.add_image()->name, "Image 1");
   EXPECT_STREQ(store.add_image()->name, "Image 2");
@@ -157,7 +162,7 @@ TEST(TemplateStore, DefaultNamesCountFromTheArraysLength) {
   EXPECT_TRUE(store.colours.empty());
 }
 
-TEST(TemplateStore, FindGivesTheFirstOfEqualNamesAndSortsAChangedArrayFirst) {
+TEST_F(TemplateStore, FindGivesTheFirstOfEqualNamesAndSortsAChangedArrayFirst) {
   WM_PTM_APP_INFO store;
   int32_t index = 7;
   EXPECT_EQ(store.find_colour("b", &index), nullptr);
@@ -189,7 +194,7 @@ TEST(TemplateStore, FindGivesTheFirstOfEqualNamesAndSortsAChangedArrayFirst) {
   EXPECT_EQ(store.find_image(nullptr), nullptr);
 }
 
-TEST(TemplateStore, FontLookupsByNameAndBySlot) {
+TEST_F(TemplateStore, FontLookupsByNameAndBySlot) {
   WM_PTM_APP_INFO store;
   WM_PTM_FONT_INFO* sans = store.add_font();
   sans->set_name("Sans");
@@ -203,7 +208,7 @@ TEST(TemplateStore, FontLookupsByNameAndBySlot) {
   EXPECT_EQ(store.font_file_for_id(3), nullptr);
 }
 
-TEST(TemplateStore, PageSettingsComeFromThePageOrTheDefault) {
+TEST_F(TemplateStore, PageSettingsComeFromThePageOrTheDefault) {
   WM_PTM_APP_INFO store;
   store.default_page_setting = 10;
   WM_PTM_AREA_INFO* area = store.add_area();
@@ -222,7 +227,7 @@ TEST(TemplateStore, PageSettingsComeFromThePageOrTheDefault) {
     EXPECT_EQ(store.get_page_setting(c.page, c.area), c.setting) << c.page << " in " << c.area;
 }
 
-TEST(TemplateStore, TheTitleGoesThroughThePlatform) {
+TEST_F(TemplateStore, TheTitleGoesThroughThePlatform) {
   const char* shown = nullptr;
   WM_PTM_APP_INFO::set_app_title(&shown, "Game of the year");
   EXPECT_STREQ(shown, "Game of the year");
@@ -235,7 +240,7 @@ TEST(TemplateStore, TheTitleGoesThroughThePlatform) {
 
 // A loaded store makes a manager of one area per record (one where it has
 // none, as generation from folders leaves it).
-TEST(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHere) {
+TEST_F(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHere) {
   for (const int records : {0, 3}) {
     WM_PTM_APP_INFO store;
     for (int i = 0; i < records; i++) store.add_area();
@@ -264,7 +269,7 @@ TEST(TemplateStore, TheManagerIsMadeOnlyForALoadedStoreAndDeletedOnlyWhenMadeHer
   EXPECT_EQ(WM_PAGE_MANAGER::get(), &given);
 }
 
-TEST(TemplateStore, TheLookIsHandedToTheToolkit) {
+TEST_F(TemplateStore, TheLookIsHandedToTheToolkit) {
   WM_PTM_APP_INFO store;
   fill_store(store);
   store.loaded = 1;
@@ -295,12 +300,9 @@ int hook_calls = 0;
 
 // A logo in the program's data is shown before the hook is called, once a
 // run (this comes first so that a whole run of the file still sees it).
-TEST(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
-  test_support::ScratchDir scratch;
+TEST_F(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
   ASSERT_EQ(mkdir(scratch.file("data").c_str(), 0755) | mkdir(scratch.file("data/images").c_str(), 0755), 0);
-  FOLDER app;
-  ASSERT_TRUE(app.set_absolute(scratch.path().c_str()));
-  set_base_path(app, "store_test");
+  set_base_path(folder, "store_test");
   test_support::MEMORY_DEVICE png;
   ASSERT_TRUE(IMAGE(4, 4).save_png(&png));
   ASSERT_TRUE(test_support::write_file(scratch.file("data/images/logo.png"), png.text()));
@@ -318,7 +320,7 @@ TEST(TemplateStore, StartShowsAPresentLogoOnceBeforeTheHook) {
   clear_base_path();
 }
 
-TEST(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
+TEST_F(TemplateStore, StartPlacesTheAreasBothSidesHaveAndCallsTheHook) {
   WM_PAGE_MANAGER manager(2, -1);
   for (size_t records : {1u, 3u}) {
     WM_PTM_APP_INFO store;
@@ -415,10 +417,7 @@ std::set<const void*> all_templates(WM_PTM_APP_INFO* store) {
 // objects stand wherever an application keeps them: on the page manager's
 // area or on a root of its own with no manager, in a dialog on show, in one
 // not shown yet and in one taken off the overlay list but kept.
-TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
-  test_support::ScratchDir scratch;
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+TEST_F(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
   {
     WM_PTM_APP_INFO saved;
     ASSERT_TRUE(saved.save(folder, "empty.tpl", 0, 0));
@@ -492,10 +491,7 @@ TEST(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
   }
 }
 
-TEST(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
-  test_support::ScratchDir scratch;
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+TEST_F(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
   WM_PTM_APP_INFO store;
   ASSERT_TRUE(store.save(folder, "first.tpl", 0, 0));
   ASSERT_EQ(store.areas.size(), 1u);
@@ -506,10 +502,7 @@ TEST(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
   EXPECT_EQ(store.areas[0]->get_page_count(), 2);
 }
 
-TEST(TemplateStore, SaveCapturesTheObjectsOfTheCurrentArea) {
-  test_support::ScratchDir scratch;
-  FOLDER folder;
-  ASSERT_TRUE(folder.set_absolute(scratch.path().c_str()));
+TEST_F(TemplateStore, SaveCapturesTheObjectsOfTheCurrentArea) {
   WM_PAGE_MANAGER manager(1, -1);
   WM_STYLE_SET style;
   for (const char* text : {"one", "two"})
