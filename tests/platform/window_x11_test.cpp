@@ -9,6 +9,7 @@
 #include <X11/extensions/xf86vmode.h>
 #include <unistd.h>
 
+#include <array>
 #include <bit>
 #include <cstdlib>
 #include <csignal>
@@ -40,6 +41,13 @@ extern "C" Bool XF86VidModeGetAllModeLines(Display*, int, int* count, XF86VidMod
   *modes = &block->first, *count = 1;
   return True;
 }
+// The corner of the screen a switched mode was last told to show.
+static std::pair<int, int> view_port{-1, -1};
+extern "C" Bool XF86VidModeSetViewPort(Display*, int, int x, int y) {
+  view_port = {x, y};
+  return True;
+}
+extern "C" Bool XF86VidModeSwitchToMode(Display*, int, XF86VidModeModeInfo*) { return True; }
 
 namespace {
 
@@ -116,14 +124,15 @@ protected:
     return p;
   }
 
-  // Where the window lies on the root window, and its size.
-  void geometry(int& x, int& y, unsigned& w, unsigned& h) {
+  // Where the window lies on the root window, and its size: x, y, width, height.
+  std::array<int, 4> geometry() {
     XSync(x11.display, False);
     Window root = 0, child = 0;
-    int gx = 0, gy = 0;
-    unsigned border = 0, depth = 0;
-    XGetGeometry(probe, x11.window, &root, &gx, &gy, &w, &h, &border, &depth);
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(probe, x11.window, &root, &x, &y, &w, &h, &border, &depth);
     XTranslateCoordinates(probe, x11.window, root, 0, 0, &x, &y, &child);
+    return {x, y, static_cast<int>(w), static_cast<int>(h)};
   }
 
   std::vector<long> long_property(const char* name, long longest = 64) {
@@ -351,16 +360,10 @@ TEST_F(WindowX11, WindowIsCentredInTheDesktopLessTheFrame) {
   p.min_height = 640 * 3 / 4;
   p.max_height = 768;
   ASSERT_TRUE(open_window(&p, 0));
-  int x = 0, y = 0;
-  unsigned w = 0, h = 0;
-  geometry(x, y, w, h);
-  EXPECT_EQ(w, 800u);
-  EXPECT_EQ(h, 600u);
-  EXPECT_EQ(x, (desktop_w - 10 - 800) / 2);
-  EXPECT_EQ(y, (desktop_h - 30 - 600) / 2);
+  const std::array<int, 4> placed = geometry();
+  EXPECT_EQ(placed, (std::array<int, 4>{(desktop_w - 10 - 800) / 2, (desktop_h - 30 - 600) / 2, 800, 600}));
   if (desktop_w == 1280 && desktop_h == 1024) {
-    EXPECT_EQ(x, 235);
-    EXPECT_EQ(y, 197);
+    EXPECT_EQ(placed, (std::array<int, 4>{235, 197, 800, 600}));
   }
   EXPECT_EQ(get_screen_width(0), 800);
   EXPECT_EQ(get_screen_height(0), 600);
@@ -400,19 +403,11 @@ TEST_F(WindowX11, SizeIsLimitedThenFittedToTheDesktop) {
 
   WINDOW_PARAMS huge = params(30000, 30000);
   ASSERT_TRUE(open_window(&huge, 0));
-  int x = 0, y = 0;
-  unsigned w = 0, h = 0;
-  geometry(x, y, w, h);
-  EXPECT_EQ(static_cast<int>(w), desktop_w - 10);
-  EXPECT_EQ(static_cast<int>(h), desktop_h - 30);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
+  EXPECT_EQ(geometry(), (std::array<int, 4>{0, 0, desktop_w - 10, desktop_h - 30}));
   // A borderless one has no frame margins, and says so.
   huge.borderless = 1;
   ASSERT_TRUE(open_window(&huge, 0));
-  geometry(x, y, w, h);
-  EXPECT_EQ(static_cast<int>(w), desktop_w);
-  EXPECT_EQ(static_cast<int>(h), desktop_h);
+  EXPECT_EQ(geometry(), (std::array<int, 4>{0, 0, desktop_w, desktop_h}));
   EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
 
   // -1 takes the desktop's size, fitted the same way.
@@ -438,11 +433,8 @@ TEST_F(WindowX11, ReopeningReconfiguresTheSameWindow) {
   second.title = "Second";
   ASSERT_TRUE(open_window(&second, 0));
   EXPECT_EQ(x11.window, window);
-  int x = 0, y = 0;
-  unsigned w = 0, h = 0;
-  geometry(x, y, w, h);
-  EXPECT_EQ(w, 640u);
-  EXPECT_EQ(h, 480u);
+  EXPECT_EQ(geometry()[2], 640);
+  EXPECT_EQ(geometry()[3], 480);
   IMAGE* screen = get_screen_image(0);
   ASSERT_EQ(screen->width, 640);
   paint_bands(screen);
@@ -471,15 +463,9 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   p.full_screen = 1;
   ASSERT_TRUE(open_window(&p, 0));
   EXPECT_FALSE(is_full_screen());
-  int x = 0, y = 0;
-  unsigned w = 0, h = 0;
-  geometry(x, y, w, h);
-  EXPECT_EQ(w, 800u);
-  EXPECT_EQ(h, 600u);
   int desktop_w = DisplayWidth(probe, DefaultScreen(probe));
   int desktop_h = DisplayHeight(probe, DefaultScreen(probe));
-  EXPECT_EQ(x, (desktop_w - 800) / 2);
-  EXPECT_EQ(y, (desktop_h - 600) / 2);
+  EXPECT_EQ(geometry(), (std::array<int, 4>{(desktop_w - 800) / 2, (desktop_h - 600) / 2, 800, 600}));
   EXPECT_EQ(long_property("_MOTIF_WM_HINTS"), (std::vector<long>{2, 0, 0, 0, 0}));
   EXPECT_EQ(long_property("_WIN_HINTS"), (std::vector<long>{0}));
 
@@ -501,8 +487,7 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   ASSERT_TRUE(open_window(&windowed, 0));
   EXPECT_TRUE(long_property("_MOTIF_WM_HINTS").empty());
   EXPECT_TRUE(long_property("_WIN_HINTS").empty());
-  geometry(x, y, w, h);
-  EXPECT_EQ(x, (desktop_w - 10 - 800) / 2);
+  EXPECT_EQ(geometry()[0], (desktop_w - 10 - 800) / 2);
   // And borderless once more: they come back.
   WINDOW_PARAMS borderless = params(800, 600);
   borderless.borderless = 1;
@@ -520,6 +505,11 @@ TEST_F(WindowX11, FullScreenWithoutVideoModesIsABorderlessWindow) {
   unsigned buttons = 0;
   XQueryPointer(probe, DefaultRootWindow(probe), &root, &child, &pointer_x, &pointer_y, &window_x, &window_y, &buttons);
   EXPECT_EQ(std::pair(pointer_x, pointer_y), std::pair(400, 300));
+  WINDOW_PARAMS mode_sized = params(320, 200);  // the listed size: the mode shows from its corner
+  mode_sized.full_screen = 1;
+  EXPECT_TRUE(open_window(&mode_sized, 0));
+  EXPECT_TRUE(is_full_screen());
+  EXPECT_EQ(view_port, std::pair(0, 0));
   one_mode_listed = x11.have_video_modes = false;
   // A window in a switched mode gives the mode back as it closes.
   ASSERT_TRUE(open_window(&windowed, 0));
