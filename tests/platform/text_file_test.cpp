@@ -328,12 +328,21 @@ TEST_F(TextFileTest, Utf16IsWrittenLittleEndianAfterItsMark) {
             bytes_of({0xFF, 0xFE, 'a', 0, 0x2D, 0x4E, 0x3D, 0xD8, 0x00, 0xDE, '\n', 0}));
 }
 
+// The open file tells which order its units come in: swapped after a
+// big-endian mark.
 TEST_F(TextFileTest, ReadsBothByteOrders) {
-  EXPECT_EQ(lines_from(bytes_of({0xFF, 0xFE, 'a', 0, 0x2D, 0x4E, '\r', 0, '\n', 0, 'b', 0})),
-            (std::vector<std::string>{"a\x01,4E2D\x01", "b"}));
-  EXPECT_EQ(lines_from(bytes_of({0xFE, 0xFF, 0, 'a', 0x4E, 0x2D, 0, '\n', 0, 0xE9, 0xD8, 0x3D,
-                                 0xDE, 0x00})),
-            (std::vector<std::string>{"a\x01,4E2D\x01", "\xE9\x01,D83D,DE00\x01"}));
+  const struct { std::string bytes; std::vector<std::string> lines; uint8_t swap; } rows[] = {
+      {bytes_of({0xFF, 0xFE, 'a', 0, 0x2D, 0x4E, '\r', 0, '\n', 0, 'b', 0}), {"a\x01,4E2D\x01", "b"}, 0},
+      {bytes_of({0xFE, 0xFF, 0, 'a', 0x4E, 0x2D, 0, '\n', 0, 0xE9, 0xD8, 0x3D, 0xDE, 0x00}),
+       {"a\x01,4E2D\x01", "\xE9\x01,D83D,DE00\x01"}, 1},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(lines_from(row.bytes), row.lines);
+    TEXT_FILE* file = folder.open_text_file("in.txt", 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::pair(file->utf16, file->swap), (std::pair<uint8_t, uint8_t>(1, row.swap)));
+    FOLDER::close_text_file(file);
+  }
 }
 
 TEST_F(TextFileTest, BigEndianFilesCannotBeAppendedTo) {
