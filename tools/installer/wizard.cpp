@@ -166,8 +166,9 @@ void start_wizard(WM_PAGE_MANAGER* manager) {
     back.create(data.window.width, data.window.height);
     const COLOUR black = 0xFF000000;
     back.clear(&black, true);
+    // Into the window-sized buffer: a picture smaller than the window keeps
+    // the black beside it, so nothing of the start-up shows through there.
     if (data.background_image.width > 0) {
-      back.create(data.background_image.width, data.background_image.height);
       back.blit(&data.background_image, 0, 0, 0, 0, data.background_image.width, data.background_image.height, BLIT_COPY);
     }
   }

@@ -472,6 +472,9 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
   data.window.height = 480;
   data.dialog.x = 100;
   data.dialog.y = 90;
+  data.background_image.create(1, 480);  // a still picture one pixel wide shows down the left edge
+  const COLOUR grey = 0xFF808080;
+  data.background_image.clear(&grey, true);
   set_clock(running_clock);
   for (const uint8_t fades_in : {1, 0}) {
     SCOPED_TRACE(fades_in ? "fading in" : "plain");
@@ -491,6 +494,7 @@ TEST_F(InstallDialog, AFirstPageThatFadesInCarriesItsDialogInPlace) {
     // The still background is black; the dialog's middle shows its body.
     const COLOUR seen = wm_test::pixel(static_cast<int16_t>(100 + d.width / 2), static_cast<int16_t>(90 + d.height / 2));
     EXPECT_EQ(seen != 0xFF000000u, fades_in != 0) << std::hex << seen;
+    EXPECT_EQ(wm_test::pixel(0, 240), grey);
   }
 }
 
