@@ -278,7 +278,7 @@ TEST_F(FontTest, RenderedGlyphsCarryFreeTypesMetricsAndBitmap) {
   const int16_t slot = FONT::load("DejaVuSans.ttf", nullptr, FONT_ANY_SLOT, &fonts);
   ASSERT_EQ(slot, 23);
   FreeTypeReference reference;
-  for (int size : {9, 21, 47}) {
+  for (int size : {1, 9, 21, 47}) {  // at 1 pixel, g and W are single-byte bitmaps
     for (uint32_t code : {uint32_t{'g'}, uint32_t{'W'}, uint32_t{0xE9}, uint32_t{0x416}}) {
       GLYPH glyph = {};
       ASSERT_TRUE(FONT::render_glyph(&glyph, code, slot, static_cast<int16_t>(size),
