@@ -189,17 +189,17 @@ TEST_F(InputState, ReadLineEditsTheBufferUntilReturn) {
   int32_t length = 0;
   EXPECT_EQ(read_line(false, &length, buffer, sizeof buffer, line_callback, 77), 3);
 
-  type_text("ab\bc\x07");
+  type_text("ab\b\b\bac\x07");
   EXPECT_EQ(read_line(false, &length, buffer, sizeof buffer, line_callback, 77), 4);
   EXPECT_STREQ(buffer, "a");
-  // With the wait flag the rest is taken up to Return; a control
-  // character other than backspace changes nothing.
+  // With the wait flag the rest is taken up to Return; a backspace on the
+  // empty line and a control character other than backspace change nothing.
   key_queue.on_key('\n');
   EXPECT_EQ(read_line(true, &length, buffer, sizeof buffer, line_callback, 77), 2);
   EXPECT_STREQ(buffer, "ac");
   EXPECT_EQ(length, 2);
-  // a, b, backspace, c, and once more at Return.
-  EXPECT_EQ(change_calls, 5);
+  // a, b, two backspaces, a, c, and once more at Return.
+  EXPECT_EQ(change_calls, 7);
   EXPECT_EQ(idle_calls, 0);
 }
 
