@@ -393,6 +393,7 @@ TEST(DataFileOpen, RefusesBadRequests) {
   EXPECT_FALSE(file.open(folder, "twice.dat", 1, 0, false));  // already open
   EXPECT_EQ(strcmp(file.name.get_text(), "once.dat"), 0);
   EXPECT_TRUE(file.close());
+  EXPECT_EQ(file.tell(), 0u);  // a closed file holds no position
   EXPECT_TRUE(file.close());  // closing twice is harmless
   DATA_FILE* none = nullptr;
   EXPECT_TRUE(close_data_file(none));
