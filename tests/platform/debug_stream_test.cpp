@@ -32,6 +32,7 @@ std::vector<std::pair<std::string, std::string>> boxes;
 DEBUG_STREAM early_stream("Early Static", DEBUG_TO_CONSOLE, true);
 const uint8_t early_pending_before_main = early_stream.settings_pending;
 const int registered_before_main = DEBUG_STREAM::count();
+const uint8_t platform_pending_before_main = platform_debug_stream().settings_pending;
 
 int record_box(const char* title, const char* text) {
   boxes.emplace_back(title, text);
@@ -415,6 +416,7 @@ TEST_F(DebugStreamTest, StaticStreamsRegisterBeforeMainAndReadSettingsLater) {
 TEST_F(DebugStreamTest, PlatformStreamsExistFromTheStart) {
   EXPECT_EQ(DEBUG_STREAM::find("VORN Platform"), &platform_debug_stream());
   EXPECT_EQ(DEBUG_STREAM::find("VORN Modules"), &modules_debug_stream());
+  EXPECT_EQ(platform_pending_before_main, 1);  // it too takes its settings file at its first use
 }
 
 }  // namespace
