@@ -430,11 +430,8 @@ TEST(ColourText, KeywordFormsWithIntegerFields) {
 
 TEST(ColourText, NoTextOrAnotherFirstCharacterLeavesOutUnchanged) {
   EXPECT_EQ(parse(nullptr), 0x12345678u);
-  EXPECT_EQ(parse(""), 0x12345678u);
-  EXPECT_EQ(parse("ff0000"), 0x12345678u);
-  EXPECT_EQ(parse(" #ff0000"), 0x12345678u);
-  EXPECT_EQ(parse("$ff0000"), 0x12345678u);
-  EXPECT_EQ(parse("AHSL1,0,1,0.25"), 0x12345678u);
+  for (const char* text : {"", "ff0000", " #ff0000", "$ff0000", "AHSL1,0,1,0.25"})
+    EXPECT_EQ(parse(text), 0x12345678u) << text;
   colour_from_string(nullptr, "#ff0000");  // no out: nothing to write
 }
 

@@ -95,6 +95,9 @@ TEST(VornString, AppendHandlesNullNoTextAndItsOwnText) {
   EXPECT_STREQ(self.get_text(), "abcdefcdef");
   EXPECT_TRUE(self.set(self.get_text_at(6)));
   EXPECT_STREQ(self.get_text(), "cdef");
+  std::string doubled = "cdef";
+  for (int i = 0; i < 8; ++i, doubled += doubled) ASSERT_TRUE(self.append(self.get_text()));  // all of itself
+  EXPECT_EQ(self.get_text(), doubled);
 }
 
 TEST(VornString, SubstringConstructor) {
