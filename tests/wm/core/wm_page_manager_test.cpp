@@ -94,6 +94,11 @@ protected:
     }
     ASSERT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
   }
+  // A frame in which the page shown, logged in logs[log], asks to switch; the frame's action.
+  int32_t switch_frame(int log = 0) {
+    logs[log].next_result = page_action::SWITCH_PAGE;
+    return manager->frame(false);
+  }
   BOX* box(int area, int i) {
     return static_cast<BOX*>(manager->area(static_cast<int16_t>(area)).root.get_child(static_cast<int16_t>(i)));
   }
@@ -195,8 +200,7 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   start(1);
   // Without keep the old record is destroyed in place.
   manager->set_page(0, create_boxes<1>, destroy_page<1>, 300, page_frame<1>, 1, 7, leave_page<1>);
-  logs[0].next_result = page_action::SWITCH_PAGE;
-  EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  EXPECT_EQ(switch_frame(), page_action::SWITCH_PAGE);
   EXPECT_EQ(logs[0].left, 1);
   EXPECT_EQ(destroyed_words, std::vector<uintptr_t>{100});
   EXPECT_EQ(logs[1].created, 1);
@@ -205,15 +209,13 @@ TEST_F(PageManager, SwitchReplacesOrKeepsThePage) {
   // A kept page stays in the history; a transition number is a switch too.
   manager->set_page(0, create_boxes<0>, destroy_page<0>, 400, page_frame<0>, 0, 8, leave_page<0>);
   EXPECT_FALSE(manager->is_page_word_in_use(0));  // every record in use holds a word
-  logs[1].next_result = page_action::SWITCH_PAGE;
-  EXPECT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
+  EXPECT_EQ(switch_frame(1), page_action::SWITCH_PAGE);
   EXPECT_EQ(destroyed_words.size(), 1u);
   EXPECT_TRUE(manager->can_go_back());
   EXPECT_FALSE(manager->can_go_forward());
   EXPECT_TRUE(manager->is_page_word_in_use(300));
   manager->history_back();
-  logs[0].next_result = page_action::SWITCH_PAGE;
-  manager->frame(false);
+  switch_frame();
   EXPECT_EQ(destroyed_words, (std::vector<uintptr_t>{100, 400}));
   EXPECT_EQ(manager->get_page_word(0), 300u);
   EXPECT_FALSE(manager->is_page_word_in_use(400));
@@ -292,16 +294,14 @@ TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
   for (uintptr_t word = 1; word <= 21; ++word) {
     const uint32_t stamp = word >= 20 ? 100 : static_cast<uint32_t>(word);
     manager->set_page(0, create_boxes<0>, destroy_page<0>, word, page_frame<0>, 1, stamp, nullptr);
-    logs[0].next_result = page_action::SWITCH_PAGE;
-    manager->frame(false);
+    switch_frame();
   }
   EXPECT_EQ(manager->area(0).slot_count, 20);
   EXPECT_EQ(destroyed_words, std::vector<uintptr_t>{1});
   EXPECT_EQ((std::vector<uintptr_t>{manager->get_page_word(0), manager->get_page_word(19), manager->get_page_word(20)}),
             (std::vector<uintptr_t>{2, 21, 0}));
   manager->history_back();  // page 20 carries the same stamp: page 19
-  logs[0].next_result = page_action::SWITCH_PAGE;
-  manager->frame(false);
+  switch_frame();
   EXPECT_EQ(manager->area(0).current_slot, 17);
   EXPECT_TRUE(manager->can_go_forward());
   manager->remove_history_page(0);
@@ -314,8 +314,7 @@ TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
   // Reshowing the current slot builds it again.
   const int before = logs[0].created;
   manager->select_page(0);
-  logs[0].next_result = page_action::SWITCH_PAGE;
-  manager->frame(false);
+  switch_frame();
   EXPECT_EQ(logs[0].created, before + 1);
 }
 
@@ -343,8 +342,7 @@ TEST_F(PageManager, RegisteringTheSameWordKeepsItsData) {
   manager->frame(false);
   again();
   again();  // the pending word is also the word on show
-  logs[0].next_result = page_action::SWITCH_PAGE;
-  manager->frame(false);
+  switch_frame();
   EXPECT_EQ(logs[0].created, 2);
   EXPECT_EQ(logs[0].destroyed, 0);
   manager.reset();
@@ -360,8 +358,7 @@ TEST_F(PageManager, RegisteringTheSameWordKeepsItsData) {
     const uintptr_t other = reinterpret_cast<uintptr_t>(new int(1));
     for (const uintptr_t w : {kept, other, kept}) {
       manager->set_page(0, create_reading, destroy_owned, w, page_frame<0>, 1, 0, nullptr);
-      logs[0].next_result = page_action::SWITCH_PAGE;
-      manager->frame(false);
+      switch_frame();
     }
     EXPECT_EQ(manager->area(0).slot_count, 3);
     EXPECT_EQ(logs[0].destroyed, 0);
