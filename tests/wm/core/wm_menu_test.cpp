@@ -257,12 +257,9 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     EXPECT_GE(f->y, popup->y) << what;
     EXPECT_LE(f->y + f->height, popup->y + popup->height) << what;
   };
-  input.key(wm_key::DOWN);
-  frame();
-  expect_shown(0, "first");
-  for (int32_t row = 1; row < 40; ++row) {
+  for (int32_t row = 0; row < 40; ++row) {  // the first key starts keyboard mode
     input.key(wm_key::DOWN);
-    frames(2);
+    frames(row == 0 ? 1 : 2);
     expect_shown(row, "down to " + std::to_string(row));
   }
   EXPECT_EQ(popup->get_down_arrow() ? popup->get_down_arrow()->visible : 0, 0);
@@ -275,8 +272,7 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     const int32_t before = focused_row(popup);
     input.key(k.key);
     frames(2);
-    if (k.row >= 0) expect_shown(k.row, std::to_string(k.key));
-    else expect_shown(focused_row(popup), std::to_string(k.key));
+    expect_shown(k.row >= 0 ? k.row : focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
   }
   // Scrolled into the middle: both arrows, the focused row marked.
@@ -677,9 +673,8 @@ TEST_F(Menu, PictureOfOpenPopups) {
   for (const std::string& n : names) texts.push_back(n.c_str());
   WM_LIST_BOX* list = add_list(200, 10, 100, texts, 3);
   frame();
-  WM_MENU::menu_clicked(list, reinterpret_cast<uintptr_t>(list), 0);
-  WM_MENU::menu_clicked(file, reinterpret_cast<uintptr_t>(file), 0);
-  WM_MENU::menu_clicked(recent, reinterpret_cast<uintptr_t>(recent), 0);
+  for (WM_MENU* m : std::initializer_list<WM_MENU*>{list, file, recent})
+    WM_MENU::menu_clicked(m, reinterpret_cast<uintptr_t>(m), 0);
   for (int i = 0; i < 3; ++i) {
     root.update(true);
     wm_test::paint_table(&root);

@@ -215,6 +215,11 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
   for (const auto& [px, py, c] : {std::tuple{20, 20, half}, {219, 119, half}, {220, 119, grey},
                                    {219, 120, grey}, {19, 20, grey}, {20, 19, grey}})
     EXPECT_EQ(wm_test::pixel(int16_t(px), int16_t(py)), c) << px << "," << py;
+  // Four rings of border on a window two rows high stay inside it: row 22 is untouched.
+  make(200, 2)->text_flags |= text_win_flag::INDENTED_BORDER;
+  win->border_style = 9;
+  render();
+  EXPECT_EQ(wm_test::pixel(120, 22), kBlack);
 }
 
 TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtTheTop) {
@@ -274,12 +279,14 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   EXPECT_EQ(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length());
   // Likewise when a two-line ring drops a line that wrapped to four rows.
   make(300, 100, 2);
+  win->scrollbar_style.extended_flags |= SSEF_SB_WITH_BUTTONS;  // as long as the bar is wide, 15
   for (const char* line :
        {"aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk llll mmmm nnnn oooo pppp qqqq rrrr", "x", "y"})
     win->add_text(line, "", nullptr, false, true);
   ASSERT_EQ(rows(), (std::vector<std::string>{"x", "y"}));
   ASSERT_NE(win->scrollbar, nullptr);
-  EXPECT_EQ(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length());
+  // The bar is 94 pixels long; the buttons keep their length.
+  EXPECT_EQ(std::pair(win->scrollbar->get_slider_extent(), win->scrollbar->get_track_length()), std::pair(64, 64));
 
   // A style with a font height of 0 takes the surface's rows.
   WM_STYLE_SET style;
