@@ -44,14 +44,14 @@ protected:
   }
 
   // Two installations of 10 and 5 files, with shortcuts for this machine
-  // and for others.
+  // and for others; a one-letter menu section is a menu all the same.
   static void fill(DATABASE& source) {
     source.installations.resize(2);
     DATABASE_INSTALLATION& a = source.installations[0];
     DATABASE_INSTALLATION& b = source.installations[1];
     snprintf(a.default_path, sizeof a.default_path, "$ROOT0/apps");
     a.files.resize(10);
-    a.shortcuts = {shortcut("Games", "linux"), shortcut("", "windows")};
+    a.shortcuts = {shortcut("G", "linux"), shortcut("", "windows")};
     b.files.resize(5);
     b.shortcuts = {shortcut("Tools", "msb"), shortcut("", "")};
   }

@@ -79,6 +79,8 @@ TEST_F(Numpad, IntegerKeysEditTheFourteenColumnFieldWithinTheLimits) {
   const int32_t right = pad.get_client()->x + 4 * pad.get_unit();
   EXPECT_EQ(pad.get_upper_label()->x + pad.get_upper_label()->width, right);
   EXPECT_EQ(pad.get_entry()->x + pad.get_entry()->width, right);
+  const WM_NUMPAD_LABEL hidden(0, 0, "7", 0xFFFFFFFF, 0xFF000000, false);  // made hidden: not drawn
+  EXPECT_EQ(hidden.visible + hidden.needs_redraw, 0);
 
   const struct {
     std::string codes;
