@@ -230,6 +230,7 @@ TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
   ahsl_to_colour(&row, 1.0, dialog->get_hue(), dialog->get_saturation(),
                  10 / static_cast<double>(sh));
   EXPECT_EQ(at(strip, b, b + 10), row);
+  EXPECT_EQ(at(strip, b, b + sh), 0u);  // the frame's rows of the picture stay clear
   const int32_t ly = b + static_cast<int32_t>(std::trunc(sh * dialog->get_level()));
   EXPECT_EQ(at(strip, b + (strip->width - 2 * b) / 2, ly), 0xFFFFFFFFu);
   EXPECT_EQ(at(dialog->get_preview(), 2, 2), colour());
@@ -243,7 +244,8 @@ TEST_F(ColourSelect, BelowFullAlphaThePreviewShowsTheColourOverTheChecker) {
   COLOUR over_white = 0xFFFFFFFF, over_bar = 0xFFACACAC;
   blend_colour(&over_white, &half_red, 0x80);
   blend_colour(&over_bar, &half_red, 0x80);
-  EXPECT_EQ(at(preview, w / 8, h / 8), over_white);
+  for (const auto& [px, py] : {std::pair(w / 8, h / 8), std::pair(0, 0), std::pair(w - 1, h - 1)})
+    EXPECT_EQ(at(preview, px, py), over_white) << px;
   EXPECT_EQ(at(preview, w / 2, h / 8), over_bar);  // a vertical bar
   EXPECT_EQ(at(preview, w / 8, h / 2), over_bar);  // a horizontal bar
   EXPECT_NE(over_white, over_bar);
