@@ -190,23 +190,13 @@ TEST(PtrArray, ClampsItsSizesAndGrowsByOneForStepZero) {
 
 TEST(PtrArray, RemovalKeepsOrderOrSwapsAndDeletesOnlyTheRemoved) {
   std::string a = "a", b = "b", c = "c";
-  {
+  for (const bool swap : {false, true}) {  // the last one into the gap, or the rest moved down
     PTRARRAY array;
     array.delete_callback = record_string;
     array_deleted.clear();
     array.add(&a), array.add(&b), array.add(&c);
-    EXPECT_TRUE(array.remove_at(0));
-    EXPECT_EQ(contents(array), (std::vector<std::string>{"b", "c"}));
-    EXPECT_EQ(array_deleted, (std::vector<std::string>{"a"}));
-    array.delete_callback = nullptr;
-  }
-  {
-    PTRARRAY array;
-    array.delete_callback = record_string;
-    array_deleted.clear();
-    array.add(&a), array.add(&b), array.add(&c);
-    EXPECT_TRUE(array.remove_swap(0));
-    EXPECT_EQ(contents(array), (std::vector<std::string>{"c", "b"}));
+    EXPECT_TRUE(swap ? array.remove_swap(0) : array.remove_at(0));
+    EXPECT_EQ(contents(array), (std::vector<std::string>{swap ? "c" : "b", swap ? "b" : "c"})) << swap;
     EXPECT_EQ(array_deleted, (std::vector<std::string>{"a"}));
     EXPECT_FALSE(array.remove_at(2));
     EXPECT_FALSE(array.remove_swap(-1));

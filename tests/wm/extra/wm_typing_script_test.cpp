@@ -95,10 +95,9 @@ TEST_F(TypingScript, TypesOneCharacterPerIntervalFromTheFirstDraw) {
     uint32_t at_ms;
     size_t characters;
   } steps[] = {{0, 0}, {19, 0}, {20, 1}, {41, 2}, {500, 25}, {999, 49}, {1000, 50}, {3000, 50}};
-  uint64_t now = 0;
+  const uint64_t drawn_at = input.now_ms();
   for (const auto& step : steps) {
-    input.advance_ms(step.at_ms - now);
-    now = step.at_ms;
+    input.advance_ms(drawn_at + step.at_ms - input.now_ms());
     // The callback's answer is not passed up.
     EXPECT_EQ(label.update(false), 0) << step.at_ms;
     EXPECT_EQ(shown(label), text.substr(0, step.characters)) << step.at_ms;
@@ -127,10 +126,9 @@ TEST_F(TypingScript, PixelsShowTheTypedPrefixWithCharactersAbove255AsOne) {
                {160, "A\x01,263A,263B\x01"},
                {179, "A\x01,263A,263B\x01"},
                {180, "A\x01,263A,263B\x01Z"}};
-  uint64_t now = 0;
+  const uint64_t drawn_at = input.now_ms();
   for (const auto& step : steps) {
-    input.advance_ms(step.at_ms - now);
-    now = step.at_ms;
+    input.advance_ms(drawn_at + step.at_ms - input.now_ms());
     label.update(false);
     EXPECT_EQ(shown(label), step.expected) << step.at_ms;
     expect_pixels_show(label, step.expected);
