@@ -239,6 +239,21 @@ TEST_F(Ticker, ItemsComeAndGoWhilePassesRun) {
   }
   t.clear();
   EXPECT_FALSE(t.tick());
+  // At the widest surface's right end a pass starts at x 32767, drawn whole once another item goes.
+  IMAGE wide(IMAGE_MAX_SIZE, 20);
+  const TEXT_EFFECTS kept = text_effects;
+  text_effects.shadow_x = -8;
+  text_effects.shadow_colour = 0xFF000000;
+  WM_SCREEN_OBJECT::set_drawing_surface(&wide);
+  WM_TICKER edge(32667, 0, 32766, 19, 1000, 0, {kInk, FONT_DEFAULT, 16, 16, TEXT_SHADOW}, CLICK_MODE::ON_PRESS);
+  for (const char* s : {"W", "X"}) edge.add_item(s, 0, 0, 65535);
+  edge.update(false);
+  edge.remove_item(1);
+  edge.draw();
+  WM_SCREEN_OBJECT::set_drawing_surface(get_screen_image());
+  text_effects = kept;
+  EXPECT_EQ(edge.get_text_x(), 32767);
+  EXPECT_GT(std::count(wide.pixels, wide.pixels + 20 * wide.stride, 0xFF000000u), 0);
 }
 
 TEST_F(Ticker, ATickerDeletedByItsOwnClickCallbackIsLeftAlone) {
