@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "folder.h"
@@ -374,24 +375,19 @@ TEST_F(TextFileTest, AppendingKeepsEachFilesEncoding) {
   EXPECT_TRUE(FOLDER::close_text_file(file));
   EXPECT_EQ(read_file(dir.file("u8.txt")), "a\n" + bytes_of({0xC3, 0xA9, '\n'}));
 
-  // A missing file is made; an empty one asked for as UTF-16 gets the mark.
-  file = folder.open_text_file("new.txt", 2);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(file->write_string("x"));
-  EXPECT_TRUE(FOLDER::close_text_file(file));
-  EXPECT_EQ(read_file(dir.file("new.txt")), "x");
-  file = folder.open_text_file("new16.txt", 2, true);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(file->write_string("x"));
-  EXPECT_TRUE(FOLDER::close_text_file(file));
-  EXPECT_EQ(read_file(dir.file("new16.txt")), bytes_of({0xFF, 0xFE, 'x', 0}));
-  // A UTF-16 file holding nothing but its mark is still UTF-16.
+  // A missing file is made; an empty one asked for as UTF-16 gets the mark;
+  // a UTF-16 file holding nothing but its mark is still UTF-16.
   write_file(dir.file("mark.txt"), bytes_of({0xFF, 0xFE}));
-  file = folder.open_text_file("mark.txt", 2);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(file->write_string("x"));
-  EXPECT_TRUE(FOLDER::close_text_file(file));
-  EXPECT_EQ(read_file(dir.file("mark.txt")), bytes_of({0xFF, 0xFE, 'x', 0}));
+  for (const auto& [name, utf16, bytes] : std::vector<std::tuple<const char*, bool, std::string>>{
+           {"new.txt", false, "x"},
+           {"new16.txt", true, bytes_of({0xFF, 0xFE, 'x', 0})},
+           {"mark.txt", false, bytes_of({0xFF, 0xFE, 'x', 0})}}) {
+    file = folder.open_text_file(name, 2, utf16);
+    ASSERT_NE(file, nullptr) << name;
+    EXPECT_TRUE(file->write_string("x"));
+    EXPECT_TRUE(FOLDER::close_text_file(file));
+    EXPECT_EQ(read_file(dir.file(name)), bytes) << name;
+  }
 }
 
 // ---- Round trips against independent converters
