@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_button.h"
 #include "wm_image.h"
 #include "wm_page_manager.h"
@@ -85,118 +87,85 @@ TEST_F(ColourSelect, StartsOpaqueBlackWithEveryEntryWritten) {
   // The client area ends at the bottom of the OK button.
   const WM_MANAGER* client = dialog->get_client();
   EXPECT_EQ(client->y + client->height, dialog->get_ok()->y + dialog->get_ok()->height);
-  // Both buttons 115 wide (as "Cancel" needs in the test font), at a third
-  // and two thirds of the 439 - 2 x 114 = 211 pixels they leave over.
-  EXPECT_EQ(dialog->get_ok()->x - client->x, 70);
-  EXPECT_EQ(dialog->get_cancel()->x - client->x, 140 + 114);
-  EXPECT_EQ(dialog->get_cancel()->width, 115);
 }
 
-TEST_F(ColourSelect, EverySwatchSetsItsColourAndTheEntriesShowIt) {
+// Every control in one scripted run: the swatches, typed numbers and colour
+// texts at and beyond their limits (a number's low byte counts; text that
+// is not a number changes nothing and the entry is written again), field
+// and strip clicks on both sides of each inner edge, OK, Cancel and an id
+// above 13. Each step writes its answer, the colour, hue, saturation and
+// level, every entry and what the callback heard. The hex entry is blanked
+// before each click: one that is ignored leaves it blank, a report without
+// a place picks nothing but writes the entries again.
+TEST_F(ColourSelect, EveryControlInOneRunMatchesItsTranscript) {
+  ASSERT_EQ(dialog->get_inset(), 1);  // so that the click positions read directly
+  auto state = [&] {
+    char line[200];
+    std::snprintf(line, sizeof line, "#%08X hsl %.6f %.6f %.6f | RGBA %s %s %s %s HSL %s %s %s %s | word 2: %u, heard:",
+                  colour(), dialog->get_hue(), dialog->get_saturation(), dialog->get_level(),
+                  shown(ID::ID_RED).c_str(), shown(ID::ID_GREEN).c_str(), shown(ID::ID_BLUE).c_str(),
+                  shown(ID::ID_ALPHA).c_str(), shown(ID::ID_HUE).c_str(), shown(ID::ID_SATURATION).c_str(),
+                  shown(ID::ID_LEVEL).c_str(), shown(ID::ID_HEX).c_str(), unsigned(dialog->action_word_2));
+    std::string s = line;
+    for (uintptr_t h : heard) s += " " + std::to_string(h);
+    return s + "\n";
+  };
+  // The buttons' places in the client area: both 115 wide (as "Cancel" needs
+  // in the test font), at a third and two thirds of the 439 - 2 x 114 = 211
+  // pixels they leave over. Then the colour's steps.
+  const WM_MANAGER* client = dialog->get_client();
+  std::string transcript;
+  for (const WM_BUTTON* b : {dialog->get_ok(), dialog->get_cancel()})
+    transcript += std::string(b->get_text()) + " at " + std::to_string(b->x - client->x) + "," +
+                  std::to_string(b->y - client->y) + " " + std::to_string(b->width) + "x" +
+                  std::to_string(b->height) + "\n";
+  transcript += "start: " + state();
   for (int i = 0; i < WM_COLOUR_SELECT::SWATCH_COUNT; ++i) {
     WM_BUTTON* swatch = dialog->get_swatch(i);
-    const COLOUR c = WM_COLOUR_SELECT::swatch_colours[i];
-    EXPECT_EQ(control(swatch, swatch->action_word_1), 0);
-    EXPECT_EQ(colour(), c) << i;
-    EXPECT_EQ(shown(ID::ID_RED), std::to_string((c >> 16) & 0xFF));
-    EXPECT_EQ(shown(ID::ID_GREEN), std::to_string((c >> 8) & 0xFF));
-    EXPECT_EQ(shown(ID::ID_BLUE), std::to_string(c & 0xFF));
+    transcript += "swatch " + std::to_string(i) + " -> " + std::to_string(control(swatch, swatch->action_word_1));
+    transcript += ": " + state();
   }
   const COLOUR red = 0xFFFF0000;
   dialog->set_colour(&red);
-  const std::vector<std::string> entries{shown(ID::ID_RED), shown(ID::ID_GREEN), shown(ID::ID_BLUE),
-                                         shown(ID::ID_ALPHA), shown(ID::ID_HEX)};
-  EXPECT_EQ(entries, (std::vector<std::string>{"255", "0", "0", "255", "#FFFF0000"}));
-}
-
-TEST_F(ColourSelect, TypedNumbersTakeTheirLowByteAndNonNumbersAreIgnored) {
-  type(ID::ID_RED, "300");
-  EXPECT_EQ(shown(ID::ID_RED), "44");
-  EXPECT_EQ((colour() >> 16) & 0xFF, 44u);
-  type(ID::ID_GREEN, "abc");  // ignored: the entry is rewritten as it was
-  EXPECT_EQ(shown(ID::ID_GREEN), "0");
-  type(ID::ID_BLUE, "  17x");
-  EXPECT_EQ(colour() & 0xFFFFFFu, 0x2C0011u);  // red and green kept, blue typed
-  type(ID::ID_ALPHA, "100");
-  EXPECT_EQ(dialog->get_alpha(), 100);
-  EXPECT_EQ(colour() >> 24, 100u);
-  type(ID::ID_ALPHA, "999");  // the alpha keeps to its limits
-  EXPECT_EQ(dialog->get_alpha(), 255);
-}
-
-TEST_F(ColourSelect, TypedHueSaturationAndLevelAreFractionsShownWithinTheirRange) {
-  type(ID::ID_HUE, "85");
-  type(ID::ID_SATURATION, "255");
-  type(ID::ID_LEVEL, "300");  // above 1: the colour functions decide, the entry says 255
-  EXPECT_DOUBLE_EQ(dialog->get_hue(), 85 / 255.0);
-  EXPECT_DOUBLE_EQ(dialog->get_level(), 300 / 255.0);
-  EXPECT_EQ(shown(ID::ID_HUE), "85");
-  EXPECT_EQ(shown(ID::ID_LEVEL), "255");
-  type(ID::ID_LEVEL, "128");
-  COLOUR expected = 0;
-  ahsl_to_colour(&expected, 1.0, 85 / 255.0, 1.0, 128 / 255.0);
-  EXPECT_EQ(colour(), expected);
-}
-
-TEST_F(ColourSelect, TheHexEntryTakesEveryColourTextAndItsAlpha) {
-  struct CASE {
-    const char* text;
-    COLOUR expected;
-  };
-  for (const CASE& c : {CASE{"#8000FF00", 0x8000FF00u}, CASE{"&255,0,0,9", 0xFF000009u}}) {
-    COLOUR parsed = 0xFF000000;
-    colour_from_string(&parsed, c.text);
-    ASSERT_EQ(parsed, c.expected) << c.text;
-    type(ID::ID_HEX, c.text);
-    EXPECT_EQ(colour(), c.expected) << c.text;
-    EXPECT_EQ(dialog->get_alpha(), c.expected >> 24);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "#%08X", c.expected);
-    EXPECT_EQ(shown(ID::ID_HEX), hex);
-  }
-}
-
-TEST_F(ColourSelect, FieldAndStripClicksInsideTheFramePickAndBorderClicksDoNot) {
-  WM_IMAGE* field = dialog->get_field();
-  WM_IMAGE* strip = dialog->get_strip();
-  const int32_t b = dialog->get_inset();
-  ASSERT_GT(b, 0);
-  const int32_t w = field->width - 2 * b, h = field->height - 2 * b;
-  click(field, ID::ID_FIELD, b + w / 4, b + h / 2);
-  EXPECT_DOUBLE_EQ(dialog->get_hue(), (w / 4) / static_cast<double>(w));
-  EXPECT_DOUBLE_EQ(dialog->get_saturation(), (h / 2) / static_cast<double>(h));
-  const int32_t sh = strip->height - 2 * b;
-  click(strip, ID::ID_STRIP, strip->width / 2, b + sh / 3);
-  EXPECT_DOUBLE_EQ(dialog->get_level(), (sh / 3) / static_cast<double>(sh));
-  // The frame's inner edges are the ends of each range: b gives 0, the
-  // width or height less b gives 1.
-  click(field, ID::ID_FIELD, b, field->height - b);
-  EXPECT_EQ(dialog->get_hue(), 0.0);
-  EXPECT_EQ(dialog->get_saturation(), 1.0);
-  click(strip, ID::ID_STRIP, b, b);
-  EXPECT_EQ(dialog->get_level(), 0.0);
-  click(field, ID::ID_FIELD, field->width - b, b);
-  EXPECT_EQ(dialog->get_hue(), 1.0);
-  EXPECT_EQ(dialog->get_saturation(), 0.0);
-  click(strip, ID::ID_STRIP, strip->width - b, strip->height - b);
-  EXPECT_EQ(dialog->get_level(), 1.0);
-  const COLOUR before = colour();
-  const std::string hex = shown(ID::ID_HEX);
-  for (WM_IMAGE* image : {field, strip}) {
-    const uint32_t id = image == field ? ID::ID_FIELD : ID::ID_STRIP;
-    const int32_t mx = image->width / 2, my = image->height / 2;
-    const int32_t right = image->width - b + 1, bottom = image->height - b + 1;
-    for (const auto& p : std::vector<std::pair<int, int>>{
-             {b - 1, my}, {mx, b - 1}, {right, my}, {mx, bottom}, {-1, my}, {mx, -1}}) {
+  transcript += "set #FFFF0000: " + state();
+  dialog->set_colour(nullptr);
+  transcript += "set nothing: " + state();
+  const struct {
+    uint32_t id;
+    const char* text = nullptr;  // typed, or null for a click at x, y
+    int x = 0, y = 0;
+  } steps[] = {
+      {ID::ID_RED, "300"}, {ID::ID_GREEN, "abc"}, {ID::ID_BLUE, "  17x"}, {ID::ID_RED, "-1"},
+      {ID::ID_RED, "256"}, {ID::ID_GREEN, "255"}, {ID::ID_ALPHA, "100"}, {ID::ID_ALPHA, "999"},
+      {ID::ID_ALPHA, "-5"}, {ID::ID_ALPHA, "x"}, {ID::ID_ALPHA, "255"}, {ID::ID_HUE, "85"},
+      {ID::ID_SATURATION, "255"}, {ID::ID_LEVEL, "300"}, {ID::ID_LEVEL, "128"}, {ID::ID_HUE, "-1"},
+      {ID::ID_SATURATION, "0"}, {ID::ID_HEX, "#8000FF00"}, {ID::ID_HEX, "&255,0,0,9"}, {ID::ID_HEX, ""},
+      {ID::ID_HEX, "#FF3366CC"},
+      {ID::ID_FIELD, nullptr, 0, 85}, {ID::ID_FIELD, nullptr, 1, 85}, {ID::ID_FIELD, nullptr, 169, 1},
+      {ID::ID_FIELD, nullptr, 170, 85}, {ID::ID_FIELD, nullptr, 85, 0}, {ID::ID_FIELD, nullptr, 85, 170},
+      {ID::ID_FIELD, nullptr, 1, 169}, {ID::ID_FIELD, nullptr, 43, 86}, {ID::ID_FIELD, nullptr, -1, 85},
+      {ID::ID_FIELD, nullptr, 85, -1}, {ID::ID_STRIP, nullptr, 17, 0}, {ID::ID_STRIP, nullptr, 1, 1},
+      {ID::ID_STRIP, nullptr, 0, 85}, {ID::ID_STRIP, nullptr, 35, 85}, {ID::ID_STRIP, nullptr, 34, 169},
+      {ID::ID_STRIP, nullptr, 17, 170}, {ID::ID_STRIP, nullptr, 17, 57}, {ID::ID_STRIP, nullptr, 17, -1},
+      {ID::ID_OK}, {ID::ID_CANCEL}, {14}, {ID::ID_ALPHA_BAR}};
+  for (const auto& s : steps) {
+    std::string what = "id " + std::to_string(s.id);
+    if (s.text) {
+      type(s.id, s.text);
+      what += " typed '" + std::string(s.text) + "'";
+    } else if (s.id == ID::ID_FIELD || s.id == ID::ID_STRIP) {
       dialog->get_entry(ID::ID_HEX)->set_text("");
-      click(image, id, p.first, p.second);
-      EXPECT_EQ(colour(), before) << id << ": " << p.first << "," << p.second;
-      // A report without a place picks nothing but shows the colour again.
-      if (p.first < 0 || p.second < 0) {
-        EXPECT_EQ(shown(ID::ID_HEX), hex) << id << ": " << p.first << "," << p.second;
-      }
+      const int32_t r = click(s.id == ID::ID_FIELD ? dialog->get_field() : dialog->get_strip(), s.id, s.x, s.y);
+      what += " at " + std::to_string(s.x) + "," + std::to_string(s.y) + " -> " + std::to_string(r);
+    } else {
+      what += " -> " + std::to_string(control(dialog->get_ok(), s.id));
     }
+    transcript += what + ": " + state();
   }
+  EXPECT_EQ(WM_COLOUR_SELECT::on_control(dialog->get_ok(), ID::ID_OK, 0), 0);  // no dialog
+  EXPECT_EQ(WM_COLOUR_SELECT::on_control(nullptr, ID::ID_OK, reinterpret_cast<uintptr_t>(dialog)), 0);
+  EXPECT_EQ(heard.size(), 2u);
+  EXPECT_TRUE(test_support::text_matches_reference("extra", "colour_select_transcript", transcript));
 }
 
 TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
@@ -249,16 +218,6 @@ TEST_F(ColourSelect, BelowFullAlphaThePreviewShowsTheColourOverTheChecker) {
   EXPECT_EQ(at(preview, w / 2, h / 8), over_bar);  // a vertical bar
   EXPECT_EQ(at(preview, w / 8, h / 2), over_bar);  // a horizontal bar
   EXPECT_NE(over_white, over_bar);
-}
-
-TEST_F(ColourSelect, OkAndCancelPutTheirResultInWordTwoAndReturnTheCallbacksAnswer) {
-  EXPECT_EQ(control(dialog->get_ok(), ID::ID_OK), 9);
-  EXPECT_EQ(dialog->action_word_2, 1u);
-  EXPECT_EQ(control(dialog->get_cancel(), ID::ID_CANCEL), 9);
-  EXPECT_EQ(dialog->action_word_2, 0u);
-  EXPECT_EQ(heard, (std::vector<uintptr_t>{1, 0}));
-  EXPECT_EQ(control(dialog->get_ok(), 14), 0);  // ids above 13 do nothing
-  EXPECT_EQ(heard.size(), 2u);
 }
 
 // The whole dialog over a page, as a user sees it after choosing a colour.

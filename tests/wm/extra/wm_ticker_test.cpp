@@ -128,22 +128,61 @@ TEST_F(Ticker, AFullTickerDropsItsFirstItemThatIsNotSticky) {
   }
 }
 
-TEST_F(Ticker, PausingAndResumingContinuesAtTheSamePlace) {
-  WM_TICKER t = make(199, 4000);
-  t.add_item("A pausing item", 0, 0, 65535);
-  t.update(false);
-  step(1500);
-  t.update(false);
-  const int32_t before = t.get_text_x();
-  t.pause(true);
-  t.pause(true);  // asked twice: still paused
-  for (int i = 0; i < 50; ++i, step(100)) EXPECT_FALSE(t.tick());  // five seconds
-  t.pause(false);
-  t.update(false);
-  EXPECT_EQ(t.get_text_x(), before);
-  step(50);
-  t.update(false);
-  EXPECT_LT(t.get_text_x(), before);
+// One scripted run through every call a caller makes, each step writing its
+// answer and what the ticker shows after it: the items with stickiness (*)
+// and cycles left, the current item, the text's x, the pause and the joined
+// text. 200 pixels at 2000 ms a width: a pixel each 10 ms. Pausing freezes
+// the pass, asked twice too; resuming continues at the same place.
+TEST_F(Ticker, EveryCallInOneRunMatchesItsTranscript) {
+  static int32_t clicks = 0;
+  WM_TICKER t(0, 0, 199, 19, 2000, 3, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS,
+              [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return ++clicks; });
+  struct STEP {
+    char op;  // a add (sticky, repeats), r remove, s separator, p pause, h shown, k click, c clear,
+    const char* text;  // t: tick after a ms
+    int32_t a = 0, b = 0;
+  };
+  const STEP steps[] = {
+      {'t', nullptr, 0},     {'k', nullptr, 0},     {'a', "one", 0, 1},    {'a', "two", 1, 0},
+      {'t', nullptr, 0},     {'t', nullptr, 9},     {'t', nullptr, 1},     {'t', nullptr, 0},
+      {'t', nullptr, 1000},  {'k', nullptr, 0},     {'h', nullptr, 0},     {'k', nullptr, 0},
+      {'t', nullptr, 10},    {'h', nullptr, 1},     {'p', nullptr, 0},     {'t', nullptr, 10},
+      {'p', nullptr, 1},     {'p', nullptr, 1},     {'t', nullptr, 5000},  {'p', nullptr, 0},
+      {'t', nullptr, 0},     {'t', nullptr, 10},    {'r', nullptr, -1},    {'r', nullptr, 2},
+      {'a', "three", 0, 65535}, {'a', "four", 1, 65534}, {'t', nullptr, 0}, {'t', nullptr, 5000},
+      {'t', nullptr, 1},     {'r', nullptr, 0},     {'t', nullptr, 1},     {'s', " | ", 0},
+      {'k', nullptr, 0},     {'t', nullptr, 10},    {'a', "five", 0, 2},   {'t', nullptr, 10000},
+      {'t', nullptr, 1},     {'s', nullptr, 0},     {'t', nullptr, 1},     {'c', nullptr, 0},
+      {'t', nullptr, 1}};
+  std::string transcript = "widths:";
+  for (const char* s : {"one", "two", "three", "four", "five", " | two | three | four | "})
+    transcript += std::string(" '") + s + "' " + std::to_string(width_of(s));
+  for (const STEP& s : steps) {
+    std::string what;
+    switch (s.op) {
+      case 'a': what = std::string("add ") + s.text + " -> " +
+                       std::to_string(t.add_item(s.text, 0, uint8_t(s.a), uint16_t(s.b))); break;
+      case 'r': t.remove_item(s.a), what = "remove " + std::to_string(s.a); break;
+      case 's': t.set_separator(s.text), what = std::string("separator '") + (s.text ? s.text : "none") + "'"; break;
+      case 'p': t.pause(s.a != 0), what = s.a ? "pause" : "resume"; break;
+      case 'h': t.visible = s.a != 0, what = s.a ? "show" : "hide"; break;
+      case 'c': t.clear(), what = "clear"; break;
+      case 'k':
+        input.move_to(50, 10);
+        input.press(1);
+        what = "click -> " + std::to_string(t.process());
+        input.release(1);
+        what += ", release -> " + std::to_string(t.process()) + ", clicks " + std::to_string(clicks);
+        break;
+      default: step(uint64_t(s.a)), what = "+" + std::to_string(s.a) + " ms tick -> " + std::to_string(t.tick());
+    }
+    transcript += "\n" + what + ":";
+    for (int32_t i = 0; i < t.item_count(); ++i)
+      transcript += " " + t.get_item(i)->text + (t.get_item(i)->sticky ? "*" : "") + std::to_string(t.get_item(i)->repeats);
+    transcript += " | item " + std::to_string(t.get_current_item()) + " x " + std::to_string(t.get_text_x()) +
+                  (t.is_paused() ? " paused" : "") + (t.has_joined_text() ? std::string(" '") + t.get_joined_text() + "'" : "");
+  }
+  EXPECT_TRUE(test_support::text_matches_reference("extra", "ticker_transcript", transcript + "\n"));
 }
 
 TEST_F(Ticker, WithoutSpeedOrWidthEachPassEndsAtOnce) {

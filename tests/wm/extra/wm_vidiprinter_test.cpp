@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "input_driver.h"
+#include "picture_compare.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -140,6 +142,42 @@ TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
     for (int i = 0; i < 6; ++i, at(elapsed + 60)) seen += shown((w.update(false), w)) + "/";
     EXPECT_EQ(seen, "/whole////whole/") << per_char;  // each begins with nothing shown
   }
+}
+
+// One scripted run on the frame clock, each step writing the tick's answer,
+// the items, the current one, the part shown, the characters revealed and
+// the text's x: a short item centred, a wide one kept at its newest
+// characters, an empty one, an item dropped or removed while it is being
+// revealed, and the end of every item's cycles. The item's whole text shows
+// its cut as '|'.
+TEST_F(Vidiprinter, ARunOfRevealsMatchesItsTranscript) {
+  WM_VIDIPRINTER v = make(10, 109, 20, 100, true, 3);
+  const struct {
+    uint64_t ms;
+    const char* add = nullptr;  // added (for one cycle) before the tick
+    int32_t remove = -1;        // removed before the tick
+  } steps[] = {{0},   {0, "Goal!"}, {19},  {20},  {59},  {60, "Wider than the strip"}, {99},
+               {100}, {200}, {201},  {221}, {401}, {501}, {581}, {601}, {701}, {702},
+               {722, ""}, {742, "Own goal"}, {801}, {802}, {900, nullptr, 0}, {901}, {1001},
+               {1002}, {1162}, {1200, "one"}, {1210, "two"}, {1220, "three"}, {1230, "four"},
+               {1231}, {1330}, {1331}, {1400, nullptr, 5}};
+  std::string transcript = "widths: 'Goal!' " + std::to_string(width_of("Goal!")) + ", 'Own goal' " +
+                           std::to_string(width_of("Own goal"));
+  for (const auto& s : steps) {
+    transcript += "\n" + std::to_string(s.ms) + " ms";
+    if (s.add) transcript += std::string(" add '") + s.add + "' -> " + std::to_string(v.add_item(s.add, 0, 0, 0));
+    if (s.remove >= 0) v.remove_item(s.remove), transcript += " remove " + std::to_string(s.remove);
+    at(s.ms);
+    transcript += " tick -> " + std::to_string(v.tick()) + ":";
+    for (int32_t i = 0; i < v.item_count(); ++i) {
+      std::string whole = v.get_item(i)->text;
+      std::replace(whole.begin(), whole.end(), '\0', '|');
+      transcript += " '" + whole + "'";
+    }
+    transcript += " | item " + std::to_string(v.get_current_item()) + " '" + shown(v) + "' revealed " +
+                  std::to_string(v.get_revealed()) + " x " + std::to_string(v.get_text_x());
+  }
+  EXPECT_TRUE(test_support::text_matches_reference("extra", "vidiprinter_transcript", transcript + "\n"));
 }
 
 TEST_F(Vidiprinter, TheCreatedHookHearsOfEachTickerOnceWithAllItsKindBits) {
