@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,21 +115,6 @@ TEST_F(Ticker, ItemsExpireAtTheEndOfTheirLastCycleAndTheLastLeavesNothing) {
   EXPECT_EQ(t.get_item(t.get_current_item())->text, "back");
 }
 
-TEST_F(Ticker, AFullTickerDropsItsFirstItemThatIsNotSticky) {
-  const struct {
-    std::vector<uint8_t> sticky;
-    std::string left;
-  } cases[] = {{{0, 0, 0}, "bcN"}, {{1, 0, 0}, "acN"}, {{1, 1, 1}, "bcN"}, {{1, 1, 0}, "abN"}};
-  for (const auto& c : cases) {
-    WM_TICKER t(0, 0, 199, 19, 200, 3, {}, CLICK_MODE::ON_PRESS);
-    for (size_t i = 0; i < 3; ++i) t.add_item(std::string(1, char('a' + i)).c_str(), 0, c.sticky[i], 1);
-    EXPECT_EQ(t.add_item("N", 7, 0, 1), 2);
-    std::string left;
-    for (int32_t i = 0; i < t.item_count(); ++i) left += t.get_item(i)->text;
-    EXPECT_EQ(left, c.left);
-  }
-}
-
 // One scripted run through every call a caller makes, each step writing its
 // answer and what the ticker shows after it: the items with stickiness (*)
 // and cycles left, the current item, the text's x, the pause and the joined
@@ -137,44 +124,42 @@ TEST_F(Ticker, EveryCallInOneRunMatchesItsTranscript) {
   static int32_t clicks = 0;
   WM_TICKER t(0, 0, 199, 19, 2000, 3, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS,
               [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return ++clicks; });
-  struct STEP {
-    char op;  // a add (sticky, repeats), r remove, s separator, p pause, h shown, k click, c clear,
-    const char* text;  // t: tick after a ms
-    int32_t a = 0, b = 0;
-  };
-  const STEP steps[] = {
-      {'t', nullptr, 0},     {'k', nullptr, 0},     {'a', "one", 0, 1},    {'a', "two", 1, 0},
-      {'t', nullptr, 0},     {'t', nullptr, 9},     {'t', nullptr, 1},     {'t', nullptr, 0},
-      {'t', nullptr, 1000},  {'k', nullptr, 0},     {'h', nullptr, 0},     {'k', nullptr, 0},
-      {'t', nullptr, 10},    {'h', nullptr, 1},     {'p', nullptr, 0},     {'t', nullptr, 10},
-      {'p', nullptr, 1},     {'p', nullptr, 1},     {'t', nullptr, 5000},  {'p', nullptr, 0},
-      {'t', nullptr, 0},     {'t', nullptr, 10},    {'r', nullptr, -1},    {'r', nullptr, 2},
-      {'a', "three", 0, 65535}, {'a', "four", 1, 65534}, {'t', nullptr, 0}, {'t', nullptr, 5000},
-      {'t', nullptr, 1},     {'r', nullptr, 0},     {'t', nullptr, 1},     {'s', " | ", 0},
-      {'k', nullptr, 0},     {'t', nullptr, 10},    {'a', "five", 0, 2},   {'t', nullptr, 10000},
-      {'t', nullptr, 1},     {'s', nullptr, 0},     {'t', nullptr, 1},     {'c', nullptr, 0},
-      {'t', nullptr, 1}};
-  std::string transcript = "widths:";
+  // t<ms>: tick after ms; a:<text>:<sticky>:<repeats>; r<index>; s| or s: separator " | " or
+  // none; p1/p0: pause/resume; h0/h1: hide/show; k: click; c: clear.
+  std::istringstream script(
+      "t0 k a:one:0:1 a:two:1:0 t0 t9 t1 t0 t1000 k h0 k t10 h1 p0 t10 p1 p1 t5000 p0 t0 t10 r-1 r2 "
+      "a:three:0:65535 a:four:1:65534 t0 t5000 t1 r0 t1 s| k t10 a:five:0:2 t10000 t1 s t1 c t1 "
+      // A full ticker drops its first item that is not sticky, the first when all are.
+      "a:a:0:1 a:b:0:1 a:c:0:1 a:N:0:1 c a:a:1:1 a:b:0:1 a:c:0:1 a:N:0:1 c a:a:1:1 a:b:1:1 a:c:1:1 "
+      "a:N:0:1 c a:a:1:1 a:b:1:1 a:c:0:1 a:N:0:1");
+  std::string transcript = "widths:", op;
   for (const char* s : {"one", "two", "three", "four", "five", " | two | three | four | "})
     transcript += std::string(" '") + s + "' " + std::to_string(width_of(s));
-  for (const STEP& s : steps) {
+  while (script >> op) {
+    const int32_t n = std::atoi(op.c_str() + 1);
     std::string what;
-    switch (s.op) {
-      case 'a': what = std::string("add ") + s.text + " -> " +
-                       std::to_string(t.add_item(s.text, 0, uint8_t(s.a), uint16_t(s.b))); break;
-      case 'r': t.remove_item(s.a), what = "remove " + std::to_string(s.a); break;
-      case 's': t.set_separator(s.text), what = std::string("separator '") + (s.text ? s.text : "none") + "'"; break;
-      case 'p': t.pause(s.a != 0), what = s.a ? "pause" : "resume"; break;
-      case 'h': t.visible = s.a != 0, what = s.a ? "show" : "hide"; break;
-      case 'c': t.clear(), what = "clear"; break;
-      case 'k':
-        input.move_to(50, 10);
-        input.press(1);
-        what = "click -> " + std::to_string(t.process());
-        input.release(1);
-        what += ", release -> " + std::to_string(t.process()) + ", clicks " + std::to_string(clicks);
-        break;
-      default: step(uint64_t(s.a)), what = "+" + std::to_string(s.a) + " ms tick -> " + std::to_string(t.tick());
+    if (op[0] == 'a') {
+      const size_t c1 = op.find(':', 2), c2 = op.find(':', c1 + 1);
+      const std::string text = op.substr(2, c1 - 2);
+      what = "add " + text + " -> " + std::to_string(t.add_item(text.c_str(), 0, uint8_t(std::stoi(op.substr(c1 + 1))),
+                                                               uint16_t(std::stoi(op.substr(c2 + 1)))));
+    } else if (op[0] == 'r') {
+      t.remove_item(n), what = "remove " + std::to_string(n);
+    } else if (op[0] == 's') {
+      t.set_separator(op == "s|" ? " | " : nullptr), what = op == "s|" ? "separator ' | '" : "separator 'none'";
+    } else if (op[0] == 'p' || op[0] == 'h') {
+      op[0] == 'p' ? t.pause(n != 0) : void(t.visible = n != 0);
+      what = op[0] == 'p' ? (n ? "pause" : "resume") : (n ? "show" : "hide");
+    } else if (op[0] == 'c') {
+      t.clear(), what = "clear";
+    } else if (op[0] == 'k') {
+      input.move_to(50, 10);
+      input.press(1);
+      what = "click -> " + std::to_string(t.process());
+      input.release(1);
+      what += ", release -> " + std::to_string(t.process()) + ", clicks " + std::to_string(clicks);
+    } else {
+      step(uint64_t(n)), what = "+" + std::to_string(n) + " ms tick -> " + std::to_string(t.tick());
     }
     transcript += "\n" + what + ":";
     for (int32_t i = 0; i < t.item_count(); ++i)
