@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -127,35 +128,26 @@ TEST_F(ColourSelect, EveryControlInOneRunMatchesItsTranscript) {
   transcript += "set #FFFF0000: " + state();
   dialog->set_colour(nullptr);
   transcript += "set nothing: " + state();
-  const struct {
-    uint32_t id;
-    const char* text = nullptr;  // typed, or null for a click at x, y
+  // Steps split by '/': <id>=<text> types the text, <id>@x,y clicks there, <id> alone comes from OK.
+  std::istringstream script(
+      "5=300/7=abc/9=  17x/5=-1/5=256/7=255/11=100/11=999/11=-5/11=x/11=255/6=85/8=255/10=300/10=128/"
+      "6=-1/8=0/13=#8000FF00/13=&255,0,0,9/13=/13=#FF3366CC/3@0,85/3@1,85/3@169,1/3@170,85/3@85,0/"
+      "3@85,170/3@1,169/3@43,86/3@-1,85/3@85,-1/4@17,0/4@1,1/4@0,85/4@35,85/4@34,169/4@17,170/4@17,57/"
+      "4@17,-1/1/2/14/12");
+  for (std::string step; std::getline(script, step, '/');) {
+    const auto id = static_cast<uint32_t>(std::stoul(step));
+    const size_t mark = step.find_first_of("=@");
+    std::string what = "id " + std::to_string(id);
     int x = 0, y = 0;
-  } steps[] = {
-      {ID::ID_RED, "300"}, {ID::ID_GREEN, "abc"}, {ID::ID_BLUE, "  17x"}, {ID::ID_RED, "-1"},
-      {ID::ID_RED, "256"}, {ID::ID_GREEN, "255"}, {ID::ID_ALPHA, "100"}, {ID::ID_ALPHA, "999"},
-      {ID::ID_ALPHA, "-5"}, {ID::ID_ALPHA, "x"}, {ID::ID_ALPHA, "255"}, {ID::ID_HUE, "85"},
-      {ID::ID_SATURATION, "255"}, {ID::ID_LEVEL, "300"}, {ID::ID_LEVEL, "128"}, {ID::ID_HUE, "-1"},
-      {ID::ID_SATURATION, "0"}, {ID::ID_HEX, "#8000FF00"}, {ID::ID_HEX, "&255,0,0,9"}, {ID::ID_HEX, ""},
-      {ID::ID_HEX, "#FF3366CC"},
-      {ID::ID_FIELD, nullptr, 0, 85}, {ID::ID_FIELD, nullptr, 1, 85}, {ID::ID_FIELD, nullptr, 169, 1},
-      {ID::ID_FIELD, nullptr, 170, 85}, {ID::ID_FIELD, nullptr, 85, 0}, {ID::ID_FIELD, nullptr, 85, 170},
-      {ID::ID_FIELD, nullptr, 1, 169}, {ID::ID_FIELD, nullptr, 43, 86}, {ID::ID_FIELD, nullptr, -1, 85},
-      {ID::ID_FIELD, nullptr, 85, -1}, {ID::ID_STRIP, nullptr, 17, 0}, {ID::ID_STRIP, nullptr, 1, 1},
-      {ID::ID_STRIP, nullptr, 0, 85}, {ID::ID_STRIP, nullptr, 35, 85}, {ID::ID_STRIP, nullptr, 34, 169},
-      {ID::ID_STRIP, nullptr, 17, 170}, {ID::ID_STRIP, nullptr, 17, 57}, {ID::ID_STRIP, nullptr, 17, -1},
-      {ID::ID_OK}, {ID::ID_CANCEL}, {14}, {ID::ID_ALPHA_BAR}};
-  for (const auto& s : steps) {
-    std::string what = "id " + std::to_string(s.id);
-    if (s.text) {
-      type(s.id, s.text);
-      what += " typed '" + std::string(s.text) + "'";
-    } else if (s.id == ID::ID_FIELD || s.id == ID::ID_STRIP) {
+    if (mark != std::string::npos && step[mark] == '=') {
+      type(id, step.c_str() + mark + 1);
+      what += " typed '" + step.substr(mark + 1) + "'";
+    } else if (mark != std::string::npos && std::sscanf(step.c_str() + mark + 1, "%d,%d", &x, &y) == 2) {
       dialog->get_entry(ID::ID_HEX)->set_text("");
-      const int32_t r = click(s.id == ID::ID_FIELD ? dialog->get_field() : dialog->get_strip(), s.id, s.x, s.y);
-      what += " at " + std::to_string(s.x) + "," + std::to_string(s.y) + " -> " + std::to_string(r);
+      const int32_t r = click(id == ID::ID_FIELD ? dialog->get_field() : dialog->get_strip(), id, x, y);
+      what += " at " + std::to_string(x) + "," + std::to_string(y) + " -> " + std::to_string(r);
     } else {
-      what += " -> " + std::to_string(control(dialog->get_ok(), s.id));
+      what += " -> " + std::to_string(control(dialog->get_ok(), id));
     }
     transcript += what + ": " + state();
   }
