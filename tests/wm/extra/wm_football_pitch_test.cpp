@@ -490,6 +490,9 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
       {"upright", 300, 460, 0x0112, 16, 4, 1, 0, 60},
       {"across_striped_down", 460, 300, 0x0048, 0, 2, 0, 0, 0},
       {"small_translucent", 400, 300, 0, 1, 0, 0, 0, 0},  // rings round a one-pixel hole
+      // Grass palettes B (ground 2), A at offset 1 (2 + 8) and 32 with their stripe strengths.
+      {"ground_b", 240, 160, 0, 2, 1, 0, 0, 0},   {"ground_a1", 240, 160, 0, 10, 4, 0, 0, 0},
+      {"ground_32", 240, 160, 0, 32, 2, 0, 0, 0},
   };
   for (const auto& c : scenes) {
     WM_PITCH_SETTINGS st = standard();
