@@ -149,12 +149,9 @@ TEST_F(TemplateStore, DefaultNamesCountFromTheArraysLength) {
   EXPECT_STREQ(store.add_image()->name, "Image 2");
   ASSERT_TRUE(store.remove_image(0));
   EXPECT_STREQ(store.add_image()->name, "Image 2");
-  EXPECT_STREQ(store.add_style_set()->name, "Style Set 1");
-  EXPECT_STREQ(store.add_font()->name, "Font 1");
-  EXPECT_STREQ(store.add_colour()->name, "Colour 1");
-  EXPECT_STREQ(store.add_constant()->name, "Constant 1");
-  EXPECT_STREQ(store.add_dialog()->name, "Dialog 1");
-  EXPECT_STREQ(store.add_area()->name, "Area 1");
+  const std::vector<std::string> firsts{store.add_style_set()->name, store.add_font()->name, store.add_colour()->name,
+                                        store.add_constant()->name, store.add_dialog()->name, store.add_area()->name};
+  EXPECT_EQ(firsts, (std::vector<std::string>{"Style Set 1", "Font 1", "Colour 1", "Constant 1", "Dialog 1", "Area 1"}));
   // Set-count records have no names.
   ASSERT_TRUE(store.set_colour_count(2));
   EXPECT_EQ(store.colours[1]->name, nullptr);

@@ -125,13 +125,13 @@ TEST_F(Ticker, EveryCallInOneRunMatchesItsTranscript) {
   WM_TICKER t(0, 0, 199, 19, 2000, 3, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS,
               [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return ++clicks; });
   // t<ms>: tick after ms; a:<text>:<sticky>:<repeats>; r<index>; s| or s: separator " | " or
-  // none; p1/p0: pause/resume; h0/h1: hide/show; k: click; c: clear.
+  // none; p1/p0: pause/resume; h0/h1: hide/show; k: click; c: clear; n: a child over the left half.
   std::istringstream script(
       "t0 k a:one:0:1 a:two:1:0 t0 t9 t1 t0 t1000 k h0 k t10 h1 p0 t10 p1 p1 t5000 p0 t0 t10 r-1 r2 "
       "a:three:0:65535 a:four:1:65534 t0 t5000 t1 r0 t1 s| k t10 a:five:0:2 t10000 t1 s t1 c t1 "
       // A full ticker drops its first item that is not sticky, the first when all are.
       "a:a:0:1 a:b:0:1 a:c:0:1 a:N:0:1 c a:a:1:1 a:b:0:1 a:c:0:1 a:N:0:1 c a:a:1:1 a:b:1:1 a:c:1:1 "
-      "a:N:0:1 c a:a:1:1 a:b:1:1 a:c:0:1 a:N:0:1");
+      "a:N:0:1 c a:a:1:1 a:b:1:1 a:c:0:1 a:N:0:1 n k");
   std::string transcript = "widths:", op;
   for (const char* s : {"one", "two", "three", "four", "five", " | two | three | four | "})
     transcript += std::string(" '") + s + "' " + std::to_string(width_of(s));
@@ -152,6 +152,9 @@ TEST_F(Ticker, EveryCallInOneRunMatchesItsTranscript) {
       what = op[0] == 'p' ? (n ? "pause" : "resume") : (n ? "show" : "hide");
     } else if (op[0] == 'c') {
       t.clear(), what = "clear";
+    } else if (op[0] == 'n') {  // a click the child answers is not the ticker's
+      t.add_child(new WM_TICKER(0, 0, 99, 19, 100, 0, {}, CLICK_MODE::ON_PRESS,
+                                [](WM_SCREEN_OBJECT*, uintptr_t, uintptr_t) { return 40; }), true), what = "child";
     } else if (op[0] == 'k') {
       input.move_to(50, 10);
       input.press(1);
