@@ -132,7 +132,7 @@ TEST_F(Vidiprinter, ItemsComeAndGoDuringAReveal) {
 }
 
 // One scripted run on the frame clock, each step writing the tick's answer,
-// the items, the current one, the part shown, the characters revealed and
+// the items, the current one, the text shown so far, the characters revealed and
 // the text's x: a short item centred, a wide one kept at its newest
 // characters, an empty one, an item dropped or removed while it is being
 // revealed, and the end of every item's cycles. The item's whole text shows
