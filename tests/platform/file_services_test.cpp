@@ -29,6 +29,7 @@
 #include "folder_hold.h"
 #include "platform.h"
 #include "replace_file.h"
+#include "picture_compare.h"
 #include "test_support.h"
 #include "text_file.h"
 
@@ -893,36 +894,39 @@ protected:
       ASSERT_TRUE(ts::write_file(work + "/" + name, "x"));
     ASSERT_EQ(mkdir((work + "/sub").c_str(), 0755), 0);
   }
-  std::set<std::string> names(const char* pattern, bool hidden, uint32_t mode, bool filter) {
-    std::set<std::string> found;
-    FOLDER_LIST* list = list_folder(folder_at(work), pattern, hidden, mode, filter);
+};
+
+// Each pattern, match mode (bit 0 ignores case; then 0 ending, 1 start, 2
+// anywhere, 3 whole name; more than 7 is 0), hidden names shown or not,
+// folders filtered or not: the entries in the order listed, folders with
+// "/", files with their size.
+TEST_F(FolderListTest, MatchModes) {
+  const std::string longest(255, 'p');
+  const struct {
+    const char* pattern;
+    uint32_t mode;
+    bool hidden, filter;
+  } rows[] = {{".png", 1, false, false}, {".png", 1, false, true}, {".png", 1, true, true}, {nullptr, 0, true, false},
+              {"", 7, false, true},      {".png", 0, false, true}, {"png", 0, false, true}, {"png", 2, false, true},
+              {"b", 3, false, true},     {".png", 4, false, true}, {"bak", 4, false, true}, {".png", 5, false, true},
+              {"png", 6, false, true},   {"b.png", 7, false, true}, {"b.png", 6, false, true}, {"shot.png.bakx", 4, false, true},
+              {".png", 8, false, true},  {".png", 99, false, true}, {longest.c_str(), 0, true, false}};
+  std::string text;
+  for (const auto& row : rows) {
+    const std::string pattern = !row.pattern ? "(none)" : strlen(row.pattern) > 20 ? std::to_string(strlen(row.pattern)) + " letters" : row.pattern;
+    text += "'" + pattern + "' mode " + std::to_string(row.mode) + (row.hidden ? " hidden" : "") +
+            (row.filter ? " filtered" : "") + ":";
+    FOLDER_LIST* list = list_folder(folder_at(work), row.pattern, row.hidden, row.mode, row.filter);
     FOLDER_LIST_ENTRY entry;
     while (list_folder_filtered(list, &entry)) {
       EXPECT_STREQ(entry.folder.path, work.c_str());
-      found.insert(entry.name);
+      text += std::string(" ") + entry.name + (entry.info.is_directory ? "/" : "(" + std::to_string(entry.info.size) + ")") +
+              (entry.info.hidden ? " hidden" : "");
     }
     free_folder_list(list);
-    return found;
+    text += "\n";
   }
-};
-
-// An ending ignoring case (mode 1) keeps folders unless filtered.
-TEST_F(FolderListTest, MatchModes) {
-  using S = std::set<std::string>;
-  EXPECT_EQ(names(".png", false, 1, false), (S{"a.png", "B.PNG", "sub"}));
-  EXPECT_EQ(names(".png", false, 1, true), (S{"a.png", "B.PNG"}));
-  EXPECT_EQ(names(".png", true, 1, true), (S{"a.png", "B.PNG", ".h.png"}));
-  EXPECT_EQ(names(nullptr, true, 0, false),
-            (S{"a.png", "B.PNG", "c.txt", "shot.png.bak", ".h.png", "png", "sub"}));
-  EXPECT_EQ(names(".png", false, 0, true), (S{"a.png"}));
-  EXPECT_EQ(names("png", false, 0, true), (S{"a.png", "png"}));  // the whole name is an ending
-  EXPECT_EQ(names("png", false, 2, true), (S{"png"}));
-  EXPECT_EQ(names("b", false, 3, true), (S{"B.PNG"}));
-  EXPECT_EQ(names(".png", false, 4, true), (S{"a.png", "shot.png.bak"}));
-  EXPECT_EQ(names(".png", false, 5, true), (S{"a.png", "B.PNG", "shot.png.bak"}));
-  EXPECT_EQ(names("png", false, 6, true), (S{"png"}));
-  EXPECT_EQ(names("b.png", false, 7, true), (S{"B.PNG"}));
-  EXPECT_EQ(names(".png", false, 99, true), (S{"a.png"}));
+  EXPECT_TRUE(ts::text_matches_reference("platform", "folder_list_patterns", text));
 }
 
 TEST_F(FolderListTest, ListingGivesSortedEntriesWithInfoAndNeverDots) {
@@ -960,6 +964,12 @@ TEST_F(FolderListTest, ListingGivesSortedEntriesWithInfoAndNeverDots) {
   free_folder_list(nullptr);
 }
 
+// Every drive a caller can ask for, one line each (name, path, type), from
+// a table with each known file system, the devices that say CD or floppy,
+// names escaped as the kernel writes them (octal 000-377 only, three digits
+// whole), and the root, the home folder and unknown file systems left out;
+// then which drive holds a folder: whole components only, the deepest
+// holder wins.
 TEST_F(FileServicesTest, DrivesFromTheMountTable) {
   std::string table =
       "/dev/root / ext4 rw 0 0\n"
@@ -968,6 +978,7 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "/dev/sdc1 /media/usb2 ntfs rw 0 0\n"
       "/dev/cdrom0 /media/cd hfs ro 0 0\n"  // the device, not the file system, says CD
       "/dev/fd0 /media/floppy msdos rw 0 0\n"
+      "/dev/floppy1 /media/fl ext4 rw 0 0\n"
       "/dev/sdd1 " + home + " ext4 rw 0 0\n"
       "server:/x /mnt/net nfs4 rw 0 0\n"
       "/dev/sde1 /media/my\\040disk btrfs rw 0 0\n"
@@ -979,50 +990,35 @@ TEST_F(FileServicesTest, DrivesFromTheMountTable) {
       "tmpfs /tmp tmpfs rw 0 0\n"
       "/dev/sdk1 /f/ext ext rw 0 0\n/dev/sdk2 /f/ext2 ext2 rw 0 0\nserver:/y /f/nfs nfs rw 0 0\n"
       "//s/smb /f/smbfs smbfs rw 0 0\n//s/cifs /f/cifs cifs rw 0 0\n/dev/sdk3 /f/sysv sysv rw 0 0\n"
-      "/dev/sdk4 /f/umsdos\\101\\070\\177\\377\\400\\080\\008 umsdos rw 0 0\n";  // octal 000-377 only
+      "/dev/sdk5 /f/ext4 ext4 rw 0 0\n/dev/sdk6 /f/short\\06 ext2 rw 0 0\nshort line\n"
+      "/dev/sdk4 /f/umsdos\\101\\070\\177\\377\\400\\080\\008 umsdos rw 0 0\n";
   ASSERT_TRUE(ts::write_file(mounts, table));
 
-  const std::vector<std::string> expected = {"/media/usb", "/media/usb2", "/media/cd", "/media/floppy",
-                                             "/mnt/net",   "/media/my disk", "/srv/old", "/srv/mac",
-                                             "/srv/os2",   "/srv/cd2",    "/srv/ext3",
-                                             "/f/ext",     "/f/ext2",     "/f/nfs",   "/f/smbfs",
-                                             "/f/cifs",    "/f/sysv",     "/f/umsdosA8\x7f\xff\\400\\080\\008"};
-  const std::vector<int> types = {8, 9, 1, 2, 3, 4, 5, 6, 7, 1, 4, 4, 4, 3, 3, 3, 5, 8};
-  ASSERT_EQ(get_drive_count(), 2 + static_cast<int>(expected.size()));
-  EXPECT_STREQ(get_drive_name(0), "Home");
-  EXPECT_STREQ(get_drive_name(1), "File System");
-  FOLDER folder;
-  ASSERT_TRUE(get_drive_path(&folder, 0));
-  EXPECT_EQ(std::string(folder.path), home);
-  ASSERT_TRUE(get_drive_path(&folder, 1));
-  EXPECT_STREQ(folder.path, "/");
-  EXPECT_EQ(get_drive_type(0), 4);
-  EXPECT_EQ(get_drive_type(1), 4);
-  for (size_t i = 0; i < expected.size(); ++i) {
-    int drive = static_cast<int>(i) + 2;
-    EXPECT_EQ(get_drive_name(drive), expected[i]);
-    ASSERT_TRUE(get_drive_path(&folder, drive));
-    EXPECT_EQ(std::string(folder.path), expected[i]);
-    EXPECT_EQ(get_drive_type(drive), types[i]) << expected[i];
+  // Bytes outside printable ASCII as \xNN; the home folder (a scratch path) as HOME.
+  auto shown = [&](const char* text) {
+    if (!text) return std::string("(none)");
+    std::string out = strncmp(text, home.c_str(), home.size()) == 0 ? "HOME" : "";
+    for (const char* c = text + (out.empty() ? 0 : home.size()); *c; ++c) {
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, *c < ' ' || *c > '~' ? "\\x%02X" : "%c", static_cast<unsigned char>(*c));
+      out += escaped;
+    }
+    return out;
+  };
+  const int count = get_drive_count();
+  std::string text = "count " + std::to_string(count) + "\n";
+  for (int drive = -1; drive <= count; ++drive) {
+    FOLDER folder;
+    const bool has_path = get_drive_path(&folder, drive);
+    text += std::to_string(drive) + ": " + shown(get_drive_name(drive)) + " | " +
+            shown(has_path ? folder.path : nullptr) + " | type " + std::to_string(get_drive_type(drive)) + "\n";
   }
-  int past = get_drive_count();
-  EXPECT_EQ(get_drive_name(past), nullptr);
-  EXPECT_FALSE(get_drive_path(&folder, past));
-  EXPECT_EQ(get_drive_type(past), 0);
-  EXPECT_EQ(get_drive_type(INT_MAX), 0);
-  EXPECT_EQ(get_drive_name(-1), nullptr);
-  EXPECT_FALSE(get_drive_path(&folder, -1));
+  text += "INT_MAX: type " + std::to_string(get_drive_type(INT_MAX)) + "\n";
+  for (const std::string& path : std::vector<std::string>{"/media/usb2/x", "/media/usb/x", "/media/usb", "/media/usbx",
+                                  "/media/my disk/a", home + "/docs", home + "x", "/tmp/x", "/f/ext4/a/b"})
+    text += shown(path.c_str()) + " is on drive " + std::to_string(get_drive_of_folder(folder_at(path))) + "\n";
   EXPECT_FALSE(get_drive_path(nullptr, 0));
-
-  // Whole components only; the deepest holder wins.
-  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb2/x")), 3);
-  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb/x")), 2);
-  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usb")), 2);
-  EXPECT_EQ(get_drive_of_folder(folder_at("/media/usbx")), 1);
-  EXPECT_EQ(get_drive_of_folder(folder_at("/media/my disk/a")), 7);
-  EXPECT_EQ(get_drive_of_folder(folder_at(home + "/docs")), 0);
-  EXPECT_EQ(get_drive_of_folder(folder_at(home + "x")), 1);
-  EXPECT_EQ(get_drive_of_folder(folder_at("/tmp/x")), 1);
+  EXPECT_TRUE(ts::text_matches_reference("platform", "mount_table_drives", text));
 }
 
 TEST_F(FileServicesTest, OneFileSystemGivesTwoDrives) {
