@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "picture_compare.h"
 #include "platform.h"
 
 using testing::ExitedWithCode;
@@ -98,19 +99,33 @@ uint16_t local_port_of(int fd) {
   return ntohs(where.sin_port);
 }
 
-// The linger setting {on, seconds} of this process's socket of `type` on local `port`.
-std::pair<int, int> linger_of(int type, uint16_t port) {
+// The options of the first socket of this process of `type` that `wanted` picks by its local
+// port, its peer's port and whether it listens, as one line.
+std::string options_of(int type, const std::function<bool(uint16_t, uint16_t, bool)>& wanted) {
   for (int fd = 0; fd < 1024; ++fd) {
-    int found = -1;
+    int found = -1, listening = 0;
     socklen_t size = sizeof found;
-    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &found, &size) != 0 || found != type || local_port_of(fd) != port)
-      continue;
+    sockaddr_in peer = {};
+    socklen_t peer_size = sizeof peer;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &found, &size) != 0 || found != type) continue;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_size);
+    size = sizeof listening;
+    getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size);
+    if (!wanted(local_port_of(fd), ntohs(peer.sin_port), listening != 0)) continue;
     linger value = {-1, -1};
     size = sizeof value;
     getsockopt(fd, SOL_SOCKET, SO_LINGER, &value, &size);
-    return {value.l_onoff, value.l_linger};
+    std::string text = "linger " + std::to_string(value.l_onoff) + "/" + std::to_string(value.l_linger);
+    for (auto [name, option] : {std::pair{"broadcast", SO_BROADCAST}, {"reuseaddr", SO_REUSEADDR},
+                                {"keepalive", SO_KEEPALIVE}, {"sndbuf", SO_SNDBUF}, {"rcvbuf", SO_RCVBUF}}) {
+      int option_value = -1;
+      size = sizeof option_value;
+      getsockopt(fd, SOL_SOCKET, option, &option_value, &size);
+      text += std::string(" ") + name + " " + std::to_string(option_value);
+    }
+    return text + (fcntl(fd, F_GETFL) & O_NONBLOCK ? " non-blocking" : " blocking");
   }
-  return {-1, -1};
+  return "no such socket";
 }
 
 // A port that was free a moment ago, for the layer's own listeners (which
@@ -345,7 +360,7 @@ TEST_F(TcpipTest, ObjectsComeAndGoWithoutLeavingSockets) {
 // ---- connections ----
 
 TEST_F(TcpipTest, ListenAcceptAndTransferBothWays) {
-  TCPIP net(4, 1, 0, 1024);
+  TCPIP net(4, 1, 0, 5000);
   uint16_t port = free_port(SOCK_STREAM);
   ASSERT_TRUE(net.listen(port));
   int16_t client = net.connect("127.0.0.1", port);
@@ -359,6 +374,13 @@ TEST_F(TcpipTest, ListenAcceptAndTransferBothWays) {
   EXPECT_TRUE(net.is_connected(client));
   EXPECT_TRUE(net.is_connected(server));
   for (int16_t slot : {2, -1, 4}) EXPECT_FALSE(net.is_connected(slot)) << slot;
+  // Each socket's options, buffers of 5000 bytes (which the kernel doubles) among them.
+  EXPECT_TRUE(test_support::text_matches_reference(
+      "platform", "tcpip_socket_options",
+      "listener: " + options_of(SOCK_STREAM, [&](uint16_t local, uint16_t, bool listening) { return local == port && listening; }) +
+          "\nclient: " + options_of(SOCK_STREAM, [&](uint16_t, uint16_t peer, bool) { return peer == port; }) +
+          "\naccepted: " + options_of(SOCK_STREAM, [&](uint16_t local, uint16_t, bool listening) { return local == port && !listening; }) +
+          "\n"));
 
   EXPECT_EQ(std::string(net.get_peer_text(client)), "127.0.0.1:" + std::to_string(port));
   EXPECT_THAT(std::string(net.get_peer_text(server)), StartsWith("127.0.0.1:"));
@@ -394,24 +416,19 @@ TEST_F(TcpipTest, HostNamesConnectToo) {
 
 TEST_F(TcpipTest, BadArgumentsGiveMinusOne) {
   TCPIP net(2, 0, 0, 256);
-  char buffer[8];
-  EXPECT_EQ(net.receive(-1, buffer, 8), -1);
-  EXPECT_EQ(net.receive(2, buffer, 8), -1);
-  EXPECT_EQ(net.receive(0, buffer, 8), -1);  // free slot
-  EXPECT_EQ(net.send(0, "x", 1), -1);
-  EXPECT_EQ(net.send_some(1, "x", 1), -1);
-  EXPECT_EQ(net.receive_block(0, buffer, 8), -1);
-
+  char buffer[8] = {};
+  // Each call's answers: receive, send, send_some, receive_block.
+  auto answers = [&](int16_t slot, bool with_buffer, int32_t length) {
+    char* bytes = with_buffer ? buffer : nullptr;
+    return std::vector{net.receive(slot, bytes, length), net.send(slot, bytes, length),
+                       net.send_some(slot, bytes, length), net.receive_block(slot, bytes, length)};
+  };
+  const std::vector refused = {-1, -1, -1, -1};
+  for (int16_t slot : {-1, 2, 0, 1}) EXPECT_EQ(answers(slot, true, 8), refused) << slot;  // out of range or free
   RAW_LISTENER listener;
   FD peer = connect_peer(net, listener);
-  EXPECT_EQ(net.receive(0, nullptr, 8), -1);
-  EXPECT_EQ(net.receive(0, buffer, 0), -1);
-  EXPECT_EQ(net.receive_block(0, nullptr, 8), -1);
-  EXPECT_EQ(net.receive_block(0, buffer, -4), -1);
-  EXPECT_EQ(net.send(0, nullptr, 4), -1);
-  EXPECT_EQ(net.send(0, "x", 0), -1);
-  EXPECT_EQ(net.send_some(0, "x", -5), -1);
-  EXPECT_EQ(net.send_some(0, nullptr, 1), -1);
+  for (auto [with_buffer, length] : {std::pair{false, 8}, {false, 4}, {false, 1}, {true, 0}, {true, -4}, {true, -5}})
+    EXPECT_EQ(answers(0, with_buffer, length), refused) << with_buffer << " " << length;
   EXPECT_TRUE(net.is_connected(0));
 
   // Bad queue requests add nothing: the first bytes the peer sees are "ok".
@@ -589,12 +606,10 @@ TEST_F(TcpipTest, ReceiveBlockKeepsBytesGatheredForALargerRequest) {
   wait_delivered(peer.fd);
   char out[64];
   EXPECT_EQ(net.receive_block(0, out, 50), 0);  // gathers all 31
-  ASSERT_EQ(net.receive_block(0, out, 10), 10);
-  EXPECT_EQ(std::string(out, 10), data.substr(0, 10));
-  ASSERT_EQ(net.receive_block(0, out, 20), 20);
-  EXPECT_EQ(std::string(out, 20), data.substr(10, 20));
-  ASSERT_EQ(net.receive_block(0, out, 1), 1);  // a block of one byte is the smallest
-  EXPECT_EQ(out[0], data[30]);
+  for (auto [wanted, from] : {std::pair{10, 0}, {20, 10}, {1, 30}}) {  // a block of one byte is the smallest
+    ASSERT_EQ(net.receive_block(0, out, wanted), wanted);
+    EXPECT_EQ(std::string(out, static_cast<size_t>(wanted)), data.substr(static_cast<size_t>(from), static_cast<size_t>(wanted)));
+  }
 }
 
 // Whatever the call, a closed peer gives -2 and frees the slot; a missing
@@ -651,8 +666,7 @@ TEST_F(TcpipTest, SendGivesUpOnAPeerThatStopsReading) {
   EXPECT_TRUE(net.is_connected(0));
   // Exactly the bytes reported went out, in order.
   std::string got = read_bytes(peer.fd, static_cast<size_t>(sent), 10000);
-  EXPECT_EQ(got.size(), static_cast<size_t>(sent));
-  EXPECT_TRUE(got == data.substr(0, static_cast<size_t>(sent)));
+  EXPECT_TRUE(got == data.substr(0, static_cast<size_t>(sent))) << got.size() << " bytes of " << sent;
   EXPECT_EQ(read_bytes(peer.fd, 1, 50), "");
   set_tcpip_wait_limit(3000);  // a wait the system refuses (no descriptor allowed) ends it at once
   start = Clock::now();
@@ -676,8 +690,7 @@ TEST_F(TcpipTest, QueuesLongerThan64KArriveWholeAndInOrder) {
         return got.size() >= data.size();
       },
       10000));
-  EXPECT_EQ(got.size(), data.size());
-  EXPECT_TRUE(got == data);
+  EXPECT_TRUE(got == data) << got.size() << " bytes of " << data.size();
   EXPECT_TRUE(net.is_connected(0));
 }
 
@@ -753,14 +766,17 @@ DATAGRAM next_datagram(TCPIP& net, int ms = 3000) {
 
 TEST_F(TcpipTest, DatagramsTravelBetweenPorts) {
   if (!own_name_resolves()) GTEST_SKIP() << kNoOwnName;
-  TCPIP a(0, 0, 1, 1024);
+  TCPIP a(0, 0, 1, 5000);
   TCPIP b(0, 0, 1, 1024);
   uint16_t port_a = free_port(SOCK_DGRAM);
   ASSERT_TRUE(a.open_datagram_port(port_a));
   uint16_t port_b = free_port(SOCK_DGRAM);
   ASSERT_TRUE(b.open_datagram_port(port_b));
   EXPECT_FALSE(a.open_datagram_port(free_port(SOCK_DGRAM)));  // no free set
-  EXPECT_EQ(linger_of(SOCK_DGRAM, port_a), std::make_pair(1, 0));  // closes at once: linger on, no wait
+  // Closes at once (linger on, no wait), may broadcast, buffers of 5000 bytes doubled by the kernel.
+  EXPECT_TRUE(test_support::text_matches_reference(
+      "platform", "tcpip_datagram_options",
+      options_of(SOCK_DGRAM, [&](uint16_t local, uint16_t, bool) { return local == port_a; }) + "\n"));
 
   // A port with no set, and a host that does not resolve, send nothing: the
   // first datagram to arrive is the third.
@@ -768,20 +784,15 @@ TEST_F(TcpipTest, DatagramsTravelBetweenPorts) {
   a.send_datagram(port_a, "nowhere", 7, "300.1.1.1", port_b);
   a.send_datagram(port_a, "ping", 4, "127.0.0.1", port_b);
   DATAGRAM got = next_datagram(b);
-  EXPECT_EQ(got.length, 4);
-  EXPECT_EQ(got.bytes, "ping");
-  EXPECT_EQ(got.sender, "127.0.0.1");
-  EXPECT_EQ(got.sender_port, port_a);
-  EXPECT_EQ(got.local_port, port_b);
+  EXPECT_EQ(std::tie(got.length, got.bytes, got.sender, got.sender_port, got.local_port),
+            std::tuple(4, "ping", "127.0.0.1", port_a, port_b));
 
   const char* sender = "unset";
   uint16_t sender_port = 9;
   uint16_t local_port = 9;
   char buffer[16];
-  EXPECT_EQ(b.receive_datagram(buffer, sizeof buffer, sender, sender_port, local_port), 0);
-  EXPECT_STREQ(sender, "");
-  EXPECT_EQ(sender_port, 0);
-  EXPECT_EQ(local_port, 0);
+  EXPECT_EQ((std::tuple{b.receive_datagram(buffer, sizeof buffer, sender, sender_port, local_port), std::string(sender),
+                        sender_port, local_port}), std::tuple(0, "", 0, 0));  // braces: called before read
   EXPECT_EQ(b.receive_datagram(nullptr, 16, sender, sender_port, local_port), 0);
   EXPECT_EQ(b.receive_datagram(buffer, 0, sender, sender_port, local_port), 0);
 
