@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "dialog_pictures.h"
 #include "screen.h"
 #include "wm_button.h"
 #include "wm_confirm.h"
@@ -29,58 +30,62 @@ protected:
 
 }  // namespace
 
-TEST_F(Confirm, ButtonRowsOfOneTwoAndThreeButtons) {
+// Every form's layout as one text, a line per dialog: its box, the client
+// area's place in it and size, each line's text and place, each button's
+// text and box (client-relative, left to right), which button Escape
+// clicks, and the message window's box and rows. Rows of one, two and
+// three buttons (and counts out of range), too narrow a dialog, the two-
+// text, Close and Yes-No forms, and the line form. Against
+// tests/references/dialogs4/confirm_layouts.txt.
+TEST_F(Confirm, EveryFormLaysOutAsItsTranscript) {
+  std::string out;
+  using wm_test::box_text;
+  auto note = [&](const std::string& name, WM_CONFIRM&& d) {
+    const WM_SCREEN_OBJECT* c = d.get_client();
+    out += name + ": " + box_text(d.get_x(), d.get_y(), d.width, d.height) + (d.visible ? "" : " hidden") +
+           " client " + box_text(c->x - d.x, c->y - d.y, c->width, c->height);
+    for (const WM_SCREEN_OBJECT* o : c->children)
+      if (o->kind & wm_kind::SCRIPT) {
+        const auto* line = static_cast<const WM_SCRIPT*>(o);
+        out += " \"" + std::string(line->text.get_text(PARAMETER::VALUE)) + "\" " + std::to_string(o->x - c->x) + "," +
+               std::to_string(o->y - c->y);
+      }
+    for (const WM_BUTTON* b : {d.third_button, d.first_button, d.second_button})
+      if (b) out += " [" + std::string(b->get_text()) + " " + box_text(b->x - c->x, b->y - c->y, b->width, b->height) + "]";
+    if (d.escape_button) out += " escape " + std::string(d.escape_button->get_text());
+    if (const WM_TEXT_WIN* m = d.message_window)
+      out += " message " + box_text(m->x - c->x, m->y - c->y, m->width, m->height) + " rows " +
+             std::to_string(m->get_row_count()) + "/" + std::to_string(m->get_visible_rows()) +
+             (m->keep_at_top ? " top" : "") + (m->scrollbar ? " bar" : "");
+    out += "\n";
+  };
   const WM_CONFIRM::BUTTON_ACTION a{nullptr, 0, 1};
   const struct {
-    const char* name;
-    int16_t count;
+    int16_t count, width;
     const char* texts[3];
   } rows[] = {
-      {"one", 1, {"Ok", nullptr, nullptr}},
-      {"two short", 2, {"Yes", "No", nullptr}},
-      {"two long", 2, {"Retry the copy", "Skip", nullptr}},
-      {"three", 3, {"Retry", "Skip", "Abort"}},
-      {"tiny dialog", 2, {"Yes", "No", nullptr}},
+      {1, 400, {"Ok", nullptr, nullptr}},          {2, 400, {"Yes", "No", nullptr}},
+      {2, 400, {"Retry the copy", "Skip", nullptr}}, {3, 400, {"Retry", "Skip", "Abort"}},
+      {2, 40, {"Yes", "No", nullptr}},             {3, 40, {"Retry", "Skip", "Abort"}},
+      {0, 400, {"Ok", "No", "Abort"}},             {4, 400, {"Ok", "No", "Abort"}},
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.name);
-    const int16_t w = r.name[1] == 'i' ? 40 : 400;
-    WM_CONFIRM d(w, 200, "Question", r.texts[0], r.texts[1], r.texts[2], true, a, a, a, 10, 10,
-                 r.count, 100, nullptr);
-    const WM_BUTTON* buttons[3] = {d.first_button, d.second_button, d.third_button};
-    // Every button is as wide as the widest text, and never narrower than "Close".
-    WM_CONFIRM close_only(w, 200, "Q", true, nullptr, 0, 10, 10, true, 100, nullptr);
-    const int32_t close_w = span(close_only.first_button);
-    int32_t widest = close_w;
-    for (int i = 0; i < r.count; ++i) {
-      ASSERT_NE(buttons[i], nullptr);
-      EXPECT_STREQ(buttons[i]->get_text(), r.texts[i]);
-      widest = std::max(widest, close_w - text_w("Close") + text_w(r.texts[i]));
-    }
-    for (int i = 0; i < r.count; ++i) EXPECT_EQ(span(buttons[i]), widest) << i;
-    const int32_t cw = client_w(d), bw = widest;
-    if (r.count == 1) {
-      EXPECT_EQ(left(d, d.first_button), (cw - bw) / 2);
-      EXPECT_EQ(d.second_button, nullptr);
-    } else if (r.count == 2 && w > 100) {
-      EXPECT_EQ(left(d, d.first_button), (cw - 2 * bw) / 3);
-      EXPECT_EQ(left(d, d.second_button), 2 * (cw - 2 * bw) / 3 + bw);
-    } else if (r.count == 3) {
-      EXPECT_EQ(left(d, d.third_button), 10);
-      EXPECT_EQ(left(d, d.second_button) + span(d.second_button), cw - 11);
-    } else {
-      // Too narrow for two: the buttons start inside the client, never before it.
-      EXPECT_GE(left(d, d.first_button), 0);
-      EXPECT_GE(left(d, d.second_button), 0);
-    }
-    // The message window sits above the row; the row starts where the client ends
-    // less its height.
-    ASSERT_NE(d.message_window, nullptr);
-    EXPECT_LT(d.message_window->y + d.message_window->height, d.first_button->y);
-    EXPECT_EQ(d.message_window->keep_at_top, 1);
-  }
-  // One made hidden stays hidden (the created hook is checked by the pictures).
-  EXPECT_FALSE(WM_CONFIRM(300, 150, "Q", false, nullptr, 0, 10, 10, true, 10, nullptr).visible);
+  for (const auto& r : rows)
+    note(std::to_string(r.count) + " of " + std::to_string(r.width),
+         WM_CONFIRM(r.width, 200, "Question", r.texts[0], r.texts[1], r.texts[2], true, a, a, a, 10, 10, r.count,
+                    100, nullptr));
+  for (const bool single : {true, false})
+    note(single ? "single" : "pair",
+         WM_CONFIRM(300, 150, "Q", "Go", "Stay", false, a, a, -1, -1, single, 10, nullptr));
+  for (const bool close_only : {true, false})
+    note(close_only ? "close only" : "yes or no",
+         WM_CONFIRM(300, 150, "Q", true, nullptr, 0, 20, 30, close_only, 10, nullptr));
+  const char* lines[] = {"Install into the chosen folder?", nullptr, "short"};
+  for (const uint16_t n : {0, 1, 3})
+    for (const bool close_only : {true, false})
+      note("lines " + std::to_string(n) + (close_only ? " close" : " yes or no"),
+           WM_CONFIRM(n == 1 ? 5 : -1, n == 3 ? 7 : -1, "Question", lines, n, true, nullptr, 0, close_only,
+                      nullptr));
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "confirm_layouts", out));
 }
 
 TEST_F(Confirm, LineFormFitsItsLinesAndCentresAtItsFinalSize) {

@@ -5,6 +5,7 @@
 // pointer, and clearing, refilling and resizing while scrolled and selected.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -223,19 +224,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
 }
 
 TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtTheTop) {
-  make(300, 100);  // four rows of 22 pixels
-  ASSERT_EQ(win->get_visible_rows(), 4);
-  const int32_t wide = win->text_area().width();
-  win->add_text("1\n2\n3\n4", "", nullptr, false, true);
-  EXPECT_EQ(win->scrollbar, nullptr);
-  win->add_text("5", "", nullptr, false, true);
-  ASSERT_NE(win->scrollbar, nullptr);
-  EXPECT_EQ(win->text_area().width(), wide - 15);
-  EXPECT_EQ(win->scroll.get_int(PARAMETER::MAXIMUM), 1);
-  EXPECT_STREQ(win->get_row(win->shown_row(3)).text, "5");  // the newest at the bottom
-  win->scroll.set_int(PARAMETER::VALUE, 1);
-  EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
-
+  // The first hidden row, the bar and the view: AScriptedWindowReadsAsItsTranscript.
   // A drag held in the first row's band scrolls toward the top, one row a
   // frame; held in the last row's band, toward the bottom.
   make(300, 100);
@@ -256,12 +245,6 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   }
   input.release(1);
   win->process();
-
-  make(300, 100);
-  win->keep_at_top = 1;
-  win->add_text("1\n2\n3\n4\n5\n6", "", nullptr, false, true);
-  EXPECT_STREQ(win->get_row(win->shown_row(0)).text, "1");
-  EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 2);
 
   // A new font size wraps by the new widths; back at the old one nothing
   // is hidden and the slider fills its track again.
@@ -482,13 +465,79 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     EXPECT_EQ(win->scrollbar, nullptr);
     render();
   }
-  // Made tall enough for every row, it keeps no scrolled place.
-  make(300, 100);
-  win->add_text("1\n2\n3\n4\n5", "", nullptr, false, true);
+}
+
+// One window through a script of additions, scrolling, resizes and
+// clearing; after each step one line of what a caller sees: the
+// lines and rows held, the rows in view, the scroll range and place, the
+// bar's slider, track and page, the text area and the rows shown, top
+// first. Against tests/references/dialogs4/text_win_script.txt.
+TEST_F(TextWin, AScriptedWindowReadsAsItsTranscript) {
+  std::string out;
+  auto note = [&](const std::string& what) {
+    const RECT a = win->text_area();
+    out += what + ": lines " + std::to_string(win->get_line_count()) + " rows " +
+           std::to_string(win->get_row_count()) + " view " + std::to_string(win->get_visible_rows()) +
+           " scroll " + std::to_string(win->scroll.get_int(PARAMETER::VALUE)) + "/" +
+           std::to_string(win->scroll.get_int(PARAMETER::MAXIMUM));
+    if (win->scrollbar)
+      out += " bar " + std::to_string(win->scrollbar->get_slider_extent()) + "/" +
+             std::to_string(win->scrollbar->get_track_length()) + " page " +
+             std::to_string(win->scrollbar->page_step);
+    out += " area " + std::to_string(a.x1) + "," + std::to_string(a.y1) + "-" + std::to_string(a.x2) + "," +
+           std::to_string(a.y2) + " [";
+    for (int32_t i = 0; i < win->get_visible_rows(); ++i) {
+      const WM_TEXT_WIN::ROW_VIEW r = win->get_row(win->shown_row(i));
+      out += (i ? "|" : "") + (r.text ? std::string(r.text, static_cast<size_t>(r.length)) : "-");
+    }
+    out += "]\n";
+  };
+  make(300, 100, 6);
+  note("made");
+  auto add = [&](const char* text) {
+    win->add_text(text, "", &kInk, false, true);
+    std::string shown = text;
+    std::replace(shown.begin(), shown.end(), '\n', '/');
+    note("add " + shown);
+  };
+  add("1\n2\n3\n4");
+  add("5");
   win->scroll.set_int(PARAMETER::VALUE, 1);
-  win->set_size(300, 200, true);
-  EXPECT_EQ(win->scrollbar, nullptr);
-  EXPECT_EQ(win->scroll.get_int(PARAMETER::VALUE), 0);
+  note("scrolled to 1");
+  add("6");
+  add("7");
+  add("aaa bbb ccc ddd eee fff ggg hhh iii jjj kkk");
+  for (const auto& [w, h] : {std::pair{200, 100}, {300, 200}, {300, 100}, {300, 56}, {300, 55}, {20, 100}}) {
+    win->scroll.set_int(PARAMETER::VALUE, 1);  // a resize keeps no scrolled place
+    win->set_size(uint16_t(w), uint16_t(h), true);
+    note("size " + std::to_string(w) + "x" + std::to_string(h));
+  }
+  win->set_size(300, 100, true);
+  win->keep_at_top = 1;
+  add("8");
+  win->rewrap();
+  note("rewrapped");
+  win->clear();
+  note("cleared");
+  add("x");
+  // Drags between characters, forwards and backwards within a row and
+  // across rows: the text selected.
+  make(400, 200)->text_flags |= text_win_flag::TOP_ALIGN;
+  win->add_text("alpha beta\ngamma delta", "", &kInk, false, true);
+  auto at = [&](int32_t row, int32_t c) {
+    return std::pair(win->text_area().x1 + win->row_width(row, c) + 1, win->y + win->top_gap + 22 * row + 11);
+  };
+  for (const auto& [r1, c1, r2, c2] : {std::tuple{0, 1, 1, 3}, {1, 3, 0, 1}, {0, 6, 0, 2}, {0, 2, 0, 6},
+                                       {1, 0, 1, 0}, {1, 9, 0, 9}}) {
+    const auto [x1, y1] = at(r1, c1);
+    const auto [x2, y2] = at(r2, c2);
+    drag(x1, y1, x2, y2);
+    char text[64];
+    win->get_selected_text(text, sizeof text);
+    out += "drag " + std::to_string(r1) + ":" + std::to_string(c1) + " to " + std::to_string(r2) + ":" +
+           std::to_string(c2) + ": [" + text + "]\n";
+  }
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "text_win_script", out));
 }
 
 // A long text read with the keyboard, the wheel and the track. The window
