@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "wm_button.h"
 #include "wm_check_box.h"
 #include "wm_grid.h"
@@ -22,60 +25,77 @@ protected:
 
 }  // namespace
 
-TEST_F(FlagsSelect, OneRowPerLabelledFlagAndTenInView) {
-  // Fourteen flags, the third and eighth without a label: twelve boxes.
-  const char* const labels[] = {"Name", "Size", nullptr, "Date",  "Type",   "Owner", "Group",
-                                nullptr, "Mode", "Link", "Path", "Inode", "Device", "Blocks"};
-  const uint32_t mask = 0x80000805;  // bit 2 has no box, bit 31 lies beyond the count
+// The chooser through a script of flag lists, a title and clicks, a line
+// per step: the flags and boxes counted, the mask, the dialog's box, the
+// grid's, its row height, OK's and Cancel's boxes; then each box's flag,
+// tick and label. Counts below 0, 0, 1, one unlabelled, ten and eleven
+// boxes (the scroll bar widens the grid), 32, 33 and 40 flags; the title
+// keeps the size; each click flips its flag and answers 0. Against
+// tests/references/dialogs4/flags_select_script.txt.
+TEST_F(FlagsSelect, AScriptOfListsAndClicksReadsAsItsTranscript) {
+  std::string out;
   WM_FLAGS_SELECT d(nullptr, 0, nullptr, nullptr);
-  d.set_flags(mask, labels, 14);
-  WM_GRID* g = d.grid;
-  ASSERT_EQ(g->get_row_count(), 12);
-  EXPECT_EQ(d.get_check_box(2), nullptr);
-  EXPECT_EQ(d.get_check_box(7), nullptr);
-  for (int16_t flag : {0, 1, 11, 13}) {
-    EXPECT_EQ(d.get_check_box(flag)->value_word, static_cast<uintptr_t>(flag));
-    EXPECT_EQ(d.get_check_box(flag)->is_checked(), ((mask >> flag) & 1u) != 0) << flag;
+  // Parts within their dialog, which may still be sliding in.
+  auto box = [](const WM_SCREEN_OBJECT* o, const WM_DIALOG& in) {
+    return wm_test::box_text(o->x - in.x, o->y - in.y, o->width, o->height);
+  };
+  auto note = [&](const std::string& what) {
+    char mask[16];
+    snprintf(mask, sizeof mask, "%08X", d.get_flags());
+    out += what + ": flags " + std::to_string(d.get_flag_count()) + " rows " + std::to_string(d.grid->get_row_count()) +
+           " mask " + mask + " dialog " + wm_test::box_text(d.get_x(), d.get_y(), d.width, d.height) + " grid " +
+           box(d.grid, d) + " row " +
+           std::to_string(d.grid->default_row_height) + " ok " + box(d.ok_button, d) + " cancel " +
+           box(d.cancel_button, d) + "\n";
+    std::string boxes;
+    for (int16_t f = -1; f <= 32; ++f)
+      if (const WM_CHECK_BOX* b = d.get_check_box(f))
+        boxes += " " + std::to_string(b->value_word) + (b->is_checked() ? "+" : "-") + b->label->get_text();
+    if (!boxes.empty()) out += boxes + "\n";
+  };
+  const char* const labels[] = {"Name", "Size", nullptr, "Date",   "Type",  "Owner", "Group",
+                                "Mode", "Link", "Path", "Inode", "Device", nullptr, "Blocks"};
+  note("made");
+  for (const auto& [count, mask] : {std::pair{-3, 0x5u}, {0, 0x5u}, {1, 0x1u}, {2, 0x2u}, {3, 0x6u}, {11, 0xFFFu},
+                                    {12, 0x80000805u}, {14, 0x80000805u}}) {
+    d.set_flags(mask, labels, int16_t(count));
+    note(std::to_string(count) + " flags");
   }
-  EXPECT_EQ(d.get_flags(), mask);
-  uint32_t out = 0;
-  d.get_flags(&out);
+  uint32_t written = 0;
+  d.get_flags(&written);
   d.get_flags(nullptr);  // nowhere to write: nothing happens
-  EXPECT_EQ(out, mask);
-  // Ten rows show; the scroll bar takes the rest and widens the grid.
-  EXPECT_EQ(g->get_view_height(), 10 * d.get_check_box(0)->height);
-  g->draw();  // which makes the bar
-  EXPECT_NE(g->scrollbar, nullptr);
-  EXPECT_GE(g->width, 200 + g->style.grid_scrollbar_width);
-  EXPECT_EQ(d.x, (800 - d.width) / 2);
-  // A row spacing taller than a box still leaves each row one pixel of its own.
-  d.grid->style.y_spacing = 100;
-  d.set_flags(mask, labels, 14);
-  EXPECT_EQ(g->default_row_height, 1);
-}
-
-TEST_F(FlagsSelect, CountsAndFlagIndexesStayInRangeAndTheTitleKeepsTheSize) {
-  WM_FLAGS_SELECT d(nullptr, 0, nullptr, nullptr);
-  const uint16_t w = d.width, h = d.height;
-  const std::vector<const char*> labels(40, "Flag");
-  d.set_flags(0xFFFFFFFF, labels.data(), 40);
-  EXPECT_EQ(d.get_flag_count(), 32);
-  EXPECT_EQ(d.grid->get_row_count(), 32);
-  EXPECT_TRUE(d.get_check_box(31)->is_checked());
-  for (int16_t bad : {-1, 32, 99}) {
-    EXPECT_EQ(d.get_check_box(bad), nullptr);
-    d.sync_check_box(bad);
+  EXPECT_EQ(written, 0x80000805u);
+  // Ten rows show; drawn, the scroll bar takes the rest.
+  EXPECT_EQ(d.grid->get_view_height(), 10 * d.get_check_box(0)->height);
+  d.grid->draw();
+  EXPECT_NE(d.grid->scrollbar, nullptr);
+  const std::vector<const char*> many(40, "F");
+  for (const int count : {32, 33, 40}) {
+    d.set_flags(0x80000001u, many.data(), int16_t(count));
+    note(std::to_string(count) + " flags");
   }
-  d.set_flags(5, labels.data(), -3);
-  EXPECT_EQ(d.grid->get_row_count(), 0);
-  EXPECT_EQ(d.get_flags(), 5u);
+  for (int16_t bad : {-1, 32, 99}) d.sync_check_box(bad);
+  d.set_flags(0x6, labels, 4);
   EXPECT_STREQ(d.get_text(), WM_FLAGS_SELECT::DEFAULT_TITLE);
   d.set_text("Select Viewable Columns");
   EXPECT_STREQ(d.get_text(), "Select Viewable Columns");
-  EXPECT_EQ((std::vector<int>{d.width, d.height}), (std::vector<int>{w, h}));
+  note("titled");
+  for (const int16_t f : {0, 1, 3, 0})
+    note("flag " + std::to_string(f) + " answers " + std::to_string(d.get_check_box(f)->fire_callback(false)));
+  // Boxes in a style of their own.
+  WM_STYLE_SET style;
+  WM_FLAGS_SELECT styled(nullptr, 0, &style, nullptr);
+  styled.set_flags(0x2, labels, 3);
+  for (int16_t f : {0, 1}) out += "styled box " + box(styled.get_check_box(f), styled) + "\n";
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "flags_select_script", out));
+  // A row spacing taller than a box still leaves each row one pixel of its own.
+  d.grid->style.y_spacing = 100;
+  d.set_flags(0x5, labels, 14);
+  EXPECT_EQ(d.grid->default_row_height, 1);
   // A relabelled OK and Cancel are both as wide as the wider text.
+  const uint16_t w = d.width;
   d.ok_button->set_text("Show these columns", false);
-  d.set_flags(5, labels.data(), 2);
+  d.set_flags(5, labels, 2);
   EXPECT_EQ(d.ok_button->width, d.cancel_button->width);
   EXPECT_GT(d.ok_button->width, w / 2);
 }
