@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "default_dialog_styles.h"
+#include "dialog_pictures.h"
 #include "picture_compare.h"
 #include "wm_button.h"
 #include "wm_grid.h"
@@ -28,63 +30,68 @@ protected:
 
 }  // namespace
 
-TEST_F(Keyboard, RowsFillTheWidthByUnitsAndSpecialKeysCarryLabels) {
+// The built-in layout on a keyboard 600 by 150 at (10, 20), a line per row:
+// each key's label (in brackets when hidden), box, click events and marks
+// (t a tooltip, s taking the focus, h the highlight, l latched); then what
+// each key of the lower rows leaves to type when clicked in turn, with the
+// Shift, Caps and Ext state after it, the faces the toggles reach, Enter
+// latched and a cell that holds no button. Against
+// tests/references/dialogs4/keyboard_keys.txt.
+TEST_F(Keyboard, EveryKeyOfEveryFaceReadsAsItsTranscript) {
   WM_KEYBOARD k(10, 20, 10 + 599, 20 + 149, nullptr, &keyboard_layout, 5, 0, 1);
-  const int unit = 600 / 30;
-  for (int r = 0; r < 5; ++r) {
-    const int n = keyboard_layout.rows[r].key_count;
-    const WM_BUTTON* first = k.get_key_button(0, r);
-    const WM_BUTTON* last = k.get_key_button(n - 1, r);
-    ASSERT_TRUE(first && last) << r;
-    EXPECT_NEAR(first->x, 10, 2) << r;
-    EXPECT_NEAR(last->x + last->width, 10 + 600, 2) << r;
-    EXPECT_EQ(k.get_key_button(n, r), nullptr);
-    for (int c = 0; c < n; ++c) {
-      const WM_BUTTON* key = k.get_key_button(c, r);
-      EXPECT_NEAR(key->width, keyboard_layout.rows[r].widths[c] * unit, 3) << r << "," << c;
-      EXPECT_FALSE(const_cast<WM_BUTTON*>(key)->is_selectable());
+  std::string out;
+  auto state = [&] { return " shift " + std::to_string(k.shift) + " caps " + std::to_string(k.caps) + " ext " + std::to_string(k.ext); };
+  auto label = [](const WM_BUTTON* b) {  // bytes above 127 as \xNN
+    std::string text;
+    for (const char* p = b->get_text(); *p; ++p) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", uint8_t(*p));
+      text += uint8_t(*p) < 128 ? std::string(1, *p) : hex;
     }
-  }
-  // Each key clicked in turn leaves the key and character it types.
-  const struct {
-    int row, column;
-    const char* label;
-    uint8_t event_mask;
-    uint32_t key_symbol;
-    uint8_t character;
-  } keys[] = {{0, 0, "`", 5, 0, '`'},          {0, 13, "<-", 5, 0xFF08, 8},   {1, 0, "TAB", 5, 0xFF09, 9},
-              {2, 0, "CAPS", 5, 0xFFE5, 0},    {2, 12, "Enter", 2, 0xFF0D, 10}, {3, 0, "SHIFT", 5, 0xFFE1, 0},
-              {3, 12, "up", 5, 0xFF52, 0},     {4, 0, "Ext", 5, 0, 0},          {4, 2, "Space", 5, 0, ' '},
-              {4, 4, "<-", 5, 0xFF51, 0},      {4, 5, "dn", 5, 0xFF54, 0},      {4, 6, "->", 5, 0xFF53, 0}};
-  for (const auto& key : keys) {
-    WM_BUTTON* b = k.get_key_button(key.column, key.row);
-    EXPECT_EQ(std::string(b->get_text()), key.label);
-    EXPECT_EQ(b->event_mask, key.event_mask) << key.label;
-    ASSERT_NE(b->tooltip, nullptr) << key.label;
+    return text;
+  };
+  auto face = [&](const std::string& name, bool boxes) {
+    out += name + ":" + state() + "\n";
+    for (int r = 0; r < 6; ++r) {
+      out += " row " + std::to_string(r) + ":";
+      for (int c = 0; c <= 15; ++c) {
+        WM_BUTTON* b = k.get_key_button(c, r);
+        if (!b) continue;
+        out += " " + std::string(b->visible ? "" : "(") + label(b) + (b->visible ? "" : ")");
+        if (boxes)
+          out += "@" + wm_test::box_text(b->x, b->y, b->width, b->height) + "/" + std::to_string(b->event_mask) +
+                 (b->tooltip ? "t" : "") + (b->is_selectable() ? "s" : "") + (b->highlighted ? "h" : "") +
+                 (b->latched ? "l" : "");
+      }
+      out += "\n";
+    }
+  };
+  auto press = [&](int r, int c) {
     k.pending_key = k.pending_character = 0;
+    WM_BUTTON* b = k.get_key_button(c, r);
+    const std::string name = label(b);
     b->fire_callback(false);
-    EXPECT_EQ(std::pair(k.pending_key, k.pending_character), std::pair(key.key_symbol, key.character)) << key.label;
+    char typed[40];
+    snprintf(typed, sizeof typed, ": %X %u", k.pending_key, k.pending_character);
+    out += " " + name + typed + state() + "\n";
+  };
+  face("plain", true);
+  out += "each key of rows 2 to 4 clicked in turn:\n";
+  for (int r = 2; r < 5; ++r)
+    for (int c = 0; c < keyboard_layout.rows[r].key_count; ++c) press(r, c);
+  for (const auto& [r, c] : {std::pair{4, 0}, {3, 0}, {2, 0}, {0, 0}, {4, 0}, {3, 0}, {0, 13}, {3, 0}, {1, 0}}) {
+    press(r, c);
+    face("face", false);
   }
-  EXPECT_EQ(std::tuple(k.shift, k.caps, k.ext), std::tuple(0, 1, 1));  // Space ended the Shift
-  for (const int column : {13, 0}) {  // Backspace and Tab end it too
-    k.get_key_button(0, 3)->fire_callback(false);
-    k.get_key_button(column, column ? 0 : 1)->fire_callback(false);
-    EXPECT_EQ(k.shift, 0) << column;
-  }
-  EXPECT_FALSE(k.get_key_button(1, 4)->visible);  // a spacer
-  EXPECT_FALSE(k.get_key_button(14, 1)->visible);
-  EXPECT_TRUE(k.get_key_button(12, 2)->highlighted);
-
   EXPECT_FALSE(k.any_enter_latched());
   k.set_enter_latched(true);
   EXPECT_TRUE(k.any_enter_latched());
-  EXPECT_TRUE(k.get_key_button(12, 2)->latched);
-  EXPECT_FALSE(k.get_key_button(1, 1)->latched);
+  ASSERT_NE(k.grid->add_text_cell(0, 5, "note", nullptr), nullptr);
+  face("enter latched, a note below", true);
   k.set_enter_latched(false);
   EXPECT_FALSE(k.any_enter_latched());
-  // A cell holding something other than a button is no key.
-  ASSERT_NE(k.grid->add_text_cell(0, 5, "note", nullptr), nullptr);
-  EXPECT_EQ(k.get_key_button(0, 5), nullptr);
+  EXPECT_EQ(WM_KEYBOARD::on_key(nullptr, 0, reinterpret_cast<uintptr_t>(&k)) + WM_KEYBOARD::on_key(k.get_key_button(1, 0), 0, 0), 0);
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "keyboard_keys", out));
 }
 
 TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
