@@ -5,9 +5,9 @@
 // pointer, and clearing, refilling and resizing while scrolled and selected.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -467,39 +467,35 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
   }
 }
 
-// One window through a script of additions, scrolling, resizes and
-// clearing; after each step one line of what a caller sees: the
+// Windows through a script of additions, scrolling, resizes and clearing,
+// and drags; after each step one line of what a caller sees: the
 // lines and rows held, the rows in view, the scroll range and place, the
 // bar's slider, track and page, the text area and the rows shown, top
 // first. Against tests/references/dialogs4/text_win_script.txt.
 TEST_F(TextWin, AScriptedWindowReadsAsItsTranscript) {
-  std::string out;
+  std::ostringstream out;
   auto note = [&](const std::string& what) {
     const RECT a = win->text_area();
-    out += what + ": lines " + std::to_string(win->get_line_count()) + " rows " +
-           std::to_string(win->get_row_count()) + " view " + std::to_string(win->get_visible_rows()) +
-           " scroll " + std::to_string(win->scroll.get_int(PARAMETER::VALUE)) + "/" +
-           std::to_string(win->scroll.get_int(PARAMETER::MAXIMUM));
-    if (win->scrollbar)
-      out += " bar " + std::to_string(win->scrollbar->get_slider_extent()) + "/" +
-             std::to_string(win->scrollbar->get_track_length()) + " page " +
-             std::to_string(win->scrollbar->page_step);
-    out += " area " + std::to_string(a.x1) + "," + std::to_string(a.y1) + "-" + std::to_string(a.x2) + "," +
-           std::to_string(a.y2) + " [";
+    out << what << ": lines " << win->get_line_count() << " rows " << win->get_row_count() << " view "
+        << win->get_visible_rows() << " scroll " << win->scroll.get_int(PARAMETER::VALUE) << "/"
+        << win->scroll.get_int(PARAMETER::MAXIMUM);
+    if (const WM_SCROLLBAR* b = win->scrollbar)
+      out << " bar " << b->get_slider_extent() << "/" << b->get_track_length() << " page " << b->page_step;
+    out << " area " << a.x1 << "," << a.y1 << "-" << a.x2 << "," << a.y2 << " [";
     for (int32_t i = 0; i < win->get_visible_rows(); ++i) {
       const WM_TEXT_WIN::ROW_VIEW r = win->get_row(win->shown_row(i));
-      out += (i ? "|" : "") + (r.text ? std::string(r.text, static_cast<size_t>(r.length)) : "-");
+      out << (i ? "|" : "") << (r.text ? std::string(r.text, static_cast<size_t>(r.length)) : "-");
     }
-    out += "]\n";
+    out << "]\n";
+  };
+  auto add = [&](const char* text) {
+    win->add_text(text, "", &kInk, false, true);
+    std::string shown;
+    for (const char* p = text; *p; ++p) shown += *p == '\n' ? "\\n" : *p == '\r' ? "\\r" : std::string(1, *p);
+    note("add " + shown);
   };
   make(300, 100, 6);
   note("made");
-  auto add = [&](const char* text) {
-    win->add_text(text, "", &kInk, false, true);
-    std::string shown = text;
-    std::replace(shown.begin(), shown.end(), '\n', '/');
-    note("add " + shown);
-  };
   add("1\n2\n3\n4");
   add("5");
   win->scroll.set_int(PARAMETER::VALUE, 1);
@@ -534,10 +530,9 @@ TEST_F(TextWin, AScriptedWindowReadsAsItsTranscript) {
     drag(x1, y1, x2, y2);
     char text[64];
     win->get_selected_text(text, sizeof text);
-    out += "drag " + std::to_string(r1) + ":" + std::to_string(c1) + " to " + std::to_string(r2) + ":" +
-           std::to_string(c2) + ": [" + text + "]\n";
+    out << "drag " << r1 << ":" << c1 << " to " << r2 << ":" << c2 << ": [" << text << "]\n";
   }
-  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "text_win_script", out));
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "text_win_script", out.str()));
 }
 
 // A long text read with the keyboard, the wheel and the track. The window
