@@ -119,32 +119,19 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
     MAKE make;
     bool in_overview = true;
   } rows[] = {
-      {"button",
-       [](const char* t, int16_t x, int16_t y) {
-         return new WM_BUTTON(x, y, -1, -1, &default_dialog_button_style(), t, nullptr, nullptr,
-                              0, 0, 0);
-       }},
-      {"dialog title",
-       [](const char* t, int16_t x, int16_t y) {
-         return new WM_DIALOG(x, y, 300, 90, t, nullptr, nullptr, nullptr, &still);
-       }},
-      {"tooltip",
-       [](const char* t, int16_t x, int16_t y) {
-         return new WM_SCRIPT(x, y, -1, -1, &WM_BUTTON::tooltip_style(), t);
-       }},
-      {"check-box label",
-       [](const char* t, int16_t x, int16_t y) {
-         return new WM_CHECK_BOX(x, y, 0xFFC0C0C0, 0xFF000000, t, 255, -1, -1, nullptr, 0, 0,
-                                 true);
-       }},
-      {"entry field",
-       [](const char* t, int16_t x, int16_t y) {
-         return new WM_TEXT_EDIT(x, y, 300, 100, t, &field_style, nullptr, 0, 0);
-       }},
-      {"text window's first row",
-       [](const char* t, int16_t x, int16_t y) {
-         auto* w = new WM_TEXT_WIN(x, y, int16_t(x + 300), int16_t(y + 90), &window_style,
-                                   &window_style, 10, false, nullptr, 0, 0);
+      {"button", [](const char* t, int16_t x, int16_t y) {
+         return new WM_BUTTON(x, y, -1, -1, &default_dialog_button_style(), t, nullptr, nullptr, 0, 0, 0); }},
+      {"dialog title", [](const char* t, int16_t x, int16_t y) {
+         return new WM_DIALOG(x, y, 300, 90, t, nullptr, nullptr, nullptr, &still); }},
+      {"tooltip", [](const char* t, int16_t x, int16_t y) {
+         return new WM_SCRIPT(x, y, -1, -1, &WM_BUTTON::tooltip_style(), t); }},
+      {"check-box label", [](const char* t, int16_t x, int16_t y) {
+         return new WM_CHECK_BOX(x, y, 0xFFC0C0C0, 0xFF000000, t, 255, -1, -1, nullptr, 0, 0, true); }},
+      {"entry field", [](const char* t, int16_t x, int16_t y) {
+         return new WM_TEXT_EDIT(x, y, 300, 100, t, &field_style, nullptr, 0, 0); }},
+      {"text window's first row", [](const char* t, int16_t x, int16_t y) {
+         auto* w = new WM_TEXT_WIN(x, y, int16_t(x + 300), int16_t(y + 90), &window_style, &window_style, 10, false,
+                                   nullptr, 0, 0);
          w->add_text(t, nullptr, &window_style.fg_colour, false, true);
          return w;
        }},
