@@ -3,6 +3,7 @@
 // row, and the line form sized to its lines and centred at its final size.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "dialog_pictures.h"
@@ -25,25 +26,22 @@ protected:
   // clicks, and the message window's box and rows.
   static std::string layout(const std::string& name, WM_CONFIRM& d) {
     using wm_test::box_text;
-    std::string out;
+    std::ostringstream out;
     const WM_SCREEN_OBJECT* c = d.get_client();
-    out += name + ": " + box_text(d.get_x(), d.get_y(), d.width, d.height) + (d.visible ? "" : " hidden") +
-           " client " + box_text(c->x - d.x, c->y - d.y, c->width, c->height) + " title " +
-           std::to_string(d.get_title() ? d.get_title()->width : 0);
+    out << name << ": " << box_text(d.get_x(), d.get_y(), d.width, d.height) << (d.visible ? "" : " hidden")
+        << " client " << box_text(c->x - d.x, c->y - d.y, c->width, c->height) << " title "
+        << (d.get_title() ? d.get_title()->width : 0);
     for (const WM_SCREEN_OBJECT* o : c->children)
-      if (o->kind & wm_kind::SCRIPT) {
-        const auto* line = static_cast<const WM_SCRIPT*>(o);
-        out += " \"" + std::string(line->text.get_text(PARAMETER::VALUE)) + "\" " + std::to_string(o->x - c->x) + "," +
-               std::to_string(o->y - c->y);
-      }
+      if (o->kind & wm_kind::SCRIPT)
+        out << " \"" << static_cast<const WM_SCRIPT*>(o)->text.get_text(PARAMETER::VALUE) << "\" " << o->x - c->x
+            << "," << o->y - c->y;
     for (const WM_BUTTON* b : {d.third_button, d.first_button, d.second_button})
-      if (b) out += " [" + std::string(b->get_text()) + " " + box_text(b->x - c->x, b->y - c->y, b->width, b->height) + "]";
-    if (d.escape_button) out += " escape " + std::string(d.escape_button->get_text());
+      if (b) out << " [" << b->get_text() << " " << box_text(b->x - c->x, b->y - c->y, b->width, b->height) << "]";
+    if (d.escape_button) out << " escape " << d.escape_button->get_text();
     if (const WM_TEXT_WIN* m = d.message_window)
-      out += " message " + box_text(m->x - c->x, m->y - c->y, m->width, m->height) + " rows " +
-             std::to_string(m->get_row_count()) + "/" + std::to_string(m->get_visible_rows()) +
-             (m->keep_at_top ? " top" : "") + (m->scrollbar ? " bar" : "");
-    return out + "\n";
+      out << " message " << box_text(m->x - c->x, m->y - c->y, m->width, m->height) << " rows " << m->get_row_count()
+          << "/" << m->get_visible_rows() << (m->keep_at_top ? " top" : "") << (m->scrollbar ? " bar" : "");
+    return out.str() + "\n";
   }
 };
 

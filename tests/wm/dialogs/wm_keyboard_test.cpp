@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,9 +72,8 @@ TEST_F(Keyboard, EveryKeyOfEveryFaceReadsAsItsTranscript) {
     WM_BUTTON* b = k.get_key_button(c, r);
     const std::string name = label(b);
     b->fire_callback(false);
-    char typed[40];
-    snprintf(typed, sizeof typed, ": %X %u", k.pending_key, k.pending_character);
-    out += " " + name + typed + state() + "\n";
+    out += " " + name + ": " + (std::ostringstream() << std::hex << std::uppercase << k.pending_key).str() + " " +
+           std::to_string(k.pending_character) + state() + "\n";
   };
   face("plain", true);
   out += "each key of rows 2 to 4 clicked in turn:\n";
