@@ -44,14 +44,12 @@ TEST_F(FlagsSelect, AScriptOfListsAndClicksReadsAsItsTranscript) {
     snprintf(mask, sizeof mask, "%08X", d.get_flags());
     out += what + ": flags " + std::to_string(d.get_flag_count()) + " rows " + std::to_string(d.grid->get_row_count()) +
            " mask " + mask + " dialog " + wm_test::box_text(d.get_x(), d.get_y(), d.width, d.height) + " grid " +
-           box(d.grid, d) + " row " +
-           std::to_string(d.grid->default_row_height) + " ok " + box(d.ok_button, d) + " cancel " +
-           box(d.cancel_button, d) + "\n";
-    std::string boxes;
-    for (int16_t f = -1; f <= 32; ++f)
+           box(d.grid, d) + " row " + std::to_string(d.grid->default_row_height) + " ok " + box(d.ok_button, d) +
+           " cancel " + box(d.cancel_button, d) + "\n";
+    for (int16_t f = -1; f <= 32; ++f)  // a line of boxes, if any
       if (const WM_CHECK_BOX* b = d.get_check_box(f))
-        boxes += " " + std::to_string(b->value_word) + (b->is_checked() ? "+" : "-") + b->label->get_text();
-    if (!boxes.empty()) out += boxes + "\n";
+        out += " " + std::to_string(b->value_word) + (b->is_checked() ? "+" : "-") + b->label->get_text();
+    if (out.back() != '\n') out += "\n";
   };
   const char* const labels[] = {"Name", "Size", nullptr, "Date",   "Type",  "Owner", "Group",
                                 "Mode", "Link", "Path", "Inode", "Device", nullptr, "Blocks"};
