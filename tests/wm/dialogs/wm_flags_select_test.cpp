@@ -100,8 +100,7 @@ TEST_F(FlagsSelect, AScriptOfListsAndClicksReadsAsItsTranscript) {
 
 TEST_F(FlagsSelect, IsADialogOfItsOwnKindThatANullCallbackLeavesOpen) {
   auto* d = new WM_FLAGS_SELECT(nullptr, 0, nullptr, nullptr);
-  EXPECT_EQ(d->kind & (wm_kind::DIALOG | wm_kind::FLAGS_SELECT),
-            wm_kind::DIALOG | wm_kind::FLAGS_SELECT);
+  EXPECT_EQ(d->kind & (wm_kind::DIALOG | wm_kind::FLAGS_SELECT), wm_kind::DIALOG | wm_kind::FLAGS_SELECT);
   const char* const labels[] = {"One", "Two"};  // the title and size: AScriptOfListsAndClicksReadsAsItsTranscript
   d->set_flags(0b10, labels, 2);
   WM_SCREEN_OBJECT root(true, nullptr, 0, 0);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,6 +16,7 @@
 #include "default_dialog_styles.h"
 #include "dialog_pictures.h"
 #include "picture_compare.h"
+#include "text_convert.h"
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
@@ -42,15 +42,7 @@ TEST_F(Keyboard, EveryKeyOfEveryFaceReadsAsItsTranscript) {
   WM_KEYBOARD k(10, 20, 10 + 599, 20 + 149, nullptr, &keyboard_layout, 5, 0, 1);
   std::string out;
   auto state = [&] { return " shift " + std::to_string(k.shift) + " caps " + std::to_string(k.caps) + " ext " + std::to_string(k.ext); };
-  auto label = [](const WM_BUTTON* b) {  // bytes above 127 as \xNN
-    std::string text;
-    for (const char* p = b->get_text(); *p; ++p) {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02X", uint8_t(*p));
-      text += uint8_t(*p) < 128 ? std::string(1, *p) : hex;
-    }
-    return text;
-  };
+  auto label = [](const WM_BUTTON* b) { return system_text_to_utf8(b->get_text()); };
   auto face = [&](const std::string& name, bool boxes) {
     out += name + ":" + state() + "\n";
     for (int r = 0; r < 6; ++r) {
