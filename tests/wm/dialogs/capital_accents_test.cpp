@@ -133,8 +133,7 @@ TEST_F(CapitalAccents, TheDotsOfUmlautCapitalsShowInEveryOneLineText) {
          auto* w = new WM_TEXT_WIN(x, y, int16_t(x + 300), int16_t(y + 90), &window_style, &window_style, 10, false,
                                    nullptr, 0, 0);
          w->add_text(t, nullptr, &window_style.fg_colour, false, true);
-         return w;
-       }},
+         return w; }},
       {"folder browser's message", [](const char* t, int16_t x, int16_t y) { return browser(t, "", x, y); },
        false},
       {"folder browser's path", [](const char* t, int16_t x, int16_t y) { return browser("", t, x, y); },

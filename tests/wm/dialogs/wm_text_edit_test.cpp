@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_pictures.h"
 #include "screen.h"
 #include "wm_button.h"
 #include "wm_script.h"
@@ -405,18 +406,18 @@ TEST_F(TextEdit, DialogTakesItsDefaultSizeKeepsItsPartsApartAndStaysOnTheScreen)
     int16_t h;
     uint16_t lines;
   } rows[] = {{180, 1}, {60, 1}, {100, 3}, {2000, 1}};
+  // Each dialog's box, and its client area's, prompt's, entry's, OK's and
+  // Cancel's within it: against tests/references/dialogs4/text_edit_dialogs.txt.
+  std::string out;
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.h);
     WM_TEXT_EDIT_DIALOG d(-1, -1, 450, row.h, row.lines, nullptr, true, nullptr, 0, nullptr, nullptr, "Title", 20);
-    const WM_SCREEN_OBJECT* client = d.get_client();
-    EXPECT_GE(d.prompt->y, client->y);
-    EXPECT_LE(d.prompt->y + d.prompt->height, d.entry->y);
-    EXPECT_LT(d.entry->y + d.entry->height, d.ok->y);
-    EXPECT_EQ(d.cancel->y, d.ok->y);
-    EXPECT_LE(d.ok->y + d.ok->height, d.get_y() + d.height);
-    EXPECT_GE(d.get_y(), 0);
-    EXPECT_LE(d.get_y() + d.height, 480);
+    out += std::to_string(row.h) + " high, " + std::to_string(row.lines) + " lines: " +
+           wm_test::box_text(d.get_x(), d.get_y(), d.width, d.height);
+    const WM_SCREEN_OBJECT* const parts[] = {d.get_client(), d.prompt, d.entry, d.ok, d.cancel};
+    for (const WM_SCREEN_OBJECT* o : parts) out += " | " + wm_test::box_text(o->x - d.x, o->y - d.y, o->width, o->height);
+    out += "\n";
   }
+  EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "text_edit_dialogs", out));
   set_screen_size(0, 0);
   set_screen_size(300, 480);
   WM_TEXT_EDIT_DIALOG narrow(50, 10, true, nullptr, 0, nullptr, nullptr, nullptr, 10);

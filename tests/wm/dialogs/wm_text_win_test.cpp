@@ -520,14 +520,10 @@ TEST_F(TextWin, AScriptedWindowReadsAsItsTranscript) {
   // across rows: the text selected.
   make(400, 200)->text_flags |= text_win_flag::TOP_ALIGN;
   win->add_text("alpha beta\ngamma delta", "", &kInk, false, true);
-  auto at = [&](int32_t row, int32_t c) {
-    return std::pair(win->text_area().x1 + win->row_width(row, c) + 1, win->y + win->top_gap + 22 * row + 11);
-  };
+  auto x_of = [&](int32_t row, int32_t c) { return win->text_area().x1 + win->row_width(row, c) + 1; };
   for (const auto& [r1, c1, r2, c2] : {std::tuple{0, 1, 1, 3}, {1, 3, 0, 1}, {0, 6, 0, 2}, {0, 2, 0, 6},
                                        {1, 0, 1, 0}, {1, 9, 0, 9}}) {
-    const auto [x1, y1] = at(r1, c1);
-    const auto [x2, y2] = at(r2, c2);
-    drag(x1, y1, x2, y2);
+    drag(x_of(r1, c1), win->y + win->top_gap + 22 * r1 + 11, x_of(r2, c2), win->y + win->top_gap + 22 * r2 + 11);
     char text[64];
     win->get_selected_text(text, sizeof text);
     out << "drag " << r1 << ":" << c1 << " to " << r2 << ":" << c2 << ": [" << text << "]\n";
