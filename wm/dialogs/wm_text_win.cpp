@@ -549,7 +549,7 @@ int32_t WM_TEXT_WIN::row_at_age(int32_t n) const {
 
 int32_t WM_TEXT_WIN::first_shown_row() const {
   const int32_t visible_count = last_visible_row + 1;
-  if (row_count <= visible_count) return 0;
+  if (row_count <= visible_count) return first_row;  // all fit: the oldest row on top
   const int64_t first = int64_t{next_row} - 1 - last_visible_row - scroll.get_int(PARAMETER::VALUE);
   return static_cast<int32_t>(((first % row_capacity) + row_capacity) % row_capacity);
 }

@@ -516,6 +516,10 @@ TEST_F(TextWin, AScriptedWindowReadsAsItsTranscript) {
   win->clear();
   note("cleared");
   add("x");
+  // All rows fit after the ring dropped its oldest line: oldest still on top.
+  make(400, 200, 4);
+  add("a\r\nb");
+  add("abc\n");
   // Drags between characters, forwards and backwards within a row and
   // across rows: the text selected.
   make(400, 200)->text_flags |= text_win_flag::TOP_ALIGN;
