@@ -279,8 +279,7 @@ TEST_F(TextWin, ScrollBarComesWithTheFirstHiddenRowAndTheViewFollowsOrStaysAtThe
   EXPECT_EQ(styled.font_w, get_screen_image()->font_width);  // unset: the surface's
   style.font_x_sz = style.font_y_sz = 1;  // the smallest font is kept
   WM_TEXT_WIN tiny(0, 0, 199, 99, &style, nullptr, 10, false, nullptr, 0, 0);
-  EXPECT_EQ(tiny.font_w, 1);
-  EXPECT_EQ(tiny.get_row_height(), 1);
+  EXPECT_EQ(std::pair(int{tiny.font_w}, tiny.get_row_height()), std::pair(1, 1));
 }
 
 TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
