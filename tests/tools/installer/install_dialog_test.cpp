@@ -202,14 +202,9 @@ TEST_F(InstallDialog, TheCurrentFileLineKeepsTheNameOfALongPath) {
   }
 }
 
+// About, action 8 and an enabled Finish after the run: the last line of dialog_pages.
 TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEnabled) {
   INSTALL_DIALOG* d = build(WIZARD_PAGE_INSTALLING);
-  EXPECT_FALSE(d->forward_button->enabled);
-  EXPECT_EQ(d->forward_button->action_word_2, static_cast<uintptr_t>(WIZARD_PAGE_FINISH));
-  d->update_buttons();
-  EXPECT_TRUE(d->forward_button->enabled);
-  EXPECT_STREQ(d->quit_button->get_text(), "About");
-  EXPECT_EQ(d->quit_button->action_word_1, 8u);
   // Gaps wider than a button can be leave Finish as wide as one can be, not 0 wide.
   d->forward_button->left_gap = d->forward_button->right_gap = 40000;
   installer_database().dialog.button_gap = -32768;
@@ -217,30 +212,39 @@ TEST_F(InstallDialog, AfterInstallingWithoutReadmeQuitBecomesAboutAndFinishIsEna
   EXPECT_EQ(d->forward_button->width, 65535);
 }
 
-// Each button carries the skin's icon for the word it shows on the page; a
-// skin without the icon of a button's new word leaves it the one it has.
-TEST_F(InstallDialog, ButtonsCarryTheIconsOfTheirWords) {
+// Pages 0 to 10 as a caller finds them, then the options page checking for an earlier
+// installation, without the skin's Install icon, and the installing page once done: each
+// button's text, "off", its icon (2 + the icon's number wide), the words its press carries,
+// place and size; the content's kind bits, place and size; the default the dialog opens on.
+TEST_F(InstallDialog, EveryPagesButtonsAndContentAsACallerFindsThem) {
   DATABASE& data = installer_database();
+  two_languages_two_installations();
   for (int i = 0; i < ICON_NEW_FOLDER; ++i) data.icons[i].create(static_cast<int16_t>(i + 2), 2);
-  const struct {
-    int32_t page;
-    int quit, previous, forward;  // the icons' widths
-    int absent = -1;                // an icon the skin lacks
-  } rows[] = {
-      {WIZARD_PAGE_RELEASE_NOTES, 6, 3, 2},     // quit, previous, forward
-      {WIZARD_PAGE_README, 7, 3, 8},            // about, previous, finish
-      {WIZARD_PAGE_LICENCE, 6, 10, 9},          // quit, disagree, agree
-      {WIZARD_PAGE_OPTIONS, 6, 3, 11},          // quit, previous, install
-      {WIZARD_PAGE_OPTIONS, 6, 3, 2, ICON_INSTALL},  // quit, previous, forward's
-  };
-  for (const auto& row : rows) {
-    if (row.absent >= 0) data.icons[row.absent].create(0, 0);
-    INSTALL_DIALOG* d = build(row.page);
-    EXPECT_EQ(std::vector<int>({d->quit_button->icon.width, d->previous_button->icon.width,
-                                d->forward_button->icon.width}),
-              std::vector<int>({row.quit, row.previous, row.forward}))
-        << "page " << row.page;
+  for (auto [key, text] : {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
+                           {AGREE, "Agree"}, {DISAGREE, "Disagree"}})
+    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  data.check_desktop_size.width = -1;
+  std::string transcript;
+  for (int32_t row = 0; row < 14; ++row) {
+    data.patch.do_check = row == 11;
+    if (row == 12) data.icons[ICON_INSTALL].create(0, 0);
+    build(row <= 10 ? row : row == 13 ? int32_t{WIZARD_PAGE_INSTALLING} : int32_t{WIZARD_PAGE_OPTIONS});
+    if (row == 13) dialog->update_buttons();
+    transcript += "page " + std::to_string(data.current_page) + ":";
+    for (const WM_SCREEN_OBJECT* child : dialog->get_client()->children) {
+      char line[200];
+      if (const auto* b = child->kind & wm_kind::BUTTON ? static_cast<const WM_BUTTON*>(child) : nullptr)
+        snprintf(line, sizeof line, " | %s%s icon %d does %d,%d", b->get_text(), b->enabled ? "" : " off",
+                 b->icon.width, static_cast<int>(b->action_word_1), static_cast<int>(b->action_word_2));
+      else
+        snprintf(line, sizeof line, " | kind %X", child->kind);
+      transcript += line + (" at " + std::to_string(child->x) + "," + std::to_string(child->y) + " " +
+                            std::to_string(child->width) + "x" + std::to_string(child->height));
+    }
+    const auto* first = static_cast<const WM_BUTTON*>(dialog->default_focus);
+    transcript += std::string(" | default: ") + (first ? first->get_text() : "-") + "\n";
   }
+  EXPECT_TRUE(test_support::text_matches_reference("installer2", "dialog_pages", transcript));
 }
 
 // Buttons keep their places whatever their texts: the dialog stays where
