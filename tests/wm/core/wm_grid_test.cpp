@@ -10,12 +10,14 @@
 #include <climits>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "folder.h"
 #include "input.h"
 #include "input_driver.h"
 #include "memory_device.h"
+#include "picture_compare.h"
 #include "test_support.h"
 #include "wm_button.h"
 #include "wm_image.h"
@@ -72,6 +74,25 @@ protected:
   bool focus_is(int32_t column, int32_t row) {
     return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
   }
+  // One line of all the grid shows of its scrolling: the scroll value and
+  // maximum, the hover row, the focused cell, the bar and its slider, then
+  // each row in view (~: only partly) with its span and its first cell.
+  std::string view() const {
+    auto n = [](int64_t v) { return std::to_string(v); };
+    auto place = [&](const WM_SCREEN_OBJECT& o) { return " " + n(o.x) + "," + n(o.y) + " " + n(o.width) + "x" + n(o.height); };
+    std::string o = "value " + n(grid->scroll.get_int(PARAMETER::VALUE)) + "/" + n(grid->scroll.get_int(PARAMETER::MAXIMUM)) +
+                    " hover " + n(grid->hover_row);
+    int32_t column = -1, row = -1, y1 = 0, y2 = 0;
+    if (grid->find_focused_cell(&column, &row, true)) o += " focus " + n(column) + "," + n(row);
+    if (const WM_SCROLLBAR* bar = grid->scrollbar.get())
+      o += " bar" + place(*bar) + " slider " + n(bar->get_slider_start()) + "+" + n(bar->get_slider_extent());
+    for (int32_t i = grid->first_visible_row; i <= grid->last_visible_row && grid->get_row_span(i, &y1, &y2); ++i) {
+      o += " | " + n(i) + (grid->is_row_fully_visible(i) ? " " : "~ ") + n(y1) + ".." + n(y2);
+      if (const WM_SCREEN_OBJECT* cell = grid->get_cell(0, i)) o += place(*cell);
+    }
+    return o + "\n";
+  }
+  std::string transcript;
 
   test_support::INPUT_DRIVER input;
   std::unique_ptr<WM_STYLE_SET> gapless;  // outlives the grid that points at it
@@ -306,6 +327,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     input.key(key);
     frame();
     EXPECT_EQ(grid->get_scroll_offset(), to) << key << " from " << from;
+    transcript += std::to_string(key) + " from " + std::to_string(from) + ": " + view();
   };
   input.move_to(50, 25);  // the grid's bar becomes the scroll target
   const struct {
@@ -341,6 +363,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     EXPECT_EQ(grid->get_scroll_offset(), r.to) << r.row << " from " << r.from;
     EXPECT_TRUE(grid->is_row_fully_visible(r.row)) << r.row;
     EXPECT_EQ(grid->find_object_at(10, 49), grid->get_cell(0, (r.to + 49) / 20)) << "the view's last line";
+    transcript += "row " + std::to_string(r.row) + " from " + std::to_string(r.from) + ": " + view();
   }
 
   // Processing stops at cells whose middle reaches the last line, 49.
@@ -377,6 +400,7 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   // stays; a page up goes back to the row's top only.
   step(210, XK_Page_Down, 210);
   step(210, XK_Page_Up, 200);
+  EXPECT_TRUE(test_support::text_matches_reference("core4", "grid_scroll_steps", transcript));
 }
 
 // Home, End and the page keys take the focused row along: to the first
@@ -390,14 +414,14 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
     int32_t focus;  // the view shows it whole first
     uint32_t key;
     int32_t no_focus;  // a row whose cell takes no focus; -1 none
-    int32_t focused, first_whole, last_whole;
+    int32_t focused;   // the rows then wholly in view are in the transcript
     int32_t offset = -1;  // where the view then stands; -1: where the focus put it
   } steps[] = {
-      {0, XK_End, -1, 9, 8, 9},      {9, XK_Home, -1, 0, 0, 1},     {0, XK_Page_Down, -1, 2, 2, 3},
-      {1, XK_Page_Down, -1, 3, 3, 4}, {3, XK_Page_Up, -1, 1, 0, 1},  {8, XK_Page_Down, -1, 9, 8, 9},
-      {1, XK_Page_Up, -1, 0, 0, 1},  {9, XK_Home, 0, 1, 0, 1},      {0, XK_End, 9, 8, 8, 9},
-      {2, XK_Page_Down, 4, 3, 3, 4}, {1, XK_Page_Down, -1, 3, 2, 3, 10},  // the view's last row ends with it
-      {0, XK_Home, 0, 1, 0, 1},  // the focused row itself stopped taking the focus
+      {0, XK_End, -1, 9},       {9, XK_Home, -1, 0},  {0, XK_Page_Down, -1, 2}, {1, XK_Page_Down, -1, 3},
+      {3, XK_Page_Up, -1, 1},   {8, XK_Page_Down, -1, 9}, {1, XK_Page_Up, -1, 0}, {9, XK_Home, 0, 1},
+      {0, XK_End, 9, 8},        {2, XK_Page_Down, 4, 3},
+      {1, XK_Page_Down, -1, 3, 10},  // the view's last row ends with it
+      {0, XK_Home, 0, 1},  // the focused row itself stopped taking the focus
   };
   for (const auto& st : steps) {
     SCOPED_TRACE(testing::Message() << "key " << st.key << " from row " << st.focus);
@@ -412,14 +436,9 @@ TEST_F(Grid, HomeEndAndPageKeysTakeTheFocusAlong) {
     input.key(st.key);
     frame();
     EXPECT_TRUE(focus_is(0, st.focused));
-    int32_t first = -1, last = -1;
-    for (int32_t r = 0; r < 10; ++r)
-      if (grid->is_row_fully_visible(r)) {
-        if (first < 0) first = r;
-        last = r;
-      }
-    EXPECT_EQ(std::pair(first, last), std::pair(st.first_whole, st.last_whole));
+    transcript += std::to_string(st.key) + " from row " + std::to_string(st.focus) + ": " + view();
   }
+  EXPECT_TRUE(test_support::text_matches_reference("core4", "grid_focus_keys", transcript));
 }
 
 // 3000 rows of 12 to 30 pixels, two selectable cells each.
@@ -444,20 +463,16 @@ protected:
 };
 
 TEST_F(BigGrid, ScrollsToAnyRow) {
-  ASSERT_NE(grid->scrollbar, nullptr);
-  EXPECT_EQ(grid->first_visible_row, 0);
-  EXPECT_EQ(grid->scroll.get_int(PARAMETER::VALUE), grid->scroll.get_int(PARAMETER::MAXIMUM));
+  transcript = "first: " + view();  // the bar shown, the view at the top
   for (int32_t row : {2999, 0, 1500, 1501, 1499, 2, 2998, 1234, 7}) {
     grid->scroll_to_row(row);
-    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
-    EXPECT_LE(grid->first_visible_row, row);
-    EXPECT_GE(grid->last_visible_row, row);
     frame();
+    transcript += "row " + std::to_string(row) + ": " + view();  // shown whole, its cell where it starts
     int32_t y1 = 0, y2 = 0;
     ASSERT_TRUE(grid->get_row_span(row, &y1, &y2));
-    EXPECT_EQ(grid->get_cell(0, row)->get_y(), y1) << row;
     EXPECT_EQ(pixel(10, static_cast<int16_t>(y1)), 0xFF00FF00u) << row;
   }
+  EXPECT_TRUE(test_support::text_matches_reference("core4", "grid_any_row", transcript));
 }
 
 TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
@@ -566,16 +581,10 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     grid->get_row(2)->selected = 1;
     input.move_to(5, 95);  // row 4
     frame();
-    const COLOUR black = 0xFF000000;
     // 5 rows of 20 and 2 empty rows share the 150 pixels: 10 spare pixels
-    // make the first three rows 22 high and the others 21. Odd rows are dark.
-    const struct {
-      int16_t y;
-      COLOUR colour;
-    } probes[] = {{5, s.bg_colour},  {27, black}, {50, s.highlight_colour}, {75, black},
-                  {95, look ? s.mouse_over_colour : s.bg_colour}, {115, black},
-                  {140, s.bg_colour}};
-    for (const auto& p : probes) EXPECT_EQ(pixel(100, p.y), p.colour) << p.y;
+    // make the first three rows 22 high and the others 21. Odd rows are
+    // black, row 2 is marked, row 4 takes the hover look (with lines only).
+    EXPECT_TRUE(test_support::picture_matches_reference("core4", look ? "grid_row_lines" : "grid_marked_rows", *get_screen_image()));
     EXPECT_EQ(grid->hover_row, 4);
     input.move_to(5, 5);  // the first row takes the hover look too
     frame();

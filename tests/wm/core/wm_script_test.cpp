@@ -419,11 +419,7 @@ TEST_F(Script, SetTextRedrawsAndOnlyGrows) {
     const char* text;
     bool grow;
     int32_t width;
-  } rows[] = {{"b", false, 30},
-              {"", true, 30},
-              {long_text, false, 30},
-              {long_text, true, wanted},
-              {"", true, wanted}};
+  } rows[] = {{"b", false, 30}, {"", true, 30}, {long_text, false, 30}, {long_text, true, wanted}, {"", true, wanted}};
   for (const auto& row : rows) {
     dirty_rectangles().clear();
     label.set_text(row.text, row.grow);
@@ -442,10 +438,7 @@ TEST_F(Script, StyleSizeHelpers) {
     uint16_t left, right, font_x;
     uint16_t gap_width;
   };
-  const ROW rows[] = {{65535, 65535, 12, 12},
-                      {4, 65535, 12, 10},
-                      {65535, 5, 13, 11},
-                      {3, 4, 12, 7},
+  const ROW rows[] = {{65535, 65535, 12, 12}, {4, 65535, 12, 10}, {65535, 5, 13, 11}, {3, 4, 12, 7},
                       {65535, 65535, 65535, static_cast<uint16_t>(get_screen_image()->font_width)}};
   for (const ROW& row : rows) {
     WM_STYLE_SET s;
@@ -485,10 +478,10 @@ TEST_F(Script, AttachedOwnerProcessesFirst) {
   EXPECT_EQ(label.process(), 0);
   OWNER owner;
   label.attached_object = &owner;
-  owner.result = 7;
-  EXPECT_EQ(label.process(), 7);
-  owner.result = 0;
-  EXPECT_EQ(label.process(), 0);
+  for (const int32_t answer : {7, 0}) {
+    owner.result = answer;
+    EXPECT_EQ(label.process(), answer);
+  }
   EXPECT_EQ(owner.calls, 2);
 }
 
