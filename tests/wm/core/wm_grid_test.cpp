@@ -565,11 +565,14 @@ TEST_F(BigGrid, TheHoverRowFollowsThePointer) {
 }
 
 TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
-  // Row lines fill every row; the whole-grid look fills the grid once and
-  // then marks only selected rows.
-  for (const uint32_t look : {uint32_t{SSEF_GRID_TYPE_LINES}, 0u}) {
+  // Row lines fill every row, the cells look every cell; the whole-grid look
+  // fills the grid once and then marks only selected rows.
+  const COLOUR grey = 0xFF808080;
+  for (const uint32_t look : {uint32_t{SSEF_GRID_TYPE_LINES}, uint32_t{SSEF_GRID_TYPE_CELLS}, 0u}) {
     SCOPED_TRACE(look);
+    get_screen_image()->fill_rect_solid(0, 0, 199, 149, &grey);
     WM_STYLE_SET s = wm_test::gapless_style();
+    s.cell_left_gap = 2, s.shading_flags = border_flag::ALL_SIDES;  // square; the cells look leaves the gap unfilled
     s.extended_flags = look | SSEF_GRID_TWO_TONE;
     s.bg_colour = 0xFF6464C8;
     s.highlight_colour = 0xFFC80000;
@@ -584,7 +587,7 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     // 5 rows of 20 and 2 empty rows share the 150 pixels: 10 spare pixels
     // make the first three rows 22 high and the others 21. Odd rows are
     // black, row 2 is marked, row 4 takes the hover look (with lines only).
-    EXPECT_TRUE(test_support::picture_matches_reference("core4", look ? "grid_row_lines" : "grid_marked_rows", *get_screen_image()));
+    EXPECT_TRUE(test_support::picture_matches_reference("core4", look == SSEF_GRID_TYPE_LINES ? "grid_row_lines" : look ? "grid_cells_look" : "grid_marked_rows", *get_screen_image()));
     EXPECT_EQ(grid->hover_row, 4);
     input.move_to(5, 5);  // the first row takes the hover look too
     frame();
@@ -600,7 +603,6 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
   // Emptied, with no row height and no spacing, lines draw nothing at all.
   grid->style.extended_flags = SSEF_GRID_TYPE_LINES;
   grid->clear(false);
-  const COLOUR grey = 0xFF808080;
   get_screen_image()->fill_rect_solid(0, 0, 199, 149, &grey);
   frame();
   EXPECT_EQ(pixel(100, 70), grey);
