@@ -464,7 +464,12 @@ int32_t WM_BUTTON::process() {
   INPUT in = read_input();
   if (in.auto_activate) {
     if (in.left && in.over) return 0;
-    pressed = in.over ? 1 : 0;
+    // Drawn up again as soon as the pointer leaves, also when no event
+    // follows (a release after repeats is silent).
+    if (pressed != (in.over ? 1 : 0)) {
+      pressed = in.over ? 1 : 0;
+      redraw();
+    }
     in.left = in.over;
   }
   // Every callback below may delete the button (a grid cell's callback

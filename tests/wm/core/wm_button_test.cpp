@@ -161,7 +161,7 @@ TEST_F(Button, EventsEachMaskLetThrough) {
         EXPECT_EQ(action, 0) << trace;  // nothing heard, no action
       }
       EXPECT_EQ(heard, step.substr(step.find('=') + 1)) << int(row.mask) << ": " << trace;
-      if (!(row.setup & AUTO_ACTIVATE)) transcript += std::to_string(row.mask) + "/" + std::to_string(row.setup) + " " + step + " answer " + std::to_string(action) +
+      transcript += std::to_string(row.mask) + "/" + std::to_string(row.setup) + " " + step + " answer " + std::to_string(action) +
                     " pressed " + std::to_string(b.pressed) + " armed " + std::to_string(b.armed) + " over " +
                     std::to_string(b.mouse_over) + " repaint " + std::to_string(dirty_rectangles().count()) + "\n";
       dirty_rectangles().clear();
