@@ -1,13 +1,17 @@
 #include "text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "folder.h"
+#include "picture_compare.h"
 #include "test_support.h"
 #include "text_convert.h"
 
@@ -24,6 +28,17 @@ std::string bytes_of(std::initializer_list<int> values) {
   std::string text;
   for (int v : values) text += static_cast<char>(v);
   return text;
+}
+
+// Quoted, bytes outside printable ASCII written \xNN.
+std::string escaped(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += c >= 32 && c < 127 ? std::string(1, static_cast<char>(c)) : hex;
+  }
+  return out + "\"";
 }
 
 class TextFileTest : public testing::Test {
@@ -184,81 +199,37 @@ TEST_F(TextFileTest, MixedLineEndsEachEndOneLine) {
 
 // ---- Line size
 
-TEST_F(TextFileTest, LongLinesComeInPartsOfLineSizeLessOne) {
-  write_file(dir.file("in.txt"), std::string("abcdefghijklmnopqrst") + "\nnext\n");
-  TEXT_FILE* file = folder.open_text_file("in.txt", 0);
-  ASSERT_NE(file, nullptr);
-  file->line_size = 8;
-  char line[8];
-  std::vector<std::string> parts;
-  std::vector<int> states;
-  while (file->read_line(line)) {
-    parts.emplace_back(line);
-    states.push_back(file->line_state);
+// Every part read_line gives at each line size, with how it ended ("+" a
+// line end, ">" cut, "." the end of the file) and, last, the first line end
+// seen. A buffer of no room keeps its "Z".
+TEST_F(TextFileTest, PartsAtEveryLineSizeMatchTheTranscript) {
+  const std::string inputs[] = {
+      "abcdefghijklmnopqrst\nnext\n", "abcdefg\nhij\r\nklmnopq", "abcdefgh\n", "ab\nc", "first\nsecond\r\nthird",
+      "abcdefghij" + bytes_of({0xE4, 0xB8, 0xAD}) + "gh" + bytes_of({0xF0, 0x9F, 0x98, 0x80}) + "i",
+      bytes_of({0xE4, 0xB8, 0xAD, 0xE4, 0xB8, 0xAD, 0xE4, 0xB8, 0xAD, 0xE4, 0xB8, 0xAD}),
+      "a" + bytes_of({0xF0, 0x9F, 0x98, 0x80}) + "b", "\r\r\n\n\rx\r",
+  };
+  std::string out;
+  for (const std::string& input : inputs) {
+    write_file(dir.file("in.txt"), input);
+    out += "file " + escaped(input) + "\n";
+    for (int16_t size : {-5, 0, 1, 2, 3, 7, 8, 9, 13, 14}) {
+      TEXT_FILE* file = folder.open_text_file("in.txt", 0);
+      ASSERT_NE(file, nullptr);
+      file->line_size = size;
+      std::vector<char> buffer(size > 0 ? size : 1);
+      out += "  " + std::to_string(size) + ":";
+      for (int calls = 0; calls < 40; ++calls) {
+        buffer.assign(buffer.size(), 'Z');
+        if (!file->read_line(buffer.data())) break;
+        out += " " + escaped(std::string(buffer.data(), strnlen(buffer.data(), buffer.size()))) +
+               "+>."[file->line_state];
+      }
+      out += " end " + std::to_string(file->line_end) + "\n";
+      FOLDER::close_text_file(file);
+    }
   }
-  FOLDER::close_text_file(file);
-  EXPECT_EQ(parts, (std::vector<std::string>{"abcdefg", "hijklmn", "opqrst", "next"}));
-  EXPECT_EQ(states, (std::vector<int>{TEXT_FILE::LINE_CUT, TEXT_FILE::LINE_CUT,
-                                      TEXT_FILE::LINE_ENDED, TEXT_FILE::LINE_ENDED}));
-}
-
-TEST_F(TextFileTest, ALineThatFitsExactlyGivesNoEmptyPart) {
-  EXPECT_EQ(lines_from("abcdefg\nhij\r\nklmnopq", 8),
-            (std::vector<std::string>{"abcdefg", "hij", "klmnopq"}));
-  EXPECT_EQ(lines_from("abcdefgh\n", 8), (std::vector<std::string>{"abcdefg", "h"}));
-  EXPECT_EQ(lines_from("ab\nc", 2), (std::vector<std::string>{"a", "b", "c"}));  // room for one
-}
-
-TEST_F(TextFileTest, AnEscapedCharacterThatDoesNotFitComesWithTheNextPart) {
-  // "abcdefghij" fills 10 of 13 bytes; the next character needs 1 + 5 + 1,
-  // and the pair after "gh" needs 1 + 10 + 1.
-  std::string utf8 = "abcdefghij" + bytes_of({0xE4, 0xB8, 0xAD}) + "gh" +
-                     bytes_of({0xF0, 0x9F, 0x98, 0x80}) + "i";
-  std::vector<std::string> parts = lines_from(utf8, 14);
-  EXPECT_EQ(parts, (std::vector<std::string>{"abcdefghij", "\x01,4E2D\x01gh",
-                                             "\x01,D83D,DE00\x01" "i"}));
-  std::string joined;
-  for (const std::string& part : parts) {
-    EXPECT_LE(part.size(), 13u);
-    joined += part;
-  }
-  EXPECT_EQ(system_text_to_utf8(joined.c_str()), utf8);
-}
-
-TEST_F(TextFileTest, TheClosingByteAlwaysHasRoom) {
-  // A run of three-byte characters: each part ends with its byte 1 inside
-  // line size - 1 bytes, and nothing is lost.
-  std::string utf8;
-  for (int i = 0; i < 10; ++i) utf8 += bytes_of({0xE4, 0xB8, 0xAD});
-  std::vector<std::string> parts = lines_from(utf8, 14);
-  std::string joined;
-  for (const std::string& part : parts) {
-    EXPECT_LE(part.size(), 13u);
-    EXPECT_EQ(part.back(), '\x01');
-    joined += part;
-  }
-  EXPECT_EQ(system_text_to_utf8(joined.c_str()), utf8);
-}
-
-TEST_F(TextFileTest, ACharacterTooLargeForAnyPartIsMarkedNotRepeated) {
-  // A pair needs 12 bytes; a line size of 8 can never hold it.
-  EXPECT_EQ(lines_from("a" + bytes_of({0xF0, 0x9F, 0x98, 0x80}) + "b", 8),
-            (std::vector<std::string>{"a", "?b"}));
-}
-
-TEST_F(TextFileTest, LineSizeBelowTwoPassesOverOneLinePerCall) {
-  for (int16_t size : {1, 0, -5}) {
-    write_file(dir.file("in.txt"), "first\nsecond\r\nthird");
-    TEXT_FILE* file = folder.open_text_file("in.txt", 0);
-    ASSERT_NE(file, nullptr);
-    file->line_size = size;
-    char line[1] = {'Z'};
-    int calls = 0;
-    while (file->read_line(line) && calls < 100) ++calls;
-    EXPECT_EQ(calls, 3) << size;
-    EXPECT_EQ(line[0], size == 1 ? '\0' : 'Z') << size;  // a smaller buffer is not touched
-    FOLDER::close_text_file(file);
-  }
+  EXPECT_TRUE(test_support::text_matches_reference("platform", "text_file_parts", out));
 }
 
 // ---- Writing
@@ -467,6 +438,17 @@ TEST_F(TextFileTest, AFullDeviceIsReportedByWriteStringAndClose) {
   std::string big(1 << 16, 'x');
   EXPECT_FALSE(file->write_string(big.c_str()));
   EXPECT_FALSE(file->write_string("more"));
+  EXPECT_FALSE(FOLDER::close_text_file(file));
+
+  // The byte that meets the full device is itself refused: the bytes taken
+  // are those the stream buffers, a block of the device.
+  file = dev.open_text_file("full", 1);
+  ASSERT_NE(file, nullptr);
+  int accepted = 0;
+  while (accepted < (1 << 20) && file->write_char('x')) ++accepted;
+  struct stat info;
+  ASSERT_EQ(stat("/dev/full", &info), 0);
+  EXPECT_EQ(accepted, info.st_blksize);
   EXPECT_FALSE(FOLDER::close_text_file(file));
   EXPECT_EQ(lowest_free_descriptor(), free_before);  // a failed file is still let go of
 }
