@@ -1292,7 +1292,7 @@ TEST_F(FileServicesTest, CaseInsensitiveComparisons) {
                             {"\xe9", "a", 1}, {"a", "\xe9", -1}})
     EXPECT_EQ(stricmp(a, b), want) << a << " " << b;
   for (auto [a, b, n, want] : {std::tuple{"abcX", "ABCy", 3, 0}, {"abcX", "ABCy", 4, -1}, {"ab", "ab", 10, 0},
-                               {"xa", "Xb", 0, 0}, {"xa", "yb", -5, -1}})
+                               {"xa", "Xb", 0, 0}, {"xa", "yb", -5, -1}, {"Ab", "aA", 2, 1}})
     EXPECT_EQ(strnicmp(a, b, n), want) << a << " " << b << " " << n;
 }
 

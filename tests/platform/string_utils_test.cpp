@@ -235,31 +235,33 @@ TEST(GeneratePassword, RequiredClassesAreAlwaysPresent) {
   }
 }
 
+// Over many passwords every character a flag allows comes up, and no other.
 TEST(GeneratePassword, CharactersAndLengthsFollowTheFlags) {
+  const std::string lower = "abcdefghijklmnopqrstuvwxyz", upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const std::string digits = "0123456789";
   std::set<size_t> lengths;
+  std::set<char> seen;
   for (int i = 0; i < 300; ++i) {
     const char* password = generate_password(5, 9, 0);
     ASSERT_NE(password, nullptr);
     lengths.insert(strlen(password));
-    for (const char* p = password; *p; ++p) ASSERT_TRUE(is_lower(*p)) << password;
+    seen.insert(password, password + strlen(password));
   }
   EXPECT_EQ(*lengths.begin(), 5u);
   EXPECT_EQ(*lengths.rbegin(), 9u);
+  EXPECT_EQ(std::string(seen.begin(), seen.end()), lower);
 
   char out[PASSWORD_BUFFER_SIZE];
-  bool saw_upper = false, saw_digit = false;
-  for (int i = 0; i < 50; ++i) {
-    for (const char* p = generate_password(20, 20, PASSWORD_CAPITALS, out); *p; ++p) {
-      ASSERT_FALSE(is_digit(*p));
-      saw_upper |= is_upper(*p);
+  for (const auto& [flags, allowed] : {std::pair<int, std::string>{PASSWORD_CAPITALS, upper + lower},
+                                       {PASSWORD_DIGITS, digits + lower},
+                                       {PASSWORD_CAPITALS | PASSWORD_DIGITS, digits + upper + lower}}) {
+    seen.clear();
+    for (int i = 0; i < 200; ++i) {
+      const char* password = generate_password(20, 20, static_cast<uint8_t>(flags), out);
+      seen.insert(password, password + strlen(password));
     }
-    for (const char* p = generate_password(20, 20, PASSWORD_DIGITS, out); *p; ++p) {
-      ASSERT_FALSE(is_upper(*p));
-      saw_digit |= is_digit(*p);
-    }
+    EXPECT_EQ(std::string(seen.begin(), seen.end()), allowed) << flags;
   }
-  EXPECT_TRUE(saw_upper);
-  EXPECT_TRUE(saw_digit);
 
   // The maximum is capped at 256 characters.
   for (int i = 0; i < 50; ++i) {
@@ -285,7 +287,7 @@ TEST(TextUtilities, UpperCaseInPlace) {
   upper_case_in_place(nullptr);
 }
 
-TEST(TextUtilities, NumbersSaturateLikeTheir32BitForms) {
+TEST(TextUtilities, NumbersSaturateLikeTheir32BitFormsAndFormattedTextsAreWhole) {
   EXPECT_EQ(text_to_int(nullptr, -9), -9);
   EXPECT_EQ(text_to_int("42", 0), 42);
   EXPECT_EQ(text_to_int("  -17xyz", 0), -17);
@@ -307,4 +309,8 @@ TEST(TextUtilities, NumbersSaturateLikeTheir32BitForms) {
   EXPECT_DOUBLE_EQ(text_to_double(nullptr, 1.5), 1.5);
   EXPECT_DOUBLE_EQ(text_to_double("2.25e2", 0), 225.0);
   EXPECT_DOUBLE_EQ(text_to_double("junk", 1.0), 0.0);
+
+  EXPECT_EQ(format_text("%d-%s|%c", 42, "x", 'y'), "42-x|y");
+  EXPECT_EQ(format_text("%s", ""), "");
+  EXPECT_EQ(format_text("%s%s", std::string(600, 'z').c_str(), "!"), std::string(600, 'z') + "!");
 }
