@@ -305,8 +305,9 @@ std::vector<BLOCK_LINE> lay_out_block(IMAGE& image, const TEXT_FONT& f, int32_t 
     }
 
     // The character does not fit: break after a "-", before a blank, or
-    // hyphenate where the shortened line and a "-" still fit. The first
-    // character always stays, so every line makes progress.
+    // hyphenate where the shortened line and a "-" still fit. A first
+    // character wider than the box never fits: its line stays empty and
+    // the next starts at it again, until the line cap ends the layout.
     int32_t next_start = before;
     bool next_in_run = before_in_run;
     int32_t width = current.width;
