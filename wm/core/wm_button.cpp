@@ -466,10 +466,7 @@ int32_t WM_BUTTON::process() {
     if (in.left && in.over) return 0;
     // Drawn up again as soon as the pointer leaves, also when no event
     // follows (a release after repeats is silent).
-    if (pressed != (in.over ? 1 : 0)) {
-      pressed = in.over ? 1 : 0;
-      redraw();
-    }
+    show_pressed(in.over);
     in.left = in.over;
   }
   // Every callback below may delete the button (a grid cell's callback
@@ -498,11 +495,7 @@ int32_t WM_BUTTON::process() {
       mouse_over = in.over ? 1 : 0;
       redraw();
     }
-    if ((behaviour == BUTTON_BEHAVIOUR::AUTO_DEPRESS || menu_item) &&
-        pressed != (in.over ? 1 : 0)) {
-      pressed = in.over ? 1 : 0;
-      redraw();
-    }
+    if (behaviour == BUTTON_BEHAVIOUR::AUTO_DEPRESS || menu_item) show_pressed(in.over);
     result = click_step(in, watch);
     if (!watch.alive()) return result;
     request_pointer_shape(in);
@@ -512,6 +505,12 @@ int32_t WM_BUTTON::process() {
   prev_right = in.right ? 1 : 0;
   if (!in.left) armed = 0;
   return result;
+}
+
+void WM_BUTTON::show_pressed(bool down) {
+  if (pressed == (down ? 1 : 0)) return;
+  pressed = down ? 1 : 0;
+  redraw();
 }
 
 int32_t WM_BUTTON::click_step(const INPUT& in, const LIFE_WATCH& watch) {

@@ -249,6 +249,8 @@ private:
   void place_tooltip(int32_t tx);
   void restore_saved_focus();
   int32_t click_step(const INPUT& in, const LIFE_WATCH& watch);
+  // Sets the pressed look, marking the button for repainting when it changes.
+  void show_pressed(bool down);
   // Calls back one click event with release_event and firing_event set;
   // the callback's page action, 1 for 0 (0 for a menu item).
   int32_t fire_event(uint8_t event, const LIFE_WATCH& watch);
