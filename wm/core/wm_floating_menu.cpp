@@ -539,7 +539,14 @@ void WM_FLOATING_MENU::focus_row(int32_t row) {
     layout();
   } else if (up_item && up_row == target) {
     remove_scroll_arrows();
-    scroll_by(-row_span(target - 1));
+    // A separator never stands first in a scrolled view: up past it to
+    // the item above, as the up arrow goes.
+    int32_t pixels = 0;
+    for (int32_t r = target - 1; r >= 0; --r) {
+      pixels += row_span(r);
+      if (!is_separator(r)) break;
+    }
+    scroll_by(-pixels);
     layout();
   }
   if (WM_SCREEN_OBJECT* cell = grid->get_cell(0, target)) cell->set_focus();

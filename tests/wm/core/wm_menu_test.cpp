@@ -268,16 +268,17 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
     uint32_t key;
     int32_t row;
   } keys[] = {{wm_key::HOME, 0}, {wm_key::PAGE_DOWN, -1}, {wm_key::PAGE_DOWN, -1},
-              {wm_key::UP, -1},  {wm_key::END, 39},       {wm_key::PAGE_UP, -1}};
+              {wm_key::UP, -1},  {wm_key::END, 39},       {wm_key::PAGE_UP, 20},
+              {wm_key::UP, 19}};  // from the first row shown onto the one under the arrow
   for (const auto& k : keys) {
     const int32_t before = focused_row(popup);
     input.key(k.key);
     frames(2);
     expect_shown(k.row >= 0 ? k.row : focused_row(popup), std::to_string(k.key));
     EXPECT_NE(focused_row(popup), before) << k.key;
+    // Scrolled into the middle: both arrows, the focused row marked.
+    if (k.key == wm_key::PAGE_UP) { EXPECT_TRUE(test_support::picture_matches_reference("core2", "menu_scrolled", *get_screen_image())); }
   }
-  // Scrolled into the middle: both arrows, the focused row marked.
-  EXPECT_TRUE(test_support::picture_matches_reference("core2", "menu_scrolled", *get_screen_image()));
   // The pointer resting on an arrow scrolls to that end, where the arrow
   // gives way to the last (or first) item; twice each way.
   for (const bool up : {false, true, false, true}) {
@@ -296,6 +297,12 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   ASSERT_NE(popup->get_down_arrow(), nullptr);
   popup->get_down_arrow()->click();
   EXPECT_EQ(popup->get_first_visible(), 2);
+  // Up from the first item shown focuses the one under the arrow, and the
+  // view goes up to the top past the separator above it: no arrow there.
+  popup->get_item(3)->set_focus();
+  input.key(wm_key::UP);
+  frames(2);
+  EXPECT_TRUE(test_support::picture_matches_reference("core2", "menu_up_past_separator", *get_screen_image()));
   // An item focused past the view still leads: typing goes on from it.
   const int32_t past = popup->get_last_visible() + 1;
   popup->get_item(past)->set_focus();
