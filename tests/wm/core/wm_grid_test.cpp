@@ -596,8 +596,8 @@ TEST_F(Grid, RowBackgroundsShowSelectionHoverAndTwoTone) {
     EXPECT_EQ(grid->get_selected_rows(), (std::vector<int32_t>{0, 2}));
     grid->hide(false, true);  // hidden: no row is under the pointer, no action
     EXPECT_EQ(grid->update(false), 0);
-    grid->process();
-    EXPECT_EQ(grid->hover_row, -1);
+    const int32_t answer = grid->process();
+    EXPECT_EQ(std::pair(answer, grid->hover_row), std::pair(0, -1));
     EXPECT_EQ((std::vector<int>{grid->get_cell(0, 1)->get_y(), grid->get_cell(0, 1)->get_height()}), (std::vector<int>{22, 22}));
   }
   // Emptied, with no row height and no spacing, lines draw nothing at all.

@@ -462,13 +462,16 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   frame();
   EXPECT_EQ(none->get_selected(), WM_LIST_BOX::NONE);
   EXPECT_STREQ(none->get_text(), "");
-  // Filled later, still with nothing selected: a notch down takes the first item.
-  for (const char* t : {"x", "y"}) none->add_list_item(t, 0, false, false, false);
+  // Filled later, still with nothing selected: a notch down takes the first
+  // item, past the separator above it, where a notch up then stays.
+  for (const char* t : {"x", "y"}) none->add_list_item(t, 0, false, false, *t == 'x');
   input.move_to(50, 80);
   frame();
-  input.turn_wheel(-1);
-  frame();
-  EXPECT_EQ(none->get_selected(), 0);
+  for (const int wheel : {-1, 1}) {
+    input.turn_wheel(wheel);
+    frame();
+    EXPECT_EQ(none->get_selected(), 1) << wheel;
+  }
 }
 
 TEST_F(Menu, ListBoxCutsItsTextWholeCharactersFromTheEnd) {

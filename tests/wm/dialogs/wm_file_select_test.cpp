@@ -384,7 +384,8 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     const WM_SCREEN_OBJECT* c = d->get_client();
     const int32_t g = d->new_folder_button->height / 2;
     EXPECT_EQ(d->message_label->x, c->x + g);  // laid out before its first listing too
-    const RECT asked = RECT::sized(0, 0, d->width, d->height);
+    const RECT asked = RECT::sized(d->get_x(), d->get_y(), d->width, d->height);
+    EXPECT_TRUE(RECT::sized(0, 0, s->width, s->height).contains(asked));  // cut to fit, from the first paint
     d->set_mode(r.mode, &docs, nullptr, nullptr);
     d->message_label->set_text(r.message, false);
     d->location_label->set_text(r.label, false);
