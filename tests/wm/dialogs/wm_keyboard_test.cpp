@@ -20,6 +20,7 @@
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
+#include "wm_page_manager.h"
 #include "wm_test_fonts.h"
 
 namespace {
@@ -95,6 +96,12 @@ TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
   keyboard_dialog = d;
   delete d;
   EXPECT_EQ(keyboard_dialog, nullptr);
+  // Opened for a page's field it stands in the screen's middle, wherever the page's area lies.
+  WM_PAGE_MANAGER manager(1, -1);
+  manager.current_root()->set_position(100, 50);
+  d = WM_KEYBOARD_DIALOG::open_for_field({.width = 500, .height = 260});
+  d->open_at_once();
+  EXPECT_EQ(wm_test::box_text(d->x, d->y, d->width, d->height), "150,170 500x260");
 
   // A body style that leaves the spacing unset puts the keys right below
   // the field.
