@@ -483,13 +483,11 @@ TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
     ASSERT_TRUE(focus_is(0, row)) << row;
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
   }
-  input.key(XK_Right);
-  frame();
-  EXPECT_TRUE(focus_is(1, 59));
-  input.key(XK_Right);  // the last cell of the row: the key is taken, the focus stays
-  frame();
-  EXPECT_TRUE(focus_is(1, 59));
-  EXPECT_EQ(key_queue.peek_last_key(), 0u);
+  for (int press = 1; press <= 2; ++press) {  // the second at the last cell of the row: the key is taken, the focus stays
+    input.key(XK_Right);
+    frame();
+    EXPECT_TRUE(focus_is(1, 59) && key_queue.peek_last_key() == 0u) << press;
+  }
   for (int32_t row = 58; row >= 0; --row) {
     input.key(XK_Up);
     frame();
