@@ -355,6 +355,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     bool grows_wider, grows_higher;
   } rows[] = {
       {"Choose a folder.", "Look in:", 3, -1, -1, true, true},
+      {"Choose a folder.", "Look in:", 3, 700, 392, false, true},  // a pixel short of five rows
       {"Choose the folder to install Demo Notes into, or make a new one for it: the set-up puts "
        "every file of the program there.", "Look in this folder:", 2, -1, -1, true, true},
       {"Den Ordner w\xe4hlen, in den Demo Notes kommt.", "Suchen in:", 3, 700, -1, false, true},
