@@ -558,17 +558,20 @@ TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
   }
   // Without the box flags a jump repaints the marker's two places, not the
   // team's box: 18 x 18 each, the 16-pixel marker and a pixel round it for
-  // the end of its direction line (here pointing right, up, left, down).
-  // Far apart, they stay apart, and repainting them leaves no trail.
+  // the end of its direction line (here pointing right, up, left, down),
+  // wider where the shirt number is: "10" here. Far apart, they stay
+  // apart, and repainting them leaves no trail.
   st.flags = pitch_flag::DIRECTIONS;
   auto plain = make(600, 400, st);
   for (const int32_t py : {150, 550}) {
     if (py == 550) draw(*plain), dirty_rectangles().clear();
-    for (int i = 0; i < 4; ++i) plain->set_player(0, i, 150 + 250 * i, py, (270 + 90 * i) % 360, false, 0);
+    for (int i = 0; i < 4; ++i) plain->set_player(0, 3 * i, 150 + 250 * i, py, (270 + 90 * i) % 360, false, 0);
   }
+  const int32_t ten = std::max(18, get_screen_image()->get_text_width(255, 65535, 9, "10"));
   ASSERT_EQ(dirty_rectangles().count(), 8);
   for (int32_t i = 0; i < 8; ++i)
-    EXPECT_EQ(std::pair(dirty_rectangles().entry(i).width(), dirty_rectangles().entry(i).height()), std::pair(18, 18));
+    EXPECT_EQ(std::pair(dirty_rectangles().entry(i).width(), dirty_rectangles().entry(i).height()),
+              std::pair(i < 6 ? 18 : ten, 18));
   wm_test::paint_table(plain.get());
   IMAGE painted;
   painted.copy(*get_screen_image());
