@@ -493,6 +493,7 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
       // Grass palettes B (ground 2), A at offset 1 (2 + 8) and 32 with their stripe strengths.
       {"ground_b", 240, 160, 0, 2, 1, 0, 0, 0},   {"ground_a1", 240, 160, 0, 10, 4, 0, 0, 0},
       {"ground_32", 240, 160, 0, 32, 2, 0, 0, 0},
+      {"tiny_rings", 72, 72, 0, 0, 4, 0, 0, 0},  // the outermost ring at two-thirds of the size, 48, shows
   };
   for (const auto& c : scenes) {
     WM_PITCH_SETTINGS st = standard();
