@@ -485,9 +485,19 @@ const WM_PITCH_PLAYER* WM_FOOTBALL_PITCH::player(int32_t team, int32_t index) co
   return const_cast<WM_FOOTBALL_PITCH*>(this)->player(team, index);
 }
 
-RECT WM_FOOTBALL_PITCH::marker_rect(int32_t px, int32_t py) const {
+RECT WM_FOOTBALL_PITCH::marker_rect(const WM_PITCH_PLAYER& p) const {
   const int32_t s = marker_size;
-  return RECT::sized(px - s / 2 - 1, py - s / 2 - 1, s + 2, s + 2);
+  const RECT square = RECT::sized(p.x - s / 2 - 1, p.y - s / 2 - 1, s + 2, s + 2);
+  IMAGE* surface = drawing_surface();
+  if (p.number < 0 || !surface) return square;
+  // The shirt number, placed as draw_players places it, may be wider or
+  // taller than the marker.
+  char text[8];
+  std::snprintf(text, sizeof text, "%d", p.number);
+  const int32_t tw = surface->get_text_width(settings.font, settings.font_x_size,
+                                             size_of(settings.font_y_size), text);
+  const int32_t th = font_height_of(settings, surface);
+  return square.unite(RECT::sized(p.x - tw / 2, p.y - th / 2, tw, th));
 }
 
 void WM_FOOTBALL_PITCH::invalidate_local(const RECT& r) {
@@ -500,7 +510,7 @@ void WM_FOOTBALL_PITCH::set_player(int32_t team, int32_t index, int32_t px, int3
   WM_PITCH_PLAYER* p = player(team, index);
   if (!p || !has_pitch()) return;
   const RECT before = box_with_labels(team);
-  if (p->placed()) invalidate_local(marker_rect(p->x, p->y));
+  if (p->placed()) invalidate_local(marker_rect(*p));
   const int32_t reach = 10 * (settings.margin + settings.goal_depth);
   const bool accepted = px >= -reach && px <= 10 * settings.length + reach - 1 && py >= -reach &&
                         py <= 10 * settings.width + reach - 1;
@@ -524,7 +534,7 @@ void WM_FOOTBALL_PITCH::set_player(int32_t team, int32_t index, int32_t px, int3
     } else {
       p->x = i16(to.x);
       p->y = i16(to.y);
-      invalidate_local(marker_rect(p->x, p->y));
+      invalidate_local(marker_rect(*p));
     }
   }
   layout_team_box(team);
@@ -543,7 +553,7 @@ void WM_FOOTBALL_PITCH::set_player_state(int32_t team, int32_t index, uint8_t op
   WM_PITCH_PLAYER* p = player(team, index);
   if (!p || p->opacity == opacity) return;
   p->opacity = opacity;
-  if (p->placed()) invalidate_local(marker_rect(p->x, p->y));
+  if (p->placed()) invalidate_local(marker_rect(*p));
 }
 
 int32_t WM_FOOTBALL_PITCH::get_player_state(int32_t team, int32_t index) const {
@@ -677,10 +687,10 @@ int32_t WM_FOOTBALL_PITCH::update(bool overlays) {
       if (nx == p.x && ny == p.y) continue;
       if (!moved) before = box_with_labels(team);
       moved = true;
-      invalidate_local(marker_rect(p.x, p.y));
+      invalidate_local(marker_rect(p));
       p.x = nx;
       p.y = ny;
-      invalidate_local(marker_rect(p.x, p.y));
+      invalidate_local(marker_rect(p));
     }
     if (moved) {
       layout_team_box(team);

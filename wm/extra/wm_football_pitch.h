@@ -189,7 +189,7 @@ private:
   uint8_t stripe_alpha();
   WM_PITCH_PLAYER* player(int32_t team, int32_t index);
   const WM_PITCH_PLAYER* player(int32_t team, int32_t index) const;
-  RECT marker_rect(int32_t px, int32_t py) const;  // widget-relative
+  RECT marker_rect(const WM_PITCH_PLAYER& p) const;  // widget-relative, with its number
   RECT ball_rect(int32_t bx, int32_t by, int32_t height) const;
   // The picture strip the ball shows at a height; null without pictures.
   const IMAGE* ball_strip_at(int32_t height) const;

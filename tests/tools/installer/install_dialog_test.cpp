@@ -599,7 +599,7 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
         {SELECT_OPTIONS_USE_SYSTEM_PATHS, "System folders"}, {SELECT_OPTIONS_SHORTCUT_QUESTION, "Links?"},
         {SELECT_OPTIONS_DESKTOP_SHORTCUT, "On the desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "In the menu"},
         {CHECK_DESKTOP_FAILED_TITLE, "Small screen"}, {CHECK_DESKTOP_FAILED, "The screen is too small."},
-        {QUIT_YES, "Leave"}, {QUIT_NO, "Stay"}, {COPY_ERROR_TITLE, "Not copied"},
+        {QUIT_YES, "Leave"}, {QUIT_NO, "Stay"}, {COPY_ERROR_TITLE, "Not copied"}, {PATCH_MSG, "Updates the old copy."},
         {COPY_ERROR_MSG, "%s could not be copied."}, {COPY_ERROR_YES, "Go on"}, {COPY_ERROR_NO, "Stop"},
         {PATH_ERROR_TITLE, "No folder"}, {PATH_ERROR_MSG, "%s cannot be made."}, {PATH_ERROR_BUTTON, "Back"}})
     snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
@@ -618,12 +618,14 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
     int32_t page;
     int16_t screen_width;  // the smallest screen the options page asks for; -1 none
     THEN then;
+    uint8_t patch = 0;  // looks for an installation to patch: its message above the links; none here, Install off
   } rows[] = {
       {"language", WIZARD_PAGE_LANGUAGE, -1, nothing},
       {"install_type", WIZARD_PAGE_INSTALL_TYPE, -1, nothing},
       {"licence", WIZARD_PAGE_LICENCE, -1, nothing},
       {"options", WIZARD_PAGE_OPTIONS, -1, nothing},
       {"small_screen", WIZARD_PAGE_OPTIONS, 30000, nothing},
+      {"options_patch", WIZARD_PAGE_OPTIONS, -1, nothing, 1},
       {"installing", WIZARD_PAGE_INSTALLING, -1, [] { current_dialog->set_progress(40, "/opt/Demo/notes.txt"); }},
       {"copy_error", WIZARD_PAGE_INSTALLING, -1, [] { current_dialog->ask_on_copy_error("/opt/Demo/notes.txt"); }},
       {"path_error", WIZARD_PAGE_INSTALLING, -1,
@@ -642,6 +644,7 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
     SCOPED_TRACE(row.name);
     data.check_desktop_size = {row.screen_width, 400};
     data.desktop_size_checked = 0;
+    data.patch.do_check = row.patch;
     show_page(row.page, row.then);
     EXPECT_TRUE(test_support::picture_matches_reference("installer2", row.name, *get_screen_image()));
     WM_DIALOG::close_all_dialogs(true);

@@ -493,6 +493,7 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
       // Grass palettes B (ground 2), A at offset 1 (2 + 8) and 32 with their stripe strengths.
       {"ground_b", 240, 160, 0, 2, 1, 0, 0, 0},   {"ground_a1", 240, 160, 0, 10, 4, 0, 0, 0},
       {"ground_32", 240, 160, 0, 32, 2, 0, 0, 0},
+      {"tiny_rings", 72, 72, 0, 0, 4, 0, 0, 0},  // the outermost ring at two-thirds of the size, 48, shows
   };
   for (const auto& c : scenes) {
     WM_PITCH_SETTINGS st = standard();
@@ -549,30 +550,32 @@ TEST_F(StorePitch, GlidesRepaintWhatTheyDirtyAndLeaveNoTrails) {
     for (uint32_t t = 5000; t <= 6000; t += 50) {
       WM_SCREEN_OBJECT::set_frame_clock(t);
       p->update(false);
-      DIRTY_RECTANGLES& d = dirty_rectangles();
-      for (int32_t i = 0; i < d.count(); ++i) {
-        d.set_current_index(i);
-        p->paint();
-      }
-      d.clear();
+      wm_test::paint_table(p.get());
     }
     IMAGE painted;
     painted.copy(*get_screen_image());
     draw(*p);
     EXPECT_TRUE(test_support::pictures_match("pitch_glides", painted, *get_screen_image())) << run;
   }
-  // Without the box flags a move repaints the marker's two places, not
-  // the team's box.
+  // Without the box flags a jump repaints the marker's two places, not the
+  // team's box: 18 x 18 each, the 16-pixel marker and a pixel round it for
+  // the end of its direction line (here pointing right, up, left, down),
+  // wider where the shirt number is: "10" here. Far apart, they stay
+  // apart, and repainting them leaves no trail.
   st.flags = pitch_flag::DIRECTIONS;
   auto plain = make(600, 400, st);
-  plain->set_player(0, 0, 100, 100, 0, false, 0);
-  plain->set_player(0, 1, 1000, 600, 0, false, 0);
-  dirty_rectangles().clear();
-  plain->set_player(0, 0, 100, 600, 0, false, 0);
-  int64_t dirtied = 0;
-  for (int32_t i = 0; i < dirty_rectangles().count(); ++i)
-    dirtied += int64_t{dirty_rectangles().entry(i).width()} * dirty_rectangles().entry(i).height();
-  const int64_t s = plain->get_marker_size();
-  EXPECT_GT(dirtied, 0);
-  EXPECT_LT(dirtied, 4 * s * s);
+  for (const int32_t py : {150, 550}) {
+    if (py == 550) draw(*plain), dirty_rectangles().clear();
+    for (int i = 0; i < 4; ++i) plain->set_player(0, 3 * i, 150 + 250 * i, py, (270 + 90 * i) % 360, false, 0);
+  }
+  const int32_t ten = std::max(18, get_screen_image()->get_text_width(255, 65535, 9, "10"));
+  ASSERT_EQ(dirty_rectangles().count(), 8);
+  for (int32_t i = 0; i < 8; ++i)
+    EXPECT_EQ(std::pair(dirty_rectangles().entry(i).width(), dirty_rectangles().entry(i).height()),
+              std::pair(i < 6 ? 18 : ten, 18));
+  wm_test::paint_table(plain.get());
+  IMAGE painted;
+  painted.copy(*get_screen_image());
+  draw(*plain);
+  EXPECT_TRUE(test_support::pictures_match("pitch_jumps", painted, *get_screen_image()));
 }

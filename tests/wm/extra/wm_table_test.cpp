@@ -225,6 +225,9 @@ TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
       {WM_TABLE::OPTION::NO_COLUMNS_MENU, 3, true, false, false, true},
       {WM_TABLE::OPTION::NO_FILTER_LABEL, 3, true, true, true, false},
       {0, 0, true, true, false, true},
+      // Neither pager nor menus: no header bar, the body from the top.
+      {WM_TABLE::OPTION::NO_PAGE_SELECTOR | WM_TABLE::OPTION::NO_COLUMNS_MENU | WM_TABLE::OPTION::NO_FILTER_LABEL, 3,
+       false, false, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.options) * 10 + c.filters);
@@ -245,6 +248,8 @@ TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
         EXPECT_STREQ(shown->text.get_text(PARAMETER::VALUE), tip);
       }
     }
+    EXPECT_EQ(table->grid->y, table->get_header_height());
+    EXPECT_EQ(table->get_header_height() == 0, !c.selector && !c.columns_menu);
     if (!c.label) continue;
     // After the "Filters" menu when there is one.
     int32_t after = table->columns_menu ? table->columns_menu->width + 5 : 0;
@@ -255,7 +260,6 @@ TEST_F(Table, OptionsLeaveOutPartsAndTheLabelFollowsTheMenus) {
       EXPECT_GE(table->filter_label->width,
                 label.get_padded_text_width(get_screen_image(), "Current Filter: Gas giants"));
     }
-    EXPECT_EQ(table->grid->y, table->get_header_height());
   }
 }
 
