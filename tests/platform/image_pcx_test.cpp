@@ -324,14 +324,16 @@ TEST_F(PcxFiles, SizeBeyondWhatTheDataCanCodeIsRefusedBeforeDecoding) {
   EXPECT_EQ(image.pixels[125], 0xFF445566u);
 }
 
-TEST_F(PcxFiles, LargestWidthLoads) {
-  std::string data;
-  for (int k = 0; k < IMAGE_MAX_SIZE / 63; ++k) data += "\xFF\x01";
-  data += std::string(IMAGE_MAX_SIZE % 63, '\x01');
-  IMAGE image;
-  ASSERT_TRUE(load_bytes(image, make_pcx(header_for(IMAGE_MAX_SIZE, 1), data, {{1, 0x445566}})));
-  EXPECT_EQ(image.width, IMAGE_MAX_SIZE);
-  EXPECT_EQ(image.pixels[IMAGE_MAX_SIZE - 1], 0xFF445566u);
+TEST_F(PcxFiles, EverySizeFromOnePixelToTheLargestLoads) {
+  for (auto [w, h] : {std::pair{1, 1}, {IMAGE_MAX_SIZE, 1}, {1, IMAGE_MAX_SIZE}}) {
+    std::string data;
+    for (int k = 0; k < w * h / 63; ++k) data += "\xFF\x01";
+    data += std::string(w * h % 63, '\x01');
+    IMAGE image;
+    ASSERT_TRUE(load_bytes(image, make_pcx(header_for(w, h), data, {{1, 0x445566}}))) << w << "x" << h;
+    EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(int16_t(w), int16_t(h)));
+    EXPECT_EQ(image.pixels[(h - 1) * image.stride + w - 1], 0xFF445566u);
+  }
 }
 
 TEST_F(PcxFiles, TruncatedAndDamagedFilesNeverRunWild) {
