@@ -1158,6 +1158,19 @@ TEST_F(FileServicesTest, TemporaryFolderIsPrivateAndMadeOncePerRun) {
   EXPECT_STREQ(get_temporary_folder_path(), "");
   remove_temporary_folder();  // nothing recorded: nothing happens
 
+  // Each of the six letters after "app-" is drawn from all of A-Z, a-z and
+  // 0-9 every time (2000 folders leave one out with odds below 1e-11).
+  std::set<char> seen[6];
+  for (int k = 0; k < 2000; ++k) {
+    ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
+    const std::string suffix = std::string(folder.path).substr(root.size() + strlen("/tmp/app-"));
+    ASSERT_EQ(suffix.size(), 6u) << suffix;
+    for (size_t i = 0; i < 6; ++i) seen[i].insert(suffix[i]);
+    remove_temporary_folder();
+  }
+  for (const std::set<char>& letters : seen)
+    EXPECT_EQ(std::string(letters.begin(), letters.end()), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
   // One replaced by a link is left alone, and so is what the link points at.
   ASSERT_TRUE(get_standard_folder(&folder, 7, "app", false));
   made = folder.path;

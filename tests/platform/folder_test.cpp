@@ -121,6 +121,7 @@ TEST_F(FolderTest, SetPathWalksComponents) {
   EXPECT_EQ(landed(folder, folder.set_path("$APP//a///")), app + "/a");
   EXPECT_EQ(landed(folder, folder.set_path("../b")), app + "/b");
   EXPECT_EQ(landed(folder, folder.set_path("$app/./a")), app + "/a");
+  EXPECT_EQ(landed(folder, folder.set_path("$ROOT1/usr/lib/../..")), "/");  // $ROOT1 is "/"
 }
 
 TEST_F(FolderTest, SetPathFailures) {

@@ -270,27 +270,22 @@ TEST_F(PcxFiles, MalformedFilesAreRefusedWithAnEmptyImage) {
     return load_bytes(image, make_pcx(header_for(3, 2), data, colours));
   }());
 
-  HEADER h = header_for(3, 2);
-  h.manufacturer = 11;
-  refused("manufacturer 11", make_pcx(h, data, colours));
+  const struct {
+    const char* what;
+    void (*change)(HEADER&);  // of a good 3 x 2 header
+  } headers[] = {{"manufacturer 11", [](HEADER& h) { h.manufacturer = 11; }},
+                 {"uncompressed", [](HEADER& h) { h.encoding = 0; }},
+                 {"unknown encoding", [](HEADER& h) { h.encoding = 2; }},
+                 {"1 bit per pixel", [](HEADER& h) { h.bits = 1; }},
+                 {"three colour layers", [](HEADER& h) { h.layers = 3; }},
+                 {"x max below x min", [](HEADER& h) { h.x_min = 5; }},
+                 {"y max below y min", [](HEADER& h) { h.y_min = 2; }}};
+  for (const auto& row : headers) {
+    HEADER h = header_for(3, 2);
+    row.change(h);
+    refused(row.what, make_pcx(h, data, colours));
+  }
   refused("marker 13", make_pcx(header_for(3, 2), data, colours, 13));
-  h = header_for(3, 2);
-  h.encoding = 0;
-  refused("uncompressed", make_pcx(h, data, colours));
-  h.encoding = 2;
-  refused("unknown encoding", make_pcx(h, data, colours));
-  h = header_for(3, 2);
-  h.bits = 1;
-  refused("1 bit per pixel", make_pcx(h, data, colours));
-  h = header_for(3, 2);
-  h.layers = 3;
-  refused("three colour layers", make_pcx(h, data, colours));
-  h = header_for(3, 2);
-  h.x_min = 5;
-  refused("x max below x min", make_pcx(h, data, colours));
-  h = header_for(3, 2);
-  h.y_min = 2;
-  refused("y max below y min", make_pcx(h, data, colours));
   refused("width 32767", make_pcx(header_for(32767, 1), data, colours));
   refused("width 40000", make_pcx(header_for(40000, 1), data, colours));
   refused("height 65536", make_pcx(header_for(1, 65536), data, colours));
@@ -324,14 +319,16 @@ TEST_F(PcxFiles, SizeBeyondWhatTheDataCanCodeIsRefusedBeforeDecoding) {
   EXPECT_EQ(image.pixels[125], 0xFF445566u);
 }
 
-TEST_F(PcxFiles, LargestWidthLoads) {
-  std::string data;
-  for (int k = 0; k < IMAGE_MAX_SIZE / 63; ++k) data += "\xFF\x01";
-  data += std::string(IMAGE_MAX_SIZE % 63, '\x01');
-  IMAGE image;
-  ASSERT_TRUE(load_bytes(image, make_pcx(header_for(IMAGE_MAX_SIZE, 1), data, {{1, 0x445566}})));
-  EXPECT_EQ(image.width, IMAGE_MAX_SIZE);
-  EXPECT_EQ(image.pixels[IMAGE_MAX_SIZE - 1], 0xFF445566u);
+TEST_F(PcxFiles, EverySizeFromOnePixelToTheLargestLoads) {
+  for (auto [w, h] : {std::pair{1, 1}, {IMAGE_MAX_SIZE, 1}, {1, IMAGE_MAX_SIZE}}) {
+    std::string data;
+    for (int k = 0; k < w * h / 63; ++k) data += "\xFF\x01";
+    data += std::string(w * h % 63, '\x01');
+    IMAGE image;
+    ASSERT_TRUE(load_bytes(image, make_pcx(header_for(w, h), data, {{1, 0x445566}}))) << w << "x" << h;
+    EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(int16_t(w), int16_t(h)));
+    EXPECT_EQ(image.pixels[(h - 1) * image.stride + w - 1], 0xFF445566u);
+  }
 }
 
 TEST_F(PcxFiles, TruncatedAndDamagedFilesNeverRunWild) {

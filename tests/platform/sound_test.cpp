@@ -329,6 +329,7 @@ TEST_F(SoundTest, TunesAreWrittenAsPcmWavFiles) {
       {"O2G#", 500, {}, 11025, 1020},                   // 644 x 19/12 Hz for half a second
       {"1C4&", 1000, {}, 5513 + 16538, 322},            // a quarter beat, then a rest of 3/4
       {"B#E#", 1000, {}, 0, 0},                         // no such notes
+      {"B", 1000, {}, 22050, 2415},                     // 644 x 15/8 Hz
       {"O1D", 1000, {.sample_rate = 8000, .stereo = 1, .sixteen_bit = 0}, 8000, 725},  // 322 x 9/8 Hz
   };
   for (const ROW& row : rows) {

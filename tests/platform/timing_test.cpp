@@ -134,32 +134,24 @@ TEST_F(FakeClock, CountReportsWhetherTheTextChanged) {
 }
 
 TEST_F(FakeClock, ARateBelowHalfTheAverageRestartsTheStatistics) {
-  frames(10, 60);
-  frames(11, 60);
-  frames(12, 60);
-  frames(13, 60);
-  uint32_t minimum = 0, maximum = 0, average = 0;
-  fake_ms = 13500;
-  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 60u);
-  EXPECT_EQ(minimum, 60u);
-  EXPECT_EQ(maximum, 60u);
-  EXPECT_EQ(average, 60u);
-
-  // Second 13 ends with 61 frames, second 14 with only 9: the average of
-  // 250 / 5 = 50 halves to 25, above the new minimum.
-  frames(14, 9);
-  fake_ms = 15000;
-  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 9u);
-  EXPECT_EQ(minimum, 0u) << "not known again";
-  EXPECT_EQ(maximum, 0u);
-  EXPECT_EQ(average, 0u);
-  EXPECT_STREQ(FRAME_RATE::report(nullptr), "Frame Rate: 9hz (Min 0hz, Max 0hz, Avg 0hz)");
-
-  // Measuring starts again from there: second 15 gets 40 frames in all.
-  frames(15, 38);
-  frames(16, 1);
-  EXPECT_EQ(FRAME_RATE::get(&minimum, &maximum, &average), 40u);
-  EXPECT_EQ(minimum, 40u);
-  EXPECT_EQ(maximum, 40u);
-  EXPECT_EQ(average, 40u);
+  // Frames in seconds 10, 11, ...: each line is the text as the next
+  // second begins. A rate of exactly half the average keeps the statistics.
+  std::string transcript;
+  fake_ms = 10000;
+  FRAME_RATE::report(nullptr);
+  uint64_t second = 10;
+  for (int n : {60, 60, 60, 60, 26, 20, 40, 9}) {
+    frames(second++, n - 1);  // and the first call of the next second
+    fake_ms = second * 1000;
+    transcript += FRAME_RATE::report(nullptr) + std::string("\n");
+  }
+  EXPECT_EQ(transcript,
+            "Frame Rate: 60hz (Min 60hz, Max 60hz, Avg 60hz)\n"
+            "Frame Rate: 60hz (Min 60hz, Max 60hz, Avg 60hz)\n"
+            "Frame Rate: 60hz (Min 60hz, Max 60hz, Avg 60hz)\n"
+            "Frame Rate: 60hz (Min 60hz, Max 60hz, Avg 60hz)\n"
+            "Frame Rate: 26hz (Min 26hz, Max 60hz, Avg 53hz)\n"  // 266 / 5 = 53, half is 26
+            "Frame Rate: 20hz (Min 0hz, Max 0hz, Avg 0hz)\n"     // 286 / 6 = 47, half is 23: not known again
+            "Frame Rate: 40hz (Min 40hz, Max 40hz, Avg 40hz)\n"  // measuring starts again
+            "Frame Rate: 9hz (Min 0hz, Max 0hz, Avg 0hz)\n");    // 49 / 2 = 24, half is 12
 }

@@ -174,11 +174,12 @@ TEST(VornString, EditsAndSearchesAtTheirBoundariesMatchTheTranscript) {
     row("\"abcabc\".replace(\"bc\", \"XYZ\", " + std::to_string(start) + ")",
         yes(s.replace(VORN_STRING("bc"), VORN_STRING("XYZ"), start)), s);
   }
-  for (const char* find : {"a", "c", "abcabc", "abcabcd", "", "x"}) {
-    VORN_STRING s("abcabc", 0);
-    row("\"abcabc\".replace(" + quoted(find) + ", \"\", 0)", yes(s.replace(VORN_STRING(find), VORN_STRING(""), 0)),
-        s);
-  }
+  for (const char* replacement : {"", "Z"})
+    for (const char* find : {"a", "c", "abcabc", "abcabcd", "", "x"}) {
+      VORN_STRING s("abcabc", 0);
+      row("\"abcabc\".replace(" + quoted(find) + ", " + quoted(replacement) + ", 0)",
+          yes(s.replace(VORN_STRING(find), VORN_STRING(replacement), 0)), s);
+    }
 
   // Searches: the answer for each start from -1 to one past the length.
   const struct { const char* hay; const char* needle; bool case_sensitive; } searches[] = {
