@@ -489,15 +489,19 @@ RECT WM_FOOTBALL_PITCH::marker_rect(const WM_PITCH_PLAYER& p) const {
   const int32_t s = marker_size;
   const RECT square = RECT::sized(p.x - s / 2 - 1, p.y - s / 2 - 1, s + 2, s + 2);
   IMAGE* surface = drawing_surface();
-  if (p.number < 0 || !surface) return square;
-  // The shirt number, placed as draw_players places it, may be wider or
-  // taller than the marker.
+  if (!surface) return square;
+  // The shirt number may be wider or taller than the marker.
   char text[8];
+  return square.unite(number_box(p, surface, text));
+}
+
+RECT WM_FOOTBALL_PITCH::number_box(const WM_PITCH_PLAYER& p, IMAGE* s, char (&text)[8]) const {
+  if (p.number < 0) return RECT{};
   std::snprintf(text, sizeof text, "%d", p.number);
-  const int32_t tw = surface->get_text_width(settings.font, settings.font_x_size,
-                                             size_of(settings.font_y_size), text);
-  const int32_t th = font_height_of(settings, surface);
-  return square.unite(RECT::sized(p.x - tw / 2, p.y - th / 2, tw, th));
+  const int32_t tw = s->get_text_width(settings.font, settings.font_x_size,
+                                       size_of(settings.font_y_size), text);
+  const int32_t th = font_height_of(settings, s);
+  return RECT::sized(p.x - tw / 2, p.y - th / 2, tw, th);
 }
 
 void WM_FOOTBALL_PITCH::invalidate_local(const RECT& r) {
@@ -750,7 +754,6 @@ void WM_FOOTBALL_PITCH::draw_players(IMAGE* s) {
   const int32_t size = marker_size;
   const int8_t font = font_of(settings);
   const int16_t fw = size_of(settings.font_x_size), fh = size_of(settings.font_y_size);
-  const int32_t th = font_height_of(settings, s);
   char text[8];
   for (int32_t team = 0; team < 2; ++team) {
     for (const WM_PITCH_PLAYER& p : teams[team]) {
@@ -768,10 +771,8 @@ void WM_FOOTBALL_PITCH::draw_players(IMAGE* s) {
                 BLIT_BLEND);
       }
       const COLOUR& inner = settings.marker_colours[kind][1];
-      if (p.number >= 0) {
-        std::snprintf(text, sizeof text, "%d", p.number);
-        const int32_t tw = s->get_text_width(settings.font, settings.font_x_size, fh, text);
-        s->draw_text(i16(px - tw / 2), i16(py - th / 2), &inner, nullptr, nullptr, font, fw, fh,
+      if (const RECT box = number_box(p, s, text); !box.empty()) {
+        s->draw_text(i16(x + box.x1), i16(y + box.y1), &inner, nullptr, nullptr, font, fw, fh,
                      text);
       }
       if (settings.flags & pitch_flag::DIRECTIONS) {

@@ -190,6 +190,9 @@ private:
   WM_PITCH_PLAYER* player(int32_t team, int32_t index);
   const WM_PITCH_PLAYER* player(int32_t team, int32_t index) const;
   RECT marker_rect(const WM_PITCH_PLAYER& p) const;  // widget-relative, with its number
+  // The shirt number's text and where it is drawn, centred on the marker
+  // (widget-relative); empty for a player without a number.
+  RECT number_box(const WM_PITCH_PLAYER& p, IMAGE* s, char (&text)[8]) const;
   RECT ball_rect(int32_t bx, int32_t by, int32_t height) const;
   // The picture strip the ball shows at a height; null without pictures.
   const IMAGE* ball_strip_at(int32_t height) const;
