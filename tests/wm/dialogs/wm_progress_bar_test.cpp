@@ -200,8 +200,9 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
 // Bars side by side in the looks a program asks for: shaded with a title
 // and the percentage, the text following the fill across and upright (a
 // fill shorter than the text and a long one), a program's text, a style's
-// flags, and skin frames with the alternative part across and upright;
-// the whole screen against tests/references/dialogs4/progress_bars.png.
+// flags and its pictures, and skin frames with the alternative part across
+// and upright; the whole screen against
+// tests/references/dialogs4/progress_bars.png.
 TEST_F(ProgressBar, EveryLookMatchesItsReference) {
   using namespace progress_flag;
   const struct {
@@ -238,7 +239,14 @@ TEST_F(ProgressBar, EveryLookMatchesItsReference) {
   style.bg_colour = kBack;
   style.highlight_colour = kFill;
   style.highlight_text_colour = kInk;
-  WM_PROGRESS_BAR styled(4, 133, 130, 16, nullptr, 10, &style);
+  WM_PROGRESS_BAR styled(4, 133, 64, 16, nullptr, 10, &style);
+  // A loaded style's own pictures, the background too, over its colours.
+  style.set_image_filename("pb");
+  ASSERT_TRUE(skin.get_path_text(style.image_path, sizeof style.image_path, nullptr));
+  style.load_images();
+  WM_PROGRESS_BAR pictured(70, 133, 64, 16, nullptr, 10, &style);
+  pictured.value = 3;
+  pictured.draw();
   styled.value = 9;
   styled.draw();
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs4", "progress_bars", *get_screen_image()));

@@ -138,7 +138,8 @@ protected:
   // and "up" for the left button, "." for a frame alone, "k:" and a key
   // pressed with no frame, "u:" and a key symbol the keyboard may lack
   // (tapped through a lent key code), "^" to build the page again, "=" and
-  // the expected state, "#" and what the callback has heard.
+  // the expected state, "#" and what the callback has heard, "*" and the
+  // pointer's shape.
   void run_script(const std::string& script) {
     std::istringstream steps(script);
     std::string step, trace;
@@ -184,6 +185,8 @@ protected:
         EXPECT_EQ(state(), step.substr(1)) << trace;
       } else if (step[0] == '#') {
         EXPECT_EQ(heard, step.substr(1)) << trace;
+      } else if (step[0] == '*') {
+        EXPECT_EQ(manager->get_cursor_shape(), std::stoi(step.substr(1))) << trace;
       } else {
         ASSERT_NO_FATAL_FAILURE(press(step)) << trace;
       }
@@ -292,7 +295,7 @@ TEST_F(TextEditX11, KeysAndPointerTypeMoveSelectDeleteUndoAndAnswer) {
       {{"ok"}, "k:Return ^ . k:Left ^ . k:Delete ^ . =ok|2|0-2 #"},
       // A click on the focused field puts the caret at the nearest boundary;
       // dragging selects from the press to the pointer.
-      {{"abcdefg"}, "@3+1 down up =abcdefg|3| @3 down @7-1 @7 up =abcdefg|7|3-7 t:x =abcx|4|"},
+      {{"abcdefg"}, ". *0 @3+1 *5 down up =abcdefg|3| @3 down @7-1 @7 up =abcdefg|7|3-7 t:x =abcx|4|"},
       // A click empties the typed characters: one typed before it does not
       // land at the new caret.
       {{"ok"}, "@1 k:x down up =ok|1|"},
