@@ -396,10 +396,16 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     frame();
     EXPECT_EQ(cell->processed > 0, cell == taller) << cell->get_height();
   }
-  // Within a row as tall as the view, the next one taller, a page down
-  // stays; a page up goes back to the row's top only.
-  step(210, XK_Page_Down, 210);
-  step(210, XK_Page_Up, 200);
+  // Within a row as tall as the view, the next one taller, a page key
+  // moves a line: down to the next row's top, up to the row's top, and from
+  // there to the row before's.
+  for (const auto& [from, key, to] : {std::tuple{210, XK_Page_Down, 250}, {210, XK_Page_Up, 200}, {200, XK_Page_Up, 180}})
+    step(from, key, to);
+  // In a view of 60, a page up from row 5 shows rows 2 to 4: row 2 ends
+  // exactly a view height above row 5's end.
+  grid->set_size(200, 60, false);
+  frame();  // the bar made again
+  step(100, XK_Page_Up, 40);
   EXPECT_TRUE(test_support::text_matches_reference("core4", "grid_scroll_steps", transcript));
 }
 
