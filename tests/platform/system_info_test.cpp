@@ -279,25 +279,19 @@ TEST(SystemInfo, DescribesThisMachine) {
 }
 
 TEST(SystemInfo, CodeTableNames) {
-  EXPECT_STREQ(get_os_type_name(129), "GP2X Linux");
-  EXPECT_STREQ(get_os_type_name(133), "iPhone OS");
-  EXPECT_STREQ(get_os_type_name(2), "Unknown OS type");
-  EXPECT_STREQ(get_os_version_name(256), "32 Bit Linux");
-  EXPECT_STREQ(get_os_version_name(257), "64 Bit Linux");
-  EXPECT_STREQ(get_os_version_name(4357), "Mac OS X 10.5 (Leopard)");
-  EXPECT_STREQ(get_os_version_name(8455), "Windows Server2003");
-  EXPECT_STREQ(get_os_version_name(8464), "Windows 7");
-  EXPECT_STREQ(get_os_version_name(10649), "Unknown Windows");
-  EXPECT_STREQ(get_os_version_name(33536), "Generic");
-  EXPECT_STREQ(get_os_version_name(33792), "Generic");
-  EXPECT_STREQ(get_os_version_name(34054), "3GS iPhone");
-  EXPECT_STREQ(get_os_version_name(258), "Unknown OS version");
-  EXPECT_STREQ(get_cpu_type_name(3), "PowerPC");
-  EXPECT_STREQ(get_cpu_type_name(4), "ARM");
-  EXPECT_STREQ(get_cpu_type_name(5), "Unknown CPU type");
-  EXPECT_STREQ(get_byte_order_name(0), "Least significant byte first");
-  EXPECT_STREQ(get_byte_order_name(1), "Most significant byte first");
-  EXPECT_STREQ(get_byte_order_name(2), "Unknown byte order");
+  const std::pair<const char*, const char*> names[] = {
+      {get_os_type_name(129), "GP2X Linux"}, {get_os_type_name(133), "iPhone OS"},
+      {get_os_type_name(2), "Unknown OS type"}, {get_os_version_name(256), "32 Bit Linux"},
+      {get_os_version_name(257), "64 Bit Linux"}, {get_os_version_name(4357), "Mac OS X 10.5 (Leopard)"},
+      {get_os_version_name(8455), "Windows Server2003"}, {get_os_version_name(8464), "Windows 7"},
+      {get_os_version_name(10649), "Unknown Windows"}, {get_os_version_name(33536), "Generic"},
+      {get_os_version_name(33792), "Generic"}, {get_os_version_name(34054), "3GS iPhone"},
+      {get_os_version_name(258), "Unknown OS version"}, {get_cpu_type_name(3), "PowerPC"},
+      {get_cpu_type_name(4), "ARM"}, {get_cpu_type_name(5), "Unknown CPU type"},
+      {get_byte_order_name(0), "Least significant byte first"},
+      {get_byte_order_name(1), "Most significant byte first"}, {get_byte_order_name(2), "Unknown byte order"},
+  };
+  for (const auto& [got, want] : names) EXPECT_STREQ(got, want);
 
   // Every code up to 40000: the named ones, and "unknown" for all others.
   const std::map<uint32_t, std::string> types = {

@@ -712,6 +712,13 @@ TEST_F(MakeInstaller, RefusalsNameTheRealCause) {
     ASSERT_TRUE(unreadable.empty() || chmod(unreadable.c_str(), 0644) == 0);
     EXPECT_FALSE(test_support::file_exists(program()));
   }
+  // A setup that cannot be written whole (a file-size limit just above the
+  // bare installer) is refused, not handed on cut short.
+  const test_support::RunResult cut = test_support::run_program(
+      {"/bin/sh", "-c", "trap '' XFSZ && exec prlimit --fsize=" + std::to_string(fs::file_size(kTools + "setup") + 1) +
+       " \"$@\"", "sh", kTools + "make_installer", description, kTools + "setup", program()});
+  EXPECT_EQ(cut.exit_code, 1);
+  EXPECT_TRUE(cut.err.ends_with("/setup: File too large\n") && !test_support::file_exists(program())) << cut.err;
   // A TMPDIR that cannot hold the temporary folder is named, and /tmp
   // serves instead.
   ASSERT_EQ(mkdir(scratch.file("open").c_str(), 0777), 0);
