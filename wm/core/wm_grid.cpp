@@ -715,8 +715,8 @@ int32_t WM_GRID::scroll_step(WM_SCROLLBAR* bar, SCROLL_STEP kind) {
     }
     default: return 0;
   }
-  // Within or at the top of a row as tall as the view, the page rules give
-  // nothing; a page key then moves at least a line, so that it never stalls.
+  // Within or at the top of a row at least as tall as the view, the page
+  // rules give nothing; a page key then moves a line, so that it never stalls.
   if (!line && step <= 0) step = kind == SCROLL_STEP::PAGE_TO_MAXIMUM ? line_up : line_down;
   return static_cast<int32_t>(std::clamp<int64_t>(step, 0, INT32_MAX));
 }

@@ -399,7 +399,8 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   // Within a row as tall as the view, the next one taller, a page key
   // moves a line: down to the next row's top, up to the row's top, and from
   // there to the row before's.
-  for (const auto& [from, key, to] : {std::tuple{210, XK_Page_Down, 250}, {210, XK_Page_Up, 200}, {200, XK_Page_Up, 180}})
+  for (const auto& [from, key, to] :
+       {std::tuple{210, XK_Page_Down, 250}, {210, XK_Page_Up, 200}, {200, XK_Page_Up, 180}})
     step(from, key, to);
   // In a view of 60, a page up from row 5 shows rows 2 to 4: row 2 ends
   // exactly a view height above row 5's end.
