@@ -253,7 +253,8 @@ TEST_F(ProgressBar, EveryLookMatchesItsReference) {
 }
 
 // An 8 x 4 tiled overlay over the full frame, scrolled 10 ms per pixel at
-// most every 300 ms, on a clock that wraps its 32 bits on the way.
+// most every 300 ms, on a clock that wraps its 32 bits on the way; each
+// step of the overlay's clock asks for the bar to be painted again.
 TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
   test_support::INPUT_DRIVER input(0xFFFFFE00u);
   IMAGE stripe(8, 4);
@@ -267,14 +268,18 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
     int16_t rate;
     uint32_t advance;
     int16_t offset;
-  } steps[] = {{10, 300, 0}, {10, 1, 6}, {10, 400, 6}, {10, 350, 1}, {-10, 310, 2}, {-10, 90, 2},
-               {-10, 220, 3}, {0, 5000, 3}, {1, 302, 1}};
+    bool repainted;
+  } steps[] = {{10, 300, 0, false}, {10, 1, 6, true}, {10, 400, 6, true}, {10, 350, 1, true},
+               {-10, 310, 2, true}, {-10, 90, 2, false}, {-10, 220, 3, true}, {0, 5000, 3, false},
+               {1, 302, 1, true}};
   std::vector<COLOUR> last;
   for (const auto& s : steps) {
     b->animation_x_rate = s.rate;
     input.advance_ms(s.advance);
+    dirty_rectangles().clear();
     b->update(false);
-    EXPECT_EQ(b->full_frame.overlay_x, s.offset) << s.advance;
+    EXPECT_EQ(std::pair(b->full_frame.overlay_x, dirty_rectangles().count() > 0), std::pair(s.offset, s.repainted))
+        << s.advance;
     clear();
     const auto now = drawn(*b);
     if (!last.empty()) {

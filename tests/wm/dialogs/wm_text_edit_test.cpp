@@ -467,7 +467,8 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
 
   // More states on a fresh ground, against dialogs3/entry_fields_more.png:
   // disabled, empty with a hint (with and without the focus), a field made
-  // taller than its text, a long text with the caret at its start and in
+  // taller than its text (selected but for its first letter, the highlight
+  // as tall as the text), a long text with the caret at its start and in
   // its middle, a selection that begins before the shown part, and icons
   // one pixel thin in the middle of the box; the caret is half clear, over
   // a field and over a box, there on an empty line.
@@ -486,10 +487,8 @@ TEST_F(TextEdit, EveryLookMatchesItsReference) {
     const IMAGE* icon;
   } more[] = {
       {"disabled", nullptr, false, false, -1, -1, -1, nullptr}, {"", "a hint", true, false, -1, -1, -1, nullptr},
-      {"", "a hint", true, true, -1, -1, -1, nullptr},
-      {long_text.c_str(), nullptr, true, true, 0, -1, -1, nullptr},
-      {"tall", nullptr, true, true, -1, -1, 40, nullptr},
-      {long_text.c_str(), nullptr, true, true, 20, -1, -1, nullptr},
+      {"", "a hint", true, true, -1, -1, -1, nullptr},   {long_text.c_str(), nullptr, true, true, 0, -1, -1, nullptr},
+      {"tall", nullptr, true, true, -1, 1, 40, nullptr}, {long_text.c_str(), nullptr, true, true, 20, -1, -1, nullptr},
       {long_text.c_str(), nullptr, true, true, -1, 3, -1, nullptr},
       {"flat", nullptr, true, false, -1, -1, -1, &flat},        {"thin", nullptr, true, false, -1, -1, -1, &thin},
   };

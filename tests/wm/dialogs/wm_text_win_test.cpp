@@ -60,8 +60,12 @@ protected:
   }
   void render() {
     get_screen_image()->clear(&kBlack, true);
-    win->draw();
-    if (win->scrollbar) win->scrollbar->draw();
+    paint(*win);
+  }
+  // The window and its scroll bar, as its page draws them.
+  static void paint(WM_TEXT_WIN& w) {
+    w.draw();
+    if (w.scrollbar) w.scrollbar->draw();
   }
   // The rectangle of pixels that differ from the empty window's, the scroll
   // bar left out.
@@ -154,6 +158,7 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
       {"mark far back", "WWWWWW", text_win_flag::LEFT_JUSTIFY, "W.WWWWWWWWWW", {"W.WWWW", "WWWWWW"}},
       {"mark two back in a short row", "WWWW", text_win_flag::LEFT_JUSTIFY, "WW.WWWWW", {"WW.W", "WWWW"}},
       {"narrower than a character", "", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
+      {"one character wide", "W", text_win_flag::LEFT_JUSTIFY, "WWW", {"W", "W", "W"}},
       {"runs above 255", "ЖЖЖ ЖЖЖ", text_win_flag::RIGHT_JUSTIFY, "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ",
        {"ЖЖЖ ЖЖЖ", "ЖЖЖ ЖЖЖ", "ЖЖЖ"}},
       {"hard break in a run", "ΩΩΩ", text_win_flag::LEFT_JUSTIFY, "ΩΩΩΩΩΩΩ", {"ΩΩΩ", "ΩΩΩ", "Ω"}},
@@ -300,6 +305,13 @@ TEST_F(TextWin, LoadsAFileAndAddsAnyNumberOfLinesWithoutRecursion) {
   for (int32_t i = 0; i < win->get_row_count(); ++i) characters += win->get_row(win->row_at_age(i)).length;
   EXPECT_EQ(characters, 20000);
   EXPECT_EQ(win->get_row(win->row_at_age(49)).text[0], 'W');
+  // Rows double up to 4194304: 16384 lines of 129 characters, a
+  // character a row, keep every one of their 2113536 rows.
+  std::string lines;
+  for (int i = 0; i < 16384; ++i) lines += std::string(129, 'W') + '\n';
+  lines.pop_back();
+  make(20, 100, 16384)->add_text(lines.c_str(), nullptr, nullptr, false, true);
+  EXPECT_EQ(std::pair(win->get_line_count(), win->get_row_count()), std::pair(16384, 2113536));
 }
 
 // However many rows the held lines wrap into, each can be scrolled to, and
@@ -454,8 +466,7 @@ TEST_F(TextWin, ClearedRefilledAndResizedWhileScrolledAndSelected) {
     EXPECT_EQ(rows().front().rfind("line 20 ", 0), 0u);  // the oldest line held still comes first
     // The view is back at the newest row; no row beyond the held ones.
     EXPECT_EQ(win->shown_row(win->get_visible_rows() - 1), win->row_at_age(win->get_row_count() - 1));
-    EXPECT_EQ(win->row_at_age(win->get_row_count()), WM_TEXT_WIN::NONE);
-    EXPECT_EQ(win->row_at_age(-1), WM_TEXT_WIN::NONE);
+    for (const int32_t age : {win->get_row_count(), -1}) EXPECT_EQ(win->row_at_age(age), WM_TEXT_WIN::NONE) << age;
     render();
     char text[256];
     win->get_selected_text(text, sizeof text);
@@ -603,26 +614,16 @@ TEST_F(TextWin, KeysTheWheelAndTheTrackReadALongTextByRowsAndPages) {
     int32_t top;
     bool taken;
   } steps[] = {
-      {WINDOW, wm_key::DOWN, false, 1, true},
-      {WINDOW, wm_key::DOWN, false, 2, true},
-      {WINDOW, wm_key::UP, false, 1, true},
-      {WINDOW, wm_key::DOWN, true, 1, true},
-      {WINDOW, wm_key::PAGE_DOWN, false, 1 + v - 1, true},
-      {WINDOW, wm_key::PAGE_UP, false, 1, true},
-      {WINDOW, wm_key::PAGE_UP, false, 0, true},
-      {WINDOW, wm_key::END, false, last, true},
-      {WINDOW, wm_key::DOWN, false, last, true},
-      {WINDOW, wm_key::HOME, false, 0, true},
-      {WINDOW, wm_key::END, true, last, true},
-      {WINDOW, wm_key::HOME, true, 0, true},
-      {WINDOW, wm_key::LEFT, false, 0, false},
-      {BUTTON, wm_key::PAGE_DOWN, false, v - 1, true},
-      {BUTTON, wm_key::PAGE_DOWN, false, 2 * (v - 1), true},
-      {BUTTON, wm_key::DOWN, false, 2 * (v - 1), false},
-      {BUTTON, wm_key::END, false, 2 * (v - 1), false},
-      {BUTTON, wm_key::PAGE_UP, false, v - 1, true},
-      {OTHER_PAGES_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
-      {NO_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
+      {WINDOW, wm_key::DOWN, false, 1, true},               {WINDOW, wm_key::DOWN, false, 2, true},
+      {WINDOW, wm_key::UP, false, 1, true},                 {WINDOW, wm_key::DOWN, true, 1, true},
+      {WINDOW, wm_key::PAGE_DOWN, false, 1 + v - 1, true},  {WINDOW, wm_key::PAGE_UP, false, 1, true},
+      {WINDOW, wm_key::PAGE_UP, false, 0, true},            {WINDOW, wm_key::END, false, last, true},
+      {WINDOW, wm_key::DOWN, false, last, true},            {WINDOW, wm_key::HOME, false, 0, true},
+      {WINDOW, wm_key::END, true, last, true},              {WINDOW, wm_key::HOME, true, 0, true},
+      {WINDOW, wm_key::LEFT, false, 0, false},              {BUTTON, wm_key::PAGE_DOWN, false, v - 1, true},
+      {BUTTON, wm_key::PAGE_DOWN, false, 2 * (v - 1), true}, {BUTTON, wm_key::DOWN, false, 2 * (v - 1), false},
+      {BUTTON, wm_key::END, false, 2 * (v - 1), false},     {BUTTON, wm_key::PAGE_UP, false, v - 1, true},
+      {OTHER_PAGES_BUTTON, wm_key::PAGE_UP, false, v - 1, false}, {NO_BUTTON, wm_key::PAGE_UP, false, v - 1, false},
       {BUTTON_BESIDE_A_SECOND_TEXT, wm_key::PAGE_UP, false, v - 1, false},
   };
   for (const auto& step : steps) {
@@ -695,10 +696,7 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
   const int middle = (area.y1 + area.y2) / 2;
   drag(area.x1 + 30, middle, area.x1 + 110, middle, dragged);
   WM_SCREEN_OBJECT::focus_object = windows[10].get();
-  for (auto& w : windows) {
-    w->draw();
-    if (w->scrollbar) w->scrollbar->draw();
-  }
+  for (auto& w : windows) paint(*w);
   WM_SCREEN_OBJECT::focus_object = nullptr;
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs2", "text_windows", *get_screen_image()));
 }
@@ -749,10 +747,7 @@ TEST_F(TextWin, MoreLooksMatchTheirReference) {
   drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55, windows[5].get());  // rows 0 to 2
   windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
   WM_SCREEN_OBJECT::focus_object = windows[8].get();
-  for (auto& w : windows) {
-    w->draw();
-    if (w->scrollbar) w->scrollbar->draw();
-  }
+  for (auto& w : windows) paint(*w);
   WM_SCREEN_OBJECT::focus_object = nullptr;
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs4", "text_windows_more", *get_screen_image()));
 }
