@@ -69,8 +69,7 @@ void build_page(WM_PAGE_MANAGER* manager) {
   for (const auto& l : labels) {
     WM_STYLE_SET style = s.label;
     style.drawing_flags = l.flags;
-    root->add_child(new WM_SCRIPT(l.x, 36, static_cast<int16_t>(l.x + 99), 63, &style, l.text),
-                    false);
+    root->add_child(new WM_SCRIPT(l.x, 36, static_cast<int16_t>(l.x + 99), 63, &style, l.text), false);
   }
 
   // Buttons from the skin's pictures: up, held, disabled and active.
@@ -111,8 +110,7 @@ void build_page(WM_PAGE_MANAGER* manager) {
   question.bg_colour = COLOUR_INVISIBLE;
   question.drawing_flags = SSF_WRAP_TEXT | SSF_LEFT_JUSTIFY_TEXT;
   page.dialog->add_child(new WM_SCRIPT(4, 4, 145, 40, &question, "Install for every user?"), true);
-  page.dialog_button = new WM_BUTTON(44, 48, 103, 71, &s.button, "OK", nullptr, nullptr, 0, 0,
-                                     button_event::RELEASE);
+  page.dialog_button = new WM_BUTTON(44, 48, 103, 71, &s.button, "OK", nullptr, nullptr, 0, 0, button_event::RELEASE);
   page.dialog->add_child(page.dialog_button, true);
   root->add_overlay(page.dialog, false);
 }
@@ -133,10 +131,8 @@ protected:
   // A picture with a darker rim of two pixels, saved as PNG in the skin.
   void save_framed_png(const char* name, int16_t size, COLOUR fill, COLOUR rim) {
     IMAGE picture(size, size);
-    picture.fill_rect_solid(0, 0, static_cast<int16_t>(size - 1), static_cast<int16_t>(size - 1),
-                            &rim);
-    picture.fill_rect_solid(2, 2, static_cast<int16_t>(size - 3), static_cast<int16_t>(size - 3),
-                            &fill);
+    picture.fill_rect_solid(0, 0, static_cast<int16_t>(size - 1), static_cast<int16_t>(size - 1), &rim);
+    picture.fill_rect_solid(2, 2, static_cast<int16_t>(size - 3), static_cast<int16_t>(size - 3), &fill);
     save_png(name, picture);
   }
   // Writes the style as "<name>.ss" into the skin and reads it back as the
@@ -250,10 +246,8 @@ TEST_F(WidgetPage, EveryWidgetOnOnePageInATestSkin) {
   // The picture under the pointer is tinted, its twin is not.
   EXPECT_EQ(page.hovered->mouse_over, 1);
   const int16_t cx = 26, cy = 26;
-  const COLOUR bare = pixel(static_cast<int16_t>(page.plain->x + cx),
-                            static_cast<int16_t>(page.plain->y + cy));
-  const COLOUR tinted = pixel(static_cast<int16_t>(page.hovered->x + cx),
-                              static_cast<int16_t>(page.hovered->y + cy));
+  const COLOUR bare = pixel(static_cast<int16_t>(page.plain->x + cx), static_cast<int16_t>(page.plain->y + cy));
+  const COLOUR tinted = pixel(static_cast<int16_t>(page.hovered->x + cx), static_cast<int16_t>(page.hovered->y + cy));
   EXPECT_EQ(bare, 0xFF3050C0u);
   EXPECT_NE(tinted, bare);
 }

@@ -370,6 +370,10 @@ TEST_F(Button, ColourLookAndFlashing) {
     style.active_colour = 0xFF0000A0;
     style.disabled_colour = 0xFF404040;
     WM_BUTTON b(20, 20, 79, 49, &style, "", nullptr, nullptr, 0, 0, 2);
+    // An icon in the top gap; the hover look swaps in its own.
+    b.draw_flags |= button_flag::ICON_TOP;
+    b.icon.create(2, 2), b.over_icon.create(2, 2);
+    b.icon.clear(&style.active_colour, true), b.over_icon.clear(&style.highlight_colour, true);
     row.set(b);
     b.draw();
     WM_SCREEN_OBJECT::focus_object = nullptr;
@@ -506,15 +510,12 @@ TEST_F(Button, TooltipAfterARest) {
   frame(root);
   EXPECT_EQ(tip->x, 40);
   input.press(1);  // hidden, and the wait starts again
-  frame(root);
-  EXPECT_FALSE(shown());
-  input.release(1);
-  input.advance_ms(500);
-  frame(root);
-  EXPECT_FALSE(shown());
-  input.advance_ms(1500);
-  frame(root);
-  EXPECT_TRUE(shown());
+  for (const auto& [ms, shown_now] : {std::pair{0u, false}, {500u, false}, {1500u, true}}) {
+    input.advance_ms(ms);
+    frame(root);
+    EXPECT_EQ(shown(), shown_now) << ms;
+    input.release(1);
+  }
   input.move_to(150, 20);
   frame(root);
   EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(tip));
@@ -615,8 +616,7 @@ TEST_F(Button, TooltipWhilePressed) {
 }
 
 std::vector<uint32_t> drags;
-int32_t record_drag(WM_BUTTON*, WM_SCREEN_OBJECT*, int16_t, int16_t, uint32_t event, uintptr_t,
-                    uintptr_t) {
+int32_t record_drag(WM_BUTTON*, WM_SCREEN_OBJECT*, int16_t, int16_t, uint32_t event, uintptr_t, uintptr_t) {
   drags.push_back(event);
   return 0;
 }
@@ -667,18 +667,24 @@ TEST_F(Button, DragAndDrop) {
   frame(root);
   EXPECT_EQ(drags, (std::vector<uint32_t>{drag_event::START, drag_event::DROP, drag_event::START,
                                           drag_event::RELEASE_IN_PLACE}));
-  // A drag icon, however narrow, stands in for the button at the pointer's
-  // offset; with a new button's drag mask the callback hears nothing of it.
+  // A dragging frame stands in for the button at its size; a drag icon,
+  // however narrow, for either, at the pointer's offset. Each is checked at
+  // its far corner. With a new button's drag mask the callback hears nothing.
   b->drag_mask = WM_BUTTON(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2).drag_mask;
   const COLOUR mark = 0xFFFF00FF;
-  b->drag_icon.create(1, 3);
-  b->drag_icon.clear(&mark, true);
-  drag(1, {{120, 100}});
-  clear_screen();
-  b->draw();
-  EXPECT_EQ(std::pair(pixel(110, 92), pixel(111, 92)), std::pair(mark, kScreen));
-  input.release(1);
-  frame(root);
+  ASSERT_NO_FATAL_FAILURE(save_solid_png("d_dragging.png", mark));
+  b->load_images(skin, "d", nullptr);
+  for (const auto& [far_x, far_y] : {std::pair<int16_t, int16_t>{169, 119}, {110, 92}}) {
+    drag(1, {{120, 100}});
+    clear_screen();
+    b->draw();
+    EXPECT_EQ((std::vector<COLOUR>{pixel(far_x, far_y), pixel(far_x + 1, far_y), pixel(far_x, far_y + 1)}),
+              (std::vector<COLOUR>{mark, kScreen, kScreen})) << far_x;
+    input.release(1);
+    frame(root);
+    b->drag_icon.create(1, 3);
+    b->drag_icon.clear(&mark, true);
+  }
   EXPECT_EQ(drags.size(), 4u);
   // A button in no tree is listed over the page manager's page while dragged.
   WM_PAGE_MANAGER manager(1, -1);

@@ -31,7 +31,7 @@ namespace {
 using wm_test::BOX;
 using wm_test::pixel;
 
-// A selectable box that counts the cells alive.
+// A selectable box that counts the cells alive and the updates it gets.
 class CELL : public BOX {
 public:
   explicit CELL(COLOUR c = 0xFF00FF00) : BOX(0, 0, 1, 1, c) {
@@ -39,7 +39,9 @@ public:
     ++alive;
   }
   ~CELL() override { --alive; }
+  int32_t update(bool) override { return ++updates, 0; }
   static inline int alive = 0;
+  int updates = 0;
 };
 
 class Grid : public wm_test::ToolkitTest {
@@ -55,8 +57,7 @@ protected:
   }
   // A grid over the whole 200 x 150 screen.
   void make(const WM_STYLE_SET& s, std::vector<int16_t> widths) {
-    grid = std::make_unique<WM_GRID>(0, 0, 199, 149, static_cast<int16_t>(widths.size()),
-                                     widths.data(), &s, nullptr);
+    grid = std::make_unique<WM_GRID>(0, 0, 199, 149, static_cast<int16_t>(widths.size()), widths.data(), &s, nullptr);
   }
   void frame() {
     grid->process();
@@ -70,6 +71,11 @@ protected:
     grid->default_row_height = 20;
     for (int32_t r = 0; r < 10; ++r) grid->set_cell(0, r, new CELL);
     frame();
+  }
+  int first_cell_updates() {  // what row 0's first cell gets from one update of the grid
+    auto* cell = static_cast<CELL*>(grid->get_cell(0, 0));
+    cell->updates = 0, grid->update(false);
+    return cell->updates;
   }
   bool focus_is(int32_t column, int32_t row) {
     return WM_SCREEN_OBJECT::focus_object == grid->get_cell(column, row);
@@ -127,14 +133,12 @@ TEST_F(Grid, ColumnsShareTheWidthAndNeverGoNegative) {
     for (size_t c = 0; c < r.widths.size(); ++c) {
       ASSERT_NE(grid->set_cell(static_cast<int32_t>(c), 0, new CELL), nullptr);
       int32_t left = 0, right = 0;
-      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), false, &left, nullptr, &right,
-                                        nullptr);
+      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), false, &left, nullptr, &right, nullptr);
       EXPECT_EQ(left, r.left[c]) << c;
       EXPECT_EQ(right, std::max(r.right[c], left - 1)) << c;
       EXPECT_EQ(grid->get_cell(static_cast<int32_t>(c), 0)->get_width(),
                 static_cast<uint16_t>(std::max(right - left + 1, 0)));
-      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), true, &left, nullptr, &right,
-                                        nullptr);
+      grid->get_row(0)->get_cell_extent(static_cast<int32_t>(c), true, &left, nullptr, &right, nullptr);
       EXPECT_EQ(std::pair(left, right), std::pair(r.left_bar[c], r.right_bar[c])) << c;
     }
   }
@@ -234,8 +238,7 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
   EXPECT_EQ(static_cast<WM_IMAGE*>(rows[2].cell)->image.width, 40);
   for (const auto& r : rows) {
     ASSERT_NE(r.cell, nullptr) << r.on_release;
-    EXPECT_EQ(RECT::sized(r.cell->x, r.cell->y, r.cell->width, r.cell->height),
-              RECT::sized(r.x, r.y, r.w, r.h));
+    EXPECT_EQ(RECT::sized(r.cell->x, r.cell->y, r.cell->width, r.cell->height), RECT::sized(r.x, r.y, r.w, r.h));
   }
   frame();  // the rows share the view's spare pixels from here on
   for (const auto& r : rows) {
@@ -313,9 +316,11 @@ TEST_F(Grid, ACellsCallbackMayEmptyOrDeleteItsGrid) {
 TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   make_ten_rows_in_a_short_view();
   ASSERT_NE(grid->scrollbar, nullptr);
-  // The search for a cell stops at the edges.
-  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::DOWN, 0, 9, nullptr, nullptr, false), nullptr);
-  EXPECT_EQ(grid->next_cell(WM_GRID::DIRECTION::LEFT, 0, 0, nullptr, nullptr, false), nullptr);
+  // The search for a cell stops at the edges; from left of the first
+  // column it enters the row (found: the row of the cell, -1 none).
+  using D = WM_GRID::DIRECTION;
+  for (const auto& [d, column, row, found] : {std::tuple{D::DOWN, 0, 9, -1}, {D::LEFT, 0, 0, -1}, {D::DOWN, 0, 0, 1}, {D::RIGHT, -1, 0, 0}})
+    EXPECT_EQ(grid->next_cell(d, column, row, nullptr, nullptr, false), found < 0 ? nullptr : grid->get_cell(0, found)) << row;
   const int32_t maximum = grid->scroll.get_int(PARAMETER::MAXIMUM);
   ASSERT_EQ(maximum, 150);
   auto stand_at = [&](int32_t offset) {
@@ -484,22 +489,15 @@ TEST_F(BigGrid, ScrollsToAnyRow) {
 
 TEST_F(BigGrid, ArrowKeysKeepTheFocusCellInView) {
   grid->get_cell(0, 0)->set_focus();
-  for (int32_t row = 1; row < 60; ++row) {
-    input.key(XK_Down);
-    frame();
-    ASSERT_TRUE(focus_is(0, row)) << row;
-    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
-  }
-  for (int press = 1; press <= 2; ++press) {  // the second at the last cell of the row: the key is taken, the focus stays
-    input.key(XK_Right);
-    frame();
-    EXPECT_TRUE(focus_is(1, 59) && key_queue.peek_last_key() == 0u) << press;
-  }
-  for (int32_t row = 58; row >= 0; --row) {
-    input.key(XK_Up);
-    frame();
-    ASSERT_TRUE(focus_is(1, row)) << row;
-    EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+  // Down column 0 to row 59, right twice (the second at the last cell of the
+  // row: the key is taken, the focus stays), then up column 1 to row 0.
+  for (const auto& [key, column, first, step] : {std::tuple{XK_Down, 0, 1, 1}, {XK_Right, 1, 59, 0}, {XK_Up, 1, 58, -1}}) {
+    for (int32_t row = first, press = 0; press < (step ? 59 : 2); row += step, ++press) {
+      input.key(key);
+      frame();
+      ASSERT_TRUE(focus_is(column, row) && key_queue.peek_last_key() == 0u) << row;
+      EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
+    }
   }
   // Scrolling the view away takes the focus along into the view.
   input.key(XK_End);  // the grid's bar is the scroll target
@@ -636,9 +634,11 @@ TEST_F(Grid, AFixedTopRowStaysAboveTheScrolledRowsAndBesideTheBar) {
   EXPECT_EQ(grid->scrollbar->get_y(), 30);                // the bar starts below row 0,
   EXPECT_EQ(grid->get_cell(0, 0)->get_width(), 200);      // which spans its column
   EXPECT_LT(grid->get_cell(0, 1)->get_width(), 200);
+  EXPECT_EQ(first_cell_updates(), 1);  // once, also while it is the first row in view
   for (int32_t row : {5, 10, 1, 19}) {  // 5: scrolled by exactly one row
     grid->scroll_to_row(row);
     frame();
+    EXPECT_EQ(first_cell_updates(), 1) << row;
     EXPECT_TRUE(grid->is_row_fully_visible(row)) << row;
     EXPECT_EQ(grid->get_cell(0, 0)->get_y(), 0) << row;
     EXPECT_EQ(grid->hover_row, 0) << row;
@@ -721,6 +721,7 @@ TEST_F(Grid, OneWheelNotchMovesTheListByARow) {
     input.turn_wheel(notch);
     frame();
     EXPECT_EQ(std::pair(grid->first_visible_row, grid->get_scroll_offset()), std::pair(first_row, first_row * 21));
+    EXPECT_EQ(first_cell_updates(), 0);  // scrolled out of view
   }
   // A row made 30 pixels taller makes the scroll range 30 longer.
   const int32_t range = grid->scroll.get_int(PARAMETER::MAXIMUM);

@@ -89,8 +89,7 @@ protected:
     manager = std::make_unique<WM_PAGE_MANAGER>(areas, -1);
     manager->set_page(0, create_boxes<0>, destroy_page<0>, 100, page_frame<0>, 0, 1, leave_page<0>);
     if (areas > 1) {
-      manager->set_page(1, create_boxes<1>, destroy_page<1>, 200, page_frame<1>, 0, 2,
-                        leave_page<1>);
+      manager->set_page(1, create_boxes<1>, destroy_page<1>, 200, page_frame<1>, 0, 2, leave_page<1>);
     }
     ASSERT_EQ(manager->frame(false), page_action::SWITCH_PAGE);
   }
@@ -271,8 +270,7 @@ TEST_F(PageManager, TransitionsEndOnTheNewPage) {
       EXPECT_EQ(pixel(15, 15), background);
       plain.copy(*get_screen_image());
     } else {
-      EXPECT_TRUE(test_support::pictures_match("transition_" + std::to_string(action),
-                                               *get_screen_image(), plain));
+      EXPECT_TRUE(test_support::pictures_match("transition_" + std::to_string(action), *get_screen_image(), plain));
     }
     TearDown();
   }
@@ -450,8 +448,7 @@ TEST_F(PageManager, AWordIsDestroyedOnceAfterItsLastRecord) {
     manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
     uint32_t stamp = 0;
     auto put = [&](int n, uint8_t keep) {
-      manager->set_page(0, create_owned_reading, destroy_counted, words[n], nullptr, keep, ++stamp,
-                        nullptr);
+      manager->set_page(0, create_owned_reading, destroy_counted, words[n], nullptr, keep, ++stamp, nullptr);
     };
     for (size_t i = 0; i < row.steps.size(); ++i) {
       const STEP& step = row.steps[i];
@@ -777,20 +774,25 @@ TEST_F(PageManager, ObjectsOutsideTheAreaAreSkipped) {
     using BOX::BOX;
     int32_t process() override {
       ++processed;
+      delete std::exchange(doomed, nullptr);
       return BOX::process();
     }
     int processed = 0;
+    BOX* doomed = nullptr;  // another object, deleted while the frame walks the page
   };
   start(1);
   WM_MANAGER& root = manager->area(0).root;
   auto* inside = new COUNTING_BOX(10, 10, 20, 20, AREA_COLOUR[0]);
   auto* outside = new COUNTING_BOX(3000, 10, 20, 20, AREA_COLOUR[0]);
-  root.add_child(inside, false);
-  root.add_child(outside, false);
+  auto* holder = new BOX(40, 10, 20, 20, 0);  // inside, holding a box far outside
+  auto* nested = new COUNTING_BOX(3000, 40, 20, 20, AREA_COLOUR[0]);
+  holder->add_child(nested, false);
+  inside->doomed = new BOX(0, 0, 1, 1, 0);
+  for (BOX* child : std::initializer_list<BOX*>{inside, outside, holder}) root.add_child(child, false);
   manager->frame(false);
   manager->frame(false);
   EXPECT_EQ(inside->processed, 2);
-  EXPECT_EQ(outside->processed, 0);
+  EXPECT_EQ(outside->processed + nested->processed, 0);
 }
 
 // A focused button that goes with its page, its dialog, its parent's

@@ -37,8 +37,7 @@ class ScreenObject : public ToolkitTest {};
 
 // Moves the pointer to the point and presses the secondary button; gives
 // what the root's process makes of it.
-int32_t press_at(test_support::INPUT_DRIVER& input, WM_SCREEN_OBJECT& root, int32_t px,
-                 int32_t py) {
+int32_t press_at(test_support::INPUT_DRIVER& input, WM_SCREEN_OBJECT& root, int32_t px, int32_t py) {
   input.move_to(px, py);
   input.press(2);
   return root.process();
@@ -507,8 +506,7 @@ TEST_F(ScreenObject, PaintsExactlyAndMinimally) {
   // Kept for a person to look at: every border style with overlapping overlays.
   test_support::MEMORY_DEVICE png;
   ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(test_support::write_file(
-      test_support::picture_output_folder() + "/screen_object_page.png", png.text()));
+  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/screen_object_page.png", png.text()));
   // Telling pixels: raised style 6 (white top-left, grey bottom-right, two
   // rings), style 3's yellow outline, style 2's black middle ring.
   const int16_t s6x = 4 + 0 * 48, s6y = 4 + 48;  // style 6 is the fifth box
@@ -603,8 +601,7 @@ TEST_F(ScreenObject, BorderRingsPressedAndUnsetColours) {
 TEST_F(ScreenObject, RoundedCornersShortenTheSides) {
   BOX box(0, 0, 30, 30, 0xFF0000FF);
   box.draw();
-  box.draw_border(0, 0, 29, 29, border_flag::ALL_SIDES | border_flag::ROUND_TOP_LEFT, nullptr, 4,
-                  5);
+  box.draw_border(0, 0, 29, 29, border_flag::ALL_SIDES | border_flag::ROUND_TOP_LEFT, nullptr, 4, 5);
   EXPECT_EQ(pixel(1, 0), 0xFF0000FFu);  // inside the rounded corner's reach
   EXPECT_EQ(pixel(6, 0), 0xFFFFFFFFu);
   EXPECT_EQ(pixel(29, 2), 0xFF808080u);  // the square corner is not shortened

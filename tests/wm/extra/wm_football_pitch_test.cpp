@@ -97,18 +97,12 @@ struct FIT_CASE {
 };
 
 const FIT_CASE fit_cases[] = {
-    {400, 300, 0, false, 400, 266, 16, 33, 382, 265, 199, 149,
-     {76, 222}, {322, 76}, {342, 149}, {16, 33}, {382, 266}},
-    {800, 600, 0, false, 800, 533, 33, 66, 765, 531, 399, 299,
-     {153, 445}, {645, 153}, {685, 299}, {33, 66}, {766, 532}},
-    {300, 400, 0, true, 266, 400, 33, 16, 265, 382, 149, 199,
-     {222, 75}, {76, 323}, {149, 343}, {33, 381}, {265, 16}},
-    {600, 800, 0, true, 533, 800, 66, 33, 531, 765, 299, 399,
-     {445, 152}, {153, 646}, {299, 686}, {66, 765}, {532, 33}},
-    {300, 400, 0x200, false, 300, 200, 12, 112, 286, 286, 149, 199,
-     {57, 254}, {241, 144}, {256, 199}, {12, 112}, {287, 287}},
-    {900, 400, 0x100, true, 266, 400, 333, 16, 565, 382, 449, 199,
-     {522, 75}, {376, 323}, {449, 343}, {333, 381}, {565, 16}},
+    {400, 300, 0, false, 400, 266, 16, 33, 382, 265, 199, 149, {76, 222}, {322, 76}, {342, 149}, {16, 33}, {382, 266}},
+    {800, 600, 0, false, 800, 533, 33, 66, 765, 531, 399, 299, {153, 445}, {645, 153}, {685, 299}, {33, 66}, {766, 532}},
+    {300, 400, 0, true, 266, 400, 33, 16, 265, 382, 149, 199, {222, 75}, {76, 323}, {149, 343}, {33, 381}, {265, 16}},
+    {600, 800, 0, true, 533, 800, 66, 33, 531, 765, 299, 399, {445, 152}, {153, 646}, {299, 686}, {66, 765}, {532, 33}},
+    {300, 400, 0x200, false, 300, 200, 12, 112, 286, 286, 149, 199, {57, 254}, {241, 144}, {256, 199}, {12, 112}, {287, 287}},
+    {900, 400, 0x100, true, 266, 400, 333, 16, 565, 382, 449, 199, {522, 75}, {376, 323}, {449, 343}, {333, 381}, {565, 16}},
 };
 
 }  // namespace
@@ -292,8 +286,7 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   EXPECT_EQ(p->get_player_position(0, 0, false), from);
   WM_SCREEN_OBJECT::set_frame_clock(5500);
   p->update(false);
-  EXPECT_EQ(p->get_player_position(0, 0, false),
-            (POINT16{from.x + (to.x - from.x) / 2, from.y + (to.y - from.y) / 2}));
+  EXPECT_EQ(p->get_player_position(0, 0, false), (POINT16{from.x + (to.x - from.x) / 2, from.y + (to.y - from.y) / 2}));
   WM_SCREEN_OBJECT::set_frame_clock(6000);
   p->update(false);
   EXPECT_EQ(p->get_player_position(0, 0, false), to);
@@ -389,6 +382,8 @@ TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
   p.set_ball(0, 0, 0, 0);
   EXPECT_EQ(p.get_player_position(0, 0, false), (POINT16{-1, -1}));
   EXPECT_EQ(p.get_ball_position(false), (POINT16{65535, 65535}));
+  static const WM_PITCH_SETTINGS none{};  // what a caller starts from: all zeros
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&none), sizeof none), std::string(sizeof none, '\0'));
   // Without a pitch its corners are the widget's top-left and a pixel short.
   EXPECT_EQ(p.landmark(1), (POINT16{0, 0}));
   EXPECT_EQ(p.landmark(2), (POINT16{-1, -1}));
@@ -457,7 +452,7 @@ TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutSha
   WM_PTM_APP_INFO store;
   add(store, "pebble1", 12, 12, 0xFFFFFFFF);
   add(store, "pebble2", 20, 20, 0xFF00FF00);
-  add(store, "disc", 20, 20, 0xFFFF0000);
+  add(store, "disc", 20, 20, 0xFF00FF00);  // pure green: recoloured to the inner colour
   const PITCH_IMAGE_NAMES names{nullptr, "pebble", 0, 2, "disc", -3};
   WM_PM_FOOTBALL_PITCH p(0, 0, 399, 299, &st, 0, 11, names);
   IMAGE frame;
@@ -472,7 +467,7 @@ TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutSha
   EXPECT_EQ(screen(b.x, b.y), 0xFFFFFFFFu);
   EXPECT_EQ(screen(b.x + 8, b.y + 8), at(p.get_surface(), b.x + 8, b.y + 8));
   const POINT16 q = p.get_player_position(1, 0, false);
-  EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[1]);
+  EXPECT_EQ(screen(q.x - 8, q.y), st.marker_colours[1][1]);
 }
 
 // Whole scenes against reference pictures: grass, stripes or rings, every
@@ -513,8 +508,7 @@ TEST_F(Pitch, WholeScenesMatchTheirReferencePictures) {
     get_screen_image()->fill_rect_solid(0, 0, 999, 899, &TEAM_FILL[3]);
     draw(*p);
     IMAGE shot(static_cast<int16_t>(c.w), static_cast<int16_t>(c.h));
-    shot.blit(get_screen_image(), 0, 0, 0, 0, static_cast<int16_t>(c.w), static_cast<int16_t>(c.h),
-              BLIT_COPY);
+    shot.blit(get_screen_image(), 0, 0, 0, 0, static_cast<int16_t>(c.w), static_cast<int16_t>(c.h), BLIT_COPY);
     EXPECT_TRUE(test_support::picture_matches_reference("extra", std::string("pitch_") + c.name, shot));
   }
 }

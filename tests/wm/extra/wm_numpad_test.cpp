@@ -134,7 +134,10 @@ TEST_F(Numpad, FloatingKeysAndTheCallbackProtocol) {
   EXPECT_EQ(keys(pad, std::string(1, OK)), 9);
   EXPECT_DOUBLE_EQ(v.get_double(PARAMETER::VALUE), -3.5);
   EXPECT_EQ(keys(pad, std::string(1, CLEAR) + "11" + OK), 0);  // out of range: no answer
-  EXPECT_EQ(keys(pad, std::string(1, WM_NUMPAD::KEY_CANCEL)), 9);
+  wm_test::held_keys = {0x20};  // Space held: Cancel; the callback's answer keeps the keypad up
+  EXPECT_EQ(pad.process(), 9);
+  wm_test::held_keys.clear();
+  EXPECT_TRUE(pad.visible);
   EXPECT_EQ(answers, (std::vector<uintptr_t>{1, 0}));
   EXPECT_EQ(pad.action_word_2, 0u);
   EXPECT_DOUBLE_EQ(v.get_double(PARAMETER::VALUE), -3.5);
@@ -173,7 +176,7 @@ TEST_F(Numpad, TypedCharactersDriveTheKeysAndTheQueueIsOnlyFreedByItsMaker) {
   {
     auto* pad = new WM_NUMPAD(-1, -1, &v, "Typed", nullptr, 0, {}, true);
     WM_NUMPAD second(-1, -1, &v, "Second", nullptr, 0, {}, true);
-    pad->draw();
+    for (WM_NUMPAD* shown : {pad, &second}) shown->draw();
     pad->process();
     EXPECT_EQ(key_queue.get_capacity(), 10);
     second.process();
@@ -192,7 +195,13 @@ TEST_F(Numpad, TypedCharactersDriveTheKeysAndTheQueueIsOnlyFreedByItsMaker) {
     wm_test::held_keys = {0xFFFF};  // Delete held
     pad->process();
     EXPECT_EQ(pad->get_field(), col14(""));
+    wm_test::held_keys = {0x20};  // Space held: without a callback, Cancel hides the keypad
+    EXPECT_EQ(second.process(), 2);
+    EXPECT_FALSE(second.visible);
     wm_test::held_keys.clear();
+    key_queue.on_key('\n');  // an empty field is out of range: the keypad stays
+    EXPECT_EQ(pad->process(), 0);
+    EXPECT_TRUE(pad->visible);
     key_queue.on_key('7');
     key_queue.on_key('\n');
     pad->process();
@@ -238,8 +247,7 @@ TEST_F(Numpad, HeldSpaceReturnOrAClickedKeyAnswerAndTheCallbackMayDeleteTheKeypa
     PARAMETER v = make(PARAMETER::FLOAT, 0, 1, 0.25);
     WM_SCREEN_OBJECT root(true, nullptr, 0, 0);
     pad_host = &root;
-    auto* pad = new WM_NUMPAD(-1, -1, &v, "Mix", r.deletes_itself ? record_and_delete : record,
-                              55, {}, true);
+    auto* pad = new WM_NUMPAD(-1, -1, &v, "Mix", r.deletes_itself ? record_and_delete : record, 55, {}, true);
     root.add_overlay(pad, false);
     pad->draw();
     answer_result = r.deletes_itself ? 0 : 4;  // 4: remove and delete the overlay

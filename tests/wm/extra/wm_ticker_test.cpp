@@ -41,8 +41,7 @@ protected:
   }
   // A ticker at x 0..x2 (y 0..19) with 16-pixel yellow text.
   static WM_TICKER make(int16_t x2, int16_t speed, int16_t maximum = 0) {
-    return WM_TICKER(0, 0, x2, 19, speed, maximum, {kInk, FONT_DEFAULT, 16, 16, 0},
-                     CLICK_MODE::ON_PRESS);
+    return WM_TICKER(0, 0, x2, 19, speed, maximum, {kInk, FONT_DEFAULT, 16, 16, 0}, CLICK_MODE::ON_PRESS);
   }
   int32_t width_of(const char* text) {
     return get_screen_image()->get_text_width(FONT_DEFAULT, 16, 16, text);
@@ -85,8 +84,7 @@ TEST_F(Ticker, JoinedItemsScrollAsOneTextAndExpireAfterEachPass) {
   t.add_item("always", 0, 0, 65535);
   t.set_separator(" | ");
   t.update(false);
-  for (const char* joined : {" | once | twice | always | ", " | twice | always | ",
-                             " | always | ", " | always | "}) {
+  for (const char* joined : {" | once | twice | always | ", " | twice | always | ", " | always | ", " | always | "}) {
     EXPECT_STREQ(t.get_joined_text(), joined);
     run_pass(t, 25);
   }
@@ -220,8 +218,7 @@ TEST_F(Ticker, TheTextIsDrawnInsideItsStripOnlyAsTheWholeTextWouldBe) {
       clear_screen();
       s->set_clip_rect(50, 40, 249, 47);
       const char* text = separator ? t.get_joined_text() : t.get_item(t.get_current_item())->text.c_str();
-      s->draw_text(static_cast<int16_t>(t.get_text_x()), 36, &kInk, nullptr, nullptr, FONT_DEFAULT,
-                   16, 16, text);
+      s->draw_text(static_cast<int16_t>(t.get_text_x()), 36, &kInk, nullptr, nullptr, FONT_DEFAULT, 16, 16, text);
       s->set_clip_rect(0, 0, 399, 99);
       ASSERT_TRUE(ticked == pixels_of(t)) << t.get_text_x();
       if (frame == 60) { EXPECT_GT(std::count(ticked.begin(), ticked.end(), kInk), 50); }
