@@ -236,6 +236,10 @@ TEST_F(Button, FitsItsTextAndTakesTheStyle) {
   WM_BUTTON sunk(0, 0, 9, 9, &style, "", nullptr, nullptr, 0, 0, 2);
   EXPECT_EQ((std::vector<uint32_t>{sunk.draw_flags, sunk.edge_flags}), (std::vector<uint32_t>{button_flag::BEVEL | button_flag::ARROW_UP, 0x800F}));
   EXPECT_FALSE(sunk.enabled);
+  sunk.set_enabled(true);
+  dirty_rectangles().clear();
+  sunk.set_enabled(true);  // enabled again: nothing to repaint
+  EXPECT_EQ(dirty_rectangles().count(), 0u);
   EXPECT_FALSE(fitted.set_text(nullptr, false));
   EXPECT_TRUE(fitted.set_text("A much longer caption", true));
   EXPECT_GT(fitted.width, 7 + text_w);

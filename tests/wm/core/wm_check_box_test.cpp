@@ -61,8 +61,7 @@ TEST_F(CheckBox, BoxSizeFollowsTheFontAndTheLabelSitsBesideIt) {
   } rows[] = {{10, 14}, {4, 10}, {0, 10}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.font_size);
-    WM_CHECK_BOX cb(20, 30, kFace, kInk, "Desktop link", 255, row.font_size, row.font_size,
-                    nullptr, 0, 0, true);
+    WM_CHECK_BOX cb(20, 30, kFace, kInk, "Desktop link", 255, row.font_size, row.font_size, nullptr, 0, 0, true);
     EXPECT_EQ(cb.kind & wm_kind::CHECK_BOX, wm_kind::CHECK_BOX);
     ASSERT_EQ(cb.child_count(), 2);
     const int gap = row.font_size / 2;

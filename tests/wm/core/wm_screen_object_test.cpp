@@ -269,6 +269,9 @@ TEST_F(ScreenObject, OverlaysAreModalAndCloseThemselves) {
   EXPECT_EQ(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::DIALOG), dialog);
   EXPECT_EQ(WM_SCREEN_OBJECT::find_top_overlay(wm_kind::BUTTON), nullptr);
   EXPECT_EQ(WM_SCREEN_OBJECT::get_top_overlay_depth(), -2);
+  root.add_child(new BOX(60, 0, 10, 10, GREEN), false);
+  root.remove_child(root.get_child(1), true, false);  // a child taken off leaves the overlays shown
+  EXPECT_EQ(WM_SCREEN_OBJECT::count_visible_overlays(), 1);
 
   // A press outside the dialog reaches nothing.
   EXPECT_EQ(press_at(input, root, 10, 10), 0);

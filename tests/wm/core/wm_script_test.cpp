@@ -509,8 +509,7 @@ TEST_F(Script, APageOfLabels) {
     style.fading_colour = 0xFF00C0C0;
     style.border_left_gap = style.border_right_gap = style.border_top_gap =
         style.border_bottom_gap = 4;
-    const int16_t lx = static_cast<int16_t>(5 + (i % 2) * 98),
-                  ly = static_cast<int16_t>(5 + (i / 2) * 48);
+    const int16_t lx = static_cast<int16_t>(5 + (i % 2) * 98), ly = static_cast<int16_t>(5 + (i / 2) * 48);
     WM_SCRIPT label(lx, ly, static_cast<int16_t>(lx + 91), static_cast<int16_t>(ly + 43), &style,
                     texts[i]);
     label.draw();
@@ -519,8 +518,7 @@ TEST_F(Script, APageOfLabels) {
   EXPECT_EQ(created, 6);
   test_support::MEMORY_DEVICE png;
   ASSERT_TRUE(get_screen_image()->save_png(&png));
-  EXPECT_TRUE(
-      test_support::write_file(test_support::picture_output_folder() + "/labels.png", png.text()));
+  EXPECT_TRUE(test_support::write_file(test_support::picture_output_folder() + "/labels.png", png.text()));
   EXPECT_EQ(pixel(6, 6), 0xFFFFFFFF);  // raised border of the first label
 }
 

@@ -166,8 +166,7 @@ TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
   const int32_t w = field->width - 2 * b, h = field->height - 2 * b;
   for (const auto& ij : std::vector<std::pair<int, int>>{{0, 0}, {w - 1, 3}, {w / 3, h - 1}}) {
     COLOUR expected = 0;
-    ahsl_to_colour(&expected, 1.0, ij.first / static_cast<double>(w),
-                   ij.second / static_cast<double>(h), 0.5);
+    ahsl_to_colour(&expected, 1.0, ij.first / static_cast<double>(w), ij.second / static_cast<double>(h), 0.5);
     EXPECT_EQ(at(field, b + ij.first, b + ij.second), expected) << ij.first << "," << ij.second;
   }
   // A redrawn field keeps to its picture's clip: the column left of it stays.
@@ -185,8 +184,7 @@ TEST_F(ColourSelect, FieldStripAndPreviewPixelsAgreeWithTheColourFunctions) {
   EXPECT_EQ(at(field, cx, cy - 4), 0xFFFFFFFFu);
   const int32_t sh = strip->height - 2 * b;
   COLOUR row = 0;
-  ahsl_to_colour(&row, 1.0, dialog->get_hue(), dialog->get_saturation(),
-                 10 / static_cast<double>(sh));
+  ahsl_to_colour(&row, 1.0, dialog->get_hue(), dialog->get_saturation(), 10 / static_cast<double>(sh));
   EXPECT_EQ(at(strip, b, b + 10), row);
   EXPECT_EQ(at(strip, b, b + sh), 0u);  // the frame's rows of the picture stay clear
   const int32_t ly = b + static_cast<int32_t>(std::trunc(sh * dialog->get_level()));

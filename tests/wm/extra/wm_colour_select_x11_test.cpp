@@ -72,11 +72,9 @@ protected:
     const WM_PITCH_SETTINGS s = pitch_settings();
     pitch = std::make_unique<WM_FOOTBALL_PITCH>(0, 0, 639, 479, &s, 0, 11);
     for (int32_t i = 0; i < 11; ++i) {
-      pitch->set_player(0, i, 100 + 40 * i, 80 + 50 * (i % 7), static_cast<uint16_t>(i * 33), false,
-                        0);
+      pitch->set_player(0, i, 100 + 40 * i, 80 + 50 * (i % 7), static_cast<uint16_t>(i * 33), false, 0);
       pitch->set_player(1, i, 1000 - 35 * i, 620 - 45 * (i % 8), 180, i == 0, 0);
-      pitch->set_player(0, i, 150 + 40 * i, 90 + 50 * (i % 7), static_cast<uint16_t>(i * 33), false,
-                        4000);
+      pitch->set_player(0, i, 150 + 40 * i, 90 + 50 * (i % 7), static_cast<uint16_t>(i * 33), false, 4000);
     }
     pitch->set_ball(560, 300, 0, 0);
     pitch->set_ball(700, 380, 80, 3000);
@@ -175,8 +173,7 @@ TEST_F(ColourSelectX11, ClicksTypingAndTheAlphaBarChooseAColourAndOkDeletesTheDi
   COLOUR over_white = 0xFFFFFFFF, seen = 0;
   const COLOUR c = colour_of(d);
   blend_colour(&over_white, &c, static_cast<uint8_t>(c >> 24));
-  preview.get_pixel(static_cast<int16_t>(preview.width / 8),
-                    static_cast<int16_t>(preview.height / 8), &seen);
+  preview.get_pixel(static_cast<int16_t>(preview.width / 8), static_cast<int16_t>(preview.height / 8), &seen);
   EXPECT_EQ(seen, over_white);
   ASSERT_NO_FATAL_FAILURE(save_screen("colour_select_and_pitch.png"));
 
