@@ -373,8 +373,7 @@ TEST_F(Dialog, SkinEffectsFileChangesTheDefaults) {
     default_dialog_effects() = DIALOG_EFFECTS{};
     ASSERT_TRUE(test_support::write_file(scratch.file("app/skin/dialog_effects.cfg"), row.file));
     ASSERT_TRUE(load_dialog_effects(skin));
-    EXPECT_EQ(describe_dialog_effects(default_dialog_effects()),
-              describe_dialog_effects(row.expected));
+    EXPECT_EQ(describe_dialog_effects(default_dialog_effects()), describe_dialog_effects(row.expected));
   }
   EXPECT_EQ(describe_dialog_effects(default_dialog_effects()),
             "Flags: 0x0000, Open Delay: 300, Displaying Delay 1000, Alpha 0x00");

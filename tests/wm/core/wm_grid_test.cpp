@@ -351,6 +351,8 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
     step(st.from, st.key, st.to);
   }
   wm_test::held_keys.clear();
+  stand_at(11);  // row 3 starts on the view's last line: it is in view
+  EXPECT_EQ(std::pair(grid->first_visible_row, grid->last_visible_row), std::pair(0, 3));
   // Steps set on the grid replace the rules: a line of 7, a page of 33.
   grid->line_step = 7;
   grid->page_step = 33;

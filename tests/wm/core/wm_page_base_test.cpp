@@ -240,8 +240,7 @@ TEST_F(PageBase, ACompositionPlacesEachPartByItsFlags) {
   EXPECT_TRUE(test_support::pictures_match("composition", *get_screen_image(), expected));
   // A status text of its first 24 characters, centred both ways, on the next image page.
   ASSERT_TRUE(load_test_font());
-  set_image_page_message(-1, 65535, "Unpacking files, please wait", 0xFFFFFFFF, FONT_DEFAULT, 12,
-                         65535);
+  set_image_page_message(-1, 65535, "Unpacking files, please wait", 0xFFFFFFFF, FONT_DEFAULT, 12, 65535);
   manager.reset();
   manager = std::make_unique<WM_PAGE_MANAGER>(1, -1);
   ASSERT_TRUE(build_image_page(manager.get(), parts, 6, screen, nullptr, {1, 0, 0}));
