@@ -50,6 +50,12 @@ FOLDER folder_at(const std::string& path) {
   return folder;
 }
 
+// The text written into the named file through open_file in that mode; false when any step fails.
+bool write_through(const FOLDER& folder, const char* name, const char* mode, const char* text) {
+  FILE* file = open_file(folder, name, mode);
+  return file && fputs(text, file) >= 0 && close_file(file);
+}
+
 mode_t mode_of(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return 0;
@@ -140,14 +146,11 @@ TEST_F(FileServicesTest, JoinsPathsWithExactlyOneSlash) {
 
 TEST_F(FileServicesTest, OpenForUpdateCreatesOnlyMissingFiles) {
   FOLDER folder = folder_at(work);
-  FILE* file = open_file(folder, "new.bin", "r+b");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(fputs("abc", file), 1);
-  EXPECT_TRUE(close_file(file));
+  EXPECT_TRUE(write_through(folder, "new.bin", "r+b", "abc"));
   EXPECT_EQ(ts::read_file(work + "/new.bin"), "abc");
 
   // An existing file is opened for update, not truncated.
-  file = open_file(folder, "new.bin", "r+");
+  FILE* file = open_file(folder, "new.bin", "r+");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(fgetc(file), 'a');
   EXPECT_TRUE(close_file(file));
@@ -252,10 +255,7 @@ TEST_F(FileServicesTest, WritersNeverFollowALinkAtTheName) {
     bool (*write)(const FOLDER& folder);
     bool replaces;  // a new file stands at the name afterwards
   } writers[] = {
-      {"open_file w", [](const FOLDER& f) {
-         FILE* file = open_file(f, "planted", "wb");
-         return file && fputs("new", file) >= 0 && close_file(file);
-       }, true},
+      {"open_file w", [](const FOLDER& f) { return write_through(f, "planted", "wb", "new"); }, true},
       {"data file", [](const FOLDER& f) {
          DATA_FILE* file = f.open_data_file("planted", 1, 0);
          return file && file->write("new", 3) == 3 && FOLDER::close_data_file(file);
@@ -910,7 +910,7 @@ TEST_F(FolderListTest, MatchModes) {
               {"", 7, false, true},      {".png", 0, false, true}, {"png", 0, false, true}, {"png", 2, false, true},
               {"b", 3, false, true},     {".png", 4, false, true}, {"bak", 4, false, true}, {".png", 5, false, true},
               {"png", 6, false, true},   {"b.png", 7, false, true}, {"b.png", 6, false, true}, {"shot.png.bakx", 4, false, true},
-              {".png", 8, false, true},  {".png", 99, false, true}, {longest.c_str(), 0, true, false}};
+              {".png", 8, false, true},  {".png", 99, false, true}, {longest.c_str(), 0, true, false}, {"png", 4, false, true}};
   std::string text;
   for (const auto& row : rows) {
     const std::string pattern = !row.pattern ? "(none)" : strlen(row.pattern) > 20 ? std::to_string(strlen(row.pattern)) + " letters" : row.pattern;
@@ -1074,6 +1074,10 @@ TEST_F(FileServicesTest, HomeFolderAndSystemPathsComeFromTheOverrides) {
   EXPECT_EQ(std::string(get_home_folder()), home);
   set_home_folder_override((home + "/").c_str());
   EXPECT_EQ(std::string(get_home_folder()), home);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where the home is looked up anew
+  for (const char* value : {"", static_cast<const char*>(nullptr)})  // no password entry, HOME empty or missing: the root
+    EXPECT_EXIT({ set_home_folder_override(nullptr); value ? setenv("HOME", value, 1) : unsetenv("HOME");
+                  if (setuid(54321) == 0) fputs(get_home_folder(), stderr); exit(0); }, testing::ExitedWithCode(0), "^/$");
   set_home_folder_override(nullptr);
   EXPECT_NE(std::string(get_home_folder()), home);
   EXPECT_EQ(get_home_folder()[0], '/');
@@ -1261,13 +1265,10 @@ TEST_F(FileServicesTest, TheTemporaryFolderIsUsedThroughTheFolderItself) {
   ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
   ASSERT_TRUE(ts::write_file(made + "/planted", "theirs"));
 
-  FILE* file = open_file(folder, "installer.pkg", "wb");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(fputs("package", file), 1);
-  EXPECT_TRUE(close_file(file));
+  EXPECT_TRUE(write_through(folder, "installer.pkg", "wb", "package"));
   EXPECT_EQ(ts::read_file(moved + "/installer.pkg"), "package");
   char read[16] = {};
-  file = open_file(folder, "installer.pkg", "rb");
+  FILE* file = open_file(folder, "installer.pkg", "rb");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(fread(read, 1, sizeof read, file), 7u);
   EXPECT_TRUE(close_file(file));

@@ -120,6 +120,7 @@ TEST_F(FolderTest, SetPathWalksComponents) {
   EXPECT_EQ(landed(folder, folder.set_path("$APP/a/../b")), app + "/b");
   EXPECT_EQ(landed(folder, folder.set_path("$APP//a///")), app + "/a");
   EXPECT_EQ(landed(folder, folder.set_path("../b")), app + "/b");
+  EXPECT_EQ(landed(folder, (folder = folder_at(app + "/a/")).set_path("..")), app);  // from a path given with its slash
   EXPECT_EQ(landed(folder, folder.set_path("$app/./a")), app + "/a");
   EXPECT_EQ(landed(folder, folder.set_path("$ROOT1/usr/lib/../..")), "/");  // $ROOT1 is "/"
 }
@@ -628,13 +629,11 @@ TEST_F(FolderTest, EntryTexts) {
                {1u << 31, "2.0 G"},   {0xFFFFFFFFu, "4.0 G"}};
   FILE_INFO info = {};  // what a folder listing hands out
   for (const CASE& c : cases) {
-    entry.size = c.size;
-    info.size = c.size;
+    entry.size = info.size = c.size;
     EXPECT_STREQ(size_to_text(entry), c.text);
     EXPECT_STREQ(size_to_text(info), c.text);
   }
-  entry.modified = 1000000000u;
-  info.modified = 1000000000u;
+  entry.modified = info.modified = 1000000000u;
   time_t when = 1000000000;
   std::string expected = ctime(&when);
   expected.pop_back();

@@ -59,13 +59,12 @@ protected:
     DATABASE& data = installer_database();
     data.languages.assign(1, DATABASE_LANGUAGE());
     data.installations.assign(1, DATABASE_INSTALLATION());
-    for (auto [key, text] : {std::pair{INSTALLING_STRING, "Installing"}, {COMPLETE, "Complete"},
-                             {INITIALIZING_STRING, "Starting"}, {ABOUT, "About"}, {QUIT, "Quit"}})
-      snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+    set_texts({{INSTALLING_STRING, "Installing"}, {COMPLETE, "Complete"}, {INITIALIZING_STRING, "Starting"},
+               {ABOUT, "About"}, {QUIT, "Quit"}});
     data.dialog.width = 420;
     data.dialog.height = 300;
-    data.show_filenames = 0;
-    data.show_filepaths = 0;
+    data.show_filenames = data.show_filepaths = 0;
+    data.check_desktop_size = {-1, -1};  // no screen size asked for unless a test says so
     WM_PROGRESS_BAR::set_platform_frame([] {});
     // No slide: the dialog stands where it was built.
     saved_effects = default_dialog_effects();
@@ -120,6 +119,10 @@ protected:
       snprintf(data.languages[i].installation_strings[0].data(), DATABASE_TEXT_SIZE, "Standard");
       snprintf(data.languages[i].installation_strings[1].data(), DATABASE_TEXT_SIZE, "Minimal");
     }
+  }
+  // The first language's texts for those keys.
+  static void set_texts(std::initializer_list<std::pair<LANGUAGE_KEY, const char*>> texts) {
+    for (auto [key, text] : texts) snprintf(installer_database().languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
   }
   static const char* label_text(const INSTALL_DIALOG& d) {
     return d.file_label->text.get_text(PARAMETER::VALUE);
@@ -220,10 +223,8 @@ TEST_F(InstallDialog, EveryPagesButtonsAndContentAsACallerFindsThem) {
   DATABASE& data = installer_database();
   two_languages_two_installations();
   for (int i = 0; i < ICON_NEW_FOLDER; ++i) data.icons[i].create(static_cast<int16_t>(i + 2), 2);
-  for (auto [key, text] : {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
-                           {AGREE, "Agree"}, {DISAGREE, "Disagree"}})
-    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
-  data.check_desktop_size.width = -1;
+  set_texts({{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"}, {AGREE, "Agree"},
+             {DISAGREE, "Disagree"}});
   std::string transcript;
   for (int32_t row = 0; row < 14; ++row) {
     data.patch.do_check = row == 11;
@@ -273,11 +274,9 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text + " on page " + std::to_string(row.page));
-    for (const auto& [key, text] : {std::pair{QUIT, "Schlie\xDF" "en"}, {PREVIOUS, "Zur\xFC" "ck"},
-                                    {FORWARD, "Weiter"}, {FINISH, "Fertig"}, {AGREE, "Annehmen"},
-                                    {DISAGREE, "Ablehnen"}})
-      snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
-    snprintf(data.languages[0].texts[row.key], DATABASE_TEXT_SIZE, "%s", row.text.c_str());
+    set_texts({{QUIT, "Schlie\xDF" "en"}, {PREVIOUS, "Zur\xFC" "ck"}, {FORWARD, "Weiter"}, {FINISH, "Fertig"},
+               {AGREE, "Annehmen"}, {DISAGREE, "Ablehnen"}});
+    set_texts({{row.key, row.text.c_str()}});
     build(row.page, 220, 20);
     EXPECT_EQ(std::vector<int>({dialog->x, dialog->y, dialog->width}), std::vector<int>({220, 20, 420}));
     const WM_SCREEN_OBJECT& client = *dialog->get_client();
@@ -320,11 +319,11 @@ TEST_F(InstallDialog, ButtonsKeepTheirPlacesWhateverTheirTexts) {
 
 TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   DATABASE& data = installer_database();
-  data.check_desktop_size.width = -1;
   snprintf(data.install_folder, sizeof data.install_folder, "$ROOT1/opt/Demo");
   snprintf(data.languages[0].texts[SELECT_OPTIONS_SYSPATHS_SELECTED], DATABASE_TEXT_SIZE, "System folders");
+  data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
   for (uint8_t allow : {0, 1}) {
-    data.installations[0].allow_system_paths = allow;
+    data.installations[0].allow_system_paths = data.desktop_shortcut = data.menu_shortcut = allow;
     build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(option_grid, nullptr);
     ASSERT_NE(folder_button, nullptr);
@@ -333,6 +332,10 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
     const bool box = allow && data.system_information().system_folders;
     EXPECT_EQ(row, box ? 3 : 2) << int{allow};
     EXPECT_EQ(column, 1);
+    for (int32_t link = 0; link < 2; ++link) {  // the link boxes below the question, desktop then menu: each sets its own link
+      static_cast<WM_CHECK_BOX*>(option_grid->get_cell(1, row + 4 + link))->toggle();
+      EXPECT_EQ(std::vector<int>({data.desktop_shortcut, data.menu_shortcut}), std::vector<int>({!allow, link ? !allow : allow}));
+    }
     if (!box) continue;
     // Ticked, the box names the system's folders and holds the folder row;
     // unticked, the row names the folder and takes clicks again.
@@ -362,7 +365,6 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
 // exists, and OK there leaves the install folder as it was.
 TEST_F(InstallDialog, TheFolderButtonShowsTheRealPathAndTheBrowserStartsAtItsNearestFolder) {
   DATABASE& data = installer_database();
-  data.check_desktop_size.width = -1;
   start_wizard(manager);
   const std::string deep = "not/made/" + std::string(20, 'x') + "/" + std::string(20, 'y') + "/yet";
   char user_data[FOLDER_PATH_SIZE];
@@ -446,8 +448,7 @@ TEST_F(InstallDialog, ASmallScreenIsReportedOnceAndOnlyWithBothSizesSet) {
   for (const ROW& row : rows) {
     data.check_desktop_size.width = row.width;
     data.check_desktop_size.height = row.height;
-    data.desktop_size_checked = 0;
-    data.desktop_check_message[0] = 0;
+    data.desktop_size_checked = data.desktop_check_message[0] = 0;
     build(WIZARD_PAGE_OPTIONS);
     EXPECT_EQ(data.desktop_size_checked, 1);
     char expected[128];
@@ -564,7 +565,7 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
     uint16_t spacing;
     uint32_t flags;
   } rows[] = {{1, 0}, {6, 0}, {6, SSF_DRAW_BORDER}, {WM_STYLE_SET::UNSET, SSF_DRAW_BORDER}};
-  for (int32_t page : {WIZARD_PAGE_LANGUAGE, WIZARD_PAGE_INSTALL_TYPE})
+  for (int32_t page : {WIZARD_PAGE_INSTALL_TYPE, WIZARD_PAGE_LANGUAGE})
     for (const ROW& row : rows) {
       SCOPED_TRACE(std::to_string(page) + " " + std::to_string(row.spacing) + " " + std::to_string(row.flags));
       data.options_style.y_spacing = row.spacing;
@@ -574,6 +575,9 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
       EXPECT_EQ(option_grid->scrollbar, nullptr);
       for (int32_t r = 0; r < 2; ++r) EXPECT_TRUE(option_grid->is_row_fully_visible(r)) << r;
     }
+  // An installation chosen while the languages show ticks no check box there: their buttons stay as they are.
+  EXPECT_EQ(std::vector<int>({on_wizard_button(nullptr, 2, 1), data.chosen_installation}), std::vector<int>({0, 1}));
+  EXPECT_STREQ(static_cast<WM_BUTTON*>(option_grid->get_cell(0, 1))->get_text(), "Deutsch");
   // A choice wider than the page gives a grid exactly as wide as the page, on its left edge.
   std::string wide(DATABASE_TEXT_SIZE - 1, 'W');
   snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "%s", wide.c_str());
@@ -591,8 +595,7 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
 TEST_F(InstallDialog, EveryPageMatchesItsReference) {
   DATABASE& data = installer_database();
   two_languages_two_installations();
-  for (auto [key, text] :
-       {std::pair{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
+  set_texts({{FORWARD, "Next"}, {PREVIOUS, "Back"}, {INSTALL, "Install"}, {FINISH, "Finish"},
         {AGREE, "Agree"}, {DISAGREE, "Disagree"}, {SELECT_LANGUAGE, "Language"}, {LICENCE_TITLE, "Licence"},
         {README_TITLE, "Read me"}, {INSTALL_TYPE_TITLE, "Kind"}, {SELECT_OPTIONS_TITLE, "Options"},
         {INSTALLING_TITLE, "Installing"}, {SELECT_OPTIONS_LOCATION_QUESTION, "Install where?"},
@@ -601,15 +604,12 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
         {CHECK_DESKTOP_FAILED_TITLE, "Small screen"}, {CHECK_DESKTOP_FAILED, "The screen is too small."},
         {QUIT_YES, "Leave"}, {QUIT_NO, "Stay"}, {COPY_ERROR_TITLE, "Not copied"}, {PATCH_MSG, "Updates the old copy."},
         {COPY_ERROR_MSG, "%s could not be copied."}, {COPY_ERROR_YES, "Go on"}, {COPY_ERROR_NO, "Stop"},
-        {PATH_ERROR_TITLE, "No folder"}, {PATH_ERROR_MSG, "%s cannot be made."}, {PATH_ERROR_BUTTON, "Back"}})
-    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+        {PATH_ERROR_TITLE, "No folder"}, {PATH_ERROR_MSG, "%s cannot be made."}, {PATH_ERROR_BUTTON, "Back"}});
   snprintf(data.install_folder, sizeof data.install_folder, "$ROOT1/opt/Demo");
   data.chosen_installation = 1;
-  data.installations[1].allow_system_paths = data.installations[1].has_desktop_shortcut = 1;
-  data.installations[1].has_menu_shortcut = 1;
+  data.installations[1].allow_system_paths = data.installations[1].has_desktop_shortcut = data.installations[1].has_menu_shortcut = 1;
   data.use_system_paths = data.menu_shortcut = 0;
-  data.desktop_shortcut = 1;
-  data.show_filenames = 1;
+  data.desktop_shortcut = data.show_filenames = 1;
   // What happens on the page once it shows.
   using THEN = void (*)();
   const THEN nothing = [] {};
@@ -659,7 +659,6 @@ TEST_F(InstallDialog, EveryPageMatchesItsReference) {
 TEST_F(InstallDialog, TheOptionsPageShowsLongQuestionsAndLabelsWhole) {
   DATABASE& data = installer_database();
   data.installations[0].has_desktop_shortcut = 1;
-  data.check_desktop_size.width = -1;
   // Flat looks: text straight on the page, no frames.
   data.options_style.drawing_flags = data.text_win_title_style.drawing_flags = 0;
   data.options_style.bg_colour = data.text_win_title_style.bg_colour = COLOUR_INVISIBLE;
@@ -733,13 +732,10 @@ std::string focus_name() {
 // the last and the first).
 TEST_F(InstallDialog, OptionsAndQuestionsOpenOnTheirDefaultAndTabInReadingOrder) {
   DATABASE& data = installer_database();
-  for (auto [key, text] : {std::pair{INSTALL, "Install"}, {QUIT, "Quit"}, {PREVIOUS, "Back"}, {COPY_ERROR_YES, "Carry on"},
-                           {COPY_ERROR_NO, "Stop"}, {PATH_ERROR_BUTTON, "Back out"},
-                           {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}})
-    snprintf(data.languages[0].texts[key], DATABASE_TEXT_SIZE, "%s", text);
+  set_texts({{INSTALL, "Install"}, {QUIT, "Quit"}, {PREVIOUS, "Back"}, {COPY_ERROR_YES, "Carry on"}, {COPY_ERROR_NO, "Stop"},
+             {PATH_ERROR_BUTTON, "Back out"}, {SELECT_OPTIONS_DESKTOP_SHORTCUT, "Desktop"}, {SELECT_OPTIONS_MENU_SHORTCUT, "Menu"}});
   two_languages_two_installations();
   data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
-  data.check_desktop_size.width = -1;
   test_support::INPUT_DRIVER input;
   const struct {
     int32_t page;

@@ -29,6 +29,7 @@ struct STORED {
   const char* name;
   std::string bytes;
   bool in_package = true;  // false: only the record names the entry
+  bool packed = true;      // false: the record's packed name is blank
 };
 
 class PatchBuilder : public package_test_support::PackageScratchTest {
@@ -59,7 +60,7 @@ protected:
       DATABASE_FILE& record = type.files.emplace_back();
       snprintf(record.src_name, sizeof record.src_name, "%s", file.name);
       snprintf(record.src_path_from_xml, sizeof record.src_path_from_xml, "files");
-      snprintf(record.packed_name, sizeof record.packed_name, "p/%s", file.name);
+      if (file.packed) snprintf(record.packed_name, sizeof record.packed_name, "p/%s", file.name);
     }
     data.installations.resize(1 + more_types);
     DATA_FILE* stored = package.open_file("database.bin", 1, 255);
@@ -89,7 +90,7 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
   const std::string new_pkg =
       make_package("new", {{"same", big}, {"first", changed_at(big, 0)},
                            {"last", changed_at(big, big.size() - 1)}, {"longer", big + "x"}, {"new", "n"},
-                           {"after", "r"}});
+                           {"after", "r"}, {"gone", "g", false, false}});
   const auto console = [&](const std::string& second, const char* lines) {
     return "Creating File Differences\n-------------------------\n\nFirst database (" + old_pkg +
            ") was loaded ok...\nSecond database (" + second +
@@ -101,6 +102,7 @@ TEST_F(PatchBuilder, ChangedDeletedAddedAndRenamedFilesAreReportedAndDescribed) 
   EXPECT_EQ(result.out, console(new_pkg,
                                 "\t\tFile changed - files/first\n\t\tFile changed - files/last\n"
                                 "\t\tFile changed - files/longer\n"
+                                "\t\tWarning: blank packed name in d2 (files/gone)\n"
                                 "\t\tFile deleted - files/gone\n\t\tFile deleted - files/before\n"
                                 "\t\tFile added - files/new\n\t\tFile added - files/after\n"));
   const std::string xml = test_support::read_file(scratch.file("old/patch.xml"));
