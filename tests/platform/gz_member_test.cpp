@@ -168,10 +168,11 @@ TEST(GzMemberRead, OptionalHeaderFieldsAreSkipped) {
 
 TEST(GzMemberRead, DataThatIsNotGzipIsReadUnchanged) {
   ScratchDir dir;
-  ASSERT_TRUE(write_file(dir.file("plain"), "just some bytes"));
+  const std::string plain = "just some bytes" + sample_payload(40000);  // more than one buffer's worth
+  ASSERT_TRUE(write_file(dir.file("plain"), plain));
   GZ_MEMBER* member = gz_open(dir.file("plain").c_str(), "rb", nullptr);
   ASSERT_NE(member, nullptr);
-  EXPECT_EQ(read_all(member, 4), "just some bytes");
+  EXPECT_EQ(read_all(member, 7), plain);
   EXPECT_TRUE(gz_eof(member));
   char byte;
   EXPECT_EQ(gz_read(member, &byte, 1), 0);  // at the end: nothing, and no error
@@ -181,7 +182,7 @@ TEST(GzMemberRead, DataThatIsNotGzipIsReadUnchanged) {
   ASSERT_TRUE(write_file(dir.file("one"), "\x1f"));
   member = gz_open(dir.file("one").c_str(), "rb", nullptr);
   ASSERT_NE(member, nullptr);
-  EXPECT_EQ(read_all(member, 16), "\x1f");
+  EXPECT_EQ(read_all(member, 1), "\x1f");
   gz_destroy(member);
 
   ASSERT_TRUE(write_file(dir.file("empty"), ""));

@@ -106,7 +106,10 @@ TEST_F(ImageLoad, FailuresLeaveAnEmptyImage) {
   EXPECT_FALSE(image.load(folder, nullptr));
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_FALSE(image.load(folder, ""));
-  EXPECT_FALSE(image.load_raw_file(folder, "missing.raw"));
+  for (const char* name : std::initializer_list<const char*>{"missing.raw", "", nullptr}) {
+    EXPECT_FALSE(image.load_raw_file(folder, name));
+    EXPECT_FALSE(image.load_raw_file(folder, name, true));
+  }
 
   // A file that is no picture at all.
   put("text.raw", "just some text, no picture");

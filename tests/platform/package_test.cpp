@@ -73,15 +73,16 @@ int32_t record_progress(PACKAGE* package, uint32_t done, uint32_t total, intptr_
   return 1;  // ignored
 }
 
-// Bytes of a data file, read to its end.
-std::string read_all(DATA_FILE* file) {
+// Bytes of a stored file read to its end through a package data file, whose
+// size says as much; a note when it does not open.
+std::string read_all(PACKAGE& package, const char* stored) {
+  DATA_FILE* file = package.open_file(stored, 0, 0);
+  if (!file) return "<not opened>";
   std::string bytes;
   char chunk[7000];
-  for (;;) {
-    int32_t got = file->read(chunk, sizeof chunk);
-    if (got <= 0) break;
-    bytes.append(chunk, static_cast<size_t>(got));
-  }
+  for (int32_t got; (got = file->read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, static_cast<size_t>(got));
+  EXPECT_EQ(file->get_size(), bytes.size());
+  EXPECT_TRUE(FOLDER::close_data_file(file));
   return bytes;
 }
 
@@ -99,6 +100,10 @@ protected:
   std::string path(const std::string& name) const { return scratch.file("work/" + name); }
   void source(const std::string& name, const std::string& bytes) const {
     ASSERT_TRUE(write_file(path(name), bytes));
+  }
+  // What extracting a stored file writes, or a note that it failed.
+  std::string extracted(PACKAGE& package, const char* stored) const {
+    return package.extract(work, "extracted", stored) ? read_file(path("extracted")) : "<not extracted>";
   }
   std::string temp_path() const {
     FOLDER temp;
@@ -201,18 +206,13 @@ TEST_F(PackageTest, RoundTripsAtBlockEdgesAndSeveralMebibytes) {
     EXPECT_EQ(read_file(path(std::string(c.name) + ".out")), data);
     EXPECT_EQ(extracted, stored);  // one call per block that holds bytes, none for an empty file
 
-    DATA_FILE* file = package.open_file(c.name, 0, 0);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->get_size(), c.size);
-    EXPECT_EQ(read_all(file), data);
-    EXPECT_TRUE(FOLDER::close_data_file(file));
+    EXPECT_EQ(read_all(package, c.name), data);
   }
   // A source that tells no size beforehand is stored as it was read.
   FOLDER proc;
   ASSERT_TRUE(proc.set_absolute("/proc/self"));
   ASSERT_TRUE(package.add_file(proc, "cmdline", "c"));
-  ASSERT_TRUE(package.extract(work, "c.out", "c"));
-  EXPECT_EQ(read_file(path("c.out")), read_file("/proc/self/cmdline"));
+  EXPECT_EQ(extracted(package, "c"), read_file("/proc/self/cmdline"));
 }
 
 TEST_F(PackageTest, SeveralMebibytesWithTheDefaultBlockSize) {
@@ -225,12 +225,8 @@ TEST_F(PackageTest, SeveralMebibytesWithTheDefaultBlockSize) {
   ASSERT_EQ(calls.size(), 11u);
   EXPECT_EQ(calls.back(), (std::array<uint32_t, 2>{static_cast<uint32_t>(data.size()),
                                                    static_cast<uint32_t>(data.size())}));
-  ASSERT_TRUE(package.extract(work, "big.out", "big.bin"));
-  EXPECT_EQ(read_file(path("big.out")), data);
-  DATA_FILE* file = package.open_file("big.bin", 0, 0);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(read_all(file), data);
-  EXPECT_TRUE(FOLDER::close_data_file(file));
+  EXPECT_EQ(extracted(package, "big.bin"), data);
+  EXPECT_EQ(read_all(package, "big.bin"), data);
   EXPECT_TRUE(list_names(temp_path()).empty());
 }
 
@@ -275,8 +271,7 @@ TEST_F(PackageTest, ReplacingFreesBlocksThatAreReusedBeforeTheFileGrows) {
   EXPECT_EQ(again.first_block, b1);
 
   for (const char* name : {"f", "other", "again"}) {
-    ASSERT_TRUE(package.extract(work, "x", name));
-    EXPECT_EQ(read_file(path("x")), read_file(path(name == std::string("f") ? "small" : name)));
+    EXPECT_EQ(extracted(package, name), read_file(path(name == std::string("f") ? "small" : name)));
   }
   // The header on disk says the same.
   package.flush();
@@ -293,10 +288,8 @@ TEST_F(PackageTest, ReplacingAnEmptyFileKeepsTheFreeListWhole) {
   ASSERT_TRUE(package.add_file(work, "zero", "two", true));  // two blocks freed
   ASSERT_TRUE(package.add_file(work, "two", "z", true));
   ASSERT_TRUE(package.add_file(work, "two", "z", true));
-  ASSERT_TRUE(package.extract(work, "out", "z"));
-  EXPECT_EQ(read_file(path("out")), pattern(2048, 1));
-  ASSERT_TRUE(package.extract(work, "out", "two"));
-  EXPECT_EQ(read_file(path("out")), "");
+  EXPECT_EQ(extracted(package, "z"), pattern(2048, 1));
+  EXPECT_EQ(extracted(package, "two"), "");
 }
 
 // ---- flags -----------------------------------------------------------------
@@ -324,8 +317,7 @@ TEST_F(PackageTest, KeptListReachesTheDiskAtFlush) {
   ASSERT_TRUE(reader.find_file("b", b));
   EXPECT_EQ(b.size, 300u);
   EXPECT_NE(reader.header.first_free, 0u);
-  ASSERT_TRUE(reader.extract(work, "out", "b"));
-  EXPECT_EQ(read_file(path("out")), pattern(300, 1));
+  EXPECT_EQ(extracted(reader, "b"), pattern(300, 1));
 }
 
 TEST_F(PackageTest, KeptListIsWrittenWhenThePackageCloses) {
@@ -353,10 +345,7 @@ TEST_F(PackageTest, ReadOnlyPackageNeverWrites) {
     EXPECT_EQ(package.open_file("a", 1, 0), nullptr);
     EXPECT_EQ(package.open_file("a", 2, 0), nullptr);
     EXPECT_EQ(package.open_text_file("a", 2), nullptr);
-    DATA_FILE* file = package.open_file("a", 0, 0);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(read_all(file), pattern(2000, 1));
-    EXPECT_TRUE(FOLDER::close_data_file(file));
+    EXPECT_EQ(read_all(package, "a"), pattern(2000, 1));
     EXPECT_TRUE(package.flush());
   }
   EXPECT_EQ(read_file(path("p.pkg")), before);
@@ -443,12 +432,8 @@ TEST_F(PackageTest, StoredNamesHoldUpTo2047Bytes) {
     ASSERT_TRUE(package.is_open()) << keep_list;
     EXPECT_TRUE(package.has_file(deep.c_str()));
     EXPECT_TRUE(package.has_file(longest.c_str()));
-    ASSERT_TRUE(package.extract(work, "b.out", "b"));
-    EXPECT_EQ(read_file(path("b.out")), "bee");
-    DATA_FILE* file = package.open_file(longest.c_str(), 0, 0);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(read_all(file), "x");
-    FOLDER::close_data_file(file);
+    EXPECT_EQ(extracted(package, "b"), "bee");
+    EXPECT_EQ(read_all(package, longest.c_str()), "x");
   }
 }
 
@@ -482,8 +467,7 @@ TEST_F(PackageTest, DataFileOfAMissingStoredFile) {
   EXPECT_TRUE(list_names(temp_path()).empty()) << "the copy is removed";
 
   // Mode 1 with order 255 wrote the order byte 0 first.
-  ASSERT_TRUE(package.extract(work, "new.out", "new"));
-  EXPECT_EQ(read_file(path("new.out")), std::string("\0\x44\x33\x22\x11", 5) + le32(5) + "hello");
+  EXPECT_EQ(extracted(package, "new"), std::string("\0\x44\x33\x22\x11", 5) + le32(5) + "hello");
 
   file = package.open_file("new", 0, 255);
   ASSERT_NE(file, nullptr);
@@ -511,8 +495,7 @@ TEST_F(PackageTest, DataFileUpdateIsStoredBackOnClose) {
   ASSERT_TRUE(FOLDER::close_data_file(file));
   data.replace(4000, 7, "CHANGED");
   data += "TAIL";
-  ASSERT_TRUE(package.extract(work, "d.out", "d"));
-  EXPECT_EQ(read_file(path("d.out")), data);
+  EXPECT_EQ(extracted(package, "d"), data);
 }
 
 TEST_F(PackageTest, DataFileReadOnlyCloseLeavesThePackageAlone) {
@@ -577,8 +560,7 @@ TEST_F(PackageTest, TextFilesWriteAppendAndRead) {
   ASSERT_TRUE(text->write_string("appended\n"));
   ASSERT_TRUE(PACKAGE::close_text_file(text));
 
-  ASSERT_TRUE(package.extract(work, "notes.txt", "notes"));
-  EXPECT_EQ(read_file(path("notes.txt")), "first line\ncaf\xC3\xA9\nappended\n");
+  EXPECT_EQ(extracted(package, "notes"), "first line\ncaf\xC3\xA9\nappended\n");
 
   text = package.open_text_file("notes", 0);
   ASSERT_NE(text, nullptr);
@@ -745,8 +727,7 @@ TEST_F(PackageTest, BigEndianArchivesAreRead) {
   source("be.pkg", file);
   PACKAGE package(work, "be.pkg", false, -1, false, false);
   ASSERT_TRUE(package.is_open());
-  ASSERT_TRUE(package.extract(work, "be.out", "be"));
-  EXPECT_EQ(read_file(path("be.out")), "abcdefghijkl");
+  EXPECT_EQ(extracted(package, "be"), "abcdefghijkl");
   // Writing keeps the file's byte order.
   source("more", "12345");
   ASSERT_TRUE(package.add_file(work, "more"));
@@ -754,8 +735,7 @@ TEST_F(PackageTest, BigEndianArchivesAreRead) {
   EXPECT_EQ(after.substr(1 + 54 + 4 + 2 + 8, 4),
             be(108));  // the old last record links to the new one
   EXPECT_EQ(after.substr(1 + 108, 8), be(4) + "more");
-  ASSERT_TRUE(package.extract(work, "more.out", "more"));
-  EXPECT_EQ(read_file(path("more.out")), "12345");
+  EXPECT_EQ(extracted(package, "more"), "12345");
 }
 
 // ---- hostile archives ------------------------------------------------------
@@ -820,27 +800,29 @@ TEST_F(HostilePackageTest, TruncatedArchives) {
   }
 }
 
-TEST_F(HostilePackageTest, CyclicChains) {
+TEST_F(HostilePackageTest, CyclicAndOverlongChains) {
+  const uint32_t a_last = 54 + 5 + 4, a_size = 54 + 5 + 12, b_first = 3171 + 5, used = 4 + 1024;
   const struct {
-    uint32_t field, value;
+    std::vector<std::array<uint32_t, 2>> edits;  // {field, value}
     uint16_t code;
-  } loops[] = {
-      {1107, 75, 4103},          // a's second block leads back to its first
-      {2139, 75, 0},             // a loop behind the record's last block is never followed
-      {3171 + 5 + 8, 54, 4103},  // b's record leads back to a's record
-      {54 + 5 + 8, 54, 4103},    // a record that leads to itself
+  } chains[] = {
+      {{{1107, 75}}, 4103},          // a's second block leads back to its first
+      {{{2139, 75}}, 0},             // a loop behind the record's last block is never followed
+      {{{3171 + 5 + 8, 54}}, 4103},  // b's record leads back to a's record
+      {{{54 + 5 + 8, 54}}, 4103},    // a record that leads to itself
+      // The first loop in an empty file: no block holds data.
+      {{{a_size, 0}, {75 + used, 0}, {1107 + used, 0}, {2139 + used, 0}, {1107, 75}}, 4103},
+      // a cut to its first block; b's 10 bytes behind one spare empty block, or two.
+      {{{a_last, 75}, {a_size, 1024}, {b_first, 2139}, {2139 + used, 0}, {2139, 3192}}, 0},
+      {{{a_last, 75}, {a_size, 1024}, {b_first, 1107}, {1107 + used, 0}, {2139 + used, 0}, {2139, 3192}}, 4103},
   };
-  for (const auto& loop : loops) {
+  for (const auto& chain : chains) {
+    SCOPED_TRACE(&chain - chains);
     std::string bytes = good;
-    put_u32_at(bytes, loop.field, loop.value);
-    EXPECT_EQ(try_archive(bytes), loop.code) << loop.field;
-    EXPECT_EQ(try_archive(bytes, true), loop.code) << loop.field;
+    for (const auto& [field, value] : chain.edits) put_u32_at(bytes, field, value);
+    EXPECT_EQ(try_archive(bytes), chain.code);
+    EXPECT_EQ(try_archive(bytes, true), chain.code);
   }
-  std::string bytes = good;  // the same loop in an empty file: no block holds data
-  put_u32_at(bytes, 54 + 5 + 12, 0);
-  for (uint32_t block : {75u, 1107u, 2139u}) put_u32_at(bytes, block + 4 + 1024, 0);
-  put_u32_at(bytes, 1107, 75);
-  EXPECT_EQ(try_archive(bytes), 4103);
 }
 
 TEST_F(HostilePackageTest, HugeNameLengths) {
@@ -951,8 +933,7 @@ TEST_F(HostilePackageTest, DirectoryWhoseLastFileLagsBehindTheChain) {
   PACKAGE package(work, "bad.pkg", false, -1, true, true);
   EXPECT_TRUE(package.has_file("a"));
   EXPECT_TRUE(package.has_file("b"));
-  ASSERT_TRUE(package.extract(work, "out", "new"));
-  EXPECT_EQ(read_file(path("out")), "new file");
+  EXPECT_EQ(extracted(package, "new"), "new file");
 }
 
 // ---- the 4 GiB limit ---------------------------------------------------------
@@ -973,8 +954,7 @@ TEST_F(PackageTest, PositionsAbove2GiBWork) {
   }
   PACKAGE package(work, "sparse.pkg", false, -1, true, true);
   ASSERT_TRUE(package.is_open());
-  ASSERT_TRUE(package.extract(work, "f.out", "f"));
-  EXPECT_EQ(read_file(path("f.out")), data);
+  EXPECT_EQ(extracted(package, "f"), data);
 }
 
 TEST_F(PackageTest, ArchiveRefusesToGrowPast4GiB) {

@@ -243,6 +243,16 @@ TEST(RandomTable, UnshuffledTableListsTheNumbersTenToALine) {
   EXPECT_NE(header.find("Random lookup table"), std::string::npos);
   EXPECT_NE(header.find("generated automatically"), std::string::npos);
   EXPECT_EQ(header.substr(header.size() - 20), "\n#ifdef RANDOM_CPP\n\n");
+
+  // Every entry is as wide as the maximum's digits plus one, on both sides of each power of ten.
+  const std::pair<std::string, std::vector<int32_t>> widths[] = {
+      {" 0,  1,", {9}}, {"  0,   1,", {10, 99}}, {"   0,    1,", {100, 109, 110, 999}},
+      {"    0,     1,", {1000, 1099, 1100, 9999}}, {"     0,      1,", {10000}}};
+  for (const auto& [first, maxima] : widths)
+    for (int32_t max_num : maxima) {
+      ASSERT_TRUE(create_random_table(max_num, 1, 0, path.c_str()));
+      EXPECT_THAT(test_support::read_file(path), testing::HasSubstr("{\n\t" + first)) << max_num;
+    }
 }
 
 TEST(RandomTable, ShufflesKeepEveryNumberAndWidthFollowsTheDigits) {

@@ -264,6 +264,7 @@ TEST_F(SoundTest, MalformedWavFilesAreRefusedAndLeaveTheBufferEmpty) {
       {"header cut inside the format", make_wav({.keep = 26}, samples), WAV_STATUS::TRUNCATED},
       {"format subchunk too short", make_wav({.format_size = 12}, samples), WAV_STATUS::NOT_WAV},
       {"no data subchunk", make_wav({.keep = 36}, samples), WAV_STATUS::NOT_WAV},
+      {"no format subchunk", make_wav({}, samples).replace(12, 4, "junk"), WAV_STATUS::NOT_WAV},
       {"not RIFF", "RIFX" + make_wav({}, samples).substr(4), WAV_STATUS::NOT_WAV},
       {"not WAVE", make_wav({}, samples).replace(8, 4, "AVI "), WAV_STATUS::NOT_WAV},
   };
