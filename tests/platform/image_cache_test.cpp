@@ -260,6 +260,11 @@ TEST_F(ImageCache, ReloadReadsTheFileAgain) {
     EXPECT_EQ(refs(cache, a), 3);  // the null added none
     IMAGE plain(2, 2);
     EXPECT_FALSE(cache.reload(&plain));
+    const std::string late = "late" + std::to_string(free_unused);  // missing when first asked for
+    EXPECT_EQ(cache.get(kSkin, late.c_str()), nullptr);
+    save(late.c_str(), pic);
+    cache.reload_all();
+    EXPECT_EQ(cache.get_width(cache.get(kSkin, late.c_str())), pic.width);  // its own size once it loads
   }
 }
 

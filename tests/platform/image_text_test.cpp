@@ -574,10 +574,13 @@ TEST_F(BlockTest, WrapsAtTheLastBlankThatFits) {
 }
 
 TEST_F(BlockTest, BreaksAfterADash) {
-  const int box = w("abc-defg") + 1;
-  ASSERT_LT(w("defghij"), box);
-  check(0, 0, box - 1, 2 * kSize - 1, "abc-defghij", TEXT_LEFT | TEXT_TOP,
-        {{0, 0, "abc-", nullptr, 0}, {0, kSize, "defghij", nullptr, 0}});
+  // {what the box holds, first line, second line}, also with the dash second.
+  for (const auto& [fits, first, rest] : {std::tuple{"abc-defg", "abc-", "defghij"}, {"a-bcdefg", "a-", "bcdefgh"}}) {
+    const int box = w(fits) + 1;
+    ASSERT_LT(w(rest), box);
+    check(0, 0, box - 1, 2 * kSize - 1, (std::string(first) + rest).c_str(), TEXT_LEFT | TEXT_TOP,
+          {{0, 0, first, nullptr, 0}, {0, kSize, rest, nullptr, 0}});
+  }
 }
 
 TEST_F(BlockTest, HyphenatesALongWordWhereTheLineAndADashFit) {

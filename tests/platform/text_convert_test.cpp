@@ -301,30 +301,26 @@ TEST(Utf8ToSystemText, AgreesWithPythonOnTheUtf8Side) {
 // ---- Cutting system text
 
 TEST(SystemTextCut, CutsOnlyAtCharacterBoundariesAndClosesRuns) {
-  std::string ascii(300, 'x');
-  system_text_cut(ascii, 255);
-  EXPECT_EQ(ascii, std::string(255, 'x'));
-
   // "ab" + run of two characters: 2 + 1 + 5 + 5 + 1 = 14 bytes.
-  std::string text = "ab\x01,4E2D,6587\x01";
-  std::string cut = text;
-  system_text_cut(cut, 13);  // the second group no longer fits with its close
-  EXPECT_EQ(cut, "ab\x01,4E2D\x01");
-  cut = text;
-  system_text_cut(cut, 8);  // not even the first group with its close
-  EXPECT_EQ(cut, "ab");
-  cut = text;
-  system_text_cut(cut, 14);
-  EXPECT_EQ(cut, text);
-
-  // The halves of a pair stay together.
-  std::string pair = "\x01,D83D,DE00\x01";
-  cut = pair;
-  system_text_cut(cut, 11);
-  EXPECT_EQ(cut, "");
-  cut = "\x01" "D83DDE00\x01";  // also without the separating comma
-  system_text_cut(cut, 9);
-  EXPECT_EQ(cut, "");
+  const std::string text = "ab\x01,4E2D,6587\x01", pair = "\x01,D83D,DE00\x01";
+  const struct {
+    std::string text;
+    size_t max_bytes;
+    std::string cut;
+  } rows[] = {
+      {std::string(300, 'x'), 255, std::string(255, 'x')},
+      {text, 14, text},
+      {text, 13, "ab\x01,4E2D\x01"},  // the second group no longer fits with its close
+      {text, 9, "ab\x01,4E2D\x01"},   // the first group just fits with its close
+      {text, 8, "ab"},                 // not even the first group with its close
+      {pair, 11, ""},                  // the halves of a pair stay together
+      {"\x01" "D83DDE00\x01", 9, ""},   // also without the separating comma
+  };
+  for (const auto& row : rows) {
+    std::string cut = row.text;
+    system_text_cut(cut, row.max_bytes);
+    EXPECT_EQ(cut, row.cut) << row.max_bytes;
+  }
 }
 
 // ---- Control characters shown

@@ -87,6 +87,7 @@ TEST(VornStringStoredForm, ShortOrLyingDataFailsAndLeavesItEmpty) {
   EXPECT_EQ(text.get_length(), 0);
   EXPECT_LE(text.get_capacity(), 1 << 20);
   EXPECT_LE(lying.largest_request, 1 << 20);
+  EXPECT_EQ(lying.position, lying.bytes.size());  // a length it may hold: the bytes there were read
 
   // 2^31 and above are refused outright.
   MEMORY_DEVICE huge(length_word(0x80000000u) + "abc");
