@@ -526,7 +526,7 @@ protected:
     while (top < d.y2 && language_page.at(column, top) == face) ++top;
     int bottom = (d.y1 + d.y2) / 2 + ((d.y1 + d.y2) / 2 - top);
     click((d.x1 + d.x2) / 2, top + (bottom - top) * (1 + 2 * index) / 4);
-    return settle();
+    return settle_from(language_page);
   }
 
   // From the language page to the options page: the first language, the
@@ -536,7 +536,7 @@ protected:
     PICTURE page = choose_language(settle(), 0);
     for (int forward = 0; forward < 3; ++forward) {
       EXPECT_TRUE(click_bottom_button(page, dialog_of(page), 0));
-      page = settle();
+      page = settle_from(page);
     }
     return page;
   }

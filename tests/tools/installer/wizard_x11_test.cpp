@@ -634,7 +634,7 @@ TEST_F(SmallScreen, OptionsPageWarnsAndTheLogKeepsTheMessage) {
   // the bottom row of buttons of the two together is its own, No (Stay)
   // on the right.
   ASSERT_TRUE(click_bottom_button(warned, dialog_of(warned), 0));
-  const PICTURE answered = settle();
+  const PICTURE answered = settle_from(warned);
   save(answered, "small_screen_after_no");
   const RECT_FOUND warning = changed_box(warned, answered);
   ASSERT_TRUE(warning.found());
