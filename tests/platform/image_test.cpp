@@ -572,9 +572,7 @@ TEST(ImageExport, FormatsRowStepsAndRotation) {
 
   // Red and blue exchanged.
   image.export_pixels(out.data(), 65535, 1, 1, 0);
-  EXPECT_EQ(out[0], 0xFF332211u);
-  EXPECT_EQ(out[1], 0x80D0E0F0u);
-  EXPECT_EQ(out[5], 0xFF1F8F0Fu);
+  EXPECT_EQ(out, (std::vector<uint32_t>{0xFF332211, 0x80D0E0F0, 0x00FFFFFF, 0x12785634, 0xFF000000, 0xFF1F8F0F}));
 
   // 5-6-5: red's top five bits, green's top six, blue's top five.
   std::vector<uint16_t> rgb(6);
@@ -595,6 +593,10 @@ TEST(ImageExport, FormatsRowStepsAndRotation) {
   // Rotated and bottom-up: column 0 lands in the last row (index width - 1).
   image.export_pixels(turned.data(), 65535, -1, 0, 1);
   EXPECT_EQ(turned, (std::vector<uint32_t>{p[1][2], p[0][2], p[1][1], p[0][1], p[1][0], p[0][0]}));
+  IMAGE dot(1, 1);  // out[0] holds red and blue exchanged
+  dot.pixels[0] = p[0][0];
+  dot.export_pixels(out.data(), 65535, 1, 0, 0);
+  EXPECT_EQ(out[0], p[0][0]);
 }
 
 // ---------------------------------------------------------------------------

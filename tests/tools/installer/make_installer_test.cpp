@@ -654,7 +654,8 @@ TEST_F(MakeInstaller, TheReadmeExampleBuildsWithoutAWarning) {
 
 // The edges of the ranges are taken and stored as they are.
 TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
-  put("a.txt", "a");
+  const std::string plain = "not deflated: the setup shows these bytes as they are";
+  put("a.txt", plain);
   const test_support::RunResult built = build(
       "window = 1 1\n# window = 2 2\nwindow = 8192 8192\ndialog = 1 1 0 0\ndialog = 8192 8192 -1 -1\nmin_screen = 1 1\n"
       "time_stamp=0\n"  // blanks around '=' are optional
@@ -665,6 +666,7 @@ TEST_F(MakeInstaller, NumbersAtTheEdgesOfTheirRangesAreStored) {
   DATABASE data;
   SPLASH_SEEN splash;
   ASSERT_TRUE(read_database(data, &splash));
+  EXPECT_NE(test_support::read_file(program()).find(plain), std::string::npos);  // compressed = 0
   // The quit question: three quarters of the dialog's width, half its height.
   EXPECT_TRUE(test_support::text_matches_reference("installer", "range_edges_data",
                                                    stored_data(data, splash, scratch.path())));

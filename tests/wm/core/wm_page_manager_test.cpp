@@ -296,8 +296,9 @@ TEST_F(PageManager, HistoryHoldsTwentyPagesAndSkipsSameStamps) {
   }
   EXPECT_EQ(manager->area(0).slot_count, 20);
   EXPECT_EQ(destroyed_words, std::vector<uintptr_t>{1});
-  EXPECT_EQ((std::vector<uintptr_t>{manager->get_page_word(0), manager->get_page_word(19), manager->get_page_word(20)}),
-            (std::vector<uintptr_t>{2, 21, 0}));
+  EXPECT_EQ((std::vector<uintptr_t>{manager->get_page_word(-1), manager->get_page_word(0), manager->get_page_word(19),
+                                    manager->get_page_word(20)}),
+            (std::vector<uintptr_t>{0, 2, 21, 0}));
   manager->history_back();  // page 20 carries the same stamp: page 19
   switch_frame();
   EXPECT_EQ(manager->area(0).current_slot, 17);

@@ -178,7 +178,7 @@ TEST_F(TextEdit, KeepsSystemTextWithinItsMaximum) {
   } filters[] = {
       {WM_TEXT_EDIT::filter_number, {'0', '9', '.', '-', '+'}, {'a', ' ', ',', 0xE9, 0x20AC}},
       {WM_TEXT_EDIT::filter_name, {'a', 'Z', '9', '\'', '-', ' ', 127, 0xE9, 0xDF, 0x416}, {'.', '_', 0xD7}},
-      {WM_TEXT_EDIT::filter_word, {'a', 'Z', '\'', '-', 127, 0xF6}, {'9', ' ', '.', 0xF7}},
+      {WM_TEXT_EDIT::filter_word, {'a', 'Z', '\'', '-', 127, 0xF6, 0xAA, 0xB5, 0xBA, 0xC0}, {'9', ' ', '.', 0xF7, 0xBF}},
       {WM_TEXT_EDIT::filter_words, {'a', 'Z', '\'', '-', ' ', 127, 0xC4}, {'9', '.', 0xA3}},
       {WM_TEXT_EDIT::filter_file_name,
        {'a', 'Z', '9', '.', '-', '+', '!', '$', '%', '(', ')', '_', '=', '[', ']', '{', '}', ';', ':',
