@@ -188,6 +188,7 @@ TEST(ImageScale, AspectResultOverALimitSettlesWhenTheRatiosTie) {
       // still decides.
       {1000, 1, 500, 0, 65535, 100, false, 500, 1},
       {1, 1000, 0, 1, 100, 65535, false, 1, 1},  // a limit of one row holds too
+      {3, 7, 2, 0, 2, 65535, false, 2, 4},      // a width exactly at its limit is kept
   };
   for (const auto& row : rows) {
     IMAGE image(row.w, row.h);

@@ -570,20 +570,17 @@ TEST(ImageExport, FormatsRowStepsAndRotation) {
   EXPECT_EQ(wide, (std::vector<uint32_t>{p[1][0], p[1][1], p[1][2], 0xCAFEBABE, p[0][0], p[0][1],
                                          p[0][2], 0xCAFEBABE}));
 
-  // Red and blue exchanged.
+  // Red and blue exchanged; a format it does not know writes nothing.
   image.export_pixels(out.data(), 65535, 1, 1, 0);
+  image.export_pixels(out.data(), 65535, 1, 3, 0);
   EXPECT_EQ(out, (std::vector<uint32_t>{0xFF332211, 0x80D0E0F0, 0x00FFFFFF, 0x12785634, 0xFF000000, 0xFF1F8F0F}));
 
-  // 5-6-5: red's top five bits, green's top six, blue's top five.
+  // 5-6-5 (red's top five bits, green's top six, blue's top five), upright and turned.
   std::vector<uint16_t> rgb(6);
   image.export_pixels(rgb.data(), 65535, 1, 2, 0);
-  auto to565 = [](uint32_t c) {
-    uint32_t r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
-    return static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-  };
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(rgb[k], to565(p[k / 3][k % 3])) << k;
-  EXPECT_EQ(rgb[2], 0xFFFF);
-  EXPECT_EQ(rgb[4], 0x0000);
+  EXPECT_EQ(rgb, (std::vector<uint16_t>{0x1106, 0xF71A, 0xFFFF, 0x32AF, 0x0000, 0x0C63}));
+  image.export_pixels(rgb.data(), 65535, 1, 2, 1);
+  EXPECT_EQ(rgb, (std::vector<uint16_t>{0x32AF, 0x1106, 0x0000, 0xF71A, 0x0C63, 0xFFFF}));
 
   // Rotated: destination row i is source column i read from the bottom up;
   // rows are height (2) pixels long.

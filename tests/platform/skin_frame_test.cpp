@@ -421,42 +421,29 @@ TEST_F(SkinFrame, EdgesRepeatByTheirOwnSize) {
   }
 }
 
-TEST_F(SkinFrame, HorizontalThreeSliceAtSeveralSizes) {
-  IMAGE left, mid, right;
+TEST_F(SkinFrame, ThreeSliceBarsAndColumnsAtSeveralSizes) {
+  IMAGE left, mid, right, top, col, bottom;
   save_three_slice("bar", left, mid, right);
-  SKIN_FRAME frame(&cache);
-  ASSERT_TRUE(frame.load(kSkin, "bar", skin_load_flags));
-  IMAGE target(30, 20);
-  // w, h and the ends' widths: taller and shorter than the pictures, a
-  // cut last tile, ends shrunk to 4 x 3 / 5 = 2 and 4 x 2 / 5 = 1.
-  const int sizes[][4] = {{14, 6, 3, 2}, {12, 3, 3, 2}, {4, 4, 2, 1}, {5, 2, 3, 2}, {16, 4, 3, 2}};
-  for (const auto& s : sizes) {
-    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
-               BLIT_COPY);
-    EXPECTED want = frame_expected({{&left, &mid, &right}}, s[0], s[1], s[2], s[3], 0, 0);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
-  }
-}
-
-TEST_F(SkinFrame, VerticalThreeSliceAtSeveralSizes) {
-  IMAGE top, mid, bottom;
   make_picture(top, 4, 2, 0xA00000);
-  make_picture(mid, 4, 2, 0xB00000);
+  make_picture(col, 4, 2, 0xB00000);
   make_picture(bottom, 4, 3, 0xC00000);
-  save("col_top", top);
-  save("col_mid", mid);
-  save("col_bottom", bottom);
-  SKIN_FRAME frame(&cache);
-  ASSERT_TRUE(frame.load(kSkin, "col", skin_load_flags));
+  for (auto [name, image] : {std::pair{"col_top", &top}, {"col_mid", &col}, {"col_bottom", &bottom}}) save(name, *image);
+  SKIN_FRAME bar(&cache), column(&cache);
+  ASSERT_TRUE(bar.load(kSkin, "bar", skin_load_flags) && column.load(kSkin, "col", skin_load_flags));
   IMAGE target(30, 30);
-  // w, h and the ends' heights (4 x 2 / 5 = 1 and 4 x 3 / 5 = 2 when short).
-  const int sizes[][4] = {{6, 11, 2, 3}, {3, 8, 2, 3}, {6, 4, 1, 2}, {4, 5, 2, 3}, {4, 9, 2, 3}};
+  // w, h and the ends' sizes. Bars: taller and shorter than the pictures, a
+  // cut last tile, ends shrunk to 4 x 3 / 5 = 2 and 4 x 2 / 5 = 1. Columns:
+  // ends 4 x 2 / 5 = 1 and 4 x 3 / 5 = 2 high when short.
+  const struct { bool across; int w, h, first, last; } sizes[] = {
+      {true, 14, 6, 3, 2}, {true, 12, 3, 3, 2}, {true, 4, 4, 2, 1}, {true, 5, 2, 3, 2}, {true, 16, 4, 3, 2},
+      {false, 6, 11, 2, 3}, {false, 3, 8, 2, 3}, {false, 6, 4, 1, 2}, {false, 4, 5, 2, 3}, {false, 4, 9, 2, 3}};
   for (const auto& s : sizes) {
-    frame.draw(0, 0, static_cast<uint16_t>(s[0] - 1), static_cast<uint16_t>(s[1] - 1), 0, &target,
-               BLIT_COPY);
-    EXPECTED want = frame_expected({{&top}, {&mid}, {&bottom}}, s[0], s[1], 0, 0, s[2], s[3]);
-    EXPECT_TRUE(same_pixels(frame.composite, want)) << s[0] << "x" << s[1];
-    EXPECT_TRUE(s[0] < 4 || stretches_row(*frame.composite, 0, top, 0)) << s[0] << "x" << s[1];
+    SKIN_FRAME& frame = s.across ? bar : column;
+    frame.draw(0, 0, static_cast<uint16_t>(s.w - 1), static_cast<uint16_t>(s.h - 1), 0, &target, BLIT_COPY);
+    EXPECTED want = s.across ? frame_expected({{&left, &mid, &right}}, s.w, s.h, s.first, s.last, 0, 0)
+                             : frame_expected({{&top}, {&col}, {&bottom}}, s.w, s.h, 0, 0, s.first, s.last);
+    EXPECT_TRUE(same_pixels(frame.composite, want)) << s.w << "x" << s.h;
+    EXPECT_TRUE(s.across || s.w < 4 || stretches_row(*frame.composite, 0, top, 0)) << s.w << "x" << s.h;
   }
 }
 

@@ -12,12 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "debug_stream.h"
 #include "folder.h"
 #include "image.h"
 #include "memory_device.h"
 #include "picture_compare.h"
 #include "platform.h"
 #include "sound.h"
+#include "sound_streams.h"
 #include "sound_voice.h"
 #include "test_support.h"
 #include "wav_decode.h"
@@ -181,6 +183,11 @@ TEST_F(SoundTest, MixerThreadLivesExactlyAsLongAsSomeBuffer) {
   }
   EXPECT_FALSE(is_sound_mixer_running());
   ASSERT_TRUE(ts::write_file(scratch.file("beep.wav"), make_wav({}, sample_bytes(test_frames(64)))));
+  // The sound trace names each buffer made and each play's settings and result.
+  DEBUG_STREAM& trace = sound_manager_stream();
+  const uint16_t saved_flags = (trace.has_output(), trace.flags);
+  trace.flags = DEBUG_TO_CONSOLE;
+  testing::internal::CaptureStdout();
   {
     SOUND_MANAGER manager(2);
     EXPECT_EQ(thread_count(), before + 1);
@@ -205,6 +212,11 @@ TEST_F(SoundTest, MixerThreadLivesExactlyAsLongAsSomeBuffer) {
     EXPECT_EQ(manager.play(2, app, "beep.wav", 50, 0, false), -1);
     EXPECT_EQ(manager.get_buffer(-1), nullptr);
   }
+  const std::string said = testing::internal::GetCapturedStdout();
+  trace.flags = saved_flags;
+  for (const char* line : {"Buffer index 1 created\n", "buffer 0, loop 1, vol 100, pan -100, ok 1\n",
+                           "buffer 0, loop 0, vol 50, pan 0, ok 0\n"})
+    EXPECT_NE(said.find(line), std::string::npos) << said;
   EXPECT_FALSE(is_sound_mixer_running());
   EXPECT_TRUE(eventually([&] { return thread_count() == before; }));
 
