@@ -1075,7 +1075,8 @@ TEST_F(FileServicesTest, HomeFolderAndSystemPathsComeFromTheOverrides) {
   set_home_folder_override((home + "/").c_str());
   EXPECT_EQ(std::string(get_home_folder()), home);
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where the home is looked up anew
-  for (const char* value : {"", static_cast<const char*>(nullptr)})  // a user with no password entry (only root can become one), HOME empty or missing: the root
+  const std::string too_long = "/" + std::string(FOLDER_PATH_SIZE - 1, 'h');  // no room left for its terminator
+  for (const char* value : {"", static_cast<const char*>(nullptr), too_long.c_str()})  // a user with no password entry (only root can become one), HOME empty, missing or too long: the root
     if (geteuid() == 0) { EXPECT_EXIT({ set_home_folder_override(nullptr); value ? setenv("HOME", value, 1) : unsetenv("HOME");
                   if (setuid(54321) == 0) fputs(get_home_folder(), stderr); exit(0); }, testing::ExitedWithCode(0), "^/$"); }
   set_home_folder_override(nullptr);

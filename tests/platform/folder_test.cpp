@@ -131,6 +131,7 @@ TEST_F(FolderTest, SetPathFailures) {
   EXPECT_EQ(landed(folder, folder.set_path(nullptr)), "failed: /");
 
   EXPECT_EQ(landed(folder, folder.set_path("/usr/lib")), "failed: " + app);
+  EXPECT_EQ(landed(folder, folder.set_path("$ROOT1/..")), "failed: /");  // nothing lies above the root
 
   // The walk keeps the levels it reached.
   EXPECT_EQ(landed(folder, folder.set_path("$APP/a/missing/x")), "failed: " + app + "/a");
@@ -404,12 +405,12 @@ TEST_F(FolderTest, RelativePaths) {
   FOLDER from = folder_at(app + "/a/b");
   FOLDER to = folder_at(app + "/a/c/d");
   char text[FOLDER_PATH_SIZE];
-  ASSERT_TRUE(from.get_relative_path(to, text, sizeof text));
-  EXPECT_STREQ(text, "$HERE/../c/d/");
-  ASSERT_TRUE(from.get_relative_path(from, text, sizeof text));
-  EXPECT_STREQ(text, "$HERE");
-  ASSERT_TRUE(to.get_relative_path(from, text, sizeof text));
-  EXPECT_STREQ(text, "$HERE/../../b/");
+  FOLDER up = folder_at(app + "/a");
+  for (auto [a, b, want] : {std::tuple{&from, &to, "$HERE/../c/d/"}, {&from, &from, "$HERE"},
+                            {&to, &from, "$HERE/../../b/"}, {&from, &up, "$HERE/.."}}) {
+    ASSERT_TRUE(a->get_relative_path(*b, text, sizeof text));
+    EXPECT_STREQ(text, want);
+  }
 
   // Back again through set_path.
   make_dirs(app + "/a/b");

@@ -516,13 +516,12 @@ TEST_F(DatabaseTest, DamagedStreamsFailAndLeaveAClearedDatabase) {
     damaged.push_back(good);
     damaged.back().replace(installations, 2, std::string(count, 2));
   }
-  // An empty installation whose file count lies, where the bytes that
-  // follow the count would read as the data's end.
+  // An empty installation whose file or shortcut count lies, where the
+  // bytes that follow the count would read as the data's end.
   DATABASE plain;
   plain.installations.resize(1);
-  damaged.push_back(write(plain));
-  const size_t files = damaged.back().size() - 2 - 4 - 2 - 4 * 4 - 2 - 2;
-  damaged.back().replace(files, 2, "\xff\x7f");
+  const size_t files = write(plain).size() - 2 - 4 - 2 - 4 * 4 - 2 - 2;
+  for (size_t count : {files, files + 2}) damaged.push_back(write(plain).replace(count, 2, "\xff\x7f"));
   damaged.push_back(good);  // a text length of nearly 4 GiB
   damaged.back().replace(language_name - 4, 4, "\xf0\xff\xff\xff");
   damaged.push_back(good);  // 2 GiB: longer than any text may be

@@ -583,8 +583,10 @@ TEST_F(InstallDialog, ChoiceGridsShowEveryChoiceWhole) {
   snprintf(data.languages[0].installation_strings[1].data(), DATABASE_TEXT_SIZE, "%s", wide.c_str());
   build(WIZARD_PAGE_INSTALL_TYPE);
   ASSERT_NE(option_grid, nullptr);
-  EXPECT_EQ(option_grid->width, dialog->get_client()->width);
-  EXPECT_EQ(option_grid->x, dialog->get_client()->x);
+  EXPECT_EQ(std::pair(option_grid->x, option_grid->width), std::pair(dialog->get_client()->x, dialog->get_client()->width));
+  auto ticked = [](int32_t row) { return static_cast<WM_CHECK_BOX*>(option_grid->get_cell(0, row))->is_checked(); };
+  on_wizard_button(nullptr, 2, 0);  // the tick moves from the installation chosen to the other one
+  EXPECT_EQ(std::pair(ticked(0), ticked(1)), std::pair(true, false));
 }
 
 // Each page of the dialog as the page manager paints it, compared whole

@@ -290,6 +290,7 @@ TEST_F(PackageLoading, PreviousInstallationIsFoundFromItsLog) {
       {0, 1, "", "$ROOT0/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
       {0, 1, "", "$NO_SUCH/apps", kUser, "Settings: 5 0 $NO_SUCH/apps\n", false},
       {1, 1, "$APP/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", true},
+      {1, 1, "$APP/syslogs", "", kSystem, "Settings: 5 1\n", true},  // its folder is the system's own
       {1, 1, "$APP/syslogs", "", kSystem, "Settings: 5 0 $ROOT0/apps\n", false},
       {1, 1, "$APP/../bin/syslogs", "", kSystem, "Settings: 5 1 $SYSAPP\n", false},
       // No system log path: a user lookup, in the install folder itself.

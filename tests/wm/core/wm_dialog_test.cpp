@@ -500,17 +500,17 @@ TEST_F(Dialog, GreyBehindAndScreenshot) {
 
   // Bodies in each look over what lies behind: darkened square and
   // rounded, faded across inside an indented border, rounded and faded
-  // down with the text colour as outline.
+  // down with the text colour as outline, a plain face rounded.
   const uint32_t looks[] = {
       SSF_DARKENED_BACKGROUND, SSF_DARKENED_BACKGROUND, SSF_HFADING | SSF_DRAW_BORDER | SSF_INDENT_BORDER,
-      SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_USE_TEXT_COLOUR_FOR_OUTLINE};
-  for (int i = 0; i < 4; ++i) {
+      SSF_VFADING | SSF_DRAW_BORDER | SSF_OUTSTANDING_BORDER | SSF_USE_TEXT_COLOUR_FOR_OUTLINE, 0};
+  for (int i = 0; i < 5; ++i) {
     WM_STYLE_SET look = body;
     look.drawing_flags = looks[i];
-    look.shading_flags = i % 2 ? 255 : 15;  // the corners rounded
+    look.shading_flags = i % 2 || i == 4 ? 255 : 15;  // the corners rounded
     look.fg_colour = 0xFFE0C040;
     if (i == 2) look.fading_colour = 0x80101830;  // across to half clear
-    root.add_overlay(new WM_DIALOG(static_cast<int16_t>(4 + 49 * i), 20, 46, 60, "B", &look, &title,
+    root.add_overlay(new WM_DIALOG(static_cast<int16_t>(4 + 39 * i), 20, 36, 60, "B", &look, &title,
                                    nullptr, &effects),
                      false);
   }
