@@ -154,11 +154,11 @@ TEST_F(Script, Backgrounds) {
       {"vertical fading", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_VFADING, s.fading_colour = 0xFF0000FF; },
        0xFF0000C1, 0xFF0000C1, 0xFF000080},
       {"to black by default", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_HFADING; }, 0xFF00007F, 0xFF000040, 0xFF000080},
-      {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; }, 0xFF404040,
-       0xFF404040, 0xFF404040},
+      {"darkened", [](WM_STYLE_SET& s) { s.drawing_flags = SSF_DARKENED_BACKGROUND; }, 0xFF404040, 0xFF404040, 0xFF404040},
       {"rounded", [](WM_STYLE_SET& s) { s.shading_flags = 255; }, kBack, kBack, kScreen},
-      {"unset colour", [](WM_STYLE_SET& s) { s.bg_colour = 0x00000080; }, kScreen, kScreen,
-       kScreen},
+      {"unset colour", [](WM_STYLE_SET& s) { s.bg_colour = 0x00000080; }, kScreen, kScreen, kScreen},
+      // Half clear over the grey: each channel (grey x 127 + own x 128) >> 8.
+      {"half clear", [](WM_STYLE_SET& s) { s.bg_colour = 0x80000080; }, 0xFF3F3F7F, 0xFF3F3F7F, 0xFF3F3F7F},
       {"skin frame",
        [](WM_STYLE_SET& s) {
          s.set_image_filename("lbl");
