@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "random.h"
@@ -210,11 +211,9 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 TEST(GeneratePassword, RefusesImpossibleRequests) {
   char out[PASSWORD_BUFFER_SIZE];
-  EXPECT_EQ(generate_password(3, 8, 0, out), nullptr);
-  EXPECT_EQ(generate_password(6, 5, 0, out), nullptr);
-  EXPECT_EQ(generate_password(4, 8, PASSWORD_NEED_CAPITAL, out), nullptr);
-  EXPECT_EQ(generate_password(4, 8, PASSWORD_NEED_DIGIT | PASSWORD_CAPITALS, out), nullptr);
-  EXPECT_EQ(generate_password(300, 400, 0, out), nullptr);
+  for (const auto& [least, most, flags] : std::vector<std::tuple<int16_t, int16_t, int>>{
+           {3, 8, 0}, {6, 5, 0}, {4, 8, PASSWORD_NEED_CAPITAL}, {4, 8, PASSWORD_NEED_DIGIT | PASSWORD_CAPITALS}, {300, 400, 0}})
+    EXPECT_EQ(generate_password(least, most, flags, out), nullptr) << least << " " << most;
 }
 
 TEST(GeneratePassword, RequiredClassesAreAlwaysPresent) {
@@ -288,23 +287,16 @@ TEST(TextUtilities, UpperCaseInPlace) {
 }
 
 TEST(TextUtilities, NumbersSaturateLikeTheir32BitFormsAndFormattedTextsAreWhole) {
-  EXPECT_EQ(text_to_int(nullptr, -9), -9);
-  EXPECT_EQ(text_to_int("42", 0), 42);
-  EXPECT_EQ(text_to_int("  -17xyz", 0), -17);
-  EXPECT_EQ(text_to_int("abc", 5), 0);
-  EXPECT_EQ(text_to_int("3000000000", 0), 2147483647);
-  EXPECT_EQ(text_to_int("-3000000000", 0), INT32_MIN);
-  EXPECT_EQ(text_to_int("99999999999999999999999", 0), INT32_MAX);
-
-  EXPECT_EQ(text_to_unsigned(nullptr, 77u), 77u);
-  EXPECT_EQ(text_to_unsigned("4294967295", 0), 4294967295u);
-  EXPECT_EQ(text_to_unsigned("4294967296", 0), 4294967295u);
-  EXPECT_EQ(text_to_unsigned("99999999999999999999999", 0), 4294967295u);
-  EXPECT_EQ(text_to_unsigned(" +7", 0), 7u);
-  EXPECT_EQ(text_to_unsigned("-5", 0), 4294967291u);  // wraps within 32 bits
-  EXPECT_EQ(text_to_unsigned("-4294967296", 0), 4294967295u);
-  EXPECT_EQ(text_to_unsigned("-18446744073709551615", 0), 4294967295u);
-  EXPECT_EQ(text_to_unsigned("x1", 3), 0u);
+  for (const auto& [text, fallback, value] : std::vector<std::tuple<const char*, int32_t, int32_t>>{
+           {nullptr, -9, -9}, {"42", 0, 42}, {"  -17xyz", 0, -17}, {"abc", 5, 0}, {"3000000000", 0, INT32_MAX},
+           {"-3000000000", 0, INT32_MIN}, {"99999999999999999999999", 0, INT32_MAX}})
+    EXPECT_EQ(text_to_int(text, fallback), value) << (text ? text : "null");
+  // Negative texts wrap within 32 bits, as far as they fit in 64.
+  for (const auto& [text, fallback, value] : std::vector<std::tuple<const char*, uint32_t, uint32_t>>{
+           {nullptr, 77, 77}, {"4294967295", 0, UINT32_MAX}, {"4294967296", 0, UINT32_MAX},
+           {"99999999999999999999999", 0, UINT32_MAX}, {" +7", 0, 7}, {"-5", 0, 4294967291u},
+           {"-4294967296", 0, UINT32_MAX}, {"-18446744073709551615", 0, UINT32_MAX}, {"x1", 3, 0}})
+    EXPECT_EQ(text_to_unsigned(text, fallback), value) << (text ? text : "null");
 
   EXPECT_DOUBLE_EQ(text_to_double(nullptr, 1.5), 1.5);
   EXPECT_DOUBLE_EQ(text_to_double("2.25e2", 0), 225.0);

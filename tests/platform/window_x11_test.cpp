@@ -737,12 +737,9 @@ TEST_F(WindowX11, ClosingEmptiesTheScreenImage) {
 }
 
 TEST(ScreenGrid, PointsMapToScreensOf4096PixelCells) {
-  EXPECT_EQ(screen_of_point(0, 0), 0);
-  EXPECT_EQ(screen_of_point(-1, 5000), 0);
-  EXPECT_EQ(screen_of_point(4096, 0), 8);
-  EXPECT_EQ(screen_of_point(0, 4096), 1);
-  EXPECT_EQ(screen_of_point(3 * 4096 + 7, 2 * 4096), 26);
-  EXPECT_EQ(screen_of_point(8 * 4096, 0), 0);
+  const int32_t points[][3] = {{0, 0, 0}, {-1, 5000, 0}, {4096, 0, 8}, {0, 4096, 1},
+                               {3 * 4096 + 7, 2 * 4096, 26}, {8 * 4096, 0, 0}};
+  for (const auto& p : points) EXPECT_EQ(screen_of_point(p[0], p[1]), p[2]) << p[0] << "," << p[1];
   EXPECT_EQ(screen_origin_x(26), 3 * 4096);
   EXPECT_EQ(screen_origin_y(26), 2 * 4096);
 }

@@ -646,10 +646,14 @@ TEST_F(Button, DragAndDrop) {
       frame(*tree);
     }
   };
-  // Dropped elsewhere, then dragged away and back: released in place.
+  // Dropped elsewhere, then dragged away and back with the right button,
+  // straight after a hotkey was tapped: released in place.
   const std::pair<int, int> paths[][2] = {{{120, 100}, {120, 100}}, {{31, 30}, {30, 30}}};
-  for (const auto& path : paths) {
-    drag(1, {path[0], path[1]});
+  b->set_hotkey('h');
+  for (const int button : {1, 2}) {
+    const auto& path = paths[button - 1];
+    for (const auto& keys : {std::set<uint32_t>{'h'}, {}}) { wm_test::held_keys = keys; frame(root); }
+    drag(button, {path[0], path[1]});
     EXPECT_TRUE(WM_SCREEN_OBJECT::is_overlay(b));
     EXPECT_EQ(b->depth, -1);  // still at its place in the tree
     clear_screen();
@@ -658,7 +662,7 @@ TEST_F(Button, DragAndDrop) {
               kScreen);
     EXPECT_TRUE(test_support::picture_matches_reference(
         "core4", "button_dragged_" + std::to_string(path[1].first), *get_screen_image()));
-    input.release(1);
+    input.release(button);
     frame(root);
     EXPECT_FALSE(WM_SCREEN_OBJECT::is_overlay(b));
     EXPECT_EQ(std::pair(b->x, b->y), (std::pair<int16_t, int16_t>(20, 20)));

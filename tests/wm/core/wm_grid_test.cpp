@@ -696,18 +696,22 @@ TEST_F(Grid, TabWalksTheCellsInViewRowByRow) {
   }
 }
 
-// A cell whose input empties and refills the grid it sits in.
+// A cell whose input empties and refills the grid it sits in, with another
+// such cell beside the first row's.
 class REFILLING_CELL : public CELL {
 public:
   explicit REFILLING_CELL(WM_GRID* g) : owner(g) {}
   int32_t process() override {
     WM_GRID* g = owner;
+    ++refills;
     g->clear(true);
     g->default_row_height = 10;
     for (int32_t r = 0; r < 3; ++r) g->set_cell(0, r, new CELL);
+    g->set_cell(1, 0, new REFILLING_CELL(g));
     return 0;  // this cell is gone: nothing of it is touched
   }
   WM_GRID* owner;
+  static inline int refills = 0;
 };
 
 // One notch of the wheel over a scrolling list moves it by a whole row.
@@ -785,7 +789,8 @@ TEST_F(Grid, ContentsEmptiedAndRefilledWhileShown) {
   grid->set_cell(1, 0, new CELL);
   frame();
   EXPECT_EQ(grid->get_row_count(), 3);
-  EXPECT_EQ(CELL::alive, 3);
+  EXPECT_EQ(CELL::alive, 4);
+  EXPECT_EQ(REFILLING_CELL::refills, 1);  // the new contents wait for the next frame
 }
 
 }  // namespace

@@ -415,6 +415,7 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   WM_BUTTON* more = five->add_list_item("more", 0, true, false, true);  // rows 7 and 8
   ASSERT_EQ(five->get_count(), 9);
   EXPECT_EQ(five->get_popup()->find_row(more), 8);
+  EXPECT_EQ(more->draw_flags & button_flag::ARROW_RIGHT, 0u);  // a list's submenu row has no arrow
   five->set_selected(5, false);  // the separator: nothing changes
   EXPECT_EQ(five->get_selected(), 1);
   input.move_to(50, 50);
