@@ -491,17 +491,22 @@ TEST_F(FolderTest, KnownVariablesAreToldWithoutTouchingTheDisk) {
 }
 
 TEST_F(FolderTest, ResolvePathText) {
-  EXPECT_EQ(std::string(resolve_path_text("$APP/x/../y", "f.txt")), app + "/y/f.txt");
-  EXPECT_EQ(std::string(resolve_path_text("a//b/", nullptr)), app + "/a/b");
-  EXPECT_EQ(std::string(resolve_path_text("$ROOT1/..", nullptr)), "/");
-  EXPECT_EQ(std::string(resolve_path_text("$ROOT1/usr/$ROOT0/z", nullptr)), home + "/z");
-  EXPECT_EQ(std::string(resolve_path_text("$NOT_KNOWN/a", nullptr)), app + "/a");
   // A standard folder not made yet names where it will be, and is not made.
   ASSERT_FALSE(ts::file_exists(user_data()));
-  EXPECT_EQ(std::string(resolve_path_text("$USERDATA/Demo Notes", nullptr)), user_data() + "/Demo Notes");
-  EXPECT_EQ(std::string(resolve_path_text("$SYSAPP", nullptr)), root + "/opt/vorntest/bin");
+  const struct {
+    const char* text;
+    const char* file;
+    std::string path;
+  } rows[] = {{"$APP/x/../y", "f.txt", app + "/y/f.txt"}, {"a//b/", nullptr, app + "/a/b"}, {"$ROOT1/..", nullptr, "/"},
+              {"$ROOT1/usr/$ROOT0/z", nullptr, home + "/z"}, {"$NOT_KNOWN/a", nullptr, app + "/a"},
+              {"$USERDATA/Demo Notes", nullptr, user_data() + "/Demo Notes"},
+              {"$SYSAPP", nullptr, root + "/opt/vorntest/bin"}, {nullptr, "f", app + "/f"}};
+  for (const auto& r : rows) EXPECT_EQ(std::string(resolve_path_text(r.text, r.file)), r.path) << r.path;
   EXPECT_FALSE(ts::file_exists(user_data()));
-  EXPECT_EQ(std::string(resolve_path_text(nullptr, "f")), app + "/f");
+  // The program's own variable named like a standard folder is the program's.
+  ASSERT_TRUE(register_path_variable("$USERDATA", folder_at("/")));
+  EXPECT_EQ(std::string(resolve_path_text("$USERDATA/x", nullptr)), "/x");
+  EXPECT_TRUE(unregister_path_variable("$USERDATA"));
   std::string long_text;
   for (int i = 0; i < 300; ++i) long_text += "/component";
   EXPECT_EQ(resolve_path_text(long_text.c_str(), nullptr), nullptr);

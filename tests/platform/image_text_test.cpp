@@ -179,11 +179,10 @@ TEST_F(TextTest, DefaultsAreTheImagesFontAndSizes) {
 
 TEST_F(TextTest, UnusableFontsMeasureTheByteLength) {
   IMAGE image(10, 10);
-  EXPECT_EQ(image.get_text_width(5, 20, 20, "abcdef", kAll, 0), 6);    // free slot
-  EXPECT_EQ(image.get_text_width(200, 20, 20, "abcdef", kAll, 0), 6);  // negative as i8
-  EXPECT_EQ(image.get_text_width(90, 20, 20, "abcdef", kAll, 0), 6);   // beyond the table
-  EXPECT_EQ(image.get_text_width(static_cast<uint8_t>(slot), 0, 20, "abcdef", kAll, 0), 6);
-  EXPECT_EQ(image.get_text_width(static_cast<uint8_t>(slot), 20, 0, "abcdef", kAll, 0), 6);
+  // A free slot, one negative as a signed byte, one beyond the table; a
+  // loaded font at a zero width or height.
+  const int fonts[][3] = {{5, 20, 20}, {200, 20, 20}, {90, 20, 20}, {slot, 0, 20}, {slot, 20, 0}};
+  for (const auto& [f, w, h] : fonts) EXPECT_EQ(image.get_text_width(f, w, h, "abcdef", kAll, 0), 6) << f;
   image.font = 12;  // the default points at a free built-in slot
   EXPECT_EQ(image.get_text_width(255, 65535, -1, "abc", kAll, 0), 3);
 }
@@ -296,12 +295,10 @@ TEST_F(TextTest, BackgroundFillsInclusiveCellsAndUnderlineSitsBelowTheBaseline) 
   image.draw_text_line(x, y, &kBlack, &red, &blue, 0.0, font(), size, size, "II", -1, 0);
   const int width = reference.width(codes_of("II"), size);
   const int under = reference.baseline(y, size) + 1;
-  EXPECT_EQ(pixel(image, x, y), red);
-  EXPECT_EQ(pixel(image, x, y + size), red);
-  EXPECT_EQ(pixel(image, x + width, y), red);
-  EXPECT_EQ(pixel(image, x, y + size + 1), kWhite);
-  EXPECT_EQ(pixel(image, x + width + 1, y), kWhite);
-  EXPECT_EQ(pixel(image, x - 1, y), kWhite);
+  // The background's corners, and one pixel beyond its edges.
+  EXPECT_EQ((std::vector<COLOUR>{pixel(image, x, y), pixel(image, x, y + size), pixel(image, x + width, y),
+                                 pixel(image, x, y + size + 1), pixel(image, x + width + 1, y), pixel(image, x - 1, y)}),
+            (std::vector<COLOUR>{red, red, red, kWhite, kWhite, kWhite}));
   for (int px = x; px < x + width; ++px) EXPECT_EQ(pixel(image, px, under), blue) << px;
   EXPECT_EQ(pixel(image, x + width, under), red);
 }

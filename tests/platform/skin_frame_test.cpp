@@ -641,14 +641,14 @@ TEST_F(SkinFrameOverlay, TiledOverlayCoversTheFrameForAnyOffset) {
       frame.overlay_y = static_cast<int16_t>(-offset);
       frame.regenerate = 1;
       frame.draw(0, 0, 7, 5, 0, &target, BLIT_COPY);
-      // The tiles start at (-offset_x, -offset_y).
+      // The tiles start at (-offset_x, -offset_y); the clear column stays
+      // clear. Every pixel but the half-clear one is compared.
       for (int y = 0; y < 6; ++y)
-        for (int x = 1; x < 7; ++x) {
+        for (int x = 0; x < 8 - y / 5; ++x) {
           const int tx = ((x + offset) % tw + tw) % tw, ty = ((y - offset) % th + th) % th;
-          ASSERT_EQ(pixel(*frame.composite, x, y), tx + ty ? pixel(tolay, tx, ty) : pixel(base, x, y))
+          ASSERT_EQ(pixel(*frame.composite, x, y), x == 0 ? 0u : tx + ty ? pixel(tolay, tx, ty) : pixel(base, x, y))
               << name << " offset " << offset << " at " << x << "," << y;
         }
-      EXPECT_EQ(pixel(*frame.composite, 0, 2), 0u);
     }
   }
 }

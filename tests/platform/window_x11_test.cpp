@@ -740,8 +740,7 @@ TEST(ScreenGrid, PointsMapToScreensOf4096PixelCells) {
   const int32_t points[][3] = {{0, 0, 0}, {-1, 5000, 0}, {4096, 0, 8}, {0, 4096, 1},
                                {3 * 4096 + 7, 2 * 4096, 26}, {8 * 4096, 0, 0}};
   for (const auto& p : points) EXPECT_EQ(screen_of_point(p[0], p[1]), p[2]) << p[0] << "," << p[1];
-  EXPECT_EQ(screen_origin_x(26), 3 * 4096);
-  EXPECT_EQ(screen_origin_y(26), 2 * 4096);
+  EXPECT_EQ(std::pair(screen_origin_x(26), screen_origin_y(26)), std::pair(3 * 4096, 2 * 4096));
 }
 
 TEST_F(WindowX11, GlContextPresentsWhenTheServerOffersOne) {
