@@ -391,22 +391,15 @@ TEST(ColourText, WrittenColoursReadBackUnchanged) {
   }
 }
 
-TEST(ColourText, DecimalAndPercentForms) {
-  EXPECT_EQ(parse("&255,0,0,255"), 0xFF0000FFu);
-  EXPECT_EQ(parse("& 128,1,2,3"), 0x80010203u);
-  EXPECT_EQ(parse("&256,-1,70000,3"), 0x00FF7003u);  // low bytes as they are
-  EXPECT_EQ(parse("%100,100,0,0"), 0xFFFF0000u);
-  EXPECT_EQ(parse("%50,50,50,50"), 0x7F7F7F7Fu);  // 50 x 255 / 100 = 127
-  EXPECT_EQ(parse("% 100,0,100,0"), 0xFF00FF00u);
-}
-
-TEST(ColourText, FractionForms) {
-  EXPECT_EQ(parse("@1,0,0.5,0"), 0xFF007F00u);
-  EXPECT_EQ(parse("@ 0.5,1,1,1"), 0x7FFFFFFFu);
-  EXPECT_EQ(parse("@AHSL1,0,1,0.25"), 0xFF7F0000u);
-  EXPECT_EQ(parse("@ahsl 1,0,1,0.25"), 0xFF7F0000u);
-  EXPECT_EQ(parse("@ACMYK1,0,1,1,0"), 0xFFFF0000u);
-  EXPECT_EQ(parse("@acmyk1,0,0,0,0.5"), 0xFF7F7F7Fu);
+TEST(ColourText, DecimalPercentAndFractionForms) {
+  const std::pair<const char*, COLOUR> forms[] = {
+      {"&255,0,0,255", 0xFF0000FFu}, {"& 128,1,2,3", 0x80010203u},
+      {"&256,-1,70000,3", 0x00FF7003u},  // low bytes as they are
+      {"%100,100,0,0", 0xFFFF0000u}, {"%50,50,50,50", 0x7F7F7F7Fu},  // 50 x 255 / 100 = 127
+      {"% 100,0,100,0", 0xFF00FF00u}, {"@1,0,0.5,0", 0xFF007F00u}, {"@ 0.5,1,1,1", 0x7FFFFFFFu},
+      {"@AHSL1,0,1,0.25", 0xFF7F0000u}, {"@ahsl 1,0,1,0.25", 0xFF7F0000u}, {"@ACMYK1,0,1,1,0", 0xFFFF0000u},
+      {"@acmyk1,0,0,0,0.5", 0xFF7F7F7Fu}};
+  for (const auto& [text, colour] : forms) EXPECT_EQ(parse(text), colour) << text;
 }
 
 TEST(ColourText, KeywordFormsWithIntegerFields) {

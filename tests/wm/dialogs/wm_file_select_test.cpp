@@ -196,8 +196,11 @@ TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
   d->list->get_cell(1, 0)->fire_callback(false);  // the click's twin, at once: nothing
   choose_level(0);  // the folder's own level: it stays
   EXPECT_STREQ(d->folder.path, path("home/docs/beta").c_str());
-  choose_level(2);  // two levels up
-  EXPECT_STREQ(d->folder.path, path("home").c_str());
+  d->list->get_cell(1, 0)->set_focus();
+  choose_level(2);  // two levels up; the keyboard carries on at the first entry
+  EXPECT_EQ(names(), (NAMES{"..", "docs"}));
+  EXPECT_EQ(std::pair(std::string(d->folder.path), WM_SCREEN_OBJECT::focus_object),
+            std::pair(path("home"), d->list->get_cell(1, 1)));
   choose("..");  // the home folder has no parent: the drives
   const NAMES drives = {"Home", "File System", path("mnt/cd"), path("mnt/usb")};
   EXPECT_EQ(names(), drives);
