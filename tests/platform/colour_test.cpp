@@ -429,19 +429,14 @@ TEST(ColourText, NoTextOrAnotherFirstCharacterLeavesOutUnchanged) {
 }
 
 TEST(ColourText, FieldsThatFailToScanCountAsZero) {
-  EXPECT_EQ(parse("#"), 0xFF000000u);
-  EXPECT_EQ(parse("#zz"), 0xFF000000u);
-  EXPECT_EQ(parse("&"), 0u);
-  EXPECT_EQ(parse("&12,zz,5,6"), 0x0C000000u);  // scanning stops at the bad field
-  EXPECT_EQ(parse("&255 ,9,9,9"), 0xFF000000u);  // the comma must follow at once
-  EXPECT_EQ(parse("&1,2"), 0x01020000u);
-  EXPECT_EQ(parse("%100"), 0xFF000000u);
-  EXPECT_EQ(parse("@x"), 0u);
-  EXPECT_EQ(parse("@1,0.5"), 0xFF7F0000u);
-  EXPECT_EQ(parse("@AHSL"), ahsl(0, 0, 0, 0));
-  EXPECT_EQ(parse("#AHSLFF"), ahsl(1, 0, 0, 0));
-  EXPECT_EQ(parse("#ACMYKFFG0"), acmyk(1, 0, 0, 0, 0));
-  EXPECT_EQ(parse("&ACMYK255,0,0,0"), acmyk(1, 0, 0, 0, 0));
+  const std::pair<const char*, COLOUR> forms[] = {
+      {"#", 0xFF000000u}, {"#zz", 0xFF000000u}, {"&", 0u},
+      {"&12,zz,5,6", 0x0C000000u},   // scanning stops at the bad field
+      {"&255 ,9,9,9", 0xFF000000u},  // the comma must follow at once
+      {"&1,2", 0x01020000u}, {"%100", 0xFF000000u}, {"@x", 0u}, {"@1,0.5", 0xFF7F0000u},
+      {"@AHSL", ahsl(0, 0, 0, 0)}, {"#AHSLFF", ahsl(1, 0, 0, 0)}, {"#ACMYKFFG0", acmyk(1, 0, 0, 0, 0)},
+      {"&ACMYK255,0,0,0", acmyk(1, 0, 0, 0, 0)}};
+  for (const auto& [text, colour] : forms) EXPECT_EQ(parse(text), colour) << text;
 }
 
 // colour_darken's refusals and report_last_error_at go through the platform

@@ -314,6 +314,11 @@ TEST_F(Menu, KeysScrollALongMenuPastItsArrows) {
   input.key(wm_key::DOWN);
   frame();
   EXPECT_EQ(focused_row(popup), 0);
+  // With only the first item enabled, End finds it above and shows it.
+  for (int32_t i = 2; i < popup->get_item_count(); ++i) popup->get_item(i)->set_enabled(false);
+  input.key(wm_key::END);
+  frames(2);
+  EXPECT_EQ(std::pair(focused_row(popup), popup->get_first_visible()), std::pair(0, 0));
 }
 
 // Menus linked into a ring close it again around a member that leaves; the
