@@ -233,12 +233,10 @@ TEST(Colour, GreysConvertWithoutDividingByZero) {
 }
 
 TEST(Colour, FromAhslKnownValues) {
-  EXPECT_EQ(ahsl(1, 0, 1, 1), 0xFFFFFFFFu);        // lightness 1 is white
-  EXPECT_EQ(ahsl(1, 0, 1, 0.25), 0xFF7F0000u);     // 255 x 0.5, truncated
-  EXPECT_EQ(ahsl(1, 1.0 / 3, 1, 0.5), 0xFF00FF00u);
-  EXPECT_EQ(ahsl(1, 1, 1, 0.5), 0xFFFF0000u);      // hue 1 is red again
-  EXPECT_EQ(ahsl(0.5, 0, 0, 0.5), 0x7F7F7F7Fu);    // grey
-  EXPECT_EQ(ahsl(1, 0.5, 1, 0), 0xFF000000u);
+  // Lightness 1 is white; 255 x 0.5 is truncated; hue 1 is red again; a grey.
+  EXPECT_EQ((std::vector<COLOUR>{ahsl(1, 0, 1, 1), ahsl(1, 0, 1, 0.25), ahsl(1, 1.0 / 3, 1, 0.5), ahsl(1, 1, 1, 0.5),
+                                 ahsl(0.5, 0, 0, 0.5), ahsl(1, 0.5, 1, 0)}),
+            (std::vector<COLOUR>{0xFFFFFFFFu, 0xFF7F0000u, 0xFF00FF00u, 0xFFFF0000u, 0x7F7F7F7Fu, 0xFF000000u}));
 
   // Out-of-range inputs are pinned: hue, saturation, lightness above 1 as
   // 1, negative hue as 0, negative lightness as 0, negative saturation as
@@ -263,11 +261,7 @@ TEST(Colour, AcmykKnownValues) {
   const COLOUR red = 0xFFFF0000u;
   double a, c, m, y, k;
   colour_to_acmyk(&red, &a, &c, &m, &y, &k);
-  EXPECT_DOUBLE_EQ(a, 1);
-  EXPECT_DOUBLE_EQ(c, 0);
-  EXPECT_DOUBLE_EQ(m, 1);
-  EXPECT_DOUBLE_EQ(y, 1);
-  EXPECT_DOUBLE_EQ(k, 0);
+  EXPECT_EQ((std::vector<double>{a, c, m, y, k}), (std::vector<double>{1, 0, 1, 1, 0}));
 
   // 0xFF996633: c' 0.4, m' 0.6, y' 0.8; K 0.4; C 0, M 1/3, Y 2/3.
   const COLOUR brown = 0xFF996633u;
@@ -277,10 +271,8 @@ TEST(Colour, AcmykKnownValues) {
   EXPECT_NEAR(y, 2.0 / 3, 1e-12);
   EXPECT_NEAR(k, 0.4, 1e-12);
 
-  EXPECT_EQ(acmyk(1, 0, 0, 0, 0.5), 0xFF7F7F7Fu);
-  EXPECT_EQ(acmyk(0.5, 1, 0, 0, 0), 0x7F00FFFFu);
-  EXPECT_EQ(acmyk(1, 0, 1, 1, 0), 0xFFFF0000u);
-  EXPECT_EQ(acmyk(1, 0, 0, 0, 1), 0xFF000000u);
+  EXPECT_EQ((std::vector<COLOUR>{acmyk(1, 0, 0, 0, 0.5), acmyk(0.5, 1, 0, 0, 0), acmyk(1, 0, 1, 1, 0), acmyk(1, 0, 0, 0, 1)}),
+            (std::vector<COLOUR>{0xFF7F7F7Fu, 0x7F00FFFFu, 0xFFFF0000u, 0xFF000000u}));
 }
 
 TEST(Colour, ConversionsRoundTripOverAGrid) {

@@ -705,7 +705,7 @@ TEST_F(TextWin, EveryLookMatchesItsReference) {
 // corners over a plain, a fading across, a fading down and a darkened fill,
 // a skin picture in place of fill and border, a selection over three rows,
 // rows kept at the top, a style's font, gaps and raised border, and the
-// focus on a window scrolled into its middle.
+// focus on a window scrolled into its middle; a window one row high.
 TEST_F(TextWin, MoreLooksMatchTheirReference) {
   using namespace text_win_flag;
   constexpr COLOUR kGround = 0xFF707070, kFade = 0xFF80C0FF;
@@ -743,6 +743,14 @@ TEST_F(TextWin, MoreLooksMatchTheirReference) {
     for (int k = 0; k < lines; ++k)
       w->add_text(("Row " + std::to_string(k) + " alpha beta").c_str(), "", &kInk, false, true);
   }
+  // A window one row high without gaps, its row at the top: the row moves
+  // down just so far that the accents over capitals stay inside.
+  auto& low = windows.emplace_back(std::make_unique<WM_TEXT_WIN>(
+      10, 453, 209, 476, 0, 20, 15, &bar_colours[0], &bar_colours[1], &bar_colours[2], true, true, on_click, 7, 0));
+  low->text_flags = LEFT_JUSTIFY | TOP_ALIGN;
+  low->top_gap = low->bottom_gap = 0;
+  low->set_size(200, 25, false);
+  low->add_text("\xC9t\xC9 jumpy quays", "", &kInk, false, true);
   const RECT area = windows[5]->text_area();
   drag(area.x1 + 20, area.y1 + 11, area.x1 + 50, area.y1 + 55, windows[5].get());  // rows 0 to 2
   windows[8]->scroll.set_int(PARAMETER::VALUE, 2);
