@@ -300,11 +300,8 @@ TEST(ImageGradient, ASingleRowOrColumnTakesColourA) {
   IMAGE image(4, 4);
   image.fill_gradient_v(0, 2, 3, 2, &a, &b, false);
   image.fill_gradient_h(1, 0, 1, 3, &a, &b, false);
-  EXPECT_EQ(at(image, 0, 2), a);
-  EXPECT_EQ(at(image, 3, 2), a);
-  EXPECT_EQ(at(image, 1, 0), a);
-  EXPECT_EQ(at(image, 1, 3), a);
-  EXPECT_EQ(at(image, 0, 0), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{at(image, 0, 2), at(image, 3, 2), at(image, 1, 0), at(image, 1, 3), at(image, 0, 0)}),
+            (std::vector<uint32_t>{a, a, a, a, 0u}));
 }
 
 TEST(ImageGradient, BlendedRowsSkipAlphaZeroStoreFrom250AndBlendBetween) {

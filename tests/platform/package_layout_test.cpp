@@ -70,11 +70,8 @@ TEST_F(PackageLayoutTest, ReaderListsTheSameNamesAndSizes) {
             "file 3000 3 dir/name with spaces\n"
             "file 100 1 caf\xC3\xA9\n"
             "free 1\n");
-  EXPECT_EQ(extracted(0), "");
-  EXPECT_EQ(extracted(1), pattern(1024, 1));
-  EXPECT_EQ(extracted(2), "ten bytes!");
-  EXPECT_EQ(extracted(3), spaced);
-  EXPECT_EQ(extracted(4), latin);
+  EXPECT_EQ((std::vector<std::string>{extracted(0), extracted(1), extracted(2), extracted(3), extracted(4)}),
+            (std::vector<std::string>{"", pattern(1024, 1), "ten bytes!", spaced, latin}));
 }
 
 TEST_F(PackageLayoutTest, KeptListArchiveAfterManyReplacements) {

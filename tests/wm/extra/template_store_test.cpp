@@ -490,6 +490,12 @@ TEST_F(TemplateStore, EveryRemovalDropsTheLiveTemplatePointersOfWhatGoes) {
 
 TEST_F(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
   WM_PTM_APP_INFO store;
+  for (const char* name : {"b", "a"}) {
+    store.add_font()->set_name(name);
+    store.add_colour()->set_name(name);
+    store.add_image()->set_name(name);
+    store.add_constant()->set_name(name);
+  }
   ASSERT_TRUE(store.save(folder, "first.tpl", 0, 0));
   ASSERT_EQ(store.areas.size(), 1u);
   ASSERT_EQ(store.areas[0]->get_page_count(), 1);
@@ -497,6 +503,11 @@ TEST_F(TemplateStore, SaveWithoutAManagerAddsAnEmptyPage) {
   // An area out of range saves into area 0.
   ASSERT_TRUE(store.save(folder, "second.tpl", 0xFFFF, 0));
   EXPECT_EQ(store.areas[0]->get_page_count(), 2);
+  // Named records stored out of order come back sorted by name.
+  ASSERT_TRUE(store.load(folder, "second.tpl", nullptr));
+  EXPECT_EQ((std::vector<std::string>{store.fonts[0]->name, store.colours[0]->name, store.images[0]->name,
+                                      store.constants[0]->name}),
+            std::vector<std::string>(4, "a"));
 }
 
 TEST_F(TemplateStore, SaveCapturesTheObjectsOfTheCurrentArea) {
