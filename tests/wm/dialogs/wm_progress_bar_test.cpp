@@ -184,15 +184,16 @@ TEST_F(ProgressBar, TitleTextAndAlternativePercentageGoWhereTheyFit) {
   EXPECT_FALSE(drawn_alt.empty());
   EXPECT_EQ(drawn_ink, ink_of(kInk));
   EXPECT_EQ(drawn_alt, ink_of(kAltInk));
-  // Near full (195 of 200), "2%" no longer fits over the empty part: it
-  // stands against the inner right end (183) instead.
+  // Near full (197 of 201), "1%" (1.99, cut) no longer fits over the empty
+  // part: it stands against the inner right end (183) instead.
   clear();
-  b->value = 195;
+  b->total = 201;
+  b->value = 197;
   b->draw();
   const auto near_full = ink_of(kAltInk);
   clear();
-  const auto aw = static_cast<int16_t>(screen->get_text_width(255, 10, 12, "2%"));
-  screen->draw_text_block(static_cast<int16_t>(182 - aw), 44, 183, 60, &kAltInk, nullptr, nullptr, -1, 10, 12, "2%", 0);
+  const auto aw = static_cast<int16_t>(screen->get_text_width(255, 10, 12, "1%"));
+  screen->draw_text_block(static_cast<int16_t>(182 - aw), 44, 183, 60, &kAltInk, nullptr, nullptr, -1, 10, 12, "1%", 0);
   EXPECT_FALSE(near_full.empty());
   EXPECT_EQ(near_full, ink_of(kAltInk));
 }
