@@ -814,6 +814,15 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   EXPECT_FALSE(ts::file_exists(work + "/link"));
   EXPECT_EQ(ts::read_file(outside + "/keep"), "k");
 
+  // Without standard input the folder opens as descriptor 0: still emptied.
+  ASSERT_EQ(mkdir((work + "/full").c_str(), 0755), 0);
+  ASSERT_TRUE(ts::write_file(work + "/full/f", "x"));
+  const int input = dup(0);
+  close(0);
+  const bool emptied = remove_folder_contents((work + "/full").c_str());
+  dup2(input, 0);
+  close(input);
+  EXPECT_TRUE(emptied && names_in(work + "/full").empty());
   EXPECT_FALSE(remove_folder_contents((work + "/keep_file").c_str()));
   EXPECT_FALSE(remove_folder(folder_at(work), "missing", true));
   EXPECT_EQ(open_descriptors(), descriptors);

@@ -263,11 +263,8 @@ TEST(VornString, ReplaceFirstOccurrenceOnly) {
   EXPECT_STREQ(self.get_text(), "aab");
 
   VORN_STRING no("banana");
-  EXPECT_FALSE(no.replace(VORN_STRING(""), VORN_STRING("x"), 0));
-  EXPECT_FALSE(no.replace(VORN_STRING("A"), VORN_STRING("x"), 0));
-  EXPECT_FALSE(no.replace(VORN_STRING("a"), VORN_STRING("x"), -1));
-  EXPECT_FALSE(no.replace(VORN_STRING("a"), VORN_STRING("x"), 6));
-  EXPECT_FALSE(no.replace(VORN_STRING("b"), VORN_STRING("x"), 1));
+  for (const auto& [what, from] : std::vector<std::pair<const char*, int>>{{"", 0}, {"A", 0}, {"a", -1}, {"a", 6}, {"b", 1}})
+    EXPECT_FALSE(no.replace(VORN_STRING(what), VORN_STRING("x"), from)) << what << from;
   EXPECT_STREQ(no.get_text(), "banana");
   EXPECT_FALSE(VORN_STRING("").replace(VORN_STRING("a"), VORN_STRING("x"), 0));
 }

@@ -114,17 +114,12 @@ TEST_F(Pitch, FitPositionsLandmarksAndAcceptedRangesInBothOrientations) {
     auto p = make(c.w, c.h, st);
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     ASSERT_EQ(p->is_portrait(), c.portrait);
-    EXPECT_EQ(p->get_pitch_width(), c.pw);
-    EXPECT_EQ(p->get_pitch_height(), c.ph);
-    EXPECT_EQ(p->landmark(1), (POINT16{c.left, c.top}));
-    EXPECT_EQ(p->landmark(2), (POINT16{c.right, c.bottom}));
-    EXPECT_EQ(p->landmark(3), (POINT16{c.cx, c.cy}));
-    EXPECT_EQ(p->landmark(5), c.point5);
-    EXPECT_EQ(p->landmark(9), c.point9);
-    EXPECT_EQ(p->landmark(13), c.point13);
+    EXPECT_EQ(std::pair(p->get_pitch_width(), p->get_pitch_height()), std::pair(c.pw, c.ph));
     const int32_t L = 10 * st.length, W = 10 * st.width;
-    EXPECT_EQ(p->to_screen(0, 0), c.origin);
-    EXPECT_EQ(p->to_screen(L, W), c.far);
+    EXPECT_EQ((std::vector<POINT16>{p->landmark(1), p->landmark(2), p->landmark(3), p->landmark(5), p->landmark(9),
+                                    p->landmark(13), p->to_screen(0, 0), p->to_screen(L, W)}),
+              (std::vector<POINT16>{{c.left, c.top}, {c.right, c.bottom}, {c.cx, c.cy}, c.point5, c.point9, c.point13,
+                                    c.origin, c.far}));
     // The penalty spot 12 units from the origin's goal line lies at its
     // landmark, to within the truncations.
     const POINT16 spot = p->to_screen(120, W / 2);

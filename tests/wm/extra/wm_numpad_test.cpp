@@ -304,11 +304,11 @@ TEST_F(Numpad, TheValueFrameIsSunkenAndTheEntryRowIsClearedOnEachChange) {
   const int16_t fx1 = pad.x + 10, fy1 = pad.y + 10 + fh * 3 / 2;
   const int16_t fx2 = pad.x + 4 * pad.get_unit() + 10, fy2 = pad.y + 10 + fh * 11 / 2;
   // Pressed: dark top and left, light bottom and right.
-  EXPECT_EQ(wm_test::pixel(fx1 + 1, fy1 + 5), border_theme.shadow);
-  EXPECT_EQ(wm_test::pixel(fx1 + 2, fy1 + 5), 0xFF203040u);
-  EXPECT_EQ(wm_test::pixel(fx2 - 20, fy1 + 1), border_theme.shadow);  // clear of the name
-  EXPECT_EQ(wm_test::pixel(fx2, fy2 - 5), border_theme.highlight);
-  EXPECT_EQ(wm_test::pixel(fx2 - 5, fy2), border_theme.highlight);
+  // The top is looked at clear of the name.
+  EXPECT_EQ((std::vector<COLOUR>{wm_test::pixel(fx1 + 1, fy1 + 5), wm_test::pixel(fx1 + 2, fy1 + 5),
+                                 wm_test::pixel(fx2 - 20, fy1 + 1), wm_test::pixel(fx2, fy2 - 5), wm_test::pixel(fx2 - 5, fy2)}),
+            (std::vector<COLOUR>{border_theme.shadow, 0xFF203040u, border_theme.shadow, border_theme.highlight,
+                                 border_theme.highlight}));
   // A wide value in the entry row, then a short one: the row is cleared.
   const int16_t row_y = pad.get_entry()->y + 1;
   const int16_t wide_x = pad.get_entry()->x + 2;
