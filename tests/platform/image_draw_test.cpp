@@ -682,8 +682,7 @@ TEST(ImageWholeArea, MakeGreyAndTint) {
 }
 
 TEST(ImageDrawing, DefaultCornerRadiusIsAThirdOfTheSmallerSide) {
-  EXPECT_EQ(IMAGE::default_corner_radius(0, 0, 9, 20), 3);
-  EXPECT_EQ(IMAGE::default_corner_radius(20, 9, 0, 0), 3);
-  EXPECT_EQ(IMAGE::default_corner_radius(0, 0, 1, 30), 0);
-  EXPECT_EQ(IMAGE::default_corner_radius(5, 5, 5, 5), 0);
+  EXPECT_EQ((std::vector<int>{IMAGE::default_corner_radius(0, 0, 9, 20), IMAGE::default_corner_radius(20, 9, 0, 0),
+                              IMAGE::default_corner_radius(0, 0, 1, 30), IMAGE::default_corner_radius(5, 5, 5, 5)}),
+            (std::vector<int>{3, 3, 0, 0}));
 }

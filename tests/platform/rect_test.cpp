@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <vector>
 
 // How a failed comparison shows a rectangle.
 static void PrintTo(const RECT& r, std::ostream* out) {
@@ -61,8 +62,6 @@ TEST(Rect, PairsIntersectUniteAndContain) {
   EXPECT_FALSE(RECT{}.contains(0, 0));
 
   // Sums of image coordinates are held to the 16-bit range, not wrapped.
-  EXPECT_EQ(to_i16(-5), -5);
-  EXPECT_EQ(to_i16(INT16_MAX + 1), INT16_MAX);
-  EXPECT_EQ(to_i16(70000), INT16_MAX);
-  EXPECT_EQ(to_i16(-70000), INT16_MIN);
+  EXPECT_EQ((std::vector<int16_t>{to_i16(-5), to_i16(INT16_MAX + 1), to_i16(70000), to_i16(-70000)}),
+            (std::vector<int16_t>{-5, INT16_MAX, INT16_MAX, INT16_MIN}));
 }

@@ -355,7 +355,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     const char* message;
     const char* label;
     uint8_t mode;
-    int16_t width, height;  // -1: the default
+    int16_t width, height;  // -1: the default; width 0: a pixel short of the one before grown
     bool grows_wider, grows_higher;
   } rows[] = {
       {"Choose a folder.", "Look in:", 3, -1, -1, true, true},
@@ -366,6 +366,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
       {"Choose a folder.", "Look in:", 3, 900, -1, false, true},  // cut to the screen's width
       {"Choose a folder.", "Look in:", 3, 900, 560, false, false},  // cut, and not moved again
       {"Choose a folder.", "Look in:", 3, -1, 700, true, false},  // cut to the screen's height
+      {"Choose a folder.", "Look in:", 3, 0, 560, true, false},
       {"Choose a folder.", "Look in:", 3, -1, 560, true, false},
   };
   // Fixed times for the folders' time column: the picture is the same on every run.
@@ -377,9 +378,11 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     ASSERT_EQ(utimensat(AT_FDCWD, scratch.file(dir).c_str(), noon, 0), 0);
   IMAGE* s = get_screen_image();
   auto text_w = [&](const std::string& t) { return s->get_text_width(255, 65535, -1, t.c_str()); };
+  int16_t grown_width = 0;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.label);
-    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, r.width, r.height, nullptr, nullptr, nullptr,
+    const auto width = static_cast<int16_t>(r.width ? r.width : grown_width - 1);
+    browser = std::make_unique<WM_FILE_SELECT>(-1, -1, width, r.height, nullptr, nullptr, nullptr,
                                                nullptr, nullptr, true, nullptr, 0, nullptr, nullptr,
                                                nullptr, nullptr, nullptr);
     WM_FILE_SELECT* d = browser.get();
@@ -395,6 +398,7 @@ TEST_F(FileSelect, LayoutShowsTheMessageThePathAndWholeColumns) {
     EXPECT_EQ(d->width > asked.width(), r.grows_wider);
     EXPECT_EQ(d->height > asked.height(), r.grows_higher);
     const RECT grown = RECT::sized(d->get_x(), d->get_y(), d->width, d->height);
+    grown_width = static_cast<int16_t>(d->width);
     EXPECT_TRUE(RECT::sized(0, 0, s->width, s->height).contains(grown));
     d->set_mode(r.mode, &docs, nullptr, nullptr);
     names();
