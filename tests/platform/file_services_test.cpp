@@ -777,7 +777,7 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
   ASSERT_TRUE(ts::write_file(work + "/keep_file", "f"));
 
   // Any depth goes, far more levels than the walk keeps open, with side
-  // branches, hidden files and links on the way left unfollowed.
+  // branches, hidden files (the last "..x") and links on the way left unfollowed.
   std::string doomed = work + "/doomed";
   ASSERT_EQ(mkdir(doomed.c_str(), 0755), 0);
   ASSERT_EQ(symlink((work + "/keep_file").c_str(), (doomed + "/to_file").c_str()), 0);
@@ -788,7 +788,7 @@ TEST_F(FileServicesTest, RemovingAFolderNeverFollowsLinks) {
     if (level % 200 == 0 || level == 599) {
       ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
       ASSERT_EQ(symlinkat(outside.c_str(), fd, "to_dir"), 0);
-      const int file = openat(fd, ".hidden", O_CREAT | O_WRONLY, 0644);
+      const int file = openat(fd, level == 599 ? "..x" : ".hidden", O_CREAT | O_WRONLY, 0644);
       ASSERT_GE(file, 0);
       close(file);
     }
