@@ -379,9 +379,10 @@ TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
   EXPECT_EQ(p.get_ball_position(false), (POINT16{65535, 65535}));
   static const WM_PITCH_SETTINGS none{};  // what a caller starts from: all zeros
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&none), sizeof none), std::string(sizeof none, '\0'));
-  // Without a pitch its corners are the widget's top-left and a pixel short.
-  EXPECT_EQ(p.landmark(1), (POINT16{0, 0}));
-  EXPECT_EQ(p.landmark(2), (POINT16{-1, -1}));
+  // Without a pitch its corners are the widget's top-left and a pixel short,
+  // and every place lies at the top-left.
+  EXPECT_EQ((std::vector<POINT16>{p.landmark(1), p.landmark(2), p.to_screen(500, 300)}),
+            (std::vector<POINT16>{{0, 0}, {-1, -1}, {0, 0}}));
   draw(p);
   EXPECT_EQ(screen(110, 60), at(s, 100, 50));
 }
