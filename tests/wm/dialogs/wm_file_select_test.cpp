@@ -46,7 +46,7 @@ protected:
     for (const char* file : {"a.xml", "b.txt", "c.xml", ".hidden.xml"})
       ASSERT_TRUE(test_support::write_file(scratch.file("home/docs/") + file, "12345"));
     ASSERT_TRUE(test_support::write_file(scratch.file("mounts"),
-                                         "/dev/cdrom0 " + scratch.file("mnt/cd") + " iso9660 ro\n" +
+                                         "/dev/cdrom0 " + scratch.file("mnt/cd") + " iso9660\n" +
                                              "proc /proc proc rw\n/dev/sdb1 " +
                                              scratch.file("mnt/usb") + " ntfs rw\n"));
     set_mounts_file_override(scratch.file("mounts").c_str());
