@@ -40,7 +40,8 @@ protected:
     if (d.escape_button) out << " escape " << d.escape_button->get_text();
     if (const WM_TEXT_WIN* m = d.message_window)
       out << " message " << box_text(m->x - c->x, m->y - c->y, m->width, m->height) << " rows " << m->get_row_count()
-          << "/" << m->get_visible_rows() << (m->keep_at_top ? " top" : "") << (m->scrollbar ? " bar" : "");
+          << "/" << m->get_visible_rows() << (m->keep_at_top ? " top" : "") << (m->scrollbar ? " bar" : "")
+          << (m->selection_allowed ? " selectable" : "");
     return out.str() + "\n";
   }
 };
