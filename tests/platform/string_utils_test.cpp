@@ -290,7 +290,7 @@ TEST(TextUtilities, NumbersSaturateLikeTheir32BitFormsAndFormattedTextsAreWhole)
            {nullptr, -9, -9}, {"42", 0, 42}, {"  -17xyz", 0, -17}, {"abc", 5, 0}, {"3000000000", 0, INT32_MAX},
            {"-3000000000", 0, INT32_MIN}, {"99999999999999999999999", 0, INT32_MAX}})
     EXPECT_EQ(text_to_int(text, fallback), value) << (text ? text : "null");
-  // Negative texts wrap within 32 bits, as far as they fit in 64.
+  // "-5" wraps within 32 bits; texts beyond the 32-bit range saturate.
   for (const auto& [text, fallback, value] : std::vector<std::tuple<const char*, uint32_t, uint32_t>>{
            {nullptr, 77, 77}, {"4294967295", 0, UINT32_MAX}, {"4294967296", 0, UINT32_MAX},
            {"99999999999999999999999", 0, UINT32_MAX}, {" +7", 0, 7}, {"-5", 0, 4294967291u},
