@@ -74,7 +74,7 @@ TEST_F(Confirm, EveryFormLaysOutAsItsTranscript) {
          WM_CONFIRM(300, 150, "Q", "Go", "Stay", false, a, a, -1, -1, single, 10, nullptr));
   for (const bool close_only : {true, false})
     note(close_only ? "close only" : "yes or no",
-         WM_CONFIRM(300, 150, "Q", true, nullptr, 0, 20, 30, close_only, 10, nullptr));
+         WM_CONFIRM(300, 150, "Q", close_only, nullptr, 0, 20, 30, close_only, 10, nullptr));  // "yes or no" hidden
   const char* lines[] = {"Install into the chosen folder?", nullptr, "short"};
   for (const uint16_t n : {0, 1, 3})
     for (const bool close_only : {true, false})
