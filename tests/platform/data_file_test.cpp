@@ -379,13 +379,11 @@ TEST(DataFileTransfers, FlushLeavesTheStreamAtTheCallersPosition) {
 TEST(DataFileOpen, RefusesBadRequests) {
   ScratchDir dir;
   FOLDER folder = folder_of(dir);
-  EXPECT_EQ(folder.open_data_file(nullptr, 1), nullptr);
-  EXPECT_EQ(folder.open_data_file("", 1), nullptr);
-  EXPECT_EQ(folder.open_data_file("x.dat", 3), nullptr);
-  EXPECT_EQ(folder.open_data_file("missing.dat", 0), nullptr);
-  // A member cannot be updated in place.
-  EXPECT_EQ(folder.open_data_file("x.dat", 2, 255, true), nullptr);
-  EXPECT_EQ(folder.open_data_file("x.dat", 2, 0, true), nullptr);
+  // The last two: a member cannot be updated in place.
+  EXPECT_EQ((std::vector<const void*>{folder.open_data_file(nullptr, 1), folder.open_data_file("", 1), folder.open_data_file("x.dat", 3),
+                                      folder.open_data_file("missing.dat", 0), folder.open_data_file("x.dat", 2, 255, true),
+                                      folder.open_data_file("x.dat", 2, 0, true)}),
+            std::vector<const void*>(6, nullptr));
   EXPECT_FALSE(test_support::file_exists(dir.file("x.dat")));
 
   DATA_FILE file;

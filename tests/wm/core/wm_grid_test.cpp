@@ -212,6 +212,8 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
 TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
   test_support::ScratchDir dir;
   IMAGE picture(6, 3);
+  const COLOUR teal = 0xFF008080;
+  picture.clear(&teal, true);
   test_support::MEMORY_DEVICE png;
   ASSERT_TRUE(picture.save_png(&png));
   ASSERT_TRUE(test_support::write_file(dir.file("icon.png"), png.text()));
@@ -235,7 +237,10 @@ TEST_F(Grid, FactoryCellsLandInTheirCellsAndClickBack) {
       {grid->add_check_box_cell(1, 1, "box", &ink, nullptr, 0, hear, 3, 4, button_event::PRESS), 40, 20, 160, 20, 34, 34},
       {grid->add_image_cell(0, 2, "icon.png", folder, hear, 5, 6, image_click::ON_RELEASE), 0, 40, 40, 20, 0, 56},
   };
-  EXPECT_EQ(static_cast<WM_IMAGE*>(rows[2].cell)->image.width, 40);
+  const IMAGE& shown = static_cast<WM_IMAGE*>(rows[2].cell)->image;
+  COLOUR centre = 0;
+  shown.get_pixel(20, 10, &centre);
+  EXPECT_EQ(std::pair(int{shown.width}, centre), std::pair(40, teal));
   for (const auto& r : rows) {
     ASSERT_NE(r.cell, nullptr) << r.on_release;
     EXPECT_EQ(RECT::sized(r.cell->x, r.cell->y, r.cell->width, r.cell->height), RECT::sized(r.x, r.y, r.w, r.h));
