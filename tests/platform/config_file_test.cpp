@@ -274,14 +274,11 @@ TEST_F(ConfigFileTest, IntegersAreTheNumberThatBeginsTheValue) {
   EXPECT_TRUE(config.get_int("word", value, true));
   EXPECT_EQ(value, 0xABC);
 
-  EXPECT_TRUE(config.get_int("hex", value, true));
-  EXPECT_EQ(value, 0x47C);
-  EXPECT_TRUE(config.get_int("prefixed", value, true));
-  EXPECT_EQ(value, 0x47C);
-  EXPECT_TRUE(config.get_int("colour", value, true));
-  EXPECT_EQ(static_cast<uint32_t>(value), 0xFF000000u);
-  EXPECT_TRUE(config.get_int("wide", value, true));
-  EXPECT_EQ(static_cast<uint32_t>(value), 0xFFFFFFFFu);
+  for (const auto& [key, wanted] :
+       {std::pair{"hex", 0x47Cu}, {"prefixed", 0x47Cu}, {"colour", 0xFF000000u}, {"wide", 0xFFFFFFFFu}}) {
+    EXPECT_TRUE(config.get_int(key, value, true)) << key;
+    EXPECT_EQ(static_cast<uint32_t>(value), wanted) << key;
+  }
 }
 
 TEST_F(ConfigFileTest, SetIntWritesDecimalOrUpperCaseHex) {

@@ -84,16 +84,10 @@ TEST(DataDeviceIntegers, RoundTripWithAndWithoutSwap) {
     device.write_u64(0xFEDCBA9876543210ull);
     device.position = 0;
     uint8_t a = 0; uint16_t b = 0; uint32_t c = 0; int32_t d = 0; uint64_t e = 0;  // each its own width
-    EXPECT_TRUE(device.read_u8(a));
-    EXPECT_TRUE(device.read_u16(b));
-    EXPECT_TRUE(device.read_u32(c));
-    EXPECT_TRUE(device.read_i32(d));
-    EXPECT_TRUE(device.read_u64(e));
-    EXPECT_EQ(a, 7);
-    EXPECT_EQ(b, 0xBEEF);
-    EXPECT_EQ(c, 0x01020304u);
-    EXPECT_EQ(d, -123456789);
-    EXPECT_EQ(e, 0xFEDCBA9876543210ull);
+    EXPECT_TRUE(device.read_u8(a) && device.read_u16(b) && device.read_u32(c) && device.read_i32(d) &&
+                device.read_u64(e));
+    EXPECT_EQ(std::tuple(a, b, c, d, e),
+              std::tuple(uint8_t{7}, uint16_t{0xBEEF}, 0x01020304u, -123456789, 0xFEDCBA9876543210ull));
   }
 }
 

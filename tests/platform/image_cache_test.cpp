@@ -311,7 +311,7 @@ TEST_F(ImageCache, RecolouringChangesOnlyTheCallersCopy) {
   save("pic", pic);
   IMAGE_CACHE cache;
   IMAGE* shared = cache.get(kSkin, "pic");
-  const COLOUR from = pic.pixels[0], to = 0xFF00FF00, tint = 0xFF806040;
+  const COLOUR from = pic.pixels[0], to = 0x8000FF00, tint = 0xFF806040;
   const COLOUR c1 = 0xFFFF0000, c2 = 0xFF00FF00, c3 = 0xFF0000FF;
   // Each operation through the cache gives a private copy changed as the
   // IMAGE operation changes a copy of the picture.

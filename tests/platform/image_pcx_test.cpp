@@ -168,10 +168,10 @@ TEST_F(PcxFiles, SwappedDeviceWritesBigEndianFieldsAndReadsThemBack) {
 TEST_F(PcxFiles, SavedImageLoadsBackWithOpaquePixelsAndTheKeyTransparent) {
   IMAGE image;
   image.row_alignment = 8;
-  std::vector<uint32_t> picture = opaque_picture(11, 7);
+  std::vector<uint32_t> picture = opaque_picture(1, 7);  // one column, padded to two bytes a line
   picture[5] = 0xFF000000u | kKeyColour;
   picture[6] = 0x40FFFFFF;  // alpha is not stored
-  set_pixels(image, 11, 7, picture);
+  set_pixels(image, 1, 7, picture);
   DATA_FILE* file = folder.open_data_file("round.pcx", 1);
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(image.save_pcx(file));

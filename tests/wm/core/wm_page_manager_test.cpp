@@ -30,6 +30,7 @@ constexpr COLOUR AREA_COLOUR[2] = {0xFF00FF00, 0xFF0000FF};
 
 struct PAGE_LOG {
   int created = 0;
+  int built_busy = 0;  // of those, built under the busy pointer
   int destroyed = 0;
   int left = 0;
   int frames = 0;
@@ -44,6 +45,7 @@ int dialogs_closed = 0;
 template <int AREA>
 void create_boxes(WM_PAGE_MANAGER* manager) {
   ++logs[AREA].created;
+  logs[AREA].built_busy += manager->get_cursor_shape() == WM_PAGE_MANAGER::BUSY_CURSOR;
   for (int i = 0; i < 3; ++i) {
     auto* box = new BOX(static_cast<int16_t>(10 + 30 * i), static_cast<int16_t>(10 + 60 * AREA), 20,
                         20, AREA_COLOUR[AREA]);
@@ -162,7 +164,8 @@ TEST_F(PageManager, PageActionsThroughTheFrame) {
     logs[1].next_result = c.action;
     EXPECT_EQ(manager->frame(false), c.returned) << c.action;
     for (int a = 0; a < 2; ++a) {
-      EXPECT_EQ(logs[a].created, c.created[a]) << c.action << " area " << a;
+      EXPECT_EQ(std::pair(logs[a].created, logs[a].built_busy), std::pair(c.created[a], c.created[a]))
+          << c.action << " area " << a;
       EXPECT_EQ(logs[a].left, c.left[a]) << c.action << " area " << a;
       EXPECT_EQ(logs[a].destroyed, 0) << c.action;
     }
