@@ -151,15 +151,9 @@ TEST(DataFileOrderByte, RoundTripAndPositionsWithoutTheByte) {
   uint8_t a = 0;
   uint16_t b = 0;
   int32_t c = 0;
-  char text[16];
-  EXPECT_TRUE(in->read_u8(a));
-  EXPECT_TRUE(in->read_u16(b));
-  EXPECT_TRUE(in->read_i32(c));
-  EXPECT_TRUE(in->read_string(text, sizeof text));
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 0x0203);
-  EXPECT_EQ(c, -7);
-  EXPECT_STREQ(text, "name");
+  char text[16] = "";
+  EXPECT_TRUE(in->read_u8(a) && in->read_u16(b) && in->read_i32(c) && in->read_string(text, sizeof text));
+  EXPECT_EQ(std::tuple(a, b, c, std::string(text)), std::tuple(uint8_t{1}, uint16_t{0x0203}, -7, "name"));
   EXPECT_TRUE(in->is_eof());
   EXPECT_FALSE(in->read_u8(a));
   EXPECT_EQ(in->error, 1);

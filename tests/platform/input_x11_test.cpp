@@ -148,11 +148,9 @@ TEST_F(InputState, ButtonEventsKeepTheMaskAndTheIntervals) {
   mouse.button_event(1, false);
   fake_seconds = 103;
   mouse.button_event(1, true);
-  EXPECT_EQ(mouse.left_press_time, 103);
-  EXPECT_EQ(mouse.left_press_interval, 3);
-  EXPECT_EQ(mouse.left_release_time, 101);
-  EXPECT_EQ(mouse.button_interval, 2);
-  EXPECT_EQ(mouse.last_mouse_time, 103);
+  EXPECT_EQ(std::tuple(mouse.left_press_time, mouse.left_press_interval, mouse.left_release_time,
+                       mouse.button_interval, mouse.last_mouse_time),
+            std::tuple(103, 3, 101, 2, 103));
   EXPECT_EQ(mouse.buttons, MOUSE::LEFT);
 
   mouse.button_event(2, true);

@@ -376,11 +376,8 @@ TEST_F(WindowX11, WindowIsCentredInTheDesktopLessTheFrame) {
   XSizeHints hints = {};
   long supplied = 0;
   ASSERT_TRUE(XGetWMNormalHints(probe, x11.window, &hints, &supplied));
-  EXPECT_EQ(hints.min_width, 800);
-  EXPECT_EQ(hints.max_width, 800);
-  EXPECT_EQ(hints.min_height, 600);
-  EXPECT_EQ(hints.max_height, 600);
-  EXPECT_EQ(hints.base_width, 800);
+  EXPECT_EQ(std::tuple(hints.min_width, hints.max_width, hints.min_height, hints.max_height, hints.base_width),
+            std::tuple(800, 800, 600, 600, 800));
 }
 
 TEST_F(WindowX11, SizeIsLimitedThenFittedToTheDesktop) {

@@ -392,9 +392,10 @@ TEST_F(Pitch, DegenerateSettingsDrawGrassOnlyAndTakeNoPlayers) {
 class StorePitch : public Pitch {
 protected:
   // A one-colour picture of that size in the store under that name.
-  void add(WM_PTM_APP_INFO& store, const char* name, int w, int h, COLOUR c) {
-    IMAGE picture(static_cast<int16_t>(w), static_cast<int16_t>(h));
-    picture.fill_rect_solid(0, 0, static_cast<int16_t>(w - 1), static_cast<int16_t>(h - 1), &c);
+  void add(WM_PTM_APP_INFO& store, const char* name, int16_t w, int16_t h, COLOUR c, COLOUR right_half = 0) {
+    IMAGE picture(w, h);
+    picture.fill_rect_solid(0, 0, w - 1, h - 1, &c);
+    if (right_half) picture.fill_rect_solid(w / 2, 0, w - 1, h - 1, &right_half);
     const std::string file = std::string(name) + ".png";
     save_png(file, picture);
     WM_PTM_IMAGE_INFO* info = store.add_image();
@@ -407,6 +408,7 @@ protected:
 TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   WM_PITCH_SETTINGS st = standard();
   st.line_colour = 0;
+  st.roll_step = 0;
   const PITCH_IMAGE_NAMES names{"turf", "ball", 2, 2, "marker", 4};
   {
     // No store: the plain pitch's grass, ball and markers.
@@ -417,7 +419,7 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   }
   WM_PTM_APP_INFO store;
   add(store, "turf", 8, 8, 0xFF00A000);
-  add(store, "ball1", 24, 12, 0xFFFFFFFF);
+  add(store, "ball1", 24, 12, 0xFFFFFFFF, 0xFF123456);
   add(store, "ball2", 28, 14, 0xFFFFFFFF);
   // A strip of four 20 x 20 frames, pure red: recoloured to the fill.
   add(store, "marker", 80, 20, 0xFFFF0000);
@@ -438,6 +440,15 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   const POINT16 q = p.get_player_position(0, 0, false);
   draw(p);
   EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[0]);
+  // A roll step of 0 rolls a frame a pixel: the strip's halves take turns.
+  std::vector<COLOUR> centres;
+  for (const int wx : {600, 603, 606}) {  // ball centre x 216, 217, 218
+    p.set_ball(wx, 300, 0, 0);
+    draw(p);
+    const POINT16 b = p.get_ball_position(false);
+    centres.push_back(screen(b.x, b.y));
+  }
+  EXPECT_EQ(centres, (std::vector<COLOUR>{0xFF123456, 0xFFFFFFFF, 0xFF123456}));
 }
 
 TEST_F(StorePitch, ZeroFrameCountsRollStepAndMaximumHeightDrawOneFrameWithoutShadow) {
