@@ -414,11 +414,12 @@ TEST(ImageRaw, LyingSizesFailWithoutAllocatingWhatTheyClaim) {
   std::vector<uint8_t> record = raw_record(30000, 30000, {0x01020304, 0x05060708});
   expect_read_fails(record);
 
-  // Sizes that do not fit the i16 fields are refused from the header,
-  // before any pixel is read.
+  // A width that does not fit the i16 fields is refused from the header,
+  // before any pixel is read, also where 33 rows would be staged.
   for (uint16_t big : {uint16_t{32767}, uint16_t{40000}, uint16_t{65535}}) {
-    MEMORY_DEVICE huge(raw_record(big, 1, {}));
-    huge.bytes.resize(huge.bytes.size() + 4u * big);
+    MEMORY_DEVICE huge(raw_record(big, 33, {}));
+    huge.bytes.resize(huge.bytes.size() + 4u * big * 33);
+    huge.can_seek_end = false;
     IMAGE image;
     EXPECT_FALSE(image.get_from_data_device(&huge)) << big;
     EXPECT_EQ(huge.bytes_read, 15u);
