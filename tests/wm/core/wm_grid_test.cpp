@@ -190,6 +190,8 @@ TEST_F(Grid, CellsArePlacedReplacedAndRefused) {
   EXPECT_EQ(WM_SCREEN_OBJECT::focus_object, nullptr);
   EXPECT_TRUE(!label->visible && !grid->get_cell(0, 3));
   delete label;
+  for (const auto& [first, last] : {std::pair{-1, 0}, {3, 1}, {5, 1024}}) grid->delete_rows(first, last);  // refused
+  EXPECT_EQ(grid->get_row_count(), 1024);
   grid->delete_rows(0, 1022);
   EXPECT_EQ(grid->get_row_count(), 1);
   EXPECT_EQ(grid->get_cell(1, 0), second);
