@@ -343,18 +343,14 @@ TEST(Colour, ContrastOfAlikeAndDifferentColours) {
   EXPECT_TRUE(colour_contrast(&colour, &reference, false));
   EXPECT_EQ(colour, ahsl(a, h, s, rl + 0.2));
 
-  // Different enough in lightness, hue or saturation: false, unchanged.
-  colour = black;
-  EXPECT_FALSE(colour_contrast(&colour, &white, false));
-  EXPECT_EQ(colour, black);
-  colour = 0xFFFF0000u;
-  const COLOUR green = 0xFF00FF00u;
-  EXPECT_FALSE(colour_contrast(&colour, &green, false));
-  EXPECT_EQ(colour, 0xFFFF0000u);
-  const COLOUR grey = 0xFF808080u;
-  colour = 0xFFBF4040u;  // same lightness as the grey, saturation 0.5
-  EXPECT_FALSE(colour_contrast(&colour, &grey, false));
-  EXPECT_EQ(colour, 0xFFBF4040u);
+  // Different enough in lightness, hue or saturation, exactly 0.2 apart
+  // too: false, unchanged. 0xBF4040 has the grey's lightness, saturation 0.5.
+  for (const auto& [own, other] : {std::pair{black, white}, {0xFFFF0000u, 0xFF00FF00u}, {0xFFBF4040u, 0xFF808080u},
+                                   {0xFF333333u, black}, {0xFFFF0600u, 0xFFC6FF00u}, {0xFFA13131u, 0xFFA05050u}}) {
+    colour = own;
+    EXPECT_FALSE(colour_contrast(&colour, &other, false)) << std::hex << own;
+    EXPECT_EQ(colour, own);
+  }
 }
 
 TEST(ColourText, HexadecimalForms) {
