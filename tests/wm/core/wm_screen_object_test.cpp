@@ -630,18 +630,21 @@ TEST_F(ScreenObject, ArrowsFillTheirTriangle) {
     EXPECT_EQ(pixel(c.qx, c.qy), black) << static_cast<int>(c.direction);
     EXPECT_EQ(pixel(5, 5), black);
   }
-  // Unset colours and empty boxes draw nothing.
-  const COLOUR unset = 0x00FFFFFF;
+  // Unset colours and empty boxes, across the arrow's point too, draw nothing.
+  const COLOUR unset = 0x00FFFFFF, black = 0xFF000000;
+  get_screen_image()->fill_rect(0, 0, 199, 149, &black, false);
   BOX box(0, 0, 30, 30, 0);
   box.draw_arrow(0, 0, 29, 29, &unset, ARROW::UP, 0, 0);
-  box.draw_arrow(0, 0, 29, 29, &arrow, ARROW::UP, 15, 0);
-  EXPECT_EQ(pixel(15, 28), 0xFF000000u);
+  box.draw_arrow(0, 0, 29, 29, &arrow, ARROW::LEFT, 15, 0);
+  box.draw_arrow(0, 0, 29, 29, &arrow, ARROW::UP, 0, 15);
+  for (int16_t y = 0; y < 30; ++y)
+    for (int16_t x = 0; x < 30; ++x) ASSERT_EQ(pixel(x, y), black) << x << "," << y;
   // Insets that leave one row or one column still draw it.
   box.draw_arrow(0, 0, 28, 29, &arrow, ARROW::UP, 14, 0);
   box.draw_arrow(40, 0, 69, 28, &arrow, ARROW::LEFT, 0, 14);
   for (int16_t y = 0; y < 30; ++y) EXPECT_EQ(pixel(14, y), arrow) << y;
   for (int16_t x = 40; x < 70; ++x) EXPECT_EQ(pixel(x, 14), arrow) << x;
-  EXPECT_EQ(std::pair(pixel(15, 29), pixel(69, 15)), std::pair(0xFF000000u, 0xFF000000u));
+  EXPECT_EQ(std::pair(pixel(15, 29), pixel(69, 15)), std::pair(black, black));
 }
 
 TEST_F(ScreenObject, FrameClockBlinkBits) {

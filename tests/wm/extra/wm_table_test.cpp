@@ -135,9 +135,15 @@ TEST_F(Table, FilterIsShownAndChoosingItAgainClearsIt) {
   EXPECT_EQ(owner.seen.filter, 2);
   // An owner's "%" is text, never a format.
   EXPECT_EQ(label_text(), "Current Filter: 100% rock");
+  const auto marks = [&] {  // which filter items are marked
+    std::string m;
+    for (int32_t row = 0; row < 3; ++row) m += char('0' + table->filters_menu->get_popup()->get_item(row)->active);
+    return m;
+  };
+  EXPECT_EQ(marks(), "001");
   table->set_filter(2);
   EXPECT_EQ(owner.seen.filter, -1);
-  EXPECT_EQ(label_text(), "Current Filter: None");
+  EXPECT_EQ(std::pair(label_text(), marks()), std::pair(std::string("Current Filter: None"), std::string("000")));
   const int calls = owner.seen.calls;
   for (int16_t refused : {-2, 3}) table->set_filter(refused);
   EXPECT_EQ(owner.seen.calls, calls);
