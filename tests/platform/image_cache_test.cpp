@@ -159,10 +159,7 @@ TEST_F(ImageCache, FreshScaledRequestKeepsEachNaturalDimensionOnItsOwn) {
   EXPECT_EQ(tall->height, 8);
   EXPECT_EQ(pixels_of(tall), scaled(pic, 6, 8));
   IMAGE_CACHE_ENTRY* entry = cache.get_entry(tall);
-  EXPECT_EQ(entry->w, 6);
-  EXPECT_EQ(entry->h, 8);
-  EXPECT_EQ(entry->natural_w, 6);
-  EXPECT_EQ(entry->natural_h, 4);
+  EXPECT_EQ(std::tuple(entry->w, entry->h, entry->natural_w, entry->natural_h), std::tuple(6, 8, 6, 4));
 }
 
 TEST_F(ImageCache, FailedLoadIsRememberedAndReadsTheDiskOnce) {

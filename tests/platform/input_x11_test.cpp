@@ -256,10 +256,8 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
 
   JOYSTICK_CAPS caps;
   ASSERT_TRUE(get_joystick_caps(&first, &caps));
-  EXPECT_EQ(caps.button_count, 0u);  // not a real device
-  EXPECT_EQ(caps.axis_min, -32767);
-  EXPECT_EQ(caps.axis_max, 32767);
-  EXPECT_EQ(caps.has_x_y, 0);
+  // Not a real device: no buttons, no x and y axes.
+  EXPECT_EQ(std::tuple(caps.button_count, caps.axis_min, caps.axis_max, caps.has_x_y), std::tuple(0u, -32767, 32767, 0));
   close_joysticks();  // opened anew as descriptor 0, with standard input closed
   EXPECT_EXIT(_exit(close(0) == 0 && get_joystick_caps(&first, &caps) && read_joystick(&second) ? 0 : 1),
               testing::ExitedWithCode(0), "");

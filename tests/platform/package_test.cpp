@@ -255,11 +255,8 @@ TEST_F(PackageTest, ReplacingFreesBlocksThatAreReusedBeforeTheFileGrows) {
   PACKAGE_FILE_RECORD now;
   ASSERT_TRUE(package.find_file("f", now));
   EXPECT_EQ(now.position, old.position) << "the record stays in its place";
-  EXPECT_EQ(now.first_block, b0);
-  EXPECT_EQ(now.last_block, b0);
-  EXPECT_EQ(now.size, 100u);
-  EXPECT_EQ(package.header.first_free, b1);
-  EXPECT_EQ(package.header.last_free, b2);
+  EXPECT_EQ(std::tuple(now.first_block, now.last_block, now.size, package.header.first_free, package.header.last_free),
+            std::tuple(b0, b0, 100u, b1, b2));
 
   // The two free blocks go first, then the archive grows by one block.
   ASSERT_TRUE(package.add_file(work, "again"));
