@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -154,6 +156,14 @@ TEST_F(StyleSetTest, StyleFileReadsEveryKeyAndWritesItBack) {
   ASSERT_TRUE(style.write_config(out, name_of_font, reinterpret_cast<intptr_t>(&marker), &skin));
   const std::string text = test_support::read_file(scratch.file("app/skin/written.ss"));
   EXPECT_TRUE(matches_reference_file("written_style.ss", text));
+  // A file that cannot grow past the entries before the colours: the failed colour write is reported.
+  const auto cut_write_refused = [&] {
+    const rlimit limit{text.find("fg_colour"), RLIM_INFINITY};
+    signal(SIGXFSZ, SIG_IGN);
+    out.init("cut.ss", false);
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0 && !style.write_config(out, name_of_font, 0, &skin);
+  };
+  EXPECT_EXIT(_exit(cut_write_refused() ? 0 : 1), testing::ExitedWithCode(0), "");
   for (const char* line : {"name\n\tbutton\n", "\nimage_path\n\t$HERE/images/\n",
                            "\nbg_colour\n\t#FF102030\n", "\nborder_left_gap\n\t-1\n",
                            "\nfont_name\n\tSans\n", "\nssf_draw_border\n\t0\n", "\nsssf_retain_width\n\t1\n"})
