@@ -185,16 +185,16 @@ TEST(DataDeviceStrings, ReadTextHoldsExactlyTheStoredBytes) {
 }
 
 TEST(DataDeviceStrings, LongStringIsCutAndTheRestSkipped) {
-  std::vector<uint8_t> bytes = stored_string("0123456789", 10);
-  bytes.push_back(0x77);
-  MEMORY_DEVICE device(bytes);
-  char buffer[4];
-  EXPECT_TRUE(device.read_string(buffer, sizeof buffer));
-  EXPECT_STREQ(buffer, "012");
-  EXPECT_EQ(device.tell(), 14u);
-  uint8_t next = 0;
-  EXPECT_TRUE(device.read_u8(next));
-  EXPECT_EQ(next, 0x77);
+  // Lengths on both sides of what a four-byte buffer holds; the next field follows.
+  for (const std::string text : {"01", "012", "0123", "0123456789"}) {
+    std::vector<uint8_t> bytes = stored_string(text, static_cast<uint32_t>(text.size()));
+    bytes.push_back(0x77);
+    MEMORY_DEVICE device(bytes);
+    char buffer[4];
+    uint8_t next = 0;
+    EXPECT_TRUE(device.read_string(buffer, sizeof buffer) && device.read_u8(next)) << text;
+    EXPECT_EQ(std::pair(std::string(buffer), next), std::pair(text.substr(0, 3), uint8_t{0x77})) << text;
+  }
 }
 
 TEST(DataDeviceStrings, BufferOfOneByteHoldsTheEmptyText) {
