@@ -305,6 +305,7 @@ TEST_F(ScreenObject, OverlayWalksSurviveOverlaysDeletedOnTheWay) {
   auto* menu = new CLOSER(0, 0, 20, 20, GREEN);
   auto* sub_menu = new CLOSER(20, 0, 20, 20, GREEN);
   auto* tooltip = new CLOSER(40, 0, 20, 20, GREEN);
+  root.add_overlay(nullptr, false), root.add_overlay(&root, false);  // refused: no object, itself
   root.add_overlay(menu, false);
   root.add_overlay(sub_menu, false);
   root.add_overlay(tooltip, false);
