@@ -184,12 +184,10 @@ TEST_F(ConfigFileTest, MissingKeysFilesAndCallbacks) {
 
   // An empty key is refused before the file is looked at.
   config.init("missing.cfg", false);
-  EXPECT_EQ(get(""), "<failed>");
-  EXPECT_EQ(get_last_error(), 4097);
-  EXPECT_EQ(get(nullptr), "<failed>");
-  EXPECT_EQ(get_last_error(), 4097);
-  EXPECT_EQ(get("a"), "<failed>");
-  EXPECT_EQ(get_last_error(), 4098);
+  for (const auto& [key, error] : {std::pair<const char*, int>{"", 4097}, {nullptr, 4097}, {"a", 4098}}) {
+    EXPECT_EQ(get(key), "<failed>");
+    EXPECT_EQ(get_last_error(), error) << (key ? key : "null");
+  }
   EXPECT_STREQ(get_last_error_text(), "Error: Error trying to open the config file missing.cfg.");
 
   EXPECT_FALSE(config.for_each_entry(config, nullptr, 0));

@@ -120,9 +120,7 @@ TEST(DataFileOrderByte, CreatedFileHoldsOnlyTheByteZero) {
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(written_so_far(file->get_stream()), bytes({0}));
   EXPECT_FALSE(test_support::file_exists(dir.file("ordered.dat")));
-  EXPECT_EQ(file->tell(), 0u);
-  EXPECT_EQ(file->get_size(), 0u);
-  EXPECT_EQ(file->swap, 0);
+  EXPECT_EQ(std::tuple(file->tell(), file->get_size(), file->swap), std::tuple(0u, 0u, 0));
   EXPECT_TRUE(file->write_u32(0x11223344));
   EXPECT_EQ(file->tell(), 4u);
   EXPECT_TRUE(FOLDER::close_data_file(file));

@@ -383,6 +383,8 @@ TEST_F(SoundTest, TunesAreWrittenAsPcmWavFiles) {
     }
   }
   EXPECT_FALSE(write_tune_wav(app, "no_folder/tune.wav", "C", 100, nullptr));
+  const TUNE_SETTINGS no_rate{.sample_rate = 0};
+  EXPECT_FALSE(write_tune_wav(app, "rate0.wav", "C", 100, &no_rate) || ts::file_exists(scratch.file("rate0.wav")));
 }
 
 TEST_F(SoundTest, TuneWaveformsMatchTheirReferencePicture) {
