@@ -741,11 +741,8 @@ TEST_F(FileServicesTest, FileInfoAndChmod) {
 
   FILE_INFO info;
   ASSERT_TRUE(get_file_info(folder, ".hidden", &info));
-  EXPECT_EQ(info.is_directory, 0);
-  EXPECT_EQ(info.hidden, 1);
-  EXPECT_EQ(info.owner_rwx, 0600);
-  EXPECT_EQ(info.size, 5u);
-  EXPECT_EQ(info.modified, static_cast<uint32_t>(st.st_mtime));
+  EXPECT_EQ(std::tuple(info.is_directory, info.hidden, info.owner_rwx, info.size, info.modified),
+            std::tuple(0, 1, 0600, 5u, static_cast<uint32_t>(st.st_mtime)));
   ASSERT_TRUE(get_file_info(folder_at(scratch.path()), "work", &info));
   EXPECT_EQ(info.is_directory, 1);
   EXPECT_EQ(info.hidden, 0);

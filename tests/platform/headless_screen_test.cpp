@@ -77,9 +77,7 @@ TEST_F(HeadlessScreen, DrivenInputReadsBackThroughThePublicInputCalls) {
   set_screen_size(333, 211);
   test_support::INPUT_DRIVER input(5000000);
   input.move_to(332, 210);
-  EXPECT_EQ(mouse.x, 332);
-  EXPECT_EQ(mouse.y, 210);
-  EXPECT_EQ(mouse.last_mouse_time, 5000);
+  EXPECT_EQ(std::tuple(mouse.x, mouse.y, mouse.last_mouse_time), std::tuple(332, 210, 5000));
 
   // Two left presses a second apart, the right button held between them.
   input.click(1);

@@ -82,10 +82,8 @@ TEST_F(ConfigPicker, AChoiceIsRememberedAndAFolderWithoutDataKeepsThePickerOpen)
   EXPECT_STREQ(picker->get_text(), "Select Installation Configuration");
   EXPECT_STREQ(picker->message_label->text.get_text(PARAMETER::VALUE), "Select the XML configuration file.");
   EXPECT_STREQ(picker->ok_button->get_text(), "Open");
-  EXPECT_EQ(picker->cancel_button->enabled, 0);
-  EXPECT_EQ(picker->draggable, 0);
-  EXPECT_EQ(picker->effects.flags, 0u);
-  EXPECT_EQ(picker->width, 640);
+  EXPECT_EQ(std::tuple(picker->cancel_button->enabled, picker->draggable, picker->effects.flags, picker->width),
+            std::tuple(0, 0, 0u, 640));
   EXPECT_EQ(setting("last_path"), "(none)");
 
   // The user goes to the configuration and picks it; Cancel-like answers

@@ -723,6 +723,11 @@ TEST_F(Menu, PictureOfOpenPopups) {
   hold(kEscape);
   frames(10);
   EXPECT_FALSE(recent->get_popup()->visible || popup->visible);
+  // Pressed before any key, a sub-menu item opens without taking the focus.
+  WM_MENU::menu_clicked(file, reinterpret_cast<uintptr_t>(file), 0);
+  frames(20);
+  click_on(recent);
+  EXPECT_TRUE(recent->get_popup()->visible && WM_SCREEN_OBJECT::focus_object != recent);
 }
 
 }  // namespace
