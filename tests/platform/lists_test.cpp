@@ -80,15 +80,13 @@ TEST(LList, RemoveUsesPointerIdentityAndCallsTheDeleteCallback) {
   int a = 1, b = 2;
   list.add(&a, sizeof a);
   list.add(&b, sizeof b);
-  EXPECT_FALSE(list.remove(&a));  // not the list's copy
+  EXPECT_FALSE(list.remove(&a) || list.remove_node(nullptr));  // not the list's copy; no node
   EXPECT_TRUE(list.remove(list.head->data));
   EXPECT_EQ(deleted, (std::vector<int>{1}));
   EXPECT_EQ(list.head, list.tail);
   list.remove_all();
   EXPECT_EQ(deleted, (std::vector<int>{1, 2}));
-  EXPECT_EQ(list.count, 0);
-  EXPECT_EQ(list.head, nullptr);
-  EXPECT_EQ(list.tail, nullptr);
+  EXPECT_EQ(std::tuple(list.count, list.head, list.tail), std::tuple(0, nullptr, nullptr));
 }
 
 TEST(LList, WalkBackwardsFromTheTail) {

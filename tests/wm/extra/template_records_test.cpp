@@ -196,16 +196,18 @@ TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
   // Version 16 is the first to keep the path itself rather than a folder
   // block (here the program's folder, "$APP").
   FOLDER program;
-  std::vector<uint8_t> at_15(bytes.begin(), bytes.begin() + 8), block = stored(program);
+  std::vector<uint8_t> at_15(bytes.begin(), bytes.begin() + 8), block = stored(program), names = at_15;
   at_15.insert(at_15.end(), block.begin(), block.end());
-  for (const auto& [version, fields, folder] :
-       {std::tuple{uint16_t{15}, at_15, "$APP"}, {16, bytes, "$APPDATA/images"}}) {
+  // Up to version 7 a font record is empty; version 8 has its two names only.
+  for (const auto& [version, fields, folder, used] :
+       {std::tuple{uint16_t{15}, at_15, "$APP", at_15.size() + 1}, {16, bytes, "$APPDATA/images", bytes.size() + 1},
+        {8, names, "$APPDATA/fonts", size_t{8}}, {7, names, "$APPDATA/fonts", size_t{0}}}) {
     template_read_version = version;
     MEMORY_DEVICE old(fields);
     old.bytes.push_back(255);
     WM_PTM_FONT_INFO old_font;
     EXPECT_TRUE(old.read_object(old_font)) << version;
-    EXPECT_STREQ(old_font.folder, folder) << version;
+    EXPECT_EQ(std::string(old_font.folder) + " " + std::to_string(old.position), folder + (" " + std::to_string(used)));
   }
   template_read_version = TEMPLATE_STREAM_VERSION;
 
