@@ -99,6 +99,8 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
       {NO_SHADING | VERTICAL, false, true, 100, 50, nullptr, 70, 125, 14, 69},
       {NO_SHADING | VERTICAL, false, true, 100, 100, nullptr, 14, 125, -1, -1},
       {VERTICAL, true, false, 100, 30, nullptr, 92, 127, 12, 91},
+      {0, true, false, 100, 1, nullptr, 14, 18, 19, 105},  // the least fill shows the frame at its least
+      {VERTICAL, true, false, 100, 1, nullptr, 125, 127, 12, 124},
   };
   for (const auto& r : rows) {
     clear();
@@ -119,9 +121,7 @@ TEST_F(ProgressBar, FillLiesWhereTheValueSaysAndNeverOutsideItsFrame) {
     EXPECT_EQ(fill, std::make_pair(r.fill_first, r.fill_last));
     EXPECT_EQ(empty, std::make_pair(r.empty_first, r.empty_last));
     EXPECT_EQ(run_of(kAltInk, vertical, at).first, -1);
-    if (vertical && r.title) {
-      EXPECT_EQ(b->get_title(), nullptr);
-    }
+    EXPECT_EQ(vertical && r.title ? b->get_title() : nullptr, nullptr);
   }
 }
 
