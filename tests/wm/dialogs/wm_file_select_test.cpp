@@ -168,7 +168,9 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   FOLDER out;
   EXPECT_FALSE(d->get_result(&out, nullptr, 0));  // mode 2 needs the buffer
   d->set_mode(3, &docs, nullptr, nullptr);
-  EXPECT_EQ(result(), path("home/docs") + "|");
+  const std::string here = result();
+  d->name_field->set_text("alpha");  // a folder named in the field is the answer
+  EXPECT_EQ(std::pair(here, result()), std::pair(path("home/docs") + "|", path("home/docs/alpha") + "|"));
   char no_room = 'x';  // a buffer of size 0 is not written to
   EXPECT_TRUE(d->get_result(&out, &no_room, 0));
   EXPECT_EQ(no_room, 'x');

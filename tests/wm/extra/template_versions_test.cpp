@@ -106,10 +106,8 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   EXPECT_EQ(store.dialogs.size(), gate.version >= 24 ? 1u : 0u);
   if (gate.version <= 7) {
     // The old colour tail went straight into the dialog styles.
-    EXPECT_EQ(store.dialog_body_style.bg_colour, 0xFF000011u);
-    EXPECT_EQ(store.dialog_button_style.highlight_text_colour, 0xFF000018u);
-    EXPECT_EQ(store.dialog_button_style.drawing_flags, 1u);
-    EXPECT_EQ(store.dialog_backdrop_1, 0);
+    EXPECT_EQ(std::tuple(store.dialog_body_style.bg_colour, store.dialog_button_style.highlight_text_colour,
+                         store.dialog_button_style.drawing_flags, store.dialog_backdrop_1), std::tuple(0xFF000011u, 0xFF000018u, 1u, 0));
     EXPECT_TRUE(store.style_sets.empty());
   } else {
     const std::pair<int64_t, int64_t> kept[] = {
@@ -174,9 +172,7 @@ TEST_P(TemplateVersions, AHandWrittenStreamLoadsWithItsGatedFieldsAndConversions
   }
   if (!gate.legacy_look) return;
   const WM_STYLE_SET& look = *button->own_style;
-  EXPECT_EQ(look.shading_type, 3u);
-  EXPECT_EQ(look.bg_colour, 0xFF000010u);
-  EXPECT_EQ(look.highlight_text_colour, 0xFF000015u);
+  EXPECT_EQ(std::tuple(look.shading_type, look.bg_colour, look.highlight_text_colour), std::tuple(3u, 0xFF000010u, 0xFF000015u));
   EXPECT_EQ(button->enabled, gate.version >= 4 ? 0 : 1);
   // Left-justified text, a shadow border drawn indented (negative shading
   // flags), and from version 5 on chiseled text.
@@ -211,8 +207,9 @@ INSTANTIATE_TEST_SUITE_P(Gates, TemplateVersions, ::testing::ValuesIn(kGates),
 // the hot-key bit gives 0x2, 0x10 gives 0x4; the shadow border is drawn
 // indented (0x3) for negative shading flags only, raised (0x5) from zero up.
 TEST(TemplateVersionsOldButton, HotKeyBitAndShadingSignPickTheMappedFlags) {
-  // Hot-key bit, shading flags; drawing and extended flags.
-  const uint32_t rows[][4] = {{0, 0x8000, 0x843, 0x4}, {1, 0xFFFF, 0x843, 0x6}, {1, 0, 0x845, 0x6}, {0, 1, 0x845, 0x4}};
+  // Hot-key bit, shading flags; drawing and extended flags; the length of the
+  // picture's name, of which 255 bytes are kept and the rest skipped.
+  const uint32_t rows[][5] = {{0, 0x8000, 0x843, 0x4, 3}, {1, 0xFFFF, 0x843, 0x6, 300}, {1, 0, 0x845, 0x6, 255}, {0, 1, 0x845, 0x4, 256}};
   for (const auto& r : rows) {
     MEMORY_DEVICE words, changed;
     for (MEMORY_DEVICE* d : {&words, &changed}) {
@@ -220,6 +217,7 @@ TEST(TemplateVersionsOldButton, HotKeyBitAndShadingSignPickTheMappedFlags) {
       d->write_u16(static_cast<uint16_t>(d == &words ? 0x8000 : r[1]));
       d->write_u8(0);
       d->write_u8(static_cast<uint8_t>(d == &words ? 1 : r[0]));
+      d->write_string(d == &words ? "btn" : std::string(r[4], 'n').c_str());
     }
     std::string body = OLD_STREAM(7).body();
     const size_t at = body.find(words.text());
@@ -234,6 +232,7 @@ TEST(TemplateVersionsOldButton, HotKeyBitAndShadingSignPickTheMappedFlags) {
     const WM_STYLE_SET& look = *store.areas[0]->get_page(0)->get_object(0)->own_style;
     EXPECT_EQ(look.drawing_flags, r[2]) << r[1];
     EXPECT_EQ(look.extended_flags, r[3]) << r[1];
+    EXPECT_EQ(look.image_filename, std::string(std::min(r[4], 255u), 'n'));
   }
 }
 
