@@ -93,13 +93,15 @@ TEST_F(HeadlessScreen, DrivenInputReadsBackThroughThePublicInputCalls) {
   input.move_to(333, 10);
   EXPECT_EQ(mouse.x, MOUSE::OUTSIDE);
   EXPECT_EQ(mouse.buttons, 0u);
-  // A double click between two frames: each frame sees one change more.
+  // A double click between two frames, the pointer moved twice between its
+  // clicks: each frame sees one change more, and the latest place before it.
   input.move_to(5, 5);
   platform_input_frame();
-  for (const bool down : {true, false, true, false}) mouse.on_button(5, 5, 1, down);
+  int at = 5;
+  for (const int e : {1, 0, 7, 9, 1, 0}) e > 1 ? mouse.on_motion(at = e, 5) : mouse.on_button(at, 5, 1, e == 1);
   std::vector<uint32_t> seen;
-  for (int frame = 0; frame < 5; ++frame, platform_input_frame()) seen.push_back(mouse.buttons);
-  EXPECT_EQ(seen, (std::vector<uint32_t>{MOUSE::LEFT, 0, MOUSE::LEFT, 0, 0}));
+  for (int frame = 0; frame < 5; ++frame, platform_input_frame()) seen.push_back(mouse.buttons | mouse.x << 8);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{MOUSE::LEFT | 5 << 8, 9 << 8, MOUSE::LEFT | 9 << 8, 9 << 8, 9 << 8}));
 
   input.advance_ms(2000);
   input.type("Hi\n");
