@@ -72,10 +72,10 @@ protected:
     ASSERT_TRUE(picture.save_png(file));
     ASSERT_TRUE(FOLDER::close_data_file(file));
   }
-  // Saves a 4 x 4 picture of one colour under that file name in the skin folder.
-  void save_solid_png(const std::string& file_name, COLOUR colour) {
-    IMAGE picture(4, 4);
-    picture.fill_rect_solid(0, 0, 3, 3, &colour);
+  // Saves a w x 4 picture of one colour under that file name in the skin folder.
+  void save_solid_png(const std::string& file_name, COLOUR colour, int16_t w = 4) {
+    IMAGE picture(w, 4);
+    picture.fill_rect_solid(0, 0, static_cast<int16_t>(w - 1), 3, &colour);
     save_png(file_name, picture);
   }
   // The screen pixels of the object's rectangle, row by row.

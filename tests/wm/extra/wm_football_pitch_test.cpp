@@ -306,16 +306,16 @@ TEST_F(Pitch, PlayersGlideOnTheFrameClockAndShowByTheirOpacity) {
   const RECT box = p->team_box(0);
   EXPECT_TRUE(box.contains(RECT::sized(to.x - s / 2, to.y - s / 2, s, s)));
   EXPECT_EQ(screen(box.x1, box.y1), TEAM_FILL[0]);  // outlined in the team's fill
-  EXPECT_EQ(p->get_player_state(2, 0), -1);
-  EXPECT_EQ(p->get_player_state(0, 11), -1);
-  // Lying across, 359 degrees turns to 89: the direction line, half the
-  // marker long, reaches trunc(8 sin 89) = 7 pixels up, not 8.
+  EXPECT_EQ(std::pair(p->get_player_state(2, 0), p->get_player_state(0, 11)), std::pair(-1, -1));
+  // Lying across, 359 degrees turns to 89: the direction line, half the marker
+  // long, reaches trunc(8 sin 89) = 7 pixels up, not 8; 269 turns to 359, 7 to the right.
   p->set_player(1, 0, 300, 600, 359, false, 0);
   p->set_player(1, 1, 700, 600, 359, true, 0);  // the alternate look: a see-through line
+  p->set_player(1, 2, 500, 300, 269, false, 0);
   draw(*p);
-  const POINT16 q = p->get_player_position(1, 0, false), r = p->get_player_position(1, 1, false);
-  EXPECT_EQ(screen(q.x, q.y - 7), 0xFFFFFFFFu);
-  EXPECT_NE(screen(q.x, q.y - 8), 0xFFFFFFFFu);
+  const POINT16 q = p->get_player_position(1, 0, false), r = p->get_player_position(1, 1, false), t = p->get_player_position(1, 2, false);
+  for (const auto& [px, py, white] : {std::tuple{q.x, q.y - 7, true}, {q.x, q.y - 8, false}, {t.x + 7, t.y, true}, {t.x + 8, t.y, false}})
+    EXPECT_EQ(screen(px, py) == 0xFFFFFFFFu, white) << px << "," << py;
   EXPECT_EQ(screen(r.x, r.y - 6), 0xFF7F7F7Fu);  // half white blended over the black outline
 }
 
