@@ -207,7 +207,7 @@ TEST_F(TemplateRecords, PathFieldsAreZeroFilledAndReadTerminated) {
     old.bytes.push_back(255);
     WM_PTM_FONT_INFO old_font;
     EXPECT_TRUE(old.read_object(old_font)) << version;
-    EXPECT_EQ(std::string(old_font.folder) + " " + std::to_string(old.position), folder + (" " + std::to_string(used)));
+    EXPECT_EQ(std::pair(std::string(old_font.folder), old.position), std::pair(std::string(folder), used)) << version;
   }
   template_read_version = TEMPLATE_STREAM_VERSION;
 
