@@ -284,14 +284,9 @@ TEST_F(FontTest, RenderedGlyphsCarryFreeTypesMetricsAndBitmap) {
       ASSERT_TRUE(FONT::render_glyph(&glyph, code, slot, static_cast<int16_t>(size),
                                      static_cast<int16_t>(size)));
       FT_GlyphSlot expected = reference.render(code, size, size);
-      EXPECT_EQ(glyph.size_w, size);
-      EXPECT_EQ(glyph.advance, expected->advance.x >> 6);
-      EXPECT_EQ(glyph.left, expected->bitmap_left);
-      EXPECT_EQ(glyph.top, expected->bitmap_top);
-      EXPECT_EQ(glyph.width, expected->bitmap.width);
-      EXPECT_EQ(glyph.rows, expected->bitmap.rows);
-      EXPECT_EQ(glyph.face_height, reference.face->height);
-      EXPECT_EQ(glyph.face_descender, reference.face->descender);
+      EXPECT_EQ(std::tuple(glyph.size_w, glyph.advance, glyph.left, glyph.top, glyph.width, glyph.rows, glyph.face_height, glyph.face_descender),
+                std::tuple(size, expected->advance.x >> 6, expected->bitmap_left, expected->bitmap_top, expected->bitmap.width,
+                           expected->bitmap.rows, reference.face->height, reference.face->descender));
       ASSERT_EQ(glyph.pitch, std::abs(expected->bitmap.pitch));
       EXPECT_EQ(0, memcmp(glyph.bitmap, expected->bitmap.buffer,
                           static_cast<size_t>(glyph.pitch) * glyph.rows));

@@ -77,25 +77,16 @@ TEST_F(SkinLoader, FullSkinFillsStylesIconsEffectsAndRates) {
   const uint32_t display_delay = default_dialog_effects().display_delay;
   ASSERT_TRUE(load_skin(data, "$APP/skin"));
   EXPECT_STREQ(data.skin_path, "$APP/skin");
-  EXPECT_EQ(default_dialog_button_style().fg_colour, 0xFF000001u);
-  EXPECT_EQ(WM_BUTTON::tooltip_style().fg_colour, 0xFF000002u);
-  EXPECT_EQ(WM_BUTTON::tooltip_style_set, 1);
-  EXPECT_EQ(data.check_box_style.fg_colour, 0xFF000003u);
-  EXPECT_EQ(default_dialog_style().fg_colour, 0xFF000004u);
-  EXPECT_EQ(default_dialog_title_style().fg_colour, 0xFF000005u);
-  EXPECT_EQ(data.title_style.fg_colour, 0xFF000006u);
-  EXPECT_EQ(data.grid_style.fg_colour, 0xFF123456u);
-  EXPECT_EQ(data.icons[ICON_FORW].width, 3);
-  EXPECT_EQ(data.icons[ICON_FOLDER].height, 5);
-  EXPECT_EQ(data.icons[ICON_DISK].pixels, nullptr);
+  EXPECT_EQ(std::tuple(default_dialog_button_style().fg_colour, WM_BUTTON::tooltip_style().fg_colour, WM_BUTTON::tooltip_style_set,
+                       data.check_box_style.fg_colour, default_dialog_style().fg_colour, default_dialog_title_style().fg_colour,
+                       data.title_style.fg_colour, data.grid_style.fg_colour),
+            std::tuple(0xFF000001u, 0xFF000002u, 1, 0xFF000003u, 0xFF000004u, 0xFF000005u, 0xFF000006u, 0xFF123456u));
+  EXPECT_EQ(std::tuple(data.icons[ICON_FORW].width, data.icons[ICON_FOLDER].height, data.icons[ICON_DISK].pixels), std::tuple(3, 5, nullptr));
   // Values wider than their field are held to it; absent keys stay.
-  EXPECT_EQ(default_dialog_effects().flags, 17u);
-  EXPECT_EQ(default_dialog_effects().open_delay, 250u);
-  EXPECT_EQ(default_dialog_effects().display_delay, display_delay);
-  EXPECT_EQ(default_dialog_effects().dragging_alpha, 255u);
-  EXPECT_EQ(data.progress_bar_animation_x_rate, 4);
-  EXPECT_EQ(data.progress_bar_animation_y_rate, 65535);
-  EXPECT_EQ(data.progress_bar_animation_update_rate, 0);
+  const auto& effects = default_dialog_effects();
+  EXPECT_EQ(std::tuple(effects.flags, effects.open_delay, effects.display_delay, effects.dragging_alpha), std::tuple(17u, 250u, display_delay, 255u));
+  EXPECT_EQ(std::tuple(data.progress_bar_animation_x_rate, data.progress_bar_animation_y_rate, data.progress_bar_animation_update_rate),
+            std::tuple(4, 65535, 0));
   // A path as long as the field holds (2047 bytes) is kept whole; one byte longer is refused.
   std::string longest = "$APP/";
   for (int i = 0; i < 1019; ++i) longest += "./";

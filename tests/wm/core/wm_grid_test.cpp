@@ -422,6 +422,13 @@ TEST_F(Grid, ScrollKeysStepByTheLineAndPageRules) {
   frame();  // the bar made again
   step(100, XK_Page_Up, 40);
   EXPECT_TRUE(test_support::text_matches_reference("core4", "grid_scroll_steps", transcript));
+  // Left with one row, taller than the view, the view scrolls to its top.
+  grid->delete_rows(0, 10);
+  grid->set_size(200, 50, false);
+  frame();
+  stand_at(0);
+  grid->scroll_to_row(0);
+  EXPECT_EQ(grid->get_scroll_offset(), 0);
 }
 
 // Home, End and the page keys take the focused row along: to the first

@@ -351,12 +351,8 @@ TEST_F(TemplateRecords, EditingNamesAndCopies) {
   WM_PTM_OBJECT_INFO moved;
   moved.move_from(copy);
   EXPECT_EQ(stored(moved), before);
-  EXPECT_EQ(moved.own_style, own);
-  EXPECT_EQ(moved.text, kept);
-  EXPECT_EQ(copy.own_style, nullptr);
-  EXPECT_EQ(copy.text, nullptr);
-  EXPECT_EQ(copy.get_child_count(), 0);
-  EXPECT_EQ(copy.name.get_length(), 0);
+  EXPECT_EQ(std::tuple(moved.own_style, moved.text, copy.own_style, copy.text, copy.get_child_count(), copy.name.get_length()),
+            std::tuple(own, kept, nullptr, nullptr, 0, 0));
 
   // The source inside the target's own tree (a child, a grandchild), or the
   // target inside the source's: a copy ends as the source was; a move takes
