@@ -230,6 +230,12 @@ TEST_F(Script, ColoursAndImagesByName) {
   EXPECT_FALSE(label.load_images(skin, nullptr, nullptr));
   EXPECT_TRUE(label.load_images(skin, "named", nullptr));  // falls back to "named_up"
   EXPECT_TRUE(label.flashing_image.is_loaded());
+  // A missing flashing picture is looked for once: one saved later is not seen.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(label.load_images(skin, "named_up", nullptr) && !label.flashing_image.is_loaded()) << round;
+    ASSERT_NO_FATAL_FAILURE(save_solid_png("named_up_flashing.png", grey));
+  }
+  EXPECT_TRUE(label.load_images(skin, "named", nullptr));
   label.draw();
   EXPECT_EQ(pixel(30, 20), grey);
   // A style whose images are not loaded lends its folder and name instead.

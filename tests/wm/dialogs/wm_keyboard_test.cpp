@@ -15,11 +15,13 @@
 
 #include "default_dialog_styles.h"
 #include "dialog_pictures.h"
+#include "input.h"
 #include "picture_compare.h"
 #include "text_convert.h"
 #include "wm_button.h"
 #include "wm_grid.h"
 #include "wm_keyboard_dialog.h"
+#include "wm_keys.h"
 #include "wm_page_manager.h"
 #include "wm_test_fonts.h"
 
@@ -175,4 +177,7 @@ TEST_F(Keyboard, AnOwnLayoutHighlightsItsFirstKeyAndFillsItsGaps) {
   }
   EXPECT_TRUE(keyboards[0]->get_key_button(0, 0)->highlighted);  // where the arrow keys start
   EXPECT_TRUE(test_support::picture_matches_reference("dialogs3", "keyboard_own_layout", *get_screen_image()));
+  key_queue.set_last_key(wm_key::RIGHT);  // pressed before the keyboard's first frame, still heard
+  keyboards[0]->process();
+  EXPECT_TRUE(keyboards[0]->get_key_button(1, 0)->highlighted);
 }
