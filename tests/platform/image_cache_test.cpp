@@ -418,13 +418,9 @@ TEST_F(ImageCache, HandlesOutsideTheListAreNeverTakenForEntries) {
   IMAGE* theirs = elsewhere.get(kSkin, "pic");
   IMAGE plain(7, 3);
   plain.next = mine;  // a chained image
-  EXPECT_EQ(cache.get_entry(&plain), nullptr);
-  EXPECT_EQ(cache.get_entry(theirs), nullptr);
-  EXPECT_EQ(cache.get_entry(nullptr), nullptr);
-  EXPECT_EQ(cache.add_ref(&plain), nullptr);
-  EXPECT_EQ(cache.get_width(&plain), 7);
-  EXPECT_EQ(cache.get_height(&plain), 3);
-  EXPECT_EQ(cache.get_width(nullptr), 0);
+  EXPECT_EQ(std::tuple(cache.get_entry(&plain), cache.get_entry(theirs), cache.get_entry(nullptr), cache.add_ref(&plain)),
+            std::tuple(nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(std::tuple(cache.get_width(&plain), cache.get_height(&plain), cache.get_width(nullptr)), std::tuple(7, 3, 0));
   IMAGE* untouched = &plain;
   cache.make_unique(untouched);
   cache.resize(untouched, 1, 1);

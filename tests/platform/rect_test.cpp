@@ -39,11 +39,8 @@ TEST(Rect, PairsIntersectUniteAndContain) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(c.a.intersect(c.b), c.both);
     EXPECT_EQ(c.b.intersect(c.a), c.both);
-    EXPECT_EQ(c.a.intersect(c.b).width(), c.w);
-    EXPECT_EQ(c.a.intersect(c.b).height(), c.h);
-    EXPECT_EQ(c.a.unite(c.b), c.either);
-    EXPECT_EQ(c.a.contains(c.b), c.a_holds_b);
-    EXPECT_EQ(c.either.contains(c.a), !c.a.empty());
+    EXPECT_EQ(std::tuple(c.a.intersect(c.b).width(), c.a.intersect(c.b).height(), c.a.unite(c.b), c.a.contains(c.b), c.either.contains(c.a)),
+              std::tuple(c.w, c.h, c.either, c.a_holds_b, !c.a.empty()));
     // Points: the inclusive corners are inside, one step beyond is not.
     if (c.b.empty()) continue;
     EXPECT_TRUE(c.b.contains(c.b.x1, c.b.y1));

@@ -120,13 +120,9 @@ TEST_F(DatabaseTest, NewDatabaseHoldsTheDefaultsAndClearKeepsWhatItShould) {
   data.settings_value = 4;
   data.clear();
   expect_cleared(data);
-  EXPECT_EQ(data.title_style.fg_colour, 0xFFFFFFFFu);
-  EXPECT_EQ(data.dialog.x, 12);
-  EXPECT_EQ(data.progress_bar_animation_update_rate, 9);
-  EXPECT_EQ(data.icons[ICON_FOLDER].width, 3);
-  EXPECT_EQ(data.background_image.width, 4);
-  EXPECT_EQ(data.remove_package_at_exit, 1);
-  EXPECT_EQ(data.platform_filter, 33);
+  EXPECT_EQ(std::tuple(data.title_style.fg_colour, data.dialog.x, data.progress_bar_animation_update_rate, data.icons[ICON_FOLDER].width,
+                       data.background_image.width, data.remove_package_at_exit, data.platform_filter),
+            std::tuple(0xFFFFFFFFu, 12, 9, 3, 4, 1, 33));
   EXPECT_STREQ(data.xml_name.get_text(), "other.xml");
 }
 

@@ -466,7 +466,7 @@ TEST_F(Menu, ListBoxSelectsReportsAndSkipsSeparators) {
   WM_LIST_BOX* none = add_list(10, 70, 120, {"old"}, 0);
   none->init(0, nullptr, 0);
   frame();
-  EXPECT_EQ(none->get_selected(), WM_LIST_BOX::NONE);
+  EXPECT_EQ(none->get_selected(), 65535);  // none
   EXPECT_STREQ(none->get_text(), "");
   // Filled later, still with nothing selected: a notch down takes the first
   // item, past the separator above it, where a notch up then stays.

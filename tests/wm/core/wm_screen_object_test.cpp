@@ -558,8 +558,11 @@ TEST_F(ScreenObject, BorderColours) {
   box.get_border_colours(&face, &dark, &light);
   EXPECT_EQ(std::pair(dark, light), std::pair(0xFF808080u, 0xFFFFFFFFu));  // the theme wins over the face
   border_theme.shadow = border_theme.highlight = 0;
-  box.get_border_colours(&face, &dark, &light);
-  EXPECT_EQ(std::pair(dark, light), std::pair(0xFF464646u, 0xFF828282u));
+  border_theme.face = face;  // with no face given, the theme's face
+  for (const COLOUR* given : {&face, static_cast<const COLOUR*>(nullptr)}) {
+    box.get_border_colours(given, &dark, &light);
+    EXPECT_EQ(std::pair(dark, light), std::pair(0xFF464646u, 0xFF828282u));
+  }
   box.border_colour = 0x80C8C8C8;
   box.get_border_colours(&face, &dark, &light);
   EXPECT_EQ(std::pair(dark, light), std::pair(0x808C8C8Cu, 0x80FFFFFFu));

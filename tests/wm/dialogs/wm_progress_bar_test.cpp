@@ -272,7 +272,7 @@ TEST_F(ProgressBar, OverlaysScrollWithTheClock) {
     bool repainted;
   } steps[] = {{10, 300, 0, false}, {10, 1, 6, true}, {10, 400, 6, true}, {10, 350, 1, true},
                {-10, 310, 2, true}, {-10, 90, 2, false}, {-10, 220, 3, true}, {0, 5000, 3, false},
-               {1, 302, 1, true}};
+               {1, 302, 1, true}, {-10, 330, 0, true}};
   std::vector<COLOUR> last;
   for (const auto& s : steps) {
     b->animation_x_rate = s.rate;

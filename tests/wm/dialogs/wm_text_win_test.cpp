@@ -402,8 +402,9 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   EXPECT_EQ(win->get_selected_text(small, 4), 3u);
   EXPECT_STREQ(small, "alp");
   EXPECT_EQ(small[5], 'x');
-  // char_at stays within its row, however far right the pointer is.
-  EXPECT_EQ(win->char_at(0, area.x2), 9);
+  // char_at stays within its row, however far right the pointer is; the first glyph's right edge is the second's.
+  const int32_t edge = area.x1 + win->row_width(0, 1);
+  EXPECT_EQ(std::tuple(win->char_at(0, area.x2), win->char_at(0, edge - 1), win->char_at(0, edge)), std::tuple(9, 0, 1));
   // Dragged from inside the first row, the next row still reads from its start.
   drag(area.x1 + win->row_width(0, 2) + 1, row0_y, area.x1 + win->row_width(1, 8) - 1, row1_y);
   EXPECT_EQ(win->get_selected_text(text, sizeof text), strlen("pha beta gamma de "));

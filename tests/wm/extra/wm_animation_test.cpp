@@ -133,6 +133,7 @@ TEST_F(Animation, SpritesKeepAndPutBackWhatTheyCover) {
   const COLOUR unset = 0;
   EXPECT_TRUE(loose.background_has_colour(&unset));
   EXPECT_FALSE(loose.background_has_colour(&white));
+  loose.draw(true);  // and drawing with no target does nothing
   const auto at_ = [&](int16_t px, int16_t py) {
     COLOUR c = 0;
     target.get_pixel(px, py, &c);
