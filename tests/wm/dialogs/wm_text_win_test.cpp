@@ -200,6 +200,8 @@ TEST_F(TextWin, WrapsWithinTheAreaAndJustifiesInsideIt) {
     }
     // Neither top nor bottom alignment: the block is centred vertically.
     EXPECT_NEAR(ink.y1 - area.y1, area.y2 - ink.y2, win->get_row_height() / 2 + 2);
+    dirty_rectangles().clear();
+    EXPECT_TRUE((win->clear(), dirty_rectangles().count() > 0)) << "cleared, to be painted empty";
   }
 
   // The rounded-corner border flags round the fill: the corner pixels stay
