@@ -68,7 +68,7 @@ TEST_F(TextEdit, DrawsCaretSelectionAndStars) {
     bool caret, selection;
   } rows[] = {
       {"ab", false, true, false, false, true, false},
-      {"ab", false, true, true, false, true, true},
+      {"ab", false, true, true, false, true, true},   {"a", false, true, true, false, true, true},
       {"ab", false, false, false, false, false, false},
       // A long text scrolls so that the caret at its end stays in view.
       {long_text.c_str(), false, true, false, false, true, false},
