@@ -241,11 +241,8 @@ TEST(Colour, FromAhslKnownValues) {
   // Out-of-range inputs are pinned: hue, saturation, lightness above 1 as
   // 1, negative hue as 0, negative lightness as 0, negative saturation as
   // a grey.
-  EXPECT_EQ(ahsl(1, 7, 5, 0.5), ahsl(1, 1, 1, 0.5));
-  EXPECT_EQ(ahsl(1, -3, 1, 0.25), ahsl(1, 0, 1, 0.25));
-  EXPECT_EQ(ahsl(1, 0.3, 1, -2), 0xFF000000u);
-  EXPECT_EQ(ahsl(1, 0.3, 1, 9), 0xFFFFFFFFu);
-  EXPECT_EQ(ahsl(1, 0.3, -1, 0.25), ahsl(1, 0.3, 0, 0.25));
+  EXPECT_EQ((std::vector<uint32_t>{ahsl(1, 7, 5, 0.5), ahsl(1, -3, 1, 0.25), ahsl(1, 0.3, 1, -2), ahsl(1, 0.3, 1, 9), ahsl(1, 0.3, -1, 0.25)}),
+            (std::vector<uint32_t>{ahsl(1, 1, 1, 0.5), ahsl(1, 0, 1, 0.25), 0xFF000000u, 0xFFFFFFFFu, ahsl(1, 0.3, 0, 0.25)}));
 
   // Not-a-number and huge values give defined bytes rather than undefined
   // conversions.

@@ -348,12 +348,9 @@ TEST_F(FileServicesTest, ReplacementsEitherWayTakeTheNameWholeWithTheirBits) {
       first = false;
       EXPECT_TRUE(file.write("new", 3) && file.commit());
       umask(022);
-      EXPECT_EQ(mode_of(work + "/made"), row.wanted);
-      EXPECT_EQ(ts::read_file(work + "/made"), "new");
-      EXPECT_FALSE(is_link(work + "/made"));
-      EXPECT_EQ(ts::read_file(victim), "precious");
-      EXPECT_EQ(mode_of(victim), 0600u);
-      EXPECT_FALSE(ts::file_exists(work + "/nowhere"));
+      EXPECT_EQ(std::tuple(mode_of(work + "/made"), ts::read_file(work + "/made"), is_link(work + "/made"),
+                           ts::read_file(victim), mode_of(victim), ts::file_exists(work + "/nowhere")),
+                std::tuple(row.wanted, "new", false, "precious", 0600u, false));
       EXPECT_EQ(names_in(work), std::vector<std::string>{"made"});
     }
   }

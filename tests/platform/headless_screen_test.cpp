@@ -46,10 +46,8 @@ TEST_F(HeadlessScreen, AnyOddSizeIsDrawnThroughTheNormalImageCalls) {
   const COLOUR green = 0xFF00FF00u;
   sprite.fill_rect_solid(0, 0, 3, 2, &green);
   sprite.draw(330, 209, nullptr, BLIT_COPY);  // null target: the screen, cut at its edge
-  EXPECT_EQ(at(*screen, 12, 21), red);
-  EXPECT_EQ(at(*screen, 13, 21), 0xFF000000u);
-  EXPECT_EQ(at(*screen, 332, 210), green);
-  EXPECT_EQ(at(*screen, 329, 210), 0xFF000000u);
+  EXPECT_EQ((std::vector<uint32_t>{at(*screen, 12, 21), at(*screen, 13, 21), at(*screen, 332, 210), at(*screen, 329, 210)}),
+            (std::vector<uint32_t>{red, 0xFF000000u, green, 0xFF000000u}));
   EXPECT_EQ(dirty(*screen), (std::vector<int>{10, 20, 332, 210}));
   // The whole frame, as a toolkit test compares a rendered page.
   IMAGE expected(333, 211);

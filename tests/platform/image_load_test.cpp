@@ -175,5 +175,5 @@ TEST_F(ImageLoad, StripPutsNumberedPicturesSideBySide) {
   EXPECT_FALSE(strip.load_strip(folder, "s.raw", 1, 3));
   EXPECT_FALSE(strip.load_strip(folder, "s%n.raw", 1, 3));
   put("7", raw_file(2, 1, a));  // a one-character name
-  EXPECT_TRUE(strip.load_strip(folder, "s%01d.raw", 1, 1) && strip.load_strip(folder, "%d", 7, 7));
+  EXPECT_TRUE(strip.load_strip(folder, "s%01.1d.raw", 1, 1) && strip.load_strip(folder, "%d", 7, 7));
 }

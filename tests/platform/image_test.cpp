@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/resource.h>
@@ -672,11 +673,8 @@ TEST(ImageBlit, DestinationWithAnOriginIsAddressedThroughIt) {
   dest.y = 20;
   dest.set_clip_rect(10, 20, 13, 23);
   dest.blit(&source, 1, 1, 12, 21, 5, 5, BLIT_COPY);
-  EXPECT_EQ(at(dest, 12, 21), at(source, 1, 1));
-  EXPECT_EQ(at(dest, 13, 22), at(source, 2, 2));
-  EXPECT_EQ(at(dest, 11, 21), 0u);
-  EXPECT_EQ(dest.dirty_x1, 12);
-  EXPECT_EQ(dest.dirty_y2, 22);
+  EXPECT_EQ(std::tuple(at(dest, 12, 21), at(dest, 13, 22), at(dest, 11, 21), dest.dirty_x1, dest.dirty_y2),
+            std::tuple(at(source, 1, 1), at(source, 2, 2), 0u, 12, 22));
 }
 
 TEST(ImageBlit, OverlappingCopyWithinOneImage) {

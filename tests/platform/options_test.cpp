@@ -340,10 +340,7 @@ TEST(PlatformOptions, CopyHoldsTheOtherArgumentsAndEndsInNull) {
   EXPECT_EQ(out, "Enabling debug channel 1\n");
   ASSERT_EQ(count, 3);
   ASSERT_NE(copy, argv);
-  EXPECT_EQ(copy[0], program);
-  EXPECT_EQ(copy[1], a);
-  EXPECT_EQ(copy[2], b);
-  EXPECT_EQ(copy[3], nullptr);
+  EXPECT_EQ((std::vector<char*>(copy, copy + 4)), (std::vector<char*>{program, a, b, nullptr}));
   EXPECT_TRUE(modules->flags & DEBUG_TO_CONSOLE);
   EXPECT_EQ(argv[2], showdebug) << "the caller's vector is left alone";
 

@@ -60,11 +60,9 @@ TEST(Random, SystemEntropyFillsExactlyTheBytesAsked) {
   ASSERT_TRUE(read_system_entropy(bytes, 256));
   EXPECT_LT(std::count(bytes, bytes + 256, 0), 16);
   EXPECT_EQ(std::count(bytes + 256, bytes + 300, 0), 44);
-  EXPECT_TRUE(read_system_entropy(bytes, 0));
-  EXPECT_TRUE(read_system_entropy(bytes, 1));
-  EXPECT_FALSE(read_system_entropy(bytes, 257));
-  EXPECT_FALSE(read_system_entropy(bytes, -1));
-  EXPECT_FALSE(read_system_entropy(nullptr, 1));
+  EXPECT_EQ((std::vector<bool>{read_system_entropy(bytes, 0), read_system_entropy(bytes, 1), read_system_entropy(bytes, 257),
+                               read_system_entropy(bytes, -1), read_system_entropy(nullptr, 1)}),
+            (std::vector<bool>{true, true, false, false, false}));
 }
 
 TEST(Random, SeedingBuildsTheRegeneratedMersenneState) {

@@ -233,10 +233,8 @@ TEST_F(DatabaseTest, EveryRecordKindWritesAndReadsBackEqual) {
   DATABASE again;
   ASSERT_TRUE(read(again, first));
   EXPECT_EQ(write(again), first);
-  EXPECT_EQ(again.current_language, 1);
-  EXPECT_EQ(again.current_page, 2);
-  EXPECT_EQ(again.exit.height, 4);
-  EXPECT_EQ(again.icons[ICON_FORW].height, 3);
+  EXPECT_EQ((std::vector<int>{again.current_language, again.current_page, again.exit.height, again.icons[ICON_FORW].height}),
+            (std::vector<int>{1, 2, 4, 3}));
   EXPECT_STREQ(again.installations[1].files[0].platform.get_text(), "linux:64bit");
   EXPECT_EQ(again.installations[1].files.size(), 1u);
   EXPECT_STREQ(again.installations[0].shortcuts[0].system_target_path_from_inst_loc, "/usr/bin");

@@ -323,7 +323,7 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
   snprintf(data.languages[0].texts[SELECT_OPTIONS_SYSPATHS_SELECTED], DATABASE_TEXT_SIZE, "System folders");
   data.installations[0].has_desktop_shortcut = data.installations[0].has_menu_shortcut = 1;
   for (uint8_t allow : {0, 1}) {
-    data.installations[0].allow_system_paths = data.desktop_shortcut = data.menu_shortcut = allow;
+    data.installations[0].allow_system_paths = data.desktop_shortcut = data.menu_shortcut = data.use_system_paths = allow;
     build(WIZARD_PAGE_OPTIONS);
     ASSERT_NE(option_grid, nullptr);
     ASSERT_NE(folder_button, nullptr);
@@ -340,7 +340,7 @@ TEST_F(InstallDialog, TheFolderRowFollowsTheSystemPathsBox) {
     // Ticked, the box names the system's folders and holds the folder row;
     // unticked, the row names the folder and takes clicks again.
     auto* system = static_cast<WM_CHECK_BOX*>(option_grid->get_cell(1, 2));
-    for (const bool ticked : {!system->is_checked(), system->is_checked()}) {
+    for (const bool ticked : {false, true}) {  // it starts ticked, as the data says
       system->toggle();
       EXPECT_EQ(data.use_system_paths, ticked ? 1 : 0);
       EXPECT_EQ(std::vector<bool>({folder_button->enabled != 0, browse_button->enabled != 0}),

@@ -163,8 +163,10 @@ TEST_F(FileSelect, ModesListFilterHideDotNamesAndAnswer) {
   }
   d->set_mode(2, &docs, "report", ".xml");
   EXPECT_EQ(result(), path("home/docs") + "|report.xml");
-  d->name_field->set_text("plan.xml");
-  EXPECT_EQ(result(), path("home/docs") + "|plan.xml");
+  for (const char* typed : {"plan.xml", ".xml"}) {  // a name that ends in the extension keeps it
+    d->name_field->set_text(typed);
+    EXPECT_EQ(result(), path("home/docs") + "|" + typed);
+  }
   FOLDER out;
   EXPECT_FALSE(d->get_result(&out, nullptr, 0));  // mode 2 needs the buffer
   d->set_mode(3, &docs, nullptr, nullptr);
@@ -196,8 +198,9 @@ TEST_F(FileSelect, WalksUpDownByTheDropDownAndThroughTheDrives) {
   EXPECT_STREQ(d->name_field->get_text(), "");
   EXPECT_EQ(names(), NAMES{".."});
   d->list->get_cell(1, 0)->fire_callback(false);  // the click's twin, at once: nothing
-  choose_level(0);  // the folder's own level: it stays
-  EXPECT_STREQ(d->folder.path, path("home/docs/beta").c_str());
+  d->name_field->set_text("typed");
+  choose_level(0);  // the folder's own level: it stays, the name empties
+  EXPECT_EQ(std::string(d->folder.path) + "|" + d->name_field->get_text(), path("home/docs/beta") + "|");
   d->list->get_cell(1, 0)->set_focus();
   choose_level(2);  // two levels up; the keyboard carries on at the first entry
   EXPECT_EQ(names(), (NAMES{"..", "docs"}));

@@ -46,6 +46,14 @@ protected:
     XDestroyImage(image);
     return pixel & 0xFFFFFF;
   }
+  // The window's bytes under an object.
+  std::string area(const WM_SCREEN_OBJECT& o) {
+    XSync(x11.display, False);
+    XImage* image = XGetImage(probe, x11.window, o.x, o.y, o.width, o.height, AllPlanes, ZPixmap);
+    std::string bytes = image ? std::string(image->data, size_t(image->bytes_per_line) * o.height) : "";
+    if (image) XDestroyImage(image);
+    return bytes;
+  }
   std::unique_ptr<WM_PROGRESS_BAR_DIALOG> make(bool immediate) {
     return std::make_unique<WM_PROGRESS_BAR_DIALOG>(20, 20, 260, 120, "Working", &body, nullptr,
                                                     nullptr, &effects, "Copying files", 100, &kBar,
@@ -122,6 +130,9 @@ TEST_F(ProgressDialogX11, AnImmediateDialogShowsItselfAndLeavesNoTrace) {
     // Left of the bar's frame the bar shows the body colour.
     const int px = dialog->bar->x + 2, py = dialog->bar->y + 2;
     EXPECT_EQ(shown(px, py), kBody & 0xFFFFFF) << +body_visible;
+    const std::string before = area(*dialog);
+    dialog->set_text("Done");  // at once
+    EXPECT_NE(area(*dialog), before) << +body_visible;
     dialog.reset();
     EXPECT_EQ(shown(px, py), kDesk & 0xFFFFFF) << +body_visible;
   }

@@ -436,7 +436,7 @@ TEST_F(StorePitch, TheVariantTakesTheStoresPicturesAndFallsBackWithoutThem) {
   p.make_numbered_marker(2, &marker, -1);
   EXPECT_EQ(marker.width, 20);
   EXPECT_EQ(at(marker, 10, 10), TEAM_FILL[2]);
-  p.set_player(0, 0, 550, 350, 0, false, 0);
+  p.set_player(0, 0, 550, 350, 270, false, 0);  // lying across, 270 turns to 0: the first frame
   const POINT16 q = p.get_player_position(0, 0, false);
   draw(p);
   EXPECT_EQ(screen(q.x - 8, q.y), TEAM_FILL[0]);
