@@ -138,7 +138,7 @@ TEST_F(FolderTest, SetPathFailures) {
   EXPECT_TRUE(folder.set_path("$APP/a/new/x", true));
   EXPECT_TRUE(is_directory((app + "/a/new/x").c_str()));
 
-  EXPECT_EQ(landed(folder, folder.set_path(("$APP/" + std::string(300, 'n')).c_str(), true)), "failed: " + app);
+  EXPECT_EQ(landed(folder, folder.set_path(("$APP/" + std::string(256, 'n')).c_str(), true)), "failed: " + app);
 }
 
 // A folder as the packing tools read it: every name in byte order, hidden

@@ -497,6 +497,9 @@ TEST(ImageCircle, ClipAndDirtyRectangle) {
   reset_dirty(image);
   image.draw_circle(9, 9, 3, &kRed, 0, IMAGE::CIRCLE_DISC, 0, false);
   EXPECT_EQ(dirty(image), kNoDirt);
+  IMAGE big(4, 4);  // a circle so large that its cells are set a band at a time: whole inside
+  big.draw_circle(2, 2, 300, &kRed, 0, IMAGE::CIRCLE_DISC, 0, true);
+  EXPECT_EQ(std::vector<uint32_t>(big.pixels, big.pixels + 16), std::vector<uint32_t>(16, kRed));
 }
 
 TEST(ImageCircle, NothingForSmallRadiiUnknownKindsAndUnsetColours) {
