@@ -378,8 +378,8 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   const int32_t top = win->y + win->top_gap + (area.height() - 2 * 22) / 2;
   const int32_t row0_y = top + 11, row1_y = top + 33;
 
-  // Drag from the start of "alpha" into "delta": the text reads back.
-  drag(area.x1 + 1, row0_y, area.x1 + win->row_width(1, 8) - 1, row1_y);
+  // Drag from the start of "alpha" (its first pixel row) into "delta": the text reads back.
+  drag(area.x1 + 1, top, area.x1 + win->row_width(1, 8) - 1, row1_y);
   char text[64];
   EXPECT_EQ(win->get_selected_text(text, sizeof text), strlen("alpha beta gamma de "));
   EXPECT_STREQ(text, "alpha beta gamma de ");
@@ -401,8 +401,8 @@ TEST_F(TextWin, DragSelectsReadableTextAndClicksCallBackOnlyOnTaggedLines) {
   char small[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
   EXPECT_EQ(win->get_selected_text(small, 0), 0u);
   EXPECT_EQ(small[0], 'x');
-  EXPECT_EQ(win->get_selected_text(small, 4), 3u);
-  EXPECT_STREQ(small, "alp");
+  EXPECT_EQ(std::tuple(win->get_selected_text(small, 4), win->get_selected_text(text, 12)), std::tuple(3u, 11u));
+  EXPECT_STREQ(small, "alp");  // and the row's space fits just before the terminator
   EXPECT_EQ(small[5], 'x');
   // char_at stays within its row, however far right the pointer is; the first glyph's right edge is the second's.
   const int32_t edge = area.x1 + win->row_width(0, 1);
