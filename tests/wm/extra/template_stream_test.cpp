@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "folder.h"
@@ -143,12 +144,9 @@ TEST_F(TemplateStream, AVersion8FileReadsItsGatedFieldsAndKeepsLegacyBackgrounds
   ASSERT_TRUE(write_file(scratch.file("v8.tpl"), std::string(1, '\0') + d.text()));
 
   ASSERT_TRUE(store.load(folder, "v8.tpl", nullptr));
-  EXPECT_EQ(store.default_page_setting, 10u);
-  EXPECT_EQ(store.border_width, 4u);
-  EXPECT_EQ(store.toolkit_value, 77);
-  EXPECT_EQ(store.menu_effects.flags, 0x10 | 0x01 | 0x02);
-  EXPECT_EQ(store.list_box_effects.flags, 0x20);
-  EXPECT_EQ(store.extra_flag_1, 1);
+  EXPECT_EQ(std::tuple(store.default_page_setting, store.border_width, store.toolkit_value, store.menu_effects.flags,
+                       store.list_box_effects.flags, store.extra_flag_1),
+            std::tuple(10u, 4u, 77, 0x10 | 0x01 | 0x02, 0x20, 1));
   ASSERT_EQ(store.areas.size(), 1u);
   EXPECT_EQ(store.areas[0]->tag, -2);
   WM_PTM_PAGE_INFO* page = store.areas[0]->get_page(0);
