@@ -113,10 +113,10 @@ TEST_F(Keyboard, TheDialogForgetsItselfWhenDeleted) {
   WM_KEYBOARD_DIALOG tight(-1, -1, 500, 260, "Keyboard", "", 10, nullptr, 0, 0, nullptr, nullptr,
                            &body, nullptr, nullptr, &keyboard_layout, 5, 1, 0, 0);
   EXPECT_EQ(tight.keyboard->y, tight.entry->y + tight.entry->height);
-  // One no wider than its borders still has a field a pixel wide.
-  WM_KEYBOARD_DIALOG narrow(-1, -1, 1, 260, "K", "", 10, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
+  // One no wider than its borders still has a field a pixel wide, here for one character.
+  WM_KEYBOARD_DIALOG narrow(-1, -1, 1, 260, "K", "", 1, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr,
                             nullptr, &keyboard_layout, 5, 1, 0, 0);
-  EXPECT_EQ(narrow.entry->width, 1);
+  EXPECT_EQ(std::pair(int{narrow.entry->width}, int{narrow.entry->max_length}), std::pair(1, 1));
 }
 
 // The four faces of the built-in layout, one keyboard each, reached by its
