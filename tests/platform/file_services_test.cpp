@@ -743,10 +743,9 @@ TEST_F(FileServicesTest, FileInfoAndChmod) {
   ASSERT_TRUE(get_file_info(folder_at(scratch.path()), "work", &info));
   EXPECT_EQ(info.is_directory, 1);
   EXPECT_EQ(info.hidden, 0);
-  EXPECT_FALSE(get_file_info(folder, "missing", &info));
-  EXPECT_FALSE(get_file_info(folder, nullptr, &info));
-  EXPECT_FALSE(get_file_info(folder, ".hidden", nullptr));
-  EXPECT_FALSE(chmod_file(folder, "missing", 0600));
+  EXPECT_EQ((std::vector<bool>{get_file_info(folder, "missing", &info), get_file_info(folder, nullptr, &info),
+                               get_file_info(folder, ".hidden", nullptr), chmod_file(folder, "missing", 0600)}),
+            std::vector<bool>(4, false));
 
   EXPECT_TRUE(is_directory(work.c_str()));
   EXPECT_FALSE(is_directory((work + "/.hidden").c_str()));

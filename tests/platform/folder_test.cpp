@@ -369,11 +369,9 @@ TEST_F(FolderTest, RegisteredVariablesMatchExactly) {
   EXPECT_EQ(landed(folder, folder.set("$MINE")), "/");
 
   ASSERT_TRUE(register_path_variable(nullptr, mine));
-  EXPECT_TRUE(unregister_path_variable(nullptr));
-  EXPECT_FALSE(unregister_path_variable(nullptr));
-  EXPECT_TRUE(unregister_path_variable("$APP"));
-  EXPECT_TRUE(unregister_path_variable("$MINE"));
-  EXPECT_FALSE(unregister_path_variable("$MINE"));
+  EXPECT_EQ((std::vector<bool>{unregister_path_variable(nullptr), unregister_path_variable(nullptr), unregister_path_variable("$APP"),
+                               unregister_path_variable("$MINE"), unregister_path_variable("$MINE")}),  // in this order
+            (std::vector<bool>{true, false, true, true, false}));
   EXPECT_EQ(landed(folder, folder.set("$APP")), app);
 }
 
@@ -530,12 +528,9 @@ TEST_F(FolderTest, ListEntriesByKind) {
   std::map<std::string, FOLDER_ENTRY> by_name;
   for (int i = 0; i < count; ++i) by_name[entries[i].name] = entries[i];
   EXPECT_EQ(by_name.count("a.txt") + by_name.count("b.png") + by_name.count("big"), 3u);
-  EXPECT_EQ(by_name["big"].size, 0xFFFFFFFFu);
-  EXPECT_EQ(by_name["a.txt"].size, 5u);
-  EXPECT_EQ(by_name["a.txt"].read_only, 1);
-  EXPECT_EQ(by_name["b.png"].read_only, 0);
-  EXPECT_EQ(by_name["b.png"].is_folder, 0);
-  EXPECT_EQ(std::string(by_name["b.png"].folder), app);
+  EXPECT_EQ(std::tuple(by_name["big"].size, by_name["a.txt"].size, int{by_name["a.txt"].read_only}, int{by_name["b.png"].read_only},
+                       int{by_name["b.png"].is_folder}, std::string(by_name["b.png"].folder)),
+            std::tuple(0xFFFFFFFFu, 5u, 1, 0, 0, app));
 
   // Appending folders, hidden ones included.
   ASSERT_TRUE(folder.list_entries(true, true, true, entries, count, nullptr, 0, 2, 1));

@@ -107,6 +107,11 @@ TEST_F(TemplateRecords, EveryFieldWritesReadsAndWritesAgainTheSameBytes) {
   colour.set_name("red");
   colour.colour = 0x80FF0000;
   expect_round_trip(colour, "colour");
+  template_read_version = 7;  // a colour read from before names and values holds the defaults
+  MEMORY_DEVICE none{std::vector<uint8_t>{}};
+  WM_PTM_COLOUR_INFO fresh;
+  EXPECT_EQ((none.read_object(colour), hex_of(colour)), hex_of(fresh));
+  template_read_version = TEMPLATE_STREAM_VERSION;
   WM_PTM_CONSTANT_INFO constant;
   constant.set_name("speed");
   constant.value.set_type(PARAMETER::I32);
