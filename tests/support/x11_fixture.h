@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <set>
+#include <vector>
 
 #include "input.h"
 #include "private_x_server.h"
@@ -94,6 +95,18 @@ protected:
     XTestFakeKeyEvent(probe, static_cast<unsigned>(spare_code), False, CurrentTime);
     XSync(probe, False);
     return true;
+  }
+
+  // What the window shows in a rectangle, read back through the probe, as
+  // 0xRRGGBB by rows; empty when it cannot be read.
+  std::vector<uint32_t> window_pixels(int x, int y, int w, int h) {
+    XSync(x11.display, False);
+    XImage* image = XGetImage(probe, x11.window, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    std::vector<uint32_t> pixels;
+    for (int j = 0; image && j < h; ++j)
+      for (int i = 0; i < w; ++i) pixels.push_back(static_cast<uint32_t>(XGetPixel(image, i, j)) & 0xFFFFFF);
+    if (image) XDestroyImage(image);
+    return pixels;
   }
 
   Display* probe = nullptr;

@@ -143,13 +143,9 @@ TEST_F(PageManagerX11, OnlyTheRepaintedRectanglesReachTheWindow) {
   manager->set_page(0, create_two_far_boxes, nullptr, 0, nullptr, 0, 0, nullptr);
   ASSERT_EQ(manager->frame(true), page_action::SWITCH_PAGE);
   auto shown = [&](int x, int y) {
-    XSync(x11.display, False);
-    XImage* image = XGetImage(probe, x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
-    EXPECT_NE(image, nullptr);
-    if (!image) return 0ul;
-    unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    return pixel;
+    const std::vector<uint32_t> pixel = window_pixels(x, y, 1, 1);
+    EXPECT_FALSE(pixel.empty());
+    return pixel.empty() ? 0ul : static_cast<unsigned long>(pixel[0]);
   };
   ASSERT_EQ(shown(20, 20), 0x0000FFul);
   const unsigned long between = shown(200, 150);

@@ -39,21 +39,11 @@ protected:
   }
   // What the window shows at (x, y), as 0xRRGGBB.
   uint32_t shown(int x, int y) {
-    XSync(x11.display, False);
-    XImage* image = XGetImage(probe, x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return 0xFFFFFFFF;
-    const auto pixel = static_cast<uint32_t>(XGetPixel(image, 0, 0));
-    XDestroyImage(image);
-    return pixel & 0xFFFFFF;
+    const std::vector<uint32_t> pixel = window_pixels(x, y, 1, 1);
+    return pixel.empty() ? 0xFFFFFFFF : pixel[0];
   }
-  // The window's bytes under an object.
-  std::string area(const WM_SCREEN_OBJECT& o) {
-    XSync(x11.display, False);
-    XImage* image = XGetImage(probe, x11.window, o.x, o.y, o.width, o.height, AllPlanes, ZPixmap);
-    std::string bytes = image ? std::string(image->data, size_t(image->bytes_per_line) * o.height) : "";
-    if (image) XDestroyImage(image);
-    return bytes;
-  }
+  // The window under an object.
+  std::vector<uint32_t> area(const WM_SCREEN_OBJECT& o) { return window_pixels(o.x, o.y, o.width, o.height); }
   std::unique_ptr<WM_PROGRESS_BAR_DIALOG> make(bool immediate) {
     return std::make_unique<WM_PROGRESS_BAR_DIALOG>(20, 20, 260, 120, "Working", &body, nullptr,
                                                     nullptr, &effects, "Copying files", 100, &kBar,
@@ -130,7 +120,7 @@ TEST_F(ProgressDialogX11, AnImmediateDialogShowsItselfAndLeavesNoTrace) {
     // Left of the bar's frame the bar shows the body colour.
     const int px = dialog->bar->x + 2, py = dialog->bar->y + 2;
     EXPECT_EQ(shown(px, py), kBody & 0xFFFFFF) << +body_visible;
-    const std::string before = area(*dialog);
+    const std::vector<uint32_t> before = area(*dialog);
     dialog->set_text("Done");  // at once
     EXPECT_NE(area(*dialog), before) << +body_visible;
     dialog.reset();
