@@ -54,7 +54,10 @@ protected:
 // at its final size. Against tests/references/dialogs4/confirm_layouts.txt.
 TEST_F(Confirm, EveryFormLaysOutAsItsTranscript) {
   std::string out;
-  auto note = [&](const std::string& name, WM_CONFIRM&& d) { out += layout(name, d); };
+  auto note = [&](const std::string& name, WM_CONFIRM&& d) {  // a row of three also fitted to its texts
+    out += layout(name, d);
+    if (d.third_button) d.fit_to_texts(), out += layout(name + " fitted", d);
+  };
   const WM_CONFIRM::BUTTON_ACTION a{nullptr, 0, 1};
   const struct {
     int16_t count, width;
@@ -130,8 +133,7 @@ TEST_F(Confirm, FitsItsTitleButtonsAndMessageWithinTheView) {
   lone.first_button->set_text("Verlassen und alles vergessen", false);
   lone.fit_to_texts();
   out += layout("a lone long button", lone);
-  lone.get_title()->text.set_type(PARAMETER::I32);  // a title that is no text measures nothing:
-  lone.get_title()->left_gap = 600;
+  lone.get_title()->text.set_type(PARAMETER::I32), lone.get_title()->left_gap = 600;  // no text measures nothing:
   lone.fit_to_texts();
   EXPECT_EQ(lone.width, 604);  // its gap of 600, a pixel past the text, the right gap of 1 and the frame's 2
   EXPECT_TRUE(test_support::text_matches_reference("dialogs4", "confirm_fitted", out));
