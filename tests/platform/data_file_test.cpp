@@ -180,6 +180,7 @@ TEST(DataFileOrderByte, WithoutTheByteTheOrderIsTheSwapFlag) {
   FOLDER folder = folder_of(dir);
   DATA_FILE* out = folder.open_data_file("plain.dat", 1, 0);
   ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->get_size(), 0u);  // a new file holds nothing yet
   out->write_u32(0x01020304);
   close_data_file(out);
   EXPECT_EQ(read_file(dir.file("plain.dat")), bytes({4, 3, 2, 1}));

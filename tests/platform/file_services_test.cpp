@@ -1373,6 +1373,7 @@ TEST_F(FileServicesTest, PayloadOffsetOfEveryKindOfHeader) {
       {"many", many, false, 0x40u + 70000u * 64u},
       {"none", elf_header(false, 0, 0, 0) + "DATA", false, 0},
       {"lying", elf_header(false, 0xFFFFFFF0u, 64, 1) + "DATA", false, 0},
+      {"last", elf_header(false, 0xFFFFFFBFu, 64, 1) + "DATA", false, 0xFFFFFFFFu},  // ends at 4 GiB - 1
       {"text", std::string(200, 'x'), false, 0},
       {"short", "\x7f" "ELF\x02", false, 0},
   };

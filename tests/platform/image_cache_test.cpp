@@ -468,6 +468,11 @@ TEST_F(ImageCache, StoredFormIsByteExactAndReadsBack) {
     expected.entry(kSkin, "other", 5, 5, 5, 5, *shared_other);
     expected.entry(kSkin, "gone", 65535, 65535, 65535, 65535, empty);
     EXPECT_EQ(device.text(), expected.out);
+    for (size_t cut : {size_t{0}, size_t{3}, size_t{5} + FOLDER_PATH_SIZE, expected.out.size() - 1}) {
+      MEMORY_DEVICE full;  // the disk fills anywhere in the stored form: refused
+      full.capacity = cut;
+      EXPECT_FALSE(cache.put_to_data_device(&full)) << cut;
+    }
 
     IMAGE_CACHE back;
     device.position = 0;
