@@ -543,6 +543,11 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_EQ(held(inst), 0);  // nor the install folder or a destination in it
   data.install_step(&page);  // said once
   EXPECT_EQ(page.lines, log());
+  data.current_page = WIZARD_PAGE_INSTALLING;
+  data.install_step(&page);  // begun, nothing installed yet
+  data.current_page = WIZARD_PAGE_OPTIONS;
+  data.install_step(&page);
+  EXPECT_EQ(log(), header() + "Installation interrupted: 0 files installed.\n");
 
   data.current_page = WIZARD_PAGE_INSTALLING;
   ASSERT_EQ(run_to_end(), 5);

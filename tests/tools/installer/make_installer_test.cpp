@@ -289,12 +289,15 @@ TEST_F(MakeInstaller, LinksAreRefusedByName) {
       {"links = copy\n", {{"gone", "missing"}, {"one", "two"}, {"two", "one"}},
        {"gone is a symbolic link that leads nowhere or loops", "one is a symbolic link that leads nowhere",
         "two is a symbolic link that leads nowhere"}},
+      {"links = copy\n", {{"pipe", ""}, {"tap", "pipe"}},  // no target: a named pipe
+       {"pipe is neither a file nor a folder (a device, pipe or socket)", "tap is a symbolic link to neither a file nor a folder"}},
   };
   put("a.txt", "a");
   fs::create_directories(files() + "/sub");
   for (const ROW& row : rows) {
     SCOPED_TRACE(row.extra + row.links[0].first);
-    for (const auto& [name, to] : row.links) fs::create_symlink(to, files() + "/" + name);
+    for (const auto& [name, to] : row.links)
+      to.empty() ? void(mkfifo((files() + "/" + name).c_str(), 0600)) : fs::create_symlink(to, files() + "/" + name);
     const test_support::RunResult built = build(row.extra);
     EXPECT_EQ(built.exit_code, 1);
     for (const std::string& part : row.said) EXPECT_NE(built.err.find(part), std::string::npos) << built.err;
