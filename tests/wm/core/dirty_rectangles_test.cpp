@@ -79,7 +79,7 @@ TEST(DirtyRectangles, PaintingDropsAdditionsAndScopedEntryRestores) {
   EXPECT_EQ(t.current_index(), 1);
   EXPECT_EQ(t.entry(0), (RECT{0, 0, 9, 9}));
   t.clear();
-  EXPECT_EQ(t.count(), 0);
+  EXPECT_EQ(std::pair(t.count(), t.entry(0)), std::pair(0, RECT{}));  // nothing left of the old entries
   EXPECT_FALSE(t.is_painting());
   {
     // An empty table lends entry 0 and is empty again afterwards.

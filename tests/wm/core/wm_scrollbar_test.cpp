@@ -257,15 +257,15 @@ TEST_F(ScrollbarInput, AVariableItCannotEditEndsTheProgram) {
     int32_t maximum;
     bool null_variable;
     const char* code;
-  } rows[] = {{PARAMETER::I32, 0, false, "0070"},
-              {PARAMETER::I32, 10, true, "0072"},
-              {PARAMETER::POINTER, 10, false, "0073"}};
+    uint32_t bar_type = 2;  // vertical; 4 is none
+  } rows[] = {{PARAMETER::I32, 0, false, "0070"}, {PARAMETER::I32, 10, true, "0072"},
+              {PARAMETER::POINTER, 10, false, "0073"}, {PARAMETER::I32, 10, false, "0074", 4}};
   for (const auto& r : rows) {
     PARAMETER v;
     v.set_type(r.type);
     v.set_int(PARAMETER::MAXIMUM, r.maximum);
     EXPECT_EXIT(WM_SCROLLBAR(0, 0, 15, 99, 10, 15, r.null_variable ? nullptr : &v,
-                             SCROLLBAR_TYPE::VERTICAL, 0, nullptr, nullptr, nullptr, nullptr, true,
+                             SCROLLBAR_TYPE(r.bar_type), 0, nullptr, nullptr, nullptr, nullptr, true,
                              nullptr, 0, 0),
                 ::testing::ExitedWithCode(255), r.code);
   }
