@@ -669,7 +669,7 @@ TEST_F(PageManager, ControlTabFocusesTheFirstObjectOfAnArea) {
   } steps[] = {{1, -1, {0xFFE3}, 1},         {0, -1, {0xFFE4}, 0},
                {1, -1, {0xFFE3, 0xFFE1}, 1}, {-1, -1, {0xFFE3}, 0},
                {-1, -1, {0xFFE3, 0xFFE2}, 1}, {-1, 0, {0xFFE3}, 1},
-               {-1, 1, {0xFFE4, 0xFFE2}, 0}};
+               {-1, 1, {0xFFE4, 0xFFE2}, 0}, {0, -1, {0xFFE4, 0xFFE1}, 0}};
   for (const auto& s : steps) {
     WM_SCREEN_OBJECT::focus_object = s.focus_area < 0 ? nullptr : box(s.focus_area, 2);
     for (int a = 0; a < 2; ++a) manager->area(static_cast<int16_t>(a)).root.visible = a != s.hidden_area;
