@@ -264,7 +264,7 @@ TEST(Joystick, EventsSetButtonsAndAxesAndBadNumbersAreIgnored) {
 
   JOYSTICK third;
   third.number = 3;
-  EXPECT_FALSE(read_joystick(&third));
+  EXPECT_EQ(std::pair(read_joystick(&third), get_joystick_caps(&third, &caps)), std::pair(false, false));
   close_joysticks();
   set_joystick_device_prefix(dir.file("none/").c_str());
   EXPECT_FALSE(read_joystick(&first));
@@ -570,6 +570,7 @@ TEST_F(InputX11, PointerShapesVisibilityAndWarp) {
 
   // Without a window only shape 255 is accepted.
   close_window(0);
+  EXPECT_EQ(mouse.cursor_shape, 255);  // forgotten: a new window sets its shape afresh
   EXPECT_FALSE(set_mouse_cursor(1));
   EXPECT_TRUE(set_mouse_cursor(255));
   EXPECT_FALSE(set_pointer_visible(0, false));
