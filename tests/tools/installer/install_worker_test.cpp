@@ -139,8 +139,7 @@ protected:
   // Leaves the installing page (shown on the page given, else the
   // fixture's) and comes back: the next step starts anew.
   void start_again(INSTALL_PAGE* shown = nullptr) {
-    data.current_page = WIZARD_PAGE_OPTIONS;
-    data.install_step(shown ? shown : &page);
+    data.current_page = WIZARD_PAGE_OPTIONS, data.install_step(shown ? shown : &page);
     data.current_page = WIZARD_PAGE_INSTALLING;
   }
 
@@ -532,21 +531,17 @@ TEST_F(InstallWorker, LeavingThePageAbandonsTheRun) {
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\n");
   EXPECT_EQ(held_logs(), 1);
 
-  data.current_page = WIZARD_PAGE_OPTIONS;
-  data.install_step(&page);
+  data.current_page = WIZARD_PAGE_OPTIONS, data.install_step(&page);
   FOLDER after;
   EXPECT_STREQ(after.path, program.path);
   EXPECT_EQ(get_idle_wait(), 50u);
   EXPECT_FALSE(data.install_complete());
   EXPECT_EQ(log(), header() + "Installed \"" + inst + "/a\"\nInstallation interrupted: 1 file installed.\n");
-  EXPECT_EQ(held_logs(), 0);
-  EXPECT_EQ(held(inst), 0);  // nor the install folder or a destination in it
+  EXPECT_EQ(std::pair(held_logs(), held(inst)), std::pair(0, 0));  // nor the install folder or a destination in it
   data.install_step(&page);  // said once
   EXPECT_EQ(page.lines, log());
-  data.current_page = WIZARD_PAGE_INSTALLING;
-  data.install_step(&page);  // begun, nothing installed yet
-  data.current_page = WIZARD_PAGE_OPTIONS;
-  data.install_step(&page);
+  data.current_page = WIZARD_PAGE_INSTALLING, data.install_step(&page);  // begun, nothing installed yet
+  data.current_page = WIZARD_PAGE_OPTIONS, data.install_step(&page);
   EXPECT_EQ(log(), header() + "Installation interrupted: 0 files installed.\n");
 
   data.current_page = WIZARD_PAGE_INSTALLING;
@@ -597,8 +592,7 @@ TEST_F(InstallWorker, UnusableFoldersReportAPathError) {
     EXPECT_FALSE(data.install_complete());
     EXPECT_FALSE(test_support::file_exists(home + "/inst/a"));
     EXPECT_FALSE(test_support::file_exists(home + "/gone"));
-    data.current_page = WIZARD_PAGE_OPTIONS;
-    data.install_step(&fresh);
+    data.current_page = WIZARD_PAGE_OPTIONS, data.install_step(&fresh);
   }
 }
 

@@ -79,8 +79,7 @@ TEST(DirtyRectangles, PaintingDropsAdditionsAndScopedEntryRestores) {
   EXPECT_EQ(t.current_index(), 1);
   EXPECT_EQ(t.entry(0), (RECT{0, 0, 9, 9}));
   t.clear();
-  EXPECT_EQ(std::pair(t.count(), t.entry(0)), std::pair(0, RECT{}));  // nothing left of the old entries
-  EXPECT_FALSE(t.is_painting());
+  EXPECT_EQ(std::tuple(t.count(), t.entry(0), t.is_painting()), std::tuple(0, RECT{}, false));  // nothing left
   {
     // An empty table lends entry 0 and is empty again afterwards.
     DIRTY_RECTANGLES::SCOPED_ENTRY scope(t, {1, 1, 2, 2});
